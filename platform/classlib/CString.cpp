@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "classlib/Exceptions.h"
+#include "win/Encoding.h"
 
 namespace classlib {
 
@@ -18,122 +19,22 @@ namespace classlib {
 
 namespace {
 
-// Windows-1252 bytes 0x80..0x9F; 0 marks the five bytes the code page leaves undefined.
-const wchar_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-wchar_t cp1252ToWide(unsigned char b)
-{
-    if (b >= 0x80 && b < 0xA0) {
-        wchar_t w = kCp1252High[b - 0x80];
-        return w ? w : static_cast<wchar_t>(b); // undefined bytes pass through as the C1 control
-    }
-    return static_cast<wchar_t>(b);
-}
-
-int wideToCp1252(wchar_t w)
-{
-    if (w < 0x80 || (w >= 0xA0 && w <= 0xFF))
-        return static_cast<int>(w);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] == w || (kCp1252High[i] == 0 && w == 0x80 + i))
-            return 0x80 + i;
-    return -1;
-}
-
 size_t lengthOf(const char* t, int length) { return t ? (length < 0 ? std::strlen(t) : static_cast<size_t>(length)) : 0; }
 size_t lengthOf(const wchar_t* t, int length) { return t ? (length < 0 ? std::wcslen(t) : static_cast<size_t>(length)) : 0; }
 
+wchar_t narrowChar(unsigned char b)
+{
+    const char c = static_cast<char>(b);
+    const std::wstring w = win::fromCp1252(std::string_view(&c, 1));
+    return w.empty() ? L'\0' : w[0];
+}
+
 } // namespace
 
-std::wstring fromUtf8(const char* text, int length)
-{
-    const size_t n = lengthOf(text, length);
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
-    std::wstring out;
-    out.reserve(n);
-    size_t i = 0;
-    while (i < n) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out += static_cast<wchar_t>(b);
-            ++i;
-            continue;
-        }
-        int extra = 0;
-        char32_t cp = 0, min = 0;
-        if ((b & 0xE0) == 0xC0) { extra = 1; cp = b & 0x1F; min = 0x80; }
-        else if ((b & 0xF0) == 0xE0) { extra = 2; cp = b & 0x0F; min = 0x800; }
-        else if ((b & 0xF8) == 0xF0) { extra = 3; cp = b & 0x07; min = 0x10000; }
-        bool ok = extra > 0;
-        for (int k = 1; ok && k <= extra; ++k) {
-            if (i + k >= n || (s[i + k] & 0xC0) != 0x80)
-                ok = false;
-            else
-                cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
-        if (!ok) {
-            out += cp1252ToWide(b);
-            ++i;
-            continue;
-        }
-        out += static_cast<wchar_t>(cp);
-        i += static_cast<size_t>(extra) + 1;
-    }
-    return out;
-}
-
-std::string toUtf8(const wchar_t* text, int length)
-{
-    const size_t n = lengthOf(text, length);
-    std::string out;
-    out.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        char32_t c = static_cast<char32_t>(text[i]);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::wstring fromWindows1252(const char* text, int length)
-{
-    const size_t n = lengthOf(text, length);
-    std::wstring out(n, L'\0');
-    for (size_t i = 0; i < n; ++i)
-        out[i] = cp1252ToWide(static_cast<unsigned char>(text[i]));
-    return out;
-}
-
-std::string toWindows1252(const wchar_t* text, int length)
-{
-    const size_t n = lengthOf(text, length);
-    std::string out(n, '\0');
-    for (size_t i = 0; i < n; ++i) {
-        const int b = wideToCp1252(text[i]);
-        out[i] = b < 0 ? '?' : static_cast<char>(b);
-    }
-    return out;
-}
+std::wstring fromUtf8(const char* text, int length) { return win::fromUtf8(std::string_view(text ? text : "", lengthOf(text, length))); }
+std::string toUtf8(const wchar_t* text, int length) { return win::toUtf8(std::wstring_view(text ? text : L"", lengthOf(text, length))); }
+std::wstring fromWindows1252(const char* text, int length) { return win::fromCp1252(std::string_view(text ? text : "", lengthOf(text, length))); }
+std::string toWindows1252(const wchar_t* text, int length) { return win::toCp1252(std::wstring_view(text ? text : L"", lengthOf(text, length))); }
 
 // ---------------------------------------------------------------- formatting
 
@@ -266,7 +167,7 @@ public:
     {
         const FormatArg* a = next();
         if (!a || a->kind != FormatArg::Int) return 0;
-        if (!wide || a->bytes == 1) return cp1252ToWide(static_cast<unsigned char>(a->i));
+        if (!wide || a->bytes == 1) return narrowChar(static_cast<unsigned char>(a->i));
         return static_cast<wchar_t>(a->i);
     }
 
@@ -339,7 +240,7 @@ public:
     wchar_t nextChar(bool wide) override
     {
         const int c = va_arg(m_args, int);
-        return wide ? static_cast<wchar_t>(c) : cp1252ToWide(static_cast<unsigned char>(c));
+        return wide ? static_cast<wchar_t>(c) : narrowChar(static_cast<unsigned char>(c));
     }
 
     const void* nextPointer() override { return va_arg(m_args, const void*); }

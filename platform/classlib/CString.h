@@ -65,7 +65,7 @@ constexpr int kMaxFieldWidth = 1 << 22;
 std::wstring formatArgs(const wchar_t* format, const FormatArg* args, int count);
 std::wstring formatVaList(const wchar_t* format, va_list args);
 
-// Narrow text: UTF-8 (bytes that are not valid UTF-8 are read as Windows-1252).
+// Narrow text is UTF-8 (a malformed sequence reads as U+FFFD).
 std::wstring fromUtf8(const char* text, int length = -1);
 std::string toUtf8(const wchar_t* text, int length = -1);
 // Windows-1252; characters it has no byte for become '?'.

@@ -237,7 +237,7 @@ TEST(CStringBuffer, GetBufferReleaseBuffer)
 TEST(CStringEncoding, Utf8AndWindows1252)
 {
     EXPECT_EQ(CString("m\xC2\xB2"), L"m\x00b2");           // UTF-8
-    EXPECT_EQ(CString("m\xB2"), L"m\x00b2");               // not UTF-8: read as Windows-1252
+    EXPECT_EQ(CString("m\xB2"), L"m\xfffd");               // not UTF-8
     EXPECT_EQ(CString(L"m\x00b2\x20ac").ToWindows1252(), std::string("m\xB2\x80"));
     EXPECT_EQ(CString::FromWindows1252("\x80\x93"), L"\x20ac\x201c");
     EXPECT_EQ(CString(L"\x4e2d").ToWindows1252(), "?");
