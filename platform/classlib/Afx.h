@@ -5,3 +5,4 @@
 #include "classlib/CString.h"
 #include "classlib/Exceptions.h"
 #include "classlib/Arrays.h"
+#include "classlib/DateTime.h"
