@@ -6,3 +6,4 @@
 #include "classlib/Exceptions.h"
 #include "classlib/Arrays.h"
 #include "classlib/DateTime.h"
+#include "classlib/File.h"

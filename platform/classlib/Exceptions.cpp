@@ -94,6 +94,7 @@ int CFileException::OsErrorToException(LONG osError)
     case 38: return endOfFile;             // ERROR_HANDLE_EOF
     case 39: case 112: return diskFull;    // ERROR_HANDLE_DISK_FULL, ERROR_DISK_FULL
     case 80: case 183: return accessDenied; // ERROR_FILE_EXISTS, ERROR_ALREADY_EXISTS
+    case 131: return badSeek;              // ERROR_NEGATIVE_SEEK
     case 123: case 161: case 206: return badPath; // invalid name, bad path name, name too long
     default: return genericException;
     }
