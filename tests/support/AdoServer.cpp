@@ -67,6 +67,8 @@ LANGUAGE sql AS $$ SELECT 1 FROM pg_sleep(seconds) $$;
 CREATE TABLE IF NOT EXISTS notes (id serial PRIMARY KEY, body varchar(40));
 CREATE OR REPLACE PROCEDURE add_note(body varchar) LANGUAGE sql AS $$ INSERT INTO notes (body) VALUES ($1) $$;
 
+CREATE OR REPLACE PROCEDURE add_default_note() LANGUAGE sql AS $$ INSERT INTO notes (body) VALUES ('default') $$;
+
 CREATE SCHEMA IF NOT EXISTS "Side";
 CREATE OR REPLACE FUNCTION "Side"."where"() RETURNS TABLE (s varchar)
 LANGUAGE sql AS $$ SELECT 'side'::varchar $$;
