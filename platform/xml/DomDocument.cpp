@@ -28,7 +28,7 @@ namespace xmldom {
 // What we keep with every libxml2 document: how many handles hold it, and its document object.
 struct DocInfo {
   long pins = 0;
-  IXMLDOMDocument* wrapper = nullptr;
+  IXMLDOMNode* wrapper = nullptr;  // the document object, while one exists
 };
 
 namespace {
@@ -417,7 +417,7 @@ class Access {
   static void registerHandle(IXMLDOMNode* w) {
     xmlNodePtr n = w->node_;
     if (isDocNode(n))
-      info(reinterpret_cast<xmlDocPtr>(n))->wrapper = static_cast<IXMLDOMDocument*>(w);
+      info(reinterpret_cast<xmlDocPtr>(n))->wrapper = w;  // still being constructed: keep the base
     else
       n->_private = w;
     pin(n->doc);
@@ -622,7 +622,11 @@ IXMLDOMNodePtr IXMLDOMNode::insertBefore(IXMLDOMNode* child, const _variant_t& r
     fail(E_FAIL, L"This operation can not be performed on a node of this type.\r\n");
 
   IXMLDOMNodePtr keep(child);  // the node stays alive while it moves
+  xmlNodePtr oldTop = c;
+  while (oldTop->parent) oldTop = oldTop->parent;
   detach(c);
+  // The detached tree it came from may now be held by nobody; it goes while its document lives.
+  if (oldTop != c && !isDocNode(oldTop) && !isAncestorOrSelf(oldTop, node_)) maybeFreeFragment(oldTop);
   adopt(c, node_->doc);
   link(c, node_, before);
   undeclareDefaults(c);

@@ -281,3 +281,25 @@ TEST_F(DomTest, SaveFailuresThrowAndLeaveTheOldFile) {
   EXPECT_EQ(unknown.CreateInstance(L"No.Such.Class"), REGDB_E_CLASSNOTREG);
   EXPECT_THROW(unknown->GetdocumentElement(), _com_error);  // a null document fails as a COM error
 }
+
+TEST_F(DomTest, PrefixedNodesLeaveLoadedDocumentsWhole) {
+  IXMLDOMNodePtr b;
+  {
+    IXMLDOMDocumentPtr doc = newDoc();
+    ASSERT_EQ(doc->loadXML(L"<p:r xmlns:p=\"urn:p\"><p:a><p:b x=\"1\"/></p:a></p:r>"), VARIANT_TRUE);
+    IXMLDOMNodePtr r = doc->GetdocumentElement();
+    IXMLDOMNodePtr a = r->GetfirstChild();
+    b = a->GetfirstChild();
+    r->removeChild(a);  // "a" leaves; the document and "r" go when this block ends
+  }
+  EXPECT_EQ(b->GetnodeName(), _bstr_t(L"p:b"));
+  EXPECT_EQ(b->GetparentNode()->Getxml().wstr(), L"<p:a xmlns:p=\"urn:p\"><p:b x=\"1\"/></p:a>");
+  IXMLDOMDocumentPtr target = newDoc();
+  target->loadXML(L"<p:top xmlns:p=\"urn:p\"/>");
+  target->GetdocumentElement()->appendChild(b);  // "a" is now held by nobody and goes
+  EXPECT_EQ(target->GetdocumentElement()->Getxml().wstr(), L"<p:top xmlns:p=\"urn:p\"><p:b x=\"1\"/></p:top>");
+  IXMLDOMNodePtr copy = b->cloneNode(VARIANT_TRUE);
+  target = nullptr;
+  b = nullptr;
+  EXPECT_EQ(copy->Getxml().wstr(), L"<p:b xmlns:p=\"urn:p\" x=\"1\"/>");
+}
