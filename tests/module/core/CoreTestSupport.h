@@ -4,11 +4,17 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/HostCalls.h"
 #include "win/Win32.h"
+
+// Readable CString values in test failures.
+inline void PrintTo(const CString& text, std::ostream* out) {
+    *out << '"' << text.ToUtf8() << '"';
+}
 
 namespace coretest {
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "CoreTestSupport.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 
@@ -123,14 +124,6 @@ TEST(Conversions, RoundingThroughText) {
     EXPECT_DOUBLE_EQ(CUtilities::roundDouble(2.345, 1), 2.3);
     EXPECT_DOUBLE_EQ(CUtilities::roundDouble(0.125, 2), 0.13);
     EXPECT_DOUBLE_EQ(CUtilities::roundDouble(1234.5678, -1), 1234.57);
-}
-
-TEST(Conversions, IntegersAndFlagsToText) {
-    EXPECT_EQ(CUtilities::IntToCString(-42), CString(L"-42"));
-    EXPECT_EQ(CUtilities::IntToCString(std::numeric_limits<int>::min()), CString(L"-2147483648"));
-    EXPECT_EQ(CUtilities::LongToCString(373), CString(L"373"));
-    EXPECT_EQ(CUtilities::BoolToCString(7), CString(L"1"));
-    EXPECT_EQ(CUtilities::BoolToCString(0), CString(L"0"));
 }
 
 TEST(Conversions, NumericTextChecksAndCleanUp) {

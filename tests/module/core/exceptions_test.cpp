@@ -77,15 +77,17 @@ TEST(ExceptionChain, SeverityTexts) {
     }
 }
 
-TEST(ExceptionChain, FixedTextsOfTheFamily) {
-    CEXSegmentAreaOverTotal over(KELMO_BANNER, L"PieChart.cpp", L"CPieChart::build", 120.456, 99.5);
-    EXPECT_EQ(over.getDescription(), CString(L"Unable to calculate pie chart percentages the total segment area "
-                                             L"(120.46) is greater than the specified total area (99.50)."));
-    CEXInvalidPlotFilename plot(KELMO_BANNER, L"AcadUtilities.cpp", L"CAcadUtilities::checkPlotFileExtension", L"");
-    EXPECT_EQ(plot.getDescription(), CString(L"Invalid Plot Filename - ''"));
-    CEXXMLNotAvailable xml(KELMO_BANNER, L"XMLUtilities.cpp", L"CXMLUtilities::CXMLUtilities");
-    EXPECT_EQ(xml.getDescription(),
-              CString(L"Msxml2.DOMDocument is not available - please check msxml is installed."));
+TEST(ExceptionChain, ComErrorDescriptionsAreCutNotOverrun) {
+    std::wstring longText(5000, L'd');
+    const CString described =
+        CEXKelmo::describeComError(_com_error(E_FAIL, win::makeErrorInfo(longText, L"PostgreSQL")));
+    EXPECT_EQ(described.Left(28), CString(L"COM Error HRESULT 0x80004005"));
+    const int start = described.Find(L"_com_error::Description() = ");
+    ASSERT_GE(start, 0);
+    const int end = described.Find(L"\n", start);
+    EXPECT_EQ(end - start, 1023);
+    EXPECT_GE(described.Find(L"_com_error::Source() = PostgreSQL"), 0);
+    EXPECT_GE(CEXKelmo::describeComError(_com_error(E_FAIL)).Find(L"No IErrorInfo Interface present\n"), 0);
 }
 
 #ifdef KELMO_HAVE_ACAD_STATUS
