@@ -178,16 +178,19 @@ IXMLDOMNodePtr CEXKelmo::serializeWithNode(const IXMLDOMNodePtr& node) {
 }
 
 CString CEXKelmo::getWin32ErrorText(DWORD code) {
-    wchar_t buffer[1024] = {0};
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-                                        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
-                                        sizeof(buffer) / sizeof(buffer[0]) - 1, nullptr);
-    if (length == 0) {
-        return CString();
-    }
-    buffer[sizeof(buffer) / sizeof(buffer[0]) - 1] = 0;
+    // The system allocates the text, so no message is too long for it.
+    LPWSTR buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                        reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     CString text;
-    text.Format(L"%s", buffer);
+    if (length != 0 && buffer != nullptr) {
+        text.Format(L"%s", buffer);
+    }
+    if (buffer != nullptr) {
+        LocalFree(buffer);
+    }
     return text;
 }
 

@@ -88,6 +88,7 @@ TEST(ExceptionChain, ComErrorDescriptionsAreCutNotOverrun) {
     EXPECT_EQ(end - start, 1023);
     EXPECT_GE(described.Find(L"_com_error::Source() = PostgreSQL"), 0);
     EXPECT_GE(CEXKelmo::describeComError(_com_error(E_FAIL)).Find(L"No IErrorInfo Interface present\n"), 0);
+    EXPECT_EQ(CEXKelmo::getWin32ErrorText(5), CString(L"Access is denied.\r\n"));
 }
 
 #ifdef KELMO_HAVE_ACAD_STATUS
