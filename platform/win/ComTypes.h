@@ -438,12 +438,12 @@ class _com_ptr_t {
   template <class J>
     requires(!std::is_convertible_v<J*, I*>)
   _com_ptr_t(J* o) { assignFrom(o); }
-  _com_ptr_t(const _variant_t& v) {
+  explicit _com_ptr_t(const _variant_t& v) {
     IUnknown* u = static_cast<IUnknown*>(v);
     assignFrom(u);
     if (u) u->Release();
   }
-  _com_ptr_t(const wchar_t* progId, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
+  explicit _com_ptr_t(const wchar_t* progId, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
     const HRESULT hr = CreateInstance(progId, outer, context);
     if (FAILED(hr)) _com_issue_error(hr);
   }
@@ -455,7 +455,7 @@ class _com_ptr_t {
     return *this;
   }
   _com_ptr_t& operator=(_com_ptr_t&& o) noexcept {
-    if (this != &o) {
+    if (this != std::addressof(o)) {
       if (p_) p_->Release();
       p_ = std::exchange(o.p_, nullptr);
     }
