@@ -305,7 +305,8 @@ class _bstr_t {
   operator const wchar_t*() const { return data_ ? data_->bstr : nullptr; }
   operator wchar_t*() const { return data_ ? data_->bstr : nullptr; }
   const char* c_str() const;  // UTF-8 form
-  operator const char*() const { return c_str(); }
+  // Explicit so that a string class with wide and narrow constructors takes the wide text.
+  explicit operator const char*() const { return c_str(); }
   std::wstring wstr() const;
   BSTR GetBSTR() const { return data_ ? data_->bstr : nullptr; }
   BSTR& GetAddress();  // releases the text and lends its slot to an out-parameter
@@ -320,6 +321,8 @@ class _bstr_t {
   friend _bstr_t operator+(const _bstr_t& a, const _bstr_t& b);
   bool operator==(const _bstr_t& other) const;
   bool operator!=(const _bstr_t& other) const { return !(*this == other); }
+  bool operator==(const wchar_t* other) const { return *this == _bstr_t(other); }
+  bool operator!=(const wchar_t* other) const { return !(*this == other); }
   bool operator<(const _bstr_t& other) const;
 
  private:

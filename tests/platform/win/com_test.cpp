@@ -148,3 +148,14 @@ TEST(Com, InitialisationOnlyCounts) {
   CoUninitialize();
   EXPECT_EQ(win::comInitCount(), before);
 }
+
+TEST(Bstr, ComparesWithWideLiterals) {
+  const _bstr_t name(L"grTitle");
+  EXPECT_TRUE(name == L"grTitle");
+  EXPECT_TRUE(L"grTitle" == name);
+  EXPECT_TRUE(name != L"grtitle");
+  EXPECT_TRUE(_bstr_t() == L"");
+  const wchar_t* wide = name;  // the wide text converts implicitly, the narrow one only on request
+  EXPECT_STREQ(wide, L"grTitle");
+  EXPECT_STREQ(static_cast<const char*>(name), "grTitle");
+}
