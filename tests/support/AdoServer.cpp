@@ -41,8 +41,9 @@ std::vector<std::vector<std::string>> run(PGconn* conn, const std::string& sql) 
 
 // Routines that hand their arguments back, for checking each type on its way in and out.
 const char* kTestRoutines = R"sql(
-CREATE OR REPLACE FUNCTION echo_all(b boolean, ti smallint, i integer, n numeric, c varchar, v varchar,
-                                    d timestamp, f double precision)
+CREATE OR REPLACE FUNCTION echo_all(b boolean = NULL, ti smallint = NULL, i integer = NULL,
+                                    n numeric = NULL, c varchar = NULL, v varchar = NULL,
+                                    d timestamp = NULL, f double precision = NULL)
 RETURNS TABLE ("rb" boolean, "rti" smallint, "ri" integer, "rn" numeric, "rc" varchar, "rv" varchar,
                "rd" timestamp, "rf" double precision)
 LANGUAGE sql AS $$ SELECT $1, $2, $3, $4, $5, $6, $7, $8 $$;
