@@ -168,6 +168,25 @@ TEST_F(StoredProcedureTest, OutputValuesAreCopiedBackAndInputsStayAsTheyWere) {
     EXPECT_EQ(static_cast<long>(list.getParameter(L"@x")->getValue()), 21);
 }
 
+TEST_F(StoredProcedureTest, OnlyOutputAndInOutParametersAreReadBack) {
+    CParameters list;
+    auto* x = param<CParameterInt>(L"@x");
+    x->setValue(21);
+    list.add(x);
+    auto* doubled = param<CParameterInt>(L"@Doubled", adParamInputOutput);
+    doubled->setValue(5);
+    list.add(doubled);
+    auto* returned = param<CParameterInt>(L"@RETURN_VALUE", adParamReturnValue);
+    returned->setValue(99);
+    list.add(returned);
+    sp->setName(L"twice");
+    sp->setParameters(&list);
+    sp->execSPNoReturnParasReturn();
+    EXPECT_EQ(static_cast<long>(doubled->getValue()), 42);
+    EXPECT_EQ(static_cast<long>(x->getValue()), 21);
+    EXPECT_EQ(static_cast<long>(returned->getValue()), 99);  // the command's return value is not copied
+}
+
 TEST_F(StoredProcedureTest, EveryTypeIsBoundAndReadBackInItsOwnType) {
     CParameters list;
     auto* b = param<CParameterBoolean>(L"@b", adParamInputOutput);
