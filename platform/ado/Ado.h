@@ -8,7 +8,6 @@
 // Every failure is a `_com_error` with the server's (or this layer's) message and source "PostgreSQL".
 #include "win/ComTypes.h"
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>

@@ -7,7 +7,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+
+#include <unistd.h>
 
 using namespace kelmo::test;
 
@@ -382,4 +385,50 @@ TEST_F(AdoServerTest, RegisterProcedureHandsBackANewLocation) {
         EXPECT_DOUBLE_EQ(static_cast<double>(rs->GetCollect(_variant_t(L"area"))), 12.5);
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(AdoServerTest, AssetsAndTheirAttributesRoundTripThroughTheRegister) {
+    const std::string drawing = std::to_string(100000 + ::getpid());
+    pgQuery("vxr", "INSERT INTO asset_type VALUES ('DESK-EX', 'Desk', true) ON CONFLICT DO NOTHING");
+    _ConnectionPtr vxr = open(L"vxr");
+    const long drawingNumber = std::stol(drawing);
+
+    _CommandPtr apply = procedure(vxr, L"__to_applyAssetToVXR");
+    add(apply, L"@locationID", adInteger, adParamInput, 4, _variant_t(drawingNumber));
+    add(apply, L"@drawingID", adInteger, adParamInput, 4, _variant_t(drawingNumber));
+    add(apply, L"@handle", adVarChar, adParamInput, 255, _variant_t(L"2A"));
+    add(apply, L"@acadBlockIdentifier", adVarChar, adParamInput, 100, _variant_t(L"DESK-EX"));
+    add(apply, L"@acadBlockDescription", adVarChar, adParamInput, 255, _variant_t(L"a desk"));
+    add(apply, L"@uniqueDescription", adVarChar, adParamInput, 255, _variant_t(L"Desk 7"));
+    add(apply, L"@pointX", adNumeric, adParamInput, 9, _variant_t(1.5));
+    add(apply, L"@pointY", adNumeric, adParamInput, 9, _variant_t(-2.25));
+    add(apply, L"@assetExistsInLocation", adBoolean, adParamInput, 1, _variant_t(1L));
+    add(apply, L"@excludedFromTakeoff", adBoolean, adParamOutput, 1, _variant_t());
+    apply->Execute(nullptr, nullptr, adCmdStoredProc);
+    EXPECT_EQ(apply->GetParameters()->GetItem(_variant_t(L"@excludedFromTakeoff"))->GetValue().boolVal, VARIANT_TRUE);
+
+    _CommandPtr attribute = procedure(vxr, L"__to_applyAssetAttributeToVXR");
+    add(attribute, L"@drawingID", adInteger, adParamInput, 4, _variant_t(drawingNumber));
+    add(attribute, L"@handle", adVarChar, adParamInput, 255, _variant_t(L"2A"));
+    add(attribute, L"@tag", adVarChar, adParamInput, 255, _variant_t(L"COLOUR"));
+    add(attribute, L"@value", adVarChar, adParamInput, 255, _variant_t(L"oak"));
+    add(attribute, L"@exists", adBoolean, adParamInput, 1, _variant_t(1L));
+    attribute->Execute(nullptr, nullptr, adCmdStoredProc);
+
+    _CommandPtr assets = procedure(vxr, L"[idr]..[getLocationAssets]");
+    add(assets, L"@locationID", adInteger, adParamInput, 4, _variant_t(drawingNumber));
+    _RecordsetPtr rs = assets->Execute(nullptr, nullptr, adCmdStoredProc);
+    ASSERT_EQ(rs->GetEOF(), VARIANT_FALSE);
+    EXPECT_EQ(text(rs->GetCollect(_variant_t(L"atDescription"))), L"Desk");
+    EXPECT_EQ(text(rs->GetCollect(_variant_t(L"aDescription"))), L"Desk 7");
+    EXPECT_DOUBLE_EQ(static_cast<double>(rs->GetCollect(_variant_t(L"aY"))), -2.25);
+    EXPECT_EQ(text(rs->GetCollect(_variant_t(L"status"))), L"1");
+
+    _CommandPtr attributes = procedure(vxr, L"[idr]..[getAssetAttributes]");
+    add(attributes, L"@drawingID", adInteger, adParamInput, 4, rs->GetCollect(_variant_t(L"drawingID")));
+    add(attributes, L"@handle", adVarChar, adParamInput, 50, rs->GetCollect(_variant_t(L"handle")));
+    _RecordsetPtr values = attributes->Execute(nullptr, nullptr, adCmdStoredProc);
+    ASSERT_EQ(values->GetEOF(), VARIANT_FALSE);
+    EXPECT_EQ(text(values->GetCollect(_variant_t(L"aTag"))), L"COLOUR");
+    EXPECT_EQ(text(values->GetCollect(_variant_t(L"aValue"))), L"oak");
 }
