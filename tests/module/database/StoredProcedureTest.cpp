@@ -363,6 +363,11 @@ TEST(StoredProcedureException, KeepsTheCallsXmlAndTheConnectionsErrors) {
     EXPECT_EQ(e->getSource(), CString(L"PostgreSQL"));
     ASSERT_TRUE(e->getProcedureNode());
     EXPECT_EQ(xmlName(e->getProcedureNode()), L"storedProcedure");
+    IXMLDOMNodePtr logged = e->serialize();
+    EXPECT_EQ(xmlName(logged), L"error");
+    bool holdsCall = false;
+    for (const auto& child : xmlChildren(logged)) holdsCall = holdsCall || xmlName(child) == L"storedProcedure";
+    EXPECT_TRUE(holdsCall);
     e->deleteException();
 }
 
