@@ -1001,7 +1001,8 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
   if (!win::mapToNative(path.c_str(), native, &err)) fail(HRESULT_FROM_WIN32(err), win::systemMessage(err));
   struct stat st {};
   const bool exists = ::stat(native.c_str(), &st) == 0;
-  if (exists && (S_ISDIR(st.st_mode) || ::access(native.c_str(), W_OK) != 0))
+  const bool readOnly = !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
+  if (exists && (S_ISDIR(st.st_mode) || readOnly))
     fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
   const std::string text = documentText(reinterpret_cast<xmlDocPtr>(node_));
 
