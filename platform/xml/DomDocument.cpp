@@ -536,7 +536,9 @@ void IXMLDOMNode::Puttext(const _bstr_t& text) {
 
 _bstr_t IXMLDOMNode::Getxml() {
   if (isDocNode(node_)) return B(documentText(reinterpret_cast<xmlDocPtr>(node_)));
-  return B(serialize(node_));
+  std::string text = serialize(node_);
+  if (node_->type == XML_ATTRIBUTE_NODE && !text.empty() && text[0] == ' ') text.erase(0, 1);
+  return B(text);
 }
 
 _bstr_t IXMLDOMNode::GetnamespaceURI() {

@@ -254,6 +254,7 @@ TEST_F(DomTest, AttributesAndRawForms) {
   e->removeAttribute(L"on");
   EXPECT_EQ(attrs->Getitem(1)->GetnodeName(), _bstr_t(L"on"));  // a held attribute survives removal
   EXPECT_EQ(e->Getattributes()->Getlength(), 1);
+  EXPECT_EQ(e->Getattributes()->Getitem(0)->Getxml(), _bstr_t(L"name=\"A&amp;B\""));
 
   BSTR name = nullptr;
   ASSERT_EQ(e->get_nodeName(&name), S_OK);
