@@ -119,6 +119,10 @@ void makeSelfContained(xmlNodePtr root) {
     xmlNsPtr ns = n->ns;
     if (!ns || isXmlPrefix(ns) || declaredWithin(n, root, ns)) return;
     xmlNodePtr host = root->type == XML_ELEMENT_NODE ? root : (n->type == XML_ELEMENT_NODE ? n : n->parent);
+    if (!host) {  // a lone attribute has nowhere to declare its namespace: it leaves it
+      n->ns = nullptr;
+      return;
+    }
     xmlNsPtr found = nullptr;
     bool clash = false;
     for (xmlNsPtr d = host->nsDef; d; d = d->next) {

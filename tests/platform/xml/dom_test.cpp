@@ -420,3 +420,16 @@ TEST_F(DomTest, ReadOnlyTargetIsRefused) {
   }
   EXPECT_EQ(file("ro.xml"), "<old/>");
 }
+
+TEST_F(DomTest, RemovedPrefixedAttributeOutlivesItsElement) {
+  IXMLDOMDocumentPtr doc = newDoc();
+  ASSERT_EQ(doc->loadXML(L"<r xmlns:p=\"urn:p\" p:x=\"1\" y=\"2\"/>"), VARIANT_TRUE);
+  IXMLDOMElementPtr r = doc->GetdocumentElement();
+  IXMLDOMNodePtr x = r->Getattributes()->getNamedItem(L"p:x");
+  ASSERT_TRUE(x);
+  r->removeAttribute(L"p:x");
+  r = nullptr;
+  doc = nullptr;
+  EXPECT_EQ(x->GetnodeValue(), _variant_t(L"1"));
+  EXPECT_EQ(r, nullptr);
+}
