@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <ostream>
 #include <vector>
 
 #include "win/Encoding.h"
@@ -1055,4 +1056,17 @@ bool _variant_t::operator==(const VARIANT& other) const {
     case VT_I8: case VT_UI8: return llVal == other.llVal;
     default: return (vt & VT_ARRAY) ? parray == other.parray : lVal == other.lVal && llVal == other.llVal;
   }
+}
+
+std::ostream& operator<<(std::ostream& out, const _bstr_t& text) {
+  const char* s = text.c_str();
+  return out << '"' << (s ? s : "") << '"';
+}
+
+std::ostream& operator<<(std::ostream& out, const _variant_t& value) {
+  out << "VT_" << value.vt;
+  if (value.vt == VT_EMPTY || value.vt == VT_NULL || (value.vt & VT_ARRAY)) return out;
+  _variant_t text;
+  if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR))) out << ':' << _bstr_t(text.bstrVal, true);
+  return out;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 TEST(Bstr, LengthPrefixedAndNullIsEmpty) {
   BSTR b = SysAllocStringLen(L"a\0b", 3);  // embedded terminator kept
   EXPECT_EQ(SysStringLen(b), 3u);
@@ -266,4 +268,10 @@ TEST(SafeArray, VariantElementsAndLocks) {
   SAFEARRAYBOUND b{3, 0};
   EXPECT_EQ(SafeArrayCreate(VT_NULL, 1, &b), nullptr);
   EXPECT_EQ(SafeArrayCreate(VT_R8, 0, &b), nullptr);
+}
+
+TEST(Printing, TextAndVariantsPrintReadably) {
+  std::ostringstream out;
+  out << _bstr_t(L"m\u00B2") << ' ' << _variant_t(2.5) << ' ' << _variant_t(L"x");
+  EXPECT_EQ(out.str(), "\"m\xC2\xB2\" VT_5:\"2.5\" VT_8:\"x\"");
 }
