@@ -43,6 +43,10 @@ TEST_F(FilesTest, FoldersAndAttributes) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
   EXPECT_EQ(GetFileAttributesW(L"C:\\a\\") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+  // A drive root without its backslash exists too (folder creation climbs up to it).
+  EXPECT_EQ(GetFileAttributesW(L"c:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributesW(L"Z:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(CreateDirectoryW(L"C:\\a\\b\\", nullptr));
   std::ofstream(root_ / "a" / "f.txt") << "x";
   EXPECT_EQ(GetFileAttributesW(L"c:/A/F.TXT"), FILE_ATTRIBUTE_ARCHIVE);
   EXPECT_EQ(GetFileAttributesW(L"C:\\a\\nothing.txt"), INVALID_FILE_ATTRIBUTES);
