@@ -1,8 +1,10 @@
 #pragma once
 // COM basics: result codes, interfaces, strings, variants, safe arrays, errors and smart pointers.
 #include <atomic>
+#include <iosfwd>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "win/WinTypes.h"
@@ -335,6 +337,9 @@ class _bstr_t {
   std::shared_ptr<Data> data_;
 };
 
+// The text as UTF-8 (test messages, logs).
+std::ostream& operator<<(std::ostream& out, const _bstr_t& text);
+
 // ---- _com_error ------------------------------------------------------------------------------
 class _com_error {
  public:
@@ -419,6 +424,9 @@ class _variant_t : public tagVARIANT {
  private:
   _variant_t converted(VARTYPE vt) const;
 };
+
+// "VT_xx:value" (test messages, logs).
+std::ostream& operator<<(std::ostream& out, const _variant_t& value);
 
 // A missing optional argument: VT_ERROR holding DISP_E_PARAMNOTFOUND.
 extern const _variant_t vtMissing;
