@@ -604,3 +604,20 @@ Acad::ErrorStatus AcDbTextStyleTableRecord::setBigFontFileName(const ACHAR* f) {
   bigFont_ = f ? f : L"";
   return Acad::eOk;
 }
+
+Acad::ErrorStatus AcDbBlockTableRecord::canErase() const {
+  return isSpaceName() && (upper(name_) == L"*MODEL_SPACE" || upper(name_) == L"*PAPER_SPACE")
+             ? Acad::eCannotBeErasedByCaller
+             : Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLayerTableRecord::canErase() const {
+  if (name_ == L"0") return Acad::eCannotBeErasedByCaller;
+  if (isDatabaseResident() && database()->clayer() == objectId()) return Acad::eCannotBeErasedByCaller;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLinetypeTableRecord::canErase() const {
+  std::wstring u = upper(name_);
+  return (u == L"BYBLOCK" || u == L"BYLAYER" || u == L"CONTINUOUS") ? Acad::eCannotBeErasedByCaller : Acad::eOk;
+}
