@@ -72,17 +72,14 @@ Acad::ErrorStatus AcDbSymbolTableRecord::getName(ACHAR*& name) const {
 }
 
 Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
-  if (!name) return Acad::eInvalidInput;
+  if (!name || !*name) return Acad::eInvalidSymbolTableName;
   std::wstring n(name);
-  if (!loadingDb(this)) {
-    // A leading '*' marks the special and anonymous names; the table decides which it allows.
-    std::wstring body = (!n.empty() && n[0] == L'*') ? n.substr(1) : n;
-    if (n.empty() || (body.empty() && n != L"*") || (!body.empty() && acdbSNValid(body.c_str()) != Acad::eOk))
-      return Acad::eInvalidSymbolTableName;
-  }
+  // A record outside a table takes any name: the table checks it when the record is added
+  // (file reading adds records under the names other programs gave them).
   if (isDatabaseResident()) {
     auto* table = AcDbSymbolTable::cast(database()->peek(ownerId()));
     if (table) return table->renameRecord(this, n);
+    if (!loadingDb(this) && acdbSNValid(n.c_str()) != Acad::eOk) return Acad::eInvalidSymbolTableName;
   }
   assertWriteEnabled();
   name_ = n;
