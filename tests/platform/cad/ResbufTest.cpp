@@ -121,6 +121,14 @@ TEST(Colours, PaletteRoundTrips) {
   c.setColorMethod(AcCmEntityColor::kByColor);
   EXPECT_EQ(int(c.colorMethod()), 194);
   EXPECT_EQ(c.setColorIndex(300), Acad::eInvalidInput);
+  // Turning an index colour into a true colour keeps what is shown.
+  AcCmColor red;
+  red.setColorIndex(1);
+  red.setColorMethod(AcCmEntityColor::kByColor);
+  EXPECT_EQ(red.trueColor(), 0xFF0000u);
+  red.setRGB(0, 0, 255);
+  red.setColorMethod(AcCm::kByACI);
+  EXPECT_EQ(red.colorIndex(), 5);
 }
 
 }  // namespace
