@@ -342,6 +342,14 @@ void AcDbDatabase::completeDefaults() {
   auto layout = [&](const wchar_t* name, AcDbObjectId block, int tab) {
     auto* btr = AcDbBlockTableRecord::cast(peek(block));
     if (!btr || !btr->getLayoutId().isNull()) return;
+    // A layout that already names this block (a file's) is linked, whatever it is called.
+    for (const auto& [lname, lid] : layouts->entries()) {
+      auto* l = AcDbLayout::cast(peek(lid));
+      if (l && !l->isErased() && l->getBlockTableRecordId() == block) {
+        btr->setLayoutId(lid);
+        return;
+      }
+    }
     AcDbObjectId id;
     if (layouts->getAt(name, id) == Acad::eOk) {
       btr->setLayoutId(id);

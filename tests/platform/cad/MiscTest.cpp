@@ -150,3 +150,33 @@ TEST(Curves, ArcAsAPlanePathAcrossZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Defaults, CompletingADrawingLinksLayoutsAlreadyThere) {
+  // A drawing read from a file: paper space with a layout called "Sheet A", no link on the block yet.
+  AcDbDatabase db(false);
+  db.setLoading(true);
+  db.completeDefaults();
+  AcDbDictionary* layouts = nullptr;
+  ASSERT_EQ(db.getLayoutDictionary(layouts, AcDb::kForWrite), Acad::eOk);
+  AcDbObjectId layout1;
+  ASSERT_EQ(layouts->getAt(L"Layout1", layout1), Acad::eOk);
+  ASSERT_TRUE(layouts->setName(L"Layout1", L"Sheet A"));
+  layouts->close();
+  AcDbBlockTableRecord* ps = nullptr;
+  ASSERT_EQ(acdbOpenObject(ps, db.paperSpaceId(), AcDb::kForWrite), Acad::eOk);
+  ps->setLayoutId(AcDbObjectId());
+  ps->close();
+  db.completeDefaults();
+  db.setLoading(false);
+
+  ASSERT_EQ(db.getLayoutDictionary(layouts, AcDb::kForRead), Acad::eOk);
+  EXPECT_EQ(layouts->numEntries(), 2u);  // Model and Sheet A: no second paper layout
+  layouts->close();
+  ASSERT_EQ(acdbOpenObject(ps, db.paperSpaceId(), AcDb::kForRead), Acad::eOk);
+  EXPECT_EQ(ps->getLayoutId(), layout1);
+  ps->close();
+}
+
+}  // namespace
