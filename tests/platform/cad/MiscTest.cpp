@@ -180,3 +180,27 @@ TEST(Defaults, CompletingADrawingLinksLayoutsAlreadyThere) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Defaults, RecordsListedBeforeTheyAreReadAreFoundByName) {
+  AcDbDatabase db(false);
+  db.setLoading(true);
+  auto* table = new AcDbLayerTable;
+  AcDbObjectId tableId, recId;
+  ASSERT_EQ(db.addAcDbObject(tableId, table), Acad::eOk);
+  db.setLayerTableId(tableId);
+  ASSERT_EQ(db.getAcDbObjectId(recId, true, AcDbHandle(0x40)), Acad::eOk);
+  table->appendRecordId(recId);
+  EXPECT_FALSE(table->has(L"WALLS"));  // the record is not read yet
+  auto* rec = new AcDbLayerTableRecord;
+  rec->setName(L"WALLS");
+  AcDbObjectId got;
+  ASSERT_EQ(db.addAcDbObject(got, rec, AcDbHandle(0x40)), Acad::eOk);
+  rec->setOwnerId(tableId);
+  EXPECT_TRUE(table->has(L"walls"));
+  EXPECT_EQ(db.layerId(L"WALLS"), recId);
+  db.setLoading(false);
+}
+
+}  // namespace
