@@ -379,6 +379,8 @@ class AcDbAttribute : public AcDbText {
   void setAttributeFlags(int f) { flags_ = f; }
   // Copies the definition's properties, text and placement, transformed by the insert's block transform.
   Acad::ErrorStatus setAttributeFromBlock(const AcDbAttributeDefinition* def, const AcGeMatrix3d& blockTransform);
+  // Places an attribute already filled in definition coordinates.
+  Acad::ErrorStatus setAttributeFromBlock(const AcGeMatrix3d& blockTransform) { return transformBy(blockTransform); }
 
  private:
   std::wstring tag_;

@@ -62,8 +62,11 @@ TEST(Lifetime, XrecordReferencesFollowADeepClone) {
   ASSERT_EQ(acdbOpenAcDbEntity(e, pa.value(), AcDb::kForRead), Acad::eOk);
   ASSERT_EQ(acdbOpenObject(d, e->extensionDictionary(), AcDb::kForRead), Acad::eOk);
   e->close();
+  AcDbDictionary* wrong = nullptr;
+  EXPECT_EQ(d->getAt(L"LINK", wrong, AcDb::kForRead), Acad::eNotThatKindOfClass);
   AcDbXrecord* cx = nullptr;
-  ASSERT_EQ(d->getAt(L"LINK", reinterpret_cast<AcDbObject*&>(cx), AcDb::kForRead), Acad::eOk);
+  ASSERT_EQ(d->getAt(L"LINK", cx, AcDb::kForRead), Acad::eOk);
+  EXPECT_EQ(cx->objectId().objectClass(), AcDbXrecord::desc());
   d->close();
   ASSERT_EQ(cx->values().size(), 1u);
   EXPECT_EQ(cx->values()[0].id, pb.value());
