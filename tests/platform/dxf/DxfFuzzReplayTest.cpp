@@ -39,3 +39,11 @@ TEST(DxfFuzzReplay, SeedsAndTheirMutantsNeverCrash)
     EXPECT_GT(runs, 100);
     EXPECT_GT(loaded, 20);
 }
+
+TEST(DxfFuzzReplay, InputsThatOnceCrashedLoad)
+{
+    for (const auto& e : fs::directory_iterator(fs::path(KELMO_SOURCE_DIR) / "tests" / "platform" / "dxf" / "data")) {
+        std::string bytes = dxftest::readBytes(e.path());
+        EXPECT_TRUE(dxfFuzzOne(bytes.data(), bytes.size())) << e.path();
+    }
+}
