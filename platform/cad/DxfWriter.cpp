@@ -36,6 +36,21 @@ const std::string* findValue(const Tags& tags, int code)
     return t ? &t->value : nullptr;
 }
 
+const std::string* commonValue(const Tags& tags, int code)
+{
+    int markers = 0;
+    for (std::size_t i = 1; i < tags.size(); ++i) {
+        const Tag& t = tags[i];
+        if (t.code == 100 && ++markers == 2)
+            break;
+        if (t.code == code)
+            return &t.value;
+        if (t.code == 1001)
+            break;
+    }
+    return nullptr;
+}
+
 static int handleCode(const Tags& tags)
 {
     return recordType(tags) == "DIMSTYLE" ? 105 : 5;
