@@ -65,6 +65,7 @@ enum ErrorStatus : int {
   eNotInBlock = 33,
   eIsReading = 34,
   eCannotScaleNonUniformly = 35,
+  eCannotBeErasedByCaller = 36,
   eNonPlanarEntity = 40,
   eNotClosedPath = 41,
   eDegenerateGeometry = 42,

@@ -182,6 +182,7 @@ class AcDbLine : public AcDbCurve {
   Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
   Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
   void getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const override;
+  bool getPlanePath(cadgeom::BulgePath& path, AcGeVector3d& normal, double& elevation) const override;
 
  private:
   AcGePoint3d start_, end_;

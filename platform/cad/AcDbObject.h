@@ -114,6 +114,8 @@ class AcDbObject : public AcRxObject {
   virtual void onAddedToDatabase(AcDbDatabase* db);
   // Called before the erase flag changes; containers erase what they own.
   virtual void onErase(bool erasing);
+  // Whether erase() may erase this object (the standard records may not be erased).
+  virtual Acad::ErrorStatus canErase() const { return Acad::eOk; }
 
  protected:
   AcDbObject(const AcDbObject& other);

@@ -72,17 +72,14 @@ Acad::ErrorStatus AcDbSymbolTableRecord::getName(ACHAR*& name) const {
 }
 
 Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
-  if (!name) return Acad::eInvalidInput;
+  if (!name || !*name) return Acad::eInvalidSymbolTableName;
   std::wstring n(name);
-  if (!loadingDb(this)) {
-    // A leading '*' marks the special and anonymous names; the table decides which it allows.
-    std::wstring body = (!n.empty() && n[0] == L'*') ? n.substr(1) : n;
-    if (n.empty() || (body.empty() && n != L"*") || (!body.empty() && acdbSNValid(body.c_str()) != Acad::eOk))
-      return Acad::eInvalidSymbolTableName;
-  }
+  // A record outside a table takes any name: the table checks it when the record is added
+  // (file reading adds records under the names other programs gave them).
   if (isDatabaseResident()) {
     auto* table = AcDbSymbolTable::cast(database()->peek(ownerId()));
     if (table) return table->renameRecord(this, n);
+    if (!loadingDb(this) && acdbSNValid(n.c_str()) != Acad::eOk) return Acad::eInvalidSymbolTableName;
   }
   assertWriteEnabled();
   name_ = n;
@@ -603,4 +600,21 @@ Acad::ErrorStatus AcDbTextStyleTableRecord::setBigFontFileName(const ACHAR* f) {
   assertWriteEnabled();
   bigFont_ = f ? f : L"";
   return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockTableRecord::canErase() const {
+  return isSpaceName() && (upper(name_) == L"*MODEL_SPACE" || upper(name_) == L"*PAPER_SPACE")
+             ? Acad::eCannotBeErasedByCaller
+             : Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLayerTableRecord::canErase() const {
+  if (name_ == L"0") return Acad::eCannotBeErasedByCaller;
+  if (isDatabaseResident() && database()->clayer() == objectId()) return Acad::eCannotBeErasedByCaller;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLinetypeTableRecord::canErase() const {
+  std::wstring u = upper(name_);
+  return (u == L"BYBLOCK" || u == L"BYLAYER" || u == L"CONTINUOUS") ? Acad::eCannotBeErasedByCaller : Acad::eOk;
 }
