@@ -913,7 +913,7 @@ void Normalizer::classes()
     for (const Tags& c : doc.classes)
         if (const std::string* n = findValue(c, 1))
             have.insert(*n);
-    std::map<std::string, int> counts;
+    std::unordered_map<std::string, int> counts;
     for (const Tags& o : doc.objects)
         ++counts[recordType(o)];
     for (const Tags& e : doc.entities)
