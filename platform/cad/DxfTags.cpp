@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <iconv.h>
 
 namespace dxf {
 
@@ -172,10 +173,41 @@ static std::uint32_t cp1252(unsigned char ch)
     return ch;
 }
 
+// Code pages other than 1252 and 850 go through the C library's converters: "ANSI_1251" -> "CP1251".
+static bool convertWithIconv(std::string_view text, std::string_view codePage, std::string& out)
+{
+    std::string page(codePage);
+    for (char& c : page)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    std::string digits;
+    for (char c : page)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    if (digits.empty() || digits == "1252")
+        return false;
+    iconv_t cd = ::iconv_open("UTF-8", ("CP" + digits).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    out.assign(text.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* dst = out.data();
+    std::size_t outLeft = out.size();
+    std::size_t r = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
+    ::iconv_close(cd);
+    if (r == static_cast<std::size_t>(-1))
+        return false;
+    out.resize(out.size() - outLeft);
+    return true;
+}
+
 std::string ansiToUtf8(std::string_view text, std::string_view codePage)
 {
     bool dos = codePage.find("850") != std::string_view::npos;
     std::string out;
+    if (!dos && convertWithIconv(text, codePage, out))
+        return out;
+    out.clear();
     out.reserve(text.size() + 8);
     for (unsigned char ch : text) {
         if (ch < 0x80)
