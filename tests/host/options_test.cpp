@@ -61,3 +61,28 @@ TEST(ScriptLines, CommentsBlanksAndLineEnds) {
   EXPECT_EQ(reader.lineNumber(), 5);
   EXPECT_FALSE(reader.next());
 }
+
+#include "HostAnswers.h"
+
+TEST(Answers, MessageBoxButtonsByBoxType) {
+  EXPECT_EQ(messageBoxAnswer(L"ok", kMbOk), kIdOk);
+  EXPECT_EQ(messageBoxAnswer(L"YES", kMbYesNo), kIdYes);
+  EXPECT_EQ(messageBoxAnswer(L" no ", kMbYesNoCancel), kIdNo);
+  EXPECT_EQ(messageBoxAnswer(L"cancel", kMbOkCancel | 0x30), kIdCancel);  // icon bits ignored
+  EXPECT_EQ(messageBoxAnswer(L"", kMbYesNo), kIdYes);                     // Enter: default button
+  EXPECT_FALSE(messageBoxAnswer(L"yes", kMbOk));
+  EXPECT_FALSE(messageBoxAnswer(L"cancel", kMbYesNo));
+  EXPECT_FALSE(messageBoxAnswer(L"maybe", kMbYesNoCancel));
+  EXPECT_EQ(messageBoxNoAnswer(kMbOk), kIdOk);
+  EXPECT_EQ(messageBoxNoAnswer(kMbYesNo), kIdNo);
+  EXPECT_EQ(messageBoxNoAnswer(kMbYesNoCancel), kIdCancel);
+  EXPECT_EQ(messageBoxChoices(kMbYesNoCancel), L"yes/no/cancel");
+}
+
+TEST(Answers, FileDialogPathOrCancel) {
+  EXPECT_EQ(fileDialogAnswer(L"C:\\reports\\a.xml "), L"C:\\reports\\a.xml");
+  EXPECT_FALSE(fileDialogAnswer(L"Cancel"));
+  EXPECT_FALSE(fileDialogAnswer(L""));
+  EXPECT_TRUE(isMessageBoxWord(L"Yes"));
+  EXPECT_FALSE(isMessageBoxWord(L"mbc"));
+}
