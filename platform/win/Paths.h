@@ -1,0 +1,23 @@
+#pragma once
+// Windows-form paths over the Linux file system: Z:\ is the root, C:\ the host's C-drive folder.
+#include <string>
+
+#include "win/WinTypes.h"
+
+namespace win {
+
+// Turns a Windows path into the native path it names. "\" and "/" both separate; "." and ".."
+// are resolved; a relative path is taken from the current folder, a rooted one ("\x") from the
+// current folder's drive. Existing entries are matched without regard to case. On failure returns
+// false and stores the Windows error: 3 for an unknown drive or an empty path, 53 for a network
+// path, 123 for a character no Windows name may hold.
+bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* error);
+
+// The Windows form of a native path (made absolute from the current folder first).
+std::wstring nativeToWindows(const std::string& nativePath);
+
+// The folder that plays the C: drive. It is created, with its CadHost folder, when first used.
+void setCDrive(const std::string& nativeDir);
+std::string cDrive();
+
+}  // namespace win
