@@ -7,3 +7,5 @@
 #include "win/ComTypes.h"
 #include "win/UiSink.h"
 #include "win/Module.h"
+#include "win/Files.h"
+#include "win/Process.h"

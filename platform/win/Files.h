@@ -1,0 +1,68 @@
+#pragma once
+// Files and folders through the Windows-path mapping. Failures set the Windows last error.
+#include <string>
+
+#include "win/WinTypes.h"
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
+constexpr DWORD FILE_ATTRIBUTE_HIDDEN = 0x00000002;
+constexpr DWORD FILE_ATTRIBUTE_SYSTEM = 0x00000004;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x00000010;
+constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x00000020;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
+
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x00000001;
+constexpr DWORD MOVEFILE_COPY_ALLOWED = 0x00000002;
+constexpr DWORD MOVEFILE_DELAY_UNTIL_REBOOT = 0x00000004;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;
+
+struct WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  WCHAR cFileName[MAX_PATH];
+  WCHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
+
+// Names beginning with "." count as hidden; a file we may not write is read-only; other files
+// carry the archive attribute.
+DWORD GetFileAttributesW(LPCWSTR path);
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);  // only the read-only flag has an effect
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
+BOOL RemoveDirectoryW(LPCWSTR path);
+BOOL DeleteFileW(LPCWSTR path);
+// Copies through a temporary file in the target's folder, so a failed copy leaves the old target.
+BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists);
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
+BOOL MoveFileW(LPCWSTR existing, LPCWSTR target);
+
+// Wildcards "*" and "?" in the last part, matched without regard to case ("*.*" matches every
+// name). Entries come in name order. No match: INVALID_HANDLE_VALUE with error 2.
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);  // error 18 at the end
+BOOL FindClose(HANDLE search);
+
+DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
+BOOL SetCurrentDirectoryW(LPCWSTR path);
+
+namespace win {
+// Windows file times count 100-nanosecond steps from 1601-01-01 (UTC).
+FILETIME fileTimeFromUnix(long long seconds, long nanoseconds = 0);
+long long unixFromFileTime(const FILETIME& time);
+// Windows wildcard matching of one name, without regard to case.
+bool matchesWildcard(const std::wstring& name, const std::wstring& pattern);
+}  // namespace win
