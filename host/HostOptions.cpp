@@ -31,7 +31,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     };
     if (name == "--product") { if (!takeValue(o.product)) return r; }
     else if (name == "--c-drive") { if (!takeValue(o.cDrive)) return r; }
-    else if (name == "--module") { if (!takeValue(o.module)) return r; }
+    else if (name == "--module") {
+      if (!takeValue(o.module)) return r;
+      o.moduleGiven = true;
+    }
     else if (name == "--script") { if (!takeValue(o.script)) return r; }
     else if (name == "--batch" && !inlineValue) o.batch = true;
     else if ((name == "--help" || name == "-h") && !inlineValue) o.help = true;
@@ -54,7 +57,8 @@ std::string usageText() {
       "Options:\n"
       "  --product TEXT   product text the host reports to the module (default \"AutoCAD 2015\")\n"
       "  --c-drive DIR    folder that stands for drive C: (default ~/.cadhost/c)\n"
-      "  --module FILE    module to load (default: the module built beside cadhost, if any)\n"
+      "  --module FILE    module to load (default: the module built beside cadhost, if any;\n"
+      "                   an empty FILE loads none)\n"
       "  --script FILE    read input lines from FILE first\n"
       "  --batch          stop at the end of the script instead of reading the terminal\n"
       "  -h, --help       show this text\n"

@@ -9,7 +9,8 @@ namespace cadhost {
 struct Options {
   std::string product = "AutoCAD 2015";
   std::string cDrive;          // empty: ~/.cadhost/c
-  std::string module;          // empty: the module built beside cadhost, when there is one
+  std::string module;          // the module to load
+  bool moduleGiven = false;    // without --module: the module built beside cadhost; --module "": none
   std::string script;          // empty: none
   bool batch = false;
   bool help = false;

@@ -180,8 +180,8 @@ bool Session::start() {
 }
 
 bool Session::loadModule() {
-  std::string path = options_.module.empty() ? defaultModulePath() : options_.module;
-  if (path.empty()) return true;  // nothing built yet: the host runs on its own
+  std::string path = options_.moduleGiven ? options_.module : defaultModulePath();
+  if (path.empty()) return true;  // none asked for, or none built yet: the host runs on its own
   std::wstring w = win::fromUtf8(std::filesystem::absolute(path).string());
   if (!acrxDynamicLinker->loadModule(w.c_str(), false)) {
     fail(L"cannot load the module: " + acrxDynamicLinker->lastError());

@@ -7,7 +7,7 @@ import ezdxf
 doc = ezdxf.new("R2010", setup=True)
 doc.header["$INSUNITS"] = 4
 doc.header["$LUNITS"] = 2
-for name, colour in [("A-WALL", 7), ("A-DOOR", 3), ("A-AREA", 1), ("A-FURN", 5), ("A-TEXT", 2),
+for name, colour in [("A-WALL", 7), ("A-DOOR", 3), ("A-AREA", 1), ("A-FURN", 5), ("A-TEXT", 7),
                      ("ATT-NAME", 7), ("ATT-AREA", 7), ("ATT-AUX", 8)]:
     doc.layers.add(name, color=colour)
 
@@ -16,7 +16,7 @@ desk.add_lwpolyline([(0, 0), (1600, 0), (1600, 800), (0, 800)], close=True)
 chair = doc.blocks.new("CHAIR")
 chair.add_circle((0, 0), 250)
 table = doc.blocks.new("MEETING-TABLE")
-table.add_lwpolyline([(0, 0), (2400, 0, -0.4), (2400, 1200), (0, 1200, -0.4)], close=True)
+table.add_lwpolyline([(0, 0, 0), (2400, 0, 0.4), (2400, 1200, 0), (0, 1200, 0.4)], format="xyb", close=True)
 
 msp = doc.modelspace()
 # Outer walls 20 m x 12 m and the inner walls.

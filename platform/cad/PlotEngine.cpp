@@ -305,13 +305,17 @@ Acad::ErrorStatus plotCurrentLayout(AcApDocument* doc, const std::wstring& windo
   r.db = doc->database();
   r.layoutId = acdbHostApplicationServices()->layoutManager()->activeLayoutId(r.db);
   r.area = AcDbPlotSettings::kExtents;
+  r.fitOrientation = true;
   AcDbLayout* layout = nullptr;
   if (!r.layoutId.isNull() && acdbOpenObject(layout, r.layoutId, AcDb::kForRead) == Acad::eOk) {
     const ACHAR* media = nullptr;
     layout->getCanonicalMediaName(media);
     r.media = media ? media : L"";
     r.rotation = layout->plotRotation();
-    if (layout->getBlockTableRecordId() != r.db->modelSpaceId()) r.area = AcDbPlotSettings::kLayout;
+    if (layout->getBlockTableRecordId() != r.db->modelSpaceId()) {
+      r.area = AcDbPlotSettings::kLayout;
+      r.fitOrientation = false;
+    }
     layout->close();
   }
   if (!render(r, error)) return Acad::eFileAccessErr;

@@ -172,6 +172,7 @@ struct Request {
   AcDbPlotSettings::PlotType area = AcDbPlotSettings::kExtents;
   AcDbPlotSettings::PlotRotation rotation = AcDbPlotSettings::k0degrees;
   double window[4] = {0, 0, 0, 0};   // for a window plot, world coordinates
+  bool fitOrientation = false;       // turn the sheet when the drawing fits it better
   std::string nativePath;
 };
 // Draws the layout into the file; false with a reason when it cannot be written.

@@ -482,6 +482,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
   }
   double ew = std::max(ext.maxPoint().x - ext.minPoint().x, 1e-9);
   double eh = std::max(ext.maxPoint().y - ext.minPoint().y, 1e-9);
+  if (r.fitOrientation && (ew > eh) != (W > H)) std::swap(W, H);
   double margin = 0.03;
   double scale = std::min(W * (1 - 2 * margin) / ew, H * (1 - 2 * margin) / eh);
 
