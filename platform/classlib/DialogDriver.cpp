@@ -1,5 +1,6 @@
 #include "classlib/DialogDriver.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <deque>
 #include <exception>
@@ -157,6 +158,16 @@ bool isRadio(const WndState* s)
     return s->kind == WndKind::Button && (t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON);
 }
 
+// Children in the order they were made (the template's order), whatever their z-order.
+std::vector<WndState*> inCreationOrder(const WndState* s)
+{
+    std::vector<WndState*> kids = s->children;
+    std::sort(kids.begin(), kids.end(), [](const WndState* a, const WndState* b) {
+        return reinterpret_cast<UINT_PTR>(a->handle) < reinterpret_cast<UINT_PTR>(b->handle);
+    });
+    return kids;
+}
+
 void dumpWindow(std::wostringstream& out, const WndState* c, int indent)
 {
     const std::wstring pad(static_cast<size_t>(indent), L' ');
@@ -197,7 +208,7 @@ void dumpWindow(std::wostringstream& out, const WndState* c, int indent)
     } else {
         out << L'\n';
     }
-    for (const WndState* k : c->children)
+    for (const WndState* k : inCreationOrder(c))
         dumpWindow(out, k, indent + 2);
 }
 
@@ -222,15 +233,14 @@ bool menuHas(const std::vector<MENUITEMDEF>& items, UINT id)
 }
 
 // Controls of `root` with that id: direct children first, then those of nested windows, depth first.
-void findControls(WndState* root, int id, std::vector<WndState*>& out, bool directOnly)
+void findControls(WndState* root, int id, std::vector<WndState*>& out)
 {
-    for (WndState* c : root->children)
+    const auto kids = inCreationOrder(root);
+    for (WndState* c : kids)
         if (c->id == id && c->kind != WndKind::Dialog)
             out.push_back(c);
-    if (directOnly)
-        return;
-    for (WndState* c : root->children)
-        findControls(c, id, out, false);
+    for (WndState* c : kids)
+        findControls(c, id, out);
 }
 
 WndState* findPage(WndState* root, UINT templateId)
@@ -299,7 +309,7 @@ Target resolve(HWND dialog, const std::wstring& control, bool force)
         return t;
     }
     std::vector<WndState*> found;
-    findControls(root, static_cast<int>(id), found, false);
+    findControls(root, static_cast<int>(id), found);
     if (found.empty()) {
         t.error = refuse(dialogName(t.dialog) + L" has no control " + control);
         return t;
@@ -505,7 +515,7 @@ std::wstring DialogDriver::dump(HWND dialog)
     if (s->menuId)
         if (const MENUDEF* m = AfxFindMenu(s->menuId))
             collectMenu(out, m->items, L"");
-    for (const WndState* c : s->children)
+    for (const WndState* c : inCreationOrder(s))
         dumpWindow(out, c, 2);
     return out.str();
 }

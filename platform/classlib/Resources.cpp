@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <string>
+
+#include "win/Module.h"
 
 namespace {
-
-// The host program's own instance; modules get theirs from the loader.
-char g_hostInstanceTag;
 
 struct ResourceState {
     std::map<HINSTANCE, const RESOURCETABLE*> tables;
@@ -76,7 +76,7 @@ void AfxUnregisterResources(HINSTANCE hInstance)
 
 HINSTANCE AfxGetInstanceHandle()
 {
-    return &g_hostInstanceTag;
+    return win::hostModule();
 }
 
 HINSTANCE AfxGetResourceHandle()
@@ -87,6 +87,8 @@ HINSTANCE AfxGetResourceHandle()
 void AfxSetResourceHandle(HINSTANCE hInstance)
 {
     state().resourceHandle = hInstance;
+    // Message boxes and strings loaded by id follow the same handle.
+    win::setResourceModule(hInstance);
 }
 
 const DLGTEMPLATEDEF* AfxFindDialogTemplate(UINT id, HINSTANCE* found)
@@ -121,7 +123,15 @@ const wchar_t* AfxFindStringIn(HINSTANCE hInstance, UINT id)
 const wchar_t* AfxFindString(UINT id, HINSTANCE* found)
 {
     for (HINSTANCE h : searchOrder()) {
-        if (const wchar_t* s = AfxFindStringIn(h, id)) {
+        const wchar_t* s = AfxFindStringIn(h, id);
+        if (!s) {
+            // A module's string table registered with its file name.
+            static thread_local std::wstring loaded;
+            loaded = win::loadString(h, id);
+            if (!loaded.empty())
+                s = loaded.c_str();
+        }
+        if (s) {
             if (found)
                 *found = h;
             return s;
@@ -165,7 +175,7 @@ void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module, BOOL /*bAll*/)
     if (state().lastExtension == module.hModule)
         state().lastExtension = nullptr;
     if (state().resourceHandle == module.hResource)
-        state().resourceHandle = nullptr;
+        AfxSetResourceHandle(nullptr);
     module.bInitialized = FALSE;
 }
 
@@ -192,5 +202,5 @@ CAcModuleResourceOverride::CAcModuleResourceOverride(HINSTANCE hInstance)
 
 CAcModuleResourceOverride::~CAcModuleResourceOverride()
 {
-    state().resourceHandle = m_previous;
+    AfxSetResourceHandle(m_previous);
 }

@@ -167,6 +167,7 @@ HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE hInstance);
 
 // Lookups along the search order; null when no module has it. `found` receives the instance that held it.
+// Strings are also looked up in the string tables modules register with win::registerModule.
 const DLGTEMPLATEDEF* AfxFindDialogTemplate(UINT id, HINSTANCE* found = nullptr);
 const MENUDEF* AfxFindMenu(UINT id, HINSTANCE* found = nullptr);
 const wchar_t* AfxFindString(UINT id, HINSTANCE* found = nullptr);
