@@ -6,6 +6,8 @@
 #include <exception>
 #include <sstream>
 
+#include "win/UiSink.h"
+
 using classlib::detail::WndKind;
 using classlib::detail::WndState;
 
@@ -390,6 +392,21 @@ DriverResult chooseItem(HWND dialog, const std::wstring& control, const std::wst
 }
 
 } // namespace
+
+BOOL CWinThread::PumpMessage()
+{
+    if (classlib::DialogDriver::hasPending()) {
+        classlib::DialogDriver::pumpOne();
+        return TRUE;
+    }
+    return win::pumpMessage() ? TRUE : FALSE;
+}
+
+CWinThread* AfxGetThread()
+{
+    static CWinThread* thread = new CWinThread;
+    return thread;
+}
 
 namespace classlib::detail {
 

@@ -653,6 +653,12 @@ CWnd* CWnd::SetFocus()
         return previous;
     if (WndState* top = topLevelOf(s); top && reg().active != top->handle && (top->style & WS_VISIBLE))
         activate(top);
+    if (s->kind == WndKind::Dialog && !s->children.empty()) {
+        // A dialog passes the focus on to its first control that takes it, as the dialog manager does.
+        WndState* inner = firstTabStop(s);
+        if (inner)
+            s = inner;
+    }
     setFocusState(s);
     return previous;
 }

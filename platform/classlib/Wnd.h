@@ -335,6 +335,15 @@ public:
 // The host's main window: the window activated while the user works in the drawing.
 CWnd* AfxGetMainWnd();
 
+// The main thread's message pump.
+class CWinThread : public CCmdTarget {
+public:
+    // Handles one waiting message or dialog action, else lets the host's UI sink pump; FALSE for the quit
+    // message.
+    virtual BOOL PumpMessage();
+};
+CWinThread* AfxGetThread();
+
 namespace classlib::detail {
 
 enum class WndKind { Frame, Dialog, Static, Edit, Button, ComboBox, ListBox, Tab, Other };

@@ -240,3 +240,47 @@ TEST_F(DialogLines, EchoPrintsDumpsOnVisibilityChangesAndEndOfInputCancels)
     cadhost::echoDialogs(nullptr);
     settings.DestroyWindow();
 }
+
+TEST_F(DialogLines, ScriptLinesDriveAModalDialogAndItsMessageBox)
+{
+    // As cadhost does: the modal loop takes one input line at a time.
+    std::vector<std::wstring> script = {L"dlg set 1001 Hall", L"dlg set 1002 12", L"dlg enter",
+                                        L"dlg set 1002 4", L"dlg radio 1011", L"dlg enter"};
+    size_t next = 0;
+    std::ostringstream out;
+    std::vector<std::wstring> errors;
+    DialogDriver::setActionSource([&] {
+        if (next == script.size())
+            return false;
+        auto r = cadhost::runDialogLine(script[next++], out);
+        if (!r.ok())
+            errors.push_back(r.error);
+        return true;
+    });
+    SettingsDialog dlg;
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(next, script.size());
+    EXPECT_EQ(std::wstring(dlg.name.GetString()), L"Hall");
+    EXPECT_EQ(dlg.precision, 4);
+    EXPECT_EQ(dlg.units, 1);
+    EXPECT_EQ(sink.boxes, (std::vector<std::wstring>{L"Tests|Please enter an integer between 0 and 9."}));
+}
+
+TEST_F(DialogLines, EndOfScriptCancelsAModalDialogAndThreadPumpRunsPendingWork)
+{
+    DialogDriver::setActionSource([] { return false; });
+    SettingsDialog dlg;
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.cancels, 1);
+
+    ListDialog list;
+    ASSERT_TRUE(list.Create(IDD_LIST));
+    list.PostMessage(WM_COMMAND, MAKEWPARAM(ID_TOOLS_OPTIONS, 0), 0);
+    DialogDriver::queue([&] { list.log.push_back(L"queued"); });
+    EXPECT_TRUE(AfxGetThread()->PumpMessage());
+    EXPECT_TRUE(AfxGetThread()->PumpMessage());
+    EXPECT_EQ(list.log, (std::vector<std::wstring>{L"options", L"queued"}));
+    EXPECT_FALSE(DialogDriver::hasPending());
+    list.DestroyWindow();
+}

@@ -12,9 +12,46 @@ std::wstring text(CWnd* w)
     return s.GetString();
 }
 
+// Disables OK each time it is shown, as a dialog that waits for a pick does.
+class ShowingDialog : public CDialog {
+public:
+    std::vector<std::wstring> log;
+    afx_msg void OnShowWindow(BOOL show, UINT status)
+    {
+        CDialog::OnShowWindow(show, status);
+        log.push_back(show ? L"show" : L"hide");
+        if (show)
+            GetDlgItem(IDOK)->EnableWindow(FALSE);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ShowingDialog, CDialog)
+ON_WM_SHOWWINDOW()
+END_MESSAGE_MAP()
+
 }  // namespace
 
 using ModelessLife = DialogTest;
+
+TEST_F(ModelessLife, ShowWindowMessageOnlyWhenVisibilityChanges)
+{
+    ShowingDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_PLAIN));
+    EXPECT_EQ(dlg.log, (std::vector<std::wstring>{L"show"}));
+    EXPECT_FALSE(dlg.GetDlgItem(IDOK)->IsWindowEnabled());
+    dlg.ShowWindow(SW_SHOWNORMAL);
+    dlg.ShowWindow(SW_SHOWMINIMIZED);
+    dlg.ShowWindow(SW_RESTORE);
+    EXPECT_EQ(dlg.log.size(), 1u);
+    dlg.ShowWindow(SW_HIDE);
+    dlg.ShowWindow(SW_HIDE);
+    dlg.ShowWindow(SW_SHOWMINIMIZED);
+    EXPECT_EQ(dlg.log, (std::vector<std::wstring>{L"show", L"hide", L"show"}));
+    EXPECT_TRUE(dlg.IsIconic());
+    EXPECT_TRUE(dlg.IsWindowVisible());
+    dlg.DestroyWindow();
+}
 
 TEST_F(ModelessLife, CreateShowHideMinimiseRestoreAndDestroy)
 {
@@ -352,7 +389,7 @@ TEST_F(Controls, TabClickSwitchesPages)
     EXPECT_FALSE(a->IsWindowVisible());
     EXPECT_TRUE(b->IsWindowVisible());
     EXPECT_EQ(dlg.tabs.GetCurSel(), 1);
-    EXPECT_EQ(CWnd::GetFocus(), b);
+    EXPECT_EQ(CWnd::GetFocus(), b->GetDlgItem(IDC_PAGE_EDIT));  // the page passes the focus on
     ASSERT_TRUE(DialogDriver::setText(dlg.m_hWnd, L"1040", L"on b"));
     EXPECT_EQ(text(b->GetDlgItem(IDC_PAGE_EDIT)), L"on b");
     EXPECT_EQ(text(a->GetDlgItem(IDC_PAGE_EDIT)), L"on a");
