@@ -123,26 +123,26 @@ struct DLGTEMPLATEDEF {
     int fontSize = 8;
     int x = 0, y = 0, cx = 0, cy = 0;
     UINT menuId = 0;
-    std::vector<DLGITEMDEF> items;
+    std::vector<DLGITEMDEF> items{};
 };
 
 // A menu item; one with sub-items is a pop-up. A null text is a separator.
 struct MENUITEMDEF {
     const wchar_t* text = nullptr;
     UINT id = 0;
-    std::vector<MENUITEMDEF> items;
+    std::vector<MENUITEMDEF> items{};
 };
 
 struct MENUDEF {
     UINT id = 0;
-    std::vector<MENUITEMDEF> items;
+    std::vector<MENUITEMDEF> items{};
 };
 
 // Strings added to a combo or list box of a dialog when the dialog initialises.
 struct DLGINITDEF {
     UINT dialogId = 0;
     int controlId = 0;
-    std::vector<const wchar_t*> strings;
+    std::vector<const wchar_t*> strings{};
 };
 
 struct STRINGDEF {
@@ -152,10 +152,10 @@ struct STRINGDEF {
 
 // Everything one module supplies. It must outlive its registration.
 struct RESOURCETABLE {
-    std::vector<DLGTEMPLATEDEF> dialogs;
-    std::vector<MENUDEF> menus;
-    std::vector<DLGINITDEF> dialogInits;
-    std::vector<STRINGDEF> strings;
+    std::vector<DLGTEMPLATEDEF> dialogs{};
+    std::vector<MENUDEF> menus{};
+    std::vector<DLGINITDEF> dialogInits{};
+    std::vector<STRINGDEF> strings{};
 };
 
 // Registers a module's resources under its instance handle (null handle: the host's own resources).

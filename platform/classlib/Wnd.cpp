@@ -7,6 +7,7 @@
 #include "classlib/Controls.h"
 #include "classlib/DataExchange.h"
 #include "classlib/Dialog.h"
+#include "win/UiSink.h"
 
 using classlib::detail::WndKind;
 using classlib::detail::WndState;
@@ -936,6 +937,12 @@ void CWnd::MapDialogRect(LPRECT lpRect) const
         return;
     *lpRect = classlib::detail::dialogUnitsToPixels(lpRect->left, lpRect->top, lpRect->right - lpRect->left,
                                                     lpRect->bottom - lpRect->top);
+}
+
+int CWnd::MessageBox(LPCTSTR lpszText, LPCTSTR lpszCaption, UINT nType)
+{
+    const std::wstring caption = lpszCaption ? std::wstring(lpszCaption) : win::applicationName();
+    return MessageBoxW(m_hWnd, lpszText, caption.c_str(), nType);
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)

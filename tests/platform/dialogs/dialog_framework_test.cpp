@@ -1,4 +1,5 @@
 #include "DialogTestSupport.h"
+#include "win/Module.h"
 
 using classlib::DialogDriver;
 using namespace dialogtest;
@@ -111,6 +112,23 @@ TEST_F(ModelessLife, ResourceOverrideFindsAnAttachedModuleAndRestoresTheHandle)
     EXPECT_NE(AfxFindDialogTemplate(IDD_LIST), nullptr);
     AfxTermExtensionModule(module);
     EXPECT_EQ(AfxFindDialogTemplate(IDD_LIST), nullptr);
+}
+
+TEST_F(ModelessLife, StringsComeFromTheCurrentModuleFirst)
+{
+    static const RESOURCETABLE first{.strings = {{7, L"from the table"}}};
+    HMODULE module = win::registerModule(L"C:\\CadHost\\strings-test.arx", {{7, L"module seven"}, {8, L"eight"}});
+    AfxRegisterResources(module, &first);
+    AfxSetResourceHandle(module);
+    HINSTANCE found = nullptr;
+    EXPECT_STREQ(AfxFindString(7, &found), L"from the table");
+    EXPECT_EQ(found, module);
+    EXPECT_STREQ(AfxFindString(8), L"eight");
+    EXPECT_EQ(AfxFindString(9), nullptr);
+    AfxSetResourceHandle(TestResources::instance());
+    EXPECT_EQ(AfxFindString(7), nullptr);  // that module is not on the search chain now
+    AfxUnregisterResources(module);
+    win::unregisterModule(module);
 }
 
 TEST_F(ModelessLife, HandlerThatDeletesItsOwnDialog)
@@ -516,6 +534,11 @@ TEST_F(Messages, MessageBoxInAHandlerIsAnsweredFromTheQueue)
     ASSERT_TRUE(DialogDriver::click(dlg.m_hWnd, L"1022"));
     EXPECT_EQ(dlg.log, (std::vector<std::wstring>{L"ask no", L"ask yes"}));
     EXPECT_EQ(sink.boxes, (std::vector<std::wstring>{L"Tests|Delete it?", L"Tests|Delete it?"}));
+    sink.answers = {IDYES};
+    EXPECT_EQ(dlg.MessageBox(L"Room Name already exists.", L"Duplicate Space Name", MB_YESNO), IDYES);
+    EXPECT_EQ(dlg.MessageBox(L"No caption"), IDOK);
+    EXPECT_EQ(sink.boxes[2], L"Duplicate Space Name|Room Name already exists.");
+    EXPECT_EQ(sink.boxes[3], L"Tests|No caption");
     dlg.DestroyWindow();
 }
 
