@@ -381,10 +381,13 @@ LRESULT tabProc(WndState* s, UINT message, WPARAM wParam, LPARAM lParam, bool& h
         if (at < 0 || at >= count)
             return FALSE;
         s->tabs.erase(s->tabs.begin() + at);
-        if (s->curTab >= count - 1)
-            s->curTab = count - 2;
-        if (s->focusTab >= count - 1)
-            s->focusTab = count - 2;
+        // Items after the deleted one move up; deleting the current item leaves none current.
+        for (int* index : {&s->curTab, &s->focusTab}) {
+            if (*index > at)
+                --*index;
+            else if (*index == at)
+                *index = -1;
+        }
         return TRUE;
     }
     case TCM_DELETEALLITEMS:

@@ -318,8 +318,6 @@ WndState* createWindow(WndKind kind, const std::wstring& className, const std::w
     s->id = id;
     s->rect = rect;
     s->parent = parent;
-    if (kind == WndKind::Button && ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON))
-        s->check = 0;
     reg().windows[reinterpret_cast<UINT_PTR>(s->handle)] = s;
     if (parent)
         parent->children.push_back(s);
