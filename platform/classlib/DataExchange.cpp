@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <stdexcept>
+#include <string>
 
 #include "classlib/Controls.h"
 #include "win/UiSink.h"
@@ -139,9 +141,11 @@ bool parseDouble(const std::wstring& text, double& value)
     for (const wchar_t* q = p; *q; ++q)
         if (!(std::wcschr(L"0123456789+-.eE \t", *q)))
             return false;
+    const wchar_t first = *p;
     wchar_t* end = nullptr;
     const double v = std::wcstod(p, &end);
-    if (end == p || !std::isfinite(v))
+    // As with integers, a zero counts only when the text starts with "0".
+    if (end == p || !std::isfinite(v) || (v == 0.0 && first != L'0'))
         return false;
     while (*end == L' ' || *end == L'\t')
         ++end;

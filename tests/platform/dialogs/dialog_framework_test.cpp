@@ -275,7 +275,7 @@ TEST_F(DataExchange, TextThatIsNoNumberIsRefusedWithTheLibraryMessage)
         EXPECT_EQ(sink.boxes[0], L"Tests|Please enter an integer.");
     }
     dlg.SetDlgItemText(IDC_PRECISION, L"2");
-    for (const wchar_t* bad : {L"", L"1.2.5", L"nan", L"inf", L"0x10"}) {
+    for (const wchar_t* bad : {L"", L"1.2.5", L"nan", L"inf", L"0x10", L"-0.0", L".0", L"1e999"}) {
         sink.boxes.clear();
         dlg.SetDlgItemText(IDC_ROTATION, bad);
         EXPECT_FALSE(dlg.UpdateData(TRUE)) << bad;
