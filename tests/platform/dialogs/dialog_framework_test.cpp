@@ -31,9 +31,98 @@ BEGIN_MESSAGE_MAP(ShowingDialog, CDialog)
 ON_WM_SHOWWINDOW()
 END_MESSAGE_MAP()
 
+// Deletes itself when it ends, as a modeless dialog that nobody keeps a pointer to does.
+class SelfDeletingDialog : public CDialog {
+public:
+    explicit SelfDeletingDialog(int* deleted) : CDialog(IDD_SETTINGS), deleted_(deleted) {}
+    ~SelfDeletingDialog() override { ++*deleted_; }
+    void OnOK() override
+    {
+        CDialog::OnOK();
+        delete this;
+    }
+    void OnCancel() override
+    {
+        CDialog::OnCancel();
+        delete this;
+    }
+    CEdit name;
+    void DoDataExchange(CDataExchange* pDX) override { DDX_Control(pDX, IDC_NAME, name); }
+
+private:
+    int* deleted_;
+};
+
+// Opens a modal dialog from a menu command and keeps what it returned.
+class OptionsOwner : public CDialog {
+public:
+    OptionsOwner() : CDialog(IDD_LIST) {}
+    INT_PTR result = 0;
+    int precision = -1;
+    afx_msg void OnOptions()
+    {
+        SettingsDialog options;
+        result = options.DoModal();
+        precision = options.precision;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(OptionsOwner, CDialog)
+ON_COMMAND(ID_TOOLS_OPTIONS, &OptionsOwner::OnOptions)
+END_MESSAGE_MAP()
+
 }  // namespace
 
 using ModelessLife = DialogTest;
+
+TEST_F(ModelessLife, DialogsThatDeleteThemselvesOnOkCancelAndTheCloseBox)
+{
+    int deleted = 0;
+    auto* first = new SelfDeletingDialog(&deleted);
+    ASSERT_TRUE(first->Create(IDD_SETTINGS));
+    first->ShowWindow(SW_SHOWNORMAL);
+    const HWND h1 = first->m_hWnd;
+    first->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);
+    first->SendMessage(WM_CLOSE);  // no effect while Cancel is disabled
+    EXPECT_EQ(deleted, 0);
+    first->GetDlgItem(IDCANCEL)->EnableWindow(TRUE);
+    ASSERT_TRUE(DialogDriver::close(h1));
+    EXPECT_EQ(deleted, 1);
+    EXPECT_FALSE(IsWindow(h1));
+
+    auto* second = new SelfDeletingDialog(&deleted);
+    ASSERT_TRUE(second->Create(IDD_SETTINGS));
+    second->ShowWindow(SW_SHOWNORMAL);
+    const HWND h2 = second->m_hWnd;
+    ASSERT_TRUE(DialogDriver::enter(h2));
+    EXPECT_EQ(deleted, 2);
+    EXPECT_FALSE(IsWindow(h2));
+
+    auto* third = new SelfDeletingDialog(&deleted);
+    ASSERT_TRUE(third->Create(IDD_SETTINGS));
+    third->ShowWindow(SW_SHOWNORMAL);
+    ASSERT_TRUE(DialogDriver::click(third->m_hWnd, L"2"));
+    EXPECT_EQ(deleted, 3);
+    EXPECT_TRUE(DialogDriver::dialogs().empty());
+}
+
+TEST_F(ModelessLife, ModalDialogFromAMenuCommandOfAModelessOne)
+{
+    OptionsOwner owner;
+    ASSERT_TRUE(owner.Create(IDD_LIST));
+    HWND seen = nullptr;
+    DialogDriver::queue([&] { seen = DialogDriver::current(); });
+    DialogDriver::queue([] { DialogDriver::setText(DialogDriver::current(), L"1002", L"6"); });
+    DialogDriver::queue([] { DialogDriver::enter(DialogDriver::current()); });
+    ASSERT_TRUE(DialogDriver::menu(owner.m_hWnd, ID_TOOLS_OPTIONS));
+    EXPECT_EQ(owner.result, IDOK);
+    EXPECT_EQ(owner.precision, 6);
+    EXPECT_NE(seen, owner.m_hWnd);
+    EXPECT_EQ(DialogDriver::current(), owner.m_hWnd);  // back to the modeless dialog
+    EXPECT_EQ(DialogDriver::dialogs().size(), 1u);
+    owner.DestroyWindow();
+}
 
 TEST_F(ModelessLife, ShowWindowMessageOnlyWhenVisibilityChanges)
 {
