@@ -7,3 +7,4 @@
 #include "classlib/Arrays.h"
 #include "classlib/DateTime.h"
 #include "classlib/File.h"
+#include "classlib/DispatchDriver.h"

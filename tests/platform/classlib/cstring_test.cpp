@@ -124,6 +124,10 @@ TEST(CStringFormat, AppendFormatAndVaList)
     s.AppendFormat(L"%d", 3);
     s.AppendFormat(L"/%s", CString(L"x"));
     EXPECT_EQ(s, L"n=3/x");
+    s.Format(L"%s+%s", s, s); // the string itself as an argument
+    EXPECT_EQ(s, L"n=3/x+n=3/x");
+    s.AppendFormat(L"%s", s);
+    EXPECT_EQ(s, L"n=3/x+n=3/xn=3/x+n=3/x");
     struct Helper {
         static CString viaList(const wchar_t* format, ...)
         {
