@@ -1,8 +1,10 @@
 #pragma once
 // COM basics: result codes, interfaces, strings, variants, safe arrays, errors and smart pointers.
 #include <atomic>
+#include <iosfwd>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "win/WinTypes.h"
@@ -305,7 +307,8 @@ class _bstr_t {
   operator const wchar_t*() const { return data_ ? data_->bstr : nullptr; }
   operator wchar_t*() const { return data_ ? data_->bstr : nullptr; }
   const char* c_str() const;  // UTF-8 form
-  operator const char*() const { return c_str(); }
+  // Explicit so that a string class with wide and narrow constructors takes the wide text.
+  explicit operator const char*() const { return c_str(); }
   std::wstring wstr() const;
   BSTR GetBSTR() const { return data_ ? data_->bstr : nullptr; }
   BSTR& GetAddress();  // releases the text and lends its slot to an out-parameter
@@ -320,6 +323,8 @@ class _bstr_t {
   friend _bstr_t operator+(const _bstr_t& a, const _bstr_t& b);
   bool operator==(const _bstr_t& other) const;
   bool operator!=(const _bstr_t& other) const { return !(*this == other); }
+  bool operator==(const wchar_t* other) const { return *this == _bstr_t(other); }
+  bool operator!=(const wchar_t* other) const { return !(*this == other); }
   bool operator<(const _bstr_t& other) const;
 
  private:
@@ -331,6 +336,9 @@ class _bstr_t {
   };
   std::shared_ptr<Data> data_;
 };
+
+// The text as UTF-8 (test messages, logs).
+std::ostream& operator<<(std::ostream& out, const _bstr_t& text);
 
 // ---- _com_error ------------------------------------------------------------------------------
 class _com_error {
@@ -417,6 +425,9 @@ class _variant_t : public tagVARIANT {
   _variant_t converted(VARTYPE vt) const;
 };
 
+// "VT_xx:value" (test messages, logs).
+std::ostream& operator<<(std::ostream& out, const _variant_t& value);
+
 // A missing optional argument: VT_ERROR holding DISP_E_PARAMNOTFOUND.
 extern const _variant_t vtMissing;
 
@@ -438,12 +449,12 @@ class _com_ptr_t {
   template <class J>
     requires(!std::is_convertible_v<J*, I*>)
   _com_ptr_t(J* o) { assignFrom(o); }
-  _com_ptr_t(const _variant_t& v) {
+  explicit _com_ptr_t(const _variant_t& v) {
     IUnknown* u = static_cast<IUnknown*>(v);
     assignFrom(u);
     if (u) u->Release();
   }
-  _com_ptr_t(const wchar_t* progId, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
+  explicit _com_ptr_t(const wchar_t* progId, IUnknown* outer = nullptr, DWORD context = CLSCTX_ALL) {
     const HRESULT hr = CreateInstance(progId, outer, context);
     if (FAILED(hr)) _com_issue_error(hr);
   }
@@ -455,7 +466,7 @@ class _com_ptr_t {
     return *this;
   }
   _com_ptr_t& operator=(_com_ptr_t&& o) noexcept {
-    if (this != &o) {
+    if (this != std::addressof(o)) {
       if (p_) p_->Release();
       p_ = std::exchange(o.p_, nullptr);
     }
