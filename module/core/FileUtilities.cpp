@@ -1,7 +1,9 @@
 #include "core/FileUtilities.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "classlib/FileDialog.h"
 #include "core/Catch.h"
 #include "core/HostCalls.h"
 #include "core/Utilities.h"
@@ -195,17 +197,54 @@ CString CFileUtilities::getDirectoryString(CString path) {
 }
 
 CString CFileUtilities::browseForFile(CString filter) {
-    CString fileTitle;
-    return browseForFile(CString(), CString(), fileTitle, filter);
+    if (filter.GetLength() < 2 || filter.Right(2) != L"||") {
+        filter += L"||";
+    }
+    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_READONLY, filter, nullptr, 0, TRUE);
+    return dialog.DoModal() == IDOK ? dialog.GetPathName() : CString();
 }
 
 CString CFileUtilities::browseForFile(CString title, CString initialFolder, CString& fileTitle, CString filter) {
     if (filter.GetLength() < 2 || filter.Right(2) != L"||") {
         filter += L"||";
     }
-    return hostBrowseForFile(title, initialFolder, fileTitle, filter);
+    CFileDialog dialog(TRUE, nullptr, nullptr, OFN_READONLY, filter, nullptr, 0, TRUE);
+    dialog.m_ofn.lpstrTitle = title;
+    dialog.m_ofn.lpstrInitialDir = initialFolder;
+    // The dialog writes the chosen file's name into this field: a buffer of its own, never past its end.
+    std::vector<wchar_t> titleBuffer(MAX_PATH + 1, L'\0');
+    const int kept = std::min(fileTitle.GetLength(), MAX_PATH);
+    std::copy(static_cast<const wchar_t*>(fileTitle), static_cast<const wchar_t*>(fileTitle) + kept,
+              titleBuffer.begin());
+    dialog.m_ofn.lpstrFileTitle = titleBuffer.data();
+    dialog.m_ofn.nMaxFileTitle = static_cast<DWORD>(titleBuffer.size());
+    if (dialog.DoModal() != IDOK) {
+        return CString();
+    }
+    titleBuffer.back() = L'\0';
+    fileTitle = titleBuffer.data();
+    return dialog.GetPathName();
 }
 
 CString CFileUtilities::browseForFolder(CString title) {
-    return hostBrowseForFolder(title);
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) {
+        return CString();
+    }
+    CString folder;
+    wchar_t displayName[MAX_PATH + 1] = {0};
+    BROWSEINFOW info = {};
+    info.pszDisplayName = displayName;
+    info.lpszTitle = title;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (chosen != nullptr) {
+        wchar_t path[MAX_PATH + 1] = {0};
+        if (SHGetPathFromIDListW(chosen, path)) {
+            path[MAX_PATH] = 0;
+            folder = path;
+        }
+        allocator->Free(chosen);
+    }
+    allocator->Release();
+    return folder;
 }

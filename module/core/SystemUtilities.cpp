@@ -1,5 +1,6 @@
 #include "core/SystemUtilities.h"
 
+#include "classlib/Wnd.h"
 #include "core/Catch.h"
 #include "core/HostCalls.h"
 
@@ -20,8 +21,7 @@ void CSystemUtilities::doEvents() {
     KELMO_TRY
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            // The thread's own message pump, as the class library's thread object runs it.
-            if (!win::pumpMessage()) {
+            if (!AfxGetThread()->PumpMessage()) {
                 return; // the quit message
             }
         }

@@ -81,19 +81,11 @@ private:
 
 // What the module printed on the host's command line since the last clear.
 inline std::wstring commandLineText() {
-#ifdef KELMO_LOCAL_COMMAND_LINE
-    return kelmo::localCommandLine();
-#else
     return ed::commandLine().text();
-#endif
 }
 
 inline void clearCommandLine() {
-#ifdef KELMO_LOCAL_COMMAND_LINE
-    kelmo::localCommandLine().clear();
-#else
     ed::commandLine().clear();
-#endif
 }
 
 } // namespace coretest

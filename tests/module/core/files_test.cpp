@@ -159,6 +159,35 @@ TEST(TempFiles, ListedFilesGoAndMissingOnesAreSkipped) {
     EXPECT_TRUE(std::filesystem::exists(drive.native("t/5.tmp")));
 }
 
+struct FileChooser : win::UiSink {
+    win::FileDialogRequest last;
+    bool confirm = true;
+    bool chooseFile(const win::FileDialogRequest& request, std::wstring& path) override {
+        last = request;
+        if (confirm) {
+            path = L"C:\\reports\\plan.xml";
+        }
+        return confirm;
+    }
+};
+
+TEST(Browsing, TheFileDialogGetsAClosedFilterAndGivesTheFullPath) {
+    FileChooser chooser;
+    win::UiSink* previous = win::setUiSink(&chooser);
+    EXPECT_EQ(CFileUtilities::browseForFile(L"XML Graphic Reports (*.xml)|*.xml"), CString(L"C:\\reports\\plan.xml"));
+    EXPECT_EQ(chooser.last.filter, L"XML Graphic Reports (*.xml)|*.xml||");
+    EXPECT_EQ(chooser.last.flags & 1u, 1u);
+    CString fileTitle(L'x', 5000);
+    EXPECT_EQ(CFileUtilities::browseForFile(L"Plans", L"C:\\plans", fileTitle, L"All Files (*.*)|*.*||"),
+              CString(L"C:\\reports\\plan.xml"));
+    EXPECT_EQ(chooser.last.title, L"Plans");
+    EXPECT_EQ(chooser.last.filter, L"All Files (*.*)|*.*||");
+    EXPECT_EQ(fileTitle, CString(L"plan.xml"));
+    chooser.confirm = false;
+    EXPECT_EQ(CFileUtilities::browseForFile(L"All Files (*.*)|*.*"), CString(L""));
+    win::setUiSink(previous);
+}
+
 struct PumpCounter : win::UiSink {
     int pending = 3;
     int pumped = 0;
