@@ -134,16 +134,10 @@ TEST(ExceptionChain, HostStatusNamesTheLineTheStatusAndTheDrawing) {
 
 // --- the catch convention -------------------------------------------------------------------------------
 
-void throwsFileError() {
+void throwsFileError(unsigned kinds) {
     KELMO_TRY
         throw new CFileException(CFileException::accessDenied, 5, L"C:\\plans\\a.dxf");
-    KELMO_CATCH_ALSO(L"CTest::throwsFileError", kelmo::catchClassLib)
-}
-
-void throwsFileErrorUnasked() {
-    KELMO_TRY
-        throw new CFileException(CFileException::accessDenied, 5, L"C:\\plans\\a.dxf");
-    KELMO_CATCH(L"CTest::throwsFileErrorUnasked")
+    KELMO_CATCH_ALSO(L"CTest::throwsFileError", kinds)
 }
 
 void throwsStandard(unsigned kinds) {
@@ -154,8 +148,22 @@ void throwsStandard(unsigned kinds) {
 
 void wrapsTwice() {
     KELMO_TRY
-        throwsFileError();
+        throwsFileError(kelmo::catchClassLib);
     KELMO_CATCH(L"CTest::wrapsTwice")
+}
+
+// The description the wrapper of a failure gets.
+CString wrappedDescription(void (*fails)(unsigned), unsigned kinds) {
+    try {
+        fails(kinds);
+    } catch (CEXKelmo* error) {
+        const CString description = error->getDescription();
+        EXPECT_EQ(error->getInnerException(), nullptr);
+        error->deleteException();
+        return description;
+    }
+    ADD_FAILURE() << "nothing thrown";
+    return CString();
 }
 
 TEST(CatchConvention, ModuleExceptionsBecomeTheInnerLevel) {
@@ -173,41 +181,13 @@ TEST(CatchConvention, ModuleExceptionsBecomeTheInnerLevel) {
     }
 }
 
-TEST(CatchConvention, ClassLibraryExceptionsGiveTheirMessageWhenAskedFor) {
-    try {
-        throwsFileError();
-        FAIL();
-    } catch (CEXKelmo* error) {
-        EXPECT_FALSE(error->getDescription().IsEmpty());
-        EXPECT_NE(error->getDescription(), CString(L"unhandled error"));
-        EXPECT_LE(error->getDescription().GetLength(), 255);
-        EXPECT_EQ(error->getInnerException(), nullptr);
-        error->deleteException();
-    }
-    try {
-        throwsFileErrorUnasked();
-        FAIL();
-    } catch (CEXKelmo* error) {
-        EXPECT_EQ(error->getDescription(), CString(L"unhandled error"));
-        error->deleteException();
-    }
-}
-
-TEST(CatchConvention, StandardExceptionsGiveWhatWhenAskedFor) {
-    try {
-        throwsStandard(kelmo::catchStd);
-        FAIL();
-    } catch (CEXKelmo* error) {
-        EXPECT_EQ(error->getDescription(), CString(L"out of range"));
-        error->deleteException();
-    }
-    try {
-        throwsStandard(kelmo::catchModule);
-        FAIL();
-    } catch (CEXKelmo* error) {
-        EXPECT_EQ(error->getDescription(), CString(L"unhandled error"));
-        error->deleteException();
-    }
+TEST(CatchConvention, OtherLibrariesGiveTheirMessageOnlyWhenAskedFor) {
+    const CString fileMessage = wrappedDescription(throwsFileError, kelmo::catchClassLib);
+    EXPECT_FALSE(fileMessage.IsEmpty());
+    EXPECT_NE(fileMessage, CString(L"unhandled error"));
+    EXPECT_EQ(wrappedDescription(throwsFileError, kelmo::catchModule), CString(L"unhandled error"));
+    EXPECT_EQ(wrappedDescription(throwsStandard, kelmo::catchStd), CString(L"out of range"));
+    EXPECT_EQ(wrappedDescription(throwsStandard, kelmo::catchModule), CString(L"unhandled error"));
 }
 
 TEST(CatchConvention, TopOfTheRoadShowsTheChainAndCarriesOn) {

@@ -49,16 +49,6 @@ TEST(XmlHelpers, NewFileHoldsOnlyTheDeclarationAndAnEmptyRoot) {
     EXPECT_LT(stylesheet, root);
 }
 
-TEST(XmlHelpers, AnExistingFileIsReplaced) {
-    coretest::TempCDrive drive;
-    coretest::writeBytes(drive.native("doc.xml"), "<old><content/></old>");
-    CXMLUtilities xml;
-    xml.createXMLDoc(L"C:\\doc.xml", L"", L"fresh", L"");
-    const std::string text = coretest::readBytes(drive.native("doc.xml"));
-    EXPECT_EQ(text.find("old"), std::string::npos);
-    EXPECT_NE(text.find("<fresh/>"), std::string::npos);
-}
-
 TEST(XmlHelpers, TimeNodeHoldsSixFieldsInOrder) {
     CXMLUtilities xml;
     COleDateTime time(2014, 3, 5, 9, 7, 3);
