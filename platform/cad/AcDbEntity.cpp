@@ -575,10 +575,9 @@ AcDbAttributeDefinition::AcDbAttributeDefinition(const AcGePoint3d& position, co
 ACHAR* AcDbAttributeDefinition::tag() const { return acutDupString(tag_.c_str()); }
 ACHAR* AcDbAttributeDefinition::prompt() const { return acutDupString(prompt_.c_str()); }
 
+// Tags are kept as given (labels of constant definitions may hold blanks).
 Acad::ErrorStatus AcDbAttributeDefinition::setTag(const ACHAR* t) {
   if (!t || !*t) return Acad::eInvalidInput;
-  for (const ACHAR* p = t; *p; ++p)
-    if (*p == L' ') return Acad::eInvalidInput;
   assertWriteEnabled();
   tag_ = t;
   return Acad::eOk;

@@ -107,7 +107,7 @@ class AcDbPolyline : public AcDbCurve {
   ACDB_CLONE_DATA(AcDbPolyline)
 
   Acad::ErrorStatus addVertexAt(unsigned int index, const AcGePoint2d& pt, double bulge = 0, double startWidth = -1,
-                                double endWidth = -1);
+                                double endWidth = -1, Adesk::Int32 vertexIdentifier = 0);
   Acad::ErrorStatus removeVertexAt(unsigned int index);
   unsigned int numVerts() const { return unsigned(verts_.size()); }
   Acad::ErrorStatus getPointAt(unsigned int index, AcGePoint3d& pt) const;  // world coordinates
