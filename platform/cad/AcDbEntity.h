@@ -605,7 +605,8 @@ class AcDbRawEntity : public AcDbEntity {
   const AcDbDxfTags& tags() const { return tags_; }
   // A raw entity is not moved; transforming it fails.
   Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override { return Acad::eNotApplicable; }
-  // Extents from its point tags (10/11/12/13 with their Y and Z).
+  // Geometry from its tags: old-style polylines by their vertices (with bulges), ellipses sampled,
+  // other types by their position points; rays and construction lines have none.
   Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
   void getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const override;
 
