@@ -196,6 +196,11 @@ bool Session::loadModule() {
   if (path.empty()) return true;  // none asked for, or none built yet: the host runs on its own
   std::wstring w = win::fromUtf8(std::filesystem::absolute(path).string());
   if (!acrxDynamicLinker->loadModule(w.c_str(), false)) {
+    if (!options_.moduleGiven) {
+      // The module beside cadhost may not be complete yet: the host still runs on its own.
+      err_ << "cadhost: running without the module: " << win::toUtf8(acrxDynamicLinker->lastError()) << std::endl;
+      return true;
+    }
     fail(L"cannot load the module: " + acrxDynamicLinker->lastError());
     return false;
   }
