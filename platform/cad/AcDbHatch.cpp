@@ -422,6 +422,15 @@ Acad::ErrorStatus AcDbHatch::transformBy(const AcGeMatrix3d& m) {
       if (mirrored) v.bulge = -v.bulge;
     }
     for (AcDbHatchEdge& e : l.edges) {
+      // Clockwise arcs store their angles negated; carry the arc's ends through the transform.
+      AcGePoint2d from, to;
+      if (e.type == AcDbHatchEdge::kCirArc) {
+        double a0 = e.ccw ? e.startAngle : -e.startAngle, a1 = e.ccw ? e.endAngle : -e.endAngle;
+        from = AcGePoint2d(e.center.x + e.radius * std::cos(a0), e.center.y + e.radius * std::sin(a0));
+        to = AcGePoint2d(e.center.x + e.radius * std::cos(a1), e.center.y + e.radius * std::sin(a1));
+        map(from);
+        map(to);
+      }
       map(e.start);
       map(e.end);
       map(e.center);
@@ -430,11 +439,11 @@ Acad::ErrorStatus AcDbHatch::transformBy(const AcGeMatrix3d& m) {
       AcGeVector3d ax = inPlane * AcGeVector3d(e.majorAxis.x, e.majorAxis.y, 0);
       e.majorAxis = AcGeVector2d(ax.x, ax.y);
       if (e.type == AcDbHatchEdge::kCirArc) {
-        AcGeVector3d d = inPlane * AcGeVector3d(std::cos(e.startAngle), std::sin(e.startAngle), 0);
-        double rot = std::atan2(d.y, d.x) - e.startAngle;
-        e.startAngle += rot;
-        e.endAngle += rot;
         if (mirrored) e.ccw = !e.ccw;
+        double a0 = std::atan2(from.y - e.center.y, from.x - e.center.x);
+        double a1 = std::atan2(to.y - e.center.y, to.x - e.center.x);
+        e.startAngle = e.ccw ? a0 : -a0;
+        e.endAngle = e.ccw ? a1 : -a1;
       }
     }
   }

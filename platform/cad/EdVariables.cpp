@@ -147,12 +147,12 @@ int acedCmd(const resbuf* args) {
 
 int acedCmdS(const resbuf* args) { return acedCmd(args); }
 
-int acedCommandS(int rtype, ...) {
-  // Builds the list from (type, value) pairs ending with RTNONE or 0, as the host does.
+namespace {
+
+// Builds the list from (type, value) pairs ending with RTNONE or 0, as the host does, and runs it.
+int commandFromArgs(int rtype, va_list ap) {
   resbuf* head = nullptr;
   resbuf** tail = &head;
-  va_list ap;
-  va_start(ap, rtype);
   bool ok = true;
   for (int t = rtype; t != RTNONE && t != 0; t = va_arg(ap, int)) {
     resbuf* rb = acutNewRb(t);
@@ -170,9 +170,26 @@ int acedCommandS(int rtype, ...) {
     *tail = rb;
     tail = &rb->rbnext;
   }
-  va_end(ap);
   int rc = ok ? acedCmd(head) : RTERROR;
   acutRelRb(head);
+  return rc;
+}
+
+}  // namespace
+
+int acedCommandS(int rtype, ...) {
+  va_list ap;
+  va_start(ap, rtype);
+  int rc = commandFromArgs(rtype, ap);
+  va_end(ap);
+  return rc;
+}
+
+int acedCommand(int rtype, ...) {
+  va_list ap;
+  va_start(ap, rtype);
+  int rc = commandFromArgs(rtype, ap);
+  va_end(ap);
   return rc;
 }
 

@@ -14,6 +14,7 @@ int acedSetVar(const ACHAR* name, const resbuf* value);
 // current layout); an empty call (no arguments) does nothing and succeeds.
 int acedCmd(const resbuf* args);
 int acedCommandS(int rtype, ...);
+int acedCommand(int rtype, ...);  // the older name of acedCommandS
 int acedCmdS(const resbuf* args);
 
 struct AcColorSettings {

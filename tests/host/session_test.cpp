@@ -23,6 +23,14 @@ void modalCommand() { g_seenLock = acDocManager->curDocument()->lockMode(); }
 void askCommand() { g_seenRc = acedGetInt(L"\nHow many: ", &g_seenInt); }
 void boxCommand() { g_seenBox = MessageBoxW(nullptr, L"Delete it?", L"Kelmo", 4 /* yes/no */); }
 void throwingCommand() { throw 42; }
+std::wstring g_seenFile;
+bool g_seenChosen = false;
+void fileCommand() {
+  win::FileDialogRequest r;
+  r.title = L"Select Report";
+  g_seenFile.clear();
+  g_seenChosen = win::uiSink().chooseFile(r, g_seenFile);
+}
 
 class Session : public HostFixture {
  protected:
@@ -33,6 +41,7 @@ class Session : public HostFixture {
     acedRegCmds()->addCommand(L"T_SESSION", L"task", L"testAsk", ACRX_CMD_SESSION, askCommand);
     acedRegCmds()->addCommand(L"T_SESSION", L"tbox", L"testBox", ACRX_CMD_SESSION, boxCommand);
     acedRegCmds()->addCommand(L"T_SESSION", L"tthrow", L"testThrow", ACRX_CMD_SESSION, throwingCommand);
+    acedRegCmds()->addCommand(L"T_SESSION", L"tfile", L"testFile", ACRX_CMD_SESSION, fileCommand);
   }
   void TearDown() override {
     acedRegCmds()->removeGroup(L"T_SESSION");
@@ -82,6 +91,19 @@ TEST_F(Session, MessageBoxesAreAnsweredFromInput) {
   EXPECT_EQ(g_seenBox, 7);
 }
 
+TEST_F(Session, FileDialogsTakeAPathOrCancel) {
+  EXPECT_EQ(run("tfile\nC:\\reports\\a.xml\n"), 0);
+  EXPECT_TRUE(g_seenChosen);
+  EXPECT_EQ(g_seenFile, L"C:\\reports\\a.xml");
+  EXPECT_NE(out.str().find("[Select Report] file name (or cancel): "), std::string::npos);
+  EXPECT_EQ(run("tfile\n/tmp/b.xml\n"), 0);
+  EXPECT_EQ(g_seenFile, L"Z:\\tmp\\b.xml");  // native paths reach the module in Windows form
+  EXPECT_EQ(run("tfile\ncancel\n"), 0);
+  EXPECT_FALSE(g_seenChosen);
+  EXPECT_EQ(run("tfile\n"), 0);
+  EXPECT_FALSE(g_seenChosen);
+}
+
 TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
   EXPECT_EQ(run("; nothing but a comment\n\n*Cancel*\n"), 0);
   EXPECT_EQ(run("nosuchcommand\n"), 1);
@@ -90,7 +112,8 @@ TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
   EXPECT_EQ(run("yes\n"), 1);
   EXPECT_EQ(run("tthrow\n"), 1);
   EXPECT_EQ(run("SAVEAS\n"), 1);
-  EXPECT_EQ(run("dlg list\n"), 1);  // no dialog handler installed
+  EXPECT_EQ(run("dlg list\n"), 0);
+  EXPECT_EQ(run("dlg click 1\n"), 1);  // no dialog is open
   EXPECT_EQ(run("OPEN /nonexistent/plan.dxf\n"), 1);
   EXPECT_EQ(run("PLOT out.dwf\n"), 1);
 }

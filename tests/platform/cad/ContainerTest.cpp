@@ -387,3 +387,44 @@ TEST_F(Containers, LoadingBypassesChecksAndLeavesNothingOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HatchEdges, ArcEdgesFollowMirrors) {
+  // A half disc as a file gives it: a line edge and a counter-clockwise arc edge.
+  AcDbHatchLoop loop;
+  loop.type = AcDbHatch::kExternal;
+  AcDbHatchEdge line;
+  line.type = AcDbHatchEdge::kLine;
+  line.start = AcGePoint2d(-1, 0);
+  line.end = AcGePoint2d(1, 0);
+  AcDbHatchEdge arc;
+  arc.type = AcDbHatchEdge::kCirArc;
+  arc.center = AcGePoint2d(0, 0);
+  arc.radius = 1;
+  arc.startAngle = 0;
+  arc.endAngle = M_PI;
+  loop.edges = {line, arc};
+  AcDbHatch h;
+  h.appendLoop(loop);
+  AcDbExtents ext;
+  h.getGeomExtents(ext);
+  EXPECT_NEAR(ext.maxPoint().y, 1, 1e-9);
+
+  // Mirrored in the X axis the half disc hangs below it, traced the other way round.
+  ASSERT_EQ(h.transformBy(AcGeMatrix3d::scaling(AcGeScale3d(1, -1, 1))), Acad::eOk);
+  EXPECT_FALSE(h.loops()[0].edges[1].ccw);
+  h.getGeomExtents(ext);
+  EXPECT_NEAR(ext.minPoint().y, -1, 1e-9);
+  EXPECT_NEAR(ext.maxPoint().y, 0, 1e-9);
+  cadgeom::BulgePath p = h.loops()[0].path();
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(p)), M_PI / 2, 1e-9);
+  // Turned back by a rotation, the clockwise arc keeps its shape.
+  ASSERT_EQ(h.transformBy(AcGeMatrix3d::rotation(M_PI, AcGeVector3d::kZAxis)), Acad::eOk);
+  h.getGeomExtents(ext);
+  EXPECT_NEAR(ext.maxPoint().y, 1, 1e-9);
+  EXPECT_NEAR(ext.minPoint().y, 0, 1e-9);
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(h.loops()[0].path())), M_PI / 2, 1e-9);
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "cad/AcDb.h"
+#include "support/CadDrawing.h"
 
 namespace {
 
@@ -204,6 +205,31 @@ TEST(Defaults, RecordsListedBeforeTheyAreReadAreFoundByName) {
   EXPECT_TRUE(table->has(L"walls"));
   EXPECT_EQ(db.layerId(L"WALLS"), recId);
   db.setLoading(false);
+}
+
+}  // namespace
+
+
+namespace {
+
+TEST(TestDrawings, SpaceBlockWithAttributesAndData) {
+  namespace cad = kelmo_test::cad;
+  AcDbDatabase db;
+  AcDbObjectId def = cad::defineBlock(&db, L"ROOM-101");
+  cad::addRectangle(&db, 0, 0, 4000, 3000, L"0", def);
+  cad::addAttributeDefinition(&db, def, L"AREA", L"DEFAULT AREA", AcGePoint3d(0, 0, 0), 250, L"ATT-AREA");
+  cad::addAttributeDefinition(&db, def, L"NAME", L"DEFAULT NAME", AcGePoint3d(0, -375, 0), 250, L"ATT-NAME");
+  AcDbObjectId ref = cad::insertBlock(&db, def, AcGePoint3d(1000, 1000, 0), {{L"NAME", L"Office"}});
+  auto atts = cad::attributesOf(ref);
+  ASSERT_EQ(atts.size(), 2u);
+  EXPECT_EQ(atts[0].tag, L"AREA");
+  EXPECT_EQ(atts[0].text, L"DEFAULT AREA");
+  EXPECT_EQ(atts[1].text, L"Office");
+  ASSERT_EQ(cad::setXDataStrings(&db, ref, L"ADE", {L"AREA=12.00sq.m.", L"NAME=Office"}), Acad::eOk);
+  EXPECT_EQ(cad::xDataStrings(ref, L"ADE"), (std::vector<std::wstring>{L"AREA=12.00sq.m.", L"NAME=Office"}));
+  EXPECT_FALSE(db.layerId(L"ATT-NAME").isNull());
+  EXPECT_EQ(db.openObjectCount(), 0);
+  EXPECT_EQ(db.writeViolations(), 0);
 }
 
 }  // namespace

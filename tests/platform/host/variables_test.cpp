@@ -54,6 +54,7 @@ TEST_F(HostFixture, VariablesTheModuleReadsAndSets) {
 TEST_F(HostFixture, HostCommandsFromCodeAndColours) {
   host->addRectangle(0, 0, 10, 10);
   EXPECT_EQ(acedCommandS(RTNONE), RTNORM);
+  EXPECT_EQ(acedCommand(RTNONE), RTNORM);
   std::wstring file = win::nativeToWindows((host->tempDir() / "export.png").string());
   EXPECT_EQ(acedCommandS(RTSTR, L"_EXPORT", RTSTR, file.c_str(), RTNONE), RTNORM);
   EXPECT_TRUE(std::filesystem::exists(host->tempDir() / "export.png"));
