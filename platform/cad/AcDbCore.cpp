@@ -72,6 +72,7 @@ bool AcDbObjectId::isErased() const { return stub_ && stub_->object && stub_->ob
 bool AcDbObjectId::isResident() const { return stub_ && stub_->object; }
 AcDbDatabase* AcDbObjectId::database() const { return stub_ ? stub_->database : nullptr; }
 AcDbHandle AcDbObjectId::handle() const { return stub_ ? stub_->handle : AcDbHandle(); }
+AcRxClass* AcDbObjectId::objectClass() const { return (stub_ && stub_->object) ? stub_->object->isA() : nullptr; }
 
 AcRxClass* AcRxObject::desc() {
   static AcRxClass cls(L"AcRxObject", nullptr, L"");

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "cad/AcDbEntity.h"
@@ -5,7 +6,7 @@
 ACRX_DEFINE_MEMBERS(AcDbPolyline, AcDbCurve, L"LWPOLYLINE")
 
 Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2d& pt, double bulge, double startWidth,
-                                            double endWidth) {
+                                            double endWidth, Adesk::Int32 vertexIdentifier) {
   if (index > verts_.size()) return Acad::eInvalidIndex;
   assertWriteEnabled();
   Vertex v;
@@ -13,6 +14,7 @@ Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2
   v.bulge = bulge;
   v.startWidth = startWidth < 0 ? 0 : startWidth;
   v.endWidth = endWidth < 0 ? 0 : endWidth;
+  v.id = vertexIdentifier;
   verts_.insert(verts_.begin() + index, v);
   return Acad::eOk;
 }
@@ -221,6 +223,11 @@ Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents& ext) const {
   if (verts_.empty()) return Acad::eInvalidExtents;
   AcGePoint2d mn, mx;
   cadgeom::pathExtents(planePath(), mn, mx);
+  // A wide polyline covers half its width on either side of its outline.
+  double half = constantWidth_ / 2;
+  for (const auto& v : verts_) half = std::max({half, v.startWidth / 2, v.endWidth / 2});
+  mn = AcGePoint2d(mn.x - half, mn.y - half);
+  mx = AcGePoint2d(mx.x + half, mx.y + half);
   AcGeMatrix3d p2w = planeToWorld();
   if (normal_.isParallelTo(AcGeVector3d::kZAxis) && normal_.z > 0) {
     ext.addPoint(AcGePoint3d(mn.x, mn.y, elevation_));

@@ -137,23 +137,35 @@ Acad::ErrorStatus AcDbSymbolTableIterator::seek(AcDbObjectId id) {
 // ---------------------------------------------------------------- tables
 
 AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
-  if (dirty_) {
+  auto rebuild = [this] {
     index_.clear();
-    AcDbDatabase* db = database();
+    unresolved_ = false;
     for (AcDbObjectId id : ids_) {
-      auto* r = AcDbSymbolTableRecord::cast(db ? db->peek(id) : id.stub() ? id.stub()->object : nullptr);
+      auto* r = id.stub() ? AcDbSymbolTableRecord::cast(id.stub()->object) : nullptr;
       if (r) index_[upper(r->getName())].push_back(id);
+      else unresolved_ = true;
     }
     dirty_ = false;
+  };
+  auto lookup = [this](const std::wstring& key) {
+    auto it = index_.find(key);
+    if (it == index_.end()) return AcDbObjectId();
+    for (AcDbObjectId id : it->second)
+      if (id.isValid() && !id.isErased()) {
+        auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
+        if (r && upper(r->getName()) == key) return id;
+      }
+    return AcDbObjectId();
+  };
+  if (dirty_) rebuild();
+  std::wstring key = upper(name);
+  AcDbObjectId found = lookup(key);
+  // Records named before they were read in join the index once they exist.
+  if (found.isNull() && unresolved_) {
+    rebuild();
+    found = lookup(key);
   }
-  auto it = index_.find(upper(name));
-  if (it == index_.end()) return AcDbObjectId();
-  for (AcDbObjectId id : it->second)
-    if (id.isValid() && !id.isErased()) {
-      auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
-      if (r && upper(r->getName()) == upper(name)) return id;
-    }
-  return AcDbObjectId();
+  return found;
 }
 
 Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bool getErased) const {

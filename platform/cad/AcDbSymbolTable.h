@@ -100,6 +100,7 @@ class AcDbSymbolTable : public AcDbObject {
   std::vector<AcDbObjectId> ids_;
   mutable std::map<std::wstring, std::vector<AcDbObjectId>> index_;  // upper-case name -> records
   mutable bool dirty_ = true;
+  mutable bool unresolved_ = false;  // some ids had no record yet when the index was built
 };
 
 #define ACDB_SYMBOL_TABLE(TABLE, RECORD)                                                            \
