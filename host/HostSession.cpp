@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cwctype>
 #include <filesystem>
 #include <istream>
@@ -170,6 +171,12 @@ void Session::attach() {
     out_.flush();
   });
   ed::input().setSource([this]() { return nextLine(); });
+  ed::input().setRunawayHandler([this]() {
+    fail(L"the input has ended but the command keeps asking; stopping");
+    out_.flush();
+    err_.flush();
+    std::_Exit(kExitLineFailed);
+  });
   // A modal dialog's loop takes its actions from the input, one line at a time.
   classlib::DialogDriver::setActionSource([this]() { return sink_->applyOneLine(); });
   echoDialogs(&out_);
@@ -368,6 +375,7 @@ void Session::finish() {
   }
   opened_.clear();
   ed::input().setSource(nullptr);
+  ed::input().setRunawayHandler(nullptr);
   ed::input().clear();
   ed::commandLine().setSink(nullptr);
   if (&win::uiSink() == sink_.get()) win::setUiSink(nullptr);

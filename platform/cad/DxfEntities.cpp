@@ -1686,15 +1686,8 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
 
 namespace {
 
-void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec)
+void readPlotPart(AcDbPlotSettings* l, const Body& ps)
 {
-    std::size_t s = rec.bodyBegin;
-    std::size_t layoutAt = rec.bodyEnd;
-    for (std::size_t i = rec.bodyBegin; i < rec.bodyEnd; ++i)
-        if (rec.tags[i].code == 100 && rec.tags[i].value == "AcDbLayout")
-            layoutAt = i;
-    Body ps{rec.tags, s, layoutAt};
-    Body lo{rec.tags, layoutAt, rec.bodyEnd};
     l->setPlotSettingsName(ps.str(1).c_str());
     l->setPlotCfgName(ps.str(2, L"none_device").c_str());
     l->setCanonicalMediaName(ps.str(4).c_str());
@@ -1712,6 +1705,18 @@ void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec)
     l->setStdScaleType(static_cast<AcDbPlotSettings::StdScaleType>(ps.integer(75)));
     l->setShadePlot(static_cast<AcDbPlotSettings::ShadePlotType>(ps.integer(76)));
     l->setStdScale(ps.num(147, 1));
+}
+
+void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec)
+{
+    std::size_t s = rec.bodyBegin;
+    std::size_t layoutAt = rec.bodyEnd;
+    for (std::size_t i = rec.bodyBegin; i < rec.bodyEnd; ++i)
+        if (rec.tags[i].code == 100 && rec.tags[i].value == "AcDbLayout")
+            layoutAt = i;
+    Body ps{rec.tags, s, layoutAt};
+    Body lo{rec.tags, layoutAt, rec.bodyEnd};
+    readPlotPart(l, ps);
     l->setLayoutName(lo.str(1).c_str());
     l->setLayoutFlags(static_cast<int>(lo.integer(70, 1)));
     l->setTabOrder(static_cast<int>(lo.integer(71)));
@@ -1727,40 +1732,45 @@ void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec)
         l->setLastActiveViewportId(ctx.idOf(lo.raw(331)));
 }
 
+void writePlotPart(Out& o, const AcDbPlotSettings* l)
+{
+    o.marker("AcDbPlotSettings");
+    const ACHAR* s = nullptr;
+    l->getPlotSettingsName(s); o.s(1, s);
+    l->getPlotCfgName(s); o.s(2, s);
+    l->getCanonicalMediaName(s); o.s(4, s);
+    l->getPlotViewName(s); o.s(6, s);
+    double a, b, c, d;
+    l->getPlotPaperMargins(a, b, c, d);
+    o.d(40, a); o.d(41, b); o.d(42, c); o.d(43, d);
+    l->getPlotPaperSize(a, b);
+    o.d(44, a); o.d(45, b);
+    l->getPlotOrigin(a, b);
+    o.d(46, a); o.d(47, b);
+    l->getPlotWindowArea(a, b, c, d);
+    o.d(48, a); o.d(49, b); o.d(140, c); o.d(141, d);
+    l->getCustomPrintScale(a, b);
+    o.d(142, a); o.d(143, b);
+    o.i(70, l->plotLayoutFlags());
+    o.i(72, l->plotPaperUnits());
+    o.i(73, l->plotRotation());
+    o.i(74, l->plotType());
+    l->getCurrentStyleSheet(s); o.s(7, s);
+    o.i(75, l->stdScaleType());
+    o.i(76, l->shadePlot());
+    o.i(77, 2);
+    o.i(78, 300);
+    o.d(147, l->stdScale());
+    o.d(148, 0);
+    o.d(149, 0);
+}
+
 Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj)
 {
     Tags t;
     Out o{t};
     if (auto* l = AcDbLayout::cast(obj)) {
-        o.marker("AcDbPlotSettings");
-        const ACHAR* s = nullptr;
-        l->getPlotSettingsName(s); o.s(1, s);
-        l->getPlotCfgName(s); o.s(2, s);
-        l->getCanonicalMediaName(s); o.s(4, s);
-        l->getPlotViewName(s); o.s(6, s);
-        double a, b, c, d;
-        l->getPlotPaperMargins(a, b, c, d);
-        o.d(40, a); o.d(41, b); o.d(42, c); o.d(43, d);
-        l->getPlotPaperSize(a, b);
-        o.d(44, a); o.d(45, b);
-        l->getPlotOrigin(a, b);
-        o.d(46, a); o.d(47, b);
-        l->getPlotWindowArea(a, b, c, d);
-        o.d(48, a); o.d(49, b); o.d(140, c); o.d(141, d);
-        l->getCustomPrintScale(a, b);
-        o.d(142, a); o.d(143, b);
-        o.i(70, l->plotLayoutFlags());
-        o.i(72, l->plotPaperUnits());
-        o.i(73, l->plotRotation());
-        o.i(74, l->plotType());
-        l->getCurrentStyleSheet(s); o.s(7, s);
-        o.i(75, l->stdScaleType());
-        o.i(76, l->shadePlot());
-        o.i(77, 2);
-        o.i(78, 300);
-        o.d(147, l->stdScale());
-        o.d(148, 0);
-        o.d(149, 0);
+        writePlotPart(o, l);
         o.marker("AcDbLayout");
         o.s(1, l->getLayoutName());
         o.i(70, l->layoutFlags());
@@ -1785,6 +1795,8 @@ Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj)
         o.s8(330, ctx.handle(l->getBlockTableRecordId()));
         if (!l->lastActiveViewportId().isNull())
             o.s8(331, ctx.handle(l->lastActiveViewportId()));
+    } else if (auto* ps = AcDbPlotSettings::cast(obj)) {
+        writePlotPart(o, ps);
     } else if (auto* ts = AcDbTableStyle::cast(obj)) {
         o.marker("AcDbTableStyle");
         o.i(280, 0);
@@ -1874,6 +1886,11 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec)
         readLayout(ctx, l, rec);
         obj = l;
         verbatim = true;
+    } else if (type == "PLOTSETTINGS") {
+        auto* ps = new AcDbPlotSettings;
+        readPlotPart(ps, b);
+        obj = ps;
+        verbatim = true;
     } else if (type == "TABLESTYLE") {
         auto* ts = new AcDbTableStyle;
         ts->setDescription(b.str(3).c_str());
@@ -1935,8 +1952,8 @@ Tags writeObject(WriteContext& ctx, const AcDbObject* obj)
             o.s8(331, ctx.handle(id));
             o.s8(5, handleText(h.value()));
         }
-    } else if (AcDbLayout::cast(obj) || AcDbTableStyle::cast(obj)) {
-        writeHead(ctx, o, obj, AcDbLayout::cast(obj) ? "LAYOUT" : "TABLESTYLE");
+    } else if (AcDbPlotSettings::cast(obj) || AcDbTableStyle::cast(obj)) {
+        writeHead(ctx, o, obj, AcDbLayout::cast(obj) ? "LAYOUT" : AcDbTableStyle::cast(obj) ? "TABLESTYLE" : "PLOTSETTINGS");
         Tags canonical = canonicalObject(ctx, obj);
         if (!verbatimBody(obj, canonical, t))
             t.insert(t.end(), canonical.begin(), canonical.end());

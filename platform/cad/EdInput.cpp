@@ -41,6 +41,11 @@ std::optional<std::wstring> Input::next() {
   return std::nullopt;
 }
 
+void Input::noteEndOfInputPrompt() {
+  // A thousand prompts in a row after the input has ended cannot be a user's intent.
+  if (++endPrompts_ >= 1000 && runaway_) runaway_();
+}
+
 Input& input() {
   static Input in;
   return in;
@@ -54,6 +59,8 @@ Answer ask(const wchar_t* prompt) {
   if (prompt) commandLine().write(prompt);
   std::optional<std::wstring> line = input().next();
   Answer a;
+  if (!line) input().noteEndOfInputPrompt();
+  else input().noteAnswer();
   if (!line || isCancelLine(*line)) {
     a.cancelled = true;
     if (input().echo()) commandLine().write(L"*Cancel*\n");

@@ -27,12 +27,19 @@ class Input {
   // When set, answers are written to the command line after their prompt, as a terminal shows them.
   void setEcho(bool echo) { echo_ = echo; }
   bool echo() const { return echo_; }
+  // Called when prompts go on asking after the end of input (a caller that never takes a
+  // cancel for an answer): the host ends the run instead of waiting for ever.
+  void setRunawayHandler(std::function<void()> handler) { runaway_ = std::move(handler); }
+  void noteEndOfInputPrompt();
+  void noteAnswer() { endPrompts_ = 0; }
 
  private:
   Source source_;
   std::deque<std::wstring> sent_;
   std::deque<std::wstring> queued_;
   bool echo_ = false;
+  std::function<void()> runaway_;
+  int endPrompts_ = 0;
 };
 
 Input& input();

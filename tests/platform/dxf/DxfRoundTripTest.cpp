@@ -416,3 +416,49 @@ TEST(DxfFiles, AFailedSaveLeavesTheOldFileAndNoLitter)
     EXPECT_EQ(db.saveAs(winPath(dir / "missing" / "plan.dxf").c_str()), Acad::eFileAccessErr);
     EXPECT_EQ(db.saveAs(winPath(dir / "plan.dwg").c_str()), Acad::eInvalidFileExtension);
 }
+
+TEST(DxfRoundTrip, NamedPageSetupsAndXrecordsSurvive)
+{
+    AcDbDatabase db;
+    AcDbDictionary* setups = nullptr;
+    ASSERT_EQ(db.getPlotSettingsDictionary(setups, AcDb::kForWrite), Acad::eOk);
+    auto* ps = new AcDbPlotSettings(false);
+    ps->setPlotSettingsName(L"A3 PDF");
+    ps->setPlotCfgName(L"DWG To PDF.pc3");
+    ps->setCanonicalMediaName(L"ISO_full_bleed_A3_(420.00_x_297.00_MM)");
+    ps->setPlotRotation(AcDbPlotSettings::k90degrees);
+    AcDbObjectId psId;
+    ASSERT_EQ(setups->setAt(L"A3 PDF", ps, psId), Acad::eOk);
+    ps->close();
+    setups->close();
+    AcDbDictionary* nod = nullptr;
+    ASSERT_EQ(db.getNamedObjectsDictionary(nod, AcDb::kForWrite), Acad::eOk);
+    auto* x = new AcDbXrecord;
+    resbuf* rb = acutBuildList(1, L"Büro", 40, 2.5, 70, 3, 0);
+    ASSERT_EQ(x->setFromRbChain(*rb), Acad::eOk);
+    acutRelRb(rb);
+    AcDbObjectId xId;
+    ASSERT_EQ(nod->setAt(L"SPACEPLAN_SETTINGS", x, xId), Acad::eOk);
+    x->close();
+    nod->close();
+
+    auto again = reload(db, "setups.dxf");
+    AcDbDictionary* d = AcDbDictionary::cast(again->peek(again->plotSettingsDictionaryId()));
+    ASSERT_NE(d, nullptr);
+    AcDbObjectId id;
+    ASSERT_EQ(d->getAt(L"A3 PDF", id), Acad::eOk);
+    auto* back = AcDbPlotSettings::cast(again->peek(id));
+    ASSERT_NE(back, nullptr);
+    const ACHAR* media = nullptr;
+    back->getCanonicalMediaName(media);
+    EXPECT_STREQ(media, L"ISO_full_bleed_A3_(420.00_x_297.00_MM)");
+    EXPECT_EQ(back->plotRotation(), AcDbPlotSettings::k90degrees);
+    auto* root = AcDbDictionary::cast(again->peek(again->namedObjectsDictionaryId()));
+    ASSERT_EQ(root->getAt(L"SPACEPLAN_SETTINGS", id), Acad::eOk);
+    auto* xr = AcDbXrecord::cast(again->peek(id));
+    ASSERT_NE(xr, nullptr);
+    ASSERT_EQ(xr->values().size(), 3u);
+    EXPECT_EQ(xr->values()[0].str, L"Büro");
+    EXPECT_DOUBLE_EQ(xr->values()[1].pt[0], 2.5);
+    EXPECT_EQ(xr->values()[2].integer, 3);
+}

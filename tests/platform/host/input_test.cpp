@@ -115,3 +115,26 @@ TEST_F(EditorInput, SentTextComesFirstAndEscapeCancels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EditorRunaway, PromptsAfterTheEndOfInputAreCountedUntilTheHostStepsIn) {
+  ed::input().clear();
+  ed::input().setSource(nullptr);
+  int calls = 0;
+  ed::input().setRunawayHandler([&] { ++calls; });
+  wchar_t buf[133];
+  for (int i = 0; i < 999; ++i) EXPECT_EQ(acedGetString(1, L"", buf), RTCAN);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(acedGetString(1, L"", buf), RTCAN);
+  EXPECT_EQ(calls, 1);
+  // An answer starts the count again.
+  ed::input().queue(L"x");
+  EXPECT_EQ(acedGetString(1, L"", buf), RTNORM);
+  EXPECT_EQ(acedGetString(1, L"", buf), RTCAN);
+  EXPECT_EQ(calls, 1);
+  ed::input().setRunawayHandler(nullptr);
+  ed::commandLine().clear();
+}
+
+}  // namespace
