@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <ostream>
 #include <vector>
 
 #include "win/Encoding.h"
@@ -365,7 +366,37 @@ constexpr USHORT VARIANT_ALPHABOOL = 0x02;
 std::wstring formatDouble(double d) {
   char buf[64];
   auto res = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
-  return fromUtf8(std::string(buf, res.ptr));
+  std::wstring out = fromUtf8(std::string(buf, res.ptr));
+  for (auto& c : out)
+    if (c == L'e') c = L'E';
+  return out;
+}
+
+long long daysFromCivil(long long y, long long m, long long d) {
+  y -= m <= 2;
+  const long long era = (y >= 0 ? y : y - 399) / 400;
+  const long long yoe = y - era * 400;
+  const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468 + 25569;  // days from 1899-12-30
+}
+
+// "YYYY-MM-DD", optionally followed by " HH:MM" or " HH:MM:SS" (or "T" in place of the blank).
+bool parseIsoDate(const std::wstring& text, double& out) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+  wchar_t sep = 0;
+  int n = std::swscanf(text.c_str(), L"%4d-%2d-%2d%lc%2d:%2d:%2d", &y, &mo, &d, &sep, &h, &mi, &s);
+  if (n != 3 && n != 6 && n != 7) return false;
+  if (n > 3 && sep != L' ' && sep != L'T') return false;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59 || h < 0 || mi < 0 || s < 0) return false;
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (d > kDays[mo - 1] || (mo == 2 && d == 29 && !leap)) return false;
+  const double days = static_cast<double>(daysFromCivil(y, mo, d));
+  const double frac = (h * 3600 + mi * 60 + s) / 86400.0;
+  // Before day 0 the time still counts away from zero, as Windows stores it.
+  out = days < 0 ? days - frac : days + frac;
+  return true;
 }
 
 // "YYYY-MM-DD", with " HH:MM:SS" when the day is not at midnight.
@@ -483,7 +514,7 @@ HRESULT VariantChangeType(VARIANT* target, const VARIANT* source, USHORT flags, 
     if (vt == VT_BOOL && (caseEquals(text, L"true") || caseEquals(text, L"false"))) {
       integral = true;
       ival = caseEquals(text, L"true") ? -1 : 0;
-    } else if (!parseDouble(text, dval)) {
+    } else if (!parseDouble(text, dval) && !(vt == VT_DATE && parseIsoDate(text, dval))) {
       return DISP_E_TYPEMISMATCH;
     }
   } else if (!integral) {
@@ -1025,4 +1056,17 @@ bool _variant_t::operator==(const VARIANT& other) const {
     case VT_I8: case VT_UI8: return llVal == other.llVal;
     default: return (vt & VT_ARRAY) ? parray == other.parray : lVal == other.lVal && llVal == other.llVal;
   }
+}
+
+std::ostream& operator<<(std::ostream& out, const _bstr_t& text) {
+  const char* s = text.c_str();
+  return out << '"' << (s ? s : "") << '"';
+}
+
+std::ostream& operator<<(std::ostream& out, const _variant_t& value) {
+  out << "VT_" << value.vt;
+  if (value.vt == VT_EMPTY || value.vt == VT_NULL || (value.vt & VT_ARRAY)) return out;
+  _variant_t text;
+  if (SUCCEEDED(VariantChangeType(&text, &value, 0, VT_BSTR))) out << ':' << _bstr_t(text.bstrVal, true);
+  return out;
 }

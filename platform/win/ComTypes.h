@@ -1,8 +1,10 @@
 #pragma once
 // COM basics: result codes, interfaces, strings, variants, safe arrays, errors and smart pointers.
 #include <atomic>
+#include <iosfwd>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "win/WinTypes.h"
@@ -305,7 +307,8 @@ class _bstr_t {
   operator const wchar_t*() const { return data_ ? data_->bstr : nullptr; }
   operator wchar_t*() const { return data_ ? data_->bstr : nullptr; }
   const char* c_str() const;  // UTF-8 form
-  operator const char*() const { return c_str(); }
+  // Explicit so that a string class with wide and narrow constructors takes the wide text.
+  explicit operator const char*() const { return c_str(); }
   std::wstring wstr() const;
   BSTR GetBSTR() const { return data_ ? data_->bstr : nullptr; }
   BSTR& GetAddress();  // releases the text and lends its slot to an out-parameter
@@ -320,6 +323,8 @@ class _bstr_t {
   friend _bstr_t operator+(const _bstr_t& a, const _bstr_t& b);
   bool operator==(const _bstr_t& other) const;
   bool operator!=(const _bstr_t& other) const { return !(*this == other); }
+  bool operator==(const wchar_t* other) const { return *this == _bstr_t(other); }
+  bool operator!=(const wchar_t* other) const { return !(*this == other); }
   bool operator<(const _bstr_t& other) const;
 
  private:
@@ -331,6 +336,9 @@ class _bstr_t {
   };
   std::shared_ptr<Data> data_;
 };
+
+// The text as UTF-8 (test messages, logs).
+std::ostream& operator<<(std::ostream& out, const _bstr_t& text);
 
 // ---- _com_error ------------------------------------------------------------------------------
 class _com_error {
@@ -416,6 +424,9 @@ class _variant_t : public tagVARIANT {
  private:
   _variant_t converted(VARTYPE vt) const;
 };
+
+// "VT_xx:value" (test messages, logs).
+std::ostream& operator<<(std::ostream& out, const _variant_t& value);
 
 // A missing optional argument: VT_ERROR holding DISP_E_PARAMNOTFOUND.
 extern const _variant_t vtMissing;

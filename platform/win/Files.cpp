@@ -48,6 +48,11 @@ std::string folderOf(const std::string& native) {
   return slash == 0 ? "/" : native.substr(0, slash);
 }
 
+// Read-only as Windows sees it: no write permission bit at all, or none for us.
+bool isReadOnly(const std::string& native, const struct stat& st) {
+  return !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
+}
+
 DWORD attributesOf(const std::string& native, const struct stat& st) {
   DWORD a = 0;
   if (S_ISDIR(st.st_mode))
@@ -56,7 +61,7 @@ DWORD attributesOf(const std::string& native, const struct stat& st) {
     a |= FILE_ATTRIBUTE_ARCHIVE;
   const std::string name = baseNameOf(native);
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
-  if (!S_ISDIR(st.st_mode) && ::access(native.c_str(), W_OK) != 0) a |= FILE_ATTRIBUTE_READONLY;
+  if (!S_ISDIR(st.st_mode) && isReadOnly(native, st)) a |= FILE_ATTRIBUTE_READONLY;
   return a;
 }
 
@@ -248,7 +253,7 @@ BOOL DeleteFileW(LPCWSTR path) {
   struct stat st {};
   if (::lstat(native.c_str(), &st) != 0) return failErrno(native);
   // Windows refuses folders and read-only files.
-  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && ::access(native.c_str(), W_OK) != 0)) {
+  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && isReadOnly(native, st))) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -271,7 +276,7 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
       SetLastError(ERROR_FILE_EXISTS);
       return FALSE;
     }
-    if (S_ISDIR(tt.st_mode) || ::access(to.c_str(), W_OK) != 0) {
+    if (S_ISDIR(tt.st_mode) || isReadOnly(to, tt)) {
       SetLastError(ERROR_ACCESS_DENIED);
       return FALSE;
     }

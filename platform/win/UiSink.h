@@ -37,6 +37,18 @@ UiSink& uiSink();
 // Installs a sink (not owned); null puts the default back. Returns the previous sink.
 UiSink* setUiSink(UiSink* sink);
 
+// Installs a sink for the lifetime of this object, then puts the previous one back.
+class UiSinkScope {
+ public:
+  explicit UiSinkScope(UiSink* sink) : previous_(setUiSink(sink)) {}
+  ~UiSinkScope() { setUiSink(previous_); }
+  UiSinkScope(const UiSinkScope&) = delete;
+  UiSinkScope& operator=(const UiSinkScope&) = delete;
+
+ private:
+  UiSink* previous_;
+};
+
 // The button a message box of this type answers with when the user just presses Enter.
 int defaultButton(UINT type);
 

@@ -119,6 +119,10 @@ void makeSelfContained(xmlNodePtr root) {
     xmlNsPtr ns = n->ns;
     if (!ns || isXmlPrefix(ns) || declaredWithin(n, root, ns)) return;
     xmlNodePtr host = root->type == XML_ELEMENT_NODE ? root : (n->type == XML_ELEMENT_NODE ? n : n->parent);
+    if (!host) {  // a lone attribute has nowhere to declare its namespace: it leaves it
+      n->ns = nullptr;
+      return;
+    }
     xmlNsPtr found = nullptr;
     bool clash = false;
     for (xmlNsPtr d = host->nsDef; d; d = d->next) {
@@ -536,7 +540,9 @@ void IXMLDOMNode::Puttext(const _bstr_t& text) {
 
 _bstr_t IXMLDOMNode::Getxml() {
   if (isDocNode(node_)) return B(documentText(reinterpret_cast<xmlDocPtr>(node_)));
-  return B(serialize(node_));
+  std::string text = serialize(node_);
+  if (node_->type == XML_ATTRIBUTE_NODE && !text.empty() && text[0] == ' ') text.erase(0, 1);
+  return B(text);
 }
 
 _bstr_t IXMLDOMNode::GetnamespaceURI() {
@@ -1001,7 +1007,8 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
   if (!win::mapToNative(path.c_str(), native, &err)) fail(HRESULT_FROM_WIN32(err), win::systemMessage(err));
   struct stat st {};
   const bool exists = ::stat(native.c_str(), &st) == 0;
-  if (exists && (S_ISDIR(st.st_mode) || ::access(native.c_str(), W_OK) != 0))
+  const bool readOnly = !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
+  if (exists && (S_ISDIR(st.st_mode) || readOnly))
     fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
   const std::string text = documentText(reinterpret_cast<xmlDocPtr>(node_));
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 TEST(Bstr, LengthPrefixedAndNullIsEmpty) {
   BSTR b = SysAllocStringLen(L"a\0b", 3);  // embedded terminator kept
   EXPECT_EQ(SysStringLen(b), 3u);
@@ -147,4 +149,129 @@ TEST(Com, InitialisationOnlyCounts) {
   CoUninitialize();
   CoUninitialize();
   EXPECT_EQ(win::comInitCount(), before);
+}
+
+TEST(Bstr, ComparesWithWideLiterals) {
+  const _bstr_t name(L"grTitle");
+  EXPECT_TRUE(name == L"grTitle");
+  EXPECT_TRUE(L"grTitle" == name);
+  EXPECT_TRUE(name != L"grtitle");
+  EXPECT_TRUE(_bstr_t() == L"");
+  const wchar_t* wide = name;  // the wide text converts implicitly, the narrow one only on request
+  EXPECT_STREQ(wide, L"grTitle");
+  EXPECT_STREQ(static_cast<const char*>(name), "grTitle");
+}
+
+TEST(Variant, DatesAsTextBothWays) {
+  _variant_t text(L"2014-03-05 09:07:03");
+  _variant_t date;
+  ASSERT_EQ(VariantChangeType(&date, &text, 0, VT_DATE), S_OK);
+  EXPECT_NEAR(date.date, 41703.379895833, 1e-8);
+  EXPECT_EQ(static_cast<_bstr_t>(date).wstr(), L"2014-03-05 09:07:03");
+  _variant_t before(-1.25, VT_DATE);  // the day before day 0, a quarter into it
+  EXPECT_EQ(static_cast<_bstr_t>(before).wstr(), L"1899-12-29 06:00:00");
+  _variant_t back;
+  _variant_t beforeText(L"1899-12-29 06:00:00");
+  ASSERT_EQ(VariantChangeType(&back, &beforeText, 0, VT_DATE), S_OK);
+  EXPECT_DOUBLE_EQ(back.date, -1.25);
+  _variant_t bad(L"2014-02-30");
+  EXPECT_EQ(VariantChangeType(&back, &bad, 0, VT_DATE), DISP_E_TYPEMISMATCH);
+  EXPECT_EQ(static_cast<_bstr_t>(_variant_t(1e20)).wstr(), L"1E+20");
+  EXPECT_EQ(static_cast<_bstr_t>(_variant_t(true)).wstr(), L"-1");
+  _variant_t alpha;
+  _variant_t yes(true);
+  ASSERT_EQ(VariantChangeType(&alpha, &yes, 0x02, VT_BSTR), S_OK);
+  EXPECT_STREQ(alpha.bstrVal, L"True");
+}
+
+namespace {
+// A small automation object: counts its references and answers one member.
+class Counter : public win::ComObject<IDispatch> {
+ public:
+  static int alive;
+  Counter() { ++alive; }
+  ~Counter() override { --alive; }
+  HRESULT Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                 UINT*) override {
+    if (member != 7) return DISP_E_MEMBERNOTFOUND;
+    if (!(flags & DISPATCH_METHOD) || !params || params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+    // Arguments arrive last first.
+    const long first = _variant_t(params->rgvarg[1]);
+    const long second = _variant_t(params->rgvarg[0]);
+    if (result) {
+      VariantInit(result);
+      result->vt = VT_I4;
+      result->lVal = first * 10 + second;
+    }
+    return S_OK;
+  }
+};
+int Counter::alive = 0;
+struct Unrelated : win::ComObject<IErrorInfo> {
+  HRESULT GetGUID(GUID*) override { return E_NOTIMPL; }
+  HRESULT GetSource(BSTR*) override { return E_NOTIMPL; }
+  HRESULT GetDescription(BSTR*) override { return E_NOTIMPL; }
+  HRESULT GetHelpFile(BSTR*) override { return E_NOTIMPL; }
+  HRESULT GetHelpContext(DWORD*) override { return E_NOTIMPL; }
+};
+}  // namespace
+
+TEST(ComPtr, ReferencesAreBalancedAndConversionsCheckTheType) {
+  {
+    IDispatchPtr d;
+    d.Attach(new Counter);  // takes the creation reference
+    IDispatchPtr copy = d;
+    IUnknownPtr unknown = d;  // converts by type
+    EXPECT_TRUE(unknown == d);
+    IErrorInfoPtr wrong = d;  // not that interface: null
+    EXPECT_FALSE(wrong);
+    void* raw = nullptr;
+    ASSERT_EQ(d->QueryInterface(IID_IDispatch, &raw), S_OK);
+    static_cast<IDispatch*>(raw)->Release();
+    EXPECT_EQ(d->QueryInterface(IID_NULL, &raw), E_NOINTERFACE);
+
+    _variant_t args[2] = {_variant_t(4L), _variant_t(3L)};  // reverse order: 3 then 4
+    DISPPARAMS params{args, nullptr, 2, 0};
+    _variant_t result;
+    ASSERT_EQ(d->Invoke(7, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(result.lVal, 34);
+    EXPECT_EQ(d->Invoke(8, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), DISP_E_MEMBERNOTFOUND);
+    _variant_t holder(static_cast<IDispatch*>(d));  // a variant holds its own reference
+    d = nullptr;
+    copy = nullptr;
+    unknown = nullptr;
+    EXPECT_EQ(Counter::alive, 1);
+  }
+  EXPECT_EQ(Counter::alive, 0);
+  IErrorInfoPtr other;
+  other.Attach(new Unrelated);
+  IDispatchPtr none = other;
+  EXPECT_FALSE(none);
+  EXPECT_THROW(none->AddRef(), _com_error);
+}
+
+TEST(SafeArray, VariantElementsAndLocks) {
+  SAFEARRAY* sa = SafeArrayCreateVector(VT_VARIANT, 1, 2);
+  ASSERT_NE(sa, nullptr);
+  LONG i = 1;
+  _variant_t text(L"kept");
+  ASSERT_EQ(SafeArrayPutElement(sa, &i, &text), S_OK);
+  void* data = nullptr;
+  ASSERT_EQ(SafeArrayAccessData(sa, &data), S_OK);
+  EXPECT_STREQ(static_cast<VARIANT*>(data)[0].bstrVal, L"kept");
+  EXPECT_NE(SafeArrayDestroy(sa), S_OK);  // locked arrays stay
+  ASSERT_EQ(SafeArrayUnaccessData(sa), S_OK);
+  VARTYPE vt = VT_EMPTY;
+  SafeArrayGetVartype(sa, &vt);
+  EXPECT_EQ(vt, VT_VARIANT);
+  EXPECT_EQ(SafeArrayDestroy(sa), S_OK);
+  SAFEARRAYBOUND b{3, 0};
+  EXPECT_EQ(SafeArrayCreate(VT_NULL, 1, &b), nullptr);
+  EXPECT_EQ(SafeArrayCreate(VT_R8, 0, &b), nullptr);
+}
+
+TEST(Printing, TextAndVariantsPrintReadably) {
+  std::ostringstream out;
+  out << _bstr_t(L"m\u00B2") << ' ' << _variant_t(2.5) << ' ' << _variant_t(L"x");
+  EXPECT_EQ(out.str(), "\"m\xC2\xB2\" VT_5:\"2.5\" VT_8:\"x\"");
 }

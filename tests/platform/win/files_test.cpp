@@ -43,6 +43,10 @@ TEST_F(FilesTest, FoldersAndAttributes) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
   EXPECT_EQ(GetFileAttributesW(L"C:\\a\\") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+  // A drive root without its backslash exists too (folder creation climbs up to it).
+  EXPECT_EQ(GetFileAttributesW(L"c:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(GetFileAttributesW(L"Z:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(CreateDirectoryW(L"C:\\a\\b\\", nullptr));
   std::ofstream(root_ / "a" / "f.txt") << "x";
   EXPECT_EQ(GetFileAttributesW(L"c:/A/F.TXT"), FILE_ATTRIBUTE_ARCHIVE);
   EXPECT_EQ(GetFileAttributesW(L"C:\\a\\nothing.txt"), INVALID_FILE_ATTRIBUTES);
@@ -128,4 +132,42 @@ TEST_F(FilesTest, FindListsMatchesInNameOrder) {
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(fd.nFileSizeLow, 4u);
   FindClose(h);
+}
+
+TEST_F(FilesTest, ReadOnlyFilesAndMissingFolders) {
+  std::ofstream(root_ / "r.txt") << "x";
+  EXPECT_FALSE(CopyFileW(L"C:\\r.txt", L"C:\\no\\r.txt", FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_FALSE(MoveFileExW(L"C:\\r.txt", L"C:\\no\\r.txt", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_TRUE(fs::exists(root_ / "r.txt"));
+  ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributesW(L"C:\\r.txt"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(DeleteFileW(L"C:\\r.txt"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  std::ofstream(root_ / "s.txt") << "y";
+  EXPECT_FALSE(CopyFileW(L"C:\\s.txt", L"C:\\r.txt", FALSE));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(read(root_ / "r.txt"), "x");
+  ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(DeleteFileW(L"C:\\r.txt"));
+}
+
+TEST_F(FilesTest, CurrentFolderInWindowsForm) {
+  const fs::path before = fs::current_path();
+  fs::create_directories(root_ / "CadHost" / "plans");
+  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\CadHost\\plans"));
+  wchar_t buf[MAX_PATH];
+  ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, buf), 16u);
+  EXPECT_STREQ(buf, L"C:\\CadHost\\plans");
+  EXPECT_EQ(GetCurrentDirectoryW(4, buf), 17u);  // too small: the size needed
+  std::ofstream("a.txt") << "x";
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(L"*.txt", &fd);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(fd.cFileName, L"a.txt");
+  FindClose(h);
+  EXPECT_FALSE(SetCurrentDirectoryW(L"C:\\none"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  fs::current_path(before);
 }

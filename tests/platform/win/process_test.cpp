@@ -111,3 +111,38 @@ TEST(Sleeping, SleepExWaitsAndReturnsZero) {
   EXPECT_EQ(SleepEx(30, FALSE), 0u);
   EXPECT_GE(GetTickCount64() - start, 30u);
 }
+
+TEST(Process, ExitCodesTimeoutsAndEnvironment) {
+  const fs::path root = fs::temp_directory_path() / ("winproc2_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  fs::create_directories(root);
+  win::setCDrive(root.string());
+
+  std::wstring cmd = L"Z:\\bin\\sh -c \"sleep 0.3; exit 3\"";
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
+  DWORD code = 0;
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), WAIT_TIMEOUT);  // the caller is not held up
+  EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+  EXPECT_EQ(code, STILL_ACTIVE);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, INFINITE), WAIT_OBJECT_0);
+  EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &code));
+  EXPECT_EQ(code, 3u);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+
+  // A wide environment block replaces the inherited one; the application name wins over the
+  // command line's first word.
+  const wchar_t env[] = L"KELMO_TEST=v\u00E9\0PATH=/bin:/usr/bin\0";
+  cmd = L"ignored -c \"printf '%s' \\\"$KELMO_TEST\\\" > env.txt\"";
+  ASSERT_TRUE(CreateProcessW(L"Z:\\bin\\sh", cmd.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                             const_cast<wchar_t*>(env), L"C:\\", nullptr, &pi));
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  std::ifstream in(root / "env.txt");
+  std::string value;
+  std::getline(in, value);
+  EXPECT_EQ(value, "v\xC3\xA9");
+  fs::remove_all(root);
+}

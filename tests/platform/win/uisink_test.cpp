@@ -33,12 +33,6 @@ struct Recorder : win::UiSink {
   }
 };
 
-struct Installed {
-  explicit Installed(win::UiSink* s) : previous(win::setUiSink(s)) {}
-  ~Installed() { win::setUiSink(previous); }
-  win::UiSink* previous;
-};
-
 }  // namespace
 
 TEST(UiSink, DefaultButtons) {
@@ -55,7 +49,7 @@ TEST(UiSink, DefaultButtons) {
 
 TEST(UiSink, RecorderGetsEveryBoxAndItsAnswers) {
   Recorder rec;
-  Installed installed(&rec);
+  win::UiSinkScope installed(&rec);
   rec.answers = {IDNO};
   EXPECT_EQ(MessageBoxW(nullptr, L"Replace?", L"Kelmo", MB_YESNO), IDNO);
   win::setApplicationName(L"cadhost");
@@ -72,7 +66,7 @@ TEST(UiSink, RecorderGetsEveryBoxAndItsAnswers) {
 
 TEST(UiSink, FolderBrowserAndPump) {
   Recorder rec;
-  Installed installed(&rec);
+  win::UiSinkScope installed(&rec);
   IMalloc* shellAlloc = nullptr;
   ASSERT_EQ(SHGetMalloc(&shellAlloc), S_OK);
   wchar_t display[MAX_PATH];
@@ -95,4 +89,19 @@ TEST(UiSink, FolderBrowserAndPump) {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
     if (!win::pumpMessage()) break;
   EXPECT_EQ(rec.pumped, 2);
+}
+
+TEST(UiSink, ScopePutsThePreviousSinkBack) {
+  Recorder outer, inner;
+  {
+    win::UiSinkScope a(&outer);
+    {
+      win::UiSinkScope b(&inner);
+      MessageBoxW(nullptr, L"one", L"c", MB_OK);
+    }
+    MessageBoxW(nullptr, L"two", L"c", MB_OK);
+  }
+  EXPECT_EQ(inner.shown, std::vector<std::wstring>{L"[c] one"});
+  EXPECT_EQ(outer.shown, std::vector<std::wstring>{L"[c] two"});
+  EXPECT_EQ(&win::uiSink(), &win::defaultUiSink());
 }

@@ -254,6 +254,7 @@ TEST_F(DomTest, AttributesAndRawForms) {
   e->removeAttribute(L"on");
   EXPECT_EQ(attrs->Getitem(1)->GetnodeName(), _bstr_t(L"on"));  // a held attribute survives removal
   EXPECT_EQ(e->Getattributes()->Getlength(), 1);
+  EXPECT_EQ(e->Getattributes()->Getitem(0)->Getxml(), _bstr_t(L"name=\"A&amp;B\""));
 
   BSTR name = nullptr;
   ASSERT_EQ(e->get_nodeName(&name), S_OK);
@@ -302,4 +303,133 @@ TEST_F(DomTest, PrefixedNodesLeaveLoadedDocumentsWhole) {
   target = nullptr;
   b = nullptr;
   EXPECT_EQ(copy->Getxml().wstr(), L"<p:b xmlns:p=\"urn:p\" x=\"1\"/>");
+}
+
+TEST_F(DomTest, EightBitFilesLoadAndSaveAsUtf8) {
+  write("legacy.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<r>m\xB2</r>\r\n");
+  IXMLDOMDocumentPtr doc = newDoc();
+  ASSERT_EQ(doc->load(L"C:\\legacy.xml"), VARIANT_TRUE) << doc->GetparseError()->Getreason().wstr().size();
+  EXPECT_EQ(doc->GetdocumentElement()->Gettext().wstr(), L"m\u00B2");
+  EXPECT_EQ(doc->GetfirstChild()->GetnodeValue(), _variant_t(L"version=\"1.0\" encoding=\"windows-1252\""));
+  doc->save(L"C:\\legacy.xml");
+  EXPECT_EQ(file("legacy.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>m\xC2\xB2</r>\r\n");
+}
+
+TEST_F(DomTest, ReloadingKeepsOldHandlesUsable) {
+  IXMLDOMDocumentPtr doc = newDoc();
+  ASSERT_EQ(doc->loadXML(L"<first><a/></first>"), VARIANT_TRUE);
+  IXMLDOMNodePtr a = doc->selectSingleNode(L"/first/a");
+  ASSERT_EQ(doc->loadXML(L"<second/>"), VARIANT_TRUE);
+  EXPECT_EQ(doc->GetdocumentElement()->GetnodeName(), _bstr_t(L"second"));
+  EXPECT_EQ(a->GetparentNode()->GetnodeName(), _bstr_t(L"first"));  // the old tree is still whole
+  IXMLDOMDocumentPtr oldOwner = a->GetownerDocument();
+  EXPECT_FALSE(oldOwner == doc);
+  doc->GetdocumentElement()->appendChild(a);  // and its nodes can move into the new one
+  EXPECT_EQ(doc->GetdocumentElement()->Getxml(), _bstr_t(L"<second><a/></second>"));
+  EXPECT_EQ(oldOwner->GetdocumentElement()->hasChildNodes(), VARIANT_FALSE);
+}
+
+TEST_F(DomTest, PreservedWhitespaceCommentsAndInstructions) {
+  IXMLDOMDocumentPtr doc = newDoc();
+  doc->PutpreserveWhiteSpace(VARIANT_TRUE);
+  ASSERT_EQ(doc->loadXML(L"<!-- made by hand --><r>\n  <a/>\n</r>"), VARIANT_TRUE);
+  IXMLDOMNodeListPtr top = doc->GetchildNodes();
+  ASSERT_EQ(top->Getlength(), 2);
+  EXPECT_EQ(top->Getitem(0)->GetnodeType(), NODE_COMMENT);
+  EXPECT_EQ(top->Getitem(0)->GetnodeName(), _bstr_t(L"#comment"));
+  EXPECT_EQ(doc->GetdocumentElement()->GetchildNodes()->Getlength(), 3);
+  EXPECT_EQ(doc->GetdocumentElement()->GetfirstChild()->GetnodeName(), _bstr_t(L"#text"));
+  EXPECT_EQ(doc->GetnodeName(), _bstr_t(L"#document"));
+  EXPECT_EQ(doc->GetnodeType(), NODE_DOCUMENT);
+  EXPECT_EQ(doc->GetnodeValue().vt, VT_NULL);
+
+  IXMLDOMProcessingInstructionPtr pi = doc->createProcessingInstruction(L"xml-stylesheet", L"href=\"a.xsl\"");
+  doc->insertBefore(pi, _variant_t(static_cast<IDispatch*>(doc->GetdocumentElement())));
+  pi->Putdata(L"type=\"text/xsl\" href=\"b.xsl\"");
+  EXPECT_EQ(pi->Gettarget(), _bstr_t(L"xml-stylesheet"));
+  EXPECT_EQ(doc->Getxml().wstr(),
+            L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<!-- made by hand -->\r\n<?xml-stylesheet type=\"text/xsl\" "
+            L"href=\"b.xsl\"?>\r\n<r>\n  <a/>\n</r>\r\n");
+}
+
+TEST_F(DomTest, ListsAndReplacements) {
+  IXMLDOMDocumentPtr doc = newDoc();
+  ASSERT_EQ(doc->loadXML(L"<r><a/><b/><c/></r>"), VARIANT_TRUE);
+  IXMLDOMNodePtr r = doc->GetdocumentElement();
+  IXMLDOMNodeListPtr list = r->GetchildNodes();
+  std::wstring names;
+  while (IXMLDOMNodePtr n = list->nextNode()) names += n->GetnodeName().wstr();
+  EXPECT_EQ(names, L"abc");
+  list->reset();
+  EXPECT_EQ(list->nextNode()->GetnodeName(), _bstr_t(L"a"));
+  EXPECT_EQ(list->Getitem(3), nullptr);
+  EXPECT_EQ(list->Getitem(-1), nullptr);
+  IXMLDOMNode* raw = nullptr;
+  EXPECT_EQ(list->get_item(9, &raw), S_FALSE);
+  EXPECT_EQ(raw, nullptr);
+
+  IXMLDOMNodePtr b = r->selectSingleNode(L"b");
+  IXMLDOMNodePtr old = r->replaceChild(doc->createElement(L"x"), b);
+  EXPECT_TRUE(old == b);
+  EXPECT_EQ(r->Getxml(), _bstr_t(L"<r><a/><x/><c/></r>"));
+  EXPECT_EQ(list->Getitem(1)->GetnodeName(), _bstr_t(L"b"));  // a list is a snapshot
+  IXMLDOMNodePtr stranger = doc->createElement(L"s");
+  EXPECT_THROW(r->insertBefore(doc->createElement(L"y"), _variant_t(static_cast<IDispatch*>(stranger))), _com_error);
+  EXPECT_THROW(r->appendChild(nullptr), _com_error);
+}
+
+TEST_F(DomTest, UniversalTimeElementKeepsFieldOrder) {
+  // The date element the module's logs carry: six children in a fixed order.
+  IXMLDOMDocumentPtr factory = newDoc();
+  IXMLDOMNodePtr date = factory->createNode(element(), L"date", kNs);
+  const wchar_t* names[] = {L"year", L"month", L"day", L"hour", L"minute", L"second"};
+  const wchar_t* values[] = {L"2014", L"3", L"5", L"9", L"7", L"3"};
+  for (int i = 0; i < 6; ++i) {
+    IXMLDOMNodePtr field = factory->createNode(element(), names[i], kNs);
+    field->Puttext(values[i]);
+    date->appendChild(field);
+  }
+  factory = nullptr;
+  IXMLDOMNodeListPtr fields = date->GetchildNodes();
+  ASSERT_EQ(fields->Getlength(), 6);
+  for (long i = 0; i < 6; ++i) {
+    EXPECT_EQ(fields->Getitem(i)->GetnodeName(), _bstr_t(names[i]));
+    EXPECT_EQ(fields->Getitem(i)->Gettext(), _bstr_t(values[i]));
+  }
+  EXPECT_EQ(date->Getxml().wstr(),
+            L"<date xmlns=\"http://example.org/Ostrel\"><year>2014</year><month>3</month><day>5</day><hour>9</hour>"
+            L"<minute>7</minute><second>3</second></date>");
+  // The same name in two namespaces gives two different kinds of element.
+  IXMLDOMDocumentPtr doc = newDoc();
+  IXMLDOMNodePtr one = doc->createNode(element(), L"name", L"urn:one");
+  IXMLDOMNodePtr two = doc->createNode(element(), L"name", L"urn:two");
+  EXPECT_EQ(one->GetnodeName(), two->GetnodeName());
+  EXPECT_NE(one->GetnamespaceURI(), two->GetnamespaceURI());
+}
+
+TEST_F(DomTest, ReadOnlyTargetIsRefused) {
+  write("ro.xml", "<old/>");
+  fs::permissions(root_ / "ro.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  IXMLDOMDocumentPtr doc = newDoc();
+  doc->appendChild(doc->createElement(L"new"));
+  try {
+    doc->save(L"C:\\ro.xml");
+    FAIL() << "no exception";
+  } catch (const _com_error& e) {
+    EXPECT_EQ(e.Error(), E_ACCESSDENIED);
+  }
+  EXPECT_EQ(file("ro.xml"), "<old/>");
+}
+
+TEST_F(DomTest, RemovedPrefixedAttributeOutlivesItsElement) {
+  IXMLDOMDocumentPtr doc = newDoc();
+  ASSERT_EQ(doc->loadXML(L"<r xmlns:p=\"urn:p\" p:x=\"1\" y=\"2\"/>"), VARIANT_TRUE);
+  IXMLDOMElementPtr r = doc->GetdocumentElement();
+  IXMLDOMNodePtr x = r->Getattributes()->getNamedItem(L"p:x");
+  ASSERT_TRUE(x);
+  r->removeAttribute(L"p:x");
+  r = nullptr;
+  doc = nullptr;
+  EXPECT_EQ(x->GetnodeValue(), _variant_t(L"1"));
+  EXPECT_EQ(r, nullptr);
 }
