@@ -1,0 +1,26 @@
+#pragma once
+// Reads input lines from a script or the terminal, one syntax for both.
+#include <istream>
+#include <optional>
+#include <string>
+
+namespace cadhost {
+
+// Removes a comment (';' at the start of the line or after a blank), a carriage return
+// and trailing blanks. Sets wasComment when the line held nothing but a comment.
+std::string stripLine(const std::string& raw, bool* wasComment = nullptr);
+
+class LineReader {
+ public:
+  LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
+  // The next line that is not only a comment, or nothing at the end of the stream.
+  std::optional<std::string> next();
+  int lineNumber() const { return line_; }
+  const std::string& name() const { return name_; }
+ private:
+  std::istream& in_;
+  std::string name_;
+  int line_ = 0;
+};
+
+}  // namespace cadhost

@@ -1,0 +1,35 @@
+// cadhost: a command-line CAD host that opens DXF drawings, loads the module and runs its
+// commands from a script or the terminal.
+#include "HostOptions.h"
+#include "HostSession.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  cadhost::ParseResult parsed = cadhost::parseOptions(args);
+  if (!parsed.options) {
+    std::cerr << "cadhost: " << parsed.error << "\n\n" << cadhost::usageText();
+    return cadhost::kExitUsage;
+  }
+  const cadhost::Options& o = *parsed.options;
+  if (o.help) {
+    std::cout << cadhost::usageText();
+    return cadhost::kExitOk;
+  }
+  std::ifstream script;
+  if (!o.script.empty()) {
+    script.open(o.script);
+    if (!script) {
+      std::cerr << "cadhost: cannot read the script " << o.script << "\n";
+      return cadhost::kExitStartFailed;
+    }
+  }
+  cadhost::Session session(o, std::cout, std::cerr);
+  if (script.is_open()) session.addInput(script, o.script, true);
+  if (!o.batch) session.addInput(std::cin, "<terminal>", !isatty(0));
+  return session.run();
+}

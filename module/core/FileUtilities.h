@@ -1,0 +1,27 @@
+#pragma once
+// Windows-form paths, files and folders: "\" separates folders, a drive is a letter and ":", a
+// network path starts with two backslashes.
+#include "classlib/Afx.h"
+
+class CFileUtilities {
+public:
+    // getPathType results.
+    enum { pathFileName = 0, pathFolder = 1, pathFile = 2, pathOther = 3 };
+
+    CFileUtilities() = default;
+    virtual ~CFileUtilities() = default;
+
+    static int getPathType(CString& path);
+    static CString browseForFile(CString filter);
+    static CString browseForFile(CString title, CString initialFolder, CString& fileTitle, CString filter);
+    static BOOL fileExists(CString path);
+    static COleDateTime getModifiedTime(CString path);
+    BOOL checkFilenameSyntax(CString& name, BOOL repair);
+    BOOL deleteFile(CString path);
+    static CString swapFileExtension(CString path, CString oldExtension, CString newExtension);
+    static CString browseForFolder(CString title);
+    static BOOL directoryExists(CString path);
+    static BOOL ensureDirectoryExists(CString path);
+    static void checkPathSyntax(CString& path);
+    static CString getDirectoryString(CString path);
+};

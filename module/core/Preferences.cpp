@@ -1,0 +1,174 @@
+#include "core/Preferences.h"
+
+#include "core/Catch.h"
+#include "core/FileUtilities.h"
+#include "core/Globals.h"
+#include "core/HostCalls.h"
+#include "core/KelmoExceptions.h"
+#include "core/Utilities.h"
+
+KELMO_SOURCE_FILE(L"Preferences.cpp");
+
+namespace {
+
+const wchar_t* const notSavedCaption = L"Error - Configuration Not Saved";
+const wchar_t* const notSavedText = L"Unable to Write Configuration File - ";
+
+void showNotSaved(const CString& reason) {
+    MessageBoxW(nullptr, CString(notSavedText) + reason, notSavedCaption, MB_ICONERROR | MB_OK);
+}
+
+// The file library's own text for a failure, naming the file the user knows.
+CString fileErrorText(CFileException& error, const CString& path) {
+    error.m_strFileName = path;
+    wchar_t buffer[1025] = {0};
+    error.GetErrorMessage(buffer, 1024);
+    buffer[1024] = 0;
+    return buffer;
+}
+
+void removeQuietly(const CString& path) {
+    try {
+        CFileUtilities files;
+        files.deleteFile(path);
+    } catch (CEXKelmo* error) {
+        error->deleteException();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+CPreferences::CPreferences()
+    : m_units(0), m_precision(2), m_textSize(250.0), m_textScale(1.0), m_textRotation(0.0), m_inc(1),
+      m_csvOpener(L"NONE"), m_zoomBorder(1000.0) {}
+
+CString CPreferences::trimString(CString text) {
+    text.Trim();
+    return text;
+}
+
+int CPreferences::stringToInt(CString text) {
+    return CUtilities::CStringToInt(trimString(text));
+}
+
+LONG CPreferences::stringToLong(CString text) {
+    return CUtilities::CStringToLong(trimString(text));
+}
+
+double CPreferences::stringToDouble(CString text) {
+    return CUtilities::CStringToDouble(trimString(text));
+}
+
+BOOL CPreferences::loadPreferences(CString path) {
+    KELMO_TRY
+        CStdioFile file;
+        if (!file.Open(path, CFile::modeRead | CFile::typeText)) {
+            return FALSE;
+        }
+        const CString* keys[] = {&g_prefsKeyUnits,     &g_prefsKeyPrecision,    &g_prefsKeyTextSize,
+                                 &g_prefsKeyTextScale, &g_prefsKeyTextRotation, &g_prefsKeyCsvOpener,
+                                 &g_prefsKeyZoomBorder, &g_prefsKeyInc};
+        CString line;
+        // An empty line or the end of the file ends the settings.
+        while (file.ReadString(line) && !line.IsEmpty()) {
+            if (line.Left(2) == L"//") {
+                continue;
+            }
+            for (const CString* key : keys) {
+                if (line.Left(key->GetLength()) != *key) {
+                    continue;
+                }
+                CString value;
+                if (!file.ReadString(value)) {
+                    value.Empty();
+                }
+                if (key == &g_prefsKeyUnits) {
+                    m_units = stringToInt(value);
+                } else if (key == &g_prefsKeyPrecision) {
+                    m_precision = stringToInt(value);
+                } else if (key == &g_prefsKeyTextSize) {
+                    const double size = stringToDouble(value);
+                    m_textSize = size <= 0.0 ? 0.1 : size;
+                } else if (key == &g_prefsKeyTextScale) {
+                    const double scale = stringToDouble(value);
+                    m_textScale = scale <= 0.0 ? 0.1 : scale;
+                } else if (key == &g_prefsKeyTextRotation) {
+                    double rotation = stringToDouble(value);
+                    if (rotation < -180.0) {
+                        rotation = -180.0;
+                    } else if (rotation > 180.0) {
+                        rotation = 180.0;
+                    }
+                    m_textRotation = rotation;
+                } else if (key == &g_prefsKeyCsvOpener) {
+                    m_csvOpener = trimString(value);
+                } else if (key == &g_prefsKeyZoomBorder) {
+                    m_zoomBorder = stringToDouble(value);
+                } else if (key == &g_prefsKeyInc) {
+                    const int inc = stringToInt(value);
+                    if (inc >= 1 && inc <= 100) {
+                        m_inc = inc;
+                    }
+                }
+            }
+        }
+        file.Close();
+        return TRUE;
+    KELMO_CATCH_REPORT(L"CPreferences::loadPreferences", kelmo::catchClassLib)
+    return FALSE;
+}
+
+void CPreferences::writeFile(const CString& path) {
+    CStdioFile file;
+    CFileException error;
+    if (!file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::typeText, &error)) {
+        throw new CFileException(error.m_cause, error.m_lOsError, path);
+    }
+    file.WriteString(g_prefsHeader1 + g_prefsComment + g_prefsHeader2 + g_prefsComment);
+    const struct {
+        const CString& key;
+        CString value;
+    } settings[] = {
+        {g_prefsKeyUnits, CUtilities::IntToCString(m_units)},
+        {g_prefsKeyPrecision, CUtilities::IntToCString(m_precision)},
+        {g_prefsKeyTextSize, CUtilities::DoubleToCString(m_textSize, 2)},
+        {g_prefsKeyTextScale, CUtilities::DoubleToCString(m_textScale, 2)},
+        {g_prefsKeyTextRotation, CUtilities::DoubleToCString(m_textRotation, 2)},
+        {g_prefsKeyCsvOpener, m_csvOpener},
+        {g_prefsKeyZoomBorder, CUtilities::DoubleToCString(m_zoomBorder, 0)},
+        {g_prefsKeyInc, CUtilities::IntToCString(m_inc)},
+    };
+    for (const auto& setting : settings) {
+        file.WriteString(setting.key + g_prefsLineEnd);
+        file.WriteString(setting.value + g_prefsLineEnd);
+    }
+    file.Close();
+}
+
+BOOL CPreferences::savePreferences(CString path) {
+    // The new file is written beside the old one, which it replaces only once it is complete:
+    // a save that fails keeps the user's settings.
+    const CString temporary = path + L".new";
+    KELMO_TRY
+        if (!CFileUtilities::ensureDirectoryExists(CFileUtilities::getDirectoryString(path))) {
+            return FALSE;
+        }
+        try {
+            writeFile(temporary);
+        } catch (CFileException* error) {
+            showNotSaved(fileErrorText(*error, path));
+            error->Delete();
+            removeQuietly(temporary);
+            return FALSE;
+        }
+        if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+            showNotSaved(CEXKelmo::getWin32ErrorText(GetLastError()));
+            removeQuietly(temporary);
+            return FALSE;
+        }
+        return TRUE;
+    KELMO_CATCH_REPORT(L"CPreferences::savePreferences", kelmo::catchClassLib)
+    removeQuietly(temporary);
+    return FALSE;
+}

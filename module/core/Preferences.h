@@ -1,0 +1,46 @@
+#pragma once
+// The user's settings and their file "prefs.cfg": a key line, then a value line, per setting.
+#include "classlib/Afx.h"
+
+class CPreferences {
+public:
+    CPreferences();
+    virtual ~CPreferences() = default;
+
+    BOOL loadPreferences(CString path);
+    BOOL savePreferences(CString path);
+
+    void setUnits(int units) { m_units = units; }
+    int getUnits() const { return m_units; }
+    void setPrecision(int precision) { m_precision = precision; }
+    int getPrecision() const { return m_precision; }
+    void setTextSize(double textSize) { m_textSize = textSize; }
+    double getTextSize() const { return m_textSize; }
+    void setTextScale(double textScale) { m_textScale = textScale; }
+    double getTextScale() const { return m_textScale; }
+    void setTextRotation(double textRotation) { m_textRotation = textRotation; }
+    double getTextRotation() const { return m_textRotation; }
+    void setInc(int inc) { m_inc = inc; }
+    int getInc() const { return m_inc; }
+    void setCsvOpener(CString csvOpener) { m_csvOpener = csvOpener; }
+    CString getCsvOpener() const { return m_csvOpener; }
+    void setZoomBorder(double zoomBorder) { m_zoomBorder = zoomBorder; }
+    double getZoomBorder() const { return m_zoomBorder; }
+
+    CString trimString(CString text);
+    int stringToInt(CString text);
+    LONG stringToLong(CString text);
+    double stringToDouble(CString text);
+
+private:
+    void writeFile(const CString& path);
+
+    int m_units;
+    int m_precision;
+    double m_textSize;
+    double m_textScale;
+    double m_textRotation;
+    int m_inc;
+    CString m_csvOpener;
+    double m_zoomBorder;
+};

@@ -1,0 +1,23 @@
+#pragma once
+// The server entries of the server-preference XML file "ostrelPreferences"; owns them.
+#include "classlib/Afx.h"
+
+class CServerPreferenceOstrel;
+
+class CPreferencesOstrel {
+public:
+    CPreferencesOstrel();
+    virtual ~CPreferencesOstrel();
+    CPreferencesOstrel(const CPreferencesOstrel&) = delete;
+    CPreferencesOstrel& operator=(const CPreferencesOstrel&) = delete;
+
+    void deSerialize(CString path);
+    CServerPreferenceOstrel* getAt(int index);
+    void add(CServerPreferenceOstrel* entry);
+    int getCount() const { return m_count; }
+    void deleteObjects();
+
+private:
+    CArray<CServerPreferenceOstrel*, CServerPreferenceOstrel*> m_entries;
+    int m_count;
+};

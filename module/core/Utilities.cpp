@@ -1,0 +1,401 @@
+#include "core/Utilities.h"
+
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cwchar>
+#include <limits>
+#include <locale.h>
+#include <vector>
+
+#include "core/Catch.h"
+#include "core/KelmoExceptions.h"
+
+KELMO_SOURCE_FILE(L"Utilities.cpp");
+
+namespace {
+
+bool isDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// The leading integer of a text already known to be numeric: an optional "-", then digits up to the
+// first other character; beyond the range the result is the nearest limit.
+std::int64_t leadingInteger(const CString& text, std::int64_t lowest, std::int64_t highest) {
+    int i = 0;
+    const int length = text.GetLength();
+    const bool negative = length > 0 && text[0] == L'-';
+    if (negative) {
+        ++i;
+    }
+    // Magnitudes are capped just past the widest limit, so nothing overflows.
+    const std::uint64_t cap = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1u;
+    std::uint64_t magnitude = 0;
+    for (; i < length && isDigit(text[i]); ++i) {
+        const unsigned digit = static_cast<unsigned>(text[i] - L'0');
+        if (magnitude > (cap - digit) / 10u) {
+            magnitude = cap;
+        } else {
+            magnitude = magnitude * 10u + digit;
+        }
+    }
+    if (negative) {
+        const std::uint64_t limit = static_cast<std::uint64_t>(-(lowest + 1)) + 1u;
+        if (magnitude >= limit) {
+            return lowest;
+        }
+        return -static_cast<std::int64_t>(magnitude);
+    }
+    if (magnitude >= static_cast<std::uint64_t>(highest)) {
+        return highest;
+    }
+    return static_cast<std::int64_t>(magnitude);
+}
+
+locale_t cLocale() {
+    static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// Adds one unit in the last place of a string of decimal digits; may grow it by a leading "1".
+void incrementDigits(std::string& digits) {
+    for (std::size_t i = digits.size(); i-- > 0;) {
+        if (digits[i] == '9') {
+            digits[i] = '0';
+        } else {
+            ++digits[i];
+            return;
+        }
+    }
+    digits.insert(digits.begin(), '1');
+}
+
+bool isHexDigit(wchar_t c) {
+    return isDigit(c) || (c >= L'A' && c <= L'F');
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// Text to numbers
+
+int CUtilities::CStringToInt(CString text) {
+    KELMO_TRY
+        if (!isNumeric(text)) {
+            return 0;
+        }
+        return static_cast<int>(
+            leadingInteger(text, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+    KELMO_CATCH(L"CUtilities::CStringToInt")
+}
+
+LONG CUtilities::CStringToLong(CString text) {
+    KELMO_TRY
+        if (!isNumeric(text)) {
+            return 0;
+        }
+        return static_cast<LONG>(
+            leadingInteger(text, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
+    KELMO_CATCH(L"CUtilities::CStringToLong")
+}
+
+std::int64_t CUtilities::CStringToInt64(CString text) {
+    KELMO_TRY
+        if (!isNumeric(text)) {
+            return 0;
+        }
+        return leadingInteger(text, std::numeric_limits<std::int64_t>::min(),
+                              std::numeric_limits<std::int64_t>::max());
+    KELMO_CATCH(L"CUtilities::CStringToInt64")
+}
+
+double CUtilities::CStringToDouble(CString text) {
+    KELMO_TRY
+        const wchar_t* start = text;
+        wchar_t* end = nullptr;
+        const double value = wcstod_l(start, &end, cLocale());
+        return end == start ? 0.0 : value;
+    KELMO_CATCH_ALSO(L"CUtilities::CStringToDouble", kelmo::catchStd)
+}
+
+BOOL CUtilities::CStringToBOOL(CString text) {
+    KELMO_TRY
+        for (const wchar_t* yes : {L"1", L"t", L"tr", L"tru", L"true", L"y", L"ye", L"yes"}) {
+            if (text == yes) {
+                return TRUE;
+            }
+        }
+        return FALSE;
+    KELMO_CATCH(L"CUtilities::CStringToBOOL")
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Numbers to text
+
+CString CUtilities::IntToCString(int value) {
+    KELMO_TRY
+        CString text;
+        text.Format(L"%d", value);
+        return text;
+    KELMO_CATCH(L"CUtilities::IntToCString")
+}
+
+CString CUtilities::LongToCString(LONG value) {
+    KELMO_TRY
+        CString text;
+        text.Format(L"%d", static_cast<int>(value));
+        return text;
+    KELMO_CATCH(L"CUtilities::LongToCString")
+}
+
+CString CUtilities::BoolToCString(BOOL value) {
+    KELMO_TRY
+        return value != 0 ? CString(L"1") : CString(L"0");
+    KELMO_CATCH(L"CUtilities::BoolToCString")
+}
+
+CString CUtilities::DoubleToCString(double value, int decimals) {
+    KELMO_TRY
+        CString text;
+        if (decimals < 0 || !std::isfinite(value)) {
+            text.Format(L"%-g", value);
+        } else {
+            if (decimals > maxDecimals) {
+                decimals = maxDecimals;
+            }
+            // The exact decimal expansion of the magnitude: a double whose lowest bit stands at 2^-k has
+            // exactly k digits after the point, so nothing is rounded here and ties are decided below,
+            // away from zero.
+            int exponent = 0;
+            std::frexp(std::fabs(value), &exponent);
+            int exactDigits = std::min(std::max(53 - exponent, 0), 1074);
+            exactDigits = std::max(exactDigits, decimals + 1);
+            std::vector<char> buffer(static_cast<std::size_t>(320 + exactDigits + 8));
+            const int written = std::snprintf(buffer.data(), buffer.size(), "%.*f", exactDigits, std::fabs(value));
+            std::string whole;
+            std::string fraction;
+            bool afterPoint = false;
+            for (int i = 0; i < written; ++i) {
+                const char c = buffer[static_cast<std::size_t>(i)];
+                if (c >= '0' && c <= '9') {
+                    (afterPoint ? fraction : whole).push_back(c);
+                } else {
+                    afterPoint = true;
+                }
+            }
+            std::string digits = whole + fraction.substr(0, static_cast<std::size_t>(decimals));
+            if (static_cast<std::size_t>(decimals) < fraction.size() &&
+                fraction[static_cast<std::size_t>(decimals)] >= '5') {
+                incrementDigits(digits);
+            }
+            const std::size_t wholeLength = digits.size() - static_cast<std::size_t>(decimals);
+            std::string result = value < 0 ? "-" : "";
+            result += digits.substr(0, wholeLength);
+            result += ".";
+            result += digits.substr(wholeLength);
+            text = CString(result.c_str());
+        }
+        if (!text.IsEmpty() && text[text.GetLength() - 1] == L'.') {
+            text = text.Left(text.GetLength() - 1);
+        }
+        return text;
+    KELMO_CATCH(L"CUtilities::DoubleToCString")
+}
+
+int CUtilities::DoubleToInt(double value) {
+    KELMO_TRY
+        return CStringToInt(DoubleToCString(value, 0));
+    KELMO_CATCH(L"CUtilities::DoubleToInt")
+}
+
+double CUtilities::roundDouble(double value, int decimals) {
+    KELMO_TRY
+        return CStringToDouble(DoubleToCString(value, decimals));
+    KELMO_CATCH(L"CUtilities::roundDouble")
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Numeric text
+
+BOOL CUtilities::isNumeric(CString text) {
+    KELMO_TRY
+        if (text.IsEmpty() || text == L"-" || text == L"." || text == L"-.") {
+            return FALSE;
+        }
+        const CString accepted = L",0,1,2,3,4,5,6,7,8,9,-,.,";
+        bool point = false;
+        for (int i = 0; i < text.GetLength(); ++i) {
+            const wchar_t c = text[i];
+            if (accepted.Find(c) < 0) {
+                return FALSE;
+            }
+            if (c == L'-' && i != 0) {
+                return FALSE;
+            }
+            if (c == L'.') {
+                if (point) {
+                    return FALSE;
+                }
+                point = true;
+            }
+        }
+        return TRUE;
+    KELMO_CATCH_ALSO(L"CUtilities::isNumeric", kelmo::catchClassLib)
+}
+
+void CUtilities::makeNumeric(CString& text) {
+    KELMO_TRY
+        if (text.IsEmpty()) {
+            text = L"0";
+            return;
+        }
+        CString kept;
+        bool point = false;
+        for (int i = 0; i < text.GetLength(); ++i) {
+            const wchar_t c = text[i];
+            if (isDigit(c) || c == L',') {
+                kept += c;
+            } else if (c == L'-' && i == 0) {
+                kept += c;
+            } else if (c == L'.' && !point) {
+                kept += c;
+                point = true;
+            }
+        }
+        text = kept;
+    KELMO_CATCH_ALSO(L"CUtilities::makeNumeric", kelmo::catchClassLib)
+}
+
+CString CUtilities::padding(int count, CString text) {
+    KELMO_TRY
+        CString result;
+        for (int i = 0; i < count; ++i) {
+            result += text;
+        }
+        return result;
+    KELMO_CATCH(L"CUtilities::padding")
+}
+
+int CUtilities::occurrenceCount(CString substring, CString text) {
+    KELMO_TRY
+        if (substring.IsEmpty()) {
+            return 0;
+        }
+        // The search starts at index 1: an occurrence at the very start is not counted.
+        int count = 0;
+        int found = text.Find(substring, 1);
+        while (found >= 0) {
+            ++count;
+            found = text.Find(substring, found + 1);
+        }
+        return count;
+    KELMO_CATCH(L"CUtilities::occurrenceCount")
+}
+
+std::string CUtilities::CStringToSTDString(CString text) {
+    KELMO_TRY
+        return text.ToWindows1252();
+    KELMO_CATCH(L"CUtilities::CStringToSTDString")
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Colours
+
+void CUtilities::parseHashString(CString colour, CString& red, CString& green, CString& blue) {
+    if (colour.IsEmpty()) {
+        throw new CEXInvalidHexColour(L"CUtilities", kelmoSourceFile, L"CUtilities::parseHashString", colour);
+    }
+    CString hex = colour;
+    hex.MakeUpper();
+    if (hex[0] == L'#') {
+        hex = hex.Mid(1);
+    }
+    validteHexString(hex);
+    if (hex.GetLength() != 6) {
+        throw new CEXInvalidHexColour(L"CUtilities", kelmoSourceFile, L"CUtilities::parseHashString", colour);
+    }
+    red = hex.Mid(0, 2);
+    green = hex.Mid(2, 2);
+    blue = hex.Mid(4, 2);
+}
+
+void CUtilities::validteHexString(CString text) {
+    KELMO_TRY
+        for (int i = 0; i < text.GetLength(); ++i) {
+            if (!isHexDigit(text[i])) {
+                throw new CEXInvalidHexColour(L"CUtilities", kelmoSourceFile, L"CUtilities::validteHexString", text);
+            }
+        }
+    KELMO_CATCH(L"CUtilities::validteHexString")
+}
+
+void CUtilities::hashColourToAcad(CString colour, AcCmColor& acadColour) {
+    try {
+        CString red;
+        CString green;
+        CString blue;
+        parseHashString(colour, red, green, blue);
+        acadColour.setRGB(static_cast<Adesk::UInt8>(_httoi(red)), static_cast<Adesk::UInt8>(_httoi(green)),
+                          static_cast<Adesk::UInt8>(_httoi(blue)));
+    } catch (CEXInvalidHexColour*) {
+        // The caller sees a bad colour text as itself, not wrapped.
+        throw;
+    } catch (...) {
+        kelmo::rethrowWrapped(kelmoSourceFile, L"CUtilities::hashColourToAcad", kelmo::catchClassLib);
+    }
+}
+
+CString CUtilities::acadColourToHash(const AcCmColor& acadColour) {
+    KELMO_TRY
+        CString text;
+        text.Format(L"#%02X%02X%02X", static_cast<unsigned>(acadColour.red()),
+                    static_cast<unsigned>(acadColour.green()), static_cast<unsigned>(acadColour.blue()));
+        return text;
+    KELMO_CATCH(L"CUtilities::acadColourToHash")
+}
+
+int CUtilities::_httoi(const wchar_t* text) {
+    KELMO_TRY
+        if (text == nullptr) {
+            return 0;
+        }
+        CString hex = text;
+        hex.MakeUpper();
+        int i = 0;
+        if (hex.GetLength() >= 2 && hex[0] == L'0' && hex[1] == L'X') {
+            i = 2;
+        }
+        std::uint32_t value = 0;
+        for (; i < hex.GetLength(); ++i) {
+            const wchar_t c = hex[i];
+            unsigned digit = 0;
+            if (isDigit(c)) {
+                digit = static_cast<unsigned>(c - L'0');
+            } else if (c >= L'A' && c <= L'F') {
+                digit = static_cast<unsigned>(c - L'A' + 10);
+            } else {
+                break;
+            }
+            value = value * 16u + digit;
+        }
+        return static_cast<int>(value);
+    KELMO_CATCH(L"CUtilities::_httoi")
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Symbol names
+
+void CUtilities::replaceInvalidCharacters(CString& text, CString replacement) {
+    const CString invalid = L"\\/:*?\"<>|=';(),";
+    CString result;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        const wchar_t c = text[i];
+        if (invalid.Find(c) >= 0) {
+            result += replacement;
+        } else {
+            result += c;
+        }
+    }
+    text = result;
+}

@@ -1,0 +1,855 @@
+#include "cad/AcDbEntity.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "cad/AcDbDatabase.h"
+#include "cad/AcDbHyperlink.h"
+
+ACRX_DEFINE_MEMBERS(AcDbEntity, AcDbObject, L"")
+ACRX_DEFINE_MEMBERS(AcDbCurve, AcDbEntity, L"")
+ACRX_DEFINE_MEMBERS(AcDbLine, AcDbCurve, L"LINE")
+ACRX_DEFINE_MEMBERS(AcDbCircle, AcDbCurve, L"CIRCLE")
+ACRX_DEFINE_MEMBERS(AcDbArc, AcDbCurve, L"ARC")
+ACRX_DEFINE_MEMBERS(AcDbText, AcDbEntity, L"TEXT")
+ACRX_DEFINE_MEMBERS(AcDbAttributeDefinition, AcDbText, L"ATTDEF")
+ACRX_DEFINE_MEMBERS(AcDbAttribute, AcDbText, L"ATTRIB")
+ACRX_DEFINE_MEMBERS(AcDbMText, AcDbEntity, L"MTEXT")
+ACRX_DEFINE_MEMBERS(AcDbViewport, AcDbEntity, L"VIEWPORT")
+ACRX_DEFINE_MEMBERS(AcDbRawEntity, AcDbEntity, L"")
+
+namespace {
+AcDbDatabase* dbOf(const AcDbObject* o) { return o->database() ? o->database() : acdbWorkingDatabase(); }
+
+// World points of a circle or arc in the plane of normal n.
+AcGePoint3d planePoint(const AcGePoint3d& center, const AcGeVector3d& n, double r, double angle) {
+  AcGeMatrix3d m = AcGeMatrix3d::planeToWorld(n);
+  AcGeVector3d v = m * AcGeVector3d(r * std::cos(angle), r * std::sin(angle), 0);
+  return center + v;
+}
+
+// A transformed circle/arc stays a circle/arc only under a uniform-scale orthogonal matrix.
+bool keepsCircles(const AcGeMatrix3d& m) { return m.isUniScaledOrtho(); }
+
+void addArcPath(std::vector<cadgeom::BulgePath>& paths, const AcGePoint3d& c, const AcGeVector3d& n, double r, double a0,
+                double sweep, bool closed, const AcGeMatrix3d& m) {
+  cadgeom::BulgePath p;
+  p.closed = closed;
+  bool exact = keepsCircles(m) && (m * n).normal().isParallelTo(AcGeVector3d::kZAxis);
+  int pieces = exact ? (closed ? 2 : 1) : std::max(8, int(std::ceil(sweep / (M_PI / 32))));
+  double ccwSign = 1;
+  if (exact) {
+    // A linear map keeps the arc counter-clockwise about sign(det) * M n.
+    ccwSign = (m.det() >= 0 ? 1 : -1) * ((m * n).z >= 0 ? 1 : -1);
+  }
+  for (int i = 0; i <= pieces; ++i) {
+    if (closed && i == pieces) break;
+    double a = a0 + sweep * i / pieces;
+    AcGePoint3d w = m * planePoint(c, n, r, a);
+    double bulge = (exact && i < pieces) ? ccwSign * std::tan(sweep / pieces / 4) : 0;
+    p.vertices.push_back({w.convert2d(), bulge});
+  }
+  paths.push_back(std::move(p));
+}
+}  // namespace
+
+// ---------------------------------------------------------------- entity
+
+ACHAR* AcDbEntity::layer() const { return acutDupString(layerName_.c_str()); }
+ACHAR* AcDbEntity::linetype() const { return acutDupString(linetypeName_.c_str()); }
+
+Acad::ErrorStatus AcDbEntity::setLayer(const ACHAR* name, bool, bool) {
+  if (!name) return Acad::eInvalidInput;
+  AcDbDatabase* db = dbOf(this);
+  if (db && !db->isLoading()) {
+    AcDbObjectId id = db->layerId(name);
+    if (id.isNull()) return Acad::eKeyNotFound;
+    return setLayer(id);
+  }
+  assertWriteEnabled();
+  layerName_ = name;
+  layerId_.setNull();
+  layerExplicit_ = true;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLayer(AcDbObjectId id, bool, bool) {
+  auto* rec = AcDbLayerTableRecord::cast(id.database() ? id.database()->peek(id) : nullptr);
+  if (!rec || rec->isErased()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  layerId_ = id;
+  layerName_ = rec->getName();
+  layerExplicit_ = true;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setColor(const AcCmColor& c, bool) {
+  assertWriteEnabled();
+  color_ = c;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 i, bool) {
+  AcCmColor c;
+  Acad::ErrorStatus es = c.setColorIndex(i);
+  if (es != Acad::eOk) return es;
+  assertWriteEnabled();
+  color_ = c;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLinetype(const ACHAR* name, bool) {
+  if (!name) return Acad::eInvalidInput;
+  AcDbDatabase* db = dbOf(this);
+  if (db && !db->isLoading()) {
+    AcDbObjectId id = db->linetypeId(name);
+    if (id.isNull()) return Acad::eKeyNotFound;
+    return setLinetype(id);
+  }
+  assertWriteEnabled();
+  linetypeName_ = name;
+  linetypeId_.setNull();
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLinetype(AcDbObjectId id, bool) {
+  auto* rec = AcDbLinetypeTableRecord::cast(id.database() ? id.database()->peek(id) : nullptr);
+  if (!rec || rec->isErased()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  linetypeId_ = id;
+  linetypeName_ = rec->getName();
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLinetypeScale(double s, bool) {
+  if (s <= 0) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  linetypeScale_ = s;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setLineWeight(AcDb::LineWeight w, bool) {
+  assertWriteEnabled();
+  lineWeight_ = w;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setVisibility(AcDb::Visibility v, bool) {
+  assertWriteEnabled();
+  visibility_ = v;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbEntity::setPropertiesFrom(const AcDbEntity* o, bool) {
+  if (!o) return Acad::eNullEntityPointer;
+  assertWriteEnabled();
+  layerName_ = o->layerName_;
+  layerId_ = o->layerId_;
+  layerExplicit_ = true;
+  linetypeName_ = o->linetypeName_;
+  linetypeId_ = o->linetypeId_;
+  color_ = o->color_;
+  linetypeScale_ = o->linetypeScale_;
+  lineWeight_ = o->lineWeight_;
+  visibility_ = o->visibility_;
+  transparency_ = o->transparency_;
+  return Acad::eOk;
+}
+
+void AcDbEntity::setDatabaseDefaults(AcDbDatabase* db) {
+  if (!db) db = dbOf(this);
+  if (!db) return;
+  assertWriteEnabled();
+  if (auto* l = AcDbLayerTableRecord::cast(db->peek(db->clayer()))) {
+    layerId_ = db->clayer();
+    layerName_ = l->getName();
+    layerExplicit_ = true;
+  }
+  if (auto* lt = AcDbLinetypeTableRecord::cast(db->peek(db->celtype()))) {
+    linetypeId_ = db->celtype();
+    linetypeName_ = lt->getName();
+  }
+  color_ = db->cecolor();
+  lineWeight_ = db->celweight();
+}
+
+void AcDbEntity::onAddedToDatabase(AcDbDatabase* db) {
+  if (!layerExplicit_ && !db->isLoading()) {
+    if (auto* l = AcDbLayerTableRecord::cast(db->peek(db->clayer()))) layerName_ = l->getName();
+  }
+  if (layerId_.isNull() || layerId_.database() != db) layerId_ = db->layerId(layerName_);
+  if (linetypeId_.isNull() || linetypeId_.database() != db) linetypeId_ = db->linetypeId(linetypeName_);
+}
+
+Acad::ErrorStatus AcDbEntity::transformBy(const AcGeMatrix3d&) { return Acad::eNotApplicable; }
+Acad::ErrorStatus AcDbEntity::getGeomExtents(AcDbExtents&) const { return Acad::eInvalidExtents; }
+void AcDbEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>&, const AcGeMatrix3d&) const {}
+
+Acad::ErrorStatus AcDbEntity::getTransformedCopy(const AcGeMatrix3d& m, AcDbEntity*& copy) const {
+  copy = AcDbEntity::cast(cloneData());
+  if (!copy) return Acad::eNotApplicable;
+  Acad::ErrorStatus es = copy->transformBy(m);
+  if (es != Acad::eOk) {
+    delete copy;
+    copy = nullptr;
+  }
+  return es;
+}
+
+void AcDbEntity::collectReferences(std::vector<AcDbObjectId*>& refs) {
+  AcDbObject::collectReferences(refs);
+  refs.push_back(&layerId_);
+  refs.push_back(&linetypeId_);
+}
+
+// ---------------------------------------------------------------- curve
+
+Acad::ErrorStatus AcDbCurve::getArea(double& area) const {
+  area = 0;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbCurve::getStartPoint(AcGePoint3d& pt) const {
+  double p;
+  getStartParam(p);
+  return getPointAtParam(p, pt);
+}
+
+Acad::ErrorStatus AcDbCurve::getEndPoint(AcGePoint3d& pt) const {
+  double p;
+  getEndParam(p);
+  return getPointAtParam(p, pt);
+}
+
+bool AcDbCurve::getPlanePath(cadgeom::BulgePath&, AcGeVector3d&, double&) const { return false; }
+
+// ---------------------------------------------------------------- line
+
+Acad::ErrorStatus AcDbLine::setStartPoint(const AcGePoint3d& p) { assertWriteEnabled(); start_ = p; return Acad::eOk; }
+Acad::ErrorStatus AcDbLine::setEndPoint(const AcGePoint3d& p) { assertWriteEnabled(); end_ = p; return Acad::eOk; }
+Acad::ErrorStatus AcDbLine::setNormal(const AcGeVector3d& n) {
+  if (n.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  normal_ = n.normal();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbLine::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
+Acad::ErrorStatus AcDbLine::getEndParam(double& p) const { p = start_.distanceTo(end_); return Acad::eOk; }
+Acad::ErrorStatus AcDbLine::getDistAtParam(double param, double& dist) const {
+  double len = start_.distanceTo(end_);
+  if (param < -1e-10 || param > len + 1e-10) return Acad::eInvalidInput;
+  dist = param;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbLine::getPointAtParam(double param, AcGePoint3d& pt) const {
+  double len = start_.distanceTo(end_);
+  if (param < -1e-10 || param > len + 1e-10) return Acad::eInvalidInput;
+  pt = len > 0 ? start_ + (end_ - start_) * (param / len) : start_;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbLine::transformBy(const AcGeMatrix3d& m) {
+  assertWriteEnabled();
+  start_ = m * start_;
+  end_ = m * end_;
+  AcGeVector3d n = m * normal_;
+  if (!n.isZeroLength()) normal_ = n.normal();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbLine::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  ext.addPoint(start_);
+  ext.addPoint(end_);
+  return Acad::eOk;
+}
+void AcDbLine::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  cadgeom::BulgePath p;
+  p.vertices = {{(m * start_).convert2d(), 0}, {(m * end_).convert2d(), 0}};
+  paths.push_back(p);
+}
+
+// ---------------------------------------------------------------- circle
+
+Acad::ErrorStatus AcDbCircle::setCenter(const AcGePoint3d& c) { assertWriteEnabled(); center_ = c; return Acad::eOk; }
+Acad::ErrorStatus AcDbCircle::setRadius(double r) {
+  if (r <= 0) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  radius_ = r;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::setNormal(const AcGeVector3d& n) {
+  if (n.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  normal_ = n.normal();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
+Acad::ErrorStatus AcDbCircle::getEndParam(double& p) const { p = 2 * M_PI; return Acad::eOk; }
+Acad::ErrorStatus AcDbCircle::getDistAtParam(double param, double& dist) const {
+  if (param < -1e-10 || param > 2 * M_PI + 1e-10) return Acad::eInvalidInput;
+  dist = param * radius_;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::getPointAtParam(double param, AcGePoint3d& pt) const {
+  pt = planePoint(center_, normal_, radius_, param);
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::getArea(double& area) const {
+  area = M_PI * radius_ * radius_;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::transformBy(const AcGeMatrix3d& m) {
+  if (!keepsCircles(m)) return Acad::eCannotScaleNonUniformly;
+  assertWriteEnabled();
+  center_ = m * center_;
+  radius_ *= m.scale();
+  AcGeVector3d n = m * normal_;
+  if (m.det() < 0) n = -n;
+  normal_ = n.normal();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbCircle::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  AcGeVector3d n = normal_.normal();
+  // Half extent along each world axis: r * sqrt(1 - n_i^2).
+  AcGeVector3d d(radius_ * std::sqrt(std::max(0.0, 1 - n.x * n.x)), radius_ * std::sqrt(std::max(0.0, 1 - n.y * n.y)),
+                 radius_ * std::sqrt(std::max(0.0, 1 - n.z * n.z)));
+  ext.addPoint(center_ - d);
+  ext.addPoint(center_ + d);
+  return Acad::eOk;
+}
+void AcDbCircle::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  addArcPath(paths, center_, normal_, radius_, 0, 2 * M_PI, true, m);
+}
+bool AcDbCircle::getPlanePath(cadgeom::BulgePath& path, AcGeVector3d& normal, double& elevation) const {
+  AcGePoint3d c = AcGeMatrix3d::worldToPlane(normal_) * center_;
+  path.closed = true;
+  path.vertices = {{AcGePoint2d(c.x + radius_, c.y), 1.0}, {AcGePoint2d(c.x - radius_, c.y), 1.0}};
+  normal = normal_;
+  elevation = c.z;
+  return true;
+}
+
+// ---------------------------------------------------------------- arc
+
+Acad::ErrorStatus AcDbArc::setCenter(const AcGePoint3d& c) { assertWriteEnabled(); center_ = c; return Acad::eOk; }
+Acad::ErrorStatus AcDbArc::setRadius(double r) {
+  if (r <= 0) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  radius_ = r;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::setStartAngle(double a) { assertWriteEnabled(); start_ = a; return Acad::eOk; }
+Acad::ErrorStatus AcDbArc::setEndAngle(double a) { assertWriteEnabled(); end_ = a; return Acad::eOk; }
+Acad::ErrorStatus AcDbArc::setNormal(const AcGeVector3d& n) {
+  if (n.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  normal_ = n.normal();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
+double AcDbArc::sweep() const {
+  double s = std::fmod(end_ - start_, 2 * M_PI);
+  if (s <= 1e-15) s += 2 * M_PI;
+  return s;
+}
+Acad::ErrorStatus AcDbArc::getEndParam(double& p) const { p = start_ + sweep(); return Acad::eOk; }
+Acad::ErrorStatus AcDbArc::getDistAtParam(double param, double& dist) const {
+  double d = param - start_;
+  if (d < -1e-10 || d > sweep() + 1e-10) return Acad::eInvalidInput;
+  dist = d * radius_;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::getPointAtParam(double param, AcGePoint3d& pt) const {
+  pt = planePoint(center_, normal_, radius_, param);
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::getArea(double& area) const {
+  double s = sweep();
+  area = radius_ * radius_ / 2 * (s - std::sin(s));
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::transformBy(const AcGeMatrix3d& m) {
+  if (!keepsCircles(m)) return Acad::eCannotScaleNonUniformly;
+  AcGePoint3d p0, p1;
+  getPointAtParam(start_, p0);
+  getPointAtParam(start_ + sweep(), p1);
+  double s = sweep();
+  AcGeVector3d n = m * normal_;
+  bool mirrored = m.det() < 0;
+  if (mirrored) n = -n;
+  assertWriteEnabled();
+  center_ = m * center_;
+  radius_ *= m.scale();
+  normal_ = n.normal();
+  // Mirroring reverses the arc's direction: the old end becomes the new start.
+  AcGePoint3d from = m * (mirrored ? p1 : p0);
+  AcGePoint3d local = AcGeMatrix3d::worldToPlane(normal_) * from;
+  AcGePoint3d c = AcGeMatrix3d::worldToPlane(normal_) * center_;
+  start_ = std::atan2(local.y - c.y, local.x - c.x);
+  if (start_ < 0) start_ += 2 * M_PI;
+  end_ = start_ + s;
+  if (end_ >= 2 * M_PI) end_ -= 2 * M_PI;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbArc::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  double s = sweep();
+  AcGePoint3d p;
+  getPointAtParam(start_, p);
+  ext.addPoint(p);
+  getPointAtParam(start_ + s, p);
+  ext.addPoint(p);
+  // Extremes: where a world coordinate is stationary along the arc.
+  AcGeMatrix3d m = AcGeMatrix3d::planeToWorld(normal_);
+  for (int axis = 0; axis < 3; ++axis) {
+    double a = m.entry[axis][0], b = m.entry[axis][1];
+    if (std::abs(a) < 1e-15 && std::abs(b) < 1e-15) continue;
+    double t0 = std::atan2(b, a);
+    for (double t : {t0, t0 + M_PI}) {
+      double d = std::fmod(t - start_, 2 * M_PI);
+      if (d < 0) d += 2 * M_PI;
+      if (d <= s + 1e-12) {
+        getPointAtParam(t, p);
+        ext.addPoint(p);
+      }
+    }
+  }
+  return Acad::eOk;
+}
+void AcDbArc::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  addArcPath(paths, center_, normal_, radius_, start_, sweep(), false, m);
+}
+bool AcDbArc::getPlanePath(cadgeom::BulgePath& path, AcGeVector3d& normal, double& elevation) const {
+  AcGeMatrix3d w2p = AcGeMatrix3d::worldToPlane(normal_);
+  AcGePoint3d c = w2p * center_;
+  double s = sweep();
+  path.closed = false;
+  path.vertices = {{AcGePoint2d(c.x + radius_ * std::cos(start_), c.y + radius_ * std::sin(start_)), std::tan(s / 4)},
+                   {AcGePoint2d(c.x + radius_ * std::cos(start_ + s), c.y + radius_ * std::sin(start_ + s)), 0}};
+  normal = normal_;
+  elevation = c.z;
+  return true;
+}
+
+// ---------------------------------------------------------------- text
+
+AcDbText::AcDbText(const AcGePoint3d& position, const ACHAR* text, AcDbObjectId style, double height, double rotation)
+    : position_(position), height_(height), rotation_(rotation), text_(text ? text : L""), style_(style) {}
+
+Acad::ErrorStatus AcDbText::setPosition(const AcGePoint3d& p) { assertWriteEnabled(); position_ = p; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setAlignmentPoint(const AcGePoint3d& p) { assertWriteEnabled(); alignment_ = p; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setHeight(double h) {
+  if (h < 0) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  height_ = h;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbText::setWidthFactor(double w) {
+  if (w <= 0) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  widthFactor_ = w;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbText::setRotation(double r) { assertWriteEnabled(); rotation_ = r; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setOblique(double a) { assertWriteEnabled(); oblique_ = a; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d& n) {
+  if (n.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  normal_ = n.normal();
+  return Acad::eOk;
+}
+ACHAR* AcDbText::textString() const { return acutDupString(text_.c_str()); }
+Acad::ErrorStatus AcDbText::setTextString(const ACHAR* s) {
+  if (!s) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  text_ = s;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbText::setHorizontalMode(AcDb::TextHorzMode m) { assertWriteEnabled(); hmode_ = m; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setVerticalMode(AcDb::TextVertMode m) { assertWriteEnabled(); vmode_ = m; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::setTextStyle(AcDbObjectId id) { assertWriteEnabled(); style_ = id; return Acad::eOk; }
+Acad::ErrorStatus AcDbText::mirrorInX(bool v) {
+  assertWriteEnabled();
+  genFlags_ = v ? (genFlags_ | 2) : (genFlags_ & ~2);
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbText::mirrorInY(bool v) {
+  assertWriteEnabled();
+  genFlags_ = v ? (genFlags_ | 4) : (genFlags_ & ~4);
+  return Acad::eOk;
+}
+
+void AcDbText::onAddedToDatabase(AcDbDatabase* db) {
+  AcDbEntity::onAddedToDatabase(db);
+  if (style_.isNull() && !db->isLoading()) style_ = db->textstyle();
+  if (height_ == 0 && !db->isLoading()) height_ = db->textsize();
+}
+
+Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m) {
+  // The text's X direction in world coordinates, transformed, gives the new rotation.
+  AcGeMatrix3d p2w = AcGeMatrix3d::planeToWorld(normal_);
+  AcGeVector3d dir = p2w * AcGeVector3d(std::cos(rotation_), std::sin(rotation_), 0);
+  AcGeVector3d up = p2w * AcGeVector3d(-std::sin(rotation_), std::cos(rotation_), 0);
+  AcGeVector3d ndir = m * dir, nup = m * up, nn = m * normal_;
+  if (ndir.isZeroLength() || nup.isZeroLength()) return Acad::eCannotScaleNonUniformly;
+  bool mirrored = m.det() < 0;
+  if (mirrored) nn = -nn;
+  assertWriteEnabled();
+  position_ = m * position_;
+  alignment_ = m * alignment_;
+  normal_ = nn.normal();
+  double sx = ndir.length(), sy = nup.length();
+  height_ *= sy;
+  if (sy > 0) widthFactor_ *= sx / sy;
+  AcGeVector3d local = AcGeMatrix3d::worldToPlane(normal_) * (mirrored ? -ndir : ndir);
+  rotation_ = std::atan2(local.y, local.x);
+  if (rotation_ < 0) rotation_ += 2 * M_PI;
+  if (mirrored) genFlags_ ^= 2;
+  return Acad::eOk;
+}
+
+void AcDbText::boxCorners(AcGePoint3d c[4]) const {
+  double w = 0.8 * height_ * widthFactor_ * double(text_.size()), h = height_;
+  AcGePoint3d base = isDefaultAlignment() ? position_ : alignment_;
+  double x0 = 0, y0 = 0;
+  switch (hmode_) {
+    case AcDb::kTextCenter: case AcDb::kTextMid: x0 = -w / 2; break;
+    case AcDb::kTextRight: x0 = -w; break;
+    case AcDb::kTextAlign: case AcDb::kTextFit: base = position_; break;
+    default: break;
+  }
+  switch (vmode_) {
+    case AcDb::kTextVertMid: y0 = -h / 2; break;
+    case AcDb::kTextTop: y0 = -h; break;
+    default: break;
+  }
+  if (hmode_ == AcDb::kTextMid) y0 = -h / 2;
+  AcGeMatrix3d p2w = AcGeMatrix3d::planeToWorld(normal_);
+  AcGeVector3d dx = p2w * AcGeVector3d(std::cos(rotation_), std::sin(rotation_), 0);
+  AcGeVector3d dy = p2w * AcGeVector3d(-std::sin(rotation_), std::cos(rotation_), 0);
+  if (hmode_ == AcDb::kTextAlign || hmode_ == AcDb::kTextFit) w = position_.distanceTo(alignment_);
+  c[0] = base + dx * x0 + dy * y0;
+  c[1] = c[0] + dx * w;
+  c[2] = c[1] + dy * h;
+  c[3] = c[0] + dy * h;
+}
+
+Acad::ErrorStatus AcDbText::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  AcGePoint3d c[4];
+  boxCorners(c);
+  for (auto& p : c) ext.addPoint(p);
+  return Acad::eOk;
+}
+
+void AcDbText::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  AcGePoint3d c[4];
+  boxCorners(c);
+  cadgeom::BulgePath p;
+  p.closed = true;
+  for (auto& q : c) p.vertices.push_back({(m * q).convert2d(), 0});
+  paths.push_back(p);
+}
+
+void AcDbText::collectReferences(std::vector<AcDbObjectId*>& refs) {
+  AcDbEntity::collectReferences(refs);
+  refs.push_back(&style_);
+}
+
+// ---------------------------------------------------------------- attribute definitions and attributes
+
+AcDbAttributeDefinition::AcDbAttributeDefinition(const AcGePoint3d& position, const ACHAR* text, const ACHAR* tag,
+                                                 const ACHAR* prompt, AcDbObjectId style)
+    : AcDbText(position, text, style), tag_(tag ? tag : L""), prompt_(prompt ? prompt : L"") {}
+
+ACHAR* AcDbAttributeDefinition::tag() const { return acutDupString(tag_.c_str()); }
+ACHAR* AcDbAttributeDefinition::prompt() const { return acutDupString(prompt_.c_str()); }
+
+Acad::ErrorStatus AcDbAttributeDefinition::setTag(const ACHAR* t) {
+  if (!t || !*t) return Acad::eInvalidInput;
+  for (const ACHAR* p = t; *p; ++p)
+    if (*p == L' ') return Acad::eInvalidInput;
+  assertWriteEnabled();
+  tag_ = t;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbAttributeDefinition::setPrompt(const ACHAR* p) {
+  assertWriteEnabled();
+  prompt_ = p ? p : L"";
+  return Acad::eOk;
+}
+#define ATT_FLAG(CLS, FN, BIT)               \
+  Acad::ErrorStatus CLS::FN(bool v) {        \
+    assertWriteEnabled();                    \
+    flags_ = v ? (flags_ | BIT) : (flags_ & ~BIT); \
+    return Acad::eOk;                        \
+  }
+ATT_FLAG(AcDbAttributeDefinition, setInvisible, 1)
+ATT_FLAG(AcDbAttributeDefinition, setConstant, 2)
+ATT_FLAG(AcDbAttributeDefinition, setVerifiable, 4)
+ATT_FLAG(AcDbAttributeDefinition, setPreset, 8)
+ATT_FLAG(AcDbAttribute, setInvisible, 1)
+#undef ATT_FLAG
+Acad::ErrorStatus AcDbAttributeDefinition::setFieldLength(Adesk::UInt16 n) { assertWriteEnabled(); fieldLength_ = n; return Acad::eOk; }
+Acad::ErrorStatus AcDbAttributeDefinition::setLockPositionInBlock(bool v) { assertWriteEnabled(); lockPosition_ = v; return Acad::eOk; }
+
+AcDbAttribute::AcDbAttribute(const AcGePoint3d& position, const ACHAR* text, const ACHAR* tag, AcDbObjectId style)
+    : AcDbText(position, text, style), tag_(tag ? tag : L"") {}
+
+ACHAR* AcDbAttribute::tag() const { return acutDupString(tag_.c_str()); }
+Acad::ErrorStatus AcDbAttribute::setTag(const ACHAR* t) {
+  if (!t || !*t) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  tag_ = t;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbAttribute::setFieldLength(Adesk::UInt16 n) { assertWriteEnabled(); fieldLength_ = n; return Acad::eOk; }
+Acad::ErrorStatus AcDbAttribute::setLockPositionInBlock(bool v) { assertWriteEnabled(); lockPosition_ = v; return Acad::eOk; }
+
+Acad::ErrorStatus AcDbAttribute::setAttributeFromBlock(const AcDbAttributeDefinition* def, const AcGeMatrix3d& xform) {
+  if (!def) return Acad::eNullEntityPointer;
+  setPropertiesFrom(def);
+  setPosition(def->position());
+  setAlignmentPoint(def->alignmentPoint());
+  setHeight(def->height());
+  setWidthFactor(def->widthFactor());
+  setRotation(def->rotation());
+  setOblique(def->oblique());
+  setNormal(def->normal());
+  setHorizontalMode(def->horizontalMode());
+  setVerticalMode(def->verticalMode());
+  setTextStyle(def->textStyle());
+  setTextString(def->textStringConst());
+  setGenerationFlags(def->generationFlags());
+  tag_ = def->tagConst();
+  flags_ = def->attributeFlags();
+  fieldLength_ = def->fieldLength();
+  lockPosition_ = def->lockPositionInBlock();
+  return transformBy(xform);
+}
+
+// ---------------------------------------------------------------- mtext
+
+Acad::ErrorStatus AcDbMText::setLocation(const AcGePoint3d& p) { assertWriteEnabled(); location_ = p; return Acad::eOk; }
+Acad::ErrorStatus AcDbMText::setNormal(const AcGeVector3d& n) {
+  if (n.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  normal_ = n.normal();
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbMText::setDirection(const AcGeVector3d& d) {
+  if (d.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  direction_ = d.normal();
+  return Acad::eOk;
+}
+double AcDbMText::rotation() const {
+  AcGeVector3d local = AcGeMatrix3d::worldToPlane(normal_) * direction_;
+  double r = std::atan2(local.y, local.x);
+  return r < 0 ? r + 2 * M_PI : r;
+}
+Acad::ErrorStatus AcDbMText::setRotation(double r) {
+  assertWriteEnabled();
+  direction_ = AcGeMatrix3d::planeToWorld(normal_) * AcGeVector3d(std::cos(r), std::sin(r), 0);
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbMText::setWidth(double w) { assertWriteEnabled(); width_ = w; return Acad::eOk; }
+Acad::ErrorStatus AcDbMText::setTextHeight(double h) {
+  if (h <= 0) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  height_ = h;
+  return Acad::eOk;
+}
+Acad::ErrorStatus AcDbMText::setAttachment(AttachmentPoint a) { assertWriteEnabled(); attachment_ = a; return Acad::eOk; }
+ACHAR* AcDbMText::contents() const { return acutDupString(contents_.c_str()); }
+int AcDbMText::setContents(const ACHAR* s) {
+  assertWriteEnabled();
+  contents_ = s ? s : L"";
+  return int(contents_.size());
+}
+Acad::ErrorStatus AcDbMText::setTextStyle(AcDbObjectId id) { assertWriteEnabled(); style_ = id; return Acad::eOk; }
+Acad::ErrorStatus AcDbMText::setLineSpacingFactor(double f) { assertWriteEnabled(); lineSpacing_ = f; return Acad::eOk; }
+
+std::wstring AcDbMText::text() const {
+  // Drop formatting: \P is a new paragraph, \X...; codes end at ';', braces group, \\ \{ \} escape.
+  std::wstring out;
+  const std::wstring& s = contents_;
+  for (size_t i = 0; i < s.size(); ++i) {
+    wchar_t c = s[i];
+    if (c == L'{' || c == L'}') continue;
+    if (c != L'\\' || i + 1 >= s.size()) {
+      out += c;
+      continue;
+    }
+    wchar_t k = s[++i];
+    if (k == L'\\' || k == L'{' || k == L'}') out += k;
+    else if (k == L'P' || k == L'n') out += L'\n';
+    else if (k == L'~') out += L' ';
+    else if (std::wstring(L"LlOoKk").find(k) != std::wstring::npos) continue;
+    else {
+      size_t e = s.find(L';', i);
+      if (e == std::wstring::npos) break;
+      i = e;
+    }
+  }
+  return out;
+}
+
+void AcDbMText::onAddedToDatabase(AcDbDatabase* db) {
+  AcDbEntity::onAddedToDatabase(db);
+  if (style_.isNull() && !db->isLoading()) style_ = db->textstyle();
+}
+
+Acad::ErrorStatus AcDbMText::transformBy(const AcGeMatrix3d& m) {
+  AcGeVector3d d = m * direction_, n = m * normal_;
+  if (d.isZeroLength() || n.isZeroLength()) return Acad::eCannotScaleNonUniformly;
+  double s = d.length();
+  assertWriteEnabled();
+  location_ = m * location_;
+  direction_ = d.normal();
+  normal_ = (m.det() < 0 ? -n : n).normal();
+  height_ *= s;
+  width_ *= s;
+  return Acad::eOk;
+}
+
+void AcDbMText::boxCorners(AcGePoint3d c[4]) const {
+  int lines = 1;
+  size_t longest = 0, cur = 0;
+  for (wchar_t ch : text()) {
+    if (ch == L'\n') {
+      ++lines;
+      longest = std::max(longest, cur);
+      cur = 0;
+    } else {
+      ++cur;
+    }
+  }
+  longest = std::max(longest, cur);
+  double w = width_ > 0 ? width_ : 0.8 * height_ * double(longest);
+  double h = height_ * (1 + (lines - 1) * 1.667 * lineSpacing_);
+  int a = int(attachment_) - 1;
+  double x0 = -(a % 3) * w / 2, y0 = (a / 3 == 0) ? -h : (a / 3 == 1 ? -h / 2 : 0);
+  AcGeVector3d dx = direction_, dy = normal_.crossProduct(direction_).normal();
+  c[0] = location_ + dx * x0 + dy * y0;
+  c[1] = c[0] + dx * w;
+  c[2] = c[1] + dy * h;
+  c[3] = c[0] + dy * h;
+}
+
+Acad::ErrorStatus AcDbMText::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  AcGePoint3d c[4];
+  boxCorners(c);
+  for (auto& p : c) ext.addPoint(p);
+  return Acad::eOk;
+}
+
+void AcDbMText::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  AcGePoint3d c[4];
+  boxCorners(c);
+  cadgeom::BulgePath p;
+  p.closed = true;
+  for (auto& q : c) p.vertices.push_back({(m * q).convert2d(), 0});
+  paths.push_back(p);
+}
+
+void AcDbMText::collectReferences(std::vector<AcDbObjectId*>& refs) {
+  AcDbEntity::collectReferences(refs);
+  refs.push_back(&style_);
+}
+
+// ---------------------------------------------------------------- viewport
+
+void AcDbViewport::setCenterPoint(const AcGePoint3d& p) { assertWriteEnabled(); center_ = p; }
+void AcDbViewport::setWidth(double w) { assertWriteEnabled(); width_ = w; }
+void AcDbViewport::setHeight(double h) { assertWriteEnabled(); height_ = h; }
+void AcDbViewport::setViewCenter(const AcGePoint2d& p) { assertWriteEnabled(); viewCenter_ = p; }
+void AcDbViewport::setViewHeight(double h) { assertWriteEnabled(); viewHeight_ = h; }
+void AcDbViewport::setViewTarget(const AcGePoint3d& p) { assertWriteEnabled(); viewTarget_ = p; }
+void AcDbViewport::setViewDirection(const AcGeVector3d& v) { assertWriteEnabled(); viewDirection_ = v; }
+void AcDbViewport::setTwistAngle(double a) { assertWriteEnabled(); twist_ = a; }
+Acad::ErrorStatus AcDbViewport::setOn() { assertWriteEnabled(); on_ = true; return Acad::eOk; }
+Acad::ErrorStatus AcDbViewport::setOff() { assertWriteEnabled(); on_ = false; return Acad::eOk; }
+
+Acad::ErrorStatus AcDbViewport::freezeLayersInViewport(const AcDbObjectIdArray& layers) {
+  assertWriteEnabled();
+  for (AcDbObjectId id : layers)
+    if (!id.isNull() && !frozen_.contains(id)) frozen_.append(id);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbViewport::thawLayersInViewport(const AcDbObjectIdArray& layers) {
+  assertWriteEnabled();
+  for (AcDbObjectId id : layers) frozen_.remove(id);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbViewport::thawAllLayersInViewport() {
+  assertWriteEnabled();
+  frozen_.removeAll();
+  return Acad::eOk;
+}
+
+bool AcDbViewport::isLayerFrozenInViewport(AcDbObjectId layer) const { return frozen_.contains(layer); }
+
+Acad::ErrorStatus AcDbViewport::getFrozenLayerList(AcDbObjectIdArray& ids) const {
+  ids = frozen_;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbViewport::transformBy(const AcGeMatrix3d& m) {
+  if (!m.isUniScaledOrtho()) return Acad::eCannotScaleNonUniformly;
+  assertWriteEnabled();
+  center_ = m * center_;
+  width_ *= m.scale();
+  height_ *= m.scale();
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbViewport::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  ext.addPoint(center_ - AcGeVector3d(width_ / 2, height_ / 2, 0));
+  ext.addPoint(center_ + AcGeVector3d(width_ / 2, height_ / 2, 0));
+  return Acad::eOk;
+}
+
+void AcDbViewport::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  cadgeom::BulgePath p;
+  p.closed = true;
+  for (auto [sx, sy] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}})
+    p.vertices.push_back({(m * (center_ + AcGeVector3d(sx * width_ / 2, sy * height_ / 2, 0))).convert2d(), 0});
+  paths.push_back(p);
+}
+
+void AcDbViewport::collectReferences(std::vector<AcDbObjectId*>& refs) {
+  AcDbEntity::collectReferences(refs);
+  for (auto& id : frozen_) refs.push_back(&id);
+}
+
+// ---------------------------------------------------------------- raw entity
+
+Acad::ErrorStatus AcDbRawEntity::getGeomExtents(AcDbExtents& ext) const {
+  ext = AcDbExtents();
+  // Points are group 1x with their Y in 2x and Z in 3x following.
+  for (size_t i = 0; i < tags_.size(); ++i) {
+    int c = tags_[i].first;
+    if (c < 10 || c > 18) continue;
+    AcGePoint3d p;
+    p.x = std::wcstod(tags_[i].second.c_str(), nullptr);
+    if (i + 1 < tags_.size() && tags_[i + 1].first == c + 10) p.y = std::wcstod(tags_[i + 1].second.c_str(), nullptr);
+    if (i + 2 < tags_.size() && tags_[i + 2].first == c + 20) p.z = std::wcstod(tags_[i + 2].second.c_str(), nullptr);
+    ext.addPoint(p);
+  }
+  return ext.isEmpty() ? Acad::eInvalidExtents : Acad::eOk;
+}
+
+void AcDbRawEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+  AcDbExtents ext;
+  if (getGeomExtents(ext) != Acad::eOk) return;
+  cadgeom::BulgePath p;
+  p.vertices.push_back({(m * ext.minPoint()).convert2d(), 0});
+  if (!ext.minPoint().isEqualTo(ext.maxPoint())) p.vertices.push_back({(m * ext.maxPoint()).convert2d(), 0});
+  paths.push_back(p);
+}

@@ -1,0 +1,71 @@
+#pragma once
+// Group code / value pairs of a DXF file, and the text encodings they come in.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dxf {
+
+struct Tag {
+    int code = 0;
+    std::string value;  // UTF-8 once decoded
+};
+using Tags = std::vector<Tag>;
+
+// A file the reader will not take at all (binary DXF, DWG, not a drawing).
+class Refused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class FileKind { Ascii, BinaryDxf, Dwg, NotText };
+FileKind sniff(std::string_view bytes);
+
+// Splits DXF text into tags. Tolerates "\r\n", "\n" and lone "\r" line ends, blanks around group
+// codes, a UTF-8 byte-order mark and 999 comments. A group code that is no number is reported and
+// the tokenizer skips ahead to the next line holding a 0 group, so one bad line loses one record.
+class Tokenizer {
+public:
+    enum class Result { Tag, End, Bad };
+    explicit Tokenizer(std::string_view text);
+    Result next(Tag& tag);
+    std::size_t line() const { return line_; }          // line of the last group code read
+    const std::string& error() const { return error_; }  // text for the last Bad
+    std::string_view rest() const { return text_.substr(pos_); }
+    bool atEnd() const { return pos_ >= text_.size(); }
+
+private:
+    bool readLine(std::string_view& out);
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t line_ = 0;
+    std::size_t lineNo_ = 0;
+    std::string error_;
+};
+
+// Converts 8-bit text of a code page ("ANSI_1252", "dos850" ...) to UTF-8; unknown pages read as 1252.
+std::string ansiToUtf8(std::string_view text, std::string_view codePage);
+// Keeps valid UTF-8 and reads any byte that is not part of it as Windows-1252.
+std::string repairUtf8(std::string_view text);
+// Replaces "\U+XXXX" escapes by the characters they name.
+std::string decodeUnicodeEscapes(std::string_view text);
+bool isAscii(std::string_view text);
+
+// Handles: upper-case hexadecimal, 0 for none.
+std::uint64_t parseHandle(std::string_view text);
+std::string handleText(std::uint64_t h);
+
+// Numbers as DXF writes them: shortest text that reads back to the same double.
+std::string formatDouble(double v);
+double parseDouble(std::string_view text, double fallback = 0.0);
+long long parseInt(std::string_view text, long long fallback = 0);
+
+// Group codes whose values are handles pointing at other objects (they need remapping on copy).
+bool isPointerCode(int code);
+// Kinds of value, by group code.
+enum class ValueKind { String, Double, Int, Handle, Binary };
+ValueKind valueKind(int code);
+
+}  // namespace dxf

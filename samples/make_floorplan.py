@@ -1,0 +1,55 @@
+#!/usr/bin/python3
+"""Writes floorplan.dxf: a small office floor in millimetres with walls, doors, room
+boundaries, room names and furniture blocks, the kind of drawing the module works on."""
+import sys
+import ezdxf
+
+doc = ezdxf.new("R2010", setup=True)
+doc.header["$INSUNITS"] = 4
+doc.header["$LUNITS"] = 2
+for name, colour in [("A-WALL", 7), ("A-DOOR", 3), ("A-AREA", 1), ("A-FURN", 5), ("A-TEXT", 7),
+                     ("ATT-NAME", 7), ("ATT-AREA", 7), ("ATT-AUX", 8)]:
+    doc.layers.add(name, color=colour)
+
+desk = doc.blocks.new("DESK")
+desk.add_lwpolyline([(0, 0), (1600, 0), (1600, 800), (0, 800)], close=True)
+chair = doc.blocks.new("CHAIR")
+chair.add_circle((0, 0), 250)
+table = doc.blocks.new("MEETING-TABLE")
+table.add_lwpolyline([(0, 0, 0), (2400, 0, 0.4), (2400, 1200, 0), (0, 1200, 0.4)], format="xyb", close=True)
+
+msp = doc.modelspace()
+# Outer walls 20 m x 12 m and the inner walls.
+outer = [(0, 0), (20000, 0), (20000, 12000), (0, 12000)]
+msp.add_lwpolyline(outer, close=True, dxfattribs={"layer": "A-WALL", "const_width": 200})
+for a, b in [((8000, 0), (8000, 12000)), ((8000, 6000), (20000, 6000)), ((14000, 0), (14000, 6000))]:
+    msp.add_line(a, b, dxfattribs={"layer": "A-WALL"})
+# Doors: a swing arc and a leaf each.
+for x, y, start in [(8000, 2000, 90), (9000, 6000, 0), (15000, 6000, 0), (14000, 2000, 90)]:
+    msp.add_arc((x, y), 900, start, start + 90, dxfattribs={"layer": "A-DOOR"})
+
+rooms = [
+    ("Open Office", [(100, 100), (7900, 100), (7900, 11900), (100, 11900)]),
+    ("Meeting Room", [(8100, 6100), (19900, 6100), (19900, 11900), (8100, 11900)]),
+    ("Office 1", [(8100, 100), (13900, 100), (13900, 5900), (8100, 5900)]),
+    ("Office 2", [(14100, 100), (19900, 100), (19900, 5900), (14100, 5900)]),
+]
+for name, pts in rooms:
+    msp.add_lwpolyline(pts, close=True, dxfattribs={"layer": "A-AREA"})
+    cx = sum(p[0] for p in pts) / 4
+    cy = sum(p[1] for p in pts) / 4
+    msp.add_text(name, height=300, dxfattribs={"layer": "A-TEXT"}).set_placement(
+        (cx, cy + 1200), align=ezdxf.enums.TextEntityAlignment.MIDDLE_CENTER)
+
+for x, y in [(1000, 1000), (1000, 4000), (1000, 7000), (4500, 1000), (4500, 4000), (4500, 7000)]:
+    msp.add_blockref("DESK", (x, y), dxfattribs={"layer": "A-FURN"})
+    msp.add_blockref("CHAIR", (x + 800, y + 1200), dxfattribs={"layer": "A-FURN"})
+for x in (9000, 15000):
+    msp.add_blockref("DESK", (x, 1500), dxfattribs={"layer": "A-FURN"})
+    msp.add_blockref("CHAIR", (x + 800, 2700), dxfattribs={"layer": "A-FURN"})
+msp.add_blockref("MEETING-TABLE", (12800, 8400), dxfattribs={"layer": "A-FURN"})
+hatch = msp.add_hatch(color=8, dxfattribs={"layer": "A-AREA"})
+hatch.set_pattern_fill("ANSI31", scale=40)
+hatch.paths.add_polyline_path([(8100, 6100), (8900, 6100), (8900, 6900), (8100, 6900)], is_closed=True)
+
+doc.saveas(sys.argv[1] if len(sys.argv) > 1 else "floorplan.dxf")

@@ -1,0 +1,113 @@
+#include "HostSession.h"
+
+#include "cad/ApDocument.h"
+#include "cad/EdInput.h"
+#include "cad/RxRegistry.h"
+#include "support/HostFixture.h"
+#include "win/UiSink.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using kelmo_test::HostFixture;
+
+namespace {
+
+AcAp::DocLockMode g_seenLock = AcAp::kNone;
+int g_seenInt = 0;
+int g_seenRc = 0;
+int g_seenBox = 0;
+
+void modalCommand() { g_seenLock = acDocManager->curDocument()->lockMode(); }
+void askCommand() { g_seenRc = acedGetInt(L"\nHow many: ", &g_seenInt); }
+void boxCommand() { g_seenBox = MessageBoxW(nullptr, L"Delete it?", L"Kelmo", 4 /* yes/no */); }
+void throwingCommand() { throw 42; }
+
+class Session : public HostFixture {
+ protected:
+  void SetUp() override {
+    HostFixture::SetUp();
+    acedRegCmds()->addCommand(L"T_SESSION", L"tmodal", L"testModal", ACRX_CMD_MODAL, modalCommand);
+    acedRegCmds()->addCommand(L"T_SESSION", L"tsession", L"testSession", ACRX_CMD_SESSION, modalCommand);
+    acedRegCmds()->addCommand(L"T_SESSION", L"task", L"testAsk", ACRX_CMD_SESSION, askCommand);
+    acedRegCmds()->addCommand(L"T_SESSION", L"tbox", L"testBox", ACRX_CMD_SESSION, boxCommand);
+    acedRegCmds()->addCommand(L"T_SESSION", L"tthrow", L"testThrow", ACRX_CMD_SESSION, throwingCommand);
+  }
+  void TearDown() override {
+    acedRegCmds()->removeGroup(L"T_SESSION");
+    HostFixture::TearDown();
+  }
+  // Runs the script in a session over the fixture's document; returns the exit status.
+  int run(const std::string& script) {
+    cadhost::Options o;
+    std::istringstream in(script);
+    cadhost::Session s(o, out, err);
+    s.addInput(in, "test.scr", true);
+    s.attach();
+    s.loop();
+    int status = s.exitStatus();
+    s.finish();
+    return status;
+  }
+  std::ostringstream out, err;
+};
+
+TEST_F(Session, ModalCommandsRunLockedSessionCommandsUnlocked) {
+  EXPECT_EQ(run("tmodal\n"), 0);
+  EXPECT_EQ(g_seenLock, AcAp::kAutoWrite);
+  EXPECT_EQ(run("TESTSESSION\n"), 0);
+  EXPECT_EQ(g_seenLock, AcAp::kNotLocked);
+}
+
+TEST_F(Session, PromptsReadTheFollowingLinesAndEndOfInputCancels) {
+  EXPECT_EQ(run("task\nmany\n7\n"), 0);
+  EXPECT_EQ(g_seenRc, RTNORM);
+  EXPECT_EQ(g_seenInt, 7);
+  EXPECT_NE(out.str().find("How many: many\n\nRequires an integer value.\nHow many: 7\n"), std::string::npos);
+  EXPECT_EQ(run("task 9 ; the answer on the command's line\n"), 0);
+  EXPECT_EQ(g_seenInt, 9);
+  EXPECT_EQ(run("task\n"), 0);
+  EXPECT_EQ(g_seenRc, RTCAN);
+}
+
+TEST_F(Session, MessageBoxesAreAnsweredFromInput) {
+  EXPECT_EQ(run("tbox\nno\n"), 0);
+  EXPECT_EQ(g_seenBox, 7);
+  EXPECT_NE(out.str().find("[Kelmo] Delete it?"), std::string::npos);
+  EXPECT_EQ(run("tbox\nok\nyes\n"), 1);  // "ok" is no answer to a yes/no box
+  EXPECT_EQ(g_seenBox, 6);
+  EXPECT_NE(err.str().find("test.scr:2"), std::string::npos);
+  EXPECT_EQ(run("tbox\n"), 0);  // end of input: no
+  EXPECT_EQ(g_seenBox, 7);
+}
+
+TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
+  EXPECT_EQ(run("; nothing but a comment\n\n*Cancel*\n"), 0);
+  EXPECT_EQ(run("nosuchcommand\n"), 1);
+  EXPECT_NE(out.str().find("Unknown command \"NOSUCHCOMMAND\".  Press F1 for help."), std::string::npos);
+  EXPECT_NE(err.str().find("test.scr:1: unknown command \"nosuchcommand\""), std::string::npos);
+  EXPECT_EQ(run("yes\n"), 1);
+  EXPECT_EQ(run("tthrow\n"), 1);
+  EXPECT_EQ(run("SAVEAS\n"), 1);
+  EXPECT_EQ(run("dlg list\n"), 1);  // no dialog handler installed
+  EXPECT_EQ(run("OPEN /nonexistent/plan.dxf\n"), 1);
+  EXPECT_EQ(run("PLOT out.dwf\n"), 1);
+}
+
+TEST_F(Session, QuitStopsReadingAndCloseClosesTheCurrentDrawing) {
+  EXPECT_EQ(run("QUIT\nnosuchcommand\n"), 0);
+  AcApDocument* second = host->addDocument(L"Z:\\tmp\\b.dxf");
+  ASSERT_EQ(acDocManager->curDocument(), second);
+  cadhost::Options o;
+  std::istringstream in("CLOSE\n");
+  cadhost::Session s(o, out, err);
+  s.addInput(in, "t", false);
+  s.attach();
+  s.loop();
+  EXPECT_EQ(acDocManager->documentCount(), 1);
+  EXPECT_EQ(acDocManager->curDocument(), doc());
+  s.finish();
+}
+
+}  // namespace

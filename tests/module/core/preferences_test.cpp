@@ -1,0 +1,176 @@
+// The preferences file "prefs.cfg": its bytes on disk, its clamps on reading, and safe saving.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CoreTestSupport.h"
+#include "core/Preferences.h"
+
+namespace {
+
+const wchar_t* const prefsPath = L"C:\\CadHost\\kelmo\\prefs\\prefs.cfg";
+const char* const prefsNative = "CadHost/kelmo/prefs/prefs.cfg";
+
+const std::string defaultFile = "//\tKelmo 2001\r\n"
+                                "//\r\n"
+                                "//\tConfiguration file for Ostrel\r\n"
+                                "//\r\n"
+                                "units\r\n0\r\n"
+                                "precison\r\n2\r\n"
+                                "textSize\r\n250.00\r\n"
+                                "textScale\r\n1.00\r\n"
+                                "textRotation\r\n0.00\r\n"
+                                "csvOpener\r\nNONE\r\n"
+                                "zoomBorder\r\n1000\r\n"
+                                "inc\r\n1\r\n";
+
+TEST(PreferencesFile, DefaultsAreWrittenByteForByteIntoANewFolder) {
+    coretest::TempCDrive drive;
+    CPreferences preferences;
+    ASSERT_TRUE(preferences.savePreferences(prefsPath));
+    EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), defaultFile);
+    EXPECT_FALSE(std::filesystem::exists(drive.native(std::string(prefsNative) + ".new")));
+}
+
+TEST(PreferencesFile, SavedValuesComeBackWithTheZoomBorderWhole) {
+    coretest::TempCDrive drive;
+    CPreferences saved;
+    saved.setUnits(1);
+    saved.setPrecision(3);
+    saved.setTextSize(12.345);
+    saved.setTextScale(0.5);
+    saved.setTextRotation(-45.0);
+    saved.setCsvOpener(L"C:\\Tools\\sheet.exe");
+    saved.setZoomBorder(12.6);
+    saved.setInc(5);
+    ASSERT_TRUE(saved.savePreferences(prefsPath));
+    CPreferences loaded;
+    ASSERT_TRUE(loaded.loadPreferences(prefsPath));
+    EXPECT_EQ(loaded.getUnits(), 1);
+    EXPECT_EQ(loaded.getPrecision(), 3);
+    EXPECT_DOUBLE_EQ(loaded.getTextSize(), 12.35);
+    EXPECT_DOUBLE_EQ(loaded.getTextScale(), 0.5);
+    EXPECT_DOUBLE_EQ(loaded.getTextRotation(), -45.0);
+    EXPECT_EQ(loaded.getCsvOpener(), CString(L"C:\\Tools\\sheet.exe"));
+    EXPECT_DOUBLE_EQ(loaded.getZoomBorder(), 13.0);
+    EXPECT_EQ(loaded.getInc(), 5);
+}
+
+TEST(PreferencesFile, ReadingClampsSizesRotationAndIncrement) {
+    coretest::TempCDrive drive;
+    const struct {
+        std::string body;
+        double textSize;
+        double textScale;
+        double textRotation;
+        int inc;
+    } cases[] = {
+        {"textSize\n0\ntextScale\n-3\n", 0.1, 0.1, 0.0, 1},
+        {"textRotation\n270\ninc\n0\n", 250.0, 1.0, 180.0, 1},
+        {"textRotation\n-400\ninc\n101\n", 250.0, 1.0, -180.0, 1},
+        {"inc\n100\ntextSize\n  7.5 \n", 7.5, 1.0, 0.0, 100},
+    };
+    for (const auto& c : cases) {
+        coretest::writeBytes(drive.native(prefsNative), c.body);
+        CPreferences preferences;
+        ASSERT_TRUE(preferences.loadPreferences(prefsPath));
+        EXPECT_DOUBLE_EQ(preferences.getTextSize(), c.textSize) << c.body;
+        EXPECT_DOUBLE_EQ(preferences.getTextScale(), c.textScale) << c.body;
+        EXPECT_DOUBLE_EQ(preferences.getTextRotation(), c.textRotation) << c.body;
+        EXPECT_EQ(preferences.getInc(), c.inc) << c.body;
+    }
+}
+
+TEST(PreferencesFile, KeysMatchByTheirFirstCharactersAndCaseAndAnEmptyLineEndsTheFile) {
+    coretest::TempCDrive drive;
+    coretest::writeBytes(drive.native(prefsNative), "unitsAndMore\r\n1\r\n"
+                                                    "// a comment between settings\r\n"
+                                                    "Precison\r\n5\r\n"
+                                                    "csvOpener\r\n  viewer.exe  \r\n"
+                                                    "\r\n"
+                                                    "inc\r\n9\r\n");
+    CPreferences preferences;
+    ASSERT_TRUE(preferences.loadPreferences(prefsPath));
+    EXPECT_EQ(preferences.getUnits(), 1);
+    EXPECT_EQ(preferences.getPrecision(), 2);
+    EXPECT_EQ(preferences.getCsvOpener(), CString(L"viewer.exe"));
+    EXPECT_EQ(preferences.getInc(), 1);
+}
+
+TEST(PreferencesFile, AMissingFileLeavesEverySetting) {
+    coretest::TempCDrive drive;
+    CPreferences preferences;
+    preferences.setUnits(1);
+    EXPECT_FALSE(preferences.loadPreferences(prefsPath));
+    EXPECT_EQ(preferences.getUnits(), 1);
+    EXPECT_EQ(preferences.getPrecision(), 2);
+    EXPECT_EQ(preferences.getCsvOpener(), CString(L"NONE"));
+    EXPECT_DOUBLE_EQ(preferences.getZoomBorder(), 1000.0);
+}
+
+TEST(PreferencesFile, ExtremePrecisionsAreHeldAndWrittenSafely) {
+    coretest::TempCDrive drive;
+    coretest::writeBytes(drive.native(prefsNative), "precison\n1000000\nzoomBorder\n1e300\n");
+    CPreferences preferences;
+    ASSERT_TRUE(preferences.loadPreferences(prefsPath));
+    EXPECT_EQ(preferences.getPrecision(), 1000000);
+    preferences.setPrecision(-5);
+    ASSERT_TRUE(preferences.savePreferences(prefsPath));
+    CPreferences again;
+    ASSERT_TRUE(again.loadPreferences(prefsPath));
+    EXPECT_EQ(again.getPrecision(), -5);
+    EXPECT_DOUBLE_EQ(again.getZoomBorder(), 1e300);
+}
+
+TEST(PreferencesFile, SavingReplacesTheWholeOldFile) {
+    coretest::TempCDrive drive;
+    coretest::writeBytes(drive.native(prefsNative), std::string(5000, 'x'));
+    CPreferences preferences;
+    ASSERT_TRUE(preferences.savePreferences(prefsPath));
+    EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), defaultFile);
+}
+
+TEST(PreferencesFile, AFailedSaveKeepsTheOldPreferences) {
+    coretest::TempCDrive drive;
+    const std::string old = "units\r\n1\r\nprecison\r\n4\r\n";
+    coretest::writeBytes(drive.native(prefsNative), old);
+    // The new file cannot be made beside the old one.
+    std::filesystem::create_directories(drive.native(std::string(prefsNative) + ".new"));
+    coretest::BoxRecorder recorder;
+    CPreferences preferences;
+    EXPECT_FALSE(preferences.savePreferences(prefsPath));
+    EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), old);
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].caption, L"Error - Configuration Not Saved");
+    EXPECT_EQ(recorder.boxes[0].text.rfind(L"Unable to Write Configuration File - ", 0), 0u);
+    EXPECT_EQ(recorder.boxes[0].type, 16u);
+    CPreferences loaded;
+    ASSERT_TRUE(loaded.loadPreferences(prefsPath));
+    EXPECT_EQ(loaded.getPrecision(), 4);
+}
+
+TEST(PreferencesFile, ADiskThatFillsUpKeepsTheOldPreferences) {
+    coretest::TempCDrive drive;
+    if (!std::filesystem::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    const std::string old = "units\r\n1\r\n";
+    coretest::writeBytes(drive.native(prefsNative), old);
+    std::filesystem::create_symlink("/dev/full", drive.native(std::string(prefsNative) + ".new"));
+    coretest::BoxRecorder recorder;
+    CPreferences preferences;
+    EXPECT_FALSE(preferences.savePreferences(prefsPath));
+    EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), old);
+    EXPECT_FALSE(std::filesystem::is_symlink(drive.native(prefsNative)));
+    EXPECT_EQ(recorder.boxes.size(), 1u);
+}
+
+TEST(PreferencesFile, AFolderThatCannotBeMadeWritesNothing) {
+    coretest::TempCDrive drive;
+    coretest::writeBytes(drive.native("CadHost/kelmo"), "a file where the folder should be");
+    CPreferences preferences;
+    EXPECT_FALSE(preferences.savePreferences(prefsPath));
+    EXPECT_EQ(coretest::readBytes(drive.native("CadHost/kelmo")), "a file where the folder should be");
+}
+
+} // namespace

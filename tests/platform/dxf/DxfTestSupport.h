@@ -1,0 +1,23 @@
+#pragma once
+// Helpers of the DXF tests: scratch folders, whole-file round trips and the ezdxf judge.
+#include <filesystem>
+#include <string>
+
+namespace dxftest {
+
+std::filesystem::path scratchDir();
+std::string readBytes(const std::filesystem::path& p);
+void writeBytes(const std::filesystem::path& p, const std::string& bytes);
+
+struct RoundTrip {
+    bool refused = false;
+    bool saved = false;
+    bool renumbered = false;  // the reader had to give records new handles
+    std::string message;
+};
+RoundTrip roundTripFile(const std::filesystem::path& in, const std::filesystem::path& out);
+
+// Runs check_roundtrip.py; returns its complaints, empty when the saved file passes.
+std::string ezdxfCheck(const std::filesystem::path& original, const std::filesystem::path& saved, bool renumbered);
+
+}  // namespace dxftest
