@@ -54,6 +54,12 @@ TEST(ExceptionChain, SingleExceptionGivesItsNameAnEmptyLineAndItsDescription) {
     EXPECT_EQ(single.getMessageBoxText(), CString(L"PresBrenvik::CPresBrenvik::OnCmdSelect\n\nInvalid Handle - 1A2B"));
     EXPECT_EQ(single.getSeverity(), 1);
     EXPECT_EQ(single.getLine(), 0);
+    // Text beyond ASCII reaches the box unchanged.
+    coretest::BoxRecorder recorder;
+    CEXCustom area(L"Fl\u00e4che 12 m\u00b2", KELMO_BANNER, L"Block.cpp", L"CBlock::area", 0, nullptr);
+    area.reportToMessageBox();
+    ASSERT_EQ(recorder.boxes.size(), 1u);
+    EXPECT_EQ(recorder.boxes[0].text, L"Block::CBlock::area\n\nFl\u00e4che 12 m\u00b2");
 }
 
 TEST(ExceptionChain, SourceFileNamesLoseFolderAndExactExtension) {

@@ -59,18 +59,6 @@ TEST(XmlHelpers, AnExistingFileIsReplaced) {
     EXPECT_NE(text.find("<fresh/>"), std::string::npos);
 }
 
-TEST(XmlHelpers, NodesCarryTheirNamespaceAndText) {
-    CXMLUtilities xml;
-    IXMLDOMNodePtr empty = xml.createNode(L"name", L"", L"urn:a");
-    EXPECT_EQ(textOf(empty), CString(L""));
-    EXPECT_FALSE(empty->hasChildNodes());
-    IXMLDOMNodePtr a = xml.createNode(L"name", L"Room 1", L"urn:a");
-    IXMLDOMNodePtr b = xml.createNode(L"name", L"urn:b");
-    EXPECT_EQ(textOf(a), CString(L"Room 1"));
-    EXPECT_EQ(CString(static_cast<const wchar_t*>(a->GetnamespaceURI())), CString(L"urn:a"));
-    EXPECT_EQ(CString(static_cast<const wchar_t*>(b->GetnamespaceURI())), CString(L"urn:b"));
-}
-
 TEST(XmlHelpers, TimeNodeHoldsSixFieldsInOrder) {
     CXMLUtilities xml;
     COleDateTime time(2014, 3, 5, 9, 7, 3);
