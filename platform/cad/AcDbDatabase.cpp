@@ -56,10 +56,7 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool) {
 
 AcDbDatabase::~AcDbDatabase() {
   if (g_working == this) g_working = nullptr;
-  for (auto& [h, stub] : stubs_) {
-    delete stub->object;
-    stub->object = nullptr;
-  }
+  for (auto& [h, stub] : stubs_) delete stub->object;
 }
 
 AcDbObjectStub* AcDbDatabase::stubFor(AcDbHandle h, bool create) {
@@ -204,6 +201,15 @@ void AcDbDatabase::noteWriteViolation(const AcDbObject* obj) {
 }
 
 void AcDbDatabase::objectErased(AcDbObject*, bool) {}
+
+void AcDbDatabase::forgetObject(AcDbObject* obj) {
+  open_.erase(obj);
+  AcDbObjectStub* stub = obj->objectId().stub();
+  if (stub && stub->object == obj) {
+    stub->object = nullptr;
+    --objectCount_;
+  }
+}
 
 // ---------------------------------------------------------------- tables and dictionaries
 
