@@ -8,6 +8,12 @@
 #include "core/KelmoExceptions.h"
 #include "core/Globals.h"
 #include "drawing/AcadUtilities.h"
+#include "core/Utilities.h"
+#include "drawing/AcadHost.h"
+#if __has_include("model/BlockDWG.h")
+#include "model/BlockDWG.h"
+#define KELMO_HAVE_SPACE_BLOCKS 1
+#endif
 
 KELMO_SOURCE_FILE(L"AcadUtilities.cpp");
 
@@ -133,6 +139,32 @@ constexpr KeyCut kKeyCuts[] = {
     {CAcadUtilities::keyHandlesToMinus, 15, 0},
     {CAcadUtilities::keyHandlesToAdd, 13, 0},
 };
+
+// Fills the target from a space block the caller holds open.
+int copySpaceBlock(AcDbBlockReference* reference, AcApDocument* document, CBlockDWG* target) {
+#ifdef KELMO_HAVE_SPACE_BLOCKS
+    CBlockDWG* space = new CBlockDWG(reference, document);
+    try {
+        space->copyInto(target);
+    } catch (...) {
+        delete space;
+        throw;
+    }
+    delete space;
+    return 1;
+#else
+    (void)reference;
+    (void)document;
+    (void)target;
+    return 0;
+#endif
+}
+
+// The model-space background of the editor, as red, green and blue bytes from the lowest. The
+// host shows drawings on white paper.
+DWORD modelBackgroundColour() {
+    return 0x00FFFFFF;
+}
 
 } // namespace
 
@@ -453,4 +485,225 @@ AcDbObjectId CAcadUtilities::convertHandleToObjectId(CString handle) {
         if (acdbHandEnt(static_cast<LPCWSTR>(handle), name) == RTNORM) acdbGetObjectId(id, name);
         return id;
     KELMO_CATCH(L"CAcadUtilities::convertHandleToObjectId")
+}
+
+void CAcadUtilities::checkBackgroundColour(AcCmColor& colour) {
+    KELMO_TRY
+        DWORD background = modelBackgroundColour();
+        Adesk::UInt8 red = static_cast<Adesk::UInt8>(background & 0xFF);
+        Adesk::UInt8 green = static_cast<Adesk::UInt8>((background >> 8) & 0xFF);
+        Adesk::UInt8 blue = static_cast<Adesk::UInt8>((background >> 16) & 0xFF);
+        // A colour equal to the background would vanish: use its opposite.
+        if (colour.red() == red && colour.green() == green && colour.blue() == blue)
+            colour.setRGB(static_cast<Adesk::UInt8>(255 - red), static_cast<Adesk::UInt8>(255 - green),
+                          static_cast<Adesk::UInt8>(255 - blue));
+    KELMO_CATCH(L"CAcadUtilities::checkBackgroundColour")
+}
+
+
+void CAcadUtilities::getInteger(CString prompt, int defaultValue, int& value) {
+    KELMO_TRY
+        value = defaultValue;
+        CString text = L"\n" + prompt + L" <" + CUtilities::IntToCString(defaultValue) + L">:";
+        int answer = 0;
+        if (acedGetInt(text, &answer) == RTNORM) value = answer;
+        acutPrintf(L" %i\n", value);
+    KELMO_CATCH(L"CAcadUtilities::getInteger")
+}
+
+void CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals, double& value) {
+    KELMO_TRY
+        value = defaultValue;
+        CString text = L"\n" + prompt + L" <" + CUtilities::DoubleToCString(defaultValue, decimals) + L">:";
+        double answer = 0.0;
+        if (acedGetReal(text, &answer) == RTNORM) value = answer;
+        acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::DoubleToCString(value, decimals)));
+    KELMO_CATCH(L"CAcadUtilities::getDouble")
+}
+
+void CAcadUtilities::getBoolean(CString prompt, BOOL defaultValue, BOOL& value) {
+    KELMO_TRY
+        value = defaultValue;
+        CString text = L"\n" + prompt + L" <" + CUtilities::BoolToCString(defaultValue) + L">:";
+        wchar_t answer[answerBufferSize] = {0};
+        if (acedGetString(1, text, answer) == RTNORM && answer[0] != 0)
+            value = CUtilities::CStringToBOOL(answer);
+        acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::BoolToCString(value)));
+    KELMO_CATCH(L"CAcadUtilities::getBoolean")
+}
+
+BOOL CAcadUtilities::getString(CString prompt, CString defaultValue, CString& value) {
+    KELMO_TRY
+        CString question = prompt + L" <" + defaultValue + L">:";
+        wchar_t answer[answerBufferSize] = {0};
+        int status = acedGetString(1, L"\n" + question, answer);
+        // A refused answer asks again; a cancel or the end of input ends the prompt.
+        while (status != RTNORM && status != RTCAN) {
+            answer[0] = 0;
+            status = acedGetString(1, L"\nInvalid input! - " + question, answer);
+        }
+        BOOL answered = status == RTNORM;
+        value = (answered && answer[0] != 0) ? CString(answer) : defaultValue;
+        acutPrintf(L" %s\n", static_cast<LPCWSTR>(value));
+        return answered;
+    KELMO_CATCH(L"CAcadUtilities::getString")
+}
+
+CString CAcadUtilities::getString(CString prompt, BOOL* cancelled) {
+    KELMO_TRY
+        wchar_t answer[answerBufferSize] = {0};
+        int status = acedGetString(1, L"\n" + prompt + L":", answer);
+        while (status != RTNORM && status != RTCAN) {
+            answer[0] = 0;
+            status = acedGetString(1, L"\nInvalid input! - " + prompt, answer);
+        }
+        if (cancelled) *cancelled = status == RTCAN;
+        return status == RTNORM ? CString(answer) : CString();
+    KELMO_CATCH(L"CAcadUtilities::getString")
+}
+
+int CAcadUtilities::selectObjectIds(AcDbObjectIdArray& ids, CString prompt) {
+    KELMO_TRY
+        acutPrintf(L"\n%s", static_cast<LPCWSTR>(prompt));
+        ads_name set = {0, 0};
+        if (acedSSGet(nullptr, nullptr, nullptr, nullptr, set) != RTNORM) return 1;
+        try {
+            Adesk::Int32 length = 0;
+            acedSSLength(set, &length);
+            for (Adesk::Int32 i = 0; i < length; ++i) {
+                ads_name member = {0, 0};
+                if (acedSSName(set, i, member) != RTNORM) continue;
+                AcDbObjectId id;
+                if (acdbGetObjectId(id, member) != Acad::eOk) continue;
+                AcDbEntity* entity = nullptr;
+                if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) continue;
+                CString className = entity->isA()->name();
+                entity->close();
+                // Space blocks and every other insert are picked otherwise.
+                if (className != L"AcDbBlockReference") ids.append(id);
+            }
+        } catch (...) {
+            acedSSFree(set);
+            throw;
+        }
+        acedSSFree(set);
+        return 1;
+    KELMO_CATCH(L"CAcadUtilities::selectObjectIds")
+}
+
+int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt) {
+    KELMO_TRY
+        ads_name entity = {0, 0};
+        ads_point point = {0, 0, 0};
+        if (acedEntSel(prompt, entity, point) != RTNORM) return 0;
+        acdbGetObjectId(id, entity);
+        return 1;
+    KELMO_CATCH(L"CAcadUtilities::selectObjectId")
+}
+
+int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString className) {
+    KELMO_TRY
+        if (prompt.IsEmpty()) prompt = L"Please select an object";
+        CString question = L"\n" + prompt + L"\n";
+        for (;;) {
+            ads_name entity = {0, 0};
+            ads_point point = {0, 0, 0};
+            if (acedEntSel(question, entity, point) != RTNORM) {
+                acutPrintf(L"Cancelled by User.\n");
+                return 16;
+            }
+            acdbGetObjectId(id, entity);
+            AcDbEntity* picked = nullptr;
+            if (acdbOpenAcDbEntity(picked, id, AcDb::kForRead) != Acad::eOk) continue;
+            CString pickedClass = picked->isA()->name();
+            picked->close();
+            if (pickedClass == className) return 0;
+            acutPrintf(L"Invalid selection - %s.\n", static_cast<LPCWSTR>(pickedClass));
+        }
+    KELMO_CATCH(L"CAcadUtilities::selectObjectId")
+}
+
+int CAcadUtilities::selectSpace(AcDbHandle& handle) {
+    KELMO_TRY
+        AcDbObjectId id;
+        if (selectObjectId(id, L"\nPlease select a space\n", L"AcDbBlockReference") != 0) return 13;
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return 13;
+        handle = entity->handle();
+        entity->close();
+        return 0;
+    KELMO_CATCH(L"CAcadUtilities::selectSpace")
+}
+
+AcGePoint3d CAcadUtilities::convertUCSToWCS(AcGePoint3d point) {
+    KELMO_TRY
+        resbuf from;
+        resbuf to;
+        from.restype = RTSHORT;
+        from.resval.rint = 1;
+        to.restype = RTSHORT;
+        to.resval.rint = 0;
+        ads_point in = {point.x, point.y, point.z};
+        ads_point out = {point.x, point.y, point.z};
+        acedTrans(in, &from, &to, 0, out);
+        return AcGePoint3d(out[0], out[1], out[2]);
+    KELMO_CATCH(L"CAcadUtilities::convertUCSToWCS")
+}
+
+AcGePoint3d CAcadUtilities::convertWCSToUCS(AcGePoint3d point) {
+    KELMO_TRY
+        resbuf from;
+        resbuf to;
+        from.restype = RTSHORT;
+        from.resval.rint = 0;
+        to.restype = RTSHORT;
+        to.resval.rint = 1;
+        ads_point in = {point.x, point.y, point.z};
+        ads_point out = {point.x, point.y, point.z};
+        acedTrans(in, &from, &to, 0, out);
+        return AcGePoint3d(out[0], out[1], out[2]);
+    KELMO_CATCH(L"CAcadUtilities::convertWCSToUCS")
+}
+
+int CAcadUtilities::userSelectKelmoBlock(AcApDocument* document, CBlockDWG* block) {
+    KELMO_TRY
+        for (;;) {
+            ads_name picked = {0, 0};
+            ads_point point = {0, 0, 0};
+            if (acedEntSel(L"\nPlease select a Kelmo Space\n", picked, point) != RTNORM) {
+                acutPrintf(L"Cancelled by User.\n");
+                return 0;
+            }
+            AcDbObjectId id;
+            acdbGetObjectId(id, picked);
+            AcDbEntity* entity = nullptr;
+            if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) continue;
+            if (CString(entity->isA()->name()) != L"AcDbBlockReference") {
+                acutPrintf(L"Invalid selection.\n");
+                entity->close();
+                continue;
+            }
+            AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+            // Only a space block is read as one: an ordinary insert holds no space data.
+            bool space = false;
+            AcDbBlockTableRecord* definition = nullptr;
+            if (reference && acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) == Acad::eOk) {
+                space = CString(definition->getName()).Left(5) == L"ROOM-";
+                definition->close();
+            }
+            if (!space) {
+                entity->close();
+                return 0;
+            }
+            int result = 0;
+            try {
+                result = copySpaceBlock(reference, document, block);
+            } catch (...) {
+                entity->close();
+                throw;
+            }
+            entity->close();
+            return result;
+        }
+    KELMO_CATCH(L"CAcadUtilities::userSelectKelmoBlock")
 }

@@ -96,6 +96,8 @@ public:
     };
 
     static constexpr int mediaCount = 89;
+    // The host's answer buffer for text input.
+    static constexpr int answerBufferSize = 133;
 
 private:
     AcDbSortentsTable* getSortentsTable(const AcDbEntity* entity);

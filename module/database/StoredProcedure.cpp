@@ -1,0 +1,89 @@
+#include "database/StoredProcedure.h"
+
+#include "core/KelmoExceptions.h"
+#include "core/Log.h"
+#include "core/XMLUtilities.h"
+#include "database/DatabaseCatch.h"
+
+KELMO_SOURCE_FILE(L"StoredProcedure.cpp");
+
+CStoredProcedure::CStoredProcedure(CString server, CString database, CString user, CString password, int seconds)
+    : CDataServices(server, database, user, password, seconds), name(L""), parameters(nullptr), timeout(seconds) {}
+
+CStoredProcedure::~CStoredProcedure() = default;
+
+void CStoredProcedure::setName(const _bstr_t& procedureName) { name = procedureName; }
+
+_bstr_t CStoredProcedure::getName() { return name; }
+
+void CStoredProcedure::setParameters(CParameters* list) { parameters = list; }
+
+CParameters* CStoredProcedure::getParameters() { return parameters; }
+
+void CStoredProcedure::setTimeout(int seconds) { timeout = seconds; }
+
+int CStoredProcedure::getTimeout() { return timeout; }
+
+_RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
+    requireConnection((CString(L"CStoredProcedure::") + variant).GetString());
+    command.CreateInstance(L"ADODB.Command", nullptr, CLSCTX_ALL);
+    command->PutRefActiveConnection(connection);
+    command->PutCommandType(adCmdStoredProc);
+    command->PutCommandTimeout(timeout);
+    command->PutCommandText(name);
+    if (bindParameters && parameters != nullptr && parameters->getCount() > 0)
+        parameters->addParametersToCommand(command);
+    if (!g_debugLogPath.IsEmpty()) {
+        CLog log;
+        log.writeToXMLDebugLog(g_debugLogPath, variant, serialize(CString(KELMO_NAMESPACE_URI) + L"/debugging"));
+    }
+    return command->Execute(nullptr, nullptr, adCmdStoredProc);
+}
+
+_RecordsetPtr CStoredProcedure::execSPReturnParas() {
+    KELMO_TRY
+        _CommandPtr command;
+        return execute(L"execSPReturnParas", true, command);
+    KELMO_CATCH_COM(L"CStoredProcedure::execSPReturnParas", kelmo::catchClassLib)
+}
+
+void CStoredProcedure::execSPNoReturnNoParas() {
+    KELMO_TRY
+        _CommandPtr command;
+        execute(L"execSPNoReturnNoParas", false, command);
+    KELMO_CATCH_COM(L"CStoredProcedure::execSPNoReturnNoParas", kelmo::catchClassLib)
+}
+
+void CStoredProcedure::execSPNoReturnParas() {
+    KELMO_TRY
+        _CommandPtr command;
+        execute(L"execSPNoReturnParas", true, command);
+    KELMO_CATCH_COM(L"CStoredProcedure::execSPNoReturnParas", kelmo::catchClassLib)
+}
+
+void CStoredProcedure::execSPNoReturnParasReturn() {
+    KELMO_TRY
+        _CommandPtr command;
+        execute(L"execSPNoReturnParasReturn", true, command);
+        if (parameters != nullptr) parameters->getOutputParametersFromCommand(command);
+    KELMO_CATCH_COM(L"CStoredProcedure::execSPNoReturnParasReturn", kelmo::catchClassLib)
+}
+
+_RecordsetPtr CStoredProcedure::execSPReturnNoParas() {
+    KELMO_TRY
+        _CommandPtr command;
+        return execute(L"execSPReturnNoParas", false, command);
+    KELMO_CATCH_COM(L"CStoredProcedure::execSPReturnNoParas", kelmo::catchClassLib)
+}
+
+IXMLDOMNodePtr CStoredProcedure::serialize(CString namespaceURI) {
+    KELMO_TRY
+        CXMLUtilities xml;
+        IXMLDOMNodePtr node = xml.createNode(L"storedProcedure", namespaceURI);
+        node->appendChild(xml.createNode(L"name", CString(static_cast<const wchar_t*>(name)), namespaceURI));
+        node->appendChild(
+            xml.createUniversalTimeNode(CString(KELMO_NAMESPACE_URI) + L"/errors", COleDateTime::GetCurrentTime()));
+        if (parameters != nullptr) node->appendChild(parameters->serialize(namespaceURI));
+        return node;
+    KELMO_CATCH_COM(L"CStoredProcedure::serialize", kelmo::catchClassLib)
+}

@@ -1,0 +1,40 @@
+#pragma once
+// One named stored procedure with its parameter list, run over the connection of its base.
+// The list is the caller's: it must live until the execution returns, and the procedure never
+// deletes it.
+#include "database/DataServices.h"
+#include "database/Parameters.h"
+#include "xml/MsXml.h"
+
+class CStoredProcedure : public CDataServices {
+public:
+    CStoredProcedure(CString server, CString database, CString user, CString password, int timeout);
+    ~CStoredProcedure() override;
+
+    void setName(const _bstr_t& procedureName);
+    void setName(const wchar_t* procedureName) { setName(_bstr_t(procedureName)); }
+    void setName(const CString& procedureName) { setName(_bstr_t(static_cast<LPCWSTR>(procedureName))); }
+    _bstr_t getName();
+    void setParameters(CParameters* list);
+    CParameters* getParameters();
+    void setTimeout(int seconds);
+    int getTimeout();
+
+    // Each raises CEXConnection (wrapped) when the object holds no open connection.
+    _RecordsetPtr execSPReturnParas();
+    void execSPNoReturnNoParas();
+    void execSPNoReturnParas();
+    void execSPNoReturnParasReturn();
+    _RecordsetPtr execSPReturnNoParas();
+
+    IXMLDOMNodePtr serialize(CString namespaceURI);
+
+private:
+    // A command for this procedure, its parameters bound when asked, written to the debug log
+    // when one is set, and run.
+    _RecordsetPtr execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command);
+
+    _bstr_t name;
+    CParameters* parameters;
+    int timeout;
+};

@@ -1,0 +1,392 @@
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include <gtest/gtest.h>
+
+#include "DrawingTestSupport.h"
+#include "core/Globals.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadHost.h"
+#include "support/HostFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A line that counts its destruction: the working drawing owns what it is given.
+int g_linesDeleted = 0;
+class CountedLine : public AcDbLine {
+public:
+    CountedLine() : AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 10, 0)) {}
+    ~CountedLine() override { ++g_linesDeleted; }
+};
+
+class WorkingDrawing : public kelmo_test::HostFixture {
+protected:
+    void SetUp() override {
+        HostFixture::SetUp();
+        savedTemp = g_tempDirectory;
+        g_tempDirectory = L"C:\\kelmo\\temp\\";
+        fs::create_directories(cDrive() / "kelmo" / "temp");
+    }
+    void TearDown() override {
+        g_tempDirectory = savedTemp;
+        HostFixture::TearDown();
+    }
+
+    fs::path cDrive() const { return host->tempDir() / "c"; }
+
+    // The test document wrapped as commands wrap the current document.
+    CAcadDrawing* wrap() {
+        auto* drawing = new CAcadDrawing();
+        drawing->setDocument(doc());
+        drawing->setDrawingFilename(doc()->fileName());
+        drawing->setDrawingOpen(1);
+        drawing->setLeaveOpen(1);
+        return drawing;
+    }
+
+    // A drawing file on the C: drive with a line in it; its Windows folder.
+    CString writePlan(const std::string& name) {
+        fs::create_directories(cDrive() / "plans");
+        AcDbDatabase plan(true, true);
+        drawingtest::append(plan, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(5000, 3000, 0)));
+        drawingtest::append(plan, drawingtest::polyline({{0, 0, 0}, {4000, 0, 0}, {4000, 2500, 0}, {0, 2500, 0}}));
+        std::wstring path = L"C:\\plans\\" + std::wstring(name.begin(), name.end());
+        EXPECT_EQ(plan.saveAs(path.c_str()), Acad::eOk);
+        return L"C:\\plans";
+    }
+
+    CString savedTemp;
+};
+
+TEST_F(WorkingDrawing, NestedLocksReachTheHostOnce) {
+    CAcadDrawing* drawing = wrap();
+    EXPECT_EQ(drawing->lock(), Acad::eOk);
+    EXPECT_EQ(drawing->lock(), Acad::eOk);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    EXPECT_EQ(drawing->getLockCount(), 2);
+    EXPECT_EQ(drawing->unlock(0), Acad::eLockViolation);
+    EXPECT_EQ(drawing->getLocked(), 1);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    EXPECT_EQ(drawing->unlock(0), Acad::eOk);
+    EXPECT_EQ(drawing->getLocked(), 0);
+    EXPECT_EQ(doc()->lockCount(), 0);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, UnbalancedUnlockLeavesOthersLocksAlone) {
+    CAcadDrawing* drawing = wrap();
+    // Somebody else holds the document.
+    ASSERT_EQ(acDocManager->lockDocument(doc()), Acad::eOk);
+    EXPECT_EQ(drawing->unlock(0), Acad::eLockViolation);
+    EXPECT_EQ(drawing->unlock(0), Acad::eLockViolation);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    EXPECT_EQ(drawing->lock(), Acad::eOk);
+    EXPECT_EQ(drawing->getLockCount(), 1);
+    EXPECT_EQ(doc()->lockCount(), 2);
+    EXPECT_EQ(drawing->unlock(0), Acad::eOk);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    acDocManager->unlockDocument(doc());
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, ForcedUnlockResetsTheCount) {
+    CAcadDrawing* drawing = wrap();
+    ASSERT_EQ(acDocManager->lockDocument(doc()), Acad::eOk);
+    drawing->lock();
+    drawing->lock();
+    EXPECT_EQ(drawing->unlock(1), Acad::eOk);
+    EXPECT_EQ(drawing->getLocked(), 0);
+    EXPECT_EQ(drawing->getLockCount(), 0);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    // The levels of before the forced unlock are gone: the other holder keeps its lock.
+    EXPECT_EQ(drawing->unlock(0), Acad::eLockViolation);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    EXPECT_EQ(drawing->lock(), Acad::eOk);
+    EXPECT_EQ(drawing->getLockCount(), 1);
+    EXPECT_EQ(drawing->unlock(0), Acad::eOk);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    acDocManager->unlockDocument(doc());
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, RefusedLockChangesNothing) {
+    CAcadDrawing* drawing = wrap();
+    acDocManager->setLockFailure(Acad::eLockViolation);
+    EXPECT_EQ(drawing->lock(), Acad::eLockViolation);
+    EXPECT_EQ(drawing->getLocked(), 0);
+    EXPECT_EQ(drawing->getLockCount(), 0);
+    EXPECT_EQ(drawing->lock(), Acad::eOk);
+    EXPECT_EQ(drawing->unlock(0), Acad::eOk);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, DestroyingReleasesEveryLevelAndLeavesTheDocumentOpen) {
+    CAcadDrawing* drawing = wrap();
+    drawing->lock();
+    drawing->lock();
+    delete drawing;
+    EXPECT_EQ(doc()->lockCount(), 0);
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(acDocManager->curDocument(), doc());
+    EXPECT_TRUE(host->messageBoxes().empty());
+
+    drawing = wrap();
+    delete drawing;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(doc()->lockCount(), 0);
+}
+
+TEST_F(WorkingDrawing, PostToDrawingAppendsAndUnlocks) {
+    CAcadDrawing* drawing = wrap();
+    g_linesDeleted = 0;
+    AcDbObjectId id;
+    EXPECT_EQ(drawing->postToDrawing(id, new CountedLine()), Acad::eOk);
+    ASSERT_FALSE(id.isNull());
+    EXPECT_EQ(g_linesDeleted, 0);
+    EXPECT_EQ(doc()->lockCount(), 0);
+    EXPECT_EQ(drawing->getLocked(), 0);
+    EXPECT_EQ(db()->openObjectCount(), 0);
+    AcDbEntity* entity = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(entity, id, AcDb::kForRead), Acad::eOk);
+    EXPECT_EQ(entity->ownerId(), db()->modelSpaceId());
+    entity->close();
+
+    // Inside the caller's own lock the caller's level stays.
+    drawing->lock();
+    EXPECT_EQ(drawing->postToDrawing(id, new CountedLine()), Acad::eOk);
+    EXPECT_EQ(drawing->getLockCount(), 1);
+    EXPECT_EQ(doc()->lockCount(), 1);
+    drawing->unlock(0);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, PostToDrawingWithoutLockOwnsTheEntity) {
+    CAcadDrawing* drawing = wrap();
+    g_linesDeleted = 0;
+    acDocManager->setLockFailure(Acad::eLockViolation);
+    AcDbObjectId id;
+    EXPECT_EQ(drawing->postToDrawing(id, new CountedLine()), Acad::eLockViolation);
+    EXPECT_TRUE(id.isNull());
+    EXPECT_EQ(g_linesDeleted, 1);
+    EXPECT_EQ(drawing->getLocked(), 0);
+    EXPECT_EQ(doc()->lockCount(), 0);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, PostToDrawingFailureReleasesItsLevel) {
+    CAcadDrawing* drawing = wrap();
+    g_linesDeleted = 0;
+    // An entity already in the drawing cannot be appended again.
+    auto* line = new CountedLine();
+    AcDbObjectId first;
+    ASSERT_EQ(drawing->postToDrawing(first, line), Acad::eOk);
+    AcDbEntity* open = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(open, first, AcDb::kForRead), Acad::eOk);
+    open->close();
+    AcDbObjectId second;
+    bool thrown = false;
+    drawingtest::innermostDescription([&] { drawing->postToDrawing(second, line); }, &thrown);
+    EXPECT_TRUE(thrown);
+    EXPECT_EQ(g_linesDeleted, 0); // it belongs to the drawing: not deleted
+    EXPECT_EQ(drawing->getLocked(), 0);
+    EXPECT_EQ(doc()->lockCount(), 0);
+    EXPECT_EQ(db()->openObjectCount(), 0);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, FullPathIsSplitAtTheLastBackslash) {
+    CAcadDrawing drawing;
+    drawing.setDrawingFullPath(L"C:\\projects\\tower\\level2.dwg");
+    EXPECT_EQ(drawing.getDrawingPath(), L"C:\\projects\\tower\\");
+    EXPECT_EQ(drawing.getDrawingFilename(), L"level2.dwg");
+    drawing.setDrawingFullPath(L"level3.dwg");
+    EXPECT_EQ(drawing.getDrawingPath(), L"C:\\projects\\tower\\");
+    EXPECT_EQ(drawing.getDrawingFilename(), L"level3.dwg");
+    drawing.setDrawingFullPath(L"");
+    EXPECT_EQ(drawing.getDrawingFilename(), L"level3.dwg");
+}
+
+TEST_F(WorkingDrawing, OpenedDrawingIsClosedUnsavedWhenDestroyed) {
+    CString folder = writePlan("plan.dxf");
+    auto before = fs::last_write_time(cDrive() / "plans" / "plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    EXPECT_EQ(drawing->getDrawingPath(), L"C:\\plans\\");
+    EXPECT_EQ(drawing->getDrawingOpen(), 1);
+    ASSERT_NE(drawing->getDocument(), nullptr);
+    EXPECT_EQ(acDocManager->curDocument(), drawing->getDocument());
+    EXPECT_EQ(acDocManager->documentCount(), 2);
+    delete drawing;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(fs::last_write_time(cDrive() / "plans" / "plan.dxf"), before);
+}
+
+TEST_F(WorkingDrawing, ClosingTakesItsOwnDocumentNotTheActiveOne) {
+    CString folder = writePlan("plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    AcApDocument* opened = drawing->getDocument();
+    // The user goes back to the drawing being edited.
+    ASSERT_EQ(acDocManager->activateDocument(doc()), Acad::eOk);
+    ASSERT_EQ(acDocManager->setCurDocument(doc()), Acad::eOk);
+    delete drawing;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(acDocManager->mdiActiveDocument(), doc());
+    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
+    for (; !it->done(); it->step()) EXPECT_NE(it->document(), opened);
+    delete it;
+}
+
+TEST_F(WorkingDrawing, OpeningAMissingDrawingFails) {
+    bool thrown = false;
+    CString description =
+        drawingtest::innermostDescription([&] { CAcadDrawing drawing(L"C:\\plans", L"missing.dxf"); }, &thrown);
+    EXPECT_TRUE(thrown);
+    EXPECT_EQ(description.Find(L"The following AutoCAD error occurred on line#561"), 0) << description.ToUtf8();
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+}
+
+TEST_F(WorkingDrawing, ViewOperationsActOnTheActiveDocument) {
+    CAcadDrawing* drawing = wrap();
+    AcApDocument* other = host->addDocument(L"");
+    ASSERT_EQ(acDocManager->activateDocument(other), Acad::eOk);
+    int regens = other->regenCount();
+    EXPECT_EQ(drawing->regenDrawing(), 1);
+    EXPECT_EQ(other->regenCount(), regens + 1);
+    drawing->zoomWindow(AcGePoint3d(10, 20, 0), AcGePoint3d(110, 220, 0));
+    EXPECT_EQ(other->view().minX, 10);
+    EXPECT_EQ(other->view().maxY, 220);
+    drawing->zoomPrevious();
+    EXPECT_NE(other->view().maxY, 220);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, SaveAsTempNamesTheCopyByTimeAndKeepsItUntilTheEnd) {
+    CString folder = writePlan("plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    drawing->setDrawingFilename(L"plan.dwg");
+    CString copy = drawing->saveAsTemp();
+    std::wregex pattern(LR"(C:\\kelmo\\temp\\\d{8}\d{2}h\d{4}_plan\.krp)");
+    EXPECT_TRUE(std::regex_match(static_cast<const wchar_t*>(copy), pattern)) << copy.ToUtf8();
+    fs::path native = cDrive() / "kelmo" / "temp" / CString(copy.Mid(14)).ToUtf8();
+    EXPECT_TRUE(fs::exists(native));
+    EXPECT_GT(fs::file_size(native), 0u);
+    delete drawing;
+    EXPECT_FALSE(fs::exists(native));
+
+    EXPECT_EQ(CAcadDrawing::savedCopyName(L"plan.DWG"), L"plan.DWG.krp");
+    EXPECT_EQ(CAcadDrawing::savedCopyName(L"plan.dxf"), L"plan.dxf.krp");
+}
+
+TEST_F(WorkingDrawing, SaveAsDeliversACopyThroughTheTemporaryFolder) {
+    CString folder = writePlan("plan.dxf");
+    fs::create_directories(cDrive() / "out");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    EXPECT_EQ(drawing->saveAs(L"C:\\out\\", L"copy.dxf"), 0);
+    EXPECT_TRUE(fs::exists(cDrive() / "kelmo" / "temp" / "copy.dxf.krp"));
+    delete drawing;
+    ASSERT_TRUE(fs::exists(cDrive() / "out" / "copy.dxf"));
+    EXPECT_FALSE(fs::exists(cDrive() / "kelmo" / "temp" / "copy.dxf.krp"));
+    // The copy is a drawing that opens again.
+    AcDbDatabase copy(false, true);
+    EXPECT_EQ(copy.readDxfFile(L"C:\\out\\copy.dxf"), Acad::eOk);
+}
+
+TEST_F(WorkingDrawing, SaveAsNeverDeliversAStaleCopy) {
+    fs::create_directories(cDrive() / "out");
+    std::ofstream(cDrive() / "kelmo" / "temp" / "copy.krp") << "stale";
+    CAcadDrawing drawing;
+    drawing.setDrawingFilename(L"plan.dwg");
+    CString description = drawingtest::innermostDescription([&] { drawing.saveAs(L"C:\\out\\", L"copy.dwg"); });
+    EXPECT_EQ(description, L"unable to save drawing to temp location C:\\kelmo\\temp\\copy.krp");
+    EXPECT_FALSE(fs::exists(cDrive() / "out" / "copy.dwg"));
+}
+
+TEST_F(WorkingDrawing, SaveAsIntoAMissingFolderReportsTheWindowsReason) {
+    CString folder = writePlan("plan.dxf");
+    CAcadDrawing drawing(folder, L"plan.dxf");
+    CString description = drawingtest::innermostDescription([&] { drawing.saveAs(L"C:\\nowhere\\", L"copy.dxf"); });
+    EXPECT_EQ(description, L"unable to copy drawing from temp location - The system cannot find the path specified.");
+}
+
+TEST_F(WorkingDrawing, TemporaryFolderFallsBackToTheModulesOwn) {
+    EXPECT_EQ(CAcadDrawing::getTempFolder(), L"C:\\kelmo\\temp\\");
+    g_tempDirectory = L"C:\\kelmo\\other";
+    EXPECT_EQ(CAcadDrawing::getTempFolder(), L"C:\\kelmo\\other\\");
+}
+
+class Plotting : public WorkingDrawing {
+protected:
+    void SetUp() override {
+        WorkingDrawing::SetUp();
+        fs::create_directories(cDrive() / "plots");
+        CString folder = writePlan("plan.dxf");
+        drawing = new CAcadDrawing(folder, L"plan.dxf");
+    }
+    void TearDown() override {
+        delete drawing;
+        WorkingDrawing::TearDown();
+    }
+    CAcadDrawing* drawing = nullptr;
+};
+
+TEST_F(Plotting, PngOfModelSpace) {
+    CString layout = L"Model";
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan", 3, 1, 1, 0, 1, 6, 1), CAcadDrawing::plotDone);
+    fs::path png = cDrive() / "plots" / "plan.png";
+    ASSERT_TRUE(fs::exists(png));
+    std::ifstream in(png, std::ios::binary);
+    char magic[8] = {};
+    in.read(magic, 8);
+    EXPECT_EQ(std::string(magic + 1, 3), "PNG");
+    if (const char* keep = std::getenv("KELMO_KEEP_PLOTS")) fs::copy_file(png, fs::path(keep) / "plan.png",
+                                                                          fs::copy_options::overwrite_existing);
+}
+
+TEST_F(Plotting, PdfOfTheActiveLayoutNamesIt) {
+    CString layout;
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots\\", L"sheet.dwf", 1, 1, 1, 0, 5, 4, 0), CAcadDrawing::plotDone);
+    EXPECT_FALSE(layout.IsEmpty());
+    fs::path pdf = cDrive() / "plots" / "sheet.pdf";
+    ASSERT_TRUE(fs::exists(pdf));
+    std::ifstream in(pdf, std::ios::binary);
+    char magic[5] = {};
+    in.read(magic, 4);
+    EXPECT_EQ(std::string(magic), "%PDF");
+    if (const char* keep = std::getenv("KELMO_KEEP_PLOTS")) fs::copy_file(pdf, fs::path(keep) / "sheet.pdf",
+                                                                          fs::copy_options::overwrite_existing);
+}
+
+TEST_F(Plotting, DwfIsRefusedAndReportedAsFailure) {
+    CString layout = L"Model";
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan", 0, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotFailed);
+    EXPECT_FALSE(fs::exists(cDrive() / "plots" / "plan.dwf"));
+}
+
+TEST_F(Plotting, StaleFileDoesNotPassForAPlot) {
+    std::ofstream(cDrive() / "plots" / "plan.dwf") << "an old plot";
+    CString layout = L"Model";
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan", 0, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotFailed);
+}
+
+TEST_F(Plotting, MissingFolderAndClosedDrawing) {
+    CString layout = L"Model";
+    EXPECT_EQ(drawing->plot(layout, L"C:\\nowhere", L"plan", 3, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotNoFolder);
+    CAcadDrawing closed;
+    EXPECT_EQ(closed.plot(layout, L"C:\\plots", L"plan", 3, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotFailed);
+    EXPECT_FALSE(fs::exists(cDrive() / "plots" / "plan.png"));
+    CString description = drawingtest::innermostDescription([&] { drawing->plot(layout, L"C:\\plots", L"", 3, 1, 1, 0, 1, 0, 1); });
+    EXPECT_EQ(description, L"Invalid Plot Filename - ''");
+}
+
+TEST_F(Plotting, OtherHostExportsTheLayout) {
+    acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
+    CString layout;
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan.jpg", 3, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotDone);
+    EXPECT_TRUE(fs::exists(cDrive() / "plots" / "plan.png"));
+    EXPECT_FALSE(layout.IsEmpty());
+    EXPECT_NE(host->commandLine().find(L"C:\\plots\\plan.png"), std::wstring::npos) << CString(host->commandLine().c_str()).ToUtf8();
+}
+
+} // namespace
