@@ -223,6 +223,48 @@ TEST_F(WorkingDrawing, OpenedDrawingIsClosedUnsavedWhenDestroyed) {
     EXPECT_EQ(fs::last_write_time(cDrive() / "plans" / "plan.dxf"), before);
 }
 
+TEST_F(WorkingDrawing, OpenedDrawingLockedAtTheEndIsReleasedAndClosed) {
+    CString folder = writePlan("plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    AcApDocument* opened = drawing->getDocument();
+    drawing->lock();
+    drawing->lock();
+    EXPECT_EQ(opened->lockCount(), 1);
+    delete drawing;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(acDocManager->curDocument(), doc());
+}
+
+TEST_F(WorkingDrawing, SaveOnCloseWritesTheChangesBack) {
+    CString folder = writePlan("plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    drawing->setSaveOnClose(1);
+    AcDbObjectId id;
+    ASSERT_EQ(drawing->postToDrawing(id, new AcDbCircle(AcGePoint3d(1, 1, 0), AcGeVector3d(0, 0, 1), 7)), Acad::eOk);
+    std::wstring handle = host->handleOf(id);
+    delete drawing;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    AcDbDatabase reread(false, true);
+    ASSERT_EQ(reread.readDxfFile(L"C:\\plans\\plan.dxf"), Acad::eOk);
+    AcDbObjectId found;
+    EXPECT_EQ(reread.getAcDbObjectId(found, false, AcDbHandle(handle.c_str())), Acad::eOk);
+    // The saved copy was temporary.
+    EXPECT_TRUE(fs::is_empty(cDrive() / "kelmo" / "temp"));
+}
+
+TEST_F(WorkingDrawing, DestructorReportsInsteadOfThrowing) {
+    CString folder = writePlan("plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    drawing->setSaveOnClose(1);
+    g_tempDirectory = L"C:\\missing\\temp\\";
+    EXPECT_NO_THROW(delete drawing);
+    ASSERT_EQ(host->messageBoxes().size(), 1u);
+    EXPECT_EQ(host->messageBoxes()[0].caption, L"Error Detected.");
+    EXPECT_NE(host->messageBoxes()[0].text.find(L"CAcadDrawing::~CAcadDrawing"), std::wstring::npos);
+    // Unsaved work is not thrown away: the drawing stays open.
+    EXPECT_EQ(acDocManager->documentCount(), 2);
+}
+
 TEST_F(WorkingDrawing, ClosingTakesItsOwnDocumentNotTheActiveOne) {
     CString folder = writePlan("plan.dxf");
     auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
