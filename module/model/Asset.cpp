@@ -8,6 +8,10 @@
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 #include "core/XMLUtilities.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
+#include "drawing/Layer.h"
+#include "drawing/Layers.h"
 #include "model/Attributes.h"
 #include "model/Hatch.h"
 #include "model/Hyperlinks.h"
@@ -398,5 +402,190 @@ void CAssets::deSerialize(IXMLDOMNodeListPtr nodes, CHatch* hatch) {
         }
     } catch (...) {
         kelmo::rethrowWrapped(kAssetsFile, L"CAssets::deSerialize");
+    }
+}
+
+// ---- CAsset: the drawing side
+
+namespace {
+
+// Releases one level of the drawing's counted lock on every way out.
+class HeldLock {
+public:
+    explicit HeldLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
+    ~HeldLock() {
+        try {
+            m_drawing->unlock(0);
+        } catch (CEXKelmo* failure) {
+            failure->deleteException();
+        }
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    CAcadDrawing* m_drawing;
+};
+
+} // namespace
+
+void CAsset::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
+    KELMO_TRY
+        Acad::ErrorStatus status = drawing->lock();
+        if (status != Acad::eOk)
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::applyToDWG", 414, CString(), nullptr);
+        HeldLock held(drawing);
+        CKelmoExceptions ownWarnings;
+        if (!warnings) warnings = &ownWarnings;
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, m_objectId, AcDb::kForRead) != Acad::eOk) return;
+        AcDbBlockReference* insert = AcDbBlockReference::cast(entity);
+        if (!insert) {
+            entity->close();
+            return;
+        }
+        // The insert's layer first: on a locked layer the insert could not be opened for write.
+        CLayer layer;
+        layer.setName(insert->layerName().c_str());
+        layer.setOff(0);
+        entity->close();
+        layer.applyToDWG(drawing);
+        if (acdbOpenAcDbEntity(entity, m_objectId, AcDb::kForWrite) != Acad::eOk) return;
+        OpenedObject opened(entity);
+        bool linked = m_hyperlinks && m_hyperlinks->getCount() > 0;
+        if (m_hatch) {
+            AcDbObjectId hatchId;
+            hatchAsset(drawing, entity, &hatchId, warnings);
+            if (linked) {
+                hyperlinkAsset(entity);
+                hyperlinkHatch(&hatchId);
+            }
+        } else if (linked) {
+            hyperlinkAsset(entity);
+        }
+        if (m_attributes) m_attributes->applyToDWG(entity);
+    KELMO_CATCH_ALSO(L"CAsset::applyToDWG", kelmo::catchClassLib)
+}
+
+void CAsset::hatchAsset(CAcadDrawing* drawing, AcDbEntity* insert, AcDbObjectId* hatchId, CKelmoExceptions* warnings) {
+    KELMO_TRY
+        AcDbBlockReference* reference = AcDbBlockReference::cast(insert);
+        if (!reference) return;
+        // Nothing measured yet: a definition with no extents gets no hatch.
+        AcDbExtents extents;
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) == Acad::eOk) {
+            OpenedObject openedDefinition(definition);
+            for (const AcDbObjectId& id : definition->entityIds()) {
+                AcDbEntity* member = nullptr;
+                if (acdbOpenAcDbEntity(member, id, AcDb::kForRead) != Acad::eOk) continue;
+                AcDbExtents memberExtents;
+                if (member->getGeomExtents(memberExtents) == Acad::eOk && !memberExtents.isEmpty())
+                    extents.addExt(memberExtents);
+                member->close();
+            }
+        }
+        if (extents.isEmpty()) return;
+        AcGePoint3d minimum(extents.minPoint().x, extents.minPoint().y, 0.0);
+        AcGePoint3d maximum(extents.maxPoint().x, extents.maxPoint().y, 0.0);
+        hatchAssetArea(drawing, reference, minimum, maximum, hatchId, warnings);
+    KELMO_CATCH_ALSO(L"CAsset::hatchAsset", kelmo::catchClassLib)
+}
+
+void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, AcGePoint3d minimum,
+                            AcGePoint3d maximum, AcDbObjectId* hatchId, CKelmoExceptions* warnings) {
+    if (!m_hatch || !warnings) return;
+    AcDbHatch* hatch = nullptr;
+    AcDbPolyline* outline = nullptr;
+    try {
+        hatch = new AcDbHatch();
+        hatch->setPatternAngle(static_cast<double>(m_hatch->getAngle()));
+        hatch->setPatternScale(static_cast<double>(m_hatch->getScale()));
+        hatch->setAssociative(false);
+        Acad::ErrorStatus status = hatch->setPattern(AcDbHatch::kPreDefined, m_hatch->getPattern());
+        if (status != Acad::eOk) {
+            delete hatch;
+            hatch = nullptr;
+            warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 0,
+                                           CString(), nullptr));
+            return;
+        }
+        AcCmColor colour = m_hatch->getColour();
+        colour.setColorMethod(AcCm::kByColor);
+        hatch->setColor(colour, true);
+        hatch->setHatchStyle(AcDbHatch::kNormal);
+        AcGeMatrix3d ucs;
+        acdbUcsMatrix(ucs, drawing->getDatabase());
+        hatch->setNormal(ucs * AcGeVector3d::kZAxis);
+        hatch->setElevation(0.0);
+        // The layer is made and taken under one name: the one the drawing can hold.
+        CString layerName = m_hatch->getLayer().IsEmpty() ? CString() : CLayer::validateLayerName(m_hatch->getLayer());
+        CLayers layers;
+        if (!layerName.IsEmpty() && layers.ensureLayerExists(drawing, layerName, colour)) hatch->setLayer(layerName);
+
+        outline = new AcDbPolyline(4);
+        outline->addVertexAt(0, AcGePoint2d(minimum.x, minimum.y), 0, -1.0, -1.0);
+        outline->addVertexAt(1, AcGePoint2d(minimum.x, maximum.y), 0, -1.0, -1.0);
+        outline->addVertexAt(2, AcGePoint2d(maximum.x, maximum.y), 0, -1.0, -1.0);
+        outline->addVertexAt(3, AcGePoint2d(maximum.x, minimum.y), 0, -1.0, -1.0);
+        outline->setVisibility(AcDb::kInvisible, true);
+        outline->setClosed(true);
+        outline->setColor(colour, true);
+        if (!layerName.IsEmpty() && !drawing->getDatabase()->layerId(static_cast<const wchar_t*>(layerName)).isNull())
+            outline->setLayer(layerName);
+        AcDbObjectId outlineId;
+        AcDbPolyline* handed = outline;
+        outline = nullptr;
+        if (drawing->postToDrawing(outlineId, handed) == Acad::eOk) {
+            AcDbEntity* placed = nullptr;
+            if (acdbOpenAcDbEntity(placed, outlineId, AcDb::kForWrite) == Acad::eOk) {
+                placed->transformBy(insert->blockTransform());
+                placed->close();
+            }
+        }
+        AcDbObjectIdArray loop;
+        loop.append(outlineId);
+        hatch->appendLoop(AcDbHatch::kOutermost, loop);
+
+        const CString label = L"asset - " + getHandleAsString();
+        status = hatch->evaluateHatch(true);
+        if (status == Acad::eHatchTooDense) {
+            warnings->add(new CEXHatchTooDense(label, m_hatch->getPattern(), m_hatch->getScale(), KELMO_BANNER,
+                                               kelmoSourceFile, L"CAsset::hatchAssetArea"));
+        } else if (status == Acad::eAmbiguousOutput) {
+            warnings->add(new CEXHatchNotDenseEnough(label, m_hatch->getPattern(), m_hatch->getScale(), KELMO_BANNER,
+                                                     kelmoSourceFile, L"CAsset::hatchAssetArea"));
+        } else if (status != Acad::eOk) {
+            warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1176,
+                                           CString(), nullptr));
+        }
+        AcDbObjectId posted;
+        AcDbHatch* handedHatch = hatch;
+        hatch = nullptr;
+        status = drawing->postToDrawing(posted, handedHatch);
+        if (hatchId) *hatchId = posted;
+        if (status != Acad::eOk) {
+            warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1188,
+                                           CString(), nullptr));
+            return;
+        }
+        // Posting closed the hatch: it is opened again by its id to go under everything else.
+        AcDbEntity* placed = nullptr;
+        if (acdbOpenAcDbEntity(placed, posted, AcDb::kForWrite) == Acad::eOk) {
+            OpenedObject opened(placed);
+            CAcadUtilities().moveToBottom(placed);
+        }
+    } catch (...) {
+        delete outline;
+        delete hatch;
+        warnings->add(kelmo::wrapCurrent(kelmoSourceFile, L"CAsset::hatchAssetArea", kelmo::catchClassLib));
+    }
+}
+
+void CAssets::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
+    try {
+        for (int i = 0; i < m_count; ++i) m_assets[i]->applyToDWG(drawing, warnings);
+    } catch (...) {
+        kelmo::rethrowWrapped(kAssetsFile, L"CAssets::applyToDWG", kelmo::catchClassLib);
     }
 }
