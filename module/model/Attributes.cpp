@@ -148,6 +148,7 @@ double CAttributes::rotationInUcs(const AcDbText* text, const AcGeMatrix3d& ucs)
     AcGeVector3d inUcs = ucs.inverse() * direction;
     double angle = std::atan2(inUcs.y, inUcs.x);
     if (angle < 0) angle += 2 * kPi;
+    if (angle > 2 * kPi - 1e-12) angle = 0.0;
     return angle;
 }
 

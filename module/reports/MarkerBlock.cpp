@@ -24,6 +24,7 @@ void CMarkerBlock::readMarkerReference(AcDbBlockReference* reference, AcApDocume
     AcGeVector3d inUcs = ucsOf(reference, document).inverse() * xAxis;
     double angle = std::atan2(inUcs.y, inUcs.x);
     if (angle < 0) angle += 2 * 3.141592653589793;
+    if (angle > 2 * 3.141592653589793 - 1e-12) angle = 0.0;
     m_rotation = angle;
 }
 
