@@ -300,7 +300,7 @@ int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, AcDbPolylin
             else points = point;
             last = point;
         }
-        filter = acutBuildList(0, L"INSERT", 2, L"~ROOM-*", 0);
+        filter = acutBuildList(RTDXF0, L"INSERT", 2, L"~ROOM-*", 0);
         int result = acedSSGet(L"CP", points, nullptr, filter, selection);
         acutRelRb(points);
         acutRelRb(filter);

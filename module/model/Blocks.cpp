@@ -53,7 +53,7 @@ private:
 };
 
 int selectInserts(const wchar_t* blockName, ads_name selection) {
-    resbuf* filter = blockName ? acutBuildList(0, L"INSERT", 2, blockName, 0) : acutBuildList(0, L"INSERT", 0);
+    resbuf* filter = blockName ? acutBuildList(RTDXF0, L"INSERT", 2, blockName, 0) : acutBuildList(RTDXF0, L"INSERT", 0);
     int result = acedSSGet(L"X", nullptr, nullptr, filter, selection);
     acutRelRb(filter);
     return result;

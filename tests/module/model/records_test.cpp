@@ -234,7 +234,7 @@ TEST(Attributes, KelmoCopyKeepsTheTargetsOwnEntry) {
     EXPECT_EQ(target.getRotation(), 90.0);
 }
 
-TEST(Assets, XmlRoundTripKeepsFiveDecimals) {
+TEST(AssetRecords, XmlRoundTripKeepsFiveDecimals) {
     CAsset asset(3, 9, L"1A2", L"DESK", L"Desk", L"D-01", 1.234567, -2.5, 1);
     CAsset back;
     auto* hatch = yellowSolid();
