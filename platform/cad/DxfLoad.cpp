@@ -266,6 +266,16 @@ void Loader::run(Document& doc)
     blocks(doc);
     objects(doc);
     finish();
+    // Standard dictionaries must be dictionaries: drop a named entry that names something else.
+    if (auto* nod = AcDbDictionary::cast(db->peek(db->namedObjectsDictionaryId()))) {
+        for (const wchar_t* key : {L"ACAD_GROUP", L"ACAD_LAYOUT", L"ACAD_TABLESTYLE", L"ACAD_PLOTSETTINGS", L"ACAD_MLINESTYLE"}) {
+            AcDbObjectId id;
+            if (nod->getAt(key, id) == Acad::eOk && !AcDbDictionary::cast(db->peek(id))) {
+                nod->remove(key);
+                problem("named object \"" + narrow(key) + "\" was no dictionary and was dropped");
+            }
+        }
+    }
     db->setLoading(false);
     if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
         db->setHandseed(AcDbHandle(parseHandle((*seed)[0].value)));
