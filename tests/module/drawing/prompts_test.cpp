@@ -174,6 +174,7 @@ TEST_F(Picks, KelmoBlockPickReadsTheSpace) {
     CBlockDWG block;
     host->answer(pick(room));
     EXPECT_EQ(u.userSelectKelmoBlock(doc(), &block), 1);
+    EXPECT_EQ(block.getHandle(), room.handle());
     EXPECT_EQ(db()->openObjectCount(), 0);
 }
 #endif
