@@ -6,9 +6,7 @@
 
 #include "DrawingTestSupport.h"
 #include "core/Globals.h"
-#if __has_include("core/HostApplication.h")
 #include "core/HostApplication.h"
-#endif
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadHost.h"
 #include "support/HostFixture.h"
@@ -319,12 +317,10 @@ TEST_F(Plotting, NothingWrittenIsAFailure) {
 
 TEST_F(Plotting, OtherHostExportsTheLayout) {
     acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
-#if __has_include("core/HostApplication.h")
     g_hostApplication.detect(L"BricsCAD V20", L"");
     struct Restore {
         ~Restore() { g_hostApplication.detect(L"AutoCAD 2015", L""); }
     } restore;
-#endif
     CString layout;
     EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan.jpg", 3, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotDone);
     EXPECT_TRUE(fs::exists(cDrive() / "plots" / "plan.png"));

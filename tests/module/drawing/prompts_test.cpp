@@ -4,10 +4,7 @@
 #include "drawing/AcadHost.h"
 #include "drawing/AcadUtilities.h"
 #include "support/HostFixture.h"
-#if __has_include("model/BlockDWG.h")
 #include "model/BlockDWG.h"
-#define KELMO_HAVE_SPACE_BLOCKS 1
-#endif
 
 namespace {
 
@@ -169,7 +166,6 @@ TEST_F(Picks, KelmoBlockPickRefusesOtherEntitiesAndPlainInserts) {
     EXPECT_EQ(db()->openObjectCount(), 0);
 }
 
-#ifdef KELMO_HAVE_SPACE_BLOCKS
 TEST_F(Picks, KelmoBlockPickReadsTheSpace) {
     CBlockDWG block;
     host->answer(pick(room));
@@ -177,7 +173,6 @@ TEST_F(Picks, KelmoBlockPickReadsTheSpace) {
     EXPECT_EQ(block.getHandle(), room.handle());
     EXPECT_EQ(db()->openObjectCount(), 0);
 }
-#endif
 
 TEST_F(Prompts, BackgroundColourIsAvoided) {
     AcCmColor white;
