@@ -291,14 +291,28 @@ protected:
     CAcadDrawing* drawing = nullptr;
 };
 
-TEST_F(Plotting, PngOfModelSpaceAndPdfOfTheActiveLayout) {
-    CString layout = L"Model";
-    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan", 3, 1, 1, 0, 1, 6, 1), CAcadDrawing::plotDone);
-    EXPECT_EQ(magic("plan.png", 4), "\x89PNG");
-    layout.Empty();
-    EXPECT_EQ(drawing->plot(layout, L"C:\\plots\\", L"sheet.dwf", 1, 1, 1, 0, 5, 4, 0), CAcadDrawing::plotDone);
-    EXPECT_EQ(layout, L"Model");
+TEST_F(Plotting, PngAndPdfOfAPaperLayout) {
+    // A sheet with one viewport onto the plan.
+    drawing->lock();
+    auto* viewport = new AcDbViewport();
+    viewport->setCenterPoint(AcGePoint3d(200, 140, 0));
+    viewport->setWidth(300);
+    viewport->setHeight(200);
+    viewport->setViewCenter(AcGePoint2d(2500, 1500));
+    viewport->setViewHeight(4000);
+    viewport->setNumber(2);
+    drawingtest::append(*drawing->getDatabase(), viewport, ACDB_PAPER_SPACE);
+    drawing->unlock(0);
+
+    CString layout = L"Layout1";
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"sheet", 3, 1, 1, 0, 5, 4, 1), CAcadDrawing::plotDone);
+    EXPECT_EQ(magic("sheet.png", 4), "\x89PNG");
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots\\", L"sheet.dwf", 1, 1, 1, 0, 5, 4, 1), CAcadDrawing::plotDone);
     EXPECT_EQ(magic("sheet.pdf", 4), "%PDF");
+    // An empty name plots the active layout and names it.
+    layout.Empty();
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan", 3, 1, 1, 0, 1, 6, 1), CAcadDrawing::plotDone);
+    EXPECT_EQ(layout, L"Layout1");
 }
 
 TEST_F(Plotting, NothingWrittenIsAFailure) {
