@@ -1,0 +1,541 @@
+#include "drawing/AcadDrawing.h"
+
+#include <algorithm>
+
+#include "core/Catch.h"
+#include "core/FileUtilities.h"
+#include "core/Globals.h"
+#include "core/KelmoExceptions.h"
+#include "core/PreferencesOstrel.h"
+#include "core/ServerPreferenceOstrel.h"
+#include "core/HostApplication.h"
+#include "drawing/AcadHost.h"
+#include "drawing/AcadUtilities.h"
+
+KELMO_SOURCE_FILE(L"AcadDrawing.cpp");
+
+namespace {
+
+// The view operations act on the host's active document, as the host's own zoom commands do.
+AcApDocument* activeDocument() {
+    return acDocManager->mdiActiveDocument();
+}
+
+} // namespace
+
+CAcadDrawing::CAcadDrawing() : m_document(nullptr) {
+    initialise();
+}
+
+CAcadDrawing::CAcadDrawing(CString path, CString filename) : m_document(nullptr) {
+    KELMO_TRY
+        initialise();
+        CFileUtilities::checkPathSyntax(path);
+        CFileUtilities files;
+        files.checkFilenameSyntax(filename, FALSE); // the name is kept as given whatever the check finds
+        m_drawingPath = path;
+        m_drawingFilename = filename;
+        openDrawing();
+    KELMO_CATCH(L"CAcadDrawing::CAcadDrawing")
+}
+
+void CAcadDrawing::initialise() {
+    m_locked = 0;
+    m_lockCount = 0;
+    m_drawingOpen = 0;
+    m_drawingPath = L"";
+    m_drawingFilename = L"";
+    m_leaveOpen = 0;
+    m_saveOnClose = 0;
+}
+
+CAcadDrawing::~CAcadDrawing() {
+    // Nothing leaves a destructor: a failure is shown in the error box instead.
+    try {
+        try {
+            CString copyPath;
+            if (m_drawingOpen == 1) {
+                // A document never stays locked after its working drawing is gone.
+                if (m_locked == 1) unlock(1);
+                if (m_leaveOpen == 0 && m_locked == 0) {
+                    if (m_saveOnClose == 1) copyPath = saveAsTemp();
+                    int closed = closeDrawing();
+                    if (closed == 1 && !copyPath.IsEmpty())
+                        CopyFileW(copyPath, m_drawingPath + m_drawingFilename, FALSE); // a failed copy is ignored
+                }
+            }
+            m_tempFiles.deleteTempFiles();
+        } catch (Acad::ErrorStatus status) {
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAcadDrawing::~CAcadDrawing", 161,
+                                   L"", nullptr);
+        }
+    } catch (...) {
+        kelmo::reportWrapped(kelmoSourceFile, L"CAcadDrawing::~CAcadDrawing");
+    }
+}
+
+AcDbDatabase* CAcadDrawing::getDatabase() const {
+    return m_document ? m_document->database() : nullptr;
+}
+
+void CAcadDrawing::setDrawingFullPath(CString fullPath) {
+    KELMO_TRY
+        if (fullPath.IsEmpty()) return;
+        int backslash = fullPath.ReverseFind(L'\\');
+        if (backslash < 0) {
+            m_drawingFilename = fullPath;
+            return;
+        }
+        m_drawingPath = fullPath.Left(backslash + 1);
+        m_drawingFilename = fullPath.Mid(backslash + 1);
+    KELMO_CATCH(L"CAcadDrawing::setDrawingFullPath")
+}
+
+Acad::ErrorStatus CAcadDrawing::lock() {
+    KELMO_TRY
+        if (m_locked == 1) {
+            ++m_lockCount;
+            return Acad::eOk;
+        }
+        Acad::ErrorStatus status = acDocManager->lockDocument(m_document, AcAp::kWrite, nullptr, nullptr, true);
+        if (status == Acad::eOk) {
+            m_lockCount = 1;
+            m_locked = 1;
+        }
+        return status;
+    KELMO_CATCH(L"CAcadDrawing::lock")
+}
+
+Acad::ErrorStatus CAcadDrawing::unlock(int force) {
+    KELMO_TRY
+        Acad::ErrorStatus result = Acad::eLockViolation;
+        if (force != 0) {
+            result = acDocManager->unlockDocument(m_document);
+            if (result == Acad::eOk) {
+                m_locked = 0;
+                m_lockCount = 0;
+            }
+            return result;
+        }
+        // Only the lock this object holds is released: an unbalanced unlock touches nothing.
+        if (m_locked != 1) return result;
+        --m_lockCount;
+        if (m_lockCount > 0) return result;
+        result = acDocManager->unlockDocument(m_document);
+        if (result == Acad::eOk) {
+            m_locked = 0;
+            m_lockCount = 0;
+        } else {
+            m_lockCount = 1; // still held: the level stays to be released
+        }
+        return result;
+    KELMO_CATCH(L"CAcadDrawing::unlock")
+}
+
+Acad::ErrorStatus CAcadDrawing::postToDrawing(AcDbObjectId& id, AcDbEntity* entity) {
+    const wchar_t* method = L"CAcadDrawing::postToDrawing";
+    id.setNull();
+    bool appended = false;
+    bool lockTaken = false;
+    AcDbBlockTable* blockTable = nullptr;
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    // Whatever way it leaves, the function gives back its lock level and closes what it opened;
+    // an entity that did not reach the drawing is deleted.
+    auto cleanUp = [&]() {
+        if (modelSpace) modelSpace->close();
+        if (blockTable) blockTable->close();
+        if (!appended) {
+            // An entity some database holds already is that database's.
+            if (entity && !entity->isDatabaseResident()) delete entity;
+            id.setNull();
+        }
+        if (lockTaken) unlock(0);
+    };
+    try {
+        try {
+            AcDbDatabase* database = getDatabase();
+            Acad::ErrorStatus status = lock();
+            if (status != Acad::eOk) {
+                cleanUp();
+                return status;
+            }
+            lockTaken = true;
+            status = database->getBlockTable(blockTable, AcDb::kForRead);
+            if (status != Acad::eOk) {
+                blockTable = nullptr;
+                throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 373, L"", nullptr);
+            }
+            status = blockTable->getAt(ACDB_MODEL_SPACE, modelSpace, AcDb::kForWrite);
+            if (status != Acad::eOk) {
+                modelSpace = nullptr;
+                throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 382, L"", nullptr);
+            }
+            status = modelSpace->appendAcDbEntity(id, entity);
+            if (status != Acad::eOk)
+                throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 391, L"", nullptr);
+            appended = true;
+            entity->close();
+            cleanUp();
+            return Acad::eOk;
+        } catch (Acad::ErrorStatus status) {
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 404, L"", nullptr);
+        }
+    } catch (...) {
+        try {
+            cleanUp();
+        } catch (...) {
+            // The first failure is the one to report.
+        }
+        kelmo::rethrowWrapped(kelmoSourceFile, method, kelmo::catchClassLib);
+    }
+}
+
+void CAcadDrawing::zoomExtents() {
+    KELMO_TRY
+        AcApDocument* document = activeDocument();
+        if (!document) return;
+        AcDbExtents extents = document->database()->modelSpaceExtents();
+        if (extents.isEmpty()) return;
+        AcApView view;
+        view.minX = extents.minPoint().x;
+        view.minY = extents.minPoint().y;
+        view.maxX = extents.maxPoint().x;
+        view.maxY = extents.maxPoint().y;
+        document->setView(view);
+    KELMO_CATCH_ALSO(L"CAcadDrawing::zoomExtents", kelmo::catchClassLib)
+}
+
+void CAcadDrawing::zoomPrevious() {
+    KELMO_TRY
+        AcApDocument* document = activeDocument();
+        if (document) document->previousView();
+    KELMO_CATCH_ALSO(L"CAcadDrawing::zoomPrevious", kelmo::catchClassLib)
+}
+
+void CAcadDrawing::zoomWindow(AcGePoint3d corner1, AcGePoint3d corner2) {
+    KELMO_TRY
+        AcApDocument* document = activeDocument();
+        if (!document) return;
+        AcApView view;
+        view.minX = std::min(corner1.x, corner2.x);
+        view.minY = std::min(corner1.y, corner2.y);
+        view.maxX = std::max(corner1.x, corner2.x);
+        view.maxY = std::max(corner1.y, corner2.y);
+        document->setView(view);
+    KELMO_CATCH_ALSO(L"CAcadDrawing::zoomWindow", kelmo::catchClassLib)
+}
+
+int CAcadDrawing::regenDrawing() {
+    KELMO_TRY
+        AcApDocument* document = activeDocument();
+        if (document) document->regen();
+        return 1;
+    KELMO_CATCH_ALSO(L"CAcadDrawing::regenDrawing", kelmo::catchClassLib)
+}
+
+void CAcadDrawing::openDrawing() {
+    KELMO_TRY
+        CString fullPath = m_drawingPath + m_drawingFilename;
+        try {
+            Acad::ErrorStatus status = acDocManager->appContextOpenDocument(fullPath);
+            if (status != Acad::eOk)
+                throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAcadDrawing::openDrawing", 561, L"",
+                                       nullptr);
+        } catch (Acad::ErrorStatus status) {
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAcadDrawing::openDrawing", 566, fullPath,
+                                   nullptr);
+        }
+        m_document = acDocManager->curDocument();
+        m_drawingOpen = 1;
+    KELMO_CATCH(L"CAcadDrawing::openDrawing")
+}
+
+int CAcadDrawing::closeDrawing() {
+    KELMO_TRY
+        // This object's own document, never just the active one: that may be the drawing the user
+        // is working on.
+        if (!m_document) return 0;
+        if (acDocManager->closeDocument(m_document) != Acad::eOk) return 0;
+        m_document = nullptr;
+        m_drawingOpen = 0;
+        return 1;
+    KELMO_CATCH_ALSO(L"CAcadDrawing::closeDrawing", kelmo::catchClassLib)
+}
+
+CString CAcadDrawing::getTempFolder() {
+    KELMO_TRY
+        CString folder;
+        if (g_serverPreferences.getCount() > 0 && g_serverPreferences.getAt(0))
+            folder = g_serverPreferences.getAt(0)->getAcadTempDirectory();
+        // Without a server entry the module's own temporary folder holds the copies.
+        if (folder.IsEmpty()) folder = g_tempDirectory;
+        CFileUtilities::checkPathSyntax(folder);
+        return folder;
+    KELMO_CATCH(L"CAcadDrawing::getTempFolder")
+}
+
+CString CAcadDrawing::savedCopyName(CString filename) {
+    KELMO_TRY
+        return CFileUtilities::swapFileExtension(filename, L".dwg", L".krp");
+    KELMO_CATCH(L"CAcadDrawing::savedCopyName")
+}
+
+CString CAcadDrawing::saveAsTemp() {
+    KELMO_TRY
+        CString folder = getTempFolder();
+        CString stamp = COleDateTime::GetCurrentTime().Format(L"%Y%m%d%Hh%M%S_");
+        CString path = folder + stamp + savedCopyName(m_drawingFilename);
+        if (m_drawingOpen == 1) {
+            Acad::ErrorStatus status = getDatabase()->saveAs(path);
+            if (status != Acad::eOk)
+                throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAcadDrawing::saveAsTemp", 786, path,
+                                       nullptr);
+        }
+        m_tempFiles.add(path);
+        return path;
+    KELMO_CATCH_ALSO(L"CAcadDrawing::saveAsTemp", kelmo::catchClassLib)
+}
+
+int CAcadDrawing::saveAs(CString path, CString filename) {
+    KELMO_TRY
+        const wchar_t* method = L"CAcadDrawing::saveAs";
+        CString folder = getTempFolder();
+        CFileUtilities::ensureDirectoryExists(folder);
+        CString tempPath = folder + savedCopyName(filename);
+        // Only a drawing saved now may be delivered: a file left at the temporary name by an
+        // earlier run is stale.
+        Acad::ErrorStatus status = Acad::eNoDatabase;
+        if (m_drawingOpen == 1 && getDatabase()) status = getDatabase()->saveAs(tempPath);
+        if (status != Acad::eOk)
+            throw new CEXCustom(L"unable to save drawing to temp location " + tempPath, KELMO_BANNER, kelmoSourceFile,
+                                method, 0, nullptr);
+        m_tempFiles.add(tempPath);
+        if (!CopyFileW(tempPath, path + filename, FALSE)) {
+            DWORD code = GetLastError();
+            CString reason = code != 0 ? windowsErrorText(code) : CString(L"the copy failed");
+            throw new CEXCustom(L"unable to copy drawing from temp location - " + reason, KELMO_BANNER,
+                                kelmoSourceFile, method, 0, nullptr);
+        }
+        return 0;
+    KELMO_CATCH_ALSO(L"CAcadDrawing::saveAs", kelmo::catchClassLib)
+}
+
+CString CAcadDrawing::windowsErrorText(DWORD code) {
+    KELMO_TRY
+        LPWSTR buffer = nullptr;
+        DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer), 0,
+                                      nullptr);
+        CString text;
+        if (length > 0 && buffer) {
+            text = buffer;
+            int cut = text.Find(L'\r');
+            if (cut >= 0) text = text.Left(cut);
+        }
+        if (buffer) LocalFree(buffer);
+        return text;
+    KELMO_CATCH(L"CAcadDrawing::windowsErrorText")
+}
+
+namespace {
+
+// Holds the current document's lock for the length of a plot.
+class PlotLock {
+public:
+    PlotLock() : m_document(acDocManager->curDocument()) {
+        if (m_document && acDocManager->lockDocument(m_document, AcAp::kWrite) != Acad::eOk) m_document = nullptr;
+    }
+    ~PlotLock() {
+        if (m_document) acDocManager->unlockDocument(m_document);
+    }
+    PlotLock(const PlotLock&) = delete;
+    PlotLock& operator=(const PlotLock&) = delete;
+
+private:
+    AcApDocument* m_document;
+};
+
+bool fileHasContent(const CString& path) {
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return false;
+    ULONGLONG length = file.GetLength();
+    file.Close();
+    return length > 0;
+}
+
+} // namespace
+
+int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, int plotType, int applySettings,
+                       int plotCentred, int plotScaleType, int plotAreaType, int plotMediaId, int unrotated) {
+    KELMO_TRY
+        // Nothing can be plotted from a drawing that is not open.
+        if (m_drawingOpen != 1 || !m_document) return plotFailed;
+        CFileUtilities::checkPathSyntax(folder);
+        CAcadUtilities utilities;
+        utilities.checkPlotFileExtension(fileName, plotType);
+        if (!CFileUtilities::directoryExists(folder)) return plotNoFolder;
+        CString fullPath = folder + fileName;
+        // A file left by an earlier run must not pass for this plot.
+        CFileUtilities files;
+        if (CFileUtilities::fileExists(fullPath)) files.deleteFile(fullPath);
+        if (CFileUtilities::fileExists(fullPath)) return plotFailed;
+        int state = plotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType, plotAreaType,
+                               plotMediaId, unrotated);
+        if (state != plotDone) return state;
+        return fileHasContent(fullPath) ? plotDone : plotFailed;
+    KELMO_CATCH_ALSO(L"CAcadDrawing::plot", kelmo::catchClassLib)
+}
+
+int CAcadDrawing::plotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings, int plotCentred,
+                             int plotScaleType, int plotAreaType, int plotMediaId, int unrotated) {
+    KELMO_TRY
+        if (g_hostApplication.getHostType() == CHostApplication::hostBricsCAD)
+            return bricsCADPlotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType,
+                                      plotAreaType, plotMediaId, unrotated);
+        return autoCADPlotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType,
+                                 plotAreaType, plotMediaId, unrotated);
+    KELMO_CATCH(L"CAcadDrawing::plotToFile")
+}
+
+void CAcadDrawing::applyPlotSettings(CString layoutName, int plotType, int applySettings, int plotAreaType,
+                                     int plotScaleType, int plotCentred, int plotMediaId, int unrotated) {
+    KELMO_TRY
+        AcDbLayout* layout = acdbHostApplicationServices()->layoutManager()->findLayoutNamed(layoutName, true);
+        if (!layout) return;
+        try {
+            AcDbPlotSettingsValidator* validator = acdbHostApplicationServices()->plotSettingsValidator();
+            CAcadUtilities utilities;
+            validator->refreshLists(layout);
+            validator->setPlotCfgName(layout, utilities.convertPlotDevice(utilities.convertPlotDevice(plotType)),
+                                      nullptr);
+            if (applySettings != 0) {
+                layout->setPlotPlotStyles(true);
+                layout->setPrintLineweights(true);
+                layout->setScaleLineweights(true);
+                validator->setPlotType(layout, static_cast<AcDbPlotSettings::PlotType>(plotAreaType));
+                validator->setUseStandardScale(layout, true);
+                validator->setStdScaleType(layout, static_cast<AcDbPlotSettings::StdScaleType>(plotScaleType));
+                validator->setPlotCentered(layout, plotCentred != 0);
+                validator->setCanonicalMediaName(layout,
+                                                 utilities.convertMediaSize(utilities.convertMediaSize(plotMediaId)));
+                validator->setPlotRotation(layout, unrotated != 0 ? AcDbPlotSettings::k0degrees
+                                                                  : AcDbPlotSettings::k90degrees);
+            } else {
+                validator->setPlotType(layout, AcDbPlotSettings::kExtents);
+                validator->setUseStandardScale(layout, true);
+                validator->setStdScaleType(layout, AcDbPlotSettings::kScaleToFit);
+            }
+        } catch (...) {
+            layout->close();
+            throw;
+        }
+        layout->close();
+    KELMO_CATCH(L"CAcadDrawing::applyPlotSettings")
+}
+
+int CAcadDrawing::autoCADPlotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings,
+                                    int plotCentred, int plotScaleType, int plotAreaType, int plotMediaId,
+                                    int unrotated) {
+    KELMO_TRY
+        PlotLock documentLock;
+        AcDbLayoutManager* layouts = acdbHostApplicationServices()->layoutManager();
+        if (!layoutName.IsEmpty()) {
+            layouts->setCurrentLayout(layoutName);
+        } else {
+            const ACHAR* active = layouts->findActiveLayout(true);
+            layoutName = active ? active : L"";
+        }
+        applyPlotSettings(layoutName, plotType, applySettings, plotAreaType, plotScaleType, plotCentred, plotMediaId,
+                          unrotated);
+
+        // A copy of the layout's settings overrides them for this plot only.
+        AcDbPlotSettings* settings = nullptr;
+        AcDbObjectId layoutId;
+        AcDbBlockTableRecord* record = nullptr;
+        if (acdbOpenObject(record, layouts->getActiveLayoutBTRId(), AcDb::kForRead) == Acad::eOk) {
+            layoutId = record->getLayoutId();
+            record->close();
+            AcDbLayout* layout = nullptr;
+            if (acdbOpenObject(layout, layoutId, AcDb::kForWrite) == Acad::eOk) {
+                settings = static_cast<AcDbPlotSettings*>(layout->AcDbPlotSettings::cloneData());
+                settings->setModelType(layout->modelType());
+                acdbHostApplicationServices()->plotSettingsValidator()->refreshLists(layout);
+                layout->close();
+            }
+        }
+
+        AcPlPlotEngine* engine = nullptr;
+        if (settings && AcPlPlotFactory::createPublishEngine(engine) == Acad::eOk && engine) {
+            CAcadUtilities utilities;
+            AcPlPlotProgressDialog* progress = acplCreatePlotProgressDialog(nullptr, false, 1, nullptr, true);
+            CString device = utilities.convertPlotDevice(utilities.convertPlotDevice(plotType));
+            progress->setPlotMsgString(AcPlPlotProgressDialog::kDialogTitle, L"KELMO Grevalo - " + device);
+            progress->setPlotMsgString(AcPlPlotProgressDialog::kCancelJobBtnMsg, L"Cancel Job");
+            progress->setPlotMsgString(AcPlPlotProgressDialog::kCancelSheetBtnMsg, L"Cancel Sheet");
+            progress->setPlotMsgString(AcPlPlotProgressDialog::kSheetSetProgressCaption, L"Job Progress");
+            progress->setPlotMsgString(AcPlPlotProgressDialog::kSheetProgressCaption, L"Sheet Progress");
+            progress->setPlotProgressRange(0, 100);
+            progress->onBeginPlot();
+            progress->setIsVisible(true);
+
+            engine->beginPlot(progress);
+            AcPlPlotInfo info;
+            info.setLayout(layoutId);
+            info.setOverrideSettings(settings);
+            AcPlPlotInfoValidator validator;
+            validator.setMediaMatchingPolicy(AcPlPlotInfoValidator::kMatchEnabled);
+            validator.validate(info);
+            const ACHAR* documentName = acDocManager->curDocument() ? acDocManager->curDocument()->fileName() : L"";
+            engine->beginDocument(info, documentName, nullptr, 1, true, fullPath);
+            progress->onBeginSheet();
+            progress->setSheetProgressRange(0, 100);
+            progress->setSheetProgressPos(0);
+            AcPlPlotPageInfo pageInfo;
+            engine->beginPage(pageInfo, info, true);
+            engine->beginGenerateGraphics();
+            engine->endGenerateGraphics();
+            engine->endPage();
+            progress->setSheetProgressPos(100);
+            progress->onEndSheet();
+            progress->setPlotProgressPos(100);
+            engine->endDocument();
+            engine->endPlot();
+            engine->destroy();
+            progress->destroy();
+        }
+        delete settings;
+        return plotDone;
+    KELMO_CATCH(L"CAcadDrawing::autoCADPlotToFile")
+}
+
+int CAcadDrawing::bricsCADPlotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings,
+                                     int plotCentred, int plotScaleType, int plotAreaType, int plotMediaId,
+                                     int unrotated) {
+    KELMO_TRY
+        PlotLock documentLock;
+        AcDbLayoutManager* layouts = acdbHostApplicationServices()->layoutManager();
+        if (!layoutName.IsEmpty()) layouts->setCurrentLayout(layoutName);
+        AcDbBlockTableRecord* record = nullptr;
+        if (acdbOpenObject(record, layouts->getActiveLayoutBTRId(), AcDb::kForRead) == Acad::eOk) {
+            AcDbObjectId layoutId = record->getLayoutId();
+            record->close();
+            AcDbLayout* layout = nullptr;
+            if (acdbOpenObject(layout, layoutId, AcDb::kForWrite) == Acad::eOk) {
+                layout->setPlotPlotStyles(true);
+                layout->setPrintLineweights(true);
+                layout->setScaleLineweights(true);
+                if (layoutName.IsEmpty()) layoutName = layout->getLayoutName();
+                layout->close();
+            }
+        }
+        acutPrintf(L"%s\n\n", static_cast<LPCWSTR>(fullPath));
+        CFileUtilities files;
+        files.deleteFile(fullPath);
+        // The host's export of the current layout to the file.
+        std::wstring error;
+        if (acDocManager->curDocument() &&
+            plot::plotCurrentLayout(acDocManager->curDocument(), static_cast<LPCWSTR>(fullPath), error) != Acad::eOk)
+            acutPrintf(L"%s\n", error.c_str());
+        return plotDone;
+    KELMO_CATCH(L"CAcadDrawing::bricsCADPlotToFile")
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The helper toolbox over the host editor and drawing: typed prompts and picks, areas and perimeters
+// in metres or feet, the plot tables, block extents, draw order, handles and plot file names.
+// Stateless: made on the stack where needed.
+#include "cad/AcDb.h"
+#include "classlib/Afx.h"
+
+class AcApDocument;
+class CBlockDWG;
+
+class CAcadUtilities {
+public:
+    CAcadUtilities() = default;
+    virtual ~CAcadUtilities() = default;
+
+    // Prompts. A cancel or the end of input ends every prompt.
+    void getInteger(CString prompt, int defaultValue, int& value);
+    // TRUE when the user answered (Enter included), FALSE when the prompt was cancelled; the
+    // default is kept then.
+    BOOL getString(CString prompt, CString defaultValue, CString& value);
+    void getDouble(CString prompt, double defaultValue, int decimals, double& value);
+    void getBoolean(CString prompt, BOOL defaultValue, BOOL& value);
+    // The text typed; empty, with cancelled set when it is given, when the prompt was cancelled.
+    CString getString(CString prompt, BOOL* cancelled = nullptr);
+
+    // Selection.
+    int selectObjectIds(AcDbObjectIdArray& ids, CString prompt);
+    int selectObjectId(AcDbObjectId& id, CString prompt);
+    int selectObjectId(AcDbObjectId& id, CString prompt, CString className);
+    int selectSpace(AcDbHandle& handle);
+    int userSelectKelmoBlock(AcApDocument* document, CBlockDWG* block);
+
+    // Areas, perimeters, coordinates.
+    double getPolyPerimeter(const AcDbCurve* curve);
+    double calculatePolylinePerimeter(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units);
+    double calculatePolylineArea(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units);
+    double recalculateBlockArea(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
+                                Adesk::Int16 lunits, int units);
+    double recalculateBlockPerimeter(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
+                                     Adesk::Int16 lunits, int units);
+    AcGePoint3d convertUCSToWCS(AcGePoint3d point);
+    AcGePoint3d convertWCSToUCS(AcGePoint3d point);
+    AcGePoint3d getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix = nullptr);
+
+    static double lengthDivisor(Adesk::Int16 lunits, int units);
+    static double areaDivisor(Adesk::Int16 lunits, int units);
+
+    // Plot tables: stored ids to the host's values and back. A stored id is a plain int; the
+    // host's plot type and media id have types of their own.
+    enum PlotDevice { plotDWF = 0, plotPDF = 1, plotJPG = 2, plotPNG = 3 };
+    enum MediaSize : int { mediaISO_A1_Landscape = 0 };
+    CString plotExtension(int plotType);
+    CString convertPlotDevice(PlotDevice plotType);
+    PlotDevice convertPlotDevice(int storedId);
+    int convertToPlotDeviceID(PlotDevice plotType);
+    CString convertMediaSize(MediaSize mediaId);
+    MediaSize convertMediaSize(int storedId);
+    int convertToMediaSizeID(MediaSize mediaId);
+    int convertScale(int storedId);
+    int convertToScaleTypeID(int scaleType);
+    int convertPlotArea(int storedId);
+    int convertToAreaTypeID(int areaType);
+
+    // Drawing utilities.
+    // TRUE with the extents of the block's first polyline, widened by the margin and in world
+    // coordinates; FALSE (points untouched) when the entity is no block reference or its
+    // definition holds no polyline.
+    BOOL getBlockExtents(const AcDbEntity* entity, AcGePoint3d& minimum, AcGePoint3d& maximum, double margin);
+    CString extractData(int keyCode, CString text);
+    void moveToBottom(AcDbEntity* entity);
+    void checkBackgroundColour(AcCmColor& colour);
+    AcDbObjectId convertHandleToObjectId(CString handle);
+    void convertHandlesStringToArray(CString handles, CArray<AcDbHandle, AcDbHandle>& array);
+    void checkPlotFileExtension(CString& fileName, int plotType);
+
+    // Key codes of extractData.
+    enum {
+        keyName = 0x11,
+        keyAreaMetric = 0x100,
+        keyAreaImperial = 0x101,
+        keyPerimeterMetric = 0x110,
+        keyPerimeterImperial = 0x111,
+        keyTagType = 0x1000,
+        keyAreaType = 0x1001,
+        keyCostCentre = 0x1010,
+        keyDate = 0x1011,
+        keyDateLastMove = 0x1100,
+        keyDeptCharge = 0x1101,
+        keyRoomHeight = 0x1110,
+        keySpecialReq = 0x1111,
+        keyTotalStaff = 0x10000,
+        keyTotalWorkstations = 0x10001,
+        keyVolume = 0x10010,
+        keyHandlesToMinus = 0x10011,
+        keyHandlesToAdd = 0x10100,
+    };
+
+    static constexpr int mediaCount = 89;
+    // The host's answer buffer for text input.
+    static constexpr int answerBufferSize = 133;
+
+private:
+    AcDbSortentsTable* getSortentsTable(const AcDbEntity* entity);
+};
