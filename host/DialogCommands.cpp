@@ -113,6 +113,8 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
 {
     DialogLineResult result;
     std::wstring rest = line;
+    while (!rest.empty() && (rest.back() == L'\r' || rest.back() == L'\n'))
+        rest.pop_back();
     if (lower(nextWord(rest)) != L"dlg")
         return result;
     result.handled = true;

@@ -172,7 +172,7 @@ TEST_F(DialogLines, ActionsDumpsAndErrors)
     EXPECT_FALSE(cadhost::runDialogLine(L"LINE 0,0", out).handled);
     EXPECT_TRUE(cadhost::runDialogLine(L"dlg select 1021 Gross Area", out).ok());
     EXPECT_EQ(dlg->combo.GetCurSel(), 1);
-    EXPECT_TRUE(cadhost::runDialogLine(L"dlg @901 set 1021 \"  two blanks\"", out).ok());
+    EXPECT_TRUE(cadhost::runDialogLine(L"dlg @901 set 1021 \"  two blanks\"\r\n", out).ok());
     CString text;
     dlg->combo.GetWindowText(text);
     EXPECT_EQ(std::wstring(text.GetString()), L"  two blanks");
