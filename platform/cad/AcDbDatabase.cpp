@@ -56,10 +56,7 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool) {
 
 AcDbDatabase::~AcDbDatabase() {
   if (g_working == this) g_working = nullptr;
-  for (auto& [h, stub] : stubs_) {
-    delete stub->object;
-    stub->object = nullptr;
-  }
+  for (auto& [h, stub] : stubs_) delete stub->object;
 }
 
 AcDbObjectStub* AcDbDatabase::stubFor(AcDbHandle h, bool create) {
@@ -205,6 +202,15 @@ void AcDbDatabase::noteWriteViolation(const AcDbObject* obj) {
 
 void AcDbDatabase::objectErased(AcDbObject*, bool) {}
 
+void AcDbDatabase::forgetObject(AcDbObject* obj) {
+  open_.erase(obj);
+  AcDbObjectStub* stub = obj->objectId().stub();
+  if (stub && stub->object == obj) {
+    stub->object = nullptr;
+    --objectCount_;
+  }
+}
+
 // ---------------------------------------------------------------- tables and dictionaries
 
 template <typename T>
@@ -336,6 +342,14 @@ void AcDbDatabase::completeDefaults() {
   auto layout = [&](const wchar_t* name, AcDbObjectId block, int tab) {
     auto* btr = AcDbBlockTableRecord::cast(peek(block));
     if (!btr || !btr->getLayoutId().isNull()) return;
+    // A layout that already names this block (a file's) is linked, whatever it is called.
+    for (const auto& [lname, lid] : layouts->entries()) {
+      auto* l = AcDbLayout::cast(peek(lid));
+      if (l && !l->isErased() && l->getBlockTableRecordId() == block) {
+        btr->setLayoutId(lid);
+        return;
+      }
+    }
     AcDbObjectId id;
     if (layouts->getAt(name, id) == Acad::eOk) {
       btr->setLayoutId(id);

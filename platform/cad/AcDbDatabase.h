@@ -230,6 +230,7 @@ class AcDbDatabase {
 
   // ---- Internal bookkeeping used by objects and containers.
   void objectErased(AcDbObject* obj, bool erasing);
+  void forgetObject(AcDbObject* obj);
   Adesk::UInt32 nextAnonymousNumber(wchar_t kind) { return ++anonymous_[kind]; }
 
  private:

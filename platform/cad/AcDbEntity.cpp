@@ -267,6 +267,18 @@ void AcDbLine::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, cons
   paths.push_back(p);
 }
 
+bool AcDbLine::getPlanePath(cadgeom::BulgePath& path, AcGeVector3d& normal, double& elevation) const {
+  // A line lies in any plane containing it: take the one of its normal when it fits, else the world plane.
+  normal = normal_;
+  AcGeMatrix3d w2p = AcGeMatrix3d::worldToPlane(normal);
+  AcGePoint3d a = w2p * start_, b = w2p * end_;
+  if (std::abs(a.z - b.z) > 1e-9 * std::max(1.0, start_.distanceTo(end_))) return false;
+  path.closed = false;
+  path.vertices = {{AcGePoint2d(a.x, a.y), 0}, {AcGePoint2d(b.x, b.y), 0}};
+  elevation = a.z;
+  return true;
+}
+
 // ---------------------------------------------------------------- circle
 
 Acad::ErrorStatus AcDbCircle::setCenter(const AcGePoint3d& c) { assertWriteEnabled(); center_ = c; return Acad::eOk; }
@@ -302,9 +314,7 @@ Acad::ErrorStatus AcDbCircle::transformBy(const AcGeMatrix3d& m) {
   assertWriteEnabled();
   center_ = m * center_;
   radius_ *= m.scale();
-  AcGeVector3d n = m * normal_;
-  if (m.det() < 0) n = -n;
-  normal_ = n.normal();
+  normal_ = (m * normal_).normal();
   return Acad::eOk;
 }
 Acad::ErrorStatus AcDbCircle::getGeomExtents(AcDbExtents& ext) const {
@@ -374,9 +384,9 @@ Acad::ErrorStatus AcDbArc::transformBy(const AcGeMatrix3d& m) {
   getPointAtParam(start_, p0);
   getPointAtParam(start_ + sweep(), p1);
   double s = sweep();
+  // A mirror keeps the normal's image and reverses the arc: the old end becomes the new start.
   AcGeVector3d n = m * normal_;
   bool mirrored = m.det() < 0;
-  if (mirrored) n = -n;
   assertWriteEnabled();
   center_ = m * center_;
   radius_ *= m.scale();
@@ -494,7 +504,6 @@ Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m) {
   AcGeVector3d ndir = m * dir, nup = m * up, nn = m * normal_;
   if (ndir.isZeroLength() || nup.isZeroLength()) return Acad::eCannotScaleNonUniformly;
   bool mirrored = m.det() < 0;
-  if (mirrored) nn = -nn;
   assertWriteEnabled();
   position_ = m * position_;
   alignment_ = m * alignment_;
@@ -708,7 +717,7 @@ Acad::ErrorStatus AcDbMText::transformBy(const AcGeMatrix3d& m) {
   assertWriteEnabled();
   location_ = m * location_;
   direction_ = d.normal();
-  normal_ = (m.det() < 0 ? -n : n).normal();
+  normal_ = n.normal();
   height_ *= s;
   width_ *= s;
   return Acad::eOk;

@@ -407,7 +407,7 @@ Acad::ErrorStatus AcDbHatch::transformBy(const AcGeMatrix3d& m) {
   AcGeVector3d nz = m * normal_;
   if (nz.isZeroLength()) return Acad::eCannotScaleNonUniformly;
   bool mirrored = m.det() < 0;
-  AcGeVector3d n = (mirrored ? -nz : nz).normal();
+  AcGeVector3d n = nz.normal();
   AcGeMatrix3d inPlane = AcGeMatrix3d::worldToPlane(n) * full;
   if (!inPlane.isUniScaledOrtho()) return Acad::eCannotScaleNonUniformly;
   double s = inPlane.scale();

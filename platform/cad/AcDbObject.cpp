@@ -89,7 +89,10 @@ AcDbObject::AcDbObject() = default;
 
 AcDbObject::AcDbObject(const AcDbObject& o) : AcRxObject(), xdata_(o.xdata_), extraTags_(o.extraTags_) {}
 
-AcDbObject::~AcDbObject() = default;
+AcDbObject::~AcDbObject() {
+  // An object deleted while in a database leaves it rather than being freed twice.
+  if (stub_ && stub_->object == this) stub_->database->forgetObject(this);
+}
 
 AcDbHandle AcDbObject::handle() const { return stub_ ? stub_->handle : AcDbHandle(); }
 AcDbDatabase* AcDbObject::database() const { return stub_ ? stub_->database : nullptr; }
@@ -125,6 +128,10 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   if (!stub_) return Acad::eNotInDatabase;
   if (mode_ != AcDb::kForWrite && !loading()) return Acad::eNotOpenForWrite;
   if (erased_ == erasing) return erasing ? Acad::eWasErased : Acad::eOk;
+  if (erasing && !loading()) {
+    Acad::ErrorStatus es = canErase();
+    if (es != Acad::eOk) return es;
+  }
   onErase(erasing);
   erased_ = erasing;
   stub_->database->objectErased(this, erasing);

@@ -185,7 +185,7 @@ Acad::ErrorStatus AcDbPolyline::transformBy(const AcGeMatrix3d& m) {
   AcGeVector3d nz = m * normal_;
   if (nz.isZeroLength()) return Acad::eCannotScaleNonUniformly;
   bool mirrored = m.det() < 0;
-  AcGeVector3d newNormal = (mirrored ? -nz : nz).normal();
+  AcGeVector3d newNormal = nz.normal();
   if (!isOnlyLines() && !m.isUniScaledOrtho()) {
     // A non-uniform scale within the plane keeps arcs only when x and y scale alike.
     AcGeMatrix3d inPlane = AcGeMatrix3d::worldToPlane(newNormal) * full;

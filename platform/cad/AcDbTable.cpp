@@ -303,7 +303,7 @@ Acad::ErrorStatus AcDbTable::transformBy(const AcGeMatrix3d& m) {
   AcGeVector3d d = m * direction_, n = m * normal();
   assertWriteEnabled();
   setPosition(m * position());
-  setNormal((m.det() < 0 ? -n : n).normal());
+  setNormal(n.normal());
   direction_ = d.normal();
   for (auto& w : widths_) w *= s;
   for (auto& h : heights_) h *= s;
