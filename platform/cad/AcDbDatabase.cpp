@@ -80,11 +80,8 @@ Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* obj,
   if (!obj) return Acad::eNullObjectId;
   if (obj->isDatabaseResident()) return Acad::eAlreadyInDb;
   if (handle.isNull()) {
-    while (true) {
-      AcDbObjectStub* s = stubFor(seed_, false);
-      if (!s || !s->object) break;
-      ++seed_;
-    }
+    // A handle something already names (even an object that never came) is not given out again.
+    while (stubFor(seed_, false)) ++seed_;
     handle = seed_;
   }
   AcDbObjectStub* stub = stubFor(handle, true);

@@ -1,20 +1,23 @@
 #include "cad/DxfFuzzEntry.h"
 
-#include "cad/DxfDocument.h"
+#include "cad/DxfDatabase.h"
 
 #include <string_view>
 
 bool dxfFuzzOne(const char* data, std::size_t size)
 {
+    AcDbDatabase db(false, true);
+    std::vector<std::string> problems;
     try {
-        dxf::Document doc = dxf::parseDocument(std::string_view(data, size), "fuzz.dxf");
-        dxf::normalizeR2010(doc);
-        std::string out;
-        dxf::writeDocument(doc, out);
-        // What we write must read back without complaint.
-        dxf::Document again = dxf::parseDocument(out, "again.dxf");
-        return true;
+        dxf::loadDatabase(&db, std::string_view(data, size), "fuzz.dxf", problems);
     } catch (const dxf::Refused&) {
         return false;
     }
+    dxf::Document doc = dxf::saveDocument(&db);
+    std::string out;
+    dxf::writeDocument(doc, out);
+    // What we write must read back.
+    AcDbDatabase again(false, true);
+    dxf::loadDatabase(&again, out, "again.dxf", problems);
+    return true;
 }

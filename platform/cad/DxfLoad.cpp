@@ -231,7 +231,7 @@ void Loader::blocks(Document& doc)
             // Model space and the current paper space keep their entities in the ENTITIES section.
             std::vector<Tags> mine, rest;
             for (Tags& e : doc.entities) {
-                const std::string* ps = findValue(e, 67);
+                const std::string* ps = commonValue(e, 67);
                 bool isPaper = ps && parseInt(*ps) == 1;
                 (isPaper == paper ? mine : rest).push_back(std::move(e));
             }
@@ -266,6 +266,16 @@ void Loader::run(Document& doc)
     blocks(doc);
     objects(doc);
     finish();
+    // Standard dictionaries must be dictionaries: drop a named entry that names something else.
+    if (auto* nod = AcDbDictionary::cast(db->peek(db->namedObjectsDictionaryId()))) {
+        for (const wchar_t* key : {L"ACAD_GROUP", L"ACAD_LAYOUT", L"ACAD_TABLESTYLE", L"ACAD_PLOTSETTINGS", L"ACAD_MLINESTYLE"}) {
+            AcDbObjectId id;
+            if (nod->getAt(key, id) == Acad::eOk && !AcDbDictionary::cast(db->peek(id))) {
+                nod->remove(key);
+                problem("named object \"" + narrow(key) + "\" was no dictionary and was dropped");
+            }
+        }
+    }
     db->setLoading(false);
     if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
         db->setHandseed(AcDbHandle(parseHandle((*seed)[0].value)));

@@ -340,7 +340,16 @@ TEST(Handles, TextAndLoadingWithGivenHandles) {
   auto* other = new AcDbLine;
   EXPECT_EQ(db.addAcDbObject(id, other, AcDbHandle(0x500)), Acad::eHandleInUse);
   delete other;
+  // A handle named by the file but never defined is not handed to a new object.
+  AcDbObjectId dangling;
+  ASSERT_EQ(db.getAcDbObjectId(dangling, true, AcDbHandle(0x501)), Acad::eOk);
   db.setLoading(false);
+  auto* fresh = new AcDbLine;
+  AcDbObjectId freshId;
+  ASSERT_EQ(db.addAcDbObject(freshId, fresh), Acad::eOk);
+  fresh->close();
+  EXPECT_NE(freshId, dangling);
+  EXPECT_FALSE(dangling.isValid());
   EXPECT_GT(db.handseed().value(), 0x500u);
   db.completeDefaults();
   // New objects never reuse a handle in use.

@@ -107,6 +107,11 @@ TEST_F(Entities, PolylineWidthsScaleWithTheDrawing) {
   EXPECT_NEAR(s, 10, 1e-9);
   EXPECT_NEAR(e, 20, 1e-9);
   EXPECT_EQ(pl.setWidthsAt(0, -1, 0), Acad::eInvalidInput);
+  // The extents cover the width.
+  AcDbExtents ext;
+  pl.getGeomExtents(ext);
+  EXPECT_NEAR(ext.minPoint().y, -10, 1e-9);
+  EXPECT_NEAR(ext.maxPoint().x, 20, 1e-9);
   EXPECT_EQ(pl.addVertexAt(5, AcGePoint2d(0, 0)), Acad::eInvalidIndex);
 }
 

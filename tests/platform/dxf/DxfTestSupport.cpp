@@ -1,6 +1,8 @@
 #include "DxfTestSupport.h"
 
-#include "cad/DxfDocument.h"
+#include "cad/AcDbDatabase.h"
+#include "cad/DxfDatabase.h"
+#include "win/Paths.h"
 
 #include <array>
 #include <cstdio>
@@ -38,20 +40,23 @@ void writeBytes(const fs::path& p, const std::string& bytes)
 RoundTrip roundTripFile(const fs::path& in, const fs::path& out)
 {
     RoundTrip rt;
-    try {
-        dxf::Document d = dxf::parseDocument(readBytes(in), in.string());
-        dxf::normalizeR2010(d);
-        for (const std::string& p : d.problems)
-            if (p.find("handle") != std::string::npos && p.find("layout") == std::string::npos)
-                rt.renumbered = true;
-        std::string text;
-        dxf::writeDocument(d, text);
-        writeBytes(out, text);
-        rt.saved = true;
-    } catch (const dxf::Refused& e) {
-        rt.refused = true;
-        rt.message = e.what();
+    AcDbDatabase db(false, true);
+    std::wstring source = win::nativeToWindows(in.string());
+    Acad::ErrorStatus es = db.readDxfFile(source.c_str());
+    for (const std::string& p : dxf::lastDxfProblems(&db)) {
+        rt.message += p + "\n";
+        if (p.find("handle") != std::string::npos && p.find("layout") == std::string::npos)
+            rt.renumbered = true;
     }
+    if (es != Acad::eOk) {
+        rt.refused = true;
+        return rt;
+    }
+    std::wstring target = win::nativeToWindows(out.string());
+    es = db.saveAs(target.c_str());
+    rt.saved = es == Acad::eOk;
+    if (!rt.saved)
+        rt.message += "save failed: " + dxf::narrow(acadErrorStatusText(es));
     return rt;
 }
 
