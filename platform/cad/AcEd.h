@@ -1,6 +1,7 @@
 #pragma once
 // The editor: prompts, picks, selection sets, variables, the command line and the command stack.
 #include "cad/EdCodes.h"
+#include "cad/EdFrame.h"
 #include "cad/EdInput.h"
 #include "cad/EdPrintf.h"
 #include "cad/EdSelection.h"

@@ -1,5 +1,13 @@
 #pragma once
 // Between DXF documents and the drawing database.
+//
+// AcDbDatabase::readDxfFile fills a database made without the default drawing
+// (AcDbDatabase(false, true)); any other gives eWrongDatabase. It gives eFileNotFound or
+// eFileAccessErr for files it cannot read, eDwgNotRecognized for DWG and binary DXF and
+// eBadDxfSequence for files that are no DXF at all, with the reason (naming the file) in
+// lastDxfProblems. A damaged file loads what it can and gives eOk; what was dropped or repaired
+// is listed in lastDxfProblems. saveAs and dxfOut write R2010 through a temporary file in the
+// target's folder (eFileAccessErr when it cannot be written, eInvalidFileExtension for ".dwg").
 #include <string>
 #include <string_view>
 #include <vector>
