@@ -8,6 +8,7 @@
 #include "core/KelmoExceptions.h"
 #include "core/PreferencesOstrel.h"
 #include "core/ServerPreferenceOstrel.h"
+#include "core/HostApplication.h"
 #include "drawing/AcadHost.h"
 #include "drawing/AcadUtilities.h"
 
@@ -354,15 +355,6 @@ private:
     AcApDocument* m_document;
 };
 
-// The host type: 3 on BricsCAD.
-int hostType() {
-    CString product = acdbHostApplicationServices()->product();
-    product.MakeLower();
-    if (product.Find(L"autocad") >= 0) return product.Find(L"tocad lt") >= 0 ? 1 : 2;
-    if (product.Find(L"bricscad") >= 0) return 3;
-    return 0;
-}
-
 bool fileHasContent(const CString& path) {
     CFile file;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return false;
@@ -397,7 +389,7 @@ int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, in
 int CAcadDrawing::plotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings, int plotCentred,
                              int plotScaleType, int plotAreaType, int plotMediaId, int unrotated) {
     KELMO_TRY
-        if (hostType() == 3)
+        if (g_hostApplication.getHostType() == CHostApplication::hostBricsCAD)
             return bricsCADPlotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType,
                                       plotAreaType, plotMediaId, unrotated);
         return autoCADPlotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType,

@@ -1,19 +1,15 @@
-// The plot tables, the value cutting of space data, handle lists and plot file names: the
-// toolbox operations that need no editor.
+#include "drawing/AcadUtilities.h"
+
 #include <array>
 #include <cmath>
 #include <limits>
 
 #include "core/Catch.h"
-#include "core/KelmoExceptions.h"
 #include "core/Globals.h"
-#include "drawing/AcadUtilities.h"
+#include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 #include "drawing/AcadHost.h"
-#if __has_include("model/BlockDWG.h")
 #include "model/BlockDWG.h"
-#define KELMO_HAVE_SPACE_BLOCKS 1
-#endif
 
 KELMO_SOURCE_FILE(L"AcadUtilities.cpp");
 
@@ -142,7 +138,6 @@ constexpr KeyCut kKeyCuts[] = {
 
 // Fills the target from a space block the caller holds open.
 int copySpaceBlock(AcDbBlockReference* reference, AcApDocument* document, CBlockDWG* target) {
-#ifdef KELMO_HAVE_SPACE_BLOCKS
     CBlockDWG* space = new CBlockDWG(reference, document);
     try {
         space->copyInto(target);
@@ -152,12 +147,6 @@ int copySpaceBlock(AcDbBlockReference* reference, AcApDocument* document, CBlock
     }
     delete space;
     return 1;
-#else
-    (void)reference;
-    (void)document;
-    (void)target;
-    return 0;
-#endif
 }
 
 // The model-space background of the editor, as red, green and blue bytes from the lowest. The
@@ -499,7 +488,6 @@ void CAcadUtilities::checkBackgroundColour(AcCmColor& colour) {
                           static_cast<Adesk::UInt8>(255 - blue));
     KELMO_CATCH(L"CAcadUtilities::checkBackgroundColour")
 }
-
 
 void CAcadUtilities::getInteger(CString prompt, int defaultValue, int& value) {
     KELMO_TRY

@@ -6,6 +6,7 @@
 
 #include "DrawingTestSupport.h"
 #include "core/Globals.h"
+#include "core/HostApplication.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadHost.h"
 #include "support/HostFixture.h"
@@ -316,6 +317,10 @@ TEST_F(Plotting, NothingWrittenIsAFailure) {
 
 TEST_F(Plotting, OtherHostExportsTheLayout) {
     acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
+    g_hostApplication.detect(L"BricsCAD V20", L"");
+    struct Restore {
+        ~Restore() { g_hostApplication.detect(L"AutoCAD 2015", L""); }
+    } restore;
     CString layout;
     EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan.jpg", 3, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotDone);
     EXPECT_TRUE(fs::exists(cDrive() / "plots" / "plan.png"));

@@ -4,10 +4,7 @@
 #include "drawing/AcadHost.h"
 #include "drawing/AcadUtilities.h"
 #include "support/HostFixture.h"
-#if __has_include("model/BlockDWG.h")
 #include "model/BlockDWG.h"
-#define KELMO_HAVE_SPACE_BLOCKS 1
-#endif
 
 namespace {
 
@@ -169,14 +166,13 @@ TEST_F(Picks, KelmoBlockPickRefusesOtherEntitiesAndPlainInserts) {
     EXPECT_EQ(db()->openObjectCount(), 0);
 }
 
-#ifdef KELMO_HAVE_SPACE_BLOCKS
 TEST_F(Picks, KelmoBlockPickReadsTheSpace) {
     CBlockDWG block;
     host->answer(pick(room));
     EXPECT_EQ(u.userSelectKelmoBlock(doc(), &block), 1);
+    EXPECT_EQ(block.getHandle(), room.handle());
     EXPECT_EQ(db()->openObjectCount(), 0);
 }
-#endif
 
 TEST_F(Prompts, BackgroundColourIsAvoided) {
     AcCmColor white;

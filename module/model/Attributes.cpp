@@ -1,0 +1,291 @@
+#include "model/Attributes.h"
+
+#include <cmath>
+#include <vector>
+
+#include "core/Catch.h"
+#include "model/KelmoAttribute.h"
+#include "model/ModelSupport.h"
+
+KELMO_SOURCE_FILE(L"Attributes");
+
+using kelmo_model::OpenedObject;
+using kelmo_model::upper;
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+std::vector<AcDbObjectId> attributeIdsOf(const AcDbBlockReference* reference) {
+    std::vector<AcDbObjectId> ids;
+    AcDbObjectIterator* iterator = reference->attributeIterator();
+    for (iterator->start(); !iterator->done(); iterator->step()) ids.push_back(iterator->objectId());
+    delete iterator;
+    return ids;
+}
+
+} // namespace
+
+// ---- CAttribute
+
+// Made by hand, not read from anywhere: it does not exist until someone says so.
+CAttribute::CAttribute() : m_exists(0) {}
+
+CAttribute::CAttribute(CString tag, CString value, int exists) : m_tag(tag), m_value(value), m_exists(exists) {}
+
+CAttribute* CAttribute::clone() {
+    try {
+        return new CAttribute(m_tag, m_value, m_exists);
+    } catch (...) {
+        kelmo::rethrowWrapped(L"Attribute", L"CAttribute::clone");
+    }
+}
+
+// ---- CAttributes
+
+CAttributes::CAttributes() : m_count(0), m_height(250.0), m_widthFactor(1.0), m_rotation(0.0) {}
+
+CAttributes::~CAttributes() {
+    deleteObjects();
+}
+
+int CAttributes::add(CAttribute* element, int allowDuplicate) {
+    KELMO_TRY
+        if (!element) return m_count;
+        if (allowDuplicate == 0 && getAtAttribute(element->getTag()) != nullptr) return m_count;
+        m_attributes.Add(element);
+        return ++m_count;
+    KELMO_CATCH(L"CAttributes::add")
+}
+
+CAttribute* CAttributes::getAt(int index) {
+    KELMO_TRY
+        return m_attributes.GetAt(index);
+    KELMO_CATCH_ALSO(L"CAttributes::getAt", kelmo::catchClassLib)
+}
+
+CAttribute* CAttributes::getAtAttribute(CString tag) {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) {
+            if (m_attributes[i]->getTag() == tag) return m_attributes[i];
+        }
+        return nullptr;
+    KELMO_CATCH(L"CAttributes::getAtAttribute")
+}
+
+CAttribute* CAttributes::getAtAttribute(int swapType) {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) {
+            // An asset's plain attribute plays no role.
+            CKelmoAttribute* attribute = dynamic_cast<CKelmoAttribute*>(m_attributes[i]);
+            if (attribute && attribute->getSwapType() == swapType) return attribute;
+        }
+        return nullptr;
+    KELMO_CATCH(L"CAttributes::getAtAttribute")
+}
+
+void CAttributes::copyKelmoAttributesTo(CAttributes* target) {
+    KELMO_TRY
+        if (!target) return;
+        target->setHeight(m_height);
+        target->setRotation(m_rotation);
+        target->setWidthFactor(m_widthFactor);
+        for (int i = 0; i < m_count; ++i) {
+            CAttribute* copy = nullptr;
+            if (dynamic_cast<CKelmoAttribute*>(m_attributes[i])) {
+                copy = m_attributes[i]->clone();
+            } else {
+                CKelmoAttribute* role = new CKelmoAttribute();
+                role->setTag(m_attributes[i]->getTag());
+                role->setValue(m_attributes[i]->getValue());
+                role->setExists(m_attributes[i]->getExists());
+                copy = role;
+            }
+            int before = target->getCount();
+            if (target->add(copy, 0) == before) delete copy;
+        }
+    KELMO_CATCH(L"CAttributes::copyKelmoAttributesTo")
+}
+
+void CAttributes::copyAttributesTo(CAttributes* target) {
+    KELMO_TRY
+        if (!target) return;
+        target->setHeight(m_height);
+        target->setRotation(m_rotation);
+        target->setWidthFactor(m_widthFactor);
+        for (int i = 0; i < m_count; ++i) {
+            CAttribute* copy = new CAttribute(m_attributes[i]->getTag(), m_attributes[i]->getValue(),
+                                              m_attributes[i]->getExists());
+            int before = target->getCount();
+            if (target->add(copy, 0) == before) delete copy;
+        }
+    KELMO_CATCH(L"CAttributes::copyAttributesTo")
+}
+
+void CAttributes::extractAttributeValues(AcDbBlockReference* reference) {
+    KELMO_TRY
+        deleteObjects();
+        if (!reference) return;
+        for (const AcDbObjectId& id : attributeIdsOf(reference)) {
+            // Read only: an attribute on a locked layer is still read.
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            CAttribute* element = new CAttribute(attribute->tagConst(), attribute->textStringConst(), 1);
+            element->setLayer(attribute->layerName().c_str());
+            int before = m_count;
+            if (add(element, 0) == before) delete element;
+        }
+    KELMO_CATCH_ALSO(L"CAttributes::extractAttributeValues", kelmo::catchClassLib)
+}
+
+double CAttributes::rotationInUcs(const AcDbText* text, const AcGeMatrix3d& ucs) {
+    AcGeVector3d normal = text->normal();
+    AcGeVector3d xAxis = acgeArbitraryXAxis(normal);
+    AcGeVector3d yAxis = normal.crossProduct(xAxis);
+    double r = text->rotation();
+    AcGeVector3d direction = xAxis * std::cos(r) + yAxis * std::sin(r);
+    AcGeVector3d inUcs = ucs.inverse() * direction;
+    double angle = std::atan2(inUcs.y, inUcs.x);
+    if (angle < 0) angle += 2 * kPi;
+    if (angle > 2 * kPi - 1e-12) angle = 0.0;
+    return angle;
+}
+
+void CAttributes::extractSpaceBlockAttributeValues(AcDbBlockReference* reference, AcGeMatrix3d ucs) {
+    KELMO_TRY
+        deleteObjects();
+        if (!reference) return;
+        bool placed = false;
+        for (const AcDbObjectId& id : attributeIdsOf(reference)) {
+            // Read only, and the rotation worked out rather than by moving the attribute: a space on a
+            // locked layer keeps its NAME.
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            if (!placed) {
+                m_height = attribute->height();
+                m_widthFactor = attribute->widthFactor();
+                m_rotation = rotationInUcs(attribute, ucs) * 180.0 / kPi;
+                placed = true;
+            }
+            CString tag = upper(attribute->tagConst());
+            int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
+            if (swapType < 0) continue;
+            CKelmoAttribute* element = new CKelmoAttribute();
+            element->setSwapType(swapType);
+            element->setValue(attribute->textStringConst());
+            element->setLayer(attribute->layerName().c_str());
+            element->setExists(1);
+            int before = m_count;
+            if (add(element, 0) == before) delete element;
+            if (swapType == 1) m_position = attribute->position();
+        }
+    KELMO_CATCH(L"CAttributes::extractSpaceBlockAttributeValues")
+}
+
+void CAttributes::applyToDWG(AcDbEntity* entity) {
+    KELMO_TRY
+        AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+        if (!reference) return;
+        for (const AcDbObjectId& id : attributeIdsOf(reference)) {
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForWrite) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            CAttribute* element = getAtAttribute(CString(attribute->tagConst()));
+            if (!element) continue;
+            if (!element->getLayer().IsEmpty()) attribute->setLayer(element->getLayer(), true, false);
+            attribute->setTextString(element->getValue());
+        }
+    KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
+}
+
+void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoint3d* anchor) {
+    KELMO_TRY
+        AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+        if (!reference) return;
+        std::vector<AcDbObjectId> ids = attributeIdsOf(reference);
+        AcGePoint3d where;
+        bool haveAnchor = anchor != nullptr;
+        if (anchor) {
+            where = *anchor;
+        } else {
+            for (const AcDbObjectId& id : ids) {
+                AcDbAttribute* attribute = nullptr;
+                if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+                if (upper(attribute->tagConst()) == L"AREA") {
+                    where = attribute->position();
+                    haveAnchor = true;
+                }
+                attribute->close();
+            }
+        }
+        const AcGeMatrix3d toUcs = ucs.inverse();
+        for (const AcDbObjectId& id : ids) {
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForWrite) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            attribute->setHeight(m_height);
+            attribute->setWidthFactor(m_widthFactor);
+            attribute->transformBy(toUcs);
+            attribute->setRotation(m_rotation / 180.0 * kPi);
+            attribute->transformBy(ucs);
+            double r = attribute->rotation();
+            double a = std::sin(r) * m_height * 1.5;
+            double b = std::cos(r) * m_height * 1.5;
+            CString tag = upper(attribute->tagConst());
+            int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
+            if (swapType < 0) continue;
+            CAttribute* element = getAtAttribute(swapType);
+            if (!element) continue;
+            attribute->setTextString(element->getValue());
+            // Without an anchor there is nowhere to lay the lines out: they keep their places.
+            if (!haveAnchor) continue;
+            if (swapType == 0) attribute->setPosition(AcGePoint3d(where.x - a, where.y + b, where.z));
+            else if (swapType == 1) attribute->setPosition(where);
+            else attribute->setPosition(AcGePoint3d(where.x + a, where.y - b, where.z));
+        }
+    KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
+}
+
+void CAttributes::applyToDWG(AcDbObjectId id, AcGeMatrix3d ucs, const AcGePoint3d* anchor) {
+    KELMO_TRY
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) return;
+        OpenedObject opened(entity);
+        applyToDWG(entity, AcGeMatrix3d(ucs), anchor);
+    KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
+}
+
+void CAttributes::setAttributesIDsInvisible(AcDbBlockReference* reference) {
+    KELMO_TRY
+        if (!reference) return;
+        for (const AcDbObjectId& id : attributeIdsOf(reference)) {
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForWrite) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            if (attribute->visibility() != AcDb::kVisible) continue;
+            CAttribute* element = new CAttribute();
+            element->setObjectId(id);
+            add(element, 1);
+            attribute->setVisibility(AcDb::kInvisible, true);
+        }
+    KELMO_CATCH_ALSO(L"CAttributes::setAttributesIDsInvisible", kelmo::catchClassLib)
+}
+
+void CAttributes::setAttributesIDsVisible() {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) {
+            AcDbEntity* entity = nullptr;
+            if (acdbOpenAcDbEntity(entity, m_attributes[i]->getObjectId(), AcDb::kForWrite) != Acad::eOk) continue;
+            OpenedObject opened(entity);
+            if (CString(entity->isA()->name()) == L"AcDbAttribute") entity->setVisibility(AcDb::kVisible, true);
+        }
+    KELMO_CATCH(L"CAttributes::setAttributesIDsVisible")
+}
+
+void CAttributes::deleteObjects() {
+    for (INT_PTR i = 0; i < m_attributes.GetSize(); ++i) delete m_attributes[i];
+    m_attributes.RemoveAll();
+    m_count = 0;
+}

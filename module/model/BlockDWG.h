@@ -1,0 +1,150 @@
+#pragma once
+// A space block as placed in the drawing: the space record bound to a "ROOM-" block reference, its
+// extended entity data, attributes, areas to add and subtract, hatch, hyperlinks and assets.
+#include "cad/AcDb.h"
+#include "classlib/Afx.h"
+#include "model/Block.h"
+#include "xml/MsXml.h"
+
+class AcApDocument;
+class CAcadDrawing;
+class CAssets;
+class CAttributes;
+class CHatch;
+class CKelmoExceptions;
+
+class CBlockDWG : public CBlock {
+public:
+    using HandleArray = CArray<AcDbHandle, AcDbHandle>;
+
+    CBlockDWG();
+    // From a block reference the caller holds open (any mode) and closes afterwards.
+    CBlockDWG(AcDbBlockReference* reference, AcApDocument* document);
+    ~CBlockDWG() override;
+
+    void initialise();
+
+    AcDbObjectId getObjectId() const { return m_objectId; }
+    void setObjectId(AcDbObjectId objectId) { m_objectId = objectId; }
+    AcDbHandle getHandle() const { return m_dwgHandle; }
+    // Both set the record's handle text and the handle.
+    void setHandle(AcDbHandle handle);
+    void setHandle(CString handle);
+    CString getBlockIdentifier() const { return m_blockIdentifier; }
+    void setBlockIdentifier(CString blockIdentifier) { m_blockIdentifier = blockIdentifier; }
+    CString getXDataAppName() const { return m_xDataAppName; }
+    void setXDataAppName(CString xDataAppName) { m_xDataAppName = xDataAppName; }
+    // The setters of owned objects take ownership and do not delete what was held before.
+    CHatch* getHatch() const { return m_hatch; }
+    void setHatch(CHatch* hatch) { m_hatch = hatch; }
+    CAttributes* getAttributes() const { return m_attributes; }
+    void setAttributes(CAttributes* attributes) { m_attributes = attributes; }
+    CAssets* getAssets() const { return m_assets; }
+    void setAssets(CAssets* assets) { m_assets = assets; }
+    int getZoomOnApply() const { return m_zoomOnApply; }
+    void setZoomOnApply(int zoomOnApply) { m_zoomOnApply = zoomOnApply; }
+    double getZoomMargin() const { return m_zoomMargin; }
+    void setZoomMargin(double zoomMargin) { m_zoomMargin = zoomMargin; }
+    int getColorIndex() const { return m_colorIndex; }
+    void setColorIndex(int colorIndex) { m_colorIndex = colorIndex; }
+    int getLineWeight() const { return m_lineWeight; }
+    void setLineWeight(int lineWeight) { m_lineWeight = lineWeight; }
+    CString getLayer() const { return m_layer; }
+    void setLayer(CString layer) { m_layer = layer; }
+    // The units flag only; no value is converted.
+    int getUnits() const { return CBlock::getUnits(); }
+    void setUnits(int units) { CBlock::setUnits(units); }
+
+    CString getAreaUnitText() const;
+    CString getLengthUnitText() const;
+
+    // Extended entity data.
+    void readXData(resbuf* list, AcApDocument* document);
+    void writeXData(AcDbObject* object);
+
+    // Writing back.
+    void applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
+    void updateBlockIdentifier(AcDbEntity* entity);
+    void updateAttributes(const AcGeMatrix3d& ucs, const AcGePoint3d* anchor);
+    void zoomToBlock(CAcadDrawing* drawing, AcDbEntity* entity);
+    void copyInto(CBlockDWG* target);
+    void copyFormatting(CBlockDWG* target);
+    void highlightAreasSubtracted(CAcadDrawing* drawing, int highlight, int printCount);
+    void highlightAreasAdded(CAcadDrawing* drawing, int highlight, int printCount);
+
+    // Creating and deleting.
+    Acad::ErrorStatus createBlock(CAcadDrawing* drawing, AcDbEntity* boundary, const AcGePoint3d* insertionPoint,
+                                  double textHeight, double widthFactor, double rotationDegrees);
+    Acad::ErrorStatus createBlockDefinition(AcDbObjectId& definitionId, AcDbObjectIdArray* entities,
+                                            const AcGePoint3d* basePoint, double textHeight, double widthFactor,
+                                            double rotationDegrees, CAcadDrawing* drawing);
+    int deleteBlock(CAcadDrawing* drawing);
+    void deleteBlockDefinition(CAcadDrawing* drawing, AcDbBlockTableRecord* definition);
+
+    // Areas to subtract and to add.
+    void setHandlesToMinus(CString handles, AcDbDatabase* database);
+    void setHandlesToMinus(const AcDbObjectIdArray& ids);
+    void setHandlesToAdd(CString handles, AcDbDatabase* database);
+    void setHandlesToAdd(const AcDbObjectIdArray& ids);
+    CString getHandlesToMinusAsString() const;
+    CString getHandlesToAddAsString() const;
+    void addHandleToMinus(AcDbHandle handle, AcDbDatabase* database);
+    void addHandleToAdd(AcDbHandle handle, AcDbDatabase* database);
+    AcDbHandle getHandleToMinusAt(int index) const;
+    AcDbHandle getHandleToAddAt(int index) const;
+    void removeHandleToMinusAt(int index);
+    void removeHandleToAddAt(int index);
+    int getHandlesToMinusCount() const { return static_cast<int>(m_handlesToMinus.GetSize()); }
+    int getHandlesToAddCount() const { return static_cast<int>(m_handlesToAdd.GetSize()); }
+    int convertHandlesToObjectIds(const HandleArray& handles, AcDbDatabase* database, AcDbObjectIdArray* ids);
+    double calcSubArea(AcApDocument* document);
+    double calcAddArea(AcApDocument* document);
+    double calcSubAreaPerimeters(AcApDocument* document);
+    double calcAddAreaPerimeters(AcApDocument* document);
+    void recalculateArea(AcApDocument* document);
+    void recalculatePerimeter(AcApDocument* document);
+    void convertUnits(int units);
+
+    // XML form.
+    IXMLDOMNodePtr serialize(CString namespaceURI);
+    void deSerialize(IXMLDOMNodePtr node, CHatch* hatch);
+
+    // Hatching and hyperlinks.
+    void hatchBlock(CAcadDrawing* drawing, AcDbEntity* reference, AcDbObjectId* hatchId, CKelmoExceptions* warnings);
+    void hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbObjectId boundary,
+                     AcDbObjectIdArray subtractIds, AcDbObjectIdArray addIds, AcDbObjectId* hatchId,
+                     CKelmoExceptions* warnings);
+    void hyperlinkHatch(const AcDbObjectId* hatchId);
+    void hyperlinkEntity(AcDbEntity* entity);
+    void hyperlinkBlock(AcDbEntity* reference, int fromDefinition);
+
+protected:
+    // Level classes and marker blocks fix their own code.
+    void setType(int blockType) { setBlockType(blockType); }
+    // The reference's definition name, handle, layer, colour and line weight.
+    void readReference(AcDbBlockReference* reference);
+
+private:
+    static CString handlesToString(const HandleArray& handles);
+    static void fillHandles(HandleArray& handles, CString text, AcDbDatabase* database);
+    // Sum of the areas (or perimeters) of the listed polylines; handles of erased entities are dropped.
+    double sumListed(HandleArray& handles, AcApDocument* document, bool perimeters);
+    void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
+    // The first lightweight polyline of the reference's definition; null id when there is none.
+    static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
+
+    AcDbObjectId m_objectId;
+    AcDbHandle m_dwgHandle;
+    CString m_blockIdentifier;
+    CString m_xDataAppName;
+    HandleArray m_handlesToMinus;
+    HandleArray m_handlesToAdd;
+    CHatch* m_hatch;
+    CAttributes* m_attributes;
+    CAssets* m_assets;
+    int m_zoomOnApply;
+    double m_zoomMargin;
+    int m_colorIndex;
+    int m_lineWeight;
+    CString m_layer;
+};

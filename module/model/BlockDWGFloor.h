@@ -1,0 +1,10 @@
+#pragma once
+// The gross area of a floor: a space block whose definition is "ROOM-GROSS_AREA" or whose record is named "GROSS AREA".
+#include "model/BlockDWG.h"
+
+class CBlockDWGFloor : public CBlockDWG {
+public:
+    CBlockDWGFloor();
+    CBlockDWGFloor(AcDbBlockReference* reference, AcApDocument* document);
+    ~CBlockDWGFloor() override = default;
+};

@@ -1,0 +1,37 @@
+#include "model/BlockDWGRoom.h"
+
+#include "core/Catch.h"
+#include "model/Asset.h"
+#include "model/ModelSupport.h"
+
+KELMO_SOURCE_FILE(L"BlockDWGRoom");
+
+CBlockDWGRoom::CBlockDWGRoom() {
+    setBlockIdentifier(L"ROOM-");
+    setType(typeDWGRoom);
+    setAssets(nullptr);
+}
+
+CBlockDWGRoom::CBlockDWGRoom(AcDbBlockReference* reference, AcApDocument* document, int loadAssets)
+    : CBlockDWG(reference, document) {
+    setType(typeDWGRoom);
+    if (loadAssets == 0) return;
+    try {
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return;
+        kelmo_model::OpenedObject openedDefinition(definition);
+        for (const AcDbObjectId& id : definition->entityIds()) {
+            AcDbEntity* member = nullptr;
+            if (acdbOpenAcDbEntity(member, id, AcDb::kForRead) != Acad::eOk) continue;
+            kelmo_model::OpenedObject openedMember(member);
+            if (member->isErased() || CString(member->isA()->name()) != L"AcDbPolyline") continue;
+            CAssets* assets = new CAssets();
+            setAssets(assets);
+            assets->getPolylineAssets(reference->blockTransform(), AcDbPolyline::cast(member));
+            break;
+        }
+    } catch (...) {
+        // The built block part frees the assets as the failure leaves the constructor.
+        kelmo::rethrowWrapped(kelmoSourceFile, L"CBlockDWGRoom::CBlockDWGRoom", kelmo::catchClassLib);
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Small helpers the space-block model shares: closing what was opened on every way out of a
+// function, and reading XML node names and texts.
+#include "cad/AcDb.h"
+#include "classlib/Afx.h"
+#include "xml/MsXml.h"
+
+namespace kelmo_model {
+
+// Closes the object it holds when it goes out of scope, unless released first.
+class OpenedObject {
+public:
+    explicit OpenedObject(AcDbObject* object = nullptr) : m_object(object) {}
+    ~OpenedObject() { close(); }
+    OpenedObject(const OpenedObject&) = delete;
+    OpenedObject& operator=(const OpenedObject&) = delete;
+    void reset(AcDbObject* object) { close(); m_object = object; }
+    void close() {
+        if (m_object) m_object->close();
+        m_object = nullptr;
+    }
+    AcDbObject* release() {
+        AcDbObject* object = m_object;
+        m_object = nullptr;
+        return object;
+    }
+
+private:
+    AcDbObject* m_object;
+};
+
+inline CString nodeName(const IXMLDOMNodePtr& node) {
+    return CString(static_cast<const wchar_t*>(node->GetnodeName()));
+}
+
+inline CString nodeText(const IXMLDOMNodePtr& node) {
+    return CString(static_cast<const wchar_t*>(node->Gettext()));
+}
+
+inline CString upper(CString text) {
+    text.MakeUpper();
+    return text;
+}
+
+} // namespace kelmo_model

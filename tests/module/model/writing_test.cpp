@@ -1,0 +1,398 @@
+// Space blocks written back, created, deleted and hatched in a drawing built in the test.
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "SpaceBlockFixture.h"
+#include "cad/HostApplicationServices.h"
+#include "core/KelmoExceptions.h"
+#include "model/Attributes.h"
+#include "model/BlockDWG.h"
+#include "model/BlockDWGRoom.h"
+#include "model/Hatch.h"
+#include "model/Hyperlink.h"
+#include "model/Hyperlinks.h"
+#include "model/KelmoAttribute.h"
+
+namespace {
+
+using modeltest::SpaceBlockFixture;
+
+CHatch* hatchOf(const wchar_t* pattern, int scale, const wchar_t* layer) {
+    auto* hatch = new CHatch();
+    hatch->setPattern(pattern);
+    hatch->setScale(scale);
+    hatch->setAngle(0);
+    hatch->setLayer(layer);
+    AcCmColor colour;
+    colour.setRGB(255, 255, 0);
+    hatch->setColour(colour);
+    return hatch;
+}
+
+void setRoles(CBlockDWG& block, const wchar_t* name, const wchar_t* area, const wchar_t* aux) {
+    block.setAttributes(new CAttributes());
+    const wchar_t* values[] = {name, area, aux};
+    for (int role = 0; role < 3; ++role) {
+        auto* attribute = new CKelmoAttribute();
+        attribute->setSwapType(role);
+        attribute->setValue(values[role]);
+        block.getAttributes()->add(attribute, 0);
+    }
+}
+
+class Writing : public SpaceBlockFixture {
+protected:
+    // Model-space entities of one class.
+    std::vector<AcDbObjectId> modelSpace(const wchar_t* className) {
+        std::vector<AcDbObjectId> ids;
+        AcDbBlockTableRecord* space = open<AcDbBlockTableRecord>(db()->modelSpaceId());
+        for (const AcDbObjectId& id : space->entityIds()) {
+            AcDbEntity* entity = nullptr;
+            if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) continue;
+            if (CString(entity->isA()->name()) == className) ids.push_back(id);
+            entity->close();
+        }
+        space->close();
+        return ids;
+    }
+    // Text and position of the reference's attribute with the tag.
+    std::pair<CString, AcGePoint3d> attribute(AcDbObjectId reference, const wchar_t* tag) {
+        AcDbBlockReference* insert = open<AcDbBlockReference>(reference);
+        std::pair<CString, AcGePoint3d> found;
+        for (const AcDbObjectId& id : insert->attributeIds()) {
+            AcDbAttribute* a = open<AcDbAttribute>(id);
+            if (CString(a->tagConst()) == tag) found = {a->textStringConst(), a->position()};
+            a->close();
+        }
+        insert->close();
+        return found;
+    }
+    AcDbExtents extentsOf(AcDbObjectId id) {
+        AcDbEntity* entity = open(id);
+        AcDbExtents extents;
+        entity->getGeomExtents(extents);
+        entity->close();
+        return extents;
+    }
+    std::vector<std::wstring> hyperlinksOf(AcDbObjectId id) {
+        AcDbEntity* entity = open(id);
+        CHyperlinks links(entity);
+        entity->close();
+        std::vector<std::wstring> hrefs;
+        for (int i = 0; i < links.getCount(); ++i) hrefs.emplace_back(links.getAt(i)->getHref());
+        return hrefs;
+    }
+};
+
+TEST_F(Writing, WriteBackRenamesWritesDataAndLaysOutAttributes) {
+    AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0), L"old");
+    std::unique_ptr<CBlockDWGRoom> block(read<CBlockDWGRoom>(id, 0));
+    block->setBlockIdentifier(L"ROOM-OFFICE");
+    block->setUnits(0);
+    block->setPrecision(2);
+    block->setArea(12.0);
+    setRoles(*block, L"R101", L"12.00 sq.m.", L"aux");
+    block->getAttributes()->setHeight(100.0);
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing.get(), &warnings);
+    EXPECT_EQ(warnings.getCount(), 0);
+    EXPECT_FALSE(db()->blockId(L"ROOM-OFFICE").isNull());
+    EXPECT_EQ(modeltest::xDataStrings(id, L"ADE")[0], L"AREA=12.00sq.m.");
+    EXPECT_EQ(modeltest::xDataStrings(id, L"ADE")[2], L"NAME=R101");
+    auto area = attribute(id, L"AREA");
+    auto name = attribute(id, L"NAME");
+    auto aux = attribute(id, L"AUX");
+    EXPECT_EQ(name.first, L"R101");
+    EXPECT_EQ(area.first, L"12.00 sq.m.");
+    // One and a half text heights above and below the area line.
+    EXPECT_NEAR(name.second.y - area.second.y, 150.0, 1e-9);
+    EXPECT_NEAR(aux.second.y - area.second.y, -150.0, 1e-9);
+    EXPECT_NEAR(name.second.x, area.second.x, 1e-9);
+}
+
+TEST_F(Writing, LayoutTurnsWithTheCommonRotation) {
+    AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0));
+    CBlockDWG block;
+    block.setObjectId(id);
+    setRoles(block, L"N", L"A", L"X");
+    block.getAttributes()->setRotation(90.0);
+    AcGePoint3d anchor(1000, 2000, 0);
+    drawing->lock();
+    block.updateAttributes(AcGeMatrix3d::kIdentity, &anchor);
+    drawing->unlock(0);
+    EXPECT_NEAR(attribute(id, L"NAME").second.x, 1000 - 375, 1e-9);
+    EXPECT_NEAR(attribute(id, L"AUX").second.x, 1000 + 375, 1e-9);
+    EXPECT_NEAR(attribute(id, L"AREA").second.y, 2000, 1e-9);
+}
+
+TEST_F(Writing, UnopenedReferenceIsAWarningAndTheLockIsReleased) {
+    AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    drawing->lock();
+    AcDbEntity* reference = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(reference, id, AcDb::kForWrite), Acad::eOk);
+    reference->erase();
+    reference->close();
+    drawing->unlock(0);
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing.get(), &warnings);
+    EXPECT_EQ(warnings.getCount(), 1);
+    EXPECT_EQ(drawing->getLockCount(), 0);
+}
+
+TEST_F(Writing, AFailedLockIsRaised) {
+    AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    acDocManager->setLockFailure(Acad::eLockViolation);
+    CString description = modeltest::innermostDescription([&] { block->applyToDWG(drawing.get(), nullptr); });
+    acDocManager->setLockFailure(Acad::eOk);
+    EXPECT_NE(description.Find(L"751"), -1) << description.ToUtf8();
+}
+
+TEST_F(Writing, AnOversizedRecordIsNotPassedOffAsWritten) {
+    AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setSpecialReq(CString(L'x', 17000));
+    bool thrown = false;
+    try {
+        block->applyToDWG(drawing.get(), nullptr);
+    } catch (CEXKelmo* chain) {
+        thrown = true;
+        chain->deleteException();
+    }
+    EXPECT_TRUE(thrown);
+}
+
+TEST_F(Writing, HatchWithLoopsLeavesTheDefinitionAlone) {
+    AcDbObjectId id = room(L"ROOM-H", 10000, 5000, AcGePoint3d(20000, 0, 0), L"R", {}, 1.0, 0.5);
+    AcDbObjectId other = room(L"ROOM-H", 10000, 5000, AcGePoint3d(0, 0, 0));
+    AcDbObjectId hole = host->addRectangle(21000, 1000, 22000, 2000);
+    AcDbObjectId line = host->addEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(5, 5, 0)));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setHandlesToMinus(AcDbObjectIdArray{hole, line});
+    block->setHatch(hatchOf(L"SOLID", 1, L"Hatch<1>"));
+    block->setHyperlinks(new CHyperlinks());
+    block->getHyperlinks()->add(new CHyperlink(L"http://plan", L"Plan"));
+    AcDbExtents before = extentsOf(other);
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing.get(), &warnings);
+    // The line cannot bound an island: one warning, and the hatch is still made.
+    EXPECT_EQ(warnings.getCount(), 1);
+    std::vector<AcDbObjectId> hatches = modelSpace(L"AcDbHatch");
+    ASSERT_EQ(hatches.size(), 1u);
+    AcDbHatch* hatch = open<AcDbHatch>(hatches[0]);
+    EXPECT_EQ(hatch->numLoops(), 2);
+    EXPECT_EQ(hatch->layerName(), L"Hatch1");
+    hatch->close();
+    EXPECT_FALSE(db()->layerId(L"Hatch1").isNull());
+    // Other references of the block do not move.
+    AcDbExtents after = extentsOf(other);
+    EXPECT_TRUE(after.minPoint().isEqualTo(before.minPoint()));
+    EXPECT_TRUE(after.maxPoint().isEqualTo(before.maxPoint()));
+    // Drawn beneath everything else.
+    AcDbBlockTableRecord* space = open<AcDbBlockTableRecord>(db()->modelSpaceId());
+    AcDbDictionary* dictionary = open<AcDbDictionary>(space->extensionDictionary());
+    space->close();
+    AcDbSortentsTable* sortents = nullptr;
+    ASSERT_EQ(dictionary->getAt(L"ACAD_SORTENTS", reinterpret_cast<AcDbObject*&>(sortents), AcDb::kForRead),
+              Acad::eOk);
+    dictionary->close();
+    AcDbObjectIdArray order;
+    sortents->getFullDrawOrder(order);
+    sortents->close();
+    EXPECT_EQ(order[0], hatches[0]);
+    EXPECT_EQ(hyperlinksOf(hatches[0]), std::vector<std::wstring>{L"http://plan"});
+    EXPECT_EQ(hyperlinksOf(id), std::vector<std::wstring>{L"http://plan"});
+}
+
+TEST_F(Writing, DensityWarnings) {
+    AcDbObjectId id = room(L"ROOM-D", 100000, 100000, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setHatch(hatchOf(L"ANSI31", 0, L"H"));
+    CKelmoExceptions dense;
+    block->applyToDWG(drawing.get(), &dense);
+    ASSERT_EQ(dense.getCount(), 1);
+    EXPECT_NE(dynamic_cast<CEXHatchTooDense*>(dense.getAt(0)), nullptr);
+    block->getHatch()->setScale(100000000);
+    CKelmoExceptions sparse;
+    block->applyToDWG(drawing.get(), &sparse);
+    ASSERT_EQ(sparse.getCount(), 1);
+    EXPECT_NE(dynamic_cast<CEXHatchNotDenseEnough*>(sparse.getAt(0)), nullptr);
+    // Both hatches were posted all the same.
+    EXPECT_EQ(modelSpace(L"AcDbHatch").size(), 2u);
+}
+
+TEST_F(Writing, OpenBoundaryGivesNoHatch) {
+    auto* line = new AcDbPolyline(3);
+    line->addVertexAt(0, AcGePoint2d(0, 0));
+    line->addVertexAt(1, AcGePoint2d(100, 0));
+    line->addVertexAt(2, AcGePoint2d(100, 100));
+    host->defineBlock(L"ROOM-OPEN", {line});
+    AcDbObjectId id = host->insertBlock(L"ROOM-OPEN", AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setHatch(hatchOf(L"SOLID", 1, L"H"));
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing.get(), &warnings);
+    ASSERT_EQ(warnings.getCount(), 1);
+    EXPECT_NE(dynamic_cast<CEXHatchPolylineNotClosed*>(warnings.getAt(0)), nullptr);
+    EXPECT_TRUE(modelSpace(L"AcDbHatch").empty());
+}
+
+TEST_F(Writing, HyperlinksReplaceThoseOfTheReferenceAndItsAttributes) {
+    AcDbObjectId id = room(L"ROOM-L", 1000, 1000, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setHyperlinks(new CHyperlinks());
+    block->getHyperlinks()->add(new CHyperlink(L"http://a", L"A"));
+    block->getHyperlinks()->add(new CHyperlink(L"http://b", L""));
+    block->applyToDWG(drawing.get(), nullptr);
+    EXPECT_EQ(hyperlinksOf(id), (std::vector<std::wstring>{L"http://a", L"http://b"}));
+    AcDbBlockReference* insert = open<AcDbBlockReference>(id);
+    AcDbObjectId first = insert->attributeIds().front();
+    insert->close();
+    EXPECT_EQ(hyperlinksOf(first).size(), 2u);
+
+    // On a host whose attributes do not show hyperlinks, they are left alone.
+    acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
+    block->getHyperlinks()->deleteObjects();
+    block->applyToDWG(drawing.get(), nullptr);
+    EXPECT_TRUE(hyperlinksOf(id).empty());
+    EXPECT_EQ(hyperlinksOf(first).size(), 2u);
+}
+
+// ---- Creation and deletion
+
+TEST_F(Writing, CreateUnderARotatedUcsAndRefuseASecondWithTheSameName) {
+    db()->setUcs(AcGePoint3d(1000, 0, 0), AcGeVector3d(0, 1, 0), AcGeVector3d(-1, 0, 0));
+    AcDbObjectId boundary = host->addRectangle(0, 0, 4000, 3000);
+    AcDbExtents drawn = extentsOf(boundary);
+    AcGeMatrix3d ucs;
+    acdbUcsMatrix(ucs, db());
+    CBlockDWGRoom block;
+    block.setBlockIdentifier(L"ROOM-NEW");
+    setRoles(block, L"R9", L"12 sq.m.", L"");
+    drawing->lock();
+    AcDbEntity* polyline = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(polyline, boundary, AcDb::kForWrite), Acad::eOk);
+    // As the creation dialog does: the boundary into the UCS first.
+    polyline->transformBy(ucs.inverse());
+    AcGePoint3d text(500, -500, 0);
+    EXPECT_EQ(block.createBlock(drawing.get(), polyline, &text, 250, 1.0, 0.0), Acad::eOk);
+    polyline->close();
+    drawing->unlock(0);
+
+    std::vector<AcDbObjectId> inserts = modelSpace(L"AcDbBlockReference");
+    ASSERT_EQ(inserts.size(), 1u);
+    AcDbExtents shown = extentsOf(inserts[0]);
+    // Where it was drawn (the attribute texts may reach further).
+    EXPECT_LE(shown.minPoint().x, drawn.minPoint().x + 1e-6);
+    EXPECT_LE(shown.minPoint().y, drawn.minPoint().y + 1e-6);
+    EXPECT_EQ(attribute(inserts[0], L"NAME").first, L"R9");
+    EXPECT_EQ(attribute(inserts[0], L"AUX").first, L"");
+    EXPECT_FALSE(db()->layerId(L"ATT-AREA").isNull());
+    EXPECT_FALSE(db()->layerId(L"ATT-AUX").isNull());
+    EXPECT_EQ(modeltest::xDataStrings(inserts[0], L"ADE").size(), 16u);
+    std::unique_ptr<CBlockDWG> back(read<CBlockDWG>(inserts[0]));
+    EXPECT_NEAR(back->getAttributes()->getRotation(), 0.0, 1e-9);
+
+    // A second block of that name: nothing moves and nothing half-made stays.
+    AcDbObjectId second = host->addRectangle(0, 0, 100, 100);
+    AcDbExtents secondBefore = extentsOf(second);
+    size_t records = 0;
+    AcDbBlockTable* table = open<AcDbBlockTable>(db()->blockTableId());
+    AcDbBlockTableIterator* iterator = nullptr;
+    table->newIterator(iterator);
+    for (; !iterator->done(); iterator->step()) ++records;
+    delete iterator;
+    table->close();
+    drawing->lock();
+    ASSERT_EQ(acdbOpenAcDbEntity(polyline, second, AcDb::kForWrite), Acad::eOk);
+    EXPECT_EQ(block.createBlock(drawing.get(), polyline, &text, 250, 1.0, 0.0), Acad::eDuplicateRecordName);
+    polyline->close();
+    drawing->unlock(0);
+    AcDbExtents secondAfter = extentsOf(second);
+    EXPECT_TRUE(secondAfter.minPoint().isEqualTo(secondBefore.minPoint()));
+    EXPECT_EQ(modelSpace(L"AcDbPolyline").size(), 1u);
+    table = open<AcDbBlockTable>(db()->blockTableId());
+    table->newIterator(iterator);
+    size_t recordsAfter = 0;
+    for (; !iterator->done(); iterator->step()) ++recordsAfter;
+    delete iterator;
+    table->close();
+    EXPECT_EQ(recordsAfter, records);
+}
+
+TEST_F(Writing, DeleteKeepsTheBoundaryWhereItWasShown) {
+    AcDbObjectId id = room(L"ROOM-X", 2000, 1000, AcGePoint3d(500, 500, 0), L"R", {}, 2.0, 3.141592653589793 / 2);
+    AcDbObjectId twin = room(L"ROOM-X", 2000, 1000, AcGePoint3d(9000, 0, 0));
+    AcDbExtents shown = extentsOf(id);
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    EXPECT_EQ(block->deleteBlock(drawing.get()), 1);
+    std::vector<AcDbObjectId> polylines = modelSpace(L"AcDbPolyline");
+    ASSERT_EQ(polylines.size(), 1u);
+    AcDbExtents boundary = extentsOf(polylines[0]);
+    EXPECT_NEAR(boundary.minPoint().x, -1500, 1e-6);
+    EXPECT_NEAR(boundary.maxPoint().y, 4500, 1e-6);
+    EXPECT_LE(shown.minPoint().x, boundary.minPoint().x + 1e-6);
+    EXPECT_TRUE(modelSpace(L"AcDbAttributeDefinition").empty());
+    // The twin still uses the definition.
+    EXPECT_FALSE(db()->blockId(L"ROOM-X").isNull());
+    std::unique_ptr<CBlockDWG> last(read<CBlockDWG>(twin));
+    EXPECT_EQ(last->deleteBlock(drawing.get()), 1);
+    EXPECT_TRUE(db()->blockId(L"ROOM-X").isNull());
+}
+
+TEST_F(Writing, DeleteKeepsEveryDrawnEntityOfTheDefinition) {
+    host->defineBlock(L"ROOM-C", {modeltest::rectangle(0, 0, 100, 100),
+                                  new AcDbCircle(AcGePoint3d(50, 50, 0), AcGeVector3d::kZAxis, 10),
+                                  modeltest::attributeDefinition(L"NAME", 0)});
+    AcDbObjectId id = host->insertBlock(L"ROOM-C", AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    EXPECT_EQ(block->deleteBlock(drawing.get()), 1);
+    EXPECT_EQ(modelSpace(L"AcDbPolyline").size(), 1u);
+    EXPECT_EQ(modelSpace(L"AcDbCircle").size(), 1u);
+    EXPECT_TRUE(modelSpace(L"AcDbAttributeDefinition").empty());
+}
+
+TEST_F(Writing, AnUnevenlyScaledReferenceIsNotDeleted) {
+    AcDbObjectId id = room(L"ROOM-S", 2000, 1000, AcGePoint3d(0, 0, 0));
+    drawing->lock();
+    AcDbBlockReference* reference = nullptr;
+    ASSERT_EQ(acdbOpenObject(reference, id, AcDb::kForWrite), Acad::eOk);
+    reference->setScaleFactors(AcGeScale3d(1, 2, 1));
+    reference->close();
+    drawing->unlock(0);
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    EXPECT_EQ(block->deleteBlock(drawing.get()), 0);
+    EXPECT_EQ(drawing->getLockCount(), 0);
+    EXPECT_TRUE(modelSpace(L"AcDbPolyline").empty());
+}
+
+TEST_F(Writing, HighlightingRestoresWhatTheReferenceHad) {
+    AcDbObjectId a = host->addRectangle(0, 0, 10, 10);
+    AcDbObjectId b = host->addRectangle(20, 0, 30, 10);
+    AcDbObjectId c = host->addRectangle(40, 0, 50, 10);
+    AcDbObjectId id = room(L"ROOM-1", 100, 100, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setHandlesToMinus(AcDbObjectIdArray{a, b, c});
+    drawing->lock();
+    AcDbEntity* gone = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(gone, b, AcDb::kForWrite), Acad::eOk);
+    gone->erase();
+    gone->close();
+    drawing->unlock(0);
+    block->highlightAreasSubtracted(drawing.get(), 1, 1);
+    EXPECT_NE(host->commandLine().find(L"There are 3 area(s) subtracted from this block"), std::wstring::npos);
+    EXPECT_EQ(block->getHandlesToMinusCount(), 2);
+    AcDbEntity* entity = open(c);
+    EXPECT_EQ(entity->colorIndex(), 1);
+    EXPECT_EQ(entity->lineWeight(), AcDb::kLnWt100);
+    entity->close();
+    block->highlightAreasSubtracted(drawing.get(), 0, 0);
+    entity = open(a);
+    EXPECT_EQ(entity->colorIndex(), 256);
+    EXPECT_EQ(entity->lineWeight(), AcDb::kLnWtByLayer);
+    entity->close();
+}
+
+} // namespace
