@@ -1,7 +1,17 @@
 #pragma once
 // What every command handler shares: the module's resources made current for its length, the
 // title line, the working drawing on the current document, the preferences, and the failure
-// clauses at the top of the road.
+// clauses at the top of the road. A handler reads:
+//
+//     void updateSpaces() {
+//         KELMO_TRY
+//             kelmo::CommandResources resources;
+//             kelmo::printTitle(L"Update Spaces");
+//             std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+//             std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+//             ...
+//         KELMO_CATCH_REPORT(L"updateSpaces", kelmo::catchClassLib)   // or KELMO_COMMAND_CATCH_LINE
+//     }
 #include <memory>
 
 #include "classlib/Afx.h"

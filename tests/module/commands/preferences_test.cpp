@@ -1,0 +1,119 @@
+// The preferences command, the preferences dialog's checks and clamps, and the about box.
+#include <gtest/gtest.h>
+
+#include "classlib/DialogDriver.h"
+#include "commands/Brenvik.h"
+#include "dialogs/PresAbout.h"
+#include "dialogs/PresPreferences.h"
+#include "support/EntryFixture.h"
+
+namespace {
+
+using classlib::DialogDriver;
+using kelmo_test::defaultPrefsFile;
+
+class Preferences : public kelmo_test::ModuleFixture {
+protected:
+    INT_PTR runDialog() {
+        CPresPreferences dialog;
+        dialog.setHostDirectory(L"C:\\CadHost");
+        return dialog.DoModal();
+    }
+    static void set(const wchar_t* control, const wchar_t* text) {
+        onDialog([=](HWND d) { EXPECT_TRUE(DialogDriver::setText(d, control, text)) << control; });
+    }
+    static void press(char key) {
+        onDialog([key](HWND d) {
+            EXPECT_TRUE(key == 'e' ? DialogDriver::enter(d) : key == 'x' ? DialogDriver::close(d) : DialogDriver::escape(d));
+        });
+    }
+    static std::string with(std::string text, const std::string& from, const std::string& to) {
+        return text.replace(text.find(from), from.size(), to);
+    }
+};
+
+TEST_F(Preferences, SetValuesClampsAndWritesTheClampedValuesBack) {
+    const double cases[][6] = {{0.0, 0.0, 200.0, 0.1, 0.1, 180.0}, {-5.0, -1.0, -200.0, 0.1, 0.1, -180.0},
+                               {0.5, 2.0, 90.0, 0.5, 2.0, 90.0}};
+    for (const auto& c : cases) {
+        CPresPreferences dialog;
+        int units = 1, precision = 12;
+        double size = c[0], scale = c[1], rotation = c[2], zoom = -3.0;
+        CString opener = L"calc.exe";
+        dialog.setValues(units, precision, size, scale, rotation, opener, zoom);
+        EXPECT_TRUE(size == c[3] && scale == c[4] && rotation == c[5]) << size << " " << scale << " " << rotation;
+        dialog.getValues(units, precision, size, scale, rotation, opener, zoom);
+        EXPECT_TRUE(precision == 12 && size == c[3] && rotation == c[5] && opener == L"calc.exe" && zoom == -3.0);
+    }
+}
+
+TEST_F(Preferences, ATextSizeBelowOneShowsAs250FromTheFileAndIsSavedAsOneFromTheDialog) {
+    writePrefs(with(with(defaultPrefsFile, "250.00", "0.50"), "units\r\n0", "units\r\n1"));
+    std::wstring shown;
+    onDialog([&](HWND) { shown = dumpCurrent(); });
+    set(L"291", L"0.5");
+    set(L"341", L"2.5");
+    set(L"342", L"-45");
+    set(L"330", L"C:\\Tools\\sheet.exe");
+    press('e');
+    EXPECT_EQ(runDialog(), IDOK);
+    EXPECT_NE(shown.find(L"291 edit \"250\""), std::wstring::npos) << shown;
+    EXPECT_NE(shown.find(L"289 radio \"ft\" enabled visible checked"), std::wstring::npos) << shown;
+    std::string expected = with(defaultPrefsFile, "units\r\n0", "units\r\n1");
+    expected = with(with(expected, "250.00", "1.00"), "textScale\r\n1.00", "textScale\r\n2.50");
+    expected = with(with(expected, "0.00", "-45.00"), "NONE", "C:\\Tools\\sheet.exe");
+    EXPECT_EQ(readPrefs(), expected);
+}
+
+TEST_F(Preferences, AValueOutOfRangeIsReportedOnceAndNothingIsSaved) {
+    writePrefs(defaultPrefsFile);
+    set(L"290", L"10");
+    press('e');
+    set(L"290", L"3");
+    set(L"292", L"20000");
+    press('e');
+    press('c');
+    EXPECT_EQ(runDialog(), IDCANCEL);
+    ASSERT_EQ(host->messageBoxes().size(), 2u);
+    EXPECT_EQ(host->messageBoxes()[0].text, L"Please enter an integer between 0 and 9.");
+    EXPECT_EQ(host->messageBoxes()[1].text, L"Please enter a number between 0 and 10000.");
+    EXPECT_EQ(readPrefs(), defaultPrefsFile);
+}
+
+TEST_F(Preferences, TheCloseBoxSavesLikeOkButStaysOpenOnABadValue) {
+    writePrefs(defaultPrefsFile);
+    set(L"341", L"abc");
+    press('x');
+    set(L"341", L"3");
+    press('x');
+    EXPECT_EQ(runDialog(), IDCANCEL);
+    ASSERT_EQ(host->messageBoxes().size(), 1u);
+    EXPECT_EQ(host->messageBoxes()[0].text, L"Please enter a number.");
+    EXPECT_EQ(readPrefs(), with(defaultPrefsFile, "textScale\r\n1.00", "textScale\r\n3.00"));
+}
+
+TEST_F(Preferences, TheCommandSavesAChangeAndEscapeLeavesTheFileAlone) {
+    writePrefs(defaultPrefsFile);
+    set(L"292", L"1500");
+    press('e');
+    editPreferences();
+    set(L"292", L"2500");
+    press('c');
+    editPreferences();
+    EXPECT_EQ(host->commandLine(), L"Kelmo Edit Preferences 64.04.00.01\nKelmo Edit Preferences 64.04.00.01\n");
+    EXPECT_EQ(readPrefs(), with(defaultPrefsFile, "1000", "1500"));
+}
+
+TEST_F(Preferences, TheAboutBoxShowsItsVersions) {
+    std::wstring shown;
+    onDialog([&](HWND) { shown = dumpCurrent(); });
+    press('e');
+    CPresAbout about;
+    EXPECT_EQ(about.DoModal(), IDOK);
+    for (const wchar_t* line : {L"\"About - Dorvane\"", L"326 static \"64.04.00.01\"", L"327 static \"Oct  3 2014\"",
+                                L"337 static \"64bit 14\""}) {
+        EXPECT_NE(shown.find(line), std::wstring::npos) << line << shown;
+    }
+}
+
+} // namespace
