@@ -20,12 +20,18 @@ def main():
     env = dict(os.environ, KELMO_BENCH_DXF=path)
     out = subprocess.run([os.path.join(build, "bench", "bench_dxf_io"), "--benchmark_format=json"],
                          check=True, capture_output=True, text=True, env=env).stdout
-    runs = {b["name"].split("/")[0]: b for b in json.loads(out)["benchmarks"]}
+    runs = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("run_type") != "iteration":
+            continue
+        name = b["name"].split("/")[0]
+        if name not in runs or b["real_time"] < runs[name]["real_time"]:
+            runs[name] = b  # the best of the repetitions: the machine is shared
     load, save = runs["BM_DxfLoad"], runs["BM_DxfSave"]
     size = os.path.getsize(path)
     ours = load["real_time"] / 1000.0  # milliseconds -> seconds
     best = None
-    for _ in range(2):
+    for _ in range(3):
         start = time.perf_counter()
         ezdxf.readfile(path)
         took = time.perf_counter() - start

@@ -31,6 +31,23 @@ CString boundedLine(const CString& line) {
     return line.GetLength() > limit ? line.Left(limit) : line;
 }
 
+// One CEXCustom per error of the connection, each wrapping the one before; the native error
+// number stands in the line.
+CEXKelmo* connectionErrors(const _ConnectionPtr& connection, const CString& source, const CString& file,
+                           const CString& function) {
+    CEXKelmo* chain = nullptr;
+    if (!connection) {
+        return chain;
+    }
+    ErrorsPtr errors = connection->GetErrors();
+    for (long i = 0; i < errors->GetCount(); ++i) {
+        ErrorPtr entry = errors->GetItem(_variant_t(i));
+        chain = new CEXCustom(CString(static_cast<const wchar_t*>(entry->GetDescription())), source, file, function,
+                              static_cast<int>(entry->GetNativeError()), chain);
+    }
+    return chain;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -327,6 +344,13 @@ CEXComError::CEXComError(const _com_error& error, CString source, CString file, 
 CEXConnection::CEXConnection(const _com_error& error, CString source, CString file, CString function)
     : CEXKelmo(source, file, function) {
     setDescription(CString(static_cast<const wchar_t*>(error.Description())));
+}
+
+CEXConnection::CEXConnection(_ConnectionPtr connection, CString source, CString file, CString function)
+    : CEXKelmo(source, file, function, 0, connectionErrors(connection, source, file, function)) {
+    const CString database =
+        connection ? CString(static_cast<const wchar_t*>(connection->GetDefaultDatabase())) : CString();
+    setDescription(L"An error occurred whilst connecting to " + database);
 }
 
 IXMLDOMNodePtr CEXConnection::serialize() {

@@ -3,6 +3,7 @@
 // handler at the top of a road holds the whole chain from its own function down to the first failure.
 #include <exception>
 
+#include "ado/Ado.h"
 #include "classlib/Afx.h"
 #include "core/HostCalls.h"
 #include "win/ComTypes.h"
@@ -130,6 +131,9 @@ public:
 class CEXConnection : public CEXKelmo {
 public:
     CEXConnection(const _com_error& error, CString source, CString file, CString function);
+    // "An error occurred whilst connecting to" the connection's database, with the connection's
+    // errors as the inner chain, the first error innermost.
+    CEXConnection(_ConnectionPtr connection, CString source, CString file, CString function);
     IXMLDOMNodePtr serialize() override;
 
 protected:

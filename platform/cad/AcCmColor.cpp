@@ -32,6 +32,9 @@ Adesk::UInt32 paletteEntry(int i) {
 
 
 Acad::ErrorStatus AcCmEntityColor::setColorMethod(AcCm::ColorMethod m) {
+  // Switching between index and true colour keeps the colour shown.
+  if (m == AcCm::kByColor && method_ == AcCm::kByACI) rgb_ = lookUpRGB(Adesk::UInt8(index_));
+  if (m == AcCm::kByACI && method_ == AcCm::kByColor) index_ = lookUpACI(red(), green(), blue());
   method_ = m;
   if (m == AcCm::kByLayer) index_ = 256;
   else if (m == AcCm::kByBlock) index_ = 0;

@@ -17,6 +17,14 @@ enum ColorMethod : Adesk::UInt8 {
 // A colour as entities and layers hold it: method plus value (index, or 0xRRGGBB for a true colour).
 class AcCmEntityColor {
  public:
+  using ColorMethod = AcCm::ColorMethod;
+  static constexpr AcCm::ColorMethod kByLayer = AcCm::kByLayer;
+  static constexpr AcCm::ColorMethod kByBlock = AcCm::kByBlock;
+  static constexpr AcCm::ColorMethod kByColor = AcCm::kByColor;
+  static constexpr AcCm::ColorMethod kByACI = AcCm::kByACI;
+  static constexpr AcCm::ColorMethod kByPen = AcCm::kByPen;
+  static constexpr AcCm::ColorMethod kForeground = AcCm::kForeground;
+  static constexpr AcCm::ColorMethod kNone = AcCm::kNone;
   AcCmEntityColor() = default;
   AcCmEntityColor(AcCm::ColorMethod m) : method_(m) {}
   AcCmEntityColor(Adesk::UInt8 r, Adesk::UInt8 g, Adesk::UInt8 b) { setRGB(r, g, b); }

@@ -13,7 +13,7 @@ const ACHAR* acadErrorStatusText(Acad::ErrorStatus es) {
     ES(eNotInDatabase) ES(eUnknownHandle) ES(eNullHandle) ES(eNullObjectId) ES(eNullEntityPointer) ES(eInvalidIndex)
     ES(eKeyNotFound) ES(eWasErased) ES(eWasOpenForRead) ES(eWasOpenForWrite) ES(eWasNotOpenForWrite)
     ES(eNotOpenForRead) ES(eNotOpenForWrite) ES(eNotThatKindOfClass) ES(eWrongObjectType) ES(eInvalidSymbolTableName)
-    ES(eInvalidKey) ES(eSelfReference) ES(eHandleInUse) ES(eWrongDatabase) ES(eNotInBlock) ES(eIsReading) ES(eCannotScaleNonUniformly)
+    ES(eInvalidKey) ES(eSelfReference) ES(eHandleInUse) ES(eWrongDatabase) ES(eNotInBlock) ES(eIsReading) ES(eCannotScaleNonUniformly) ES(eCannotBeErasedByCaller)
     ES(eNonPlanarEntity) ES(eNotClosedPath) ES(eDegenerateGeometry) ES(eInvalidExtents) ES(eNotAnEntity)
     ES(eUnknownPattern) ES(eRegappIdNotFound) ES(eXdataSizeExceeded) ES(eBadDxfSequence) ES(eInvalidDxfCode)
     ES(eDwgNotRecognized) ES(eBadDwgHeader) ES(eInvalidDwgVersion) ES(eFileNotFound) ES(eFileAccessErr)
@@ -72,6 +72,7 @@ bool AcDbObjectId::isErased() const { return stub_ && stub_->object && stub_->ob
 bool AcDbObjectId::isResident() const { return stub_ && stub_->object; }
 AcDbDatabase* AcDbObjectId::database() const { return stub_ ? stub_->database : nullptr; }
 AcDbHandle AcDbObjectId::handle() const { return stub_ ? stub_->handle : AcDbHandle(); }
+AcRxClass* AcDbObjectId::objectClass() const { return (stub_ && stub_->object) ? stub_->object->isA() : nullptr; }
 
 AcRxClass* AcRxObject::desc() {
   static AcRxClass cls(L"AcRxObject", nullptr, L"");

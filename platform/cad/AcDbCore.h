@@ -65,6 +65,7 @@ enum ErrorStatus : int {
   eNotInBlock = 33,
   eIsReading = 34,
   eCannotScaleNonUniformly = 35,
+  eCannotBeErasedByCaller = 36,
   eNonPlanarEntity = 40,
   eNotClosedPath = 41,
   eDegenerateGeometry = 42,
@@ -134,6 +135,7 @@ class AcDbDatabase;
 class AcDbObject;
 class AcDbEntity;
 class AcDbObjectStub;
+class AcRxClass;
 
 // A database-unique 64-bit name of an object. Its text is upper-case hexadecimal without leading zeros.
 class AcDbHandle {
@@ -180,6 +182,8 @@ class AcDbObjectId {
   AcDbDatabase* database() const;
   AcDbDatabase* originalDatabase() const { return database(); }
   AcDbHandle handle() const;
+  // The class of the object the id names (null when there is none).
+  AcRxClass* objectClass() const;
   Adesk::IntPtr asOldId() const { return reinterpret_cast<Adesk::IntPtr>(stub_); }
   AcDbObjectId& setFromOldId(Adesk::IntPtr v) {
     stub_ = reinterpret_cast<AcDbObjectStub*>(v);

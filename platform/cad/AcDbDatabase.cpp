@@ -80,11 +80,8 @@ Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* obj,
   if (!obj) return Acad::eNullObjectId;
   if (obj->isDatabaseResident()) return Acad::eAlreadyInDb;
   if (handle.isNull()) {
-    while (true) {
-      AcDbObjectStub* s = stubFor(seed_, false);
-      if (!s || !s->object) break;
-      ++seed_;
-    }
+    // A handle something already names (even an object that never came) is not given out again.
+    while (stubFor(seed_, false)) ++seed_;
     handle = seed_;
   }
   AcDbObjectStub* stub = stubFor(handle, true);
@@ -342,6 +339,14 @@ void AcDbDatabase::completeDefaults() {
   auto layout = [&](const wchar_t* name, AcDbObjectId block, int tab) {
     auto* btr = AcDbBlockTableRecord::cast(peek(block));
     if (!btr || !btr->getLayoutId().isNull()) return;
+    // A layout that already names this block (a file's) is linked, whatever it is called.
+    for (const auto& [lname, lid] : layouts->entries()) {
+      auto* l = AcDbLayout::cast(peek(lid));
+      if (l && !l->isErased() && l->getBlockTableRecordId() == block) {
+        btr->setLayoutId(lid);
+        return;
+      }
+    }
     AcDbObjectId id;
     if (layouts->getAt(name, id) == Acad::eOk) {
       btr->setLayoutId(id);

@@ -267,6 +267,18 @@ void AcDbLine::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, cons
   paths.push_back(p);
 }
 
+bool AcDbLine::getPlanePath(cadgeom::BulgePath& path, AcGeVector3d& normal, double& elevation) const {
+  // A line lies in any plane containing it: take the one of its normal when it fits, else the world plane.
+  normal = normal_;
+  AcGeMatrix3d w2p = AcGeMatrix3d::worldToPlane(normal);
+  AcGePoint3d a = w2p * start_, b = w2p * end_;
+  if (std::abs(a.z - b.z) > 1e-9 * std::max(1.0, start_.distanceTo(end_))) return false;
+  path.closed = false;
+  path.vertices = {{AcGePoint2d(a.x, a.y), 0}, {AcGePoint2d(b.x, b.y), 0}};
+  elevation = a.z;
+  return true;
+}
+
 // ---------------------------------------------------------------- circle
 
 Acad::ErrorStatus AcDbCircle::setCenter(const AcGePoint3d& c) { assertWriteEnabled(); center_ = c; return Acad::eOk; }

@@ -182,6 +182,7 @@ class AcDbLine : public AcDbCurve {
   Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
   Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
   void getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const override;
+  bool getPlanePath(cadgeom::BulgePath& path, AcGeVector3d& normal, double& elevation) const override;
 
  private:
   AcGePoint3d start_, end_;
@@ -378,6 +379,8 @@ class AcDbAttribute : public AcDbText {
   void setAttributeFlags(int f) { flags_ = f; }
   // Copies the definition's properties, text and placement, transformed by the insert's block transform.
   Acad::ErrorStatus setAttributeFromBlock(const AcDbAttributeDefinition* def, const AcGeMatrix3d& blockTransform);
+  // Places an attribute already filled in definition coordinates.
+  Acad::ErrorStatus setAttributeFromBlock(const AcGeMatrix3d& blockTransform) { return transformBy(blockTransform); }
 
  private:
   std::wstring tag_;

@@ -128,6 +128,10 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   if (!stub_) return Acad::eNotInDatabase;
   if (mode_ != AcDb::kForWrite && !loading()) return Acad::eNotOpenForWrite;
   if (erased_ == erasing) return erasing ? Acad::eWasErased : Acad::eOk;
+  if (erasing && !loading()) {
+    Acad::ErrorStatus es = canErase();
+    if (es != Acad::eOk) return es;
+  }
   onErase(erasing);
   erased_ = erasing;
   stub_->database->objectErased(this, erasing);

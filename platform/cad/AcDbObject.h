@@ -114,6 +114,8 @@ class AcDbObject : public AcRxObject {
   virtual void onAddedToDatabase(AcDbDatabase* db);
   // Called before the erase flag changes; containers erase what they own.
   virtual void onErase(bool erasing);
+  // Whether erase() may erase this object (the standard records may not be erased).
+  virtual Acad::ErrorStatus canErase() const { return Acad::eOk; }
 
  protected:
   AcDbObject(const AcDbObject& other);
@@ -160,6 +162,9 @@ class AcDbDictionary : public AcDbObject {
 
   Acad::ErrorStatus getAt(const ACHAR* name, AcDbObject*& obj, AcDb::OpenMode mode) const;
   Acad::ErrorStatus getAt(const ACHAR* name, AcDbObjectId& id) const;
+  // Opens the entry as the given class (eNotThatKindOfClass, closed again, when it is another).
+  template <typename T>
+  Acad::ErrorStatus getAt(const ACHAR* name, T*& obj, AcDb::OpenMode mode) const;
   Acad::ErrorStatus nameAt(AcDbObjectId id, ACHAR*& name) const;  // name allocated with new[]
   bool nameAt(AcDbObjectId id, std::wstring& name) const;
   bool has(const ACHAR* name) const;
@@ -439,7 +444,19 @@ Acad::ErrorStatus acdbOpenObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMo
 Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false);
 
 template <typename T>
-Acad::ErrorStatus acdbOpenObject(T*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false) {
+Acad::ErrorStatus acdbOpenObject(T*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false);
+
+template <typename T>
+Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* name, T*& obj, AcDb::OpenMode mode) const {
+  obj = nullptr;
+  AcDbObjectId id;
+  Acad::ErrorStatus es = getAt(name, id);
+  if (es != Acad::eOk) return es;
+  return acdbOpenObject(obj, id, mode);
+}
+
+template <typename T>
+Acad::ErrorStatus acdbOpenObject(T*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased) {
   obj = nullptr;
   AcDbObject* o = nullptr;
   Acad::ErrorStatus es = acdbOpenObject(o, id, mode, openErased);

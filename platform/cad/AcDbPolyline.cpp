@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "cad/AcDbEntity.h"
@@ -221,6 +222,11 @@ Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents& ext) const {
   if (verts_.empty()) return Acad::eInvalidExtents;
   AcGePoint2d mn, mx;
   cadgeom::pathExtents(planePath(), mn, mx);
+  // A wide polyline covers half its width on either side of its outline.
+  double half = constantWidth_ / 2;
+  for (const auto& v : verts_) half = std::max({half, v.startWidth / 2, v.endWidth / 2});
+  mn = AcGePoint2d(mn.x - half, mn.y - half);
+  mx = AcGePoint2d(mx.x + half, mx.y + half);
   AcGeMatrix3d p2w = planeToWorld();
   if (normal_.isParallelTo(AcGeVector3d::kZAxis) && normal_.z > 0) {
     ext.addPoint(AcGePoint3d(mn.x, mn.y, elevation_));

@@ -72,17 +72,14 @@ Acad::ErrorStatus AcDbSymbolTableRecord::getName(ACHAR*& name) const {
 }
 
 Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
-  if (!name) return Acad::eInvalidInput;
+  if (!name || !*name) return Acad::eInvalidSymbolTableName;
   std::wstring n(name);
-  if (!loadingDb(this)) {
-    // A leading '*' marks the special and anonymous names; the table decides which it allows.
-    std::wstring body = (!n.empty() && n[0] == L'*') ? n.substr(1) : n;
-    if (n.empty() || (body.empty() && n != L"*") || (!body.empty() && acdbSNValid(body.c_str()) != Acad::eOk))
-      return Acad::eInvalidSymbolTableName;
-  }
+  // A record outside a table takes any name: the table checks it when the record is added
+  // (file reading adds records under the names other programs gave them).
   if (isDatabaseResident()) {
     auto* table = AcDbSymbolTable::cast(database()->peek(ownerId()));
     if (table) return table->renameRecord(this, n);
+    if (!loadingDb(this) && acdbSNValid(n.c_str()) != Acad::eOk) return Acad::eInvalidSymbolTableName;
   }
   assertWriteEnabled();
   name_ = n;
@@ -140,23 +137,35 @@ Acad::ErrorStatus AcDbSymbolTableIterator::seek(AcDbObjectId id) {
 // ---------------------------------------------------------------- tables
 
 AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
-  if (dirty_) {
+  auto rebuild = [this] {
     index_.clear();
-    AcDbDatabase* db = database();
+    unresolved_ = false;
     for (AcDbObjectId id : ids_) {
-      auto* r = AcDbSymbolTableRecord::cast(db ? db->peek(id) : id.stub() ? id.stub()->object : nullptr);
+      auto* r = id.stub() ? AcDbSymbolTableRecord::cast(id.stub()->object) : nullptr;
       if (r) index_[upper(r->getName())].push_back(id);
+      else unresolved_ = true;
     }
     dirty_ = false;
+  };
+  auto lookup = [this](const std::wstring& key) {
+    auto it = index_.find(key);
+    if (it == index_.end()) return AcDbObjectId();
+    for (AcDbObjectId id : it->second)
+      if (id.isValid() && !id.isErased()) {
+        auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
+        if (r && upper(r->getName()) == key) return id;
+      }
+    return AcDbObjectId();
+  };
+  if (dirty_) rebuild();
+  std::wstring key = upper(name);
+  AcDbObjectId found = lookup(key);
+  // Records named before they were read in join the index once they exist.
+  if (found.isNull() && unresolved_) {
+    rebuild();
+    found = lookup(key);
   }
-  auto it = index_.find(upper(name));
-  if (it == index_.end()) return AcDbObjectId();
-  for (AcDbObjectId id : it->second)
-    if (id.isValid() && !id.isErased()) {
-      auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
-      if (r && upper(r->getName()) == upper(name)) return id;
-    }
-  return AcDbObjectId();
+  return found;
 }
 
 Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bool getErased) const {
@@ -603,4 +612,21 @@ Acad::ErrorStatus AcDbTextStyleTableRecord::setBigFontFileName(const ACHAR* f) {
   assertWriteEnabled();
   bigFont_ = f ? f : L"";
   return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbBlockTableRecord::canErase() const {
+  return isSpaceName() && (upper(name_) == L"*MODEL_SPACE" || upper(name_) == L"*PAPER_SPACE")
+             ? Acad::eCannotBeErasedByCaller
+             : Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLayerTableRecord::canErase() const {
+  if (name_ == L"0") return Acad::eCannotBeErasedByCaller;
+  if (isDatabaseResident() && database()->clayer() == objectId()) return Acad::eCannotBeErasedByCaller;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLinetypeTableRecord::canErase() const {
+  std::wstring u = upper(name_);
+  return (u == L"BYBLOCK" || u == L"BYLAYER" || u == L"CONTINUOUS") ? Acad::eCannotBeErasedByCaller : Acad::eOk;
 }

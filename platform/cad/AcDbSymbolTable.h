@@ -100,6 +100,7 @@ class AcDbSymbolTable : public AcDbObject {
   std::vector<AcDbObjectId> ids_;
   mutable std::map<std::wstring, std::vector<AcDbObjectId>> index_;  // upper-case name -> records
   mutable bool dirty_ = true;
+  mutable bool unresolved_ = false;  // some ids had no record yet when the index was built
 };
 
 #define ACDB_SYMBOL_TABLE(TABLE, RECORD)                                                            \
@@ -202,6 +203,7 @@ class AcDbBlockTableRecord : public AcDbSymbolTableRecord {
   void ownedObjects(AcDbObjectIdArray& ids) const override;
   void collectReferences(std::vector<AcDbObjectId*>& refs) override;
   void onErase(bool erasing) override;
+  Acad::ErrorStatus canErase() const override;
 
  private:
   AcDbBlockTableRecord(const AcDbBlockTableRecord& o);
@@ -243,6 +245,8 @@ class AcDbLayerTableRecord : public AcDbSymbolTableRecord {
   AcDbObjectId materialId() const { return material_; }
   void setMaterialId(AcDbObjectId id) { material_ = id; }
   void collectReferences(std::vector<AcDbObjectId*>& refs) override;
+  // Layer "0" and the current layer stay.
+  Acad::ErrorStatus canErase() const override;
 
  private:
   AcCmColor color_;
@@ -269,6 +273,8 @@ class AcDbLinetypeTableRecord : public AcDbSymbolTableRecord {
   void setIsScaledToFit(bool v) { scaledToFit_ = v; }
   // Per-dash shape or text tags (codes 74, 75, 340, 46, 50, 44, 45, 9) as a file stores them.
   AcDbDxfTags& dashExtraTags(int i);
+  // ByBlock, ByLayer and Continuous stay.
+  Acad::ErrorStatus canErase() const override;
 
  private:
   double patternLength_ = 0;

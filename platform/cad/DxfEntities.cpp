@@ -287,6 +287,22 @@ Record::Record(const Tags& t) : tags(t)
     }
 }
 
+AcDbObjectId ReadContext::layerNamed(const std::string& name)
+{
+    auto it = layerCache.find(name);
+    if (it != layerCache.end())
+        return it->second;
+    return layerCache[name] = db->layerId(wide(name));
+}
+
+AcDbObjectId ReadContext::linetypeNamed(const std::string& name)
+{
+    auto it = linetypeCache.find(name);
+    if (it != linetypeCache.end())
+        return it->second;
+    return linetypeCache[name] = db->linetypeId(wide(name));
+}
+
 AcDbObjectId ReadContext::idOf(std::uint64_t handle)
 {
     AcDbObjectId id;
@@ -846,8 +862,9 @@ void writeBlock(WriteContext& ctx, const AcDbBlockTableRecord* br, Block& out)
 
 namespace {
 
-void readCommon(AcDbEntity* e, const Record& rec, AcDbDxfTags& left)
+void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags& left)
 {
+    bool linetype = false;
     Body b{rec.tags, rec.commonBegin, rec.commonEnd};
     AcCmColor c;
     bool any = false;
@@ -857,8 +874,19 @@ void readCommon(AcDbEntity* e, const Record& rec, AcDbDxfTags& left)
     for (std::size_t i = b.b; i < b.e; ++i) {
         const Tag& t = b.t[i];
         switch (t.code) {
-        case 8: e->setLayerNameOnly(wide(t.value)); break;
-        case 6: e->setLinetypeNameOnly(wide(t.value)); break;
+        case 8: {
+            AcDbObjectId id = ctx.layerNamed(t.value);
+            if (id.isNull() || e->setLayer(id) != Acad::eOk)
+                e->setLayerNameOnly(wide(t.value));
+            break;
+        }
+        case 6: {
+            AcDbObjectId id = ctx.linetypeNamed(t.value);
+            if (id.isNull() || e->setLinetype(id) != Acad::eOk)
+                e->setLinetypeNameOnly(wide(t.value));
+            linetype = true;
+            break;
+        }
         case 62: case 420: break;
         case 370: e->setLineWeight(static_cast<AcDb::LineWeight>(parseInt(t.value, -1))); break;
         case 48: e->setLinetypeScale(parseDouble(t.value, 1)); break;
@@ -867,6 +895,11 @@ void readCommon(AcDbEntity* e, const Record& rec, AcDbDxfTags& left)
         case 440: e->setTransparency(static_cast<Adesk::Int32>(parseInt(t.value))); break;
         default: left.emplace_back(t.code, wide(t.value));
         }
+    }
+    if (!linetype) {
+        AcDbObjectId id = ctx.linetypeNamed("ByLayer");
+        if (!id.isNull())
+            e->setLinetype(id);
     }
 }
 
@@ -1292,7 +1325,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
             body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
     }
-    readCommon(e, rec, common);
+    readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
     setExtras(e, std::move(common), std::move(left));
     if (isVerbatimType(type)) {

@@ -25,6 +25,10 @@ struct ReadContext {
     AcDbObjectId idOf(std::uint64_t handle);
     AcDbObjectId idOf(const std::string& handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }
+    // Layers and linetypes by their name as written (entities share a few of them).
+    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache;
+    AcDbObjectId layerNamed(const std::string& name);
+    AcDbObjectId linetypeNamed(const std::string& name);
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
     void finish();

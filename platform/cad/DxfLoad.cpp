@@ -231,7 +231,7 @@ void Loader::blocks(Document& doc)
             // Model space and the current paper space keep their entities in the ENTITIES section.
             std::vector<Tags> mine, rest;
             for (Tags& e : doc.entities) {
-                const std::string* ps = findValue(e, 67);
+                const std::string* ps = commonValue(e, 67);
                 bool isPaper = ps && parseInt(*ps) == 1;
                 (isPaper == paper ? mine : rest).push_back(std::move(e));
             }

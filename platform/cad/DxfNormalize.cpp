@@ -124,29 +124,31 @@ template <class F> void Normalizer::forEachRecord(F f)
 
 void Normalizer::assignHandles()
 {
+    // One pass over the records (they are many and cold in the cache), then work on the handles.
+    std::vector<std::pair<Tags*, std::uint64_t>> records;
+    forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
     std::uint64_t max = 0;
     if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
         max = parseHandle((*seed)[0].value);
-    forEachRecord([&](Tags& r) { max = std::max(max, recordHandle(r)); });
+    for (const auto& [r, h] : records)
+        max = std::max(max, h);
     next = max + 1;
     if (next == 0)
         next = 1;
+    used.reserve(records.size() * 2);
     std::size_t empty = 0, duplicates = 0;
     std::vector<Tags*> pending;
-    forEachRecord([&](Tags& r) {
-        std::uint64_t h = recordHandle(r);
+    for (const auto& [r, h] : records) {
         if (h != 0 && used.insert(h).second)
-            return;
+            continue;
         if (h != 0) {
             if (++duplicates <= 5)
-                problem("duplicate handle " + handleText(h) + " on " + recordType(r) + " replaced by a new handle");
-        } else {
-            const std::string* v = findValue(r, recordType(r) == "DIMSTYLE" ? 105 : 5);
-            if (v)
-                ++empty;
+                problem("duplicate handle " + handleText(h) + " on " + recordType(*r) + " replaced by a new handle");
+        } else if (findValue(*r, recordType(*r) == "DIMSTYLE" ? 105 : 5)) {
+            ++empty;
         }
-        pending.push_back(&r);
-    });
+        pending.push_back(r);
+    }
     for (Tags* r : pending)
         setRecordHandle(*r, fresh());
     if (duplicates > 5)
@@ -405,7 +407,7 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         upgradeEntity(rec);
         std::uint64_t o = owner;
         if (splitPaper) {
-            const std::string* ps = findValue(rec, 67);
+            const std::string* ps = commonValue(rec, 67);
             o = ps && parseInt(*ps) == 1 ? paperBr : modelBr;
         }
         setRecordOwner(rec, o);
@@ -413,7 +415,7 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         if (type == "POLYLINE" || (type == "INSERT" && (nextType == "ATTRIB" || nextType == "SEQEND"))) {
             parent = recordHandle(rec);
             parentType = type;
-            parentLayer = findValue(rec, 8) ? *findValue(rec, 8) : "0";
+            parentLayer = commonValue(rec, 8) ? *commonValue(rec, 8) : "0";
             if (type == "INSERT")
                 setValue(rec, 66, "1");
         } else if (type == "INSERT" && findValue(rec, 66) && parseInt(*findValue(rec, 66)) != 0) {
@@ -788,8 +790,8 @@ void Normalizer::layouts()
 // Objects whose owner is gone are given to the dictionary that lists them, or to the root.
 void Normalizer::objectOwners()
 {
-    std::unordered_set<std::uint64_t> all;
-    forEachRecord([&](Tags& r) { all.insert(recordHandle(r)); });
+    // Every record's handle is in used: assigned ones and the fresh ones alike.
+    const std::unordered_set<std::uint64_t>& all = used;
     std::unordered_map<std::uint64_t, std::uint64_t> listedBy;
     for (const Tags& o : doc.objects) {
         const std::string& t = recordType(o);
@@ -815,21 +817,21 @@ void Normalizer::objectOwners()
 void Normalizer::referencedNames()
 {
     std::set<std::string> layers, linetypes, styles, apps;
+    // Layer and linetype sit in the common part; extended data is the tail of codes from 1000 up.
     auto scan = [&](const Tags& r) {
-        bool data = false;
-        for (std::size_t i = 1; i < r.size(); ++i) {
+        int markers = 0;
+        for (std::size_t i = 1; i < r.size() && markers < 2; ++i) {
             const Tag& t = r[i];
-            if (t.code == 1001) {
-                data = true;
-                apps.insert(t.value);
-            }
-            if (data)
-                continue;
-            if (t.code == 8)
+            if (t.code == 100)
+                ++markers;
+            else if (t.code == 8)
                 layers.insert(t.value);
             else if (t.code == 6)
                 linetypes.insert(t.value);
         }
+        for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i)
+            if (r[i - 1].code == 1001)
+                apps.insert(r[i - 1].value);
         const std::string& type = recordType(r);
         if (type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" || type == "MTEXT")
             if (const std::string* s = findValue(r, 7))
@@ -911,7 +913,7 @@ void Normalizer::classes()
     for (const Tags& c : doc.classes)
         if (const std::string* n = findValue(c, 1))
             have.insert(*n);
-    std::map<std::string, int> counts;
+    std::unordered_map<std::string, int> counts;
     for (const Tags& o : doc.objects)
         ++counts[recordType(o)];
     for (const Tags& e : doc.entities)

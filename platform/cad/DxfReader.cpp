@@ -136,6 +136,7 @@ bool Reader::peek()
 void Reader::readRecord(Tags& out)
 {
     out.clear();
+    out.reserve(16);
     out.push_back(std::move(cur_));
     out.back().value = trimmed(out.back().value);
     take();

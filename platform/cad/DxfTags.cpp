@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <iconv.h>
 
 namespace dxf {
 
@@ -30,6 +31,8 @@ Tokenizer::Tokenizer(std::string_view text) : text_(text)
 {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF")
         pos_ = 3;
+    // Old Macintosh files end their lines with a lone CR and have no LF at all.
+    crOnly_ = text_.find('\n') == std::string_view::npos && text_.find('\r') != std::string_view::npos;
 }
 
 bool Tokenizer::readLine(std::string_view& out)
@@ -39,17 +42,18 @@ bool Tokenizer::readLine(std::string_view& out)
     const char* base = text_.data();
     std::size_t n = text_.size();
     std::size_t start = pos_;
-    const void* nl = std::memchr(base + start, '\n', n - start);
-    std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : n;
-    // A lone '\r' also ends a line (old Macintosh files); it can only come before the '\n' we found.
-    const void* cr = std::memchr(base + start, '\r', end - start);
-    if (cr) {
-        std::size_t c = static_cast<std::size_t>(static_cast<const char*>(cr) - base);
-        out = std::string_view(base + start, c - start);
-        pos_ = (c + 1 < n && base[c + 1] == '\n') ? c + 2 : c + 1;
-    } else {
+    if (crOnly_) {
+        const void* cr = std::memchr(base + start, '\r', n - start);
+        std::size_t end = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - base) : n;
         out = std::string_view(base + start, end - start);
         pos_ = end < n ? end + 1 : n;
+    } else {
+        const void* nl = std::memchr(base + start, '\n', n - start);
+        std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : n;
+        pos_ = end < n ? end + 1 : n;
+        if (end > start && base[end - 1] == '\r')
+            --end;
+        out = std::string_view(base + start, end - start);
     }
     ++lineNo_;
     return true;
@@ -107,8 +111,16 @@ Tokenizer::Result Tokenizer::next(Tag& tag)
 
 bool isAscii(std::string_view text)
 {
-    for (unsigned char ch : text)
-        if (ch >= 0x80)
+    const char* p = text.data();
+    std::size_t n = text.size(), i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (w & 0x8080808080808080ull)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
             return false;
     return true;
 }
@@ -161,10 +173,41 @@ static std::uint32_t cp1252(unsigned char ch)
     return ch;
 }
 
+// Code pages other than 1252 and 850 go through the C library's converters: "ANSI_1251" -> "CP1251".
+static bool convertWithIconv(std::string_view text, std::string_view codePage, std::string& out)
+{
+    std::string page(codePage);
+    for (char& c : page)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    std::string digits;
+    for (char c : page)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    if (digits.empty() || digits == "1252")
+        return false;
+    iconv_t cd = ::iconv_open("UTF-8", ("CP" + digits).c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    out.assign(text.size() * 4 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* dst = out.data();
+    std::size_t outLeft = out.size();
+    std::size_t r = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
+    ::iconv_close(cd);
+    if (r == static_cast<std::size_t>(-1))
+        return false;
+    out.resize(out.size() - outLeft);
+    return true;
+}
+
 std::string ansiToUtf8(std::string_view text, std::string_view codePage)
 {
     bool dos = codePage.find("850") != std::string_view::npos;
     std::string out;
+    if (!dos && convertWithIconv(text, codePage, out))
+        return out;
+    out.clear();
     out.reserve(text.size() + 8);
     for (unsigned char ch : text) {
         if (ch < 0x80)

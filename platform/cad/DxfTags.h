@@ -42,6 +42,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t line_ = 0;
     std::size_t lineNo_ = 0;
+    bool crOnly_ = false;
     std::string error_;
 };
 

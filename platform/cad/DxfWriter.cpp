@@ -36,6 +36,21 @@ const std::string* findValue(const Tags& tags, int code)
     return t ? &t->value : nullptr;
 }
 
+const std::string* commonValue(const Tags& tags, int code)
+{
+    int markers = 0;
+    for (std::size_t i = 1; i < tags.size(); ++i) {
+        const Tag& t = tags[i];
+        if (t.code == 100 && ++markers == 2)
+            break;
+        if (t.code == code)
+            return &t.value;
+        if (t.code == 1001)
+            break;
+    }
+    return nullptr;
+}
+
 static int handleCode(const Tags& tags)
 {
     return recordType(tags) == "DIMSTYLE" ? 105 : 5;
@@ -188,12 +203,14 @@ void put(std::string& out, const Tag& t)
         out.append(3 - len, ' ');
     out.append(buf, len);
     out += "\r\n";
-    // A value never spans lines: a stray line end inside it would break every tag after it.
-    if (t.value.find_first_of("\r\n") == std::string::npos) {
+    // A value never spans lines: a stray line end inside it would break every tag after it, and a
+    // NUL would make the file binary.
+    static constexpr std::string_view breaking("\r\n\0", 3);
+    if (t.value.find_first_of(breaking) == std::string::npos) {
         out += t.value;
     } else {
         for (char c : t.value)
-            if (c != '\r' && c != '\n')
+            if (c != '\r' && c != '\n' && c != '\0')
                 out += c;
     }
     out += "\r\n";

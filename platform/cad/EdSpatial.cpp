@@ -1,5 +1,7 @@
 #include "cad/EdSpatial.h"
 
+// Boost.Geometry's rescaling policy trips a false maybe-uninitialized warning at -O2.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/box.hpp>
 #include <boost/geometry/geometries/linestring.hpp>

@@ -10,8 +10,11 @@
 #include <cairo.h>
 #include <jpeglib.h>
 
+#include <dlfcn.h>
+
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -395,6 +398,18 @@ bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext) {
   return any;
 }
 
+// The font caches of cairo and fontconfig live until the process ends; they are released then
+// so that leak checkers see only real leaks.
+void releaseFontCachesAtExit() {
+  static bool registered = false;
+  if (registered) return;
+  registered = true;
+  std::atexit([] {
+    cairo_debug_reset_static_data();
+    if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
+  });
+}
+
 bool writeJpeg(cairo_surface_t* s, const std::string& path, std::wstring& error) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) {
@@ -482,7 +497,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
   }
   double ew = std::max(ext.maxPoint().x - ext.minPoint().x, 1e-9);
   double eh = std::max(ext.maxPoint().y - ext.minPoint().y, 1e-9);
-  if (r.fitOrientation && (ew > eh) != (W > H)) std::swap(W, H);
+  if (r.fitOrientation && ew != eh && (ew > eh) != (W > H)) std::swap(W, H);
   double margin = 0.03;
   double scale = std::min(W * (1 - 2 * margin) / ew, H * (1 - 2 * margin) / eh);
 
@@ -494,6 +509,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     error = L"cannot write " + win::fromUtf8(r.nativePath);
     return false;
   }
+  releaseFontCachesAtExit();
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 1, 1, 1);
   cairo_paint(cr);

@@ -97,6 +97,27 @@ TEST(ExceptionChain, ComErrorDescriptionsAreCutNotOverrun) {
     EXPECT_EQ(CEXKelmo::getWin32ErrorText(5), CString(L"Access is denied.\r\n"));
 }
 
+TEST(ExceptionChain, AFailedConnectionCarriesItsErrorsInnermostFirst) {
+    _ConnectionPtr connection;
+    connection.CreateInstance(L"ADODB.Connection");
+    try {
+        connection->Open(L"Provider=SQLOLEDB;Data Source=/nonexistent/socket/folder;Initial Catalog=register;"
+                         L"User Id=planner;Password=secret;");
+    } catch (const _com_error&) {
+        // the errors stay on the connection
+    }
+    ASSERT_GE(connection->GetErrors()->GetCount(), 1);
+    CEXConnection error(connection, KELMO_BANNER, L"DataServices.cpp", L"CDataServices::connect");
+    EXPECT_EQ(error.getDescription().Left(39), CString(L"An error occurred whilst connecting to "));
+    int levels = 0;
+    for (CEXKelmo* inner = error.getInnerException(); inner != nullptr; inner = inner->getInnerException()) {
+        EXPECT_FALSE(inner->getDescription().IsEmpty());
+        EXPECT_EQ(inner->getProcSig(), CString(L"CDataServices::connect"));
+        ++levels;
+    }
+    EXPECT_EQ(levels, connection->GetErrors()->GetCount());
+}
+
 #ifdef KELMO_HAVE_ACAD_STATUS
 TEST(ExceptionChain, HostStatusNamesTheLineTheStatusAndTheDrawing) {
     CEXUnhandled plain(Acad::eLockViolation, KELMO_BANNER, L"AcadDrawing.cpp", L"CAcadDrawing::lock", 373, L"",

@@ -200,10 +200,16 @@ TEST(SymbolTables, NamesAreValidatedAndUnique) {
   ASSERT_EQ(db.getLayerTable(lt, AcDb::kForWrite), Acad::eOk);
 
   for (const wchar_t* bad : {L"A<B", L"A>B", L"A/B", L"A\\B", L"A\"B", L"A:B", L"A;B", L"A?B", L"A*B", L"A|B",
-                             L"A,B", L"A=B", L"A`B", L""}) {
+                             L"A,B", L"A=B", L"A`B"}) {
     auto* rec = new AcDbLayerTableRecord;
-    EXPECT_EQ(rec->setName(bad), Acad::eInvalidSymbolTableName) << bad;
+    ASSERT_EQ(rec->setName(bad), Acad::eOk);
+    EXPECT_EQ(lt->add(rec), Acad::eInvalidSymbolTableName) << bad;
+    EXPECT_FALSE(rec->isDatabaseResident());
     delete rec;
+  }
+  {
+    AcDbLayerTableRecord empty;
+    EXPECT_EQ(empty.setName(L""), Acad::eInvalidSymbolTableName);
   }
   auto* rec = new AcDbLayerTableRecord;
   ASSERT_EQ(rec->setName(L"Walls 1"), Acad::eOk);
@@ -224,6 +230,7 @@ TEST(SymbolTables, NamesAreValidatedAndUnique) {
   AcDbLayerTableRecord* r = nullptr;
   ASSERT_EQ(lt->getAt(L"Walls 1", r, AcDb::kForWrite), Acad::eOk);
   EXPECT_EQ(r->setName(L"0"), Acad::eDuplicateRecordName);
+  EXPECT_EQ(r->setName(L"A|B"), Acad::eInvalidSymbolTableName);
   EXPECT_EQ(r->setName(L"Doors"), Acad::eOk);
   r->close();
   EXPECT_TRUE(lt->has(L"DOORS"));
@@ -333,7 +340,16 @@ TEST(Handles, TextAndLoadingWithGivenHandles) {
   auto* other = new AcDbLine;
   EXPECT_EQ(db.addAcDbObject(id, other, AcDbHandle(0x500)), Acad::eHandleInUse);
   delete other;
+  // A handle named by the file but never defined is not handed to a new object.
+  AcDbObjectId dangling;
+  ASSERT_EQ(db.getAcDbObjectId(dangling, true, AcDbHandle(0x501)), Acad::eOk);
   db.setLoading(false);
+  auto* fresh = new AcDbLine;
+  AcDbObjectId freshId;
+  ASSERT_EQ(db.addAcDbObject(freshId, fresh), Acad::eOk);
+  fresh->close();
+  EXPECT_NE(freshId, dangling);
+  EXPECT_FALSE(dangling.isValid());
   EXPECT_GT(db.handseed().value(), 0x500u);
   db.completeDefaults();
   // New objects never reuse a handle in use.

@@ -42,6 +42,8 @@ std::unique_ptr<AcDbDatabase> reload(AcDbDatabase& db, const std::string& name)
     EXPECT_EQ(dxftest::ezdxfCheck(file, file, false), "");
     auto again = std::make_unique<AcDbDatabase>(false, true);
     EXPECT_EQ(again->readDxfFile(winPath(file).c_str()), Acad::eOk);
+    EXPECT_EQ(again->openObjectCount(), 0);  // reading leaves nothing open
+    EXPECT_EQ(db.openObjectCount(), 0);      // nor does saving
     return again;
 }
 
@@ -69,7 +71,9 @@ AcDbObjectId blockWithAttribute(AcDbDatabase& db, const wchar_t* name)
     AcDbObjectId defId;
     br->appendAcDbEntity(defId, def);
     def->close();
-    br->appendAcDbEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(2, 0, 0)));
+    auto* line = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(2, 0, 0));
+    br->appendAcDbEntity(line);
+    line->close();
     br->close();
     return id;
 }

@@ -66,6 +66,8 @@ TEST(DxfEncoding, AnsiAndEscapesBecomeUtf8)
 {
     EXPECT_EQ(ansiToUtf8("Stra\xDF" "e \x80", "ANSI_1252"), "Stra\xC3\x9F" "e \xE2\x82\xAC");
     EXPECT_EQ(ansiToUtf8("\x81", "dos850"), "\xC3\xBC");  // u umlaut in the DOS page
+    EXPECT_EQ(ansiToUtf8("\xC4\xE5\xEC", "ANSI_1251"), "\xD0\x94\xD0\xB5\xD0\xBC");  // Cyrillic
+    EXPECT_EQ(ansiToUtf8("\xC4", "ANSI_9999"), "\xC3\x84");  // an unknown page reads as 1252
     EXPECT_EQ(decodeUnicodeEscapes("\\U+039B-\\U+00fc"), "\xCE\x9B-\xC3\xBC");
     EXPECT_EQ(decodeUnicodeEscapes("\\U+12"), "\\U+12");    // too short: left as it stands
     EXPECT_EQ(decodeUnicodeEscapes("\\U+D800"), "\\U+D800");  // a lone surrogate is no character
