@@ -8,6 +8,10 @@
 #include "core/KelmoExceptions.h"
 #include "core/PreferencesOstrel.h"
 #include "core/ServerPreferenceOstrel.h"
+#if __has_include("core/HostApplication.h")
+#include "core/HostApplication.h"
+#define KELMO_HAVE_HOST_APPLICATION 1
+#endif
 #include "drawing/AcadHost.h"
 #include "drawing/AcadUtilities.h"
 
@@ -356,11 +360,15 @@ private:
 
 // The host type: 3 on BricsCAD.
 int hostType() {
+#ifdef KELMO_HAVE_HOST_APPLICATION
+    return g_hostApplication.getHostType();
+#else
     CString product = acdbHostApplicationServices()->product();
     product.MakeLower();
     if (product.Find(L"autocad") >= 0) return product.Find(L"tocad lt") >= 0 ? 1 : 2;
     if (product.Find(L"bricscad") >= 0) return 3;
     return 0;
+#endif
 }
 
 bool fileHasContent(const CString& path) {

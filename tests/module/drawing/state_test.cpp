@@ -95,15 +95,6 @@ protected:
     AcDbObjectId viewportA, viewportB, viewportC;
 };
 
-TEST_F(DrawingState, CapturesTheLayoutAndEveryLayer) {
-    CAcadDrawingState state(drawing);
-    EXPECT_EQ(state.getLayoutName(), L"Model");
-    ASSERT_NE(state.getLayers(), nullptr);
-    EXPECT_EQ(state.getLayers()->getCount(), 4); // "0" and the three
-    EXPECT_NE(state.getLayers()->getAtLayer(L"WALLS"), nullptr);
-    EXPECT_EQ(doc()->lockCount(), 0);
-}
-
 TEST_F(DrawingState, TakeOffStateAndRestore) {
     makeCurrent(L"Layout1");
     CAcadDrawingState original(drawing);
@@ -144,6 +135,8 @@ TEST_F(DrawingState, AllOffKeepsTheCapturedLayout) {
 
 TEST_F(DrawingState, LayerStateChangesOrAddsAndLineWeightsGoToZero) {
     CAcadDrawingState state(drawing);
+    EXPECT_EQ(state.getLayoutName(), L"Model");
+    EXPECT_EQ(state.getLayers()->getCount(), 4); // "0" and the three
     state.setLayerState(L"walls", 0, 0, 1, 1);
     state.setLayerState(L"Link<Lines>", 0, 0, 0, 1);
     state.setAllLayerLineWeights(0);
@@ -156,6 +149,11 @@ TEST_F(DrawingState, LayerStateChangesOrAddsAndLineWeightsGoToZero) {
 }
 
 TEST_F(DrawingState, PerViewportFreezingStaysInItsLayout) {
+    CAcadDrawingState model(drawing);
+    model.setLayerState(L"Furniture", 1, 0, 0, 1);
+    apply(model, 1); // model space has no viewports to freeze in
+    EXPECT_FALSE(frozenIn(viewportA, L"Furniture"));
+
     makeCurrent(L"Layout1");
     CAcadDrawingState state(drawing);
     state.setLayerState(L"Furniture", 1, 0, 0, 1);
@@ -164,23 +162,11 @@ TEST_F(DrawingState, PerViewportFreezingStaysInItsLayout) {
     EXPECT_TRUE(frozenIn(viewportB, L"Furniture"));
     EXPECT_FALSE(frozenIn(viewportA, L"Walls"));
     EXPECT_FALSE(frozenIn(viewportC, L"Furniture"));
-
-    // Thawed again when the state says so.
     state.setLayerState(L"Furniture", 0, 0, 0, 1);
     apply(state, 1);
     EXPECT_FALSE(frozenIn(viewportA, L"Furniture"));
-}
 
-TEST_F(DrawingState, ModelSpaceHasNoViewportsToFreeze) {
-    CAcadDrawingState state(drawing);
-    state.setLayerState(L"Furniture", 1, 0, 0, 1);
-    apply(state, 1);
-    EXPECT_FALSE(frozenIn(viewportA, L"Furniture"));
-    EXPECT_FALSE(frozenIn(viewportC, L"Furniture"));
-}
-
-TEST_F(DrawingState, WithoutLayersTheLayoutAndRegenStillHappen) {
-    CAcadDrawingState state(drawing);
+    // Without layers the layout is still made current and the drawing regenerated.
     CLayers* layers = state.getLayers();
     state.setLayers(nullptr);
     delete layers;

@@ -1,0 +1,111 @@
+// Commands registered now whose work comes later: each says so and does nothing else. A command
+// that gains its work moves out of this file.
+#include "commands/Brenvik.h"
+
+#include "core/HostCalls.h"
+
+namespace {
+void notAvailable() {
+    acutPrintf(L"Command not available yet.\n");
+}
+} // namespace
+
+void Brenvik() {
+    notAvailable();
+}
+
+void blockHyperlink() {
+    notAvailable();
+}
+
+void blockCreate() {
+    notAvailable();
+}
+
+void grossAreaBlockCreate() {
+    notAvailable();
+}
+
+void blockDelete() {
+    notAvailable();
+}
+
+void createRoomAreaCSV() {
+    notAvailable();
+}
+
+void legendBlockDefine() {
+    notAvailable();
+}
+
+void pieBlockDefine() {
+    notAvailable();
+}
+
+void graphicReport() {
+    notAvailable();
+}
+
+void applyGraphicReport() {
+    notAvailable();
+}
+
+void kelmoFindReplaceStub() {
+    notAvailable();
+}
+
+void legendMarkerBlockCreate() {
+    notAvailable();
+}
+
+void pieMarkerBlockCreate() {
+    notAvailable();
+}
+
+void updateSpaces() {
+    notAvailable();
+}
+
+void syncXDataToAttributes() {
+    notAvailable();
+}
+
+void updateTextSize() {
+    notAvailable();
+}
+
+void kelmoAuxilarator() {
+    notAvailable();
+}
+
+void kelmoRefreshTags() {
+    notAvailable();
+}
+
+void blankThirdAttribute() {
+    notAvailable();
+}
+
+void listBlockNameIdentifier() {
+    notAvailable();
+}
+
+void hatchAllSpaces() {
+    notAvailable();
+}
+
+void hatchSpace() {
+    notAvailable();
+}
+
+void kelmoTorvexConversion() {
+    notAvailable();
+}
+
+void checkAttributeLayers() {
+    notAvailable();
+}
+
+void displaySpaceDetails() {
+    notAvailable();
+}
