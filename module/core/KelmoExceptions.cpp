@@ -267,7 +267,6 @@ CEXUnhandled::CEXUnhandled(CString description, CString source, CString file, CS
     setDescription(description);
 }
 
-#ifdef KELMO_HAVE_ACAD_STATUS
 CEXUnhandled::CEXUnhandled(Acad::ErrorStatus status, CString source, CString file, CString function, int line,
                            CString drawingName, CEXKelmo* inner)
     : CEXKelmo(source, file, function, line, inner) {
@@ -278,7 +277,6 @@ CEXUnhandled::CEXUnhandled(Acad::ErrorStatus status, CString source, CString fil
     }
     setDescription(description + L".");
 }
-#endif
 
 CEXUnhandled::CEXUnhandled(const _com_error& error, CString source, CString file, CString function, int severity)
     : CEXKelmo(source, file, function, 0, nullptr) {

@@ -74,11 +74,9 @@ public:
     CEXUnhandled(const std::exception& exception, CString source, CString file, CString function, int line,
                  CEXKelmo* inner);
     CEXUnhandled(CString description, CString source, CString file, CString function, int line);
-#ifdef KELMO_HAVE_ACAD_STATUS
     // A host status met on `line` of the thrower, while working on `drawingName` when it is given.
     CEXUnhandled(Acad::ErrorStatus status, CString source, CString file, CString function, int line,
                  CString drawingName, CEXKelmo* inner);
-#endif
     CEXUnhandled(const _com_error& error, CString source, CString file, CString function, int severity);
 };
 

@@ -118,7 +118,6 @@ TEST(ExceptionChain, AFailedConnectionCarriesItsErrorsInnermostFirst) {
     EXPECT_EQ(levels, connection->GetErrors()->GetCount());
 }
 
-#ifdef KELMO_HAVE_ACAD_STATUS
 TEST(ExceptionChain, HostStatusNamesTheLineTheStatusAndTheDrawing) {
     CEXUnhandled plain(Acad::eLockViolation, KELMO_BANNER, L"AcadDrawing.cpp", L"CAcadDrawing::lock", 373, L"",
                        nullptr);
@@ -128,9 +127,10 @@ TEST(ExceptionChain, HostStatusNamesTheLineTheStatusAndTheDrawing) {
     EXPECT_EQ(plain.getLine(), 373);
     CEXUnhandled named(Acad::eLockViolation, KELMO_BANNER, L"AcadDrawing.cpp", L"CAcadDrawing::lock", 373,
                        L"Z:\\plans\\a.dxf", nullptr);
-    EXPECT_EQ(named.getDescription().Right(42), CString(L"whilst processing drawing Z:\\plans\\a.dxf."));
+    EXPECT_EQ(named.getDescription(), CString(L"The following AutoCAD error occurred on line#373: ") +
+                                          CString(acadErrorStatusText(Acad::eLockViolation)) +
+                                          L", whilst processing drawing Z:\\plans\\a.dxf.");
 }
-#endif
 
 // --- the catch convention -------------------------------------------------------------------------------
 
