@@ -107,7 +107,7 @@ class AcDbPolyline : public AcDbCurve {
   ACDB_CLONE_DATA(AcDbPolyline)
 
   Acad::ErrorStatus addVertexAt(unsigned int index, const AcGePoint2d& pt, double bulge = 0, double startWidth = -1,
-                                double endWidth = -1);
+                                double endWidth = -1, Adesk::Int32 vertexIdentifier = 0);
   Acad::ErrorStatus removeVertexAt(unsigned int index);
   unsigned int numVerts() const { return unsigned(verts_.size()); }
   Acad::ErrorStatus getPointAt(unsigned int index, AcGePoint3d& pt) const;  // world coordinates
@@ -605,7 +605,8 @@ class AcDbRawEntity : public AcDbEntity {
   const AcDbDxfTags& tags() const { return tags_; }
   // A raw entity is not moved; transforming it fails.
   Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override { return Acad::eNotApplicable; }
-  // Extents from its point tags (10/11/12/13 with their Y and Z).
+  // Geometry from its tags: old-style polylines by their vertices (with bulges), ellipses sampled,
+  // other types by their position points; rays and construction lines have none.
   Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
   void getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const override;
 

@@ -6,7 +6,7 @@
 ACRX_DEFINE_MEMBERS(AcDbPolyline, AcDbCurve, L"LWPOLYLINE")
 
 Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2d& pt, double bulge, double startWidth,
-                                            double endWidth) {
+                                            double endWidth, Adesk::Int32 vertexIdentifier) {
   if (index > verts_.size()) return Acad::eInvalidIndex;
   assertWriteEnabled();
   Vertex v;
@@ -14,6 +14,7 @@ Acad::ErrorStatus AcDbPolyline::addVertexAt(unsigned int index, const AcGePoint2
   v.bulge = bulge;
   v.startWidth = startWidth < 0 ? 0 : startWidth;
   v.endWidth = endWidth < 0 ? 0 : endWidth;
+  v.id = vertexIdentifier;
   verts_.insert(verts_.begin() + index, v);
   return Acad::eOk;
 }

@@ -346,3 +346,39 @@ TEST_F(Entities, ClassNamesAndCasts) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RawEntities, OldStylePolylinesUseTheirVerticesNotTheDummyPoint) {
+  // A closed 2D polyline at elevation 0: a 10-unit square far from the origin, one side bulged outwards.
+  AcDbDxfTags tags = {{10, L"0"}, {20, L"0"}, {30, L"0"}, {70, L"1"},
+                      {0, L"VERTEX"}, {10, L"100"}, {20, L"100"}, {30, L"0"},
+                      {0, L"VERTEX"}, {10, L"110"}, {20, L"100"}, {30, L"0"}, {42, L"1"},
+                      {0, L"VERTEX"}, {10, L"110"}, {20, L"110"}, {30, L"0"},
+                      {0, L"VERTEX"}, {10, L"100"}, {20, L"110"}, {30, L"0"},
+                      {0, L"SEQEND"}};
+  AcDbRawEntity pl(L"POLYLINE", tags);
+  AcDbExtents ext;
+  ASSERT_EQ(pl.getGeomExtents(ext), Acad::eOk);
+  EXPECT_NEAR(ext.minPoint().x, 100, 1e-9);  // not pulled to the origin
+  EXPECT_NEAR(ext.maxPoint().x, 115, 1e-9);  // the half circle's extreme
+  std::vector<cadgeom::BulgePath> paths;
+  pl.getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_TRUE(paths[0].closed);
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(paths[0])), 100 + M_PI * 25 / 2, 1e-6);
+}
+
+TEST(RawEntities, EllipsesAndEndlessLines) {
+  // Centre (50, 20), major axis 10 along X, ratio 0.5: x 40..60, y 15..25.
+  AcDbRawEntity e(L"ELLIPSE", {{10, L"50"}, {20, L"20"}, {30, L"0"}, {11, L"10"}, {21, L"0"}, {31, L"0"},
+                               {40, L"0.5"}, {41, L"0"}, {42, L"6.283185307179586"}});
+  AcDbExtents ext;
+  ASSERT_EQ(e.getGeomExtents(ext), Acad::eOk);
+  EXPECT_NEAR(ext.minPoint().x, 40, 1e-6);
+  EXPECT_NEAR(ext.maxPoint().y, 25, 1e-2);
+  AcDbRawEntity ray(L"XLINE", {{10, L"1"}, {20, L"1"}, {30, L"0"}, {11, L"1"}, {21, L"0"}, {31, L"0"}});
+  EXPECT_EQ(ray.getGeomExtents(ext), Acad::eInvalidExtents);
+}
+
+}  // namespace
