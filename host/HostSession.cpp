@@ -1,5 +1,6 @@
 #include "HostSession.h"
 
+#include "DialogCommands.h"
 #include "HostAnswers.h"
 #include "ScriptReader.h"
 
@@ -9,6 +10,7 @@
 #include "cad/HostApplicationServices.h"
 #include "cad/PlotEngine.h"
 #include "cad/RxDynamicLinker.h"
+#include "classlib/DialogDriver.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
 #include "win/UiSink.h"
@@ -94,12 +96,13 @@ struct Session::Sink : win::UiSink {
 
   // Waiting loops only peek; the modal loop of a dialog pumps, taking one input line.
   bool hasPendingMessage() override { return false; }
-  bool pumpMessage() override {
+  bool pumpMessage() override { return applyOneLine(); }
+
+  // One line for a running dialog: a dialog action, or nothing at the end of input.
+  bool applyOneLine() {
     std::optional<std::wstring> line = s.nextLine();
-    if (!line) {
-      if (s.closeDialogs_) s.closeDialogs_();
-      return false;
-    }
+    if (!line) return false;
+    if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
     std::wstring word, rest;
     splitCommand(*line, word, rest);
     if (upper(word) == L"DLG") {
@@ -115,6 +118,12 @@ struct Session::Sink : win::UiSink {
 Session::Session(Options options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)), out_(out), err_(err), sink_(std::make_unique<Sink>(*this)) {
   g_current = this;
+  dialogs_ = [](Session& s, const std::wstring& line) {
+    DialogLineResult r = runDialogLine(line, s.out_);
+    if (!r.ok()) s.fail(r.error.empty() ? L"\"" + line + L"\" is no dialog action" : r.error);
+    return r.ok();
+  };
+  closeDialogs_ = [] { cancelOpenDialogs(); };
 }
 
 Session::~Session() {
@@ -161,6 +170,9 @@ void Session::attach() {
     out_.flush();
   });
   ed::input().setSource([this]() { return nextLine(); });
+  // A modal dialog's loop takes its actions from the input, one line at a time.
+  classlib::DialogDriver::setActionSource([this]() { return sink_->applyOneLine(); });
+  echoDialogs(&out_);
 }
 
 bool Session::start() {
@@ -336,6 +348,8 @@ void Session::finish() {
   if (finished_) return;
   finished_ = true;
   if (closeDialogs_) closeDialogs_();
+  classlib::DialogDriver::setActionSource(nullptr);
+  echoDialogs(nullptr);
   acrxDynamicLinker->unloadAll();
   // Drawings this session opened are closed unsaved; others belong to whoever made them.
   for (AcApDocument* d : opened_) {

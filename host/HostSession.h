@@ -47,8 +47,8 @@ class Session {
   int exitStatus() const { return failed_ ? kExitLineFailed : kExitOk; }
   bool quitRequested() const { return quit_; }
 
-  // Lines beginning "dlg" go here; the handler returns false when the action cannot be applied
-  // (it reports why through fail()). Without a handler such lines fail.
+  // Lines beginning "dlg" go here (the dialog driver's commands unless replaced); the handler
+  // returns false when the action cannot be applied and reports why through fail().
   using DialogHandler = std::function<bool(Session&, const std::wstring& line)>;
   void setDialogHandler(DialogHandler h) { dialogs_ = std::move(h); }
   // Called at the end of input to cancel dialogs that are still open.

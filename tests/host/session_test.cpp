@@ -90,7 +90,8 @@ TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
   EXPECT_EQ(run("yes\n"), 1);
   EXPECT_EQ(run("tthrow\n"), 1);
   EXPECT_EQ(run("SAVEAS\n"), 1);
-  EXPECT_EQ(run("dlg list\n"), 1);  // no dialog handler installed
+  EXPECT_EQ(run("dlg list\n"), 0);
+  EXPECT_EQ(run("dlg click 1\n"), 1);  // no dialog is open
   EXPECT_EQ(run("OPEN /nonexistent/plan.dxf\n"), 1);
   EXPECT_EQ(run("PLOT out.dwf\n"), 1);
 }
