@@ -477,6 +477,28 @@ void Normalizer::blocks()
             seen.insert(upper(required));
         }
     }
+    // An insert of a block nobody defined gets an empty definition, so that it keeps its place.
+    {
+        std::set<std::string> missing;
+        auto scanInserts = [&](const std::vector<Tags>& list) {
+            for (const Tags& e : list)
+                if (recordType(e) == "INSERT")
+                    if (const std::string* n = findValue(e, 2); n && !n->empty() && !seen.count(upper(*n)))
+                        missing.insert(*n);
+        };
+        scanInserts(doc.entities);
+        for (const Block& b : doc.blocks)
+            scanInserts(b.entities);
+        for (const std::string& n : missing) {
+            if (seen.count(upper(n)))
+                continue;
+            Block b;
+            b.begin = Tags{{0, "BLOCK"}, {5, handleText(fresh())}, {8, "0"}, {2, n}, {70, "0"}, {10, "0.0"}, {20, "0.0"}, {30, "0.0"}, {3, n}, {1, ""}};
+            doc.blocks.push_back(std::move(b));
+            seen.insert(upper(n));
+            problem("block \"" + n + "\" is inserted but not defined; an empty definition was added");
+        }
+    }
     // One record per block, one block per record.
     for (Block& b : doc.blocks) {
         std::string n = nameOf(b.begin);

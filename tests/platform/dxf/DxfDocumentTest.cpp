@@ -104,7 +104,7 @@ TEST(DxfDocument, DamageIsRepairedAndReported)
         "  0\nCIRCLE\n  5\n20\n  8\n0\n 40\n1\n"        // duplicate handle
         "  0\nARC\n  5\n\n  8\n0\n"                     // empty handle
         "  0\nATTRIB\n  5\n30\n  2\nTAG\n"               // attribute without its insert
-        "  0\nINSERT\n  5\n31\n  2\nB\n 66\n1\n"
+        "  0\nINSERT\n  5\n31\n  2\nB\n 66\n1\n"              // block B is never defined
         "  0\nATTRIB\n  5\n32\n  2\nNAME\n  1\nx\n"       // no SEQEND follows
         "  0\nSECTION\n  2\nOBJECTS\n  0\nENDSEC\n"      // ENTITIES never closed
         "  0\nEOF\ntrailing rubbish\n";
@@ -116,6 +116,8 @@ TEST(DxfDocument, DamageIsRepairedAndReported)
     EXPECT_TRUE(mentions(d, "empty or invalid handle"));
     EXPECT_TRUE(mentions(d, "without their insert"));
     EXPECT_TRUE(mentions(d, "sequence end"));
+    EXPECT_TRUE(mentions(d, "\"B\" is inserted but not defined"));
+    EXPECT_TRUE(std::any_of(d.blocks.begin(), d.blocks.end(), [](const Block& b) { return *findValue(b.begin, 2) == "B"; }));
     std::vector<std::string> types;
     for (const Tags& e : d.entities)
         types.push_back(recordType(e));
