@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "SpaceBlockFixture.h"
-#include "cad/HostApplicationServices.h"
+#include "core/HostApplication.h"
 #include "core/KelmoExceptions.h"
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
@@ -257,7 +257,10 @@ TEST_F(Writing, HyperlinksReplaceThoseOfTheReferenceAndItsAttributes) {
     EXPECT_EQ(hyperlinksOf(first).size(), 2u);
 
     // On a host whose attributes do not show hyperlinks, they are left alone.
-    acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
+    struct OtherHost {
+        OtherHost() { g_hostApplication.detect(L"BricsCAD V20", L""); }
+        ~OtherHost() { g_hostApplication.detect(L"AutoCAD 2015", L""); }
+    } otherHost;
     block->getHyperlinks()->deleteObjects();
     block->applyToDWG(drawing.get(), nullptr);
     EXPECT_TRUE(hyperlinksOf(id).empty());
