@@ -97,11 +97,15 @@ protected:
 
     // Copies the plan into the test's folder and runs the script on it there.
     Outcome run(const std::string& plan, const std::string& script) {
-        fs::copy_file(plans / plan, dir / plan, fs::copy_options::overwrite_existing);
         std::ofstream(dir / "test.scr") << script;
+        return runFile(plans / plan, dir / "test.scr");
+    }
+    Outcome runFile(const fs::path& drawing, const fs::path& script) {
+        const std::string plan = drawing.filename().string();
+        fs::copy_file(drawing, dir / plan, fs::copy_options::overwrite_existing);
         const std::string cmd = "cd '" + dir.string() + "' && '" + program.string() + "' --batch --c-drive '" +
-                                (dir / "c").string() + "' --module '" + module.string() + "' --script test.scr '" +
-                                plan + "' >out.txt 2>err.txt";
+                                (dir / "c").string() + "' --module '" + module.string() + "' --script '" +
+                                script.string() + "' '" + plan + "' >out.txt 2>err.txt";
         Outcome r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

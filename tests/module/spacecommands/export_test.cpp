@@ -176,5 +176,25 @@ TEST_F(SpaceCommands, DetailsOfAPickedSpace) {
     EXPECT_TRUE(has(r, "#13B\n\nCommand:")) << r.out;
 }
 
+TEST_F(SpaceCommands, TheDemoScriptUpdatesExportsSavesAndPlotsTheSampleFloorPlan) {
+    fs::create_directories(dir / "out");
+    const fs::path samples = fs::path(KELMO_SOURCE_DIR) / "samples";
+    Outcome r = runFile(samples / "floorplan.dxf", samples / "demo.scr");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(slurp(dir / "out" / "floorplan.csv"), header +
+                                                         "Open Office,91.88,m\xB2,40.80,m\r\n"
+                                                         "Meeting Room,68.44,m\xB2,35.20,m\r\n"
+                                                         "Office 1,33.64,m\xB2,23.20,m\r\n"
+                                                         "Office 2,33.64,m\xB2,23.20,m\r\n"
+                                                         "Total,227.60,m\xB2,122.40,m\r\n"
+                                                         "\r\n\r\n"
+                                                         "Floor 1,240.00,m\xB2,64.00,m\r\n");
+    auto plan = read("out/floorplan.dxf");
+    EXPECT_EQ(plan["ROOM-001"].attributes.at("AREA").text, "91.88sq.m.");
+    EXPECT_EQ(plan["ROOM-002"].attributes.at("AUX").text, "35.20m.");
+    EXPECT_GT(fs::file_size(dir / "out" / "floorplan.png"), 1000u);
+}
+
 } // namespace
 } // namespace spacecommands
