@@ -11,37 +11,40 @@ namespace registertest {
 
 namespace {
 
-// One writer of the register: its arguments in the register's order. "name:inout" is the in-out
-// location id, "name:out" the take-off answer; every other argument arrives as text.
+// One writer of the register with its arguments in the register's order: "name:inout" for the in-out
+// location id, "name:out" for the take-off answer.
 struct Writer {
-    const char* name;
+    std::string name;
     std::vector<std::string> arguments;
 };
 
-const std::vector<Writer>& writers() {
-    static const std::vector<Writer> all = {
-        {"__to_setRoomBlockInVXR",
-         {"locationID:inout", "parentID", "name", "code", "statusExists", "statusDuplicate", "area", "handle",
-          "perimeter", "precision"}},
-        {"__to_setBuildingBlockInVXR",
-         {"locationID:inout", "parentID", "name", "code", "statusExists", "statusDuplicate", "area", "handle",
-          "perimeter", "precision"}},
-        {"__to_setFloorBlockInVXR", {"locationID", "area", "handle", "perimeter", "precision"}},
-        {"__to_setSiteBlockInVXR", {"locationID", "area", "handle", "perimeter", "precision"}},
-        {"__to_applyAssetToVXR",
-         {"locationID", "drawingID", "handle", "acadBlockIdentifier", "acadBlockDescription", "uniqueDescription",
-          "pointX", "pointY", "assetExistsInLocation", "excludedFromTakeoff:out"}},
-        {"__to_applyAssetAttributeToVXR", {"drawingID", "handle", "tag", "value", "exists"}},
-        {"__to_exportSpaceBlockToTP",
-         {"parentID", "name", "code", "area", "areaType", "costCentre", "date", "dateLastMove", "deptCharge", "handle",
-          "perimeter", "roomHeight", "specialReq", "tagType", "totStaff", "totWkStns", "volume", "exportParameters"}},
-        {"__to_exportGrossAreaBlocktoTP",
-         {"locationID", "area", "areaType", "costCentre", "date", "dateLastMove", "deptCharge", "handle", "perimeter",
-          "roomHeight", "specialReq", "tagType", "totStaff", "totWkStns", "volume", "exportParameters"}},
-        {"__to_tp_exportAsset",
-         {"locationID", "handle", "acadBlockIdentifier", "acadBlockDescription", "uniqueDescription", "pointX",
-          "pointY", "assetExistsInLocation", "exportParameters"}},
-    };
+std::vector<std::string> split(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size() && !text.empty()) {
+        size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return parts;
+}
+
+// The register's own writers, read from its catalogue, so that the staging copies take the same names.
+std::vector<Writer> writers() {
+    std::vector<Writer> all;
+    for (const auto& row : pgQuery("vxr", "SELECT p.proname, array_to_string(p.proargnames, ','), "
+                                          "coalesce(array_to_string(p.proargmodes, ','), '') FROM pg_proc p "
+                                          "JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public' "
+                                          "AND p.prokind = 'p' AND (p.proname LIKE '\\_\\_to\\_%') ORDER BY 1")) {
+        Writer writer{row[0], split(row[1])};
+        const std::vector<std::string> modes = split(row[2]);
+        for (size_t i = 0; i < modes.size() && i < writer.arguments.size(); ++i) {
+            if (modes[i] == "b") writer.arguments[i] += ":inout";
+            if (modes[i] == "o") writer.arguments[i] += ":out";
+        }
+        all.push_back(writer);
+    }
     return all;
 }
 

