@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "cad/ApDocument.h"
-#include "cad/HostApplicationServices.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
+#include "core/HostApplication.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 #include "core/XMLUtilities.h"
@@ -748,9 +748,8 @@ CString ensureLayer(CAcadDrawing* drawing, CString name, const AcCmColor* colour
 
 // Attributes are hyperlinked only on the hosts whose attributes show them.
 bool hostHyperlinksAttributes() {
-    CString product = acdbHostApplicationServices()->product();
-    product.MakeLower();
-    return product.Find(L"autocad") >= 0;
+    int host = g_hostApplication.getHostType();
+    return host == CHostApplication::hostAutoCAD || host == CHostApplication::hostAutoCADLT;
 }
 
 // A loop from a curve that lives nowhere in the drawing (a transformed copy of a boundary).

@@ -182,4 +182,18 @@ TEST_F(Assets, HatchOutlineFollowsTheInsert) {
     EXPECT_EQ(hatches, 1);
 }
 
+TEST_F(Assets, ARoomPassesItsWarningListToItsAssets) {
+    AcDbObjectId id = room(L"ROOM-1", 1000, 1000, AcGePoint3d(0, 0, 0));
+    desk(500, 500);
+    std::unique_ptr<CBlockDWGRoom> block(read<CBlockDWGRoom>(id, 1));
+    ASSERT_EQ(block->getAssets()->getCount(), 1);
+    auto* hatch = new CHatch();
+    hatch->setPattern(L"NO-SUCH-PATTERN");
+    hatch->setLayer(L"H");
+    block->getAssets()->getAt(0)->setHatch(hatch);
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing.get(), &warnings);
+    EXPECT_EQ(warnings.getCount(), 1);
+}
+
 } // namespace

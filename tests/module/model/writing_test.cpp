@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "SpaceBlockFixture.h"
-#include "cad/HostApplicationServices.h"
+#include "core/HostApplication.h"
 #include "core/KelmoExceptions.h"
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
@@ -31,6 +31,8 @@ CHatch* hatchOf(const wchar_t* pattern, int scale, const wchar_t* layer) {
 }
 
 void setRoles(CBlockDWG& block, const wchar_t* name, const wchar_t* area, const wchar_t* aux) {
+    // The setter takes the list without freeing the one held.
+    delete block.getAttributes();
     block.setAttributes(new CAttributes());
     const wchar_t* values[] = {name, area, aux};
     for (int role = 0; role < 3; ++role) {
@@ -172,6 +174,7 @@ TEST_F(Writing, HatchWithLoopsLeavesTheDefinitionAlone) {
     std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
     block->setHandlesToMinus(AcDbObjectIdArray{hole, line});
     block->setHatch(hatchOf(L"SOLID", 1, L"Hatch<1>"));
+    delete block->getHyperlinks();
     block->setHyperlinks(new CHyperlinks());
     block->getHyperlinks()->add(new CHyperlink(L"http://plan", L"Plan"));
     AcDbExtents before = extentsOf(other);
@@ -242,6 +245,7 @@ TEST_F(Writing, OpenBoundaryGivesNoHatch) {
 TEST_F(Writing, HyperlinksReplaceThoseOfTheReferenceAndItsAttributes) {
     AcDbObjectId id = room(L"ROOM-L", 1000, 1000, AcGePoint3d(0, 0, 0));
     std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    delete block->getHyperlinks();
     block->setHyperlinks(new CHyperlinks());
     block->getHyperlinks()->add(new CHyperlink(L"http://a", L"A"));
     block->getHyperlinks()->add(new CHyperlink(L"http://b", L""));
@@ -253,7 +257,10 @@ TEST_F(Writing, HyperlinksReplaceThoseOfTheReferenceAndItsAttributes) {
     EXPECT_EQ(hyperlinksOf(first).size(), 2u);
 
     // On a host whose attributes do not show hyperlinks, they are left alone.
-    acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
+    struct OtherHost {
+        OtherHost() { g_hostApplication.detect(L"BricsCAD V20", L""); }
+        ~OtherHost() { g_hostApplication.detect(L"AutoCAD 2015", L""); }
+    } otherHost;
     block->getHyperlinks()->deleteObjects();
     block->applyToDWG(drawing.get(), nullptr);
     EXPECT_TRUE(hyperlinksOf(id).empty());
