@@ -149,10 +149,11 @@ int copySpaceBlock(AcDbBlockReference* reference, AcApDocument* document, CBlock
     return 1;
 }
 
-// The model-space background of the editor, as red, green and blue bytes from the lowest. The
-// host shows drawings on white paper.
+// The model-space background of the editor, as red, green and blue bytes from the lowest.
 DWORD modelBackgroundColour() {
-    return 0x00FFFFFF;
+    AcColorSettings colours{};
+    if (!acedGetCurrentColors(&colours)) return 0;
+    return colours.dwGfxModelBkColor;
 }
 
 } // namespace
