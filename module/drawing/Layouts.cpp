@@ -3,6 +3,7 @@
 #include "cad/AcDb.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
+#include "core/KelmoExceptions.h"
 #include "database/EXStoredProcedure.h"
 #include "database/ParameterInt.h"
 #include "database/Parameters.h"
@@ -95,8 +96,22 @@ void CLayouts::getDWGLayouts(CAcadDrawing* drawing) {
 
 int CLayouts::addLayoutsToVXR(CStoredProcedure* procedure, int timeout, int attachID) {
     KELMO_TRY
-        deleteDrawingLayouts(procedure, timeout, attachID);
-        for (int i = 0; i < m_layouts.GetSize(); ++i) m_layouts.GetAt(i)->addLayoutToVXR(procedure, timeout, attachID);
+        // The register never holds a drawing half re-recorded: its old rows come back when an add fails.
+        procedure->beginTrans();
+        try {
+            deleteDrawingLayouts(procedure, timeout, attachID);
+            for (int i = 0; i < m_layouts.GetSize(); ++i)
+                m_layouts.GetAt(i)->addLayoutToVXR(procedure, timeout, attachID);
+            procedure->commitTrans();
+        } catch (...) {
+            try {
+                procedure->rollbackTrans();
+            } catch (CEXKelmo* rollbackFailure) {
+                rollbackFailure->deleteException(); // the first failure is the one to report
+            } catch (...) {
+            }
+            throw;
+        }
         return 1;
     KELMO_CATCH_ALSO(L"CLayouts::addLayoutsToVXR", kelmo::catchClassLib)
 }
