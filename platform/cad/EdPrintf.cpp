@@ -13,14 +13,14 @@ namespace {
 
 // swprintf with one argument, growing the buffer as needed.
 template <typename T>
-std::wstring piece(const std::wstring& spec, int width, int precision, bool starW, bool starP, T value) {
+std::wstring piece(const std::wstring& conv, int width, int precision, bool starW, bool starP, T value) {
   std::vector<wchar_t> buf(256);
   for (;;) {
     int n;
-    if (starW && starP) n = std::swprintf(buf.data(), buf.size(), spec.c_str(), width, precision, value);
-    else if (starW) n = std::swprintf(buf.data(), buf.size(), spec.c_str(), width, value);
-    else if (starP) n = std::swprintf(buf.data(), buf.size(), spec.c_str(), precision, value);
-    else n = std::swprintf(buf.data(), buf.size(), spec.c_str(), value);
+    if (starW && starP) n = std::swprintf(buf.data(), buf.size(), conv.c_str(), width, precision, value);
+    else if (starW) n = std::swprintf(buf.data(), buf.size(), conv.c_str(), width, value);
+    else if (starP) n = std::swprintf(buf.data(), buf.size(), conv.c_str(), precision, value);
+    else n = std::swprintf(buf.data(), buf.size(), conv.c_str(), value);
     if (n >= 0 && static_cast<size_t>(n) < buf.size()) return std::wstring(buf.data(), static_cast<size_t>(n));
     if (buf.size() > (1u << 26)) return std::wstring();
     buf.resize(buf.size() * 4);

@@ -249,18 +249,18 @@ private:
     va_list m_args;
 };
 
-void pad(std::wstring& out, const Spec& spec, const std::wstring& body, bool zeroPadAllowed, size_t signPrefixLength = 0)
+void pad(std::wstring& out, const Spec& conv, const std::wstring& body, bool zeroPadAllowed, size_t signPrefixLength = 0)
 {
-    const size_t width = static_cast<size_t>(spec.width);
+    const size_t width = static_cast<size_t>(conv.width);
     if (body.size() >= width) {
         out += body;
         return;
     }
     const size_t fill = width - body.size();
-    if (spec.minus) {
+    if (conv.minus) {
         out += body;
         out.append(fill, L' ');
-    } else if (spec.zero && zeroPadAllowed) {
+    } else if (conv.zero && zeroPadAllowed) {
         out.append(body, 0, signPrefixLength);
         out.append(fill, L'0');
         out.append(body, signPrefixLength, std::wstring::npos);
@@ -270,30 +270,30 @@ void pad(std::wstring& out, const Spec& spec, const std::wstring& body, bool zer
     }
 }
 
-void formatInteger(std::wstring& out, const Spec& spec, unsigned long long magnitude, bool negative)
+void formatInteger(std::wstring& out, const Spec& conv, unsigned long long magnitude, bool negative)
 {
-    const wchar_t c = spec.conv;
+    const wchar_t c = conv.conv;
     const unsigned base = (c == L'x' || c == L'X' || c == L'p') ? 16 : (c == L'o' ? 8 : 10);
     const wchar_t* digitsOf = (c == L'X' || c == L'p') ? L"0123456789ABCDEF" : L"0123456789abcdef";
     std::wstring digits;
     for (unsigned long long v = magnitude; v; v /= base)
         digits += digitsOf[v % base];
     std::reverse(digits.begin(), digits.end());
-    if (spec.precision >= 0 && digits.size() < static_cast<size_t>(spec.precision))
-        digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), L'0');
-    else if (spec.precision < 0 && digits.empty())
+    if (conv.precision >= 0 && digits.size() < static_cast<size_t>(conv.precision))
+        digits.insert(0, static_cast<size_t>(conv.precision) - digits.size(), L'0');
+    else if (conv.precision < 0 && digits.empty())
         digits = L"0";
-    if (spec.hash && c == L'o' && (digits.empty() || digits[0] != L'0'))
+    if (conv.hash && c == L'o' && (digits.empty() || digits[0] != L'0'))
         digits.insert(0, 1, L'0');
     std::wstring prefix;
     if (c == L'd' || c == L'i') {
         if (negative) prefix = L"-";
-        else if (spec.plus) prefix = L"+";
-        else if (spec.space) prefix = L" ";
-    } else if (spec.hash && magnitude != 0 && (c == L'x' || c == L'X')) {
+        else if (conv.plus) prefix = L"+";
+        else if (conv.space) prefix = L" ";
+    } else if (conv.hash && magnitude != 0 && (c == L'x' || c == L'X')) {
         prefix = c == L'x' ? L"0x" : L"0X";
     }
-    pad(out, spec, prefix + digits, spec.precision < 0, prefix.size());
+    pad(out, conv, prefix + digits, conv.precision < 0, prefix.size());
 }
 
 locale_t cLocale()
@@ -302,27 +302,27 @@ locale_t cLocale()
     return loc;
 }
 
-void formatFloat(std::wstring& out, const Spec& spec, double value)
+void formatFloat(std::wstring& out, const Spec& conv, double value)
 {
     char fmt[16];
     char* f = fmt;
     *f++ = '%';
-    if (spec.minus) *f++ = '-';
-    if (spec.plus) *f++ = '+';
-    if (spec.space) *f++ = ' ';
-    if (spec.hash) *f++ = '#';
-    if (spec.zero) *f++ = '0';
+    if (conv.minus) *f++ = '-';
+    if (conv.plus) *f++ = '+';
+    if (conv.space) *f++ = ' ';
+    if (conv.hash) *f++ = '#';
+    if (conv.zero) *f++ = '0';
     *f++ = '*';
     *f++ = '.';
     *f++ = '*';
-    *f++ = static_cast<char>(spec.conv);
+    *f++ = static_cast<char>(conv.conv);
     *f = '\0';
-    const int precision = spec.precision < 0 ? (spec.conv == L'a' || spec.conv == L'A' ? -1 : 6) : spec.precision;
+    const int precision = conv.precision < 0 ? (conv.conv == L'a' || conv.conv == L'A' ? -1 : 6) : conv.precision;
     locale_t old = uselocale(cLocale());
-    const int n = std::snprintf(nullptr, 0, fmt, spec.width, precision, value);
+    const int n = std::snprintf(nullptr, 0, fmt, conv.width, precision, value);
     std::vector<char> buf(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
     if (n > 0)
-        std::snprintf(buf.data(), buf.size(), fmt, spec.width, precision, value);
+        std::snprintf(buf.data(), buf.size(), fmt, conv.width, precision, value);
     uselocale(old);
     out.append(buf.data(), buf.data() + (n > 0 ? n : 0));
 }
@@ -347,13 +347,13 @@ void formatWith(std::wstring& out, const wchar_t* format, ArgSource& src)
             ++p;
             continue;
         }
-        Spec spec;
+        Spec conv;
         for (;; ++p) {
-            if (*p == L'-') spec.minus = true;
-            else if (*p == L'+') spec.plus = true;
-            else if (*p == L' ') spec.space = true;
-            else if (*p == L'#') spec.hash = true;
-            else if (*p == L'0') spec.zero = true;
+            if (*p == L'-') conv.minus = true;
+            else if (*p == L'+') conv.plus = true;
+            else if (*p == L' ') conv.space = true;
+            else if (*p == L'#') conv.hash = true;
+            else if (*p == L'0') conv.zero = true;
             else break;
         }
         auto readNumber = [&](int& value) {
@@ -370,14 +370,14 @@ void formatWith(std::wstring& out, const wchar_t* format, ArgSource& src)
             ++p;
             int w = src.nextInt();
             if (w < 0) {
-                spec.minus = true;
+                conv.minus = true;
                 w = w == INT_MIN ? INT_MAX : -w;
             }
             if (w > kMaxFieldWidth)
                 AfxThrowInvalidArgException();
-            spec.width = w;
+            conv.width = w;
         } else {
-            readNumber(spec.width);
+            readNumber(conv.width);
         }
         if (*p == L'.') {
             ++p;
@@ -386,54 +386,54 @@ void formatWith(std::wstring& out, const wchar_t* format, ArgSource& src)
                 const int prec = src.nextInt();
                 if (prec > kMaxFieldWidth)
                     AfxThrowInvalidArgException();
-                spec.precision = prec < 0 ? -1 : prec;
+                conv.precision = prec < 0 ? -1 : prec;
             } else {
-                readNumber(spec.precision);
+                readNumber(conv.precision);
             }
         }
-        if (*p == L'h') { ++p; spec.len = Len::h; if (*p == L'h') { ++p; spec.len = Len::hh; } }
-        else if (*p == L'l') { ++p; spec.len = Len::l; if (*p == L'l') { ++p; spec.len = Len::ll; } }
-        else if (*p == L'L') { ++p; spec.len = Len::L; }
-        else if (*p == L'w') { ++p; spec.len = Len::w; }
-        else if (*p == L'j' || *p == L'z' || *p == L't') { ++p; spec.len = Len::I; }
+        if (*p == L'h') { ++p; conv.len = Len::h; if (*p == L'h') { ++p; conv.len = Len::hh; } }
+        else if (*p == L'l') { ++p; conv.len = Len::l; if (*p == L'l') { ++p; conv.len = Len::ll; } }
+        else if (*p == L'L') { ++p; conv.len = Len::L; }
+        else if (*p == L'w') { ++p; conv.len = Len::w; }
+        else if (*p == L'j' || *p == L'z' || *p == L't') { ++p; conv.len = Len::I; }
         else if (*p == L'I') {
             ++p;
-            if (p[0] == L'6' && p[1] == L'4') { p += 2; spec.len = Len::I64; }
-            else if (p[0] == L'3' && p[1] == L'2') { p += 2; spec.len = Len::I32; }
-            else spec.len = Len::I;
+            if (p[0] == L'6' && p[1] == L'4') { p += 2; conv.len = Len::I64; }
+            else if (p[0] == L'3' && p[1] == L'2') { p += 2; conv.len = Len::I32; }
+            else conv.len = Len::I;
         }
-        spec.conv = *p;
-        switch (spec.conv) {
+        conv.conv = *p;
+        switch (conv.conv) {
         case L'd': case L'i': {
-            const long long v = src.nextSigned(spec.len);
+            const long long v = src.nextSigned(conv.len);
             const unsigned long long mag = v < 0 ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-            formatInteger(out, spec, mag, v < 0);
+            formatInteger(out, conv, mag, v < 0);
             break;
         }
         case L'u': case L'o': case L'x': case L'X':
-            formatInteger(out, spec, src.nextUnsigned(spec.len), false);
+            formatInteger(out, conv, src.nextUnsigned(conv.len), false);
             break;
         case L'p': {
-            Spec ps = spec;
+            Spec ps = conv;
             ps.precision = 2 * static_cast<int>(sizeof(void*));
             formatInteger(out, ps, reinterpret_cast<std::uintptr_t>(src.nextPointer()), false);
             break;
         }
         case L'f': case L'F': case L'e': case L'E': case L'g': case L'G': case L'a': case L'A':
-            formatFloat(out, spec, src.nextDouble(spec.len));
+            formatFloat(out, conv, src.nextDouble(conv.len));
             break;
         case L'c': case L'C': {
-            const bool wide = spec.len == Len::l || spec.len == Len::w || (spec.conv == L'c' && spec.len != Len::h);
+            const bool wide = conv.len == Len::l || conv.len == Len::w || (conv.conv == L'c' && conv.len != Len::h);
             const wchar_t ch = src.nextChar(wide);
-            pad(out, spec, std::wstring(1, ch), true);
+            pad(out, conv, std::wstring(1, ch), true);
             break;
         }
         case L's': case L'S': {
-            const bool wide = spec.len == Len::l || spec.len == Len::w || (spec.conv == L's' && spec.len != Len::h);
+            const bool wide = conv.len == Len::l || conv.len == Len::w || (conv.conv == L's' && conv.len != Len::h);
             std::wstring text;
-            if (!src.nextText(wide, text, spec.precision))
-                text = wideText(L"(null)", spec.precision);
-            pad(out, spec, text, true);
+            if (!src.nextText(wide, text, conv.precision))
+                text = wideText(L"(null)", conv.precision);
+            pad(out, conv, text, true);
             break;
         }
         default:
