@@ -504,64 +504,45 @@ Acad::ErrorStatus AcDbSortentsTable::reorder(const std::vector<AcDbObjectId>& or
   return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbSortentsTable::moveToBottom(const AcDbObjectIdArray& ar) {
+// The entities of ar keep their relative order and go, as one group, to the bottom or the top.
+Acad::ErrorStatus AcDbSortentsTable::moveToEnd(const AcDbObjectIdArray& ar, bool top) {
   AcDbObjectIdArray full;
   Acad::ErrorStatus es = getFullDrawOrder(full);
   if (es != Acad::eOk) return es;
   for (AcDbObjectId id : ar)
     if (!full.contains(id)) return Acad::eInvalidInput;
   std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full)
-    if (ar.contains(id)) order.push_back(id);
-  for (AcDbObjectId id : full)
-    if (!ar.contains(id)) order.push_back(id);
+  for (bool moved : {!top, top})
+    for (AcDbObjectId id : full)
+      if (ar.contains(id) == moved) order.push_back(id);
   return reorder(order);
 }
 
-Acad::ErrorStatus AcDbSortentsTable::moveToTop(const AcDbObjectIdArray& ar) {
+// The entities of ar go, as one group, just below or just above target.
+Acad::ErrorStatus AcDbSortentsTable::moveNextTo(const AcDbObjectIdArray& ar, AcDbObjectId target, bool above) {
   AcDbObjectIdArray full;
   Acad::ErrorStatus es = getFullDrawOrder(full);
   if (es != Acad::eOk) return es;
-  for (AcDbObjectId id : ar)
-    if (!full.contains(id)) return Acad::eInvalidInput;
+  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
   std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full)
-    if (!ar.contains(id)) order.push_back(id);
-  for (AcDbObjectId id : full)
-    if (ar.contains(id)) order.push_back(id);
+  for (AcDbObjectId id : full) {
+    if (ar.contains(id)) continue;
+    if (above) order.push_back(id);
+    if (id == target)
+      for (AcDbObjectId m : full)
+        if (ar.contains(m)) order.push_back(m);
+    if (!above) order.push_back(id);
+  }
   return reorder(order);
 }
 
+Acad::ErrorStatus AcDbSortentsTable::moveToBottom(const AcDbObjectIdArray& ar) { return moveToEnd(ar, false); }
+Acad::ErrorStatus AcDbSortentsTable::moveToTop(const AcDbObjectIdArray& ar) { return moveToEnd(ar, true); }
 Acad::ErrorStatus AcDbSortentsTable::moveBelow(const AcDbObjectIdArray& ar, AcDbObjectId target) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full) {
-    if (ar.contains(id)) continue;
-    if (id == target)
-      for (AcDbObjectId m : full)
-        if (ar.contains(m)) order.push_back(m);
-    order.push_back(id);
-  }
-  return reorder(order);
+  return moveNextTo(ar, target, false);
 }
-
 Acad::ErrorStatus AcDbSortentsTable::moveAbove(const AcDbObjectIdArray& ar, AcDbObjectId target) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full) {
-    if (ar.contains(id)) continue;
-    order.push_back(id);
-    if (id == target)
-      for (AcDbObjectId m : full)
-        if (ar.contains(m)) order.push_back(m);
-  }
-  return reorder(order);
+  return moveNextTo(ar, target, true);
 }
 
 Acad::ErrorStatus AcDbSortentsTable::swapOrder(AcDbObjectId a, AcDbObjectId b) {
