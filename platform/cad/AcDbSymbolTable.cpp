@@ -88,33 +88,41 @@ Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
 
 // ---------------------------------------------------------------- iterators
 
-AcDbSymbolTableIterator::AcDbSymbolTableIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted)
-    : ids_(std::move(ids)) {
+AcDbIdCursor::AcDbIdCursor(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted) : ids_(std::move(ids)) {
   start(atBeginning, skipDeleted);
 }
 
-void AcDbSymbolTableIterator::skip(bool forward, bool skipDeleted) {
+void AcDbIdCursor::skip(bool forward, bool skipDeleted) {
   if (!skipDeleted) return;
   while (pos_ >= 0 && pos_ < long(ids_.size()) && (ids_[size_t(pos_)].isErased() || !ids_[size_t(pos_)].isValid()))
     pos_ += forward ? 1 : -1;
 }
 
-void AcDbSymbolTableIterator::start(bool atBeginning, bool skipDeleted) {
+void AcDbIdCursor::start(bool atBeginning, bool skipDeleted) {
   pos_ = atBeginning ? 0 : long(ids_.size()) - 1;
   skip(atBeginning, skipDeleted);
 }
 
-bool AcDbSymbolTableIterator::done() const { return pos_ < 0 || pos_ >= long(ids_.size()); }
+bool AcDbIdCursor::done() const { return pos_ < 0 || pos_ >= long(ids_.size()); }
 
-void AcDbSymbolTableIterator::step(bool forward, bool skipDeleted) {
+void AcDbIdCursor::step(bool forward, bool skipDeleted) {
   pos_ += forward ? 1 : -1;
   skip(forward, skipDeleted);
 }
 
-Acad::ErrorStatus AcDbSymbolTableIterator::getRecordId(AcDbObjectId& id) const {
+Acad::ErrorStatus AcDbIdCursor::currentId(AcDbObjectId& id) const {
   if (done()) return Acad::eInvalidIndex;
   id = ids_[size_t(pos_)];
   return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbIdCursor::seek(AcDbObjectId id) {
+  for (size_t i = 0; i < ids_.size(); ++i)
+    if (ids_[i] == id) {
+      pos_ = long(i);
+      return Acad::eOk;
+    }
+  return Acad::eInvalidInput;
 }
 
 Acad::ErrorStatus AcDbSymbolTableIterator::getRecord(AcDbSymbolTableRecord*& rec, AcDb::OpenMode mode, bool openErased) const {
@@ -123,15 +131,6 @@ Acad::ErrorStatus AcDbSymbolTableIterator::getRecord(AcDbSymbolTableRecord*& rec
   Acad::ErrorStatus es = getRecordId(id);
   if (es != Acad::eOk) return es;
   return acdbOpenObject(rec, id, mode, openErased);
-}
-
-Acad::ErrorStatus AcDbSymbolTableIterator::seek(AcDbObjectId id) {
-  for (size_t i = 0; i < ids_.size(); ++i)
-    if (ids_[i] == id) {
-      pos_ = long(i);
-      return Acad::eOk;
-    }
-  return Acad::eInvalidInput;
 }
 
 // ---------------------------------------------------------------- tables
@@ -463,50 +462,12 @@ void AcDbBlockTableRecord::onErase(bool erasing) {
   }
 }
 
-AcDbBlockTableRecordIterator::AcDbBlockTableRecordIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted)
-    : ids_(std::move(ids)) {
-  start(atBeginning, skipDeleted);
-}
-
-void AcDbBlockTableRecordIterator::skip(bool forward, bool skipDeleted) {
-  if (!skipDeleted) return;
-  while (pos_ >= 0 && pos_ < long(ids_.size()) && (ids_[size_t(pos_)].isErased() || !ids_[size_t(pos_)].isValid()))
-    pos_ += forward ? 1 : -1;
-}
-
-void AcDbBlockTableRecordIterator::start(bool atBeginning, bool skipDeleted) {
-  pos_ = atBeginning ? 0 : long(ids_.size()) - 1;
-  skip(atBeginning, skipDeleted);
-}
-
-bool AcDbBlockTableRecordIterator::done() const { return pos_ < 0 || pos_ >= long(ids_.size()); }
-
-void AcDbBlockTableRecordIterator::step(bool forward, bool skipDeleted) {
-  pos_ += forward ? 1 : -1;
-  skip(forward, skipDeleted);
-}
-
-Acad::ErrorStatus AcDbBlockTableRecordIterator::getEntityId(AcDbObjectId& id) const {
-  if (done()) return Acad::eInvalidIndex;
-  id = ids_[size_t(pos_)];
-  return Acad::eOk;
-}
-
 Acad::ErrorStatus AcDbBlockTableRecordIterator::getEntity(AcDbEntity*& ent, AcDb::OpenMode mode, bool openErased) const {
   ent = nullptr;
   AcDbObjectId id;
   Acad::ErrorStatus es = getEntityId(id);
   if (es != Acad::eOk) return es;
   return acdbOpenAcDbEntity(ent, id, mode, openErased);
-}
-
-Acad::ErrorStatus AcDbBlockTableRecordIterator::seek(AcDbObjectId id) {
-  for (size_t i = 0; i < ids_.size(); ++i)
-    if (ids_[i] == id) {
-      pos_ = long(i);
-      return Acad::eOk;
-    }
-  return Acad::eInvalidInput;
 }
 
 // ---------------------------------------------------------------- layers, linetypes, styles
