@@ -986,6 +986,20 @@ void writeText(WriteContext& ctx, Out& o, const AcDbText* t)
     o.normal(t->normal());
 }
 
+// Tag, flags, field length, vertical mode and lock: written alike for definitions and attributes.
+template <class Attribute>
+void writeAttributeFields(Out& o, const Attribute* a)
+{
+    o.s(2, a->tagConst());
+    o.i(70, a->attributeFlags());
+    if (a->fieldLength())
+        o.i(73, a->fieldLength());
+    if (a->verticalMode() != AcDb::kTextBase)
+        o.i(74, a->verticalMode());
+    if (a->lockPositionInBlock())
+        o.i(280, 1);
+}
+
 bool isVerbatimType(const std::string& type)
 {
     return type == "HATCH" || type == "ACAD_TABLE" || type == "VIEWPORT" || type == "MTEXT";
@@ -1602,25 +1616,11 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         writeText(ctx, o, ad);
         o.marker("AcDbAttributeDefinition");
         o.s(3, ad->promptConst());
-        o.s(2, ad->tagConst());
-        o.i(70, ad->attributeFlags());
-        if (ad->fieldLength())
-            o.i(73, ad->fieldLength());
-        if (ad->verticalMode() != AcDb::kTextBase)
-            o.i(74, ad->verticalMode());
-        if (ad->lockPositionInBlock())
-            o.i(280, 1);
+        writeAttributeFields(o, ad);
     } else if (auto* at = AcDbAttribute::cast(e)) {
         writeText(ctx, o, at);
         o.marker("AcDbAttribute");
-        o.s(2, at->tagConst());
-        o.i(70, at->attributeFlags());
-        if (at->fieldLength())
-            o.i(73, at->fieldLength());
-        if (at->verticalMode() != AcDb::kTextBase)
-            o.i(74, at->verticalMode());
-        if (at->lockPositionInBlock())
-            o.i(280, 1);
+        writeAttributeFields(o, at);
     } else if (auto* tx = AcDbText::cast(e)) {
         writeText(ctx, o, tx);
         o.marker("AcDbText");
