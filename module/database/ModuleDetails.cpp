@@ -28,6 +28,15 @@ CParameterVarChar* varChar(const wchar_t* parameterName, int size, const CString
     return parameter;
 }
 
+// Runs a procedure that returns nothing; a failing call is reported with the procedure's details.
+void execNoReturn(CStoredProcedure& call, const wchar_t* method) {
+    try {
+        call.execSPNoReturnParas();
+    } catch (const _com_error& error) {
+        throw new CEXStoredProcedure(error, &call, KELMO_BANNER, kelmoSourceFile, method, 2);
+    }
+}
+
 }  // namespace
 
 COleDateTime CModuleDetails::parseBuildDate(const wchar_t* text) {
@@ -80,11 +89,7 @@ void CModuleDetails::setModDetails(CString server, CString user, CString passwor
         list.add(dateParameter);
         call.setName(L"__mod_setModDetails");
         call.setParameters(&list);
-        try {
-            call.execSPNoReturnParas();
-        } catch (const _com_error& error) {
-            throw new CEXStoredProcedure(error, &call, KELMO_BANNER, kelmoSourceFile, method, 2);
-        }
+        execNoReturn(call, method);
     } catch (...) {
         kelmo::rethrowWrapped(kelmoSourceFile, method, kelmo::catchClassLib);
     }
@@ -98,11 +103,7 @@ void CModuleDetails::setModuleRunning(CString server, CString user, CString pass
         list.add(varChar(L"@MODNAME", 12, name));
         call.setName(L"__mod_setModRunning");
         call.setParameters(&list);
-        try {
-            call.execSPNoReturnParas();
-        } catch (const _com_error& error) {
-            throw new CEXStoredProcedure(error, &call, KELMO_BANNER, kelmoSourceFile, method, 2);
-        }
+        execNoReturn(call, method);
     } catch (...) {
         kelmo::rethrowWrapped(kelmoSourceFile, method, kelmo::catchClassLib);
     }
