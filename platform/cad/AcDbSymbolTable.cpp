@@ -30,11 +30,6 @@ ACRX_DEFINE_MEMBERS(AcDbUCSTableRecord, AcDbSymbolTableRecord, L"UCS")
 ACRX_DEFINE_MEMBERS(AcDbDimStyleTableRecord, AcDbSymbolTableRecord, L"DIMSTYLE")
 
 namespace {
-std::wstring upper(const std::wstring& s) {
-  std::wstring u(s);
-  for (auto& c : u) c = wchar_t(std::towupper(c));
-  return u;
-}
 bool loadingDb(const AcDbObject* o) {
   AcDbDatabase* db = o->database();
   return db && db->isLoading();
@@ -141,7 +136,7 @@ AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
     unresolved_ = false;
     for (AcDbObjectId id : ids_) {
       auto* r = id.stub() ? AcDbSymbolTableRecord::cast(id.stub()->object) : nullptr;
-      if (r) index_[upper(r->getName())].push_back(id);
+      if (r) index_[acdbNameKey(r->getName())].push_back(id);
       else unresolved_ = true;
     }
     dirty_ = false;
@@ -152,12 +147,12 @@ AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
     for (AcDbObjectId id : it->second)
       if (id.isValid() && !id.isErased()) {
         auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
-        if (r && upper(r->getName()) == key) return id;
+        if (r && acdbNameKey(r->getName()) == key) return id;
       }
     return AcDbObjectId();
   };
   if (dirty_) rebuild();
-  std::wstring key = upper(name);
+  std::wstring key = acdbNameKey(name);
   AcDbObjectId found = lookup(key);
   // Records named before they were read in join the index once they exist.
   if (found.isNull() && unresolved_) {
@@ -174,7 +169,7 @@ Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bo
   if (id.isNull() && getErased) {
     for (AcDbObjectId r : ids_) {
       auto* rec = r.stub() ? AcDbSymbolTableRecord::cast(r.stub()->object) : nullptr;
-      if (rec && upper(rec->getName()) == upper(name)) id = r;
+      if (rec && acdbNameKey(rec->getName()) == acdbNameKey(name)) id = r;
     }
   }
   return id.isNull() ? Acad::eKeyNotFound : Acad::eOk;
@@ -224,7 +219,7 @@ Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId& id, AcDbSymbolTableRecord* 
   rec->setOwnerId(objectId());
   assertWriteEnabled();
   ids_.push_back(id);
-  index_[upper(rec->name_)].push_back(id);
+  index_[acdbNameKey(rec->name_)].push_back(id);
   return Acad::eOk;
 }
 
@@ -241,7 +236,7 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
   AcDbDatabase* db = database();
   if (!db->isLoading()) {
     std::wstring n = newName;
-    if (upper(n) != upper(rec->name_)) {
+    if (acdbNameKey(n) != acdbNameKey(rec->name_)) {
       Acad::ErrorStatus es = checkName(n);
       if (es != Acad::eOk) return es;
     }
@@ -334,7 +329,7 @@ AcDbBlockTableRecord::AcDbBlockTableRecord(const AcDbBlockTableRecord& o)
       explodable_(o.explodable_), scaling_(o.scaling_) {}
 
 bool AcDbBlockTableRecord::isSpaceName() const {
-  std::wstring u = upper(name_);
+  std::wstring u = acdbNameKey(name_);
   return u == L"*MODEL_SPACE" || u.rfind(L"*PAPER_SPACE", 0) == 0;
 }
 
@@ -576,7 +571,7 @@ Acad::ErrorStatus AcDbTextStyleTableRecord::setBigFontFileName(const ACHAR* f) {
 }
 
 Acad::ErrorStatus AcDbBlockTableRecord::canErase() const {
-  return isSpaceName() && (upper(name_) == L"*MODEL_SPACE" || upper(name_) == L"*PAPER_SPACE")
+  return isSpaceName() && (acdbNameKey(name_) == L"*MODEL_SPACE" || acdbNameKey(name_) == L"*PAPER_SPACE")
              ? Acad::eCannotBeErasedByCaller
              : Acad::eOk;
 }
@@ -588,6 +583,6 @@ Acad::ErrorStatus AcDbLayerTableRecord::canErase() const {
 }
 
 Acad::ErrorStatus AcDbLinetypeTableRecord::canErase() const {
-  std::wstring u = upper(name_);
+  std::wstring u = acdbNameKey(name_);
   return (u == L"BYBLOCK" || u == L"BYLAYER" || u == L"CONTINUOUS") ? Acad::eCannotBeErasedByCaller : Acad::eOk;
 }
