@@ -52,14 +52,6 @@ void addArcPath(std::vector<cadgeom::BulgePath>& paths, const AcGePoint3d& c, co
   paths.push_back(std::move(p));
 }
 
-// Normals and directions are stored as unit vectors; a zero vector has no direction.
-Acad::ErrorStatus setUnitVector(const AcDbObject& o, AcGeVector3d& field, const AcGeVector3d& v) {
-  if (v.isZeroLength()) return Acad::eInvalidInput;
-  o.assertWriteEnabled();
-  field = v.normal();
-  return Acad::eOk;
-}
-
 // Extents and selection outline of a text box given by its four world corners.
 Acad::ErrorStatus boxExtents(const AcGePoint3d (&c)[4], AcDbExtents& ext) {
   ext = AcDbExtents();
@@ -218,6 +210,13 @@ Acad::ErrorStatus AcDbEntity::getTransformedCopy(const AcGeMatrix3d& m, AcDbEnti
   return es;
 }
 
+Acad::ErrorStatus AcDbEntity::setUnitVector(AcGeVector3d& field, const AcGeVector3d& v) {
+  if (v.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  field = v.normal();
+  return Acad::eOk;
+}
+
 void AcDbEntity::collectReferences(std::vector<AcDbObjectId*>& refs) {
   AcDbObject::collectReferences(refs);
   refs.push_back(&layerId_);
@@ -249,7 +248,7 @@ bool AcDbCurve::getPlanePath(cadgeom::BulgePath&, AcGeVector3d&, double&) const 
 
 Acad::ErrorStatus AcDbLine::setStartPoint(const AcGePoint3d& p) { assertWriteEnabled(); start_ = p; return Acad::eOk; }
 Acad::ErrorStatus AcDbLine::setEndPoint(const AcGePoint3d& p) { assertWriteEnabled(); end_ = p; return Acad::eOk; }
-Acad::ErrorStatus AcDbLine::setNormal(const AcGeVector3d& n) { return setUnitVector(*this, normal_, n); }
+Acad::ErrorStatus AcDbLine::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 Acad::ErrorStatus AcDbLine::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 Acad::ErrorStatus AcDbLine::getEndParam(double& p) const { p = start_.distanceTo(end_); return Acad::eOk; }
 Acad::ErrorStatus AcDbLine::getDistAtParam(double param, double& dist) const {
@@ -305,7 +304,7 @@ Acad::ErrorStatus AcDbCircle::setRadius(double r) {
   radius_ = r;
   return Acad::eOk;
 }
-Acad::ErrorStatus AcDbCircle::setNormal(const AcGeVector3d& n) { return setUnitVector(*this, normal_, n); }
+Acad::ErrorStatus AcDbCircle::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 Acad::ErrorStatus AcDbCircle::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 Acad::ErrorStatus AcDbCircle::getEndParam(double& p) const { p = 2 * M_PI; return Acad::eOk; }
 Acad::ErrorStatus AcDbCircle::getDistAtParam(double param, double& dist) const {
@@ -362,7 +361,7 @@ Acad::ErrorStatus AcDbArc::setRadius(double r) {
 }
 Acad::ErrorStatus AcDbArc::setStartAngle(double a) { assertWriteEnabled(); start_ = a; return Acad::eOk; }
 Acad::ErrorStatus AcDbArc::setEndAngle(double a) { assertWriteEnabled(); end_ = a; return Acad::eOk; }
-Acad::ErrorStatus AcDbArc::setNormal(const AcGeVector3d& n) { return setUnitVector(*this, normal_, n); }
+Acad::ErrorStatus AcDbArc::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 Acad::ErrorStatus AcDbArc::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 double AcDbArc::sweep() const {
   double s = std::fmod(end_ - start_, 2 * M_PI);
@@ -470,7 +469,7 @@ Acad::ErrorStatus AcDbText::setWidthFactor(double w) {
 Acad::ErrorStatus AcDbText::setRotation(double r) { assertWriteEnabled(); rotation_ = r; return Acad::eOk; }
 Acad::ErrorStatus AcDbText::setOblique(double a) { assertWriteEnabled(); oblique_ = a; return Acad::eOk; }
 Acad::ErrorStatus AcDbText::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
-Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d& n) { return setUnitVector(*this, normal_, n); }
+Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 ACHAR* AcDbText::textString() const { return acutDupString(text_.c_str()); }
 Acad::ErrorStatus AcDbText::setTextString(const ACHAR* s) {
   if (!s) return Acad::eInvalidInput;
@@ -637,8 +636,8 @@ Acad::ErrorStatus AcDbAttribute::setAttributeFromBlock(const AcDbAttributeDefini
 // ---------------------------------------------------------------- mtext
 
 Acad::ErrorStatus AcDbMText::setLocation(const AcGePoint3d& p) { assertWriteEnabled(); location_ = p; return Acad::eOk; }
-Acad::ErrorStatus AcDbMText::setNormal(const AcGeVector3d& n) { return setUnitVector(*this, normal_, n); }
-Acad::ErrorStatus AcDbMText::setDirection(const AcGeVector3d& d) { return setUnitVector(*this, direction_, d); }
+Acad::ErrorStatus AcDbMText::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
+Acad::ErrorStatus AcDbMText::setDirection(const AcGeVector3d& d) { return setUnitVector(direction_, d); }
 double AcDbMText::rotation() const {
   AcGeVector3d local = AcGeMatrix3d::worldToPlane(normal_) * direction_;
   double r = std::atan2(local.y, local.x);

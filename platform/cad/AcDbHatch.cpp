@@ -167,12 +167,7 @@ Acad::ErrorStatus AcDbHatch::setPatternDouble(bool v) {
 Acad::ErrorStatus AcDbHatch::setHatchStyle(HatchStyle s) { assertWriteEnabled(); style_ = s; return Acad::eOk; }
 Acad::ErrorStatus AcDbHatch::setAssociative(bool v) { assertWriteEnabled(); associative_ = v; return Acad::eOk; }
 Acad::ErrorStatus AcDbHatch::setElevation(double e) { assertWriteEnabled(); elevation_ = e; return Acad::eOk; }
-Acad::ErrorStatus AcDbHatch::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbHatch::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 
 void AcDbHatch::rebuildPatternLines() {
   lines_.clear();
