@@ -6,6 +6,7 @@
 
 #include "cad/ApDocument.h"
 #include "cad/EdInput.h"
+#include "cad/DxfDatabase.h"
 #include "cad/EdPrintf.h"
 #include "cad/HostApplicationServices.h"
 #include "cad/PlotEngine.h"
@@ -306,6 +307,13 @@ bool Session::openDrawing(const std::wstring& path) {
     return false;
   }
   opened_.push_back(acDocManager->curDocument());
+  // A damaged file still opens; the user is told what was dropped or repaired on the way.
+  AcApDocument* doc = acDocManager->curDocument();
+  if (doc && doc->database()) {
+    const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
+    for (const std::string& problem : problems) err_ << "cadhost: " << win::toUtf8(path) << ": " << problem << "\n";
+    err_.flush();
+  }
   return true;
 }
 

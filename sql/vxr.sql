@@ -175,7 +175,9 @@ RETURNS TABLE ("drawingID" integer, "handle" varchar, "acadBlockIdentifier" varc
                "atDescription" varchar, "aDescription" varchar, "aX" numeric, "aY" numeric,
                "status" varchar)
 LANGUAGE sql STABLE AS $$
-    SELECT a.drawing_id, a.handle, a.acad_block_identifier, t.description, a.unique_description,
+    -- The kind's description where the register has one, else the one the drawing gave the asset.
+    SELECT a.drawing_id, a.handle, a.acad_block_identifier, coalesce(t.description, a.block_description),
+           a.unique_description,
            a.point_x, a.point_y, CASE WHEN a.exists_in_location THEN '1' ELSE '0' END
       FROM asset a LEFT JOIN asset_type t ON t.acad_block_identifier = a.acad_block_identifier
      WHERE a.location_id = "locationID"

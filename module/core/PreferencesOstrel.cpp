@@ -1,7 +1,10 @@
 #include "core/PreferencesOstrel.h"
 
 #include "core/Catch.h"
+#include "core/HostCalls.h"
 #include "core/ServerPreferenceOstrel.h"
+#include "core/SystemUtilities.h"
+#include "drawing/AcadUtilities.h"
 #include "xml/MsXml.h"
 
 KELMO_SOURCE_FILE(L"PreferencesOstrel.cpp");
@@ -50,6 +53,31 @@ void CPreferencesOstrel::deSerialize(CString path) {
         }
         CoUninitialize();
     KELMO_CATCH(L"CPreferencesOstrel::deSerialize")
+}
+
+void CPreferencesOstrel::dump(CString marker) {
+    KELMO_TRY
+        CAcadUtilities utilities;
+        for (int i = 0; i < m_count; ++i) {
+            CServerPreferenceOstrel* entry = m_entries[i];
+            const int media = entry->getCachePlotMediaName();
+            const int device = entry->getCachePlotPC3Device();
+            acutPrintf(L"Marker                %s\n", static_cast<const wchar_t*>(marker));
+            acutPrintf(L"Server                %s\n", static_cast<const wchar_t*>(entry->getDbDatasource()));
+            acutPrintf(L"getCacheOutPath       %s\n", static_cast<const wchar_t*>(entry->getCacheOutPath()));
+            acutPrintf(L"getCachePlotAreaType  %i\n", entry->getCachePlotAreaType());
+            acutPrintf(L"getCachePlotCentred   %b\n", entry->getCachePlotCentred());
+            acutPrintf(L"getCachePlotMediaName %i, %s\n", media,
+                       static_cast<const wchar_t*>(
+                           utilities.convertMediaSize(static_cast<CAcadUtilities::MediaSize>(media))));
+            acutPrintf(L"getCachePlotPC3Device %i, %s\n", device,
+                       static_cast<const wchar_t*>(
+                           utilities.convertPlotDevice(static_cast<CAcadUtilities::PlotDevice>(device))));
+            acutPrintf(L"getCachePlotScaleType %i\n", entry->getCachePlotScaleType());
+            acutPrintf(L"\n\n");
+            CSystemUtilities::wait(5); // the host keeps painting meanwhile
+        }
+    KELMO_CATCH(L"CPreferencesOstrel::dump")
 }
 
 CServerPreferenceOstrel* CPreferencesOstrel::getAt(int index) {

@@ -15,6 +15,8 @@ public:
     CServerPreferenceOstrel* getAt(int index);
     void add(CServerPreferenceOstrel* entry);
     int getCount() const { return m_count; }
+    // Prints each entry's server and cached-plot settings, waiting five seconds after each.
+    void dump(CString marker);
     void deleteObjects();
 
 private:

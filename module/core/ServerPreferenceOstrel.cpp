@@ -1,6 +1,7 @@
 #include "core/ServerPreferenceOstrel.h"
 
 #include "core/Catch.h"
+#include "drawing/AcadUtilities.h"
 #include "core/Utilities.h"
 
 KELMO_SOURCE_FILE(L"ServerPreferenceOstrel.cpp");
@@ -13,19 +14,20 @@ const wchar_t* const moduleNames[CServerPreferenceOstrel::monitoredModules] = {
 
 // Stored plot ids as the plotting code reads them: an id out of its range means the first value.
 int storedPlotDevice(int id) {
-    return id >= 0 && id <= 3 ? id : 0;
+    CAcadUtilities utilities;
+    return static_cast<int>(utilities.convertPlotDevice(id));
 }
 int storedScale(int id) {
-    if (id >= 0 && id <= 18) {
-        return id;
-    }
-    return id >= 19 && id <= 33 ? id + 1 : 0;
+    CAcadUtilities utilities;
+    return utilities.convertScale(id);
 }
 int storedPlotArea(int id) {
-    return id >= 0 && id <= 5 ? id : 0;
+    CAcadUtilities utilities;
+    return utilities.convertPlotArea(id);
 }
 int storedMediaSize(int id) {
-    return id >= 0 && id <= 88 ? id : 0;
+    CAcadUtilities utilities;
+    return static_cast<int>(utilities.convertMediaSize(id));
 }
 
 // The text of a setting element: the value of its first child, empty when it has none.

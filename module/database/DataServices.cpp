@@ -80,3 +80,24 @@ void CDataServices::requireConnection(const wchar_t* method) {
                            win::makeErrorInfo(L"There is no open database connection to run on.", L"ADODB.Connection"));
     throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
 }
+
+void CDataServices::beginTrans() {
+    KELMO_TRY
+        requireConnection(L"CDataServices::beginTrans");
+        connection->BeginTrans();
+    KELMO_CATCH_COM(L"CDataServices::beginTrans", kelmo::catchClassLib)
+}
+
+void CDataServices::commitTrans() {
+    KELMO_TRY
+        requireConnection(L"CDataServices::commitTrans");
+        connection->CommitTrans();
+    KELMO_CATCH_COM(L"CDataServices::commitTrans", kelmo::catchClassLib)
+}
+
+void CDataServices::rollbackTrans() {
+    KELMO_TRY
+        requireConnection(L"CDataServices::rollbackTrans");
+        connection->RollbackTrans();
+    KELMO_CATCH_COM(L"CDataServices::rollbackTrans", kelmo::catchClassLib)
+}

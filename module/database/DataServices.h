@@ -16,6 +16,13 @@ public:
 
     double getADOVersion();
 
+    // One transaction on this object's connection: the work run between beginTrans and
+    // commitTrans is kept together, or undone together by rollbackTrans. Without an open
+    // connection each raises CEXConnection; a failure of the server is wrapped as usual.
+    void beginTrans();
+    void commitTrans();
+    void rollbackTrans();
+
     // The connection string for the four values. Each value is quoted when it holds a character
     // the string's own syntax uses, so that it reaches the server as typed and adds no property.
     static CString connectionString(CString server, CString database, CString user, CString password);

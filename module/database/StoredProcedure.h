@@ -38,3 +38,16 @@ private:
     CParameters* parameters;
     int timeout;
 };
+
+// Takes a parameter list lent to a procedure back when it goes out of scope, however the call
+// ended: the list usually lives on the caller's stack and must not be reached after it is gone.
+class CParametersLoan {
+public:
+    explicit CParametersLoan(CStoredProcedure* procedure) : procedure(procedure) {}
+    ~CParametersLoan() { procedure->setParameters(nullptr); }
+    CParametersLoan(const CParametersLoan&) = delete;
+    CParametersLoan& operator=(const CParametersLoan&) = delete;
+
+private:
+    CStoredProcedure* procedure;
+};

@@ -1,6 +1,6 @@
 #include "drawing/AcadDrawing.h"
 
-#include <algorithm>
+#include "classlib/DispatchDriver.h"
 
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
@@ -16,9 +16,62 @@ KELMO_SOURCE_FILE(L"AcadDrawing.cpp");
 
 namespace {
 
-// The view operations act on the host's active document, as the host's own zoom commands do.
-AcApDocument* activeDocument() {
-    return acDocManager->mdiActiveDocument();
+// The host's automation application, made visible as every view operation does first; the driver
+// releases it at the end.
+void visibleApplication(COleDispatchDriver& application) {
+    application.AttachDispatch(AcadGetIDispatch(true), TRUE);
+    application.SetProperty(automation::kAppVisible, VT_BOOL, TRUE);
+}
+
+// The application's active document.
+void activeAutomationDocument(COleDispatchDriver& application, COleDispatchDriver& document) {
+    LPDISPATCH active = nullptr;
+    application.InvokeHelper(automation::kAppActiveDocument, DISPATCH_PROPERTYGET, VT_DISPATCH, &active, VTS_NONE);
+    document.AttachDispatch(active, TRUE);
+}
+
+// A point as the automation object takes it: an array of three doubles, lower bound 0.
+class PointVariant {
+public:
+    explicit PointVariant(const AcGePoint3d& point) {
+        VariantInit(&m_variant);
+        SAFEARRAYBOUND bound{3, 0};
+        SAFEARRAY* array = SafeArrayCreate(VT_R8, 1, &bound);
+        if (!array) AfxThrowOleException(E_OUTOFMEMORY);
+        double coordinates[3] = {point.x, point.y, point.z};
+        for (LONG i = 0; i < 3; ++i) {
+            HRESULT stored = SafeArrayPutElement(array, &i, &coordinates[i]);
+            if (FAILED(stored)) {
+                SafeArrayDestroy(array);
+                AfxThrowOleException(stored);
+            }
+        }
+        m_variant.vt = VT_ARRAY | VT_R8;
+        m_variant.parray = array;
+    }
+    ~PointVariant() { VariantClear(&m_variant); }
+    PointVariant(const PointVariant&) = delete;
+    PointVariant& operator=(const PointVariant&) = delete;
+    const VARIANT& variant() const { return m_variant; }
+
+private:
+    VARIANT m_variant;
+};
+
+bool isOpenDocument(AcApDocument* document) {
+    bool found = false;
+    AcApDocumentIterator* documents = acDocManager->newAcApDocumentIterator();
+    for (; !documents->done() && !found; documents->step()) found = documents->document() == document;
+    delete documents;
+    return found;
+}
+
+// Gives the user back the drawing that was active and current, when it is still open.
+void restoreActive(AcApDocument* active, AcApDocument* current) {
+    if (active && isOpenDocument(active) && acDocManager->mdiActiveDocument() != active)
+        acDocManager->activateDocument(active);
+    if (current && isOpenDocument(current) && acDocManager->curDocument() != current)
+        acDocManager->setCurDocument(current);
 }
 
 } // namespace
@@ -192,43 +245,38 @@ Acad::ErrorStatus CAcadDrawing::postToDrawing(AcDbObjectId& id, AcDbEntity* enti
 
 void CAcadDrawing::zoomExtents() {
     KELMO_TRY
-        AcApDocument* document = activeDocument();
-        if (!document) return;
-        AcDbExtents extents = document->database()->modelSpaceExtents();
-        if (extents.isEmpty()) return;
-        AcApView view;
-        view.minX = extents.minPoint().x;
-        view.minY = extents.minPoint().y;
-        view.maxX = extents.maxPoint().x;
-        view.maxY = extents.maxPoint().y;
-        document->setView(view);
+        COleDispatchDriver application;
+        visibleApplication(application);
+        application.InvokeHelper(automation::kAppZoomExtents, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE);
     KELMO_CATCH_ALSO(L"CAcadDrawing::zoomExtents", kelmo::catchClassLib)
 }
 
 void CAcadDrawing::zoomPrevious() {
     KELMO_TRY
-        AcApDocument* document = activeDocument();
-        if (document) document->previousView();
+        COleDispatchDriver application;
+        visibleApplication(application);
+        application.InvokeHelper(automation::kAppZoomPrevious, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_NONE);
     KELMO_CATCH_ALSO(L"CAcadDrawing::zoomPrevious", kelmo::catchClassLib)
 }
 
 void CAcadDrawing::zoomWindow(AcGePoint3d corner1, AcGePoint3d corner2) {
     KELMO_TRY
-        AcApDocument* document = activeDocument();
-        if (!document) return;
-        AcApView view;
-        view.minX = std::min(corner1.x, corner2.x);
-        view.minY = std::min(corner1.y, corner2.y);
-        view.maxX = std::max(corner1.x, corner2.x);
-        view.maxY = std::max(corner1.y, corner2.y);
-        document->setView(view);
+        COleDispatchDriver application;
+        visibleApplication(application);
+        PointVariant first(corner1);
+        PointVariant second(corner2);
+        application.InvokeHelper(automation::kAppZoomWindow, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_VARIANT VTS_VARIANT,
+                                 first.variant(), second.variant());
     KELMO_CATCH_ALSO(L"CAcadDrawing::zoomWindow", kelmo::catchClassLib)
 }
 
 int CAcadDrawing::regenDrawing() {
     KELMO_TRY
-        AcApDocument* document = activeDocument();
-        if (document) document->regen();
+        COleDispatchDriver application;
+        visibleApplication(application);
+        COleDispatchDriver document;
+        activeAutomationDocument(application, document);
+        document.InvokeHelper(automation::kDocRegen, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_I4, 1L); // all viewports
         return 1;
     KELMO_CATCH_ALSO(L"CAcadDrawing::regenDrawing", kelmo::catchClassLib)
 }
@@ -253,9 +301,35 @@ void CAcadDrawing::openDrawing() {
 int CAcadDrawing::closeDrawing() {
     KELMO_TRY
         // This object's own document, never just the active one: that may be the drawing the user
-        // is working on.
-        if (!m_document) return 0;
-        if (acDocManager->closeDocument(m_document) != Acad::eOk) return 0;
+        // is working on. The automation object closes the active document, so the own one is made
+        // active for the call and the user's drawing made active again afterwards.
+        if (!m_document || !isOpenDocument(m_document)) return 0;
+        AcApDocument* wasActive = acDocManager->mdiActiveDocument();
+        AcApDocument* wasCurrent = acDocManager->curDocument();
+        if (wasActive != m_document && acDocManager->activateDocument(m_document) != Acad::eOk) return 0;
+        bool closed = false;
+        try {
+            COleDispatchDriver application;
+            visibleApplication(application);
+            COleDispatchDriver document;
+            activeAutomationDocument(application, document);
+            VARIANT saveChanges;
+            VariantInit(&saveChanges);
+            saveChanges.vt = VT_BOOL;
+            saveChanges.boolVal = VARIANT_FALSE;
+            VARIANT fileName; // left out: the automation object's "parameter not found"
+            VariantInit(&fileName);
+            fileName.vt = VT_ERROR;
+            fileName.scode = DISP_E_PARAMNOTFOUND;
+            document.InvokeHelper(automation::kDocClose, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_VARIANT VTS_VARIANT,
+                                  saveChanges, fileName);
+            closed = !isOpenDocument(m_document);
+        } catch (...) {
+            restoreActive(wasActive, wasCurrent);
+            throw;
+        }
+        restoreActive(wasActive, wasCurrent);
+        if (!closed) return 0;
         m_document = nullptr;
         m_drawingOpen = 0;
         return 1;
@@ -353,6 +427,34 @@ public:
 
 private:
     AcApDocument* m_document;
+};
+
+// The host's FILEDIA setting as it was found; put back when the object goes.
+class FileDialogSetting {
+public:
+    FileDialogSetting() {
+        resbuf value;
+        m_found = acedGetVar(L"FILEDIA", &value) == RTNORM && value.restype == RTSHORT;
+        m_value = m_found ? value.resval.rint : 1;
+    }
+    ~FileDialogSetting() { restore(); }
+    FileDialogSetting(const FileDialogSetting&) = delete;
+    FileDialogSetting& operator=(const FileDialogSetting&) = delete;
+
+    static void set(short setting) {
+        resbuf value;
+        value.rbnext = nullptr;
+        value.restype = RTSHORT;
+        value.resval.rint = setting;
+        acedSetVar(L"FILEDIA", &value);
+    }
+    void restore() {
+        if (m_found) set(m_value);
+    }
+
+private:
+    bool m_found;
+    short m_value;
 };
 
 bool fileHasContent(const CString& path) {
@@ -528,14 +630,19 @@ int CAcadDrawing::bricsCADPlotToFile(CString& layoutName, CString fullPath, int 
                 layout->close();
             }
         }
+        // The export asks for its file on the command line only while file dialogs are off; the
+        // user's setting is given back however the export ends.
+        FileDialogSetting fileDialogs;
+        acedCommand(RTNONE);
+        acedCommand(RTNONE);
+        fileDialogs.set(0);
         acutPrintf(L"%s\n\n", static_cast<LPCWSTR>(fullPath));
         CFileUtilities files;
         files.deleteFile(fullPath);
-        // The host's export of the current layout to the file.
-        std::wstring error;
-        if (acDocManager->curDocument() &&
-            plot::plotCurrentLayout(acDocManager->curDocument(), static_cast<LPCWSTR>(fullPath), error) != Acad::eOk)
-            acutPrintf(L"%s\n", error.c_str());
+        acedCommand(RTSTR, L"_EXPORT", RTSTR, static_cast<LPCWSTR>(fullPath), RTNONE);
+        fileDialogs.restore();
+        acedCommand(RTNONE);
+        acedCommand(RTNONE);
         return plotDone;
     KELMO_CATCH(L"CAcadDrawing::bricsCADPlotToFile")
 }

@@ -7,6 +7,7 @@
 #include "drawing/AcadHost.h"
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
+#include "drawing/NamedList.h"
 
 KELMO_SOURCE_FILE(L"AcadDrawingState.cpp");
 
@@ -165,12 +166,12 @@ void CAcadDrawingState::setLayerState(CString name, int frozen, int locked, int 
             layer->setLocked(locked);
             layer->setOff(off);
             layer->setPlottable(plottable);
-            // The cleaned name may match a held layer after all: that one stays.
-            if (!m_layers->add(layer)) delete layer;
         } catch (...) {
             delete layer;
             throw;
         }
+        // The cleaned name may match a held layer after all: that one stays.
+        namedlist::addOrDelete(*m_layers, layer);
     KELMO_CATCH(L"CAcadDrawingState::setLayerState")
 }
 

@@ -149,10 +149,29 @@ int copySpaceBlock(AcDbBlockReference* reference, AcApDocument* document, CBlock
     return 1;
 }
 
-// The model-space background of the editor, as red, green and blue bytes from the lowest. The
-// host shows drawings on white paper.
+// The host's coordinate-system codes for acedTrans.
+constexpr short worldCode = 0;
+constexpr short ucsCode = 1;
+
+// The point carried from one coordinate system to the other by the host.
+AcGePoint3d transformPoint(const AcGePoint3d& point, short fromCode, short toCode) {
+    resbuf from;
+    resbuf to;
+    from.restype = RTSHORT;
+    from.resval.rint = fromCode;
+    to.restype = RTSHORT;
+    to.resval.rint = toCode;
+    ads_point in = {point.x, point.y, point.z};
+    ads_point out = {point.x, point.y, point.z};
+    acedTrans(in, &from, &to, 0, out);
+    return AcGePoint3d(out[0], out[1], out[2]);
+}
+
+// The model-space background of the editor, as red, green and blue bytes from the lowest.
 DWORD modelBackgroundColour() {
-    return 0x00FFFFFF;
+    AcColorSettings colours{};
+    if (!acedGetCurrentColors(&colours)) return 0;
+    return colours.dwGfxModelBkColor;
 }
 
 } // namespace
@@ -625,31 +644,13 @@ int CAcadUtilities::selectSpace(AcDbHandle& handle) {
 
 AcGePoint3d CAcadUtilities::convertUCSToWCS(AcGePoint3d point) {
     KELMO_TRY
-        resbuf from;
-        resbuf to;
-        from.restype = RTSHORT;
-        from.resval.rint = 1;
-        to.restype = RTSHORT;
-        to.resval.rint = 0;
-        ads_point in = {point.x, point.y, point.z};
-        ads_point out = {point.x, point.y, point.z};
-        acedTrans(in, &from, &to, 0, out);
-        return AcGePoint3d(out[0], out[1], out[2]);
+        return transformPoint(point, ucsCode, worldCode);
     KELMO_CATCH(L"CAcadUtilities::convertUCSToWCS")
 }
 
 AcGePoint3d CAcadUtilities::convertWCSToUCS(AcGePoint3d point) {
     KELMO_TRY
-        resbuf from;
-        resbuf to;
-        from.restype = RTSHORT;
-        from.resval.rint = 0;
-        to.restype = RTSHORT;
-        to.resval.rint = 1;
-        ads_point in = {point.x, point.y, point.z};
-        ads_point out = {point.x, point.y, point.z};
-        acedTrans(in, &from, &to, 0, out);
-        return AcGePoint3d(out[0], out[1], out[2]);
+        return transformPoint(point, worldCode, ucsCode);
     KELMO_CATCH(L"CAcadUtilities::convertWCSToUCS")
 }
 

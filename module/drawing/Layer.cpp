@@ -5,29 +5,13 @@
 #include "core/KelmoExceptions.h"
 #include "core/XMLUtilities.h"
 #include "database/EXStoredProcedure.h"
-#include "database/ParameterInt.h"
 #include "database/ParameterTinyInt.h"
-#include "database/ParameterVarChar.h"
 #include "database/Parameters.h"
 #include "database/StoredProcedure.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/RegisterCall.h"
 
 KELMO_SOURCE_FILE(L"Layer.cpp");
-
-namespace {
-
-// The procedure never keeps the caller's parameter list past the call, whatever way it ends.
-struct ParameterBinding {
-    CStoredProcedure* procedure;
-    ~ParameterBinding() {
-        try {
-            procedure->setParameters(nullptr);
-        } catch (...) {
-        }
-    }
-};
-
-} // namespace
 
 CLayer::CLayer() {
     KELMO_TRY
@@ -189,26 +173,37 @@ int CLayer::ensureLayerExists(CString name, CAcadDrawing* drawing) {
     KELMO_TRY
         if (drawing->lock() != Acad::eOk) return 0;
         int result = 0;
-        AcDbLayerTable* table = nullptr;
-        if (drawing->getDatabase()->getLayerTable(table, AcDb::kForWrite) == Acad::eOk) {
-            CString cleaned = validateLayerName(name);
-            if (table->has(cleaned)) {
-                result = 1;
-            } else {
-                AcDbLayerTableRecord* record = new AcDbLayerTableRecord();
-                record->setName(cleaned);
-                if (table->add(record) == Acad::eOk) {
-                    result = 1;
-                    record->close();
-                } else {
-                    delete record;
-                }
-            }
-            table->close();
+        try {
+            result = addMissingLayer(drawing->getDatabase(), name, nullptr);
+        } catch (...) {
+            drawing->unlock(0);
+            throw;
         }
         drawing->unlock(0);
         return result;
     KELMO_CATCH_ALSO(L"CLayer::ensureLayerExists", kelmo::catchClassLib)
+}
+
+int CLayer::addMissingLayer(AcDbDatabase* database, CString name, const AcCmColor* colour) {
+    KELMO_TRY
+        AcDbLayerTable* table = nullptr;
+        if (database->getLayerTable(table, AcDb::kForWrite) != Acad::eOk) return 0;
+        int result = 1;
+        CString cleaned = validateLayerName(name);
+        if (!table->has(cleaned)) {
+            AcDbLayerTableRecord* record = new AcDbLayerTableRecord();
+            record->setName(cleaned);
+            if (colour) record->setColor(*colour);
+            if (table->add(record) == Acad::eOk) {
+                record->close();
+            } else {
+                delete record; // refused: it is nobody's
+                result = 0;
+            }
+        }
+        table->close();
+        return result;
+    KELMO_CATCH(L"CLayer::addMissingLayer")
 }
 
 IXMLDOMNodePtr CLayer::serialize(CString namespaceURI) {
@@ -241,33 +236,16 @@ void CLayer::addLayerToVXR(CStoredProcedure* procedure, int timeout, int attachI
     KELMO_TRY
         try {
             CParameters parameters;
-            ParameterBinding binding{procedure};
-            CParameterVarChar* layerName = new CParameterVarChar();
-            layerName->setName(L"@layerName");
-            layerName->setDirection(1);
-            layerName->setSize(255);
-            layerName->setValue(m_name);
-            parameters.add(layerName);
-            CParameterVarChar* description = new CParameterVarChar();
-            description->setName(L"@layerDescription");
-            description->setDirection(1);
-            description->setSize(255);
-            description->setValue(L"");
-            parameters.add(description);
+            parameters.add(registercall::textInput(L"@layerName", m_name));
+            // The register keeps no description of a drawing's layers.
+            parameters.add(registercall::textInput(L"@layerDescription", L""));
             CParameterTinyInt* colour = new CParameterTinyInt();
             colour->setName(L"@layerColour");
             colour->setDirection(1);
             colour->setValue(static_cast<unsigned char>(m_colourIndex));
             parameters.add(colour);
-            CParameterInt* attach = new CParameterInt();
-            attach->setName(L"@attachID");
-            attach->setDirection(1);
-            attach->setValue(attachID);
-            parameters.add(attach);
-            procedure->setTimeout(timeout);
-            procedure->setName(L"__to_addDrawingLayer");
-            procedure->setParameters(&parameters);
-            procedure->execSPNoReturnParas();
+            parameters.add(registercall::intInput(L"@attachID", attachID));
+            registercall::execute(procedure, L"__to_addDrawingLayer", parameters, timeout);
         } catch (const _com_error& error) {
             throw new CEXStoredProcedure(error, procedure, KELMO_BANNER, kelmoSourceFile, method, 2);
         }

@@ -44,6 +44,9 @@ public:
     static CString validateLayerName(CString name);
     // 1 when the drawing has the layer afterwards, 0 when it could not be made.
     static int ensureLayerExists(CString name, CAcadDrawing* drawing);
+    // Gives the drawing database the named layer (name cleaned) when it lacks it, in the colour
+    // when one is given; 1 when the drawing has the layer afterwards. The caller holds the lock.
+    static int addMissingLayer(AcDbDatabase* database, CString name, const AcCmColor* colour);
 
     IXMLDOMNodePtr serialize(CString namespaceURI);
     void deSerialize(IXMLDOMNodePtr node);

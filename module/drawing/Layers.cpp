@@ -5,11 +5,12 @@
 #include "core/KelmoExceptions.h"
 #include "core/XMLUtilities.h"
 #include "database/EXStoredProcedure.h"
-#include "database/ParameterInt.h"
 #include "database/Parameters.h"
 #include "database/StoredProcedure.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layer.h"
+#include "drawing/NamedList.h"
+#include "drawing/RegisterCall.h"
 
 KELMO_SOURCE_FILE(L"Layers.cpp");
 
@@ -21,15 +22,36 @@ bool isKelmoLayer(const CString& name) {
            name == L"ATT-AUX";
 }
 
-struct ParameterBinding {
-    CStoredProcedure* procedure;
-    ~ParameterBinding() {
-        try {
-            procedure->setParameters(nullptr);
-        } catch (...) {
+// Shows the visitor each layer record of the drawing in table order, open for read. The record,
+// the walk and the table are closed again however the visit ends; a table or record that
+// cannot be opened is passed over quietly.
+template <class Visit>
+void forEachLayerRecord(AcDbDatabase* database, Visit visit) {
+    AcDbLayerTable* table = nullptr;
+    if (database->getLayerTable(table, AcDb::kForRead) != Acad::eOk) return;
+    AcDbLayerTableIterator* iterator = nullptr;
+    try {
+        if (table->newIterator(iterator) == Acad::eOk) {
+            for (iterator->start(); !iterator->done(); iterator->step()) {
+                AcDbLayerTableRecord* record = nullptr;
+                if (iterator->getRecord(record, AcDb::kForRead) != Acad::eOk) continue;
+                try {
+                    visit(record);
+                } catch (...) {
+                    record->close();
+                    throw;
+                }
+                record->close();
+            }
         }
+    } catch (...) {
+        delete iterator;
+        table->close();
+        throw;
     }
-};
+    delete iterator;
+    table->close();
+}
 
 } // namespace
 
@@ -45,8 +67,7 @@ CLayers::~CLayers() {
 
 CLayer* CLayers::getAt(int index) {
     KELMO_TRY
-        if (index < 0 || index >= m_layers.GetSize()) AfxThrowInvalidArgException();
-        return m_layers.GetAt(index);
+        return namedlist::at(m_layers, index);
     KELMO_CATCH_ALSO(L"CLayers::getAt", kelmo::catchClassLib)
 }
 
@@ -65,10 +86,7 @@ CLayer* CLayers::getAtLayer(CString name) {
 
 BOOL CLayers::add(CLayer* layer) {
     KELMO_TRY
-        CString name = layer->getName();
-        for (int i = 0; i < m_layers.GetSize(); ++i)
-            if (m_layers.GetAt(i)->getName() == name) return FALSE;
-        m_layers.Add(layer);
+        if (!namedlist::addUnique(m_layers, layer)) return FALSE;
         ++m_count;
         return TRUE;
     KELMO_CATCH(L"CLayers::add")
@@ -76,14 +94,7 @@ BOOL CLayers::add(CLayer* layer) {
 
 void CLayers::addOrDelete(CLayer* layer) {
     KELMO_TRY
-        BOOL taken = FALSE;
-        try {
-            taken = add(layer);
-        } catch (...) {
-            delete layer;
-            throw;
-        }
-        if (!taken) delete layer;
+        namedlist::addOrDelete(*this, layer);
     KELMO_CATCH(L"CLayers::addOrDelete")
 }
 
@@ -104,27 +115,9 @@ void CLayers::setAllLayersFrozen(int frozen) {
 void CLayers::getDWGLayers(CAcadDrawing* drawing) {
     KELMO_TRY
         if (drawing->lock() != Acad::eOk) return;
-        AcDbLayerTable* table = nullptr;
-        if (drawing->getDatabase()->getLayerTable(table, AcDb::kForRead) == Acad::eOk) {
-            AcDbLayerTableIterator* iterator = nullptr;
-            if (table->newIterator(iterator) == Acad::eOk) {
-                for (iterator->start(); !iterator->done(); iterator->step()) {
-                    AcDbLayerTableRecord* record = nullptr;
-                    if (iterator->getRecord(record, AcDb::kForRead) != Acad::eOk) continue;
-                    CLayer* layer = nullptr;
-                    try {
-                        layer = new CLayer(record);
-                    } catch (...) {
-                        record->close();
-                        throw;
-                    }
-                    record->close();
-                    addOrDelete(layer);
-                }
-                delete iterator;
-            }
-            table->close();
-        }
+        forEachLayerRecord(drawing->getDatabase(), [&](AcDbLayerTableRecord* record) {
+            addOrDelete(new CLayer(record));
+        });
         drawing->unlock(0);
     KELMO_CATCH_ALSO(L"CLayers::getDWGLayers", kelmo::catchClassLib)
 }
@@ -138,26 +131,7 @@ void CLayers::applyToDWG(CAcadDrawing* drawing) {
 int CLayers::ensureLayerExists(CAcadDrawing* drawing, CString name, AcCmColor colour) {
     KELMO_TRY
         if (!drawing->getLocked()) return 0;
-        int result = 0;
-        AcDbLayerTable* table = nullptr;
-        if (drawing->getDatabase()->getLayerTable(table, AcDb::kForWrite) == Acad::eOk) {
-            CString cleaned = CLayer::validateLayerName(name);
-            if (table->has(cleaned)) {
-                result = 1;
-            } else {
-                AcDbLayerTableRecord* record = new AcDbLayerTableRecord();
-                record->setName(cleaned);
-                record->setColor(colour);
-                if (table->add(record) == Acad::eOk) {
-                    result = 1;
-                    record->close();
-                } else {
-                    delete record;
-                }
-            }
-            table->close();
-        }
-        return result;
+        return CLayer::addMissingLayer(drawing->getDatabase(), name, &colour);
     KELMO_CATCH(L"CLayers::ensureLayerExists")
 }
 
@@ -179,25 +153,14 @@ void CLayers::setOnLayerToCurrent(CAcadDrawing* drawing) {
             if (drawing->lock() != Acad::eOk) continue;
             AcDbObjectId found;
             bool frozen = false;
-            AcDbLayerTable* table = nullptr;
-            if (drawing->getDatabase()->getLayerTable(table, AcDb::kForRead) == Acad::eOk) {
-                AcDbLayerTableIterator* iterator = nullptr;
-                if (table->newIterator(iterator) == Acad::eOk) {
-                    for (iterator->start(); !iterator->done(); iterator->step()) {
-                        AcDbLayerTableRecord* record = nullptr;
-                        if (iterator->getRecord(record, AcDb::kForRead) != Acad::eOk) continue;
-                        CString name = record->getName();
-                        name.MakeUpper();
-                        if (name == layer->getName() && layer->getName() != L"0") {
-                            found = record->objectId();
-                            frozen = record->isFrozen();
-                        }
-                        record->close();
-                    }
-                    delete iterator;
+            forEachLayerRecord(drawing->getDatabase(), [&](AcDbLayerTableRecord* record) {
+                CString name = record->getName();
+                name.MakeUpper();
+                if (name == layer->getName() && layer->getName() != L"0") {
+                    found = record->objectId();
+                    frozen = record->isFrozen();
                 }
-                table->close();
-            }
+            });
             // The host cannot make nothing, or a frozen layer, current.
             if (!found.isNull() && !frozen) drawing->getDatabase()->setClayer(found);
             drawing->unlock(0);
@@ -245,12 +208,8 @@ void CLayers::getGraphicReportLayersOn(CStoredProcedure* procedure, int graphicR
     KELMO_TRY
         try {
             CParameters parameters;
-            ParameterBinding binding{procedure};
-            CParameterInt* report = new CParameterInt();
-            report->setName(L"@graphicReportID");
-            report->setDirection(1);
-            report->setValue(graphicReportID);
-            parameters.add(report);
+            CParametersLoan loan(procedure);
+            parameters.add(registercall::intInput(L"@graphicReportID", graphicReportID));
             procedure->setTimeout(timeout);
             procedure->setName(L"__gr_getReportLayersOn");
             procedure->setParameters(&parameters);
@@ -281,8 +240,7 @@ void CLayers::getGraphicReportLayersOn(CStoredProcedure* procedure, int graphicR
 
 void CLayers::deleteObjects() {
     KELMO_TRY
-        for (int i = 0; i < m_layers.GetSize(); ++i) delete m_layers.GetAt(i);
-        m_layers.RemoveAll();
+        namedlist::deleteAll(m_layers);
         m_count = 0;
     KELMO_CATCH(L"CLayers::deleteObjects")
 }

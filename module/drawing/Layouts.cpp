@@ -3,28 +3,16 @@
 #include "cad/AcDb.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
+#include "core/KelmoExceptions.h"
 #include "database/EXStoredProcedure.h"
-#include "database/ParameterInt.h"
 #include "database/Parameters.h"
 #include "database/StoredProcedure.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layout.h"
+#include "drawing/NamedList.h"
+#include "drawing/RegisterCall.h"
 
 KELMO_SOURCE_FILE(L"Layouts.cpp");
-
-namespace {
-
-struct ParameterBinding {
-    CStoredProcedure* procedure;
-    ~ParameterBinding() {
-        try {
-            procedure->setParameters(nullptr);
-        } catch (...) {
-        }
-    }
-};
-
-} // namespace
 
 CLayouts::CLayouts() : m_count(0) {}
 
@@ -38,17 +26,13 @@ CLayouts::~CLayouts() {
 
 CLayout* CLayouts::getAt(int index) {
     KELMO_TRY
-        if (index < 0 || index >= m_layouts.GetSize()) AfxThrowInvalidArgException();
-        return m_layouts.GetAt(index);
+        return namedlist::at(m_layouts, index);
     KELMO_CATCH_ALSO(L"CLayouts::getAt", kelmo::catchClassLib)
 }
 
 BOOL CLayouts::add(CLayout* layout) {
     KELMO_TRY
-        CString name = layout->getName();
-        for (int i = 0; i < m_layouts.GetSize(); ++i)
-            if (m_layouts.GetAt(i)->getName() == name) return FALSE;
-        m_layouts.Add(layout);
+        if (!namedlist::addUnique(m_layouts, layout)) return FALSE;
         ++m_count;
         return TRUE;
     KELMO_CATCH(L"CLayouts::add")
@@ -73,15 +57,12 @@ void CLayouts::getDWGLayouts(CAcadDrawing* drawing) {
                     if (layout->getLayoutName(name) == Acad::eOk && name) {
                         CLayout* entry = new CLayout();
                         entry->setName(name);
-                        BOOL taken = FALSE;
                         try {
-                            taken = add(entry);
+                            namedlist::addOrDelete(*this, entry);
                         } catch (...) {
-                            delete entry;
                             layout->close();
                             throw;
                         }
-                        if (!taken) delete entry;
                     }
                     layout->close();
                 }
@@ -95,8 +76,22 @@ void CLayouts::getDWGLayouts(CAcadDrawing* drawing) {
 
 int CLayouts::addLayoutsToVXR(CStoredProcedure* procedure, int timeout, int attachID) {
     KELMO_TRY
-        deleteDrawingLayouts(procedure, timeout, attachID);
-        for (int i = 0; i < m_layouts.GetSize(); ++i) m_layouts.GetAt(i)->addLayoutToVXR(procedure, timeout, attachID);
+        // The register never holds a drawing half re-recorded: its old rows come back when an add fails.
+        procedure->beginTrans();
+        try {
+            deleteDrawingLayouts(procedure, timeout, attachID);
+            for (int i = 0; i < m_layouts.GetSize(); ++i)
+                m_layouts.GetAt(i)->addLayoutToVXR(procedure, timeout, attachID);
+            procedure->commitTrans();
+        } catch (...) {
+            try {
+                procedure->rollbackTrans();
+            } catch (CEXKelmo* rollbackFailure) {
+                rollbackFailure->deleteException(); // the first failure is the one to report
+            } catch (...) {
+            }
+            throw;
+        }
         return 1;
     KELMO_CATCH_ALSO(L"CLayouts::addLayoutsToVXR", kelmo::catchClassLib)
 }
@@ -106,16 +101,8 @@ void CLayouts::deleteDrawingLayouts(CStoredProcedure* procedure, int timeout, in
     KELMO_TRY
         try {
             CParameters parameters;
-            ParameterBinding binding{procedure};
-            CParameterInt* attach = new CParameterInt();
-            attach->setName(L"@attachID");
-            attach->setDirection(1);
-            attach->setValue(attachID);
-            parameters.add(attach);
-            procedure->setName(L"__to_deleteDrawingLayouts");
-            procedure->setParameters(&parameters);
-            procedure->setTimeout(timeout);
-            procedure->execSPNoReturnParas();
+            parameters.add(registercall::intInput(L"@attachID", attachID));
+            registercall::execute(procedure, L"__to_deleteDrawingLayouts", parameters, timeout);
         } catch (const _com_error& error) {
             throw new CEXStoredProcedure(error, procedure, KELMO_BANNER, kelmoSourceFile, method, 2);
         }
@@ -124,8 +111,7 @@ void CLayouts::deleteDrawingLayouts(CStoredProcedure* procedure, int timeout, in
 
 void CLayouts::deleteObjects() {
     KELMO_TRY
-        for (int i = 0; i < m_layouts.GetSize(); ++i) delete m_layouts.GetAt(i);
-        m_layouts.RemoveAll();
+        namedlist::deleteAll(m_layouts);
         m_count = 0;
     KELMO_CATCH(L"CLayouts::deleteObjects")
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "cad/HostUi.h"
 #include "cad/RxDynamicLinker.h"
 #include "commands/Brenvik.h"
 #include "core/DocData.h"
@@ -171,6 +172,7 @@ extern "C" BOOL DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
     if (dwReason == processAttach) {
         AfxRegisterResources(hInstance, &kelmoResources());
         g_extensionModule.AttachInstance(hInstance);
+        InitAcUiDLL();
     } else if (dwReason == processDetach) {
         g_extensionModule.DetachInstance();
         AfxUnregisterResources(hInstance);

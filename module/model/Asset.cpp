@@ -16,6 +16,7 @@
 #include "model/Hatch.h"
 #include "model/Hyperlinks.h"
 #include "model/ModelSupport.h"
+#include "model/RegisterSupport.h"
 
 KELMO_SOURCE_FILE(L"Asset");
 
@@ -588,4 +589,136 @@ void CAssets::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
     } catch (...) {
         kelmo::rethrowWrapped(kAssetsFile, L"CAssets::applyToDWG", kelmo::catchClassLib);
     }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Register
+
+void CAsset::applyToVXR(CStoredProcedure* procedure, int drawingID, int locationID, int timeout) {
+    const wchar_t* method = L"CAsset::applyToVXR";
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        call.addInt(L"@locationID", 1, locationID);
+        call.addInt(L"@drawingID", 1, drawingID);
+        call.addVarChar(L"@handle", 255, getHandleAsString());
+        call.addVarChar(L"@acadBlockIdentifier", 100, m_blockIdentifier);
+        call.addVarChar(L"@acadBlockDescription", 255, m_blockDescription);
+        call.addVarChar(L"@uniqueDescription", 255, m_uniqueDescription);
+        call.addDecimal(L"@pointX", m_pointX);
+        call.addDecimal(L"@pointY", m_pointY);
+        call.addBoolean(L"@assetExistsInLocation", 1, m_assetExistsInLocation);
+        call.addOutputBoolean(L"@excludedFromTakeoff");
+        call.prepare(L"__to_applyAssetToVXR", timeout);
+        // Without a connection this raises, so the answer read below is always the register's.
+        procedure->execSPNoReturnParasReturn();
+        bool excluded = call.outputInt(L"@excludedFromTakeoff") != 0;
+        if (!excluded && m_assetExistsInLocation != 0 && m_attributes)
+            m_attributes->applyToVXR(procedure, drawingID, getHandleAsString(), timeout);
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CAsset::exportTP(CStoredProcedure* procedure, int timeout, CString exportParameters) {
+    const wchar_t* method = L"CAsset::exportTP";
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        call.addInt(L"@locationID", 1, m_locationID);
+        call.addVarChar(L"@handle", 255, getHandleAsString());
+        call.addVarChar(L"@acadBlockIdentifier", 100, m_blockIdentifier);
+        call.addVarChar(L"@acadBlockDescription", 255, m_blockDescription);
+        call.addVarChar(L"@uniqueDescription", 255, m_uniqueDescription);
+        call.addDecimal(L"@pointX", m_pointX);
+        call.addDecimal(L"@pointY", m_pointY);
+        call.addBoolean(L"@assetExistsInLocation", 1, m_assetExistsInLocation);
+        call.addVarChar(L"@exportParameters", 255, exportParameters);
+        call.prepare(L"__to_tp_exportAsset", timeout);
+        procedure->execSPNoReturnParas();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CAssets::applyToVXR(CStoredProcedure* procedure, int drawingID, int locationID, int timeout) {
+    try {
+        for (int i = 0; i < m_count; ++i) m_assets[i]->applyToVXR(procedure, drawingID, locationID, timeout);
+    } catch (...) {
+        kelmo::rethrowWrapped(kAssetsFile, L"CAssets::applyToVXR");
+    }
+}
+
+void CAssets::exportTP(CStoredProcedure* procedure, int timeout, CString exportParameters) {
+    try {
+        for (int i = 0; i < m_count; ++i) m_assets[i]->exportTP(procedure, timeout, exportParameters);
+    } catch (...) {
+        kelmo::rethrowWrapped(kAssetsFile, L"CAssets::exportTP");
+    }
+}
+
+void CAssets::getLocationAssets(CStoredProcedure* procedure, int locationID, int timeout) {
+    const wchar_t* method = L"CAssets::getLocationAssets";
+    kelmo_model::RegisterCall call(procedure);
+    try {
+        call.addInt(L"@locationID", 1, locationID);
+        call.prepare(L"[idr]..[getLocationAssets]", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (!rows.empty()) {
+            while (!rows.atEnd()) {
+                int drawingID = 0;
+                rows.readInt(L"drawingID", drawingID);
+                const CString handle = rows.text(L"handle");
+                double x = 0.0;
+                double y = 0.0;
+                rows.readDouble(L"aX", x);
+                rows.readDouble(L"aY", y);
+                CAsset* asset = new CAsset(locationID, drawingID, handle, rows.text(L"acadBlockIdentifier"),
+                                           rows.text(L"atDescription"), rows.text(L"aDescription"), x, y,
+                                           rows.text(L"status"));
+                try {
+                    CAttributes* attributes = new CAttributes();
+                    asset->setAttributes(attributes);
+                    // Nested on the same procedure while this row set is read; no time limit.
+                    attributes->getAssetAttributes(procedure, drawingID, handle, 0);
+                } catch (...) {
+                    delete asset;
+                    throw;
+                }
+                add(asset);
+                rows.next();
+            }
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH_IN(kAssetsFile, procedure, method)
+}
+
+void CAssets::getCategoryAssets(CStoredProcedure* procedure, int timeout, int categoryID, CHatch* hatch) {
+    const wchar_t* method = L"CAssets::getCategoryAssets";
+    kelmo_model::RegisterCall call(procedure);
+    try {
+        call.addInt(L"@categoryID", 1, categoryID);
+        call.prepare(L"__gr_getCategoryAssets", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (!rows.empty()) {
+            while (!rows.atEnd()) {
+                CAsset* asset = new CAsset();
+                try {
+                    if (!rows.isNull(L"maHandle")) asset->setHandle(rows.text(L"maHandle"));
+                    if (!rows.isNull(L"maDescription")) asset->setBlockDescription(rows.text(L"maDescription"));
+                    if (!rows.isNull(L"maUniqueDescription"))
+                        asset->setUniqueDescription(rows.text(L"maUniqueDescription"));
+                    CHyperlinks* hyperlinks = new CHyperlinks();
+                    asset->setHyperlinks(hyperlinks);
+                    hyperlinks->getAssetHyperlinks(procedure, timeout, categoryID, asset->getHandleAsString());
+                    // Each asset owns its own copy of the category's hatch.
+                    if (hatch) {
+                        CHatch* copy = new CHatch();
+                        asset->setHatch(copy);
+                        hatch->copyTo(copy);
+                    }
+                } catch (...) {
+                    delete asset;
+                    throw;
+                }
+                add(asset);
+                rows.next();
+            }
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH_IN(kAssetsFile, procedure, method)
 }

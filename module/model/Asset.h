@@ -10,6 +10,7 @@ class CAttributes;
 class CHatch;
 class CHyperlinks;
 class CKelmoExceptions;
+class CStoredProcedure;
 
 class CAsset {
 public:
@@ -74,6 +75,11 @@ public:
     IXMLDOMNodePtr serialize(CString namespaceURI);
     void deSerialize(IXMLDOMNodePtr node, CHatch* hatch);
 
+    // The register: the asset under the given location and drawing, with its attributes unless the
+    // register excludes its kind from take-off.
+    void applyToVXR(CStoredProcedure* procedure, int drawingID, int locationID, int timeout);
+    void exportTP(CStoredProcedure* procedure, int timeout, CString exportParameters);
+
 private:
     AcDbObjectId m_objectId;
     AcDbHandle m_handle;
@@ -117,6 +123,12 @@ public:
     IXMLDOMNodePtr serialize(CString namespaceURI);
     // The child list of an "assets" element.
     void deSerialize(IXMLDOMNodeListPtr nodes, CHatch* hatch);
+
+    // The register: each asset in order, and the assets of a location or of a report category appended.
+    void applyToVXR(CStoredProcedure* procedure, int drawingID, int locationID, int timeout);
+    void exportTP(CStoredProcedure* procedure, int timeout, CString exportParameters);
+    void getLocationAssets(CStoredProcedure* procedure, int locationID, int timeout);
+    void getCategoryAssets(CStoredProcedure* procedure, int timeout, int categoryID, CHatch* hatch);
 
 private:
     CTypedPtrArray<CPtrArray, CAsset*> m_assets;

@@ -6,6 +6,7 @@
 #include "core/Catch.h"
 #include "model/KelmoAttribute.h"
 #include "model/ModelSupport.h"
+#include "model/RegisterSupport.h"
 
 KELMO_SOURCE_FILE(L"Attributes");
 
@@ -288,4 +289,47 @@ void CAttributes::deleteObjects() {
     for (INT_PTR i = 0; i < m_attributes.GetSize(); ++i) delete m_attributes[i];
     m_attributes.RemoveAll();
     m_count = 0;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Register
+
+void CAttribute::applyToVXR(CStoredProcedure* procedure, int drawingID, CString handle, int timeout) {
+    const wchar_t* method = L"CAttribute::applyToVXR";
+    kelmo_model::RegisterCall call(procedure);
+    try {
+        call.addInt(L"@drawingID", 1, drawingID);
+        call.addVarChar(L"@handle", 255, handle);
+        call.addVarChar(L"@tag", 255, m_tag);
+        call.addVarChar(L"@value", 255, m_value);
+        call.addBoolean(L"@exists", 1, m_exists);
+        call.prepare(L"__to_applyAssetAttributeToVXR", timeout);
+        procedure->execSPNoReturnParas();
+    KELMO_REGISTER_CATCH_IN(L"Attribute", procedure, method)
+}
+
+void CAttributes::applyToVXR(CStoredProcedure* procedure, int drawingID, CString handle, int timeout) {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) m_attributes[i]->applyToVXR(procedure, drawingID, handle, timeout);
+    KELMO_CATCH_ALSO(L"CAttributes::applyToVXR", kelmo::catchClassLib)
+}
+
+void CAttributes::getAssetAttributes(CStoredProcedure* procedure, int drawingID, CString handle, int timeout) {
+    const wchar_t* method = L"CAttributes::getAssetAttributes";
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        call.addInt(L"@drawingID", 1, drawingID);
+        call.addVarChar(L"@handle", 50, handle);
+        call.prepare(L"[idr]..[getAssetAttributes]", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (!rows.empty()) {
+            while (!rows.atEnd()) {
+                CAttribute* attribute = new CAttribute(rows.text(L"aTag"), rows.text(L"aValue"), 1);
+                int before = m_count;
+                if (add(attribute, 0) == before) delete attribute;
+                rows.next();
+            }
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH(procedure, method)
 }

@@ -4,6 +4,8 @@
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 
+class CStoredProcedure;
+
 class CAttribute {
 public:
     CAttribute();
@@ -26,6 +28,9 @@ public:
 
     // Tag, value and exists; not the layer nor the id.
     virtual CAttribute* clone();
+
+    // Writes the tag and value of the asset insert with the handle to the register.
+    void applyToVXR(CStoredProcedure* procedure, int drawingID, CString handle, int timeout);
 
 private:
     CString m_tag;
@@ -75,6 +80,10 @@ public:
     void setAttributesIDsInvisible(AcDbBlockReference* reference);
     void setAttributesIDsVisible();
     void deleteObjects();
+
+    // The register: every element in order, and the attributes it holds for an asset appended.
+    void applyToVXR(CStoredProcedure* procedure, int drawingID, CString handle, int timeout);
+    void getAssetAttributes(CStoredProcedure* procedure, int drawingID, CString handle, int timeout);
 
     // The rotation of a text in the plane of the UCS, in radians from the UCS x axis.
     static double rotationInUcs(const AcDbText* text, const AcGeMatrix3d& ucs);

@@ -12,6 +12,10 @@ class CAssets;
 class CAttributes;
 class CHatch;
 class CKelmoExceptions;
+class CStoredProcedure;
+namespace kelmo_model {
+class RegisterCall;
+}
 
 class CBlockDWG : public CBlock {
 public:
@@ -123,6 +127,11 @@ protected:
     void setType(int blockType) { setBlockType(blockType); }
     // The reference's definition name, handle, layer, colour and line weight.
     void readReference(AcDbBlockReference* reference);
+    // The export of the level blocks to the planning tables: rooms and buildings under their parent,
+    // floors and sites by their own location.
+    void exportSpaceToTP(kelmo_model::RegisterCall& call, int timeout, int parentID, const CString& exportParameters);
+    void exportGrossAreaToTP(kelmo_model::RegisterCall& call, int timeout, int locationID,
+                             const CString& exportParameters);
 
 private:
     static CString handlesToString(const HandleArray& handles);

@@ -7,4 +7,7 @@ public:
     CBlockDWGBuilding();
     CBlockDWGBuilding(AcDbBlockReference* reference, AcApDocument* document);
     ~CBlockDWGBuilding() override = default;
+
+    // Writes the block to the planning tables; id is the parent location.
+    void exportTP(CStoredProcedure* procedure, int timeout, int id, CString exportParameters);
 };

@@ -7,4 +7,7 @@ public:
     CBlockDWGFloor();
     CBlockDWGFloor(AcDbBlockReference* reference, AcApDocument* document);
     ~CBlockDWGFloor() override = default;
+
+    // Writes the block to the planning tables; id is the location itself.
+    void exportTP(CStoredProcedure* procedure, int timeout, int id, CString exportParameters);
 };

@@ -3,6 +3,7 @@
 #include "core/Catch.h"
 #include "model/Asset.h"
 #include "model/ModelSupport.h"
+#include "model/RegisterSupport.h"
 
 KELMO_SOURCE_FILE(L"BlockDWGRoom");
 
@@ -34,4 +35,13 @@ CBlockDWGRoom::CBlockDWGRoom(AcDbBlockReference* reference, AcApDocument* docume
         // The built block part frees the assets as the failure leaves the constructor.
         kelmo::rethrowWrapped(kelmoSourceFile, L"CBlockDWGRoom::CBlockDWGRoom", kelmo::catchClassLib);
     }
+}
+
+void CBlockDWGRoom::exportTP(CStoredProcedure* procedure, int timeout, int id, CString exportParameters) {
+    const wchar_t* method = L"CBlockDWGRoom::exportTP";
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        exportSpaceToTP(call, timeout, id, exportParameters);
+        if (getAssets()) getAssets()->exportTP(procedure, timeout, exportParameters);
+    KELMO_REGISTER_CATCH(procedure, method)
 }

@@ -7,4 +7,7 @@ public:
     CBlockDWGRoom();
     CBlockDWGRoom(AcDbBlockReference* reference, AcApDocument* document, int loadAssets);
     ~CBlockDWGRoom() override = default;
+
+    // Writes the block to the planning tables; id is the parent location.
+    void exportTP(CStoredProcedure* procedure, int timeout, int id, CString exportParameters);
 };

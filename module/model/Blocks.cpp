@@ -18,6 +18,16 @@
 #include "model/BlockDWGFloor.h"
 #include "model/BlockDWGRoom.h"
 #include "model/BlockDWGSite.h"
+#include "model/BlockVXRBuilding.h"
+#include "model/BlockVXRFloor.h"
+#include "model/BlockVXRRoom.h"
+#include "model/BlockVXRSite.h"
+#include "model/Asset.h"
+#include "model/Attributes.h"
+#include "model/Hatch.h"
+#include "model/Hyperlinks.h"
+#include "model/KelmoAttribute.h"
+#include "model/RegisterSupport.h"
 #include "model/ModelSupport.h"
 #include "reports/MarkerBlockLegend.h"
 #include "reports/MarkerBlockPie.h"
@@ -296,6 +306,119 @@ void CBlocks::zoomToBlocks(CAcadDrawing* drawing, double margin) {
 }
 
 // ---------------------------------------------------------------------------------------------------------
+// Register queries
+
+void CBlocks::getVXRBlocks(CStoredProcedure* procedure, int timeout, int parentID, int loadAssets) {
+    const wchar_t* method = L"CBlocks::getVXRBlocks";
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        call.addInt(L"@parentID", 1, parentID);
+        // The query runs under the procedure's own time limit; the given one is for the rooms' assets.
+        call.prepare(L"__to_getBlocksFromVXR", -1);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (!rows.empty()) {
+            while (!rows.atEnd()) {
+                const CString type = rows.text(L"type");
+                CBlockVXR* block = type == L"r"   ? static_cast<CBlockVXR*>(new CBlockVXRRoom())
+                                   : type == L"f" ? static_cast<CBlockVXR*>(new CBlockVXRFloor())
+                                   : type == L"b" ? static_cast<CBlockVXR*>(new CBlockVXRBuilding())
+                                                  : static_cast<CBlockVXR*>(new CBlockVXRSite());
+                try {
+                    int id = block->getId();
+                    rows.readInt(L"id", id);
+                    if (type == L"r" && loadAssets != 0) {
+                        CAssets* assets = new CAssets();
+                        block->setAssets(assets);
+                        assets->getLocationAssets(procedure, id, timeout);
+                    }
+                    block->setId(id);
+                    int parentId = block->getParentId();
+                    rows.readInt(L"parentid", parentId);
+                    block->setParentId(parentId);
+                    block->setName(rows.text(L"name"));
+                    block->setCode(rows.text(L"code"));
+                    // "0" first: the location exists; "1" second: it is a duplicate. A shorter text
+                    // lacks the flag.
+                    const CString status = rows.text(L"status");
+                    if (status.GetLength() >= 1 && status[0] == L'0') block->setStatusExists(1);
+                    if (status.GetLength() >= 2 && status[1] == L'1') block->setStatusDuplicate(1);
+                    double area = block->getArea();
+                    rows.readDouble(L"area", area);
+                    block->setArea(area);
+                    if (!rows.isNull(L"handle")) block->setHandle(rows.text(L"handle"));
+                    double perimeter = block->getPerimeter();
+                    rows.readDouble(L"perimeter", perimeter);
+                    block->setPerimeter(perimeter);
+                } catch (...) {
+                    deleteObject(block);
+                    throw;
+                }
+                addBlock(block);
+                rows.next();
+            }
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CBlocks::getCategoryDWGBlocks(CStoredProcedure* procedure, int timeout, int categoryID, CHatch* hatch) {
+    const wchar_t* method = L"CBlocks::getCategoryDWGBlocks";
+    static const wchar_t* const swapColumns[] = {L"mbSwapName", L"mbSwapArea", L"mbSwapAux"};
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        call.addInt(L"@categoryID", 1, categoryID);
+        call.prepare(L"__gr_getCategoryBlocks", -1);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (!rows.empty()) {
+            while (!rows.atEnd()) {
+                CBlockDWG* block = new CBlockDWG();
+                try {
+                    if (!rows.isNull(L"mbHandle")) block->setHandle(rows.text(L"mbHandle"));
+                    if (!rows.isNull(L"mbName")) block->setName(rows.text(L"mbName"));
+                    if (!rows.isNull(L"mbCode")) block->setCode(rows.text(L"mbCode"));
+                    double area = block->getArea();
+                    rows.readDouble(L"mbArea", area);
+                    block->setArea(area);
+                    CAttributes* attributes = new CAttributes();
+                    block->setAttributes(attributes);
+                    for (int swapType = 0; swapType < 3; ++swapType) {
+                        const CString value = rows.text(swapColumns[swapType]);
+                        if (value.IsEmpty()) continue;
+                        CKelmoAttribute* attribute = new CKelmoAttribute();
+                        attribute->setSwapType(swapType);
+                        attribute->setValue(value);
+                        attribute->setExists(1);
+                        int before = attributes->getCount();
+                        if (attributes->add(attribute, 0) == before) delete attribute;
+                    }
+                    // Nested on the same procedure while this row set is read.
+                    CHyperlinks* hyperlinks = new CHyperlinks();
+                    try {
+                        hyperlinks->getBlockHyperlinks(procedure, timeout, categoryID, block->CBlock::getHandle());
+                    } catch (...) {
+                        delete hyperlinks;
+                        throw;
+                    }
+                    if (hyperlinks->getCount() > 0) block->setHyperlinks(hyperlinks);
+                    else delete hyperlinks;
+                    if (hatch) {
+                        CHatch* copy = new CHatch();
+                        block->setHatch(copy);
+                        hatch->copyTo(copy);
+                    }
+                } catch (...) {
+                    delete block;
+                    throw;
+                }
+                addBlock(block);
+                rows.next();
+            }
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+// ---------------------------------------------------------------------------------------------------------
 // XML form
 
 IXMLDOMNodePtr CBlocks::serialize(CString namespaceURI) {
@@ -362,6 +485,18 @@ CBlock* CBlocks::getByCode(CString code) {
         }
         return nullptr;
     KELMO_CATCH(L"CBlocks::getByCode")
+}
+
+CBlockVXR* CBlocks::getAtVXRBlock(int id) {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) {
+            int type = m_blocks[i]->getBlockType();
+            if (type < CBlock::typeVXR || type > CBlock::typeVXRSite) continue;
+            CBlockVXR* block = dynamic_cast<CBlockVXR*>(m_blocks[i]);
+            if (block && block->getId() == id) return block;
+        }
+        return nullptr;
+    KELMO_CATCH(L"CBlocks::getAtVXRBlock")
 }
 
 void CBlocks::replaceAt(int index, CBlock* block) {

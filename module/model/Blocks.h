@@ -7,7 +7,9 @@
 
 class CAcadDrawing;
 class CBlock;
+class CBlockVXR;
 class CHatch;
+class CStoredProcedure;
 
 class CBlocks {
 public:
@@ -32,6 +34,11 @@ public:
     CString readNameFromXData(AcDbBlockReference* reference);
     void zoomToBlocks(CAcadDrawing* drawing, double margin);
 
+    // The register: the register blocks below a parent location (rooms with their assets on request),
+    // and the blocks of a report category with their attributes, hyperlinks and a copy of its hatch.
+    void getVXRBlocks(CStoredProcedure* procedure, int timeout, int parentID, int loadAssets);
+    void getCategoryDWGBlocks(CStoredProcedure* procedure, int timeout, int categoryID, CHatch* hatch);
+
     IXMLDOMNodePtr serialize(CString namespaceURI);
     void deSerialize(IXMLDOMNodePtr node, CHatch* hatch);
 
@@ -41,6 +48,8 @@ public:
     CBlock* getAt(int index);
     CBlock* getAt(CString handle);
     CBlock* getByCode(CString code);
+    // The first register block with the register id; blocks of the drawing are passed over.
+    CBlockVXR* getAtVXRBlock(int id);
     void replaceAt(int index, CBlock* block);
     void deleteObjects();
     void deleteObject(CBlock* block);

@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/XMLUtilities.h"
 #include "model/Hyperlink.h"
+#include "model/RegisterSupport.h"
 
 KELMO_SOURCE_FILE(L"Hyperlinks");
 
@@ -188,4 +189,43 @@ void CHyperlinks::applyToEntity(AcDbEntity* entity, BOOL reversed) {
         delete collection;
         if (status != Acad::eOk) throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CHyperlinks::applyToEntity", 0, CString(), nullptr);
     KELMO_CATCH_ALSO(L"CHyperlinks::applyToEntity", kelmo::catchClassLib)
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Register
+
+void CHyperlinks::getRegisterHyperlinks(CStoredProcedure* procedure, const wchar_t* procedureName, int timeout,
+                                        int categoryID, const CString& handle, const wchar_t* method) {
+    kelmo_model::RegisterCall call(procedure);
+    KELMO_TRY
+        call.addInt(L"@categoryID", 1, categoryID);
+        call.addVarChar(L"@handle", 255, handle);
+        call.prepare(procedureName, timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (!rows.empty()) {
+            while (!rows.atEnd()) {
+                CHyperlink* link = new CHyperlink();
+                try {
+                    if (!rows.isNull(L"bhHref")) link->setHref(rows.text(L"bhHref"));
+                    if (!rows.isNull(L"bhDescription")) link->setDescription(rows.text(L"bhDescription"));
+                } catch (...) {
+                    delete link;
+                    throw;
+                }
+                addOrDelete(link);
+                rows.next();
+            }
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CHyperlinks::getBlockHyperlinks(CStoredProcedure* procedure, int timeout, int categoryID, CString handle) {
+    getRegisterHyperlinks(procedure, L"__gr_getBlockHyperlinks", timeout, categoryID, handle,
+                          L"CHyperlinks::getBlockHyperlinks");
+}
+
+void CHyperlinks::getAssetHyperlinks(CStoredProcedure* procedure, int timeout, int categoryID, CString handle) {
+    getRegisterHyperlinks(procedure, L"__gr_getAssetHyperlinks", timeout, categoryID, handle,
+                          L"CHyperlinks::getAssetHyperlinks");
 }

@@ -5,6 +5,7 @@
 #include "xml/MsXml.h"
 
 class CHyperlink;
+class CStoredProcedure;
 
 class CHyperlinks {
 public:
@@ -29,12 +30,18 @@ public:
     void deSerialize(IXMLDOMNodePtr node);
     void deleteObjects();
 
+    // The hyperlinks the register holds for a block or an asset of a report category, appended.
+    void getBlockHyperlinks(CStoredProcedure* procedure, int timeout, int categoryID, CString handle);
+    void getAssetHyperlinks(CStoredProcedure* procedure, int timeout, int categoryID, CString handle);
+
     // Replaces the hyperlinks of an entity open for write by the list's, in list order or reversed.
     void applyToEntity(AcDbEntity* entity, BOOL reversed = FALSE);
 
 private:
     // Adds the link, or deletes it when the list refuses it.
     void addOrDelete(CHyperlink* link);
+    void getRegisterHyperlinks(CStoredProcedure* procedure, const wchar_t* procedureName, int timeout, int categoryID,
+                               const CString& handle, const wchar_t* method);
 
     CTypedPtrArray<CPtrArray, CHyperlink*> m_hyperlinks;
     int m_count;

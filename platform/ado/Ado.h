@@ -74,6 +74,9 @@ constexpr HRESULT adErrParameterNotDefined = static_cast<HRESULT>(0x800A0D5Du);
 constexpr HRESULT adErrCantConvertValue = static_cast<HRESULT>(0x80040E07u);
 constexpr HRESULT adErrDataOverflow = static_cast<HRESULT>(0x80040E57u);
 constexpr HRESULT adErrQueryTimeout = static_cast<HRESULT>(0x80040E31u);
+constexpr HRESULT XACT_E_NOTRANSACTION = static_cast<HRESULT>(0x8004D00Eu);
+constexpr HRESULT XACT_E_XTIONEXISTS = static_cast<HRESULT>(0x8004D013u);
+constexpr HRESULT XACT_E_COMMITFAILED = static_cast<HRESULT>(0x8004D001u);
 
 namespace ADODB {
 
@@ -181,6 +184,16 @@ public:
     _bstr_t GetVersion() const;
     _bstr_t GetDefaultDatabase() const;
     ErrorsPtr GetErrors() const { return errors_; }
+
+    // Transactions on the session. BeginTrans starts one and gives its level (1): the server has
+    // no nesting, so a second BeginTrans raises. CommitTrans makes the work permanent; a commit
+    // the server turned into a rollback (a statement of the transaction failed) raises.
+    // RollbackTrans undoes the work. Both raise when no transaction is open; after either the
+    // session is out of the transaction, whatever the outcome.
+    long BeginTrans();
+    HRESULT CommitTrans();
+    HRESULT RollbackTrans();
+    bool inTransaction() const;
 
     // Runs SQL text (several statements allowed); the last statement's rows come back.
     _RecordsetPtr Execute(const _bstr_t& text, VARIANT* recordsAffected = nullptr,

@@ -9,6 +9,7 @@ namespace ADODB {
 struct Connection::Native {
     PGconn* conn = nullptr;
     long statementTimeout = -1;  // seconds as last set on the session; -1 unknown
+    bool inTransaction = false;
     std::unordered_map<std::wstring, Routine> routines;
 
     ~Native() {
@@ -163,9 +164,58 @@ HRESULT Connection::Open(const _bstr_t& connectionString, const _bstr_t& userId,
 
 HRESULT Connection::Close() {
     if (!native_->conn) raise(adErrObjectClosed, L"Operation is not allowed when the object is closed.");
-    PQfinish(native_->conn);
+    PQfinish(native_->conn);  // the server rolls back an open transaction
     native_->conn = nullptr;
     native_->routines.clear();
+    native_->inTransaction = false;
+    return S_OK;
+}
+
+bool Connection::inTransaction() const { return native_->inTransaction; }
+
+long Connection::BeginTrans() {
+    errors_->Clear();
+    if (native_->inTransaction)
+        fail(XACT_E_XTIONEXISTS, L"Only one transaction can be active on this session.");
+    // Transaction statements keep the session's timeout as it is: in a failed transaction the
+    // server takes nothing but the statement that ends it.
+    run("BEGIN", {}, native_->statementTimeout);
+    native_->inTransaction = true;
+    return 1;
+}
+
+HRESULT Connection::CommitTrans() {
+    errors_->Clear();
+    if (!native_->inTransaction) fail(XACT_E_NOTRANSACTION, L"No transaction is active.");
+    Result r;
+    try {
+        r = run("COMMIT", {}, native_->statementTimeout);
+    } catch (...) {
+        native_->inTransaction = false;
+        native_->statementTimeout = -1;
+        throw;
+    }
+    native_->inTransaction = false;
+    // The server answers a commit of a failed transaction by rolling it back.
+    if (std::string(PQcmdStatus(r.result.get())) == "ROLLBACK") {
+        native_->statementTimeout = -1;
+        fail(XACT_E_COMMITFAILED,
+             L"The transaction could not be committed: a statement in it failed, and its work was rolled back.");
+    }
+    return S_OK;
+}
+
+HRESULT Connection::RollbackTrans() {
+    errors_->Clear();
+    if (!native_->inTransaction) fail(XACT_E_NOTRANSACTION, L"No transaction is active.");
+    native_->inTransaction = false;
+    try {
+        run("ROLLBACK", {}, native_->statementTimeout);
+    } catch (...) {
+        native_->statementTimeout = -1;
+        throw;
+    }
+    native_->statementTimeout = -1;  // settings made inside the transaction went with it
     return S_OK;
 }
 
@@ -173,7 +223,14 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
     if (!native_->conn)
         fail(adErrInvalidConnection,
              L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
-    if (PQstatus(native_->conn) != CONNECTION_OK) PQreset(native_->conn);
+    if (PQstatus(native_->conn) != CONNECTION_OK) {
+        // A new session would run the rest of a transaction's work outside it.
+        if (native_->inTransaction) {
+            native_->inTransaction = false;
+            fail(adErrInvalidConnection, L"The connection was lost during a transaction; its work was not saved.");
+        }
+        PQreset(native_->conn);
+    }
     if (timeout != native_->statementTimeout) {
         const std::string ms = std::to_string(static_cast<long long>(timeout) * 1000);
         const char* param[] = {ms.c_str()};

@@ -1,6 +1,7 @@
 // The documents' side that touches their drawings: opening, saving, the lock check.
 #include "cad/AcDbDatabase.h"
 #include "cad/ApDocument.h"
+#include "cad/DxfDatabase.h"
 #include "cad/EdSelection.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
@@ -73,8 +74,12 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
   auto* db = new AcDbDatabase(false, true);
   Acad::ErrorStatus es = db->readDxfFile(path.c_str());
   if (es != Acad::eOk) {
+    // The reader's own words say why the file was refused.
+    std::wstring why;
+    for (const std::string& problem : dxf::lastDxfProblems(db)) why += (why.empty() ? L"" : L"; ") + win::fromUtf8(problem);
+    dxf::setDxfProblems(db, {});
     delete db;
-    lastError_ = std::wstring(acadErrorStatusText(es)) + L" reading " + path;
+    lastError_ = std::wstring(acadErrorStatusText(es)) + (why.empty() ? L" reading " + path : L": " + why);
     return es;
   }
   addDocument(db, path);

@@ -33,8 +33,10 @@ bool pointArg(VARIANT* v, double out[3]) {
   return true;
 }
 
+// An empty drawing has no extents: the window stays where it is (the zoom is still remembered, so
+// that zoom previous undoes exactly one zoom).
 AcApView extentsView(AcApDocument* doc) {
-  AcApView v;
+  AcApView v = doc->view();
   AcDbExtents e = doc->database() ? doc->database()->modelSpaceExtents() : AcDbExtents();
   if (!e.isEmpty()) {
     v.minX = e.minPoint().x;

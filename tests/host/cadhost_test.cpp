@@ -93,6 +93,32 @@ TEST_F(Cadhost, WrongCommandLinesAndMissingFiles) {
   EXPECT_NE(help.out.find("--product TEXT"), std::string::npos);
 }
 
+TEST_F(Cadhost, TellsWhatADamagedDrawingLostAndWhyAFileWasRefused) {
+  const std::string data = std::string(KELMO_SHARED_DIR) + "/testdata/dxf/";
+  const std::string damaged = data + "R12_with_trash_beyond_EOF.dxf";
+  // Opened by OPEN: the drawing is usable, and what the reader left out is said on stderr.
+  Outcome opened = run("OPEN " + damaged + "\nPLOT damaged.png\n", "--batch");
+  EXPECT_EQ(opened.status, 0) << opened.err;
+  EXPECT_NE(opened.err.find("cadhost: " + damaged + ": "), std::string::npos) << opened.err;
+  EXPECT_NE(opened.err.find("EOF"), std::string::npos) << opened.err;
+  EXPECT_TRUE(fs::exists(dir / "damaged.png"));
+  // Opened at startup: the same report; a clean drawing reports nothing.
+  Outcome atStart = run("", "--batch '" + damaged + "'");
+  EXPECT_EQ(atStart.status, 0);
+  EXPECT_EQ(atStart.err, opened.err);
+  EXPECT_EQ(run("OPEN " + drawing + "\n", "--batch").err, "");
+
+  // A binary file is refused with the reader's reason; the line fails, or the run at startup.
+  const std::string binary = data + "bin_dxf_r13.dxf";
+  Outcome refused = run("OPEN " + binary + "\n", "--batch");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("test.scr:1: cannot open " + binary + ": "), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("binary DXF"), std::string::npos) << refused.err;
+  Outcome refusedAtStart = run("", "--batch '" + binary + "'");
+  EXPECT_EQ(refusedAtStart.status, 3);
+  EXPECT_NE(refusedAtStart.err.find("binary DXF"), std::string::npos) << refusedAtStart.err;
+}
+
 TEST_F(Cadhost, ReadsTheTerminalAfterTheScriptUnlessBatch) {
   std::string cmd = "cd '" + dir.string() + "' && echo 'PLOT piped.png' | '" + program.string() + "' --c-drive '" +
                     (dir / "c").string() + "' --module '' '" + drawing + "' >out.txt 2>err.txt";

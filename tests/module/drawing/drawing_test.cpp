@@ -213,16 +213,45 @@ TEST_F(WorkingDrawing, OpeningAMissingDrawingFails) {
 
 TEST_F(WorkingDrawing, ViewOperationsActOnTheActiveDocument) {
     CAcadDrawing* drawing = wrap();
+    host->addRectangle(0, 0, 400, 300);
     AcApDocument* other = host->addDocument(L"");
     ASSERT_EQ(acDocManager->activateDocument(other), Acad::eOk);
     int regens = other->regenCount();
+    int ownRegens = doc()->regenCount();
     EXPECT_EQ(drawing->regenDrawing(), 1);
     EXPECT_EQ(other->regenCount(), regens + 1);
-    drawing->zoomWindow(AcGePoint3d(10, 20, 0), AcGePoint3d(110, 220, 0));
+    EXPECT_EQ(doc()->regenCount(), ownRegens);
+    EXPECT_TRUE(automation::applicationVisible());
+    drawing->zoomWindow(AcGePoint3d(110, 220, 0), AcGePoint3d(10, 20, 0));
     EXPECT_EQ(other->view().minX, 10);
+    EXPECT_EQ(other->view().minY, 20);
+    EXPECT_EQ(other->view().maxX, 110);
     EXPECT_EQ(other->view().maxY, 220);
+    EXPECT_EQ(doc()->previousViewCount(), 0u);
     drawing->zoomPrevious();
     EXPECT_NE(other->view().maxY, 220);
+    EXPECT_EQ(other->previousViewCount(), 0u);
+
+    // Back on the drawing with the rectangle, zoom extents frames it.
+    ASSERT_EQ(acDocManager->activateDocument(doc()), Acad::eOk);
+    drawing->zoomExtents();
+    EXPECT_EQ(doc()->view().maxX, 400);
+    EXPECT_EQ(doc()->view().maxY, 300);
+    delete drawing;
+}
+
+TEST_F(WorkingDrawing, ZoomPreviousUndoesExactlyTheLastZoomEvenOnAnEmptyDrawing) {
+    CAcadDrawing* drawing = wrap();
+    drawing->zoomWindow(AcGePoint3d(0, 0, 0), AcGePoint3d(50, 40, 0));
+    AcApView framed = doc()->view();
+    // Nothing drawn yet: the extents leave the window where it is, and zoom previous gives back
+    // this window, not the one before it.
+    drawing->zoomExtents();
+    EXPECT_EQ(doc()->view().maxX, framed.maxX);
+    drawing->zoomPrevious();
+    EXPECT_EQ(doc()->view().maxX, 50);
+    EXPECT_EQ(doc()->view().maxY, 40);
+    EXPECT_EQ(doc()->previousViewCount(), 1u);
     delete drawing;
 }
 
@@ -329,17 +358,47 @@ TEST_F(Plotting, NothingWrittenIsAFailure) {
               L"Invalid Plot Filename - ''");
 }
 
-TEST_F(Plotting, OtherHostExportsTheLayout) {
+short fileDialogSetting() {
+    resbuf value;
+    EXPECT_EQ(acedGetVar(L"FILEDIA", &value), RTNORM);
+    return value.resval.rint;
+}
+
+void setFileDialogSetting(short setting) {
+    resbuf value;
+    value.rbnext = nullptr;
+    value.restype = RTSHORT;
+    value.resval.rint = setting;
+    EXPECT_EQ(acedSetVar(L"FILEDIA", &value), RTNORM);
+}
+
+TEST_F(Plotting, OtherHostExportsTheLayoutAndKeepsTheFileDialogSetting) {
     acdbHostApplicationServices()->setProduct(L"BricsCAD V20");
     g_hostApplication.detect(L"BricsCAD V20", L"");
+    short before = fileDialogSetting();
     struct Restore {
-        ~Restore() { g_hostApplication.detect(L"AutoCAD 2015", L""); }
-    } restore;
+        short setting;
+        ~Restore() {
+            g_hostApplication.detect(L"AutoCAD 2015", L"");
+            setFileDialogSetting(setting);
+        }
+    } restore{before};
     CString layout;
     EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan.jpg", 3, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotDone);
     EXPECT_TRUE(fs::exists(cDrive() / "plots" / "plan.png"));
     EXPECT_EQ(layout, L"Model");
     EXPECT_NE(host->commandLine().find(L"C:\\plots\\plan.png\n\n"), std::wstring::npos);
+    EXPECT_EQ(host->commandLine().find(L"Unknown command"), std::wstring::npos);
+    EXPECT_EQ(fileDialogSetting(), before);
+
+    // A user who works without file dialogs keeps working without them, also when the export fails.
+    setFileDialogSetting(0);
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan.pdf", 1, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotDone);
+    EXPECT_EQ(fileDialogSetting(), 0);
+    setFileDialogSetting(1);
+    EXPECT_EQ(drawing->plot(layout, L"C:\\plots", L"plan", 0, 1, 1, 0, 1, 0, 1), CAcadDrawing::plotFailed);
+    EXPECT_FALSE(fs::exists(cDrive() / "plots" / "plan.dwf"));
+    EXPECT_EQ(fileDialogSetting(), 1);
 }
 
 } // namespace

@@ -175,6 +175,11 @@ TEST_F(Picks, KelmoBlockPickReadsTheSpace) {
 }
 
 TEST_F(Prompts, BackgroundColourIsAvoided) {
+    AcColorSettings saved{};
+    ASSERT_TRUE(acedGetCurrentColors(&saved));
+    AcColorSettings paper = saved;
+    paper.dwGfxModelBkColor = 0x00FFFFFF;
+    acedSetCurrentColors(&paper);
     AcCmColor white;
     white.setRGB(255, 255, 255);
     u.checkBackgroundColour(white);
@@ -186,6 +191,21 @@ TEST_F(Prompts, BackgroundColourIsAvoided) {
     u.checkBackgroundColour(red);
     EXPECT_EQ(red.red(), 255);
     EXPECT_EQ(red.green(), 0);
+
+    // The editor's own colours decide: over the host's black model space white stays, and a
+    // blue-grey background (blue in the third byte) turns into its opposite.
+    acedSetCurrentColors(&saved);
+    white.setRGB(255, 255, 255);
+    u.checkBackgroundColour(white);
+    EXPECT_EQ(white.red(), 255);
+    paper.dwGfxModelBkColor = 0x00804020;
+    acedSetCurrentColors(&paper);
+    AcCmColor same;
+    same.setRGB(0x20, 0x40, 0x80);
+    u.checkBackgroundColour(same);
+    EXPECT_EQ(same.red(), 255 - 0x20);
+    EXPECT_EQ(same.blue(), 255 - 0x80);
+    acedSetCurrentColors(&saved);
 }
 
 TEST_F(Prompts, UserAndWorldCoordinates) {

@@ -116,6 +116,44 @@ TEST_F(Register, LayoutsReplaceTheDrawingsRows) {
     EXPECT_EQ(count("drawing_layout", attach), "0");
 }
 
+TEST_F(Register, AFailingLayoutAddLeavesTheOldRowsInPlace) {
+    int attach = attachId(4);
+    CLayouts first;
+    for (const wchar_t* name : {L"Model", L"Layout1"}) {
+        auto* l = new CLayout();
+        l->setName(name);
+        first.add(l);
+    }
+    first.addLayoutsToVXR(procedure.get(), 10, attach);
+
+    // The second list's last name does not fit the register's column: the delete that ran
+    // before it is undone with it.
+    CLayouts second;
+    auto* model = new CLayout();
+    model->setName(L"Model");
+    second.add(model);
+    auto* tooLong = new CLayout();
+    tooLong->setName(CString(L'x', 300));
+    second.add(tooLong);
+    bool thrown = false;
+    drawingtest::innermostDescription([&] { second.addLayoutsToVXR(procedure.get(), 10, attach); }, &thrown);
+    EXPECT_TRUE(thrown);
+    auto rows = pgQuery("vxr", "SELECT name FROM drawing_layout WHERE attach_id = " + std::to_string(attach) +
+                                   " ORDER BY id");
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "Layout1");
+
+    // The same procedure object goes on working, outside any transaction.
+    CLayouts third;
+    auto* only = new CLayout();
+    only->setName(L"Model");
+    third.add(only);
+    EXPECT_EQ(third.addLayoutsToVXR(procedure.get(), 10, attach), 1);
+    EXPECT_EQ(count("drawing_layout", attach), "1");
+    third.deleteDrawingLayouts(procedure.get(), 10, attach);
+    EXPECT_EQ(count("drawing_layout", attach), "0");
+}
+
 // The class of the innermost exception the call threw; the chain is deleted.
 template <class F>
 bool failsForConnection(F&& call) {

@@ -198,7 +198,7 @@ TEST_F(Writing, HatchWithLoopsLeavesTheDefinitionAlone) {
     AcDbDictionary* dictionary = open<AcDbDictionary>(space->extensionDictionary());
     space->close();
     AcDbSortentsTable* sortents = nullptr;
-    ASSERT_EQ(dictionary->getAt(L"ACAD_SORTENTS", reinterpret_cast<AcDbObject*&>(sortents), AcDb::kForRead),
+    ASSERT_EQ(dictionary->getAt(L"ACAD_SORTENTS", sortents, AcDb::kForRead),
               Acad::eOk);
     dictionary->close();
     AcDbObjectIdArray order;

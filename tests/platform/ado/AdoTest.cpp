@@ -432,3 +432,81 @@ TEST_F(AdoServerTest, AssetsAndTheirAttributesRoundTripThroughTheRegister) {
     EXPECT_EQ(text(values->GetCollect(_variant_t(L"aTag"))), L"COLOUR");
     EXPECT_EQ(text(values->GetCollect(_variant_t(L"aValue"))), L"oak");
 }
+
+namespace {
+
+std::string noteCount(const std::string& body) {
+    return pgQuery("adotest", "SELECT count(*) FROM notes WHERE body = '" + body + "'")[0][0];
+}
+
+void addNote(const _ConnectionPtr& c, const std::string& body) {
+    _CommandPtr cmd = procedure(c, L"add_note");
+    add(cmd, L"@body", adVarChar, adParamInput, 40, _variant_t(_bstr_t(body.c_str())));
+    cmd->Execute(nullptr, nullptr, adCmdStoredProc);
+}
+
+HRESULT errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const _com_error& e) {
+        return e.Error();
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+TEST_F(AdoServerTest, TransactionsKeepOrUndoTheirWorkTogether) {
+    const std::string kept = "kept " + std::to_string(::getpid()), undone = "undone " + std::to_string(::getpid());
+    EXPECT_EQ(connection->BeginTrans(), 1);
+    addNote(connection, undone);
+    EXPECT_EQ(noteCount(undone), "0");  // not seen outside before the commit
+    EXPECT_EQ(connection->RollbackTrans(), S_OK);
+    EXPECT_EQ(noteCount(undone), "0");
+
+    connection->BeginTrans();
+    addNote(connection, kept);
+    EXPECT_EQ(connection->CommitTrans(), S_OK);
+    EXPECT_EQ(noteCount(kept), "1");
+    addNote(connection, kept);  // out of the transaction again: each statement stands on its own
+    EXPECT_EQ(noteCount(kept), "2");
+
+    EXPECT_EQ(errorOf([&] { connection->CommitTrans(); }), XACT_E_NOTRANSACTION);
+    EXPECT_EQ(errorOf([&] { connection->RollbackTrans(); }), XACT_E_NOTRANSACTION);
+    connection->BeginTrans();
+    EXPECT_EQ(errorOf([&] { connection->BeginTrans(); }), XACT_E_XTIONEXISTS);
+    EXPECT_TRUE(connection->inTransaction());
+    connection->Close();  // the server drops the open transaction
+    EXPECT_FALSE(connection->inTransaction());
+    pgQuery("adotest", "DELETE FROM notes WHERE body = '" + kept + "'");
+}
+
+TEST_F(AdoServerTest, ACommitAfterAFailedStatementIsReportedAndUndone) {
+    const std::string body = "lost " + std::to_string(::getpid());
+    connection->BeginTrans();
+    addNote(connection, body);
+    failureOf([&] { connection->Execute(_bstr_t(L"SELECT 1/0"), nullptr, adCmdText); });
+    // The server answers the commit by rolling back: that is no success.
+    const std::wstring m = failureOf([&] { connection->CommitTrans(); });
+    EXPECT_NE(m.find(L"rolled back"), std::wstring::npos) << m;
+    EXPECT_EQ(noteCount(body), "0");
+    EXPECT_FALSE(connection->inTransaction());
+    EXPECT_NO_THROW(connection->Execute(_bstr_t(L"SELECT 1"), nullptr, adCmdText));
+}
+
+TEST_F(AdoServerTest, CommandTimeoutHoldsAfterARollback) {
+    // The timeout set inside a transaction is undone with it; the next command must set it again.
+    connection->BeginTrans();
+    _CommandPtr quick = procedure(connection, L"sleepy");
+    quick->PutCommandTimeout(1);
+    add(quick, L"@seconds", adDouble, adParamInput, 8, _variant_t(0.01));
+    quick->Execute(nullptr, nullptr, adCmdStoredProc);
+    connection->RollbackTrans();
+
+    _CommandPtr slow = procedure(connection, L"sleepy");
+    slow->PutCommandTimeout(1);
+    add(slow, L"@seconds", adDouble, adParamInput, 8, _variant_t(5.0));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { slow->Execute(nullptr, nullptr, adCmdStoredProc); }), adErrQueryTimeout);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+}

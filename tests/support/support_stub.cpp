@@ -1,2 +1,0 @@
-// Shared test helpers are added beside this file.
-namespace kelmo_test { int supportLinked = 1; }
