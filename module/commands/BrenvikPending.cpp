@@ -30,10 +30,6 @@ void blockDelete() {
     notAvailable();
 }
 
-void createRoomAreaCSV() {
-    notAvailable();
-}
-
 void legendBlockDefine() {
     notAvailable();
 }
@@ -62,31 +58,11 @@ void pieMarkerBlockCreate() {
     notAvailable();
 }
 
-void updateSpaces() {
-    notAvailable();
-}
-
-void syncXDataToAttributes() {
-    notAvailable();
-}
-
-void updateTextSize() {
-    notAvailable();
-}
-
 void kelmoAuxilarator() {
     notAvailable();
 }
 
-void kelmoRefreshTags() {
-    notAvailable();
-}
-
 void blankThirdAttribute() {
-    notAvailable();
-}
-
-void listBlockNameIdentifier() {
     notAvailable();
 }
 
@@ -106,6 +82,3 @@ void checkAttributeLayers() {
     notAvailable();
 }
 
-void displaySpaceDetails() {
-    notAvailable();
-}

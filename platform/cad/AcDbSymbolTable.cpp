@@ -244,8 +244,12 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
   AcDbObjectId other = findLive(newName);
   if (!other.isNull() && other != rec->objectId()) return Acad::eDuplicateRecordName;
   rec->assertWriteEnabled();
+  // The index is keyed by upper-case name and look-ups check the record's current name, so a
+  // rename only adds the new key: rebuilding the whole index on every rename made write-backs
+  // of many spaces quadratic.
+  const bool sameKey = upper(newName) == upper(rec->name_);
   rec->name_ = newName;
-  dirty_ = true;
+  if (!dirty_ && !sameKey) index_[upper(newName)].push_back(rec->objectId());
   return Acad::eOk;
 }
 

@@ -235,6 +235,23 @@ TEST(SymbolTables, NamesAreValidatedAndUnique) {
   r->close();
   EXPECT_TRUE(lt->has(L"DOORS"));
   EXPECT_FALSE(lt->has(L"Walls 1"));
+
+  // Names given up by a rename are free again, and renaming back and forth keeps one live name.
+  auto* again = new AcDbLayerTableRecord;
+  ASSERT_EQ(again->setName(L"Walls 1"), Acad::eOk);
+  ASSERT_EQ(lt->add(again), Acad::eOk);
+  ASSERT_EQ(lt->getAt(L"Doors", r, AcDb::kForWrite), Acad::eOk);
+  EXPECT_EQ(r->setName(L"Walls 1"), Acad::eDuplicateRecordName);
+  EXPECT_EQ(r->setName(L"Windows"), Acad::eOk);
+  EXPECT_EQ(r->setName(L"Doors"), Acad::eOk);
+  EXPECT_EQ(again->setName(L"Windows"), Acad::eOk);
+  r->close();
+  again->close();
+  AcDbObjectId doors, windows;
+  ASSERT_EQ(lt->getAt(L"doors", doors), Acad::eOk);
+  ASSERT_EQ(lt->getAt(L"windows", windows), Acad::eOk);
+  EXPECT_NE(doors, windows);
+  EXPECT_FALSE(lt->has(L"Walls 1"));
   lt->close();
 }
 

@@ -1,0 +1,514 @@
+// The commands that walk every space block of the current drawing: bring areas, perimeters and
+// labels up to date, list the spaces, show one space, and export them to a CSV file.
+#include <memory>
+
+#include "cad/ApDocument.h"
+#include "classlib/Afx.h"
+#include "commands/Brenvik.h"
+#include "commands/CommandFrame.h"
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/HostCalls.h"
+#include "core/KelmoExceptions.h"
+#include "core/Utilities.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
+#include "model/Asset.h"
+#include "model/Attributes.h"
+#include "model/BlockDWG.h"
+#include "model/Blocks.h"
+#include "win/Process.h"
+
+KELMO_SOURCE_FILE(L"Brenvik");
+
+namespace {
+
+constexpr int attributeName = 0;
+constexpr int attributeArea = 1;
+constexpr int attributeAux = 2;
+
+// The same factors the space record converts its own values with.
+constexpr double feetPerMetre = 3.2808399;
+constexpr double squareFeetPerSquareMetre = 10.7639104;
+
+// The level-"f" space blocks of the drawing: rooms, and gross areas as floors.
+std::unique_ptr<CBlocks> gatherSpaces(CAcadDrawing* drawing, int loadAssets) {
+    auto blocks = std::make_unique<CBlocks>();
+    blocks->getKelmoDWGBlocks_SS(drawing, nullptr, loadAssets, L"f");
+    return blocks;
+}
+
+// Every block the space query gives is a drawing block.
+CBlockDWG* spaceAt(CBlocks& blocks, int index) {
+    return dynamic_cast<CBlockDWG*>(blocks.getAt(index));
+}
+
+CAttribute* attributeOf(CBlockDWG* block, int swapType) {
+    CAttributes* attributes = block->getAttributes();
+    return attributes ? attributes->getAtAttribute(swapType) : nullptr;
+}
+
+CString attributeText(CBlockDWG* block, int swapType) {
+    CAttribute* attribute = attributeOf(block, swapType);
+    return attribute ? attribute->getValue() : CString();
+}
+
+void setAttributeText(CBlockDWG* block, int swapType, const CString& text) {
+    CAttribute* attribute = attributeOf(block, swapType);
+    if (attribute) attribute->setValue(text);
+}
+
+const wchar_t* areaLabel(int units) {
+    return units == 1 ? L"sq.ft." : L"sq.m.";
+}
+
+const wchar_t* lengthLabel(int units) {
+    return units == 1 ? L"ft." : L"m.";
+}
+
+// Writes one block back; what went wrong without stopping the work is shown before the next block.
+void writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing, &warnings);
+    if (warnings.getCount() > 0) warnings.reportToMessageBox();
+}
+
+// Holds one level of the drawing's counted lock; released on every way out.
+class DrawingLock {
+public:
+    explicit DrawingLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
+    ~DrawingLock() {
+        try {
+            m_drawing->unlock(0);
+        } catch (CEXKelmo* failure) {
+            failure->deleteException();
+        }
+    }
+    DrawingLock(const DrawingLock&) = delete;
+    DrawingLock& operator=(const DrawingLock&) = delete;
+
+private:
+    CAcadDrawing* m_drawing;
+};
+
+// ---------------------------------------------------------------------------------------------------------
+// The CSV file
+
+// A spreadsheet reads a name holding a separator, a quote or a line break only when it is quoted.
+CString csvField(const CString& text) {
+    if (text.FindOneOf(L",\"\r\n") < 0) return text;
+    CString quoted = text;
+    quoted.Replace(L"\"", L"\"\"");
+    return L"\"" + quoted + L"\"";
+}
+
+// Imperial is any units flag but 0, as the file has always said.
+bool csvImperial(int units) {
+    return units != 0;
+}
+
+const wchar_t* csvAreaUnit(bool imperial) {
+    return imperial ? L"ft\u00B2" : L"m\u00B2";
+}
+
+const wchar_t* csvLengthUnit(bool imperial) {
+    return imperial ? L"ft" : L"m";
+}
+
+CString csvRow(const CString& name, double area, const CString& areaUnit, double perimeter,
+               const CString& lengthUnit, int precision) {
+    return name + L"," + CUtilities::DoubleToCString(area, precision) + L"," + areaUnit + L"," +
+           CUtilities::DoubleToCString(perimeter, precision) + L"," + lengthUnit + L"\n";
+}
+
+// The drawing's name with its extension swapped; empty when the drawing has no name to swap.
+CString csvPathOf(const CString& drawingFile) {
+    if (drawingFile.GetLength() <= 4) return CString();
+    return drawingFile.Left(drawingFile.GetLength() - 4) + L".csv";
+}
+
+void startCsvOpener(const CString& opener, const CString& csvPath) {
+    CString commandLine = L"\"" + opener + L"\" \"" + csvPath + L"\"";
+    STARTUPINFOW startup;
+    GetStartupInfoW(&startup);
+    startup.dwFlags |= STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process = {};
+    std::wstring buffer(static_cast<const wchar_t*>(commandLine));
+    // The program is left running; whether it started is not reported.
+    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                       g_hostDirectory, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Text size, scale and rotation
+
+struct TextValueQuestion {
+    const wchar_t* prompt;
+    const wchar_t* invalid;
+    const wchar_t* notPositive; // null: any number is taken
+};
+
+enum class Answer { taken, ignored, cancelled };
+
+// Asks until a number, "i" or a cancel comes. A comma is no decimal point here: "2,5" is asked again.
+Answer askTextValue(const TextValueQuestion& question, double preference, int precision, double& value) {
+    CAcadUtilities utilities;
+    CString prompt = question.prompt;
+    for (;;) {
+        CString answer;
+        if (!utilities.getString(prompt, CUtilities::DoubleToCString(preference, precision), answer))
+            return Answer::cancelled;
+        if (answer == L"i") return Answer::ignored;
+        if (!CUtilities::isNumeric(answer) || answer.Find(L',') >= 0) {
+            prompt = question.invalid;
+            continue;
+        }
+        double number = CUtilities::CStringToDouble(answer);
+        if (question.notPositive && !(number > 0.0)) {
+            prompt = question.notPositive;
+            continue;
+        }
+        value = number;
+        return Answer::taken;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Listing
+
+void printSpaceDetails(CBlockDWG* block) {
+    acutPrintf(L"\n");
+    acutPrintf(L"Block Identifier %s\n", static_cast<const wchar_t*>(block->getBlockIdentifier()));
+    acutPrintf(L"Handle\t\t\t %s\n", static_cast<const wchar_t*>(block->CBlock::getHandle()));
+    if (CAttributes* attributes = block->getAttributes()) {
+        acutPrintf(L"Attributes\n");
+        if (CAttribute* name = attributes->getAtAttribute(attributeName))
+            acutPrintf(L"\tName '%s'\n", static_cast<const wchar_t*>(name->getValue()));
+        if (CAttribute* area = attributes->getAtAttribute(attributeArea))
+            acutPrintf(L"\tArea '%s'\n", static_cast<const wchar_t*>(area->getValue()));
+        if (CAttribute* aux = attributes->getAtAttribute(attributeAux))
+            acutPrintf(L"\t Aux '%s'\n", static_cast<const wchar_t*>(aux->getValue()));
+        acutPrintf(L"\n");
+    }
+    acutPrintf(L"XDATA\n");
+    acutPrintf(L"\t Area           %f\n", block->getArea());
+    acutPrintf(L"\t Perimeter      %f\n", block->getPerimeter());
+    acutPrintf(L"\t Tag Type       %s\n", static_cast<const wchar_t*>(block->getTagType()));
+    acutPrintf(L"\t Area Type      %s\n", static_cast<const wchar_t*>(block->getAreaType()));
+    acutPrintf(L"\t Cost Centre    %s\n", static_cast<const wchar_t*>(block->getCostCentre()));
+    acutPrintf(L"\t Date           %s\n", static_cast<const wchar_t*>(block->getDate()));
+    acutPrintf(L"\t Date Last Move %s\n", static_cast<const wchar_t*>(block->getDateLastMove()));
+    acutPrintf(L"\t Dept Charge    %s\n", static_cast<const wchar_t*>(block->getDeptCharge()));
+    acutPrintf(L"\t Room Height    %f\n", block->getRoomHeight());
+    acutPrintf(L"\t Special Req    %s\n", static_cast<const wchar_t*>(block->getSpecialReq()));
+    acutPrintf(L"\t Tot Staff      %s\n", static_cast<const wchar_t*>(block->getTotStaff()));
+    acutPrintf(L"\t Tot Wk Stns    %s\n", static_cast<const wchar_t*>(block->getTotWkStns()));
+    acutPrintf(L"\t Vloume         %f\n", block->getVolume());
+    acutPrintf(L"\n\n");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+
+void createRoomAreaCSV() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Block Details");
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        const CString csvPath = csvPathOf(drawing->getDrawingFilename());
+        const int precision = preferences->getPrecision();
+        const bool preferenceImperial = csvImperial(preferences->getUnits());
+
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
+        blocks->sortBlocksByHandle(1);
+
+        CString rows;
+        CString grossAreaRows;
+        CString areaUnit;
+        CString lengthUnit;
+        // The sums in each block's own units, and in the preference units for a drawing that mixes them.
+        double areaSum = 0.0;
+        double perimeterSum = 0.0;
+        double convertedAreaSum = 0.0;
+        double convertedPerimeterSum = 0.0;
+        int summed = 0;
+        bool summedImperial = false;
+        bool mixedUnits = false;
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (!block) continue;
+            const CString identifier = block->getBlockIdentifier();
+            if (identifier.Left(5) != L"ROOM-") continue;
+            const bool imperial = csvImperial(block->getUnits());
+            areaUnit = csvAreaUnit(imperial);
+            lengthUnit = csvLengthUnit(imperial);
+            const CString row = csvRow(csvField(block->getName()), block->getArea(), areaUnit,
+                                       block->getPerimeter(), lengthUnit, precision);
+            if (identifier == L"ROOM-GROSS_AREA") {
+                grossAreaRows += row;
+                continue;
+            }
+            rows += row;
+            areaSum += block->getArea();
+            perimeterSum += block->getPerimeter();
+            double area = block->getArea();
+            double perimeter = block->getPerimeter();
+            if (imperial && !preferenceImperial) {
+                area /= squareFeetPerSquareMetre;
+                perimeter /= feetPerMetre;
+            } else if (!imperial && preferenceImperial) {
+                area *= squareFeetPerSquareMetre;
+                perimeter *= feetPerMetre;
+            }
+            convertedAreaSum += area;
+            convertedPerimeterSum += perimeter;
+            if (summed > 0 && imperial != summedImperial) mixedUnits = true;
+            summedImperial = imperial;
+            ++summed;
+        }
+        CString totalAreaUnit = areaUnit;
+        CString totalLengthUnit = lengthUnit;
+        if (mixedUnits) {
+            areaSum = convertedAreaSum;
+            perimeterSum = convertedPerimeterSum;
+            totalAreaUnit = csvAreaUnit(preferenceImperial);
+            totalLengthUnit = csvLengthUnit(preferenceImperial);
+        } else if (summed > 0) {
+            // A gross area in other units after the last room must not relabel the rooms' sums.
+            totalAreaUnit = csvAreaUnit(summedImperial);
+            totalLengthUnit = csvLengthUnit(summedImperial);
+        }
+        const CString text = L"Code,Area,Units,Perimeter,Units\n" + rows +
+                             csvRow(L"Total", areaSum, totalAreaUnit, perimeterSum, totalLengthUnit, precision) +
+                             L"\n\n" + grossAreaRows;
+
+        CString savedPath;
+        {
+            CStdioFile file;
+            CFileException failure;
+            if (csvPath.IsEmpty() ||
+                !file.Open(csvPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText, &failure)) {
+                const CString shown = csvPath.IsEmpty() ? drawing->getDrawingFilename() : csvPath;
+                const CString reason = csvPath.IsEmpty() ? CString(L"the drawing has no file name")
+                                                         : CAcadDrawing::windowsErrorText(failure.m_lOsError);
+                acutPrintf(L"Unable to save csv data to file (%s) - %s\n", static_cast<const wchar_t*>(shown),
+                           static_cast<const wchar_t*>(reason));
+                return;
+            }
+            file.WriteString(text);
+            savedPath = file.GetFilePath();
+            file.Close();
+        }
+        acutPrintf(L"csv data successfully saved to file (%s)\n", static_cast<const wchar_t*>(savedPath));
+
+        CString opener = preferences->getCsvOpener();
+        if (opener == L"NONE") return;
+        while (opener.IsEmpty()) {
+            BOOL cancelled = FALSE;
+            opener = CAcadUtilities().getString(
+                L"Please enter the path of the application you wish to open csv files with\n", &cancelled);
+            // Escape, or a script that has run out, leaves the file unopened.
+            if (cancelled) return;
+        }
+        startCsvOpener(opener, savedPath);
+    KELMO_CATCH_REPORT(L"createRoomAreaCSV", kelmo::catchClassLib)
+}
+
+void updateSpaces() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Update Spaces");
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        const int precision = preferences->getPrecision();
+        const int units = preferences->getUnits();
+        AcApDocument* document = drawing->getDocument();
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (!block) continue;
+            // A label still showing the stored value, as it was written, follows the new value; any
+            // other text was typed by someone and stays.
+            const CString oldArea =
+                CUtilities::DoubleToCString(block->getArea(), block->getPrecision()) + areaLabel(block->getUnits());
+            const CString oldPerimeter = CUtilities::DoubleToCString(block->getPerimeter(), block->getPrecision()) +
+                                         lengthLabel(block->getUnits());
+            const CString areaText = attributeText(block, attributeArea);
+            const CString auxText = attributeText(block, attributeAux);
+            block->setPrecision(precision);
+            block->setUnits(units);
+            block->recalculateArea(document);
+            if (areaText == oldArea)
+                setAttributeText(block, attributeArea,
+                                 CUtilities::DoubleToCString(block->getArea(), precision) + areaLabel(units));
+            block->recalculatePerimeter(document);
+            if (auxText == oldPerimeter)
+                setAttributeText(block, attributeAux,
+                                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + lengthLabel(units));
+            writeBack(drawing.get(), block);
+        }
+    KELMO_CATCH_REPORT(L"updateSpaces", kelmo::catchClassLib)
+}
+
+void updateTextSize() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Update Text Size");
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        const int precision = preferences->getPrecision();
+
+        static const TextValueQuestion sizeQuestion = {
+            L"Enter new Text Size or (i)gnore", L"Invalid Input. Enter new Text Siz or (i)gnore",
+            L"Text Size must be greater than 0\nEnter new Text Size or (i)gnore"};
+        static const TextValueQuestion scaleQuestion = {
+            L"Enter new Text Scale or (i)gnore", L"Invalid Input. Enter new Text Scale or (i)gnore",
+            L"Text Scale must be greater than 0\nEnter new Text Scale or (i)gnore"};
+        static const TextValueQuestion rotationQuestion = {
+            L"Enter new Text Rotation or (i)gnore", L"Invalid Input. Enter new Text Rotation or (i)gnore", nullptr};
+
+        // Every question is answered before any block changes; a cancel changes nothing.
+        double size = 0.0;
+        double scale = 0.0;
+        double rotation = 0.0;
+        const Answer sizeAnswer = askTextValue(sizeQuestion, preferences->getTextSize(), precision, size);
+        if (sizeAnswer == Answer::cancelled) return;
+        const Answer scaleAnswer = askTextValue(scaleQuestion, preferences->getTextScale(), precision, scale);
+        if (scaleAnswer == Answer::cancelled) return;
+        const Answer rotationAnswer =
+            askTextValue(rotationQuestion, preferences->getTextRotation(), precision, rotation);
+        if (rotationAnswer == Answer::cancelled) return;
+
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (!block) continue;
+            if (CAttributes* attributes = block->getAttributes()) {
+                if (sizeAnswer == Answer::taken) attributes->setHeight(size);
+                if (scaleAnswer == Answer::taken) attributes->setWidthFactor(scale);
+                if (rotationAnswer == Answer::taken) attributes->setRotation(rotation);
+            }
+            writeBack(drawing.get(), block);
+        }
+    KELMO_CATCH_REPORT(L"updateTextSize", kelmo::catchClassLib)
+}
+
+void kelmoRefreshTags() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        if (drawing->lock() != Acad::eOk) return;
+        DrawingLock held(drawing.get());
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
+        AcGeMatrix3d ucs;
+        acdbUcsMatrix(ucs, drawing->getDatabase());
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (block) block->updateAttributes(AcGeMatrix3d(ucs), nullptr);
+        }
+    KELMO_CATCH_REPORT(L"kelmoRefreshTags", kelmo::catchClassLib)
+}
+
+void syncXDataToAttributes() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Update Spaces");
+        CAcadUtilities utilities;
+        BOOL syncName = TRUE;
+        BOOL syncArea = TRUE;
+        BOOL syncPerimeter = FALSE;
+        BOOL recalculate = FALSE;
+        utilities.getBoolean(L"Sync XData name to name attribute?", TRUE, syncName);
+        utilities.getBoolean(L"Sync XData area to area attribute?", TRUE, syncArea);
+        utilities.getBoolean(L"Sync XData perimeter to aux attribute?", FALSE, syncPerimeter);
+        utilities.getBoolean(L"Recalculate values before sync?", FALSE, recalculate);
+
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        const int precision = preferences->getPrecision();
+        const int units = preferences->getUnits();
+        AcApDocument* document = drawing->getDocument();
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (!block) continue;
+            if (recalculate) {
+                block->setPrecision(precision);
+                block->setUnits(units);
+                block->recalculateArea(document);
+                block->recalculatePerimeter(document);
+            } else if (syncArea || syncPerimeter) {
+                // The labels carry the preference units, so the numbers must be in them too.
+                block->convertUnits(units);
+            }
+            if (syncName) setAttributeText(block, attributeName, block->getName());
+            if (syncArea)
+                setAttributeText(block, attributeArea,
+                                 CUtilities::DoubleToCString(block->getArea(), precision) +
+                                     (units != 0 ? L"sq.ft." : L"sq.m."));
+            if (syncPerimeter)
+                setAttributeText(block, attributeAux,
+                                 CUtilities::DoubleToCString(block->getPerimeter(), precision) +
+                                     (units != 0 ? L"ft." : L"m."));
+            writeBack(drawing.get(), block);
+        }
+    KELMO_CATCH_REPORT(L"syncXDataToAttributes", kelmo::catchClassLib)
+}
+
+void listBlockNameIdentifier() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        CAcadUtilities utilities;
+        BOOL ascending = TRUE;
+        BOOL listAssets = FALSE;
+        utilities.getBoolean(L"sort by handle in ascending order", TRUE, ascending);
+        utilities.getBoolean(L"list assets", FALSE, listAssets);
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 1);
+        blocks->sortBlocksByHandle(ascending ? 1 : 0);
+
+        acutPrintf(L"\n\n");
+        acutPrintf(L"ID,Name,Area,Handle(hex),Handle(dec),Assets\n");
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (!block) continue;
+            const CString handle = block->CBlock::getHandle();
+            CAssets* assets = block->getAssets();
+            acutPrintf(L"%s,%s,%s,%s,%i,%i\n", static_cast<const wchar_t*>(block->getBlockIdentifier()),
+                       static_cast<const wchar_t*>(block->getName()),
+                       static_cast<const wchar_t*>(CUtilities::DoubleToCString(block->getArea(), 2)),
+                       static_cast<const wchar_t*>(handle), CUtilities::_httoi(handle),
+                       assets ? assets->getCount() : 0);
+            if (!listAssets || !assets) continue;
+            for (int j = 0; j < assets->getCount(); ++j) {
+                CAsset* asset = assets->getAt(j);
+                const CString assetHandle = asset->getHandleAsString();
+                CAttributes* attributes = asset->getAttributes();
+                acutPrintf(L",,,,,,%s,%s,%i,%i\n", static_cast<const wchar_t*>(asset->getBlockIdentifier()),
+                           static_cast<const wchar_t*>(assetHandle), CUtilities::_httoi(assetHandle),
+                           attributes ? attributes->getCount() : 0);
+            }
+        }
+    KELMO_CATCH_REPORT(L"listBlockNameIdentifier", kelmo::catchClassLib)
+}
+
+void displaySpaceDetails() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        AcDbHandle picked;
+        if (CAcadUtilities().selectSpace(picked) != 0) return;
+        const CString pickedText = CString(picked.text().c_str());
+        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
+        for (int i = 0; i < blocks->getCount(); ++i) {
+            CBlockDWG* block = spaceAt(*blocks, i);
+            if (block && block->CBlock::getHandle() == pickedText) printSpaceDetails(block);
+        }
+    KELMO_CATCH_REPORT(L"displaySpaceDetails", kelmo::catchClassLib)
+}

@@ -1,0 +1,166 @@
+#pragma once
+// cadhost run on floor plans written by ezdxf (tests/data/commands/make_plans.py), with a prepared
+// preferences file, and the saved drawings read back by ezdxf.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/EntryFixture.h"
+
+namespace spacecommands {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+struct Attribute {
+    std::string text;
+    std::string placement; // "@x,y hH wW rR"
+};
+
+// One insert of a saved drawing as ezdxf reads it.
+struct Insert {
+    std::string handle, block;
+    std::map<std::string, Attribute> attributes;
+    std::string data; // the "ADE" strings joined by ";"
+};
+
+inline std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline std::string capture(const std::string& command) {
+    std::string text;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return text;
+    char buffer[4096];
+    size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, read);
+    ::pclose(pipe);
+    return text;
+}
+
+inline fs::path generator() {
+    return fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "commands" / "make_plans.py";
+}
+
+class SpaceCommands : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        plans = fs::temp_directory_path() / ("kelmo-plans-" + std::to_string(::getpid()));
+        fs::create_directories(plans);
+        ezdxf = std::system(("/usr/bin/python3 '" + generator().string() + "' '" + plans.string() + "'").c_str()) == 0;
+    }
+    static void TearDownTestSuite() { fs::remove_all(plans); }
+
+    void SetUp() override {
+        if (!fs::exists(program) || !fs::exists(module)) GTEST_SKIP() << "cadhost or the module is not built";
+        if (!ezdxf) GTEST_SKIP() << "python3-ezdxf cannot write the plans";
+        dir = fs::temp_directory_path() / ("kelmo-spaces-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "c");
+        writePrefs({});
+    }
+    void TearDown() override {
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+
+    // The preferences file with some values replaced, keyed by the line before the value.
+    void writePrefs(const std::map<std::string, std::string>& values) const {
+        std::string text = kelmo_test::defaultPrefsFile;
+        for (const auto& [key, value] : values) {
+            const size_t at = text.find(key + "\r\n");
+            const size_t start = at + key.size() + 2;
+            text.replace(start, text.find("\r\n", start) - start, value);
+        }
+        const fs::path file = dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg";
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+    }
+
+    // Copies the plan into the test's folder and runs the script on it there.
+    Outcome run(const std::string& plan, const std::string& script) {
+        std::ofstream(dir / "test.scr") << script;
+        return runFile(plans / plan, dir / "test.scr");
+    }
+    Outcome runFile(const fs::path& drawing, const fs::path& script) {
+        const std::string plan = drawing.filename().string();
+        fs::copy_file(drawing, dir / plan, fs::copy_options::overwrite_existing);
+        const std::string cmd = "cd '" + dir.string() + "' && '" + program.string() + "' --batch --c-drive '" +
+                                (dir / "c").string() + "' --module '" + module.string() + "' --script '" +
+                                script.string() + "' '" + plan + "' >out.txt 2>err.txt";
+        Outcome r;
+        const int raw = std::system(cmd.c_str());
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = slurp(dir / "out.txt");
+        r.err = slurp(dir / "err.txt");
+        return r;
+    }
+
+    // The drawing's inserts by block name (the desks by handle).
+    std::map<std::string, Insert> read(const std::string& drawing) const {
+        std::map<std::string, Insert> inserts;
+        const std::string text =
+            capture("/usr/bin/python3 '" + generator().string() + "' dump '" + (dir / drawing).string() + "'");
+        std::istringstream lines(text);
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::vector<std::string> parts;
+            size_t start = 0;
+            for (size_t bar = line.find('|'); bar != std::string::npos; bar = line.find('|', start)) {
+                parts.push_back(line.substr(start, bar - start));
+                start = bar + 1;
+            }
+            parts.push_back(line.substr(start));
+            Insert insert;
+            insert.handle = parts[0];
+            insert.block = parts[1];
+            for (size_t i = 2; i < parts.size(); ++i) {
+                if (parts[i].rfind("ADE:", 0) == 0) {
+                    insert.data = parts[i].substr(4);
+                    continue;
+                }
+                const size_t equals = parts[i].find('=');
+                const size_t at = parts[i].rfind('@');
+                insert.attributes[parts[i].substr(0, equals)] = {parts[i].substr(equals + 1, at - equals - 1),
+                                                                 parts[i].substr(at)};
+            }
+            inserts[insert.block == "DESK" ? insert.handle : insert.block] = insert;
+        }
+        return inserts;
+    }
+
+    std::string windowsPath(const std::string& name) const {
+        std::string path = "Z:" + (dir / name).string();
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        return path;
+    }
+
+    static bool has(const Outcome& r, const std::string& text) { return r.out.find(text) != std::string::npos; }
+
+    static inline fs::path plans;
+    static inline bool ezdxf = false;
+    fs::path dir;
+    fs::path program = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
+    fs::path module = fs::path(KELMO_BINARY_DIR) / "module" / "libkelmo.so";
+};
+
+} // namespace spacecommands

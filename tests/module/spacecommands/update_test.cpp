@@ -1,0 +1,147 @@
+// "mus", "mut", "mrt" and "msxta" on ezdxf floor plans, the saved drawings read back by ezdxf.
+#include "SpaceCommandsHost.h"
+
+namespace spacecommands {
+namespace {
+
+TEST_F(SpaceCommands, UpdateSpacesRewritesOnlyTheLabelsThatShowedTheStoredValues) {
+    Outcome r = run("plan_mm.dxf", "mus\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "Command: mus\nKelmo Update Spaces 64.04.00.01\n\nCommand: SAVEAS")) << r.out;
+    auto plan = read("saved.dxf");
+
+    // The column is taken off the area; its sides lengthen the perimeter.
+    const Insert& office = plan["ROOM-101"];
+    EXPECT_EQ(office.attributes.at("AREA").text, "49.75sq.m.");
+    EXPECT_EQ(office.attributes.at("AUX").text, "32.00m.");
+    EXPECT_EQ(office.attributes.at("NAME").text, "Office 101");
+    EXPECT_NE(office.data.find("AREA=49.75sq.m.;PERIMETER=32.00m.;NAME=Office 101;"), std::string::npos)
+        << office.data;
+    EXPECT_NE(office.data.find(";HANDLESTOMINUS=59,;HANDLESTOADD="), std::string::npos) << office.data;
+
+    // An L shape: a word in the AREA label stays; "24.0m." was the stored perimeter at one decimal.
+    const Insert& kitchen = plan["ROOM-102"];
+    EXPECT_EQ(kitchen.attributes.at("AREA").text, "Kitchen area");
+    EXPECT_EQ(kitchen.attributes.at("AUX").text, "24.00m.");
+    EXPECT_NE(kitchen.data.find("AREA=27.00sq.m.;PERIMETER=24.00m.;"), std::string::npos) << kitchen.data;
+
+    // A semicircular bay: 12 m2 and half a circle of 1.5 m radius. Other roundings are not links.
+    const Insert& bay = plan["ROOM-103"];
+    EXPECT_EQ(bay.attributes.at("AREA").text, "15.5sq.m.");
+    EXPECT_EQ(bay.attributes.at("AUX").text, "note");
+    EXPECT_NE(bay.data.find("AREA=15.53sq.m.;PERIMETER=15.71m.;"), std::string::npos) << bay.data;
+
+    EXPECT_NE(plan["ROOM-GROSS_AREA"].data.find("AREA=600.00sq.m.;PERIMETER=100.00m.;"), std::string::npos);
+    // Assets are not written by the update.
+    EXPECT_EQ(plan["13B"].attributes.at("ASSET_NO").text, "A-1");
+}
+
+TEST_F(SpaceCommands, UpdateSpacesUnderImperialPreferencesConvertsEverySpace) {
+    writePrefs({{"units", "1"}});
+    Outcome r = run("plan_mm.dxf", "mus\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto plan = read("saved.dxf");
+    const Insert& office = plan["ROOM-101"];
+    EXPECT_EQ(office.attributes.at("AREA").text, "535.50sq.ft.");
+    EXPECT_EQ(office.attributes.at("AUX").text, "104.99ft.");
+    EXPECT_NE(office.data.find("AREA=535.50sq.ft.;PERIMETER=104.99ft.;"), std::string::npos) << office.data;
+}
+
+TEST_F(SpaceCommands, UpdateSpacesMeasuresAnInchDrawingInFeet) {
+    writePrefs({{"units", "1"}, {"precison", "1"}});
+    Outcome r = run("plan_in.dxf", "mus\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto plan = read("saved.dxf");
+    // 240 in x 180 in is 300 sq.ft.; the label showed the stored 290.00 and follows at one decimal.
+    EXPECT_EQ(plan["ROOM-201"].attributes.at("AREA").text, "300.0sq.ft.");
+    EXPECT_EQ(plan["ROOM-201"].attributes.at("AUX").text, "70.0ft.");
+    EXPECT_NE(plan["ROOM-201"].data.find("AREA=300.0sq.ft.;PERIMETER=70.0ft.;"), std::string::npos);
+    EXPECT_EQ(plan["ROOM-202"].attributes.at("AREA").text, "100.0sq.ft.");
+}
+
+TEST_F(SpaceCommands, UpdateTextAsksAgainUntilAValueIsTakenAndThenResizesEveryLabel) {
+    Outcome r = run("plan_mm.dxf", "mut\n2,5\n1,000\nabc\nI\n0\n300\ni\n-45\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string asked = "\nEnter new Text Size or (i)gnore <250.00>:";
+    const std::string invalid = "\nInvalid Input. Enter new Text Siz or (i)gnore <250.00>:";
+    const std::string notPositive = "\nText Size must be greater than 0\nEnter new Text Size or (i)gnore <250.00>:";
+    size_t at = r.out.find("Kelmo Update Text Size 64.04.00.01\n");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    // "2,5" and "1,000" are not numbers here, nor is a capital I.
+    for (const std::string& prompt : {asked, invalid, invalid, invalid, invalid, notPositive}) {
+        at = r.out.find(prompt, at);
+        ASSERT_NE(at, std::string::npos) << prompt << "\n" << r.out;
+        at += prompt.size();
+    }
+    EXPECT_NE(r.out.find("\nEnter new Text Scale or (i)gnore <1.00>:", at), std::string::npos);
+    EXPECT_NE(r.out.find("\nEnter new Text Rotation or (i)gnore <0.00>:", at), std::string::npos);
+
+    auto plan = read("saved.dxf");
+    for (const char* room : {"ROOM-101", "ROOM-102", "ROOM-GROSS_AREA"}) {
+        SCOPED_TRACE(room);
+        for (const auto& [tag, attribute] : plan[room].attributes) {
+            EXPECT_NE(attribute.placement.find(" h300.0 w1.00 r315.0"), std::string::npos) << tag << attribute.placement;
+        }
+    }
+    // Values and data are written back as they were.
+    EXPECT_EQ(plan["ROOM-102"].attributes.at("AREA").text, "Kitchen area");
+    EXPECT_NE(plan["ROOM-101"].data.find("AREA=50.00sq.m.;"), std::string::npos);
+}
+
+TEST_F(SpaceCommands, UpdateTextCancelledChangesNothing) {
+    Outcome r = run("plan_mm.dxf", "mut\n500\n*Cancel*\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto plan = read("saved.dxf");
+    EXPECT_EQ(plan["ROOM-101"].attributes.at("AREA").placement, "@1000.0,1000.0 h250.0 w1.00 r0.0");
+    EXPECT_EQ(plan["ROOM-101"].attributes.at("NAME").placement, "@1000.0,1400.0 h250.0 w1.00 r0.0");
+}
+
+TEST_F(SpaceCommands, RefreshTagsLaysTheLabelsOutAroundTheAreaLabel) {
+    Outcome r = run("plan_mm.dxf", "mrt\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "Command: mrt\n\nCommand: SAVEAS")) << r.out;
+    auto plan = read("saved.dxf");
+    // One and a half text heights apart, the values unchanged.
+    const Insert& store = plan["ROOM-104"];
+    EXPECT_EQ(store.attributes.at("NAME").placement, "@21000.0,11375.0 h250.0 w1.00 r0.0");
+    EXPECT_EQ(store.attributes.at("AREA").placement, "@21000.0,11000.0 h250.0 w1.00 r0.0");
+    EXPECT_EQ(store.attributes.at("AUX").placement, "@21000.0,10625.0 h250.0 w1.00 r0.0");
+    EXPECT_EQ(store.attributes.at("NAME").text, "Store, \"north\"");
+    EXPECT_NE(store.data.find("NAME=Store;"), std::string::npos) << "the data is not rewritten";
+}
+
+TEST_F(SpaceCommands, SyncWithTheDefaultsRewritesNameAndAreaAndLeavesTheAuxLabel) {
+    Outcome r = run("plan_mm.dxf", "msxta\n\n\n\n\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "\nSync XData name to name attribute? <1>:")) << r.out;
+    EXPECT_TRUE(has(r, "\nRecalculate values before sync? <0>:")) << r.out;
+    auto plan = read("saved.dxf");
+    EXPECT_EQ(plan["ROOM-102"].attributes.at("AREA").text, "20.00sq.m.");
+    EXPECT_EQ(plan["ROOM-102"].attributes.at("AUX").text, "24.0m.");
+    EXPECT_EQ(plan["ROOM-103"].attributes.at("AREA").text, "15.53sq.m.");
+    EXPECT_EQ(plan["ROOM-101"].attributes.at("AREA").text, "50.00sq.m.");
+}
+
+TEST_F(SpaceCommands, SyncUnderImperialPreferencesConvertsAMetricSpaceBeforeLabellingIt) {
+    writePrefs({{"units", "1"}});
+    Outcome r = run("plan_mm.dxf", "msxta\n\n\nyes\nno\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto plan = read("saved.dxf");
+    // 50 m2 and 30 m, not "50.00sq.ft." and "30.00ft.".
+    EXPECT_EQ(plan["ROOM-101"].attributes.at("AREA").text, "538.20sq.ft.");
+    EXPECT_EQ(plan["ROOM-101"].attributes.at("AUX").text, "98.43ft.");
+    EXPECT_NE(plan["ROOM-101"].data.find("AREA=538.20sq.ft.;PERIMETER=98.43ft.;"), std::string::npos);
+    EXPECT_EQ(plan["ROOM-102"].attributes.at("AREA").text, "215.28sq.ft.");
+}
+
+TEST_F(SpaceCommands, SyncWithRecalculationWritesTheMeasuredValues) {
+    Outcome r = run("plan_mm.dxf", "msxta\nno\nyes\nyes\nyes\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto plan = read("saved.dxf");
+    EXPECT_EQ(plan["ROOM-102"].attributes.at("AREA").text, "27.00sq.m.");
+    EXPECT_EQ(plan["ROOM-103"].attributes.at("AUX").text, "15.71m.");
+    EXPECT_EQ(plan["ROOM-101"].attributes.at("AUX").text, "32.00m.");
+}
+
+} // namespace
+} // namespace spacecommands
