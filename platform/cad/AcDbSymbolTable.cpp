@@ -247,9 +247,9 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
   // The index is keyed by upper-case name and look-ups check the record's current name, so a
   // rename only adds the new key: rebuilding the whole index on every rename made write-backs
   // of many spaces quadratic.
-  const bool sameKey = upper(newName) == upper(rec->name_);
+  const bool sameKey = acdbNameKey(newName) == acdbNameKey(rec->name_);
   rec->name_ = newName;
-  if (!dirty_ && !sameKey) index_[upper(newName)].push_back(rec->objectId());
+  if (!dirty_ && !sameKey) index_[acdbNameKey(newName)].push_back(rec->objectId());
   return Acad::eOk;
 }
 
