@@ -36,7 +36,7 @@ CString boundedLine(const CString& line) {
 // One CEXCustom per error of the connection, each wrapping the one before; the native error
 // number stands in the line.
 CEXKelmo* connectionErrorChain(const _ConnectionPtr& connection, const CString& source, const CString& file,
-                           const CString& function) {
+                                const CString& function) {
     CEXKelmo* chain = nullptr;
     if (!connection) {
         return chain;
