@@ -22,6 +22,7 @@ KELMO_SOURCE_FILE(L"Asset");
 
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
+using kelmo_model::HeldLock;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -407,28 +408,6 @@ void CAssets::deSerialize(IXMLDOMNodeListPtr nodes, CHatch* hatch) {
 }
 
 // ---- CAsset: the drawing side
-
-namespace {
-
-// Releases one level of the drawing's counted lock on every way out.
-class HeldLock {
-public:
-    explicit HeldLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
-    ~HeldLock() {
-        try {
-            m_drawing->unlock(0);
-        } catch (CEXKelmo* failure) {
-            failure->deleteException();
-        }
-    }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    CAcadDrawing* m_drawing;
-};
-
-} // namespace
 
 void CAsset::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
     KELMO_TRY

@@ -27,6 +27,7 @@ KELMO_SOURCE_FILE(L"BlockDWG");
 
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
+using kelmo_model::HeldLock;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -709,24 +710,6 @@ void CBlockDWG::copyFormatting(CBlockDWG* target) {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-
-// Releases one level of the drawing's counted lock on every way out.
-class HeldLock {
-public:
-    explicit HeldLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
-    ~HeldLock() {
-        try {
-            if (m_drawing) m_drawing->unlock(0);
-        } catch (CEXKelmo* failure) {
-            failure->deleteException();
-        }
-    }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    CAcadDrawing* m_drawing;
-};
 
 CString drawingName(CAcadDrawing* drawing) {
     return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();

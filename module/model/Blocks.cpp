@@ -35,6 +35,7 @@
 KELMO_SOURCE_FILE(L"Blocks");
 
 using kelmo_model::nodeName;
+using kelmo_model::HeldLock;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -43,24 +44,6 @@ constexpr const wchar_t* kGrossAreaDefinition = L"ROOM-GROSS_AREA";
 constexpr const wchar_t* kGrossAreaName = L"GROSS AREA";
 constexpr const wchar_t* kLegendDefinition = L"MARKER-LEGEND";
 constexpr const wchar_t* kPieDefinition = L"MARKER-PIECHART";
-
-// Releases one level of the drawing's counted lock on every way out.
-class HeldLock {
-public:
-    explicit HeldLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
-    ~HeldLock() {
-        try {
-            m_drawing->unlock(0);
-        } catch (CEXKelmo* failure) {
-            failure->deleteException();
-        }
-    }
-    HeldLock(const HeldLock&) = delete;
-    HeldLock& operator=(const HeldLock&) = delete;
-
-private:
-    CAcadDrawing* m_drawing;
-};
 
 int selectInserts(const wchar_t* blockName, ads_name selection) {
     resbuf* filter = blockName ? acutBuildList(RTDXF0, L"INSERT", 2, blockName, 0) : acutBuildList(RTDXF0, L"INSERT", 0);

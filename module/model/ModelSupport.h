@@ -1,8 +1,10 @@
 #pragma once
-// Small helpers the space-block model shares: closing what was opened on every way out of a
-// function, and reading XML node names and texts.
+// Small helpers the space-block model shares: closing what was opened and releasing the drawing's
+// lock on every way out of a function, and reading XML node names and texts.
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
+#include "core/KelmoExceptions.h"
+#include "drawing/AcadDrawing.h"
 #include "xml/MsXml.h"
 
 namespace kelmo_model {
@@ -27,6 +29,24 @@ public:
 
 private:
     AcDbObject* m_object;
+};
+
+// Releases one level of the drawing's counted lock on every way out.
+class HeldLock {
+public:
+    explicit HeldLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
+    ~HeldLock() {
+        try {
+            if (m_drawing) m_drawing->unlock(0);
+        } catch (CEXKelmo* failure) {
+            failure->deleteException();
+        }
+    }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+private:
+    CAcadDrawing* m_drawing;
 };
 
 inline CString nodeName(const IXMLDOMNodePtr& node) {
