@@ -539,22 +539,10 @@ void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, A
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1176,
                                            CString(), nullptr));
         }
-        AcDbObjectId posted;
-        AcDbHatch* handedHatch = hatch;
-        hatch = nullptr;
-        status = drawing->postToDrawing(posted, handedHatch);
-        if (hatchId) *hatchId = posted;
-        if (status != Acad::eOk) {
+        status = kelmo_model::postUnderneath(drawing, hatch, hatchId);
+        if (status != Acad::eOk)
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1188,
                                            CString(), nullptr));
-            return;
-        }
-        // Posting closed the hatch: it is opened again by its id to go under everything else.
-        AcDbEntity* placed = nullptr;
-        if (acdbOpenAcDbEntity(placed, posted, AcDb::kForWrite) == Acad::eOk) {
-            OpenedObject opened(placed);
-            CAcadUtilities().moveToBottom(placed);
-        }
     } catch (...) {
         delete outline;
         delete hatch;

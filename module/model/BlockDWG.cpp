@@ -1245,22 +1245,10 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3611,
                                            where, nullptr));
         }
-        AcDbObjectId posted;
-        AcDbHatch* handedOver = hatch;
-        hatch = nullptr;
-        // The drawing takes the hatch whatever happens: posted and closed, or deleted.
-        status = drawing->postToDrawing(posted, handedOver);
-        if (hatchId) *hatchId = posted;
-        if (status != Acad::eOk) {
+        status = kelmo_model::postUnderneath(drawing, hatch, hatchId);
+        if (status != Acad::eOk)
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3626,
                                            where, nullptr));
-            return;
-        }
-        AcDbEntity* placed = nullptr;
-        if (acdbOpenAcDbEntity(placed, posted, AcDb::kForWrite) == Acad::eOk) {
-            OpenedObject opened(placed);
-            CAcadUtilities().moveToBottom(placed);
-        }
     } catch (...) {
         delete outline;
         delete hatch;

@@ -5,6 +5,7 @@
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 #include "xml/MsXml.h"
 
 namespace kelmo_model {
@@ -48,6 +49,24 @@ public:
 private:
     CAcadDrawing* m_drawing;
 };
+
+// Hands the hatch to the drawing, which takes it whatever happens (posted and closed, or deleted),
+// and sends it under everything else; the status of the posting.
+inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId) {
+    AcDbObjectId posted;
+    AcDbHatch* handedOver = hatch;
+    hatch = nullptr;
+    const Acad::ErrorStatus status = drawing->postToDrawing(posted, handedOver);
+    if (hatchId) *hatchId = posted;
+    if (status != Acad::eOk) return status;
+    // Posting closed the hatch: it is opened again by its id to go under everything else.
+    AcDbEntity* placed = nullptr;
+    if (acdbOpenAcDbEntity(placed, posted, AcDb::kForWrite) == Acad::eOk) {
+        OpenedObject opened(placed);
+        CAcadUtilities().moveToBottom(placed);
+    }
+    return status;
+}
 
 inline CString nodeName(const IXMLDOMNodePtr& node) {
     return CString(static_cast<const wchar_t*>(node->GetnodeName()));
