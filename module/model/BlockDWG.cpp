@@ -1,6 +1,7 @@
 #include "model/BlockDWG.h"
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "cad/ApDocument.h"
@@ -496,23 +497,33 @@ AcDbObjectId CBlockDWG::findBoundary(const AcDbBlockReference* reference) {
     return boundary;
 }
 
+namespace {
+
+// What measure makes of the reference and its boundary, both open for reading: nothing when the
+// reference will not open, 0 when it has no boundary.
+template <typename FindBoundary, typename Measure>
+std::optional<double> measureBoundary(AcDbObjectId referenceId, FindBoundary findBoundary, Measure measure) {
+    AcDbBlockReference* reference = nullptr;
+    if (acdbOpenObject(reference, referenceId, AcDb::kForRead) != Acad::eOk) return std::nullopt;
+    OpenedObject openedReference(reference);
+    AcDbPolyline* boundary = nullptr;
+    if (acdbOpenObject(boundary, findBoundary(reference), AcDb::kForRead) != Acad::eOk) return 0.0;
+    OpenedObject openedBoundary(boundary);
+    return measure(reference, boundary);
+}
+
+} // namespace
+
 void CBlockDWG::recalculateArea(AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
         if (!database) return;
-        double area = 0.0;
-        {
-            AcDbBlockReference* reference = nullptr;
-            if (acdbOpenObject(reference, m_objectId, AcDb::kForRead) != Acad::eOk) return;
-            OpenedObject openedReference(reference);
-            AcDbPolyline* boundary = nullptr;
-            if (acdbOpenObject(boundary, findBoundary(reference), AcDb::kForRead) == Acad::eOk) {
-                OpenedObject openedBoundary(boundary);
-                area = CAcadUtilities().recalculateBlockArea(reference, boundary, database->lunits(), getUnits());
-            }
-        }
-        area = area - calcSubArea(document) + calcAddArea(document);
-        setArea(CUtilities::roundDouble(area, getPrecision()));
+        const std::optional<double> area =
+            measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
+                return CAcadUtilities().recalculateBlockArea(reference, boundary, database->lunits(), getUnits());
+            });
+        if (!area) return;
+        setArea(CUtilities::roundDouble(*area - calcSubArea(document) + calcAddArea(document), getPrecision()));
     KELMO_CATCH(L"CBlockDWG::recalculateArea")
 }
 
@@ -520,20 +531,14 @@ void CBlockDWG::recalculatePerimeter(AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
         if (!database) return;
-        double perimeter = 0.0;
-        {
-            AcDbBlockReference* reference = nullptr;
-            if (acdbOpenObject(reference, m_objectId, AcDb::kForRead) != Acad::eOk) return;
-            OpenedObject openedReference(reference);
-            AcDbPolyline* boundary = nullptr;
-            if (acdbOpenObject(boundary, findBoundary(reference), AcDb::kForRead) == Acad::eOk) {
-                OpenedObject openedBoundary(boundary);
-                perimeter = CAcadUtilities().recalculateBlockPerimeter(reference, boundary, database->lunits(),
-                                                                       getUnits());
-            }
-        }
+        const std::optional<double> perimeter =
+            measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
+                return CAcadUtilities().recalculateBlockPerimeter(reference, boundary, database->lunits(),
+                                                                  getUnits());
+            });
+        if (!perimeter) return;
         // Holes and additions both lengthen the boundary.
-        setPerimeter(perimeter + calcSubAreaPerimeters(document) + calcAddAreaPerimeters(document));
+        setPerimeter(*perimeter + calcSubAreaPerimeters(document) + calcAddAreaPerimeters(document));
     KELMO_CATCH(L"CBlockDWG::recalculatePerimeter")
 }
 
