@@ -7,6 +7,7 @@
 #include "win/Paths.h"
 
 #include <cwctype>
+#include <filesystem>
 
 namespace {
 
@@ -17,6 +18,18 @@ std::wstring lowerExtension(const std::wstring& path) {
   std::wstring e = path.substr(dot);
   for (wchar_t& c : e) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
   return e;
+}
+
+// Why a file name cannot be read or written as a drawing, in the user's words; empty when it may.
+std::wstring pathProblem(const std::string& native, bool forWriting) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::is_directory(native, ec)) return L"it is a folder, not a drawing";
+  if (forWriting) {
+    fs::path folder = fs::path(native).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) return L"the folder does not exist";
+  }
+  return L"";
 }
 
 std::wstring windowsForm(const std::wstring& path) {
@@ -71,6 +84,10 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
     lastError_ = L"the path cannot be used: " + path;
     return Acad::eFileNotFound;
   }
+  if (std::wstring problem = pathProblem(native, false); !problem.empty()) {
+    lastError_ = path + L": " + problem;
+    return Acad::eFileAccessErr;
+  }
   auto* db = new AcDbDatabase(false, true);
   Acad::ErrorStatus es = db->readDxfFile(path.c_str());
   if (es != Acad::eOk) {
@@ -102,9 +119,17 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     why = L"drawings are saved as DXF (the name must end in .dxf)";
     return Acad::eInvalidFileExtension;
   }
+  std::string native;
+  if (win::mapToNative(path.c_str(), native, nullptr)) {
+    if (std::wstring problem = pathProblem(native, true); !problem.empty()) {
+      why = problem;
+      return Acad::eFileAccessErr;
+    }
+  }
   Acad::ErrorStatus es = doc->database()->saveAs(path.c_str());
   if (es != Acad::eOk) {
-    why = acadErrorStatusText(es);
+    why = es == Acad::eFileAccessErr ? L"the file cannot be written (" + std::wstring(acadErrorStatusText(es)) + L")"
+                                     : std::wstring(acadErrorStatusText(es));
     return es;
   }
   // As with SAVEAS, the document now bears the new name.
