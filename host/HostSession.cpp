@@ -401,7 +401,9 @@ int Session::run() {
 
 std::wstring userPathToWindows(const std::wstring& path) {
   bool windowsForm = path.size() >= 2 && std::iswalpha(static_cast<wint_t>(path[0])) && path[1] == L':';
-  if (windowsForm) return path;
+  // A network path is Windows form too; taken as a native relative name it would point somewhere else.
+  bool networkPath = path.rfind(L"\\\\", 0) == 0;
+  if (windowsForm || networkPath) return path;
   return win::nativeToWindows(win::toUtf8(path));
 }
 

@@ -5,6 +5,7 @@
 #include "cad/EdSelection.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/WinApi.h"
 
 #include <cwctype>
 #include <filesystem>
@@ -33,7 +34,7 @@ std::wstring pathProblem(const std::string& native, bool forWriting) {
 }
 
 std::wstring windowsForm(const std::wstring& path) {
-  if (path.size() >= 2 && path[1] == L':') return path;
+  if ((path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0) return path;
   return win::nativeToWindows(win::toUtf8(path));
 }
 
@@ -81,7 +82,7 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
   std::string native;
   DWORD err = 0;
   if (!win::mapToNative(path.c_str(), native, &err)) {
-    lastError_ = L"the path cannot be used: " + path;
+    lastError_ = (err == ERROR_BAD_NETPATH ? L"network paths cannot be used here: " : L"the path cannot be used: ") + path;
     return Acad::eFileNotFound;
   }
   if (std::wstring problem = pathProblem(native, false); !problem.empty()) {
@@ -120,11 +121,14 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     return Acad::eInvalidFileExtension;
   }
   std::string native;
-  if (win::mapToNative(path.c_str(), native, nullptr)) {
-    if (std::wstring problem = pathProblem(native, true); !problem.empty()) {
-      why = problem;
-      return Acad::eFileAccessErr;
-    }
+  DWORD err = 0;
+  if (!win::mapToNative(path.c_str(), native, &err)) {
+    why = err == ERROR_BAD_NETPATH ? L"network paths cannot be used here" : L"the path cannot be used";
+    return Acad::eFileAccessErr;
+  }
+  if (std::wstring problem = pathProblem(native, true); !problem.empty()) {
+    why = problem;
+    return Acad::eFileAccessErr;
   }
   Acad::ErrorStatus es = doc->database()->saveAs(path.c_str());
   if (es != Acad::eOk) {

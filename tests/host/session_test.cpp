@@ -98,6 +98,8 @@ TEST_F(Session, FileDialogsTakeAPathOrCancel) {
   EXPECT_NE(out.str().find("[Select Report] file name (or cancel): "), std::string::npos);
   EXPECT_EQ(run("tfile\n/tmp/b.xml\n"), 0);
   EXPECT_EQ(g_seenFile, L"Z:\\tmp\\b.xml");  // native paths reach the module in Windows form
+  EXPECT_EQ(run("tfile\n\\\\server\\share\\c.xml\n"), 0);
+  EXPECT_EQ(g_seenFile, L"\\\\server\\share\\c.xml");  // a network path is kept, not made relative
   EXPECT_EQ(run("tfile\ncancel\n"), 0);
   EXPECT_FALSE(g_seenChosen);
   EXPECT_EQ(run("tfile\n"), 0);

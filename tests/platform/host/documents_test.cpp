@@ -143,6 +143,11 @@ TEST_F(HostFixture, AFolderOrAMissingFolderIsNamedAsSuch) {
   why.clear();
   EXPECT_NE(acDocManager->saveDocument(doc(), windows(dir / "none" / "plan.dxf").c_str(), why), Acad::eOk);
   EXPECT_NE(why.find(L"folder does not exist"), std::wstring::npos);
+  why.clear();
+  EXPECT_NE(acDocManager->saveDocument(doc(), L"\\\\server\\share\\plan.dxf", why), Acad::eOk);
+  EXPECT_NE(why.find(L"network"), std::wstring::npos) << std::string(why.begin(), why.end());
+  EXPECT_NE(acDocManager->appContextOpenDocument(L"\\\\server\\share\\plan.dxf"), Acad::eOk);
+  EXPECT_NE(acDocManager->lastError().find(L"network"), std::wstring::npos);
   // The document keeps its name after a refused save.
   EXPECT_EQ(std::wstring(doc()->fileName()).find(L"none"), std::wstring::npos);
   EXPECT_EQ(acDocManager->documentCount(), 1);
