@@ -169,6 +169,37 @@ void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height,
   cairo_restore(c.cr);
 }
 
+// Aligned and fitted text runs from its first point to its second: aligned text keeps its proportions
+// and so changes height, fitted text keeps its height and is stretched.
+void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
+                     double widthFactor, bool fit) {
+  double length = std::hypot(to.x - from.x, to.y - from.y);
+  if (text.empty() || height <= 0) return;
+  if (length <= 0) {
+    drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
+    return;
+  }
+  std::string utf8 = win::toUtf8(text);
+  cairo_save(c.cr);
+  cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(c.cr, height / 0.73);
+  cairo_text_extents_t ext;
+  cairo_text_extents(c.cr, utf8.c_str(), &ext);
+  double natural = ext.x_advance * (widthFactor > 0 ? widthFactor : 1.0);
+  if (natural <= 0) {
+    cairo_restore(c.cr);
+    return;
+  }
+  double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
+  double sy = fit ? 1.0 : length / natural;
+  cairo_translate(c.cr, from.x, from.y);
+  cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
+  cairo_scale(c.cr, sx, -sy);
+  cairo_move_to(c.cr, 0, 0);
+  cairo_show_text(c.cr, utf8.c_str());
+  cairo_restore(c.cr);
+}
+
 void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
                 int depth);
 
@@ -321,13 +352,21 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
     bool aligned = !a->isDefaultAlignment();
     AcGePoint3d at = m * (aligned ? a->alignmentPoint() : a->position());
     setColour(c, rgb);
-    drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m), a->widthFactor(),
+    if (a->horizontalMode() == AcDb::kTextAlign || a->horizontalMode() == AcDb::kTextFit)
+      drawTextBetween(c, a->textStringConst(), m * a->position(), at, a->height() * axisScale(m), a->widthFactor(),
+                      a->horizontalMode() == AcDb::kTextFit);
+    else
+      drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m), a->widthFactor(),
                a->horizontalMode(), a->verticalMode());
   } else if (auto* t = AcDbText::cast(e)) {
     bool aligned = !t->isDefaultAlignment();
     AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
     setColour(c, rgb);
-    drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m), t->widthFactor(),
+    if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
+      drawTextBetween(c, t->textStringConst(), m * t->position(), at, t->height() * axisScale(m), t->widthFactor(),
+                      t->horizontalMode() == AcDb::kTextFit);
+    else
+      drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m), t->widthFactor(),
                t->horizontalMode(), t->verticalMode());
   } else if (auto* mt = AcDbMText::cast(e)) {
     setColour(c, rgb);

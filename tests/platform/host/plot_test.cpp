@@ -89,6 +89,39 @@ TEST_F(Plotting, LayersThatAreOffFrozenOrNotPlottableAreLeftOut) {
   EXPECT_EQ(drawn, 3);
 }
 
+TEST_F(Plotting, AlignedAndFittedTextRunsBetweenItsTwoPoints) {
+  // Below the circle, from x 10 to x 90 along y 8: one aligned, one fitted a little higher.
+  for (auto [mode, y] : {std::pair{AcDb::kTextAlign, 8.0}, std::pair{AcDb::kTextFit, 22.0}}) {
+    auto* t = new AcDbText(AcGePoint3d(10, y, 0), L"ABCDEFGH", AcDbObjectId(), 4);
+    t->setHorizontalMode(mode);
+    t->setAlignmentPoint(AcGePoint3d(90, y, 0));
+    host->addEntity(t);
+  }
+  std::wstring why;
+  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("text.png"), why), Acad::eOk) << win::toUtf8(why);
+  cairo_surface_t* s = cairo_image_surface_create_from_png((host->tempDir() / "text.png").c_str());
+  ASSERT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
+  int w = cairo_image_surface_get_width(s), hgt = cairo_image_surface_get_height(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  int stride = cairo_image_surface_get_stride(s);
+  // Drawing units to pixels: the frame with its width, 104 units, over 94% of the height, centred.
+  double scale = hgt * 0.94 / 104.0;
+  auto dark = [&](double x0, double x1, double y0, double y1) {
+    for (int y = int(hgt / 2 - (y1 - 50) * scale); y <= int(hgt / 2 - (y0 - 50) * scale); ++y)
+      for (int x = int(w / 2 + (x0 - 50) * scale); x <= int(w / 2 + (x1 - 50) * scale); ++x) {
+        uint32_t p = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
+        if ((p & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80) return true;
+      }
+    return false;
+  };
+  EXPECT_TRUE(dark(12, 30, 8.5, 12));   // aligned text starts at its first point
+  EXPECT_FALSE(dark(92, 96, 8.5, 12));  // and ends at its second
+  EXPECT_TRUE(dark(12, 30, 22.5, 25));  // fitted text likewise, at its own height
+  EXPECT_FALSE(dark(92, 96, 22.5, 25));
+  EXPECT_FALSE(dark(12, 40, 27, 29.5));  // fitted text keeps its height of 4
+  cairo_surface_destroy(s);
+}
+
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
   std::wstring why;
   EXPECT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.dwf"), why), Acad::eInvalidFileExtension);
