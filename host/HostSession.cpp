@@ -396,6 +396,12 @@ int Session::run() {
   }
   loop();
   finish();
+  // Output that could not be written (a full disk, a closed pipe) is a failure, not a quiet success.
+  out_.flush();
+  if (!out_) {
+    lastPlace_.clear();  // no one line is to blame
+    fail(L"the command line output could not be written");
+  }
   return exitStatus();
 }
 

@@ -120,6 +120,18 @@ TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
   EXPECT_EQ(run("PLOT out.dwf\n"), 1);
 }
 
+TEST_F(Session, OutputThatCannotBeWrittenFailsTheRun) {
+  cadhost::Options o;
+  o.moduleGiven = true;  // no module: the host on its own
+  std::istringstream in("tmodal\n");
+  std::ostringstream lost;
+  lost.setstate(std::ios::badbit);
+  cadhost::Session s(o, lost, err);
+  s.addInput(in, "test.scr", true);
+  EXPECT_EQ(s.run(), 1);
+  EXPECT_NE(err.str().find("could not be written"), std::string::npos);
+}
+
 TEST_F(Session, QuitStopsReadingAndCloseClosesTheCurrentDrawing) {
   EXPECT_EQ(run("QUIT\nnosuchcommand\n"), 0);
   AcApDocument* second = host->addDocument(L"Z:\\tmp\\b.dxf");
