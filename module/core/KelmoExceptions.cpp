@@ -31,10 +31,12 @@ CString boundedLine(const CString& line) {
     return line.GetLength() > limit ? line.Left(limit) : line;
 }
 
+} // namespace
+
 // One CEXCustom per error of the connection, each wrapping the one before; the native error
 // number stands in the line.
-CEXKelmo* connectionErrors(const _ConnectionPtr& connection, const CString& source, const CString& file,
-                           const CString& function) {
+CEXKelmo* connectionErrorChain(const _ConnectionPtr& connection, const CString& source, const CString& file,
+                                const CString& function) {
     CEXKelmo* chain = nullptr;
     if (!connection) {
         return chain;
@@ -47,8 +49,6 @@ CEXKelmo* connectionErrors(const _ConnectionPtr& connection, const CString& sour
     }
     return chain;
 }
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------------------
 // CEXKelmo
@@ -345,7 +345,7 @@ CEXConnection::CEXConnection(const _com_error& error, CString source, CString fi
 }
 
 CEXConnection::CEXConnection(_ConnectionPtr connection, CString source, CString file, CString function)
-    : CEXKelmo(source, file, function, 0, connectionErrors(connection, source, file, function)) {
+    : CEXKelmo(source, file, function, 0, connectionErrorChain(connection, source, file, function)) {
     const CString database =
         connection ? CString(static_cast<const wchar_t*>(connection->GetDefaultDatabase())) : CString();
     setDescription(L"An error occurred whilst connecting to " + database);

@@ -126,6 +126,11 @@ public:
     CEXComError(const _com_error& error, CString source, CString file, CString function, int severity);
 };
 
+// One CEXCustom per error of the connection, each wrapping the one before (the first innermost),
+// the native error number standing in the line; null when there is no connection or no error.
+CEXKelmo* connectionErrorChain(const _ConnectionPtr& connection, const CString& source, const CString& file,
+                               const CString& function);
+
 class CEXConnection : public CEXKelmo {
 public:
     CEXConnection(const _com_error& error, CString source, CString file, CString function);

@@ -10,19 +10,6 @@ IXMLDOMNodePtr procedureNode(CStoredProcedure* procedure) {
     return procedure->serialize(CString(KELMO_NAMESPACE_URI) + L"/errors");
 }
 
-// One CEXCustom per entry of the connection's errors, each wrapping the one before.
-CEXKelmo* errorChain(_ConnectionPtr connection, const CString& source, const CString& file, const CString& function) {
-    CEXKelmo* chain = nullptr;
-    if (!connection) return chain;
-    ErrorsPtr errors = connection->GetErrors();
-    for (long i = 0; i < errors->GetCount(); ++i) {
-        ErrorPtr entry = errors->GetItem(_variant_t(i));
-        chain = new CEXCustom(CString(static_cast<const wchar_t*>(entry->GetDescription())), source, file, function,
-                              static_cast<int>(entry->GetNativeError()), chain);
-    }
-    return chain;
-}
-
 CString executingText(_ConnectionPtr connection, CStoredProcedure* procedure) {
     CString database = connection ? CString(static_cast<const wchar_t*>(connection->GetDefaultDatabase())) : CString();
     CString name = procedure ? CString(static_cast<const wchar_t*>(procedure->getName())) : CString();
@@ -41,7 +28,7 @@ CEXStoredProcedure::CEXStoredProcedure(const _com_error& error, CStoredProcedure
 
 CEXStoredProcedure::CEXStoredProcedure(_ConnectionPtr connection, CStoredProcedure* procedure, CString source,
                                        CString file, CString function, int severity)
-    : CEXKelmo(source, file, function, 0, errorChain(connection, source, file, function)),
+    : CEXKelmo(source, file, function, 0, connectionErrorChain(connection, source, file, function)),
       m_node(procedureNode(procedure)) {
     setDescription(executingText(connection, procedure));
     setSeverity(severity);

@@ -19,13 +19,30 @@ constexpr const wchar_t* kVersion = L"64.04.00.01";
 // The version travels whole: its parameter holds all eleven characters.
 constexpr int kVersionSize = 11;
 
-CParameterVarChar* varChar(const wchar_t* parameterName, int size, const CString& text) {
-    auto* parameter = new CParameterVarChar();
+// A text parameter of the given size, still to be named and filled.
+template <class P>
+P* sized(int size) {
+    auto* parameter = new P();
     parameter->setSize(size);
+    return parameter;
+}
+
+// Names the parameter and fills it as an input.
+template <class P, class V>
+P* input(P* parameter, const wchar_t* parameterName, const V& value) {
     parameter->setName(parameterName);
     parameter->setDirection(adParamInput);
-    parameter->setValue(text);
+    parameter->setValue(value);
     return parameter;
+}
+
+// Runs a procedure that returns nothing; a failing call is reported with the procedure's details.
+void execNoReturn(CStoredProcedure& call, const wchar_t* method) {
+    try {
+        call.execSPNoReturnParas();
+    } catch (const _com_error& error) {
+        throw new CEXStoredProcedure(error, &call, KELMO_BANNER, kelmoSourceFile, method, 2);
+    }
 }
 
 }  // namespace
@@ -65,26 +82,13 @@ void CModuleDetails::setModDetails(CString server, CString user, CString passwor
     try {
         CStoredProcedure call(server, L"ostrel", user, password, timeout);
         CParameters list;
-        list.add(varChar(L"@moduleName", 12, name));
-        list.add(varChar(L"@moduleDescription", 255, description));
-        auto* versionParameter = new CParameterChar();
-        versionParameter->setSize(kVersionSize);
-        versionParameter->setName(L"@moduleVersion");
-        versionParameter->setDirection(adParamInput);
-        versionParameter->setValue(version);
-        list.add(versionParameter);
-        auto* dateParameter = new CParameterDateTime();
-        dateParameter->setName(L"@moduleDate");
-        dateParameter->setDirection(adParamInput);
-        dateParameter->setValue(date);
-        list.add(dateParameter);
+        list.add(input(sized<CParameterVarChar>(12), L"@moduleName", name));
+        list.add(input(sized<CParameterVarChar>(255), L"@moduleDescription", description));
+        list.add(input(sized<CParameterChar>(kVersionSize), L"@moduleVersion", version));
+        list.add(input(new CParameterDateTime(), L"@moduleDate", date));
         call.setName(L"__mod_setModDetails");
         call.setParameters(&list);
-        try {
-            call.execSPNoReturnParas();
-        } catch (const _com_error& error) {
-            throw new CEXStoredProcedure(error, &call, KELMO_BANNER, kelmoSourceFile, method, 2);
-        }
+        execNoReturn(call, method);
     } catch (...) {
         kelmo::rethrowWrapped(kelmoSourceFile, method, kelmo::catchClassLib);
     }
@@ -95,14 +99,10 @@ void CModuleDetails::setModuleRunning(CString server, CString user, CString pass
     try {
         CStoredProcedure call(server, L"ostrel", user, password, timeout);
         CParameters list;
-        list.add(varChar(L"@MODNAME", 12, name));
+        list.add(input(sized<CParameterVarChar>(12), L"@MODNAME", name));
         call.setName(L"__mod_setModRunning");
         call.setParameters(&list);
-        try {
-            call.execSPNoReturnParas();
-        } catch (const _com_error& error) {
-            throw new CEXStoredProcedure(error, &call, KELMO_BANNER, kelmoSourceFile, method, 2);
-        }
+        execNoReturn(call, method);
     } catch (...) {
         kelmo::rethrowWrapped(kelmoSourceFile, method, kelmo::catchClassLib);
     }

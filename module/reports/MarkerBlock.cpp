@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "cad/ApDocument.h"
+#include "model/ModelSupport.h"
 
 namespace {
 
@@ -30,4 +31,31 @@ void CMarkerBlock::readMarkerReference(AcDbBlockReference* reference, AcApDocume
 
 AcGePoint3d CMarkerBlock::positionInUcs(AcDbBlockReference* reference, AcApDocument* document) {
     return ucsOf(reference, document).inverse() * reference->position();
+}
+
+bool CMarkerBlock::definitionHolds(AcDbBlockReference* reference, const CString& className) {
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return false;
+    kelmo_model::OpenedObject openedDefinition(definition);
+    for (const AcDbObjectId& id : definition->entityIds()) {
+        AcDbEntity* member = nullptr;
+        if (acdbOpenAcDbEntity(member, id, AcDb::kForRead) != Acad::eOk) continue;
+        bool found = !member->isErased() && CString(member->isA()->name()) == className;
+        member->close();
+        if (found) return true;
+    }
+    return false;
+}
+
+void CMarkerBlock::eachAttribute(AcDbBlockReference* reference,
+                                 const std::function<void(const CString& tag, const CString& value)>& handle) {
+    for (const AcDbObjectId& id : reference->attributeIds()) {
+        AcDbAttribute* attribute = nullptr;
+        if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+        CString tag = attribute->tagConst();
+        tag.MakeUpper();
+        CString value = attribute->textStringConst();
+        attribute->close();
+        handle(tag, value);
+    }
 }

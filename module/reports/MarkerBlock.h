@@ -1,6 +1,8 @@
 #pragma once
 // A graphic report's marker: a drawing block whose insert says where the legend or the pie chart goes
 // and with which text size, precision and units.
+#include <functional>
+
 #include "model/BlockDWG.h"
 
 class CMarkerBlock : public CBlockDWG {
@@ -25,6 +27,11 @@ protected:
     void readMarkerReference(AcDbBlockReference* reference, AcApDocument* document);
     // The insertion point in the current UCS.
     static AcGePoint3d positionInUcs(AcDbBlockReference* reference, AcApDocument* document);
+    // Whether the insert's definition holds a live entity of the class named, such as "AcDbCircle".
+    static bool definitionHolds(AcDbBlockReference* reference, const CString& className);
+    // Each attribute of the insert, as its upper-case tag and its text.
+    static void eachAttribute(AcDbBlockReference* reference,
+                              const std::function<void(const CString& tag, const CString& value)>& handle);
 
 private:
     int m_units;

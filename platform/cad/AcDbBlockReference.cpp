@@ -87,12 +87,7 @@ Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s) {
   scale_ = s;
   return Acad::eOk;
 }
-Acad::ErrorStatus AcDbBlockReference::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbBlockReference::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 
 AcGeMatrix3d AcDbBlockReference::blockTransform() const {
   AcGePoint3d origin;

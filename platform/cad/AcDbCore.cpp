@@ -4,6 +4,16 @@
 
 #include "cad/AcDbObject.h"
 
+std::wstring acdbNameKey(const std::wstring& name) {
+  std::wstring key(name);
+  for (auto& c : key) c = wchar_t(std::towupper(c));
+  return key;
+}
+
+bool acdbSameName(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && acdbNameKey(a) == acdbNameKey(b);
+}
+
 const ACHAR* acadErrorStatusText(Acad::ErrorStatus es) {
   switch (es) {
 #define ES(n) \

@@ -104,6 +104,11 @@ enum ErrorStatus : int {
 // The status's name, e.g. "eOnLockedLayer"; "Unknown error status" for a number no status has.
 const ACHAR* acadErrorStatusText(Acad::ErrorStatus es);
 
+// Symbol, dictionary and application names match without regard to case: the key they are found by,
+// and whether two names are one.
+std::wstring acdbNameKey(const std::wstring& name);
+bool acdbSameName(const std::wstring& a, const std::wstring& b);
+
 namespace AcDb {
 enum OpenMode { kNotOpen = -1, kForRead = 0, kForWrite = 1, kForNotify = 2 };
 enum Visibility { kVisible = 0, kInvisible = 1 };

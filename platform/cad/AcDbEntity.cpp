@@ -51,6 +51,20 @@ void addArcPath(std::vector<cadgeom::BulgePath>& paths, const AcGePoint3d& c, co
   }
   paths.push_back(std::move(p));
 }
+
+// Extents and selection outline of a text box given by its four world corners.
+Acad::ErrorStatus boxExtents(const AcGePoint3d (&c)[4], AcDbExtents& ext) {
+  ext = AcDbExtents();
+  for (auto& p : c) ext.addPoint(p);
+  return Acad::eOk;
+}
+
+void addBoxPath(std::vector<cadgeom::BulgePath>& paths, const AcGePoint3d (&c)[4], const AcGeMatrix3d& m) {
+  cadgeom::BulgePath p;
+  p.closed = true;
+  for (auto& q : c) p.vertices.push_back({(m * q).convert2d(), 0});
+  paths.push_back(p);
+}
 }  // namespace
 
 // ---------------------------------------------------------------- entity
@@ -196,6 +210,13 @@ Acad::ErrorStatus AcDbEntity::getTransformedCopy(const AcGeMatrix3d& m, AcDbEnti
   return es;
 }
 
+Acad::ErrorStatus AcDbEntity::setUnitVector(AcGeVector3d& field, const AcGeVector3d& v) {
+  if (v.isZeroLength()) return Acad::eInvalidInput;
+  assertWriteEnabled();
+  field = v.normal();
+  return Acad::eOk;
+}
+
 void AcDbEntity::collectReferences(std::vector<AcDbObjectId*>& refs) {
   AcDbObject::collectReferences(refs);
   refs.push_back(&layerId_);
@@ -227,12 +248,7 @@ bool AcDbCurve::getPlanePath(cadgeom::BulgePath&, AcGeVector3d&, double&) const 
 
 Acad::ErrorStatus AcDbLine::setStartPoint(const AcGePoint3d& p) { assertWriteEnabled(); start_ = p; return Acad::eOk; }
 Acad::ErrorStatus AcDbLine::setEndPoint(const AcGePoint3d& p) { assertWriteEnabled(); end_ = p; return Acad::eOk; }
-Acad::ErrorStatus AcDbLine::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbLine::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 Acad::ErrorStatus AcDbLine::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 Acad::ErrorStatus AcDbLine::getEndParam(double& p) const { p = start_.distanceTo(end_); return Acad::eOk; }
 Acad::ErrorStatus AcDbLine::getDistAtParam(double param, double& dist) const {
@@ -288,12 +304,7 @@ Acad::ErrorStatus AcDbCircle::setRadius(double r) {
   radius_ = r;
   return Acad::eOk;
 }
-Acad::ErrorStatus AcDbCircle::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbCircle::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 Acad::ErrorStatus AcDbCircle::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 Acad::ErrorStatus AcDbCircle::getEndParam(double& p) const { p = 2 * M_PI; return Acad::eOk; }
 Acad::ErrorStatus AcDbCircle::getDistAtParam(double param, double& dist) const {
@@ -350,12 +361,7 @@ Acad::ErrorStatus AcDbArc::setRadius(double r) {
 }
 Acad::ErrorStatus AcDbArc::setStartAngle(double a) { assertWriteEnabled(); start_ = a; return Acad::eOk; }
 Acad::ErrorStatus AcDbArc::setEndAngle(double a) { assertWriteEnabled(); end_ = a; return Acad::eOk; }
-Acad::ErrorStatus AcDbArc::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbArc::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 Acad::ErrorStatus AcDbArc::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 double AcDbArc::sweep() const {
   double s = std::fmod(end_ - start_, 2 * M_PI);
@@ -463,12 +469,7 @@ Acad::ErrorStatus AcDbText::setWidthFactor(double w) {
 Acad::ErrorStatus AcDbText::setRotation(double r) { assertWriteEnabled(); rotation_ = r; return Acad::eOk; }
 Acad::ErrorStatus AcDbText::setOblique(double a) { assertWriteEnabled(); oblique_ = a; return Acad::eOk; }
 Acad::ErrorStatus AcDbText::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
-Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 ACHAR* AcDbText::textString() const { return acutDupString(text_.c_str()); }
 Acad::ErrorStatus AcDbText::setTextString(const ACHAR* s) {
   if (!s) return Acad::eInvalidInput;
@@ -545,20 +546,15 @@ void AcDbText::boxCorners(AcGePoint3d c[4]) const {
 }
 
 Acad::ErrorStatus AcDbText::getGeomExtents(AcDbExtents& ext) const {
-  ext = AcDbExtents();
   AcGePoint3d c[4];
   boxCorners(c);
-  for (auto& p : c) ext.addPoint(p);
-  return Acad::eOk;
+  return boxExtents(c, ext);
 }
 
 void AcDbText::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
   AcGePoint3d c[4];
   boxCorners(c);
-  cadgeom::BulgePath p;
-  p.closed = true;
-  for (auto& q : c) p.vertices.push_back({(m * q).convert2d(), 0});
-  paths.push_back(p);
+  addBoxPath(paths, c, m);
 }
 
 void AcDbText::collectReferences(std::vector<AcDbObjectId*>& refs) {
@@ -640,18 +636,8 @@ Acad::ErrorStatus AcDbAttribute::setAttributeFromBlock(const AcDbAttributeDefini
 // ---------------------------------------------------------------- mtext
 
 Acad::ErrorStatus AcDbMText::setLocation(const AcGePoint3d& p) { assertWriteEnabled(); location_ = p; return Acad::eOk; }
-Acad::ErrorStatus AcDbMText::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
-Acad::ErrorStatus AcDbMText::setDirection(const AcGeVector3d& d) {
-  if (d.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  direction_ = d.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbMText::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
+Acad::ErrorStatus AcDbMText::setDirection(const AcGeVector3d& d) { return setUnitVector(direction_, d); }
 double AcDbMText::rotation() const {
   AcGeVector3d local = AcGeMatrix3d::worldToPlane(normal_) * direction_;
   double r = std::atan2(local.y, local.x);
@@ -747,20 +733,15 @@ void AcDbMText::boxCorners(AcGePoint3d c[4]) const {
 }
 
 Acad::ErrorStatus AcDbMText::getGeomExtents(AcDbExtents& ext) const {
-  ext = AcDbExtents();
   AcGePoint3d c[4];
   boxCorners(c);
-  for (auto& p : c) ext.addPoint(p);
-  return Acad::eOk;
+  return boxExtents(c, ext);
 }
 
 void AcDbMText::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
   AcGePoint3d c[4];
   boxCorners(c);
-  cadgeom::BulgePath p;
-  p.closed = true;
-  for (auto& q : c) p.vertices.push_back({(m * q).convert2d(), 0});
-  paths.push_back(p);
+  addBoxPath(paths, c, m);
 }
 
 void AcDbMText::collectReferences(std::vector<AcDbObjectId*>& refs) {

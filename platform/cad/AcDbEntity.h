@@ -65,6 +65,8 @@ class AcDbEntity : public AcDbObject {
 
  protected:
   AcDbEntity(const AcDbEntity&) = default;
+  // Normals and directions are kept as unit vectors; a zero vector has no direction (eInvalidInput).
+  Acad::ErrorStatus setUnitVector(AcGeVector3d& field, const AcGeVector3d& v);
 
  private:
   std::wstring layerName_ = L"0", linetypeName_ = L"ByLayer";

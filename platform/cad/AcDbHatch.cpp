@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cwctype>
 
 #include "cad/AcDbDatabase.h"
 
@@ -19,13 +18,6 @@ AcDbHatchPatternLine L(double angleDeg, double bx, double by, double ox, double 
   l.offset = AcGeVector2d(ox, oy);
   l.dashes = std::move(dashes);
   return l;
-}
-
-bool sameName(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-  return true;
 }
 }  // namespace
 
@@ -74,7 +66,7 @@ const std::vector<AcDbHatchPattern>& acdbHatchPatterns() {
 const AcDbHatchPattern* acdbFindHatchPattern(const ACHAR* name) {
   if (!name) return nullptr;
   for (const AcDbHatchPattern& p : acdbHatchPatterns())
-    if (sameName(p.name, name)) return &p;
+    if (acdbSameName(p.name, name)) return &p;
   return nullptr;
 }
 
@@ -140,7 +132,7 @@ void AcDbHatch::setPatternFields(HatchPatternType type, const ACHAR* name, doubl
   double_ = isDouble;
 }
 
-bool AcDbHatch::isSolidFill() const { return sameName(patternName_, L"SOLID"); }
+bool AcDbHatch::isSolidFill() const { return acdbSameName(patternName_, L"SOLID"); }
 
 Acad::ErrorStatus AcDbHatch::setPatternAngle(double a) {
   assertWriteEnabled();
@@ -175,12 +167,7 @@ Acad::ErrorStatus AcDbHatch::setPatternDouble(bool v) {
 Acad::ErrorStatus AcDbHatch::setHatchStyle(HatchStyle s) { assertWriteEnabled(); style_ = s; return Acad::eOk; }
 Acad::ErrorStatus AcDbHatch::setAssociative(bool v) { assertWriteEnabled(); associative_ = v; return Acad::eOk; }
 Acad::ErrorStatus AcDbHatch::setElevation(double e) { assertWriteEnabled(); elevation_ = e; return Acad::eOk; }
-Acad::ErrorStatus AcDbHatch::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  normal_ = n.normal();
-  return Acad::eOk;
-}
+Acad::ErrorStatus AcDbHatch::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
 
 void AcDbHatch::rebuildPatternLines() {
   lines_.clear();

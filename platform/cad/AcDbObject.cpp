@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwctype>
 
 #include "cad/AcDbDatabase.h"
 #include "cad/AcDbHyperlink.h"
@@ -15,15 +14,6 @@ ACRX_DEFINE_MEMBERS(AcDbSortentsTable, AcDbObject, L"SORTENTSTABLE")
 ACRX_DEFINE_MEMBERS(AcDbPlotSettings, AcDbObject, L"PLOTSETTINGS")
 ACRX_DEFINE_MEMBERS(AcDbLayout, AcDbPlotSettings, L"LAYOUT")
 ACRX_DEFINE_MEMBERS(AcDbTableStyle, AcDbObject, L"TABLESTYLE")
-
-namespace {
-std::wstring upper(const std::wstring& s) {
-  std::wstring u(s);
-  for (auto& c : u) c = wchar_t(std::towupper(c));
-  return u;
-}
-bool sameName(const std::wstring& a, const std::wstring& b) { return a.size() == b.size() && upper(a) == upper(b); }
-}  // namespace
 
 // ---------------------------------------------------------------- values
 
@@ -185,7 +175,7 @@ int AcDbObject::xDataSize(const std::vector<AcDbXDataApp>& apps) {
 resbuf* AcDbObject::xData(const ACHAR* app) const {
   AcDbRbValues all;
   for (const AcDbXDataApp& a : xdata_) {
-    if (app ? !sameName(a.app, app) : sameName(a.app, ACDB_HYPERLINK_APPNAME)) continue;
+    if (app ? !acdbSameName(a.app, app) : acdbSameName(a.app, ACDB_HYPERLINK_APPNAME)) continue;
     AcDbRbValue head;
     head.code = 1001;
     head.str = a.app;
@@ -218,7 +208,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
   }
   std::vector<AcDbXDataApp> next = xdata_;
   for (const AcDbXDataApp& a : replaced) {
-    auto it = std::find_if(next.begin(), next.end(), [&](const AcDbXDataApp& x) { return sameName(x.app, a.app); });
+    auto it = std::find_if(next.begin(), next.end(), [&](const AcDbXDataApp& x) { return acdbSameName(x.app, a.app); });
     if (a.items.empty()) {
       if (it != next.end()) next.erase(it);
     } else if (it != next.end()) {
@@ -283,7 +273,7 @@ Acad::ErrorStatus AcDbDictionaryIterator::getObject(AcDbObject*& obj, AcDb::Open
 Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* name, AcDbObjectId& id) const {
   id.setNull();
   if (!name) return Acad::eInvalidKey;
-  auto it = entries_.find(upper(name));
+  auto it = entries_.find(acdbNameKey(name));
   if (it == entries_.end() || it->second.second.isErased()) return Acad::eKeyNotFound;
   id = it->second.second;
   return Acad::eOk;
@@ -335,7 +325,7 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* name, AcDbObject* value, Ac
     retId = value->objectId();
   }
   value->setOwnerId(objectId());
-  std::wstring key = upper(name);
+  std::wstring key = acdbNameKey(name);
   auto it = entries_.find(key);
   if (it != entries_.end() && it->second.second != retId) {
     if (AcDbObject* old = database()->peek(it->second.second)) {
@@ -353,14 +343,14 @@ Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* name, AcDbObject* value, Ac
 
 Acad::ErrorStatus AcDbDictionary::setAtId(const ACHAR* name, AcDbObjectId id) {
   if (!name) return Acad::eInvalidKey;
-  entries_[upper(name)] = {name, id};
+  entries_[acdbNameKey(name)] = {name, id};
   return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbDictionary::remove(const ACHAR* name, AcDbObjectId& returnId) {
   returnId.setNull();
   if (!name) return Acad::eInvalidKey;
-  auto it = entries_.find(upper(name));
+  auto it = entries_.find(acdbNameKey(name));
   if (it == entries_.end()) return Acad::eKeyNotFound;
   assertWriteEnabled();
   returnId = it->second.second;
@@ -385,9 +375,9 @@ Acad::ErrorStatus AcDbDictionary::remove(AcDbObjectId id) {
 
 bool AcDbDictionary::setName(const ACHAR* oldName, const ACHAR* newName) {
   if (!oldName || !newName || !*newName) return false;
-  auto it = entries_.find(upper(oldName));
+  auto it = entries_.find(acdbNameKey(oldName));
   if (it == entries_.end()) return false;
-  std::wstring nk = upper(newName);
+  std::wstring nk = acdbNameKey(newName);
   if (nk != it->first && entries_.count(nk)) return false;
   AcDbObjectId id = it->second.second;
   assertWriteEnabled();
@@ -504,64 +494,45 @@ Acad::ErrorStatus AcDbSortentsTable::reorder(const std::vector<AcDbObjectId>& or
   return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbSortentsTable::moveToBottom(const AcDbObjectIdArray& ar) {
+// The entities of ar keep their relative order and go, as one group, to the bottom or the top.
+Acad::ErrorStatus AcDbSortentsTable::moveToEnd(const AcDbObjectIdArray& ar, bool top) {
   AcDbObjectIdArray full;
   Acad::ErrorStatus es = getFullDrawOrder(full);
   if (es != Acad::eOk) return es;
   for (AcDbObjectId id : ar)
     if (!full.contains(id)) return Acad::eInvalidInput;
   std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full)
-    if (ar.contains(id)) order.push_back(id);
-  for (AcDbObjectId id : full)
-    if (!ar.contains(id)) order.push_back(id);
+  for (bool moved : {!top, top})
+    for (AcDbObjectId id : full)
+      if (ar.contains(id) == moved) order.push_back(id);
   return reorder(order);
 }
 
-Acad::ErrorStatus AcDbSortentsTable::moveToTop(const AcDbObjectIdArray& ar) {
+// The entities of ar go, as one group, just below or just above target.
+Acad::ErrorStatus AcDbSortentsTable::moveNextTo(const AcDbObjectIdArray& ar, AcDbObjectId target, bool above) {
   AcDbObjectIdArray full;
   Acad::ErrorStatus es = getFullDrawOrder(full);
   if (es != Acad::eOk) return es;
-  for (AcDbObjectId id : ar)
-    if (!full.contains(id)) return Acad::eInvalidInput;
+  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
   std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full)
-    if (!ar.contains(id)) order.push_back(id);
-  for (AcDbObjectId id : full)
-    if (ar.contains(id)) order.push_back(id);
+  for (AcDbObjectId id : full) {
+    if (ar.contains(id)) continue;
+    if (above) order.push_back(id);
+    if (id == target)
+      for (AcDbObjectId m : full)
+        if (ar.contains(m)) order.push_back(m);
+    if (!above) order.push_back(id);
+  }
   return reorder(order);
 }
 
+Acad::ErrorStatus AcDbSortentsTable::moveToBottom(const AcDbObjectIdArray& ar) { return moveToEnd(ar, false); }
+Acad::ErrorStatus AcDbSortentsTable::moveToTop(const AcDbObjectIdArray& ar) { return moveToEnd(ar, true); }
 Acad::ErrorStatus AcDbSortentsTable::moveBelow(const AcDbObjectIdArray& ar, AcDbObjectId target) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full) {
-    if (ar.contains(id)) continue;
-    if (id == target)
-      for (AcDbObjectId m : full)
-        if (ar.contains(m)) order.push_back(m);
-    order.push_back(id);
-  }
-  return reorder(order);
+  return moveNextTo(ar, target, false);
 }
-
 Acad::ErrorStatus AcDbSortentsTable::moveAbove(const AcDbObjectIdArray& ar, AcDbObjectId target) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full) {
-    if (ar.contains(id)) continue;
-    order.push_back(id);
-    if (id == target)
-      for (AcDbObjectId m : full)
-        if (ar.contains(m)) order.push_back(m);
-  }
-  return reorder(order);
+  return moveNextTo(ar, target, true);
 }
 
 Acad::ErrorStatus AcDbSortentsTable::swapOrder(AcDbObjectId a, AcDbObjectId b) {

@@ -254,6 +254,8 @@ class AcDbSortentsTable : public AcDbObject {
 
  private:
   Acad::ErrorStatus reorder(const std::vector<AcDbObjectId>& order);
+  Acad::ErrorStatus moveToEnd(const AcDbObjectIdArray& ar, bool top);
+  Acad::ErrorStatus moveNextTo(const AcDbObjectIdArray& ar, AcDbObjectId target, bool above);
   AcDbObjectId block_;
   std::vector<std::pair<AcDbObjectId, AcDbHandle>> entries_;
 };

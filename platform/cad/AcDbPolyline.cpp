@@ -99,11 +99,7 @@ void AcDbPolyline::reset(bool reuse, unsigned int numVerts) {
 void AcDbPolyline::setClosed(bool v) { assertWriteEnabled(); closed_ = v; }
 void AcDbPolyline::setPlinegen(bool v) { assertWriteEnabled(); plinegen_ = v; }
 void AcDbPolyline::setElevation(double e) { assertWriteEnabled(); elevation_ = e; }
-void AcDbPolyline::setNormal(const AcGeVector3d& n) {
-  if (n.isZeroLength()) return;
-  assertWriteEnabled();
-  normal_ = n.normal();
-}
+void AcDbPolyline::setNormal(const AcGeVector3d& n) { setUnitVector(normal_, n); }  // a zero vector is ignored
 Acad::ErrorStatus AcDbPolyline::setThickness(double t) { assertWriteEnabled(); thickness_ = t; return Acad::eOk; }
 Acad::ErrorStatus AcDbPolyline::setConstantWidth(double w) {
   if (w < 0) return Acad::eInvalidInput;

@@ -30,11 +30,6 @@ ACRX_DEFINE_MEMBERS(AcDbUCSTableRecord, AcDbSymbolTableRecord, L"UCS")
 ACRX_DEFINE_MEMBERS(AcDbDimStyleTableRecord, AcDbSymbolTableRecord, L"DIMSTYLE")
 
 namespace {
-std::wstring upper(const std::wstring& s) {
-  std::wstring u(s);
-  for (auto& c : u) c = wchar_t(std::towupper(c));
-  return u;
-}
 bool loadingDb(const AcDbObject* o) {
   AcDbDatabase* db = o->database();
   return db && db->isLoading();
@@ -88,33 +83,41 @@ Acad::ErrorStatus AcDbSymbolTableRecord::setName(const ACHAR* name) {
 
 // ---------------------------------------------------------------- iterators
 
-AcDbSymbolTableIterator::AcDbSymbolTableIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted)
-    : ids_(std::move(ids)) {
+AcDbIdCursor::AcDbIdCursor(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted) : ids_(std::move(ids)) {
   start(atBeginning, skipDeleted);
 }
 
-void AcDbSymbolTableIterator::skip(bool forward, bool skipDeleted) {
+void AcDbIdCursor::skip(bool forward, bool skipDeleted) {
   if (!skipDeleted) return;
   while (pos_ >= 0 && pos_ < long(ids_.size()) && (ids_[size_t(pos_)].isErased() || !ids_[size_t(pos_)].isValid()))
     pos_ += forward ? 1 : -1;
 }
 
-void AcDbSymbolTableIterator::start(bool atBeginning, bool skipDeleted) {
+void AcDbIdCursor::start(bool atBeginning, bool skipDeleted) {
   pos_ = atBeginning ? 0 : long(ids_.size()) - 1;
   skip(atBeginning, skipDeleted);
 }
 
-bool AcDbSymbolTableIterator::done() const { return pos_ < 0 || pos_ >= long(ids_.size()); }
+bool AcDbIdCursor::done() const { return pos_ < 0 || pos_ >= long(ids_.size()); }
 
-void AcDbSymbolTableIterator::step(bool forward, bool skipDeleted) {
+void AcDbIdCursor::step(bool forward, bool skipDeleted) {
   pos_ += forward ? 1 : -1;
   skip(forward, skipDeleted);
 }
 
-Acad::ErrorStatus AcDbSymbolTableIterator::getRecordId(AcDbObjectId& id) const {
+Acad::ErrorStatus AcDbIdCursor::currentId(AcDbObjectId& id) const {
   if (done()) return Acad::eInvalidIndex;
   id = ids_[size_t(pos_)];
   return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbIdCursor::seek(AcDbObjectId id) {
+  for (size_t i = 0; i < ids_.size(); ++i)
+    if (ids_[i] == id) {
+      pos_ = long(i);
+      return Acad::eOk;
+    }
+  return Acad::eInvalidInput;
 }
 
 Acad::ErrorStatus AcDbSymbolTableIterator::getRecord(AcDbSymbolTableRecord*& rec, AcDb::OpenMode mode, bool openErased) const {
@@ -125,15 +128,6 @@ Acad::ErrorStatus AcDbSymbolTableIterator::getRecord(AcDbSymbolTableRecord*& rec
   return acdbOpenObject(rec, id, mode, openErased);
 }
 
-Acad::ErrorStatus AcDbSymbolTableIterator::seek(AcDbObjectId id) {
-  for (size_t i = 0; i < ids_.size(); ++i)
-    if (ids_[i] == id) {
-      pos_ = long(i);
-      return Acad::eOk;
-    }
-  return Acad::eInvalidInput;
-}
-
 // ---------------------------------------------------------------- tables
 
 AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
@@ -142,7 +136,7 @@ AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
     unresolved_ = false;
     for (AcDbObjectId id : ids_) {
       auto* r = id.stub() ? AcDbSymbolTableRecord::cast(id.stub()->object) : nullptr;
-      if (r) index_[upper(r->getName())].push_back(id);
+      if (r) index_[acdbNameKey(r->getName())].push_back(id);
       else unresolved_ = true;
     }
     dirty_ = false;
@@ -153,12 +147,12 @@ AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
     for (AcDbObjectId id : it->second)
       if (id.isValid() && !id.isErased()) {
         auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
-        if (r && upper(r->getName()) == key) return id;
+        if (r && acdbNameKey(r->getName()) == key) return id;
       }
     return AcDbObjectId();
   };
   if (dirty_) rebuild();
-  std::wstring key = upper(name);
+  std::wstring key = acdbNameKey(name);
   AcDbObjectId found = lookup(key);
   // Records named before they were read in join the index once they exist.
   if (found.isNull() && unresolved_) {
@@ -175,7 +169,7 @@ Acad::ErrorStatus AcDbSymbolTable::getAt(const ACHAR* name, AcDbObjectId& id, bo
   if (id.isNull() && getErased) {
     for (AcDbObjectId r : ids_) {
       auto* rec = r.stub() ? AcDbSymbolTableRecord::cast(r.stub()->object) : nullptr;
-      if (rec && upper(rec->getName()) == upper(name)) id = r;
+      if (rec && acdbNameKey(rec->getName()) == acdbNameKey(name)) id = r;
     }
   }
   return id.isNull() ? Acad::eKeyNotFound : Acad::eOk;
@@ -225,7 +219,7 @@ Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId& id, AcDbSymbolTableRecord* 
   rec->setOwnerId(objectId());
   assertWriteEnabled();
   ids_.push_back(id);
-  index_[upper(rec->name_)].push_back(id);
+  index_[acdbNameKey(rec->name_)].push_back(id);
   return Acad::eOk;
 }
 
@@ -242,7 +236,7 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
   AcDbDatabase* db = database();
   if (!db->isLoading()) {
     std::wstring n = newName;
-    if (upper(n) != upper(rec->name_)) {
+    if (acdbNameKey(n) != acdbNameKey(rec->name_)) {
       Acad::ErrorStatus es = checkName(n);
       if (es != Acad::eOk) return es;
     }
@@ -253,9 +247,9 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
   // The index is keyed by upper-case name and look-ups check the record's current name, so a
   // rename only adds the new key: rebuilding the whole index on every rename made write-backs
   // of many spaces quadratic.
-  const bool sameKey = upper(newName) == upper(rec->name_);
+  const bool sameKey = acdbNameKey(newName) == acdbNameKey(rec->name_);
   rec->name_ = newName;
-  if (!dirty_ && !sameKey) index_[upper(newName)].push_back(rec->objectId());
+  if (!dirty_ && !sameKey) index_[acdbNameKey(newName)].push_back(rec->objectId());
   return Acad::eOk;
 }
 
@@ -339,7 +333,7 @@ AcDbBlockTableRecord::AcDbBlockTableRecord(const AcDbBlockTableRecord& o)
       explodable_(o.explodable_), scaling_(o.scaling_) {}
 
 bool AcDbBlockTableRecord::isSpaceName() const {
-  std::wstring u = upper(name_);
+  std::wstring u = acdbNameKey(name_);
   return u == L"*MODEL_SPACE" || u.rfind(L"*PAPER_SPACE", 0) == 0;
 }
 
@@ -467,50 +461,12 @@ void AcDbBlockTableRecord::onErase(bool erasing) {
   }
 }
 
-AcDbBlockTableRecordIterator::AcDbBlockTableRecordIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted)
-    : ids_(std::move(ids)) {
-  start(atBeginning, skipDeleted);
-}
-
-void AcDbBlockTableRecordIterator::skip(bool forward, bool skipDeleted) {
-  if (!skipDeleted) return;
-  while (pos_ >= 0 && pos_ < long(ids_.size()) && (ids_[size_t(pos_)].isErased() || !ids_[size_t(pos_)].isValid()))
-    pos_ += forward ? 1 : -1;
-}
-
-void AcDbBlockTableRecordIterator::start(bool atBeginning, bool skipDeleted) {
-  pos_ = atBeginning ? 0 : long(ids_.size()) - 1;
-  skip(atBeginning, skipDeleted);
-}
-
-bool AcDbBlockTableRecordIterator::done() const { return pos_ < 0 || pos_ >= long(ids_.size()); }
-
-void AcDbBlockTableRecordIterator::step(bool forward, bool skipDeleted) {
-  pos_ += forward ? 1 : -1;
-  skip(forward, skipDeleted);
-}
-
-Acad::ErrorStatus AcDbBlockTableRecordIterator::getEntityId(AcDbObjectId& id) const {
-  if (done()) return Acad::eInvalidIndex;
-  id = ids_[size_t(pos_)];
-  return Acad::eOk;
-}
-
 Acad::ErrorStatus AcDbBlockTableRecordIterator::getEntity(AcDbEntity*& ent, AcDb::OpenMode mode, bool openErased) const {
   ent = nullptr;
   AcDbObjectId id;
   Acad::ErrorStatus es = getEntityId(id);
   if (es != Acad::eOk) return es;
   return acdbOpenAcDbEntity(ent, id, mode, openErased);
-}
-
-Acad::ErrorStatus AcDbBlockTableRecordIterator::seek(AcDbObjectId id) {
-  for (size_t i = 0; i < ids_.size(); ++i)
-    if (ids_[i] == id) {
-      pos_ = long(i);
-      return Acad::eOk;
-    }
-  return Acad::eInvalidInput;
 }
 
 // ---------------------------------------------------------------- layers, linetypes, styles
@@ -619,7 +575,7 @@ Acad::ErrorStatus AcDbTextStyleTableRecord::setBigFontFileName(const ACHAR* f) {
 }
 
 Acad::ErrorStatus AcDbBlockTableRecord::canErase() const {
-  return isSpaceName() && (upper(name_) == L"*MODEL_SPACE" || upper(name_) == L"*PAPER_SPACE")
+  return isSpaceName() && (acdbNameKey(name_) == L"*MODEL_SPACE" || acdbNameKey(name_) == L"*PAPER_SPACE")
              ? Acad::eCannotBeErasedByCaller
              : Acad::eOk;
 }
@@ -631,6 +587,6 @@ Acad::ErrorStatus AcDbLayerTableRecord::canErase() const {
 }
 
 Acad::ErrorStatus AcDbLinetypeTableRecord::canErase() const {
-  std::wstring u = upper(name_);
+  std::wstring u = acdbNameKey(name_);
   return (u == L"BYBLOCK" || u == L"BYLAYER" || u == L"CONTINUOUS") ? Acad::eCannotBeErasedByCaller : Acad::eOk;
 }

@@ -37,21 +37,31 @@ class AcDbSymbolTableRecord : public AcDbObject {
   friend class AcDbSymbolTable;
 };
 
-class AcDbSymbolTableIterator {
+// Walks a snapshot of ids in either direction, past erased ones when asked: what the table and block
+// iterators share.
+class AcDbIdCursor {
  public:
-  virtual ~AcDbSymbolTableIterator() = default;
   void start(bool atBeginning = true, bool skipDeleted = true);
   bool done() const;
   void step(bool forward = true, bool skipDeleted = true);
-  Acad::ErrorStatus getRecordId(AcDbObjectId& id) const;
-  Acad::ErrorStatus getRecord(AcDbSymbolTableRecord*& rec, AcDb::OpenMode mode, bool openErased = false) const;
   Acad::ErrorStatus seek(AcDbObjectId id);
-  AcDbSymbolTableIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted);
 
  protected:
+  AcDbIdCursor(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted);
+  ~AcDbIdCursor() = default;
+  Acad::ErrorStatus currentId(AcDbObjectId& id) const;  // eInvalidIndex when done
   void skip(bool forward, bool skipDeleted);
   std::vector<AcDbObjectId> ids_;
   long pos_ = 0;
+};
+
+class AcDbSymbolTableIterator : public AcDbIdCursor {
+ public:
+  virtual ~AcDbSymbolTableIterator() = default;
+  Acad::ErrorStatus getRecordId(AcDbObjectId& id) const { return currentId(id); }
+  Acad::ErrorStatus getRecord(AcDbSymbolTableRecord*& rec, AcDb::OpenMode mode, bool openErased = false) const;
+  AcDbSymbolTableIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted)
+      : AcDbIdCursor(std::move(ids), atBeginning, skipDeleted) {}
 };
 
 template <typename R>
@@ -134,20 +144,12 @@ ACDB_SYMBOL_TABLE(AcDbDimStyleTable, AcDbDimStyleTableRecord)
 extern const ACHAR* ACDB_MODEL_SPACE;   // "*Model_Space"
 extern const ACHAR* ACDB_PAPER_SPACE;   // "*Paper_Space"
 
-class AcDbBlockTableRecordIterator {
+class AcDbBlockTableRecordIterator : public AcDbIdCursor {
  public:
-  void start(bool atBeginning = true, bool skipDeleted = true);
-  bool done() const;
-  void step(bool forward = true, bool skipDeleted = true);
-  Acad::ErrorStatus getEntityId(AcDbObjectId& id) const;
+  Acad::ErrorStatus getEntityId(AcDbObjectId& id) const { return currentId(id); }
   Acad::ErrorStatus getEntity(AcDbEntity*& ent, AcDb::OpenMode mode, bool openErased = false) const;
-  Acad::ErrorStatus seek(AcDbObjectId id);
-  AcDbBlockTableRecordIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted);
-
- private:
-  void skip(bool forward, bool skipDeleted);
-  std::vector<AcDbObjectId> ids_;
-  long pos_ = 0;
+  AcDbBlockTableRecordIterator(std::vector<AcDbObjectId> ids, bool atBeginning, bool skipDeleted)
+      : AcDbIdCursor(std::move(ids), atBeginning, skipDeleted) {}
 };
 
 class AcDbBlockTableRecord : public AcDbSymbolTableRecord {

@@ -809,28 +809,30 @@ AcDbDxfTags section(const AcDbDxfTags& x, int kind)
 }
 }  // namespace
 
-void writeBlock(WriteContext& ctx, const AcDbBlockTableRecord* br, Block& out)
+void writeBlock(WriteContext&, const AcDbBlockTableRecord* br, Block& out)
 {
     auto* mbr = const_cast<AcDbBlockTableRecord*>(br);
     std::string name = narrow(br->getName());
     std::string owner = handleText(br->handle().value());
     bool paper = upper(name).rfind("*PAPER_SPACE", 0) == 0;
-    AcDbDatabase* db = ctx.db;
-    auto beginHandle = br->blockBeginHandle().isNull() ? AcDbHandle() : br->blockBeginHandle();
+    // BLOCK and ENDBLK open alike: type, handle, owner, then the entity data the file had, on
+    // layer 0 unless it names one.
+    auto head = [&](Out& w, const char* type, AcDbHandle handle, const AcDbDxfTags& extra) {
+        w.s8(0, type);
+        w.s8(5, handle.isNull() ? "0" : handleText(handle.value()));
+        w.s8(330, owner);
+        w.marker("AcDbEntity");
+        bool hasLayer = false;
+        for (const auto& tv : extra)
+            hasLayer = hasLayer || tv.first == 8;
+        if (paper && extra.empty())
+            w.i(67, 1);
+        if (!hasLayer)
+            w.s8(8, "0");
+        w.extras(extra);
+    };
     Out o{out.begin};
-    o.s8(0, "BLOCK");
-    o.s8(5, beginHandle.isNull() ? "0" : handleText(beginHandle.value()));
-    o.s8(330, owner);
-    o.marker("AcDbEntity");
-    AcDbDxfTags common = section(mbr->blockBeginExtraTags(), -1);
-    bool hasLayer = false;
-    for (const auto& tv : common)
-        hasLayer = hasLayer || tv.first == 8;
-    if (paper && common.empty())
-        o.i(67, 1);
-    if (!hasLayer)
-        o.s8(8, "0");
-    o.extras(common);
+    head(o, "BLOCK", br->blockBeginHandle(), section(mbr->blockBeginExtraTags(), -1));
     o.marker("AcDbBlockBegin");
     o.s8(2, name);
     o.i(70, br->dxfFlags());
@@ -841,21 +843,8 @@ void writeBlock(WriteContext& ctx, const AcDbBlockTableRecord* br, Block& out)
         o.s(4, br->comments());
     o.extras(section(mbr->blockBeginExtraTags(), -2));
     Out e{out.end};
-    e.s8(0, "ENDBLK");
-    e.s8(5, br->blockEndHandle().isNull() ? "0" : handleText(br->blockEndHandle().value()));
-    e.s8(330, owner);
-    e.marker("AcDbEntity");
-    const AcDbDxfTags& endx = mbr->blockEndExtraTags();
-    bool endLayer = false;
-    for (const auto& tv : endx)
-        endLayer = endLayer || tv.first == 8;
-    if (paper && endx.empty())
-        e.i(67, 1);
-    if (!endLayer)
-        e.s8(8, "0");
-    e.extras(endx);
+    head(e, "ENDBLK", br->blockEndHandle(), mbr->blockEndExtraTags());
     e.marker("AcDbBlockEnd");
-    (void)db;
 }
 
 // ---- Entities.
@@ -984,6 +973,20 @@ void writeText(WriteContext& ctx, Out& o, const AcDbText* t)
     if (!t->isDefaultAlignment())
         o.p(11, t->alignmentPoint());
     o.normal(t->normal());
+}
+
+// Tag, flags, field length, vertical mode and lock: written alike for definitions and attributes.
+template <class Attribute>
+void writeAttributeFields(Out& o, const Attribute* a)
+{
+    o.s(2, a->tagConst());
+    o.i(70, a->attributeFlags());
+    if (a->fieldLength())
+        o.i(73, a->fieldLength());
+    if (a->verticalMode() != AcDb::kTextBase)
+        o.i(74, a->verticalMode());
+    if (a->lockPositionInBlock())
+        o.i(280, 1);
 }
 
 bool isVerbatimType(const std::string& type)
@@ -1602,25 +1605,11 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         writeText(ctx, o, ad);
         o.marker("AcDbAttributeDefinition");
         o.s(3, ad->promptConst());
-        o.s(2, ad->tagConst());
-        o.i(70, ad->attributeFlags());
-        if (ad->fieldLength())
-            o.i(73, ad->fieldLength());
-        if (ad->verticalMode() != AcDb::kTextBase)
-            o.i(74, ad->verticalMode());
-        if (ad->lockPositionInBlock())
-            o.i(280, 1);
+        writeAttributeFields(o, ad);
     } else if (auto* at = AcDbAttribute::cast(e)) {
         writeText(ctx, o, at);
         o.marker("AcDbAttribute");
-        o.s(2, at->tagConst());
-        o.i(70, at->attributeFlags());
-        if (at->fieldLength())
-            o.i(73, at->fieldLength());
-        if (at->verticalMode() != AcDb::kTextBase)
-            o.i(74, at->verticalMode());
-        if (at->lockPositionInBlock())
-            o.i(280, 1);
+        writeAttributeFields(o, at);
     } else if (auto* tx = AcDbText::cast(e)) {
         writeText(ctx, o, tx);
         o.marker("AcDbText");

@@ -36,24 +36,8 @@ std::string narrow(std::wstring_view s)
 {
     std::string out;
     out.reserve(s.size());
-    for (wchar_t wc : s) {
-        std::uint32_t cp = static_cast<std::uint32_t>(wc);
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | ((cp >> 18) & 0x07));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
+    for (wchar_t wc : s)
+        appendUtf8(out, static_cast<std::uint32_t>(wc));
     return out;
 }
 

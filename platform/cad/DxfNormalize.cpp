@@ -94,6 +94,7 @@ private:
     Tags& ensureRecord(const char* table, const std::string& name, const Tags& body);
     std::uint64_t ensureRootEntry(const char* name, const char* type, Tags body);
     Tags* objectByHandle(std::uint64_t h);
+    template <class Keep> void keepObjects(Keep keep);
 
     Document& doc;
     std::unordered_set<std::uint64_t> used;
@@ -547,6 +548,19 @@ Tags* Normalizer::objectByHandle(std::uint64_t h)
     return it == objectIndex.end() ? nullptr : &doc.objects[it->second];
 }
 
+// Drops the objects keep refuses and indexes the rest by handle.
+template <class Keep> void Normalizer::keepObjects(Keep keep)
+{
+    std::vector<Tags> kept;
+    for (Tags& o : doc.objects)
+        if (keep(o))
+            kept.push_back(std::move(o));
+    doc.objects = std::move(kept);
+    objectIndex.clear();
+    for (std::size_t i = 0; i < doc.objects.size(); ++i)
+        objectIndex[recordHandle(doc.objects[i])] = i;
+}
+
 struct DictEntry {
     std::string name;
     std::uint64_t handle;
@@ -629,17 +643,10 @@ void Normalizer::objects()
         doc.objects.insert(doc.objects.begin(), std::move(root));
     }
     // Objects that are no objects, or have no type, cannot be written back.
-    std::vector<Tags> kept;
-    for (Tags& o : doc.objects) {
+    keepObjects([](const Tags& o) {
         const std::string& t = recordType(o);
-        if (t.empty() || t == "SECTION" || t == "ENDSEC")
-            continue;
-        kept.push_back(std::move(o));
-    }
-    doc.objects = std::move(kept);
-    objectIndex.clear();
-    for (std::size_t i = 0; i < doc.objects.size(); ++i)
-        objectIndex[recordHandle(doc.objects[i])] = i;
+        return !(t.empty() || t == "SECTION" || t == "ENDSEC");
+    });
     std::uint64_t rootH = recordHandle(doc.objects.front());
     // Entries of the root dictionary that point at nothing are dropped.
     {
@@ -760,14 +767,9 @@ void Normalizer::layouts()
         layoutOfBr[br] = lh;
     }
     if (!dropped.empty()) {
-        std::vector<Tags> kept;
-        for (Tags& o : doc.objects)
-            if (std::find(dropped.begin(), dropped.end(), recordHandle(o)) == dropped.end())
-                kept.push_back(std::move(o));
-        doc.objects = std::move(kept);
-        objectIndex.clear();
-        for (std::size_t i = 0; i < doc.objects.size(); ++i)
-            objectIndex[recordHandle(doc.objects[i])] = i;
+        keepObjects([&](const Tags& o) {
+            return std::find(dropped.begin(), dropped.end(), recordHandle(o)) == dropped.end();
+        });
     }
     Tags* dict = objectByHandle(dictH);
     for (std::uint64_t d : dropped)

@@ -86,6 +86,8 @@ private:
     void readRecords(std::vector<Tags>& out);
     void readOther(const std::string& name);
     bool sectionEnds(const std::string& name);
+    template <class Handle>
+    void eachRecord(const std::string& section, Handle handle);
 
     Tokenizer tok_;
     Document& doc_;
@@ -256,32 +258,35 @@ void Reader::readHeader()
     flush();
 }
 
-void Reader::readClasses()
+// Hands each record of the section to handle; stray tags before a record's 0 tag are skipped.
+template <class Handle>
+void Reader::eachRecord(const std::string& section, Handle handle)
 {
-    while (!sectionEnds("CLASSES")) {
+    while (!sectionEnds(section)) {
         if (cur_.code != 0) {
             take();
             continue;
         }
         Tags rec;
         readRecord(rec);
+        handle(rec);
+    }
+}
+
+void Reader::readClasses()
+{
+    eachRecord("CLASSES", [&](Tags& rec) {
         if (rec[0].value == "CLASS")
             doc_.classes.push_back(std::move(rec));
         else
             ++droppedRecords_;
-    }
+    });
 }
 
 void Reader::readTables()
 {
     Table* table = nullptr;
-    while (!sectionEnds("TABLES")) {
-        if (cur_.code != 0) {
-            take();
-            continue;
-        }
-        Tags rec;
-        readRecord(rec);
+    eachRecord("TABLES", [&](Tags& rec) {
         const std::string& type = rec[0].value;
         if (type == "TABLE") {
             const std::string* name = findValue(rec, 2);
@@ -289,7 +294,7 @@ void Reader::readTables()
             if (n.empty()) {
                 problem("table without a name dropped");
                 table = nullptr;
-                continue;
+                return;
             }
             table = doc_.table(n);
             if (!table) {
@@ -303,19 +308,13 @@ void Reader::readTables()
         } else {
             ++droppedRecords_;
         }
-    }
+    });
 }
 
 void Reader::readBlocks()
 {
     Block* block = nullptr;
-    while (!sectionEnds("BLOCKS")) {
-        if (cur_.code != 0) {
-            take();
-            continue;
-        }
-        Tags rec;
-        readRecord(rec);
+    eachRecord("BLOCKS", [&](Tags& rec) {
         const std::string& type = rec[0].value;
         if (type == "BLOCK") {
             if (block && block->end.empty())
@@ -333,24 +332,17 @@ void Reader::readBlocks()
         } else {
             ++droppedRecords_;
         }
-    }
+    });
 }
 
 void Reader::readRecords(std::vector<Tags>& out)
 {
-    while (!sectionEnds("ENTITIES/OBJECTS")) {
-        if (cur_.code != 0) {
-            take();
-            continue;
-        }
-        Tags rec;
-        readRecord(rec);
-        if (rec[0].value.empty()) {
+    eachRecord("ENTITIES/OBJECTS", [&](Tags& rec) {
+        if (rec[0].value.empty())
             ++droppedRecords_;
-            continue;
-        }
-        out.push_back(std::move(rec));
-    }
+        else
+            out.push_back(std::move(rec));
+    });
 }
 
 void Reader::readOther(const std::string& name)

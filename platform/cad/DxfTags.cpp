@@ -125,7 +125,7 @@ bool isAscii(std::string_view text)
     return true;
 }
 
-static void appendUtf8(std::string& out, std::uint32_t cp)
+void appendUtf8(std::string& out, std::uint32_t cp)
 {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -137,7 +137,7 @@ static void appendUtf8(std::string& out, std::uint32_t cp)
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0xF0 | ((cp >> 18) & 0x07));
         out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));

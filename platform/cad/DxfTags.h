@@ -53,6 +53,8 @@ std::string repairUtf8(std::string_view text);
 // Replaces "\U+XXXX" escapes by the characters they name.
 std::string decodeUnicodeEscapes(std::string_view text);
 bool isAscii(std::string_view text);
+// Appends the UTF-8 bytes of one code point.
+void appendUtf8(std::string& out, std::uint32_t cp);
 
 // Handles: upper-case hexadecimal, 0 for none.
 std::uint64_t parseHandle(std::string_view text);

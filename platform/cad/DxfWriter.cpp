@@ -231,58 +231,49 @@ void putMarker(std::string& out, const char* name)
 
 void writeDocument(const Document& doc, std::string& out)
 {
-    putMarker(out, "SECTION");
-    put(out, Tag{2, "HEADER"});
-    for (const auto& [name, values] : doc.header) {
-        put(out, Tag{9, name});
-        putAll(out, values);
-    }
-    putMarker(out, "ENDSEC");
-
-    putMarker(out, "SECTION");
-    put(out, Tag{2, "CLASSES"});
-    for (const Tags& c : doc.classes)
-        putAll(out, c);
-    putMarker(out, "ENDSEC");
-
-    putMarker(out, "SECTION");
-    put(out, Tag{2, "TABLES"});
-    for (const Table& t : doc.tables) {
-        putAll(out, t.head);
-        for (const Tags& r : t.records)
-            putAll(out, r);
-        putMarker(out, "ENDTAB");
-    }
-    putMarker(out, "ENDSEC");
-
-    putMarker(out, "SECTION");
-    put(out, Tag{2, "BLOCKS"});
-    for (const Block& b : doc.blocks) {
-        putAll(out, b.begin);
-        for (const Tags& e : b.entities)
-            putAll(out, e);
-        putAll(out, b.end);
-    }
-    putMarker(out, "ENDSEC");
-
-    putMarker(out, "SECTION");
-    put(out, Tag{2, "ENTITIES"});
-    for (const Tags& e : doc.entities)
-        putAll(out, e);
-    putMarker(out, "ENDSEC");
-
-    putMarker(out, "SECTION");
-    put(out, Tag{2, "OBJECTS"});
-    for (const Tags& o : doc.objects)
-        putAll(out, o);
-    putMarker(out, "ENDSEC");
-
-    for (const Section& s : doc.other) {
+    // One SECTION ... ENDSEC frame around what body puts.
+    auto section = [&out](const std::string& name, auto body) {
         putMarker(out, "SECTION");
-        put(out, Tag{2, s.name});
-        putAll(out, s.tags);
+        put(out, Tag{2, name});
+        body();
         putMarker(out, "ENDSEC");
-    }
+    };
+    section("HEADER", [&] {
+        for (const auto& [name, values] : doc.header) {
+            put(out, Tag{9, name});
+            putAll(out, values);
+        }
+    });
+    section("CLASSES", [&] {
+        for (const Tags& c : doc.classes)
+            putAll(out, c);
+    });
+    section("TABLES", [&] {
+        for (const Table& t : doc.tables) {
+            putAll(out, t.head);
+            for (const Tags& r : t.records)
+                putAll(out, r);
+            putMarker(out, "ENDTAB");
+        }
+    });
+    section("BLOCKS", [&] {
+        for (const Block& b : doc.blocks) {
+            putAll(out, b.begin);
+            for (const Tags& e : b.entities)
+                putAll(out, e);
+            putAll(out, b.end);
+        }
+    });
+    section("ENTITIES", [&] {
+        for (const Tags& e : doc.entities)
+            putAll(out, e);
+    });
+    section("OBJECTS", [&] {
+        for (const Tags& o : doc.objects)
+            putAll(out, o);
+    });
+    for (const Section& s : doc.other)
+        section(s.name, [&] { putAll(out, s.tags); });
     putMarker(out, "EOF");
 }
 

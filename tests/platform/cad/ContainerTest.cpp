@@ -2,37 +2,13 @@
 
 #include <cmath>
 
+#include "CadTestFixture.h"
 #include "cad/AcDb.h"
 
 namespace {
 
-class Containers : public ::testing::Test {
+class Containers : public CadTestFixture {
  protected:
-  void SetUp() override { acdbSetWorkingDatabase(&db); }
-  void TearDown() override { acdbSetWorkingDatabase(nullptr); }
-
-  AcDbObjectId append(AcDbEntity* ent, AcDbObjectId space = AcDbObjectId()) {
-    AcDbBlockTableRecord* btr = nullptr;
-    EXPECT_EQ(acdbOpenObject(btr, space.isNull() ? db.modelSpaceId() : space, AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(btr->appendAcDbEntity(id, ent), Acad::eOk);
-    ent->close();
-    btr->close();
-    return id;
-  }
-
-  AcDbObjectId newBlock(const wchar_t* name) {
-    AcDbBlockTable* bt = nullptr;
-    EXPECT_EQ(db.getBlockTable(bt, AcDb::kForWrite), Acad::eOk);
-    auto* def = new AcDbBlockTableRecord;
-    def->setName(name);
-    AcDbObjectId id;
-    EXPECT_EQ(bt->add(id, def), Acad::eOk);
-    def->close();
-    bt->close();
-    return id;
-  }
-
   Acad::ErrorStatus eraseObject(AcDbObjectId id) {
     AcDbObject* o = nullptr;
     Acad::ErrorStatus es = acdbOpenObject(o, id, AcDb::kForWrite);
@@ -41,8 +17,6 @@ class Containers : public ::testing::Test {
     o->close();
     return es;
   }
-
-  AcDbDatabase db;
 };
 
 TEST_F(Containers, StandardRecordsCannotBeErased) {
@@ -93,7 +67,7 @@ TEST_F(Containers, EraseNeedsAWriteOpenAndCanBeUndone) {
 }
 
 TEST_F(Containers, ErasingADefinitionErasesItsEntities) {
-  AcDbObjectId def = newBlock(L"ROOM-GONE");
+  AcDbObjectId def = defineBlock(L"ROOM-GONE");
   AcDbObjectId inside = append(new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 0, 0)), def);
   EXPECT_EQ(eraseObject(def), Acad::eOk);
   EXPECT_TRUE(inside.isErased());
@@ -102,13 +76,13 @@ TEST_F(Containers, ErasingADefinitionErasesItsEntities) {
   EXPECT_FALSE(bt->has(L"ROOM-GONE"));
   bt->close();
   // The name can be defined again.
-  newBlock(L"ROOM-GONE");
+  defineBlock(L"ROOM-GONE");
 }
 
 TEST_F(Containers, AssumeOwnershipMovesEntitiesBetweenBlocks) {
   AcDbObjectId a = append(new AcDbLine(AcGePoint3d(), AcGePoint3d(1, 0, 0)));
   AcDbObjectId b = append(new AcDbCircle(AcGePoint3d(), AcGeVector3d::kZAxis, 1));
-  AcDbObjectId def = newBlock(L"MARKER-LEGEND");
+  AcDbObjectId def = defineBlock(L"MARKER-LEGEND");
   AcDbBlockTableRecord* d = nullptr;
   ASSERT_EQ(acdbOpenObject(d, def, AcDb::kForWrite), Acad::eOk);
   AcDbObjectIdArray ids;

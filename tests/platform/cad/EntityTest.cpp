@@ -2,38 +2,13 @@
 
 #include <cmath>
 
+#include "CadTestFixture.h"
 #include "cad/AcDb.h"
 
 namespace {
 
-class Entities : public ::testing::Test {
+class Entities : public CadTestFixture {
  protected:
-  void SetUp() override { acdbSetWorkingDatabase(&db); }
-  void TearDown() override { acdbSetWorkingDatabase(nullptr); }
-
-  AcDbObjectId append(AcDbEntity* ent, AcDbObjectId space = AcDbObjectId()) {
-    AcDbBlockTableRecord* btr = nullptr;
-    EXPECT_EQ(acdbOpenObject(btr, space.isNull() ? db.modelSpaceId() : space, AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(btr->appendAcDbEntity(id, ent), Acad::eOk);
-    ent->close();
-    btr->close();
-    return id;
-  }
-
-  AcDbObjectId defineBlock(const wchar_t* name, const AcGePoint3d& origin = AcGePoint3d::kOrigin) {
-    AcDbBlockTable* bt = nullptr;
-    EXPECT_EQ(db.getBlockTable(bt, AcDb::kForWrite), Acad::eOk);
-    auto* def = new AcDbBlockTableRecord;
-    def->setName(name);
-    def->setOrigin(origin);
-    AcDbObjectId id;
-    EXPECT_EQ(bt->add(id, def), Acad::eOk);
-    def->close();
-    bt->close();
-    return id;
-  }
-
   static std::vector<AcGePoint2d> box(double x0, double y0, double x1, double y1) {
     return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
   }
@@ -50,8 +25,6 @@ class Entities : public ::testing::Test {
       if (cadgeom::pathCrossesPolygon(p, poly)) return true;
     return false;
   }
-
-  AcDbDatabase db;
 };
 
 TEST_F(Entities, PolylineParametersAlongArcs) {

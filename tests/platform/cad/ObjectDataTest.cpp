@@ -2,26 +2,13 @@
 
 #include <cmath>
 
+#include "CadTestFixture.h"
 #include "cad/AcDb.h"
 
 namespace {
 
-class ObjectData : public ::testing::Test {
+class ObjectData : public CadTestFixture {
  protected:
-  void SetUp() override { acdbSetWorkingDatabase(&db); }
-  void TearDown() override { acdbSetWorkingDatabase(nullptr); }
-
-  template <typename T>
-  AcDbObjectId append(T* ent, AcDbObjectId space = AcDbObjectId()) {
-    AcDbBlockTableRecord* btr = nullptr;
-    EXPECT_EQ(acdbOpenObject(btr, space.isNull() ? db.modelSpaceId() : space, AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(btr->appendAcDbEntity(id, ent), Acad::eOk);
-    ent->close();
-    btr->close();
-    return id;
-  }
-
   AcDbObjectId square(double x0, double y0, double side, bool closed = true) {
     auto* pl = new AcDbPolyline;
     pl->addVertexAt(0, AcGePoint2d(x0, y0));
@@ -31,8 +18,6 @@ class ObjectData : public ::testing::Test {
     pl->setClosed(closed);
     return append(pl);
   }
-
-  AcDbDatabase db;
 };
 
 TEST_F(ObjectData, ExtendedDataIsReplacedPerApplication) {

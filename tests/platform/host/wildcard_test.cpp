@@ -5,48 +5,69 @@
 
 using ed::wildcardMatch;
 
+namespace {
+
+struct Case {
+  const wchar_t* text;
+  const wchar_t* pattern;
+  bool matches;
+};
+
+void expectAll(std::initializer_list<Case> cases) {
+  for (const Case& c : cases)
+    EXPECT_EQ(wildcardMatch(c.text, c.pattern), c.matches) << "\"" << c.text << "\" against \"" << c.pattern << "\"";
+}
+
+}  // namespace
+
 TEST(Wildcard, StarsQuestionMarksAndCase) {
-  EXPECT_TRUE(wildcardMatch(L"ROOM-101", L"ROOM-*"));
-  EXPECT_TRUE(wildcardMatch(L"room-101", L"ROOM-*"));
-  EXPECT_TRUE(wildcardMatch(L"ROOM-", L"ROOM-*"));
-  EXPECT_FALSE(wildcardMatch(L"XROOM-1", L"ROOM-*"));
-  EXPECT_TRUE(wildcardMatch(L"A1B", L"A?B"));
-  EXPECT_FALSE(wildcardMatch(L"AB", L"A?B"));
-  EXPECT_TRUE(wildcardMatch(L"abcabd", L"*ab?"));
-  EXPECT_TRUE(wildcardMatch(L"", L"*"));
-  EXPECT_FALSE(wildcardMatch(L"", L"?"));
-  EXPECT_TRUE(wildcardMatch(L"MARKER-LEGEND", L"MARKER-LEGEND"));
-  EXPECT_FALSE(wildcardMatch(L"MARKER-LEGENDS", L"MARKER-LEGEND"));
+  expectAll({
+      {L"ROOM-101", L"ROOM-*", true},
+      {L"room-101", L"ROOM-*", true},
+      {L"ROOM-", L"ROOM-*", true},
+      {L"XROOM-1", L"ROOM-*", false},
+      {L"A1B", L"A?B", true},
+      {L"AB", L"A?B", false},
+      {L"abcabd", L"*ab?", true},
+      {L"", L"*", true},
+      {L"", L"?", false},
+      {L"MARKER-LEGEND", L"MARKER-LEGEND", true},
+      {L"MARKER-LEGENDS", L"MARKER-LEGEND", false},
+  });
 }
 
 TEST(Wildcard, NegationAppliesToItsAlternative) {
-  EXPECT_FALSE(wildcardMatch(L"ROOM-12", L"~ROOM-*"));
-  EXPECT_TRUE(wildcardMatch(L"DESK", L"~ROOM-*"));
-  EXPECT_TRUE(wildcardMatch(L"ROOMS", L"~ROOM-*"));
-  EXPECT_FALSE(wildcardMatch(L"room-a", L"~ROOM-*"));
-  EXPECT_TRUE(wildcardMatch(L"ROOM-1", L"~ROOM-*,ROOM-1"));
+  expectAll({
+      {L"ROOM-12", L"~ROOM-*", false},
+      {L"DESK", L"~ROOM-*", true},
+      {L"ROOMS", L"~ROOM-*", true},
+      {L"room-a", L"~ROOM-*", false},
+      {L"ROOM-1", L"~ROOM-*,ROOM-1", true},
+  });
 }
 
 TEST(Wildcard, ClassesSetsAlternativesAndEscape) {
-  EXPECT_TRUE(wildcardMatch(L"L7", L"L#"));
-  EXPECT_FALSE(wildcardMatch(L"LX", L"L#"));
-  EXPECT_TRUE(wildcardMatch(L"Lx", L"L@"));
-  EXPECT_FALSE(wildcardMatch(L"L1", L"L@"));
-  EXPECT_TRUE(wildcardMatch(L"A-B", L"A.B"));
-  EXPECT_FALSE(wildcardMatch(L"AxB", L"A.B"));
-  EXPECT_TRUE(wildcardMatch(L"WALL", L"DOOR,WALL,WINDOW"));
-  EXPECT_FALSE(wildcardMatch(L"FLOOR", L"DOOR,WALL,WINDOW"));
-  EXPECT_TRUE(wildcardMatch(L"B", L"[ABC]"));
-  EXPECT_TRUE(wildcardMatch(L"q", L"[p-r]"));
-  EXPECT_FALSE(wildcardMatch(L"s", L"[p-r]"));
-  EXPECT_TRUE(wildcardMatch(L"D", L"[~ABC]"));
-  EXPECT_FALSE(wildcardMatch(L"A", L"[~ABC]"));
-  EXPECT_TRUE(wildcardMatch(L"X,Y", L"[,]"  ) == false);
-  EXPECT_TRUE(wildcardMatch(L"A,B", L"A`,B"));
-  EXPECT_TRUE(wildcardMatch(L"*A", L"`*A"));
-  EXPECT_FALSE(wildcardMatch(L"BA", L"`*A"));
-  EXPECT_TRUE(wildcardMatch(L"~X", L"`~X"));
-  EXPECT_TRUE(wildcardMatch(L"A,", L"A[,]"));
+  expectAll({
+      {L"L7", L"L#", true},
+      {L"LX", L"L#", false},
+      {L"Lx", L"L@", true},
+      {L"L1", L"L@", false},
+      {L"A-B", L"A.B", true},
+      {L"AxB", L"A.B", false},
+      {L"WALL", L"DOOR,WALL,WINDOW", true},
+      {L"FLOOR", L"DOOR,WALL,WINDOW", false},
+      {L"B", L"[ABC]", true},
+      {L"q", L"[p-r]", true},
+      {L"s", L"[p-r]", false},
+      {L"D", L"[~ABC]", true},
+      {L"A", L"[~ABC]", false},
+      {L"X,Y", L"[,]", false},
+      {L"A,B", L"A`,B", true},
+      {L"*A", L"`*A", true},
+      {L"BA", L"`*A", false},
+      {L"~X", L"`~X", true},
+      {L"A,", L"A[,]", true},
+  });
 }
 
 TEST(Wildcard, SdkEntryReturnsStatusCodes) {
