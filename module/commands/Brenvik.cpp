@@ -268,7 +268,8 @@ void diagnosticXML() {
         acutPrintf(L"xml test - outputs xml file to specified location\n");
         CAcadUtilities utilities;
         CString path;
-        utilities.getString(L"please enter output file path", L"c:\\kelmoDiagnosis.xml", path);
+        // A cancelled path ends the test: the file at the default path is neither deleted nor written.
+        if (!utilities.getString(L"please enter output file path", L"c:\\kelmoDiagnosis.xml", path)) return;
         CFileUtilities files;
         if (CFileUtilities::fileExists(path)) {
             files.deleteFile(path);

@@ -9,6 +9,7 @@ semicircular bay; ROOM-104 a store whose name holds a comma and quotes; ROOM-GRO
 desks inside ROOM-101, across the wall of ROOM-101 and ROOM-102, and in no room. The inserts are
 written in reverse handle order, so reading order is not handle order.
 plan_in.dxf (inches): two imperial rooms. plan_mixed.dxf: a metric and an imperial room.
+plan_gross_ft.dxf: a metric room and, after it by handle, a gross area kept in feet.
 """
 import sys
 
@@ -111,6 +112,18 @@ def plan_mixed(path):
     doc.saveas(path)
 
 
+def plan_gross_ft(path):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    define_room(doc, "ROOM-401", [(0, 0, 0), (10000, 0, 0), (10000, 10000, 0), (0, 10000, 0)])
+    define_room(doc, "ROOM-GROSS_AREA", [(0, 0, 0), (30000, 0, 0), (30000, 20000, 0), (0, 20000, 0)])
+    place(msp, "ROOM-401", (0, 0), {"NAME": "Hall", "AREA": "100.00sq.m.", "AUX": "40.00m."},
+          record("100.00sq.m.", "40.00m.", "Hall"))
+    place(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 4", "AREA": "6458.35sq.ft.", "AUX": ""},
+          record("6458.35sq.ft.", "328.08ft.", "GROSS AREA"))
+    doc.saveas(path)
+
+
 def plan_empty(path):
     doc = new_doc(2)
     doc.modelspace().add_lwpolyline([(0, 0), (1000, 0), (1000, 1000)], close=True)
@@ -139,4 +152,5 @@ if __name__ == "__main__":
         plan_mm(folder + "/plan_mm.dxf")
         plan_in(folder + "/plan_in.dxf")
         plan_mixed(folder + "/plan_mixed.dxf")
+        plan_gross_ft(folder + "/plan_gross_ft.dxf")
         plan_empty(folder + "/plan_empty.dxf")

@@ -1,6 +1,8 @@
 // The diagnostics commands and the frame's failure clauses.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"
 #include "core/KelmoExceptions.h"
@@ -54,6 +56,18 @@ TEST_F(Diagnostics, XmlTestWritesItsFileAtTheDriveRootAndReplacesAnOldOne) {
         << xml;
     diagnosticXML();
     EXPECT_EQ(slurp(host->tempDir() / "c" / "kelmoDiagnosis.xml"), xml);  // one "name" child, not two
+}
+
+TEST_F(Diagnostics, XmlTestCancelledOrOutOfInputLeavesTheFileAtTheDefaultPathAlone) {
+    const fs::path file = host->tempDir() / "c" / "kelmoDiagnosis.xml";
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << "kept";
+    host->answer(L"*Cancel*");
+    diagnosticXML();
+    diagnosticXML();  // nothing left to answer
+    EXPECT_EQ(slurp(file), "kept");
+    EXPECT_FALSE(printed(L"xml test completed successfully\n")) << host->commandLine();
+    EXPECT_TRUE(host->messageBoxes().empty());
 }
 
 TEST_F(Diagnostics, XmlTestInAMissingFolderShowsOneErrorBoxNamingTheCommand) {

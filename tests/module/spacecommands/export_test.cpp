@@ -62,6 +62,17 @@ TEST_F(SpaceCommands, CsvTotalOfMixedUnitsIsInThePreferenceUnits) {
     EXPECT_EQ(slurp(dir / "plan_mixed.csv"), rows + "Total,1176.39,ft\xB2,171.23,ft\r\n\r\n\r\n");
 }
 
+TEST_F(SpaceCommands, CsvTotalKeepsTheRoomsUnitsWhenTheGrossAreaAfterThemIsInOthers) {
+    // The gross area is not summed, so its feet must not relabel a total of square metres.
+    Outcome r = run("plan_gross_ft.dxf", "mcsv\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(dir / "plan_gross_ft.csv"), header +
+                                                    "Hall,100.00,m\xB2,40.00,m\r\n"
+                                                    "Total,100.00,m\xB2,40.00,m\r\n"
+                                                    "\r\n\r\n"
+                                                    "Floor 4,6458.35,ft\xB2,328.08,ft\r\n");
+}
+
 TEST_F(SpaceCommands, ADrawingWithoutSpacesGivesTitlesHeadersAndAnEmptyTotal) {
     Outcome r = run("plan_empty.dxf", "mus\nmlb\n\n\nmcsv\n");
     ASSERT_EQ(r.status, 0) << r.err;
