@@ -98,11 +98,16 @@ EdgeRun edgeRun(const AcDbHatchEdge& e) {
       break;
     }
     case AcDbHatchEdge::kEllArc: {
-      double sweep = std::fmod(e.endAngle - e.startAngle, 2 * M_PI);
-      if (sweep <= 0) sweep += 2 * M_PI;
+      // The edge's angles are true angles from the major axis; the curve is traced by parameter.
+      auto param = [&](double angle) {
+        return e.minorRatio > 0 ? std::atan2(std::sin(angle) / e.minorRatio, std::cos(angle)) : angle;
+      };
+      const double p0 = param(e.startAngle);
+      double sweep = std::fmod(param(e.endAngle) - p0, 2 * M_PI);
+      if (sweep <= 1e-12) sweep += 2 * M_PI;
       AcGeVector2d major = e.majorAxis, minor(-major.y * e.minorRatio, major.x * e.minorRatio);
       auto at = [&](int k) {
-        double t = e.startAngle + sweep * k / 32.0;
+        double t = p0 + sweep * k / 32.0;
         if (!e.ccw) t = -t;
         return AcGePoint2d(e.center.x + major.x * std::cos(t) + minor.x * std::sin(t),
                            e.center.y + major.y * std::cos(t) + minor.y * std::sin(t));

@@ -424,4 +424,24 @@ TEST(HatchEdges, EdgesOutOfOrderAndDirectionStillTraceTheOutline) {
   EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(loop.path())), 1 + M_PI / 8, 1e-9);
 }
 
+TEST(HatchEdges, EllipseEdgeAnglesAreAnglesNotParameters) {
+  // An ellipse twice as wide as high: the point at 45 degrees lies on the diagonal.
+  AcDbHatchEdge e;
+  e.type = AcDbHatchEdge::kEllArc;
+  e.majorAxis = AcGeVector2d(2, 0);
+  e.minorRatio = 0.5;
+  e.startAngle = M_PI / 4;
+  e.endAngle = M_PI;
+  AcDbHatchLoop loop;
+  loop.edges = {e};
+  cadgeom::BulgePath p = loop.path();
+  ASSERT_FALSE(p.vertices.empty());
+  EXPECT_NEAR(p.vertices[0].pt.x, p.vertices[0].pt.y, 1e-9);
+  EXPECT_NEAR(p.vertices[0].pt.x, 2 / std::sqrt(5.0), 1e-9);
+  // The whole ellipse encloses pi * a * b.
+  loop.edges[0].startAngle = 0;
+  loop.edges[0].endAngle = 2 * M_PI;
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(loop.path())), M_PI * 2, 0.05);
+}
+
 }  // namespace
