@@ -396,12 +396,20 @@ int Session::run() {
   }
   loop();
   finish();
+  // Output that could not be written (a full disk, a closed pipe) is a failure, not a quiet success.
+  out_.flush();
+  if (!out_) {
+    lastPlace_.clear();  // no one line is to blame
+    fail(L"the command line output could not be written");
+  }
   return exitStatus();
 }
 
 std::wstring userPathToWindows(const std::wstring& path) {
   bool windowsForm = path.size() >= 2 && std::iswalpha(static_cast<wint_t>(path[0])) && path[1] == L':';
-  if (windowsForm) return path;
+  // A network path is Windows form too; taken as a native relative name it would point somewhere else.
+  bool networkPath = path.rfind(L"\\\\", 0) == 0;
+  if (windowsForm || networkPath) return path;
   return win::nativeToWindows(win::toUtf8(path));
 }
 

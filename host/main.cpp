@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -22,6 +23,12 @@ int main(int argc, char** argv) {
   }
   std::ifstream script;
   if (!o.script.empty()) {
+    // A folder opens as a stream but reads nothing: the session would quietly do nothing.
+    std::error_code ec;
+    if (std::filesystem::is_directory(o.script, ec)) {
+      std::cerr << "cadhost: cannot read the script " << o.script << ": it is a folder\n";
+      return cadhost::kExitStartFailed;
+    }
     script.open(o.script);
     if (!script) {
       std::cerr << "cadhost: cannot read the script " << o.script << "\n";

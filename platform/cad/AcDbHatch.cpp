@@ -70,6 +70,79 @@ const AcDbHatchPattern* acdbFindHatchPattern(const ACHAR* name) {
   return nullptr;
 }
 
+namespace {
+
+// One edge as a run of path vertices plus the point where it ends.
+struct EdgeRun {
+  std::vector<cadgeom::BulgeVertex> vertices;
+  AcGePoint2d end;
+};
+
+EdgeRun edgeRun(const AcDbHatchEdge& e) {
+  EdgeRun r;
+  switch (e.type) {
+    case AcDbHatchEdge::kLine:
+      r.vertices.push_back({e.start, 0});
+      r.end = e.end;
+      break;
+    case AcDbHatchEdge::kCirArc: {
+      double sweep = std::fmod(e.endAngle - e.startAngle, 2 * M_PI);
+      if (sweep <= 0) sweep += 2 * M_PI;
+      double sign = e.ccw ? 1 : -1;
+      // Clockwise arcs keep their angles measured clockwise.
+      double s = e.ccw ? e.startAngle : -e.startAngle;
+      double t = s + sign * sweep;
+      r.vertices.push_back({AcGePoint2d(e.center.x + e.radius * std::cos(s), e.center.y + e.radius * std::sin(s)),
+                            sign * std::tan(sweep / 4)});
+      r.end = AcGePoint2d(e.center.x + e.radius * std::cos(t), e.center.y + e.radius * std::sin(t));
+      break;
+    }
+    case AcDbHatchEdge::kEllArc: {
+      // The edge's angles are true angles from the major axis; the curve is traced by parameter.
+      auto param = [&](double angle) {
+        return e.minorRatio > 0 ? std::atan2(std::sin(angle) / e.minorRatio, std::cos(angle)) : angle;
+      };
+      const double p0 = param(e.startAngle);
+      double sweep = std::fmod(param(e.endAngle) - p0, 2 * M_PI);
+      if (sweep <= 1e-12) sweep += 2 * M_PI;
+      AcGeVector2d major = e.majorAxis, minor(-major.y * e.minorRatio, major.x * e.minorRatio);
+      auto at = [&](int k) {
+        double t = p0 + sweep * k / 32.0;
+        if (!e.ccw) t = -t;
+        return AcGePoint2d(e.center.x + major.x * std::cos(t) + minor.x * std::sin(t),
+                           e.center.y + major.y * std::cos(t) + minor.y * std::sin(t));
+      };
+      for (int k = 0; k < 32; ++k) r.vertices.push_back({at(k), 0});
+      r.end = at(32);
+      break;
+    }
+    case AcDbHatchEdge::kSpline:
+      for (const AcGePoint2d& q : e.splinePoints) r.vertices.push_back({q, 0});
+      if (!r.vertices.empty()) {
+        r.end = r.vertices.back().pt;
+        r.vertices.pop_back();
+      }
+      break;
+  }
+  return r;
+}
+
+void reverseRun(EdgeRun& r) {
+  if (r.vertices.empty()) return;
+  std::vector<cadgeom::BulgeVertex> out;
+  AcGePoint2d from = r.end;
+  for (size_t i = r.vertices.size(); i-- > 0;) {
+    out.push_back({from, -r.vertices[i].bulge});
+    from = r.vertices[i].pt;
+  }
+  r.end = from;
+  r.vertices = std::move(out);
+}
+
+double gap(const AcGePoint2d& a, const AcGePoint2d& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
+}  // namespace
+
 cadgeom::BulgePath AcDbHatchLoop::path() const {
   cadgeom::BulgePath p;
   p.closed = true;
@@ -77,38 +150,35 @@ cadgeom::BulgePath AcDbHatchLoop::path() const {
     p.vertices = vertices;
     return p;
   }
+  // Files store a loop's edges in any order and direction: chain each to the one whose end lies
+  // nearest, so the outline is followed rather than jumping between edges.
+  std::vector<EdgeRun> runs;
   for (const AcDbHatchEdge& e : edges) {
-    switch (e.type) {
-      case AcDbHatchEdge::kLine: p.vertices.push_back({e.start, 0}); break;
-      case AcDbHatchEdge::kCirArc: {
-        double a0 = e.startAngle, a1 = e.endAngle;
-        double sweep = std::fmod(a1 - a0, 2 * M_PI);
-        if (sweep <= 0) sweep += 2 * M_PI;
-        double sign = e.ccw ? 1 : -1;
-        // Clockwise arcs keep their angles measured clockwise.
-        double s = e.ccw ? a0 : -a0;
-        AcGePoint2d from(e.center.x + e.radius * std::cos(s), e.center.y + e.radius * std::sin(s));
-        p.vertices.push_back({from, sign * std::tan(sweep / 4)});
-        break;
+    EdgeRun r = edgeRun(e);
+    if (!r.vertices.empty()) runs.push_back(std::move(r));
+  }
+  if (runs.empty()) return p;
+  std::vector<bool> used(runs.size(), false);
+  size_t current = 0;
+  for (size_t n = 0; n < runs.size(); ++n) {
+    used[current] = true;
+    const EdgeRun& r = runs[current];
+    p.vertices.insert(p.vertices.end(), r.vertices.begin(), r.vertices.end());
+    size_t best = runs.size();
+    double bestGap = 0;
+    bool reverse = false;
+    for (size_t k = 0; k < runs.size(); ++k) {
+      if (used[k]) continue;
+      double toStart = gap(r.end, runs[k].vertices.front().pt), toEnd = gap(r.end, runs[k].end);
+      if (best == runs.size() || std::min(toStart, toEnd) < bestGap) {
+        best = k;
+        bestGap = std::min(toStart, toEnd);
+        reverse = toEnd < toStart;
       }
-      case AcDbHatchEdge::kEllArc: {
-        double a0 = e.startAngle, a1 = e.endAngle;
-        double sweep = std::fmod(a1 - a0, 2 * M_PI);
-        if (sweep <= 0) sweep += 2 * M_PI;
-        AcGeVector2d major = e.majorAxis, minor(-major.y * e.minorRatio, major.x * e.minorRatio);
-        for (int k = 0; k < 32; ++k) {
-          double t = a0 + sweep * k / 32.0;
-          if (!e.ccw) t = -t;
-          p.vertices.push_back({AcGePoint2d(e.center.x + major.x * std::cos(t) + minor.x * std::sin(t),
-                                            e.center.y + major.y * std::cos(t) + minor.y * std::sin(t)),
-                                0});
-        }
-        break;
-      }
-      case AcDbHatchEdge::kSpline:
-        for (const AcGePoint2d& q : e.splinePoints) p.vertices.push_back({q, 0});
-        break;
     }
+    if (best == runs.size()) break;
+    if (reverse) reverseRun(runs[best]);
+    current = best;
   }
   return p;
 }

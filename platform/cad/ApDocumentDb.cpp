@@ -5,8 +5,10 @@
 #include "cad/EdSelection.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/WinApi.h"
 
 #include <cwctype>
+#include <filesystem>
 
 namespace {
 
@@ -19,8 +21,20 @@ std::wstring lowerExtension(const std::wstring& path) {
   return e;
 }
 
+// Why a file name cannot be read or written as a drawing, in the user's words; empty when it may.
+std::wstring pathProblem(const std::string& native, bool forWriting) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::is_directory(native, ec)) return L"it is a folder, not a drawing";
+  if (forWriting) {
+    fs::path folder = fs::path(native).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) return L"the folder does not exist";
+  }
+  return L"";
+}
+
 std::wstring windowsForm(const std::wstring& path) {
-  if (path.size() >= 2 && path[1] == L':') return path;
+  if ((path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0) return path;
   return win::nativeToWindows(win::toUtf8(path));
 }
 
@@ -68,8 +82,12 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
   std::string native;
   DWORD err = 0;
   if (!win::mapToNative(path.c_str(), native, &err)) {
-    lastError_ = L"the path cannot be used: " + path;
+    lastError_ = (err == ERROR_BAD_NETPATH ? L"network paths cannot be used here: " : L"the path cannot be used: ") + path;
     return Acad::eFileNotFound;
+  }
+  if (std::wstring problem = pathProblem(native, false); !problem.empty()) {
+    lastError_ = path + L": " + problem;
+    return Acad::eFileAccessErr;
   }
   auto* db = new AcDbDatabase(false, true);
   Acad::ErrorStatus es = db->readDxfFile(path.c_str());
@@ -102,9 +120,20 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     why = L"drawings are saved as DXF (the name must end in .dxf)";
     return Acad::eInvalidFileExtension;
   }
+  std::string native;
+  DWORD err = 0;
+  if (!win::mapToNative(path.c_str(), native, &err)) {
+    why = err == ERROR_BAD_NETPATH ? L"network paths cannot be used here" : L"the path cannot be used";
+    return Acad::eFileAccessErr;
+  }
+  if (std::wstring problem = pathProblem(native, true); !problem.empty()) {
+    why = problem;
+    return Acad::eFileAccessErr;
+  }
   Acad::ErrorStatus es = doc->database()->saveAs(path.c_str());
   if (es != Acad::eOk) {
-    why = acadErrorStatusText(es);
+    why = es == Acad::eFileAccessErr ? L"the file cannot be written (" + std::wstring(acadErrorStatusText(es)) + L")"
+                                     : std::wstring(acadErrorStatusText(es));
     return es;
   }
   // As with SAVEAS, the document now bears the new name.

@@ -1230,8 +1230,19 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
                         edge.endAngle = en * kDegree;
                         if (at(73)) { edge.ccw = parseInt(val()) != 0; ++i; }
                     } else {
-                        // Spline data runs to the next edge or to the loop's source count.
-                        while (i < b.e && !at(72) && !(at(97) && !(i + 1 < b.e && (b.t[i + 1].code == 11 || b.t[i + 1].code == 12)))) {
+                        // Spline data runs to the next edge or to the loop's source count. Its own 97
+                        // (the fit-point count) comes once, after the control points: before another
+                        // edge it is always the spline's; on the last edge it is when fit data or the
+                        // loop's own 97 follows it.
+                        bool fitCountSeen = false;
+                        auto splineOwns97 = [&] {
+                            if (fitCountSeen) return false;
+                            if (k + 1 < ne) return true;
+                            const int next = i + 2 < b.e ? b.t[i + 2].code : 0;
+                            return next == 11 || next == 12 || next == 97;
+                        };
+                        while (i < b.e && !at(72) && !(at(97) && !splineOwns97())) {
+                            if (at(97)) fitCountSeen = true;
                             edge.splineTags.emplace_back(b.t[i].code, wide(val()));
                             if (at(10) && i + 1 < b.e && b.t[i + 1].code == 20)
                                 edge.splinePoints.emplace_back(parseDouble(val()), parseDouble(b.t[i + 1].value));

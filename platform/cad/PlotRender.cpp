@@ -12,6 +12,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -169,6 +170,72 @@ void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height,
   cairo_restore(c.cr);
 }
 
+// The lines of a paragraph text: its own line breaks, and words wrapped at the text's width when it has one.
+std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double height, double width) {
+  std::vector<std::wstring> lines;
+  cairo_save(c.cr);
+  cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(c.cr, height > 0 ? height / 0.73 : 1.0);
+  auto fits = [&](const std::wstring& line) {
+    cairo_text_extents_t ext;
+    cairo_text_extents(c.cr, win::toUtf8(line).c_str(), &ext);
+    return ext.x_advance <= width;
+  };
+  std::wstringstream paragraphs(text);
+  std::wstring paragraph;
+  while (std::getline(paragraphs, paragraph)) {
+    if (width <= 0 || height <= 0 || fits(paragraph)) {
+      lines.push_back(paragraph);
+      continue;
+    }
+    std::wstringstream words(paragraph);
+    std::wstring word, line;
+    while (words >> word) {
+      std::wstring longer = line.empty() ? word : line + L" " + word;
+      if (!line.empty() && !fits(longer)) {
+        lines.push_back(line);
+        line = word;
+      } else {
+        line = longer;
+      }
+    }
+    lines.push_back(line);
+  }
+  cairo_restore(c.cr);
+  return lines;
+}
+
+// Aligned and fitted text runs from its first point to its second: aligned text keeps its proportions
+// and so changes height, fitted text keeps its height and is stretched.
+void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
+                     double widthFactor, bool fit) {
+  double length = std::hypot(to.x - from.x, to.y - from.y);
+  if (text.empty() || height <= 0) return;
+  if (length <= 0) {
+    drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
+    return;
+  }
+  std::string utf8 = win::toUtf8(text);
+  cairo_save(c.cr);
+  cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(c.cr, height / 0.73);
+  cairo_text_extents_t ext;
+  cairo_text_extents(c.cr, utf8.c_str(), &ext);
+  double natural = ext.x_advance * (widthFactor > 0 ? widthFactor : 1.0);
+  if (natural <= 0) {
+    cairo_restore(c.cr);
+    return;
+  }
+  double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
+  double sy = fit ? 1.0 : length / natural;
+  cairo_translate(c.cr, from.x, from.y);
+  cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
+  cairo_scale(c.cr, sx, -sy);
+  cairo_move_to(c.cr, 0, 0);
+  cairo_show_text(c.cr, utf8.c_str());
+  cairo_restore(c.cr);
+}
+
 void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
                 int depth);
 
@@ -321,26 +388,36 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
     bool aligned = !a->isDefaultAlignment();
     AcGePoint3d at = m * (aligned ? a->alignmentPoint() : a->position());
     setColour(c, rgb);
-    drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m), a->widthFactor(),
+    if (a->horizontalMode() == AcDb::kTextAlign || a->horizontalMode() == AcDb::kTextFit)
+      drawTextBetween(c, a->textStringConst(), m * a->position(), at, a->height() * axisScale(m), a->widthFactor(),
+                      a->horizontalMode() == AcDb::kTextFit);
+    else
+      drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m), a->widthFactor(),
                a->horizontalMode(), a->verticalMode());
   } else if (auto* t = AcDbText::cast(e)) {
     bool aligned = !t->isDefaultAlignment();
     AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
     setColour(c, rgb);
-    drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m), t->widthFactor(),
+    if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
+      drawTextBetween(c, t->textStringConst(), m * t->position(), at, t->height() * axisScale(m), t->widthFactor(),
+                      t->horizontalMode() == AcDb::kTextFit);
+    else
+      drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m), t->widthFactor(),
                t->horizontalMode(), t->verticalMode());
   } else if (auto* mt = AcDbMText::cast(e)) {
     setColour(c, rgb);
-    std::wstringstream lines(mt->text());
-    std::wstring line;
     double h = mt->textHeight() * axisScale(m), rot = mt->rotation() + axisAngle(m);
+    std::vector<std::wstring> lines = mtextLines(c, mt->text(), h, mt->width() * axisScale(m));
+    // The attachment point says which corner or middle of the text block lies on the location.
+    int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
+    double step = h * 1.6667 * mt->lineSpacingFactor();
+    double total = lines.empty() ? 0 : h + double(lines.size() - 1) * step;
+    double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
     AcGePoint3d at = m * mt->location();
-    int n = 0;
-    while (std::getline(lines, line)) {
-      double down = h * (1.0 + n * 1.6667 * mt->lineSpacingFactor());
+    for (size_t n = 0; n < lines.size(); ++n) {
+      double down = h + double(n) * step - above;
       AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
-      drawTextAt(c, line, p, h, rot, 1.0, 0, 0);
-      ++n;
+      drawTextAt(c, lines[n], p, h, rot, 1.0, a % 3, 0);
     }
   } else if (auto* h = AcDbHatch::cast(e)) {
     drawHatch(c, h, m, rgb);

@@ -88,6 +88,10 @@ TEST_F(Cadhost, WrongCommandLinesAndMissingFiles) {
   EXPECT_NE(bad.err.find("Usage: cadhost"), std::string::npos);
   Outcome missing = run("", "--batch /nonexistent/plan.dxf");
   EXPECT_EQ(missing.status, 3);
+  // A folder given as the script is refused, not run as an empty script.
+  Outcome folder = run("", "--script . --batch");
+  EXPECT_EQ(folder.status, 3);
+  EXPECT_NE(folder.err.find("cannot read the script .: it is a folder"), std::string::npos) << folder.err;
   Outcome help = run("", "--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--product TEXT"), std::string::npos);

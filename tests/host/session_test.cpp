@@ -98,6 +98,8 @@ TEST_F(Session, FileDialogsTakeAPathOrCancel) {
   EXPECT_NE(out.str().find("[Select Report] file name (or cancel): "), std::string::npos);
   EXPECT_EQ(run("tfile\n/tmp/b.xml\n"), 0);
   EXPECT_EQ(g_seenFile, L"Z:\\tmp\\b.xml");  // native paths reach the module in Windows form
+  EXPECT_EQ(run("tfile\n\\\\server\\share\\c.xml\n"), 0);
+  EXPECT_EQ(g_seenFile, L"\\\\server\\share\\c.xml");  // a network path is kept, not made relative
   EXPECT_EQ(run("tfile\ncancel\n"), 0);
   EXPECT_FALSE(g_seenChosen);
   EXPECT_EQ(run("tfile\n"), 0);
@@ -116,6 +118,18 @@ TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
   EXPECT_EQ(run("dlg click 1\n"), 1);  // no dialog is open
   EXPECT_EQ(run("OPEN /nonexistent/plan.dxf\n"), 1);
   EXPECT_EQ(run("PLOT out.dwf\n"), 1);
+}
+
+TEST_F(Session, OutputThatCannotBeWrittenFailsTheRun) {
+  cadhost::Options o;
+  o.moduleGiven = true;  // no module: the host on its own
+  std::istringstream in("tmodal\n");
+  std::ostringstream lost;
+  lost.setstate(std::ios::badbit);
+  cadhost::Session s(o, lost, err);
+  s.addInput(in, "test.scr", true);
+  EXPECT_EQ(s.run(), 1);
+  EXPECT_NE(err.str().find("could not be written"), std::string::npos);
 }
 
 TEST_F(Session, QuitStopsReadingAndCloseClosesTheCurrentDrawing) {

@@ -109,7 +109,6 @@ TEST(Conversions, DoubleToTextIsBoundedForAnyPrecisionAFileMayHold) {
     EXPECT_EQ(tiny.GetLength(), 2 + CUtilities::maxDecimals);
     const CString widest = CUtilities::DoubleToCString(-std::numeric_limits<double>::max(), 1000000);
     EXPECT_EQ(widest.GetLength(), 1 + 309 + 1 + CUtilities::maxDecimals);
-    EXPECT_EQ(CUtilities::DoubleToCString(2.5, -5), CString(L"2.5"));
     EXPECT_EQ(CUtilities::DoubleToCString(2.5, std::numeric_limits<int>::min()), CString(L"2.5"));
     EXPECT_FALSE(CUtilities::DoubleToCString(std::nan(""), 2).IsEmpty());
 }

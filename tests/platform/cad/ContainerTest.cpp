@@ -401,4 +401,47 @@ TEST(HatchEdges, ArcEdgesFollowMirrors) {
   EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(h.loops()[0].path())), M_PI / 2, 1e-9);
 }
 
+TEST(HatchEdges, EdgesOutOfOrderAndDirectionStillTraceTheOutline) {
+  // A unit square with a half-disc on its top side, its edges listed in no order and two of them
+  // running backwards, as some programs store them.
+  auto line = [](double x0, double y0, double x1, double y1) {
+    AcDbHatchEdge e;
+    e.type = AcDbHatchEdge::kLine;
+    e.start = AcGePoint2d(x0, y0);
+    e.end = AcGePoint2d(x1, y1);
+    return e;
+  };
+  AcDbHatchEdge top;
+  top.type = AcDbHatchEdge::kCirArc;
+  top.center = AcGePoint2d(0.5, 1);
+  top.radius = 0.5;
+  top.startAngle = 0;
+  top.endAngle = M_PI;
+  AcDbHatchLoop loop;
+  loop.edges = {line(0, 0, 1, 0), line(0, 0, 0, 1), top, line(1, 1, 1, 0)};
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(loop.path())), 1 + M_PI / 8, 1e-9);
+  loop.edges = {top, line(1, 0, 0, 0), line(1, 1, 1, 0), line(0, 1, 0, 0)};
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(loop.path())), 1 + M_PI / 8, 1e-9);
+}
+
+TEST(HatchEdges, EllipseEdgeAnglesAreAnglesNotParameters) {
+  // An ellipse twice as wide as high: the point at 45 degrees lies on the diagonal.
+  AcDbHatchEdge e;
+  e.type = AcDbHatchEdge::kEllArc;
+  e.majorAxis = AcGeVector2d(2, 0);
+  e.minorRatio = 0.5;
+  e.startAngle = M_PI / 4;
+  e.endAngle = M_PI;
+  AcDbHatchLoop loop;
+  loop.edges = {e};
+  cadgeom::BulgePath p = loop.path();
+  ASSERT_FALSE(p.vertices.empty());
+  EXPECT_NEAR(p.vertices[0].pt.x, p.vertices[0].pt.y, 1e-9);
+  EXPECT_NEAR(p.vertices[0].pt.x, 2 / std::sqrt(5.0), 1e-9);
+  // The whole ellipse encloses pi * a * b.
+  loop.edges[0].startAngle = 0;
+  loop.edges[0].endAngle = 2 * M_PI;
+  EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(loop.path())), M_PI * 2, 0.05);
+}
+
 }  // namespace

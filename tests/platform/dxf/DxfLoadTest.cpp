@@ -143,3 +143,22 @@ TEST(DxfLoad, AHatchChangedAfterLoadingIsWrittenFromTheModel)
     EXPECT_NEAR(after.minPoint().x, before.minPoint().x + 100, 1e-9);
     EXPECT_NEAR(after.maxPoint().y, before.maxPoint().y, 1e-9);
 }
+
+TEST(DxfLoad, ASplineEdgeWithoutFitPointsLeavesTheEdgesAfterItIntact)
+{
+    // The outline of separate entities: a spline without fit points, then two lines closing the loop.
+    auto db = load(sample("hatches_2.dxf"));
+    auto* ms = AcDbBlockTableRecord::cast(db->peek(db->modelSpaceId()));
+    const AcDbHatch* edged = nullptr;
+    for (const AcDbObjectId& id : ms->entityIds())
+        if (auto* h = AcDbHatch::cast(db->peek(id)); h && !h->loops().empty() && !h->loops()[0].isPolyline)
+            edged = h;
+    ASSERT_NE(edged, nullptr);
+    const auto& edges = edged->loops()[0].edges;
+    ASSERT_EQ(edges.size(), 10u);
+    EXPECT_EQ(edges[7].type, AcDbHatchEdge::kSpline);
+    EXPECT_NEAR(edges[8].start.x, 68.7236, 1e-3);
+    EXPECT_NEAR(edges[9].end.y, 38.8102, 1e-3);
+    // The ellipse edge starts where the line before it ends.
+    EXPECT_NEAR(edged->loops()[0].path().vertices[1].pt.x, 61.497, 1e-3);
+}

@@ -3,7 +3,12 @@
 #include "cad/HostApplicationServices.h"
 #include "support/HostFixture.h"
 
+#include "win/Paths.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 using kelmo_test::HostFixture;
 
@@ -122,6 +127,31 @@ TEST_F(HostFixture, OpensDxfInWindowsFormAndRefusesDwg) {
   EXPECT_NE(acDocManager->lastError().find(L"DWG"), std::wstring::npos);
   EXPECT_NE(acDocManager->appContextOpenDocument(L"Z:\\nonexistent\\plan.dxf"), Acad::eOk);
   EXPECT_EQ(acDocManager->documentCount(), 2);
+}
+
+TEST_F(HostFixture, AFolderOrAMissingFolderIsNamedAsSuch) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / ("docs_folder_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir / "plan.dxf");
+  auto windows = [](const std::filesystem::path& p) { return win::nativeToWindows(p.string()); };
+  // A folder named like a drawing is neither opened nor overwritten.
+  EXPECT_EQ(acDocManager->appContextOpenDocument(windows(dir / "plan.dxf").c_str()), Acad::eFileAccessErr);
+  EXPECT_NE(acDocManager->lastError().find(L"folder"), std::wstring::npos);
+  std::wstring why;
+  EXPECT_NE(acDocManager->saveDocument(doc(), windows(dir / "plan.dxf").c_str(), why), Acad::eOk);
+  EXPECT_NE(why.find(L"is a folder"), std::wstring::npos);
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "plan.dxf"));
+  why.clear();
+  EXPECT_NE(acDocManager->saveDocument(doc(), windows(dir / "none" / "plan.dxf").c_str(), why), Acad::eOk);
+  EXPECT_NE(why.find(L"folder does not exist"), std::wstring::npos);
+  why.clear();
+  EXPECT_NE(acDocManager->saveDocument(doc(), L"\\\\server\\share\\plan.dxf", why), Acad::eOk);
+  EXPECT_NE(why.find(L"network"), std::wstring::npos) << std::string(why.begin(), why.end());
+  EXPECT_NE(acDocManager->appContextOpenDocument(L"\\\\server\\share\\plan.dxf"), Acad::eOk);
+  EXPECT_NE(acDocManager->lastError().find(L"network"), std::wstring::npos);
+  // The document keeps its name after a refused save.
+  EXPECT_EQ(std::wstring(doc()->fileName()).find(L"none"), std::wstring::npos);
+  EXPECT_EQ(acDocManager->documentCount(), 1);
+  std::filesystem::remove_all(dir);
 }
 
 TEST_F(HostFixture, LayoutManagerActsOnTheCurrentDrawing) {

@@ -22,6 +22,27 @@ std::string head(const std::filesystem::path& p, size_t n) {
   return s;
 }
 
+// A plot of the fixture's 0..100 square read back: whether any pixel in a box of drawing units is dark.
+struct PlotImage {
+  cairo_surface_t* s = nullptr;
+  explicit PlotImage(const std::filesystem::path& png) { s = cairo_image_surface_create_from_png(png.c_str()); }
+  ~PlotImage() { cairo_surface_destroy(s); }
+  bool ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
+  bool dark(double x0, double x1, double y0, double y1) const {
+    int w = cairo_image_surface_get_width(s), hgt = cairo_image_surface_get_height(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    // The frame with its width, 104 units, over 94% of the height, centred.
+    double scale = hgt * 0.94 / 104.0;
+    for (int y = int(hgt / 2 - (y1 - 50) * scale); y <= int(hgt / 2 - (y0 - 50) * scale); ++y)
+      for (int x = int(w / 2 + (x0 - 50) * scale); x <= int(w / 2 + (x1 - 50) * scale); ++x) {
+        uint32_t p = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
+        if ((p & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80) return true;
+      }
+    return false;
+  }
+};
+
 class Plotting : public HostFixture {
  protected:
   void SetUp() override {
@@ -87,6 +108,52 @@ TEST_F(Plotting, LayersThatAreOffFrozenOrNotPlottableAreLeftOut) {
   acDocManager->unlockDocument(doc());
   ASSERT_TRUE(plot::render(r, why, &drawn));
   EXPECT_EQ(drawn, 3);
+}
+
+TEST_F(Plotting, AlignedAndFittedTextRunsBetweenItsTwoPoints) {
+  // Below the circle, from x 10 to x 90 along y 8: one aligned, one fitted a little higher.
+  for (auto [mode, y] : {std::pair{AcDb::kTextAlign, 8.0}, std::pair{AcDb::kTextFit, 22.0}}) {
+    auto* t = new AcDbText(AcGePoint3d(10, y, 0), L"ABCDEFGH", AcDbObjectId(), 4);
+    t->setHorizontalMode(mode);
+    t->setAlignmentPoint(AcGePoint3d(90, y, 0));
+    host->addEntity(t);
+  }
+  std::wstring why;
+  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("text.png"), why), Acad::eOk) << win::toUtf8(why);
+  PlotImage png(host->tempDir() / "text.png");
+  ASSERT_TRUE(png.ok());
+  auto dark = [&](double x0, double x1, double y0, double y1) { return png.dark(x0, x1, y0, y1); };
+  EXPECT_TRUE(dark(12, 30, 8.5, 12));   // aligned text starts at its first point
+  EXPECT_FALSE(dark(92, 96, 8.5, 12));  // and ends at its second
+  EXPECT_TRUE(dark(12, 30, 22.5, 25));  // fitted text likewise, at its own height
+  EXPECT_FALSE(dark(92, 96, 22.5, 25));
+  EXPECT_FALSE(dark(12, 40, 27, 29.5));  // fitted text keeps its height of 4
+}
+
+TEST_F(Plotting, ParagraphTextWrapsAtItsWidthAndSitsOnItsAttachmentPoint) {
+  // A long paragraph, 30 units wide, from the top left at (60, 95): one line would leave the frame.
+  auto* wrapped = new AcDbMText();
+  wrapped->setLocation(AcGePoint3d(60, 95, 0));
+  wrapped->setTextHeight(2);
+  wrapped->setWidth(30);
+  wrapped->setContents(L"AAAA BBBB CCCC DDDD EEEE FFFF GGGG");
+  host->addEntity(wrapped);
+  // A word centred on (50, 10), below the circle.
+  auto* centred = new AcDbMText();
+  centred->setLocation(AcGePoint3d(50, 10, 0));
+  centred->setTextHeight(3);
+  centred->setAttachment(AcDbMText::kMiddleCenter);
+  centred->setContents(L"CENTRE");
+  host->addEntity(centred);
+  std::wstring why;
+  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("mtext.png"), why), Acad::eOk) << win::toUtf8(why);
+  PlotImage png(host->tempDir() / "mtext.png");
+  ASSERT_TRUE(png.ok());
+  EXPECT_TRUE(png.dark(61, 80, 93.3, 94.7));   // the first line
+  EXPECT_TRUE(png.dark(61, 80, 90, 91.3));     // the words wrapped onto the second
+  EXPECT_FALSE(png.dark(92, 96.5, 80, 95));    // nothing runs past the width towards the frame
+  EXPECT_TRUE(png.dark(42, 48, 9, 11));        // left of the point, as centred text is
+  EXPECT_FALSE(png.dark(42, 58, 6, 7.8));      // and not hanging below a top-left corner
 }
 
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
