@@ -6,8 +6,8 @@
 #include <chrono>
 #include <string>
 
-#include "cad/AcDbDatabase.h"
-#include "cad/ApDocument.h"
+#include "cad/db/AcDbDatabase.h"
+#include "cad/app/ApDocument.h"
 
 namespace bench_plans {
 

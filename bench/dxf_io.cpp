@@ -1,8 +1,8 @@
 // Load and save speed of DXF drawings: a floor plan of 10,000 space blocks (three attributes and
 // extended data each) among 50,000 other inserts. Reported as MB/s; the memory a loaded drawing
 // takes is reported against the file's size. bench/dxf_ezdxf_compare.py sets it against ezdxf.
-#include "cad/AcDbDatabase.h"
-#include "cad/DxfDocument.h"
+#include "cad/db/AcDbDatabase.h"
+#include "cad/dxf/DxfDocument.h"
 
 #include <benchmark/benchmark.h>
 

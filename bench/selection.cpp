@@ -3,10 +3,10 @@
 // much more than double the time.
 #include <benchmark/benchmark.h>
 
-#include "cad/AcDbDatabase.h"
-#include "cad/AcDbEntity.h"
-#include "cad/ApDocument.h"
-#include "cad/EdSelection.h"
+#include "cad/db/AcDbDatabase.h"
+#include "cad/db/AcDbEntity.h"
+#include "cad/app/ApDocument.h"
+#include "cad/editor/EdSelection.h"
 
 #include <cmath>
 

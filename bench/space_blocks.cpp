@@ -9,8 +9,8 @@
 #include <string>
 
 #include "BenchPlans.h"
-#include "cad/AcDbDatabase.h"
-#include "cad/ApDocument.h"
+#include "cad/db/AcDbDatabase.h"
+#include "cad/app/ApDocument.h"
 #include "drawing/AcadDrawing.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"

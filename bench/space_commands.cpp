@@ -8,9 +8,9 @@
 #include <string>
 
 #include "BenchPlans.h"
-#include "cad/AcDbDatabase.h"
-#include "cad/ApDocument.h"
-#include "cad/EdPrintf.h"
+#include "cad/db/AcDbDatabase.h"
+#include "cad/app/ApDocument.h"
+#include "cad/editor/EdPrintf.h"
 #include "commands/Brenvik.h"
 #include "core/Globals.h"
 #include "win/Paths.h"

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the DXF reader: it must refuse or load, never crash, hang or leak.
-#include "cad/DxfFuzzEntry.h"
+#include "cad/dxf/DxfFuzzEntry.h"
 
 #include <cstddef>
 #include <cstdint>

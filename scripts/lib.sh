@@ -18,9 +18,17 @@ kelmo_install_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# kelmo_build DIR [cmake options...]
+# kelmo_build DIR [cmake options...] [-- targets...]: configures DIR and builds the targets (all by default).
 kelmo_build() {
   local dir=$1; shift
-  cmake -S "$KELMO_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$KELMO_JOBS"
+  local options=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  targets=("$@")
+  cmake -S "$KELMO_ROOT" -B "$dir" -G Ninja "${options[@]}" >/dev/null
+  if [ ${#targets[@]} -gt 0 ]; then
+    cmake --build "$dir" -j "$KELMO_JOBS" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j "$KELMO_JOBS"
+  fi
 }

@@ -2,7 +2,7 @@
 // labels up to date, list the spaces, show one space, and export them to a CSV file.
 #include <memory>
 
-#include "cad/ApDocument.h"
+#include "cad/app/ApDocument.h"
 #include "classlib/Afx.h"
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"

@@ -1,6 +1,6 @@
 #include "commands/CommandFrame.h"
 
-#include "cad/ApDocument.h"
+#include "cad/app/ApDocument.h"
 #include "classlib/Resources.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"

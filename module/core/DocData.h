@@ -3,7 +3,7 @@
 // document. The record holds nothing yet.
 #include <map>
 
-#include "cad/ApDocument.h"
+#include "cad/app/ApDocument.h"
 
 class CDocData {
 public:

@@ -1,6 +1,6 @@
 #include "core/HostApplication.h"
 
-#include "cad/HostApplicationServices.h"
+#include "cad/app/HostApplicationServices.h"
 
 CHostApplication::CHostApplication() : m_hostType(hostUnknown) {
     AcDbHostApplicationServices* services = acdbHostApplicationServices();

@@ -3,6 +3,6 @@
 #include "classlib/Afx.h"
 #include "win/Win32.h"
 
-#include "cad/EdPrintf.h"
-#include "cad/AcCmColor.h"
-#include "cad/AcDbCore.h"
+#include "cad/editor/EdPrintf.h"
+#include "cad/db/AcCmColor.h"
+#include "cad/db/AcDbCore.h"

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "cad/HostUi.h"
-#include "cad/RxDynamicLinker.h"
+#include "cad/app/HostUi.h"
+#include "cad/app/RxDynamicLinker.h"
 #include "commands/Brenvik.h"
 #include "core/DocData.h"
 #include "core/Globals.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The module's entry: the dynamic-library attach, the host's load and unload messages, and the
 // registration of the command table with the host's command stack.
-#include "cad/RxRegistry.h"
+#include "cad/app/RxRegistry.h"
 #include "classlib/Resources.h"
 
 // The module's extension-module record: puts the module's own dialog templates and strings on the

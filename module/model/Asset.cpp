@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "cad/EdSelection.h"
+#include "cad/editor/EdSelection.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"

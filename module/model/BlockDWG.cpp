@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "cad/ApDocument.h"
+#include "cad/app/ApDocument.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostApplication.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "cad/EdSelection.h"
-#include "cad/EdWildcard.h"
+#include "cad/editor/EdSelection.h"
+#include "cad/editor/EdWildcard.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"

@@ -1,7 +1,7 @@
 #pragma once
 // How an area is filled: a predefined pattern at an angle and scale, on a layer, in a colour.
 // Space blocks, assets and report categories each own one.
-#include "cad/AcCmColor.h"
+#include "cad/db/AcCmColor.h"
 #include "classlib/Afx.h"
 
 class CHatch {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "cad/ApDocument.h"
+#include "cad/app/ApDocument.h"
 #include "model/ModelSupport.h"
 
 namespace {

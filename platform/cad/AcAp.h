@@ -1,7 +1,7 @@
 #pragma once
 // The host application: documents, application services, layouts, automation, modules.
-#include "cad/ApDocument.h"
-#include "cad/AutomationApplication.h"
-#include "cad/HostApplicationServices.h"
-#include "cad/RxDynamicLinker.h"
-#include "cad/RxRegistry.h"
+#include "cad/app/ApDocument.h"
+#include "cad/app/AutomationApplication.h"
+#include "cad/app/HostApplicationServices.h"
+#include "cad/app/RxDynamicLinker.h"
+#include "cad/app/RxRegistry.h"

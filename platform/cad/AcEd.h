@@ -1,10 +1,10 @@
 #pragma once
 // The editor: prompts, picks, selection sets, variables, the command line and the command stack.
-#include "cad/EdCodes.h"
-#include "cad/EdFrame.h"
-#include "cad/EdInput.h"
-#include "cad/EdPrintf.h"
-#include "cad/EdSelection.h"
-#include "cad/EdVariables.h"
-#include "cad/EdWildcard.h"
-#include "cad/RxRegistry.h"
+#include "cad/editor/EdCodes.h"
+#include "cad/editor/EdFrame.h"
+#include "cad/editor/EdInput.h"
+#include "cad/editor/EdPrintf.h"
+#include "cad/editor/EdSelection.h"
+#include "cad/editor/EdVariables.h"
+#include "cad/editor/EdWildcard.h"
+#include "cad/app/RxRegistry.h"

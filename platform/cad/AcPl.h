@@ -1,3 +1,3 @@
 #pragma once
 // Plotting: settings validator, plot info, publish engine and progress dialog.
-#include "cad/PlotEngine.h"
+#include "cad/plot/PlotEngine.h"

@@ -50,7 +50,7 @@ class Cadhost : public ::testing::Test {
   }
   fs::path dir;
   fs::path program = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
-  std::string drawing = std::string(KELMO_SHARED_DIR) + "/testdata/dxf/custom_blocks.dxf";
+  std::string drawing = std::string(KELMO_DXF_DATA_DIR) + "/custom_blocks.dxf";
 };
 
 TEST_F(Cadhost, OpensSavesAsPlotsAndQuits) {
@@ -98,7 +98,7 @@ TEST_F(Cadhost, WrongCommandLinesAndMissingFiles) {
 }
 
 TEST_F(Cadhost, TellsWhatADamagedDrawingLostAndWhyAFileWasRefused) {
-  const std::string data = std::string(KELMO_SHARED_DIR) + "/testdata/dxf/";
+  const std::string data = std::string(KELMO_DXF_DATA_DIR) + "/";
   const std::string damaged = data + "R12_with_trash_beyond_EOF.dxf";
   // Opened by OPEN: the drawing is usable, and what the reader left out is said on stderr.
   Outcome opened = run("OPEN " + damaged + "\nPLOT damaged.png\n", "--batch");

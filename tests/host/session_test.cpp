@@ -1,8 +1,8 @@
 #include "HostSession.h"
 
-#include "cad/ApDocument.h"
-#include "cad/EdInput.h"
-#include "cad/RxRegistry.h"
+#include "cad/app/ApDocument.h"
+#include "cad/editor/EdInput.h"
+#include "cad/app/RxRegistry.h"
 #include "support/HostFixture.h"
 #include "win/UiSink.h"
 

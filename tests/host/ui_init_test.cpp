@@ -1,7 +1,7 @@
 // The module initialises the host's user-interface library when it is attached, and only then.
 #include <gtest/gtest.h>
 
-#include "cad/HostUi.h"
+#include "cad/app/HostUi.h"
 #include "entry/KelmoEntry.h"
 #include "support/HostFixture.h"
 #include "win/Module.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "cad/RxRegistry.h"
+#include "cad/app/RxRegistry.h"
 #include "classlib/DialogDriver.h"
 #include "core/Globals.h"
 #include "entry/KelmoEntry.h"

@@ -1,8 +1,8 @@
 #include "support/HostFixture.h"
 
-#include "cad/EdInput.h"
-#include "cad/EdPrintf.h"
-#include "cad/HostApplicationServices.h"
+#include "cad/editor/EdInput.h"
+#include "cad/editor/EdPrintf.h"
+#include "cad/app/HostApplicationServices.h"
 #include "win/Paths.h"
 
 #include <unistd.h>

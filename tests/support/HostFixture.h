@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cad/AcDbDatabase.h"
-#include "cad/AcDbEntity.h"
-#include "cad/ApDocument.h"
+#include "cad/db/AcDbDatabase.h"
+#include "cad/db/AcDbEntity.h"
+#include "cad/app/ApDocument.h"
 #include "win/UiSink.h"
 
 namespace kelmo_test {

@@ -2,7 +2,7 @@
 // extension-module record, the host folder and the first-run preferences.
 #include <gtest/gtest.h>
 
-#include "cad/HostApplicationServices.h"
+#include "cad/app/HostApplicationServices.h"
 #include "classlib/DialogDriver.h"
 #include "core/DocData.h"
 #include "core/Globals.h"

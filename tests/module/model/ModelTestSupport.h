@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "cad/AcDb.h"
-#include "cad/ApDocument.h"
+#include "cad/app/ApDocument.h"
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
 #include "support/HostFixture.h"

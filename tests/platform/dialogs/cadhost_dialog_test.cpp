@@ -4,7 +4,7 @@
 
 #include "DialogTestSupport.h"
 #include "HostSession.h"
-#include "cad/RxRegistry.h"
+#include "cad/app/RxRegistry.h"
 #include "support/HostFixture.h"
 
 using namespace dialogtest;

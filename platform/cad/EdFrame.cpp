@@ -1,8 +1,0 @@
-#include "cad/EdFrame.h"
-
-#include "classlib/Wnd.h"
-
-CMDIFrameWnd* acedGetAcadFrame() {
-  static CWnd* frame = new CWnd();  // lives as long as the host; never attached to a window
-  return frame;
-}

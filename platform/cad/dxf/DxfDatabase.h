@@ -1,0 +1,35 @@
+#pragma once
+// Between DXF documents and the drawing database.
+//
+// AcDbDatabase::readDxfFile fills a database made without the default drawing
+// (AcDbDatabase(false, true)); any other gives eWrongDatabase. It gives eFileNotFound or
+// eFileAccessErr for files it cannot read, eDwgNotRecognized for DWG and binary DXF and
+// eBadDxfSequence for files that are no DXF at all, with the reason (naming the file) in
+// lastDxfProblems. A damaged file loads what it can and gives eOk; what was dropped or repaired
+// is listed in lastDxfProblems. saveAs and dxfOut write R2010 through a temporary file in the
+// target's folder (eFileAccessErr when it cannot be written, eInvalidFileExtension for ".dwg").
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cad/db/AcDbDatabase.h"
+#include "cad/dxf/DxfDocument.h"
+
+namespace dxf {
+
+// Fills an empty database from DXF text. Problems the file had are appended to problems.
+// Throws Refused for files that are not ASCII DXF.
+void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName, std::vector<std::string>& problems);
+
+// The database as an R2010 document.
+Document saveDocument(AcDbDatabase* db);
+
+// Text conversions between the file's UTF-8 and the database's wide strings.
+std::wstring wide(std::string_view utf8);
+std::string narrow(std::wstring_view text);
+
+// What the last read of a database reported (dropped or repaired parts); empty when it was clean.
+const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db);
+void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems);
+
+}  // namespace dxf

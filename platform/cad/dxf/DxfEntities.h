@@ -1,0 +1,61 @@
+#pragma once
+// Records of a DXF document and the database objects they become, both ways.
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cad/db/AcDbDatabase.h"
+#include "cad/dxf/DxfDocument.h"
+
+namespace dxf {
+
+// A record split into the parts every object has.
+struct Record {
+    explicit Record(const Tags& t);
+    const Tags& tags;
+    std::uint64_t handle = 0, owner = 0, xdict = 0;
+    std::vector<std::uint64_t> reactors;
+    std::size_t commonBegin = 0, commonEnd = 0;  // an entity's common part (after its AcDbEntity marker)
+    std::size_t bodyBegin = 0, bodyEnd = 0;      // the rest, from its first subclass marker to the extended data
+};
+
+struct ReadContext {
+    AcDbDatabase* db = nullptr;
+    std::unordered_map<std::string, AcDbObjectId> blockIds, layerIds;  // upper-case names
+    AcDbObjectId idOf(std::uint64_t handle);
+    AcDbObjectId idOf(const std::string& handle) { return idOf(parseHandle(handle)); }
+    void reserveHandle(std::uint64_t handle) { idOf(handle); }
+    // Layers and linetypes by their name as written (entities share a few of them).
+    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache;
+    AcDbObjectId layerNamed(const std::string& name);
+    AcDbObjectId linetypeNamed(const std::string& name);
+    // Work that needs every object in place.
+    std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
+    void finish();
+};
+
+void applyObjectParts(AcDbObject* obj, const Record& rec);
+bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values);
+AcDbSymbolTable* newSymbolTable(const std::string& name);
+void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id);
+AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& table, const Record& rec);
+void readBlockBegin(ReadContext& ctx, AcDbBlockTableRecord* br, const Record& rec);
+void keepEndTags(AcDbBlockTableRecord* br, const Record& rec);
+AcDbEntity* readEntity(ReadContext& ctx, const Record& rec);
+AcDbObject* readObject(ReadContext& ctx, const Record& rec);
+
+struct WriteContext {
+    AcDbDatabase* db = nullptr;
+    std::string handle(AcDbObjectId id) const;
+    std::string nameOf(AcDbObjectId id) const;  // a symbol table record's name
+};
+
+void writeHeader(WriteContext& ctx, Document& doc);
+Tags writeTableHead(WriteContext& ctx, const AcDbSymbolTable* table, const char* name);
+Tags writeTableRecord(WriteContext& ctx, const AcDbSymbolTableRecord* rec, const char* type);
+void writeBlock(WriteContext& ctx, const AcDbBlockTableRecord* br, Block& out);
+// The entity and the records that follow it (attributes, vertices, sequence end).
+void writeEntity(WriteContext& ctx, const AcDbEntity* ent, std::vector<Tags>& out);
+Tags writeObject(WriteContext& ctx, const AcDbObject* obj);
+
+}  // namespace dxf
