@@ -12,8 +12,10 @@
 namespace bench_plans {
 
 inline void appendTo(AcDbBlockTableRecord* record, AcDbEntity* entity) {
-    if (record->appendAcDbEntity(entity) == Acad::eOk) entity->close();
-    else delete entity;
+    if (record->appendAcDbEntity(entity) == Acad::eOk)
+        entity->close();
+    else
+        delete entity;
 }
 
 inline AcDbPolyline* square(double x, double y, double size) {
@@ -29,8 +31,8 @@ inline AcDbPolyline* square(double x, double y, double size) {
 struct RoomPlan {
     int rooms;
     int desksPerRoom;
-    double roomSize;      // the grid pitch, a hundred rooms a row
-    double boundarySize;  // the side of each room's boundary
+    double roomSize;     // the grid pitch, a hundred rooms a row
+    double boundarySize; // the side of each room's boundary
     const wchar_t* areaLabel;
     const wchar_t* auxLabel;
 };
@@ -73,13 +75,15 @@ inline void writeRoomPlan(const std::wstring& path, const RoomPlan& plan) {
         for (int t = 0; t < 3; ++t) {
             auto* attribute = new AcDbAttribute(AcGePoint3d(x + 100, y + 1000 - 375.0 * t, 0), values[t], tags[t]);
             attribute->setHeight(250);
-            if (reference->appendAttribute(attribute) == Acad::eOk) attribute->close();
-            else delete attribute;
+            if (reference->appendAttribute(attribute) == Acad::eOk)
+                attribute->close();
+            else
+                delete attribute;
         }
-        resbuf* data = acutBuildList(1001, L"ADE", 1002, L"{", 1000, L"AREA=25.00sq.m.", 1000, L"PERIMETER=20.00m.",
-                                     1000, (L"NAME=" + name).c_str(), 1000, L"TAGTYPE=<Not Set>", 1000,
-                                     L"AREA_TYPE=Office", 1000, L"HANDLESTOMINUS=", 1000, L"HANDLESTOADD=", 1002, L"}",
-                                     0);
+        resbuf* data =
+            acutBuildList(1001, L"ADE", 1002, L"{", 1000, L"AREA=25.00sq.m.", 1000, L"PERIMETER=20.00m.", 1000,
+                          (L"NAME=" + name).c_str(), 1000, L"TAGTYPE=<Not Set>", 1000, L"AREA_TYPE=Office", 1000,
+                          L"HANDLESTOMINUS=", 1000, L"HANDLESTOADD=", 1002, L"}", 0);
         reference->setXData(data);
         acutRelRb(data);
         reference->close();

@@ -39,8 +39,8 @@ void writePlan() {
     std::filesystem::create_directories(folder() / "c");
     win::setCDrive((folder() / "c").string());
     g_hostDirectory = L"C:\\CadHost";
-    bench_plans::writeRoomPlan(planPath(), {kRooms, kDesksPerRoom, kRoomSize, kRoomSize - 100, L"25.00sq.m.",
-                                            L"20.00m."});
+    bench_plans::writeRoomPlan(planPath(),
+                               {kRooms, kDesksPerRoom, kRoomSize, kRoomSize - 100, L"25.00sq.m.", L"20.00m."});
 }
 
 double loadSeconds() {

@@ -16,14 +16,16 @@
 namespace {
 
 constexpr int kCalls = 10000;
-double g_secondsPerCall[2] = {0, 0};  // through the module, direct
+double g_secondsPerCall[2] = {0, 0}; // through the module, direct
 
 const char* env(const char* name) {
     const char* v = std::getenv(name);
     return v && *v ? v : nullptr;
 }
 
-bool haveServer() { return env("KELMO_PGHOST") && env("KELMO_PGUSER") && env("KELMO_PGPASSWORD"); }
+bool haveServer() {
+    return env("KELMO_PGHOST") && env("KELMO_PGUSER") && env("KELMO_PGPASSWORD");
+}
 
 void BM_CStoredProcedure(benchmark::State& state) {
     if (!haveServer()) {
@@ -52,7 +54,8 @@ void BM_CStoredProcedure(benchmark::State& state) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     g_secondsPerCall[0] = elapsed.count() / static_cast<double>(state.iterations());
     benchmark::DoNotOptimize(rows);
-    state.counters["calls/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["calls/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_Libpq(benchmark::State& state) {
@@ -85,13 +88,14 @@ void BM_Libpq(benchmark::State& state) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     g_secondsPerCall[1] = elapsed.count() / static_cast<double>(state.iterations());
     benchmark::DoNotOptimize(rows);
-    state.counters["calls/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["calls/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_CStoredProcedure)->Iterations(kCalls)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_Libpq)->Iterations(kCalls)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

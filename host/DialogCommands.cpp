@@ -16,23 +16,19 @@ namespace {
 
 std::ostream* g_echo = nullptr;
 
-void print(std::ostream& out, const std::wstring& text)
-{
+void print(std::ostream& out, const std::wstring& text) {
     out << win::toUtf8(text);
     out.flush();
 }
 
-bool isBlank(wchar_t c)
-{
+bool isBlank(wchar_t c) {
     return c == L' ' || c == L'\t';
 }
 
 // The next word of `rest` (a double-quoted word may hold blanks); `rest` keeps what follows it.
-std::wstring nextWord(std::wstring& rest)
-{
+std::wstring nextWord(std::wstring& rest) {
     size_t i = 0;
-    while (i < rest.size() && isBlank(rest[i]))
-        ++i;
+    while (i < rest.size() && isBlank(rest[i])) ++i;
     std::wstring word;
     if (i < rest.size() && rest[i] == L'"') {
         const size_t end = rest.find(L'"', i + 1);
@@ -43,48 +39,37 @@ std::wstring nextWord(std::wstring& rest)
         }
     }
     size_t j = i;
-    while (j < rest.size() && !isBlank(rest[j]))
-        ++j;
+    while (j < rest.size() && !isBlank(rest[j])) ++j;
     word = rest.substr(i, j - i);
     rest = rest.substr(j);
     return word;
 }
 
 // The rest of the line as a text argument: one separating blank dropped, surrounding quotes removed.
-std::wstring textArgument(const std::wstring& rest)
-{
+std::wstring textArgument(const std::wstring& rest) {
     std::wstring t = rest;
-    if (!t.empty() && isBlank(t[0]))
-        t.erase(0, 1);
+    if (!t.empty() && isBlank(t[0])) t.erase(0, 1);
     std::wstring trimmed = t;
-    while (!trimmed.empty() && isBlank(trimmed.back()))
-        trimmed.pop_back();
+    while (!trimmed.empty() && isBlank(trimmed.back())) trimmed.pop_back();
     size_t lead = 0;
-    while (lead < trimmed.size() && isBlank(trimmed[lead]))
-        ++lead;
+    while (lead < trimmed.size() && isBlank(trimmed[lead])) ++lead;
     trimmed = trimmed.substr(lead);
     if (trimmed.size() >= 2 && trimmed.front() == L'"' && trimmed.back() == L'"')
         return trimmed.substr(1, trimmed.size() - 2);
     return t;
 }
 
-std::wstring lower(std::wstring s)
-{
-    for (wchar_t& c : s)
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+std::wstring lower(std::wstring s) {
+    for (wchar_t& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return s;
 }
 
-bool parseInt(const std::wstring& s, int& value)
-{
-    if (s.empty())
-        return false;
+bool parseInt(const std::wstring& s, int& value) {
+    if (s.empty()) return false;
     size_t i = s[0] == L'-' ? 1 : 0;
-    if (i == s.size())
-        return false;
+    if (i == s.size()) return false;
     for (size_t k = i; k < s.size(); ++k)
-        if (!std::iswdigit(static_cast<wint_t>(s[k])))
-            return false;
+        if (!std::iswdigit(static_cast<wint_t>(s[k]))) return false;
     try {
         value = std::stoi(s);
     } catch (...) {
@@ -93,30 +78,24 @@ bool parseInt(const std::wstring& s, int& value)
     return true;
 }
 
-void onDialogEvent(HWND dialog, const std::string& event)
-{
-    if (!g_echo || event == "created")
-        return;
+void onDialogEvent(HWND dialog, const std::string& event) {
+    if (!g_echo || event == "created") return;
     if (event == "closed") {
         auto* s = classlib::detail::stateOf(dialog);
-        if (s)
-            *g_echo << "dialog " << s->templateId << ' ' << win::toUtf8(L"\"" + s->text + L"\"") << " closed\n";
+        if (s) *g_echo << "dialog " << s->templateId << ' ' << win::toUtf8(L"\"" + s->text + L"\"") << " closed\n";
         g_echo->flush();
         return;
     }
     print(*g_echo, DialogDriver::dump(dialog));
 }
 
-}  // namespace
+} // namespace
 
-DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
-{
+DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out) {
     DialogLineResult result;
     std::wstring rest = line;
-    while (!rest.empty() && (rest.back() == L'\r' || rest.back() == L'\n'))
-        rest.pop_back();
-    if (lower(nextWord(rest)) != L"dlg")
-        return result;
+    while (!rest.empty() && (rest.back() == L'\r' || rest.back() == L'\n')) rest.pop_back();
+    if (lower(nextWord(rest)) != L"dlg") return result;
     result.handled = true;
 
     HWND dialog = nullptr;
@@ -128,7 +107,7 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
         std::wstring word = nextWord(rest);
         if (!word.empty() && word[0] == L'@' && !named) {
             std::wstring name = word.substr(1);
-            if (name.empty()) {  // "@" followed by a quoted caption
+            if (name.empty()) { // "@" followed by a quoted caption
                 name = nextWord(rest);
             } else if (name[0] == L'"') {
                 std::wstring again = before;
@@ -152,8 +131,7 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
         verb = lower(word);
         break;
     }
-    if (!named)
-        dialog = DialogDriver::current();
+    if (!named) dialog = DialogDriver::current();
 
     if (verb == L"list") {
         const std::wstring text = DialogDriver::list();
@@ -161,8 +139,9 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
         return result;
     }
     if (verb.empty()) {
-        result.error = L"dlg needs an action (list, show, set, type, click, select, dblclick, check, radio, tab, "
-                       L"menu, close, esc, enter)";
+        result.error =
+            L"dlg needs an action (list, show, set, type, click, select, dblclick, check, radio, tab, "
+            L"menu, close, esc, enter)";
         return result;
     }
     if (!dialog) {
@@ -177,29 +156,24 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
     DriverResult r;
     const std::wstring control = (verb == L"close" || verb == L"esc" || verb == L"enter") ? L"" : nextWord(rest);
     auto needControl = [&]() {
-        if (control.empty())
-            result.error = L"dlg " + verb + L" needs a control id";
+        if (control.empty()) result.error = L"dlg " + verb + L" needs a control id";
         return !control.empty();
     };
     if (verb == L"set" || verb == L"type") {
-        if (!needControl())
-            return result;
+        if (!needControl()) return result;
         const std::wstring text = textArgument(rest);
         r = verb == L"set" ? DialogDriver::setText(dialog, control, text, force)
                            : DialogDriver::typeText(dialog, control, text, force);
     } else if (verb == L"click") {
-        if (!needControl())
-            return result;
+        if (!needControl()) return result;
         r = DialogDriver::click(dialog, control, force);
     } else if (verb == L"select" || verb == L"dblclick") {
-        if (!needControl())
-            return result;
+        if (!needControl()) return result;
         const std::wstring item = textArgument(rest);
         r = verb == L"select" ? DialogDriver::select(dialog, control, item, force)
                               : DialogDriver::doubleClick(dialog, control, item, force);
     } else if (verb == L"check") {
-        if (!needControl())
-            return result;
+        if (!needControl()) return result;
         const std::wstring state = nextWord(rest);
         if (state != L"0" && state != L"1") {
             result.error = L"dlg check needs 0 or 1";
@@ -207,12 +181,10 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
         }
         r = DialogDriver::check(dialog, control, state == L"1", force);
     } else if (verb == L"radio") {
-        if (!needControl())
-            return result;
+        if (!needControl()) return result;
         r = DialogDriver::radio(dialog, control, force);
     } else if (verb == L"tab") {
-        if (!needControl())
-            return result;
+        if (!needControl()) return result;
         int index = 0;
         if (!parseInt(nextWord(rest), index)) {
             result.error = L"dlg tab needs a tab index";
@@ -243,13 +215,11 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out)
     return result;
 }
 
-DialogLineResult runDialogLine(const std::string& utf8Line, std::ostream& out)
-{
+DialogLineResult runDialogLine(const std::string& utf8Line, std::ostream& out) {
     return runDialogLine(win::fromUtf8(utf8Line), out);
 }
 
-void echoDialogs(std::ostream* out)
-{
+void echoDialogs(std::ostream* out) {
     g_echo = out;
     if (out)
         DialogDriver::setEventListener(&onDialogEvent);
@@ -257,24 +227,21 @@ void echoDialogs(std::ostream* out)
         DialogDriver::setEventListener(nullptr);
 }
 
-void cancelOpenDialogs()
-{
+void cancelOpenDialogs() {
     // Each cancel may close others or open new ones: look again after every one, and give each dialog one go.
     std::vector<HWND> done;
     for (;;) {
         HWND next = nullptr;
         for (HWND h : DialogDriver::dialogs()) {
             auto* s = classlib::detail::stateOf(h);
-            if (!s || !(s->style & WS_VISIBLE) || std::find(done.begin(), done.end(), h) != done.end())
-                continue;
+            if (!s || !(s->style & WS_VISIBLE) || std::find(done.begin(), done.end(), h) != done.end()) continue;
             next = h;
             break;
         }
-        if (!next)
-            return;
+        if (!next) return;
         done.push_back(next);
         DialogDriver::escape(next, true);
     }
 }
 
-}  // namespace cadhost
+} // namespace cadhost

@@ -12,8 +12,8 @@
 namespace cadhost {
 
 struct DialogLineResult {
-    bool handled = false;  // false: the line is not a dialog command
-    std::wstring error;    // why the action could not be applied; empty on success
+    bool handled = false; // false: the line is not a dialog command
+    std::wstring error;   // why the action could not be applied; empty on success
     bool ok() const { return handled && error.empty(); }
 };
 
@@ -27,4 +27,4 @@ void echoDialogs(std::ostream* out);
 // Cancels every open dialog, the topmost first, as the end of input does.
 void cancelOpenDialogs();
 
-}  // namespace cadhost
+} // namespace cadhost

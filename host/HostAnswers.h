@@ -27,4 +27,4 @@ std::optional<std::wstring> fileDialogAnswer(const std::wstring& line);
 // answer from an unknown command.
 bool isMessageBoxWord(const std::wstring& word);
 
-}  // namespace cadhost
+} // namespace cadhost

@@ -3,77 +3,86 @@
 namespace cadhost {
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
-  Options o;
-  ParseResult r;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-      o.drawings.push_back(a);
-      continue;
+    Options o;
+    ParseResult r;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            o.drawings.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = a, value;
+        bool inlineValue = false;
+        if (size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+            inlineValue = true;
+        }
+        auto takeValue = [&](std::string& into) -> bool {
+            if (inlineValue) {
+                into = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                r.error = "option " + name + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        if (name == "--product") {
+            if (!takeValue(o.product)) return r;
+        } else if (name == "--c-drive") {
+            if (!takeValue(o.cDrive)) return r;
+        } else if (name == "--module") {
+            if (!takeValue(o.module)) return r;
+            o.moduleGiven = true;
+        } else if (name == "--script") {
+            if (!takeValue(o.script)) return r;
+        } else if (name == "--batch" && !inlineValue)
+            o.batch = true;
+        else if ((name == "--help" || name == "-h") && !inlineValue)
+            o.help = true;
+        else {
+            r.error = "unknown option " + a;
+            return r;
+        }
     }
-    if (a == "--") { optionsEnded = true; continue; }
-    std::string name = a, value;
-    bool inlineValue = false;
-    if (size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
-      name = a.substr(0, eq);
-      value = a.substr(eq + 1);
-      inlineValue = true;
-    }
-    auto takeValue = [&](std::string& into) -> bool {
-      if (inlineValue) { into = value; return true; }
-      if (i + 1 >= args.size()) {
-        r.error = "option " + name + " needs a value";
-        return false;
-      }
-      into = args[++i];
-      return true;
-    };
-    if (name == "--product") { if (!takeValue(o.product)) return r; }
-    else if (name == "--c-drive") { if (!takeValue(o.cDrive)) return r; }
-    else if (name == "--module") {
-      if (!takeValue(o.module)) return r;
-      o.moduleGiven = true;
-    }
-    else if (name == "--script") { if (!takeValue(o.script)) return r; }
-    else if (name == "--batch" && !inlineValue) o.batch = true;
-    else if ((name == "--help" || name == "-h") && !inlineValue) o.help = true;
-    else {
-      r.error = "unknown option " + a;
-      return r;
-    }
-  }
-  r.options = o;
-  return r;
+    r.options = o;
+    return r;
 }
 
 std::string usageText() {
-  return
-      "Usage: cadhost [--product TEXT] [--c-drive DIR] [--module FILE] [--script FILE] [--batch] [DRAWING ...]\n"
-      "\n"
-      "A command-line CAD host. Opens each DRAWING (the first becomes current), loads the\n"
-      "module, then reads input lines from the script and, unless --batch, from the terminal.\n"
-      "\n"
-      "Options:\n"
-      "  --product TEXT   product text the host reports to the module (default \"AutoCAD 2015\")\n"
-      "  --c-drive DIR    folder that stands for drive C: (default ~/.cadhost/c)\n"
-      "  --module FILE    module to load (default: the module built beside cadhost, if any;\n"
-      "                   an empty FILE loads none)\n"
-      "  --script FILE    read input lines from FILE first\n"
-      "  --batch          stop at the end of the script instead of reading the terminal\n"
-      "  -h, --help       show this text\n"
-      "\n"
-      "Input lines (script and terminal alike; ';' after a blank or at the start begins a comment):\n"
-      "  a module command by its global or local name\n"
-      "  OPEN path | SAVE | SAVEAS path | CLOSE | QUIT\n"
-      "  PLOT path        plot the current layout to PDF, PNG or JPEG by the file's extension\n"
-      "  answers to the waiting prompt: an empty line is Enter, *Cancel* cancels, x,y[,z] is a\n"
-      "  point, #HANDLE picks an entity, handles separated by blanks make a selection\n"
-      "  ok | yes | no | cancel   answer a message box; a path or cancel answers a file dialog\n"
-      "  dlg ...          act on a dialog\n"
-      "\n"
-      "Exit status: 0 when every line was applied, 1 when a line could not be applied,\n"
-      "2 for a wrong command line, 3 when a drawing, the script or the module could not be opened.\n";
+    return "Usage: cadhost [--product TEXT] [--c-drive DIR] [--module FILE] [--script FILE] [--batch] [DRAWING ...]\n"
+           "\n"
+           "A command-line CAD host. Opens each DRAWING (the first becomes current), loads the\n"
+           "module, then reads input lines from the script and, unless --batch, from the terminal.\n"
+           "\n"
+           "Options:\n"
+           "  --product TEXT   product text the host reports to the module (default \"AutoCAD 2015\")\n"
+           "  --c-drive DIR    folder that stands for drive C: (default ~/.cadhost/c)\n"
+           "  --module FILE    module to load (default: the module built beside cadhost, if any;\n"
+           "                   an empty FILE loads none)\n"
+           "  --script FILE    read input lines from FILE first\n"
+           "  --batch          stop at the end of the script instead of reading the terminal\n"
+           "  -h, --help       show this text\n"
+           "\n"
+           "Input lines (script and terminal alike; ';' after a blank or at the start begins a comment):\n"
+           "  a module command by its global or local name\n"
+           "  OPEN path | SAVE | SAVEAS path | CLOSE | QUIT\n"
+           "  PLOT path        plot the current layout to PDF, PNG or JPEG by the file's extension\n"
+           "  answers to the waiting prompt: an empty line is Enter, *Cancel* cancels, x,y[,z] is a\n"
+           "  point, #HANDLE picks an entity, handles separated by blanks make a selection\n"
+           "  ok | yes | no | cancel   answer a message box; a path or cancel answers a file dialog\n"
+           "  dlg ...          act on a dialog\n"
+           "\n"
+           "Exit status: 0 when every line was applied, 1 when a line could not be applied,\n"
+           "2 for a wrong command line, 3 when a drawing, the script or the module could not be opened.\n";
 }
 
-}  // namespace cadhost
+} // namespace cadhost

@@ -30,397 +30,411 @@ namespace {
 Session* g_current = nullptr;
 
 std::wstring upper(std::wstring s) {
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return s;
+    for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return s;
 }
 
 // Splits "WORD rest" at the first run of blanks.
 void splitCommand(const std::wstring& line, std::wstring& word, std::wstring& rest) {
-  size_t b = line.find_first_not_of(L" \t");
-  if (b == std::wstring::npos) { word.clear(); rest.clear(); return; }
-  size_t e = line.find_first_of(L" \t", b);
-  word = line.substr(b, e == std::wstring::npos ? std::wstring::npos : e - b);
-  rest.clear();
-  if (e != std::wstring::npos) {
-    size_t r = line.find_first_not_of(L" \t", e);
-    if (r != std::wstring::npos) rest = line.substr(r);
-  }
-  // A path may be quoted to keep blanks at its ends.
-  if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
+    size_t b = line.find_first_not_of(L" \t");
+    if (b == std::wstring::npos) {
+        word.clear();
+        rest.clear();
+        return;
+    }
+    size_t e = line.find_first_of(L" \t", b);
+    word = line.substr(b, e == std::wstring::npos ? std::wstring::npos : e - b);
+    rest.clear();
+    if (e != std::wstring::npos) {
+        size_t r = line.find_first_not_of(L" \t", e);
+        if (r != std::wstring::npos) rest = line.substr(r);
+    }
+    // A path may be quoted to keep blanks at its ends.
+    if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
 }
 
-}  // namespace
+} // namespace
 
 struct Session::Input {
-  std::istream& stream;
-  LineReader reader;
-  bool echo;
-  Input(std::istream& s, const std::string& name, bool e) : stream(s), reader(s, name), echo(e) {}
+    std::istream& stream;
+    LineReader reader;
+    bool echo;
+    Input(std::istream& s, const std::string& name, bool e) : stream(s), reader(s, name), echo(e) {}
 };
 
 // Message boxes, file choosers and the modal loops of dialogs take their answers from input.
 struct Session::Sink : win::UiSink {
-  Session& s;
-  explicit Sink(Session& session) : s(session) {}
+    Session& s;
+    explicit Sink(Session& session) : s(session) {}
 
-  int messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT type) override {
-    ed::commandLine().write(L"[" + caption + L"] " + text + L"\n");
-    for (;;) {
-      std::optional<std::wstring> line = s.nextLine();
-      if (!line) return messageBoxNoAnswer(type);
-      if (std::optional<int> id = messageBoxAnswer(*line, type)) return *id;
-      s.fail(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
+    int messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT type) override {
+        ed::commandLine().write(L"[" + caption + L"] " + text + L"\n");
+        for (;;) {
+            std::optional<std::wstring> line = s.nextLine();
+            if (!line) return messageBoxNoAnswer(type);
+            if (std::optional<int> id = messageBoxAnswer(*line, type)) return *id;
+            s.fail(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
+        }
     }
-  }
 
-  bool chooseFile(const win::FileDialogRequest& request, std::wstring& path) override {
-    ed::commandLine().write(L"[" + (request.title.empty() ? std::wstring(request.open ? L"Open" : L"Save As")
-                                                           : request.title) +
-                            L"] file name (or cancel): ");
-    std::optional<std::wstring> line = s.nextLine();
-    if (!line) return false;
-    std::optional<std::wstring> answer = fileDialogAnswer(*line);
-    if (!answer) return false;
-    path = userPathToWindows(*answer);
-    return true;
-  }
-
-  bool browseForFolder(const std::wstring& title, std::wstring& path) override {
-    ed::commandLine().write(L"[" + (title.empty() ? std::wstring(L"Browse For Folder") : title) +
-                            L"] folder (or cancel): ");
-    std::optional<std::wstring> line = s.nextLine();
-    if (!line) return false;
-    std::optional<std::wstring> answer = fileDialogAnswer(*line);
-    if (!answer) return false;
-    path = userPathToWindows(*answer);
-    return true;
-  }
-
-  // Waiting loops only peek; the modal loop of a dialog pumps, taking one input line.
-  bool hasPendingMessage() override { return false; }
-  bool pumpMessage() override { return applyOneLine(); }
-
-  // One line for a running dialog: a dialog action, or nothing at the end of input.
-  bool applyOneLine() {
-    std::optional<std::wstring> line = s.nextLine();
-    if (!line) return false;
-    if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
-    std::wstring word, rest;
-    splitCommand(*line, word, rest);
-    if (upper(word) == L"DLG") {
-      if (!s.dialogs_) s.fail(L"dialog actions are not available");
-      else s.dialogs_(s, *line);
-    } else if (!line->empty()) {
-      s.fail(L"\"" + *line + L"\" cannot be applied while a dialog is open (dialog actions begin with dlg)");
+    bool chooseFile(const win::FileDialogRequest& request, std::wstring& path) override {
+        ed::commandLine().write(
+            L"[" + (request.title.empty() ? std::wstring(request.open ? L"Open" : L"Save As") : request.title) +
+            L"] file name (or cancel): ");
+        std::optional<std::wstring> line = s.nextLine();
+        if (!line) return false;
+        std::optional<std::wstring> answer = fileDialogAnswer(*line);
+        if (!answer) return false;
+        path = userPathToWindows(*answer);
+        return true;
     }
-    return true;
-  }
+
+    bool browseForFolder(const std::wstring& title, std::wstring& path) override {
+        ed::commandLine().write(L"[" + (title.empty() ? std::wstring(L"Browse For Folder") : title) +
+                                L"] folder (or cancel): ");
+        std::optional<std::wstring> line = s.nextLine();
+        if (!line) return false;
+        std::optional<std::wstring> answer = fileDialogAnswer(*line);
+        if (!answer) return false;
+        path = userPathToWindows(*answer);
+        return true;
+    }
+
+    // Waiting loops only peek; the modal loop of a dialog pumps, taking one input line.
+    bool hasPendingMessage() override { return false; }
+    bool pumpMessage() override { return applyOneLine(); }
+
+    // One line for a running dialog: a dialog action, or nothing at the end of input.
+    bool applyOneLine() {
+        std::optional<std::wstring> line = s.nextLine();
+        if (!line) return false;
+        if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
+        std::wstring word, rest;
+        splitCommand(*line, word, rest);
+        if (upper(word) == L"DLG") {
+            if (!s.dialogs_)
+                s.fail(L"dialog actions are not available");
+            else
+                s.dialogs_(s, *line);
+        } else if (!line->empty()) {
+            s.fail(L"\"" + *line + L"\" cannot be applied while a dialog is open (dialog actions begin with dlg)");
+        }
+        return true;
+    }
 };
 
 Session::Session(Options options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)), out_(out), err_(err), sink_(std::make_unique<Sink>(*this)) {
-  g_current = this;
-  dialogs_ = [](Session& s, const std::wstring& line) {
-    DialogLineResult r = runDialogLine(line, s.out_);
-    if (!r.ok()) s.fail(r.error.empty() ? L"\"" + line + L"\" is no dialog action" : r.error);
-    return r.ok();
-  };
-  closeDialogs_ = [] { cancelOpenDialogs(); };
+    g_current = this;
+    dialogs_ = [](Session& s, const std::wstring& line) {
+        DialogLineResult r = runDialogLine(line, s.out_);
+        if (!r.ok()) s.fail(r.error.empty() ? L"\"" + line + L"\" is no dialog action" : r.error);
+        return r.ok();
+    };
+    closeDialogs_ = [] { cancelOpenDialogs(); };
 }
 
 Session::~Session() {
-  if (!finished_) finish();
-  if (g_current == this) g_current = nullptr;
+    if (!finished_) finish();
+    if (g_current == this) g_current = nullptr;
 }
 
-Session* Session::current() { return g_current; }
+Session* Session::current() {
+    return g_current;
+}
 
 void Session::addInput(std::istream& in, const std::string& name, bool echo) {
-  inputs_.push_back(std::make_unique<Input>(in, name, echo));
+    inputs_.push_back(std::make_unique<Input>(in, name, echo));
 }
 
-std::wstring Session::place() const { return lastPlace_; }
+std::wstring Session::place() const {
+    return lastPlace_;
+}
 
 void Session::fail(const std::wstring& message) {
-  failed_ = true;
-  err_ << "cadhost: " << win::toUtf8(lastPlace_.empty() ? L"" : lastPlace_ + L": ") << win::toUtf8(message)
-       << std::endl;
+    failed_ = true;
+    err_ << "cadhost: " << win::toUtf8(lastPlace_.empty() ? L"" : lastPlace_ + L": ") << win::toUtf8(message)
+         << std::endl;
 }
 
 std::optional<std::wstring> Session::nextLine() {
-  // Text sent to the document and answers queued in-process come first.
-  if (ed::input().queuedCount() > 0) return ed::input().next();
-  while (inputIndex_ < inputs_.size()) {
-    Input& in = *inputs_[inputIndex_];
-    if (std::optional<std::string> line = in.reader.next()) {
-      lastPlace_ = win::fromUtf8(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
-      std::wstring text = win::fromUtf8(*line);
-      ed::input().setEcho(in.echo);
-      return text;
+    // Text sent to the document and answers queued in-process come first.
+    if (ed::input().queuedCount() > 0) return ed::input().next();
+    while (inputIndex_ < inputs_.size()) {
+        Input& in = *inputs_[inputIndex_];
+        if (std::optional<std::string> line = in.reader.next()) {
+            lastPlace_ = win::fromUtf8(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
+            std::wstring text = win::fromUtf8(*line);
+            ed::input().setEcho(in.echo);
+            return text;
+        }
+        ++inputIndex_;
     }
-    ++inputIndex_;
-  }
-  return std::nullopt;
+    return std::nullopt;
 }
 
 void Session::attach() {
-  acdbHostApplicationServices()->setProduct(win::fromUtf8(options_.product));
-  if (!options_.cDrive.empty()) win::setCDrive(options_.cDrive);
-  win::setUiSink(sink_.get());
-  ed::commandLine().setSink([this](const std::wstring& text) {
-    out_ << win::toUtf8(text);
-    out_.flush();
-  });
-  ed::input().setSource([this]() { return nextLine(); });
-  ed::input().setRunawayHandler([this]() {
-    fail(L"the input has ended but the command keeps asking; stopping");
-    out_.flush();
-    err_.flush();
-    std::_Exit(kExitLineFailed);
-  });
-  // A modal dialog's loop takes its actions from the input, one line at a time.
-  classlib::DialogDriver::setActionSource([this]() { return sink_->applyOneLine(); });
-  echoDialogs(&out_);
+    acdbHostApplicationServices()->setProduct(win::fromUtf8(options_.product));
+    if (!options_.cDrive.empty()) win::setCDrive(options_.cDrive);
+    win::setUiSink(sink_.get());
+    ed::commandLine().setSink([this](const std::wstring& text) {
+        out_ << win::toUtf8(text);
+        out_.flush();
+    });
+    ed::input().setSource([this]() { return nextLine(); });
+    ed::input().setRunawayHandler([this]() {
+        fail(L"the input has ended but the command keeps asking; stopping");
+        out_.flush();
+        err_.flush();
+        std::_Exit(kExitLineFailed);
+    });
+    // A modal dialog's loop takes its actions from the input, one line at a time.
+    classlib::DialogDriver::setActionSource([this]() { return sink_->applyOneLine(); });
+    echoDialogs(&out_);
 }
 
 bool Session::start() {
-  attach();
-  bool ok = true;
-  for (const std::string& d : options_.drawings) {
-    if (!openDrawing(win::fromUtf8(d))) ok = false;
-  }
-  // The first drawing named is current.
-  if (ok && acDocManager->documentCount() > 0) {
-    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-    if (!it->done()) acDocManager->activateDocument(it->document());
-    delete it;
-  }
-  if (ok && !loadModule()) ok = false;
-  return ok;
+    attach();
+    bool ok = true;
+    for (const std::string& d : options_.drawings) {
+        if (!openDrawing(win::fromUtf8(d))) ok = false;
+    }
+    // The first drawing named is current.
+    if (ok && acDocManager->documentCount() > 0) {
+        AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
+        if (!it->done()) acDocManager->activateDocument(it->document());
+        delete it;
+    }
+    if (ok && !loadModule()) ok = false;
+    return ok;
 }
 
 bool Session::loadModule() {
-  std::string path = options_.moduleGiven ? options_.module : defaultModulePath();
-  if (path.empty()) return true;  // none asked for, or none built yet: the host runs on its own
-  std::wstring w = win::fromUtf8(std::filesystem::absolute(path).string());
-  if (!acrxDynamicLinker->loadModule(w.c_str(), false)) {
-    if (!options_.moduleGiven) {
-      // The module beside cadhost may not be complete yet: the host still runs on its own.
-      err_ << "cadhost: running without the module: " << win::toUtf8(acrxDynamicLinker->lastError()) << std::endl;
-      return true;
+    std::string path = options_.moduleGiven ? options_.module : defaultModulePath();
+    if (path.empty()) return true; // none asked for, or none built yet: the host runs on its own
+    std::wstring w = win::fromUtf8(std::filesystem::absolute(path).string());
+    if (!acrxDynamicLinker->loadModule(w.c_str(), false)) {
+        if (!options_.moduleGiven) {
+            // The module beside cadhost may not be complete yet: the host still runs on its own.
+            err_ << "cadhost: running without the module: " << win::toUtf8(acrxDynamicLinker->lastError()) << std::endl;
+            return true;
+        }
+        fail(L"cannot load the module: " + acrxDynamicLinker->lastError());
+        return false;
     }
-    fail(L"cannot load the module: " + acrxDynamicLinker->lastError());
-    return false;
-  }
-  return true;
+    return true;
 }
 
 void Session::loop() {
-  while (!quit_) {
-    ed::commandLine().write(L"\nCommand: ");
-    std::optional<std::wstring> line = nextLine();
-    if (!line) {
-      ed::commandLine().write(L"\n");
-      break;
+    while (!quit_) {
+        ed::commandLine().write(L"\nCommand: ");
+        std::optional<std::wstring> line = nextLine();
+        if (!line) {
+            ed::commandLine().write(L"\n");
+            break;
+        }
+        if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
+        executeLine(*line);
     }
-    if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
-    executeLine(*line);
-  }
 }
 
 bool Session::executeLine(const std::wstring& line) {
-  std::wstring word, rest;
-  splitCommand(line, word, rest);
-  if (word.empty() || ed::isCancelLine(line)) return true;  // Enter or Esc at the command prompt
-  std::wstring cmd = upper(word);
-  auto needPath = [&](const wchar_t* what) {
-    if (!rest.empty()) return true;
-    fail(std::wstring(what) + L" needs a file name");
-    return false;
-  };
-  if (cmd == L"OPEN") return needPath(L"OPEN") && openDrawing(rest);
-  if (cmd == L"SAVE") {
-    if (!rest.empty()) { fail(L"SAVE takes no file name (use SAVEAS)"); return false; }
-    return saveDrawing(L"");
-  }
-  if (cmd == L"SAVEAS") return needPath(L"SAVEAS") && saveDrawing(rest);
-  if (cmd == L"PLOT") return needPath(L"PLOT") && plotDrawing(rest);
-  if (cmd == L"CLOSE") return closeDrawing();
-  if (cmd == L"QUIT" || cmd == L"EXIT") {
-    quit_ = true;
-    return true;
-  }
-  if (cmd == L"DLG") {
-    if (!dialogs_) {
-      fail(L"dialog actions are not available");
-      return false;
+    std::wstring word, rest;
+    splitCommand(line, word, rest);
+    if (word.empty() || ed::isCancelLine(line)) return true; // Enter or Esc at the command prompt
+    std::wstring cmd = upper(word);
+    auto needPath = [&](const wchar_t* what) {
+        if (!rest.empty()) return true;
+        fail(std::wstring(what) + L" needs a file name");
+        return false;
+    };
+    if (cmd == L"OPEN") return needPath(L"OPEN") && openDrawing(rest);
+    if (cmd == L"SAVE") {
+        if (!rest.empty()) {
+            fail(L"SAVE takes no file name (use SAVEAS)");
+            return false;
+        }
+        return saveDrawing(L"");
     }
-    return dialogs_(*this, line);
-  }
-  if (isMessageBoxWord(word) && rest.empty()) {
-    fail(L"\"" + word + L"\": no message box is waiting");
+    if (cmd == L"SAVEAS") return needPath(L"SAVEAS") && saveDrawing(rest);
+    if (cmd == L"PLOT") return needPath(L"PLOT") && plotDrawing(rest);
+    if (cmd == L"CLOSE") return closeDrawing();
+    if (cmd == L"QUIT" || cmd == L"EXIT") {
+        quit_ = true;
+        return true;
+    }
+    if (cmd == L"DLG") {
+        if (!dialogs_) {
+            fail(L"dialog actions are not available");
+            return false;
+        }
+        return dialogs_(*this, line);
+    }
+    if (isMessageBoxWord(word) && rest.empty()) {
+        fail(L"\"" + word + L"\": no message box is waiting");
+        return false;
+    }
+    if (AcEdCommand* c = acedRegCmds()->lookup(word.c_str())) {
+        if (!rest.empty()) ed::input().pushFront(rest); // "cmd answer" runs as two lines, as a space would
+        return runCommand(c);
+    }
+    acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", upper(word).c_str());
+    fail(L"unknown command \"" + word + L"\"");
     return false;
-  }
-  if (AcEdCommand* c = acedRegCmds()->lookup(word.c_str())) {
-    if (!rest.empty()) ed::input().pushFront(rest);  // "cmd answer" runs as two lines, as a space would
-    return runCommand(c);
-  }
-  acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", upper(word).c_str());
-  fail(L"unknown command \"" + word + L"\"");
-  return false;
 }
 
 bool Session::runCommand(AcEdCommand* c) {
-  AcApDocument* doc = acDocManager->curDocument();
-  bool session = (c->commandFlags() & ACRX_CMD_SESSION) != 0;
-  bool locked = false;
-  if (!session && doc) {
-    locked = acDocManager->lockDocument(doc, AcAp::kAutoWrite, c->globalName(), c->localName()) == Acad::eOk;
-  }
-  acDocManager->setApplicationContext(session);
-  bool ok = true;
-  try {
-    c->functionAddr()();
-  } catch (const std::exception& e) {
-    fail(L"command " + std::wstring(c->globalName()) + L" ended with an error: " + win::fromUtf8(e.what()));
-    ok = false;
-  } catch (...) {
-    fail(L"command " + std::wstring(c->globalName()) + L" ended with an unhandled exception");
-    ok = false;
-  }
-  acDocManager->setApplicationContext(false);
-  if (locked) {
-    // The command may have closed its own document.
-    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-    for (; !it->done(); it->step())
-      if (it->document() == doc) acDocManager->unlockDocument(doc);
-    delete it;
-  }
-  return ok;
+    AcApDocument* doc = acDocManager->curDocument();
+    bool session = (c->commandFlags() & ACRX_CMD_SESSION) != 0;
+    bool locked = false;
+    if (!session && doc) {
+        locked = acDocManager->lockDocument(doc, AcAp::kAutoWrite, c->globalName(), c->localName()) == Acad::eOk;
+    }
+    acDocManager->setApplicationContext(session);
+    bool ok = true;
+    try {
+        c->functionAddr()();
+    } catch (const std::exception& e) {
+        fail(L"command " + std::wstring(c->globalName()) + L" ended with an error: " + win::fromUtf8(e.what()));
+        ok = false;
+    } catch (...) {
+        fail(L"command " + std::wstring(c->globalName()) + L" ended with an unhandled exception");
+        ok = false;
+    }
+    acDocManager->setApplicationContext(false);
+    if (locked) {
+        // The command may have closed its own document.
+        AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
+        for (; !it->done(); it->step())
+            if (it->document() == doc) acDocManager->unlockDocument(doc);
+        delete it;
+    }
+    return ok;
 }
 
 bool Session::openDrawing(const std::wstring& path) {
-  std::wstring w = userPathToWindows(path);
-  Acad::ErrorStatus es = acDocManager->appContextOpenDocument(w.c_str());
-  if (es != Acad::eOk) {
-    fail(L"cannot open " + path + L": " + acDocManager->lastError());
-    return false;
-  }
-  opened_.push_back(acDocManager->curDocument());
-  // A damaged file still opens; the user is told what was dropped or repaired on the way.
-  AcApDocument* doc = acDocManager->curDocument();
-  if (doc && doc->database()) {
-    const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
-    for (const std::string& problem : problems) err_ << "cadhost: " << win::toUtf8(path) << ": " << problem << "\n";
-    err_.flush();
-  }
-  return true;
+    std::wstring w = userPathToWindows(path);
+    Acad::ErrorStatus es = acDocManager->appContextOpenDocument(w.c_str());
+    if (es != Acad::eOk) {
+        fail(L"cannot open " + path + L": " + acDocManager->lastError());
+        return false;
+    }
+    opened_.push_back(acDocManager->curDocument());
+    // A damaged file still opens; the user is told what was dropped or repaired on the way.
+    AcApDocument* doc = acDocManager->curDocument();
+    if (doc && doc->database()) {
+        const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
+        for (const std::string& problem : problems) err_ << "cadhost: " << win::toUtf8(path) << ": " << problem << "\n";
+        err_.flush();
+    }
+    return true;
 }
 
 bool Session::saveDrawing(const std::wstring& path) {
-  AcApDocument* doc = acDocManager->curDocument();
-  if (!doc) {
-    fail(L"no drawing is open");
-    return false;
-  }
-  std::wstring target = path.empty() ? std::wstring(doc->fileName()) : userPathToWindows(path);
-  if (target.empty()) {
-    fail(L"the drawing has no file name yet (use SAVEAS)");
-    return false;
-  }
-  std::wstring why;
-  if (acDocManager->saveDocument(doc, target.c_str(), why) != Acad::eOk) {
-    fail(L"cannot save " + target + L": " + why);
-    return false;
-  }
-  acutPrintf(L"Saved %s\n", target.c_str());
-  return true;
+    AcApDocument* doc = acDocManager->curDocument();
+    if (!doc) {
+        fail(L"no drawing is open");
+        return false;
+    }
+    std::wstring target = path.empty() ? std::wstring(doc->fileName()) : userPathToWindows(path);
+    if (target.empty()) {
+        fail(L"the drawing has no file name yet (use SAVEAS)");
+        return false;
+    }
+    std::wstring why;
+    if (acDocManager->saveDocument(doc, target.c_str(), why) != Acad::eOk) {
+        fail(L"cannot save " + target + L": " + why);
+        return false;
+    }
+    acutPrintf(L"Saved %s\n", target.c_str());
+    return true;
 }
 
 bool Session::plotDrawing(const std::wstring& path) {
-  AcApDocument* doc = acDocManager->curDocument();
-  if (!doc) {
-    fail(L"no drawing is open");
-    return false;
-  }
-  std::wstring target = userPathToWindows(path);
-  std::wstring why;
-  if (plot::plotCurrentLayout(doc, target, why) != Acad::eOk) {
-    fail(L"cannot plot to " + path + L": " + why);
-    return false;
-  }
-  acutPrintf(L"Plotted to %s\n", target.c_str());
-  return true;
+    AcApDocument* doc = acDocManager->curDocument();
+    if (!doc) {
+        fail(L"no drawing is open");
+        return false;
+    }
+    std::wstring target = userPathToWindows(path);
+    std::wstring why;
+    if (plot::plotCurrentLayout(doc, target, why) != Acad::eOk) {
+        fail(L"cannot plot to " + path + L": " + why);
+        return false;
+    }
+    acutPrintf(L"Plotted to %s\n", target.c_str());
+    return true;
 }
 
 bool Session::closeDrawing() {
-  AcApDocument* doc = acDocManager->curDocument();
-  if (!doc) {
-    fail(L"no drawing is open");
-    return false;
-  }
-  std::erase(opened_, doc);
-  acDocManager->closeDocument(doc);
-  return true;
+    AcApDocument* doc = acDocManager->curDocument();
+    if (!doc) {
+        fail(L"no drawing is open");
+        return false;
+    }
+    std::erase(opened_, doc);
+    acDocManager->closeDocument(doc);
+    return true;
 }
 
 void Session::finish() {
-  if (finished_) return;
-  finished_ = true;
-  if (closeDialogs_) closeDialogs_();
-  classlib::DialogDriver::setActionSource(nullptr);
-  echoDialogs(nullptr);
-  acrxDynamicLinker->unloadAll();
-  // Drawings this session opened are closed unsaved; others belong to whoever made them.
-  for (AcApDocument* d : opened_) {
-    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-    for (; !it->done(); it->step())
-      if (it->document() == d) {
-        acDocManager->closeDocument(d);
-        break;
-      }
-    delete it;
-  }
-  opened_.clear();
-  ed::input().setSource(nullptr);
-  ed::input().setRunawayHandler(nullptr);
-  ed::input().clear();
-  ed::commandLine().setSink(nullptr);
-  if (&win::uiSink() == sink_.get()) win::setUiSink(nullptr);
+    if (finished_) return;
+    finished_ = true;
+    if (closeDialogs_) closeDialogs_();
+    classlib::DialogDriver::setActionSource(nullptr);
+    echoDialogs(nullptr);
+    acrxDynamicLinker->unloadAll();
+    // Drawings this session opened are closed unsaved; others belong to whoever made them.
+    for (AcApDocument* d : opened_) {
+        AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
+        for (; !it->done(); it->step())
+            if (it->document() == d) {
+                acDocManager->closeDocument(d);
+                break;
+            }
+        delete it;
+    }
+    opened_.clear();
+    ed::input().setSource(nullptr);
+    ed::input().setRunawayHandler(nullptr);
+    ed::input().clear();
+    ed::commandLine().setSink(nullptr);
+    if (&win::uiSink() == sink_.get()) win::setUiSink(nullptr);
 }
 
 int Session::run() {
-  if (!start()) {
+    if (!start()) {
+        finish();
+        return kExitStartFailed;
+    }
+    loop();
     finish();
-    return kExitStartFailed;
-  }
-  loop();
-  finish();
-  // Output that could not be written (a full disk, a closed pipe) is a failure, not a quiet success.
-  out_.flush();
-  if (!out_) {
-    lastPlace_.clear();  // no one line is to blame
-    fail(L"the command line output could not be written");
-  }
-  return exitStatus();
+    // Output that could not be written (a full disk, a closed pipe) is a failure, not a quiet success.
+    out_.flush();
+    if (!out_) {
+        lastPlace_.clear(); // no one line is to blame
+        fail(L"the command line output could not be written");
+    }
+    return exitStatus();
 }
 
 std::wstring userPathToWindows(const std::wstring& path) {
-  bool windowsForm = path.size() >= 2 && std::iswalpha(static_cast<wint_t>(path[0])) && path[1] == L':';
-  // A network path is Windows form too; taken as a native relative name it would point somewhere else.
-  bool networkPath = path.rfind(L"\\\\", 0) == 0;
-  if (windowsForm || networkPath) return path;
-  return win::nativeToWindows(win::toUtf8(path));
+    bool windowsForm = path.size() >= 2 && std::iswalpha(static_cast<wint_t>(path[0])) && path[1] == L':';
+    // A network path is Windows form too; taken as a native relative name it would point somewhere else.
+    bool networkPath = path.rfind(L"\\\\", 0) == 0;
+    if (windowsForm || networkPath) return path;
+    return win::nativeToWindows(win::toUtf8(path));
 }
 
 std::string defaultModulePath() {
-  std::error_code ec;
-  std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  // The build puts cadhost in build/host and the module in build/module.
-  for (const auto& candidate : {self.parent_path() / "libkelmo.so", self.parent_path().parent_path() / "module" / "libkelmo.so"})
-    if (std::filesystem::exists(candidate, ec)) return candidate.string();
-  return {};
+    std::error_code ec;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    // The build puts cadhost in build/host and the module in build/module.
+    for (const auto& candidate :
+         {self.parent_path() / "libkelmo.so", self.parent_path().parent_path() / "module" / "libkelmo.so"})
+        if (std::filesystem::exists(candidate, ec)) return candidate.string();
+    return {};
 }
 
-}  // namespace cadhost
+} // namespace cadhost

@@ -18,68 +18,68 @@ namespace cadhost {
 class LineReader;
 
 class Session {
- public:
-  Session(Options options, std::ostream& out, std::ostream& err);
-  ~Session();
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+public:
+    Session(Options options, std::ostream& out, std::ostream& err);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
-  // Adds an input stream read after those added before (the script, then the terminal).
-  // echo: lines are written after their prompt on the command line, as a terminal shows them.
-  void addInput(std::istream& in, const std::string& name, bool echo);
+    // Adds an input stream read after those added before (the script, then the terminal).
+    // echo: lines are written after their prompt on the command line, as a terminal shows them.
+    void addInput(std::istream& in, const std::string& name, bool echo);
 
-  // The whole run; returns the exit status.
-  int run();
-  // The run's steps, for tests.
-  bool start();    // attach, then the drawings and the module; false: exit status 3
-  void attach();   // product text, C drive; takes over the command line, input and message boxes
-  void loop();     // reads and applies lines until QUIT or the end of input
-  void finish();   // cancels what is pending, unloads the module, closes its drawings unsaved
+    // The whole run; returns the exit status.
+    int run();
+    // The run's steps, for tests.
+    bool start();  // attach, then the drawings and the module; false: exit status 3
+    void attach(); // product text, C drive; takes over the command line, input and message boxes
+    void loop();   // reads and applies lines until QUIT or the end of input
+    void finish(); // cancels what is pending, unloads the module, closes its drawings unsaved
 
-  // Applies one line given at the "Command: " prompt. False (and a report on the error
-  // stream) when it cannot be applied.
-  bool executeLine(const std::wstring& line);
-  // The next input line, from text sent to the document, then the inputs in turn.
-  std::optional<std::wstring> nextLine();
-  // Reports a line that could not be applied: on the error stream with the line's place,
-  // and in the exit status.
-  void fail(const std::wstring& message);
-  int exitStatus() const { return failed_ ? kExitLineFailed : kExitOk; }
-  bool quitRequested() const { return quit_; }
+    // Applies one line given at the "Command: " prompt. False (and a report on the error
+    // stream) when it cannot be applied.
+    bool executeLine(const std::wstring& line);
+    // The next input line, from text sent to the document, then the inputs in turn.
+    std::optional<std::wstring> nextLine();
+    // Reports a line that could not be applied: on the error stream with the line's place,
+    // and in the exit status.
+    void fail(const std::wstring& message);
+    int exitStatus() const { return failed_ ? kExitLineFailed : kExitOk; }
+    bool quitRequested() const { return quit_; }
 
-  // Lines beginning "dlg" go here (the dialog driver's commands unless replaced); the handler
-  // returns false when the action cannot be applied and reports why through fail().
-  using DialogHandler = std::function<bool(Session&, const std::wstring& line)>;
-  void setDialogHandler(DialogHandler h) { dialogs_ = std::move(h); }
-  // Called at the end of input to cancel dialogs that are still open.
-  void setDialogCloser(std::function<void()> f) { closeDialogs_ = std::move(f); }
+    // Lines beginning "dlg" go here (the dialog driver's commands unless replaced); the handler
+    // returns false when the action cannot be applied and reports why through fail().
+    using DialogHandler = std::function<bool(Session&, const std::wstring& line)>;
+    void setDialogHandler(DialogHandler h) { dialogs_ = std::move(h); }
+    // Called at the end of input to cancel dialogs that are still open.
+    void setDialogCloser(std::function<void()> f) { closeDialogs_ = std::move(f); }
 
-  static Session* current();
+    static Session* current();
 
- private:
-  struct Input;
-  bool openDrawing(const std::wstring& path);
-  bool saveDrawing(const std::wstring& path);
-  bool plotDrawing(const std::wstring& path);
-  bool closeDrawing();
-  bool runCommand(AcEdCommand* cmd);
-  bool loadModule();
-  std::wstring place() const;
+private:
+    struct Input;
+    bool openDrawing(const std::wstring& path);
+    bool saveDrawing(const std::wstring& path);
+    bool plotDrawing(const std::wstring& path);
+    bool closeDrawing();
+    bool runCommand(AcEdCommand* cmd);
+    bool loadModule();
+    std::wstring place() const;
 
-  Options options_;
-  std::ostream& out_;
-  std::ostream& err_;
-  std::vector<std::unique_ptr<Input>> inputs_;
-  size_t inputIndex_ = 0;
-  std::wstring lastPlace_;
-  bool failed_ = false;
-  bool quit_ = false;
-  bool finished_ = false;
-  DialogHandler dialogs_;
-  std::function<void()> closeDialogs_;
-  std::vector<AcApDocument*> opened_;  // drawings this session opened
-  struct Sink;
-  std::unique_ptr<Sink> sink_;
+    Options options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::vector<std::unique_ptr<Input>> inputs_;
+    size_t inputIndex_ = 0;
+    std::wstring lastPlace_;
+    bool failed_ = false;
+    bool quit_ = false;
+    bool finished_ = false;
+    DialogHandler dialogs_;
+    std::function<void()> closeDialogs_;
+    std::vector<AcApDocument*> opened_; // drawings this session opened
+    struct Sink;
+    std::unique_ptr<Sink> sink_;
 };
 
 // A path as typed by the user (native, relative to the working folder, or Windows form)
@@ -88,4 +88,4 @@ std::wstring userPathToWindows(const std::wstring& path);
 // The module built beside the running cadhost, when there is one.
 std::string defaultModulePath();
 
-}  // namespace cadhost
+} // namespace cadhost

@@ -11,16 +11,17 @@ namespace cadhost {
 std::string stripLine(const std::string& raw, bool* wasComment = nullptr);
 
 class LineReader {
- public:
-  LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
-  // The next line that is not only a comment, or nothing at the end of the stream.
-  std::optional<std::string> next();
-  int lineNumber() const { return line_; }
-  const std::string& name() const { return name_; }
- private:
-  std::istream& in_;
-  std::string name_;
-  int line_ = 0;
+public:
+    LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
+    // The next line that is not only a comment, or nothing at the end of the stream.
+    std::optional<std::string> next();
+    int lineNumber() const { return line_; }
+    const std::string& name() const { return name_; }
+
+private:
+    std::istream& in_;
+    std::string name_;
+    int line_ = 0;
 };
 
-}  // namespace cadhost
+} // namespace cadhost

@@ -10,33 +10,33 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  cadhost::ParseResult parsed = cadhost::parseOptions(args);
-  if (!parsed.options) {
-    std::cerr << "cadhost: " << parsed.error << "\n\n" << cadhost::usageText();
-    return cadhost::kExitUsage;
-  }
-  const cadhost::Options& o = *parsed.options;
-  if (o.help) {
-    std::cout << cadhost::usageText();
-    return cadhost::kExitOk;
-  }
-  std::ifstream script;
-  if (!o.script.empty()) {
-    // A folder opens as a stream but reads nothing: the session would quietly do nothing.
-    std::error_code ec;
-    if (std::filesystem::is_directory(o.script, ec)) {
-      std::cerr << "cadhost: cannot read the script " << o.script << ": it is a folder\n";
-      return cadhost::kExitStartFailed;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    cadhost::ParseResult parsed = cadhost::parseOptions(args);
+    if (!parsed.options) {
+        std::cerr << "cadhost: " << parsed.error << "\n\n" << cadhost::usageText();
+        return cadhost::kExitUsage;
     }
-    script.open(o.script);
-    if (!script) {
-      std::cerr << "cadhost: cannot read the script " << o.script << "\n";
-      return cadhost::kExitStartFailed;
+    const cadhost::Options& o = *parsed.options;
+    if (o.help) {
+        std::cout << cadhost::usageText();
+        return cadhost::kExitOk;
     }
-  }
-  cadhost::Session session(o, std::cout, std::cerr);
-  if (script.is_open()) session.addInput(script, o.script, true);
-  if (!o.batch) session.addInput(std::cin, "<terminal>", !isatty(0));
-  return session.run();
+    std::ifstream script;
+    if (!o.script.empty()) {
+        // A folder opens as a stream but reads nothing: the session would quietly do nothing.
+        std::error_code ec;
+        if (std::filesystem::is_directory(o.script, ec)) {
+            std::cerr << "cadhost: cannot read the script " << o.script << ": it is a folder\n";
+            return cadhost::kExitStartFailed;
+        }
+        script.open(o.script);
+        if (!script) {
+            std::cerr << "cadhost: cannot read the script " << o.script << "\n";
+            return cadhost::kExitStartFailed;
+        }
+    }
+    cadhost::Session session(o, std::cout, std::cerr);
+    if (script.is_open()) session.addInput(script, o.script, true);
+    if (!o.batch) session.addInput(std::cin, "<terminal>", !isatty(0));
+    return session.run();
 }

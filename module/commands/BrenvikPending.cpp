@@ -81,4 +81,3 @@ void kelmoTorvexConversion() {
 void checkAttributeLayers() {
     notAvailable();
 }
-

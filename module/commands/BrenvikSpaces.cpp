@@ -115,8 +115,8 @@ const wchar_t* csvLengthUnit(bool imperial) {
     return imperial ? L"ft" : L"m";
 }
 
-CString csvRow(const CString& name, double area, const CString& areaUnit, double perimeter,
-               const CString& lengthUnit, int precision) {
+CString csvRow(const CString& name, double area, const CString& areaUnit, double perimeter, const CString& lengthUnit,
+               int precision) {
     return name + L"," + CUtilities::DoubleToCString(area, precision) + L"," + areaUnit + L"," +
            CUtilities::DoubleToCString(perimeter, precision) + L"," + lengthUnit + L"\n";
 }
@@ -136,8 +136,8 @@ void startCsvOpener(const CString& opener, const CString& csvPath) {
     PROCESS_INFORMATION process = {};
     std::wstring buffer(static_cast<const wchar_t*>(commandLine));
     // The program is left running; whether it started is not reported.
-    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                       g_hostDirectory, &startup, &process)) {
+    if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, g_hostDirectory,
+                       &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
     }
@@ -248,8 +248,8 @@ void createRoomAreaCSV() {
             const bool imperial = csvImperial(block->getUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);
-            const CString row = csvRow(csvField(block->getName()), block->getArea(), areaUnit,
-                                       block->getPerimeter(), lengthUnit, precision);
+            const CString row = csvRow(csvField(block->getName()), block->getArea(), areaUnit, block->getPerimeter(),
+                                       lengthUnit, precision);
             if (identifier == L"ROOM-GROSS_AREA") {
                 grossAreaRows += row;
                 continue;
@@ -449,13 +449,13 @@ void syncXDataToAttributes() {
             }
             if (syncName) setAttributeText(block, attributeName, block->getName());
             if (syncArea)
-                setAttributeText(block, attributeArea,
-                                 CUtilities::DoubleToCString(block->getArea(), precision) +
-                                     (units != 0 ? L"sq.ft." : L"sq.m."));
+                setAttributeText(
+                    block, attributeArea,
+                    CUtilities::DoubleToCString(block->getArea(), precision) + (units != 0 ? L"sq.ft." : L"sq.m."));
             if (syncPerimeter)
-                setAttributeText(block, attributeAux,
-                                 CUtilities::DoubleToCString(block->getPerimeter(), precision) +
-                                     (units != 0 ? L"ft." : L"m."));
+                setAttributeText(
+                    block, attributeAux,
+                    CUtilities::DoubleToCString(block->getPerimeter(), precision) + (units != 0 ? L"ft." : L"m."));
             writeBack(drawing.get(), block);
         }
     KELMO_CATCH_REPORT(L"syncXDataToAttributes", kelmo::catchClassLib)

@@ -52,15 +52,15 @@ std::unique_ptr<CPreferences> loadedPreferences();
 
 // The failure clauses of a handler whose last clause prints a fixed line: a module exception is
 // shown in the error box and deleted; anything else prints the line.
-#define KELMO_COMMAND_CATCH_LINE(method, line)                                   \
-    }                                                                           \
-    catch (CEXKelmo*) {                                                         \
-        ::kelmo::reportWrapped(kelmoSourceFile, method);                        \
-    }                                                                           \
-    catch (CException* caught) {                                                \
-        caught->Delete();                                                       \
-        acutPrintf(L"%s", line);                                                \
-    }                                                                           \
-    catch (...) {                                                               \
-        acutPrintf(L"%s", line);                                                \
+#define KELMO_COMMAND_CATCH_LINE(method, line)           \
+    }                                                    \
+    catch (CEXKelmo*) {                                  \
+        ::kelmo::reportWrapped(kelmoSourceFile, method); \
+    }                                                    \
+    catch (CException * caught) {                        \
+        caught->Delete();                                \
+        acutPrintf(L"%s", line);                         \
+    }                                                    \
+    catch (...) {                                        \
+        acutPrintf(L"%s", line);                         \
     }

@@ -39,12 +39,18 @@ void reportWrapped(const wchar_t* file, const wchar_t* method, unsigned kinds = 
 
 #define KELMO_SOURCE_FILE(name) [[maybe_unused]] static constexpr const wchar_t* kelmoSourceFile = name
 #define KELMO_TRY try {
-#define KELMO_CATCH(method) \
-    }                       \
-    catch (...) { ::kelmo::rethrowWrapped(kelmoSourceFile, method); }
-#define KELMO_CATCH_ALSO(method, kinds) \
-    }                                   \
-    catch (...) { ::kelmo::rethrowWrapped(kelmoSourceFile, method, kinds); }
-#define KELMO_CATCH_REPORT(method, kinds) \
-    }                                     \
-    catch (...) { ::kelmo::reportWrapped(kelmoSourceFile, method, kinds); }
+#define KELMO_CATCH(method)                               \
+    }                                                     \
+    catch (...) {                                         \
+        ::kelmo::rethrowWrapped(kelmoSourceFile, method); \
+    }
+#define KELMO_CATCH_ALSO(method, kinds)                          \
+    }                                                            \
+    catch (...) {                                                \
+        ::kelmo::rethrowWrapped(kelmoSourceFile, method, kinds); \
+    }
+#define KELMO_CATCH_REPORT(method, kinds)                       \
+    }                                                           \
+    catch (...) {                                               \
+        ::kelmo::reportWrapped(kelmoSourceFile, method, kinds); \
+    }

@@ -36,7 +36,7 @@ CString boundedLine(const CString& line) {
 // One CEXCustom per error of the connection, each wrapping the one before; the native error
 // number stands in the line.
 CEXKelmo* connectionErrorChain(const _ConnectionPtr& connection, const CString& source, const CString& file,
-                                const CString& function) {
+                               const CString& function) {
     CEXKelmo* chain = nullptr;
     if (!connection) {
         return chain;
@@ -54,7 +54,11 @@ CEXKelmo* connectionErrorChain(const _ConnectionPtr& connection, const CString& 
 // CEXKelmo
 
 CEXKelmo::CEXKelmo(CString source, CString file, CString function, int line, CEXKelmo* inner)
-    : m_source(source), m_class(stripFileName(file)), m_procSig(function), m_line(line), m_severity(2),
+    : m_source(source),
+      m_class(stripFileName(file)),
+      m_procSig(function),
+      m_line(line),
+      m_severity(2),
       m_inner(inner) {}
 
 CEXKelmo::~CEXKelmo() {
@@ -71,12 +75,12 @@ CEXKelmo::~CEXKelmo() {
 
 CString CEXKelmo::getSeverityText() const {
     switch (m_severity) {
-    case 0:
-        return L"low";
-    case 1:
-        return L"medium";
-    default:
-        return L"high";
+        case 0:
+            return L"low";
+        case 1:
+            return L"medium";
+        default:
+            return L"high";
     }
 }
 
@@ -197,10 +201,9 @@ IXMLDOMNodePtr CEXKelmo::serializeWithNode(const IXMLDOMNodePtr& node) {
 CString CEXKelmo::getWin32ErrorText(DWORD code) {
     // The system allocates the text, so no message is too long for it.
     LPWSTR buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                        reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     CString text;
     if (length != 0 && buffer != nullptr) {
         text.Format(L"%s", buffer);
@@ -256,8 +259,8 @@ CEXUnhandled::CEXUnhandled(CException* exception, CString source, CString file, 
     setDescription(buffer);
 }
 
-CEXUnhandled::CEXUnhandled(const std::exception& exception, CString source, CString file, CString function,
-                           int line, CEXKelmo* inner)
+CEXUnhandled::CEXUnhandled(const std::exception& exception, CString source, CString file, CString function, int line,
+                           CEXKelmo* inner)
     : CEXKelmo(source, file, function, line, inner) {
     setDescription(CString(exception.what()));
 }
@@ -285,8 +288,7 @@ CEXUnhandled::CEXUnhandled(const _com_error& error, CString source, CString file
     setSeverity(severity);
 }
 
-CEXCustom::CEXCustom(CString description, CString source, CString file, CString function, int line,
-                     CEXKelmo* inner)
+CEXCustom::CEXCustom(CString description, CString source, CString file, CString function, int line, CEXKelmo* inner)
     : CEXKelmo(source, file, function, line, inner) {
     setDescription(description);
 }
@@ -312,8 +314,8 @@ CEXInvalidXMLFile::CEXInvalidXMLFile(CString source, CString file, CString funct
     setDescription(L"Invalid XML file - " + path);
 }
 
-CEXSegmentAreaOverTotal::CEXSegmentAreaOverTotal(CString source, CString file, CString function,
-                                                 double segmentArea, double totalArea)
+CEXSegmentAreaOverTotal::CEXSegmentAreaOverTotal(CString source, CString file, CString function, double segmentArea,
+                                                 double totalArea)
     : CEXKelmo(source, file, function) {
     setDescription(L"Unable to calculate pie chart percentages the total segment area (" +
                    CUtilities::DoubleToCString(segmentArea, 2) + L") is greater than the specified total area (" +
@@ -400,8 +402,8 @@ CEXHatchTooDense::CEXHatchTooDense(CString subject, CString patternName, double 
     setSeverity(1);
 }
 
-CEXHatchPolylineNotClosed::CEXHatchPolylineNotClosed(CString blockName, CString handle, CString source,
-                                                     CString file, CString function)
+CEXHatchPolylineNotClosed::CEXHatchPolylineNotClosed(CString blockName, CString handle, CString source, CString file,
+                                                     CString function)
     : CEXKelmo(source, file, function) {
     setDescription(L"Unable to hatch Kelmo Block: " + blockName + L". Handle: " + handle +
                    L". Please check the polyline is closed.");

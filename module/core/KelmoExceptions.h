@@ -69,8 +69,7 @@ public:
     CEXUnhandled(CString source, CString file, CString function, int line, CEXKelmo* inner);
     CEXUnhandled(CString source, CString file, CString function);
     // The class library's exception is read, not released: its catcher calls Delete().
-    CEXUnhandled(CException* exception, CString source, CString file, CString function, int line,
-                 CEXKelmo* inner);
+    CEXUnhandled(CException* exception, CString source, CString file, CString function, int line, CEXKelmo* inner);
     CEXUnhandled(const std::exception& exception, CString source, CString file, CString function, int line,
                  CEXKelmo* inner);
     CEXUnhandled(CString description, CString source, CString file, CString function, int line);
@@ -107,8 +106,7 @@ public:
 
 class CEXSegmentAreaOverTotal : public CEXKelmo {
 public:
-    CEXSegmentAreaOverTotal(CString source, CString file, CString function, double segmentArea,
-                            double totalArea);
+    CEXSegmentAreaOverTotal(CString source, CString file, CString function, double segmentArea, double totalArea);
 };
 
 class CEXXMLNotAvailable : public CEXKelmo {

@@ -39,10 +39,10 @@ void CLog::outputToFile(CString path, CString text) {
     KELMO_TRY
         CStdioFile file;
         CFileException error;
-        if (!file.Open(path,
-                       CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyNone |
-                           CFile::typeText,
-                       &error)) {
+        if (!file.Open(
+                path,
+                CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite | CFile::shareDenyNone | CFile::typeText,
+                &error)) {
             throw new CFileException(error.m_cause, error.m_lOsError, path);
         }
         file.SeekToEnd();
@@ -104,20 +104,19 @@ void CLog::createXMLDocument(CString path, CString rootName, CString namespaceUR
         document->appendChild(document->createProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\""));
         if (!stylesheet.IsEmpty()) {
             const CString data = L"type=\"text/xsl\" href=\"" + stylesheet + L"\"";
-        document->appendChild(document->createProcessingInstruction(L"xml-stylesheet", data.GetString()));
+            document->appendChild(document->createProcessingInstruction(L"xml-stylesheet", data.GetString()));
         }
-        document->appendChild(document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)), _bstr_t(rootName.GetString()),
-                                                   _bstr_t(namespaceURI.GetString())));
+        document->appendChild(document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
+                                                   _bstr_t(rootName.GetString()), _bstr_t(namespaceURI.GetString())));
         document->save(_variant_t(path));
     KELMO_CATCH(L"CLog::createXMLDocument")
 }
 
-void CLog::appendDebug(IXMLDOMDocumentPtr document, IXMLDOMNodePtr parent, CString description,
-                       IXMLDOMNodePtr node) {
+void CLog::appendDebug(IXMLDOMDocumentPtr document, IXMLDOMNodePtr parent, CString description, IXMLDOMNodePtr node) {
     KELMO_TRY
         const CString ns = logNamespace(L"/errors");
-        IXMLDOMNodePtr entry =
-            document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)), _bstr_t(L"error"), _bstr_t(ns.GetString()));
+        IXMLDOMNodePtr entry = document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)), _bstr_t(L"error"),
+                                                    _bstr_t(ns.GetString()));
         parent->appendChild(entry);
         CXMLUtilities xml;
         entry->appendChild(xml.createUniversalTimeNode(ns, COleDateTime::GetCurrentTime()));

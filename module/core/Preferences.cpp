@@ -33,15 +33,20 @@ void removeQuietly(const CString& path) {
         files.deleteFile(path);
     } catch (CEXKelmo* error) {
         error->deleteException();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 } // namespace
 
 CPreferences::CPreferences()
-    : m_units(0), m_precision(2), m_textSize(250.0), m_textScale(1.0), m_textRotation(0.0), m_inc(1),
-      m_csvOpener(L"NONE"), m_zoomBorder(1000.0) {}
+    : m_units(0),
+      m_precision(2),
+      m_textSize(250.0),
+      m_textScale(1.0),
+      m_textRotation(0.0),
+      m_inc(1),
+      m_csvOpener(L"NONE"),
+      m_zoomBorder(1000.0) {}
 
 CString CPreferences::trimString(CString text) {
     text.Trim();
@@ -66,8 +71,8 @@ BOOL CPreferences::loadPreferences(CString path) {
         if (!file.Open(path, CFile::modeRead | CFile::typeText)) {
             return FALSE;
         }
-        const CString* keys[] = {&g_prefsKeyUnits,     &g_prefsKeyPrecision,    &g_prefsKeyTextSize,
-                                 &g_prefsKeyTextScale, &g_prefsKeyTextRotation, &g_prefsKeyCsvOpener,
+        const CString* keys[] = {&g_prefsKeyUnits,      &g_prefsKeyPrecision,    &g_prefsKeyTextSize,
+                                 &g_prefsKeyTextScale,  &g_prefsKeyTextRotation, &g_prefsKeyCsvOpener,
                                  &g_prefsKeyZoomBorder, &g_prefsKeyInc};
         CString line;
         // An empty line or the end of the file ends the settings.

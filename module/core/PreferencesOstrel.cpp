@@ -67,9 +67,9 @@ void CPreferencesOstrel::dump(CString marker) {
             acutPrintf(L"getCacheOutPath       %s\n", static_cast<const wchar_t*>(entry->getCacheOutPath()));
             acutPrintf(L"getCachePlotAreaType  %i\n", entry->getCachePlotAreaType());
             acutPrintf(L"getCachePlotCentred   %b\n", entry->getCachePlotCentred());
-            acutPrintf(L"getCachePlotMediaName %i, %s\n", media,
-                       static_cast<const wchar_t*>(
-                           utilities.convertMediaSize(static_cast<CAcadUtilities::MediaSize>(media))));
+            acutPrintf(
+                L"getCachePlotMediaName %i, %s\n", media,
+                static_cast<const wchar_t*>(utilities.convertMediaSize(static_cast<CAcadUtilities::MediaSize>(media))));
             acutPrintf(L"getCachePlotPC3Device %i, %s\n", device,
                        static_cast<const wchar_t*>(
                            utilities.convertPlotDevice(static_cast<CAcadUtilities::PlotDevice>(device))));

@@ -50,9 +50,18 @@ const wchar_t* CServerPreferenceOstrel::getMonitoredModuleName(int module) {
 }
 
 CServerPreferenceOstrel::CServerPreferenceOstrel()
-    : m_deletePeriodSecs(0), m_cachePlotTypeID(0), m_applyCachePlotSettings(0), m_cachePlotCentred(1),
-      m_cachePlotScaleTypeID(0), m_cachePlotAreaTypeID(1), m_cachePlotMediaNameID(0), m_dbTimeout(0),
-      m_runAcadService(0), m_runAcadOnlyWhenRequired(0), m_acadCheckPeriod(0), m_acadMaxSessionSecs(0) {
+    : m_deletePeriodSecs(0),
+      m_cachePlotTypeID(0),
+      m_applyCachePlotSettings(0),
+      m_cachePlotCentred(1),
+      m_cachePlotScaleTypeID(0),
+      m_cachePlotAreaTypeID(1),
+      m_cachePlotMediaNameID(0),
+      m_dbTimeout(0),
+      m_runAcadService(0),
+      m_runAcadOnlyWhenRequired(0),
+      m_acadCheckPeriod(0),
+      m_acadMaxSessionSecs(0) {
     for (int i = 0; i < monitoredModules; ++i) {
         m_monitor[i] = 0;
         m_waitPeriodSecs[i] = 10;

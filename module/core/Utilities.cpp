@@ -85,8 +85,7 @@ int CUtilities::CStringToInt(CString text) {
         if (!isNumeric(text)) {
             return 0;
         }
-        return static_cast<int>(
-            leadingInteger(text, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+        return static_cast<int>(leadingInteger(text, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     KELMO_CATCH(L"CUtilities::CStringToInt")
 }
 
@@ -105,8 +104,7 @@ std::int64_t CUtilities::CStringToInt64(CString text) {
         if (!isNumeric(text)) {
             return 0;
         }
-        return leadingInteger(text, std::numeric_limits<std::int64_t>::min(),
-                              std::numeric_limits<std::int64_t>::max());
+        return leadingInteger(text, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
     KELMO_CATCH(L"CUtilities::CStringToInt64")
 }
 

@@ -30,8 +30,8 @@ void CXMLUtilities::createXMLDoc(CString path, CString stylesheet, CString rootN
     KELMO_TRY
         IXMLDOMDocumentPtr document;
         document.CreateInstance(L"Msxml2.DOMDocument", nullptr, anyServer);
-        document->insertBefore(
-            document->createProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\""), _variant_t());
+        document->insertBefore(document->createProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\""),
+                               _variant_t());
         if (!stylesheet.IsEmpty()) {
             const CString data = L"type=\"text/xsl\" href=\"" + stylesheet + L"\"";
             document->insertBefore(document->createProcessingInstruction(L"xml-stylesheet", data.GetString()),
@@ -57,8 +57,8 @@ IXMLDOMNodePtr CXMLUtilities::createNode(CString name, CString namespaceURI) {
 
 IXMLDOMNodePtr CXMLUtilities::createNode(CString name, CString text, CString namespaceURI) {
     KELMO_TRY
-        IXMLDOMNodePtr node = m_document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)), _bstr_t(name.GetString()),
-                                                     _bstr_t(namespaceURI.GetString()));
+        IXMLDOMNodePtr node = m_document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
+                                                     _bstr_t(name.GetString()), _bstr_t(namespaceURI.GetString()));
         node->Puttext(_bstr_t(text.GetString()));
         return node;
     KELMO_CATCH(L"CXMLUtilities::createNode")
@@ -69,8 +69,8 @@ IXMLDOMNodePtr CXMLUtilities::createUniversalTimeNode(CString namespaceURI, COle
         IXMLDOMNodePtr date = createNode(L"date", namespaceURI);
         const bool valid = time.GetStatus() == COleDateTime::valid;
         const int fields[] = {
-            valid ? time.GetYear() : -1,   valid ? time.GetMonth() : -1,  valid ? time.GetDay() : -1,
-            valid ? time.GetHour() : -1,   valid ? time.GetMinute() : -1, valid ? time.GetSecond() : -1,
+            valid ? time.GetYear() : -1, valid ? time.GetMonth() : -1,  valid ? time.GetDay() : -1,
+            valid ? time.GetHour() : -1, valid ? time.GetMinute() : -1, valid ? time.GetSecond() : -1,
         };
         const wchar_t* names[] = {L"year", L"month", L"day", L"hour", L"minute", L"second"};
         for (int i = 0; i < 6; ++i) {

@@ -16,13 +16,13 @@ CString quoted(const CString& value) {
     return L"\"" + text + L"\"";
 }
 
-}  // namespace
+} // namespace
 
 CDataServices::CDataServices() : connected(0), comInitialised(false) {}
 
 CString CDataServices::connectionString(CString server, CString database, CString user, CString password) {
-    return L"Provider=SQLOLEDB;Data Source=" + quoted(server) + L";Initial Catalog=" + quoted(database) +
-           L";User Id=" + quoted(user) + L";Password=" + quoted(password) + L";";
+    return L"Provider=SQLOLEDB;Data Source=" + quoted(server) + L";Initial Catalog=" + quoted(database) + L";User Id=" +
+           quoted(user) + L";Password=" + quoted(password) + L";";
 }
 
 CDataServices::CDataServices(CString server, CString database, CString user, CString password, int timeout)
@@ -59,8 +59,7 @@ CDataServices::~CDataServices() {
     if (connected == 1) {
         try {
             connection->Close();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     connection.Release();
     if (comInitialised) CoUninitialize();
@@ -69,7 +68,8 @@ CDataServices::~CDataServices() {
 double CDataServices::getADOVersion() {
     KELMO_TRY
         double version = 0.0;
-        if (connected == 1) version = CUtilities::CStringToDouble(CString(static_cast<const wchar_t*>(connection->GetVersion())));
+        if (connected == 1)
+            version = CUtilities::CStringToDouble(CString(static_cast<const wchar_t*>(connection->GetVersion())));
         return version;
     KELMO_CATCH_ALSO(L"CDataServices::getADOVersion", kelmo::catchClassLib)
 }

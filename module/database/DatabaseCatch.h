@@ -4,9 +4,11 @@
 #include "core/Catch.h"
 #include "core/Globals.h"
 
-#define KELMO_CATCH_COM(method, kinds)                                                            \
-    }                                                                                             \
-    catch (const _com_error& comError) {                                                          \
-        throw new CEXUnhandled(comError, KELMO_BANNER, kelmoSourceFile, method, 2);               \
-    }                                                                                             \
-    catch (...) { ::kelmo::rethrowWrapped(kelmoSourceFile, method, kinds); }
+#define KELMO_CATCH_COM(method, kinds)                                              \
+    }                                                                               \
+    catch (const _com_error& comError) {                                            \
+        throw new CEXUnhandled(comError, KELMO_BANNER, kelmoSourceFile, method, 2); \
+    }                                                                               \
+    catch (...) {                                                                   \
+        ::kelmo::rethrowWrapped(kelmoSourceFile, method, kinds);                    \
+    }

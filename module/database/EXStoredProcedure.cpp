@@ -16,7 +16,7 @@ CString executingText(_ConnectionPtr connection, CStoredProcedure* procedure) {
     return L"An error occurred whilst executing [" + database + L"]..[" + name + L"]";
 }
 
-}  // namespace
+} // namespace
 
 CEXStoredProcedure::CEXStoredProcedure(const _com_error& error, CStoredProcedure* procedure, CString source,
                                        CString file, CString function, int severity)
@@ -34,4 +34,6 @@ CEXStoredProcedure::CEXStoredProcedure(_ConnectionPtr connection, CStoredProcedu
     setSeverity(severity);
 }
 
-IXMLDOMNodePtr CEXStoredProcedure::serialize() { return serializeWithNode(m_node); }
+IXMLDOMNodePtr CEXStoredProcedure::serialize() {
+    return serializeWithNode(m_node);
+}

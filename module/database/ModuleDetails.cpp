@@ -45,7 +45,7 @@ void execNoReturn(CStoredProcedure& call, const wchar_t* method) {
     }
 }
 
-}  // namespace
+} // namespace
 
 COleDateTime CModuleDetails::parseBuildDate(const wchar_t* text) {
     static const wchar_t* const months[] = {L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun",

@@ -12,25 +12,41 @@ CParameter::CParameter() : size(0), value(0, VT_INT), direction(adParamInput) {}
 
 CParameter::~CParameter() = default;
 
-int CParameter::getType() { return adInteger; }
+int CParameter::getType() {
+    return adInteger;
+}
 
-int CParameter::getSize() { return 0; }
+int CParameter::getSize() {
+    return 0;
+}
 
-_variant_t CParameter::getValue() { return value; }
+_variant_t CParameter::getValue() {
+    return value;
+}
 
 void CParameter::addParameterToCommand(_CommandPtr) {}
 
 void CParameter::getOutputParametersFromCommand(ParametersPtr) {}
 
-IXMLDOMNodePtr CParameter::serialize(CString) { return IXMLDOMNodePtr(); }
+IXMLDOMNodePtr CParameter::serialize(CString) {
+    return IXMLDOMNodePtr();
+}
 
-_bstr_t CParameter::getName() { return name; }
+_bstr_t CParameter::getName() {
+    return name;
+}
 
-void CParameter::setName(const _bstr_t& text) { name = text; }
+void CParameter::setName(const _bstr_t& text) {
+    name = text;
+}
 
-int CParameter::getDirection() { return direction; }
+int CParameter::getDirection() {
+    return direction;
+}
 
-void CParameter::setDirection(int newDirection) { direction = newDirection; }
+void CParameter::setDirection(int newDirection) {
+    direction = newDirection;
+}
 
 _ParameterPtr CParameter::bindTo(_CommandPtr command) {
     const int parameterSize = getSize();

@@ -10,9 +10,13 @@ CParameterBoolean::CParameterBoolean() : nativeValue(0) {}
 
 CParameterBoolean::~CParameterBoolean() = default;
 
-int CParameterBoolean::getType() { return adBoolean; }
+int CParameterBoolean::getType() {
+    return adBoolean;
+}
 
-int CParameterBoolean::getSize() { return 1; }
+int CParameterBoolean::getSize() {
+    return 1;
+}
 
 void CParameterBoolean::setValue(int v) {
     nativeValue = v;
@@ -31,7 +35,7 @@ void CParameterBoolean::addParameterToCommand(_CommandPtr command) {
 void CParameterBoolean::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         // A true boolean arrives as -1, a false one as 0.
         result.ChangeType(VT_INT);
         setValue(static_cast<int>(result));

@@ -5,15 +5,23 @@
 
 KELMO_SOURCE_FILE(L"ParameterChar.cpp");
 
-CParameterChar::CParameterChar() : nativeValue(L"") { size = 20; }
+CParameterChar::CParameterChar() : nativeValue(L"") {
+    size = 20;
+}
 
 CParameterChar::~CParameterChar() = default;
 
-int CParameterChar::getType() { return adChar; }
+int CParameterChar::getType() {
+    return adChar;
+}
 
-int CParameterChar::getSize() { return size; }
+int CParameterChar::getSize() {
+    return size;
+}
 
-void CParameterChar::setSize(int newSize) { size = newSize; }
+void CParameterChar::setSize(int newSize) {
+    size = newSize;
+}
 
 void CParameterChar::setValue(const _bstr_t& text) {
     nativeValue = text;
@@ -31,7 +39,7 @@ void CParameterChar::addParameterToCommand(_CommandPtr command) {
 void CParameterChar::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         setValue(static_cast<_bstr_t>(result));
     KELMO_CATCH_ALSO(L"CParameterChar::getOutputParametersFromCommand", kelmo::catchClassLib)
 }

@@ -9,9 +9,13 @@ CParameterDateTime::CParameterDateTime() : nativeValue(static_cast<DATE>(0.0)) {
 
 CParameterDateTime::~CParameterDateTime() = default;
 
-int CParameterDateTime::getType() { return adDBTimeStamp; }
+int CParameterDateTime::getType() {
+    return adDBTimeStamp;
+}
 
-int CParameterDateTime::getSize() { return 0; }
+int CParameterDateTime::getSize() {
+    return 0;
+}
 
 void CParameterDateTime::setValue(const COleDateTime& dateTime) {
     nativeValue = dateTime;
@@ -33,7 +37,7 @@ void CParameterDateTime::addParameterToCommand(_CommandPtr command) {
 void CParameterDateTime::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         result.ChangeType(VT_DATE);
         setValue(COleDateTime(result.date));
     KELMO_CATCH_ALSO(L"CParameterDateTime::getOutputParametersFromCommand", kelmo::catchClassLib)

@@ -11,19 +11,33 @@ CParameterDecimal::CParameterDecimal() : nativeValue(0.0), decimalSize(9), preci
 
 CParameterDecimal::~CParameterDecimal() = default;
 
-int CParameterDecimal::getType() { return adNumeric; }
+int CParameterDecimal::getType() {
+    return adNumeric;
+}
 
-int CParameterDecimal::getSize() { return decimalSize; }
+int CParameterDecimal::getSize() {
+    return decimalSize;
+}
 
-void CParameterDecimal::setSize(int newSize) { decimalSize = newSize; }
+void CParameterDecimal::setSize(int newSize) {
+    decimalSize = newSize;
+}
 
-void CParameterDecimal::setPrecision(int newPrecision) { precision = newPrecision; }
+void CParameterDecimal::setPrecision(int newPrecision) {
+    precision = newPrecision;
+}
 
-void CParameterDecimal::setNumericScale(int newScale) { numericScale = newScale; }
+void CParameterDecimal::setNumericScale(int newScale) {
+    numericScale = newScale;
+}
 
-int CParameterDecimal::getPrecision() { return precision; }
+int CParameterDecimal::getPrecision() {
+    return precision;
+}
 
-int CParameterDecimal::getNumericScale() { return numericScale; }
+int CParameterDecimal::getNumericScale() {
+    return numericScale;
+}
 
 void CParameterDecimal::setValue(double v) {
     nativeValue = v;
@@ -32,9 +46,8 @@ void CParameterDecimal::setValue(double v) {
 
 void CParameterDecimal::addParameterToCommand(_CommandPtr command) {
     KELMO_TRY
-        _ParameterPtr parameter = command->CreateParameter(getName(), adNumeric,
-                                                           static_cast<ParameterDirectionEnum>(getDirection()),
-                                                           getSize(), value);
+        _ParameterPtr parameter = command->CreateParameter(
+            getName(), adNumeric, static_cast<ParameterDirectionEnum>(getDirection()), getSize(), value);
         parameter->PutPrecision(static_cast<unsigned char>(precision & 0xFF));
         parameter->PutNumericScale(static_cast<unsigned char>(numericScale & 0xFF));
         command->GetParameters()->Append(parameter);
@@ -44,7 +57,7 @@ void CParameterDecimal::addParameterToCommand(_CommandPtr command) {
 void CParameterDecimal::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         setValue(static_cast<double>(result));
     KELMO_CATCH_ALSO(L"CParameterDecimal::getOutputParametersFromCommand", kelmo::catchClassLib)
 }

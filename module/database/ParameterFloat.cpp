@@ -10,9 +10,13 @@ CParameterFloat::CParameterFloat() : nativeValue(0.0) {}
 
 CParameterFloat::~CParameterFloat() = default;
 
-int CParameterFloat::getType() { return adNumeric; }
+int CParameterFloat::getType() {
+    return adNumeric;
+}
 
-int CParameterFloat::getSize() { return 8; }
+int CParameterFloat::getSize() {
+    return 8;
+}
 
 void CParameterFloat::setValue(double v) {
     nativeValue = v;
@@ -28,7 +32,7 @@ void CParameterFloat::addParameterToCommand(_CommandPtr command) {
 void CParameterFloat::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         setValue(static_cast<double>(result));
     KELMO_CATCH_ALSO(L"CParameterFloat::getOutputParametersFromCommand", kelmo::catchClassLib)
 }

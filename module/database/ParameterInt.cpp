@@ -10,9 +10,13 @@ CParameterInt::CParameterInt() : nativeValue(0) {}
 
 CParameterInt::~CParameterInt() = default;
 
-int CParameterInt::getType() { return adInteger; }
+int CParameterInt::getType() {
+    return adInteger;
+}
 
-int CParameterInt::getSize() { return 4; }
+int CParameterInt::getSize() {
+    return 4;
+}
 
 void CParameterInt::setValue(int v) {
     nativeValue = v;
@@ -28,7 +32,7 @@ void CParameterInt::addParameterToCommand(_CommandPtr command) {
 void CParameterInt::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         setValue(static_cast<int>(static_cast<long>(result)));
     KELMO_CATCH_ALSO(L"CParameterInt::getOutputParametersFromCommand", kelmo::catchClassLib)
 }

@@ -10,9 +10,13 @@ CParameterTinyInt::CParameterTinyInt() : nativeValue(0) {}
 
 CParameterTinyInt::~CParameterTinyInt() = default;
 
-int CParameterTinyInt::getType() { return adTinyInt; }
+int CParameterTinyInt::getType() {
+    return adTinyInt;
+}
 
-int CParameterTinyInt::getSize() { return 1; }
+int CParameterTinyInt::getSize() {
+    return 1;
+}
 
 void CParameterTinyInt::setValue(unsigned char v) {
     nativeValue = v;
@@ -28,7 +32,7 @@ void CParameterTinyInt::addParameterToCommand(_CommandPtr command) {
 void CParameterTinyInt::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         setValue(static_cast<BYTE>(result));
     KELMO_CATCH_ALSO(L"CParameterTinyInt::getOutputParametersFromCommand", kelmo::catchClassLib)
 }

@@ -5,15 +5,23 @@
 
 KELMO_SOURCE_FILE(L"ParameterVarChar.cpp");
 
-CParameterVarChar::CParameterVarChar() : nativeValue(L"") { size = 255; }
+CParameterVarChar::CParameterVarChar() : nativeValue(L"") {
+    size = 255;
+}
 
 CParameterVarChar::~CParameterVarChar() = default;
 
-int CParameterVarChar::getType() { return adVarChar; }
+int CParameterVarChar::getType() {
+    return adVarChar;
+}
 
-int CParameterVarChar::getSize() { return size; }
+int CParameterVarChar::getSize() {
+    return size;
+}
 
-void CParameterVarChar::setSize(int newSize) { size = newSize; }
+void CParameterVarChar::setSize(int newSize) {
+    size = newSize;
+}
 
 void CParameterVarChar::setValue(const _bstr_t& text) {
     nativeValue = text;
@@ -31,7 +39,7 @@ void CParameterVarChar::addParameterToCommand(_CommandPtr command) {
 void CParameterVarChar::getOutputParametersFromCommand(ParametersPtr parameters) {
     KELMO_TRY
         _variant_t result = outputValue(parameters);
-        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return;  // the earlier value stays
+        if (result.vt == VT_NULL || result.vt == VT_EMPTY) return; // the earlier value stays
         setValue(static_cast<_bstr_t>(result));
     KELMO_CATCH_ALSO(L"CParameterVarChar::getOutputParametersFromCommand", kelmo::catchClassLib)
 }

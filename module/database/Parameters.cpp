@@ -31,7 +31,9 @@ CParameter* CParameters::getAt(int index) {
     return entries.GetAt(index);
 }
 
-int CParameters::getCount() { return count; }
+int CParameters::getCount() {
+    return count;
+}
 
 CParameter* CParameters::getParameter(const _bstr_t& name) {
     KELMO_TRY

@@ -12,17 +12,29 @@ CStoredProcedure::CStoredProcedure(CString server, CString database, CString use
 
 CStoredProcedure::~CStoredProcedure() = default;
 
-void CStoredProcedure::setName(const _bstr_t& procedureName) { name = procedureName; }
+void CStoredProcedure::setName(const _bstr_t& procedureName) {
+    name = procedureName;
+}
 
-_bstr_t CStoredProcedure::getName() { return name; }
+_bstr_t CStoredProcedure::getName() {
+    return name;
+}
 
-void CStoredProcedure::setParameters(CParameters* list) { parameters = list; }
+void CStoredProcedure::setParameters(CParameters* list) {
+    parameters = list;
+}
 
-CParameters* CStoredProcedure::getParameters() { return parameters; }
+CParameters* CStoredProcedure::getParameters() {
+    return parameters;
+}
 
-void CStoredProcedure::setTimeout(int seconds) { timeout = seconds; }
+void CStoredProcedure::setTimeout(int seconds) {
+    timeout = seconds;
+}
 
-int CStoredProcedure::getTimeout() { return timeout; }
+int CStoredProcedure::getTimeout() {
+    return timeout;
+}
 
 _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
     requireConnection((CString(L"CStoredProcedure::") + variant).GetString());

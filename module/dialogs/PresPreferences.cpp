@@ -6,7 +6,12 @@ ON_BN_CLICKED(IDOK, &CPresPreferences::OnOK)
 END_MESSAGE_MAP()
 
 CPresPreferences::CPresPreferences(CWnd* pParent)
-    : CDialog(IDD, pParent), m_textSize(0.0), m_units(0), m_precision(0), m_zoomBorder(0.0), m_textScale(0.0),
+    : CDialog(IDD, pParent),
+      m_textSize(0.0),
+      m_units(0),
+      m_precision(0),
+      m_zoomBorder(0.0),
+      m_textScale(0.0),
       m_textRotation(0.0) {
     // The members start from the defaults of the preferences, built before them.
     m_textSize = m_preferences.getTextSize();
@@ -19,8 +24,8 @@ CPresPreferences::CPresPreferences(CWnd* pParent)
 
 CPresPreferences::~CPresPreferences() = default;
 
-void CPresPreferences::setValues(int& units, int& precision, double& textSize, double& textScale,
-                                 double& textRotation, CString& csvOpener, double& zoomBorder) {
+void CPresPreferences::setValues(int& units, int& precision, double& textSize, double& textScale, double& textRotation,
+                                 CString& csvOpener, double& zoomBorder) {
     if (textSize <= 0.0) {
         textSize = 0.1;
     }
@@ -41,8 +46,8 @@ void CPresPreferences::setValues(int& units, int& precision, double& textSize, d
     m_zoomBorder = zoomBorder;
 }
 
-void CPresPreferences::getValues(int& units, int& precision, double& textSize, double& textScale,
-                                 double& textRotation, CString& csvOpener, double& zoomBorder) const {
+void CPresPreferences::getValues(int& units, int& precision, double& textSize, double& textScale, double& textRotation,
+                                 CString& csvOpener, double& zoomBorder) const {
     units = m_units;
     precision = m_precision;
     textSize = m_textSize;

@@ -119,8 +119,8 @@ CAcadDrawing::~CAcadDrawing() {
             }
             m_tempFiles.deleteTempFiles();
         } catch (Acad::ErrorStatus status) {
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAcadDrawing::~CAcadDrawing", 161,
-                                   L"", nullptr);
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAcadDrawing::~CAcadDrawing", 161, L"",
+                                   nullptr);
         }
     } catch (...) {
         kelmo::reportWrapped(kelmoSourceFile, L"CAcadDrawing::~CAcadDrawing");
@@ -265,8 +265,8 @@ void CAcadDrawing::zoomWindow(AcGePoint3d corner1, AcGePoint3d corner2) {
         visibleApplication(application);
         PointVariant first(corner1);
         PointVariant second(corner2);
-        application.InvokeHelper(automation::kAppZoomWindow, DISPATCH_METHOD, VT_EMPTY, nullptr, VTS_VARIANT VTS_VARIANT,
-                                 first.variant(), second.variant());
+        application.InvokeHelper(automation::kAppZoomWindow, DISPATCH_METHOD, VT_EMPTY, nullptr,
+                                 VTS_VARIANT VTS_VARIANT, first.variant(), second.variant());
     KELMO_CATCH_ALSO(L"CAcadDrawing::zoomWindow", kelmo::catchClassLib)
 }
 
@@ -387,8 +387,8 @@ int CAcadDrawing::saveAs(CString path, CString filename) {
         if (!CopyFileW(tempPath, path + filename, FALSE)) {
             DWORD code = GetLastError();
             CString reason = code != 0 ? windowsErrorText(code) : CString(L"the copy failed");
-            throw new CEXCustom(L"unable to copy drawing from temp location - " + reason, KELMO_BANNER,
-                                kelmoSourceFile, method, 0, nullptr);
+            throw new CEXCustom(L"unable to copy drawing from temp location - " + reason, KELMO_BANNER, kelmoSourceFile,
+                                method, 0, nullptr);
         }
         return 0;
     KELMO_CATCH_ALSO(L"CAcadDrawing::saveAs", kelmo::catchClassLib)
@@ -397,9 +397,9 @@ int CAcadDrawing::saveAs(CString path, CString filename) {
 CString CAcadDrawing::windowsErrorText(DWORD code) {
     KELMO_TRY
         LPWSTR buffer = nullptr;
-        DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
-                                      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer), 0,
-                                      nullptr);
+        DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                           MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
         CString text;
         if (length > 0 && buffer) {
             text = buffer;
@@ -520,8 +520,8 @@ void CAcadDrawing::applyPlotSettings(CString layoutName, int plotType, int apply
                 validator->setPlotCentered(layout, plotCentred != 0);
                 validator->setCanonicalMediaName(layout,
                                                  utilities.convertMediaSize(utilities.convertMediaSize(plotMediaId)));
-                validator->setPlotRotation(layout, unrotated != 0 ? AcDbPlotSettings::k0degrees
-                                                                  : AcDbPlotSettings::k90degrees);
+                validator->setPlotRotation(layout,
+                                           unrotated != 0 ? AcDbPlotSettings::k0degrees : AcDbPlotSettings::k90degrees);
             } else {
                 validator->setPlotType(layout, AcDbPlotSettings::kExtents);
                 validator->setUseStandardScale(layout, true);

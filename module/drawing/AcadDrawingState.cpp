@@ -145,8 +145,7 @@ void CAcadDrawingState::setStateForTakeOff(CAcadDrawing* drawing) {
     }
 }
 
-void CAcadDrawingState::setKelmoLayersForOutput() {
-}
+void CAcadDrawingState::setKelmoLayersForOutput() {}
 
 void CAcadDrawingState::setLayerState(CString name, int frozen, int locked, int off, int plottable) {
     KELMO_TRY

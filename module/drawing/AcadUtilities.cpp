@@ -179,10 +179,14 @@ DWORD modelBackgroundColour() {
 CString CAcadUtilities::plotExtension(int plotType) {
     KELMO_TRY
         switch (plotType) {
-        case plotPDF: return L".pdf";
-        case plotJPG: return L".jpg";
-        case plotPNG: return L".png";
-        default: return L".dwf";
+            case plotPDF:
+                return L".pdf";
+            case plotJPG:
+                return L".jpg";
+            case plotPNG:
+                return L".png";
+            default:
+                return L".dwf";
         }
     KELMO_CATCH(L"CAcadUtilities::plotExtension")
 }
@@ -190,10 +194,14 @@ CString CAcadUtilities::plotExtension(int plotType) {
 CString CAcadUtilities::convertPlotDevice(PlotDevice plotType) {
     KELMO_TRY
         switch (plotType) {
-        case plotPDF: return L"DWG To PDF.pc3";
-        case plotJPG: return L"PublishToWeb JPG.pc3";
-        case plotPNG: return L"PublishToWeb PNG.pc3";
-        default: return L"DWF6 ePlot.pc3";
+            case plotPDF:
+                return L"DWG To PDF.pc3";
+            case plotJPG:
+                return L"PublishToWeb JPG.pc3";
+            case plotPNG:
+                return L"PublishToWeb PNG.pc3";
+            default:
+                return L"DWF6 ePlot.pc3";
         }
     KELMO_CATCH(L"CAcadUtilities::convertPlotDevice")
 }
@@ -533,8 +541,7 @@ void CAcadUtilities::getBoolean(CString prompt, BOOL defaultValue, BOOL& value) 
         value = defaultValue;
         CString text = L"\n" + prompt + L" <" + CUtilities::BoolToCString(defaultValue) + L">:";
         wchar_t answer[answerBufferSize] = {0};
-        if (acedGetString(1, text, answer) == RTNORM && answer[0] != 0)
-            value = CUtilities::CStringToBOOL(answer);
+        if (acedGetString(1, text, answer) == RTNORM && answer[0] != 0) value = CUtilities::CStringToBOOL(answer);
         acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::BoolToCString(value)));
     KELMO_CATCH(L"CAcadUtilities::getBoolean")
 }

@@ -34,8 +34,8 @@ public:
     double getPolyPerimeter(const AcDbCurve* curve);
     double calculatePolylinePerimeter(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units);
     double calculatePolylineArea(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units);
-    double recalculateBlockArea(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
-                                Adesk::Int16 lunits, int units);
+    double recalculateBlockArea(const AcDbBlockReference* reference, const AcDbPolyline* polyline, Adesk::Int16 lunits,
+                                int units);
     double recalculateBlockPerimeter(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
                                      Adesk::Int16 lunits, int units);
     AcGePoint3d convertUCSToWCS(AcGePoint3d point);

@@ -211,7 +211,8 @@ IXMLDOMNodePtr CLayer::serialize(CString namespaceURI) {
         CXMLUtilities xml;
         IXMLDOMNodePtr element = xml.createNode(L"layerOn", namespaceURI);
         element->appendChild(xml.createNode(L"loName", m_name, namespaceURI));
-        if (!m_description.IsEmpty()) element->appendChild(xml.createNode(L"loDescription", m_description, namespaceURI));
+        if (!m_description.IsEmpty())
+            element->appendChild(xml.createNode(L"loDescription", m_description, namespaceURI));
         return element;
     KELMO_CATCH(L"CLayer::serialize")
 }
@@ -225,8 +226,10 @@ void CLayer::deSerialize(IXMLDOMNodePtr node) {
             IXMLDOMNodePtr child = children->Getitem(i);
             CString childName = static_cast<const wchar_t*>(child->GetnodeName());
             // Stored as they stand: a layer read from a file changes nothing until a setter marks it.
-            if (childName == L"loName") m_name = static_cast<const wchar_t*>(child->Gettext());
-            else if (childName == L"loDescription") m_description = static_cast<const wchar_t*>(child->Gettext());
+            if (childName == L"loName")
+                m_name = static_cast<const wchar_t*>(child->Gettext());
+            else if (childName == L"loDescription")
+                m_description = static_cast<const wchar_t*>(child->Gettext());
         }
     KELMO_CATCH(L"CLayer::deSerialize")
 }

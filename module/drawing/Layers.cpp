@@ -115,9 +115,8 @@ void CLayers::setAllLayersFrozen(int frozen) {
 void CLayers::getDWGLayers(CAcadDrawing* drawing) {
     KELMO_TRY
         if (drawing->lock() != Acad::eOk) return;
-        forEachLayerRecord(drawing->getDatabase(), [&](AcDbLayerTableRecord* record) {
-            addOrDelete(new CLayer(record));
-        });
+        forEachLayerRecord(drawing->getDatabase(),
+                           [&](AcDbLayerTableRecord* record) { addOrDelete(new CLayer(record)); });
         drawing->unlock(0);
     KELMO_CATCH_ALSO(L"CLayers::getDWGLayers", kelmo::catchClassLib)
 }
@@ -139,8 +138,10 @@ void CLayers::getFrozenThawedIds(AcDbObjectIdArray& thawed, AcDbObjectIdArray& f
     KELMO_TRY
         for (int i = 0; i < m_layers.GetSize(); ++i) {
             CLayer* layer = m_layers.GetAt(i);
-            if (layer->getFrozen()) frozen.append(layer->getObjectId());
-            else thawed.append(layer->getObjectId());
+            if (layer->getFrozen())
+                frozen.append(layer->getObjectId());
+            else
+                thawed.append(layer->getObjectId());
         }
     KELMO_CATCH(L"CLayers::getFrozenThawedIds")
 }

@@ -88,8 +88,7 @@ int CLayouts::addLayoutsToVXR(CStoredProcedure* procedure, int timeout, int atta
                 procedure->rollbackTrans();
             } catch (CEXKelmo* rollbackFailure) {
                 rollbackFailure->deleteException(); // the first failure is the one to report
-            } catch (...) {
-            }
+            } catch (...) {}
             throw;
         }
         return 1;

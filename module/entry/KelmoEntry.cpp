@@ -182,18 +182,18 @@ extern "C" BOOL DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
 
 extern "C" AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* appId) {
     switch (msg) {
-    case AcRx::kInitAppMsg: {
-        AcRxDynamicLinker* linker = AcRxDynamicLinker::cast(acrxSysRegistry()->at(ACRX_DYNAMIC_LINKER));
-        linker->unlockApplication(appId);
-        linker->registerAppMDIAware(appId);
-        initApplication();
-        break;
-    }
-    case AcRx::kUnloadAppMsg:
-        unloadApplication();
-        break;
-    default:
-        break;
+        case AcRx::kInitAppMsg: {
+            AcRxDynamicLinker* linker = AcRxDynamicLinker::cast(acrxSysRegistry()->at(ACRX_DYNAMIC_LINKER));
+            linker->unlockApplication(appId);
+            linker->registerAppMDIAware(appId);
+            initApplication();
+            break;
+        }
+        case AcRx::kUnloadAppMsg:
+            unloadApplication();
+            break;
+        default:
+            break;
     }
     return AcRx::kRetOK;
 }

@@ -35,7 +35,7 @@ extern CKelmoExtensionModule g_extensionModule;
 
 // Every command group, in the order they are removed at unload.
 inline constexpr const wchar_t* kelmoCommandGroups[] = {
-    L"KELMO_COMMANDS", L"KELMO_UTIL", L"KELMO_DIAG",   L"KELMO_ADMIN",
+    L"KELMO_COMMANDS", L"KELMO_UTIL",   L"KELMO_DIAG", L"KELMO_ADMIN",
     L"KELMO_HELP",     L"KELMO_SECRET", L"KELMO_TEST", L"KELMO_DIAGNOSTICS",
 };
 

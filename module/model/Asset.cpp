@@ -20,9 +20,9 @@
 
 KELMO_SOURCE_FILE(L"Asset");
 
+using kelmo_model::HeldLock;
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
-using kelmo_model::HeldLock;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -46,7 +46,10 @@ AcGeMatrix3d worldToUcs(AcDbDatabase* database) {
 // Frees a selection set on every way out.
 class SelectionSet {
 public:
-    SelectionSet() { m_name[0] = 0; m_name[1] = 0; }
+    SelectionSet() {
+        m_name[0] = 0;
+        m_name[1] = 0;
+    }
     ~SelectionSet() {
         if (m_made) acedSSFree(m_name);
     }
@@ -92,8 +95,7 @@ CAsset::~CAsset() {
 }
 
 void CAsset::initialise(int locationID, int drawingID, CString handle, CString blockIdentifier,
-                        CString blockDescription, CString uniqueDescription, double x, double y,
-                        int existsInLocation) {
+                        CString blockDescription, CString uniqueDescription, double x, double y, int existsInLocation) {
     m_attributes = nullptr;
     m_hyperlinks = nullptr;
     m_hatch = nullptr;
@@ -204,13 +206,20 @@ void CAsset::deSerialize(IXMLDOMNodePtr node, CHatch* hatch) {
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
             CString name = nodeName(child);
-            if (name == L"locationID") m_locationID = CUtilities::CStringToInt(nodeText(child));
-            else if (name == L"handle") setHandle(nodeText(child));
-            else if (name == L"blockIdentifier") m_blockIdentifier = nodeText(child);
-            else if (name == L"blockDescription") m_blockDescription = nodeText(child);
-            else if (name == L"uniqueDescription") m_uniqueDescription = nodeText(child);
-            else if (name == L"pointX") m_pointX = CUtilities::CStringToDouble(nodeText(child));
-            else if (name == L"pointY") m_pointY = CUtilities::CStringToDouble(nodeText(child));
+            if (name == L"locationID")
+                m_locationID = CUtilities::CStringToInt(nodeText(child));
+            else if (name == L"handle")
+                setHandle(nodeText(child));
+            else if (name == L"blockIdentifier")
+                m_blockIdentifier = nodeText(child);
+            else if (name == L"blockDescription")
+                m_blockDescription = nodeText(child);
+            else if (name == L"uniqueDescription")
+                m_uniqueDescription = nodeText(child);
+            else if (name == L"pointX")
+                m_pointX = CUtilities::CStringToDouble(nodeText(child));
+            else if (name == L"pointY")
+                m_pointY = CUtilities::CStringToDouble(nodeText(child));
         }
         if (hatch) {
             CHatch* copy = new CHatch();
@@ -298,8 +307,10 @@ int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, AcDbPolylin
             point->resval.rpoint[0] = vertex.x;
             point->resval.rpoint[1] = vertex.y;
             point->resval.rpoint[2] = vertex.z;
-            if (last) last->rbnext = point;
-            else points = point;
+            if (last)
+                last->rbnext = point;
+            else
+                points = point;
             last = point;
         }
         filter = acutBuildList(RTDXF0, L"INSERT", 2, L"~ROOM-*", 0);
@@ -345,8 +356,8 @@ void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, AcDbPolyline
                 name2 = dynamic->getName();
                 dynamic->close();
             }
-            CAsset* asset = new CAsset(0, CString(insert->handle().text().c_str()), name2, CString(), CString(), p.x,
-                                       p.y, 1);
+            CAsset* asset =
+                new CAsset(0, CString(insert->handle().text().c_str()), name2, CString(), CString(), p.x, p.y, 1);
             add(asset);
             asset->setObjectId(id);
             CAttributes* attributes = new CAttributes();
@@ -413,7 +424,8 @@ void CAsset::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
     KELMO_TRY
         Acad::ErrorStatus status = drawing->lock();
         if (status != Acad::eOk)
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::applyToDWG", 414, CString(), nullptr);
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::applyToDWG", 414, CString(),
+                                   nullptr);
         HeldLock held(drawing);
         CKelmoExceptions ownWarnings;
         if (!warnings) warnings = &ownWarnings;
@@ -472,8 +484,8 @@ void CAsset::hatchAsset(CAcadDrawing* drawing, AcDbEntity* insert, AcDbObjectId*
     KELMO_CATCH_ALSO(L"CAsset::hatchAsset", kelmo::catchClassLib)
 }
 
-void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, AcGePoint3d minimum,
-                            AcGePoint3d maximum, AcDbObjectId* hatchId, CKelmoExceptions* warnings) {
+void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, AcGePoint3d minimum, AcGePoint3d maximum,
+                            AcDbObjectId* hatchId, CKelmoExceptions* warnings) {
     if (!m_hatch || !warnings) return;
     AcDbHatch* hatch = nullptr;
     AcDbPolyline* outline = nullptr;
@@ -634,9 +646,9 @@ void CAssets::getLocationAssets(CStoredProcedure* procedure, int locationID, int
                 double y = 0.0;
                 rows.readDouble(L"aX", x);
                 rows.readDouble(L"aY", y);
-                CAsset* asset = new CAsset(locationID, drawingID, handle, rows.text(L"acadBlockIdentifier"),
-                                           rows.text(L"atDescription"), rows.text(L"aDescription"), x, y,
-                                           rows.text(L"status"));
+                CAsset* asset =
+                    new CAsset(locationID, drawingID, handle, rows.text(L"acadBlockIdentifier"),
+                               rows.text(L"atDescription"), rows.text(L"aDescription"), x, y, rows.text(L"status"));
                 try {
                     CAttributes* attributes = new CAttributes();
                     asset->setAttributes(attributes);
@@ -651,7 +663,8 @@ void CAssets::getLocationAssets(CStoredProcedure* procedure, int locationID, int
             }
         }
         rows.close();
-    KELMO_REGISTER_CATCH_IN(kAssetsFile, procedure, method)
+KELMO_REGISTER_CATCH_IN
+(kAssetsFile, procedure, method)
 }
 
 void CAssets::getCategoryAssets(CStoredProcedure* procedure, int timeout, int categoryID, CHatch* hatch) {
@@ -687,5 +700,6 @@ void CAssets::getCategoryAssets(CStoredProcedure* procedure, int timeout, int ca
             }
         }
         rows.close();
-    KELMO_REGISTER_CATCH_IN(kAssetsFile, procedure, method)
+KELMO_REGISTER_CATCH_IN
+(kAssetsFile, procedure, method)
 }

@@ -115,8 +115,8 @@ void CAttributes::copyAttributesTo(CAttributes* target) {
         target->setRotation(m_rotation);
         target->setWidthFactor(m_widthFactor);
         for (int i = 0; i < m_count; ++i) {
-            CAttribute* copy = new CAttribute(m_attributes[i]->getTag(), m_attributes[i]->getValue(),
-                                              m_attributes[i]->getExists());
+            CAttribute* copy =
+                new CAttribute(m_attributes[i]->getTag(), m_attributes[i]->getValue(), m_attributes[i]->getExists());
             int before = target->getCount();
             if (target->add(copy, 0) == before) delete copy;
         }
@@ -242,9 +242,12 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
             attribute->setTextString(element->getValue());
             // Without an anchor there is nowhere to lay the lines out: they keep their places.
             if (!haveAnchor) continue;
-            if (swapType == 0) attribute->setPosition(AcGePoint3d(where.x - a, where.y + b, where.z));
-            else if (swapType == 1) attribute->setPosition(where);
-            else attribute->setPosition(AcGePoint3d(where.x + a, where.y - b, where.z));
+            if (swapType == 0)
+                attribute->setPosition(AcGePoint3d(where.x - a, where.y + b, where.z));
+            else if (swapType == 1)
+                attribute->setPosition(where);
+            else
+                attribute->setPosition(AcGePoint3d(where.x + a, where.y - b, where.z));
         }
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
 }
@@ -305,7 +308,8 @@ void CAttribute::applyToVXR(CStoredProcedure* procedure, int drawingID, CString 
         call.addBoolean(L"@exists", 1, m_exists);
         call.prepare(L"__to_applyAssetAttributeToVXR", timeout);
         procedure->execSPNoReturnParas();
-    KELMO_REGISTER_CATCH_IN(L"Attribute", procedure, method)
+KELMO_REGISTER_CATCH_IN
+(L"Attribute", procedure, method)
 }
 
 void CAttributes::applyToVXR(CStoredProcedure* procedure, int drawingID, CString handle, int timeout) {

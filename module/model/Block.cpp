@@ -6,8 +6,14 @@
 KELMO_SOURCE_FILE(L"Block");
 
 CBlock::CBlock()
-    : m_units(0), m_precision(2), m_area(0.0), m_perimeter(0.0), m_roomHeight(0.0), m_volume(0.0),
-      m_blockType(typeRecord), m_hyperlinks(nullptr) {}
+    : m_units(0),
+      m_precision(2),
+      m_area(0.0),
+      m_perimeter(0.0),
+      m_roomHeight(0.0),
+      m_volume(0.0),
+      m_blockType(typeRecord),
+      m_hyperlinks(nullptr) {}
 
 CBlock::~CBlock() {
     delete m_hyperlinks;

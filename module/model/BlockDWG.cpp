@@ -26,9 +26,9 @@
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
+using kelmo_model::HeldLock;
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
-using kelmo_model::HeldLock;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -68,14 +68,24 @@ CString handleText(const AcDbHandle& handle) {
 } // namespace
 
 CBlockDWG::CBlockDWG()
-    : m_hatch(nullptr), m_attributes(nullptr), m_assets(nullptr), m_zoomOnApply(0), m_zoomMargin(0.0),
-      m_colorIndex(256), m_lineWeight(AcDb::kLnWtByLayer) {
+    : m_hatch(nullptr),
+      m_attributes(nullptr),
+      m_assets(nullptr),
+      m_zoomOnApply(0),
+      m_zoomMargin(0.0),
+      m_colorIndex(256),
+      m_lineWeight(AcDb::kLnWtByLayer) {
     initialise();
 }
 
 CBlockDWG::CBlockDWG(AcDbBlockReference* reference, AcApDocument* document)
-    : m_hatch(nullptr), m_attributes(nullptr), m_assets(nullptr), m_zoomOnApply(0), m_zoomMargin(0.0),
-      m_colorIndex(256), m_lineWeight(AcDb::kLnWtByLayer) {
+    : m_hatch(nullptr),
+      m_attributes(nullptr),
+      m_assets(nullptr),
+      m_zoomOnApply(0),
+      m_zoomMargin(0.0),
+      m_colorIndex(256),
+      m_lineWeight(AcDb::kLnWtByLayer) {
     try {
         initialise();
         setHyperlinks(new CHyperlinks(reference));
@@ -99,8 +109,8 @@ CBlockDWG::CBlockDWG(AcDbBlockReference* reference, AcApDocument* document)
             m_xDataAppName = kNoXData;
         }
         m_attributes = new CAttributes();
-        m_attributes->extractSpaceBlockAttributeValues(reference, ucsMatrixOf(document ? document->database()
-                                                                                       : reference->database()));
+        m_attributes->extractSpaceBlockAttributeValues(
+            reference, ucsMatrixOf(document ? document->database() : reference->database()));
         CAttribute* nameAttribute = m_attributes->getAtAttribute(0);
         if (nameAttribute) {
             setCode(nameAttribute->getValue());
@@ -216,8 +226,10 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 setArea(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value = text.Mid(10);
-                if (endsWith(value, L"ft.")) value = value.Left(value.GetLength() - 3);
-                else if (endsWith(value, L"m.")) value = value.Left(value.GetLength() - 2);
+                if (endsWith(value, L"ft."))
+                    value = value.Left(value.GetLength() - 3);
+                else if (endsWith(value, L"m."))
+                    value = value.Left(value.GetLength() - 2);
                 setPerimeter(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"TAGTYPE=")) {
                 setTagType(text.Mid(8));
@@ -533,8 +545,7 @@ void CBlockDWG::recalculatePerimeter(AcApDocument* document) {
         if (!database) return;
         const std::optional<double> perimeter =
             measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
-                return CAcadUtilities().recalculateBlockPerimeter(reference, boundary, database->lunits(),
-                                                                  getUnits());
+                return CAcadUtilities().recalculateBlockPerimeter(reference, boundary, database->lunits(), getUnits());
             });
         if (!perimeter) return;
         // Holes and additions both lengthen the boundary.
@@ -864,8 +875,8 @@ void CBlockDWG::highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int 
         opened.release();
         status = entity->close();
         if (subtracted && status != Acad::eOk)
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::highlightAreasSubtracted",
-                                   1620, drawingName(drawing), nullptr);
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::highlightAreasSubtracted", 1620,
+                                   drawingName(drawing), nullptr);
     }
     drawing->regenDrawing();
 }
@@ -886,9 +897,8 @@ void CBlockDWG::highlightAreasAdded(CAcadDrawing* drawing, int highlight, int pr
 // Creating and deleting
 
 Acad::ErrorStatus CBlockDWG::createBlockDefinition(AcDbObjectId& definitionId, AcDbObjectIdArray* entities,
-                                                   const AcGePoint3d* basePoint, double textHeight,
-                                                   double widthFactor, double rotationDegrees,
-                                                   CAcadDrawing* drawing) {
+                                                   const AcGePoint3d* basePoint, double textHeight, double widthFactor,
+                                                   double rotationDegrees, CAcadDrawing* drawing) {
     KELMO_TRY
         Acad::ErrorStatus status = drawing->lock();
         if (status != Acad::eOk) return status;
@@ -994,9 +1004,8 @@ Acad::ErrorStatus CBlockDWG::createBlockDefinition(AcDbObjectId& definitionId, A
     KELMO_CATCH(L"CBlockDWG::createBlockDefinition")
 }
 
-Acad::ErrorStatus CBlockDWG::createBlock(CAcadDrawing* drawing, AcDbEntity* boundary,
-                                         const AcGePoint3d* insertionPoint, double textHeight, double widthFactor,
-                                         double rotationDegrees) {
+Acad::ErrorStatus CBlockDWG::createBlock(CAcadDrawing* drawing, AcDbEntity* boundary, const AcGePoint3d* insertionPoint,
+                                         double textHeight, double widthFactor, double rotationDegrees) {
     KELMO_TRY
         AcDbObjectIdArray ids(0, 8);
         Acad::ErrorStatus status = drawing->lock();
@@ -1193,8 +1202,8 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
         hatch->setAssociative(false);
         Acad::ErrorStatus status = hatch->setPattern(AcDbHatch::kPreDefined, m_hatch->getPattern());
         if (status != Acad::eOk) {
-            warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 0, where,
-                                           nullptr));
+            warnings->add(
+                new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 0, where, nullptr));
             delete hatch;
             return;
         }
@@ -1230,7 +1239,8 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
             AcDbObjectIdArray one;
             one.append(id);
             if (hatch->appendLoop(AcDbHatch::kExternal, one) != Acad::eOk)
-                warnings->add(new CEXHatchAdditionalAreas(name, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject"));
+                warnings->add(
+                    new CEXHatchAdditionalAreas(name, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject"));
         }
         for (const AcDbObjectId& id : subtractIds) {
             AcDbObjectIdArray one;
@@ -1243,9 +1253,8 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
             warnings->add(new CEXHatchTooDense(L"kelmo block " + name, m_hatch->getPattern(), m_hatch->getScale(),
                                                KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject"));
         } else if (status == Acad::eAmbiguousOutput) {
-            warnings->add(new CEXHatchNotDenseEnough(L"kelmo block " + name, m_hatch->getPattern(),
-                                                     m_hatch->getScale(), KELMO_BANNER, kelmoSourceFile,
-                                                     L"CBlockDWG::hatchObject"));
+            warnings->add(new CEXHatchNotDenseEnough(L"kelmo block " + name, m_hatch->getPattern(), m_hatch->getScale(),
+                                                     KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject"));
         } else if (status != Acad::eOk) {
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3611,
                                            where, nullptr));

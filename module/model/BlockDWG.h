@@ -115,9 +115,8 @@ public:
 
     // Hatching and hyperlinks.
     void hatchBlock(CAcadDrawing* drawing, AcDbEntity* reference, AcDbObjectId* hatchId, CKelmoExceptions* warnings);
-    void hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbObjectId boundary,
-                     AcDbObjectIdArray subtractIds, AcDbObjectIdArray addIds, AcDbObjectId* hatchId,
-                     CKelmoExceptions* warnings);
+    void hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbObjectId boundary, AcDbObjectIdArray subtractIds,
+                     AcDbObjectIdArray addIds, AcDbObjectId* hatchId, CKelmoExceptions* warnings);
     void hyperlinkHatch(const AcDbObjectId* hatchId);
     void hyperlinkEntity(AcDbEntity* entity);
     void hyperlinkBlock(AcDbEntity* reference, int fromDefinition);

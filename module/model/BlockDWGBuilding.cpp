@@ -11,7 +11,8 @@ CBlockDWGBuilding::CBlockDWGBuilding() {
     setAssets(nullptr);
 }
 
-CBlockDWGBuilding::CBlockDWGBuilding(AcDbBlockReference* reference, AcApDocument* document) : CBlockDWG(reference, document) {
+CBlockDWGBuilding::CBlockDWGBuilding(AcDbBlockReference* reference, AcApDocument* document)
+    : CBlockDWG(reference, document) {
     setType(typeDWGBuilding);
 }
 

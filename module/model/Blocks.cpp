@@ -34,8 +34,8 @@
 
 KELMO_SOURCE_FILE(L"Blocks");
 
-using kelmo_model::nodeName;
 using kelmo_model::HeldLock;
+using kelmo_model::nodeName;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -46,7 +46,8 @@ constexpr const wchar_t* kLegendDefinition = L"MARKER-LEGEND";
 constexpr const wchar_t* kPieDefinition = L"MARKER-PIECHART";
 
 int selectInserts(const wchar_t* blockName, ads_name selection) {
-    resbuf* filter = blockName ? acutBuildList(RTDXF0, L"INSERT", 2, blockName, 0) : acutBuildList(RTDXF0, L"INSERT", 0);
+    resbuf* filter =
+        blockName ? acutBuildList(RTDXF0, L"INSERT", 2, blockName, 0) : acutBuildList(RTDXF0, L"INSERT", 0);
     int result = acedSSGet(L"X", nullptr, nullptr, filter, selection);
     acutRelRb(filter);
     return result;
@@ -382,8 +383,10 @@ void CBlocks::getCategoryDWGBlocks(CStoredProcedure* procedure, int timeout, int
                         delete hyperlinks;
                         throw;
                     }
-                    if (hyperlinks->getCount() > 0) block->setHyperlinks(hyperlinks);
-                    else delete hyperlinks;
+                    if (hyperlinks->getCount() > 0)
+                        block->setHyperlinks(hyperlinks);
+                    else
+                        delete hyperlinks;
                     if (hatch) {
                         CHatch* copy = new CHatch();
                         block->setHatch(copy);

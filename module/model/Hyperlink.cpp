@@ -32,7 +32,8 @@ IXMLDOMNodePtr CHyperlink::serialize(CString namespaceURI) {
         CXMLUtilities xml;
         IXMLDOMNodePtr element = xml.createNode(L"hyperlink", namespaceURI);
         element->appendChild(xml.createNode(L"bhHref", m_href, namespaceURI));
-        if (!m_description.IsEmpty()) element->appendChild(xml.createNode(L"bhDescription", m_description, namespaceURI));
+        if (!m_description.IsEmpty())
+            element->appendChild(xml.createNode(L"bhDescription", m_description, namespaceURI));
         return element;
     KELMO_CATCH_ALSO(L"CHyperlink::serialize", kelmo::catchClassLib)
 }
@@ -45,8 +46,10 @@ void CHyperlink::deSerialize(IXMLDOMNodePtr node) {
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
             CString name = static_cast<const wchar_t*>(child->GetnodeName());
-            if (name == L"bhHref") m_href = static_cast<const wchar_t*>(child->Gettext());
-            else if (name == L"bhDescription") m_description = static_cast<const wchar_t*>(child->Gettext());
+            if (name == L"bhHref")
+                m_href = static_cast<const wchar_t*>(child->Gettext());
+            else if (name == L"bhDescription")
+                m_description = static_cast<const wchar_t*>(child->Gettext());
         }
     KELMO_CATCH_ALSO(L"CHyperlink::deSerialize", kelmo::catchClassLib)
 }

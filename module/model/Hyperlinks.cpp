@@ -182,12 +182,16 @@ void CHyperlinks::applyToEntity(AcDbEntity* entity, BOOL reversed) {
         if (extension->getHyperlinkCollection(entity, collection, false, true) != Acad::eOk || !collection) return;
         collection->removeAll();
         for (int i = 0; i < m_count; ++i) {
-            if (reversed) collection->addHead(m_hyperlinks[i]->getHref(), m_hyperlinks[i]->getDescription(), L"");
-            else collection->addTail(m_hyperlinks[i]->getHref(), m_hyperlinks[i]->getDescription(), L"");
+            if (reversed)
+                collection->addHead(m_hyperlinks[i]->getHref(), m_hyperlinks[i]->getDescription(), L"");
+            else
+                collection->addTail(m_hyperlinks[i]->getHref(), m_hyperlinks[i]->getDescription(), L"");
         }
         Acad::ErrorStatus status = extension->setHyperlinkCollection(entity, collection);
         delete collection;
-        if (status != Acad::eOk) throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CHyperlinks::applyToEntity", 0, CString(), nullptr);
+        if (status != Acad::eOk)
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CHyperlinks::applyToEntity", 0, CString(),
+                                   nullptr);
     KELMO_CATCH_ALSO(L"CHyperlinks::applyToEntity", kelmo::catchClassLib)
 }
 

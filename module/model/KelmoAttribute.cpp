@@ -10,9 +10,12 @@ CKelmoAttribute::CKelmoAttribute() : m_swapType(-1) {}
 void CKelmoAttribute::setSwapType(int swapType) {
     KELMO_TRY
         m_swapType = swapType;
-        if (swapType == 0) setTag(L"NAME");
-        else if (swapType == 1) setTag(L"AREA");
-        else if (swapType == 2) setTag(L"AUX");
+        if (swapType == 0)
+            setTag(L"NAME");
+        else if (swapType == 1)
+            setTag(L"AREA");
+        else if (swapType == 2)
+            setTag(L"AUX");
     KELMO_CATCH(L"CKelmoAttribute::setSwapType")
 }
 

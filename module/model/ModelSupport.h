@@ -17,7 +17,10 @@ public:
     ~OpenedObject() { close(); }
     OpenedObject(const OpenedObject&) = delete;
     OpenedObject& operator=(const OpenedObject&) = delete;
-    void reset(AcDbObject* object) { close(); m_object = object; }
+    void reset(AcDbObject* object) {
+        close();
+        m_object = object;
+    }
     void close() {
         if (m_object) m_object->close();
         m_object = nullptr;

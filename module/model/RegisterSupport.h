@@ -75,8 +75,8 @@ public:
     // Timeout (unless negative: the procedure keeps its own), name and this list, ready to execute.
     void prepare(const wchar_t* procedureName, int timeout) {
         if (!m_procedure)
-            throw new CEXCustom(CString(L"There is no stored procedure to run ") + procedureName + L" on.", KELMO_BANNER,
-                                L"RegisterSupport", L"RegisterCall::prepare", 0, nullptr);
+            throw new CEXCustom(CString(L"There is no stored procedure to run ") + procedureName + L" on.",
+                                KELMO_BANNER, L"RegisterSupport", L"RegisterCall::prepare", 0, nullptr);
         if (timeout >= 0) m_procedure->setTimeout(timeout);
         m_procedure->setName(procedureName);
         m_procedure->setParameters(&m_parameters);
@@ -106,8 +106,7 @@ public:
     ~RegisterRows() {
         try {
             if (m_records && m_records->GetState() == adStateOpen) m_records->Close();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     RegisterRows(const RegisterRows&) = delete;
     RegisterRows& operator=(const RegisterRows&) = delete;
@@ -153,10 +152,14 @@ private:
 
 // The catch of a register operation: a failing database call (a COM error) becomes the procedure's own
 // exception, thrown as it is; everything else is wrapped as usual, the class library's exceptions included.
-#define KELMO_REGISTER_CATCH_IN(file, procedure, method)                                                   \
-    }                                                                                                      \
-    catch (const _com_error& comError) {                                                                   \
-        throw new CEXStoredProcedure(comError, procedure, KELMO_BANNER, file, method, 2);                  \
-    }                                                                                                      \
-    catch (...) { ::kelmo::rethrowWrapped(file, method, ::kelmo::catchClassLib); }
-#define KELMO_REGISTER_CATCH(procedure, method) KELMO_REGISTER_CATCH_IN(kelmoSourceFile, procedure, method)
+#define KELMO_REGISTER_CATCH_IN(file, procedure, method)                                  \
+    }                                                                                     \
+    catch (const _com_error& comError) {                                                  \
+        throw new CEXStoredProcedure(comError, procedure, KELMO_BANNER, file, method, 2); \
+    }                                                                                     \
+    catch (...) {                                                                         \
+        ::kelmo::rethrowWrapped(file, method, ::kelmo::catchClassLib);                    \
+    }
+#define KELMO_REGISTER_CATCH(procedure, method) \
+    KELMO_REGISTER_CATCH_IN                     \
+    (kelmoSourceFile, procedure, method)

@@ -13,9 +13,12 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbPolyline")) m_position = positionInUcs(reference, document);
         eachAttribute(reference, [this](const CString& tag, const CString& value) {
-            if (tag == L"LEGENDTEXTSIZE") setTextSize(CUtilities::CStringToDouble(value));
-            else if (tag == L"LEGENDPRECISION") setPrecision(CUtilities::CStringToInt(value));
-            else if (tag == L"LEGENDUNITS") setUnits(CUtilities::CStringToInt(value));
+            if (tag == L"LEGENDTEXTSIZE")
+                setTextSize(CUtilities::CStringToDouble(value));
+            else if (tag == L"LEGENDPRECISION")
+                setPrecision(CUtilities::CStringToInt(value));
+            else if (tag == L"LEGENDUNITS")
+                setUnits(CUtilities::CStringToInt(value));
         });
     KELMO_CATCH_ALSO(L"CMarkerBlockLegend::CMarkerBlockLegend", kelmo::catchClassLib)
 }

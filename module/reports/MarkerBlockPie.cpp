@@ -13,9 +13,12 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbCircle")) m_centre = positionInUcs(reference, document);
         eachAttribute(reference, [this](const CString& tag, const CString& value) {
-            if (tag == L"PIETEXTSIZE") setTextSize(CUtilities::CStringToDouble(value));
-            else if (tag == L"PIEPRECISION") setPrecision(CUtilities::CStringToInt(value));
-            else if (tag == L"PIERADIUS") setRadius(CUtilities::CStringToDouble(value));
+            if (tag == L"PIETEXTSIZE")
+                setTextSize(CUtilities::CStringToDouble(value));
+            else if (tag == L"PIEPRECISION")
+                setPrecision(CUtilities::CStringToInt(value));
+            else if (tag == L"PIERADIUS")
+                setRadius(CUtilities::CStringToDouble(value));
         });
     KELMO_CATCH_ALSO(L"CMarkerBlockPie::CMarkerBlockPie", kelmo::catchClassLib)
 }

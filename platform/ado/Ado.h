@@ -196,8 +196,7 @@ public:
     bool inTransaction() const;
 
     // Runs SQL text (several statements allowed); the last statement's rows come back.
-    _RecordsetPtr Execute(const _bstr_t& text, VARIANT* recordsAffected = nullptr,
-                          long options = adOptionUnspecified);
+    _RecordsetPtr Execute(const _bstr_t& text, VARIANT* recordsAffected = nullptr, long options = adOptionUnspecified);
 
     // For this layer's commands.
     struct Routine;
@@ -279,8 +278,8 @@ public:
     void PutCommandText(const _bstr_t& text);
     _bstr_t GetCommandText() const { return _bstr_t(text_.c_str()); }
 
-    _ParameterPtr CreateParameter(const _bstr_t& name, DataTypeEnum type, ParameterDirectionEnum direction,
-                                  long size, const _variant_t& value = _variant_t());
+    _ParameterPtr CreateParameter(const _bstr_t& name, DataTypeEnum type, ParameterDirectionEnum direction, long size,
+                                  const _variant_t& value = _variant_t());
     ParametersPtr GetParameters() const { return parameters_; }
 
     _RecordsetPtr Execute(VARIANT* recordsAffected = nullptr, VARIANT* parameters = nullptr,
@@ -359,13 +358,13 @@ HRESULT Ptr<T>::CreateInstance(const wchar_t* progId, void*, DWORD) {
     if constexpr (requires { T::kClassName; }) {
         if (progId != nullptr && !matchesProgId(progId, T::kClassName)) return REGDB_E_CLASSNOTREG;
     } else {
-        if (progId != nullptr) return REGDB_E_CLASSNOTREG;  // made by this layer only
+        if (progId != nullptr) return REGDB_E_CLASSNOTREG; // made by this layer only
     }
     object_ = std::make_shared<T>();
     return S_OK;
 }
 
-}  // namespace ADODB
+} // namespace ADODB
 
 using ADODB::_CommandPtr;
 using ADODB::_ConnectionPtr;

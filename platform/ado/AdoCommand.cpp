@@ -14,7 +14,9 @@ bool sameName(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
-std::wstring withoutAt(const std::wstring& name) { return !name.empty() && name[0] == L'@' ? name.substr(1) : name; }
+std::wstring withoutAt(const std::wstring& name) {
+    return !name.empty() && name[0] == L'@' ? name.substr(1) : name;
+}
 
 std::string quoteIdentifier(const std::string& name) {
     std::string out = "\"";
@@ -27,16 +29,27 @@ std::string quoteIdentifier(const std::string& name) {
 
 bool ordinal(const _variant_t& index, long& out) {
     switch (index.vt) {
-    case VT_I2: out = index.iVal; return true;
-    case VT_I4: out = index.lVal; return true;
-    case VT_INT: out = index.intVal; return true;
-    case VT_UI1: out = index.bVal; return true;
-    case VT_I8: out = static_cast<long>(index.llVal); return true;
-    default: return false;
+        case VT_I2:
+            out = index.iVal;
+            return true;
+        case VT_I4:
+            out = index.lVal;
+            return true;
+        case VT_INT:
+            out = index.intVal;
+            return true;
+        case VT_UI1:
+            out = index.bVal;
+            return true;
+        case VT_I8:
+            out = static_cast<long>(index.llVal);
+            return true;
+        default:
+            return false;
     }
 }
 
-}  // namespace
+} // namespace
 
 Parameter::Parameter(const _bstr_t& name, DataTypeEnum type, ParameterDirectionEnum direction, long size,
                      const _variant_t& value)
@@ -70,18 +83,24 @@ long Parameters::find(const _variant_t& index) const {
 
 _ParameterPtr Parameters::GetItem(const _variant_t& index) const {
     const long i = find(index);
-    if (i < 0) raise(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    if (i < 0)
+        raise(adErrItemNotFound,
+              L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     return items_[static_cast<size_t>(i)];
 }
 
 HRESULT Parameters::Delete(const _variant_t& index) {
     const long i = find(index);
-    if (i < 0) raise(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    if (i < 0)
+        raise(adErrItemNotFound,
+              L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     items_.erase(items_.begin() + i);
     return S_OK;
 }
 
-Command::Command() { parameters_.CreateInstance(); }
+Command::Command() {
+    parameters_.CreateInstance();
+}
 
 void Command::PutCommandTimeout(long seconds) {
     if (seconds < 0) raise(adErrInvalidArgument, L"The command timeout cannot be negative.");
@@ -102,12 +121,14 @@ _ParameterPtr Command::CreateParameter(const _bstr_t& name, DataTypeEnum type, P
 _RecordsetPtr Command::Execute(VARIANT* recordsAffected, VARIANT*, long options) {
     if (!connection_ || connection_->GetState() != adStateOpen)
         raise(adErrInvalidConnection,
-              L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
+              L"The connection cannot be used to perform this operation. It is either closed or invalid in this "
+              L"context.");
     Connection& connection = *connection_;
     connection.clearErrors();
     const long type = options != adOptionUnspecified ? (options & 0x0F) : static_cast<long>(type_);
     if (type == adCmdStoredProc) return executeProcedure(connection, recordsAffected);
-    if (parameters_->GetCount() > 0) raise(adErrInvalidArgument, L"Parameters are supported for stored procedures only.");
+    if (parameters_->GetCount() > 0)
+        raise(adErrInvalidArgument, L"Parameters are supported for stored procedures only.");
     Connection::Result r = connection.run(utf8(text_), {}, timeout_);
     recordsAffectedFromResult(recordsAffected, r);
     return recordsetFromResult(r);
@@ -127,13 +148,18 @@ _RecordsetPtr Command::executeProcedure(Connection& connection, VARIANT* records
         for (size_t i = 0; i < arguments.size(); ++i)
             if (arguments[i].mode != 't' && sameName(wide(arguments[i].name), name)) match = i;
         if (match == arguments.size())
-            connection.fail(E_FAIL, L"Procedure or function '" + routine.displayName + L"' has no parameter named '" +
-                                        p->name() + L"'.", L"42883");
+            connection.fail(
+                E_FAIL,
+                L"Procedure or function '" + routine.displayName + L"' has no parameter named '" + p->name() + L"'.",
+                L"42883");
         if (bound[match])
-            connection.fail(E_FAIL, L"Procedure or function '" + routine.displayName + L"': the parameter '" + p->name() +
-                                        L"' was given more than once.", L"42P08");
+            connection.fail(E_FAIL,
+                            L"Procedure or function '" + routine.displayName + L"': the parameter '" + p->name() +
+                                L"' was given more than once.",
+                            L"42P08");
         bound[match] = p.GetInterfacePtr();
-        if (p->GetDirection() == adParamOutput || p->GetDirection() == adParamInputOutput) outputs.emplace_back(p.GetInterfacePtr(), match);
+        if (p->GetDirection() == adParamOutput || p->GetDirection() == adParamInputOutput)
+            outputs.emplace_back(p.GetInterfacePtr(), match);
     }
 
     std::vector<std::optional<std::string>> texts;
@@ -146,10 +172,10 @@ _RecordsetPtr Command::executeProcedure(Connection& connection, VARIANT* records
         std::string value;
         if (a.mode == 't') continue;
         if (a.mode == 'o') {
-            if (!routine.isProcedure) continue;  // a function's OUT arguments are its result columns
-            value = "NULL";                      // a procedure's must be given; their value is not read
+            if (!routine.isProcedure) continue; // a function's OUT arguments are its result columns
+            value = "NULL";                     // a procedure's must be given; their value is not read
         } else if (!bound[i] || bound[i]->GetDirection() == adParamOutput) {
-            if (!routine.isProcedure || a.mode != 'b') continue;  // left to the argument's default
+            if (!routine.isProcedure || a.mode != 'b') continue; // left to the argument's default
             value = "NULL";
         } else {
             texts.push_back(parameterText(*bound[i]));
@@ -186,4 +212,4 @@ _RecordsetPtr Command::executeProcedure(Connection& connection, VARIANT* records
     return recordsetFromResult(r);
 }
 
-}  // namespace ADODB
+} // namespace ADODB

@@ -8,7 +8,7 @@ namespace ADODB {
 
 struct Connection::Native {
     PGconn* conn = nullptr;
-    long statementTimeout = -1;  // seconds as last set on the session; -1 unknown
+    long statementTimeout = -1; // seconds as last set on the session; -1 unknown
     bool inTransaction = false;
     std::unordered_map<std::wstring, Routine> routines;
 
@@ -39,7 +39,7 @@ std::string quoteIdentifier(const std::wstring& name) {
     return out + "\"";
 }
 
-}  // namespace
+} // namespace
 
 bool matchesProgId(const wchar_t* progId, const wchar_t* className) {
     const std::wstring id = lower(progId);
@@ -52,14 +52,18 @@ ErrorPtr Errors::GetItem(const _variant_t& index) const {
     try {
         i = static_cast<long>(index);
     } catch (const _com_error&) {
-        raise(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        raise(adErrItemNotFound,
+              L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     }
     if (i < 0 || i >= GetCount())
-        raise(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
+        raise(adErrItemNotFound,
+              L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
     return items_[static_cast<size_t>(i)];
 }
 
-Connection::Connection() : native_(std::make_unique<Native>()) { errors_.CreateInstance(); }
+Connection::Connection() : native_(std::make_unique<Native>()) {
+    errors_.CreateInstance();
+}
 
 Connection::~Connection() = default;
 
@@ -68,7 +72,9 @@ void Connection::PutConnectionString(const _bstr_t& text) {
     connectionString_ = static_cast<const wchar_t*>(text) ? static_cast<const wchar_t*>(text) : L"";
 }
 
-_bstr_t Connection::GetConnectionString() const { return _bstr_t(connectionString_.c_str()); }
+_bstr_t Connection::GetConnectionString() const {
+    return _bstr_t(connectionString_.c_str());
+}
 
 void Connection::PutConnectionTimeout(long seconds) {
     if (seconds < 0) raise(adErrInvalidArgument, L"The connection timeout cannot be negative.");
@@ -80,9 +86,13 @@ void Connection::PutCommandTimeout(long seconds) {
     commandTimeout_ = seconds;
 }
 
-long Connection::GetState() const { return native_->conn ? adStateOpen : adStateClosed; }
+long Connection::GetState() const {
+    return native_->conn ? adStateOpen : adStateClosed;
+}
 
-_bstr_t Connection::GetVersion() const { return _bstr_t(L"6.1"); }
+_bstr_t Connection::GetVersion() const {
+    return _bstr_t(L"6.1");
+}
 
 _bstr_t Connection::GetDefaultDatabase() const {
     if (!native_->conn) return _bstr_t(L"");
@@ -164,19 +174,20 @@ HRESULT Connection::Open(const _bstr_t& connectionString, const _bstr_t& userId,
 
 HRESULT Connection::Close() {
     if (!native_->conn) raise(adErrObjectClosed, L"Operation is not allowed when the object is closed.");
-    PQfinish(native_->conn);  // the server rolls back an open transaction
+    PQfinish(native_->conn); // the server rolls back an open transaction
     native_->conn = nullptr;
     native_->routines.clear();
     native_->inTransaction = false;
     return S_OK;
 }
 
-bool Connection::inTransaction() const { return native_->inTransaction; }
+bool Connection::inTransaction() const {
+    return native_->inTransaction;
+}
 
 long Connection::BeginTrans() {
     errors_->Clear();
-    if (native_->inTransaction)
-        fail(XACT_E_XTIONEXISTS, L"Only one transaction can be active on this session.");
+    if (native_->inTransaction) fail(XACT_E_XTIONEXISTS, L"Only one transaction can be active on this session.");
     // Transaction statements keep the session's timeout as it is: in a failed transaction the
     // server takes nothing but the statement that ends it.
     run("BEGIN", {}, native_->statementTimeout);
@@ -215,14 +226,15 @@ HRESULT Connection::RollbackTrans() {
         native_->statementTimeout = -1;
         throw;
     }
-    native_->statementTimeout = -1;  // settings made inside the transaction went with it
+    native_->statementTimeout = -1; // settings made inside the transaction went with it
     return S_OK;
 }
 
 Connection::Result Connection::run(const std::string& sql, const std::vector<const char*>& values, long timeout) {
     if (!native_->conn)
         fail(adErrInvalidConnection,
-             L"The connection cannot be used to perform this operation. It is either closed or invalid in this context.");
+             L"The connection cannot be used to perform this operation. It is either closed or invalid in this "
+             L"context.");
     if (PQstatus(native_->conn) != CONNECTION_OK) {
         // A new session would run the rest of a transaction's work outside it.
         if (native_->inTransaction) {
@@ -274,13 +286,13 @@ const Connection::Routine& Connection::routine(const std::wstring& commandText) 
         "ORDER BY exact DESC, array_position(current_schemas(false), n.nspname)";
     Result r = run(sql, {schemaText.c_str(), nameText.c_str()}, commandTimeout_);
     PGresult* res = r.result.get();
-    if (PQntuples(res) == 0)
-        fail(E_FAIL, L"Could not find stored procedure '" + commandText + L"'.", L"42883");
+    if (PQntuples(res) == 0) fail(E_FAIL, L"Could not find stored procedure '" + commandText + L"'.", L"42883");
     if (PQntuples(res) > 1 && std::string(PQgetvalue(res, 0, 6)) == std::string(PQgetvalue(res, 1, 6)))
         fail(E_FAIL, L"The stored procedure name '" + commandText + L"' is ambiguous.", L"42725");
 
     Routine routine;
-    routine.qualifiedName = quoteIdentifier(wide(PQgetvalue(res, 0, 0))) + "." + quoteIdentifier(wide(PQgetvalue(res, 0, 1)));
+    routine.qualifiedName =
+        quoteIdentifier(wide(PQgetvalue(res, 0, 0))) + "." + quoteIdentifier(wide(PQgetvalue(res, 0, 1)));
     routine.displayName = commandText;
     routine.isProcedure = PQgetvalue(res, 0, 2)[0] == 'p';
     // Arrays arrive in the server's text form: {a,"b c",...}
@@ -291,9 +303,12 @@ const Connection::Routine& Connection::routine(const std::wstring& commandText) 
         for (const char* p = text; *p; ++p) {
             const char c = *p;
             if (quoted) {
-                if (c == '\\' && p[1]) cur += *++p;
-                else if (c == '"') quoted = false;
-                else cur += c;
+                if (c == '\\' && p[1])
+                    cur += *++p;
+                else if (c == '"')
+                    quoted = false;
+                else
+                    cur += c;
             } else if (c == '"') {
                 quoted = true;
                 any = true;
@@ -310,7 +325,8 @@ const Connection::Routine& Connection::routine(const std::wstring& commandText) 
     };
     const std::vector<std::string> names = parseArray(PQgetvalue(res, 0, 3));
     const std::vector<std::string> modes = parseArray(PQgetvalue(res, 0, 4));
-    const size_t count = std::max(names.size(), modes.empty() ? static_cast<size_t>(std::atoi(PQgetvalue(res, 0, 5))) : modes.size());
+    const size_t count =
+        std::max(names.size(), modes.empty() ? static_cast<size_t>(std::atoi(PQgetvalue(res, 0, 5))) : modes.size());
     for (size_t i = 0; i < count; ++i) {
         Routine::Argument a;
         a.name = i < names.size() ? names[i] : std::string();
@@ -326,7 +342,7 @@ _RecordsetPtr recordsetFrom(const Connection::Result& r) {
     _RecordsetPtr rs;
     rs.CreateInstance();
     PGresult* res = r.result.get();
-    if (PQresultStatus(res) != PGRES_TUPLES_OK) return rs;  // closed: the statement gave no rows
+    if (PQresultStatus(res) != PGRES_TUPLES_OK) return rs; // closed: the statement gave no rows
     const int columns = PQnfields(res), rows = PQntuples(res);
     std::vector<std::wstring> names;
     std::vector<DataTypeEnum> types;
@@ -353,10 +369,14 @@ void setAffected(VARIANT* recordsAffected, const Connection::Result& r) {
     recordsAffected->lVal = (n && *n) ? std::atoi(n) : -1;
 }
 
-}  // namespace
+} // namespace
 
-_RecordsetPtr recordsetFromResult(const Connection::Result& r) { return recordsetFrom(r); }
-void recordsAffectedFromResult(VARIANT* recordsAffected, const Connection::Result& r) { setAffected(recordsAffected, r); }
+_RecordsetPtr recordsetFromResult(const Connection::Result& r) {
+    return recordsetFrom(r);
+}
+void recordsAffectedFromResult(VARIANT* recordsAffected, const Connection::Result& r) {
+    setAffected(recordsAffected, r);
+}
 
 _RecordsetPtr Connection::Execute(const _bstr_t& text, VARIANT* recordsAffected, long) {
     errors_->Clear();
@@ -366,7 +386,7 @@ _RecordsetPtr Connection::Execute(const _bstr_t& text, VARIANT* recordsAffected,
     return recordsetFrom(r);
 }
 
-}  // namespace ADODB
+} // namespace ADODB
 
 namespace ADODB {
 
@@ -374,4 +394,4 @@ void raise(HRESULT code, const std::wstring& description) {
     throw _com_error(code, win::makeErrorInfo(description, L"PostgreSQL"));
 }
 
-}  // namespace ADODB
+} // namespace ADODB

@@ -11,12 +11,12 @@
 namespace ADODB {
 
 struct Connection::Routine {
-    std::string qualifiedName;  // quoted, ready for the statement
+    std::string qualifiedName; // quoted, ready for the statement
     std::wstring displayName;
     bool isProcedure = false;
     struct Argument {
-        std::string name;  // as the server declares it
-        char mode = 'i';   // i in, o out, b inout, v variadic, t table column
+        std::string name; // as the server declares it
+        char mode = 'i';  // i in, o out, b inout, v variadic, t table column
     };
     std::vector<Argument> arguments;
 };
@@ -56,4 +56,4 @@ void splitRoutineName(const std::wstring& text, std::wstring& schema, std::wstri
 // Parses an OLE DB connection string into keyword/value pairs (keywords lower-cased).
 std::vector<std::pair<std::wstring, std::wstring>> parseConnectionString(const std::wstring& text);
 
-}  // namespace ADODB
+} // namespace ADODB

@@ -7,14 +7,15 @@ namespace {
 
 [[noreturn]] void noCurrentRecord() {
     raise(adErrNoCurrentRecord,
-          L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current record.");
+          L"Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a current "
+          L"record.");
 }
 
 [[noreturn]] void notFound() {
     raise(adErrItemNotFound, L"Item cannot be found in the collection corresponding to the requested name or ordinal.");
 }
 
-}  // namespace
+} // namespace
 
 Recordset::Recordset() = default;
 
@@ -77,18 +78,27 @@ long Recordset::column(const _variant_t& index) const {
     requireOpen();
     long i = -1;
     switch (index.vt) {
-    case VT_I2: i = index.iVal; break;
-    case VT_I4: i = index.lVal; break;
-    case VT_INT: i = index.intVal; break;
-    case VT_UI1: i = index.bVal; break;
-    case VT_BSTR:
-        for (size_t k = 0; k < names_.size(); ++k)
-            if (index.bstrVal && names_[k] == index.bstrVal) {
-                i = static_cast<long>(k);
-                break;
-            }
-        break;
-    default: break;
+        case VT_I2:
+            i = index.iVal;
+            break;
+        case VT_I4:
+            i = index.lVal;
+            break;
+        case VT_INT:
+            i = index.intVal;
+            break;
+        case VT_UI1:
+            i = index.bVal;
+            break;
+        case VT_BSTR:
+            for (size_t k = 0; k < names_.size(); ++k)
+                if (index.bstrVal && names_[k] == index.bstrVal) {
+                    i = static_cast<long>(k);
+                    break;
+                }
+            break;
+        default:
+            break;
     }
     if (i < 0 || i >= static_cast<long>(names_.size())) notFound();
     return i;
@@ -100,18 +110,28 @@ _variant_t Recordset::current(long column) const {
     return rows_[static_cast<size_t>(position_)][static_cast<size_t>(column)];
 }
 
-_variant_t Recordset::GetCollect(const _variant_t& index) const { return current(column(index)); }
+_variant_t Recordset::GetCollect(const _variant_t& index) const {
+    return current(column(index));
+}
 
-_bstr_t Field::GetName() const { return _bstr_t(owner_->names().at(static_cast<size_t>(column_)).c_str()); }
+_bstr_t Field::GetName() const {
+    return _bstr_t(owner_->names().at(static_cast<size_t>(column_)).c_str());
+}
 
-DataTypeEnum Field::GetType() const { return owner_->types().at(static_cast<size_t>(column_)); }
+DataTypeEnum Field::GetType() const {
+    return owner_->types().at(static_cast<size_t>(column_));
+}
 
-_variant_t Field::GetValue() const { return owner_->current(column_); }
+_variant_t Field::GetValue() const {
+    return owner_->current(column_);
+}
 
-long Fields::GetCount() const { return static_cast<long>(owner_->names().size()); }
+long Fields::GetCount() const {
+    return static_cast<long>(owner_->names().size());
+}
 
 FieldPtr Fields::GetItem(const _variant_t& index) const {
     return FieldPtr(std::make_shared<Field>(owner_, owner_->column(index)));
 }
 
-}  // namespace ADODB
+} // namespace ADODB

@@ -16,8 +16,8 @@ namespace ADODB {
 namespace {
 
 // Catalogue type ids of the server's built-in types.
-constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701,
-              kBpchar = 1042, kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184, kNumeric = 1700;
+constexpr Oid kBool = 16, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701, kBpchar = 1042,
+              kDate = 1082, kTimestamp = 1114, kTimestampTz = 1184, kNumeric = 1700;
 
 // Days from 1 March of year 0 arithmetic: the proleptic Gregorian calendar.
 long long daysFromCivil(long long y, unsigned m, unsigned d) {
@@ -49,62 +49,87 @@ std::wstring parameterLabel(const Parameter& parameter) {
 }
 
 bool isNullVariant(const VARIANT& v) {
-    return v.vt == VT_EMPTY || v.vt == VT_NULL || (v.vt == VT_ERROR);  // VT_ERROR: a missing argument
+    return v.vt == VT_EMPTY || v.vt == VT_NULL || (v.vt == VT_ERROR); // VT_ERROR: a missing argument
 }
 
 bool variantInteger(const VARIANT& v, long long& out) {
     switch (v.vt) {
-    case VT_I1: out = v.cVal; return true;
-    case VT_UI1: out = v.bVal; return true;
-    case VT_I2: out = v.iVal; return true;
-    case VT_UI2: out = v.uiVal; return true;
-    case VT_I4: out = v.lVal; return true;
-    case VT_UI4: out = v.ulVal; return true;
-    case VT_INT: out = v.intVal; return true;
-    case VT_UINT: out = v.uintVal; return true;
-    case VT_I8: out = v.llVal; return true;
-    case VT_UI8:
-        if (v.ullVal > static_cast<unsigned long long>(std::numeric_limits<long long>::max())) return false;
-        out = static_cast<long long>(v.ullVal);
-        return true;
-    case VT_BOOL: out = v.boolVal != 0 ? 1 : 0; return true;
-    case VT_R4:
-    case VT_R8: {
-        const double d = v.vt == VT_R4 ? v.fltVal : v.dblVal;
-        if (!std::isfinite(d) || d < -9.2e18 || d > 9.2e18) return false;
-        out = std::llround(d);
-        return true;
-    }
-    case VT_BSTR: {
-        if (v.bstrVal == nullptr) return false;
-        std::string text = utf8(v.bstrVal);
-        char* end = nullptr;
-        errno = 0;
-        out = std::strtoll(text.c_str(), &end, 10);
-        return errno == 0 && end != text.c_str() && *end == '\0';
-    }
-    default: return false;
+        case VT_I1:
+            out = v.cVal;
+            return true;
+        case VT_UI1:
+            out = v.bVal;
+            return true;
+        case VT_I2:
+            out = v.iVal;
+            return true;
+        case VT_UI2:
+            out = v.uiVal;
+            return true;
+        case VT_I4:
+            out = v.lVal;
+            return true;
+        case VT_UI4:
+            out = v.ulVal;
+            return true;
+        case VT_INT:
+            out = v.intVal;
+            return true;
+        case VT_UINT:
+            out = v.uintVal;
+            return true;
+        case VT_I8:
+            out = v.llVal;
+            return true;
+        case VT_UI8:
+            if (v.ullVal > static_cast<unsigned long long>(std::numeric_limits<long long>::max())) return false;
+            out = static_cast<long long>(v.ullVal);
+            return true;
+        case VT_BOOL:
+            out = v.boolVal != 0 ? 1 : 0;
+            return true;
+        case VT_R4:
+        case VT_R8: {
+            const double d = v.vt == VT_R4 ? v.fltVal : v.dblVal;
+            if (!std::isfinite(d) || d < -9.2e18 || d > 9.2e18) return false;
+            out = std::llround(d);
+            return true;
+        }
+        case VT_BSTR: {
+            if (v.bstrVal == nullptr) return false;
+            std::string text = utf8(v.bstrVal);
+            char* end = nullptr;
+            errno = 0;
+            out = std::strtoll(text.c_str(), &end, 10);
+            return errno == 0 && end != text.c_str() && *end == '\0';
+        }
+        default:
+            return false;
     }
 }
 
 bool variantDouble(const VARIANT& v, double& out) {
     switch (v.vt) {
-    case VT_R4: out = v.fltVal; return true;
-    case VT_R8:
-    case VT_DATE: out = v.vt == VT_DATE ? v.date : v.dblVal; return true;
-    case VT_BSTR: {
-        if (v.bstrVal == nullptr) return false;
-        std::string text = utf8(v.bstrVal);
-        char* end = nullptr;
-        out = std::strtod(text.c_str(), &end);
-        return end != text.c_str() && *end == '\0';
-    }
-    default: {
-        long long i = 0;
-        if (!variantInteger(v, i)) return false;
-        out = static_cast<double>(i);
-        return true;
-    }
+        case VT_R4:
+            out = v.fltVal;
+            return true;
+        case VT_R8:
+        case VT_DATE:
+            out = v.vt == VT_DATE ? v.date : v.dblVal;
+            return true;
+        case VT_BSTR: {
+            if (v.bstrVal == nullptr) return false;
+            std::string text = utf8(v.bstrVal);
+            char* end = nullptr;
+            out = std::strtod(text.c_str(), &end);
+            return end != text.c_str() && *end == '\0';
+        }
+        default: {
+            long long i = 0;
+            if (!variantInteger(v, i)) return false;
+            out = static_cast<double>(i);
+            return true;
+        }
     }
 }
 
@@ -158,17 +183,23 @@ std::string numericText(const Parameter& parameter) {
     return buffer;
 }
 
-}  // namespace
+} // namespace
 
-std::string utf8(const std::wstring& text) { return win::toUtf8(text); }
-std::wstring wide(const char* text) { return text ? win::fromUtf8(text) : std::wstring(); }
-std::wstring wide(const std::string& text) { return win::fromUtf8(text); }
+std::string utf8(const std::wstring& text) {
+    return win::toUtf8(text);
+}
+std::wstring wide(const char* text) {
+    return text ? win::fromUtf8(text) : std::wstring();
+}
+std::wstring wide(const std::string& text) {
+    return win::fromUtf8(text);
+}
 
 std::string oleDateToText(double date) {
     double whole = std::trunc(date);
     double fraction = std::fabs(date - whole);
     long long ms = std::llround(fraction * 86400000.0);
-    if (ms >= 86400000) {  // rounding reached the next day
+    if (ms >= 86400000) { // rounding reached the next day
         ms -= 86400000;
         whole += date < 0 ? -1 : 1;
     }
@@ -200,80 +231,96 @@ std::optional<std::string> parameterText(const Parameter& parameter) {
     const _variant_t value = parameter.GetValue();
     if (isNullVariant(value)) return std::nullopt;
     switch (parameter.GetType()) {
-    case adBoolean: {
-        long long flag = 0;
-        if (value.vt == VT_BSTR) {
-            std::wstring t = variantText(value);
-            if (t == L"true" || t == L"True" || t == L"TRUE") return std::string("true");
-            if (t == L"false" || t == L"False" || t == L"FALSE") return std::string("false");
+        case adBoolean: {
+            long long flag = 0;
+            if (value.vt == VT_BSTR) {
+                std::wstring t = variantText(value);
+                if (t == L"true" || t == L"True" || t == L"TRUE") return std::string("true");
+                if (t == L"false" || t == L"False" || t == L"FALSE") return std::string("false");
+            }
+            if (!variantInteger(value, flag)) refuse(adErrCantConvertValue, parameter, L"the value is not a boolean.");
+            return std::string(flag != 0 ? "true" : "false");
         }
-        if (!variantInteger(value, flag)) refuse(adErrCantConvertValue, parameter, L"the value is not a boolean.");
-        return std::string(flag != 0 ? "true" : "false");
-    }
-    case adTinyInt:
-    case adUnsignedTinyInt: return integerText(parameter, 0, 255);
-    case adSmallInt: return integerText(parameter, -32768, 32767);
-    case adInteger: return integerText(parameter, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    case adBigInt: return integerText(parameter, std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max());
-    case adNumeric:
-    case adDecimal: return numericText(parameter);
-    case adSingle:
-    case adDouble: {
-        double d = 0;
-        if (!variantDouble(value, d)) refuse(adErrCantConvertValue, parameter, L"the value is not a number.");
-        return formatDouble(d);
-    }
-    case adChar:
-    case adWChar:
-    case adVarChar:
-    case adVarWChar:
-    case adBSTR:
-    case adLongVarChar:
-    case adLongVarWChar: {
-        std::wstring text = variantText(value);
-        const bool limited = parameter.GetType() != adLongVarChar && parameter.GetType() != adLongVarWChar &&
-                             parameter.GetType() != adBSTR;
-        if (limited && parameter.GetSize() <= 0)
-            refuse(adErrParameterNotDefined, parameter, L"a text parameter needs a size above 0.");
-        if (limited && static_cast<long>(text.size()) > parameter.GetSize())
-            refuse(adErrDataOverflow, parameter,
-                   L"the text has " + std::to_wstring(text.size()) + L" characters, more than its size " +
-                       std::to_wstring(parameter.GetSize()) + L"; it would be cut.");
-        return utf8(text);
-    }
-    case adDate:
-    case adDBDate:
-    case adDBTimeStamp: {
-        if (value.vt == VT_BSTR) return utf8(variantText(value));
-        double d = 0;
-        if (value.vt != VT_DATE && !variantDouble(value, d))
-            refuse(adErrCantConvertValue, parameter, L"the value is not a date.");
-        if (value.vt == VT_DATE) d = value.date;
-        if (!std::isfinite(d) || d < -657434.0 || d > 2958465.999999)
-            refuse(adErrDataOverflow, parameter, L"the date is outside the years 100 to 9999.");
-        return oleDateToText(d);
-    }
-    default:
-        refuse(adErrParameterNotDefined, parameter,
-               L"its data type " + std::to_wstring(parameter.GetType()) + L" is not supported.");
+        case adTinyInt:
+        case adUnsignedTinyInt:
+            return integerText(parameter, 0, 255);
+        case adSmallInt:
+            return integerText(parameter, -32768, 32767);
+        case adInteger:
+            return integerText(parameter, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
+        case adBigInt:
+            return integerText(parameter, std::numeric_limits<long long>::min(), std::numeric_limits<long long>::max());
+        case adNumeric:
+        case adDecimal:
+            return numericText(parameter);
+        case adSingle:
+        case adDouble: {
+            double d = 0;
+            if (!variantDouble(value, d)) refuse(adErrCantConvertValue, parameter, L"the value is not a number.");
+            return formatDouble(d);
+        }
+        case adChar:
+        case adWChar:
+        case adVarChar:
+        case adVarWChar:
+        case adBSTR:
+        case adLongVarChar:
+        case adLongVarWChar: {
+            std::wstring text = variantText(value);
+            const bool limited = parameter.GetType() != adLongVarChar && parameter.GetType() != adLongVarWChar &&
+                                 parameter.GetType() != adBSTR;
+            if (limited && parameter.GetSize() <= 0)
+                refuse(adErrParameterNotDefined, parameter, L"a text parameter needs a size above 0.");
+            if (limited && static_cast<long>(text.size()) > parameter.GetSize())
+                refuse(adErrDataOverflow, parameter,
+                       L"the text has " + std::to_wstring(text.size()) + L" characters, more than its size " +
+                           std::to_wstring(parameter.GetSize()) + L"; it would be cut.");
+            return utf8(text);
+        }
+        case adDate:
+        case adDBDate:
+        case adDBTimeStamp: {
+            if (value.vt == VT_BSTR) return utf8(variantText(value));
+            double d = 0;
+            if (value.vt != VT_DATE && !variantDouble(value, d))
+                refuse(adErrCantConvertValue, parameter, L"the value is not a date.");
+            if (value.vt == VT_DATE) d = value.date;
+            if (!std::isfinite(d) || d < -657434.0 || d > 2958465.999999)
+                refuse(adErrDataOverflow, parameter, L"the date is outside the years 100 to 9999.");
+            return oleDateToText(d);
+        }
+        default:
+            refuse(adErrParameterNotDefined, parameter,
+                   L"its data type " + std::to_wstring(parameter.GetType()) + L" is not supported.");
     }
 }
 
 DataTypeEnum columnType(Oid type) {
     switch (type) {
-    case kBool: return adBoolean;
-    case kInt2: return adSmallInt;
-    case kInt4:
-    case kOid: return adInteger;
-    case kInt8: return adBigInt;
-    case kFloat4: return adSingle;
-    case kFloat8: return adDouble;
-    case kNumeric: return adNumeric;
-    case kDate: return adDBDate;
-    case kTimestamp:
-    case kTimestampTz: return adDBTimeStamp;
-    case kBpchar: return adChar;
-    default: return adVarWChar;
+        case kBool:
+            return adBoolean;
+        case kInt2:
+            return adSmallInt;
+        case kInt4:
+        case kOid:
+            return adInteger;
+        case kInt8:
+            return adBigInt;
+        case kFloat4:
+            return adSingle;
+        case kFloat8:
+            return adDouble;
+        case kNumeric:
+            return adNumeric;
+        case kDate:
+            return adDBDate;
+        case kTimestamp:
+        case kTimestampTz:
+            return adDBTimeStamp;
+        case kBpchar:
+            return adChar;
+        default:
+            return adVarWChar;
     }
 }
 
@@ -284,26 +331,31 @@ _variant_t columnValue(const char* text, Oid type) {
         return v;
     }
     switch (columnType(type)) {
-    case adBoolean: return _variant_t(text[0] == 't');
-    case adSmallInt: return _variant_t(static_cast<short>(std::atoi(text)));
-    case adInteger: return _variant_t(static_cast<long>(std::strtol(text, nullptr, 10)));
-    case adBigInt: {
-        v.vt = VT_I8;
-        v.llVal = std::strtoll(text, nullptr, 10);
-        return v;
-    }
-    case adSingle:
-    case adDouble:
-    case adNumeric: return _variant_t(std::strtod(text, nullptr));
-    case adDBDate:
-    case adDBTimeStamp: {
-        double d = 0;
-        if (!textToOleDate(text, d)) return _variant_t(wide(text).c_str());
-        v.vt = VT_DATE;
-        v.date = d;
-        return v;
-    }
-    default: return _variant_t(wide(text).c_str());
+        case adBoolean:
+            return _variant_t(text[0] == 't');
+        case adSmallInt:
+            return _variant_t(static_cast<short>(std::atoi(text)));
+        case adInteger:
+            return _variant_t(static_cast<long>(std::strtol(text, nullptr, 10)));
+        case adBigInt: {
+            v.vt = VT_I8;
+            v.llVal = std::strtoll(text, nullptr, 10);
+            return v;
+        }
+        case adSingle:
+        case adDouble:
+        case adNumeric:
+            return _variant_t(std::strtod(text, nullptr));
+        case adDBDate:
+        case adDBTimeStamp: {
+            double d = 0;
+            if (!textToOleDate(text, d)) return _variant_t(wide(text).c_str());
+            v.vt = VT_DATE;
+            v.date = d;
+            return v;
+        }
+        default:
+            return _variant_t(wide(text).c_str());
     }
 }
 
@@ -312,26 +364,43 @@ _variant_t outputValue(const char* text, Oid type, DataTypeEnum declared) {
     if (natural.vt == VT_NULL) return natural;
     VARTYPE target = VT_EMPTY;
     switch (declared) {
-    case adBoolean: target = VT_BOOL; break;
-    case adTinyInt:
-    case adUnsignedTinyInt: target = VT_UI1; break;
-    case adSmallInt: target = VT_I2; break;
-    case adInteger: target = VT_I4; break;
-    case adBigInt: target = VT_I8; break;
-    case adSingle:
-    case adDouble:
-    case adNumeric:
-    case adDecimal: target = VT_R8; break;
-    case adDate:
-    case adDBDate:
-    case adDBTimeStamp: target = VT_DATE; break;
-    default: target = VT_BSTR; break;
+        case adBoolean:
+            target = VT_BOOL;
+            break;
+        case adTinyInt:
+        case adUnsignedTinyInt:
+            target = VT_UI1;
+            break;
+        case adSmallInt:
+            target = VT_I2;
+            break;
+        case adInteger:
+            target = VT_I4;
+            break;
+        case adBigInt:
+            target = VT_I8;
+            break;
+        case adSingle:
+        case adDouble:
+        case adNumeric:
+        case adDecimal:
+            target = VT_R8;
+            break;
+        case adDate:
+        case adDBDate:
+        case adDBTimeStamp:
+            target = VT_DATE;
+            break;
+        default:
+            target = VT_BSTR;
+            break;
     }
     if (natural.vt != target) {
         try {
             natural.ChangeType(target);
         } catch (const _com_error&) {
-            raise(adErrCantConvertValue, L"The output value \"" + wide(text) + L"\" cannot be converted to the parameter's type.");
+            raise(adErrCantConvertValue,
+                  L"The output value \"" + wide(text) + L"\" cannot be converted to the parameter's type.");
         }
     }
     return natural;
@@ -378,7 +447,8 @@ void splitRoutineName(const std::wstring& text, std::wstring& schema, std::wstri
     schema.clear();
     // name, schema.name, schema..name (the empty middle part), database.schema.name
     if (parts.size() == 2) schema = parts[0];
-    if (parts.size() >= 3) schema = !parts[parts.size() - 2].empty() ? parts[parts.size() - 2] : parts[parts.size() - 3];
+    if (parts.size() >= 3)
+        schema = !parts[parts.size() - 2].empty() ? parts[parts.size() - 2] : parts[parts.size() - 3];
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> parseConnectionString(const std::wstring& text) {
@@ -421,7 +491,8 @@ std::vector<std::pair<std::wstring, std::wstring>> parseConnectionString(const s
                 }
                 value += text[i++];
             }
-            if (!closed) raise(adErrInvalidArgument, L"Connection string: the value of \"" + key + L"\" has no closing quote.");
+            if (!closed)
+                raise(adErrInvalidArgument, L"Connection string: the value of \"" + key + L"\" has no closing quote.");
             while (i < text.size() && std::iswspace(text[i])) ++i;
             if (i < text.size() && text[i] != L';')
                 raise(adErrInvalidArgument, L"Connection string: text follows the quoted value of \"" + key + L"\".");
@@ -437,4 +508,4 @@ std::vector<std::pair<std::wstring, std::wstring>> parseConnectionString(const s
     return pairs;
 }
 
-}  // namespace ADODB
+} // namespace ADODB

@@ -21,12 +21,9 @@ public:
     INT_PTR GetUpperBound() const { return GetSize() - 1; }
 
     // Elements beyond the old size are value-initialised; `growBy` is how many slots a growth adds at least.
-    void SetSize(INT_PTR newSize, INT_PTR growBy = -1)
-    {
-        if (newSize < 0)
-            AfxThrowInvalidArgException();
-        if (growBy >= 0)
-            m_growBy = growBy;
+    void SetSize(INT_PTR newSize, INT_PTR growBy = -1) {
+        if (newSize < 0) AfxThrowInvalidArgException();
+        if (growBy >= 0) m_growBy = growBy;
         reserveFor(newSize);
         m_data.resize(static_cast<size_t>(newSize));
     }
@@ -42,29 +39,23 @@ public:
     TYPE* GetData() { return m_data.empty() ? nullptr : m_data.data(); }
     const TYPE* GetData() const { return m_data.empty() ? nullptr : m_data.data(); }
 
-    INT_PTR Add(ARG_TYPE element)
-    {
+    INT_PTR Add(ARG_TYPE element) {
         TYPE copy(element); // the argument may refer into this array
         reserveFor(GetSize() + 1);
         m_data.push_back(std::move(copy));
         return GetSize() - 1;
     }
     // Grows the array when `index` lies beyond its end.
-    void SetAtGrow(INT_PTR index, ARG_TYPE element)
-    {
-        if (index < 0)
-            AfxThrowInvalidArgException();
+    void SetAtGrow(INT_PTR index, ARG_TYPE element) {
+        if (index < 0) AfxThrowInvalidArgException();
         TYPE copy(element);
-        if (index >= GetSize())
-            SetSize(index + 1);
+        if (index >= GetSize()) SetSize(index + 1);
         m_data[static_cast<size_t>(index)] = std::move(copy);
     }
     // Inserting beyond the end grows the array to hold the new elements at `index`.
-    void InsertAt(INT_PTR index, ARG_TYPE element, INT_PTR count = 1)
-    {
+    void InsertAt(INT_PTR index, ARG_TYPE element, INT_PTR count = 1) {
         if (index < 0 || count <= 0) {
-            if (index < 0 || count < 0)
-                AfxThrowInvalidArgException();
+            if (index < 0 || count < 0) AfxThrowInvalidArgException();
             return;
         }
         TYPE copy(element);
@@ -76,14 +67,11 @@ public:
         }
         std::fill_n(m_data.begin() + index, count, copy);
     }
-    void RemoveAt(INT_PTR index, INT_PTR count = 1)
-    {
-        if (index < 0 || count < 0 || index + count > GetSize())
-            AfxThrowInvalidArgException();
+    void RemoveAt(INT_PTR index, INT_PTR count = 1) {
+        if (index < 0 || count < 0 || index + count > GetSize()) AfxThrowInvalidArgException();
         m_data.erase(m_data.begin() + index, m_data.begin() + index + count);
     }
-    INT_PTR Append(const CArray& other)
-    {
+    INT_PTR Append(const CArray& other) {
         const INT_PTR old = GetSize();
         if (&other == this) {
             std::vector<TYPE> copy(m_data);
@@ -93,23 +81,17 @@ public:
         }
         return old;
     }
-    void Copy(const CArray& other)
-    {
-        if (&other != this)
-            m_data = other.m_data;
+    void Copy(const CArray& other) {
+        if (&other != this) m_data = other.m_data;
     }
 
 private:
-    size_t checked(INT_PTR index) const
-    {
-        if (index < 0 || index >= GetSize())
-            AfxThrowInvalidArgException();
+    size_t checked(INT_PTR index) const {
+        if (index < 0 || index >= GetSize()) AfxThrowInvalidArgException();
         return static_cast<size_t>(index);
     }
-    void reserveFor(INT_PTR size)
-    {
-        if (static_cast<size_t>(size) <= m_data.capacity())
-            return;
+    void reserveFor(INT_PTR size) {
+        if (static_cast<size_t>(size) <= m_data.capacity()) return;
         const INT_PTR step = m_growBy > 0 ? m_growBy : std::max<INT_PTR>(4, GetSize() / 2);
         m_data.reserve(static_cast<size_t>(std::max(size, GetSize() + step)));
     }

@@ -14,9 +14,9 @@ namespace classlib {
 struct FormatArg {
     enum Kind { Int, Double, WideText, NarrowText, Pointer };
     Kind kind = Int;
-    long long i = 0;       // Int: the value, sign-extended from its own type
-    int bytes = 4;         // Int: size of the original type
-    bool isSigned = true;  // Int: signedness of the original type
+    long long i = 0;      // Int: the value, sign-extended from its own type
+    int bytes = 4;        // Int: size of the original type
+    bool isSigned = true; // Int: signedness of the original type
     double d = 0.0;
     const wchar_t* ws = nullptr;
     const char* s = nullptr;
@@ -24,8 +24,7 @@ struct FormatArg {
 };
 
 template <class T>
-FormatArg makeFormatArg(const T& v)
-{
+FormatArg makeFormatArg(const T& v) {
     FormatArg a;
     if constexpr (std::is_same_v<T, bool>) {
         a.kind = FormatArg::Int;
@@ -79,7 +78,9 @@ public:
     CString() = default;
     CString(const CString&) = default;
     CString(CString&&) noexcept = default;
-    CString(const wchar_t* text) { if (text) m_str = text; }
+    CString(const wchar_t* text) {
+        if (text) m_str = text;
+    }
     CString(const wchar_t* text, int length);
     CString(const char* utf8);
     CString(const char* utf8, int length);
@@ -92,10 +93,19 @@ public:
     CString& operator=(const char* utf8);
     CString& operator=(wchar_t ch);
 
-    CString& operator+=(const CString& s) { m_str += s.m_str; return *this; }
-    CString& operator+=(const wchar_t* text) { if (text) m_str += text; return *this; }
+    CString& operator+=(const CString& s) {
+        m_str += s.m_str;
+        return *this;
+    }
+    CString& operator+=(const wchar_t* text) {
+        if (text) m_str += text;
+        return *this;
+    }
     CString& operator+=(const char* utf8) { return *this += CString(utf8); }
-    CString& operator+=(wchar_t ch) { m_str += ch; return *this; }
+    CString& operator+=(wchar_t ch) {
+        m_str += ch;
+        return *this;
+    }
 
     operator const wchar_t*() const { return m_str.c_str(); }
     const wchar_t* GetString() const { return m_str.c_str(); }
@@ -150,14 +160,12 @@ public:
     CString SpanExcluding(const wchar_t* chars) const;
 
     template <class... A>
-    void Format(const wchar_t* format, const A&... args)
-    {
+    void Format(const wchar_t* format, const A&... args) {
         const classlib::FormatArg list[] = {classlib::makeFormatArg(args)..., classlib::FormatArg()};
         m_str = classlib::formatArgs(format, list, static_cast<int>(sizeof...(A)));
     }
     template <class... A>
-    void AppendFormat(const wchar_t* format, const A&... args)
-    {
+    void AppendFormat(const wchar_t* format, const A&... args) {
         const classlib::FormatArg list[] = {classlib::makeFormatArg(args)..., classlib::FormatArg()};
         m_str += classlib::formatArgs(format, list, static_cast<int>(sizeof...(A)));
     }
@@ -175,13 +183,41 @@ public:
     std::string ToWindows1252() const { return classlib::toWindows1252(m_str.c_str(), GetLength()); }
     static CString FromWindows1252(const char* text, int length = -1);
 
-    friend CString operator+(const CString& a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, const wchar_t* b) { CString r(a); r += b; return r; }
-    friend CString operator+(const wchar_t* a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, wchar_t b) { CString r(a); r += b; return r; }
-    friend CString operator+(wchar_t a, const CString& b) { CString r(a); r += b; return r; }
-    friend CString operator+(const CString& a, const char* b) { CString r(a); r += b; return r; }
-    friend CString operator+(const char* a, const CString& b) { CString r(a); r += b; return r; }
+    friend CString operator+(const CString& a, const CString& b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, const wchar_t* b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const wchar_t* a, const CString& b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, wchar_t b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(wchar_t a, const CString& b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const CString& a, const char* b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
+    friend CString operator+(const char* a, const CString& b) {
+        CString r(a);
+        r += b;
+        return r;
+    }
 
     friend bool operator==(const CString& a, const CString& b) { return a.m_str == b.m_str; }
     friend bool operator==(const CString& a, const wchar_t* b) { return a.Compare(b) == 0; }

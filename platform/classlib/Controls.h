@@ -188,7 +188,7 @@ LRESULT controlProc(WndState* s, UINT message, WPARAM wParam, LPARAM lParam, boo
 void setControlText(WndState* s, const std::wstring& text);
 // What a user does with the mouse or keyboard; each raises the notifications a user would.
 void userSelectItem(WndState* s, int index);      // combo or list box
-void userDoubleClickItem(WndState* s, int index);  // list box
+void userDoubleClickItem(WndState* s, int index); // list box
 // A typed character; false when the control refused it (read-only, digits only, full).
 bool userTypeChar(WndState* s, wchar_t ch);
 // The rectangle of a tab item in the control's client coordinates.

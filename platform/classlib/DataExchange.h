@@ -7,7 +7,7 @@ class CDataExchange {
 public:
     CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate);
 
-    BOOL m_bSaveAndValidate;  // TRUE: controls to members
+    BOOL m_bSaveAndValidate; // TRUE: controls to members
     CWnd* m_pDlgWnd;
     int m_idLastControl = 0;
     BOOL m_bEditLastControl = FALSE;

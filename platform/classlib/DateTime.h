@@ -27,8 +27,14 @@ public:
 
     CTimeSpan operator+(CTimeSpan o) const { return CTimeSpan(m_span + o.m_span); }
     CTimeSpan operator-(CTimeSpan o) const { return CTimeSpan(m_span - o.m_span); }
-    CTimeSpan& operator+=(CTimeSpan o) { m_span += o.m_span; return *this; }
-    CTimeSpan& operator-=(CTimeSpan o) { m_span -= o.m_span; return *this; }
+    CTimeSpan& operator+=(CTimeSpan o) {
+        m_span += o.m_span;
+        return *this;
+    }
+    CTimeSpan& operator-=(CTimeSpan o) {
+        m_span -= o.m_span;
+        return *this;
+    }
     auto operator<=>(const CTimeSpan&) const = default;
 
 private:
@@ -59,8 +65,14 @@ public:
     CTime operator+(CTimeSpan s) const { return CTime(m_time + s.GetTimeSpan()); }
     CTime operator-(CTimeSpan s) const { return CTime(m_time - s.GetTimeSpan()); }
     CTimeSpan operator-(CTime o) const { return CTimeSpan(m_time - o.m_time); }
-    CTime& operator+=(CTimeSpan s) { m_time += s.GetTimeSpan(); return *this; }
-    CTime& operator-=(CTimeSpan s) { m_time -= s.GetTimeSpan(); return *this; }
+    CTime& operator+=(CTimeSpan s) {
+        m_time += s.GetTimeSpan();
+        return *this;
+    }
+    CTime& operator-=(CTimeSpan s) {
+        m_time -= s.GetTimeSpan();
+        return *this;
+    }
     auto operator<=>(const CTime&) const = default;
 
 private:
@@ -114,7 +126,9 @@ public:
 
     COleDateTime() = default;
     COleDateTime(DATE value);
-    COleDateTime(int year, int month, int day, int hour, int minute, int second) { SetDateTime(year, month, day, hour, minute, second); }
+    COleDateTime(int year, int month, int day, int hour, int minute, int second) {
+        SetDateTime(year, month, day, hour, minute, second);
+    }
     // Local time of a time_t.
     COleDateTime(time_t value) { *this = value; }
     COleDateTime& operator=(DATE value);
@@ -173,4 +187,4 @@ namespace classlib {
 // strftime over broken-down time with English names and '#' (no leading zeros); a code it does not know
 // is written as it stands.
 std::wstring formatTime(const wchar_t* format, const std::tm& t);
-}
+} // namespace classlib

@@ -13,7 +13,7 @@ namespace classlib {
 
 struct DriverResult {
     bool ok = true;
-    std::wstring message;  // the refusal or failure; for a success, a remark (such as refused keystrokes)
+    std::wstring message; // the refusal or failure; for a success, a remark (such as refused keystrokes)
     explicit operator bool() const { return ok; }
 };
 
@@ -53,8 +53,7 @@ public:
                                  bool force = false);
     static DriverResult click(HWND dialog, const std::wstring& control, bool force = false);
     // An item by index (digits) or by text (exact, then without regard to case, then as a prefix).
-    static DriverResult select(HWND dialog, const std::wstring& control, const std::wstring& item,
-                               bool force = false);
+    static DriverResult select(HWND dialog, const std::wstring& control, const std::wstring& item, bool force = false);
     static DriverResult doubleClick(HWND dialog, const std::wstring& control, const std::wstring& item,
                                     bool force = false);
     static DriverResult check(HWND dialog, const std::wstring& control, bool checked, bool force = false);

@@ -70,8 +70,7 @@ struct DispatchArg {
 };
 
 template <class T>
-DispatchArg makeDispatchArg(const T& v)
-{
+DispatchArg makeDispatchArg(const T& v) {
     DispatchArg a;
     if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) {
         a.kind = DispatchArg::Number;
@@ -106,7 +105,8 @@ DispatchArg makeDispatchArg(const T& v)
 class COleDispatchDriver {
 public:
     COleDispatchDriver() = default;
-    explicit COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease = TRUE) : m_lpDispatch(dispatch), m_bAutoRelease(autoRelease) {}
+    explicit COleDispatchDriver(LPDISPATCH dispatch, BOOL autoRelease = TRUE)
+        : m_lpDispatch(dispatch), m_bAutoRelease(autoRelease) {}
     COleDispatchDriver(const COleDispatchDriver& other);
     COleDispatchDriver& operator=(const COleDispatchDriver& other);
     virtual ~COleDispatchDriver() { ReleaseDispatch(); }
@@ -126,20 +126,19 @@ public:
     // IUnknown**, VT_VARIANT VARIANT* (cleared first), VT_EMPTY nothing. Failures throw COleException* or,
     // when the object raised an exception, COleDispatchException*.
     template <class... A>
-    void InvokeHelper(DISPID id, WORD flags, VARTYPE resultType, void* result, const BYTE* paramInfo, const A&... args)
-    {
+    void InvokeHelper(DISPID id, WORD flags, VARTYPE resultType, void* result, const BYTE* paramInfo,
+                      const A&... args) {
         const std::vector<classlib::DispatchArg> list = {classlib::makeDispatchArg(args)...};
         invoke(id, flags, resultType, result, paramInfo, list);
     }
     template <size_t N, class... A>
-    void InvokeHelper(DISPID id, WORD flags, VARTYPE resultType, void* result, const char (&paramInfo)[N], const A&... args)
-    {
+    void InvokeHelper(DISPID id, WORD flags, VARTYPE resultType, void* result, const char (&paramInfo)[N],
+                      const A&... args) {
         InvokeHelper(id, flags, resultType, result, reinterpret_cast<const BYTE*>(paramInfo), args...);
     }
     void GetProperty(DISPID id, VARTYPE type, void* value) const;
     template <class T>
-    void SetProperty(DISPID id, VARTYPE type, const T& value)
-    {
+    void SetProperty(DISPID id, VARTYPE type, const T& value) {
         const BYTE info[2] = {static_cast<BYTE>(type), 0};
         const std::vector<classlib::DispatchArg> list = {classlib::makeDispatchArg(value)};
         invoke(id, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, info, list);

@@ -27,19 +27,16 @@ struct OpenEntry {
 std::mutex g_openMutex;
 std::map<std::pair<dev_t, ino_t>, std::vector<OpenEntry>> g_open;
 
-bool inUse(const struct stat& st)
-{
+bool inUse(const struct stat& st) {
     std::lock_guard lock(g_openMutex);
     auto it = g_open.find({st.st_dev, st.st_ino});
     return it != g_open.end() && !it->second.empty();
 }
 
-bool conflicts(const struct stat& st, const OpenEntry& wanted)
-{
+bool conflicts(const struct stat& st, const OpenEntry& wanted) {
     std::lock_guard lock(g_openMutex);
     auto it = g_open.find({st.st_dev, st.st_ino});
-    if (it == g_open.end())
-        return false;
+    if (it == g_open.end()) return false;
     for (const OpenEntry& e : it->second)
         if ((wanted.reads && e.denyRead) || (wanted.writes && e.denyWrite) || (e.reads && wanted.denyRead) ||
             (e.writes && wanted.denyWrite))
@@ -47,31 +44,27 @@ bool conflicts(const struct stat& st, const OpenEntry& wanted)
     return false;
 }
 
-void registerOpen(const struct stat& st, const OpenEntry& entry)
-{
+void registerOpen(const struct stat& st, const OpenEntry& entry) {
     std::lock_guard lock(g_openMutex);
     g_open[{st.st_dev, st.st_ino}].push_back(entry);
 }
 
-void unregisterOpen(const void* owner)
-{
+void unregisterOpen(const void* owner) {
     std::lock_guard lock(g_openMutex);
     for (auto it = g_open.begin(); it != g_open.end();) {
         auto& list = it->second;
-        for (auto e = list.begin(); e != list.end();)
-            e = e->owner == owner ? list.erase(e) : e + 1;
+        for (auto e = list.begin(); e != list.end();) e = e->owner == owner ? list.erase(e) : e + 1;
         it = list.empty() ? g_open.erase(it) : std::next(it);
     }
 }
 
-[[noreturn]] void throwFor(DWORD code, LPCTSTR fileName)
-{
+[[noreturn]] void throwFor(DWORD code, LPCTSTR fileName) {
     SetLastError(code);
-    AfxThrowFileException(CFileException::OsErrorToException(static_cast<LONG>(code)), static_cast<LONG>(code), fileName);
+    AfxThrowFileException(CFileException::OsErrorToException(static_cast<LONG>(code)), static_cast<LONG>(code),
+                          fileName);
 }
 
-void fillStatus(const struct stat& st, const std::string& native, CFileStatus& status)
-{
+void fillStatus(const struct stat& st, const std::string& native, CFileStatus& status) {
     status.m_ctime = CTime(st.st_ctime);
     status.m_mtime = CTime(st.st_mtime);
     status.m_atime = CTime(st.st_atime);
@@ -81,8 +74,7 @@ void fillStatus(const struct stat& st, const std::string& native, CFileStatus& s
         attr |= CFile::directory;
     else
         attr |= CFile::archive;
-    if ((st.st_mode & S_IWUSR) == 0)
-        attr |= CFile::readOnly;
+    if ((st.st_mode & S_IWUSR) == 0) attr |= CFile::readOnly;
     status.m_attribute = attr;
     const std::wstring full = win::nativeToWindows(native);
     const size_t n = std::min(full.size(), static_cast<size_t>(MAX_PATH - 1));
@@ -91,8 +83,7 @@ void fillStatus(const struct stat& st, const std::string& native, CFileStatus& s
 }
 
 // Maps a Windows path or throws the mapping error as a file exception.
-std::string nativeOrThrow(LPCTSTR fileName)
-{
+std::string nativeOrThrow(LPCTSTR fileName) {
     std::string native;
     DWORD error = 0;
     if (!fileName || !win::mapToNative(fileName, native, &error))
@@ -104,17 +95,16 @@ std::string nativeOrThrow(LPCTSTR fileName)
 
 // ---------------------------------------------------------------- CFile
 
-CFile::CFile(LPCTSTR fileName, UINT openFlags)
-{
+CFile::CFile(LPCTSTR fileName, UINT openFlags) {
     CFileException error;
-    if (!Open(fileName, openFlags, &error))
-        AfxThrowFileException(error.m_cause, error.m_lOsError, error.m_strFileName);
+    if (!Open(fileName, openFlags, &error)) AfxThrowFileException(error.m_cause, error.m_lOsError, error.m_strFileName);
 }
 
-CFile::~CFile() { CFile::Abort(); }
+CFile::~CFile() {
+    CFile::Abort();
+}
 
-BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
-{
+BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     CFile::Abort();
     auto fail = [&](DWORD code) {
         SetLastError(code);
@@ -127,25 +117,28 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
     };
     std::string native;
     DWORD mapError = 0;
-    if (!fileName || !*fileName)
-        return fail(ERROR_PATH_NOT_FOUND);
-    if (!win::mapToNative(fileName, native, &mapError))
-        return fail(mapError ? mapError : ERROR_PATH_NOT_FOUND);
+    if (!fileName || !*fileName) return fail(ERROR_PATH_NOT_FOUND);
+    if (!win::mapToNative(fileName, native, &mapError)) return fail(mapError ? mapError : ERROR_PATH_NOT_FOUND);
 
     const UINT access = openFlags & 3;
     OpenEntry entry{this, access != modeWrite, access != modeRead, false, false};
     switch (openFlags & 0x70) {
-    case shareDenyWrite: entry.denyWrite = true; break;
-    case shareDenyRead: entry.denyRead = true; break;
-    case shareDenyNone: break;
-    default: entry.denyRead = entry.denyWrite = true; break; // shareCompat, shareExclusive
+        case shareDenyWrite:
+            entry.denyWrite = true;
+            break;
+        case shareDenyRead:
+            entry.denyRead = true;
+            break;
+        case shareDenyNone:
+            break;
+        default:
+            entry.denyRead = entry.denyWrite = true;
+            break; // shareCompat, shareExclusive
     }
     int flags = O_CLOEXEC | (access == modeRead ? O_RDONLY : access == modeWrite ? O_WRONLY : O_RDWR);
-    if (openFlags & modeCreate)
-        flags |= O_CREAT;
+    if (openFlags & modeCreate) flags |= O_CREAT;
     const int fd = ::open(native.c_str(), flags, 0666);
-    if (fd < 0)
-        return fail(win::errorFromErrno(errno, native, ERROR_FILE_EXISTS));
+    if (fd < 0) return fail(win::errorFromErrno(errno, native, ERROR_FILE_EXISTS));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
@@ -156,7 +149,8 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
         return fail(ERROR_SHARING_VIOLATION);
     }
     // By path, so that a file created for reading only is emptied too.
-    if ((openFlags & modeCreate) && !(openFlags & modeNoTruncate) && st.st_size != 0 && ::truncate(native.c_str(), 0) != 0) {
+    if ((openFlags & modeCreate) && !(openFlags & modeNoTruncate) && st.st_size != 0 &&
+        ::truncate(native.c_str(), 0) != 0) {
         const int err = errno;
         ::close(fd);
         return fail(win::errorFromErrno(err, native));
@@ -169,68 +163,55 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
     return TRUE;
 }
 
-void CFile::throwErrno(int err) const
-{
+void CFile::throwErrno(int err) const {
     throwFor(win::errorFromErrno(err, m_nativePath), m_strFileName);
 }
 
-void CFile::throwOsError(DWORD code) const { throwFor(code, m_strFileName); }
-
-void CFile::requireOpen() const
-{
-    if (m_fd < 0)
-        throwOsError(ERROR_INVALID_HANDLE);
+void CFile::throwOsError(DWORD code) const {
+    throwFor(code, m_strFileName);
 }
 
-UINT CFile::Read(void* buffer, UINT count)
-{
+void CFile::requireOpen() const {
+    if (m_fd < 0) throwOsError(ERROR_INVALID_HANDLE);
+}
+
+UINT CFile::Read(void* buffer, UINT count) {
     requireOpen();
-    if (count == 0)
-        return 0;
-    if (!buffer)
-        AfxThrowInvalidArgException();
-    if ((m_openFlags & 3) == modeWrite)
-        throwOsError(ERROR_ACCESS_DENIED);
+    if (count == 0) return 0;
+    if (!buffer) AfxThrowInvalidArgException();
+    if ((m_openFlags & 3) == modeWrite) throwOsError(ERROR_ACCESS_DENIED);
     UINT done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < count) {
         const ssize_t n = ::read(m_fd, out + done, count - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             throwErrno(errno);
         }
-        if (n == 0)
-            break;
+        if (n == 0) break;
         done += static_cast<UINT>(n);
     }
     return done;
 }
 
-void CFile::Write(const void* buffer, UINT count)
-{
+void CFile::Write(const void* buffer, UINT count) {
     requireOpen();
-    if (count == 0)
-        return;
-    if (!buffer)
-        AfxThrowInvalidArgException();
-    if ((m_openFlags & 3) == modeRead)
-        throwOsError(ERROR_ACCESS_DENIED);
+    if (count == 0) return;
+    if (!buffer) AfxThrowInvalidArgException();
+    if ((m_openFlags & 3) == modeRead) throwOsError(ERROR_ACCESS_DENIED);
     UINT done = 0;
     const auto* in = static_cast<const char*>(buffer);
     while (done < count) {
         const ssize_t n = ::write(m_fd, in + done, count - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             throwErrno(errno);
         }
         done += static_cast<UINT>(n);
     }
 }
 
-ULONGLONG CFile::Seek(LONGLONG offset, UINT from)
-{
+ULONGLONG CFile::Seek(LONGLONG offset, UINT from) {
     requireOpen();
     LONGLONG base = 0;
     if (from == current)
@@ -239,47 +220,38 @@ ULONGLONG CFile::Seek(LONGLONG offset, UINT from)
         base = static_cast<LONGLONG>(GetLength());
     else if (from != begin)
         AfxThrowInvalidArgException();
-    if ((offset < 0 && base + offset < 0))
-        throwOsError(kNegativeSeek);
+    if ((offset < 0 && base + offset < 0)) throwOsError(kNegativeSeek);
     const off_t pos = ::lseek(m_fd, static_cast<off_t>(base + offset), SEEK_SET);
-    if (pos < 0)
-        throwErrno(errno);
+    if (pos < 0) throwErrno(errno);
     return static_cast<ULONGLONG>(pos);
 }
 
-ULONGLONG CFile::GetPosition() const
-{
+ULONGLONG CFile::GetPosition() const {
     requireOpen();
     const off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
-    if (pos < 0)
-        throwErrno(errno);
+    if (pos < 0) throwErrno(errno);
     return static_cast<ULONGLONG>(pos);
 }
 
-ULONGLONG CFile::GetLength() const
-{
+ULONGLONG CFile::GetLength() const {
     requireOpen();
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
-        throwErrno(errno);
+    if (::fstat(m_fd, &st) != 0) throwErrno(errno);
     return static_cast<ULONGLONG>(st.st_size);
 }
 
-void CFile::SetLength(ULONGLONG length)
-{
+void CFile::SetLength(ULONGLONG length) {
     requireOpen();
-    if ((m_openFlags & 3) == modeRead)
-        throwOsError(ERROR_ACCESS_DENIED);
-    if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0)
-        throwErrno(errno);
+    if ((m_openFlags & 3) == modeRead) throwOsError(ERROR_ACCESS_DENIED);
+    if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) throwErrno(errno);
 }
 
-void CFile::Flush() { requireOpen(); }
+void CFile::Flush() {
+    requireOpen();
+}
 
-void CFile::Close()
-{
-    if (m_fd < 0)
-        return;
+void CFile::Close() {
+    if (m_fd < 0) return;
     unregisterOpen(this);
     const int rc = ::close(m_fd);
     const int err = errno;
@@ -288,12 +260,10 @@ void CFile::Close()
     const std::string native = m_nativePath;
     m_strFileName.Empty();
     m_nativePath.clear();
-    if (rc != 0 && err != EINTR)
-        throwFor(win::errorFromErrno(err, native), name);
+    if (rc != 0 && err != EINTR) throwFor(win::errorFromErrno(err, native), name);
 }
 
-void CFile::Abort()
-{
+void CFile::Abort() {
     if (m_fd >= 0) {
         unregisterOpen(this);
         ::close(m_fd);
@@ -303,32 +273,26 @@ void CFile::Abort()
     m_nativePath.clear();
 }
 
-CString CFile::GetFileName() const
-{
+CString CFile::GetFileName() const {
     const int slash = std::max(m_strFileName.ReverseFind(L'\\'), m_strFileName.ReverseFind(L'/'));
     return m_strFileName.Mid(slash + 1);
 }
 
-CString CFile::GetFileTitle() const
-{
+CString CFile::GetFileTitle() const {
     CString name = GetFileName();
     const int dot = name.ReverseFind(L'.');
     return dot > 0 ? name.Left(dot) : name;
 }
 
-BOOL CFile::GetStatus(CFileStatus& status) const
-{
-    if (m_fd < 0)
-        return FALSE;
+BOOL CFile::GetStatus(CFileStatus& status) const {
+    if (m_fd < 0) return FALSE;
     struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
-        return FALSE;
+    if (::fstat(m_fd, &st) != 0) return FALSE;
     fillStatus(st, m_nativePath, status);
     return TRUE;
 }
 
-BOOL CFile::GetStatus(LPCTSTR fileName, CFileStatus& status)
-{
+BOOL CFile::GetStatus(LPCTSTR fileName, CFileStatus& status) {
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) {
@@ -344,34 +308,25 @@ BOOL CFile::GetStatus(LPCTSTR fileName, CFileStatus& status)
     return TRUE;
 }
 
-void CFile::Remove(LPCTSTR fileName)
-{
+void CFile::Remove(LPCTSTR fileName) {
     const std::string native = nativeOrThrow(fileName);
     struct stat st {};
-    if (::lstat(native.c_str(), &st) != 0)
-        throwFor(win::errorFromErrno(errno, native), fileName);
-    if (S_ISDIR(st.st_mode))
-        throwFor(ERROR_ACCESS_DENIED, fileName);
-    if (inUse(st))
-        throwFor(ERROR_SHARING_VIOLATION, fileName);
-    if (::unlink(native.c_str()) != 0)
-        throwFor(win::errorFromErrno(errno, native), fileName);
+    if (::lstat(native.c_str(), &st) != 0) throwFor(win::errorFromErrno(errno, native), fileName);
+    if (S_ISDIR(st.st_mode)) throwFor(ERROR_ACCESS_DENIED, fileName);
+    if (inUse(st)) throwFor(ERROR_SHARING_VIOLATION, fileName);
+    if (::unlink(native.c_str()) != 0) throwFor(win::errorFromErrno(errno, native), fileName);
 }
 
-void CFile::Rename(LPCTSTR oldName, LPCTSTR newName)
-{
+void CFile::Rename(LPCTSTR oldName, LPCTSTR newName) {
     const std::string from = nativeOrThrow(oldName);
     const std::string to = nativeOrThrow(newName);
     struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0)
-        throwFor(win::errorFromErrno(errno, from), oldName);
-    if (inUse(st))
-        throwFor(ERROR_SHARING_VIOLATION, oldName);
+    if (::lstat(from.c_str(), &st) != 0) throwFor(win::errorFromErrno(errno, from), oldName);
+    if (inUse(st)) throwFor(ERROR_SHARING_VIOLATION, oldName);
     struct stat target {};
     if (::lstat(to.c_str(), &target) == 0 && !(target.st_dev == st.st_dev && target.st_ino == st.st_ino))
         throwFor(ERROR_ALREADY_EXISTS, oldName);
-    if (::rename(from.c_str(), to.c_str()) != 0)
-        throwFor(win::errorFromErrno(errno, to), oldName);
+    if (::rename(from.c_str(), to.c_str()) != 0) throwFor(win::errorFromErrno(errno, to), oldName);
 }
 
 // ---------------------------------------------------------------- CStdioFile
@@ -380,15 +335,12 @@ namespace {
 constexpr size_t kChunk = 64 * 1024;
 }
 
-CStdioFile::CStdioFile(LPCTSTR fileName, UINT openFlags)
-{
+CStdioFile::CStdioFile(LPCTSTR fileName, UINT openFlags) {
     CFileException error;
-    if (!Open(fileName, openFlags, &error))
-        AfxThrowFileException(error.m_cause, error.m_lOsError, error.m_strFileName);
+    if (!Open(fileName, openFlags, &error)) AfxThrowFileException(error.m_cause, error.m_lOsError, error.m_strFileName);
 }
 
-CStdioFile::~CStdioFile()
-{
+CStdioFile::~CStdioFile() {
     try {
         flushPending();
     } catch (CException* e) {
@@ -397,98 +349,74 @@ CStdioFile::~CStdioFile()
     CStdioFile::Abort();
 }
 
-BOOL CStdioFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error)
-{
+BOOL CStdioFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     CStdioFile::Abort();
-    if (!CFile::Open(fileName, openFlags, error))
-        return FALSE;
+    if (!CFile::Open(fileName, openFlags, error)) return FALSE;
     m_append = (openFlags & modeCreate) ? (openFlags & modeNoTruncate) != 0 : (openFlags & 3) == modeWrite;
     return TRUE;
 }
 
-void CStdioFile::flushPending() const
-{
-    if (m_out.empty() || m_fd < 0)
-        return;
+void CStdioFile::flushPending() const {
+    if (m_out.empty() || m_fd < 0) return;
     std::string pending;
     pending.swap(m_out);
     auto* self = const_cast<CStdioFile*>(this);
-    if (m_append && ::lseek(m_fd, 0, SEEK_END) < 0)
-        throwErrno(errno);
+    if (m_append && ::lseek(m_fd, 0, SEEK_END) < 0) throwErrno(errno);
     self->CFile::Write(pending.data(), static_cast<UINT>(pending.size()));
 }
 
-void CStdioFile::dropReadBuffer() const
-{
+void CStdioFile::dropReadBuffer() const {
     const size_t unread = m_in.size() - m_inPos;
     m_in.clear();
     m_inPos = 0;
-    if (unread && m_fd >= 0 && ::lseek(m_fd, -static_cast<off_t>(unread), SEEK_CUR) < 0)
-        throwErrno(errno);
+    if (unread && m_fd >= 0 && ::lseek(m_fd, -static_cast<off_t>(unread), SEEK_CUR) < 0) throwErrno(errno);
 }
 
-void CStdioFile::writeRaw(const char* data, size_t size)
-{
+void CStdioFile::writeRaw(const char* data, size_t size) {
     requireOpen();
-    if ((m_openFlags & 3) == modeRead)
-        throwOsError(ERROR_ACCESS_DENIED);
+    if ((m_openFlags & 3) == modeRead) throwOsError(ERROR_ACCESS_DENIED);
     dropReadBuffer();
     m_out.append(data, size);
-    if (m_out.size() >= kChunk)
-        flushPending();
+    if (m_out.size() >= kChunk) flushPending();
 }
 
-int CStdioFile::rawGet()
-{
-    if (m_inPos < m_in.size())
-        return static_cast<unsigned char>(m_in[m_inPos++]);
+int CStdioFile::rawGet() {
+    if (m_inPos < m_in.size()) return static_cast<unsigned char>(m_in[m_inPos++]);
     flushPending();
     m_in.resize(kChunk);
     m_inPos = 0;
     const UINT n = CFile::Read(m_in.data(), static_cast<UINT>(kChunk));
     m_in.resize(n);
-    if (n == 0)
-        return -1;
+    if (n == 0) return -1;
     return static_cast<unsigned char>(m_in[m_inPos++]);
 }
 
-int CStdioFile::get()
-{
+int CStdioFile::get() {
     const int c = rawGet();
-    if (c != '\r' || !textMode())
-        return c;
+    if (c != '\r' || !textMode()) return c;
     const int next = rawGet();
-    if (next == '\n')
-        return '\n';
-    if (next >= 0)
-        --m_inPos; // not a line end: keep the byte for the next read
+    if (next == '\n') return '\n';
+    if (next >= 0) --m_inPos; // not a line end: keep the byte for the next read
     return '\r';
 }
 
-UINT CStdioFile::Read(void* buffer, UINT count)
-{
+UINT CStdioFile::Read(void* buffer, UINT count) {
     requireOpen();
-    if (count == 0)
-        return 0;
-    if (!buffer)
-        AfxThrowInvalidArgException();
+    if (count == 0) return 0;
+    if (!buffer) AfxThrowInvalidArgException();
     auto* out = static_cast<unsigned char*>(buffer);
     UINT done = 0;
     while (done < count) {
         const int c = get();
-        if (c < 0)
-            break;
+        if (c < 0) break;
         out[done++] = static_cast<unsigned char>(c);
     }
     return done;
 }
 
-void CStdioFile::Write(const void* buffer, UINT count)
-{
-    if (count == 0)
-        return;
-    if (!buffer)
-        AfxThrowInvalidArgException();
+void CStdioFile::Write(const void* buffer, UINT count) {
+    if (count == 0) return;
+    if (!buffer) AfxThrowInvalidArgException();
     const auto* in = static_cast<const char*>(buffer);
     if (!textMode()) {
         writeRaw(in, count);
@@ -497,52 +425,42 @@ void CStdioFile::Write(const void* buffer, UINT count)
     std::string text;
     text.reserve(count + count / 16);
     for (UINT i = 0; i < count; ++i) {
-        if (in[i] == '\n')
-            text += '\r';
+        if (in[i] == '\n') text += '\r';
         text += in[i];
     }
     writeRaw(text.data(), text.size());
 }
 
-void CStdioFile::WriteString(LPCTSTR text)
-{
-    if (!text)
-        AfxThrowInvalidArgException();
+void CStdioFile::WriteString(LPCTSTR text) {
+    if (!text) AfxThrowInvalidArgException();
     const std::string bytes = win::toCp1252(text);
     Write(bytes.data(), static_cast<UINT>(bytes.size()));
 }
 
-BOOL CStdioFile::ReadString(CString& line)
-{
+BOOL CStdioFile::ReadString(CString& line) {
     requireOpen();
     std::string bytes;
     bool sawAny = false;
     for (;;) {
         const int c = get();
-        if (c < 0)
-            break;
+        if (c < 0) break;
         sawAny = true;
-        if (c == '\n')
-            break;
+        if (c == '\n') break;
         bytes += static_cast<char>(c);
     }
     line = win::fromCp1252(bytes).c_str();
     return sawAny ? TRUE : FALSE;
 }
 
-LPTSTR CStdioFile::ReadString(LPTSTR buffer, UINT maxChars)
-{
+LPTSTR CStdioFile::ReadString(LPTSTR buffer, UINT maxChars) {
     requireOpen();
-    if (!buffer || maxChars == 0)
-        AfxThrowInvalidArgException();
+    if (!buffer || maxChars == 0) AfxThrowInvalidArgException();
     std::string bytes;
     while (bytes.size() + 1 < maxChars) {
         const int c = get();
-        if (c < 0)
-            break;
+        if (c < 0) break;
         bytes += static_cast<char>(c);
-        if (c == '\n')
-            break;
+        if (c == '\n') break;
     }
     if (bytes.empty()) {
         buffer[0] = L'\0';
@@ -554,16 +472,14 @@ LPTSTR CStdioFile::ReadString(LPTSTR buffer, UINT maxChars)
     return buffer;
 }
 
-ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from)
-{
+ULONGLONG CStdioFile::Seek(LONGLONG offset, UINT from) {
     requireOpen();
     flushPending();
     dropReadBuffer();
     return CFile::Seek(offset, from);
 }
 
-ULONGLONG CStdioFile::GetPosition() const
-{
+ULONGLONG CStdioFile::GetPosition() const {
     requireOpen();
     if (m_append && !m_out.empty()) {
         flushPending();
@@ -571,31 +487,26 @@ ULONGLONG CStdioFile::GetPosition() const
     return CFile::GetPosition() - (m_in.size() - m_inPos) + m_out.size();
 }
 
-ULONGLONG CStdioFile::GetLength() const
-{
+ULONGLONG CStdioFile::GetLength() const {
     requireOpen();
     flushPending();
     return CFile::GetLength();
 }
 
-void CStdioFile::SetLength(ULONGLONG length)
-{
+void CStdioFile::SetLength(ULONGLONG length) {
     requireOpen();
     flushPending();
     dropReadBuffer();
     CFile::SetLength(length);
 }
 
-void CStdioFile::Flush()
-{
+void CStdioFile::Flush() {
     requireOpen();
     flushPending();
 }
 
-void CStdioFile::Close()
-{
-    if (m_fd < 0)
-        return;
+void CStdioFile::Close() {
+    if (m_fd < 0) return;
     try {
         flushPending();
     } catch (CException*) {
@@ -607,8 +518,7 @@ void CStdioFile::Close()
     CFile::Close();
 }
 
-void CStdioFile::Abort()
-{
+void CStdioFile::Abort() {
     m_in.clear();
     m_inPos = 0;
     m_out.clear();

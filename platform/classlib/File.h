@@ -8,9 +8,9 @@
 #include "classlib/Object.h"
 
 struct CFileStatus {
-    CTime m_ctime;     // status change time (the file system keeps no creation time)
-    CTime m_mtime;     // last modification
-    CTime m_atime;     // last access
+    CTime m_ctime; // status change time (the file system keeps no creation time)
+    CTime m_mtime; // last modification
+    CTime m_atime; // last access
     ULONGLONG m_size = 0;
     BYTE m_attribute = 0; // CFile::Attribute bits
     wchar_t m_szFullName[MAX_PATH] = {};
@@ -38,7 +38,15 @@ public:
         osRandomAccess = 0x40000,
         osSequentialScan = 0x80000,
     };
-    enum Attribute : BYTE { normal = 0x00, readOnly = 0x01, hidden = 0x02, system = 0x04, volume = 0x08, directory = 0x10, archive = 0x20 };
+    enum Attribute : BYTE {
+        normal = 0x00,
+        readOnly = 0x01,
+        hidden = 0x02,
+        system = 0x04,
+        volume = 0x08,
+        directory = 0x10,
+        archive = 0x20
+    };
     enum SeekPosition : UINT { begin = 0, current = 1, end = 2 };
 
     CFile() = default;
@@ -126,7 +134,7 @@ private:
 
     void flushPending() const;
 
-    mutable std::string m_in;  // bytes read ahead
+    mutable std::string m_in; // bytes read ahead
     mutable size_t m_inPos = 0;
     mutable std::string m_out; // bytes waiting to be written
     bool m_append = false;     // every write goes to the end, as the C runtime's "a" mode does

@@ -6,16 +6,17 @@
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt, LPCTSTR lpszFileName, DWORD dwFlags,
                          LPCTSTR lpszFilter, CWnd* pParentWnd, DWORD, BOOL)
-    : CDialog(0, pParentWnd), m_bOpenFileDialog(bOpenFileDialog), m_filter(lpszFilter ? lpszFilter : L""),
-      m_defExt(lpszDefExt ? lpszDefExt : L""), m_fileName(lpszFileName ? lpszFileName : L"")
-{
+    : CDialog(0, pParentWnd),
+      m_bOpenFileDialog(bOpenFileDialog),
+      m_filter(lpszFilter ? lpszFilter : L""),
+      m_defExt(lpszDefExt ? lpszDefExt : L""),
+      m_fileName(lpszFileName ? lpszFileName : L"") {
     m_ofn.Flags = dwFlags | OFN_EXPLORER | OFN_ENABLESIZING;
     m_ofn.lpstrFilter = m_filter.c_str();
     m_ofn.lpstrDefExt = m_defExt.empty() ? nullptr : m_defExt.c_str();
 }
 
-INT_PTR CFileDialog::DoModal()
-{
+INT_PTR CFileDialog::DoModal() {
     win::FileDialogRequest request;
     request.open = m_bOpenFileDialog != FALSE;
     request.title = m_ofn.lpstrTitle ? m_ofn.lpstrTitle : L"";
@@ -44,33 +45,28 @@ INT_PTR CFileDialog::DoModal()
     return IDOK;
 }
 
-CString CFileDialog::GetPathName() const
-{
+CString CFileDialog::GetPathName() const {
     return CString(m_path.c_str());
 }
 
-CString CFileDialog::GetFileName() const
-{
+CString CFileDialog::GetFileName() const {
     const size_t slash = m_path.find_last_of(L"\\/");
     return CString(slash == std::wstring::npos ? m_path.c_str() : m_path.c_str() + slash + 1);
 }
 
-CString CFileDialog::GetFileExt() const
-{
+CString CFileDialog::GetFileExt() const {
     const std::wstring name = GetFileName().GetString();
     const size_t dot = name.rfind(L'.');
     return CString(dot == std::wstring::npos ? L"" : name.c_str() + dot + 1);
 }
 
-CString CFileDialog::GetFileTitle() const
-{
+CString CFileDialog::GetFileTitle() const {
     const std::wstring name = GetFileName().GetString();
     const size_t dot = name.rfind(L'.');
     return CString(name.substr(0, dot).c_str());
 }
 
-CString CFileDialog::GetFolderPath() const
-{
+CString CFileDialog::GetFolderPath() const {
     const size_t slash = m_path.find_last_of(L"\\/");
     return CString(slash == std::wstring::npos ? L"" : m_path.substr(0, slash).c_str());
 }

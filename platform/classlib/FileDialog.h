@@ -16,10 +16,10 @@ constexpr DWORD OFN_ENABLESIZING = 0x00800000;
 struct OPENFILENAMEW {
     DWORD lStructSize = sizeof(OPENFILENAMEW);
     HWND hwndOwner = nullptr;
-    LPCWSTR lpstrFilter = nullptr;  // as given to the constructor: "Description|*.ext|...||"
+    LPCWSTR lpstrFilter = nullptr; // as given to the constructor: "Description|*.ext|...||"
     LPWSTR lpstrFile = nullptr;
     DWORD nMaxFile = 0;
-    LPWSTR lpstrFileTitle = nullptr;  // receives the chosen file's name when set
+    LPWSTR lpstrFileTitle = nullptr; // receives the chosen file's name when set
     DWORD nMaxFileTitle = 0;
     LPCWSTR lpstrInitialDir = nullptr;
     LPCWSTR lpstrTitle = nullptr;

@@ -38,12 +38,21 @@ public:
     CPoint CenterPoint() const { return CPoint((left + right) / 2, (top + bottom) / 2); }
     BOOL PtInRect(POINT p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
     BOOL IsRectEmpty() const { return right <= left || bottom <= top; }
-    void OffsetRect(int dx, int dy) { left += dx; right += dx; top += dy; bottom += dy; }
-    void SetRect(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
+    void OffsetRect(int dx, int dy) {
+        left += dx;
+        right += dx;
+        top += dy;
+        bottom += dy;
+    }
+    void SetRect(int l, int t, int r, int b) {
+        left = l;
+        top = t;
+        right = r;
+        bottom = b;
+    }
     operator LPRECT() { return this; }
     operator LPCRECT() const { return this; }
-    bool operator==(const CRect& o) const
-    {
+    bool operator==(const CRect& o) const {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
     }
 };
@@ -116,12 +125,12 @@ class CCmdTarget;
 using AFX_PMSG_THUNK = LRESULT (*)(CCmdTarget* target, WPARAM wParam, LPARAM lParam);
 
 struct AFX_MSGMAP_ENTRY {
-    UINT nMessage;            // window message, or 0xC000 with pRegistered for a registered message
-    UINT nCode;               // notification code of WM_COMMAND entries
-    UINT nID;                 // first command id
-    UINT nLastID;             // last command id of a range
-    const UINT* pRegistered;  // registered message number
-    AFX_PMSG_THUNK pfn;       // calls the handler with its own signature
+    UINT nMessage;           // window message, or 0xC000 with pRegistered for a registered message
+    UINT nCode;              // notification code of WM_COMMAND entries
+    UINT nID;                // first command id
+    UINT nLastID;            // last command id of a range
+    const UINT* pRegistered; // registered message number
+    AFX_PMSG_THUNK pfn;      // calls the handler with its own signature
 };
 
 struct AFX_MSGMAP {
@@ -131,45 +140,59 @@ struct AFX_MSGMAP {
 
 #define afx_msg
 
-#define DECLARE_MESSAGE_MAP()                          \
-public:                                                \
-    virtual const AFX_MSGMAP* GetMessageMap() const;   \
-                                                       \
-protected:                                             \
+#define DECLARE_MESSAGE_MAP()                        \
+public:                                              \
+    virtual const AFX_MSGMAP* GetMessageMap() const; \
+                                                     \
+protected:                                           \
     static const AFX_MSGMAP* GetThisMessageMap();
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                    \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-    const AFX_MSGMAP* theClass::GetThisMessageMap()                               \
-    {                                                                             \
-        typedef theClass ThisClass;                                               \
-        typedef baseClass TheBaseClass;                                           \
-        static_assert(sizeof(ThisClass) > 0);                                     \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)          \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { \
+        return GetThisMessageMap();                     \
+    }                                                   \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() {   \
+        typedef theClass ThisClass;                     \
+        typedef baseClass TheBaseClass;                 \
+        static_assert(sizeof(ThisClass) > 0);           \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
-
-#define END_MESSAGE_MAP()                                                               \
-    {0, 0, 0, 0, nullptr, nullptr}};                                                    \
-        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
-        return &messageMap;                                                             \
+#define END_MESSAGE_MAP()                                                                         \
+    { 0, 0, 0, 0, nullptr, nullptr }                                                              \
+    }                                                                                             \
+    ;                                                                                             \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
+    return &messageMap;                                                                           \
     }
 
-#define ON_COMMAND(id, memberFxn)                                                                  \
-    {WM_COMMAND, CN_COMMAND, static_cast<UINT>(id), static_cast<UINT>(id), nullptr,                \
-     [](CCmdTarget* t, WPARAM, LPARAM) -> LRESULT {                                                \
-         (static_cast<ThisClass*>(t)->*(memberFxn))();                                             \
-         return 0;                                                                                 \
+#define ON_COMMAND(id, memberFxn)                      \
+    {WM_COMMAND,                                       \
+     CN_COMMAND,                                       \
+     static_cast<UINT>(id),                            \
+     static_cast<UINT>(id),                            \
+     nullptr,                                          \
+     [](CCmdTarget* t, WPARAM, LPARAM) -> LRESULT {    \
+         (static_cast<ThisClass*>(t)->*(memberFxn))(); \
+         return 0;                                     \
      }},
-#define ON_COMMAND_RANGE(id, idLast, memberFxn)                                                   \
-    {WM_COMMAND, CN_COMMAND, static_cast<UINT>(id), static_cast<UINT>(idLast), nullptr,            \
-     [](CCmdTarget* t, WPARAM w, LPARAM) -> LRESULT {                                              \
-         (static_cast<ThisClass*>(t)->*(memberFxn))(static_cast<UINT>(LOWORD(w)));                 \
-         return 0;                                                                                 \
+#define ON_COMMAND_RANGE(id, idLast, memberFxn)                                    \
+    {WM_COMMAND,                                                                   \
+     CN_COMMAND,                                                                   \
+     static_cast<UINT>(id),                                                        \
+     static_cast<UINT>(idLast),                                                    \
+     nullptr,                                                                      \
+     [](CCmdTarget* t, WPARAM w, LPARAM) -> LRESULT {                              \
+         (static_cast<ThisClass*>(t)->*(memberFxn))(static_cast<UINT>(LOWORD(w))); \
+         return 0;                                                                 \
      }},
-#define ON_CONTROL(code, id, memberFxn)                                                            \
-    {WM_COMMAND, static_cast<UINT>(code), static_cast<UINT>(id), static_cast<UINT>(id), nullptr,   \
-     [](CCmdTarget* t, WPARAM, LPARAM) -> LRESULT {                                                \
-         (static_cast<ThisClass*>(t)->*(memberFxn))();                                             \
-         return 0;                                                                                 \
+#define ON_CONTROL(code, id, memberFxn)                \
+    {WM_COMMAND,                                       \
+     static_cast<UINT>(code),                          \
+     static_cast<UINT>(id),                            \
+     static_cast<UINT>(id),                            \
+     nullptr,                                          \
+     [](CCmdTarget* t, WPARAM, LPARAM) -> LRESULT {    \
+         (static_cast<ThisClass*>(t)->*(memberFxn))(); \
+         return 0;                                     \
      }},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_BN_DOUBLECLICKED(id, memberFxn) ON_CONTROL(BN_DOUBLECLICKED, id, memberFxn)
@@ -180,30 +203,28 @@ protected:                                             \
 #define ON_LBN_SELCHANGE(id, memberFxn) ON_CONTROL(LBN_SELCHANGE, id, memberFxn)
 #define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)
 
-#define ON_MESSAGE(message, memberFxn)                                                   \
-    {static_cast<UINT>(message), 0, 0, 0, nullptr,                                       \
-     [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT {                                  \
-         return (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                        \
+#define ON_MESSAGE(message, memberFxn)                                                                \
+    {static_cast<UINT>(message), 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT { \
+         return (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                                     \
      }},
-#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn)                               \
-    {0xC000, 0, 0, 0, &(nMessageVariable),                                               \
-     [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT {                                  \
-         return (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                        \
+#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn)                                    \
+    {0xC000, 0, 0, 0, &(nMessageVariable), [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT { \
+         return (static_cast<ThisClass*>(t)->*(memberFxn))(w, l);                             \
      }},
-#define ON_WM_CLOSE()                                                                    \
-    {WM_CLOSE, 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM, LPARAM) -> LRESULT {          \
-         static_cast<ThisClass*>(t)->OnClose();                                          \
-         return 0;                                                                       \
+#define ON_WM_CLOSE()                                                           \
+    {WM_CLOSE, 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM, LPARAM) -> LRESULT { \
+         static_cast<ThisClass*>(t)->OnClose();                                 \
+         return 0;                                                              \
      }},
-#define ON_WM_SHOWWINDOW()                                                               \
-    {WM_SHOWWINDOW, 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT { \
+#define ON_WM_SHOWWINDOW()                                                                     \
+    {WM_SHOWWINDOW, 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT {       \
          static_cast<ThisClass*>(t)->OnShowWindow(static_cast<BOOL>(w), static_cast<UINT>(l)); \
-         return 0;                                                                       \
+         return 0;                                                                             \
      }},
-#define AFX_MOUSE_ENTRY(msg, fn)                                                         \
-    {msg, 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT {           \
+#define AFX_MOUSE_ENTRY(msg, fn)                                                                         \
+    {msg, 0, 0, 0, nullptr, [](CCmdTarget* t, WPARAM w, LPARAM l) -> LRESULT {                           \
          static_cast<ThisClass*>(t)->fn(static_cast<UINT>(w), CPoint(GET_X_LPARAM(l), GET_Y_LPARAM(l))); \
-         return 0;                                                                       \
+         return 0;                                                                                       \
      }},
 #define ON_WM_LBUTTONDOWN() AFX_MOUSE_ENTRY(WM_LBUTTONDOWN, OnLButtonDown)
 #define ON_WM_LBUTTONUP() AFX_MOUSE_ENTRY(WM_LBUTTONUP, OnLButtonUp)
@@ -371,10 +392,10 @@ struct WndState {
     DWORD style = 0;
     DWORD exStyle = 0;
     WndState* parent = nullptr;
-    std::vector<WndState*> children;  // z-order: first is top
+    std::vector<WndState*> children; // z-order: first is top
     RECT rect{0, 0, 0, 0};           // in the parent's client coordinates
-    CWnd* object = nullptr;           // attached object
-    std::unique_ptr<CWnd> wrapper;    // made by FromHandle when nothing is attached
+    CWnd* object = nullptr;          // attached object
+    std::unique_ptr<CWnd> wrapper;   // made by FromHandle when nothing is attached
     bool destroyed = false;
 
     // Edit: text limit and selection (the caret is at its end).
@@ -397,7 +418,7 @@ struct WndState {
     bool modal = false;
     bool endRequested = false;
     INT_PTR result = 0;
-    HWND focusChild = nullptr;  // the control that had the focus when the dialog lost it
+    HWND focusChild = nullptr; // the control that had the focus when the dialog lost it
     int defId = IDOK;
 
     bool isTopLevel() const { return !(style & WS_CHILD); }

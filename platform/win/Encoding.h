@@ -16,4 +16,4 @@ std::wstring fromUtf8(std::string_view text);
 std::string toCp1252(std::wstring_view text);
 std::wstring fromCp1252(std::string_view text);
 
-}  // namespace win
+} // namespace win

@@ -21,405 +21,407 @@
 namespace {
 
 bool mapped(LPCWSTR path, std::string& native) {
-  DWORD err = 0;
-  if (win::mapToNative(path, native, &err)) return true;
-  SetLastError(err);
-  return false;
+    DWORD err = 0;
+    if (win::mapToNative(path, native, &err)) return true;
+    SetLastError(err);
+    return false;
 }
 
 BOOL failErrno(const std::string& native, DWORD existsCode = ERROR_ALREADY_EXISTS) {
-  win::setLastErrorFromErrno(native, existsCode);
-  return FALSE;
+    win::setLastErrorFromErrno(native, existsCode);
+    return FALSE;
 }
 
 BOOL succeed() {
-  SetLastError(ERROR_SUCCESS);
-  return TRUE;
+    SetLastError(ERROR_SUCCESS);
+    return TRUE;
 }
 
 std::string baseNameOf(const std::string& native) {
-  const auto slash = native.rfind('/');
-  return slash == std::string::npos ? native : native.substr(slash + 1);
+    const auto slash = native.rfind('/');
+    return slash == std::string::npos ? native : native.substr(slash + 1);
 }
 
 std::string folderOf(const std::string& native) {
-  const auto slash = native.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : native.substr(0, slash);
+    const auto slash = native.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : native.substr(0, slash);
 }
 
 // Read-only as Windows sees it: no write permission bit at all, or none for us.
 bool isReadOnly(const std::string& native, const struct stat& st) {
-  return !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
+    return !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
 }
 
 DWORD attributesOf(const std::string& native, const struct stat& st) {
-  DWORD a = 0;
-  if (S_ISDIR(st.st_mode))
-    a |= FILE_ATTRIBUTE_DIRECTORY;
-  else
-    a |= FILE_ATTRIBUTE_ARCHIVE;
-  const std::string name = baseNameOf(native);
-  if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
-  if (!S_ISDIR(st.st_mode) && isReadOnly(native, st)) a |= FILE_ATTRIBUTE_READONLY;
-  return a;
+    DWORD a = 0;
+    if (S_ISDIR(st.st_mode))
+        a |= FILE_ATTRIBUTE_DIRECTORY;
+    else
+        a |= FILE_ATTRIBUTE_ARCHIVE;
+    const std::string name = baseNameOf(native);
+    if (!name.empty() && name[0] == '.' && name != "." && name != "..") a |= FILE_ATTRIBUTE_HIDDEN;
+    if (!S_ISDIR(st.st_mode) && isReadOnly(native, st)) a |= FILE_ATTRIBUTE_READONLY;
+    return a;
 }
 
 // Copies the bytes and the modification time into a fresh temporary file beside `target`, then
 // renames it over `target`.
 bool copyContents(const std::string& source, const std::string& target, const struct stat& st) {
-  const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
-  std::string temp = folderOf(target) + "/." + baseNameOf(target) + ".copyXXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  const int out = ::mkstemp(name.data());
-  if (out < 0) {
-    const int e = errno;
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    std::string temp = folderOf(target) + "/." + baseNameOf(target) + ".copyXXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int out = ::mkstemp(name.data());
+    if (out < 0) {
+        const int e = errno;
+        ::close(in);
+        errno = e;
+        return false;
+    }
+    temp = name.data();
+    bool ok = true;
+    std::vector<char> buf(1 << 16);
+    for (;;) {
+        const ssize_t n = ::read(in, buf.data(), buf.size());
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ok = false;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok) break;
+    }
+    int e = errno;
     ::close(in);
-    errno = e;
-    return false;
-  }
-  temp = name.data();
-  bool ok = true;
-  std::vector<char> buf(1 << 16);
-  for (;;) {
-    const ssize_t n = ::read(in, buf.data(), buf.size());
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
+    if (ok) {
+        ::fchmod(out, st.st_mode & 07777);
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ::futimens(out, times);
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
+    if (::close(out) != 0 && ok) {
         ok = false;
-        break;
-      }
-      done += w;
+        e = errno;
     }
-    if (!ok) break;
-  }
-  int e = errno;
-  ::close(in);
-  if (ok) {
-    ::fchmod(out, st.st_mode & 07777);
-    const timespec times[2] = {st.st_atim, st.st_mtim};
-    ::futimens(out, times);
-  }
-  if (::close(out) != 0 && ok) {
-    ok = false;
-    e = errno;
-  }
-  if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-    ok = false;
-    e = errno;
-  }
-  if (!ok) {
-    ::unlink(temp.c_str());
-    errno = e;
-  }
-  return ok;
+    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+        ok = false;
+        e = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        errno = e;
+    }
+    return ok;
 }
 
 struct FindState {
-  std::string folder;
-  std::vector<std::string> names;
-  std::size_t next = 0;
+    std::string folder;
+    std::vector<std::string> names;
+    std::size_t next = 0;
 };
 
 bool fill(const FindState& s, const std::string& name, WIN32_FIND_DATAW* data) {
-  std::memset(data, 0, sizeof(WIN32_FIND_DATAW));
-  const std::string full = (s.folder == "/" ? "" : s.folder) + "/" + name;
-  struct stat st {};
-  if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0) return false;
-  data->dwFileAttributes = attributesOf(full, st);
-  data->ftCreationTime = win::fileTimeFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
-  data->ftLastAccessTime = win::fileTimeFromUnix(st.st_atim.tv_sec, st.st_atim.tv_nsec);
-  data->ftLastWriteTime = win::fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-  if (!S_ISDIR(st.st_mode)) {
-    const auto size = static_cast<unsigned long long>(st.st_size);
-    data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-    data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
-  }
-  const std::wstring wide = win::fromUtf8(name).substr(0, MAX_PATH - 1);
-  std::wmemcpy(data->cFileName, wide.c_str(), wide.size() + 1);
-  return true;
+    std::memset(data, 0, sizeof(WIN32_FIND_DATAW));
+    const std::string full = (s.folder == "/" ? "" : s.folder) + "/" + name;
+    struct stat st {};
+    if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0) return false;
+    data->dwFileAttributes = attributesOf(full, st);
+    data->ftCreationTime = win::fileTimeFromUnix(st.st_ctim.tv_sec, st.st_ctim.tv_nsec);
+    data->ftLastAccessTime = win::fileTimeFromUnix(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+    data->ftLastWriteTime = win::fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    if (!S_ISDIR(st.st_mode)) {
+        const auto size = static_cast<unsigned long long>(st.st_size);
+        data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+        data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+    }
+    const std::wstring wide = win::fromUtf8(name).substr(0, MAX_PATH - 1);
+    std::wmemcpy(data->cFileName, wide.c_str(), wide.size() + 1);
+    return true;
 }
 
 std::wstring lower(std::wstring s) {
-  for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-  return s;
+    for (auto& c : s) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return s;
 }
 
 bool wildcard(const wchar_t* n, const wchar_t* p) {
-  // Iterative matcher with backtracking to the last "*".
-  const wchar_t* star = nullptr;
-  const wchar_t* resume = nullptr;
-  while (*n) {
-    if (*p == L'?' || (*p && *p == *n && *p != L'*')) {
-      ++n;
-      ++p;
-    } else if (*p == L'*') {
-      star = p++;
-      resume = n;
-    } else if (star) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
+    // Iterative matcher with backtracking to the last "*".
+    const wchar_t* star = nullptr;
+    const wchar_t* resume = nullptr;
+    while (*n) {
+        if (*p == L'?' || (*p && *p == *n && *p != L'*')) {
+            ++n;
+            ++p;
+        } else if (*p == L'*') {
+            star = p++;
+            resume = n;
+        } else if (star) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
     }
-  }
-  while (*p == L'*') ++p;
-  return *p == 0;
+    while (*p == L'*') ++p;
+    return *p == 0;
 }
 
-}  // namespace
+} // namespace
 
 namespace win {
 
 FILETIME fileTimeFromUnix(long long seconds, long nanoseconds) {
-  const unsigned long long ticks =
-      static_cast<unsigned long long>(seconds + 11644473600LL) * 10000000ULL + static_cast<unsigned long long>(nanoseconds / 100);
-  return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    const unsigned long long ticks = static_cast<unsigned long long>(seconds + 11644473600LL) * 10000000ULL +
+                                     static_cast<unsigned long long>(nanoseconds / 100);
+    return FILETIME{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
 }
 
 long long unixFromFileTime(const FILETIME& time) {
-  const unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  return static_cast<long long>(ticks / 10000000ULL) - 11644473600LL;
+    const unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000000ULL) - 11644473600LL;
 }
 
 bool matchesWildcard(const std::wstring& name, const std::wstring& pattern) {
-  const std::wstring n = lower(name);
-  std::wstring p = lower(pattern);
-  // "*.*" and "name.*" also match names without any dot.
-  if (p.size() >= 2 && p.compare(p.size() - 2, 2, L".*") == 0 && n.find(L'.') == std::wstring::npos &&
-      wildcard(n.c_str(), p.substr(0, p.size() - 2).c_str()))
-    return true;
-  return wildcard(n.c_str(), p.c_str());
+    const std::wstring n = lower(name);
+    std::wstring p = lower(pattern);
+    // "*.*" and "name.*" also match names without any dot.
+    if (p.size() >= 2 && p.compare(p.size() - 2, 2, L".*") == 0 && n.find(L'.') == std::wstring::npos &&
+        wildcard(n.c_str(), p.substr(0, p.size() - 2).c_str()))
+        return true;
+    return wildcard(n.c_str(), p.c_str());
 }
 
-}  // namespace win
+} // namespace win
 
 DWORD GetFileAttributesW(LPCWSTR path) {
-  std::string native;
-  if (!mapped(path, native)) return INVALID_FILE_ATTRIBUTES;
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) {
-    win::setLastErrorFromErrno(native);
-    return INVALID_FILE_ATTRIBUTES;
-  }
-  SetLastError(ERROR_SUCCESS);
-  return attributesOf(native, st);
+    std::string native;
+    if (!mapped(path, native)) return INVALID_FILE_ATTRIBUTES;
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) {
+        win::setLastErrorFromErrno(native);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return attributesOf(native, st);
 }
 
 BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
-  std::string native;
-  if (!mapped(path, native)) return FALSE;
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) return failErrno(native);
-  if (S_ISDIR(st.st_mode)) return succeed();
-  mode_t mode = st.st_mode & 07777;
-  mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
-  if (::chmod(native.c_str(), mode) != 0) return failErrno(native);
-  return succeed();
+    std::string native;
+    if (!mapped(path, native)) return FALSE;
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) return failErrno(native);
+    if (S_ISDIR(st.st_mode)) return succeed();
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    if (::chmod(native.c_str(), mode) != 0) return failErrno(native);
+    return succeed();
 }
 
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
-  std::string native;
-  if (!mapped(path, native)) return FALSE;
-  if (::mkdir(native.c_str(), 0777) != 0) return failErrno(native, ERROR_ALREADY_EXISTS);
-  return succeed();
+    std::string native;
+    if (!mapped(path, native)) return FALSE;
+    if (::mkdir(native.c_str(), 0777) != 0) return failErrno(native, ERROR_ALREADY_EXISTS);
+    return succeed();
 }
 
 BOOL RemoveDirectoryW(LPCWSTR path) {
-  std::string native;
-  if (!mapped(path, native)) return FALSE;
-  if (::rmdir(native.c_str()) != 0) {
-    if (errno == ENOTDIR) {
-      SetLastError(ERROR_DIRECTORY);
-      return FALSE;
+    std::string native;
+    if (!mapped(path, native)) return FALSE;
+    if (::rmdir(native.c_str()) != 0) {
+        if (errno == ENOTDIR) {
+            SetLastError(ERROR_DIRECTORY);
+            return FALSE;
+        }
+        return failErrno(native);
     }
-    return failErrno(native);
-  }
-  return succeed();
+    return succeed();
 }
 
 BOOL DeleteFileW(LPCWSTR path) {
-  std::string native;
-  if (!mapped(path, native)) return FALSE;
-  struct stat st {};
-  if (::lstat(native.c_str(), &st) != 0) return failErrno(native);
-  // Windows refuses folders and read-only files.
-  if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && isReadOnly(native, st))) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  if (::unlink(native.c_str()) != 0) return failErrno(native);
-  return succeed();
+    std::string native;
+    if (!mapped(path, native)) return FALSE;
+    struct stat st {};
+    if (::lstat(native.c_str(), &st) != 0) return failErrno(native);
+    // Windows refuses folders and read-only files.
+    if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && isReadOnly(native, st))) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (::unlink(native.c_str()) != 0) return failErrno(native);
+    return succeed();
 }
 
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
-  std::string from, to;
-  if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
-  struct stat st {};
-  if (::stat(from.c_str(), &st) != 0) return failErrno(from);
-  if (S_ISDIR(st.st_mode)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-  }
-  struct stat tt {};
-  if (::stat(to.c_str(), &tt) == 0) {
-    if (failIfExists) {
-      SetLastError(ERROR_FILE_EXISTS);
-      return FALSE;
+    std::string from, to;
+    if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
+    struct stat st {};
+    if (::stat(from.c_str(), &st) != 0) return failErrno(from);
+    if (S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
     }
-    if (S_ISDIR(tt.st_mode) || isReadOnly(to, tt)) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return FALSE;
+    struct stat tt {};
+    if (::stat(to.c_str(), &tt) == 0) {
+        if (failIfExists) {
+            SetLastError(ERROR_FILE_EXISTS);
+            return FALSE;
+        }
+        if (S_ISDIR(tt.st_mode) || isReadOnly(to, tt)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        if (tt.st_dev == st.st_dev && tt.st_ino == st.st_ino) {
+            SetLastError(ERROR_SHARING_VIOLATION); // a file copied onto itself is in use
+            return FALSE;
+        }
     }
-    if (tt.st_dev == st.st_dev && tt.st_ino == st.st_ino) {
-      SetLastError(ERROR_SHARING_VIOLATION);  // a file copied onto itself is in use
-      return FALSE;
-    }
-  }
-  if (!copyContents(from, to, st)) return failErrno(to);
-  return succeed();
+    if (!copyContents(from, to, st)) return failErrno(to);
+    return succeed();
 }
 
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
-  if (!target || (flags & MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::string from, to;
-  if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
-  struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) return failErrno(from);
-  struct stat tt {};
-  const bool targetExists = ::lstat(to.c_str(), &tt) == 0;
-  const bool sameEntry = targetExists && tt.st_dev == st.st_dev && tt.st_ino == st.st_ino;
-  if (targetExists && !sameEntry) {
-    if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
-      SetLastError(ERROR_ALREADY_EXISTS);
-      return FALSE;
+    if (!target || (flags & MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
     }
-    if (S_ISDIR(tt.st_mode) || S_ISDIR(st.st_mode)) {
-      SetLastError(ERROR_ACCESS_DENIED);
-      return FALSE;
+    std::string from, to;
+    if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0) return failErrno(from);
+    struct stat tt {};
+    const bool targetExists = ::lstat(to.c_str(), &tt) == 0;
+    const bool sameEntry = targetExists && tt.st_dev == st.st_dev && tt.st_ino == st.st_ino;
+    if (targetExists && !sameEntry) {
+        if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+            SetLastError(ERROR_ALREADY_EXISTS);
+            return FALSE;
+        }
+        if (S_ISDIR(tt.st_mode) || S_ISDIR(st.st_mode)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
     }
-  }
-  if (::rename(from.c_str(), to.c_str()) == 0) return succeed();
-  if (errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED) && S_ISREG(st.st_mode)) {
-    if (!copyContents(from, to, st)) return failErrno(to);
-    ::unlink(from.c_str());
-    return succeed();
-  }
-  return failErrno(to);
+    if (::rename(from.c_str(), to.c_str()) == 0) return succeed();
+    if (errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED) && S_ISREG(st.st_mode)) {
+        if (!copyContents(from, to, st)) return failErrno(to);
+        ::unlink(from.c_str());
+        return succeed();
+    }
+    return failErrno(to);
 }
 
-BOOL MoveFileW(LPCWSTR existing, LPCWSTR target) { return MoveFileExW(existing, target, MOVEFILE_COPY_ALLOWED); }
+BOOL MoveFileW(LPCWSTR existing, LPCWSTR target) {
+    return MoveFileExW(existing, target, MOVEFILE_COPY_ALLOWED);
+}
 
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
-  if (!pattern || !data) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  std::wstring p(pattern);
-  const auto slash = p.find_last_of(L"\\/");
-  std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : p.substr(0, slash + 1);
-  std::wstring mask = slash == std::wstring::npos ? p : p.substr(slash + 1);
-  if (slash == std::wstring::npos && p.size() >= 2 && p[1] == L':') {  // "C:*.txt"
-    folder = p.substr(0, 2);
-    mask = p.substr(2);
-  }
-  if (mask.empty()) {
+    if (!pattern || !data) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::wstring p(pattern);
+    const auto slash = p.find_last_of(L"\\/");
+    std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : p.substr(0, slash + 1);
+    std::wstring mask = slash == std::wstring::npos ? p : p.substr(slash + 1);
+    if (slash == std::wstring::npos && p.size() >= 2 && p[1] == L':') { // "C:*.txt"
+        folder = p.substr(0, 2);
+        mask = p.substr(2);
+    }
+    if (mask.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string native;
+    if (!mapped(folder.c_str(), native)) return INVALID_HANDLE_VALUE;
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    for (wchar_t c : mask) {
+        if (c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|') {
+            SetLastError(ERROR_INVALID_NAME);
+            return INVALID_HANDLE_VALUE;
+        }
+    }
+    DIR* dir = ::opendir(native.c_str());
+    if (!dir) {
+        win::setLastErrorFromErrno(native);
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* state = new FindState;
+    state->folder = native;
+    const bool driveRoot = native == "/" || native == win::cDrive();
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (driveRoot && (name == "." || name == "..")) continue;
+        if (win::matchesWildcard(win::fromUtf8(name), mask)) state->names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(state->names.begin(), state->names.end(), [](const std::string& a, const std::string& b) {
+        const std::wstring x = lower(win::fromUtf8(a)), y = lower(win::fromUtf8(b));
+        return x != y ? x < y : a < b;
+    });
+    while (state->next < state->names.size()) {
+        if (fill(*state, state->names[state->next++], data)) {
+            SetLastError(ERROR_SUCCESS);
+            return state;
+        }
+    }
+    delete state;
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
-  }
-  std::string native;
-  if (!mapped(folder.c_str(), native)) return INVALID_HANDLE_VALUE;
-  struct stat st {};
-  if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  for (wchar_t c : mask) {
-    if (c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|') {
-      SetLastError(ERROR_INVALID_NAME);
-      return INVALID_HANDLE_VALUE;
-    }
-  }
-  DIR* dir = ::opendir(native.c_str());
-  if (!dir) {
-    win::setLastErrorFromErrno(native);
-    return INVALID_HANDLE_VALUE;
-  }
-  auto* state = new FindState;
-  state->folder = native;
-  const bool driveRoot = native == "/" || native == win::cDrive();
-  while (const dirent* e = ::readdir(dir)) {
-    const std::string name = e->d_name;
-    if (driveRoot && (name == "." || name == "..")) continue;
-    if (win::matchesWildcard(win::fromUtf8(name), mask)) state->names.push_back(name);
-  }
-  ::closedir(dir);
-  std::sort(state->names.begin(), state->names.end(), [](const std::string& a, const std::string& b) {
-    const std::wstring x = lower(win::fromUtf8(a)), y = lower(win::fromUtf8(b));
-    return x != y ? x < y : a < b;
-  });
-  while (state->next < state->names.size()) {
-    if (fill(*state, state->names[state->next++], data)) {
-      SetLastError(ERROR_SUCCESS);
-      return state;
-    }
-  }
-  delete state;
-  SetLastError(ERROR_FILE_NOT_FOUND);
-  return INVALID_HANDLE_VALUE;
 }
 
 BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data) {
-  if (!search || search == INVALID_HANDLE_VALUE || !data) {
-    SetLastError(ERROR_INVALID_HANDLE);
+    if (!search || search == INVALID_HANDLE_VALUE || !data) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    auto* state = static_cast<FindState*>(search);
+    while (state->next < state->names.size())
+        if (fill(*state, state->names[state->next++], data)) return succeed();
+    SetLastError(ERROR_NO_MORE_FILES);
     return FALSE;
-  }
-  auto* state = static_cast<FindState*>(search);
-  while (state->next < state->names.size())
-    if (fill(*state, state->names[state->next++], data)) return succeed();
-  SetLastError(ERROR_NO_MORE_FILES);
-  return FALSE;
 }
 
 BOOL FindClose(HANDLE search) {
-  if (!search || search == INVALID_HANDLE_VALUE) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  delete static_cast<FindState*>(search);
-  return TRUE;
+    if (!search || search == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    delete static_cast<FindState*>(search);
+    return TRUE;
 }
 
 DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
-  std::vector<char> buf(4096);
-  while (!::getcwd(buf.data(), buf.size())) {
-    if (errno != ERANGE) {
-      win::setLastErrorFromErrno();
-      return 0;
+    std::vector<char> buf(4096);
+    while (!::getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE) {
+            win::setLastErrorFromErrno();
+            return 0;
+        }
+        buf.resize(buf.size() * 2);
     }
-    buf.resize(buf.size() * 2);
-  }
-  const std::wstring w = win::nativeToWindows(buf.data());
-  if (!buffer || size <= w.size()) return static_cast<DWORD>(w.size() + 1);
-  std::wmemcpy(buffer, w.c_str(), w.size() + 1);
-  return static_cast<DWORD>(w.size());
+    const std::wstring w = win::nativeToWindows(buf.data());
+    if (!buffer || size <= w.size()) return static_cast<DWORD>(w.size() + 1);
+    std::wmemcpy(buffer, w.c_str(), w.size() + 1);
+    return static_cast<DWORD>(w.size());
 }
 
 BOOL SetCurrentDirectoryW(LPCWSTR path) {
-  std::string native;
-  if (!mapped(path, native)) return FALSE;
-  if (::chdir(native.c_str()) != 0) return failErrno(native);
-  return succeed();
+    std::string native;
+    if (!mapped(path, native)) return FALSE;
+    if (::chdir(native.c_str()) != 0) return failErrno(native);
+    return succeed();
 }

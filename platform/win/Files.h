@@ -5,9 +5,9 @@
 #include "win/WinTypes.h"
 
 struct SECURITY_ATTRIBUTES {
-  DWORD nLength;
-  LPVOID lpSecurityDescriptor;
-  BOOL bInheritHandle;
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
 };
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
@@ -25,23 +25,23 @@ constexpr DWORD MOVEFILE_DELAY_UNTIL_REBOOT = 0x00000004;
 constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x00000008;
 
 struct WIN32_FIND_DATAW {
-  DWORD dwFileAttributes;
-  FILETIME ftCreationTime;
-  FILETIME ftLastAccessTime;
-  FILETIME ftLastWriteTime;
-  DWORD nFileSizeHigh;
-  DWORD nFileSizeLow;
-  DWORD dwReserved0;
-  DWORD dwReserved1;
-  WCHAR cFileName[MAX_PATH];
-  WCHAR cAlternateFileName[14];
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
 };
 using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
 // Names beginning with "." count as hidden; a file we may not write is read-only; other files
 // carry the archive attribute.
 DWORD GetFileAttributesW(LPCWSTR path);
-BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);  // only the read-only flag has an effect
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes); // only the read-only flag has an effect
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL RemoveDirectoryW(LPCWSTR path);
 BOOL DeleteFileW(LPCWSTR path);
@@ -53,7 +53,7 @@ BOOL MoveFileW(LPCWSTR existing, LPCWSTR target);
 // Wildcards "*" and "?" in the last part, matched without regard to case ("*.*" matches every
 // name). Entries come in name order. No match: INVALID_HANDLE_VALUE with error 2.
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
-BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);  // error 18 at the end
+BOOL FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data); // error 18 at the end
 BOOL FindClose(HANDLE search);
 
 DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
@@ -65,4 +65,4 @@ FILETIME fileTimeFromUnix(long long seconds, long nanoseconds = 0);
 long long unixFromFileTime(const FILETIME& time);
 // Windows wildcard matching of one name, without regard to case.
 bool matchesWildcard(const std::wstring& name, const std::wstring& pattern);
-}  // namespace win
+} // namespace win

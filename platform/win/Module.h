@@ -27,7 +27,7 @@ HMODULE resourceModule();
 // A string of a module's table; empty when there is none.
 std::wstring loadString(HMODULE module, UINT id);
 
-}  // namespace win
+} // namespace win
 
 // Null names the host executable. Matched by full path or by file name, without regard to case.
 HMODULE GetModuleHandleW(LPCWSTR moduleName);
@@ -38,24 +38,24 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int size);
 
 struct STARTUPINFOW {
-  DWORD cb;
-  LPWSTR lpReserved;
-  LPWSTR lpDesktop;
-  LPWSTR lpTitle;
-  DWORD dwX;
-  DWORD dwY;
-  DWORD dwXSize;
-  DWORD dwYSize;
-  DWORD dwXCountChars;
-  DWORD dwYCountChars;
-  DWORD dwFillAttribute;
-  DWORD dwFlags;
-  WORD wShowWindow;
-  WORD cbReserved2;
-  LPBYTE lpReserved2;
-  HANDLE hStdInput;
-  HANDLE hStdOutput;
-  HANDLE hStdError;
+    DWORD cb;
+    LPWSTR lpReserved;
+    LPWSTR lpDesktop;
+    LPWSTR lpTitle;
+    DWORD dwX;
+    DWORD dwY;
+    DWORD dwXSize;
+    DWORD dwYSize;
+    DWORD dwXCountChars;
+    DWORD dwYCountChars;
+    DWORD dwFillAttribute;
+    DWORD dwFlags;
+    WORD wShowWindow;
+    WORD cbReserved2;
+    LPBYTE lpReserved2;
+    HANDLE hStdInput;
+    HANDLE hStdOutput;
+    HANDLE hStdError;
 };
 using LPSTARTUPINFOW = STARTUPINFOW*;
 

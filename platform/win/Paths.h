@@ -20,4 +20,4 @@ std::wstring nativeToWindows(const std::string& nativePath);
 void setCDrive(const std::string& nativeDir);
 std::string cDrive();
 
-}  // namespace win
+} // namespace win

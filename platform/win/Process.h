@@ -9,10 +9,10 @@
 #include "win/WinTypes.h"
 
 struct PROCESS_INFORMATION {
-  HANDLE hProcess;
-  HANDLE hThread;
-  DWORD dwProcessId;
-  DWORD dwThreadId;
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
 };
 using LPPROCESS_INFORMATION = PROCESS_INFORMATION*;
 
@@ -41,7 +41,7 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 BOOL CloseHandle(HANDLE object);
 
 void Sleep(DWORD milliseconds);
-DWORD SleepEx(DWORD milliseconds, BOOL alertable);  // always 0: nothing queues callbacks here
+DWORD SleepEx(DWORD milliseconds, BOOL alertable); // always 0: nothing queues callbacks here
 DWORD GetTickCount();
 ULONGLONG GetTickCount64();
 
@@ -51,4 +51,4 @@ namespace win {
 // and a literal quote; other backslashes are literal; "" inside quotes is a literal quote. The
 // first word (the program) ends at the first blank outside quotes and keeps its backslashes.
 std::vector<std::wstring> splitCommandLine(std::wstring_view commandLine);
-}  // namespace win
+} // namespace win

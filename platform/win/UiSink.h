@@ -9,25 +9,25 @@ namespace win {
 
 // What a file dialog asks; the filter is the "Description|*.ext|...||" form.
 struct FileDialogRequest {
-  bool open = true;  // false: a save dialog
-  std::wstring title;
-  std::wstring initialFolder;
-  std::wstring fileName;
-  std::wstring defaultExtension;
-  std::wstring filter;
-  DWORD flags = 0;
+    bool open = true; // false: a save dialog
+    std::wstring title;
+    std::wstring initialFolder;
+    std::wstring fileName;
+    std::wstring defaultExtension;
+    std::wstring filter;
+    DWORD flags = 0;
 };
 
 struct UiSink {
-  virtual ~UiSink() = default;
-  // Returns the button pressed (IDOK, IDYES ...).
-  virtual int messageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);
-  // Fills `path` and returns true, or returns false for cancel.
-  virtual bool chooseFile(const FileDialogRequest& request, std::wstring& path);
-  virtual bool browseForFolder(const std::wstring& title, std::wstring& path);
-  // The message pump: whether a message waits, and handling one (false when it was the quit message).
-  virtual bool hasPendingMessage();
-  virtual bool pumpMessage();
+    virtual ~UiSink() = default;
+    // Returns the button pressed (IDOK, IDYES ...).
+    virtual int messageBox(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type);
+    // Fills `path` and returns true, or returns false for cancel.
+    virtual bool chooseFile(const FileDialogRequest& request, std::wstring& path);
+    virtual bool browseForFolder(const std::wstring& title, std::wstring& path);
+    // The message pump: whether a message waits, and handling one (false when it was the quit message).
+    virtual bool hasPendingMessage();
+    virtual bool pumpMessage();
 };
 
 // The default sink prints "[caption] text" on standard error and answers with the default
@@ -39,14 +39,14 @@ UiSink* setUiSink(UiSink* sink);
 
 // Installs a sink for the lifetime of this object, then puts the previous one back.
 class UiSinkScope {
- public:
-  explicit UiSinkScope(UiSink* sink) : previous_(setUiSink(sink)) {}
-  ~UiSinkScope() { setUiSink(previous_); }
-  UiSinkScope(const UiSinkScope&) = delete;
-  UiSinkScope& operator=(const UiSinkScope&) = delete;
+public:
+    explicit UiSinkScope(UiSink* sink) : previous_(setUiSink(sink)) {}
+    ~UiSinkScope() { setUiSink(previous_); }
+    UiSinkScope(const UiSinkScope&) = delete;
+    UiSinkScope& operator=(const UiSinkScope&) = delete;
 
- private:
-  UiSink* previous_;
+private:
+    UiSink* previous_;
 };
 
 // The button a message box of this type answers with when the user just presses Enter.
@@ -59,10 +59,10 @@ bool pumpMessage();
 void setApplicationName(const std::wstring& name);
 std::wstring applicationName();
 
-}  // namespace win
+} // namespace win
 
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);  // UTF-8 texts
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type); // UTF-8 texts
 int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
 int AfxMessageBox(UINT idPrompt, UINT type = MB_OK, UINT helpId = static_cast<UINT>(-1));
 
@@ -77,14 +77,14 @@ using PCIDLIST_ABSOLUTE = const ITEMIDLIST*;
 using BFFCALLBACK = int (*)(HWND, UINT, LPARAM, LPARAM);
 
 struct BROWSEINFOW {
-  HWND hwndOwner;
-  PCIDLIST_ABSOLUTE pidlRoot;
-  LPWSTR pszDisplayName;  // receives the chosen folder's name, MAX_PATH characters
-  LPCWSTR lpszTitle;
-  UINT ulFlags;
-  BFFCALLBACK lpfn;
-  LPARAM lParam;
-  int iImage;
+    HWND hwndOwner;
+    PCIDLIST_ABSOLUTE pidlRoot;
+    LPWSTR pszDisplayName; // receives the chosen folder's name, MAX_PATH characters
+    LPCWSTR lpszTitle;
+    UINT ulFlags;
+    BFFCALLBACK lpfn;
+    LPARAM lParam;
+    int iImage;
 };
 using LPBROWSEINFOW = BROWSEINFOW*;
 

@@ -12,8 +12,8 @@ namespace {
 thread_local DWORD t_lastError = 0;
 
 struct MessageText {
-  DWORD id;
-  const wchar_t* text;
+    DWORD id;
+    const wchar_t* text;
 };
 
 // The usual English texts of the system message table, for the codes this platform produces.
@@ -77,109 +77,129 @@ constexpr MessageText kMessages[] = {
 };
 
 const wchar_t* findText(DWORD id) {
-  for (const auto& m : kMessages)
-    if (m.id == id) return m.text;
-  // An HRESULT of the Win32 facility carries a Win32 code.
-  if ((id & 0xFFFF0000u) == 0x80070000u) {
-    const DWORD code = id & 0xFFFFu;
     for (const auto& m : kMessages)
-      if (m.id == code) return m.text;
-  }
-  return nullptr;
+        if (m.id == id) return m.text;
+    // An HRESULT of the Win32 facility carries a Win32 code.
+    if ((id & 0xFFFF0000u) == 0x80070000u) {
+        const DWORD code = id & 0xFFFFu;
+        for (const auto& m : kMessages)
+            if (m.id == code) return m.text;
+    }
+    return nullptr;
 }
 
 bool parentFolderExists(const std::string& nativePath) {
-  if (nativePath.empty()) return true;
-  std::string p = nativePath;
-  while (p.size() > 1 && p.back() == '/') p.pop_back();
-  const auto slash = p.rfind('/');
-  if (slash == std::string::npos) return true;
-  const std::string parent = slash == 0 ? "/" : p.substr(0, slash);
-  struct stat st {};
-  return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (nativePath.empty()) return true;
+    std::string p = nativePath;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const auto slash = p.rfind('/');
+    if (slash == std::string::npos) return true;
+    const std::string parent = slash == 0 ? "/" : p.substr(0, slash);
+    struct stat st {};
+    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace
+} // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD code) { t_lastError = code; }
+DWORD GetLastError() {
+    return t_lastError;
+}
+void SetLastError(DWORD code) {
+    t_lastError = code;
+}
 
 HLOCAL LocalAlloc(UINT flags, std::size_t bytes) {
-  void* p = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
-  if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return p;
+    void* p = (flags & LMEM_ZEROINIT) ? std::calloc(1, bytes ? bytes : 1) : std::malloc(bytes ? bytes : 1);
+    if (!p) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return p;
 }
 
 HLOCAL LocalFree(HLOCAL memory) {
-  std::free(memory);
-  return nullptr;
+    std::free(memory);
+    return nullptr;
 }
 
 DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPWSTR buffer, DWORD size, va_list*) {
-  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || (flags & FORMAT_MESSAGE_FROM_STRING) || !buffer) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  const std::wstring text = win::systemMessage(messageId);
-  if (text.empty()) {
-    SetLastError(ERROR_MR_MID_NOT_FOUND);
-    return 0;
-  }
-  const auto length = static_cast<DWORD>(text.size());
-  if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-    const std::size_t chars = std::max<std::size_t>(text.size() + 1, size);
-    auto* block = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, chars * sizeof(wchar_t)));
-    if (!block) return 0;
-    std::wmemcpy(block, text.c_str(), text.size() + 1);
-    *reinterpret_cast<LPWSTR*>(buffer) = block;
+    if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || (flags & FORMAT_MESSAGE_FROM_STRING) || !buffer) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const std::wstring text = win::systemMessage(messageId);
+    if (text.empty()) {
+        SetLastError(ERROR_MR_MID_NOT_FOUND);
+        return 0;
+    }
+    const auto length = static_cast<DWORD>(text.size());
+    if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
+        const std::size_t chars = std::max<std::size_t>(text.size() + 1, size);
+        auto* block = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, chars * sizeof(wchar_t)));
+        if (!block) return 0;
+        std::wmemcpy(block, text.c_str(), text.size() + 1);
+        *reinterpret_cast<LPWSTR*>(buffer) = block;
+        return length;
+    }
+    if (size < length + 1) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    std::wmemcpy(buffer, text.c_str(), text.size() + 1);
     return length;
-  }
-  if (size < length + 1) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
-  }
-  std::wmemcpy(buffer, text.c_str(), text.size() + 1);
-  return length;
 }
 
 namespace win {
 
 std::wstring systemMessage(DWORD messageId) {
-  const wchar_t* text = findText(messageId);
-  if (!text) return std::wstring();
-  return std::wstring(text) + L"\r\n";
+    const wchar_t* text = findText(messageId);
+    if (!text) return std::wstring();
+    return std::wstring(text) + L"\r\n";
 }
 
 DWORD errorFromErrno(int err, const std::string& nativePath, DWORD existsCode) {
-  switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOENT:
-    case ENOTDIR: return parentFolderExists(nativePath) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR: return ERROR_ACCESS_DENIED;
-    case EROFS: return ERROR_WRITE_PROTECT;
-    case EEXIST: return existsCode;
-    case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
-    case EBUSY:
-    case ETXTBSY: return ERROR_SHARING_VIOLATION;
-    case ENOSPC: return ERROR_DISK_FULL;
-    case EMFILE:
-    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-    case EINVAL: return ERROR_INVALID_PARAMETER;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    case EXDEV: return ERROR_NOT_SAME_DEVICE;
-    case EBADF: return ERROR_INVALID_HANDLE;
-    case ELOOP: return ERROR_PATH_NOT_FOUND;
-    default: return ERROR_GEN_FAILURE;
-  }
+    switch (err) {
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+        case ENOTDIR:
+            return parentFolderExists(nativePath) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return ERROR_ACCESS_DENIED;
+        case EROFS:
+            return ERROR_WRITE_PROTECT;
+        case EEXIST:
+            return existsCode;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
+        case EBUSY:
+        case ETXTBSY:
+            return ERROR_SHARING_VIOLATION;
+        case ENOSPC:
+            return ERROR_DISK_FULL;
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case EXDEV:
+            return ERROR_NOT_SAME_DEVICE;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        case ELOOP:
+            return ERROR_PATH_NOT_FOUND;
+        default:
+            return ERROR_GEN_FAILURE;
+    }
 }
 
 DWORD setLastErrorFromErrno(const std::string& nativePath, DWORD existsCode) {
-  const DWORD code = errorFromErrno(errno, nativePath, existsCode);
-  SetLastError(code);
-  return code;
+    const DWORD code = errorFromErrno(errno, nativePath, existsCode);
+    SetLastError(code);
+    return code;
 }
 
-}  // namespace win
+} // namespace win

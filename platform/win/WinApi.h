@@ -64,8 +64,8 @@ void SetLastError(DWORD code);
 // LPWSTR* that receives a LocalAlloc block the caller frees with LocalFree. Texts end in "\r\n".
 // Returns the number of characters written without the terminator, or 0 with the last error set
 // (317 for a code without text, 122 for a buffer too small).
-DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
-                     DWORD size, va_list* arguments);
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer, DWORD size,
+                     va_list* arguments);
 
 HLOCAL LocalAlloc(UINT flags, std::size_t bytes);
 HLOCAL LocalFree(HLOCAL memory);
@@ -83,4 +83,4 @@ DWORD setLastErrorFromErrno(const std::string& nativePath = std::string(), DWORD
 // The system text of an error code or HRESULT, with its "\r\n"; empty when there is none.
 std::wstring systemMessage(DWORD messageId);
 
-}  // namespace win
+} // namespace win

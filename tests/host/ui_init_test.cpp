@@ -11,14 +11,14 @@ namespace {
 class ModuleAttach : public kelmo_test::HostFixture {};
 
 TEST_F(ModuleAttach, InitialisesTheHostsUserInterfaceLibraryOnAttachOnly) {
-  const int before = hostui::initCount();
-  HINSTANCE instance = win::registerModule(L"C:\\CadHost\\kelmo.arx");
-  EXPECT_EQ(DllMain(instance, 1, nullptr), TRUE);
-  EXPECT_EQ(hostui::initCount(), before + 1);
-  DllMain(instance, 2, nullptr);  // a thread attaching changes nothing
-  DllMain(instance, 0, nullptr);
-  EXPECT_EQ(hostui::initCount(), before + 1);
-  win::unregisterModule(instance);
+    const int before = hostui::initCount();
+    HINSTANCE instance = win::registerModule(L"C:\\CadHost\\kelmo.arx");
+    EXPECT_EQ(DllMain(instance, 1, nullptr), TRUE);
+    EXPECT_EQ(hostui::initCount(), before + 1);
+    DllMain(instance, 2, nullptr); // a thread attaching changes nothing
+    DllMain(instance, 0, nullptr);
+    EXPECT_EQ(hostui::initCount(), before + 1);
+    win::unregisterModule(instance);
 }
 
-}  // namespace
+} // namespace

@@ -9,7 +9,9 @@ namespace kelmo::test {
 
 namespace {
 
-std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring widen(const std::string& s) {
+    return std::wstring(s.begin(), s.end());
+}
 
 std::shared_ptr<PGconn> connect(const std::string& database) {
     const auto server = pgServer();
@@ -75,7 +77,7 @@ CREATE OR REPLACE FUNCTION "Side"."where"() RETURNS TABLE (s varchar)
 LANGUAGE sql AS $$ SELECT 'side'::varchar $$;
 )sql";
 
-}  // namespace
+} // namespace
 
 std::optional<PgServer> pgServer() {
     const char* host = std::getenv("KELMO_PGHOST");
@@ -109,4 +111,4 @@ void ensureAdoTestDatabase() {
     run(admin.get(), "SELECT pg_advisory_unlock(4711)");
 }
 
-}  // namespace kelmo::test
+} // namespace kelmo::test

@@ -9,7 +9,7 @@
 namespace kelmo::test {
 
 struct PgServer {
-    std::string host;      // the socket folder
+    std::string host; // the socket folder
     std::string user;
     std::string password;
 };
@@ -27,9 +27,9 @@ std::vector<std::vector<std::string>> pgQuery(const std::string& database, const
 // The database "adotest", created once per cluster, with the routines the database tests call.
 void ensureAdoTestDatabase();
 
-}  // namespace kelmo::test
+} // namespace kelmo::test
 
-#define KELMO_REQUIRE_PG()                                                                 \
-    do {                                                                                   \
+#define KELMO_REQUIRE_PG()                                                                \
+    do {                                                                                  \
         if (!::kelmo::test::pgServer()) GTEST_SKIP() << "KELMO_PG* not set: no database"; \
     } while (0)

@@ -11,11 +11,11 @@
 namespace kelmo_test::cad {
 
 struct Vertex {
-  double x = 0, y = 0, bulge = 0;
+    double x = 0, y = 0, bulge = 0;
 };
 
 struct AttributeValue {
-  std::wstring tag, text;
+    std::wstring tag, text;
 };
 
 // The layer's id, made with the colour index when missing.
@@ -25,8 +25,8 @@ AcDbObjectId append(AcDbDatabase* db, AcDbEntity* entity, AcDbObjectId block = A
 // A lightweight polyline through the vertices.
 AcDbObjectId addPolyline(AcDbDatabase* db, const std::vector<Vertex>& vertices, bool closed = true,
                          const std::wstring& layer = L"0", AcDbObjectId block = AcDbObjectId());
-AcDbObjectId addRectangle(AcDbDatabase* db, double x0, double y0, double x1, double y1, const std::wstring& layer = L"0",
-                          AcDbObjectId block = AcDbObjectId());
+AcDbObjectId addRectangle(AcDbDatabase* db, double x0, double y0, double x1, double y1,
+                          const std::wstring& layer = L"0", AcDbObjectId block = AcDbObjectId());
 // A block definition with the given origin (null id when the name is taken).
 AcDbObjectId defineBlock(AcDbDatabase* db, const std::wstring& name, const AcGePoint3d& origin = AcGePoint3d::kOrigin);
 // An attribute definition in a block, at a position in definition coordinates.
@@ -47,4 +47,4 @@ std::vector<std::wstring> xDataStrings(AcDbObjectId id, const std::wstring& app)
 // Tag and text of each attribute of an insert, in order.
 std::vector<AttributeValue> attributesOf(AcDbObjectId insert);
 
-}  // namespace kelmo_test::cad
+} // namespace kelmo_test::cad

@@ -15,7 +15,7 @@ constexpr DISPID kDocClose = 58;
 
 // Whether the application window was made visible through the Visible property.
 bool applicationVisible();
-}  // namespace automation
+} // namespace automation
 
 // The application object; with addRef the caller owns one reference.
 IDispatch* AcadGetIDispatch(bool addRef);

@@ -4,10 +4,14 @@
 
 namespace {
 std::atomic<int> g_initCount{0};
-}  // namespace
+} // namespace
 
-void InitAcUiDLL() { ++g_initCount; }
+void InitAcUiDLL() {
+    ++g_initCount;
+}
 
 namespace hostui {
-int initCount() { return g_initCount; }
-}  // namespace hostui
+int initCount() {
+    return g_initCount;
+}
+} // namespace hostui

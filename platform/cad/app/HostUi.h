@@ -6,4 +6,4 @@ void InitAcUiDLL();
 namespace hostui {
 // How often InitAcUiDLL was called in this process.
 int initCount();
-}  // namespace hostui
+} // namespace hostui

@@ -14,291 +14,325 @@ constexpr int kMaxNesting = 16;
 // ---------------------------------------------------------------- attribute iterator
 
 void AcDbObjectIterator::skipErased() {
-  while (pos_ < ids_.size() && (ids_[pos_].isErased() || !ids_[pos_].isValid())) ++pos_;
+    while (pos_ < ids_.size() && (ids_[pos_].isErased() || !ids_[pos_].isValid())) ++pos_;
 }
 
 void AcDbObjectIterator::step(bool backwards, bool skipErasedObjects) {
-  if (backwards) {
-    if (pos_ == 0 || pos_ > ids_.size()) {
-      pos_ = ids_.size();
-      return;
-    }
-    --pos_;
-    while (skipErasedObjects && pos_ < ids_.size() && ids_[pos_].isErased()) {
-      if (pos_ == 0) {
-        pos_ = ids_.size();
+    if (backwards) {
+        if (pos_ == 0 || pos_ > ids_.size()) {
+            pos_ = ids_.size();
+            return;
+        }
+        --pos_;
+        while (skipErasedObjects && pos_ < ids_.size() && ids_[pos_].isErased()) {
+            if (pos_ == 0) {
+                pos_ = ids_.size();
+                return;
+            }
+            --pos_;
+        }
         return;
-      }
-      --pos_;
     }
-    return;
-  }
-  ++pos_;
-  if (skipErasedObjects) skipErased();
+    ++pos_;
+    if (skipErasedObjects) skipErased();
 }
 
 void AcDbObjectIterator::start(bool atEnd) {
-  if (atEnd) {
-    pos_ = ids_.empty() ? 0 : ids_.size() - 1;
-    while (pos_ < ids_.size() && ids_[pos_].isErased()) {
-      if (pos_ == 0) {
-        pos_ = ids_.size();
-        return;
-      }
-      --pos_;
+    if (atEnd) {
+        pos_ = ids_.empty() ? 0 : ids_.size() - 1;
+        while (pos_ < ids_.size() && ids_[pos_].isErased()) {
+            if (pos_ == 0) {
+                pos_ = ids_.size();
+                return;
+            }
+            --pos_;
+        }
+    } else {
+        pos_ = 0;
+        skipErased();
     }
-  } else {
-    pos_ = 0;
-    skipErased();
-  }
 }
 
 AcDbEntity* AcDbObjectIterator::entity() {
-  if (done()) return nullptr;
-  AcDbObjectId id = ids_[pos_];
-  return id.isValid() ? AcDbEntity::cast(id.stub()->object) : nullptr;
+    if (done()) return nullptr;
+    AcDbObjectId id = ids_[pos_];
+    return id.isValid() ? AcDbEntity::cast(id.stub()->object) : nullptr;
 }
 
 bool AcDbObjectIterator::seek(AcDbObjectId id) {
-  for (size_t i = 0; i < ids_.size(); ++i)
-    if (ids_[i] == id) {
-      pos_ = i;
-      return true;
-    }
-  return false;
+    for (size_t i = 0; i < ids_.size(); ++i)
+        if (ids_[i] == id) {
+            pos_ = i;
+            return true;
+        }
+    return false;
 }
 
 // ---------------------------------------------------------------- block reference
 
 AcDbBlockReference::AcDbBlockReference(const AcDbBlockReference& o)
-    : AcDbEntity(o), block_(o.block_), position_(o.position_), rotation_(o.rotation_), scale_(o.scale_),
+    : AcDbEntity(o),
+      block_(o.block_),
+      position_(o.position_),
+      rotation_(o.rotation_),
+      scale_(o.scale_),
       normal_(o.normal_) {}
 
 AcDbBlockReference::~AcDbBlockReference() {
-  for (AcDbAttribute* a : pending_) delete a;
+    for (AcDbAttribute* a : pending_) delete a;
 }
 
-Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id) { assertWriteEnabled(); block_ = id; return Acad::eOk; }
-Acad::ErrorStatus AcDbBlockReference::setPosition(const AcGePoint3d& p) { assertWriteEnabled(); position_ = p; return Acad::eOk; }
-Acad::ErrorStatus AcDbBlockReference::setRotation(double r) { assertWriteEnabled(); rotation_ = r; return Acad::eOk; }
-Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s) {
-  if (s.sx == 0 || s.sy == 0 || s.sz == 0) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  scale_ = s;
-  return Acad::eOk;
+Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id) {
+    assertWriteEnabled();
+    block_ = id;
+    return Acad::eOk;
 }
-Acad::ErrorStatus AcDbBlockReference::setNormal(const AcGeVector3d& n) { return setUnitVector(normal_, n); }
+Acad::ErrorStatus AcDbBlockReference::setPosition(const AcGePoint3d& p) {
+    assertWriteEnabled();
+    position_ = p;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbBlockReference::setRotation(double r) {
+    assertWriteEnabled();
+    rotation_ = r;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s) {
+    if (s.sx == 0 || s.sy == 0 || s.sz == 0) return Acad::eInvalidInput;
+    assertWriteEnabled();
+    scale_ = s;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbBlockReference::setNormal(const AcGeVector3d& n) {
+    return setUnitVector(normal_, n);
+}
 
 AcGeMatrix3d AcDbBlockReference::blockTransform() const {
-  AcGePoint3d origin;
-  AcDbDatabase* db = block_.database();
-  if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
-  return AcGeMatrix3d::translation(position_.asVector()) * AcGeMatrix3d::planeToWorld(normal_) *
-         AcGeMatrix3d::rotation(rotation_, AcGeVector3d::kZAxis) * AcGeMatrix3d::scaling(scale_) *
-         AcGeMatrix3d::translation(-origin.asVector());
+    AcGePoint3d origin;
+    AcDbDatabase* db = block_.database();
+    if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
+    return AcGeMatrix3d::translation(position_.asVector()) * AcGeMatrix3d::planeToWorld(normal_) *
+           AcGeMatrix3d::rotation(rotation_, AcGeVector3d::kZAxis) * AcGeMatrix3d::scaling(scale_) *
+           AcGeMatrix3d::translation(-origin.asVector());
 }
 
 Acad::ErrorStatus AcDbBlockReference::setBlockTransform(const AcGeMatrix3d& m) {
-  if (!m.isScaledOrtho()) return Acad::eCannotScaleNonUniformly;
-  AcGeVector3d ex = m * AcGeVector3d::kXAxis, ey = m * AcGeVector3d::kYAxis, ez = m * AcGeVector3d::kZAxis;
-  AcGeVector3d n = ez.normal();
-  AcGeMatrix3d w2p = AcGeMatrix3d::worldToPlane(n);
-  AcGeVector3d lx = w2p * ex, ly = w2p * ey;
-  double sx = lx.length(), sy = ly.length(), sz = ez.length();
-  if (lx.crossProduct(ly).z < 0) sy = -sy;
-  AcGePoint3d origin;
-  AcDbDatabase* db = block_.database();
-  if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
-  assertWriteEnabled();
-  normal_ = n;
-  scale_ = AcGeScale3d(sx, sy, sz);
-  rotation_ = std::atan2(lx.y, lx.x);
-  if (rotation_ < 0) rotation_ += 2 * M_PI;
-  position_ = m * origin;
-  return Acad::eOk;
+    if (!m.isScaledOrtho()) return Acad::eCannotScaleNonUniformly;
+    AcGeVector3d ex = m * AcGeVector3d::kXAxis, ey = m * AcGeVector3d::kYAxis, ez = m * AcGeVector3d::kZAxis;
+    AcGeVector3d n = ez.normal();
+    AcGeMatrix3d w2p = AcGeMatrix3d::worldToPlane(n);
+    AcGeVector3d lx = w2p * ex, ly = w2p * ey;
+    double sx = lx.length(), sy = ly.length(), sz = ez.length();
+    if (lx.crossProduct(ly).z < 0) sy = -sy;
+    AcGePoint3d origin;
+    AcDbDatabase* db = block_.database();
+    if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
+    assertWriteEnabled();
+    normal_ = n;
+    scale_ = AcGeScale3d(sx, sy, sz);
+    rotation_ = std::atan2(lx.y, lx.x);
+    if (rotation_ < 0) rotation_ += 2 * M_PI;
+    position_ = m * origin;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbBlockReference::transformBy(const AcGeMatrix3d& m) {
-  AcGeMatrix3d next = m * blockTransform();
-  if (!next.isScaledOrtho()) return Acad::eCannotScaleNonUniformly;
-  Acad::ErrorStatus es = setBlockTransform(next);
-  if (es != Acad::eOk) return es;
-  AcDbDatabase* db = database();
-  for (AcDbObjectId id : attributes_)
-    if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) a->transformBy(m);
-  for (AcDbAttribute* a : pending_) a->transformBy(m);
-  return Acad::eOk;
+    AcGeMatrix3d next = m * blockTransform();
+    if (!next.isScaledOrtho()) return Acad::eCannotScaleNonUniformly;
+    Acad::ErrorStatus es = setBlockTransform(next);
+    if (es != Acad::eOk) return es;
+    AcDbDatabase* db = database();
+    for (AcDbObjectId id : attributes_)
+        if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) a->transformBy(m);
+    for (AcDbAttribute* a : pending_) a->transformBy(m);
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbBlockReference::appendAttribute(AcDbAttribute* attr) {
-  AcDbObjectId id;
-  return appendAttribute(id, attr);
+    AcDbObjectId id;
+    return appendAttribute(id, attr);
 }
 
 Acad::ErrorStatus AcDbBlockReference::appendAttribute(AcDbObjectId& id, AcDbAttribute* attr) {
-  id.setNull();
-  if (!attr) return Acad::eNullEntityPointer;
-  if (attr->isDatabaseResident()) return Acad::eAlreadyInDb;
-  if (std::find(pending_.begin(), pending_.end(), attr) != pending_.end()) return Acad::eAlreadyInDb;
-  assertWriteEnabled();
-  if (!database()) {
-    pending_.push_back(attr);
+    id.setNull();
+    if (!attr) return Acad::eNullEntityPointer;
+    if (attr->isDatabaseResident()) return Acad::eAlreadyInDb;
+    if (std::find(pending_.begin(), pending_.end(), attr) != pending_.end()) return Acad::eAlreadyInDb;
+    assertWriteEnabled();
+    if (!database()) {
+        pending_.push_back(attr);
+        return Acad::eOk;
+    }
+    attr->setOwnerId(objectId());
+    Acad::ErrorStatus es = database()->addAcDbObject(id, attr);
+    if (es != Acad::eOk) return es;
+    attributes_.push_back(id);
     return Acad::eOk;
-  }
-  attr->setOwnerId(objectId());
-  Acad::ErrorStatus es = database()->addAcDbObject(id, attr);
-  if (es != Acad::eOk) return es;
-  attributes_.push_back(id);
-  return Acad::eOk;
 }
 
 void AcDbBlockReference::onAddedToDatabase(AcDbDatabase* db) {
-  AcDbEntity::onAddedToDatabase(db);
-  std::vector<AcDbAttribute*> pending;
-  pending.swap(pending_);
-  bool was = db->isLoading();
-  db->setLoading(true);  // attributes joining with their insert are not left open
-  for (AcDbAttribute* a : pending) {
-    AcDbObjectId id;
-    a->setOwnerId(objectId());
-    if (db->addAcDbObject(id, a) == Acad::eOk) attributes_.push_back(id);
-    else delete a;
-  }
-  db->setLoading(was);
+    AcDbEntity::onAddedToDatabase(db);
+    std::vector<AcDbAttribute*> pending;
+    pending.swap(pending_);
+    bool was = db->isLoading();
+    db->setLoading(true); // attributes joining with their insert are not left open
+    for (AcDbAttribute* a : pending) {
+        AcDbObjectId id;
+        a->setOwnerId(objectId());
+        if (db->addAcDbObject(id, a) == Acad::eOk)
+            attributes_.push_back(id);
+        else
+            delete a;
+    }
+    db->setLoading(was);
 }
 
 Acad::ErrorStatus AcDbBlockReference::openAttribute(AcDbAttribute*& attr, AcDbObjectId id, AcDb::OpenMode mode,
                                                     bool openErased) {
-  attr = nullptr;
-  if (std::find(attributes_.begin(), attributes_.end(), id) == attributes_.end()) return Acad::eInvalidInput;
-  return acdbOpenObject(attr, id, mode, openErased);
+    attr = nullptr;
+    if (std::find(attributes_.begin(), attributes_.end(), id) == attributes_.end()) return Acad::eInvalidInput;
+    return acdbOpenObject(attr, id, mode, openErased);
 }
 
-AcDbObjectIterator* AcDbBlockReference::attributeIterator() const { return new AcDbObjectIterator(attributes_); }
+AcDbObjectIterator* AcDbBlockReference::attributeIterator() const {
+    return new AcDbObjectIterator(attributes_);
+}
 
 void AcDbBlockReference::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  AcDbEntity::collectReferences(refs);
-  refs.push_back(&block_);
-  for (auto& id : attributes_) refs.push_back(&id);
+    AcDbEntity::collectReferences(refs);
+    refs.push_back(&block_);
+    for (auto& id : attributes_) refs.push_back(&id);
 }
 
 void AcDbBlockReference::ownedObjects(AcDbObjectIdArray& ids) const {
-  AcDbObject::ownedObjects(ids);
-  for (AcDbObjectId id : attributes_) ids.append(id);
+    AcDbObject::ownedObjects(ids);
+    for (AcDbObjectId id : attributes_) ids.append(id);
 }
 
 void AcDbBlockReference::onErase(bool erasing) {
-  AcDbObject::onErase(erasing);
-  AcDbDatabase* db = database();
-  for (AcDbObjectId id : attributes_)
-    if (AcDbObject* a = db ? db->peek(id) : nullptr) a->setErasedFlag(erasing);
+    AcDbObject::onErase(erasing);
+    AcDbDatabase* db = database();
+    for (AcDbObjectId id : attributes_)
+        if (AcDbObject* a = db ? db->peek(id) : nullptr) a->setErasedFlag(erasing);
 }
 
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m,
                                                int depth) const {
-  if (depth > kMaxNesting) return;
-  AcDbDatabase* db = block_.database();
-  auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
-  if (!btr) return;
-  AcGeMatrix3d xf = m * blockTransform();
-  for (AcDbObjectId id : btr->entityIds()) {
-    auto* e = AcDbEntity::cast(db->peek(id));
-    if (!e || e->isErased() || e->isKindOf(AcDbAttributeDefinition::desc())) continue;
-    if (auto* ref = AcDbBlockReference::cast(e)) {
-      ref->addDefinitionGeometry(paths, xf, depth + 1);
-      AcDbDatabase* rdb = ref->database();
-      for (AcDbObjectId a : ref->attributeIds())
-        if (auto* att = AcDbAttribute::cast(rdb ? rdb->peek(a) : nullptr))
-          if (!att->isErased()) att->getSelectionGeometry(paths, xf);
-    } else {
-      e->getSelectionGeometry(paths, xf);
+    if (depth > kMaxNesting) return;
+    AcDbDatabase* db = block_.database();
+    auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
+    if (!btr) return;
+    AcGeMatrix3d xf = m * blockTransform();
+    for (AcDbObjectId id : btr->entityIds()) {
+        auto* e = AcDbEntity::cast(db->peek(id));
+        if (!e || e->isErased() || e->isKindOf(AcDbAttributeDefinition::desc())) continue;
+        if (auto* ref = AcDbBlockReference::cast(e)) {
+            ref->addDefinitionGeometry(paths, xf, depth + 1);
+            AcDbDatabase* rdb = ref->database();
+            for (AcDbObjectId a : ref->attributeIds())
+                if (auto* att = AcDbAttribute::cast(rdb ? rdb->peek(a) : nullptr))
+                    if (!att->isErased()) att->getSelectionGeometry(paths, xf);
+        } else {
+            e->getSelectionGeometry(paths, xf);
+        }
     }
-  }
 }
 
 void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
-  addDefinitionGeometry(paths, m, 0);
-  AcDbDatabase* db = database();
-  for (AcDbObjectId id : attributes_)
-    if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr))
-      if (!a->isErased()) a->getSelectionGeometry(paths, m);
+    addDefinitionGeometry(paths, m, 0);
+    AcDbDatabase* db = database();
+    for (AcDbObjectId id : attributes_)
+        if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr))
+            if (!a->isErased()) a->getSelectionGeometry(paths, m);
 }
 
 bool AcDbBlockReference::definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const {
-  std::vector<cadgeom::BulgePath> paths;
-  addDefinitionGeometry(paths, m, depth);
-  bool any = false;
-  for (const auto& p : paths) {
-    if (p.vertices.empty()) continue;
-    AcGePoint2d mn, mx;
-    cadgeom::pathExtents(p, mn, mx);
-    double z = (m * blockTransform() * AcGePoint3d::kOrigin).z;
-    ext.addPoint(AcGePoint3d(mn.x, mn.y, z));
-    ext.addPoint(AcGePoint3d(mx.x, mx.y, z));
-    any = true;
-  }
-  return any;
+    std::vector<cadgeom::BulgePath> paths;
+    addDefinitionGeometry(paths, m, depth);
+    bool any = false;
+    for (const auto& p : paths) {
+        if (p.vertices.empty()) continue;
+        AcGePoint2d mn, mx;
+        cadgeom::pathExtents(p, mn, mx);
+        double z = (m * blockTransform() * AcGePoint3d::kOrigin).z;
+        ext.addPoint(AcGePoint3d(mn.x, mn.y, z));
+        ext.addPoint(AcGePoint3d(mx.x, mx.y, z));
+        any = true;
+    }
+    return any;
 }
 
 Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const {
-  ext = AcDbExtents();
-  definitionExtents(ext, AcGeMatrix3d::kIdentity, 0);
-  AcDbDatabase* db = database();
-  for (AcDbObjectId id : attributes_)
-    if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) {
-      AcDbExtents ae;
-      if (!a->isErased() && a->getGeomExtents(ae) == Acad::eOk) ext.addExt(ae);
-    }
-  if (ext.isEmpty()) return Acad::eInvalidExtents;
-  return Acad::eOk;
+    ext = AcDbExtents();
+    definitionExtents(ext, AcGeMatrix3d::kIdentity, 0);
+    AcDbDatabase* db = database();
+    for (AcDbObjectId id : attributes_)
+        if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) {
+            AcDbExtents ae;
+            if (!a->isErased() && a->getGeomExtents(ae) == Acad::eOk) ext.addExt(ae);
+        }
+    if (ext.isEmpty()) return Acad::eInvalidExtents;
+    return Acad::eOk;
 }
 
 // ---------------------------------------------------------------- multiple insert
 
 AcDbMInsertBlock::AcDbMInsertBlock(const AcGePoint3d& position, AcDbObjectId block, Adesk::UInt16 columns,
                                    Adesk::UInt16 rows, double colSpacing, double rowSpacing)
-    : AcDbBlockReference(position, block), columns_(columns), rows_(rows), colSpacing_(colSpacing),
+    : AcDbBlockReference(position, block),
+      columns_(columns),
+      rows_(rows),
+      colSpacing_(colSpacing),
       rowSpacing_(rowSpacing) {}
 
 Acad::ErrorStatus AcDbMInsertBlock::setColumns(Adesk::UInt16 n) {
-  if (n == 0) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  columns_ = n;
-  return Acad::eOk;
+    if (n == 0) return Acad::eInvalidInput;
+    assertWriteEnabled();
+    columns_ = n;
+    return Acad::eOk;
 }
 Acad::ErrorStatus AcDbMInsertBlock::setRows(Adesk::UInt16 n) {
-  if (n == 0) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  rows_ = n;
-  return Acad::eOk;
+    if (n == 0) return Acad::eInvalidInput;
+    assertWriteEnabled();
+    rows_ = n;
+    return Acad::eOk;
 }
-Acad::ErrorStatus AcDbMInsertBlock::setColumnSpacing(double d) { assertWriteEnabled(); colSpacing_ = d; return Acad::eOk; }
-Acad::ErrorStatus AcDbMInsertBlock::setRowSpacing(double d) { assertWriteEnabled(); rowSpacing_ = d; return Acad::eOk; }
+Acad::ErrorStatus AcDbMInsertBlock::setColumnSpacing(double d) {
+    assertWriteEnabled();
+    colSpacing_ = d;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbMInsertBlock::setRowSpacing(double d) {
+    assertWriteEnabled();
+    rowSpacing_ = d;
+    return Acad::eOk;
+}
 
 // Moves a copy from the first cell to (row, col): along the insert's rotated axes, unscaled.
 AcGeMatrix3d AcDbMInsertBlock::cellOffset(int row, int col) const {
-  AcGeMatrix3d frame = AcGeMatrix3d::planeToWorld(normal()) * AcGeMatrix3d::rotation(rotation(), AcGeVector3d::kZAxis);
-  return AcGeMatrix3d::translation(frame * AcGeVector3d(col * colSpacing_, row * rowSpacing_, 0));
+    AcGeMatrix3d frame =
+        AcGeMatrix3d::planeToWorld(normal()) * AcGeMatrix3d::rotation(rotation(), AcGeVector3d::kZAxis);
+    return AcGeMatrix3d::translation(frame * AcGeVector3d(col * colSpacing_, row * rowSpacing_, 0));
 }
 
 void AcDbMInsertBlock::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
-  for (int r = 0; r < rows_; ++r)
-    for (int c = 0; c < columns_; ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
-  AcDbDatabase* db = database();
-  for (AcDbObjectId id : attributeIds())
-    if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr))
-      if (!a->isErased()) a->getSelectionGeometry(paths, m);
+    for (int r = 0; r < rows_; ++r)
+        for (int c = 0; c < columns_; ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
+    AcDbDatabase* db = database();
+    for (AcDbObjectId id : attributeIds())
+        if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr))
+            if (!a->isErased()) a->getSelectionGeometry(paths, m);
 }
 
 Acad::ErrorStatus AcDbMInsertBlock::getGeomExtents(AcDbExtents& ext) const {
-  ext = AcDbExtents();
-  for (int r = 0; r < rows_; ++r)
-    for (int c = 0; c < columns_; ++c) definitionExtents(ext, cellOffset(r, c), 0);
-  AcDbDatabase* db = database();
-  for (AcDbObjectId id : attributeIds())
-    if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) {
-      AcDbExtents ae;
-      if (!a->isErased() && a->getGeomExtents(ae) == Acad::eOk) ext.addExt(ae);
-    }
-  return ext.isEmpty() ? Acad::eInvalidExtents : Acad::eOk;
+    ext = AcDbExtents();
+    for (int r = 0; r < rows_; ++r)
+        for (int c = 0; c < columns_; ++c) definitionExtents(ext, cellOffset(r, c), 0);
+    AcDbDatabase* db = database();
+    for (AcDbObjectId id : attributeIds())
+        if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) {
+            AcDbExtents ae;
+            if (!a->isErased() && a->getGeomExtents(ae) == Acad::eOk) ext.addExt(ae);
+        }
+    return ext.isEmpty() ? Acad::eInvalidExtents : Acad::eOk;
 }

@@ -18,59 +18,92 @@ ACRX_DEFINE_MEMBERS(AcDbTableStyle, AcDbObject, L"TABLESTYLE")
 // ---------------------------------------------------------------- values
 
 bool operator==(const AcDbRbValue& a, const AcDbRbValue& b) {
-  return a.code == b.code && a.str == b.str && a.pt[0] == b.pt[0] && a.pt[1] == b.pt[1] && a.pt[2] == b.pt[2] &&
-         a.integer == b.integer && a.binary == b.binary && a.id == b.id;
+    return a.code == b.code && a.str == b.str && a.pt[0] == b.pt[0] && a.pt[1] == b.pt[1] && a.pt[2] == b.pt[2] &&
+           a.integer == b.integer && a.binary == b.binary && a.id == b.id;
 }
 
 AcDbRbValues acdbRbToValues(const resbuf* rb) {
-  AcDbRbValues out;
-  for (; rb; rb = rb->rbnext) {
-    AcDbRbValue v;
-    v.code = rb->restype;
-    switch (acutRbKind(rb->restype)) {
-      case AcRbKind::kString: v.str = rb->resval.rstring ? rb->resval.rstring : L""; break;
-      case AcRbKind::kReal: v.pt[0] = rb->resval.rreal; break;
-      case AcRbKind::kPoint: std::memcpy(v.pt, rb->resval.rpoint, sizeof v.pt); break;
-      case AcRbKind::kShort: v.integer = rb->resval.rint; break;
-      case AcRbKind::kLong: v.integer = rb->resval.rlong; break;
-      case AcRbKind::kInt64: v.integer = rb->resval.mnInt64; break;
-      case AcRbKind::kName: v.id.setFromOldId(rb->resval.rlname[0]); break;
-      case AcRbKind::kBinary:
-        if (rb->resval.rbinary.buf && rb->resval.rbinary.clen > 0)
-          v.binary.assign(rb->resval.rbinary.buf, rb->resval.rbinary.buf + rb->resval.rbinary.clen);
-        break;
-      case AcRbKind::kNone: break;
+    AcDbRbValues out;
+    for (; rb; rb = rb->rbnext) {
+        AcDbRbValue v;
+        v.code = rb->restype;
+        switch (acutRbKind(rb->restype)) {
+            case AcRbKind::kString:
+                v.str = rb->resval.rstring ? rb->resval.rstring : L"";
+                break;
+            case AcRbKind::kReal:
+                v.pt[0] = rb->resval.rreal;
+                break;
+            case AcRbKind::kPoint:
+                std::memcpy(v.pt, rb->resval.rpoint, sizeof v.pt);
+                break;
+            case AcRbKind::kShort:
+                v.integer = rb->resval.rint;
+                break;
+            case AcRbKind::kLong:
+                v.integer = rb->resval.rlong;
+                break;
+            case AcRbKind::kInt64:
+                v.integer = rb->resval.mnInt64;
+                break;
+            case AcRbKind::kName:
+                v.id.setFromOldId(rb->resval.rlname[0]);
+                break;
+            case AcRbKind::kBinary:
+                if (rb->resval.rbinary.buf && rb->resval.rbinary.clen > 0)
+                    v.binary.assign(rb->resval.rbinary.buf, rb->resval.rbinary.buf + rb->resval.rbinary.clen);
+                break;
+            case AcRbKind::kNone:
+                break;
+        }
+        out.push_back(std::move(v));
     }
-    out.push_back(std::move(v));
-  }
-  return out;
+    return out;
 }
 
 resbuf* acdbValuesToRb(const AcDbRbValues& values) {
-  resbuf *head = nullptr, *tail = nullptr;
-  for (const AcDbRbValue& v : values) {
-    resbuf* rb = acutNewRb(v.code);
-    switch (acutRbKind(v.code)) {
-      case AcRbKind::kString: acutNewString(v.str.c_str(), rb->resval.rstring); break;
-      case AcRbKind::kReal: rb->resval.rreal = v.pt[0]; break;
-      case AcRbKind::kPoint: std::memcpy(rb->resval.rpoint, v.pt, sizeof v.pt); break;
-      case AcRbKind::kShort: rb->resval.rint = short(v.integer); break;
-      case AcRbKind::kLong: rb->resval.rlong = Adesk::Int32(v.integer); break;
-      case AcRbKind::kInt64: rb->resval.mnInt64 = v.integer; break;
-      case AcRbKind::kName: rb->resval.rlname[0] = v.id.asOldId(); break;
-      case AcRbKind::kBinary:
-        if (!v.binary.empty()) {
-          rb->resval.rbinary.clen = short(std::min<size_t>(v.binary.size(), 32767));
-          rb->resval.rbinary.buf = new char[size_t(rb->resval.rbinary.clen)];
-          std::memcpy(rb->resval.rbinary.buf, v.binary.data(), size_t(rb->resval.rbinary.clen));
+    resbuf *head = nullptr, *tail = nullptr;
+    for (const AcDbRbValue& v : values) {
+        resbuf* rb = acutNewRb(v.code);
+        switch (acutRbKind(v.code)) {
+            case AcRbKind::kString:
+                acutNewString(v.str.c_str(), rb->resval.rstring);
+                break;
+            case AcRbKind::kReal:
+                rb->resval.rreal = v.pt[0];
+                break;
+            case AcRbKind::kPoint:
+                std::memcpy(rb->resval.rpoint, v.pt, sizeof v.pt);
+                break;
+            case AcRbKind::kShort:
+                rb->resval.rint = short(v.integer);
+                break;
+            case AcRbKind::kLong:
+                rb->resval.rlong = Adesk::Int32(v.integer);
+                break;
+            case AcRbKind::kInt64:
+                rb->resval.mnInt64 = v.integer;
+                break;
+            case AcRbKind::kName:
+                rb->resval.rlname[0] = v.id.asOldId();
+                break;
+            case AcRbKind::kBinary:
+                if (!v.binary.empty()) {
+                    rb->resval.rbinary.clen = short(std::min<size_t>(v.binary.size(), 32767));
+                    rb->resval.rbinary.buf = new char[size_t(rb->resval.rbinary.clen)];
+                    std::memcpy(rb->resval.rbinary.buf, v.binary.data(), size_t(rb->resval.rbinary.clen));
+                }
+                break;
+            case AcRbKind::kNone:
+                break;
         }
-        break;
-      case AcRbKind::kNone: break;
+        if (tail)
+            tail->rbnext = rb;
+        else
+            head = rb;
+        tail = rb;
     }
-    if (tail) tail->rbnext = rb; else head = rb;
-    tail = rb;
-  }
-  return head;
+    return head;
 }
 
 // ---------------------------------------------------------------- object
@@ -80,486 +113,510 @@ AcDbObject::AcDbObject() = default;
 AcDbObject::AcDbObject(const AcDbObject& o) : AcRxObject(), xdata_(o.xdata_), extraTags_(o.extraTags_) {}
 
 AcDbObject::~AcDbObject() {
-  // An object deleted while in a database leaves it rather than being freed twice.
-  if (stub_ && stub_->object == this) stub_->database->forgetObject(this);
+    // An object deleted while in a database leaves it rather than being freed twice.
+    if (stub_ && stub_->object == this) stub_->database->forgetObject(this);
 }
 
-AcDbHandle AcDbObject::handle() const { return stub_ ? stub_->handle : AcDbHandle(); }
-AcDbDatabase* AcDbObject::database() const { return stub_ ? stub_->database : nullptr; }
-bool AcDbObject::loading() const { return stub_ && stub_->database->isLoading(); }
+AcDbHandle AcDbObject::handle() const {
+    return stub_ ? stub_->handle : AcDbHandle();
+}
+AcDbDatabase* AcDbObject::database() const {
+    return stub_ ? stub_->database : nullptr;
+}
+bool AcDbObject::loading() const {
+    return stub_ && stub_->database->isLoading();
+}
 
 Acad::ErrorStatus AcDbObject::setOwnerId(AcDbObjectId owner) {
-  owner_ = owner;
-  return Acad::eOk;
+    owner_ = owner;
+    return Acad::eOk;
 }
 
 void AcDbObject::assertWriteEnabled() const {
-  if (stub_ && mode_ != AcDb::kForWrite && !stub_->database->isLoading()) stub_->database->noteWriteViolation(this);
+    if (stub_ && mode_ != AcDb::kForWrite && !stub_->database->isLoading()) stub_->database->noteWriteViolation(this);
 }
 
 Acad::ErrorStatus AcDbObject::close() {
-  if (!stub_) return Acad::eOk;
-  return stub_->database->closeObject(this);
+    if (!stub_) return Acad::eOk;
+    return stub_->database->closeObject(this);
 }
 
 Acad::ErrorStatus AcDbObject::upgradeOpen() {
-  if (!stub_) return Acad::eOk;
-  return stub_->database->upgradeObject(this);
+    if (!stub_) return Acad::eOk;
+    return stub_->database->upgradeObject(this);
 }
 
 Acad::ErrorStatus AcDbObject::downgradeOpen() {
-  if (!stub_) return Acad::eOk;
-  if (mode_ == AcDb::kNotOpen) return Acad::eNotOpenForRead;
-  mode_ = AcDb::kForRead;
-  return Acad::eOk;
+    if (!stub_) return Acad::eOk;
+    if (mode_ == AcDb::kNotOpen) return Acad::eNotOpenForRead;
+    mode_ = AcDb::kForRead;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbObject::erase(bool erasing) {
-  if (!stub_) return Acad::eNotInDatabase;
-  if (mode_ != AcDb::kForWrite && !loading()) return Acad::eNotOpenForWrite;
-  if (erased_ == erasing) return erasing ? Acad::eWasErased : Acad::eOk;
-  if (erasing && !loading()) {
-    Acad::ErrorStatus es = canErase();
-    if (es != Acad::eOk) return es;
-  }
-  onErase(erasing);
-  erased_ = erasing;
-  stub_->database->objectErased(this, erasing);
-  return Acad::eOk;
+    if (!stub_) return Acad::eNotInDatabase;
+    if (mode_ != AcDb::kForWrite && !loading()) return Acad::eNotOpenForWrite;
+    if (erased_ == erasing) return erasing ? Acad::eWasErased : Acad::eOk;
+    if (erasing && !loading()) {
+        Acad::ErrorStatus es = canErase();
+        if (es != Acad::eOk) return es;
+    }
+    onErase(erasing);
+    erased_ = erasing;
+    stub_->database->objectErased(this, erasing);
+    return Acad::eOk;
 }
 
 void AcDbObject::onErase(bool erasing) {
-  if (erasing && !extDict_.isNull()) {
-    if (AcDbObject* d = database()->peek(extDict_)) {
-      d->onErase(true);
-      d->setErasedFlag(true);
+    if (erasing && !extDict_.isNull()) {
+        if (AcDbObject* d = database()->peek(extDict_)) {
+            d->onErase(true);
+            d->setErasedFlag(true);
+        }
     }
-  }
 }
 
 void AcDbObject::onAddedToDatabase(AcDbDatabase*) {}
 
 void AcDbObject::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  for (auto& r : reactors_) refs.push_back(&r);
+    for (auto& r : reactors_) refs.push_back(&r);
 }
 
 void AcDbObject::ownedObjects(AcDbObjectIdArray& ids) const {
-  if (!extDict_.isNull()) ids.append(extDict_);
+    if (!extDict_.isNull()) ids.append(extDict_);
 }
 
 int AcDbObject::xDataSize(const std::vector<AcDbXDataApp>& apps) {
-  int total = 0;
-  for (const AcDbXDataApp& a : apps) {
-    total += 4;
-    for (const AcDbRbValue& v : a.items) {
-      total += 1;
-      switch (v.code) {
-        case 1002: total += 1; break;
-        case 1003: case 1005: total += 8; break;
-        case 1004: total += 1 + int(v.binary.size()); break;
-        case 1070: total += 2; break;
-        case 1071: total += 4; break;
-        default:
-          if (v.code >= 1010 && v.code <= 1013) total += 24;
-          else if (v.code >= 1040 && v.code <= 1042) total += 8;
-          else {
-            total += 2;
-            for (wchar_t c : v.str) total += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-          }
-      }
+    int total = 0;
+    for (const AcDbXDataApp& a : apps) {
+        total += 4;
+        for (const AcDbRbValue& v : a.items) {
+            total += 1;
+            switch (v.code) {
+                case 1002:
+                    total += 1;
+                    break;
+                case 1003:
+                case 1005:
+                    total += 8;
+                    break;
+                case 1004:
+                    total += 1 + int(v.binary.size());
+                    break;
+                case 1070:
+                    total += 2;
+                    break;
+                case 1071:
+                    total += 4;
+                    break;
+                default:
+                    if (v.code >= 1010 && v.code <= 1013)
+                        total += 24;
+                    else if (v.code >= 1040 && v.code <= 1042)
+                        total += 8;
+                    else {
+                        total += 2;
+                        for (wchar_t c : v.str) total += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+                    }
+            }
+        }
     }
-  }
-  return total;
+    return total;
 }
 
 resbuf* AcDbObject::xData(const ACHAR* app) const {
-  AcDbRbValues all;
-  for (const AcDbXDataApp& a : xdata_) {
-    if (app ? !acdbSameName(a.app, app) : acdbSameName(a.app, ACDB_HYPERLINK_APPNAME)) continue;
-    AcDbRbValue head;
-    head.code = 1001;
-    head.str = a.app;
-    all.push_back(head);
-    all.insert(all.end(), a.items.begin(), a.items.end());
-  }
-  return all.empty() ? nullptr : acdbValuesToRb(all);
+    AcDbRbValues all;
+    for (const AcDbXDataApp& a : xdata_) {
+        if (app ? !acdbSameName(a.app, app) : acdbSameName(a.app, ACDB_HYPERLINK_APPNAME)) continue;
+        AcDbRbValue head;
+        head.code = 1001;
+        head.str = a.app;
+        all.push_back(head);
+        all.insert(all.end(), a.items.begin(), a.items.end());
+    }
+    return all.empty() ? nullptr : acdbValuesToRb(all);
 }
 
 Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
-  if (!rb) return Acad::eInvalidInput;
-  if (rb->restype != 1001) return Acad::eInvalidInput;
-  AcDbRbValues values = acdbRbToValues(rb);
-  std::vector<AcDbXDataApp> replaced;
-  for (const AcDbRbValue& v : values) {
-    if (v.code == 1001) {
-      if (v.str.empty()) return Acad::eInvalidInput;
-      replaced.push_back({v.str, {}});
-      continue;
+    if (!rb) return Acad::eInvalidInput;
+    if (rb->restype != 1001) return Acad::eInvalidInput;
+    AcDbRbValues values = acdbRbToValues(rb);
+    std::vector<AcDbXDataApp> replaced;
+    for (const AcDbRbValue& v : values) {
+        if (v.code == 1001) {
+            if (v.str.empty()) return Acad::eInvalidInput;
+            replaced.push_back({v.str, {}});
+            continue;
+        }
+        if (v.code < 1000 || v.code > 1071) return Acad::eInvalidInput;
+        replaced.back().items.push_back(v);
     }
-    if (v.code < 1000 || v.code > 1071) return Acad::eInvalidInput;
-    replaced.back().items.push_back(v);
-  }
-  AcDbDatabase* db = database() ? database() : acdbWorkingDatabase();
-  if (db && !db->isLoading()) {
-    for (const AcDbXDataApp& a : replaced)
-      if (db->regAppTableId().isNull() || db->peek(db->regAppTableId()) == nullptr ||
-          !static_cast<AcDbSymbolTable*>(db->peek(db->regAppTableId()))->has(a.app.c_str()))
-        return Acad::eRegappIdNotFound;
-  }
-  std::vector<AcDbXDataApp> next = xdata_;
-  for (const AcDbXDataApp& a : replaced) {
-    auto it = std::find_if(next.begin(), next.end(), [&](const AcDbXDataApp& x) { return acdbSameName(x.app, a.app); });
-    if (a.items.empty()) {
-      if (it != next.end()) next.erase(it);
-    } else if (it != next.end()) {
-      it->items = a.items;
-    } else {
-      next.push_back(a);
+    AcDbDatabase* db = database() ? database() : acdbWorkingDatabase();
+    if (db && !db->isLoading()) {
+        for (const AcDbXDataApp& a : replaced)
+            if (db->regAppTableId().isNull() || db->peek(db->regAppTableId()) == nullptr ||
+                !static_cast<AcDbSymbolTable*>(db->peek(db->regAppTableId()))->has(a.app.c_str()))
+                return Acad::eRegappIdNotFound;
     }
-  }
-  if (xDataSize(next) > kMaxXDataBytes) return Acad::eXdataSizeExceeded;
-  assertWriteEnabled();
-  xdata_ = std::move(next);
-  return Acad::eOk;
+    std::vector<AcDbXDataApp> next = xdata_;
+    for (const AcDbXDataApp& a : replaced) {
+        auto it =
+            std::find_if(next.begin(), next.end(), [&](const AcDbXDataApp& x) { return acdbSameName(x.app, a.app); });
+        if (a.items.empty()) {
+            if (it != next.end()) next.erase(it);
+        } else if (it != next.end()) {
+            it->items = a.items;
+        } else {
+            next.push_back(a);
+        }
+    }
+    if (xDataSize(next) > kMaxXDataBytes) return Acad::eXdataSizeExceeded;
+    assertWriteEnabled();
+    xdata_ = std::move(next);
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbObject::createExtensionDictionary() {
-  if (!stub_) return Acad::eNotInDatabase;
-  if (!extDict_.isNull() && extDict_.isValid() && !extDict_.isErased()) return Acad::eAlreadyInDb;
-  if (mode_ != AcDb::kForWrite && !loading()) return Acad::eNotOpenForWrite;
-  auto* d = new AcDbDictionary();
-  d->setTreatElementsAsHard(true);
-  AcDbObjectId id;
-  Acad::ErrorStatus es = database()->addAcDbObject(id, d);
-  if (es != Acad::eOk) {
-    delete d;
-    return es;
-  }
-  d->setOwnerId(objectId());
-  d->addPersistentReactor(objectId());
-  d->close();
-  extDict_ = id;
-  return Acad::eOk;
+    if (!stub_) return Acad::eNotInDatabase;
+    if (!extDict_.isNull() && extDict_.isValid() && !extDict_.isErased()) return Acad::eAlreadyInDb;
+    if (mode_ != AcDb::kForWrite && !loading()) return Acad::eNotOpenForWrite;
+    auto* d = new AcDbDictionary();
+    d->setTreatElementsAsHard(true);
+    AcDbObjectId id;
+    Acad::ErrorStatus es = database()->addAcDbObject(id, d);
+    if (es != Acad::eOk) {
+        delete d;
+        return es;
+    }
+    d->setOwnerId(objectId());
+    d->addPersistentReactor(objectId());
+    d->close();
+    extDict_ = id;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbObject::releaseExtensionDictionary() {
-  if (extDict_.isNull()) return Acad::eOk;
-  if (mode_ != AcDb::kForWrite && stub_ && !loading()) return Acad::eNotOpenForWrite;
-  auto* d = AcDbDictionary::cast(database() ? database()->peek(extDict_) : nullptr);
-  if (d && d->numEntries() > 0) return Acad::eInvalidInput;
-  if (d) {
-    d->setErasedFlag(true);
-    database()->objectErased(d, true);
-  }
-  extDict_.setNull();
-  return Acad::eOk;
+    if (extDict_.isNull()) return Acad::eOk;
+    if (mode_ != AcDb::kForWrite && stub_ && !loading()) return Acad::eNotOpenForWrite;
+    auto* d = AcDbDictionary::cast(database() ? database()->peek(extDict_) : nullptr);
+    if (d && d->numEntries() > 0) return Acad::eInvalidInput;
+    if (d) {
+        d->setErasedFlag(true);
+        database()->objectErased(d, true);
+    }
+    extDict_.setNull();
+    return Acad::eOk;
 }
 
 void AcDbObject::addPersistentReactor(AcDbObjectId id) {
-  if (!reactors_.contains(id)) reactors_.append(id);
+    if (!reactors_.contains(id)) reactors_.append(id);
 }
 
 Acad::ErrorStatus AcDbObject::removePersistentReactor(AcDbObjectId id) {
-  return reactors_.remove(id) ? Acad::eOk : Acad::eKeyNotFound;
+    return reactors_.remove(id) ? Acad::eOk : Acad::eKeyNotFound;
 }
 
 // ---------------------------------------------------------------- dictionary
 
 Acad::ErrorStatus AcDbDictionaryIterator::getObject(AcDbObject*& obj, AcDb::OpenMode mode) {
-  if (done()) return Acad::eInvalidIndex;
-  return acdbOpenObject(obj, objectId(), mode);
+    if (done()) return Acad::eInvalidIndex;
+    return acdbOpenObject(obj, objectId(), mode);
 }
 
 Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* name, AcDbObjectId& id) const {
-  id.setNull();
-  if (!name) return Acad::eInvalidKey;
-  auto it = entries_.find(acdbNameKey(name));
-  if (it == entries_.end() || it->second.second.isErased()) return Acad::eKeyNotFound;
-  id = it->second.second;
-  return Acad::eOk;
+    id.setNull();
+    if (!name) return Acad::eInvalidKey;
+    auto it = entries_.find(acdbNameKey(name));
+    if (it == entries_.end() || it->second.second.isErased()) return Acad::eKeyNotFound;
+    id = it->second.second;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbDictionary::getAt(const ACHAR* name, AcDbObject*& obj, AcDb::OpenMode mode) const {
-  obj = nullptr;
-  AcDbObjectId id;
-  Acad::ErrorStatus es = getAt(name, id);
-  if (es != Acad::eOk) return es;
-  return acdbOpenObject(obj, id, mode);
+    obj = nullptr;
+    AcDbObjectId id;
+    Acad::ErrorStatus es = getAt(name, id);
+    if (es != Acad::eOk) return es;
+    return acdbOpenObject(obj, id, mode);
 }
 
 bool AcDbDictionary::nameAt(AcDbObjectId id, std::wstring& name) const {
-  for (const auto& [key, e] : entries_)
-    if (e.second == id) {
-      name = e.first;
-      return true;
-    }
-  return false;
+    for (const auto& [key, e] : entries_)
+        if (e.second == id) {
+            name = e.first;
+            return true;
+        }
+    return false;
 }
 
 Acad::ErrorStatus AcDbDictionary::nameAt(AcDbObjectId id, ACHAR*& name) const {
-  std::wstring n;
-  name = nullptr;
-  if (!nameAt(id, n)) return Acad::eKeyNotFound;
-  acutNewString(n.c_str(), name);
-  return Acad::eOk;
+    std::wstring n;
+    name = nullptr;
+    if (!nameAt(id, n)) return Acad::eKeyNotFound;
+    acutNewString(n.c_str(), name);
+    return Acad::eOk;
 }
 
 bool AcDbDictionary::has(const ACHAR* name) const {
-  AcDbObjectId id;
-  return getAt(name, id) == Acad::eOk;
+    AcDbObjectId id;
+    return getAt(name, id) == Acad::eOk;
 }
 
 bool AcDbDictionary::has(AcDbObjectId id) const {
-  std::wstring n;
-  return nameAt(id, n);
+    std::wstring n;
+    return nameAt(id, n);
 }
 
 Acad::ErrorStatus AcDbDictionary::setAt(const ACHAR* name, AcDbObject* value, AcDbObjectId& retId) {
-  if (!name || !*name) return Acad::eInvalidKey;
-  if (!value) return Acad::eNullObjectId;
-  if (!database()) return Acad::eNotInDatabase;
-  if (!value->isDatabaseResident()) {
-    Acad::ErrorStatus es = database()->addAcDbObject(retId, value);
-    if (es != Acad::eOk) return es;
-  } else {
-    retId = value->objectId();
-  }
-  value->setOwnerId(objectId());
-  std::wstring key = acdbNameKey(name);
-  auto it = entries_.find(key);
-  if (it != entries_.end() && it->second.second != retId) {
-    if (AcDbObject* old = database()->peek(it->second.second)) {
-      if (old->ownerId() == objectId() && !old->isErased()) {
-        old->onErase(true);
-        old->setErasedFlag(true);
-        database()->objectErased(old, true);
-      }
+    if (!name || !*name) return Acad::eInvalidKey;
+    if (!value) return Acad::eNullObjectId;
+    if (!database()) return Acad::eNotInDatabase;
+    if (!value->isDatabaseResident()) {
+        Acad::ErrorStatus es = database()->addAcDbObject(retId, value);
+        if (es != Acad::eOk) return es;
+    } else {
+        retId = value->objectId();
     }
-  }
-  assertWriteEnabled();
-  entries_[key] = {name, retId};
-  return Acad::eOk;
+    value->setOwnerId(objectId());
+    std::wstring key = acdbNameKey(name);
+    auto it = entries_.find(key);
+    if (it != entries_.end() && it->second.second != retId) {
+        if (AcDbObject* old = database()->peek(it->second.second)) {
+            if (old->ownerId() == objectId() && !old->isErased()) {
+                old->onErase(true);
+                old->setErasedFlag(true);
+                database()->objectErased(old, true);
+            }
+        }
+    }
+    assertWriteEnabled();
+    entries_[key] = {name, retId};
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbDictionary::setAtId(const ACHAR* name, AcDbObjectId id) {
-  if (!name) return Acad::eInvalidKey;
-  entries_[acdbNameKey(name)] = {name, id};
-  return Acad::eOk;
+    if (!name) return Acad::eInvalidKey;
+    entries_[acdbNameKey(name)] = {name, id};
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbDictionary::remove(const ACHAR* name, AcDbObjectId& returnId) {
-  returnId.setNull();
-  if (!name) return Acad::eInvalidKey;
-  auto it = entries_.find(acdbNameKey(name));
-  if (it == entries_.end()) return Acad::eKeyNotFound;
-  assertWriteEnabled();
-  returnId = it->second.second;
-  entries_.erase(it);
-  return Acad::eOk;
+    returnId.setNull();
+    if (!name) return Acad::eInvalidKey;
+    auto it = entries_.find(acdbNameKey(name));
+    if (it == entries_.end()) return Acad::eKeyNotFound;
+    assertWriteEnabled();
+    returnId = it->second.second;
+    entries_.erase(it);
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbDictionary::remove(const ACHAR* name) {
-  AcDbObjectId id;
-  return remove(name, id);
+    AcDbObjectId id;
+    return remove(name, id);
 }
 
 Acad::ErrorStatus AcDbDictionary::remove(AcDbObjectId id) {
-  for (auto it = entries_.begin(); it != entries_.end(); ++it)
-    if (it->second.second == id) {
-      assertWriteEnabled();
-      entries_.erase(it);
-      return Acad::eOk;
-    }
-  return Acad::eKeyNotFound;
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (it->second.second == id) {
+            assertWriteEnabled();
+            entries_.erase(it);
+            return Acad::eOk;
+        }
+    return Acad::eKeyNotFound;
 }
 
 bool AcDbDictionary::setName(const ACHAR* oldName, const ACHAR* newName) {
-  if (!oldName || !newName || !*newName) return false;
-  auto it = entries_.find(acdbNameKey(oldName));
-  if (it == entries_.end()) return false;
-  std::wstring nk = acdbNameKey(newName);
-  if (nk != it->first && entries_.count(nk)) return false;
-  AcDbObjectId id = it->second.second;
-  assertWriteEnabled();
-  entries_.erase(it);
-  entries_[nk] = {newName, id};
-  return true;
+    if (!oldName || !newName || !*newName) return false;
+    auto it = entries_.find(acdbNameKey(oldName));
+    if (it == entries_.end()) return false;
+    std::wstring nk = acdbNameKey(newName);
+    if (nk != it->first && entries_.count(nk)) return false;
+    AcDbObjectId id = it->second.second;
+    assertWriteEnabled();
+    entries_.erase(it);
+    entries_[nk] = {newName, id};
+    return true;
 }
 
 std::vector<std::pair<std::wstring, AcDbObjectId>> AcDbDictionary::entries() const {
-  std::vector<std::pair<std::wstring, AcDbObjectId>> out;
-  out.reserve(entries_.size());
-  for (const auto& [key, e] : entries_) out.push_back(e);
-  return out;
+    std::vector<std::pair<std::wstring, AcDbObjectId>> out;
+    out.reserve(entries_.size());
+    for (const auto& [key, e] : entries_) out.push_back(e);
+    return out;
 }
 
 AcDbDictionaryIterator* AcDbDictionary::newIterator() const {
-  std::vector<std::pair<std::wstring, AcDbObjectId>> live;
-  for (const auto& [key, e] : entries_)
-    if (!e.second.isErased()) live.push_back(e);
-  return new AcDbDictionaryIterator(std::move(live));
+    std::vector<std::pair<std::wstring, AcDbObjectId>> live;
+    for (const auto& [key, e] : entries_)
+        if (!e.second.isErased()) live.push_back(e);
+    return new AcDbDictionaryIterator(std::move(live));
 }
 
 void AcDbDictionary::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  AcDbObject::collectReferences(refs);
-  for (auto& [key, e] : entries_) refs.push_back(&e.second);
+    AcDbObject::collectReferences(refs);
+    for (auto& [key, e] : entries_) refs.push_back(&e.second);
 }
 
 void AcDbDictionary::ownedObjects(AcDbObjectIdArray& ids) const {
-  AcDbObject::ownedObjects(ids);
-  for (const auto& [key, e] : entries_) {
-    AcDbObject* o = database() ? database()->peek(e.second) : nullptr;
-    if (o && o->ownerId() == objectId()) ids.append(e.second);
-  }
+    AcDbObject::ownedObjects(ids);
+    for (const auto& [key, e] : entries_) {
+        AcDbObject* o = database() ? database()->peek(e.second) : nullptr;
+        if (o && o->ownerId() == objectId()) ids.append(e.second);
+    }
 }
 
 void AcDbDictionary::onErase(bool erasing) {
-  AcDbObject::onErase(erasing);
-  if (!erasing || !database()) return;
-  for (const auto& [key, e] : entries_) {
-    AcDbObject* o = database()->peek(e.second);
-    if (o && o->ownerId() == objectId() && !o->isErased()) {
-      o->onErase(true);
-      o->setErasedFlag(true);
-      database()->objectErased(o, true);
+    AcDbObject::onErase(erasing);
+    if (!erasing || !database()) return;
+    for (const auto& [key, e] : entries_) {
+        AcDbObject* o = database()->peek(e.second);
+        if (o && o->ownerId() == objectId() && !o->isErased()) {
+            o->onErase(true);
+            o->setErasedFlag(true);
+            database()->objectErased(o, true);
+        }
     }
-  }
 }
 
 // ---------------------------------------------------------------- xrecord
 
 Acad::ErrorStatus AcDbXrecord::rbChain(resbuf** ppRb, AcDbDatabase*) const {
-  if (!ppRb) return Acad::eInvalidInput;
-  *ppRb = acdbValuesToRb(values_);
-  return Acad::eOk;
+    if (!ppRb) return Acad::eInvalidInput;
+    *ppRb = acdbValuesToRb(values_);
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbXrecord::setFromRbChain(const resbuf& rb, AcDbDatabase*) {
-  assertWriteEnabled();
-  values_ = acdbRbToValues(&rb);
-  return Acad::eOk;
+    assertWriteEnabled();
+    values_ = acdbRbToValues(&rb);
+    return Acad::eOk;
 }
 
 void AcDbXrecord::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  AcDbObject::collectReferences(refs);
-  for (auto& v : values_)
-    if (!v.id.isNull()) refs.push_back(&v.id);
+    AcDbObject::collectReferences(refs);
+    for (auto& v : values_)
+        if (!v.id.isNull()) refs.push_back(&v.id);
 }
 
 // ---------------------------------------------------------------- draw order
 
 Acad::ErrorStatus AcDbSortentsTable::setBlockId(AcDbObjectId id) {
-  assertWriteEnabled();
-  block_ = id;
-  return Acad::eOk;
+    assertWriteEnabled();
+    block_ = id;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbSortentsTable::getSortHandle(AcDbObjectId id, AcDbHandle& h) const {
-  for (const auto& e : entries_)
-    if (e.first == id) {
-      h = e.second;
-      return Acad::eOk;
-    }
-  h = id.handle();
-  return id.isNull() ? Acad::eNullObjectId : Acad::eOk;
+    for (const auto& e : entries_)
+        if (e.first == id) {
+            h = e.second;
+            return Acad::eOk;
+        }
+    h = id.handle();
+    return id.isNull() ? Acad::eNullObjectId : Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbSortentsTable::getFullDrawOrder(AcDbObjectIdArray& ents, Adesk::UInt8) const {
-  ents.removeAll();
-  AcDbDatabase* db = database() ? database() : block_.database();
-  auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
-  if (!btr) return Acad::eInvalidInput;
-  std::unordered_map<AcDbObjectId, AcDbHandle, AcDbObjectIdHash> sortOf;
-  for (const auto& e : entries_) sortOf[e.first] = e.second;
-  std::vector<std::pair<std::uint64_t, AcDbObjectId>> order;
-  for (AcDbObjectId id : btr->entityIds()) {
-    if (id.isErased() || !id.isValid()) continue;
-    auto it = sortOf.find(id);
-    order.push_back({(it != sortOf.end() ? it->second : id.handle()).value(), id});
-  }
-  std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (const auto& o : order) ents.append(o.second);
-  return Acad::eOk;
+    ents.removeAll();
+    AcDbDatabase* db = database() ? database() : block_.database();
+    auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
+    if (!btr) return Acad::eInvalidInput;
+    std::unordered_map<AcDbObjectId, AcDbHandle, AcDbObjectIdHash> sortOf;
+    for (const auto& e : entries_) sortOf[e.first] = e.second;
+    std::vector<std::pair<std::uint64_t, AcDbObjectId>> order;
+    for (AcDbObjectId id : btr->entityIds()) {
+        if (id.isErased() || !id.isValid()) continue;
+        auto it = sortOf.find(id);
+        order.push_back({(it != sortOf.end() ? it->second : id.handle()).value(), id});
+    }
+    std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& o : order) ents.append(o.second);
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbSortentsTable::reorder(const std::vector<AcDbObjectId>& order) {
-  // Sort handles are the entities' own handles handed out again in the new order.
-  std::vector<std::uint64_t> pool;
-  for (AcDbObjectId id : order) pool.push_back(id.handle().value());
-  std::sort(pool.begin(), pool.end());
-  assertWriteEnabled();
-  entries_.clear();
-  for (size_t i = 0; i < order.size(); ++i)
-    if (order[i].handle().value() != pool[i]) entries_.push_back({order[i], AcDbHandle(pool[i])});
-  return Acad::eOk;
+    // Sort handles are the entities' own handles handed out again in the new order.
+    std::vector<std::uint64_t> pool;
+    for (AcDbObjectId id : order) pool.push_back(id.handle().value());
+    std::sort(pool.begin(), pool.end());
+    assertWriteEnabled();
+    entries_.clear();
+    for (size_t i = 0; i < order.size(); ++i)
+        if (order[i].handle().value() != pool[i]) entries_.push_back({order[i], AcDbHandle(pool[i])});
+    return Acad::eOk;
 }
 
 // The entities of ar keep their relative order and go, as one group, to the bottom or the top.
 Acad::ErrorStatus AcDbSortentsTable::moveToEnd(const AcDbObjectIdArray& ar, bool top) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  for (AcDbObjectId id : ar)
-    if (!full.contains(id)) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order;
-  for (bool moved : {!top, top})
-    for (AcDbObjectId id : full)
-      if (ar.contains(id) == moved) order.push_back(id);
-  return reorder(order);
+    AcDbObjectIdArray full;
+    Acad::ErrorStatus es = getFullDrawOrder(full);
+    if (es != Acad::eOk) return es;
+    for (AcDbObjectId id : ar)
+        if (!full.contains(id)) return Acad::eInvalidInput;
+    std::vector<AcDbObjectId> order;
+    for (bool moved : {!top, top})
+        for (AcDbObjectId id : full)
+            if (ar.contains(id) == moved) order.push_back(id);
+    return reorder(order);
 }
 
 // The entities of ar go, as one group, just below or just above target.
 Acad::ErrorStatus AcDbSortentsTable::moveNextTo(const AcDbObjectIdArray& ar, AcDbObjectId target, bool above) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order;
-  for (AcDbObjectId id : full) {
-    if (ar.contains(id)) continue;
-    if (above) order.push_back(id);
-    if (id == target)
-      for (AcDbObjectId m : full)
-        if (ar.contains(m)) order.push_back(m);
-    if (!above) order.push_back(id);
-  }
-  return reorder(order);
+    AcDbObjectIdArray full;
+    Acad::ErrorStatus es = getFullDrawOrder(full);
+    if (es != Acad::eOk) return es;
+    if (!full.contains(target) || ar.contains(target)) return Acad::eInvalidInput;
+    std::vector<AcDbObjectId> order;
+    for (AcDbObjectId id : full) {
+        if (ar.contains(id)) continue;
+        if (above) order.push_back(id);
+        if (id == target)
+            for (AcDbObjectId m : full)
+                if (ar.contains(m)) order.push_back(m);
+        if (!above) order.push_back(id);
+    }
+    return reorder(order);
 }
 
-Acad::ErrorStatus AcDbSortentsTable::moveToBottom(const AcDbObjectIdArray& ar) { return moveToEnd(ar, false); }
-Acad::ErrorStatus AcDbSortentsTable::moveToTop(const AcDbObjectIdArray& ar) { return moveToEnd(ar, true); }
+Acad::ErrorStatus AcDbSortentsTable::moveToBottom(const AcDbObjectIdArray& ar) {
+    return moveToEnd(ar, false);
+}
+Acad::ErrorStatus AcDbSortentsTable::moveToTop(const AcDbObjectIdArray& ar) {
+    return moveToEnd(ar, true);
+}
 Acad::ErrorStatus AcDbSortentsTable::moveBelow(const AcDbObjectIdArray& ar, AcDbObjectId target) {
-  return moveNextTo(ar, target, false);
+    return moveNextTo(ar, target, false);
 }
 Acad::ErrorStatus AcDbSortentsTable::moveAbove(const AcDbObjectIdArray& ar, AcDbObjectId target) {
-  return moveNextTo(ar, target, true);
+    return moveNextTo(ar, target, true);
 }
 
 Acad::ErrorStatus AcDbSortentsTable::swapOrder(AcDbObjectId a, AcDbObjectId b) {
-  AcDbObjectIdArray full;
-  Acad::ErrorStatus es = getFullDrawOrder(full);
-  if (es != Acad::eOk) return es;
-  int ia = full.find(a), ib = full.find(b);
-  if (ia < 0 || ib < 0) return Acad::eInvalidInput;
-  std::vector<AcDbObjectId> order = full.vec();
-  std::swap(order[size_t(ia)], order[size_t(ib)]);
-  return reorder(order);
+    AcDbObjectIdArray full;
+    Acad::ErrorStatus es = getFullDrawOrder(full);
+    if (es != Acad::eOk) return es;
+    int ia = full.find(a), ib = full.find(b);
+    if (ia < 0 || ib < 0) return Acad::eInvalidInput;
+    std::vector<AcDbObjectId> order = full.vec();
+    std::swap(order[size_t(ia)], order[size_t(ib)]);
+    return reorder(order);
 }
 
 void AcDbSortentsTable::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  AcDbObject::collectReferences(refs);
-  refs.push_back(&block_);
-  for (auto& e : entries_) refs.push_back(&e.first);
+    AcDbObject::collectReferences(refs);
+    refs.push_back(&block_);
+    for (auto& e : entries_) refs.push_back(&e.first);
 }
 
 // ---------------------------------------------------------------- plot settings and layouts
 
-#define PS_SET_STR(FN, FIELD)                              \
-  Acad::ErrorStatus AcDbPlotSettings::FN(const ACHAR* v) { \
-    assertWriteEnabled();                                  \
-    FIELD = v ? v : L"";                                   \
-    return Acad::eOk;                                      \
-  }
+#define PS_SET_STR(FN, FIELD)                                \
+    Acad::ErrorStatus AcDbPlotSettings::FN(const ACHAR* v) { \
+        assertWriteEnabled();                                \
+        FIELD = v ? v : L"";                                 \
+        return Acad::eOk;                                    \
+    }
 PS_SET_STR(setPlotSettingsName, settingsName_)
 PS_SET_STR(setPlotCfgName, cfgName_)
 PS_SET_STR(setCanonicalMediaName, mediaName_)
@@ -568,119 +625,189 @@ PS_SET_STR(setPlotViewName, viewName_)
 #undef PS_SET_STR
 
 void AcDbPlotSettings::getPlotPaperMargins(double& l, double& b, double& r, double& t) const {
-  l = margins_[0]; b = margins_[1]; r = margins_[2]; t = margins_[3];
+    l = margins_[0];
+    b = margins_[1];
+    r = margins_[2];
+    t = margins_[3];
 }
 void AcDbPlotSettings::setPlotPaperMargins(double l, double b, double r, double t) {
-  assertWriteEnabled();
-  margins_[0] = l; margins_[1] = b; margins_[2] = r; margins_[3] = t;
+    assertWriteEnabled();
+    margins_[0] = l;
+    margins_[1] = b;
+    margins_[2] = r;
+    margins_[3] = t;
 }
-void AcDbPlotSettings::setPlotPaperSize(double w, double h) { assertWriteEnabled(); paperW_ = w; paperH_ = h; }
-void AcDbPlotSettings::setPlotOrigin(double x, double y) { assertWriteEnabled(); origin_.set(x, y); }
+void AcDbPlotSettings::setPlotPaperSize(double w, double h) {
+    assertWriteEnabled();
+    paperW_ = w;
+    paperH_ = h;
+}
+void AcDbPlotSettings::setPlotOrigin(double x, double y) {
+    assertWriteEnabled();
+    origin_.set(x, y);
+}
 void AcDbPlotSettings::getPlotWindowArea(double& x0, double& y0, double& x1, double& y1) const {
-  x0 = window_[0]; y0 = window_[1]; x1 = window_[2]; y1 = window_[3];
+    x0 = window_[0];
+    y0 = window_[1];
+    x1 = window_[2];
+    y1 = window_[3];
 }
 void AcDbPlotSettings::setPlotWindowArea(double x0, double y0, double x1, double y1) {
-  assertWriteEnabled();
-  window_[0] = x0; window_[1] = y0; window_[2] = x1; window_[3] = y1;
+    assertWriteEnabled();
+    window_[0] = x0;
+    window_[1] = y0;
+    window_[2] = x1;
+    window_[3] = y1;
 }
-void AcDbPlotSettings::setCustomPrintScale(double n, double d) { assertWriteEnabled(); scaleNum_ = n; scaleDen_ = d; }
-void AcDbPlotSettings::setStdScale(double s) { assertWriteEnabled(); stdScale_ = s; }
-void AcDbPlotSettings::setPlotPaperUnits(PlotPaperUnits u) { assertWriteEnabled(); units_ = u; }
-void AcDbPlotSettings::setPlotRotation(PlotRotation r) { assertWriteEnabled(); rotation_ = r; }
-void AcDbPlotSettings::setPlotType(PlotType t) { assertWriteEnabled(); plotType_ = t; }
-void AcDbPlotSettings::setStdScaleType(StdScaleType t) { assertWriteEnabled(); stdScaleType_ = t; }
-void AcDbPlotSettings::setUseStandardScale(bool v) { assertWriteEnabled(); useStdScale_ = v; }
-void AcDbPlotSettings::setPlotCentered(bool v) { assertWriteEnabled(); centered_ = v; }
+void AcDbPlotSettings::setCustomPrintScale(double n, double d) {
+    assertWriteEnabled();
+    scaleNum_ = n;
+    scaleDen_ = d;
+}
+void AcDbPlotSettings::setStdScale(double s) {
+    assertWriteEnabled();
+    stdScale_ = s;
+}
+void AcDbPlotSettings::setPlotPaperUnits(PlotPaperUnits u) {
+    assertWriteEnabled();
+    units_ = u;
+}
+void AcDbPlotSettings::setPlotRotation(PlotRotation r) {
+    assertWriteEnabled();
+    rotation_ = r;
+}
+void AcDbPlotSettings::setPlotType(PlotType t) {
+    assertWriteEnabled();
+    plotType_ = t;
+}
+void AcDbPlotSettings::setStdScaleType(StdScaleType t) {
+    assertWriteEnabled();
+    stdScaleType_ = t;
+}
+void AcDbPlotSettings::setUseStandardScale(bool v) {
+    assertWriteEnabled();
+    useStdScale_ = v;
+}
+void AcDbPlotSettings::setPlotCentered(bool v) {
+    assertWriteEnabled();
+    centered_ = v;
+}
 
 Acad::ErrorStatus AcDbLayout::setLayoutName(const ACHAR* name) {
-  if (!name || !*name) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  name_ = name;
-  return Acad::eOk;
+    if (!name || !*name) return Acad::eInvalidInput;
+    assertWriteEnabled();
+    name_ = name;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbLayout::setBlockTableRecordId(AcDbObjectId id) {
-  assertWriteEnabled();
-  block_ = id;
-  return Acad::eOk;
+    assertWriteEnabled();
+    block_ = id;
+    return Acad::eOk;
 }
 
 void AcDbLayout::setTabOrder(int order) {
-  assertWriteEnabled();
-  tabOrder_ = order;
+    assertWriteEnabled();
+    tabOrder_ = order;
 }
 
 AcDbObjectIdArray AcDbLayout::getViewportArray() const {
-  AcDbObjectIdArray out;
-  AcDbDatabase* db = database();
-  auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
-  if (!btr) return out;
-  for (AcDbObjectId id : btr->entityIds()) {
-    AcDbObject* o = db->peek(id);
-    if (o && !o->isErased() && o->isKindOf(AcDbViewport::desc())) out.append(id);
-  }
-  return out;
+    AcDbObjectIdArray out;
+    AcDbDatabase* db = database();
+    auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
+    if (!btr) return out;
+    for (AcDbObjectId id : btr->entityIds()) {
+        AcDbObject* o = db->peek(id);
+        if (o && !o->isErased() && o->isKindOf(AcDbViewport::desc())) out.append(id);
+    }
+    return out;
 }
 
 void AcDbLayout::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  AcDbPlotSettings::collectReferences(refs);
-  refs.push_back(&block_);
-  refs.push_back(&lastViewport_);
+    AcDbPlotSettings::collectReferences(refs);
+    refs.push_back(&block_);
+    refs.push_back(&lastViewport_);
 }
 
 // ---------------------------------------------------------------- table style
 
 Acad::ErrorStatus AcDbTableStyle::setDescription(const ACHAR* d) {
-  assertWriteEnabled();
-  description_ = d ? d : L"";
-  return Acad::eOk;
+    assertWriteEnabled();
+    description_ = d ? d : L"";
+    return Acad::eOk;
 }
-Acad::ErrorStatus AcDbTableStyle::setFlowDirection(AcDb::FlowDirection f) { assertWriteEnabled(); flow_ = f; return Acad::eOk; }
-Acad::ErrorStatus AcDbTableStyle::setHorzCellMargin(double v) { assertWriteEnabled(); horzMargin_ = v; return Acad::eOk; }
-Acad::ErrorStatus AcDbTableStyle::setVertCellMargin(double v) { assertWriteEnabled(); vertMargin_ = v; return Acad::eOk; }
-Acad::ErrorStatus AcDbTableStyle::suppressTitleRow(bool v) { assertWriteEnabled(); titleSuppressed_ = v; return Acad::eOk; }
-Acad::ErrorStatus AcDbTableStyle::suppressHeaderRow(bool v) { assertWriteEnabled(); headerSuppressed_ = v; return Acad::eOk; }
-double AcDbTableStyle::textHeight(AcDb::RowType t) const { return textHeight_[slot(t)]; }
-AcDb::CellAlignment AcDbTableStyle::alignment(AcDb::RowType t) const { return alignment_[slot(t)]; }
-AcDbObjectId AcDbTableStyle::textStyle(AcDb::RowType t) const { return textStyle_[slot(t)]; }
+Acad::ErrorStatus AcDbTableStyle::setFlowDirection(AcDb::FlowDirection f) {
+    assertWriteEnabled();
+    flow_ = f;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbTableStyle::setHorzCellMargin(double v) {
+    assertWriteEnabled();
+    horzMargin_ = v;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbTableStyle::setVertCellMargin(double v) {
+    assertWriteEnabled();
+    vertMargin_ = v;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbTableStyle::suppressTitleRow(bool v) {
+    assertWriteEnabled();
+    titleSuppressed_ = v;
+    return Acad::eOk;
+}
+Acad::ErrorStatus AcDbTableStyle::suppressHeaderRow(bool v) {
+    assertWriteEnabled();
+    headerSuppressed_ = v;
+    return Acad::eOk;
+}
+double AcDbTableStyle::textHeight(AcDb::RowType t) const {
+    return textHeight_[slot(t)];
+}
+AcDb::CellAlignment AcDbTableStyle::alignment(AcDb::RowType t) const {
+    return alignment_[slot(t)];
+}
+AcDbObjectId AcDbTableStyle::textStyle(AcDb::RowType t) const {
+    return textStyle_[slot(t)];
+}
 
 Acad::ErrorStatus AcDbTableStyle::setTextHeight(double h, int rowTypes) {
-  if (h <= 0) return Acad::eInvalidInput;
-  assertWriteEnabled();
-  for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
-    if (rowTypes & t) textHeight_[slot(t)] = h;
-  return Acad::eOk;
+    if (h <= 0) return Acad::eInvalidInput;
+    assertWriteEnabled();
+    for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
+        if (rowTypes & t) textHeight_[slot(t)] = h;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbTableStyle::setAlignment(AcDb::CellAlignment a, int rowTypes) {
-  assertWriteEnabled();
-  for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
-    if (rowTypes & t) alignment_[slot(t)] = a;
-  return Acad::eOk;
+    assertWriteEnabled();
+    for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
+        if (rowTypes & t) alignment_[slot(t)] = a;
+    return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbTableStyle::setTextStyle(AcDbObjectId id, int rowTypes) {
-  assertWriteEnabled();
-  for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
-    if (rowTypes & t) textStyle_[slot(t)] = id;
-  return Acad::eOk;
+    assertWriteEnabled();
+    for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
+        if (rowTypes & t) textStyle_[slot(t)] = id;
+    return Acad::eOk;
 }
 
 void AcDbTableStyle::collectReferences(std::vector<AcDbObjectId*>& refs) {
-  AcDbObject::collectReferences(refs);
-  for (auto& id : textStyle_) refs.push_back(&id);
+    AcDbObject::collectReferences(refs);
+    for (auto& id : textStyle_) refs.push_back(&id);
 }
 
 // ---------------------------------------------------------------- opening
 
 Acad::ErrorStatus acdbOpenObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased) {
-  obj = nullptr;
-  if (id.isNull()) return Acad::eNullObjectId;
-  AcDbDatabase* db = id.database();
-  if (!db) return Acad::eUnknownHandle;
-  return db->openObject(obj, id, mode, openErased);
+    obj = nullptr;
+    if (id.isNull()) return Acad::eNullObjectId;
+    AcDbDatabase* db = id.database();
+    if (!db) return Acad::eUnknownHandle;
+    return db->openObject(obj, id, mode, openErased);
 }
 
 Acad::ErrorStatus acdbOpenAcDbObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased) {
-  return acdbOpenObject(obj, id, mode, openErased);
+    return acdbOpenObject(obj, id, mode, openErased);
 }

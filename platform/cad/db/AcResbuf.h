@@ -45,26 +45,26 @@ using ads_matrix = ads_real[4][4];
 #endif
 
 struct ads_binary {
-  short clen;
-  char* buf;
+    short clen;
+    char* buf;
 };
 
 union ads_u_val {
-  ads_real rreal;
-  ads_real rpoint[3];
-  short rint;
-  ACHAR* rstring;
-  Adesk::Int32 rlong;
-  Adesk::Int64 mnInt64;
-  ads_name rlname;
-  ads_binary rbinary;
-  unsigned char ihandle[8];
+    ads_real rreal;
+    ads_real rpoint[3];
+    short rint;
+    ACHAR* rstring;
+    Adesk::Int32 rlong;
+    Adesk::Int64 mnInt64;
+    ads_name rlname;
+    ads_binary rbinary;
+    unsigned char ihandle[8];
 };
 
 struct resbuf {
-  resbuf* rbnext;
-  short restype;
-  ads_u_val resval;
+    resbuf* rbnext;
+    short restype;
+    ads_u_val resval;
 };
 
 // What kind of value a result-buffer code carries.

@@ -10,22 +10,22 @@ namespace cadgeom {
 // One vertex of a path: the bulge is tan(sweep / 4) of the arc to the next vertex (0: straight,
 // positive: counter-clockwise).
 struct BulgeVertex {
-  AcGePoint2d pt;
-  double bulge = 0;
+    AcGePoint2d pt;
+    double bulge = 0;
 };
 
 // A path in world X-Y: an outline, a curve, or a single point (one vertex).
 struct BulgePath {
-  std::vector<BulgeVertex> vertices;
-  bool closed = false;
+    std::vector<BulgeVertex> vertices;
+    bool closed = false;
 };
 
 // An arc of a circle in the plane; angles in radians, counter-clockwise from start to end.
 struct Arc2d {
-  AcGePoint2d center;
-  double radius = 0;
-  double startAngle = 0;
-  double endAngle = 0;  // > startAngle; endAngle - startAngle is the sweep (up to 2 pi)
+    AcGePoint2d center;
+    double radius = 0;
+    double startAngle = 0;
+    double endAngle = 0; // > startAngle; endAngle - startAngle is the sweep (up to 2 pi)
 };
 
 // The arc of a bulged segment from a to b (bulge non-zero).
@@ -53,4 +53,4 @@ bool pathCrossesPolygon(const BulgePath& path, const std::vector<AcGePoint2d>& p
 // True when the whole path lies inside the polygon (no crossing, a vertex inside).
 bool pathInsidePolygon(const BulgePath& path, const std::vector<AcGePoint2d>& polygon);
 
-}  // namespace cadgeom
+} // namespace cadgeom

@@ -19,7 +19,8 @@ namespace dxf {
 
 // Fills an empty database from DXF text. Problems the file had are appended to problems.
 // Throws Refused for files that are not ASCII DXF.
-void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName, std::vector<std::string>& problems);
+void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
+                  std::vector<std::string>& problems);
 
 // The database as an R2010 document.
 Document saveDocument(AcDbDatabase* db);
@@ -32,4 +33,4 @@ std::string narrow(std::wstring_view text);
 const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db);
 void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems);
 
-}  // namespace dxf
+} // namespace dxf

@@ -11,30 +11,30 @@ namespace dxf {
 
 struct Table {
     std::string name;
-    Tags head;                     // the TABLE record itself
+    Tags head; // the TABLE record itself
     std::vector<Tags> records;
 };
 
 struct Block {
-    Tags begin;                    // BLOCK
+    Tags begin; // BLOCK
     std::vector<Tags> entities;
-    Tags end;                      // ENDBLK
+    Tags end; // ENDBLK
 };
 
 struct Section {
     std::string name;
-    Tags tags;                     // kept as read (THUMBNAILIMAGE, ACDSDATA ...)
+    Tags tags; // kept as read (THUMBNAILIMAGE, ACDSDATA ...)
 };
 
 struct Document {
-    std::vector<std::pair<std::string, Tags>> header;  // "$ACADVER" -> its value tags
+    std::vector<std::pair<std::string, Tags>> header; // "$ACADVER" -> its value tags
     std::vector<Tags> classes;
     std::vector<Table> tables;
     std::vector<Block> blocks;
     std::vector<Tags> entities;
     std::vector<Tags> objects;
     std::vector<Section> other;
-    std::vector<std::string> problems;                  // what was dropped or repaired, for the user
+    std::vector<std::string> problems; // what was dropped or repaired, for the user
 
     const Tags* headerVar(std::string_view name) const;
     void setHeaderVar(const std::string& name, Tags values);
@@ -68,4 +68,4 @@ bool hasSubclassMarkers(const Tags& tags);
 bool equalsNoCase(std::string_view a, std::string_view b);
 std::string upper(std::string_view s);
 
-}  // namespace dxf
+} // namespace dxf

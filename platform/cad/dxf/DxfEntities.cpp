@@ -21,70 +21,56 @@ constexpr double kDegree = 3.14159265358979323846 / 180.0;
 struct Body {
     const Tags& t;
     std::size_t b, e;
-    const Tag* first(int code) const
-    {
+    const Tag* first(int code) const {
         for (std::size_t i = b; i < e; ++i)
-            if (t[i].code == code)
-                return &t[i];
+            if (t[i].code == code) return &t[i];
         return nullptr;
     }
     bool has(int code) const { return first(code) != nullptr; }
-    double num(int code, double def = 0) const
-    {
+    double num(int code, double def = 0) const {
         const Tag* x = first(code);
         return x ? parseDouble(x->value, def) : def;
     }
-    long long integer(int code, long long def = 0) const
-    {
+    long long integer(int code, long long def = 0) const {
         const Tag* x = first(code);
         return x ? parseInt(x->value, def) : def;
     }
-    std::wstring str(int code, const wchar_t* def = L"") const
-    {
+    std::wstring str(int code, const wchar_t* def = L"") const {
         const Tag* x = first(code);
         return x ? wide(x->value) : std::wstring(def);
     }
-    std::string raw(int code) const
-    {
+    std::string raw(int code) const {
         const Tag* x = first(code);
         return x ? x->value : std::string();
     }
-    AcGePoint3d point(int code, AcGePoint3d def = AcGePoint3d()) const
-    {
+    AcGePoint3d point(int code, AcGePoint3d def = AcGePoint3d()) const {
         return {num(code, def.x), num(code + 10, def.y), num(code + 20, def.z)};
     }
-    AcGeVector3d vec(int code, AcGeVector3d def) const
-    {
+    AcGeVector3d vec(int code, AcGeVector3d def) const {
         return {num(code, def.x), num(code + 10, def.y), num(code + 20, def.z)};
     }
 };
 
-bool contains(std::initializer_list<int> list, int code)
-{
+bool contains(std::initializer_list<int> list, int code) {
     for (int c : list)
-        if (c == code)
-            return true;
+        if (c == code) return true;
     return false;
 }
 
 // Tags of the body the reader did not use, without subclass markers.
-void leftovers(const Body& body, std::initializer_list<int> known, AcDbDxfTags& out)
-{
+void leftovers(const Body& body, std::initializer_list<int> known, AcDbDxfTags& out) {
     for (std::size_t i = body.b; i < body.e; ++i) {
         const Tag& t = body.t[i];
-        if (t.code == 100 || contains(known, t.code))
-            continue;
+        if (t.code == 100 || contains(known, t.code)) continue;
         out.emplace_back(t.code, wide(t.value));
     }
 }
 
-std::uint64_t fingerprint(const Tags& tags)
-{
+std::uint64_t fingerprint(const Tags& tags) {
     std::uint64_t h = 1469598103934665603ull;
     for (const Tag& t : tags) {
         h = (h ^ static_cast<std::uint64_t>(t.code)) * 1099511628211ull;
-        for (char c : t.value)
-            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        for (char c : t.value) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
         h = (h ^ 0xFF) * 1099511628211ull;
     }
     return h;
@@ -97,38 +83,30 @@ struct Out {
     void s8(int c, std::string v) { t.push_back(Tag{c, std::move(v)}); }
     void d(int c, double v) { t.push_back(Tag{c, formatDouble(v)}); }
     void i(int c, long long v) { t.push_back(Tag{c, std::to_string(v)}); }
-    void p(int c, const AcGePoint3d& v)
-    {
+    void p(int c, const AcGePoint3d& v) {
         d(c, v.x);
         d(c + 10, v.y);
         d(c + 20, v.z);
     }
-    void p2(int c, const AcGePoint2d& v)
-    {
+    void p2(int c, const AcGePoint2d& v) {
         d(c, v.x);
         d(c + 10, v.y);
     }
-    void v(int c, const AcGeVector3d& v)
-    {
+    void v(int c, const AcGeVector3d& v) {
         d(c, v.x);
         d(c + 10, v.y);
         d(c + 20, v.z);
     }
-    void normal(const AcGeVector3d& n)
-    {
-        if (!(n.x == 0 && n.y == 0 && n.z == 1))
-            v(210, n);
+    void normal(const AcGeVector3d& n) {
+        if (!(n.x == 0 && n.y == 0 && n.z == 1)) v(210, n);
     }
-    void extras(const AcDbDxfTags& tags)
-    {
-        for (const auto& [code, value] : tags)
-            s(code, value);
+    void extras(const AcDbDxfTags& tags) {
+        for (const auto& [code, value] : tags) s(code, value);
     }
 };
 
 // The extra tags of one kind (-1 common, -2 body) an object carries.
-AcDbDxfTags extrasOf(const AcDbObject* obj, int kind)
-{
+AcDbDxfTags extrasOf(const AcDbObject* obj, int kind) {
     AcDbDxfTags out;
     int current = 0;
     for (const auto& tv : obj->dxfExtraTags()) {
@@ -136,36 +114,28 @@ AcDbDxfTags extrasOf(const AcDbObject* obj, int kind)
             current = tv.first;
             continue;
         }
-        if (current == kind)
-            out.push_back(tv);
+        if (current == kind) out.push_back(tv);
     }
     return out;
 }
 
 // The body as read, when the model still describes it as it did then.
-bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out)
-{
+bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out) {
     const AcDbDxfTags& x = obj->dxfExtraTags();
     std::size_t i = 0;
-    while (i < x.size() && x[i].first != -3)
-        ++i;
-    if (i == x.size() || narrow(x[i].second) != handleText(fingerprint(canonical)))
-        return false;
-    for (++i; i < x.size() && x[i].first >= 0; ++i)
-        out.push_back(Tag{x[i].first, narrow(x[i].second)});
+    while (i < x.size() && x[i].first != -3) ++i;
+    if (i == x.size() || narrow(x[i].second) != handleText(fingerprint(canonical))) return false;
+    for (++i; i < x.size() && x[i].first >= 0; ++i) out.push_back(Tag{x[i].first, narrow(x[i].second)});
     return true;
 }
 
-void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical)
-{
+void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
     AcDbDxfTags& x = obj->dxfExtraTags();
     x.emplace_back(-3, wide(handleText(fingerprint(canonical))));
-    for (std::size_t i = body.b; i < body.e; ++i)
-        x.emplace_back(body.t[i].code, wide(body.t[i].value));
+    for (std::size_t i = body.b; i < body.e; ++i) x.emplace_back(body.t[i].code, wide(body.t[i].value));
 }
 
-void setExtras(AcDbObject* obj, AcDbDxfTags common, AcDbDxfTags body)
-{
+void setExtras(AcDbObject* obj, AcDbDxfTags common, AcDbDxfTags body) {
     AcDbDxfTags& x = obj->dxfExtraTags();
     if (!common.empty()) {
         x.emplace_back(-1, L"");
@@ -179,14 +149,14 @@ void setExtras(AcDbObject* obj, AcDbDxfTags common, AcDbDxfTags body)
 
 // ---- Extended data.
 
-AcDbRbValue rbFromTags(const Tags& t, std::size_t& i, bool xdata)
-{
+AcDbRbValue rbFromTags(const Tags& t, std::size_t& i, bool xdata) {
     AcDbRbValue v;
     const Tag& tag = t[i];
     v.code = static_cast<short>(tag.code);
     ValueKind kind = valueKind(tag.code);
-    bool isPoint = xdata ? (tag.code >= 1010 && tag.code <= 1013)
-                         : ((tag.code >= 10 && tag.code <= 18) || (tag.code >= 110 && tag.code <= 112) || tag.code == 210);
+    bool isPoint =
+        xdata ? (tag.code >= 1010 && tag.code <= 1013)
+              : ((tag.code >= 10 && tag.code <= 18) || (tag.code >= 110 && tag.code <= 112) || tag.code == 210);
     if (isPoint) {
         v.pt[0] = parseDouble(tag.value);
         for (int k = 1; k <= 2; ++k)
@@ -209,11 +179,11 @@ AcDbRbValue rbFromTags(const Tags& t, std::size_t& i, bool xdata)
     return v;
 }
 
-void rbToTags(const AcDbRbValue& v, Out& o, bool xdata, const WriteContext* ctx)
-{
+void rbToTags(const AcDbRbValue& v, Out& o, bool xdata, const WriteContext* ctx) {
     int code = v.code;
     ValueKind kind = valueKind(code);
-    bool isPoint = xdata ? (code >= 1010 && code <= 1013) : ((code >= 10 && code <= 18) || (code >= 110 && code <= 112) || code == 210);
+    bool isPoint = xdata ? (code >= 1010 && code <= 1013)
+                         : ((code >= 10 && code <= 18) || (code >= 110 && code <= 112) || code == 210);
     if (isPoint) {
         o.d(code, v.pt[0]);
         o.d(code + 10, v.pt[1]);
@@ -237,12 +207,11 @@ void rbToTags(const AcDbRbValue& v, Out& o, bool xdata, const WriteContext* ctx)
     }
 }
 
-}  // namespace
+} // namespace
 
 // ---- Records.
 
-Record::Record(const Tags& t) : tags(t)
-{
+Record::Record(const Tags& t) : tags(t) {
     std::size_t i = 1, n = t.size();
     bool haveHandle = false;
     while (i < n) {
@@ -259,26 +228,23 @@ Record::Record(const Tags& t) : tags(t)
                 else if (group == "{ACAD_XDICTIONARY" && t[i].code == 360)
                     xdict = parseHandle(t[i].value);
             }
-            if (i < n)
-                ++i;
+            if (i < n) ++i;
         } else if (x.code == 330) {
             owner = parseHandle(x.value);
             ++i;
         } else if (x.code == 100 || x.code == 1001) {
             break;
         } else {
-            ++i;  // stray tags before the first subclass (only badly written files have them)
+            ++i; // stray tags before the first subclass (only badly written files have them)
         }
     }
     std::size_t x = i;
-    while (x < n && t[x].code != 1001)
-        ++x;
+    while (x < n && t[x].code != 1001) ++x;
     bodyEnd = x;
     if (i < n && t[i].code == 100 && t[i].value == "AcDbEntity") {
         commonBegin = i + 1;
         std::size_t j = commonBegin;
-        while (j < bodyEnd && t[j].code != 100)
-            ++j;
+        while (j < bodyEnd && t[j].code != 100) ++j;
         commonEnd = j;
         bodyBegin = j;
     } else {
@@ -287,34 +253,26 @@ Record::Record(const Tags& t) : tags(t)
     }
 }
 
-AcDbObjectId ReadContext::layerNamed(const std::string& name)
-{
+AcDbObjectId ReadContext::layerNamed(const std::string& name) {
     auto it = layerCache.find(name);
-    if (it != layerCache.end())
-        return it->second;
+    if (it != layerCache.end()) return it->second;
     return layerCache[name] = db->layerId(wide(name));
 }
 
-AcDbObjectId ReadContext::linetypeNamed(const std::string& name)
-{
+AcDbObjectId ReadContext::linetypeNamed(const std::string& name) {
     auto it = linetypeCache.find(name);
-    if (it != linetypeCache.end())
-        return it->second;
+    if (it != linetypeCache.end()) return it->second;
     return linetypeCache[name] = db->linetypeId(wide(name));
 }
 
-AcDbObjectId ReadContext::idOf(std::uint64_t handle)
-{
+AcDbObjectId ReadContext::idOf(std::uint64_t handle) {
     AcDbObjectId id;
-    if (handle == 0)
-        return id;
+    if (handle == 0) return id;
     db->getAcDbObjectId(id, true, AcDbHandle(handle));
     return id;
 }
 
-
-void applyObjectParts(AcDbObject* obj, const Record& rec)
-{
+void applyObjectParts(AcDbObject* obj, const Record& rec) {
     AcDbDatabase* db = nullptr;
     (void)db;
     const Tags& t = rec.tags;
@@ -324,21 +282,16 @@ void applyObjectParts(AcDbObject* obj, const Record& rec)
             apps.push_back(AcDbXDataApp{wide(t[i].value), {}});
             continue;
         }
-        if (apps.empty() || t[i].code < 1000)
-            continue;
+        if (apps.empty() || t[i].code < 1000) continue;
         apps.back().items.push_back(rbFromTags(t, i, true));
     }
-    if (!apps.empty())
-        obj->setXDataApps(std::move(apps));
+    if (!apps.empty()) obj->setXDataApps(std::move(apps));
 }
 
 // Extension dictionary and reactors need ids, so they are set by the reader that has the database.
-static void applyLinks(ReadContext& ctx, AcDbObject* obj, const Record& rec)
-{
-    if (rec.xdict)
-        obj->setExtensionDictionary(ctx.idOf(rec.xdict));
-    for (std::uint64_t r : rec.reactors)
-        obj->addPersistentReactor(ctx.idOf(r));
+static void applyLinks(ReadContext& ctx, AcDbObject* obj, const Record& rec) {
+    if (rec.xdict) obj->setExtensionDictionary(ctx.idOf(rec.xdict));
+    for (std::uint64_t r : rec.reactors) obj->addPersistentReactor(ctx.idOf(r));
 }
 
 // ---- Header.
@@ -347,15 +300,13 @@ namespace {
 struct PendingHeader {
     std::wstring clayer, celtype, textstyle, tablestyle;
 };
-std::unordered_map<const AcDbDatabase*, PendingHeader>& pendingHeaders()
-{
+std::unordered_map<const AcDbDatabase*, PendingHeader>& pendingHeaders() {
     static std::unordered_map<const AcDbDatabase*, PendingHeader> p;
     return p;
 }
-}  // namespace
+} // namespace
 
-bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values)
-{
+bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values) {
     Body b{values, 0, values.size()};
     AcDbDatabase* db = ctx.db;
     if (name == "$INSUNITS")
@@ -403,28 +354,21 @@ bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values
     return true;
 }
 
-void resolvePendingHeader(AcDbDatabase* db)
-{
+void resolvePendingHeader(AcDbDatabase* db) {
     auto it = pendingHeaders().find(db);
-    if (it == pendingHeaders().end())
-        return;
+    if (it == pendingHeaders().end()) return;
     const PendingHeader& p = it->second;
-    if (!p.clayer.empty() && !db->layerId(p.clayer).isNull())
-        db->setClayer(db->layerId(p.clayer));
-    if (!p.celtype.empty() && !db->linetypeId(p.celtype).isNull())
-        db->setCeltype(db->linetypeId(p.celtype));
-    if (!p.textstyle.empty() && !db->textStyleId(p.textstyle).isNull())
-        db->setTextstyle(db->textStyleId(p.textstyle));
+    if (!p.clayer.empty() && !db->layerId(p.clayer).isNull()) db->setClayer(db->layerId(p.clayer));
+    if (!p.celtype.empty() && !db->linetypeId(p.celtype).isNull()) db->setCeltype(db->linetypeId(p.celtype));
+    if (!p.textstyle.empty() && !db->textStyleId(p.textstyle).isNull()) db->setTextstyle(db->textStyleId(p.textstyle));
     pendingHeaders().erase(it);
 }
 
-void ReadContext::finish()
-{
+void ReadContext::finish() {
     resolvePendingHeader(db);
 }
 
-void writeHeader(WriteContext& ctx, Document& doc)
-{
+void writeHeader(WriteContext& ctx, Document& doc) {
     AcDbDatabase* db = ctx.db;
     auto var = [&](const char* name, Tags t) { doc.header.emplace_back(name, std::move(t)); };
     auto pt = [](int code, const AcGePoint3d& p) {
@@ -459,8 +403,7 @@ void writeHeader(WriteContext& ctx, Document& doc)
     var("$UCSYDIR", pt(10, v3(db->ucsydir())));
     for (const auto& [name, tags] : db->headerExtra()) {
         Tags t;
-        for (const auto& [code, value] : tags)
-            t.push_back(Tag{code, narrow(value)});
+        for (const auto& [code, value] : tags) t.push_back(Tag{code, narrow(value)});
         if (name == L"*CLASS") {
             t.insert(t.begin(), Tag{0, "CLASS"});
             doc.classes.push_back(std::move(t));
@@ -472,8 +415,7 @@ void writeHeader(WriteContext& ctx, Document& doc)
 
 // ---- Symbol tables.
 
-AcDbSymbolTable* newSymbolTable(const std::string& name)
-{
+AcDbSymbolTable* newSymbolTable(const std::string& name) {
     if (name == "BLOCK_RECORD") return new AcDbBlockTable;
     if (name == "LAYER") return new AcDbLayerTable;
     if (name == "LTYPE") return new AcDbLinetypeTable;
@@ -486,27 +428,33 @@ AcDbSymbolTable* newSymbolTable(const std::string& name)
     return nullptr;
 }
 
-void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id)
-{
-    if (name == "BLOCK_RECORD") db->setBlockTableId(id);
-    else if (name == "LAYER") db->setLayerTableId(id);
-    else if (name == "LTYPE") db->setLinetypeTableId(id);
-    else if (name == "STYLE") db->setTextStyleTableId(id);
-    else if (name == "APPID") db->setRegAppTableId(id);
-    else if (name == "VPORT") db->setViewportTableId(id);
-    else if (name == "VIEW") db->setViewTableId(id);
-    else if (name == "UCS") db->setUCSTableId(id);
-    else if (name == "DIMSTYLE") db->setDimStyleTableId(id);
+void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id) {
+    if (name == "BLOCK_RECORD")
+        db->setBlockTableId(id);
+    else if (name == "LAYER")
+        db->setLayerTableId(id);
+    else if (name == "LTYPE")
+        db->setLinetypeTableId(id);
+    else if (name == "STYLE")
+        db->setTextStyleTableId(id);
+    else if (name == "APPID")
+        db->setRegAppTableId(id);
+    else if (name == "VPORT")
+        db->setViewportTableId(id);
+    else if (name == "VIEW")
+        db->setViewTableId(id);
+    else if (name == "UCS")
+        db->setUCSTableId(id);
+    else if (name == "DIMSTYLE")
+        db->setDimStyleTableId(id);
 }
 
 namespace {
 
-void readColor(const Body& b, AcCmColor& c, bool& any)
-{
+void readColor(const Body& b, AcCmColor& c, bool& any) {
     if (const Tag* t = b.first(62)) {
         long long v = parseInt(t->value, 256);
-        if (v < 0)
-            v = -v;
+        if (v < 0) v = -v;
         if (v == 256)
             c.setColorMethod(AcCm::kByLayer);
         else if (v == 0)
@@ -523,8 +471,7 @@ void readColor(const Body& b, AcCmColor& c, bool& any)
     }
 }
 
-void writeColor(Out& o, const AcCmColor& c, bool layer, bool off)
-{
+void writeColor(Out& o, const AcCmColor& c, bool layer, bool off) {
     int sign = off ? -1 : 1;
     if (c.isByColor()) {
         AcCmEntityColor e = c.entityColor();
@@ -542,22 +489,19 @@ void writeColor(Out& o, const AcCmColor& c, bool layer, bool off)
     }
 }
 
-std::wstring xdataString(const AcDbObject* obj, const wchar_t* app, int nth)
-{
+std::wstring xdataString(const AcDbObject* obj, const wchar_t* app, int nth) {
     for (const AcDbXDataApp& a : obj->xDataApps())
         if (a.app == app) {
             int k = 0;
             for (const AcDbRbValue& v : a.items)
-                if (v.code == 1000 && k++ == nth)
-                    return v.str;
+                if (v.code == 1000 && k++ == nth) return v.str;
         }
     return {};
 }
 
-}  // namespace
+} // namespace
 
-AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& table, const Record& rec)
-{
+AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& table, const Record& rec) {
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbSymbolTableRecord* r = nullptr;
     AcDbDxfTags left;
@@ -572,10 +516,8 @@ AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& tabl
         l->setLinetypeObjectId(ctx.db->linetypeId(lt));
         l->setIsPlottable(b.integer(290, 1) != 0);
         l->setLineWeight(static_cast<AcDb::LineWeight>(b.integer(370, -3)));
-        if (b.has(390))
-            l->setPlotStyleNameId(ctx.idOf(b.raw(390)));
-        if (b.has(347))
-            l->setMaterialId(ctx.idOf(b.raw(347)));
+        if (b.has(390)) l->setPlotStyleNameId(ctx.idOf(b.raw(390)));
+        if (b.has(347)) l->setMaterialId(ctx.idOf(b.raw(347)));
         leftovers(b, {2, 70, 62, 420, 6, 290, 370, 390, 347}, left);
         r = l;
     } else if (table == "LTYPE") {
@@ -583,8 +525,7 @@ AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& tabl
         l->setComments(b.str(3).c_str());
         l->setPatternLength(b.num(40));
         int dashes = 0;
-        for (std::size_t i = b.b; i < b.e; ++i)
-            dashes += b.t[i].code == 49;
+        for (std::size_t i = b.b; i < b.e; ++i) dashes += b.t[i].code == 49;
         l->setNumDashes(dashes);
         int k = -1;
         for (std::size_t i = b.b; i < b.e; ++i) {
@@ -611,8 +552,7 @@ AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& tabl
         r = s;
     } else if (table == "BLOCK_RECORD") {
         auto* br = new AcDbBlockTableRecord;
-        if (b.has(340) && parseHandle(b.raw(340)) != 0)
-            br->setLayoutId(ctx.idOf(b.raw(340)));
+        if (b.has(340) && parseHandle(b.raw(340)) != 0) br->setLayoutId(ctx.idOf(b.raw(340)));
         br->setInsertUnits(static_cast<int>(b.integer(70)));
         br->setExplodable(b.integer(280, 1) != 0);
         br->setBlockScaling(b.integer(281, 0) != 0);
@@ -621,16 +561,21 @@ AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& tabl
         for (std::size_t i = rec.bodyEnd; i + 2 < rec.tags.size(); ++i)
             if (rec.tags[i].code == 1001 && rec.tags[i].value == "AcDbBlockRepBTag")
                 for (std::size_t j = i + 1; j < rec.tags.size() && rec.tags[j].code != 1001; ++j)
-                    if (rec.tags[j].code == 1005)
-                        br->setDynamicBlockDefinitionId(ctx.idOf(rec.tags[j].value));
+                    if (rec.tags[j].code == 1005) br->setDynamicBlockDefinitionId(ctx.idOf(rec.tags[j].value));
         r = br;
     } else {
-        if (table == "APPID") r = new AcDbRegAppTableRecord;
-        else if (table == "VPORT") r = new AcDbViewportTableRecord;
-        else if (table == "VIEW") r = new AcDbViewTableRecord;
-        else if (table == "UCS") r = new AcDbUCSTableRecord;
-        else if (table == "DIMSTYLE") r = new AcDbDimStyleTableRecord;
-        else return nullptr;
+        if (table == "APPID")
+            r = new AcDbRegAppTableRecord;
+        else if (table == "VPORT")
+            r = new AcDbViewportTableRecord;
+        else if (table == "VIEW")
+            r = new AcDbViewTableRecord;
+        else if (table == "UCS")
+            r = new AcDbUCSTableRecord;
+        else if (table == "DIMSTYLE")
+            r = new AcDbDimStyleTableRecord;
+        else
+            return nullptr;
         leftovers(b, {2, 70}, left);
     }
     r->setName(b.str(2).c_str());
@@ -639,14 +584,12 @@ AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& tabl
     setExtras(r, {}, std::move(left));
     if (table == "LAYER") {
         std::wstring d = xdataString(r, L"AcAecLayerStandard", 1);
-        if (!d.empty())
-            static_cast<AcDbLayerTableRecord*>(r)->setDescription(d.c_str());
+        if (!d.empty()) static_cast<AcDbLayerTableRecord*>(r)->setDescription(d.c_str());
     }
     return r;
 }
 
-static const char* recordSubclass(const char* type)
-{
+static const char* recordSubclass(const char* type) {
     std::string_view t(type);
     if (t == "LAYER") return "AcDbLayerTableRecord";
     if (t == "LTYPE") return "AcDbLinetypeTableRecord";
@@ -661,8 +604,7 @@ static const char* recordSubclass(const char* type)
 
 namespace {
 
-void writeHead(WriteContext& ctx, Out& o, const AcDbObject* obj, const char* type, bool dimstyle = false)
-{
+void writeHead(WriteContext& ctx, Out& o, const AcDbObject* obj, const char* type, bool dimstyle = false) {
     o.s8(0, type);
     o.s8(dimstyle ? 105 : 5, handleText(obj->handle().value()));
     if (!obj->extensionDictionary().isNull()) {
@@ -672,26 +614,22 @@ void writeHead(WriteContext& ctx, Out& o, const AcDbObject* obj, const char* typ
     }
     if (!obj->persistentReactors().isEmpty()) {
         o.s8(102, "{ACAD_REACTORS");
-        for (const AcDbObjectId& r : obj->persistentReactors())
-            o.s8(330, ctx.handle(r));
+        for (const AcDbObjectId& r : obj->persistentReactors()) o.s8(330, ctx.handle(r));
         o.s8(102, "}");
     }
     o.s8(330, ctx.handle(obj->ownerId()));
 }
 
-void writeXData(Out& o, const AcDbObject* obj)
-{
+void writeXData(Out& o, const AcDbObject* obj) {
     for (const AcDbXDataApp& a : obj->xDataApps()) {
         o.s(1001, a.app);
-        for (const AcDbRbValue& v : a.items)
-            rbToTags(v, o, true, nullptr);
+        for (const AcDbRbValue& v : a.items) rbToTags(v, o, true, nullptr);
     }
 }
 
-}  // namespace
+} // namespace
 
-Tags writeTableHead(WriteContext& ctx, const AcDbSymbolTable* table, const char* name)
-{
+Tags writeTableHead(WriteContext& ctx, const AcDbSymbolTable* table, const char* name) {
     Tags t;
     Out o{t};
     o.s8(0, "TABLE");
@@ -708,8 +646,7 @@ Tags writeTableHead(WriteContext& ctx, const AcDbSymbolTable* table, const char*
     return t;
 }
 
-Tags writeTableRecord(WriteContext& ctx, const AcDbSymbolTableRecord* r, const char* type)
-{
+Tags writeTableRecord(WriteContext& ctx, const AcDbSymbolTableRecord* r, const char* type) {
     Tags t;
     Out o{t};
     writeHead(ctx, o, r, type, std::string_view(type) == "DIMSTYLE");
@@ -721,13 +658,10 @@ Tags writeTableRecord(WriteContext& ctx, const AcDbSymbolTableRecord* r, const c
         writeColor(o, l->color(), true, l->isOff());
         std::string lt = ctx.nameOf(l->linetypeObjectId());
         o.s8(6, lt.empty() ? "Continuous" : lt);
-        if (!l->isPlottable())
-            o.i(290, 0);
+        if (!l->isPlottable()) o.i(290, 0);
         o.i(370, static_cast<int>(l->lineWeight()));
-        if (!l->plotStyleNameId().isNull())
-            o.s8(390, ctx.handle(l->plotStyleNameId()));
-        if (!l->materialId().isNull())
-            o.s8(347, ctx.handle(l->materialId()));
+        if (!l->plotStyleNameId().isNull()) o.s8(390, ctx.handle(l->plotStyleNameId()));
+        if (!l->materialId().isNull()) o.s8(347, ctx.handle(l->materialId()));
     } else if (auto* l = AcDbLinetypeTableRecord::cast(r)) {
         o.i(70, l->dxfFlags());
         o.s(3, l->comments());
@@ -737,8 +671,7 @@ Tags writeTableRecord(WriteContext& ctx, const AcDbSymbolTableRecord* r, const c
         for (int i = 0; i < l->numDashes(); ++i) {
             o.d(49, l->dashLengthAt(i));
             const AcDbDxfTags& x = const_cast<AcDbLinetypeTableRecord*>(l)->dashExtraTags(i);
-            if (x.empty())
-                o.i(74, 0);
+            if (x.empty()) o.i(74, 0);
             o.extras(x);
         }
     } else if (auto* s = AcDbTextStyleTableRecord::cast(r)) {
@@ -768,8 +701,7 @@ Tags writeTableRecord(WriteContext& ctx, const AcDbSymbolTableRecord* r, const c
 
 // ---- Blocks.
 
-void readBlockBegin(ReadContext& ctx, AcDbBlockTableRecord* br, const Record& rec)
-{
+void readBlockBegin(ReadContext& ctx, AcDbBlockTableRecord* br, const Record& rec) {
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     Body common{rec.tags, rec.commonBegin, rec.commonEnd};
     br->setBlockBeginHandle(AcDbHandle(rec.handle));
@@ -786,8 +718,7 @@ void readBlockBegin(ReadContext& ctx, AcDbBlockTableRecord* br, const Record& re
     (void)ctx;
 }
 
-void keepEndTags(AcDbBlockTableRecord* br, const Record& rec)
-{
+void keepEndTags(AcDbBlockTableRecord* br, const Record& rec) {
     AcDbDxfTags& x = br->blockEndExtraTags();
     x.clear();
     Body common{rec.tags, rec.commonBegin, rec.commonEnd};
@@ -795,8 +726,7 @@ void keepEndTags(AcDbBlockTableRecord* br, const Record& rec)
 }
 
 namespace {
-AcDbDxfTags section(const AcDbDxfTags& x, int kind)
-{
+AcDbDxfTags section(const AcDbDxfTags& x, int kind) {
     AcDbDxfTags out;
     int current = 0;
     for (const auto& tv : x) {
@@ -807,10 +737,9 @@ AcDbDxfTags section(const AcDbDxfTags& x, int kind)
     }
     return out;
 }
-}  // namespace
+} // namespace
 
-void writeBlock(WriteContext&, const AcDbBlockTableRecord* br, Block& out)
-{
+void writeBlock(WriteContext&, const AcDbBlockTableRecord* br, Block& out) {
     auto* mbr = const_cast<AcDbBlockTableRecord*>(br);
     std::string name = narrow(br->getName());
     std::string owner = handleText(br->handle().value());
@@ -823,12 +752,9 @@ void writeBlock(WriteContext&, const AcDbBlockTableRecord* br, Block& out)
         w.s8(330, owner);
         w.marker("AcDbEntity");
         bool hasLayer = false;
-        for (const auto& tv : extra)
-            hasLayer = hasLayer || tv.first == 8;
-        if (paper && extra.empty())
-            w.i(67, 1);
-        if (!hasLayer)
-            w.s8(8, "0");
+        for (const auto& tv : extra) hasLayer = hasLayer || tv.first == 8;
+        if (paper && extra.empty()) w.i(67, 1);
+        if (!hasLayer) w.s8(8, "0");
         w.extras(extra);
     };
     Out o{out.begin};
@@ -839,8 +765,7 @@ void writeBlock(WriteContext&, const AcDbBlockTableRecord* br, Block& out)
     o.p(10, br->origin());
     o.s8(3, name);
     o.s(1, br->pathName());
-    if (br->comments() && *br->comments())
-        o.s(4, br->comments());
+    if (br->comments() && *br->comments()) o.s(4, br->comments());
     o.extras(section(mbr->blockBeginExtraTags(), -2));
     Out e{out.end};
     head(e, "ENDBLK", br->blockEndHandle(), mbr->blockEndExtraTags());
@@ -851,89 +776,85 @@ void writeBlock(WriteContext&, const AcDbBlockTableRecord* br, Block& out)
 
 namespace {
 
-void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags& left)
-{
+void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags& left) {
     bool linetype = false;
     Body b{rec.tags, rec.commonBegin, rec.commonEnd};
     AcCmColor c;
     bool any = false;
     readColor(b, c, any);
-    if (any)
-        e->setColor(c);
+    if (any) e->setColor(c);
     for (std::size_t i = b.b; i < b.e; ++i) {
         const Tag& t = b.t[i];
         switch (t.code) {
-        case 8: {
-            AcDbObjectId id = ctx.layerNamed(t.value);
-            if (id.isNull() || e->setLayer(id) != Acad::eOk)
-                e->setLayerNameOnly(wide(t.value));
-            break;
-        }
-        case 6: {
-            AcDbObjectId id = ctx.linetypeNamed(t.value);
-            if (id.isNull() || e->setLinetype(id) != Acad::eOk)
-                e->setLinetypeNameOnly(wide(t.value));
-            linetype = true;
-            break;
-        }
-        case 62: case 420: break;
-        case 370: e->setLineWeight(static_cast<AcDb::LineWeight>(parseInt(t.value, -1))); break;
-        case 48: e->setLinetypeScale(parseDouble(t.value, 1)); break;
-        case 60: e->setVisibility(parseInt(t.value) ? AcDb::kInvisible : AcDb::kVisible); break;
-        case 67: e->setPaperSpace(parseInt(t.value) == 1); break;
-        case 440: e->setTransparency(static_cast<Adesk::Int32>(parseInt(t.value))); break;
-        default: left.emplace_back(t.code, wide(t.value));
+            case 8: {
+                AcDbObjectId id = ctx.layerNamed(t.value);
+                if (id.isNull() || e->setLayer(id) != Acad::eOk) e->setLayerNameOnly(wide(t.value));
+                break;
+            }
+            case 6: {
+                AcDbObjectId id = ctx.linetypeNamed(t.value);
+                if (id.isNull() || e->setLinetype(id) != Acad::eOk) e->setLinetypeNameOnly(wide(t.value));
+                linetype = true;
+                break;
+            }
+            case 62:
+            case 420:
+                break;
+            case 370:
+                e->setLineWeight(static_cast<AcDb::LineWeight>(parseInt(t.value, -1)));
+                break;
+            case 48:
+                e->setLinetypeScale(parseDouble(t.value, 1));
+                break;
+            case 60:
+                e->setVisibility(parseInt(t.value) ? AcDb::kInvisible : AcDb::kVisible);
+                break;
+            case 67:
+                e->setPaperSpace(parseInt(t.value) == 1);
+                break;
+            case 440:
+                e->setTransparency(static_cast<Adesk::Int32>(parseInt(t.value)));
+                break;
+            default:
+                left.emplace_back(t.code, wide(t.value));
         }
     }
     if (!linetype) {
         AcDbObjectId id = ctx.linetypeNamed("ByLayer");
-        if (!id.isNull())
-            e->setLinetype(id);
+        if (!id.isNull()) e->setLinetype(id);
     }
 }
 
-void writeCommon(WriteContext& ctx, Out& o, const AcDbEntity* e)
-{
+void writeCommon(WriteContext& ctx, Out& o, const AcDbEntity* e) {
     o.marker("AcDbEntity");
-    if (e->isPaperSpace())
-        o.i(67, 1);
+    if (e->isPaperSpace()) o.i(67, 1);
     std::wstring layer = e->layerName();
     if (!e->layerId().isNull()) {
         std::string n = ctx.nameOf(e->layerId());
-        if (!n.empty())
-            layer = wide(n);
+        if (!n.empty()) layer = wide(n);
     }
     o.s(8, layer.empty() ? L"0" : layer);
     std::wstring lt = e->linetypeName();
     if (!e->linetypeId().isNull()) {
         std::string n = ctx.nameOf(e->linetypeId());
-        if (!n.empty())
-            lt = wide(n);
+        if (!n.empty()) lt = wide(n);
     }
-    if (!lt.empty() && !equalsNoCase(narrow(lt), "BYLAYER"))
-        o.s(6, lt);
-    if (!e->color().isByLayer())
-        writeColor(o, e->color(), false, false);
-    if (e->lineWeight() != AcDb::kLnWtByLayer)
-        o.i(370, static_cast<int>(e->lineWeight()));
-    if (e->linetypeScale() != 1.0)
-        o.d(48, e->linetypeScale());
-    if (e->visibility() == AcDb::kInvisible)
-        o.i(60, 1);
-    if (e->transparency() != 0)
-        o.i(440, e->transparency());
+    if (!lt.empty() && !equalsNoCase(narrow(lt), "BYLAYER")) o.s(6, lt);
+    if (!e->color().isByLayer()) writeColor(o, e->color(), false, false);
+    if (e->lineWeight() != AcDb::kLnWtByLayer) o.i(370, static_cast<int>(e->lineWeight()));
+    if (e->linetypeScale() != 1.0) o.d(48, e->linetypeScale());
+    if (e->visibility() == AcDb::kInvisible) o.i(60, 1);
+    if (e->transparency() != 0) o.i(440, e->transparency());
     o.extras(extrasOf(e, -1));
 }
 
-std::wstring styleName(WriteContext& ctx, AcDbObjectId id)
-{
+std::wstring styleName(WriteContext& ctx, AcDbObjectId id) {
     std::string n = ctx.nameOf(id);
     return n.empty() ? L"Standard" : wide(n);
 }
 
 // The text part shared by texts, attributes and attribute definitions.
-void readText(ReadContext& ctx, AcDbText* t, const Body& b)
-{
+void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
     t->setPosition(b.point(10));
     t->setHeight(b.num(40));
     t->setTextString(b.str(1).c_str());
@@ -943,63 +864,47 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b)
     t->setThickness(b.num(39));
     t->setGenerationFlags(static_cast<int>(b.integer(71)));
     t->setHorizontalMode(static_cast<AcDb::TextHorzMode>(b.integer(72)));
-    if (b.has(11))
-        t->setAlignmentPoint(b.point(11));
+    if (b.has(11)) t->setAlignmentPoint(b.point(11));
     t->setNormal(b.vec(210, {0, 0, 1}));
     AcDbObjectId style = ctx.db->textStyleId(b.str(7, L"Standard"));
-    if (!style.isNull())
-        t->setTextStyle(style);
+    if (!style.isNull()) t->setTextStyle(style);
 }
 
-void writeText(WriteContext& ctx, Out& o, const AcDbText* t)
-{
+void writeText(WriteContext& ctx, Out& o, const AcDbText* t) {
     o.marker("AcDbText");
-    if (t->thickness() != 0)
-        o.d(39, t->thickness());
+    if (t->thickness() != 0) o.d(39, t->thickness());
     o.p(10, t->position());
     o.d(40, t->height());
     o.s(1, t->textStringConst());
-    if (t->rotation() != 0)
-        o.d(50, t->rotation() / kDegree);
-    if (t->widthFactor() != 1)
-        o.d(41, t->widthFactor());
-    if (t->oblique() != 0)
-        o.d(51, t->oblique() / kDegree);
+    if (t->rotation() != 0) o.d(50, t->rotation() / kDegree);
+    if (t->widthFactor() != 1) o.d(41, t->widthFactor());
+    if (t->oblique() != 0) o.d(51, t->oblique() / kDegree);
     o.s(7, styleName(ctx, t->textStyle()));
-    if (t->generationFlags() != 0)
-        o.i(71, t->generationFlags());
-    if (t->horizontalMode() != AcDb::kTextLeft)
-        o.i(72, t->horizontalMode());
-    if (!t->isDefaultAlignment())
-        o.p(11, t->alignmentPoint());
+    if (t->generationFlags() != 0) o.i(71, t->generationFlags());
+    if (t->horizontalMode() != AcDb::kTextLeft) o.i(72, t->horizontalMode());
+    if (!t->isDefaultAlignment()) o.p(11, t->alignmentPoint());
     o.normal(t->normal());
 }
 
 // Tag, flags, field length, vertical mode and lock: written alike for definitions and attributes.
 template <class Attribute>
-void writeAttributeFields(Out& o, const Attribute* a)
-{
+void writeAttributeFields(Out& o, const Attribute* a) {
     o.s(2, a->tagConst());
     o.i(70, a->attributeFlags());
-    if (a->fieldLength())
-        o.i(73, a->fieldLength());
-    if (a->verticalMode() != AcDb::kTextBase)
-        o.i(74, a->verticalMode());
-    if (a->lockPositionInBlock())
-        o.i(280, 1);
+    if (a->fieldLength()) o.i(73, a->fieldLength());
+    if (a->verticalMode() != AcDb::kTextBase) o.i(74, a->verticalMode());
+    if (a->lockPositionInBlock()) o.i(280, 1);
 }
 
-bool isVerbatimType(const std::string& type)
-{
+bool isVerbatimType(const std::string& type) {
     return type == "HATCH" || type == "ACAD_TABLE" || type == "VIEWPORT" || type == "MTEXT";
 }
 
 Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e);
 
-}  // namespace
+} // namespace
 
-AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
-{
+AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     const std::string& type = recordType(rec.tags);
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbDxfTags common, left;
@@ -1029,8 +934,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
             const Tag& t = b.t[i];
             if (t.code == 10) {
                 double x = parseDouble(t.value), y = 0;
-                if (i + 1 < b.e && b.t[i + 1].code == 20)
-                    y = parseDouble(b.t[++i].value);
+                if (i + 1 < b.e && b.t[i + 1].code == 20) y = parseDouble(b.t[++i].value);
                 p->addVertexAt(n++, AcGePoint2d(x, y), 0, constWidth, constWidth);
             } else if (n > 0 && t.code == 42) {
                 p->setBulgeAt(n - 1, parseDouble(t.value));
@@ -1050,8 +954,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         p->setPlinegen(flags & 128);
         p->setElevation(b.num(38));
         p->setThickness(b.num(39));
-        if (b.has(43))
-            p->setConstantWidth(constWidth);
+        if (b.has(43)) p->setConstantWidth(constWidth);
         p->setNormal(b.vec(210, {0, 0, 1}));
         leftovers(b, {90, 70, 43, 38, 39, 10, 20, 40, 41, 42, 91, 210, 220, 230}, left);
         e = p;
@@ -1076,10 +979,8 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         bool lock = false;
         bool afterTag = false;
         for (std::size_t i = main.b; i < main.e; ++i) {
-            if (main.t[i].code == 2)
-                afterTag = true;
-            if (afterTag && main.t[i].code == 280)
-                lock = parseInt(main.t[i].value) != 0;
+            if (main.t[i].code == 2) afterTag = true;
+            if (afterTag && main.t[i].code == 280) lock = parseInt(main.t[i].value) != 0;
         }
         if (type == "ATTRIB") {
             auto* a = new AcDbAttribute;
@@ -1099,9 +1000,10 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         }
         readText(ctx, t, main);
         t->setVerticalMode(static_cast<AcDb::TextVertMode>(main.integer(74)));
-        leftovers(main, {39, 10, 20, 30, 40, 1, 50, 41, 51, 7, 71, 72, 11, 21, 31, 210, 220, 230, 2, 3, 70, 73, 74, 280}, left);
-        for (std::size_t i = cut; i < b.e; ++i)
-            left.emplace_back(b.t[i].code, wide(b.t[i].value));
+        leftovers(main,
+                  {39, 10, 20, 30, 40, 1, 50, 41, 51, 7, 71, 72, 11, 21, 31, 210, 220, 230, 2, 3, 70, 73, 74, 280},
+                  left);
+        for (std::size_t i = cut; i < b.e; ++i) left.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = t;
     } else if (type == "MTEXT") {
         auto* m = new AcDbMText;
@@ -1118,13 +1020,11 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         m->setLineSpacingFactor(b.num(44, 1));
         std::string text;
         for (std::size_t i = b.b; i < b.e; ++i)
-            if (b.t[i].code == 3)
-                text += b.t[i].value;
+            if (b.t[i].code == 3) text += b.t[i].value;
         text += b.raw(1);
         m->setContents(wide(text).c_str());
         AcDbObjectId style = ctx.db->textStyleId(b.str(7, L"Standard"));
-        if (!style.isNull())
-            m->setTextStyle(style);
+        if (!style.isNull()) m->setTextStyle(style);
         e = m;
     } else if (type == "INSERT") {
         AcDbBlockReference* r;
@@ -1158,8 +1058,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         v->setHeight(b.num(41));
         long long status = b.integer(68, 1);
         v->setNumber(static_cast<Adesk::Int16>(b.integer(69)));
-        if (status == 0)
-            v->setOff();
+        if (status == 0) v->setOff();
         v->setViewCenter(b.point(12).convert2d());
         v->setViewDirection(b.vec(16, {0, 0, 1}));
         v->setViewTarget(b.point(17));
@@ -1168,10 +1067,8 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         v->setStatusFlags(static_cast<Adesk::Int32>(b.integer(90)));
         AcDbObjectIdArray frozen;
         for (std::size_t i = b.b; i < b.e; ++i)
-            if (b.t[i].code == 331)
-                frozen.append(ctx.idOf(b.t[i].value));
-        if (!frozen.isEmpty())
-            v->freezeLayersInViewport(frozen);
+            if (b.t[i].code == 331) frozen.append(ctx.idOf(b.t[i].value));
+        if (!frozen.isEmpty()) v->freezeLayersInViewport(frozen);
         e = v;
     } else if (type == "HATCH") {
         auto* h = new AcDbHatch;
@@ -1181,30 +1078,39 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
         auto at = [&](int code) { return i < b.e && b.t[i].code == code; };
         auto val = [&]() -> const std::string& { return b.t[i].value; };
         // Loops: from 91 to the 75 that ends the boundary data.
-        while (i < b.e && b.t[i].code != 91)
-            ++i;
+        while (i < b.e && b.t[i].code != 91) ++i;
         long long nloops = i < b.e ? parseInt(val()) : 0;
         ++i;
         for (long long l = 0; l < nloops && i < b.e; ++l) {
             AcDbHatchLoop loop;
-            while (i < b.e && !at(92))
-                ++i;
-            if (i >= b.e)
-                break;
+            while (i < b.e && !at(92)) ++i;
+            if (i >= b.e) break;
             loop.type = static_cast<Adesk::Int32>(parseInt(val()));
             ++i;
             if (loop.type & 2) {
                 loop.isPolyline = true;
                 bool bulges = at(72) && parseInt(val());
                 if (at(72)) ++i;
-                if (at(73)) { loop.closed = parseInt(val()) != 0; ++i; }
+                if (at(73)) {
+                    loop.closed = parseInt(val()) != 0;
+                    ++i;
+                }
                 long long nv = at(93) ? parseInt(val()) : 0;
                 if (at(93)) ++i;
                 for (long long k = 0; k < nv && i < b.e; ++k) {
                     cadgeom::BulgeVertex v;
-                    if (at(10)) { v.pt.x = parseDouble(val()); ++i; }
-                    if (at(20)) { v.pt.y = parseDouble(val()); ++i; }
-                    if (bulges && at(42)) { v.bulge = parseDouble(val()); ++i; }
+                    if (at(10)) {
+                        v.pt.x = parseDouble(val());
+                        ++i;
+                    }
+                    if (at(20)) {
+                        v.pt.y = parseDouble(val());
+                        ++i;
+                    }
+                    if (bulges && at(42)) {
+                        v.bulge = parseDouble(val());
+                        ++i;
+                    }
                     loop.vertices.push_back(v);
                 }
             } else {
@@ -1214,21 +1120,36 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
                     AcDbHatchEdge edge;
                     edge.type = at(72) ? static_cast<int>(parseInt(val())) : 1;
                     if (at(72)) ++i;
-                    auto num = [&](int code, double& out) { if (at(code)) { out = parseDouble(val()); ++i; } };
+                    auto num = [&](int code, double& out) {
+                        if (at(code)) {
+                            out = parseDouble(val());
+                            ++i;
+                        }
+                    };
                     if (edge.type == AcDbHatchEdge::kLine) {
-                        num(10, edge.start.x); num(20, edge.start.y); num(11, edge.end.x); num(21, edge.end.y);
+                        num(10, edge.start.x);
+                        num(20, edge.start.y);
+                        num(11, edge.end.x);
+                        num(21, edge.end.y);
                     } else if (edge.type == AcDbHatchEdge::kCirArc || edge.type == AcDbHatchEdge::kEllArc) {
-                        num(10, edge.center.x); num(20, edge.center.y);
+                        num(10, edge.center.x);
+                        num(20, edge.center.y);
                         if (edge.type == AcDbHatchEdge::kEllArc) {
-                            num(11, edge.majorAxis.x); num(21, edge.majorAxis.y); num(40, edge.minorRatio);
+                            num(11, edge.majorAxis.x);
+                            num(21, edge.majorAxis.y);
+                            num(40, edge.minorRatio);
                         } else {
                             num(40, edge.radius);
                         }
                         double s = 0, en = 0;
-                        num(50, s); num(51, en);
+                        num(50, s);
+                        num(51, en);
                         edge.startAngle = s * kDegree;
                         edge.endAngle = en * kDegree;
-                        if (at(73)) { edge.ccw = parseInt(val()) != 0; ++i; }
+                        if (at(73)) {
+                            edge.ccw = parseInt(val()) != 0;
+                            ++i;
+                        }
                     } else {
                         // Spline data runs to the next edge or to the loop's source count. Its own 97
                         // (the fit-point count) comes once, after the control points: before another
@@ -1254,8 +1175,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
             }
             long long ns = at(97) ? parseInt(val()) : 0;
             if (at(97)) ++i;
-            for (long long k = 0; k < ns && at(330); ++k, ++i)
-                loop.sourceIds.push_back(ctx.idOf(val()));
+            for (long long k = 0; k < ns && at(330); ++k, ++i) loop.sourceIds.push_back(ctx.idOf(val()));
             h->appendLoop(loop);
         }
         Body rest{b.t, i, b.e};
@@ -1272,11 +1192,16 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
                 lines.back().angle = parseDouble(t.value) * kDegree;
             } else if (!lines.empty() && lines.back().dashes.empty()) {
                 auto& pl = lines.back();
-                if (t.code == 43) pl.base.x = parseDouble(t.value);
-                else if (t.code == 44) pl.base.y = parseDouble(t.value);
-                else if (t.code == 45) pl.offset.x = parseDouble(t.value);
-                else if (t.code == 46) pl.offset.y = parseDouble(t.value);
-                else if (t.code == 49) pl.dashes.push_back(parseDouble(t.value));
+                if (t.code == 43)
+                    pl.base.x = parseDouble(t.value);
+                else if (t.code == 44)
+                    pl.base.y = parseDouble(t.value);
+                else if (t.code == 45)
+                    pl.offset.x = parseDouble(t.value);
+                else if (t.code == 46)
+                    pl.offset.y = parseDouble(t.value);
+                else if (t.code == 49)
+                    pl.dashes.push_back(parseDouble(t.value));
             } else if (!lines.empty() && t.code == 49) {
                 lines.back().dashes.push_back(parseDouble(t.value));
             } else if (t.code == 98) {
@@ -1286,22 +1211,18 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
             }
         }
         h->setPatternDefinitions(std::move(lines));
-        if (b.integer(450, 0) != 0)
-            h->setHatchObjectType(AcDbHatch::kGradientObject);
+        if (b.integer(450, 0) != 0) h->setHatchObjectType(AcDbHatch::kGradientObject);
         e = h;
     } else if (type == "ACAD_TABLE") {
         auto* tb = new AcDbTable;
         auto it = ctx.blockIds.find(upper(b.raw(2)));
-        if (it != ctx.blockIds.end())
-            tb->setBlockTableRecord(it->second);
+        if (it != ctx.blockIds.end()) tb->setBlockTableRecord(it->second);
         tb->setPosition(b.point(10));
         // The table part starts at its own subclass marker.
         std::size_t s = b.b;
-        while (s < b.e && !(b.t[s].code == 100 && b.t[s].value == "AcDbTable"))
-            ++s;
+        while (s < b.e && !(b.t[s].code == 100 && b.t[s].value == "AcDbTable")) ++s;
         Body tp{b.t, s, b.e};
-        if (tp.has(342))
-            tb->setTableStyle(ctx.idOf(tp.raw(342)));
+        if (tp.has(342)) tb->setTableStyle(ctx.idOf(tp.raw(342)));
         tb->setDirection(tp.vec(11, {1, 0, 0}));
         int rows = static_cast<int>(tp.integer(91)), cols = static_cast<int>(tp.integer(92));
         if (rows > 0 && cols > 0 && rows < 100000 && cols < 10000 && static_cast<long long>(rows) * cols < 1000000) {
@@ -1309,25 +1230,34 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
             int r = 0, c = 0, cell = -1;
             for (std::size_t k = s; k < b.e; ++k) {
                 const Tag& t = b.t[k];
-                if (t.code == 141 && r < rows) tb->setRowHeight(r++, parseDouble(t.value));
-                else if (t.code == 142 && c < cols) tb->setColumnWidth(c++, parseDouble(t.value));
+                if (t.code == 141 && r < rows)
+                    tb->setRowHeight(r++, parseDouble(t.value));
+                else if (t.code == 142 && c < cols)
+                    tb->setColumnWidth(c++, parseDouble(t.value));
                 else if (t.code == 171) {
                     ++cell;
-                    if (cell >= rows * cols)
-                        break;
+                    if (cell >= rows * cols) break;
                     tb->cellForWrite(cell / cols, cell % cols).type = static_cast<AcDb::CellType>(parseInt(t.value, 1));
                 } else if (cell >= 0) {
                     AcDbTableCell& cl = tb->cellForWrite(cell / cols, cell % cols);
                     if (t.code == 1)
                         cl.text = wide(t.value);
-                    else if (t.code == 175) cl.mergeCols = static_cast<int>(parseInt(t.value, 1));
-                    else if (t.code == 176) cl.mergeRows = static_cast<int>(parseInt(t.value, 1));
-                    else if (t.code == 173) cl.merged = parseInt(t.value) != 0;
-                    else if (t.code == 174) cl.autoFit = parseInt(t.value) != 0;
-                    else if (t.code == 140) cl.textHeight = parseDouble(t.value);
-                    else if (t.code == 170) cl.alignment = static_cast<AcDb::CellAlignment>(parseInt(t.value));
-                    else if (t.code == 340) cl.block = ctx.idOf(t.value);
-                    else if (t.code == 7) cl.textStyle = ctx.db->textStyleId(wide(t.value));
+                    else if (t.code == 175)
+                        cl.mergeCols = static_cast<int>(parseInt(t.value, 1));
+                    else if (t.code == 176)
+                        cl.mergeRows = static_cast<int>(parseInt(t.value, 1));
+                    else if (t.code == 173)
+                        cl.merged = parseInt(t.value) != 0;
+                    else if (t.code == 174)
+                        cl.autoFit = parseInt(t.value) != 0;
+                    else if (t.code == 140)
+                        cl.textHeight = parseDouble(t.value);
+                    else if (t.code == 170)
+                        cl.alignment = static_cast<AcDb::CellAlignment>(parseInt(t.value));
+                    else if (t.code == 340)
+                        cl.block = ctx.idOf(t.value);
+                    else if (t.code == 7)
+                        cl.textStyle = ctx.db->textStyleId(wide(t.value));
                 }
             }
         }
@@ -1335,8 +1265,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
     } else {
         AcDbDxfTags body;
         leftovers(Body{b.t, b.b, b.b}, {}, body);
-        for (std::size_t i = b.b; i < b.e; ++i)
-            body.emplace_back(b.t[i].code, wide(b.t[i].value));
+        for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
     }
     readCommon(ctx, e, rec, common);
@@ -1351,8 +1280,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec)
 
 namespace {
 
-void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h)
-{
+void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h) {
     o.marker("AcDbHatch");
     o.d(10, 0);
     o.d(20, 0);
@@ -1367,15 +1295,13 @@ void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h)
         o.i(92, loop.type | (loop.isPolyline ? 2 : 0));
         if (loop.isPolyline) {
             bool bulges = false;
-            for (const auto& v : loop.vertices)
-                bulges = bulges || v.bulge != 0;
+            for (const auto& v : loop.vertices) bulges = bulges || v.bulge != 0;
             o.i(72, bulges ? 1 : 0);
             o.i(73, loop.closed ? 1 : 0);
             o.i(93, static_cast<long long>(loop.vertices.size()));
             for (const auto& v : loop.vertices) {
                 o.p2(10, v.pt);
-                if (bulges)
-                    o.d(42, v.bulge);
+                if (bulges) o.d(42, v.bulge);
             }
         } else {
             o.i(93, static_cast<long long>(loop.edges.size()));
@@ -1402,8 +1328,7 @@ void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h)
             }
         }
         o.i(97, static_cast<long long>(loop.sourceIds.size()));
-        for (const AcDbObjectId& id : loop.sourceIds)
-            o.s8(330, ctx.handle(id));
+        for (const AcDbObjectId& id : loop.sourceIds) o.s8(330, ctx.handle(id));
     }
     o.i(75, h->hatchStyle());
     o.i(76, h->patternType());
@@ -1419,26 +1344,21 @@ void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h)
             o.d(45, l.offset.x);
             o.d(46, l.offset.y);
             o.i(79, static_cast<long long>(l.dashes.size()));
-            for (double d : l.dashes)
-                o.d(49, d);
+            for (double d : l.dashes) o.d(49, d);
         }
     }
     o.i(98, h->numSeedPoints());
-    for (int i = 0; i < h->numSeedPoints(); ++i)
-        o.p2(10, h->getSeedPointAt(i));
+    for (int i = 0; i < h->numSeedPoints(); ++i) o.p2(10, h->getSeedPointAt(i));
 }
 
-void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t)
-{
+void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t) {
     o.marker("AcDbBlockReference");
     o.s8(2, ctx.nameOf(t->blockTableRecord()));
     o.p(10, t->position());
     o.marker("AcDbTable");
     o.i(280, 0);
-    if (!t->tableStyle().isNull())
-        o.s8(342, ctx.handle(t->tableStyle()));
-    if (!t->blockTableRecord().isNull())
-        o.s8(343, ctx.handle(t->blockTableRecord()));
+    if (!t->tableStyle().isNull()) o.s8(342, ctx.handle(t->tableStyle()));
+    if (!t->blockTableRecord().isNull()) o.s8(343, ctx.handle(t->blockTableRecord()));
     o.v(11, t->direction());
     o.i(90, 22);
     o.i(91, t->numRows());
@@ -1447,10 +1367,8 @@ void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t)
     o.i(94, 0);
     o.i(95, 0);
     o.i(96, 0);
-    for (Adesk::UInt32 r = 0; r < t->numRows(); ++r)
-        o.d(141, t->rowHeight(static_cast<int>(r)));
-    for (Adesk::UInt32 c = 0; c < t->numColumns(); ++c)
-        o.d(142, t->columnWidth(static_cast<int>(c)));
+    for (Adesk::UInt32 r = 0; r < t->numRows(); ++r) o.d(141, t->rowHeight(static_cast<int>(r)));
+    for (Adesk::UInt32 c = 0; c < t->numColumns(); ++c) o.d(142, t->columnWidth(static_cast<int>(c)));
     for (Adesk::UInt32 r = 0; r < t->numRows(); ++r)
         for (Adesk::UInt32 c = 0; c < t->numColumns(); ++c) {
             const AcDbTableCell& cl = t->cell(static_cast<int>(r), static_cast<int>(c));
@@ -1463,12 +1381,9 @@ void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t)
             o.i(91, 0);
             o.i(178, 0);
             o.i(145, 0);
-            if (cl.alignment != 0)
-                o.i(170, cl.alignment);
-            if (cl.textHeight != 0)
-                o.d(140, cl.textHeight);
-            if (!cl.textStyle.isNull())
-                o.s(7, styleName(ctx, cl.textStyle));
+            if (cl.alignment != 0) o.i(170, cl.alignment);
+            if (cl.textHeight != 0) o.d(140, cl.textHeight);
+            if (!cl.textStyle.isNull()) o.s(7, styleName(ctx, cl.textStyle));
             if (cl.type == AcDb::kBlockCell && !cl.block.isNull())
                 o.s8(340, ctx.handle(cl.block));
             else
@@ -1476,8 +1391,7 @@ void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t)
         }
 }
 
-Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e)
-{
+Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e) {
     Tags t;
     Out o{t};
     if (auto* h = AcDbHatch::cast(e)) {
@@ -1498,8 +1412,7 @@ Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e)
         o.d(51, v->twistAngle() / kDegree);
         AcDbObjectIdArray frozen;
         v->getFrozenLayerList(frozen);
-        for (const AcDbObjectId& id : frozen)
-            o.s8(331, ctx.handle(id));
+        for (const AcDbObjectId& id : frozen) o.s8(331, ctx.handle(id));
         o.i(90, v->statusFlags());
     } else if (auto* m = AcDbMText::cast(e)) {
         o.marker("AcDbMText");
@@ -1513,8 +1426,7 @@ Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e)
         std::size_t pos = 0;
         while (text.size() - pos > 250) {
             std::size_t len = 250;
-            while (len > 0 && (static_cast<unsigned char>(text[pos + len]) & 0xC0) == 0x80)
-                --len;
+            while (len > 0 && (static_cast<unsigned char>(text[pos + len]) & 0xC0) == 0x80) --len;
             o.s8(3, text.substr(pos, len));
             pos += len;
         }
@@ -1527,16 +1439,14 @@ Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e)
     return t;
 }
 
-}  // namespace
+} // namespace
 
-void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
-{
+void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out) {
     Tags t;
     Out o{t};
     const AcDbRawEntity* raw = AcDbRawEntity::cast(e);
     std::string type = raw ? narrow(raw->dxfName()) : narrow(e->dxfTypeName());
-    if (auto* m = AcDbMInsertBlock::cast(e); m && m->columns() <= 1 && m->rows() <= 1)
-        type = "INSERT";
+    if (auto* m = AcDbMInsertBlock::cast(e); m && m->columns() <= 1 && m->rows() <= 1) type = "INSERT";
     writeHead(ctx, o, e, type.c_str());
     writeCommon(ctx, o, e);
     std::vector<Tags> following;
@@ -1552,15 +1462,13 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         }
     } else if (auto* l = AcDbLine::cast(e)) {
         o.marker("AcDbLine");
-        if (l->thickness() != 0)
-            o.d(39, l->thickness());
+        if (l->thickness() != 0) o.d(39, l->thickness());
         o.p(10, l->startPoint());
         o.p(11, l->endPoint());
         o.normal(l->normal());
     } else if (auto* a = AcDbArc::cast(e)) {
         o.marker("AcDbCircle");
-        if (a->thickness() != 0)
-            o.d(39, a->thickness());
+        if (a->thickness() != 0) o.d(39, a->thickness());
         o.p(10, a->center());
         o.d(40, a->radius());
         o.normal(a->normal());
@@ -1569,8 +1477,7 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         o.d(51, a->endAngle() / kDegree);
     } else if (auto* c = AcDbCircle::cast(e)) {
         o.marker("AcDbCircle");
-        if (c->thickness() != 0)
-            o.d(39, c->thickness());
+        if (c->thickness() != 0) o.d(39, c->thickness());
         o.p(10, c->center());
         o.d(40, c->radius());
         o.normal(c->normal());
@@ -1586,12 +1493,9 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
             p->getWidthsAt(i, s, w);
             widths = widths || s != cw || w != cw;
         }
-        if (!widths)
-            o.d(43, cw);
-        if (p->elevation() != 0)
-            o.d(38, p->elevation());
-        if (p->thickness() != 0)
-            o.d(39, p->thickness());
+        if (!widths) o.d(43, cw);
+        if (p->elevation() != 0) o.d(38, p->elevation());
+        if (p->thickness() != 0) o.d(39, p->thickness());
         for (unsigned i = 0; i < p->numVerts(); ++i) {
             AcGePoint2d pt;
             p->getPointAt(i, pt);
@@ -1604,12 +1508,10 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
             }
             double bulge = 0;
             p->getBulgeAt(i, bulge);
-            if (bulge != 0)
-                o.d(42, bulge);
+            if (bulge != 0) o.d(42, bulge);
             Adesk::Int32 id = 0;
             p->getVertexIdentifierAt(i, id);
-            if (id != 0)
-                o.i(91, id);
+            if (id != 0) o.i(91, id);
         }
         o.normal(p->normal());
     } else if (auto* ad = AcDbAttributeDefinition::cast(e)) {
@@ -1624,32 +1526,24 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
     } else if (auto* tx = AcDbText::cast(e)) {
         writeText(ctx, o, tx);
         o.marker("AcDbText");
-        if (tx->verticalMode() != AcDb::kTextBase)
-            o.i(73, tx->verticalMode());
+        if (tx->verticalMode() != AcDb::kTextBase) o.i(73, tx->verticalMode());
     } else if (AcDbTable::cast(e) || AcDbHatch::cast(e) || AcDbViewport::cast(e) || AcDbMText::cast(e)) {
         Tags canonical = canonicalBody(ctx, e);
-        if (!verbatimBody(e, canonical, t))
-            t.insert(t.end(), canonical.begin(), canonical.end());
+        if (!verbatimBody(e, canonical, t)) t.insert(t.end(), canonical.begin(), canonical.end());
     } else if (auto* r = AcDbBlockReference::cast(e)) {
         auto* m = AcDbMInsertBlock::cast(e);
         bool multi = m && (m->columns() > 1 || m->rows() > 1);
         o.marker(multi ? "AcDbMInsertBlock" : "AcDbBlockReference");
         bool attribs = false;
-        for (const AcDbObjectId& id : r->attributeIds())
-            attribs = attribs || (!id.isErased() && ctx.db->peek(id));
-        if (attribs)
-            o.i(66, 1);
+        for (const AcDbObjectId& id : r->attributeIds()) attribs = attribs || (!id.isErased() && ctx.db->peek(id));
+        if (attribs) o.i(66, 1);
         o.s8(2, ctx.nameOf(r->blockTableRecord()));
         o.p(10, r->position());
         AcGeScale3d s = r->scaleFactors();
-        if (s.sx != 1)
-            o.d(41, s.sx);
-        if (s.sy != 1)
-            o.d(42, s.sy);
-        if (s.sz != 1)
-            o.d(43, s.sz);
-        if (r->rotation() != 0)
-            o.d(50, r->rotation() / kDegree);
+        if (s.sx != 1) o.d(41, s.sx);
+        if (s.sy != 1) o.d(42, s.sy);
+        if (s.sz != 1) o.d(43, s.sz);
+        if (r->rotation() != 0) o.d(50, r->rotation() / kDegree);
         if (multi) {
             o.i(70, m->columns());
             o.i(71, m->rows());
@@ -1666,28 +1560,28 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         bool any = false;
         for (const AcDbObjectId& id : r->attributeIds()) {
             AcDbObject* a = ctx.db->peek(id);
-            if (!a || a->isErased())
-                continue;
+            if (!a || a->isErased()) continue;
             writeEntity(ctx, AcDbEntity::cast(a), out);
             any = true;
         }
         if (any) {
             AcDbHandle h = r->seqendHandle();
             std::string layer = narrow(e->layerName());
-            out.push_back(Tags{{0, "SEQEND"}, {5, h.isNull() ? "0" : handleText(h.value())}, {330, handleText(e->handle().value())},
-                               {100, "AcDbEntity"}, {8, layer.empty() ? "0" : layer}});
+            out.push_back(Tags{{0, "SEQEND"},
+                               {5, h.isNull() ? "0" : handleText(h.value())},
+                               {330, handleText(e->handle().value())},
+                               {100, "AcDbEntity"},
+                               {8, layer.empty() ? "0" : layer}});
         }
     }
-    for (Tags& f : following)
-        out.push_back(std::move(f));
+    for (Tags& f : following) out.push_back(std::move(f));
 }
 
 // ---- Objects.
 
 namespace {
 
-void readPlotPart(AcDbPlotSettings* l, const Body& ps)
-{
+void readPlotPart(AcDbPlotSettings* l, const Body& ps) {
     l->setPlotSettingsName(ps.str(1).c_str());
     l->setPlotCfgName(ps.str(2, L"none_device").c_str());
     l->setCanonicalMediaName(ps.str(4).c_str());
@@ -1707,13 +1601,11 @@ void readPlotPart(AcDbPlotSettings* l, const Body& ps)
     l->setStdScale(ps.num(147, 1));
 }
 
-void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec)
-{
+void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec) {
     std::size_t s = rec.bodyBegin;
     std::size_t layoutAt = rec.bodyEnd;
     for (std::size_t i = rec.bodyBegin; i < rec.bodyEnd; ++i)
-        if (rec.tags[i].code == 100 && rec.tags[i].value == "AcDbLayout")
-            layoutAt = i;
+        if (rec.tags[i].code == 100 && rec.tags[i].value == "AcDbLayout") layoutAt = i;
     Body ps{rec.tags, s, layoutAt};
     Body lo{rec.tags, layoutAt, rec.bodyEnd};
     readPlotPart(l, ps);
@@ -1726,36 +1618,47 @@ void readLayout(ReadContext& ctx, AcDbLayout* l, const Record& rec)
     l->setElevation(lo.num(146));
     l->setUcs(lo.point(13), lo.vec(16, {1, 0, 0}), lo.vec(17, {0, 1, 0}));
     l->setUcsOrthographicType(static_cast<int>(lo.integer(76)));
-    if (lo.has(330))
-        l->setBlockTableRecordId(ctx.idOf(lo.raw(330)));
-    if (lo.has(331))
-        l->setLastActiveViewportId(ctx.idOf(lo.raw(331)));
+    if (lo.has(330)) l->setBlockTableRecordId(ctx.idOf(lo.raw(330)));
+    if (lo.has(331)) l->setLastActiveViewportId(ctx.idOf(lo.raw(331)));
 }
 
-void writePlotPart(Out& o, const AcDbPlotSettings* l)
-{
+void writePlotPart(Out& o, const AcDbPlotSettings* l) {
     o.marker("AcDbPlotSettings");
     const ACHAR* s = nullptr;
-    l->getPlotSettingsName(s); o.s(1, s);
-    l->getPlotCfgName(s); o.s(2, s);
-    l->getCanonicalMediaName(s); o.s(4, s);
-    l->getPlotViewName(s); o.s(6, s);
+    l->getPlotSettingsName(s);
+    o.s(1, s);
+    l->getPlotCfgName(s);
+    o.s(2, s);
+    l->getCanonicalMediaName(s);
+    o.s(4, s);
+    l->getPlotViewName(s);
+    o.s(6, s);
     double a, b, c, d;
     l->getPlotPaperMargins(a, b, c, d);
-    o.d(40, a); o.d(41, b); o.d(42, c); o.d(43, d);
+    o.d(40, a);
+    o.d(41, b);
+    o.d(42, c);
+    o.d(43, d);
     l->getPlotPaperSize(a, b);
-    o.d(44, a); o.d(45, b);
+    o.d(44, a);
+    o.d(45, b);
     l->getPlotOrigin(a, b);
-    o.d(46, a); o.d(47, b);
+    o.d(46, a);
+    o.d(47, b);
     l->getPlotWindowArea(a, b, c, d);
-    o.d(48, a); o.d(49, b); o.d(140, c); o.d(141, d);
+    o.d(48, a);
+    o.d(49, b);
+    o.d(140, c);
+    o.d(141, d);
     l->getCustomPrintScale(a, b);
-    o.d(142, a); o.d(143, b);
+    o.d(142, a);
+    o.d(143, b);
     o.i(70, l->plotLayoutFlags());
     o.i(72, l->plotPaperUnits());
     o.i(73, l->plotRotation());
     o.i(74, l->plotType());
-    l->getCurrentStyleSheet(s); o.s(7, s);
+    l->getCurrentStyleSheet(s);
+    o.s(7, s);
     o.i(75, l->stdScaleType());
     o.i(76, l->shadePlot());
     o.i(77, 2);
@@ -1765,8 +1668,7 @@ void writePlotPart(Out& o, const AcDbPlotSettings* l)
     o.d(149, 0);
 }
 
-Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj)
-{
+Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj) {
     Tags t;
     Out o{t};
     if (auto* l = AcDbLayout::cast(obj)) {
@@ -1793,8 +1695,7 @@ Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj)
         o.v(17, uy);
         o.i(76, l->ucsOrthographicType());
         o.s8(330, ctx.handle(l->getBlockTableRecordId()));
-        if (!l->lastActiveViewportId().isNull())
-            o.s8(331, ctx.handle(l->lastActiveViewportId()));
+        if (!l->lastActiveViewportId().isNull()) o.s8(331, ctx.handle(l->lastActiveViewportId()));
     } else if (auto* ps = AcDbPlotSettings::cast(obj)) {
         writePlotPart(o, ps);
     } else if (auto* ts = AcDbTableStyle::cast(obj)) {
@@ -1824,10 +1725,9 @@ Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj)
     return t;
 }
 
-}  // namespace
+} // namespace
 
-AcDbObject* readObject(ReadContext& ctx, const Record& rec)
-{
+AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
     const std::string& type = recordType(rec.tags);
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbObject* obj = nullptr;
@@ -1853,8 +1753,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec)
     } else if (type == "XRECORD") {
         auto* x = new AcDbXrecord;
         std::size_t i = b.b;
-        while (i < b.e && b.t[i].code == 100)
-            ++i;
+        while (i < b.e && b.t[i].code == 100) ++i;
         if (i < b.e && b.t[i].code == 280) {
             x->setMergeStyle(static_cast<int>(parseInt(b.t[i].value, 1)));
             ++i;
@@ -1862,8 +1761,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec)
         AcDbRbValues values;
         for (; i < b.e; ++i) {
             AcDbRbValue v = rbFromTags(b.t, i, false);
-            if (valueKind(v.code) == ValueKind::Handle)
-                v.id = ctx.idOf(parseHandle(narrow(v.str)));
+            if (valueKind(v.code) == ValueKind::Handle) v.id = ctx.idOf(parseHandle(narrow(v.str)));
             values.push_back(std::move(v));
         }
         x->setValues(std::move(values));
@@ -1901,8 +1799,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec)
         verbatim = true;
     } else {
         AcDbDxfTags body;
-        for (std::size_t i = b.b; i < b.e; ++i)
-            body.emplace_back(b.t[i].code, wide(b.t[i].value));
+        for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         obj = new AcDbRawObject(wide(type), std::move(body));
     }
     applyLinks(ctx, obj, rec);
@@ -1914,24 +1811,20 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec)
     return obj;
 }
 
-Tags writeObject(WriteContext& ctx, const AcDbObject* obj)
-{
+Tags writeObject(WriteContext& ctx, const AcDbObject* obj) {
     Tags t;
     Out o{t};
     if (auto* raw = AcDbRawObject::cast(obj)) {
         writeHead(ctx, o, obj, narrow(raw->dxfName()).c_str());
-        for (const auto& [code, value] : raw->tags())
-            o.s(code, value);
+        for (const auto& [code, value] : raw->tags()) o.s(code, value);
     } else if (auto* d = AcDbDictionary::cast(obj)) {
         writeHead(ctx, o, obj, "DICTIONARY");
         o.marker("AcDbDictionary");
-        if (d->isTreatElementsAsHard())
-            o.i(280, 1);
+        if (d->isTreatElementsAsHard()) o.i(280, 1);
         o.i(281, d->mergeStyle());
         for (const auto& [name, id] : d->entries()) {
             AcDbObject* target = ctx.db->peek(id);
-            if (!target || target->isErased())
-                continue;
+            if (!target || target->isErased()) continue;
             o.s(3, name);
             o.s8(d->isTreatElementsAsHard() ? 360 : 350, ctx.handle(id));
         }
@@ -1939,24 +1832,24 @@ Tags writeObject(WriteContext& ctx, const AcDbObject* obj)
         writeHead(ctx, o, obj, "XRECORD");
         o.marker("AcDbXrecord");
         o.i(280, x->mergeStyle());
-        for (const AcDbRbValue& v : x->values())
-            rbToTags(v, o, false, &ctx);
+        for (const AcDbRbValue& v : x->values()) rbToTags(v, o, false, &ctx);
     } else if (auto* s = AcDbSortentsTable::cast(obj)) {
         writeHead(ctx, o, obj, "SORTENTSTABLE");
         o.marker("AcDbSortentsTable");
         o.s8(330, ctx.handle(s->blockId()));
         for (const auto& [id, h] : s->entries()) {
             AcDbObject* target = ctx.db->peek(id);
-            if (!target || target->isErased())
-                continue;
+            if (!target || target->isErased()) continue;
             o.s8(331, ctx.handle(id));
             o.s8(5, handleText(h.value()));
         }
     } else if (AcDbPlotSettings::cast(obj) || AcDbTableStyle::cast(obj)) {
-        writeHead(ctx, o, obj, AcDbLayout::cast(obj) ? "LAYOUT" : AcDbTableStyle::cast(obj) ? "TABLESTYLE" : "PLOTSETTINGS");
+        writeHead(ctx, o, obj,
+                  AcDbLayout::cast(obj)       ? "LAYOUT"
+                  : AcDbTableStyle::cast(obj) ? "TABLESTYLE"
+                                              : "PLOTSETTINGS");
         Tags canonical = canonicalObject(ctx, obj);
-        if (!verbatimBody(obj, canonical, t))
-            t.insert(t.end(), canonical.begin(), canonical.end());
+        if (!verbatimBody(obj, canonical, t)) t.insert(t.end(), canonical.begin(), canonical.end());
     } else {
         return {};
     }
@@ -1965,19 +1858,15 @@ Tags writeObject(WriteContext& ctx, const AcDbObject* obj)
     return t;
 }
 
-std::string WriteContext::handle(AcDbObjectId id) const
-{
-    if (id.isNull())
-        return "0";
+std::string WriteContext::handle(AcDbObjectId id) const {
+    if (id.isNull()) return "0";
     return handleText(id.handle().value());
 }
 
-std::string WriteContext::nameOf(AcDbObjectId id) const
-{
-    if (id.isNull())
-        return {};
+std::string WriteContext::nameOf(AcDbObjectId id) const {
+    if (id.isNull()) return {};
     auto* r = AcDbSymbolTableRecord::cast(db->peek(id));
     return r ? narrow(r->getName()) : std::string();
 }
 
-}  // namespace dxf
+} // namespace dxf

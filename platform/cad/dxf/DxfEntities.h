@@ -15,13 +15,13 @@ struct Record {
     const Tags& tags;
     std::uint64_t handle = 0, owner = 0, xdict = 0;
     std::vector<std::uint64_t> reactors;
-    std::size_t commonBegin = 0, commonEnd = 0;  // an entity's common part (after its AcDbEntity marker)
-    std::size_t bodyBegin = 0, bodyEnd = 0;      // the rest, from its first subclass marker to the extended data
+    std::size_t commonBegin = 0, commonEnd = 0; // an entity's common part (after its AcDbEntity marker)
+    std::size_t bodyBegin = 0, bodyEnd = 0;     // the rest, from its first subclass marker to the extended data
 };
 
 struct ReadContext {
     AcDbDatabase* db = nullptr;
-    std::unordered_map<std::string, AcDbObjectId> blockIds, layerIds;  // upper-case names
+    std::unordered_map<std::string, AcDbObjectId> blockIds, layerIds; // upper-case names
     AcDbObjectId idOf(std::uint64_t handle);
     AcDbObjectId idOf(const std::string& handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }
@@ -47,7 +47,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec);
 struct WriteContext {
     AcDbDatabase* db = nullptr;
     std::string handle(AcDbObjectId id) const;
-    std::string nameOf(AcDbObjectId id) const;  // a symbol table record's name
+    std::string nameOf(AcDbObjectId id) const; // a symbol table record's name
 };
 
 void writeHeader(WriteContext& ctx, Document& doc);
@@ -58,4 +58,4 @@ void writeBlock(WriteContext& ctx, const AcDbBlockTableRecord* br, Block& out);
 void writeEntity(WriteContext& ctx, const AcDbEntity* ent, std::vector<Tags>& out);
 Tags writeObject(WriteContext& ctx, const AcDbObject* obj);
 
-}  // namespace dxf
+} // namespace dxf

@@ -4,8 +4,7 @@
 
 #include <string_view>
 
-bool dxfFuzzOne(const char* data, std::size_t size)
-{
+bool dxfFuzzOne(const char* data, std::size_t size) {
     AcDbDatabase db(false, true);
     std::vector<std::string> problems;
     try {

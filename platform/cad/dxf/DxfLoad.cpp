@@ -9,8 +9,7 @@
 
 namespace dxf {
 
-std::wstring wide(std::string_view s)
-{
+std::wstring wide(std::string_view s) {
     std::wstring out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
@@ -22,44 +21,37 @@ std::wstring wide(std::string_view s)
         }
         std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
         std::uint32_t cp = len == 4 ? (c & 0x07u) : len == 3 ? (c & 0x0Fu) : len == 2 ? (c & 0x1Fu) : c;
-        if (i + len > s.size())
-            len = 1;
-        for (std::size_t k = 1; k < len; ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
+        if (i + len > s.size()) len = 1;
+        for (std::size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3Fu);
         out += static_cast<wchar_t>(cp);
         i += len;
     }
     return out;
 }
 
-std::string narrow(std::wstring_view s)
-{
+std::string narrow(std::wstring_view s) {
     std::string out;
     out.reserve(s.size());
-    for (wchar_t wc : s)
-        appendUtf8(out, static_cast<std::uint32_t>(wc));
+    for (wchar_t wc : s) appendUtf8(out, static_cast<std::uint32_t>(wc));
     return out;
 }
 
 namespace {
 
 std::mutex problemsMutex;
-std::map<const AcDbDatabase*, std::vector<std::string>>& problemStore()
-{
+std::map<const AcDbDatabase*, std::vector<std::string>>& problemStore() {
     static std::map<const AcDbDatabase*, std::vector<std::string>> store;
     return store;
 }
 
-}  // namespace
+} // namespace
 
-void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems)
-{
+void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems) {
     std::lock_guard<std::mutex> lock(problemsMutex);
     problemStore()[db] = std::move(problems);
 }
 
-const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db)
-{
+const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db) {
     std::lock_guard<std::mutex> lock(problemsMutex);
     return problemStore()[db];
 }
@@ -83,8 +75,7 @@ private:
     std::vector<std::string>& problems;
 };
 
-AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId owner, const Record& rec)
-{
+AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId owner, const Record& rec) {
     applyObjectParts(obj, rec);
     AcDbObjectId id;
     Acad::ErrorStatus es = db->addAcDbObject(id, obj, AcDbHandle(handle));
@@ -97,46 +88,37 @@ AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId own
     return id;
 }
 
-void Loader::header(Document& doc)
-{
+void Loader::header(Document& doc) {
     for (auto& [name, values] : doc.header) {
-        if (name == "$ACADVER" || name == "$DWGCODEPAGE" || name == "$HANDSEED")
-            continue;
+        if (name == "$ACADVER" || name == "$DWGCODEPAGE" || name == "$HANDSEED") continue;
         if (!readHeaderVar(*this, name, values)) {
             AcDbDxfTags t;
-            for (const Tag& v : values)
-                t.emplace_back(v.code, wide(v.value));
+            for (const Tag& v : values) t.emplace_back(v.code, wide(v.value));
             db->headerExtra().emplace_back(wide(name), std::move(t));
         }
     }
     // Classes travel with the header extras: the database has no place of its own for them.
     for (const Tags& c : doc.classes) {
         AcDbDxfTags t;
-        for (std::size_t i = 1; i < c.size(); ++i)
-            t.emplace_back(c[i].code, wide(c[i].value));
+        for (std::size_t i = 1; i < c.size(); ++i) t.emplace_back(c[i].code, wide(c[i].value));
         db->headerExtra().emplace_back(L"*CLASS", std::move(t));
     }
 }
 
-void Loader::tables(Document& doc)
-{
+void Loader::tables(Document& doc) {
     for (Table& t : doc.tables) {
         Record head(t.head);
         AcDbSymbolTable* table = newSymbolTable(t.name);
-        if (!table)
-            continue;
+        if (!table) continue;
         AcDbObjectId tableId = add(table, head.handle, AcDbObjectId(), head);
-        if (tableId.isNull())
-            continue;
+        if (tableId.isNull()) continue;
         setTableId(db, t.name, tableId);
         for (Tags& r : t.records) {
             Record rec(r);
             AcDbSymbolTableRecord* record = readTableRecord(*this, t.name, rec);
-            if (!record)
-                continue;
+            if (!record) continue;
             AcDbObjectId id = add(record, rec.handle, tableId, rec);
-            if (id.isNull())
-                continue;
+            if (id.isNull()) continue;
             table->appendRecordId(id);
             if (t.name == "BLOCK_RECORD")
                 blockIds[upper(narrow(record->getName()))] = id;
@@ -147,8 +129,7 @@ void Loader::tables(Document& doc)
     }
 }
 
-void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTableRecord* br)
-{
+void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTableRecord* br) {
     AcDbBlockReference* insert = nullptr;
     AcDbRawEntity* polyline = nullptr;
     for (Tags& t : list) {
@@ -157,18 +138,15 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
         if (type == "ATTRIB" && insert) {
             AcDbEntity* e = readEntity(*this, rec);
             AcDbObjectId id = add(e, rec.handle, insert->objectId(), rec);
-            if (!id.isNull())
-                insert->appendAttributeId(id);
+            if (!id.isNull()) insert->appendAttributeId(id);
             continue;
         }
         if ((type == "VERTEX" || type == "SEQEND") && polyline) {
             // Old-style polylines keep their vertices inside their own tags.
             reserveHandle(rec.handle);
             polyline->tags().emplace_back(0, wide(type));
-            for (std::size_t i = 1; i < t.size(); ++i)
-                polyline->tags().emplace_back(t[i].code, wide(t[i].value));
-            if (type == "SEQEND")
-                polyline = nullptr;
+            for (std::size_t i = 1; i < t.size(); ++i) polyline->tags().emplace_back(t[i].code, wide(t[i].value));
+            if (type == "SEQEND") polyline = nullptr;
             continue;
         }
         if (type == "SEQEND" && insert) {
@@ -180,11 +158,10 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
         insert = nullptr;
         polyline = nullptr;
         if (type == "ATTRIB" || type == "VERTEX" || type == "SEQEND")
-            continue;  // the normaliser already dropped orphans; nothing reaches here
+            continue; // the normaliser already dropped orphans; nothing reaches here
         AcDbEntity* e = readEntity(*this, rec);
         AcDbObjectId id = add(e, rec.handle, owner, rec);
-        if (id.isNull())
-            continue;
+        if (id.isNull()) continue;
         br->appendEntityId(id);
         if (type == "INSERT" || type == "ACAD_TABLE")
             insert = AcDbBlockReference::cast(e);
@@ -193,16 +170,13 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
     }
 }
 
-void Loader::blocks(Document& doc)
-{
+void Loader::blocks(Document& doc) {
     for (Block& b : doc.blocks) {
         std::string name = upper(findValue(b.begin, 2) ? *findValue(b.begin, 2) : std::string());
         auto it = blockIds.find(name);
-        if (it == blockIds.end())
-            continue;
+        if (it == blockIds.end()) continue;
         auto* br = AcDbBlockTableRecord::cast(db->peek(it->second));
-        if (!br)
-            continue;
+        if (!br) continue;
         Record begin(b.begin), end(b.end);
         readBlockBegin(*this, br, begin);
         br->setBlockEndHandle(AcDbHandle(end.handle));
@@ -228,22 +202,19 @@ void Loader::blocks(Document& doc)
     }
 }
 
-void Loader::objects(Document& doc)
-{
+void Loader::objects(Document& doc) {
     bool first = true;
     for (Tags& t : doc.objects) {
         Record rec(t);
         AcDbObject* obj = readObject(*this, rec);
         AcDbObjectId owner = idOf(rec.owner);
         AcDbObjectId id = add(obj, rec.handle, owner, rec);
-        if (first && !id.isNull())
-            db->setNamedObjectsDictionaryId(id);
+        if (first && !id.isNull()) db->setNamedObjectsDictionaryId(id);
         first = false;
     }
 }
 
-void Loader::run(Document& doc)
-{
+void Loader::run(Document& doc) {
     db->setLoading(true);
     header(doc);
     tables(doc);
@@ -252,7 +223,8 @@ void Loader::run(Document& doc)
     finish();
     // Standard dictionaries must be dictionaries: drop a named entry that names something else.
     if (auto* nod = AcDbDictionary::cast(db->peek(db->namedObjectsDictionaryId()))) {
-        for (const wchar_t* key : {L"ACAD_GROUP", L"ACAD_LAYOUT", L"ACAD_TABLESTYLE", L"ACAD_PLOTSETTINGS", L"ACAD_MLINESTYLE"}) {
+        for (const wchar_t* key :
+             {L"ACAD_GROUP", L"ACAD_LAYOUT", L"ACAD_TABLESTYLE", L"ACAD_PLOTSETTINGS", L"ACAD_MLINESTYLE"}) {
             AcDbObjectId id;
             if (nod->getAt(key, id) == Acad::eOk && !AcDbDictionary::cast(db->peek(id))) {
                 nod->remove(key);
@@ -266,14 +238,13 @@ void Loader::run(Document& doc)
     db->completeDefaults();
 }
 
-}  // namespace
+} // namespace
 
-void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName, std::vector<std::string>& problems)
-{
+void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
+                  std::vector<std::string>& problems) {
     Document doc = parseDocument(bytes, fileName);
     std::wstring version = L"AC1009";
-    if (const Tags* v = doc.headerVar("$ACADVER"); v && !v->empty())
-        version = wide((*v)[0].value);
+    if (const Tags* v = doc.headerVar("$ACADVER"); v && !v->empty()) version = wide((*v)[0].value);
     normalizeR2010(doc);
     problems.insert(problems.end(), doc.problems.begin(), doc.problems.end());
     Loader loader(db, problems);
@@ -282,4 +253,4 @@ void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& f
     setDxfProblems(db, problems);
 }
 
-}  // namespace dxf
+} // namespace dxf

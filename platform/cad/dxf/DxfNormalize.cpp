@@ -15,37 +15,46 @@ struct TableKind {
     const char* name;
     const char* subclass;
 };
-constexpr TableKind tableKinds[] = {
-    {"VPORT", "AcDbViewportTableRecord"},   {"LTYPE", "AcDbLinetypeTableRecord"},
-    {"LAYER", "AcDbLayerTableRecord"},      {"STYLE", "AcDbTextStyleTableRecord"},
-    {"VIEW", "AcDbViewTableRecord"},        {"UCS", "AcDbUCSTableRecord"},
-    {"APPID", "AcDbRegAppTableRecord"},     {"DIMSTYLE", "AcDbDimStyleTableRecord"},
-    {"BLOCK_RECORD", "AcDbBlockTableRecord"}};
+constexpr TableKind tableKinds[] = {{"VPORT", "AcDbViewportTableRecord"},    {"LTYPE", "AcDbLinetypeTableRecord"},
+                                    {"LAYER", "AcDbLayerTableRecord"},       {"STYLE", "AcDbTextStyleTableRecord"},
+                                    {"VIEW", "AcDbViewTableRecord"},         {"UCS", "AcDbUCSTableRecord"},
+                                    {"APPID", "AcDbRegAppTableRecord"},      {"DIMSTYLE", "AcDbDimStyleTableRecord"},
+                                    {"BLOCK_RECORD", "AcDbBlockTableRecord"}};
 
 // Group codes that belong to the common entity part of a record written without subclass markers.
-bool isCommonEntityCode(int code)
-{
+bool isCommonEntityCode(int code) {
     switch (code) {
-    case 6: case 8: case 48: case 60: case 62: case 67: case 347: case 370: case 420: case 430: case 440: case 390: case 284:
-        return true;
-    default:
-        return false;
+        case 6:
+        case 8:
+        case 48:
+        case 60:
+        case 62:
+        case 67:
+        case 347:
+        case 370:
+        case 420:
+        case 430:
+        case 440:
+        case 390:
+        case 284:
+            return true;
+        default:
+            return false;
     }
 }
 
-Tags makeTags(std::initializer_list<Tag> list) { return Tags(list); }
+Tags makeTags(std::initializer_list<Tag> list) {
+    return Tags(list);
+}
 
-std::string nameOf(const Tags& rec)
-{
+std::string nameOf(const Tags& rec) {
     const std::string* v = findValue(rec, 2);
     return v ? *v : std::string();
 }
 
-void setValue(Tags& rec, int code, const std::string& value)
-{
+void setValue(Tags& rec, int code, const std::string& value) {
     for (std::size_t i = 1; i < rec.size(); ++i) {
-        if (rec[i].code == 1001)
-            break;
+        if (rec[i].code == 1001) break;
         if (rec[i].code == code) {
             rec[i].value = value;
             return;
@@ -54,11 +63,9 @@ void setValue(Tags& rec, int code, const std::string& value)
     rec.push_back(Tag{code, value});
 }
 
-std::size_t markerIndex(const Tags& rec, std::string_view marker)
-{
+std::size_t markerIndex(const Tags& rec, std::string_view marker) {
     for (std::size_t i = 0; i < rec.size(); ++i)
-        if (rec[i].code == 100 && rec[i].value == marker)
-            return i;
+        if (rec[i].code == 100 && rec[i].value == marker) return i;
     return rec.size();
 }
 
@@ -69,14 +76,13 @@ public:
 
 private:
     void problem(std::string s) { doc.problems.push_back(std::move(s)); }
-    std::uint64_t fresh()
-    {
-        while (used.count(next))
-            ++next;
+    std::uint64_t fresh() {
+        while (used.count(next)) ++next;
         used.insert(next);
         return next++;
     }
-    template <class F> void forEachRecord(F f);
+    template <class F>
+    void forEachRecord(F f);
     void assignHandles();
     void tables();
     Tags upgradeTableRecord(const Tags& rec, const char* subclass, std::uint64_t owner);
@@ -94,7 +100,8 @@ private:
     Tags& ensureRecord(const char* table, const std::string& name, const Tags& body);
     std::uint64_t ensureRootEntry(const char* name, const char* type, Tags body);
     Tags* objectByHandle(std::uint64_t h);
-    template <class Keep> void keepObjects(Keep keep);
+    template <class Keep>
+    void keepObjects(Keep keep);
 
     Document& doc;
     std::unordered_set<std::uint64_t> used;
@@ -103,45 +110,35 @@ private:
     std::unordered_map<std::uint64_t, std::size_t> objectIndex;
 };
 
-template <class F> void Normalizer::forEachRecord(F f)
-{
+template <class F>
+void Normalizer::forEachRecord(F f) {
     for (Table& t : doc.tables) {
         f(t.head);
-        for (Tags& r : t.records)
-            f(r);
+        for (Tags& r : t.records) f(r);
     }
     for (Block& b : doc.blocks) {
         f(b.begin);
-        for (Tags& e : b.entities)
-            f(e);
-        if (!b.end.empty())
-            f(b.end);
+        for (Tags& e : b.entities) f(e);
+        if (!b.end.empty()) f(b.end);
     }
-    for (Tags& e : doc.entities)
-        f(e);
-    for (Tags& o : doc.objects)
-        f(o);
+    for (Tags& e : doc.entities) f(e);
+    for (Tags& o : doc.objects) f(o);
 }
 
-void Normalizer::assignHandles()
-{
+void Normalizer::assignHandles() {
     // One pass over the records (they are many and cold in the cache), then work on the handles.
     std::vector<std::pair<Tags*, std::uint64_t>> records;
     forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
     std::uint64_t max = 0;
-    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
-        max = parseHandle((*seed)[0].value);
-    for (const auto& [r, h] : records)
-        max = std::max(max, h);
+    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty()) max = parseHandle((*seed)[0].value);
+    for (const auto& [r, h] : records) max = std::max(max, h);
     next = max + 1;
-    if (next == 0)
-        next = 1;
+    if (next == 0) next = 1;
     used.reserve(records.size() * 2);
     std::size_t empty = 0, duplicates = 0;
     std::vector<Tags*> pending;
     for (const auto& [r, h] : records) {
-        if (h != 0 && used.insert(h).second)
-            continue;
+        if (h != 0 && used.insert(h).second) continue;
         if (h != 0) {
             if (++duplicates <= 5)
                 problem("duplicate handle " + handleText(h) + " on " + recordType(*r) + " replaced by a new handle");
@@ -150,16 +147,12 @@ void Normalizer::assignHandles()
         }
         pending.push_back(r);
     }
-    for (Tags* r : pending)
-        setRecordHandle(*r, fresh());
-    if (duplicates > 5)
-        problem(std::to_string(duplicates) + " duplicate handles replaced in all");
-    if (empty)
-        problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
+    for (Tags* r : pending) setRecordHandle(*r, fresh());
+    if (duplicates > 5) problem(std::to_string(duplicates) + " duplicate handles replaced in all");
+    if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
 }
 
-Tags Normalizer::upgradeTableRecord(const Tags& rec, const char* subclass, std::uint64_t owner)
-{
+Tags Normalizer::upgradeTableRecord(const Tags& rec, const char* subclass, std::uint64_t owner) {
     const std::string& type = recordType(rec);
     Tags out;
     out.reserve(rec.size() + 6);
@@ -170,37 +163,28 @@ Tags Normalizer::upgradeTableRecord(const Tags& rec, const char* subclass, std::
     out.push_back(Tag{100, subclass});
     for (std::size_t i = 1; i < rec.size(); ++i) {
         const Tag& t = rec[i];
-        if (t.code == 105 || t.code == 330)
-            continue;
-        if (t.code == 5 && type != "DIMSTYLE")
-            continue;
+        if (t.code == 105 || t.code == 330) continue;
+        if (t.code == 5 && type != "DIMSTYLE") continue;
         // Block names of an old dimension style are names here, handles in the new files.
-        if (type == "DIMSTYLE" && (t.code == 5 || t.code == 6 || t.code == 7))
-            continue;
+        if (type == "DIMSTYLE" && (t.code == 5 || t.code == 6 || t.code == 7)) continue;
         out.push_back(t);
-        if (type == "LTYPE" && t.code == 49)
-            out.push_back(Tag{74, "0"});
+        if (type == "LTYPE" && t.code == 49) out.push_back(Tag{74, "0"});
     }
     return out;
 }
 
-Tags* Normalizer::findRecord(const Table& t, std::string_view name)
-{
+Tags* Normalizer::findRecord(const Table& t, std::string_view name) {
     for (const Tags& r : t.records)
-        if (equalsNoCase(nameOf(r), name))
-            return const_cast<Tags*>(&r);
+        if (equalsNoCase(nameOf(r), name)) return const_cast<Tags*>(&r);
     return nullptr;
 }
 
-Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const Tags& body)
-{
+Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const Tags& body) {
     Table* t = doc.table(table);
-    if (Tags* r = findRecord(*t, name))
-        return *r;
+    if (Tags* r = findRecord(*t, name)) return *r;
     const char* subclass = "";
     for (const TableKind& k : tableKinds)
-        if (std::string_view(k.name) == table)
-            subclass = k.subclass;
+        if (std::string_view(k.name) == table) subclass = k.subclass;
     Tags rec;
     rec.push_back(Tag{0, table});
     rec.push_back(Tag{std::string_view(table) == "DIMSTYLE" ? 105 : 5, handleText(fresh())});
@@ -213,8 +197,7 @@ Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const
     return t->records.back();
 }
 
-void Normalizer::tables()
-{
+void Normalizer::tables() {
     std::vector<Table> ordered;
     for (const TableKind& k : tableKinds) {
         Table* t = doc.table(k.name);
@@ -225,10 +208,8 @@ void Normalizer::tables()
         bool inGroup = false;
         for (std::size_t i = 1; i < table.head.size(); ++i) {
             const Tag& tg = table.head[i];
-            if (tg.code == 102)
-                inGroup = !tg.value.empty() && tg.value[0] == '{';
-            if (inGroup || tg.code == 102)
-                head.push_back(tg);
+            if (tg.code == 102) inGroup = !tg.value.empty() && tg.value[0] == '{';
+            if (inGroup || tg.code == 102) head.push_back(tg);
         }
         head.push_back(Tag{330, "0"});
         head.push_back(Tag{100, "AcDbSymbolTable"});
@@ -266,81 +247,103 @@ void Normalizer::tables()
         ordered.push_back(std::move(table));
     }
     for (const Table& t : doc.tables)
-        if (!t.name.empty() && std::none_of(std::begin(tableKinds), std::end(tableKinds), [&](const TableKind& k) { return t.name == k.name; }))
+        if (!t.name.empty() && std::none_of(std::begin(tableKinds), std::end(tableKinds),
+                                            [&](const TableKind& k) { return t.name == k.name; }))
             problem("unknown table " + t.name + " dropped");
     doc.tables = std::move(ordered);
 
-    ensureRecord("VPORT", "*Active", makeTags({{70, "0"}, {10, "0.0"}, {20, "0.0"}, {11, "1.0"}, {21, "1.0"}, {12, "0.0"}, {22, "0.0"},
-                                               {13, "0.0"}, {23, "0.0"}, {14, "0.5"}, {24, "0.5"}, {15, "0.5"}, {25, "0.5"},
-                                               {16, "0.0"}, {26, "0.0"}, {36, "1.0"}, {17, "0.0"}, {27, "0.0"}, {37, "0.0"},
-                                               {40, "1000.0"}, {41, "1.34"}, {42, "50.0"}, {43, "0.0"}, {44, "0.0"}, {50, "0.0"},
-                                               {51, "0.0"}, {71, "0"}, {72, "1000"}, {73, "1"}, {74, "3"}, {75, "0"}, {76, "0"},
-                                               {77, "0"}, {78, "0"}}));
+    ensureRecord(
+        "VPORT", "*Active",
+        makeTags({{70, "0"},    {10, "0.0"}, {20, "0.0"}, {11, "1.0"}, {21, "1.0"}, {12, "0.0"},    {22, "0.0"},
+                  {13, "0.0"},  {23, "0.0"}, {14, "0.5"}, {24, "0.5"}, {15, "0.5"}, {25, "0.5"},    {16, "0.0"},
+                  {26, "0.0"},  {36, "1.0"}, {17, "0.0"}, {27, "0.0"}, {37, "0.0"}, {40, "1000.0"}, {41, "1.34"},
+                  {42, "50.0"}, {43, "0.0"}, {44, "0.0"}, {50, "0.0"}, {51, "0.0"}, {71, "0"},      {72, "1000"},
+                  {73, "1"},    {74, "3"},   {75, "0"},   {76, "0"},   {77, "0"},   {78, "0"}}));
     for (const char* lt : {"ByBlock", "ByLayer"})
         ensureRecord("LTYPE", lt, makeTags({{70, "0"}, {3, ""}, {72, "65"}, {73, "0"}, {40, "0.0"}}));
     ensureRecord("LTYPE", "Continuous", makeTags({{70, "0"}, {3, "Solid line"}, {72, "65"}, {73, "0"}, {40, "0.0"}}));
     ensureRecord("LAYER", "0", makeTags({{70, "0"}, {62, "7"}, {6, "Continuous"}, {370, "-3"}}));
-    ensureRecord("STYLE", "Standard", makeTags({{70, "0"}, {40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"}, {42, "2.5"}, {3, "txt"}, {4, ""}}));
+    ensureRecord(
+        "STYLE", "Standard",
+        makeTags({{70, "0"}, {40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"}, {42, "2.5"}, {3, "txt"}, {4, ""}}));
     ensureRecord("APPID", "ACAD", makeTags({{70, "0"}}));
     ensureRecord("DIMSTYLE", "Standard", makeTags({{70, "0"}}));
 }
 
-void Normalizer::upgradeEntity(Tags& rec)
-{
-    if (hasSubclassMarkers(rec))
-        return;
+void Normalizer::upgradeEntity(Tags& rec) {
+    if (hasSubclassMarkers(rec)) return;
     const std::string type = recordType(rec);
     std::vector<const char*> markers;
     // Codes after which a second subclass starts, for records with two.
     std::set<int> second;
     long long flags = 0;
-    if (const std::string* f = findValue(rec, 70))
-        flags = parseInt(*f);
-    if (type == "LINE") markers = {"AcDbLine"};
-    else if (type == "POINT") markers = {"AcDbPoint"};
-    else if (type == "CIRCLE") markers = {"AcDbCircle"};
-    else if (type == "ARC") { markers = {"AcDbCircle", "AcDbArc"}; second = {50, 51}; }
-    else if (type == "TRACE" || type == "SOLID") markers = {"AcDbTrace"};
-    else if (type == "3DFACE") markers = {"AcDbFace"};
-    else if (type == "SHAPE") markers = {"AcDbShape"};
-    else if (type == "TEXT") { markers = {"AcDbText", "AcDbText"}; second = {73}; }
-    else if (type == "ATTDEF") { markers = {"AcDbText", "AcDbAttributeDefinition"}; second = {3, 2, 70, 73, 74, 280}; }
-    else if (type == "ATTRIB") { markers = {"AcDbText", "AcDbAttribute"}; second = {2, 70, 73, 74, 280}; }
-    else if (type == "INSERT") {
+    if (const std::string* f = findValue(rec, 70)) flags = parseInt(*f);
+    if (type == "LINE")
+        markers = {"AcDbLine"};
+    else if (type == "POINT")
+        markers = {"AcDbPoint"};
+    else if (type == "CIRCLE")
+        markers = {"AcDbCircle"};
+    else if (type == "ARC") {
+        markers = {"AcDbCircle", "AcDbArc"};
+        second = {50, 51};
+    } else if (type == "TRACE" || type == "SOLID")
+        markers = {"AcDbTrace"};
+    else if (type == "3DFACE")
+        markers = {"AcDbFace"};
+    else if (type == "SHAPE")
+        markers = {"AcDbShape"};
+    else if (type == "TEXT") {
+        markers = {"AcDbText", "AcDbText"};
+        second = {73};
+    } else if (type == "ATTDEF") {
+        markers = {"AcDbText", "AcDbAttributeDefinition"};
+        second = {3, 2, 70, 73, 74, 280};
+    } else if (type == "ATTRIB") {
+        markers = {"AcDbText", "AcDbAttribute"};
+        second = {2, 70, 73, 74, 280};
+    } else if (type == "INSERT") {
         long long cols = findValue(rec, 70) ? parseInt(*findValue(rec, 70)) : 1;
         long long rows = findValue(rec, 71) ? parseInt(*findValue(rec, 71)) : 1;
         markers = {cols > 1 || rows > 1 ? "AcDbMInsertBlock" : "AcDbBlockReference"};
     } else if (type == "POLYLINE") {
-        markers = {(flags & 64) ? "AcDbPolyFaceMesh" : (flags & 16) ? "AcDbPolygonMesh" : (flags & 8) ? "AcDb3dPolyline" : "AcDb2dPolyline"};
+        markers = {(flags & 64)   ? "AcDbPolyFaceMesh"
+                   : (flags & 16) ? "AcDbPolygonMesh"
+                   : (flags & 8)  ? "AcDb3dPolyline"
+                                  : "AcDb2dPolyline"};
     } else if (type == "VERTEX") {
-        const char* kind = (flags & 128) ? ((flags & 64) ? "AcDbPolyFaceMeshVertex" : "AcDbFaceRecord")
-                           : (flags & 64) ? "AcDbPolygonMeshVertex" : (flags & 32) ? "AcDb3dPolylineVertex" : "AcDb2dVertex";
+        const char* kind = (flags & 128)  ? ((flags & 64) ? "AcDbPolyFaceMeshVertex" : "AcDbFaceRecord")
+                           : (flags & 64) ? "AcDbPolygonMeshVertex"
+                           : (flags & 32) ? "AcDb3dPolylineVertex"
+                                          : "AcDb2dVertex";
         if (std::string_view(kind) == "AcDbFaceRecord")
             markers = {"AcDbFaceRecord"};
         else
             markers = {"AcDbVertex", kind};
         second = {};
-    } else if (type == "VIEWPORT") markers = {"AcDbViewport"};
+    } else if (type == "VIEWPORT")
+        markers = {"AcDbViewport"};
     else if (type == "DIMENSION") {
-        static const char* kinds[] = {"AcDbAlignedDimension", "AcDbAlignedDimension", "AcDb2LineAngularDimension", "AcDbDiametricDimension",
-                                      "AcDbRadialDimension", "AcDb3PointAngularDimension", "AcDbOrdinateDimension"};
+        static const char* kinds[] = {"AcDbAlignedDimension",   "AcDbAlignedDimension", "AcDb2LineAngularDimension",
+                                      "AcDbDiametricDimension", "AcDbRadialDimension",  "AcDb3PointAngularDimension",
+                                      "AcDbOrdinateDimension"};
         long long k = flags & 7;
         markers = {"AcDbDimension", k <= 6 ? kinds[k] : "AcDbAlignedDimension"};
         second = {13, 23, 33, 14, 24, 34, 15, 25, 35, 16, 26, 36, 40, 50, 52};
-        if (k == 0)
-            markers.push_back("AcDbRotatedDimension");
-    } else if (type == "BLOCK") markers = {"AcDbBlockBegin"};
-    else if (type == "ENDBLK") markers = {"AcDbBlockEnd"};
-    else if (type == "SEQEND") markers = {};
+        if (k == 0) markers.push_back("AcDbRotatedDimension");
+    } else if (type == "BLOCK")
+        markers = {"AcDbBlockBegin"};
+    else if (type == "ENDBLK")
+        markers = {"AcDbBlockEnd"};
+    else if (type == "SEQEND")
+        markers = {};
 
     Tags common, first, rest, xdata;
     std::size_t i = 1;
     for (; i < rec.size(); ++i) {
         const Tag& t = rec[i];
-        if (t.code == 1001)
-            break;
-        if (t.code == 5 || t.code == 330)
-            continue;
+        if (t.code == 1001) break;
+        if (t.code == 5 || t.code == 330) continue;
         if (isCommonEntityCode(t.code))
             common.push_back(t);
         else if (markers.size() > 1 && second.count(t.code))
@@ -348,8 +351,7 @@ void Normalizer::upgradeEntity(Tags& rec)
         else
             first.push_back(t);
     }
-    for (; i < rec.size(); ++i)
-        xdata.push_back(rec[i]);
+    for (; i < rec.size(); ++i) xdata.push_back(rec[i]);
     std::uint64_t h = recordHandle(rec);
     Tags out;
     out.reserve(rec.size() + 6);
@@ -360,25 +362,20 @@ void Normalizer::upgradeEntity(Tags& rec)
     if (std::none_of(common.begin(), common.end(), [](const Tag& t) { return t.code == 8; }))
         out.push_back(Tag{8, "0"});
     out.insert(out.end(), common.begin(), common.end());
-    if (!markers.empty())
-        out.push_back(Tag{100, markers[0]});
+    if (!markers.empty()) out.push_back(Tag{100, markers[0]});
     out.insert(out.end(), first.begin(), first.end());
-    for (std::size_t m = 1; m < markers.size(); ++m)
-        out.push_back(Tag{100, markers[m]});
+    for (std::size_t m = 1; m < markers.size(); ++m) out.push_back(Tag{100, markers[m]});
     out.insert(out.end(), rest.begin(), rest.end());
-    if (type == "BLOCK" && !findValue(out, 3))
-        out.push_back(Tag{3, nameOf(rec)});
+    if (type == "BLOCK" && !findValue(out, 3)) out.push_back(Tag{3, nameOf(rec)});
     out.insert(out.end(), xdata.begin(), xdata.end());
     rec = std::move(out);
 }
 
-Tags makeSeqend(std::uint64_t h, std::uint64_t owner, const std::string& layer)
-{
+Tags makeSeqend(std::uint64_t h, std::uint64_t owner, const std::string& layer) {
     return Tags{{0, "SEQEND"}, {5, handleText(h)}, {330, handleText(owner)}, {100, "AcDbEntity"}, {8, layer}};
 }
 
-void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bool splitPaper)
-{
+void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bool splitPaper) {
     std::vector<Tags> out;
     out.reserve(list.size());
     std::uint64_t parent = 0;
@@ -389,14 +386,14 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         const std::string type = recordType(rec);
         bool sub = type == "ATTRIB" || type == "VERTEX" || type == "SEQEND";
         if (sub) {
-            if (parent == 0 || (type == "ATTRIB" && parentType != "INSERT") || (type == "VERTEX" && parentType != "POLYLINE")) {
+            if (parent == 0 || (type == "ATTRIB" && parentType != "INSERT") ||
+                (type == "VERTEX" && parentType != "POLYLINE")) {
                 ++orphans;
                 continue;
             }
             upgradeEntity(rec);
             setRecordOwner(rec, parent);
-            if (type == "SEQEND")
-                parent = 0;
+            if (type == "SEQEND") parent = 0;
             out.push_back(std::move(rec));
             continue;
         }
@@ -417,8 +414,7 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
             parent = recordHandle(rec);
             parentType = type;
             parentLayer = commonValue(rec, 8) ? *commonValue(rec, 8) : "0";
-            if (type == "INSERT")
-                setValue(rec, 66, "1");
+            if (type == "INSERT") setValue(rec, 66, "1");
         } else if (type == "INSERT" && findValue(rec, 66) && parseInt(*findValue(rec, 66)) != 0) {
             setValue(rec, 66, "0");
         }
@@ -429,27 +425,23 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         ++unclosed;
     }
     if (orphans)
-        problem(std::to_string(orphans) + " attributes, vertices or sequence ends without their insert or polyline dropped");
-    if (unclosed)
-        problem(std::to_string(unclosed) + " inserts or polylines without a sequence end closed");
+        problem(std::to_string(orphans) +
+                " attributes, vertices or sequence ends without their insert or polyline dropped");
+    if (unclosed) problem(std::to_string(unclosed) + " inserts or polylines without a sequence end closed");
     list = std::move(out);
 }
 
-void Normalizer::blocks()
-{
+void Normalizer::blocks() {
     Table& brTable = *doc.table("BLOCK_RECORD");
     std::uint64_t brTableHandle = recordHandle(brTable.head);
     auto canonical = [](std::string name) {
         std::string u = upper(name);
-        if (u == "$MODEL_SPACE" || u == "*MODEL_SPACE")
-            return std::string("*Model_Space");
-        if (u.rfind("$PAPER_SPACE", 0) == 0 || u.rfind("*PAPER_SPACE", 0) == 0)
-            return "*Paper_Space" + name.substr(12);
+        if (u == "$MODEL_SPACE" || u == "*MODEL_SPACE") return std::string("*Model_Space");
+        if (u.rfind("$PAPER_SPACE", 0) == 0 || u.rfind("*PAPER_SPACE", 0) == 0) return "*Paper_Space" + name.substr(12);
         return name;
     };
     // Names first: the record table and the block section must agree.
-    for (Tags& r : brTable.records)
-        setValue(r, 2, canonical(nameOf(r)));
+    for (Tags& r : brTable.records) setValue(r, 2, canonical(nameOf(r)));
     std::vector<Block> kept;
     std::set<std::string> seen;
     for (Block& b : doc.blocks) {
@@ -463,17 +455,19 @@ void Normalizer::blocks()
             continue;
         }
         setValue(b.begin, 2, n);
-        if (findValue(b.begin, 3))
-            setValue(b.begin, 3, n);
+        if (findValue(b.begin, 3)) setValue(b.begin, 3, n);
         kept.push_back(std::move(b));
     }
     doc.blocks = std::move(kept);
     for (const char* required : {"*Model_Space", "*Paper_Space"}) {
         if (!seen.count(upper(required))) {
             Block b;
-            b.begin = Tags{{0, "BLOCK"}, {5, handleText(fresh())}, {8, "0"}, {2, required}, {70, "0"}, {10, "0.0"}, {20, "0.0"}, {30, "0.0"}, {3, required}, {1, ""}};
-            if (std::string_view(required) == "*Paper_Space")
-                b.begin.push_back(Tag{67, "1"});
+            b.begin = Tags{{0, "BLOCK"},  {5, handleText(fresh())},
+                           {8, "0"},      {2, required},
+                           {70, "0"},     {10, "0.0"},
+                           {20, "0.0"},   {30, "0.0"},
+                           {3, required}, {1, ""}};
+            if (std::string_view(required) == "*Paper_Space") b.begin.push_back(Tag{67, "1"});
             doc.blocks.push_back(std::move(b));
             seen.insert(upper(required));
         }
@@ -488,13 +482,15 @@ void Normalizer::blocks()
                         missing.insert(*n);
         };
         scanInserts(doc.entities);
-        for (const Block& b : doc.blocks)
-            scanInserts(b.entities);
+        for (const Block& b : doc.blocks) scanInserts(b.entities);
         for (const std::string& n : missing) {
-            if (seen.count(upper(n)))
-                continue;
+            if (seen.count(upper(n))) continue;
             Block b;
-            b.begin = Tags{{0, "BLOCK"}, {5, handleText(fresh())}, {8, "0"}, {2, n}, {70, "0"}, {10, "0.0"}, {20, "0.0"}, {30, "0.0"}, {3, n}, {1, ""}};
+            b.begin = Tags{{0, "BLOCK"}, {5, handleText(fresh())},
+                           {8, "0"},     {2, n},
+                           {70, "0"},    {10, "0.0"},
+                           {20, "0.0"},  {30, "0.0"},
+                           {3, n},       {1, ""}};
             doc.blocks.push_back(std::move(b));
             seen.insert(upper(n));
             problem("block \"" + n + "\" is inserted but not defined; an empty definition was added");
@@ -505,9 +501,15 @@ void Normalizer::blocks()
         std::string n = nameOf(b.begin);
         Tags* br = findRecord(brTable, n);
         if (!br) {
-            brTable.records.push_back(Tags{{0, "BLOCK_RECORD"}, {5, handleText(fresh())}, {330, handleText(brTableHandle)},
-                                           {100, "AcDbSymbolTableRecord"}, {100, "AcDbBlockTableRecord"}, {2, n},
-                                           {70, "0"}, {280, "1"}, {281, "0"}});
+            brTable.records.push_back(Tags{{0, "BLOCK_RECORD"},
+                                           {5, handleText(fresh())},
+                                           {330, handleText(brTableHandle)},
+                                           {100, "AcDbSymbolTableRecord"},
+                                           {100, "AcDbBlockTableRecord"},
+                                           {2, n},
+                                           {70, "0"},
+                                           {280, "1"},
+                                           {281, "0"}});
             br = &brTable.records.back();
         }
         std::uint64_t brh = recordHandle(*br);
@@ -519,7 +521,8 @@ void Normalizer::blocks()
         setRecordOwner(b.begin, brh);
         if (b.end.empty()) {
             std::string layer = findValue(b.begin, 8) ? *findValue(b.begin, 8) : "0";
-            b.end = Tags{{0, "ENDBLK"}, {5, handleText(fresh())}, {330, handleText(brh)}, {100, "AcDbEntity"}, {8, layer}, {100, "AcDbBlockEnd"}};
+            b.end = Tags{{0, "ENDBLK"}, {5, handleText(fresh())}, {330, handleText(brh)}, {100, "AcDbEntity"},
+                         {8, layer},    {100, "AcDbBlockEnd"}};
         }
         upgradeEntity(b.end);
         setRecordOwner(b.end, brh);
@@ -530,9 +533,22 @@ void Normalizer::blocks()
         std::string n = nameOf(r);
         if (!seen.count(upper(n))) {
             Block b;
-            b.begin = Tags{{0, "BLOCK"}, {5, handleText(fresh())}, {330, handleText(recordHandle(r))}, {100, "AcDbEntity"}, {8, "0"},
-                           {100, "AcDbBlockBegin"}, {2, n}, {70, "0"}, {10, "0.0"}, {20, "0.0"}, {30, "0.0"}, {3, n}, {1, ""}};
-            b.end = Tags{{0, "ENDBLK"}, {5, handleText(fresh())}, {330, handleText(recordHandle(r))}, {100, "AcDbEntity"}, {8, "0"}, {100, "AcDbBlockEnd"}};
+            b.begin = Tags{{0, "BLOCK"},
+                           {5, handleText(fresh())},
+                           {330, handleText(recordHandle(r))},
+                           {100, "AcDbEntity"},
+                           {8, "0"},
+                           {100, "AcDbBlockBegin"},
+                           {2, n},
+                           {70, "0"},
+                           {10, "0.0"},
+                           {20, "0.0"},
+                           {30, "0.0"},
+                           {3, n},
+                           {1, ""}};
+            b.end =
+                Tags{{0, "ENDBLK"}, {5, handleText(fresh())}, {330, handleText(recordHandle(r))}, {100, "AcDbEntity"},
+                     {8, "0"},      {100, "AcDbBlockEnd"}};
             doc.blocks.push_back(std::move(b));
             seen.insert(upper(n));
         }
@@ -542,23 +558,20 @@ void Normalizer::blocks()
     entitySequence(doc.entities, modelBr, true);
 }
 
-Tags* Normalizer::objectByHandle(std::uint64_t h)
-{
+Tags* Normalizer::objectByHandle(std::uint64_t h) {
     auto it = objectIndex.find(h);
     return it == objectIndex.end() ? nullptr : &doc.objects[it->second];
 }
 
 // Drops the objects keep refuses and indexes the rest by handle.
-template <class Keep> void Normalizer::keepObjects(Keep keep)
-{
+template <class Keep>
+void Normalizer::keepObjects(Keep keep) {
     std::vector<Tags> kept;
     for (Tags& o : doc.objects)
-        if (keep(o))
-            kept.push_back(std::move(o));
+        if (keep(o)) kept.push_back(std::move(o));
     doc.objects = std::move(kept);
     objectIndex.clear();
-    for (std::size_t i = 0; i < doc.objects.size(); ++i)
-        objectIndex[recordHandle(doc.objects[i])] = i;
+    for (std::size_t i = 0; i < doc.objects.size(); ++i) objectIndex[recordHandle(doc.objects[i])] = i;
 }
 
 struct DictEntry {
@@ -566,20 +579,17 @@ struct DictEntry {
     std::uint64_t handle;
 };
 
-std::vector<DictEntry> dictEntries(const Tags& dict)
-{
+std::vector<DictEntry> dictEntries(const Tags& dict) {
     std::vector<DictEntry> out;
     for (std::size_t i = 1; i + 1 < dict.size(); ++i) {
-        if (dict[i].code == 1001)
-            break;
+        if (dict[i].code == 1001) break;
         if (dict[i].code == 3 && (dict[i + 1].code == 350 || dict[i + 1].code == 360))
             out.push_back(DictEntry{dict[i].value, parseHandle(dict[i + 1].value)});
     }
     return out;
 }
 
-void addDictEntry(Tags& dict, const std::string& name, std::uint64_t h)
-{
+void addDictEntry(Tags& dict, const std::string& name, std::uint64_t h) {
     std::size_t at = dict.size();
     for (std::size_t i = 1; i < dict.size(); ++i)
         if (dict[i].code == 1001) {
@@ -589,29 +599,27 @@ void addDictEntry(Tags& dict, const std::string& name, std::uint64_t h)
     dict.insert(dict.begin() + static_cast<std::ptrdiff_t>(at), {Tag{3, name}, Tag{350, handleText(h)}});
 }
 
-void removeDictEntry(Tags& dict, std::uint64_t h)
-{
+void removeDictEntry(Tags& dict, std::uint64_t h) {
     for (std::size_t i = 1; i + 1 < dict.size(); ++i)
-        if (dict[i].code == 3 && (dict[i + 1].code == 350 || dict[i + 1].code == 360) && parseHandle(dict[i + 1].value) == h) {
-            dict.erase(dict.begin() + static_cast<std::ptrdiff_t>(i), dict.begin() + static_cast<std::ptrdiff_t>(i + 2));
+        if (dict[i].code == 3 && (dict[i + 1].code == 350 || dict[i + 1].code == 360) &&
+            parseHandle(dict[i + 1].value) == h) {
+            dict.erase(dict.begin() + static_cast<std::ptrdiff_t>(i),
+                       dict.begin() + static_cast<std::ptrdiff_t>(i + 2));
             return;
         }
 }
 
-Tags newDictionary(std::uint64_t h, std::uint64_t owner)
-{
+Tags newDictionary(std::uint64_t h, std::uint64_t owner) {
     return Tags{{0, "DICTIONARY"}, {5, handleText(h)}, {330, handleText(owner)}, {100, "AcDbDictionary"}, {281, "1"}};
 }
 
-std::uint64_t Normalizer::ensureRootEntry(const char* name, const char* type, Tags body)
-{
+std::uint64_t Normalizer::ensureRootEntry(const char* name, const char* type, Tags body) {
     Tags& rootRef = doc.objects.front();
     std::uint64_t rootH = recordHandle(rootRef);
     for (const DictEntry& e : dictEntries(rootRef))
         if (e.name == name) {
             Tags* o = objectByHandle(e.handle);
-            if (o && recordType(*o) == type)
-                return e.handle;
+            if (o && recordType(*o) == type) return e.handle;
             problem("dictionary entry " + std::string(name) + " pointed nowhere; recreated");
             removeDictEntry(rootRef, e.handle);
             break;
@@ -625,8 +633,7 @@ std::uint64_t Normalizer::ensureRootEntry(const char* name, const char* type, Ta
     return h;
 }
 
-void Normalizer::objects()
-{
+void Normalizer::objects() {
     // The root dictionary comes first and is owned by nobody.
     std::size_t rootAt = doc.objects.size();
     for (std::size_t i = 0; i < doc.objects.size(); ++i)
@@ -664,24 +671,49 @@ void Normalizer::objects()
         if (dictEntries(*d).empty()) {
             std::uint64_t h = fresh();
             addDictEntry(*d, "Standard", h);
-            doc.objects.push_back(Tags{{0, "MLINESTYLE"}, {5, handleText(h)}, {102, "{ACAD_REACTORS"}, {330, handleText(mls)}, {102, "}"},
-                                       {330, handleText(mls)}, {100, "AcDbMlineStyle"}, {2, "Standard"}, {70, "0"}, {3, ""},
-                                       {62, "256"}, {51, "90.0"}, {52, "90.0"}, {71, "2"}, {49, "0.5"}, {62, "256"}, {6, "BYLAYER"},
-                                       {49, "-0.5"}, {62, "256"}, {6, "BYLAYER"}});
+            doc.objects.push_back(Tags{{0, "MLINESTYLE"},
+                                       {5, handleText(h)},
+                                       {102, "{ACAD_REACTORS"},
+                                       {330, handleText(mls)},
+                                       {102, "}"},
+                                       {330, handleText(mls)},
+                                       {100, "AcDbMlineStyle"},
+                                       {2, "Standard"},
+                                       {70, "0"},
+                                       {3, ""},
+                                       {62, "256"},
+                                       {51, "90.0"},
+                                       {52, "90.0"},
+                                       {71, "2"},
+                                       {49, "0.5"},
+                                       {62, "256"},
+                                       {6, "BYLAYER"},
+                                       {49, "-0.5"},
+                                       {62, "256"},
+                                       {6, "BYLAYER"}});
             objectIndex[h] = doc.objects.size() - 1;
         }
     }
     ensureRootEntry("ACAD_PLOTSETTINGS", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
     {
         std::vector<DictEntry> entries = dictEntries(doc.objects.front());
-        bool has = std::any_of(entries.begin(), entries.end(), [](const DictEntry& e) { return e.name == "ACAD_PLOTSTYLENAME"; });
+        bool has = std::any_of(entries.begin(), entries.end(),
+                               [](const DictEntry& e) { return e.name == "ACAD_PLOTSTYLENAME"; });
         if (!has) {
             std::uint64_t ph = fresh();
             std::uint64_t dh = ensureRootEntry("ACAD_PLOTSTYLENAME", "ACDBDICTIONARYWDFLT",
-                                               Tags{{100, "AcDbDictionary"}, {281, "1"}, {3, "Normal"}, {350, handleText(ph)},
-                                                    {100, "AcDbDictionaryWithDefault"}, {340, handleText(ph)}});
-            doc.objects.push_back(Tags{{0, "ACDBPLACEHOLDER"}, {5, handleText(ph)}, {102, "{ACAD_REACTORS"}, {330, handleText(dh)},
-                                       {102, "}"}, {330, handleText(dh)}});
+                                               Tags{{100, "AcDbDictionary"},
+                                                    {281, "1"},
+                                                    {3, "Normal"},
+                                                    {350, handleText(ph)},
+                                                    {100, "AcDbDictionaryWithDefault"},
+                                                    {340, handleText(ph)}});
+            doc.objects.push_back(Tags{{0, "ACDBPLACEHOLDER"},
+                                       {5, handleText(ph)},
+                                       {102, "{ACAD_REACTORS"},
+                                       {330, handleText(dh)},
+                                       {102, "}"},
+                                       {330, handleText(dh)}});
             objectIndex[ph] = doc.objects.size() - 1;
         }
     }
@@ -689,54 +721,100 @@ void Normalizer::objects()
     layouts();
 }
 
-Tags newLayout(std::uint64_t h, std::uint64_t dict, std::uint64_t br, const std::string& name, int order)
-{
+Tags newLayout(std::uint64_t h, std::uint64_t dict, std::uint64_t br, const std::string& name, int order) {
     bool model = name == "Model";
-    return Tags{{0, "LAYOUT"}, {5, handleText(h)}, {102, "{ACAD_REACTORS"}, {330, handleText(dict)}, {102, "}"},
-                {330, handleText(dict)}, {100, "AcDbPlotSettings"}, {1, ""}, {4, "A3"}, {6, ""}, {40, "7.5"}, {41, "20.0"},
-                {42, "7.5"}, {43, "20.0"}, {44, "420.0"}, {45, "297.0"}, {46, "0.0"}, {47, "0.0"}, {48, "0.0"}, {49, "0.0"},
-                {140, "0.0"}, {141, "0.0"}, {142, "1.0"}, {143, "1.0"}, {70, model ? "1712" : "688"}, {72, "1"}, {73, "0"},
-                {74, "5"}, {7, ""}, {75, "16"}, {76, "0"}, {77, "2"}, {78, "300"}, {147, "1.0"}, {148, "0.0"}, {149, "0.0"},
-                {100, "AcDbLayout"}, {1, name}, {70, "1"}, {71, std::to_string(order)}, {10, "0.0"}, {20, "0.0"},
-                {11, "420.0"}, {21, "297.0"}, {12, "0.0"}, {22, "0.0"}, {32, "0.0"}, {14, "1e+20"}, {24, "1e+20"},
-                {34, "1e+20"}, {15, "-1e+20"}, {25, "-1e+20"}, {35, "-1e+20"}, {146, "0.0"}, {13, "0.0"}, {23, "0.0"},
-                {33, "0.0"}, {16, "1.0"}, {26, "0.0"}, {36, "0.0"}, {17, "0.0"}, {27, "1.0"}, {37, "0.0"}, {76, "0"},
+    return Tags{{0, "LAYOUT"},
+                {5, handleText(h)},
+                {102, "{ACAD_REACTORS"},
+                {330, handleText(dict)},
+                {102, "}"},
+                {330, handleText(dict)},
+                {100, "AcDbPlotSettings"},
+                {1, ""},
+                {4, "A3"},
+                {6, ""},
+                {40, "7.5"},
+                {41, "20.0"},
+                {42, "7.5"},
+                {43, "20.0"},
+                {44, "420.0"},
+                {45, "297.0"},
+                {46, "0.0"},
+                {47, "0.0"},
+                {48, "0.0"},
+                {49, "0.0"},
+                {140, "0.0"},
+                {141, "0.0"},
+                {142, "1.0"},
+                {143, "1.0"},
+                {70, model ? "1712" : "688"},
+                {72, "1"},
+                {73, "0"},
+                {74, "5"},
+                {7, ""},
+                {75, "16"},
+                {76, "0"},
+                {77, "2"},
+                {78, "300"},
+                {147, "1.0"},
+                {148, "0.0"},
+                {149, "0.0"},
+                {100, "AcDbLayout"},
+                {1, name},
+                {70, "1"},
+                {71, std::to_string(order)},
+                {10, "0.0"},
+                {20, "0.0"},
+                {11, "420.0"},
+                {21, "297.0"},
+                {12, "0.0"},
+                {22, "0.0"},
+                {32, "0.0"},
+                {14, "1e+20"},
+                {24, "1e+20"},
+                {34, "1e+20"},
+                {15, "-1e+20"},
+                {25, "-1e+20"},
+                {35, "-1e+20"},
+                {146, "0.0"},
+                {13, "0.0"},
+                {23, "0.0"},
+                {33, "0.0"},
+                {16, "1.0"},
+                {26, "0.0"},
+                {36, "0.0"},
+                {17, "0.0"},
+                {27, "1.0"},
+                {37, "0.0"},
+                {76, "0"},
                 {330, handleText(br)}};
 }
 
 // The block record a layout names: the first 330 after its AcDbLayout marker.
-Tag* layoutBlockTag(Tags& layout)
-{
+Tag* layoutBlockTag(Tags& layout) {
     for (std::size_t i = markerIndex(layout, "AcDbLayout"); i < layout.size(); ++i) {
-        if (layout[i].code == 1001)
-            break;
-        if (layout[i].code == 330)
-            return &layout[i];
+        if (layout[i].code == 1001) break;
+        if (layout[i].code == 330) return &layout[i];
     }
     return nullptr;
 }
 
-std::string layoutName(const Tags& layout)
-{
+std::string layoutName(const Tags& layout) {
     for (std::size_t i = markerIndex(layout, "AcDbLayout"); i < layout.size(); ++i)
-        if (layout[i].code == 1)
-            return layout[i].value;
+        if (layout[i].code == 1) return layout[i].value;
     return {};
 }
 
-void Normalizer::layouts()
-{
+void Normalizer::layouts() {
     std::uint64_t dictH = ensureRootEntry("ACAD_LAYOUT", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
     Table& brTable = *doc.table("BLOCK_RECORD");
     std::unordered_map<std::uint64_t, Tags*> brs;
-    for (Tags& r : brTable.records)
-        brs[recordHandle(r)] = &r;
+    for (Tags& r : brTable.records) brs[recordHandle(r)] = &r;
     // Which block record each layout object belongs to.
     std::unordered_map<std::uint64_t, std::uint64_t> layoutOfBr;
     std::vector<std::uint64_t> dropped;
     for (Tags& o : doc.objects) {
-        if (recordType(o) != "LAYOUT")
-            continue;
+        if (recordType(o) != "LAYOUT") continue;
         std::uint64_t lh = recordHandle(o);
         Tag* bt = layoutBlockTag(o);
         std::uint64_t br = bt ? parseHandle(bt->value) : 0;
@@ -745,8 +823,7 @@ void Normalizer::layouts()
             br = 0;
             for (auto& [h, r] : brs) {
                 const std::string* l = findValue(*r, 340);
-                if (l && parseHandle(*l) == lh)
-                    br = h;
+                if (l && parseHandle(*l) == lh) br = h;
             }
             if (br == 0) {
                 problem("layout \"" + layoutName(o) + "\" without its block dropped");
@@ -767,13 +844,11 @@ void Normalizer::layouts()
         layoutOfBr[br] = lh;
     }
     if (!dropped.empty()) {
-        keepObjects([&](const Tags& o) {
-            return std::find(dropped.begin(), dropped.end(), recordHandle(o)) == dropped.end();
-        });
+        keepObjects(
+            [&](const Tags& o) { return std::find(dropped.begin(), dropped.end(), recordHandle(o)) == dropped.end(); });
     }
     Tags* dict = objectByHandle(dictH);
-    for (std::uint64_t d : dropped)
-        removeDictEntry(*dict, d);
+    for (std::uint64_t d : dropped) removeDictEntry(*dict, d);
     int order = 1;
     for (Tags& r : brTable.records) {
         std::string n = nameOf(r);
@@ -783,8 +858,7 @@ void Normalizer::layouts()
         if (!model && !paper) {
             // An ordinary block names no layout.
             const std::string* l = findValue(r, 340);
-            if (l && parseHandle(*l) != 0 && layoutOfBr.count(brh) == 0)
-                setValue(r, 340, "0");
+            if (l && parseHandle(*l) != 0 && layoutOfBr.count(brh) == 0) setValue(r, 340, "0");
             continue;
         }
         std::uint64_t lh;
@@ -796,50 +870,42 @@ void Normalizer::layouts()
             doc.objects.push_back(newLayout(lh, dictH, brh, ln, model ? 0 : order));
             objectIndex[lh] = doc.objects.size() - 1;
             dict = objectByHandle(dictH);
-            if (!model)
-                ++order;
+            if (!model) ++order;
         }
         setValue(r, 340, handleText(lh));
         Tags& lay = *objectByHandle(lh);
         setRecordOwner(lay, dictH);
         std::string ln = layoutName(lay);
         bool listed = false;
-        for (const DictEntry& e : dictEntries(*dict))
-            listed = listed || e.handle == lh;
-        if (!listed)
-            addDictEntry(*dict, ln.empty() ? handleText(lh) : ln, lh);
+        for (const DictEntry& e : dictEntries(*dict)) listed = listed || e.handle == lh;
+        if (!listed) addDictEntry(*dict, ln.empty() ? handleText(lh) : ln, lh);
     }
 }
 
 // Objects whose owner is gone are given to the dictionary that lists them, or to the root.
-void Normalizer::objectOwners()
-{
+void Normalizer::objectOwners() {
     // Every record's handle is in used: assigned ones and the fresh ones alike.
     const std::unordered_set<std::uint64_t>& all = used;
     std::unordered_map<std::uint64_t, std::uint64_t> listedBy;
     for (const Tags& o : doc.objects) {
         const std::string& t = recordType(o);
         if (t == "DICTIONARY" || t == "ACDBDICTIONARYWDFLT")
-            for (const DictEntry& e : dictEntries(o))
-                listedBy.emplace(e.handle, recordHandle(o));
+            for (const DictEntry& e : dictEntries(o)) listedBy.emplace(e.handle, recordHandle(o));
     }
     std::uint64_t root = recordHandle(doc.objects.front());
     std::size_t fixed = 0;
     for (std::size_t i = 1; i < doc.objects.size(); ++i) {
         Tags& o = doc.objects[i];
         std::uint64_t owner = recordOwner(o);
-        if (owner != 0 && all.count(owner))
-            continue;
+        if (owner != 0 && all.count(owner)) continue;
         auto it = listedBy.find(recordHandle(o));
         setRecordOwner(o, it != listedBy.end() ? it->second : root);
         ++fixed;
     }
-    if (fixed)
-        problem(std::to_string(fixed) + " objects with a missing owner given a new one");
+    if (fixed) problem(std::to_string(fixed) + " objects with a missing owner given a new one");
 }
 
-void Normalizer::referencedNames()
-{
+void Normalizer::referencedNames() {
     std::set<std::string> layers, linetypes, styles, apps;
     // Layer and linetype sit in the common part; extended data is the tail of codes from 1000 up.
     auto scan = [&](const Tags& r) {
@@ -854,49 +920,43 @@ void Normalizer::referencedNames()
                 linetypes.insert(t.value);
         }
         for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i)
-            if (r[i - 1].code == 1001)
-                apps.insert(r[i - 1].value);
+            if (r[i - 1].code == 1001) apps.insert(r[i - 1].value);
         const std::string& type = recordType(r);
         if (type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" || type == "MTEXT")
-            if (const std::string* s = findValue(r, 7))
-                styles.insert(*s);
+            if (const std::string* s = findValue(r, 7)) styles.insert(*s);
     };
     for (Block& b : doc.blocks) {
         scan(b.begin);
-        for (const Tags& e : b.entities)
-            scan(e);
+        for (const Tags& e : b.entities) scan(e);
     }
-    for (const Tags& e : doc.entities)
-        scan(e);
+    for (const Tags& e : doc.entities) scan(e);
     for (const Table& t : doc.tables)
         for (const Tags& r : t.records)
             for (std::size_t i = 1; i < r.size(); ++i)
-                if (r[i].code == 1001)
-                    apps.insert(r[i].value);
+                if (r[i].code == 1001) apps.insert(r[i].value);
     for (const Tags& o : doc.objects)
         for (std::size_t i = 1; i < o.size(); ++i)
-            if (o[i].code == 1001)
-                apps.insert(o[i].value);
+            if (o[i].code == 1001) apps.insert(o[i].value);
     std::size_t added = 0;
     auto ensure = [&](const char* table, const std::string& name, const Tags& body) {
-        if (name.empty())
-            return;
+        if (name.empty()) return;
         if (!findRecord(*doc.table(table), name)) {
             ensureRecord(table, name, body);
             ++added;
         }
     };
-    for (const std::string& l : layers)
-        ensure("LAYER", l, makeTags({{70, "0"}, {62, "7"}, {6, "Continuous"}}));
+    for (const std::string& l : layers) ensure("LAYER", l, makeTags({{70, "0"}, {62, "7"}, {6, "Continuous"}}));
     for (const std::string& l : linetypes)
         if (!equalsNoCase(l, "BYLAYER") && !equalsNoCase(l, "BYBLOCK"))
             ensure("LTYPE", l, makeTags({{70, "0"}, {3, ""}, {72, "65"}, {73, "0"}, {40, "0.0"}}));
     for (const std::string& s : styles)
-        ensure("STYLE", s, makeTags({{70, "0"}, {40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"}, {42, "2.5"}, {3, "txt"}, {4, ""}}));
-    for (const std::string& a : apps)
-        ensure("APPID", a, makeTags({{70, "0"}}));
+        ensure(
+            "STYLE", s,
+            makeTags({{70, "0"}, {40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"}, {42, "2.5"}, {3, "txt"}, {4, ""}}));
+    for (const std::string& a : apps) ensure("APPID", a, makeTags({{70, "0"}}));
     if (added)
-        problem(std::to_string(added) + " layers, linetypes, text styles or applications used but not defined were added");
+        problem(std::to_string(added) +
+                " layers, linetypes, text styles or applications used but not defined were added");
 }
 
 struct ClassDef {
@@ -931,30 +991,29 @@ constexpr ClassDef knownClasses[] = {
     {"ARC_DIMENSION", "AcDbArcDimension", 1025, true},
 };
 
-void Normalizer::classes()
-{
+void Normalizer::classes() {
     std::set<std::string> have;
     for (const Tags& c : doc.classes)
-        if (const std::string* n = findValue(c, 1))
-            have.insert(*n);
+        if (const std::string* n = findValue(c, 1)) have.insert(*n);
     std::unordered_map<std::string, int> counts;
-    for (const Tags& o : doc.objects)
-        ++counts[recordType(o)];
-    for (const Tags& e : doc.entities)
-        ++counts[recordType(e)];
+    for (const Tags& o : doc.objects) ++counts[recordType(o)];
+    for (const Tags& e : doc.entities) ++counts[recordType(e)];
     for (const Block& b : doc.blocks)
-        for (const Tags& e : b.entities)
-            ++counts[recordType(e)];
+        for (const Tags& e : b.entities) ++counts[recordType(e)];
     for (const ClassDef& c : knownClasses) {
-        if (!counts.count(c.dxf) || have.count(c.dxf))
-            continue;
-        doc.classes.push_back(Tags{{0, "CLASS"}, {1, c.dxf}, {2, c.cpp}, {3, "ObjectDBX Classes"}, {90, std::to_string(c.flags)},
-                                   {91, std::to_string(counts[c.dxf])}, {280, "0"}, {281, c.entity ? "1" : "0"}});
+        if (!counts.count(c.dxf) || have.count(c.dxf)) continue;
+        doc.classes.push_back(Tags{{0, "CLASS"},
+                                   {1, c.dxf},
+                                   {2, c.cpp},
+                                   {3, "ObjectDBX Classes"},
+                                   {90, std::to_string(c.flags)},
+                                   {91, std::to_string(counts[c.dxf])},
+                                   {280, "0"},
+                                   {281, c.entity ? "1" : "0"}});
     }
 }
 
-void Normalizer::headerVars()
-{
+void Normalizer::headerVars() {
     std::vector<std::pair<std::string, Tags>> kept;
     for (auto& v : doc.header)
         if (v.first != "$HANDLING" && v.first != "$ACADVER" && v.first != "$DWGCODEPAGE" && v.first != "$HANDSEED")
@@ -963,13 +1022,11 @@ void Normalizer::headerVars()
     kept.insert(kept.begin(), {"$ACADVER", Tags{{1, "AC1024"}}});
     doc.header = std::move(kept);
     std::uint64_t seed = next;
-    for (std::uint64_t h : used)
-        seed = std::max(seed, h + 1);
+    for (std::uint64_t h : used) seed = std::max(seed, h + 1);
     doc.header.emplace_back("$HANDSEED", Tags{{5, handleText(seed)}});
 }
 
-void Normalizer::run()
-{
+void Normalizer::run() {
     assignHandles();
     tables();
     blocks();
@@ -980,11 +1037,10 @@ void Normalizer::run()
     headerVars();
 }
 
-}  // namespace
+} // namespace
 
-void normalizeR2010(Document& doc)
-{
+void normalizeR2010(Document& doc) {
     Normalizer(doc).run();
 }
 
-}  // namespace dxf
+} // namespace dxf

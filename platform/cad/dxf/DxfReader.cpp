@@ -8,16 +8,15 @@ namespace dxf {
 
 namespace {
 
-bool isBlank(std::string_view s)
-{
-    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1a' || c == '\0'; });
+bool isBlank(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1a' || c == '\0';
+    });
 }
 
-std::string trimmed(const std::string& s)
-{
+std::string trimmed(const std::string& s) {
     std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos)
-        return {};
+    if (a == std::string::npos) return {};
     std::size_t b = s.find_last_not_of(" \t");
     return s.substr(a, b - a + 1);
 }
@@ -29,8 +28,7 @@ struct Encoding {
 };
 
 // The header holds the release and code page; look at it before reading anything else.
-Encoding detectEncoding(std::string_view text)
-{
+Encoding detectEncoding(std::string_view text) {
     Encoding enc;
     Tokenizer tok(text);
     Tag tag;
@@ -39,12 +37,9 @@ Encoding detectEncoding(std::string_view text)
     int seen = 0;
     for (int guard = 0; guard < 400000; ++guard) {
         Tokenizer::Result r = tok.next(tag);
-        if (r == Tokenizer::Result::End)
-            break;
-        if (r == Tokenizer::Result::Bad)
-            continue;
-        if (tag.code == 0 && trimmed(tag.value) == "ENDSEC")
-            break;
+        if (r == Tokenizer::Result::End) break;
+        if (r == Tokenizer::Result::Bad) continue;
+        if (tag.code == 0 && trimmed(tag.value) == "ENDSEC") break;
         if (tag.code == 9) {
             pendingVar = trimmed(tag.value);
             continue;
@@ -57,8 +52,7 @@ Encoding detectEncoding(std::string_view text)
             ++seen;
         }
         pendingVar.clear();
-        if (seen == 2)
-            break;
+        if (seen == 2) break;
     }
     enc.utf8 = version >= "AC1021";
     return enc;
@@ -71,10 +65,10 @@ public:
     void run();
 
 private:
-    bool peek();                       // fills cur_; false at the end of input
+    bool peek(); // fills cur_; false at the end of input
     void take() { have_ = false; }
     bool atZero(std::string_view name) { return peek() && cur_.code == 0 && trimmed(cur_.value) == name; }
-    void readRecord(Tags& out);        // the 0 tag at cur_ and all tags up to the next 0
+    void readRecord(Tags& out); // the 0 tag at cur_ and all tags up to the next 0
     void skipRecord();
     void decode(Tag& tag);
     void problem(std::string text) { doc_.problems.push_back(std::move(text)); }
@@ -101,24 +95,17 @@ public:
     int sections_ = 0;
 };
 
-void Reader::decode(Tag& tag)
-{
+void Reader::decode(Tag& tag) {
     std::string& v = tag.value;
     bool ascii = isAscii(v);
-    if (ascii && v.find('\\') == std::string::npos)
-        return;
-    if (!ascii)
-        v = enc_.utf8 ? repairUtf8(v) : ansiToUtf8(v, enc_.codePage);
-    if (valueKind(tag.code) == ValueKind::String)
-        v = decodeUnicodeEscapes(v);
+    if (ascii && v.find('\\') == std::string::npos) return;
+    if (!ascii) v = enc_.utf8 ? repairUtf8(v) : ansiToUtf8(v, enc_.codePage);
+    if (valueKind(tag.code) == ValueKind::String) v = decodeUnicodeEscapes(v);
 }
 
-bool Reader::peek()
-{
-    if (have_)
-        return true;
-    if (ended_)
-        return false;
+bool Reader::peek() {
+    if (have_) return true;
+    if (ended_) return false;
     for (;;) {
         Tokenizer::Result r = tok_.next(cur_);
         if (r == Tokenizer::Result::End) {
@@ -135,8 +122,7 @@ bool Reader::peek()
     }
 }
 
-void Reader::readRecord(Tags& out)
-{
+void Reader::readRecord(Tags& out) {
     out.clear();
     out.reserve(16);
     out.push_back(std::move(cur_));
@@ -148,21 +134,17 @@ void Reader::readRecord(Tags& out)
     }
 }
 
-void Reader::skipRecord()
-{
+void Reader::skipRecord() {
     take();
-    while (peek() && cur_.code != 0)
-        take();
+    while (peek() && cur_.code != 0) take();
 }
 
-bool Reader::sectionEnds(const std::string& name)
-{
+bool Reader::sectionEnds(const std::string& name) {
     if (!peek()) {
         problem("section " + name + " is not closed: the file ends inside it");
         return true;
     }
-    if (cur_.code != 0)
-        return false;
+    if (cur_.code != 0) return false;
     std::string v = trimmed(cur_.value);
     if (v == "ENDSEC") {
         take();
@@ -175,8 +157,7 @@ bool Reader::sectionEnds(const std::string& name)
     return false;
 }
 
-void Reader::run()
-{
+void Reader::run() {
     for (;;) {
         if (!peek()) {
             problem("the file has no EOF marker");
@@ -186,8 +167,7 @@ void Reader::run()
             take();
             std::string_view rest = tok_.rest();
             // Trailing blank lines or an end-of-file character are not worth a word.
-            if (!isBlank(rest))
-                problem("ignored " + std::to_string(rest.size()) + " bytes after EOF");
+            if (!isBlank(rest)) problem("ignored " + std::to_string(rest.size()) + " bytes after EOF");
             break;
         }
         if (cur_.code == 0 && trimmed(cur_.value) == "SECTION") {
@@ -223,17 +203,14 @@ void Reader::run()
         while (peek() && !(cur_.code == 0 && (trimmed(cur_.value) == "SECTION" || trimmed(cur_.value) == "EOF")))
             take();
     }
-    if (droppedRecords_)
-        problem(std::to_string(droppedRecords_) + " records outside their place dropped");
+    if (droppedRecords_) problem(std::to_string(droppedRecords_) + " records outside their place dropped");
 }
 
-void Reader::readHeader()
-{
+void Reader::readHeader() {
     std::string var;
     Tags values;
     auto flush = [&] {
-        if (var.empty())
-            return;
+        if (var.empty()) return;
         auto it = std::find_if(doc_.header.begin(), doc_.header.end(), [&](const auto& p) { return p.first == var; });
         if (it != doc_.header.end())
             it->second = std::move(values);
@@ -260,8 +237,7 @@ void Reader::readHeader()
 
 // Hands each record of the section to handle; stray tags before a record's 0 tag are skipped.
 template <class Handle>
-void Reader::eachRecord(const std::string& section, Handle handle)
-{
+void Reader::eachRecord(const std::string& section, Handle handle) {
     while (!sectionEnds(section)) {
         if (cur_.code != 0) {
             take();
@@ -273,8 +249,7 @@ void Reader::eachRecord(const std::string& section, Handle handle)
     }
 }
 
-void Reader::readClasses()
-{
+void Reader::readClasses() {
     eachRecord("CLASSES", [&](Tags& rec) {
         if (rec[0].value == "CLASS")
             doc_.classes.push_back(std::move(rec));
@@ -283,8 +258,7 @@ void Reader::readClasses()
     });
 }
 
-void Reader::readTables()
-{
+void Reader::readTables() {
     Table* table = nullptr;
     eachRecord("TABLES", [&](Tags& rec) {
         const std::string& type = rec[0].value;
@@ -311,14 +285,14 @@ void Reader::readTables()
     });
 }
 
-void Reader::readBlocks()
-{
+void Reader::readBlocks() {
     Block* block = nullptr;
     eachRecord("BLOCKS", [&](Tags& rec) {
         const std::string& type = rec[0].value;
         if (type == "BLOCK") {
             if (block && block->end.empty())
-                problem("block " + std::string(findValue(block->begin, 2) ? *findValue(block->begin, 2) : "") + " has no ENDBLK");
+                problem("block " + std::string(findValue(block->begin, 2) ? *findValue(block->begin, 2) : "") +
+                        " has no ENDBLK");
             doc_.blocks.push_back(Block{std::move(rec), {}, {}});
             block = &doc_.blocks.back();
         } else if (type == "ENDBLK") {
@@ -335,8 +309,7 @@ void Reader::readBlocks()
     });
 }
 
-void Reader::readRecords(std::vector<Tags>& out)
-{
+void Reader::readRecords(std::vector<Tags>& out) {
     eachRecord("ENTITIES/OBJECTS", [&](Tags& rec) {
         if (rec[0].value.empty())
             ++droppedRecords_;
@@ -345,38 +318,34 @@ void Reader::readRecords(std::vector<Tags>& out)
     });
 }
 
-void Reader::readOther(const std::string& name)
-{
+void Reader::readOther(const std::string& name) {
     Section s{name, {}};
     while (!sectionEnds(name)) {
         s.tags.push_back(std::move(cur_));
         take();
     }
     auto it = std::find_if(doc_.other.begin(), doc_.other.end(), [&](const Section& o) { return o.name == name; });
-    if (it == doc_.other.end())
-        doc_.other.push_back(std::move(s));
+    if (it == doc_.other.end()) doc_.other.push_back(std::move(s));
 }
 
-}  // namespace
+} // namespace
 
-Document parseDocument(std::string_view bytes, const std::string& fileName)
-{
+Document parseDocument(std::string_view bytes, const std::string& fileName) {
     switch (sniff(bytes)) {
-    case FileKind::BinaryDxf:
-        throw Refused("\"" + fileName + "\" is a binary DXF file; only ASCII DXF files can be opened");
-    case FileKind::Dwg:
-        throw Refused("\"" + fileName + "\" is a DWG file; only ASCII DXF files can be opened");
-    case FileKind::NotText:
-        throw Refused("\"" + fileName + "\" is not a DXF file");
-    case FileKind::Ascii:
-        break;
+        case FileKind::BinaryDxf:
+            throw Refused("\"" + fileName + "\" is a binary DXF file; only ASCII DXF files can be opened");
+        case FileKind::Dwg:
+            throw Refused("\"" + fileName + "\" is a DWG file; only ASCII DXF files can be opened");
+        case FileKind::NotText:
+            throw Refused("\"" + fileName + "\" is not a DXF file");
+        case FileKind::Ascii:
+            break;
     }
     Document doc;
     Reader reader(bytes, doc, detectEncoding(bytes));
     reader.run();
-    if (reader.sections_ == 0)
-        throw Refused("\"" + fileName + "\" is not a DXF file: no section could be read");
+    if (reader.sections_ == 0) throw Refused("\"" + fileName + "\" is not a DXF file: no section could be read");
     return doc;
 }
 
-}  // namespace dxf
+} // namespace dxf

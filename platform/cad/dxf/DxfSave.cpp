@@ -17,8 +17,7 @@ namespace dxf {
 namespace {
 
 // Entities of the current paper space are written in the ENTITIES section, marked as such.
-void markPaperSpace(Tags& t)
-{
+void markPaperSpace(Tags& t) {
     for (std::size_t i = 1; i < t.size(); ++i)
         if (t[i].code == 100 && t[i].value == "AcDbEntity") {
             if (i + 1 < t.size() && t[i + 1].code == 67)
@@ -29,10 +28,9 @@ void markPaperSpace(Tags& t)
         }
 }
 
-}  // namespace
+} // namespace
 
-Document saveDocument(AcDbDatabase* db)
-{
+Document saveDocument(AcDbDatabase* db) {
     Document doc;
     WriteContext ctx{db};
     writeHeader(ctx, doc);
@@ -40,20 +38,17 @@ Document saveDocument(AcDbDatabase* db)
         const char* name;
         AcDbObjectId id;
     };
-    const TableRef refs[] = {{"VPORT", db->viewportTableId()}, {"LTYPE", db->linetypeTableId()},
-                             {"LAYER", db->layerTableId()},    {"STYLE", db->textStyleTableId()},
-                             {"VIEW", db->viewTableId()},      {"UCS", db->UCSTableId()},
-                             {"APPID", db->regAppTableId()},   {"DIMSTYLE", db->dimStyleTableId()},
-                             {"BLOCK_RECORD", db->blockTableId()}};
+    const TableRef refs[] = {
+        {"VPORT", db->viewportTableId()},  {"LTYPE", db->linetypeTableId()},    {"LAYER", db->layerTableId()},
+        {"STYLE", db->textStyleTableId()}, {"VIEW", db->viewTableId()},         {"UCS", db->UCSTableId()},
+        {"APPID", db->regAppTableId()},    {"DIMSTYLE", db->dimStyleTableId()}, {"BLOCK_RECORD", db->blockTableId()}};
     for (const TableRef& ref : refs) {
         auto* table = AcDbSymbolTable::cast(db->peek(ref.id));
-        if (!table)
-            continue;
+        if (!table) continue;
         Table t{ref.name, writeTableHead(ctx, table, ref.name), {}};
         for (const AcDbObjectId& rid : table->recordIds()) {
             auto* rec = AcDbSymbolTableRecord::cast(db->peek(rid));
-            if (!rec || rec->isErased())
-                continue;
+            if (!rec || rec->isErased()) continue;
             t.records.push_back(writeTableRecord(ctx, rec, ref.name));
         }
         doc.tables.push_back(std::move(t));
@@ -61,8 +56,7 @@ Document saveDocument(AcDbDatabase* db)
     if (auto* blocks = AcDbBlockTable::cast(db->peek(db->blockTableId()))) {
         for (const AcDbObjectId& rid : blocks->recordIds()) {
             auto* br = AcDbBlockTableRecord::cast(db->peek(rid));
-            if (!br || br->isErased())
-                continue;
+            if (!br || br->isErased()) continue;
             Block b;
             writeBlock(ctx, br, b);
             std::string name = upper(narrow(br->getName()));
@@ -70,13 +64,11 @@ Document saveDocument(AcDbDatabase* db)
             std::vector<Tags>& target = model || paper ? doc.entities : b.entities;
             for (const AcDbObjectId& eid : br->entityIds()) {
                 auto* e = AcDbEntity::cast(db->peek(eid));
-                if (!e || e->isErased())
-                    continue;
+                if (!e || e->isErased()) continue;
                 std::size_t from = target.size();
                 writeEntity(ctx, e, target);
                 if (paper)
-                    for (std::size_t i = from; i < target.size(); ++i)
-                        markPaperSpace(target[i]);
+                    for (std::size_t i = from; i < target.size(); ++i) markPaperSpace(target[i]);
             }
             doc.blocks.push_back(std::move(b));
         }
@@ -84,18 +76,16 @@ Document saveDocument(AcDbDatabase* db)
     AcDbObjectId nod = db->namedObjectsDictionaryId();
     if (AcDbObject* root = db->peek(nod); root && !root->isErased()) {
         Tags t = writeObject(ctx, root);
-        if (!t.empty())
-            doc.objects.push_back(std::move(t));
+        if (!t.empty()) doc.objects.push_back(std::move(t));
     }
     for (const AcDbObjectId& id : db->allObjectIds()) {
-        if (id == nod)
-            continue;
+        if (id == nod) continue;
         AcDbObject* obj = db->peek(id);
-        if (!obj || obj->isErased() || AcDbEntity::cast(obj) || AcDbSymbolTable::cast(obj) || AcDbSymbolTableRecord::cast(obj))
+        if (!obj || obj->isErased() || AcDbEntity::cast(obj) || AcDbSymbolTable::cast(obj) ||
+            AcDbSymbolTableRecord::cast(obj))
             continue;
         Tags t = writeObject(ctx, obj);
-        if (!t.empty())
-            doc.objects.push_back(std::move(t));
+        if (!t.empty()) doc.objects.push_back(std::move(t));
     }
     normalizeR2010(doc);
     return doc;
@@ -103,48 +93,41 @@ Document saveDocument(AcDbDatabase* db)
 
 namespace {
 
-bool readFile(const std::string& path, std::string& out)
-{
+bool readFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     std::ostringstream ss;
     ss << in.rdbuf();
     out = ss.str();
     return !in.bad();
 }
 
-bool endsWithNoCase(const std::string& s, std::string_view suffix)
-{
+bool endsWithNoCase(const std::string& s, std::string_view suffix) {
     return s.size() >= suffix.size() && equalsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
 }
 
 // Writes the whole text next to the target, then puts it in the target's place: an interrupted
 // save leaves the old file as it was.
-Acad::ErrorStatus replaceFile(const std::string& target, const std::string& text)
-{
+Acad::ErrorStatus replaceFile(const std::string& target, const std::string& text) {
     std::string dir = ".";
     std::size_t slash = target.find_last_of('/');
-    if (slash != std::string::npos)
-        dir = slash == 0 ? "/" : target.substr(0, slash);
+    if (slash != std::string::npos) dir = slash == 0 ? "/" : target.substr(0, slash);
     struct stat st {};
     bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
-        return Acad::eFileAccessErr;
-    std::string tmpl = (dir == "/" ? std::string() : dir) + "/.~" + target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
+    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0)) return Acad::eFileAccessErr;
+    std::string tmpl = (dir == "/" ? std::string() : dir) + "/.~" +
+                       target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return Acad::eFileAccessErr;
+    if (fd < 0) return Acad::eFileAccessErr;
     const char* p = text.data();
     std::size_t left = text.size();
     bool ok = true;
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             ok = false;
             break;
         }
@@ -161,14 +144,11 @@ Acad::ErrorStatus replaceFile(const std::string& target, const std::string& text
     return Acad::eOk;
 }
 
-Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName)
-{
+Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
     std::string native;
     DWORD error = 0;
-    if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error))
-        return Acad::eFileAccessErr;
-    if (endsWithNoCase(native, ".dwg"))
-        return Acad::eInvalidFileExtension;
+    if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
+    if (endsWithNoCase(native, ".dwg")) return Acad::eInvalidFileExtension;
     std::string text;
     try {
         Document doc = saveDocument(db);
@@ -180,20 +160,17 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName)
     return replaceFile(native, text);
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace dxf
+} // namespace dxf
 
-Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName)
-{
+Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
     std::vector<std::string> problems;
     std::string native;
     DWORD error = 0;
-    if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error))
-        return Acad::eFileNotFound;
+    if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileNotFound;
     // Reading fills an empty database (made without the default drawing).
-    if (objectCount() != 0)
-        return Acad::eWrongDatabase;
+    if (objectCount() != 0) return Acad::eWrongDatabase;
     std::string bytes;
     if (!dxf::readFile(native, bytes)) {
         struct stat st {};
@@ -205,8 +182,9 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName)
     } catch (const dxf::Refused& e) {
         problems.push_back(e.what());
         dxf::setDxfProblems(this, problems);
-        return dxf::sniff(bytes) == dxf::FileKind::NotText || dxf::sniff(bytes) == dxf::FileKind::Ascii ? Acad::eBadDxfSequence
-                                                                                                       : Acad::eDwgNotRecognized;
+        return dxf::sniff(bytes) == dxf::FileKind::NotText || dxf::sniff(bytes) == dxf::FileKind::Ascii
+                   ? Acad::eBadDxfSequence
+                   : Acad::eDwgNotRecognized;
     } catch (const std::exception& e) {
         problems.push_back(shown + ": " + e.what());
         dxf::setDxfProblems(this, problems);
@@ -216,16 +194,13 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName)
     return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName)
-{
+Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName) {
     Acad::ErrorStatus es = dxf::writeDxf(this, fileName);
-    if (es == Acad::eOk)
-        setFilename(fileName);
+    if (es == Acad::eOk) setFilename(fileName);
     return es;
 }
 
-Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, int precision)
-{
-    (void)precision;  // numbers are always written to round trip exactly
+Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, int precision) {
+    (void)precision; // numbers are always written to round trip exactly
     return dxf::writeDxf(this, fileName);
 }

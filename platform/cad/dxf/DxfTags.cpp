@@ -8,37 +8,28 @@
 
 namespace dxf {
 
-FileKind sniff(std::string_view bytes)
-{
+FileKind sniff(std::string_view bytes) {
     static constexpr std::string_view binarySentinel = "AutoCAD Binary DXF";
-    if (bytes.substr(0, binarySentinel.size()) == binarySentinel)
-        return FileKind::BinaryDxf;
+    if (bytes.substr(0, binarySentinel.size()) == binarySentinel) return FileKind::BinaryDxf;
     // A DWG file opens with its version ("AC1015" ...) followed by binary data.
     if (bytes.size() >= 6 && bytes.substr(0, 4) == "AC10") {
         bool digits = true;
-        for (std::size_t i = 4; i < 6; ++i)
-            digits = digits && bytes[i] >= '0' && bytes[i] <= '9';
-        if (digits)
-            return FileKind::Dwg;
+        for (std::size_t i = 4; i < 6; ++i) digits = digits && bytes[i] >= '0' && bytes[i] <= '9';
+        if (digits) return FileKind::Dwg;
     }
     std::string_view head = bytes.substr(0, 4096);
-    if (head.find('\0') != std::string_view::npos)
-        return FileKind::NotText;
+    if (head.find('\0') != std::string_view::npos) return FileKind::NotText;
     return FileKind::Ascii;
 }
 
-Tokenizer::Tokenizer(std::string_view text) : text_(text)
-{
-    if (text_.substr(0, 3) == "\xEF\xBB\xBF")
-        pos_ = 3;
+Tokenizer::Tokenizer(std::string_view text) : text_(text) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
     // Old Macintosh files end their lines with a lone CR and have no LF at all.
     crOnly_ = text_.find('\n') == std::string_view::npos && text_.find('\r') != std::string_view::npos;
 }
 
-bool Tokenizer::readLine(std::string_view& out)
-{
-    if (pos_ >= text_.size())
-        return false;
+bool Tokenizer::readLine(std::string_view& out) {
+    if (pos_ >= text_.size()) return false;
     const char* base = text_.data();
     std::size_t n = text_.size();
     std::size_t start = pos_;
@@ -51,43 +42,35 @@ bool Tokenizer::readLine(std::string_view& out)
         const void* nl = std::memchr(base + start, '\n', n - start);
         std::size_t end = nl ? static_cast<std::size_t>(static_cast<const char*>(nl) - base) : n;
         pos_ = end < n ? end + 1 : n;
-        if (end > start && base[end - 1] == '\r')
-            --end;
+        if (end > start && base[end - 1] == '\r') --end;
         out = std::string_view(base + start, end - start);
     }
     ++lineNo_;
     return true;
 }
 
-static std::string_view trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
+static std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
     return s;
 }
 
-Tokenizer::Result Tokenizer::next(Tag& tag)
-{
+Tokenizer::Result Tokenizer::next(Tag& tag) {
     for (;;) {
         std::string_view codeLine;
-        if (!readLine(codeLine))
-            return Result::End;
+        if (!readLine(codeLine)) return Result::End;
         line_ = lineNo_;
         std::string_view c = trim(codeLine);
         int code = 0;
         auto [p, ec] = std::from_chars(c.data(), c.data() + c.size(), code);
         if (c.empty() || ec != std::errc() || p != c.data() + c.size()) {
-            if (c.empty() && atEnd())
-                return Result::End;  // blank line at the very end
+            if (c.empty() && atEnd()) return Result::End; // blank line at the very end
             error_ = "invalid group code \"" + std::string(c.substr(0, 40)) + "\" at line " + std::to_string(line_);
             // Resynchronise on the next line that is a 0 group code.
             for (;;) {
                 std::size_t save = pos_, saveNo = lineNo_;
                 std::string_view l;
-                if (!readLine(l))
-                    break;
+                if (!readLine(l)) break;
                 if (trim(l) == "0") {
                     pos_ = save;
                     lineNo_ = saveNo;
@@ -101,32 +84,27 @@ Tokenizer::Result Tokenizer::next(Tag& tag)
             error_ = "group code " + std::to_string(code) + " without value at line " + std::to_string(line_);
             return Result::Bad;
         }
-        if (code == 999)
-            continue;
+        if (code == 999) continue;
         tag.code = code;
         tag.value.assign(value.data(), value.size());
         return Result::Tag;
     }
 }
 
-bool isAscii(std::string_view text)
-{
+bool isAscii(std::string_view text) {
     const char* p = text.data();
     std::size_t n = text.size(), i = 0;
     for (; i + 8 <= n; i += 8) {
         std::uint64_t w;
         std::memcpy(&w, p + i, 8);
-        if (w & 0x8080808080808080ull)
-            return false;
+        if (w & 0x8080808080808080ull) return false;
     }
     for (; i < n; ++i)
-        if (static_cast<unsigned char>(p[i]) >= 0x80)
-            return false;
+        if (static_cast<unsigned char>(p[i]) >= 0x80) return false;
     return true;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp)
-{
+void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -152,42 +130,33 @@ static constexpr std::array<std::uint16_t, 32> cp1252High = {
 
 // Upper half of code page 850 (old DOS files).
 static constexpr std::array<std::uint16_t, 128> cp850High = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
-    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
-    0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
-    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557,
-    0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB,
-    0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,
-    0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE, 0x00DE, 0x00DA, 0x00DB, 0x00D9,
-    0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
-    0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
+    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
+    0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
+    0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
+    0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514,
+    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
+    0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C,
+    0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
+    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6,
+    0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
 
-static std::uint32_t cp1252(unsigned char ch)
-{
-    if (ch < 0x80)
-        return ch;
-    if (ch < 0xA0)
-        return cp1252High[ch - 0x80];
+static std::uint32_t cp1252(unsigned char ch) {
+    if (ch < 0x80) return ch;
+    if (ch < 0xA0) return cp1252High[ch - 0x80];
     return ch;
 }
 
 // Code pages other than 1252 and 850 go through the C library's converters: "ANSI_1251" -> "CP1251".
-static bool convertWithIconv(std::string_view text, std::string_view codePage, std::string& out)
-{
+static bool convertWithIconv(std::string_view text, std::string_view codePage, std::string& out) {
     std::string page(codePage);
-    for (char& c : page)
-        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    for (char& c : page) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
     std::string digits;
     for (char c : page)
-        if (c >= '0' && c <= '9')
-            digits += c;
-    if (digits.empty() || digits == "1252")
-        return false;
+        if (c >= '0' && c <= '9') digits += c;
+    if (digits.empty() || digits == "1252") return false;
     iconv_t cd = ::iconv_open("UTF-8", ("CP" + digits).c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     out.assign(text.size() * 4 + 4, '\0');
     char* in = const_cast<char*>(text.data());
     std::size_t inLeft = text.size();
@@ -195,18 +164,15 @@ static bool convertWithIconv(std::string_view text, std::string_view codePage, s
     std::size_t outLeft = out.size();
     std::size_t r = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
     ::iconv_close(cd);
-    if (r == static_cast<std::size_t>(-1))
-        return false;
+    if (r == static_cast<std::size_t>(-1)) return false;
     out.resize(out.size() - outLeft);
     return true;
 }
 
-std::string ansiToUtf8(std::string_view text, std::string_view codePage)
-{
+std::string ansiToUtf8(std::string_view text, std::string_view codePage) {
     bool dos = codePage.find("850") != std::string_view::npos;
     std::string out;
-    if (!dos && convertWithIconv(text, codePage, out))
-        return out;
+    if (!dos && convertWithIconv(text, codePage, out)) return out;
     out.clear();
     out.reserve(text.size() + 8);
     for (unsigned char ch : text) {
@@ -218,8 +184,7 @@ std::string ansiToUtf8(std::string_view text, std::string_view codePage)
     return out;
 }
 
-std::string repairUtf8(std::string_view text)
-{
+std::string repairUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     std::size_t i = 0, n = text.size();
@@ -230,10 +195,12 @@ std::string repairUtf8(std::string_view text)
             ++i;
             continue;
         }
-        std::size_t len = (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+        std::size_t len = (c >= 0xC2 && c <= 0xDF)   ? 2
+                          : (c >= 0xE0 && c <= 0xEF) ? 3
+                          : (c >= 0xF0 && c <= 0xF4) ? 4
+                                                     : 0;
         bool ok = len != 0 && i + len <= n;
-        for (std::size_t k = 1; ok && k < len; ++k)
-            ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+        for (std::size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
         if (ok) {
             out.append(text.substr(i, len));
             i += len;
@@ -245,25 +212,21 @@ std::string repairUtf8(std::string_view text)
     return out;
 }
 
-static int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+static int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
-std::string decodeUnicodeEscapes(std::string_view text)
-{
+std::string decodeUnicodeEscapes(std::string_view text) {
     if (text.find("\\U+") == std::string_view::npos && text.find("\\u+") == std::string_view::npos)
         return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '\\' && i + 7 <= text.size() && (text[i + 1] == 'U' || text[i + 1] == 'u') && text[i + 2] == '+') {
+        if (text[i] == '\\' && i + 7 <= text.size() && (text[i + 1] == 'U' || text[i + 1] == 'u') &&
+            text[i + 2] == '+') {
             std::uint32_t cp = 0;
             bool ok = true;
             for (std::size_t k = 3; ok && k < 7; ++k) {
@@ -282,79 +245,62 @@ std::string decodeUnicodeEscapes(std::string_view text)
     return out;
 }
 
-std::uint64_t parseHandle(std::string_view text)
-{
+std::uint64_t parseHandle(std::string_view text) {
     text = trim(text);
     std::uint64_t h = 0;
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), h, 16);
-    if (ec != std::errc() || p != text.data() + text.size())
-        return 0;
+    if (ec != std::errc() || p != text.data() + text.size()) return 0;
     return h;
 }
 
-std::string handleText(std::uint64_t h)
-{
+std::string handleText(std::uint64_t h) {
     char buf[24];
     auto [p, ec] = std::to_chars(buf, buf + sizeof buf, h, 16);
     (void)ec;
     for (char* q = buf; q != p; ++q)
-        if (*q >= 'a' && *q <= 'f')
-            *q = static_cast<char>(*q - 'a' + 'A');
+        if (*q >= 'a' && *q <= 'f') *q = static_cast<char>(*q - 'a' + 'A');
     return std::string(buf, p);
 }
 
-std::string formatDouble(double v)
-{
-    if (v == 0.0)
-        return "0.0";
+std::string formatDouble(double v) {
+    if (v == 0.0) return "0.0";
     char buf[40];
     auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    if (ec != std::errc())
-        return "0.0";
+    if (ec != std::errc()) return "0.0";
     std::string s(buf, p);
-    if (s.find_first_of(".eEn") == std::string::npos)
-        s += ".0";
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
     return s;
 }
 
-double parseDouble(std::string_view text, double fallback)
-{
+double parseDouble(std::string_view text, double fallback) {
     text = trim(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     double v = 0;
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || p == text.data())
-        return fallback;
+    if (ec != std::errc() || p == text.data()) return fallback;
     return v;
 }
 
-long long parseInt(std::string_view text, long long fallback)
-{
+long long parseInt(std::string_view text, long long fallback) {
     text = trim(text);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     long long v = 0;
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || p == text.data()) {
         // Some writers put reals where integers belong ("1.0").
         double d = parseDouble(text, static_cast<double>(fallback));
-        if (d > -9.2e18 && d < 9.2e18)
-            return static_cast<long long>(d);
+        if (d > -9.2e18 && d < 9.2e18) return static_cast<long long>(d);
         return fallback;
     }
     return v;
 }
 
-bool isPointerCode(int code)
-{
+bool isPointerCode(int code) {
     return (code >= 320 && code <= 369) || (code >= 390 && code <= 399) || code == 480 || code == 481 || code == 1005;
 }
 
-ValueKind valueKind(int code)
-{
-    if (code == 5 || code == 105 || isPointerCode(code))
-        return ValueKind::Handle;
+ValueKind valueKind(int code) {
+    if (code == 5 || code == 105 || isPointerCode(code)) return ValueKind::Handle;
     if ((code >= 10 && code <= 59) || (code >= 110 && code <= 149) || (code >= 210 && code <= 239) ||
         (code >= 460 && code <= 469) || (code >= 1010 && code <= 1059))
         return ValueKind::Double;
@@ -362,9 +308,8 @@ ValueKind valueKind(int code)
         (code >= 370 && code <= 389) || (code >= 400 && code <= 409) || (code >= 420 && code <= 429) ||
         (code >= 440 && code <= 459) || (code >= 1060 && code <= 1071))
         return ValueKind::Int;
-    if ((code >= 310 && code <= 319) || code == 1004)
-        return ValueKind::Binary;
+    if ((code >= 310 && code <= 319) || code == 1004) return ValueKind::Binary;
     return ValueKind::String;
 }
 
-}  // namespace dxf
+} // namespace dxf

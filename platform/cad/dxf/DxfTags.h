@@ -10,7 +10,7 @@ namespace dxf {
 
 struct Tag {
     int code = 0;
-    std::string value;  // UTF-8 once decoded
+    std::string value; // UTF-8 once decoded
 };
 using Tags = std::vector<Tag>;
 
@@ -32,7 +32,7 @@ public:
     explicit Tokenizer(std::string_view text);
     Result next(Tag& tag);
     std::size_t line() const { return line_; }          // line of the last group code read
-    const std::string& error() const { return error_; }  // text for the last Bad
+    const std::string& error() const { return error_; } // text for the last Bad
     std::string_view rest() const { return text_.substr(pos_); }
     bool atEnd() const { return pos_ >= text_.size(); }
 
@@ -71,4 +71,4 @@ bool isPointerCode(int code);
 enum class ValueKind { String, Double, Int, Handle, Binary };
 ValueKind valueKind(int code);
 
-}  // namespace dxf
+} // namespace dxf

@@ -7,71 +7,57 @@
 
 namespace dxf {
 
-const std::string& recordType(const Tags& tags)
-{
+const std::string& recordType(const Tags& tags) {
     static const std::string none;
     return tags.empty() || tags[0].code != 0 ? none : tags[0].value;
 }
 
-const Tag* findTag(const Tags& tags, int code)
-{
+const Tag* findTag(const Tags& tags, int code) {
     bool inGroup = false;
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag& t = tags[i];
-        if (t.code == 1001)
-            break;
+        if (t.code == 1001) break;
         if (t.code == 102) {
             inGroup = !t.value.empty() && t.value[0] == '{';
             continue;
         }
-        if (!inGroup && t.code == code)
-            return &t;
+        if (!inGroup && t.code == code) return &t;
     }
     return nullptr;
 }
 
-const std::string* findValue(const Tags& tags, int code)
-{
+const std::string* findValue(const Tags& tags, int code) {
     const Tag* t = findTag(tags, code);
     return t ? &t->value : nullptr;
 }
 
-const std::string* commonValue(const Tags& tags, int code)
-{
+const std::string* commonValue(const Tags& tags, int code) {
     int markers = 0;
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag& t = tags[i];
-        if (t.code == 100 && ++markers == 2)
-            break;
-        if (t.code == code)
-            return &t.value;
-        if (t.code == 1001)
-            break;
+        if (t.code == 100 && ++markers == 2) break;
+        if (t.code == code) return &t.value;
+        if (t.code == 1001) break;
     }
     return nullptr;
 }
 
-static int handleCode(const Tags& tags)
-{
+static int handleCode(const Tags& tags) {
     return recordType(tags) == "DIMSTYLE" ? 105 : 5;
 }
 
-std::uint64_t recordHandle(const Tags& tags)
-{
+std::uint64_t recordHandle(const Tags& tags) {
     int code = handleCode(tags);
     for (std::size_t i = 1; i < tags.size() && i < 4; ++i)
-        if (tags[i].code == code)
-            return parseHandle(tags[i].value);
+        if (tags[i].code == code) return parseHandle(tags[i].value);
     const std::string* v = findValue(tags, code);
     return v ? parseHandle(*v) : 0;
 }
 
-void setRecordHandle(Tags& tags, std::uint64_t handle)
-{
+void setRecordHandle(Tags& tags, std::uint64_t handle) {
     int code = handleCode(tags);
     for (std::size_t i = 1; i < tags.size(); ++i) {
-        if (tags[i].code == 100 || tags[i].code == 1001)
-            break;
+        if (tags[i].code == 100 || tags[i].code == 1001) break;
         if (tags[i].code == code) {
             tags[i].value = handleText(handle);
             return;
@@ -81,8 +67,7 @@ void setRecordHandle(Tags& tags, std::uint64_t handle)
 }
 
 // The owner sits after the handle and the 102 groups, before the first subclass marker.
-static std::size_t ownerSlot(const Tags& tags, bool& found)
-{
+static std::size_t ownerSlot(const Tags& tags, bool& found) {
     found = false;
     std::size_t i = 1;
     while (i < tags.size()) {
@@ -90,10 +75,8 @@ static std::size_t ownerSlot(const Tags& tags, bool& found)
         if (t.code == 5 || t.code == 105) {
             ++i;
         } else if (t.code == 102 && !t.value.empty() && t.value[0] == '{') {
-            while (i < tags.size() && !(tags[i].code == 102 && tags[i].value == "}"))
-                ++i;
-            if (i < tags.size())
-                ++i;
+            while (i < tags.size() && !(tags[i].code == 102 && tags[i].value == "}")) ++i;
+            if (i < tags.size()) ++i;
         } else if (t.code == 330) {
             found = true;
             return i;
@@ -104,15 +87,13 @@ static std::size_t ownerSlot(const Tags& tags, bool& found)
     return i;
 }
 
-std::uint64_t recordOwner(const Tags& tags)
-{
+std::uint64_t recordOwner(const Tags& tags) {
     bool found = false;
     std::size_t i = ownerSlot(tags, found);
     return found ? parseHandle(tags[i].value) : 0;
 }
 
-void setRecordOwner(Tags& tags, std::uint64_t owner)
-{
+void setRecordOwner(Tags& tags, std::uint64_t owner) {
     bool found = false;
     std::size_t i = ownerSlot(tags, found);
     if (found)
@@ -121,52 +102,39 @@ void setRecordOwner(Tags& tags, std::uint64_t owner)
         tags.insert(tags.begin() + static_cast<std::ptrdiff_t>(i), Tag{330, handleText(owner)});
 }
 
-bool hasSubclassMarkers(const Tags& tags)
-{
+bool hasSubclassMarkers(const Tags& tags) {
     for (const Tag& t : tags) {
-        if (t.code == 100)
-            return true;
-        if (t.code == 1001)
-            break;
+        if (t.code == 100) return true;
+        if (t.code == 1001) break;
     }
     return false;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 32);
-        if (x != y)
-            return false;
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
     }
     return true;
 }
 
-std::string upper(std::string_view s)
-{
+std::string upper(std::string_view s) {
     std::string r(s);
     for (char& c : r)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 32);
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
     return r;
 }
 
-const Tags* Document::headerVar(std::string_view name) const
-{
+const Tags* Document::headerVar(std::string_view name) const {
     for (const auto& [n, v] : header)
-        if (n == name)
-            return &v;
+        if (n == name) return &v;
     return nullptr;
 }
 
-void Document::setHeaderVar(const std::string& name, Tags values)
-{
+void Document::setHeaderVar(const std::string& name, Tags values) {
     for (auto& [n, v] : header)
         if (n == name) {
             v = std::move(values);
@@ -175,32 +143,26 @@ void Document::setHeaderVar(const std::string& name, Tags values)
     header.emplace_back(name, std::move(values));
 }
 
-Table* Document::table(std::string_view name)
-{
+Table* Document::table(std::string_view name) {
     for (Table& t : tables)
-        if (t.name == name)
-            return &t;
+        if (t.name == name) return &t;
     return nullptr;
 }
 
-const Table* Document::table(std::string_view name) const
-{
+const Table* Document::table(std::string_view name) const {
     for (const Table& t : tables)
-        if (t.name == name)
-            return &t;
+        if (t.name == name) return &t;
     return nullptr;
 }
 
 namespace {
 
-void put(std::string& out, const Tag& t)
-{
+void put(std::string& out, const Tag& t) {
     char buf[16];
     auto [p, ec] = std::to_chars(buf, buf + sizeof buf, t.code);
     (void)ec;
     std::size_t len = static_cast<std::size_t>(p - buf);
-    if (len < 3)
-        out.append(3 - len, ' ');
+    if (len < 3) out.append(3 - len, ' ');
     out.append(buf, len);
     out += "\r\n";
     // A value never spans lines: a stray line end inside it would break every tag after it, and a
@@ -210,27 +172,22 @@ void put(std::string& out, const Tag& t)
         out += t.value;
     } else {
         for (char c : t.value)
-            if (c != '\r' && c != '\n' && c != '\0')
-                out += c;
+            if (c != '\r' && c != '\n' && c != '\0') out += c;
     }
     out += "\r\n";
 }
 
-void putAll(std::string& out, const Tags& tags)
-{
-    for (const Tag& t : tags)
-        put(out, t);
+void putAll(std::string& out, const Tags& tags) {
+    for (const Tag& t : tags) put(out, t);
 }
 
-void putMarker(std::string& out, const char* name)
-{
+void putMarker(std::string& out, const char* name) {
     put(out, Tag{0, name});
 }
 
-}  // namespace
+} // namespace
 
-void writeDocument(const Document& doc, std::string& out)
-{
+void writeDocument(const Document& doc, std::string& out) {
     // One SECTION ... ENDSEC frame around what body puts.
     auto section = [&out](const std::string& name, auto body) {
         putMarker(out, "SECTION");
@@ -245,36 +202,30 @@ void writeDocument(const Document& doc, std::string& out)
         }
     });
     section("CLASSES", [&] {
-        for (const Tags& c : doc.classes)
-            putAll(out, c);
+        for (const Tags& c : doc.classes) putAll(out, c);
     });
     section("TABLES", [&] {
         for (const Table& t : doc.tables) {
             putAll(out, t.head);
-            for (const Tags& r : t.records)
-                putAll(out, r);
+            for (const Tags& r : t.records) putAll(out, r);
             putMarker(out, "ENDTAB");
         }
     });
     section("BLOCKS", [&] {
         for (const Block& b : doc.blocks) {
             putAll(out, b.begin);
-            for (const Tags& e : b.entities)
-                putAll(out, e);
+            for (const Tags& e : b.entities) putAll(out, e);
             putAll(out, b.end);
         }
     });
     section("ENTITIES", [&] {
-        for (const Tags& e : doc.entities)
-            putAll(out, e);
+        for (const Tags& e : doc.entities) putAll(out, e);
     });
     section("OBJECTS", [&] {
-        for (const Tags& o : doc.objects)
-            putAll(out, o);
+        for (const Tags& o : doc.objects) putAll(out, o);
     });
-    for (const Section& s : doc.other)
-        section(s.name, [&] { putAll(out, s.tags); });
+    for (const Section& s : doc.other) section(s.name, [&] { putAll(out, s.tags); });
     putMarker(out, "EOF");
 }
 
-}  // namespace dxf
+} // namespace dxf

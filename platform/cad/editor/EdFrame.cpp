@@ -3,6 +3,6 @@
 #include "classlib/Wnd.h"
 
 CMDIFrameWnd* acedGetAcadFrame() {
-  static CWnd* frame = new CWnd();  // lives as long as the host; never attached to a window
-  return frame;
+    static CWnd* frame = new CWnd(); // lives as long as the host; never attached to a window
+    return frame;
 }

@@ -13,33 +13,36 @@ namespace ed {
 constexpr wchar_t kCancelLine[] = L"*Cancel*";
 
 class Input {
- public:
-  using Source = std::function<std::optional<std::wstring>()>;
-  void setSource(Source source) { source_ = std::move(source); }
-  void queue(std::wstring line) { queued_.push_back(std::move(line)); }
-  void pushFront(std::wstring line) { queued_.push_front(std::move(line)); }
-  // Text sent to the document: read before anything else; an escape character cancels.
-  void send(const std::wstring& text);
-  void clear() { queued_.clear(); sent_.clear(); }
-  size_t queuedCount() const { return queued_.size() + sent_.size(); }
-  // The next line, or nothing at the end of input.
-  std::optional<std::wstring> next();
-  // When set, answers are written to the command line after their prompt, as a terminal shows them.
-  void setEcho(bool echo) { echo_ = echo; }
-  bool echo() const { return echo_; }
-  // Called when prompts go on asking after the end of input (a caller that never takes a
-  // cancel for an answer): the host ends the run instead of waiting for ever.
-  void setRunawayHandler(std::function<void()> handler) { runaway_ = std::move(handler); }
-  void noteEndOfInputPrompt();
-  void noteAnswer() { endPrompts_ = 0; }
+public:
+    using Source = std::function<std::optional<std::wstring>()>;
+    void setSource(Source source) { source_ = std::move(source); }
+    void queue(std::wstring line) { queued_.push_back(std::move(line)); }
+    void pushFront(std::wstring line) { queued_.push_front(std::move(line)); }
+    // Text sent to the document: read before anything else; an escape character cancels.
+    void send(const std::wstring& text);
+    void clear() {
+        queued_.clear();
+        sent_.clear();
+    }
+    size_t queuedCount() const { return queued_.size() + sent_.size(); }
+    // The next line, or nothing at the end of input.
+    std::optional<std::wstring> next();
+    // When set, answers are written to the command line after their prompt, as a terminal shows them.
+    void setEcho(bool echo) { echo_ = echo; }
+    bool echo() const { return echo_; }
+    // Called when prompts go on asking after the end of input (a caller that never takes a
+    // cancel for an answer): the host ends the run instead of waiting for ever.
+    void setRunawayHandler(std::function<void()> handler) { runaway_ = std::move(handler); }
+    void noteEndOfInputPrompt();
+    void noteAnswer() { endPrompts_ = 0; }
 
- private:
-  Source source_;
-  std::deque<std::wstring> sent_;
-  std::deque<std::wstring> queued_;
-  bool echo_ = false;
-  std::function<void()> runaway_;
-  int endPrompts_ = 0;
+private:
+    Source source_;
+    std::deque<std::wstring> sent_;
+    std::deque<std::wstring> queued_;
+    bool echo_ = false;
+    std::function<void()> runaway_;
+    int endPrompts_ = 0;
 };
 
 Input& input();
@@ -47,14 +50,14 @@ Input& input();
 // Prints the prompt and reads an answer. Nothing (with cancelled set) on a cancel line,
 // an escape character or the end of input.
 struct Answer {
-  bool cancelled = false;
-  std::wstring text;
+    bool cancelled = false;
+    std::wstring text;
 };
 Answer ask(const wchar_t* prompt);
 
 bool isCancelLine(const std::wstring& line);
 
-}  // namespace ed
+} // namespace ed
 
 int acedGetInt(const wchar_t* prompt, int* result);
 int acedGetReal(const wchar_t* prompt, double* result);

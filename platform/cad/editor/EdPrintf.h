@@ -14,20 +14,21 @@ std::wstring formatMs(const wchar_t* format, va_list args);
 std::wstring formatMsV(const wchar_t* format, ...);
 
 class CommandLine {
- public:
-  // Everything printed since the last clear().
-  const std::wstring& text() const { return captured_; }
-  void clear() { captured_.clear(); }
-  void write(const std::wstring& text);
-  // Called with every piece of output as it is printed (null: nobody shows it).
-  void setSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
- private:
-  std::wstring captured_;
-  std::function<void(const std::wstring&)> sink_;
+public:
+    // Everything printed since the last clear().
+    const std::wstring& text() const { return captured_; }
+    void clear() { captured_.clear(); }
+    void write(const std::wstring& text);
+    // Called with every piece of output as it is printed (null: nobody shows it).
+    void setSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
+
+private:
+    std::wstring captured_;
+    std::function<void(const std::wstring&)> sink_;
 };
 
 CommandLine& commandLine();
 
-}  // namespace ed
+} // namespace ed
 
 int acutPrintf(const wchar_t* format, ...);

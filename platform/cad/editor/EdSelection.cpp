@@ -17,463 +17,485 @@
 namespace ed {
 namespace {
 
-constexpr Adesk::IntPtr kSetTag = 0x53534554;  // marks a selection-set name
+constexpr Adesk::IntPtr kSetTag = 0x53534554; // marks a selection-set name
 
 struct SelectionSet {
-  std::vector<AcDbObjectId> ids;
+    std::vector<AcDbObjectId> ids;
 };
 std::map<Adesk::IntPtr, std::unique_ptr<SelectionSet>>& sets() {
-  static std::map<Adesk::IntPtr, std::unique_ptr<SelectionSet>> s;
-  return s;
+    static std::map<Adesk::IntPtr, std::unique_ptr<SelectionSet>> s;
+    return s;
 }
 Adesk::IntPtr g_nextSet = 1;
 
 SelectionSet* findSet(const ads_name ss) {
-  if (!ss || ss[1] != kSetTag) return nullptr;
-  auto it = sets().find(ss[0]);
-  return it == sets().end() ? nullptr : it->second.get();
+    if (!ss || ss[1] != kSetTag) return nullptr;
+    auto it = sets().find(ss[0]);
+    return it == sets().end() ? nullptr : it->second.get();
 }
 
 void makeSet(std::vector<AcDbObjectId> ids, ads_name ss) {
-  Adesk::IntPtr key = g_nextSet++;
-  auto s = std::make_unique<SelectionSet>();
-  s->ids = std::move(ids);
-  sets()[key] = std::move(s);
-  ss[0] = key;
-  ss[1] = kSetTag;
+    Adesk::IntPtr key = g_nextSet++;
+    auto s = std::make_unique<SelectionSet>();
+    s->ids = std::move(ids);
+    sets()[key] = std::move(s);
+    ss[0] = key;
+    ss[1] = kSetTag;
 }
 
 AcDbDatabase* currentDatabase() {
-  AcApDocument* doc = acDocManager->curDocument();
-  return doc ? doc->database() : nullptr;
+    AcApDocument* doc = acDocManager->curDocument();
+    return doc ? doc->database() : nullptr;
 }
 
 // Entities of one block table record, in order, not erased.
 std::vector<AcDbObjectId> blockEntities(AcDbObjectId btrId) {
-  std::vector<AcDbObjectId> ids;
-  AcDbBlockTableRecord* btr = nullptr;
-  if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return ids;
-  for (const AcDbObjectId& id : btr->entityIds())
-    if (!id.isErased()) ids.push_back(id);
-  btr->close();
-  return ids;
+    std::vector<AcDbObjectId> ids;
+    AcDbBlockTableRecord* btr = nullptr;
+    if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return ids;
+    for (const AcDbObjectId& id : btr->entityIds())
+        if (!id.isErased()) ids.push_back(id);
+    btr->close();
+    return ids;
 }
 
-AcDbObjectId modelSpaceId(AcDbDatabase* db) { return db->modelSpaceId(); }
+AcDbObjectId modelSpaceId(AcDbDatabase* db) {
+    return db->modelSpaceId();
+}
 
 // The whole drawing: model space, then the paper spaces.
 std::vector<AcDbObjectId> allEntities(AcDbDatabase* db) {
-  std::vector<AcDbObjectId> ids = blockEntities(modelSpaceId(db));
-  AcDbBlockTable* table = nullptr;
-  if (db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return ids;
-  AcDbBlockTableIterator* it = nullptr;
-  table->newIterator(it);
-  for (; it && !it->done(); it->step()) {
-    AcDbBlockTableRecord* rec = nullptr;
-    if (it->getRecord(rec, AcDb::kForRead) != Acad::eOk) continue;
-    bool paper = rec->isLayout() && rec->objectId() != modelSpaceId(db);
-    AcDbObjectId id = rec->objectId();
-    rec->close();
-    if (paper) {
-      std::vector<AcDbObjectId> more = blockEntities(id);
-      ids.insert(ids.end(), more.begin(), more.end());
+    std::vector<AcDbObjectId> ids = blockEntities(modelSpaceId(db));
+    AcDbBlockTable* table = nullptr;
+    if (db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return ids;
+    AcDbBlockTableIterator* it = nullptr;
+    table->newIterator(it);
+    for (; it && !it->done(); it->step()) {
+        AcDbBlockTableRecord* rec = nullptr;
+        if (it->getRecord(rec, AcDb::kForRead) != Acad::eOk) continue;
+        bool paper = rec->isLayout() && rec->objectId() != modelSpaceId(db);
+        AcDbObjectId id = rec->objectId();
+        rec->close();
+        if (paper) {
+            std::vector<AcDbObjectId> more = blockEntities(id);
+            ids.insert(ids.end(), more.begin(), more.end());
+        }
     }
-  }
-  delete it;
-  table->close();
-  return ids;
+    delete it;
+    table->close();
+    return ids;
 }
 
 // Layers whose entities cannot be seen, so cannot be picked by a window or polygon.
 bool onHiddenLayer(const AcDbEntity* e) {
-  AcDbLayerTableRecord* layer = nullptr;
-  if (acdbOpenObject(layer, e->layerId(), AcDb::kForRead) != Acad::eOk) return false;
-  bool hidden = layer->isOff() || layer->isFrozen();
-  layer->close();
-  return hidden;
+    AcDbLayerTableRecord* layer = nullptr;
+    if (acdbOpenObject(layer, e->layerId(), AcDb::kForRead) != Acad::eOk) return false;
+    bool hidden = layer->isOff() || layer->isFrozen();
+    layer->close();
+    return hidden;
 }
 
 Outline toOutline(const std::vector<cadgeom::BulgePath>& paths) {
-  Outline o;
-  for (const cadgeom::BulgePath& p : paths) {
-    std::vector<Pt2> pts;
-    size_t n = p.vertices.size();
-    if (n == 0) continue;
-    size_t segs = p.closed ? n : n - 1;
-    pts.push_back({p.vertices[0].pt.x, p.vertices[0].pt.y});
-    for (size_t i = 0; i < segs; ++i) {
-      const cadgeom::BulgeVertex& a = p.vertices[i];
-      const cadgeom::BulgeVertex& b = p.vertices[(i + 1) % n];
-      if (a.bulge != 0) {
-        double sweep = 4 * std::atan(std::fabs(a.bulge));
-        int steps = std::max(2, int(std::ceil(sweep / (M_PI / 32))));
-        for (int k = 1; k < steps; ++k) {
-          AcGePoint2d q = cadgeom::pointOnSegment(a.pt, b.pt, a.bulge, double(k) / steps);
-          pts.push_back({q.x, q.y});
+    Outline o;
+    for (const cadgeom::BulgePath& p : paths) {
+        std::vector<Pt2> pts;
+        size_t n = p.vertices.size();
+        if (n == 0) continue;
+        size_t segs = p.closed ? n : n - 1;
+        pts.push_back({p.vertices[0].pt.x, p.vertices[0].pt.y});
+        for (size_t i = 0; i < segs; ++i) {
+            const cadgeom::BulgeVertex& a = p.vertices[i];
+            const cadgeom::BulgeVertex& b = p.vertices[(i + 1) % n];
+            if (a.bulge != 0) {
+                double sweep = 4 * std::atan(std::fabs(a.bulge));
+                int steps = std::max(2, int(std::ceil(sweep / (M_PI / 32))));
+                for (int k = 1; k < steps; ++k) {
+                    AcGePoint2d q = cadgeom::pointOnSegment(a.pt, b.pt, a.bulge, double(k) / steps);
+                    pts.push_back({q.x, q.y});
+                }
+            }
+            pts.push_back({b.pt.x, b.pt.y});
         }
-      }
-      pts.push_back({b.pt.x, b.pt.y});
+        o.paths.push_back(std::move(pts));
     }
-    o.paths.push_back(std::move(pts));
-  }
-  return o;
+    return o;
 }
 
 // The polygon index of a drawing's model space, kept until the drawing changes.
 struct DrawingIndex {
-  AcDbDatabase* db = nullptr;
-  Adesk::UInt64 stamp = 0;
-  std::vector<AcDbObjectId> ids;
-  SpatialIndex index;
+    AcDbDatabase* db = nullptr;
+    Adesk::UInt64 stamp = 0;
+    std::vector<AcDbObjectId> ids;
+    SpatialIndex index;
 };
 std::unique_ptr<DrawingIndex>& cache() {
-  static std::unique_ptr<DrawingIndex> c;
-  return c;
+    static std::unique_ptr<DrawingIndex> c;
+    return c;
 }
 
 // Every write open of a document's drawing passes its lock check, which counts it; while an
 // object is open for write it may still change, so the index is not trusted then.
 bool objectOpenForWrite(AcDbDatabase* db) {
-  for (const AcDbObjectId& id : db->openedObjects())
-    if (AcDbObject* o = db->peek(id); o && o->openMode() == AcDb::kForWrite) return true;
-  return false;
+    for (const AcDbObjectId& id : db->openedObjects())
+        if (AcDbObject* o = db->peek(id); o && o->openMode() == AcDb::kForWrite) return true;
+    return false;
 }
 
 DrawingIndex& indexFor(AcDbDatabase* db) {
-  std::unique_ptr<DrawingIndex>& c = cache();
-  AcApDocument* doc = acDocManager->document(db);
-  if (c && c->db == db && doc && c->stamp == doc->writeStamp() && !objectOpenForWrite(db)) return *c;
-  c = std::make_unique<DrawingIndex>();
-  c->db = db;
-  c->stamp = doc ? doc->writeStamp() : 0;
-  std::vector<Outline> outlines;
-  for (const AcDbObjectId& id : blockEntities(modelSpaceId(db))) {
-    AcDbEntity* e = nullptr;
-    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
-    if (e->visibility() == AcDb::kVisible && !onHiddenLayer(e)) {
-      std::vector<cadgeom::BulgePath> paths;
-      e->getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
-      c->ids.push_back(id);
-      outlines.push_back(toOutline(paths));
+    std::unique_ptr<DrawingIndex>& c = cache();
+    AcApDocument* doc = acDocManager->document(db);
+    if (c && c->db == db && doc && c->stamp == doc->writeStamp() && !objectOpenForWrite(db)) return *c;
+    c = std::make_unique<DrawingIndex>();
+    c->db = db;
+    c->stamp = doc ? doc->writeStamp() : 0;
+    std::vector<Outline> outlines;
+    for (const AcDbObjectId& id : blockEntities(modelSpaceId(db))) {
+        AcDbEntity* e = nullptr;
+        if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
+        if (e->visibility() == AcDb::kVisible && !onHiddenLayer(e)) {
+            std::vector<cadgeom::BulgePath> paths;
+            e->getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
+            c->ids.push_back(id);
+            outlines.push_back(toOutline(paths));
+        }
+        e->close();
     }
-    e->close();
-  }
-  c->index.build(std::move(outlines));
-  return *c;
+    c->index.build(std::move(outlines));
+    return *c;
 }
 
 struct Filter {
-  std::vector<std::wstring> types, blocks, layers;
+    std::vector<std::wstring> types, blocks, layers;
 };
 
 // False for a filter this host does not know (it must not select more than asked).
 bool parseFilter(const resbuf* rb, Filter& f) {
-  for (; rb; rb = rb->rbnext) {
-    // Group 0 travels as RTDXF0 in built lists, where 0 would end the list.
-    int code = rb->restype == RTDXF0 ? 0 : rb->restype;
-    if (code != 0 && code != 2 && code != 8) return false;
-    if (!rb->resval.rstring) return false;
-    std::wstring v = rb->resval.rstring;
-    (code == 0 ? f.types : code == 2 ? f.blocks : f.layers).push_back(v);
-  }
-  return true;
+    for (; rb; rb = rb->rbnext) {
+        // Group 0 travels as RTDXF0 in built lists, where 0 would end the list.
+        int code = rb->restype == RTDXF0 ? 0 : rb->restype;
+        if (code != 0 && code != 2 && code != 8) return false;
+        if (!rb->resval.rstring) return false;
+        std::wstring v = rb->resval.rstring;
+        (code == 0 ? f.types : code == 2 ? f.blocks : f.layers).push_back(v);
+    }
+    return true;
 }
 
 bool passes(AcDbObjectId id, const Filter& f) {
-  if (f.types.empty() && f.blocks.empty() && f.layers.empty()) return true;
-  AcDbEntity* e = nullptr;
-  if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) return false;
-  bool ok = true;
-  AcDbBlockReference* ref = AcDbBlockReference::cast(e);
-  std::wstring type = ref ? L"INSERT" : e->dxfTypeName();
-  for (const auto& p : f.types) ok = ok && wildcardMatch(type, p);
-  for (const auto& p : f.layers) ok = ok && wildcardMatch(e->layerName(), p);
-  if (ok && !f.blocks.empty()) {
-    std::wstring name;
-    AcDbBlockTableRecord* btr = nullptr;
-    if (ref && acdbOpenObject(btr, ref->blockTableRecord(), AcDb::kForRead) == Acad::eOk) {
-      name = btr->getName();
-      btr->close();
-      for (const auto& p : f.blocks) ok = ok && wildcardMatch(name, p);
-    } else {
-      ok = false;
+    if (f.types.empty() && f.blocks.empty() && f.layers.empty()) return true;
+    AcDbEntity* e = nullptr;
+    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) return false;
+    bool ok = true;
+    AcDbBlockReference* ref = AcDbBlockReference::cast(e);
+    std::wstring type = ref ? L"INSERT" : e->dxfTypeName();
+    for (const auto& p : f.types) ok = ok && wildcardMatch(type, p);
+    for (const auto& p : f.layers) ok = ok && wildcardMatch(e->layerName(), p);
+    if (ok && !f.blocks.empty()) {
+        std::wstring name;
+        AcDbBlockTableRecord* btr = nullptr;
+        if (ref && acdbOpenObject(btr, ref->blockTableRecord(), AcDb::kForRead) == Acad::eOk) {
+            name = btr->getName();
+            btr->close();
+            for (const auto& p : f.blocks) ok = ok && wildcardMatch(name, p);
+        } else {
+            ok = false;
+        }
     }
-  }
-  e->close();
-  return ok;
+    e->close();
+    return ok;
 }
 
 bool parsePointText(const std::wstring& text, double out[3], bool& relative) {
-  std::wstring t = text;
-  relative = !t.empty() && t[0] == L'@';
-  if (relative) t = t.substr(1);
-  double v[3] = {0, 0, 0};
-  int n = 0;
-  std::wstringstream in(t);
-  std::wstring part;
-  while (std::getline(in, part, L',')) {
-    if (n == 3) return false;
-    wchar_t* end = nullptr;
-    size_t b = part.find_first_not_of(L" \t");
-    if (b == std::wstring::npos) return false;
-    const wchar_t* s = part.c_str() + b;
-    v[n] = std::wcstod(s, &end);
-    while (end && (*end == L' ' || *end == L'\t')) ++end;
-    if (!end || *end || end == s || !std::isfinite(v[n])) return false;
-    ++n;
-  }
-  if (n < 2) return false;
-  out[0] = v[0];
-  out[1] = v[1];
-  out[2] = v[2];
-  return true;
+    std::wstring t = text;
+    relative = !t.empty() && t[0] == L'@';
+    if (relative) t = t.substr(1);
+    double v[3] = {0, 0, 0};
+    int n = 0;
+    std::wstringstream in(t);
+    std::wstring part;
+    while (std::getline(in, part, L',')) {
+        if (n == 3) return false;
+        wchar_t* end = nullptr;
+        size_t b = part.find_first_not_of(L" \t");
+        if (b == std::wstring::npos) return false;
+        const wchar_t* s = part.c_str() + b;
+        v[n] = std::wcstod(s, &end);
+        while (end && (*end == L' ' || *end == L'\t')) ++end;
+        if (!end || *end || end == s || !std::isfinite(v[n])) return false;
+        ++n;
+    }
+    if (n < 2) return false;
+    out[0] = v[0];
+    out[1] = v[1];
+    out[2] = v[2];
+    return true;
 }
 
 AcGePoint3d toWorld(AcDbDatabase* db, const double p[3]) {
-  AcGePoint3d q(p[0], p[1], p[2]);
-  if (db) q.transformBy(ucsToWorld(db));
-  return q;
+    AcGePoint3d q(p[0], p[1], p[2]);
+    if (db) q.transformBy(ucsToWorld(db));
+    return q;
 }
 
 std::vector<Pt2> worldPolygon(AcDbDatabase* db, const std::vector<AcGePoint3d>& ucsPts) {
-  std::vector<Pt2> out;
-  AcGeMatrix3d m = ucsToWorld(db);
-  for (AcGePoint3d p : ucsPts) {
-    p.transformBy(m);
-    out.push_back({p.x, p.y});
-  }
-  return out;
+    std::vector<Pt2> out;
+    AcGeMatrix3d m = ucsToWorld(db);
+    for (AcGePoint3d p : ucsPts) {
+        p.transformBy(m);
+        out.push_back({p.x, p.y});
+    }
+    return out;
 }
 
 // Handles typed as one line: "1A 2B", "#1A,#2B".
 bool idsFromHandles(AcDbDatabase* db, const std::wstring& line, std::vector<AcDbObjectId>& ids) {
-  std::wstring t = line;
-  for (wchar_t& c : t)
-    if (c == L',' || c == L';') c = L' ';
-  std::wstringstream in(t);
-  std::wstring word;
-  bool allFound = true;
-  while (in >> word) {
-    if (word[0] == L'#') word = word.substr(1);
-    AcDbObjectId id;
-    AcDbHandle h(word.c_str());
-    if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased()) {
-      acutPrintf(L"\n%s not found.", word.c_str());
-      allFound = false;
-      continue;
+    std::wstring t = line;
+    for (wchar_t& c : t)
+        if (c == L',' || c == L';') c = L' ';
+    std::wstringstream in(t);
+    std::wstring word;
+    bool allFound = true;
+    while (in >> word) {
+        if (word[0] == L'#') word = word.substr(1);
+        AcDbObjectId id;
+        AcDbHandle h(word.c_str());
+        if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased()) {
+            acutPrintf(L"\n%s not found.", word.c_str());
+            allFound = false;
+            continue;
+        }
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
     }
-    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-  }
-  return allFound;
+    return allFound;
 }
 
 // The topmost visible entity whose geometry passes close to a world point.
 AcDbObjectId pickAt(AcDbDatabase* db, const AcGePoint3d& p) {
-  DrawingIndex& di = indexFor(db);
-  AcDbExtents ext = db->modelSpaceExtents();
-  double size = 1.0;
-  if (!ext.isEmpty())
-    size = std::max(ext.maxPoint().x - ext.minPoint().x, ext.maxPoint().y - ext.minPoint().y);
-  double a = std::max(size * 1e-4, 1e-6);
-  std::vector<size_t> hits;
-  di.index.selectBox({p.x - a, p.y - a}, {p.x + a, p.y + a}, PolygonMode::kCrossing, hits);
-  if (hits.empty()) return AcDbObjectId();
-  return di.ids[hits.back()];
+    DrawingIndex& di = indexFor(db);
+    AcDbExtents ext = db->modelSpaceExtents();
+    double size = 1.0;
+    if (!ext.isEmpty()) size = std::max(ext.maxPoint().x - ext.minPoint().x, ext.maxPoint().y - ext.minPoint().y);
+    double a = std::max(size * 1e-4, 1e-6);
+    std::vector<size_t> hits;
+    di.index.selectBox({p.x - a, p.y - a}, {p.x + a, p.y + a}, PolygonMode::kCrossing, hits);
+    if (hits.empty()) return AcDbObjectId();
+    return di.ids[hits.back()];
 }
 
-}  // namespace
+} // namespace
 
-int openSelectionSets() { return int(sets().size()); }
+int openSelectionSets() {
+    return int(sets().size());
+}
 
 void invalidateSelectionIndex(AcDbDatabase* db) {
-  if (!db || (cache() && cache()->db == db)) cache().reset();
+    if (!db || (cache() && cache()->db == db)) cache().reset();
 }
 
 AcGeMatrix3d ucsToWorld(AcDbDatabase* db) {
-  AcGeMatrix3d m;
-  if (!db) return m;
-  AcGePoint3d o = db->ucsorg();
-  AcGeVector3d x = db->ucsxdir().normal(), y = db->ucsydir().normal();
-  m.setCoordSystem(o, x, y, x.crossProduct(y));
-  return m;
+    AcGeMatrix3d m;
+    if (!db) return m;
+    AcGePoint3d o = db->ucsorg();
+    AcGeVector3d x = db->ucsxdir().normal(), y = db->ucsydir().normal();
+    m.setCoordSystem(o, x, y, x.crossProduct(y));
+    return m;
 }
 
-}  // namespace ed
+} // namespace ed
 
 int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const resbuf* filterList, ads_name ss) {
-  if (!ss) return RTERROR;
-  AcDbDatabase* db = ed::currentDatabase();
-  if (!db) return RTERROR;
-  ed::Filter filter;
-  if (!ed::parseFilter(filterList, filter)) return RTERROR;
-  std::wstring mode = modeText ? modeText : L"";
-  if (!mode.empty() && mode[0] == L'_') mode = mode.substr(1);
-  for (wchar_t& c : mode) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    if (!ss) return RTERROR;
+    AcDbDatabase* db = ed::currentDatabase();
+    if (!db) return RTERROR;
+    ed::Filter filter;
+    if (!ed::parseFilter(filterList, filter)) return RTERROR;
+    std::wstring mode = modeText ? modeText : L"";
+    if (!mode.empty() && mode[0] == L'_') mode = mode.substr(1);
+    for (wchar_t& c : mode) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
 
-  std::vector<AcDbObjectId> candidates;
-  if (mode.empty()) {
-    ed::commandLine().write(L"\nSelect objects: ");
-    ed::Answer a = ed::ask(nullptr);
-    if (a.cancelled) return RTCAN;
-    ed::idsFromHandles(db, a.text, candidates);
-  } else if (mode == L"X") {
-    candidates = ed::allEntities(db);
-  } else if (mode == L"C" || mode == L"W") {
-    if (!pt1 || !pt2) return RTERROR;
-    const double* a = static_cast<const double*>(pt1);
-    const double* b = static_cast<const double*>(pt2);
-    std::vector<AcGePoint3d> rect{{a[0], a[1], 0}, {b[0], a[1], 0}, {b[0], b[1], 0}, {a[0], b[1], 0}};
-    ed::DrawingIndex& di = ed::indexFor(db);
-    std::vector<size_t> hits;
-    if (!di.index.select(ed::worldPolygon(db, rect), mode == L"C" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow, hits))
-      return RTERROR;
-    for (size_t i : hits) candidates.push_back(di.ids[i]);
-  } else if (mode == L"CP" || mode == L"WP") {
-    std::vector<AcGePoint3d> pts;
-    for (const resbuf* rb = static_cast<const resbuf*>(pt1); rb; rb = rb->rbnext) {
-      if (rb->restype != RTPOINT && rb->restype != RT3DPOINT) return RTERROR;
-      pts.emplace_back(rb->resval.rpoint[0], rb->resval.rpoint[1], rb->restype == RT3DPOINT ? rb->resval.rpoint[2] : 0.0);
+    std::vector<AcDbObjectId> candidates;
+    if (mode.empty()) {
+        ed::commandLine().write(L"\nSelect objects: ");
+        ed::Answer a = ed::ask(nullptr);
+        if (a.cancelled) return RTCAN;
+        ed::idsFromHandles(db, a.text, candidates);
+    } else if (mode == L"X") {
+        candidates = ed::allEntities(db);
+    } else if (mode == L"C" || mode == L"W") {
+        if (!pt1 || !pt2) return RTERROR;
+        const double* a = static_cast<const double*>(pt1);
+        const double* b = static_cast<const double*>(pt2);
+        std::vector<AcGePoint3d> rect{{a[0], a[1], 0}, {b[0], a[1], 0}, {b[0], b[1], 0}, {a[0], b[1], 0}};
+        ed::DrawingIndex& di = ed::indexFor(db);
+        std::vector<size_t> hits;
+        if (!di.index.select(ed::worldPolygon(db, rect),
+                             mode == L"C" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow, hits))
+            return RTERROR;
+        for (size_t i : hits) candidates.push_back(di.ids[i]);
+    } else if (mode == L"CP" || mode == L"WP") {
+        std::vector<AcGePoint3d> pts;
+        for (const resbuf* rb = static_cast<const resbuf*>(pt1); rb; rb = rb->rbnext) {
+            if (rb->restype != RTPOINT && rb->restype != RT3DPOINT) return RTERROR;
+            pts.emplace_back(rb->resval.rpoint[0], rb->resval.rpoint[1],
+                             rb->restype == RT3DPOINT ? rb->resval.rpoint[2] : 0.0);
+        }
+        ed::DrawingIndex& di = ed::indexFor(db);
+        std::vector<size_t> hits;
+        if (!di.index.select(ed::worldPolygon(db, pts),
+                             mode == L"CP" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow, hits))
+            return RTERROR;
+        for (size_t i : hits) candidates.push_back(di.ids[i]);
+    } else {
+        return RTERROR;
     }
-    ed::DrawingIndex& di = ed::indexFor(db);
-    std::vector<size_t> hits;
-    if (!di.index.select(ed::worldPolygon(db, pts), mode == L"CP" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow, hits))
-      return RTERROR;
-    for (size_t i : hits) candidates.push_back(di.ids[i]);
-  } else {
-    return RTERROR;
-  }
-  std::vector<AcDbObjectId> chosen;
-  for (const AcDbObjectId& id : candidates)
-    if (ed::passes(id, filter)) chosen.push_back(id);
-  if (chosen.empty()) return RTERROR;
-  ed::makeSet(std::move(chosen), ss);
-  return RTNORM;
+    std::vector<AcDbObjectId> chosen;
+    for (const AcDbObjectId& id : candidates)
+        if (ed::passes(id, filter)) chosen.push_back(id);
+    if (chosen.empty()) return RTERROR;
+    ed::makeSet(std::move(chosen), ss);
+    return RTNORM;
 }
 
 int acedSSLength(const ads_name ss, Adesk::Int32* len) {
-  ed::SelectionSet* s = ed::findSet(ss);
-  if (!s || !len) return RTERROR;
-  *len = Adesk::Int32(s->ids.size());
-  return RTNORM;
+    ed::SelectionSet* s = ed::findSet(ss);
+    if (!s || !len) return RTERROR;
+    *len = Adesk::Int32(s->ids.size());
+    return RTNORM;
 }
 
 int acedSSName(const ads_name ss, Adesk::Int32 i, ads_name entity) {
-  ed::SelectionSet* s = ed::findSet(ss);
-  if (!s || !entity || i < 0 || size_t(i) >= s->ids.size()) return RTERROR;
-  entity[0] = s->ids[size_t(i)].asOldId();
-  entity[1] = 0;
-  return RTNORM;
+    ed::SelectionSet* s = ed::findSet(ss);
+    if (!s || !entity || i < 0 || size_t(i) >= s->ids.size()) return RTERROR;
+    entity[0] = s->ids[size_t(i)].asOldId();
+    entity[1] = 0;
+    return RTNORM;
 }
 
 int acedSSFree(const ads_name ss) {
-  if (!ed::findSet(ss)) return RTERROR;
-  ed::sets().erase(ss[0]);
-  return RTNORM;
+    if (!ed::findSet(ss)) return RTERROR;
+    ed::sets().erase(ss[0]);
+    return RTNORM;
 }
 
 int acedSSAdd(const ads_name entity, const ads_name ss, ads_name result) {
-  if (!result) return RTERROR;
-  std::vector<AcDbObjectId> ids;
-  if (ss) {
-    ed::SelectionSet* s = ed::findSet(ss);
-    if (!s) return RTERROR;
-    ids = s->ids;
-  }
-  if (entity) {
-    AcDbObjectId id;
-    if (acdbGetObjectId(id, entity) != Acad::eOk) return RTERROR;
-    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
-  }
-  if (ss && ed::findSet(ss)) {
-    ed::findSet(ss)->ids = ids;
-    result[0] = ss[0];
-    result[1] = ss[1];
-  } else {
-    ed::makeSet(std::move(ids), result);
-  }
-  return RTNORM;
+    if (!result) return RTERROR;
+    std::vector<AcDbObjectId> ids;
+    if (ss) {
+        ed::SelectionSet* s = ed::findSet(ss);
+        if (!s) return RTERROR;
+        ids = s->ids;
+    }
+    if (entity) {
+        AcDbObjectId id;
+        if (acdbGetObjectId(id, entity) != Acad::eOk) return RTERROR;
+        if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    }
+    if (ss && ed::findSet(ss)) {
+        ed::findSet(ss)->ids = ids;
+        result[0] = ss[0];
+        result[1] = ss[1];
+    } else {
+        ed::makeSet(std::move(ids), result);
+    }
+    return RTNORM;
 }
 
 int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point) {
-  AcDbDatabase* db = ed::currentDatabase();
-  ed::Answer a = ed::ask(prompt ? prompt : L"\nSelect object: ");
-  if (a.cancelled) return RTCAN;
-  if (!db || !entity) return RTERROR;
-  std::wstring t = a.text;
-  size_t b = t.find_first_not_of(L" \t");
-  if (b == std::wstring::npos) return RTERROR;  // Enter: nothing picked
-  t = t.substr(b, t.find_last_not_of(L" \t") - b + 1);
-  AcDbObjectId id;
-  double p[3] = {0, 0, 0};
-  if (t[0] == L'#') {
-    AcDbHandle h(t.c_str() + 1);
-    if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased()) {
-      ed::commandLine().write(L"\n*Invalid selection*");
-      return RTERROR;
+    AcDbDatabase* db = ed::currentDatabase();
+    ed::Answer a = ed::ask(prompt ? prompt : L"\nSelect object: ");
+    if (a.cancelled) return RTCAN;
+    if (!db || !entity) return RTERROR;
+    std::wstring t = a.text;
+    size_t b = t.find_first_not_of(L" \t");
+    if (b == std::wstring::npos) return RTERROR; // Enter: nothing picked
+    t = t.substr(b, t.find_last_not_of(L" \t") - b + 1);
+    AcDbObjectId id;
+    double p[3] = {0, 0, 0};
+    if (t[0] == L'#') {
+        AcDbHandle h(t.c_str() + 1);
+        if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased()) {
+            ed::commandLine().write(L"\n*Invalid selection*");
+            return RTERROR;
+        }
+        AcDbEntity* e = nullptr;
+        if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) {
+            ed::commandLine().write(L"\n*Invalid selection*");
+            return RTERROR;
+        }
+        AcDbExtents ext;
+        if (e->getGeomExtents(ext) == Acad::eOk) {
+            AcGePoint3d c((ext.minPoint().x + ext.maxPoint().x) / 2, (ext.minPoint().y + ext.maxPoint().y) / 2,
+                          (ext.minPoint().z + ext.maxPoint().z) / 2);
+            c.transformBy(ed::ucsToWorld(db).inverse());
+            p[0] = c.x;
+            p[1] = c.y;
+            p[2] = c.z;
+        }
+        e->close();
+    } else {
+        bool relative = false;
+        if (!ed::parsePointText(t, p, relative) || relative) {
+            ed::commandLine().write(L"\n*Invalid selection*");
+            return RTERROR;
+        }
+        id = ed::pickAt(db, ed::toWorld(db, p));
+        if (id.isNull()) {
+            ed::commandLine().write(L"\nNothing found.");
+            return RTERROR;
+        }
     }
-    AcDbEntity* e = nullptr;
-    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) {
-      ed::commandLine().write(L"\n*Invalid selection*");
-      return RTERROR;
+    if (point) {
+        point[0] = p[0];
+        point[1] = p[1];
+        point[2] = p[2];
     }
-    AcDbExtents ext;
-    if (e->getGeomExtents(ext) == Acad::eOk) {
-      AcGePoint3d c((ext.minPoint().x + ext.maxPoint().x) / 2, (ext.minPoint().y + ext.maxPoint().y) / 2,
-                    (ext.minPoint().z + ext.maxPoint().z) / 2);
-      c.transformBy(ed::ucsToWorld(db).inverse());
-      p[0] = c.x; p[1] = c.y; p[2] = c.z;
-    }
-    e->close();
-  } else {
-    bool relative = false;
-    if (!ed::parsePointText(t, p, relative) || relative) {
-      ed::commandLine().write(L"\n*Invalid selection*");
-      return RTERROR;
-    }
-    id = ed::pickAt(db, ed::toWorld(db, p));
-    if (id.isNull()) {
-      ed::commandLine().write(L"\nNothing found.");
-      return RTERROR;
-    }
-  }
-  if (point) { point[0] = p[0]; point[1] = p[1]; point[2] = p[2]; }
-  entity[0] = id.asOldId();
-  entity[1] = 0;
-  return RTNORM;
+    entity[0] = id.asOldId();
+    entity[1] = 0;
+    return RTNORM;
 }
 
 int acedGetPoint(const ads_point base, const ACHAR* prompt, ads_point result) {
-  for (;;) {
-    ed::Answer a = ed::ask(prompt);
-    if (a.cancelled) return RTCAN;
-    if (a.text.find_first_not_of(L" \t") == std::wstring::npos) return RTNONE;
-    double p[3];
-    bool relative = false;
-    if (ed::parsePointText(a.text, p, relative) && (!relative || base)) {
-      if (relative) { p[0] += base[0]; p[1] += base[1]; p[2] += base[2]; }
-      if (result) { result[0] = p[0]; result[1] = p[1]; result[2] = p[2]; }
-      return RTNORM;
+    for (;;) {
+        ed::Answer a = ed::ask(prompt);
+        if (a.cancelled) return RTCAN;
+        if (a.text.find_first_not_of(L" \t") == std::wstring::npos) return RTNONE;
+        double p[3];
+        bool relative = false;
+        if (ed::parsePointText(a.text, p, relative) && (!relative || base)) {
+            if (relative) {
+                p[0] += base[0];
+                p[1] += base[1];
+                p[2] += base[2];
+            }
+            if (result) {
+                result[0] = p[0];
+                result[1] = p[1];
+                result[2] = p[2];
+            }
+            return RTNORM;
+        }
+        ed::commandLine().write(L"\nInvalid point.");
     }
-    ed::commandLine().write(L"\nInvalid point.");
-  }
 }
 
 int acedTrans(const ads_point pt, const resbuf* from, const resbuf* to, int disp, ads_point result) {
-  if (!pt || !from || !to || !result) return RTERROR;
-  auto system = [](const resbuf* rb, int& code) {
-    if (rb->restype != RTSHORT) return false;
-    code = rb->resval.rint;
-    return code >= 0 && code <= 2;
-  };
-  int f = 0, t = 0;
-  if (!system(from, f) || !system(to, t)) return RTERROR;
-  AcDbDatabase* db = ed::currentDatabase();
-  AcGeMatrix3d ucs = ed::ucsToWorld(db);
-  AcGeMatrix3d m;
-  if (f != 0 && t == 0) m = ucs;
-  else if (f == 0 && t != 0) m = ucs.inverse();
-  double x = pt[0], y = pt[1], z = pt[2];
-  double w = disp ? 0.0 : 1.0;
-  for (int r = 0; r < 3; ++r) result[r] = m(r, 0) * x + m(r, 1) * y + m(r, 2) * z + m(r, 3) * w;
-  return RTNORM;
+    if (!pt || !from || !to || !result) return RTERROR;
+    auto system = [](const resbuf* rb, int& code) {
+        if (rb->restype != RTSHORT) return false;
+        code = rb->resval.rint;
+        return code >= 0 && code <= 2;
+    };
+    int f = 0, t = 0;
+    if (!system(from, f) || !system(to, t)) return RTERROR;
+    AcDbDatabase* db = ed::currentDatabase();
+    AcGeMatrix3d ucs = ed::ucsToWorld(db);
+    AcGeMatrix3d m;
+    if (f != 0 && t == 0)
+        m = ucs;
+    else if (f == 0 && t != 0)
+        m = ucs.inverse();
+    double x = pt[0], y = pt[1], z = pt[2];
+    double w = disp ? 0.0 : 1.0;
+    for (int r = 0; r < 3; ++r) result[r] = m(r, 0) * x + m(r, 1) * y + m(r, 2) * z + m(r, 3) * w;
+    return RTNORM;
 }

@@ -16,7 +16,6 @@ int acedSSName(const ads_name ss, Adesk::Int32 i, ads_name entity);
 int acedSSFree(const ads_name ss);
 int acedSSAdd(const ads_name entity, const ads_name ss, ads_name result);
 
-
 // A pick: "#HANDLE", or a point ("x,y[,z]", current UCS) that picks the topmost entity there.
 int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point);
 // A point "x,y[,z]" in the current UCS, or "@dx,dy[,dz]" from the base point.
@@ -31,4 +30,4 @@ int openSelectionSets();
 AcGeMatrix3d ucsToWorld(AcDbDatabase* db);
 // Forget the spatial index of a drawing (it is rebuilt at the next polygon selection).
 void invalidateSelectionIndex(AcDbDatabase* db = nullptr);
-}  // namespace ed
+} // namespace ed

@@ -14,24 +14,24 @@ int acedSetVar(const ACHAR* name, const resbuf* value);
 // current layout); an empty call (no arguments) does nothing and succeeds.
 int acedCmd(const resbuf* args);
 int acedCommandS(int rtype, ...);
-int acedCommand(int rtype, ...);  // the older name of acedCommandS
+int acedCommand(int rtype, ...); // the older name of acedCommandS
 int acedCmdS(const resbuf* args);
 
 struct AcColorSettings {
-  DWORD dwGfxModelBkColor;
-  DWORD dwGfxLayoutBkColor;
-  DWORD dwParallelBkColor;
-  DWORD dwBEditBkColor;
-  DWORD dwCmdLineBkColor;
-  DWORD dwPlotPrevBkColor;
-  DWORD dwSkyGradientZenithColor;
-  DWORD dwSkyGradientHorizonColor;
-  DWORD dwGroundGradientOriginColor;
-  DWORD dwGroundGradientHorizonColor;
-  DWORD dwEarthGradientAzimuthColor;
-  DWORD dwEarthGradientHorizonColor;
-  DWORD dwModelCrossHairColor;
-  DWORD dwLayoutCrossHairColor;
+    DWORD dwGfxModelBkColor;
+    DWORD dwGfxLayoutBkColor;
+    DWORD dwParallelBkColor;
+    DWORD dwBEditBkColor;
+    DWORD dwCmdLineBkColor;
+    DWORD dwPlotPrevBkColor;
+    DWORD dwSkyGradientZenithColor;
+    DWORD dwSkyGradientHorizonColor;
+    DWORD dwGroundGradientOriginColor;
+    DWORD dwGroundGradientHorizonColor;
+    DWORD dwEarthGradientAzimuthColor;
+    DWORD dwEarthGradientHorizonColor;
+    DWORD dwModelCrossHairColor;
+    DWORD dwLayoutCrossHairColor;
 };
 // The screen colours, each a Windows RGB value (red in the low byte): model space on black.
 bool acedGetCurrentColors(AcColorSettings* settings);

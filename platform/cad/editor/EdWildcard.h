@@ -8,7 +8,7 @@ namespace ed {
 // ([~...] none of it, a-z ranges), ` takes the next character literally,
 // , separates alternatives, and ~ at the start of an alternative negates it.
 bool wildcardMatch(std::wstring_view text, std::wstring_view pattern);
-}
+} // namespace ed
 
 // RTNORM when the text matches the pattern, RTERROR otherwise (also for a null argument).
 int acutWcMatch(const wchar_t* string, const wchar_t* pattern);

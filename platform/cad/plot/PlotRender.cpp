@@ -27,213 +27,230 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 struct Rgb {
-  double r = 0, g = 0, b = 0;
+    double r = 0, g = 0, b = 0;
 };
 
-Rgb fromPacked(Adesk::UInt32 v) { return {((v >> 16) & 0xFF) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0}; }
+Rgb fromPacked(Adesk::UInt32 v) {
+    return {((v >> 16) & 0xFF) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0};
+}
 
 // Colour 7 (white on a dark screen) and pure white print black on white paper.
 Rgb paperColour(Adesk::UInt32 packed) {
-  if ((packed & 0xFFFFFF) == 0xFFFFFF) return {0, 0, 0};
-  return fromPacked(packed);
+    if ((packed & 0xFFFFFF) == 0xFFFFFF) return {0, 0, 0};
+    return fromPacked(packed);
 }
 
 struct LayerInfo {
-  bool plotted = true;
-  AcCmEntityColor color;
+    bool plotted = true;
+    AcCmEntityColor color;
 };
 
 struct Ctx {
-  cairo_t* cr = nullptr;
-  AcDbDatabase* db = nullptr;
-  double pxPerUnit = 1;  // device units per drawing unit
-  double thinLine = 1;   // device units
-  std::map<AcDbObjectId, LayerInfo> layers;
-  std::vector<AcDbObjectId> frozenHere;  // layers frozen in the viewport being drawn
-  int drawn = 0;
+    cairo_t* cr = nullptr;
+    AcDbDatabase* db = nullptr;
+    double pxPerUnit = 1; // device units per drawing unit
+    double thinLine = 1;  // device units
+    std::map<AcDbObjectId, LayerInfo> layers;
+    std::vector<AcDbObjectId> frozenHere; // layers frozen in the viewport being drawn
+    int drawn = 0;
 };
 
 const LayerInfo& layerOf(Ctx& c, AcDbObjectId id) {
-  auto it = c.layers.find(id);
-  if (it != c.layers.end()) return it->second;
-  LayerInfo info;
-  AcDbLayerTableRecord* l = nullptr;
-  if (acdbOpenObject(l, id, AcDb::kForRead) == Acad::eOk) {
-    info.plotted = !l->isOff() && !l->isFrozen() && l->isPlottable();
-    info.color = l->color().entityColor();
-    l->close();
-  }
-  return c.layers[id] = info;
+    auto it = c.layers.find(id);
+    if (it != c.layers.end()) return it->second;
+    LayerInfo info;
+    AcDbLayerTableRecord* l = nullptr;
+    if (acdbOpenObject(l, id, AcDb::kForRead) == Acad::eOk) {
+        info.plotted = !l->isOff() && !l->isFrozen() && l->isPlottable();
+        info.color = l->color().entityColor();
+        l->close();
+    }
+    return c.layers[id] = info;
 }
 
 Adesk::UInt32 packedOf(const AcCmEntityColor& col) {
-  if (col.isByColor()) return col.trueColor() & 0xFFFFFF;
-  int i = col.colorIndex();
-  if (i < 1 || i > 255) i = 7;
-  return AcCmEntityColor::lookUpRGB(Adesk::UInt8(i));
+    if (col.isByColor()) return col.trueColor() & 0xFFFFFF;
+    int i = col.colorIndex();
+    if (i < 1 || i > 255) i = 7;
+    return AcCmEntityColor::lookUpRGB(Adesk::UInt8(i));
 }
 
 // Colour of an entity: by layer from its layer (layer 0 inside a block takes the insert's),
 // by block from the insert.
 Rgb colourOf(Ctx& c, const AcDbEntity* e, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer) {
-  AcCmEntityColor col = e->entityColor();
-  if (col.isByBlock()) col = byBlock;
-  if (col.isByLayer() || col.isByBlock()) {
-    AcDbObjectId layer = e->layerId();
-    if (!blockLayer.isNull() && e->layerName() == L"0") layer = blockLayer;
-    col = layerOf(c, layer).color;
-  }
-  return paperColour(packedOf(col));
+    AcCmEntityColor col = e->entityColor();
+    if (col.isByBlock()) col = byBlock;
+    if (col.isByLayer() || col.isByBlock()) {
+        AcDbObjectId layer = e->layerId();
+        if (!blockLayer.isNull() && e->layerName() == L"0") layer = blockLayer;
+        col = layerOf(c, layer).color;
+    }
+    return paperColour(packedOf(col));
 }
 
-void setColour(Ctx& c, const Rgb& rgb) { cairo_set_source_rgb(c.cr, rgb.r, rgb.g, rgb.b); }
+void setColour(Ctx& c, const Rgb& rgb) {
+    cairo_set_source_rgb(c.cr, rgb.r, rgb.g, rgb.b);
+}
 
 void strokeDevice(Ctx& c, double width) {
-  cairo_save(c.cr);
-  cairo_identity_matrix(c.cr);
-  cairo_set_line_width(c.cr, std::max(width, c.thinLine));
-  cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
-  cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
-  cairo_stroke(c.cr);
-  cairo_restore(c.cr);
+    cairo_save(c.cr);
+    cairo_identity_matrix(c.cr);
+    cairo_set_line_width(c.cr, std::max(width, c.thinLine));
+    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(c.cr);
+    cairo_restore(c.cr);
 }
 
-AcGePoint3d apply(const AcGeMatrix3d& m, const AcGePoint3d& p) { return m * p; }
+AcGePoint3d apply(const AcGeMatrix3d& m, const AcGePoint3d& p) {
+    return m * p;
+}
 
 // Adds a bulged path (plane coordinates mapped by m) to the current cairo path.
 void addPath(Ctx& c, const cadgeom::BulgePath& path, const AcGeMatrix3d& m, double elevation = 0) {
-  size_t n = path.vertices.size();
-  if (n == 0) return;
-  auto to = [&](const AcGePoint2d& q) { return apply(m, AcGePoint3d(q.x, q.y, elevation)); };
-  AcGePoint3d s = to(path.vertices[0].pt);
-  cairo_move_to(c.cr, s.x, s.y);
-  if (n == 1) {
-    cairo_line_to(c.cr, s.x, s.y);
-    return;
-  }
-  size_t segs = path.closed ? n : n - 1;
-  for (size_t i = 0; i < segs; ++i) {
-    const cadgeom::BulgeVertex& a = path.vertices[i];
-    const cadgeom::BulgeVertex& b = path.vertices[(i + 1) % n];
-    if (a.bulge != 0) {
-      double sweep = 4 * std::atan(std::fabs(a.bulge));
-      int steps = std::max(2, int(std::ceil(sweep / (kPi / 48))));
-      for (int k = 1; k < steps; ++k) {
-        AcGePoint3d q = to(cadgeom::pointOnSegment(a.pt, b.pt, a.bulge, double(k) / steps));
-        cairo_line_to(c.cr, q.x, q.y);
-      }
+    size_t n = path.vertices.size();
+    if (n == 0) return;
+    auto to = [&](const AcGePoint2d& q) { return apply(m, AcGePoint3d(q.x, q.y, elevation)); };
+    AcGePoint3d s = to(path.vertices[0].pt);
+    cairo_move_to(c.cr, s.x, s.y);
+    if (n == 1) {
+        cairo_line_to(c.cr, s.x, s.y);
+        return;
     }
-    AcGePoint3d q = to(b.pt);
-    cairo_line_to(c.cr, q.x, q.y);
-  }
-  if (path.closed) cairo_close_path(c.cr);
+    size_t segs = path.closed ? n : n - 1;
+    for (size_t i = 0; i < segs; ++i) {
+        const cadgeom::BulgeVertex& a = path.vertices[i];
+        const cadgeom::BulgeVertex& b = path.vertices[(i + 1) % n];
+        if (a.bulge != 0) {
+            double sweep = 4 * std::atan(std::fabs(a.bulge));
+            int steps = std::max(2, int(std::ceil(sweep / (kPi / 48))));
+            for (int k = 1; k < steps; ++k) {
+                AcGePoint3d q = to(cadgeom::pointOnSegment(a.pt, b.pt, a.bulge, double(k) / steps));
+                cairo_line_to(c.cr, q.x, q.y);
+            }
+        }
+        AcGePoint3d q = to(b.pt);
+        cairo_line_to(c.cr, q.x, q.y);
+    }
+    if (path.closed) cairo_close_path(c.cr);
 }
 
 void addArc(Ctx& c, const AcGePoint3d& center, const AcGeVector3d& normal, double r, double a0, double sweep,
             const AcGeMatrix3d& m) {
-  AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(normal);
-  // The centre in plane coordinates.
-  AcGePoint3d cp = AcGeMatrix3d::worldToPlane(normal) * center;
-  int steps = std::max(8, int(std::ceil(sweep / (kPi / 72))));
-  for (int k = 0; k <= steps; ++k) {
-    double t = a0 + sweep * k / steps;
-    AcGePoint3d q = plane * AcGePoint3d(cp.x + r * std::cos(t), cp.y + r * std::sin(t), cp.z);
-    if (k == 0) cairo_move_to(c.cr, q.x, q.y);
-    else cairo_line_to(c.cr, q.x, q.y);
-  }
+    AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(normal);
+    // The centre in plane coordinates.
+    AcGePoint3d cp = AcGeMatrix3d::worldToPlane(normal) * center;
+    int steps = std::max(8, int(std::ceil(sweep / (kPi / 72))));
+    for (int k = 0; k <= steps; ++k) {
+        double t = a0 + sweep * k / steps;
+        AcGePoint3d q = plane * AcGePoint3d(cp.x + r * std::cos(t), cp.y + r * std::sin(t), cp.z);
+        if (k == 0)
+            cairo_move_to(c.cr, q.x, q.y);
+        else
+            cairo_line_to(c.cr, q.x, q.y);
+    }
 }
 
-double axisScale(const AcGeMatrix3d& m) { return std::hypot(m(0, 0), m(1, 0)); }
-double axisAngle(const AcGeMatrix3d& m) { return std::atan2(m(1, 0), m(0, 0)); }
+double axisScale(const AcGeMatrix3d& m) {
+    return std::hypot(m(0, 0), m(1, 0));
+}
+double axisAngle(const AcGeMatrix3d& m) {
+    return std::atan2(m(1, 0), m(0, 0));
+}
 
 void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
                 int hAlign, int vAlign) {
-  if (text.empty() || height <= 0) return;
-  std::string utf8 = win::toUtf8(text);
-  cairo_save(c.cr);
-  cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-  // The text height is the height of capitals, about 0.73 of the font's size.
-  cairo_set_font_size(c.cr, height / 0.73);
-  cairo_translate(c.cr, at.x, at.y);
-  cairo_rotate(c.cr, rotation);
-  cairo_scale(c.cr, widthFactor > 0 ? widthFactor : 1.0, -1.0);
-  cairo_text_extents_t ext;
-  cairo_text_extents(c.cr, utf8.c_str(), &ext);
-  double dx = 0, dy = 0;
-  if (hAlign == 1 || hAlign == 4) dx = -ext.x_advance / 2;
-  else if (hAlign == 2) dx = -ext.x_advance;
-  if (vAlign == 2 || hAlign == 4) dy = height / 2;
-  else if (vAlign == 3) dy = height;
-  else if (vAlign == 1) dy = -height * 0.25;
-  cairo_move_to(c.cr, dx, dy);
-  cairo_show_text(c.cr, utf8.c_str());
-  cairo_restore(c.cr);
+    if (text.empty() || height <= 0) return;
+    std::string utf8 = win::toUtf8(text);
+    cairo_save(c.cr);
+    cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    // The text height is the height of capitals, about 0.73 of the font's size.
+    cairo_set_font_size(c.cr, height / 0.73);
+    cairo_translate(c.cr, at.x, at.y);
+    cairo_rotate(c.cr, rotation);
+    cairo_scale(c.cr, widthFactor > 0 ? widthFactor : 1.0, -1.0);
+    cairo_text_extents_t ext;
+    cairo_text_extents(c.cr, utf8.c_str(), &ext);
+    double dx = 0, dy = 0;
+    if (hAlign == 1 || hAlign == 4)
+        dx = -ext.x_advance / 2;
+    else if (hAlign == 2)
+        dx = -ext.x_advance;
+    if (vAlign == 2 || hAlign == 4)
+        dy = height / 2;
+    else if (vAlign == 3)
+        dy = height;
+    else if (vAlign == 1)
+        dy = -height * 0.25;
+    cairo_move_to(c.cr, dx, dy);
+    cairo_show_text(c.cr, utf8.c_str());
+    cairo_restore(c.cr);
 }
 
 // The lines of a paragraph text: its own line breaks, and words wrapped at the text's width when it has one.
 std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double height, double width) {
-  std::vector<std::wstring> lines;
-  cairo_save(c.cr);
-  cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(c.cr, height > 0 ? height / 0.73 : 1.0);
-  auto fits = [&](const std::wstring& line) {
-    cairo_text_extents_t ext;
-    cairo_text_extents(c.cr, win::toUtf8(line).c_str(), &ext);
-    return ext.x_advance <= width;
-  };
-  std::wstringstream paragraphs(text);
-  std::wstring paragraph;
-  while (std::getline(paragraphs, paragraph)) {
-    if (width <= 0 || height <= 0 || fits(paragraph)) {
-      lines.push_back(paragraph);
-      continue;
-    }
-    std::wstringstream words(paragraph);
-    std::wstring word, line;
-    while (words >> word) {
-      std::wstring longer = line.empty() ? word : line + L" " + word;
-      if (!line.empty() && !fits(longer)) {
+    std::vector<std::wstring> lines;
+    cairo_save(c.cr);
+    cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(c.cr, height > 0 ? height / 0.73 : 1.0);
+    auto fits = [&](const std::wstring& line) {
+        cairo_text_extents_t ext;
+        cairo_text_extents(c.cr, win::toUtf8(line).c_str(), &ext);
+        return ext.x_advance <= width;
+    };
+    std::wstringstream paragraphs(text);
+    std::wstring paragraph;
+    while (std::getline(paragraphs, paragraph)) {
+        if (width <= 0 || height <= 0 || fits(paragraph)) {
+            lines.push_back(paragraph);
+            continue;
+        }
+        std::wstringstream words(paragraph);
+        std::wstring word, line;
+        while (words >> word) {
+            std::wstring longer = line.empty() ? word : line + L" " + word;
+            if (!line.empty() && !fits(longer)) {
+                lines.push_back(line);
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
         lines.push_back(line);
-        line = word;
-      } else {
-        line = longer;
-      }
     }
-    lines.push_back(line);
-  }
-  cairo_restore(c.cr);
-  return lines;
+    cairo_restore(c.cr);
+    return lines;
 }
 
 // Aligned and fitted text runs from its first point to its second: aligned text keeps its proportions
 // and so changes height, fitted text keeps its height and is stretched.
 void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
                      double widthFactor, bool fit) {
-  double length = std::hypot(to.x - from.x, to.y - from.y);
-  if (text.empty() || height <= 0) return;
-  if (length <= 0) {
-    drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
-    return;
-  }
-  std::string utf8 = win::toUtf8(text);
-  cairo_save(c.cr);
-  cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-  cairo_set_font_size(c.cr, height / 0.73);
-  cairo_text_extents_t ext;
-  cairo_text_extents(c.cr, utf8.c_str(), &ext);
-  double natural = ext.x_advance * (widthFactor > 0 ? widthFactor : 1.0);
-  if (natural <= 0) {
+    double length = std::hypot(to.x - from.x, to.y - from.y);
+    if (text.empty() || height <= 0) return;
+    if (length <= 0) {
+        drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
+        return;
+    }
+    std::string utf8 = win::toUtf8(text);
+    cairo_save(c.cr);
+    cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(c.cr, height / 0.73);
+    cairo_text_extents_t ext;
+    cairo_text_extents(c.cr, utf8.c_str(), &ext);
+    double natural = ext.x_advance * (widthFactor > 0 ? widthFactor : 1.0);
+    if (natural <= 0) {
+        cairo_restore(c.cr);
+        return;
+    }
+    double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
+    double sy = fit ? 1.0 : length / natural;
+    cairo_translate(c.cr, from.x, from.y);
+    cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
+    cairo_scale(c.cr, sx, -sy);
+    cairo_move_to(c.cr, 0, 0);
+    cairo_show_text(c.cr, utf8.c_str());
     cairo_restore(c.cr);
-    return;
-  }
-  double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
-  double sy = fit ? 1.0 : length / natural;
-  cairo_translate(c.cr, from.x, from.y);
-  cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
-  cairo_scale(c.cr, sx, -sy);
-  cairo_move_to(c.cr, 0, 0);
-  cairo_show_text(c.cr, utf8.c_str());
-  cairo_restore(c.cr);
 }
 
 void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
@@ -241,423 +258,427 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
 
 void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
                AcDbObjectId blockLayer, int depth) {
-  if (depth > 16) return;  // a block that contains itself
-  AcDbBlockTableRecord* btr = nullptr;
-  if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return;
-  std::vector<AcDbObjectId> ids = btr->entityIds();
-  btr->close();
-  for (const AcDbObjectId& id : ids) {
-    AcDbEntity* e = nullptr;
-    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
-    if (!AcDbAttributeDefinition::cast(e)) drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
-    e->close();
-  }
+    if (depth > 16) return; // a block that contains itself
+    AcDbBlockTableRecord* btr = nullptr;
+    if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return;
+    std::vector<AcDbObjectId> ids = btr->entityIds();
+    btr->close();
+    for (const AcDbObjectId& id : ids) {
+        AcDbEntity* e = nullptr;
+        if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
+        if (!AcDbAttributeDefinition::cast(e)) drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
+        e->close();
+    }
 }
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
-  AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
-  cairo_new_path(c.cr);
-  for (const AcDbHatchLoop& loop : h->loops()) {
-    cadgeom::BulgePath p = loop.path();
-    p.closed = true;
-    addPath(c, p, plane, h->elevation());
-  }
-  cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
-  setColour(c, rgb);
-  if (h->isSolidFill()) {
-    cairo_fill(c.cr);
-    return;
-  }
-  // Pattern: the families of parallel lines clipped to the loops.
-  double x0, y0, x1, y1;
-  cairo_path_extents(c.cr, &x0, &y0, &x1, &y1);
-  cairo_save(c.cr);
-  cairo_clip(c.cr);
-  double reach = std::hypot(x1 - x0, y1 - y0);
-  double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-  double scale = axisScale(plane);
-  long budget = 200000;
-  for (const AcDbHatchPatternLine& line : h->patternDefinitions()) {
-    double a = line.angle + axisAngle(plane);
-    double ox = line.offset.x * scale, oy = line.offset.y * scale;
-    double dir[2] = {std::cos(a), std::sin(a)};
-    // Spacing between lines: the offset's part across the line direction.
-    double across = -ox * dir[1] + oy * dir[0];
-    if (std::fabs(across) * c.pxPerUnit < 0.5) continue;  // denser than the output can show
-    AcGePoint3d base = plane * AcGePoint3d(line.base.x, line.base.y, h->elevation());
-    // Index range of lines crossing the extents.
-    double baseAcross = -(base.x - cx) * dir[1] + (base.y - cy) * dir[0];
-    long kMin = long(std::floor((-reach - baseAcross) / std::fabs(across))) - 1;
-    long kMax = long(std::ceil((reach - baseAcross) / std::fabs(across))) + 1;
-    if (kMax - kMin > budget) continue;
-    budget -= kMax - kMin;
-    std::vector<double> dashes;
-    for (double d : line.dashes) dashes.push_back(std::max(std::fabs(d) * scale * c.pxPerUnit, 0.5));
-    for (long k = kMin; k <= kMax; ++k) {
-      double px = base.x + ox * k, py = base.y + oy * k;
-      // Slide the point along the line to the centre's foot so the segment covers the extents.
-      double t = (cx - px) * dir[0] + (cy - py) * dir[1];
-      px += t * dir[0];
-      py += t * dir[1];
-      cairo_move_to(c.cr, px - dir[0] * reach, py - dir[1] * reach);
-      cairo_line_to(c.cr, px + dir[0] * reach, py + dir[1] * reach);
+    AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
+    cairo_new_path(c.cr);
+    for (const AcDbHatchLoop& loop : h->loops()) {
+        cadgeom::BulgePath p = loop.path();
+        p.closed = true;
+        addPath(c, p, plane, h->elevation());
     }
+    cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
+    setColour(c, rgb);
+    if (h->isSolidFill()) {
+        cairo_fill(c.cr);
+        return;
+    }
+    // Pattern: the families of parallel lines clipped to the loops.
+    double x0, y0, x1, y1;
+    cairo_path_extents(c.cr, &x0, &y0, &x1, &y1);
     cairo_save(c.cr);
-    cairo_identity_matrix(c.cr);
-    if (dashes.size() >= 2) cairo_set_dash(c.cr, dashes.data(), int(dashes.size()), 0);
-    cairo_set_line_width(c.cr, c.thinLine);
-    cairo_stroke(c.cr);
+    cairo_clip(c.cr);
+    double reach = std::hypot(x1 - x0, y1 - y0);
+    double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+    double scale = axisScale(plane);
+    long budget = 200000;
+    for (const AcDbHatchPatternLine& line : h->patternDefinitions()) {
+        double a = line.angle + axisAngle(plane);
+        double ox = line.offset.x * scale, oy = line.offset.y * scale;
+        double dir[2] = {std::cos(a), std::sin(a)};
+        // Spacing between lines: the offset's part across the line direction.
+        double across = -ox * dir[1] + oy * dir[0];
+        if (std::fabs(across) * c.pxPerUnit < 0.5) continue; // denser than the output can show
+        AcGePoint3d base = plane * AcGePoint3d(line.base.x, line.base.y, h->elevation());
+        // Index range of lines crossing the extents.
+        double baseAcross = -(base.x - cx) * dir[1] + (base.y - cy) * dir[0];
+        long kMin = long(std::floor((-reach - baseAcross) / std::fabs(across))) - 1;
+        long kMax = long(std::ceil((reach - baseAcross) / std::fabs(across))) + 1;
+        if (kMax - kMin > budget) continue;
+        budget -= kMax - kMin;
+        std::vector<double> dashes;
+        for (double d : line.dashes) dashes.push_back(std::max(std::fabs(d) * scale * c.pxPerUnit, 0.5));
+        for (long k = kMin; k <= kMax; ++k) {
+            double px = base.x + ox * k, py = base.y + oy * k;
+            // Slide the point along the line to the centre's foot so the segment covers the extents.
+            double t = (cx - px) * dir[0] + (cy - py) * dir[1];
+            px += t * dir[0];
+            py += t * dir[1];
+            cairo_move_to(c.cr, px - dir[0] * reach, py - dir[1] * reach);
+            cairo_line_to(c.cr, px + dir[0] * reach, py + dir[1] * reach);
+        }
+        cairo_save(c.cr);
+        cairo_identity_matrix(c.cr);
+        if (dashes.size() >= 2) cairo_set_dash(c.cr, dashes.data(), int(dashes.size()), 0);
+        cairo_set_line_width(c.cr, c.thinLine);
+        cairo_stroke(c.cr);
+        cairo_restore(c.cr);
+    }
     cairo_restore(c.cr);
-  }
-  cairo_restore(c.cr);
-  cairo_new_path(c.cr);
+    cairo_new_path(c.cr);
 }
 
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
-  AcGeMatrix3d tm = m * t->blockTransform();
-  double y = 0;
-  for (int r = 0; r < int(t->numRows()); ++r) {
-    double x = 0, h = t->rowHeight(r);
-    for (int col = 0; col < int(t->numColumns()); ++col) {
-      double w = t->columnWidth(col);
-      const AcDbTableCell& cell = t->cell(r, col);
-      if (!cell.merged) {
-        double cw = 0, ch = 0;
-        for (int k = 0; k < cell.mergeCols && col + k < int(t->numColumns()); ++k) cw += t->columnWidth(col + k);
-        for (int k = 0; k < cell.mergeRows && r + k < int(t->numRows()); ++k) ch += t->rowHeight(r + k);
-        AcGePoint3d p[4] = {tm * AcGePoint3d(x, -y, 0), tm * AcGePoint3d(x + cw, -y, 0),
-                            tm * AcGePoint3d(x + cw, -y - ch, 0), tm * AcGePoint3d(x, -y - ch, 0)};
-        cairo_move_to(c.cr, p[0].x, p[0].y);
-        for (int k = 1; k < 4; ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
-        cairo_close_path(c.cr);
-        setColour(c, rgb);
-        strokeDevice(c, c.thinLine);
-        if (!cell.text.empty()) {
-          double th = t->textHeight(r, col) * axisScale(tm);
-          AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
-          drawTextAt(c, cell.text, mid, th, axisAngle(tm), 1.0, 4, 2);
+    AcGeMatrix3d tm = m * t->blockTransform();
+    double y = 0;
+    for (int r = 0; r < int(t->numRows()); ++r) {
+        double x = 0, h = t->rowHeight(r);
+        for (int col = 0; col < int(t->numColumns()); ++col) {
+            double w = t->columnWidth(col);
+            const AcDbTableCell& cell = t->cell(r, col);
+            if (!cell.merged) {
+                double cw = 0, ch = 0;
+                for (int k = 0; k < cell.mergeCols && col + k < int(t->numColumns()); ++k)
+                    cw += t->columnWidth(col + k);
+                for (int k = 0; k < cell.mergeRows && r + k < int(t->numRows()); ++k) ch += t->rowHeight(r + k);
+                AcGePoint3d p[4] = {tm * AcGePoint3d(x, -y, 0), tm * AcGePoint3d(x + cw, -y, 0),
+                                    tm * AcGePoint3d(x + cw, -y - ch, 0), tm * AcGePoint3d(x, -y - ch, 0)};
+                cairo_move_to(c.cr, p[0].x, p[0].y);
+                for (int k = 1; k < 4; ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
+                cairo_close_path(c.cr);
+                setColour(c, rgb);
+                strokeDevice(c, c.thinLine);
+                if (!cell.text.empty()) {
+                    double th = t->textHeight(r, col) * axisScale(tm);
+                    AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
+                    drawTextAt(c, cell.text, mid, th, axisAngle(tm), 1.0, 4, 2);
+                }
+            }
+            x += w;
         }
-      }
-      x += w;
+        y += h;
     }
-    y += h;
-  }
 }
 
 void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
                 int depth) {
-  if (e->visibility() != AcDb::kVisible) return;
-  AcDbObjectId layer = e->layerId();
-  if (!blockLayer.isNull() && e->layerName() == L"0") layer = blockLayer;
-  if (!layerOf(c, layer).plotted) return;
-  for (const AcDbObjectId& f : c.frozenHere)
-    if (f == layer) return;
-  Rgb rgb = colourOf(c, e, byBlock, blockLayer);
-  ++c.drawn;
-  cairo_new_path(c.cr);
-  if (auto* l = AcDbLine::cast(e)) {
-    AcGePoint3d a = m * l->startPoint(), b = m * l->endPoint();
-    cairo_move_to(c.cr, a.x, a.y);
-    cairo_line_to(c.cr, b.x, b.y);
-    setColour(c, rgb);
-    strokeDevice(c, c.thinLine);
-  } else if (auto* p = AcDbPolyline::cast(e)) {
-    double w = 0;
-    p->getConstantWidth(w);
-    double widest = w;
-    for (unsigned i = 0; i < p->numVerts(); ++i) {
-      double s = 0, t = 0;
-      p->getWidthsAt(i, s, t);
-      widest = std::max({widest, s, t});
-    }
-    AcGeMatrix3d pm = m * AcGeMatrix3d::planeToWorld(p->normal());
-    addPath(c, p->planePath(), pm, p->elevation());
-    setColour(c, rgb);
-    strokeDevice(c, widest * axisScale(m) * c.pxPerUnit);
-  } else if (auto* circle = AcDbCircle::cast(e)) {
-    addArc(c, circle->center(), circle->normal(), circle->radius(), 0, 2 * kPi, m);
-    cairo_close_path(c.cr);
-    setColour(c, rgb);
-    strokeDevice(c, c.thinLine);
-  } else if (auto* arc = AcDbArc::cast(e)) {
-    addArc(c, arc->center(), arc->normal(), arc->radius(), arc->startAngle(), arc->sweep(), m);
-    setColour(c, rgb);
-    strokeDevice(c, c.thinLine);
-  } else if (auto* a = AcDbAttribute::cast(e)) {
-    if (a->isInvisible()) return;
-    bool aligned = !a->isDefaultAlignment();
-    AcGePoint3d at = m * (aligned ? a->alignmentPoint() : a->position());
-    setColour(c, rgb);
-    if (a->horizontalMode() == AcDb::kTextAlign || a->horizontalMode() == AcDb::kTextFit)
-      drawTextBetween(c, a->textStringConst(), m * a->position(), at, a->height() * axisScale(m), a->widthFactor(),
-                      a->horizontalMode() == AcDb::kTextFit);
-    else
-      drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m), a->widthFactor(),
-               a->horizontalMode(), a->verticalMode());
-  } else if (auto* t = AcDbText::cast(e)) {
-    bool aligned = !t->isDefaultAlignment();
-    AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
-    setColour(c, rgb);
-    if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
-      drawTextBetween(c, t->textStringConst(), m * t->position(), at, t->height() * axisScale(m), t->widthFactor(),
-                      t->horizontalMode() == AcDb::kTextFit);
-    else
-      drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m), t->widthFactor(),
-               t->horizontalMode(), t->verticalMode());
-  } else if (auto* mt = AcDbMText::cast(e)) {
-    setColour(c, rgb);
-    double h = mt->textHeight() * axisScale(m), rot = mt->rotation() + axisAngle(m);
-    std::vector<std::wstring> lines = mtextLines(c, mt->text(), h, mt->width() * axisScale(m));
-    // The attachment point says which corner or middle of the text block lies on the location.
-    int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
-    double step = h * 1.6667 * mt->lineSpacingFactor();
-    double total = lines.empty() ? 0 : h + double(lines.size() - 1) * step;
-    double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
-    AcGePoint3d at = m * mt->location();
-    for (size_t n = 0; n < lines.size(); ++n) {
-      double down = h + double(n) * step - above;
-      AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
-      drawTextAt(c, lines[n], p, h, rot, 1.0, a % 3, 0);
-    }
-  } else if (auto* h = AcDbHatch::cast(e)) {
-    drawHatch(c, h, m, rgb);
-  } else if (auto* table = AcDbTable::cast(e)) {
-    drawTable(c, table, m, rgb);
-  } else if (auto* ref = AcDbBlockReference::cast(e)) {
-    AcCmEntityColor inherit = e->entityColor();
-    if (inherit.isByLayer()) inherit = layerOf(c, layer).color;
-    if (inherit.isByBlock()) inherit = byBlock;
-    AcDbBlockTableRecord* btr = nullptr;
-    AcGeMatrix3d bt = ref->blockTransform();
-    if (auto* mi = AcDbMInsertBlock::cast(e)) {
-      for (int r = 0; r < mi->rows(); ++r)
-        for (int col = 0; col < mi->columns(); ++col) {
-          AcGeMatrix3d off = AcGeMatrix3d::translation(AcGeVector3d(col * mi->columnSpacing(), r * mi->rowSpacing(), 0));
-          drawBlock(c, ref->blockTableRecord(), m * bt * off, inherit, layer, depth);
+    if (e->visibility() != AcDb::kVisible) return;
+    AcDbObjectId layer = e->layerId();
+    if (!blockLayer.isNull() && e->layerName() == L"0") layer = blockLayer;
+    if (!layerOf(c, layer).plotted) return;
+    for (const AcDbObjectId& f : c.frozenHere)
+        if (f == layer) return;
+    Rgb rgb = colourOf(c, e, byBlock, blockLayer);
+    ++c.drawn;
+    cairo_new_path(c.cr);
+    if (auto* l = AcDbLine::cast(e)) {
+        AcGePoint3d a = m * l->startPoint(), b = m * l->endPoint();
+        cairo_move_to(c.cr, a.x, a.y);
+        cairo_line_to(c.cr, b.x, b.y);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    } else if (auto* p = AcDbPolyline::cast(e)) {
+        double w = 0;
+        p->getConstantWidth(w);
+        double widest = w;
+        for (unsigned i = 0; i < p->numVerts(); ++i) {
+            double s = 0, t = 0;
+            p->getWidthsAt(i, s, t);
+            widest = std::max({widest, s, t});
         }
-    } else {
-      drawBlock(c, ref->blockTableRecord(), m * bt, inherit, layer, depth);
+        AcGeMatrix3d pm = m * AcGeMatrix3d::planeToWorld(p->normal());
+        addPath(c, p->planePath(), pm, p->elevation());
+        setColour(c, rgb);
+        strokeDevice(c, widest * axisScale(m) * c.pxPerUnit);
+    } else if (auto* circle = AcDbCircle::cast(e)) {
+        addArc(c, circle->center(), circle->normal(), circle->radius(), 0, 2 * kPi, m);
+        cairo_close_path(c.cr);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    } else if (auto* arc = AcDbArc::cast(e)) {
+        addArc(c, arc->center(), arc->normal(), arc->radius(), arc->startAngle(), arc->sweep(), m);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    } else if (auto* a = AcDbAttribute::cast(e)) {
+        if (a->isInvisible()) return;
+        bool aligned = !a->isDefaultAlignment();
+        AcGePoint3d at = m * (aligned ? a->alignmentPoint() : a->position());
+        setColour(c, rgb);
+        if (a->horizontalMode() == AcDb::kTextAlign || a->horizontalMode() == AcDb::kTextFit)
+            drawTextBetween(c, a->textStringConst(), m * a->position(), at, a->height() * axisScale(m),
+                            a->widthFactor(), a->horizontalMode() == AcDb::kTextFit);
+        else
+            drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m),
+                       a->widthFactor(), a->horizontalMode(), a->verticalMode());
+    } else if (auto* t = AcDbText::cast(e)) {
+        bool aligned = !t->isDefaultAlignment();
+        AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
+        setColour(c, rgb);
+        if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
+            drawTextBetween(c, t->textStringConst(), m * t->position(), at, t->height() * axisScale(m),
+                            t->widthFactor(), t->horizontalMode() == AcDb::kTextFit);
+        else
+            drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m),
+                       t->widthFactor(), t->horizontalMode(), t->verticalMode());
+    } else if (auto* mt = AcDbMText::cast(e)) {
+        setColour(c, rgb);
+        double h = mt->textHeight() * axisScale(m), rot = mt->rotation() + axisAngle(m);
+        std::vector<std::wstring> lines = mtextLines(c, mt->text(), h, mt->width() * axisScale(m));
+        // The attachment point says which corner or middle of the text block lies on the location.
+        int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
+        double step = h * 1.6667 * mt->lineSpacingFactor();
+        double total = lines.empty() ? 0 : h + double(lines.size() - 1) * step;
+        double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
+        AcGePoint3d at = m * mt->location();
+        for (size_t n = 0; n < lines.size(); ++n) {
+            double down = h + double(n) * step - above;
+            AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
+            drawTextAt(c, lines[n], p, h, rot, 1.0, a % 3, 0);
+        }
+    } else if (auto* h = AcDbHatch::cast(e)) {
+        drawHatch(c, h, m, rgb);
+    } else if (auto* table = AcDbTable::cast(e)) {
+        drawTable(c, table, m, rgb);
+    } else if (auto* ref = AcDbBlockReference::cast(e)) {
+        AcCmEntityColor inherit = e->entityColor();
+        if (inherit.isByLayer()) inherit = layerOf(c, layer).color;
+        if (inherit.isByBlock()) inherit = byBlock;
+        AcDbBlockTableRecord* btr = nullptr;
+        AcGeMatrix3d bt = ref->blockTransform();
+        if (auto* mi = AcDbMInsertBlock::cast(e)) {
+            for (int r = 0; r < mi->rows(); ++r)
+                for (int col = 0; col < mi->columns(); ++col) {
+                    AcGeMatrix3d off =
+                        AcGeMatrix3d::translation(AcGeVector3d(col * mi->columnSpacing(), r * mi->rowSpacing(), 0));
+                    drawBlock(c, ref->blockTableRecord(), m * bt * off, inherit, layer, depth);
+                }
+        } else {
+            drawBlock(c, ref->blockTableRecord(), m * bt, inherit, layer, depth);
+        }
+        (void)btr;
+        for (const AcDbObjectId& aid : ref->attributeIds()) {
+            AcDbEntity* att = nullptr;
+            if (acdbOpenObject(att, aid, AcDb::kForRead) != Acad::eOk) continue;
+            drawEntity(c, att, m, inherit, layer, depth + 1);
+            att->close();
+        }
+    } else if (!AcDbViewport::cast(e) && !AcDbAttributeDefinition::cast(e)) {
+        // Entity types drawn by no rule here: their selection outline.
+        std::vector<cadgeom::BulgePath> paths;
+        e->getSelectionGeometry(paths, m);
+        for (const cadgeom::BulgePath& p : paths) addPath(c, p, AcGeMatrix3d::kIdentity);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
     }
-    (void)btr;
-    for (const AcDbObjectId& aid : ref->attributeIds()) {
-      AcDbEntity* att = nullptr;
-      if (acdbOpenObject(att, aid, AcDb::kForRead) != Acad::eOk) continue;
-      drawEntity(c, att, m, inherit, layer, depth + 1);
-      att->close();
-    }
-  } else if (!AcDbViewport::cast(e) && !AcDbAttributeDefinition::cast(e)) {
-    // Entity types drawn by no rule here: their selection outline.
-    std::vector<cadgeom::BulgePath> paths;
-    e->getSelectionGeometry(paths, m);
-    for (const cadgeom::BulgePath& p : paths) addPath(c, p, AcGeMatrix3d::kIdentity);
-    setColour(c, rgb);
-    strokeDevice(c, c.thinLine);
-  }
 }
 
 // Extents of what a block draws, for a plot of the extents.
 bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext) {
-  AcDbBlockTableRecord* btr = nullptr;
-  if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return false;
-  std::vector<AcDbObjectId> ids = btr->entityIds();
-  btr->close();
-  bool any = false;
-  for (const AcDbObjectId& id : ids) {
-    AcDbEntity* e = nullptr;
-    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
-    AcDbExtents x;
-    if (!AcDbViewport::cast(e) && e->getGeomExtents(x) == Acad::eOk && !x.isEmpty()) {
-      ext.addExt(x);
-      any = true;
+    AcDbBlockTableRecord* btr = nullptr;
+    if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return false;
+    std::vector<AcDbObjectId> ids = btr->entityIds();
+    btr->close();
+    bool any = false;
+    for (const AcDbObjectId& id : ids) {
+        AcDbEntity* e = nullptr;
+        if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
+        AcDbExtents x;
+        if (!AcDbViewport::cast(e) && e->getGeomExtents(x) == Acad::eOk && !x.isEmpty()) {
+            ext.addExt(x);
+            any = true;
+        }
+        e->close();
     }
-    e->close();
-  }
-  return any;
+    return any;
 }
 
 // The font caches of cairo and fontconfig live until the process ends; they are released then
 // so that leak checkers see only real leaks.
 void releaseFontCachesAtExit() {
-  static bool registered = false;
-  if (registered) return;
-  registered = true;
-  std::atexit([] {
-    cairo_debug_reset_static_data();
-    if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
-  });
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    std::atexit([] {
+        cairo_debug_reset_static_data();
+        if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
+    });
 }
 
 bool writeJpeg(cairo_surface_t* s, const std::string& path, std::wstring& error) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    error = L"cannot write " + win::fromUtf8(path);
-    return false;
-  }
-  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-  int stride = cairo_image_surface_get_stride(s);
-  unsigned char* data = cairo_image_surface_get_data(s);
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, f);
-  cinfo.image_width = JDIMENSION(w);
-  cinfo.image_height = JDIMENSION(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<unsigned char> row(size_t(w) * 3);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const uint32_t* px = reinterpret_cast<const uint32_t*>(data + size_t(cinfo.next_scanline) * size_t(stride));
-    for (int x = 0; x < w; ++x) {
-      row[size_t(x) * 3] = (px[x] >> 16) & 0xFF;
-      row[size_t(x) * 3 + 1] = (px[x] >> 8) & 0xFF;
-      row[size_t(x) * 3 + 2] = px[x] & 0xFF;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = L"cannot write " + win::fromUtf8(path);
+        return false;
     }
-    JSAMPROW rp = row.data();
-    jpeg_write_scanlines(&cinfo, &rp, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  bool ok = std::fclose(f) == 0;
-  if (!ok) error = L"cannot write " + win::fromUtf8(path);
-  return ok;
+    int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+    int stride = cairo_image_surface_get_stride(s);
+    unsigned char* data = cairo_image_surface_get_data(s);
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, f);
+    cinfo.image_width = JDIMENSION(w);
+    cinfo.image_height = JDIMENSION(h);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(size_t(w) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const uint32_t* px = reinterpret_cast<const uint32_t*>(data + size_t(cinfo.next_scanline) * size_t(stride));
+        for (int x = 0; x < w; ++x) {
+            row[size_t(x) * 3] = (px[x] >> 16) & 0xFF;
+            row[size_t(x) * 3 + 1] = (px[x] >> 8) & 0xFF;
+            row[size_t(x) * 3 + 2] = px[x] & 0xFF;
+        }
+        JSAMPROW rp = row.data();
+        jpeg_write_scanlines(&cinfo, &rp, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    bool ok = std::fclose(f) == 0;
+    if (!ok) error = L"cannot write " + win::fromUtf8(path);
+    return ok;
 }
 
-}  // namespace
+} // namespace
 
 bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
-  if (!r.db) {
-    error = L"no drawing";
-    return false;
-  }
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target(r.nativePath);
-  if (!target.has_parent_path() ? false : !fs::is_directory(target.parent_path(), ec)) {
-    error = L"the folder " + win::fromUtf8(target.parent_path().string()) + L" does not exist";
-    return false;
-  }
-  // Paper: the media's size, or A3 landscape; raster output at 150 dots per inch.
-  double wMm = 420, hMm = 297;
-  bool pixels = false;
-  if (!r.media.empty()) AcDbPlotSettingsValidator::mediaSize(r.media, wMm, hMm, pixels);
-  if (r.rotation == AcDbPlotSettings::k90degrees || r.rotation == AcDbPlotSettings::k270degrees) std::swap(wMm, hMm);
-  bool raster = r.format != Format::kPdf;
-  double devPerMm = raster ? (pixels ? 1.0 : 150.0 / 25.4) : 72.0 / 25.4;
-  if (!raster && pixels) devPerMm = 72.0 / 96.0;
-  double W = wMm * devPerMm, H = hMm * devPerMm;
-  if (raster) {
-    W = std::round(std::min(W, 8000.0));
-    H = std::round(std::min(H, 8000.0));
-  }
-
-  // What to show: the block of the layout, and the area in its coordinates.
-  AcDbObjectId space = r.db->modelSpaceId();
-  AcDbLayout* layout = nullptr;
-  bool paper = false;
-  if (!r.layoutId.isNull() && acdbOpenObject(layout, r.layoutId, AcDb::kForRead) == Acad::eOk) {
-    space = layout->getBlockTableRecordId();
-    paper = space != r.db->modelSpaceId();
-    layout->close();
-  }
-  AcDbExtents ext;
-  if (r.area == AcDbPlotSettings::kWindow && r.window[2] > r.window[0] && r.window[3] > r.window[1]) {
-    ext.set(AcGePoint3d(r.window[0], r.window[1], 0), AcGePoint3d(r.window[2], r.window[3], 0));
-  } else if (paper && r.area == AcDbPlotSettings::kLayout) {
-    // A paper layout plots its sheet: paper units are millimetres.
-    ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(wMm, hMm, 0));
-  } else if (!blockExtents(space, ext)) {
-    ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
-  }
-  double ew = std::max(ext.maxPoint().x - ext.minPoint().x, 1e-9);
-  double eh = std::max(ext.maxPoint().y - ext.minPoint().y, 1e-9);
-  if (r.fitOrientation && ew != eh && (ew > eh) != (W > H)) std::swap(W, H);
-  double margin = 0.03;
-  double scale = std::min(W * (1 - 2 * margin) / ew, H * (1 - 2 * margin) / eh);
-
-  cairo_surface_t* surface = nullptr;
-  if (raster) surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H));
-  else surface = cairo_pdf_surface_create(r.nativePath.c_str(), W, H);
-  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    cairo_surface_destroy(surface);
-    error = L"cannot write " + win::fromUtf8(r.nativePath);
-    return false;
-  }
-  releaseFontCachesAtExit();
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_paint(cr);
-  // World to device: centred, Y up.
-  cairo_translate(cr, W / 2, H / 2);
-  cairo_scale(cr, scale, -scale);
-  cairo_translate(cr, -(ext.minPoint().x + ext.maxPoint().x) / 2, -(ext.minPoint().y + ext.maxPoint().y) / 2);
-
-  Ctx c;
-  c.cr = cr;
-  c.db = r.db;
-  c.pxPerUnit = scale;
-  c.thinLine = std::max(0.25 * devPerMm, raster ? 1.0 : 0.3);
-  AcCmEntityColor white;
-  white.setColorIndex(7);
-  AcDbBlockTableRecord* btr = nullptr;
-  std::vector<AcDbObjectId> ids;
-  if (acdbOpenObject(btr, space, AcDb::kForRead) == Acad::eOk) {
-    ids = btr->entityIds();
-    btr->close();
-  }
-  for (const AcDbObjectId& id : ids) {
-    AcDbEntity* e = nullptr;
-    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
-    if (auto* vp = AcDbViewport::cast(e); vp && paper && vp->number() != 1 && vp->isOn() && vp->viewHeight() > 0) {
-      // A viewport shows model space, clipped to its frame, at its scale.
-      cairo_save(cr);
-      AcGePoint3d ctr = vp->centerPoint();
-      cairo_rectangle(cr, ctr.x - vp->width() / 2, ctr.y - vp->height() / 2, vp->width(), vp->height());
-      cairo_clip(cr);
-      double s = vp->height() / vp->viewHeight();
-      AcGeMatrix3d m = AcGeMatrix3d::translation(AcGeVector3d(ctr.x, ctr.y, 0)) * AcGeMatrix3d::scaling(s) *
-                       AcGeMatrix3d::translation(AcGeVector3d(-vp->viewCenter().x, -vp->viewCenter().y, 0));
-      AcDbObjectIdArray frozen;
-      vp->getFrozenLayerList(frozen);
-      c.frozenHere.assign(frozen.begin(), frozen.end());
-      AcDbBlockTableRecord* ms = nullptr;
-      std::vector<AcDbObjectId> mids;
-      if (acdbOpenObject(ms, r.db->modelSpaceId(), AcDb::kForRead) == Acad::eOk) {
-        mids = ms->entityIds();
-        ms->close();
-      }
-      for (const AcDbObjectId& mid : mids) {
-        AcDbEntity* me = nullptr;
-        if (acdbOpenObject(me, mid, AcDb::kForRead) != Acad::eOk) continue;
-        drawEntity(c, me, m, white, AcDbObjectId(), 0);
-        me->close();
-      }
-      c.frozenHere.clear();
-      cairo_restore(cr);
-    } else {
-      drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
+    if (!r.db) {
+        error = L"no drawing";
+        return false;
     }
-    e->close();
-  }
-  cairo_destroy(cr);
-  bool ok = true;
-  if (r.format == Format::kPng) {
-    ok = cairo_surface_write_to_png(surface, r.nativePath.c_str()) == CAIRO_STATUS_SUCCESS;
-    if (!ok) error = L"cannot write " + win::fromUtf8(r.nativePath);
-  } else if (r.format == Format::kJpeg) {
-    cairo_surface_flush(surface);
-    ok = writeJpeg(surface, r.nativePath, error);
-  } else {
-    cairo_surface_finish(surface);
-    ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
-    if (!ok) error = L"cannot write " + win::fromUtf8(r.nativePath);
-  }
-  cairo_surface_destroy(surface);
-  if (entitiesDrawn) *entitiesDrawn = c.drawn;
-  return ok;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path target(r.nativePath);
+    if (!target.has_parent_path() ? false : !fs::is_directory(target.parent_path(), ec)) {
+        error = L"the folder " + win::fromUtf8(target.parent_path().string()) + L" does not exist";
+        return false;
+    }
+    // Paper: the media's size, or A3 landscape; raster output at 150 dots per inch.
+    double wMm = 420, hMm = 297;
+    bool pixels = false;
+    if (!r.media.empty()) AcDbPlotSettingsValidator::mediaSize(r.media, wMm, hMm, pixels);
+    if (r.rotation == AcDbPlotSettings::k90degrees || r.rotation == AcDbPlotSettings::k270degrees) std::swap(wMm, hMm);
+    bool raster = r.format != Format::kPdf;
+    double devPerMm = raster ? (pixels ? 1.0 : 150.0 / 25.4) : 72.0 / 25.4;
+    if (!raster && pixels) devPerMm = 72.0 / 96.0;
+    double W = wMm * devPerMm, H = hMm * devPerMm;
+    if (raster) {
+        W = std::round(std::min(W, 8000.0));
+        H = std::round(std::min(H, 8000.0));
+    }
+
+    // What to show: the block of the layout, and the area in its coordinates.
+    AcDbObjectId space = r.db->modelSpaceId();
+    AcDbLayout* layout = nullptr;
+    bool paper = false;
+    if (!r.layoutId.isNull() && acdbOpenObject(layout, r.layoutId, AcDb::kForRead) == Acad::eOk) {
+        space = layout->getBlockTableRecordId();
+        paper = space != r.db->modelSpaceId();
+        layout->close();
+    }
+    AcDbExtents ext;
+    if (r.area == AcDbPlotSettings::kWindow && r.window[2] > r.window[0] && r.window[3] > r.window[1]) {
+        ext.set(AcGePoint3d(r.window[0], r.window[1], 0), AcGePoint3d(r.window[2], r.window[3], 0));
+    } else if (paper && r.area == AcDbPlotSettings::kLayout) {
+        // A paper layout plots its sheet: paper units are millimetres.
+        ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(wMm, hMm, 0));
+    } else if (!blockExtents(space, ext)) {
+        ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+    }
+    double ew = std::max(ext.maxPoint().x - ext.minPoint().x, 1e-9);
+    double eh = std::max(ext.maxPoint().y - ext.minPoint().y, 1e-9);
+    if (r.fitOrientation && ew != eh && (ew > eh) != (W > H)) std::swap(W, H);
+    double margin = 0.03;
+    double scale = std::min(W * (1 - 2 * margin) / ew, H * (1 - 2 * margin) / eh);
+
+    cairo_surface_t* surface = nullptr;
+    if (raster)
+        surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H));
+    else
+        surface = cairo_pdf_surface_create(r.nativePath.c_str(), W, H);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        error = L"cannot write " + win::fromUtf8(r.nativePath);
+        return false;
+    }
+    releaseFontCachesAtExit();
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    // World to device: centred, Y up.
+    cairo_translate(cr, W / 2, H / 2);
+    cairo_scale(cr, scale, -scale);
+    cairo_translate(cr, -(ext.minPoint().x + ext.maxPoint().x) / 2, -(ext.minPoint().y + ext.maxPoint().y) / 2);
+
+    Ctx c;
+    c.cr = cr;
+    c.db = r.db;
+    c.pxPerUnit = scale;
+    c.thinLine = std::max(0.25 * devPerMm, raster ? 1.0 : 0.3);
+    AcCmEntityColor white;
+    white.setColorIndex(7);
+    AcDbBlockTableRecord* btr = nullptr;
+    std::vector<AcDbObjectId> ids;
+    if (acdbOpenObject(btr, space, AcDb::kForRead) == Acad::eOk) {
+        ids = btr->entityIds();
+        btr->close();
+    }
+    for (const AcDbObjectId& id : ids) {
+        AcDbEntity* e = nullptr;
+        if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
+        if (auto* vp = AcDbViewport::cast(e); vp && paper && vp->number() != 1 && vp->isOn() && vp->viewHeight() > 0) {
+            // A viewport shows model space, clipped to its frame, at its scale.
+            cairo_save(cr);
+            AcGePoint3d ctr = vp->centerPoint();
+            cairo_rectangle(cr, ctr.x - vp->width() / 2, ctr.y - vp->height() / 2, vp->width(), vp->height());
+            cairo_clip(cr);
+            double s = vp->height() / vp->viewHeight();
+            AcGeMatrix3d m = AcGeMatrix3d::translation(AcGeVector3d(ctr.x, ctr.y, 0)) * AcGeMatrix3d::scaling(s) *
+                             AcGeMatrix3d::translation(AcGeVector3d(-vp->viewCenter().x, -vp->viewCenter().y, 0));
+            AcDbObjectIdArray frozen;
+            vp->getFrozenLayerList(frozen);
+            c.frozenHere.assign(frozen.begin(), frozen.end());
+            AcDbBlockTableRecord* ms = nullptr;
+            std::vector<AcDbObjectId> mids;
+            if (acdbOpenObject(ms, r.db->modelSpaceId(), AcDb::kForRead) == Acad::eOk) {
+                mids = ms->entityIds();
+                ms->close();
+            }
+            for (const AcDbObjectId& mid : mids) {
+                AcDbEntity* me = nullptr;
+                if (acdbOpenObject(me, mid, AcDb::kForRead) != Acad::eOk) continue;
+                drawEntity(c, me, m, white, AcDbObjectId(), 0);
+                me->close();
+            }
+            c.frozenHere.clear();
+            cairo_restore(cr);
+        } else {
+            drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
+        }
+        e->close();
+    }
+    cairo_destroy(cr);
+    bool ok = true;
+    if (r.format == Format::kPng) {
+        ok = cairo_surface_write_to_png(surface, r.nativePath.c_str()) == CAIRO_STATUS_SUCCESS;
+        if (!ok) error = L"cannot write " + win::fromUtf8(r.nativePath);
+    } else if (r.format == Format::kJpeg) {
+        cairo_surface_flush(surface);
+        ok = writeJpeg(surface, r.nativePath, error);
+    } else {
+        cairo_surface_finish(surface);
+        ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+        if (!ok) error = L"cannot write " + win::fromUtf8(r.nativePath);
+    }
+    cairo_surface_destroy(surface);
+    if (entitiesDrawn) *entitiesDrawn = c.drawn;
+    return ok;
 }
 
-}  // namespace plot
+} // namespace plot

@@ -31,7 +31,8 @@ TEST_F(Diagnostics, AllRunsEveryTestButTheDialogInOrder) {
     const std::wstring out = host->commandLine();
     EXPECT_EQ(at(L"basic test - output to commandline\nbasic test successful\nbasic test completed\n"), 0u) << out;
     EXPECT_LT(at(errorLines(L'A')), at(errorLines(L'B')));
-    EXPECT_LT(at(errorLines(L'B')), at(L"Error Test C - retrieve function name\nfunction diagnosticErrorsC\nfile Brenvik\n"));
+    EXPECT_LT(at(errorLines(L'B')),
+              at(L"Error Test C - retrieve function name\nfunction diagnosticErrorsC\nfile Brenvik\n"));
     EXPECT_LT(at(L"file Brenvik\n"), at(L"user input test - tests boolean, double, integer, string input\n"));
     // The host's print knows no "%b": the line shows it as it stands.
     EXPECT_TRUE(printed(L"boolean user input test successful - %b\n")) << out;
@@ -40,7 +41,7 @@ TEST_F(Diagnostics, AllRunsEveryTestButTheDialogInOrder) {
     EXPECT_TRUE(printed(L"integer user input test successful - 27\n"));
     EXPECT_TRUE(printed(L"text user input test successful - some text\nuser input test finished\n"));
     EXPECT_LT(at(L"user input test finished\n"), at(L"xml test completed successfully\n"));
-    EXPECT_EQ(out.substr(out.size() - 32), L"xml test completed successfully\n");  // "test" prints nothing
+    EXPECT_EQ(out.substr(out.size() - 32), L"xml test completed successfully\n"); // "test" prints nothing
     EXPECT_TRUE(host->fileDialogs().empty());
     EXPECT_TRUE(host->messageBoxes().empty());
 }
@@ -51,11 +52,10 @@ TEST_F(Diagnostics, XmlTestWritesItsFileAtTheDriveRootAndReplacesAnOldOne) {
     EXPECT_TRUE(printed(L"please enter output file path <c:\\kelmoDiagnosis.xml>:"));
     const std::string xml = slurp(host->tempDir() / "c" / "kelmoDiagnosis.xml");
     EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u) << xml;
-    EXPECT_NE(xml.find("<root xmlns=\"http://schemas.kelmo.net/Ostrel\"><name>value</name></root>"),
-              std::string::npos)
+    EXPECT_NE(xml.find("<root xmlns=\"http://schemas.kelmo.net/Ostrel\"><name>value</name></root>"), std::string::npos)
         << xml;
     diagnosticXML();
-    EXPECT_EQ(slurp(host->tempDir() / "c" / "kelmoDiagnosis.xml"), xml);  // one "name" child, not two
+    EXPECT_EQ(slurp(host->tempDir() / "c" / "kelmoDiagnosis.xml"), xml); // one "name" child, not two
 }
 
 TEST_F(Diagnostics, XmlTestCancelledOrOutOfInputLeavesTheFileAtTheDefaultPathAlone) {
@@ -64,7 +64,7 @@ TEST_F(Diagnostics, XmlTestCancelledOrOutOfInputLeavesTheFileAtTheDefaultPathAlo
     std::ofstream(file, std::ios::binary) << "kept";
     host->answer(L"*Cancel*");
     diagnosticXML();
-    diagnosticXML();  // nothing left to answer
+    diagnosticXML(); // nothing left to answer
     EXPECT_EQ(slurp(file), "kept");
     EXPECT_FALSE(printed(L"xml test completed successfully\n")) << host->commandLine();
     EXPECT_TRUE(host->messageBoxes().empty());
@@ -92,7 +92,7 @@ void failingHandler(int how) {
             throw new CException();
         }
         throw 42;
-    KELMO_COMMAND_CATCH_LINE(L"failingHandler", L"\nUnhandled Error - Test Failed\n")
+        KELMO_COMMAND_CATCH_LINE(L"failingHandler", L"\nUnhandled Error - Test Failed\n")
 }
 
 class Frame : public kelmo_test::ModuleFixture {};
@@ -103,7 +103,7 @@ TEST_F(Frame, AModuleExceptionGivesOneErrorBoxAnythingElseTheHandlersLine) {
     ASSERT_EQ(host->messageBoxes().size(), 1u);
     EXPECT_EQ(host->messageBoxes()[0].text, L"Brenvik::failingHandler\n\tInner::Inner::work\n\ninner trouble");
     EXPECT_EQ(host->commandLine(), L"");
-    failingHandler(1);  // the class library's exception is released (the sanitizer build checks)
+    failingHandler(1); // the class library's exception is released (the sanitizer build checks)
     failingHandler(2);
     EXPECT_EQ(host->messageBoxes().size(), 1u);
     EXPECT_EQ(host->commandLine(), L"\nUnhandled Error - Test Failed\n\nUnhandled Error - Test Failed\n");

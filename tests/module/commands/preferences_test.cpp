@@ -24,7 +24,9 @@ protected:
     }
     static void press(char key) {
         onDialog([key](HWND d) {
-            EXPECT_TRUE(key == 'e' ? DialogDriver::enter(d) : key == 'x' ? DialogDriver::close(d) : DialogDriver::escape(d));
+            EXPECT_TRUE(key == 'e'   ? DialogDriver::enter(d)
+                        : key == 'x' ? DialogDriver::close(d)
+                                     : DialogDriver::escape(d));
         });
     }
     static std::string with(std::string text, const std::string& from, const std::string& to) {
@@ -33,8 +35,8 @@ protected:
 };
 
 TEST_F(Preferences, SetValuesClampsAndWritesTheClampedValuesBack) {
-    const double cases[][6] = {{0.0, 0.0, 200.0, 0.1, 0.1, 180.0}, {-5.0, -1.0, -200.0, 0.1, 0.1, -180.0},
-                               {0.5, 2.0, 90.0, 0.5, 2.0, 90.0}};
+    const double cases[][6] = {
+        {0.0, 0.0, 200.0, 0.1, 0.1, 180.0}, {-5.0, -1.0, -200.0, 0.1, 0.1, -180.0}, {0.5, 2.0, 90.0, 0.5, 2.0, 90.0}};
     for (const auto& c : cases) {
         CPresPreferences dialog;
         int units = 1, precision = 12;

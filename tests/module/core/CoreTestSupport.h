@@ -29,8 +29,8 @@ public:
     }
     ~TempCDrive() {
         std::error_code ignored;
-        std::filesystem::permissions(m_root, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(m_root, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ignored);
         std::filesystem::remove_all(m_root, ignored);
     }
     TempCDrive(const TempCDrive&) = delete;

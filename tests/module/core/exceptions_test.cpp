@@ -15,10 +15,10 @@ namespace {
 
 // updateSpaces -> CPreferences::loadPreferences -> the first failure.
 CEXKelmo* threeLevelChain() {
-    CEXKelmo* first = new CEXCustom(L"The first failure.", KELMO_BANNER, L"Utilities.cpp", L"CUtilities::parse", 0,
-                                    nullptr);
-    CEXKelmo* second = new CEXUnhandled(KELMO_BANNER, L"C:\\src\\core\\Preferences.cpp",
-                                        L"CPreferences::loadPreferences", 0, first);
+    CEXKelmo* first =
+        new CEXCustom(L"The first failure.", KELMO_BANNER, L"Utilities.cpp", L"CUtilities::parse", 0, nullptr);
+    CEXKelmo* second =
+        new CEXUnhandled(KELMO_BANNER, L"C:\\src\\core\\Preferences.cpp", L"CPreferences::loadPreferences", 0, first);
     return new CEXUnhandled(KELMO_BANNER, L"Brenvik", L"updateSpaces", 0, second);
 }
 
@@ -30,11 +30,12 @@ TEST(ExceptionChain, MessageBoxShowsEveryLevelIndentedAndOnlyTheInnermostDescrip
     ASSERT_EQ(recorder.boxes.size(), 1u);
     EXPECT_EQ(recorder.boxes[0].caption, L"Error Detected.");
     EXPECT_EQ(recorder.boxes[0].type, 16u);
-    EXPECT_EQ(recorder.boxes[0].text, L"Brenvik::updateSpaces\n"
-                                      L"\tPreferences::CPreferences::loadPreferences\n"
-                                      L"\t\tUtilities::CUtilities::parse\n"
-                                      L"\n"
-                                      L"The first failure.");
+    EXPECT_EQ(recorder.boxes[0].text,
+              L"Brenvik::updateSpaces\n"
+              L"\tPreferences::CPreferences::loadPreferences\n"
+              L"\t\tUtilities::CUtilities::parse\n"
+              L"\n"
+              L"The first failure.");
 }
 
 TEST(ExceptionChain, CommandLineShowsOnlyMethodNames) {
@@ -42,11 +43,12 @@ TEST(ExceptionChain, CommandLineShowsOnlyMethodNames) {
     CEXKelmo* chain = threeLevelChain();
     chain->reportToCommandLine();
     chain->deleteException();
-    EXPECT_EQ(coretest::commandLineText(), L"updateSpaces\n"
-                                 L"\tCPreferences::loadPreferences\n"
-                                 L"\t\tCUtilities::parse\n"
-                                 L"\n"
-                                 L"The first failure.\n");
+    EXPECT_EQ(coretest::commandLineText(),
+              L"updateSpaces\n"
+              L"\tCPreferences::loadPreferences\n"
+              L"\t\tCUtilities::parse\n"
+              L"\n"
+              L"The first failure.\n");
 }
 
 TEST(ExceptionChain, SingleExceptionGivesItsNameAnEmptyLineAndItsDescription) {
@@ -101,8 +103,9 @@ TEST(ExceptionChain, AFailedConnectionCarriesItsErrorsInnermostFirst) {
     _ConnectionPtr connection;
     connection.CreateInstance(L"ADODB.Connection");
     try {
-        connection->Open(L"Provider=SQLOLEDB;Data Source=/nonexistent/socket/folder;Initial Catalog=register;"
-                         L"User Id=planner;Password=secret;");
+        connection->Open(
+            L"Provider=SQLOLEDB;Data Source=/nonexistent/socket/folder;Initial Catalog=register;"
+            L"User Id=planner;Password=secret;");
     } catch (const _com_error&) {
         // the errors stay on the connection
     }
@@ -121,9 +124,8 @@ TEST(ExceptionChain, AFailedConnectionCarriesItsErrorsInnermostFirst) {
 TEST(ExceptionChain, HostStatusNamesTheLineTheStatusAndTheDrawing) {
     CEXUnhandled plain(Acad::eLockViolation, KELMO_BANNER, L"AcadDrawing.cpp", L"CAcadDrawing::lock", 373, L"",
                        nullptr);
-    EXPECT_EQ(plain.getDescription(),
-              CString(L"The following AutoCAD error occurred on line#373: ") +
-                  CString(acadErrorStatusText(Acad::eLockViolation)) + L".");
+    EXPECT_EQ(plain.getDescription(), CString(L"The following AutoCAD error occurred on line#373: ") +
+                                          CString(acadErrorStatusText(Acad::eLockViolation)) + L".");
     EXPECT_EQ(plain.getLine(), 373);
     CEXUnhandled named(Acad::eLockViolation, KELMO_BANNER, L"AcadDrawing.cpp", L"CAcadDrawing::lock", 373,
                        L"Z:\\plans\\a.dxf", nullptr);
@@ -232,10 +234,12 @@ TEST(Warnings, EachWarningGetsItsOwnBoxInOrderAndTheListRefills) {
     warnings.add(new CEXHatchAroundAttributes(L"C", L"1F", KELMO_BANNER, L"Hatch.cpp", L"CHatch::three"));
     warnings.reportToMessageBox();
     ASSERT_EQ(recorder.boxes.size(), 3u);
-    EXPECT_EQ(recorder.boxes[0].text, L"Hatch::CHatch::one\n\nUnable to apply additional hatch areas to Kelmo Block: A.");
+    EXPECT_EQ(recorder.boxes[0].text,
+              L"Hatch::CHatch::one\n\nUnable to apply additional hatch areas to Kelmo Block: A.");
     EXPECT_EQ(recorder.boxes[1].text, L"Hatch::CHatch::two\n\nUnable to apply no hatch areas to Kelmo Block: B.");
-    EXPECT_EQ(recorder.boxes[2].text, L"Hatch::CHatch::three\n\nUnable to hatch around attributes: C. Handle: 1F. "
-                                      L"Please check the Kelmo block.");
+    EXPECT_EQ(recorder.boxes[2].text,
+              L"Hatch::CHatch::three\n\nUnable to hatch around attributes: C. Handle: 1F. "
+              L"Please check the Kelmo block.");
     EXPECT_EQ(warnings.getCount(), 3); // reporting does not empty the list
     warnings.deleteObjects();
     EXPECT_EQ(warnings.getCount(), 0);
@@ -247,7 +251,9 @@ TEST(Warnings, EachWarningGetsItsOwnBoxInOrderAndTheListRefills) {
 
 // --- XML form and error log --------------------------------------------------------------------------------
 
-CString text(const _bstr_t& value) { return static_cast<const wchar_t*>(value); }
+CString text(const _bstr_t& value) {
+    return static_cast<const wchar_t*>(value);
+}
 
 CString childName(const IXMLDOMNodePtr& node, long index) {
     return text(node->GetchildNodes()->Getitem(index)->GetnodeName());
@@ -261,8 +267,7 @@ TEST(ExceptionXml, ChainSerialisesInTheErrorsNamespaceWithTimeAndInnerLevels) {
     EXPECT_EQ(text(error->GetnodeName()), CString(L"error"));
     EXPECT_EQ(text(error->GetnamespaceURI()), ns);
     ASSERT_EQ(error->GetchildNodes()->Getlength(), 7);
-    const wchar_t* names[] = {L"date", L"class", L"procSig", L"source", L"description", L"severity",
-                              L"innerException"};
+    const wchar_t* names[] = {L"date", L"class", L"procSig", L"source", L"description", L"severity", L"innerException"};
     for (long i = 0; i < 7; ++i) {
         EXPECT_EQ(childName(error, i), CString(names[i]));
     }
@@ -293,8 +298,9 @@ TEST(ExceptionXml, ErrorLogIsCreatedThenAppended) {
         ++outer;
     }
     EXPECT_EQ(outer, 2u);
-    EXPECT_EQ(coretest::commandLineText(), L"An error has been detected in updateSpaces. Please consult the error log\n"
-                                 L"An error has been detected in updateSpaces. Please consult the error log\n");
+    EXPECT_EQ(coretest::commandLineText(),
+              L"An error has been detected in updateSpaces. Please consult the error log\n"
+              L"An error has been detected in updateSpaces. Please consult the error log\n");
 }
 
 TEST(ExceptionXml, AnUnreadableErrorLogIsLeftAloneAndNothingIsClaimed) {

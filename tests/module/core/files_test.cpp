@@ -43,8 +43,8 @@ TEST(PathRules, FileNameSyntaxWithAndWithoutRepair) {
         const wchar_t* name;
         BOOL valid;
     } checks[] = {
-        {L"plan.dwg", TRUE},  {L"c:plan.dwg", TRUE}, {L"\\plan.dwg", FALSE}, {L"/plan.dwg", FALSE},
-        {L"a:b:c", FALSE},    {L":a:b", TRUE},       {L"plan?.dwg", FALSE},  {L"a|b", FALSE},
+        {L"plan.dwg", TRUE}, {L"c:plan.dwg", TRUE}, {L"\\plan.dwg", FALSE}, {L"/plan.dwg", FALSE},
+        {L"a:b:c", FALSE},   {L":a:b", TRUE},       {L"plan?.dwg", FALSE},  {L"a|b", FALSE},
     };
     for (const auto& c : checks) {
         CString name = c.name;
@@ -55,7 +55,10 @@ TEST(PathRules, FileNameSyntaxWithAndWithoutRepair) {
         const wchar_t* name;
         const wchar_t* repaired;
     } repairs[] = {
-        {L"plan?.dwg", L"plan.dwg"}, {L"\\plan.dwg", L"plan.dwg"}, {L"a:b:c", L"a:bc"}, {L"<a*b>", L"ab"},
+        {L"plan?.dwg", L"plan.dwg"},
+        {L"\\plan.dwg", L"plan.dwg"},
+        {L"a:b:c", L"a:bc"},
+        {L"<a*b>", L"ab"},
     };
     for (const auto& c : repairs) {
         CString name = c.name;
@@ -69,9 +72,12 @@ TEST(PathRules, FolderSyntaxKeepsTheDriveColonAndEndsInABackslash) {
         const wchar_t* path;
         const wchar_t* expected;
     } cases[] = {
-        {L"c:\\plots", L"c:\\plots\\"},     {L"c:\\plots\\", L"c:\\plots\\"},
-        {L"c:\\a:b\\c", L"c:\\ab\\c\\"},   {L"\\\\server\\share", L"\\\\server\\share\\"},
-        {L"", L""},                         {L"c:\\a*?\"<>|b", L"c:\\ab\\"},
+        {L"c:\\plots", L"c:\\plots\\"},
+        {L"c:\\plots\\", L"c:\\plots\\"},
+        {L"c:\\a:b\\c", L"c:\\ab\\c\\"},
+        {L"\\\\server\\share", L"\\\\server\\share\\"},
+        {L"", L""},
+        {L"c:\\a*?\"<>|b", L"c:\\ab\\"},
     };
     for (const auto& c : cases) {
         CString path = c.path;

@@ -11,18 +11,19 @@ namespace {
 const wchar_t* const prefsPath = L"C:\\CadHost\\kelmo\\prefs\\prefs.cfg";
 const char* const prefsNative = "CadHost/kelmo/prefs/prefs.cfg";
 
-const std::string defaultFile = "//\tKelmo 2001\r\n"
-                                "//\r\n"
-                                "//\tConfiguration file for Ostrel\r\n"
-                                "//\r\n"
-                                "units\r\n0\r\n"
-                                "precison\r\n2\r\n"
-                                "textSize\r\n250.00\r\n"
-                                "textScale\r\n1.00\r\n"
-                                "textRotation\r\n0.00\r\n"
-                                "csvOpener\r\nNONE\r\n"
-                                "zoomBorder\r\n1000\r\n"
-                                "inc\r\n1\r\n";
+const std::string defaultFile =
+    "//\tKelmo 2001\r\n"
+    "//\r\n"
+    "//\tConfiguration file for Ostrel\r\n"
+    "//\r\n"
+    "units\r\n0\r\n"
+    "precison\r\n2\r\n"
+    "textSize\r\n250.00\r\n"
+    "textScale\r\n1.00\r\n"
+    "textRotation\r\n0.00\r\n"
+    "csvOpener\r\nNONE\r\n"
+    "zoomBorder\r\n1000\r\n"
+    "inc\r\n1\r\n";
 
 TEST(PreferencesFile, DefaultsAreWrittenByteForByteIntoANewFolder) {
     coretest::TempCDrive drive;
@@ -83,12 +84,13 @@ TEST(PreferencesFile, ReadingClampsSizesRotationAndIncrement) {
 
 TEST(PreferencesFile, KeysMatchByTheirFirstCharactersAndCaseAndAnEmptyLineEndsTheFile) {
     coretest::TempCDrive drive;
-    coretest::writeBytes(drive.native(prefsNative), "unitsAndMore\r\n1\r\n"
-                                                    "// a comment between settings\r\n"
-                                                    "Precison\r\n5\r\n"
-                                                    "csvOpener\r\n  viewer.exe  \r\n"
-                                                    "\r\n"
-                                                    "inc\r\n9\r\n");
+    coretest::writeBytes(drive.native(prefsNative),
+                         "unitsAndMore\r\n1\r\n"
+                         "// a comment between settings\r\n"
+                         "Precison\r\n5\r\n"
+                         "csvOpener\r\n  viewer.exe  \r\n"
+                         "\r\n"
+                         "inc\r\n9\r\n");
     CPreferences preferences;
     ASSERT_TRUE(preferences.loadPreferences(prefsPath));
     EXPECT_EQ(preferences.getUnits(), 1);

@@ -81,7 +81,8 @@ TEST(Logs, DebugEntriesAreAppendedWithTimeDescriptionAndNode) {
     EXPECT_NE(text.find("<debugging xmlns=\"http://schemas.kelmo.net/debugging\">"), std::string::npos) << text;
     EXPECT_EQ(count(text, "<error xmlns=\"http://schemas.kelmo.net/errors\">"), 2) << text;
     EXPECT_EQ(count(text, "<storedProcedure"), 1) << text;
-    EXPECT_LT(text.find("<description>execSPReturnParas</description>"), text.find("<description>second</description>"));
+    EXPECT_LT(text.find("<description>execSPReturnParas</description>"),
+              text.find("<description>second</description>"));
 }
 
 TEST(Logs, ADebugLogWithoutARootRaisesTheInvalidFileError) {
@@ -183,25 +184,27 @@ TEST(ServerPreferences, FilesThatDoNotLoadOrHaveAnotherRootAddNothing) {
 
 TEST(ServerPreferences, DumpPrintsEachEntrysPlotSettings) {
     coretest::TempCDrive drive;
-    coretest::writeBytes(drive.native("ostrel.xml"), "<ostrelPreferences><server>"
-                                                     "<dbDatasource>plans01</dbDatasource>"
-                                                     "<cacheOutPath>C:\\cache</cacheOutPath>"
-                                                     "<cachePlotTypeID>2</cachePlotTypeID>"
-                                                     "<cachePlotScaleTypeID>20</cachePlotScaleTypeID>"
-                                                     "</server></ostrelPreferences>");
+    coretest::writeBytes(drive.native("ostrel.xml"),
+                         "<ostrelPreferences><server>"
+                         "<dbDatasource>plans01</dbDatasource>"
+                         "<cacheOutPath>C:\\cache</cacheOutPath>"
+                         "<cachePlotTypeID>2</cachePlotTypeID>"
+                         "<cachePlotScaleTypeID>20</cachePlotScaleTypeID>"
+                         "</server></ostrelPreferences>");
     CPreferencesOstrel list;
     list.deSerialize(L"C:\\ostrel.xml");
     coretest::clearCommandLine();
     list.dump(L"start");
-    EXPECT_EQ(coretest::commandLineText(), L"Marker                start\n"
-                                           L"Server                plans01\n"
-                                           L"getCacheOutPath       C:\\cache\n"
-                                           L"getCachePlotAreaType  1\n"
-                                           L"getCachePlotCentred   %b\n"
-                                           L"getCachePlotMediaName 0, ISO_A1_(841.00_x_594.00_MM)\n"
-                                           L"getCachePlotPC3Device 2, PublishToWeb JPG.pc3\n"
-                                           L"getCachePlotScaleType 21\n"
-                                           L"\n\n");
+    EXPECT_EQ(coretest::commandLineText(),
+              L"Marker                start\n"
+              L"Server                plans01\n"
+              L"getCacheOutPath       C:\\cache\n"
+              L"getCachePlotAreaType  1\n"
+              L"getCachePlotCentred   %b\n"
+              L"getCachePlotMediaName 0, ISO_A1_(841.00_x_594.00_MM)\n"
+              L"getCachePlotPC3Device 2, PublishToWeb JPG.pc3\n"
+              L"getCachePlotScaleType 21\n"
+              L"\n\n");
 }
 
 TEST(ServerPreferences, ErrorLogsGoToEveryServerEntry) {

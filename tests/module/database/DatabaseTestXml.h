@@ -9,9 +9,15 @@ inline std::wstring xmlString(const _bstr_t& text) {
     const wchar_t* p = text;
     return p ? p : L"";
 }
-inline std::wstring xmlName(const IXMLDOMNodePtr& node) { return xmlString(node->GetnodeName()); }
-inline std::wstring xmlNamespace(const IXMLDOMNodePtr& node) { return xmlString(node->GetnamespaceURI()); }
-inline std::wstring xmlText(const IXMLDOMNodePtr& node) { return xmlString(node->Gettext()); }
+inline std::wstring xmlName(const IXMLDOMNodePtr& node) {
+    return xmlString(node->GetnodeName());
+}
+inline std::wstring xmlNamespace(const IXMLDOMNodePtr& node) {
+    return xmlString(node->GetnamespaceURI());
+}
+inline std::wstring xmlText(const IXMLDOMNodePtr& node) {
+    return xmlString(node->Gettext());
+}
 inline std::vector<IXMLDOMNodePtr> xmlChildren(const IXMLDOMNodePtr& node) {
     std::vector<IXMLDOMNodePtr> children;
     IXMLDOMNodeListPtr list = node->GetchildNodes();

@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 const CString kUri = L"urn:test/parameters";
@@ -48,7 +47,7 @@ std::vector<std::wstring> xmlForm(CParameter& p) {
     return texts;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Parameters, EmptyListBindsNothingAndWritesAnEmptyElement) {
     CParameters list;
@@ -101,7 +100,7 @@ TEST(Parameters, TheListDeletesEachParameterOnceAndCanBeFilledAgain) {
         list.add(new CountedParameter(&deletions));
         CountedParameter neverAdded(&deletions);
     }
-    EXPECT_EQ(deletions, 4);  // the re-added one with the list, the stack one by itself
+    EXPECT_EQ(deletions, 4); // the re-added one with the list, the stack one by itself
 }
 
 TEST(Parameters, TextDumpHasTwoLinesPerParameter) {
@@ -143,7 +142,7 @@ TEST(ParameterForms, EachTypeWritesItsTypeWordSizeAndValueText) {
     EXPECT_EQ(xmlForm(t)[3], L"parameterValue=200");
     CParameterChar c;
     EXPECT_EQ(xmlForm(c)[2], L"parameterSize=20");
-    EXPECT_EQ(xmlForm(c)[3], L"parameterValue=");  // never given a value
+    EXPECT_EQ(xmlForm(c)[3], L"parameterValue="); // never given a value
     CParameterVarChar v;
     v.setValue(L"a < b & c");
     EXPECT_EQ(xmlForm(v)[1], L"parameterType=varchar");
@@ -161,7 +160,7 @@ TEST(ParameterForms, DateTimeTextAndItsInvalidAndNullForms) {
     bad.SetStatus(COleDateTime::invalid);
     p.setValue(bad);
     EXPECT_EQ(xmlForm(p)[3], L"parameterValue=Invalid DateTime");
-    EXPECT_EQ(p.getValue().vt, VT_NULL);  // no meaningless day count goes to the register
+    EXPECT_EQ(p.getValue().vt, VT_NULL); // no meaningless day count goes to the register
     COleDateTime none;
     none.SetStatus(COleDateTime::null);
     p.setValue(none);

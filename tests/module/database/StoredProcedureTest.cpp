@@ -27,9 +27,15 @@ using namespace kelmo::test;
 
 namespace {
 
-CString server() { return CString(pgServer()->host.c_str()); }
-CString user() { return CString(pgServer()->user.c_str()); }
-CString password() { return CString(pgServer()->password.c_str()); }
+CString server() {
+    return CString(pgServer()->host.c_str());
+}
+CString user() {
+    return CString(pgServer()->user.c_str());
+}
+CString password() {
+    return CString(pgServer()->password.c_str());
+}
 
 // Runs `f`, expecting a module exception; returns "class: description" of the innermost level.
 std::wstring failure(const std::function<void()>& f, CString* outerProcSig = nullptr) {
@@ -65,7 +71,9 @@ P* bind(CParameters& list, const wchar_t* name, const V& value, int direction = 
     return p;
 }
 
-std::wstring text(const _variant_t& v) { return std::wstring(static_cast<const wchar_t*>(_bstr_t(v))); }
+std::wstring text(const _variant_t& v) {
+    return std::wstring(static_cast<const wchar_t*>(_bstr_t(v)));
+}
 
 class StoredProcedureTest : public ::testing::Test {
 protected:
@@ -85,7 +93,7 @@ struct Unconnected : CStoredProcedure {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(DatabaseConnection, WrongPasswordRaisesTheConnectionExceptionWithTheServersMessage) {
     KELMO_REQUIRE_PG();
@@ -99,12 +107,11 @@ TEST(DatabaseConnection, AServerThatIsNotRunningRaisesTheConnectionException) {
     const auto folder = std::filesystem::temp_directory_path() / "kelmo-no-server";
     std::filesystem::create_directories(folder);
     const int before = win::comInitCount();
-    const std::wstring m = failure([&] {
-        CStoredProcedure sp(CString(folder.c_str()), L"adotest", user(), password(), 2);
-    });
+    const std::wstring m =
+        failure([&] { CStoredProcedure sp(CString(folder.c_str()), L"adotest", user(), password(), 2); });
     EXPECT_EQ(m.rfind(L"CEXConnection: ", 0), 0u) << m;
     EXPECT_NE(m.find(L"No such file or directory"), std::wstring::npos) << m;
-    EXPECT_EQ(win::comInitCount(), before);  // the failed constructor left COM as it found it
+    EXPECT_EQ(win::comInitCount(), before); // the failed constructor left COM as it found it
 }
 
 TEST_F(StoredProcedureTest, RowsComeBackFromTheReturningVariant) {
@@ -165,7 +172,7 @@ TEST_F(StoredProcedureTest, OnlyOutputAndInOutParametersAreReadBack) {
     sp->execSPNoReturnParasReturn();
     EXPECT_EQ(static_cast<long>(doubled->getValue()), 42);
     EXPECT_EQ(static_cast<long>(x->getValue()), 21);
-    EXPECT_EQ(static_cast<long>(returned->getValue()), 99);  // the command's return value is not copied
+    EXPECT_EQ(static_cast<long>(returned->getValue()), 99); // the command's return value is not copied
 }
 
 TEST_F(StoredProcedureTest, EveryTypeIsBoundAndReadBackInItsOwnType) {
@@ -174,7 +181,7 @@ TEST_F(StoredProcedureTest, EveryTypeIsBoundAndReadBackInItsOwnType) {
     auto* ti = bind<CParameterTinyInt>(list, L"@ti", 200, adParamInputOutput);
     auto* i = bind<CParameterInt>(list, L"@i", -7, adParamInputOutput);
     auto* n = param<CParameterDecimal>(L"@n", adParamInputOutput);
-    n->setPrecision(300);  // sent as its low 8 bits, 44
+    n->setPrecision(300); // sent as its low 8 bits, 44
     n->setNumericScale(10);
     n->setValue(2.5);
     list.add(n);
@@ -186,7 +193,7 @@ TEST_F(StoredProcedureTest, EveryTypeIsBoundAndReadBackInItsOwnType) {
     sp->execSPNoReturnParasReturn();
 
     EXPECT_EQ(b->getValue().vt, VT_BOOL);
-    EXPECT_EQ(b->getValue().boolVal, -1);  // a true output arrives as -1
+    EXPECT_EQ(b->getValue().boolVal, -1); // a true output arrives as -1
     EXPECT_EQ(ti->getValue().vt, VT_UI1);
     EXPECT_EQ(ti->getValue().bVal, 200);
     EXPECT_EQ(i->getValue().vt, VT_I4);
@@ -264,7 +271,7 @@ TEST_F(StoredProcedureTest, ProcedureXmlNamesTheCallAndItsParameters) {
     bind<CParameterInt>(list, L"@graphicReportID", 5);
     sp->setName(L"__gr_getGraphicReport");
     IXMLDOMNodePtr bare = sp->serialize(L"urn:x");
-    ASSERT_EQ(xmlChildren(bare).size(), 2u);  // no list set: no "parameters"
+    ASSERT_EQ(xmlChildren(bare).size(), 2u); // no list set: no "parameters"
     sp->setParameters(&list);
     IXMLDOMNodePtr node = sp->serialize(L"urn:x");
     EXPECT_EQ(xmlName(node), L"storedProcedure");
@@ -319,7 +326,8 @@ TEST(StoredProcedureException, KeepsTheCallsXmlAndTheConnectionsErrors) {
     CStoredProcedure sp(server(), L"adotest", user(), password(), 5);
     sp.setName(L"twice");
     const _com_error error(E_FAIL, win::makeErrorInfo(L"it failed", L"PostgreSQL"));
-    CEXStoredProcedure* e = new CEXStoredProcedure(error, &sp, KELMO_BANNER, L"Blocks.cpp", L"CBlocks::getVXRBlocks", 2);
+    CEXStoredProcedure* e =
+        new CEXStoredProcedure(error, &sp, KELMO_BANNER, L"Blocks.cpp", L"CBlocks::getVXRBlocks", 2);
     EXPECT_EQ(e->getDescription(), CString(L"it failed"));
     EXPECT_EQ(e->getSource(), CString(L"PostgreSQL"));
     ASSERT_TRUE(e->getProcedureNode());
@@ -336,11 +344,12 @@ TEST(ModuleRegistration, StoresNameDescriptionVersionAndDate) {
     KELMO_REQUIRE_PG();
     CModuleDetails details;
     details.setModDetails(server(), user(), password(), 5);
-    auto rows = pgQuery("ostrel", "SELECT description, version, to_char(build_date, 'YYYY-MM-DD HH24:MI:SS') "
-                                  "FROM module WHERE name = 'KRP'");
+    auto rows = pgQuery("ostrel",
+                        "SELECT description, version, to_char(build_date, 'YYYY-MM-DD HH24:MI:SS') "
+                        "FROM module WHERE name = 'KRP'");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0], "KELMO Dorvane compatible with 64bit AutoCAD 2015");
-    EXPECT_EQ(rows[0][1], "64.04.00.01");  // all eleven characters
+    EXPECT_EQ(rows[0][1], "64.04.00.01"); // all eleven characters
     EXPECT_EQ(rows[0][2], "2014-10-03 00:00:00");
 
     details.setModuleRunning(server(), user(), password(), 5);

@@ -16,12 +16,20 @@ using kelmo::test::pgServer;
 
 namespace {
 
-CString server() { return CString(pgServer()->host.c_str()); }
-CString user() { return CString(pgServer()->user.c_str()); }
-CString password() { return CString(pgServer()->password.c_str()); }
+CString server() {
+    return CString(pgServer()->host.c_str());
+}
+CString user() {
+    return CString(pgServer()->user.c_str());
+}
+CString password() {
+    return CString(pgServer()->password.c_str());
+}
 
 // Attach ids of this process, so that parallel runs keep to their own rows.
-int attachId(int n) { return 700000 + (::getpid() % 10000) * 10 + n; }
+int attachId(int n) {
+    return 700000 + (::getpid() % 10000) * 10 + n;
+}
 
 std::string count(const std::string& table, int attach) {
     return pgQuery("vxr", "SELECT count(*) FROM " + table + " WHERE attach_id = " + std::to_string(attach))[0][0];
@@ -73,8 +81,8 @@ TEST_F(Register, LayersAreAddedWithTheirColour) {
 TEST_F(Register, ReportLayersAreReadOnceEach) {
     auto id = pgQuery("vxr", "INSERT INTO graphic_report (title) VALUES ('drawing layers test') RETURNING id")[0][0];
     pgQuery("vxr", "INSERT INTO report_layer_on (report_id, name, description) VALUES (" + id +
-                       ", 'Walls<1>', 'outer'), (" + id + ", NULL, NULL), (" + id + ", 'Walls<1>', 'again'), (" +
-                       id + ", 'Doors', NULL)");
+                       ", 'Walls<1>', 'outer'), (" + id + ", NULL, NULL), (" + id + ", 'Walls<1>', 'again'), (" + id +
+                       ", 'Doors', NULL)");
     CLayers layers;
     layers.getGraphicReportLayersOn(procedure.get(), std::stoi(id), 10);
     ASSERT_EQ(layers.getCount(), 3);
@@ -138,8 +146,8 @@ TEST_F(Register, AFailingLayoutAddLeavesTheOldRowsInPlace) {
     bool thrown = false;
     drawingtest::innermostDescription([&] { second.addLayoutsToVXR(procedure.get(), 10, attach); }, &thrown);
     EXPECT_TRUE(thrown);
-    auto rows = pgQuery("vxr", "SELECT name FROM drawing_layout WHERE attach_id = " + std::to_string(attach) +
-                                   " ORDER BY id");
+    auto rows =
+        pgQuery("vxr", "SELECT name FROM drawing_layout WHERE attach_id = " + std::to_string(attach) + " ORDER BY id");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1][0], "Layout1");
 

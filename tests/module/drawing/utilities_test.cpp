@@ -84,8 +84,10 @@ TEST(SpaceData, HandleListsWithOrWithoutTrailingComma) {
 
 TEST(PlotFileNames, ExtensionIsCorrectedAndEmptyNameRefused) {
     CAcadUtilities u;
-    const wchar_t* cases[][3] = {{L"plan", L"1", L"plan.pdf"},        {L"plan.dwf", L"1", L"plan.pdf"},
-                                 {L"plan.PDF", L"1", L"plan.pdf"},    {L"plan.pdf", L"1", L"plan.pdf"},
+    const wchar_t* cases[][3] = {{L"plan", L"1", L"plan.pdf"},
+                                 {L"plan.dwf", L"1", L"plan.pdf"},
+                                 {L"plan.PDF", L"1", L"plan.pdf"},
+                                 {L"plan.pdf", L"1", L"plan.pdf"},
                                  {L"floor.2.v1", L"3", L"floor.2.png"}};
     for (auto& c : cases) {
         CString name = c[0];

@@ -86,7 +86,7 @@ TEST_F(Cadhost, HelpAndDiagnosticsPrintTheirLines) {
     Outcome r = run("m?\nmd?\nmd4\nmd8\n0\n2.5\n12\nsome words\nmd9\n\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    kelmo_test::TestHost host;  // the same bytes as the commands print in-process
+    kelmo_test::TestHost host; // the same bytes as the commands print in-process
     commandHelp();
     diagnosticsHelp();
     const std::string tables = win::toUtf8(host.commandLine());
@@ -97,8 +97,7 @@ TEST_F(Cadhost, HelpAndDiagnosticsPrintTheirLines) {
     EXPECT_TRUE(has(r, "text user input test successful - some words\n"));
     EXPECT_TRUE(has(r, "xml test completed successfully\n"));
     const std::string xml = slurp(dir / "c" / "kelmoDiagnosis.xml");
-    EXPECT_NE(xml.find("<root xmlns=\"http://schemas.kelmo.net/Ostrel\"><name>value</name></root>"),
-              std::string::npos)
+    EXPECT_NE(xml.find("<root xmlns=\"http://schemas.kelmo.net/Ostrel\"><name>value</name></root>"), std::string::npos)
         << xml;
 }
 
@@ -114,7 +113,8 @@ TEST_F(Cadhost, TheProductDecidesWhetherTheMarkerCommandsExist) {
         SCOPED_TRACE(product);
         Outcome full = run("mlmc\nmpmc\n", std::string("--product ") + product);
         EXPECT_EQ(full.status, 0) << full.err;
-        EXPECT_TRUE(has(full, "Command: mlmc\nCommand not available yet.\n\nCommand: mpmc\nCommand not available yet.\n"))
+        EXPECT_TRUE(
+            has(full, "Command: mlmc\nCommand not available yet.\n\nCommand: mpmc\nCommand not available yet.\n"))
             << full.out;
     }
 }

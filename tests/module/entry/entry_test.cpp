@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 using classlib::DialogDriver;
 
 // Group, global name, local name and flags of every command, in registration order.
-const std::wstring fullTable = LR"(KELMO_COMMANDS mbe kelmoBrenvik 0
+const std::wstring fullTable =
+    LR"(KELMO_COMMANDS mbe kelmoBrenvik 0
 KELMO_COMMANDS mbh kelmoBlockHyperlink 0
 KELMO_COMMANDS mbc kelmoBlockCreate 0
 KELMO_COMMANDS mgabc kelmoGrossAreaBlockCreate 200000
@@ -63,7 +64,8 @@ std::wstring registered() {
         if (ours && c->functionCode() == -1 && c->UIContext() == nullptr && c->functionAddr() != nullptr) {
             wchar_t flags[16];
             swprintf(flags, 16, L"%x", static_cast<unsigned>(c->commandFlags()));
-            rows += std::wstring(c->groupName()) + L" " + c->globalName() + L" " + c->localName() + L" " + flags + L"\n";
+            rows +=
+                std::wstring(c->groupName()) + L" " + c->globalName() + L" " + c->localName() + L" " + flags + L"\n";
         }
     }
     return rows;
@@ -90,9 +92,9 @@ TEST(HostDetection, NamesTheHostFromTheProductText) {
         const wchar_t *product, *name;
         int type;
     } cases[] = {
-        {L"AutoCAD 2015", L"AutoCAD", 2},           {L"AUTOCAD LT 2015", L"AutoCADLT", 1},
-        {L"BricsCAD V15", L"BricsCAD", 3},          {L"bricscad and autocad", L"AutoCAD", 2},
-        {L"AutoCADLT", L"AutoCAD", 2},              {L"DraftCAD 2015", L"unknown <draftcad 2015>", 0},
+        {L"AutoCAD 2015", L"AutoCAD", 2},  {L"AUTOCAD LT 2015", L"AutoCADLT", 1},
+        {L"BricsCAD V15", L"BricsCAD", 3}, {L"bricscad and autocad", L"AutoCAD", 2},
+        {L"AutoCADLT", L"AutoCAD", 2},     {L"DraftCAD 2015", L"unknown <draftcad 2015>", 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.product);
@@ -112,8 +114,8 @@ class Entry : public kelmo_test::ModuleFixture {};
 TEST_F(Entry, EachHostGetsItsCommandsInTableOrderAndUnloadRemovesEveryGroup) {
     writePrefs("");
     std::wstring without = fullTable;
-    for (const wchar_t* row : {L"KELMO_COMMANDS mlmc kelmoLegendMarkerCreate 0\n",
-                               L"KELMO_COMMANDS mpmc kelmoPieMarkerCreate 0\n"}) {
+    for (const wchar_t* row :
+         {L"KELMO_COMMANDS mlmc kelmoLegendMarkerCreate 0\n", L"KELMO_COMMANDS mpmc kelmoPieMarkerCreate 0\n"}) {
         without.erase(without.find(row), std::wcslen(row));
     }
     for (const wchar_t* product : {L"AutoCAD 2015", L"BricsCAD V15", L"AutoCAD LT 2015", L"SomeCAD 3"}) {
@@ -121,7 +123,7 @@ TEST_F(Entry, EachHostGetsItsCommandsInTableOrderAndUnloadRemovesEveryGroup) {
         HostScope scope(product);
         ASSERT_EQ(acrxEntryPoint(AcRx::kInitAppMsg, nullptr), AcRx::kRetOK);
         EXPECT_EQ(registered(), g_hostApplication.isFullVersion() ? fullTable : without);
-        acedRegCmds()->removeGroup(L"KELMO_TEST");  // a group already empty at unload
+        acedRegCmds()->removeGroup(L"KELMO_TEST"); // a group already empty at unload
         acedRegCmds()->clearHistory();
         ASSERT_EQ(acrxEntryPoint(AcRx::kUnloadAppMsg, nullptr), AcRx::kRetOK);
         EXPECT_EQ(acedRegCmds()->removedGroups(),
@@ -132,7 +134,7 @@ TEST_F(Entry, EachHostGetsItsCommandsInTableOrderAndUnloadRemovesEveryGroup) {
 
 TEST_F(Entry, TheHostFolderIsTheExecutablesAndTheModuleFoldersAreMade) {
     g_hostDirectory = L"stale";
-    writePrefs("");  // present though empty: no dialog
+    writePrefs(""); // present though empty: no dialog
     initApplication();
     EXPECT_EQ(g_hostDirectory, CString(L"C:\\CadHost"));
     EXPECT_EQ(g_tempDirectory, CString(L"C:\\CadHost\\kelmo\\temp\\"));
@@ -164,7 +166,7 @@ TEST_F(Entry, EscapeAtFirstLoadLeavesNoFileAndTheNextLoadAsksAgain) {
     onDialog([](HWND d) { DialogDriver::escape(d); });
     initApplication();
     EXPECT_FALSE(fs::exists(prefsFile()));
-    EXPECT_NE(acedRegCmds()->lookup(L"md9"), nullptr);  // the load goes on
+    EXPECT_NE(acedRegCmds()->lookup(L"md9"), nullptr); // the load goes on
     EXPECT_EQ(acDocManager->resourceDepth(), depth);
     unloadApplication();
     onDialog([](HWND d) { DialogDriver::enter(d); });
@@ -191,7 +193,7 @@ TEST_F(DocumentData, ForgetsADocumentWhenTheHostDestroysIt) {
     AsdkDataManager<CDocData> manager;
     AcApDocument* second = host->addDocument(L"second.dxf");
     manager.docData(doc());
-    manager.documentToBeDestroyed(second);  // no entry: nothing changes
+    manager.documentToBeDestroyed(second); // no entry: nothing changes
     EXPECT_EQ(manager.getCount(), 1u);
     acDocManager->closeDocument(doc());
     EXPECT_EQ(manager.getCount(), 0u);

@@ -25,8 +25,8 @@ protected:
 
     // An insert of a room definition (made when missing) with attribute values and extended data.
     AcDbObjectId room(const std::wstring& name, double width, double height, const AcGePoint3d& at,
-                      const std::wstring& code = L"R1", const std::vector<std::wstring>& data = {},
-                      double scale = 1.0, double rotation = 0.0, const wchar_t* app = L"ADE") {
+                      const std::wstring& code = L"R1", const std::vector<std::wstring>& data = {}, double scale = 1.0,
+                      double rotation = 0.0, const wchar_t* app = L"ADE") {
         if (db()->blockId(name).isNull()) defineRoom(*host, name, width, height);
         AcDbObjectId id = host->insertBlock(name, at, scale, rotation, {{L"NAME", code}, {L"AREA", L"0"}});
         if (!data.empty()) setXData(db(), id, app, data);

@@ -23,11 +23,14 @@ protected:
         SpaceBlockFixture::SetUp();
         host->defineBlock(L"DESK", {modeltest::rectangle(-50, -50, 50, 50), modeltest::attributeDefinition(L"TAG", 0)});
     }
-    AcDbObjectId desk(double x, double y) { return host->insertBlock(L"DESK", AcGePoint3d(x, y, 0), 1.0, 0.0, {{L"TAG", L"D"}}); }
+    AcDbObjectId desk(double x, double y) {
+        return host->insertBlock(L"DESK", AcGePoint3d(x, y, 0), 1.0, 0.0, {{L"TAG", L"D"}});
+    }
     std::vector<std::wstring> handles(CBlockDWG& room) {
         std::vector<std::wstring> found;
         CAssets* assets = room.getAssets();
-        for (int i = 0; assets && i < assets->getCount(); ++i) found.emplace_back(assets->getAt(i)->getHandleAsString());
+        for (int i = 0; assets && i < assets->getCount(); ++i)
+            found.emplace_back(assets->getAt(i)->getHandleAsString());
         std::sort(found.begin(), found.end());
         return found;
     }
@@ -68,7 +71,7 @@ TEST_F(Assets, RotatedAndScaledRoomSelectsWhereItIsShown) {
     // 1000 x 500 scaled by 2 and turned a quarter: it covers x -1000..0, y 0..2000 about the origin.
     AcDbObjectId id = room(L"ROOM-1", 1000, 500, AcGePoint3d(0, 0, 0), L"R", {}, 2.0, 3.141592653589793 / 2);
     AcDbObjectId shown = desk(-500, 1500);
-    desk(1500, 200);  // where the unplaced definition would lie
+    desk(1500, 200); // where the unplaced definition would lie
     std::unique_ptr<CBlockDWGRoom> block(read<CBlockDWGRoom>(id, 1));
     EXPECT_EQ(handles(*block), std::vector<std::wstring>{host->handleOf(shown)});
 }
@@ -94,8 +97,8 @@ TEST_F(Assets, NoBoundaryNoAssetList) {
 
 TEST_F(Assets, WrittenBackWithLayerHatchHyperlinksAndValues) {
     // A table large enough for its pattern to be too dense at scale 1.
-    host->defineBlock(L"TABLE", {modeltest::rectangle(-50000, -50000, 50000, 50000),
-                                 modeltest::attributeDefinition(L"TAG", 0)});
+    host->defineBlock(L"TABLE",
+                      {modeltest::rectangle(-50000, -50000, 50000, 50000), modeltest::attributeDefinition(L"TAG", 0)});
     AcDbObjectId other = host->insertBlock(L"TABLE", AcGePoint3d(200000, 0, 0), 1.0, 0.0, {{L"TAG", L"T"}});
     AcDbObjectId target = host->insertBlock(L"TABLE", AcGePoint3d(0, 0, 0), 1.0, 0.0, {{L"TAG", L"T"}});
     host->addLayer(L"FURNITURE");

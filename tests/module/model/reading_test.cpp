@@ -13,10 +13,10 @@ namespace {
 using modeltest::SpaceBlockFixture;
 
 const std::vector<std::wstring> kOffice = {
-    L"AREA=12.50sq.m.",    L"PERIMETER=14.00m.", L"NAME=ignored",       L"TAGTYPE=T1",
-    L"AREA_TYPE=Office",   L"COST_CENTRE=CC9",   L"DATE=1 May",         L"DATE_L_MOVE=2 May",
-    L"DEPT_CHARGE=D7",     L"ROOM_HEIGHT=2.70m.", L"SPECIAL_REQ=None",  L"TOT_STAFF=4",
-    L"TOT_WKSTNS=5",       L"VOLUME=33.75cu.m.", L"HANDLESTOMINUS=",    L"HANDLESTOADD=",
+    L"AREA=12.50sq.m.",  L"PERIMETER=14.00m.",  L"NAME=ignored",     L"TAGTYPE=T1",
+    L"AREA_TYPE=Office", L"COST_CENTRE=CC9",    L"DATE=1 May",       L"DATE_L_MOVE=2 May",
+    L"DEPT_CHARGE=D7",   L"ROOM_HEIGHT=2.70m.", L"SPECIAL_REQ=None", L"TOT_STAFF=4",
+    L"TOT_WKSTNS=5",     L"VOLUME=33.75cu.m.",  L"HANDLESTOMINUS=",  L"HANDLESTOADD=",
 };
 
 resbuf* strings(std::initializer_list<const wchar_t*> texts) {

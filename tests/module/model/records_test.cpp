@@ -384,7 +384,7 @@ TEST(BlockCollection, XmlRoundTripGivesDrawingBlocksWithTheHatch) {
         block->setHandle(CString(handle));
         blocks.addBlock(block);
     }
-    blocks.addBlock(new CBlock());  // a plain record has no XML form
+    blocks.addBlock(new CBlock()); // a plain record has no XML form
     IXMLDOMNodePtr element = blocks.serialize(kNs);
     EXPECT_EQ(element->GetchildNodes()->Getlength(), 2);
     CHatch* hatch = yellowSolid();
@@ -394,8 +394,7 @@ TEST(BlockCollection, XmlRoundTripGivesDrawingBlocksWithTheHatch) {
     ASSERT_EQ(back.getCount(), 2);
     EXPECT_EQ(back.getAt(1)->getHandle(), L"11");
     EXPECT_EQ(back.getAt(0)->getBlockType(), 6);
-    EXPECT_NE(static_cast<CBlockDWG*>(back.getAt(0))->getHatch(),
-              static_cast<CBlockDWG*>(back.getAt(1))->getHatch());
+    EXPECT_NE(static_cast<CBlockDWG*>(back.getAt(0))->getHatch(), static_cast<CBlockDWG*>(back.getAt(1))->getHatch());
 }
 
 } // namespace

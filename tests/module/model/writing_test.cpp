@@ -198,8 +198,7 @@ TEST_F(Writing, HatchWithLoopsLeavesTheDefinitionAlone) {
     AcDbDictionary* dictionary = open<AcDbDictionary>(space->extensionDictionary());
     space->close();
     AcDbSortentsTable* sortents = nullptr;
-    ASSERT_EQ(dictionary->getAt(L"ACAD_SORTENTS", sortents, AcDb::kForRead),
-              Acad::eOk);
+    ASSERT_EQ(dictionary->getAt(L"ACAD_SORTENTS", sortents, AcDb::kForRead), Acad::eOk);
     dictionary->close();
     AcDbObjectIdArray order;
     sortents->getFullDrawOrder(order);

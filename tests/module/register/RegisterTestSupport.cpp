@@ -33,10 +33,11 @@ std::vector<std::string> split(const std::string& text) {
 // The register's own writers, read from its catalogue, so that the staging copies take the same names.
 std::vector<Writer> writers() {
     std::vector<Writer> all;
-    for (const auto& row : pgQuery("vxr", "SELECT p.proname, array_to_string(p.proargnames, ','), "
-                                          "coalesce(array_to_string(p.proargmodes, ','), '') FROM pg_proc p "
-                                          "JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public' "
-                                          "AND p.prokind = 'p' AND (p.proname LIKE '\\_\\_to\\_%') ORDER BY 1")) {
+    for (const auto& row : pgQuery("vxr",
+                                   "SELECT p.proname, array_to_string(p.proargnames, ','), "
+                                   "coalesce(array_to_string(p.proargmodes, ','), '') FROM pg_proc p "
+                                   "JOIN pg_namespace n ON n.oid = p.pronamespace WHERE n.nspname = 'public' "
+                                   "AND p.prokind = 'p' AND (p.proname LIKE '\\_\\_to\\_%') ORDER BY 1")) {
         Writer writer{row[0], split(row[1])};
         const std::vector<std::string> modes = split(row[2]);
         for (size_t i = 0; i < modes.size() && i < writer.arguments.size(); ++i) {
@@ -48,7 +49,9 @@ std::vector<Writer> writers() {
     return all;
 }
 
-std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+std::string quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
 
 // A new location id 4242 for id 0; the kinds whose identifier begins "EXCL" are excluded from take-off.
 std::string writerSql(const Writer& writer) {
@@ -195,9 +198,10 @@ int backendPid(CStoredProcedure* procedure) {
 std::vector<ReceivedCall> receivedCalls(int pid) {
     std::vector<ReceivedCall> calls;
     std::string last;
-    for (const auto& row : pgQuery(kStage, "SELECT c.id, c.proc, a.arg FROM calls c JOIN call_args a ON a.call_id = "
-                                           "c.id WHERE c.pid = " +
-                                               str(pid) + " ORDER BY c.id, a.pos")) {
+    for (const auto& row : pgQuery(kStage,
+                                   "SELECT c.id, c.proc, a.arg FROM calls c JOIN call_args a ON a.call_id = "
+                                   "c.id WHERE c.pid = " +
+                                       str(pid) + " ORDER BY c.id, a.pos")) {
         if (row[0] != last) calls.push_back({row[1], {}});
         last = row[0];
         calls.back().arguments.push_back(row[2]);

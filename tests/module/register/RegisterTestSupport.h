@@ -19,20 +19,32 @@
 #include "support/AdoServer.h"
 #include "xml/MsXml.h"
 
-inline void PrintTo(const CString& text, std::ostream* out) { *out << '"' << text.ToUtf8() << '"'; }
+inline void PrintTo(const CString& text, std::ostream* out) {
+    *out << '"' << text.ToUtf8() << '"';
+}
 
 namespace registertest {
 
 using kelmo::test::pgQuery;
 using kelmo::test::pgServer;
 
-inline CString server() { return CString(pgServer()->host.c_str()); }
-inline CString user() { return CString(pgServer()->user.c_str()); }
-inline CString password() { return CString(pgServer()->password.c_str()); }
+inline CString server() {
+    return CString(pgServer()->host.c_str());
+}
+inline CString user() {
+    return CString(pgServer()->user.c_str());
+}
+inline CString password() {
+    return CString(pgServer()->password.c_str());
+}
 
 // Ids of this process, so that test programs running side by side keep to their own rows.
-inline int localId(int n) { return 800000 + (::getpid() % 10000) * 100 + n; }
-inline std::string str(int n) { return std::to_string(n); }
+inline int localId(int n) {
+    return 800000 + (::getpid() % 10000) * 100 + n;
+}
+inline std::string str(int n) {
+    return std::to_string(n);
+}
 
 // The database the writers of the staging side record into and its readers answer from.
 constexpr const char* kStage = "registerstage2";
@@ -99,7 +111,7 @@ Failure failureOf(const std::function<void()>& call);
 
 } // namespace registertest
 
-#define REGISTER_REQUIRE_PG()                                                              \
-    do {                                                                                   \
+#define REGISTER_REQUIRE_PG()                                                             \
+    do {                                                                                  \
         if (!::kelmo::test::pgServer()) GTEST_SKIP() << "KELMO_PG* not set: no database"; \
     } while (0)

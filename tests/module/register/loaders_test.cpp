@@ -26,7 +26,9 @@ protected:
     std::unique_ptr<CStoredProcedure> procedure;
 };
 
-CBlockVXR* vxr(CBlocks& blocks, int index) { return dynamic_cast<CBlockVXR*>(blocks.getAt(index)); }
+CBlockVXR* vxr(CBlocks& blocks, int index) {
+    return dynamic_cast<CBlockVXR*>(blocks.getAt(index));
+}
 
 TEST_F(StagedRows, StatusTextsSetTheFlagsByTheirFirstTwoCharacters) {
     const int parent = localId(10);
@@ -43,7 +45,7 @@ TEST_F(StagedRows, StatusTextsSetTheFlagsByTheirFirstTwoCharacters) {
     blocks.getVXRBlocks(procedure.get(), 10, parent, 0);
     ASSERT_EQ(blocks.getCount(), 7);
     const int types[] = {CBlock::typeVXRRoom, CBlock::typeVXRFloor, CBlock::typeVXRBuilding, CBlock::typeVXRSite,
-                         CBlock::typeVXRSite, CBlock::typeVXRSite, CBlock::typeVXRSite};
+                         CBlock::typeVXRSite, CBlock::typeVXRSite,  CBlock::typeVXRSite};
     const int exists[] = {1, 1, 0, 0, 1, 0, 0};
     const int duplicate[] = {0, 0, 0, 0, 1, 0, 0};
     for (int i = 0; i < 7; ++i) {
@@ -72,12 +74,13 @@ TEST_F(StagedRows, LocationAssetsReadTheirStatusAndEmptyColumns) {
     const int drawing = localId(12);
     pgQuery(kStage, "DELETE FROM asset_rows WHERE location = " + str(location));
     pgQuery(kStage, "DELETE FROM attribute_rows WHERE drawing = " + str(drawing));
-    pgQuery(kStage, "INSERT INTO asset_rows (location, drawing, handle, identifier, at_description, a_description, x, "
-                    "y, status) VALUES (" +
-                        str(location) + ", " + str(drawing) + ", 'A0', 'DESK', 'Desk', 'Desk 1', 1.5, 2.5, '0'), (" +
-                        str(location) + ", " + str(drawing) + ", 'A1', 'DESK', NULL, NULL, NULL, NULL, '00'), (" +
-                        str(location) + ", " + str(drawing) + ", 'A2', 'DESK', 'Desk', 'Desk 3', 0, 0, ''), (" +
-                        str(location) + ", " + str(drawing) + ", 'A3', 'DESK', 'Desk', 'Desk 4', 0, 0, '1')");
+    pgQuery(kStage,
+            "INSERT INTO asset_rows (location, drawing, handle, identifier, at_description, a_description, x, "
+            "y, status) VALUES (" +
+                str(location) + ", " + str(drawing) + ", 'A0', 'DESK', 'Desk', 'Desk 1', 1.5, 2.5, '0'), (" +
+                str(location) + ", " + str(drawing) + ", 'A1', 'DESK', NULL, NULL, NULL, NULL, '00'), (" +
+                str(location) + ", " + str(drawing) + ", 'A2', 'DESK', 'Desk', 'Desk 3', 0, 0, ''), (" + str(location) +
+                ", " + str(drawing) + ", 'A3', 'DESK', 'Desk', 'Desk 4', 0, 0, '1')");
     pgQuery(kStage, "INSERT INTO attribute_rows (drawing, handle, tag, value) VALUES (" + str(drawing) +
                         ", 'A0', 'COLOUR', 'oak'), (" + str(drawing) + ", 'A0', 'NOTE', NULL), (" + str(drawing) +
                         ", 'A0', 'COLOUR', 'again')");
@@ -150,17 +153,18 @@ TEST(Category, BlocksAssetsAndHyperlinksLoadOnOneProcedure) {
     auto procedure = connect(L"vxr");
     const std::string report =
         pgQuery("vxr", "INSERT INTO graphic_report (title) VALUES ('register category test') RETURNING id")[0][0];
-    const std::string category =
-        pgQuery("vxr", "INSERT INTO report_category (report_id, title) VALUES (" + report + ", 'Offices') RETURNING id")
-            [0][0];
-    pgQuery("vxr", "INSERT INTO category_block (category_id, handle, name, code, area, swap_name, swap_area, swap_aux) "
-                   "VALUES (" +
-                       category + ", 'A1', 'Room A', 'RA', 10.5, 'Room A', '10.5 sq.m.', NULL), (" + category +
-                       ", 'A2', NULL, NULL, NULL, '', '', ''), (" + category +
-                       ", NULL, 'No handle', NULL, NULL, NULL, NULL, 'aux')");
+    const std::string category = pgQuery(
+        "vxr", "INSERT INTO report_category (report_id, title) VALUES (" + report + ", 'Offices') RETURNING id")[0][0];
+    pgQuery("vxr",
+            "INSERT INTO category_block (category_id, handle, name, code, area, swap_name, swap_area, swap_aux) "
+            "VALUES (" +
+                category + ", 'A1', 'Room A', 'RA', 10.5, 'Room A', '10.5 sq.m.', NULL), (" + category +
+                ", 'A2', NULL, NULL, NULL, '', '', ''), (" + category +
+                ", NULL, 'No handle', NULL, NULL, NULL, NULL, 'aux')");
     pgQuery("vxr", "INSERT INTO category_hyperlink (category_id, kind, handle, href, description) VALUES (" + category +
-                       ", 'b', 'A1', 'http://plans/1', 'one'), (" + category + ", 'b', 'A1', 'http://plans/2', NULL), (" +
-                       category + ", 'b', 'A1', 'http://plans/1', 'again'), (" + category +
+                       ", 'b', 'A1', 'http://plans/1', 'one'), (" + category +
+                       ", 'b', 'A1', 'http://plans/2', NULL), (" + category +
+                       ", 'b', 'A1', 'http://plans/1', 'again'), (" + category +
                        ", 'a', 'D1', 'http://assets/1', 'asset link'), (" + category +
                        ", 'a', 'A1', 'http://assets/not-a-block', NULL)");
     pgQuery("vxr", "INSERT INTO category_asset (category_id, handle, description, unique_description) VALUES (" +

@@ -29,7 +29,8 @@ protected:
     std::unique_ptr<CStoredProcedure> procedure;
 };
 
-CAsset* asset(const wchar_t* handle, const wchar_t* kind, int exists, std::initializer_list<const wchar_t*> tagsAndValues) {
+CAsset* asset(const wchar_t* handle, const wchar_t* kind, int exists,
+              std::initializer_list<const wchar_t*> tagsAndValues) {
     auto* made = new CAsset(0, handle, kind, L"oak desk", L"Desk 7", 1.5, -2.25, exists);
     auto* attributes = new CAttributes();
     for (auto it = tagsAndValues.begin(); it != tagsAndValues.end(); it += 2)
@@ -136,12 +137,10 @@ TEST_F(RoundTrip, RoomsAndBuildingsComeBackBelowTheirParentWithTheirAssets) {
 TEST_F(RoundTrip, FloorsAndSitesUpdateTheLocationsTheRegisterHolds) {
     const int parent = localId(3);
     clear(parent, localId(4));
-    const int floorId =
-        std::stoi(pgQuery("vxr", "INSERT INTO location (type, parent_id, name) VALUES ('f', " + str(parent) +
-                                     ", 'Level 1') RETURNING id")[0][0]);
-    const int siteId =
-        std::stoi(pgQuery("vxr", "INSERT INTO location (type, parent_id, name) VALUES ('s', " + str(parent) +
-                                     ", 'Campus') RETURNING id")[0][0]);
+    const int floorId = std::stoi(pgQuery("vxr", "INSERT INTO location (type, parent_id, name) VALUES ('f', " +
+                                                     str(parent) + ", 'Level 1') RETURNING id")[0][0]);
+    const int siteId = std::stoi(pgQuery("vxr", "INSERT INTO location (type, parent_id, name) VALUES ('s', " +
+                                                    str(parent) + ", 'Campus') RETURNING id")[0][0]);
     CBlockVXRFloor floor;
     floor.setId(floorId);
     floor.setArea(500.0);
@@ -184,12 +183,12 @@ TEST_F(RoundTrip, ExportsLandInThePlanningTables) {
     room.setAssets(new CAssets());
     room.getAssets()->add(asset(L"E1", L"REGTEST-DESK", 1, {}));
     room.exportTP(procedure.get(), 10, 77, CString(run.c_str()));
-    auto spaces = pgQuery("vxr", "SELECT parent_id, name, area, tag_type FROM tp_space WHERE export_parameters = '" +
-                                     run + "'");
+    auto spaces =
+        pgQuery("vxr", "SELECT parent_id, name, area, tag_type FROM tp_space WHERE export_parameters = '" + run + "'");
     ASSERT_EQ(spaces.size(), 1u);
     EXPECT_EQ(spaces[0], (std::vector<std::string>{"77", "Office", "20.2500000000", "<Not Set>"}));
-    auto assets = pgQuery("vxr", "SELECT handle, point_y, exists_in_location FROM tp_asset WHERE export_parameters = '" +
-                                     run + "'");
+    auto assets = pgQuery(
+        "vxr", "SELECT handle, point_y, exists_in_location FROM tp_asset WHERE export_parameters = '" + run + "'");
     ASSERT_EQ(assets.size(), 1u);
     EXPECT_EQ(assets[0], (std::vector<std::string>{"E1", "-2.2500000000", "t"}));
 }

@@ -31,9 +31,9 @@ protected:
     int pid = 0;
 };
 
-const WStrings kSpaceParameters = {L"@locationID int 4",    L"@parentID int 4",         L"@name varchar 255",
-                                   L"@code varchar 255",    L"@statusExists boolean 1", L"@statusDuplicate boolean 1",
-                                   L"@area decimal 9",      L"@handle varchar 255",     L"@perimeter decimal 9",
+const WStrings kSpaceParameters = {L"@locationID int 4", L"@parentID int 4",         L"@name varchar 255",
+                                   L"@code varchar 255", L"@statusExists boolean 1", L"@statusDuplicate boolean 1",
+                                   L"@area decimal 9",   L"@handle varchar 255",     L"@perimeter decimal 9",
                                    L"@precision int 4"};
 const WStrings kGrossAreaParameters = {L"@locationID int 4", L"@area decimal 9", L"@handle varchar 255",
                                        L"@perimeter decimal 9", L"@precision int 4"};
@@ -80,10 +80,9 @@ TEST_F(Writers, RoomsAndBuildingsSendTenParametersAndTakeTheirNewIdBack) {
     auto calls = received();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].procedure, "__to_setRoomBlockInVXR");
-    EXPECT_EQ(calls[0].arguments,
-              (Strings{"locationID=0", "parentID=7", "name=Room 1", "code=R1", "statusExists=true",
-                       "statusDuplicate=false", "area=12.3456789012", "handle=1F", "perimeter=14.5000000000",
-                       "precision=3"}));
+    EXPECT_EQ(calls[0].arguments, (Strings{"locationID=0", "parentID=7", "name=Room 1", "code=R1", "statusExists=true",
+                                           "statusDuplicate=false", "area=12.3456789012", "handle=1F",
+                                           "perimeter=14.5000000000", "precision=3"}));
     EXPECT_EQ(calls[1].procedure, "__to_setBuildingBlockInVXR");
     EXPECT_EQ(calls[1].arguments[0], "locationID=0");
     EXPECT_EQ(calls[1].arguments[4], "statusExists=false");
@@ -117,8 +116,8 @@ TEST_F(Writers, FloorsAndSitesSendFiveInputsAndKeepTheirId) {
 
     auto calls = received();
     ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].arguments, (Strings{"locationID=0", "area=250.0000000000", "handle=2B",
-                                           "perimeter=64.2500000000", "precision=2"}));
+    EXPECT_EQ(calls[0].arguments,
+              (Strings{"locationID=0", "area=250.0000000000", "handle=2B", "perimeter=64.2500000000", "precision=2"}));
     EXPECT_EQ(calls[1].arguments[0], "locationID=9");
 }
 
@@ -180,7 +179,7 @@ TEST_F(Writers, ARoomWritesItsAssetsUnderItsNewId) {
     CBlockVXRRoom room;
     fillSpace(room, 0, L"Room 3", 1, 0);
     room.setAssets(new CAssets());
-    room.applyToVXR(procedure.get(), 5, 10);  // an empty list writes nothing
+    room.applyToVXR(procedure.get(), 5, 10); // an empty list writes nothing
     room.setId(0);
     room.getAssets()->add(deskAsset(L"4A", L"DESK", 1));
     room.applyToVXR(procedure.get(), 6, 10);
@@ -231,8 +230,8 @@ TEST_F(Writers, ExportsSendTheirWholeRecordWithTheExportTextLast) {
     WStrings names;
     for (const auto& parameter : logged[2].parameters) names.push_back(parameter.substr(0, parameter.find(L' ')));
     EXPECT_EQ(names, (WStrings{L"@locationID", L"@area", L"@areaType", L"@costCentre", L"@date", L"@dateLastMove",
-                               L"@deptCharge", L"@handle", L"@perimeter", L"@roomHeight", L"@specialReq",
-                               L"@tagType", L"@totStaff", L"@totWkStns", L"@volume", L"@exportParameters"}));
+                               L"@deptCharge", L"@handle", L"@perimeter", L"@roomHeight", L"@specialReq", L"@tagType",
+                               L"@totStaff", L"@totWkStns", L"@volume", L"@exportParameters"}));
     EXPECT_EQ(logged[0].parameters[3], L"@area decimal 9");
 }
 
@@ -263,8 +262,7 @@ TEST(WritersWithoutConnection, FailWithTheConnectionInsteadOfSendingNothing) {
     Failure asset = failureOf([&] { desk->applyToVXR(&lost, 5, 11, 10); });
     EXPECT_EQ(asset.innerClass, "CEXConnection");
     EXPECT_EQ(asset.outerMethod, L"CAsset::applyToVXR");
-    EXPECT_EQ(failureOf([&] { desk->getAttributes()->applyToVXR(&lost, 5, L"6A", 10); }).innerClass,
-              "CEXConnection");
+    EXPECT_EQ(failureOf([&] { desk->getAttributes()->applyToVXR(&lost, 5, L"6A", 10); }).innerClass, "CEXConnection");
     EXPECT_EQ(failureOf([&] { desk->exportTP(&lost, 10, L""); }).innerClass, "CEXConnection");
     CBlockDWGRoom export_;
     EXPECT_EQ(failureOf([&] { export_.exportTP(&lost, 10, 1, L""); }).innerClass, "CEXConnection");

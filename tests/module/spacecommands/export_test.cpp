@@ -85,8 +85,8 @@ TEST_F(SpaceCommands, CsvThatCannotBeCreatedIsReported) {
     fs::create_directories(dir / "plan_mm.csv");
     Outcome r = run("plan_mm.dxf", "mcsv\n");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "Kelmo Block Details 64.04.00.01\nUnable to save csv data to file (" +
-                           windowsPath("plan_mm.csv") + ") - "))
+    EXPECT_TRUE(has(
+        r, "Kelmo Block Details 64.04.00.01\nUnable to save csv data to file (" + windowsPath("plan_mm.csv") + ") - "))
         << r.out;
     EXPECT_FALSE(has(r, "successfully")) << r.out;
     EXPECT_TRUE(fs::is_directory(dir / "plan_mm.csv"));
@@ -143,41 +143,44 @@ TEST_F(SpaceCommands, ListingGivesEverySpaceWithTheAssetsInsideOrAcrossIt) {
     Outcome r = run("plan_mm.dxf", "mlb\n\nyes\n");
     ASSERT_EQ(r.status, 0) << r.err;
     // The desk on the wall between 101 and 102 belongs to both; the one in no room to none.
-    EXPECT_TRUE(has(r, "\n\n\nID,Name,Area,Handle(hex),Handle(dec),Assets\n"
-                       "ROOM-GROSS_AREA,Floor 1,600.00,5A,90,0\n"
-                       "ROOM-101,Office 101,50.00,5F,95,3\n"
-                       ",,,,,,DESK,143,323,2\n"
-                       ",,,,,,DESK,13F,319,2\n"
-                       ",,,,,,DESK,13B,315,2\n"
-                       "ROOM-102,Kitchen,20.00,64,100,1\n"
-                       ",,,,,,DESK,143,323,2\n"
-                       "ROOM-103,Bay room,15.53,69,105,0\n"
-                       "ROOM-104,Store, \"north\",4.00,136,310,0\n\nCommand:"))
+    EXPECT_TRUE(has(r,
+                    "\n\n\nID,Name,Area,Handle(hex),Handle(dec),Assets\n"
+                    "ROOM-GROSS_AREA,Floor 1,600.00,5A,90,0\n"
+                    "ROOM-101,Office 101,50.00,5F,95,3\n"
+                    ",,,,,,DESK,143,323,2\n"
+                    ",,,,,,DESK,13F,319,2\n"
+                    ",,,,,,DESK,13B,315,2\n"
+                    "ROOM-102,Kitchen,20.00,64,100,1\n"
+                    ",,,,,,DESK,143,323,2\n"
+                    "ROOM-103,Bay room,15.53,69,105,0\n"
+                    "ROOM-104,Store, \"north\",4.00,136,310,0\n\nCommand:"))
         << r.out;
 }
 
 TEST_F(SpaceCommands, ListingInDescendingOrderWithoutAssets) {
     Outcome r = run("plan_mm.dxf", "mlb\nno\n\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "ID,Name,Area,Handle(hex),Handle(dec),Assets\n"
-                       "ROOM-104,Store, \"north\",4.00,136,310,0\n"
-                       "ROOM-103,Bay room,15.53,69,105,0\n"
-                       "ROOM-102,Kitchen,20.00,64,100,1\n"
-                       "ROOM-101,Office 101,50.00,5F,95,3\n"
-                       "ROOM-GROSS_AREA,Floor 1,600.00,5A,90,0\n\nCommand:"))
+    EXPECT_TRUE(has(r,
+                    "ID,Name,Area,Handle(hex),Handle(dec),Assets\n"
+                    "ROOM-104,Store, \"north\",4.00,136,310,0\n"
+                    "ROOM-103,Bay room,15.53,69,105,0\n"
+                    "ROOM-102,Kitchen,20.00,64,100,1\n"
+                    "ROOM-101,Office 101,50.00,5F,95,3\n"
+                    "ROOM-GROSS_AREA,Floor 1,600.00,5A,90,0\n\nCommand:"))
         << r.out;
 }
 
 TEST_F(SpaceCommands, DetailsOfAPickedSpace) {
     Outcome r = run("plan_mm.dxf", "msc_dsd\n#64\nmsc_dsd\n#13B\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "#64\n\nBlock Identifier ROOM-102\nHandle\t\t\t 64\nAttributes\n"
-                       "\tName 'Kitchen'\n\tArea 'Kitchen area'\n\t Aux '24.0m.'\n\nXDATA\n"
-                       "\t Area           20.000000\n\t Perimeter      24.000000\n"
-                       "\t Tag Type       Office\n\t Area Type      NIA\n\t Cost Centre    CC-7\n"
-                       "\t Date           2024-01-02\n\t Date Last Move <Not Set>\n\t Dept Charge    Finance\n"
-                       "\t Room Height    2.700000\n\t Special Req    <Not Set>\n\t Tot Staff      4\n"
-                       "\t Tot Wk Stns    5\n\t Vloume         135.000000\n\n\n\nCommand: msc_dsd"))
+    EXPECT_TRUE(has(r,
+                    "#64\n\nBlock Identifier ROOM-102\nHandle\t\t\t 64\nAttributes\n"
+                    "\tName 'Kitchen'\n\tArea 'Kitchen area'\n\t Aux '24.0m.'\n\nXDATA\n"
+                    "\t Area           20.000000\n\t Perimeter      24.000000\n"
+                    "\t Tag Type       Office\n\t Area Type      NIA\n\t Cost Centre    CC-7\n"
+                    "\t Date           2024-01-02\n\t Date Last Move <Not Set>\n\t Dept Charge    Finance\n"
+                    "\t Room Height    2.700000\n\t Special Req    <Not Set>\n\t Tot Staff      4\n"
+                    "\t Tot Wk Stns    5\n\t Vloume         135.000000\n\n\n\nCommand: msc_dsd"))
         << r.out;
     // A desk is no space: nothing after the pick.
     EXPECT_TRUE(has(r, "#13B\n\nCommand:")) << r.out;
@@ -190,13 +193,13 @@ TEST_F(SpaceCommands, TheDemoScriptUpdatesExportsSavesAndPlotsTheSampleFloorPlan
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(slurp(dir / "out" / "floorplan.csv"), header +
-                                                         "Open Office,91.88,m\xB2,40.80,m\r\n"
-                                                         "Meeting Room,68.44,m\xB2,35.20,m\r\n"
-                                                         "Office 1,33.64,m\xB2,23.20,m\r\n"
-                                                         "Office 2,33.64,m\xB2,23.20,m\r\n"
-                                                         "Total,227.60,m\xB2,122.40,m\r\n"
-                                                         "\r\n\r\n"
-                                                         "Floor 1,240.00,m\xB2,64.00,m\r\n");
+                                                        "Open Office,91.88,m\xB2,40.80,m\r\n"
+                                                        "Meeting Room,68.44,m\xB2,35.20,m\r\n"
+                                                        "Office 1,33.64,m\xB2,23.20,m\r\n"
+                                                        "Office 2,33.64,m\xB2,23.20,m\r\n"
+                                                        "Total,227.60,m\xB2,122.40,m\r\n"
+                                                        "\r\n\r\n"
+                                                        "Floor 1,240.00,m\xB2,64.00,m\r\n");
     auto plan = read("out/floorplan.dxf");
     EXPECT_EQ(plan["ROOM-001"].attributes.at("AREA").text, "91.88sq.m.");
     EXPECT_EQ(plan["ROOM-002"].attributes.at("AUX").text, "35.20m.");

@@ -15,8 +15,7 @@ TEST_F(SpaceCommands, UpdateSpacesRewritesOnlyTheLabelsThatShowedTheStoredValues
     EXPECT_EQ(office.attributes.at("AREA").text, "49.75sq.m.");
     EXPECT_EQ(office.attributes.at("AUX").text, "32.00m.");
     EXPECT_EQ(office.attributes.at("NAME").text, "Office 101");
-    EXPECT_NE(office.data.find("AREA=49.75sq.m.;PERIMETER=32.00m.;NAME=Office 101;"), std::string::npos)
-        << office.data;
+    EXPECT_NE(office.data.find("AREA=49.75sq.m.;PERIMETER=32.00m.;NAME=Office 101;"), std::string::npos) << office.data;
     EXPECT_NE(office.data.find(";HANDLESTOMINUS=59,;HANDLESTOADD="), std::string::npos) << office.data;
 
     // An L shape: a word in the AREA label stays; "24.0m." was the stored perimeter at one decimal.
@@ -80,7 +79,8 @@ TEST_F(SpaceCommands, UpdateTextAsksAgainUntilAValueIsTakenAndThenResizesEveryLa
     for (const char* room : {"ROOM-101", "ROOM-102", "ROOM-GROSS_AREA"}) {
         SCOPED_TRACE(room);
         for (const auto& [tag, attribute] : plan[room].attributes) {
-            EXPECT_NE(attribute.placement.find(" h300.0 w1.00 r315.0"), std::string::npos) << tag << attribute.placement;
+            EXPECT_NE(attribute.placement.find(" h300.0 w1.00 r315.0"), std::string::npos)
+                << tag << attribute.placement;
         }
     }
     // Values and data are written back as they were.

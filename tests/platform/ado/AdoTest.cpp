@@ -37,7 +37,9 @@ void add(const _CommandPtr& cmd, const wchar_t* name, DataTypeEnum type, Paramet
     cmd->GetParameters()->Append(cmd->CreateParameter(_bstr_t(name), type, dir, size, value));
 }
 
-std::wstring text(const _variant_t& v) { return std::wstring(static_cast<const wchar_t*>(_bstr_t(v))); }
+std::wstring text(const _variant_t& v) {
+    return std::wstring(static_cast<const wchar_t*>(_bstr_t(v)));
+}
 
 std::wstring failureOf(const std::function<void()>& f) {
     try {
@@ -67,13 +69,13 @@ protected:
     _ConnectionPtr connection;
 };
 
-}  // namespace
+} // namespace
 
 TEST(AdoValues, OleDatesMatchTheCalendarBothWays) {
     using namespace ADODB;
     EXPECT_EQ(oleDateToText(0.0), "1899-12-30 00:00:00.000");
     EXPECT_EQ(oleDateToText(2.25), "1900-01-01 06:00:00.000");
-    EXPECT_EQ(oleDateToText(-1.25), "1899-12-29 06:00:00.000");  // the time counts forward below zero too
+    EXPECT_EQ(oleDateToText(-1.25), "1899-12-29 06:00:00.000"); // the time counts forward below zero too
     double d = 0;
     ASSERT_TRUE(textToOleDate("2014-10-03 14:05:09", d));
     EXPECT_EQ(oleDateToText(d), "2014-10-03 14:05:09.000");
@@ -159,13 +161,15 @@ TEST_F(AdoServerTest, ServerNotRunningGivesTheConnectionFailure) {
 
 TEST_F(AdoServerTest, ValuesWithSeparatorsConnectAsTypedAndAddNoProperty) {
     // A role whose name and password hold every character the string form treats specially.
-    pgQuery("adotest", "DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'we;ird=''x y') THEN "
-                       "CREATE ROLE \"we;ird='x y\" LOGIN PASSWORD 'p;Initial Catalog=postgres; ''q\" '; END IF; END $$");
+    pgQuery("adotest",
+            "DO $$ BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'we;ird=''x y') THEN "
+            "CREATE ROLE \"we;ird='x y\" LOGIN PASSWORD 'p;Initial Catalog=postgres; ''q\" '; END IF; END $$");
     const auto server = *pgServer();
     _ConnectionPtr c;
     c.CreateInstance(L"ADODB.Connection");
-    std::wstring s = L"Provider=SQLOLEDB;Data Source=" + std::wstring(server.host.begin(), server.host.end()) +
-                     L";Initial Catalog=adotest;User Id=\"we;ird='x y\";Password=\"p;Initial Catalog=postgres; 'q\"\" \";";
+    std::wstring s =
+        L"Provider=SQLOLEDB;Data Source=" + std::wstring(server.host.begin(), server.host.end()) +
+        L";Initial Catalog=adotest;User Id=\"we;ird='x y\";Password=\"p;Initial Catalog=postgres; 'q\"\" \";";
     c->Open(_bstr_t(s.c_str()), _bstr_t(L""), _bstr_t(L""), 0);
     EXPECT_EQ(std::wstring(c->GetDefaultDatabase()), L"adotest");
     _RecordsetPtr rs = c->Execute(_bstr_t(L"SELECT current_user AS u"), nullptr, adCmdText);
@@ -188,9 +192,9 @@ TEST_F(AdoServerTest, FunctionRowsReadByColumnNameWithNulls) {
     EXPECT_EQ(numbers, (std::vector<long>{1, 2, 3}));
     EXPECT_EQ(nulls, (std::vector<bool>{true, false, true}));
     EXPECT_THROW(rs->MoveNext(), _com_error);
-    EXPECT_THROW(rs->GetCollect(_variant_t(L"n")), _com_error);  // no current row
+    EXPECT_THROW(rs->GetCollect(_variant_t(L"n")), _com_error); // no current row
     rs->MoveFirst();
-    EXPECT_THROW(rs->GetCollect(_variant_t(L"N")), _com_error);  // names are exact
+    EXPECT_THROW(rs->GetCollect(_variant_t(L"N")), _com_error); // names are exact
     rs->Close();
     EXPECT_EQ(rs->GetState(), adStateClosed);
     EXPECT_THROW(rs->GetEOF(), _com_error);
@@ -224,7 +228,7 @@ TEST_F(AdoServerTest, EveryTypeTravelsToTheServerAndBack) {
     EXPECT_EQ(rs->GetCollect(_variant_t(L"rb")).boolVal, VARIANT_TRUE);
     EXPECT_EQ(static_cast<long>(rs->GetCollect(_variant_t(L"rti"))), 200);
     EXPECT_EQ(static_cast<long>(rs->GetCollect(_variant_t(L"ri"))), -7);
-    EXPECT_DOUBLE_EQ(static_cast<double>(rs->GetCollect(_variant_t(L"rn"))), 12.3457);  // rounded to the scale
+    EXPECT_DOUBLE_EQ(static_cast<double>(rs->GetCollect(_variant_t(L"rn"))), 12.3457); // rounded to the scale
     EXPECT_EQ(text(rs->GetCollect(_variant_t(L"rc"))), L"64.04.00.01");
     EXPECT_EQ(text(rs->GetCollect(_variant_t(L"rv"))), L"Ünïcode ½ €");
     _variant_t d = rs->GetCollect(_variant_t(L"rd"));
@@ -237,10 +241,9 @@ TEST_F(AdoServerTest, NullTravelsForEveryType) {
     _CommandPtr cmd = procedure(connection, L"echo_all");
     _variant_t null;
     null.vt = VT_NULL;
-    const std::pair<const wchar_t*, DataTypeEnum> params[] = {{L"@b", adBoolean}, {L"@ti", adTinyInt},
-                                                              {L"@i", adInteger}, {L"@n", adNumeric},
-                                                              {L"@c", adChar},    {L"@v", adVarChar},
-                                                              {L"@d", adDBTimeStamp}, {L"@f", adDouble}};
+    const std::pair<const wchar_t*, DataTypeEnum> params[] = {
+        {L"@b", adBoolean}, {L"@ti", adTinyInt}, {L"@i", adInteger},     {L"@n", adNumeric},
+        {L"@c", adChar},    {L"@v", adVarChar},  {L"@d", adDBTimeStamp}, {L"@f", adDouble}};
     for (auto [name, type] : params) add(cmd, name, type, adParamInput, 10, null);
     _RecordsetPtr rs = cmd->Execute(nullptr, nullptr, adCmdStoredProc);
     for (long c = 0; c < rs->GetFields()->GetCount(); ++c)
@@ -261,7 +264,7 @@ TEST_F(AdoServerTest, InOutValuesComeBackInTheDeclaredTypes) {
     add(cmd, L"@v", adVarChar, adParamInputOutput, 20, null);
     add(cmd, L"@d", adDBTimeStamp, adParamInputOutput, 0, dateVariant(when));
     _RecordsetPtr rs = cmd->Execute(nullptr, nullptr, adCmdStoredProc);
-    EXPECT_EQ(rs->GetState(), adStateClosed);  // a procedure gives no rows
+    EXPECT_EQ(rs->GetState(), adStateClosed); // a procedure gives no rows
     ParametersPtr ps = cmd->GetParameters();
     EXPECT_EQ(ps->GetItem(_variant_t(L"@b"))->GetValue().vt, VT_BOOL);
     EXPECT_EQ(ps->GetItem(_variant_t(L"@b"))->GetValue().boolVal, VARIANT_TRUE);
@@ -271,7 +274,7 @@ TEST_F(AdoServerTest, InOutValuesComeBackInTheDeclaredTypes) {
     EXPECT_EQ(ps->GetItem(_variant_t(L"@i"))->GetValue().lVal, 42);
     EXPECT_EQ(ps->GetItem(_variant_t(L"@n"))->GetValue().vt, VT_R8);
     EXPECT_DOUBLE_EQ(ps->GetItem(_variant_t(L"@n"))->GetValue().dblVal, 2.5);
-    EXPECT_EQ(text(ps->GetItem(_variant_t(L"@C"))->GetValue()), L"ab");  // looked up without regard to case
+    EXPECT_EQ(text(ps->GetItem(_variant_t(L"@C"))->GetValue()), L"ab"); // looked up without regard to case
     EXPECT_EQ(ps->GetItem(_variant_t(L"@v"))->GetValue().vt, VT_NULL);
     EXPECT_NEAR(ps->GetItem(_variant_t(L"@d"))->GetValue().date, when, 1e-8);
 }
@@ -308,7 +311,8 @@ TEST_F(AdoServerTest, ValuesThatDoNotFitAreRefusedNamingTheParameter) {
 }
 
 TEST_F(AdoServerTest, UnknownProcedureAndServerErrorsAreReported) {
-    const std::wstring m = failureOf([&] { procedure(connection, L"nowhere")->Execute(nullptr, nullptr, adCmdStoredProc); });
+    const std::wstring m =
+        failureOf([&] { procedure(connection, L"nowhere")->Execute(nullptr, nullptr, adCmdStoredProc); });
     EXPECT_NE(m.find(L"nowhere"), std::wstring::npos);
     const std::wstring s = failureOf([&] { connection->Execute(_bstr_t(L"SELECT 1/0"), nullptr, adCmdText); });
     EXPECT_NE(s.find(L"division by zero"), std::wstring::npos) << s;
@@ -348,7 +352,7 @@ TEST_F(AdoServerTest, CommandTimeoutStopsALongStatement) {
         EXPECT_EQ(e.Error(), adErrQueryTimeout);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
-    cmd->PutCommandTimeout(0);  // no limit
+    cmd->PutCommandTimeout(0); // no limit
     cmd->GetParameters()->GetItem(_variant_t(L"@seconds"))->PutValue(_variant_t(0.01));
     EXPECT_NO_THROW(cmd->Execute(nullptr, nullptr, adCmdStoredProc));
 }
@@ -454,13 +458,13 @@ HRESULT errorOf(const std::function<void()>& f) {
     return S_OK;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(AdoServerTest, TransactionsKeepOrUndoTheirWorkTogether) {
     const std::string kept = "kept " + std::to_string(::getpid()), undone = "undone " + std::to_string(::getpid());
     EXPECT_EQ(connection->BeginTrans(), 1);
     addNote(connection, undone);
-    EXPECT_EQ(noteCount(undone), "0");  // not seen outside before the commit
+    EXPECT_EQ(noteCount(undone), "0"); // not seen outside before the commit
     EXPECT_EQ(connection->RollbackTrans(), S_OK);
     EXPECT_EQ(noteCount(undone), "0");
 
@@ -468,7 +472,7 @@ TEST_F(AdoServerTest, TransactionsKeepOrUndoTheirWorkTogether) {
     addNote(connection, kept);
     EXPECT_EQ(connection->CommitTrans(), S_OK);
     EXPECT_EQ(noteCount(kept), "1");
-    addNote(connection, kept);  // out of the transaction again: each statement stands on its own
+    addNote(connection, kept); // out of the transaction again: each statement stands on its own
     EXPECT_EQ(noteCount(kept), "2");
 
     EXPECT_EQ(errorOf([&] { connection->CommitTrans(); }), XACT_E_NOTRANSACTION);
@@ -476,7 +480,7 @@ TEST_F(AdoServerTest, TransactionsKeepOrUndoTheirWorkTogether) {
     connection->BeginTrans();
     EXPECT_EQ(errorOf([&] { connection->BeginTrans(); }), XACT_E_XTIONEXISTS);
     EXPECT_TRUE(connection->inTransaction());
-    connection->Close();  // the server drops the open transaction
+    connection->Close(); // the server drops the open transaction
     EXPECT_FALSE(connection->inTransaction());
     pgQuery("adotest", "DELETE FROM notes WHERE body = '" + kept + "'");
 }

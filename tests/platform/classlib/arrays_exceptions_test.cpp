@@ -5,8 +5,7 @@
 namespace {
 
 template <class F>
-bool throwsInvalidArg(F f)
-{
+bool throwsInvalidArg(F f) {
     try {
         f();
     } catch (CInvalidArgException* e) {
@@ -16,8 +15,7 @@ bool throwsInvalidArg(F f)
     return false;
 }
 
-TEST(Arrays, OutOfRangeThrowsInvalidArgByPointer)
-{
+TEST(Arrays, OutOfRangeThrowsInvalidArgByPointer) {
     CArray<int, int> a;
     a.Add(1);
     EXPECT_TRUE(throwsInvalidArg([&] { (void)a.GetAt(1); }));
@@ -31,12 +29,10 @@ TEST(Arrays, OutOfRangeThrowsInvalidArgByPointer)
     EXPECT_TRUE(throwsInvalidArg([&] { (void)s.ElementAt(0); }));
 }
 
-TEST(Arrays, InsertRemoveAndGrowth)
-{
+TEST(Arrays, InsertRemoveAndGrowth) {
     CArray<int, int> a;
     a.SetSize(0, 16);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(a.Add(i), i);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(a.Add(i), i);
     a.InsertAt(1, 9, 2);
     a.RemoveAt(0);
     ASSERT_EQ(a.GetCount(), 6);
@@ -57,8 +53,7 @@ TEST(Arrays, InsertRemoveAndGrowth)
     CArray<CString, const CString&> names;
     names.Add(L"one");
     names.Add(names[0]); // an element of the array itself, while the array grows
-    for (int i = 0; i < 20; ++i)
-        names.Add(names[names.GetSize() - 1]);
+    for (int i = 0; i < 20; ++i) names.Add(names[names.GetSize() - 1]);
     EXPECT_EQ(names[21], L"one");
 }
 
@@ -67,15 +62,13 @@ struct Item : CObject {
     int value;
 };
 
-TEST(Arrays, TypedPointerArrays)
-{
+TEST(Arrays, TypedPointerArrays) {
     CTypedPtrArray<CPtrArray, Item*> items;
     items.Add(new Item(1));
     items.Add(new Item(2));
     EXPECT_EQ(items[1]->value, 2);
     EXPECT_EQ(items.GetAt(0)->value, 1);
-    for (INT_PTR i = 0; i < items.GetSize(); ++i)
-        delete items[i];
+    for (INT_PTR i = 0; i < items.GetSize(); ++i) delete items[i];
     items.RemoveAll();
 
     CTypedPtrArray<CObArray, Item*> objects;
@@ -89,8 +82,7 @@ TEST(Arrays, TypedPointerArrays)
     EXPECT_EQ(strings[0] + strings[1], L"ab");
 }
 
-TEST(Exceptions, GetErrorMessageNeverOverflows)
-{
+TEST(Exceptions, GetErrorMessageNeverOverflows) {
     CFileException* e = new CFileException(CFileException::fileNotFound, 2, L"C:\\plans\\a.dxf");
     wchar_t big[256];
     UINT help = 99;
@@ -126,8 +118,7 @@ TEST(Exceptions, GetErrorMessageNeverOverflows)
     EXPECT_STREQ(big, L"");
 }
 
-TEST(Exceptions, FileCausesFromOsErrors)
-{
+TEST(Exceptions, FileCausesFromOsErrors) {
     EXPECT_EQ(CFileException::OsErrorToException(2), CFileException::fileNotFound);
     EXPECT_EQ(CFileException::OsErrorToException(3), CFileException::badPath);
     EXPECT_EQ(CFileException::OsErrorToException(5), CFileException::accessDenied);

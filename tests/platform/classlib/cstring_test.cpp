@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST(CStringClamp, LeftRightMidNeverThrow)
-{
+TEST(CStringClamp, LeftRightMidNeverThrow) {
     const CString s(L"abcdef");
     EXPECT_EQ(s.Left(-3), L"");
     EXPECT_EQ(s.Left(100), L"abcdef");
@@ -23,8 +22,7 @@ TEST(CStringClamp, LeftRightMidNeverThrow)
     EXPECT_EQ(s.Mid(1, 0x7fffffff), L"bcdef"); // first + count would overflow an int
 }
 
-TEST(CStringClamp, IndexOutOfRangeThrowsInvalidArg)
-{
+TEST(CStringClamp, IndexOutOfRangeThrowsInvalidArg) {
     CString s(L"ab");
     EXPECT_EQ(s[1], L'b');
     try {
@@ -41,8 +39,7 @@ TEST(CStringClamp, IndexOutOfRangeThrowsInvalidArg)
     }
 }
 
-TEST(CStringFormat, WideRulesForText)
-{
+TEST(CStringFormat, WideRulesForText) {
     CString name(L"Room 1");
     CString s;
     s.Format(L"[%s] [%S] [%10s] [%-6s|] [%.2s]", name, "narrow", L"right", L"ab", L"xyz");
@@ -50,11 +47,12 @@ TEST(CStringFormat, WideRulesForText)
     s.Format(L"%s", static_cast<const wchar_t*>(nullptr));
     EXPECT_EQ(s, L"(null)");
     s.Format(L"%c%C%lc", L'\x00b2', 'A', L'z');
-    EXPECT_EQ(s, L"\x00b2" L"Az");
+    EXPECT_EQ(s,
+              L"\x00b2"
+              L"Az");
 }
 
-TEST(CStringFormat, Integers)
-{
+TEST(CStringFormat, Integers) {
     CString s;
     s.Format(L"%i|%d|%5d|%-5d|%05d|%+d|% d|%.3d|%x|%X|%#x|%o|%u", 42, -7, 12, 12, -12, 3, 3, 5, 255, 255, 255, 8, 7u);
     EXPECT_EQ(s, L"42|-7|   12|12   |-0012|+3| 3|005|ff|FF|0xff|10|7");
@@ -72,8 +70,7 @@ TEST(CStringFormat, Integers)
     EXPECT_EQ(s, L"|5000000000");
 }
 
-TEST(CStringFormat, FloatsUseThePointWhateverTheLocale)
-{
+TEST(CStringFormat, FloatsUseThePointWhateverTheLocale) {
     // A locale with a decimal comma, when the machine has one, must not change the output.
     const char* old = std::setlocale(LC_NUMERIC, nullptr);
     std::string saved = old ? old : "C";
@@ -86,8 +83,7 @@ TEST(CStringFormat, FloatsUseThePointWhateverTheLocale)
     EXPECT_EQ(s, L"12.00%");
 }
 
-TEST(CStringFormat, UnknownConversionStandsAsWritten)
-{
+TEST(CStringFormat, UnknownConversionStandsAsWritten) {
     CString s;
     s.Format(L"a%bc %d", 5);
     EXPECT_EQ(s, L"a%bc 5");
@@ -97,8 +93,7 @@ TEST(CStringFormat, UnknownConversionStandsAsWritten)
     EXPECT_EQ(s, L"1 0");
 }
 
-TEST(CStringFormat, HugeWidthAndPrecisionDoNotOverflow)
-{
+TEST(CStringFormat, HugeWidthAndPrecisionDoNotOverflow) {
     CString s;
     s.Format(L"%5000d", 7);
     ASSERT_EQ(s.GetLength(), 5000);
@@ -118,8 +113,7 @@ TEST(CStringFormat, HugeWidthAndPrecisionDoNotOverflow)
     }
 }
 
-TEST(CStringFormat, AppendFormatAndVaList)
-{
+TEST(CStringFormat, AppendFormatAndVaList) {
     CString s(L"n=");
     s.AppendFormat(L"%d", 3);
     s.AppendFormat(L"/%s", CString(L"x"));
@@ -129,8 +123,7 @@ TEST(CStringFormat, AppendFormatAndVaList)
     s.AppendFormat(L"%s", s);
     EXPECT_EQ(s, L"n=3/x+n=3/xn=3/x+n=3/x");
     struct Helper {
-        static CString viaList(const wchar_t* format, ...)
-        {
+        static CString viaList(const wchar_t* format, ...) {
             va_list args;
             va_start(args, format);
             CString out;
@@ -142,8 +135,7 @@ TEST(CStringFormat, AppendFormatAndVaList)
     EXPECT_EQ(Helper::viaList(L"%s-%S-%ld-%.1f-%c", L"w", "n", 5L, 2.25, L'q'), L"w-n-5-2.2-q");
 }
 
-TEST(CStringSearch, FindAndReverseFind)
-{
+TEST(CStringSearch, FindAndReverseFind) {
     const CString s(L"a.b.c");
     EXPECT_EQ(s.Find(L'.'), 1);
     EXPECT_EQ(s.Find(L'.', 2), 3);
@@ -157,8 +149,7 @@ TEST(CStringSearch, FindAndReverseFind)
     EXPECT_EQ(s.FindOneOf(L""), -1);
 }
 
-TEST(CStringEdit, ReplaceRemoveInsertDelete)
-{
+TEST(CStringEdit, ReplaceRemoveInsertDelete) {
     CString s(L"aaa");
     EXPECT_EQ(s.Replace(L"aa", L"b"), 1); // left to right, no overlap
     EXPECT_EQ(s, L"ba");
@@ -180,8 +171,7 @@ TEST(CStringEdit, ReplaceRemoveInsertDelete)
     EXPECT_EQ(s, L"self");
 }
 
-TEST(CStringEdit, TrimCaseAndCompare)
-{
+TEST(CStringEdit, TrimCaseAndCompare) {
     CString s(L" \t x y \r\n");
     EXPECT_EQ(s.Trim(), L"x y");
     s = L"--x--";
@@ -196,8 +186,7 @@ TEST(CStringEdit, TrimCaseAndCompare)
     EXPECT_TRUE(CString("x") == "x");
 }
 
-TEST(CStringTokenize, SkipsRunsOfDelimitersAndEnds)
-{
+TEST(CStringTokenize, SkipsRunsOfDelimitersAndEnds) {
     const CString s(L",,a,,b c,");
     int pos = 0;
     EXPECT_EQ(s.Tokenize(L", ", pos), L"a");
@@ -222,8 +211,7 @@ TEST(CStringTokenize, SkipsRunsOfDelimitersAndEnds)
     EXPECT_EQ(CString(L"abc").SpanExcluding(L""), L"abc");
 }
 
-TEST(CStringBuffer, GetBufferReleaseBuffer)
-{
+TEST(CStringBuffer, GetBufferReleaseBuffer) {
     CString s(L"ab");
     wchar_t* buf = s.GetBuffer(10);
     wcscpy(buf, L"hello");
@@ -238,10 +226,9 @@ TEST(CStringBuffer, GetBufferReleaseBuffer)
     EXPECT_EQ(std::wcslen(p), 3u);
 }
 
-TEST(CStringEncoding, Utf8AndWindows1252)
-{
-    EXPECT_EQ(CString("m\xC2\xB2"), L"m\x00b2");           // UTF-8
-    EXPECT_EQ(CString("m\xB2"), L"m\xfffd");               // not UTF-8
+TEST(CStringEncoding, Utf8AndWindows1252) {
+    EXPECT_EQ(CString("m\xC2\xB2"), L"m\x00b2"); // UTF-8
+    EXPECT_EQ(CString("m\xB2"), L"m\xfffd");     // not UTF-8
     EXPECT_EQ(CString(L"m\x00b2\x20ac").ToWindows1252(), std::string("m\xB2\x80"));
     EXPECT_EQ(CString::FromWindows1252("\x80\x93"), L"\x20ac\x201c");
     EXPECT_EQ(CString(L"\x4e2d").ToWindows1252(), "?");

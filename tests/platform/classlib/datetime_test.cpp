@@ -8,8 +8,7 @@
 
 namespace {
 
-TEST(OleDateTime, DayCountFromTheEndOf1899)
-{
+TEST(OleDateTime, DayCountFromTheEndOf1899) {
     EXPECT_DOUBLE_EQ(COleDateTime(1899, 12, 30, 0, 0, 0).m_dt, 0.0);
     EXPECT_DOUBLE_EQ(COleDateTime(1900, 1, 1, 18, 0, 0).m_dt, 2.75);
     EXPECT_DOUBLE_EQ(COleDateTime(2014, 10, 3, 0, 0, 0).m_dt, 41915.0);
@@ -32,8 +31,7 @@ TEST(OleDateTime, DayCountFromTheEndOf1899)
     EXPECT_EQ(COleDateTime(2000, 2, 29, 23, 59, 59).GetDay(), 29); // rounding keeps the last second
 }
 
-TEST(OleDateTime, InvalidAndNullStates)
-{
+TEST(OleDateTime, InvalidAndNullStates) {
     COleDateTime d;
     EXPECT_EQ(d.SetDateTime(2015, 2, 29, 0, 0, 0), 1);
     EXPECT_EQ(d.GetStatus(), COleDateTime::invalid);
@@ -52,8 +50,7 @@ TEST(OleDateTime, InvalidAndNullStates)
     EXPECT_EQ((d + COleDateTimeSpan(1.0)).GetStatus(), COleDateTime::invalid);
 }
 
-TEST(OleDateTime, FormatIsEnglishWhateverTheLocale)
-{
+TEST(OleDateTime, FormatIsEnglishWhateverTheLocale) {
     std::setlocale(LC_ALL, "fr_FR.UTF-8"); // no effect when the machine lacks it; either way names stay English
     const COleDateTime d(2014, 10, 3, 14, 5, 9);
     EXPECT_EQ(d.Format(L"%A %d %B %Y %H:%M:%S"), L"Friday 03 October 2014 14:05:09");
@@ -67,8 +64,7 @@ TEST(OleDateTime, FormatIsEnglishWhateverTheLocale)
     std::setlocale(LC_ALL, "C");
 }
 
-TEST(OleDateTime, ParseDateTimeForms)
-{
+TEST(OleDateTime, ParseDateTimeForms) {
     struct Case {
         const wchar_t* text;
         int y, mo, d, h, mi, s;
@@ -93,8 +89,16 @@ TEST(OleDateTime, ParseDateTimeForms)
         EXPECT_EQ(d.GetStatus(), COleDateTime::valid) << c.text;
         EXPECT_EQ(d, COleDateTime(c.y, c.mo, c.d, c.h, c.mi, c.s)) << c.text;
     }
-    const wchar_t* bad[] = {L"", L"   ", L"2014-02-30", L"13:61", L"hello", L"10/03", L"1/2/3/4", L"Oct Nov 3 2014",
-                            L"99999999999999999999", L"0:00 pm"};
+    const wchar_t* bad[] = {L"",
+                            L"   ",
+                            L"2014-02-30",
+                            L"13:61",
+                            L"hello",
+                            L"10/03",
+                            L"1/2/3/4",
+                            L"Oct Nov 3 2014",
+                            L"99999999999999999999",
+                            L"0:00 pm"};
     for (const wchar_t* text : bad) {
         COleDateTime d(2014, 1, 1, 0, 0, 0);
         EXPECT_FALSE(d.ParseDateTime(text)) << text;
@@ -105,8 +109,7 @@ TEST(OleDateTime, ParseDateTimeForms)
     EXPECT_DOUBLE_EQ(onlyDate.m_dt, 41915.0);
 }
 
-TEST(OleDateTime, SpansAndArithmetic)
-{
+TEST(OleDateTime, SpansAndArithmetic) {
     const COleDateTime a(2014, 10, 3, 12, 0, 0);
     const COleDateTime b = a + COleDateTimeSpan(1, 13, 30, 15);
     EXPECT_EQ(b, COleDateTime(2014, 10, 5, 1, 30, 15));
@@ -119,8 +122,7 @@ TEST(OleDateTime, SpansAndArithmetic)
     EXPECT_EQ(COleDateTime(1899, 12, 30, 0, 0, 0) - COleDateTimeSpan(0.25), COleDateTime(1899, 12, 29, 18, 0, 0));
 }
 
-TEST(Time, CTimeFieldsAndSpans)
-{
+TEST(Time, CTimeFieldsAndSpans) {
     setenv("TZ", "UTC", 1);
     tzset();
     const CTime t(2014, 10, 3, 12, 30, 5);

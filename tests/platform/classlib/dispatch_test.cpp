@@ -12,54 +12,52 @@ namespace {
 class FakeApp : public win::ComObject<IDispatch> {
 public:
     static FakeApp* make() { return new FakeApp(); }
-    ULONG refs()
-    {
+    ULONG refs() {
         AddRef();
         return Release();
     }
 
-    HRESULT Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info, UINT*) override
-    {
+    HRESULT Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* info,
+                   UINT*) override {
         lastFlags = flags;
         lastArgCount = params ? params->cArgs : 0;
         lastNamed = params && params->cNamedArgs == 1 ? params->rgdispidNamedArgs[0] : 0;
         switch (member) {
-        case 1:
-            if (flags & DISPATCH_PROPERTYPUT) {
-                visible = params->rgvarg[0].vt == VT_BOOL && params->rgvarg[0].boolVal == VARIANT_TRUE;
+            case 1:
+                if (flags & DISPATCH_PROPERTYPUT) {
+                    visible = params->rgvarg[0].vt == VT_BOOL && params->rgvarg[0].boolVal == VARIANT_TRUE;
+                    return S_OK;
+                }
+                result->vt = VT_I4;
+                result->lVal = visible ? 1 : 0;
                 return S_OK;
-            }
-            result->vt = VT_I4;
-            result->lVal = visible ? 1 : 0;
-            return S_OK;
-        case 2:
-            if (flags & DISPATCH_PROPERTYPUT) {
-                if (params->rgvarg[0].vt != VT_BSTR)
+            case 2:
+                if (flags & DISPATCH_PROPERTYPUT) {
+                    if (params->rgvarg[0].vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+                    name = params->rgvarg[0].bstrVal;
+                    return S_OK;
+                }
+                result->vt = VT_BSTR;
+                result->bstrVal = SysAllocString(name.c_str());
+                return S_OK;
+            case 3: {
+                if (params->cArgs != 2 || params->rgvarg[1].vt != VT_I4 || params->rgvarg[0].vt != VT_R8)
                     return DISP_E_TYPEMISMATCH;
-                name = params->rgvarg[0].bstrVal;
+                result->vt = VT_R8;
+                result->dblVal = params->rgvarg[1].lVal + params->rgvarg[0].dblVal; // arguments come last first
                 return S_OK;
             }
-            result->vt = VT_BSTR;
-            result->bstrVal = SysAllocString(name.c_str());
-            return S_OK;
-        case 3: {
-            if (params->cArgs != 2 || params->rgvarg[1].vt != VT_I4 || params->rgvarg[0].vt != VT_R8)
-                return DISP_E_TYPEMISMATCH;
-            result->vt = VT_R8;
-            result->dblVal = params->rgvarg[1].lVal + params->rgvarg[0].dblVal; // arguments come last first
-            return S_OK;
-        }
-        case 4:
-            info->wCode = 1001;
-            info->bstrSource = SysAllocString(L"FakeApp");
-            info->bstrDescription = SysAllocString(L"Drawing is read-only");
-            return DISP_E_EXCEPTION;
-        case 5:
-            result->vt = VT_DISPATCH;
-            result->pdispVal = make();
-            return S_OK;
-        default:
-            return DISP_E_MEMBERNOTFOUND;
+            case 4:
+                info->wCode = 1001;
+                info->bstrSource = SysAllocString(L"FakeApp");
+                info->bstrDescription = SysAllocString(L"Drawing is read-only");
+                return DISP_E_EXCEPTION;
+            case 5:
+                result->vt = VT_DISPATCH;
+                result->pdispVal = make();
+                return S_OK;
+            default:
+                return DISP_E_MEMBERNOTFOUND;
         }
     }
 
@@ -70,8 +68,7 @@ public:
     DISPID lastNamed = 0;
 };
 
-TEST(DispatchDriver, PropertiesAndMethods)
-{
+TEST(DispatchDriver, PropertiesAndMethods) {
     FakeApp* app = FakeApp::make();
     COleDispatchDriver driver;
     driver.AttachDispatch(app);
@@ -107,8 +104,7 @@ TEST(DispatchDriver, PropertiesAndMethods)
     COleDispatchDriver childDriver(child); // takes the reference the call handed over
 }
 
-TEST(DispatchDriver, FailuresThrowOleExceptions)
-{
+TEST(DispatchDriver, FailuresThrowOleExceptions) {
     COleDispatchDriver driver(FakeApp::make());
     try {
         driver.InvokeHelper(99, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
@@ -150,8 +146,7 @@ TEST(DispatchDriver, FailuresThrowOleExceptions)
     }
 }
 
-TEST(DispatchDriver, AttachDetachRelease)
-{
+TEST(DispatchDriver, AttachDetachRelease) {
     FakeApp* app = FakeApp::make();
     app->AddRef(); // the test's own reference
     {

@@ -18,8 +18,7 @@ namespace {
 
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         char tmpl[] = "/tmp/classlib_file_XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         m_dir = tmpl;
@@ -27,13 +26,11 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
 
-    std::string bytesOf(const std::string& name) const
-    {
+    std::string bytesOf(const std::string& name) const {
         std::ifstream in(m_dir + "/" + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    void writeBytes(const std::string& name, const std::string& bytes) const
-    {
+    void writeBytes(const std::string& name, const std::string& bytes) const {
         std::ofstream out(m_dir + "/" + name, std::ios::binary);
         out << bytes;
     }
@@ -43,8 +40,7 @@ protected:
 
 // Runs `f`, expecting a CFileException* with the given cause and Windows code.
 template <class F>
-void expectFileError(F f, int cause, LONG osError)
-{
+void expectFileError(F f, int cause, LONG osError) {
     try {
         f();
         ADD_FAILURE() << "no exception";
@@ -55,8 +51,7 @@ void expectFileError(F f, int cause, LONG osError)
     }
 }
 
-TEST_F(FileTest, TextModeWritesCrLfAndWindows1252)
-{
+TEST_F(FileTest, TextModeWritesCrLfAndWindows1252) {
     CStdioFile f;
     ASSERT_TRUE(f.Open(L"C:\\report.txt", CFile::modeCreate | CFile::modeWrite | CFile::typeText));
     f.WriteString(L"Area m\x00b2\n");
@@ -65,8 +60,7 @@ TEST_F(FileTest, TextModeWritesCrLfAndWindows1252)
     EXPECT_EQ(bytesOf("report.txt"), std::string("Area m\xB2\r\n\x80 5\r\nlast"));
 }
 
-TEST_F(FileTest, ReadStringStripsLineEndsAndDecodesWindows1252)
-{
+TEST_F(FileTest, ReadStringStripsLineEndsAndDecodesWindows1252) {
     writeBytes("in.txt", "m\xB2\r\n\r\nunix\nlone\rcr\r\nend");
     CStdioFile f(L"C:\\in.txt", CFile::modeRead);
     CString line;
@@ -84,8 +78,7 @@ TEST_F(FileTest, ReadStringStripsLineEndsAndDecodesWindows1252)
     EXPECT_EQ(line, L"");
 }
 
-TEST_F(FileTest, ReadStringIntoBufferKeepsLineEndAndCuts)
-{
+TEST_F(FileTest, ReadStringIntoBufferKeepsLineEndAndCuts) {
     writeBytes("b.txt", "abcdef\r\nx");
     CStdioFile f(L"C:\\b.txt", CFile::modeRead);
     wchar_t buf[4];
@@ -100,8 +93,7 @@ TEST_F(FileTest, ReadStringIntoBufferKeepsLineEndAndCuts)
     EXPECT_EQ(f.ReadString(buf, 4), nullptr);
 }
 
-TEST_F(FileTest, LongLinesAcrossTheReadBuffer)
-{
+TEST_F(FileTest, LongLinesAcrossTheReadBuffer) {
     std::string big(200000, 'a');
     big[100000] = '\r';
     big[100001] = '\n';
@@ -115,8 +107,7 @@ TEST_F(FileTest, LongLinesAcrossTheReadBuffer)
     EXPECT_FALSE(f.ReadString(line));
 }
 
-TEST_F(FileTest, AppendModesWriteAtTheEnd)
-{
+TEST_F(FileTest, AppendModesWriteAtTheEnd) {
     writeBytes("log.txt", "old\r\n");
     {
         CStdioFile f(L"C:\\log.txt", CFile::modeCreate | CFile::modeNoTruncate | CFile::modeWrite);
@@ -130,8 +121,7 @@ TEST_F(FileTest, AppendModesWriteAtTheEnd)
     EXPECT_EQ(bytesOf("log.txt"), "fresh");
 }
 
-TEST_F(FileTest, BinaryReadWriteSeekLength)
-{
+TEST_F(FileTest, BinaryReadWriteSeekLength) {
     CFile f(L"C:\\data.bin", CFile::modeCreate | CFile::modeReadWrite);
     EXPECT_EQ(f.GetFilePath(), L"C:\\data.bin");
     EXPECT_EQ(f.GetFileName(), L"data.bin");
@@ -152,8 +142,7 @@ TEST_F(FileTest, BinaryReadWriteSeekLength)
     expectFileError([&] { f.Write("x", 1); }, CFileException::invalidFile, 6);
 }
 
-TEST_F(FileTest, OpenFailuresReportCauses)
-{
+TEST_F(FileTest, OpenFailuresReportCauses) {
     CFile f;
     CFileException error;
     EXPECT_FALSE(f.Open(L"C:\\missing.txt", CFile::modeRead, &error));
@@ -169,12 +158,15 @@ TEST_F(FileTest, OpenFailuresReportCauses)
     EXPECT_FALSE(f.Open(L"C:\\folder", CFile::modeRead, &error));
     EXPECT_EQ(error.m_cause, CFileException::accessDenied);
     expectFileError([] { CStdioFile g(L"C:\\missing.txt", CFile::modeRead); }, CFileException::fileNotFound, 2);
-    expectFileError([] { CFile g(L"C:\\ro.txt", CFile::modeCreate | CFile::modeRead); g.Write("x", 1); },
-                    CFileException::accessDenied, 5);
+    expectFileError(
+        [] {
+            CFile g(L"C:\\ro.txt", CFile::modeCreate | CFile::modeRead);
+            g.Write("x", 1);
+        },
+        CFileException::accessDenied, 5);
 }
 
-TEST_F(FileTest, SharingRemoveRename)
-{
+TEST_F(FileTest, SharingRemoveRename) {
     writeBytes("a.txt", "a");
     {
         CFile held(L"C:\\a.txt", CFile::modeRead | CFile::shareDenyWrite);
@@ -198,8 +190,7 @@ TEST_F(FileTest, SharingRemoveRename)
     expectFileError([] { CFile::Remove(L"C:\\dir"); }, CFileException::accessDenied, 5);
 }
 
-TEST_F(FileTest, StatusWithModificationTime)
-{
+TEST_F(FileTest, StatusWithModificationTime) {
     writeBytes("s.txt", "12345");
     struct timespec times[2] = {{1412339405, 0}, {1412339405, 0}};
     utimensat(AT_FDCWD, (m_dir + "/s.txt").c_str(), times, 0);
@@ -219,8 +210,7 @@ TEST_F(FileTest, StatusWithModificationTime)
     EXPECT_EQ(st.m_mtime.GetTime(), 1412339405);
 }
 
-TEST_F(FileTest, MixedReadAndWriteKeepPositions)
-{
+TEST_F(FileTest, MixedReadAndWriteKeepPositions) {
     CStdioFile f(L"C:\\mix.txt", CFile::modeCreate | CFile::modeReadWrite);
     f.WriteString(L"one\ntwo\n");
     EXPECT_EQ(f.GetPosition(), 10u);

@@ -8,8 +8,7 @@ char g_instanceTag;
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-const RESOURCETABLE& table()
-{
+const RESOURCETABLE& table() {
     static const RESOURCETABLE t{
         .dialogs =
             {
@@ -25,11 +24,11 @@ const RESOURCETABLE& table()
                          {WC_EDIT, IDC_PRECISION, L"", kChild | WS_TABSTOP | ES_NUMBER, 50, 20, 30, 12},
                          {WC_EDIT, IDC_ROTATION, L"", kChild | WS_TABSTOP, 50, 35, 30, 12},
                          {WC_EDIT, IDC_DIGITS, L"", kChild | WS_TABSTOP | ES_NUMBER, 50, 50, 30, 12},
-                         {WC_BUTTON, IDC_METRES, L"m", kChild | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 5, 65,
-                          20, 10},
+                         {WC_BUTTON, IDC_METRES, L"m", kChild | BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 5, 65, 20,
+                          10},
                          {WC_BUTTON, IDC_FEET, L"ft", kChild | BS_AUTORADIOBUTTON, 30, 65, 20, 10},
-                         {WC_BUTTON, IDC_FLAG, L"Flag", kChild | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 5, 80,
-                          40, 10},
+                         {WC_BUTTON, IDC_FLAG, L"Flag", kChild | BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 5, 80, 40,
+                          10},
                          {WC_BUTTON, IDOK, L"OK", kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 90, 100, 50, 14},
                          {WC_BUTTON, IDCANCEL, L"Cancel", kChild | WS_TABSTOP, 145, 100, 50, 14},
                      }},
@@ -41,8 +40,8 @@ const RESOURCETABLE& table()
                  .menuId = IDR_MENU,
                  .items =
                      {
-                         {WC_LISTBOX, IDC_LIST, L"", kChild | LBS_SORT | LBS_NOTIFY | WS_VSCROLL | WS_TABSTOP, 5, 5,
-                          80, 60},
+                         {WC_LISTBOX, IDC_LIST, L"", kChild | LBS_SORT | LBS_NOTIFY | WS_VSCROLL | WS_TABSTOP, 5, 5, 80,
+                          60},
                          {WC_COMBOBOX, IDC_COMBO, L"", kChild | CBS_DROPDOWN | WS_TABSTOP, 90, 5, 55, 40},
                          {WC_BUTTON, IDC_ASK, L"Ask", kChild | WS_TABSTOP, 90, 25, 50, 14},
                          {WC_BUTTON, IDC_DELETE, L"Delete", kChild | WS_TABSTOP, 90, 45, 50, 14},
@@ -95,53 +94,44 @@ const RESOURCETABLE& table()
     return t;
 }
 
-}  // namespace
+} // namespace
 
-TestResources::TestResources()
-{
+TestResources::TestResources() {
     AfxRegisterResources(instance(), &table());
     AfxSetResourceHandle(instance());
 }
 
-TestResources::~TestResources()
-{
+TestResources::~TestResources() {
     AfxSetResourceHandle(nullptr);
     AfxUnregisterResources(instance());
 }
 
-HINSTANCE TestResources::instance()
-{
+HINSTANCE TestResources::instance() {
     return &g_instanceTag;
 }
 
-int RecordingSink::messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT)
-{
+int RecordingSink::messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT) {
     boxes.push_back(caption + L"|" + text);
-    if (answers.empty())
-        return IDOK;
+    if (answers.empty()) return IDOK;
     const int a = answers.front();
     answers.pop_front();
     return a;
 }
 
-bool RecordingSink::chooseFile(const win::FileDialogRequest& request, std::wstring& path)
-{
+bool RecordingSink::chooseFile(const win::FileDialogRequest& request, std::wstring& path) {
     lastFileRequest = request;
-    if (files.empty())
-        return false;
+    if (files.empty()) return false;
     path = files.front();
     files.pop_front();
     return !path.empty();
 }
 
-void DialogTest::SetUp()
-{
+void DialogTest::SetUp() {
     previous = win::setUiSink(&sink);
     win::setApplicationName(L"Tests");
 }
 
-void DialogTest::TearDown()
-{
+void DialogTest::TearDown() {
     classlib::DialogDriver::clearQueue();
     classlib::DialogDriver::setActionSource(nullptr);
     classlib::DialogDriver::runPosted();
@@ -155,8 +145,7 @@ BEGIN_MESSAGE_MAP(SettingsDialog, CDialog)
 ON_EN_CHANGE(IDC_NAME, &SettingsDialog::OnChangeName)
 END_MESSAGE_MAP()
 
-void SettingsDialog::DoDataExchange(CDataExchange* pDX)
-{
+void SettingsDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_NAME, name);
     DDX_Text(pDX, IDC_PRECISION, precision);
@@ -167,16 +156,14 @@ void SettingsDialog::DoDataExchange(CDataExchange* pDX)
     DDX_Check(pDX, IDC_FLAG, flag);
 }
 
-void SettingsDialog::OnCancel()
-{
+void SettingsDialog::OnCancel() {
     ++cancels;
     CDialog::OnCancel();
 }
 
 // ---- list dialog ----
 
-UINT pingMessage()
-{
+UINT pingMessage() {
     static UINT id = RegisterWindowMessageW(L"KelmoTestPing");
     return id;
 }
@@ -198,55 +185,46 @@ ON_WM_RBUTTONDOWN()
 ON_REGISTERED_MESSAGE(g_ping, &ListDialog::OnPing)
 END_MESSAGE_MAP()
 
-void ListDialog::DoDataExchange(CDataExchange* pDX)
-{
+void ListDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_LIST, list);
     DDX_Control(pDX, IDC_COMBO, combo);
     DDX_Control(pDX, IDC_DELETE, deleteButton);
 }
 
-void ListDialog::OnCancel()
-{
+void ListDialog::OnCancel() {
     log.push_back(L"cancel");
     CDialog::OnCancel();
 }
 
-void ListDialog::OnAsk()
-{
+void ListDialog::OnAsk() {
     const int answer = AfxMessageBox(L"Delete it?", MB_YESNO | MB_ICONQUESTION);
     log.push_back(answer == IDYES ? L"ask yes" : answer == IDNO ? L"ask no" : L"ask other");
 }
 
-void ListDialog::OnDelete()
-{
+void ListDialog::OnDelete() {
     int* flag = deletedFlag;
     delete this;
-    if (flag)
-        *flag = 1;
+    if (flag) *flag = 1;
 }
 
-void ListDialog::OnListDblClk()
-{
+void ListDialog::OnListDblClk() {
     CString text;
     list.GetText(list.GetCurSel(), text);
     log.push_back(L"dblclk " + std::wstring(text.GetString()));
 }
 
-LRESULT ListDialog::OnPing(WPARAM w, LPARAM)
-{
+LRESULT ListDialog::OnPing(WPARAM w, LPARAM) {
     log.push_back(L"ping " + std::to_wstring(w));
     return 7;
 }
 
-void ListDialog::OnClose()
-{
+void ListDialog::OnClose() {
     log.push_back(L"close");
     CDialog::OnClose();
 }
 
-void ListDialog::OnRButtonDown(UINT flags, CPoint point)
-{
+void ListDialog::OnRButtonDown(UINT flags, CPoint point) {
     log.push_back(L"rbutton " + std::to_wstring(point.x) + L"," + std::to_wstring(point.y));
     CDialog::OnRButtonDown(flags, point);
 }
@@ -261,20 +239,17 @@ BEGIN_MESSAGE_MAP(CountingPage, CDialog)
 ON_BN_CLICKED(IDC_PAGE_BUTTON, &CountingPage::OnButton)
 END_MESSAGE_MAP()
 
-PagedTabCtrl::PagedTabCtrl()
-{
+PagedTabCtrl::PagedTabCtrl() {
     pages[0] = new CountingPage(&pageButtonClicks);
     pages[1] = new CDialog;
 }
 
-PagedTabCtrl::~PagedTabCtrl()
-{
+PagedTabCtrl::~PagedTabCtrl() {
     delete pages[0];
     delete pages[1];
 }
 
-void PagedTabCtrl::init()
-{
+void PagedTabCtrl::init() {
     current = 0;
     pages[0]->Create(IDD_PAGE_A, this);
     pages[1]->Create(IDD_PAGE_B, this);
@@ -286,8 +261,7 @@ void PagedTabCtrl::init()
     pages[1]->SetWindowPos(&wndTop, left, top, client.right - left - 1, client.bottom - top - 1, SWP_HIDEWINDOW);
 }
 
-void PagedTabCtrl::OnLButtonDown(UINT flags, CPoint point)
-{
+void PagedTabCtrl::OnLButtonDown(UINT flags, CPoint point) {
     CTabCtrl::OnLButtonDown(flags, point);
     const int focus = GetCurFocus();
     if (focus != current) {
@@ -298,14 +272,12 @@ void PagedTabCtrl::OnLButtonDown(UINT flags, CPoint point)
     }
 }
 
-void TabsDialog::DoDataExchange(CDataExchange* pDX)
-{
+void TabsDialog::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_TAB, tabs);
 }
 
-BOOL TabsDialog::OnInitDialog()
-{
+BOOL TabsDialog::OnInitDialog() {
     CDialog::OnInitDialog();
     tabs.InsertItem(0, L"Space Data");
     tabs.InsertItem(1, L"Format");
@@ -313,4 +285,4 @@ BOOL TabsDialog::OnInitDialog()
     return TRUE;
 }
 
-}  // namespace dialogtest
+} // namespace dialogtest

@@ -50,9 +50,9 @@ public:
 
 // Message boxes answered from a queue (IDOK when it is empty); file dialogs likewise.
 struct RecordingSink : win::UiSink {
-    std::vector<std::wstring> boxes;  // "caption|text"
+    std::vector<std::wstring> boxes; // "caption|text"
     std::deque<int> answers;
-    std::deque<std::wstring> files;  // empty text: cancel
+    std::deque<std::wstring> files; // empty text: cancel
     int messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT) override;
     bool chooseFile(const win::FileDialogRequest& request, std::wstring& path) override;
     win::FileDialogRequest lastFileRequest;
@@ -144,4 +144,4 @@ private:
     int* counter_;
 };
 
-}  // namespace dialogtest
+} // namespace dialogtest

@@ -8,8 +8,7 @@ using namespace dialogtest;
 
 using Driver = DialogTest;
 
-TEST_F(Driver, DumpShowsEveryControlWithItsStateItemsAndMenu)
-{
+TEST_F(Driver, DumpShowsEveryControlWithItsStateItemsAndMenu) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     dlg.list.AddString(L"Room 2");
@@ -32,8 +31,7 @@ TEST_F(Driver, DumpShowsEveryControlWithItsStateItemsAndMenu)
     dlg.DestroyWindow();
 }
 
-TEST_F(Driver, DumpNestsPagesUnderTheirTabControlAndMarksChecks)
-{
+TEST_F(Driver, DumpNestsPagesUnderTheirTabControlAndMarksChecks) {
     TabsDialog tabs;
     ASSERT_TRUE(tabs.Create(IDD_TABS));
     EXPECT_EQ(DialogDriver::dump(tabs.m_hWnd),
@@ -62,12 +60,11 @@ TEST_F(Driver, DumpNestsPagesUnderTheirTabControlAndMarksChecks)
     settings.DestroyWindow();
 }
 
-TEST_F(Driver, ListFindAndCurrentFollowVisibilityAndActivation)
-{
+TEST_F(Driver, ListFindAndCurrentFollowVisibilityAndActivation) {
     ListDialog list;
     SettingsDialog settings;
     ASSERT_TRUE(list.Create(IDD_LIST));
-    ASSERT_TRUE(settings.Create(IDD_SETTINGS));  // created hidden
+    ASSERT_TRUE(settings.Create(IDD_SETTINGS)); // created hidden
     EXPECT_EQ(DialogDriver::current(), list.m_hWnd);
     EXPECT_EQ(DialogDriver::find(L"900"), settings.m_hWnd);
     EXPECT_EQ(DialogDriver::find(L"lists"), list.m_hWnd);
@@ -85,8 +82,7 @@ TEST_F(Driver, ListFindAndCurrentFollowVisibilityAndActivation)
     list.DestroyWindow();
 }
 
-TEST_F(Driver, HiddenDisabledOrMinimisedTargetsAreRefusedUnlessForced)
-{
+TEST_F(Driver, HiddenDisabledOrMinimisedTargetsAreRefusedUnlessForced) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     dlg.GetDlgItem(IDC_ASK)->EnableWindow(FALSE);
@@ -96,7 +92,7 @@ TEST_F(Driver, HiddenDisabledOrMinimisedTargetsAreRefusedUnlessForced)
     EXPECT_TRUE(sink.boxes.empty());
     ASSERT_TRUE(DialogDriver::click(dlg.m_hWnd, L"1022", true));
     EXPECT_EQ(dlg.log, (std::vector<std::wstring>{L"ask other"}));
-    EXPECT_FALSE(dlg.GetDlgItem(IDC_ASK)->IsWindowEnabled());  // forcing does not enable it
+    EXPECT_FALSE(dlg.GetDlgItem(IDC_ASK)->IsWindowEnabled()); // forcing does not enable it
 
     dlg.ShowWindow(SW_SHOWMINIMIZED);
     r = DialogDriver::select(dlg.m_hWnd, L"1021", L"0");
@@ -130,8 +126,7 @@ TEST_F(Driver, HiddenDisabledOrMinimisedTargetsAreRefusedUnlessForced)
     dlg.DestroyWindow();
 }
 
-TEST_F(Driver, AHandlerFailureIsReportedNotThrownThrough)
-{
+TEST_F(Driver, AHandlerFailureIsReportedNotThrownThrough) {
     struct Throwing : CDialog {
         void OnOK() override { throw std::runtime_error("boom"); }
     } dlg;
@@ -143,8 +138,7 @@ TEST_F(Driver, AHandlerFailureIsReportedNotThrownThrough)
     dlg.DestroyWindow();
 }
 
-TEST_F(Driver, FileDialogIsAnsweredThroughTheSink)
-{
+TEST_F(Driver, FileDialogIsAnsweredThroughTheSink) {
     CFileDialog open(TRUE, nullptr, nullptr, OFN_READONLY, L"XML Graphic Reports (*.xml)|*.xml||");
     open.m_ofn.lpstrTitle = L"Pick a report";
     open.m_ofn.lpstrInitialDir = L"C:\\reports";
@@ -164,8 +158,7 @@ TEST_F(Driver, FileDialogIsAnsweredThroughTheSink)
 
 using DialogLines = DialogTest;
 
-TEST_F(DialogLines, ActionsDumpsAndErrors)
-{
+TEST_F(DialogLines, ActionsDumpsAndErrors) {
     auto* dlg = new ListDialog;
     ASSERT_TRUE(dlg->Create(IDD_LIST));
     std::ostringstream out;
@@ -212,8 +205,7 @@ TEST_F(DialogLines, ActionsDumpsAndErrors)
     EXPECT_EQ(out.str(), "no dialogs are open\n");
 }
 
-TEST_F(DialogLines, EchoPrintsDumpsOnVisibilityChangesAndEndOfInputCancels)
-{
+TEST_F(DialogLines, EchoPrintsDumpsOnVisibilityChangesAndEndOfInputCancels) {
     std::ostringstream echo;
     cadhost::echoDialogs(&echo);
     auto* dlg = new ListDialog;
@@ -223,12 +215,12 @@ TEST_F(DialogLines, EchoPrintsDumpsOnVisibilityChangesAndEndOfInputCancels)
     dlg->ShowWindow(SW_SHOWMINIMIZED);
     EXPECT_EQ(echo.str().rfind("dialog 901 \"Lists\" modeless minimised", 0), 0u) << echo.str();
     echo.str("");
-    dlg->ShowWindow(SW_SHOWMINIMIZED);  // no change, nothing printed
+    dlg->ShowWindow(SW_SHOWMINIMIZED); // no change, nothing printed
     EXPECT_EQ(echo.str(), "");
 
     SettingsDialog settings;
     ASSERT_TRUE(settings.Create(IDD_SETTINGS));
-    EXPECT_EQ(echo.str(), "");  // created hidden
+    EXPECT_EQ(echo.str(), ""); // created hidden
     settings.ShowWindow(SW_SHOW);
     cadhost::cancelOpenDialogs();
     EXPECT_EQ(settings.cancels, 1);
@@ -241,20 +233,17 @@ TEST_F(DialogLines, EchoPrintsDumpsOnVisibilityChangesAndEndOfInputCancels)
     settings.DestroyWindow();
 }
 
-TEST_F(DialogLines, ScriptLinesDriveAModalDialogAndItsMessageBox)
-{
+TEST_F(DialogLines, ScriptLinesDriveAModalDialogAndItsMessageBox) {
     // As cadhost does: the modal loop takes one input line at a time.
     std::vector<std::wstring> script = {L"dlg set 1001 Hall", L"dlg set 1002 12", L"dlg enter",
-                                        L"dlg set 1002 4", L"dlg radio 1011", L"dlg enter"};
+                                        L"dlg set 1002 4",    L"dlg radio 1011",  L"dlg enter"};
     size_t next = 0;
     std::ostringstream out;
     std::vector<std::wstring> errors;
     DialogDriver::setActionSource([&] {
-        if (next == script.size())
-            return false;
+        if (next == script.size()) return false;
         auto r = cadhost::runDialogLine(script[next++], out);
-        if (!r.ok())
-            errors.push_back(r.error);
+        if (!r.ok()) errors.push_back(r.error);
         return true;
     });
     SettingsDialog dlg;
@@ -267,8 +256,7 @@ TEST_F(DialogLines, ScriptLinesDriveAModalDialogAndItsMessageBox)
     EXPECT_EQ(sink.boxes, (std::vector<std::wstring>{L"Tests|Please enter an integer between 0 and 9."}));
 }
 
-TEST_F(DialogLines, EndOfScriptCancelsAModalDialogAndThreadPumpRunsPendingWork)
-{
+TEST_F(DialogLines, EndOfScriptCancelsAModalDialogAndThreadPumpRunsPendingWork) {
     DialogDriver::setActionSource([] { return false; });
     SettingsDialog dlg;
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);

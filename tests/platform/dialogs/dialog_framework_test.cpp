@@ -6,8 +6,7 @@ using namespace dialogtest;
 
 namespace {
 
-std::wstring text(CWnd* w)
-{
+std::wstring text(CWnd* w) {
     CString s;
     w->GetWindowText(s);
     return s.GetString();
@@ -17,12 +16,10 @@ std::wstring text(CWnd* w)
 class ShowingDialog : public CDialog {
 public:
     std::vector<std::wstring> log;
-    afx_msg void OnShowWindow(BOOL show, UINT status)
-    {
+    afx_msg void OnShowWindow(BOOL show, UINT status) {
         CDialog::OnShowWindow(show, status);
         log.push_back(show ? L"show" : L"hide");
-        if (show)
-            GetDlgItem(IDOK)->EnableWindow(FALSE);
+        if (show) GetDlgItem(IDOK)->EnableWindow(FALSE);
     }
     DECLARE_MESSAGE_MAP()
 };
@@ -36,13 +33,11 @@ class SelfDeletingDialog : public CDialog {
 public:
     explicit SelfDeletingDialog(int* deleted) : CDialog(IDD_SETTINGS), deleted_(deleted) {}
     ~SelfDeletingDialog() override { ++*deleted_; }
-    void OnOK() override
-    {
+    void OnOK() override {
         CDialog::OnOK();
         delete this;
     }
-    void OnCancel() override
-    {
+    void OnCancel() override {
         CDialog::OnCancel();
         delete this;
     }
@@ -59,8 +54,7 @@ public:
     OptionsOwner() : CDialog(IDD_LIST) {}
     INT_PTR result = 0;
     int precision = -1;
-    afx_msg void OnOptions()
-    {
+    afx_msg void OnOptions() {
         SettingsDialog options;
         result = options.DoModal();
         precision = options.precision;
@@ -72,19 +66,18 @@ BEGIN_MESSAGE_MAP(OptionsOwner, CDialog)
 ON_COMMAND(ID_TOOLS_OPTIONS, &OptionsOwner::OnOptions)
 END_MESSAGE_MAP()
 
-}  // namespace
+} // namespace
 
 using ModelessLife = DialogTest;
 
-TEST_F(ModelessLife, DialogsThatDeleteThemselvesOnOkCancelAndTheCloseBox)
-{
+TEST_F(ModelessLife, DialogsThatDeleteThemselvesOnOkCancelAndTheCloseBox) {
     int deleted = 0;
     auto* first = new SelfDeletingDialog(&deleted);
     ASSERT_TRUE(first->Create(IDD_SETTINGS));
     first->ShowWindow(SW_SHOWNORMAL);
     const HWND h1 = first->m_hWnd;
     first->GetDlgItem(IDCANCEL)->EnableWindow(FALSE);
-    first->SendMessage(WM_CLOSE);  // no effect while Cancel is disabled
+    first->SendMessage(WM_CLOSE); // no effect while Cancel is disabled
     EXPECT_EQ(deleted, 0);
     first->GetDlgItem(IDCANCEL)->EnableWindow(TRUE);
     ASSERT_TRUE(DialogDriver::close(h1));
@@ -107,8 +100,7 @@ TEST_F(ModelessLife, DialogsThatDeleteThemselvesOnOkCancelAndTheCloseBox)
     EXPECT_TRUE(DialogDriver::dialogs().empty());
 }
 
-TEST_F(ModelessLife, ModalDialogFromAMenuCommandOfAModelessOne)
-{
+TEST_F(ModelessLife, ModalDialogFromAMenuCommandOfAModelessOne) {
     OptionsOwner owner;
     ASSERT_TRUE(owner.Create(IDD_LIST));
     HWND seen = nullptr;
@@ -119,13 +111,12 @@ TEST_F(ModelessLife, ModalDialogFromAMenuCommandOfAModelessOne)
     EXPECT_EQ(owner.result, IDOK);
     EXPECT_EQ(owner.precision, 6);
     EXPECT_NE(seen, owner.m_hWnd);
-    EXPECT_EQ(DialogDriver::current(), owner.m_hWnd);  // back to the modeless dialog
+    EXPECT_EQ(DialogDriver::current(), owner.m_hWnd); // back to the modeless dialog
     EXPECT_EQ(DialogDriver::dialogs().size(), 1u);
     owner.DestroyWindow();
 }
 
-TEST_F(ModelessLife, ShowWindowMessageOnlyWhenVisibilityChanges)
-{
+TEST_F(ModelessLife, ShowWindowMessageOnlyWhenVisibilityChanges) {
     ShowingDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_PLAIN));
     EXPECT_EQ(dlg.log, (std::vector<std::wstring>{L"show"}));
@@ -143,11 +134,10 @@ TEST_F(ModelessLife, ShowWindowMessageOnlyWhenVisibilityChanges)
     dlg.DestroyWindow();
 }
 
-TEST_F(ModelessLife, CreateShowHideMinimiseRestoreAndDestroy)
-{
+TEST_F(ModelessLife, CreateShowHideMinimiseRestoreAndDestroy) {
     auto* dlg = new ListDialog;
     ASSERT_TRUE(dlg->Create(IDD_LIST));
-    EXPECT_TRUE(dlg->IsWindowVisible());  // the template says visible
+    EXPECT_TRUE(dlg->IsWindowVisible()); // the template says visible
     EXPECT_EQ(CWnd::GetActiveWindow(), dlg);
     EXPECT_EQ(text(dlg), L"Lists");
 
@@ -175,8 +165,7 @@ TEST_F(ModelessLife, CreateShowHideMinimiseRestoreAndDestroy)
     EXPECT_FALSE(IsWindow(h));
 }
 
-TEST_F(ModelessLife, MissingTemplateFailsAndUnregisteredModuleIsNotSearched)
-{
+TEST_F(ModelessLife, MissingTemplateFailsAndUnregisteredModuleIsNotSearched) {
     CDialog dlg;
     EXPECT_FALSE(dlg.Create(4711));
     EXPECT_EQ(dlg.m_hWnd, nullptr);
@@ -185,8 +174,7 @@ TEST_F(ModelessLife, MissingTemplateFailsAndUnregisteredModuleIsNotSearched)
     EXPECT_FALSE(dlg.Create(IDD_LIST));
 }
 
-TEST_F(ModelessLife, ResourceOverrideFindsAnAttachedModuleAndRestoresTheHandle)
-{
+TEST_F(ModelessLife, ResourceOverrideFindsAnAttachedModuleAndRestoresTheHandle) {
     AFX_EXTENSION_MODULE module;
     AfxSetResourceHandle(nullptr);
     ASSERT_TRUE(AfxInitExtensionModule(module, TestResources::instance()));
@@ -203,8 +191,7 @@ TEST_F(ModelessLife, ResourceOverrideFindsAnAttachedModuleAndRestoresTheHandle)
     EXPECT_EQ(AfxFindDialogTemplate(IDD_LIST), nullptr);
 }
 
-TEST_F(ModelessLife, StringsComeFromTheCurrentModuleFirst)
-{
+TEST_F(ModelessLife, StringsComeFromTheCurrentModuleFirst) {
     static const RESOURCETABLE first{.strings = {{7, L"from the table"}}};
     HMODULE module = win::registerModule(L"C:\\CadHost\\strings-test.arx", {{7, L"module seven"}, {8, L"eight"}});
     AfxRegisterResources(module, &first);
@@ -215,13 +202,12 @@ TEST_F(ModelessLife, StringsComeFromTheCurrentModuleFirst)
     EXPECT_STREQ(AfxFindString(8), L"eight");
     EXPECT_EQ(AfxFindString(9), nullptr);
     AfxSetResourceHandle(TestResources::instance());
-    EXPECT_EQ(AfxFindString(7), nullptr);  // that module is not on the search chain now
+    EXPECT_EQ(AfxFindString(7), nullptr); // that module is not on the search chain now
     AfxUnregisterResources(module);
     win::unregisterModule(module);
 }
 
-TEST_F(ModelessLife, HandlerThatDeletesItsOwnDialog)
-{
+TEST_F(ModelessLife, HandlerThatDeletesItsOwnDialog) {
     auto* dlg = new ListDialog;
     int deleted = 0;
     dlg->deletedFlag = &deleted;
@@ -237,8 +223,7 @@ TEST_F(ModelessLife, HandlerThatDeletesItsOwnDialog)
 
 using ModalLife = DialogTest;
 
-TEST_F(ModalLife, QueuedActionsRunInTheModalLoop)
-{
+TEST_F(ModalLife, QueuedActionsRunInTheModalLoop) {
     SettingsDialog dlg;
     dlg.name = L"Start";
     DialogDriver::queue([] { ASSERT_TRUE(DialogDriver::setText(DialogDriver::current(), L"1001", L"Ann")); });
@@ -249,11 +234,10 @@ TEST_F(ModalLife, QueuedActionsRunInTheModalLoop)
     EXPECT_EQ(std::wstring(dlg.name.GetString()), L"Ann");
     EXPECT_EQ(dlg.units, 1);
     EXPECT_EQ(dlg.flag, 1);
-    EXPECT_EQ(dlg.m_hWnd, nullptr);  // the window is gone once the loop returns
+    EXPECT_EQ(dlg.m_hWnd, nullptr); // the window is gone once the loop returns
 }
 
-TEST_F(ModalLife, NothingLeftToDoCancelsTheDialogThroughOnCancel)
-{
+TEST_F(ModalLife, NothingLeftToDoCancelsTheDialogThroughOnCancel) {
     SettingsDialog dlg;
     int asked = 0;
     DialogDriver::setActionSource([&] {
@@ -265,24 +249,20 @@ TEST_F(ModalLife, NothingLeftToDoCancelsTheDialogThroughOnCancel)
     EXPECT_EQ(dlg.cancels, 1);
 }
 
-TEST_F(ModalLife, HostActionSourceFeedsTheLoop)
-{
+TEST_F(ModalLife, HostActionSourceFeedsTheLoop) {
     SettingsDialog dlg;
     int step = 0;
     DialogDriver::setActionSource([&] {
         ++step;
-        if (step == 1)
-            return static_cast<bool>(DialogDriver::setText(DialogDriver::current(), L"1002", L"7"));
-        if (step == 2)
-            return static_cast<bool>(DialogDriver::enter(DialogDriver::current()));
+        if (step == 1) return static_cast<bool>(DialogDriver::setText(DialogDriver::current(), L"1002", L"7"));
+        if (step == 2) return static_cast<bool>(DialogDriver::enter(DialogDriver::current()));
         return false;
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.precision, 7);
 }
 
-TEST_F(ModalLife, FailedCheckKeepsTheDialogOpenUntilCorrected)
-{
+TEST_F(ModalLife, FailedCheckKeepsTheDialogOpenUntilCorrected) {
     SettingsDialog dlg;
     DialogDriver::queue([] { DialogDriver::setText(DialogDriver::current(), L"1002", L"12"); });
     DialogDriver::queue([] { DialogDriver::enter(DialogDriver::current()); });
@@ -296,8 +276,7 @@ TEST_F(ModalLife, FailedCheckKeepsTheDialogOpenUntilCorrected)
 
 using DataExchange = DialogTest;
 
-TEST_F(DataExchange, MembersToControlsAndBackWithTheLibraryFormats)
-{
+TEST_F(DataExchange, MembersToControlsAndBackWithTheLibraryFormats) {
     SettingsDialog dlg;
     dlg.name = L"Room";
     dlg.precision = 4;
@@ -328,8 +307,7 @@ TEST_F(DataExchange, MembersToControlsAndBackWithTheLibraryFormats)
     dlg.DestroyWindow();
 }
 
-TEST_F(DataExchange, FailingRangeCheckStoresTheEarlierFieldsFocusesTheControlAndSaysWhy)
-{
+TEST_F(DataExchange, FailingRangeCheckStoresTheEarlierFieldsFocusesTheControlAndSaysWhy) {
     SettingsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SETTINGS));
     dlg.SetDlgItemText(IDC_NAME, L"Bob");
@@ -347,13 +325,12 @@ TEST_F(DataExchange, FailingRangeCheckStoresTheEarlierFieldsFocusesTheControlAnd
     // Fields before the failing one were stored; the rest were not.
     EXPECT_EQ(std::wstring(dlg.name.GetString()), L"Bob");
     EXPECT_EQ(dlg.precision, 5);
-    EXPECT_DOUBLE_EQ(dlg.rotation, 360.0);  // the value read, as the library leaves it
+    EXPECT_DOUBLE_EQ(dlg.rotation, 360.0); // the value read, as the library leaves it
     EXPECT_EQ(dlg.units, 0);
     dlg.DestroyWindow();
 }
 
-TEST_F(DataExchange, TextThatIsNoNumberIsRefusedWithTheLibraryMessage)
-{
+TEST_F(DataExchange, TextThatIsNoNumberIsRefusedWithTheLibraryMessage) {
     SettingsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SETTINGS));
     for (const wchar_t* bad : {L"", L"abc", L"1.5", L"3x", L"-0"}) {
@@ -374,13 +351,11 @@ TEST_F(DataExchange, TextThatIsNoNumberIsRefusedWithTheLibraryMessage)
     dlg.DestroyWindow();
 }
 
-TEST_F(DataExchange, MaxCharsLimitsTypingAndRefusesLongerText)
-{
+TEST_F(DataExchange, MaxCharsLimitsTypingAndRefusesLongerText) {
     struct Limited : CDialog {
         Limited() : CDialog(IDD_SETTINGS) {}
         CString name = L"ab";
-        void DoDataExchange(CDataExchange* pDX) override
-        {
+        void DoDataExchange(CDataExchange* pDX) override {
             DDX_Text(pDX, IDC_NAME, name);
             DDV_MaxChars(pDX, name, 3);
         }
@@ -391,7 +366,7 @@ TEST_F(DataExchange, MaxCharsLimitsTypingAndRefusesLongerText)
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(text(dlg.GetDlgItem(IDC_NAME)), L"abc");
     EXPECT_EQ(r.message, L"control 1001 refused 2 character(s)");
-    dlg.SetDlgItemText(IDC_NAME, L"abcdef");  // code is not limited
+    dlg.SetDlgItemText(IDC_NAME, L"abcdef"); // code is not limited
     EXPECT_FALSE(dlg.UpdateData(TRUE));
     EXPECT_EQ(sink.boxes.back(), L"Tests|Please enter no more than 3 characters.");
     dlg.DestroyWindow();
@@ -399,8 +374,7 @@ TEST_F(DataExchange, MaxCharsLimitsTypingAndRefusesLongerText)
 
 using EditNotifications = DialogTest;
 
-TEST_F(EditNotifications, OnePerTypedCharacterOnceWhenSetAndNoneWhenUnchanged)
-{
+TEST_F(EditNotifications, OnePerTypedCharacterOnceWhenSetAndNoneWhenUnchanged) {
     SettingsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SETTINGS));
     dlg.ShowWindow(SW_SHOW);
@@ -424,8 +398,7 @@ TEST_F(EditNotifications, OnePerTypedCharacterOnceWhenSetAndNoneWhenUnchanged)
     dlg.DestroyWindow();
 }
 
-TEST_F(EditNotifications, DigitsOnlyRefusesTypedNonDigitsButNotCode)
-{
+TEST_F(EditNotifications, DigitsOnlyRefusesTypedNonDigitsButNotCode) {
     SettingsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SETTINGS));
     dlg.ShowWindow(SW_SHOW);
@@ -446,8 +419,7 @@ TEST_F(EditNotifications, DigitsOnlyRefusesTypedNonDigitsButNotCode)
 
 using Controls = DialogTest;
 
-TEST_F(Controls, RadioGroupKeepsOneButtonChecked)
-{
+TEST_F(Controls, RadioGroupKeepsOneButtonChecked) {
     SettingsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SETTINGS));
     dlg.ShowWindow(SW_SHOW);
@@ -468,8 +440,7 @@ TEST_F(Controls, RadioGroupKeepsOneButtonChecked)
     dlg.DestroyWindow();
 }
 
-TEST_F(Controls, TabClickSwitchesPages)
-{
+TEST_F(Controls, TabClickSwitchesPages) {
     TabsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_TABS));
     CDialog* a = dlg.tabs.pages[0];
@@ -496,7 +467,7 @@ TEST_F(Controls, TabClickSwitchesPages)
     EXPECT_FALSE(a->IsWindowVisible());
     EXPECT_TRUE(b->IsWindowVisible());
     EXPECT_EQ(dlg.tabs.GetCurSel(), 1);
-    EXPECT_EQ(CWnd::GetFocus(), b->GetDlgItem(IDC_PAGE_EDIT));  // the page passes the focus on
+    EXPECT_EQ(CWnd::GetFocus(), b->GetDlgItem(IDC_PAGE_EDIT)); // the page passes the focus on
     ASSERT_TRUE(DialogDriver::setText(dlg.m_hWnd, L"1040", L"on b"));
     EXPECT_EQ(text(b->GetDlgItem(IDC_PAGE_EDIT)), L"on b");
     EXPECT_EQ(text(a->GetDlgItem(IDC_PAGE_EDIT)), L"on a");
@@ -516,8 +487,7 @@ TEST_F(Controls, TabClickSwitchesPages)
     dlg.DestroyWindow();
 }
 
-TEST_F(Controls, ComboItemsFromInitialisationDataAndTypedTextMeansNoSelection)
-{
+TEST_F(Controls, ComboItemsFromInitialisationDataAndTypedTextMeansNoSelection) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     ASSERT_EQ(dlg.combo.GetCount(), 2);
@@ -543,13 +513,11 @@ TEST_F(Controls, ComboItemsFromInitialisationDataAndTypedTextMeansNoSelection)
     dlg.DestroyWindow();
 }
 
-TEST_F(Controls, SortedListKeepsEqualTextsInTheOrderAdded)
-{
+TEST_F(Controls, SortedListKeepsEqualTextsInTheOrderAdded) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     const wchar_t* texts[] = {L"beta", L"Alpha", L"beta", L"alpha", L"Room 10", L"Room 1"};
-    for (int i = 0; i < 6; ++i)
-        dlg.list.SetItemData(dlg.list.AddString(texts[i]), static_cast<DWORD_PTR>(i));
+    for (int i = 0; i < 6; ++i) dlg.list.SetItemData(dlg.list.AddString(texts[i]), static_cast<DWORD_PTR>(i));
     std::vector<std::wstring> order;
     std::vector<DWORD_PTR> data;
     for (int i = 0; i < dlg.list.GetCount(); ++i) {
@@ -574,8 +542,7 @@ TEST_F(Controls, SortedListKeepsEqualTextsInTheOrderAdded)
 
 using Closing = DialogTest;
 
-TEST_F(Closing, EscapeAndTheCloseBoxReachOnCancel)
-{
+TEST_F(Closing, EscapeAndTheCloseBoxReachOnCancel) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     ASSERT_TRUE(DialogDriver::escape(dlg.m_hWnd));
@@ -594,8 +561,7 @@ TEST_F(Closing, EscapeAndTheCloseBoxReachOnCancel)
     dlg.DestroyWindow();
 }
 
-TEST_F(Closing, DisabledCancelButtonBlocksTheCloseBoxAndEscape)
-{
+TEST_F(Closing, DisabledCancelButtonBlocksTheCloseBoxAndEscape) {
     SettingsDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_SETTINGS));
     dlg.ShowWindow(SW_SHOW);
@@ -614,8 +580,7 @@ TEST_F(Closing, DisabledCancelButtonBlocksTheCloseBoxAndEscape)
 
 using Messages = DialogTest;
 
-TEST_F(Messages, MessageBoxInAHandlerIsAnsweredFromTheQueue)
-{
+TEST_F(Messages, MessageBoxInAHandlerIsAnsweredFromTheQueue) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     sink.answers = {IDNO, IDYES};
@@ -631,8 +596,7 @@ TEST_F(Messages, MessageBoxInAHandlerIsAnsweredFromTheQueue)
     dlg.DestroyWindow();
 }
 
-TEST_F(Messages, MenuCustomMessageMouseAndUnhandledCommands)
-{
+TEST_F(Messages, MenuCustomMessageMouseAndUnhandledCommands) {
     ListDialog dlg;
     ASSERT_TRUE(dlg.Create(IDD_LIST));
     ASSERT_TRUE(DialogDriver::menu(dlg.m_hWnd, ID_TOOLS_OPTIONS));

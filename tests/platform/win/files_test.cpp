@@ -13,161 +13,161 @@ namespace fs = std::filesystem;
 namespace {
 
 class FilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("winfiles_" + std::to_string(::getpid()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-    win::setCDrive(root_.string());
-  }
-  void TearDown() override { fs::remove_all(root_); }
-  static std::string read(const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  fs::path root_;
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("winfiles_" + std::to_string(::getpid()) + "_" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        win::setCDrive(root_.string());
+    }
+    void TearDown() override { fs::remove_all(root_); }
+    static std::string read(const fs::path& p) {
+        std::ifstream in(p);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    fs::path root_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(FilesTest, FoldersAndAttributes) {
-  EXPECT_TRUE(CreateDirectoryW(L"C:\\a", nullptr));
-  EXPECT_FALSE(CreateDirectoryW(L"C:\\a", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-  EXPECT_FALSE(CreateDirectoryW(L"C:\\missing\\b", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_FALSE(CreateDirectoryW(L"Q:\\b", nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(CreateDirectoryW(L"C:\\a", nullptr));
+    EXPECT_FALSE(CreateDirectoryW(L"C:\\a", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_FALSE(CreateDirectoryW(L"C:\\missing\\b", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(CreateDirectoryW(L"Q:\\b", nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
-  EXPECT_EQ(GetFileAttributesW(L"C:\\a\\") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
-  // A drive root without its backslash exists too (folder creation climbs up to it).
-  EXPECT_EQ(GetFileAttributesW(L"c:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_EQ(GetFileAttributesW(L"Z:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_TRUE(CreateDirectoryW(L"C:\\a\\b\\", nullptr));
-  std::ofstream(root_ / "a" / "f.txt") << "x";
-  EXPECT_EQ(GetFileAttributesW(L"c:/A/F.TXT"), FILE_ATTRIBUTE_ARCHIVE);
-  EXPECT_EQ(GetFileAttributesW(L"C:\\a\\nothing.txt"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(GetFileAttributesW(L"C:\\nofolder\\nothing.txt"), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(GetFileAttributesW(L"C:\\a\\") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+    // A drive root without its backslash exists too (folder creation climbs up to it).
+    EXPECT_EQ(GetFileAttributesW(L"c:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesW(L"Z:") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_TRUE(CreateDirectoryW(L"C:\\a\\b\\", nullptr));
+    std::ofstream(root_ / "a" / "f.txt") << "x";
+    EXPECT_EQ(GetFileAttributesW(L"c:/A/F.TXT"), FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(GetFileAttributesW(L"C:\\a\\nothing.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetFileAttributesW(L"C:\\nofolder\\nothing.txt"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
-  EXPECT_FALSE(RemoveDirectoryW(L"C:\\a"));
-  EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
+    EXPECT_FALSE(RemoveDirectoryW(L"C:\\a"));
+    EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
 }
 
 TEST_F(FilesTest, DeleteRefusesFoldersAndReportsMissingFiles) {
-  std::ofstream(root_ / "f.txt") << "x";
-  EXPECT_TRUE(DeleteFileW(L"C:\\f.txt"));
-  EXPECT_FALSE(fs::exists(root_ / "f.txt"));
-  EXPECT_FALSE(DeleteFileW(L"C:\\f.txt"));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  fs::create_directories(root_ / "d");
-  EXPECT_FALSE(DeleteFileW(L"C:\\d"));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_TRUE(fs::exists(root_ / "d"));
+    std::ofstream(root_ / "f.txt") << "x";
+    EXPECT_TRUE(DeleteFileW(L"C:\\f.txt"));
+    EXPECT_FALSE(fs::exists(root_ / "f.txt"));
+    EXPECT_FALSE(DeleteFileW(L"C:\\f.txt"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    fs::create_directories(root_ / "d");
+    EXPECT_FALSE(DeleteFileW(L"C:\\d"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(fs::exists(root_ / "d"));
 }
 
 TEST_F(FilesTest, CopyKeepsOrReplacesTheTarget) {
-  std::ofstream(root_ / "src.dxf") << "new";
-  std::ofstream(root_ / "dst.dxf") << "old";
-  EXPECT_FALSE(CopyFileW(L"C:\\src.dxf", L"C:\\dst.dxf", TRUE));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
-  EXPECT_EQ(read(root_ / "dst.dxf"), "old");
-  EXPECT_TRUE(CopyFileW(L"C:\\src.dxf", L"C:\\dst.dxf", FALSE));
-  EXPECT_EQ(read(root_ / "dst.dxf"), "new");
-  EXPECT_EQ(fs::last_write_time(root_ / "dst.dxf"), fs::last_write_time(root_ / "src.dxf"));
-  EXPECT_FALSE(CopyFileW(L"C:\\none.dxf", L"C:\\x.dxf", FALSE));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_FALSE(CopyFileW(L"C:\\src.dxf", L"C:\\src.dxf", FALSE));
-  EXPECT_EQ(read(root_ / "src.dxf"), "new");  // copying a file onto itself never truncates it
-  // No temporary file is left behind.
-  int count = 0;
-  for (const auto& e : fs::directory_iterator(root_)) count += e.is_regular_file();
-  EXPECT_EQ(count, 2);
+    std::ofstream(root_ / "src.dxf") << "new";
+    std::ofstream(root_ / "dst.dxf") << "old";
+    EXPECT_FALSE(CopyFileW(L"C:\\src.dxf", L"C:\\dst.dxf", TRUE));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+    EXPECT_EQ(read(root_ / "dst.dxf"), "old");
+    EXPECT_TRUE(CopyFileW(L"C:\\src.dxf", L"C:\\dst.dxf", FALSE));
+    EXPECT_EQ(read(root_ / "dst.dxf"), "new");
+    EXPECT_EQ(fs::last_write_time(root_ / "dst.dxf"), fs::last_write_time(root_ / "src.dxf"));
+    EXPECT_FALSE(CopyFileW(L"C:\\none.dxf", L"C:\\x.dxf", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(CopyFileW(L"C:\\src.dxf", L"C:\\src.dxf", FALSE));
+    EXPECT_EQ(read(root_ / "src.dxf"), "new"); // copying a file onto itself never truncates it
+    // No temporary file is left behind.
+    int count = 0;
+    for (const auto& e : fs::directory_iterator(root_)) count += e.is_regular_file();
+    EXPECT_EQ(count, 2);
 }
 
 TEST_F(FilesTest, MoveNeedsTheReplaceFlagToOverwrite) {
-  std::ofstream(root_ / "a.txt") << "a";
-  std::ofstream(root_ / "b.txt") << "b";
-  EXPECT_FALSE(MoveFileExW(L"C:\\a.txt", L"C:\\b.txt", 0));
-  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
-  EXPECT_TRUE(MoveFileExW(L"C:\\a.txt", L"C:\\b.txt", MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(read(root_ / "b.txt"), "a");
-  EXPECT_FALSE(fs::exists(root_ / "a.txt"));
-  EXPECT_FALSE(MoveFileExW(L"C:\\a.txt", L"C:\\c.txt", 0));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    std::ofstream(root_ / "a.txt") << "a";
+    std::ofstream(root_ / "b.txt") << "b";
+    EXPECT_FALSE(MoveFileExW(L"C:\\a.txt", L"C:\\b.txt", 0));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(MoveFileExW(L"C:\\a.txt", L"C:\\b.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(read(root_ / "b.txt"), "a");
+    EXPECT_FALSE(fs::exists(root_ / "a.txt"));
+    EXPECT_FALSE(MoveFileExW(L"C:\\a.txt", L"C:\\c.txt", 0));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(FilesTest, FindListsMatchesInNameOrder) {
-  fs::create_directories(root_ / "p" / "sub");
-  for (const char* n : {"b.DXF", "a.dxf", "c.txt", "noext"}) std::ofstream(root_ / "p" / n) << "1234";
-  auto list = [](const wchar_t* pattern) {
-    std::wstring names;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(pattern, &fd);
-    if (h == INVALID_HANDLE_VALUE) return std::wstring(L"<none>");
-    do names += std::wstring(fd.cFileName) + L";";
-    while (FindNextFileW(h, &fd));
-    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
-    FindClose(h);
-    return names;
-  };
-  EXPECT_EQ(list(L"C:\\p\\*.dxf"), L"a.dxf;b.DXF;");
-  EXPECT_EQ(list(L"C:\\p\\*.*"), L".;..;a.dxf;b.DXF;c.txt;noext;sub;");
-  EXPECT_EQ(list(L"C:\\p\\?.txt"), L"c.txt;");
-  EXPECT_EQ(list(L"C:\\p\\*.pdf"), L"<none>");
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(list(L"C:\\none\\*.dxf"), L"<none>");
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    fs::create_directories(root_ / "p" / "sub");
+    for (const char* n : {"b.DXF", "a.dxf", "c.txt", "noext"}) std::ofstream(root_ / "p" / n) << "1234";
+    auto list = [](const wchar_t* pattern) {
+        std::wstring names;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW(pattern, &fd);
+        if (h == INVALID_HANDLE_VALUE) return std::wstring(L"<none>");
+        do names += std::wstring(fd.cFileName) + L";";
+        while (FindNextFileW(h, &fd));
+        EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+        FindClose(h);
+        return names;
+    };
+    EXPECT_EQ(list(L"C:\\p\\*.dxf"), L"a.dxf;b.DXF;");
+    EXPECT_EQ(list(L"C:\\p\\*.*"), L".;..;a.dxf;b.DXF;c.txt;noext;sub;");
+    EXPECT_EQ(list(L"C:\\p\\?.txt"), L"c.txt;");
+    EXPECT_EQ(list(L"C:\\p\\*.pdf"), L"<none>");
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(list(L"C:\\none\\*.dxf"), L"<none>");
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
 
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(L"C:\\p\\sub", &fd);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  FindClose(h);
-  h = FindFirstFileW(L"C:\\p\\a.dxf", &fd);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(fd.nFileSizeLow, 4u);
-  FindClose(h);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(L"C:\\p\\sub", &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    FindClose(h);
+    h = FindFirstFileW(L"C:\\p\\a.dxf", &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(fd.nFileSizeLow, 4u);
+    FindClose(h);
 }
 
 TEST_F(FilesTest, ReadOnlyFilesAndMissingFolders) {
-  std::ofstream(root_ / "r.txt") << "x";
-  EXPECT_FALSE(CopyFileW(L"C:\\r.txt", L"C:\\no\\r.txt", FALSE));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_FALSE(MoveFileExW(L"C:\\r.txt", L"C:\\no\\r.txt", MOVEFILE_REPLACE_EXISTING));
-  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
-  EXPECT_TRUE(fs::exists(root_ / "r.txt"));
-  ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_READONLY));
-  EXPECT_EQ(GetFileAttributesW(L"C:\\r.txt"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
-  EXPECT_FALSE(DeleteFileW(L"C:\\r.txt"));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  std::ofstream(root_ / "s.txt") << "y";
-  EXPECT_FALSE(CopyFileW(L"C:\\s.txt", L"C:\\r.txt", FALSE));
-  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(read(root_ / "r.txt"), "x");
-  ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_NORMAL));
-  EXPECT_TRUE(DeleteFileW(L"C:\\r.txt"));
+    std::ofstream(root_ / "r.txt") << "x";
+    EXPECT_FALSE(CopyFileW(L"C:\\r.txt", L"C:\\no\\r.txt", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_FALSE(MoveFileExW(L"C:\\r.txt", L"C:\\no\\r.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(fs::exists(root_ / "r.txt"));
+    ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(GetFileAttributesW(L"C:\\r.txt"), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(DeleteFileW(L"C:\\r.txt"));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    std::ofstream(root_ / "s.txt") << "y";
+    EXPECT_FALSE(CopyFileW(L"C:\\s.txt", L"C:\\r.txt", FALSE));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(read(root_ / "r.txt"), "x");
+    ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(DeleteFileW(L"C:\\r.txt"));
 }
 
 TEST_F(FilesTest, CurrentFolderInWindowsForm) {
-  const fs::path before = fs::current_path();
-  fs::create_directories(root_ / "CadHost" / "plans");
-  ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\CadHost\\plans"));
-  wchar_t buf[MAX_PATH];
-  ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, buf), 16u);
-  EXPECT_STREQ(buf, L"C:\\CadHost\\plans");
-  EXPECT_EQ(GetCurrentDirectoryW(4, buf), 17u);  // too small: the size needed
-  std::ofstream("a.txt") << "x";
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(L"*.txt", &fd);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  EXPECT_STREQ(fd.cFileName, L"a.txt");
-  FindClose(h);
-  EXPECT_FALSE(SetCurrentDirectoryW(L"C:\\none"));
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-  fs::current_path(before);
+    const fs::path before = fs::current_path();
+    fs::create_directories(root_ / "CadHost" / "plans");
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\CadHost\\plans"));
+    wchar_t buf[MAX_PATH];
+    ASSERT_EQ(GetCurrentDirectoryW(MAX_PATH, buf), 16u);
+    EXPECT_STREQ(buf, L"C:\\CadHost\\plans");
+    EXPECT_EQ(GetCurrentDirectoryW(4, buf), 17u); // too small: the size needed
+    std::ofstream("a.txt") << "x";
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(L"*.txt", &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(fd.cFileName, L"a.txt");
+    FindClose(h);
+    EXPECT_FALSE(SetCurrentDirectoryW(L"C:\\none"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    fs::current_path(before);
 }

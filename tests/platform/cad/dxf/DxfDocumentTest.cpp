@@ -8,17 +8,16 @@ using namespace dxf;
 
 namespace {
 
-bool mentions(const Document& d, std::string_view text)
-{
-    return std::any_of(d.problems.begin(), d.problems.end(), [&](const std::string& p) { return p.find(text) != std::string::npos; });
+bool mentions(const Document& d, std::string_view text) {
+    return std::any_of(d.problems.begin(), d.problems.end(),
+                       [&](const std::string& p) { return p.find(text) != std::string::npos; });
 }
 
-const Tags* objectOfType(const Document& d, std::string_view type, std::string_view name = {})
-{
+const Tags* objectOfType(const Document& d, std::string_view type, std::string_view name = {}) {
     for (const Tags& o : d.objects) {
-        if (recordType(o) != type)
-            continue;
-        if (name.empty() || std::any_of(o.begin(), o.end(), [&](const Tag& t) { return (t.code == 1 || t.code == 2) && t.value == name; }))
+        if (recordType(o) != type) continue;
+        if (name.empty() || std::any_of(o.begin(), o.end(),
+                                        [&](const Tag& t) { return (t.code == 1 || t.code == 2) && t.value == name; }))
             return &o;
     }
     return nullptr;
@@ -30,10 +29,9 @@ const std::string r12 =
     "  0\nTEXT\n  8\n0\n 10\n1\n 20\n1\n 30\n0\n 40\n2.5\n  1\nRoom\n 72\n1\n 11\n2\n 21\n1\n 31\n0\n 73\n2\n"
     "  0\nENDSEC\n  0\nEOF\n";
 
-}  // namespace
+} // namespace
 
-TEST(DxfDocument, OldEntitiesGainSubclassesHandlesAndOwners)
-{
+TEST(DxfDocument, OldEntitiesGainSubclassesHandlesAndOwners) {
     Document d = parseDocument(r12, "r12.dxf");
     normalizeR2010(d);
     ASSERT_EQ(d.entities.size(), 2u);
@@ -43,35 +41,39 @@ TEST(DxfDocument, OldEntitiesGainSubclassesHandlesAndOwners)
     ASSERT_NE(brs, nullptr);
     std::uint64_t model = 0;
     for (const Tags& r : brs->records)
-        if (*findValue(r, 2) == "*Model_Space")
-            model = recordHandle(r);
+        if (*findValue(r, 2) == "*Model_Space") model = recordHandle(r);
     EXPECT_EQ(recordOwner(line), model);
     EXPECT_EQ(line[3].value, "AcDbEntity");
     EXPECT_EQ(*findValue(line, 8), "Walls");
     // The text's vertical alignment lives in its second subclass.
     const Tags& text = d.entities[1];
     auto second = std::find_if(text.rbegin(), text.rend(), [](const Tag& t) { return t.code == 100; });
-    ASSERT_EQ(std::count_if(text.begin(), text.end(), [](const Tag& t) { return t.code == 100 && t.value == "AcDbText"; }), 2);
+    ASSERT_EQ(
+        std::count_if(text.begin(), text.end(), [](const Tag& t) { return t.code == 100 && t.value == "AcDbText"; }),
+        2);
     EXPECT_EQ(text.back().code, 73);
     EXPECT_EQ((second.base())->code, 73);
     // The layer the line uses is defined now.
     bool walls = false;
-    for (const Tags& r : d.table("LAYER")->records)
-        walls = walls || *findValue(r, 2) == "Walls";
+    for (const Tags& r : d.table("LAYER")->records) walls = walls || *findValue(r, 2) == "Walls";
     EXPECT_TRUE(walls);
 }
 
-TEST(DxfDocument, SkeletonHasTheRequiredRecordsAndObjects)
-{
+TEST(DxfDocument, SkeletonHasTheRequiredRecordsAndObjects) {
     Document d = parseDocument("  0\nSECTION\n  2\nENTITIES\n  0\nENDSEC\n  0\nEOF\n", "min.dxf");
     normalizeR2010(d);
     ASSERT_EQ(d.tables.size(), 9u);
     EXPECT_EQ(d.tables.front().name, "VPORT");
     EXPECT_EQ(d.tables.back().name, "BLOCK_RECORD");
-    for (auto [table, name] : {std::pair{"LTYPE", "Continuous"}, {"LAYER", "0"}, {"STYLE", "Standard"}, {"APPID", "ACAD"},
-                               {"DIMSTYLE", "Standard"}, {"BLOCK_RECORD", "*Paper_Space"}}) {
+    for (auto [table, name] : {std::pair{"LTYPE", "Continuous"},
+                               {"LAYER", "0"},
+                               {"STYLE", "Standard"},
+                               {"APPID", "ACAD"},
+                               {"DIMSTYLE", "Standard"},
+                               {"BLOCK_RECORD", "*Paper_Space"}}) {
         const Table* t = d.table(table);
-        bool found = std::any_of(t->records.begin(), t->records.end(), [&](const Tags& r) { return *findValue(r, 2) == name; });
+        bool found =
+            std::any_of(t->records.begin(), t->records.end(), [&](const Tags& r) { return *findValue(r, 2) == name; });
         EXPECT_TRUE(found) << table << " " << name;
     }
     ASSERT_FALSE(d.objects.empty());
@@ -85,28 +87,25 @@ TEST(DxfDocument, SkeletonHasTheRequiredRecordsAndObjects)
     std::vector<std::uint64_t> all;
     for (const Table& t : d.tables) {
         all.push_back(recordHandle(t.head));
-        for (const Tags& r : t.records)
-            all.push_back(recordHandle(r));
+        for (const Tags& r : t.records) all.push_back(recordHandle(r));
     }
-    for (const Tags& o : d.objects)
-        all.push_back(recordHandle(o));
+    for (const Tags& o : d.objects) all.push_back(recordHandle(o));
     std::sort(all.begin(), all.end());
     EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
     EXPECT_LT(all.back(), seed);
     EXPECT_NE(all.front(), 0u);
 }
 
-TEST(DxfDocument, DamageIsRepairedAndReported)
-{
+TEST(DxfDocument, DamageIsRepairedAndReported) {
     const std::string text =
         "  0\nSECTION\n  2\nENTITIES\n"
         "  0\nLINE\n  5\n20\n  8\n0\n"
-        "  0\nCIRCLE\n  5\n20\n  8\n0\n 40\n1\n"        // duplicate handle
-        "  0\nARC\n  5\n\n  8\n0\n"                     // empty handle
-        "  0\nATTRIB\n  5\n30\n  2\nTAG\n"               // attribute without its insert
-        "  0\nINSERT\n  5\n31\n  2\nB\n 66\n1\n"              // block B is never defined
-        "  0\nATTRIB\n  5\n32\n  2\nNAME\n  1\nx\n"       // no SEQEND follows
-        "  0\nSECTION\n  2\nOBJECTS\n  0\nENDSEC\n"      // ENTITIES never closed
+        "  0\nCIRCLE\n  5\n20\n  8\n0\n 40\n1\n"    // duplicate handle
+        "  0\nARC\n  5\n\n  8\n0\n"                 // empty handle
+        "  0\nATTRIB\n  5\n30\n  2\nTAG\n"          // attribute without its insert
+        "  0\nINSERT\n  5\n31\n  2\nB\n 66\n1\n"    // block B is never defined
+        "  0\nATTRIB\n  5\n32\n  2\nNAME\n  1\nx\n" // no SEQEND follows
+        "  0\nSECTION\n  2\nOBJECTS\n  0\nENDSEC\n" // ENTITIES never closed
         "  0\nEOF\ntrailing rubbish\n";
     Document d = parseDocument(text, "bad.dxf");
     normalizeR2010(d);
@@ -117,10 +116,10 @@ TEST(DxfDocument, DamageIsRepairedAndReported)
     EXPECT_TRUE(mentions(d, "without their insert"));
     EXPECT_TRUE(mentions(d, "sequence end"));
     EXPECT_TRUE(mentions(d, "\"B\" is inserted but not defined"));
-    EXPECT_TRUE(std::any_of(d.blocks.begin(), d.blocks.end(), [](const Block& b) { return *findValue(b.begin, 2) == "B"; }));
+    EXPECT_TRUE(
+        std::any_of(d.blocks.begin(), d.blocks.end(), [](const Block& b) { return *findValue(b.begin, 2) == "B"; }));
     std::vector<std::string> types;
-    for (const Tags& e : d.entities)
-        types.push_back(recordType(e));
+    for (const Tags& e : d.entities) types.push_back(recordType(e));
     EXPECT_EQ(types, (std::vector<std::string>{"LINE", "CIRCLE", "ARC", "INSERT", "ATTRIB", "SEQEND"}));
     EXPECT_EQ(recordHandle(d.entities[0]), 0x20u);
     EXPECT_NE(recordHandle(d.entities[1]), 0x20u);
@@ -128,12 +127,12 @@ TEST(DxfDocument, DamageIsRepairedAndReported)
     EXPECT_EQ(recordOwner(d.entities[5]), 0x31u);
 }
 
-TEST(DxfDocument, BrokenLayoutLinksAreMendedFromTheBlockRecords)
-{
+TEST(DxfDocument, BrokenLayoutLinksAreMendedFromTheBlockRecords) {
     // A layout names a block record that does not exist; the record names the layout.
     const std::string text =
         "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nBLOCK_RECORD\n  5\n1\n"
-        "  0\nBLOCK_RECORD\n  5\n2\n330\n1\n100\nAcDbSymbolTableRecord\n100\nAcDbBlockTableRecord\n  2\n*Model_Space\n340\nA\n"
+        "  0\nBLOCK_RECORD\n  5\n2\n330\n1\n100\nAcDbSymbolTableRecord\n100\nAcDbBlockTableRecord\n  "
+        "2\n*Model_Space\n340\nA\n"
         "  0\nENDTAB\n  0\nENDSEC\n"
         "  0\nSECTION\n  2\nOBJECTS\n  0\nDICTIONARY\n  5\nC\n330\n0\n100\nAcDbDictionary\n  3\nACAD_LAYOUT\n350\nD\n"
         "  0\nDICTIONARY\n  5\nD\n330\nC\n100\nAcDbDictionary\n  3\nModel\n350\nA\n"
@@ -147,11 +146,11 @@ TEST(DxfDocument, BrokenLayoutLinksAreMendedFromTheBlockRecords)
     EXPECT_EQ(layout->back().code, 330);
     EXPECT_EQ(layout->back().value, "2");
     // No second model layout was invented (the other one is the paper space's).
-    EXPECT_EQ(std::count_if(d.objects.begin(), d.objects.end(), [](const Tags& o) { return recordType(o) == "LAYOUT"; }), 2);
+    EXPECT_EQ(
+        std::count_if(d.objects.begin(), d.objects.end(), [](const Tags& o) { return recordType(o) == "LAYOUT"; }), 2);
 }
 
-TEST(DxfDocument, WrittenValuesNeverSpanLines)
-{
+TEST(DxfDocument, WrittenValuesNeverSpanLines) {
     Document d = parseDocument(r12, "r12.dxf");
     normalizeR2010(d);
     d.entities[1].push_back(Tag{1000, "two\r\nlines"});

@@ -10,14 +10,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<fs::path> sampleFiles()
-{
+std::vector<fs::path> sampleFiles() {
     std::vector<fs::path> files;
     for (const auto& e : fs::directory_iterator(fs::path(KELMO_DXF_DATA_DIR))) {
         std::string ext = e.path().extension().string();
         std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-        if (ext == ".dxf")
-            files.push_back(e.path());
+        if (ext == ".dxf") files.push_back(e.path());
     }
     std::sort(files.begin(), files.end());
     return files;
@@ -25,10 +23,9 @@ std::vector<fs::path> sampleFiles()
 
 class DxfSampleFiles : public ::testing::TestWithParam<fs::path> {};
 
-}  // namespace
+} // namespace
 
-TEST_P(DxfSampleFiles, LoadsOrIsRefusedAndSavesWhatEzdxfAccepts)
-{
+TEST_P(DxfSampleFiles, LoadsOrIsRefusedAndSavesWhatEzdxfAccepts) {
     const fs::path in = GetParam();
     const fs::path out = dxftest::scratchDir() / in.filename();
     dxftest::RoundTrip rt = dxftest::roundTripFile(in, out);
@@ -47,7 +44,6 @@ INSTANTIATE_TEST_SUITE_P(All, DxfSampleFiles, ::testing::ValuesIn(sampleFiles())
                          [](const ::testing::TestParamInfo<fs::path>& info) {
                              std::string n = info.param.stem().string();
                              for (char& c : n)
-                                 if (!isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
+                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
                              return n;
                          });

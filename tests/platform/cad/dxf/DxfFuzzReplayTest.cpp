@@ -11,26 +11,27 @@
 
 namespace fs = std::filesystem;
 
-TEST(DxfFuzzReplay, SeedsAndTheirMutantsNeverCrash)
-{
+TEST(DxfFuzzReplay, SeedsAndTheirMutantsNeverCrash) {
     std::mt19937 rng(20261206);
     int loaded = 0, runs = 0;
     for (const auto& e : fs::directory_iterator(fs::path(KELMO_DXF_DATA_DIR))) {
         std::string bytes = dxftest::readBytes(e.path());
-        if (bytes.size() < 64)
-            continue;
+        if (bytes.size() < 64) continue;
         loaded += dxfFuzzOne(bytes.data(), bytes.size());
         ++runs;
         for (int m = 0; m < 6; ++m) {
             std::string mutant = bytes;
             std::uniform_int_distribution<std::size_t> at(0, mutant.size() - 1);
             switch (m % 3) {
-            case 0: mutant.resize(at(rng)); break;                      // cut short
-            case 1:                                                      // lines swapped about
-                for (int k = 0; k < 20; ++k)
-                    std::swap(mutant[at(rng)], mutant[at(rng)]);
-                break;
-            case 2: mutant.insert(at(rng), "\n  0\nSECTION\n  2\n"); break;  // structure where it does not belong
+                case 0:
+                    mutant.resize(at(rng));
+                    break; // cut short
+                case 1:    // lines swapped about
+                    for (int k = 0; k < 20; ++k) std::swap(mutant[at(rng)], mutant[at(rng)]);
+                    break;
+                case 2:
+                    mutant.insert(at(rng), "\n  0\nSECTION\n  2\n");
+                    break; // structure where it does not belong
             }
             dxfFuzzOne(mutant.data(), mutant.size());
             ++runs;
@@ -40,9 +41,9 @@ TEST(DxfFuzzReplay, SeedsAndTheirMutantsNeverCrash)
     EXPECT_GT(loaded, 20);
 }
 
-TEST(DxfFuzzReplay, InputsThatOnceCrashedLoad)
-{
-    for (const auto& e : fs::directory_iterator(fs::path(KELMO_SOURCE_DIR) / "tests" / "platform" / "cad" / "dxf" / "data")) {
+TEST(DxfFuzzReplay, InputsThatOnceCrashedLoad) {
+    for (const auto& e :
+         fs::directory_iterator(fs::path(KELMO_SOURCE_DIR) / "tests" / "platform" / "cad" / "dxf" / "data")) {
         std::string bytes = dxftest::readBytes(e.path());
         EXPECT_TRUE(dxfFuzzOne(bytes.data(), bytes.size())) << e.path();
     }

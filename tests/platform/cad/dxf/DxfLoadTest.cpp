@@ -15,37 +15,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::unique_ptr<AcDbDatabase> load(const fs::path& p)
-{
+std::unique_ptr<AcDbDatabase> load(const fs::path& p) {
     auto db = std::make_unique<AcDbDatabase>(false, true);
     EXPECT_EQ(db->readDxfFile(win::nativeToWindows(p.string()).c_str()), Acad::eOk) << p;
     return db;
 }
 
-fs::path sample(const char* name)
-{
+fs::path sample(const char* name) {
     return fs::path(KELMO_DXF_DATA_DIR) / name;
 }
 
-std::unique_ptr<AcDbDatabase> saveAndLoad(AcDbDatabase& db, const char* name)
-{
+std::unique_ptr<AcDbDatabase> saveAndLoad(AcDbDatabase& db, const char* name) {
     fs::path out = dxftest::scratchDir() / name;
     EXPECT_EQ(db.saveAs(win::nativeToWindows(out.string()).c_str()), Acad::eOk);
     return load(out);
 }
 
-}  // namespace
+} // namespace
 
-TEST(DxfLoad, LayoutsAndTheirBlocksNameEachOther)
-{
+TEST(DxfLoad, LayoutsAndTheirBlocksNameEachOther) {
     auto db = load(sample("layout_broken_links.dxf"));
     auto* blocks = AcDbBlockTable::cast(db->peek(db->blockTableId()));
     ASSERT_NE(blocks, nullptr);
     int layouts = 0;
     for (const AcDbObjectId& id : blocks->recordIds()) {
         auto* br = AcDbBlockTableRecord::cast(db->peek(id));
-        if (!br || !br->isLayout())
-            continue;
+        if (!br || !br->isLayout()) continue;
         auto* layout = AcDbLayout::cast(db->peek(br->getLayoutId()));
         ASSERT_NE(layout, nullptr) << dxf::narrow(br->getName());
         EXPECT_EQ(layout->getBlockTableRecordId(), id);
@@ -57,8 +52,7 @@ TEST(DxfLoad, LayoutsAndTheirBlocksNameEachOther)
     EXPECT_EQ(dict->numEntries(), 3u);
 }
 
-TEST(DxfLoad, AnonymousBlockNamesTheDynamicBlockItCameFrom)
-{
+TEST(DxfLoad, AnonymousBlockNamesTheDynamicBlockItCameFrom) {
     const std::string text =
         "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nBLOCK_RECORD\n  5\n1\n"
         "  0\nBLOCK_RECORD\n  5\nA0\n330\n1\n100\nAcDbSymbolTableRecord\n100\nAcDbBlockTableRecord\n  2\nDOOR\n"
@@ -86,8 +80,7 @@ TEST(DxfLoad, AnonymousBlockNamesTheDynamicBlockItCameFrom)
     EXPECT_EQ(anon2->handle(), AcDbHandle(0xA1));
 }
 
-TEST(DxfLoad, OldReleaseTextIsDecodedAndSavedAsUtf8)
-{
+TEST(DxfLoad, OldReleaseTextIsDecodedAndSavedAsUtf8) {
     auto db = load(sample("ASCII_R12.dxf"));
     // The layer's name mixes escapes with Windows-1252 bytes.
     const std::wstring layer = L"\u039B\u0391\u0393\u0395\u03A1\u00C4\u00DC\u00D6";
@@ -100,8 +93,7 @@ TEST(DxfLoad, OldReleaseTextIsDecodedAndSavedAsUtf8)
     EXPECT_EQ(bytes.find("\\U+"), std::string::npos);
 }
 
-TEST(DxfLoad, HeaderVariablesTheModelKnowsSurvive)
-{
+TEST(DxfLoad, HeaderVariablesTheModelKnowsSurvive) {
     auto db = load(sample("custom_blocks.dxf"));
     EXPECT_EQ(db->insunits(), AcDb::kUnitsMillimeters);
     AcDbObjectId layer = db->clayer();
@@ -113,14 +105,12 @@ TEST(DxfLoad, HeaderVariablesTheModelKnowsSurvive)
     EXPECT_EQ(db->originalFileVersion(), L"AC1024");
 }
 
-TEST(DxfLoad, AHatchChangedAfterLoadingIsWrittenFromTheModel)
-{
+TEST(DxfLoad, AHatchChangedAfterLoadingIsWrittenFromTheModel) {
     auto db = load(sample("hatches_1.dxf"));
     auto* ms = AcDbBlockTableRecord::cast(db->peek(db->modelSpaceId()));
     AcDbObjectId hatchId;
     for (const AcDbObjectId& id : ms->entityIds())
-        if (AcDbHatch::cast(db->peek(id)) && hatchId.isNull())
-            hatchId = id;
+        if (AcDbHatch::cast(db->peek(id)) && hatchId.isNull()) hatchId = id;
     ASSERT_FALSE(hatchId.isNull());
     AcDbExtents before;
     AcDbHatch::cast(db->peek(hatchId))->getGeomExtents(before);
@@ -144,15 +134,13 @@ TEST(DxfLoad, AHatchChangedAfterLoadingIsWrittenFromTheModel)
     EXPECT_NEAR(after.maxPoint().y, before.maxPoint().y, 1e-9);
 }
 
-TEST(DxfLoad, ASplineEdgeWithoutFitPointsLeavesTheEdgesAfterItIntact)
-{
+TEST(DxfLoad, ASplineEdgeWithoutFitPointsLeavesTheEdgesAfterItIntact) {
     // The outline of separate entities: a spline without fit points, then two lines closing the loop.
     auto db = load(sample("hatches_2.dxf"));
     auto* ms = AcDbBlockTableRecord::cast(db->peek(db->modelSpaceId()));
     const AcDbHatch* edged = nullptr;
     for (const AcDbObjectId& id : ms->entityIds())
-        if (auto* h = AcDbHatch::cast(db->peek(id)); h && !h->loops().empty() && !h->loops()[0].isPolyline)
-            edged = h;
+        if (auto* h = AcDbHatch::cast(db->peek(id)); h && !h->loops().empty() && !h->loops()[0].isPolyline) edged = h;
     ASSERT_NE(edged, nullptr);
     const auto& edges = edged->loops()[0].edges;
     ASSERT_EQ(edges.size(), 10u);

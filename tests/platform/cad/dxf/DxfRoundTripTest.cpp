@@ -18,13 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring winPath(const fs::path& p)
-{
+std::wstring winPath(const fs::path& p) {
     return win::nativeToWindows(p.string());
 }
 
-AcDbObjectId append(AcDbDatabase& db, AcDbEntity* e, AcDbObjectId space = AcDbObjectId())
-{
+AcDbObjectId append(AcDbDatabase& db, AcDbEntity* e, AcDbObjectId space = AcDbObjectId()) {
     AcDbBlockTableRecord* br = nullptr;
     EXPECT_EQ(acdbOpenObject(br, space.isNull() ? db.modelSpaceId() : space, AcDb::kForWrite), Acad::eOk);
     AcDbObjectId id;
@@ -35,29 +33,25 @@ AcDbObjectId append(AcDbDatabase& db, AcDbEntity* e, AcDbObjectId space = AcDbOb
 }
 
 // Saves, checks the file with ezdxf and loads it into a new database.
-std::unique_ptr<AcDbDatabase> reload(AcDbDatabase& db, const std::string& name)
-{
+std::unique_ptr<AcDbDatabase> reload(AcDbDatabase& db, const std::string& name) {
     fs::path file = dxftest::scratchDir() / name;
     EXPECT_EQ(db.saveAs(winPath(file).c_str()), Acad::eOk);
     EXPECT_EQ(dxftest::ezdxfCheck(file, file, false), "");
     auto again = std::make_unique<AcDbDatabase>(false, true);
     EXPECT_EQ(again->readDxfFile(winPath(file).c_str()), Acad::eOk);
-    EXPECT_EQ(again->openObjectCount(), 0);  // reading leaves nothing open
-    EXPECT_EQ(db.openObjectCount(), 0);      // nor does saving
+    EXPECT_EQ(again->openObjectCount(), 0); // reading leaves nothing open
+    EXPECT_EQ(db.openObjectCount(), 0);     // nor does saving
     return again;
 }
 
 template <class T>
-T* entityAt(AcDbDatabase& db, std::size_t index, AcDbObjectId space = AcDbObjectId())
-{
+T* entityAt(AcDbDatabase& db, std::size_t index, AcDbObjectId space = AcDbObjectId()) {
     auto* br = AcDbBlockTableRecord::cast(db.peek(space.isNull() ? db.modelSpaceId() : space));
-    if (!br || index >= br->entityIds().size())
-        return nullptr;
+    if (!br || index >= br->entityIds().size()) return nullptr;
     return T::cast(db.peek(br->entityIds()[index]));
 }
 
-AcDbObjectId blockWithAttribute(AcDbDatabase& db, const wchar_t* name)
-{
+AcDbObjectId blockWithAttribute(AcDbDatabase& db, const wchar_t* name) {
     AcDbBlockTable* bt = nullptr;
     EXPECT_EQ(db.getBlockTable(bt, AcDb::kForWrite), Acad::eOk);
     auto* br = new AcDbBlockTableRecord;
@@ -78,17 +72,16 @@ AcDbObjectId blockWithAttribute(AcDbDatabase& db, const wchar_t* name)
     return id;
 }
 
-}  // namespace
+} // namespace
 
-TEST(DxfRoundTrip, EveryModelledEntityKindKeepsItsGeometry)
-{
+TEST(DxfRoundTrip, EveryModelledEntityKindKeepsItsGeometry) {
     AcDbDatabase db;
     append(db, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 5, 0)));
     append(db, new AcDbCircle(AcGePoint3d(3, 4, 0), AcGeVector3d(0, 0, 1), 2.5));
     append(db, new AcDbArc(AcGePoint3d(1, 1, 0), 2, 0.25, 2.5));
     auto* pl = new AcDbPolyline;
     pl->addVertexAt(0, AcGePoint2d(0, 0));
-    pl->addVertexAt(1, AcGePoint2d(1, 0), 1.0);  // half circle to the next vertex
+    pl->addVertexAt(1, AcGePoint2d(1, 0), 1.0); // half circle to the next vertex
     pl->addVertexAt(2, AcGePoint2d(1, 1));
     pl->addVertexAt(3, AcGePoint2d(0, 1));
     pl->setClosed(true);
@@ -134,8 +127,7 @@ TEST(DxfRoundTrip, EveryModelledEntityKindKeepsItsGeometry)
     EXPECT_EQ(m->contentsText(), std::wstring(600, L'x').append(L"\\PZweite Zeile €"));
 }
 
-TEST(DxfRoundTrip, InsertsKeepAttributesAndMultipleInsertsTheirGrid)
-{
+TEST(DxfRoundTrip, InsertsKeepAttributesAndMultipleInsertsTheirGrid) {
     AcDbDatabase db;
     AcDbObjectId block = blockWithAttribute(db, L"ROOM");
     auto* ref = new AcDbBlockReference(AcGePoint3d(10, 10, 0), block);
@@ -176,8 +168,7 @@ TEST(DxfRoundTrip, InsertsKeepAttributesAndMultipleInsertsTheirGrid)
     EXPECT_STREQ(ad->promptConst(), L"Room number");
 }
 
-TEST(DxfRoundTrip, ExtendedDataAndHyperlinksSurvive)
-{
+TEST(DxfRoundTrip, ExtendedDataAndHyperlinksSurvive) {
     AcDbDatabase db;
     acdbSetWorkingDatabase(&db);
     ASSERT_EQ(acdbRegApp(L"SPACEPLAN"), RTNORM);
@@ -186,8 +177,8 @@ TEST(DxfRoundTrip, ExtendedDataAndHyperlinksSurvive)
     AcDbEntity* e = nullptr;
     ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
     ads_point pt = {1.5, -2.25, 3};
-    resbuf* rb = acutBuildList(1001, L"SPACEPLAN", 1000, L"Büro", 1070, 42, 1071, 100000, 1040, 12.125, 1010, pt,
-                               1002, L"{", 1000, L"nested", 1002, L"}", 0);
+    resbuf* rb = acutBuildList(1001, L"SPACEPLAN", 1000, L"Büro", 1070, 42, 1071, 100000, 1040, 12.125, 1010, pt, 1002,
+                               L"{", 1000, L"nested", 1002, L"}", 0);
     ASSERT_EQ(e->setXData(rb), Acad::eOk);
     acutRelRb(rb);
     AcDbHyperlinkCollection links;
@@ -204,8 +195,7 @@ TEST(DxfRoundTrip, ExtendedDataAndHyperlinksSurvive)
     resbuf* got = l->xData(L"SPACEPLAN");
     ASSERT_NE(got, nullptr);
     std::vector<short> codes;
-    for (resbuf* r = got; r; r = r->rbnext)
-        codes.push_back(r->restype);
+    for (resbuf* r = got; r; r = r->rbnext) codes.push_back(r->restype);
     EXPECT_EQ(codes, (std::vector<short>{1001, 1000, 1070, 1071, 1040, 1010, 1002, 1000, 1002}));
     EXPECT_STREQ(got->rbnext->resval.rstring, L"Büro");
     EXPECT_EQ(got->rbnext->rbnext->resval.rint, 42);
@@ -223,8 +213,7 @@ TEST(DxfRoundTrip, ExtendedDataAndHyperlinksSurvive)
     acdbSetWorkingDatabase(nullptr);
 }
 
-TEST(DxfRoundTrip, DrawOrderLayersAndViewportFreezesSurvive)
-{
+TEST(DxfRoundTrip, DrawOrderLayersAndViewportFreezesSurvive) {
     AcDbDatabase db;
     AcDbLayerTable* lt = nullptr;
     ASSERT_EQ(db.getLayerTable(lt, AcDb::kForWrite), Acad::eOk);
@@ -301,14 +290,12 @@ TEST(DxfRoundTrip, DrawOrderLayersAndViewportFreezesSurvive)
     ASSERT_NE(ps, nullptr);
     AcDbViewport* v = nullptr;
     for (const AcDbObjectId& id : ps->entityIds())
-        if (auto* x = AcDbViewport::cast(again->peek(id)); x && x->width() == 50)
-            v = x;
+        if (auto* x = AcDbViewport::cast(again->peek(id)); x && x->width() == 50) v = x;
     ASSERT_NE(v, nullptr);
     EXPECT_TRUE(v->isLayerFrozenInViewport(again->layerId(L"A-AREA")));
 }
 
-TEST(DxfRoundTrip, HatchesAndTablesSurvive)
-{
+TEST(DxfRoundTrip, HatchesAndTablesSurvive) {
     AcDbDatabase db;
     auto* hatch = new AcDbHatch;
     ASSERT_EQ(hatch->setPattern(AcDbHatch::kPreDefined, L"ANSI31"), Acad::eOk);
@@ -351,10 +338,9 @@ TEST(DxfRoundTrip, HatchesAndTablesSurvive)
     EXPECT_TRUE(t->isMergedCell(0, 1));
 }
 
-TEST(DxfFiles, SavingTwiceGivesTheSameFile)
-{
-    for (const char* name : {"hatches_1.dxf", "viewport_frozen_layers.dxf", "multi_insert_with_attribs.dxf", "ASCII_R12.dxf",
-                             "acad_table_with_blk_ref.dxf", "uncommon.dxf"}) {
+TEST(DxfFiles, SavingTwiceGivesTheSameFile) {
+    for (const char* name : {"hatches_1.dxf", "viewport_frozen_layers.dxf", "multi_insert_with_attribs.dxf",
+                             "ASCII_R12.dxf", "acad_table_with_blk_ref.dxf", "uncommon.dxf"}) {
         fs::path in = fs::path(KELMO_DXF_DATA_DIR) / name;
         fs::path first = dxftest::scratchDir() / (std::string("first_") + name);
         fs::path second = dxftest::scratchDir() / (std::string("second_") + name);
@@ -364,8 +350,7 @@ TEST(DxfFiles, SavingTwiceGivesTheSameFile)
     }
 }
 
-TEST(DxfFiles, ReadingRefusesClearlyAndNeverHalfFillsADatabase)
-{
+TEST(DxfFiles, ReadingRefusesClearlyAndNeverHalfFillsADatabase) {
     AcDbDatabase db(false, true);
     fs::path missing = dxftest::scratchDir() / "no_such.dxf";
     EXPECT_EQ(db.readDxfFile(winPath(missing).c_str()), Acad::eFileNotFound);
@@ -379,7 +364,7 @@ TEST(DxfFiles, ReadingRefusesClearlyAndNeverHalfFillsADatabase)
     EXPECT_EQ(db.readDxfFile(winPath(dwg).c_str()), Acad::eDwgNotRecognized);
     EXPECT_NE(dxf::lastDxfProblems(&db).back().find("DWG"), std::string::npos);
 
-    AcDbDatabase full;  // a default drawing is no place to read a file into
+    AcDbDatabase full; // a default drawing is no place to read a file into
     fs::path ok = fs::path(KELMO_DXF_DATA_DIR) / "MODEL.dxf";
     EXPECT_EQ(full.readDxfFile(winPath(ok).c_str()), Acad::eWrongDatabase);
 
@@ -393,8 +378,7 @@ TEST(DxfFiles, ReadingRefusesClearlyAndNeverHalfFillsADatabase)
     EXPECT_EQ(AcDbBlockTableRecord::cast(d2.peek(d2.modelSpaceId()))->entityIds().size(), 1u);
 }
 
-TEST(DxfFiles, AFailedSaveLeavesTheOldFileAndNoLitter)
-{
+TEST(DxfFiles, AFailedSaveLeavesTheOldFileAndNoLitter) {
     AcDbDatabase db;
     append(db, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
     fs::path dir = dxftest::scratchDir() / "locked";
@@ -402,7 +386,7 @@ TEST(DxfFiles, AFailedSaveLeavesTheOldFileAndNoLitter)
     fs::path target = dir / "plan.dxf";
     dxftest::writeBytes(target, "old contents");
     fs::permissions(target, fs::perms::owner_read);
-    if (::access(target.c_str(), W_OK) != 0) {  // (a user who may write anything cannot test this)
+    if (::access(target.c_str(), W_OK) != 0) { // (a user who may write anything cannot test this)
         EXPECT_EQ(db.saveAs(winPath(target).c_str()), Acad::eFileAccessErr);
         EXPECT_EQ(dxftest::readBytes(target), "old contents");
     }
@@ -410,15 +394,13 @@ TEST(DxfFiles, AFailedSaveLeavesTheOldFileAndNoLitter)
     EXPECT_EQ(db.saveAs(winPath(target).c_str()), Acad::eOk);
     EXPECT_NE(dxftest::readBytes(target), "old contents");
     int files = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
-        ++files;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++files;
     EXPECT_EQ(files, 1);
     EXPECT_EQ(db.saveAs(winPath(dir / "missing" / "plan.dxf").c_str()), Acad::eFileAccessErr);
     EXPECT_EQ(db.saveAs(winPath(dir / "plan.dwg").c_str()), Acad::eInvalidFileExtension);
 }
 
-TEST(DxfRoundTrip, NamedPageSetupsAndXrecordsSurvive)
-{
+TEST(DxfRoundTrip, NamedPageSetupsAndXrecordsSurvive) {
     AcDbDatabase db;
     AcDbDictionary* setups = nullptr;
     ASSERT_EQ(db.getPlotSettingsDictionary(setups, AcDb::kForWrite), Acad::eOk);

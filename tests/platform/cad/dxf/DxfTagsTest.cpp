@@ -6,18 +6,15 @@ using namespace dxf;
 
 namespace {
 
-std::vector<Tag> tokenize(std::string_view text, std::vector<std::string>* errors = nullptr)
-{
+std::vector<Tag> tokenize(std::string_view text, std::vector<std::string>* errors = nullptr) {
     Tokenizer tok(text);
     std::vector<Tag> out;
     Tag t;
     for (;;) {
         auto r = tok.next(t);
-        if (r == Tokenizer::Result::End)
-            break;
+        if (r == Tokenizer::Result::End) break;
         if (r == Tokenizer::Result::Bad) {
-            if (errors)
-                errors->push_back(tok.error());
+            if (errors) errors->push_back(tok.error());
             continue;
         }
         out.push_back(t);
@@ -25,10 +22,9 @@ std::vector<Tag> tokenize(std::string_view text, std::vector<std::string>* error
     return out;
 }
 
-}  // namespace
+} // namespace
 
-TEST(DxfTokenizer, LineEndsOfEveryKindGiveTheSameTags)
-{
+TEST(DxfTokenizer, LineEndsOfEveryKindGiveTheSameTags) {
     auto lf = tokenize("  0\nLINE\n  8\nWalls\n 10\n1.5\n");
     auto crlf = tokenize("  0\r\nLINE\r\n  8\r\nWalls\r\n 10\r\n1.5\r\n");
     auto cr = tokenize("  0\rLINE\r  8\rWalls\r 10\r1.5\r");
@@ -43,16 +39,16 @@ TEST(DxfTokenizer, LineEndsOfEveryKindGiveTheSameTags)
     EXPECT_EQ(lf[1].value, "Walls");
 }
 
-TEST(DxfTokenizer, SkipsCommentsAndByteOrderMarkAndKeepsLeadingBlanksOfText)
-{
-    auto tags = tokenize("\xEF\xBB\xBF" "999\nwritten by hand\n  0\nTEXT\n  1\n  indented\n");
+TEST(DxfTokenizer, SkipsCommentsAndByteOrderMarkAndKeepsLeadingBlanksOfText) {
+    auto tags = tokenize(
+        "\xEF\xBB\xBF"
+        "999\nwritten by hand\n  0\nTEXT\n  1\n  indented\n");
     ASSERT_EQ(tags.size(), 2u);
     EXPECT_EQ(tags[0].value, "TEXT");
     EXPECT_EQ(tags[1].value, "  indented");
 }
 
-TEST(DxfTokenizer, BadGroupCodeLosesOnlyItsRecord)
-{
+TEST(DxfTokenizer, BadGroupCodeLosesOnlyItsRecord) {
     std::vector<std::string> errors;
     auto tags = tokenize("  0\nLINE\nxx\ngarbage\n 10\n1\n  0\nCIRCLE\n 40\n2\n", &errors);
     ASSERT_EQ(errors.size(), 1u);
@@ -62,23 +58,26 @@ TEST(DxfTokenizer, BadGroupCodeLosesOnlyItsRecord)
     EXPECT_EQ(tags[2].code, 40);
 }
 
-TEST(DxfEncoding, AnsiAndEscapesBecomeUtf8)
-{
-    EXPECT_EQ(ansiToUtf8("Stra\xDF" "e \x80", "ANSI_1252"), "Stra\xC3\x9F" "e \xE2\x82\xAC");
-    EXPECT_EQ(ansiToUtf8("\x81", "dos850"), "\xC3\xBC");  // u umlaut in the DOS page
-    EXPECT_EQ(ansiToUtf8("\xC4\xE5\xEC", "ANSI_1251"), "\xD0\x94\xD0\xB5\xD0\xBC");  // Cyrillic
-    EXPECT_EQ(ansiToUtf8("\xC4", "ANSI_9999"), "\xC3\x84");  // an unknown page reads as 1252
+TEST(DxfEncoding, AnsiAndEscapesBecomeUtf8) {
+    EXPECT_EQ(ansiToUtf8("Stra\xDF"
+                         "e \x80",
+                         "ANSI_1252"),
+              "Stra\xC3\x9F"
+              "e \xE2\x82\xAC");
+    EXPECT_EQ(ansiToUtf8("\x81", "dos850"), "\xC3\xBC");                            // u umlaut in the DOS page
+    EXPECT_EQ(ansiToUtf8("\xC4\xE5\xEC", "ANSI_1251"), "\xD0\x94\xD0\xB5\xD0\xBC"); // Cyrillic
+    EXPECT_EQ(ansiToUtf8("\xC4", "ANSI_9999"), "\xC3\x84");                         // an unknown page reads as 1252
     EXPECT_EQ(decodeUnicodeEscapes("\\U+039B-\\U+00fc"), "\xCE\x9B-\xC3\xBC");
-    EXPECT_EQ(decodeUnicodeEscapes("\\U+12"), "\\U+12");    // too short: left as it stands
-    EXPECT_EQ(decodeUnicodeEscapes("\\U+D800"), "\\U+D800");  // a lone surrogate is no character
+    EXPECT_EQ(decodeUnicodeEscapes("\\U+12"), "\\U+12");     // too short: left as it stands
+    EXPECT_EQ(decodeUnicodeEscapes("\\U+D800"), "\\U+D800"); // a lone surrogate is no character
     EXPECT_EQ(repairUtf8("ok \xC3\xBC bad \xFC"), "ok \xC3\xBC bad \xC3\xBC");
-    EXPECT_EQ(repairUtf8("\xE2\x82"), "\xC3\xA2\xE2\x80\x9A");  // cut sequence read as 1252
+    EXPECT_EQ(repairUtf8("\xE2\x82"), "\xC3\xA2\xE2\x80\x9A"); // cut sequence read as 1252
 }
 
-TEST(DxfEncoding, FileReleaseDecidesHowTextIsRead)
-{
-    const std::string old = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"
-                            "  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  1\n\xC4\\U+03B1\n  0\nENDSEC\n  0\nEOF\n";
+TEST(DxfEncoding, FileReleaseDecidesHowTextIsRead) {
+    const std::string old =
+        "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"
+        "  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  1\n\xC4\\U+03B1\n  0\nENDSEC\n  0\nEOF\n";
     Document d = parseDocument(old, "old.dxf");
     ASSERT_EQ(d.entities.size(), 1u);
     EXPECT_EQ(*findValue(d.entities[0], 1), "\xC3\x84\xCE\xB1");
@@ -90,8 +89,7 @@ TEST(DxfEncoding, FileReleaseDecidesHowTextIsRead)
     EXPECT_EQ(*findValue(m.entities[0], 1), "\xC3\x84\xCE\xB1");
 }
 
-TEST(DxfValues, HandlesAndNumbers)
-{
+TEST(DxfValues, HandlesAndNumbers) {
     EXPECT_EQ(parseHandle("1a2B"), 0x1A2Bu);
     EXPECT_EQ(parseHandle(""), 0u);
     EXPECT_EQ(parseHandle("xyz"), 0u);
@@ -105,8 +103,7 @@ TEST(DxfValues, HandlesAndNumbers)
     EXPECT_EQ(parseInt("junk", -4), -4);
 }
 
-TEST(DxfSniff, RefusesBinaryDxfDwgAndNonText)
-{
+TEST(DxfSniff, RefusesBinaryDxfDwgAndNonText) {
     EXPECT_EQ(sniff("AutoCAD Binary DXF\r\n\x1a"), FileKind::BinaryDxf);
     EXPECT_EQ(sniff(std::string("AC1032\0\0\0\x01", 10)), FileKind::Dwg);
     EXPECT_EQ(sniff(std::string("\x89PNG\0\0", 6)), FileKind::NotText);

@@ -14,8 +14,7 @@ namespace fs = std::filesystem;
 
 namespace dxftest {
 
-fs::path scratchDir()
-{
+fs::path scratchDir() {
     static fs::path dir = [] {
         fs::path d = fs::temp_directory_path() / ("kelmo_dxf_" + std::to_string(::getpid()));
         fs::create_directories(d);
@@ -24,29 +23,25 @@ fs::path scratchDir()
     return dir;
 }
 
-std::string readBytes(const fs::path& p)
-{
+std::string readBytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
 }
 
-void writeBytes(const fs::path& p, const std::string& bytes)
-{
+void writeBytes(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
-RoundTrip roundTripFile(const fs::path& in, const fs::path& out)
-{
+RoundTrip roundTripFile(const fs::path& in, const fs::path& out) {
     RoundTrip rt;
     AcDbDatabase db(false, true);
     std::wstring source = win::nativeToWindows(in.string());
     Acad::ErrorStatus es = db.readDxfFile(source.c_str());
     for (const std::string& p : dxf::lastDxfProblems(&db)) {
         rt.message += p + "\n";
-        if (p.find("handle") != std::string::npos && p.find("layout") == std::string::npos)
-            rt.renumbered = true;
+        if (p.find("handle") != std::string::npos && p.find("layout") == std::string::npos) rt.renumbered = true;
     }
     if (es != Acad::eOk) {
         rt.refused = true;
@@ -55,27 +50,22 @@ RoundTrip roundTripFile(const fs::path& in, const fs::path& out)
     std::wstring target = win::nativeToWindows(out.string());
     es = db.saveAs(target.c_str());
     rt.saved = es == Acad::eOk;
-    if (!rt.saved)
-        rt.message += "save failed: " + dxf::narrow(acadErrorStatusText(es));
+    if (!rt.saved) rt.message += "save failed: " + dxf::narrow(acadErrorStatusText(es));
     return rt;
 }
 
-std::string ezdxfCheck(const fs::path& original, const fs::path& saved, bool renumbered)
-{
+std::string ezdxfCheck(const fs::path& original, const fs::path& saved, bool renumbered) {
     std::string cmd = "/usr/bin/python3 -W ignore '" + std::string(KELMO_SOURCE_DIR) +
-                      "/tests/platform/cad/dxf/check_roundtrip.py' '" + original.string() + "' '" + saved.string() + "'" +
-                      (renumbered ? " --renumbered" : "") + " 2>&1";
+                      "/tests/platform/cad/dxf/check_roundtrip.py' '" + original.string() + "' '" + saved.string() +
+                      "'" + (renumbered ? " --renumbered" : "") + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return "cannot run python";
+    if (!p) return "cannot run python";
     std::string out;
     std::array<char, 4096> buf;
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p))
-        out.append(buf.data(), n);
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) out.append(buf.data(), n);
     int rc = ::pclose(p);
-    if (rc == 0)
-        return "";
+    if (rc == 0) return "";
     return out.empty() ? "check failed" : out;
 }
 
-}  // namespace dxftest
+} // namespace dxftest

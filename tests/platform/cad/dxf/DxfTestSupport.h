@@ -12,7 +12,7 @@ void writeBytes(const std::filesystem::path& p, const std::string& bytes);
 struct RoundTrip {
     bool refused = false;
     bool saved = false;
-    bool renumbered = false;  // the reader had to give records new handles
+    bool renumbered = false; // the reader had to give records new handles
     std::string message;
 };
 RoundTrip roundTripFile(const std::filesystem::path& in, const std::filesystem::path& out);
@@ -20,4 +20,4 @@ RoundTrip roundTripFile(const std::filesystem::path& in, const std::filesystem::
 // Runs check_roundtrip.py; returns its complaints, empty when the saved file passes.
 std::string ezdxfCheck(const std::filesystem::path& original, const std::filesystem::path& saved, bool renumbered);
 
-}  // namespace dxftest
+} // namespace dxftest

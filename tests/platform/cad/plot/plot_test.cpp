@@ -15,209 +15,211 @@ using kelmo_test::HostFixture;
 namespace {
 
 std::string head(const std::filesystem::path& p, size_t n) {
-  std::ifstream in(p, std::ios::binary);
-  std::string s(n, '\0');
-  in.read(s.data(), std::streamsize(n));
-  s.resize(size_t(in.gcount()));
-  return s;
+    std::ifstream in(p, std::ios::binary);
+    std::string s(n, '\0');
+    in.read(s.data(), std::streamsize(n));
+    s.resize(size_t(in.gcount()));
+    return s;
 }
 
 // A plot of the fixture's 0..100 square read back: whether any pixel in a box of drawing units is dark.
 struct PlotImage {
-  cairo_surface_t* s = nullptr;
-  explicit PlotImage(const std::filesystem::path& png) { s = cairo_image_surface_create_from_png(png.c_str()); }
-  ~PlotImage() { cairo_surface_destroy(s); }
-  bool ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
-  bool dark(double x0, double x1, double y0, double y1) const {
-    int w = cairo_image_surface_get_width(s), hgt = cairo_image_surface_get_height(s);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    int stride = cairo_image_surface_get_stride(s);
-    // The frame with its width, 104 units, over 94% of the height, centred.
-    double scale = hgt * 0.94 / 104.0;
-    for (int y = int(hgt / 2 - (y1 - 50) * scale); y <= int(hgt / 2 - (y0 - 50) * scale); ++y)
-      for (int x = int(w / 2 + (x0 - 50) * scale); x <= int(w / 2 + (x1 - 50) * scale); ++x) {
-        uint32_t p = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
-        if ((p & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80) return true;
-      }
-    return false;
-  }
+    cairo_surface_t* s = nullptr;
+    explicit PlotImage(const std::filesystem::path& png) { s = cairo_image_surface_create_from_png(png.c_str()); }
+    ~PlotImage() { cairo_surface_destroy(s); }
+    bool ok() const { return cairo_surface_status(s) == CAIRO_STATUS_SUCCESS; }
+    bool dark(double x0, double x1, double y0, double y1) const {
+        int w = cairo_image_surface_get_width(s), hgt = cairo_image_surface_get_height(s);
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        int stride = cairo_image_surface_get_stride(s);
+        // The frame with its width, 104 units, over 94% of the height, centred.
+        double scale = hgt * 0.94 / 104.0;
+        for (int y = int(hgt / 2 - (y1 - 50) * scale); y <= int(hgt / 2 - (y0 - 50) * scale); ++y)
+            for (int x = int(w / 2 + (x0 - 50) * scale); x <= int(w / 2 + (x1 - 50) * scale); ++x) {
+                uint32_t p = *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
+                if ((p & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80) return true;
+            }
+        return false;
+    }
 };
 
 class Plotting : public HostFixture {
- protected:
-  void SetUp() override {
-    HostFixture::SetUp();
-    // A thick red square frame, a circle and a text.
-    AcDbObjectId frame = host->addRectangle(0, 0, 100, 100);
-    acDocManager->lockDocument(doc());
-    AcDbPolyline* p = nullptr;
-    acdbOpenObject(p, frame, AcDb::kForWrite);
-    p->setConstantWidth(4);
-    p->setColorIndex(1);
-    p->close();
-    acDocManager->unlockDocument(doc());
-    host->addEntity(new AcDbCircle(AcGePoint3d(50, 50, 0), AcGeVector3d(0, 0, 1), 20));
-    auto* t = new AcDbText(AcGePoint3d(10, 80, 0), L"Office 1", AcDbObjectId(), 5);
-    host->addEntity(t);
-  }
-  std::wstring windowsPath(const std::string& name) {
-    return win::nativeToWindows((host->tempDir() / name).string());
-  }
+protected:
+    void SetUp() override {
+        HostFixture::SetUp();
+        // A thick red square frame, a circle and a text.
+        AcDbObjectId frame = host->addRectangle(0, 0, 100, 100);
+        acDocManager->lockDocument(doc());
+        AcDbPolyline* p = nullptr;
+        acdbOpenObject(p, frame, AcDb::kForWrite);
+        p->setConstantWidth(4);
+        p->setColorIndex(1);
+        p->close();
+        acDocManager->unlockDocument(doc());
+        host->addEntity(new AcDbCircle(AcGePoint3d(50, 50, 0), AcGeVector3d(0, 0, 1), 20));
+        auto* t = new AcDbText(AcGePoint3d(10, 80, 0), L"Office 1", AcDbObjectId(), 5);
+        host->addEntity(t);
+    }
+    std::wstring windowsPath(const std::string& name) {
+        return win::nativeToWindows((host->tempDir() / name).string());
+    }
 };
 
 TEST_F(Plotting, PlotsTheLayoutToPngPdfAndJpeg) {
-  std::wstring why;
-  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.png"), why), Acad::eOk) << win::toUtf8(why);
-  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.pdf"), why), Acad::eOk) << win::toUtf8(why);
-  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.jpg"), why), Acad::eOk) << win::toUtf8(why);
-  EXPECT_EQ(head(host->tempDir() / "plan.png", 4), "\x89PNG");
-  EXPECT_EQ(head(host->tempDir() / "plan.pdf", 5), "%PDF-");
-  EXPECT_EQ(head(host->tempDir() / "plan.jpg", 3), "\xFF\xD8\xFF");
-  // The frame is drawn in red on white: the centre of the page is white, the frame's left edge red.
-  cairo_surface_t* s = cairo_image_surface_create_from_png((host->tempDir() / "plan.png").c_str());
-  ASSERT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
-  int w = cairo_image_surface_get_width(s), hgt = cairo_image_surface_get_height(s);
-  EXPECT_GT(w, hgt);  // A3 landscape
-  const unsigned char* data = cairo_image_surface_get_data(s);
-  int stride = cairo_image_surface_get_stride(s);
-  auto pixel = [&](int x, int y) { return *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF; };
-  EXPECT_EQ(pixel(w / 2, hgt / 2 - hgt / 4), 0xFFFFFFu);
-  // The drawing (100 units, 104 with the frame's width) fills 94% of the height, centred:
-  // the frame's left edge is about 50 units left of the centre, 4 units wide.
-  double scale = hgt * 0.94 / 102.0;
-  int left = int(w / 2 - 50 * scale);
-  EXPECT_EQ(pixel(left, hgt / 2), 0xFF0000u);
-  cairo_surface_destroy(s);
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.png"), why), Acad::eOk) << win::toUtf8(why);
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.pdf"), why), Acad::eOk) << win::toUtf8(why);
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.jpg"), why), Acad::eOk) << win::toUtf8(why);
+    EXPECT_EQ(head(host->tempDir() / "plan.png", 4), "\x89PNG");
+    EXPECT_EQ(head(host->tempDir() / "plan.pdf", 5), "%PDF-");
+    EXPECT_EQ(head(host->tempDir() / "plan.jpg", 3), "\xFF\xD8\xFF");
+    // The frame is drawn in red on white: the centre of the page is white, the frame's left edge red.
+    cairo_surface_t* s = cairo_image_surface_create_from_png((host->tempDir() / "plan.png").c_str());
+    ASSERT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
+    int w = cairo_image_surface_get_width(s), hgt = cairo_image_surface_get_height(s);
+    EXPECT_GT(w, hgt); // A3 landscape
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    auto pixel = [&](int x, int y) { return *reinterpret_cast<const uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF; };
+    EXPECT_EQ(pixel(w / 2, hgt / 2 - hgt / 4), 0xFFFFFFu);
+    // The drawing (100 units, 104 with the frame's width) fills 94% of the height, centred:
+    // the frame's left edge is about 50 units left of the centre, 4 units wide.
+    double scale = hgt * 0.94 / 102.0;
+    int left = int(w / 2 - 50 * scale);
+    EXPECT_EQ(pixel(left, hgt / 2), 0xFF0000u);
+    cairo_surface_destroy(s);
 }
 
 TEST_F(Plotting, LayersThatAreOffFrozenOrNotPlottableAreLeftOut) {
-  host->addLayer(L"OFF");
-  host->addRectangle(10, 10, 20, 20, L"OFF");
-  plot::Request r;
-  r.db = db();
-  r.nativePath = (host->tempDir() / "a.png").string();
-  std::wstring why;
-  int drawn = 0;
-  ASSERT_TRUE(plot::render(r, why, &drawn));
-  EXPECT_EQ(drawn, 4);
-  acDocManager->lockDocument(doc());
-  AcDbLayerTableRecord* layer = nullptr;
-  ASSERT_EQ(acdbOpenObject(layer, db()->layerId(L"OFF"), AcDb::kForWrite), Acad::eOk);
-  layer->setIsPlottable(false);
-  layer->close();
-  acDocManager->unlockDocument(doc());
-  ASSERT_TRUE(plot::render(r, why, &drawn));
-  EXPECT_EQ(drawn, 3);
+    host->addLayer(L"OFF");
+    host->addRectangle(10, 10, 20, 20, L"OFF");
+    plot::Request r;
+    r.db = db();
+    r.nativePath = (host->tempDir() / "a.png").string();
+    std::wstring why;
+    int drawn = 0;
+    ASSERT_TRUE(plot::render(r, why, &drawn));
+    EXPECT_EQ(drawn, 4);
+    acDocManager->lockDocument(doc());
+    AcDbLayerTableRecord* layer = nullptr;
+    ASSERT_EQ(acdbOpenObject(layer, db()->layerId(L"OFF"), AcDb::kForWrite), Acad::eOk);
+    layer->setIsPlottable(false);
+    layer->close();
+    acDocManager->unlockDocument(doc());
+    ASSERT_TRUE(plot::render(r, why, &drawn));
+    EXPECT_EQ(drawn, 3);
 }
 
 TEST_F(Plotting, AlignedAndFittedTextRunsBetweenItsTwoPoints) {
-  // Below the circle, from x 10 to x 90 along y 8: one aligned, one fitted a little higher.
-  for (auto [mode, y] : {std::pair{AcDb::kTextAlign, 8.0}, std::pair{AcDb::kTextFit, 22.0}}) {
-    auto* t = new AcDbText(AcGePoint3d(10, y, 0), L"ABCDEFGH", AcDbObjectId(), 4);
-    t->setHorizontalMode(mode);
-    t->setAlignmentPoint(AcGePoint3d(90, y, 0));
-    host->addEntity(t);
-  }
-  std::wstring why;
-  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("text.png"), why), Acad::eOk) << win::toUtf8(why);
-  PlotImage png(host->tempDir() / "text.png");
-  ASSERT_TRUE(png.ok());
-  auto dark = [&](double x0, double x1, double y0, double y1) { return png.dark(x0, x1, y0, y1); };
-  EXPECT_TRUE(dark(12, 30, 8.5, 12));   // aligned text starts at its first point
-  EXPECT_FALSE(dark(92, 96, 8.5, 12));  // and ends at its second
-  EXPECT_TRUE(dark(12, 30, 22.5, 25));  // fitted text likewise, at its own height
-  EXPECT_FALSE(dark(92, 96, 22.5, 25));
-  EXPECT_FALSE(dark(12, 40, 27, 29.5));  // fitted text keeps its height of 4
+    // Below the circle, from x 10 to x 90 along y 8: one aligned, one fitted a little higher.
+    for (auto [mode, y] : {std::pair{AcDb::kTextAlign, 8.0}, std::pair{AcDb::kTextFit, 22.0}}) {
+        auto* t = new AcDbText(AcGePoint3d(10, y, 0), L"ABCDEFGH", AcDbObjectId(), 4);
+        t->setHorizontalMode(mode);
+        t->setAlignmentPoint(AcGePoint3d(90, y, 0));
+        host->addEntity(t);
+    }
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("text.png"), why), Acad::eOk) << win::toUtf8(why);
+    PlotImage png(host->tempDir() / "text.png");
+    ASSERT_TRUE(png.ok());
+    auto dark = [&](double x0, double x1, double y0, double y1) { return png.dark(x0, x1, y0, y1); };
+    EXPECT_TRUE(dark(12, 30, 8.5, 12));  // aligned text starts at its first point
+    EXPECT_FALSE(dark(92, 96, 8.5, 12)); // and ends at its second
+    EXPECT_TRUE(dark(12, 30, 22.5, 25)); // fitted text likewise, at its own height
+    EXPECT_FALSE(dark(92, 96, 22.5, 25));
+    EXPECT_FALSE(dark(12, 40, 27, 29.5)); // fitted text keeps its height of 4
 }
 
 TEST_F(Plotting, ParagraphTextWrapsAtItsWidthAndSitsOnItsAttachmentPoint) {
-  // A long paragraph, 30 units wide, from the top left at (60, 95): one line would leave the frame.
-  auto* wrapped = new AcDbMText();
-  wrapped->setLocation(AcGePoint3d(60, 95, 0));
-  wrapped->setTextHeight(2);
-  wrapped->setWidth(30);
-  wrapped->setContents(L"AAAA BBBB CCCC DDDD EEEE FFFF GGGG");
-  host->addEntity(wrapped);
-  // A word centred on (50, 10), below the circle.
-  auto* centred = new AcDbMText();
-  centred->setLocation(AcGePoint3d(50, 10, 0));
-  centred->setTextHeight(3);
-  centred->setAttachment(AcDbMText::kMiddleCenter);
-  centred->setContents(L"CENTRE");
-  host->addEntity(centred);
-  std::wstring why;
-  ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("mtext.png"), why), Acad::eOk) << win::toUtf8(why);
-  PlotImage png(host->tempDir() / "mtext.png");
-  ASSERT_TRUE(png.ok());
-  EXPECT_TRUE(png.dark(61, 80, 93.3, 94.7));   // the first line
-  EXPECT_TRUE(png.dark(61, 80, 90, 91.3));     // the words wrapped onto the second
-  EXPECT_FALSE(png.dark(92, 96.5, 80, 95));    // nothing runs past the width towards the frame
-  EXPECT_TRUE(png.dark(42, 48, 9, 11));        // left of the point, as centred text is
-  EXPECT_FALSE(png.dark(42, 58, 6, 7.8));      // and not hanging below a top-left corner
+    // A long paragraph, 30 units wide, from the top left at (60, 95): one line would leave the frame.
+    auto* wrapped = new AcDbMText();
+    wrapped->setLocation(AcGePoint3d(60, 95, 0));
+    wrapped->setTextHeight(2);
+    wrapped->setWidth(30);
+    wrapped->setContents(L"AAAA BBBB CCCC DDDD EEEE FFFF GGGG");
+    host->addEntity(wrapped);
+    // A word centred on (50, 10), below the circle.
+    auto* centred = new AcDbMText();
+    centred->setLocation(AcGePoint3d(50, 10, 0));
+    centred->setTextHeight(3);
+    centred->setAttachment(AcDbMText::kMiddleCenter);
+    centred->setContents(L"CENTRE");
+    host->addEntity(centred);
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("mtext.png"), why), Acad::eOk) << win::toUtf8(why);
+    PlotImage png(host->tempDir() / "mtext.png");
+    ASSERT_TRUE(png.ok());
+    EXPECT_TRUE(png.dark(61, 80, 93.3, 94.7)); // the first line
+    EXPECT_TRUE(png.dark(61, 80, 90, 91.3));   // the words wrapped onto the second
+    EXPECT_FALSE(png.dark(92, 96.5, 80, 95));  // nothing runs past the width towards the frame
+    EXPECT_TRUE(png.dark(42, 48, 9, 11));      // left of the point, as centred text is
+    EXPECT_FALSE(png.dark(42, 58, 6, 7.8));    // and not hanging below a top-left corner
 }
 
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
-  std::wstring why;
-  EXPECT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.dwf"), why), Acad::eInvalidFileExtension);
-  EXPECT_NE(plot::plotCurrentLayout(doc(), windowsPath("missing/plan.png"), why), Acad::eOk);
-  EXPECT_NE(why.find(L"does not exist"), std::wstring::npos);
-  EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "missing"));
+    std::wstring why;
+    EXPECT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.dwf"), why), Acad::eInvalidFileExtension);
+    EXPECT_NE(plot::plotCurrentLayout(doc(), windowsPath("missing/plan.png"), why), Acad::eOk);
+    EXPECT_NE(why.find(L"does not exist"), std::wstring::npos);
+    EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "missing"));
 }
 
 // The publish engine, driven as a plotting module drives it.
 Acad::ErrorStatus publish(AcDbDatabase* db, const wchar_t* device, const std::wstring& file,
                           AcPlPlotProgressDialog** keepDialog = nullptr) {
-  AcDbLayoutManager* lm = acdbHostApplicationServices()->layoutManager();
-  AcDbObjectId layoutId = lm->activeLayoutId(db);
-  AcDbLayout* layout = nullptr;
-  acdbOpenObject(layout, layoutId, AcDb::kForRead);
-  AcDbPlotSettings settings(true);
-  acdbPlotSettingsValidator()->setPlotCfgName(&settings, device, L"ISO_A4_(297.00_x_210.00_MM)");
-  acdbPlotSettingsValidator()->setPlotType(&settings, AcDbPlotSettings::kExtents);
-  layout->close();
-  AcPlPlotEngine* engine = nullptr;
-  AcPlPlotFactory::createPublishEngine(engine);
-  AcPlPlotProgressDialog* dlg = acplCreatePlotProgressDialog(nullptr, false, 1);
-  dlg->setPlotMsgString(AcPlPlotProgressDialog::kDialogTitle, L"Plotting");
-  dlg->setIsVisible(true);
-  engine->beginPlot(dlg);
-  AcPlPlotInfo info;
-  info.setLayout(layoutId);
-  info.setOverrideSettings(&settings);
-  AcPlPlotInfoValidator validator;
-  validator.setMediaMatchingPolicy(AcPlPlotInfoValidator::kMatchEnabled);
-  validator.validate(info);
-  Acad::ErrorStatus es = engine->beginDocument(info, L"plan", nullptr, 1, true, file.c_str());
-  AcPlPlotPageInfo page;
-  engine->beginPage(page, info, true);
-  engine->beginGenerateGraphics();
-  engine->endGenerateGraphics();
-  engine->endPage();
-  Acad::ErrorStatus end = engine->endDocument();
-  engine->endPlot();
-  engine->destroy();
-  if (keepDialog) *keepDialog = dlg;
-  else dlg->destroy();
-  return es != Acad::eOk ? es : end;
+    AcDbLayoutManager* lm = acdbHostApplicationServices()->layoutManager();
+    AcDbObjectId layoutId = lm->activeLayoutId(db);
+    AcDbLayout* layout = nullptr;
+    acdbOpenObject(layout, layoutId, AcDb::kForRead);
+    AcDbPlotSettings settings(true);
+    acdbPlotSettingsValidator()->setPlotCfgName(&settings, device, L"ISO_A4_(297.00_x_210.00_MM)");
+    acdbPlotSettingsValidator()->setPlotType(&settings, AcDbPlotSettings::kExtents);
+    layout->close();
+    AcPlPlotEngine* engine = nullptr;
+    AcPlPlotFactory::createPublishEngine(engine);
+    AcPlPlotProgressDialog* dlg = acplCreatePlotProgressDialog(nullptr, false, 1);
+    dlg->setPlotMsgString(AcPlPlotProgressDialog::kDialogTitle, L"Plotting");
+    dlg->setIsVisible(true);
+    engine->beginPlot(dlg);
+    AcPlPlotInfo info;
+    info.setLayout(layoutId);
+    info.setOverrideSettings(&settings);
+    AcPlPlotInfoValidator validator;
+    validator.setMediaMatchingPolicy(AcPlPlotInfoValidator::kMatchEnabled);
+    validator.validate(info);
+    Acad::ErrorStatus es = engine->beginDocument(info, L"plan", nullptr, 1, true, file.c_str());
+    AcPlPlotPageInfo page;
+    engine->beginPage(page, info, true);
+    engine->beginGenerateGraphics();
+    engine->endGenerateGraphics();
+    engine->endPage();
+    Acad::ErrorStatus end = engine->endDocument();
+    engine->endPlot();
+    engine->destroy();
+    if (keepDialog)
+        *keepDialog = dlg;
+    else
+        dlg->destroy();
+    return es != Acad::eOk ? es : end;
 }
 
 TEST_F(Plotting, PublishEngineWritesPdfAndRefusesDwf) {
-  AcPlPlotProgressDialog* dlg = nullptr;
-  EXPECT_EQ(publish(db(), L"DWG To PDF.pc3", windowsPath("engine.pdf"), &dlg), Acad::eOk);
-  EXPECT_EQ(head(host->tempDir() / "engine.pdf", 5), "%PDF-");
-  EXPECT_STREQ(dlg->getPlotMsgString(AcPlPlotProgressDialog::kDialogTitle), L"Plotting");
-  EXPECT_TRUE(dlg->isVisible());
-  dlg->destroy();
-  EXPECT_EQ(publish(db(), L"DWF6 ePlot.pc3", windowsPath("engine.dwf")), Acad::eInvalidPlotInfo);
-  EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "engine.dwf"));
-  AcDbPlotSettings s(true);
-  EXPECT_EQ(acdbPlotSettingsValidator()->setPlotCfgName(&s, L"Nonexistent.pc3"), Acad::eInvalidInput);
-  EXPECT_EQ(acdbPlotSettingsValidator()->setCanonicalMediaName(&s, L"Letter"), Acad::eInvalidInput);
-  double wmm = 0, hmm = 0;
-  bool px = true;
-  ASSERT_TRUE(AcDbPlotSettingsValidator::mediaSize(L"ANSI_A_(11.00_x_8.50_Inches)", wmm, hmm, px));
-  EXPECT_NEAR(wmm, 279.4, 1e-9);
-  EXPECT_FALSE(px);
+    AcPlPlotProgressDialog* dlg = nullptr;
+    EXPECT_EQ(publish(db(), L"DWG To PDF.pc3", windowsPath("engine.pdf"), &dlg), Acad::eOk);
+    EXPECT_EQ(head(host->tempDir() / "engine.pdf", 5), "%PDF-");
+    EXPECT_STREQ(dlg->getPlotMsgString(AcPlPlotProgressDialog::kDialogTitle), L"Plotting");
+    EXPECT_TRUE(dlg->isVisible());
+    dlg->destroy();
+    EXPECT_EQ(publish(db(), L"DWF6 ePlot.pc3", windowsPath("engine.dwf")), Acad::eInvalidPlotInfo);
+    EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "engine.dwf"));
+    AcDbPlotSettings s(true);
+    EXPECT_EQ(acdbPlotSettingsValidator()->setPlotCfgName(&s, L"Nonexistent.pc3"), Acad::eInvalidInput);
+    EXPECT_EQ(acdbPlotSettingsValidator()->setCanonicalMediaName(&s, L"Letter"), Acad::eInvalidInput);
+    double wmm = 0, hmm = 0;
+    bool px = true;
+    ASSERT_TRUE(AcDbPlotSettingsValidator::mediaSize(L"ANSI_A_(11.00_x_8.50_Inches)", wmm, hmm, px));
+    EXPECT_NEAR(wmm, 279.4, 1e-9);
+    EXPECT_FALSE(px);
 }
 
-}  // namespace
+} // namespace
