@@ -22,14 +22,6 @@ void blockCreate() {
     notAvailable();
 }
 
-void grossAreaBlockCreate() {
-    notAvailable();
-}
-
-void blockDelete() {
-    notAvailable();
-}
-
 void legendBlockDefine() {
     notAvailable();
 }
@@ -46,38 +38,10 @@ void applyGraphicReport() {
     notAvailable();
 }
 
-void kelmoFindReplaceStub() {
-    notAvailable();
-}
-
 void legendMarkerBlockCreate() {
     notAvailable();
 }
 
 void pieMarkerBlockCreate() {
-    notAvailable();
-}
-
-void kelmoAuxilarator() {
-    notAvailable();
-}
-
-void blankThirdAttribute() {
-    notAvailable();
-}
-
-void hatchAllSpaces() {
-    notAvailable();
-}
-
-void hatchSpace() {
-    notAvailable();
-}
-
-void kelmoTorvexConversion() {
-    notAvailable();
-}
-
-void checkAttributeLayers() {
     notAvailable();
 }
