@@ -107,7 +107,7 @@ constexpr int failureShown = -1;
 int createTorvexBlock(CAcadDrawing* drawing, const AcGePoint3d& insertionPoint, AcDbObjectId boundaryId, int units,
                       int precision, double textHeight, double widthFactor, double rotationDegrees,
                       const CString& blockName, const CString& roomName) {
-    KELMO_TRY
+    try {
         AcDbEntity* boundary = nullptr;
         Acad::ErrorStatus status = acdbOpenAcDbEntity(boundary, boundaryId, AcDb::kForWrite);
         if (status != Acad::eOk) return status;
@@ -141,11 +141,10 @@ int createTorvexBlock(CAcadDrawing* drawing, const AcGePoint3d& insertionPoint, 
         }
         if (status != Acad::eOk && polyline->ownerId() == owner) polyline->transformBy(ucs);
         return status;
-}
-catch (...) {
-    kelmo::reportWrapped(kelmoSourceFile, L"createTorvexBlock", kelmo::catchClassLib);
-    return failureShown;
-}
+    } catch (...) {
+        kelmo::reportWrapped(kelmoSourceFile, L"createTorvexBlock", kelmo::catchClassLib);
+        return failureShown;
+    }
 }
 
 AcDbObjectId modelSpaceOf(AcDbDatabase* database) {
@@ -173,6 +172,7 @@ public:
         m_found = true;
     }
     bool found() const { return m_found; }
+    AcDbObjectId id() const { return m_id; }
     void restore() {
         AcDbPolyline* polyline = nullptr;
         if (m_wasClosed || acdbOpenObject(polyline, m_id, AcDb::kForWrite) != Acad::eOk) return;
@@ -209,9 +209,8 @@ void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreference
     }
     const CString blockName = nextFreeRoomName(drawing, nextNumber);
     const int status =
-        createTorvexBlock(drawing, insertionPoint, CAcadUtilities().convertHandleToObjectId(text.boundaryHandle),
-                          preferences.getUnits(), preferences.getPrecision(), text.height, text.widthFactor,
-                          text.rotation * degreesPerRadian, blockName, text.room);
+        createTorvexBlock(drawing, insertionPoint, boundary.id(), preferences.getUnits(), preferences.getPrecision(),
+                          text.height, text.widthFactor, text.rotation * degreesPerRadian, blockName, text.room);
     if (status == created) {
         ++nextNumber;
         label->setLayer(labelLayer, true);
