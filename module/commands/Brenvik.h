@@ -2,10 +2,17 @@
 // The command functions the module registers with the host, and the first-run preferences check
 // run once at load. Every handler takes nothing and returns nothing; the host calls it on its main
 // thread when the command is typed.
+#include "classlib/Afx.h"
 
 // Run once at load, after the host folder is known: makes the module's folders and, when there is
 // no preferences file yet, asks for the preferences. Always 0; nothing leaves it.
 int checkPreferencesExist();
+
+class CAcadDrawing;
+
+// 1 when the drawing holds a block definition of exactly that name (letter case counts), never for
+// an anonymous one; 0 otherwise, also when the drawing cannot be read.
+int blockDefinitionExists(CAcadDrawing* drawing, CString name);
 
 // KELMO_COMMANDS
 void Brenvik();

@@ -18,14 +18,6 @@ void blockCreate() {
     notAvailable();
 }
 
-void grossAreaBlockCreate() {
-    notAvailable();
-}
-
-void blockDelete() {
-    notAvailable();
-}
-
 void legendBlockDefine() {
     notAvailable();
 }
@@ -42,38 +34,10 @@ void applyGraphicReport() {
     notAvailable();
 }
 
-void kelmoFindReplaceStub() {
-    notAvailable();
-}
-
 void legendMarkerBlockCreate() {
     notAvailable();
 }
 
 void pieMarkerBlockCreate() {
-    notAvailable();
-}
-
-void kelmoAuxilarator() {
-    notAvailable();
-}
-
-void blankThirdAttribute() {
-    notAvailable();
-}
-
-void hatchAllSpaces() {
-    notAvailable();
-}
-
-void hatchSpace() {
-    notAvailable();
-}
-
-void kelmoTorvexConversion() {
-    notAvailable();
-}
-
-void checkAttributeLayers() {
     notAvailable();
 }

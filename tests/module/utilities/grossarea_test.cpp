@@ -1,0 +1,88 @@
+// "mgabc" and "mdb" on ezdxf drawings, the saved drawings read back by ezdxf.
+#include <gmock/gmock.h>
+
+#include "UtilitiesHost.h"
+
+namespace utilities {
+namespace {
+
+using ::testing::StartsWith;
+
+TEST_F(Utilities, GrossAreaIsMadeOnAClosedPolylineOnceAndRefusedTheSecondTimeWithTheDrawingUnchanged) {
+    // A line, an open polyline and one on a locked layer first: each is refused with its own reason.
+    Outcome r = run("floor.dxf",
+                    "mgabc\n#35\n#33\nmgabc\n#34\nmgabc\n#32\n1000,1000\nSAVEAS first.dxf\n"
+                    "mgabc\nSAVEAS second.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    expectInOrder(r.out, {"Kelmo Create Gross Area Block 64.04.00.01\n", "\n\nPlease select a polyline:\n\n",
+                          "Invalid selection - AcDbLine.\n", "\nInvalid Selection - Polyline is not closed\n\n",
+                          "\nPolyline On Locked Layer - Block Creation Failed\n",
+                          "Select Name and Area Text Position:\n\nEnter Attribute points: ",
+                          "Block Created Successfully\n", "Command: SAVEAS first.dxf",
+                          "Kelmo Create Gross Area Block 64.04.00.01\n\n\nGross Area Block Already Exists\n",
+                          "Command: SAVEAS second.dxf"});
+    EXPECT_EQ(dumpText("first.dxf"), dumpText("second.dxf"));
+
+    const Drawing floor = dump("first.dxf");
+    EXPECT_EQ(floor.label("ROOM-GROSS_AREA", "AREA"), "600.00sq.m.@1000.0,1000.0 h250.0 w1.00 r0.0 ATT-AREA");
+    EXPECT_THAT(floor.label("ROOM-GROSS_AREA", "NAME"), StartsWith("GROSS AREA@"));
+    EXPECT_THAT(floor.label("ROOM-GROSS_AREA", "AUX"), StartsWith(" @"));
+    EXPECT_THAT(floor.data("ROOM-GROSS_AREA"), StartsWith("AREA=600.00sq.m.;PERIMETER=100.00m.;NAME=GROSS AREA;"));
+    // The outline went into the block; the refused polylines are where they were.
+    EXPECT_TRUE(floor.find("POLYLINE", "32").empty());
+    EXPECT_EQ(floor.find("OUTLINE", "ROOM-GROSS_AREA")[3],
+              "-1000.0,-1000.0 29000.0,-1000.0 29000.0,19000.0 -1000.0,19000.0");
+    EXPECT_EQ(floor.find("POLYLINE", "33")[3], "open");
+    EXPECT_EQ(floor.find("POLYLINE", "34")[4], "40000.0,0.0 45000.0,0.0 45000.0,5000.0 40000.0,5000.0");
+}
+
+TEST_F(Utilities, GrossAreaInImperialUnitsAtOneDecimalIsLabelledInSquareFeet) {
+    writePrefs({{"units", "1"}, {"precison", "1"}});
+    Outcome r = run("floor.dxf", "mgabc\n#32\n0,0\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    const Drawing floor = dump("saved.dxf");
+    EXPECT_THAT(floor.label("ROOM-GROSS_AREA", "AREA"), StartsWith("6458.3sq.ft.@"));
+    EXPECT_THAT(floor.data("ROOM-GROSS_AREA"), StartsWith("AREA=6458.3sq.ft.;PERIMETER=328.1ft.;"));
+}
+
+TEST_F(Utilities, GrossAreaCancelledAtTheTextPositionMakesNothing) {
+    Outcome r = run("floor.dxf", "mgabc\n#32\n*Cancel*\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r, "\nEnter Attribute points: *Cancel*\n\nCommand: SAVEAS")) << r.out;
+    const Drawing floor = dump("saved.dxf");
+    EXPECT_TRUE(floor.find("INSERT", "ROOM-GROSS_AREA").empty());
+    EXPECT_EQ(floor.find("POLYLINE", "32")[4], "0.0,0.0 30000.0,0.0 30000.0,20000.0 0.0,20000.0");
+}
+
+// The drawing's UCS is turned and moved, so the outline is carried into the world system before the
+// block is made. "room-gross_area" is not the gross-area name (letter case counts), yet the block
+// table takes no second block of that name: the creation fails and the outline must come back.
+TEST_F(Utilities, GrossAreaThatCannotBeMadeLeavesTheOutlineWhereItWasUnderATurnedUcs) {
+    Outcome r = run("floor_ucs.dxf", "mgabc\n#34\n1000,1000\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r, "Block Creation Failed - Error Code 95\n")) << r.out;
+    EXPECT_FALSE(has(r, "Already Exists")) << r.out;
+    const Drawing floor = dump("saved.dxf");
+    EXPECT_EQ(floor.find("POLYLINE", "34")[4], "0.0,0.0 30000.0,0.0 30000.0,20000.0 0.0,20000.0");
+    EXPECT_TRUE(floor.find("INSERT", "ROOM-GROSS_AREA").empty());
+    EXPECT_EQ(floor.find("BLOCK", "room-gross_area")[2], "CIRCLE");
+}
+
+TEST_F(Utilities, DeleteBlockLeavesTheBoundaryWhereTheSpaceStoodAndRefusesALockedInsert) {
+    Outcome r = run("spaces.dxf", "mdb\n#5D\nmdb\n#7C\nmdb\n#7E\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r, "Kelmo Block Delete 64.04.00.01\n\nSelect the Kelmo Block to delete\n")) << r.out;
+    EXPECT_TRUE(has(r, "#7E\nBlock Delete Failed - the block is left as it was\n")) << r.out;
+    const Drawing plan = dump("saved.dxf");
+    EXPECT_TRUE(plan.find("INSERT", "ROOM-104").empty());
+    std::vector<std::string> outlines;
+    for (const auto& row : plan.all("POLYLINE")) outlines.push_back(row[4]);
+    // The room's boundary and a plain block's outline both come back in place.
+    EXPECT_EQ(outlines, (std::vector<std::string>{"20000.0,10000.0 24000.0,10000.0 24000.0,14000.0 20000.0,14000.0",
+                                                  "1600.0,1700.0 2400.0,1700.0 2400.0,2300.0 1600.0,2300.0"}));
+    EXPECT_EQ(plan.find("INSERT", "DESK")[2], "7E");
+    EXPECT_FALSE(plan.find("INSERT", "ROOM-101").empty());
+}
+
+} // namespace
+} // namespace utilities
