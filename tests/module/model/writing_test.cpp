@@ -9,6 +9,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/BlockDWGRoom.h"
+#include "model/Blocks.h"
 #include "model/Hatch.h"
 #include "model/Hyperlink.h"
 #include "model/Hyperlinks.h"
@@ -141,6 +142,51 @@ TEST_F(Writing, UnopenedReferenceIsAWarningAndTheLockIsReleased) {
     block->applyToDWG(drawing.get(), &warnings);
     EXPECT_EQ(warnings.getCount(), 1);
     EXPECT_EQ(drawing->getLockCount(), 0);
+}
+
+TEST_F(Writing, ASpaceOnALockedLayerIsSkippedWithOneLine) {
+    host->addLayer(L"WALLS");
+    AcDbObjectId id = room(L"ROOM-L", 4000, 3000, AcGePoint3d(0, 0, 0), L"Lab", {L"AREA=12.00sq.m.", L"NAME=Lab"});
+    drawing->lock();
+    AcDbEntity* reference = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(reference, id, AcDb::kForWrite), Acad::eOk);
+    reference->setLayer(L"WALLS");
+    reference->close();
+    AcDbLayerTableRecord* layer = nullptr;
+    ASSERT_EQ(acdbOpenObject(layer, db()->layerId(L"WALLS"), AcDb::kForWrite), Acad::eOk);
+    layer->setIsLocked(true);
+    layer->close();
+    drawing->unlock(0);
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setArea(99.0);
+    host->clearCommandLine();
+    CKelmoExceptions warnings;
+    EXPECT_NO_THROW(block->applyToDWG(drawing.get(), &warnings));
+    EXPECT_EQ(warnings.getCount(), 0);
+    EXPECT_EQ(host->commandLine(), L"\nSpace Lab not updated: it lies on the locked layer WALLS\n");
+    EXPECT_EQ(modeltest::xDataStrings(id, L"ADE")[0], L"AREA=12.00sq.m.");
+    EXPECT_EQ(drawing->getLockCount(), 0);
+}
+
+TEST_F(Writing, AGrossAreaKnownByItsStoredNameKeepsItsMark) {
+    const std::vector<std::wstring> data = {L"AREA=240.00sq.m.", L"PERIMETER=64.00m.", L"NAME=GROSS AREA"};
+    AcDbObjectId gross = room(L"ROOM-9", 20000, 12000, AcGePoint3d(0, 0, 0), L"Floor 1", data);
+    AcDbObjectId office = room(L"ROOM-10", 4000, 3000, AcGePoint3d(0, 0, 0), L"Office", {L"NAME=Old name"});
+    for (int pass = 0; pass < 2; ++pass) {
+        CBlocks blocks;
+        blocks.getKelmoDWGBlocks_SS(drawing.get(), nullptr, 0, L"f");
+        ASSERT_EQ(blocks.getCount(), 2);
+        for (int i = 0; i < blocks.getCount(); ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(blocks.getAt(i));
+            const bool isGross = block->getObjectId() == gross;
+            EXPECT_EQ(block->getBlockType(), isGross ? 8 : 7) << pass;
+            block->applyToDWG(drawing.get(), nullptr);
+        }
+    }
+    // The label stays the label; the stored name of any other space follows its label.
+    EXPECT_EQ(modeltest::xDataStrings(gross, L"ADE")[2], L"NAME=GROSS AREA");
+    EXPECT_EQ(attribute(gross, L"NAME").first, L"Floor 1");
+    EXPECT_EQ(modeltest::xDataStrings(office, L"ADE")[2], L"NAME=Office");
 }
 
 TEST_F(Writing, AFailedLockIsRaised) {
