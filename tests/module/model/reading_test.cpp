@@ -176,6 +176,41 @@ TEST_F(Reading, AttributeOnALockedLayerIsStillRead) {
     EXPECT_EQ(block->getAttributes()->getAtAttribute(0)->getLayer(), L"LOCKED");
 }
 
+TEST_F(Reading, AttributeTagsInAnyCaseAndTheFirstAttributeGivesThePlacement) {
+    auto definitionOf = [](const wchar_t* tag, const wchar_t* text, double y, double height, double width) {
+        auto* definition = new AcDbAttributeDefinition(AcGePoint3d(0, y, 0), text, tag, tag);
+        definition->setHeight(height);
+        definition->setWidthFactor(width);
+        return definition;
+    };
+    // A note without a role comes first; the tags are in other cases; AREA is there twice.
+    host->defineBlock(L"ROOM-CASE", {modeltest::rectangle(0, 0, 1000, 1000), definitionOf(L"NOTE", L"n", 900, 100, 0.5),
+                                     definitionOf(L"name", L"Lab", 600, 250, 1.0),
+                                     definitionOf(L"Area", L"first", 300, 250, 1.0),
+                                     definitionOf(L"AREA", L"second", 200, 250, 1.0),
+                                     definitionOf(L"aux", L"x", 0, 250, 1.0)});
+    AcDbObjectId id = host->insertBlock(L"ROOM-CASE", AcGePoint3d(5000, 0, 0), 1.0, 0.0, {});
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    CAttributes* attributes = block->getAttributes();
+    ASSERT_NE(attributes, nullptr);
+    const struct {
+        int role;
+        const wchar_t* tag;
+        const wchar_t* value;
+    } roles[] = {{0, L"NAME", L"Lab"}, {1, L"AREA", L"first"}, {2, L"AUX", L"x"}};
+    for (const auto& role : roles) {
+        CAttribute* attribute = attributes->getAtAttribute(role.role);
+        ASSERT_NE(attribute, nullptr) << role.role;
+        EXPECT_EQ(attribute->getTag(), role.tag);
+        EXPECT_EQ(attribute->getValue(), role.value);
+    }
+    EXPECT_EQ(block->getName(), L"Lab");
+    // Placement from the note; the position from the last AREA.
+    EXPECT_EQ(attributes->getHeight(), 100.0);
+    EXPECT_EQ(attributes->getWidthFactor(), 0.5);
+    EXPECT_NEAR(attributes->getPosition().y, 200.0, 1e-9);
+}
+
 TEST_F(Reading, AttributeRotationIsMeasuredInTheUcs) {
     AcDbObjectId id = room(L"ROOM-8", 1000, 1000, AcGePoint3d(0, 0, 0), L"R", {}, 1.0, 3.141592653589793 / 2);
     std::unique_ptr<CBlockDWG> world(read<CBlockDWG>(id));
