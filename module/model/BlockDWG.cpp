@@ -827,8 +827,8 @@ void CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
         if (status == Acad::eOnLockedLayer) {
             // Locked layers are common in plans: the space is left as it is, said once on the command
             // line, and the work goes on with the next block.
-            acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n", static_cast<const wchar_t*>(getName()),
-                       static_cast<const wchar_t*>(layerOf(m_objectId)));
+            acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n",
+                       static_cast<const wchar_t*>(getName()), static_cast<const wchar_t*>(layerOf(m_objectId)));
             return;
         }
         if (status != Acad::eOk) {

@@ -184,11 +184,10 @@ TEST_F(Reading, AttributeTagsInAnyCaseAndTheFirstAttributeGivesThePlacement) {
         return definition;
     };
     // A note without a role comes first; the tags are in other cases; AREA is there twice.
-    host->defineBlock(L"ROOM-CASE", {modeltest::rectangle(0, 0, 1000, 1000), definitionOf(L"NOTE", L"n", 900, 100, 0.5),
-                                     definitionOf(L"name", L"Lab", 600, 250, 1.0),
-                                     definitionOf(L"Area", L"first", 300, 250, 1.0),
-                                     definitionOf(L"AREA", L"second", 200, 250, 1.0),
-                                     definitionOf(L"aux", L"x", 0, 250, 1.0)});
+    host->defineBlock(L"ROOM-CASE",
+                      {modeltest::rectangle(0, 0, 1000, 1000), definitionOf(L"NOTE", L"n", 900, 100, 0.5),
+                       definitionOf(L"name", L"Lab", 600, 250, 1.0), definitionOf(L"Area", L"first", 300, 250, 1.0),
+                       definitionOf(L"AREA", L"second", 200, 250, 1.0), definitionOf(L"aux", L"x", 0, 250, 1.0)});
     AcDbObjectId id = host->insertBlock(L"ROOM-CASE", AcGePoint3d(5000, 0, 0), 1.0, 0.0, {});
     std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
     CAttributes* attributes = block->getAttributes();

@@ -11,8 +11,10 @@ class ReviewPlans : public SpaceCommands {
 protected:
     static void SetUpTestSuite() {
         SpaceCommands::SetUpTestSuite();
-        const fs::path script = fs::path(KELMO_SOURCE_DIR) / "tests" / "module" / "spacecommands" / "make_review_plans.py";
-        reviewPlans = ezdxf && std::system(("/usr/bin/python3 '" + script.string() + "' '" + plans.string() + "'").c_str()) == 0;
+        const fs::path script =
+            fs::path(KELMO_SOURCE_DIR) / "tests" / "module" / "spacecommands" / "make_review_plans.py";
+        reviewPlans =
+            ezdxf && std::system(("/usr/bin/python3 '" + script.string() + "' '" + plans.string() + "'").c_str()) == 0;
     }
     void SetUp() override {
         SpaceCommands::SetUp();
@@ -63,9 +65,10 @@ TEST_F(ReviewPlans, AGrossAreaKnownByItsStoredNameStaysOutOfTheRoomsAfterAWriteB
 TEST_F(ReviewPlans, ListingShowsTheStoredNameWhereTheLabelDiffers) {
     Outcome r = run("plan_names.dxf", "mlb\n\n\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "ID,Name,Area,Handle(hex),Handle(dec),Assets\n"
-                       "ROOM-501,Open Office,64.00,6F,111,0\n"
-                       "ROOM-502,GROSS AREA,400.00,74,116,0\n"))
+    EXPECT_TRUE(has(r,
+                    "ID,Name,Area,Handle(hex),Handle(dec),Assets\n"
+                    "ROOM-501,Open Office,64.00,6F,111,0\n"
+                    "ROOM-502,GROSS AREA,400.00,74,116,0\n"))
         << r.out;
 }
 
@@ -115,11 +118,10 @@ TEST_F(ReviewPlans, UnknownUnitsAreListedInThePreferenceUnits) {
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string area = units[0] == '1' ? "ft\xB2" : "m\xB2";
         const std::string length = units[0] == '1' ? "ft" : "m";
-        EXPECT_EQ(slurp(dir / "plan_units.csv"), header + "Hall,1234.00,ft\xB2,150.00,ft\r\n" + "Bare,0.00," + area +
-                                                     ",0.00," + length + "\r\n" + "Loose,12.50," + area + ",14.00," +
-                                                     length + "\r\n" + "Total," +
-                                                     (units[0] == '1' ? "1246.50,ft\xB2,164.00,ft" : "127.14,m\xB2,59.72,m") +
-                                                     "\r\n\r\n\r\n")
+        EXPECT_EQ(slurp(dir / "plan_units.csv"),
+                  header + "Hall,1234.00,ft\xB2,150.00,ft\r\n" + "Bare,0.00," + area + ",0.00," + length + "\r\n" +
+                      "Loose,12.50," + area + ",14.00," + length + "\r\n" + "Total," +
+                      (units[0] == '1' ? "1246.50,ft\xB2,164.00,ft" : "127.14,m\xB2,59.72,m") + "\r\n\r\n\r\n")
             << units;
     }
 }
