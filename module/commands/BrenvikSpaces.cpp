@@ -1,5 +1,6 @@
 // The commands that walk every space block of the current drawing: bring areas, perimeters and
 // labels up to date, list the spaces, show one space, and export them to a CSV file.
+#include <cwchar>
 #include <memory>
 
 #include "cad/app/ApDocument.h"
@@ -58,6 +59,39 @@ void setAttributeText(CBlockDWG* block, int swapType, const CString& text) {
     if (attribute) attribute->setValue(text);
 }
 
+// The space's name as its extended data stores it; the block's own name when the data holds none.
+CString storedName(CBlockDWG* block) {
+    AcDbBlockReference* reference = nullptr;
+    if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForRead) != Acad::eOk) return block->getName();
+    CString name;
+    try {
+        name = CBlocks().readNameFromXData(reference);
+    } catch (...) {
+        reference->close();
+        throw;
+    }
+    reference->close();
+    return name.IsEmpty() ? block->getName() : name;
+}
+
+// The collection has already told gross areas (by definition or stored name) from rooms.
+bool isGrossArea(CBlockDWG* block) {
+    return block->getBlockType() == CBlock::typeDWGFloor || block->getBlockType() == CBlock::typeDWGSite;
+}
+
+// An area or perimeter held in the block's units, shown in the given ones.
+double areaIn(CBlockDWG* block, double area, int units) {
+    const int own = block->getKnownUnits();
+    if (own == units) return area;
+    return units == 1 ? area * squareFeetPerSquareMetre : area / squareFeetPerSquareMetre;
+}
+
+double lengthIn(CBlockDWG* block, double length, int units) {
+    const int own = block->getKnownUnits();
+    if (own == units) return length;
+    return units == 1 ? length * feetPerMetre : length / feetPerMetre;
+}
+
 const wchar_t* areaLabel(int units) {
     return units == 1 ? L"sq.ft." : L"sq.m.";
 }
@@ -94,10 +128,13 @@ private:
 // ---------------------------------------------------------------------------------------------------------
 // The CSV file
 
-// A spreadsheet reads a name holding a separator, a quote or a line break only when it is quoted.
+// A spreadsheet reads a name holding a separator, a quote or a line break only when it is quoted,
+// and would run one that begins like a formula: that one is kept as text by a leading apostrophe.
 CString csvField(const CString& text) {
-    if (text.FindOneOf(L",\"\r\n") < 0) return text;
-    CString quoted = text;
+    CString field = text;
+    if (!field.IsEmpty() && wcschr(L"=+-@", field[0])) field = L"'" + field;
+    if (field.FindOneOf(L",\"\r\n") < 0) return field;
+    CString quoted = field;
     quoted.Replace(L"\"", L"\"\"");
     return L"\"" + quoted + L"\"";
 }
@@ -245,12 +282,12 @@ void createRoomAreaCSV() {
             if (!block) continue;
             const CString identifier = block->getBlockIdentifier();
             if (identifier.Left(5) != L"ROOM-") continue;
-            const bool imperial = csvImperial(block->getUnits());
+            const bool imperial = csvImperial(block->getKnownUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);
             const CString row = csvRow(csvField(block->getName()), block->getArea(), areaUnit, block->getPerimeter(),
                                        lengthUnit, precision);
-            if (identifier == L"ROOM-GROSS_AREA") {
+            if (isGrossArea(block)) {
                 grossAreaRows += row;
                 continue;
             }
@@ -335,10 +372,10 @@ void updateSpaces() {
             if (!block) continue;
             // A label still showing the stored value, as it was written, follows the new value; any
             // other text was typed by someone and stays.
-            const CString oldArea =
-                CUtilities::DoubleToCString(block->getArea(), block->getPrecision()) + areaLabel(block->getUnits());
+            const CString oldArea = CUtilities::DoubleToCString(block->getArea(), block->getPrecision()) +
+                                    areaLabel(block->getKnownUnits());
             const CString oldPerimeter = CUtilities::DoubleToCString(block->getPerimeter(), block->getPrecision()) +
-                                         lengthLabel(block->getUnits());
+                                         lengthLabel(block->getKnownUnits());
             const CString areaText = attributeText(block, attributeArea);
             const CString auxText = attributeText(block, attributeAux);
             block->setPrecision(precision);
@@ -443,19 +480,19 @@ void syncXDataToAttributes() {
                 block->setUnits(units);
                 block->recalculateArea(document);
                 block->recalculatePerimeter(document);
-            } else if (syncArea || syncPerimeter) {
-                // The labels carry the preference units, so the numbers must be in them too.
-                block->convertUnits(units);
             }
-            if (syncName) setAttributeText(block, attributeName, block->getName());
+            // The label takes the stored name, which the write-back then stores again.
+            if (syncName) setAttributeText(block, attributeName, storedName(block));
+            // The stored values stay as they are; a label in the preference units shows them converted,
+            // so that number and unit agree.
             if (syncArea)
-                setAttributeText(
-                    block, attributeArea,
-                    CUtilities::DoubleToCString(block->getArea(), precision) + (units != 0 ? L"sq.ft." : L"sq.m."));
+                setAttributeText(block, attributeArea,
+                                 CUtilities::DoubleToCString(areaIn(block, block->getArea(), units), precision) +
+                                     (units != 0 ? L"sq.ft." : L"sq.m."));
             if (syncPerimeter)
-                setAttributeText(
-                    block, attributeAux,
-                    CUtilities::DoubleToCString(block->getPerimeter(), precision) + (units != 0 ? L"ft." : L"m."));
+                setAttributeText(block, attributeAux,
+                                 CUtilities::DoubleToCString(lengthIn(block, block->getPerimeter(), units), precision) +
+                                     (units != 0 ? L"ft." : L"m."));
             writeBack(drawing.get(), block);
         }
     KELMO_CATCH_REPORT(L"syncXDataToAttributes", kelmo::catchClassLib)
@@ -481,7 +518,7 @@ void listBlockNameIdentifier() {
             const CString handle = block->CBlock::getHandle();
             CAssets* assets = block->getAssets();
             acutPrintf(L"%s,%s,%s,%s,%i,%i\n", static_cast<const wchar_t*>(block->getBlockIdentifier()),
-                       static_cast<const wchar_t*>(block->getName()),
+                       static_cast<const wchar_t*>(storedName(block)),
                        static_cast<const wchar_t*>(CUtilities::DoubleToCString(block->getArea(), 2)),
                        static_cast<const wchar_t*>(handle), CUtilities::_httoi(handle),
                        assets ? assets->getCount() : 0);

@@ -1,5 +1,7 @@
 #include "core/Preferences.h"
 
+#include <cmath>
+
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
@@ -14,8 +16,16 @@ namespace {
 const wchar_t* const notSavedCaption = L"Error - Configuration Not Saved";
 const wchar_t* const notSavedText = L"Unable to Write Configuration File - ";
 
-void showNotSaved(const CString& reason) {
-    MessageBoxW(nullptr, CString(notSavedText) + reason, notSavedCaption, MB_ICONERROR | MB_OK);
+constexpr int defaultUnits = 0;
+constexpr int defaultPrecision = 2;
+constexpr double defaultTextSize = 250.0;
+constexpr double defaultTextScale = 1.0;
+constexpr double defaultTextRotation = 0.0;
+constexpr double defaultZoomBorder = 1000.0;
+
+// The file the user knows by name, then why it could not be written.
+void showNotSaved(const CString& path, const CString& reason) {
+    MessageBoxW(nullptr, CString(notSavedText) + path + L"\n" + reason, notSavedCaption, MB_ICONERROR | MB_OK);
 }
 
 // The file library's own text for a failure, naming the file the user knows.
@@ -39,14 +49,14 @@ void removeQuietly(const CString& path) {
 } // namespace
 
 CPreferences::CPreferences()
-    : m_units(0),
-      m_precision(2),
-      m_textSize(250.0),
-      m_textScale(1.0),
-      m_textRotation(0.0),
+    : m_units(defaultUnits),
+      m_precision(defaultPrecision),
+      m_textSize(defaultTextSize),
+      m_textScale(defaultTextScale),
+      m_textRotation(defaultTextRotation),
       m_inc(1),
       m_csvOpener(L"NONE"),
-      m_zoomBorder(1000.0) {}
+      m_zoomBorder(defaultZoomBorder) {}
 
 CString CPreferences::trimString(CString text) {
     text.Trim();
@@ -88,19 +98,25 @@ BOOL CPreferences::loadPreferences(CString path) {
                 if (!file.ReadString(value)) {
                     value.Empty();
                 }
+                // A damaged file gives no value the preferences dialog would refuse: such a value
+                // falls back to the default.
                 if (key == &g_prefsKeyUnits) {
-                    m_units = stringToInt(value);
+                    const int units = stringToInt(value);
+                    m_units = units == 0 || units == 1 ? units : defaultUnits;
                 } else if (key == &g_prefsKeyPrecision) {
-                    m_precision = stringToInt(value);
+                    const int precision = stringToInt(value);
+                    m_precision = precision >= 0 && precision <= 9 ? precision : defaultPrecision;
                 } else if (key == &g_prefsKeyTextSize) {
                     const double size = stringToDouble(value);
-                    m_textSize = size <= 0.0 ? 0.1 : size;
+                    m_textSize = !std::isfinite(size) ? defaultTextSize : size <= 0.0 ? 0.1 : size;
                 } else if (key == &g_prefsKeyTextScale) {
                     const double scale = stringToDouble(value);
-                    m_textScale = scale <= 0.0 ? 0.1 : scale;
+                    m_textScale = !std::isfinite(scale) ? defaultTextScale : scale <= 0.0 ? 0.1 : scale;
                 } else if (key == &g_prefsKeyTextRotation) {
                     double rotation = stringToDouble(value);
-                    if (rotation < -180.0) {
+                    if (!std::isfinite(rotation)) {
+                        rotation = defaultTextRotation;
+                    } else if (rotation < -180.0) {
                         rotation = -180.0;
                     } else if (rotation > 180.0) {
                         rotation = 180.0;
@@ -109,7 +125,8 @@ BOOL CPreferences::loadPreferences(CString path) {
                 } else if (key == &g_prefsKeyCsvOpener) {
                     m_csvOpener = trimString(value);
                 } else if (key == &g_prefsKeyZoomBorder) {
-                    m_zoomBorder = stringToDouble(value);
+                    const double border = stringToDouble(value);
+                    m_zoomBorder = border >= 0.0 && border <= 10000.0 ? border : defaultZoomBorder;
                 } else if (key == &g_prefsKeyInc) {
                     const int inc = stringToInt(value);
                     if (inc >= 1 && inc <= 100) {
@@ -162,13 +179,13 @@ BOOL CPreferences::savePreferences(CString path) {
         try {
             writeFile(temporary);
         } catch (CFileException* error) {
-            showNotSaved(fileErrorText(*error, path));
+            showNotSaved(path, fileErrorText(*error, path));
             error->Delete();
             removeQuietly(temporary);
             return FALSE;
         }
         if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-            showNotSaved(CEXKelmo::getWin32ErrorText(GetLastError()));
+            showNotSaved(path, CEXKelmo::getWin32ErrorText(GetLastError()));
             removeQuietly(temporary);
             return FALSE;
         }

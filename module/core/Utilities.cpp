@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
+#include <string>
 #include <limits>
 #include <locale.h>
 #include <vector>
@@ -56,6 +58,44 @@ std::int64_t leadingInteger(const CString& text, std::int64_t lowest, std::int64
 locale_t cLocale() {
     static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
+}
+
+// The leading real of a text as plain decimal: blanks skipped, an optional sign, digits with an
+// optional point and fraction, an optional exponent. Words such as "inf" or "nan" and hexadecimal
+// forms are no numbers here; empty when the text does not start with one.
+std::string leadingReal(const CString& text) {
+    const int length = text.GetLength();
+    int i = 0;
+    while (i < length && std::iswspace(text[i])) ++i;
+    std::string number;
+    if (i < length && (text[i] == L'+' || text[i] == L'-')) number += static_cast<char>(text[i++]);
+    bool digits = false;
+    while (i < length && isDigit(text[i])) {
+        number += static_cast<char>(text[i++]);
+        digits = true;
+    }
+    if (i < length && text[i] == L'.') {
+        number += '.';
+        ++i;
+        while (i < length && isDigit(text[i])) {
+            number += static_cast<char>(text[i++]);
+            digits = true;
+        }
+    }
+    if (!digits) return std::string();
+    if (i < length && (text[i] == L'e' || text[i] == L'E')) {
+        int j = i + 1;
+        std::string exponent = "e";
+        if (j < length && (text[j] == L'+' || text[j] == L'-')) exponent += static_cast<char>(text[j++]);
+        bool exponentDigits = false;
+        while (j < length && isDigit(text[j])) {
+            exponent += static_cast<char>(text[j++]);
+            exponentDigits = true;
+        }
+        // "1e" or "1e+" end before the "e".
+        if (exponentDigits) number += exponent;
+    }
+    return number;
 }
 
 // Adds one unit in the last place of a string of decimal digits; may grow it by a leading "1".
@@ -110,10 +150,11 @@ std::int64_t CUtilities::CStringToInt64(CString text) {
 
 double CUtilities::CStringToDouble(CString text) {
     KELMO_TRY
-        const wchar_t* start = text;
-        wchar_t* end = nullptr;
-        const double value = wcstod_l(start, &end, cLocale());
-        return end == start ? 0.0 : value;
+        const std::string number = leadingReal(text);
+        if (number.empty()) return 0.0;
+        const double value = strtod_l(number.c_str(), nullptr, cLocale());
+        // A number too large to hold is as bad as no number.
+        return std::isfinite(value) ? value : 0.0;
     KELMO_CATCH_ALSO(L"CUtilities::CStringToDouble", kelmo::catchStd)
 }
 

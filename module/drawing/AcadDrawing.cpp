@@ -100,6 +100,7 @@ void CAcadDrawing::initialise() {
     m_drawingFilename = L"";
     m_leaveOpen = 0;
     m_saveOnClose = 0;
+    m_openedHere = 0;
 }
 
 CAcadDrawing::~CAcadDrawing() {
@@ -107,10 +108,14 @@ CAcadDrawing::~CAcadDrawing() {
     try {
         try {
             CString copyPath;
-            if (m_drawingOpen == 1) {
-                // A document never stays locked after its working drawing is gone.
-                if (m_locked == 1) unlock(1);
-                if (m_leaveOpen == 0 && m_locked == 0) {
+            if (m_drawingOpen == 1 && m_locked == 1) {
+                // Still locked: the operation was cut short and the drawing is half done. It is
+                // released, never saved nor copied over the user's file; a drawing this object
+                // opened is closed unsaved.
+                unlock(1);
+                if (m_leaveOpen == 0 && m_openedHere == 1 && m_locked == 0) closeDrawing();
+            } else if (m_drawingOpen == 1) {
+                if (m_leaveOpen == 0) {
                     if (m_saveOnClose == 1) copyPath = saveAsTemp();
                     int closed = closeDrawing();
                     if (closed == 1 && !copyPath.IsEmpty())
@@ -295,6 +300,7 @@ void CAcadDrawing::openDrawing() {
         }
         m_document = acDocManager->curDocument();
         m_drawingOpen = 1;
+        m_openedHere = 1;
     KELMO_CATCH(L"CAcadDrawing::openDrawing")
 }
 

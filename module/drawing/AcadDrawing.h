@@ -84,4 +84,5 @@ private:
     CTempFiles m_tempFiles;
     int m_leaveOpen;
     int m_saveOnClose;
+    int m_openedHere; // 1 once openDrawing has opened the document
 };

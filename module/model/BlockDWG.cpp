@@ -9,12 +9,14 @@
 #include "core/Globals.h"
 #include "core/HostApplication.h"
 #include "core/KelmoExceptions.h"
+#include "core/Preferences.h"
 #include "core/Utilities.h"
 #include "core/XMLUtilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "model/Asset.h"
 #include "model/Attributes.h"
+#include "model/Blocks.h"
 #include "model/Hatch.h"
 #include "model/Hyperlinks.h"
 #include "model/KelmoAttribute.h"
@@ -35,6 +37,7 @@ namespace {
 
 constexpr const wchar_t* kNotSet = L"<Not Set>";
 constexpr const wchar_t* kNoXData = L"No X Data";
+constexpr const wchar_t* kGrossAreaName = L"GROSS AREA";
 
 // The drawing the object belongs to for registering an application: the host registers in its
 // working database, so that is pointed at the object's drawing for the call.
@@ -193,12 +196,25 @@ void CBlockDWG::setHandle(CString handle) {
     KELMO_CATCH(L"CBlockDWG::setHandle")
 }
 
+int CBlockDWG::getKnownUnits() const {
+    if (getUnits() != -1) return getUnits();
+    CPreferences preferences;
+    preferences.loadPreferences(g_hostDirectory + L"\\kelmo\\prefs\\prefs.cfg"); // a missing file leaves metric
+    return preferences.getUnits();
+}
+
+void CBlockDWG::takePreferenceUnitsWhenUnknown() {
+    KELMO_TRY
+        if (getUnits() == -1) setUnits(getKnownUnits());
+    KELMO_CATCH(L"CBlockDWG::takePreferenceUnitsWhenUnknown")
+}
+
 CString CBlockDWG::getAreaUnitText() const {
-    return getUnits() == 1 ? L"sq.ft." : L"sq.m.";
+    return getKnownUnits() == 1 ? L"sq.ft." : L"sq.m.";
 }
 
 CString CBlockDWG::getLengthUnitText() const {
-    return getUnits() == 1 ? L"ft." : L"m.";
+    return getKnownUnits() == 1 ? L"ft." : L"m.";
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -221,8 +237,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     setUnits(1);
                 }
                 value.TrimRight();
+                // Without a point every character counts: "1234" gives 4.
                 int point = value.Find(L'.');
-                setPrecision(point < 0 ? 0 : value.GetLength() - point - 1);
+                setPrecision(point < 0 ? value.GetLength() : value.GetLength() - point - 1);
                 setArea(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value = text.Mid(10);
@@ -266,10 +283,11 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
 
 void CBlockDWG::writeXData(AcDbObject* object) {
     KELMO_TRY
-        if (!AcDbBlockReference::cast(object)) return;
+        AcDbBlockReference* reference = AcDbBlockReference::cast(object);
+        if (!reference) return;
         if (m_xDataAppName == kNoXData) m_xDataAppName = L"ADE";
         registerApplication(object->database(), m_xDataAppName);
-        // Units not yet known are shown as metric, so they are written as metric too.
+        takePreferenceUnitsWhenUnknown();
         bool imperial = getUnits() == 1;
         CString areaUnit = imperial ? L"sq.ft." : L"sq.m.";
         CString lengthUnit = imperial ? L"ft." : L"m.";
@@ -279,6 +297,8 @@ void CBlockDWG::writeXData(AcDbObject* object) {
             CAttribute* nameAttribute = m_attributes->getAtAttribute(0);
             if (nameAttribute) nameText = nameAttribute->getValue();
         }
+        // A gross area known by its stored name keeps that mark whatever its label says.
+        if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
         int precision = getPrecision();
         CString texts[] = {
             L"AREA=" + CUtilities::DoubleToCString(getArea(), precision) + areaUnit,
@@ -435,6 +455,7 @@ int CBlockDWG::convertHandlesToObjectIds(const HandleArray& handles, AcDbDatabas
 }
 
 double CBlockDWG::sumListed(HandleArray& handles, AcApDocument* document, bool perimeters) {
+    takePreferenceUnitsWhenUnknown();
     AcDbDatabase* database = document ? document->database() : nullptr;
     if (!database) return 0.0;
     CAcadUtilities utilities;
@@ -530,6 +551,7 @@ void CBlockDWG::recalculateArea(AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
         if (!database) return;
+        takePreferenceUnitsWhenUnknown();
         const std::optional<double> area =
             measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
                 return CAcadUtilities().recalculateBlockArea(reference, boundary, database->lunits(), getUnits());
@@ -543,6 +565,7 @@ void CBlockDWG::recalculatePerimeter(AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
         if (!database) return;
+        takePreferenceUnitsWhenUnknown();
         const std::optional<double> perimeter =
             measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
                 return CAcadUtilities().recalculateBlockPerimeter(reference, boundary, database->lunits(), getUnits());
@@ -555,6 +578,7 @@ void CBlockDWG::recalculatePerimeter(AcApDocument* document) {
 
 void CBlockDWG::convertUnits(int units) {
     KELMO_TRY
+        takePreferenceUnitsWhenUnknown();
         if (getUnits() == units) return;
         if (units == 0) {
             setPerimeter(getPerimeter() / 3.2808399);
@@ -727,6 +751,15 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
+// The layer the entity lies on, as the drawing has it now.
+CString layerOf(AcDbObjectId id) {
+    AcDbEntity* entity = nullptr;
+    if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return CString();
+    CString layer = entity->layerName().c_str();
+    entity->close();
+    return layer;
+}
+
 CString drawingName(CAcadDrawing* drawing) {
     return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
 }
@@ -791,6 +824,13 @@ void CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
         if (!warnings) warnings = &ownWarnings;
         AcDbEntity* reference = nullptr;
         status = acdbOpenAcDbEntity(reference, m_objectId, AcDb::kForWrite);
+        if (status == Acad::eOnLockedLayer) {
+            // Locked layers are common in plans: the space is left as it is, said once on the command
+            // line, and the work goes on with the next block.
+            acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n",
+                       static_cast<const wchar_t*>(getName()), static_cast<const wchar_t*>(layerOf(m_objectId)));
+            return;
+        }
         if (status != Acad::eOk) {
             // Nothing was written: the caller hears of it.
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::applyToDWG", 0,

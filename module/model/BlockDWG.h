@@ -59,6 +59,12 @@ public:
     int getUnits() const { return CBlock::getUnits(); }
     void setUnits(int units) { CBlock::setUnits(units); }
 
+    // Units not yet known (-1) count as the preference units; the flag itself is left as it is.
+    int getKnownUnits() const;
+    // Units not yet known become the preference units, without converting any value: done before a
+    // block is measured, converted or written.
+    void takePreferenceUnitsWhenUnknown();
+
     CString getAreaUnitText() const;
     CString getLengthUnitText() const;
 

@@ -51,8 +51,26 @@ TEST(Conversions, TextToDoubleReadsTheLeadingNumber) {
         const wchar_t* text;
         double expected;
     } cases[] = {
-        {L"", 0.0},        {L"  -1.5e2xyz", -150.0}, {L"12.5 m", 12.5}, {L"1,5", 1.0},
-        {L"letters", 0.0}, {L".25", 0.25},           {L"-0.5", -0.5},
+        {L"", 0.0},
+        {L"  -1.5e2xyz", -150.0},
+        {L"12.5 m", 12.5},
+        {L"1,5", 1.0},
+        {L"letters", 0.0},
+        {L".25", 0.25},
+        {L"-0.5", -0.5},
+        // Only sign, digits, point, fraction and exponent: no words, no hexadecimal, nothing endless.
+        {L"inf", 0.0},
+        {L"-infinity", 0.0},
+        {L"nan", 0.0},
+        {L" NAN(1)", 0.0},
+        {L"0x1A", 0.0},
+        {L"0x1p3", 0.0},
+        {L"+2.5", 2.5},
+        {L"1e", 1.0},
+        {L"3E+2", 300.0},
+        {L"7.e1", 70.0},
+        {L".e1", 0.0},
+        {L"1e999", 0.0},
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(CUtilities::CStringToDouble(c.text), c.expected) << CString(c.text).ToUtf8();

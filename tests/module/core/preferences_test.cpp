@@ -107,18 +107,43 @@ TEST(PreferencesFile, AMissingFileLeavesEverySetting) {
     EXPECT_EQ(preferences.getUnits(), 1);
 }
 
-TEST(PreferencesFile, ExtremePrecisionsAreHeldAndWrittenSafely) {
+TEST(PreferencesFile, DamagedValuesFallBackToTheDefaults) {
     coretest::TempCDrive drive;
-    coretest::writeBytes(drive.native(prefsNative), "precison\n1000000\nzoomBorder\n1e300\n");
-    CPreferences preferences;
-    ASSERT_TRUE(preferences.loadPreferences(prefsPath));
-    EXPECT_EQ(preferences.getPrecision(), 1000000);
-    preferences.setPrecision(-5);
-    ASSERT_TRUE(preferences.savePreferences(prefsPath));
-    CPreferences again;
-    ASSERT_TRUE(again.loadPreferences(prefsPath));
-    EXPECT_EQ(again.getPrecision(), -5);
-    EXPECT_DOUBLE_EQ(again.getZoomBorder(), 1e300);
+    const struct {
+        std::string body;
+        int units;
+        int precision;
+        double textSize;
+        double textScale;
+        double textRotation;
+        double zoomBorder;
+    } cases[] = {
+        {"units\n99\nprecison\n1000\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
+        {"units\n-1\nprecison\n-5\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
+        {"units\n1\nprecison\n9\nzoomBorder\n10000\n", 1, 9, 250.0, 1.0, 0.0, 10000.0},
+        {"precison\n0\nzoomBorder\n0\n", 0, 0, 250.0, 1.0, 0.0, 0.0},
+        {"textSize\nnan\ntextScale\ninf\ntextRotation\nnan\n", 0, 2, 0.1, 0.1, 0.0, 1000.0},
+        {"textSize\n1e999\ntextScale\n0x10\nzoomBorder\n1e300\n", 0, 2, 0.1, 0.1, 0.0, 1000.0},
+        {"zoomBorder\n-1\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
+    };
+    for (const auto& c : cases) {
+        coretest::writeBytes(drive.native(prefsNative), c.body);
+        CPreferences preferences;
+        ASSERT_TRUE(preferences.loadPreferences(prefsPath));
+        EXPECT_EQ(preferences.getUnits(), c.units) << c.body;
+        EXPECT_EQ(preferences.getPrecision(), c.precision) << c.body;
+        EXPECT_DOUBLE_EQ(preferences.getTextSize(), c.textSize) << c.body;
+        EXPECT_DOUBLE_EQ(preferences.getTextScale(), c.textScale) << c.body;
+        EXPECT_DOUBLE_EQ(preferences.getTextRotation(), c.textRotation) << c.body;
+        EXPECT_DOUBLE_EQ(preferences.getZoomBorder(), c.zoomBorder) << c.body;
+    }
+    // What was loaded saves back as a file the dialog accepts.
+    coretest::writeBytes(drive.native(prefsNative), "units\n-1\nprecison\n1000\ntextSize\nnan\n");
+    CPreferences damaged;
+    ASSERT_TRUE(damaged.loadPreferences(prefsPath));
+    ASSERT_TRUE(damaged.savePreferences(prefsPath));
+    const std::string saved = coretest::readBytes(drive.native(prefsNative));
+    EXPECT_NE(saved.find("units\r\n0\r\nprecison\r\n2\r\ntextSize\r\n0.10\r\n"), std::string::npos) << saved;
 }
 
 TEST(PreferencesFile, SavingReplacesTheWholeOldFile) {
@@ -141,7 +166,9 @@ TEST(PreferencesFile, AFailedSaveKeepsTheOldPreferences) {
     EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), old);
     ASSERT_EQ(recorder.boxes.size(), 1u);
     EXPECT_EQ(recorder.boxes[0].caption, L"Error - Configuration Not Saved");
-    EXPECT_EQ(recorder.boxes[0].text.rfind(L"Unable to Write Configuration File - ", 0), 0u);
+    // The file is named first; why it failed may follow.
+    EXPECT_EQ(recorder.boxes[0].text.rfind(L"Unable to Write Configuration File - " + std::wstring(prefsPath), 0), 0u)
+        << CString(recorder.boxes[0].text.c_str()).ToUtf8();
     EXPECT_EQ(recorder.boxes[0].type, 16u);
     CPreferences loaded;
     ASSERT_TRUE(loaded.loadPreferences(prefsPath));

@@ -15,6 +15,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+std::string bytesOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // A line that counts its destruction: the working drawing owns what it is given.
 int g_linesDeleted = 0;
 class CountedLine : public AcDbLine {
@@ -172,6 +177,37 @@ TEST_F(WorkingDrawing, SaveOnCloseWritesTheChangesBack) {
     EXPECT_EQ(reread.getAcDbObjectId(found, false, AcDbHandle(handle.c_str())), Acad::eOk);
     // The saved copy was temporary.
     EXPECT_TRUE(fs::is_empty(cDrive() / "kelmo" / "temp"));
+}
+
+TEST_F(WorkingDrawing, ALockedSaveOnCloseDrawingIsClosedWithoutSavingOrCopyingBack) {
+    CString folder = writePlan("plan.dxf");
+    const std::string before = bytesOf(cDrive() / "plans" / "plan.dxf");
+    auto* drawing = new CAcadDrawing(folder, L"plan.dxf");
+    drawing->setSaveOnClose(1);
+    AcDbObjectId id;
+    ASSERT_EQ(drawing->postToDrawing(id, new AcDbCircle(AcGePoint3d(1, 1, 0), AcGeVector3d(0, 0, 1), 7)), Acad::eOk);
+    // An operation cut short by an error leaves its lock held.
+    ASSERT_EQ(drawing->lock(), Acad::eOk);
+    delete drawing;
+    EXPECT_EQ(acDocManager->documentCount(), 1);
+    EXPECT_EQ(bytesOf(cDrive() / "plans" / "plan.dxf"), before);
+    EXPECT_TRUE(fs::is_empty(cDrive() / "kelmo" / "temp"));
+    EXPECT_TRUE(host->messageBoxes().empty());
+}
+
+TEST_F(WorkingDrawing, ALockedWrappedDocumentIsReleasedAndLeftOpen) {
+    for (int leaveOpen : {1, 0}) {
+        CAcadDrawing* drawing = wrap();
+        drawing->setLeaveOpen(leaveOpen);
+        drawing->setSaveOnClose(1);
+        ASSERT_EQ(drawing->lock(), Acad::eOk);
+        ASSERT_EQ(drawing->lock(), Acad::eOk);
+        delete drawing;
+        // This object did not open the document: it is neither saved nor closed, only unlocked.
+        EXPECT_EQ(acDocManager->documentCount(), 1) << leaveOpen;
+        EXPECT_EQ(doc()->lockCount(), 0) << leaveOpen;
+        EXPECT_TRUE(fs::is_empty(cDrive() / "kelmo" / "temp")) << leaveOpen;
+    }
 }
 
 TEST_F(WorkingDrawing, DestructorReportsInsteadOfThrowing) {

@@ -67,6 +67,28 @@ TEST_F(Assets, InsideAndCrossingButNotOutside) {
     EXPECT_EQ(plain->getAssets(), nullptr);
 }
 
+TEST_F(Assets, DynamicBlocksByTheirOwnNameAndNeitherPlainAnonymousBlocksNorMultipleInserts) {
+    AcDbObjectId id = room(L"ROOM-1", 1000, 1000, AcGePoint3d(0, 0, 0));
+    AcDbObjectId chair = host->defineBlock(L"CHAIR", {modeltest::rectangle(-20, -20, 20, 20)});
+    AcDbObjectId dynamic = host->defineBlock(L"*U7", {modeltest::rectangle(-20, -20, 20, 20)});
+    host->defineBlock(L"*U8", {modeltest::rectangle(-20, -20, 20, 20)});
+    drawing->lock();
+    AcDbBlockTableRecord* record = nullptr;
+    ASSERT_EQ(acdbOpenObject(record, dynamic, AcDb::kForWrite), Acad::eOk);
+    record->setDynamicBlockDefinitionId(chair);
+    record->close();
+    drawing->unlock(0);
+    AcDbObjectId dynamicInsert = host->insertBlock(L"*U7", AcGePoint3d(200, 200, 0));
+    host->insertBlock(L"*U8", AcGePoint3d(300, 300, 0));
+    host->addEntity(new AcDbMInsertBlock(AcGePoint3d(400, 400, 0), db()->blockId(L"DESK"), 2, 2, 200, 200));
+    AcDbObjectId plain = desk(700, 700);
+    std::unique_ptr<CBlockDWGRoom> block(read<CBlockDWGRoom>(id, 1));
+    EXPECT_EQ(handles(*block), sorted({host->handleOf(dynamicInsert), host->handleOf(plain)}));
+    CAsset* asset = block->getAssets()->getAtAsset(host->handleOf(dynamicInsert).c_str());
+    ASSERT_NE(asset, nullptr);
+    EXPECT_EQ(asset->getBlockIdentifier(), L"CHAIR");
+}
+
 TEST_F(Assets, RotatedAndScaledRoomSelectsWhereItIsShown) {
     // 1000 x 500 scaled by 2 and turned a quarter: it covers x -1000..0, y 0..2000 about the origin.
     AcDbObjectId id = room(L"ROOM-1", 1000, 500, AcGePoint3d(0, 0, 0), L"R", {}, 2.0, 3.141592653589793 / 2);

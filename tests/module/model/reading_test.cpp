@@ -2,7 +2,11 @@
 // written back, and the areas and perimeters with added and subtracted polylines.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "SpaceBlockFixture.h"
+#include "core/Globals.h"
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/BlockDWGRoom.h"
@@ -110,8 +114,8 @@ TEST_F(Reading, AreaTextsWithAndWithoutUnits) {
     block.readXData(list, doc());
     acutRelRb(list);
     EXPECT_EQ(block.getUnits(), 1);
-    // No decimal point: no decimals, so the module's own whole numbers read back as they were written.
-    EXPECT_EQ(block.getPrecision(), 0);
+    // No decimal point: the length of the number.
+    EXPECT_EQ(block.getPrecision(), 4);
     EXPECT_EQ(block.getArea(), 1234.0);
     EXPECT_EQ(block.getPerimeter(), 40.0);
     EXPECT_DOUBLE_EQ(block.getRoomHeight(), 2.7);
@@ -170,6 +174,40 @@ TEST_F(Reading, AttributeOnALockedLayerIsStillRead) {
     std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
     EXPECT_EQ(block->getName(), L"Kept");
     EXPECT_EQ(block->getAttributes()->getAtAttribute(0)->getLayer(), L"LOCKED");
+}
+
+TEST_F(Reading, AttributeTagsInAnyCaseAndTheFirstAttributeGivesThePlacement) {
+    auto definitionOf = [](const wchar_t* tag, const wchar_t* text, double y, double height, double width) {
+        auto* definition = new AcDbAttributeDefinition(AcGePoint3d(0, y, 0), text, tag, tag);
+        definition->setHeight(height);
+        definition->setWidthFactor(width);
+        return definition;
+    };
+    // A note without a role comes first; the tags are in other cases; AREA is there twice.
+    host->defineBlock(L"ROOM-CASE",
+                      {modeltest::rectangle(0, 0, 1000, 1000), definitionOf(L"NOTE", L"n", 900, 100, 0.5),
+                       definitionOf(L"name", L"Lab", 600, 250, 1.0), definitionOf(L"Area", L"first", 300, 250, 1.0),
+                       definitionOf(L"AREA", L"second", 200, 250, 1.0), definitionOf(L"aux", L"x", 0, 250, 1.0)});
+    AcDbObjectId id = host->insertBlock(L"ROOM-CASE", AcGePoint3d(5000, 0, 0), 1.0, 0.0, {});
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    CAttributes* attributes = block->getAttributes();
+    ASSERT_NE(attributes, nullptr);
+    const struct {
+        int role;
+        const wchar_t* tag;
+        const wchar_t* value;
+    } roles[] = {{0, L"NAME", L"Lab"}, {1, L"AREA", L"first"}, {2, L"AUX", L"x"}};
+    for (const auto& role : roles) {
+        CAttribute* attribute = attributes->getAtAttribute(role.role);
+        ASSERT_NE(attribute, nullptr) << role.role;
+        EXPECT_EQ(attribute->getTag(), role.tag);
+        EXPECT_EQ(attribute->getValue(), role.value);
+    }
+    EXPECT_EQ(block->getName(), L"Lab");
+    // Placement from the note; the position from the last AREA.
+    EXPECT_EQ(attributes->getHeight(), 100.0);
+    EXPECT_EQ(attributes->getWidthFactor(), 0.5);
+    EXPECT_NEAR(attributes->getPosition().y, 200.0, 1e-9);
 }
 
 TEST_F(Reading, AttributeRotationIsMeasuredInTheUcs) {
@@ -259,6 +297,94 @@ TEST_F(Areas, UnitConversionOnlyOnChange) {
     EXPECT_DOUBLE_EQ(block.getArea(), 107.639104);
     block.convertUnits(0);
     EXPECT_NEAR(block.getArea(), 10.0, 1e-12);
+}
+
+// ---- Units not yet known
+
+class UnknownUnits : public SpaceBlockFixture {
+protected:
+    void SetUp() override {
+        SpaceBlockFixture::SetUp();
+        savedHost = g_hostDirectory;
+        g_hostDirectory = L"C:\\CadHost";
+    }
+    void TearDown() override {
+        g_hostDirectory = savedHost;
+        SpaceBlockFixture::TearDown();
+    }
+    void preferUnits(int units) {
+        const std::filesystem::path folder = host->tempDir() / "c" / "CadHost" / "kelmo" / "prefs";
+        std::filesystem::create_directories(folder);
+        std::ofstream(folder / "prefs.cfg") << "units\n" << units << "\n";
+    }
+    std::vector<std::wstring> writtenData(CBlockDWG& block) {
+        drawing->lock();
+        AcDbEntity* reference = nullptr;
+        EXPECT_EQ(acdbOpenAcDbEntity(reference, block.getObjectId(), AcDb::kForWrite), Acad::eOk);
+        block.writeXData(reference);
+        reference->close();
+        drawing->unlock(0);
+        return modeltest::xDataStrings(block.getObjectId(), L"ADE");
+    }
+    CString savedHost;
+};
+
+TEST_F(UnknownUnits, TakeThePreferenceUnitsBeforeMeasuringAndWriting) {
+    const struct {
+        int preference;
+        double area;
+        const wchar_t* written;
+        const wchar_t* label;
+    } cases[] = {
+        {0, 100.0, L"AREA=100sq.m.", L"sq.m."},
+        {1, 1076.39, L"AREA=1076.39sq.ft.", L"sq.ft."},
+    };
+    for (const auto& c : cases) {
+        preferUnits(c.preference);
+        // A 10 m square room in millimetres with no stored data.
+        AcDbObjectId id = room(L"ROOM-U", 10000, 10000, AcGePoint3d(0, 0, 0), L"");
+        std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+        EXPECT_EQ(block->getUnits(), -1);
+        EXPECT_EQ(block->getAreaUnitText(), c.label);
+        block->recalculateArea(doc());
+        EXPECT_EQ(block->getUnits(), c.preference);
+        EXPECT_NEAR(block->getArea(), c.area, 1e-9) << c.preference;
+        EXPECT_EQ(writtenData(*block)[0], c.written);
+    }
+}
+
+TEST_F(UnknownUnits, AreTakenWithoutConvertingTheStoredValues) {
+    for (int preference : {0, 1}) {
+        preferUnits(preference);
+        CBlockDWG block;
+        block.setUnits(-1);
+        block.setArea(12.5);
+        block.setPerimeter(14.0);
+        block.convertUnits(preference);
+        EXPECT_EQ(block.getUnits(), preference);
+        EXPECT_EQ(block.getArea(), 12.5);
+        EXPECT_EQ(block.getPerimeter(), 14.0);
+    }
+    // Converted to the other system, the preference units are where the conversion starts.
+    preferUnits(0);
+    CBlockDWG block;
+    block.setUnits(-1);
+    block.setArea(10.0);
+    block.convertUnits(1);
+    EXPECT_DOUBLE_EQ(block.getArea(), 107.639104);
+}
+
+TEST_F(UnknownUnits, AreWrittenInThePreferenceUnitsAtTheFirstWriteBack) {
+    preferUnits(1);
+    std::vector<std::wstring> data = kOffice;
+    data[0] = L"AREA=12.5";
+    data[1] = L"PERIMETER=14";
+    AcDbObjectId id = room(L"ROOM-W", 1000, 1000, AcGePoint3d(0, 0, 0), L"W", data);
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    const std::vector<std::wstring> written = writtenData(*block);
+    EXPECT_EQ(written[0], L"AREA=12.5sq.ft.");
+    EXPECT_EQ(written[1], L"PERIMETER=14.0ft.");
+    EXPECT_EQ(written[13], L"VOLUME=33.8cu.ft.");
 }
 
 } // namespace

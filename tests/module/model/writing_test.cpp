@@ -9,6 +9,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/BlockDWGRoom.h"
+#include "model/Blocks.h"
 #include "model/Hatch.h"
 #include "model/Hyperlink.h"
 #include "model/Hyperlinks.h"
@@ -143,6 +144,51 @@ TEST_F(Writing, UnopenedReferenceIsAWarningAndTheLockIsReleased) {
     EXPECT_EQ(drawing->getLockCount(), 0);
 }
 
+TEST_F(Writing, ASpaceOnALockedLayerIsSkippedWithOneLine) {
+    host->addLayer(L"WALLS");
+    AcDbObjectId id = room(L"ROOM-L", 4000, 3000, AcGePoint3d(0, 0, 0), L"Lab", {L"AREA=12.00sq.m.", L"NAME=Lab"});
+    drawing->lock();
+    AcDbEntity* reference = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(reference, id, AcDb::kForWrite), Acad::eOk);
+    reference->setLayer(L"WALLS");
+    reference->close();
+    AcDbLayerTableRecord* layer = nullptr;
+    ASSERT_EQ(acdbOpenObject(layer, db()->layerId(L"WALLS"), AcDb::kForWrite), Acad::eOk);
+    layer->setIsLocked(true);
+    layer->close();
+    drawing->unlock(0);
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    block->setArea(99.0);
+    host->clearCommandLine();
+    CKelmoExceptions warnings;
+    EXPECT_NO_THROW(block->applyToDWG(drawing.get(), &warnings));
+    EXPECT_EQ(warnings.getCount(), 0);
+    EXPECT_EQ(host->commandLine(), L"\nSpace Lab not updated: it lies on the locked layer WALLS\n");
+    EXPECT_EQ(modeltest::xDataStrings(id, L"ADE")[0], L"AREA=12.00sq.m.");
+    EXPECT_EQ(drawing->getLockCount(), 0);
+}
+
+TEST_F(Writing, AGrossAreaKnownByItsStoredNameKeepsItsMark) {
+    const std::vector<std::wstring> data = {L"AREA=240.00sq.m.", L"PERIMETER=64.00m.", L"NAME=GROSS AREA"};
+    AcDbObjectId gross = room(L"ROOM-9", 20000, 12000, AcGePoint3d(0, 0, 0), L"Floor 1", data);
+    AcDbObjectId office = room(L"ROOM-10", 4000, 3000, AcGePoint3d(0, 0, 0), L"Office", {L"NAME=Old name"});
+    for (int pass = 0; pass < 2; ++pass) {
+        CBlocks blocks;
+        blocks.getKelmoDWGBlocks_SS(drawing.get(), nullptr, 0, L"f");
+        ASSERT_EQ(blocks.getCount(), 2);
+        for (int i = 0; i < blocks.getCount(); ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(blocks.getAt(i));
+            const bool isGross = block->getObjectId() == gross;
+            EXPECT_EQ(block->getBlockType(), isGross ? 8 : 7) << pass;
+            block->applyToDWG(drawing.get(), nullptr);
+        }
+    }
+    // The label stays the label; the stored name of any other space follows its label.
+    EXPECT_EQ(modeltest::xDataStrings(gross, L"ADE")[2], L"NAME=GROSS AREA");
+    EXPECT_EQ(attribute(gross, L"NAME").first, L"Floor 1");
+    EXPECT_EQ(modeltest::xDataStrings(office, L"ADE")[2], L"NAME=Office");
+}
+
 TEST_F(Writing, AFailedLockIsRaised) {
     AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0));
     std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
@@ -206,6 +252,41 @@ TEST_F(Writing, HatchWithLoopsLeavesTheDefinitionAlone) {
     EXPECT_EQ(order[0], hatches[0]);
     EXPECT_EQ(hyperlinksOf(hatches[0]), std::vector<std::wstring>{L"http://plan"});
     EXPECT_EQ(hyperlinksOf(id), std::vector<std::wstring>{L"http://plan"});
+}
+
+TEST_F(Writing, HatchPropertiesAsWrittenWithItsLayerMadeInTheHatchColour) {
+    // A UCS turned about its Z axis: the hatch still lies flat, at elevation 0.
+    db()->setUcs(AcGePoint3d(500, 0, 0), AcGeVector3d(0, 1, 0), AcGeVector3d(-1, 0, 0));
+    AcDbObjectId id = room(L"ROOM-P", 4000, 3000, AcGePoint3d(0, 0, 0));
+    std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+    CHatch* hatch = hatchOf(L"ANSI31", 50, L"NEW-HATCH");
+    hatch->setAngle(45);
+    AcCmColor red;
+    red.setRGB(255, 0, 0);
+    hatch->setColour(red);
+    block->setHatch(hatch);
+    ASSERT_TRUE(db()->layerId(L"NEW-HATCH").isNull());
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing.get(), &warnings);
+    EXPECT_EQ(warnings.getCount(), 0);
+    std::vector<AcDbObjectId> hatches = modelSpace(L"AcDbHatch");
+    ASSERT_EQ(hatches.size(), 1u);
+    AcDbHatch* written = open<AcDbHatch>(hatches[0]);
+    // The angle goes to the host as it stands: 45, not 45 degrees turned into radians.
+    EXPECT_EQ(written->patternAngle(), 45.0);
+    EXPECT_EQ(written->patternScale(), 50.0);
+    EXPECT_EQ(CString(written->patternName()), L"ANSI31");
+    EXPECT_EQ(written->elevation(), 0.0);
+    EXPECT_TRUE(written->normal().isEqualTo(AcGeVector3d::kZAxis));
+    EXPECT_EQ(CString(written->layerName().c_str()), L"NEW-HATCH");
+    EXPECT_EQ(written->color().red(), 255);
+    EXPECT_EQ(written->color().green(), 0);
+    written->close();
+    AcDbLayerTableRecord* layer = open<AcDbLayerTableRecord>(db()->layerId(L"NEW-HATCH"));
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->color().red(), 255);
+    EXPECT_EQ(layer->color().blue(), 0);
+    layer->close();
 }
 
 TEST_F(Writing, DensityWarnings) {
@@ -326,6 +407,57 @@ TEST_F(Writing, CreateUnderARotatedUcsAndRefuseASecondWithTheSameName) {
     delete iterator;
     table->close();
     EXPECT_EQ(recordsAfter, records);
+}
+
+TEST_F(Writing, ANewDefinitionHoldsTheBoundaryAndThreeAttributeDefinitionsTurnedAQuarter) {
+    AcDbObjectId boundary = host->addRectangle(1000, 1000, 5000, 4000);
+    CBlockDWG block;
+    block.setBlockIdentifier(L"ROOM-DEF");
+    AcDbObjectIdArray entities{boundary};
+    AcGePoint3d base(1000, 1000, 0);
+    AcDbObjectId definitionId;
+    const double h = 200.0;
+    ASSERT_EQ(block.createBlockDefinition(definitionId, &entities, &base, h, 0.8, 90.0, drawing.get()), Acad::eOk);
+    ASSERT_FALSE(definitionId.isNull());
+    const struct {
+        const wchar_t* tag;
+        const wchar_t* prompt;
+        const wchar_t* text;
+        const wchar_t* layer;
+        AcGePoint3d position;
+    } expected[] = {
+        {L"AREA", L"Enter Area", L"DEFAULT AREA", L"ATT-AREA", AcGePoint3d(0, 0, 0)},
+        {L"NAME", L"Enter Name", L"DEFAULT NAME", L"ATT-NAME", AcGePoint3d(1.5 * h, 0, 0)},
+        {L"AUX", L"Enter Auxillary Value", L"DEFAULT AUX", L"ATT-AUX", AcGePoint3d(-1.5 * h, 0, 0)},
+    };
+    AcDbBlockTableRecord* definition = open<AcDbBlockTableRecord>(definitionId);
+    EXPECT_EQ(CString(definition->getName()), L"ROOM-DEF");
+    const std::vector<AcDbObjectId> ids = definition->entityIds();
+    definition->close();
+    ASSERT_EQ(ids.size(), 4u);
+    AcDbPolyline* moved = open<AcDbPolyline>(ids[0]);
+    AcGePoint2d corner;
+    moved->getPointAt(0, corner);
+    EXPECT_TRUE(corner.isEqualTo(AcGePoint2d(0, 0)));
+    moved->close();
+    for (size_t i = 0; i < 3; ++i) {
+        AcDbAttributeDefinition* attribute = open<AcDbAttributeDefinition>(ids[i + 1]);
+        ASSERT_NE(attribute, nullptr);
+        EXPECT_EQ(CString(attribute->tagConst()), expected[i].tag);
+        EXPECT_EQ(CString(attribute->promptConst()), expected[i].prompt);
+        EXPECT_EQ(CString(attribute->textStringConst()), expected[i].text);
+        EXPECT_EQ(CString(attribute->layerName().c_str()), expected[i].layer);
+        EXPECT_NEAR(attribute->position().distanceTo(expected[i].position), 0.0, 1e-9) << i;
+        EXPECT_EQ(attribute->height(), h);
+        EXPECT_NEAR(attribute->rotation(), 3.141592653589793 / 2, 1e-12);
+        EXPECT_EQ(attribute->widthFactor(), 0.8);
+        EXPECT_EQ(attribute->fieldLength(), 25);
+        EXPECT_TRUE(attribute->isDefaultAlignment());
+        EXPECT_FALSE(attribute->isInvisible() || attribute->isConstant() || attribute->isPreset() ||
+                     attribute->isVerifiable());
+        EXPECT_TRUE(attribute->normal().isEqualTo(AcGeVector3d::kZAxis));
+        attribute->close();
+    }
 }
 
 TEST_F(Writing, DeleteKeepsTheBoundaryWhereItWasShown) {

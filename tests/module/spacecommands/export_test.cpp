@@ -145,7 +145,7 @@ TEST_F(SpaceCommands, ListingGivesEverySpaceWithTheAssetsInsideOrAcrossIt) {
     // The desk on the wall between 101 and 102 belongs to both; the one in no room to none.
     EXPECT_TRUE(has(r,
                     "\n\n\nID,Name,Area,Handle(hex),Handle(dec),Assets\n"
-                    "ROOM-GROSS_AREA,Floor 1,600.00,5A,90,0\n"
+                    "ROOM-GROSS_AREA,GROSS AREA,600.00,5A,90,0\n"
                     "ROOM-101,Office 101,50.00,5F,95,3\n"
                     ",,,,,,DESK,143,323,2\n"
                     ",,,,,,DESK,13F,319,2\n"
@@ -153,7 +153,7 @@ TEST_F(SpaceCommands, ListingGivesEverySpaceWithTheAssetsInsideOrAcrossIt) {
                     "ROOM-102,Kitchen,20.00,64,100,1\n"
                     ",,,,,,DESK,143,323,2\n"
                     "ROOM-103,Bay room,15.53,69,105,0\n"
-                    "ROOM-104,Store, \"north\",4.00,136,310,0\n\nCommand:"))
+                    "ROOM-104,Store,4.00,136,310,0\n\nCommand:"))
         << r.out;
 }
 
@@ -162,11 +162,11 @@ TEST_F(SpaceCommands, ListingInDescendingOrderWithoutAssets) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(has(r,
                     "ID,Name,Area,Handle(hex),Handle(dec),Assets\n"
-                    "ROOM-104,Store, \"north\",4.00,136,310,0\n"
+                    "ROOM-104,Store,4.00,136,310,0\n"
                     "ROOM-103,Bay room,15.53,69,105,0\n"
                     "ROOM-102,Kitchen,20.00,64,100,1\n"
                     "ROOM-101,Office 101,50.00,5F,95,3\n"
-                    "ROOM-GROSS_AREA,Floor 1,600.00,5A,90,0\n\nCommand:"))
+                    "ROOM-GROSS_AREA,GROSS AREA,600.00,5A,90,0\n\nCommand:"))
         << r.out;
 }
 
@@ -199,7 +199,7 @@ TEST_F(SpaceCommands, TheDemoScriptUpdatesExportsSavesAndPlotsTheSampleFloorPlan
                                                         "Office 2,33.64,m\xB2,23.20,m\r\n"
                                                         "Total,227.60,m\xB2,122.40,m\r\n"
                                                         "\r\n\r\n"
-                                                        "Floor 1,240.00,m\xB2,64.00,m\r\n");
+                                                        "GROSS AREA,240.00,m\xB2,64.00,m\r\n");
     auto plan = read("out/floorplan.dxf");
     EXPECT_EQ(plan["ROOM-001"].attributes.at("AREA").text, "91.88sq.m.");
     EXPECT_EQ(plan["ROOM-002"].attributes.at("AUX").text, "35.20m.");

@@ -122,15 +122,15 @@ TEST_F(SpaceCommands, SyncWithTheDefaultsRewritesNameAndAreaAndLeavesTheAuxLabel
     EXPECT_EQ(plan["ROOM-101"].attributes.at("AREA").text, "50.00sq.m.");
 }
 
-TEST_F(SpaceCommands, SyncUnderImperialPreferencesConvertsAMetricSpaceBeforeLabellingIt) {
+TEST_F(SpaceCommands, SyncUnderImperialPreferencesLabelsAMetricSpaceInFeetAndKeepsItsData) {
     writePrefs({{"units", "1"}});
     Outcome r = run("plan_mm.dxf", "msxta\n\n\nyes\nno\nSAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err;
     auto plan = read("saved.dxf");
-    // 50 m2 and 30 m, not "50.00sq.ft." and "30.00ft.".
+    // 50 m2 and 30 m, not "50.00sq.ft." and "30.00ft."; the stored values stay in square metres.
     EXPECT_EQ(plan["ROOM-101"].attributes.at("AREA").text, "538.20sq.ft.");
     EXPECT_EQ(plan["ROOM-101"].attributes.at("AUX").text, "98.43ft.");
-    EXPECT_NE(plan["ROOM-101"].data.find("AREA=538.20sq.ft.;PERIMETER=98.43ft.;"), std::string::npos);
+    EXPECT_NE(plan["ROOM-101"].data.find("AREA=50.00sq.m.;PERIMETER=30.00m.;"), std::string::npos);
     EXPECT_EQ(plan["ROOM-102"].attributes.at("AREA").text, "215.28sq.ft.");
 }
 
