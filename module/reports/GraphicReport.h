@@ -4,7 +4,11 @@
 // options, and is read from and written to a "graphicReport" XML file.
 #include "classlib/Afx.h"
 
+class CAcadDrawing;
+class CAcadDrawingState;
+class CBlocks;
 class CCategories;
+class CCategory;
 class CLayers;
 class CLinkLines;
 
@@ -72,7 +76,17 @@ public:
     void deSerialize(CString xmlPath);
     void serialize(CString xmlPath);
 
+    // Colours the open drawing by the report: the report's layers on, link lines, every category's
+    // assets and spaces hatched and formatted, and the legend and pie chart filled at the first
+    // markers. A failure part-way still leaves the layers as they were meant to end and the lock
+    // given back.
+    void applyToDrawing(CAcadDrawing* drawing);
+
 private:
+    void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
+    void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
+    void fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state);
+
     int m_id;
     CString m_title;
     CString m_drawingPath;
