@@ -133,6 +133,9 @@ def dump(path):
             parts = ["insert", entity.dxf.name, entity.dxf.layer, point(entity.dxf.insert), fmt(entity.dxf.rotation)]
             parts += ["%s=%s" % (a.dxf.tag, a.dxf.text) for a in entity.attribs]
             print("|".join(parts))
+            if entity.has_xdata("PE_URL"):
+                links = [str(value) for code, value in entity.get_xdata("PE_URL") if code == 1000]
+                print("hyperlink|%s|%s" % (entity.dxf.name, ";".join(links)))
             if entity.dxf.name.startswith("MARKER-"):
                 for shape in entity.virtual_entities():
                     if shape.dxftype() == "LWPOLYLINE":

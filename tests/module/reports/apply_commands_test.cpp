@@ -130,6 +130,43 @@ TEST_F(ApplyCommands, EveryRoomByStarKeepsItsOwnAreaAndGrossAreasStayOut) {
     EXPECT_EQ(starting(facts, "layer|NOTES|"), (std::vector<std::string>{"layer|NOTES|on"}));
 }
 
+TEST_F(ApplyCommands, ListedRoomsBesideStarAreFormattedOnceAndCarryTheReportsHyperlinks) {
+    const std::string report = writeReport(
+        "mixed.xml", "<categories>" +
+                         category("Rooms", "SOLID", "#808080", "HATCH-ROOMS",
+                                  "<kelmoBlocks><kelmoBlock><mbHandle>" + handles.at("Office A") +
+                                      "</mbHandle><hyperlinks><hyperlink><bhHref>http://plans/office-a</bhHref>"
+                                      "<bhDescription>Office A</bhDescription></hyperlink></hyperlinks></kelmoBlock>"
+                                      "<kelmoBlock><mbHandle>*</mbHandle></kelmoBlock></kelmoBlocks>") +
+                         "</categories>");
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_EQ(starting(facts, "hatch|HATCH-ROOMS|").size(), 4u);
+    const std::vector<std::string> legend = starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|");
+    ASSERT_EQ(legend.size(), 1u);
+    // Office A is counted once: 50 + 30 + 12 + 8.
+    EXPECT_NE(legend[0].find(";Rooms;block:[KELMO_LEGEND_HATCH]_Level 1 use_Rooms;100.00"), std::string::npos)
+        << legend[0];
+    const std::vector<std::string> links = starting(facts, "hyperlink|ROOM-A1|");
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_NE(links[0].find("http://plans/office-a"), std::string::npos) << links[0];
+    EXPECT_TRUE(starting(facts, "hyperlink|ROOM-A2|").empty());
+}
+
+TEST_F(ApplyCommands, OnAutoCadLtBothBlocksAreDefinedAfterEveryReport) {
+    const std::string report = byHandle();
+    Outcome r = run("report_plan.dxf", "magr\n" + report + "\n\n\n\n\n\n\nSAVE\n", "--product 'AutoCAD LT 2015'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "graphic report successfully applied.\n\nspecify text size <250.00>:")) << r.out;
+    EXPECT_TRUE(has(r, "specify pie chart radius <2500.00>:")) << r.out;
+    EXPECT_TRUE(has(r, "legend definition successfully created.\npie chart definition successfully created.\n"))
+        << r.out;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_EQ(starting(facts, "hatch|").size(), 6u);
+    EXPECT_TRUE(starting(facts, "insert|[KELMO_").empty());
+}
+
 TEST_F(ApplyCommands, WithoutMarkersTheQuestionsAreAskedAndBothBlocksDefined) {
     const std::string report = byHandle();
     Outcome r = run("report_plan.dxf", "magr\n" + report + "\n100\n\n90\nno\nsq.ft.\n1\nSAVE\n");
