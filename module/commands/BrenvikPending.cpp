@@ -17,27 +17,3 @@ void blockHyperlink() {
 void blockCreate() {
     notAvailable();
 }
-
-void legendBlockDefine() {
-    notAvailable();
-}
-
-void pieBlockDefine() {
-    notAvailable();
-}
-
-void graphicReport() {
-    notAvailable();
-}
-
-void applyGraphicReport() {
-    notAvailable();
-}
-
-void legendMarkerBlockCreate() {
-    notAvailable();
-}
-
-void pieMarkerBlockCreate() {
-    notAvailable();
-}

@@ -253,6 +253,25 @@ void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoi
     cairo_restore(c.cr);
 }
 
+// A block's entities in drawing order: its draw-order table's when it has one, else as stored.
+std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr) {
+    std::vector<AcDbObjectId> ids = btr->entityIds();
+    AcDbObjectId dictionaryId = btr->extensionDictionary();
+    if (dictionaryId.isNull()) return ids;
+    AcDbDictionary* dictionary = nullptr;
+    if (acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return ids;
+    AcDbObject* object = nullptr;
+    if (dictionary->getAt(L"ACAD_SORTENTS", object, AcDb::kForRead) == Acad::eOk) {
+        if (auto* table = AcDbSortentsTable::cast(object)) {
+            AcDbObjectIdArray ordered;
+            if (table->getFullDrawOrder(ordered) == Acad::eOk) ids.assign(ordered.begin(), ordered.end());
+        }
+        object->close();
+    }
+    dictionary->close();
+    return ids;
+}
+
 void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
                 int depth);
 
@@ -261,12 +280,16 @@ void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEnti
     if (depth > 16) return; // a block that contains itself
     AcDbBlockTableRecord* btr = nullptr;
     if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return;
-    std::vector<AcDbObjectId> ids = btr->entityIds();
+    std::vector<AcDbObjectId> ids = drawOrder(btr);
     btr->close();
     for (const AcDbObjectId& id : ids) {
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
-        if (!AcDbAttributeDefinition::cast(e)) drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
+        // A constant attribute definition shows in every insert, as text; the others only through
+        // the insert's own attributes.
+        auto* definition = AcDbAttributeDefinition::cast(e);
+        if (!definition || (definition->isConstant() && !definition->isInvisible()))
+            drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
         e->close();
     }
 }
@@ -330,6 +353,26 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     cairo_new_path(c.cr);
 }
 
+bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext);
+
+// A block cell: the block's extents centred in the cell, shrunk to fit inside a margin when larger.
+void drawCellBlock(Ctx& c, AcDbTable* t, const AcDbTableCell& cell, const AcGeMatrix3d& tm, double x, double y,
+                   double cw, double ch) {
+    AcDbExtents ext;
+    if (!blockExtents(cell.block, ext)) return;
+    AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
+    double bw = hi.x - lo.x, bh = hi.y - lo.y;
+    double margin = 0.1 * std::min(cw, ch);
+    double s = 1.0;
+    if (bw > 0) s = std::min(s, (cw - 2 * margin) / bw);
+    if (bh > 0) s = std::min(s, (ch - 2 * margin) / bh);
+    if (s <= 0) return;
+    AcGeMatrix3d place = tm * AcGeMatrix3d::translation(AcGeVector3d(x + cw / 2, -y - ch / 2, 0)) *
+                         AcGeMatrix3d::scaling(s) *
+                         AcGeMatrix3d::translation(AcGeVector3d(-(lo.x + hi.x) / 2, -(lo.y + hi.y) / 2, 0));
+    drawBlock(c, cell.block, place, t->entityColor(), t->layerId(), 1);
+}
+
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d tm = m * t->blockTransform();
     double y = 0;
@@ -338,7 +381,8 @@ void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
         for (int col = 0; col < int(t->numColumns()); ++col) {
             double w = t->columnWidth(col);
             const AcDbTableCell& cell = t->cell(r, col);
-            if (!cell.merged) {
+            // A merged range is drawn once, by the cell it starts at.
+            if (!cell.merged || cell.mergeRows > 1 || cell.mergeCols > 1) {
                 double cw = 0, ch = 0;
                 for (int k = 0; k < cell.mergeCols && col + k < int(t->numColumns()); ++k)
                     cw += t->columnWidth(col + k);
@@ -350,10 +394,12 @@ void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
                 cairo_close_path(c.cr);
                 setColour(c, rgb);
                 strokeDevice(c, c.thinLine);
-                if (!cell.text.empty()) {
+                if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
+                    drawCellBlock(c, t, cell, tm, x, y, cw, ch);
+                } else if (!cell.text.empty()) {
                     double th = t->textHeight(r, col) * axisScale(tm);
                     AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
-                    drawTextAt(c, cell.text, mid, th, axisAngle(tm), 1.0, 4, 2);
+                    drawTextAt(c, t->cellDisplayText(r, col), mid, th, axisAngle(tm), 1.0, 4, 2);
                 }
             }
             x += w;
@@ -626,7 +672,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     AcDbBlockTableRecord* btr = nullptr;
     std::vector<AcDbObjectId> ids;
     if (acdbOpenObject(btr, space, AcDb::kForRead) == Acad::eOk) {
-        ids = btr->entityIds();
+        ids = drawOrder(btr);
         btr->close();
     }
     for (const AcDbObjectId& id : ids) {
@@ -647,7 +693,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
             AcDbBlockTableRecord* ms = nullptr;
             std::vector<AcDbObjectId> mids;
             if (acdbOpenObject(ms, r.db->modelSpaceId(), AcDb::kForRead) == Acad::eOk) {
-                mids = ms->entityIds();
+                mids = drawOrder(ms);
                 ms->close();
             }
             for (const AcDbObjectId& mid : mids) {

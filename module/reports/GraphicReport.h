@@ -1,0 +1,113 @@
+#pragma once
+// A graphic report: the recipe that colours a drawing by category. It names its drawing, the layers
+// to switch on, the categories with their hatches, the layout and plot settings, and the pie chart's
+// options, and is read from and written to a "graphicReport" XML file.
+#include "classlib/Afx.h"
+
+class CAcadDrawing;
+class CAcadDrawingState;
+class CBlocks;
+class CCategories;
+class CCategory;
+class CLayers;
+class CLinkLines;
+
+class CGraphicReport {
+public:
+    CGraphicReport();
+    ~CGraphicReport();
+    CGraphicReport(const CGraphicReport&) = delete;
+    CGraphicReport& operator=(const CGraphicReport&) = delete;
+
+    int getID() const { return m_id; }
+    void setID(int id) { m_id = id; }
+    CString getTitle() const { return m_title; }
+    void setTitle(CString title) { m_title = title; }
+    CString getDrawingPath() const { return m_drawingPath; }
+    // The three folder setters clean the path and end it with a backslash.
+    void setDrawingPath(CString path);
+    CString getDrawingFilename() const { return m_drawingFilename; }
+    void setDrawingFilename(CString filename) { m_drawingFilename = filename; }
+    CString getOutputPath() const { return m_outputPath; }
+    void setOutputPath(CString path);
+    CString getOutputFilename() const { return m_outputFilename; }
+    void setOutputFilename(CString filename) { m_outputFilename = filename; }
+    int getPlotTypeID() const { return m_plotTypeID; }
+    void setPlotTypeID(int id) { m_plotTypeID = id; }
+    int getPlotOptionID() const { return m_plotOptionID; }
+    void setPlotOptionID(int id) { m_plotOptionID = id; }
+    int getPlotCentred() const { return m_plotCentred; }
+    void setPlotCentred(int centred) { m_plotCentred = centred; }
+    int getPlotAreaTypeID() const { return m_plotAreaTypeID; }
+    void setPlotAreaTypeID(int id) { m_plotAreaTypeID = id; }
+    // The host's scale value (stored ids above 18 stand one higher).
+    int getPlotScaleTypeID() const { return m_plotScaleTypeID; }
+    void setPlotScaleTypeID(int id) { m_plotScaleTypeID = id; }
+    int getPlotMediaSizeID() const { return m_plotMediaSizeID; }
+    void setPlotMediaSizeID(int id) { m_plotMediaSizeID = id; }
+    CString getPlotLayout() const { return m_plotLayout; }
+    void setPlotLayout(CString layout) { m_plotLayout = layout; }
+    CString getSaveCopyTo() const { return m_saveCopyTo; }
+    void setSaveCopyTo(CString path) { m_saveCopyTo = path; }
+    CString getXMLOutputTo() const { return m_XMLOutputTo; }
+    void setXMLOutputTo(CString path);
+    double getTotalChildAreas() const { return m_totalChildAreas; }
+    void setTotalChildAreas(double area) { m_totalChildAreas = area; }
+    double getPieXYOffset() const { return m_pieXYOffset; }
+    void setPieXYOffset(double offset) { m_pieXYOffset = offset; }
+    int getPieIgnoreEmptySegments() const { return m_pieIgnoreEmptySegments; }
+    void setPieIgnoreEmptySegments(int ignore) { m_pieIgnoreEmptySegments = ignore; }
+    int getPieShowLabels() const { return m_pieShowLabels; }
+    void setPieShowLabels(int show) { m_pieShowLabels = show; }
+    int getPieShowLabelSegmentLines() const { return m_pieShowLabelSegmentLines; }
+    void setPieShowLabelSegmentLines(int show) { m_pieShowLabelSegmentLines = show; }
+
+    // The owned lists; null when the report has none. The setters take the new list and leave the
+    // one they replace to the caller.
+    CCategories* getCategories() const { return m_categories; }
+    void setCategories(CCategories* categories) { m_categories = categories; }
+    CLayers* getLayersOn() const { return m_layersOn; }
+    void setLayersOn(CLayers* layers) { m_layersOn = layers; }
+    CLinkLines* getLinkLines() const { return m_linkLines; }
+    void setLinkLines(CLinkLines* linkLines) { m_linkLines = linkLines; }
+
+    // Reads a report file. A missing, empty or malformed file, or one whose root is no
+    // "graphicReport", raises a module exception and leaves the record as it was.
+    void deSerialize(CString xmlPath);
+    void serialize(CString xmlPath);
+
+    // Colours the open drawing by the report: the report's layers on, link lines, every category's
+    // assets and spaces hatched and formatted, and the legend and pie chart filled at the first
+    // markers. A failure part-way still leaves the layers as they were meant to end and the lock
+    // given back.
+    void applyToDrawing(CAcadDrawing* drawing);
+
+private:
+    void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
+    void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
+    void fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state);
+
+    int m_id;
+    CString m_title;
+    CString m_drawingPath;
+    CString m_drawingFilename;
+    CString m_outputPath;
+    CString m_outputFilename;
+    int m_plotTypeID;
+    int m_plotOptionID;
+    int m_plotCentred;
+    int m_plotAreaTypeID;
+    int m_plotScaleTypeID;
+    int m_plotMediaSizeID;
+    CString m_plotLayout;
+    CString m_saveCopyTo;
+    CString m_XMLOutputTo;
+    double m_totalChildAreas;
+    CCategories* m_categories;
+    CLayers* m_layersOn;
+    CLinkLines* m_linkLines;
+    double m_pieXYOffset;
+    int m_pieIgnoreEmptySegments;
+    int m_pieShowLabels;
+    int m_pieShowLabelSegmentLines;
+};
