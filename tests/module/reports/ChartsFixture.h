@@ -45,30 +45,30 @@ protected:
     }
 
     static std::unique_ptr<CGraphicReport> report(const wchar_t* title, double total,
-                                                  const std::vector<CategorySpec>& specs, bool withList = true) {
+                                                  const std::vector<CategorySpec>& rows, bool withList = true) {
         auto made = std::make_unique<CGraphicReport>();
         made->setTitle(title);
         made->setTotalChildAreas(total);
         if (!withList) return made;
         made->setCategories(new CCategories());
-        for (const CategorySpec& spec : specs) {
+        for (const CategorySpec& row : rows) {
             auto* category = new CCategory();
-            category->setTitle(spec.title);
-            if (spec.pattern) {
+            category->setTitle(row.title);
+            if (row.pattern) {
                 auto* hatch = new CHatch();
-                hatch->setPattern(spec.pattern);
-                hatch->setScale(spec.scale);
+                hatch->setPattern(row.pattern);
+                hatch->setScale(row.scale);
                 AcCmColor colour;
                 colour.setColorMethod(AcCm::kByColor);
-                colour.setRGB(static_cast<Adesk::UInt8>(spec.red), static_cast<Adesk::UInt8>(spec.green),
-                              static_cast<Adesk::UInt8>(spec.blue));
+                colour.setRGB(static_cast<Adesk::UInt8>(row.red), static_cast<Adesk::UInt8>(row.green),
+                              static_cast<Adesk::UInt8>(row.blue));
                 hatch->setColour(colour);
-                hatch->setLayer(spec.layer);
+                hatch->setLayer(row.layer);
                 category->setHatch(hatch);
             }
-            if (!spec.areas.empty()) {
+            if (!row.areas.empty()) {
                 category->setBlocks(new CBlocks());
-                for (double area : spec.areas) {
+                for (double area : row.areas) {
                     auto* block = new CBlockDWG();
                     block->setArea(area);
                     category->getBlocks()->addBlock(block);
