@@ -10,10 +10,16 @@ namespace cadhost {
 // and trailing blanks. Sets wasComment when the line held nothing but a comment.
 std::string stripLine(const std::string& raw, bool* wasComment = nullptr);
 
+// The first control character other than tab and Esc (which cancels) in a line, named for a
+// message ("NUL at column 12"); empty when there is none. A NUL would cut the line short where
+// it is handed on as a C string.
+std::string controlCharacterIn(const std::string& line);
+
 class LineReader {
 public:
     LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
-    // The next line that is not only a comment, or nothing at the end of the stream.
+    // The next line that is not only a comment, or nothing at the end of the stream. A
+    // byte-order mark at the start of the stream is skipped.
     std::optional<std::string> next();
     int lineNumber() const { return line_; }
     const std::string& name() const { return name_; }

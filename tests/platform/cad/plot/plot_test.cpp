@@ -156,6 +156,69 @@ TEST_F(Plotting, ParagraphTextWrapsAtItsWidthAndSitsOnItsAttachmentPoint) {
     EXPECT_FALSE(png.dark(42, 58, 6, 7.8));    // and not hanging below a top-left corner
 }
 
+// A multiple insert of a 2 by 2 square, scaled by 2, in columns and rows `spacing` apart.
+AcDbObjectId squareGrid(kelmo_test::TestHost& host, const wchar_t* name, AcGePoint3d at, int columns, int rows,
+                        double spacing, double rotation = 0) {
+    auto* square = new AcDbPolyline();
+    for (auto [x, y] : {std::pair{0.0, 0.0}, {2.0, 0.0}, {2.0, 2.0}, {0.0, 2.0}})
+        square->addVertexAt(square->numVerts(), AcGePoint2d(x, y));
+    square->setClosed(true);
+    AcDbObjectId block = host.defineBlock(name, {square});
+    auto* grid = new AcDbMInsertBlock(at, block, Adesk::UInt16(columns), Adesk::UInt16(rows), spacing, spacing);
+    grid->setScaleFactors(AcGeScale3d(2));
+    grid->setRotation(rotation);
+    return host.addEntity(grid);
+}
+
+// The extents of an entity, opened for read.
+AcDbExtents extentsOf(AcDbObjectId id) {
+    AcDbExtents ext;
+    AcDbEntity* e = nullptr;
+    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) return ext;
+    e->getGeomExtents(ext);
+    e->close();
+    return ext;
+}
+
+TEST_F(Plotting, AMultipleInsertsExtentsComeFromOneCellAndTheGrid) {
+    // 30000 by 30000 cells: taken cell by cell, every zoom and plot of the extents hung.
+    AcDbExtents ext = extentsOf(squareGrid(*host, L"CELL", AcGePoint3d(10, 20, 0), 30000, 30000, 3));
+    ASSERT_FALSE(ext.isEmpty());
+    // The cells step 3 apart, unscaled; each is 4 wide.
+    EXPECT_NEAR(ext.minPoint().x, 10, 1e-9);
+    EXPECT_NEAR(ext.minPoint().y, 20, 1e-9);
+    EXPECT_NEAR(ext.maxPoint().x, 10 + 29999 * 3 + 4, 1e-6);
+    EXPECT_NEAR(ext.maxPoint().y, 20 + 29999 * 3 + 4, 1e-6);
+    // Turned a quarter: the columns run up, the rows to the left.
+    ext = extentsOf(squareGrid(*host, L"TURNED", AcGePoint3d(0, 0, 0), 3, 2, 10, 3.14159265358979323846 / 2));
+    EXPECT_NEAR(ext.minPoint().x, -14, 1e-9);
+    EXPECT_NEAR(ext.maxPoint().x, 0, 1e-9);
+    EXPECT_NEAR(ext.minPoint().y, 0, 1e-9);
+    EXPECT_NEAR(ext.maxPoint().y, 24, 1e-9);
+    // A window on a few cells of the large grid plots only those.
+    plot::Request r;
+    r.db = db();
+    r.area = AcDbPlotSettings::kWindow;
+    r.window[0] = 5, r.window[1] = 15, r.window[2] = 35, r.window[3] = 45;
+    r.nativePath = (host->tempDir() / "cells.png").string();
+    std::wstring why;
+    ASSERT_TRUE(plot::render(r, why)) << win::toUtf8(why);
+}
+
+TEST_F(Plotting, AMultipleInsertsCellsAreDrawnUnscaledAlongItsAxes) {
+    // Cells 4 wide at (20, 20), (50, 20), (20, 50) and (50, 50); scaled spacing would put them at 80.
+    squareGrid(*host, L"CELL", AcGePoint3d(20, 20, 0), 2, 2, 30);
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("grid.png"), why), Acad::eOk) << win::toUtf8(why);
+    PlotImage png(host->tempDir() / "grid.png");
+    ASSERT_TRUE(png.ok());
+    EXPECT_TRUE(png.dark(19.5, 20.5, 21, 23));
+    EXPECT_TRUE(png.dark(53.5, 54.5, 21, 23));
+    EXPECT_TRUE(png.dark(49.5, 50.5, 51, 53));
+    EXPECT_FALSE(png.dark(79, 85, 21, 23));
+    EXPECT_FALSE(png.dark(79, 85, 51, 53));
+}
+
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
     std::wstring why;
     EXPECT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.dwf"), why), Acad::eInvalidFileExtension);
