@@ -164,9 +164,10 @@ std::optional<std::wstring> Session::nextLine() {
         Input& in = *inputs_[inputIndex_];
         if (std::optional<std::string> line = in.reader.next()) {
             lastPlace_ = win::fromUtf8(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
-            // Such a line would be cut or mangled on its way to a file name, a prompt or a command.
-            if (std::string control = controlCharacterIn(*line); !control.empty()) {
-                fail(L"the line holds a control character (" + win::fromUtf8(control) + L") and is refused");
+            // A control character would cut or mangle the line on its way to a file name, a prompt
+            // or a command.
+            if (!in.reader.refusal().empty()) {
+                fail(win::fromUtf8(in.reader.refusal()));
                 continue;
             }
             std::wstring text = win::fromUtf8(*line);

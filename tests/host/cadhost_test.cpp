@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr size_t kLineLimit = 1 << 20; // bytes in a line cadhost reads
+
 struct Outcome {
     int status = -1;
     std::string out, err;
@@ -188,6 +190,13 @@ TEST_F(Cadhost, ALineHoldingAControlCharacterIsRefusedWithItsPlace) {
         {"PLOT del\x7f.png", "DEL at column 9"},
         {"PLOT next\xC2\x85.png", "U+0085 at column 10"},
     };
+    const Case notUtf8[] = {
+        // Windows-1252 text: the name was changed to "caf\uFFFD.png" on its way.
+        {"PLOT caf\xE9.png", "byte 0xE9 at column 9"},
+        {"PLOT \xC0\xAE.png", "byte 0xC0 at column 6"},     // an overlong "."
+        {"PLOT \xED\xA0\x80.png", "byte 0xED at column 6"}, // a surrogate
+        {"PLOT end\xE2\x82", "byte 0xE2 at column 9"},      // cut short
+    };
     for (const Case& c : cases) {
         Outcome r = run(c.line + "\nPLOT after.png\n", "--batch victim.dxf");
         EXPECT_EQ(r.status, 1) << c.named;
@@ -198,12 +207,43 @@ TEST_F(Cadhost, ALineHoldingAControlCharacterIsRefusedWithItsPlace) {
         EXPECT_TRUE(fs::exists(dir / "after.png")) << c.named; // the next line still runs
         fs::remove(dir / "after.png");
     }
+    for (const Case& c : notUtf8) {
+        Outcome r = run(c.line + "\n", "--batch victim.dxf");
+        EXPECT_EQ(r.status, 1) << c.named;
+        EXPECT_NE(r.err.find("test.scr:1: the line is not UTF-8 text (" + c.named + ") and is refused"),
+                  std::string::npos)
+            << r.err;
+    }
+    Outcome utf8 = run("PLOT caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8F\xA0.png\n", "--batch victim.dxf");
+    EXPECT_EQ(utf8.status, 0) << utf8.err;
+    EXPECT_TRUE(fs::exists(dir / "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8F\xA0.png"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()),
+              6); // c, script, out, err, victim, plot
     EXPECT_FALSE(fs::exists(dir / "victim.dxf.png"));
     EXPECT_FALSE(fs::exists(dir / "x.png"));
     // A tab separates words as a blank does.
     Outcome tab = run("PLOT\ttab.png\n", "--batch victim.dxf");
     EXPECT_EQ(tab.status, 0) << tab.err;
     EXPECT_TRUE(fs::exists(dir / "tab.png"));
+}
+
+TEST_F(Cadhost, AnInputWithALineBeyondAnyScriptIsNotReadFurther) {
+    // /dev/zero as the script read one line for ever, until memory ran out.
+    Outcome zero = run("", "--batch --script /dev/zero '" + drawing + "'", "timeout 60");
+    EXPECT_EQ(zero.status, 1);
+    EXPECT_NE(zero.err.find("/dev/zero:1: the line is longer than 1048576 bytes; the rest of /dev/zero is not read"),
+              std::string::npos)
+        << zero.err;
+    Outcome longLine =
+        run("PLOT first.png\n" + std::string(2 << 20, 'x') + "\nPLOT never.png\n", "--batch '" + drawing + "'");
+    EXPECT_EQ(longLine.status, 1);
+    EXPECT_NE(longLine.err.find("test.scr:2: the line is longer than"), std::string::npos) << longLine.err;
+    EXPECT_TRUE(fs::exists(dir / "first.png"));
+    EXPECT_FALSE(fs::exists(dir / "never.png"));
+    // A line just within the limit is read as any other.
+    Outcome longest = run(std::string(kLineLimit - 1, ';') + "\nPLOT last.png\n", "--batch '" + drawing + "'");
+    EXPECT_EQ(longest.status, 0) << longest.err;
+    EXPECT_TRUE(fs::exists(dir / "last.png"));
 }
 
 TEST_F(Cadhost, AByteOrderMarkBeforeTheFirstCommandIsSkipped) {
@@ -225,7 +265,12 @@ TEST_F(Cadhost, OnlyRegularFilesOpenAndTheOpenDrawingsStay) {
         {"/dev/zero", "it is a device, not a file"},    // read for ever until memory ran out
         {"pipe.dxf", "it is a named pipe, not a file"}, // waited for ever for a writer
         {".", "it is a folder"},
+        {"loop1.dxf", "its symbolic links go round in a circle"}, // once "not found"
+        {std::string(300, 'n') + ".dxf", "the file name is too long"},
+        {"missing.dxf", "the file does not exist"},
     };
+    fs::create_symlink("loop2.dxf", dir / "loop1.dxf");
+    fs::create_symlink("loop1.dxf", dir / "loop2.dxf");
     for (const Case& c : cases) {
         Outcome r = run("OPEN " + c.path + "\nPLOT still.png\n", "--batch '" + drawing + "'", "timeout 60");
         EXPECT_EQ(r.status, 1) << c.path << ": " << r.err;
@@ -319,6 +364,16 @@ TEST_F(Cadhost, SaysWhyAFileCannotBeWritten) {
     EXPECT_NE(r.err.find(": the file cannot be written: the file name is too long"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("test.scr:3: cannot plot to "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(".png: the file name is too long"), std::string::npos) << r.err;
+
+    // A file size limit (in blocks of 1024 bytes) once ended the process.
+    Outcome limited = run("SAVEAS big.dxf\nPLOT after.pdf\n", "--batch '" + drawing + "'", "ulimit -f 64 &&");
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_NE(
+        limited.err.find("big.dxf: the file cannot be written: the file would grow past the largest size allowed"),
+        std::string::npos)
+        << limited.err;
+    EXPECT_TRUE(fs::exists(dir / "after.pdf"));
+    EXPECT_FALSE(fs::exists(dir / "big.dxf"));
 
     if (mountDisk("readonly", "size=64k", MS_RDONLY)) {
         Outcome ro = run("SAVEAS readonly/plan.dxf\nPLOT readonly/plan.pdf\n", "--batch '" + drawing + "'");

@@ -68,17 +68,26 @@ bool isTemporarySuffix(std::string_view s) {
 
 std::string writeErrorText(int error) {
     switch (error) {
-        case ENOSPC: return "the disk is full";
-        case EDQUOT: return "the disk quota is used up";
+        case ENOSPC:
+            return "the disk is full";
+        case EDQUOT:
+            return "the disk quota is used up";
         case EACCES:
-        case EPERM: return "permission denied";
-        case ENAMETOOLONG: return "the file name is too long";
-        case EROFS: return "the disk is read-only";
-        case EFBIG: return "the file is too large for the disk";
+        case EPERM:
+            return "permission denied";
+        case ENAMETOOLONG:
+            return "the file name is too long";
+        case EROFS:
+            return "the disk is read-only";
+        case EFBIG:
+            return "the file would grow past the largest size allowed";
         case ENOENT:
-        case ENOTDIR: return "the folder does not exist";
-        case ELOOP: return "its symbolic links go round in a circle";
-        case EIO: return "the disk reported an input/output error";
+        case ENOTDIR:
+            return "the folder does not exist";
+        case ELOOP:
+            return "its symbolic links go round in a circle";
+        case EIO:
+            return "the disk reported an input/output error";
         default: {
             std::string s = std::strerror(error);
             if (!s.empty() && s[0] >= 'A' && s[0] <= 'Z' && !(s.size() > 1 && s[1] >= 'A' && s[1] <= 'Z'))
@@ -97,8 +106,7 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
         if (::stat(path.c_str(), &st) == 0 && !whatItIs(st.st_mode).empty())
             why = whatItIs(st.st_mode);
         else
-            why = error == ENOENT ? "the file does not exist"
-                                  : (error == EACCES ? "permission denied" : writeErrorText(error));
+            why = error == ENOENT || error == ENOTDIR ? "the file does not exist" : writeErrorText(error);
         return false;
     }
     struct stat st {};
@@ -162,8 +170,7 @@ void removeStaleTemporaries(const std::string& realTarget) {
         if (fd < 0) continue;
         struct stat st {};
         // A write in progress holds its temporary locked; only what nobody holds is stale.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(path.c_str());
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
         ::close(fd);
     }
     ::closedir(d);
@@ -246,6 +253,12 @@ bool Replacement::commit() {
     int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) return fail(writeErrorText(errno));
+    // The new name must outlive a power cut too.
+    int folder = ::open(folderOf(real_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
     removeStaleTemporaries(real_);
     return true;
 }

@@ -5,6 +5,7 @@
 #include "cad/app/DocumentFile.h"
 #include "win/Paths.h"
 
+#include <cerrno>
 #include <map>
 #include <sys/stat.h>
 
@@ -144,9 +145,9 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
     std::string shown = dxf::narrow(fileName);
     if (!docfile::readRegularFile(native, bytes, why)) {
         struct stat st {};
-        if (::stat(native.c_str(), &st) != 0) return Acad::eFileNotFound;
+        bool missing = ::stat(native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
         dxf::setDxfProblems(this, {shown + ": " + why});
-        return Acad::eFileAccessErr;
+        return missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
     try {
         dxf::loadDatabase(this, bytes, shown, problems);

@@ -175,9 +175,17 @@ double axisAngle(const AcGeMatrix3d& m) {
     return std::atan2(m(1, 0), m(0, 0));
 }
 
+// Whether a text of that height at that place can be set: cairo's state would break for good on
+// a font or matrix made from values that are not finite or too small to see.
+bool textCanBeSet(const Ctx& c, AcGePoint3d at, double height, double rotation, double widthFactor) {
+    return std::isfinite(at.x) && std::isfinite(at.y) && std::isfinite(rotation) && std::isfinite(widthFactor) &&
+           std::isfinite(height * c.pxPerUnit) && height * c.pxPerUnit > 1e-3 &&
+           (widthFactor <= 0 || widthFactor * height * c.pxPerUnit > 1e-3);
+}
+
 void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
                 int hAlign, int vAlign) {
-    if (text.empty() || height <= 0) return;
+    if (text.empty() || height <= 0 || !textCanBeSet(c, at, height, rotation, widthFactor)) return;
     std::string utf8 = win::toUtf8(text);
     cairo_save(c.cr);
     cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -209,7 +217,7 @@ std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double he
     std::vector<std::wstring> lines;
     cairo_save(c.cr);
     cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(c.cr, height > 0 ? height / 0.73 : 1.0);
+    cairo_set_font_size(c.cr, height > 0 && std::isfinite(height) && height * c.pxPerUnit > 1e-3 ? height / 0.73 : 1.0);
     auto fits = [&](const std::wstring& line) {
         cairo_text_extents_t ext;
         cairo_text_extents(c.cr, win::toUtf8(line).c_str(), &ext);
@@ -244,7 +252,7 @@ std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double he
 void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
                      double widthFactor, bool fit) {
     double length = std::hypot(to.x - from.x, to.y - from.y);
-    if (text.empty() || height <= 0) return;
+    if (text.empty() || height <= 0 || !textCanBeSet(c, from, height, 0, widthFactor) || !std::isfinite(length)) return;
     if (length <= 0) {
         drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
         return;
@@ -262,6 +270,10 @@ void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoi
     }
     double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
     double sy = fit ? 1.0 : length / natural;
+    if (!(sx * height * c.pxPerUnit > 1e-3 && sy * height * c.pxPerUnit > 1e-3)) {
+        cairo_restore(c.cr);
+        return;
+    }
     cairo_translate(c.cr, from.x, from.y);
     cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
     cairo_scale(c.cr, sx, -sy);
@@ -739,6 +751,16 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     cairo_translate(cr, W / 2, H / 2);
     cairo_scale(cr, scale, -scale);
     cairo_translate(cr, -(ext.minPoint().x + ext.maxPoint().x) / 2, -(ext.minPoint().y + ext.maxPoint().y) / 2);
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+        // Paper units cannot hold it: an entity lies absurdly far away or is absurdly large.
+        std::wostringstream why;
+        why << L"the drawing is too large to plot: its extents run from " << ext.minPoint().x << L","
+            << ext.minPoint().y << L" to " << ext.maxPoint().x << L"," << ext.maxPoint().y;
+        error = why.str();
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        return false;
+    }
 
     Ctx c;
     c.cr = cr;

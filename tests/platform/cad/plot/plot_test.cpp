@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 
 using kelmo_test::HostFixture;
 
@@ -217,6 +218,41 @@ TEST_F(Plotting, AMultipleInsertsCellsAreDrawnUnscaledAlongItsAxes) {
     EXPECT_TRUE(png.dark(49.5, 50.5, 51, 53));
     EXPECT_FALSE(png.dark(79, 85, 21, 23));
     EXPECT_FALSE(png.dark(79, 85, 51, 53));
+}
+
+TEST_F(Plotting, AbsurdTextIsLeftOutAndTheRestIsStillDrawn) {
+    // Each of these once broke cairo's state for good: the rest of the plot came out blank.
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        AcGePoint3d at;
+        double height, rotation, widthFactor;
+    };
+    const Case cases[] = {{AcGePoint3d(60, 60, 0), 1e-300, 0, 1},
+                          {AcGePoint3d(60, 60, 0), 5, nan, 1},
+                          {AcGePoint3d(60, 60, 0), 5, inf, 1},
+                          {AcGePoint3d(nan, 60, 0), 5, 0, 1},
+                          {AcGePoint3d(60, 60, 0), 5, 0, 1e-300}};
+    for (const Case& c : cases) {
+        auto* t = new AcDbText(c.at, L"Absurd", AcDbObjectId(), 5);
+        t->setHeight(c.height);
+        t->setRotation(c.rotation);
+        t->setWidthFactor(c.widthFactor);
+        host->addEntity(t);
+    }
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("absurd.png"), why), Acad::eOk) << win::toUtf8(why);
+    PlotImage png(host->tempDir() / "absurd.png");
+    ASSERT_TRUE(png.ok());
+    EXPECT_TRUE(png.dark(-1, 1, 40, 60));  // the frame's left edge, drawn after the texts
+    EXPECT_TRUE(png.dark(11, 30, 81, 84)); // "Office 1"
+
+    // A drawing paper units cannot hold is refused with its extents, not plotted blank.
+    host->addEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1e300, 1e300, 0)));
+    EXPECT_NE(plot::plotCurrentLayout(doc(), windowsPath("far.png"), why), Acad::eOk);
+    EXPECT_NE(why.find(L"the drawing is too large to plot: its extents run from -2,-2 to 1e+300,1e+300"),
+              std::wstring::npos)
+        << win::toUtf8(why);
+    EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "far.png"));
 }
 
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
