@@ -699,6 +699,16 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     if (raster) {
         W = std::round(std::min(W, 8000.0));
         H = std::round(std::min(H, 8000.0));
+    } else {
+        // A PDF page is at most 200 inches a side.
+        W = std::min(W, 14400.0);
+        H = std::min(H, 14400.0);
+    }
+    if (!(W >= 1 && H >= 1)) {
+        std::wostringstream why;
+        why << L"the paper is too small to plot on (" << wMm << L" by " << hMm << (pixels ? L" pixels)" : L" mm)");
+        error = why.str();
+        return false;
     }
 
     // What to show: the block of the layout, and the area in its coordinates.

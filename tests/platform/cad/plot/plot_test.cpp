@@ -255,6 +255,22 @@ TEST_F(Plotting, AbsurdTextIsLeftOutAndTheRestIsStillDrawn) {
     EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "far.png"));
 }
 
+TEST_F(Plotting, APaperOfLessThanOneDotIsRefused) {
+    for (const wchar_t* media : {L"Tiny_(0.40_x_0.40_Pixels)", L"Thin_(0.001_x_297.00_MM)"}) {
+        plot::Request r;
+        r.db = db();
+        r.media = media;
+        for (plot::Format f : {plot::Format::kPng, plot::Format::kJpeg, plot::Format::kPdf}) {
+            r.format = f;
+            r.nativePath = (host->tempDir() / "tiny.out").string();
+            std::wstring why;
+            EXPECT_FALSE(plot::render(r, why)) << win::toUtf8(media); // a zero-sized JPEG ended the process
+            EXPECT_NE(why.find(L"the paper is too small to plot on"), std::wstring::npos) << win::toUtf8(why);
+            EXPECT_FALSE(std::filesystem::exists(r.nativePath));
+        }
+    }
+}
+
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
     std::wstring why;
     EXPECT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.dwf"), why), Acad::eInvalidFileExtension);
@@ -319,6 +335,9 @@ TEST_F(Plotting, PublishEngineWritesPdfAndRefusesDwf) {
     ASSERT_TRUE(AcDbPlotSettingsValidator::mediaSize(L"ANSI_A_(11.00_x_8.50_Inches)", wmm, hmm, px));
     EXPECT_NEAR(wmm, 279.4, 1e-9);
     EXPECT_FALSE(px);
+    // A size too large for a number, as a damaged drawing may name it, once ended the process.
+    EXPECT_FALSE(
+        AcDbPlotSettingsValidator::mediaSize(L"Big_(" + std::wstring(400, L'9') + L".00_x_1.00_MM)", wmm, hmm, px));
 }
 
 } // namespace
