@@ -395,9 +395,13 @@ TEST_F(Cadhost, SaysWhyAFileCannotBeWritten) {
                              "setpriv --reuid=65534 --regid=65534 --clear-groups");
         EXPECT_EQ(denied.status, 1);
         EXPECT_NE(denied.err.find("test.scr:1: cannot save "), std::string::npos) << denied.err;
-        EXPECT_NE(denied.err.find("plan.dxf: the file cannot be written: permission denied"), std::string::npos)
+        EXPECT_NE(denied.err.find("plan.dxf: the file cannot be written: permission denied (no file may be made in its "
+                                  "folder)"),
+                  std::string::npos)
             << denied.err;
         EXPECT_NE(denied.err.find("test.scr:2: cannot save "), std::string::npos) << denied.err;
+        EXPECT_NE(denied.err.find("plan.dxf: the file cannot be written: permission denied\n"), std::string::npos)
+            << denied.err; // the file is read-only to them
         EXPECT_NE(denied.err.find("test.scr:3: cannot plot to theirs/plan.png: cannot write "), std::string::npos)
             << denied.err;
         EXPECT_NE(denied.err.find("plan.png: permission denied"), std::string::npos) << denied.err;

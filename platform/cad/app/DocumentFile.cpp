@@ -219,7 +219,13 @@ bool Replacement::open(const std::string& target) {
     std::string folder = folderOf(real_);
     std::string tmpl = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(name) + "XXXXXX";
     fd_ = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd_ < 0) return fail(writeErrorText(errno));
+    if (fd_ < 0) {
+        int error = errno;
+        // The file itself may be writable: say that it is the folder that is not.
+        if (error == EACCES || error == EPERM)
+            return fail(writeErrorText(error) + " (no file may be made in its folder)");
+        return fail(writeErrorText(error));
+    }
     temp_ = tmpl;
     // Held until the file is in place, so that another save does not take it for stale.
     ::flock(fd_, LOCK_EX);
