@@ -28,7 +28,7 @@ std::string controlCharacterIn(const std::string& line) {
     for (size_t i = 0; i < line.size(); ++i) {
         auto c = static_cast<unsigned char>(line[i]);
         std::string name;
-        if (c < 0x20 && c != '\t' && c != 0x1B)
+        if (c < 0x20 && c != '\t')
             name = c0[c];
         else if (c == 0x7F)
             name = "DEL";
@@ -109,7 +109,8 @@ std::optional<std::string> LineReader::next() {
         if (std::string bad = invalidUtf8In(s); !bad.empty())
             refusal_ = "the line is not UTF-8 text (" + bad + ") and is refused";
         else if (std::string control = controlCharacterIn(s); !control.empty())
-            refusal_ = "the line holds a control character (" + control + ") and is refused";
+            refusal_ = "the line holds a control character (" + control + ") and is refused" +
+                       (control.rfind("ESC", 0) == 0 ? "; *Cancel* cancels" : "");
         return s;
     }
     if (tooLong && !ended_) {

@@ -10,9 +10,9 @@ namespace cadhost {
 // and trailing blanks. Sets wasComment when the line held nothing but a comment.
 std::string stripLine(const std::string& raw, bool* wasComment = nullptr);
 
-// The first control character other than tab and Esc (which cancels) in a line, named for a
-// message ("NUL at column 12"); empty when there is none. A NUL would cut the line short where
-// it is handed on as a C string.
+// The first control character other than tab in a line, named for a message ("NUL at column
+// 12"); empty when there is none. A NUL would cut the line short where it is handed on as a C
+// string; an Esc inside a name would reach a file name given to a file dialog.
 std::string controlCharacterIn(const std::string& line);
 // The first byte that does not belong to UTF-8 text, named for a message ("byte 0xE9 at
 // column 4"); empty when the line is UTF-8.

@@ -188,6 +188,7 @@ TEST_F(Cadhost, ALineHoldingAControlCharacterIsRefusedWithItsPlace) {
         {"PLOT bell\a.png", "BEL at column 10"},
         {"PLOT cr\r.png", "CR at column 8"},
         {"PLOT del\x7f.png", "DEL at column 9"},
+        {"PLOT esc\x1b.png", "ESC at column 9"}, // reached file names through file dialogs
         {"PLOT next\xC2\x85.png", "U+0085 at column 10"},
     };
     const Case notUtf8[] = {
@@ -207,6 +208,8 @@ TEST_F(Cadhost, ALineHoldingAControlCharacterIsRefusedWithItsPlace) {
         EXPECT_TRUE(fs::exists(dir / "after.png")) << c.named; // the next line still runs
         fs::remove(dir / "after.png");
     }
+    EXPECT_NE(run("PLOT esc\x1b.png\n", "--batch victim.dxf").err.find("and is refused; *Cancel* cancels"),
+              std::string::npos);
     for (const Case& c : notUtf8) {
         Outcome r = run(c.line + "\n", "--batch victim.dxf");
         EXPECT_EQ(r.status, 1) << c.named;
