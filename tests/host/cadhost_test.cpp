@@ -411,6 +411,27 @@ TEST_F(Cadhost, SaysWhyAFileCannotBeWritten) {
     }
 }
 
+TEST_F(Cadhost, RelativeNamesAreRefusedOnceTheWorkingFolderIsGone) {
+    // They were taken from the root of the disk: "PLOT x.png" wrote /x.png.
+    const std::string name = "kelmo-gone-" + std::to_string(::getpid());
+    std::ofstream(dir / "test.scr") << "OPEN " << name << ".dxf\nPLOT " << name << ".png\nSAVEAS " << name
+                                    << ".dxf\nPLOT " << (dir / "kept.png").string() << "\n";
+    std::string cmd = "cd '" + dir.string() + "' && mkdir gone && cd gone && rmdir ../gone && '" + program.string() +
+                      "' --c-drive '" + (dir / "c").string() + "' --module '' --batch --script '" +
+                      (dir / "test.scr").string() + "' '" + drawing + "' >'" + (dir / "out.txt").string() + "' 2>'" +
+                      (dir / "err.txt").string() + "'";
+    int raw = std::system(cmd.c_str());
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    std::string err = slurp(dir / "err.txt");
+    for (int line = 1; line <= 3; ++line)
+        EXPECT_NE(err.find("test.scr:" + std::to_string(line) + ": the working folder no longer exists: give " + name),
+                  std::string::npos)
+            << err;
+    EXPECT_FALSE(fs::exists("/" + name + ".png"));
+    EXPECT_FALSE(fs::exists("/" + name + ".dxf"));
+    EXPECT_TRUE(fs::exists(dir / "kept.png")); // a full path still works
+}
+
 TEST_F(Cadhost, ASaveRemovesTheTemporariesKilledSavesOfThatDrawingLeft) {
     for (const char* name : {".~plan.dxf.Ab12Cd", ".~plan.dxf.zzzzzz", ".~plan.dxf.Held00", ".~other.dxf.Ab12Cd",
                              ".~plan.dxf.Ab12Cd.keep", ".~plan.dxf.ab-12c"})
