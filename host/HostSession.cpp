@@ -86,8 +86,8 @@ struct Session::Sink : win::UiSink {
         if (!line) return false;
         std::optional<std::wstring> answer = fileDialogAnswer(*line);
         if (!answer) return false;
-        path = userPathToWindows(*answer);
-        return true;
+        path = s.windowsPathOf(*answer);
+        return !path.empty();
     }
 
     bool browseForFolder(const std::wstring& title, std::wstring& path) override {
@@ -97,8 +97,8 @@ struct Session::Sink : win::UiSink {
         if (!line) return false;
         std::optional<std::wstring> answer = fileDialogAnswer(*line);
         if (!answer) return false;
-        path = userPathToWindows(*answer);
-        return true;
+        path = s.windowsPathOf(*answer);
+        return !path.empty();
     }
 
     // The module's own pumping (PeekMessage, then PumpMessage) sees what the dialog driver holds: posted
@@ -166,6 +166,12 @@ std::optional<std::wstring> Session::nextLine() {
         Input& in = *inputs_[inputIndex_];
         if (std::optional<std::string> line = in.reader.next()) {
             lastPlace_ = win::fromUtf8(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
+            // A control character would cut or mangle the line on its way to a file name, a prompt
+            // or a command.
+            if (!in.reader.refusal().empty()) {
+                fail(win::fromUtf8(in.reader.refusal()));
+                continue;
+            }
             std::wstring text = win::fromUtf8(*line);
             ed::input().setEcho(in.echo);
             return text;
@@ -337,7 +343,8 @@ bool Session::runCommand(AcEdCommand* c) {
 }
 
 bool Session::openDrawing(const std::wstring& path) {
-    std::wstring w = userPathToWindows(path);
+    std::wstring w = windowsPathOf(path);
+    if (w.empty()) return false;
     Acad::ErrorStatus es = acDocManager->appContextOpenDocument(w.c_str());
     if (es != Acad::eOk) {
         fail(L"cannot open " + path + L": " + acDocManager->lastError());
@@ -360,7 +367,8 @@ bool Session::saveDrawing(const std::wstring& path) {
         fail(L"no drawing is open");
         return false;
     }
-    std::wstring target = path.empty() ? std::wstring(doc->fileName()) : userPathToWindows(path);
+    std::wstring target = path.empty() ? std::wstring(doc->fileName()) : windowsPathOf(path);
+    if (!path.empty() && target.empty()) return false;
     if (target.empty()) {
         fail(L"the drawing has no file name yet (use SAVEAS)");
         return false;
@@ -380,7 +388,8 @@ bool Session::plotDrawing(const std::wstring& path) {
         fail(L"no drawing is open");
         return false;
     }
-    std::wstring target = userPathToWindows(path);
+    std::wstring target = windowsPathOf(path);
+    if (target.empty()) return false;
     std::wstring why;
     if (plot::plotCurrentLayout(doc, target, why) != Acad::eOk) {
         fail(L"cannot plot to " + path + L": " + why);
@@ -388,6 +397,12 @@ bool Session::plotDrawing(const std::wstring& path) {
     }
     acutPrintf(L"Plotted to %s\n", target.c_str());
     return true;
+}
+
+std::wstring Session::windowsPathOf(const std::wstring& path) {
+    std::wstring w = userPathToWindows(path);
+    if (w.empty()) fail(L"the working folder no longer exists: give " + path + L" as a full path");
+    return w;
 }
 
 bool Session::closeDrawing() {
@@ -447,6 +462,13 @@ std::wstring userPathToWindows(const std::wstring& path) {
     // A network path is Windows form too; taken as a native relative name it would point somewhere else.
     bool networkPath = path.rfind(L"\\\\", 0) == 0;
     if (windowsForm || networkPath) return path;
+    // With the working folder removed, a relative name would be taken from the root of the disk.
+    bool relative = path.empty() || path[0] != L'/';
+    if (relative) {
+        char* here = ::getcwd(nullptr, 0);
+        if (!here) return L"";
+        std::free(here);
+    }
     return win::nativeToWindows(win::toUtf8(path));
 }
 

@@ -66,6 +66,8 @@ private:
     bool saveDrawing(const std::wstring& path);
     bool plotDrawing(const std::wstring& path);
     bool closeDrawing();
+    // The path in Windows form, or empty (reported) when it cannot be told where it is.
+    std::wstring windowsPathOf(const std::wstring& path);
     bool runCommand(AcEdCommand* cmd);
     bool loadModule();
     std::wstring place() const;
@@ -87,7 +89,8 @@ private:
 };
 
 // A path as typed by the user (native, relative to the working folder, or Windows form)
-// in the Windows form the host services take.
+// in the Windows form the host services take; empty for a relative path when the working
+// folder has been removed.
 std::wstring userPathToWindows(const std::wstring& path);
 // The module built beside the running cadhost, when there is one.
 std::string defaultModulePath();

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -35,6 +36,9 @@ int main(int argc, char** argv) {
             return cadhost::kExitStartFailed;
         }
     }
+    // A file size limit would end the process, and every open drawing with it, in the middle of a
+    // save or a plot: the write fails instead, and is reported.
+    std::signal(SIGXFSZ, SIG_IGN);
     cadhost::Session session(o, std::cout, std::cerr);
     if (script.is_open()) session.addInput(script, o.script, true);
     if (!o.batch) session.addInput(std::cin, "<terminal>", !isatty(0));

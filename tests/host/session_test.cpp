@@ -88,6 +88,18 @@ TEST_F(Session, PromptsReadTheFollowingLinesAndEndOfInputCancels) {
     EXPECT_EQ(g_seenRc, RTCAN);
 }
 
+TEST_F(Session, AnAnswerOrCommandHoldingNulIsRefusedAndTheNextLineTakesItsPlace) {
+    // "4<NUL>2" once read as 4; "task<NUL>x" once ran task.
+    EXPECT_EQ(run(std::string("task\n4\0002\n7\n", 11)), 1);
+    EXPECT_EQ(g_seenInt, 7);
+    EXPECT_NE(err.str().find("test.scr:2: the line holds a control character (NUL at column 2) and is refused"),
+              std::string::npos)
+        << err.str();
+    g_seenRc = 0;
+    EXPECT_EQ(run(std::string("task\0x\n", 7)), 1);
+    EXPECT_EQ(g_seenRc, 0);
+}
+
 TEST_F(Session, MessageBoxesAreAnsweredFromInput) {
     EXPECT_EQ(run("tbox\nno\n"), 0);
     EXPECT_EQ(g_seenBox, 7);

@@ -136,8 +136,10 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     }
     Acad::ErrorStatus es = doc->database()->saveAs(path.c_str());
     if (es != Acad::eOk) {
+        std::string reason = dxf::lastSaveProblem(doc->database());
         why = es == Acad::eFileAccessErr
-                  ? L"the file cannot be written (" + std::wstring(acadErrorStatusText(es)) + L")"
+                  ? L"the file cannot be written: " +
+                        (reason.empty() ? std::wstring(acadErrorStatusText(es)) : win::fromUtf8(reason))
                   : std::wstring(acadErrorStatusText(es));
         return es;
     }

@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 struct AcRxDynamicLinker::Module {
@@ -140,6 +141,9 @@ bool AcRxDynamicLinker::loadModule(const ACHAR* fileName, bool, bool) {
         unload(m);
         return false;
     }
+    // However the process ends (a library calling exit() included), the module is unloaded
+    // before anything made while it attached is destroyed: its own destructors still need it.
+    std::atexit([] { acrxDynamicLinkerPtr()->unloadAll(); });
     return true;
 }
 

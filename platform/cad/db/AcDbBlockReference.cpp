@@ -326,8 +326,17 @@ void AcDbMInsertBlock::getSelectionGeometry(std::vector<cadgeom::BulgePath>& pat
 
 Acad::ErrorStatus AcDbMInsertBlock::getGeomExtents(AcDbExtents& ext) const {
     ext = AcDbExtents();
-    for (int r = 0; r < rows_; ++r)
-        for (int c = 0; c < columns_; ++c) definitionExtents(ext, cellOffset(r, c), 0);
+    // Every cell is the first one moved, and the moves grow evenly with row and column: the
+    // first cell's box moved to the four corner cells bounds them all (a grid may hold 65535
+    // by 65535 cells).
+    AcDbExtents cell;
+    if (rows_ > 0 && columns_ > 0 && definitionExtents(cell, AcGeMatrix3d::kIdentity, 0))
+        for (int r : {0, rows_ - 1})
+            for (int c : {0, columns_ - 1}) {
+                AcGeMatrix3d move = cellOffset(r, c);
+                ext.addPoint(move * cell.minPoint());
+                ext.addPoint(move * cell.maxPoint());
+            }
     AcDbDatabase* db = database();
     for (AcDbObjectId id : attributeIds())
         if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) {

@@ -7,7 +7,8 @@
 // eBadDxfSequence for files that are no DXF at all, with the reason (naming the file) in
 // lastDxfProblems. A damaged file loads what it can and gives eOk; what was dropped or repaired
 // is listed in lastDxfProblems. saveAs and dxfOut write R2010 through a temporary file in the
-// target's folder (eFileAccessErr when it cannot be written, eInvalidFileExtension for ".dwg").
+// target's folder (eFileAccessErr when it cannot be written, with the reason in
+// lastSaveProblem; eInvalidFileExtension for ".dwg").
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +33,7 @@ std::string narrow(std::wstring_view text);
 // What the last read of a database reported (dropped or repaired parts); empty when it was clean.
 const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db);
 void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems);
+// Why the last save of a database could not be written ("the disk is full"); empty when it was.
+std::string lastSaveProblem(const AcDbDatabase* db);
 
 } // namespace dxf

@@ -2,15 +2,12 @@
 #include "cad/dxf/DxfDatabase.h"
 #include "cad/dxf/DxfEntities.h"
 
+#include "cad/app/DocumentFile.h"
 #include "win/Paths.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <fstream>
-#include <sstream>
+#include <map>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace dxf {
 
@@ -21,7 +18,7 @@ void markPaperSpace(Tags& t) {
     for (std::size_t i = 1; i < t.size(); ++i)
         if (t[i].code == 100 && t[i].value == "AcDbEntity") {
             if (i + 1 < t.size() && t[i + 1].code == 67)
-                t[i + 1].value = "1";
+                t[i + 1].value.assign(1, '1');
             else
                 t.insert(t.begin() + static_cast<std::ptrdiff_t>(i + 1), Tag{67, "1"});
             return;
@@ -93,58 +90,26 @@ Document saveDocument(AcDbDatabase* db) {
 
 namespace {
 
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    out = ss.str();
-    return !in.bad();
-}
-
 bool endsWithNoCase(const std::string& s, std::string_view suffix) {
     return s.size() >= suffix.size() && equalsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
 }
 
-// Writes the whole text next to the target, then puts it in the target's place: an interrupted
-// save leaves the old file as it was.
-Acad::ErrorStatus replaceFile(const std::string& target, const std::string& text) {
-    std::string dir = ".";
-    std::size_t slash = target.find_last_of('/');
-    if (slash != std::string::npos) dir = slash == 0 ? "/" : target.substr(0, slash);
-    struct stat st {};
-    bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && (S_ISDIR(st.st_mode) || ::access(target.c_str(), W_OK) != 0)) return Acad::eFileAccessErr;
-    std::string tmpl = (dir == "/" ? std::string() : dir) + "/.~" +
-                       target.substr(slash == std::string::npos ? 0 : slash + 1) + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) return Acad::eFileAccessErr;
-    const char* p = text.data();
-    std::size_t left = text.size();
-    bool ok = true;
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || ::rename(name.data(), target.c_str()) != 0) {
-        ::unlink(name.data());
-        return Acad::eFileAccessErr;
-    }
-    return Acad::eOk;
+std::map<const AcDbDatabase*, std::string>& saveProblems() {
+    static std::map<const AcDbDatabase*, std::string> problems;
+    return problems;
+}
+
+// The whole text goes to a temporary file renamed over the target: an interrupted save leaves
+// the old file as it was.
+Acad::ErrorStatus replaceFile(const AcDbDatabase* db, const std::string& target, const std::string& text) {
+    docfile::Replacement file;
+    if (file.open(target) && file.write(text) && file.commit()) return Acad::eOk;
+    saveProblems()[db] = file.why();
+    return Acad::eFileAccessErr;
 }
 
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
+    saveProblems().erase(db);
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
@@ -157,10 +122,15 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
     } catch (const std::exception&) {
         return Acad::eFilerError;
     }
-    return replaceFile(native, text);
+    return replaceFile(db, native, text);
 }
 
 } // namespace
+
+std::string lastSaveProblem(const AcDbDatabase* db) {
+    auto it = saveProblems().find(db);
+    return it == saveProblems().end() ? std::string() : it->second;
+}
 
 } // namespace dxf
 
@@ -171,12 +141,14 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileNotFound;
     // Reading fills an empty database (made without the default drawing).
     if (objectCount() != 0) return Acad::eWrongDatabase;
-    std::string bytes;
-    if (!dxf::readFile(native, bytes)) {
-        struct stat st {};
-        return ::stat(native.c_str(), &st) == 0 ? Acad::eFileAccessErr : Acad::eFileNotFound;
-    }
+    std::string bytes, why;
     std::string shown = dxf::narrow(fileName);
+    if (!docfile::readRegularFile(native, bytes, why)) {
+        struct stat st {};
+        bool missing = ::stat(native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+        dxf::setDxfProblems(this, {shown + ": " + why});
+        return missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
+    }
     try {
         dxf::loadDatabase(this, bytes, shown, problems);
     } catch (const dxf::Refused& e) {

@@ -6,6 +6,8 @@
 #include "win/Encoding.h"
 #include "win/Paths.h"
 
+#include <cmath>
+#include <cwchar>
 #include <cwctype>
 #include <regex>
 
@@ -31,14 +33,16 @@ bool AcDbPlotSettingsValidator::mediaSize(const std::wstring& name, double& w, d
     static const std::wregex pattern(LR"(\((\d+(?:\.\d+)?)_x_(\d+(?:\.\d+)?)_(MM|Inches|Pixels)\))");
     std::wsmatch m;
     if (!std::regex_search(name, m, pattern)) return false;
-    w = std::stod(m[1].str());
-    h = std::stod(m[2].str());
+    // The name may come from a damaged drawing: a number too large for a double is no size
+    // (std::stod would throw it out of the plot).
+    w = std::wcstod(m[1].str().c_str(), nullptr);
+    h = std::wcstod(m[2].str().c_str(), nullptr);
     pixels = m[3] == L"Pixels";
     if (m[3] == L"Inches") {
         w *= 25.4;
         h *= 25.4;
     }
-    return w > 0 && h > 0;
+    return w > 0 && h > 0 && std::isfinite(w) && std::isfinite(h);
 }
 
 Acad::ErrorStatus AcDbPlotSettingsValidator::setPlotCfgName(AcDbPlotSettings* s, const ACHAR* device,

@@ -4,6 +4,7 @@
 #include "cad/db/AcDbEntity.h"
 #include "cad/db/AcDbHatch.h"
 #include "cad/db/AcDbTable.h"
+#include "cad/app/DocumentFile.h"
 #include "win/Encoding.h"
 
 #include <cairo-pdf.h>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -151,6 +153,21 @@ void addArc(Ctx& c, const AcGePoint3d& center, const AcGeVector3d& normal, doubl
     }
 }
 
+// Cells of a multiple insert closer than the thinnest line fall on what the cells beside them
+// drew: one in so many is drawn (a grid may hold 65535 by 65535 cells). step is in line widths;
+// cells at no distance at all are drawn once.
+int cellStride(double step, int cells) {
+    if (!(step > 0)) return std::max(cells, 1);
+    if (step >= 1) return 1;
+    return static_cast<int>(std::min(std::ceil(1 / step), double(std::max(cells, 1))));
+}
+
+// The cell after i, every so many; the last cell is always drawn, so the grid keeps its edge.
+int nextCell(int i, int every, int cells) {
+    if (i == cells - 1) return cells;
+    return std::min(i + every, cells - 1);
+}
+
 double axisScale(const AcGeMatrix3d& m) {
     return std::hypot(m(0, 0), m(1, 0));
 }
@@ -158,9 +175,17 @@ double axisAngle(const AcGeMatrix3d& m) {
     return std::atan2(m(1, 0), m(0, 0));
 }
 
+// Whether a text of that height at that place can be set: cairo's state would break for good on
+// a font or matrix made from values that are not finite or too small to see.
+bool textCanBeSet(const Ctx& c, AcGePoint3d at, double height, double rotation, double widthFactor) {
+    return std::isfinite(at.x) && std::isfinite(at.y) && std::isfinite(rotation) && std::isfinite(widthFactor) &&
+           std::isfinite(height * c.pxPerUnit) && height * c.pxPerUnit > 1e-3 &&
+           (widthFactor <= 0 || widthFactor * height * c.pxPerUnit > 1e-3);
+}
+
 void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
                 int hAlign, int vAlign) {
-    if (text.empty() || height <= 0) return;
+    if (text.empty() || height <= 0 || !textCanBeSet(c, at, height, rotation, widthFactor)) return;
     std::string utf8 = win::toUtf8(text);
     cairo_save(c.cr);
     cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
@@ -192,7 +217,7 @@ std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double he
     std::vector<std::wstring> lines;
     cairo_save(c.cr);
     cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(c.cr, height > 0 ? height / 0.73 : 1.0);
+    cairo_set_font_size(c.cr, height > 0 && std::isfinite(height) && height * c.pxPerUnit > 1e-3 ? height / 0.73 : 1.0);
     auto fits = [&](const std::wstring& line) {
         cairo_text_extents_t ext;
         cairo_text_extents(c.cr, win::toUtf8(line).c_str(), &ext);
@@ -227,7 +252,7 @@ std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double he
 void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
                      double widthFactor, bool fit) {
     double length = std::hypot(to.x - from.x, to.y - from.y);
-    if (text.empty() || height <= 0) return;
+    if (text.empty() || height <= 0 || !textCanBeSet(c, from, height, 0, widthFactor) || !std::isfinite(length)) return;
     if (length <= 0) {
         drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
         return;
@@ -245,6 +270,10 @@ void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoi
     }
     double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
     double sy = fit ? 1.0 : length / natural;
+    if (!(sx * height * c.pxPerUnit > 1e-3 && sy * height * c.pxPerUnit > 1e-3)) {
+        cairo_restore(c.cr);
+        return;
+    }
     cairo_translate(c.cr, from.x, from.y);
     cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
     cairo_scale(c.cr, sx, -sy);
@@ -291,6 +320,72 @@ void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEnti
         if (!definition || (definition->isConstant() && !definition->isInvisible()))
             drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
         e->close();
+    }
+}
+
+// The cells i in [first, last] whose box [lo, hi], moved by i * step, meets [from, to] on one axis.
+void narrowCells(double lo, double hi, double step, double from, double to, int& first, int& last) {
+    if (step == 0) {
+        if (hi < from || lo > to) last = first - 1;
+        return;
+    }
+    double a = (from - hi) / step, b = (to - lo) / step;
+    if (step < 0) std::swap(a, b);
+    if (!(a <= b)) { // not a number: nothing is known
+        return;
+    }
+    if (a > first) first = a > last ? last + 1 : static_cast<int>(std::ceil(a));
+    if (b < last) last = b < first ? first - 1 : static_cast<int>(std::floor(b));
+}
+
+// A multiple insert's cells, stepping along the insert's rotated axes unscaled (as their extents
+// are taken). Only cells on the page are drawn, and of cells closer than the thinnest line only
+// one in so many: a grid may hold 65535 by 65535 cells.
+void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
+              AcDbObjectId blockLayer, int depth) {
+    const int rows = mi->rows(), cols = mi->columns();
+    if (rows <= 0 || cols <= 0) return;
+    AcGeMatrix3d frame =
+        AcGeMatrix3d::planeToWorld(mi->normal()) * AcGeMatrix3d::rotation(mi->rotation(), AcGeVector3d::kZAxis);
+    AcGeVector3d colStep = frame * AcGeVector3d(mi->columnSpacing(), 0, 0);
+    AcGeVector3d rowStep = frame * AcGeVector3d(0, mi->rowSpacing(), 0);
+    AcGeVector3d colOnPage = m * colStep, rowOnPage = m * rowStep;
+    int colEvery = cellStride(colOnPage.length() * c.pxPerUnit / c.thinLine, cols);
+    int rowEvery = cellStride(rowOnPage.length() * c.pxPerUnit / c.thinLine, rows);
+    // The first cell's box on the page: the grid's extents less the moves to its far cells.
+    bool culled = false;
+    double lo[2] = {0, 0}, hi[2] = {0, 0}, page[4] = {0, 0, 0, 0};
+    AcDbExtents grid;
+    if (mi->getGeomExtents(grid) == Acad::eOk) {
+        AcGePoint3d mn = grid.minPoint(), mx = grid.maxPoint();
+        for (AcGeVector3d move : {colStep * (cols - 1), rowStep * (rows - 1)}) {
+            mn -= AcGeVector3d(std::min(move.x, 0.0), std::min(move.y, 0.0), std::min(move.z, 0.0));
+            mx -= AcGeVector3d(std::max(move.x, 0.0), std::max(move.y, 0.0), std::max(move.z, 0.0));
+        }
+        AcDbExtents cell;
+        for (int k = 0; k < 8; ++k)
+            cell.addPoint(m * AcGePoint3d(k & 1 ? mx.x : mn.x, k & 2 ? mx.y : mn.y, k & 4 ? mx.z : mn.z));
+        lo[0] = cell.minPoint().x, lo[1] = cell.minPoint().y, hi[0] = cell.maxPoint().x, hi[1] = cell.maxPoint().y;
+        cairo_clip_extents(c.cr, &page[0], &page[1], &page[2], &page[3]);
+        double pad = c.thinLine / c.pxPerUnit;
+        page[0] -= pad, page[1] -= pad, page[2] += pad, page[3] += pad;
+        culled = std::isfinite(lo[0]) && std::isfinite(lo[1]) && std::isfinite(hi[0]) && std::isfinite(hi[1]);
+    }
+    AcGeMatrix3d bt = mi->blockTransform();
+    for (int r = 0; r < rows; r = nextCell(r, rowEvery, rows)) {
+        int first = 0, last = cols - 1;
+        if (culled)
+            for (int axis = 0; axis < 2; ++axis) {
+                double shift = axis == 0 ? rowOnPage.x * r : rowOnPage.y * r;
+                double step = axis == 0 ? colOnPage.x : colOnPage.y;
+                narrowCells(lo[axis] + shift, hi[axis] + shift, step, page[axis], page[axis + 2], first, last);
+            }
+        if (first > last) continue;
+        first -= first % colEvery; // the same columns in every row
+        for (int col = first; col <= last; col = nextCell(col, colEvery, cols)) {
+            AcGeMatrix3d move = AcGeMatrix3d::translation(colStep * col + rowStep * r);
+            drawBlock(c, mi->blockTableRecord(), m * move * bt, byBlock, blockLayer, depth);
+        }
     }
 }
 
@@ -494,12 +589,7 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         AcDbBlockTableRecord* btr = nullptr;
         AcGeMatrix3d bt = ref->blockTransform();
         if (auto* mi = AcDbMInsertBlock::cast(e)) {
-            for (int r = 0; r < mi->rows(); ++r)
-                for (int col = 0; col < mi->columns(); ++col) {
-                    AcGeMatrix3d off =
-                        AcGeMatrix3d::translation(AcGeVector3d(col * mi->columnSpacing(), r * mi->rowSpacing(), 0));
-                    drawBlock(c, ref->blockTableRecord(), m * bt * off, inherit, layer, depth);
-                }
+            drawGrid(c, mi, m, inherit, layer, depth);
         } else {
             drawBlock(c, ref->blockTableRecord(), m * bt, inherit, layer, depth);
         }
@@ -552,43 +642,81 @@ void releaseFontCachesAtExit() {
     });
 }
 
-bool writeJpeg(cairo_surface_t* s, const std::string& path, std::wstring& error) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = L"cannot write " + win::fromUtf8(path);
-        return false;
-    }
+// The JPEG library reports errors through its error manager, whose default ends the process: ours
+// jumps back to the encoder with the library's message.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf back;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void jpegFailed(j_common_ptr cinfo) {
+    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+    errors->manager.format_message(cinfo, errors->message);
+    std::longjmp(errors->back, 1);
+}
+
+// The encoder's state lives outside the frame that calls setjmp, so that it is whole after a jump.
+struct JpegJob {
+    jpeg_compress_struct cinfo;
+    JpegErrors errors;
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    std::vector<unsigned char> row;
+};
+
+// The image as JPEG (quality 90) in job.out; false with the library's message.
+bool encodeJpeg(JpegJob& job, cairo_surface_t* s) {
     int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
     int stride = cairo_image_surface_get_stride(s);
-    unsigned char* data = cairo_image_surface_get_data(s);
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
-    cinfo.image_width = JDIMENSION(w);
-    cinfo.image_height = JDIMENSION(h);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(size_t(w) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const uint32_t* px = reinterpret_cast<const uint32_t*>(data + size_t(cinfo.next_scanline) * size_t(stride));
-        for (int x = 0; x < w; ++x) {
-            row[size_t(x) * 3] = (px[x] >> 16) & 0xFF;
-            row[size_t(x) * 3 + 1] = (px[x] >> 8) & 0xFF;
-            row[size_t(x) * 3 + 2] = px[x] & 0xFF;
-        }
-        JSAMPROW rp = row.data();
-        jpeg_write_scanlines(&cinfo, &rp, 1);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    job.row.resize(size_t(w) * 3);
+    job.cinfo.err = jpeg_std_error(&job.errors.manager);
+    job.errors.manager.error_exit = jpegFailed;
+    if (setjmp(job.errors.back)) {
+        jpeg_destroy_compress(&job.cinfo);
+        return false;
     }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    bool ok = std::fclose(f) == 0;
-    if (!ok) error = L"cannot write " + win::fromUtf8(path);
+    jpeg_create_compress(&job.cinfo);
+    jpeg_mem_dest(&job.cinfo, &job.out, &job.outSize);
+    job.cinfo.image_width = JDIMENSION(w);
+    job.cinfo.image_height = JDIMENSION(h);
+    job.cinfo.input_components = 3;
+    job.cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&job.cinfo);
+    jpeg_set_quality(&job.cinfo, 90, TRUE);
+    jpeg_start_compress(&job.cinfo, TRUE);
+    while (job.cinfo.next_scanline < job.cinfo.image_height) {
+        const auto* px = reinterpret_cast<const uint32_t*>(data + size_t(job.cinfo.next_scanline) * size_t(stride));
+        for (int x = 0; x < w; ++x) {
+            job.row[size_t(x) * 3] = (px[x] >> 16) & 0xFF;
+            job.row[size_t(x) * 3 + 1] = (px[x] >> 8) & 0xFF;
+            job.row[size_t(x) * 3 + 2] = px[x] & 0xFF;
+        }
+        JSAMPROW rp = job.row.data();
+        jpeg_write_scanlines(&job.cinfo, &rp, 1);
+    }
+    jpeg_finish_compress(&job.cinfo);
+    jpeg_destroy_compress(&job.cinfo);
+    return true;
+}
+
+bool writeJpeg(cairo_surface_t* s, docfile::Replacement& file, std::wstring& error) {
+    auto job = std::make_unique<JpegJob>();
+    bool ok = encodeJpeg(*job, s);
+    if (!ok)
+        error = L"the JPEG image cannot be made: " + win::fromUtf8(job->errors.message);
+    else
+        ok = file.write(std::string_view(reinterpret_cast<const char*>(job->out), job->outSize));
+    std::free(job->out);
     return ok;
+}
+
+// cairo's output goes to the temporary file; a failed write stops it with a write error.
+cairo_status_t toFile(void* closure, const unsigned char* data, unsigned int length) {
+    auto* file = static_cast<docfile::Replacement*>(closure);
+    return file->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
+                                                                                      : CAIRO_STATUS_WRITE_ERROR;
 }
 
 } // namespace
@@ -617,6 +745,16 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     if (raster) {
         W = std::round(std::min(W, 8000.0));
         H = std::round(std::min(H, 8000.0));
+    } else {
+        // A PDF page is at most 200 inches a side.
+        W = std::min(W, 14400.0);
+        H = std::min(H, 14400.0);
+    }
+    if (!(W >= 1 && H >= 1)) {
+        std::wostringstream why;
+        why << L"the paper is too small to plot on (" << wMm << L" by " << hMm << (pixels ? L" pixels)" : L" mm)");
+        error = why.str();
+        return false;
     }
 
     // What to show: the block of the layout, and the area in its coordinates.
@@ -643,14 +781,22 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     double margin = 0.03;
     double scale = std::min(W * (1 - 2 * margin) / ew, H * (1 - 2 * margin) / eh);
 
+    // Drawn into a temporary file put in the target's place only when all of it was written: a
+    // failed plot leaves an earlier one as it was.
+    docfile::Replacement file;
+    auto cannotWrite = [&] {
+        error = L"cannot write " + win::fromUtf8(r.nativePath) + L": " + win::fromUtf8(file.why());
+        return false;
+    };
+    if (!file.open(r.nativePath)) return cannotWrite();
     cairo_surface_t* surface = nullptr;
     if (raster)
         surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H));
     else
-        surface = cairo_pdf_surface_create(r.nativePath.c_str(), W, H);
+        surface = cairo_pdf_surface_create_for_stream(toFile, &file, W, H);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        error = L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(cairo_surface_status(surface)));
         cairo_surface_destroy(surface);
-        error = L"cannot write " + win::fromUtf8(r.nativePath);
         return false;
     }
     releaseFontCachesAtExit();
@@ -661,6 +807,16 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     cairo_translate(cr, W / 2, H / 2);
     cairo_scale(cr, scale, -scale);
     cairo_translate(cr, -(ext.minPoint().x + ext.maxPoint().x) / 2, -(ext.minPoint().y + ext.maxPoint().y) / 2);
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+        // Paper units cannot hold it: an entity lies absurdly far away or is absurdly large.
+        std::wostringstream why;
+        why << L"the drawing is too large to plot: its extents run from " << ext.minPoint().x << L","
+            << ext.minPoint().y << L" to " << ext.maxPoint().x << L"," << ext.maxPoint().y;
+        error = why.str();
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        return false;
+    }
 
     Ctx c;
     c.cr = cr;
@@ -709,22 +865,34 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         }
         e->close();
     }
+    cairo_status_t drawn = cairo_status(cr);
     cairo_destroy(cr);
-    bool ok = true;
-    if (r.format == Format::kPng) {
-        ok = cairo_surface_write_to_png(surface, r.nativePath.c_str()) == CAIRO_STATUS_SUCCESS;
-        if (!ok) error = L"cannot write " + win::fromUtf8(r.nativePath);
+    cairo_status_t written = CAIRO_STATUS_SUCCESS;
+    bool encoded = true;
+    if (drawn != CAIRO_STATUS_SUCCESS) {
+        // Nothing is written: the surface may hold only part of the drawing.
+    } else if (r.format == Format::kPng) {
+        written = cairo_surface_write_to_png_stream(surface, toFile, &file);
     } else if (r.format == Format::kJpeg) {
         cairo_surface_flush(surface);
-        ok = writeJpeg(surface, r.nativePath, error);
+        encoded = writeJpeg(surface, file, error);
     } else {
         cairo_surface_finish(surface);
-        ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
-        if (!ok) error = L"cannot write " + win::fromUtf8(r.nativePath);
+        written = cairo_surface_status(surface);
     }
     cairo_surface_destroy(surface);
     if (entitiesDrawn) *entitiesDrawn = c.drawn;
-    return ok;
+    if (drawn != CAIRO_STATUS_SUCCESS) {
+        error = L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(drawn));
+        return false;
+    }
+    if (!encoded) return error.empty() ? cannotWrite() : false;
+    if (written != CAIRO_STATUS_SUCCESS && file.why().empty()) {
+        error = L"cannot write " + win::fromUtf8(r.nativePath) + L": " + win::fromUtf8(cairo_status_to_string(written));
+        return false;
+    }
+    if (written != CAIRO_STATUS_SUCCESS || !file.commit()) return cannotWrite();
+    return true;
 }
 
 } // namespace plot

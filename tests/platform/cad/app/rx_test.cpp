@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -141,6 +144,32 @@ TEST_F(Linker, ALockedModuleStaysUntilTheHostEnds) {
     EXPECT_EQ(acrxDynamicLinker->loadedModules().size(), 1u);
     acrxDynamicLinker->unloadAll();
     EXPECT_TRUE(acrxDynamicLinker->loadedModules().empty());
+}
+
+TEST_F(Linker, AModuleStillLoadedWhenTheProcessCallsExitIsUnloadedFirst) {
+    // A library that gives up calls exit(): the module must hear of it before the host's statics go.
+    std::string body = kModule;
+    body.replace(body.find("static void note(const char* what) {"), 36,
+                 "#include <fstream>\nstatic void note(const char* what) {\n"
+                 "  if (const char* f = std::getenv(\"KELMO_LINKER_FILE\")) std::ofstream(f, std::ios::app) << what;");
+    std::string lib = buildModule("exitmod", body);
+    if (lib.empty()) GTEST_SKIP() << "no C++ compiler to build the test module";
+    std::string log = lib + ".log";
+    std::filesystem::remove(log);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("KELMO_LINKER_FILE", log.c_str(), 1);
+        std::wstring path = win::fromUtf8(lib);
+        std::exit(acrxDynamicLinker->loadModule(path.c_str()) ? 0 : 9);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::ifstream in(log);
+    std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(seen, "attach,init,unload,detach,");
 }
 
 TEST_F(Linker, RefusesWhatIsNoModule) {

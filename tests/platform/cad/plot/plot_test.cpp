@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 
 using kelmo_test::HostFixture;
 
@@ -156,6 +157,120 @@ TEST_F(Plotting, ParagraphTextWrapsAtItsWidthAndSitsOnItsAttachmentPoint) {
     EXPECT_FALSE(png.dark(42, 58, 6, 7.8));    // and not hanging below a top-left corner
 }
 
+// A multiple insert of a 2 by 2 square, scaled by 2, in columns and rows `spacing` apart.
+AcDbObjectId squareGrid(kelmo_test::TestHost& host, const wchar_t* name, AcGePoint3d at, int columns, int rows,
+                        double spacing, double rotation = 0) {
+    auto* square = new AcDbPolyline();
+    for (auto [x, y] : {std::pair{0.0, 0.0}, {2.0, 0.0}, {2.0, 2.0}, {0.0, 2.0}})
+        square->addVertexAt(square->numVerts(), AcGePoint2d(x, y));
+    square->setClosed(true);
+    AcDbObjectId block = host.defineBlock(name, {square});
+    auto* grid = new AcDbMInsertBlock(at, block, Adesk::UInt16(columns), Adesk::UInt16(rows), spacing, spacing);
+    grid->setScaleFactors(AcGeScale3d(2));
+    grid->setRotation(rotation);
+    return host.addEntity(grid);
+}
+
+// The extents of an entity, opened for read.
+AcDbExtents extentsOf(AcDbObjectId id) {
+    AcDbExtents ext;
+    AcDbEntity* e = nullptr;
+    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) return ext;
+    e->getGeomExtents(ext);
+    e->close();
+    return ext;
+}
+
+TEST_F(Plotting, AMultipleInsertsExtentsComeFromOneCellAndTheGrid) {
+    // 30000 by 30000 cells: taken cell by cell, every zoom and plot of the extents hung.
+    AcDbExtents ext = extentsOf(squareGrid(*host, L"CELL", AcGePoint3d(10, 20, 0), 30000, 30000, 3));
+    ASSERT_FALSE(ext.isEmpty());
+    // The cells step 3 apart, unscaled; each is 4 wide.
+    EXPECT_NEAR(ext.minPoint().x, 10, 1e-9);
+    EXPECT_NEAR(ext.minPoint().y, 20, 1e-9);
+    EXPECT_NEAR(ext.maxPoint().x, 10 + 29999 * 3 + 4, 1e-6);
+    EXPECT_NEAR(ext.maxPoint().y, 20 + 29999 * 3 + 4, 1e-6);
+    // Turned a quarter: the columns run up, the rows to the left.
+    ext = extentsOf(squareGrid(*host, L"TURNED", AcGePoint3d(0, 0, 0), 3, 2, 10, 3.14159265358979323846 / 2));
+    EXPECT_NEAR(ext.minPoint().x, -14, 1e-9);
+    EXPECT_NEAR(ext.maxPoint().x, 0, 1e-9);
+    EXPECT_NEAR(ext.minPoint().y, 0, 1e-9);
+    EXPECT_NEAR(ext.maxPoint().y, 24, 1e-9);
+    // A window on a few cells of the large grid plots only those.
+    plot::Request r;
+    r.db = db();
+    r.area = AcDbPlotSettings::kWindow;
+    r.window[0] = 5, r.window[1] = 15, r.window[2] = 35, r.window[3] = 45;
+    r.nativePath = (host->tempDir() / "cells.png").string();
+    std::wstring why;
+    ASSERT_TRUE(plot::render(r, why)) << win::toUtf8(why);
+}
+
+TEST_F(Plotting, AMultipleInsertsCellsAreDrawnUnscaledAlongItsAxes) {
+    // Cells 4 wide at (20, 20), (50, 20), (20, 50) and (50, 50); scaled spacing would put them at 80.
+    squareGrid(*host, L"CELL", AcGePoint3d(20, 20, 0), 2, 2, 30);
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("grid.png"), why), Acad::eOk) << win::toUtf8(why);
+    PlotImage png(host->tempDir() / "grid.png");
+    ASSERT_TRUE(png.ok());
+    EXPECT_TRUE(png.dark(19.5, 20.5, 21, 23));
+    EXPECT_TRUE(png.dark(53.5, 54.5, 21, 23));
+    EXPECT_TRUE(png.dark(49.5, 50.5, 51, 53));
+    EXPECT_FALSE(png.dark(79, 85, 21, 23));
+    EXPECT_FALSE(png.dark(79, 85, 51, 53));
+}
+
+TEST_F(Plotting, AbsurdTextIsLeftOutAndTheRestIsStillDrawn) {
+    // Each of these once broke cairo's state for good: the rest of the plot came out blank.
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        AcGePoint3d at;
+        double height, rotation, widthFactor;
+    };
+    const Case cases[] = {{AcGePoint3d(60, 60, 0), 1e-300, 0, 1},
+                          {AcGePoint3d(60, 60, 0), 5, nan, 1},
+                          {AcGePoint3d(60, 60, 0), 5, inf, 1},
+                          {AcGePoint3d(nan, 60, 0), 5, 0, 1},
+                          {AcGePoint3d(60, 60, 0), 5, 0, 1e-300}};
+    for (const Case& c : cases) {
+        auto* t = new AcDbText(c.at, L"Absurd", AcDbObjectId(), 5);
+        t->setHeight(c.height);
+        t->setRotation(c.rotation);
+        t->setWidthFactor(c.widthFactor);
+        host->addEntity(t);
+    }
+    std::wstring why;
+    ASSERT_EQ(plot::plotCurrentLayout(doc(), windowsPath("absurd.png"), why), Acad::eOk) << win::toUtf8(why);
+    PlotImage png(host->tempDir() / "absurd.png");
+    ASSERT_TRUE(png.ok());
+    EXPECT_TRUE(png.dark(-1, 1, 40, 60));  // the frame's left edge, drawn after the texts
+    EXPECT_TRUE(png.dark(11, 30, 81, 84)); // "Office 1"
+
+    // A drawing paper units cannot hold is refused with its extents, not plotted blank.
+    host->addEntity(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1e300, 1e300, 0)));
+    EXPECT_NE(plot::plotCurrentLayout(doc(), windowsPath("far.png"), why), Acad::eOk);
+    EXPECT_NE(why.find(L"the drawing is too large to plot: its extents run from -2,-2 to 1e+300,1e+300"),
+              std::wstring::npos)
+        << win::toUtf8(why);
+    EXPECT_FALSE(std::filesystem::exists(host->tempDir() / "far.png"));
+}
+
+TEST_F(Plotting, APaperOfLessThanOneDotIsRefused) {
+    for (const wchar_t* media : {L"Tiny_(0.40_x_0.40_Pixels)", L"Thin_(0.001_x_297.00_MM)"}) {
+        plot::Request r;
+        r.db = db();
+        r.media = media;
+        for (plot::Format f : {plot::Format::kPng, plot::Format::kJpeg, plot::Format::kPdf}) {
+            r.format = f;
+            r.nativePath = (host->tempDir() / "tiny.out").string();
+            std::wstring why;
+            EXPECT_FALSE(plot::render(r, why)) << win::toUtf8(media); // a zero-sized JPEG ended the process
+            EXPECT_NE(why.find(L"the paper is too small to plot on"), std::wstring::npos) << win::toUtf8(why);
+            EXPECT_FALSE(std::filesystem::exists(r.nativePath));
+        }
+    }
+}
+
 TEST_F(Plotting, RefusesUnknownExtensionsAndMissingFolders) {
     std::wstring why;
     EXPECT_EQ(plot::plotCurrentLayout(doc(), windowsPath("plan.dwf"), why), Acad::eInvalidFileExtension);
@@ -220,6 +335,9 @@ TEST_F(Plotting, PublishEngineWritesPdfAndRefusesDwf) {
     ASSERT_TRUE(AcDbPlotSettingsValidator::mediaSize(L"ANSI_A_(11.00_x_8.50_Inches)", wmm, hmm, px));
     EXPECT_NEAR(wmm, 279.4, 1e-9);
     EXPECT_FALSE(px);
+    // A size too large for a number, as a damaged drawing may name it, once ended the process.
+    EXPECT_FALSE(
+        AcDbPlotSettingsValidator::mediaSize(L"Big_(" + std::wstring(400, L'9') + L".00_x_1.00_MM)", wmm, hmm, px));
 }
 
 } // namespace

@@ -1,0 +1,272 @@
+#include "cad/app/DocumentFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace docfile {
+
+namespace {
+
+constexpr std::size_t kNameMax = NAME_MAX;
+constexpr int kMaxLinks = 40;
+
+// What a file that is no regular file is, for a message; empty for a regular file.
+std::string whatItIs(mode_t mode) {
+    if (S_ISREG(mode)) return {};
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
+    return "it is not a regular file";
+}
+
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The path with its symbolic links followed to the file they lead to, which need not exist
+// yet (a dangling link names the file to create). Empty with errno ELOOP for a cycle.
+std::string followLinks(std::string path) {
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
+        if (n < 0) return path;
+        to.resize(static_cast<std::size_t>(n));
+        if (to.empty()) return path;
+        path = to.front() == '/' ? to : (folderOf(path) == "/" ? "" : folderOf(path)) + "/" + to;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+bool isTemporarySuffix(std::string_view s) {
+    if (s.size() != 6) return false;
+    for (char c : s)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
+} // namespace
+
+std::string writeErrorText(int error) {
+    switch (error) {
+        case ENOSPC:
+            return "the disk is full";
+        case EDQUOT:
+            return "the disk quota is used up";
+        case EACCES:
+        case EPERM:
+            return "permission denied";
+        case ENAMETOOLONG:
+            return "the file name is too long";
+        case EROFS:
+            return "the disk is read-only";
+        case EFBIG:
+            return "the file would grow past the largest size allowed";
+        case ENOENT:
+        case ENOTDIR:
+            return "the folder does not exist";
+        case ELOOP:
+            return "its symbolic links go round in a circle";
+        case EIO:
+            return "the disk reported an input/output error";
+        default: {
+            std::string s = std::strerror(error);
+            if (!s.empty() && s[0] >= 'A' && s[0] <= 'Z' && !(s.size() > 1 && s[1] >= 'A' && s[1] <= 'Z'))
+                s[0] = static_cast<char>(s[0] - 'A' + 'a');
+            return s;
+        }
+    }
+}
+
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& why) {
+    // Not blocking on open: a named pipe with no writer would wait for ever.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int error = errno;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && !whatItIs(st.st_mode).empty())
+            why = whatItIs(st.st_mode);
+        else
+            why = error == ENOENT || error == ENOTDIR ? "the file does not exist" : writeErrorText(error);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = whatItIs(st.st_mode);
+        ::close(fd);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    bool ok = true;
+    try {
+        bytes.clear();
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+        char buffer[1 << 16];
+        for (;;) {
+            ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                why = "it cannot be read: " + writeErrorText(errno);
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+    } catch (const std::bad_alloc&) {
+        why = "it is too large to read into memory";
+        ok = false;
+    } catch (const std::length_error&) {
+        why = "it is too large to read into memory";
+        ok = false;
+    }
+    ::close(fd);
+    if (!ok) bytes.clear();
+    return ok;
+}
+
+std::string temporaryPrefix(const std::string& fileName) {
+    // ".~" + name + "." + six characters must still be a valid file name.
+    std::string name = fileName;
+    if (name.size() + 9 > kNameMax) {
+        std::size_t keep = kNameMax - 9;
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep; // whole characters
+        name.resize(keep);
+    }
+    return ".~" + name + ".";
+}
+
+void removeStaleTemporaries(const std::string& realTarget) {
+    std::string folder = folderOf(realTarget);
+    std::string prefix = temporaryPrefix(nameOf(realTarget));
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return;
+    while (dirent* e = ::readdir(d)) {
+        std::string_view name(e->d_name);
+        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
+            !isTemporarySuffix(name.substr(prefix.size())))
+            continue;
+        std::string path = (folder == "/" ? "" : folder) + "/" + std::string(name);
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        // A write in progress holds its temporary locked; only what nobody holds is stale.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(d);
+}
+
+Replacement::~Replacement() {
+    abandon();
+}
+
+bool Replacement::fail(const std::string& reason) {
+    why_ = reason;
+    abandon();
+    return false;
+}
+
+void Replacement::abandon() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+bool Replacement::open(const std::string& target) {
+    abandon();
+    why_.clear();
+    real_ = followLinks(target);
+    if (real_.empty()) return fail(writeErrorText(errno));
+    std::string name = nameOf(real_);
+    if (name.empty()) return fail("it is a folder");
+    if (name.size() > kNameMax) return fail(writeErrorText(ENAMETOOLONG));
+    struct stat st {};
+    existed_ = ::stat(real_.c_str(), &st) == 0;
+    if (existed_) {
+        if (std::string what = whatItIs(st.st_mode); !what.empty()) return fail(what);
+        if (::access(real_.c_str(), W_OK) != 0) return fail(writeErrorText(errno));
+        mode_ = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return fail(writeErrorText(errno));
+    } else {
+        mode_ = 0644;
+    }
+    std::string folder = folderOf(real_);
+    std::string tmpl = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(name) + "XXXXXX";
+    fd_ = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        int error = errno;
+        // The file itself may be writable: say that it is the folder that is not.
+        if (error == EACCES || error == EPERM)
+            return fail(writeErrorText(error) + " (no file may be made in its folder)");
+        return fail(writeErrorText(error));
+    }
+    temp_ = tmpl;
+    // Held until the file is in place, so that another save does not take it for stale.
+    ::flock(fd_, LOCK_EX);
+    return true;
+}
+
+bool Replacement::write(std::string_view bytes) {
+    if (fd_ < 0) return false;
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(writeErrorText(errno));
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool Replacement::commit() {
+    if (fd_ < 0) return false;
+    // The disk may take the data only now (delayed allocation, network disks).
+    if (::fsync(fd_) != 0) return fail(writeErrorText(errno));
+    ::fchmod(fd_, static_cast<mode_t>(mode_));
+    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
+    if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
+    temp_.clear();
+    int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) return fail(writeErrorText(errno));
+    // The new name must outlive a power cut too.
+    int folder = ::open(folderOf(real_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    removeStaleTemporaries(real_);
+    return true;
+}
+
+} // namespace docfile

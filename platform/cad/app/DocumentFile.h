@@ -1,0 +1,56 @@
+#pragma once
+// Reading and writing the files a user names (drawings, plots) so that nothing is lost: only
+// regular files are read; a file is written whole beside its target and then renamed over it, so
+// a failed or interrupted write leaves the old file as it was. Reasons are in the user's words.
+#include <string>
+#include <string_view>
+
+namespace docfile {
+
+// Reads a whole regular file (symbolic links followed). False with the reason when the file is
+// missing, unreadable, a folder, or no regular file (a device or a named pipe, which could
+// block or never end).
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& why);
+
+// What a failed call's errno means for a file being written ("the disk is full").
+std::string writeErrorText(int error);
+
+// A file written in place of a target. The target's symbolic links are followed: the file they
+// lead to is replaced and the links stay. The temporary file is ".~NAME.XXXXXX" in the real
+// target's folder; it is removed when the write is not committed.
+class Replacement {
+public:
+    Replacement() = default;
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    // Refuses targets that are no regular files and existing files that may not be written.
+    bool open(const std::string& target);
+    bool write(std::string_view bytes);
+    // Puts the written file in the target's place with the old file's permissions, then removes
+    // the temporaries that killed writes of the same target left behind.
+    bool commit();
+    // Why the last call failed.
+    const std::string& why() const { return why_; }
+    // The file really replaced (the target with its links followed).
+    const std::string& realTarget() const { return real_; }
+
+private:
+    bool fail(const std::string& reason);
+    void abandon();
+
+    std::string real_;
+    std::string temp_;
+    std::string why_;
+    int fd_ = -1;
+    bool existed_ = false;
+    unsigned mode_ = 0644;
+};
+
+// The temporaries ".~NAME.XXXXXX" of target that no running write holds; removes them.
+void removeStaleTemporaries(const std::string& realTarget);
+// The temporary files' prefix for a target file name: ".~NAME." (NAME shortened to fit).
+std::string temporaryPrefix(const std::string& fileName);
+
+} // namespace docfile
