@@ -7,6 +7,9 @@
 class CCategories;
 class CLayers;
 class CLinkLines;
+class CAcadDrawing;
+class CServerPreferenceOstrel;
+class CStoredProcedure;
 
 class CGraphicReport {
 public:
@@ -72,6 +75,19 @@ public:
     void deSerialize(CString xmlPath);
     void serialize(CString xmlPath);
 
+    // The batch side: the report loaded from the register by its identifier, and prepared (claimed,
+    // applied to its drawing, plotted, copied, written as XML) with its status recorded there.
+    void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
+    void prepareReport(CStoredProcedure* procedure, int timeout);
+    void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
+    void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
+    // Sets "preparation started" unless another run holds the report or it has left the status it
+    // was listed under; true when this run has it.
+    bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
+    // The status the report was listed under; -1 when it was loaded on its own.
+    int getListedStatus() const { return m_listedStatus; }
+    void setListedStatus(int status) { m_listedStatus = status; }
+
 private:
     int m_id;
     CString m_title;
@@ -96,4 +112,5 @@ private:
     int m_pieIgnoreEmptySegments;
     int m_pieShowLabels;
     int m_pieShowLabelSegmentLines;
+    int m_listedStatus = -1;
 };
