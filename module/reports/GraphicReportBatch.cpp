@@ -19,20 +19,30 @@ KELMO_SOURCE_FILE(L"GraphicReport");
 
 namespace {
 
-// Where a target given as text points, beside the drawing that must never be overwritten.
+// Where a copy of the drawing goes.
 struct Target {
     CString folder;
     CString name;
 };
 
-// Whether the path names the drawing file itself, however it is written: both are compared in the
-// full form the file system gives them, without regard to case.
-bool isDrawingFile(const CString& path, const CString& drawingFile) {
-    if (path.CompareNoCase(drawingFile) == 0) return true;
-    CFileStatus target;
-    CFileStatus drawing;
-    if (!CFile::GetStatus(path, target) || !CFile::GetStatus(drawingFile, drawing)) return false;
-    return CString(target.m_szFullName).CompareNoCase(drawing.m_szFullName) == 0;
+// What a copy or the XML must never replace: the drawing itself and the plot just written.
+struct Kept {
+    CString drawing;
+    CString plot;
+};
+
+// Whether two paths name one file, however they are written: both are compared in the full form the
+// file system gives them, without regard to case.
+bool sameFile(const CString& path, const CString& other) {
+    if (path.CompareNoCase(other) == 0) return true;
+    CFileStatus first;
+    CFileStatus second;
+    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
+    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
+}
+
+bool replacesKept(const CString& path, const Kept& kept) {
+    return sameFile(path, kept.drawing) || sameFile(path, kept.plot);
 }
 
 // Splits a folder-and-file path at its last backslash.
@@ -77,7 +87,7 @@ enum {
 void applyReport(CGraphicReport& /*report*/, CAcadDrawing* /*drawing*/) {}
 
 // Saves the copy of the drawing the report asks for; the status the copy leaves.
-int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const CString& drawingFile) {
+int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept) {
     CString copyTo = report.getSaveCopyTo();
     Target target;
     switch (CFileUtilities::getPathType(copyTo)) {
@@ -94,14 +104,14 @@ int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const CString& drawi
             return statusCopyFailed;
     }
     if (target.name.IsEmpty() || !CFileUtilities::directoryExists(target.folder) ||
-        isDrawingFile(target.folder + target.name, drawingFile))
+        replacesKept(target.folder + target.name, kept))
         return statusCopyFailed;
     drawing->saveAs(target.folder, target.name);
     return statusPlotted;
 }
 
 // Where the report's XML goes; false when the target is refused.
-bool xmlTarget(CGraphicReport& report, const CString& plotName, const CString& drawingFile, CString& target) {
+bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept, CString& target) {
     CString xmlTo = report.getXMLOutputTo();
     if (xmlTo.IsEmpty()) {
         CAcadUtilities utilities;
@@ -123,7 +133,7 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const CString& d
                 return false;
         }
     }
-    return !isDrawingFile(target, drawingFile);
+    return !replacesKept(target, kept);
 }
 
 // Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with.
@@ -153,11 +163,11 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             report.setGraphicReportLayout(procedure, timeout, layout);
         }
     }
-    const CString drawingFile = drawing->getDrawingPath() + drawing->getDrawingFilename();
+    const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), report.getOutputPath() + plotName};
 
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
-            status = saveCopy(report, drawing, drawingFile);
+            status = saveCopy(report, drawing, kept);
         } catch (...) {
             status = statusCopyFailed;
             reportAndDelete(
@@ -167,7 +177,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
 
     if (status == statusPlotted) {
         CString target;
-        if (!xmlTarget(report, plotName, drawingFile, target)) {
+        if (!xmlTarget(report, plotName, kept, target)) {
             status = statusXMLRefused;
         } else {
             try {

@@ -95,7 +95,7 @@ TEST_F(BatchTest, ABatchPlotsCopiesAndWritesEachReportAndRecordsEveryStatus) {
     EXPECT_EQ(module[0][1], "t");
 }
 
-TEST_F(BatchTest, ACopyOrXmlTargetThatNamesTheDrawingItselfIsRefusedHoweverItIsWritten) {
+TEST_F(BatchTest, ACopyOrXmlTargetThatNamesTheDrawingOrThePlotIsRefusedHoweverItIsWritten) {
     const std::string original = slurp(dir / "plans" / "plan_mm.dxf");
     fs::create_directories(dir / "plans" / "sub");
     struct Case {
@@ -112,6 +112,8 @@ TEST_F(BatchTest, ACopyOrXmlTargetThatNamesTheDrawingItselfIsRefusedHoweverItIsW
         {"a folder and file in capitals", plansFolder + "\\PLAN_MM.dxf", std::nullopt, std::nullopt, 12},
         {"an XML file name beside the drawing", std::nullopt, "Plan_MM.dxf", plansFolder, 13},
         {"an XML folder and file through ..", std::nullopt, plansFolder + "\\sub\\..\\plan_mm.dxf", std::nullopt, 13},
+        {"a copy over the plot", windowsPath(dir / "out" / "R7.PDF"), std::nullopt, std::nullopt, 12},
+        {"an XML over the plot", std::nullopt, "r8.pdf", std::nullopt, 13},
     };
     std::vector<int> ids;
     for (const Case& c : cases) {
@@ -133,6 +135,8 @@ TEST_F(BatchTest, ACopyOrXmlTargetThatNamesTheDrawingItselfIsRefusedHoweverItIsW
         }
     }
     EXPECT_EQ(slurp(dir / "plans" / "plan_mm.dxf"), original);
+    EXPECT_TRUE(startsWith(slurp(dir / "out" / "r7.pdf"), "%PDF-"));
+    EXPECT_TRUE(startsWith(slurp(dir / "out" / "r8.pdf"), "%PDF-"));
 }
 
 TEST_F(BatchTest, TwoRunsSharingOneRegisterPrepareEachOfTwentyReportsOnce) {
@@ -185,6 +189,38 @@ TEST_F(BatchTest, TwoRunsSharingOneRegisterPrepareEachOfTwentyReportsOnce) {
         const fs::path plot = dir / "out" / ("r" + std::to_string(i) + (i % 2 == 0 ? ".pdf" : ".png"));
         EXPECT_GT(fs::file_size(plot), 0u) << plot;
     }
+}
+
+TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
+    const int id = add(Report{});
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string message; // on standard error
+    };
+    writePrefs(dir / "unreachable.xml", windowsPath(dir / "out"));
+    {
+        std::string text = slurp(dir / "unreachable.xml");
+        const std::string host = pgServer()->host;
+        text.replace(text.find(host), host.size(), (dir / "no-server").string());
+        std::ofstream(dir / "unreachable.xml", std::ios::trunc) << text;
+    }
+    std::ofstream(dir / "empty.xml") << "<?xml version=\"1.0\"?>\n<ostrelPreferences/>\n";
+    const std::vector<Case> cases = {
+        {" --status 256", 2, "the status must be a whole number from 0 to 255, not 256"},
+        {" --status one", 2, "the status must be a whole number from 0 to 255, not one"},
+        {" --status", 2, "option --status needs a value"},
+        {" --colour red", 2, "unknown option --colour"},
+        {" --server-prefs empty.xml", 3, "no server in the server preferences empty.xml"},
+        {" --server-prefs missing.xml", 3, "no server in the server preferences missing.xml"},
+        {" --server-prefs unreachable.xml", 1, "the batch stopped:\nCModuleDetails::setModDetails"},
+    };
+    for (const Case& c : cases) {
+        Outcome r = run(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << "\n" << r.err;
+    }
+    EXPECT_EQ(statusOf(id), 1);
 }
 
 } // namespace
