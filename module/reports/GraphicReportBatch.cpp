@@ -322,42 +322,45 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
 
 void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
     const wchar_t* method = L"CGraphicReport::prepareReport";
-    KELMO_TRY
-        if (!claimGraphicReport(procedure, timeout)) {
-            acutPrintf(L"Graphic report %i is taken by another batch run - skipped\n", m_id);
-            return;
-        }
-        if (!CFileUtilities::fileExists(m_drawingPath + m_drawingFilename)) {
-            setGraphicReportStatus(procedure, timeout, statusNoDrawing);
-            return;
-        }
-        CAcadDrawing* drawing = nullptr;
+    bool claimed = false;
+    CAcadDrawing* drawing = nullptr;
+    try {
         try {
-            try {
-                drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
-                if (drawing->lock() != Acad::eOk) {
-                    // Nothing was done: the report must not stay "preparation started".
-                    setGraphicReportStatus(procedure, timeout, statusFailed);
-                } else {
-                    const int status = prepareOpenDrawing(*this, procedure, timeout, drawing);
-                    setGraphicReportStatus(procedure, timeout, status);
-                    drawing->unlock(0);
-                }
-            } catch (Acad::ErrorStatus status) {
-                throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 0,
-                                       m_drawingPath + m_drawingFilename, nullptr);
+            if (!claimGraphicReport(procedure, timeout)) {
+                acutPrintf(L"Graphic report %i is taken by another batch run - skipped\n", m_id);
+                return;
             }
-        } catch (...) {
-            // The failure is recorded, the drawing unlocked and closed; then it goes to the caller.
-            CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
+            claimed = true;
+            if (!CFileUtilities::fileExists(m_drawingPath + m_drawingFilename)) {
+                setGraphicReportStatus(procedure, timeout, statusNoDrawing);
+                return;
+            }
+            drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
+            if (drawing->lock() != Acad::eOk) {
+                // Nothing was done: the report must not stay "preparation started".
+                setGraphicReportStatus(procedure, timeout, statusFailed);
+            } else {
+                const int status = prepareOpenDrawing(*this, procedure, timeout, drawing);
+                setGraphicReportStatus(procedure, timeout, status);
+                drawing->unlock(0);
+            }
+        } catch (Acad::ErrorStatus status) {
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 0, m_drawingPath + m_drawingFilename,
+                                   nullptr);
+        }
+    } catch (...) {
+        // A claimed report records its failure, its drawing is unlocked and closed; then the failure
+        // goes to the caller.
+        CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
+        if (claimed) {
             try {
                 setGraphicReportStatus(procedure, timeout, statusFailed);
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded);
             }
-            delete drawing; // unlocks by force and closes the drawing unsaved
-            throw failure;
         }
-        delete drawing;
-    KELMO_CATCH_ALSO(method, kelmo::catchClassLib)
+        delete drawing; // unlocks by force and closes the drawing unsaved
+        throw failure;
+    }
+    delete drawing;
 }

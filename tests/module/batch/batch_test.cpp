@@ -95,7 +95,7 @@ TEST_F(BatchTest, ABatchPlotsCopiesAndWritesEachReportAndRecordsEveryStatus) {
     EXPECT_EQ(module[0][1], "t");
 }
 
-TEST_F(BatchTest, ACopyOrXmlTargetThatNamesTheDrawingOrThePlotIsRefusedHoweverItIsWritten) {
+TEST_F(BatchTest, ACopyOrXmlTargetThatWouldReplaceTheDrawingOrThePlotOrCannotBeWrittenIsRefused) {
     const std::string original = slurp(dir / "plans" / "plan_mm.dxf");
     fs::create_directories(dir / "plans" / "sub");
     struct Case {
@@ -114,6 +114,12 @@ TEST_F(BatchTest, ACopyOrXmlTargetThatNamesTheDrawingOrThePlotIsRefusedHoweverIt
         {"an XML folder and file through ..", std::nullopt, plansFolder + "\\sub\\..\\plan_mm.dxf", std::nullopt, 13},
         {"a copy over the plot", windowsPath(dir / "out" / "R7.PDF"), std::nullopt, std::nullopt, 12},
         {"an XML over the plot", std::nullopt, "r8.pdf", std::nullopt, 13},
+        {"a copy into a folder that does not exist", windowsPath(dir / "gone" / "copy.dxf"), std::nullopt, std::nullopt,
+         12},
+        {"an XML into a folder that does not exist", std::nullopt, windowsPath(dir / "gone" / "r.xml"), std::nullopt,
+         13},
+        {"a copy and an XML elsewhere", windowsPath(dir / "copies" / "kept.dxf"), windowsPath(dir / "xml" / "kept.xml"),
+         std::nullopt, 3},
     };
     std::vector<int> ids;
     for (const Case& c : cases) {
