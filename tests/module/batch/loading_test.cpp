@@ -11,7 +11,6 @@
 #include "reports/Categories.h"
 #include "reports/Category.h"
 #include "reports/GraphicReport.h"
-#include "reports/GraphicReports.h"
 #include "reports/LinkLine.h"
 #include "reports/LinkLines.h"
 
@@ -94,43 +93,6 @@ TEST_F(Loading, AReportReadsItsColumnsCategoriesLayersAndLinkLines) {
     EXPECT_EQ(report.getLinkLines()->getAt(0)->getText(), CString(L"moves to"));
     EXPECT_EQ(report.getLinkLines()->getAt(1)->getStartHandle(), CString(L"B2"));
     EXPECT_EQ(report.getLinkLines()->getAt(1)->getLayer(), CString());
-}
-
-TEST_F(Loading, AReportWithoutRowsKeepsItsIdentifierAndHasNoLists) {
-    const std::string id = sql("INSERT INTO graphic_report (title, output_path) VALUES (NULL, '') RETURNING id");
-    CGraphicReport bare;
-    bare.getGraphicReport(procedure.get(), prefs.getAt(0), std::stoi(id), 10);
-    EXPECT_EQ(bare.getCategories(), nullptr);
-    EXPECT_EQ(bare.getLayersOn(), nullptr);
-    EXPECT_EQ(bare.getLinkLines(), nullptr);
-    EXPECT_EQ(bare.getPlotCentred(), 1);
-    EXPECT_EQ(bare.getOutputPath(), CString((windowsPath(dir / "out") + "\\").c_str())); // empty is none
-
-    CGraphicReport missing;
-    missing.getGraphicReport(procedure.get(), prefs.getAt(0), 999999, 10);
-    EXPECT_EQ(missing.getID(), 999999);
-    EXPECT_EQ(missing.getTitle(), CString());
-    EXPECT_EQ(missing.getOutputPath(), CString());
-}
-
-TEST_F(Loading, TheListTakesTheReportsOfItsStatusInOrderEachRememberingThatStatus) {
-    std::vector<int> ids;
-    for (int status : {5, 1, 5, 5}) {
-        Report report;
-        report.status = status;
-        ids.push_back(add(report));
-    }
-    CGraphicReports reports;
-    reports.getGraphicReports(procedure.get(), prefs.getAt(0), 5, 10);
-    ASSERT_EQ(reports.getCount(), 3);
-    EXPECT_EQ(reports.getAt(0)->getID(), ids[0]);
-    EXPECT_EQ(reports.getAt(1)->getID(), ids[2]);
-    EXPECT_EQ(reports.getAt(2)->getID(), ids[3]);
-    EXPECT_EQ(reports.getAt(2)->getListedStatus(), 5);
-
-    CGraphicReports none;
-    none.getGraphicReports(procedure.get(), prefs.getAt(0), 200, 10);
-    EXPECT_EQ(none.getCount(), 0);
 }
 
 TEST_F(Loading, AReportIsClaimedOnlyFromTheStatusItWasListedUnderAndNeverFromAnotherRun) {
