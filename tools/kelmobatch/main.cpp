@@ -1,6 +1,8 @@
 // kelmobatch: registers the module with the server, loads every graphic report of one status from the
 // register named by the server preferences, and prepares them: each is applied to its drawing, plotted,
 // copied and written as XML, and its status recorded in the register.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -75,14 +77,18 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
     return error.empty();
 }
 
-// The folders the module keeps below the host's folder, as its load would make them.
+// The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
+// pass through the temporary folder under the drawing's name: each run has a folder of its own there,
+// so that two runs on one machine never copy each other's drawings.
 void hostFolders() {
     wchar_t executable[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
     CString folder(executable, static_cast<int>(length));
     const int cut = folder.ReverseFind(L'\\');
     g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
-    g_tempDirectory = g_hostDirectory + L"\\kelmo\\temp\\";
+    CString run;
+    run.Format(L"batch%lu\\", static_cast<unsigned long>(::getpid()));
+    g_tempDirectory = g_hostDirectory + L"\\kelmo\\temp\\" + run;
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
 }
 
@@ -136,6 +142,7 @@ int main(int argc, char** argv) {
         failure->deleteException();
         status = kExitFailed;
     }
+    RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
     session.finish();
     return status;
 }

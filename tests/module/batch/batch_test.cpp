@@ -162,6 +162,7 @@ TEST_F(BatchTest, TwoRunsSharingOneRegisterPrepareEachOfTwentyReportsOnce) {
         report.title = "Report " + std::to_string(i);
         report.outputFilename = "r" + std::to_string(i);
         report.plotType = i % 2 == 0 ? 1 : 3;
+        report.saveCopyTo = windowsPath(dir / "copies" / ("c" + std::to_string(i) + ".dxf"));
         ids.push_back(add(report));
     }
     Outcome first, second;
@@ -194,7 +195,10 @@ TEST_F(BatchTest, TwoRunsSharingOneRegisterPrepareEachOfTwentyReportsOnce) {
     for (int i = 0; i < 20; ++i) {
         const fs::path plot = dir / "out" / ("r" + std::to_string(i) + (i % 2 == 0 ? ".pdf" : ".png"));
         EXPECT_GT(fs::file_size(plot), 0u) << plot;
+        EXPECT_TRUE(fs::exists(dir / "copies" / ("c" + std::to_string(i) + ".dxf"))) << i;
     }
+    // Each run's temporary folder went with it.
+    EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
 }
 
 TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
