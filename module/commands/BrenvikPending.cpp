@@ -50,14 +50,6 @@ void kelmoFindReplaceStub() {
     notAvailable();
 }
 
-void legendMarkerBlockCreate() {
-    notAvailable();
-}
-
-void pieMarkerBlockCreate() {
-    notAvailable();
-}
-
 void kelmoAuxilarator() {
     notAvailable();
 }

@@ -3,9 +3,25 @@
 #include <cmath>
 
 #include "cad/app/ApDocument.h"
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/Layer.h"
+#include "drawing/Layers.h"
 #include "model/ModelSupport.h"
 
+KELMO_SOURCE_FILE(L"MarkerBlock");
+
+using kelmo_model::HeldLock;
+using kelmo_model::OpenedObject;
+
 namespace {
+
+AcGeMatrix3d ucsOf(AcDbDatabase* database) {
+    AcGeMatrix3d ucs;
+    acdbUcsMatrix(ucs, database);
+    return ucs;
+}
 
 AcGeMatrix3d ucsOf(AcDbBlockReference* reference, AcApDocument* document) {
     AcGeMatrix3d ucs;
@@ -15,8 +31,205 @@ AcGeMatrix3d ucsOf(AcDbBlockReference* reference, AcApDocument* document) {
 
 } // namespace
 
-// Values no insert has given yet: metric, two decimals, no text size, no rotation.
-CMarkerBlock::CMarkerBlock() : m_units(0), m_precision(2), m_textSize(0.0), m_rotation(0.0) {}
+// Values no insert has given yet: those of a fresh preferences file.
+CMarkerBlock::CMarkerBlock()
+    : m_units(defaultUnits), m_precision(defaultPrecision), m_textSize(defaultTextSize), m_rotation(0.0) {}
+
+void CMarkerBlock::keepUsableSettings() {
+    // A text size must be seen and a precision written; any units but 1 are metric anyway.
+    if (!std::isfinite(m_textSize) || m_textSize <= 0.0) m_textSize = defaultTextSize;
+    if (m_precision < 0 || m_precision > 15) m_precision = defaultPrecision;
+    if (!std::isfinite(m_rotation)) m_rotation = 0.0;
+}
+
+AcDbAttributeDefinition* CMarkerBlock::defineAttribute(AcGePoint3d position, AcGeVector3d normal, double height,
+                                                       double rotation, CString tag, CString prompt,
+                                                       CString defaultText, CString layer) {
+    AcDbAttributeDefinition* definition = nullptr;
+    try {
+        definition = new AcDbAttributeDefinition();
+        definition->setPosition(position);
+        definition->setHeight(height);
+        definition->setRotation(rotation);
+        definition->setWidthFactor(1.0);
+        definition->setNormal(normal);
+        definition->setHorizontalMode(AcDb::kTextLeft);
+        definition->setVerticalMode(AcDb::kTextBase);
+        definition->setPrompt(prompt);
+        definition->setTextString(defaultText);
+        definition->setTag(tag);
+        definition->setInvisible(false);
+        definition->setVerifiable(false);
+        definition->setPreset(false);
+        definition->setConstant(false);
+        definition->setFieldLength(defaultText.GetLength() + 1);
+        definition->setLayer(layer);
+        return definition;
+    } catch (...) {
+        delete definition;
+        kelmo::reportWrapped(kelmoSourceFile, L"CMarkerBlock::defineAttribute", kelmo::catchClassLib);
+        return nullptr;
+    }
+}
+
+AcDbAttribute* CMarkerBlock::createAttribute(AcDbAttributeDefinition* definition, AcGeMatrix3d blockTransform) {
+    AcDbAttribute* attribute = nullptr;
+    try {
+        attribute = new AcDbAttribute();
+        attribute->setPropertiesFrom(definition);
+        attribute->setInvisible(definition->isInvisible());
+        attribute->setPosition(definition->position());
+        attribute->setHeight(definition->height());
+        attribute->setRotation(definition->rotation());
+        attribute->setWidthFactor(definition->widthFactor());
+        attribute->setNormal(definition->normal());
+        attribute->setTag(definition->tagConst());
+        attribute->setFieldLength(definition->fieldLength());
+        attribute->setTextString(definition->textStringConst());
+        attribute->setHorizontalMode(AcDb::kTextLeft);
+        attribute->transformBy(blockTransform);
+        return attribute;
+    } catch (...) {
+        delete attribute;
+        kelmo::reportWrapped(kelmoSourceFile, L"CMarkerBlock::createAttribute", kelmo::catchClassLib);
+        return nullptr;
+    }
+}
+
+Acad::ErrorStatus CMarkerBlock::defineMarker(AcDbObjectId* blockId, const AcDbObjectIdArray& entityIds,
+                                             const AcGePoint3d& basePoint, CAcadDrawing* drawing, const wchar_t* name,
+                                             const wchar_t* layer, const AttributeRow (&rows)[5], double textSize,
+                                             double rotation) {
+    Acad::ErrorStatus status = drawing->lock();
+    if (status != Acad::eOk) return status;
+    HeldLock held(drawing);
+    try {
+        AcDbDatabase* database = drawing->getDatabase();
+        // The record is added before the outline moves: a name already taken leaves it where it was.
+        AcDbBlockTable* table = nullptr;
+        status = database->getBlockTable(table, AcDb::kForWrite);
+        if (status != Acad::eOk) return status;
+        OpenedObject openedTable(table);
+        auto* record = new AcDbBlockTableRecord();
+        status = record->setName(name);
+        if (status == Acad::eOk) status = table->add(*blockId, record);
+        if (status != Acad::eOk) {
+            delete record;
+            blockId->setNull();
+            return status;
+        }
+        OpenedObject openedRecord(record);
+        record->setOrigin(AcGePoint3d::kOrigin);
+
+        const AcGeMatrix3d move = AcGeMatrix3d::translation(AcGePoint3d::kOrigin - basePoint);
+        AcDbObjectIdArray moved;
+        for (const AcDbObjectId& id : entityIds) {
+            AcDbEntity* entity = nullptr;
+            if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) continue;
+            entity->transformBy(move);
+            entity->close();
+            moved.append(id);
+        }
+        status = record->assumeOwnershipOf(entityIds);
+        if (status != Acad::eOk) {
+            const AcGeMatrix3d back = move.inverse();
+            for (const AcDbObjectId& id : moved) {
+                AcDbEntity* entity = nullptr;
+                if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) continue;
+                entity->transformBy(back);
+                entity->close();
+            }
+            record->erase();
+            blockId->setNull();
+            return status;
+        }
+
+        const AcGeVector3d normal = ucsOf(drawing->getDatabase()) * AcGeVector3d::kZAxis;
+        CLayer::ensureLayerExists(layer, drawing);
+        for (int n = 1; n <= 5; ++n) {
+            const AttributeRow& row = rows[n - 1];
+            AcDbAttributeDefinition* definition =
+                defineAttribute(AcGePoint3d(0, -n * textSize, 0), normal, textSize, rotation, row.tag, row.prompt,
+                                row.defaultText, layer);
+            if (!definition) continue;
+            status = record->appendAcDbEntity(definition);
+            if (status != Acad::eOk) {
+                delete definition;
+                continue;
+            }
+            definition->close();
+        }
+        return status;
+    } catch (...) {
+        // The definition reports what it reached; a failure is never taken for success.
+        kelmo::reportWrapped(kelmoSourceFile, L"CMarkerBlock::defineMarker", kelmo::catchClassLib);
+        return status == Acad::eOk ? Acad::eInvalidInput : status;
+    }
+}
+
+Acad::ErrorStatus CMarkerBlock::insertMarker(CAcadDrawing* drawing, AcDbObjectId definitionId,
+                                             const AcGePoint3d& basePoint, double rotation, const wchar_t* markerLayer,
+                                             const CString& outlineLayer) {
+    KELMO_TRY
+        AcDbDatabase* database = drawing->getDatabase();
+        auto* reference = new AcDbBlockReference();
+        reference->setDatabaseDefaults(database);
+        if (CLayer::ensureLayerExists(markerLayer, drawing)) {
+            reference->setLayer(markerLayer);
+            CLayers layers;
+            layers.getDWGLayers(drawing);
+            if (CLayer* layer = layers.getAtLayer(markerLayer)) {
+                layer->setOff(1);
+                layer->applyToDWG(drawing);
+            }
+        } else {
+            reference->setLayer(outlineLayer);
+        }
+        const AcGeMatrix3d ucs = ucsOf(drawing->getDatabase());
+        reference->setBlockTableRecord(definitionId);
+        reference->setPosition(basePoint);
+        reference->setRotation(rotation);
+        reference->transformBy(ucs);
+        reference->setNormal(ucs * AcGeVector3d::kZAxis);
+
+        AcDbBlockTable* table = nullptr;
+        Acad::ErrorStatus status = database->getBlockTable(table, AcDb::kForRead);
+        AcDbBlockTableRecord* modelSpace = nullptr;
+        if (status == Acad::eOk) {
+            status = table->getAt(ACDB_MODEL_SPACE, modelSpace, AcDb::kForWrite);
+            table->close();
+        }
+        if (status == Acad::eOk) {
+            status = modelSpace->appendAcDbEntity(reference);
+            modelSpace->close();
+        }
+        if (status != Acad::eOk) {
+            delete reference;
+            return status;
+        }
+        OpenedObject openedReference(reference);
+
+        AcDbBlockTableRecord* definition = nullptr;
+        status = acdbOpenObject(definition, definitionId, AcDb::kForRead);
+        if (status != Acad::eOk) return status;
+        OpenedObject openedDefinition(definition);
+        const AcGeMatrix3d blockTransform = reference->blockTransform();
+        for (const AcDbObjectId& id : definition->entityIds()) {
+            AcDbAttributeDefinition* attributeDefinition = nullptr;
+            if (acdbOpenObject(attributeDefinition, id, AcDb::kForRead) != Acad::eOk) continue;
+            OpenedObject openedAttributeDefinition(attributeDefinition);
+            if (attributeDefinition->isConstant()) continue;
+            AcDbAttribute* attribute = createAttribute(attributeDefinition, blockTransform);
+            if (!attribute) continue;
+            if (reference->appendAttribute(attribute) != Acad::eOk) {
+                delete attribute;
+                continue;
+            }
+            attribute->close();
+        }
+        return Acad::eOk;
+    KELMO_CATCH(L"CMarkerBlock::insertMarker")
+}
 
 void CMarkerBlock::readMarkerReference(AcDbBlockReference* reference, AcApDocument* document) {
     readReference(reference);

@@ -5,6 +5,8 @@
 
 #include "model/BlockDWG.h"
 
+class CAcadDrawing;
+
 class CMarkerBlock : public CBlockDWG {
 public:
     CMarkerBlock();
@@ -21,7 +23,42 @@ public:
     double getRotation() const { return m_rotation; }
     void setRotation(double rotation) { m_rotation = rotation; }
 
+    // A new attribute definition, not in the database (the caller appends it); null when it cannot be
+    // made, after the failure has been shown.
+    static AcDbAttributeDefinition* defineAttribute(AcGePoint3d position, AcGeVector3d normal, double height,
+                                                    double rotation, CString tag, CString prompt, CString defaultText,
+                                                    CString layer);
+    // A new attribute for an insert from one of its definition's attribute definitions; null when it
+    // cannot be made, after the failure has been shown.
+    static AcDbAttribute* createAttribute(AcDbAttributeDefinition* definition, AcGeMatrix3d blockTransform);
+
+    // What a marker holds when nothing usable says otherwise.
+    static constexpr int defaultUnits = 0;
+    static constexpr int defaultPrecision = 2;
+    static constexpr double defaultTextSize = 250.0;
+
 protected:
+    // One attribute definition of a marker: its tag, prompt and default text.
+    struct AttributeRow {
+        const wchar_t* tag;
+        const wchar_t* prompt;
+        CString defaultText;
+    };
+    // Defines the named marker block from the outline (moved so that the base point is the origin) and
+    // the five attribute definitions, one text size below the other, on the marker layer. A name
+    // already taken leaves the outline where it was.
+    static Acad::ErrorStatus defineMarker(AcDbObjectId* blockId, const AcDbObjectIdArray& entityIds,
+                                          const AcGePoint3d& basePoint, CAcadDrawing* drawing, const wchar_t* name,
+                                          const wchar_t* layer, const AttributeRow (&rows)[5], double textSize,
+                                          double rotation);
+    // Inserts the marker definition at the base point of the current UCS, with its attributes, on the
+    // marker layer (switched off afterwards), or on the outline's layer when that cannot be made.
+    static Acad::ErrorStatus insertMarker(CAcadDrawing* drawing, AcDbObjectId definitionId,
+                                          const AcGePoint3d& basePoint, double rotation, const wchar_t* markerLayer,
+                                          const CString& outlineLayer);
+    // Settings read from an insert that no legend or pie chart can use fall back to the defaults.
+    void keepUsableSettings();
+
     // Object id, layer, colour, line weight, definition name, handle and the rotation in the UCS of
     // an insert the caller holds open.
     void readMarkerReference(AcDbBlockReference* reference, AcApDocument* document);

@@ -2,6 +2,9 @@
 
 #include "core/Catch.h"
 #include "core/Utilities.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
+#include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"MarkerBlockLegend");
 
@@ -20,5 +23,43 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
             else if (tag == L"LEGENDUNITS")
                 setUnits(CUtilities::CStringToInt(value));
         });
+        keepUsableSettings();
     KELMO_CATCH_ALSO(L"CMarkerBlockLegend::CMarkerBlockLegend", kelmo::catchClassLib)
+}
+
+Acad::ErrorStatus CMarkerBlockLegend::insertMarkerBlock(CAcadDrawing* drawing, AcDbPolyline* outline, int units,
+                                                        int precision, double textSize, double rotation) {
+    KELMO_TRY
+        Acad::ErrorStatus status = drawing->lock();
+        if (status != Acad::eOk) {
+            outline->close();
+            return status;
+        }
+        kelmo_model::HeldLock held(drawing);
+        const CString layer = outline->layerName().c_str();
+        AcDbObjectIdArray ids;
+        ids.append(outline->objectId());
+        AcGePoint3d corner = CAcadUtilities().getPolylineTopLeft(outline);
+        outline->close();
+        AcDbObjectId definitionId;
+        status = createMarkerBlockDefinition(&definitionId, ids, &corner, drawing, units, precision, textSize, 0.0);
+        if (status != Acad::eOk) return status;
+        return insertMarker(drawing, definitionId, corner, rotation, L"KELMO_LEGEND_MARKER", layer);
+    KELMO_CATCH(L"CMarkerBlockLegend::insertMarkerBlock")
+}
+
+Acad::ErrorStatus CMarkerBlockLegend::createMarkerBlockDefinition(AcDbObjectId* blockId,
+                                                                  const AcDbObjectIdArray& entityIds,
+                                                                  AcGePoint3d* basePoint, CAcadDrawing* drawing,
+                                                                  int units, int precision, double textSize,
+                                                                  double rotation) {
+    const AttributeRow rows[5] = {
+        {L"LEGENDTITLE", L"", L"LEGEND BLOCK"},
+        {L"LEGENDTEXTSIZE", L"Enter legend text size", CUtilities::DoubleToCString(textSize, precision)},
+        {L"LEGENDPRECISION", L"Enter precision", CUtilities::IntToCString(precision)},
+        {L"LEGENDROTATION", L"Enter Rotation", CUtilities::DoubleToCString(rotation, precision)},
+        {L"LEGENDUNITS", L"Enter legend units", CUtilities::IntToCString(units)},
+    };
+    return defineMarker(blockId, entityIds, *basePoint, drawing, L"MARKER-LEGEND", L"KELMO_LEGEND_MARKER", rows,
+                        textSize, rotation);
 }

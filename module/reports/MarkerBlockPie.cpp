@@ -1,7 +1,11 @@
 #include "reports/MarkerBlockPie.h"
 
+#include <cmath>
+
 #include "core/Catch.h"
 #include "core/Utilities.h"
+#include "drawing/AcadDrawing.h"
+#include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"MarkerBlockPie");
 
@@ -20,5 +24,45 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
             else if (tag == L"PIERADIUS")
                 setRadius(CUtilities::CStringToDouble(value));
         });
+        keepUsableSettings();
+        if (!std::isfinite(m_radius) || m_radius < 0.0) m_radius = 0.0;
     KELMO_CATCH_ALSO(L"CMarkerBlockPie::CMarkerBlockPie", kelmo::catchClassLib)
+}
+
+Acad::ErrorStatus CMarkerBlockPie::insertMarkerBlock(CAcadDrawing* drawing, AcDbCircle* outline, int /*units*/,
+                                                     int precision, double textSize, double rotation) {
+    KELMO_TRY
+        Acad::ErrorStatus status = drawing->lock();
+        if (status != Acad::eOk) {
+            outline->close();
+            return status;
+        }
+        kelmo_model::HeldLock held(drawing);
+        const CString layer = outline->layerName().c_str();
+        AcDbObjectIdArray ids;
+        ids.append(outline->objectId());
+        AcGePoint3d centre = outline->center();
+        const double radius = outline->radius();
+        outline->close();
+        AcDbObjectId definitionId;
+        status = createMarkerBlockDefinition(&definitionId, ids, &centre, drawing, radius, precision, textSize, 0.0);
+        if (status != Acad::eOk) return status;
+        return insertMarker(drawing, definitionId, centre, rotation, L"KELMO_PIECHART_MARKER", layer);
+    KELMO_CATCH(L"CMarkerBlockPie::insertMarkerBlock")
+}
+
+Acad::ErrorStatus CMarkerBlockPie::createMarkerBlockDefinition(AcDbObjectId* blockId,
+                                                               const AcDbObjectIdArray& entityIds,
+                                                               AcGePoint3d* basePoint, CAcadDrawing* drawing,
+                                                               double radius, int precision, double textSize,
+                                                               double rotation) {
+    const AttributeRow rows[5] = {
+        {L"PIETITLE", L"", L"PIE BLOCK"},
+        {L"PIETEXTSIZE", L"Enter pie text size", CUtilities::DoubleToCString(textSize, precision)},
+        {L"PIEPRECISION", L"Enter precision", CUtilities::IntToCString(precision)},
+        {L"PIERADIUS", L"Enter Radius", CUtilities::DoubleToCString(radius, precision)},
+        {L"PIEXYOFFSETVALUE", L"Enter pie chart offset value", CUtilities::DoubleToCString(500.0, precision)},
+    };
+    return defineMarker(blockId, entityIds, *basePoint, drawing, L"MARKER-PIECHART", L"KELMO_PIECHART_MARKER", rows,
+                        textSize, rotation);
 }

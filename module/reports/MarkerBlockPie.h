@@ -9,6 +9,14 @@ public:
     CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* document);
     ~CMarkerBlockPie() override = default;
 
+    // Defines "MARKER-PIECHART" from the picked circle and inserts it at the circle's centre. The circle
+    // comes open and already moved into the current UCS; it is closed here. The units are not used.
+    Acad::ErrorStatus insertMarkerBlock(CAcadDrawing* drawing, AcDbCircle* outline, int units, int precision,
+                                        double textSize, double rotation);
+    Acad::ErrorStatus createMarkerBlockDefinition(AcDbObjectId* blockId, const AcDbObjectIdArray& entityIds,
+                                                  AcGePoint3d* basePoint, CAcadDrawing* drawing, double radius,
+                                                  int precision, double textSize, double rotation);
+
     // In the current UCS.
     AcGePoint3d getCentre() const { return m_centre; }
     void setCentre(AcGePoint3d centre) { m_centre = centre; }

@@ -266,7 +266,11 @@ void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEnti
     for (const AcDbObjectId& id : ids) {
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
-        if (!AcDbAttributeDefinition::cast(e)) drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
+        // A constant attribute definition shows in every insert, as text; the others only through
+        // the insert's own attributes.
+        auto* definition = AcDbAttributeDefinition::cast(e);
+        if (!definition || (definition->isConstant() && !definition->isInvisible()))
+            drawEntity(c, e, m, byBlock, blockLayer, depth + 1);
         e->close();
     }
 }
@@ -330,6 +334,26 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     cairo_new_path(c.cr);
 }
 
+bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext);
+
+// A block cell: the block's extents centred in the cell, shrunk to fit inside a margin when larger.
+void drawCellBlock(Ctx& c, AcDbTable* t, const AcDbTableCell& cell, const AcGeMatrix3d& tm, double x, double y,
+                   double cw, double ch) {
+    AcDbExtents ext;
+    if (!blockExtents(cell.block, ext)) return;
+    AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
+    double bw = hi.x - lo.x, bh = hi.y - lo.y;
+    double margin = 0.1 * std::min(cw, ch);
+    double s = 1.0;
+    if (bw > 0) s = std::min(s, (cw - 2 * margin) / bw);
+    if (bh > 0) s = std::min(s, (ch - 2 * margin) / bh);
+    if (s <= 0) return;
+    AcGeMatrix3d place = tm * AcGeMatrix3d::translation(AcGeVector3d(x + cw / 2, -y - ch / 2, 0)) *
+                         AcGeMatrix3d::scaling(s) *
+                         AcGeMatrix3d::translation(AcGeVector3d(-(lo.x + hi.x) / 2, -(lo.y + hi.y) / 2, 0));
+    drawBlock(c, cell.block, place, t->entityColor(), t->layerId(), 1);
+}
+
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d tm = m * t->blockTransform();
     double y = 0;
@@ -338,7 +362,8 @@ void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
         for (int col = 0; col < int(t->numColumns()); ++col) {
             double w = t->columnWidth(col);
             const AcDbTableCell& cell = t->cell(r, col);
-            if (!cell.merged) {
+            // A merged range is drawn once, by the cell it starts at.
+            if (!cell.merged || cell.mergeRows > 1 || cell.mergeCols > 1) {
                 double cw = 0, ch = 0;
                 for (int k = 0; k < cell.mergeCols && col + k < int(t->numColumns()); ++k)
                     cw += t->columnWidth(col + k);
@@ -350,10 +375,12 @@ void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
                 cairo_close_path(c.cr);
                 setColour(c, rgb);
                 strokeDevice(c, c.thinLine);
-                if (!cell.text.empty()) {
+                if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
+                    drawCellBlock(c, t, cell, tm, x, y, cw, ch);
+                } else if (!cell.text.empty()) {
                     double th = t->textHeight(r, col) * axisScale(tm);
                     AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
-                    drawTextAt(c, cell.text, mid, th, axisAngle(tm), 1.0, 4, 2);
+                    drawTextAt(c, t->cellDisplayText(r, col), mid, th, axisAngle(tm), 1.0, 4, 2);
                 }
             }
             x += w;

@@ -82,9 +82,8 @@ TEST_F(Help, DiagnosticsHelpPrintsItsTable) {
 TEST_F(Help, CommandsOfLaterWorkSayOnlyThatTheyAreNotAvailable) {
     for (void (*handler)() :
          {Brenvik, blockHyperlink, blockCreate, grossAreaBlockCreate, blockDelete, legendBlockDefine, pieBlockDefine,
-          graphicReport, applyGraphicReport, kelmoFindReplaceStub, legendMarkerBlockCreate, pieMarkerBlockCreate,
-          kelmoAuxilarator, blankThirdAttribute, hatchAllSpaces, hatchSpace, kelmoTorvexConversion,
-          checkAttributeLayers}) {
+          graphicReport, applyGraphicReport, kelmoFindReplaceStub, kelmoAuxilarator, blankThirdAttribute,
+          hatchAllSpaces, hatchSpace, kelmoTorvexConversion, checkAttributeLayers}) {
         host->clearCommandLine();
         handler();
         EXPECT_EQ(host->commandLine(), L"Command not available yet.\n");

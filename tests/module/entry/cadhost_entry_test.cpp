@@ -111,11 +111,11 @@ TEST_F(Cadhost, TheProductDecidesWhetherTheMarkerCommandsExist) {
 
     for (const char* product : {"'AutoCAD 2015'", "'BricsCAD V15'"}) {
         SCOPED_TRACE(product);
-        Outcome full = run("mlmc\nmpmc\n", std::string("--product ") + product);
+        // No drawing is open: each command says so in the error box.
+        Outcome full = run("mlmc\nok\nmpmc\nok\n", std::string("--product ") + product);
         EXPECT_EQ(full.status, 0) << full.err;
-        EXPECT_TRUE(
-            has(full, "Command: mlmc\nCommand not available yet.\n\nCommand: mpmc\nCommand not available yet.\n"))
-            << full.out;
+        EXPECT_TRUE(has(full, "Command: mlmc\nKelmo Create Legend Marker Block 64.04.00.01\n")) << full.out;
+        EXPECT_TRUE(has(full, "Command: mpmc\nKelmo Create Pie Chart Marker Block 64.04.00.01\n")) << full.out;
     }
 }
 

@@ -1,0 +1,224 @@
+// The graphic-report commands: placing the legend and pie-chart markers on a picked outline, and
+// bringing a report file into a drawing. All of them wrap the current document (or the report's
+// own drawing) and give its lock back on every way out.
+#include "commands/BrenvikReports.h"
+
+#include <memory>
+
+#include "cad/app/ApDocument.h"
+#include "commands/Brenvik.h"
+#include "commands/CommandFrame.h"
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/HostApplication.h"
+#include "core/HostCalls.h"
+#include "core/Utilities.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
+#include "reports/MarkerBlockLegend.h"
+#include "reports/MarkerBlockPie.h"
+
+KELMO_SOURCE_FILE(L"Brenvik");
+
+namespace {
+
+constexpr double radiansPerDegree = 0.017453292519943295;
+
+// Holds one level of the drawing's counted lock; released on every way out.
+class DrawingLock {
+public:
+    explicit DrawingLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
+    ~DrawingLock() {
+        try {
+            m_drawing->unlock(0);
+        } catch (CEXKelmo* failure) {
+            failure->deleteException();
+        }
+    }
+    DrawingLock(const DrawingLock&) = delete;
+    DrawingLock& operator=(const DrawingLock&) = delete;
+
+private:
+    CAcadDrawing* m_drawing;
+};
+
+bool definitionExists(CAcadDrawing* drawing, const wchar_t* name) {
+    AcDbDatabase* database = drawing->getDatabase();
+    return database && !database->blockId(name).isNull();
+}
+
+AcGeMatrix3d ucsOf(CAcadDrawing* drawing) {
+    AcGeMatrix3d ucs;
+    acdbUcsMatrix(ucs, drawing->getDatabase());
+    return ucs;
+}
+
+// Puts a picked outline back into world coordinates unless the marker took it: a failed marker
+// must leave the drawing as it was.
+class OutlineInUcs {
+public:
+    OutlineInUcs(AcDbObjectId id, const AcGeMatrix3d& ucs, AcDbObjectId modelSpace)
+        : m_id(id), m_ucs(ucs), m_modelSpace(modelSpace) {}
+    ~OutlineInUcs() {
+        if (!m_armed) return;
+        AcDbEntity* outline = nullptr;
+        if (acdbOpenAcDbEntity(outline, m_id, AcDb::kForWrite) != Acad::eOk) return;
+        if (outline->ownerId() == m_modelSpace) outline->transformBy(m_ucs);
+        outline->close();
+    }
+    OutlineInUcs(const OutlineInUcs&) = delete;
+    OutlineInUcs& operator=(const OutlineInUcs&) = delete;
+    void keep() { m_armed = false; }
+
+private:
+    AcDbObjectId m_id;
+    AcGeMatrix3d m_ucs;
+    AcDbObjectId m_modelSpace;
+    bool m_armed = true;
+};
+
+// The words that tell one marker command from the other.
+struct MarkerKind {
+    const wchar_t* title;
+    const wchar_t* definition;
+    const wchar_t* alreadyExists;
+    const wchar_t* pickPrompt;
+    const wchar_t* className;
+    const wchar_t* lockedLayer;
+    const wchar_t* otherFailure;
+    const wchar_t* precisionPrompt;
+    const wchar_t* textSizePrompt;
+    const wchar_t* rotationPrompt;
+};
+
+const MarkerKind legendKind = {L"Create Legend Marker Block",
+                               L"MARKER-LEGEND",
+                               L"\n\nLegend Marker Block Already Exists\n",
+                               L"\nPlease select a polyline:\n",
+                               L"AcDbPolyline",
+                               L"\nPolyline On Locked Layer - Legend Block Marker Creation Failed\n",
+                               L"\nUnable to get Polyline - Error %s - Legend Block Marker Creation Failed\n",
+                               L"enter legend precision",
+                               L"enter legend text size",
+                               L"specify legend rotation (in degrees)"};
+
+const MarkerKind pieKind = {L"Create Pie Chart Marker Block",
+                            L"MARKER-PIECHART",
+                            L"\n\n Pie Chart Marker Block Already Exists\n",
+                            L"\nPlease select a circle:\n",
+                            L"AcDbCircle",
+                            L"\nCircle On Locked Layer - Pie Chart Marker Block Creation Failed\n",
+                            L"\nUnable to get Circle - Error %s - Pie Chart Marker Block Creation Failed\n",
+                            L"enter pie chart precision",
+                            L"enter pie chart text size",
+                            L"specify pie chart rotation (in degrees)"};
+
+// The command: the title, the one-marker rule, the pick under the lock, then the create step.
+void markerCommand(const MarkerKind& kind, void (*create)(CAcadDrawing*, AcDbObjectId)) {
+    kelmo::CommandResources resources;
+    if (!g_hostApplication.isFullVersion()) return;
+    kelmo::printTitle(kind.title);
+    std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+    if (definitionExists(drawing.get(), kind.definition)) {
+        acutPrintf(L"%s", kind.alreadyExists);
+        return;
+    }
+    if (drawing->lock() != Acad::eOk) return;
+    DrawingLock held(drawing.get());
+    std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+    AcDbObjectId picked;
+    if (CAcadUtilities().selectObjectId(picked, kind.pickPrompt, kind.className) != 0) return;
+    AcDbEntity* entity = nullptr;
+    const Acad::ErrorStatus status = acdbOpenAcDbEntity(entity, picked, AcDb::kForWrite);
+    if (status == Acad::eOnLockedLayer) {
+        acutPrintf(L"%s", kind.lockedLayer);
+        return;
+    }
+    if (status != Acad::eOk) {
+        acutPrintf(kind.otherFailure, static_cast<const wchar_t*>(CUtilities::IntToCString(status)));
+        return;
+    }
+    const AcDbPolyline* polyline = AcDbPolyline::cast(entity);
+    const bool open = polyline && !polyline->isClosed();
+    entity->close();
+    if (open) {
+        acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+        return;
+    }
+    create(drawing.get(), picked);
+}
+
+// The create step: the typed values, the outline moved into the UCS, and the marker inserted.
+template <class Marker, class Outline>
+void createMarker(const MarkerKind& kind, CAcadDrawing* drawing, AcDbObjectId outlineId) {
+    std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+    CAcadUtilities utilities;
+    const int shown = preferences->getPrecision();
+    int precision = preferences->getPrecision();
+    double textSize = preferences->getTextSize();
+    double degrees = preferences->getTextRotation();
+    utilities.getInteger(kind.precisionPrompt, preferences->getPrecision(), precision);
+    utilities.getDouble(kind.textSizePrompt, preferences->getTextSize(), shown, textSize);
+    utilities.getDouble(kind.rotationPrompt, preferences->getTextRotation(), shown, degrees);
+    const double rotation = degrees * radiansPerDegree;
+
+    AcDbEntity* entity = nullptr;
+    if (acdbOpenAcDbEntity(entity, outlineId, AcDb::kForWrite) != Acad::eOk) {
+        acutPrintf(L"\nInvalid Selection\n\n");
+        return;
+    }
+    const AcGeMatrix3d ucs = ucsOf(drawing);
+    Outline* outline = Outline::cast(entity);
+    if (!outline || CString(entity->isA()->name()) != kind.className) {
+        entity->close();
+        acutPrintf(L"\nInvalid Selection\n\n");
+        return;
+    }
+    // A marker made meanwhile (the prompts let other work run) is refused before the outline moves.
+    if (definitionExists(drawing, kind.definition)) {
+        entity->close();
+        acutPrintf(L"%s", kind.alreadyExists);
+        return;
+    }
+    OutlineInUcs restore(outlineId, ucs, drawing->getDatabase()->modelSpaceId());
+    outline->transformBy(ucs.inverse());
+    Marker marker;
+    const Acad::ErrorStatus status =
+        marker.insertMarkerBlock(drawing, outline, preferences->getUnits(), precision, textSize, rotation);
+    if (status == Acad::eOk) {
+        restore.keep();
+        acutPrintf(L"Block Created Successfully\n");
+    } else {
+        acutPrintf(L"Block Creation Failed - Error Code %s\n",
+                   static_cast<const wchar_t*>(CUtilities::IntToCString(status)));
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// Markers
+
+void createLegendMarkerBlock(CAcadDrawing* drawing, AcDbObjectId polylineId) {
+    KELMO_TRY
+        createMarker<CMarkerBlockLegend, AcDbPolyline>(legendKind, drawing, polylineId);
+    KELMO_CATCH_REPORT(L"createLegendMarkerBlock", kelmo::catchClassLib)
+}
+
+void createPieMarkerBlock(CAcadDrawing* drawing, AcDbObjectId circleId) {
+    KELMO_TRY
+        createMarker<CMarkerBlockPie, AcDbCircle>(pieKind, drawing, circleId);
+    KELMO_CATCH_REPORT(L"createPieMarkerBlock", kelmo::catchClassLib)
+}
+
+void legendMarkerBlockCreate() {
+    KELMO_TRY
+        markerCommand(legendKind, createLegendMarkerBlock);
+        KELMO_COMMAND_CATCH_LINE(L"legendMarkerBlockCreate", L"\nUnhandled Error - Marker Block Creation Failed\n")
+}
+
+void pieMarkerBlockCreate() {
+    KELMO_TRY
+        markerCommand(pieKind, createPieMarkerBlock);
+        KELMO_COMMAND_CATCH_LINE(L"pieMarkerBlockCreate", L"\nUnhandled Error - Marker Block Creation Failed\n")
+}

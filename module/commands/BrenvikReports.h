@@ -1,0 +1,10 @@
+#pragma once
+// The steps of the graphic-report commands that other steps call: the marker creation after the
+// pick, and the legend and pie-chart definitions from typed answers.
+#include "cad/AcDb.h"
+
+class CAcadDrawing;
+class CGraphicReport;
+
+void createLegendMarkerBlock(CAcadDrawing* drawing, AcDbObjectId polylineId);
+void createPieMarkerBlock(CAcadDrawing* drawing, AcDbObjectId circleId);

@@ -1,0 +1,230 @@
+#include "reports/PieChart.h"
+
+#include <cmath>
+
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/HostApplication.h"
+#include "core/Utilities.h"
+#include "drawing/AcadDrawing.h"
+#include "model/Block.h"
+#include "model/Blocks.h"
+#include "model/ModelSupport.h"
+#include "reports/Categories.h"
+#include "reports/Category.h"
+#include "reports/GraphicReport.h"
+#include "reports/PieSegment.h"
+#include "reports/PieSegments.h"
+#include "reports/ReportSupport.h"
+
+KELMO_SOURCE_FILE(L"PieChart");
+
+using kelmo_model::HeldLock;
+using kelmo_model::OpenedObject;
+
+namespace {
+
+CString drawingName(CAcadDrawing* drawing) {
+    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
+}
+
+// Areas summed from rounded values may pass the total by a hair; anything more is refused.
+bool overTotal(double sum, double total) {
+    return sum - total > 1e-6 * std::fabs(total);
+}
+
+// A constant text of the chart's own, centred and hanging from the point.
+AcDbAttributeDefinition* chartText(const CString& tag, const CString& text, const AcGePoint3d& at, double height,
+                                   const AcGeVector3d& normal) {
+    auto* definition = new AcDbAttributeDefinition();
+    definition->setColorIndex(256);
+    definition->setPosition(at);
+    definition->setHeight(height);
+    definition->setNormal(normal);
+    definition->setHorizontalMode(AcDb::kTextCenter);
+    definition->setVerticalMode(AcDb::kTextTop);
+    definition->setAlignmentPoint(at);
+    definition->setTag(tag);
+    definition->setTextString(text);
+    definition->setFieldLength(25);
+    definition->setInvisible(false);
+    definition->setVerifiable(false);
+    definition->setPreset(false);
+    definition->setConstant(true);
+    return definition;
+}
+
+} // namespace
+
+CPieChart::CPieChart(CAcadDrawing* drawing, CGraphicReport* report, double radius, double xyOffset, double textSize,
+                     int precision, CString unitsLabel, int ignoreEmptySegments, int showLabels, int showLabelLines,
+                     double rotation, AcGePoint3d* centre)
+    : m_segments(nullptr),
+      m_totalArea(0.0),
+      m_textSize(0.0),
+      m_radius(0.0),
+      m_xyOffset(0.0),
+      m_rotation(rotation),
+      m_precision(precision),
+      m_ignoreEmptySegments(ignoreEmptySegments),
+      m_showLabels(showLabels),
+      m_showLabelLines(showLabelLines) {
+    if (!report->getCategories()) return;
+    if (!(report->getTotalChildAreas() > 0.0)) return;
+    try {
+        initialise(report->getTitle(), report->getTotalChildAreas(), radius, xyOffset, textSize, precision, unitsLabel,
+                   ignoreEmptySegments, showLabels, showLabelLines, rotation);
+        pieChartFromGraphicReport(report);
+        if (centre && g_hostApplication.isFullVersion())
+            insertPieChartBlock(drawing, centre);
+        else
+            createPieChartBlockDefinition(drawing);
+    } catch (...) {
+        // A chart that fails is never destroyed: what it made so far goes now.
+        delete m_segments;
+        m_segments = nullptr;
+        throw;
+    }
+}
+
+CPieChart::CPieChart(CString title, double totalArea, double radius, double xyOffset, double textSize, int precision,
+                     CString unitsLabel, int ignoreEmptySegments, int showLabels, int showLabelLines, double rotation)
+    : m_segments(nullptr),
+      m_totalArea(0.0),
+      m_textSize(0.0),
+      m_radius(0.0),
+      m_xyOffset(0.0),
+      m_rotation(0.0),
+      m_precision(precision),
+      m_ignoreEmptySegments(ignoreEmptySegments),
+      m_showLabels(showLabels),
+      m_showLabelLines(showLabelLines) {
+    initialise(title, totalArea, radius, xyOffset, textSize, precision, unitsLabel, ignoreEmptySegments, showLabels,
+               showLabelLines, rotation);
+}
+
+CPieChart::~CPieChart() {
+    delete m_segments;
+}
+
+void CPieChart::initialise(CString title, double totalArea, double radius, double xyOffset, double textSize,
+                           int precision, CString unitsLabel, int ignoreEmptySegments, int showLabels,
+                           int showLabelLines, double rotation) {
+    KELMO_TRY
+        delete m_segments;
+        m_segments = nullptr;
+        m_segments = new CPieSegments();
+        m_blockName = kelmo_reports::blockName(L"[KELMO_PIECHART]_" + title);
+        m_title = title;
+        m_totalArea = totalArea;
+        m_radius = radius;
+        m_xyOffset = xyOffset;
+        m_textSize = textSize;
+        m_precision = precision;
+        m_unitsLabel = unitsLabel;
+        m_ignoreEmptySegments = ignoreEmptySegments;
+        m_showLabels = showLabels;
+        m_showLabelLines = showLabelLines;
+        m_rotation = rotation;
+    KELMO_CATCH(L"CPieChart::initialise")
+}
+
+void CPieChart::pieChartFromGraphicReport(CGraphicReport* report) {
+    KELMO_TRY
+        CCategories* categories = report->getCategories();
+        for (int i = 0; categories && i < categories->getCount(); ++i) {
+            CCategory* category = categories->getAt(i);
+            double area = 0.0;
+            CBlocks* blocks = category->getBlocks();
+            for (int j = 0; blocks && j < blocks->getCount(); ++j) area += blocks->getAt(j)->getArea();
+            if (area == 0.0 && m_ignoreEmptySegments) continue;
+            m_segments->add(
+                new CPieSegment(category->getTitle(), category->getHatch(), area, m_precision, m_unitsLabel));
+        }
+    KELMO_CATCH(L"CPieChart::pieChartFromGraphicReport")
+}
+
+AcDbObjectId CPieChart::createPieChartBlockDefinition(CAcadDrawing* drawing) {
+    KELMO_TRY
+        m_definitionId.setNull();
+        if (!m_segments || m_segments->getCount() == 0) return m_definitionId;
+        if (overTotal(m_segments->getTotalArea(), m_totalArea))
+            throw new CEXSegmentAreaOverTotal(KELMO_BANNER, kelmoSourceFile,
+                                              L"CPieChart::createPieChartBlockDefinition", m_segments->getTotalArea(),
+                                              m_totalArea);
+        if (drawing->lock() != Acad::eOk) return m_definitionId;
+        HeldLock held(drawing);
+        AcDbDatabase* database = drawing->getDatabase();
+        const AcGeVector3d normal = kelmo_reports::ucsNormal(database);
+        Acad::ErrorStatus status = Acad::eOk;
+        // Rebuilt in place: charts inserted earlier show the new wedges.
+        AcDbBlockTableRecord* definition = kelmo_reports::emptiedDefinition(database, m_blockName, status);
+        if (!definition)
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::createPieChartBlockDefinition",
+                                   230, drawingName(drawing), nullptr);
+        OpenedObject openedDefinition(definition);
+        m_segments->addSegmentsToBlock(drawing, definition, m_ignoreEmptySegments, m_showLabels, m_showLabelLines,
+                                       normal, m_radius, m_totalArea, m_xyOffset, m_textSize, m_precision);
+        addTitleToPieChart(drawing, definition, normal, m_textSize, m_radius);
+        addFooterToPieChart(drawing, definition, normal, m_textSize, m_radius);
+        m_definitionId = definition->objectId();
+        return m_definitionId;
+    KELMO_CATCH(L"CPieChart::createPieChartBlockDefinition")
+}
+
+AcDbObjectId CPieChart::insertPieChartBlock(CAcadDrawing* drawing, AcGePoint3d* centre) {
+    KELMO_TRY
+        AcDbObjectId definitionId = createPieChartBlockDefinition(drawing);
+        if (definitionId.isNull()) return definitionId;
+        AcDbDatabase* database = drawing->getDatabase();
+        AcGeMatrix3d ucs;
+        acdbUcsMatrix(ucs, database);
+        auto* reference = new AcDbBlockReference();
+        reference->setDatabaseDefaults(database);
+        reference->setBlockTableRecord(definitionId);
+        reference->setPosition(*centre);
+        reference->setRotation(m_rotation);
+        reference->setScaleFactors(AcGeScale3d(1.0));
+        reference->transformBy(ucs);
+        reference->setNormal(ucs * AcGeVector3d::kZAxis);
+        AcDbObjectId referenceId;
+        const Acad::ErrorStatus status = drawing->postToDrawing(referenceId, reference);
+        if (status != Acad::eOk)
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::insertPieChartBlock", 0,
+                                   drawingName(drawing), nullptr);
+        return referenceId;
+    KELMO_CATCH(L"CPieChart::insertPieChartBlock")
+}
+
+void CPieChart::addTitleToPieChart(CAcadDrawing* drawing, AcDbBlockTableRecord* definition, AcGeVector3d normal,
+                                   double textSize, double radius) {
+    KELMO_TRY
+        AcDbAttributeDefinition* title =
+            chartText(m_title, m_title, AcGePoint3d(0, 1.5 * radius + textSize, 0), textSize, normal);
+        const Acad::ErrorStatus status = definition->appendAcDbEntity(title);
+        if (status != Acad::eOk) {
+            delete title;
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::addTitleToPieChart", 378,
+                                   drawingName(drawing), nullptr);
+        }
+        title->close();
+    KELMO_CATCH(L"CPieChart::addTitleToPieChart")
+}
+
+void CPieChart::addFooterToPieChart(CAcadDrawing* drawing, AcDbBlockTableRecord* definition, AcGeVector3d normal,
+                                    double textSize, double radius) {
+    KELMO_TRY
+        const CString text = m_totalArea == 0.0
+                                 ? CString(L"total unspecified or zero")
+                                 : L"Total: " + CUtilities::DoubleToCString(m_totalArea, m_precision) + m_unitsLabel;
+        AcDbAttributeDefinition* footer =
+            chartText(m_title, text, AcGePoint3d(0, textSize - 1.5 * radius, 0), textSize, normal);
+        const Acad::ErrorStatus status = definition->appendAcDbEntity(footer);
+        if (status != Acad::eOk) {
+            delete footer;
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::addFooterToPieChart", 460,
+                                   drawingName(drawing), nullptr);
+        }
+        footer->close();
+    KELMO_CATCH(L"CPieChart::addFooterToPieChart")
+}

@@ -1,0 +1,26 @@
+#pragma once
+// What the legend table and the pie chart share: block names made from report and category titles,
+// block definitions rebuilt in place, and hatches filling one closed outline.
+#include "cad/AcDb.h"
+#include "classlib/Afx.h"
+
+class CAcadDrawing;
+class CHatch;
+
+namespace kelmo_reports {
+
+// The text with every character a block name may not hold replaced by "_".
+CString blockName(const CString& text);
+
+// The definition of that name, emptied when the drawing has it (so that inserts and table cells
+// that show it stay valid), else added; open for write. Null on failure, with the host's status.
+AcDbBlockTableRecord* emptiedDefinition(AcDbDatabase* database, const CString& name, Acad::ErrorStatus& status);
+
+// The normal of the current UCS in world coordinates.
+AcGeVector3d ucsNormal(AcDbDatabase* database);
+
+// A hatch of the outline in the category's pattern, scale, angle, colour and layer; the caller
+// evaluates and appends it. Null with a status when the outline cannot be a loop.
+AcDbHatch* hatchOf(const CHatch* look, AcDbObjectId outlineId, const AcGeVector3d& normal, Acad::ErrorStatus& status);
+
+} // namespace kelmo_reports

@@ -1,0 +1,164 @@
+"""Floor plans for the graphic-report tests, written with ezdxf.
+
+    make_report_plans.py FOLDER      writes report_plan.dxf and handles.txt (name=handle per line)
+    make_report_plans.py dump FILE   prints what the report tests check, one fact per line
+
+report_plan.dxf (millimetres): four offices and stores as space blocks in a row (50, 30, 12 and
+8 square metres), a gross area around them, desks inside the first two rooms, a closed outline and a
+circle for the markers, an open polyline, a line, and a circle on a locked layer.
+report_plan_ucs.dxf: the same plan with the current UCS at (1000, 500) turned by 30 degrees; the
+handles are the same in both.
+
+In the dump, an insert's outline is given in world coordinates too ("outline|block|x,y;...").
+"""
+import math
+import sys
+
+import ezdxf
+
+
+def record(area, perimeter, name):
+    return [f"AREA={area}", f"PERIMETER={perimeter}", f"NAME={name}", "TAGTYPE=Office", "AREA_TYPE=NIA",
+            "COST_CENTRE=CC-7", "DATE=2024-01-02", "DATE_L_MOVE=<Not Set>", "DEPT_CHARGE=Finance",
+            "ROOM_HEIGHT=2.70m.", "SPECIAL_REQ=<Not Set>", "TOT_STAFF=4", "TOT_WKSTNS=5",
+            "VOLUME=135.00cu.m.", "HANDLESTOMINUS=", "HANDLESTOADD="]
+
+
+def define_room(doc, name, width, height):
+    block = doc.blocks.new(name=name)
+    block.add_lwpolyline([(0, 0), (width, 0), (width, height), (0, height)], close=True,
+                         dxfattribs={"layer": "WALLS"})
+    for tag, y in (("NAME", 400), ("AREA", 0), ("AUX", -400)):
+        block.add_attdef(tag, (500, 1500 + y), dxfattribs={"height": 250})
+
+
+def place(msp, name, at, values, strings):
+    insert = msp.add_blockref(name, at, dxfattribs={"layer": "SPACES"})
+    offsets = {"NAME": 400, "AREA": 0, "AUX": -400}
+    for tag, value in values.items():
+        insert.add_attrib(tag, value, (at[0] + 500, at[1] + 1500 + offsets[tag]), dxfattribs={"height": 250})
+    insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in strings] + [(1002, "}")])
+    return insert
+
+
+ROOMS = (("ROOM-A1", "Office A", 10000, 5000, 0), ("ROOM-A2", "Office B", 6000, 5000, 10000),
+         ("ROOM-A3", "Store", 4000, 3000, 16000), ("ROOM-A4", "Kitchen", 4000, 2000, 20000))
+
+
+def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None):
+    doc = ezdxf.new("R2010")
+    if ucs_degrees is not None:
+        a = math.radians(ucs_degrees)
+        doc.header["$UCSORG"] = (1000, 500, 0)
+        doc.header["$UCSXDIR"] = (math.cos(a), math.sin(a), 0)
+        doc.header["$UCSYDIR"] = (-math.sin(a), math.cos(a), 0)
+    doc.header["$LUNITS"] = 2
+    doc.header["$INSUNITS"] = 4
+    doc.appids.new("ADE")
+    for name, colour in (("WALLS", 7), ("SPACES", 3), ("FURNITURE", 5), ("NOTES", 2), ("LOCKED", 1)):
+        doc.layers.add(name, color=colour)
+    doc.layers.get("LOCKED").lock()
+    desk = doc.blocks.new(name="DESK")
+    desk.add_lwpolyline([(-400, -300), (400, -300), (400, 300), (-400, 300)], close=True)
+    msp = doc.modelspace()
+    handles = {}
+    for block, name, width, height, x in ROOMS:
+        define_room(doc, block, width, height)
+        area = width * height / 1e6
+        perimeter = 2 * (width + height) / 1000
+        insert = place(msp, block, (x, 0), {"NAME": name, "AREA": "%.2fsq.m." % area, "AUX": ""},
+                       record("%.2fsq.m." % area, "%.2fm." % perimeter, name))
+        handles[name] = insert.dxf.handle
+    define_room(doc, "ROOM-GROSS_AREA", 24000, 5000)
+    gross = place(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 1", "AREA": "120.00sq.m.", "AUX": ""},
+                  record("120.00sq.m.", "58.00m.", "GROSS AREA"))
+    handles["Floor"] = gross.dxf.handle
+    for label, at in (("desk1", (2000, 2000)), ("desk2", (12000, 2000))):
+        handles[label] = msp.add_blockref("DESK", at, dxfattribs={"layer": "FURNITURE"}).dxf.handle
+    msp.add_text("North wing", dxfattribs={"layer": "NOTES", "height": 300, "insert": (0, 6000)})
+    handles["outline"] = msp.add_lwpolyline([(30000, 6000), (42000, 6000), (42000, 0), (30000, 0)],
+                                            close=True).dxf.handle
+    handles["open"] = msp.add_lwpolyline([(30000, -2000), (42000, -2000), (42000, -3000)]).dxf.handle
+    handles["circle"] = msp.add_circle((8000, -9000), 4000).dxf.handle
+    handles["line"] = msp.add_line((0, -2000), (5000, -2000)).dxf.handle
+    handles["lockedcircle"] = msp.add_circle((20000, -9000), 2000, dxfattribs={"layer": "LOCKED"}).dxf.handle
+    doc.saveas(folder + "/" + file_name)
+    with open(folder + "/handles.txt", "w") as out:
+        for name, handle in handles.items():
+            out.write("%s=%s\n" % (name, handle))
+
+
+def fmt(v):
+    return "%.3f" % (0.0 if abs(v) < 5e-4 else v)
+
+
+def point(p):
+    return "%s,%s" % (fmt(p[0]), fmt(p[1]))
+
+
+def dump(path):
+    doc = ezdxf.readfile(path)
+    msp = doc.modelspace()
+    for layer in doc.layers:
+        print("layer|%s|%s" % (layer.dxf.name, "on" if layer.is_on() else "off"))
+    for entity in msp:
+        kind = entity.dxftype()
+        if kind == "INSERT":
+            parts = ["insert", entity.dxf.name, entity.dxf.layer, point(entity.dxf.insert), fmt(entity.dxf.rotation)]
+            parts += ["%s=%s" % (a.dxf.tag, a.dxf.text) for a in entity.attribs]
+            print("|".join(parts))
+            if entity.dxf.name.startswith("MARKER-"):
+                for shape in entity.virtual_entities():
+                    if shape.dxftype() == "LWPOLYLINE":
+                        points = sorted(point(p) for p in shape.vertices_in_wcs())
+                        print("outline|%s|%s" % (entity.dxf.name, ";".join(points)))
+                    elif shape.dxftype() == "CIRCLE":
+                        print("outline|%s|%s r%s" % (entity.dxf.name, point(shape.dxf.center), fmt(shape.dxf.radius)))
+        elif kind == "HATCH":
+            colour = entity.rgb
+            print("hatch|%s|%s|%s|%s|%s" % (entity.dxf.layer, entity.dxf.pattern_name,
+                                            fmt(entity.dxf.pattern_scale), fmt(entity.dxf.pattern_angle),
+                                            "#%02X%02X%02X" % tuple(colour) if colour else entity.dxf.color))
+        elif kind == "LWPOLYLINE":
+            print("polyline|%s|%s|%s" % (entity.dxf.layer, "closed" if entity.closed else "open",
+                                         ";".join(point(p) for p in entity.get_points("xy"))))
+        elif kind == "CIRCLE":
+            print("circle|%s|%s|%s" % (entity.dxf.layer, point(entity.dxf.center), fmt(entity.dxf.radius)))
+        elif kind == "LINE":
+            print("line|%s|%s|%s|%s" % (entity.dxf.layer, point(entity.dxf.start), point(entity.dxf.end),
+                                        entity.dxf.linetype))
+        elif kind == "TEXT":
+            print("text|%s|%s|%s|%s" % (entity.dxf.layer, entity.dxf.text, point(entity.dxf.get("align_point") or entity.dxf.insert),
+                                        fmt(math.degrees(math.radians(entity.dxf.rotation)))))
+    for block in doc.blocks:
+        if block.name.startswith("*"):
+            continue
+        for entity in block:
+            kind = entity.dxftype()
+            prefix = "block|%s|%s" % (block.name, kind)
+            if kind == "LWPOLYLINE":
+                print("%s|%s|%s" % (prefix, entity.dxf.layer, ";".join(
+                    "%s b%s" % (point(p[:2]), fmt(p[2])) for p in entity.get_points("xyb"))))
+            elif kind == "ATTDEF":
+                print("%s|%s|%s|%s|%s|h%s|%s|%d,%d|%s" % (
+                    prefix, entity.dxf.tag, entity.dxf.text, entity.dxf.layer, point(entity.dxf.insert),
+                    fmt(entity.dxf.height), "const" if entity.is_const else "var", entity.dxf.halign,
+                    entity.dxf.valign, point(entity.dxf.align_point) if entity.dxf.hasattr("align_point") else ""))
+            elif kind == "HATCH":
+                print("%s|%s|%s|%s" % (prefix, entity.dxf.layer, entity.dxf.pattern_name, fmt(entity.dxf.pattern_scale)))
+            elif kind == "LINE":
+                print("%s|%s|%s|%s" % (prefix, entity.dxf.layer, point(entity.dxf.start), point(entity.dxf.end)))
+            elif kind == "CIRCLE":
+                print("%s|%s|%s" % (prefix, point(entity.dxf.center), fmt(entity.dxf.radius)))
+            elif kind == "ACAD_TABLE":
+                print("%s|%s" % (prefix, point(entity.dxf.insert)))
+            else:
+                print(prefix)
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "dump":
+        dump(sys.argv[2])
+    else:
+        report_plan(sys.argv[1])
+        report_plan(sys.argv[1], "report_plan_ucs.dxf", 30)

@@ -1,0 +1,145 @@
+#pragma once
+// A host drawing with a working drawing around it, reports built in memory from categories of
+// blocks with given areas, and the contents of block definitions read back.
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ReportTestSupport.h"
+#include "cad/AcDb.h"
+#include "drawing/AcadDrawing.h"
+#include "model/BlockDWG.h"
+#include "model/Blocks.h"
+#include "model/Hatch.h"
+#include "reports/Categories.h"
+#include "reports/Category.h"
+#include "reports/GraphicReport.h"
+#include "support/HostFixture.h"
+
+namespace reportstest {
+
+struct CategorySpec {
+    const wchar_t* title;
+    const wchar_t* pattern; // null: no hatch
+    int scale;
+    int red, green, blue;
+    const wchar_t* layer;
+    std::vector<double> areas; // empty: no block list
+};
+
+class ChartsFixture : public kelmo_test::HostFixture {
+protected:
+    void SetUp() override {
+        HostFixture::SetUp();
+        drawing = std::make_unique<CAcadDrawing>();
+        drawing->setDocument(doc());
+        drawing->setDrawingOpen(1);
+        drawing->setLeaveOpen(1);
+    }
+    void TearDown() override {
+        EXPECT_EQ(db()->openedObjects().size(), 0u) << "objects left open";
+        EXPECT_EQ(doc()->lockCount(), 0) << "lock levels left held";
+        drawing.reset();
+        HostFixture::TearDown();
+    }
+
+    static std::unique_ptr<CGraphicReport> report(const wchar_t* title, double total,
+                                                  const std::vector<CategorySpec>& specs, bool withList = true) {
+        auto made = std::make_unique<CGraphicReport>();
+        made->setTitle(title);
+        made->setTotalChildAreas(total);
+        if (!withList) return made;
+        made->setCategories(new CCategories());
+        for (const CategorySpec& spec : specs) {
+            auto* category = new CCategory();
+            category->setTitle(spec.title);
+            if (spec.pattern) {
+                auto* hatch = new CHatch();
+                hatch->setPattern(spec.pattern);
+                hatch->setScale(spec.scale);
+                AcCmColor colour;
+                colour.setColorMethod(AcCm::kByColor);
+                colour.setRGB(static_cast<Adesk::UInt8>(spec.red), static_cast<Adesk::UInt8>(spec.green),
+                              static_cast<Adesk::UInt8>(spec.blue));
+                hatch->setColour(colour);
+                hatch->setLayer(spec.layer);
+                category->setHatch(hatch);
+            }
+            if (!spec.areas.empty()) {
+                category->setBlocks(new CBlocks());
+                for (double area : spec.areas) {
+                    auto* block = new CBlockDWG();
+                    block->setArea(area);
+                    category->getBlocks()->addBlock(block);
+                }
+            }
+            if (!made->getCategories()->add(category)) delete category;
+        }
+        return made;
+    }
+
+    // Runs the call with the drawing locked, as the report road does.
+    template <class F>
+    void locked(F&& call) {
+        ASSERT_EQ(drawing->lock(), Acad::eOk);
+        call();
+        drawing->unlock(0);
+    }
+
+    // The live entities of a block definition, opened for read (close them with closeAll).
+    std::vector<AcDbEntity*> contents(const std::wstring& name) {
+        std::vector<AcDbEntity*> entities;
+        AcDbObjectId id = db()->blockId(name);
+        if (id.isNull()) return entities;
+        AcDbBlockTableRecord* record = nullptr;
+        if (acdbOpenObject(record, id, AcDb::kForRead) != Acad::eOk) return entities;
+        for (const AcDbObjectId& member : record->entityIds()) {
+            AcDbEntity* entity = nullptr;
+            if (acdbOpenAcDbEntity(entity, member, AcDb::kForRead) != Acad::eOk) continue;
+            if (entity->isErased()) {
+                entity->close();
+                continue;
+            }
+            entities.push_back(entity);
+        }
+        record->close();
+        return entities;
+    }
+    static void closeAll(std::vector<AcDbEntity*>& entities) {
+        for (AcDbEntity* entity : entities) entity->close();
+        entities.clear();
+    }
+    template <class T>
+    static std::vector<T*> only(const std::vector<AcDbEntity*>& entities) {
+        std::vector<T*> found;
+        for (AcDbEntity* entity : entities)
+            if (T* cast = T::cast(entity)) found.push_back(cast);
+        return found;
+    }
+
+public:
+    // "x,y b" per vertex, rounded to a thousandth.
+    static std::string vertices(const AcDbPolyline* polyline) {
+        std::string text;
+        for (unsigned i = 0; i < polyline->numVerts(); ++i) {
+            AcGePoint3d at;
+            polyline->getPointAt(i, at);
+            double bulge = 0;
+            polyline->getBulgeAt(i, bulge);
+            text += (i ? ";" : "") + number(at.x) + "," + number(at.y) + " " + number(bulge);
+        }
+        return text;
+    }
+    static std::string number(double value) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.3f", std::fabs(value) < 5e-4 ? 0.0 : value);
+        return buffer;
+    }
+    static std::string point(const AcGePoint3d& at) { return number(at.x) + "," + number(at.y); }
+
+protected:
+    std::unique_ptr<CAcadDrawing> drawing;
+};
+
+} // namespace reportstest

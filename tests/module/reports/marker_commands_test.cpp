@@ -1,0 +1,106 @@
+// "mlmc" and "mpmc" through cadhost on ezdxf plans, under the world and a rotated UCS.
+#include "ReportsHost.h"
+
+namespace reportstest {
+namespace {
+
+using MarkerCommands = ReportsHost;
+
+TEST_F(MarkerCommands, LegendOnAClosedPolylineAndPieOnACircleWithTypedValues) {
+    Outcome r =
+        run("report_plan.dxf", "mlmc\n" + pick("outline") + "\n3\n100\n90\nmpmc\n" + pick("circle") + "\n\n\n\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(
+        has(r, "Command: mlmc\nKelmo Create Legend Marker Block 64.04.00.01\n\n\nPlease select a polyline:\n\n" +
+                   pick("outline") +
+                   "\n\nenter legend precision <2>:3\n 3\n\nenter legend text size <250.00>:100\n 100.00\n\n"
+                   "specify legend rotation (in degrees) <0.00>:90\n 90.00\nBlock Created Successfully\n"))
+        << r.out;
+    EXPECT_TRUE(
+        has(r, "Command: mpmc\nKelmo Create Pie Chart Marker Block 64.04.00.01\n\n\nPlease select a circle:\n\n" +
+                   pick("circle") + "\n\nenter pie chart precision <2>:\n 2\n"))
+        << r.out;
+    EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 2u) << r.out;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_EQ(starting(facts, "insert|MARKER-"),
+              (std::vector<std::string>{
+                  "insert|MARKER-LEGEND|KELMO_LEGEND_MARKER|30000.000,6000.000|90.000|LEGENDTITLE=LEGEND BLOCK|"
+                  "LEGENDTEXTSIZE=100.000|LEGENDPRECISION=3|LEGENDROTATION=0.000|LEGENDUNITS=0",
+                  "insert|MARKER-PIECHART|KELMO_PIECHART_MARKER|8000.000,-9000.000|0.000|PIETITLE=PIE BLOCK|"
+                  "PIETEXTSIZE=250.00|PIEPRECISION=2|PIERADIUS=4000.00|PIEXYOFFSETVALUE=500.00"}));
+    EXPECT_EQ(starting(facts, "outline|MARKER-PIECHART"),
+              (std::vector<std::string>{"outline|MARKER-PIECHART|8000.000,-9000.000 r4000.000"}));
+    EXPECT_EQ(starting(facts, "layer|KELMO_"),
+              (std::vector<std::string>{"layer|KELMO_LEGEND_MARKER|off", "layer|KELMO_PIECHART_MARKER|off"}));
+    // The picked entities moved into the definitions: model space holds neither any more.
+    EXPECT_TRUE(starting(facts, "circle|0|8000.000,-9000.000").empty());
+    EXPECT_TRUE(starting(facts, "polyline|0|closed").empty());
+}
+
+TEST_F(MarkerCommands, UnderARotatedUcsTheOutlineStaysWhereItWasDrawn) {
+    // The UCS is turned by 30 degrees about (1000, 500): the inserts carry that turn and the typed one.
+    Outcome r = run("report_plan_ucs.dxf",
+                    "mlmc\n" + pick("outline") + "\n2\n250\n0\nmpmc\n" + pick("circle") + "\n1\n200\n45\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 2u) << r.out;
+    const std::vector<std::string> facts = dump("report_plan_ucs.dxf");
+    // The outline's UCS top-left corner, back in world coordinates.
+    const std::vector<std::string> legend = starting(facts, "insert|MARKER-LEGEND|KELMO_LEGEND_MARKER|");
+    ASSERT_EQ(legend.size(), 1u);
+    EXPECT_EQ(legend[0].substr(0, legend[0].find("|LEGENDTITLE")),
+              "insert|MARKER-LEGEND|KELMO_LEGEND_MARKER|27401.924,4500.000|30.000");
+    EXPECT_EQ(starting(facts, "outline|MARKER-LEGEND"),
+              (std::vector<std::string>{
+                  "outline|MARKER-LEGEND|30000.000,0.000;30000.000,6000.000;42000.000,0.000;42000.000,6000.000"}));
+    const std::vector<std::string> pie = starting(facts, "insert|MARKER-PIECHART|");
+    ASSERT_EQ(pie.size(), 1u);
+    EXPECT_EQ(pie[0].substr(0, pie[0].find("|PIETITLE")),
+              "insert|MARKER-PIECHART|KELMO_PIECHART_MARKER|8000.000,-9000.000|75.000");
+    EXPECT_NE(pie[0].find("PIETEXTSIZE=200.0|PIEPRECISION=1|PIERADIUS=4000.0"), std::string::npos) << pie[0];
+}
+
+TEST_F(MarkerCommands, ASecondMarkerOfAKindIsRefusedWithoutAQuestion) {
+    Outcome r = run("report_plan.dxf",
+                    "mlmc\n" + pick("outline") + "\n\n\n\nmlmc\nmpmc\n" + pick("circle") + "\n\n\n\nmpmc\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r,
+                    "Command: mlmc\nKelmo Create Legend Marker Block 64.04.00.01\n\n\nLegend Marker Block Already "
+                    "Exists\n\nCommand: mpmc"))
+        << r.out;
+    EXPECT_TRUE(has(r,
+                    "Command: mpmc\nKelmo Create Pie Chart Marker Block 64.04.00.01\n\n\n Pie Chart Marker Block "
+                    "Already Exists\n\nCommand: SAVE"))
+        << r.out;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_EQ(starting(facts, "insert|MARKER-").size(), 2u);
+}
+
+TEST_F(MarkerCommands, OpenPolylinesWrongPicksAndLockedLayersAreRefused) {
+    Outcome r = run("report_plan.dxf", "mlmc\n" + pick("line") + "\n" + pick("open") + "\nmpmc\n" + pick("outline") +
+                                           "\n" + pick("lockedcircle") + "\nmlmc\n*Cancel*\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "Please select a polyline:\n\n" + pick("line") + "\nInvalid selection - AcDbLine.\n")) << r.out;
+    EXPECT_TRUE(has(r, pick("open") + "\n\nInvalid Selection - Polyline is not closed\n\n")) << r.out;
+    EXPECT_TRUE(has(r, pick("outline") + "\nInvalid selection - AcDbPolyline.\n")) << r.out;
+    EXPECT_TRUE(has(r, pick("lockedcircle") + "\n\nCircle On Locked Layer - Pie Chart Marker Block Creation Failed\n"))
+        << r.out;
+    EXPECT_TRUE(has(r, "Cancelled by User.\n")) << r.out;
+    EXPECT_EQ(count(r.out, "enter "), 0u) << "no value is asked after a refused pick";
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_TRUE(starting(facts, "insert|MARKER-").empty());
+    EXPECT_TRUE(starting(facts, "layer|KELMO_").empty());
+    EXPECT_EQ(
+        starting(facts, "polyline|0|"),
+        (std::vector<std::string>{"polyline|0|closed|30000.000,6000.000;42000.000,6000.000;42000.000,0.000;"
+                                  "30000.000,0.000",
+                                  "polyline|0|open|30000.000,-2000.000;42000.000,-2000.000;42000.000,-3000.000"}));
+}
+
+TEST_F(MarkerCommands, AHostOtherThanFullAutoCadOrBricsCadCannotRunThem) {
+    Outcome r = run("report_plan.dxf", "mlmc\n", "--product 'AutoCAD LT 2015'");
+    EXPECT_NE(r.status, 0) << "the command is not registered";
+    EXPECT_FALSE(has(r, "Create Legend Marker Block")) << r.out;
+}
+
+} // namespace
+} // namespace reportstest
