@@ -78,4 +78,10 @@ hatch = msp.add_hatch(color=8, dxfattribs={"layer": "A-AREA"})
 hatch.set_pattern_fill("ANSI31", scale=40)
 hatch.paths.add_polyline_path([(8100, 6100), (8900, 6100), (8900, 6900), (8100, 6900)], is_closed=True)
 
+# Beside the floor: the outline of where a graphic report's legend goes and the circle of its pie
+# chart, for the marker commands.
+msp.add_lwpolyline([(22000, 12000), (37000, 12000), (37000, 9000), (22000, 9000)], close=True,
+                   dxfattribs={"layer": "A-TEXT"})
+msp.add_circle((28500, 3500), 2500, dxfattribs={"layer": "A-TEXT"})
+
 doc.saveas(sys.argv[1] if len(sys.argv) > 1 else "floorplan.dxf")

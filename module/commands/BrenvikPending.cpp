@@ -30,22 +30,6 @@ void blockDelete() {
     notAvailable();
 }
 
-void legendBlockDefine() {
-    notAvailable();
-}
-
-void pieBlockDefine() {
-    notAvailable();
-}
-
-void graphicReport() {
-    notAvailable();
-}
-
-void applyGraphicReport() {
-    notAvailable();
-}
-
 void kelmoFindReplaceStub() {
     notAvailable();
 }

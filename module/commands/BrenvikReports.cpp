@@ -1,6 +1,6 @@
 // The graphic-report commands: placing the legend and pie-chart markers on a picked outline, and
 // bringing a report file into a drawing. All of them wrap the current document (or the report's
-// own drawing) and give its lock back on every way out.
+// own drawing), give its lock back on every way out, and delete what they made.
 #include "commands/BrenvikReports.h"
 
 #include <memory>
@@ -12,11 +12,16 @@
 #include "core/Globals.h"
 #include "core/HostApplication.h"
 #include "core/HostCalls.h"
+#include "core/FileUtilities.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
+#include "model/Blocks.h"
+#include "reports/GraphicReport.h"
+#include "reports/LegendTable.h"
 #include "reports/MarkerBlockLegend.h"
 #include "reports/MarkerBlockPie.h"
+#include "reports/PieChart.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -194,6 +199,52 @@ void createMarker(const MarkerKind& kind, CAcadDrawing* drawing, AcDbObjectId ou
     }
 }
 
+// ---------------------------------------------------------------------------------------------------------
+// Reports
+
+constexpr unsigned everyKind = kelmo::catchClassLib | kelmo::catchStd;
+
+// The report file the user picks, read; null when the dialog is cancelled.
+std::unique_ptr<CGraphicReport> chosenReport() {
+    const CString path = CFileUtilities::browseForFile(L"XML Graphic Reports (*.xml)|*.xml");
+    if (path.IsEmpty()) return nullptr;
+    auto report = std::make_unique<CGraphicReport>();
+    report->deSerialize(path);
+    return report;
+}
+
+// The work under the lock: a module failure is shown and the command goes on to unlock.
+template <class F>
+void underLock(CAcadDrawing* drawing, F&& work) {
+    if (drawing->lock() != Acad::eOk) return;
+    DrawingLock held(drawing);
+    try {
+        work();
+    } catch (CEXKelmo* failure) {
+        failure->reportToMessageBox();
+        failure->deleteException();
+    }
+}
+
+// Applies the report, then defines the legend and pie chart that no marker will show.
+void applyAndDefine(CAcadDrawing* drawing, CGraphicReport* report) {
+    underLock(drawing, [&] {
+        report->applyToDrawing(drawing);
+        acutPrintf(L"graphic report successfully applied.\n");
+        if (!g_hostApplication.isFullVersion()) {
+            defineLegacyLegendAndPie(drawing, report, 1, 1);
+            return;
+        }
+        CBlocks legends;
+        legends.getLegendBlock_SS(drawing);
+        CBlocks pies;
+        pies.getPieBlock_SS(drawing);
+        const int legend = legends.getCount() == 0 ? 1 : 0;
+        const int pie = pies.getCount() == 0 ? 1 : 0;
+        if (legend || pie) defineLegacyLegendAndPie(drawing, report, legend, pie);
+    });
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -221,4 +272,99 @@ void pieMarkerBlockCreate() {
     KELMO_TRY
         markerCommand(pieKind, createPieMarkerBlock);
         KELMO_COMMAND_CATCH_LINE(L"pieMarkerBlockCreate", L"\nUnhandled Error - Marker Block Creation Failed\n")
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Reports
+
+void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int legend, int pie) {
+    try {
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        CAcadUtilities utilities;
+        const int shown = preferences->getPrecision();
+        double textSize = 0.0;
+        utilities.getDouble(L"specify text size", preferences->getTextSize(), shown, textSize);
+        double radius = 0.0;
+        if (pie) utilities.getDouble(L"specify pie chart radius", textSize * 10.0, shown, radius);
+        double degrees = 0.0;
+        utilities.getDouble(L"specify rotation (in degrees)", preferences->getTextRotation(), shown, degrees);
+        BOOL ignoreEmpty = TRUE;
+        utilities.getBoolean(L"ignore empty categories and pie chart segments?", TRUE, ignoreEmpty);
+        CString units = preferences->getUnits() == 1 ? L"sq.ft." : L"sq.m.";
+        utilities.getString(L"specify units", units, units);
+        int precision = 0;
+        utilities.getInteger(L"specify precision", preferences->getPrecision(), precision);
+        const double rotation = degrees * radiansPerDegree;
+
+        if (drawing->lock() != Acad::eOk) return;
+        DrawingLock held(drawing);
+        if (legend) {
+            CLegendTable table(drawing, textSize, precision, units, ignoreEmpty ? 1 : 0, report, rotation, nullptr);
+            acutPrintf(L"legend definition successfully created.\n");
+        }
+        if (pie) {
+            CPieChart chart(drawing, report, radius, 0.0, textSize, precision, units, ignoreEmpty ? 1 : 0, 1, 1,
+                            rotation, nullptr);
+            if (chart.isBuilt())
+                acutPrintf(L"pie chart definition successfully created.\n");
+            else
+                acutPrintf(
+                    L"pie chart definition not created - the report has no category areas or no total "
+                    L"area.\n");
+        }
+    } catch (...) {
+        kelmo::reportWrapped(kelmoSourceFile, L"defineLegacyLegendAndPie", everyKind);
+    }
+}
+
+void graphicReport() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        std::unique_ptr<CGraphicReport> report = chosenReport();
+        if (report) {
+            // The report's own drawing, opened and left open, unsaved, after the command.
+            auto drawing = std::make_unique<CAcadDrawing>(report->getDrawingPath(), report->getDrawingFilename());
+            drawing->setLeaveOpen(1);
+            applyAndDefine(drawing.get(), report.get());
+        }
+    KELMO_CATCH_REPORT(L"graphicReport", everyKind)
+    acutPrintf(L"\n");
+}
+
+void applyGraphicReport() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        std::unique_ptr<CGraphicReport> report = chosenReport();
+        if (report) {
+            std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+            applyAndDefine(drawing.get(), report.get());
+        }
+    KELMO_CATCH_REPORT(L"applyGraphicReport", everyKind)
+    acutPrintf(L"\n");
+}
+
+void legendBlockDefine() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Legend Block Define");
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        std::unique_ptr<CGraphicReport> report = chosenReport();
+        if (!report) return;
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        underLock(drawing.get(), [&] { defineLegacyLegendAndPie(drawing.get(), report.get(), 1, 0); });
+    KELMO_CATCH_REPORT(L"legendBlockDefine", everyKind)
+}
+
+void pieBlockDefine() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Pie Chart Block Define");
+        std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
+        std::unique_ptr<CGraphicReport> report = chosenReport();
+        if (!report) return;
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        underLock(drawing.get(), [&] { defineLegacyLegendAndPie(drawing.get(), report.get(), 0, 1); });
+    KELMO_CATCH_REPORT(L"pieBlockDefine", everyKind)
 }

@@ -8,3 +8,6 @@ class CGraphicReport;
 
 void createLegendMarkerBlock(CAcadDrawing* drawing, AcDbObjectId polylineId);
 void createPieMarkerBlock(CAcadDrawing* drawing, AcDbObjectId circleId);
+// Asks for the look of the legend and the pie chart, then defines the blocks asked for (flags
+// non-zero). Shows its own failures and always returns.
+void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int legend, int pie);

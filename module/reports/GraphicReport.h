@@ -4,10 +4,13 @@
 // options, and is read from and written to a "graphicReport" XML file.
 #include "classlib/Afx.h"
 
+class CAcadDrawing;
+class CAcadDrawingState;
+class CBlocks;
 class CCategories;
+class CCategory;
 class CLayers;
 class CLinkLines;
-class CAcadDrawing;
 class CServerPreferenceOstrel;
 class CStoredProcedure;
 
@@ -75,6 +78,12 @@ public:
     void deSerialize(CString xmlPath);
     void serialize(CString xmlPath);
 
+    // Colours the open drawing by the report: the report's layers on, link lines, every category's
+    // assets and spaces hatched and formatted, and the legend and pie chart filled at the first
+    // markers. A failure part-way still leaves the layers as they were meant to end and the lock
+    // given back.
+    void applyToDrawing(CAcadDrawing* drawing);
+
     // The batch side: the report loaded from the register by its identifier, and prepared (claimed,
     // applied to its drawing, plotted, copied, written as XML) with its status recorded there.
     void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
@@ -89,6 +98,10 @@ public:
     void setListedStatus(int status) { m_listedStatus = status; }
 
 private:
+    void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
+    void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
+    void fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state);
+
     int m_id;
     CString m_title;
     CString m_drawingPath;

@@ -83,8 +83,9 @@ enum {
 };
 
 // Applying the report is the one step that belongs to the report road; the batch only calls it.
-// Until that road is built the drawing is plotted and copied as it stands.
-void applyReport(CGraphicReport& /*report*/, CAcadDrawing* /*drawing*/) {}
+void applyReport(CGraphicReport& report, CAcadDrawing* drawing) {
+    report.applyToDrawing(drawing);
+}
 
 // Saves the copy of the drawing the report asks for; the status the copy leaves.
 int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept) {

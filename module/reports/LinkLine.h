@@ -26,6 +26,20 @@ public:
     CString getText() const { return m_text; }
     void setText(CString text) { m_text = text; }
 
+    // Draws the line (and its label) in model space and records the layers to switch on. A line with
+    // an end that names no block reference is skipped with a message; false then.
+    bool applyToDrawing(CAcadDrawing* drawing, CAcadDrawingState* state);
+    // The insertion point of the block reference with that handle, whose layer is recorded as on;
+    // false when the handle names no block reference.
+    bool getAssetCurrentCoord(CAcadDrawing* drawing, CString handle, CAcadDrawingState* state, AcGePoint3d& point);
+    AcDbObjectId createLine(AcGePoint3d start, AcGePoint3d end, AcCmColor colour, CString text, double textHeight,
+                            int align, CString layer, AcDbBlockTableRecord* modelSpace);
+    AcDbObjectId createText(AcGePoint3d position, AcCmColor colour, double height, double rotation, CString text,
+                            CString layer, AcDbBlockTableRecord* modelSpace);
+    int createLinetype(AcDbObjectId* linetypeId, AcDbDatabase* database);
+    // The label's angle: along the line, never upside down, in (-pi/2, pi/2]; 0 for coincident ends.
+    static double labelAngle(const AcGePoint3d& start, const AcGePoint3d& end);
+
     IXMLDOMNodePtr serialize(CString namespaceURI);
     void deSerialize(IXMLDOMNodePtr node);
 

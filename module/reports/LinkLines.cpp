@@ -46,6 +46,12 @@ void CLinkLines::deleteObjects() {
     KELMO_CATCH(L"CLinkLines::deleteObjects")
 }
 
+void CLinkLines::applyToDrawing(CAcadDrawing* drawing, CAcadDrawingState* state) {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) m_linkLines.GetAt(i)->applyToDrawing(drawing, state);
+    KELMO_CATCH(L"CLinkLines::applyToDrawing")
+}
+
 IXMLDOMNodePtr CLinkLines::serialize(CString namespaceURI) {
     KELMO_TRY
         CXMLUtilities xml;

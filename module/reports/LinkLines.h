@@ -22,6 +22,9 @@ public:
     CLinkLine* getAt(int index);
     void deleteObjects();
 
+    // Each line in order; the caller holds the drawing's lock.
+    void applyToDrawing(CAcadDrawing* drawing, CAcadDrawingState* state);
+
     IXMLDOMNodePtr serialize(CString namespaceURI);
     void deSerialize(IXMLDOMNodePtr node);
     // Adds the report's link lines from the register.

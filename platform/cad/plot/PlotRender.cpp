@@ -253,6 +253,25 @@ void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoi
     cairo_restore(c.cr);
 }
 
+// A block's entities in drawing order: its draw-order table's when it has one, else as stored.
+std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr) {
+    std::vector<AcDbObjectId> ids = btr->entityIds();
+    AcDbObjectId dictionaryId = btr->extensionDictionary();
+    if (dictionaryId.isNull()) return ids;
+    AcDbDictionary* dictionary = nullptr;
+    if (acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return ids;
+    AcDbObject* object = nullptr;
+    if (dictionary->getAt(L"ACAD_SORTENTS", object, AcDb::kForRead) == Acad::eOk) {
+        if (auto* table = AcDbSortentsTable::cast(object)) {
+            AcDbObjectIdArray ordered;
+            if (table->getFullDrawOrder(ordered) == Acad::eOk) ids.assign(ordered.begin(), ordered.end());
+        }
+        object->close();
+    }
+    dictionary->close();
+    return ids;
+}
+
 void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
                 int depth);
 
@@ -261,7 +280,7 @@ void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEnti
     if (depth > 16) return; // a block that contains itself
     AcDbBlockTableRecord* btr = nullptr;
     if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return;
-    std::vector<AcDbObjectId> ids = btr->entityIds();
+    std::vector<AcDbObjectId> ids = drawOrder(btr);
     btr->close();
     for (const AcDbObjectId& id : ids) {
         AcDbEntity* e = nullptr;
@@ -653,7 +672,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     AcDbBlockTableRecord* btr = nullptr;
     std::vector<AcDbObjectId> ids;
     if (acdbOpenObject(btr, space, AcDb::kForRead) == Acad::eOk) {
-        ids = btr->entityIds();
+        ids = drawOrder(btr);
         btr->close();
     }
     for (const AcDbObjectId& id : ids) {
@@ -674,7 +693,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
             AcDbBlockTableRecord* ms = nullptr;
             std::vector<AcDbObjectId> mids;
             if (acdbOpenObject(ms, r.db->modelSpaceId(), AcDb::kForRead) == Acad::eOk) {
-                mids = ms->entityIds();
+                mids = drawOrder(ms);
                 ms->close();
             }
             for (const AcDbObjectId& mid : mids) {

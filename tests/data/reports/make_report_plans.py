@@ -32,11 +32,12 @@ def define_room(doc, name, width, height):
         block.add_attdef(tag, (500, 1500 + y), dxfattribs={"height": 250})
 
 
-def place(msp, name, at, values, strings):
+def place(msp, name, at, values, strings, labels=(500, 1500)):
     insert = msp.add_blockref(name, at, dxfattribs={"layer": "SPACES"})
     offsets = {"NAME": 400, "AREA": 0, "AUX": -400}
     for tag, value in values.items():
-        insert.add_attrib(tag, value, (at[0] + 500, at[1] + 1500 + offsets[tag]), dxfattribs={"height": 250})
+        insert.add_attrib(tag, value, (at[0] + labels[0], at[1] + labels[1] + offsets[tag]),
+                          dxfattribs={"height": 250})
     insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in strings] + [(1002, "}")])
     return insert
 
@@ -71,11 +72,11 @@ def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None):
         handles[name] = insert.dxf.handle
     define_room(doc, "ROOM-GROSS_AREA", 24000, 5000)
     gross = place(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 1", "AREA": "120.00sq.m.", "AUX": ""},
-                  record("120.00sq.m.", "58.00m.", "GROSS AREA"))
+                  record("120.00sq.m.", "58.00m.", "GROSS AREA"), labels=(500, 5500))
     handles["Floor"] = gross.dxf.handle
     for label, at in (("desk1", (2000, 2000)), ("desk2", (12000, 2000))):
         handles[label] = msp.add_blockref("DESK", at, dxfattribs={"layer": "FURNITURE"}).dxf.handle
-    msp.add_text("North wing", dxfattribs={"layer": "NOTES", "height": 300, "insert": (0, 6000)})
+    msp.add_text("North wing", dxfattribs={"layer": "NOTES", "height": 300, "insert": (0, 7500)})
     handles["outline"] = msp.add_lwpolyline([(30000, 6000), (42000, 6000), (42000, 0), (30000, 0)],
                                             close=True).dxf.handle
     handles["open"] = msp.add_lwpolyline([(30000, -2000), (42000, -2000), (42000, -3000)]).dxf.handle
@@ -96,6 +97,31 @@ def point(p):
     return "%s,%s" % (fmt(p[0]), fmt(p[1]))
 
 
+def table(doc, entity):
+    """Rows, columns, row heights, column widths and the cells row by row: a text, or the name of
+    the block a block cell shows."""
+    tags = list(entity.xtags.subclasses[-1])
+    value = {}
+    heights, widths, cells = [], [], []
+    for tag in tags:
+        if tag.code in (91, 92) and tag.code not in value:
+            value[tag.code] = tag.value
+        elif tag.code == 141:
+            heights.append(fmt(tag.value))
+        elif tag.code == 142:
+            widths.append(fmt(tag.value))
+        elif tag.code == 171:
+            cells.append({"type": tag.value})
+        elif tag.code == 1 and cells:
+            cells[-1]["text"] = tag.value
+        elif tag.code == 340 and cells:
+            block = doc.entitydb.get(tag.value)
+            cells[-1]["block"] = block.dxf.name if block is not None else "?"
+    shown = [("block:" + c["block"]) if c["type"] == 2 else c.get("text", "") for c in cells]
+    return "rows=%s|columns=%s|heights=%s|widths=%s|%s" % (
+        value.get(91), value.get(92), ",".join(heights), ",".join(widths), ";".join(shown))
+
+
 def dump(path):
     doc = ezdxf.readfile(path)
     msp = doc.modelspace()
@@ -107,6 +133,9 @@ def dump(path):
             parts = ["insert", entity.dxf.name, entity.dxf.layer, point(entity.dxf.insert), fmt(entity.dxf.rotation)]
             parts += ["%s=%s" % (a.dxf.tag, a.dxf.text) for a in entity.attribs]
             print("|".join(parts))
+            if entity.has_xdata("PE_URL"):
+                links = [str(value) for code, value in entity.get_xdata("PE_URL") if code == 1000]
+                print("hyperlink|%s|%s" % (entity.dxf.name, ";".join(links)))
             if entity.dxf.name.startswith("MARKER-"):
                 for shape in entity.virtual_entities():
                     if shape.dxftype() == "LWPOLYLINE":
@@ -151,7 +180,7 @@ def dump(path):
             elif kind == "CIRCLE":
                 print("%s|%s|%s" % (prefix, point(entity.dxf.center), fmt(entity.dxf.radius)))
             elif kind == "ACAD_TABLE":
-                print("%s|%s" % (prefix, point(entity.dxf.insert)))
+                print("%s|%s" % (prefix, table(doc, entity)))
             else:
                 print(prefix)
 

@@ -189,6 +189,7 @@ TEST_F(SpaceCommands, DetailsOfAPickedSpace) {
 TEST_F(SpaceCommands, TheDemoScriptUpdatesExportsSavesAndPlotsTheSampleFloorPlan) {
     fs::create_directories(dir / "out");
     const fs::path samples = fs::path(KELMO_SOURCE_DIR) / "samples";
+    fs::copy_file(samples / "floorplan_report.xml", dir / "floorplan_report.xml");
     Outcome r = runFile(samples / "floorplan.dxf", samples / "demo.scr");
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     EXPECT_EQ(r.err, "");
@@ -204,6 +205,8 @@ TEST_F(SpaceCommands, TheDemoScriptUpdatesExportsSavesAndPlotsTheSampleFloorPlan
     EXPECT_EQ(plan["ROOM-001"].attributes.at("AREA").text, "91.88sq.m.");
     EXPECT_EQ(plan["ROOM-002"].attributes.at("AUX").text, "35.20m.");
     EXPECT_GT(fs::file_size(dir / "out" / "floorplan.png"), 1000u);
+    EXPECT_TRUE(has(r, "graphic report successfully applied.\n")) << r.out;
+    EXPECT_GT(fs::file_size(dir / "out" / "floorplan_report.png"), 1000u);
 }
 
 } // namespace

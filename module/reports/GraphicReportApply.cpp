@@ -1,0 +1,282 @@
+// Applying a graphic report to an open drawing: layers, link lines, the categories' assets and
+// spaces, and the legend and pie chart at their markers.
+#include <memory>
+#include <set>
+
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/HostApplication.h"
+#include "core/HostCalls.h"
+#include "core/KelmoExceptions.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadDrawingState.h"
+#include "drawing/Layer.h"
+#include "drawing/Layers.h"
+#include "model/Asset.h"
+#include "model/Attributes.h"
+#include "model/BlockDWG.h"
+#include "model/Blocks.h"
+#include "model/Hatch.h"
+#include "reports/Categories.h"
+#include "reports/Category.h"
+#include "reports/GraphicReport.h"
+#include "reports/LegendTable.h"
+#include "reports/LinkLines.h"
+#include "reports/MarkerBlockLegend.h"
+#include "reports/MarkerBlockPie.h"
+#include "reports/PieChart.h"
+
+KELMO_SOURCE_FILE(L"GraphicReport");
+
+namespace {
+
+constexpr int typeFloor = 8;
+constexpr int typeSite = 10;
+
+void markOn(CAcadDrawingState* state, const CString& layer) {
+    if (!layer.IsEmpty()) state->setLayerState(layer, 0, 0, 0, 1);
+}
+
+// The layers a written block shows on: its own and its hatch's.
+void markBlockOn(CAcadDrawingState* state, CBlockDWG* block) {
+    markOn(state, block->getLayer());
+    if (block->getHatch()) markOn(state, block->getHatch()->getLayer());
+}
+
+// Writes one block; its problems are printed after a line naming it, and the work goes on.
+void writeBlock(CAcadDrawing* drawing, CBlockDWG* block) {
+    CKelmoExceptions warnings;
+    block->applyToDWG(drawing, &warnings);
+    if (warnings.getCount() == 0) return;
+    acutPrintf(L"\t\terror(s) occurred whilst applying kelmo block %s - %s.\n",
+               static_cast<const wchar_t*>(block->getCode()), static_cast<const wchar_t*>(block->CBlock::getHandle()));
+    warnings.reportToCommandLine();
+}
+
+// Copies the category block's look into a block read from the drawing, keeping the placement of its
+// labels, and, when asked, its own area.
+void format(CBlockDWG* category, CBlockDWG* target, bool keepArea) {
+    CAttributes* attributes = target->getAttributes();
+    const double rotation = attributes ? attributes->getRotation() : 0.0;
+    const double height = attributes ? attributes->getHeight() : 0.0;
+    const double widthFactor = attributes ? attributes->getWidthFactor() : 0.0;
+    const double area = target->getArea();
+    category->copyFormatting(target);
+    if (attributes) {
+        attributes->setRotation(rotation);
+        attributes->setHeight(height);
+        attributes->setWidthFactor(widthFactor);
+    }
+    if (keepArea) target->setArea(area);
+}
+
+// The layer new inserts go on.
+CString currentLayer(AcDbDatabase* database) {
+    AcDbLayerTableRecord* layer = nullptr;
+    if (acdbOpenObject(layer, database->clayer(), AcDb::kForRead) != Acad::eOk) return CString();
+    const CString name = layer->getName();
+    layer->close();
+    return name;
+}
+
+// A chart shows on the layer it is inserted on and on its categories' hatch layers.
+void markChartOn(CAcadDrawingState* state, CAcadDrawing* drawing, CCategories* categories) {
+    markOn(state, currentLayer(drawing->getDatabase()));
+    for (int i = 0; i < categories->getCount(); ++i)
+        if (CHatch* hatch = categories->getAt(i)->getHatch()) markOn(state, hatch->getLayer());
+}
+
+bool overTotal(CEXKelmo* chain) {
+    for (CEXKelmo* level = chain; level; level = level->getInnerException())
+        if (dynamic_cast<CEXSegmentAreaOverTotal*>(level)) return true;
+    return false;
+}
+
+// Gives the lock back on every way out; on a failure first leaves the layers as the report meant
+// them to end, so that a drawing is never left with every layer off.
+class ReportLock {
+public:
+    ReportLock(CAcadDrawing* drawing, CAcadDrawingState* state) : m_drawing(drawing), m_state(state) {}
+    ~ReportLock() {
+        if (m_failed) {
+            try {
+                m_state->applyState(m_drawing, 0);
+            } catch (CEXKelmo* failure) {
+                failure->deleteException();
+            } catch (...) {}
+        }
+        try {
+            m_drawing->unlock(0);
+        } catch (CEXKelmo* failure) {
+            failure->deleteException();
+        }
+    }
+    ReportLock(const ReportLock&) = delete;
+    ReportLock& operator=(const ReportLock&) = delete;
+    void done() { m_failed = false; }
+
+private:
+    CAcadDrawing* m_drawing;
+    CAcadDrawingState* m_state;
+    bool m_failed = true;
+};
+
+} // namespace
+
+void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
+    KELMO_TRY
+        CAcadDrawingState state(drawing);
+        if (!m_plotLayout.IsEmpty()) state.setLayoutName(m_plotLayout);
+        state.setAllLayerLineWeights(0);
+        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(m_title));
+        if (drawing->lock() != Acad::eOk) return;
+        ReportLock held(drawing, &state);
+
+        if (m_layersOn) {
+            state.setStateAllOff(drawing);
+            for (int i = 0; i < m_layersOn->getCount(); ++i) markOn(&state, m_layersOn->getAt(i)->getName());
+        }
+        if (m_linkLines) {
+            acutPrintf(L"Applying link Lines\n");
+            m_linkLines->applyToDrawing(drawing, &state);
+        }
+        if (m_categories) {
+            acutPrintf(L"\tgraphic report contains %d categories.\n", m_categories->getCount());
+            for (int i = 0; i < m_categories->getCount(); ++i) applyCategory(drawing, m_categories->getAt(i), &state);
+        }
+        if (g_hostApplication.isFullVersion() && m_categories && m_categories->getCount() > 0)
+            fillMarkers(drawing, &state);
+        state.applyState(drawing, 0);
+        held.done();
+    KELMO_CATCH(L"CGraphicReport::applyToDrawing")
+}
+
+void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
+    acutPrintf(L"\tapplying category %s.\n", static_cast<const wchar_t*>(category->getTitle()));
+    AcDbDatabase* database = drawing->getDatabase();
+    if (CAssets* assets = category->getAssets()) {
+        // An asset's own problems are not the report's to show.
+        CKelmoExceptions warnings;
+        for (int i = 0; i < assets->getCount(); ++i) {
+            CAsset* asset = assets->getAt(i);
+            AcDbObjectId id;
+            if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) continue;
+            asset->setObjectId(id);
+            asset->applyToDWG(drawing, &warnings);
+            AcDbEntity* entity = nullptr;
+            if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) == Acad::eOk) {
+                const CString layer = entity->layerName().c_str();
+                entity->close();
+                markOn(state, layer);
+            }
+            if (asset->getHatch()) markOn(state, asset->getHatch()->getLayer());
+        }
+    }
+    if (category->getBlocks()) applyCategoryBlocks(drawing, category, state);
+}
+
+void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
+    CBlocks* blocks = category->getBlocks();
+    acutPrintf(L"\tcategory contains %d blocks.\n", blocks->getCount());
+    AcDbDatabase* database = drawing->getDatabase();
+    AcApDocument* document = drawing->getDocument();
+    const int listed = blocks->getCount();
+    std::set<CString> written;
+    CBlockDWG* every = nullptr; // the first "*" block: the look of every room
+    for (int i = 0; i < listed; ++i) {
+        auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
+        if (!block) continue;
+        if (block->CBlock::getHandle() == L"*") {
+            if (!every) every = block;
+            continue;
+        }
+        AcDbObjectId id;
+        if (database->getAcDbObjectId(id, false, block->getHandle()) != Acad::eOk || id.isErased()) continue;
+        block->setObjectId(id);
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) {
+            // Not writable here: the block writes itself, as far as it can.
+            writeBlock(drawing, block);
+            markBlockOn(state, block);
+            written.insert(block->CBlock::getHandle());
+            continue;
+        }
+        auto* reference = AcDbBlockReference::cast(entity);
+        CBlockDWG* read = reference ? new CBlockDWG(reference, document) : nullptr;
+        entity->close();
+        if (!read) continue;
+        // A report that gives no area (the file leaves out an area of 0) keeps the space's own.
+        format(block, read, block->getArea() == 0.0);
+        writeBlock(drawing, read);
+        markBlockOn(state, read);
+        written.insert(read->CBlock::getHandle());
+        // In the list being walked, so later readers sum what the drawing holds.
+        blocks->replaceAt(i, read);
+    }
+    if (!every) return;
+
+    // "*": every room and building of the drawing, each keeping its own area, once per category.
+    auto* rooms = new CBlocks();
+    try {
+        // The listed blocks stay first; "*" itself and the gross areas go.
+        for (int i = 0; i < listed; ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
+            if (!block || block->CBlock::getHandle() == L"*") continue;
+            auto* kept = new CBlockDWG();
+            rooms->addBlock(kept);
+            block->copyInto(kept);
+        }
+
+        CBlocks drawn;
+        drawn.getKelmoDWGBlocks_SS(drawing, nullptr, 1, L"f");
+        for (int i = 0; i < drawn.getCount(); ++i) {
+            auto* room = dynamic_cast<CBlockDWG*>(drawn.getAt(i));
+            if (!room || room->getBlockType() == typeFloor || room->getBlockType() == typeSite) continue;
+            if (written.count(room->CBlock::getHandle())) continue;
+            auto* copy = new CBlockDWG();
+            rooms->addBlock(copy);
+            room->copyInto(copy);
+            format(every, copy, true);
+            writeBlock(drawing, copy);
+            markBlockOn(state, copy);
+        }
+    } catch (...) {
+        delete rooms;
+        throw;
+    }
+    delete blocks;
+    category->setBlocks(rooms);
+}
+
+void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state) {
+    CBlocks legends;
+    legends.getLegendBlock_SS(drawing);
+    if (legends.getCount() > 0) {
+        auto* marker = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
+        AcGePoint3d position = marker->getPosition();
+        CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
+                            marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.", 0, this, marker->getRotation(), &position);
+        markChartOn(state, drawing, m_categories);
+        drawing->regenDrawing();
+    }
+    CBlocks pies;
+    pies.getPieBlock_SS(drawing);
+    if (pies.getCount() > 0) {
+        auto* marker = static_cast<CMarkerBlockPie*>(pies.getAt(0));
+        AcGePoint3d centre = marker->getCentre();
+        try {
+            CPieChart pie(drawing, this, marker->getRadius(), m_pieXYOffset, marker->getTextSize(),
+                          marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",
+                          m_pieIgnoreEmptySegments, m_pieShowLabels, m_pieShowLabelSegmentLines, marker->getRotation(),
+                          &centre);
+        } catch (CEXKelmo* failure) {
+            // Wedges that do not fit the total spoil only the pie: the rest of the report stands.
+            if (!overTotal(failure)) throw;
+            failure->reportToCommandLine();
+            failure->deleteException();
+            return;
+        }
+        markChartOn(state, drawing, m_categories);
+        drawing->regenDrawing();
+    }
+}
