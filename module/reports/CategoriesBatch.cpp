@@ -9,6 +9,7 @@
 #include "model/Hatch.h"
 #include "model/RegisterSupport.h"
 #include "reports/Category.h"
+#include "reports/RegisterLists.h"
 
 KELMO_SOURCE_FILE(L"Categories");
 
@@ -62,20 +63,12 @@ void CCategories::getReportCategories(CStoredProcedure* procedure, int graphicRe
                 if (!rows.isNull(L"cTitle")) category->setTitle(rows.text(L"cTitle"));
                 category->setHatch(hatchOf(rows));
 
-                CBlocks* blocks = new CBlocks();
-                category->setBlocks(blocks);
-                blocks->getCategoryDWGBlocks(procedure, timeout, category->getID(), category->getHatch());
-                if (blocks->getCount() == 0) {
-                    category->setBlocks(nullptr);
-                    delete blocks;
-                }
-                CAssets* assets = new CAssets();
-                category->setAssets(assets);
-                assets->getCategoryAssets(procedure, timeout, category->getID(), category->getHatch());
-                if (assets->getCount() == 0) {
-                    category->setAssets(nullptr);
-                    delete assets;
-                }
+                category->setBlocks(kelmo_reports::loadedList<CBlocks>([&](CBlocks* list) {
+                    list->getCategoryDWGBlocks(procedure, timeout, category->getID(), category->getHatch());
+                }));
+                category->setAssets(kelmo_reports::loadedList<CAssets>([&](CAssets* list) {
+                    list->getCategoryAssets(procedure, timeout, category->getID(), category->getHatch());
+                }));
             } catch (...) {
                 delete category;
                 throw;

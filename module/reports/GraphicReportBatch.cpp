@@ -14,6 +14,7 @@
 #include "model/RegisterSupport.h"
 #include "reports/Categories.h"
 #include "reports/LinkLines.h"
+#include "reports/RegisterLists.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
 
@@ -242,47 +243,16 @@ void CGraphicReport::getGraphicReport(CStoredProcedure* procedure, CServerPrefer
         }
         const int listTimeout = serverPreferences ? serverPreferences->getDbTimeout() : timeout;
 
-        CCategories* categories = new CCategories();
-        try {
-            categories->getReportCategories(procedure, id, listTimeout);
-        } catch (...) {
-            delete categories;
-            throw;
-        }
-        if (categories->getCount() > 0) {
-            delete m_categories;
-            m_categories = categories;
-        } else {
-            delete categories;
-        }
-
-        CLayers* layers = new CLayers();
-        try {
-            layers->getGraphicReportLayersOn(procedure, id, listTimeout);
-        } catch (...) {
-            delete layers;
-            throw;
-        }
-        if (layers->getCount() > 0) {
-            delete m_layersOn;
-            m_layersOn = layers;
-        } else {
-            delete layers;
-        }
-
-        CLinkLines* linkLines = new CLinkLines();
-        try {
-            linkLines->getGraphicReportLinkLines(procedure, id, listTimeout);
-        } catch (...) {
-            delete linkLines;
-            throw;
-        }
-        if (linkLines->getCount() > 0) {
-            delete m_linkLines;
-            m_linkLines = linkLines;
-        } else {
-            delete linkLines;
-        }
+        using kelmo_reports::keepLoaded;
+        using kelmo_reports::loadedList;
+        keepLoaded(m_categories, loadedList<CCategories>([&](CCategories* list) {
+                       list->getReportCategories(procedure, id, listTimeout);
+                   }));
+        keepLoaded(m_layersOn, loadedList<CLayers>(
+                                   [&](CLayers* list) { list->getGraphicReportLayersOn(procedure, id, listTimeout); }));
+        keepLoaded(m_linkLines, loadedList<CLinkLines>([&](CLinkLines* list) {
+                       list->getGraphicReportLinkLines(procedure, id, listTimeout);
+                   }));
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
