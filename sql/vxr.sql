@@ -341,6 +341,20 @@ LANGUAGE sql AS $$
     UPDATE graphic_report SET status_id = "statusID" WHERE id = "graphicReportID";
 $$;
 
+-- Claims a report for one batch run: "preparation started" (2) is set only while the report still has
+-- the status the run listed it under (any status but 2 when the status is -1). Two runs sharing the
+-- register both try; the row lock lets one through and the other finds the report claimed.
+CREATE PROCEDURE "__gr_claimGraphicReport"("graphicReportID" integer, "statusID" integer,
+                                           OUT "claimed" boolean)
+LANGUAGE plpgsql AS $$
+BEGIN
+    UPDATE graphic_report SET status_id = 2
+     WHERE id = "graphicReportID" AND status_id <> 2
+       AND ("statusID" < 0 OR status_id = "statusID");
+    "claimed" := FOUND;
+END;
+$$;
+
 CREATE PROCEDURE "__gr_setGraphicReportLayout"("graphicReportID" integer, "layout" varchar)
 LANGUAGE sql AS $$
     UPDATE graphic_report SET plot_layout = "layout" WHERE id = "graphicReportID";

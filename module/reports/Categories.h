@@ -4,6 +4,7 @@
 #include "xml/MsXml.h"
 
 class CCategory;
+class CStoredProcedure;
 
 class CCategories {
 public:
@@ -22,6 +23,8 @@ public:
     // The "category" children of a "categories" element.
     void deSerialize(IXMLDOMNodePtr node);
     void serialize(IXMLDOMNodePtr& node, CString namespaceURI);
+    // Adds the report's categories from the register, each with its hatch, blocks and assets.
+    void getReportCategories(CStoredProcedure* procedure, int graphicReportID, int timeout);
 
 private:
     CTypedPtrArray<CPtrArray, CCategory*> m_categories;

@@ -11,6 +11,8 @@ class CCategories;
 class CCategory;
 class CLayers;
 class CLinkLines;
+class CServerPreferenceOstrel;
+class CStoredProcedure;
 
 class CGraphicReport {
 public:
@@ -82,6 +84,19 @@ public:
     // given back.
     void applyToDrawing(CAcadDrawing* drawing);
 
+    // The batch side: the report loaded from the register by its identifier, and prepared (claimed,
+    // applied to its drawing, plotted, copied, written as XML) with its status recorded there.
+    void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
+    void prepareReport(CStoredProcedure* procedure, int timeout);
+    void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
+    void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
+    // Sets "preparation started" unless another run holds the report or it has left the status it
+    // was listed under; true when this run has it.
+    bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
+    // The status the report was listed under; -1 when it was loaded on its own.
+    int getListedStatus() const { return m_listedStatus; }
+    void setListedStatus(int status) { m_listedStatus = status; }
+
 private:
     void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
@@ -110,4 +125,5 @@ private:
     int m_pieIgnoreEmptySegments;
     int m_pieShowLabels;
     int m_pieShowLabelSegmentLines;
+    int m_listedStatus = -1;
 };

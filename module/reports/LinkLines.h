@@ -6,6 +6,7 @@
 class CAcadDrawing;
 class CAcadDrawingState;
 class CLinkLine;
+class CStoredProcedure;
 
 class CLinkLines {
 public:
@@ -26,6 +27,8 @@ public:
 
     IXMLDOMNodePtr serialize(CString namespaceURI);
     void deSerialize(IXMLDOMNodePtr node);
+    // Adds the report's link lines from the register.
+    void getGraphicReportLinkLines(CStoredProcedure* procedure, int graphicReportID, int timeout);
 
 private:
     CTypedPtrArray<CPtrArray, CLinkLine*> m_linkLines;

@@ -1,0 +1,337 @@
+// The batch side of a graphic report: loading it from the register by identifier, and preparing it
+// (claimed, applied to its drawing, plotted, a copy of the drawing saved, the report written as XML,
+// its status recorded in the register).
+#include "reports/GraphicReport.h"
+
+#include "core/Catch.h"
+#include "core/FileUtilities.h"
+#include "core/Globals.h"
+#include "core/PreferencesOstrel.h"
+#include "core/ServerPreferenceOstrel.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
+#include "drawing/Layers.h"
+#include "model/RegisterSupport.h"
+#include "reports/Categories.h"
+#include "reports/LinkLines.h"
+#include "reports/RegisterLists.h"
+
+KELMO_SOURCE_FILE(L"GraphicReport");
+
+namespace {
+
+// Where a copy of the drawing goes.
+struct Target {
+    CString folder;
+    CString name;
+};
+
+// What a copy or the XML must never replace: the drawing itself and the plot just written.
+struct Kept {
+    CString drawing;
+    CString plot;
+};
+
+// Whether two paths name one file, however they are written: both are compared in the full form the
+// file system gives them, without regard to case.
+bool sameFile(const CString& path, const CString& other) {
+    if (path.CompareNoCase(other) == 0) return true;
+    CFileStatus first;
+    CFileStatus second;
+    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
+    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
+}
+
+bool replacesKept(const CString& path, const Kept& kept) {
+    return sameFile(path, kept.drawing) || sameFile(path, kept.plot);
+}
+
+// Splits a folder-and-file path at its last backslash.
+Target split(const CString& path) {
+    const int cut = path.ReverseFind(L'\\');
+    return {path.Left(cut + 1), path.Mid(cut + 1)};
+}
+
+// The drawing's name with its own extension swapped for another.
+CString drawingNameAs(const CString& drawingFilename, const wchar_t* extension) {
+    CString lower = drawingFilename;
+    lower.MakeLower();
+    if (lower.Right(4) == L".dwg" || lower.Right(4) == L".dxf")
+        return drawingFilename.Left(drawingFilename.GetLength() - 4) + extension;
+    return drawingFilename + extension;
+}
+
+bool fileWritten(const CString& path) {
+    CFileStatus status;
+    return CFile::GetStatus(path, status) && !(status.m_attribute & CFile::directory) && status.m_size > 0;
+}
+
+// Writes the failure to the error logs and lets it go.
+void reportAndDelete(CEXKelmo* failure) {
+    failure->reportToErrorLogs(&g_serverPreferences);
+    failure->deleteException();
+}
+
+// Statuses a preparation records in the register; the plot's own results stand beside them.
+enum {
+    statusPlotted = 3, // the plot file was written, and the copy and the XML with it
+    statusNoDrawing = 4,
+    statusNoOutputFolder = 10,
+    statusBadOutputName = 11,
+    statusCopyFailed = 12,
+    statusXMLRefused = 13,
+    statusFailed = 14, // the preparation ended in an error: the error logs tell which
+};
+
+// Applying the report is the one step that belongs to the report road; the batch only calls it.
+void applyReport(CGraphicReport& report, CAcadDrawing* drawing) {
+    report.applyToDrawing(drawing);
+}
+
+// Saves the copy of the drawing the report asks for; the status the copy leaves.
+int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept) {
+    CString copyTo = report.getSaveCopyTo();
+    Target target;
+    switch (CFileUtilities::getPathType(copyTo)) {
+        case CFileUtilities::pathFileName:
+            target = {drawing->getDrawingPath(), copyTo};
+            break;
+        case CFileUtilities::pathFolder:
+            target = {copyTo, report.getDrawingFilename()};
+            break;
+        case CFileUtilities::pathFile:
+            target = split(copyTo);
+            break;
+        default:
+            return statusCopyFailed;
+    }
+    if (target.name.IsEmpty() || !CFileUtilities::directoryExists(target.folder) ||
+        replacesKept(target.folder + target.name, kept))
+        return statusCopyFailed;
+    drawing->saveAs(target.folder, target.name);
+    return statusPlotted;
+}
+
+// Where the report's XML goes; false when the target is refused.
+bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept, CString& target) {
+    CString xmlTo = report.getXMLOutputTo();
+    if (xmlTo.IsEmpty()) {
+        CAcadUtilities utilities;
+        target = report.getOutputPath() +
+                 CFileUtilities::swapFileExtension(plotName, utilities.plotExtension(report.getPlotTypeID()), L".xml");
+    } else {
+        switch (CFileUtilities::getPathType(xmlTo)) {
+            case CFileUtilities::pathFileName:
+                target = report.getOutputPath() + xmlTo;
+                break;
+            case CFileUtilities::pathFolder:
+                if (!CFileUtilities::directoryExists(xmlTo)) return false;
+                target = xmlTo + drawingNameAs(report.getDrawingFilename(), L".xml");
+                break;
+            case CFileUtilities::pathFile:
+                target = xmlTo;
+                break;
+            default:
+                return false;
+        }
+    }
+    return !replacesKept(target, kept);
+}
+
+// Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with.
+int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing) {
+    applyReport(report, drawing);
+
+    int status = statusPlotted;
+    CString plotName = report.getOutputFilename();
+    CFileUtilities files;
+    if (!CFileUtilities::directoryExists(report.getOutputPath())) {
+        status = statusNoOutputFolder;
+    } else if (plotName.IsEmpty() || !files.checkFilenameSyntax(plotName, FALSE)) {
+        status = statusBadOutputName;
+    } else {
+        CAcadUtilities utilities;
+        utilities.checkPlotFileExtension(plotName, report.getPlotTypeID());
+        const CString noted = report.getPlotLayout();
+        CString layout = noted;
+        status = drawing->plot(layout, report.getOutputPath(), report.getOutputFilename(), report.getPlotTypeID(),
+                               report.getPlotOptionID(), report.getPlotCentred(), report.getPlotScaleTypeID(),
+                               report.getPlotAreaTypeID(), report.getPlotMediaSizeID(), 1);
+        // Written means a file with something in it, whatever the plot said.
+        if (status == statusPlotted && !fileWritten(report.getOutputPath() + plotName))
+            status = CAcadDrawing::plotFailed;
+        if (layout != noted) {
+            report.setPlotLayout(layout);
+            report.setGraphicReportLayout(procedure, timeout, layout);
+        }
+    }
+    const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), report.getOutputPath() + plotName};
+
+    if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
+        try {
+            status = saveCopy(report, drawing, kept);
+        } catch (...) {
+            status = statusCopyFailed;
+            reportAndDelete(
+                kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib));
+        }
+    }
+
+    if (status == statusPlotted) {
+        CString target;
+        if (!xmlTarget(report, plotName, kept, target)) {
+            status = statusXMLRefused;
+        } else {
+            try {
+                report.serialize(target);
+            } catch (...) {
+                status = statusXMLRefused;
+                reportAndDelete(
+                    kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib));
+            }
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+void CGraphicReport::getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id,
+                                      int timeout) {
+    const wchar_t* method = L"CGraphicReport::getGraphicReport";
+    KELMO_TRY
+        m_id = id;
+        {
+            kelmo_model::RegisterCall call(procedure);
+            call.addInt(L"@graphicReportID", 1, id);
+            call.prepare(L"__gr_getGraphicReport", timeout);
+            kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+            if (rows.empty()) return;
+            CAcadUtilities utilities;
+            if (!rows.isNull(L"grTitle")) m_title = rows.text(L"grTitle");
+            if (!rows.isNull(L"grDrawingPath")) setDrawingPath(rows.text(L"grDrawingPath"));
+            if (!rows.isNull(L"grDrawingFilename")) setDrawingFilename(rows.text(L"grDrawingFilename"));
+            if (!rows.isNull(L"grPlotLayout")) m_plotLayout = rows.text(L"grPlotLayout");
+            int stored = 0;
+            if (!rows.isNull(L"grPlotTypeID")) {
+                rows.readInt(L"grPlotTypeID", stored);
+                m_plotTypeID = utilities.convertPlotDevice(stored);
+            }
+            if (!rows.isNull(L"grPlotAreaTypeID")) {
+                rows.readInt(L"grPlotAreaTypeID", stored);
+                m_plotAreaTypeID = utilities.convertPlotArea(stored);
+            }
+            if (!rows.isNull(L"grPlotMediaSizeID")) {
+                rows.readInt(L"grPlotMediaSizeID", stored);
+                m_plotMediaSizeID = utilities.convertMediaSize(stored);
+            }
+            if (!rows.isNull(L"grPlotScaleTypeID")) {
+                rows.readInt(L"grPlotScaleTypeID", stored);
+                m_plotScaleTypeID = utilities.convertScale(stored);
+            }
+            rows.readInt(L"grPlotCentred", m_plotCentred);
+            // No output folder of its own: the server's graphic-report folder.
+            CString outputPath = rows.text(L"grOutputPath");
+            if (outputPath.IsEmpty() && serverPreferences) outputPath = serverPreferences->getGraphRepOutPath();
+            setOutputPath(outputPath);
+            if (!rows.isNull(L"grOutputFilename")) setOutputFilename(rows.text(L"grOutputFilename"));
+            if (!rows.isNull(L"grSaveCopyTo")) setSaveCopyTo(rows.text(L"grSaveCopyTo"));
+            // Kept as given: it may name a file, which the folder cleaning would spoil.
+            if (!rows.isNull(L"grXMLOutputTo")) m_XMLOutputTo = rows.text(L"grXMLOutputTo");
+            rows.readDouble(L"grTotalChildAreas", m_totalChildAreas);
+            rows.close();
+        }
+        const int listTimeout = serverPreferences ? serverPreferences->getDbTimeout() : timeout;
+
+        using kelmo_reports::keepLoaded;
+        using kelmo_reports::loadedList;
+        keepLoaded(m_categories, loadedList<CCategories>([&](CCategories* list) {
+                       list->getReportCategories(procedure, id, listTimeout);
+                   }));
+        keepLoaded(m_layersOn, loadedList<CLayers>(
+                                   [&](CLayers* list) { list->getGraphicReportLayersOn(procedure, id, listTimeout); }));
+        keepLoaded(m_linkLines, loadedList<CLinkLines>([&](CLinkLines* list) {
+                       list->getGraphicReportLinkLines(procedure, id, listTimeout);
+                   }));
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status) {
+    const wchar_t* method = L"CGraphicReport::setGraphicReportStatus";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.addInt(L"@graphicReportID", 1, m_id);
+        call.addInt(L"@statusID", 1, status);
+        call.prepare(L"__gr_setGraphicReportStatus", timeout);
+        procedure->execSPNoReturnParas();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout) {
+    const wchar_t* method = L"CGraphicReport::setGraphicReportLayout";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.addInt(L"@graphicReportID", 1, m_id);
+        call.addVarChar(L"@layout", 255, layout);
+        call.prepare(L"__gr_setGraphicReportLayout", timeout);
+        procedure->execSPNoReturnParas();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout) {
+    const wchar_t* method = L"CGraphicReport::claimGraphicReport";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.addInt(L"@graphicReportID", 1, m_id);
+        call.addInt(L"@statusID", 1, m_listedStatus);
+        call.addOutputBoolean(L"@claimed");
+        call.prepare(L"__gr_claimGraphicReport", timeout);
+        procedure->execSPNoReturnParasReturn();
+        return call.outputInt(L"@claimed") != 0;
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
+    const wchar_t* method = L"CGraphicReport::prepareReport";
+    bool claimed = false;
+    CAcadDrawing* drawing = nullptr;
+    try {
+        try {
+            if (!claimGraphicReport(procedure, timeout)) {
+                acutPrintf(L"Graphic report %i is taken by another batch run - skipped\n", m_id);
+                return;
+            }
+            claimed = true;
+            if (!CFileUtilities::fileExists(m_drawingPath + m_drawingFilename)) {
+                setGraphicReportStatus(procedure, timeout, statusNoDrawing);
+                return;
+            }
+            drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
+            if (drawing->lock() != Acad::eOk) {
+                // Nothing was done: the report must not stay "preparation started".
+                setGraphicReportStatus(procedure, timeout, statusFailed);
+            } else {
+                const int status = prepareOpenDrawing(*this, procedure, timeout, drawing);
+                setGraphicReportStatus(procedure, timeout, status);
+                drawing->unlock(0);
+            }
+        } catch (Acad::ErrorStatus status) {
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 0, m_drawingPath + m_drawingFilename,
+                                   nullptr);
+        }
+    } catch (...) {
+        // A claimed report records its failure, its drawing is unlocked and closed; then the failure
+        // goes to the caller.
+        CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
+        if (claimed) {
+            try {
+                setGraphicReportStatus(procedure, timeout, statusFailed);
+            } catch (CEXKelmo* unrecorded) {
+                reportAndDelete(unrecorded);
+            }
+        }
+        delete drawing; // unlocks by force and closes the drawing unsaved
+        throw failure;
+    }
+    delete drawing;
+}

@@ -1,0 +1,99 @@
+#include "reports/GraphicReports.h"
+
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/SystemUtilities.h"
+#include "database/ParameterTinyInt.h"
+#include "model/RegisterSupport.h"
+#include "reports/GraphicReport.h"
+
+KELMO_SOURCE_FILE(L"GraphicReports");
+
+namespace {
+
+// Writes the failure of one report to the error logs and lets it go: the batch carries on.
+void reportAndDelete(CEXKelmo* failure) {
+    failure->reportToErrorLogs(&g_serverPreferences);
+    failure->deleteException();
+}
+
+} // namespace
+
+CGraphicReports::CGraphicReports() : m_count(0) {}
+
+CGraphicReports::~CGraphicReports() {
+    try {
+        deleteObjects();
+    } catch (...) {
+        kelmo::reportWrapped(kelmoSourceFile, L"CGraphicReports::~CGraphicReports");
+    }
+}
+
+void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences,
+                                        int status, int timeout) {
+    const wchar_t* method = L"CGraphicReports::getGraphicReports";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        CParameterTinyInt* statusID = new CParameterTinyInt();
+        statusID->setName(L"@statusID");
+        statusID->setDirection(1);
+        statusID->setValue(static_cast<unsigned char>(status));
+        call.parameters().add(statusID);
+        call.prepare(L"__gr_getGraphicReports", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (rows.empty()) return;
+        // The identifiers first: each report then runs its own calls on the same procedure.
+        CArray<int, int> ids;
+        for (; !rows.atEnd(); rows.next()) {
+            if (!rows.isNull(L"grID")) {
+                int id = 0;
+                rows.readInt(L"grID", id);
+                ids.Add(id);
+            }
+        }
+        rows.close();
+        for (int i = 0; i < ids.GetSize(); ++i) {
+            CGraphicReport* report = new CGraphicReport();
+            try {
+                report->getGraphicReport(procedure, serverPreferences, ids[i], timeout);
+            } catch (CEXKelmo* failure) {
+                delete report;
+                reportAndDelete(failure);
+                continue;
+            } catch (...) {
+                delete report;
+                throw;
+            }
+            report->setListedStatus(status);
+            addGraphicReport(report);
+        }
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReports::addGraphicReport(CGraphicReport* report) {
+    KELMO_TRY
+        m_reports.Add(report);
+        ++m_count;
+    KELMO_CATCH_ALSO(L"CGraphicReports::addGraphicReport", kelmo::catchClassLib)
+}
+
+void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
+    KELMO_TRY
+        for (int i = 0; i < m_count; ++i) {
+            try {
+                m_reports[i]->prepareReport(procedure, timeout);
+            } catch (CEXKelmo* failure) {
+                reportAndDelete(failure);
+            }
+            CSystemUtilities::doEvents();
+        }
+    KELMO_CATCH(L"CGraphicReports::prepareReports")
+}
+
+void CGraphicReports::deleteObjects() {
+    KELMO_TRY
+        for (int i = 0; i < m_reports.GetSize(); ++i) delete m_reports[i];
+        m_reports.RemoveAll();
+        m_count = 0;
+    KELMO_CATCH(L"CGraphicReports::deleteObjects")
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The batch side's list of graphic reports: every report of one status loaded from the register, then
+// prepared one after the other (applied, plotted, copied, written as XML, its status recorded).
+#include "classlib/Afx.h"
+
+class CGraphicReport;
+class CServerPreferenceOstrel;
+class CStoredProcedure;
+
+class CGraphicReports {
+public:
+    CGraphicReports();
+    ~CGraphicReports();
+    CGraphicReports(const CGraphicReports&) = delete;
+    CGraphicReports& operator=(const CGraphicReports&) = delete;
+
+    // Adds every report the register holds at that status, each remembering the status it was listed
+    // under so that preparing it claims it only from that status. A report that cannot be loaded is
+    // reported to the error logs and left out; the others are loaded.
+    void getGraphicReports(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int status,
+                           int timeout);
+    void addGraphicReport(CGraphicReport* report);
+    // Prepares each report in turn. A report that fails has its failure recorded and reported to the
+    // error logs; the batch goes on with the next.
+    void prepareReports(CStoredProcedure* procedure, int timeout);
+
+    CGraphicReport* getAt(int index) { return m_reports[index]; }
+    int getCount() const { return m_count; }
+    void deleteObjects();
+
+private:
+    CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
+    int m_count;
+};

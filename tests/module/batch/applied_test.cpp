@@ -1,0 +1,114 @@
+// A report prepared from the register on the report plan (tests/data/reports/make_report_plans.py), whose
+// markers cadhost placed first: the copy and the plot show the report applied.
+#include <cstdio>
+
+#include "BatchTestSupport.h"
+#include "support/EntryFixture.h"
+
+namespace batchtest {
+namespace {
+
+std::string capture(const std::string& command) {
+    std::string text;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return text;
+    char buffer[4096];
+    size_t read = 0;
+    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, read);
+    ::pclose(pipe);
+    return text;
+}
+
+class Applied : public BatchTest {
+protected:
+    void SetUp() override {
+        BatchTest::SetUp();
+        if (IsSkipped()) return;
+        const fs::path cadhost = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
+        const fs::path module = fs::path(KELMO_BINARY_DIR) / "module" / "libkelmo.so";
+        ASSERT_EQ(
+            std::system(("/usr/bin/python3 '" + generator.string() + "' '" + (dir / "plans").string() + "'").c_str()),
+            0);
+        std::istringstream lines(slurp(dir / "plans" / "handles.txt"));
+        for (std::string line; std::getline(lines, line);)
+            handles[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+        // The legend and pie-chart markers, made as a planner makes them.
+        const fs::path prefs = dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg";
+        fs::create_directories(prefs.parent_path());
+        std::ofstream(prefs, std::ios::binary) << kelmo_test::defaultPrefsFile;
+        std::ofstream(dir / "markers.scr")
+            << "mlmc\n#" << handles["outline"] << "\n\n\n\nmpmc\n#" << handles["circle"] << "\n\n\n\nSAVE\n";
+        ASSERT_EQ(std::system(("cd '" + (dir / "plans").string() + "' && '" + cadhost.string() +
+                               "' --batch --c-drive '" + (dir / "c").string() + "' --module '" + module.string() +
+                               "' --script ../markers.scr report_plan.dxf >/dev/null 2>&1")
+                                  .c_str()),
+                  0);
+    }
+    std::vector<std::string> facts(const fs::path& drawing) const {
+        std::vector<std::string> found;
+        std::istringstream lines(
+            capture("/usr/bin/python3 '" + generator.string() + "' dump '" + drawing.string() + "'"));
+        for (std::string line; std::getline(lines, line);) found.push_back(line);
+        return found;
+    }
+    static std::vector<std::string> starting(const std::vector<std::string>& facts, const std::string& prefix) {
+        std::vector<std::string> found;
+        for (const std::string& fact : facts)
+            if (fact.rfind(prefix, 0) == 0) found.push_back(fact);
+        return found;
+    }
+
+    fs::path generator = fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "reports" / "make_report_plans.py";
+    std::map<std::string, std::string> handles;
+};
+
+TEST_F(Applied, ThePreparedCopyAndPlotShowTheReportsHatchesLayersLinkLineLegendAndPie) {
+    const std::string original = slurp(dir / "plans" / "report_plan.dxf");
+    Report row;
+    row.title = "Level 1 use";
+    row.drawingFilename = "report_plan.dxf";
+    row.plotType = 3;
+    row.outputFilename = "level1";
+    row.saveCopyTo = windowsPath(dir / "copies");
+    const std::string id = std::to_string(add(row));
+    pgQuery(database, "UPDATE graphic_report SET total_child_areas = 100 WHERE id = " + id);
+    const std::string offices =
+        pgQuery(database,
+                "INSERT INTO report_category (report_id, title, hatch_pattern, hatch_angle, hatch_colour, "
+                "hatch_scale, hatch_layer) VALUES (" +
+                    id + ", 'Offices', 'SOLID', 0, '#E07020', 1, 'HATCH-OFFICES') RETURNING id")[0][0];
+    const std::string service =
+        pgQuery(database,
+                "INSERT INTO report_category (report_id, title, hatch_pattern, hatch_angle, hatch_colour, "
+                "hatch_scale, hatch_layer) VALUES (" +
+                    id + ", 'Service', 'ANSI31', 45, '#3070C0', 10, 'HATCH-SERVICE') RETURNING id")[0][0];
+    pgQuery(database, "INSERT INTO category_block (category_id, handle) VALUES (" + offices + ", '" +
+                          handles["Office A"] + "'), (" + offices + ", '" + handles["Office B"] + "'), (" + service +
+                          ", '" + handles["Store"] + "'), (" + service + ", '" + handles["Kitchen"] + "')");
+    pgQuery(database,
+            "INSERT INTO report_layer_on (report_id, name) VALUES (" + id + ", 'WALLS'), (" + id + ", 'SPACES')");
+    pgQuery(database,
+            "INSERT INTO report_link_line (report_id, start_handle, end_handle, layer_name, label_text) "
+            "VALUES (" +
+                id + ", '" + handles["desk1"] + "', '" + handles["desk2"] + "', 'LINKS', 'moves to')");
+
+    Outcome r = run();
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(std::stoi(id)), 3) << r.out;
+    EXPECT_NE(r.out.find("applying graphic report Level 1 use."), std::string::npos) << r.out;
+
+    const std::vector<std::string> copy = facts(dir / "copies" / "report_plan.dxf");
+    EXPECT_EQ(starting(copy, "hatch|HATCH-OFFICES|SOLID|").size(), 2u);
+    EXPECT_EQ(starting(copy, "hatch|HATCH-SERVICE|ANSI31|").size(), 2u);
+    EXPECT_EQ(starting(copy, "line|LINKS|").size(), 1u);
+    EXPECT_EQ(starting(copy, "layer|WALLS|"), (std::vector<std::string>{"layer|WALLS|on"}));
+    EXPECT_EQ(starting(copy, "layer|NOTES|"), (std::vector<std::string>{"layer|NOTES|off"}));
+    EXPECT_EQ(starting(copy, "insert|[KELMO_LEGEND]_Level 1 use|").size(), 1u);
+    EXPECT_EQ(starting(copy, "insert|[KELMO_PIECHART]_Level 1 use|").size(), 1u);
+    EXPECT_GT(fs::file_size(dir / "out" / "level1.png"), 0u);
+    // The drawing itself was closed unsaved.
+    EXPECT_EQ(slurp(dir / "plans" / "report_plan.dxf"), original);
+}
+
+} // namespace
+} // namespace batchtest

@@ -1,0 +1,148 @@
+// kelmobatch: registers the module with the server, loads every graphic report of one status from the
+// register named by the server preferences, and prepares them: each is applied to its drawing, plotted,
+// copied and written as XML, and its status recorded in the register.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "HostOptions.h"
+#include "HostSession.h"
+#include "core/FileUtilities.h"
+#include "core/Globals.h"
+#include "core/HostCalls.h"
+#include "core/KelmoExceptions.h"
+#include "core/PreferencesOstrel.h"
+#include "core/ServerPreferenceOstrel.h"
+#include "database/ModuleDetails.h"
+#include "database/StoredProcedure.h"
+#include "reports/GraphicReports.h"
+#include "win/Encoding.h"
+#include "win/Module.h"
+#include "win/Paths.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // the batch could not run: the register or the registration failed
+constexpr int kExitUsage = 2;   // wrong command line
+constexpr int kExitNoPrefs = 3; // the server preferences could not be read or hold no server
+
+const char* kUsage =
+    "usage: kelmobatch --server-prefs FILE [--status N] [--database NAME] [--c-drive DIR]\n"
+    "  --server-prefs FILE  the server preferences (\"ostrelPreferences\"); the first server is used\n"
+    "  --status N           prepare the reports of this status, 0 to 255 (default 1)\n"
+    "  --database NAME      the register database (default vxr)\n"
+    "  --c-drive DIR        the folder that plays the C: drive (default ~/.cadhost/c)\n";
+
+struct Options {
+    std::string prefs;
+    int status = 1;
+    std::string database = "vxr";
+    std::string cDrive;
+};
+
+bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (i + 1 >= args.size()) {
+            error = name.rfind("--", 0) == 0 ? "option " + name + " needs a value" : "unexpected " + name;
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (name == "--server-prefs") {
+            o.prefs = value;
+        } else if (name == "--database") {
+            o.database = value;
+        } else if (name == "--c-drive") {
+            o.cDrive = value;
+        } else if (name == "--status") {
+            size_t used = 0;
+            try {
+                o.status = std::stoi(value, &used);
+            } catch (...) {
+                used = 0;
+            }
+            if (used == 0 || used != value.size() || o.status < 0 || o.status > 255) {
+                error = "the status must be a whole number from 0 to 255, not " + value;
+                return false;
+            }
+        } else {
+            error = "unknown option " + name;
+            return false;
+        }
+    }
+    if (o.prefs.empty()) error = "--server-prefs is missing";
+    return error.empty();
+}
+
+// The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
+// pass through the temporary folder under the drawing's name: each run has a folder of its own there,
+// so that two runs on one machine never copy each other's drawings.
+void hostFolders() {
+    wchar_t executable[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
+    CString folder(executable, static_cast<int>(length));
+    const int cut = folder.ReverseFind(L'\\');
+    g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
+    CString run;
+    run.Format(L"batch%lu\\", static_cast<unsigned long>(::getpid()));
+    g_tempDirectory = g_hostDirectory + L"\\kelmo\\temp\\" + run;
+    CFileUtilities::ensureDirectoryExists(g_tempDirectory);
+}
+
+int prepare(const Options& o) {
+    g_serverPreferences.deSerialize(CString(win::nativeToWindows(o.prefs).c_str()));
+    if (g_serverPreferences.getCount() == 0) {
+        std::cerr << "kelmobatch: no server in the server preferences " << o.prefs << "\n";
+        return kExitNoPrefs;
+    }
+    CServerPreferenceOstrel* server = g_serverPreferences.getAt(0);
+    const CString datasource = server->getDbDatasource();
+    const CString user = server->getDbUserID();
+    const CString password = server->getDbPassword();
+    const int timeout = server->getDbTimeout();
+
+    CModuleDetails details;
+    details.setModDetails(datasource, user, password, timeout);
+    details.setModuleRunning(datasource, user, password, timeout);
+
+    CStoredProcedure procedure(datasource, CString(win::fromUtf8(o.database).c_str()), user, password, timeout);
+    CGraphicReports reports;
+    reports.getGraphicReports(&procedure, server, o.status, timeout);
+    acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
+    reports.prepareReports(&procedure, timeout);
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    std::string error;
+    if (!parse(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
+        std::cerr << "kelmobatch: " << error << "\n\n" << kUsage;
+        return kExitUsage;
+    }
+    cadhost::Options host;
+    host.cDrive = o.cDrive;
+    host.moduleGiven = true; // the batch classes are linked in; no commands are loaded
+    host.batch = true;
+    cadhost::Session session(host, std::cout, std::cerr);
+    session.start();
+    hostFolders();
+
+    int status = kExitOk;
+    try {
+        status = prepare(o);
+    } catch (CEXKelmo* failure) {
+        std::cerr << "kelmobatch: the batch stopped:\n" << failure->getCommandLineText().ToUtf8() << "\n";
+        failure->reportToErrorLogs(&g_serverPreferences);
+        failure->deleteException();
+        status = kExitFailed;
+    }
+    RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
+    session.finish();
+    return status;
+}
