@@ -14,14 +14,6 @@ void Brenvik() {
     notAvailable();
 }
 
-void blockHyperlink() {
-    notAvailable();
-}
-
-void blockCreate() {
-    notAvailable();
-}
-
 void grossAreaBlockCreate() {
     notAvailable();
 }
