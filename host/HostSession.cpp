@@ -12,6 +12,7 @@
 #include "cad/plot/PlotEngine.h"
 #include "cad/app/RxDynamicLinker.h"
 #include "classlib/DialogDriver.h"
+#include "classlib/Wnd.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
 #include "win/UiSink.h"
@@ -100,8 +101,9 @@ struct Session::Sink : win::UiSink {
         return true;
     }
 
-    // Waiting loops only peek; the modal loop of a dialog pumps, taking one input line.
-    bool hasPendingMessage() override { return false; }
+    // The module's own pumping (PeekMessage, then PumpMessage) sees what the dialog driver holds: posted
+    // messages and queued dialog actions. It never takes an input line; the modal loop of a dialog does.
+    bool hasPendingMessage() override { return classlib::DialogDriver::hasPending(); }
     bool pumpMessage() override { return applyOneLine(); }
 
     // One line for a running dialog: a dialog action, or nothing at the end of input.
@@ -181,7 +183,7 @@ void Session::attach() {
         out_ << win::toUtf8(text);
         out_.flush();
     });
-    ed::input().setSource([this]() { return nextLine(); });
+    ed::input().setSource([this]() { return promptLine(); });
     ed::input().setRunawayHandler([this]() {
         fail(L"the input has ended but the command keeps asking; stopping");
         out_.flush();
@@ -225,8 +227,27 @@ bool Session::loadModule() {
     return true;
 }
 
+std::optional<std::wstring> Session::promptLine() {
+    // A modeless dialog stays live while a prompt waits: its actions are carried out, not taken as the answer.
+    for (;;) {
+        std::optional<std::wstring> line = nextLine();
+        if (!line || !dialogs_) return line;
+        std::wstring word, rest;
+        splitCommand(*line, word, rest);
+        if (upper(word) != L"DLG") return line;
+        if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
+        dialogs_(*this, *line);
+    }
+}
+
+void Session::deliverPending() {
+    while (classlib::DialogDriver::hasPending()) classlib::DialogDriver::pumpOne();
+}
+
 void Session::loop() {
     while (!quit_) {
+        // What modeless dialogs posted while the last line ran reaches them before the next line is read.
+        deliverPending();
         ed::commandLine().write(L"\nCommand: ");
         std::optional<std::wstring> line = nextLine();
         if (!line) {
@@ -291,6 +312,9 @@ bool Session::runCommand(AcEdCommand* c) {
         locked = acDocManager->lockDocument(doc, AcAp::kAutoWrite, c->globalName(), c->localName()) == Acad::eOk;
     }
     acDocManager->setApplicationContext(session);
+    // Typing at the command line activates the host's main window; modeless dialogs that a command opens take
+    // their parent (and the window they activate before each pick) from the active window.
+    AfxGetMainWnd()->SetActiveWindow();
     bool ok = true;
     try {
         c->functionAddr()();

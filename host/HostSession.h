@@ -41,6 +41,10 @@ public:
     bool executeLine(const std::wstring& line);
     // The next input line, from text sent to the document, then the inputs in turn.
     std::optional<std::wstring> nextLine();
+    // The next answer for a prompt of the editor: dialog actions met on the way are carried out.
+    std::optional<std::wstring> promptLine();
+    // Handles the messages posted to dialogs and the dialog actions queued, as the host's message loop does.
+    void deliverPending();
     // Reports a line that could not be applied: on the error stream with the line's place,
     // and in the exit status.
     void fail(const std::wstring& message);
