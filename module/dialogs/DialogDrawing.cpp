@@ -1,23 +1,28 @@
 #include "dialogs/DialogDrawing.h"
 
-#include "cad/app/ApDocument.h"
 #include "core/HostCalls.h"
 
 namespace kelmo_dialogs {
 
-DrawingState drawingState(const CAcadDrawing* drawing) {
-    AcApDocument* document = drawing ? drawing->getDocument() : nullptr;
-    if (!document) return DrawingState::closed;
-    bool open = false;
-    AcApDocumentIterator* documents = acDocManager->newAcApDocumentIterator();
-    for (; !documents->done(); documents->step()) {
-        // A new document may take the place of a closed one: its file must be the same too.
-        if (documents->document() == document && CString(document->fileName()) == drawing->getDrawingFilename())
-            open = true;
+DrawingWatch::~DrawingWatch() {
+    if (m_registered) acDocManager->removeReactor(this);
+}
+
+void DrawingWatch::watch(AcApDocument* document) {
+    m_document = document;
+    if (!m_registered) {
+        acDocManager->addReactor(this);
+        m_registered = true;
     }
-    delete documents;
-    if (!open) return DrawingState::closed;
-    return acDocManager->curDocument() == document ? DrawingState::current : DrawingState::notCurrent;
+}
+
+DrawingState DrawingWatch::state() const {
+    if (!m_document) return DrawingState::closed;
+    return acDocManager->curDocument() == m_document ? DrawingState::current : DrawingState::notCurrent;
+}
+
+void DrawingWatch::documentToBeDestroyed(AcApDocument* document) {
+    if (document == m_document) m_document = nullptr;
 }
 
 void reportDrawingState(DrawingState state) {

@@ -92,6 +92,7 @@ void CHyperPres::OnShowWindow(BOOL bShow, UINT nStatus) {
     m_drawing->setDrawingFilename(document ? CString(document->fileName()) : CString());
     m_drawing->setDrawingOpen(document ? 1 : 0);
     m_drawing->setLeaveOpen(1);
+    m_drawingWatch.watch(document);
     acutPrintf(L"Please select a block to hyperlink\n");
     m_okButton.EnableWindow(FALSE);
     m_applyButton.EnableWindow(FALSE);
@@ -106,7 +107,7 @@ void CHyperPres::releaseObjects() {
     m_currentBlock = nullptr;
     if (!m_drawing) return;
     // A prompt this dialog left waiting on the drawing's command line is cancelled.
-    if (kelmo_dialogs::drawingState(m_drawing) != DrawingState::closed)
+    if (m_drawingWatch.state() != DrawingState::closed)
         acDocManager->sendStringToExecute(m_drawing->getDocument(), L"\x1b", false, false, true);
     delete m_drawing;
     m_drawing = nullptr;
@@ -140,7 +141,7 @@ void CHyperPres::OnOK() {
 }
 
 bool CHyperPres::drawingUsable() {
-    const DrawingState state = kelmo_dialogs::drawingState(m_drawing);
+    const DrawingState state = m_drawingWatch.state();
     if (state == DrawingState::current) return true;
     kelmo_dialogs::reportDrawingState(state);
     if (state == DrawingState::closed) closeDialog();

@@ -5,6 +5,7 @@
 // with the links, any other reference only the links. It deletes itself when it is closed.
 #include "cad/AcDb.h"
 #include "classlib/AfxWin.h"
+#include "dialogs/DialogDrawing.h"
 #include "resources/Resource.h"
 
 class CAcadDrawing;
@@ -76,4 +77,5 @@ private:
     CAcadDrawing* m_drawing;
     CBlockDWG* m_currentBlock;
     CWnd* m_acadWindow;
+    kelmo_dialogs::DrawingWatch m_drawingWatch;
 };

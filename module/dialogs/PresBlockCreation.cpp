@@ -262,6 +262,7 @@ BOOL CPresBlockCreation::OnInitDialog() {
     m_drawing->setDrawingOpen(document ? 1 : 0);
     // Deleting the working drawing must neither save nor close the user's document.
     m_drawing->setLeaveOpen(1);
+    m_drawingWatch.watch(document);
     calcNextBlockIdentifier();
     calcNextBlockName();
     m_textSize = m_preferences.getTextSize();
@@ -364,7 +365,7 @@ void CPresBlockCreation::OnChangeTextRotation() {
 // The creation session
 
 bool CPresBlockCreation::documentUsable() {
-    const DrawingState state = kelmo_dialogs::drawingState(m_drawing);
+    const DrawingState state = m_drawingWatch.state();
     if (state == DrawingState::current) return true;
     kelmo_dialogs::reportDrawingState(state);
     if (state == DrawingState::closed) closeDialog();

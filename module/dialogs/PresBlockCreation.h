@@ -7,6 +7,7 @@
 
 #include "cad/AcDb.h"
 #include "classlib/AfxWin.h"
+#include "dialogs/DialogDrawing.h"
 #include "core/Preferences.h"
 #include "resources/Resource.h"
 
@@ -80,9 +81,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    enum class DocumentState { current, notCurrent, closed };
-    // Whether the drawing the dialog works on is still open, and current.
-    DocumentState documentState() const;
     // Says why the drawing cannot be worked on; a closed drawing closes the dialog too. False then,
     // and the dialog may be gone: the caller returns at once.
     bool documentUsable();
@@ -117,4 +115,5 @@ private:
     CPreferences m_preferences;
     CEdit m_textScaleEdit;
     CEdit m_textRotationEdit;
+    kelmo_dialogs::DrawingWatch m_drawingWatch;
 };

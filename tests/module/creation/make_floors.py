@@ -6,10 +6,11 @@
 floor_world.dxf (millimetres, world UCS): closed rooms A 4 x 3 m at 0,0 (handle of the first
 polyline printed by dump), B 5 x 4 m at 5000,0, C 3 x 3 m at 11000,0 and D 2 x 2 m at 15000,0;
 an open polyline; a closed room on the locked layer "LOCKED".
-floor_ucs.dxf: the same rooms under a UCS turned a quarter turn and moved to 20000,0.
+floor_ucs.dxf: the same rooms under a UCS turned 30 degrees and moved to 20000,0.
 floor_links.dxf: three references of the space block ROOM-1 ("Lab 1", "Lab 2", "Lab 3") and two
 of a plain block DOOR with a "NAME" attribute; the first space already has a link.
 """
+import math
 import sys
 
 import ezdxf
@@ -27,9 +28,10 @@ def floor(path, ucs):
     doc.header["$LUNITS"] = 2
     doc.header["$INSUNITS"] = 4
     if ucs:
+        turn = math.radians(30)
         doc.header["$UCSORG"] = (20000, 0, 0)
-        doc.header["$UCSXDIR"] = (0, 1, 0)
-        doc.header["$UCSYDIR"] = (-1, 0, 0)
+        doc.header["$UCSXDIR"] = (math.cos(turn), math.sin(turn), 0)
+        doc.header["$UCSYDIR"] = (-math.sin(turn), math.cos(turn), 0)
     doc.layers.add("WALLS")
     doc.layers.add("LOCKED").lock()
     msp = doc.modelspace()
@@ -82,9 +84,9 @@ def dump(path):
                                                                attrib.dxf.rotation))
         if insert.has_xdata("ADE"):
             parts.append("ADE:" + ";".join(str(value) for code, value in insert.get_xdata("ADE") if code == 1000))
-        link = insert.get_hyperlink()
-        if link[0]:
-            parts.append("LINK:%s,%s" % (link[0], link[1]))
+        if insert.has_xdata("PE_URL"):
+            # Address, description and sub-location of each link.
+            parts.append("LINKS:" + ",".join(str(value) for code, value in insert.get_xdata("PE_URL") if code == 1000))
         print("|".join(parts))
     # Each room's boundary in world coordinates, through its insert.
     for insert in msp.query("INSERT"):
