@@ -213,7 +213,7 @@ void CPresBlockCreation::calcNextBlockName() {
 bool CPresBlockCreation::isAreaTypeName(CString text) {
     if (text.Find(L"AREA") < 0) return false;
     static const wchar_t* const types[] = {
-        L"GROSS AREA",  L"CORE AREA",     L"NET AREA",      L"USABLE AREA",    L"BALANCE AREA",     L"LETTABLE AREA",
+        L"GROSS AREA",  L"CORE AREA",    L"NET AREA",      L"USABLE AREA",    L"BALANCE AREA",     L"LETTABLE AREA",
         L"COMMON AREA", L"CELULAR AREA", L"CELLULAR AREA", L"OPEN PLAN AREA", L"CIRCULATION AREA",
     };
     for (const wchar_t* type : types)
@@ -277,6 +277,8 @@ void CPresBlockCreation::cleanUp() {
     m_drawing = nullptr;
     m_acadWindow = nullptr;
 }
+
+void CPresBlockCreation::OnOK() {}
 
 void CPresBlockCreation::OnCancel() {
     cleanUp();

@@ -65,6 +65,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
+    // Enter in a box leaves the dialog open: hidden, nothing could bring it back.
+    void OnOK() override;
     void OnCancel() override;
 
     afx_msg void OnCmdStart();

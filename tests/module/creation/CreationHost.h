@@ -60,8 +60,8 @@ protected:
         fs::copy_file(floors / floor, dir / floor, fs::copy_options::overwrite_existing);
         std::ofstream(dir / "test.scr") << script;
         const std::string command = "cd '" + dir.string() + "' && '" + program.string() + "' --batch --c-drive '" +
-                                    (dir / "c").string() + "' --module '" + module.string() +
-                                    "' --script test.scr '" + floor + "' >out.txt 2>err.txt";
+                                    (dir / "c").string() + "' --module '" + module.string() + "' --script test.scr '" +
+                                    floor + "' >out.txt 2>err.txt";
         Outcome r;
         const int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -73,7 +73,8 @@ protected:
     // The saved drawing as make_floors.py dumps it.
     std::string dump(const std::string& drawing) const {
         std::string text;
-        const std::string command = "/usr/bin/python3 '" + generator().string() + "' dump '" + (dir / drawing).string() + "'";
+        const std::string command =
+            "/usr/bin/python3 '" + generator().string() + "' dump '" + (dir / drawing).string() + "'";
         if (FILE* pipe = ::popen(command.c_str(), "r")) {
             char buffer[4096];
             size_t read = 0;

@@ -54,7 +54,9 @@ protected:
         CWnd::FromHandle(dialog)->GetDlgItemText(id, text);
         return static_cast<const wchar_t*>(text);
     }
-    static bool has(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+    static bool has(const std::wstring& text, const std::wstring& part) {
+        return text.find(part) != std::wstring::npos;
+    }
     std::wstring said() const { return host->commandLine(); }
     static std::string with(std::string text, const std::string& from, const std::string& to) {
         return text.replace(text.find(from), from.size(), to);

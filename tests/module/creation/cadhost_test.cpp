@@ -39,8 +39,9 @@ TEST_F(CreationHost, ASessionUnderTheWorldUcsNumbersTheSpacesAndRefusesWhatItCan
     EXPECT_TRUE(has(r.out, question + "Block Created Successfully\n"));
     EXPECT_TRUE(has(r.out, "Cancelled by User.\n\nBlock Creation Session Ended\n"));
     // After the session the next name and the settings typed are shown.
-    EXPECT_TRUE(has(r.out, "  311 edit \"Room 3\" enabled visible\n  315 button \"Sub Area\" enabled hidden\n"
-                           "  291 edit \"300\" enabled visible\n"));
+    EXPECT_TRUE(has(r.out,
+                    "  311 edit \"Room 3\" enabled visible\n  315 button \"Sub Area\" enabled hidden\n"
+                    "  291 edit \"300\" enabled visible\n"));
     EXPECT_TRUE(has(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"),
                     "textSize\r\n300.00\r\ntextScale\r\n0.80\r\ntextRotation\r\n15.00\r\n"));
 
@@ -78,12 +79,14 @@ TEST_F(CreationHost, ASessionUnderATurnedUcsPlacesTheLabelsInIt) {
     EXPECT_TRUE(has(r.out, "dialog 217 \"Kelmo Block Creator\" closed\n"));
     const std::string saved = dump("out.dxf");
     // The UCS is turned 30 degrees about 20000,0: its 1000,1000 is the world's 20366,1366.
-    EXPECT_TRUE(has(saved, "43|ROOM-1|@20366,1366 r30|AREA=12.00sq.m.@20366,1366 h250.0 w1.00 r30|NAME=Room "
-                           "1@20554,1041 h250.0 w1.00 r30|AUX= @20179,1691 h250.0 w1.00 r30|"))
+    EXPECT_TRUE(has(saved,
+                    "43|ROOM-1|@20366,1366 r30|AREA=12.00sq.m.@20366,1366 h250.0 w1.00 r30|NAME=Room "
+                    "1@20554,1041 h250.0 w1.00 r30|AUX= @20179,1691 h250.0 w1.00 r30|"))
         << saved;
     EXPECT_TRUE(has(saved, "4C|ROOM-2|@23830,3366 r30|AREA=20.00sq.m."));
-    EXPECT_TRUE(has(saved, "BOUNDARY|ROOM-1|0,0 0,3000 4000,0 4000,3000\n"
-                           "BOUNDARY|ROOM-2|5000,0 5000,4000 10000,0 10000,4000\n"))
+    EXPECT_TRUE(has(saved,
+                    "BOUNDARY|ROOM-1|0,0 0,3000 4000,0 4000,3000\n"
+                    "BOUNDARY|ROOM-2|5000,0 5000,4000 10000,0 10000,4000\n"))
         << saved;
 }
 
@@ -110,8 +113,9 @@ TEST_F(CreationHost, LinksGoToOneBlockOrToEveryBlockOfItsKindAndAPlainBlockGetsO
     EXPECT_TRUE(has(r.out, "Kelmo Block Hyperlink 64.04.00.01\nPlease select a block to hyperlink\n"));
     EXPECT_TRUE(has(r.out, "Select a Block: #3C\n \n \n"));
     // The description follows the address typed.
-    EXPECT_TRUE(has(r.out, "  234 edit \"http://plans.example/lab1\" enabled visible focus\n"
-                           "  292 edit \"http://plans.example/lab1\" enabled visible\n"));
+    EXPECT_TRUE(has(r.out,
+                    "  234 edit \"http://plans.example/lab1\" enabled visible focus\n"
+                    "  292 edit \"http://plans.example/lab1\" enabled visible\n"));
     EXPECT_TRUE(has(r.out, "dlg click 229\n1 block affected.\n"));
     EXPECT_TRUE(has(r.out, "dlg click 1\n3 block(s) affected.\n"));
     EXPECT_TRUE(has(r.out, "dialog 204 \"Kelmo Block Hyperlinking\" closed\n"));
@@ -123,12 +127,12 @@ TEST_F(CreationHost, LinksGoToOneBlockOrToEveryBlockOfItsKindAndAPlainBlockGetsO
     for (const char* lab : {"3C|ROOM-1|", "42|ROOM-1|", "47|ROOM-1|"}) {
         const size_t at = all.find(lab);
         ASSERT_NE(at, std::string::npos) << lab;
-        EXPECT_TRUE(has(all.substr(at, all.find('\n', at) - at), "|LINKS:http://plans.example/labs,Lab plans,"))
-            << all;
+        EXPECT_TRUE(has(all.substr(at, all.find('\n', at) - at), "|LINKS:http://plans.example/labs,Lab plans,")) << all;
     }
     // The door keeps its attribute as it was and carries no space record.
-    EXPECT_TRUE(has(all, "4C|DOOR|@0,-2000 r0|NAME=Door 1@0,-1900 h100.0 w1.00 r0|LINKS:http://doors.example,"
-                         "http://doors.example,\n"))
+    EXPECT_TRUE(has(all,
+                    "4C|DOOR|@0,-2000 r0|NAME=Door 1@0,-1900 h100.0 w1.00 r0|LINKS:http://doors.example,"
+                    "http://doors.example,\n"))
         << all;
     EXPECT_TRUE(has(all, "4F|DOOR|@5000,-2000 r0|NAME=Door 2@5000,-1900 h100.0 w1.00 r0\n")) << all;
 }

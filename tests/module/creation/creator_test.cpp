@@ -77,7 +77,10 @@ TEST_F(Creator, TheTextBoxesKeepOnlyANumberAndSaveEveryChange) {
     expected = with(expected, "textScale\r\n1.00", "textScale\r\n12.00");
     expected = with(expected, "textRotation\r\n0.00", "textRotation\r\n-30.00");
     EXPECT_EQ(readPrefs(), expected);
-    close(dialog);
+    // Enter keeps the dialog; Escape closes it.
+    EXPECT_TRUE(DialogDriver::enter(dialog));
+    EXPECT_TRUE(has(DialogDriver::dump(dialog), L"modeless visible"));
+    EXPECT_TRUE(DialogDriver::escape(dialog));
     EXPECT_TRUE(DialogDriver::dialogs().empty());
 }
 
@@ -243,7 +246,8 @@ TEST_F(Creator, ANonCurrentDrawingRefusesTheSessionAndAClosedOneClosesTheDialog)
     HWND dialog = open();
     host->addDocument(L"C:\\Plans\\other.dxf");
     EXPECT_TRUE(DialogDriver::click(dialog, L"3"));
-    EXPECT_TRUE(has(said(), L"\nThe drawing this dialog works on is not the current drawing - make it current first.\n"));
+    EXPECT_TRUE(
+        has(said(), L"\nThe drawing this dialog works on is not the current drawing - make it current first.\n"));
     EXPECT_FALSE(has(said(), L"Session Started"));
     acDocManager->closeDocument(mine);
     EXPECT_TRUE(DialogDriver::click(dialog, L"3"));

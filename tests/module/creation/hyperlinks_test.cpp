@@ -167,8 +167,9 @@ TEST_F(Hyperlinks, AllSimilarBlocksGetTheirOwnCopyAndTheBoxIsClearedAfterwards) 
     EXPECT_TRUE(has(said(), L"3 block(s) affected.\n"));
     for (AcDbObjectId lab : labs) EXPECT_EQ(linksOf(lab), (Links{{L"http://labs.example", L"Labs"}}));
     EXPECT_TRUE(linksOf(door).empty());
-    EXPECT_TRUE(has(DialogDriver::dump(dialog), L"296 checkbox \"Apply changes to all similar blocks\" enabled "
-                                                L"visible unchecked"));
+    EXPECT_TRUE(has(DialogDriver::dump(dialog),
+                    L"296 checkbox \"Apply changes to all similar blocks\" enabled "
+                    L"visible unchecked"));
     cancel(dialog);
 }
 

@@ -62,9 +62,9 @@ TEST(Names, ABuiltNameIsPaddedToTheWidthWhichGrowsToFit) {
 
 TEST(Names, AreaTypeNamesHoldAreaAndOneOfTheKnownTypes) {
     const std::pair<const wchar_t*, bool> cases[] = {
-        {L"GROSS AREA", true},         {L"LEVEL 2 NET AREA", true}, {L"CELULAR AREA", true},
-        {L"OPEN PLAN AREA B", true},   {L"gross area", false},      {L"AREA", false},
-        {L"CIRCULATION", false},       {L"Office", false},
+        {L"GROSS AREA", true},       {L"LEVEL 2 NET AREA", true}, {L"CELULAR AREA", true},
+        {L"OPEN PLAN AREA B", true}, {L"gross area", false},      {L"AREA", false},
+        {L"CIRCULATION", false},     {L"Office", false},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(CPresBlockCreation::isAreaTypeName(text), expected) << text;
 }
