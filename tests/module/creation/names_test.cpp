@@ -96,6 +96,11 @@ TEST_F(Proposals, TheNextIdentifierFollowsTheHighestRoomDefinitionWhateverItsCas
     EXPECT_EQ(proposed().first, L"ROOM-8");
 }
 
+TEST_F(Proposals, AnIdentifierAtTheLargestNumberIsNotCountedPast) {
+    host->defineBlock(L"ROOM-99999999999", {rectangle(0, 0, 10, 10)});
+    EXPECT_EQ(proposed().first, L"ROOM-2147483647");
+}
+
 TEST_F(Proposals, TheHighestRoomNumberGivesTheNextNameAndTheLaterOfEqualNumbersWins) {
     space(L"ROOM-1", L"Room 5");
     space(L"ROOM-2", L"Lab 5", 5000);
