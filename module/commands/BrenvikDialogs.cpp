@@ -2,11 +2,13 @@
 // modeless, while the user works in the drawing; it looks after its own life from then on.
 #include <new>
 
+#include "cad/app/ApDocument.h"
 #include "classlib/AfxWin.h"
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
+#include "core/KelmoExceptions.h"
 #include "dialogs/PresBrenvik.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
@@ -15,6 +17,9 @@ void Brenvik() {
     KELMO_TRY
         kelmo::CommandResources resources;
         kelmo::printTitle(L"Block Edit");
+        // The editor works on the current drawing: without one there is nothing to edit.
+        if (acDocManager->curDocument() == nullptr)
+            throw new CEXCustom(L"No drawing is open.", KELMO_BANNER, kelmoSourceFile, L"Brenvik", 0, nullptr);
         auto* editor = new (std::nothrow) CPresBrenvik(nullptr);
         if (editor == nullptr) {
             acutPrintf(L"unable to create the edit dialog box\n");
@@ -29,5 +34,5 @@ void Brenvik() {
             return;
         }
         editor->ShowWindow(SW_SHOWNORMAL);
-    KELMO_COMMAND_CATCH_LINE(L"Brenvik", L"\nUnhandled Error - Block Edit Failed\n")
+        KELMO_COMMAND_CATCH_LINE(L"Brenvik", L"\nUnhandled Error - Block Edit Failed\n")
 }

@@ -213,8 +213,9 @@ void CPresBrenvik::OnCmdSelect() {
     } catch (CEXInvalidHandle* notListed) {
         restoreAfterPick();
         notListed->deleteException();
-        acutPrintf(L"The specified AcDbBlockReference cannot be found in the list of Kelmo blocks.  The selected "
-                   L"object may not be a Kelmo block.");
+        acutPrintf(
+            L"The specified AcDbBlockReference cannot be found in the list of Kelmo blocks.  The selected "
+            L"object may not be a Kelmo block.");
     } catch (...) {
         restoreAfterPick();
         kelmo::reportWrapped(kelmoSourceFile, L"CPresBrenvik::OnCmdSelect", kelmo::catchClassLib);

@@ -90,8 +90,7 @@ void CTabFormat::OnCmdMoveAttributes() {
             throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CTabFormat::OnCmdMoveAttributes", 0,
                                    m_drawing->getDrawingFilename(), nullptr);
         try {
-            const AcGePoint3d point =
-                CAcadUtilities().convertUCSToWCS(AcGePoint3d(picked[0], picked[1], picked[2]));
+            const AcGePoint3d point = CAcadUtilities().convertUCSToWCS(AcGePoint3d(picked[0], picked[1], picked[2]));
             AcGeMatrix3d ucs;
             acdbUcsMatrix(ucs, m_drawing->getDatabase());
             m_block->updateAttributes(ucs, &point);

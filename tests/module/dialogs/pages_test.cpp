@@ -90,9 +90,9 @@ TEST_F(Pages, TheSpaceDataPageShowsTheBlockInItsUnits) {
         SCOPED_TRACE(c.units);
         auto block = space(c.units, 1, 12.5, 14.0);
         open(block.get());
-        for (const wchar_t* line : {c.area, c.perimeter, c.areaUnit, c.lengthUnit, L"203 edit \"Office 101\"",
-                                    L"204 edit \"50.00sq.m.\"", L"205 edit \"\"", L"251 static \"5F\"",
-                                    L"255 static \"0\""})
+        for (const wchar_t* line :
+             {c.area, c.perimeter, c.areaUnit, c.lengthUnit, L"203 edit \"Office 101\"", L"204 edit \"50.00sq.m.\"",
+              L"205 edit \"\"", L"251 static \"5F\"", L"255 static \"0\""})
             EXPECT_TRUE(shows(line)) << line << "\n" << dump();
         DialogDriver::escape(*dialog);
         dialog = nullptr;
@@ -150,9 +150,8 @@ TEST_F(Pages, TheFormatPageTakesRotationsOfAWholeTurnEitherWayAndRefusesTheRest)
         double expected;
     };
     const Case cases[] = {
-        {L"359", true, 359.0},  {L"360", true, 360.0},   {L"-90", true, -90.0},
-        {L"-360", true, -360.0}, {L"361", false, -90.0}, {L"-360.5", false, -90.0},
-        {L"abc", false, -90.0},
+        {L"359", true, 359.0},  {L"360", true, 360.0},     {L"-90", true, -90.0},  {L"-360", true, -360.0},
+        {L"361", false, -90.0}, {L"-360.5", false, -90.0}, {L"abc", false, -90.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "row " << (&c - cases));
@@ -213,9 +212,9 @@ TEST_F(Pages, TheExtendedDataPageShowsAndReadsBackTheNineFields) {
         const wchar_t* control;
         const wchar_t* text;
     };
-    const Field fields[] = {{L"255", L"GIA"},     {L"256", L"CC-9"},  {L"257", L"2025-03-04"},
-                            {L"258", L"2025-05"}, {L"259", L"Legal"}, {L"260", L"Meeting"},
-                            {L"261", L"hearing loop"}, {L"262", L"6"}, {L"263", L"7"}};
+    const Field fields[] = {{L"255", L"GIA"},          {L"256", L"CC-9"},  {L"257", L"2025-03-04"},
+                            {L"258", L"2025-05"},      {L"259", L"Legal"}, {L"260", L"Meeting"},
+                            {L"261", L"hearing loop"}, {L"262", L"6"},     {L"263", L"7"}};
     for (const Field& f : fields) {
         CString before;
         page.GetDlgItemText(std::stoi(f.control), before);
