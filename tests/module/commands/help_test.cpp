@@ -80,11 +80,10 @@ TEST_F(Help, DiagnosticsHelpPrintsItsTable) {
 }
 
 TEST_F(Help, CommandsOfLaterWorkSayOnlyThatTheyAreNotAvailable) {
-    for (void (*handler)() :
-         {Brenvik, blockHyperlink, blockCreate, grossAreaBlockCreate, blockDelete, legendBlockDefine, pieBlockDefine,
-          graphicReport, applyGraphicReport, kelmoFindReplaceStub, legendMarkerBlockCreate, pieMarkerBlockCreate,
-          kelmoAuxilarator, blankThirdAttribute, hatchAllSpaces, hatchSpace, kelmoTorvexConversion,
-          checkAttributeLayers}) {
+    for (void (*handler)() : {blockHyperlink, blockCreate, grossAreaBlockCreate, blockDelete, legendBlockDefine,
+                              pieBlockDefine, graphicReport, applyGraphicReport, kelmoFindReplaceStub,
+                              legendMarkerBlockCreate, pieMarkerBlockCreate, kelmoAuxilarator, blankThirdAttribute,
+                              hatchAllSpaces, hatchSpace, kelmoTorvexConversion, checkAttributeLayers}) {
         host->clearCommandLine();
         handler();
         EXPECT_EQ(host->commandLine(), L"Command not available yet.\n");

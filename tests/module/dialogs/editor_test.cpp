@@ -18,7 +18,8 @@ protected:
         std::string line;
         while (std::getline(text, line)) {
             const size_t bar = line.find('|');
-            const std::string key = line.rfind("BLOCK|", 0) == 0 ? line.substr(0, line.find('|', 6)) : line.substr(0, bar);
+            const std::string key =
+                line.rfind("BLOCK|", 0) == 0 ? line.substr(0, line.find('|', 6)) : line.substr(0, bar);
             out[key] = line;
         }
         return out;
@@ -58,14 +59,16 @@ constexpr const char* column = "59";
 TEST_F(Editor, TheListShowsRoomsOrGrossAreasByNameWithTheirCount) {
     Outcome r = run("plan_mm.dxf", "mbe\ndlg select 248 1\ndlg select 248 0\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string rooms = "  246 list enabled visible sel -1 items 4\n"
-                              "       [0] \"Bay room{200 blanks}69\"\n"
-                              "       [1] \"Kitchen{200 blanks}64\"\n"
-                              "       [2] \"Office 101{200 blanks}5F\"\n"
-                              "       [3] \"Store, \\\"north\\\"{200 blanks}136\"\n"
-                              "  286 button \"Close\" enabled visible\n"
-                              "  274 static \"4 item(s) found.\" enabled visible\n";
-    EXPECT_TRUE(has(r, "Command: mbe\nKelmo Block Edit 64.04.00.01\ndialog 210 \"Kelmo Block Editor\" modeless visible"))
+    const std::string rooms =
+        "  246 list enabled visible sel -1 items 4\n"
+        "       [0] \"Bay room{200 blanks}69\"\n"
+        "       [1] \"Kitchen{200 blanks}64\"\n"
+        "       [2] \"Office 101{200 blanks}5F\"\n"
+        "       [3] \"Store, \\\"north\\\"{200 blanks}136\"\n"
+        "  286 button \"Close\" enabled visible\n"
+        "  274 static \"4 item(s) found.\" enabled visible\n";
+    EXPECT_TRUE(
+        has(r, "Command: mbe\nKelmo Block Edit 64.04.00.01\ndialog 210 \"Kelmo Block Editor\" modeless visible"))
         << r.out;
     EXPECT_TRUE(has(r, rooms)) << r.out;
     EXPECT_TRUE(has(r, "  312 static \"Z:")) << r.out;
@@ -129,7 +132,8 @@ TEST_F(Editor, AreasPickedToSubtractAndAddAreRecalculatedHighlightedAndWritten) 
                     "dlg click 1\n"
                     "SAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "\nPlease Select Areas to Subtract (selected room/space blocks will be ignored)\nSelect objects: "))
+    EXPECT_TRUE(
+        has(r, "\nPlease Select Areas to Subtract (selected room/space blocks will be ignored)\nSelect objects: "))
         << r.out;
     EXPECT_EQ(count(r.out, "\nThere are 1 area(s) subtracted from this block\n"), 1u) << r.out;
     EXPECT_EQ(count(r.out, "\nThere are 1 area(s) added to this block\n"), 1u) << r.out;
@@ -253,11 +257,13 @@ TEST_F(Editor, PickingWhatIsNoSpaceOrCancellingGivesTheEditorBack) {
                     "*Cancel*\n"
                     "dlg show\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "\nThe specified AcDbBlockReference cannot be found in the list of Kelmo blocks.  The selected "
-                       "object may not be a Kelmo block.\nCommand: "))
+    EXPECT_TRUE(has(r,
+                    "\nThe specified AcDbBlockReference cannot be found in the list of Kelmo blocks.  The selected "
+                    "object may not be a Kelmo block.\nCommand: "))
         << r.out;
     EXPECT_TRUE(has(r, "Invalid selection - AcDbPolyline.\n")) << r.out;
-    EXPECT_TRUE(has(r, "Cancelled by User.\ndialog 210 \"Kelmo Block Editor\" modeless visible enabled active\n")) << r.out;
+    EXPECT_TRUE(has(r, "Cancelled by User.\ndialog 210 \"Kelmo Block Editor\" modeless visible enabled active\n"))
+        << r.out;
     EXPECT_FALSE(has(r, "dialog 201")) << r.out;
 }
 
@@ -329,15 +335,18 @@ TEST_F(Editor, AClosedDrawingClosesTheEditorAndAnotherCurrentDrawingRefusesThePi
     EXPECT_FALSE(has(r, "Please select a space")) << r.out;
     // Working on the list and writing back need no current drawing.
     EXPECT_TRUE(has(r, "dialog 201 \"RoomBlock\" closed\ndialog 210 \"Kelmo Block Editor\" modeless visible")) << r.out;
-    EXPECT_TRUE(has(r, "plan_mm.dxf\" has been closed; the dialog working on it closes too.\n"
-                       "dialog 210 \"Kelmo Block Editor\" modeless hidden"))
+    EXPECT_TRUE(has(r,
+                    "plan_mm.dxf\" has been closed; the dialog working on it closes too.\n"
+                    "dialog 210 \"Kelmo Block Editor\" modeless hidden"))
         << r.out;
 }
 
 TEST_F(Editor, ADrawingClosedUnderTheBlockDialogClosesBothDialogs) {
-    Outcome r = run("plan_mm.dxf", "mbe\ndlg dblclick 246 Kitchen\nCLOSE\ndlg set 203 x\ndlg click 284\nok\ndlg list\n");
+    Outcome r =
+        run("plan_mm.dxf", "mbe\ndlg dblclick 246 Kitchen\nCLOSE\ndlg set 203 x\ndlg click 284\nok\ndlg list\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "has been closed; the dialog working on it closes too.\ndialog 201 \"RoomBlock\" modeless hidden"))
+    EXPECT_TRUE(
+        has(r, "has been closed; the dialog working on it closes too.\ndialog 201 \"RoomBlock\" modeless hidden"))
         << r.out;
     EXPECT_TRUE(has(r, "dialog 201 \"RoomBlock\" closed\n")) << r.out;
 }
