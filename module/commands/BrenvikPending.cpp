@@ -10,10 +10,6 @@ void notAvailable() {
 }
 } // namespace
 
-void Brenvik() {
-    notAvailable();
-}
-
 void grossAreaBlockCreate() {
     notAvailable();
 }

@@ -8,7 +8,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
-#include "dialogs/DialogDrawing.h"
+#include "dialogs/DrawingWatch.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "model/BlockDWG.h"
@@ -19,7 +19,6 @@
 
 KELMO_SOURCE_FILE(L"HyperPres");
 
-using kelmo_dialogs::DrawingState;
 using kelmo_model::HeldLock;
 using kelmo_model::OpenedObject;
 
@@ -58,8 +57,9 @@ CHyperPres::CHyperPres(CWnd* pParent)
       m_acadWindow(nullptr) {}
 
 CHyperPres::~CHyperPres() {
-    // Closing the dialog has released these already; this is for a dialog never shown.
+    // Closing the dialog has released these already; this is for a dialog never closed.
     delete m_currentBlock;
+    CDrawingWatch::instance().forget(m_drawing);
     delete m_drawing;
 }
 
@@ -92,7 +92,7 @@ void CHyperPres::OnShowWindow(BOOL bShow, UINT nStatus) {
     m_drawing->setDrawingFilename(document ? CString(document->fileName()) : CString());
     m_drawing->setDrawingOpen(document ? 1 : 0);
     m_drawing->setLeaveOpen(1);
-    m_drawingWatch.watch(document);
+    CDrawingWatch::instance().watch(m_drawing);
     acutPrintf(L"Please select a block to hyperlink\n");
     m_okButton.EnableWindow(FALSE);
     m_applyButton.EnableWindow(FALSE);
@@ -107,8 +107,9 @@ void CHyperPres::releaseObjects() {
     m_currentBlock = nullptr;
     if (!m_drawing) return;
     // A prompt this dialog left waiting on the drawing's command line is cancelled.
-    if (m_drawingWatch.state() != DrawingState::closed)
+    if (CDrawingWatch::stateOf(m_drawing) != CDrawingWatch::drawingClosed)
         acDocManager->sendStringToExecute(m_drawing->getDocument(), L"\x1b", false, false, true);
+    CDrawingWatch::instance().forget(m_drawing);
     delete m_drawing;
     m_drawing = nullptr;
 }
@@ -132,7 +133,9 @@ void CHyperPres::OnCmdOK() {
 }
 
 void CHyperPres::OnOK() {
-    if (!drawingUsable()) return;
+    UpdateData(TRUE);
+    // Every block of a kind is gathered from the current drawing.
+    if (!drawingUsable(m_applyToAllSimilar != 0)) return;
     applyHyperlinks();
     // Nothing can reach the dialog once it is hidden: it goes, with what it holds.
     releaseObjects();
@@ -140,11 +143,17 @@ void CHyperPres::OnOK() {
     delete this;
 }
 
-bool CHyperPres::drawingUsable() {
-    const DrawingState state = m_drawingWatch.state();
-    if (state == DrawingState::current) return true;
-    kelmo_dialogs::reportDrawingState(state);
-    if (state == DrawingState::closed) closeDialog();
+bool CHyperPres::drawingUsable(bool needCurrent) {
+    const CDrawingWatch::State state = CDrawingWatch::stateOf(m_drawing);
+    if (state == CDrawingWatch::drawingCurrent) return true;
+    const CString name = m_drawing ? m_drawing->getDrawingFilename() : CString();
+    if (state == CDrawingWatch::drawingNotCurrent) {
+        if (!needCurrent) return true;
+        CDrawingWatch::reportNotCurrent(name);
+        return false;
+    }
+    CDrawingWatch::reportClosed(name);
+    closeDialog();
     return false;
 }
 
@@ -152,7 +161,7 @@ bool CHyperPres::drawingUsable() {
 // Picking and showing a block
 
 void CHyperPres::OnCmdSelectBlock() {
-    if (!drawingUsable()) return;
+    if (!drawingUsable(true)) return;
     UpdateData(TRUE);
     ShowWindow(SW_SHOWMINIMIZED);
     if (m_acadWindow) m_acadWindow->SetActiveWindow();
@@ -267,7 +276,8 @@ void CHyperPres::OnChangeHref5() {
 // Writing the hyperlinks
 
 void CHyperPres::OnCmdApply() {
-    if (!drawingUsable()) return;
+    UpdateData(TRUE);
+    if (!drawingUsable(m_applyToAllSimilar != 0)) return;
     applyHyperlinks();
 }
 

@@ -5,7 +5,6 @@
 // with the links, any other reference only the links. It deletes itself when it is closed.
 #include "cad/AcDb.h"
 #include "classlib/AfxWin.h"
-#include "dialogs/DialogDrawing.h"
 #include "resources/Resource.h"
 
 class CAcadDrawing;
@@ -60,9 +59,9 @@ private:
     void descriptionFollowsHref(int row);
     // Gives the block its own copy of the links and writes it back.
     void writeHyperlinks(CBlockDWG* block, CHyperlinks* hyperlinks);
-    // False, with the reason printed, when the drawing is closed (the dialog is then closed too) or
-    // is not current.
-    bool drawingUsable();
+    // False, with the reason shown, when the drawing is closed (the dialog is then closed too, and
+    // the caller returns at once) or, where the work needs it current, is not current.
+    bool drawingUsable(bool needCurrent);
     void closeDialog();
 
     CButton m_okButton;
@@ -77,5 +76,4 @@ private:
     CAcadDrawing* m_drawing;
     CBlockDWG* m_currentBlock;
     CWnd* m_acadWindow;
-    kelmo_dialogs::DrawingWatch m_drawingWatch;
 };

@@ -9,7 +9,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
-#include "dialogs/DialogDrawing.h"
+#include "dialogs/DrawingWatch.h"
 #include "dialogs/PresAbout.h"
 #include "dialogs/PresPreferences.h"
 #include "drawing/AcadDrawing.h"
@@ -22,7 +22,6 @@
 
 KELMO_SOURCE_FILE(L"PresBlockCreation");
 
-using kelmo_dialogs::DrawingState;
 using kelmo_model::OpenedObject;
 
 namespace {
@@ -66,10 +65,10 @@ CString leftPadded(const CString& text, int width) {
 
 BEGIN_MESSAGE_MAP(CPresBlockCreation, CDialog)
 ON_BN_CLICKED(IDC_CREATE_START, &CPresBlockCreation::OnCmdStart)
-ON_COMMAND(ID_KELMO_ABOUT, &CPresBlockCreation::OnCmdAbout)
-ON_COMMAND(ID_KELMO_EXIT, &CPresBlockCreation::OnCmdExit)
+ON_COMMAND(ID_HELP_ABOUT, &CPresBlockCreation::OnCmdAbout)
+ON_COMMAND(ID_FILE_EXIT, &CPresBlockCreation::OnCmdExit)
 ON_BN_CLICKED(IDC_CREATE_SUB_AREA, &CPresBlockCreation::OnCmdSubArea)
-ON_COMMAND(ID_KELMO_OPTIONS, &CPresBlockCreation::OnCmdOptions)
+ON_COMMAND(ID_TOOLS_OPTIONS, &CPresBlockCreation::OnCmdOptions)
 ON_EN_CHANGE(IDC_CREATE_TEXT_SIZE, &CPresBlockCreation::OnChangeTextSize)
 ON_MESSAGE(WM_ACAD_KEEPFOCUS, &CPresBlockCreation::OnAcadKeepFocus)
 ON_WM_RBUTTONDOWN()
@@ -90,8 +89,8 @@ CPresBlockCreation::CPresBlockCreation(CWnd* pParent)
       m_nextNumber(1) {}
 
 CPresBlockCreation::~CPresBlockCreation() {
-    // Closing the dialog has deleted the working drawing already; this is for a dialog never shown.
-    delete m_drawing;
+    // Closing the dialog has deleted the working drawing already; this is for a dialog never closed.
+    cleanUp();
 }
 
 void CPresBlockCreation::DoDataExchange(CDataExchange* pDX) {
@@ -262,7 +261,7 @@ BOOL CPresBlockCreation::OnInitDialog() {
     m_drawing->setDrawingOpen(document ? 1 : 0);
     // Deleting the working drawing must neither save nor close the user's document.
     m_drawing->setLeaveOpen(1);
-    m_drawingWatch.watch(document);
+    CDrawingWatch::instance().watch(m_drawing);
     calcNextBlockIdentifier();
     calcNextBlockName();
     m_textSize = m_preferences.getTextSize();
@@ -273,6 +272,7 @@ BOOL CPresBlockCreation::OnInitDialog() {
 }
 
 void CPresBlockCreation::cleanUp() {
+    CDrawingWatch::instance().forget(m_drawing);
     delete m_drawing;
     m_drawing = nullptr;
     m_acadWindow = nullptr;
@@ -367,10 +367,15 @@ void CPresBlockCreation::OnChangeTextRotation() {
 // The creation session
 
 bool CPresBlockCreation::documentUsable() {
-    const DrawingState state = m_drawingWatch.state();
-    if (state == DrawingState::current) return true;
-    kelmo_dialogs::reportDrawingState(state);
-    if (state == DrawingState::closed) closeDialog();
+    const CDrawingWatch::State state = CDrawingWatch::stateOf(m_drawing);
+    if (state == CDrawingWatch::drawingCurrent) return true;
+    const CString name = m_drawing ? m_drawing->getDrawingFilename() : CString();
+    if (state == CDrawingWatch::drawingNotCurrent) {
+        CDrawingWatch::reportNotCurrent(name);
+        return false;
+    }
+    CDrawingWatch::reportClosed(name);
+    closeDialog();
     return false;
 }
 

@@ -7,7 +7,6 @@
 
 #include "cad/AcDb.h"
 #include "classlib/AfxWin.h"
-#include "dialogs/DialogDrawing.h"
 #include "core/Preferences.h"
 #include "resources/Resource.h"
 
@@ -83,8 +82,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // Says why the drawing cannot be worked on; a closed drawing closes the dialog too. False then,
-    // and the dialog may be gone: the caller returns at once.
+    // Whether the drawing can be picked in. When not, the user is told why, and a closed drawing
+    // closes the dialog too: the caller returns at once.
     bool documentUsable();
     void activateHost();
     void enableSessionButtons(BOOL enable);
@@ -117,5 +116,4 @@ private:
     CPreferences m_preferences;
     CEdit m_textScaleEdit;
     CEdit m_textRotationEdit;
-    kelmo_dialogs::DrawingWatch m_drawingWatch;
 };

@@ -81,9 +81,9 @@ TEST_F(Help, DiagnosticsHelpPrintsItsTable) {
 
 TEST_F(Help, CommandsOfLaterWorkSayOnlyThatTheyAreNotAvailable) {
     for (void (*handler)() :
-         {Brenvik, grossAreaBlockCreate, blockDelete, legendBlockDefine, pieBlockDefine, graphicReport,
-          applyGraphicReport, kelmoFindReplaceStub, legendMarkerBlockCreate, pieMarkerBlockCreate, kelmoAuxilarator,
-          blankThirdAttribute, hatchAllSpaces, hatchSpace, kelmoTorvexConversion, checkAttributeLayers}) {
+         {grossAreaBlockCreate, blockDelete, legendBlockDefine, pieBlockDefine, graphicReport, applyGraphicReport,
+          kelmoFindReplaceStub, legendMarkerBlockCreate, pieMarkerBlockCreate, kelmoAuxilarator, blankThirdAttribute,
+          hatchAllSpaces, hatchSpace, kelmoTorvexConversion, checkAttributeLayers}) {
         host->clearCommandLine();
         handler();
         EXPECT_EQ(host->commandLine(), L"Command not available yet.\n");

@@ -212,7 +212,7 @@ TEST_F(Creator, OptionsTakeEveryValueOfThePreferencesDialogOver) {
         DialogDriver::radio(d, L"289");
         DialogDriver::enter(d);
     });
-    EXPECT_TRUE(DialogDriver::menu(dialog, ID_KELMO_OPTIONS));
+    EXPECT_TRUE(DialogDriver::menu(dialog, ID_TOOLS_OPTIONS));
     EXPECT_TRUE(has(said(), L"Units set to FT\u00B2\n"));
     EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SIZE), L"300");
     EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SCALE), L"2.5");
@@ -222,7 +222,7 @@ TEST_F(Creator, OptionsTakeEveryValueOfThePreferencesDialogOver) {
     std::string expected = with(kelmo_test::defaultPrefsFile, "units\r\n0", "units\r\n1");
     expected = with(with(expected, "250.00", "350.00"), "textScale\r\n1.00", "textScale\r\n2.50");
     EXPECT_EQ(readPrefs(), with(expected, "textRotation\r\n0.00", "textRotation\r\n45.00"));
-    EXPECT_TRUE(DialogDriver::menu(dialog, ID_KELMO_EXIT));
+    EXPECT_TRUE(DialogDriver::menu(dialog, ID_FILE_EXIT));
     EXPECT_TRUE(DialogDriver::dialogs().empty());
 }
 
@@ -246,12 +246,14 @@ TEST_F(Creator, ANonCurrentDrawingRefusesTheSessionAndAClosedOneClosesTheDialog)
     HWND dialog = open();
     host->addDocument(L"C:\\Plans\\other.dxf");
     EXPECT_TRUE(DialogDriver::click(dialog, L"3"));
-    EXPECT_TRUE(
-        has(said(), L"\nThe drawing this dialog works on is not the current drawing - make it current first.\n"));
     EXPECT_FALSE(has(said(), L"Session Started"));
     acDocManager->closeDocument(mine);
     EXPECT_TRUE(DialogDriver::click(dialog, L"3"));
-    EXPECT_TRUE(has(said(), L"\nThe drawing this dialog worked on has been closed - the dialog closes.\n"));
+    ASSERT_EQ(host->messageBoxes().size(), 2u);
+    EXPECT_EQ(host->messageBoxes()[0].text,
+              L"The drawing \"C:\\Plans\\mine.dxf\" is not the current drawing; make it current to pick in it.");
+    EXPECT_EQ(host->messageBoxes()[1].text,
+              L"The drawing \"C:\\Plans\\mine.dxf\" has been closed; the dialog working on it closes too.");
     EXPECT_TRUE(DialogDriver::dialogs().empty());
 }
 

@@ -193,11 +193,14 @@ TEST_F(Hyperlinks, ADrawingClosedUnderTheDialogClosesItAndAnotherCurrentOneRefus
     HWND dialog = open();
     host->addDocument(L"C:\\Plans\\other.dxf");
     EXPECT_TRUE(DialogDriver::click(dialog, L"233"));
-    EXPECT_TRUE(has(said(), L"not the current drawing - make it current first.\n"));
     EXPECT_FALSE(has(said(), L"Select a Block"));
     acDocManager->closeDocument(mine);
     EXPECT_TRUE(DialogDriver::click(dialog, L"233"));
-    EXPECT_TRUE(has(said(), L"\nThe drawing this dialog worked on has been closed - the dialog closes.\n"));
+    ASSERT_EQ(host->messageBoxes().size(), 2u);
+    EXPECT_EQ(host->messageBoxes()[0].text,
+              L"The drawing \"C:\\Plans\\mine.dxf\" is not the current drawing; make it current to pick in it.");
+    EXPECT_EQ(host->messageBoxes()[1].text,
+              L"The drawing \"C:\\Plans\\mine.dxf\" has been closed; the dialog working on it closes too.");
     EXPECT_TRUE(DialogDriver::dialogs().empty());
 }
 

@@ -1,0 +1,169 @@
+#include "dialogs/PresBlock.h"
+
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/KelmoExceptions.h"
+#include "dialogs/DrawingWatch.h"
+#include "dialogs/PresBrenvik.h"
+#include "dialogs/TabData.h"
+#include "dialogs/TabFormat.h"
+#include "drawing/AcadDrawing.h"
+#include "model/BlockDWG.h"
+
+KELMO_SOURCE_FILE(L"PresBlock");
+
+BEGIN_MESSAGE_MAP(CPresBlock, CDialog)
+ON_BN_CLICKED(IDC_BLOCK_RESET, &CPresBlock::OnCmdReset)
+ON_BN_CLICKED(IDC_BLOCK_APPLY, &CPresBlock::OnCmdApply)
+ON_WM_CLOSE()
+ON_BN_CLICKED(IDOK, &CPresBlock::OnCmdOK)
+ON_BN_CLICKED(IDC_BLOCK_CANCEL, &CPresBlock::OnCmdCancel)
+END_MESSAGE_MAP()
+
+CPresBlock::CPresBlock(CWnd* pParent)
+    : CDialog(IDD, pParent), m_block(nullptr), m_drawing(nullptr), m_hostWindow(nullptr), m_owner(nullptr) {}
+
+CPresBlock::~CPresBlock() {
+    delete m_block;
+}
+
+void CPresBlock::setBlock(CBlockDWG* block) {
+    KELMO_TRY
+        auto* copy = new CBlockDWG;
+        block->copyInto(copy);
+        delete m_block;
+        m_block = copy;
+    KELMO_CATCH(L"CPresBlock::setBlock")
+}
+
+void CPresBlock::copyBlockBack(CBlockDWG* block) {
+    KELMO_TRY
+        if (!m_block) return;
+        m_block->copyInto(block);
+        delete m_block;
+        m_block = nullptr;
+    KELMO_CATCH(L"CPresBlock::copyBlockBack")
+}
+
+BOOL CPresBlock::Create() {
+    return CDialog::Create(IDD, nullptr);
+}
+
+CTabData* CPresBlock::getDataPage() const {
+    return static_cast<CTabData*>(m_tabCtrl.m_tabPages[0]);
+}
+
+CTabFormat* CPresBlock::getFormatPage() const {
+    return static_cast<CTabFormat*>(m_tabCtrl.m_tabPages[1]);
+}
+
+void CPresBlock::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_BLOCK_TAB, m_tabCtrl);
+}
+
+BOOL CPresBlock::OnInitDialog() {
+    KELMO_TRY
+        CDialog::OnInitDialog();
+        m_tabCtrl.InsertItem(0, L"Space Data");
+        m_tabCtrl.InsertItem(1, L"Format");
+        m_tabCtrl.init();
+        initialisePages();
+    KELMO_CATCH_REPORT(L"CPresBlock::OnInitDialog", kelmo::catchClassLib)
+    return TRUE;
+}
+
+void CPresBlock::initialisePages() {
+    KELMO_TRY
+        getDataPage()->initialiseData(m_block, this, m_hostWindow, m_drawing);
+        getFormatPage()->initialiseData(m_block, this, m_hostWindow, m_drawing);
+    KELMO_CATCH(L"CPresBlock::initialisePages")
+}
+
+BOOL CPresBlock::checkDrawing(BOOL forPick) {
+    const CDrawingWatch::State state = CDrawingWatch::stateOf(m_drawing);
+    const CString name = m_drawing ? m_drawing->getDrawingFilename() : CString();
+    if (state == CDrawingWatch::drawingNotCurrent && forPick) {
+        CDrawingWatch::reportNotCurrent(name);
+        return FALSE;
+    }
+    if (state != CDrawingWatch::drawingClosed) return TRUE;
+    CDrawingWatch::reportClosed(name);
+    // Nothing of the drawing is touched on the way out: it is gone.
+    CPresBrenvik* owner = m_owner;
+    EndDialog(IDCANCEL);
+    delete this;
+    if (owner) owner->closeOnLostDrawing();
+    return FALSE;
+}
+
+BOOL CPresBlock::applyToBlock() {
+    KELMO_TRY
+        if (!getDataPage()->applyChanges()) return FALSE;
+        if (!getFormatPage()->applyChanges()) return FALSE;
+        CKelmoExceptions warnings;
+        m_block->applyToDWG(m_drawing, &warnings);
+        if (warnings.getCount() > 0) warnings.reportToMessageBox();
+        m_drawing->regenDrawing();
+        if (m_owner) m_owner->refreshList();
+        return TRUE;
+    KELMO_CATCH(L"CPresBlock::applyToBlock")
+}
+
+void CPresBlock::OnCmdApply() {
+    KELMO_TRY
+        if (!checkDrawing(FALSE)) return;
+        applyToBlock();
+    KELMO_CATCH_REPORT(L"CPresBlock::OnCmdApply", kelmo::catchClassLib)
+}
+
+void CPresBlock::OnCmdOK() {
+    BOOL written = FALSE;
+    KELMO_TRY
+        if (!checkDrawing(FALSE)) return;
+        written = applyToBlock();
+    KELMO_CATCH_REPORT(L"CPresBlock::OnCmdOK", kelmo::catchClassLib)
+    // A write that failed or was refused leaves the dialog open with the user's edits.
+    if (!written) return;
+    CDialog::OnOK();
+    endDialog();
+}
+
+void CPresBlock::OnCmdCancel() {
+    OnCancel();
+}
+
+void CPresBlock::OnCancel() {
+    CDialog::OnCancel();
+    endDialog();
+}
+
+void CPresBlock::OnClose() {
+    CDialog::OnClose();
+}
+
+void CPresBlock::OnCmdReset() {
+    KELMO_TRY
+        initialisePages();
+    KELMO_CATCH_REPORT(L"CPresBlock::OnCmdReset", kelmo::catchClassLib)
+}
+
+void CPresBlock::endDialog() {
+    CPresBrenvik* owner = m_owner;
+    const bool closed = CDrawingWatch::stateOf(m_drawing) == CDrawingWatch::drawingClosed;
+    const CString name = m_drawing ? m_drawing->getDrawingFilename() : CString();
+    if (!closed) {
+        KELMO_TRY
+            if (m_owner) m_owner->refreshList();
+            if (m_block) m_block->highlightAreasSubtracted(m_drawing, 0, 0);
+        KELMO_CATCH_REPORT(L"CPresBlock::endDialog", kelmo::catchClassLib)
+    }
+    delete this;
+    if (!owner) return;
+    if (closed) {
+        CDrawingWatch::reportClosed(name);
+        owner->closeOnLostDrawing();
+        return;
+    }
+    owner->ShowWindow(SW_SHOWNORMAL);
+}

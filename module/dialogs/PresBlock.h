@@ -1,0 +1,62 @@
+#pragma once
+// The block dialog: one space block edited on a copy, with the "Space Data" and "Format" pages.
+// OK and Apply write the copy back to the drawing; OK, Cancel and the close box end the dialog,
+// which shows the block editor again and deletes itself.
+#include "classlib/AfxWin.h"
+#include "dialogs/MyTabCtrl.h"
+#include "resources/Resource.h"
+
+class CAcadDrawing;
+class CBlockDWG;
+class CPresBrenvik;
+class CTabData;
+class CTabFormat;
+
+class CPresBlock : public CDialog {
+public:
+    enum { IDD = IDD_BLOCK };
+
+    explicit CPresBlock(CWnd* pParent = nullptr);
+    ~CPresBlock() override;
+
+    // The dialog works on its own copy of the block.
+    void setBlock(CBlockDWG* block);
+    void copyBlockBack(CBlockDWG* block);
+    void setDrawing(CAcadDrawing* drawing) { m_drawing = drawing; }
+    void setHostWindow(CWnd* hostWindow) { m_hostWindow = hostWindow; }
+    CWnd* getHostWindow() const { return m_hostWindow; }
+    void setOwner(CPresBrenvik* owner) { m_owner = owner; }
+    CPresBrenvik* getOwner() const { return m_owner; }
+
+    using CDialog::Create;
+    BOOL Create();
+    void initialisePages();
+    // FALSE when a page could not be read back: nothing was written and the dialog stays open.
+    BOOL applyToBlock();
+    void endDialog();
+
+    // Whether the drawing may be worked on now (a pick needs it current). A closed drawing is
+    // reported and ends this dialog (it is deleted) and the editor: the caller returns at once.
+    BOOL checkDrawing(BOOL forPick);
+
+    CTabData* getDataPage() const;
+    CTabFormat* getFormatPage() const;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+    afx_msg void OnCmdReset();
+    afx_msg void OnCmdApply();
+    afx_msg void OnClose();
+    afx_msg void OnCmdOK();
+    afx_msg void OnCmdCancel();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    CMyTabCtrl m_tabCtrl;
+    CBlockDWG* m_block;
+    CAcadDrawing* m_drawing;
+    CWnd* m_hostWindow;
+    CPresBrenvik* m_owner;
+};

@@ -1,0 +1,355 @@
+#include "dialogs/PresBrenvik.h"
+
+#include <string>
+
+#include "cad/app/ApDocument.h"
+#include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/HostCalls.h"
+#include "core/KelmoExceptions.h"
+#include "core/Preferences.h"
+#include "dialogs/DrawingWatch.h"
+#include "dialogs/PresAbout.h"
+#include "dialogs/PresBlock.h"
+#include "dialogs/PresPreferences.h"
+#include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
+#include "entry/KelmoEntry.h"
+#include "model/Attributes.h"
+#include "model/BlockDWG.h"
+#include "model/Blocks.h"
+
+KELMO_SOURCE_FILE(L"PresBrenvik");
+
+namespace {
+
+constexpr int filterRooms = 0;
+constexpr int filterGrossAreas = 1;
+constexpr int roomType = 7;
+constexpr int attributeName = 0;
+// The handle stands far to the right of the name, out of sight.
+constexpr int handleOffset = 200;
+
+CString nameOf(CBlockDWG* block) {
+    CAttributes* attributes = block->getAttributes();
+    CAttribute* name = attributes ? attributes->getAtAttribute(attributeName) : nullptr;
+    return name ? name->getValue() : CString();
+}
+
+bool knownUnits(int units) {
+    return units == 0 || units == 1;
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(CPresBrenvik, CDialog)
+ON_BN_CLICKED(IDC_EDITOR_SELECT, &CPresBrenvik::OnCmdSelect)
+ON_CBN_SELCHANGE(IDC_EDITOR_FILTER, &CPresBrenvik::OnSelchangeFilter)
+ON_BN_CLICKED(IDC_EDITOR_CLOSE, &CPresBrenvik::OnCmdClose)
+ON_LBN_DBLCLK(IDC_EDITOR_LIST, &CPresBrenvik::OnDblclkBlockList)
+ON_COMMAND(ID_TOOLS_OPTIONS, &CPresBrenvik::OnCmdOptions)
+ON_COMMAND(ID_HELP_ABOUT, &CPresBrenvik::OnCmdAbout)
+ON_COMMAND(ID_FILE_EXIT, &CPresBrenvik::OnCmdExit)
+END_MESSAGE_MAP()
+
+CPresBrenvik::CPresBrenvik(CWnd* pParent)
+    : CDialog(IDD, pParent),
+      m_preferences(nullptr),
+      m_drawing(nullptr),
+      m_block(nullptr),
+      m_blocks(nullptr),
+      m_acadWindow(nullptr) {}
+
+// The owned objects are freed by Close.
+CPresBrenvik::~CPresBrenvik() = default;
+
+BOOL CPresBrenvik::Create() {
+    return CDialog::Create(IDD, nullptr);
+}
+
+CString CPresBrenvik::preferencesPath() const {
+    return m_hostDirectory + L"\\kelmo\\prefs\\prefs.cfg";
+}
+
+void CPresBrenvik::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_EDITOR_COUNT, m_countLabel);
+    DDX_Control(pDX, IDC_EDITOR_LIST, m_blockList);
+    DDX_Control(pDX, IDC_EDITOR_FILTER, m_filter);
+    DDX_Text(pDX, IDC_EDITOR_DRAWING_NAME, m_drawingName);
+}
+
+BOOL CPresBrenvik::OnInitDialog() {
+    KELMO_TRY
+        CDialog::OnInitDialog();
+        loadPreferences(preferencesPath());
+        AcApDocument* document = acDocManager->curDocument();
+        m_drawing = new CAcadDrawing;
+        m_drawing->setDocument(document);
+        m_drawing->setDrawingFilename(document ? CString(document->fileName()) : CString());
+        m_drawing->setDrawingOpen(document ? 1 : 0);
+        m_drawing->setLeaveOpen(1);
+        CDrawingWatch::instance().watch(m_drawing);
+        m_block = nullptr;
+        m_blocks = nullptr;
+        SetWindowText(L"Kelmo Block Editor");
+        m_drawingName = m_drawing->getDrawingFilename();
+        UpdateData(FALSE);
+        m_filter.SetCurSel(filterRooms);
+        if (!document)
+            throw new CEXCustom(L"No drawing is open.", KELMO_BANNER, kelmoSourceFile, L"CPresBrenvik::OnInitDialog", 0,
+                                nullptr);
+        refreshList();
+    KELMO_CATCH_REPORT(L"CPresBrenvik::OnInitDialog", kelmo::catchClassLib)
+    return TRUE;
+}
+
+void CPresBrenvik::refreshList() {
+    KELMO_TRY
+        m_blockList.ResetContent();
+        delete m_blocks;
+        m_blocks = nullptr;
+        m_blocks = new CBlocks;
+        m_blocks->getKelmoDWGBlocks_SS(m_drawing, nullptr, 0, L"f");
+        const int filter = getFilterIndex();
+        int count = 0;
+        for (int i = 0; i < m_blocks->getCount(); ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(m_blocks->getAt(i));
+            if (!block || block->getBlockIdentifier().Left(5) != L"ROOM-") continue;
+            const bool room = block->getBlockType() == roomType;
+            if (!((room && filter == filterRooms) || (!room && filter == filterGrossAreas))) continue;
+            m_blockList.AddString(nameOf(block) + CString(L' ', handleOffset) + block->CBlock::getHandle());
+            ++count;
+        }
+        m_countLabel.SetWindowText(CString(std::to_wstring(count).c_str()) + L" item(s) found.");
+    KELMO_CATCH(L"CPresBrenvik::refreshList")
+}
+
+void CPresBrenvik::showBlock(CString handle) {
+    try {
+        CAcModuleResourceOverride resources(g_extensionModule.ModuleResourceInstance());
+        auto* block = dynamic_cast<CBlockDWG*>(m_blocks ? m_blocks->getAt(handle) : nullptr);
+        if (!block) throw new CEXInvalidHandle(handle, KELMO_BANNER, kelmoSourceFile, L"CPresBrenvik::showBlock");
+        if (m_preferences) {
+            // Values in known units are converted; a block whose units are unknown is only labelled.
+            const int units = m_preferences->getUnits();
+            if (knownUnits(block->getUnits()))
+                block->convertUnits(units);
+            else
+                block->setUnits(units);
+            block->setPrecision(m_preferences->getPrecision());
+        }
+        auto* dialog = new CPresBlock(nullptr);
+        dialog->setBlock(block);
+        dialog->setDrawing(m_drawing);
+        dialog->setHostWindow(m_acadWindow);
+        dialog->setOwner(this);
+        if (!dialog->Create()) {
+            delete dialog;
+            throw new CEXCustom(L"The block dialog could not be created.", KELMO_BANNER, kelmoSourceFile,
+                                L"CPresBrenvik::showBlock", 0, nullptr);
+        }
+        dialog->ShowWindow(SW_SHOWNORMAL);
+        ShowWindow(SW_HIDE);
+    } catch (CEXInvalidHandle*) {
+        throw; // the pick tells the user itself
+    } catch (...) {
+        kelmo::rethrowWrapped(kelmoSourceFile, L"CPresBrenvik::showBlock");
+    }
+}
+
+BOOL CPresBrenvik::checkDrawing(BOOL forPick) {
+    const CDrawingWatch::State state = CDrawingWatch::stateOf(m_drawing);
+    if (state == CDrawingWatch::drawingNotCurrent && forPick) {
+        CDrawingWatch::reportNotCurrent(m_drawingName);
+        return FALSE;
+    }
+    if (state != CDrawingWatch::drawingClosed) return TRUE;
+    CDrawingWatch::reportClosed(m_drawingName);
+    closeOnLostDrawing();
+    return FALSE;
+}
+
+void CPresBrenvik::freeDrawingObjects() {
+    CDrawingWatch::instance().forget(m_drawing);
+    delete m_drawing;
+    m_drawing = nullptr;
+    delete m_block;
+    m_block = nullptr;
+    delete m_blocks;
+    m_blocks = nullptr;
+}
+
+void CPresBrenvik::closeOnLostDrawing() {
+    freeDrawingObjects();
+    m_blockList.ResetContent();
+    EndDialog(IDCANCEL);
+}
+
+void CPresBrenvik::restoreAfterPick() {
+    ShowWindow(SW_RESTORE);
+    SetActiveWindow();
+}
+
+void CPresBrenvik::OnCmdSelect() {
+    try {
+        if (!checkDrawing(TRUE)) return;
+        ShowWindow(SW_SHOWMINIMIZED);
+        if (m_acadWindow) m_acadWindow->SetActiveWindow();
+        AcDbObjectId id;
+        if (CAcadUtilities().selectObjectId(id, L"\nPlease select a space\n", L"AcDbBlockReference") != 0) {
+            restoreAfterPick();
+            return;
+        }
+        AcDbEntity* entity = nullptr;
+        const Acad::ErrorStatus status = acdbOpenAcDbEntity(entity, id, AcDb::kForRead);
+        if (status != Acad::eOk)
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPresBrenvik::OnCmdSelect", 200, L"",
+                                   nullptr);
+        CString handle = entity->handle().text().c_str();
+        entity->close();
+        handle.Trim();
+        showBlock(handle);
+    } catch (CEXInvalidHandle* notListed) {
+        restoreAfterPick();
+        notListed->deleteException();
+        acutPrintf(
+            L"The specified AcDbBlockReference cannot be found in the list of Kelmo blocks.  The selected "
+            L"object may not be a Kelmo block.");
+    } catch (...) {
+        restoreAfterPick();
+        kelmo::reportWrapped(kelmoSourceFile, L"CPresBrenvik::OnCmdSelect", kelmo::catchClassLib);
+    }
+}
+
+void CPresBrenvik::OnSelchangeFilter() {
+    KELMO_TRY
+        if (!checkDrawing(FALSE)) return;
+        refreshList();
+        m_blockList.SetFocus();
+    KELMO_CATCH_REPORT(L"CPresBrenvik::OnSelchangeFilter", kelmo::catchClassLib)
+}
+
+void CPresBrenvik::OnDblclkBlockList() {
+    KELMO_TRY
+        const int selected = m_blockList.GetCurSel();
+        if (selected < 0) return;
+        if (!checkDrawing(FALSE)) return;
+        CString text;
+        m_blockList.GetText(selected, text);
+        showBlock(text.Mid(text.ReverseFind(L' ') + 1));
+    KELMO_CATCH_REPORT(L"CPresBrenvik::OnDblclkBlockList", kelmo::catchClassLib)
+}
+
+void CPresBrenvik::OnCmdClose() {
+    KELMO_TRY
+        if (m_preferences) savePreferences(preferencesPath());
+        freeDrawingObjects();
+    KELMO_CATCH_REPORT(L"CPresBrenvik::OnCmdClose", kelmo::catchClassLib)
+    SendMessage(WM_CLOSE);
+}
+
+void CPresBrenvik::OnCmdExit() {
+    EndDialog(IDCANCEL);
+}
+
+void CPresBrenvik::OnCmdOptions() {
+    KELMO_TRY
+        CPresPreferences dialog(nullptr);
+        dialog.setHostDirectory(m_hostDirectory);
+        dialog.DoModal();
+        // The dialog's values (as saved, or as read from the file when it was cancelled) are the
+        // editor's from now on, so a later Close does not write stale ones over them.
+        if (m_preferences) {
+            int units = 0;
+            int precision = 0;
+            double textSize = 0.0;
+            double textScale = 0.0;
+            double textRotation = 0.0;
+            CString csvOpener;
+            double zoomBorder = 0.0;
+            dialog.getValues(units, precision, textSize, textScale, textRotation, csvOpener, zoomBorder);
+            m_preferences->setUnits(units);
+            m_preferences->setPrecision(precision);
+            m_preferences->setTextSize(textSize);
+            m_preferences->setTextScale(textScale);
+            m_preferences->setTextRotation(textRotation);
+            m_preferences->setCsvOpener(csvOpener);
+            m_preferences->setZoomBorder(zoomBorder);
+        }
+        if (!checkDrawing(FALSE)) return;
+        convertBlocksToPreferenceUnits();
+    KELMO_CATCH_REPORT(L"CPresBrenvik::OnCmdOptions", kelmo::catchClassLib)
+}
+
+void CPresBrenvik::OnCmdAbout() {
+    KELMO_TRY
+        CPresAbout dialog(nullptr);
+        dialog.DoModal();
+    KELMO_CATCH_REPORT(L"CPresBrenvik::OnCmdAbout", kelmo::catchClassLib)
+}
+
+void CPresBrenvik::convertBlocksToPreferenceUnits() {
+    KELMO_TRY
+        if (!m_preferences) return;
+        delete m_blocks;
+        m_blocks = nullptr;
+        m_blocks = new CBlocks;
+        m_blocks->getKelmoDWGBlocks_SS(m_drawing, nullptr, 0, L"f");
+        const int units = m_preferences->getUnits();
+        for (int i = 0; i < m_blocks->getCount(); ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(m_blocks->getAt(i));
+            // Values whose units are unknown cannot be converted.
+            if (!block || !knownUnits(block->getUnits()) || block->getUnits() == units) continue;
+            block->convertUnits(units);
+            CKelmoExceptions warnings;
+            block->applyToDWG(m_drawing, &warnings);
+            if (warnings.getCount() > 0) warnings.reportToMessageBox();
+        }
+        m_drawing->regenDrawing();
+    KELMO_CATCH(L"CPresBrenvik::convertBlocksToPreferenceUnits")
+}
+
+void CPresBrenvik::loadPreferences(CString path) {
+    KELMO_TRY
+        delete m_preferences;
+        m_preferences = nullptr;
+        m_preferences = new CPreferences;
+        // A missing file leaves the defaults.
+        m_preferences->loadPreferences(path);
+    KELMO_CATCH(L"CPresBrenvik::loadPreferences")
+}
+
+void CPresBrenvik::savePreferences(CString path) {
+    KELMO_TRY
+        if (!m_preferences) return;
+        m_preferences->savePreferences(path);
+        delete m_preferences;
+        m_preferences = nullptr;
+    KELMO_CATCH(L"CPresBrenvik::savePreferences")
+}
+
+void CPresBrenvik::setBlock(CBlockDWG* block) {
+    delete m_block;
+    m_block = block;
+}
+
+int CPresBrenvik::getFilterIndex() const {
+    return m_filter.GetSafeHwnd() ? m_filter.GetCurSel() : -1;
+}
+
+void CPresBrenvik::setFilterIndex(int index) {
+    if (m_filter.GetSafeHwnd()) m_filter.SetCurSel(index);
+}
+
+void CPresBrenvik::setPreferences(CPreferences* preferences) {
+    if (preferences == m_preferences) return;
+    delete m_preferences;
+    m_preferences = preferences;
+}
+
+void CPresBrenvik::setPreferenceUnitsAndPrecision(int units, int precision) {
+    if (!m_preferences) return;
+    m_preferences->setUnits(units);
+    m_preferences->setPrecision(precision);
+}
