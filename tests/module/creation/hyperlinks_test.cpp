@@ -188,6 +188,22 @@ TEST_F(Hyperlinks, OkAppliesAndClosesAndEscapeCloses) {
     ed::input().clear();
 }
 
+TEST_F(Hyperlinks, WithAnotherDrawingCurrentOneBlockTakesItsLinksButAllOfAKindAreRefused) {
+    HWND dialog = open();
+    pick(dialog, labs[0]);
+    host->addDocument(L"C:\\Plans\\other.dxf");
+    EXPECT_TRUE(DialogDriver::setText(dialog, L"232", L"http://x"));
+    EXPECT_TRUE(DialogDriver::check(dialog, L"296", true));
+    EXPECT_TRUE(DialogDriver::click(dialog, L"229"));
+    ASSERT_EQ(host->messageBoxes().size(), 1u);
+    EXPECT_TRUE(linksOf(labs[1]).empty());
+    EXPECT_TRUE(DialogDriver::check(dialog, L"296", false));
+    EXPECT_TRUE(DialogDriver::click(dialog, L"229"));
+    EXPECT_EQ(linksOf(labs[0]), (Links{{L"http://x", L"http://x"}}));
+    EXPECT_TRUE(linksOf(labs[1]).empty());
+    cancel(dialog);
+}
+
 TEST_F(Hyperlinks, ADrawingClosedUnderTheDialogClosesItAndAnotherCurrentOneRefusesThePick) {
     AcApDocument* mine = host->addDocument(L"C:\\Plans\\mine.dxf");
     HWND dialog = open();
