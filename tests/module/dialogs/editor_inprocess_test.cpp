@@ -1,5 +1,6 @@
-// The editor and the block dialog when the drawing refuses them: each handler shows the failure in
-// the error box and the dialog stays as it was, a failed OK or Apply keeping the user's edits.
+// The editor and the block dialog on a room built in the test's drawing: the units the block dialog
+// shows under imperial preferences, and failures: each handler shows the failure in the error box and
+// the dialog stays as it was, a failed OK or Apply keeping the user's edits.
 #include <gtest/gtest.h>
 
 #include "classlib/DialogDriver.h"
@@ -11,11 +12,11 @@ namespace {
 
 using classlib::DialogDriver;
 
-class Failures : public kelmo_test::ModuleFixture {
+class EditorOnARoom : public kelmo_test::ModuleFixture {
 protected:
     void SetUp() override {
         ModuleFixture::SetUp();
-        writePrefs(kelmo_test::defaultPrefsFile);
+        writePrefs(prefs());
         modeltest::defineRoom(*host, L"ROOM-1", 4000, 3000);
         room = host->insertBlock(L"ROOM-1", AcGePoint3d(0, 0, 0), 1.0, 0.0,
                                  {{L"NAME", L"Lab"}, {L"AREA", L"12.00sq.m."}, {L"AUX", L""}});
@@ -33,6 +34,7 @@ protected:
         delete editor;
         ModuleFixture::TearDown();
     }
+    virtual std::string prefs() const { return kelmo_test::defaultPrefsFile; }
     std::wstring lastBox() const {
         return host->messageBoxes().empty() ? std::wstring() : host->messageBoxes().back().caption;
     }
@@ -49,7 +51,7 @@ protected:
     CPresBrenvik* editor = nullptr;
 };
 
-TEST_F(Failures, AFailedOkOrApplyKeepsTheBlockDialogOpenWithItsEdits) {
+TEST_F(EditorOnARoom, AFailedOkOrApplyKeepsTheBlockDialogOpenWithItsEdits) {
     ASSERT_TRUE(DialogDriver::doubleClick(*editor, L"246", L"Lab"));
     HWND dialog = blockDialog();
     ASSERT_TRUE(visible(dialog));
@@ -72,7 +74,7 @@ TEST_F(Failures, AFailedOkOrApplyKeepsTheBlockDialogOpenWithItsEdits) {
     EXPECT_TRUE(editor->IsWindowVisible());
 }
 
-TEST_F(Failures, AListedSpaceThatIsGoneIsReportedWhenChosen) {
+TEST_F(EditorOnARoom, AListedSpaceThatIsGoneIsReportedWhenChosen) {
     // The list is not refreshed when the spaces are gathered again for a change of units.
     {
         acDocManager->lockDocument(doc());
@@ -87,6 +89,35 @@ TEST_F(Failures, AListedSpaceThatIsGoneIsReportedWhenChosen) {
     EXPECT_EQ(lastBox(), L"Error Detected.");
     EXPECT_EQ(blockDialog(), nullptr);
     EXPECT_TRUE(editor->IsWindowVisible());
+}
+
+class ImperialEditor : public EditorOnARoom {
+protected:
+    std::string prefs() const override {
+        std::string text = kelmo_test::defaultPrefsFile;
+        return text.replace(text.find("units\r\n0"), 8, "units\r\n1");
+    }
+};
+
+TEST_F(ImperialEditor, AMetricSpaceIsConvertedAndASpaceOfUnknownUnitsIsOnlyLabelled) {
+    // A second room whose stored area carries no unit.
+    AcDbObjectId bare = host->insertBlock(L"ROOM-1", AcGePoint3d(10000, 0, 0), 1.0, 0.0, {{L"NAME", L"Store"}});
+    modeltest::setXData(db(), bare, L"ADE", {L"AREA=12.00", L"PERIMETER=14.00", L"NAME=Store"});
+    ASSERT_TRUE(DialogDriver::select(*editor, L"248", L"Rooms/Spaces")); // gathers the new room too
+    struct Case {
+        const wchar_t *item, *area, *perimeter;
+    };
+    const Case cases[] = {{L"Lab", L"219 edit \"129.17\"", L"218 edit \"45.93\""},
+                          {L"Store", L"219 edit \"12.00\"", L"218 edit \"14.00\""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::wstring(c.item).size());
+        ASSERT_TRUE(DialogDriver::doubleClick(*editor, L"246", c.item));
+        const std::wstring shown = DialogDriver::dump(blockDialog());
+        EXPECT_NE(shown.find(c.area), std::wstring::npos) << shown;
+        EXPECT_NE(shown.find(c.perimeter), std::wstring::npos) << shown;
+        EXPECT_NE(shown.find(L"313 static \"ft\u00B2\""), std::wstring::npos) << shown;
+        ASSERT_TRUE(DialogDriver::escape(blockDialog()));
+    }
 }
 
 } // namespace
