@@ -231,6 +231,69 @@ DLGTEMPLATEDEF extendedDataPageTemplate() {
     return t;
 }
 
+// The block creator: the next space name, the label's text size, scale and rotation, and the
+// area buttons that no user reaches (they are never shown).
+DLGTEMPLATEDEF blockCreationTemplate() {
+    DLGTEMPLATEDEF t;
+    t.id = IDD_BLOCK_CREATION;
+    t.caption = L"Kelmo Block Creator";
+    t.style = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SYSMODAL | DS_CONTROL | DS_SETFONT;
+    t.fontName = L"Arial";
+    t.fontSize = 8;
+    t.cx = 293;
+    t.cy = 60;
+    t.menuId = IDR_EDITOR_MENU;
+    t.items = {
+        button(IDCANCEL, L"Close", 241, 23, 41, 12),
+        label(IDC_STATIC, L"Next Space Name", 6, 5, 59, 8),
+        button(IDC_CREATE_START, L"Start", 242, 5, 41, 12),
+        edit(IDC_CREATE_NEXT_NAME, 69, 5, 161, 12),
+        button(IDC_CREATE_SUB_AREA, L"Sub Area", 189, 40, 41, 12, 0),
+        edit(IDC_CREATE_TEXT_SIZE, 68, 23, 27, 12),
+        label(IDC_CREATE_TEXT_SIZE_LABEL, L"Text Size", 33, 25, 31, 8),
+        button(IDC_CREATE_ADD_AREA, L"Add Area", 138, 40, 41, 12, 0),
+        edit(IDC_CREATE_TEXT_SCALE, 134, 23, 27, 12),
+        edit(IDC_CREATE_TEXT_ROTATION, 203, 23, 27, 12),
+        label(IDC_CREATE_SCALE_LABEL, L"Scale", 110, 25, 22, 8),
+        label(IDC_CREATE_ROTATION_LABEL, L"Rotation", 171, 25, 25, 8),
+    };
+    return t;
+}
+
+// The hyperlink dialog: the picked block's name and handle, five rows of address and description.
+DLGTEMPLATEDEF hyperlinkTemplate() {
+    DLGTEMPLATEDEF t;
+    t.id = IDD_HYPERLINK;
+    t.caption = L"Kelmo Block Hyperlinking";
+    t.style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
+    t.fontName = L"Arial";
+    t.fontSize = 8;
+    t.cx = 296;
+    t.cy = 179;
+    const int hrefs[] = {IDC_LINK_HREF_1, IDC_LINK_HREF_2, IDC_LINK_HREF_3, IDC_LINK_HREF_4, IDC_LINK_HREF_5};
+    const int descriptions[] = {IDC_LINK_DESCRIPTION_1, IDC_LINK_DESCRIPTION_2, IDC_LINK_DESCRIPTION_3,
+                                IDC_LINK_DESCRIPTION_4, IDC_LINK_DESCRIPTION_5};
+    t.items = {
+        label(IDC_STATIC, L"Name", 8, 8, 20, 8),
+        label(IDC_LINK_BLOCK_NAME, L"Static", 33, 8, 81, 8),
+        label(IDC_STATIC, L"Handle", 121, 8, 23, 8),
+        label(IDC_LINK_HANDLE, L"Static", 149, 8, 68, 8),
+        button(IDC_LINK_SELECT, L"Select Block", 234, 5, 50, 14),
+        label(IDC_STATIC, L"Hyperlink", 8, 23, 30, 8),
+        label(IDC_STATIC, L"Description", 171, 23, 37, 8),
+    };
+    for (int row = 0; row < 5; ++row) {
+        t.items.push_back(edit(hrefs[row], 8, 34 + 17 * row, 154, 12));
+        t.items.push_back(edit(descriptions[row], 172, 34 + 17 * row, 112, 12));
+    }
+    t.items.push_back({WC_BUTTON, IDC_LINK_ALL_SIMILAR, L"Apply changes to all similar blocks",
+                       childVisible | WS_TABSTOP | BS_AUTOCHECKBOX, 8, 119, 126, 10});
+    t.items.push_back(button(IDOK, L"OK", 116, 133, 50, 14));
+    t.items.push_back(button(IDC_LINK_APPLY, L"Apply", 175, 133, 50, 14));
+    t.items.push_back(button(IDC_LINK_CANCEL, L"Cancel", 234, 133, 50, 14));
+    return t;
+}
+
 MENUDEF editorMenu() {
     return {IDR_EDITOR_MENU,
             {
@@ -242,8 +305,9 @@ MENUDEF editorMenu() {
 
 RESOURCETABLE buildTable() {
     RESOURCETABLE table;
-    table.dialogs = {preferencesTemplate(), aboutTemplate(),      blockEditorTemplate(),     blockTemplate(),
-                     dataPageTemplate(),    formatPageTemplate(), extendedDataPageTemplate()};
+    table.dialogs = {preferencesTemplate(), aboutTemplate(),      blockEditorTemplate(),      blockTemplate(),
+                     dataPageTemplate(),    formatPageTemplate(), extendedDataPageTemplate(), blockCreationTemplate(),
+                     hyperlinkTemplate()};
     table.menus = {editorMenu()};
     table.dialogInits = {{IDD_BLOCK_EDITOR, IDC_EDITOR_FILTER, {L"Rooms/Spaces", L"Gross Area"}}};
     return table;

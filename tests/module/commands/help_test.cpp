@@ -79,12 +79,4 @@ TEST_F(Help, DiagnosticsHelpPrintsItsTable) {
     EXPECT_EQ(acDocManager->resourceDepth(), depth);
 }
 
-TEST_F(Help, CommandsOfLaterWorkSayOnlyThatTheyAreNotAvailable) {
-    for (void (*handler)() : {blockHyperlink, blockCreate}) {
-        host->clearCommandLine();
-        handler();
-        EXPECT_EQ(host->commandLine(), L"Command not available yet.\n");
-    }
-}
-
 } // namespace
