@@ -3,6 +3,7 @@
 #include <memory>
 #include <set>
 
+#include "cad/editor/EdWildcard.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostApplication.h"
@@ -84,6 +85,16 @@ void markChartOn(CAcadDrawingState* state, CAcadDrawing* drawing, CCategories* c
     markOn(state, currentLayer(drawing->getDatabase()));
     for (int i = 0; i < categories->getCount(); ++i)
         if (CHatch* hatch = categories->getAt(i)->getHatch()) markOn(state, hatch->getLayer());
+}
+
+// Only inserts of space definitions are spaces: a report naming a desk or a marker must not
+// turn it into a room.
+bool isSpaceReference(AcDbBlockReference* reference) {
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return false;
+    const CString name = definition->getName();
+    definition->close();
+    return ed::wildcardMatch(static_cast<const wchar_t*>(name), L"ROOM-*");
 }
 
 bool overTotal(CEXKelmo* chain) {
@@ -202,7 +213,7 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
             continue;
         }
         auto* reference = AcDbBlockReference::cast(entity);
-        CBlockDWG* read = reference ? new CBlockDWG(reference, document) : nullptr;
+        CBlockDWG* read = reference && isSpaceReference(reference) ? new CBlockDWG(reference, document) : nullptr;
         entity->close();
         if (!read) continue;
         // A report that gives no area (the file leaves out an area of 0) keeps the space's own.

@@ -1,0 +1,44 @@
+// Reports whose categories name what a planner's register should not: entities that are not spaces.
+#include "ReportsHost.h"
+
+namespace reportstest {
+namespace {
+
+class ReportInputs : public ReportsHost {
+protected:
+    std::string writeReport(const std::string& name, const std::vector<std::string>& listed) {
+        std::string blocks;
+        for (const std::string& handle : listed) blocks += "<kelmoBlock><mbHandle>" + handle + "</mbHandle></kelmoBlock>";
+        std::ofstream(dir / name) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                     "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID>"
+                                     "<grTitle>Level 1 use</grTitle><grTotalChildAreas>100</grTotalChildAreas>"
+                                     "<categories><category><cID>1</cID><cTitle>Offices</cTitle>"
+                                     "<cHatchPattern>SOLID</cHatchPattern><cHatchColour>#FF0000</cHatchColour>"
+                                     "<cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle>"
+                                     "<cHatchLayer>HATCH-OFFICES</cHatchLayer><kelmoBlocks>"
+                                  << blocks << "</kelmoBlocks></category></categories></graphicReport>\n";
+        return windowsPath(name);
+    }
+    std::string markers() const { return "mlmc\n" + pick("outline") + "\n\n\n\nmpmc\n" + pick("circle") + "\n\n\n\n"; }
+};
+
+TEST_F(ReportInputs, ADeskOrMarkerNamedAsASpaceIsLeftAsItWasAndOnlyTheRoomIsColoured) {
+    // The desk, the legend marker (made by mlmc, so its handle is unknown here) and a room.
+    const std::string report = writeReport("notspaces.xml", {handles.at("desk1"), handles.at("Office A")});
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    // One hatch, the room's; the desk keeps no space data.
+    EXPECT_EQ(starting(facts, "hatch|HATCH-OFFICES|").size(), 1u);
+    const std::string desk = capture("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" +
+                                     (dir / "report_plan.dxf").string() + "'); print(d.entitydb['" +
+                                     handles.at("desk1") + "'].has_xdata('ADE'))\"");
+    EXPECT_EQ(desk, "False\n");
+    const std::vector<std::string> legend = starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|");
+    ASSERT_EQ(legend.size(), 1u);
+    EXPECT_NE(legend[0].find(";Offices;block:[KELMO_LEGEND_HATCH]_Level 1 use_Offices;50.00"), std::string::npos)
+        << legend[0];
+}
+
+} // namespace
+} // namespace reportstest
