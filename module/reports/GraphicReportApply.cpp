@@ -1,7 +1,9 @@
 // Applying a graphic report to an open drawing: layers, link lines, the categories' assets and
 // spaces, and the legend and pie chart at their markers.
+#include <algorithm>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "cad/editor/EdWildcard.h"
 #include "core/Catch.h"
@@ -193,7 +195,9 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
     AcApDocument* document = drawing->getDocument();
     const int listed = blocks->getCount();
     std::set<CString> written;
-    CBlockDWG* every = nullptr; // the first "*" block: the look of every room
+    std::set<AcDbObjectId> reached;
+    std::vector<bool> repeated(listed, false); // a space listed twice is coloured and counted once
+    CBlockDWG* every = nullptr;                // the first "*" block: the look of every room
     for (int i = 0; i < listed; ++i) {
         auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
         if (!block) continue;
@@ -203,6 +207,10 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         }
         AcDbObjectId id;
         if (database->getAcDbObjectId(id, false, block->getHandle()) != Acad::eOk || id.isErased()) continue;
+        if (!reached.insert(id).second) {
+            repeated[i] = true;
+            continue;
+        }
         block->setObjectId(id);
         AcDbEntity* entity = nullptr;
         if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) {
@@ -224,22 +232,23 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         // In the list being walked, so later readers sum what the drawing holds.
         blocks->replaceAt(i, read);
     }
-    if (!every) return;
+    if (!every && std::find(repeated.begin(), repeated.end(), true) == repeated.end()) return;
 
-    // "*": every room and building of the drawing, each keeping its own area, once per category.
+    // A fresh list: each listed space once and, for "*", every room and building of the drawing,
+    // each keeping its own area, once per category.
     auto* rooms = new CBlocks();
     try {
-        // The listed blocks stay first; "*" itself and the gross areas go.
+        // The listed blocks stay first, each once; "*" itself and the gross areas go.
         for (int i = 0; i < listed; ++i) {
             auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
-            if (!block || block->CBlock::getHandle() == L"*") continue;
+            if (!block || repeated[i] || block->CBlock::getHandle() == L"*") continue;
             auto* kept = new CBlockDWG();
             rooms->addBlock(kept);
             block->copyInto(kept);
         }
 
         CBlocks drawn;
-        drawn.getKelmoDWGBlocks_SS(drawing, nullptr, 1, L"f");
+        if (every) drawn.getKelmoDWGBlocks_SS(drawing, nullptr, 1, L"f");
         for (int i = 0; i < drawn.getCount(); ++i) {
             auto* room = dynamic_cast<CBlockDWG*>(drawn.getAt(i));
             if (!room || room->getBlockType() == typeFloor || room->getBlockType() == typeSite) continue;

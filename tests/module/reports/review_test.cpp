@@ -1,4 +1,6 @@
 // Reports whose categories name what a planner's register should not: entities that are not spaces.
+#include <cctype>
+
 #include "ReportsHost.h"
 
 namespace reportstest {
@@ -8,7 +10,8 @@ class ReportInputs : public ReportsHost {
 protected:
     std::string writeReport(const std::string& name, const std::vector<std::string>& listed) {
         std::string blocks;
-        for (const std::string& handle : listed) blocks += "<kelmoBlock><mbHandle>" + handle + "</mbHandle></kelmoBlock>";
+        for (const std::string& handle : listed)
+            blocks += "<kelmoBlock><mbHandle>" + handle + "</mbHandle></kelmoBlock>";
         std::ofstream(dir / name) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                      "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID>"
                                      "<grTitle>Level 1 use</grTitle><grTotalChildAreas>100</grTotalChildAreas>"
@@ -30,14 +33,33 @@ TEST_F(ReportInputs, ADeskOrMarkerNamedAsASpaceIsLeftAsItWasAndOnlyTheRoomIsColo
     const std::vector<std::string> facts = dump("report_plan.dxf");
     // One hatch, the room's; the desk keeps no space data.
     EXPECT_EQ(starting(facts, "hatch|HATCH-OFFICES|").size(), 1u);
-    const std::string desk = capture("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" +
-                                     (dir / "report_plan.dxf").string() + "'); print(d.entitydb['" +
-                                     handles.at("desk1") + "'].has_xdata('ADE'))\"");
+    const std::string desk =
+        capture("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" + (dir / "report_plan.dxf").string() +
+                "'); print(d.entitydb['" + handles.at("desk1") + "'].has_xdata('ADE'))\"");
     EXPECT_EQ(desk, "False\n");
     const std::vector<std::string> legend = starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|");
     ASSERT_EQ(legend.size(), 1u);
     EXPECT_NE(legend[0].find(";Offices;block:[KELMO_LEGEND_HATCH]_Level 1 use_Offices;50.00"), std::string::npos)
         << legend[0];
+}
+
+TEST_F(ReportInputs, ASpaceListedTwiceInACategoryIsHatchedAndCountedOnce) {
+    // Office A twice, in two spellings of its handle, and Office B: 50 + 30.
+    std::string lower = handles.at("Office A");
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string report =
+        writeReport("twice.xml", {handles.at("Office A"), handles.at("Office B"), lower, handles.at("Office A")});
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_EQ(starting(facts, "hatch|HATCH-OFFICES|").size(), 2u);
+    const std::vector<std::string> legend = starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|");
+    ASSERT_EQ(legend.size(), 1u);
+    EXPECT_NE(legend[0].find(";Offices;block:[KELMO_LEGEND_HATCH]_Level 1 use_Offices;80.00"), std::string::npos)
+        << legend[0];
+    const std::vector<std::string> labels = starting(facts, "block|[KELMO_PIECHART]_Level 1 use|ATTDEF|Offices (");
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].rfind("block|[KELMO_PIECHART]_Level 1 use|ATTDEF|Offices (80.00 sq.m.)|", 0), 0u) << labels[0];
 }
 
 } // namespace
