@@ -1,6 +1,7 @@
 // Applying a graphic report to an open drawing: layers, link lines, the categories' assets and
 // spaces, and the legend and pie chart at their markers.
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
 #include <vector>
@@ -284,6 +285,11 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     if (pies.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockPie*>(pies.getAt(0));
         AcGePoint3d centre = marker->getCentre();
+        // A radius edited into something that is no length would pile every wedge on the centre.
+        if (!(marker->getRadius() > 0.0) || !std::isfinite(marker->getRadius())) {
+            acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n");
+            return;
+        }
         try {
             CPieChart pie(drawing, this, marker->getRadius(), m_pieXYOffset, marker->getTextSize(),
                           marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",

@@ -62,5 +62,41 @@ TEST_F(ReportInputs, ASpaceListedTwiceInACategoryIsHatchedAndCountedOnce) {
     EXPECT_EQ(labels[0].rfind("block|[KELMO_PIECHART]_Level 1 use|ATTDEF|Offices (80.00 sq.m.)|", 0), 0u) << labels[0];
 }
 
+TEST_F(ReportInputs, APieMarkerWhoseRadiusIsNoLengthDrawsNoPieAndSaysSo) {
+    const std::string report = writeReport("offices.xml", {handles.at("Office A"), handles.at("Office B")});
+    Outcome marked = run("report_plan.dxf", markers() + "SAVEAS marked.dxf\n");
+    ASSERT_EQ(marked.status, 0) << marked.err;
+    for (const char* radius : {"none", "-40", "0"}) {
+        SCOPED_TRACE(radius);
+        ASSERT_EQ(std::system(("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" +
+                               (dir / "marked.dxf").string() + "'); [a.dxf.set('text', '" + radius +
+                               "') for e in d.modelspace().query('INSERT') for a in e.attribs if a.dxf.tag == "
+                               "'PIERADIUS']; d.saveas('" +
+                               (dir / "edited.dxf").string() + "')\"")
+                                  .c_str()),
+                  0);
+        Outcome r = run("report_plan.dxf", "OPEN edited.dxf\nmagr\n" + report + "\nSAVE\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(has(r, "pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n"))
+            << r.out;
+        const std::vector<std::string> facts = dump("edited.dxf");
+        EXPECT_TRUE(starting(facts, "insert|[KELMO_PIECHART]_").empty());
+        // The rest of the report stands: the rooms and the legend.
+        EXPECT_EQ(starting(facts, "hatch|HATCH-OFFICES|").size(), 2u);
+        EXPECT_EQ(starting(facts, "insert|[KELMO_LEGEND]_Level 1 use|").size(), 1u);
+    }
+}
+
+TEST_F(ReportInputs, ATypedPieRadiusOfZeroOrLessDefinesNoPie) {
+    const std::string report = writeReport("offices.xml", {handles.at("Office A")});
+    for (const char* radius : {"0", "-2500"}) {
+        SCOPED_TRACE(radius);
+        Outcome r = run("report_plan.dxf", "mpbd\n" + report + "\n\n" + radius + "\n\n\n\n\nSAVE\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(has(r, "pie chart definition not created - the radius must be above 0.\n")) << r.out;
+        EXPECT_TRUE(starting(dump("report_plan.dxf"), "block|[KELMO_PIECHART]_").empty());
+    }
+}
+
 } // namespace
 } // namespace reportstest
