@@ -171,10 +171,12 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
     if (CAssets* assets = category->getAssets()) {
         // An asset's own problems are not the report's to show.
         CKelmoExceptions warnings;
+        std::set<AcDbObjectId> reached; // an asset listed twice is outlined and hatched once
         for (int i = 0; i < assets->getCount(); ++i) {
             CAsset* asset = assets->getAt(i);
             AcDbObjectId id;
             if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) continue;
+            if (!reached.insert(id).second) continue;
             asset->setObjectId(id);
             asset->applyToDWG(drawing, &warnings);
             AcDbEntity* entity = nullptr;

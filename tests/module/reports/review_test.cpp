@@ -98,5 +98,23 @@ TEST_F(ReportInputs, ATypedPieRadiusOfZeroOrLessDefinesNoPie) {
     }
 }
 
+TEST_F(ReportInputs, AnAssetListedTwiceInACategoryIsOutlinedAndHatchedOnce) {
+    const std::string desk = handles.at("desk1");
+    std::ofstream(dir / "assets.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grTitle>Desks</grTitle>"
+           "<categories><category><cID>1</cID><cTitle>Desks</cTitle>"
+           "<cHatchPattern>SOLID</cHatchPattern><cHatchColour>#20A040</cHatchColour>"
+           "<cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle>"
+           "<cHatchLayer>HATCH-DESKS</cHatchLayer><assets><asset><handle>"
+        << desk << "</handle></asset><asset><handle>" << desk
+        << "</handle></asset></assets></category></categories></graphicReport>\n";
+    Outcome r = run("report_plan.dxf", "magr\n" + windowsPath("assets.xml") + "\n\n\n\n\n\n\n\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    EXPECT_EQ(starting(facts, "hatch|HATCH-DESKS|").size(), 1u);
+    EXPECT_EQ(starting(facts, "polyline|HATCH-DESKS|").size(), 1u);
+}
+
 } // namespace
 } // namespace reportstest
