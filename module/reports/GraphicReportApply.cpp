@@ -216,7 +216,10 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         }
         block->setObjectId(id);
         AcDbEntity* entity = nullptr;
-        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) {
+        // A space on a locked layer is still read, so that the line saying it was not coloured
+        // names it and the legend counts its own area, as "*" does.
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk &&
+            acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) {
             // Not writable here: the block writes itself, as far as it can.
             writeBlock(drawing, block);
             markBlockOn(state, block);

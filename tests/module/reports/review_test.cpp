@@ -116,5 +116,24 @@ TEST_F(ReportInputs, AnAssetListedTwiceInACategoryIsOutlinedAndHatchedOnce) {
     EXPECT_EQ(starting(facts, "polyline|HATCH-DESKS|").size(), 1u);
 }
 
+TEST_F(ReportInputs, ASpaceOnALockedLayerIsNamedInItsMessageAndCountedWithItsOwnArea) {
+    const std::string report = writeReport("offices.xml", {handles.at("Office A"), handles.at("Office B")});
+    ASSERT_EQ(
+        std::system(("/usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" + (plans / "report_plan.dxf").string() +
+                     "'); d.layers.get('SPACES').lock(); d.saveas('" + (dir / "locked.dxf").string() + "')\"")
+                        .c_str()),
+        0);
+    Outcome r = run("report_plan.dxf", "OPEN locked.dxf\n" + markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "Space Office A not updated: it lies on the locked layer SPACES")) << r.out;
+    EXPECT_TRUE(has(r, "Space Office B not updated: it lies on the locked layer SPACES")) << r.out;
+    const std::vector<std::string> facts = dump("locked.dxf");
+    EXPECT_TRUE(starting(facts, "hatch|HATCH-OFFICES|").empty());
+    const std::vector<std::string> legend = starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|");
+    ASSERT_EQ(legend.size(), 1u);
+    EXPECT_NE(legend[0].find(";Offices;block:[KELMO_LEGEND_HATCH]_Level 1 use_Offices;80.00"), std::string::npos)
+        << legend[0];
+}
+
 } // namespace
 } // namespace reportstest
