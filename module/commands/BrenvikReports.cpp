@@ -3,6 +3,7 @@
 // own drawing), give its lock back on every way out, and delete what they made.
 #include "commands/BrenvikReports.h"
 
+#include <cmath>
 #include <memory>
 
 #include "cad/app/ApDocument.h"
@@ -302,7 +303,9 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
             CLegendTable table(drawing, textSize, precision, units, ignoreEmpty ? 1 : 0, report, rotation, nullptr);
             acutPrintf(L"legend definition successfully created.\n");
         }
-        if (pie) {
+        if (pie && (!(radius > 0.0) || !std::isfinite(radius))) {
+            acutPrintf(L"pie chart definition not created - the radius must be above 0.\n");
+        } else if (pie) {
             CPieChart chart(drawing, report, radius, 0.0, textSize, precision, units, ignoreEmpty ? 1 : 0, 1, 1,
                             rotation, nullptr);
             if (chart.isBuilt())

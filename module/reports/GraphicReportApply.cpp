@@ -1,8 +1,12 @@
 // Applying a graphic report to an open drawing: layers, link lines, the categories' assets and
 // spaces, and the legend and pie chart at their markers.
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <set>
+#include <vector>
 
+#include "cad/editor/EdWildcard.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostApplication.h"
@@ -86,6 +90,16 @@ void markChartOn(CAcadDrawingState* state, CAcadDrawing* drawing, CCategories* c
         if (CHatch* hatch = categories->getAt(i)->getHatch()) markOn(state, hatch->getLayer());
 }
 
+// Only inserts of space definitions are spaces: a report naming a desk or a marker must not
+// turn it into a room.
+bool isSpaceReference(AcDbBlockReference* reference) {
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return false;
+    const CString name = definition->getName();
+    definition->close();
+    return ed::wildcardMatch(static_cast<const wchar_t*>(name), L"ROOM-*");
+}
+
 bool overTotal(CEXKelmo* chain) {
     for (CEXKelmo* level = chain; level; level = level->getInnerException())
         if (dynamic_cast<CEXSegmentAreaOverTotal*>(level)) return true;
@@ -157,10 +171,12 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
     if (CAssets* assets = category->getAssets()) {
         // An asset's own problems are not the report's to show.
         CKelmoExceptions warnings;
+        std::set<AcDbObjectId> reached; // an asset listed twice is outlined and hatched once
         for (int i = 0; i < assets->getCount(); ++i) {
             CAsset* asset = assets->getAt(i);
             AcDbObjectId id;
             if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) continue;
+            if (!reached.insert(id).second) continue;
             asset->setObjectId(id);
             asset->applyToDWG(drawing, &warnings);
             AcDbEntity* entity = nullptr;
@@ -182,7 +198,9 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
     AcApDocument* document = drawing->getDocument();
     const int listed = blocks->getCount();
     std::set<CString> written;
-    CBlockDWG* every = nullptr; // the first "*" block: the look of every room
+    std::set<AcDbObjectId> reached;
+    std::vector<bool> repeated(listed, false); // a space listed twice is coloured and counted once
+    CBlockDWG* every = nullptr;                // the first "*" block: the look of every room
     for (int i = 0; i < listed; ++i) {
         auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
         if (!block) continue;
@@ -192,9 +210,16 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         }
         AcDbObjectId id;
         if (database->getAcDbObjectId(id, false, block->getHandle()) != Acad::eOk || id.isErased()) continue;
+        if (!reached.insert(id).second) {
+            repeated[i] = true;
+            continue;
+        }
         block->setObjectId(id);
         AcDbEntity* entity = nullptr;
-        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) {
+        // A space on a locked layer is still read, so that the line saying it was not coloured
+        // names it and the legend counts its own area, as "*" does.
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk &&
+            acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) {
             // Not writable here: the block writes itself, as far as it can.
             writeBlock(drawing, block);
             markBlockOn(state, block);
@@ -202,7 +227,7 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
             continue;
         }
         auto* reference = AcDbBlockReference::cast(entity);
-        CBlockDWG* read = reference ? new CBlockDWG(reference, document) : nullptr;
+        CBlockDWG* read = reference && isSpaceReference(reference) ? new CBlockDWG(reference, document) : nullptr;
         entity->close();
         if (!read) continue;
         // A report that gives no area (the file leaves out an area of 0) keeps the space's own.
@@ -213,22 +238,23 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         // In the list being walked, so later readers sum what the drawing holds.
         blocks->replaceAt(i, read);
     }
-    if (!every) return;
+    if (!every && std::find(repeated.begin(), repeated.end(), true) == repeated.end()) return;
 
-    // "*": every room and building of the drawing, each keeping its own area, once per category.
+    // A fresh list: each listed space once and, for "*", every room and building of the drawing,
+    // each keeping its own area, once per category.
     auto* rooms = new CBlocks();
     try {
-        // The listed blocks stay first; "*" itself and the gross areas go.
+        // The listed blocks stay first, each once; "*" itself and the gross areas go.
         for (int i = 0; i < listed; ++i) {
             auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
-            if (!block || block->CBlock::getHandle() == L"*") continue;
+            if (!block || repeated[i] || block->CBlock::getHandle() == L"*") continue;
             auto* kept = new CBlockDWG();
             rooms->addBlock(kept);
             block->copyInto(kept);
         }
 
         CBlocks drawn;
-        drawn.getKelmoDWGBlocks_SS(drawing, nullptr, 1, L"f");
+        if (every) drawn.getKelmoDWGBlocks_SS(drawing, nullptr, 1, L"f");
         for (int i = 0; i < drawn.getCount(); ++i) {
             auto* room = dynamic_cast<CBlockDWG*>(drawn.getAt(i));
             if (!room || room->getBlockType() == typeFloor || room->getBlockType() == typeSite) continue;
@@ -264,6 +290,11 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     if (pies.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockPie*>(pies.getAt(0));
         AcGePoint3d centre = marker->getCentre();
+        // A radius edited into something that is no length would pile every wedge on the centre.
+        if (!(marker->getRadius() > 0.0) || !std::isfinite(marker->getRadius())) {
+            acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n");
+            return;
+        }
         try {
             CPieChart pie(drawing, this, marker->getRadius(), m_pieXYOffset, marker->getTextSize(),
                           marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",
