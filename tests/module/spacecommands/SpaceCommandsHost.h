@@ -96,16 +96,17 @@ protected:
     }
 
     // Copies the plan into the test's folder and runs the script on it there.
-    Outcome run(const std::string& plan, const std::string& script) {
+    // Extra options go before the others.
+    Outcome run(const std::string& plan, const std::string& script, const std::string& extra = "") {
         std::ofstream(dir / "test.scr") << script;
-        return runFile(plans / plan, dir / "test.scr");
+        return runFile(plans / plan, dir / "test.scr", extra);
     }
-    Outcome runFile(const fs::path& drawing, const fs::path& script) {
+    Outcome runFile(const fs::path& drawing, const fs::path& script, const std::string& extra = "") {
         const std::string plan = drawing.filename().string();
         fs::copy_file(drawing, dir / plan, fs::copy_options::overwrite_existing);
-        const std::string cmd = "cd '" + dir.string() + "' && '" + program.string() + "' --batch --c-drive '" +
-                                (dir / "c").string() + "' --module '" + module.string() + "' --script '" +
-                                script.string() + "' '" + plan + "' >out.txt 2>err.txt";
+        const std::string cmd = "cd '" + dir.string() + "' && '" + program.string() + "' " + extra +
+                                " --batch --c-drive '" + (dir / "c").string() + "' --module '" + module.string() +
+                                "' --script '" + script.string() + "' '" + plan + "' >out.txt 2>err.txt";
         Outcome r;
         const int raw = std::system(cmd.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
