@@ -57,11 +57,6 @@ protected:
             if (fact.rfind(prefix, 0) == 0) found.push_back(fact);
         return found;
     }
-    static size_t count(const std::string& text, const std::string& what) {
-        size_t n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-        return n;
-    }
 
     static inline std::map<std::string, std::string> handles;
 };
