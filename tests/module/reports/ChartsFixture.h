@@ -92,6 +92,21 @@ protected:
         record->close();
         return entities;
     }
+    // Where each model-space insert of the definition stands, with its rotation.
+    std::vector<std::pair<AcGePoint3d, double>> insertsOf(AcDbObjectId definition) {
+        std::vector<std::pair<AcGePoint3d, double>> found;
+        AcDbBlockTableRecord* modelSpace = open<AcDbBlockTableRecord>(db()->modelSpaceId());
+        if (!modelSpace) return found;
+        for (const AcDbObjectId& id : modelSpace->entityIds()) {
+            AcDbBlockReference* reference = nullptr;
+            if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
+            if (reference->blockTableRecord() == definition)
+                found.emplace_back(reference->position(), reference->rotation());
+            reference->close();
+        }
+        modelSpace->close();
+        return found;
+    }
     static void closeAll(std::vector<AcDbEntity*>& entities) {
         for (AcDbEntity* entity : entities) entity->close();
         entities.clear();
