@@ -18,6 +18,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
+#include "model/ModelSupport.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
@@ -106,24 +107,6 @@ void writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
     block->applyToDWG(drawing, &warnings);
     if (warnings.getCount() > 0) warnings.reportToMessageBox();
 }
-
-// Holds one level of the drawing's counted lock; released on every way out.
-class DrawingLock {
-public:
-    explicit DrawingLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
-    ~DrawingLock() {
-        try {
-            m_drawing->unlock(0);
-        } catch (CEXKelmo* failure) {
-            failure->deleteException();
-        }
-    }
-    DrawingLock(const DrawingLock&) = delete;
-    DrawingLock& operator=(const DrawingLock&) = delete;
-
-private:
-    CAcadDrawing* m_drawing;
-};
 
 // ---------------------------------------------------------------------------------------------------------
 // The CSV file
@@ -441,7 +424,7 @@ void kelmoRefreshTags() {
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         if (drawing->lock() != Acad::eOk) return;
-        DrawingLock held(drawing.get());
+        kelmo_model::HeldLock held(drawing.get());
         std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
         AcGeMatrix3d ucs;
         acdbUcsMatrix(ucs, drawing->getDatabase());
