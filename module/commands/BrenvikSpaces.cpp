@@ -7,6 +7,7 @@
 #include "classlib/Afx.h"
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"
+#include "commands/CommandSpaces.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
@@ -25,30 +26,17 @@ KELMO_SOURCE_FILE(L"Brenvik");
 
 namespace {
 
-constexpr int attributeName = 0;
-constexpr int attributeArea = 1;
-constexpr int attributeAux = 2;
+using kelmo::attributeArea;
+using kelmo::attributeAux;
+using kelmo::attributeName;
+using kelmo::attributeOf;
+using kelmo::gatherSpaces;
+using kelmo::spaceAt;
+using kelmo::writeBack;
 
 // The same factors the space record converts its own values with.
 constexpr double feetPerMetre = 3.2808399;
 constexpr double squareFeetPerSquareMetre = 10.7639104;
-
-// The level-"f" space blocks of the drawing: rooms, and gross areas as floors.
-std::unique_ptr<CBlocks> gatherSpaces(CAcadDrawing* drawing, int loadAssets) {
-    auto blocks = std::make_unique<CBlocks>();
-    blocks->getKelmoDWGBlocks_SS(drawing, nullptr, loadAssets, L"f");
-    return blocks;
-}
-
-// Every block the space query gives is a drawing block.
-CBlockDWG* spaceAt(CBlocks& blocks, int index) {
-    return dynamic_cast<CBlockDWG*>(blocks.getAt(index));
-}
-
-CAttribute* attributeOf(CBlockDWG* block, int swapType) {
-    CAttributes* attributes = block->getAttributes();
-    return attributes ? attributes->getAtAttribute(swapType) : nullptr;
-}
 
 CString attributeText(CBlockDWG* block, int swapType) {
     CAttribute* attribute = attributeOf(block, swapType);
@@ -99,13 +87,6 @@ const wchar_t* areaLabel(int units) {
 
 const wchar_t* lengthLabel(int units) {
     return units == 1 ? L"ft." : L"m.";
-}
-
-// Writes one block back; what went wrong without stopping the work is shown before the next block.
-void writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
-    CKelmoExceptions warnings;
-    block->applyToDWG(drawing, &warnings);
-    if (warnings.getCount() > 0) warnings.reportToMessageBox();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -522,13 +503,6 @@ void displaySpaceDetails() {
     KELMO_TRY
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
-        AcDbHandle picked;
-        if (CAcadUtilities().selectSpace(picked) != 0) return;
-        const CString pickedText = CString(picked.text().c_str());
-        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
-        for (int i = 0; i < blocks->getCount(); ++i) {
-            CBlockDWG* block = spaceAt(*blocks, i);
-            if (block && block->CBlock::getHandle() == pickedText) printSpaceDetails(block);
-        }
+        kelmo::eachPickedSpace(drawing.get(), printSpaceDetails);
     KELMO_CATCH_REPORT(L"displaySpaceDetails", kelmo::catchClassLib)
 }
