@@ -28,6 +28,7 @@
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
+using kelmo_model::drawingName;
 using kelmo_model::HeldLock;
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
@@ -758,10 +759,6 @@ CString layerOf(AcDbObjectId id) {
     CString layer = entity->layerName().c_str();
     entity->close();
     return layer;
-}
-
-CString drawingName(CAcadDrawing* drawing) {
-    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
 }
 
 // Makes the layer when the drawing lacks it; the name the drawing holds it under, or empty when there
