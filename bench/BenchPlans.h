@@ -4,10 +4,13 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/app/ApDocument.h"
+#include "core/Globals.h"
+#include "win/Paths.h"
 
 namespace bench_plans {
 
@@ -115,5 +118,38 @@ inline void loadPlan(benchmark::State& state, const std::wstring& path) {
         delete db;
     }
 }
+
+// A plan of 10,000 rooms with five desks each, labelled with the stored values, written once per
+// process into its own temporary folder beside the C: drive the host's files go to.
+class HostedPlan {
+public:
+    static constexpr int rooms = 10000;
+
+    explicit HostedPlan(const char* folderName) : m_folderName(folderName) {}
+
+    // The plan's file, written on first use.
+    const std::wstring& path() {
+        if (m_path.empty()) {
+            const std::filesystem::path folder = std::filesystem::temp_directory_path() / m_folderName;
+            m_path = win::nativeToWindows((folder / "plan.dxf").string());
+            std::filesystem::create_directories(folder / "c");
+            win::setCDrive((folder / "c").string());
+            g_hostDirectory = L"C:\\CadHost";
+            writeRoomPlan(m_path, {rooms, 5, 5000.0, 5000.0 - 100, L"25.00sq.m.", L"20.00m."});
+        }
+        return m_path;
+    }
+
+    // The time to load the plan once, measured on first use.
+    double loadSeconds() {
+        if (m_loadSeconds == 0.0) m_loadSeconds = secondsToLoad(path());
+        return m_loadSeconds;
+    }
+
+private:
+    const char* m_folderName;
+    std::wstring m_path;
+    double m_loadSeconds = 0.0;
+};
 
 } // namespace bench_plans

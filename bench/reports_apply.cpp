@@ -4,14 +4,12 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "BenchPlans.h"
 #include "cad/app/ApDocument.h"
 #include "cad/db/AcDbDatabase.h"
-#include "core/Globals.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
@@ -21,43 +19,10 @@
 #include "reports/Categories.h"
 #include "reports/Category.h"
 #include "reports/GraphicReport.h"
-#include "win/Paths.h"
 
 namespace {
 
-constexpr int kRooms = 10000;
-constexpr int kDesksPerRoom = 5;
-constexpr double kRoomSize = 5000.0;
-
-std::filesystem::path folder() {
-    static const std::filesystem::path path = std::filesystem::temp_directory_path() / "kelmo_reports_bench";
-    return path;
-}
-
-std::wstring planPath() {
-    static const std::wstring path = win::nativeToWindows((folder() / "plan.dxf").string());
-    return path;
-}
-
-void writePlan() {
-    static bool written = false;
-    if (written) return;
-    written = true;
-    std::filesystem::create_directories(folder() / "c");
-    win::setCDrive((folder() / "c").string());
-    g_hostDirectory = L"C:\\CadHost";
-    bench_plans::writeRoomPlan(planPath(),
-                               {kRooms, kDesksPerRoom, kRoomSize, kRoomSize - 100, L"25.00sq.m.", L"20.00m."});
-}
-
-double loadSeconds() {
-    static double seconds = 0.0;
-    if (seconds == 0.0) {
-        writePlan();
-        seconds = bench_plans::secondsToLoad(planPath());
-    }
-    return seconds;
-}
+bench_plans::HostedPlan g_plan("kelmo_reports_bench");
 
 CCategory* category(const wchar_t* title, const wchar_t* pattern, int red) {
     auto* made = new CCategory();
@@ -85,7 +50,7 @@ void addBlock(CCategory* into, const CString& handle) {
 std::unique_ptr<CGraphicReport> report(AcDbDatabase* db) {
     auto made = std::make_unique<CGraphicReport>();
     made->setTitle(L"Bench");
-    made->setTotalChildAreas(kRooms * 25.0);
+    made->setTotalChildAreas(bench_plans::HostedPlan::rooms * 25.0);
     made->setCategories(new CCategories());
     CCategory* listed[3] = {category(L"Offices", L"ANSI31", 200), category(L"Stores", L"SOLID", 100),
                             category(L"Labs", L"ANSI37", 50)};
@@ -112,16 +77,15 @@ std::unique_ptr<CGraphicReport> report(AcDbDatabase* db) {
 }
 
 void BM_LoadPlan(benchmark::State& state) {
-    writePlan();
-    bench_plans::loadPlan(state, planPath());
+    bench_plans::loadPlan(state, g_plan.path());
 }
 
 void BM_ApplyReport(benchmark::State& state) {
-    const double load = loadSeconds();
+    const double load = g_plan.loadSeconds();
     double total = 0.0;
     for (auto _ : state) {
         state.PauseTiming();
-        if (acDocManager->appContextOpenDocument(planPath().c_str()) != Acad::eOk) {
+        if (acDocManager->appContextOpenDocument(g_plan.path().c_str()) != Acad::eOk) {
             state.SkipWithError("plan not opened");
             return;
         }
@@ -136,7 +100,7 @@ void BM_ApplyReport(benchmark::State& state) {
         made->applyToDrawing(&drawing);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.PauseTiming();
-        if (made->getCategories()->getAt(3)->getBlocks()->getCount() != kRooms)
+        if (made->getCategories()->getAt(3)->getBlocks()->getCount() != bench_plans::HostedPlan::rooms)
             state.SkipWithError("not every room was formatted");
         acDocManager->closeDocument(document);
         state.ResumeTiming();

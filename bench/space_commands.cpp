@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 
 #include "BenchPlans.h"
@@ -12,54 +11,18 @@
 #include "cad/app/ApDocument.h"
 #include "cad/editor/EdPrintf.h"
 #include "commands/Brenvik.h"
-#include "core/Globals.h"
-#include "win/Paths.h"
 
 namespace {
 
-constexpr int kRooms = 10000;
-constexpr int kDesksPerRoom = 5;
-constexpr double kRoomSize = 5000.0;
-
-std::filesystem::path folder() {
-    static const std::filesystem::path path = std::filesystem::temp_directory_path() / "kelmo_space_commands_bench";
-    return path;
-}
-
-std::wstring planPath() {
-    static const std::wstring path = win::nativeToWindows((folder() / "plan.dxf").string());
-    return path;
-}
-
-// Writes the plan once per process, with labels that show the stored values, so "mus" rewrites them.
-void writePlan() {
-    static bool written = false;
-    if (written) return;
-    written = true;
-    std::filesystem::create_directories(folder() / "c");
-    win::setCDrive((folder() / "c").string());
-    g_hostDirectory = L"C:\\CadHost";
-    bench_plans::writeRoomPlan(planPath(),
-                               {kRooms, kDesksPerRoom, kRoomSize, kRoomSize - 100, L"25.00sq.m.", L"20.00m."});
-}
-
-double loadSeconds() {
-    static double seconds = 0.0;
-    if (seconds == 0.0) {
-        writePlan();
-        seconds = bench_plans::secondsToLoad(planPath());
-    }
-    return seconds;
-}
+bench_plans::HostedPlan g_plan("kelmo_space_commands_bench");
 
 void BM_LoadPlan(benchmark::State& state) {
-    writePlan();
-    bench_plans::loadPlan(state, planPath());
+    bench_plans::loadPlan(state, g_plan.path());
 }
 
 void BM_UpdateSpacesThenCsv(benchmark::State& state) {
-    const double load = loadSeconds();
-    if (acDocManager->appContextOpenDocument(planPath().c_str()) != Acad::eOk) {
+    const double load = g_plan.loadSeconds();
+    if (acDocManager->appContextOpenDocument(g_plan.path().c_str()) != Acad::eOk) {
         state.SkipWithError("plan not opened");
         return;
     }

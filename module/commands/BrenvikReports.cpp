@@ -18,6 +18,7 @@
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "model/Blocks.h"
+#include "model/ModelSupport.h"
 #include "reports/GraphicReport.h"
 #include "reports/LegendTable.h"
 #include "reports/MarkerBlockLegend.h"
@@ -29,24 +30,6 @@ KELMO_SOURCE_FILE(L"Brenvik");
 namespace {
 
 constexpr double radiansPerDegree = 0.017453292519943295;
-
-// Holds one level of the drawing's counted lock; released on every way out.
-class DrawingLock {
-public:
-    explicit DrawingLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
-    ~DrawingLock() {
-        try {
-            m_drawing->unlock(0);
-        } catch (CEXKelmo* failure) {
-            failure->deleteException();
-        }
-    }
-    DrawingLock(const DrawingLock&) = delete;
-    DrawingLock& operator=(const DrawingLock&) = delete;
-
-private:
-    CAcadDrawing* m_drawing;
-};
 
 bool definitionExists(CAcadDrawing* drawing, const wchar_t* name) {
     AcDbDatabase* database = drawing->getDatabase();
@@ -130,7 +113,7 @@ void markerCommand(const MarkerKind& kind, void (*create)(CAcadDrawing*, AcDbObj
         return;
     }
     if (drawing->lock() != Acad::eOk) return;
-    DrawingLock held(drawing.get());
+    kelmo_model::HeldLock held(drawing.get());
     std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
     AcDbObjectId picked;
     if (CAcadUtilities().selectObjectId(picked, kind.pickPrompt, kind.className) != 0) return;
@@ -218,7 +201,7 @@ std::unique_ptr<CGraphicReport> chosenReport() {
 template <class F>
 void underLock(CAcadDrawing* drawing, F&& work) {
     if (drawing->lock() != Acad::eOk) return;
-    DrawingLock held(drawing);
+    kelmo_model::HeldLock held(drawing);
     try {
         work();
     } catch (CEXKelmo* failure) {
@@ -298,7 +281,7 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
         const double rotation = degrees * radiansPerDegree;
 
         if (drawing->lock() != Acad::eOk) return;
-        DrawingLock held(drawing);
+        kelmo_model::HeldLock held(drawing);
         if (legend) {
             CLegendTable table(drawing, textSize, precision, units, ignoreEmpty ? 1 : 0, report, rotation, nullptr);
             acutPrintf(L"legend definition successfully created.\n");

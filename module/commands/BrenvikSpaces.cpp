@@ -7,6 +7,7 @@
 #include "classlib/Afx.h"
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"
+#include "commands/CommandSpaces.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
@@ -18,36 +19,24 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
+#include "model/ModelSupport.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
 namespace {
 
-constexpr int attributeName = 0;
-constexpr int attributeArea = 1;
-constexpr int attributeAux = 2;
+using kelmo::attributeArea;
+using kelmo::attributeAux;
+using kelmo::attributeName;
+using kelmo::attributeOf;
+using kelmo::gatherSpaces;
+using kelmo::spaceAt;
+using kelmo::writeBack;
 
 // The same factors the space record converts its own values with.
 constexpr double feetPerMetre = 3.2808399;
 constexpr double squareFeetPerSquareMetre = 10.7639104;
-
-// The level-"f" space blocks of the drawing: rooms, and gross areas as floors.
-std::unique_ptr<CBlocks> gatherSpaces(CAcadDrawing* drawing, int loadAssets) {
-    auto blocks = std::make_unique<CBlocks>();
-    blocks->getKelmoDWGBlocks_SS(drawing, nullptr, loadAssets, L"f");
-    return blocks;
-}
-
-// Every block the space query gives is a drawing block.
-CBlockDWG* spaceAt(CBlocks& blocks, int index) {
-    return dynamic_cast<CBlockDWG*>(blocks.getAt(index));
-}
-
-CAttribute* attributeOf(CBlockDWG* block, int swapType) {
-    CAttributes* attributes = block->getAttributes();
-    return attributes ? attributes->getAtAttribute(swapType) : nullptr;
-}
 
 CString attributeText(CBlockDWG* block, int swapType) {
     CAttribute* attribute = attributeOf(block, swapType);
@@ -99,31 +88,6 @@ const wchar_t* areaLabel(int units) {
 const wchar_t* lengthLabel(int units) {
     return units == 1 ? L"ft." : L"m.";
 }
-
-// Writes one block back; what went wrong without stopping the work is shown before the next block.
-void writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
-    CKelmoExceptions warnings;
-    block->applyToDWG(drawing, &warnings);
-    if (warnings.getCount() > 0) warnings.reportToMessageBox();
-}
-
-// Holds one level of the drawing's counted lock; released on every way out.
-class DrawingLock {
-public:
-    explicit DrawingLock(CAcadDrawing* drawing) : m_drawing(drawing) {}
-    ~DrawingLock() {
-        try {
-            m_drawing->unlock(0);
-        } catch (CEXKelmo* failure) {
-            failure->deleteException();
-        }
-    }
-    DrawingLock(const DrawingLock&) = delete;
-    DrawingLock& operator=(const DrawingLock&) = delete;
-
-private:
-    CAcadDrawing* m_drawing;
-};
 
 // ---------------------------------------------------------------------------------------------------------
 // The CSV file
@@ -441,7 +405,7 @@ void kelmoRefreshTags() {
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         if (drawing->lock() != Acad::eOk) return;
-        DrawingLock held(drawing.get());
+        kelmo_model::HeldLock held(drawing.get());
         std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
         AcGeMatrix3d ucs;
         acdbUcsMatrix(ucs, drawing->getDatabase());
@@ -539,13 +503,6 @@ void displaySpaceDetails() {
     KELMO_TRY
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
-        AcDbHandle picked;
-        if (CAcadUtilities().selectSpace(picked) != 0) return;
-        const CString pickedText = CString(picked.text().c_str());
-        std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing.get(), 0);
-        for (int i = 0; i < blocks->getCount(); ++i) {
-            CBlockDWG* block = spaceAt(*blocks, i);
-            if (block && block->CBlock::getHandle() == pickedText) printSpaceDetails(block);
-        }
+        kelmo::eachPickedSpace(drawing.get(), printSpaceDetails);
     KELMO_CATCH_REPORT(L"displaySpaceDetails", kelmo::catchClassLib)
 }

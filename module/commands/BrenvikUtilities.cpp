@@ -255,14 +255,7 @@ void hatchSpace() {
     KELMO_TRY
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
-        AcDbHandle picked;
-        if (CAcadUtilities().selectSpace(picked) != 0) return;
-        const CString pickedText = CString(picked.text().c_str());
-        std::unique_ptr<CBlocks> blocks = kelmo::gatherSpaces(drawing.get());
-        for (int i = 0; i < blocks->getCount(); ++i) {
-            CBlockDWG* block = kelmo::spaceAt(*blocks, i);
-            if (block && block->CBlock::getHandle() == pickedText) hatchAndWrite(drawing.get(), block);
-        }
+        kelmo::eachPickedSpace(drawing.get(), [&](CBlockDWG* block) { hatchAndWrite(drawing.get(), block); });
     KELMO_CATCH_REPORT(L"hatchSpace", kelmo::catchClassLib)
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/KelmoExceptions.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
@@ -27,6 +28,20 @@ inline std::unique_ptr<CBlocks> gatherSpaces(CAcadDrawing* drawing, int loadAsse
 // Every block the space query gives is a drawing block.
 inline CBlockDWG* spaceAt(CBlocks& blocks, int index) {
     return dynamic_cast<CBlockDWG*>(blocks.getAt(index));
+}
+
+// Asks for a space and hands the work each gathered space block of the picked handle; nothing when
+// the pick is cancelled.
+template <class Work>
+void eachPickedSpace(CAcadDrawing* drawing, Work&& work) {
+    AcDbHandle picked;
+    if (CAcadUtilities().selectSpace(picked) != 0) return;
+    const CString pickedText = CString(picked.text().c_str());
+    std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing);
+    for (int i = 0; i < blocks->getCount(); ++i) {
+        CBlockDWG* block = spaceAt(*blocks, i);
+        if (block && block->CBlock::getHandle() == pickedText) work(block);
+    }
 }
 
 inline CAttribute* attributeOf(CBlockDWG* block, int swapType) {

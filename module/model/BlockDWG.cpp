@@ -28,6 +28,7 @@
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
+using kelmo_model::drawingName;
 using kelmo_model::HeldLock;
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
@@ -760,10 +761,6 @@ CString layerOf(AcDbObjectId id) {
     return layer;
 }
 
-CString drawingName(CAcadDrawing* drawing) {
-    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
-}
-
 // Makes the layer when the drawing lacks it; the name the drawing holds it under, or empty when there
 // is no such layer afterwards.
 CString ensureLayer(CAcadDrawing* drawing, CString name, const AcCmColor* colour) {
@@ -1069,25 +1066,8 @@ Acad::ErrorStatus CBlockDWG::createBlock(CAcadDrawing* drawing, AcDbEntity* boun
         reference->transformBy(ucs);
         reference->setNormal(ucs * AcGeVector3d::kZAxis);
 
-        AcDbBlockTable* table = nullptr;
-        status = database->getBlockTable(table, AcDb::kForRead);
-        if (status != Acad::eOk) {
-            delete reference;
-            return status;
-        }
-        AcDbBlockTableRecord* modelSpace = nullptr;
-        status = table->getAt(ACDB_MODEL_SPACE, modelSpace, AcDb::kForWrite);
-        table->close();
-        if (status != Acad::eOk) {
-            delete reference;
-            return status;
-        }
-        status = modelSpace->appendAcDbEntity(reference);
-        modelSpace->close();
-        if (status != Acad::eOk) {
-            delete reference;
-            return status;
-        }
+        status = appendToModelSpace(database, reference);
+        if (status != Acad::eOk) return status;
         OpenedObject openedReference(reference);
 
         AcDbBlockTableRecord* definition = nullptr;
@@ -1100,19 +1080,7 @@ Acad::ErrorStatus CBlockDWG::createBlock(CAcadDrawing* drawing, AcDbEntity* boun
             if (acdbOpenObject(attributeDefinition, id, AcDb::kForRead) != Acad::eOk) continue;
             OpenedObject openedAttributeDefinition(attributeDefinition);
             if (attributeDefinition->isConstant()) continue;
-            AcDbAttribute* attribute = new AcDbAttribute();
-            attribute->setPropertiesFrom(attributeDefinition);
-            attribute->setInvisible(attributeDefinition->isInvisible());
-            attribute->setPosition(attributeDefinition->position());
-            attribute->setHeight(attributeDefinition->height());
-            attribute->setHorizontalMode(AcDb::kTextLeft);
-            attribute->setRotation(attributeDefinition->rotation());
-            attribute->setWidthFactor(attributeDefinition->widthFactor());
-            attribute->setNormal(attributeDefinition->normal());
-            attribute->setTag(attributeDefinition->tagConst());
-            attribute->setFieldLength(attributeDefinition->fieldLength());
-            attribute->setTextString(attributeDefinition->textStringConst());
-            attribute->transformBy(blockTransform);
+            AcDbAttribute* attribute = attributeFromDefinition(attributeDefinition, blockTransform);
             CString tag = attributeDefinition->tagConst();
             int role = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
             if (m_attributes && role >= 0) {
@@ -1129,6 +1097,45 @@ Acad::ErrorStatus CBlockDWG::createBlock(CAcadDrawing* drawing, AcDbEntity* boun
         writeXData(reference);
         return Acad::eOk;
     KELMO_CATCH(L"CBlockDWG::createBlock")
+}
+
+Acad::ErrorStatus CBlockDWG::appendToModelSpace(AcDbDatabase* database, AcDbBlockReference* reference) {
+    AcDbBlockTable* table = nullptr;
+    Acad::ErrorStatus status = database->getBlockTable(table, AcDb::kForRead);
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (status == Acad::eOk) {
+        status = table->getAt(ACDB_MODEL_SPACE, modelSpace, AcDb::kForWrite);
+        table->close();
+    }
+    if (status == Acad::eOk) {
+        status = modelSpace->appendAcDbEntity(reference);
+        modelSpace->close();
+    }
+    if (status != Acad::eOk) delete reference;
+    return status;
+}
+
+AcDbAttribute* CBlockDWG::attributeFromDefinition(const AcDbAttributeDefinition* definition,
+                                                  const AcGeMatrix3d& blockTransform) {
+    auto* attribute = new AcDbAttribute();
+    try {
+        attribute->setPropertiesFrom(definition);
+        attribute->setInvisible(definition->isInvisible());
+        attribute->setPosition(definition->position());
+        attribute->setHeight(definition->height());
+        attribute->setHorizontalMode(AcDb::kTextLeft);
+        attribute->setRotation(definition->rotation());
+        attribute->setWidthFactor(definition->widthFactor());
+        attribute->setNormal(definition->normal());
+        attribute->setTag(definition->tagConst());
+        attribute->setFieldLength(definition->fieldLength());
+        attribute->setTextString(definition->textStringConst());
+        attribute->transformBy(blockTransform);
+        return attribute;
+    } catch (...) {
+        delete attribute;
+        throw;
+    }
 }
 
 int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {

@@ -137,6 +137,12 @@ protected:
     void exportSpaceToTP(kelmo_model::RegisterCall& call, int timeout, int parentID, const CString& exportParameters);
     void exportGrossAreaToTP(kelmo_model::RegisterCall& call, int timeout, int locationID,
                              const CString& exportParameters);
+    // Appends the insert to model space; on failure it is deleted and the status says why.
+    static Acad::ErrorStatus appendToModelSpace(AcDbDatabase* database, AcDbBlockReference* reference);
+    // A new attribute for an insert from one of its definition's attribute definitions, moved by the
+    // insert's transform; not yet appended.
+    static AcDbAttribute* attributeFromDefinition(const AcDbAttributeDefinition* definition,
+                                                  const AcGeMatrix3d& blockTransform);
 
 private:
     static CString handlesToString(const HandleArray& handles);

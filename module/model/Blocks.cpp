@@ -65,6 +65,34 @@ CBlockDWG* asDrawingBlock(CBlock* block) {
     return dynamic_cast<CBlockDWG*>(block);
 }
 
+// Hands each block reference of the selection set the query made (with its status) to visit, open
+// for read; then frees the set and zooms back to the view before the query, on every way out.
+template <class Visit>
+void eachSelectedReference(CAcadDrawing* drawing, int result, ads_name selection, Visit&& visit) {
+    if (result == RTNORM) {
+        try {
+            Adesk::Int32 length = 0;
+            if (acedSSLength(selection, &length) == RTNORM) {
+                for (Adesk::Int32 i = 0; i < length; ++i) {
+                    ads_name name;
+                    AcDbObjectId id;
+                    if (acedSSName(selection, i, name) != RTNORM || acdbGetObjectId(id, name) != Acad::eOk) continue;
+                    AcDbBlockReference* reference = nullptr;
+                    if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
+                    OpenedObject opened(reference);
+                    visit(reference);
+                }
+            }
+        } catch (...) {
+            acedSSFree(selection);
+            drawing->zoomPrevious();
+            throw;
+        }
+        acedSSFree(selection);
+    }
+    drawing->zoomPrevious();
+}
+
 } // namespace
 
 CBlocks::CBlocks() : m_count(0) {}
@@ -101,39 +129,19 @@ void CBlocks::selectBlocks(CAcadDrawing* drawing, Query query, int loadAssets, c
     int result = query == Query::spaces   ? getKelmoBlockSS(selection)
                  : query == Query::legend ? getLegendBlockSS(selection)
                                           : getPieBlockSS(selection);
-    Adesk::Int32 length = 0;
-    if (result == RTNORM) {
-        try {
-            if (acedSSLength(selection, &length) == RTNORM) {
-                for (Adesk::Int32 i = 0; i < length; ++i) {
-                    ads_name name;
-                    AcDbObjectId id;
-                    if (acedSSName(selection, i, name) != RTNORM || acdbGetObjectId(id, name) != Acad::eOk) continue;
-                    AcDbBlockReference* reference = nullptr;
-                    if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
-                    OpenedObject opened(reference);
-                    AcDbBlockTableRecord* definition = nullptr;
-                    if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk)
-                        continue;
-                    CString definitionName = definition->getName();
-                    definition->close();
-                    if (query == Query::spaces) {
-                        addSpaceBlock(drawing, reference, definitionName, loadAssets, level);
-                    } else if (query == Query::legend && definitionName == kLegendDefinition) {
-                        addBlock(new CMarkerBlockLegend(reference, drawing->getDocument()));
-                    } else if (query == Query::pie && definitionName == kPieDefinition) {
-                        addBlock(new CMarkerBlockPie(reference, drawing->getDocument()));
-                    }
-                }
-            }
-        } catch (...) {
-            acedSSFree(selection);
-            drawing->zoomPrevious();
-            throw;
+    eachSelectedReference(drawing, result, selection, [&](AcDbBlockReference* reference) {
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return;
+        CString definitionName = definition->getName();
+        definition->close();
+        if (query == Query::spaces) {
+            addSpaceBlock(drawing, reference, definitionName, loadAssets, level);
+        } else if (query == Query::legend && definitionName == kLegendDefinition) {
+            addBlock(new CMarkerBlockLegend(reference, drawing->getDocument()));
+        } else if (query == Query::pie && definitionName == kPieDefinition) {
+            addBlock(new CMarkerBlockPie(reference, drawing->getDocument()));
         }
-        acedSSFree(selection);
-    }
-    drawing->zoomPrevious();
+    });
 }
 
 void CBlocks::getKelmoDWGBlocks_SS(CAcadDrawing* drawing, int*, int loadAssets, CString level) {
@@ -188,29 +196,10 @@ void CBlocks::getAcadBlocks(CAcadDrawing* drawing, int*) {
         if (drawing->lock() != Acad::eOk) return;
         HeldLock held(drawing);
         ads_name selection = {0, 0};
-        if (getAcadBlockSS(selection) == RTNORM) {
-            try {
-                Adesk::Int32 length = 0;
-                if (acedSSLength(selection, &length) == RTNORM) {
-                    for (Adesk::Int32 i = 0; i < length; ++i) {
-                        ads_name name;
-                        AcDbObjectId id;
-                        if (acedSSName(selection, i, name) != RTNORM || acdbGetObjectId(id, name) != Acad::eOk)
-                            continue;
-                        AcDbBlockReference* reference = nullptr;
-                        if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
-                        OpenedObject opened(reference);
-                        addBlock(new CBlockDWG(reference, drawing->getDocument()));
-                    }
-                }
-            } catch (...) {
-                acedSSFree(selection);
-                drawing->zoomPrevious();
-                throw;
-            }
-            acedSSFree(selection);
-        }
-        drawing->zoomPrevious();
+        const int result = getAcadBlockSS(selection);
+        eachSelectedReference(drawing, result, selection, [&](AcDbBlockReference* reference) {
+            addBlock(new CBlockDWG(reference, drawing->getDocument()));
+        });
     KELMO_CATCH_ALSO(L"CBlocks::getAcadBlocks", kelmo::catchClassLib)
 }
 

@@ -71,6 +71,11 @@ inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch
     return status;
 }
 
+// The drawing's full name, as failures name it; empty without a drawing.
+inline CString drawingName(CAcadDrawing* drawing) {
+    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
+}
+
 inline CString nodeName(const IXMLDOMNodePtr& node) {
     return CString(static_cast<const wchar_t*>(node->GetnodeName()));
 }

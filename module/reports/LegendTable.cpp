@@ -23,9 +23,7 @@ using kelmo_model::OpenedObject;
 
 namespace {
 
-CString drawingName(CAcadDrawing* drawing) {
-    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
-}
+using kelmo_model::drawingName;
 
 [[noreturn]] void fail(Acad::ErrorStatus status, const wchar_t* method, int line, CAcadDrawing* drawing) {
     throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, line, drawingName(drawing), nullptr);
@@ -78,12 +76,8 @@ AcDbObjectId CLegendTable::createLegendBlockDefinition(AcDbObjectId* blockId, CA
         OpenedObject openedRecord(record);
         *blockId = record->objectId();
         AcDbTable* table = createLegendTableEntity(report, drawing, normal, ignoreEmpty);
-        status = record->appendAcDbEntity(table);
-        if (status != Acad::eOk) {
-            delete table;
-            fail(status, L"CLegendTable::createLegendBlockDefinition", 250, drawing);
-        }
-        table->close();
+        kelmo_reports::appendOrThrow(record, table, drawing, kelmoSourceFile,
+                                     L"CLegendTable::createLegendBlockDefinition", 250);
         return *blockId;
     KELMO_CATCH(L"CLegendTable::createLegendBlockDefinition")
 }
@@ -185,12 +179,8 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         layers.ensureLayerExists(drawing, look->getLayer(), look->getColour());
         rectangle->setLayer(look->getLayer());
         AcDbObjectId rectangleId;
-        status = record->appendAcDbEntity(rectangleId, rectangle);
-        if (status != Acad::eOk) {
-            delete rectangle;
-            fail(status, L"CLegendTable::createHatchPattern", 160, drawing);
-        }
-        rectangle->close();
+        rectangleId = kelmo_reports::appendOrThrow(record, rectangle, drawing, kelmoSourceFile,
+                                                   L"CLegendTable::createHatchPattern", 160);
 
         AcDbHatch* hatch = kelmo_reports::hatchOf(look, rectangleId, normal, status);
         if (!hatch) fail(status, L"CLegendTable::createHatchPattern", 180, drawing);
@@ -205,12 +195,8 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
             fail(status, L"CLegendTable::createHatchPattern", 200, drawing);
         }
         if (!mark) {
-            status = record->appendAcDbEntity(hatch);
-            if (status != Acad::eOk) {
-                delete hatch;
-                fail(status, L"CLegendTable::createHatchPattern", 210, drawing);
-            }
-            hatch->close();
+            kelmo_reports::appendOrThrow(record, hatch, drawing, kelmoSourceFile, L"CLegendTable::createHatchPattern",
+                                         210);
             return *blockId;
         }
         // A pattern that cannot be drawn at its scale is marked instead.
@@ -229,12 +215,7 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         sign->setPreset(false);
         sign->setConstant(true);
         sign->setFieldLength(25);
-        status = record->appendAcDbEntity(sign);
-        if (status != Acad::eOk) {
-            delete sign;
-            fail(status, L"CLegendTable::createHatchPattern", 230, drawing);
-        }
-        sign->close();
+        kelmo_reports::appendOrThrow(record, sign, drawing, kelmoSourceFile, L"CLegendTable::createHatchPattern", 230);
         return *blockId;
     KELMO_CATCH(L"CLegendTable::createHatchPattern")
 }

@@ -73,24 +73,9 @@ AcDbAttributeDefinition* CMarkerBlock::defineAttribute(AcGePoint3d position, AcG
 }
 
 AcDbAttribute* CMarkerBlock::createAttribute(AcDbAttributeDefinition* definition, AcGeMatrix3d blockTransform) {
-    AcDbAttribute* attribute = nullptr;
     try {
-        attribute = new AcDbAttribute();
-        attribute->setPropertiesFrom(definition);
-        attribute->setInvisible(definition->isInvisible());
-        attribute->setPosition(definition->position());
-        attribute->setHeight(definition->height());
-        attribute->setRotation(definition->rotation());
-        attribute->setWidthFactor(definition->widthFactor());
-        attribute->setNormal(definition->normal());
-        attribute->setTag(definition->tagConst());
-        attribute->setFieldLength(definition->fieldLength());
-        attribute->setTextString(definition->textStringConst());
-        attribute->setHorizontalMode(AcDb::kTextLeft);
-        attribute->transformBy(blockTransform);
-        return attribute;
+        return attributeFromDefinition(definition, blockTransform);
     } catch (...) {
-        delete attribute;
         kelmo::reportWrapped(kelmoSourceFile, L"CMarkerBlock::createAttribute", kelmo::catchClassLib);
         return nullptr;
     }
@@ -192,21 +177,8 @@ Acad::ErrorStatus CMarkerBlock::insertMarker(CAcadDrawing* drawing, AcDbObjectId
         reference->transformBy(ucs);
         reference->setNormal(ucs * AcGeVector3d::kZAxis);
 
-        AcDbBlockTable* table = nullptr;
-        Acad::ErrorStatus status = database->getBlockTable(table, AcDb::kForRead);
-        AcDbBlockTableRecord* modelSpace = nullptr;
-        if (status == Acad::eOk) {
-            status = table->getAt(ACDB_MODEL_SPACE, modelSpace, AcDb::kForWrite);
-            table->close();
-        }
-        if (status == Acad::eOk) {
-            status = modelSpace->appendAcDbEntity(reference);
-            modelSpace->close();
-        }
-        if (status != Acad::eOk) {
-            delete reference;
-            return status;
-        }
+        Acad::ErrorStatus status = appendToModelSpace(database, reference);
+        if (status != Acad::eOk) return status;
         OpenedObject openedReference(reference);
 
         AcDbBlockTableRecord* definition = nullptr;
@@ -229,6 +201,24 @@ Acad::ErrorStatus CMarkerBlock::insertMarker(CAcadDrawing* drawing, AcDbObjectId
         }
         return Acad::eOk;
     KELMO_CATCH(L"CMarkerBlock::insertMarker")
+}
+
+Acad::ErrorStatus CMarkerBlock::insertAround(CAcadDrawing* drawing, AcDbEntity* outline, AcGePoint3d basePoint,
+                                             double rotation, const wchar_t* markerLayer, const DefineMarker& define) {
+    Acad::ErrorStatus status = drawing->lock();
+    if (status != Acad::eOk) {
+        outline->close();
+        return status;
+    }
+    HeldLock held(drawing);
+    const CString layer = outline->layerName().c_str();
+    AcDbObjectIdArray ids;
+    ids.append(outline->objectId());
+    outline->close();
+    AcDbObjectId definitionId;
+    status = define(&definitionId, ids, &basePoint);
+    if (status != Acad::eOk) return status;
+    return insertMarker(drawing, definitionId, basePoint, rotation, markerLayer, layer);
 }
 
 void CMarkerBlock::readMarkerReference(AcDbBlockReference* reference, AcApDocument* document) {

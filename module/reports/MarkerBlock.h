@@ -56,6 +56,12 @@ protected:
     static Acad::ErrorStatus insertMarker(CAcadDrawing* drawing, AcDbObjectId definitionId,
                                           const AcGePoint3d& basePoint, double rotation, const wchar_t* markerLayer,
                                           const CString& outlineLayer);
+    // Makes the marker block that define builds from the outline around the base point, and inserts it
+    // there with the outline's layer to fall back on. The outline comes open and is closed here.
+    using DefineMarker = std::function<Acad::ErrorStatus(AcDbObjectId* blockId, const AcDbObjectIdArray& entityIds,
+                                                         AcGePoint3d* basePoint)>;
+    static Acad::ErrorStatus insertAround(CAcadDrawing* drawing, AcDbEntity* outline, AcGePoint3d basePoint,
+                                          double rotation, const wchar_t* markerLayer, const DefineMarker& define);
     // Settings read from an insert that no legend or pie chart can use fall back to the defaults.
     void keepUsableSettings();
 

@@ -4,7 +4,6 @@
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
-#include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"MarkerBlockLegend");
 
@@ -30,21 +29,12 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
 Acad::ErrorStatus CMarkerBlockLegend::insertMarkerBlock(CAcadDrawing* drawing, AcDbPolyline* outline, int units,
                                                         int precision, double textSize, double rotation) {
     KELMO_TRY
-        Acad::ErrorStatus status = drawing->lock();
-        if (status != Acad::eOk) {
-            outline->close();
-            return status;
-        }
-        kelmo_model::HeldLock held(drawing);
-        const CString layer = outline->layerName().c_str();
-        AcDbObjectIdArray ids;
-        ids.append(outline->objectId());
-        AcGePoint3d corner = CAcadUtilities().getPolylineTopLeft(outline);
-        outline->close();
-        AcDbObjectId definitionId;
-        status = createMarkerBlockDefinition(&definitionId, ids, &corner, drawing, units, precision, textSize, 0.0);
-        if (status != Acad::eOk) return status;
-        return insertMarker(drawing, definitionId, corner, rotation, L"KELMO_LEGEND_MARKER", layer);
+        const AcGePoint3d corner = CAcadUtilities().getPolylineTopLeft(outline);
+        return insertAround(drawing, outline, corner, rotation, L"KELMO_LEGEND_MARKER",
+                            [&](AcDbObjectId* blockId, const AcDbObjectIdArray& ids, AcGePoint3d* basePoint) {
+                                return createMarkerBlockDefinition(blockId, ids, basePoint, drawing, units, precision,
+                                                                   textSize, 0.0);
+                            });
     KELMO_CATCH(L"CMarkerBlockLegend::insertMarkerBlock")
 }
 

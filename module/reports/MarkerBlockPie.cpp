@@ -5,7 +5,6 @@
 #include "core/Catch.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
-#include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"MarkerBlockPie");
 
@@ -32,22 +31,12 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
 Acad::ErrorStatus CMarkerBlockPie::insertMarkerBlock(CAcadDrawing* drawing, AcDbCircle* outline, int /*units*/,
                                                      int precision, double textSize, double rotation) {
     KELMO_TRY
-        Acad::ErrorStatus status = drawing->lock();
-        if (status != Acad::eOk) {
-            outline->close();
-            return status;
-        }
-        kelmo_model::HeldLock held(drawing);
-        const CString layer = outline->layerName().c_str();
-        AcDbObjectIdArray ids;
-        ids.append(outline->objectId());
-        AcGePoint3d centre = outline->center();
         const double radius = outline->radius();
-        outline->close();
-        AcDbObjectId definitionId;
-        status = createMarkerBlockDefinition(&definitionId, ids, &centre, drawing, radius, precision, textSize, 0.0);
-        if (status != Acad::eOk) return status;
-        return insertMarker(drawing, definitionId, centre, rotation, L"KELMO_PIECHART_MARKER", layer);
+        return insertAround(drawing, outline, outline->center(), rotation, L"KELMO_PIECHART_MARKER",
+                            [&](AcDbObjectId* blockId, const AcDbObjectIdArray& ids, AcGePoint3d* basePoint) {
+                                return createMarkerBlockDefinition(blockId, ids, basePoint, drawing, radius, precision,
+                                                                   textSize, 0.0);
+                            });
     KELMO_CATCH(L"CMarkerBlockPie::insertMarkerBlock")
 }
 

@@ -24,9 +24,7 @@ using kelmo_model::OpenedObject;
 
 namespace {
 
-CString drawingName(CAcadDrawing* drawing) {
-    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
-}
+using kelmo_model::drawingName;
 
 // Areas summed from rounded values may pass the total by a hair; anything more is refused.
 bool overTotal(double sum, double total) {
@@ -201,13 +199,8 @@ void CPieChart::addTitleToPieChart(CAcadDrawing* drawing, AcDbBlockTableRecord* 
     KELMO_TRY
         AcDbAttributeDefinition* title =
             chartText(m_title, m_title, AcGePoint3d(0, 1.5 * radius + textSize, 0), textSize, normal);
-        const Acad::ErrorStatus status = definition->appendAcDbEntity(title);
-        if (status != Acad::eOk) {
-            delete title;
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::addTitleToPieChart", 378,
-                                   drawingName(drawing), nullptr);
-        }
-        title->close();
+        kelmo_reports::appendOrThrow(definition, title, drawing, kelmoSourceFile, L"CPieChart::addTitleToPieChart",
+                                     378);
     KELMO_CATCH(L"CPieChart::addTitleToPieChart")
 }
 
@@ -219,12 +212,7 @@ void CPieChart::addFooterToPieChart(CAcadDrawing* drawing, AcDbBlockTableRecord*
                                  : L"Total: " + CUtilities::DoubleToCString(m_totalArea, m_precision) + m_unitsLabel;
         AcDbAttributeDefinition* footer =
             chartText(m_title, text, AcGePoint3d(0, textSize - 1.5 * radius, 0), textSize, normal);
-        const Acad::ErrorStatus status = definition->appendAcDbEntity(footer);
-        if (status != Acad::eOk) {
-            delete footer;
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::addFooterToPieChart", 460,
-                                   drawingName(drawing), nullptr);
-        }
-        footer->close();
+        kelmo_reports::appendOrThrow(definition, footer, drawing, kelmoSourceFile, L"CPieChart::addFooterToPieChart",
+                                     460);
     KELMO_CATCH(L"CPieChart::addFooterToPieChart")
 }

@@ -19,9 +19,7 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-CString drawingName(CAcadDrawing* drawing) {
-    return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
-}
+using kelmo_model::drawingName;
 
 // A point on the bisector at that distance from the centre; angles run clockwise from 12 o'clock.
 AcGePoint3d onBisector(double angle, double distance) {
@@ -53,13 +51,8 @@ void CPieSegment::addSegmentToBlock(CAcadDrawing* drawing, AcDbBlockTableRecord*
             wedge->setLayer(m_hatch->getLayer());
         }
         AcDbObjectId wedgeId;
-        const Acad::ErrorStatus status = definition->appendAcDbEntity(wedgeId, wedge);
-        if (status != Acad::eOk) {
-            delete wedge;
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieSegment::addSegmentToBlock", 168,
-                                   drawingName(drawing), nullptr);
-        }
-        wedge->close();
+        wedgeId = kelmo_reports::appendOrThrow(definition, wedge, drawing, kelmoSourceFile,
+                                               L"CPieSegment::addSegmentToBlock", 168);
         CKelmoExceptions warnings;
         hatchSegment(drawing, definition, wedgeId, &warnings);
         if (warnings.getCount() > 0) warnings.reportToCommandLine();
@@ -135,13 +128,7 @@ void CPieSegment::addSegmentLine(CAcadDrawing* drawing, AcDbBlockTableRecord* de
             line->setColor(m_hatch->getColour());
             line->setLayer(m_hatch->getLayer());
         }
-        const Acad::ErrorStatus status = definition->appendAcDbEntity(line);
-        if (status != Acad::eOk) {
-            delete line;
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieSegment::addSegmentLine", 421,
-                                   drawingName(drawing), nullptr);
-        }
-        line->close();
+        kelmo_reports::appendOrThrow(definition, line, drawing, kelmoSourceFile, L"CPieSegment::addSegmentLine", 421);
     KELMO_CATCH(L"CPieSegment::addSegmentLine")
 }
 
@@ -171,12 +158,6 @@ void CPieSegment::addSegmentLabel(CAcadDrawing* drawing, AcDbBlockTableRecord* d
         label->setConstant(true);
         label->setFieldLength(25);
         if (m_hatch) label->setLayer(m_hatch->getLayer());
-        const Acad::ErrorStatus status = definition->appendAcDbEntity(label);
-        if (status != Acad::eOk) {
-            delete label;
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieSegment::addSegmentLabel", 524,
-                                   drawingName(drawing), nullptr);
-        }
-        label->close();
+        kelmo_reports::appendOrThrow(definition, label, drawing, kelmoSourceFile, L"CPieSegment::addSegmentLabel", 524);
     KELMO_CATCH(L"CPieSegment::addSegmentLabel")
 }

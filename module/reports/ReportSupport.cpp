@@ -1,5 +1,7 @@
 #include "reports/ReportSupport.h"
 
+#include "core/Globals.h"
+#include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "model/Hatch.h"
@@ -11,6 +13,19 @@ CString blockName(const CString& text) {
     CString name = text;
     CUtilities().replaceInvalidCharacters(name, L"_");
     return name;
+}
+
+AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity, CAcadDrawing* drawing,
+                           const wchar_t* sourceFile, const wchar_t* method, int line) {
+    AcDbObjectId id;
+    const Acad::ErrorStatus status = definition->appendAcDbEntity(id, entity);
+    if (status != Acad::eOk) {
+        delete entity;
+        throw new CEXUnhandled(status, KELMO_BANNER, sourceFile, method, line, kelmo_model::drawingName(drawing),
+                               nullptr);
+    }
+    entity->close();
+    return id;
 }
 
 AcDbBlockTableRecord* emptiedDefinition(AcDbDatabase* database, const CString& name, Acad::ErrorStatus& status) {

@@ -16,6 +16,12 @@ CString blockName(const CString& text);
 // that show it stay valid), else added; open for write. Null on failure, with the host's status.
 AcDbBlockTableRecord* emptiedDefinition(AcDbDatabase* database, const CString& name, Acad::ErrorStatus& status);
 
+// Appends the entity to the definition and closes it; its id. On failure the entity is deleted and
+// the host's status thrown as an unhandled failure of the method of that source file, at that line, in
+// that drawing.
+AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity, CAcadDrawing* drawing,
+                           const wchar_t* sourceFile, const wchar_t* method, int line);
+
 // The normal of the current UCS in world coordinates.
 AcGeVector3d ucsNormal(AcDbDatabase* database);
 

@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "module/CadhostRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr size_t kLineLimit = 1 << 20; // bytes in a line cadhost reads
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using cadhost_run::Outcome;
+using cadhost_run::slurp;
 
 class Cadhost : public ::testing::Test {
 protected:
@@ -46,20 +46,8 @@ protected:
     // wrap comes before the program (another user, a time limit).
     Outcome run(const std::string& script, const std::string& args = "", const std::string& wrap = "") {
         std::ofstream(dir / "test.scr", std::ios::binary) << script;
-        std::string cmd = "cd '" + dir.string() + "' && " + wrap + " '" + program.string() + "' --c-drive '" +
-                          (dir / "c").string() + "' --module '' --script test.scr " + args + " >out.txt 2>err.txt";
-        Outcome r;
-        int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(dir / "out.txt");
-        r.err = slurp(dir / "err.txt");
-        return r;
-    }
-    static std::string slurp(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return cadhost_run::runIn(dir, wrap + " '" + program.string() + "' --c-drive '" + (dir / "c").string() +
+                                           "' --module '' --script test.scr " + args);
     }
     // A disk of its own at dir/name: a tmpfs (mount options as mount(8) takes them) in a mount
     // namespace of the test program, so it goes when the program ends whatever happens. False
@@ -90,7 +78,7 @@ protected:
 
     std::vector<fs::path> mounts_;
     fs::path dir;
-    fs::path program = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
+    fs::path program = cadhost_run::program();
     std::string drawing = std::string(KELMO_DXF_DATA_DIR) + "/custom_blocks.dxf";
 };
 

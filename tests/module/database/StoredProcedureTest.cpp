@@ -12,6 +12,7 @@
 #include "database/StoredProcedure.h"
 #include "DatabaseTestXml.h"
 #include "support/AdoServer.h"
+#include "ServerLogin.h"
 
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
@@ -27,15 +28,9 @@ using namespace kelmo::test;
 
 namespace {
 
-CString server() {
-    return CString(pgServer()->host.c_str());
-}
-CString user() {
-    return CString(pgServer()->user.c_str());
-}
-CString password() {
-    return CString(pgServer()->password.c_str());
-}
+using serverlogin::password;
+using serverlogin::server;
+using serverlogin::user;
 
 // Runs `f`, expecting a module exception; returns "class: description" of the innermost level.
 std::wstring failure(const std::function<void()>& f, CString* outerProcSig = nullptr) {

@@ -43,11 +43,6 @@ protected:
         return line.substr(start, line.find('|', start) - start);
     }
     std::string prefs() const { return slurp(dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg"); }
-    static size_t count(const std::string& text, const std::string& what) {
-        size_t n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-        return n;
-    }
 };
 
 // Spaces of plan_mm by handle; the editor writes their labels back one and a half text heights apart

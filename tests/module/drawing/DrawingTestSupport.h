@@ -6,6 +6,8 @@
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
+#include "drawing/AcadDrawing.h"
+#include "support/HostFixture.h"
 
 inline void PrintTo(const CString& text, std::ostream* out) {
     *out << '"' << text.ToUtf8() << '"';
@@ -70,5 +72,23 @@ inline AcDbPolyline* polyline(std::initializer_list<Vertex> vertices, bool close
     line->setClosed(closed);
     return line;
 }
+
+// The host's document wrapped as an open working drawing that is left open.
+class WorkingDrawingFixture : public kelmo_test::HostFixture {
+protected:
+    void SetUp() override {
+        HostFixture::SetUp();
+        drawing = new CAcadDrawing();
+        drawing->setDocument(doc());
+        drawing->setDrawingOpen(1);
+        drawing->setLeaveOpen(1);
+    }
+    void TearDown() override {
+        delete drawing;
+        HostFixture::TearDown();
+    }
+
+    CAcadDrawing* drawing = nullptr;
+};
 
 } // namespace drawingtest

@@ -12,20 +12,8 @@ namespace {
 
 const wchar_t* const kUri = L"http://schemas.kelmo.net/test";
 
-class Layers : public kelmo_test::HostFixture {
+class Layers : public drawingtest::WorkingDrawingFixture {
 protected:
-    void SetUp() override {
-        HostFixture::SetUp();
-        drawing = new CAcadDrawing();
-        drawing->setDocument(doc());
-        drawing->setDrawingOpen(1);
-        drawing->setLeaveOpen(1);
-    }
-    void TearDown() override {
-        delete drawing;
-        HostFixture::TearDown();
-    }
-
     // The drawing's record of that layer, read directly.
     struct Record {
         bool found = false;
@@ -57,8 +45,6 @@ protected:
         table->close();
         return count;
     }
-
-    CAcadDrawing* drawing = nullptr;
 };
 
 TEST(LayerList, NamesAddFindAndWholesaleSwitches) {

@@ -10,21 +10,16 @@
 #include "drawing/Layout.h"
 #include "drawing/Layouts.h"
 #include "support/AdoServer.h"
+#include "module/database/ServerLogin.h"
 
 using kelmo::test::pgQuery;
 using kelmo::test::pgServer;
 
 namespace {
 
-CString server() {
-    return CString(pgServer()->host.c_str());
-}
-CString user() {
-    return CString(pgServer()->user.c_str());
-}
-CString password() {
-    return CString(pgServer()->password.c_str());
-}
+using serverlogin::password;
+using serverlogin::server;
+using serverlogin::user;
 
 // Attach ids of this process, so that parallel runs keep to their own rows.
 int attachId(int n) {

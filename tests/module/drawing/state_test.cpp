@@ -15,10 +15,10 @@ namespace {
 const wchar_t* const kUri = L"http://schemas.kelmo.net/test";
 
 // A drawing with layers and two paper layouts, the first holding two viewports, the second one.
-class DrawingState : public kelmo_test::HostFixture {
+class DrawingState : public drawingtest::WorkingDrawingFixture {
 protected:
     void SetUp() override {
-        HostFixture::SetUp();
+        WorkingDrawingFixture::SetUp();
         host->addLayer(L"Walls", 1);
         host->addLayer(L"Doors", 2);
         host->addLayer(L"Furniture", 3);
@@ -28,14 +28,6 @@ protected:
         addLayout(L"Layout2", L"*Paper_Space0");
         viewportC = drawingtest::append(*db(), new AcDbViewport(), L"*Paper_Space0");
         acDocManager->unlockDocument(doc());
-        drawing = new CAcadDrawing();
-        drawing->setDocument(doc());
-        drawing->setDrawingOpen(1);
-        drawing->setLeaveOpen(1);
-    }
-    void TearDown() override {
-        delete drawing;
-        HostFixture::TearDown();
     }
 
     void addLayout(const wchar_t* name, const wchar_t* blockName) {
@@ -91,7 +83,6 @@ protected:
         return value;
     }
 
-    CAcadDrawing* drawing = nullptr;
     AcDbObjectId viewportA, viewportB, viewportC;
 };
 

@@ -1,7 +1,6 @@
 // The module loaded by cadhost from a script, as a user runs it on a fresh C drive.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <string>
 
 #include "commands/Brenvik.h"
+#include "module/CadhostRun.h"
 #include "support/EntryFixture.h"
 #include "win/Encoding.h"
 
@@ -18,10 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using cadhost_run::Outcome;
+using cadhost_run::slurp;
 
 class Cadhost : public ::testing::Test {
 protected:
@@ -38,32 +36,19 @@ protected:
 
     Outcome run(const std::string& script, const std::string& args = "") {
         std::ofstream(dir / "test.scr") << script;
-        const std::string cmd = "cd '" + dir.string() + "' && '" + program.string() + "' --batch --c-drive '" +
-                                (dir / "c").string() + "' --module '" + module.string() + "' --script test.scr " +
-                                args + " >out.txt 2>err.txt";
-        Outcome r;
-        const int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(dir / "out.txt");
-        r.err = slurp(dir / "err.txt");
-        return r;
-    }
-    static std::string slurp(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return cadhost_run::runIn(dir, "'" + program.string() + "' --batch --c-drive '" + (dir / "c").string() +
+                                           "' --module '" + module.string() + "' --script test.scr " + args);
     }
     fs::path prefsFile() const { return dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg"; }
     void writePrefs() const {
         fs::create_directories(prefsFile().parent_path());
         std::ofstream(prefsFile(), std::ios::binary) << kelmo_test::defaultPrefsFile;
     }
-    static bool has(const Outcome& r, const std::string& text) { return r.out.find(text) != std::string::npos; }
+    static bool has(const Outcome& r, const std::string& text) { return cadhost_run::has(r, text); }
 
     fs::path dir;
-    fs::path program = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
-    fs::path module = fs::path(KELMO_BINARY_DIR) / "module" / "libkelmo.so";
+    fs::path program = cadhost_run::program();
+    fs::path module = cadhost_run::module();
 };
 
 TEST_F(Cadhost, AFreshDriveAsksOnceForThePreferencesAndMprefsChangesThem) {

@@ -4,6 +4,8 @@
 
 #include "ModelTestSupport.h"
 #include "drawing/AcadDrawing.h"
+#include "model/Hyperlink.h"
+#include "model/Hyperlinks.h"
 
 namespace modeltest {
 
@@ -48,6 +50,16 @@ protected:
         T* object = nullptr;
         EXPECT_EQ(acdbOpenObject(object, id, AcDb::kForRead), Acad::eOk);
         return object;
+    }
+
+    // The addresses of the entity's hyperlinks, in order.
+    std::vector<std::wstring> hyperlinksOf(AcDbObjectId id) {
+        AcDbEntity* entity = open(id);
+        CHyperlinks links(entity);
+        entity->close();
+        std::vector<std::wstring> hrefs;
+        for (int i = 0; i < links.getCount(); ++i) hrefs.emplace_back(links.getAt(i)->getHref());
+        return hrefs;
     }
 
     std::unique_ptr<CAcadDrawing> drawing;

@@ -38,14 +38,6 @@ protected:
         std::sort(values.begin(), values.end());
         return values;
     }
-    std::vector<std::wstring> hyperlinksOf(AcDbObjectId id) {
-        AcDbEntity* entity = open(id);
-        CHyperlinks links(entity);
-        entity->close();
-        std::vector<std::wstring> hrefs;
-        for (int i = 0; i < links.getCount(); ++i) hrefs.emplace_back(links.getAt(i)->getHref());
-        return hrefs;
-    }
 };
 
 TEST_F(Assets, InsideAndCrossingButNotOutside) {

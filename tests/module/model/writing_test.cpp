@@ -78,14 +78,6 @@ protected:
         entity->close();
         return extents;
     }
-    std::vector<std::wstring> hyperlinksOf(AcDbObjectId id) {
-        AcDbEntity* entity = open(id);
-        CHyperlinks links(entity);
-        entity->close();
-        std::vector<std::wstring> hrefs;
-        for (int i = 0; i < links.getCount(); ++i) hrefs.emplace_back(links.getAt(i)->getHref());
-        return hrefs;
-    }
 };
 
 TEST_F(Writing, WriteBackRenamesWritesDataAndLaysOutAttributes) {

@@ -16,6 +16,7 @@
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
 #include "database/StoredProcedure.h"
+#include "module/database/ServerLogin.h"
 #include "support/AdoServer.h"
 #include "xml/MsXml.h"
 
@@ -28,15 +29,9 @@ namespace registertest {
 using kelmo::test::pgQuery;
 using kelmo::test::pgServer;
 
-inline CString server() {
-    return CString(pgServer()->host.c_str());
-}
-inline CString user() {
-    return CString(pgServer()->user.c_str());
-}
-inline CString password() {
-    return CString(pgServer()->password.c_str());
-}
+using serverlogin::password;
+using serverlogin::server;
+using serverlogin::user;
 
 // Ids of this process, so that test programs running side by side keep to their own rows.
 inline int localId(int n) {

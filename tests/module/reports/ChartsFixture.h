@@ -1,5 +1,5 @@
 #pragma once
-// A host drawing with a working drawing around it, reports built in memory from categories of
+// The space blocks' host drawing with a working drawing around it, reports built in memory from categories of
 // blocks with given areas, and the contents of block definitions read back.
 #include <cmath>
 #include <memory>
@@ -15,7 +15,7 @@
 #include "reports/Categories.h"
 #include "reports/Category.h"
 #include "reports/GraphicReport.h"
-#include "support/HostFixture.h"
+#include "module/model/SpaceBlockFixture.h"
 
 namespace reportstest {
 
@@ -28,22 +28,8 @@ struct CategorySpec {
     std::vector<double> areas; // empty: no block list
 };
 
-class ChartsFixture : public kelmo_test::HostFixture {
+class ChartsFixture : public modeltest::SpaceBlockFixture {
 protected:
-    void SetUp() override {
-        HostFixture::SetUp();
-        drawing = std::make_unique<CAcadDrawing>();
-        drawing->setDocument(doc());
-        drawing->setDrawingOpen(1);
-        drawing->setLeaveOpen(1);
-    }
-    void TearDown() override {
-        EXPECT_EQ(db()->openedObjects().size(), 0u) << "objects left open";
-        EXPECT_EQ(doc()->lockCount(), 0) << "lock levels left held";
-        drawing.reset();
-        HostFixture::TearDown();
-    }
-
     static std::unique_ptr<CGraphicReport> report(const wchar_t* title, double total,
                                                   const std::vector<CategorySpec>& rows, bool withList = true) {
         auto made = std::make_unique<CGraphicReport>();
@@ -106,6 +92,21 @@ protected:
         record->close();
         return entities;
     }
+    // Where each model-space insert of the definition stands, with its rotation.
+    std::vector<std::pair<AcGePoint3d, double>> insertsOf(AcDbObjectId definition) {
+        std::vector<std::pair<AcGePoint3d, double>> found;
+        AcDbBlockTableRecord* modelSpace = open<AcDbBlockTableRecord>(db()->modelSpaceId());
+        if (!modelSpace) return found;
+        for (const AcDbObjectId& id : modelSpace->entityIds()) {
+            AcDbBlockReference* reference = nullptr;
+            if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
+            if (reference->blockTableRecord() == definition)
+                found.emplace_back(reference->position(), reference->rotation());
+            reference->close();
+        }
+        modelSpace->close();
+        return found;
+    }
     static void closeAll(std::vector<AcDbEntity*>& entities) {
         for (AcDbEntity* entity : entities) entity->close();
         entities.clear();
@@ -137,9 +138,6 @@ public:
         return buffer;
     }
     static std::string point(const AcGePoint3d& at) { return number(at.x) + "," + number(at.y); }
-
-protected:
-    std::unique_ptr<CAcadDrawing> drawing;
 };
 
 } // namespace reportstest

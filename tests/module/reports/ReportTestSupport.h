@@ -3,7 +3,6 @@
 // back.
 #include <filesystem>
 #include <fstream>
-#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,10 +10,7 @@
 
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
-
-inline void PrintTo(const CString& text, std::ostream* out) {
-    *out << '"' << text.ToUtf8() << '"';
-}
+#include "module/model/ModelTestSupport.h"
 
 namespace reportstest {
 
@@ -64,19 +60,6 @@ inline std::string reportFile(const std::string& children) {
            children + "</graphicReport>\n";
 }
 
-// The innermost description of a thrown chain (the chain is deleted); empty when nothing was thrown.
-template <class F>
-CString innermostDescription(F&& call) {
-    try {
-        call();
-    } catch (CEXKelmo* chain) {
-        CEXKelmo* inner = chain;
-        while (inner->getInnerException()) inner = inner->getInnerException();
-        CString description = inner->getDescription();
-        chain->deleteException();
-        return description;
-    }
-    return CString();
-}
+using modeltest::innermostDescription;
 
 } // namespace reportstest

@@ -185,20 +185,9 @@ TEST_F(Legend, RebuildingKeepsEarlierInsertsAndCellsValidAndCollidingSwatchNames
     EXPECT_EQ(entities.size(), 2u);
     closeAll(entities);
 
-    AcDbBlockTableRecord* modelSpace = nullptr;
-    ASSERT_EQ(acdbOpenObject(modelSpace, db()->modelSpaceId(), AcDb::kForRead), Acad::eOk);
-    int inserts = 0;
-    for (const AcDbObjectId& id : modelSpace->entityIds()) {
-        AcDbBlockReference* reference = nullptr;
-        if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
-        if (reference->blockTableRecord() == legend) {
-            ++inserts;
-            EXPECT_TRUE(reference->position().isEqualTo(at));
-        }
-        reference->close();
-    }
-    modelSpace->close();
-    EXPECT_EQ(inserts, 2);
+    const auto inserts = insertsOf(legend);
+    EXPECT_EQ(inserts.size(), 2u);
+    for (const auto& [position, rotation] : inserts) EXPECT_TRUE(position.isEqualTo(at));
 }
 
 } // namespace

@@ -219,21 +219,12 @@ TEST_F(Pie, RebuildingKeepsTheDefinitionAndEarlierInserts) {
     std::vector<AcDbEntity*> entities = contents(L"[KELMO_PIECHART]_Again");
     EXPECT_EQ(only<AcDbPolyline>(entities).size(), 1u);
     closeAll(entities);
-    AcDbBlockTableRecord* modelSpace = nullptr;
-    ASSERT_EQ(acdbOpenObject(modelSpace, db()->modelSpaceId(), AcDb::kForRead), Acad::eOk);
-    int inserts = 0;
-    for (const AcDbObjectId& id : modelSpace->entityIds()) {
-        AcDbBlockReference* reference = nullptr;
-        if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
-        if (reference->blockTableRecord() == first) {
-            ++inserts;
-            EXPECT_TRUE(reference->position().isEqualTo(centre));
-            EXPECT_NEAR(reference->rotation(), 0.5, 1e-12);
-        }
-        reference->close();
+    const auto inserts = insertsOf(first);
+    EXPECT_EQ(inserts.size(), 2u);
+    for (const auto& [position, rotation] : inserts) {
+        EXPECT_TRUE(position.isEqualTo(centre));
+        EXPECT_NEAR(rotation, 0.5, 1e-12);
     }
-    modelSpace->close();
-    EXPECT_EQ(inserts, 2);
 }
 
 } // namespace

@@ -356,31 +356,22 @@ TEST(ReportCategories, CategoriesThatLookAlikeAreReadOnceAndOthersAreKept) {
 }
 
 TEST(ReportCategories, HatchSettingsAndBlocksTakeOnlyTheHatchReadBeforeThem) {
+    const std::string categories =
+        "<categories><category><cTitle>Early</cTitle>"
+        "<cHatchColour>#00FF00</cHatchColour><cHatchScale>7</cHatchScale><cHatchLayer>X</cHatchLayer>"
+        "<kelmoBlocks><kelmoBlock><mbHandle>A1</mbHandle></kelmoBlock></kelmoBlocks>"
+        "<cHatchPattern>SOLID</cHatchPattern><cHatchAngle>30</cHatchAngle>"
+        "<assets><asset><handle>B2</handle></asset></assets>"
+        "</category><category><cTitle>Twice</cTitle><cHatchPattern>ANSI31</cHatchPattern>"
+        "<cHatchScale>9</cHatchScale><cHatchPattern>ANSI37</cHatchPattern></category>"
+        "</categories>";
     TempFolder folder;
     CGraphicReport report;
-    report.deSerialize(folder.write(
-        "order.xml",
-        reportFile("<categories><category><cTitle>Early</cTitle>"
-                   "<cHatchColour>#00FF00</cHatchColour><cHatchScale>7</cHatchScale><cHatchLayer>X</cHatchLayer>"
-                   "<kelmoBlocks><kelmoBlock><mbHandle>A1</mbHandle></kelmoBlock></kelmoBlocks>"
-                   "<cHatchPattern>SOLID</cHatchPattern><cHatchAngle>30</cHatchAngle>"
-                   "<assets><asset><handle>B2</handle></asset></assets>"
-                   "</category><category><cTitle>Twice</cTitle><cHatchPattern>ANSI31</cHatchPattern>"
-                   "<cHatchScale>9</cHatchScale><cHatchPattern>ANSI37</cHatchPattern></category>"
-                   "</categories><categories/>")));
+    report.deSerialize(folder.write("order.xml", reportFile(categories + "<categories/>")));
     ASSERT_NE(report.getCategories(), nullptr);
     EXPECT_EQ(report.getCategories()->getCount(), 0) << "the second, empty list replaces the first";
 
-    report.deSerialize(folder.write(
-        "order.xml",
-        reportFile("<categories><category><cTitle>Early</cTitle>"
-                   "<cHatchColour>#00FF00</cHatchColour><cHatchScale>7</cHatchScale><cHatchLayer>X</cHatchLayer>"
-                   "<kelmoBlocks><kelmoBlock><mbHandle>A1</mbHandle></kelmoBlock></kelmoBlocks>"
-                   "<cHatchPattern>SOLID</cHatchPattern><cHatchAngle>30</cHatchAngle>"
-                   "<assets><asset><handle>B2</handle></asset></assets>"
-                   "</category><category><cTitle>Twice</cTitle><cHatchPattern>ANSI31</cHatchPattern>"
-                   "<cHatchScale>9</cHatchScale><cHatchPattern>ANSI37</cHatchPattern></category>"
-                   "</categories>")));
+    report.deSerialize(folder.write("order.xml", reportFile(categories)));
     CCategory* early = report.getCategories()->getAt(0);
     ASSERT_NE(early->getHatch(), nullptr);
     EXPECT_EQ(early->getHatch()->getPattern(), L"SOLID");

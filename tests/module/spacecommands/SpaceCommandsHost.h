@@ -3,10 +3,8 @@
 // preferences file, and the saved drawings read back by ezdxf.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,16 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "module/CadhostRun.h"
 #include "support/EntryFixture.h"
 
 namespace spacecommands {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
+using cadhost_run::capture;
+using cadhost_run::Outcome;
+using cadhost_run::slurp;
 
 struct Attribute {
     std::string text;
@@ -37,24 +35,6 @@ struct Insert {
     std::map<std::string, Attribute> attributes;
     std::string data; // the "ADE" strings joined by ";"
 };
-
-inline std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline std::string capture(const std::string& command) {
-    std::string text;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return text;
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, read);
-    ::pclose(pipe);
-    return text;
-}
 
 inline fs::path generator() {
     return fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "commands" / "make_plans.py";
@@ -96,22 +76,17 @@ protected:
     }
 
     // Copies the plan into the test's folder and runs the script on it there.
-    Outcome run(const std::string& plan, const std::string& script) {
+    // Extra options go before the others.
+    Outcome run(const std::string& plan, const std::string& script, const std::string& extra = "") {
         std::ofstream(dir / "test.scr") << script;
-        return runFile(plans / plan, dir / "test.scr");
+        return runFile(plans / plan, dir / "test.scr", extra);
     }
-    Outcome runFile(const fs::path& drawing, const fs::path& script) {
+    Outcome runFile(const fs::path& drawing, const fs::path& script, const std::string& extra = "") {
         const std::string plan = drawing.filename().string();
         fs::copy_file(drawing, dir / plan, fs::copy_options::overwrite_existing);
-        const std::string cmd = "cd '" + dir.string() + "' && '" + program.string() + "' --batch --c-drive '" +
-                                (dir / "c").string() + "' --module '" + module.string() + "' --script '" +
-                                script.string() + "' '" + plan + "' >out.txt 2>err.txt";
-        Outcome r;
-        const int raw = std::system(cmd.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = slurp(dir / "out.txt");
-        r.err = slurp(dir / "err.txt");
-        return r;
+        return cadhost_run::runIn(dir, "'" + program.string() + "' " + extra + " --batch --c-drive '" +
+                                           (dir / "c").string() + "' --module '" + module.string() + "' --script '" +
+                                           script.string() + "' '" + plan + "'");
     }
 
     // The drawing's inserts by block name (the desks by handle).
@@ -154,13 +129,14 @@ protected:
         return path;
     }
 
-    static bool has(const Outcome& r, const std::string& text) { return r.out.find(text) != std::string::npos; }
+    static bool has(const Outcome& r, const std::string& text) { return cadhost_run::has(r, text); }
+    static size_t count(const std::string& text, const std::string& what) { return cadhost_run::count(text, what); }
 
     static inline fs::path plans;
     static inline bool ezdxf = false;
     fs::path dir;
-    fs::path program = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
-    fs::path module = fs::path(KELMO_BINARY_DIR) / "module" / "libkelmo.so";
+    fs::path program = cadhost_run::program();
+    fs::path module = cadhost_run::module();
 };
 
 } // namespace spacecommands

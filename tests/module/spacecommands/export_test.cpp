@@ -26,51 +26,61 @@ TEST_F(SpaceCommands, CsvListsTheRoomsByHandleThenTheTotalThenTheGrossAreas) {
                                               "Floor 1,600.00,m\xB2,100.00,m\r\n");
 }
 
-TEST_F(SpaceCommands, CsvAfterAnUpdateCarriesTheNewValuesAtThePreferencePrecision) {
-    writePrefs({{"precison", "1"}});
-    Outcome r = run("plan_mm.dxf", "mus\nmcsv\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(dir / "plan_mm.csv"), header +
-                                              "Office 101,49.8,m\xB2,32.0,m\r\n"
-                                              "Kitchen,27.0,m\xB2,24.0,m\r\n"
-                                              "Bay room,15.5,m\xB2,15.7,m\r\n"
-                                              "\"Store, \"\"north\"\"\",4.0,m\xB2,8.0,m\r\n"
-                                              "Total,96.3,m\xB2,79.7,m\r\n"
-                                              "\r\n\r\n"
-                                              "Floor 1,600.0,m\xB2,100.0,m\r\n");
-}
-
-TEST_F(SpaceCommands, CsvOfAnImperialDrawingUsesFeet) {
-    Outcome r = run("plan_in.dxf", "mcsv\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(dir / "plan_in.csv"), header +
-                                              "Studio,290.00,ft\xB2,70.00,ft\r\n"
-                                              "Den,100.00,ft\xB2,40.00,ft\r\n"
-                                              "Total,390.00,ft\xB2,110.00,ft\r\n\r\n\r\n");
-}
-
-TEST_F(SpaceCommands, CsvTotalOfMixedUnitsIsInThePreferenceUnits) {
-    Outcome metric = run("plan_mixed.dxf", "mcsv\n");
-    ASSERT_EQ(metric.status, 0) << metric.err;
-    const std::string rows = header + "Hall,100.00,m\xB2,40.00,m\r\nAnnex,100.00,ft\xB2,40.00,ft\r\n";
-    // 100 sq.ft. is 9.29 m2 and 40 ft is 12.19 m.
-    EXPECT_EQ(slurp(dir / "plan_mixed.csv"), rows + "Total,109.29,m\xB2,52.19,m\r\n\r\n\r\n");
-
-    writePrefs({{"units", "1"}});
-    Outcome imperial = run("plan_mixed.dxf", "mcsv\n");
-    ASSERT_EQ(imperial.status, 0) << imperial.err;
-    EXPECT_EQ(slurp(dir / "plan_mixed.csv"), rows + "Total,1176.39,ft\xB2,171.23,ft\r\n\r\n\r\n");
-}
-
-TEST_F(SpaceCommands, CsvTotalKeepsTheRoomsUnitsWhenTheGrossAreaAfterThemIsInOthers) {
-    // The gross area is not summed, so its feet must not relabel a total of square metres.
-    Outcome r = run("plan_gross_ft.dxf", "mcsv\n");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slurp(dir / "plan_gross_ft.csv"), header +
-                                                    "Hall,100.00,m\xB2,40.00,m\r\n"
-                                                    "Total,100.00,m\xB2,40.00,m\r\n"
-                                                    "\r\n\r\n"
-                                                    "Floor 4,6458.35,ft\xB2,328.08,ft\r\n");
+TEST_F(SpaceCommands, CsvValuesFollowThePrecisionTheDrawingsUnitsAndThePreferenceUnitsOfTheTotal) {
+    const std::string mixed = header + "Hall,100.00,m\xB2,40.00,m\r\nAnnex,100.00,ft\xB2,40.00,ft\r\n";
+    const struct Case {
+        const char* what;
+        const char* plan;
+        std::map<std::string, std::string> prefs;
+        const char* script;
+        std::string csv;
+    } cases[] = {
+        {"after an update, at the preference precision",
+         "plan_mm.dxf",
+         {{"precison", "1"}},
+         "mus\nmcsv\n",
+         header + "Office 101,49.8,m\xB2,32.0,m\r\n"
+                  "Kitchen,27.0,m\xB2,24.0,m\r\n"
+                  "Bay room,15.5,m\xB2,15.7,m\r\n"
+                  "\"Store, \"\"north\"\"\",4.0,m\xB2,8.0,m\r\n"
+                  "Total,96.3,m\xB2,79.7,m\r\n"
+                  "\r\n\r\n"
+                  "Floor 1,600.0,m\xB2,100.0,m\r\n"},
+        {"an imperial drawing in feet",
+         "plan_in.dxf",
+         {},
+         "mcsv\n",
+         header + "Studio,290.00,ft\xB2,70.00,ft\r\n"
+                  "Den,100.00,ft\xB2,40.00,ft\r\n"
+                  "Total,390.00,ft\xB2,110.00,ft\r\n\r\n\r\n"},
+        // 100 sq.ft. is 9.29 m2 and 40 ft is 12.19 m.
+        {"mixed units totalled in metres",
+         "plan_mixed.dxf",
+         {},
+         "mcsv\n",
+         mixed + "Total,109.29,m\xB2,52.19,m\r\n\r\n\r\n"},
+        {"mixed units totalled in feet",
+         "plan_mixed.dxf",
+         {{"units", "1"}},
+         "mcsv\n",
+         mixed + "Total,1176.39,ft\xB2,171.23,ft\r\n\r\n\r\n"},
+        // The gross area is not summed, so its feet must not relabel a total of square metres.
+        {"a gross area in feet after rooms in metres",
+         "plan_gross_ft.dxf",
+         {},
+         "mcsv\n",
+         header + "Hall,100.00,m\xB2,40.00,m\r\n"
+                  "Total,100.00,m\xB2,40.00,m\r\n"
+                  "\r\n\r\n"
+                  "Floor 4,6458.35,ft\xB2,328.08,ft\r\n"},
+    };
+    for (const Case& c : cases) {
+        writePrefs(c.prefs);
+        Outcome r = run(c.plan, c.script);
+        ASSERT_EQ(r.status, 0) << c.what << "\n" << r.err;
+        const std::string csv = fs::path(c.plan).replace_extension(".csv").string();
+        EXPECT_EQ(slurp(dir / csv), c.csv) << c.what;
+    }
 }
 
 TEST_F(SpaceCommands, ADrawingWithoutSpacesGivesTitlesHeadersAndAnEmptyTotal) {

@@ -57,31 +57,6 @@ TEST(Arrays, InsertRemoveAndGrowth) {
     EXPECT_EQ(names[21], L"one");
 }
 
-struct Item : CObject {
-    explicit Item(int v) : value(v) {}
-    int value;
-};
-
-TEST(Arrays, TypedPointerArrays) {
-    CTypedPtrArray<CPtrArray, Item*> items;
-    items.Add(new Item(1));
-    items.Add(new Item(2));
-    EXPECT_EQ(items[1]->value, 2);
-    EXPECT_EQ(items.GetAt(0)->value, 1);
-    for (INT_PTR i = 0; i < items.GetSize(); ++i) delete items[i];
-    items.RemoveAll();
-
-    CTypedPtrArray<CObArray, Item*> objects;
-    objects.InsertAt(0, new Item(5));
-    EXPECT_EQ(objects[0]->value, 5);
-    delete objects[0];
-
-    CStringArray strings;
-    strings.Add(L"a");
-    strings.Add(CString(L"b"));
-    EXPECT_EQ(strings[0] + strings[1], L"ab");
-}
-
 TEST(Exceptions, GetErrorMessageNeverOverflows) {
     CFileException* e = new CFileException(CFileException::fileNotFound, 2, L"C:\\plans\\a.dxf");
     wchar_t big[256];
