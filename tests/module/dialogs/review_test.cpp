@@ -1,0 +1,44 @@
+// The block editor used with bad values typed into its boxes: what is refused keeps the block dialog
+// open and leaves the drawing as it was.
+#include "module/spacecommands/SpaceCommandsHost.h"
+
+namespace spacecommands {
+namespace {
+
+using Review = SpaceCommands;
+
+TEST_F(Review, ALabelHeightOrWidthFactorThatCannotBeDrawnIsRefusedAndWritesNothing) {
+    const std::string height = "Please enter a text height above 0 and no more than 1000000.";
+    const std::string width = "Please enter a number between 0.01 and 100.";
+    const struct {
+        const char* box;
+        const char* value;
+        std::string message;
+    } cases[] = {
+        {"254", "0", height},    {"254", "-300", height}, {"254", "1e308", height}, {"254", "1000001", height},
+        {"229", "0", width},     {"229", "-1", width},    {"229", "1e308", width},
+    };
+    for (const auto& c : cases) {
+        Outcome r = run("plan_mm.dxf", std::string("mbe\ndlg dblclick 246 Kitchen\ndlg tab 245 1\n") + "dlg set 207/" +
+                                           c.box + " " + c.value +
+                                           "\ndlg click 284\nok\ndlg click 1\nok\nSAVEAS refused.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        SCOPED_TRACE(std::string(c.box) + " " + c.value);
+        EXPECT_TRUE(has(r, "[cadhost] " + c.message + "\n\nCommand: dlg click 1\n[cadhost] " + c.message)) << r.out;
+        EXPECT_GT(r.out.find("\"RoomBlock\" closed"), r.out.find("Command: SAVEAS"))
+            << "the block dialog stays open with its edits";
+        const Insert kitchen = read("refused.dxf")["ROOM-102"];
+        EXPECT_EQ(kitchen.attributes.at("NAME").placement, "@11000.0,1400.0 h250.0 w1.00 r0.0");
+        EXPECT_EQ(kitchen.attributes.at("AUX").placement, "@11000.0,600.0 h250.0 w1.00 r0.0");
+    }
+    // The smallest and largest values taken are written.
+    Outcome r = run("plan_mm.dxf",
+                    "mbe\ndlg dblclick 246 Kitchen\ndlg tab 245 1\ndlg set 207/254 1000000\n"
+                    "dlg set 207/229 0.01\ndlg click 1\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("saved.dxf")["ROOM-102"].attributes.at("AREA").placement,
+              "@11000.0,1000.0 h1000000.0 w0.01 r0.0");
+}
+
+} // namespace
+} // namespace spacecommands
