@@ -1,5 +1,6 @@
 #include "dialogs/PresBlock.h"
 
+#include "cad/AcDb.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
@@ -101,6 +102,14 @@ BOOL CPresBlock::applyToBlock() {
     KELMO_TRY
         if (!getDataPage()->applyChanges()) return FALSE;
         if (!getFormatPage()->applyChanges()) return FALSE;
+        // A space deleted while the dialog was open takes nothing: the user hears of it and the edits
+        // stay in the dialog, rather than the write being counted done.
+        AcDbEntity* reference = nullptr;
+        const Acad::ErrorStatus status = acdbOpenAcDbEntity(reference, m_block->getObjectId(), AcDb::kForRead);
+        if (status != Acad::eOk)
+            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPresBlock::applyToBlock", 0,
+                                   m_drawing->getDrawingFilename(), nullptr);
+        reference->close();
         CKelmoExceptions warnings;
         m_block->applyToDWG(m_drawing, &warnings);
         if (warnings.getCount() > 0) warnings.reportToMessageBox();
