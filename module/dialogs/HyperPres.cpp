@@ -202,20 +202,24 @@ bool CHyperPres::isBlockReference(AcDbObjectId id) {
     return false;
 }
 
+// The block as the drawing holds it now becomes the current one; false when it cannot be read.
+bool CHyperPres::readBlock(AcDbObjectId id) {
+    if (!m_drawing || m_drawing->lock() != Acad::eOk) return false;
+    HeldLock held(m_drawing);
+    AcDbEntity* entity = nullptr;
+    if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return false;
+    OpenedObject opened(entity);
+    AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+    if (!reference) return false;
+    CBlockDWG* block = new CBlockDWG(reference, m_drawing->getDocument());
+    delete m_currentBlock;
+    m_currentBlock = block;
+    return true;
+}
+
 void CHyperPres::setCurrentAcadBlock(AcDbObjectId id) {
     try {
-        if (m_drawing && m_drawing->lock() == Acad::eOk) {
-            HeldLock held(m_drawing);
-            AcDbEntity* entity = nullptr;
-            if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) == Acad::eOk) {
-                OpenedObject opened(entity);
-                if (AcDbBlockReference* reference = AcDbBlockReference::cast(entity)) {
-                    CBlockDWG* block = new CBlockDWG(reference, m_drawing->getDocument());
-                    delete m_currentBlock;
-                    m_currentBlock = block;
-                }
-            }
-        }
+        readBlock(id);
         fillRows();
     } catch (...) {
         acutPrintf(L"Unable to hyperlink block(s).\n");
@@ -328,6 +332,11 @@ void CHyperPres::writeHyperlinks(CBlockDWG* block, CHyperlinks* hyperlinks) {
 
 void CHyperPres::hyperlinkBlock(CHyperlinks* hyperlinks) {
     KELMO_TRY
+        // The block is read again: a space edited since it was picked keeps those edits.
+        const AcDbObjectId id = m_currentBlock->getObjectId();
+        if (!readBlock(id))
+            throw new CEXUnhandled(Acad::eWasErased, KELMO_BANNER, kelmoSourceFile, L"CHyperPres::hyperlinkBlock", 0,
+                                   m_drawing->getDrawingFilename(), nullptr);
         writeHyperlinks(m_currentBlock, hyperlinks);
         acutPrintf(L"1 block affected.\n");
     KELMO_CATCH_REPORT(L"CHyperPres::hyperlinkBlock", kelmo::catchModule)

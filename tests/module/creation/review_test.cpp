@@ -1,4 +1,6 @@
-// The block creator used with values typed into its boxes that no label can be drawn with.
+// The block creator used with values typed into its boxes that no label can be drawn with, and the
+// hyperlink dialog left open while the space it picked is edited or deleted.
+#include "CreationHost.h"
 #include "CreationTestSupport.h"
 
 #include "cad/editor/EdInput.h"
@@ -69,6 +71,28 @@ TEST_F(Review, ALabelSizeOrScaleTooLargeToDrawIsRepairedAtThePickAndSaved) {
                                     std::string("textScale\r\n") + c.savedScale));
         EXPECT_TRUE(DialogDriver::click(dialog, L"2"));
     }
+}
+
+TEST_F(CreationHost, LinksAppliedAfterTheSpaceWasEditedKeepTheEditAndADeletedSpaceIsReported) {
+    Outcome r = run("floor_links.dxf",
+                    "mbh\ndlg click 233\n#3C\ndlg type 234 http://plans.example/lab1\n"
+                    // The editor renames the space while the hyperlink dialog stays open.
+                    "mbe\ndlg @210 dblclick 246 Lab 1\ndlg @201 set 203 Lab One\ndlg @201 click 1\n"
+                    "dlg @210 click 286\n"
+                    "dlg click 229\nSAVEAS linked.dxf\n"
+                    "mdb\n#3C\ndlg click 229\nok\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    const std::string saved = dump("linked.dxf");
+    const size_t at = saved.find("3C|ROOM-1|");
+    ASSERT_NE(at, std::string::npos) << saved;
+    const std::string lab = saved.substr(at, saved.find('\n', at) - at);
+    EXPECT_TRUE(has(lab, "|NAME=Lab One@")) << lab;
+    EXPECT_TRUE(has(lab, ";NAME=Lab One;")) << lab;
+    EXPECT_TRUE(has(lab, "|LINKS:http://old.example/lab1,Old plan,,http://plans.example/lab1,")) << lab;
+    EXPECT_TRUE(has(r.out, "dlg click 229\n1 block affected.\n")) << r.out;
+    // The deleted space is reported, and not counted as linked.
+    EXPECT_TRUE(has(r.out, "[Error Detected.] HyperPres::CHyperPres::hyperlinkBlock\n")) << r.out;
+    EXPECT_EQ(r.out.find("1 block affected.", r.out.find("Command: mdb")), std::string::npos) << r.out;
 }
 
 } // namespace
