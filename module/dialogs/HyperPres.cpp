@@ -310,22 +310,25 @@ void CHyperPres::writeHyperlinks(CBlockDWG* block, CHyperlinks* hyperlinks) {
     CHyperlinks* before = block->getHyperlinks();
     block->setHyperlinks(own);
     delete before;
-    if (isSpaceBlock(block)) {
-        CKelmoExceptions warnings;
-        block->applyToDWG(m_drawing, &warnings);
-        if (warnings.getCount() > 0) warnings.reportToMessageBox();
-        return;
-    }
     const Acad::ErrorStatus locked = m_drawing->lock();
     if (locked != Acad::eOk)
         throw new CEXUnhandled(locked, KELMO_BANNER, kelmoSourceFile, L"CHyperPres::writeHyperlinks", 0,
                                m_drawing->getDrawingFilename(), nullptr);
     HeldLock held(m_drawing);
     AcDbEntity* reference = nullptr;
+    // A block that cannot take the links (a space on a locked layer among them) is reported, not
+    // counted as linked.
     const Acad::ErrorStatus opened = acdbOpenAcDbEntity(reference, block->getObjectId(), AcDb::kForWrite);
     if (opened != Acad::eOk)
         throw new CEXUnhandled(opened, KELMO_BANNER, kelmoSourceFile, L"CHyperPres::writeHyperlinks", 0,
                                m_drawing->getDrawingFilename(), nullptr);
+    if (isSpaceBlock(block)) {
+        reference->close();
+        CKelmoExceptions warnings;
+        block->applyToDWG(m_drawing, &warnings);
+        if (warnings.getCount() > 0) warnings.reportToMessageBox();
+        return;
+    }
     OpenedObject open(reference);
     block->hyperlinkBlock(reference, 0);
 }

@@ -95,5 +95,26 @@ TEST_F(CreationHost, LinksAppliedAfterTheSpaceWasEditedKeepTheEditAndADeletedSpa
     EXPECT_EQ(r.out.find("1 block affected.", r.out.find("Command: mdb")), std::string::npos) << r.out;
 }
 
+TEST_F(CreationHost, ASpaceOnALockedLayerIsReportedAndNotCountedAsLinked) {
+    // The second lab moved onto a locked layer.
+    const std::string lock = "import ezdxf; d = ezdxf.readfile('" + (floors / "floor_links.dxf").string() +
+                             "'); d.layers.add('LOCKED').lock(); d.entitydb['42'].dxf.layer = 'LOCKED'; d.saveas('" +
+                             (floors / "floor_locked.dxf").string() + "')";
+    ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + lock + "\"").c_str()), 0);
+    Outcome r = run("floor_locked.dxf",
+                    "mbh\ndlg click 233\n#42\ndlg type 234 http://plans.example/lab2\ndlg click 229\nok\n"
+                    "dlg check 296 1\ndlg click 229\nok\nSAVEAS linked.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r.out, "dlg click 229\n[Error Detected.] HyperPres::CHyperPres::hyperlinkBlock\n")) << r.out;
+    EXPECT_TRUE(has(r.out, "eOnLockedLayer")) << r.out;
+    EXPECT_FALSE(has(r.out, "1 block affected.")) << r.out;
+    // Of a kind, the two labs that can take the links do; the locked one is reported.
+    EXPECT_TRUE(has(r.out, "2 block(s) affected.\n")) << r.out;
+    const std::string saved = dump("linked.dxf");
+    const size_t at = saved.find("42|ROOM-1|");
+    ASSERT_NE(at, std::string::npos) << saved;
+    EXPECT_FALSE(has(saved.substr(at, saved.find('\n', at) - at), "LINKS:")) << saved;
+}
+
 } // namespace
 } // namespace creationtest

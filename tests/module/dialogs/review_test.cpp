@@ -52,5 +52,19 @@ TEST_F(Review, ASpaceDeletedUnderTheBlockDialogIsReportedAndTheDialogKeepsItsEdi
     EXPECT_GT(r.out.find("\"RoomBlock\" closed"), r.out.find("Command: dlg show"));
 }
 
+TEST_F(Review, OkOnASpaceOnALockedLayerIsReportedAndTheDialogKeepsItsEdits) {
+    const std::string lock = "import ezdxf; d = ezdxf.readfile('" + (plans / "plan_mm.dxf").string() +
+                             "'); d.layers.add('LOCKED').lock(); d.entitydb['64'].dxf.layer = 'LOCKED'; d.saveas('" +
+                             (plans / "plan_locked.dxf").string() + "')";
+    ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + lock + "\"").c_str()), 0);
+    Outcome r =
+        run("plan_locked.dxf", "mbe\ndlg dblclick 246 Kitchen\ndlg set 203 Kitchen West\ndlg click 1\nok\ndlg show\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "[Error Detected.] PresBlock::CPresBlock::OnCmdOK\n")) << r.out;
+    EXPECT_TRUE(has(r, "eOnLockedLayer")) << r.out;
+    EXPECT_TRUE(has(r, "Command: dlg show\ndialog 201 \"RoomBlock\" modeless visible")) << r.out;
+    EXPECT_TRUE(has(r, "      203 edit \"Kitchen West\" enabled visible")) << r.out;
+}
+
 } // namespace
 } // namespace spacecommands
