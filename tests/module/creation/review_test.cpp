@@ -10,6 +10,12 @@
 namespace creationtest {
 namespace {
 
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
 class Review : public DialogFixture {
 protected:
     // The space block made last.
@@ -114,6 +120,16 @@ TEST_F(CreationHost, ASpaceOnALockedLayerIsReportedAndNotCountedAsLinked) {
     const size_t at = saved.find("42|ROOM-1|");
     ASSERT_NE(at, std::string::npos) << saved;
     EXPECT_FALSE(has(saved.substr(at, saved.find('\n', at) - at), "LINKS:")) << saved;
+}
+
+TEST_F(CreationHost, ABoundaryAlreadyTakenIntoASpaceCannotBePickedAgain) {
+    Outcome r = run("floor_world.dxf", "mbc\ndlg click 3\n#31\n2000,1500\n#31\n2000,1500\n*Cancel*\nSAVEAS out.dxf\n");
+    const std::string saved = dump("out.dxf");
+    EXPECT_TRUE(has(r.out, "#31\n\n*Invalid selection*")) << r.out;
+    EXPECT_EQ(count(r.out, "Block Created Successfully"), 1u) << r.out;
+    // The first space keeps its boundary where it was drawn.
+    EXPECT_TRUE(has(saved, "BOUNDARY|ROOM-1|0,0 0,3000 4000,0 4000,3000\n")) << saved;
+    EXPECT_FALSE(has(saved, "ROOM-2")) << saved;
 }
 
 } // namespace
