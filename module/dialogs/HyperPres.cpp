@@ -202,20 +202,24 @@ bool CHyperPres::isBlockReference(AcDbObjectId id) {
     return false;
 }
 
+// The block as the drawing holds it now becomes the current one; false when it cannot be read.
+bool CHyperPres::readBlock(AcDbObjectId id) {
+    if (!m_drawing || m_drawing->lock() != Acad::eOk) return false;
+    HeldLock held(m_drawing);
+    AcDbEntity* entity = nullptr;
+    if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return false;
+    OpenedObject opened(entity);
+    AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+    if (!reference) return false;
+    CBlockDWG* block = new CBlockDWG(reference, m_drawing->getDocument());
+    delete m_currentBlock;
+    m_currentBlock = block;
+    return true;
+}
+
 void CHyperPres::setCurrentAcadBlock(AcDbObjectId id) {
     try {
-        if (m_drawing && m_drawing->lock() == Acad::eOk) {
-            HeldLock held(m_drawing);
-            AcDbEntity* entity = nullptr;
-            if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) == Acad::eOk) {
-                OpenedObject opened(entity);
-                if (AcDbBlockReference* reference = AcDbBlockReference::cast(entity)) {
-                    CBlockDWG* block = new CBlockDWG(reference, m_drawing->getDocument());
-                    delete m_currentBlock;
-                    m_currentBlock = block;
-                }
-            }
-        }
+        readBlock(id);
         fillRows();
     } catch (...) {
         acutPrintf(L"Unable to hyperlink block(s).\n");
@@ -306,28 +310,36 @@ void CHyperPres::writeHyperlinks(CBlockDWG* block, CHyperlinks* hyperlinks) {
     CHyperlinks* before = block->getHyperlinks();
     block->setHyperlinks(own);
     delete before;
-    if (isSpaceBlock(block)) {
-        CKelmoExceptions warnings;
-        block->applyToDWG(m_drawing, &warnings);
-        if (warnings.getCount() > 0) warnings.reportToMessageBox();
-        return;
-    }
     const Acad::ErrorStatus locked = m_drawing->lock();
     if (locked != Acad::eOk)
         throw new CEXUnhandled(locked, KELMO_BANNER, kelmoSourceFile, L"CHyperPres::writeHyperlinks", 0,
                                m_drawing->getDrawingFilename(), nullptr);
     HeldLock held(m_drawing);
     AcDbEntity* reference = nullptr;
+    // A block that cannot take the links (a space on a locked layer among them) is reported, not
+    // counted as linked.
     const Acad::ErrorStatus opened = acdbOpenAcDbEntity(reference, block->getObjectId(), AcDb::kForWrite);
     if (opened != Acad::eOk)
         throw new CEXUnhandled(opened, KELMO_BANNER, kelmoSourceFile, L"CHyperPres::writeHyperlinks", 0,
                                m_drawing->getDrawingFilename(), nullptr);
+    if (isSpaceBlock(block)) {
+        reference->close();
+        CKelmoExceptions warnings;
+        block->applyToDWG(m_drawing, &warnings);
+        if (warnings.getCount() > 0) warnings.reportToMessageBox();
+        return;
+    }
     OpenedObject open(reference);
     block->hyperlinkBlock(reference, 0);
 }
 
 void CHyperPres::hyperlinkBlock(CHyperlinks* hyperlinks) {
     KELMO_TRY
+        // The block is read again: a space edited since it was picked keeps those edits.
+        const AcDbObjectId id = m_currentBlock->getObjectId();
+        if (!readBlock(id))
+            throw new CEXUnhandled(Acad::eWasErased, KELMO_BANNER, kelmoSourceFile, L"CHyperPres::hyperlinkBlock", 0,
+                                   m_drawing->getDrawingFilename(), nullptr);
         writeHyperlinks(m_currentBlock, hyperlinks);
         acutPrintf(L"1 block affected.\n");
     KELMO_CATCH_REPORT(L"CHyperPres::hyperlinkBlock", kelmo::catchModule)

@@ -27,6 +27,7 @@ public:
 
     // Reads the block reference into the current block and shows its hyperlinks.
     void setCurrentAcadBlock(AcDbObjectId id);
+    bool readBlock(AcDbObjectId id);
     void fillRows();
     void applyHyperlinks();
     void hyperlinkBlock(CHyperlinks* hyperlinks);

@@ -1,5 +1,6 @@
 #include "dialogs/PresBlock.h"
 
+#include "cad/AcDb.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
@@ -9,6 +10,7 @@
 #include "dialogs/TabFormat.h"
 #include "drawing/AcadDrawing.h"
 #include "model/BlockDWG.h"
+#include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"PresBlock");
 
@@ -101,6 +103,9 @@ BOOL CPresBlock::applyToBlock() {
     KELMO_TRY
         if (!getDataPage()->applyChanges()) return FALSE;
         if (!getFormatPage()->applyChanges()) return FALSE;
+        // A space that cannot take the write (deleted, or put on a locked layer, while the dialog was
+        // open) is reported and the edits stay in the dialog, rather than the write being counted done.
+        ensureWritable();
         CKelmoExceptions warnings;
         m_block->applyToDWG(m_drawing, &warnings);
         if (warnings.getCount() > 0) warnings.reportToMessageBox();
@@ -108,6 +113,19 @@ BOOL CPresBlock::applyToBlock() {
         if (m_owner) m_owner->refreshList();
         return TRUE;
     KELMO_CATCH(L"CPresBlock::applyToBlock")
+}
+
+void CPresBlock::ensureWritable() {
+    Acad::ErrorStatus status = m_drawing->lock();
+    if (status == Acad::eOk) {
+        kelmo_model::HeldLock held(m_drawing);
+        AcDbEntity* reference = nullptr;
+        status = acdbOpenAcDbEntity(reference, m_block->getObjectId(), AcDb::kForWrite);
+        if (status == Acad::eOk) reference->close();
+    }
+    if (status != Acad::eOk)
+        throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPresBlock::applyToBlock", 0,
+                               m_drawing->getDrawingFilename(), nullptr);
 }
 
 void CPresBlock::OnCmdApply() {

@@ -54,6 +54,9 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Throws when the space in the drawing cannot be opened for writing.
+    void ensureWritable();
+
     CMyTabCtrl m_tabCtrl;
     CBlockDWG* m_block;
     CAcadDrawing* m_drawing;

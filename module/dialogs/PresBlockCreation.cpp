@@ -28,6 +28,15 @@ namespace {
 
 constexpr Acad::ErrorStatus onLockedLayer = static_cast<Acad::ErrorStatus>(87);
 
+// The largest label size and width factor the block dialog's Format page takes.
+bool labelSizeUsable(double size) {
+    return size > 0.0 && size <= 1000000.0;
+}
+
+bool labelScaleUsable(double scale) {
+    return scale > 0.0 && scale <= 100.0;
+}
+
 bool isDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
 }
@@ -441,10 +450,13 @@ void CPresBlockCreation::runSession() {
             continue;
         }
         UpdateData(TRUE);
-        // A label must have a size and a width to be seen: repaired values are kept for next time.
-        if (m_preferences.getTextSize() <= 0.0 || m_preferences.getTextScale() <= 0.0) {
-            if (m_preferences.getTextSize() <= 0.0) m_preferences.setTextSize(1.0);
-            if (m_preferences.getTextScale() <= 0.0) m_preferences.setTextScale(1.0);
+        // A label must have a size and a width to be seen, and not so large that it swamps the plan:
+        // repaired values are kept for next time.
+        const bool badSize = !labelSizeUsable(m_preferences.getTextSize());
+        const bool badScale = !labelScaleUsable(m_preferences.getTextScale());
+        if (badSize || badScale) {
+            if (badSize) m_preferences.setTextSize(1.0);
+            if (badScale) m_preferences.setTextScale(1.0);
             savePreferences();
             m_textSize = m_preferences.getTextSize();
             m_textScale = m_preferences.getTextScale();

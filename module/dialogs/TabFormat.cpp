@@ -18,6 +18,18 @@ namespace {
 // The module's own labels are turned either way, up to a whole turn.
 constexpr double rotationLimit = 360.0;
 
+// A label needs a size above nothing to be seen, and one that keeps its neighbours' places (set one
+// and a half heights apart) inside the drawing; the host takes width factors of 0.01 to 100.
+constexpr double heightLimit = 1000000.0;
+constexpr double widthFactorMin = 0.01;
+constexpr double widthFactorMax = 100.0;
+
+void checkHeight(CDataExchange* pDX, double height) {
+    if (!pDX->m_bSaveAndValidate || (height > 0.0 && height <= heightLimit)) return;
+    AfxMessageBox(L"Please enter a text height above 0 and no more than 1000000.", MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CTabFormat, CDialog)
@@ -37,9 +49,11 @@ CTabFormat::CTabFormat(CWnd* pParent)
 void CTabFormat::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_FORMAT_HEIGHT, m_height);
+    checkHeight(pDX, m_height);
     DDX_Text(pDX, IDC_FORMAT_ROTATION, m_rotation);
     DDV_MinMaxDouble(pDX, m_rotation, -rotationLimit, rotationLimit);
     DDX_Text(pDX, IDC_FORMAT_WIDTH_FACTOR, m_widthFactor);
+    DDV_MinMaxDouble(pDX, m_widthFactor, widthFactorMin, widthFactorMax);
 }
 
 void CTabFormat::initialiseData(CBlockDWG* block, CPresBlock* parentDialog, CWnd* hostWindow, CAcadDrawing* drawing) {

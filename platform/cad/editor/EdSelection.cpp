@@ -247,6 +247,21 @@ std::vector<Pt2> worldPolygon(AcDbDatabase* db, const std::vector<AcGePoint3d>& 
     return out;
 }
 
+// Whether a pick in the drawing could give this object: an entity drawn in model space or on a
+// layout, not one inside a block definition nor an attribute of an insert.
+bool drawnInASpace(AcDbDatabase* db, AcDbObjectId id) {
+    AcDbEntity* entity = nullptr;
+    if (acdbOpenObject(entity, id, AcDb::kForRead) != Acad::eOk) return false;
+    const AcDbObjectId owner = entity->ownerId();
+    entity->close();
+    if (owner == db->modelSpaceId() || owner == db->paperSpaceId()) return true;
+    AcDbBlockTableRecord* record = nullptr;
+    if (acdbOpenObject(record, owner, AcDb::kForRead) != Acad::eOk) return false;
+    const bool layout = record->isLayout();
+    record->close();
+    return layout;
+}
+
 // Handles typed as one line: "1A 2B", "#1A,#2B".
 bool idsFromHandles(AcDbDatabase* db, const std::wstring& line, std::vector<AcDbObjectId>& ids) {
     std::wstring t = line;
@@ -259,7 +274,7 @@ bool idsFromHandles(AcDbDatabase* db, const std::wstring& line, std::vector<AcDb
         if (word[0] == L'#') word = word.substr(1);
         AcDbObjectId id;
         AcDbHandle h(word.c_str());
-        if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased()) {
+        if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased() || !drawnInASpace(db, id)) {
             acutPrintf(L"\n%s not found.", word.c_str());
             allFound = false;
             continue;
@@ -413,7 +428,8 @@ int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point) {
     double p[3] = {0, 0, 0};
     if (t[0] == L'#') {
         AcDbHandle h(t.c_str() + 1);
-        if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased()) {
+        if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased() ||
+            !ed::drawnInASpace(db, id)) {
             ed::commandLine().write(L"\n*Invalid selection*");
             return RTERROR;
         }
