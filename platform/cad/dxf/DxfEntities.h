@@ -41,6 +41,7 @@ void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id);
 AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& table, const Record& rec);
 void readBlockBegin(ReadContext& ctx, AcDbBlockTableRecord* br, const Record& rec);
 void keepEndTags(AcDbBlockTableRecord* br, const Record& rec);
+// Null for a type kept as read whose tags are damaged: it cannot be written again whole.
 AcDbEntity* readEntity(ReadContext& ctx, const Record& rec);
 AcDbObject* readObject(ReadContext& ctx, const Record& rec);
 

@@ -96,7 +96,8 @@ private:
     void classes();
     void headerVars();
 
-    Tags* findRecord(const Table& t, std::string_view name);
+    Tags* findRecord(Table& t, std::string_view name);
+    void indexRecord(Table& t, std::size_t at);
     Tags& ensureRecord(const char* table, const std::string& name, const Tags& body);
     std::uint64_t ensureRootEntry(const char* name, const char* type, Tags body);
     Tags* objectByHandle(std::uint64_t h);
@@ -108,6 +109,8 @@ private:
     std::uint64_t next = 1;
     std::uint64_t modelBr = 0, paperBr = 0;
     std::unordered_map<std::uint64_t, std::size_t> objectIndex;
+    // Records of each table by upper-case name (the first of a name), made when first asked.
+    std::unordered_map<const Table*, std::unordered_map<std::string, std::size_t>> recordIndex;
 };
 
 template <class F>
@@ -173,10 +176,19 @@ Tags Normalizer::upgradeTableRecord(const Tags& rec, const char* subclass, std::
     return out;
 }
 
-Tags* Normalizer::findRecord(const Table& t, std::string_view name) {
-    for (const Tags& r : t.records)
-        if (equalsNoCase(nameOf(r), name)) return const_cast<Tags*>(&r);
-    return nullptr;
+Tags* Normalizer::findRecord(Table& t, std::string_view name) {
+    auto [it, made] = recordIndex.try_emplace(&t);
+    if (made) {
+        it->second.reserve(t.records.size() * 2);
+        for (std::size_t i = 0; i < t.records.size(); ++i) indexRecord(t, i);
+    }
+    auto r = it->second.find(upper(name));
+    return r == it->second.end() ? nullptr : &t.records[r->second];
+}
+
+void Normalizer::indexRecord(Table& t, std::size_t at) {
+    auto it = recordIndex.find(&t);
+    if (it != recordIndex.end()) it->second.emplace(upper(nameOf(t.records[at])), at);
 }
 
 Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const Tags& body) {
@@ -194,6 +206,7 @@ Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const
     rec.push_back(Tag{2, name});
     rec.insert(rec.end(), body.begin(), body.end());
     t->records.push_back(std::move(rec));
+    indexRecord(*t, t->records.size() - 1);
     return t->records.back();
 }
 
@@ -251,6 +264,7 @@ void Normalizer::tables() {
                                             [&](const TableKind& k) { return t.name == k.name; }))
             problem("unknown table " + t.name + " dropped");
     doc.tables = std::move(ordered);
+    recordIndex.clear();
 
     ensureRecord(
         "VPORT", "*Active",
@@ -442,6 +456,7 @@ void Normalizer::blocks() {
     };
     // Names first: the record table and the block section must agree.
     for (Tags& r : brTable.records) setValue(r, 2, canonical(nameOf(r)));
+    recordIndex.erase(&brTable);
     std::vector<Block> kept;
     std::set<std::string> seen;
     for (Block& b : doc.blocks) {
@@ -510,6 +525,7 @@ void Normalizer::blocks() {
                                            {70, "0"},
                                            {280, "1"},
                                            {281, "0"}});
+            indexRecord(brTable, brTable.records.size() - 1);
             br = &brTable.records.back();
         }
         std::uint64_t brh = recordHandle(*br);
@@ -555,6 +571,7 @@ void Normalizer::blocks() {
         records.push_back(std::move(r));
     }
     brTable.records = std::move(records);
+    recordIndex.erase(&brTable);
     entitySequence(doc.entities, modelBr, true);
 }
 
@@ -809,7 +826,13 @@ void Normalizer::layouts() {
     std::uint64_t dictH = ensureRootEntry("ACAD_LAYOUT", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
     Table& brTable = *doc.table("BLOCK_RECORD");
     std::unordered_map<std::uint64_t, Tags*> brs;
-    for (Tags& r : brTable.records) brs[recordHandle(r)] = &r;
+    // Block records by handle, and by the layout they name (for layouts whose own link is broken).
+    std::unordered_map<std::uint64_t, std::uint64_t> brOfLayout;
+    for (Tags& r : brTable.records) {
+        std::uint64_t h = recordHandle(r);
+        brs[h] = &r;
+        if (const std::string* l = findValue(r, 340)) brOfLayout[parseHandle(*l)] = h;
+    }
     // Which block record each layout object belongs to.
     std::unordered_map<std::uint64_t, std::uint64_t> layoutOfBr;
     std::vector<std::uint64_t> dropped;
@@ -820,11 +843,8 @@ void Normalizer::layouts() {
         std::uint64_t br = bt ? parseHandle(bt->value) : 0;
         if (!brs.count(br)) {
             // A broken link: trust the block record that names this layout.
-            br = 0;
-            for (auto& [h, r] : brs) {
-                const std::string* l = findValue(*r, 340);
-                if (l && parseHandle(*l) == lh) br = h;
-            }
+            auto named = brOfLayout.find(lh);
+            br = named == brOfLayout.end() ? 0 : named->second;
             if (br == 0) {
                 problem("layout \"" + layoutName(o) + "\" without its block dropped");
                 dropped.push_back(lh);
@@ -844,11 +864,13 @@ void Normalizer::layouts() {
         layoutOfBr[br] = lh;
     }
     if (!dropped.empty()) {
-        keepObjects(
-            [&](const Tags& o) { return std::find(dropped.begin(), dropped.end(), recordHandle(o)) == dropped.end(); });
+        const std::unordered_set<std::uint64_t> gone(dropped.begin(), dropped.end());
+        keepObjects([&](const Tags& o) { return gone.count(recordHandle(o)) == 0; });
     }
     Tags* dict = objectByHandle(dictH);
     for (std::uint64_t d : dropped) removeDictEntry(*dict, d);
+    std::unordered_set<std::uint64_t> listed;
+    for (const DictEntry& e : dictEntries(*dict)) listed.insert(e.handle);
     int order = 1;
     for (Tags& r : brTable.records) {
         std::string n = nameOf(r);
@@ -876,9 +898,7 @@ void Normalizer::layouts() {
         Tags& lay = *objectByHandle(lh);
         setRecordOwner(lay, dictH);
         std::string ln = layoutName(lay);
-        bool listed = false;
-        for (const DictEntry& e : dictEntries(*dict)) listed = listed || e.handle == lh;
-        if (!listed) addDictEntry(*dict, ln.empty() ? handleText(lh) : ln, lh);
+        if (listed.insert(lh).second) addDictEntry(*dict, ln.empty() ? handleText(lh) : ln, lh);
     }
 }
 

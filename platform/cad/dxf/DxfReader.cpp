@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace dxf {
 
@@ -90,6 +91,8 @@ private:
     bool have_ = false;
     bool ended_ = false;
     std::size_t droppedRecords_ = 0;
+    Tags scratch_;
+    bool cutShort_ = false; // the last record read ran into the end of the file
 
 public:
     int sections_ = 0;
@@ -123,15 +126,20 @@ bool Reader::peek() {
 }
 
 void Reader::readRecord(Tags& out) {
-    out.clear();
-    out.reserve(16);
-    out.push_back(std::move(cur_));
-    out.back().value = trimmed(out.back().value);
+    // Gathered in a reused buffer, then moved into a list of the record's own size: a drawing holds
+    // millions of records, and a list grown tag by tag keeps a quarter of its room unused.
+    scratch_.clear();
+    scratch_.push_back(std::move(cur_));
+    scratch_.back().value = trimmed(scratch_.back().value);
     take();
     while (peek() && cur_.code != 0) {
-        out.push_back(std::move(cur_));
+        scratch_.push_back(std::move(cur_));
         take();
     }
+    out.clear();
+    out.reserve(scratch_.size());
+    std::move(scratch_.begin(), scratch_.end(), std::back_inserter(out));
+    cutShort_ = ended_;
 }
 
 void Reader::skipRecord() {
@@ -232,6 +240,11 @@ void Reader::readHeader() {
         }
         take();
     }
+    // A variable the end of the file cut into may have lost values.
+    if (ended_ && !var.empty()) {
+        problem("header variable " + var + " cut short by the end of the file dropped");
+        var.clear();
+    }
     flush();
 }
 
@@ -245,6 +258,11 @@ void Reader::eachRecord(const std::string& section, Handle handle) {
         }
         Tags rec;
         readRecord(rec);
+        if (cutShort_) {
+            // Whatever it lost cannot be told, and what is written again must be whole.
+            problem(rec[0].value + " record cut short by the end of the file dropped");
+            continue;
+        }
         handle(rec);
     }
 }
