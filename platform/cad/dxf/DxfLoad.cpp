@@ -139,6 +139,7 @@ void Loader::tables(Document& doc) {
                 blockIds[upper(narrow(record->getName()))] = id;
             else if (t.name == "LAYER")
                 layerIds[upper(narrow(record->getName()))] = id;
+            Tags().swap(r);
         }
         table->reindex();
     }
@@ -272,9 +273,9 @@ void Loader::run(Document& doc) {
 
 } // namespace
 
-void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
-                  std::vector<std::string>& problems) {
-    Document doc = parseDocument(bytes, fileName);
+namespace {
+
+void loadDocument(AcDbDatabase* db, Document& doc, std::vector<std::string>& problems) {
     std::wstring version = L"AC1009";
     if (const Tags* v = doc.headerVar("$ACADVER"); v && !v->empty()) version = wide((*v)[0].value);
     normalizeR2010(doc);
@@ -283,6 +284,22 @@ void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& f
     loader.run(doc);
     db->setOriginalFileVersion(version);
     setDxfProblems(db, problems);
+}
+
+} // namespace
+
+void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
+                  std::vector<std::string>& problems) {
+    Document doc = parseDocument(bytes, fileName);
+    loadDocument(db, doc, problems);
+}
+
+void loadDatabase(AcDbDatabase* db, std::string&& bytes, const std::string& fileName,
+                  std::vector<std::string>& problems) {
+    Document doc = parseDocument(bytes, fileName);
+    // The text is all in the document now: free it before the database grows.
+    std::string().swap(bytes);
+    loadDocument(db, doc, problems);
 }
 
 } // namespace dxf
