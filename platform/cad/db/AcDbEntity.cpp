@@ -1121,7 +1121,9 @@ void ellipse(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths, const
     AcGeVector3d n = normalOf(t, 0, t.size());
     AcGeVector3d minor = n.crossProduct(major) * ratio;
     double sweep = p1 - p0;
-    while (sweep <= 0) sweep += 2 * M_PI;
+    // Parameters of any size come from files: fold them once rather than step by turns.
+    if (!std::isfinite(sweep)) sweep = 2 * M_PI;
+    if (sweep <= 0) sweep = std::fmod(sweep, 2 * M_PI) + 2 * M_PI;
     bool full = sweep >= 2 * M_PI - 1e-9;
     cadgeom::BulgePath path;
     path.closed = full;
