@@ -1250,7 +1250,10 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         if (tp.has(342)) tb->setTableStyle(ctx.idOf(tp.raw(342)));
         tb->setDirection(tp.vec(11, {1, 0, 0}));
         int rows = static_cast<int>(tp.integer(91)), cols = static_cast<int>(tp.integer(92));
-        if (rows > 0 && cols > 0 && rows < 100000 && cols < 10000 && static_cast<long long>(rows) * cols < 1000000) {
+        // Every cell has tags of its own: a grid larger than the record can hold is not made.
+        const long long cells = static_cast<long long>(rows) * cols;
+        if (rows > 0 && cols > 0 && rows < 100000 && cols < 10000 && cells < 1000000 &&
+            cells <= static_cast<long long>(b.e - s)) {
             tb->setSize(rows, cols);
             int r = 0, c = 0, cell = -1;
             for (std::size_t k = s; k < b.e; ++k) {

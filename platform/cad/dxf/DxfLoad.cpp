@@ -247,6 +247,10 @@ void Loader::objects(Document& doc) {
 
 void Loader::run(Document& doc) {
     db->setLoading(true);
+    std::size_t records = doc.entities.size() + doc.objects.size();
+    for (const Table& t : doc.tables) records += 1 + t.records.size();
+    for (const Block& b : doc.blocks) records += 2 + b.entities.size();
+    db->reserveObjects(records + 64); // and the few standard objects completed afterwards
     header(doc);
     tables(doc);
     blocks(doc);

@@ -66,7 +66,8 @@ Tokenizer::Result Tokenizer::next(Tag& tag) {
         std::string_view c = trim(codeLine);
         int code = 0;
         auto [p, ec] = std::from_chars(c.data(), c.data() + c.size(), code);
-        if (c.empty() || ec != std::errc() || p != c.data() + c.size()) {
+        // Files use group codes 0 to 1071 (and 999 comments); the negative ones mean things only in memory.
+        if (c.empty() || ec != std::errc() || p != c.data() + c.size() || code < 0 || code > 1071) {
             if (c.empty() && atEnd()) return Result::End; // blank line at the very end
             error_ = "invalid group code \"" + std::string(c.substr(0, 40)) + "\" at line " + std::to_string(line_);
             // Resynchronise on the next line that is a 0 group code.

@@ -4,6 +4,7 @@
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbHatch.h"
+#include "cad/db/AcDbTable.h"
 #include "cad/dxf/DxfDatabase.h"
 #include "win/Paths.h"
 
@@ -161,4 +162,29 @@ TEST(DxfDamage, EveryCutOfTheSampleDrawingThatLoadsIsSavedAsAFileEzdxfReads) {
     }
     EXPECT_GT(files.size(), 100u);
     EXPECT_EQ(unreadableByEzdxf(files), "");
+}
+
+TEST(DxfDamage, ATableGridLargerThanItsRecordIsNotMade) {
+    Loaded l =
+        loadText(entities("  0\nACAD_TABLE\n  5\n20\n100\nAcDbEntity\n  8\n0\n100\nAcDbBlockReference\n  2\n*T1\n"
+                          " 10\n0\n 20\n0\n 30\n0\n100\nAcDbTable\n 91\n999\n 92\n999\n171\n1\n  1\nx\n"));
+    auto* table = first<AcDbTable>(l.db.get());
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->numRows() * table->numColumns(), 0u);
+}
+
+TEST(DxfDamage, GroupCodesNoFileUsesAreRefusedAsDamage) {
+    // Negative codes mark the parts of an object's kept tags; one from a file must not pass as one.
+    for (const char* code : {" -3", "1200"}) {
+        Loaded l = loadText(entities(std::string("  0\nLINE\n  5\n20\n100\nAcDbEntity\n  8\n0\n100\nAcDbLine\n") +
+                                     code + "\nFFFF\n 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n"));
+        EXPECT_TRUE(mentions(l.problems, "invalid group code")) << code;
+        // Every code written is one a file may hold.
+        const std::string out = saved(l.db.get());
+        dxf::Tokenizer tok(out);
+        dxf::Tag tag;
+        dxf::Tokenizer::Result r;
+        while ((r = tok.next(tag)) == dxf::Tokenizer::Result::Tag) {}
+        EXPECT_EQ(r, dxf::Tokenizer::Result::End) << code << ": " << tok.error();
+    }
 }
