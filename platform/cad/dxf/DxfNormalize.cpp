@@ -77,8 +77,8 @@ public:
 private:
     void problem(std::string s) { doc.problems.push_back(std::move(s)); }
     std::uint64_t fresh() {
-        while (used.count(next)) ++next;
-        used.insert(next);
+        while (isUsed(next)) ++next;
+        made.insert(next);
         return next++;
     }
     template <class F>
@@ -105,7 +105,12 @@ private:
     void keepObjects(Keep keep);
 
     Document& doc;
-    std::unordered_set<std::uint64_t> used;
+    // Handles in use: the file's (sorted; a drawing has hundreds of thousands) and the ones made here.
+    std::vector<std::uint64_t> fileHandles;
+    std::unordered_set<std::uint64_t> made;
+    bool isUsed(std::uint64_t h) const {
+        return std::binary_search(fileHandles.begin(), fileHandles.end(), h) || made.count(h) != 0;
+    }
     std::uint64_t next = 1;
     std::uint64_t modelBr = 0, paperBr = 0;
     std::unordered_map<std::uint64_t, std::size_t> objectIndex;
@@ -137,11 +142,26 @@ void Normalizer::assignHandles() {
     for (const auto& [r, h] : records) max = std::max(max, h);
     next = max + 1;
     if (next == 0) next = 1;
-    used.reserve(records.size() * 2);
+    // The first record of a handle keeps it; later ones are duplicates.
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
+    byHandle.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
+    std::sort(byHandle.begin(), byHandle.end());
+    std::vector<bool> duplicate(records.size(), false);
+    fileHandles.reserve(byHandle.size());
+    for (std::size_t k = 0; k < byHandle.size(); ++k) {
+        if (k > 0 && byHandle[k].first == byHandle[k - 1].first)
+            duplicate[byHandle[k].second] = true;
+        else
+            fileHandles.push_back(byHandle[k].first);
+    }
+    std::vector<std::pair<std::uint64_t, std::size_t>>().swap(byHandle);
     std::size_t empty = 0, duplicates = 0;
     std::vector<Tags*> pending;
-    for (const auto& [r, h] : records) {
-        if (h != 0 && used.insert(h).second) continue;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& [r, h] = records[i];
+        if (h != 0 && !duplicate[i]) continue;
         if (h != 0) {
             if (++duplicates <= 5)
                 problem("duplicate handle " + handleText(h) + " on " + recordType(*r) + " replaced by a new handle");
@@ -904,8 +924,6 @@ void Normalizer::layouts() {
 
 // Objects whose owner is gone are given to the dictionary that lists them, or to the root.
 void Normalizer::objectOwners() {
-    // Every record's handle is in used: assigned ones and the fresh ones alike.
-    const std::unordered_set<std::uint64_t>& all = used;
     std::unordered_map<std::uint64_t, std::uint64_t> listedBy;
     for (const Tags& o : doc.objects) {
         const std::string& t = recordType(o);
@@ -917,7 +935,7 @@ void Normalizer::objectOwners() {
     for (std::size_t i = 1; i < doc.objects.size(); ++i) {
         Tags& o = doc.objects[i];
         std::uint64_t owner = recordOwner(o);
-        if (owner != 0 && all.count(owner)) continue;
+        if (owner != 0 && isUsed(owner)) continue;
         auto it = listedBy.find(recordHandle(o));
         setRecordOwner(o, it != listedBy.end() ? it->second : root);
         ++fixed;
@@ -1042,7 +1060,8 @@ void Normalizer::headerVars() {
     kept.insert(kept.begin(), {"$ACADVER", Tags{{1, "AC1024"}}});
     doc.header = std::move(kept);
     std::uint64_t seed = next;
-    for (std::uint64_t h : used) seed = std::max(seed, h + 1);
+    if (!fileHandles.empty()) seed = std::max(seed, fileHandles.back() + 1);
+    for (std::uint64_t h : made) seed = std::max(seed, h + 1);
     doc.header.emplace_back("$HANDSEED", Tags{{5, handleText(seed)}});
 }
 
