@@ -274,6 +274,12 @@ AcDbObjectId ReadContext::layerNamed(const std::string& name) {
     return layerCache[name] = db->layerId(wide(name));
 }
 
+AcDbObjectId ReadContext::styleNamed(const std::string& name) {
+    auto it = styleCache.find(name);
+    if (it != styleCache.end()) return it->second;
+    return styleCache[name] = db->textStyleId(wide(name));
+}
+
 AcDbObjectId ReadContext::linetypeNamed(const std::string& name) {
     auto it = linetypeCache.find(name);
     if (it != linetypeCache.end()) return it->second;
@@ -884,7 +890,8 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
     t->setHorizontalMode(enumIn(b.integer(72), AcDb::kTextLeft, AcDb::kTextFit, AcDb::kTextLeft));
     if (b.has(11)) t->setAlignmentPoint(b.point(11));
     t->setNormal(b.vec(210, {0, 0, 1}));
-    AcDbObjectId style = ctx.db->textStyleId(b.str(7, L"Standard"));
+    const Tag* styleTag = b.first(7);
+    AcDbObjectId style = ctx.styleNamed(styleTag ? styleTag->value : std::string("Standard"));
     if (!style.isNull()) t->setTextStyle(style);
 }
 

@@ -26,9 +26,10 @@ struct ReadContext {
     AcDbObjectId idOf(const std::string& handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }
     // Layers and linetypes by their name as written (entities share a few of them).
-    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache;
+    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache, styleCache;
     AcDbObjectId layerNamed(const std::string& name);
     AcDbObjectId linetypeNamed(const std::string& name);
+    AcDbObjectId styleNamed(const std::string& name); // a text style
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
     void finish();
