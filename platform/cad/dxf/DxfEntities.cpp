@@ -9,6 +9,7 @@
 #include "cad/db/AcDbTable.h"
 #include "cad/dxf/DxfDatabase.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -145,6 +146,11 @@ bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out) {
 }
 
 void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
+    // A body the model writes again as it stands (a file of ours) needs no copy.
+    if (body.e - body.b == canonical.size() &&
+        std::equal(canonical.begin(), canonical.end(), body.t.begin() + static_cast<std::ptrdiff_t>(body.b),
+                   [](const Tag& a, const Tag& b) { return a.code == b.code && a.value == b.value; }))
+        return;
     AcDbDxfTags& x = obj->dxfExtraTags();
     x.emplace_back(-3, wide(handleText(fingerprint(canonical))));
     for (std::size_t i = body.b; i < body.e; ++i) x.emplace_back(body.t[i].code, wide(body.t[i].value));

@@ -768,6 +768,7 @@ Tags newLayout(std::uint64_t h, std::uint64_t dict, std::uint64_t br, const std:
                 {330, handleText(dict)},
                 {100, "AcDbPlotSettings"},
                 {1, ""},
+                {2, "none_device"},
                 {4, "A3"},
                 {6, ""},
                 {40, "7.5"},
