@@ -145,7 +145,18 @@ bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out) {
     return true;
 }
 
+// Whether a body read is whole enough to be written again as read: it opens with the subclass the
+// model writes, and a hatch has its loop count. Anything less is written from the model.
+bool verbatimWorthy(const Body& body, const Tags& canonical) {
+    if (!tagsWellFormed(body.t, body.b, body.e)) return false;
+    if (canonical.empty() || body.b >= body.e || body.t[body.b].code != canonical[0].code ||
+        body.t[body.b].value != canonical[0].value)
+        return false;
+    return canonical[0].value != "AcDbHatch" || body.has(91);
+}
+
 void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
+    if (!verbatimWorthy(body, canonical)) return;
     // A body the model writes again as it stands (a file of ours) needs no copy.
     if (body.e - body.b == canonical.size() &&
         std::equal(canonical.begin(), canonical.end(), body.t.begin() + static_cast<std::ptrdiff_t>(body.b),
@@ -1315,7 +1326,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
     setExtras(e, std::move(common), std::move(left));
-    if (isVerbatimType(type) && tagsWellFormed(rec.tags, b.b, b.e)) {
+    if (isVerbatimType(type)) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
     }
@@ -1854,7 +1865,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
     }
     applyLinks(ctx, obj, rec);
     setExtras(obj, {}, std::move(left));
-    if (verbatim && tagsWellFormed(rec.tags, b.b, b.e)) {
+    if (verbatim) {
         WriteContext w{ctx.db};
         keepVerbatim(obj, b, canonicalObject(w, obj));
     }

@@ -99,7 +99,7 @@ void Loader::header(Document& doc) {
         if (name == "$ACADVER" || name == "$DWGCODEPAGE" || name == "$HANDSEED") continue;
         if (!readHeaderVar(*this, name, values)) {
             // Kept as read, so written again: a value cut short or damaged drops the variable.
-            if (values.empty() || !tagsWellFormed(values, 0, values.size())) {
+            if (values.empty() || name.size() < 2 || name[0] != '$' || !tagsWellFormed(values, 0, values.size())) {
                 problem("header variable " + name + " is damaged and was dropped");
                 continue;
             }

@@ -43,6 +43,51 @@ bool isCommonEntityCode(int code) {
     }
 }
 
+// Records that are no entities (structure, table records, objects) and no objects (structure, table
+// records, entities): a damaged file can put them anywhere, and written there no reader takes them.
+bool isStructureOrTableRecord(std::string_view type) {
+    static constexpr std::string_view names[] = {"SECTION", "ENDSEC", "EOF",   "TABLE",    "ENDTAB",      "BLOCK",
+                                                 "ENDBLK",  "CLASS",  "VPORT", "LTYPE",    "LAYER",       "STYLE",
+                                                 "VIEW",    "UCS",    "APPID", "DIMSTYLE", "BLOCK_RECORD"};
+    return std::find(std::begin(names), std::end(names), type) != std::end(names);
+}
+
+bool isNoEntity(std::string_view type) {
+    static constexpr std::string_view objects[] = {"DICTIONARY",
+                                                   "ACDBDICTIONARYWDFLT",
+                                                   "ACDBPLACEHOLDER",
+                                                   "XRECORD",
+                                                   "LAYOUT",
+                                                   "PLOTSETTINGS",
+                                                   "TABLESTYLE",
+                                                   "SORTENTSTABLE",
+                                                   "MLINESTYLE",
+                                                   "DICTIONARYVAR",
+                                                   "MATERIAL",
+                                                   "VISUALSTYLE",
+                                                   "SCALE",
+                                                   "MLEADERSTYLE",
+                                                   "GROUP",
+                                                   "IMAGEDEF",
+                                                   "IDBUFFER",
+                                                   "RASTERVARIABLES",
+                                                   "GEODATA",
+                                                   "CELLSTYLEMAP",
+                                                   "IMAGEDEF_REACTOR",
+                                                   "WIPEOUTVARIABLES"};
+    return isStructureOrTableRecord(type) ||
+           std::find(std::begin(objects), std::end(objects), type) != std::end(objects);
+}
+
+bool isNoObject(std::string_view type) {
+    static constexpr std::string_view entities[] = {
+        "LINE",   "POINT",   "CIRCLE",   "ARC",        "TEXT",       "MTEXT",    "ATTRIB",    "ATTDEF",     "INSERT",
+        "SEQEND", "VERTEX",  "POLYLINE", "LWPOLYLINE", "HATCH",      "VIEWPORT", "DIMENSION", "SOLID",      "TRACE",
+        "3DFACE", "ELLIPSE", "SPLINE",   "LEADER",     "ACAD_TABLE", "IMAGE",    "WIPEOUT",   "MULTILEADER"};
+    return isStructureOrTableRecord(type) ||
+           std::find(std::begin(entities), std::end(entities), type) != std::end(entities);
+}
+
 Tags makeTags(std::initializer_list<Tag> list) {
     return Tags(list);
 }
@@ -414,10 +459,14 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
     out.reserve(list.size());
     std::uint64_t parent = 0;
     std::string parentType, parentLayer;
-    std::size_t orphans = 0, unclosed = 0;
+    std::size_t orphans = 0, unclosed = 0, misplaced = 0;
     for (std::size_t i = 0; i < list.size(); ++i) {
         Tags& rec = list[i];
         const std::string type = recordType(rec);
+        if (isNoEntity(type)) {
+            ++misplaced;
+            continue;
+        }
         bool sub = type == "ATTRIB" || type == "VERTEX" || type == "SEQEND";
         if (sub) {
             if (parent == 0 || (type == "ATTRIB" && parentType != "INSERT") ||
@@ -462,6 +511,7 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         problem(std::to_string(orphans) +
                 " attributes, vertices or sequence ends without their insert or polyline dropped");
     if (unclosed) problem(std::to_string(unclosed) + " inserts or polylines without a sequence end closed");
+    if (misplaced) problem(std::to_string(misplaced) + " records that are no entities dropped from an entity list");
     list = std::move(out);
 }
 
@@ -687,10 +737,14 @@ void Normalizer::objects() {
         doc.objects.insert(doc.objects.begin(), std::move(root));
     }
     // Objects that are no objects, or have no type, cannot be written back.
-    keepObjects([](const Tags& o) {
+    std::size_t misplaced = 0;
+    keepObjects([&](const Tags& o) {
         const std::string& t = recordType(o);
-        return !(t.empty() || t == "SECTION" || t == "ENDSEC");
+        bool drop = t.empty() || isNoObject(t);
+        misplaced += drop;
+        return !drop;
     });
+    if (misplaced) problem(std::to_string(misplaced) + " records that are no objects dropped from the objects");
     std::uint64_t rootH = recordHandle(doc.objects.front());
     // Entries of the root dictionary that point at nothing are dropped.
     {

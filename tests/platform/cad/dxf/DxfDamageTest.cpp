@@ -188,3 +188,33 @@ TEST(DxfDamage, GroupCodesNoFileUsesAreRefusedAsDamage) {
         EXPECT_EQ(r, dxf::Tokenizer::Result::End) << code << ": " << tok.error();
     }
 }
+
+TEST(DxfDamage, RecordsOutOfTheirPlaceAreDroppedAndListed) {
+    const std::string text =
+        "  0\nSECTION\n  2\nHEADER\n  9\nMENU\n  1\n.\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n  0\nTABLE\n  5\n1\n100\nAcDbSymbolTable\n 70\n2\n  0\nLAYER\n  5\n2\n  2\nX\n"
+        "  0\nLINE\n  5\n20\n100\nAcDbEntity\n  8\n0\n100\nAcDbLine\n 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n"
+        "  0\nENDSEC\n  0\nSECTION\n  2\nOBJECTS\n  0\nDICTIONARY\n  5\nC\n330\n0\n100\nAcDbDictionary\n"
+        "  0\nCIRCLE\n  5\n30\n330\nC\n100\nAcDbEntity\n  8\n0\n100\nAcDbCircle\n 10\n0\n 20\n0\n 30\n0\n 40\n1\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    Loaded l = loadText(text);
+    EXPECT_TRUE(mentions(l.problems, "2 records that are no entities dropped")) << ::testing::PrintToString(l.problems);
+    EXPECT_TRUE(mentions(l.problems, "1 records that are no objects dropped"));
+    EXPECT_TRUE(mentions(l.problems, "header variable MENU"));
+    EXPECT_EQ(first<AcDbCircle>(l.db.get()), nullptr);
+    EXPECT_NE(first<AcDbLine>(l.db.get()), nullptr);
+    std::string out = saved(l.db.get());
+    EXPECT_EQ(out.find("MENU"), std::string::npos);
+}
+
+TEST(DxfDamage, AHatchBodyThatIsNotWholeIsWrittenFromTheModel) {
+    // No loop count, and a body under another subclass: neither is written again as read.
+    for (const char* marker : {"AcDbHatch", "AcDbHatchX"}) {
+        Loaded l = loadText(entities(std::string("  0\nHATCH\n  5\n20\n100\nAcDbEntity\n  8\n0\n100\n") + marker +
+                                     "\n 10\n0\n 20\n0\n 30\n0\n  2\nSOLID\n 70\n1\n 71\n0\n 75\n0\n 76\n1\n 98\n0\n"));
+        std::string out = saved(l.db.get());
+        EXPECT_NE(out.find("100\r\nAcDbHatch\r\n"), std::string::npos) << marker;
+        EXPECT_NE(out.find(" 91\r\n"), std::string::npos) << marker;
+        EXPECT_EQ(out.find("AcDbHatchX"), std::string::npos);
+    }
+}
