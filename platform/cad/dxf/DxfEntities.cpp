@@ -951,6 +951,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbDxfTags common, left;
     AcDbEntity* e = nullptr;
+    bool whole = true; // the body may be written again as read
     if (type == "LINE") {
         auto* l = new AcDbLine(b.point(10), b.point(11));
         l->setThickness(b.num(39));
@@ -1110,9 +1111,17 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         v->setViewHeight(b.num(45, 1));
         v->setTwistAngle(b.num(51) * kDegree);
         v->setStatusFlags(static_cast<Adesk::Int32>(b.integer(90)));
+        // Frozen layers are layers (the tables are read by now); a handle of anything else is dropped,
+        // and then the body is written from the model.
         AcDbObjectIdArray frozen;
-        for (std::size_t i = b.b; i < b.e; ++i)
-            if (b.t[i].code == 331) frozen.append(ctx.idOf(b.t[i].value));
+        for (std::size_t i = b.b; i < b.e; ++i) {
+            if (b.t[i].code != 331) continue;
+            AcDbObjectId id = ctx.idOf(b.t[i].value);
+            if (AcDbLayerTableRecord::cast(ctx.db->peek(id)))
+                frozen.append(id);
+            else
+                whole = false;
+        }
         if (!frozen.isEmpty()) v->freezeLayersInViewport(frozen);
         e = v;
     } else if (type == "HATCH") {
@@ -1326,7 +1335,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
     setExtras(e, std::move(common), std::move(left));
-    if (isVerbatimType(type)) {
+    if (isVerbatimType(type) && whole) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
     }

@@ -218,3 +218,16 @@ TEST(DxfDamage, AHatchBodyThatIsNotWholeIsWrittenFromTheModel) {
         EXPECT_EQ(out.find("AcDbHatchX"), std::string::npos);
     }
 }
+
+TEST(DxfDamage, AViewportFreezesOnlyLayers) {
+    Loaded l =
+        loadText(entities("  0\nLINE\n  5\n20\n100\nAcDbEntity\n  8\n0\n100\nAcDbLine\n 10\n0\n 20\n0\n 30\n0\n"
+                          " 11\n1\n 21\n1\n 31\n0\n  0\nVIEWPORT\n  5\n30\n100\nAcDbEntity\n 67\n1\n  8\n0\n"
+                          "100\nAcDbViewport\n 10\n0\n 20\n0\n 30\n0\n 40\n10\n 41\n10\n 68\n2\n 69\n2\n331\n20\n"));
+    auto* viewport = first<AcDbViewport>(l.db.get());
+    ASSERT_NE(viewport, nullptr);
+    AcDbObjectIdArray frozen;
+    viewport->getFrozenLayerList(frozen);
+    EXPECT_TRUE(frozen.isEmpty());
+    EXPECT_EQ(saved(l.db.get()).find("331\r\n20\r\n"), std::string::npos);
+}
