@@ -70,7 +70,8 @@ bool contains(std::initializer_list<int> list, int code) {
 bool fits(const Tags& t, std::size_t i, std::size_t end) {
     const Tag& x = t[i];
     if (!valueFits(x.code, x.value)) return false;
-    return !isPointCode(x.code) || (i + 1 < end && t[i + 1].code == x.code + 10);
+    return !isPointCode(x.code) ||
+           (i + 1 < end && t[i + 1].code == x.code + 10 && valueFits(t[i + 1].code, t[i + 1].value));
 }
 
 // Tags of the body the reader did not use, without subclass markers.

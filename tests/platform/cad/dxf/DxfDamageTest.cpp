@@ -231,3 +231,11 @@ TEST(DxfDamage, AViewportFreezesOnlyLayers) {
     EXPECT_TRUE(frozen.isEmpty());
     EXPECT_EQ(saved(l.db.get()).find("331\r\n20\r\n"), std::string::npos);
 }
+
+TEST(DxfDamage, APointWhoseYIsDamagedIsNotKeptWithoutIt) {
+    // A point among the common tags (where no point belongs) is kept as read only when whole.
+    Loaded l =
+        loadText(entities("  0\nLINE\n  5\n20\n100\nAcDbEntity\n  8\n0\n 12\n5\n 22\n5x\n100\nAcDbLine\n"
+                          " 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n"));
+    EXPECT_EQ(saved(l.db.get()).find(" 12\r\n5\r\n"), std::string::npos);
+}
