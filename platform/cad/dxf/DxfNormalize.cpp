@@ -140,6 +140,7 @@ private:
     void objectOwners();
     void classes();
     void headerVars();
+    void layerNames();
 
     Tags* findRecord(Table& t, std::string_view name);
     void indexRecord(Table& t, std::size_t at);
@@ -1120,8 +1121,52 @@ void Normalizer::headerVars() {
     doc.header.emplace_back("$HANDSEED", Tags{{5, handleText(seed)}});
 }
 
+// Characters no symbol name may hold.
+constexpr std::string_view kNotInNames = "<>/\\\":;?*|=`";
+
+// Layer names with characters no name may hold (damage) are repaired alike wherever they appear: in
+// the layer table, on every entity and as the current layer.
+void Normalizer::layerNames() {
+    std::size_t repaired = 0;
+    auto fix = [&](std::string& name) {
+        if (name.find_first_of(kNotInNames) == std::string::npos) return;
+        for (char& c : name)
+            if (kNotInNames.find(c) != std::string_view::npos) c = '_';
+        ++repaired;
+    };
+    if (Table* layers = doc.table("LAYER"))
+        for (Tags& r : layers->records)
+            for (std::size_t i = 1; i < r.size() && r[i].code != 1001; ++i)
+                if (r[i].code == 2) {
+                    fix(r[i].value);
+                    break;
+                }
+    // An entity's layer sits in its common part: no further than its second subclass marker.
+    auto entity = [&](Tags& r) {
+        int markers = 0;
+        for (std::size_t i = 1; i < r.size() && r[i].code != 1001; ++i) {
+            if (r[i].code == 100 && ++markers == 2) break;
+            if (r[i].code == 8) {
+                fix(r[i].value);
+                break;
+            }
+        }
+    };
+    for (Block& b : doc.blocks) {
+        entity(b.begin);
+        for (Tags& e : b.entities) entity(e);
+        if (!b.end.empty()) entity(b.end);
+    }
+    for (Tags& e : doc.entities) entity(e);
+    for (auto& [name, values] : doc.header)
+        if (name == "$CLAYER")
+            for (Tag& t : values) fix(t.value);
+    if (repaired) problem(std::to_string(repaired) + " layer names with characters no name may hold were repaired");
+}
+
 void Normalizer::run() {
     assignHandles();
+    layerNames();
     tables();
     blocks();
     objects();

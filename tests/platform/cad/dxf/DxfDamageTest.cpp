@@ -239,3 +239,19 @@ TEST(DxfDamage, APointWhoseYIsDamagedIsNotKeptWithoutIt) {
                           " 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n"));
     EXPECT_EQ(saved(l.db.get()).find(" 12\r\n5\r\n"), std::string::npos);
 }
+
+TEST(DxfDamage, LayerNamesWithCharactersNoNameMayHoldAreRepairedAlike) {
+    const std::string text =
+        "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n  5\n2\n  0\nLAYER\n  5\n10\n100\nAcDbSymbolTableRecord\n"
+        "100\nAcDbLayerTableRecord\n  2\nWalls\\Old=1\n 70\n0\n 62\n1\n  6\nContinuous\n  0\nENDTAB\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  5\n20\n100\nAcDbEntity\n  8\nWalls\\Old=1\n100\nAcDbLine\n 10\n0\n"
+        " 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n  0\nENDSEC\n  0\nEOF\n";
+    Loaded l = loadText(text);
+    EXPECT_TRUE(mentions(l.problems, "2 layer names with characters no name may hold were repaired"))
+        << ::testing::PrintToString(l.problems);
+    auto* line = first<AcDbLine>(l.db.get());
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->layerName(), L"Walls_Old_1");
+    EXPECT_EQ(line->layerId(), l.db->layerId(L"Walls_Old_1"));
+    EXPECT_FALSE(l.db->layerId(L"Walls_Old_1").isNull());
+}
