@@ -58,6 +58,15 @@ const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db) {
 
 namespace {
 
+// A header variable holds one value, or one point (x, y and maybe z): anything more is damage.
+bool oneValue(const Tags& values) {
+    if (values.size() == 1) return true;
+    if (values.empty() || values.size() > 3 || !isPointCode(values[0].code)) return false;
+    for (std::size_t i = 1; i < values.size(); ++i)
+        if (values[i].code != values[0].code + 10 * static_cast<int>(i)) return false;
+    return true;
+}
+
 class Loader : public ReadContext {
 public:
     Loader(AcDbDatabase* d, std::vector<std::string>& p) : problems(p) { db = d; }
@@ -99,7 +108,7 @@ void Loader::header(Document& doc) {
         if (name == "$ACADVER" || name == "$DWGCODEPAGE" || name == "$HANDSEED") continue;
         if (!readHeaderVar(*this, name, values)) {
             // Kept as read, so written again: a value cut short or damaged drops the variable.
-            if (values.empty() || name.size() < 2 || name[0] != '$' || !tagsWellFormed(values, 0, values.size())) {
+            if (!oneValue(values) || name.size() < 2 || name[0] != '$' || !tagsWellFormed(values, 0, values.size())) {
                 problem("header variable " + name + " is damaged and was dropped");
                 continue;
             }

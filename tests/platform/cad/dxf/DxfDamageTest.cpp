@@ -191,7 +191,7 @@ TEST(DxfDamage, GroupCodesNoFileUsesAreRefusedAsDamage) {
 
 TEST(DxfDamage, RecordsOutOfTheirPlaceAreDroppedAndListed) {
     const std::string text =
-        "  0\nSECTION\n  2\nHEADER\n  9\nMENU\n  1\n.\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nHEADER\n  9\nMENU\n  1\n.\n  9\n$DIMRND\n 40\n0.0\n  8\n$DIMDLE\n 40\n0.0\n  0\nENDSEC\n"
         "  0\nSECTION\n  2\nENTITIES\n  0\nTABLE\n  5\n1\n100\nAcDbSymbolTable\n 70\n2\n  0\nLAYER\n  5\n2\n  2\nX\n"
         "  0\nLINE\n  5\n20\n100\nAcDbEntity\n  8\n0\n100\nAcDbLine\n 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n"
         "  0\nENDSEC\n  0\nSECTION\n  2\nOBJECTS\n  0\nDICTIONARY\n  5\nC\n330\n0\n100\nAcDbDictionary\n"
@@ -201,6 +201,7 @@ TEST(DxfDamage, RecordsOutOfTheirPlaceAreDroppedAndListed) {
     EXPECT_TRUE(mentions(l.problems, "2 records that are no entities dropped")) << ::testing::PrintToString(l.problems);
     EXPECT_TRUE(mentions(l.problems, "1 records that are no objects dropped"));
     EXPECT_TRUE(mentions(l.problems, "header variable MENU"));
+    EXPECT_TRUE(mentions(l.problems, "header variable $DIMRND"));
     EXPECT_EQ(first<AcDbCircle>(l.db.get()), nullptr);
     EXPECT_NE(first<AcDbLine>(l.db.get()), nullptr);
     std::string out = saved(l.db.get());
