@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Sets the DXF load benchmark against ezdxf reading the same generated drawing.
+"""Sets the DXF load and save benchmarks against ezdxf reading and writing the same drawings.
 
-usage: bench/dxf_ezdxf_compare.py [BUILD_DIR]   (default: build)
-Runs bench_dxf_io (which writes the drawing), times ezdxf.readfile on it, prints both and the ratio.
+usage: bench/dxf_ezdxf_compare.py [BUILD_DIR] [ROOMS]   (default: build 10000)
+Runs bench_dxf_io (which writes the drawings), times ezdxf.readfile and saveas on the room plan of
+ROOMS spaces in the same run, and prints both, the ratios, the growth of the load time from 5,000 to
+10,000 to 20,000 spaces and the memory per MB of file.
 """
 import json
 import os
@@ -14,34 +16,36 @@ import time
 import ezdxf
 
 
+def best(runs, name):
+    return min(r["cpu_time"] for r in runs if r["name"].startswith(name + "/"))
+
+
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    path = os.path.join(tempfile.gettempdir(), "kelmo_dxf_bench.dxf")
-    env = dict(os.environ, KELMO_BENCH_DXF=path)
-    out = subprocess.run([os.path.join(build, "bench", "bench_dxf_io"), "--benchmark_format=json"],
-                         check=True, capture_output=True, text=True, env=env).stdout
-    runs = {}
-    for b in json.loads(out)["benchmarks"]:
-        if b.get("run_type") != "iteration":
-            continue
-        name = b["name"].split("/")[0]
-        if name not in runs or b["real_time"] < runs[name]["real_time"]:
-            runs[name] = b  # the best of the repetitions: the machine is shared
-    load, save = runs["BM_DxfLoad"], runs["BM_DxfSave"]
-    size = os.path.getsize(path)
-    ours = load["real_time"] / 1000.0  # milliseconds -> seconds
-    best = None
-    for _ in range(3):
-        start = time.perf_counter()
-        ezdxf.readfile(path)
-        took = time.perf_counter() - start
-        best = took if best is None else min(best, took)
-    mb = size / 1e6
-    print("file: %.1f MB" % mb)
-    print("load: %.3f s (%.1f MB/s), memory %.2f x file size" % (ours, mb / ours, load.get("memory_per_file_byte", 0)))
-    print("save: %.3f s (%.1f MB/s)" % (save["real_time"] / 1000.0, mb / (save["real_time"] / 1000.0)))
-    print("ezdxf load: %.3f s (%.1f MB/s)" % (best, mb / best))
-    print("ratio: load %.1f times faster than ezdxf" % (best / ours))
+    rooms = int(sys.argv[2]) if len(sys.argv) > 2 else 10000
+    base = os.path.join(tempfile.gettempdir(), "kelmo_dxf_bench.dxf")
+    env = dict(os.environ, KELMO_BENCH_DXF=base)
+    out = subprocess.run([os.path.join(build, "bench", "bench_dxf_io"), "--benchmark_format=json",
+                          "--benchmark_filter=BM_Plan"], check=True, capture_output=True, text=True, env=env).stdout
+    runs = [b for b in json.loads(out)["benchmarks"] if b.get("run_type") == "iteration"]
+    # Processor time, the best of the repetitions: the machine is shared, and ezdxf is timed alike.
+    load = {n: best(runs, "BM_PlanLoad/%d" % n) / 1000.0 for n in (5000, 10000, 20000)}
+    save = {n: best(runs, "BM_PlanSave/%d" % n) / 1000.0 for n in (5000, 10000, 20000)}
+    for n in (5000, 10000, 20000):
+        r = [b for b in runs if b["name"].startswith("BM_PlanLoad/%d/" % n)][0]
+        print("%5d spaces: %.1f MB, load %.3f s, save %.3f s, peak memory %.2f MB per MB of file, held %.2f" %
+              (n, r["file_MB"], load[n], save[n], r["peak_per_file_byte"], r["held_per_file_byte"]))
+    print("growth 5,000 -> 10,000 -> 20,000: load x%.2f, x%.2f; save x%.2f, x%.2f" %
+          (load[10000] / load[5000], load[20000] / load[10000], save[10000] / save[5000], save[20000] / save[10000]))
+    path = "%s.plan%d.dxf" % (base, rooms)
+    start = time.process_time()
+    doc = ezdxf.readfile(path)
+    ez_load = time.process_time() - start
+    start = time.process_time()
+    doc.saveas(path + ".ezdxf.dxf")
+    ez_save = time.process_time() - start
+    print("ezdxf on %d spaces: readfile %.2f s, saveas %.2f s" % (rooms, ez_load, ez_save))
+    print("ratio: load %.1f times faster than ezdxf, save %.1f times" % (ez_load / load[rooms], ez_save / save[rooms]))
 
 
 if __name__ == "__main__":

@@ -11,6 +11,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <map>
+#include <vector>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -164,6 +168,134 @@ const std::string& drawing() {
     return text;
 }
 
+// A floor plan as users keep them: every space its own block definition ("ROOM-1" ...) holding its
+// boundary (some bulged, some L-shaped) and NAME/AREA/AUX attribute definitions, inserted once with
+// its attributes and extended data, and four furniture inserts a space of a few shared blocks.
+std::string roomPlan(int rooms) {
+    dxf::Document doc;
+    std::uint64_t h = 0x100;
+    doc.tables.push_back(dxf::Table{"LAYER", {{0, "TABLE"}, {2, "LAYER"}}, {}});
+    for (const char* name : {"SPACES", "FURNITURE", "LABELS"})
+        doc.table("LAYER")->records.push_back(Tags{{0, "LAYER"},
+                                                   {5, dxf::handleText(h++)},
+                                                   {100, "AcDbSymbolTableRecord"},
+                                                   {100, "AcDbLayerTableRecord"},
+                                                   {2, name},
+                                                   {70, "0"},
+                                                   {62, "7"},
+                                                   {6, "Continuous"}});
+    doc.tables.push_back(dxf::Table{"APPID", {{0, "TABLE"}, {2, "APPID"}}, {}});
+    doc.table("APPID")->records.push_back(Tags{{0, "APPID"},
+                                               {5, dxf::handleText(h++)},
+                                               {100, "AcDbSymbolTableRecord"},
+                                               {100, "AcDbRegAppTableRecord"},
+                                               {2, "ADE"},
+                                               {70, "0"}});
+    auto blockBegin = [&](const std::string& name) {
+        return Tags{{0, "BLOCK"},
+                    {5, dxf::handleText(h++)},
+                    {100, "AcDbEntity"},
+                    {8, "0"},
+                    {100, "AcDbBlockBegin"},
+                    {2, name},
+                    {70, "0"},
+                    {10, "0.0"},
+                    {20, "0.0"},
+                    {30, "0.0"},
+                    {3, name},
+                    {1, ""}};
+    };
+    auto polyline = [&](const std::vector<std::pair<double, double>>& pts, double bulge, const char* layer) {
+        Tags t = entityHead("LWPOLYLINE", h, layer);
+        t.insert(t.end(), {{100, "AcDbPolyline"}, {90, std::to_string(pts.size())}, {70, "1"}, {43, "0.0"}});
+        for (std::size_t i = 0; i < pts.size(); ++i) {
+            t.push_back(Tag{10, dxf::formatDouble(pts[i].first)});
+            t.push_back(Tag{20, dxf::formatDouble(pts[i].second)});
+            if (bulge != 0 && i == 1) t.push_back(Tag{42, dxf::formatDouble(bulge)});
+        }
+        return t;
+    };
+    const char* furniture[] = {"DESK", "CHAIR", "CABINET", "TABLE"};
+    for (const char* name : furniture) {
+        dxf::Block b{blockBegin(name), {}, {}};
+        b.entities.push_back(polyline({{0, 0}, {1.2, 0}, {1.2, 0.6}, {0, 0.6}}, 0, "0"));
+        doc.blocks.push_back(std::move(b));
+    }
+    const char* labels[] = {"NAME", "AREA", "AUX"};
+    for (int i = 1; i <= rooms; ++i) {
+        const std::string name = "ROOM-" + std::to_string(i);
+        const double x = ((i - 1) % 100) * 8.0, y = ((i - 1) / 100) * 8.0;
+        dxf::Block b{blockBegin(name), {}, {}};
+        if (i % 7 == 0) // an L-shaped space
+            b.entities.push_back(polyline({{0, 0}, {7, 0}, {7, 3}, {3.5, 3}, {3.5, 7}, {0, 7}}, 0, "SPACES"));
+        else
+            b.entities.push_back(polyline({{0, 0}, {7, 0}, {7, 7}, {0, 7}}, i % 5 == 0 ? 0.25 : 0, "SPACES"));
+        for (int a = 0; a < 3; ++a) b.entities.push_back(attdef(h, labels[a], 3.0 - a * 0.5));
+        doc.blocks.push_back(std::move(b));
+        std::uint64_t ins = h;
+        Tags t = entityHead("INSERT", h, "SPACES");
+        t.insert(t.end(), {{100, "AcDbBlockReference"},
+                           {66, "1"},
+                           {2, name},
+                           {10, dxf::formatDouble(x)},
+                           {20, dxf::formatDouble(y)},
+                           {30, "0.0"},
+                           {1001, "ADE"},
+                           {1002, "{"},
+                           {1000, "AREA=49.00sq.m."},
+                           {1000, "PERIMETER=28.00m."},
+                           {1000, "NAME=R" + std::to_string(i)},
+                           {1000, "TAGTYPE=<Not Set>"},
+                           {1000, "AREA_TYPE=Office"},
+                           {1002, "}"}});
+        doc.entities.push_back(std::move(t));
+        const std::string values[] = {"R" + std::to_string(i), "49.00sq.m.", "Office"};
+        for (int a = 0; a < 3; ++a) {
+            Tags at = entityHead("ATTRIB", h, "LABELS");
+            at.insert(at.begin() + 2, Tag{330, dxf::handleText(ins)});
+            at.insert(at.end(), {{100, "AcDbText"},
+                                 {10, dxf::formatDouble(x + 0.5)},
+                                 {20, dxf::formatDouble(y + 3.0 - a * 0.5)},
+                                 {30, "0.0"},
+                                 {40, "0.25"},
+                                 {1, values[a]},
+                                 {100, "AcDbAttribute"},
+                                 {2, labels[a]},
+                                 {70, "0"}});
+            doc.entities.push_back(std::move(at));
+        }
+        doc.entities.push_back(Tags{{0, "SEQEND"}, {5, dxf::handleText(h++)}, {100, "AcDbEntity"}, {8, "LABELS"}});
+        for (int f = 0; f < 4; ++f) {
+            Tags fi = entityHead("INSERT", h, "FURNITURE");
+            fi.insert(fi.end(), {{100, "AcDbBlockReference"},
+                                 {2, furniture[(i + f) % 4]},
+                                 {10, dxf::formatDouble(x + 1 + f * 1.5)},
+                                 {20, dxf::formatDouble(y + 5)},
+                                 {30, "0.0"},
+                                 {50, dxf::formatDouble((f % 2) * 90.0)}});
+            doc.entities.push_back(std::move(fi));
+        }
+    }
+    dxf::normalizeR2010(doc);
+    std::string out;
+    dxf::writeDocument(doc, out);
+    return out;
+}
+
+std::string planFile(int rooms) {
+    return benchFile() + ".plan" + std::to_string(rooms) + ".dxf";
+}
+
+// The plan of so many rooms, written once per process.
+std::size_t writePlan(int rooms) {
+    static std::map<int, std::size_t> sizes;
+    auto it = sizes.find(rooms);
+    if (it != sizes.end()) return it->second;
+    std::string text = roomPlan(rooms);
+    std::ofstream(planFile(rooms), std::ios::binary) << text;
+    return sizes[rooms] = text.size();
+}
+
 long residentKb() {
     std::ifstream in("/proc/self/status");
     std::string line;
@@ -178,6 +310,7 @@ double memoryRatio() {
         const std::string& text = drawing();
         std::wstring path = wpath(benchFile());
         ::malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
         long before = residentKb();
         auto* db = new AcDbDatabase(false, true);
         db->readDxfFile(path.c_str());
@@ -220,6 +353,80 @@ void BM_DxfSave(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_DxfSave)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5);
+
+long peakKb() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    return 0;
+}
+
+// The peak the load of one file reaches above what the process held before it, and what the loaded
+// drawing holds, both over the file's size. Measured in a child process of its own, as a host opening
+// the drawing would be: this one's heap is marked by the plans it made.
+std::pair<double, double> memoryRatios(const std::string& file, std::size_t bytes) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {0, 0};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        ::malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
+        long before = residentKb();
+        auto* db = new AcDbDatabase(false, true);
+        db->readDxfFile(wpath(file).c_str());
+        long peak = peakKb();
+        ::malloc_trim(0);
+        long held = residentKb();
+        long out[3] = {before, peak, held};
+        if (::write(fds[1], out, sizeof out) != static_cast<ssize_t>(sizeof out)) ::_exit(1);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    long in[3] = {0, 0, 0};
+    const bool ok = child > 0 && ::read(fds[0], in, sizeof in) == static_cast<ssize_t>(sizeof in);
+    ::close(fds[0]);
+    if (child > 0) ::waitpid(child, nullptr, 0);
+    if (!ok) return {0, 0};
+    const double size = static_cast<double>(bytes);
+    return {static_cast<double>(in[1] - in[0]) * 1024.0 / size, static_cast<double>(in[2] - in[0]) * 1024.0 / size};
+}
+
+// Loading the room plan of 5,000, 10,000 and 20,000 spaces: the time must grow with the file.
+void BM_PlanLoad(benchmark::State& state) {
+    const int rooms = static_cast<int>(state.range(0));
+    const std::size_t bytes = writePlan(rooms);
+    const std::string file = planFile(rooms);
+    const auto [peak, held] = memoryRatios(file, bytes);
+    for (auto _ : state) {
+        auto* db = new AcDbDatabase(false, true);
+        if (db->readDxfFile(wpath(file).c_str()) != Acad::eOk) state.SkipWithError("load failed");
+        state.PauseTiming();
+        delete db;
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+    state.counters["file_MB"] = static_cast<double>(bytes) / 1e6;
+    state.counters["peak_per_file_byte"] = peak;
+    state.counters["held_per_file_byte"] = held;
+}
+BENCHMARK(BM_PlanLoad)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
+
+void BM_PlanSave(benchmark::State& state) {
+    const int rooms = static_cast<int>(state.range(0));
+    const std::size_t bytes = writePlan(rooms);
+    AcDbDatabase db(false, true);
+    if (db.readDxfFile(wpath(planFile(rooms)).c_str()) != Acad::eOk) {
+        state.SkipWithError("load failed");
+        return;
+    }
+    std::wstring out = wpath(planFile(rooms) + ".saved.dxf");
+    for (auto _ : state)
+        if (db.saveAs(out.c_str()) != Acad::eOk) state.SkipWithError("save failed");
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+}
+BENCHMARK(BM_PlanSave)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 } // namespace
 

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cmath>
+#include <mutex>
+#include <unordered_set>
 
 namespace {
 // The standard 256-colour palette as 0xRRGGBB: 1-9 named colours, 10-249 hue rings, 250-255 greys.
@@ -152,4 +154,11 @@ Acad::ErrorStatus AcCmColor::setNames(const ACHAR* colorName, const ACHAR* bookN
     colorName_ = colorName ? colorName : L"";
     bookName_ = bookName ? bookName : L"";
     return Acad::eOk;
+}
+
+const std::wstring& AcDbSharedName::intern(const std::wstring& name) {
+    static std::mutex mutex;
+    static auto* names = new std::unordered_set<std::wstring>; // outlives every object that names one
+    std::lock_guard<std::mutex> lock(mutex);
+    return *names->insert(name).first;
 }

@@ -2,6 +2,26 @@
 // Colours: an index, a true colour, by layer or by block.
 #include "cad/db/AcDbCore.h"
 
+// A name many objects hold alike (an entity's layer and linetype, a colour's book): one shared copy per
+// distinct name (a drawing has a few dozen and hundreds of thousands of entities), never freed.
+class AcDbSharedName {
+public:
+    AcDbSharedName(const wchar_t* name) : name_(&intern(name)) {}
+    AcDbSharedName(const std::wstring& name) : name_(&intern(name)) {}
+    AcDbSharedName& operator=(const std::wstring& name) {
+        name_ = &intern(name);
+        return *this;
+    }
+    AcDbSharedName& operator=(const wchar_t* name) { return *this = std::wstring(name); }
+    operator const std::wstring&() const { return *name_; }
+    const std::wstring& str() const { return *name_; }
+    const wchar_t* c_str() const { return name_->c_str(); }
+
+private:
+    static const std::wstring& intern(const std::wstring& name);
+    const std::wstring* name_;
+};
+
 namespace AcCm {
 enum ColorMethod : Adesk::UInt8 {
     kByLayer = 0xC0,
@@ -93,5 +113,5 @@ public:
 
 private:
     AcCmEntityColor color_;
-    std::wstring colorName_, bookName_;
+    AcDbSharedName colorName_ = L"", bookName_ = L"";
 };

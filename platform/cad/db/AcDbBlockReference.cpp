@@ -216,14 +216,34 @@ void AcDbBlockReference::onErase(bool erasing) {
         if (AcDbObject* a = db ? db->peek(id) : nullptr) a->setErasedFlag(erasing);
 }
 
+namespace {
+// The definitions being expanded, outermost first, and the entities the outermost expansion visited: a
+// definition that inserts itself (directly or through others) adds nothing again, and nesting that
+// fans out (a definition holding many inserts of one holding many ...) stops at a bound.
+thread_local std::vector<AcDbObjectId> expanding;
+thread_local std::size_t visited = 0;
+constexpr std::size_t kMaxVisits = std::size_t(1) << 20;
+
+struct Expansion {
+    explicit Expansion(AcDbObjectId block) {
+        if (expanding.empty()) visited = 0;
+        expanding.push_back(block);
+    }
+    ~Expansion() { expanding.pop_back(); }
+};
+} // namespace
+
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m,
                                                int depth) const {
     if (depth > kMaxNesting) return;
+    if (std::find(expanding.begin(), expanding.end(), block_) != expanding.end()) return;
     AcDbDatabase* db = block_.database();
     auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
     if (!btr) return;
+    Expansion expansion(block_);
     AcGeMatrix3d xf = m * blockTransform();
     for (AcDbObjectId id : btr->entityIds()) {
+        if (++visited > kMaxVisits) return;
         auto* e = AcDbEntity::cast(db->peek(id));
         if (!e || e->isErased() || e->isKindOf(AcDbAttributeDefinition::desc())) continue;
         if (auto* ref = AcDbBlockReference::cast(e)) {

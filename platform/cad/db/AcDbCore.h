@@ -143,7 +143,7 @@ enum LineWeight : int {
 };
 enum TextHorzMode { kTextLeft = 0, kTextCenter = 1, kTextRight = 2, kTextAlign = 3, kTextMid = 4, kTextFit = 5 };
 enum TextVertMode { kTextBase = 0, kTextBottom = 1, kTextVertMid = 2, kTextTop = 3 };
-enum UnitsValue {
+enum UnitsValue : int { // files use values up to 24 (kUnitsMax); only the common ones are named
     kUnitsUndefined = 0,
     kUnitsInches = 1,
     kUnitsFeet = 2,

@@ -111,6 +111,8 @@ public:
     // Every id that has an object, erased ones included, in handle order.
     std::vector<AcDbObjectId> allObjectIds() const;
     size_t objectCount() const { return objectCount_; }
+    // Makes room for so many objects in all (a file reader knows how many are coming).
+    void reserveObjects(size_t n) { stubs_.reserve(n); }
 
     // ---- Open rules.
     // The document lock hook: when set and answering false, write opens give eLockViolation.

@@ -1025,6 +1025,12 @@ double num(const std::wstring& v) {
     return std::wcstod(v.c_str(), nullptr);
 }
 
+// Flags of a kept record: a number beyond any flag word (damage) sets none.
+int flagsOf(const std::wstring& v) {
+    double d = num(v);
+    return d >= -2147483648.0 && d <= 2147483647.0 ? int(d) : 0;
+}
+
 // The point of group code c (x) with its y (c + 10) and z (c + 20) following.
 AcGePoint3d pointAt(const AcDbDxfTags& t, size_t i) {
     int c = t[i].first;
@@ -1055,7 +1061,7 @@ void heavyPolyline(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths,
     int flags = 0;
     double elevation = 0;
     for (size_t i = 0; i < mainEnd; ++i) {
-        if (t[i].first == 70) flags = int(num(t[i].second));
+        if (t[i].first == 70) flags = flagsOf(t[i].second);
         if (t[i].first == 30) elevation = num(t[i].second);
     }
     bool threeD = (flags & (8 | 16 | 64)) != 0;
@@ -1080,7 +1086,7 @@ void heavyPolyline(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths,
                 hasPoint = true;
             }
             if (t[k].first == 42) bulge = num(t[k].second);
-            if (t[k].first == 70) vflags = int(num(t[k].second));
+            if (t[k].first == 70) vflags = flagsOf(t[k].second);
         }
         // Polyface face records carry no position.
         if (!hasPoint || ((vflags & 128) && !(vflags & 64))) continue;
@@ -1121,7 +1127,9 @@ void ellipse(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths, const
     AcGeVector3d n = normalOf(t, 0, t.size());
     AcGeVector3d minor = n.crossProduct(major) * ratio;
     double sweep = p1 - p0;
-    while (sweep <= 0) sweep += 2 * M_PI;
+    // Parameters of any size come from files: fold them once rather than step by turns.
+    if (!std::isfinite(sweep)) sweep = 2 * M_PI;
+    if (sweep <= 0) sweep = std::fmod(sweep, 2 * M_PI) + 2 * M_PI;
     bool full = sweep >= 2 * M_PI - 1e-9;
     cadgeom::BulgePath path;
     path.closed = full;

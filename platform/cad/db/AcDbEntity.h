@@ -15,7 +15,7 @@ public:
 
     AcDbObjectId blockId() const { return ownerId(); }
     ACHAR* layer() const; // a copy; free with acutDelString
-    const std::wstring& layerName() const { return layerName_; }
+    const std::wstring& layerName() const { return layerName_.str(); }
     AcDbObjectId layerId() const { return layerId_; }
     // Refused with eKeyNotFound when the database has no such layer.
     virtual Acad::ErrorStatus setLayer(const ACHAR* name, bool doSubents = true, bool allowHiddenLayer = false);
@@ -26,7 +26,7 @@ public:
     virtual Acad::ErrorStatus setColorIndex(Adesk::UInt16 i, bool doSubents = true);
     AcCmEntityColor entityColor() const { return color_.entityColor(); }
     ACHAR* linetype() const; // a copy; free with acutDelString
-    const std::wstring& linetypeName() const { return linetypeName_; }
+    const std::wstring& linetypeName() const { return linetypeName_.str(); }
     AcDbObjectId linetypeId() const { return linetypeId_; }
     virtual Acad::ErrorStatus setLinetype(const ACHAR* name, bool doSubents = true);
     virtual Acad::ErrorStatus setLinetype(AcDbObjectId id, bool doSubents = true);
@@ -75,7 +75,7 @@ protected:
     Acad::ErrorStatus setUnitVector(AcGeVector3d& field, const AcGeVector3d& v);
 
 private:
-    std::wstring layerName_ = L"0", linetypeName_ = L"ByLayer";
+    AcDbSharedName layerName_ = L"0", linetypeName_ = L"ByLayer";
     AcDbObjectId layerId_, linetypeId_;
     AcCmColor color_;
     double linetypeScale_ = 1.0;

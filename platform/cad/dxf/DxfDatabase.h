@@ -22,6 +22,9 @@ namespace dxf {
 // Throws Refused for files that are not ASCII DXF.
 void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
                   std::vector<std::string>& problems);
+// The same, freeing the text as soon as it is read (bytes is left empty).
+void loadDatabase(AcDbDatabase* db, std::string&& bytes, const std::string& fileName,
+                  std::vector<std::string>& problems);
 
 // The database as an R2010 document.
 Document saveDocument(AcDbDatabase* db);

@@ -9,6 +9,7 @@
 #include "cad/db/AcDbTable.h"
 #include "cad/dxf/DxfDatabase.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,6 +18,13 @@ namespace dxf {
 namespace {
 
 constexpr double kDegree = 3.14159265358979323846 / 180.0;
+
+// A number from the file as an enumeration: values outside first..last (files written by other
+// programs, damage) take the fallback, so that no value the type cannot hold gets in.
+template <class E>
+E enumIn(long long v, E first, E last, E fallback) {
+    return v >= static_cast<long long>(first) && v <= static_cast<long long>(last) ? static_cast<E>(v) : fallback;
+}
 
 struct Body {
     const Tags& t;
@@ -57,11 +65,20 @@ bool contains(std::initializer_list<int> list, int code) {
     return false;
 }
 
+// Whether tag i of t[.., end) can be kept as read: its value fits its code and a point has its y.
+// What does not fit (damage, a file cut short) is left out, so that it is never written again.
+bool fits(const Tags& t, std::size_t i, std::size_t end) {
+    const Tag& x = t[i];
+    if (!valueFits(x.code, x.value)) return false;
+    return !isPointCode(x.code) ||
+           (i + 1 < end && t[i + 1].code == x.code + 10 && valueFits(t[i + 1].code, t[i + 1].value));
+}
+
 // Tags of the body the reader did not use, without subclass markers.
 void leftovers(const Body& body, std::initializer_list<int> known, AcDbDxfTags& out) {
     for (std::size_t i = body.b; i < body.e; ++i) {
         const Tag& t = body.t[i];
-        if (t.code == 100 || contains(known, t.code)) continue;
+        if (t.code == 100 || contains(known, t.code) || !fits(body.t, i, body.e)) continue;
         out.emplace_back(t.code, wide(t.value));
     }
 }
@@ -129,7 +146,23 @@ bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out) {
     return true;
 }
 
+// Whether a body read is whole enough to be written again as read: it opens with the subclass the
+// model writes, and a hatch has its loop count. Anything less is written from the model.
+bool verbatimWorthy(const Body& body, const Tags& canonical) {
+    if (!tagsWellFormed(body.t, body.b, body.e)) return false;
+    if (canonical.empty() || body.b >= body.e || body.t[body.b].code != canonical[0].code ||
+        body.t[body.b].value != canonical[0].value)
+        return false;
+    return canonical[0].value != "AcDbHatch" || body.has(91);
+}
+
 void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
+    if (!verbatimWorthy(body, canonical)) return;
+    // A body the model writes again as it stands (a file of ours) needs no copy.
+    if (body.e - body.b == canonical.size() &&
+        std::equal(canonical.begin(), canonical.end(), body.t.begin() + static_cast<std::ptrdiff_t>(body.b),
+                   [](const Tag& a, const Tag& b) { return a.code == b.code && a.value == b.value; }))
+        return;
     AcDbDxfTags& x = obj->dxfExtraTags();
     x.emplace_back(-3, wide(handleText(fingerprint(canonical))));
     for (std::size_t i = body.b; i < body.e; ++i) x.emplace_back(body.t[i].code, wide(body.t[i].value));
@@ -259,6 +292,12 @@ AcDbObjectId ReadContext::layerNamed(const std::string& name) {
     return layerCache[name] = db->layerId(wide(name));
 }
 
+AcDbObjectId ReadContext::styleNamed(const std::string& name) {
+    auto it = styleCache.find(name);
+    if (it != styleCache.end()) return it->second;
+    return styleCache[name] = db->textStyleId(wide(name));
+}
+
 AcDbObjectId ReadContext::linetypeNamed(const std::string& name) {
     auto it = linetypeCache.find(name);
     if (it != linetypeCache.end()) return it->second;
@@ -310,7 +349,8 @@ bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values
     Body b{values, 0, values.size()};
     AcDbDatabase* db = ctx.db;
     if (name == "$INSUNITS")
-        db->setInsunits(static_cast<AcDb::UnitsValue>(b.integer(70)));
+        db->setInsunits(
+            enumIn(b.integer(70), AcDb::kUnitsUndefined, static_cast<AcDb::UnitsValue>(24), AcDb::kUnitsUndefined));
     else if (name == "$LUNITS")
         db->setLunits(static_cast<Adesk::Int16>(b.integer(70, 2)));
     else if (name == "$LUPREC")
@@ -454,7 +494,7 @@ namespace {
 void readColor(const Body& b, AcCmColor& c, bool& any) {
     if (const Tag* t = b.first(62)) {
         long long v = parseInt(t->value, 256);
-        if (v < 0) v = -v;
+        if (v < 0) v = v < -256 ? 256 : -v; // negative: a layer that is off
         if (v == 256)
             c.setColorMethod(AcCm::kByLayer);
         else if (v == 0)
@@ -532,6 +572,8 @@ AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& tabl
             const Tag& t = b.t[i];
             if (t.code == 49) {
                 l->setDashLengthAt(++k, parseDouble(t.value));
+            } else if (!fits(b.t, i, b.e)) {
+                continue;
             } else if (k >= 0 && contains({74, 75, 340, 46, 50, 44, 45, 9}, t.code)) {
                 l->dashExtraTags(k).emplace_back(t.code, wide(t.value));
             } else if (!contains({2, 70, 3, 72, 73, 40, 100}, t.code)) {
@@ -816,7 +858,7 @@ void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags&
                 e->setTransparency(static_cast<Adesk::Int32>(parseInt(t.value)));
                 break;
             default:
-                left.emplace_back(t.code, wide(t.value));
+                if (fits(b.t, i, b.e)) left.emplace_back(t.code, wide(t.value));
         }
     }
     if (!linetype) {
@@ -863,10 +905,11 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
     t->setOblique(b.num(51) * kDegree);
     t->setThickness(b.num(39));
     t->setGenerationFlags(static_cast<int>(b.integer(71)));
-    t->setHorizontalMode(static_cast<AcDb::TextHorzMode>(b.integer(72)));
+    t->setHorizontalMode(enumIn(b.integer(72), AcDb::kTextLeft, AcDb::kTextFit, AcDb::kTextLeft));
     if (b.has(11)) t->setAlignmentPoint(b.point(11));
     t->setNormal(b.vec(210, {0, 0, 1}));
-    AcDbObjectId style = ctx.db->textStyleId(b.str(7, L"Standard"));
+    const Tag* styleTag = b.first(7);
+    AcDbObjectId style = ctx.styleNamed(styleTag ? styleTag->value : std::string("Standard"));
     if (!style.isNull()) t->setTextStyle(style);
 }
 
@@ -909,6 +952,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbDxfTags common, left;
     AcDbEntity* e = nullptr;
+    bool whole = true; // the body may be written again as read
     if (type == "LINE") {
         auto* l = new AcDbLine(b.point(10), b.point(11));
         l->setThickness(b.num(39));
@@ -961,7 +1005,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     } else if (type == "TEXT") {
         auto* t = new AcDbText;
         readText(ctx, t, b);
-        t->setVerticalMode(static_cast<AcDb::TextVertMode>(b.integer(73)));
+        t->setVerticalMode(enumIn(b.integer(73), AcDb::kTextBase, AcDb::kTextTop, AcDb::kTextBase));
         leftovers(b, {39, 10, 20, 30, 40, 1, 50, 41, 51, 7, 71, 72, 11, 21, 31, 210, 220, 230, 73}, left);
         e = t;
     } else if (type == "ATTRIB" || type == "ATTDEF") {
@@ -999,18 +1043,19 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
             t = a;
         }
         readText(ctx, t, main);
-        t->setVerticalMode(static_cast<AcDb::TextVertMode>(main.integer(74)));
+        t->setVerticalMode(enumIn(main.integer(74), AcDb::kTextBase, AcDb::kTextTop, AcDb::kTextBase));
         leftovers(main,
                   {39, 10, 20, 30, 40, 1, 50, 41, 51, 7, 71, 72, 11, 21, 31, 210, 220, 230, 2, 3, 70, 73, 74, 280},
                   left);
-        for (std::size_t i = cut; i < b.e; ++i) left.emplace_back(b.t[i].code, wide(b.t[i].value));
+        for (std::size_t i = cut; i < b.e; ++i)
+            if (fits(b.t, i, b.e)) left.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = t;
     } else if (type == "MTEXT") {
         auto* m = new AcDbMText;
         m->setLocation(b.point(10));
         m->setTextHeight(b.num(40, 2.5));
         m->setWidth(b.num(41));
-        m->setAttachment(static_cast<AcDbMText::AttachmentPoint>(b.integer(71, 1)));
+        m->setAttachment(enumIn(b.integer(71, 1), AcDbMText::kTopLeft, AcDbMText::kBottomRight, AcDbMText::kTopLeft));
         m->setFlowDirection(static_cast<int>(b.integer(72, 1)));
         m->setNormal(b.vec(210, {0, 0, 1}));
         if (b.has(11))
@@ -1029,6 +1074,8 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     } else if (type == "INSERT") {
         AcDbBlockReference* r;
         long long cols = b.integer(70, 1), rows = b.integer(71, 1);
+        if (cols < 1 || cols > 32767) cols = 1;
+        if (rows < 1 || rows > 32767) rows = 1;
         bool minsert = cols > 1 || rows > 1;
         if (minsert) {
             auto* m = new AcDbMInsertBlock;
@@ -1065,9 +1112,17 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         v->setViewHeight(b.num(45, 1));
         v->setTwistAngle(b.num(51) * kDegree);
         v->setStatusFlags(static_cast<Adesk::Int32>(b.integer(90)));
+        // Frozen layers are layers (the tables are read by now); a handle of anything else is dropped,
+        // and then the body is written from the model.
         AcDbObjectIdArray frozen;
-        for (std::size_t i = b.b; i < b.e; ++i)
-            if (b.t[i].code == 331) frozen.append(ctx.idOf(b.t[i].value));
+        for (std::size_t i = b.b; i < b.e; ++i) {
+            if (b.t[i].code != 331) continue;
+            AcDbObjectId id = ctx.idOf(b.t[i].value);
+            if (AcDbLayerTableRecord::cast(ctx.db->peek(id)))
+                frozen.append(id);
+            else
+                whole = false;
+        }
         if (!frozen.isEmpty()) v->freezeLayersInViewport(frozen);
         e = v;
     } else if (type == "HATCH") {
@@ -1097,7 +1152,8 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                 }
                 long long nv = at(93) ? parseInt(val()) : 0;
                 if (at(93)) ++i;
-                for (long long k = 0; k < nv && i < b.e; ++k) {
+                // The count is the file's word: a vertex that brings no tag ends the list.
+                for (long long k = 0; k < nv && at(10); ++k) {
                     cadgeom::BulgeVertex v;
                     if (at(10)) {
                         v.pt.x = parseDouble(val());
@@ -1117,6 +1173,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                 long long ne = at(93) ? parseInt(val()) : 0;
                 if (at(93)) ++i;
                 for (long long k = 0; k < ne && i < b.e; ++k) {
+                    const std::size_t edgeAt = i;
                     AcDbHatchEdge edge;
                     edge.type = at(72) ? static_cast<int>(parseInt(val())) : 1;
                     if (at(72)) ++i;
@@ -1164,12 +1221,13 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                         };
                         while (i < b.e && !at(72) && !(at(97) && !splineOwns97())) {
                             if (at(97)) fitCountSeen = true;
-                            edge.splineTags.emplace_back(b.t[i].code, wide(val()));
+                            if (fits(b.t, i, b.e)) edge.splineTags.emplace_back(b.t[i].code, wide(val()));
                             if (at(10) && i + 1 < b.e && b.t[i + 1].code == 20)
                                 edge.splinePoints.emplace_back(parseDouble(val()), parseDouble(b.t[i + 1].value));
                             ++i;
                         }
                     }
+                    if (i == edgeAt) break; // an edge that brings no tag: the count ran past the data
                     loop.edges.push_back(std::move(edge));
                 }
             }
@@ -1179,10 +1237,11 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
             h->appendLoop(loop);
         }
         Body rest{b.t, i, b.e};
-        auto ptype = static_cast<AcDbHatch::HatchPatternType>(b.integer(76, 1));
+        auto ptype =
+            enumIn(b.integer(76, 1), AcDbHatch::kUserDefined, AcDbHatch::kCustomDefined, AcDbHatch::kPreDefined);
         double angle = rest.num(52) * kDegree, scale = rest.num(41, 1);
         h->setPatternFields(ptype, b.str(2, L"SOLID").c_str(), angle, scale, rest.integer(77) != 0);
-        h->setHatchStyle(static_cast<AcDbHatch::HatchStyle>(rest.integer(75)));
+        h->setHatchStyle(enumIn(rest.integer(75), AcDbHatch::kNormal, AcDbHatch::kIgnore, AcDbHatch::kNormal));
         h->setAssociative(b.integer(71) != 0);
         std::vector<AcDbHatchPatternLine> lines;
         for (std::size_t k = i; k < b.e; ++k) {
@@ -1225,7 +1284,10 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         if (tp.has(342)) tb->setTableStyle(ctx.idOf(tp.raw(342)));
         tb->setDirection(tp.vec(11, {1, 0, 0}));
         int rows = static_cast<int>(tp.integer(91)), cols = static_cast<int>(tp.integer(92));
-        if (rows > 0 && cols > 0 && rows < 100000 && cols < 10000 && static_cast<long long>(rows) * cols < 1000000) {
+        // Every cell has tags of its own: a grid larger than the record can hold is not made.
+        const long long cells = static_cast<long long>(rows) * cols;
+        if (rows > 0 && cols > 0 && rows < 100000 && cols < 10000 && cells < 1000000 &&
+            cells <= static_cast<long long>(b.e - s)) {
             tb->setSize(rows, cols);
             int r = 0, c = 0, cell = -1;
             for (std::size_t k = s; k < b.e; ++k) {
@@ -1237,7 +1299,8 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                 else if (t.code == 171) {
                     ++cell;
                     if (cell >= rows * cols) break;
-                    tb->cellForWrite(cell / cols, cell % cols).type = static_cast<AcDb::CellType>(parseInt(t.value, 1));
+                    tb->cellForWrite(cell / cols, cell % cols).type =
+                        enumIn(parseInt(t.value, 1), AcDb::kUnknownCell, AcDb::kBlockCell, AcDb::kTextCell);
                 } else if (cell >= 0) {
                     AcDbTableCell& cl = tb->cellForWrite(cell / cols, cell % cols);
                     if (t.code == 1)
@@ -1253,7 +1316,8 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                     else if (t.code == 140)
                         cl.textHeight = parseDouble(t.value);
                     else if (t.code == 170)
-                        cl.alignment = static_cast<AcDb::CellAlignment>(parseInt(t.value));
+                        cl.alignment = enumIn(parseInt(t.value), static_cast<AcDb::CellAlignment>(0),
+                                              AcDb::kBottomRight, static_cast<AcDb::CellAlignment>(0));
                     else if (t.code == 340)
                         cl.block = ctx.idOf(t.value);
                     else if (t.code == 7)
@@ -1263,15 +1327,16 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         }
         e = tb;
     } else {
+        // Kept as read, so it must be whole: a damaged one is dropped (the caller lists it).
+        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd)) return nullptr;
         AcDbDxfTags body;
-        leftovers(Body{b.t, b.b, b.b}, {}, body);
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
     }
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
     setExtras(e, std::move(common), std::move(left));
-    if (isVerbatimType(type)) {
+    if (isVerbatimType(type) && whole) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
     }
@@ -1592,12 +1657,17 @@ void readPlotPart(AcDbPlotSettings* l, const Body& ps) {
     l->setPlotWindowArea(ps.num(48), ps.num(49), ps.num(140), ps.num(141));
     l->setCustomPrintScale(ps.num(142, 1), ps.num(143, 1));
     l->setPlotLayoutFlags(static_cast<int>(ps.integer(70, 688)));
-    l->setPlotPaperUnits(static_cast<AcDbPlotSettings::PlotPaperUnits>(ps.integer(72, 1)));
-    l->setPlotRotation(static_cast<AcDbPlotSettings::PlotRotation>(ps.integer(73)));
-    l->setPlotType(static_cast<AcDbPlotSettings::PlotType>(ps.integer(74, 5)));
+    l->setPlotPaperUnits(enumIn(ps.integer(72, 1), AcDbPlotSettings::kInches, AcDbPlotSettings::kPixels,
+                                AcDbPlotSettings::kMillimeters));
+    l->setPlotRotation(enumIn(ps.integer(73), AcDbPlotSettings::k0degrees, AcDbPlotSettings::k270degrees,
+                              AcDbPlotSettings::k0degrees));
+    l->setPlotType(
+        enumIn(ps.integer(74, 5), AcDbPlotSettings::kDisplay, AcDbPlotSettings::kLayout, AcDbPlotSettings::kLayout));
     l->setCurrentStyleSheet(ps.str(7).c_str());
-    l->setStdScaleType(static_cast<AcDbPlotSettings::StdScaleType>(ps.integer(75)));
-    l->setShadePlot(static_cast<AcDbPlotSettings::ShadePlotType>(ps.integer(76)));
+    l->setStdScaleType(enumIn(ps.integer(75), AcDbPlotSettings::kScaleToFit, AcDbPlotSettings::k1and1_2in_1ft,
+                              AcDbPlotSettings::kScaleToFit));
+    l->setShadePlot(enumIn(ps.integer(76), AcDbPlotSettings::kAsDisplayed, AcDbPlotSettings::kRendered,
+                           AcDbPlotSettings::kAsDisplayed));
     l->setStdScale(ps.num(147, 1));
 }
 
@@ -1747,7 +1817,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
             if (c == 100 || c == 280 || c == 281 || ((c == 350 || c == 360) && i > b.b && b.t[i - 1].code == 3) ||
                 (c == 3 && i + 1 < b.e && (b.t[i + 1].code == 350 || b.t[i + 1].code == 360)))
                 continue;
-            left.emplace_back(c, wide(b.t[i].value));
+            if (fits(b.t, i, b.e)) left.emplace_back(c, wide(b.t[i].value));
         }
         obj = d;
     } else if (type == "XRECORD") {
@@ -1792,12 +1862,13 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
     } else if (type == "TABLESTYLE") {
         auto* ts = new AcDbTableStyle;
         ts->setDescription(b.str(3).c_str());
-        ts->setFlowDirection(static_cast<AcDb::FlowDirection>(b.integer(70)));
+        ts->setFlowDirection(enumIn(b.integer(70), AcDb::kTtoB, AcDb::kBtoT, AcDb::kTtoB));
         ts->setHorzCellMargin(b.num(40, 1.5));
         ts->setVertCellMargin(b.num(41, 1.5));
         obj = ts;
         verbatim = true;
     } else {
+        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd)) return nullptr;
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         obj = new AcDbRawObject(wide(type), std::move(body));

@@ -26,9 +26,10 @@ struct ReadContext {
     AcDbObjectId idOf(const std::string& handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }
     // Layers and linetypes by their name as written (entities share a few of them).
-    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache;
+    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache, styleCache;
     AcDbObjectId layerNamed(const std::string& name);
     AcDbObjectId linetypeNamed(const std::string& name);
+    AcDbObjectId styleNamed(const std::string& name); // a text style
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
     void finish();
@@ -41,6 +42,7 @@ void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id);
 AcDbSymbolTableRecord* readTableRecord(ReadContext& ctx, const std::string& table, const Record& rec);
 void readBlockBegin(ReadContext& ctx, AcDbBlockTableRecord* br, const Record& rec);
 void keepEndTags(AcDbBlockTableRecord* br, const Record& rec);
+// Null for a type kept as read whose tags are damaged: it cannot be written again whole.
 AcDbEntity* readEntity(ReadContext& ctx, const Record& rec);
 AcDbObject* readObject(ReadContext& ctx, const Record& rec);
 

@@ -58,6 +58,15 @@ const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db) {
 
 namespace {
 
+// A header variable holds one value, or one point (x, y and maybe z): anything more is damage.
+bool oneValue(const Tags& values) {
+    if (values.size() == 1) return true;
+    if (values.empty() || values.size() > 3 || !isPointCode(values[0].code)) return false;
+    for (std::size_t i = 1; i < values.size(); ++i)
+        if (values[i].code != values[0].code + 10 * static_cast<int>(i)) return false;
+    return true;
+}
+
 class Loader : public ReadContext {
 public:
     Loader(AcDbDatabase* d, std::vector<std::string>& p) : problems(p) { db = d; }
@@ -73,9 +82,15 @@ private:
     void problem(std::string s) { problems.push_back(std::move(s)); }
 
     std::vector<std::string>& problems;
+    std::size_t damaged = 0; // records kept as read that were damaged, dropped
 };
 
 AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId owner, const Record& rec) {
+    if (!obj) {
+        ++damaged;
+        reserveHandle(handle);
+        return AcDbObjectId();
+    }
     applyObjectParts(obj, rec);
     AcDbObjectId id;
     Acad::ErrorStatus es = db->addAcDbObject(id, obj, AcDbHandle(handle));
@@ -92,6 +107,11 @@ void Loader::header(Document& doc) {
     for (auto& [name, values] : doc.header) {
         if (name == "$ACADVER" || name == "$DWGCODEPAGE" || name == "$HANDSEED") continue;
         if (!readHeaderVar(*this, name, values)) {
+            // Kept as read, so written again: a value cut short or damaged drops the variable.
+            if (!oneValue(values) || name.size() < 2 || name[0] != '$' || !tagsWellFormed(values, 0, values.size())) {
+                problem("header variable " + name + " is damaged and was dropped");
+                continue;
+            }
             AcDbDxfTags t;
             for (const Tag& v : values) t.emplace_back(v.code, wide(v.value));
             db->headerExtra().emplace_back(wide(name), std::move(t));
@@ -99,6 +119,10 @@ void Loader::header(Document& doc) {
     }
     // Classes travel with the header extras: the database has no place of its own for them.
     for (const Tags& c : doc.classes) {
+        if (!tagsWellFormed(c, 1, c.size())) {
+            problem("a damaged class definition was dropped");
+            continue;
+        }
         AcDbDxfTags t;
         for (std::size_t i = 1; i < c.size(); ++i) t.emplace_back(c[i].code, wide(c[i].value));
         db->headerExtra().emplace_back(L"*CLASS", std::move(t));
@@ -124,6 +148,7 @@ void Loader::tables(Document& doc) {
                 blockIds[upper(narrow(record->getName()))] = id;
             else if (t.name == "LAYER")
                 layerIds[upper(narrow(record->getName()))] = id;
+            Tags().swap(r);
         }
         table->reindex();
     }
@@ -132,7 +157,13 @@ void Loader::tables(Document& doc) {
 void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTableRecord* br) {
     AcDbBlockReference* insert = nullptr;
     AcDbRawEntity* polyline = nullptr;
+    // Each record's tags are freed once it is in the database, whichever way the loop goes on.
+    struct Release {
+        Tags& tags;
+        ~Release() { Tags().swap(tags); }
+    };
     for (Tags& t : list) {
+        Release release{t};
         Record rec(t);
         const std::string& type = recordType(t);
         if (type == "ATTRIB" && insert) {
@@ -144,6 +175,10 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
         if ((type == "VERTEX" || type == "SEQEND") && polyline) {
             // Old-style polylines keep their vertices inside their own tags.
             reserveHandle(rec.handle);
+            if (type == "VERTEX" && !tagsWellFormed(t, 1, t.size())) {
+                ++damaged;
+                continue;
+            }
             polyline->tags().emplace_back(0, wide(type));
             for (std::size_t i = 1; i < t.size(); ++i) polyline->tags().emplace_back(t[i].code, wide(t[i].value));
             if (type == "SEQEND") polyline = nullptr;
@@ -199,6 +234,10 @@ void Loader::blocks(Document& doc) {
         } else {
             entityList(b.entities, it->second, br);
         }
+        // What is in the database no longer needs its tags: the drawing is held once, not twice.
+        Tags().swap(b.begin);
+        Tags().swap(b.end);
+        std::vector<Tags>().swap(b.entities);
     }
 }
 
@@ -211,16 +250,23 @@ void Loader::objects(Document& doc) {
         AcDbObjectId id = add(obj, rec.handle, owner, rec);
         if (first && !id.isNull()) db->setNamedObjectsDictionaryId(id);
         first = false;
+        Tags().swap(t);
     }
 }
 
 void Loader::run(Document& doc) {
     db->setLoading(true);
+    std::size_t records = doc.entities.size() + doc.objects.size();
+    for (const Table& t : doc.tables) records += 1 + t.records.size();
+    for (const Block& b : doc.blocks) records += 2 + b.entities.size();
+    db->reserveObjects(records + 64); // and the few standard objects completed afterwards
     header(doc);
     tables(doc);
     blocks(doc);
     objects(doc);
     finish();
+    if (damaged)
+        problem(std::to_string(damaged) + " entities, vertices or objects kept as read were damaged and dropped");
     // Standard dictionaries must be dictionaries: drop a named entry that names something else.
     if (auto* nod = AcDbDictionary::cast(db->peek(db->namedObjectsDictionaryId()))) {
         for (const wchar_t* key :
@@ -240,9 +286,9 @@ void Loader::run(Document& doc) {
 
 } // namespace
 
-void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
-                  std::vector<std::string>& problems) {
-    Document doc = parseDocument(bytes, fileName);
+namespace {
+
+void loadDocument(AcDbDatabase* db, Document& doc, std::vector<std::string>& problems) {
     std::wstring version = L"AC1009";
     if (const Tags* v = doc.headerVar("$ACADVER"); v && !v->empty()) version = wide((*v)[0].value);
     normalizeR2010(doc);
@@ -251,6 +297,22 @@ void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& f
     loader.run(doc);
     db->setOriginalFileVersion(version);
     setDxfProblems(db, problems);
+}
+
+} // namespace
+
+void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
+                  std::vector<std::string>& problems) {
+    Document doc = parseDocument(bytes, fileName);
+    loadDocument(db, doc, problems);
+}
+
+void loadDatabase(AcDbDatabase* db, std::string&& bytes, const std::string& fileName,
+                  std::vector<std::string>& problems) {
+    Document doc = parseDocument(bytes, fileName);
+    // The text is all in the document now: free it before the database grows.
+    std::string().swap(bytes);
+    loadDocument(db, doc, problems);
 }
 
 } // namespace dxf

@@ -43,6 +43,51 @@ bool isCommonEntityCode(int code) {
     }
 }
 
+// Records that are no entities (structure, table records, objects) and no objects (structure, table
+// records, entities): a damaged file can put them anywhere, and written there no reader takes them.
+bool isStructureOrTableRecord(std::string_view type) {
+    static constexpr std::string_view names[] = {"SECTION", "ENDSEC", "EOF",   "TABLE",    "ENDTAB",      "BLOCK",
+                                                 "ENDBLK",  "CLASS",  "VPORT", "LTYPE",    "LAYER",       "STYLE",
+                                                 "VIEW",    "UCS",    "APPID", "DIMSTYLE", "BLOCK_RECORD"};
+    return std::find(std::begin(names), std::end(names), type) != std::end(names);
+}
+
+bool isNoEntity(std::string_view type) {
+    static constexpr std::string_view objects[] = {"DICTIONARY",
+                                                   "ACDBDICTIONARYWDFLT",
+                                                   "ACDBPLACEHOLDER",
+                                                   "XRECORD",
+                                                   "LAYOUT",
+                                                   "PLOTSETTINGS",
+                                                   "TABLESTYLE",
+                                                   "SORTENTSTABLE",
+                                                   "MLINESTYLE",
+                                                   "DICTIONARYVAR",
+                                                   "MATERIAL",
+                                                   "VISUALSTYLE",
+                                                   "SCALE",
+                                                   "MLEADERSTYLE",
+                                                   "GROUP",
+                                                   "IMAGEDEF",
+                                                   "IDBUFFER",
+                                                   "RASTERVARIABLES",
+                                                   "GEODATA",
+                                                   "CELLSTYLEMAP",
+                                                   "IMAGEDEF_REACTOR",
+                                                   "WIPEOUTVARIABLES"};
+    return isStructureOrTableRecord(type) ||
+           std::find(std::begin(objects), std::end(objects), type) != std::end(objects);
+}
+
+bool isNoObject(std::string_view type) {
+    static constexpr std::string_view entities[] = {
+        "LINE",   "POINT",   "CIRCLE",   "ARC",        "TEXT",       "MTEXT",    "ATTRIB",    "ATTDEF",     "INSERT",
+        "SEQEND", "VERTEX",  "POLYLINE", "LWPOLYLINE", "HATCH",      "VIEWPORT", "DIMENSION", "SOLID",      "TRACE",
+        "3DFACE", "ELLIPSE", "SPLINE",   "LEADER",     "ACAD_TABLE", "IMAGE",    "WIPEOUT",   "MULTILEADER"};
+    return isStructureOrTableRecord(type) ||
+           std::find(std::begin(entities), std::end(entities), type) != std::end(entities);
+}
+
 Tags makeTags(std::initializer_list<Tag> list) {
     return Tags(list);
 }
@@ -77,8 +122,8 @@ public:
 private:
     void problem(std::string s) { doc.problems.push_back(std::move(s)); }
     std::uint64_t fresh() {
-        while (used.count(next)) ++next;
-        used.insert(next);
+        while (isUsed(next)) ++next;
+        made.insert(next);
         return next++;
     }
     template <class F>
@@ -95,8 +140,10 @@ private:
     void objectOwners();
     void classes();
     void headerVars();
+    void layerNames();
 
-    Tags* findRecord(const Table& t, std::string_view name);
+    Tags* findRecord(Table& t, std::string_view name);
+    void indexRecord(Table& t, std::size_t at);
     Tags& ensureRecord(const char* table, const std::string& name, const Tags& body);
     std::uint64_t ensureRootEntry(const char* name, const char* type, Tags body);
     Tags* objectByHandle(std::uint64_t h);
@@ -104,10 +151,17 @@ private:
     void keepObjects(Keep keep);
 
     Document& doc;
-    std::unordered_set<std::uint64_t> used;
+    // Handles in use: the file's (sorted; a drawing has hundreds of thousands) and the ones made here.
+    std::vector<std::uint64_t> fileHandles;
+    std::unordered_set<std::uint64_t> made;
+    bool isUsed(std::uint64_t h) const {
+        return std::binary_search(fileHandles.begin(), fileHandles.end(), h) || made.count(h) != 0;
+    }
     std::uint64_t next = 1;
     std::uint64_t modelBr = 0, paperBr = 0;
     std::unordered_map<std::uint64_t, std::size_t> objectIndex;
+    // Records of each table by upper-case name (the first of a name), made when first asked.
+    std::unordered_map<const Table*, std::unordered_map<std::string, std::size_t>> recordIndex;
 };
 
 template <class F>
@@ -134,11 +188,26 @@ void Normalizer::assignHandles() {
     for (const auto& [r, h] : records) max = std::max(max, h);
     next = max + 1;
     if (next == 0) next = 1;
-    used.reserve(records.size() * 2);
+    // The first record of a handle keeps it; later ones are duplicates.
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
+    byHandle.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
+    std::sort(byHandle.begin(), byHandle.end());
+    std::vector<bool> duplicate(records.size(), false);
+    fileHandles.reserve(byHandle.size());
+    for (std::size_t k = 0; k < byHandle.size(); ++k) {
+        if (k > 0 && byHandle[k].first == byHandle[k - 1].first)
+            duplicate[byHandle[k].second] = true;
+        else
+            fileHandles.push_back(byHandle[k].first);
+    }
+    std::vector<std::pair<std::uint64_t, std::size_t>>().swap(byHandle);
     std::size_t empty = 0, duplicates = 0;
     std::vector<Tags*> pending;
-    for (const auto& [r, h] : records) {
-        if (h != 0 && used.insert(h).second) continue;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& [r, h] = records[i];
+        if (h != 0 && !duplicate[i]) continue;
         if (h != 0) {
             if (++duplicates <= 5)
                 problem("duplicate handle " + handleText(h) + " on " + recordType(*r) + " replaced by a new handle");
@@ -173,10 +242,19 @@ Tags Normalizer::upgradeTableRecord(const Tags& rec, const char* subclass, std::
     return out;
 }
 
-Tags* Normalizer::findRecord(const Table& t, std::string_view name) {
-    for (const Tags& r : t.records)
-        if (equalsNoCase(nameOf(r), name)) return const_cast<Tags*>(&r);
-    return nullptr;
+Tags* Normalizer::findRecord(Table& t, std::string_view name) {
+    auto [it, made] = recordIndex.try_emplace(&t);
+    if (made) {
+        it->second.reserve(t.records.size() * 2);
+        for (std::size_t i = 0; i < t.records.size(); ++i) indexRecord(t, i);
+    }
+    auto r = it->second.find(upper(name));
+    return r == it->second.end() ? nullptr : &t.records[r->second];
+}
+
+void Normalizer::indexRecord(Table& t, std::size_t at) {
+    auto it = recordIndex.find(&t);
+    if (it != recordIndex.end()) it->second.emplace(upper(nameOf(t.records[at])), at);
 }
 
 Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const Tags& body) {
@@ -194,6 +272,7 @@ Tags& Normalizer::ensureRecord(const char* table, const std::string& name, const
     rec.push_back(Tag{2, name});
     rec.insert(rec.end(), body.begin(), body.end());
     t->records.push_back(std::move(rec));
+    indexRecord(*t, t->records.size() - 1);
     return t->records.back();
 }
 
@@ -251,6 +330,7 @@ void Normalizer::tables() {
                                             [&](const TableKind& k) { return t.name == k.name; }))
             problem("unknown table " + t.name + " dropped");
     doc.tables = std::move(ordered);
+    recordIndex.clear();
 
     ensureRecord(
         "VPORT", "*Active",
@@ -380,10 +460,14 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
     out.reserve(list.size());
     std::uint64_t parent = 0;
     std::string parentType, parentLayer;
-    std::size_t orphans = 0, unclosed = 0;
+    std::size_t orphans = 0, unclosed = 0, misplaced = 0;
     for (std::size_t i = 0; i < list.size(); ++i) {
         Tags& rec = list[i];
         const std::string type = recordType(rec);
+        if (isNoEntity(type)) {
+            ++misplaced;
+            continue;
+        }
         bool sub = type == "ATTRIB" || type == "VERTEX" || type == "SEQEND";
         if (sub) {
             if (parent == 0 || (type == "ATTRIB" && parentType != "INSERT") ||
@@ -428,6 +512,7 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         problem(std::to_string(orphans) +
                 " attributes, vertices or sequence ends without their insert or polyline dropped");
     if (unclosed) problem(std::to_string(unclosed) + " inserts or polylines without a sequence end closed");
+    if (misplaced) problem(std::to_string(misplaced) + " records that are no entities dropped from an entity list");
     list = std::move(out);
 }
 
@@ -442,6 +527,7 @@ void Normalizer::blocks() {
     };
     // Names first: the record table and the block section must agree.
     for (Tags& r : brTable.records) setValue(r, 2, canonical(nameOf(r)));
+    recordIndex.erase(&brTable);
     std::vector<Block> kept;
     std::set<std::string> seen;
     for (Block& b : doc.blocks) {
@@ -510,6 +596,7 @@ void Normalizer::blocks() {
                                            {70, "0"},
                                            {280, "1"},
                                            {281, "0"}});
+            indexRecord(brTable, brTable.records.size() - 1);
             br = &brTable.records.back();
         }
         std::uint64_t brh = recordHandle(*br);
@@ -555,6 +642,7 @@ void Normalizer::blocks() {
         records.push_back(std::move(r));
     }
     brTable.records = std::move(records);
+    recordIndex.erase(&brTable);
     entitySequence(doc.entities, modelBr, true);
 }
 
@@ -650,10 +738,14 @@ void Normalizer::objects() {
         doc.objects.insert(doc.objects.begin(), std::move(root));
     }
     // Objects that are no objects, or have no type, cannot be written back.
-    keepObjects([](const Tags& o) {
+    std::size_t misplaced = 0;
+    keepObjects([&](const Tags& o) {
         const std::string& t = recordType(o);
-        return !(t.empty() || t == "SECTION" || t == "ENDSEC");
+        bool drop = t.empty() || isNoObject(t);
+        misplaced += drop;
+        return !drop;
     });
+    if (misplaced) problem(std::to_string(misplaced) + " records that are no objects dropped from the objects");
     std::uint64_t rootH = recordHandle(doc.objects.front());
     // Entries of the root dictionary that point at nothing are dropped.
     {
@@ -731,6 +823,7 @@ Tags newLayout(std::uint64_t h, std::uint64_t dict, std::uint64_t br, const std:
                 {330, handleText(dict)},
                 {100, "AcDbPlotSettings"},
                 {1, ""},
+                {2, "none_device"},
                 {4, "A3"},
                 {6, ""},
                 {40, "7.5"},
@@ -809,7 +902,13 @@ void Normalizer::layouts() {
     std::uint64_t dictH = ensureRootEntry("ACAD_LAYOUT", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
     Table& brTable = *doc.table("BLOCK_RECORD");
     std::unordered_map<std::uint64_t, Tags*> brs;
-    for (Tags& r : brTable.records) brs[recordHandle(r)] = &r;
+    // Block records by handle, and by the layout they name (for layouts whose own link is broken).
+    std::unordered_map<std::uint64_t, std::uint64_t> brOfLayout;
+    for (Tags& r : brTable.records) {
+        std::uint64_t h = recordHandle(r);
+        brs[h] = &r;
+        if (const std::string* l = findValue(r, 340)) brOfLayout[parseHandle(*l)] = h;
+    }
     // Which block record each layout object belongs to.
     std::unordered_map<std::uint64_t, std::uint64_t> layoutOfBr;
     std::vector<std::uint64_t> dropped;
@@ -820,11 +919,8 @@ void Normalizer::layouts() {
         std::uint64_t br = bt ? parseHandle(bt->value) : 0;
         if (!brs.count(br)) {
             // A broken link: trust the block record that names this layout.
-            br = 0;
-            for (auto& [h, r] : brs) {
-                const std::string* l = findValue(*r, 340);
-                if (l && parseHandle(*l) == lh) br = h;
-            }
+            auto named = brOfLayout.find(lh);
+            br = named == brOfLayout.end() ? 0 : named->second;
             if (br == 0) {
                 problem("layout \"" + layoutName(o) + "\" without its block dropped");
                 dropped.push_back(lh);
@@ -844,11 +940,13 @@ void Normalizer::layouts() {
         layoutOfBr[br] = lh;
     }
     if (!dropped.empty()) {
-        keepObjects(
-            [&](const Tags& o) { return std::find(dropped.begin(), dropped.end(), recordHandle(o)) == dropped.end(); });
+        const std::unordered_set<std::uint64_t> gone(dropped.begin(), dropped.end());
+        keepObjects([&](const Tags& o) { return gone.count(recordHandle(o)) == 0; });
     }
     Tags* dict = objectByHandle(dictH);
     for (std::uint64_t d : dropped) removeDictEntry(*dict, d);
+    std::unordered_set<std::uint64_t> listed;
+    for (const DictEntry& e : dictEntries(*dict)) listed.insert(e.handle);
     int order = 1;
     for (Tags& r : brTable.records) {
         std::string n = nameOf(r);
@@ -876,16 +974,12 @@ void Normalizer::layouts() {
         Tags& lay = *objectByHandle(lh);
         setRecordOwner(lay, dictH);
         std::string ln = layoutName(lay);
-        bool listed = false;
-        for (const DictEntry& e : dictEntries(*dict)) listed = listed || e.handle == lh;
-        if (!listed) addDictEntry(*dict, ln.empty() ? handleText(lh) : ln, lh);
+        if (listed.insert(lh).second) addDictEntry(*dict, ln.empty() ? handleText(lh) : ln, lh);
     }
 }
 
 // Objects whose owner is gone are given to the dictionary that lists them, or to the root.
 void Normalizer::objectOwners() {
-    // Every record's handle is in used: assigned ones and the fresh ones alike.
-    const std::unordered_set<std::uint64_t>& all = used;
     std::unordered_map<std::uint64_t, std::uint64_t> listedBy;
     for (const Tags& o : doc.objects) {
         const std::string& t = recordType(o);
@@ -897,7 +991,7 @@ void Normalizer::objectOwners() {
     for (std::size_t i = 1; i < doc.objects.size(); ++i) {
         Tags& o = doc.objects[i];
         std::uint64_t owner = recordOwner(o);
-        if (owner != 0 && all.count(owner)) continue;
+        if (owner != 0 && isUsed(owner)) continue;
         auto it = listedBy.find(recordHandle(o));
         setRecordOwner(o, it != listedBy.end() ? it->second : root);
         ++fixed;
@@ -1022,12 +1116,57 @@ void Normalizer::headerVars() {
     kept.insert(kept.begin(), {"$ACADVER", Tags{{1, "AC1024"}}});
     doc.header = std::move(kept);
     std::uint64_t seed = next;
-    for (std::uint64_t h : used) seed = std::max(seed, h + 1);
+    if (!fileHandles.empty()) seed = std::max(seed, fileHandles.back() + 1);
+    for (std::uint64_t h : made) seed = std::max(seed, h + 1);
     doc.header.emplace_back("$HANDSEED", Tags{{5, handleText(seed)}});
+}
+
+// Characters no symbol name may hold.
+constexpr std::string_view kNotInNames = "<>/\\\":;?*|=`";
+
+// Layer names with characters no name may hold (damage) are repaired alike wherever they appear: in
+// the layer table, on every entity and as the current layer.
+void Normalizer::layerNames() {
+    std::size_t repaired = 0;
+    auto fix = [&](std::string& name) {
+        if (name.find_first_of(kNotInNames) == std::string::npos) return;
+        for (char& c : name)
+            if (kNotInNames.find(c) != std::string_view::npos) c = '_';
+        ++repaired;
+    };
+    if (Table* layers = doc.table("LAYER"))
+        for (Tags& r : layers->records)
+            for (std::size_t i = 1; i < r.size() && r[i].code != 1001; ++i)
+                if (r[i].code == 2) {
+                    fix(r[i].value);
+                    break;
+                }
+    // An entity's layer sits in its common part: no further than its second subclass marker.
+    auto entity = [&](Tags& r) {
+        int markers = 0;
+        for (std::size_t i = 1; i < r.size() && r[i].code != 1001; ++i) {
+            if (r[i].code == 100 && ++markers == 2) break;
+            if (r[i].code == 8) {
+                fix(r[i].value);
+                break;
+            }
+        }
+    };
+    for (Block& b : doc.blocks) {
+        entity(b.begin);
+        for (Tags& e : b.entities) entity(e);
+        if (!b.end.empty()) entity(b.end);
+    }
+    for (Tags& e : doc.entities) entity(e);
+    for (auto& [name, values] : doc.header)
+        if (name == "$CLAYER")
+            for (Tag& t : values) fix(t.value);
+    if (repaired) problem(std::to_string(repaired) + " layer names with characters no name may hold were repaired");
 }
 
 void Normalizer::run() {
     assignHandles();
+    layerNames();
     tables();
     blocks();
     objects();

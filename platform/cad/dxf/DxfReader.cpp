@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace dxf {
 
@@ -14,6 +15,15 @@ bool isBlank(std::string_view s) {
     });
 }
 
+// The value without blanks around it, as a view (looked at for every record) ...
+std::string_view trimmedView(std::string_view s) {
+    std::size_t a = s.find_first_not_of(" \t");
+    if (a == std::string_view::npos) return {};
+    std::size_t b = s.find_last_not_of(" \t");
+    return s.substr(a, b - a + 1);
+}
+
+// ... and as a string of its own.
 std::string trimmed(const std::string& s) {
     std::size_t a = s.find_first_not_of(" \t");
     if (a == std::string::npos) return {};
@@ -67,7 +77,7 @@ public:
 private:
     bool peek(); // fills cur_; false at the end of input
     void take() { have_ = false; }
-    bool atZero(std::string_view name) { return peek() && cur_.code == 0 && trimmed(cur_.value) == name; }
+    bool atZero(std::string_view name) { return peek() && cur_.code == 0 && trimmedView(cur_.value) == name; }
     void readRecord(Tags& out); // the 0 tag at cur_ and all tags up to the next 0
     void skipRecord();
     void decode(Tag& tag);
@@ -90,6 +100,8 @@ private:
     bool have_ = false;
     bool ended_ = false;
     std::size_t droppedRecords_ = 0;
+    Tags scratch_;
+    bool cutShort_ = false; // the last record read ran into the end of the file
 
 public:
     int sections_ = 0;
@@ -123,15 +135,21 @@ bool Reader::peek() {
 }
 
 void Reader::readRecord(Tags& out) {
-    out.clear();
-    out.reserve(16);
-    out.push_back(std::move(cur_));
-    out.back().value = trimmed(out.back().value);
+    // Gathered in a reused buffer, then moved into a list of the record's own size: a drawing holds
+    // millions of records, and a list grown tag by tag keeps a quarter of its room unused.
+    scratch_.clear();
+    scratch_.push_back(std::move(cur_));
+    if (std::string_view v = trimmedView(scratch_.back().value); v.size() != scratch_.back().value.size())
+        scratch_.back().value = std::string(v);
     take();
     while (peek() && cur_.code != 0) {
-        out.push_back(std::move(cur_));
+        scratch_.push_back(std::move(cur_));
         take();
     }
+    out.clear();
+    out.reserve(scratch_.size());
+    std::move(scratch_.begin(), scratch_.end(), std::back_inserter(out));
+    cutShort_ = ended_;
 }
 
 void Reader::skipRecord() {
@@ -145,7 +163,7 @@ bool Reader::sectionEnds(const std::string& name) {
         return true;
     }
     if (cur_.code != 0) return false;
-    std::string v = trimmed(cur_.value);
+    std::string_view v = trimmedView(cur_.value);
     if (v == "ENDSEC") {
         take();
         return true;
@@ -163,14 +181,14 @@ void Reader::run() {
             problem("the file has no EOF marker");
             break;
         }
-        if (cur_.code == 0 && trimmed(cur_.value) == "EOF") {
+        if (cur_.code == 0 && trimmedView(cur_.value) == "EOF") {
             take();
             std::string_view rest = tok_.rest();
             // Trailing blank lines or an end-of-file character are not worth a word.
             if (!isBlank(rest)) problem("ignored " + std::to_string(rest.size()) + " bytes after EOF");
             break;
         }
-        if (cur_.code == 0 && trimmed(cur_.value) == "SECTION") {
+        if (cur_.code == 0 && trimmedView(cur_.value) == "SECTION") {
             take();
             if (!peek() || cur_.code != 2) {
                 problem("section without a name at line " + std::to_string(tok_.line()) + " dropped");
@@ -200,7 +218,8 @@ void Reader::run() {
             skipRecord();
         else
             take();
-        while (peek() && !(cur_.code == 0 && (trimmed(cur_.value) == "SECTION" || trimmed(cur_.value) == "EOF")))
+        while (peek() &&
+               !(cur_.code == 0 && (trimmedView(cur_.value) == "SECTION" || trimmedView(cur_.value) == "EOF")))
             take();
     }
     if (droppedRecords_) problem(std::to_string(droppedRecords_) + " records outside their place dropped");
@@ -232,6 +251,11 @@ void Reader::readHeader() {
         }
         take();
     }
+    // A variable the end of the file cut into may have lost values.
+    if (ended_ && !var.empty()) {
+        problem("header variable " + var + " cut short by the end of the file dropped");
+        var.clear();
+    }
     flush();
 }
 
@@ -245,6 +269,11 @@ void Reader::eachRecord(const std::string& section, Handle handle) {
         }
         Tags rec;
         readRecord(rec);
+        if (cutShort_) {
+            // Whatever it lost cannot be told, and what is written again must be whole.
+            problem(rec[0].value + " record cut short by the end of the file dropped");
+            continue;
+        }
         handle(rec);
     }
 }

@@ -149,14 +149,14 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
         dxf::setDxfProblems(this, {shown + ": " + why});
         return missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
+    const dxf::FileKind kind = dxf::sniff(bytes);
     try {
-        dxf::loadDatabase(this, bytes, shown, problems);
+        dxf::loadDatabase(this, std::move(bytes), shown, problems);
     } catch (const dxf::Refused& e) {
         problems.push_back(e.what());
         dxf::setDxfProblems(this, problems);
-        return dxf::sniff(bytes) == dxf::FileKind::NotText || dxf::sniff(bytes) == dxf::FileKind::Ascii
-                   ? Acad::eBadDxfSequence
-                   : Acad::eDwgNotRecognized;
+        return kind == dxf::FileKind::NotText || kind == dxf::FileKind::Ascii ? Acad::eBadDxfSequence
+                                                                              : Acad::eDwgNotRecognized;
     } catch (const std::exception& e) {
         problems.push_back(shown + ": " + e.what());
         dxf::setDxfProblems(this, problems);

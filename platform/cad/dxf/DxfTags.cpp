@@ -1,6 +1,9 @@
 #include "cad/dxf/DxfTags.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <limits>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -63,7 +66,8 @@ Tokenizer::Result Tokenizer::next(Tag& tag) {
         std::string_view c = trim(codeLine);
         int code = 0;
         auto [p, ec] = std::from_chars(c.data(), c.data() + c.size(), code);
-        if (c.empty() || ec != std::errc() || p != c.data() + c.size()) {
+        // Files use group codes 0 to 1071 (and 999 comments); the negative ones mean things only in memory.
+        if (c.empty() || ec != std::errc() || p != c.data() + c.size() || code < 0 || code > 1071) {
             if (c.empty() && atEnd()) return Result::End; // blank line at the very end
             error_ = "invalid group code \"" + std::string(c.substr(0, 40)) + "\" at line " + std::to_string(line_);
             // Resynchronise on the next line that is a 0 group code.
@@ -264,6 +268,9 @@ std::string handleText(std::uint64_t h) {
 
 std::string formatDouble(double v) {
     if (v == 0.0) return "0.0";
+    // Other readers take no "nan" or "inf": the nearest finite value stands in.
+    if (std::isnan(v)) return "0.0";
+    if (std::isinf(v)) v = v > 0 ? std::numeric_limits<double>::max() : std::numeric_limits<double>::lowest();
     char buf[40];
     auto [p, ec] = std::to_chars(buf, buf + sizeof buf, v);
     if (ec != std::errc()) return "0.0";
@@ -277,8 +284,53 @@ double parseDouble(std::string_view text, double fallback) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     double v = 0;
     auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || p == text.data()) return fallback;
+    if (ec != std::errc() || p == text.data() || !std::isfinite(v)) return fallback;
     return v;
+}
+
+static bool wholeNumber(std::string_view text, bool integer) {
+    text = trim(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    const char* end = text.data() + text.size();
+    if (integer) {
+        long long i = 0;
+        auto [p, ec] = std::from_chars(text.data(), end, i);
+        if (ec == std::errc() && p == end) return true;
+    }
+    double d = 0;
+    auto [p, ec] = std::from_chars(text.data(), end, d);
+    return ec == std::errc() && p == end && std::isfinite(d);
+}
+
+bool valueFits(int code, std::string_view value) {
+    switch (valueKind(code)) {
+        case ValueKind::Double:
+            return wholeNumber(value, false);
+        case ValueKind::Int:
+            return wholeNumber(value, true);
+        case ValueKind::Binary:
+            if (value.size() % 2 != 0) return false;
+            for (char c : value)
+                if (hexValue(c) < 0) return false;
+            return true;
+        default:
+            return true;
+    }
+}
+
+bool isPointCode(int code) {
+    return (code >= 10 && code <= 18) || (code >= 110 && code <= 112) || (code >= 210 && code <= 213) ||
+           (code >= 1010 && code <= 1013);
+}
+
+bool tagsWellFormed(const Tags& tags, std::size_t from, std::size_t to) {
+    to = std::min(to, tags.size());
+    for (std::size_t i = from; i < to; ++i) {
+        if (!valueFits(tags[i].code, tags[i].value)) return false;
+        if (isPointCode(tags[i].code) && (i + 1 >= to || tags[i + 1].code != tags[i].code + 10)) return false;
+    }
+    return true;
 }
 
 long long parseInt(std::string_view text, long long fallback) {

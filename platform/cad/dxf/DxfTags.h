@@ -65,6 +65,14 @@ std::string formatDouble(double v);
 double parseDouble(std::string_view text, double fallback = 0.0);
 long long parseInt(std::string_view text, long long fallback = 0);
 
+// Whether a value is what its group code calls for, as other readers check it: a finite real, an
+// integer (or a real where an integer belongs), hexadecimal pairs for binary data.
+bool valueFits(int code, std::string_view value);
+// Codes whose value is a point's x, which must be followed by its y (and may be by its z).
+bool isPointCode(int code);
+// Every tag of tags[from, to) fits its code and every point has its y.
+bool tagsWellFormed(const Tags& tags, std::size_t from, std::size_t to);
+
 // Group codes whose values are handles pointing at other objects (they need remapping on copy).
 bool isPointerCode(int code);
 // Kinds of value, by group code.
