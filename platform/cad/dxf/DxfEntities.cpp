@@ -385,11 +385,19 @@ bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values
         db->setLimits(db->limmin(), b.point(10).convert2d());
     else if (name == "$UCSORG")
         db->setUcs(b.point(10), db->ucsxdir(), db->ucsydir());
-    else if (name == "$UCSXDIR")
-        db->setUcs(db->ucsorg(), b.vec(10, {1, 0, 0}), db->ucsydir());
-    else if (name == "$UCSYDIR")
-        db->setUcs(db->ucsorg(), db->ucsxdir(), b.vec(10, {0, 1, 0}));
-    else
+    else if (name == "$UCSXDIR") {
+        // The file's other axis comes apart from this one; the axis held until then may lie along
+        // the new one (a quarter turn), so any axis across it stands in.
+        const AcGeVector3d x = b.vec(10, {1, 0, 0});
+        AcGeVector3d y = db->ucsydir();
+        if (x.isParallelTo(y)) y = AcGeVector3d::kZAxis.crossProduct(x);
+        db->setUcs(db->ucsorg(), x, y);
+    } else if (name == "$UCSYDIR") {
+        const AcGeVector3d y = b.vec(10, {0, 1, 0});
+        AcGeVector3d x = db->ucsxdir();
+        if (x.isParallelTo(y)) x = y.crossProduct(AcGeVector3d::kZAxis);
+        db->setUcs(db->ucsorg(), x, y);
+    } else
         return false;
     return true;
 }

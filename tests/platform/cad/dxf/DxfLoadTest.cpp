@@ -150,3 +150,20 @@ TEST(DxfLoad, ASplineEdgeWithoutFitPointsLeavesTheEdgesAfterItIntact) {
     // The ellipse edge starts where the line before it ends.
     EXPECT_NEAR(edged->loops()[0].path().vertices[1].pt.x, 61.497, 1e-3);
 }
+
+// A UCS turned a quarter has its x axis along the world y: the header's axes come one at a time.
+TEST(DxfLoad, AUcsTurnedByAnyQuarterSurvives) {
+    struct Case {
+        AcGeVector3d x, y;
+    };
+    const Case cases[] = {{{0, 1, 0}, {-1, 0, 0}}, {{-1, 0, 0}, {0, -1, 0}}, {{0, -1, 0}, {1, 0, 0}}};
+    for (const Case& c : cases) {
+        AcDbDatabase db;
+        ASSERT_EQ(db.setUcs(AcGePoint3d(100, 50, 0), c.x, c.y), Acad::eOk);
+        auto again = saveAndLoad(db, "ucs_saved.dxf");
+        SCOPED_TRACE(testing::Message() << "x " << c.x.x << "," << c.x.y);
+        EXPECT_TRUE(again->ucsxdir().isEqualTo(c.x));
+        EXPECT_TRUE(again->ucsydir().isEqualTo(c.y));
+        EXPECT_TRUE(again->ucsorg().isEqualTo(AcGePoint3d(100, 50, 0)));
+    }
+}
