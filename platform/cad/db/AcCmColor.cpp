@@ -3,7 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 // The standard 256-colour palette as 0xRRGGBB: 1-9 named colours, 10-249 hue rings, 250-255 greys.
@@ -156,9 +156,25 @@ Acad::ErrorStatus AcCmColor::setNames(const ACHAR* colorName, const ACHAR* bookN
     return Acad::eOk;
 }
 
-const std::wstring& AcDbSharedName::intern(const std::wstring& name) {
-    static std::mutex mutex;
-    static auto* names = new std::unordered_set<std::wstring>; // outlives every object that names one
-    std::lock_guard<std::mutex> lock(mutex);
-    return *names->insert(name).first;
+namespace {
+std::mutex g_namesMutex;
+// Heap-held: entities destroyed at exit may still release names.
+auto* g_names = new std::unordered_map<std::wstring, std::size_t>;
+} // namespace
+
+AcDbSharedName::Entry* AcDbSharedName::acquire(const std::wstring& name) {
+    std::lock_guard<std::mutex> lock(g_namesMutex);
+    Entry& e = *g_names->try_emplace(name, 0).first;
+    ++e.second;
+    return &e;
+}
+
+void AcDbSharedName::retain(Entry* e) {
+    std::lock_guard<std::mutex> lock(g_namesMutex);
+    ++e->second;
+}
+
+void AcDbSharedName::release(Entry* e) {
+    std::lock_guard<std::mutex> lock(g_namesMutex);
+    if (--e->second == 0) g_names->erase(g_names->find(e->first));
 }

@@ -2,24 +2,40 @@
 // Colours: an index, a true colour, by layer or by block.
 #include "cad/db/AcDbCore.h"
 
+#include <utility>
+
 // A name many objects hold alike (an entity's layer and linetype, a colour's book): one shared copy per
-// distinct name (a drawing has a few dozen and hundreds of thousands of entities), never freed.
+// distinct name (a drawing has a few dozen and hundreds of thousands of entities), freed with the last
+// object naming it, so that opening and closing drawings leaves nothing behind.
 class AcDbSharedName {
 public:
-    AcDbSharedName(const wchar_t* name) : name_(&intern(name)) {}
-    AcDbSharedName(const std::wstring& name) : name_(&intern(name)) {}
+    AcDbSharedName(const wchar_t* name) : AcDbSharedName(std::wstring(name)) {}
+    AcDbSharedName(const std::wstring& name) : entry_(acquire(name)) {}
+    AcDbSharedName(const AcDbSharedName& other) : entry_(other.entry_) { retain(entry_); }
+    AcDbSharedName& operator=(const AcDbSharedName& other) {
+        retain(other.entry_);
+        release(entry_);
+        entry_ = other.entry_;
+        return *this;
+    }
     AcDbSharedName& operator=(const std::wstring& name) {
-        name_ = &intern(name);
+        Entry* e = acquire(name);
+        release(entry_);
+        entry_ = e;
         return *this;
     }
     AcDbSharedName& operator=(const wchar_t* name) { return *this = std::wstring(name); }
-    operator const std::wstring&() const { return *name_; }
-    const std::wstring& str() const { return *name_; }
-    const wchar_t* c_str() const { return name_->c_str(); }
+    ~AcDbSharedName() { release(entry_); }
+    operator const std::wstring&() const { return entry_->first; }
+    const std::wstring& str() const { return entry_->first; }
+    const wchar_t* c_str() const { return entry_->first.c_str(); }
 
 private:
-    static const std::wstring& intern(const std::wstring& name);
-    const std::wstring* name_;
+    using Entry = std::pair<const std::wstring, std::size_t>; // the name and how many hold it
+    static Entry* acquire(const std::wstring& name);
+    static void retain(Entry* e);
+    static void release(Entry* e);
+    Entry* entry_;
 };
 
 namespace AcCm {

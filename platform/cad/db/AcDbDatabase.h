@@ -96,6 +96,10 @@ public:
     // The format version of the file last read ("AC1032" ...), empty for a new drawing.
     const std::wstring& originalFileVersion() const { return fileVersion_; }
     void setOriginalFileVersion(const std::wstring& v) { fileVersion_ = v; }
+    // What the last read or save of a file found wrong, as the drawing-file part words it: notes about
+    // the drawing, not part of it, so they can be set on a drawing open for read.
+    std::vector<std::string>& fileProblems() const { return fileProblems_; }
+    std::string& saveProblem() const { return saveProblem_; }
 
     // ---- Objects and handles.
     // Adds a new object (not in any database yet). With a handle (file reading) the object takes it;
@@ -267,6 +271,8 @@ private:
     bool loading_ = false;
     int writeViolations_ = 0;
     std::wstring lastViolation_, fileName_, fileVersion_;
+    mutable std::vector<std::string> fileProblems_;
+    mutable std::string saveProblem_;
     std::map<wchar_t, Adesk::UInt32> anonymous_;
 
     AcDbObjectId blockTable_, layerTable_, linetypeTable_, textStyleTable_, regAppTable_, viewportTable_, viewTable_,

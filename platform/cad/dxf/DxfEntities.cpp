@@ -335,16 +335,6 @@ static void applyLinks(ReadContext& ctx, AcDbObject* obj, const Record& rec) {
 
 // ---- Header.
 
-namespace {
-struct PendingHeader {
-    std::wstring clayer, celtype, textstyle, tablestyle;
-};
-std::unordered_map<const AcDbDatabase*, PendingHeader>& pendingHeaders() {
-    static std::unordered_map<const AcDbDatabase*, PendingHeader> p;
-    return p;
-}
-} // namespace
-
 bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values) {
     Body b{values, 0, values.size()};
     AcDbDatabase* db = ctx.db;
@@ -358,11 +348,11 @@ bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values
     else if (name == "$MEASUREMENT")
         db->setMeasurement(static_cast<int>(b.integer(70)));
     else if (name == "$CLAYER")
-        pendingHeaders()[db].clayer = b.str(8);
+        ctx.pendingClayer = b.str(8);
     else if (name == "$CELTYPE")
-        pendingHeaders()[db].celtype = b.str(6);
+        ctx.pendingCeltype = b.str(6);
     else if (name == "$TEXTSTYLE")
-        pendingHeaders()[db].textstyle = b.str(7);
+        ctx.pendingTextstyle = b.str(7);
     else if (name == "$CECOLOR") {
         AcCmColor c;
         c.setColorIndex(static_cast<Adesk::UInt16>(b.integer(62, 256)));
@@ -402,18 +392,12 @@ bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values
     return true;
 }
 
-void resolvePendingHeader(AcDbDatabase* db) {
-    auto it = pendingHeaders().find(db);
-    if (it == pendingHeaders().end()) return;
-    const PendingHeader& p = it->second;
-    if (!p.clayer.empty() && !db->layerId(p.clayer).isNull()) db->setClayer(db->layerId(p.clayer));
-    if (!p.celtype.empty() && !db->linetypeId(p.celtype).isNull()) db->setCeltype(db->linetypeId(p.celtype));
-    if (!p.textstyle.empty() && !db->textStyleId(p.textstyle).isNull()) db->setTextstyle(db->textStyleId(p.textstyle));
-    pendingHeaders().erase(it);
-}
-
 void ReadContext::finish() {
-    resolvePendingHeader(db);
+    if (!pendingClayer.empty() && !db->layerId(pendingClayer).isNull()) db->setClayer(db->layerId(pendingClayer));
+    if (!pendingCeltype.empty() && !db->linetypeId(pendingCeltype).isNull())
+        db->setCeltype(db->linetypeId(pendingCeltype));
+    if (!pendingTextstyle.empty() && !db->textStyleId(pendingTextstyle).isNull())
+        db->setTextstyle(db->textStyleId(pendingTextstyle));
 }
 
 void writeHeader(WriteContext& ctx, Document& doc) {

@@ -32,6 +32,8 @@ struct ReadContext {
     AcDbObjectId styleNamed(const std::string& name); // a text style
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
+    // The header names its current layer, linetype and text style before the tables that hold them.
+    std::wstring pendingClayer, pendingCeltype, pendingTextstyle;
     void finish();
 };
 

@@ -3,8 +3,6 @@
 #include "cad/dxf/DxfEntities.h"
 
 #include <cmath>
-#include <map>
-#include <mutex>
 #include <unordered_map>
 
 namespace dxf {
@@ -36,24 +34,12 @@ std::string narrow(std::wstring_view s) {
     return out;
 }
 
-namespace {
-
-std::mutex problemsMutex;
-std::map<const AcDbDatabase*, std::vector<std::string>>& problemStore() {
-    static std::map<const AcDbDatabase*, std::vector<std::string>> store;
-    return store;
-}
-
-} // namespace
-
 void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems) {
-    std::lock_guard<std::mutex> lock(problemsMutex);
-    problemStore()[db] = std::move(problems);
+    db->fileProblems() = std::move(problems);
 }
 
 const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db) {
-    std::lock_guard<std::mutex> lock(problemsMutex);
-    return problemStore()[db];
+    return db->fileProblems();
 }
 
 namespace {

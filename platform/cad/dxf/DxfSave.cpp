@@ -6,7 +6,6 @@
 #include "win/Paths.h"
 
 #include <cerrno>
-#include <map>
 #include <sys/stat.h>
 
 namespace dxf {
@@ -94,22 +93,17 @@ bool endsWithNoCase(const std::string& s, std::string_view suffix) {
     return s.size() >= suffix.size() && equalsNoCase(std::string_view(s).substr(s.size() - suffix.size()), suffix);
 }
 
-std::map<const AcDbDatabase*, std::string>& saveProblems() {
-    static std::map<const AcDbDatabase*, std::string> problems;
-    return problems;
-}
-
 // The whole text goes to a temporary file renamed over the target: an interrupted save leaves
 // the old file as it was.
 Acad::ErrorStatus replaceFile(const AcDbDatabase* db, const std::string& target, const std::string& text) {
     docfile::Replacement file;
     if (file.open(target) && file.write(text) && file.commit()) return Acad::eOk;
-    saveProblems()[db] = file.why();
+    db->saveProblem() = file.why();
     return Acad::eFileAccessErr;
 }
 
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
-    saveProblems().erase(db);
+    db->saveProblem().clear();
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
@@ -128,8 +122,7 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
 } // namespace
 
 std::string lastSaveProblem(const AcDbDatabase* db) {
-    auto it = saveProblems().find(db);
-    return it == saveProblems().end() ? std::string() : it->second;
+    return db->saveProblem();
 }
 
 } // namespace dxf

@@ -360,4 +360,21 @@ TEST(RawEntities, EllipsesAndEndlessLines) {
     EXPECT_EQ(ray.getGeomExtents(ext), Acad::eInvalidExtents);
 }
 
+TEST_F(Entities, LayerNamesStayWithEachCopyWhateverHappensToTheOthers) {
+    auto* a = new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0));
+    a->setLayerNameOnly(L"Walls-unique-to-this-test");
+    AcDbSharedName kept = L"Walls-unique-to-this-test";
+    auto* b = static_cast<AcDbLine*>(a->cloneData());
+    a->setLayerNameOnly(L"Doors");
+    delete a; // the last but two holders of the name
+    EXPECT_EQ(b->layerName(), L"Walls-unique-to-this-test");
+    delete b;
+    EXPECT_EQ(kept.str(), L"Walls-unique-to-this-test");
+    AcDbSharedName& same = kept;
+    kept = same; // assigning a name to itself keeps it
+    EXPECT_EQ(kept.str(), L"Walls-unique-to-this-test");
+    AcDbSharedName again = L"Walls-unique-to-this-test"; // made anew after every holder but one went
+    EXPECT_EQ(again.c_str(), kept.c_str());
+}
+
 } // namespace

@@ -378,6 +378,20 @@ TEST(DxfFiles, ReadingRefusesClearlyAndNeverHalfFillsADatabase) {
     EXPECT_EQ(AcDbBlockTableRecord::cast(d2.peek(d2.modelSpaceId()))->entityIds().size(), 1u);
 }
 
+TEST(DxfFiles, ADrawingsProblemsGoWithItAndNeverReachTheNextDrawing) {
+    fs::path damaged = fs::path(KELMO_DXF_DATA_DIR) / "R12_with_trash_beyond_EOF.dxf";
+    for (int i = 0; i < 3; ++i) { // a new drawing often takes the place of the one just closed
+        auto* first = new AcDbDatabase(false, true);
+        ASSERT_EQ(first->readDxfFile(winPath(damaged).c_str()), Acad::eOk);
+        EXPECT_FALSE(dxf::lastDxfProblems(first).empty());
+        delete first;
+        auto* next = new AcDbDatabase(false, true);
+        EXPECT_TRUE(dxf::lastDxfProblems(next).empty());
+        EXPECT_TRUE(dxf::lastSaveProblem(next).empty());
+        delete next;
+    }
+}
+
 TEST(DxfFiles, AFailedSaveLeavesTheOldFileAndNoLitter) {
     AcDbDatabase db;
     append(db, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)));
