@@ -2,6 +2,7 @@
 
 #include "cad/dxf/DxfDatabase.h"
 
+#include <functional>
 #include <string_view>
 
 namespace {
@@ -21,12 +22,17 @@ void everyExtents(AcDbDatabase& db) {
 bool dxfFuzzOne(const char* data, std::size_t size) {
     AcDbDatabase db(false, true);
     std::vector<std::string> problems;
+    const std::string_view bytes(data, size);
     try {
-        dxf::loadDatabase(&db, std::string_view(data, size), "fuzz.dxf", problems);
+        dxf::loadDatabase(&db, bytes, "fuzz.dxf", problems);
     } catch (const dxf::Refused&) {
         return false;
     }
     everyExtents(db);
+    // Saving costs as much as loading. Every input that loaded without problems is saved, written and
+    // read back; of the damaged ones (most mutated inputs) one in four, picked by its bytes so that a
+    // finding replays, has its repaired database saved and written.
+    if (!problems.empty() && std::hash<std::string_view>{}(bytes) % 4 != 0) return true;
     dxf::Document doc = dxf::saveDocument(&db);
     std::string out;
     dxf::writeDocument(doc, out);
