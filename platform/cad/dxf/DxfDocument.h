@@ -55,11 +55,11 @@ void normalizeR2010(Document& doc);
 void writeDocument(const Document& doc, std::string& out);
 
 // Record helpers. "Main" tags are those before the extended data (1001) and outside 102 groups.
-const std::string& recordType(const Tags& tags);
+std::string_view recordType(const Tags& tags);
 const Tag* findTag(const Tags& tags, int code);
-const std::string* findValue(const Tags& tags, int code);
+const TagValue* findValue(const Tags& tags, int code);
 // A value of an entity's common part (layer, paper space ...): looks no further than its second subclass.
-const std::string* commonValue(const Tags& tags, int code);
+const TagValue* commonValue(const Tags& tags, int code);
 std::uint64_t recordHandle(const Tags& tags);
 void setRecordHandle(Tags& tags, std::uint64_t handle);
 void setRecordOwner(Tags& tags, std::uint64_t owner);

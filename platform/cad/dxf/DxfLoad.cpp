@@ -95,7 +95,7 @@ AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId own
     AcDbObjectId id;
     Acad::ErrorStatus es = db->addAcDbObject(id, obj, AcDbHandle(handle));
     if (es != Acad::eOk) {
-        problem(recordType(rec.tags) + " " + handleText(handle) + " dropped: " + narrow(acadErrorStatusText(es)));
+        problem(std::string(recordType(rec.tags)) + " " + handleText(handle) + " dropped: " + narrow(acadErrorStatusText(es)));
         delete obj;
         return AcDbObjectId();
     }
@@ -165,7 +165,7 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
     for (Tags& t : list) {
         Release release{t};
         Record rec(t);
-        const std::string& type = recordType(t);
+        std::string_view type = recordType(t);
         if (type == "ATTRIB" && insert) {
             AcDbEntity* e = readEntity(*this, rec);
             AcDbObjectId id = add(e, rec.handle, insert->objectId(), rec);
@@ -224,7 +224,7 @@ void Loader::blocks(Document& doc) {
             // Model space and the current paper space keep their entities in the ENTITIES section.
             std::vector<Tags> mine, rest;
             for (Tags& e : doc.entities) {
-                const std::string* ps = commonValue(e, 67);
+                const TagValue* ps = commonValue(e, 67);
                 bool isPaper = ps && parseInt(*ps) == 1;
                 (isPaper == paper ? mine : rest).push_back(std::move(e));
             }

@@ -24,11 +24,8 @@ std::string_view trimmedView(std::string_view s) {
 }
 
 // ... and as a string of its own.
-std::string trimmed(const std::string& s) {
-    std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return {};
-    std::size_t b = s.find_last_not_of(" \t");
-    return s.substr(a, b - a + 1);
+std::string trimmed(std::string_view s) {
+    return std::string(trimmedView(s));
 }
 
 // How text values of this file are to be decoded.
@@ -108,9 +105,9 @@ public:
 };
 
 void Reader::decode(Tag& tag) {
-    std::string& v = tag.value;
+    TagValue& v = tag.value;
     bool ascii = isAscii(v);
-    if (ascii && v.find('\\') == std::string::npos) return;
+    if (ascii && v.view().find('\\') == std::string_view::npos) return;
     if (!ascii) v = enc_.utf8 ? repairUtf8(v) : ansiToUtf8(v, enc_.codePage);
     if (valueKind(tag.code) == ValueKind::String) v = decodeUnicodeEscapes(v);
 }
@@ -290,9 +287,9 @@ void Reader::readClasses() {
 void Reader::readTables() {
     Table* table = nullptr;
     eachRecord("TABLES", [&](Tags& rec) {
-        const std::string& type = rec[0].value;
+        std::string_view type = rec[0].value;
         if (type == "TABLE") {
-            const std::string* name = findValue(rec, 2);
+            const TagValue* name = findValue(rec, 2);
             std::string n = name ? upper(trimmed(*name)) : std::string();
             if (n.empty()) {
                 problem("table without a name dropped");
@@ -317,7 +314,7 @@ void Reader::readTables() {
 void Reader::readBlocks() {
     Block* block = nullptr;
     eachRecord("BLOCKS", [&](Tags& rec) {
-        const std::string& type = rec[0].value;
+        std::string_view type = rec[0].value;
         if (type == "BLOCK") {
             if (block && block->end.empty())
                 problem("block " + std::string(findValue(block->begin, 2) ? *findValue(block->begin, 2) : "") +
