@@ -2,6 +2,7 @@
 // A DXF file as sections of tagged records, read from any ASCII release and written as R2010.
 #include "cad/dxf/DxfTags.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,7 +45,10 @@ struct Document {
 
 // Reads DXF text. Throws Refused for binary DXF, DWG and files that are no DXF at all; damage
 // (unknown lines, missing sections or end markers, data after EOF) is repaired and listed in problems.
-Document parseDocument(std::string_view bytes, const std::string& fileName);
+// passed, when given, is told now and then how far the text has been read: what lies before that is
+// not looked at again.
+Document parseDocument(std::string_view bytes, const std::string& fileName,
+                       const std::function<void(std::size_t)>& passed = {});
 
 // Brings a document of any release into the shape of an R2010 file: subclass markers, one handle
 // per record, owners, the required tables, records, blocks, layouts and dictionaries. Fixes are

@@ -169,6 +169,7 @@ void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
 }
 
 void setExtras(AcDbObject* obj, AcDbDxfTags common, AcDbDxfTags body) {
+    if (common.empty() && body.empty()) return;
     AcDbDxfTags& x = obj->dxfExtraTags();
     if (!common.empty()) {
         x.emplace_back(-1, L"");
@@ -327,7 +328,11 @@ void applyObjectParts(AcDbObject* obj, const Record& rec) {
         if (apps.empty() || t[i].code < 1000) continue;
         apps.back().items.push_back(rbFromTags(t, i, true));
     }
-    if (!apps.empty()) obj->setXDataApps(std::move(apps));
+    if (apps.empty()) return;
+    // Kept for the drawing's life: no room to spare (a plan has thousands of them).
+    for (AcDbXDataApp& a : apps) a.items.shrink_to_fit();
+    apps.shrink_to_fit();
+    obj->setXDataApps(std::move(apps));
 }
 
 // Extension dictionary and reactors need ids, so they are set by the reader that has the database.

@@ -3,8 +3,11 @@
 #include "cad/dxf/DxfEntities.h"
 
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <mutex>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace dxf {
@@ -95,7 +98,8 @@ AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId own
     AcDbObjectId id;
     Acad::ErrorStatus es = db->addAcDbObject(id, obj, AcDbHandle(handle));
     if (es != Acad::eOk) {
-        problem(std::string(recordType(rec.tags)) + " " + handleText(handle) + " dropped: " + narrow(acadErrorStatusText(es)));
+        problem(std::string(recordType(rec.tags)) + " " + handleText(handle) +
+                " dropped: " + narrow(acadErrorStatusText(es)));
         delete obj;
         return AcDbObjectId();
     }
@@ -309,7 +313,18 @@ void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& f
 
 void loadDatabase(AcDbDatabase* db, std::string&& bytes, const std::string& fileName,
                   std::vector<std::string>& problems) {
-    Document doc = parseDocument(bytes, fileName);
+    // The pages of text the reader has passed are given back as it reads on, so that the text and
+    // the tags read from it are not held whole at once. Only whole pages inside the text go.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
+    std::uintptr_t given = (base + page - 1) / page * page;
+    auto passed = [&](std::size_t offset) {
+        std::uintptr_t upTo = (base + offset) / page * page;
+        if (upTo <= given) return;
+        ::madvise(reinterpret_cast<void*>(given), upTo - given, MADV_DONTNEED);
+        given = upTo;
+    };
+    Document doc = parseDocument(bytes, fileName, passed);
     // The text is all in the document now: free it before the database grows.
     std::string().swap(bytes);
     loadDocument(db, doc, problems);

@@ -210,7 +210,8 @@ void Normalizer::assignHandles() {
         if (h != 0 && !duplicate[i]) continue;
         if (h != 0) {
             if (++duplicates <= 5)
-                problem("duplicate handle " + handleText(h) + " on " + std::string(recordType(*r)) + " replaced by a new handle");
+                problem("duplicate handle " + handleText(h) + " on " + std::string(recordType(*r)) +
+                        " replaced by a new handle");
         } else if (findValue(*r, recordType(*r) == "DIMSTYLE" ? 105 : 5)) {
             ++empty;
         }

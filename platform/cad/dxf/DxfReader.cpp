@@ -67,7 +67,8 @@ Encoding detectEncoding(std::string_view text) {
 
 class Reader {
 public:
-    Reader(std::string_view text, Document& doc, Encoding enc) : tok_(text), doc_(doc), enc_(std::move(enc)) {}
+    Reader(std::string_view text, Document& doc, Encoding enc, const std::function<void(std::size_t)>& passed)
+        : tok_(text), doc_(doc), enc_(std::move(enc)), passed_(passed) {}
 
     void run();
 
@@ -93,6 +94,8 @@ private:
     Tokenizer tok_;
     Document& doc_;
     Encoding enc_;
+    const std::function<void(std::size_t)>& passed_;
+    std::size_t told_ = 0; // how far passed_ was told
     Tag cur_;
     bool have_ = false;
     bool ended_ = false;
@@ -127,6 +130,7 @@ bool Reader::peek() {
         }
         decode(cur_);
         have_ = true;
+        if (passed_ && tok_.offset() - told_ >= (std::size_t(1) << 20)) passed_(told_ = tok_.offset());
         return true;
     }
 }
@@ -356,7 +360,8 @@ void Reader::readOther(const std::string& name) {
 
 } // namespace
 
-Document parseDocument(std::string_view bytes, const std::string& fileName) {
+Document parseDocument(std::string_view bytes, const std::string& fileName,
+                       const std::function<void(std::size_t)>& passed) {
     switch (sniff(bytes)) {
         case FileKind::BinaryDxf:
             throw Refused("\"" + fileName + "\" is a binary DXF file; only ASCII DXF files can be opened");
@@ -368,7 +373,7 @@ Document parseDocument(std::string_view bytes, const std::string& fileName) {
             break;
     }
     Document doc;
-    Reader reader(bytes, doc, detectEncoding(bytes));
+    Reader reader(bytes, doc, detectEncoding(bytes), passed);
     reader.run();
     if (reader.sections_ == 0) throw Refused("\"" + fileName + "\" is not a DXF file: no section could be read");
     return doc;

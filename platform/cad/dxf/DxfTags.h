@@ -105,6 +105,7 @@ public:
     std::size_t line() const { return line_; }          // line of the last group code read
     const std::string& error() const { return error_; } // text for the last Bad
     std::string_view rest() const { return text_.substr(pos_); }
+    std::size_t offset() const { return pos_; } // of the next line; the text before it is not read again
     bool atEnd() const { return pos_ >= text_.size(); }
 
 private:
