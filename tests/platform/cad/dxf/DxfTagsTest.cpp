@@ -140,7 +140,8 @@ TEST(DxfTagValue, KeepsItsTextThroughCopiesMovesAndAssignmentsFromItself) {
         // A part of its own text, from either kind of storage into either.
         assigned = assigned.view().substr(n / 2);
         EXPECT_EQ(assigned, text.substr(n / 2));
-        v = v;
+        const TagValue& same = v;
+        v = same;
         EXPECT_EQ(v.str(), text);
     }
 }
