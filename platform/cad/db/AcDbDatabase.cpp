@@ -60,19 +60,17 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool) {
 
 AcDbDatabase::~AcDbDatabase() {
     if (g_working == this) g_working = nullptr;
-    for (auto& [h, stub] : stubs_) delete stub->object;
+    for (auto& [h, stub] : stubs_) delete stub.object;
 }
 
 AcDbObjectStub* AcDbDatabase::stubFor(AcDbHandle h, bool create) {
     auto it = stubs_.find(h.value());
-    if (it != stubs_.end()) return it->second.get();
+    if (it != stubs_.end()) return &it->second;
     if (!create) return nullptr;
-    auto stub = std::make_unique<AcDbObjectStub>();
-    stub->database = this;
-    stub->handle = h;
-    AcDbObjectStub* p = stub.get();
-    stubs_.emplace(h.value(), std::move(stub));
-    return p;
+    AcDbObjectStub& stub = stubs_.try_emplace(h.value()).first->second;
+    stub.database = this;
+    stub.handle = h;
+    return &stub;
 }
 
 Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* obj) {
@@ -118,7 +116,7 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId& id, bool createIfN
 Acad::ErrorStatus AcDbDatabase::setHandseed(const AcDbHandle& h) {
     std::uint64_t maxUsed = 0;
     for (const auto& [v, stub] : stubs_)
-        if (stub->object) maxUsed = std::max(maxUsed, v);
+        if (stub.object) maxUsed = std::max(maxUsed, v);
     seed_ = AcDbHandle(std::max(h.value(), maxUsed + 1));
     return Acad::eOk;
 }
@@ -126,8 +124,9 @@ Acad::ErrorStatus AcDbDatabase::setHandseed(const AcDbHandle& h) {
 std::vector<AcDbObjectId> AcDbDatabase::allObjectIds() const {
     std::vector<std::pair<std::uint64_t, AcDbObjectStub*>> v;
     v.reserve(objectCount_);
+    // Ids give access to the objects the database holds; the stubs themselves are never const.
     for (const auto& [h, stub] : stubs_)
-        if (stub->object) v.push_back({h, stub.get()});
+        if (stub.object) v.push_back({h, const_cast<AcDbObjectStub*>(&stub)});
     std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<AcDbObjectId> out;
     out.reserve(v.size());

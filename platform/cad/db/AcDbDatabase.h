@@ -263,7 +263,7 @@ private:
     Acad::ErrorStatus cloneOne(AcDbObjectId src, AcDbObjectId owner, AcDbIdMapping& map, bool primary,
                                std::vector<AcDbObject*>& clones);
 
-    std::unordered_map<std::uint64_t, std::unique_ptr<AcDbObjectStub>> stubs_;
+    std::unordered_map<std::uint64_t, AcDbObjectStub> stubs_; // held in the nodes, which never move
     std::unordered_set<AcDbObject*> open_;
     size_t objectCount_ = 0;
     AcDbHandle seed_{1};

@@ -110,7 +110,21 @@ resbuf* acdbValuesToRb(const AcDbRbValues& values) {
 
 AcDbObject::AcDbObject() = default;
 
-AcDbObject::AcDbObject(const AcDbObject& o) : AcRxObject(), xdata_(o.xdata_), extraTags_(o.extraTags_) {}
+AcDbObject::AcDbObject(const AcDbObject& o) : AcRxObject() {
+    // A copy keeps the data, not the reactors.
+    if (o.extras_ && (!o.extras_->xdata.empty() || !o.extras_->extraTags.empty()))
+        extras_.reset(new Extras{{}, o.extras_->xdata, o.extras_->extraTags});
+}
+
+const AcDbObject::Extras& AcDbObject::noExtras() {
+    static const Extras none;
+    return none;
+}
+
+AcDbObject::Extras& AcDbObject::extras() {
+    if (!extras_) extras_ = std::make_unique<Extras>();
+    return *extras_;
+}
 
 AcDbObject::~AcDbObject() {
     // An object deleted while in a database leaves it rather than being freed twice.
@@ -179,7 +193,8 @@ void AcDbObject::onErase(bool erasing) {
 void AcDbObject::onAddedToDatabase(AcDbDatabase*) {}
 
 void AcDbObject::collectReferences(std::vector<AcDbObjectId*>& refs) {
-    for (auto& r : reactors_) refs.push_back(&r);
+    if (extras_)
+        for (auto& r : extras_->reactors) refs.push_back(&r);
 }
 
 void AcDbObject::ownedObjects(AcDbObjectIdArray& ids) const {
@@ -226,7 +241,7 @@ int AcDbObject::xDataSize(const std::vector<AcDbXDataApp>& apps) {
 
 resbuf* AcDbObject::xData(const ACHAR* app) const {
     AcDbRbValues all;
-    for (const AcDbXDataApp& a : xdata_) {
+    for (const AcDbXDataApp& a : xDataApps()) {
         if (app ? !acdbSameName(a.app, app) : acdbSameName(a.app, ACDB_HYPERLINK_APPNAME)) continue;
         AcDbRbValue head;
         head.code = 1001;
@@ -258,7 +273,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
                 !static_cast<AcDbSymbolTable*>(db->peek(db->regAppTableId()))->has(a.app.c_str()))
                 return Acad::eRegappIdNotFound;
     }
-    std::vector<AcDbXDataApp> next = xdata_;
+    std::vector<AcDbXDataApp> next = xDataApps();
     for (const AcDbXDataApp& a : replaced) {
         auto it =
             std::find_if(next.begin(), next.end(), [&](const AcDbXDataApp& x) { return acdbSameName(x.app, a.app); });
@@ -272,7 +287,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
     }
     if (xDataSize(next) > kMaxXDataBytes) return Acad::eXdataSizeExceeded;
     assertWriteEnabled();
-    xdata_ = std::move(next);
+    setXDataApps(std::move(next));
     return Acad::eOk;
 }
 
@@ -309,11 +324,11 @@ Acad::ErrorStatus AcDbObject::releaseExtensionDictionary() {
 }
 
 void AcDbObject::addPersistentReactor(AcDbObjectId id) {
-    if (!reactors_.contains(id)) reactors_.append(id);
+    if (!extras().reactors.contains(id)) extras_->reactors.append(id);
 }
 
 Acad::ErrorStatus AcDbObject::removePersistentReactor(AcDbObjectId id) {
-    return reactors_.remove(id) ? Acad::eOk : Acad::eKeyNotFound;
+    return extras_ && extras_->reactors.remove(id) ? Acad::eOk : Acad::eKeyNotFound;
 }
 
 // ---------------------------------------------------------------- dictionary

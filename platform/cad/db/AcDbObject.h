@@ -80,9 +80,11 @@ public:
     // setXData replaces the data of each application the chain names; over 16 KB per object fails.
     resbuf* xData(const ACHAR* regappName = nullptr) const;
     Acad::ErrorStatus setXData(const resbuf* xdata);
-    const std::vector<AcDbXDataApp>& xDataApps() const { return xdata_; }
+    const std::vector<AcDbXDataApp>& xDataApps() const { return extras_ ? extras_->xdata : noExtras().xdata; }
     // Stores data as read from a file, unchecked.
-    void setXDataApps(std::vector<AcDbXDataApp> apps) { xdata_ = std::move(apps); }
+    void setXDataApps(std::vector<AcDbXDataApp> apps) {
+        if (extras_ || !apps.empty()) extras().xdata = std::move(apps);
+    }
     static int xDataSize(const std::vector<AcDbXDataApp>& apps);
 
     AcDbObjectId extensionDictionary() const { return extDict_; }
@@ -92,11 +94,11 @@ public:
 
     void addPersistentReactor(AcDbObjectId id);
     Acad::ErrorStatus removePersistentReactor(AcDbObjectId id);
-    const AcDbObjectIdArray& persistentReactors() const { return reactors_; }
+    const AcDbObjectIdArray& persistentReactors() const { return extras_ ? extras_->reactors : noExtras().reactors; }
 
     // Tags this model does not interpret, written back unchanged.
-    AcDbDxfTags& dxfExtraTags() { return extraTags_; }
-    const AcDbDxfTags& dxfExtraTags() const { return extraTags_; }
+    AcDbDxfTags& dxfExtraTags() { return extras().extraTags; }
+    const AcDbDxfTags& dxfExtraTags() const { return extras_ ? extras_->extraTags : noExtras().extraTags; }
 
     // A copy of the object's data (extended data included), not in any database.
     virtual AcDbObject* cloneData() const = 0;
@@ -129,9 +131,15 @@ private:
     AcDbObjectStub* stub_ = nullptr;
     AcDbObjectId owner_;
     AcDbObjectId extDict_;
-    AcDbObjectIdArray reactors_;
-    std::vector<AcDbXDataApp> xdata_;
-    AcDbDxfTags extraTags_;
+    // What few objects have, held apart: a drawing is mostly objects with none of it.
+    struct Extras {
+        AcDbObjectIdArray reactors;
+        std::vector<AcDbXDataApp> xdata;
+        AcDbDxfTags extraTags;
+    };
+    static const Extras& noExtras();
+    Extras& extras();
+    std::unique_ptr<Extras> extras_;
     AcDb::OpenMode mode_ = AcDb::kNotOpen;
     int openCount_ = 0;
     bool erased_ = false;

@@ -22,7 +22,7 @@ namespace dxf {
 // Throws Refused for files that are not ASCII DXF.
 void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& fileName,
                   std::vector<std::string>& problems);
-// The same, freeing the text as soon as it is read (bytes is left empty).
+// The same, giving the text back as it is read (bytes is left empty).
 void loadDatabase(AcDbDatabase* db, std::string&& bytes, const std::string& fileName,
                   std::vector<std::string>& problems);
 

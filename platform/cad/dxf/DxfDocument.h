@@ -2,6 +2,7 @@
 // A DXF file as sections of tagged records, read from any ASCII release and written as R2010.
 #include "cad/dxf/DxfTags.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,7 +45,10 @@ struct Document {
 
 // Reads DXF text. Throws Refused for binary DXF, DWG and files that are no DXF at all; damage
 // (unknown lines, missing sections or end markers, data after EOF) is repaired and listed in problems.
-Document parseDocument(std::string_view bytes, const std::string& fileName);
+// passed, when given, is told now and then how far the text has been read: what lies before that is
+// not looked at again.
+Document parseDocument(std::string_view bytes, const std::string& fileName,
+                       const std::function<void(std::size_t)>& passed = {});
 
 // Brings a document of any release into the shape of an R2010 file: subclass markers, one handle
 // per record, owners, the required tables, records, blocks, layouts and dictionaries. Fixes are
@@ -55,11 +59,11 @@ void normalizeR2010(Document& doc);
 void writeDocument(const Document& doc, std::string& out);
 
 // Record helpers. "Main" tags are those before the extended data (1001) and outside 102 groups.
-const std::string& recordType(const Tags& tags);
+std::string_view recordType(const Tags& tags);
 const Tag* findTag(const Tags& tags, int code);
-const std::string* findValue(const Tags& tags, int code);
+const TagValue* findValue(const Tags& tags, int code);
 // A value of an entity's common part (layer, paper space ...): looks no further than its second subclass.
-const std::string* commonValue(const Tags& tags, int code);
+const TagValue* commonValue(const Tags& tags, int code);
 std::uint64_t recordHandle(const Tags& tags);
 void setRecordHandle(Tags& tags, std::uint64_t handle);
 void setRecordOwner(Tags& tags, std::uint64_t owner);

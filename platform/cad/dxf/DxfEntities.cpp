@@ -49,7 +49,7 @@ struct Body {
     }
     std::string raw(int code) const {
         const Tag* x = first(code);
-        return x ? x->value : std::string();
+        return x ? x->value.str() : std::string();
     }
     AcGePoint3d point(int code, AcGePoint3d def = AcGePoint3d()) const {
         return {num(code, def.x), num(code + 10, def.y), num(code + 20, def.z)};
@@ -151,7 +151,7 @@ bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out) {
 bool verbatimWorthy(const Body& body, const Tags& canonical) {
     if (!tagsWellFormed(body.t, body.b, body.e)) return false;
     if (canonical.empty() || body.b >= body.e || body.t[body.b].code != canonical[0].code ||
-        body.t[body.b].value != canonical[0].value)
+        body.t[body.b].value.view() != canonical[0].value.view())
         return false;
     return canonical[0].value != "AcDbHatch" || body.has(91);
 }
@@ -161,7 +161,7 @@ void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
     // A body the model writes again as it stands (a file of ours) needs no copy.
     if (body.e - body.b == canonical.size() &&
         std::equal(canonical.begin(), canonical.end(), body.t.begin() + static_cast<std::ptrdiff_t>(body.b),
-                   [](const Tag& a, const Tag& b) { return a.code == b.code && a.value == b.value; }))
+                   [](const Tag& a, const Tag& b) { return a.code == b.code && a.value.view() == b.value.view(); }))
         return;
     AcDbDxfTags& x = obj->dxfExtraTags();
     x.emplace_back(-3, wide(handleText(fingerprint(canonical))));
@@ -169,6 +169,7 @@ void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
 }
 
 void setExtras(AcDbObject* obj, AcDbDxfTags common, AcDbDxfTags body) {
+    if (common.empty() && body.empty()) return;
     AcDbDxfTags& x = obj->dxfExtraTags();
     if (!common.empty()) {
         x.emplace_back(-1, L"");
@@ -254,7 +255,7 @@ Record::Record(const Tags& t) : tags(t) {
             haveHandle = true;
             ++i;
         } else if (x.code == 102 && !x.value.empty() && x.value[0] == '{') {
-            std::string group = x.value;
+            std::string_view group = x.value;
             for (++i; i < n && !(t[i].code == 102); ++i) {
                 if (group == "{ACAD_REACTORS" && t[i].code == 330)
                     reactors.push_back(parseHandle(t[i].value));
@@ -286,19 +287,22 @@ Record::Record(const Tags& t) : tags(t) {
     }
 }
 
-AcDbObjectId ReadContext::layerNamed(const std::string& name) {
+AcDbObjectId ReadContext::layerNamed(std::string_view view) {
+    std::string name(view);
     auto it = layerCache.find(name);
     if (it != layerCache.end()) return it->second;
     return layerCache[name] = db->layerId(wide(name));
 }
 
-AcDbObjectId ReadContext::styleNamed(const std::string& name) {
+AcDbObjectId ReadContext::styleNamed(std::string_view view) {
+    std::string name(view);
     auto it = styleCache.find(name);
     if (it != styleCache.end()) return it->second;
     return styleCache[name] = db->textStyleId(wide(name));
 }
 
-AcDbObjectId ReadContext::linetypeNamed(const std::string& name) {
+AcDbObjectId ReadContext::linetypeNamed(std::string_view view) {
+    std::string name(view);
     auto it = linetypeCache.find(name);
     if (it != linetypeCache.end()) return it->second;
     return linetypeCache[name] = db->linetypeId(wide(name));
@@ -324,7 +328,11 @@ void applyObjectParts(AcDbObject* obj, const Record& rec) {
         if (apps.empty() || t[i].code < 1000) continue;
         apps.back().items.push_back(rbFromTags(t, i, true));
     }
-    if (!apps.empty()) obj->setXDataApps(std::move(apps));
+    if (apps.empty()) return;
+    // Kept for the drawing's life: no room to spare (a plan has thousands of them).
+    for (AcDbXDataApp& a : apps) a.items.shrink_to_fit();
+    apps.shrink_to_fit();
+    obj->setXDataApps(std::move(apps));
 }
 
 // Extension dictionary and reactors need ids, so they are set by the reader that has the database.
@@ -901,7 +909,7 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
     if (b.has(11)) t->setAlignmentPoint(b.point(11));
     t->setNormal(b.vec(210, {0, 0, 1}));
     const Tag* styleTag = b.first(7);
-    AcDbObjectId style = ctx.styleNamed(styleTag ? styleTag->value : std::string("Standard"));
+    AcDbObjectId style = ctx.styleNamed(styleTag ? styleTag->value.view() : std::string_view("Standard"));
     if (!style.isNull()) t->setTextStyle(style);
 }
 
@@ -931,7 +939,7 @@ void writeAttributeFields(Out& o, const Attribute* a) {
     if (a->lockPositionInBlock()) o.i(280, 1);
 }
 
-bool isVerbatimType(const std::string& type) {
+bool isVerbatimType(std::string_view type) {
     return type == "HATCH" || type == "ACAD_TABLE" || type == "VIEWPORT" || type == "MTEXT";
 }
 
@@ -940,7 +948,7 @@ Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e);
 } // namespace
 
 AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
-    const std::string& type = recordType(rec.tags);
+    std::string_view type = recordType(rec.tags);
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbDxfTags common, left;
     AcDbEntity* e = nullptr;
@@ -1123,7 +1131,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         h->setNormal(b.vec(210, {0, 0, 1}));
         std::size_t i = b.b;
         auto at = [&](int code) { return i < b.e && b.t[i].code == code; };
-        auto val = [&]() -> const std::string& { return b.t[i].value; };
+        auto val = [&]() -> std::string_view { return b.t[i].value; };
         // Loops: from 91 to the 75 that ends the boundary data.
         while (i < b.e && b.t[i].code != 91) ++i;
         long long nloops = i < b.e ? parseInt(val()) : 0;
@@ -1790,7 +1798,7 @@ Tags canonicalObject(WriteContext& ctx, const AcDbObject* obj) {
 } // namespace
 
 AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
-    const std::string& type = recordType(rec.tags);
+    std::string_view type = recordType(rec.tags);
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbObject* obj = nullptr;
     AcDbDxfTags left;

@@ -23,13 +23,13 @@ struct ReadContext {
     AcDbDatabase* db = nullptr;
     std::unordered_map<std::string, AcDbObjectId> blockIds, layerIds; // upper-case names
     AcDbObjectId idOf(std::uint64_t handle);
-    AcDbObjectId idOf(const std::string& handle) { return idOf(parseHandle(handle)); }
+    AcDbObjectId idOf(std::string_view handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }
     // Layers and linetypes by their name as written (entities share a few of them).
     std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache, styleCache;
-    AcDbObjectId layerNamed(const std::string& name);
-    AcDbObjectId linetypeNamed(const std::string& name);
-    AcDbObjectId styleNamed(const std::string& name); // a text style
+    AcDbObjectId layerNamed(std::string_view name);
+    AcDbObjectId linetypeNamed(std::string_view name);
+    AcDbObjectId styleNamed(std::string_view name); // a text style
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
     // The header names its current layer, linetype and text style before the tables that hold them.

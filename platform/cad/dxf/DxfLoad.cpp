@@ -3,6 +3,9 @@
 #include "cad/dxf/DxfEntities.h"
 
 #include <cmath>
+#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace dxf {
@@ -81,7 +84,8 @@ AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId own
     AcDbObjectId id;
     Acad::ErrorStatus es = db->addAcDbObject(id, obj, AcDbHandle(handle));
     if (es != Acad::eOk) {
-        problem(recordType(rec.tags) + " " + handleText(handle) + " dropped: " + narrow(acadErrorStatusText(es)));
+        problem(std::string(recordType(rec.tags)) + " " + handleText(handle) +
+                " dropped: " + narrow(acadErrorStatusText(es)));
         delete obj;
         return AcDbObjectId();
     }
@@ -151,7 +155,7 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
     for (Tags& t : list) {
         Release release{t};
         Record rec(t);
-        const std::string& type = recordType(t);
+        std::string_view type = recordType(t);
         if (type == "ATTRIB" && insert) {
             AcDbEntity* e = readEntity(*this, rec);
             AcDbObjectId id = add(e, rec.handle, insert->objectId(), rec);
@@ -210,7 +214,7 @@ void Loader::blocks(Document& doc) {
             // Model space and the current paper space keep their entities in the ENTITIES section.
             std::vector<Tags> mine, rest;
             for (Tags& e : doc.entities) {
-                const std::string* ps = commonValue(e, 67);
+                const TagValue* ps = commonValue(e, 67);
                 bool isPaper = ps && parseInt(*ps) == 1;
                 (isPaper == paper ? mine : rest).push_back(std::move(e));
             }
@@ -295,7 +299,18 @@ void loadDatabase(AcDbDatabase* db, std::string_view bytes, const std::string& f
 
 void loadDatabase(AcDbDatabase* db, std::string&& bytes, const std::string& fileName,
                   std::vector<std::string>& problems) {
-    Document doc = parseDocument(bytes, fileName);
+    // The pages of text the reader has passed are given back as it reads on, so that the text and
+    // the tags read from it are not held whole at once. Only whole pages inside the text go.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
+    std::uintptr_t given = (base + page - 1) / page * page;
+    auto passed = [&](std::size_t offset) {
+        std::uintptr_t upTo = (base + offset) / page * page;
+        if (upTo <= given) return;
+        ::madvise(reinterpret_cast<void*>(given), upTo - given, MADV_DONTNEED);
+        given = upTo;
+    };
+    Document doc = parseDocument(bytes, fileName, passed);
     // The text is all in the document now: free it before the database grows.
     std::string().swap(bytes);
     loadDocument(db, doc, problems);

@@ -93,8 +93,8 @@ Tags makeTags(std::initializer_list<Tag> list) {
 }
 
 std::string nameOf(const Tags& rec) {
-    const std::string* v = findValue(rec, 2);
-    return v ? *v : std::string();
+    const TagValue* v = findValue(rec, 2);
+    return v ? v->str() : std::string();
 }
 
 void setValue(Tags& rec, int code, const std::string& value) {
@@ -210,7 +210,8 @@ void Normalizer::assignHandles() {
         if (h != 0 && !duplicate[i]) continue;
         if (h != 0) {
             if (++duplicates <= 5)
-                problem("duplicate handle " + handleText(h) + " on " + recordType(*r) + " replaced by a new handle");
+                problem("duplicate handle " + handleText(h) + " on " + std::string(recordType(*r)) +
+                        " replaced by a new handle");
         } else if (findValue(*r, recordType(*r) == "DIMSTYLE" ? 105 : 5)) {
             ++empty;
         }
@@ -222,7 +223,7 @@ void Normalizer::assignHandles() {
 }
 
 Tags Normalizer::upgradeTableRecord(const Tags& rec, const char* subclass, std::uint64_t owner) {
-    const std::string& type = recordType(rec);
+    std::string_view type = recordType(rec);
     Tags out;
     out.reserve(rec.size() + 6);
     out.push_back(rec[0]);
@@ -302,7 +303,7 @@ void Normalizer::tables() {
         std::set<std::string> names;
         for (Tags& r : table.records) {
             if (recordType(r) != k.name) {
-                problem("record " + recordType(r) + " in table " + k.name + " dropped");
+                problem("record " + std::string(recordType(r)) + " in table " + k.name + " dropped");
                 continue;
             }
             std::string n = upper(nameOf(r));
@@ -352,12 +353,12 @@ void Normalizer::tables() {
 
 void Normalizer::upgradeEntity(Tags& rec) {
     if (hasSubclassMarkers(rec)) return;
-    const std::string type = recordType(rec);
+    const std::string type(recordType(rec));
     std::vector<const char*> markers;
     // Codes after which a second subclass starts, for records with two.
     std::set<int> second;
     long long flags = 0;
-    if (const std::string* f = findValue(rec, 70)) flags = parseInt(*f);
+    if (const TagValue* f = findValue(rec, 70)) flags = parseInt(*f);
     if (type == "LINE")
         markers = {"AcDbLine"};
     else if (type == "POINT")
@@ -463,7 +464,7 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
     std::size_t orphans = 0, unclosed = 0, misplaced = 0;
     for (std::size_t i = 0; i < list.size(); ++i) {
         Tags& rec = list[i];
-        const std::string type = recordType(rec);
+        const std::string type(recordType(rec));
         if (isNoEntity(type)) {
             ++misplaced;
             continue;
@@ -489,11 +490,11 @@ void Normalizer::entitySequence(std::vector<Tags>& list, std::uint64_t owner, bo
         upgradeEntity(rec);
         std::uint64_t o = owner;
         if (splitPaper) {
-            const std::string* ps = commonValue(rec, 67);
+            const TagValue* ps = commonValue(rec, 67);
             o = ps && parseInt(*ps) == 1 ? paperBr : modelBr;
         }
         setRecordOwner(rec, o);
-        const std::string& nextType = i + 1 < list.size() ? recordType(list[i + 1]) : std::string();
+        std::string_view nextType = i + 1 < list.size() ? recordType(list[i + 1]) : std::string_view();
         if (type == "POLYLINE" || (type == "INSERT" && (nextType == "ATTRIB" || nextType == "SEQEND"))) {
             parent = recordHandle(rec);
             parentType = type;
@@ -564,8 +565,8 @@ void Normalizer::blocks() {
         auto scanInserts = [&](const std::vector<Tags>& list) {
             for (const Tags& e : list)
                 if (recordType(e) == "INSERT")
-                    if (const std::string* n = findValue(e, 2); n && !n->empty() && !seen.count(upper(*n)))
-                        missing.insert(*n);
+                    if (const TagValue* n = findValue(e, 2); n && !n->empty() && !seen.count(upper(*n)))
+                        missing.insert(n->str());
         };
         scanInserts(doc.entities);
         for (const Block& b : doc.blocks) scanInserts(b.entities);
@@ -607,7 +608,7 @@ void Normalizer::blocks() {
         upgradeEntity(b.begin);
         setRecordOwner(b.begin, brh);
         if (b.end.empty()) {
-            std::string layer = findValue(b.begin, 8) ? *findValue(b.begin, 8) : "0";
+            std::string layer = findValue(b.begin, 8) ? findValue(b.begin, 8)->str() : "0";
             b.end = Tags{{0, "ENDBLK"}, {5, handleText(fresh())}, {330, handleText(brh)}, {100, "AcDbEntity"},
                          {8, layer},    {100, "AcDbBlockEnd"}};
         }
@@ -672,7 +673,7 @@ std::vector<DictEntry> dictEntries(const Tags& dict) {
     for (std::size_t i = 1; i + 1 < dict.size(); ++i) {
         if (dict[i].code == 1001) break;
         if (dict[i].code == 3 && (dict[i + 1].code == 350 || dict[i + 1].code == 360))
-            out.push_back(DictEntry{dict[i].value, parseHandle(dict[i + 1].value)});
+            out.push_back(DictEntry{dict[i].value.str(), parseHandle(dict[i + 1].value)});
     }
     return out;
 }
@@ -740,7 +741,7 @@ void Normalizer::objects() {
     // Objects that are no objects, or have no type, cannot be written back.
     std::size_t misplaced = 0;
     keepObjects([&](const Tags& o) {
-        const std::string& t = recordType(o);
+        std::string_view t = recordType(o);
         bool drop = t.empty() || isNoObject(t);
         misplaced += drop;
         return !drop;
@@ -894,7 +895,7 @@ Tag* layoutBlockTag(Tags& layout) {
 
 std::string layoutName(const Tags& layout) {
     for (std::size_t i = markerIndex(layout, "AcDbLayout"); i < layout.size(); ++i)
-        if (layout[i].code == 1) return layout[i].value;
+        if (layout[i].code == 1) return layout[i].value.str();
     return {};
 }
 
@@ -907,7 +908,7 @@ void Normalizer::layouts() {
     for (Tags& r : brTable.records) {
         std::uint64_t h = recordHandle(r);
         brs[h] = &r;
-        if (const std::string* l = findValue(r, 340)) brOfLayout[parseHandle(*l)] = h;
+        if (const TagValue* l = findValue(r, 340)) brOfLayout[parseHandle(*l)] = h;
     }
     // Which block record each layout object belongs to.
     std::unordered_map<std::uint64_t, std::uint64_t> layoutOfBr;
@@ -955,7 +956,7 @@ void Normalizer::layouts() {
         std::uint64_t brh = recordHandle(r);
         if (!model && !paper) {
             // An ordinary block names no layout.
-            const std::string* l = findValue(r, 340);
+            const TagValue* l = findValue(r, 340);
             if (l && parseHandle(*l) != 0 && layoutOfBr.count(brh) == 0) setValue(r, 340, "0");
             continue;
         }
@@ -982,7 +983,7 @@ void Normalizer::layouts() {
 void Normalizer::objectOwners() {
     std::unordered_map<std::uint64_t, std::uint64_t> listedBy;
     for (const Tags& o : doc.objects) {
-        const std::string& t = recordType(o);
+        std::string_view t = recordType(o);
         if (t == "DICTIONARY" || t == "ACDBDICTIONARYWDFLT")
             for (const DictEntry& e : dictEntries(o)) listedBy.emplace(e.handle, recordHandle(o));
     }
@@ -1009,15 +1010,15 @@ void Normalizer::referencedNames() {
             if (t.code == 100)
                 ++markers;
             else if (t.code == 8)
-                layers.insert(t.value);
+                layers.insert(t.value.str());
             else if (t.code == 6)
-                linetypes.insert(t.value);
+                linetypes.insert(t.value.str());
         }
         for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i)
-            if (r[i - 1].code == 1001) apps.insert(r[i - 1].value);
-        const std::string& type = recordType(r);
+            if (r[i - 1].code == 1001) apps.insert(r[i - 1].value.str());
+        std::string_view type = recordType(r);
         if (type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" || type == "MTEXT")
-            if (const std::string* s = findValue(r, 7)) styles.insert(*s);
+            if (const TagValue* s = findValue(r, 7)) styles.insert(s->str());
     };
     for (Block& b : doc.blocks) {
         scan(b.begin);
@@ -1027,10 +1028,10 @@ void Normalizer::referencedNames() {
     for (const Table& t : doc.tables)
         for (const Tags& r : t.records)
             for (std::size_t i = 1; i < r.size(); ++i)
-                if (r[i].code == 1001) apps.insert(r[i].value);
+                if (r[i].code == 1001) apps.insert(r[i].value.str());
     for (const Tags& o : doc.objects)
         for (std::size_t i = 1; i < o.size(); ++i)
-            if (o[i].code == 1001) apps.insert(o[i].value);
+            if (o[i].code == 1001) apps.insert(o[i].value.str());
     std::size_t added = 0;
     auto ensure = [&](const char* table, const std::string& name, const Tags& body) {
         if (name.empty()) return;
@@ -1088,12 +1089,12 @@ constexpr ClassDef knownClasses[] = {
 void Normalizer::classes() {
     std::set<std::string> have;
     for (const Tags& c : doc.classes)
-        if (const std::string* n = findValue(c, 1)) have.insert(*n);
+        if (const TagValue* n = findValue(c, 1)) have.insert(n->str());
     std::unordered_map<std::string, int> counts;
-    for (const Tags& o : doc.objects) ++counts[recordType(o)];
-    for (const Tags& e : doc.entities) ++counts[recordType(e)];
+    for (const Tags& o : doc.objects) ++counts[std::string(recordType(o))];
+    for (const Tags& e : doc.entities) ++counts[std::string(recordType(e))];
     for (const Block& b : doc.blocks)
-        for (const Tags& e : b.entities) ++counts[recordType(e)];
+        for (const Tags& e : b.entities) ++counts[std::string(recordType(e))];
     for (const ClassDef& c : knownClasses) {
         if (!counts.count(c.dxf) || have.count(c.dxf)) continue;
         doc.classes.push_back(Tags{{0, "CLASS"},
@@ -1128,10 +1129,12 @@ constexpr std::string_view kNotInNames = "<>/\\\":;?*|=`";
 // the layer table, on every entity and as the current layer.
 void Normalizer::layerNames() {
     std::size_t repaired = 0;
-    auto fix = [&](std::string& name) {
-        if (name.find_first_of(kNotInNames) == std::string::npos) return;
+    auto fix = [&](TagValue& value) {
+        if (value.view().find_first_of(kNotInNames) == std::string_view::npos) return;
+        std::string name = value.str();
         for (char& c : name)
             if (kNotInNames.find(c) != std::string_view::npos) c = '_';
+        value = name;
         ++repaired;
     };
     if (Table* layers = doc.table("LAYER"))

@@ -24,11 +24,8 @@ std::string_view trimmedView(std::string_view s) {
 }
 
 // ... and as a string of its own.
-std::string trimmed(const std::string& s) {
-    std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return {};
-    std::size_t b = s.find_last_not_of(" \t");
-    return s.substr(a, b - a + 1);
+std::string trimmed(std::string_view s) {
+    return std::string(trimmedView(s));
 }
 
 // How text values of this file are to be decoded.
@@ -70,7 +67,8 @@ Encoding detectEncoding(std::string_view text) {
 
 class Reader {
 public:
-    Reader(std::string_view text, Document& doc, Encoding enc) : tok_(text), doc_(doc), enc_(std::move(enc)) {}
+    Reader(std::string_view text, Document& doc, Encoding enc, const std::function<void(std::size_t)>& passed)
+        : tok_(text), doc_(doc), enc_(std::move(enc)), passed_(passed) {}
 
     void run();
 
@@ -96,6 +94,8 @@ private:
     Tokenizer tok_;
     Document& doc_;
     Encoding enc_;
+    const std::function<void(std::size_t)>& passed_;
+    std::size_t told_ = 0; // how far passed_ was told
     Tag cur_;
     bool have_ = false;
     bool ended_ = false;
@@ -108,9 +108,9 @@ public:
 };
 
 void Reader::decode(Tag& tag) {
-    std::string& v = tag.value;
+    TagValue& v = tag.value;
     bool ascii = isAscii(v);
-    if (ascii && v.find('\\') == std::string::npos) return;
+    if (ascii && v.view().find('\\') == std::string_view::npos) return;
     if (!ascii) v = enc_.utf8 ? repairUtf8(v) : ansiToUtf8(v, enc_.codePage);
     if (valueKind(tag.code) == ValueKind::String) v = decodeUnicodeEscapes(v);
 }
@@ -130,6 +130,7 @@ bool Reader::peek() {
         }
         decode(cur_);
         have_ = true;
+        if (passed_ && tok_.offset() - told_ >= (std::size_t(1) << 20)) passed_(told_ = tok_.offset());
         return true;
     }
 }
@@ -290,9 +291,9 @@ void Reader::readClasses() {
 void Reader::readTables() {
     Table* table = nullptr;
     eachRecord("TABLES", [&](Tags& rec) {
-        const std::string& type = rec[0].value;
+        std::string_view type = rec[0].value;
         if (type == "TABLE") {
-            const std::string* name = findValue(rec, 2);
+            const TagValue* name = findValue(rec, 2);
             std::string n = name ? upper(trimmed(*name)) : std::string();
             if (n.empty()) {
                 problem("table without a name dropped");
@@ -317,7 +318,7 @@ void Reader::readTables() {
 void Reader::readBlocks() {
     Block* block = nullptr;
     eachRecord("BLOCKS", [&](Tags& rec) {
-        const std::string& type = rec[0].value;
+        std::string_view type = rec[0].value;
         if (type == "BLOCK") {
             if (block && block->end.empty())
                 problem("block " + std::string(findValue(block->begin, 2) ? *findValue(block->begin, 2) : "") +
@@ -359,7 +360,8 @@ void Reader::readOther(const std::string& name) {
 
 } // namespace
 
-Document parseDocument(std::string_view bytes, const std::string& fileName) {
+Document parseDocument(std::string_view bytes, const std::string& fileName,
+                       const std::function<void(std::size_t)>& passed) {
     switch (sniff(bytes)) {
         case FileKind::BinaryDxf:
             throw Refused("\"" + fileName + "\" is a binary DXF file; only ASCII DXF files can be opened");
@@ -371,7 +373,7 @@ Document parseDocument(std::string_view bytes, const std::string& fileName) {
             break;
     }
     Document doc;
-    Reader reader(bytes, doc, detectEncoding(bytes));
+    Reader reader(bytes, doc, detectEncoding(bytes), passed);
     reader.run();
     if (reader.sections_ == 0) throw Refused("\"" + fileName + "\" is not a DXF file: no section could be read");
     return doc;

@@ -17,7 +17,7 @@ void markPaperSpace(Tags& t) {
     for (std::size_t i = 1; i < t.size(); ++i)
         if (t[i].code == 100 && t[i].value == "AcDbEntity") {
             if (i + 1 < t.size() && t[i + 1].code == 67)
-                t[i + 1].value.assign(1, '1');
+                t[i + 1].value = "1";
             else
                 t.insert(t.begin() + static_cast<std::ptrdiff_t>(i + 1), Tag{67, "1"});
             return;

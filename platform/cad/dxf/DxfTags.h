@@ -1,6 +1,8 @@
 #pragma once
 // Group code / value pairs of a DXF file, and the text encodings they come in.
 #include <cstdint>
+#include <cstring>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -8,9 +10,78 @@
 
 namespace dxf {
 
+// A tag's value. Up to 16 bytes (nearly every value of a drawing) are kept in the tag itself and
+// longer ones on the heap, so a tag takes 24 bytes: a drawing is millions of tags, and as strings
+// they took several times the file's size while it was read.
+class TagValue {
+public:
+    TagValue() = default;
+    TagValue(std::string_view s) { assign(s); }
+    TagValue(const char* s) { assign(std::string_view(s)); }
+    TagValue(const std::string& s) { assign(std::string_view(s)); }
+    TagValue(const TagValue& o) { assign(o.view()); }
+    TagValue(TagValue&& o) noexcept : size_(o.size_) {
+        std::memcpy(buf_, o.buf_, sizeof buf_);
+        o.size_ = 0;
+    }
+    TagValue& operator=(const TagValue& o) {
+        assign(o.view());
+        return *this;
+    }
+    TagValue& operator=(TagValue&& o) noexcept {
+        if (this != &o) {
+            release();
+            size_ = o.size_;
+            std::memcpy(buf_, o.buf_, sizeof buf_);
+            o.size_ = 0;
+        }
+        return *this;
+    }
+    TagValue& operator=(std::string_view s) {
+        assign(s);
+        return *this;
+    }
+    TagValue& operator=(const char* s) { return *this = std::string_view(s); }
+    TagValue& operator=(const std::string& s) { return *this = std::string_view(s); }
+    ~TagValue() { release(); }
+
+    void assign(std::string_view s);
+    void assign(const char* p, std::size_t n) { assign(std::string_view(p, n)); }
+    void clear() { assign(std::string_view()); }
+    const char* data() const { return onHeap() ? heapData() : buf_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const char* begin() const { return data(); }
+    const char* end() const { return data() + size_; }
+    char operator[](std::size_t i) const { return data()[i]; }
+    char front() const { return data()[0]; }
+    char back() const { return data()[size_ - 1]; }
+    std::string_view view() const { return {data(), size_}; }
+    operator std::string_view() const { return view(); }
+    std::string str() const { return std::string(data(), size_); }
+    friend bool operator==(const TagValue& a, std::string_view b) { return a.view() == b; }
+    friend std::string operator+(std::string a, const TagValue& b) { return a.append(b.view()); }
+    friend std::string operator+(const TagValue& a, std::string_view b) { return a.str().append(b); }
+
+private:
+    static constexpr std::size_t kInline = 16;
+    bool onHeap() const { return size_ > kInline; }
+    const char* heapData() const {
+        const char* p;
+        std::memcpy(&p, buf_, sizeof p);
+        return p;
+    }
+    void release() {
+        if (onHeap()) delete[] heapData();
+    }
+    std::uint32_t size_ = 0;
+    char buf_[kInline]; // the text itself, or where it is on the heap
+};
+std::ostream& operator<<(std::ostream& out, const TagValue& v);
+
 struct Tag {
     int code = 0;
-    std::string value; // UTF-8 once decoded
+    TagValue value; // UTF-8 once decoded
 };
 using Tags = std::vector<Tag>;
 
@@ -34,6 +105,7 @@ public:
     std::size_t line() const { return line_; }          // line of the last group code read
     const std::string& error() const { return error_; } // text for the last Bad
     std::string_view rest() const { return text_.substr(pos_); }
+    std::size_t offset() const { return pos_; } // of the next line; the text before it is not read again
     bool atEnd() const { return pos_ >= text_.size(); }
 
 private:

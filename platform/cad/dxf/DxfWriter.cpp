@@ -7,9 +7,8 @@
 
 namespace dxf {
 
-const std::string& recordType(const Tags& tags) {
-    static const std::string none;
-    return tags.empty() || tags[0].code != 0 ? none : tags[0].value;
+std::string_view recordType(const Tags& tags) {
+    return tags.empty() || tags[0].code != 0 ? std::string_view() : tags[0].value.view();
 }
 
 const Tag* findTag(const Tags& tags, int code) {
@@ -26,12 +25,12 @@ const Tag* findTag(const Tags& tags, int code) {
     return nullptr;
 }
 
-const std::string* findValue(const Tags& tags, int code) {
+const TagValue* findValue(const Tags& tags, int code) {
     const Tag* t = findTag(tags, code);
     return t ? &t->value : nullptr;
 }
 
-const std::string* commonValue(const Tags& tags, int code) {
+const TagValue* commonValue(const Tags& tags, int code) {
     int markers = 0;
     for (std::size_t i = 1; i < tags.size(); ++i) {
         const Tag& t = tags[i];
@@ -50,7 +49,7 @@ std::uint64_t recordHandle(const Tags& tags) {
     int code = handleCode(tags);
     for (std::size_t i = 1; i < tags.size() && i < 4; ++i)
         if (tags[i].code == code) return parseHandle(tags[i].value);
-    const std::string* v = findValue(tags, code);
+    const TagValue* v = findValue(tags, code);
     return v ? parseHandle(*v) : 0;
 }
 
@@ -168,8 +167,8 @@ void put(std::string& out, const Tag& t) {
     // A value never spans lines: a stray line end inside it would break every tag after it, and a
     // NUL would make the file binary.
     static constexpr std::string_view breaking("\r\n\0", 3);
-    if (t.value.find_first_of(breaking) == std::string::npos) {
-        out += t.value;
+    if (t.value.view().find_first_of(breaking) == std::string_view::npos) {
+        out += t.value.view();
     } else {
         for (char c : t.value)
             if (c != '\r' && c != '\n' && c != '\0') out += c;

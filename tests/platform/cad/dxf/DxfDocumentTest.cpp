@@ -119,7 +119,7 @@ TEST(DxfDocument, DamageIsRepairedAndReported) {
     EXPECT_TRUE(
         std::any_of(d.blocks.begin(), d.blocks.end(), [](const Block& b) { return *findValue(b.begin, 2) == "B"; }));
     std::vector<std::string> types;
-    for (const Tags& e : d.entities) types.push_back(recordType(e));
+    for (const Tags& e : d.entities) types.emplace_back(recordType(e));
     EXPECT_EQ(types, (std::vector<std::string>{"LINE", "CIRCLE", "ARC", "INSERT", "ATTRIB", "SEQEND"}));
     EXPECT_EQ(recordHandle(d.entities[0]), 0x20u);
     EXPECT_NE(recordHandle(d.entities[1]), 0x20u);

@@ -167,3 +167,31 @@ TEST(DxfLoad, AUcsTurnedByAnyQuarterSurvives) {
         EXPECT_TRUE(again->ucsorg().isEqualTo(AcGePoint3d(100, 50, 0)));
     }
 }
+
+TEST(DxfLoad, ALargeFileGivingItsTextBackAsItIsReadLoadsAsTheSameTextKeptWhole) {
+    // Several megabytes, so that pages are given back while reading: lines and texts with values
+    // long and short, and bytes after the end that are reported.
+    std::string text = "0\nSECTION\n2\nENTITIES\n";
+    for (int i = 0; i < 40000; ++i) {
+        text += "0\nLINE\n8\nWalls\n10\n" + std::to_string(i) + ".5\n20\n0.25\n11\n" + std::to_string(i) + "\n21\n9\n";
+        text += "0\nTEXT\n8\nLabels with a long layer name " + std::to_string(i % 7) + "\n10\n" + std::to_string(i) +
+                "\n20\n1\n40\n0.25\n1\nRoom " + std::to_string(i) + " of the east wing, second floor\n";
+    }
+    text += "0\nENDSEC\n0\nEOF\nstray\n";
+    ASSERT_GT(text.size(), std::size_t(4) << 20);
+    auto saved = [](AcDbDatabase& db) {
+        std::string out;
+        dxf::Document doc = dxf::saveDocument(&db);
+        dxf::writeDocument(doc, out);
+        return out;
+    };
+    AcDbDatabase whole(false, true), given(false, true);
+    std::vector<std::string> wholeProblems, givenProblems;
+    dxf::loadDatabase(&whole, std::string_view(text), "whole.dxf", wholeProblems);
+    std::string copy = text;
+    dxf::loadDatabase(&given, std::move(copy), "given.dxf", givenProblems);
+    EXPECT_TRUE(copy.empty());
+    EXPECT_EQ(givenProblems, wholeProblems);
+    EXPECT_NE(std::find(givenProblems.begin(), givenProblems.end(), "ignored 6 bytes after EOF"), givenProblems.end());
+    EXPECT_EQ(saved(given), saved(whole));
+}

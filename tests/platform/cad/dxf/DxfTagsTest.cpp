@@ -119,3 +119,33 @@ TEST(DxfSniff, RefusesBinaryDxfDwgAndNonText) {
     EXPECT_THROW(parseDocument("", "empty.dxf"), Refused);
     EXPECT_THROW(parseDocument("hello\nworld\n", "note.txt"), Refused);
 }
+
+TEST(DxfTagValue, KeepsItsTextThroughCopiesMovesAndAssignmentsFromItself) {
+    // Values held in the tag and on the heap, and both sides of the boundary between them.
+    for (std::size_t n : {0u, 1u, 15u, 16u, 17u, 40u, 5000u}) {
+        std::string text;
+        for (std::size_t i = 0; i < n; ++i) text += static_cast<char>('a' + i % 26);
+        SCOPED_TRACE(n);
+        TagValue v(text);
+        EXPECT_EQ(v, text);
+        TagValue copy(v);
+        TagValue moved(std::move(copy));
+        EXPECT_EQ(moved, text);
+        EXPECT_TRUE(copy.empty());
+        TagValue assigned = "x";
+        assigned = moved;
+        EXPECT_EQ(assigned, text);
+        assigned = std::move(moved);
+        EXPECT_EQ(assigned, text);
+        // A part of its own text, from either kind of storage into either.
+        assigned = assigned.view().substr(n / 2);
+        EXPECT_EQ(assigned, text.substr(n / 2));
+        const TagValue& same = v;
+        v = same;
+        EXPECT_EQ(v.str(), text);
+    }
+}
+
+TEST(DxfTagValue, ATagTakesACodeAndTwentyBytes) {
+    EXPECT_EQ(sizeof(Tag), 24u);
+}
