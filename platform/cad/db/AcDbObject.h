@@ -84,6 +84,7 @@ public:
     // Stores data as read from a file, unchecked.
     void setXDataApps(std::vector<AcDbXDataApp> apps) { xdata_ = std::move(apps); }
     static int xDataSize(const std::vector<AcDbXDataApp>& apps);
+    static int xDataSize(const AcDbXDataApp& app);
 
     AcDbObjectId extensionDictionary() const { return extDict_; }
     Acad::ErrorStatus createExtensionDictionary();
