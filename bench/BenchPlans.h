@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -119,11 +120,18 @@ inline void loadPlan(benchmark::State& state, const std::wstring& path) {
     }
 }
 
-// A plan of 10,000 rooms with five desks each, labelled with the stored values, written once per
-// process into its own temporary folder beside the C: drive the host's files go to.
+// A plan of 10,000 rooms (or KELMO_BENCH_ROOMS) with five desks each, labelled with the stored values,
+// written once per process into its own temporary folder beside the C: drive the host's files go to.
 class HostedPlan {
 public:
-    static constexpr int rooms = 10000;
+    static int rooms() {
+        static const int count = [] {
+            const char* set = std::getenv("KELMO_BENCH_ROOMS");
+            const int asked = set ? std::atoi(set) : 0;
+            return asked > 0 ? asked : 10000;
+        }();
+        return count;
+    }
 
     explicit HostedPlan(const char* folderName) : m_folderName(folderName) {}
 
@@ -135,7 +143,7 @@ public:
             std::filesystem::create_directories(folder / "c");
             win::setCDrive((folder / "c").string());
             g_hostDirectory = L"C:\\CadHost";
-            writeRoomPlan(m_path, {rooms, 5, 5000.0, 5000.0 - 100, L"25.00sq.m.", L"20.00m."});
+            writeRoomPlan(m_path, {rooms(), 5, 5000.0, 5000.0 - 100, L"25.00sq.m.", L"20.00m."});
         }
         return m_path;
     }

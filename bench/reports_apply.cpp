@@ -50,7 +50,7 @@ void addBlock(CCategory* into, const CString& handle) {
 std::unique_ptr<CGraphicReport> report(AcDbDatabase* db) {
     auto made = std::make_unique<CGraphicReport>();
     made->setTitle(L"Bench");
-    made->setTotalChildAreas(bench_plans::HostedPlan::rooms * 25.0);
+    made->setTotalChildAreas(bench_plans::HostedPlan::rooms() * 25.0);
     made->setCategories(new CCategories());
     CCategory* listed[3] = {category(L"Offices", L"ANSI31", 200), category(L"Stores", L"SOLID", 100),
                             category(L"Labs", L"ANSI37", 50)};
@@ -100,7 +100,7 @@ void BM_ApplyReport(benchmark::State& state) {
         made->applyToDrawing(&drawing);
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         state.PauseTiming();
-        if (made->getCategories()->getAt(3)->getBlocks()->getCount() != bench_plans::HostedPlan::rooms)
+        if (made->getCategories()->getAt(3)->getBlocks()->getCount() != bench_plans::HostedPlan::rooms())
             state.SkipWithError("not every room was formatted");
         acDocManager->closeDocument(document);
         state.ResumeTiming();

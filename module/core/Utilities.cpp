@@ -1,8 +1,10 @@
 #include "core/Utilities.h"
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
@@ -97,6 +99,25 @@ std::string leadingReal(const CString& text) {
     }
     return number;
 }
+
+// The digits after the point of a magnitude's exact decimal expansion: as many as its binary fraction
+// has bits, at most 1074 (the smallest subnormal).
+int exactFractionDigits(double magnitude) {
+    if (magnitude == 0.0 || !std::isfinite(magnitude)) return 0;
+    int exponent = 0;
+    const double mantissa = std::frexp(magnitude, &exponent);
+    auto bits = static_cast<std::uint64_t>(std::ldexp(mantissa, 53));
+    int lowest = exponent - 53;
+    while ((bits & 1u) == 0) {
+        bits >>= 1;
+        ++lowest;
+    }
+    return std::min(std::max(-lowest, 0), 1074);
+}
+
+// 309 digits before the point, the point, and the most digits after it either the expansion or the
+// widest precision asks for.
+constexpr std::size_t kWidestExpansion = 309 + 1 + 1074 + 8;
 
 // Adds one unit in the last place of a string of decimal digits; may grow it by a leading "1".
 void incrementDigits(std::string& digits) {
@@ -203,37 +224,26 @@ CString CUtilities::DoubleToCString(double value, int decimals) {
             if (decimals > maxDecimals) {
                 decimals = maxDecimals;
             }
-            // The exact decimal expansion of the magnitude: a double whose lowest bit stands at 2^-k has
-            // exactly k digits after the point, so nothing is rounded here and ties are decided below,
-            // away from zero.
-            int exponent = 0;
-            std::frexp(std::fabs(value), &exponent);
-            int exactDigits = std::min(std::max(53 - exponent, 0), 1074);
-            exactDigits = std::max(exactDigits, decimals + 1);
-            std::vector<char> buffer(static_cast<std::size_t>(320 + exactDigits + 8));
-            const int written = std::snprintf(buffer.data(), buffer.size(), "%.*f", exactDigits, std::fabs(value));
-            std::string whole;
-            std::string fraction;
-            bool afterPoint = false;
-            for (int i = 0; i < written; ++i) {
-                const char c = buffer[static_cast<std::size_t>(i)];
-                if (c >= '0' && c <= '9') {
-                    (afterPoint ? fraction : whole).push_back(c);
-                } else {
-                    afterPoint = true;
-                }
-            }
-            std::string digits = whole + fraction.substr(0, static_cast<std::size_t>(decimals));
-            if (static_cast<std::size_t>(decimals) < fraction.size() &&
-                fraction[static_cast<std::size_t>(decimals)] >= '5') {
-                incrementDigits(digits);
-            }
+            // The exact decimal expansion of the magnitude: a double whose lowest set bit stands at 2^-k
+            // has exactly k digits after the point, so nothing is rounded here and ties are decided
+            // below, away from zero.
+            const double magnitude = std::fabs(value);
+            const int exactDigits = std::max(exactFractionDigits(magnitude), decimals + 1);
+            char buffer[kWidestExpansion];
+            const char* const end =
+                std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::fixed, exactDigits).ptr;
+            const char* const point = std::find(static_cast<const char*>(buffer), end, '.');
+            std::string digits(static_cast<const char*>(buffer), point);
+            digits.append(point + 1, static_cast<std::size_t>(decimals));
+            if (point[1 + decimals] >= '5') incrementDigits(digits);
             const std::size_t wholeLength = digits.size() - static_cast<std::size_t>(decimals);
-            std::string result = value < 0 ? "-" : "";
-            result += digits.substr(0, wholeLength);
-            result += ".";
-            result += digits.substr(wholeLength);
-            text = CString(result.c_str());
+            // Digits, a sign and a point are ASCII: widened one by one.
+            std::wstring result = value < 0 ? L"-" : L"";
+            result.reserve(digits.size() + 2);
+            result.append(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(wholeLength));
+            result += L'.';
+            result.append(digits.begin() + static_cast<std::ptrdiff_t>(wholeLength), digits.end());
+            text = CString(result.c_str(), static_cast<int>(result.size()));
         }
         if (!text.IsEmpty() && text[text.GetLength() - 1] == L'.') {
             text = text.Left(text.GetLength() - 1);

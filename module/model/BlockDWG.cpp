@@ -1,6 +1,7 @@
 #include "model/BlockDWG.h"
 
 #include <cmath>
+#include <cwchar>
 #include <optional>
 #include <vector>
 
@@ -56,13 +57,15 @@ AcGeMatrix3d ucsMatrixOf(AcDbDatabase* database) {
     return ucs;
 }
 
-bool startsWith(const CString& text, const wchar_t* key) {
-    return text.Left(static_cast<int>(wcslen(key))) == key;
+// Both read every item of every space's record: no copies.
+bool startsWith(const wchar_t* text, const wchar_t* key) {
+    return std::wcsncmp(text, key, std::wcslen(key)) == 0;
 }
 
 bool endsWith(const CString& text, const wchar_t* suffix) {
-    int length = static_cast<int>(wcslen(suffix));
-    return text.GetLength() >= length && text.Right(length) == suffix;
+    const int length = static_cast<int>(std::wcslen(suffix));
+    return text.GetLength() >= length &&
+           std::wcscmp(static_cast<const wchar_t*>(text) + text.GetLength() - length, suffix) == 0;
 }
 
 CString handleText(const AcDbHandle& handle) {
@@ -226,10 +229,10 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
         AcDbDatabase* database = document ? document->database() : nullptr;
         for (resbuf* item = list; item; item = item->rbnext) {
             if (item->restype != 1000 || !item->resval.rstring) continue;
-            CString text = item->resval.rstring;
+            const wchar_t* text = item->resval.rstring;
             if (startsWith(text, L"AREA=")) {
                 // The key always goes; a unit only when it is there, so a bare number is kept.
-                CString value = text.Mid(5);
+                CString value(text + 5);
                 if (endsWith(value, L"sq.m.")) {
                     value = value.Left(value.GetLength() - 5);
                     setUnits(0);
@@ -243,39 +246,39 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 setPrecision(point < 0 ? value.GetLength() : value.GetLength() - point - 1);
                 setArea(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"PERIMETER=")) {
-                CString value = text.Mid(10);
+                CString value(text + 10);
                 if (endsWith(value, L"ft."))
                     value = value.Left(value.GetLength() - 3);
                 else if (endsWith(value, L"m."))
                     value = value.Left(value.GetLength() - 2);
                 setPerimeter(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"TAGTYPE=")) {
-                setTagType(text.Mid(8));
+                setTagType(CString(text + 8));
             } else if (startsWith(text, L"AREA_TYPE=")) {
-                setAreaType(text.Mid(10));
+                setAreaType(CString(text + 10));
             } else if (startsWith(text, L"COST_CENTRE=")) {
-                setCostCentre(text.Mid(12));
+                setCostCentre(CString(text + 12));
             } else if (startsWith(text, L"DATE_L_MOVE=")) {
-                setDateLastMove(text.Mid(12));
+                setDateLastMove(CString(text + 12));
             } else if (startsWith(text, L"DATE=")) {
-                setDate(text.Mid(5));
+                setDate(CString(text + 5));
             } else if (startsWith(text, L"DEPT_CHARGE=")) {
-                setDeptCharge(text.Mid(12));
+                setDeptCharge(CString(text + 12));
             } else if (startsWith(text, L"ROOM_HEIGHT=")) {
-                setRoomHeight(CUtilities::CStringToDouble(text.Mid(12)));
+                setRoomHeight(CUtilities::CStringToDouble(CString(text + 12)));
             } else if (startsWith(text, L"SPECIAL_REQ=")) {
-                setSpecialReq(text.Mid(12));
+                setSpecialReq(CString(text + 12));
             } else if (startsWith(text, L"TOT_STAFF=")) {
-                setTotStaff(text.Mid(10));
+                setTotStaff(CString(text + 10));
             } else if (startsWith(text, L"TOT_WKSTNS=")) {
-                setTotWkStns(text.Mid(11));
+                setTotWkStns(CString(text + 11));
             } else if (startsWith(text, L"VOLUME=")) {
-                setVolume(CUtilities::CStringToDouble(text.Mid(7)));
+                setVolume(CUtilities::CStringToDouble(CString(text + 7)));
             } else if (startsWith(text, L"HANDLESTOMINUS=")) {
-                CString value = text.Mid(15);
+                CString value(text + 15);
                 if (!value.IsEmpty()) fillHandles(m_handlesToMinus, value, database);
             } else if (startsWith(text, L"HANDLESTOADD=")) {
-                CString value = text.Mid(13);
+                CString value(text + 13);
                 if (!value.IsEmpty()) fillHandles(m_handlesToAdd, value, database);
             }
         }
@@ -524,7 +527,7 @@ AcDbObjectId CBlockDWG::findBoundary(const AcDbBlockReference* reference) {
     for (iterator->start(); !iterator->done() && boundary.isNull(); iterator->step()) {
         AcDbEntity* member = nullptr;
         if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
-        if (CString(member->isA()->name()) == L"AcDbPolyline") boundary = member->objectId();
+        if (std::wcscmp(member->isA()->name(), L"AcDbPolyline") == 0) boundary = member->objectId();
         member->close();
     }
     delete iterator;

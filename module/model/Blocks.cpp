@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <vector>
 
 #include "cad/editor/EdSelection.h"
@@ -235,9 +236,8 @@ CString CBlocks::readNameFromXData(AcDbBlockReference* reference) {
         CString name;
         for (resbuf* item = data; item; item = item->rbnext) {
             if (item->restype != 1000 || !item->resval.rstring) continue;
-            CString text = item->resval.rstring;
-            if (text.Left(5) == L"NAME=") {
-                name = text.Mid(5);
+            if (std::wcsncmp(item->resval.rstring, L"NAME=", 5) == 0) {
+                name = item->resval.rstring + 5;
                 break;
             }
         }

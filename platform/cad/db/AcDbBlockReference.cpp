@@ -111,9 +111,14 @@ AcGeMatrix3d AcDbBlockReference::blockTransform() const {
     AcGePoint3d origin;
     AcDbDatabase* db = block_.database();
     if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
-    return AcGeMatrix3d::translation(position_.asVector()) * AcGeMatrix3d::planeToWorld(normal_) *
-           AcGeMatrix3d::rotation(rotation_, AcGeVector3d::kZAxis) * AcGeMatrix3d::scaling(scale_) *
-           AcGeMatrix3d::translation(-origin.asVector());
+    // Placed, turned, scaled, from the definition's origin; a part that is the identity (the world
+    // plane, no turn, unit scale, origin at zero: most inserts) is not multiplied in.
+    AcGeMatrix3d m = AcGeMatrix3d::translation(position_.asVector());
+    if (normal_.x != 0.0 || normal_.y != 0.0 || normal_.z != 1.0) m = m * AcGeMatrix3d::planeToWorld(normal_);
+    if (rotation_ != 0.0) m = m * AcGeMatrix3d::rotation(rotation_, AcGeVector3d::kZAxis);
+    if (scale_.sx != 1.0 || scale_.sy != 1.0 || scale_.sz != 1.0) m = m * AcGeMatrix3d::scaling(scale_);
+    if (origin.x != 0.0 || origin.y != 0.0 || origin.z != 0.0) m = m * AcGeMatrix3d::translation(-origin.asVector());
+    return m;
 }
 
 Acad::ErrorStatus AcDbBlockReference::setBlockTransform(const AcGeMatrix3d& m) {
@@ -233,8 +238,8 @@ struct Expansion {
 };
 } // namespace
 
-void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m,
-                                               int depth) const {
+void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
+                                               AcGeMatrix3d* placed) const {
     if (depth > kMaxNesting) return;
     if (std::find(expanding.begin(), expanding.end(), block_) != expanding.end()) return;
     AcDbDatabase* db = block_.database();
@@ -242,6 +247,7 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
     if (!btr) return;
     Expansion expansion(block_);
     AcGeMatrix3d xf = m * blockTransform();
+    if (placed) *placed = xf;
     for (AcDbObjectId id : btr->entityIds()) {
         if (++visited > kMaxVisits) return;
         auto* e = AcDbEntity::cast(db->peek(id));
@@ -268,13 +274,15 @@ void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& p
 
 bool AcDbBlockReference::definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const {
     std::vector<cadgeom::BulgePath> paths;
-    addDefinitionGeometry(paths, m, depth);
+    AcGeMatrix3d placed;
+    addDefinitionGeometry(paths, m, depth, &placed);
+    // Paths come only from an expanded definition, which has set placed.
+    const double z = (placed * AcGePoint3d::kOrigin).z;
     bool any = false;
     for (const auto& p : paths) {
         if (p.vertices.empty()) continue;
         AcGePoint2d mn, mx;
         cadgeom::pathExtents(p, mn, mx);
-        double z = (m * blockTransform() * AcGePoint3d::kOrigin).z;
         ext.addPoint(AcGePoint3d(mn.x, mn.y, z));
         ext.addPoint(AcGePoint3d(mx.x, mx.y, z));
         any = true;

@@ -4,14 +4,27 @@
 
 #include "cad/db/AcDbObject.h"
 
+namespace {
+
+// Names are nearly always ASCII, whose upper case needs no look-up in the character tables.
+wchar_t upperOf(wchar_t c) {
+    if (c < 0x80) return c >= L'a' && c <= L'z' ? wchar_t(c - (L'a' - L'A')) : c;
+    return wchar_t(std::towupper(c));
+}
+
+} // namespace
+
 std::wstring acdbNameKey(const std::wstring& name) {
     std::wstring key(name);
-    for (auto& c : key) c = wchar_t(std::towupper(c));
+    for (auto& c : key) c = upperOf(c);
     return key;
 }
 
-bool acdbSameName(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && acdbNameKey(a) == acdbNameKey(b);
+bool acdbSameName(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upperOf(a[i]) != upperOf(b[i])) return false;
+    return true;
 }
 
 const ACHAR* acadErrorStatusText(Acad::ErrorStatus es) {

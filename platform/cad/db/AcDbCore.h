@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "win/WinTypes.h"
@@ -107,7 +108,7 @@ const ACHAR* acadErrorStatusText(Acad::ErrorStatus es);
 // Symbol, dictionary and application names match without regard to case: the key they are found by,
 // and whether two names are one.
 std::wstring acdbNameKey(const std::wstring& name);
-bool acdbSameName(const std::wstring& a, const std::wstring& b);
+bool acdbSameName(std::wstring_view a, std::wstring_view b);
 
 namespace AcDb {
 enum OpenMode { kNotOpen = -1, kForRead = 0, kForWrite = 1, kForNotify = 2 };

@@ -168,6 +168,7 @@ private:
         double bulge = 0, startWidth = 0, endWidth = 0;
         Adesk::Int32 id = 0;
     };
+    bool inWorldPlane() const;
     AcGeMatrix3d planeToWorld() const;
     std::vector<Vertex> verts_;
     bool closed_ = false, plinegen_ = false;
@@ -532,8 +533,10 @@ public:
 
 protected:
     AcDbBlockReference(const AcDbBlockReference& o);
-    // Definition geometry transformed by the given matrix (attribute definitions left out).
-    void addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth) const;
+    // Definition geometry transformed by the given matrix (attribute definitions left out); placed,
+    // when given, receives the matrix times the block transform once the definition is expanded.
+    void addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
+                               AcGeMatrix3d* placed = nullptr) const;
     bool definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const;
 
 private:

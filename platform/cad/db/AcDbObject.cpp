@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbHyperlink.h"
@@ -24,6 +25,9 @@ bool operator==(const AcDbRbValue& a, const AcDbRbValue& b) {
 
 AcDbRbValues acdbRbToValues(const resbuf* rb) {
     AcDbRbValues out;
+    std::size_t count = 0;
+    for (const resbuf* item = rb; item; item = item->rbnext) ++count;
+    out.reserve(count);
     for (; rb; rb = rb->rbnext) {
         AcDbRbValue v;
         v.code = rb->restype;
@@ -61,49 +65,66 @@ AcDbRbValues acdbRbToValues(const resbuf* rb) {
     return out;
 }
 
-resbuf* acdbValuesToRb(const AcDbRbValues& values) {
-    resbuf *head = nullptr, *tail = nullptr;
-    for (const AcDbRbValue& v : values) {
-        resbuf* rb = acutNewRb(v.code);
-        switch (acutRbKind(v.code)) {
-            case AcRbKind::kString:
-                acutNewString(v.str.c_str(), rb->resval.rstring);
-                break;
-            case AcRbKind::kReal:
-                rb->resval.rreal = v.pt[0];
-                break;
-            case AcRbKind::kPoint:
-                std::memcpy(rb->resval.rpoint, v.pt, sizeof v.pt);
-                break;
-            case AcRbKind::kShort:
-                rb->resval.rint = short(v.integer);
-                break;
-            case AcRbKind::kLong:
-                rb->resval.rlong = Adesk::Int32(v.integer);
-                break;
-            case AcRbKind::kInt64:
-                rb->resval.mnInt64 = v.integer;
-                break;
-            case AcRbKind::kName:
-                rb->resval.rlname[0] = v.id.asOldId();
-                break;
-            case AcRbKind::kBinary:
-                if (!v.binary.empty()) {
-                    rb->resval.rbinary.clen = short(std::min<size_t>(v.binary.size(), 32767));
-                    rb->resval.rbinary.buf = new char[size_t(rb->resval.rbinary.clen)];
-                    std::memcpy(rb->resval.rbinary.buf, v.binary.data(), size_t(rb->resval.rbinary.clen));
-                }
-                break;
-            case AcRbKind::kNone:
-                break;
-        }
+namespace {
+
+resbuf* newRb(const AcDbRbValue& v) {
+    resbuf* rb = acutNewRb(v.code);
+    switch (acutRbKind(v.code)) {
+        case AcRbKind::kString:
+            // The stored length is known: no scan for the end.
+            rb->resval.rstring = new ACHAR[v.str.size() + 1];
+            std::wmemcpy(rb->resval.rstring, v.str.c_str(), v.str.size() + 1);
+            break;
+        case AcRbKind::kReal:
+            rb->resval.rreal = v.pt[0];
+            break;
+        case AcRbKind::kPoint:
+            std::memcpy(rb->resval.rpoint, v.pt, sizeof v.pt);
+            break;
+        case AcRbKind::kShort:
+            rb->resval.rint = short(v.integer);
+            break;
+        case AcRbKind::kLong:
+            rb->resval.rlong = Adesk::Int32(v.integer);
+            break;
+        case AcRbKind::kInt64:
+            rb->resval.mnInt64 = v.integer;
+            break;
+        case AcRbKind::kName:
+            rb->resval.rlname[0] = v.id.asOldId();
+            break;
+        case AcRbKind::kBinary:
+            if (!v.binary.empty()) {
+                rb->resval.rbinary.clen = short(std::min<size_t>(v.binary.size(), 32767));
+                rb->resval.rbinary.buf = new char[size_t(rb->resval.rbinary.clen)];
+                std::memcpy(rb->resval.rbinary.buf, v.binary.data(), size_t(rb->resval.rbinary.clen));
+            }
+            break;
+        case AcRbKind::kNone:
+            break;
+    }
+    return rb;
+}
+
+// A chain built at its tail.
+struct RbChain {
+    resbuf* head = nullptr;
+    resbuf* tail = nullptr;
+    void append(resbuf* rb) {
         if (tail)
             tail->rbnext = rb;
         else
             head = rb;
         tail = rb;
     }
-    return head;
+};
+
+} // namespace
+
+resbuf* acdbValuesToRb(const AcDbRbValues& values) {
+    RbChain chain;
+    for (const AcDbRbValue& v : values) chain.append(newRb(v));
+    return chain.head;
 }
 
 // ---------------------------------------------------------------- object
@@ -201,55 +222,57 @@ void AcDbObject::ownedObjects(AcDbObjectIdArray& ids) const {
     if (!extDict_.isNull()) ids.append(extDict_);
 }
 
-int AcDbObject::xDataSize(const std::vector<AcDbXDataApp>& apps) {
-    int total = 0;
-    for (const AcDbXDataApp& a : apps) {
-        total += 4;
-        for (const AcDbRbValue& v : a.items) {
-            total += 1;
-            switch (v.code) {
-                case 1002:
-                    total += 1;
-                    break;
-                case 1003:
-                case 1005:
+int AcDbObject::xDataSize(const AcDbXDataApp& app) {
+    int total = 4;
+    for (const AcDbRbValue& v : app.items) {
+        total += 1;
+        switch (v.code) {
+            case 1002:
+                total += 1;
+                break;
+            case 1003:
+            case 1005:
+                total += 8;
+                break;
+            case 1004:
+                total += 1 + int(v.binary.size());
+                break;
+            case 1070:
+                total += 2;
+                break;
+            case 1071:
+                total += 4;
+                break;
+            default:
+                if (v.code >= 1010 && v.code <= 1013)
+                    total += 24;
+                else if (v.code >= 1040 && v.code <= 1042)
                     total += 8;
-                    break;
-                case 1004:
-                    total += 1 + int(v.binary.size());
-                    break;
-                case 1070:
+                else {
                     total += 2;
-                    break;
-                case 1071:
-                    total += 4;
-                    break;
-                default:
-                    if (v.code >= 1010 && v.code <= 1013)
-                        total += 24;
-                    else if (v.code >= 1040 && v.code <= 1042)
-                        total += 8;
-                    else {
-                        total += 2;
-                        for (wchar_t c : v.str) total += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-                    }
-            }
+                    for (wchar_t c : v.str) total += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+                }
         }
     }
     return total;
 }
 
+int AcDbObject::xDataSize(const std::vector<AcDbXDataApp>& apps) {
+    int total = 0;
+    for (const AcDbXDataApp& a : apps) total += xDataSize(a);
+    return total;
+}
+
 resbuf* AcDbObject::xData(const ACHAR* app) const {
-    AcDbRbValues all;
+    RbChain chain;
     for (const AcDbXDataApp& a : xDataApps()) {
         if (app ? !acdbSameName(a.app, app) : acdbSameName(a.app, ACDB_HYPERLINK_APPNAME)) continue;
-        AcDbRbValue head;
-        head.code = 1001;
-        head.str = a.app;
-        all.push_back(head);
-        all.insert(all.end(), a.items.begin(), a.items.end());
+        resbuf* head = acutNewRb(1001);
+        acutNewString(a.app.c_str(), head->resval.rstring);
+        chain.append(head);
+        for (const AcDbRbValue& v : a.items) chain.append(newRb(v));
     }
-    return all.empty() ? nullptr : acdbValuesToRb(all);
+    return chain.head;
 }
 
 Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
@@ -257,14 +280,15 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
     if (rb->restype != 1001) return Acad::eInvalidInput;
     AcDbRbValues values = acdbRbToValues(rb);
     std::vector<AcDbXDataApp> replaced;
-    for (const AcDbRbValue& v : values) {
+    for (AcDbRbValue& v : values) {
         if (v.code == 1001) {
             if (v.str.empty()) return Acad::eInvalidInput;
             replaced.push_back({v.str, {}});
+            replaced.back().items.reserve(values.size());
             continue;
         }
         if (v.code < 1000 || v.code > 1071) return Acad::eInvalidInput;
-        replaced.back().items.push_back(v);
+        replaced.back().items.push_back(std::move(v));
     }
     AcDbDatabase* db = database() ? database() : acdbWorkingDatabase();
     if (db && !db->isLoading()) {
@@ -273,21 +297,36 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
                 !static_cast<AcDbSymbolTable*>(db->peek(db->regAppTableId()))->has(a.app.c_str()))
                 return Acad::eRegappIdNotFound;
     }
-    std::vector<AcDbXDataApp> next = xDataApps();
-    for (const AcDbXDataApp& a : replaced) {
+    // The result is planned as where each application's name and items come from, so that a change
+    // refused for its size copies nothing; an application replaced keeps its place and spelling.
+    struct Planned {
+        AcDbXDataApp* name;
+        AcDbXDataApp* items;
+    };
+    std::vector<AcDbXDataApp> none;
+    std::vector<AcDbXDataApp>& current = extras_ ? extras_->xdata : none;
+    std::vector<Planned> next;
+    next.reserve(current.size() + replaced.size());
+    for (AcDbXDataApp& x : current) next.push_back({&x, &x});
+    for (AcDbXDataApp& a : replaced) {
         auto it =
-            std::find_if(next.begin(), next.end(), [&](const AcDbXDataApp& x) { return acdbSameName(x.app, a.app); });
+            std::find_if(next.begin(), next.end(), [&](const Planned& x) { return acdbSameName(x.name->app, a.app); });
         if (a.items.empty()) {
             if (it != next.end()) next.erase(it);
         } else if (it != next.end()) {
-            it->items = a.items;
+            it->items = &a;
         } else {
-            next.push_back(a);
+            next.push_back({&a, &a});
         }
     }
-    if (xDataSize(next) > kMaxXDataBytes) return Acad::eXdataSizeExceeded;
+    int size = 0;
+    for (const Planned& p : next) size += xDataSize(*p.items);
+    if (size > kMaxXDataBytes) return Acad::eXdataSizeExceeded;
     assertWriteEnabled();
-    setXDataApps(std::move(next));
+    std::vector<AcDbXDataApp> result;
+    result.reserve(next.size());
+    for (const Planned& p : next) result.push_back({std::move(p.name->app), std::move(p.items->items)});
+    setXDataApps(std::move(result));
     return Acad::eOk;
 }
 

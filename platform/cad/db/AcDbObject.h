@@ -86,6 +86,7 @@ public:
         if (extras_ || !apps.empty()) extras().xdata = std::move(apps);
     }
     static int xDataSize(const std::vector<AcDbXDataApp>& apps);
+    static int xDataSize(const AcDbXDataApp& app);
 
     AcDbObjectId extensionDictionary() const { return extDict_; }
     Acad::ErrorStatus createExtensionDictionary();

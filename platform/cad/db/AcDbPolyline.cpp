@@ -26,7 +26,13 @@ Acad::ErrorStatus AcDbPolyline::removeVertexAt(unsigned int index) {
     return Acad::eOk;
 }
 
+bool AcDbPolyline::inWorldPlane() const {
+    return normal_.x == 0.0 && normal_.y == 0.0 && normal_.z == 1.0;
+}
+
 AcGeMatrix3d AcDbPolyline::planeToWorld() const {
+    // In the world plane the plane-to-world part is the identity.
+    if (inWorldPlane()) return AcGeMatrix3d::translation(AcGeVector3d(0, 0, elevation_));
     return AcGeMatrix3d::planeToWorld(normal_) * AcGeMatrix3d::translation(AcGeVector3d(0, 0, elevation_));
 }
 
@@ -253,13 +259,14 @@ Acad::ErrorStatus AcDbPolyline::getGeomExtents(AcDbExtents& ext) const {
 }
 
 void AcDbPolyline::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
-    AcGeMatrix3d full = m * planeToWorld();
+    const AcGeMatrix3d full = inWorldPlane() && elevation_ == 0.0 ? m : m * planeToWorld();
     AcGeVector3d nz = full * AcGeVector3d::kZAxis;
     bool exact = full.isUniScaledOrtho() && nz.isParallelTo(AcGeVector3d::kZAxis);
     double sense = (full.det() >= 0 ? 1 : -1) * (nz.z >= 0 ? 1 : -1);
     cadgeom::BulgePath out;
     out.closed = closed_;
     size_t n = verts_.size();
+    out.vertices.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         const Vertex& a = verts_[i];
         if (exact || a.bulge == 0 || (i == n - 1 && !closed_)) {

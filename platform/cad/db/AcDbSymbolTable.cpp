@@ -152,7 +152,7 @@ AcDbObjectId AcDbSymbolTable::findLive(const std::wstring& name) const {
         for (AcDbObjectId id : it->second)
             if (id.isValid() && !id.isErased()) {
                 auto* r = AcDbSymbolTableRecord::cast(id.stub()->object);
-                if (r && acdbNameKey(r->getName()) == key) return id;
+                if (r && acdbSameName(r->getName(), key)) return id;
             }
         return AcDbObjectId();
     };
@@ -245,7 +245,7 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
     AcDbDatabase* db = database();
     if (!db->isLoading()) {
         std::wstring n = newName;
-        if (acdbNameKey(n) != acdbNameKey(rec->name_)) {
+        if (!acdbSameName(n, rec->name_)) {
             Acad::ErrorStatus es = checkName(n);
             if (es != Acad::eOk) return es;
         }
@@ -256,7 +256,7 @@ Acad::ErrorStatus AcDbSymbolTable::renameRecord(AcDbSymbolTableRecord* rec, cons
     // The index is keyed by upper-case name and look-ups check the record's current name, so a
     // rename only adds the new key: rebuilding the whole index on every rename made write-backs
     // of many spaces quadratic.
-    const bool sameKey = acdbNameKey(newName) == acdbNameKey(rec->name_);
+    const bool sameKey = acdbSameName(newName, rec->name_);
     rec->name_ = newName;
     if (!dirty_ && !sameKey) index_[acdbNameKey(newName)].push_back(rec->objectId());
     return Acad::eOk;

@@ -272,6 +272,8 @@ AcGeVector3d acgeArbitraryXAxis(const AcGeVector3d& nIn) {
 }
 
 AcGeMatrix3d& AcGeMatrix3d::setToPlaneToWorld(const AcGeVector3d& normal) {
+    // The world plane, where nearly everything lies: what the arbitrary axis rule gives there.
+    if (normal.x == 0.0 && normal.y == 0.0 && normal.z == 1.0) return setToIdentity();
     AcGeVector3d z = normal.normal();
     if (z.isZeroLength()) z = AcGeVector3d::kZAxis;
     AcGeVector3d x = acgeArbitraryXAxis(z);

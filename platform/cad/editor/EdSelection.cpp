@@ -13,6 +13,8 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 namespace ed {
 namespace {
@@ -181,27 +183,36 @@ bool parseFilter(const resbuf* rb, Filter& f) {
     return true;
 }
 
-bool passes(AcDbObjectId id, const Filter& f) {
+// Inserts share their definitions: the verdict on a definition's name is kept for one selection.
+using BlockVerdicts = std::unordered_map<AcDbObjectId, bool, AcDbObjectIdHash>;
+
+// Read in place, as an open for read would find it, without opening: a selection visits every entity.
+bool passes(AcDbObjectId id, const Filter& f, BlockVerdicts& blockVerdicts) {
     if (f.types.empty() && f.blocks.empty() && f.layers.empty()) return true;
-    AcDbEntity* e = nullptr;
-    if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) return false;
+    AcDbDatabase* db = id.database();
+    auto* e = db ? AcDbEntity::cast(db->peek(id)) : nullptr;
+    if (!e || e->isErased()) return false;
     bool ok = true;
     AcDbBlockReference* ref = AcDbBlockReference::cast(e);
-    std::wstring type = ref ? L"INSERT" : e->dxfTypeName();
+    const std::wstring_view type = ref ? L"INSERT" : e->dxfTypeName();
     for (const auto& p : f.types) ok = ok && wildcardMatch(type, p);
     for (const auto& p : f.layers) ok = ok && wildcardMatch(e->layerName(), p);
     if (ok && !f.blocks.empty()) {
-        std::wstring name;
-        AcDbBlockTableRecord* btr = nullptr;
-        if (ref && acdbOpenObject(btr, ref->blockTableRecord(), AcDb::kForRead) == Acad::eOk) {
-            name = btr->getName();
-            btr->close();
-            for (const auto& p : f.blocks) ok = ok && wildcardMatch(name, p);
-        } else {
+        if (!ref) {
             ok = false;
+        } else if (auto known = blockVerdicts.find(ref->blockTableRecord()); known != blockVerdicts.end()) {
+            ok = known->second;
+        } else {
+            AcDbDatabase* bdb = ref->blockTableRecord().database();
+            auto* btr = bdb ? AcDbBlockTableRecord::cast(bdb->peek(ref->blockTableRecord())) : nullptr;
+            if (btr && !btr->isErased()) {
+                for (const auto& p : f.blocks) ok = ok && wildcardMatch(btr->getName(), p);
+            } else {
+                ok = false;
+            }
+            blockVerdicts.emplace(ref->blockTableRecord(), ok);
         }
     }
-    e->close();
     return ok;
 }
 
@@ -364,8 +375,9 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
         return RTERROR;
     }
     std::vector<AcDbObjectId> chosen;
+    ed::BlockVerdicts blockVerdicts;
     for (const AcDbObjectId& id : candidates)
-        if (ed::passes(id, filter)) chosen.push_back(id);
+        if (ed::passes(id, filter, blockVerdicts)) chosen.push_back(id);
     if (chosen.empty()) return RTERROR;
     ed::makeSet(std::move(chosen), ss);
     return RTNORM;

@@ -111,6 +111,9 @@ TEST(Conversions, DoubleToTextRoundsHalfAwayFromZeroOnTheExactValue) {
         EXPECT_EQ(CUtilities::DoubleToCString(c.value, c.decimals), CString(c.expected))
             << c.value << " with " << c.decimals;
     }
+    // Far along the exact expansion: 0.30000000000000004440..., 24.01000000000000156319...
+    EXPECT_EQ(CUtilities::DoubleToCString(0.1 + 0.2, 17), CString(L"0.30000000000000004"));
+    EXPECT_EQ(CUtilities::DoubleToCString(24.01, 15), CString(L"24.010000000000002"));
 }
 
 TEST(Conversions, DoubleToTextWithNegativeDecimalsUsesTheGeneralForm) {
@@ -128,6 +131,9 @@ TEST(Conversions, DoubleToTextIsBoundedForAnyPrecisionAFileMayHold) {
     EXPECT_EQ(huge.GetLength(), 2 + CUtilities::maxDecimals);
     const CString tiny = CUtilities::DoubleToCString(std::numeric_limits<double>::denorm_min(), 1000000);
     EXPECT_EQ(tiny.GetLength(), 2 + CUtilities::maxDecimals);
+    // The smallest number, 4.94065...e-324, to its last place but one.
+    EXPECT_EQ(CUtilities::DoubleToCString(std::numeric_limits<double>::denorm_min(), 324),
+              CString(L"0.") + CString(L'0', 323) + CString(L"5"));
     const CString widest = CUtilities::DoubleToCString(-std::numeric_limits<double>::max(), 1000000);
     EXPECT_EQ(widest.GetLength(), 1 + 309 + 1 + CUtilities::maxDecimals);
     EXPECT_EQ(CUtilities::DoubleToCString(2.5, std::numeric_limits<int>::min()), CString(L"2.5"));

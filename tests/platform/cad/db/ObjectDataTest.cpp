@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "CadTestFixture.h"
 #include "cad/AcDb.h"
@@ -96,6 +98,40 @@ TEST_F(ObjectData, ExtendedDataOverSixteenKilobytesFailsAndKeepsTheOldData) {
     cut->rbnext = nullptr;
     EXPECT_EQ(e->setXData(big), Acad::eOk);
     acutRelRb(big);
+    e->close();
+}
+
+TEST_F(ObjectData, ReplacedDataKeepsItsPlaceAndSpellingAndARefusedCallChangesNoApplication) {
+    acdbRegApp(L"ADE");
+    acdbRegApp(L"OTHER");
+    AcDbObjectId id = square(0, 0, 10);
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+    resbuf* both = acutBuildList(1001, L"ADE", 1000, L"NAME=A", 1001, L"OTHER", 1070, 1, 0);
+    ASSERT_EQ(e->setXData(both), Acad::eOk);
+    acutRelRb(both);
+    resbuf* renamed = acutBuildList(1001, L"ade", 1000, L"NAME=B", 0);
+    ASSERT_EQ(e->setXData(renamed), Acad::eOk);
+    acutRelRb(renamed);
+
+    // One call naming both applications, the second over the limit: neither list changes.
+    resbuf* big = acutBuildList(1001, L"OTHER", 1070, 2, 1001, L"ADE", 0);
+    resbuf* tail = big->rbnext->rbnext;
+    const std::wstring chunk(250, L'x');
+    for (int i = 0; i < 70; ++i) {
+        tail->rbnext = acutNewRb(1000);
+        tail = tail->rbnext;
+        acutNewString(chunk.c_str(), tail->resval.rstring);
+    }
+    EXPECT_EQ(e->setXData(big), Acad::eXdataSizeExceeded);
+    acutRelRb(big);
+
+    resbuf* all = e->xData();
+    std::vector<std::wstring> seen;
+    for (resbuf* r = all; r; r = r->rbnext)
+        seen.push_back(r->restype == 1070 ? std::to_wstring(r->resval.rint) : std::wstring(r->resval.rstring));
+    acutRelRb(all);
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"ADE", L"NAME=B", L"OTHER", L"1"}));
     e->close();
 }
 
