@@ -174,6 +174,22 @@ void AcDbSharedName::retain(Entry* e) {
     ++e->second;
 }
 
+// Held for ever, so they outlive every object that starts with them.
+const AcDbSharedName& AcDbSharedName::none() {
+    static const auto* name = new AcDbSharedName(L"");
+    return *name;
+}
+
+const AcDbSharedName& AcDbSharedName::layerZero() {
+    static const auto* name = new AcDbSharedName(L"0");
+    return *name;
+}
+
+const AcDbSharedName& AcDbSharedName::byLayer() {
+    static const auto* name = new AcDbSharedName(L"ByLayer");
+    return *name;
+}
+
 void AcDbSharedName::release(Entry* e) {
     std::lock_guard<std::mutex> lock(g_namesMutex);
     if (--e->second == 0) g_names->erase(g_names->find(e->first));

@@ -26,6 +26,10 @@ public:
     }
     AcDbSharedName& operator=(const wchar_t* name) { return *this = std::wstring(name); }
     ~AcDbSharedName() { release(entry_); }
+    // The names nearly every entity and colour starts with, looked up once.
+    static const AcDbSharedName& none();
+    static const AcDbSharedName& layerZero();
+    static const AcDbSharedName& byLayer();
     operator const std::wstring&() const { return entry_->first; }
     const std::wstring& str() const { return entry_->first; }
     const wchar_t* c_str() const { return entry_->first.c_str(); }
@@ -129,5 +133,5 @@ public:
 
 private:
     AcCmEntityColor color_;
-    AcDbSharedName colorName_ = L"", bookName_ = L"";
+    AcDbSharedName colorName_ = AcDbSharedName::none(), bookName_ = AcDbSharedName::none();
 };

@@ -114,6 +114,12 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId& id, bool createIfN
 }
 
 Acad::ErrorStatus AcDbDatabase::setHandseed(const AcDbHandle& h) {
+    // The seed is always above every object's handle, so a seed at or above it needs no search (a
+    // file's own seed, as a rule).
+    if (!(h < seed_)) {
+        seed_ = h;
+        return Acad::eOk;
+    }
     std::uint64_t maxUsed = 0;
     for (const auto& [v, stub] : stubs_)
         if (stub.object) maxUsed = std::max(maxUsed, v);

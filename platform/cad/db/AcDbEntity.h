@@ -75,7 +75,7 @@ protected:
     Acad::ErrorStatus setUnitVector(AcGeVector3d& field, const AcGeVector3d& v);
 
 private:
-    AcDbSharedName layerName_ = L"0", linetypeName_ = L"ByLayer";
+    AcDbSharedName layerName_ = AcDbSharedName::layerZero(), linetypeName_ = AcDbSharedName::byLayer();
     AcDbObjectId layerId_, linetypeId_;
     AcCmColor color_;
     double linetypeScale_ = 1.0;

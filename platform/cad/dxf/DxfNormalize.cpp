@@ -300,7 +300,9 @@ void Normalizer::tables() {
         }
         table.head = std::move(head);
         std::vector<Tags> records;
-        std::set<std::string> names;
+        records.reserve(table.records.size());
+        std::unordered_set<std::string> names;
+        names.reserve(table.records.size());
         for (Tags& r : table.records) {
             if (recordType(r) != k.name) {
                 problem("record " + std::string(recordType(r)) + " in table " + k.name + " dropped");
@@ -530,7 +532,9 @@ void Normalizer::blocks() {
     for (Tags& r : brTable.records) setValue(r, 2, canonical(nameOf(r)));
     recordIndex.erase(&brTable);
     std::vector<Block> kept;
-    std::set<std::string> seen;
+    kept.reserve(doc.blocks.size());
+    std::unordered_set<std::string> seen; // upper-case names
+    seen.reserve(doc.blocks.size() + 2);
     for (Block& b : doc.blocks) {
         std::string n = canonical(nameOf(b.begin));
         if (n.empty()) {
@@ -1001,7 +1005,9 @@ void Normalizer::objectOwners() {
 }
 
 void Normalizer::referencedNames() {
-    std::set<std::string> layers, linetypes, styles, apps;
+    // Views of the names in the records, which stay where they are; sorted, so that what is added
+    // gets its handles in the same order every time.
+    std::set<std::string_view> layers, linetypes, styles, apps;
     // Layer and linetype sit in the common part; extended data is the tail of codes from 1000 up.
     auto scan = [&](const Tags& r) {
         int markers = 0;
@@ -1010,15 +1016,15 @@ void Normalizer::referencedNames() {
             if (t.code == 100)
                 ++markers;
             else if (t.code == 8)
-                layers.insert(t.value.str());
+                layers.insert(t.value.view());
             else if (t.code == 6)
-                linetypes.insert(t.value.str());
+                linetypes.insert(t.value.view());
         }
         for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i)
-            if (r[i - 1].code == 1001) apps.insert(r[i - 1].value.str());
+            if (r[i - 1].code == 1001) apps.insert(r[i - 1].value.view());
         std::string_view type = recordType(r);
         if (type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" || type == "MTEXT")
-            if (const TagValue* s = findValue(r, 7)) styles.insert(s->str());
+            if (const TagValue* s = findValue(r, 7)) styles.insert(s->view());
     };
     for (Block& b : doc.blocks) {
         scan(b.begin);
@@ -1028,10 +1034,10 @@ void Normalizer::referencedNames() {
     for (const Table& t : doc.tables)
         for (const Tags& r : t.records)
             for (std::size_t i = 1; i < r.size(); ++i)
-                if (r[i].code == 1001) apps.insert(r[i].value.str());
+                if (r[i].code == 1001) apps.insert(r[i].value.view());
     for (const Tags& o : doc.objects)
         for (std::size_t i = 1; i < o.size(); ++i)
-            if (o[i].code == 1001) apps.insert(o[i].value.str());
+            if (o[i].code == 1001) apps.insert(o[i].value.view());
     std::size_t added = 0;
     auto ensure = [&](const char* table, const std::string& name, const Tags& body) {
         if (name.empty()) return;
@@ -1040,15 +1046,16 @@ void Normalizer::referencedNames() {
             ++added;
         }
     };
-    for (const std::string& l : layers) ensure("LAYER", l, makeTags({{70, "0"}, {62, "7"}, {6, "Continuous"}}));
-    for (const std::string& l : linetypes)
+    for (std::string_view l : layers)
+        ensure("LAYER", std::string(l), makeTags({{70, "0"}, {62, "7"}, {6, "Continuous"}}));
+    for (std::string_view l : linetypes)
         if (!equalsNoCase(l, "BYLAYER") && !equalsNoCase(l, "BYBLOCK"))
-            ensure("LTYPE", l, makeTags({{70, "0"}, {3, ""}, {72, "65"}, {73, "0"}, {40, "0.0"}}));
-    for (const std::string& s : styles)
+            ensure("LTYPE", std::string(l), makeTags({{70, "0"}, {3, ""}, {72, "65"}, {73, "0"}, {40, "0.0"}}));
+    for (std::string_view s : styles)
         ensure(
-            "STYLE", s,
+            "STYLE", std::string(s),
             makeTags({{70, "0"}, {40, "0.0"}, {41, "1.0"}, {50, "0.0"}, {71, "0"}, {42, "2.5"}, {3, "txt"}, {4, ""}}));
-    for (const std::string& a : apps) ensure("APPID", a, makeTags({{70, "0"}}));
+    for (std::string_view a : apps) ensure("APPID", std::string(a), makeTags({{70, "0"}}));
     if (added)
         problem(std::to_string(added) +
                 " layers, linetypes, text styles or applications used but not defined were added");
@@ -1090,11 +1097,11 @@ void Normalizer::classes() {
     std::set<std::string> have;
     for (const Tags& c : doc.classes)
         if (const TagValue* n = findValue(c, 1)) have.insert(n->str());
-    std::unordered_map<std::string, int> counts;
-    for (const Tags& o : doc.objects) ++counts[std::string(recordType(o))];
-    for (const Tags& e : doc.entities) ++counts[std::string(recordType(e))];
+    std::unordered_map<std::string_view, int> counts; // the records outlive the count
+    for (const Tags& o : doc.objects) ++counts[recordType(o)];
+    for (const Tags& e : doc.entities) ++counts[recordType(e)];
     for (const Block& b : doc.blocks)
-        for (const Tags& e : b.entities) ++counts[std::string(recordType(e))];
+        for (const Tags& e : b.entities) ++counts[recordType(e)];
     for (const ClassDef& c : knownClasses) {
         if (!counts.count(c.dxf) || have.count(c.dxf)) continue;
         doc.classes.push_back(Tags{{0, "CLASS"},
