@@ -178,6 +178,11 @@ BOOL CFileUtilities::ensureDirectoryExists(CString path) {
         for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
             if (!CreateDirectoryW(*it, nullptr)) {
                 const DWORD error = GetLastError();
+                // Another run (two batch runs share the host folders) may have just made it.
+                const DWORD made = GetFileAttributesW(*it);
+                if (error == ERROR_ALREADY_EXISTS && made != INVALID_FILE_ATTRIBUTES &&
+                    (made & FILE_ATTRIBUTE_DIRECTORY))
+                    continue;
                 if (error == ERROR_ACCESS_DENIED) {
                     acutPrintf(L"Cannot create %s - Access denied\n", static_cast<const wchar_t*>(*it));
                 } else {
