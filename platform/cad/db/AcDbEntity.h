@@ -61,6 +61,16 @@ public:
         layerName_ = name;
         layerId_.setNull();
     }
+    // Layer and linetype records the file reader has found already, named as the record spells them.
+    void setLayerFound(AcDbObjectId id, const AcDbSharedName& name) {
+        layerId_ = id;
+        layerName_ = name;
+        layerExplicit_ = true;
+    }
+    void setLinetypeFound(AcDbObjectId id, const AcDbSharedName& name) {
+        linetypeId_ = id;
+        linetypeName_ = name;
+    }
     void setLinetypeNameOnly(const std::wstring& name) {
         linetypeName_ = name;
         linetypeId_.setNull();

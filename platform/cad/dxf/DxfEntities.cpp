@@ -287,11 +287,23 @@ Record::Record(const Tags& t) : tags(t) {
     }
 }
 
-AcDbObjectId ReadContext::layerNamed(std::string_view view) {
+namespace {
+ReadContext::Found found(AcDbDatabase* db, AcDbObjectId id) {
+    ReadContext::Found f;
+    auto* rec = AcDbSymbolTableRecord::cast(id.isNull() ? nullptr : db->peek(id));
+    if (rec && !rec->isErased()) {
+        f.id = id;
+        f.name.emplace(rec->getName());
+    }
+    return f;
+}
+} // namespace
+
+const ReadContext::Found& ReadContext::layerNamed(std::string_view view) {
     std::string name(view);
     auto it = layerCache.find(name);
     if (it != layerCache.end()) return it->second;
-    return layerCache[name] = db->layerId(wide(name));
+    return layerCache[name] = found(db, db->layerId(wide(name)));
 }
 
 AcDbObjectId ReadContext::styleNamed(std::string_view view) {
@@ -301,11 +313,11 @@ AcDbObjectId ReadContext::styleNamed(std::string_view view) {
     return styleCache[name] = db->textStyleId(wide(name));
 }
 
-AcDbObjectId ReadContext::linetypeNamed(std::string_view view) {
+const ReadContext::Found& ReadContext::linetypeNamed(std::string_view view) {
     std::string name(view);
     auto it = linetypeCache.find(name);
     if (it != linetypeCache.end()) return it->second;
-    return linetypeCache[name] = db->linetypeId(wide(name));
+    return linetypeCache[name] = found(db, db->linetypeId(wide(name)));
 }
 
 AcDbObjectId ReadContext::idOf(std::uint64_t handle) {
@@ -829,13 +841,19 @@ void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags&
         const Tag& t = b.t[i];
         switch (t.code) {
             case 8: {
-                AcDbObjectId id = ctx.layerNamed(t.value);
-                if (id.isNull() || e->setLayer(id) != Acad::eOk) e->setLayerNameOnly(wide(t.value));
+                const ReadContext::Found& layer = ctx.layerNamed(t.value);
+                if (layer.name)
+                    e->setLayerFound(layer.id, *layer.name);
+                else
+                    e->setLayerNameOnly(wide(t.value));
                 break;
             }
             case 6: {
-                AcDbObjectId id = ctx.linetypeNamed(t.value);
-                if (id.isNull() || e->setLinetype(id) != Acad::eOk) e->setLinetypeNameOnly(wide(t.value));
+                const ReadContext::Found& lt = ctx.linetypeNamed(t.value);
+                if (lt.name)
+                    e->setLinetypeFound(lt.id, *lt.name);
+                else
+                    e->setLinetypeNameOnly(wide(t.value));
                 linetype = true;
                 break;
             }
@@ -862,8 +880,8 @@ void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags&
         }
     }
     if (!linetype) {
-        AcDbObjectId id = ctx.linetypeNamed("ByLayer");
-        if (!id.isNull()) e->setLinetype(id);
+        const ReadContext::Found& byLayer = ctx.linetypeNamed("ByLayer");
+        if (byLayer.name) e->setLinetypeFound(byLayer.id, *byLayer.name);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Records of a DXF document and the database objects they become, both ways.
 #include <string>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -26,9 +27,15 @@ struct ReadContext {
     AcDbObjectId idOf(std::string_view handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }
     // Layers and linetypes by their name as written (entities share a few of them).
-    std::unordered_map<std::string, AcDbObjectId> layerCache, linetypeCache, styleCache;
-    AcDbObjectId layerNamed(std::string_view name);
-    AcDbObjectId linetypeNamed(std::string_view name);
+    // A layer or linetype record found, with its own spelling of its name (none when not found).
+    struct Found {
+        AcDbObjectId id;
+        std::optional<AcDbSharedName> name;
+    };
+    std::unordered_map<std::string, Found> layerCache, linetypeCache;
+    std::unordered_map<std::string, AcDbObjectId> styleCache;
+    const Found& layerNamed(std::string_view name);
+    const Found& linetypeNamed(std::string_view name);
     AcDbObjectId styleNamed(std::string_view name); // a text style
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
