@@ -157,14 +157,18 @@ Acad::ErrorStatus AcCmColor::setNames(const ACHAR* colorName, const ACHAR* bookN
 }
 
 namespace {
-std::mutex g_namesMutex;
-// Heap-held: entities destroyed at exit may still release names.
-auto* g_names = new std::unordered_map<std::wstring, std::size_t>;
+std::mutex g_namesMutex; // constant-initialised: usable before any other static
+// Made on first use, whatever static is first to name something, and heap-held: entities destroyed
+// at exit may still release names.
+std::unordered_map<std::wstring, std::size_t>& names() {
+    static auto* held = new std::unordered_map<std::wstring, std::size_t>;
+    return *held;
+}
 } // namespace
 
 AcDbSharedName::Entry* AcDbSharedName::acquire(const std::wstring& name) {
     std::lock_guard<std::mutex> lock(g_namesMutex);
-    Entry& e = *g_names->try_emplace(name, 0).first;
+    Entry& e = *names().try_emplace(name, 0).first;
     ++e.second;
     return &e;
 }
@@ -192,5 +196,5 @@ const AcDbSharedName& AcDbSharedName::byLayer() {
 
 void AcDbSharedName::release(Entry* e) {
     std::lock_guard<std::mutex> lock(g_namesMutex);
-    if (--e->second == 0) g_names->erase(g_names->find(e->first));
+    if (--e->second == 0) names().erase(names().find(e->first));
 }
