@@ -26,6 +26,12 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
     KELMO_CATCH_ALSO(L"CMarkerBlockLegend::CMarkerBlockLegend", kelmo::catchClassLib)
 }
 
+void CMarkerBlockLegend::setPositionFromPolyline(const AcGeMatrix3d& matrix, const AcDbPolyline* polyline) {
+    KELMO_TRY
+        m_position = CAcadUtilities().getPolylineTopLeft(polyline).transformBy(matrix);
+    KELMO_CATCH(L"CMarkerBlockLegend::setPositionFromPolyline")
+}
+
 Acad::ErrorStatus CMarkerBlockLegend::insertMarkerBlock(CAcadDrawing* drawing, AcDbPolyline* outline, int units,
                                                         int precision, double textSize, double rotation) {
     KELMO_TRY
