@@ -69,6 +69,19 @@ TEST_F(CreationHost, ASessionUnderTheWorldUcsNumbersTheSpacesAndRefusesWhatItCan
                   "POLYLINE|36|LOCKED|5000,5000 5000,7000 8000,5000 8000,7000\n");
 }
 
+// Feet and a precision the preferences dialog refuses, then Escape: the creator keeps metres and two
+// decimals, and the preferences file is as it was.
+TEST_F(CreationHost, OptionsCancelledAfterARefusedValueLeaveTheUnitsAndPrecisionAsTheyWere) {
+    Outcome r = run("floor_world.dxf",
+                    "mbc\ndlg menu 32769\ndlg radio 289\ndlg set 290 12\ndlg enter\nok\ndlg esc\n"
+                    "dlg click 3\n#31\n2000,1500\n\nSAVEAS out.dxf\ndlg click 2\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r.out, "Please enter an integer between 0 and 9.")) << r.out;
+    EXPECT_TRUE(has(r.out, "Units set to M\u00B2\n")) << r.out;
+    EXPECT_TRUE(has(dump("out.dxf"), "ADE:AREA=12.00sq.m.;PERIMETER=14.00m.;NAME=Room 1;")) << dump("out.dxf");
+    EXPECT_EQ(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), kelmo_test::defaultPrefsFile);
+}
+
 TEST_F(CreationHost, ASessionUnderATurnedUcsPlacesTheLabelsInIt) {
     Outcome r = run("floor_ucs.dxf",
                     "mbc\ndlg click 3\n"
