@@ -82,6 +82,20 @@ TEST_F(CreationHost, OptionsCancelledAfterARefusedValueLeaveTheUnitsAndPrecision
     EXPECT_EQ(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), kelmo_test::defaultPrefsFile);
 }
 
+// A width factor below what the block dialog's Format page takes is repaired at the pick, so the
+// space made can be edited and written back at once.
+TEST_F(CreationHost, AWidthFactorTooSmallIsRepairedSoTheSpaceCanBeEditedAtOnce) {
+    Outcome r = run("floor_world.dxf",
+                    "mbc\ndlg set 341 0.005\ndlg click 3\n#31\n2000,1500\n\ndlg click 2\n"
+                    "mbe\ndlg @210 dblclick 246 Room 1\ndlg @201 set 203 Lab\ndlg @201 click 1\ndlg list\n"
+                    "SAVEAS out.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_FALSE(has(r.out, "between 0.01 and 100")) << r.out;
+    EXPECT_TRUE(has(r.out, "dialog 201 \"RoomBlock\" closed\n")) << r.out;
+    EXPECT_TRUE(has(dump("out.dxf"), "|NAME=Lab@2000,1875 h250.0 w1.00 r0|")) << dump("out.dxf");
+    EXPECT_TRUE(has(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), "textScale\r\n1.00\r\n"));
+}
+
 TEST_F(CreationHost, ASessionUnderATurnedUcsPlacesTheLabelsInIt) {
     Outcome r = run("floor_ucs.dxf",
                     "mbc\ndlg click 3\n"
