@@ -14,6 +14,7 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
     KELMO_TRY
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbPolyline")) m_position = positionInUcs(reference, document);
+        takePreferenceUnits();
         eachAttribute(reference, [this](const CString& tag, const CString& value) {
             if (tag == L"LEGENDTEXTSIZE")
                 setTextSize(CUtilities::CStringToDouble(value));

@@ -16,6 +16,7 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
     KELMO_TRY
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbCircle")) m_centre = positionInUcs(reference, document);
+        takePreferenceUnits();
         eachAttribute(reference, [this](const CString& tag, const CString& value) {
             if (tag == L"PIETEXTSIZE")
                 setTextSize(CUtilities::CStringToDouble(value));
