@@ -96,6 +96,17 @@ TEST_F(CreationHost, AWidthFactorTooSmallIsRepairedSoTheSpaceCanBeEditedAtOnce) 
     EXPECT_TRUE(has(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), "textScale\r\n1.00\r\n"));
 }
 
+TEST_F(CreationHost, WithoutADrawingNeitherDialogOpensAndTheErrorBoxSaysWhy) {
+    Outcome r = run("floor_world.dxf", "CLOSE\nmbc\nok\nmbh\nok\ndlg list\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r.out, "Command: mbc\nKelmo Block Create 64.04.00.01\n[Error Detected.]")) << r.out;
+    EXPECT_TRUE(has(r.out, "Command: mbh\nKelmo Block Hyperlink 64.04.00.01\n[Error Detected.]")) << r.out;
+    EXPECT_TRUE(has(r.out.substr(r.out.find("Command: mbh")), "No drawing is open.")) << r.out;
+    EXPECT_TRUE(has(r.out.substr(0, r.out.find("Command: mbh")), "No drawing is open.")) << r.out;
+    EXPECT_FALSE(has(r.out, "dialog 217")) << r.out;
+    EXPECT_FALSE(has(r.out, "has been closed")) << r.out;
+}
+
 TEST_F(CreationHost, ASessionUnderATurnedUcsPlacesTheLabelsInIt) {
     Outcome r = run("floor_ucs.dxf",
                     "mbc\ndlg click 3\n"
