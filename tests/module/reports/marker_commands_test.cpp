@@ -90,6 +90,9 @@ TEST_F(MarkerCommands, ADefinitionNamedInLowerCaseIsNoMarkerYetTheDrawingTakesNo
     const std::vector<std::string> facts = dump("report_plan_lower.dxf");
     EXPECT_TRUE(starting(facts, "insert|MARKER-").empty());
     EXPECT_TRUE(starting(facts, "insert|marker-").empty());
+    // The picked outline and circle stay in model space.
+    EXPECT_EQ(starting(facts, "polyline|0|closed").size(), 1u);
+    EXPECT_EQ(starting(facts, "circle|0|8000.000,-9000.000").size(), 1u);
 }
 
 TEST_F(MarkerCommands, OpenPolylinesWrongPicksAndLockedLayersAreRefused) {
