@@ -14,6 +14,9 @@ class CAcadDrawing;
 // an anonymous one; 0 otherwise, also when the drawing cannot be read.
 int blockDefinitionExists(CAcadDrawing* drawing, CString name);
 
+// The gross-area command in one function with messages of its own; registered as no command.
+void grossAreaBlockCreate2();
+
 // KELMO_COMMANDS
 void Brenvik();
 void blockHyperlink();

@@ -31,9 +31,9 @@ namespace {
 
 constexpr double radiansPerDegree = 0.017453292519943295;
 
+// Letter case counts: a definition named otherwise is not the marker's.
 bool definitionExists(CAcadDrawing* drawing, const wchar_t* name) {
-    AcDbDatabase* database = drawing->getDatabase();
-    return database && !database->blockId(name).isNull();
+    return blockDefinitionExists(drawing, name) != 0;
 }
 
 AcGeMatrix3d ucsOf(CAcadDrawing* drawing) {

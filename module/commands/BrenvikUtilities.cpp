@@ -60,58 +60,73 @@ void printClock(std::time_t at) {
     acutPrintf(L"%s\n", text);
 }
 
-// Takes the boundary into the new block; the boundary is brought into the world system first and
-// goes back where it was when no block was made.
+// Makes the gross-area block of the boundary, open for write, with its labels at the text position.
+// The boundary is brought into the world system first and goes back where it was when no block was
+// made.
+Acad::ErrorStatus makeGrossAreaBlock(CAcadDrawing* drawing, AcDbPolyline* polyline, const AcGePoint3d& textPosition,
+                                     int units, double textSize, double textScale, double textRotation, int precision) {
+    AcDbDatabase* database = drawing->getDatabase();
+    AcGeMatrix3d ucs;
+    acdbUcsMatrix(ucs, database);
+    const AcDbObjectId owner = polyline->ownerId();
+    polyline->transformBy(ucs.inverse());
+
+    CAcadUtilities utilities;
+    const CString areaText =
+        CUtilities::DoubleToCString(utilities.calculatePolylineArea(polyline, database->lunits(), units), precision);
+    const CString perimeterText = CUtilities::DoubleToCString(
+        utilities.calculatePolylinePerimeter(polyline, database->lunits(), units), precision);
+
+    std::unique_ptr<CBlockDWGFloor> block = std::make_unique<CBlockDWGFloor>();
+    block->setUnits(units);
+    block->setPrecision(precision);
+    block->setName(grossAreaName);
+    block->setArea(CUtilities::CStringToDouble(areaText));
+    block->setPerimeter(CUtilities::CStringToDouble(perimeterText));
+    block->setAttributes(kelmo::newSpaceAttributes(grossAreaName, areaText, units));
+
+    Acad::ErrorStatus status = Acad::eInvalidInput;
+    try {
+        status = block->createBlock(drawing, polyline, &textPosition, textSize, textScale, textRotation);
+    } catch (...) {
+        if (polyline->ownerId() == owner) polyline->transformBy(ucs);
+        throw;
+    }
+    // Still where it was picked: it goes back as it was.
+    if (status != Acad::eOk && polyline->ownerId() == owner) polyline->transformBy(ucs);
+    return status;
+}
+
+// The point the labels go to, asked for after its line; false when none was given.
+bool textPositionPicked(AcGePoint3d& position) {
+    acutPrintf(L"Select Name and Area Text Position:\n");
+    ads_point picked = {0, 0, 0};
+    if (acedGetPoint(nullptr, L"\nEnter Attribute points: ", picked) != RTNORM) return false;
+    position.set(picked[0], picked[1], picked[2]);
+    return true;
+}
+
 void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int units, double textSize, double textScale,
                           double textRotation, int precision) {
     KELMO_TRY
-        acutPrintf(L"Select Name and Area Text Position:\n");
-        ads_point picked = {0, 0, 0};
-        if (acedGetPoint(nullptr, L"\nEnter Attribute points: ", picked) != RTNORM) return;
-        const AcGePoint3d textPosition(picked[0], picked[1], picked[2]);
+        AcGePoint3d textPosition;
+        if (!textPositionPicked(textPosition)) return;
 
         AcDbEntity* entity = nullptr;
         if (acdbOpenAcDbEntity(entity, polylineId, AcDb::kForWrite) != Acad::eOk) return;
         OpenedObject opened(entity);
-        AcDbDatabase* database = drawing->getDatabase();
-        AcGeMatrix3d ucs;
-        acdbUcsMatrix(ucs, database);
         AcDbPolyline* polyline = AcDbPolyline::cast(entity);
         if (CString(entity->isA()->name()) != L"AcDbPolyline" || polyline == nullptr) {
             opened.close();
             acutPrintf(L"\nInvalid Selection\n\n");
             return;
         }
-        const AcDbObjectId owner = polyline->ownerId();
-        polyline->transformBy(ucs.inverse());
-
-        CAcadUtilities utilities;
-        const CString areaText = CUtilities::DoubleToCString(
-            utilities.calculatePolylineArea(polyline, database->lunits(), units), precision);
-        const CString perimeterText = CUtilities::DoubleToCString(
-            utilities.calculatePolylinePerimeter(polyline, database->lunits(), units), precision);
-
-        std::unique_ptr<CBlockDWGFloor> block = std::make_unique<CBlockDWGFloor>();
-        block->setUnits(units);
-        block->setPrecision(precision);
-        block->setName(grossAreaName);
-        block->setArea(CUtilities::CStringToDouble(areaText));
-        block->setPerimeter(CUtilities::CStringToDouble(perimeterText));
-        block->setAttributes(kelmo::newSpaceAttributes(grossAreaName, areaText, units));
-
-        Acad::ErrorStatus status = Acad::eInvalidInput;
-        try {
-            status = block->createBlock(drawing, polyline, &textPosition, textSize, textScale, textRotation);
-        } catch (...) {
-            if (polyline->ownerId() == owner) polyline->transformBy(ucs);
-            throw;
-        }
+        const Acad::ErrorStatus status =
+            makeGrossAreaBlock(drawing, polyline, textPosition, units, textSize, textScale, textRotation, precision);
         if (status == Acad::eOk) {
             acutPrintf(L"Block Created Successfully\n");
             return;
         }
-        // Still where it was picked: it goes back as it was.
-        if (polyline->ownerId() == owner) polyline->transformBy(ucs);
         acutPrintf(L"Block Creation Failed - Error Code %s\n", static_cast<const wchar_t*>(statusText(status)));
     KELMO_CATCH_REPORT(L"createGrossAreaBlock", kelmo::catchClassLib)
 }
@@ -207,6 +222,58 @@ void grossAreaBlockCreate() {
         createGrossAreaBlock(drawing.get(), polylineId, preferences->getUnits(), preferences->getTextSize(),
                              preferences->getTextScale(), preferences->getTextRotation(), preferences->getPrecision());
         KELMO_COMMAND_CATCH_LINE(L"grossAreaBlockCreate", L"\nUnhandled Error - Block Creation Failed\n")
+}
+
+void grossAreaBlockCreate2() {
+    KELMO_TRY
+        kelmo::CommandResources resources;
+        kelmo::printTitle(L"Create Gross Area Block");
+        std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+        if (blockDefinitionExists(drawing.get(), grossAreaDefinition)) {
+            acutPrintf(L"Operation Cancelled. Gross Area Block already Exists\n");
+            return;
+        }
+        if (drawing->lock() != Acad::eOk) return;
+        HeldLock held(drawing.get());
+        // The file's values only when it was read; otherwise the defaults of a fresh preferences file,
+        // as this form has no values of its own.
+        CPreferences preferences;
+        CPreferences read;
+        if (read.loadPreferences(kelmo::preferencesPath())) preferences = read;
+
+        AcDbObjectId polylineId;
+        if (CAcadUtilities().selectObjectId(polylineId, L"\nPlease select the gross area polyline:\n",
+                                            L"AcDbPolyline") != 0) {
+            acutPrintf(L"Gross Area Block Creation Cancelled\n");
+            return;
+        }
+        AcDbPolyline* polyline = nullptr;
+        if (acdbOpenObject(polyline, polylineId, AcDb::kForWrite) != Acad::eOk) {
+            acutPrintf(L"\nInvalid Selection\n\n");
+            return;
+        }
+        const bool closed = polyline->isClosed();
+        polyline->close();
+        if (!closed) {
+            acutPrintf(L"\nPolyline Is not closed\n\n");
+            return;
+        }
+        AcGePoint3d textPosition;
+        if (!textPositionPicked(textPosition)) {
+            acutPrintf(L"Gross Area Block Creation Cancelled\n");
+            return;
+        }
+        // Open again: the drawing may have changed while the point was asked for.
+        if (acdbOpenObject(polyline, polylineId, AcDb::kForWrite) != Acad::eOk) {
+            acutPrintf(L"\nInvalid Selection\n\n");
+            return;
+        }
+        OpenedObject opened(polyline);
+        const Acad::ErrorStatus status =
+            makeGrossAreaBlock(drawing.get(), polyline, textPosition, preferences.getUnits(), preferences.getTextSize(),
+                               preferences.getTextScale(), preferences.getTextRotation(), preferences.getPrecision());
+        acutPrintf(status == Acad::eOk ? L"Gross Area Block Created Successfully\n" : L"Block Creation Failed\n");
+        KELMO_COMMAND_CATCH_LINE(L"grossAreaBlockCreate2", L"\nUnhandled Error - Block Creation Failed\n")
 }
 
 void blockDelete() {

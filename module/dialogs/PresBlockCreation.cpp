@@ -12,6 +12,7 @@
 #include "dialogs/DrawingWatch.h"
 #include "dialogs/PresAbout.h"
 #include "dialogs/PresPreferences.h"
+#include "dialogs/TabFormat.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "model/Attributes.h"
@@ -34,7 +35,7 @@ bool labelSizeUsable(double size) {
 }
 
 bool labelScaleUsable(double scale) {
-    return scale > 0.0 && scale <= 100.0;
+    return scale >= CTabFormat::widthFactorMin && scale <= CTabFormat::widthFactorMax;
 }
 
 bool isDigit(wchar_t c) {

@@ -8,6 +8,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Preferences.h"
+#include "core/Utilities.h"
 #include "dialogs/DrawingWatch.h"
 #include "dialogs/PresAbout.h"
 #include "dialogs/PresBlock.h"
@@ -38,6 +39,17 @@ CString nameOf(CBlockDWG* block) {
 
 bool knownUnits(int units) {
     return units == 0 || units == 1;
+}
+
+constexpr int attributeArea = 1;
+constexpr int attributeAux = 2;
+
+// A label that still shows the stored value as it was written follows the value; any other text was
+// typed by someone and stays.
+void followStoredValue(CBlockDWG* block, int role, const CString& before, const CString& after) {
+    CAttributes* attributes = block->getAttributes();
+    CAttribute* label = attributes ? attributes->getAtAttribute(role) : nullptr;
+    if (label && label->getValue() == before) label->setValue(after);
 }
 
 } // namespace
@@ -301,7 +313,16 @@ void CPresBrenvik::convertBlocksToPreferenceUnits() {
             auto* block = dynamic_cast<CBlockDWG*>(m_blocks->getAt(i));
             // Values whose units are unknown cannot be converted.
             if (!block || !knownUnits(block->getUnits()) || block->getUnits() == units) continue;
+            const int precision = block->getPrecision();
+            const CString area = CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText();
+            const CString perimeter =
+                CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText();
             block->convertUnits(units);
+            followStoredValue(block, attributeArea, area,
+                              CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
+            followStoredValue(
+                block, attributeAux, perimeter,
+                CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText());
             CKelmoExceptions warnings;
             block->applyToDWG(m_drawing, &warnings);
             if (warnings.getCount() > 0) warnings.reportToMessageBox();

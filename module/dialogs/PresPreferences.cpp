@@ -97,7 +97,23 @@ void CPresPreferences::loadValues() {
 }
 
 BOOL CPresPreferences::saveValues() {
+    // The controls are read one after the other: a value refused by its check leaves those read
+    // before it in the members, and they must not outlive the refusal (Escape hands the members back).
+    const double textSize = m_textSize;
+    const int units = m_units;
+    const int precision = m_precision;
+    const CString csvOpener = m_csvOpener;
+    const double zoomBorder = m_zoomBorder;
+    const double textScale = m_textScale;
+    const double textRotation = m_textRotation;
     if (!UpdateData(TRUE)) {
+        m_textSize = textSize;
+        m_units = units;
+        m_precision = precision;
+        m_csvOpener = csvOpener;
+        m_zoomBorder = zoomBorder;
+        m_textScale = textScale;
+        m_textRotation = textRotation;
         return FALSE;
     }
     m_preferences.setUnits(m_units);

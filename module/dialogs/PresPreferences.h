@@ -19,6 +19,8 @@ public:
     // Clamped values are written back to the caller's variables as well.
     void setValues(int& units, int& precision, double& textSize, double& textScale, double& textRotation,
                    CString& csvOpener, double& zoomBorder);
+    // After the dialog: the values saved, or, when it was cancelled, those it showed when it opened;
+    // never a value its checks refused.
     void getValues(int& units, int& precision, double& textSize, double& textScale, double& textRotation,
                    CString& csvOpener, double& zoomBorder) const;
 

@@ -21,8 +21,6 @@ constexpr double rotationLimit = 360.0;
 // A label needs a size above nothing to be seen, and one that keeps its neighbours' places (set one
 // and a half heights apart) inside the drawing; the host takes width factors of 0.01 to 100.
 constexpr double heightLimit = 1000000.0;
-constexpr double widthFactorMin = 0.01;
-constexpr double widthFactorMax = 100.0;
 
 void checkHeight(CDataExchange* pDX, double height) {
     if (!pDX->m_bSaveAndValidate || (height > 0.0 && height <= heightLimit)) return;

@@ -14,6 +14,11 @@ public:
 
     explicit CTabFormat(CWnd* pParent = nullptr);
 
+    // The width factors the page takes (the host's own range); labels made elsewhere keep to it so
+    // that the page can edit them.
+    static constexpr double widthFactorMin = 0.01;
+    static constexpr double widthFactorMax = 100.0;
+
     void initialiseData(CBlockDWG* block, CPresBlock* parentDialog, CWnd* hostWindow, CAcadDrawing* drawing);
     // FALSE when a value is no number or out of range: its message was shown and the copy is untouched.
     BOOL applyChanges();

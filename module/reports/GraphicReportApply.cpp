@@ -140,7 +140,7 @@ private:
 void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
     KELMO_TRY
         CAcadDrawingState state(drawing);
-        if (!m_plotLayout.IsEmpty()) state.setLayoutName(m_plotLayout);
+        state.setLayoutName(m_plotLayout);
         state.setAllLayerLineWeights(0);
         acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(m_title));
         if (drawing->lock() != Acad::eOk) return;

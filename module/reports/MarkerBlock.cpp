@@ -5,6 +5,7 @@
 #include "cad/app/ApDocument.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
+#include "core/Preferences.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
@@ -34,6 +35,12 @@ AcGeMatrix3d ucsOf(AcDbBlockReference* reference, AcApDocument* document) {
 // Values no insert has given yet: those of a fresh preferences file.
 CMarkerBlock::CMarkerBlock()
     : m_units(defaultUnits), m_precision(defaultPrecision), m_textSize(defaultTextSize), m_rotation(0.0) {}
+
+void CMarkerBlock::takePreferenceUnits() {
+    CPreferences preferences;
+    preferences.loadPreferences(g_hostDirectory + L"\\kelmo\\prefs\\prefs.cfg"); // a missing file leaves metric
+    m_units = preferences.getUnits();
+}
 
 void CMarkerBlock::keepUsableSettings() {
     // A text size must be seen and a precision written; any units but 1 are metric anyway.

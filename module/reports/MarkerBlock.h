@@ -64,6 +64,8 @@ protected:
                                           double rotation, const wchar_t* markerLayer, const DefineMarker& define);
     // Settings read from an insert that no legend or pie chart can use fall back to the defaults.
     void keepUsableSettings();
+    // An insert that carries no units shows its areas in those of the preferences.
+    void takePreferenceUnits();
 
     // Object id, layer, colour, line weight, definition name, handle and the rotation in the UCS of
     // an insert the caller holds open.

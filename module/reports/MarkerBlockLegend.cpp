@@ -14,6 +14,7 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
     KELMO_TRY
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbPolyline")) m_position = positionInUcs(reference, document);
+        takePreferenceUnits();
         eachAttribute(reference, [this](const CString& tag, const CString& value) {
             if (tag == L"LEGENDTEXTSIZE")
                 setTextSize(CUtilities::CStringToDouble(value));
@@ -24,6 +25,12 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
         });
         keepUsableSettings();
     KELMO_CATCH_ALSO(L"CMarkerBlockLegend::CMarkerBlockLegend", kelmo::catchClassLib)
+}
+
+void CMarkerBlockLegend::setPositionFromPolyline(const AcGeMatrix3d& matrix, const AcDbPolyline* polyline) {
+    KELMO_TRY
+        m_position = CAcadUtilities().getPolylineTopLeft(polyline).transformBy(matrix);
+    KELMO_CATCH(L"CMarkerBlockLegend::setPositionFromPolyline")
 }
 
 Acad::ErrorStatus CMarkerBlockLegend::insertMarkerBlock(CAcadDrawing* drawing, AcDbPolyline* outline, int units,

@@ -20,6 +20,8 @@ public:
     // In the current UCS.
     AcGePoint3d getPosition() const { return m_position; }
     void setPosition(AcGePoint3d position) { m_position = position; }
+    // The outline's top-left corner (smallest x, largest y of its vertices), then carried by the matrix.
+    void setPositionFromPolyline(const AcGeMatrix3d& matrix, const AcDbPolyline* polyline);
 
 private:
     AcGePoint3d m_position;

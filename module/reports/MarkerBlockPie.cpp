@@ -5,6 +5,7 @@
 #include "core/Catch.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 
 KELMO_SOURCE_FILE(L"MarkerBlockPie");
 
@@ -15,6 +16,7 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
     KELMO_TRY
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbCircle")) m_centre = positionInUcs(reference, document);
+        takePreferenceUnits();
         eachAttribute(reference, [this](const CString& tag, const CString& value) {
             if (tag == L"PIETEXTSIZE")
                 setTextSize(CUtilities::CStringToDouble(value));
@@ -26,6 +28,13 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
         keepUsableSettings();
         if (!std::isfinite(m_radius) || m_radius < 0.0) m_radius = 0.0;
     KELMO_CATCH_ALSO(L"CMarkerBlockPie::CMarkerBlockPie", kelmo::catchClassLib)
+}
+
+void CMarkerBlockPie::setCentreFromCircle(const AcGeMatrix3d& matrix, const AcDbCircle* circle) {
+    KELMO_TRY
+        AcGePoint3d centre = circle->center();
+        m_centre = CAcadUtilities().convertUCSToWCS(centre.transformBy(matrix));
+    KELMO_CATCH(L"CMarkerBlockPie::setCentreFromCircle")
 }
 
 Acad::ErrorStatus CMarkerBlockPie::insertMarkerBlock(CAcadDrawing* drawing, AcDbCircle* outline, int /*units*/,

@@ -20,6 +20,8 @@ public:
     // In the current UCS.
     AcGePoint3d getCentre() const { return m_centre; }
     void setCentre(AcGePoint3d centre) { m_centre = centre; }
+    // The circle's centre carried by the matrix, then from the current UCS into the world system.
+    void setCentreFromCircle(const AcGeMatrix3d& matrix, const AcDbCircle* circle);
     double getRadius() const { return m_radius; }
     void setRadius(double radius) { m_radius = radius; }
 

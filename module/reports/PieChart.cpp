@@ -52,6 +52,48 @@ AcDbAttributeDefinition* chartText(const CString& tag, const CString& text, cons
     return definition;
 }
 
+// A step of rebuilding the definition that the host refused, as the source line it is reported at.
+[[noreturn]] void refused(Acad::ErrorStatus status, int line, CAcadDrawing* drawing) {
+    throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::createPieChartBlockDefinition", line,
+                           drawingName(drawing), nullptr);
+}
+
+// The chart's definition open for write: the drawing's own emptied, so that the inserts and legends
+// that show it stay valid, or a new one added. A step the host refuses is thrown with its line.
+AcDbBlockTableRecord* rebuiltDefinition(CAcadDrawing* drawing, const CString& name) {
+    AcDbBlockTable* table = nullptr;
+    Acad::ErrorStatus status = drawing->getDatabase()->getBlockTable(table, AcDb::kForRead);
+    if (status != Acad::eOk) refused(status, 183, drawing);
+    OpenedObject openedTable(table);
+    AcDbBlockTableRecord* record = nullptr;
+    if (table->has(name)) {
+        status = table->getAt(name, record, AcDb::kForWrite);
+        if (status != Acad::eOk) refused(status, 195, drawing);
+        OpenedObject openedRecord(record);
+        // Every old entity goes, or the new wedges would lie over those left.
+        for (const AcDbObjectId& id : record->entityIds()) {
+            AcDbEntity* entity = nullptr;
+            status = acdbOpenAcDbEntity(entity, id, AcDb::kForWrite, true);
+            if (status == Acad::eOk && !entity->isErased()) status = entity->erase();
+            if (entity) entity->close();
+            if (status != Acad::eOk) refused(status, 195, drawing);
+        }
+        return static_cast<AcDbBlockTableRecord*>(openedRecord.release());
+    }
+    status = table->upgradeOpen();
+    if (status != Acad::eOk) refused(status, 220, drawing);
+    record = new AcDbBlockTableRecord();
+    status = record->setName(name);
+    if (status == Acad::eOk) status = record->setOrigin(AcGePoint3d::kOrigin);
+    AcDbObjectId id;
+    if (status == Acad::eOk) status = table->add(id, record);
+    if (status != Acad::eOk) {
+        delete record;
+        refused(status, 230, drawing);
+    }
+    return record;
+}
+
 } // namespace
 
 CPieChart::CPieChart(CAcadDrawing* drawing, CGraphicReport* report, double radius, double xyOffset, double textSize,
@@ -154,12 +196,8 @@ AcDbObjectId CPieChart::createPieChartBlockDefinition(CAcadDrawing* drawing) {
         HeldLock held(drawing);
         AcDbDatabase* database = drawing->getDatabase();
         const AcGeVector3d normal = kelmo_reports::ucsNormal(database);
-        Acad::ErrorStatus status = Acad::eOk;
         // Rebuilt in place: charts inserted earlier show the new wedges.
-        AcDbBlockTableRecord* definition = kelmo_reports::emptiedDefinition(database, m_blockName, status);
-        if (!definition)
-            throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieChart::createPieChartBlockDefinition",
-                                   230, drawingName(drawing), nullptr);
+        AcDbBlockTableRecord* definition = rebuiltDefinition(drawing, m_blockName);
         OpenedObject openedDefinition(definition);
         m_segments->addSegmentsToBlock(drawing, definition, m_ignoreEmptySegments, m_showLabels, m_showLabelLines,
                                        normal, m_radius, m_totalArea, m_xyOffset, m_textSize, m_precision);

@@ -26,6 +26,20 @@ AcGePoint3d onBisector(double angle, double distance) {
     return AcGePoint3d(distance * std::sin(angle), distance * std::cos(angle), 0);
 }
 
+// A chart that lost a wedge is not left half drawn: everything in its definition goes, and the
+// definition too unless inserts still show it.
+void eraseDefinition(AcDbBlockTableRecord* definition) {
+    for (const AcDbObjectId& id : definition->entityIds()) {
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) continue;
+        entity->erase();
+        entity->close();
+    }
+    AcDbObjectIdArray inserts;
+    definition->getBlockReferenceIds(inserts);
+    if (inserts.isEmpty()) definition->erase();
+}
+
 } // namespace
 
 CPieSegment::CPieSegment(CString title, CHatch* hatch, double area, int precision, CString unitsLabel)
@@ -51,8 +65,14 @@ void CPieSegment::addSegmentToBlock(CAcadDrawing* drawing, AcDbBlockTableRecord*
             wedge->setLayer(m_hatch->getLayer());
         }
         AcDbObjectId wedgeId;
-        wedgeId = kelmo_reports::appendOrThrow(definition, wedge, drawing, kelmoSourceFile,
-                                               L"CPieSegment::addSegmentToBlock", 168);
+        const Acad::ErrorStatus appended = definition->appendAcDbEntity(wedgeId, wedge);
+        if (appended != Acad::eOk) {
+            delete wedge;
+            eraseDefinition(definition);
+            throw new CEXUnhandled(appended, KELMO_BANNER, kelmoSourceFile, L"CPieSegment::addSegmentToBlock", 168,
+                                   drawingName(drawing), nullptr);
+        }
+        wedge->close();
         CKelmoExceptions warnings;
         hatchSegment(drawing, definition, wedgeId, &warnings);
         if (warnings.getCount() > 0) warnings.reportToCommandLine();

@@ -6,8 +6,9 @@
 report_plan.dxf (millimetres): four offices and stores as space blocks in a row (50, 30, 12 and
 8 square metres), a gross area around them, desks inside the first two rooms, a closed outline and a
 circle for the markers, an open polyline, a line, and a circle on a locked layer.
-report_plan_ucs.dxf: the same plan with the current UCS at (1000, 500) turned by 30 degrees; the
-handles are the same in both.
+report_plan_ucs.dxf: the same plan with the current UCS at (1000, 500) turned by 30 degrees;
+report_plan_lower.dxf: the same plan holding block definitions "marker-legend" and "marker-piechart"
+(lower case) as well. The handles are the same in all three.
 
 In the dump, an insert's outline is given in world coordinates too ("outline|block|x,y;...").
 """
@@ -46,7 +47,7 @@ ROOMS = (("ROOM-A1", "Office A", 10000, 5000, 0), ("ROOM-A2", "Office B", 6000, 
          ("ROOM-A3", "Store", 4000, 3000, 16000), ("ROOM-A4", "Kitchen", 4000, 2000, 20000))
 
 
-def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None):
+def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_markers=False):
     doc = ezdxf.new("R2010")
     if ucs_degrees is not None:
         a = math.radians(ucs_degrees)
@@ -83,6 +84,10 @@ def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None):
     handles["circle"] = msp.add_circle((8000, -9000), 4000).dxf.handle
     handles["line"] = msp.add_line((0, -2000), (5000, -2000)).dxf.handle
     handles["lockedcircle"] = msp.add_circle((20000, -9000), 2000, dxfattribs={"layer": "LOCKED"}).dxf.handle
+    if lower_markers:
+        # Made last, so that the entities above keep their handles.
+        for name in ("marker-legend", "marker-piechart"):
+            doc.blocks.new(name=name).add_circle((0, 0), 100)
     doc.saveas(folder + "/" + file_name)
     with open(folder + "/handles.txt", "w") as out:
         for name, handle in handles.items():
@@ -191,3 +196,4 @@ if __name__ == "__main__":
     else:
         report_plan(sys.argv[1])
         report_plan(sys.argv[1], "report_plan_ucs.dxf", 30)
+        report_plan(sys.argv[1], "report_plan_lower.dxf", lower_markers=True)

@@ -69,6 +69,44 @@ TEST_F(CreationHost, ASessionUnderTheWorldUcsNumbersTheSpacesAndRefusesWhatItCan
                   "POLYLINE|36|LOCKED|5000,5000 5000,7000 8000,5000 8000,7000\n");
 }
 
+// Feet and a precision the preferences dialog refuses, then Escape: the creator keeps metres and two
+// decimals, and the preferences file is as it was.
+TEST_F(CreationHost, OptionsCancelledAfterARefusedValueLeaveTheUnitsAndPrecisionAsTheyWere) {
+    Outcome r = run("floor_world.dxf",
+                    "mbc\ndlg menu 32769\ndlg radio 289\ndlg set 290 12\ndlg enter\nok\ndlg esc\n"
+                    "dlg click 3\n#31\n2000,1500\n\nSAVEAS out.dxf\ndlg click 2\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r.out, "Please enter an integer between 0 and 9.")) << r.out;
+    EXPECT_TRUE(has(r.out, "Units set to M\u00B2\n")) << r.out;
+    EXPECT_TRUE(has(dump("out.dxf"), "ADE:AREA=12.00sq.m.;PERIMETER=14.00m.;NAME=Room 1;")) << dump("out.dxf");
+    EXPECT_EQ(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), kelmo_test::defaultPrefsFile);
+}
+
+// A width factor below what the block dialog's Format page takes is repaired at the pick, so the
+// space made can be edited and written back at once.
+TEST_F(CreationHost, AWidthFactorTooSmallIsRepairedSoTheSpaceCanBeEditedAtOnce) {
+    Outcome r = run("floor_world.dxf",
+                    "mbc\ndlg set 341 0.005\ndlg click 3\n#31\n2000,1500\n\ndlg click 2\n"
+                    "mbe\ndlg @210 dblclick 246 Room 1\ndlg @201 set 203 Lab\ndlg @201 click 1\ndlg list\n"
+                    "SAVEAS out.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_FALSE(has(r.out, "between 0.01 and 100")) << r.out;
+    EXPECT_TRUE(has(r.out, "dialog 201 \"RoomBlock\" closed\n")) << r.out;
+    EXPECT_TRUE(has(dump("out.dxf"), "|NAME=Lab@2000,1875 h250.0 w1.00 r0|")) << dump("out.dxf");
+    EXPECT_TRUE(has(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), "textScale\r\n1.00\r\n"));
+}
+
+TEST_F(CreationHost, WithoutADrawingNeitherDialogOpensAndTheErrorBoxSaysWhy) {
+    Outcome r = run("floor_world.dxf", "CLOSE\nmbc\nok\nmbh\nok\ndlg list\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r.out, "Command: mbc\nKelmo Block Create 64.04.00.01\n[Error Detected.]")) << r.out;
+    EXPECT_TRUE(has(r.out, "Command: mbh\nKelmo Block Hyperlink 64.04.00.01\n[Error Detected.]")) << r.out;
+    EXPECT_TRUE(has(r.out.substr(r.out.find("Command: mbh")), "No drawing is open.")) << r.out;
+    EXPECT_TRUE(has(r.out.substr(0, r.out.find("Command: mbh")), "No drawing is open.")) << r.out;
+    EXPECT_FALSE(has(r.out, "dialog 217")) << r.out;
+    EXPECT_FALSE(has(r.out, "has been closed")) << r.out;
+}
+
 TEST_F(CreationHost, ASessionUnderATurnedUcsPlacesTheLabelsInIt) {
     Outcome r = run("floor_ucs.dxf",
                     "mbc\ndlg click 3\n"

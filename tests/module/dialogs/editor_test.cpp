@@ -292,6 +292,45 @@ TEST_F(Editor, OptionsConvertsTheSpacesAndCloseKeepsTheNewPreferences) {
     EXPECT_NE(changed[office].find("ADE:AREA=538.20sq.ft.;PERIMETER=98.43ft.;"), std::string::npos) << changed[office];
 }
 
+// Labels still showing the stored value follow it into feet; text someone typed, or a value rounded
+// otherwise than stored, stays as it is.
+TEST_F(Editor, OptionsInFeetTurnTheLabelsShowingTheStoredValuesAndLeaveTypedOnes) {
+    Outcome r = run("plan_mm.dxf", "mbe\ndlg menu 32769\ndlg radio 289\ndlg enter\ndlg click 286\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto changed = changes("plan_mm.dxf", "saved.dxf");
+    struct Case {
+        const char* handle;
+        const char* area;
+        const char* aux;
+    };
+    const Case cases[] = {
+        {office, "538.20sq.ft.@1000.000,1000.000", "98.43ft.@"},
+        // One decimal stored; the area label was typed.
+        {kitchen, "Kitchen area@", "78.7ft.@"},
+        // Stored 15.53, shown 15.5: not the stored value as written.
+        {"69", "15.5sq.m.@", "note@"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(field(changed[c.handle], "AREA").rfind(c.area, 0), 0u) << changed[c.handle];
+        EXPECT_EQ(field(changed[c.handle], "AUX").rfind(c.aux, 0), 0u) << changed[c.handle];
+        EXPECT_NE(changed[c.handle].find("ADE:AREA="), std::string::npos) << c.handle;
+    }
+}
+
+// A precision the dialog refuses, then Escape: the units chosen before the refusal are not taken,
+// nothing is converted, and Close writes the preferences the editor opened with.
+TEST_F(Editor, AnOptionsDialogCancelledAfterARefusedValueChangesNothing) {
+    Outcome r = run("plan_mm.dxf",
+                    "mbe\ndlg menu 32769\ndlg radio 289\ndlg set 290 12\ndlg enter\nok\ndlg esc\n"
+                    "dlg dblclick 246 Office 101\ndlg show\ndlg esc\ndlg click 286\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "Please enter an integer between 0 and 9.")) << r.out;
+    EXPECT_TRUE(changes("plan_mm.dxf", "saved.dxf").empty());
+    EXPECT_EQ(prefs(), kelmo_test::defaultPrefsFile);
+    EXPECT_TRUE(has(r, "\"50.00\"")) << r.out;
+    EXPECT_FALSE(has(r, "sq.ft.")) << r.out;
+}
+
 TEST_F(Editor, AboutShowsTheAboutBox) {
     Outcome r = run("plan_mm.dxf", "mbe\ndlg menu 32770\ndlg enter\n");
     ASSERT_EQ(r.status, 0) << r.err;

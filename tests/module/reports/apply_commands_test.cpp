@@ -107,6 +107,24 @@ TEST_F(ApplyCommands, AReportByHandleHatchesSetsLayersAndFillsTheLegendAndPieAtT
               "AREA=50.00sq.m.|AUX=");
 }
 
+// A pie marker carries no units: under imperial preferences its pie is labelled in square feet, as
+// the legend made at the same time is.
+TEST_F(ApplyCommands, UnderImperialPreferencesThePieIsLabelledInSquareFeetAsTheLegendIs) {
+    writePrefs({{"units", "1"}});
+    const std::string report = byHandle();
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    const std::vector<std::string> legend = starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|");
+    ASSERT_EQ(legend.size(), 1u);
+    EXPECT_NE(legend[0].find(";Area sq.ft.;"), std::string::npos) << legend[0];
+    const std::vector<std::string> labels = starting(facts, "block|[KELMO_PIECHART]_Level 1 use|ATTDEF|");
+    ASSERT_EQ(labels.size(), 4u);
+    EXPECT_EQ(labels[0].substr(0, labels[0].find("|HATCH")),
+              "block|[KELMO_PIECHART]_Level 1 use|ATTDEF|Offices (80.00 sq.ft.)|Offices (80.00 sq.ft.)");
+    EXPECT_NE(labels[3].find("|Total: 100.00sq.ft.|"), std::string::npos) << labels[3];
+}
+
 TEST_F(ApplyCommands, EveryRoomByStarKeepsItsOwnAreaAndGrossAreasStayOut) {
     const std::string report =
         writeReport("star.xml", "<categories>" +

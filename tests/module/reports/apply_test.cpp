@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "ChartsFixture.h"
+#include "cad/app/HostApplicationServices.h"
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
 #include "reports/LinkLine.h"
@@ -135,6 +136,40 @@ TEST_F(Apply, LinkLinesRoundTripThroughTheirXmlForm) {
     EXPECT_EQ(back.getAt(1)->getStartHandle(), L"2B");
     EXPECT_EQ(back.getAt(1)->getText(), L"");
     EXPECT_EQ(element->GetchildNodes()->Getitem(1)->GetchildNodes()->Getlength(), 3) << "no text element";
+}
+
+// The report's layout is always the one made current at the end. A report naming none leaves the
+// layout that is current then: the one the user had, or "Model" once the report's layers were set.
+TEST_F(Apply, TheReportsLayoutEndsCurrentAndWithoutOneSettingItsLayersLeavesModelCurrent) {
+    host->addLayer(L"WALLS");
+    struct Case {
+        const wchar_t* plotLayout;
+        bool layerList;
+        const wchar_t* before;
+        const char* after;
+    };
+    const Case cases[] = {
+        {L"Layout1", false, L"Model", "Layout1"},
+        {L"Layout1", true, L"Model", "Layout1"},
+        {L"", false, L"Layout1", "Layout1"},
+        {L"", true, L"Layout1", "Model"},
+    };
+    AcDbLayoutManager* layouts = acdbHostApplicationServices()->layoutManager();
+    for (const Case& c : cases) {
+        locked([&] { ASSERT_EQ(layouts->setCurrentLayout(c.before), Acad::eOk); });
+        auto made = report(L"Layouts", 0.0, {}, false);
+        made->setPlotLayout(c.plotLayout);
+        if (c.layerList) {
+            made->setLayersOn(new CLayers());
+            auto* walls = new CLayer();
+            walls->setName(L"WALLS");
+            made->getLayersOn()->add(walls);
+        }
+        made->applyToDrawing(drawing.get());
+        EXPECT_EQ(CString(layouts->findActiveLayout(true)).ToUtf8(), c.after)
+            << CString(c.plotLayout).ToUtf8() << " " << c.layerList;
+        EXPECT_EQ(drawing->getLockCount(), 0);
+    }
 }
 
 TEST_F(Apply, AFailurePartWayLeavesTheLayersAsMeantAndTheLockGivenBack) {

@@ -75,6 +75,26 @@ TEST_F(MarkerCommands, ASecondMarkerOfAKindIsRefusedWithoutAQuestion) {
     EXPECT_EQ(starting(facts, "insert|MARKER-").size(), 2u);
 }
 
+// A definition named "marker-legend" is not the legend marker's (letter case counts), so the values
+// are asked for; the drawing then takes no second definition of that name and says so.
+TEST_F(MarkerCommands, ADefinitionNamedInLowerCaseIsNoMarkerYetTheDrawingTakesNoSecondOfThatName) {
+    Outcome r =
+        run("report_plan_lower.dxf", "mlmc\n" + pick("outline") + "\n\n\n\nmpmc\n" + pick("circle") + "\n\n\n\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(has(r, "Already Exists")) << r.out;
+    EXPECT_TRUE(has(r, "specify legend rotation (in degrees) <0.00>:\n 0.00\nBlock Creation Failed - Error Code 95\n"))
+        << r.out;
+    EXPECT_TRUE(
+        has(r, "specify pie chart rotation (in degrees) <0.00>:\n 0.00\nBlock Creation Failed - Error Code 95\n"))
+        << r.out;
+    const std::vector<std::string> facts = dump("report_plan_lower.dxf");
+    EXPECT_TRUE(starting(facts, "insert|MARKER-").empty());
+    EXPECT_TRUE(starting(facts, "insert|marker-").empty());
+    // The picked outline and circle stay in model space.
+    EXPECT_EQ(starting(facts, "polyline|0|closed").size(), 1u);
+    EXPECT_EQ(starting(facts, "circle|0|8000.000,-9000.000").size(), 1u);
+}
+
 TEST_F(MarkerCommands, OpenPolylinesWrongPicksAndLockedLayersAreRefused) {
     Outcome r = run("report_plan.dxf", "mlmc\n" + pick("line") + "\n" + pick("open") + "\nmpmc\n" + pick("outline") +
                                            "\n" + pick("lockedcircle") + "\nmlmc\n*Cancel*\nSAVE\n");

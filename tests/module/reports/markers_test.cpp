@@ -235,6 +235,44 @@ TEST_F(Markers, AMarkerMadeWhileTheValuesWereAskedLeavesThePickedOutlineInPlace)
     rectangle->close();
 }
 
+// The outline's corner is taken before the matrix carries it, and only the pie's centre goes on from
+// the UCS into the world: a moved and a turned UCS, with a matrix that turns a quarter and moves.
+TEST_F(Markers, PositionAndCentreFromAnOutlineFollowTheMatrixAndOnlyTheCentreTheUcs) {
+    const double quarter = 1.5707963267948966;
+    const AcGeMatrix3d matrix = AcGeMatrix3d::translation(AcGeVector3d(5, 0, 0)) *
+                                AcGeMatrix3d::rotation(quarter, AcGeVector3d::kZAxis, AcGePoint3d::kOrigin);
+    struct Case {
+        const char* ucs;
+        AcGePoint3d origin;
+        AcGeVector3d xAxis, yAxis;
+        const char *position, *centre;
+    };
+    const Case cases[] = {
+        // Corner (10,25) turned to (-25,10), moved to (-20,10); the world UCS leaves it there.
+        {"world", AcGePoint3d(0, 0, 0), AcGeVector3d(1, 0, 0), AcGeVector3d(0, 1, 0), "-20.000,10.000",
+         "-15.000,100.000"},
+        {"moved", AcGePoint3d(1000, 500, 0), AcGeVector3d(1, 0, 0), AcGeVector3d(0, 1, 0), "-20.000,10.000",
+         "985.000,600.000"},
+        // Centre (100,20) turned to (-20,100), moved to (-15,100), then read in a UCS turned a quarter.
+        {"turned", AcGePoint3d(1000, 500, 0), AcGeVector3d(0, 1, 0), AcGeVector3d(-1, 0, 0), "-20.000,10.000",
+         "900.000,485.000"},
+    };
+    AcDbPolyline* outline = modeltestRectangle();
+    outline->transformBy(AcGeMatrix3d::translation(AcGeVector3d(10, 25, 0)));
+    const AcDbCircle circle(AcGePoint3d(100, 20, 0), AcGeVector3d::kZAxis, 50);
+    for (const Case& c : cases) {
+        db()->setUcs(c.origin, c.xAxis, c.yAxis);
+        CMarkerBlockLegend legend;
+        legend.setPositionFromPolyline(matrix, outline);
+        EXPECT_EQ(point(legend.getPosition()), c.position) << c.ucs;
+        CMarkerBlockPie pie;
+        pie.setCentreFromCircle(matrix, &circle);
+        EXPECT_EQ(point(pie.getCentre()), c.centre) << c.ucs;
+        EXPECT_EQ(pie.getCentre().z, 0.0) << c.ucs;
+    }
+    delete outline;
+}
+
 TEST_F(Markers, ValuesNoChartCanUseFallBackToTheDefaults) {
     host->defineBlock(L"MARKER-LEGEND", {modeltestRectangle(), definitionOf(L"LEGENDTEXTSIZE"),
                                          definitionOf(L"LEGENDPRECISION"), definitionOf(L"LEGENDUNITS")});

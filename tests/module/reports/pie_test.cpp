@@ -1,5 +1,7 @@
 // The pie chart: wedges clockwise from 12 o'clock in proportion to the categories' areas, their
 // hatches, labels and lines, the title and the total, built from reports with several categories.
+#include <functional>
+
 #include "ChartsFixture.h"
 #include "cad/db/AcDbHatch.h"
 #include "reports/PieChart.h"
@@ -225,6 +227,49 @@ TEST_F(Pie, RebuildingKeepsTheDefinitionAndEarlierInserts) {
         EXPECT_TRUE(position.isEqualTo(centre));
         EXPECT_NEAR(rotation, 0.5, 1e-12);
     }
+}
+
+// Each step of rebuilding the definition that the drawing refuses names its own line, and an old
+// wedge that cannot be erased stops the rebuild rather than staying under the new ones.
+TEST_F(Pie, ARefusedStepOfTheRebuildNamesItsLineAndLeavesNoOldWedgeUnderTheNew) {
+    host->addLayer(L"H-LOCKED");
+    auto built = report(L"Old", 100.0, {{L"All", L"SOLID", 1, 0, 0, 0, L"H-LOCKED", {100.0}}});
+    locked([&] { CPieChart(drawing.get(), built.get(), 1000.0, 0.0, 100.0, 2, L"sq.m.", 1, 1, 1, 0.0, nullptr); });
+    const auto writesRefused = [this] { db()->setLockCheck([] { return false; }); };
+    const auto lockLayer = [this] {
+        AcDbLayerTableRecord* layer = nullptr;
+        ASSERT_EQ(acdbOpenObject(layer, db()->layerId(L"H-LOCKED"), AcDb::kForWrite), Acad::eOk);
+        layer->setIsLocked(true);
+        layer->close();
+    };
+    struct Case {
+        const wchar_t* title;
+        std::function<void()> before;
+        const char* line;
+    };
+    const Case cases[] = {
+        {L"New", writesRefused, "line#220: "},
+        {L"Old", writesRefused, "line#195: "},
+        {L"Old", lockLayer, "line#195: "},
+        // A name the drawing takes for no block name.
+        {L"Bad`title", [] {}, "line#230: "},
+    };
+    for (const Case& c : cases) {
+        auto made = report(c.title, 100.0, quarters);
+        CString message;
+        locked([&] {
+            c.before();
+            message = innermostDescription(
+                [&] { CPieChart(drawing.get(), made.get(), 1000.0, 0.0, 100.0, 2, L"sq.m.", 1, 1, 1, 0.0, nullptr); });
+            db()->setLockCheck([document = doc()] { return document->isWriteLocked(); });
+        });
+        EXPECT_NE(message.ToUtf8().find(c.line), std::string::npos) << message.ToUtf8();
+        EXPECT_EQ(modeltest::openObjects(db()), 0u) << CString(c.title).ToUtf8();
+    }
+    std::vector<AcDbEntity*> entities = contents(L"[KELMO_PIECHART]_Old");
+    EXPECT_EQ(only<AcDbPolyline>(entities).size(), 1u) << "the old wedge alone";
+    closeAll(entities);
+    EXPECT_TRUE(db()->blockId(L"[KELMO_PIECHART]_New").isNull());
 }
 
 } // namespace

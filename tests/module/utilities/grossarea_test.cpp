@@ -1,11 +1,16 @@
 // "mgabc" and "mdb" on ezdxf drawings, the saved drawings read back by ezdxf.
 #include <gmock/gmock.h>
 
+#include "HostSession.h"
 #include "UtilitiesHost.h"
+#include "cad/app/RxRegistry.h"
+#include "commands/Brenvik.h"
+#include "support/EntryFixture.h"
 
 namespace utilities {
 namespace {
 
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 TEST_F(Utilities, GrossAreaIsMadeOnAClosedPolylineOnceAndRefusedTheSecondTimeWithTheDrawingUnchanged) {
@@ -82,6 +87,84 @@ TEST_F(Utilities, DeleteBlockLeavesTheBoundaryWhereTheSpaceStoodAndRefusesALocke
                                                   "1600.0,1700.0 2400.0,1700.0 2400.0,2300.0 1600.0,2300.0"}));
     EXPECT_EQ(plan.find("INSERT", "DESK")[2], "7E");
     EXPECT_FALSE(plan.find("INSERT", "ROOM-101").empty());
+}
+
+// The second form of the gross-area command is registered as no command: a test command runs it in a
+// cadhost session on the ezdxf floor, and the saved drawing is read back by ezdxf.
+class SecondGrossAreaForm : public kelmo_test::ModuleFixture {
+protected:
+    static void SetUpTestSuite() {
+        floors = fs::temp_directory_path() / ("kelmo-gross-form-" + std::to_string(::getpid()));
+        fs::create_directories(floors);
+        ezdxf = std::system(("/usr/bin/python3 '" + generator().string() + "' '" + floors.string() + "'").c_str()) == 0;
+    }
+    static void TearDownTestSuite() { fs::remove_all(floors); }
+    void SetUp() override {
+        ModuleFixture::SetUp();
+        if (!ezdxf) GTEST_SKIP() << "python3-ezdxf cannot write the floors";
+        acedRegCmds()->addCommand(L"T_GROSS", L"tgross2", L"tgross2", ACRX_CMD_SESSION, grossAreaBlockCreate2);
+    }
+    void TearDown() override {
+        acedRegCmds()->removeGroup(L"T_GROSS");
+        ModuleFixture::TearDown();
+    }
+    // The command line of a session on a copy of the floor, which the script saves as "saved.dxf".
+    std::string run(const std::string& script) {
+        fs::copy_file(floors / "floor.dxf", host->tempDir() / "floor.dxf", fs::copy_options::overwrite_existing);
+        // The module is the one this test is linked with; the floor opened first is current.
+        std::istringstream in("OPEN " + (host->tempDir() / "floor.dxf").string() + "\n" + script + "SAVEAS " +
+                              (host->tempDir() / "saved.dxf").string() + "\n");
+        std::ostringstream out, err;
+        cadhost::Session session(cadhost::Options(), out, err);
+        session.addInput(in, "test.scr", true);
+        session.attach();
+        session.loop();
+        EXPECT_EQ(session.exitStatus(), 0) << err.str();
+        session.finish();
+        return out.str();
+    }
+    Drawing saved() const {
+        Drawing read;
+        const std::string text = spacecommands::capture("/usr/bin/python3 '" + generator().string() + "' dump '" +
+                                                        (host->tempDir() / "saved.dxf").string() + "'");
+        for (const std::string& line : split(text, '\n'))
+            if (!line.empty()) read.rows.push_back(split(line, '|'));
+        return read;
+    }
+    static inline fs::path floors;
+    static inline bool ezdxf = false;
+};
+
+TEST_F(SecondGrossAreaForm, RefusalsAndCancelsSayWhyAndOneBlockIsMadeWithTheDefaultsWithoutAPreferencesFile) {
+    const std::string out =
+        run("tgross2\n*Cancel*\ntgross2\n#35\n#33\ntgross2\n#34\ntgross2\n#32\n*Cancel*\n"
+            "tgross2\n#32\n1000,1000\ntgross2\n");
+    expectInOrder(
+        out, {"Kelmo Create Gross Area Block 64.04.00.01\n\n\nPlease select the gross area polyline:\n\n",
+              "Cancelled by User.\nGross Area Block Creation Cancelled\n", "Invalid selection - AcDbLine.\n",
+              "#33\n\nPolyline Is not closed\n\n", "#34\n\nInvalid Selection\n\n",
+              "\nEnter Attribute points: *Cancel*\nGross Area Block Creation Cancelled\n",
+              "1000,1000\nGross Area Block Created Successfully\n",
+              "Kelmo Create Gross Area Block 64.04.00.01\nOperation Cancelled. Gross Area Block already Exists\n"});
+    const Drawing floor = saved();
+    EXPECT_EQ(floor.all("INSERT").size(), 1u);
+    // Metric, two decimals and labels 250 high: a fresh preferences file.
+    EXPECT_EQ(floor.label("ROOM-GROSS_AREA", "AREA"), "600.00sq.m.@1000.0,1000.0 h250.0 w1.00 r0.0 ATT-AREA");
+    EXPECT_THAT(floor.data("ROOM-GROSS_AREA"), StartsWith("AREA=600.00sq.m.;PERIMETER=100.00m.;NAME=GROSS AREA;"));
+    EXPECT_EQ(floor.find("POLYLINE", "33")[3], "open");
+}
+
+TEST_F(SecondGrossAreaForm, APreferencesFileThatWasReadGivesTheUnitsPrecisionAndLabels) {
+    std::string prefs = kelmo_test::defaultPrefsFile;
+    prefs.replace(prefs.find("units\r\n0"), 8, "units\r\n1");
+    prefs.replace(prefs.find("precison\r\n2"), 11, "precison\r\n1");
+    prefs.replace(prefs.find("250.00"), 6, "100.00");
+    prefs.replace(prefs.find("textScale\r\n1.00"), 15, "textScale\r\n0.80");
+    writePrefs(prefs);
+    EXPECT_THAT(run("tgross2\n#32\n0,0\n"), HasSubstr("Gross Area Block Created Successfully\n"));
+    const Drawing floor = saved();
+    EXPECT_EQ(floor.label("ROOM-GROSS_AREA", "AREA"), "6458.3sq.ft.@0.0,0.0 h100.0 w0.80 r0.0 ATT-AREA");
+    EXPECT_THAT(floor.data("ROOM-GROSS_AREA"), StartsWith("AREA=6458.3sq.ft.;PERIMETER=328.1ft.;"));
 }
 
 } // namespace
