@@ -2,14 +2,18 @@
 
 #include <dirent.h>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdint>
 #include <cwctype>
+#include <map>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "win/Encoding.h"
@@ -88,27 +92,174 @@ bool exists(const std::string& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
+// The key a name is matched by: Windows file names are case-blind.
+std::wstring caseKey(const char* name) {
+    std::wstring key = fromUtf8(name);
+    for (auto& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return key;
+}
+
+// The names of the folders read to match a name's case, kept current by inotify: a name missing
+// from a folder of 100,000 files then costs what it costs in an empty one, where reading the whole
+// folder for every new output file made a batch run slower the fuller its output folder grew.
+// Without inotify (or past its limits) every miss reads the folder, as before.
+class FolderNames {
+public:
+    // The spelling of `name` in `folder` found without regard to case; false when none is there.
+    bool find(const std::string& folder, const std::string& name, std::string& found) {
+        std::lock_guard lock(mutex_);
+        drain();
+        Folder* known = watched(folder);
+        if (!known) return scan(folder, name, found);
+        known->lastUse = ++clock_;
+        const auto it = known->names.find(caseKey(name.c_str()));
+        if (it == known->names.end() || it->second.empty()) return false;
+        found = it->second.front();
+        return true;
+    }
+
+    // The names in `folder` that begin with `prefix`; false when the folder cannot be watched.
+    bool startingWith(const std::string& folder, const std::string& prefix, std::vector<std::string>& found) {
+        std::lock_guard lock(mutex_);
+        drain();
+        Folder* known = watched(folder);
+        if (!known) return false;
+        known->lastUse = ++clock_;
+        const std::wstring key = caseKey(prefix.c_str());
+        for (auto it = known->names.lower_bound(key); it != known->names.end() && it->first.starts_with(key); ++it)
+            for (const std::string& name : it->second)
+                if (name.starts_with(prefix)) found.push_back(name);
+        return true;
+    }
+
+private:
+    struct Folder {
+        int wd = -1;
+        std::uint64_t lastUse = 0;
+        std::map<std::wstring, std::vector<std::string>> names; // by case key, in order for prefixes
+    };
+    static constexpr std::size_t kMostFolders = 16;
+
+    static bool scan(const std::string& folder, const std::string& name, std::string& found) {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return false;
+        const std::wstring wanted = caseKey(name.c_str());
+        bool matched = false;
+        while (const dirent* e = ::readdir(dir)) {
+            if (caseKey(e->d_name) == wanted) {
+                found = e->d_name;
+                matched = true;
+                break;
+            }
+        }
+        ::closedir(dir);
+        return matched;
+    }
+
+    static void add(Folder& f, const char* name) {
+        auto& spellings = f.names[caseKey(name)];
+        if (std::find(spellings.begin(), spellings.end(), name) == spellings.end()) spellings.emplace_back(name);
+    }
+    static void remove(Folder& f, const char* name) {
+        const auto it = f.names.find(caseKey(name));
+        if (it == f.names.end()) return;
+        std::erase(it->second, std::string(name));
+        if (it->second.empty()) f.names.erase(it);
+    }
+
+    void forget(int wd, bool unwatch) {
+        const auto path = pathOf_.find(wd);
+        if (path == pathOf_.end()) return;
+        if (unwatch) ::inotify_rm_watch(fd_, wd);
+        folders_.erase(path->second);
+        pathOf_.erase(path);
+    }
+
+    void forgetAll() {
+        while (!pathOf_.empty()) forget(pathOf_.begin()->first, true);
+    }
+
+    // Applies what happened in the watched folders since the last look.
+    void drain() {
+        if (fd_ < 0) return;
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
+            if (got <= 0) return;
+            for (ssize_t at = 0; at < got;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+                if (e->mask & IN_Q_OVERFLOW) {
+                    forgetAll(); // events were lost: read the folders again when next asked
+                    continue;
+                }
+                const auto path = pathOf_.find(e->wd);
+                if (path == pathOf_.end()) continue;
+                if (e->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+                    forget(e->wd, !(e->mask & IN_IGNORED));
+                    continue;
+                }
+                if (!e->len) continue;
+                Folder& f = folders_[path->second];
+                if (e->mask & (IN_CREATE | IN_MOVED_TO)) add(f, e->name);
+                if (e->mask & (IN_DELETE | IN_MOVED_FROM)) remove(f, e->name);
+            }
+        }
+    }
+
+    // The folder's names, read now and watched from then on; null when it cannot be watched.
+    Folder* watched(const std::string& folder) {
+        if (const auto it = folders_.find(folder); it != folders_.end()) return &it->second;
+        if (fd_ < 0 && !failed_) {
+            fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            failed_ = fd_ < 0;
+        }
+        if (fd_ < 0) return nullptr;
+        if (folders_.size() >= kMostFolders) {
+            const auto oldest = std::min_element(folders_.begin(), folders_.end(), [](const auto& a, const auto& b) {
+                return a.second.lastUse < b.second.lastUse;
+            });
+            forget(oldest->second.wd, true);
+        }
+        // Watched before it is read, so nothing done in between is missed.
+        const int wd = ::inotify_add_watch(
+            fd_, folder.c_str(),
+            IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+        if (wd < 0) return nullptr;
+        if (pathOf_.count(wd)) return nullptr; // the same folder by another path: not kept twice
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) {
+            ::inotify_rm_watch(fd_, wd);
+            return nullptr;
+        }
+        Folder& f = folders_[folder];
+        f.wd = wd;
+        pathOf_[wd] = folder;
+        while (const dirent* e = ::readdir(dir)) add(f, e->d_name);
+        ::closedir(dir);
+        return &f;
+    }
+
+    std::mutex mutex_;
+    int fd_ = -1;
+    bool failed_ = false;
+    std::uint64_t clock_ = 0;
+    std::unordered_map<std::string, Folder> folders_;
+    std::unordered_map<int, std::string> pathOf_;
+};
+
+// Never destroyed: paths may still be mapped while other statics are torn down at exit.
+FolderNames& folderNames() {
+    static auto* names = new FolderNames();
+    return *names;
+}
+
 // The entry of `folder` whose name equals `name` but for case, or `name` itself.
 std::string matchCase(const std::string& folder, const std::string& name) {
     const std::string candidate = (folder == "/" ? "" : folder) + "/" + name;
     if (exists(candidate) || !isDirectory(folder)) return name;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return name;
-    const std::wstring wanted = fromUtf8(name);
-    std::string found = name;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::wstring entry = fromUtf8(e->d_name);
-        if (entry.size() != wanted.size()) continue;
-        bool same = true;
-        for (std::size_t k = 0; k < entry.size() && same; ++k)
-            same = std::towlower(static_cast<wint_t>(entry[k])) == std::towlower(static_cast<wint_t>(wanted[k]));
-        if (same) {
-            found = e->d_name;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
+    std::string found;
+    return folderNames().find(folder, name, found) ? found : name;
 }
 
 bool isDriveLetter(wchar_t c) {
@@ -121,6 +272,17 @@ bool fail(DWORD* error, DWORD code) {
 }
 
 } // namespace
+
+std::vector<std::string> namesStartingWith(const std::string& nativeFolder, const std::string& prefix) {
+    std::vector<std::string> found;
+    if (folderNames().startingWith(nativeFolder, prefix, found)) return found;
+    if (DIR* dir = ::opendir(nativeFolder.c_str())) {
+        while (const dirent* e = ::readdir(dir))
+            if (std::string_view(e->d_name).starts_with(prefix)) found.emplace_back(e->d_name);
+        ::closedir(dir);
+    }
+    return found;
+}
 
 void setCDrive(const std::string& nativeDir) {
     std::lock_guard lock(g_driveMutex);

@@ -1,6 +1,7 @@
 #pragma once
 // Windows-form paths over the Linux file system: Z:\ is the root, C:\ the host's C-drive folder.
 #include <string>
+#include <vector>
 
 #include "win/WinTypes.h"
 
@@ -15,6 +16,10 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
 
 // The Windows form of a native path (made absolute from the current folder first).
 std::wstring nativeToWindows(const std::string& nativePath);
+
+// The names in a native folder that begin with `prefix` (exactly). Folders asked about are watched,
+// so asking again costs nothing like reading a large folder again.
+std::vector<std::string> namesStartingWith(const std::string& nativeFolder, const std::string& prefix);
 
 // The folder that plays the C: drive. It is created, with its CadHost folder, when first used.
 void setCDrive(const std::string& nativeDir);

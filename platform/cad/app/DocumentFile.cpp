@@ -1,6 +1,5 @@
 #include "cad/app/DocumentFile.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,6 +10,8 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+
+#include "win/Paths.h"
 
 namespace docfile {
 
@@ -158,14 +159,11 @@ std::string temporaryPrefix(const std::string& fileName) {
 void removeStaleTemporaries(const std::string& realTarget) {
     std::string folder = folderOf(realTarget);
     std::string prefix = temporaryPrefix(nameOf(realTarget));
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return;
-    while (dirent* e = ::readdir(d)) {
-        std::string_view name(e->d_name);
-        if (name.size() != prefix.size() + 6 || name.substr(0, prefix.size()) != prefix ||
-            !isTemporarySuffix(name.substr(prefix.size())))
+    // Asked of the folder's watched names: a full output folder is not read again for every file.
+    for (const std::string& name : win::namesStartingWith(folder, prefix)) {
+        if (name.size() != prefix.size() + 6 || !isTemporarySuffix(std::string_view(name).substr(prefix.size())))
             continue;
-        std::string path = (folder == "/" ? "" : folder) + "/" + std::string(name);
+        std::string path = (folder == "/" ? "" : folder) + "/" + name;
         int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
@@ -173,7 +171,6 @@ void removeStaleTemporaries(const std::string& realTarget) {
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
         ::close(fd);
     }
-    ::closedir(d);
 }
 
 Replacement::~Replacement() {

@@ -712,11 +712,36 @@ bool writeJpeg(cairo_surface_t* s, docfile::Replacement& file, std::wstring& err
     return ok;
 }
 
+// cairo hands its output over in small pieces (a page of PDF in a few hundred writes of a few bytes
+// each): they are gathered here and reach the file in large blocks.
+class PlotOutput {
+public:
+    explicit PlotOutput(docfile::Replacement& file) : file_(file) {}
+
+    bool write(std::string_view bytes) {
+        if (pending_.size() + bytes.size() > kBlock && !flush()) return false;
+        if (bytes.size() >= kBlock) return ok_ = file_.write(bytes);
+        pending_.append(bytes);
+        return ok_;
+    }
+    bool flush() {
+        if (ok_ && !pending_.empty()) ok_ = file_.write(pending_);
+        pending_.clear();
+        return ok_;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    docfile::Replacement& file_;
+    std::string pending_;
+    bool ok_ = true;
+};
+
 // cairo's output goes to the temporary file; a failed write stops it with a write error.
 cairo_status_t toFile(void* closure, const unsigned char* data, unsigned int length) {
-    auto* file = static_cast<docfile::Replacement*>(closure);
-    return file->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
-                                                                                      : CAIRO_STATUS_WRITE_ERROR;
+    auto* out = static_cast<PlotOutput*>(closure);
+    return out->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
+                                                                                     : CAIRO_STATUS_WRITE_ERROR;
 }
 
 } // namespace
@@ -789,11 +814,12 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         return false;
     };
     if (!file.open(r.nativePath)) return cannotWrite();
+    PlotOutput out(file);
     cairo_surface_t* surface = nullptr;
     if (raster)
         surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H));
     else
-        surface = cairo_pdf_surface_create_for_stream(toFile, &file, W, H);
+        surface = cairo_pdf_surface_create_for_stream(toFile, &out, W, H);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         error = L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(cairo_surface_status(surface)));
         cairo_surface_destroy(surface);
@@ -872,7 +898,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     if (drawn != CAIRO_STATUS_SUCCESS) {
         // Nothing is written: the surface may hold only part of the drawing.
     } else if (r.format == Format::kPng) {
-        written = cairo_surface_write_to_png_stream(surface, toFile, &file);
+        written = cairo_surface_write_to_png_stream(surface, toFile, &out);
     } else if (r.format == Format::kJpeg) {
         cairo_surface_flush(surface);
         encoded = writeJpeg(surface, file, error);
@@ -881,6 +907,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         written = cairo_surface_status(surface);
     }
     cairo_surface_destroy(surface);
+    if (written == CAIRO_STATUS_SUCCESS && !out.flush()) written = CAIRO_STATUS_WRITE_ERROR;
     if (entitiesDrawn) *entitiesDrawn = c.drawn;
     if (drawn != CAIRO_STATUS_SUCCESS) {
         error = L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(drawn));

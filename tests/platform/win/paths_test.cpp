@@ -135,3 +135,46 @@ TEST(WinErrors, FormatMessageGivesTheUsualTexts) {
     EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 987654, 0, buf, 128, nullptr), 0u);
     EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND);
 }
+
+// A name that does not exist yet is matched against what the folder holds now, however often the
+// folder changed since its names were first read.
+TEST_F(PathsTest, CaseMatchingFollowsAFolderAsItChanges) {
+    const fs::path out = root_ / "c" / "Out";
+    fs::create_directories(out);
+    const std::string native = out.string();
+    EXPECT_EQ(map(L"C:\\out\\Plot.pdf"), native + "/Plot.pdf"); // missing: the names are read now
+    std::ofstream(out / "PLOT.pdf") << "x";
+    EXPECT_EQ(map(L"C:\\out\\Plot.pdf"), native + "/PLOT.pdf");
+    fs::rename(out / "PLOT.pdf", out / "plot.PDF");
+    EXPECT_EQ(map(L"C:\\out\\Plot.pdf"), native + "/plot.PDF");
+    fs::remove(out / "plot.PDF");
+    EXPECT_EQ(map(L"C:\\out\\Plot.pdf"), native + "/Plot.pdf");
+    // Moved in from elsewhere, and a folder made in it.
+    std::ofstream(root_ / "c" / "Elsewhere.XML") << "x";
+    fs::rename(root_ / "c" / "Elsewhere.XML", out / "Elsewhere.XML");
+    EXPECT_EQ(map(L"C:\\out\\elsewhere.xml"), native + "/Elsewhere.XML");
+    fs::create_directory(out / "Copies");
+    EXPECT_EQ(map(L"C:\\out\\copies\\a.dxf"), native + "/Copies/a.dxf");
+    // The folder itself replaced by another of another spelling.
+    fs::remove_all(out);
+    fs::create_directories(root_ / "c" / "OUT");
+    std::ofstream(root_ / "c" / "OUT" / "Report.Pdf") << "x";
+    EXPECT_EQ(map(L"C:\\out\\report.pdf"), (root_ / "c" / "OUT" / "Report.Pdf").string());
+}
+
+TEST_F(PathsTest, CaseMatchingKeepsUpWithManyFolders) {
+    // More folders than are watched at once: each still answers from what it holds.
+    for (int i = 0; i < 40; ++i) {
+        const fs::path folder = root_ / "c" / ("F" + std::to_string(i));
+        fs::create_directories(folder);
+        const std::wstring asked = L"C:\\f" + std::to_wstring(i) + L"\\name.txt";
+        EXPECT_EQ(map(asked.c_str()), (folder / "name.txt").string());
+        std::ofstream(folder / "NAME.txt") << "x";
+        EXPECT_EQ(map(asked.c_str()), (folder / "NAME.txt").string());
+    }
+    for (int i = 0; i < 40; ++i) {
+        const fs::path folder = root_ / "c" / ("F" + std::to_string(i));
+        const std::wstring asked = L"C:\\f" + std::to_wstring(i) + L"\\Name.TXT";
+        EXPECT_EQ(map(asked.c_str()), (folder / "NAME.txt").string()) << i;
+    }
+}
