@@ -47,10 +47,15 @@ void markBlockOn(CAcadDrawingState* state, CBlockDWG* block) {
     if (block->getHatch()) markOn(state, block->getHatch()->getLayer());
 }
 
-// Writes one block; its problems are printed after a line naming it, and the work goes on.
+// Writes one block; its problems are printed after a line naming it, and the work goes on. A
+// failure that stops the block's write (hyperlinks too large for the space, say) is one of them.
 void writeBlock(CAcadDrawing* drawing, CBlockDWG* block) {
     CKelmoExceptions warnings;
-    block->applyToDWG(drawing, &warnings);
+    try {
+        block->applyToDWG(drawing, &warnings);
+    } catch (CEXKelmo* failure) {
+        warnings.add(failure);
+    }
     if (warnings.getCount() == 0) return;
     acutPrintf(L"\t\terror(s) occurred whilst applying kelmo block %s - %s.\n",
                static_cast<const wchar_t*>(block->getCode()), static_cast<const wchar_t*>(block->CBlock::getHandle()));
@@ -227,16 +232,17 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
             continue;
         }
         auto* reference = AcDbBlockReference::cast(entity);
-        CBlockDWG* read = reference && isSpaceReference(reference) ? new CBlockDWG(reference, document) : nullptr;
+        std::unique_ptr<CBlockDWG> read(reference && isSpaceReference(reference) ? new CBlockDWG(reference, document)
+                                                                                 : nullptr);
         entity->close();
         if (!read) continue;
         // A report that gives no area (the file leaves out an area of 0) keeps the space's own.
-        format(block, read, block->getArea() == 0.0);
-        writeBlock(drawing, read);
-        markBlockOn(state, read);
+        format(block, read.get(), block->getArea() == 0.0);
+        writeBlock(drawing, read.get());
+        markBlockOn(state, read.get());
         written.insert(read->CBlock::getHandle());
         // In the list being walked, so later readers sum what the drawing holds.
-        blocks->replaceAt(i, read);
+        blocks->replaceAt(i, read.release());
     }
     if (!every && std::find(repeated.begin(), repeated.end(), true) == repeated.end()) return;
 
