@@ -37,6 +37,12 @@ namespace {
 constexpr int typeFloor = 8;
 constexpr int typeSite = 10;
 
+// A title as the command line shows it: a title pasted from a whole document would flood it.
+CString shownTitle(const CString& title) {
+    constexpr int longest = 250;
+    return title.GetLength() > longest ? title.Left(longest) + L"..." : title;
+}
+
 void markOn(CAcadDrawingState* state, const CString& layer) {
     if (!layer.IsEmpty()) state->setLayerState(layer, 0, 0, 0, 1);
 }
@@ -147,7 +153,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
         CAcadDrawingState state(drawing);
         if (!m_plotLayout.IsEmpty()) state.setLayoutName(m_plotLayout);
         state.setAllLayerLineWeights(0);
-        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(m_title));
+        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(shownTitle(m_title)));
         if (drawing->lock() != Acad::eOk) return;
         ReportLock held(drawing, &state);
 

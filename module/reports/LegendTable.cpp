@@ -150,11 +150,11 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         blockId->setNull();
         const CHatch* look = category->getHatch();
         if (!look) return *blockId;
-        CString name = kelmo_reports::blockName(L"[KELMO_LEGEND_HATCH]_" + reportTitle + L"_" + category->getTitle());
+        const CString titles = L"[KELMO_LEGEND_HATCH]_" + reportTitle + L"_" + category->getTitle();
+        CString name = kelmo_reports::blockName(titles);
         // Titles that clean to one name still get a swatch each.
-        const CString cleaned = name;
         for (int n = 2; std::find(m_swatchNames.begin(), m_swatchNames.end(), name) != m_swatchNames.end(); ++n)
-            name = cleaned + L"_" + CUtilities::IntToCString(n);
+            name = kelmo_reports::blockName(titles + L"_" + CUtilities::IntToCString(n));
         AcDbDatabase* database = drawing->getDatabase();
         if (acdbSNValid(name) != Acad::eOk)
             throw new CEXCustom(L"Invalid Block Name - '" + name + L"' - from Graphic Report and Category Names",

@@ -1,5 +1,7 @@
 #include "reports/ReportSupport.h"
 
+#include <cstdint>
+
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
@@ -9,9 +11,34 @@
 
 namespace kelmo_reports {
 
+namespace {
+
+// The longest block name the drawing holds.
+constexpr int kLongestName = 255;
+
+// Eight hexadecimal digits that tell long texts apart, the same in every run.
+CString textMark(const CString& text) {
+    std::uint32_t hash = 2166136261u;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        hash ^= static_cast<std::uint32_t>(text[i]);
+        hash *= 16777619u;
+    }
+    CString mark;
+    mark.Format(L"%08X", static_cast<unsigned>(hash));
+    return mark;
+}
+
+} // namespace
+
 CString blockName(const CString& text) {
     CString name = text;
     CUtilities().replaceInvalidCharacters(name, L"_");
+    // Line breaks, tabs and the back quote cannot stand in a name either.
+    for (int i = 0; i < name.GetLength(); ++i)
+        if (name[i] < 0x20 || name[i] == L'`') name.SetAt(i, L'_');
+    // Too long a title is cut, and marked by the whole of it, so that two titles alike in their
+    // first 246 characters still make two blocks.
+    if (name.GetLength() > kLongestName) name = name.Left(kLongestName - 9) + L"_" + textMark(text);
     return name;
 }
 

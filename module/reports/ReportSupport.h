@@ -9,7 +9,8 @@ class CHatch;
 
 namespace kelmo_reports {
 
-// The text with every character a block name may not hold replaced by "_".
+// The text with every character a block name may not hold replaced by "_", cut to the longest name
+// a block may have when it is longer (ending in a mark of the whole text).
 CString blockName(const CString& text);
 
 // The definition of that name, emptied when the drawing has it (so that inserts and table cells

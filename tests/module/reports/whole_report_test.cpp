@@ -67,5 +67,70 @@ TEST_F(WholeReport, ASpaceWhoseHyperlinksDoNotFitIsReportedAndTheRestOfTheReport
         << legend[0];
 }
 
+// The name of the drawing's insert whose block name begins with the prefix.
+std::string insertNamed(const std::vector<std::string>& facts, const std::string& prefix) {
+    for (const std::string& fact : facts)
+        if (fact.rfind("insert|" + prefix, 0) == 0) return fact.substr(7, fact.find('|', 7) - 7);
+    return "";
+}
+
+TEST_F(WholeReport, LegendAndPieNamesFromAnyTitleAreValidBlockNames) {
+    const std::string longTitle(300, 'L');
+    struct Case {
+        std::string title;  // as XML text
+        std::string legend; // the legend's block name, or its first 246 characters when cut
+        bool cut;
+    };
+    const Case cases[] = {
+        {"Level 1 use", "[KELMO_LEGEND]_Level 1 use", false},
+        {"Level 1: use (west)", "[KELMO_LEGEND]_Level 1_ use _west_", false},
+        {"Level\none&#9;west`s", "[KELMO_LEGEND]_Level_one_west_s", false},
+        {std::string(240, 'M'), "[KELMO_LEGEND]_" + std::string(240, 'M'), false}, // 255: the longest name
+        {longTitle, ("[KELMO_LEGEND]_" + longTitle).substr(0, 246), true},
+        {longTitle + "2", ("[KELMO_LEGEND]_" + longTitle).substr(0, 246), true},
+    };
+    std::vector<std::string> cutNames;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title.substr(0, 40));
+        const std::string report = writeReport("titled.xml", c.title, total,
+                                               category("Offices", "SOLID", 1, "#E07020", "HATCH-OFFICES", offices()));
+        Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_FALSE(has(r, "[Error Detected.]")) << r.out;
+        const std::vector<std::string> facts = dump("report_plan.dxf");
+        const std::string legend = insertNamed(facts, "[KELMO_LEGEND]_");
+        const std::string pie = insertNamed(facts, "[KELMO_PIECHART]_");
+        EXPECT_FALSE(pie.empty());
+        EXPECT_LE(pie.size(), 255u);
+        if (!c.cut) {
+            EXPECT_EQ(legend, c.legend);
+            continue;
+        }
+        // Cut to 255 characters, ending in a mark of the whole title.
+        ASSERT_EQ(legend.size(), 255u) << legend;
+        EXPECT_EQ(legend.substr(0, 247), c.legend + "_");
+        for (char ch : legend.substr(247)) EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>(ch))) << legend;
+        EXPECT_EQ(pie.size(), 255u);
+        cutNames.push_back(legend);
+        // The swatch, whose name adds the category's title, is cut alike and shown in the legend.
+        const std::vector<std::string> table = starting(facts, "block|" + legend + "|ACAD_TABLE|");
+        ASSERT_EQ(table.size(), 1u);
+        EXPECT_NE(table[0].find(";Offices;block:[KELMO_LEGEND_HATCH]_LLL"), std::string::npos) << table[0];
+    }
+    // Titles alike in their first 300 characters keep apart.
+    ASSERT_EQ(cutNames.size(), 2u);
+    EXPECT_NE(cutNames[0], cutNames[1]);
+}
+
+TEST_F(WholeReport, AVeryLongTitleIsShownCutOnTheCommandLine) {
+    const std::string title(100000, 'T');
+    const std::string report =
+        writeReport("long.xml", title, total, category("Offices", "SOLID", 1, "#E07020", "HATCH-OFFICES", offices()));
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "applying graphic report " + std::string(250, 'T') + "....\n")) << r.out.substr(0, 2000);
+    EXPECT_LT(r.out.size(), 5000u);
+}
+
 } // namespace
 } // namespace reportstest
