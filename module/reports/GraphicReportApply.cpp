@@ -312,6 +312,12 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
                           marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",
                           m_pieIgnoreEmptySegments, m_pieShowLabels, m_pieShowLabelSegmentLines, marker->getRotation(),
                           &centre);
+            if (!pie.isBuilt()) {
+                acutPrintf(m_totalChildAreas > 0.0
+                               ? L"pie chart not drawn - every category of the report is empty.\n"
+                               : L"pie chart not drawn - the report's total area is 0 or missing.\n");
+                return;
+            }
         } catch (CEXKelmo* failure) {
             // Wedges that do not fit the total spoil only the pie: the rest of the report stands.
             if (!overTotal(failure)) throw;

@@ -132,5 +132,33 @@ TEST_F(WholeReport, AVeryLongTitleIsShownCutOnTheCommandLine) {
     EXPECT_LT(r.out.size(), 5000u);
 }
 
+TEST_F(WholeReport, APieMarkerThatGetsNoPieSaysWhy) {
+    struct Case {
+        std::string header, categories, reason;
+    };
+    const Case cases[] = {
+        {"", category("Offices", "SOLID", 1, "#E07020", "HATCH-OFFICES", offices()),
+         "pie chart not drawn - the report's total area is 0 or missing.\n"},
+        {"<grTotalChildAreas>0</grTotalChildAreas>",
+         category("Offices", "SOLID", 1, "#E07020", "HATCH-OFFICES", offices()),
+         "pie chart not drawn - the report's total area is 0 or missing.\n"},
+        // Spaces the drawing does not hold, and a category without any.
+        {total,
+         category("Offices", "SOLID", 1, "#E07020", "HATCH-OFFICES", block("FFFE")) +
+             category("Service", "SOLID", 1, "#3070C0", "HATCH-SERVICE", ""),
+         "pie chart not drawn - every category of the report is empty.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason + c.header);
+        const std::string report = writeReport("nopie.xml", "Level 1 use", c.header, c.categories);
+        Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(has(r, c.reason + "graphic report successfully applied.\n")) << r.out;
+        const std::vector<std::string> facts = dump("report_plan.dxf");
+        EXPECT_TRUE(starting(facts, "insert|[KELMO_PIECHART]_").empty());
+        EXPECT_EQ(starting(facts, "insert|[KELMO_LEGEND]_Level 1 use|").size(), 1u);
+    }
+}
+
 } // namespace
 } // namespace reportstest
