@@ -5,6 +5,7 @@
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostApplication.h"
+#include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layers.h"
@@ -183,6 +184,14 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
                                                    L"CLegendTable::createHatchPattern", 160);
 
         AcDbHatch* hatch = kelmo_reports::hatchOf(look, rectangleId, normal, status);
+        if (!hatch && status == Acad::eUnknownPattern) {
+            // The category's spaces get no fill and say why: the swatch shows its outline only.
+            CKelmoExceptions warnings;
+            warnings.add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CLegendTable::createHatchPattern", 0,
+                                          drawingName(drawing), nullptr));
+            warnings.reportToCommandLine();
+            return *blockId;
+        }
         if (!hatch) fail(status, L"CLegendTable::createHatchPattern", 180, drawing);
         status = hatch->evaluateHatch(true);
         const wchar_t* mark = nullptr;

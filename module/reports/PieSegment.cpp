@@ -92,6 +92,12 @@ void CPieSegment::hatchSegment(CAcadDrawing* drawing, AcDbBlockTableRecord* defi
         AcDbDatabase* database = drawing->getDatabase();
         Acad::ErrorStatus status = Acad::eOk;
         AcDbHatch* hatch = kelmo_reports::hatchOf(m_hatch, wedgeId, kelmo_reports::ucsNormal(database), status);
+        if (!hatch && status == Acad::eUnknownPattern) {
+            // No fill, as the category's spaces have none.
+            warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieSegment::hatchSegment", 0,
+                                           drawingName(drawing), nullptr));
+            return;
+        }
         if (!hatch) {
             warnings->add(new CEXHatchPolylineNotClosed(L"Segment", m_title, KELMO_BANNER, kelmoSourceFile,
                                                         L"CPieSegment::hatchSegment"));

@@ -97,9 +97,16 @@ AcDbHatch* hatchOf(const CHatch* look, AcDbObjectId outlineId, const AcGeVector3
     // The register's integers are taken as they stand, as the spaces' own hatches take them.
     hatch->setPatternAngle(static_cast<double>(look->getAngle()));
     hatch->setPatternScale(static_cast<double>(look->getScale()));
+    // A layer the drawing could not make is not set: the hatch takes the current layer, as the spaces'
+    // own hatches do.
     hatch->setLayer(look->getLayer());
     hatch->setAssociative(false);
-    hatch->setPattern(AcDbHatch::kPreDefined, look->getPattern());
+    // A pattern the host does not know fills nothing: the spaces of the category are not filled either.
+    status = hatch->setPattern(AcDbHatch::kPreDefined, look->getPattern());
+    if (status != Acad::eOk) {
+        delete hatch;
+        return nullptr;
+    }
     AcCmColor colour = look->getColour();
     colour.setColorMethod(AcCm::kByColor);
     colour.setRGB(look->getColour().red(), look->getColour().green(), look->getColour().blue());

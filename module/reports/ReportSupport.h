@@ -27,7 +27,8 @@ AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity,
 AcGeVector3d ucsNormal(AcDbDatabase* database);
 
 // A hatch of the outline in the category's pattern, scale, angle, colour and layer; the caller
-// evaluates and appends it. Null with a status when the outline cannot be a loop.
+// evaluates and appends it. Null with a status when the host does not know the pattern
+// (eUnknownPattern) or the outline cannot be a loop.
 AcDbHatch* hatchOf(const CHatch* look, AcDbObjectId outlineId, const AcGeVector3d& normal, Acad::ErrorStatus& status);
 
 } // namespace kelmo_reports

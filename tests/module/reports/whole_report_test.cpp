@@ -160,5 +160,31 @@ TEST_F(WholeReport, APieMarkerThatGetsNoPieSaysWhy) {
     }
 }
 
+TEST_F(WholeReport, AnUnknownPatternFillsNeitherSpacesNorSwatchNorWedgeAndEachSaysSo) {
+    const std::string report =
+        writeReport("unknown.xml", "Level 1 use", total,
+                    category("Offices", "NOSUCHPATTERN", 1, "#E07020", "HATCH-OFFICES", offices()) +
+                        category("Service", "SOLID", 1, "#3070C0", "HATCH-SERVICE", block(handles.at("Store"))));
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string unknown =
+        "The following AutoCAD error occurred on line#0: eUnknownPattern, whilst processing "
+        "drawing " +
+        windowsPath("report_plan.dxf") + ".\n";
+    EXPECT_TRUE(has(r, "\t\terror(s) occurred whilst applying kelmo block Office A - " + handles.at("Office A") +
+                           ".\nCBlockDWG::hatchObject\n\n" + unknown))
+        << r.out;
+    EXPECT_TRUE(has(r, "CLegendTable::createHatchPattern\n\n" + unknown)) << r.out;
+    EXPECT_TRUE(has(r, "CPieSegment::hatchSegment\n\n" + unknown)) << r.out;
+    const std::vector<std::string> facts = dump("report_plan.dxf");
+    // Only the service room, its swatch and its wedge are filled; the offices' outlines stay.
+    EXPECT_EQ(starting(facts, "hatch|"), (std::vector<std::string>{"hatch|HATCH-SERVICE|SOLID|1.000|0.000|#3070C0"}));
+    EXPECT_TRUE(starting(facts, "block|[KELMO_LEGEND_HATCH]_Level 1 use_Offices|HATCH|").empty());
+    EXPECT_EQ(starting(facts, "block|[KELMO_LEGEND_HATCH]_Level 1 use_Offices|LWPOLYLINE|HATCH-OFFICES|").size(), 1u);
+    EXPECT_EQ(starting(facts, "block|[KELMO_PIECHART]_Level 1 use|HATCH|"),
+              (std::vector<std::string>{"block|[KELMO_PIECHART]_Level 1 use|HATCH|HATCH-SERVICE|SOLID|1.000"}));
+    EXPECT_EQ(starting(facts, "block|[KELMO_PIECHART]_Level 1 use|LWPOLYLINE|HATCH-OFFICES|").size(), 1u);
+}
+
 } // namespace
 } // namespace reportstest
