@@ -111,6 +111,15 @@ bool isSpaceReference(AcDbBlockReference* reference) {
     return ed::wildcardMatch(static_cast<const wchar_t*>(name), L"ROOM-*");
 }
 
+// A pattern drawn at a scale that is no size is drawn at 1: the planner hears of it. A solid fill
+// has no scale to lose.
+void warnScale(CCategory* category) {
+    const CHatch* hatch = category->getHatch();
+    if (!hatch || hatch->getScale() > 0 || hatch->getPattern().CompareNoCase(L"SOLID") == 0) return;
+    acutPrintf(L"\t\tcategory %s: hatch scale %d is not above 0 - its hatches are drawn at scale 1.\n",
+               static_cast<const wchar_t*>(category->getTitle()), hatch->getScale());
+}
+
 bool overTotal(CEXKelmo* chain) {
     for (CEXKelmo* level = chain; level; level = level->getInnerException())
         if (dynamic_cast<CEXSegmentAreaOverTotal*>(level)) return true;
@@ -178,6 +187,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
 
 void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
     acutPrintf(L"\tapplying category %s.\n", static_cast<const wchar_t*>(category->getTitle()));
+    warnScale(category);
     AcDbDatabase* database = drawing->getDatabase();
     if (CAssets* assets = category->getAssets()) {
         // An asset's own problems are not the report's to show.

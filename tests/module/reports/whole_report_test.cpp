@@ -186,5 +186,30 @@ TEST_F(WholeReport, AnUnknownPatternFillsNeitherSpacesNorSwatchNorWedgeAndEachSa
     EXPECT_EQ(starting(facts, "block|[KELMO_PIECHART]_Level 1 use|LWPOLYLINE|HATCH-OFFICES|").size(), 1u);
 }
 
+TEST_F(WholeReport, AHatchScaleThatIsNoSizeIsNamedWithItsCategory) {
+    struct Case {
+        std::string pattern;
+        int scale;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"ANSI31", -20, true},
+        {"ANSI31", 0, true},
+        {"ANSI31", 20, false},
+        {"SOLID", -20, false}, // a solid fill has no scale
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern + " " + std::to_string(c.scale));
+        const std::string report =
+            writeReport("scale.xml", "Level 1 use", total,
+                        category("Offices", c.pattern, c.scale, "#E07020", "HATCH-OFFICES", offices()));
+        Outcome r = run("report_plan.dxf", "magr\n" + report + "\n\n\n\n\n\n\n\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::string line = "\tapplying category Offices.\n\t\tcategory Offices: hatch scale " +
+                                 std::to_string(c.scale) + " is not above 0 - its hatches are drawn at scale 1.\n";
+        EXPECT_EQ(has(r, line), c.warned) << r.out;
+    }
+}
+
 } // namespace
 } // namespace reportstest
