@@ -35,6 +35,16 @@ public:
             }
         return found;
     }
+    // The pixels that are not white in the band of that width along each edge.
+    int markedAtTheEdges(int band) const {
+        int found = 0;
+        for (int y = 0; y < height(); ++y)
+            for (int x = 0; x < width(); ++x) {
+                const bool edge = x < band || y < band || x >= width() - band || y >= height() - band;
+                found += edge && at(x, y) != 0xFFFFFF ? 1 : 0;
+            }
+        return found;
+    }
 
 private:
     cairo_surface_t* m_surface;
@@ -86,6 +96,29 @@ TEST_F(ReportPlots, APatternDenserThanAPixelPlotsAsAnEvenToneOfItsColour) {
         SCOPED_TRACE(s.room);
         const int x = column(s.x), y = row(s.y);
         EXPECT_EQ(png.near(s.colour, x - 10, y - 10, x + 10, y + 10), 21 * 21);
+    }
+}
+
+TEST_F(ReportPlots, PieLabelsAndATurnedLegendLieInsideThePlot) {
+    struct Case {
+        const char* plan;
+        std::string markers; // the text sizes make labels and the legend reach past the plan
+    };
+    const Case cases[] = {
+        {"report_plan.dxf", "mlmc\n" + pick("outline") + "\n\n\n\nmpmc\n" + pick("circle") + "\n\n3000\n\n"},
+        {"report_plan_ucs.dxf", "mlmc\n" + pick("outline") + "\n\n1000\n\nmpmc\n" + pick("circle") + "\n\n\n\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.plan);
+        const std::string report = writeReport("labels.xml", "SOLID", 1);
+        Outcome r = run(c.plan, c.markers + "magr\n" + report + "\nPLOT " + windowsPath("labels.png") + "\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        Png png(dir / "labels.png");
+        ASSERT_TRUE(png.ok());
+        // Nothing is cut by the paper's edge: the margin is white.
+        EXPECT_EQ(png.markedAtTheEdges(png.height() / 200), 0);
+        // The labels and the legend's swatches are drawn.
+        EXPECT_GT(png.near(0x3070C0, 0, 0, png.width() - 1, png.height() - 1), 0);
     }
 }
 
