@@ -31,14 +31,15 @@ CString textMark(const CString& text) {
 } // namespace
 
 CString blockName(const CString& text) {
-    CString name = text;
+    // Too long a title is cut, and marked by the whole of it, so that two titles alike in their
+    // first 246 characters still make two blocks.
+    const bool cut = text.GetLength() > kLongestName;
+    CString name = cut ? text.Left(kLongestName - 9) : text;
     CUtilities().replaceInvalidCharacters(name, L"_");
     // Line breaks, tabs and the back quote cannot stand in a name either.
     for (int i = 0; i < name.GetLength(); ++i)
         if (name[i] < 0x20 || name[i] == L'`') name.SetAt(i, L'_');
-    // Too long a title is cut, and marked by the whole of it, so that two titles alike in their
-    // first 246 characters still make two blocks.
-    if (name.GetLength() > kLongestName) name = name.Left(kLongestName - 9) + L"_" + textMark(text);
+    if (cut) name += L"_" + textMark(text);
     return name;
 }
 
