@@ -186,6 +186,8 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         AcDbHatch* hatch = kelmo_reports::hatchOf(look, rectangleId, normal, status);
         if (!hatch && status == Acad::eUnknownPattern) {
             // The category's spaces get no fill and say why: the swatch shows its outline only.
+            acutPrintf(L"\t\terror(s) occurred whilst drawing the legend swatch of %s.\n",
+                       static_cast<const wchar_t*>(category->getTitle()));
             CKelmoExceptions warnings;
             warnings.add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CLegendTable::createHatchPattern", 0,
                                           drawingName(drawing), nullptr));

@@ -55,7 +55,12 @@ void CPieSegment::addSegmentToBlock(CAcadDrawing* drawing, AcDbBlockTableRecord*
                                                L"CPieSegment::addSegmentToBlock", 168);
         CKelmoExceptions warnings;
         hatchSegment(drawing, definition, wedgeId, &warnings);
-        if (warnings.getCount() > 0) warnings.reportToCommandLine();
+        if (warnings.getCount() > 0) {
+            // Named, as the spaces are: a chart of many wedges would leave the planner guessing.
+            acutPrintf(L"\t\terror(s) occurred whilst drawing the pie chart segment %s.\n",
+                       static_cast<const wchar_t*>(m_title));
+            warnings.reportToCommandLine();
+        }
         if (showLabels) {
             const double labelRadius = 1.25 * radius;
             if (showLabelLines) addSegmentLine(drawing, definition, normal, mid, labelRadius, xyOffset);
