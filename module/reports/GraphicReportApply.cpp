@@ -29,6 +29,7 @@
 #include "reports/MarkerBlockLegend.h"
 #include "reports/MarkerBlockPie.h"
 #include "reports/PieChart.h"
+#include "reports/ReportSupport.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
 
@@ -36,12 +37,6 @@ namespace {
 
 constexpr int typeFloor = 8;
 constexpr int typeSite = 10;
-
-// A title as the command line shows it: a title pasted from a whole document would flood it.
-CString shownTitle(const CString& title) {
-    constexpr int longest = 250;
-    return title.GetLength() > longest ? title.Left(longest) + L"..." : title;
-}
 
 void markOn(CAcadDrawingState* state, const CString& layer) {
     if (!layer.IsEmpty()) state->setLayerState(layer, 0, 0, 0, 1);
@@ -117,7 +112,7 @@ void warnScale(CCategory* category) {
     const CHatch* hatch = category->getHatch();
     if (!hatch || hatch->getScale() > 0 || hatch->getPattern().CompareNoCase(L"SOLID") == 0) return;
     acutPrintf(L"\t\tcategory %s: hatch scale %d is not above 0 - its hatches are drawn at scale 1.\n",
-               static_cast<const wchar_t*>(category->getTitle()), hatch->getScale());
+               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())), hatch->getScale());
 }
 
 bool overTotal(CEXKelmo* chain) {
@@ -162,7 +157,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
         CAcadDrawingState state(drawing);
         if (!m_plotLayout.IsEmpty()) state.setLayoutName(m_plotLayout);
         state.setAllLayerLineWeights(0);
-        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(shownTitle(m_title)));
+        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(kelmo_reports::shownTitle(m_title)));
         if (drawing->lock() != Acad::eOk) return;
         ReportLock held(drawing, &state);
 
@@ -186,7 +181,8 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
 }
 
 void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
-    acutPrintf(L"\tapplying category %s.\n", static_cast<const wchar_t*>(category->getTitle()));
+    acutPrintf(L"\tapplying category %s.\n",
+               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
     warnScale(category);
     AcDbDatabase* database = drawing->getDatabase();
     if (CAssets* assets = category->getAssets()) {

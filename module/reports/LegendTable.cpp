@@ -187,7 +187,7 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         if (!hatch && status == Acad::eUnknownPattern) {
             // The category's spaces get no fill and say why: the swatch shows its outline only.
             acutPrintf(L"\t\terror(s) occurred whilst drawing the legend swatch of %s.\n",
-                       static_cast<const wchar_t*>(category->getTitle()));
+                       static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
             CKelmoExceptions warnings;
             warnings.add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CLegendTable::createHatchPattern", 0,
                                           drawingName(drawing), nullptr));

@@ -58,7 +58,7 @@ void CPieSegment::addSegmentToBlock(CAcadDrawing* drawing, AcDbBlockTableRecord*
         if (warnings.getCount() > 0) {
             // Named, as the spaces are: a chart of many wedges would leave the planner guessing.
             acutPrintf(L"\t\terror(s) occurred whilst drawing the pie chart segment %s.\n",
-                       static_cast<const wchar_t*>(m_title));
+                       static_cast<const wchar_t*>(kelmo_reports::shownTitle(m_title)));
             warnings.reportToCommandLine();
         }
         if (showLabels) {

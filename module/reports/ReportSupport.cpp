@@ -43,6 +43,11 @@ CString blockName(const CString& text) {
     return name;
 }
 
+CString shownTitle(const CString& title) {
+    constexpr int longest = 250;
+    return title.GetLength() > longest ? title.Left(longest) + L"..." : title;
+}
+
 AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity, CAcadDrawing* drawing,
                            const wchar_t* sourceFile, const wchar_t* method, int line) {
     AcDbObjectId id;

@@ -13,6 +13,10 @@ namespace kelmo_reports {
 // a block may have when it is longer (ending in a mark of the whole text).
 CString blockName(const CString& text);
 
+// A title as the command line shows it: cut after 250 characters, so that a title pasted from a
+// whole document cannot flood it.
+CString shownTitle(const CString& title);
+
 // The definition of that name, emptied when the drawing has it (so that inserts and table cells
 // that show it stay valid), else added; open for write. Null on failure, with the host's status.
 AcDbBlockTableRecord* emptiedDefinition(AcDbDatabase* database, const CString& name, Acad::ErrorStatus& status);

@@ -122,13 +122,14 @@ TEST_F(WholeReport, LegendAndPieNamesFromAnyTitleAreValidBlockNames) {
     EXPECT_NE(cutNames[0], cutNames[1]);
 }
 
-TEST_F(WholeReport, AVeryLongTitleIsShownCutOnTheCommandLine) {
-    const std::string title(100000, 'T');
+TEST_F(WholeReport, VeryLongTitlesAreShownCutOnTheCommandLine) {
     const std::string report =
-        writeReport("long.xml", title, total, category("Offices", "SOLID", 1, "#E07020", "HATCH-OFFICES", offices()));
+        writeReport("long.xml", std::string(100000, 'T'), total,
+                    category(std::string(100000, 'C'), "SOLID", 1, "#E07020", "HATCH-OFFICES", offices()));
     Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\n");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(has(r, "applying graphic report " + std::string(250, 'T') + "....\n")) << r.out.substr(0, 2000);
+    EXPECT_TRUE(has(r, "\tapplying category " + std::string(250, 'C') + "....\n")) << r.out.substr(0, 2000);
     EXPECT_LT(r.out.size(), 5000u);
 }
 
