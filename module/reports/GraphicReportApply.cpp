@@ -29,6 +29,7 @@
 #include "reports/MarkerBlockLegend.h"
 #include "reports/MarkerBlockPie.h"
 #include "reports/PieChart.h"
+#include "reports/ReportSupport.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
 
@@ -47,10 +48,15 @@ void markBlockOn(CAcadDrawingState* state, CBlockDWG* block) {
     if (block->getHatch()) markOn(state, block->getHatch()->getLayer());
 }
 
-// Writes one block; its problems are printed after a line naming it, and the work goes on.
+// Writes one block; its problems are printed after a line naming it, and the work goes on. A
+// failure that stops the block's write (hyperlinks too large for the space, say) is one of them.
 void writeBlock(CAcadDrawing* drawing, CBlockDWG* block) {
     CKelmoExceptions warnings;
-    block->applyToDWG(drawing, &warnings);
+    try {
+        block->applyToDWG(drawing, &warnings);
+    } catch (CEXKelmo* failure) {
+        warnings.add(failure);
+    }
     if (warnings.getCount() == 0) return;
     acutPrintf(L"\t\terror(s) occurred whilst applying kelmo block %s - %s.\n",
                static_cast<const wchar_t*>(block->getCode()), static_cast<const wchar_t*>(block->CBlock::getHandle()));
@@ -100,6 +106,15 @@ bool isSpaceReference(AcDbBlockReference* reference) {
     return ed::wildcardMatch(static_cast<const wchar_t*>(name), L"ROOM-*");
 }
 
+// A pattern drawn at a scale that is no size is drawn at 1: the planner hears of it. A solid fill
+// has no scale to lose.
+void warnScale(CCategory* category) {
+    const CHatch* hatch = category->getHatch();
+    if (!hatch || hatch->getScale() > 0 || hatch->getPattern().CompareNoCase(L"SOLID") == 0) return;
+    acutPrintf(L"\t\tcategory %s: hatch scale %d is not above 0 - its hatches are drawn at scale 1.\n",
+               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())), hatch->getScale());
+}
+
 bool overTotal(CEXKelmo* chain) {
     for (CEXKelmo* level = chain; level; level = level->getInnerException())
         if (dynamic_cast<CEXSegmentAreaOverTotal*>(level)) return true;
@@ -142,7 +157,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
         CAcadDrawingState state(drawing);
         state.setLayoutName(m_plotLayout);
         state.setAllLayerLineWeights(0);
-        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(m_title));
+        acutPrintf(L"applying graphic report %s.\n", static_cast<const wchar_t*>(kelmo_reports::shownTitle(m_title)));
         if (drawing->lock() != Acad::eOk) return;
         ReportLock held(drawing, &state);
 
@@ -166,7 +181,9 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
 }
 
 void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
-    acutPrintf(L"\tapplying category %s.\n", static_cast<const wchar_t*>(category->getTitle()));
+    acutPrintf(L"\tapplying category %s.\n",
+               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
+    warnScale(category);
     AcDbDatabase* database = drawing->getDatabase();
     if (CAssets* assets = category->getAssets()) {
         // An asset's own problems are not the report's to show.
@@ -227,16 +244,17 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
             continue;
         }
         auto* reference = AcDbBlockReference::cast(entity);
-        CBlockDWG* read = reference && isSpaceReference(reference) ? new CBlockDWG(reference, document) : nullptr;
+        std::unique_ptr<CBlockDWG> read(reference && isSpaceReference(reference) ? new CBlockDWG(reference, document)
+                                                                                 : nullptr);
         entity->close();
         if (!read) continue;
         // A report that gives no area (the file leaves out an area of 0) keeps the space's own.
-        format(block, read, block->getArea() == 0.0);
-        writeBlock(drawing, read);
-        markBlockOn(state, read);
+        format(block, read.get(), block->getArea() == 0.0);
+        writeBlock(drawing, read.get());
+        markBlockOn(state, read.get());
         written.insert(read->CBlock::getHandle());
         // In the list being walked, so later readers sum what the drawing holds.
-        blocks->replaceAt(i, read);
+        blocks->replaceAt(i, read.release());
     }
     if (!every && std::find(repeated.begin(), repeated.end(), true) == repeated.end()) return;
 
@@ -300,6 +318,12 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
                           marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",
                           m_pieIgnoreEmptySegments, m_pieShowLabels, m_pieShowLabelSegmentLines, marker->getRotation(),
                           &centre);
+            if (!pie.isBuilt()) {
+                acutPrintf(m_totalChildAreas > 0.0
+                               ? L"pie chart not drawn - every category of the report is empty.\n"
+                               : L"pie chart not drawn - the report's total area is 0 or missing.\n");
+                return;
+            }
         } catch (CEXKelmo* failure) {
             // Wedges that do not fit the total spoil only the pie: the rest of the report stands.
             if (!overTotal(failure)) throw;

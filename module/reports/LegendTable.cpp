@@ -5,6 +5,7 @@
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/HostApplication.h"
+#include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layers.h"
@@ -150,11 +151,11 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         blockId->setNull();
         const CHatch* look = category->getHatch();
         if (!look) return *blockId;
-        CString name = kelmo_reports::blockName(L"[KELMO_LEGEND_HATCH]_" + reportTitle + L"_" + category->getTitle());
+        const CString titles = L"[KELMO_LEGEND_HATCH]_" + reportTitle + L"_" + category->getTitle();
+        CString name = kelmo_reports::blockName(titles);
         // Titles that clean to one name still get a swatch each.
-        const CString cleaned = name;
         for (int n = 2; std::find(m_swatchNames.begin(), m_swatchNames.end(), name) != m_swatchNames.end(); ++n)
-            name = cleaned + L"_" + CUtilities::IntToCString(n);
+            name = kelmo_reports::blockName(titles + L"_" + CUtilities::IntToCString(n));
         AcDbDatabase* database = drawing->getDatabase();
         if (acdbSNValid(name) != Acad::eOk)
             throw new CEXCustom(L"Invalid Block Name - '" + name + L"' - from Graphic Report and Category Names",
@@ -183,6 +184,16 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
                                                    L"CLegendTable::createHatchPattern", 160);
 
         AcDbHatch* hatch = kelmo_reports::hatchOf(look, rectangleId, normal, status);
+        if (!hatch && status == Acad::eUnknownPattern) {
+            // The category's spaces get no fill and say why: the swatch shows its outline only.
+            acutPrintf(L"\t\terror(s) occurred whilst drawing the legend swatch of %s.\n",
+                       static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
+            CKelmoExceptions warnings;
+            warnings.add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CLegendTable::createHatchPattern", 0,
+                                          drawingName(drawing), nullptr));
+            warnings.reportToCommandLine();
+            return *blockId;
+        }
         if (!hatch) fail(status, L"CLegendTable::createHatchPattern", 180, drawing);
         status = hatch->evaluateHatch(true);
         const wchar_t* mark = nullptr;

@@ -75,7 +75,12 @@ void CPieSegment::addSegmentToBlock(CAcadDrawing* drawing, AcDbBlockTableRecord*
         wedge->close();
         CKelmoExceptions warnings;
         hatchSegment(drawing, definition, wedgeId, &warnings);
-        if (warnings.getCount() > 0) warnings.reportToCommandLine();
+        if (warnings.getCount() > 0) {
+            // Named, as the spaces are: a chart of many wedges would leave the planner guessing.
+            acutPrintf(L"\t\terror(s) occurred whilst drawing the pie chart segment %s.\n",
+                       static_cast<const wchar_t*>(kelmo_reports::shownTitle(m_title)));
+            warnings.reportToCommandLine();
+        }
         if (showLabels) {
             const double labelRadius = 1.25 * radius;
             if (showLabelLines) addSegmentLine(drawing, definition, normal, mid, labelRadius, xyOffset);
@@ -112,6 +117,12 @@ void CPieSegment::hatchSegment(CAcadDrawing* drawing, AcDbBlockTableRecord* defi
         AcDbDatabase* database = drawing->getDatabase();
         Acad::ErrorStatus status = Acad::eOk;
         AcDbHatch* hatch = kelmo_reports::hatchOf(m_hatch, wedgeId, kelmo_reports::ucsNormal(database), status);
+        if (!hatch && status == Acad::eUnknownPattern) {
+            // No fill, as the category's spaces have none.
+            warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CPieSegment::hatchSegment", 0,
+                                           drawingName(drawing), nullptr));
+            return;
+        }
         if (!hatch) {
             warnings->add(new CEXHatchPolylineNotClosed(L"Segment", m_title, KELMO_BANNER, kelmoSourceFile,
                                                         L"CPieSegment::hatchSegment"));

@@ -1,5 +1,7 @@
 #include "reports/ReportSupport.h"
 
+#include <cstdint>
+
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
@@ -9,10 +11,41 @@
 
 namespace kelmo_reports {
 
+namespace {
+
+// The longest block name the drawing holds.
+constexpr int kLongestName = 255;
+
+// Eight hexadecimal digits that tell long texts apart, the same in every run.
+CString textMark(const CString& text) {
+    std::uint32_t hash = 2166136261u;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        hash ^= static_cast<std::uint32_t>(text[i]);
+        hash *= 16777619u;
+    }
+    CString mark;
+    mark.Format(L"%08X", static_cast<unsigned>(hash));
+    return mark;
+}
+
+} // namespace
+
 CString blockName(const CString& text) {
-    CString name = text;
+    // Too long a title is cut, and marked by the whole of it, so that two titles alike in their
+    // first 246 characters still make two blocks.
+    const bool cut = text.GetLength() > kLongestName;
+    CString name = cut ? text.Left(kLongestName - 9) : text;
     CUtilities().replaceInvalidCharacters(name, L"_");
+    // Line breaks, tabs and the back quote cannot stand in a name either.
+    for (int i = 0; i < name.GetLength(); ++i)
+        if (name[i] < 0x20 || name[i] == L'`') name.SetAt(i, L'_');
+    if (cut) name += L"_" + textMark(text);
     return name;
+}
+
+CString shownTitle(const CString& title) {
+    constexpr int longest = 250;
+    return title.GetLength() > longest ? title.Left(longest) + L"..." : title;
 }
 
 AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity, CAcadDrawing* drawing,
@@ -70,9 +103,16 @@ AcDbHatch* hatchOf(const CHatch* look, AcDbObjectId outlineId, const AcGeVector3
     // The register's integers are taken as they stand, as the spaces' own hatches take them.
     hatch->setPatternAngle(static_cast<double>(look->getAngle()));
     hatch->setPatternScale(static_cast<double>(look->getScale()));
+    // A layer the drawing could not make is not set: the hatch takes the current layer, as the spaces'
+    // own hatches do.
     hatch->setLayer(look->getLayer());
     hatch->setAssociative(false);
-    hatch->setPattern(AcDbHatch::kPreDefined, look->getPattern());
+    // A pattern the host does not know fills nothing: the spaces of the category are not filled either.
+    status = hatch->setPattern(AcDbHatch::kPreDefined, look->getPattern());
+    if (status != Acad::eOk) {
+        delete hatch;
+        return nullptr;
+    }
     AcCmColor colour = look->getColour();
     colour.setColorMethod(AcCm::kByColor);
     colour.setRGB(look->getColour().red(), look->getColour().green(), look->getColour().blue());

@@ -9,8 +9,13 @@ class CHatch;
 
 namespace kelmo_reports {
 
-// The text with every character a block name may not hold replaced by "_".
+// The text with every character a block name may not hold replaced by "_", cut to the longest name
+// a block may have when it is longer (ending in a mark of the whole text).
 CString blockName(const CString& text);
+
+// A title as the command line shows it: cut after 250 characters, so that a title pasted from a
+// whole document cannot flood it.
+CString shownTitle(const CString& title);
 
 // The definition of that name, emptied when the drawing has it (so that inserts and table cells
 // that show it stay valid), else added; open for write. Null on failure, with the host's status.
@@ -26,7 +31,8 @@ AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity,
 AcGeVector3d ucsNormal(AcDbDatabase* database);
 
 // A hatch of the outline in the category's pattern, scale, angle, colour and layer; the caller
-// evaluates and appends it. Null with a status when the outline cannot be a loop.
+// evaluates and appends it. Null with a status when the host does not know the pattern
+// (eUnknownPattern) or the outline cannot be a loop.
 AcDbHatch* hatchOf(const CHatch* look, AcDbObjectId outlineId, const AcGeVector3d& normal, Acad::ErrorStatus& status);
 
 } // namespace kelmo_reports

@@ -3,6 +3,7 @@
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbEntity.h"
+#include "cad/db/AcDbTable.h"
 
 ACRX_DEFINE_MEMBERS(AcDbBlockReference, AcDbEntity, L"INSERT")
 ACRX_DEFINE_MEMBERS(AcDbMInsertBlock, AcDbBlockReference, L"INSERT")
@@ -251,8 +252,14 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
     for (AcDbObjectId id : btr->entityIds()) {
         if (++visited > kMaxVisits) return;
         auto* e = AcDbEntity::cast(db->peek(id));
-        if (!e || e->isErased() || e->isKindOf(AcDbAttributeDefinition::desc())) continue;
-        if (auto* ref = AcDbBlockReference::cast(e)) {
+        if (!e || e->isErased()) continue;
+        if (auto* definition = AcDbAttributeDefinition::cast(e)) {
+            // A constant definition shows as text in every insert; the others only through attributes.
+            if (definition->isConstant() && !definition->isInvisible()) definition->getSelectionGeometry(paths, xf);
+            continue;
+        }
+        // A table is an insert of no block: its outline is its own.
+        if (auto* ref = AcDbBlockReference::cast(e); ref && !AcDbTable::cast(e)) {
             ref->addDefinitionGeometry(paths, xf, depth + 1);
             AcDbDatabase* rdb = ref->database();
             for (AcDbObjectId a : ref->attributeIds())

@@ -389,6 +389,16 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
     }
 }
 
+// The share of a pattern line that is drawn: its dashes against its gaps (dots count as nothing).
+double inkShare(const AcDbHatchPatternLine& line) {
+    double drawn = 0, total = 0;
+    for (double d : line.dashes) {
+        drawn += std::max(d, 0.0);
+        total += std::fabs(d);
+    }
+    return total > 0 ? drawn / total : 1.0;
+}
+
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
     cairo_new_path(c.cr);
@@ -412,19 +422,25 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
     double scale = axisScale(plane);
     long budget = 200000;
+    double uncovered = 1; // the share of the area the families too dense to draw leave bare
     for (const AcDbHatchPatternLine& line : h->patternDefinitions()) {
         double a = line.angle + axisAngle(plane);
         double ox = line.offset.x * scale, oy = line.offset.y * scale;
         double dir[2] = {std::cos(a), std::sin(a)};
         // Spacing between lines: the offset's part across the line direction.
         double across = -ox * dir[1] + oy * dir[0];
-        if (std::fabs(across) * c.pxPerUnit < 0.5) continue; // denser than the output can show
+        double gap = std::fabs(across);
+        if (!(gap > 0)) continue; // every line on one: no family to draw
         AcGePoint3d base = plane * AcGePoint3d(line.base.x, line.base.y, h->elevation());
         // Index range of lines crossing the extents.
         double baseAcross = -(base.x - cx) * dir[1] + (base.y - cy) * dir[0];
-        long kMin = long(std::floor((-reach - baseAcross) / std::fabs(across))) - 1;
-        long kMax = long(std::ceil((reach - baseAcross) / std::fabs(across))) + 1;
-        if (kMax - kMin > budget) continue;
+        double first = std::floor((-reach - baseAcross) / gap) - 1, last = std::ceil((reach - baseAcross) / gap) + 1;
+        if (gap * c.pxPerUnit < 0.5 || !(last - first <= double(budget))) {
+            // Denser than the output can show: the lines merge into an even tone, as on screen.
+            uncovered *= 1 - std::min(1.0, c.thinLine / (gap * c.pxPerUnit)) * inkShare(line);
+            continue;
+        }
+        long kMin = long(first), kMax = long(last);
         budget -= kMax - kMin;
         std::vector<double> dashes;
         for (double d : line.dashes) dashes.push_back(std::max(std::fabs(d) * scale * c.pxPerUnit, 0.5));
@@ -444,6 +460,7 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
         cairo_stroke(c.cr);
         cairo_restore(c.cr);
     }
+    if (uncovered < 1) cairo_paint_with_alpha(c.cr, 1 - uncovered);
     cairo_restore(c.cr);
     cairo_new_path(c.cr);
 }

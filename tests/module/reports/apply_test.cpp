@@ -6,6 +6,9 @@
 #include "cad/app/HostApplicationServices.h"
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
+#include "model/Asset.h"
+#include "model/Hyperlink.h"
+#include "model/Hyperlinks.h"
 #include "reports/LinkLine.h"
 #include "reports/LinkLines.h"
 
@@ -176,8 +179,7 @@ TEST_F(Apply, AFailurePartWayLeavesTheLayersAsMeantAndTheLockGivenBack) {
     host->addLayer(L"WALLS");
     host->addLayer(L"NOTES");
     host->addRectangle(0, 0, 10, 10, L"WALLS");
-    // A category title the legend cannot name a swatch after.
-    auto made = report(L"Fails", 100.0, {{L"Bad`name", L"SOLID", 1, 255, 0, 0, L"HATCH-BAD", {10.0}}});
+    auto made = report(L"Fails", 100.0, {{L"Desks", L"SOLID", 1, 255, 0, 0, L"HATCH-BAD", {10.0}}});
     made->setLayersOn(new CLayers());
     auto* walls = new CLayer();
     walls->setName(L"WALLS");
@@ -185,10 +187,17 @@ TEST_F(Apply, AFailurePartWayLeavesTheLayersAsMeantAndTheLockGivenBack) {
     AcGePoint3d at(0, 0, 0);
     host->defineBlock(L"MARKER-LEGEND", {new AcDbPolyline(2)});
     host->insertBlock(L"MARKER-LEGEND", at);
+    // An asset whose hyperlinks are more than its extended data can hold.
+    host->defineBlock(L"DESK", {new AcDbPolyline(2)});
+    auto* asset = new CAsset(0, host->handleOf(host->insertBlock(L"DESK", at)).c_str(), L"DESK", L"", L"", 0, 0, 1);
+    asset->setHyperlinks(new CHyperlinks());
+    for (const wchar_t* page : {L"1", L"2", L"3", L"4", L"5"})
+        asset->getHyperlinks()->add(
+            new CHyperlink(CString(L"http://plans/") + page + std::wstring(4000, L'a').c_str(), L""));
+    made->getCategories()->getAt(0)->setAssets(new CAssets());
+    made->getCategories()->getAt(0)->getAssets()->add(asset);
     const CString message = innermostDescription([&] { made->applyToDrawing(drawing.get()); });
-    EXPECT_EQ(message,
-              L"Invalid Block Name - '[KELMO_LEGEND_HATCH]_Fails_Bad`name' - from Graphic Report and "
-              L"Category Names");
+    EXPECT_EQ(message, L"The following AutoCAD error occurred on line#0: eXdataSizeExceeded.");
     EXPECT_EQ(drawing->getLockCount(), 0);
     EXPECT_EQ(drawing->getLocked(), 0);
     EXPECT_FALSE(layerOff(L"WALLS"));

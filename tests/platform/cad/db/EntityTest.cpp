@@ -226,6 +226,38 @@ TEST_F(Entities, SelectionGeometryOfInsertsUsesTheDefinition) {
     e->close();
 }
 
+TEST_F(Entities, AnInsertsExtentsHoldTheTablesAndConstantTextsItShows) {
+    // A legend: a table 40 wide and 20 high hanging from the base point, a constant title above it,
+    // and an attribute definition that shows only through attributes (there are none).
+    AcDbObjectId def = defineBlock(L"LEGEND");
+    auto* table = new AcDbTable;
+    table->setSize(2, 1);
+    table->setColumnWidth(40);
+    table->setRowHeight(10);
+    table->setPosition(AcGePoint3d::kOrigin);
+    append(table, def);
+    auto* title = new AcDbAttributeDefinition(AcGePoint3d(0, 10, 0), L"ABCDE", L"TITLE", L"");
+    title->setHeight(10);
+    title->setConstant(true);
+    append(title, def);
+    append(new AcDbAttributeDefinition(AcGePoint3d(500, 500, 0), L"FAR", L"FAR", L"P"), def);
+
+    // Turned a quarter about (100,100): (x, y) lies at (100 - y, 100 + x).
+    auto* ref = new AcDbBlockReference(AcGePoint3d(100, 100, 0), def);
+    ref->setRotation(std::acos(-1.0) / 2);
+    AcDbObjectId refId = append(ref);
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, refId, AcDb::kForRead), Acad::eOk);
+    AcDbExtents ext;
+    ASSERT_EQ(e->getGeomExtents(ext), Acad::eOk);
+    // The title's five letters are taken as 0.8 of its height each.
+    EXPECT_TRUE(ext.minPoint().isEqualTo(AcGePoint3d(80, 100, 0), AcGeTol()))
+        << ext.minPoint().x << "," << ext.minPoint().y;
+    EXPECT_TRUE(ext.maxPoint().isEqualTo(AcGePoint3d(120, 140, 0), AcGeTol()))
+        << ext.maxPoint().x << "," << ext.maxPoint().y;
+    e->close();
+}
+
 TEST_F(Entities, MultipleInsertsRepeatTheDefinition) {
     AcDbObjectId def = defineBlock(L"DESK");
     append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)), def);
