@@ -251,8 +251,6 @@ TEST_F(Pie, ARefusedStepOfTheRebuildNamesItsLineAndLeavesNoOldWedgeUnderTheNew) 
         {L"New", writesRefused, "line#220: "},
         {L"Old", writesRefused, "line#195: "},
         {L"Old", lockLayer, "line#195: "},
-        // A name the drawing takes for no block name.
-        {L"Bad`title", [] {}, "line#230: "},
     };
     for (const Case& c : cases) {
         auto made = report(c.title, 100.0, quarters);
