@@ -13,6 +13,7 @@
 #include "drawing/Layers.h"
 #include "model/RegisterSupport.h"
 #include "reports/Categories.h"
+#include "reports/GraphicReports.h"
 #include "reports/LinkLines.h"
 #include "reports/RegisterLists.h"
 
@@ -68,8 +69,7 @@ bool fileWritten(const CString& path) {
 
 // Writes the failure to the error logs and lets it go.
 void reportAndDelete(CEXKelmo* failure) {
-    failure->reportToErrorLogs(&g_serverPreferences);
-    failure->deleteException();
+    kelmo_reports::reportToBatchLogs(failure);
 }
 
 // Statuses a preparation records in the register; the plot's own results stand beside them.

@@ -1,7 +1,11 @@
 #include "reports/GraphicReports.h"
 
+#include <cstdio>
+
 #include "core/Catch.h"
 #include "core/Globals.h"
+#include "core/PreferencesOstrel.h"
+#include "core/ServerPreferenceOstrel.h"
 #include "core/SystemUtilities.h"
 #include "database/ParameterTinyInt.h"
 #include "model/RegisterSupport.h"
@@ -11,13 +15,51 @@ KELMO_SOURCE_FILE(L"GraphicReports");
 
 namespace {
 
-// Writes the failure of one report to the error logs and lets it go: the batch carries on.
+// The innermost description of a chain: what went wrong in the end.
+CString rootCause(const CEXKelmo* failure) {
+    while (failure->getInnerException() != nullptr) failure = failure->getInnerException();
+    return failure->getDescription();
+}
+
+// Names a log that cannot be written on standard error, once in the process.
+void unwritableLog(const CString& path, const CString& reason) {
+    static CStringArray named;
+    for (int i = 0; i < named.GetSize(); ++i)
+        if (named[i].CompareNoCase(path) == 0) return;
+    named.Add(path);
+    CString text = L"The error log " + path + L" cannot be written";
+    if (!reason.IsEmpty()) text += L": " + reason;
+    std::fprintf(stderr, "%s\n", text.ToUtf8().c_str());
+    std::fflush(stderr);
+}
+
 void reportAndDelete(CEXKelmo* failure) {
-    failure->reportToErrorLogs(&g_serverPreferences);
-    failure->deleteException();
+    kelmo_reports::reportToBatchLogs(failure);
 }
 
 } // namespace
+
+void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
+    if (failure == nullptr) return;
+    try {
+        acutPrintf(L"An error has been detected please consult the error log\n");
+        for (int i = 0; i < g_serverPreferences.getCount(); ++i) {
+            const CString path = g_serverPreferences.getAt(i)->getAcadErrorLogFilePath();
+            if (path.IsEmpty()) continue;
+            try {
+                failure->reportToErrorLog(path);
+            } catch (CEXKelmo* unwritten) {
+                unwritableLog(path, rootCause(unwritten));
+                unwritten->deleteException();
+            } catch (...) {
+                unwritableLog(path, CString());
+            }
+        }
+    } catch (...) {
+        // Nothing about one failure's report may stop the batch.
+    }
+    failure->deleteException();
+}
 
 CGraphicReports::CGraphicReports() : m_count(0) {}
 

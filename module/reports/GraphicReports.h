@@ -3,9 +3,18 @@
 // prepared one after the other (applied, plotted, copied, written as XML, its status recorded).
 #include "classlib/Afx.h"
 
+class CEXKelmo;
 class CGraphicReport;
 class CServerPreferenceOstrel;
 class CStoredProcedure;
+
+namespace kelmo_reports {
+
+// Writes a batch failure to the error log of each server and deletes it. A log that cannot be written
+// is named on standard error, once in the run, and the batch goes on without it.
+void reportToBatchLogs(CEXKelmo* failure) noexcept;
+
+} // namespace kelmo_reports
 
 class CGraphicReports {
 public:

@@ -138,8 +138,7 @@ int main(int argc, char** argv) {
         status = prepare(o);
     } catch (CEXKelmo* failure) {
         std::cerr << "kelmobatch: the batch stopped:\n" << failure->getCommandLineText().ToUtf8() << "\n";
-        failure->reportToErrorLogs(&g_serverPreferences);
-        failure->deleteException();
+        kelmo_reports::reportToBatchLogs(failure);
         status = kExitFailed;
     }
     RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
