@@ -323,7 +323,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
         // A claimed report records its failure, its drawing is unlocked and closed; then the failure
         // goes to the caller.
         CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
-        if (claimed) {
+        if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
                 setGraphicReportStatus(procedure, timeout, statusFailed);
             } catch (CEXKelmo* unrecorded) {

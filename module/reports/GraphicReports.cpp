@@ -39,6 +39,12 @@ void reportAndDelete(CEXKelmo* failure) {
 
 } // namespace
 
+bool kelmo_reports::registerLost(const CEXKelmo* failure) {
+    for (; failure != nullptr; failure = failure->getInnerException())
+        if (dynamic_cast<const CEXConnection*>(failure) != nullptr) return true;
+    return false;
+}
+
 void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
     if (failure == nullptr) return;
     try {
@@ -100,6 +106,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                 report->getGraphicReport(procedure, serverPreferences, ids[i], timeout);
             } catch (CEXKelmo* failure) {
                 delete report;
+                if (kelmo_reports::registerLost(failure)) throw failure;
                 reportAndDelete(failure);
                 continue;
             } catch (...) {
@@ -125,6 +132,8 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
             try {
                 m_reports[i]->prepareReport(procedure, timeout);
             } catch (CEXKelmo* failure) {
+                // Without its register the batch stops at once: nothing more can be claimed or recorded.
+                if (kelmo_reports::registerLost(failure)) throw failure;
                 reportAndDelete(failure);
             }
             CSystemUtilities::doEvents();

@@ -13,6 +13,8 @@ namespace kelmo_reports {
 // Writes a batch failure to the error log of each server and deletes it. A log that cannot be written
 // is named on standard error, once in the run, and the batch goes on without it.
 void reportToBatchLogs(CEXKelmo* failure) noexcept;
+// Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
+bool registerLost(const CEXKelmo* failure);
 
 } // namespace kelmo_reports
 

@@ -92,6 +92,13 @@ void hostFolders() {
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
 }
 
+// The register once the batch turns to it, for the message that says it is gone.
+std::string g_register;
+
+// Register calls may run again on a new connection: a claim, a status or a layout written twice is
+// written once.
+constexpr int kReconnectTries = 5;
+
 int prepare(const Options& o) {
     g_serverPreferences.deSerialize(CString(win::nativeToWindows(o.prefs).c_str()));
     if (g_serverPreferences.getCount() == 0) {
@@ -108,7 +115,9 @@ int prepare(const Options& o) {
     details.setModDetails(datasource, user, password, timeout);
     details.setModuleRunning(datasource, user, password, timeout);
 
+    g_register = o.database + " on " + datasource.ToUtf8();
     CStoredProcedure procedure(datasource, CString(win::fromUtf8(o.database).c_str()), user, password, timeout);
+    procedure.setReconnectTries(kReconnectTries);
     CGraphicReports reports;
     reports.getGraphicReports(&procedure, server, o.status, timeout);
     acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
@@ -137,6 +146,8 @@ int main(int argc, char** argv) {
     try {
         status = prepare(o);
     } catch (CEXKelmo* failure) {
+        if (!g_register.empty() && kelmo_reports::registerLost(failure))
+            std::cerr << "kelmobatch: the register " << g_register << " cannot be reached\n";
         std::cerr << "kelmobatch: the batch stopped:\n" << failure->getCommandLineText().ToUtf8() << "\n";
         kelmo_reports::reportToBatchLogs(failure);
         status = kExitFailed;

@@ -1,5 +1,9 @@
 // kelmobatch when things around it fail: an error log that cannot be written, reports that cannot be
 // loaded, the register going away part-way, and reports left claimed by a run that is gone.
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "BatchTestSupport.h"
 
 namespace batchtest {
@@ -33,6 +37,82 @@ TEST_F(BatchTest, AnErrorLogThatCannotBeWrittenIsNamedOnceAndEveryReportIsStillP
     for (int i = 0; i < 3; ++i) EXPECT_GT(fs::file_size(dir / "out" / ("fine" + std::to_string(i) + ".pdf")), 0u);
     EXPECT_FALSE(fs::exists(dir / "unmounted"));
     EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
+}
+
+// Reports whose run can be cut off from its register part-way: the first time the second report is
+// recorded as prepared, the server session that records it sleeps until the test ends it.
+class RegisterCut : public BatchTest {
+protected:
+    void SetUp() override {
+        BatchTest::SetUp();
+        if (IsSkipped()) return;
+        for (int i = 0; i < 6; ++i) {
+            Report report;
+            report.outputFilename = "r" + std::to_string(i);
+            ids.push_back(add(report));
+        }
+        pgQuery(database, R"sql(
+            CREATE SEQUENCE stall;
+            CREATE FUNCTION stall_once() RETURNS trigger LANGUAGE plpgsql AS $$
+            BEGIN
+                IF NEW.status_id = 3 AND NEW.id = )sql" +
+                              std::to_string(ids[1]) + R"sql( AND nextval('stall') = 1 THEN
+                    PERFORM pg_sleep(60);
+                END IF;
+                RETURN NEW;
+            END $$;
+            CREATE TRIGGER stalled BEFORE UPDATE OF status_id ON graphic_report
+                FOR EACH ROW EXECUTE FUNCTION stall_once();)sql");
+    }
+
+    // Runs the batch; `cut` runs once the run's session sleeps in the middle of recording a status.
+    Outcome runAndCut(const std::function<void()>& cut) {
+        auto running = std::async(std::launch::async, [&] { return run(); });
+        const std::string sleeping =
+            "SELECT count(*) FROM pg_stat_activity WHERE datname = '" + database + "' AND wait_event = 'PgSleep'";
+        bool asleep = false;
+        for (int i = 0; i < 1200 && !asleep; ++i) {
+            asleep = pgQuery("postgres", sleeping).at(0).at(0) != "0";
+            if (!asleep) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        EXPECT_TRUE(asleep) << "the run never reached the second report";
+        cut();
+        return running.get();
+    }
+    void endSessions() const {
+        pgQuery("postgres", "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + database +
+                                "' AND pid <> pg_backend_pid()");
+    }
+
+    std::vector<int> ids;
+};
+
+TEST_F(RegisterCut, ARegisterThatComesBackAfterADropIsReconnectedAndEveryReportIsPrepared) {
+    Outcome r = runAndCut([&] { endSessions(); });
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    for (int id : ids) EXPECT_EQ(statusOf(id), 3) << "report " << id << "\n" << r.out << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(RegisterCut, ARegisterThatStaysGoneStopsTheBatchAtOnceWithExitStatusOne) {
+    Outcome r = runAndCut([&] {
+        pgQuery("postgres", "ALTER DATABASE " + database + " ALLOW_CONNECTIONS false");
+        endSessions();
+    });
+    pgQuery("postgres", "ALTER DATABASE " + database + " ALLOW_CONNECTIONS true");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find("kelmobatch: the register " + database + " on " + pgServer()->host + " cannot be reached\n"),
+              std::string::npos)
+        << r.err;
+    // The first report is done; the second was plotted but its status never reached the register, so
+    // it stays claimed; the others were never started.
+    EXPECT_EQ(statusOf(ids[0]), 3);
+    EXPECT_EQ(statusOf(ids[1]), 2);
+    for (size_t i = 2; i < ids.size(); ++i) {
+        EXPECT_EQ(statusOf(ids[i]), 1) << "report " << ids[i];
+        EXPECT_FALSE(fs::exists(dir / "out" / ("r" + std::to_string(i) + ".pdf"))) << i;
+    }
+    EXPECT_EQ(r.out.find("Graphic report " + std::to_string(ids[2])), std::string::npos) << r.out;
 }
 
 } // namespace
