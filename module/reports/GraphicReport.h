@@ -89,6 +89,8 @@ public:
     void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
     void prepareReport(CStoredProcedure* procedure, int timeout);
     void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
+    // Sets the final status and says it on the command line: "Graphic report 7: status 3".
+    void recordStatus(CStoredProcedure* procedure, int timeout, int status);
     void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
     // Sets "preparation started" unless another run holds the report or it has left the status it
     // was listed under; true when this run has it.

@@ -267,6 +267,11 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status) {
+    setGraphicReportStatus(procedure, timeout, status);
+    acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
+}
+
 void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout) {
     const wchar_t* method = L"CGraphicReport::setGraphicReportLayout";
     KELMO_TRY
@@ -303,16 +308,16 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
             }
             claimed = true;
             if (!CFileUtilities::fileExists(m_drawingPath + m_drawingFilename)) {
-                setGraphicReportStatus(procedure, timeout, statusNoDrawing);
+                recordStatus(procedure, timeout, statusNoDrawing);
                 return;
             }
             drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
             if (drawing->lock() != Acad::eOk) {
                 // Nothing was done: the report must not stay "preparation started".
-                setGraphicReportStatus(procedure, timeout, statusFailed);
+                recordStatus(procedure, timeout, statusFailed);
             } else {
                 const int status = prepareOpenDrawing(*this, procedure, timeout, drawing);
-                setGraphicReportStatus(procedure, timeout, status);
+                recordStatus(procedure, timeout, status);
                 drawing->unlock(0);
             }
         } catch (Acad::ErrorStatus status) {
@@ -325,7 +330,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
         CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
         if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
-                setGraphicReportStatus(procedure, timeout, statusFailed);
+                recordStatus(procedure, timeout, statusFailed);
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded);
             }

@@ -37,6 +37,30 @@ void reportAndDelete(CEXKelmo* failure) {
     kelmo_reports::reportToBatchLogs(failure);
 }
 
+// A report that cannot be loaded is claimed like any other and recorded as failed, so that it does not
+// wait at its status for ever; the log and the command line name it and its drawing.
+void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CEXKelmo* failure) {
+    const int failed = 14;
+    CString what;
+    what.Format(L"Graphic report %i (drawing %s) could not be loaded", report.getID(),
+                static_cast<const wchar_t*>(report.getDrawingPath() + report.getDrawingFilename()));
+    CEXKelmo* named =
+        new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReports::getGraphicReports", 0, failure);
+    try {
+        if (!report.claimGraphicReport(procedure, timeout)) {
+            named->deleteException();
+            acutPrintf(L"Graphic report %i is taken by another batch run - skipped\n", report.getID());
+            return;
+        }
+    } catch (...) {
+        named->deleteException();
+        throw;
+    }
+    acutPrintf(L"%s\n", static_cast<const wchar_t*>(what));
+    reportAndDelete(named);
+    report.recordStatus(procedure, timeout, failed);
+}
+
 } // namespace
 
 bool kelmo_reports::registerLost(const CEXKelmo* failure) {
@@ -105,9 +129,13 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             try {
                 report->getGraphicReport(procedure, serverPreferences, ids[i], timeout);
             } catch (CEXKelmo* failure) {
+                if (kelmo_reports::registerLost(failure)) {
+                    delete report;
+                    throw failure;
+                }
+                report->setListedStatus(status);
+                recordLoadFailure(*report, procedure, timeout, failure);
                 delete report;
-                if (kelmo_reports::registerLost(failure)) throw failure;
-                reportAndDelete(failure);
                 continue;
             } catch (...) {
                 delete report;

@@ -39,6 +39,43 @@ TEST_F(BatchTest, AnErrorLogThatCannotBeWrittenIsNamedOnceAndEveryReportIsStillP
     EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
 }
 
+TEST_F(BatchTest, AReportThatCannotBeLoadedIsClaimedAndRecordedAsFailedNamingItAndItsDrawing) {
+    std::ofstream(dir / "plans" / "other.dxf") << slurp(dir / "plans" / "plan_mm.dxf");
+    std::vector<int> unloadable;
+    for (const char* colour : {"red", "#1", ""}) {
+        Report report;
+        report.drawingFilename = "other.dxf";
+        report.outputFilename = std::string("colour ") + colour;
+        const int id = add(report);
+        pgQuery(database, "INSERT INTO report_category (report_id, title, hatch_pattern, hatch_colour) VALUES (" +
+                              std::to_string(id) + ", 'Offices', 'SOLID', " + sqlText(colour) + ")");
+        unloadable.push_back(id);
+    }
+    Report fine;
+    fine.outputFilename = "fine";
+    const int fineId = add(fine);
+
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("1 graphic report(s) of status 1 to prepare\n"), std::string::npos) << r.out;
+    const std::string drawing = windowsPath(dir / "plans" / "other.dxf");
+    const std::string log = slurp(dir / "errors.xml");
+    for (int id : unloadable) {
+        EXPECT_EQ(statusOf(id), 14) << "report " << id;
+        const std::string named =
+            "Graphic report " + std::to_string(id) + " (drawing " + drawing + ") could not be loaded";
+        EXPECT_NE(r.out.find(named + "\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Graphic report " + std::to_string(id) + ": status 14\n"), std::string::npos) << r.out;
+        EXPECT_NE(log.find(named), std::string::npos) << log;
+    }
+    EXPECT_EQ(statusOf(fineId), 3);
+    EXPECT_FALSE(fs::exists(dir / "out" / "colour red.pdf"));
+
+    // Nothing waits at status 1 for the next run.
+    Outcome again = run("", "2");
+    EXPECT_EQ(again.out, "0 graphic report(s) of status 1 to prepare\n");
+}
+
 // Reports whose run can be cut off from its register part-way: the first time the second report is
 // recorded as prepared, the server session that records it sleeps until the test ends it.
 class RegisterCut : public BatchTest {
