@@ -290,8 +290,11 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
         call.addInt(L"@graphicReportID", 1, m_id);
         call.addInt(L"@statusID", 1, m_listedStatus);
         call.addOutputBoolean(L"@claimed");
+        call.addOutputBoolean(L"@takenOver");
         call.prepare(L"__gr_claimGraphicReport", timeout);
         procedure->execSPNoReturnParasReturn();
+        if (call.outputInt(L"@takenOver") != 0)
+            acutPrintf(L"Graphic report %i was left at 2 by a batch run that is gone - taken over\n", m_id);
         return call.outputInt(L"@claimed") != 0;
     KELMO_REGISTER_CATCH(procedure, method)
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "BatchTestSupport.h"
+#include "reports/GraphicReport.h"
 
 namespace batchtest {
 namespace {
@@ -150,6 +151,52 @@ TEST_F(RegisterCut, ARegisterThatStaysGoneStopsTheBatchAtOnceWithExitStatusOne) 
         EXPECT_FALSE(fs::exists(dir / "out" / ("r" + std::to_string(i) + ".pdf"))) << i;
     }
     EXPECT_EQ(r.out.find("Graphic report " + std::to_string(ids[2])), std::string::npos) << r.out;
+}
+
+class Takeover : public InProcess {};
+
+TEST_F(Takeover, AReportLeftClaimedByARunThatIsGoneIsTakenOverAndPreparedButALiveRunsClaimIsNot) {
+    Report row;
+    row.outputFilename = "abandoned";
+    const int abandoned = add(row);
+    row.outputFilename = "held";
+    const int held = add(row);
+    const auto server = pgServer();
+    {
+        // A run that claimed the report and was killed: its server session ends with it.
+        CStoredProcedure gone(CString(server->host.c_str()), CString(database.c_str()), CString(server->user.c_str()),
+                              CString(server->password.c_str()), 10);
+        CGraphicReport report;
+        report.setID(abandoned);
+        report.setListedStatus(1);
+        ASSERT_TRUE(report.claimGraphicReport(&gone, 10));
+    }
+    CGraphicReport live; // this test's own session is a run still preparing it
+    live.setID(held);
+    live.setListedStatus(1);
+    ASSERT_TRUE(live.claimGraphicReport(procedure.get(), 10));
+    const std::string lockOfAbandoned =
+        "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND objid = " + std::to_string(abandoned);
+    for (int i = 0; i < 200 && sql(lockOfAbandoned) != "0"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+
+    Outcome r = run(" --status 2");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    const std::string a = std::to_string(abandoned), h = std::to_string(held);
+    EXPECT_NE(r.out.find("Graphic report " + a + " was left at 2 by a batch run that is gone - taken over\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Graphic report " + a + ": status 3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Graphic report " + h + " is taken by another batch run - skipped\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(statusOf(abandoned), 3);
+    EXPECT_EQ(statusOf(held), 2);
+    EXPECT_GT(fs::file_size(dir / "out" / "abandoned.pdf"), 0u);
+    EXPECT_FALSE(fs::exists(dir / "out" / "held.pdf"));
+
+    // The live run ends its own report, and its claim with it: a later run has nothing to take over.
+    live.setGraphicReportStatus(procedure.get(), 10, 3);
+    EXPECT_EQ(run(" --status 2", "2").out, "0 graphic report(s) of status 2 to prepare\n");
 }
 
 } // namespace
