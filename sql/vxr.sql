@@ -368,20 +368,21 @@ CREATE PROCEDURE "__gr_claimGraphicReport"("graphicReportID" integer, "statusID"
                                            OUT "claimed" boolean, OUT "takenOver" boolean)
 LANGUAGE plpgsql AS $$
 DECLARE
+    held constant boolean := gr_claim_held("graphicReportID"); -- by this session already
     current smallint;
 BEGIN
     "claimed" := false;
     "takenOver" := false;
-    -- This session's own claim is not claimed again; another live session's cannot be had.
-    IF gr_claim_held("graphicReportID") OR NOT pg_try_advisory_lock(gr_claim_key(), "graphicReportID") THEN
-        RETURN;
+    IF NOT held AND NOT pg_try_advisory_lock(gr_claim_key(), "graphicReportID") THEN
+        RETURN; -- a live run holds it
     END IF;
     SELECT status_id INTO current FROM graphic_report WHERE id = "graphicReportID" FOR UPDATE;
-    IF FOUND AND (current = "statusID" OR ("statusID" < 0 AND current <> 2)) THEN
+    -- This session's own preparation in progress is not claimed again.
+    IF FOUND AND (current = "statusID" OR ("statusID" < 0 AND current <> 2)) AND NOT (held AND current = 2) THEN
         UPDATE graphic_report SET status_id = 2 WHERE id = "graphicReportID";
         "claimed" := true;
         "takenOver" := current = 2;
-    ELSE
+    ELSIF NOT held THEN
         PERFORM pg_advisory_unlock(gr_claim_key(), "graphicReportID");
     END IF;
 END;
