@@ -9,6 +9,7 @@ class CAcadDrawingState;
 class CBlocks;
 class CCategories;
 class CCategory;
+class CGraphicReports;
 class CLayers;
 class CLinkLines;
 class CServerPreferenceOstrel;
@@ -88,6 +89,8 @@ public:
     // applied to its drawing, plotted, copied, written as XML) with its status recorded there.
     void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
     void prepareReport(CStoredProcedure* procedure, int timeout);
+    // As one report of the run: nothing the run wrote or prepares is written over.
+    void prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run);
     void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
     // Sets the final status and says it on the command line: "Graphic report 7: status 3".
     void recordStatus(CStoredProcedure* procedure, int timeout, int status);

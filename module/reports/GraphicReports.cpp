@@ -69,6 +69,12 @@ bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     return false;
 }
 
+CString kelmo_reports::fullFileName(const CString& path) {
+    CFileStatus status;
+    if (!path.IsEmpty() && CFile::GetStatus(path, status)) return CString(status.m_szFullName);
+    return path;
+}
+
 void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
     if (failure == nullptr) return;
     try {
@@ -154,11 +160,35 @@ void CGraphicReports::addGraphicReport(CGraphicReport* report) {
     KELMO_CATCH_ALSO(L"CGraphicReports::addGraphicReport", kelmo::catchClassLib)
 }
 
+int CGraphicReports::writtenBy(const CString& path) const {
+    const CString full = kelmo_reports::fullFileName(path);
+    for (int i = 0; i < m_written.GetSize(); ++i)
+        if (m_written[i].CompareNoCase(full) == 0) return m_writtenBy[i];
+    return 0;
+}
+
+void CGraphicReports::noteWritten(const CString& path, int reportID) {
+    m_written.Add(kelmo_reports::fullFileName(path));
+    m_writtenBy.Add(reportID);
+}
+
+bool CGraphicReports::isDrawingOfRun(const CString& path) const {
+    const CString full = kelmo_reports::fullFileName(path);
+    for (int i = 0; i < m_drawings.GetSize(); ++i)
+        if (m_drawings[i].CompareNoCase(full) == 0) return true;
+    return false;
+}
+
 void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
     KELMO_TRY
+        m_drawings.RemoveAll();
+        for (int i = 0; i < m_count; ++i) {
+            const CString drawing = m_reports[i]->getDrawingPath() + m_reports[i]->getDrawingFilename();
+            if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(kelmo_reports::fullFileName(drawing));
+        }
         for (int i = 0; i < m_count; ++i) {
             try {
-                m_reports[i]->prepareReport(procedure, timeout);
+                m_reports[i]->prepareReport(procedure, timeout, this);
             } catch (CEXKelmo* failure) {
                 // Without its register the batch stops at once: nothing more can be claimed or recorded.
                 if (kelmo_reports::registerLost(failure)) throw failure;

@@ -15,6 +15,8 @@ namespace kelmo_reports {
 void reportToBatchLogs(CEXKelmo* failure) noexcept;
 // Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
 bool registerLost(const CEXKelmo* failure);
+// The full name the file system gives a path that exists, however it was written; else the path.
+CString fullFileName(const CString& path);
 
 } // namespace kelmo_reports
 
@@ -39,7 +41,16 @@ public:
     int getCount() const { return m_count; }
     void deleteObjects();
 
+    // What the run has written, and the drawings it prepares: one run never writes a file twice, and
+    // no report's copy or XML replaces a drawing of the run. The report that wrote the file, or 0.
+    int writtenBy(const CString& path) const;
+    void noteWritten(const CString& path, int reportID);
+    bool isDrawingOfRun(const CString& path) const;
+
 private:
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
     int m_count;
+    CStringArray m_written; // full names
+    CArray<int, int> m_writtenBy;
+    CStringArray m_drawings; // full names
 };
