@@ -113,5 +113,32 @@ TEST_F(Outputs, ACopyOrXmlTargetThatIsADrawingOfTheRunOrTheCopyIsRefusedAndTheDr
     EXPECT_FALSE(fs::exists(dir / "out" / "report.DWG"));
 }
 
+TEST_F(Outputs, DrawingNamesOutputFoldersAndNamesUpToTheFileNameLimitGetTheirOwnStatus) {
+    fs::create_directories(dir / "plans" / "folder.dxf");
+    Report noName;
+    noName.drawingFilename = std::nullopt;
+    Report emptyName;
+    emptyName.drawingFilename = "";
+    Report folderName;
+    folderName.drawingFilename = "folder.dxf";
+    Report relative = named("relative");
+    relative.outputPath = "out";
+    Report longest = named(std::string(250, 'a'));       // 254 bytes with ".pdf", and its XML as long
+    longest.saveCopyTo = std::string(251, 'c') + ".dxf"; // 255 bytes, beside the drawing
+    std::vector<Case> cases = {
+        {"no drawing file name", noName, 4},
+        {"an empty drawing file name", emptyName, 4},
+        {"a drawing file name that is a folder", folderName, 4},
+        {"an output folder relative to nothing", relative, 10},
+        {"names of 254 and 255 bytes", longest, 3},
+    };
+    prepare(cases);
+    EXPECT_GT(fs::file_size(dir / "out" / (std::string(250, 'a') + ".pdf")), 0u);
+    EXPECT_NE(slurp(dir / "out" / (std::string(250, 'a') + ".xml")).find("<grID>"), std::string::npos);
+    EXPECT_NE(slurp(dir / "plans" / (std::string(251, 'c') + ".dxf")).find("ENTITIES"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "relative.pdf"));
+    EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
+}
+
 } // namespace
 } // namespace batchtest
