@@ -1,8 +1,11 @@
 // kelmobatch: registers the module with the server, loads every graphic report of one status from the
 // register named by the server preferences, and prepares them: each is applied to its drawing, plotted,
 // copied and written as XML, and its status recorded in the register.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -27,10 +30,11 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // the batch could not run: the register or the registration failed
 constexpr int kExitUsage = 2;   // wrong command line
-constexpr int kExitNoPrefs = 3; // the server preferences could not be read or hold no server
+constexpr int kExitNoPrefs = 3; // the server preferences are missing, cannot be read or hold no server
 
 const char* kUsage =
     "usage: kelmobatch --server-prefs FILE [--status N] [--database NAME] [--c-drive DIR]\n"
+    "       kelmobatch --help\n"
     "  --server-prefs FILE  the server preferences (\"ostrelPreferences\"); the first server is used\n"
     "  --status N           prepare the reports of this status, 0 to 255 (default 1)\n"
     "  --database NAME      the register database (default vxr)\n"
@@ -41,12 +45,18 @@ struct Options {
     int status = 1;
     std::string database = "vxr";
     std::string cDrive;
+    bool help = false;
 };
 
 bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (i + 1 >= args.size()) {
+        if (name == "--help" || name == "-h") {
+            o.help = true;
+            return true;
+        }
+        // A value never starts with "--": that is the next option, and this one has no value.
+        if (i + 1 >= args.size() || (name.rfind("--", 0) == 0 && args[i + 1].rfind("--", 0) == 0)) {
             error = name.rfind("--", 0) == 0 ? "option " + name + " needs a value" : "unexpected " + name;
             return false;
         }
@@ -77,6 +87,25 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
     return error.empty();
 }
 
+// Removes the temporary folder of each earlier run whose process is gone (killed before it could
+// remove its own); a live run's folder is left alone.
+void removeAbandonedFolders(const CString& temp) {
+    std::string native;
+    DWORD error = 0;
+    if (!win::mapToNative(temp, native, &error)) return;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= 5 || name.compare(0, 5, "batch") != 0 ||
+            name.find_first_not_of("0123456789", 5) != std::string::npos || name.size() > 15)
+            continue;
+        const long pid = std::stol(name.substr(5));
+        if (pid <= 0 || pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code removing;
+        std::filesystem::remove_all(entry.path(), removing);
+    }
+}
+
 // The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
 // pass through the temporary folder under the drawing's name: each run has a folder of its own there,
 // so that two runs on one machine never copy each other's drawings.
@@ -88,7 +117,9 @@ void hostFolders() {
     g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
     CString run;
     run.Format(L"batch%lu\\", static_cast<unsigned long>(::getpid()));
-    g_tempDirectory = g_hostDirectory + L"\\kelmo\\temp\\" + run;
+    const CString temp = g_hostDirectory + L"\\kelmo\\temp\\";
+    removeAbandonedFolders(temp);
+    g_tempDirectory = temp + run;
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
 }
 
@@ -100,6 +131,11 @@ std::string g_register;
 constexpr int kReconnectTries = 5;
 
 int prepare(const Options& o) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(o.prefs, ec)) {
+        std::cerr << "kelmobatch: the server preferences file " << o.prefs << " is missing\n";
+        return kExitNoPrefs;
+    }
     g_serverPreferences.deSerialize(CString(win::nativeToWindows(o.prefs).c_str()));
     if (g_serverPreferences.getCount() == 0) {
         std::cerr << "kelmobatch: no server in the server preferences " << o.prefs << "\n";
@@ -133,6 +169,10 @@ int main(int argc, char** argv) {
     if (!parse(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
         std::cerr << "kelmobatch: " << error << "\n\n" << kUsage;
         return kExitUsage;
+    }
+    if (o.help) {
+        std::cout << kUsage;
+        return kExitOk;
     }
     cadhost::Options host;
     host.cDrive = o.cDrive;
