@@ -55,9 +55,13 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             o.help = true;
             return true;
         }
+        if (name != "--server-prefs" && name != "--database" && name != "--c-drive" && name != "--status") {
+            error = name.rfind("--", 0) == 0 ? "unknown option " + name : "unexpected " + name;
+            return false;
+        }
         // A value never starts with "--": that is the next option, and this one has no value.
-        if (i + 1 >= args.size() || (name.rfind("--", 0) == 0 && args[i + 1].rfind("--", 0) == 0)) {
-            error = name.rfind("--", 0) == 0 ? "option " + name + " needs a value" : "unexpected " + name;
+        if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
+            error = "option " + name + " needs a value";
             return false;
         }
         const std::string& value = args[++i];
@@ -67,7 +71,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             o.database = value;
         } else if (name == "--c-drive") {
             o.cDrive = value;
-        } else if (name == "--status") {
+        } else {
             size_t used = 0;
             try {
                 o.status = std::stoi(value, &used);
@@ -78,9 +82,6 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
                 error = "the status must be a whole number from 0 to 255, not " + value;
                 return false;
             }
-        } else {
-            error = "unknown option " + name;
-            return false;
         }
     }
     if (o.prefs.empty()) error = "--server-prefs is missing";
