@@ -140,7 +140,16 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                     throw failure;
                 }
                 report->setListedStatus(status);
-                recordLoadFailure(*report, procedure, timeout, failure);
+                // Its drawing is still one of the run's, which no other report may write over.
+                if (!report->getDrawingFilename().IsEmpty())
+                    m_drawings.Add(
+                        kelmo_reports::fullFileName(report->getDrawingPath() + report->getDrawingFilename()));
+                try {
+                    recordLoadFailure(*report, procedure, timeout, failure);
+                } catch (...) {
+                    delete report;
+                    throw;
+                }
                 delete report;
                 continue;
             } catch (...) {
@@ -181,7 +190,6 @@ bool CGraphicReports::isDrawingOfRun(const CString& path) const {
 
 void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
     KELMO_TRY
-        m_drawings.RemoveAll();
         for (int i = 0; i < m_count; ++i) {
             const CString drawing = m_reports[i]->getDrawingPath() + m_reports[i]->getDrawingFilename();
             if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(kelmo_reports::fullFileName(drawing));

@@ -97,6 +97,14 @@ TEST_F(Outputs, ACopyOrXmlTargetThatIsADrawingOfTheRunOrTheCopyIsRefusedAndTheDr
     xmlAsDwg.xmlOutputTo = "report.DWG";
     Report otherItself = named("other itself"); // prepared after the others, on its intact drawing
     otherItself.drawingFilename = "other.dxf";
+    // A report that cannot be loaded still names a drawing of the run.
+    fs::copy_file(dir / "plans" / "plan_mm.dxf", dir / "plans" / "unloadable.dxf");
+    Report unloadable = named("unloadable");
+    unloadable.drawingFilename = "unloadable.dxf";
+    pgQuery(database, "INSERT INTO report_category (report_id, hatch_pattern, hatch_colour) VALUES (" +
+                          std::to_string(add(unloadable)) + ", 'SOLID', 'red')");
+    Report copyOverUnloadable = named("copy over unloadable");
+    copyOverUnloadable.saveCopyTo = windowsPath(dir / "plans" / "unloadable.dxf");
     std::vector<Case> cases = {
         {"a copy over another report's drawing", copyOverOther, 12},
         {"a copy by file name over another report's drawing", copyNamedOther, 12},
@@ -105,9 +113,11 @@ TEST_F(Outputs, ACopyOrXmlTargetThatIsADrawingOfTheRunOrTheCopyIsRefusedAndTheDr
         {"an XML named as a DXF drawing", xmlAsDrawing, 13},
         {"an XML named as a DWG drawing", xmlAsDwg, 13},
         {"the other drawing's own report", otherItself, 3},
+        {"a copy over the drawing of a report that cannot be loaded", copyOverUnloadable, 12},
     };
     prepare(cases);
     EXPECT_EQ(slurp(dir / "plans" / "other.dxf"), other);
+    EXPECT_EQ(slurp(dir / "plans" / "unloadable.dxf"), other);
     EXPECT_NE(slurp(dir / "copies" / "both.dxf").find("ENTITIES"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir / "xml" / "new.dxf"));
     EXPECT_FALSE(fs::exists(dir / "out" / "report.DWG"));
