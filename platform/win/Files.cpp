@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "win/TempNames.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/WinApi.h"
 
 namespace {
