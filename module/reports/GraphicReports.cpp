@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/Catch.h"
+#include "core/FileUtilities.h"
 #include "core/Globals.h"
 #include "core/PreferencesOstrel.h"
 #include "core/ServerPreferenceOstrel.h"
@@ -85,7 +86,9 @@ void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
             try {
                 failure->reportToErrorLog(path);
             } catch (CEXKelmo* unwritten) {
-                unwritableLog(path, rootCause(unwritten));
+                const CString folder = path.Left(path.ReverseFind(L'\\') + 1);
+                unwritableLog(path, CFileUtilities::directoryExists(folder) ? rootCause(unwritten)
+                                                                            : CString(L"its folder does not exist"));
                 unwritten->deleteException();
             } catch (...) {
                 unwritableLog(path, CString());
