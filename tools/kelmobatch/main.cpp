@@ -127,8 +127,8 @@ void hostFolders() {
 // The register once the batch turns to it, for the message that says it is gone.
 std::string g_register;
 
-// Register calls may run again on a new connection: a claim, a status or a layout written twice is
-// written once.
+// Every register call of the batch may run twice: a claim, a status or a layout written again changes
+// nothing more.
 constexpr int kReconnectTries = 5;
 
 int prepare(const Options& o) {
