@@ -336,22 +336,55 @@ LANGUAGE sql STABLE AS $$
       FROM graphic_report r WHERE r.id = "graphicReportID";
 $$;
 
+-- Claims are marked by a session-level advisory lock (this key and the report's id) as well as by
+-- status 2: the lock lasts while the claiming run's server session does, so a report at 2 whose lock
+-- is free was left by a run that is gone.
+CREATE FUNCTION gr_claim_key() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 19282';
+
+CREATE FUNCTION gr_claim_held("graphicReportID" integer) RETURNS boolean LANGUAGE sql STABLE AS $$
+    SELECT EXISTS (SELECT 1 FROM pg_locks l
+                    WHERE l.locktype = 'advisory' AND l.pid = pg_backend_pid() AND l.granted
+                      AND l.classid = gr_claim_key()::oid AND l.objid = "graphicReportID"::oid
+                      AND l.objsubid = 2);
+$$;
+
+-- A status other than 2 ends the preparation: this session's claim on the report is given up.
 CREATE PROCEDURE "__gr_setGraphicReportStatus"("graphicReportID" integer, "statusID" integer)
-LANGUAGE sql AS $$
+LANGUAGE plpgsql AS $$
+BEGIN
     UPDATE graphic_report SET status_id = "statusID" WHERE id = "graphicReportID";
+    IF "statusID" <> 2 AND gr_claim_held("graphicReportID") THEN
+        PERFORM pg_advisory_unlock(gr_claim_key(), "graphicReportID");
+    END IF;
+END;
 $$;
 
 -- Claims a report for one batch run: "preparation started" (2) is set only while the report still has
--- the status the run listed it under (any status but 2 when the status is -1). Two runs sharing the
--- register both try; the row lock lets one through and the other finds the report claimed.
+-- the status the run listed it under (any status but 2 when the status is -1), and only when no live
+-- run holds its claim. A report listed at 2 whose claiming run is gone is taken over ("takenOver").
+-- Two runs sharing the register both try; the advisory lock lets one through, and the row lock makes
+-- a run that finds the lock just given up see the status recorded with it.
 CREATE PROCEDURE "__gr_claimGraphicReport"("graphicReportID" integer, "statusID" integer,
-                                           OUT "claimed" boolean)
+                                           OUT "claimed" boolean, OUT "takenOver" boolean)
 LANGUAGE plpgsql AS $$
+DECLARE
+    held constant boolean := gr_claim_held("graphicReportID"); -- by this session already
+    current smallint;
 BEGIN
-    UPDATE graphic_report SET status_id = 2
-     WHERE id = "graphicReportID" AND status_id <> 2
-       AND ("statusID" < 0 OR status_id = "statusID");
-    "claimed" := FOUND;
+    "claimed" := false;
+    "takenOver" := false;
+    IF NOT held AND NOT pg_try_advisory_lock(gr_claim_key(), "graphicReportID") THEN
+        RETURN; -- a live run holds it
+    END IF;
+    SELECT status_id INTO current FROM graphic_report WHERE id = "graphicReportID" FOR UPDATE;
+    -- This session's own preparation in progress is not claimed again.
+    IF FOUND AND (current = "statusID" OR ("statusID" < 0 AND current <> 2)) AND NOT (held AND current = 2) THEN
+        UPDATE graphic_report SET status_id = 2 WHERE id = "graphicReportID";
+        "claimed" := true;
+        "takenOver" := current = 2;
+    ELSIF NOT held THEN
+        PERFORM pg_advisory_unlock(gr_claim_key(), "graphicReportID");
+    END IF;
 END;
 $$;
 

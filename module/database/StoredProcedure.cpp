@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/XMLUtilities.h"
 #include "database/DatabaseCatch.h"
+#include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"StoredProcedure.cpp");
 
@@ -36,20 +37,41 @@ int CStoredProcedure::getTimeout() {
     return timeout;
 }
 
-_RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
-    requireConnection((CString(L"CStoredProcedure::") + variant).GetString());
-    command.CreateInstance(L"ADODB.Command", nullptr, CLSCTX_ALL);
-    command->PutRefActiveConnection(connection);
-    command->PutCommandType(adCmdStoredProc);
-    command->PutCommandTimeout(timeout);
-    command->PutCommandText(name);
-    if (bindParameters && parameters != nullptr && parameters->getCount() > 0)
-        parameters->addParametersToCommand(command);
-    if (!g_debugLogPath.IsEmpty()) {
-        CLog log;
-        log.writeToXMLDebugLog(g_debugLogPath, variant, serialize(CString(KELMO_NAMESPACE_URI) + L"/debugging"));
+bool CStoredProcedure::connectionLost() {
+    if (!connection) return false;
+    ErrorsPtr errors = connection->GetErrors();
+    for (long i = 0; i < errors->GetCount(); ++i) {
+        // SQL state class 08: connection exceptions.
+        const CString state(static_cast<const wchar_t*>(errors->GetItem(_variant_t(i))->GetSQLState()));
+        if (state.Left(2) == L"08") return true;
     }
-    return command->Execute(nullptr, nullptr, adCmdStoredProc);
+    return false;
+}
+
+_RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
+    const CString method = CString(L"CStoredProcedure::") + variant;
+    for (int attempt = 0;; ++attempt) {
+        requireConnection(method.GetString());
+        command.CreateInstance(L"ADODB.Command", nullptr, CLSCTX_ALL);
+        command->PutRefActiveConnection(connection);
+        command->PutCommandType(adCmdStoredProc);
+        command->PutCommandTimeout(timeout);
+        command->PutCommandText(name);
+        if (bindParameters && parameters != nullptr && parameters->getCount() > 0)
+            parameters->addParametersToCommand(command);
+        if (!g_debugLogPath.IsEmpty()) {
+            CLog log;
+            log.writeToXMLDebugLog(g_debugLogPath, variant, serialize(CString(KELMO_NAMESPACE_URI) + L"/debugging"));
+        }
+        try {
+            return command->Execute(nullptr, nullptr, adCmdStoredProc);
+        } catch (const _com_error& error) {
+            if (reconnectTries <= 0 || !connectionLost()) throw;
+            if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
+            // The next call makes a new connection first.
+            Sleep(static_cast<DWORD>(250) << attempt);
+        }
+    }
 }
 
 _RecordsetPtr CStoredProcedure::execSPReturnParas() {

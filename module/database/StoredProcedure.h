@@ -19,6 +19,11 @@ public:
     CParameters* getParameters();
     void setTimeout(int seconds);
     int getTimeout();
+    // A call that finds its connection lost is run again on a new one, up to this many more times,
+    // the waits doubling from a quarter of a second; when the connection cannot be made again the
+    // call raises CEXConnection. 0, the default, runs each call once: only a caller whose calls may
+    // run twice sets it.
+    void setReconnectTries(int tries) { reconnectTries = tries; }
 
     // Each raises CEXConnection (wrapped) when the object holds no open connection.
     _RecordsetPtr execSPReturnParas();
@@ -34,9 +39,13 @@ private:
     // when one is set, and run.
     _RecordsetPtr execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command);
 
+    // Whether the last call failed because the connection to the server was lost.
+    bool connectionLost();
+
     _bstr_t name;
     CParameters* parameters;
     int timeout;
+    int reconnectTries = 0;
 };
 
 // Takes a parameter list lent to a procedure back when it goes out of scope, however the call

@@ -11,6 +11,8 @@
 #include "core/HostApplication.h"
 #include "drawing/AcadHost.h"
 #include "drawing/AcadUtilities.h"
+#include "win/Encoding.h"
+#include "win/TempNames.h"
 
 KELMO_SOURCE_FILE(L"AcadDrawing.cpp");
 
@@ -381,7 +383,11 @@ int CAcadDrawing::saveAs(CString path, CString filename) {
         const wchar_t* method = L"CAcadDrawing::saveAs";
         CString folder = getTempFolder();
         CFileUtilities::ensureDirectoryExists(folder);
-        CString tempPath = folder + savedCopyName(filename);
+        // A copy's name may use the whole file-name limit: the temporary one is cut to fit it.
+        const CString copyName = savedCopyName(filename);
+        const CString extension = copyName.Right(4);
+        const std::string head = copyName.Left(copyName.GetLength() - 4).ToUtf8();
+        CString tempPath = folder + CString(win::fromUtf8(win::nameForTemporary(head, 4)).c_str()) + extension;
         // Only a drawing saved now may be delivered: a file left at the temporary name by an
         // earlier run is stale.
         Acad::ErrorStatus status = Acad::eNoDatabase;

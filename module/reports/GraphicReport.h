@@ -9,6 +9,7 @@ class CAcadDrawingState;
 class CBlocks;
 class CCategories;
 class CCategory;
+class CGraphicReports;
 class CLayers;
 class CLinkLines;
 class CServerPreferenceOstrel;
@@ -88,10 +89,15 @@ public:
     // applied to its drawing, plotted, copied, written as XML) with its status recorded there.
     void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
     void prepareReport(CStoredProcedure* procedure, int timeout);
+    // As one report of the run: nothing the run wrote or prepares is written over.
+    void prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run);
     void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
+    // Sets the final status and says it on the command line: "Graphic report 7: status 3".
+    void recordStatus(CStoredProcedure* procedure, int timeout, int status);
     void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
-    // Sets "preparation started" unless another run holds the report or it has left the status it
-    // was listed under; true when this run has it.
+    // Sets "preparation started" unless another live run holds the report or it has left the status it
+    // was listed under; true when this run has it. A report listed at 2 whose claiming run is gone is
+    // taken over, and the command line says so.
     bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
     // The status the report was listed under; -1 when it was loaded on its own.
     int getListedStatus() const { return m_listedStatus; }

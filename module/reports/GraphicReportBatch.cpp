@@ -13,6 +13,7 @@
 #include "drawing/Layers.h"
 #include "model/RegisterSupport.h"
 #include "reports/Categories.h"
+#include "reports/GraphicReports.h"
 #include "reports/LinkLines.h"
 #include "reports/RegisterLists.h"
 
@@ -61,6 +62,12 @@ CString drawingNameAs(const CString& drawingFilename, const wchar_t* extension) 
     return drawingFilename + extension;
 }
 
+// A drawing is a file: no name, or a name that is a folder, is no drawing.
+bool drawingFileExists(const CString& folder, const CString& name) {
+    CFileStatus status;
+    return !name.IsEmpty() && CFile::GetStatus(folder + name, status) && !(status.m_attribute & CFile::directory);
+}
+
 bool fileWritten(const CString& path) {
     CFileStatus status;
     return CFile::GetStatus(path, status) && !(status.m_attribute & CFile::directory) && status.m_size > 0;
@@ -68,8 +75,7 @@ bool fileWritten(const CString& path) {
 
 // Writes the failure to the error logs and lets it go.
 void reportAndDelete(CEXKelmo* failure) {
-    failure->reportToErrorLogs(&g_serverPreferences);
-    failure->deleteException();
+    kelmo_reports::reportToBatchLogs(failure);
 }
 
 // Statuses a preparation records in the register; the plot's own results stand beside them.
@@ -88,8 +94,53 @@ void applyReport(CGraphicReport& report, CAcadDrawing* drawing) {
     report.applyToDrawing(drawing);
 }
 
-// Saves the copy of the drawing the report asks for; the status the copy leaves.
-int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept) {
+// Says that a file another report of the run wrote is left as it is.
+void writtenBefore(const CGraphicReport& report, const CString& path, int writer) {
+    acutPrintf(L"Graphic report %i: %s was written by graphic report %i - not written again\n", report.getID(),
+               static_cast<const wchar_t*>(path), writer);
+}
+
+// Whether the target would replace a drawing of the run or a file the run has written; says which.
+bool replacesRunFile(const CGraphicReport& report, const CString& path, const CGraphicReports* run) {
+    if (run == nullptr) return false;
+    if (run->isDrawingOfRun(path)) {
+        acutPrintf(L"Graphic report %i: %s is a drawing of this batch - not written over\n", report.getID(),
+                   static_cast<const wchar_t*>(path));
+        return true;
+    }
+    const int writer = run->writtenBy(path);
+    if (writer != 0) writtenBefore(report, path, writer);
+    return writer != 0;
+}
+
+bool namesDrawingFile(const CString& path) {
+    CString lower = path;
+    lower.MakeLower();
+    return lower.Right(4) == L".dxf" || lower.Right(4) == L".dwg";
+}
+
+// A folder given with its drive or as a network path; anything else would depend on where the batch
+// was started.
+bool absoluteFolder(const CString& path) {
+    return (path.GetLength() >= 3 && path[1] == L':' && path[2] == L'\\') || path.Left(2) == L"\\\\";
+}
+
+// The plot's file name after the plot type's extension rule; empty when the name is refused: one that
+// holds a folder or a drive, characters no file name may hold, or nothing but dots before the extension.
+CString plotFileName(const CGraphicReport& report) {
+    CString name = report.getOutputFilename();
+    CFileUtilities files;
+    if (name.IsEmpty() || name.FindOneOf(L"\\/:") >= 0 || !files.checkFilenameSyntax(name, FALSE)) return CString();
+    CAcadUtilities utilities;
+    utilities.checkPlotFileExtension(name, report.getPlotTypeID());
+    CString stem = name.Left(name.GetLength() - utilities.plotExtension(report.getPlotTypeID()).GetLength());
+    stem.Trim();
+    stem.Trim(L'.');
+    return stem.IsEmpty() ? CString() : name;
+}
+
+// Saves the copy of the drawing the report asks for; the status the copy leaves, and where it went.
+int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run, CString& saved) {
     CString copyTo = report.getSaveCopyTo();
     Target target;
     switch (CFileUtilities::getPathType(copyTo)) {
@@ -106,14 +157,17 @@ int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept) {
             return statusCopyFailed;
     }
     if (target.name.IsEmpty() || !CFileUtilities::directoryExists(target.folder) ||
-        replacesKept(target.folder + target.name, kept))
+        replacesKept(target.folder + target.name, kept) || replacesRunFile(report, target.folder + target.name, run))
         return statusCopyFailed;
     drawing->saveAs(target.folder, target.name);
+    saved = target.folder + target.name;
     return statusPlotted;
 }
 
-// Where the report's XML goes; false when the target is refused.
-bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept, CString& target) {
+// Where the report's XML goes; false when the target is refused: it would replace the drawing, the plot,
+// the copy just saved, a drawing or an output of the run, or it names a drawing file.
+bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept, const CString& copy,
+               CGraphicReports* run, CString& target) {
     CString xmlTo = report.getXMLOutputTo();
     if (xmlTo.IsEmpty()) {
         CAcadUtilities utilities;
@@ -135,41 +189,48 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
                 return false;
         }
     }
-    return !replacesKept(target, kept);
+    if (namesDrawingFile(target) || replacesKept(target, kept)) return false;
+    if (!copy.IsEmpty() && sameFile(target, copy)) return false;
+    return !replacesRunFile(report, target, run);
 }
 
 // Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with.
-int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing) {
+int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing,
+                       CGraphicReports* run) {
     applyReport(report, drawing);
 
     int status = statusPlotted;
-    CString plotName = report.getOutputFilename();
-    CFileUtilities files;
-    if (!CFileUtilities::directoryExists(report.getOutputPath())) {
+    const CString plotName = plotFileName(report);
+    const CString plotPath = report.getOutputPath() + plotName;
+    int writer = 0;
+    if (!absoluteFolder(report.getOutputPath()) || !CFileUtilities::directoryExists(report.getOutputPath())) {
         status = statusNoOutputFolder;
-    } else if (plotName.IsEmpty() || !files.checkFilenameSyntax(plotName, FALSE)) {
+    } else if (plotName.IsEmpty()) {
+        status = statusBadOutputName;
+    } else if (run != nullptr && (writer = run->writtenBy(plotPath)) != 0) {
+        writtenBefore(report, plotPath, writer);
         status = statusBadOutputName;
     } else {
-        CAcadUtilities utilities;
-        utilities.checkPlotFileExtension(plotName, report.getPlotTypeID());
         const CString noted = report.getPlotLayout();
         CString layout = noted;
-        status = drawing->plot(layout, report.getOutputPath(), report.getOutputFilename(), report.getPlotTypeID(),
+        status = drawing->plot(layout, report.getOutputPath(), plotName, report.getPlotTypeID(),
                                report.getPlotOptionID(), report.getPlotCentred(), report.getPlotScaleTypeID(),
                                report.getPlotAreaTypeID(), report.getPlotMediaSizeID(), 1);
         // Written means a file with something in it, whatever the plot said.
-        if (status == statusPlotted && !fileWritten(report.getOutputPath() + plotName))
-            status = CAcadDrawing::plotFailed;
+        if (status == statusPlotted && !fileWritten(plotPath)) status = CAcadDrawing::plotFailed;
+        if (status == statusPlotted && run != nullptr) run->noteWritten(plotPath, report.getID());
         if (layout != noted) {
             report.setPlotLayout(layout);
             report.setGraphicReportLayout(procedure, timeout, layout);
         }
     }
-    const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), report.getOutputPath() + plotName};
+    const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), plotPath};
 
+    CString copy;
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
-            status = saveCopy(report, drawing, kept);
+            status = saveCopy(report, drawing, kept, run, copy);
+            if (status == statusPlotted && run != nullptr) run->noteWritten(copy, report.getID());
         } catch (...) {
             status = statusCopyFailed;
             reportAndDelete(
@@ -179,11 +240,12 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
 
     if (status == statusPlotted) {
         CString target;
-        if (!xmlTarget(report, plotName, kept, target)) {
+        if (!xmlTarget(report, plotName, kept, copy, run, target)) {
             status = statusXMLRefused;
         } else {
             try {
                 report.serialize(target);
+                if (run != nullptr) run->noteWritten(target, report.getID());
             } catch (...) {
                 status = statusXMLRefused;
                 reportAndDelete(
@@ -267,6 +329,11 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status) {
+    setGraphicReportStatus(procedure, timeout, status);
+    acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
+}
+
 void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout) {
     const wchar_t* method = L"CGraphicReport::setGraphicReportLayout";
     KELMO_TRY
@@ -285,13 +352,20 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
         call.addInt(L"@graphicReportID", 1, m_id);
         call.addInt(L"@statusID", 1, m_listedStatus);
         call.addOutputBoolean(L"@claimed");
+        call.addOutputBoolean(L"@takenOver");
         call.prepare(L"__gr_claimGraphicReport", timeout);
         procedure->execSPNoReturnParasReturn();
+        if (call.outputInt(L"@takenOver") != 0)
+            acutPrintf(L"Graphic report %i was left at 2 by a batch run that is gone - taken over\n", m_id);
         return call.outputInt(L"@claimed") != 0;
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
 void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
+    prepareReport(procedure, timeout, nullptr);
+}
+
+void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run) {
     const wchar_t* method = L"CGraphicReport::prepareReport";
     bool claimed = false;
     CAcadDrawing* drawing = nullptr;
@@ -302,17 +376,17 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
                 return;
             }
             claimed = true;
-            if (!CFileUtilities::fileExists(m_drawingPath + m_drawingFilename)) {
-                setGraphicReportStatus(procedure, timeout, statusNoDrawing);
+            if (!drawingFileExists(m_drawingPath, m_drawingFilename)) {
+                recordStatus(procedure, timeout, statusNoDrawing);
                 return;
             }
             drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
             if (drawing->lock() != Acad::eOk) {
                 // Nothing was done: the report must not stay "preparation started".
-                setGraphicReportStatus(procedure, timeout, statusFailed);
+                recordStatus(procedure, timeout, statusFailed);
             } else {
-                const int status = prepareOpenDrawing(*this, procedure, timeout, drawing);
-                setGraphicReportStatus(procedure, timeout, status);
+                const int status = prepareOpenDrawing(*this, procedure, timeout, drawing, run);
+                recordStatus(procedure, timeout, status);
                 drawing->unlock(0);
             }
         } catch (Acad::ErrorStatus status) {
@@ -323,9 +397,9 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
         // A claimed report records its failure, its drawing is unlocked and closed; then the failure
         // goes to the caller.
         CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
-        if (claimed) {
+        if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
-                setGraphicReportStatus(procedure, timeout, statusFailed);
+                recordStatus(procedure, timeout, statusFailed);
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded);
             }

@@ -1,7 +1,12 @@
 #include "reports/GraphicReports.h"
 
+#include <cstdio>
+
 #include "core/Catch.h"
+#include "core/FileUtilities.h"
 #include "core/Globals.h"
+#include "core/PreferencesOstrel.h"
+#include "core/ServerPreferenceOstrel.h"
 #include "core/SystemUtilities.h"
 #include "database/ParameterTinyInt.h"
 #include "model/RegisterSupport.h"
@@ -11,13 +16,89 @@ KELMO_SOURCE_FILE(L"GraphicReports");
 
 namespace {
 
-// Writes the failure of one report to the error logs and lets it go: the batch carries on.
+// The innermost description of a chain: what went wrong in the end.
+CString rootCause(const CEXKelmo* failure) {
+    while (failure->getInnerException() != nullptr) failure = failure->getInnerException();
+    return failure->getDescription();
+}
+
+// Names a log that cannot be written on standard error, once in the process.
+void unwritableLog(const CString& path, const CString& reason) {
+    static CStringArray named;
+    for (int i = 0; i < named.GetSize(); ++i)
+        if (named[i].CompareNoCase(path) == 0) return;
+    named.Add(path);
+    CString text = L"The error log " + path + L" cannot be written";
+    if (!reason.IsEmpty()) text += L": " + reason;
+    std::fprintf(stderr, "%s\n", text.ToUtf8().c_str());
+    std::fflush(stderr);
+}
+
 void reportAndDelete(CEXKelmo* failure) {
-    failure->reportToErrorLogs(&g_serverPreferences);
-    failure->deleteException();
+    kelmo_reports::reportToBatchLogs(failure);
+}
+
+// A report that cannot be loaded is claimed like any other and recorded as failed, so that it does not
+// wait at its status for ever; the log and the command line name it and its drawing.
+void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CEXKelmo* failure) {
+    const int failed = 14;
+    CString what;
+    what.Format(L"Graphic report %i (drawing %s) could not be loaded", report.getID(),
+                static_cast<const wchar_t*>(report.getDrawingPath() + report.getDrawingFilename()));
+    CEXKelmo* named =
+        new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReports::getGraphicReports", 0, failure);
+    try {
+        if (!report.claimGraphicReport(procedure, timeout)) {
+            named->deleteException();
+            acutPrintf(L"Graphic report %i is taken by another batch run - skipped\n", report.getID());
+            return;
+        }
+    } catch (...) {
+        named->deleteException();
+        throw;
+    }
+    acutPrintf(L"%s\n", static_cast<const wchar_t*>(what));
+    reportAndDelete(named);
+    report.recordStatus(procedure, timeout, failed);
 }
 
 } // namespace
+
+bool kelmo_reports::registerLost(const CEXKelmo* failure) {
+    for (; failure != nullptr; failure = failure->getInnerException())
+        if (dynamic_cast<const CEXConnection*>(failure) != nullptr) return true;
+    return false;
+}
+
+CString kelmo_reports::fullFileName(const CString& path) {
+    CFileStatus status;
+    if (!path.IsEmpty() && CFile::GetStatus(path, status)) return CString(status.m_szFullName);
+    return path;
+}
+
+void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
+    if (failure == nullptr) return;
+    try {
+        acutPrintf(L"An error has been detected please consult the error log\n");
+        for (int i = 0; i < g_serverPreferences.getCount(); ++i) {
+            const CString path = g_serverPreferences.getAt(i)->getAcadErrorLogFilePath();
+            if (path.IsEmpty()) continue;
+            try {
+                failure->reportToErrorLog(path);
+            } catch (CEXKelmo* unwritten) {
+                const CString folder = path.Left(path.ReverseFind(L'\\') + 1);
+                unwritableLog(path, CFileUtilities::directoryExists(folder) ? rootCause(unwritten)
+                                                                            : CString(L"its folder does not exist"));
+                unwritten->deleteException();
+            } catch (...) {
+                unwritableLog(path, CString());
+            }
+        }
+    } catch (...) {
+        // Nothing about one failure's report may stop the batch.
+    }
+    failure->deleteException();
+}
 
 CGraphicReports::CGraphicReports() : m_count(0) {}
 
@@ -57,8 +138,22 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             try {
                 report->getGraphicReport(procedure, serverPreferences, ids[i], timeout);
             } catch (CEXKelmo* failure) {
+                if (kelmo_reports::registerLost(failure)) {
+                    delete report;
+                    throw failure;
+                }
+                report->setListedStatus(status);
+                // Its drawing is still one of the run's, which no other report may write over.
+                if (!report->getDrawingFilename().IsEmpty())
+                    m_drawings.Add(
+                        kelmo_reports::fullFileName(report->getDrawingPath() + report->getDrawingFilename()));
+                try {
+                    recordLoadFailure(*report, procedure, timeout, failure);
+                } catch (...) {
+                    delete report;
+                    throw;
+                }
                 delete report;
-                reportAndDelete(failure);
                 continue;
             } catch (...) {
                 delete report;
@@ -77,12 +172,37 @@ void CGraphicReports::addGraphicReport(CGraphicReport* report) {
     KELMO_CATCH_ALSO(L"CGraphicReports::addGraphicReport", kelmo::catchClassLib)
 }
 
+int CGraphicReports::writtenBy(const CString& path) const {
+    const CString full = kelmo_reports::fullFileName(path);
+    for (int i = 0; i < m_written.GetSize(); ++i)
+        if (m_written[i].CompareNoCase(full) == 0) return m_writtenBy[i];
+    return 0;
+}
+
+void CGraphicReports::noteWritten(const CString& path, int reportID) {
+    m_written.Add(kelmo_reports::fullFileName(path));
+    m_writtenBy.Add(reportID);
+}
+
+bool CGraphicReports::isDrawingOfRun(const CString& path) const {
+    const CString full = kelmo_reports::fullFileName(path);
+    for (int i = 0; i < m_drawings.GetSize(); ++i)
+        if (m_drawings[i].CompareNoCase(full) == 0) return true;
+    return false;
+}
+
 void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
     KELMO_TRY
         for (int i = 0; i < m_count; ++i) {
+            const CString drawing = m_reports[i]->getDrawingPath() + m_reports[i]->getDrawingFilename();
+            if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(kelmo_reports::fullFileName(drawing));
+        }
+        for (int i = 0; i < m_count; ++i) {
             try {
-                m_reports[i]->prepareReport(procedure, timeout);
+                m_reports[i]->prepareReport(procedure, timeout, this);
             } catch (CEXKelmo* failure) {
+                // Without its register the batch stops at once: nothing more can be claimed or recorded.
+                if (kelmo_reports::registerLost(failure)) throw failure;
                 reportAndDelete(failure);
             }
             CSystemUtilities::doEvents();

@@ -3,9 +3,22 @@
 // prepared one after the other (applied, plotted, copied, written as XML, its status recorded).
 #include "classlib/Afx.h"
 
+class CEXKelmo;
 class CGraphicReport;
 class CServerPreferenceOstrel;
 class CStoredProcedure;
+
+namespace kelmo_reports {
+
+// Writes a batch failure to the error log of each server and deletes it. A log that cannot be written
+// is named on standard error, once in the run, and the batch goes on without it.
+void reportToBatchLogs(CEXKelmo* failure) noexcept;
+// Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
+bool registerLost(const CEXKelmo* failure);
+// The full name the file system gives a path that exists, however it was written; else the path.
+CString fullFileName(const CString& path);
+
+} // namespace kelmo_reports
 
 class CGraphicReports {
 public:
@@ -28,7 +41,16 @@ public:
     int getCount() const { return m_count; }
     void deleteObjects();
 
+    // What the run has written, and the drawings it prepares: one run never writes a file twice, and
+    // no report's copy or XML replaces a drawing of the run. The report that wrote the file, or 0.
+    int writtenBy(const CString& path) const;
+    void noteWritten(const CString& path, int reportID);
+    bool isDrawingOfRun(const CString& path) const;
+
 private:
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
     int m_count;
+    CStringArray m_written; // full names
+    CArray<int, int> m_writtenBy;
+    CStringArray m_drawings; // full names
 };

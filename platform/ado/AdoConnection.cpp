@@ -242,6 +242,10 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
             fail(adErrInvalidConnection, L"The connection was lost during a transaction; its work was not saved.");
         }
         PQreset(native_->conn);
+        // A new session starts with the server's defaults.
+        native_->statementTimeout = -1;
+        if (PQstatus(native_->conn) != CONNECTION_OK)
+            fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)), L"08001");
     }
     if (timeout != native_->statementTimeout) {
         const std::string ms = std::to_string(static_cast<long long>(timeout) * 1000);
@@ -250,7 +254,9 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
                                      param, nullptr, nullptr, 0);
         const bool ok = PQresultStatus(set) == PGRES_TUPLES_OK;
         PQclear(set);
-        if (!ok) fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)));
+        if (!ok)
+            fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)),
+                 PQstatus(native_->conn) != CONNECTION_OK ? L"08006" : L"");
         native_->statementTimeout = timeout;
     }
     PGresult* raw = values.empty() ? PQexec(native_->conn, sql.c_str())
@@ -260,7 +266,9 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
     const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
         const char* state = raw ? PQresultErrorField(raw, PG_DIAG_SQLSTATE) : nullptr;
-        const std::wstring sqlState = wide(state ? state : "");
+        std::wstring sqlState = wide(state ? state : "");
+        // However the server put it, a command that lost the session failed for the connection.
+        if (PQstatus(native_->conn) != CONNECTION_OK) sqlState = L"08006";
         const std::wstring message = trimmedMessage(raw ? PQresultErrorMessage(raw) : PQerrorMessage(native_->conn));
         fail(sqlState == L"57014" ? adErrQueryTimeout : E_FAIL, message, sqlState);
     }

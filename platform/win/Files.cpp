@@ -16,6 +16,7 @@
 
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/WinApi.h"
 
 namespace {
@@ -70,7 +71,7 @@ DWORD attributesOf(const std::string& native, const struct stat& st) {
 bool copyContents(const std::string& source, const std::string& target, const struct stat& st) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
-    std::string temp = folderOf(target) + "/." + baseNameOf(target) + ".copyXXXXXX";
+    std::string temp = folderOf(target) + "/." + win::nameForTemporary(baseNameOf(target), 12) + ".copyXXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     const int out = ::mkstemp(name.data());

@@ -18,6 +18,7 @@
 
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/WinApi.h"
 
 using win::fromUtf8;
@@ -1122,7 +1123,7 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     // Write beside the target and rename over it: the old file survives any failure.
     const auto slash = native.rfind('/');
     const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
-    std::string temp = folder + "/." + native.substr(slash + 1) + ".XXXXXX";
+    std::string temp = folder + "/." + win::nameForTemporary(native.substr(slash + 1), 8) + ".XXXXXX";
     std::vector<char> name(temp.begin(), temp.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());

@@ -1,8 +1,11 @@
 // kelmobatch: registers the module with the server, loads every graphic report of one status from the
 // register named by the server preferences, and prepares them: each is applied to its drawing, plotted,
 // copied and written as XML, and its status recorded in the register.
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -27,10 +30,11 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // the batch could not run: the register or the registration failed
 constexpr int kExitUsage = 2;   // wrong command line
-constexpr int kExitNoPrefs = 3; // the server preferences could not be read or hold no server
+constexpr int kExitNoPrefs = 3; // the server preferences are missing, cannot be read or hold no server
 
 const char* kUsage =
     "usage: kelmobatch --server-prefs FILE [--status N] [--database NAME] [--c-drive DIR]\n"
+    "       kelmobatch --help\n"
     "  --server-prefs FILE  the server preferences (\"ostrelPreferences\"); the first server is used\n"
     "  --status N           prepare the reports of this status, 0 to 255 (default 1)\n"
     "  --database NAME      the register database (default vxr)\n"
@@ -41,13 +45,23 @@ struct Options {
     int status = 1;
     std::string database = "vxr";
     std::string cDrive;
+    bool help = false;
 };
 
 bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
-        if (i + 1 >= args.size()) {
-            error = name.rfind("--", 0) == 0 ? "option " + name + " needs a value" : "unexpected " + name;
+        if (name == "--help" || name == "-h") {
+            o.help = true;
+            return true;
+        }
+        if (name != "--server-prefs" && name != "--database" && name != "--c-drive" && name != "--status") {
+            error = name.rfind("--", 0) == 0 ? "unknown option " + name : "unexpected " + name;
+            return false;
+        }
+        // A value never starts with "--": that is the next option, and this one has no value.
+        if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) {
+            error = "option " + name + " needs a value";
             return false;
         }
         const std::string& value = args[++i];
@@ -57,7 +71,7 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             o.database = value;
         } else if (name == "--c-drive") {
             o.cDrive = value;
-        } else if (name == "--status") {
+        } else {
             size_t used = 0;
             try {
                 o.status = std::stoi(value, &used);
@@ -68,13 +82,29 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
                 error = "the status must be a whole number from 0 to 255, not " + value;
                 return false;
             }
-        } else {
-            error = "unknown option " + name;
-            return false;
         }
     }
     if (o.prefs.empty()) error = "--server-prefs is missing";
     return error.empty();
+}
+
+// Removes the temporary folder of each earlier run whose process is gone (killed before it could
+// remove its own); a live run's folder is left alone.
+void removeAbandonedFolders(const CString& temp) {
+    std::string native;
+    DWORD error = 0;
+    if (!win::mapToNative(temp, native, &error)) return;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= 5 || name.compare(0, 5, "batch") != 0 ||
+            name.find_first_not_of("0123456789", 5) != std::string::npos || name.size() > 15)
+            continue;
+        const long pid = std::stol(name.substr(5));
+        if (pid <= 0 || pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code removing;
+        std::filesystem::remove_all(entry.path(), removing);
+    }
 }
 
 // The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
@@ -88,11 +118,25 @@ void hostFolders() {
     g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
     CString run;
     run.Format(L"batch%lu\\", static_cast<unsigned long>(::getpid()));
-    g_tempDirectory = g_hostDirectory + L"\\kelmo\\temp\\" + run;
+    const CString temp = g_hostDirectory + L"\\kelmo\\temp\\";
+    removeAbandonedFolders(temp);
+    g_tempDirectory = temp + run;
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
 }
 
+// The register once the batch turns to it, for the message that says it is gone.
+std::string g_register;
+
+// Every register call of the batch may run twice: a claim, a status or a layout written again changes
+// nothing more.
+constexpr int kReconnectTries = 5;
+
 int prepare(const Options& o) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(o.prefs, ec)) {
+        std::cerr << "kelmobatch: the server preferences file " << o.prefs << " is missing\n";
+        return kExitNoPrefs;
+    }
     g_serverPreferences.deSerialize(CString(win::nativeToWindows(o.prefs).c_str()));
     if (g_serverPreferences.getCount() == 0) {
         std::cerr << "kelmobatch: no server in the server preferences " << o.prefs << "\n";
@@ -108,7 +152,9 @@ int prepare(const Options& o) {
     details.setModDetails(datasource, user, password, timeout);
     details.setModuleRunning(datasource, user, password, timeout);
 
+    g_register = o.database + " on " + datasource.ToUtf8();
     CStoredProcedure procedure(datasource, CString(win::fromUtf8(o.database).c_str()), user, password, timeout);
+    procedure.setReconnectTries(kReconnectTries);
     CGraphicReports reports;
     reports.getGraphicReports(&procedure, server, o.status, timeout);
     acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
@@ -125,6 +171,10 @@ int main(int argc, char** argv) {
         std::cerr << "kelmobatch: " << error << "\n\n" << kUsage;
         return kExitUsage;
     }
+    if (o.help) {
+        std::cout << kUsage;
+        return kExitOk;
+    }
     cadhost::Options host;
     host.cDrive = o.cDrive;
     host.moduleGiven = true; // the batch classes are linked in; no commands are loaded
@@ -137,9 +187,10 @@ int main(int argc, char** argv) {
     try {
         status = prepare(o);
     } catch (CEXKelmo* failure) {
+        if (!g_register.empty() && kelmo_reports::registerLost(failure))
+            std::cerr << "kelmobatch: the register " << g_register << " cannot be reached\n";
         std::cerr << "kelmobatch: the batch stopped:\n" << failure->getCommandLineText().ToUtf8() << "\n";
-        failure->reportToErrorLogs(&g_serverPreferences);
-        failure->deleteException();
+        kelmo_reports::reportToBatchLogs(failure);
         status = kExitFailed;
     }
     RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed

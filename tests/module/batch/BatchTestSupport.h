@@ -100,7 +100,9 @@ protected:
         if (!dir.empty()) fs::remove_all(dir);
     }
 
-    void writePrefs(const fs::path& file, const std::string& reportFolder) const {
+    // The error log is the test's errors.xml unless given.
+    void writePrefs(const fs::path& file, const std::string& reportFolder, std::string errorLog = "") const {
+        if (errorLog.empty()) errorLog = windowsPath(dir / "errors.xml");
         const auto server = pgServer();
         std::ofstream(file) << "<?xml version=\"1.0\"?>\n<ostrelPreferences>\n  <server>\n"
                             << "    <dbDatasource>" << server->host << "</dbDatasource>\n"
@@ -108,8 +110,7 @@ protected:
                             << "    <dbPassword>" << server->password << "</dbPassword>\n"
                             << "    <dbTimeout>30</dbTimeout>\n"
                             << "    <graphRepOutPath>" << reportFolder << "</graphRepOutPath>\n"
-                            << "    <acadErrorLogFilePath>" << windowsPath(dir / "errors.xml")
-                            << "</acadErrorLogFilePath>\n"
+                            << "    <acadErrorLogFilePath>" << errorLog << "</acadErrorLogFilePath>\n"
                             << "  </server>\n</ostrelPreferences>\n";
     }
 

@@ -206,7 +206,8 @@ TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
     struct Case {
         std::string arguments;
         int status;
-        std::string message; // on standard error
+        std::string message;           // on standard error
+        bool onStandardOutput = false; // the message is there instead
     };
     writePrefs(dir / "unreachable.xml", windowsPath(dir / "out"));
     {
@@ -222,13 +223,42 @@ TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
         {" --colour red", 2, "unknown option --colour"},
         {" --server-prefs empty.xml", 3, "no server in the server preferences empty.xml"},
         {" --server-prefs unreachable.xml", 1, "the batch stopped:\nCModuleDetails::setModDetails"},
+        {" --server-prefs missing.xml", 3, "kelmobatch: the server preferences file missing.xml is missing\n"},
+        {" --server-prefs .", 3, "kelmobatch: the server preferences file . is missing\n"},
+        {" --database --c-drive elsewhere", 2, "kelmobatch: option --database needs a value\n"},
+        {" --help", 0, "usage: kelmobatch --server-prefs FILE", true},
     };
     for (const Case& c : cases) {
         Outcome r = run(c.arguments);
         EXPECT_EQ(r.status, c.status) << c.arguments << "\n" << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.arguments << "\n" << r.err;
+        EXPECT_NE((c.onStandardOutput ? r.out : r.err).find(c.message), std::string::npos) << c.arguments << "\n"
+                                                                                           << r.out << r.err;
     }
+    EXPECT_FALSE(fs::exists(dir / "elsewhere"));
     EXPECT_EQ(statusOf(id), 1);
+}
+
+TEST_F(BatchTest, TheTemporaryFolderOfAKilledRunIsRemovedByTheNextRunButALiveRunsIsKept) {
+    // A process that has ended stands for a killed run.
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const fs::path temp = dir / "c" / "CadHost" / "kelmo" / "temp";
+    const fs::path killed = temp / ("batch" + std::to_string(ended));
+    const fs::path live = temp / ("batch" + std::to_string(::getpid()));
+    const fs::path other = temp / "batch-notes";
+    for (const fs::path& folder : {killed, live, other}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "plan_mm.krp") << "a copy on its way\n";
+    }
+    const int id = add(Report{});
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(id), 3);
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_TRUE(fs::exists(live / "plan_mm.krp"));
+    EXPECT_TRUE(fs::exists(other / "plan_mm.krp"));
 }
 
 } // namespace

@@ -105,7 +105,7 @@ TEST_F(Loading, AReportIsClaimedOnlyFromTheStatusItWasListedUnderAndNeverFromAno
         {3, 1, false},  // another run prepared it after this one listed it
         {2, 1, false},  // another run is preparing it
         {9, 9, true},   // a failed report listed again
-        {2, 2, false},  // "preparation started" is never taken over
+        {2, 2, true},   // "preparation started" by a run that is gone: taken over
         {7, -1, true},  // loaded on its own: any status but 2
         {2, -1, false}, //
     };

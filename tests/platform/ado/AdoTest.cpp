@@ -514,3 +514,26 @@ TEST_F(AdoServerTest, CommandTimeoutHoldsAfterARollback) {
     EXPECT_EQ(errorOf([&] { slow->Execute(nullptr, nullptr, adCmdStoredProc); }), adErrQueryTimeout);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
+
+TEST_F(AdoServerTest, ACommandOnASessionTheServerEndedFailsForTheConnectionAndTheNextOneReconnects) {
+    _CommandPtr quick = procedure(connection, L"sleepy");
+    quick->PutCommandTimeout(1);
+    add(quick, L"@seconds", adDouble, adParamInput, 8, _variant_t(0.01));
+    quick->Execute(nullptr, nullptr, adCmdStoredProc);
+    _CommandPtr self;
+    self.CreateInstance(L"ADODB.Command");
+    self->PutRefActiveConnection(connection);
+    self->PutCommandText(_bstr_t(L"SELECT pg_backend_pid()"));
+    const std::string pid =
+        std::to_string(static_cast<long>(self->Execute(nullptr, nullptr, adCmdText)->GetCollect(0L)));
+    pgQuery("postgres", "SELECT pg_terminate_backend(" + pid + ")");
+
+    EXPECT_NE(errorOf([&] { quick->Execute(nullptr, nullptr, adCmdStoredProc); }), S_OK);
+    ASSERT_EQ(connection->GetErrors()->GetCount(), 1);
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(connection->GetErrors()->GetItem(0L)->GetSQLState())), L"08006");
+    // A new session, with the command's timeout set on it again.
+    _CommandPtr slow = procedure(connection, L"sleepy");
+    slow->PutCommandTimeout(1);
+    add(slow, L"@seconds", adDouble, adParamInput, 8, _variant_t(5.0));
+    EXPECT_EQ(errorOf([&] { slow->Execute(nullptr, nullptr, adCmdStoredProc); }), adErrQueryTimeout);
+}
