@@ -536,6 +536,56 @@ void CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals
     KELMO_CATCH(L"CAcadUtilities::getDouble")
 }
 
+BOOL CAcadUtilities::getInteger(CString prompt, int defaultValue, int low, int high, int& value) {
+    KELMO_TRY
+        value = defaultValue;
+        const CString text = L"\n" + prompt + L" <" + CUtilities::IntToCString(defaultValue) + L">:";
+        const CString refusal = L"\nRequires an integer from " + CUtilities::IntToCString(low) + L" to " +
+                                CUtilities::IntToCString(high) + L".";
+        auto inside = [&](int number) { return number >= low && number <= high; };
+        for (;;) {
+            int answer = 0;
+            const int status = acedGetInt(text, &answer);
+            if (status != RTNORM && status != RTNONE && !inside(defaultValue)) return FALSE;
+            const int taken = status == RTNORM ? answer : defaultValue;
+            if (inside(taken)) {
+                value = taken;
+                break;
+            }
+            acutPrintf(L"%s", static_cast<LPCWSTR>(refusal));
+        }
+        acutPrintf(L" %i\n", value);
+        return TRUE;
+    KELMO_CATCH(L"CAcadUtilities::getInteger")
+}
+
+BOOL CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals, double low, double high,
+                               BOOL lowExcluded, double& value) {
+    KELMO_TRY
+        value = defaultValue;
+        const CString text = L"\n" + prompt + L" <" + CUtilities::DoubleToCString(defaultValue, decimals) + L">:";
+        const CString lowest = CUtilities::DoubleToCString(low, 0);
+        const CString highest = CUtilities::DoubleToCString(high, 0);
+        const CString refusal = lowExcluded
+                                    ? L"\nRequires a value above " + lowest + L" and no more than " + highest + L"."
+                                    : L"\nRequires a value from " + lowest + L" to " + highest + L".";
+        auto inside = [&](double number) { return (lowExcluded ? number > low : number >= low) && number <= high; };
+        for (;;) {
+            double answer = 0.0;
+            const int status = acedGetReal(text, &answer);
+            if (status != RTNORM && status != RTNONE && !inside(defaultValue)) return FALSE;
+            const double taken = status == RTNORM ? answer : defaultValue;
+            if (inside(taken)) {
+                value = taken;
+                break;
+            }
+            acutPrintf(L"%s", static_cast<LPCWSTR>(refusal));
+        }
+        acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::DoubleToCString(value, decimals)));
+        return TRUE;
+    KELMO_CATCH(L"CAcadUtilities::getDouble")
+}
+
 void CAcadUtilities::getBoolean(CString prompt, BOOL defaultValue, BOOL& value) {
     KELMO_TRY
         value = defaultValue;
