@@ -199,9 +199,15 @@ void grossAreaBlockCreate() {
             return;
         }
         const bool closed = polyline->isClosed();
+        // The lobes of a boundary that crosses itself offset each other's area.
+        const bool crossing = closed && CAcadUtilities().crossesItself(polyline);
         polyline->close();
         if (!closed) {
             acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+            return;
+        }
+        if (crossing) {
+            acutPrintf(L"\nInvalid Selection - Polyline crosses itself, so it encloses no single area\n\n");
             return;
         }
         createGrossAreaBlock(drawing.get(), polylineId, preferences->getUnits(), preferences->getTextSize(),

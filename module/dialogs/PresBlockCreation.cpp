@@ -444,9 +444,15 @@ void CPresBlockCreation::runSession() {
             continue;
         }
         const bool closed = polyline->isClosed();
+        // The lobes of a boundary that crosses itself offset each other's area.
+        const bool crossing = closed && utilities.crossesItself(polyline);
         polyline->close();
         if (!closed) {
             acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+            continue;
+        }
+        if (crossing) {
+            acutPrintf(L"\nInvalid Selection - Polyline crosses itself, so it encloses no single area\n\n");
             continue;
         }
         UpdateData(TRUE);

@@ -1,6 +1,9 @@
 #include "drawing/AcadUtilities.h"
 
 #include <array>
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/ring.hpp>
 #include <cmath>
 #include <limits>
 
@@ -374,6 +377,44 @@ double CAcadUtilities::recalculateBlockPerimeter(const AcDbBlockReference* refer
         double factor = (sx == sy) ? sx : 0.0;
         return factor * (getPolyPerimeter(polyline) / lengthDivisor(lunits, units));
     KELMO_CATCH(L"CAcadUtilities::recalculateBlockPerimeter")
+}
+
+BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline) {
+    KELMO_TRY
+        namespace bg = boost::geometry;
+        using Point = bg::model::d2::point_xy<double>;
+        bg::model::ring<Point, true, false> ring;
+        // Arcs are followed by short chords, enough to see them cross another edge.
+        constexpr int chordsPerArc = 16;
+        const unsigned int count = polyline->numVerts();
+        for (unsigned int i = 0; i < count; ++i) {
+            AcGePoint2d start, end;
+            double bulge = 0.0;
+            polyline->getPointAt(i, start);
+            polyline->getPointAt((i + 1) % count, end);
+            polyline->getBulgeAt(i, bulge);
+            ring.push_back(Point(start.x, start.y));
+            const double chordX = end.x - start.x;
+            const double chordY = end.y - start.y;
+            const double chord = std::hypot(chordX, chordY);
+            if (bulge == 0.0 || chord == 0.0) continue;
+            const double sweep = 4.0 * std::atan(bulge);
+            const double radius = chord / (2.0 * std::sin(sweep / 2.0));
+            const double offset = radius * std::cos(sweep / 2.0);
+            const double centreX = (start.x + end.x) / 2.0 - chordY / chord * offset;
+            const double centreY = (start.y + end.y) / 2.0 + chordX / chord * offset;
+            const double startAngle = std::atan2(start.y - centreY, start.x - centreX);
+            for (int k = 1; k < chordsPerArc; ++k) {
+                const double angle = startAngle + sweep * k / chordsPerArc;
+                ring.push_back(Point(centreX + std::fabs(radius) * std::cos(angle),
+                                     centreY + std::fabs(radius) * std::sin(angle)));
+            }
+        }
+        if (bg::area(ring) < 0.0) bg::reverse(ring);
+        bg::validity_failure_type failure = bg::no_failure;
+        bg::is_valid(ring, failure);
+        return failure == bg::failure_self_intersections ? TRUE : FALSE;
+    KELMO_CATCH(L"CAcadUtilities::crossesItself")
 }
 
 AcGePoint3d CAcadUtilities::getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix) {

@@ -45,6 +45,9 @@ public:
                                 int units);
     double recalculateBlockPerimeter(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
                                      Adesk::Int16 lunits, int units);
+    // TRUE when the closed outline of the polyline crosses or touches itself, so that its lobes'
+    // areas offset each other; a boundary whose points all lie on one line is not taken as crossing.
+    BOOL crossesItself(const AcDbPolyline* polyline);
     AcGePoint3d convertUCSToWCS(AcGePoint3d point);
     AcGePoint3d convertWCSToUCS(AcGePoint3d point);
     AcGePoint3d getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix = nullptr);
