@@ -21,6 +21,7 @@
 #include "model/BlockDWGFloor.h"
 #include "model/Hatch.h"
 #include "model/ModelSupport.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -285,6 +286,14 @@ void kelmoFindReplaceStub() {
             const CString oldName = block->getName();
             if (oldName.Left(find.GetLength()) != find) continue;
             const CString newName = replacement + oldName.Mid(find.GetLength());
+            // A name the replacement leaves as it was is no change.
+            if (newName == oldName) continue;
+            const CString tooLong = kelmo_model::nameTooLong(newName);
+            if (!tooLong.IsEmpty()) {
+                acutPrintf(L"%s not changed: %s\n", static_cast<const wchar_t*>(oldName),
+                           static_cast<const wchar_t*>(tooLong));
+                continue;
+            }
             if (CAttribute* name = kelmo::attributeOf(block, kelmo::attributeName)) name->setValue(newName);
             block->setName(newName);
             kelmo::writeBack(drawing.get(), block);

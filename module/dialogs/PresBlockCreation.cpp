@@ -19,6 +19,7 @@
 #include "model/Blocks.h"
 #include "model/KelmoAttribute.h"
 #include "model/ModelSupport.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"PresBlockCreation");
 
@@ -510,6 +511,11 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         block.setPrecision(precision);
         UpdateData(TRUE);
         const CString name = m_nextSpaceName;
+        const CString tooLong = kelmo_model::nameTooLong(name);
+        if (!tooLong.IsEmpty()) {
+            acutPrintf(L"\n%s - Block Creation Failed\n", static_cast<const wchar_t*>(tooLong));
+            return;
+        }
         block.setName(name);
         block.setArea(area);
         block.setPerimeter(perimeter);

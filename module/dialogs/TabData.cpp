@@ -10,6 +10,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/KelmoAttribute.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"TabData");
 
@@ -26,6 +27,17 @@ void readMeasure(CDataExchange* pDX, int control, double& value) {
     DDX_Text(pDX, control, value);
     if (value >= 0.0) return;
     AfxMessageBox(L"Please enter an area and a perimeter of 0 or more.", MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
+
+// A name typed here must fit the drawing's stored form; one the space already has is kept as it is.
+void checkName(CDataExchange* pDX, const CString& name, CBlockDWG* block) {
+    if (!pDX->m_bSaveAndValidate || !block || name == block->getName()) return;
+    CAttribute* shown = block->getAttributes() ? block->getAttributes()->getAtAttribute(attributeName) : nullptr;
+    if (shown && name == shown->getValue()) return;
+    const CString tooLong = kelmo_model::nameTooLong(name);
+    if (tooLong.IsEmpty()) return;
+    AfxMessageBox(tooLong, MB_ICONEXCLAMATION);
     pDX->Fail();
 }
 
@@ -59,6 +71,7 @@ CTabData::~CTabData() = default;
 void CTabData::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_DATA_NAME, m_name);
+    checkName(pDX, m_name, m_block);
     DDX_Text(pDX, IDC_DATA_AREA_TEXT, m_areaText);
     DDX_Text(pDX, IDC_DATA_AUX, m_aux);
     DDX_Text(pDX, IDC_DATA_AREA, m_area);
