@@ -262,7 +262,9 @@ void hatchSpace() {
     KELMO_TRY
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
-        kelmo::eachPickedSpace(drawing.get(), [&](CBlockDWG* block) { hatchAndWrite(drawing.get(), block); });
+        const int hatched =
+            kelmo::eachPickedSpace(drawing.get(), [&](CBlockDWG* block) { hatchAndWrite(drawing.get(), block); });
+        if (hatched == 0) acutPrintf(L"\nThe selection is not a space.\n");
     KELMO_CATCH_REPORT(L"hatchSpace", kelmo::catchClassLib)
 }
 

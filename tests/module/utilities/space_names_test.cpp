@@ -75,5 +75,13 @@ TEST_F(SpaceNames, AStoredNameAlreadyBeyondTheLimitLoadsAndSavesAsItWas) {
     EXPECT_EQ(saved.label("ROOM-4", "NAME").substr(0, longName.size() + 1), longName + "@");
 }
 
+TEST_F(SpaceNames, HatchingOneSpaceSaysWhenThePickIsNoSpace) {
+    Outcome r = run("checked.dxf", "msc_hs\n" + pick("desk") + "\nmsc_hs\n" + pick("Office 1") + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, pick("desk") + "\n\nThe selection is not a space.\n")) << r.out;
+    EXPECT_EQ(count(r.out, "not a space"), 1u) << r.out;
+    EXPECT_EQ(dump("checked.dxf").all("HATCH").size(), 1u);
+}
+
 } // namespace
 } // namespace utilities
