@@ -63,9 +63,8 @@ CString storedName(CBlockDWG* block) {
     return name.IsEmpty() ? block->getName() : name;
 }
 
-// TRUE when the space's boundary crosses itself: its lobes offset each other, so no area measured
-// from it is the space's.
-// The boundary is the definition's first polyline, as the area is measured from.
+// True when the space's boundary (the definition's first polyline, which the area is measured from)
+// crosses itself: its lobes offset each other, so no area measured from it is the space's.
 bool boundaryCrossesItself(CBlockDWG* block) {
     AcDbBlockReference* reference = nullptr;
     if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForRead) != Acad::eOk) return false;

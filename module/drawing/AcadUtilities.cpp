@@ -6,6 +6,7 @@
 #include <boost/geometry/geometries/ring.hpp>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "core/Catch.h"
 #include "core/Globals.h"
@@ -379,8 +380,44 @@ double CAcadUtilities::recalculateBlockPerimeter(const AcDbBlockReference* refer
     KELMO_CATCH(L"CAcadUtilities::recalculateBlockPerimeter")
 }
 
+namespace {
+
+// Straight sides that all turn the same way through one whole turn: a convex outline, which cannot
+// cross itself. Most rooms are, and are known without the general test.
+bool convexWithoutArcs(const AcDbPolyline* polyline) {
+    const unsigned int count = polyline->numVerts();
+    if (count < 3) return false;
+    std::vector<AcGePoint2d> points(count);
+    for (unsigned int i = 0; i < count; ++i) {
+        double bulge = 0.0;
+        polyline->getBulgeAt(i, bulge);
+        if (bulge != 0.0) return false;
+        polyline->getPointAt(i, points[i]);
+    }
+    double turned = 0.0;
+    int direction = 0;
+    for (unsigned int i = 0; i < count; ++i) {
+        const AcGePoint2d& before = points[(i + count - 1) % count];
+        const AcGePoint2d& at = points[i];
+        const AcGePoint2d& after = points[(i + 1) % count];
+        const double inX = at.x - before.x, inY = at.y - before.y;
+        const double outX = after.x - at.x, outY = after.y - at.y;
+        const double cross = inX * outY - inY * outX;
+        if (cross == 0.0) return false;
+        const int side = cross > 0.0 ? 1 : -1;
+        if (direction != 0 && side != direction) return false;
+        direction = side;
+        turned += std::atan2(cross, inX * outX + inY * outY);
+    }
+    constexpr double wholeTurn = 6.283185307179586;
+    return std::fabs(std::fabs(turned) - wholeTurn) < 1e-6;
+}
+
+} // namespace
+
 BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline) {
     KELMO_TRY
+        if (convexWithoutArcs(polyline)) return FALSE;
         namespace bg = boost::geometry;
         using Point = bg::model::d2::point_xy<double>;
         bg::model::ring<Point, true, false> ring;
