@@ -1,5 +1,6 @@
 // Boundaries that cross themselves, through cadhost: refused when a space or gross area is made on
-// one, named when an existing space has one; a boundary of no area at all still makes a space of 0.
+// one (the Torvex conversion also refuses a name too long to store), named when an existing space
+// has one; a boundary of no area at all still makes a space of 0.
 #include "CheckedPlans.h"
 
 namespace utilities {
@@ -57,6 +58,21 @@ TEST_F(Boundaries, UpdateSpacesAndTheCsvExportNameASpaceWhoseBoundaryCrossesItse
     EXPECT_EQ(saved.label("ROOM-3", "AREA").substr(0, 11), "20.00sq.m.@");
     EXPECT_NE(saved.data("ROOM-1").find("AREA=12.00sq.m.;"), std::string::npos) << saved.data("ROOM-1");
     EXPECT_NE(spacecommands::slurp(dir / "checked.csv").find("Bow tie,20.00,"), std::string::npos);
+}
+
+TEST_F(Boundaries, TorvexLabelsOnACrossingBoundaryOrWithANameTooLongToStoreAreNotConverted) {
+    Outcome r = run("checked_torvex.dxf", "msc_isc\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "Torvex Label " + handles.at("label Cros") + " (Crossed) Not Converted - Polyline " +
+                           handles.at("boundary Cros") + " Crosses Itself\n"))
+        << r.out;
+    EXPECT_TRUE(has(r, "Not Converted - The space name is too long: stored with \"NAME=\" it takes 305 bytes"))
+        << r.out;
+    const Drawing saved = dump("checked_torvex.dxf");
+    EXPECT_EQ(saved.all("BLOCK").size(), 1u) << "only the fine label is converted";
+    EXPECT_NE(saved.data("ROOM-0").find("NAME=Fine;"), std::string::npos) << saved.data("ROOM-0");
+    EXPECT_FALSE(saved.find("POLYLINE", handles.at("boundary Cros")).empty());
+    EXPECT_FALSE(saved.find("POLYLINE", handles.at("boundary Long")).empty());
 }
 
 } // namespace

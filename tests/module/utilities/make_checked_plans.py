@@ -1,12 +1,15 @@
 """Drawings for the tests of names and boundaries the space commands refuse, written with ezdxf; read
 them back with make_utility_plans.py dump.
 
-    make_checked_plans.py FOLDER      writes checked.dxf and checked.txt (name=handle per line)
+    make_checked_plans.py FOLDER      writes checked.dxf, checked_torvex.dxf and checked.txt (name=handle
+                                      per line)
 
 checked.dxf (millimetres): rooms "Office 1" and "Office 2" (12 m2 each), "Bow tie" (a room whose
 boundary crosses itself, two 10 m2 lobes, stored as 20 m2), a room whose stored name takes 305 bytes
 with "NAME=", and a desk; free closed polylines: a bow tie, a flat one of no area (all its points on
 one line), a rectangle of 20 m2 and a rectangle of 12 m2 with one side bowed out by an arc.
+checked_torvex.dxf: Torvex space labels on a rectangle ("Fine"), on a bow tie ("Crossed") and on a
+rectangle with a name of 300 characters.
 """
 import os
 import sys
@@ -41,6 +44,21 @@ def checked(folder):
                               (50000, 3000, 0, 0, 0)], format="xyseb", close=True)
     handles["arc"] = arc.dxf.handle
     doc.saveas(os.path.join(folder, "checked.dxf"))
+
+    doc = new_doc()
+    label = doc.blocks.new(name="TORVEX_SPACE_LABEL")
+    label.add_circle((0, 0), 50)
+    msp = doc.modelspace()
+    for name, outline, at in (("Fine", rectangle(0, 0, 4000, 3000), (1000, 1000)),
+                              ("Crossed", [(x + 10000, y) for x, y in BOW_TIE], (11000, 1000)),
+                              (LONG_NAME, rectangle(20000, 0, 4000, 3000), (21000, 1000))):
+        boundary = msp.add_lwpolyline(outline, close=True)
+        insert = msp.add_blockref("TORVEX_SPACE_LABEL", at)
+        insert.add_attrib("ROOM", name, at, dxfattribs={"height": 250})
+        insert.add_attrib("PLINE2_ID", boundary.dxf.handle, (at[0], at[1] - 300), dxfattribs={"height": 100})
+        handles["label " + name[:4]] = insert.dxf.handle
+        handles["boundary " + name[:4]] = boundary.dxf.handle
+    doc.saveas(os.path.join(folder, "checked_torvex.dxf"))
     with open(os.path.join(folder, "checked.txt"), "w") as out:
         for name, handle in handles.items():
             out.write("%s=%s\n" % (name, handle))
