@@ -31,6 +31,12 @@ namespace {
 
 constexpr double radiansPerDegree = 0.017453292519943295;
 
+// The typed values take what the preferences dialog and the Format page take: 0 to 9 decimals, a
+// text size above 0 up to 1000000, a rotation of up to a whole turn either way.
+constexpr int precisionMax = 9;
+constexpr double textSizeMax = 1000000.0;
+constexpr double rotationLimit = 360.0;
+
 // Letter case counts: a definition named otherwise is not the marker's.
 bool definitionExists(CAcadDrawing* drawing, const wchar_t* name) {
     return blockDefinitionExists(drawing, name) != 0;
@@ -146,9 +152,12 @@ void createMarker(const MarkerKind& kind, CAcadDrawing* drawing, AcDbObjectId ou
     int precision = preferences->getPrecision();
     double textSize = preferences->getTextSize();
     double degrees = preferences->getTextRotation();
-    utilities.getInteger(kind.precisionPrompt, preferences->getPrecision(), precision);
-    utilities.getDouble(kind.textSizePrompt, preferences->getTextSize(), shown, textSize);
-    utilities.getDouble(kind.rotationPrompt, preferences->getTextRotation(), shown, degrees);
+    if (!utilities.getInteger(kind.precisionPrompt, preferences->getPrecision(), 0, precisionMax, precision) ||
+        !utilities.getDouble(kind.textSizePrompt, preferences->getTextSize(), shown, 0.0, textSizeMax, TRUE,
+                             textSize) ||
+        !utilities.getDouble(kind.rotationPrompt, preferences->getTextRotation(), shown, -rotationLimit, rotationLimit,
+                             FALSE, degrees))
+        return;
     const double rotation = degrees * radiansPerDegree;
 
     AcDbEntity* entity = nullptr;
@@ -267,17 +276,22 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
         CAcadUtilities utilities;
         const int shown = preferences->getPrecision();
         double textSize = 0.0;
-        utilities.getDouble(L"specify text size", preferences->getTextSize(), shown, textSize);
+        if (!utilities.getDouble(L"specify text size", preferences->getTextSize(), shown, 0.0, textSizeMax, TRUE,
+                                 textSize))
+            return;
         double radius = 0.0;
         if (pie) utilities.getDouble(L"specify pie chart radius", textSize * 10.0, shown, radius);
         double degrees = 0.0;
-        utilities.getDouble(L"specify rotation (in degrees)", preferences->getTextRotation(), shown, degrees);
+        if (!utilities.getDouble(L"specify rotation (in degrees)", preferences->getTextRotation(), shown,
+                                 -rotationLimit, rotationLimit, FALSE, degrees))
+            return;
         BOOL ignoreEmpty = TRUE;
         utilities.getBoolean(L"ignore empty categories and pie chart segments?", TRUE, ignoreEmpty);
         CString units = preferences->getUnits() == 1 ? L"sq.ft." : L"sq.m.";
         utilities.getString(L"specify units", units, units);
         int precision = 0;
-        utilities.getInteger(L"specify precision", preferences->getPrecision(), precision);
+        if (!utilities.getInteger(L"specify precision", preferences->getPrecision(), 0, precisionMax, precision))
+            return;
         const double rotation = degrees * radiansPerDegree;
 
         if (drawing->lock() != Acad::eOk) return;

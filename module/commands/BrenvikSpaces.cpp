@@ -63,6 +63,33 @@ CString storedName(CBlockDWG* block) {
     return name.IsEmpty() ? block->getName() : name;
 }
 
+// True when the space's boundary (the definition's first polyline, which the area is measured from)
+// crosses itself: its lobes offset each other, so no area measured from it is the space's.
+bool boundaryCrossesItself(CBlockDWG* block) {
+    AcDbBlockReference* reference = nullptr;
+    if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForRead) != Acad::eOk) return false;
+    kelmo_model::OpenedObject openedReference(reference);
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return false;
+    kelmo_model::OpenedObject openedDefinition(definition);
+    AcDbBlockTableRecordIterator* iterator = nullptr;
+    if (definition->newIterator(iterator) != Acad::eOk) return false;
+    const std::unique_ptr<AcDbBlockTableRecordIterator> owned(iterator);
+    for (iterator->start(); !iterator->done(); iterator->step()) {
+        AcDbEntity* member = nullptr;
+        if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
+        kelmo_model::OpenedObject openedMember(member);
+        if (const AcDbPolyline* boundary = AcDbPolyline::cast(member))
+            return CAcadUtilities().crossesItself(boundary) != FALSE;
+    }
+    return false;
+}
+
+void reportCrossing(CBlockDWG* block, const wchar_t* consequence) {
+    acutPrintf(L"\tSpace %s (handle %s): the boundary crosses itself, so %s\n", static_cast<LPCWSTR>(block->getName()),
+               static_cast<LPCWSTR>(block->CBlock::getHandle()), consequence);
+}
+
 // The collection has already told gross areas (by definition or stored name) from rooms.
 bool isGrossArea(CBlockDWG* block) {
     return block->getBlockType() == CBlock::typeDWGFloor || block->getBlockType() == CBlock::typeDWGSite;
@@ -246,6 +273,7 @@ void createRoomAreaCSV() {
             if (!block) continue;
             const CString identifier = block->getBlockIdentifier();
             if (identifier.Left(5) != L"ROOM-") continue;
+            if (boundaryCrossesItself(block)) reportCrossing(block, L"its stored area is not a measured one");
             const bool imperial = csvImperial(block->getKnownUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);
@@ -342,9 +370,16 @@ void updateSpaces() {
                                          lengthLabel(block->getKnownUnits());
             const CString areaText = attributeText(block, attributeArea);
             const CString auxText = attributeText(block, attributeAux);
-            block->setPrecision(precision);
-            block->setUnits(units);
-            block->recalculateArea(document);
+            if (boundaryCrossesItself(block)) {
+                reportCrossing(block, L"its area is kept as stored");
+                block->convertUnits(units);
+                block->setPrecision(precision);
+                block->setArea(CUtilities::roundDouble(block->getArea(), precision));
+            } else {
+                block->setPrecision(precision);
+                block->setUnits(units);
+                block->recalculateArea(document);
+            }
             if (areaText == oldArea)
                 setAttributeText(block, attributeArea,
                                  CUtilities::DoubleToCString(block->getArea(), precision) + areaLabel(units));

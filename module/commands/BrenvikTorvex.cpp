@@ -19,6 +19,7 @@
 #include "drawing/Layers.h"
 #include "model/BlockDWGRoom.h"
 #include "model/ModelSupport.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -186,6 +187,14 @@ private:
     bool m_wasClosed = false;
 };
 
+// The lobes of a boundary that crosses itself offset each other's area: no room is made on one.
+bool crossesItself(AcDbObjectId boundaryId) {
+    AcDbPolyline* polyline = nullptr;
+    if (acdbOpenObject(polyline, boundaryId, AcDb::kForRead) != Acad::eOk) return false;
+    OpenedObject opened(polyline);
+    return CAcadUtilities().crossesItself(polyline) != FALSE;
+}
+
 void reportNotConverted(AcDbBlockReference* label, const LabelText& text, const CString& reason) {
     acutPrintf(L"Torvex Label %s (%s) Not Converted - %s\n",
                static_cast<const wchar_t*>(CString(label->objectId().handle().text().c_str())),
@@ -202,9 +211,19 @@ void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreference
     LabelText text;
     interrogateTorvexBlock(label, text);
 
+    const CString tooLong = kelmo_model::nameTooLong(text.room);
+    if (!tooLong.IsEmpty()) {
+        reportNotConverted(label, text, tooLong);
+        return;
+    }
     LabelBoundary boundary(drawing, CAcadUtilities().convertHandleToObjectId(text.boundaryHandle));
     if (!boundary.found()) {
         reportNotConverted(label, text, L"No Polyline " + text.boundaryHandle + L" in Model Space");
+        return;
+    }
+    if (crossesItself(boundary.id())) {
+        boundary.restore();
+        reportNotConverted(label, text, L"Polyline " + text.boundaryHandle + L" Crosses Itself");
         return;
     }
     const CString blockName = nextFreeRoomName(drawing, nextNumber);

@@ -21,6 +21,7 @@
 #include "model/BlockDWGFloor.h"
 #include "model/Hatch.h"
 #include "model/ModelSupport.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -214,9 +215,15 @@ void grossAreaBlockCreate() {
             return;
         }
         const bool closed = polyline->isClosed();
+        // The lobes of a boundary that crosses itself offset each other's area.
+        const bool crossing = closed && CAcadUtilities().crossesItself(polyline);
         polyline->close();
         if (!closed) {
             acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+            return;
+        }
+        if (crossing) {
+            acutPrintf(L"\nInvalid Selection - Polyline crosses itself, so it encloses no single area\n\n");
             return;
         }
         createGrossAreaBlock(drawing.get(), polylineId, preferences->getUnits(), preferences->getTextSize(),
@@ -322,7 +329,9 @@ void hatchSpace() {
     KELMO_TRY
         kelmo::CommandResources resources;
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
-        kelmo::eachPickedSpace(drawing.get(), [&](CBlockDWG* block) { hatchAndWrite(drawing.get(), block); });
+        const int hatched =
+            kelmo::eachPickedSpace(drawing.get(), [&](CBlockDWG* block) { hatchAndWrite(drawing.get(), block); });
+        if (hatched == 0) acutPrintf(L"\nThe selection is not a space.\n");
     KELMO_CATCH_REPORT(L"hatchSpace", kelmo::catchClassLib)
 }
 
@@ -346,6 +355,14 @@ void kelmoFindReplaceStub() {
             const CString oldName = block->getName();
             if (oldName.Left(find.GetLength()) != find) continue;
             const CString newName = replacement + oldName.Mid(find.GetLength());
+            // A name the replacement leaves as it was is no change.
+            if (newName == oldName) continue;
+            const CString tooLong = kelmo_model::nameTooLong(newName);
+            if (!tooLong.IsEmpty()) {
+                acutPrintf(L"%s not changed: %s\n", static_cast<const wchar_t*>(oldName),
+                           static_cast<const wchar_t*>(tooLong));
+                continue;
+            }
             if (CAttribute* name = kelmo::attributeOf(block, kelmo::attributeName)) name->setValue(newName);
             block->setName(newName);
             kelmo::writeBack(drawing.get(), block);

@@ -31,17 +31,22 @@ inline CBlockDWG* spaceAt(CBlocks& blocks, int index) {
 }
 
 // Asks for a space and hands the work each gathered space block of the picked handle; nothing when
-// the pick is cancelled.
+// the pick is cancelled. The number of blocks handed on, 0 when the pick is no space; -1 when cancelled.
 template <class Work>
-void eachPickedSpace(CAcadDrawing* drawing, Work&& work) {
+int eachPickedSpace(CAcadDrawing* drawing, Work&& work) {
     AcDbHandle picked;
-    if (CAcadUtilities().selectSpace(picked) != 0) return;
+    if (CAcadUtilities().selectSpace(picked) != 0) return -1;
     const CString pickedText = CString(picked.text().c_str());
     std::unique_ptr<CBlocks> blocks = gatherSpaces(drawing);
+    int handed = 0;
     for (int i = 0; i < blocks->getCount(); ++i) {
         CBlockDWG* block = spaceAt(*blocks, i);
-        if (block && block->CBlock::getHandle() == pickedText) work(block);
+        if (block && block->CBlock::getHandle() == pickedText) {
+            work(block);
+            ++handed;
+        }
     }
+    return handed;
 }
 
 inline CAttribute* attributeOf(CBlockDWG* block, int swapType) {

@@ -20,6 +20,7 @@
 #include "model/Blocks.h"
 #include "model/KelmoAttribute.h"
 #include "model/ModelSupport.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"PresBlockCreation");
 
@@ -445,9 +446,15 @@ void CPresBlockCreation::runSession() {
             continue;
         }
         const bool closed = polyline->isClosed();
+        // The lobes of a boundary that crosses itself offset each other's area.
+        const bool crossing = closed && utilities.crossesItself(polyline);
         polyline->close();
         if (!closed) {
             acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+            continue;
+        }
+        if (crossing) {
+            acutPrintf(L"\nInvalid Selection - Polyline crosses itself, so it encloses no single area\n\n");
             continue;
         }
         UpdateData(TRUE);
@@ -505,6 +512,11 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         block.setPrecision(precision);
         UpdateData(TRUE);
         const CString name = m_nextSpaceName;
+        const CString tooLong = kelmo_model::nameTooLong(name);
+        if (!tooLong.IsEmpty()) {
+            acutPrintf(L"\n%s - Block Creation Failed\n", static_cast<const wchar_t*>(tooLong));
+            return;
+        }
         block.setName(name);
         block.setArea(area);
         block.setPerimeter(perimeter);

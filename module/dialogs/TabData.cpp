@@ -10,6 +10,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/KelmoAttribute.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"TabData");
 
@@ -18,6 +19,27 @@ namespace {
 constexpr int attributeName = 0;
 constexpr int attributeArea = 1;
 constexpr int attributeAux = 2;
+
+// An area or perimeter read back must be a number (the class library's own reading, which refuses
+// letters, infinities and anything after the number) and not below nothing.
+void readMeasure(CDataExchange* pDX, int control, double& value) {
+    if (!pDX->m_bSaveAndValidate) return;
+    DDX_Text(pDX, control, value);
+    if (value >= 0.0) return;
+    AfxMessageBox(L"Please enter an area and a perimeter of 0 or more.", MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
+
+// A name typed here must fit the drawing's stored form; one the space already has is kept as it is.
+void checkName(CDataExchange* pDX, const CString& name, CBlockDWG* block) {
+    if (!pDX->m_bSaveAndValidate || !block || name == block->getName()) return;
+    CAttribute* shown = block->getAttributes() ? block->getAttributes()->getAtAttribute(attributeName) : nullptr;
+    if (shown && name == shown->getValue()) return;
+    const CString tooLong = kelmo_model::nameTooLong(name);
+    if (tooLong.IsEmpty()) return;
+    AfxMessageBox(tooLong, MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
 
 } // namespace
 
@@ -49,10 +71,13 @@ CTabData::~CTabData() = default;
 void CTabData::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_DATA_NAME, m_name);
+    checkName(pDX, m_name, m_block);
     DDX_Text(pDX, IDC_DATA_AREA_TEXT, m_areaText);
     DDX_Text(pDX, IDC_DATA_AUX, m_aux);
     DDX_Text(pDX, IDC_DATA_AREA, m_area);
+    readMeasure(pDX, IDC_DATA_AREA, m_areaValue);
     DDX_Text(pDX, IDC_DATA_PERIMETER, m_perimeter);
+    readMeasure(pDX, IDC_DATA_PERIMETER, m_perimeterValue);
     DDX_Text(pDX, IDC_DATA_HEIGHT, m_height);
     DDX_Text(pDX, IDC_DATA_VOLUME, m_volume);
     DDX_Text(pDX, IDC_DATA_AREA_UNIT, m_areaUnit);
@@ -110,9 +135,9 @@ BOOL CTabData::applyChanges() {
         m_block->setName(m_name);
         setAttributeText(attributeName, m_name);
         setAttributeText(attributeArea, m_areaText);
-        m_block->setArea(CUtilities::CStringToDouble(m_area));
+        m_block->setArea(m_areaValue);
         setAttributeText(attributeAux, m_aux);
-        m_block->setPerimeter(CUtilities::CStringToDouble(m_perimeter));
+        m_block->setPerimeter(m_perimeterValue);
         return TRUE;
     KELMO_CATCH(L"CTabData::applyChanges")
 }

@@ -59,6 +59,9 @@ private:
     CString m_aux;
     CString m_area;
     CString m_perimeter;
+    // The two boxes above as numbers, set when the page is read back.
+    double m_areaValue = 0.0;
+    double m_perimeterValue = 0.0;
     CString m_height;
     CString m_volume;
     CString m_areaUnit;

@@ -1,8 +1,12 @@
 #include "drawing/AcadUtilities.h"
 
 #include <array>
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/point_xy.hpp>
+#include <boost/geometry/geometries/ring.hpp>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "core/Catch.h"
 #include "core/Globals.h"
@@ -376,6 +380,80 @@ double CAcadUtilities::recalculateBlockPerimeter(const AcDbBlockReference* refer
     KELMO_CATCH(L"CAcadUtilities::recalculateBlockPerimeter")
 }
 
+namespace {
+
+// Straight sides that all turn the same way through one whole turn: a convex outline, which cannot
+// cross itself. Most rooms are, and are known without the general test.
+bool convexWithoutArcs(const AcDbPolyline* polyline) {
+    const unsigned int count = polyline->numVerts();
+    if (count < 3) return false;
+    std::vector<AcGePoint2d> points(count);
+    for (unsigned int i = 0; i < count; ++i) {
+        double bulge = 0.0;
+        polyline->getBulgeAt(i, bulge);
+        if (bulge != 0.0) return false;
+        polyline->getPointAt(i, points[i]);
+    }
+    double turned = 0.0;
+    int direction = 0;
+    for (unsigned int i = 0; i < count; ++i) {
+        const AcGePoint2d& before = points[(i + count - 1) % count];
+        const AcGePoint2d& at = points[i];
+        const AcGePoint2d& after = points[(i + 1) % count];
+        const double inX = at.x - before.x, inY = at.y - before.y;
+        const double outX = after.x - at.x, outY = after.y - at.y;
+        const double cross = inX * outY - inY * outX;
+        if (cross == 0.0) return false;
+        const int side = cross > 0.0 ? 1 : -1;
+        if (direction != 0 && side != direction) return false;
+        direction = side;
+        turned += std::atan2(cross, inX * outX + inY * outY);
+    }
+    constexpr double wholeTurn = 6.283185307179586;
+    return std::fabs(std::fabs(turned) - wholeTurn) < 1e-6;
+}
+
+} // namespace
+
+BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline) {
+    KELMO_TRY
+        if (convexWithoutArcs(polyline)) return FALSE;
+        namespace bg = boost::geometry;
+        using Point = bg::model::d2::point_xy<double>;
+        bg::model::ring<Point, true, false> ring;
+        // Arcs are followed by short chords, enough to see them cross another edge.
+        constexpr int chordsPerArc = 16;
+        const unsigned int count = polyline->numVerts();
+        for (unsigned int i = 0; i < count; ++i) {
+            AcGePoint2d start, end;
+            double bulge = 0.0;
+            polyline->getPointAt(i, start);
+            polyline->getPointAt((i + 1) % count, end);
+            polyline->getBulgeAt(i, bulge);
+            ring.push_back(Point(start.x, start.y));
+            const double chordX = end.x - start.x;
+            const double chordY = end.y - start.y;
+            const double chord = std::hypot(chordX, chordY);
+            if (bulge == 0.0 || chord == 0.0) continue;
+            const double sweep = 4.0 * std::atan(bulge);
+            const double radius = chord / (2.0 * std::sin(sweep / 2.0));
+            const double offset = radius * std::cos(sweep / 2.0);
+            const double centreX = (start.x + end.x) / 2.0 - chordY / chord * offset;
+            const double centreY = (start.y + end.y) / 2.0 + chordX / chord * offset;
+            const double startAngle = std::atan2(start.y - centreY, start.x - centreX);
+            for (int k = 1; k < chordsPerArc; ++k) {
+                const double angle = startAngle + sweep * k / chordsPerArc;
+                ring.push_back(Point(centreX + std::fabs(radius) * std::cos(angle),
+                                     centreY + std::fabs(radius) * std::sin(angle)));
+            }
+        }
+        if (bg::area(ring) < 0.0) bg::reverse(ring);
+        bg::validity_failure_type failure = bg::no_failure;
+        bg::is_valid(ring, failure);
+        return failure == bg::failure_self_intersections ? TRUE : FALSE;
+    KELMO_CATCH(L"CAcadUtilities::crossesItself")
+}
+
 AcGePoint3d CAcadUtilities::getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix) {
     KELMO_TRY
         double x = std::numeric_limits<double>::max();
@@ -533,6 +611,56 @@ void CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals
         double answer = 0.0;
         if (acedGetReal(text, &answer) == RTNORM) value = answer;
         acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::DoubleToCString(value, decimals)));
+    KELMO_CATCH(L"CAcadUtilities::getDouble")
+}
+
+BOOL CAcadUtilities::getInteger(CString prompt, int defaultValue, int low, int high, int& value) {
+    KELMO_TRY
+        value = defaultValue;
+        const CString text = L"\n" + prompt + L" <" + CUtilities::IntToCString(defaultValue) + L">:";
+        const CString refusal = L"\nRequires an integer from " + CUtilities::IntToCString(low) + L" to " +
+                                CUtilities::IntToCString(high) + L".";
+        auto inside = [&](int number) { return number >= low && number <= high; };
+        for (;;) {
+            int answer = 0;
+            const int status = acedGetInt(text, &answer);
+            if (status != RTNORM && status != RTNONE && !inside(defaultValue)) return FALSE;
+            const int taken = status == RTNORM ? answer : defaultValue;
+            if (inside(taken)) {
+                value = taken;
+                break;
+            }
+            acutPrintf(L"%s", static_cast<LPCWSTR>(refusal));
+        }
+        acutPrintf(L" %i\n", value);
+        return TRUE;
+    KELMO_CATCH(L"CAcadUtilities::getInteger")
+}
+
+BOOL CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals, double low, double high,
+                               BOOL lowExcluded, double& value) {
+    KELMO_TRY
+        value = defaultValue;
+        const CString text = L"\n" + prompt + L" <" + CUtilities::DoubleToCString(defaultValue, decimals) + L">:";
+        const CString lowest = CUtilities::DoubleToCString(low, 0);
+        const CString highest = CUtilities::DoubleToCString(high, 0);
+        const CString refusal = lowExcluded
+                                    ? L"\nRequires a value above " + lowest + L" and no more than " + highest + L"."
+                                    : L"\nRequires a value from " + lowest + L" to " + highest + L".";
+        auto inside = [&](double number) { return (lowExcluded ? number > low : number >= low) && number <= high; };
+        for (;;) {
+            double answer = 0.0;
+            const int status = acedGetReal(text, &answer);
+            if (status != RTNORM && status != RTNONE && !inside(defaultValue)) return FALSE;
+            const double taken = status == RTNORM ? answer : defaultValue;
+            if (inside(taken)) {
+                value = taken;
+                break;
+            }
+            acutPrintf(L"%s", static_cast<LPCWSTR>(refusal));
+        }
+        acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::DoubleToCString(value, decimals)));
+        return TRUE;
     KELMO_CATCH(L"CAcadUtilities::getDouble")
 }
 

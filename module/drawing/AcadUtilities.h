@@ -20,6 +20,13 @@ public:
     BOOL getString(CString prompt, CString defaultValue, CString& value);
     void getDouble(CString prompt, double defaultValue, int decimals, double& value);
     void getBoolean(CString prompt, BOOL defaultValue, BOOL& value);
+    // As above, but a number outside low..high (above low, not at it, when lowExcluded) is refused
+    // with the host's "Requires ..." line and asked for again, as is Enter on a default outside them.
+    // FALSE when the prompt was cancelled while the default lies outside them (value holds the
+    // default then); a cancel on a default inside them keeps the default.
+    BOOL getInteger(CString prompt, int defaultValue, int low, int high, int& value);
+    BOOL getDouble(CString prompt, double defaultValue, int decimals, double low, double high, BOOL lowExcluded,
+                   double& value);
     // The text typed; empty, with cancelled set when it is given, when the prompt was cancelled.
     CString getString(CString prompt, BOOL* cancelled = nullptr);
 
@@ -38,6 +45,9 @@ public:
                                 int units);
     double recalculateBlockPerimeter(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
                                      Adesk::Int16 lunits, int units);
+    // TRUE when the closed outline of the polyline crosses or touches itself, so that its lobes'
+    // areas offset each other; a boundary whose points all lie on one line is not taken as crossing.
+    BOOL crossesItself(const AcDbPolyline* polyline);
     AcGePoint3d convertUCSToWCS(AcGePoint3d point);
     AcGePoint3d convertWCSToUCS(AcGePoint3d point);
     AcGePoint3d getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix = nullptr);
