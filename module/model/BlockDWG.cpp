@@ -72,6 +72,22 @@ CString handleText(const AcDbHandle& handle) {
     return CString(handle.text().c_str());
 }
 
+// The text after the key in the record the object holds under the application; false when the
+// record holds no such key.
+bool storedText(AcDbObject* object, const CString& application, const wchar_t* key, CString& text) {
+    resbuf* data = object->xData(application);
+    bool found = false;
+    const size_t length = std::wcslen(key);
+    for (resbuf* item = data; item && !found; item = item->rbnext) {
+        if (item->restype != 1000 || !item->resval.rstring) continue;
+        if (std::wcsncmp(item->resval.rstring, key, length) != 0) continue;
+        text = item->resval.rstring + length;
+        found = true;
+    }
+    if (data) acutRelRb(data);
+    return found;
+}
+
 } // namespace
 
 CBlockDWG::CBlockDWG()
@@ -123,7 +139,10 @@ CBlockDWG::CBlockDWG(AcDbBlockReference* reference, AcApDocument* document)
             setCode(nameAttribute->getValue());
             setName(getCode());
         }
-        if (getName().IsEmpty()) setName(m_blockIdentifier);
+        if (getName().IsEmpty()) {
+            setName(m_blockIdentifier);
+            m_nameFromDefinition = !nameAttribute;
+        }
     } catch (...) {
         // The destructor does not run for a half-built object: free what it owns here.
         delete m_hatch;
@@ -297,9 +316,13 @@ void CBlockDWG::writeXData(AcDbObject* object) {
         CString lengthUnit = imperial ? L"ft." : L"m.";
         CString volumeUnit = imperial ? L"cu.ft." : L"cu.m.";
         CString nameText = getName();
-        if (m_attributes) {
-            CAttribute* nameAttribute = m_attributes->getAtAttribute(0);
-            if (nameAttribute) nameText = nameAttribute->getValue();
+        CAttribute* nameAttribute = m_attributes ? m_attributes->getAtAttribute(0) : nullptr;
+        if (nameAttribute) {
+            nameText = nameAttribute->getValue();
+        } else if (m_nameFromDefinition && getName() == m_blockIdentifier) {
+            // Without a label the definition's name stood in; the stored name is the space's own.
+            CString stored;
+            if (storedText(reference, m_xDataAppName, L"NAME=", stored)) nameText = stored;
         }
         // A gross area known by its stored name keeps that mark whatever its label says.
         if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
@@ -678,6 +701,7 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         target->setLineWeight(m_lineWeight);
         target->setBlockIdentifier(m_blockIdentifier);
         target->setXDataAppName(m_xDataAppName);
+        target->m_nameFromDefinition = m_nameFromDefinition;
         for (INT_PTR i = 0; i < m_handlesToMinus.GetSize(); ++i) target->m_handlesToMinus.Add(m_handlesToMinus[i]);
         for (INT_PTR i = 0; i < m_handlesToAdd.GetSize(); ++i) target->m_handlesToAdd.Add(m_handlesToAdd[i]);
         target->setArea(getArea());

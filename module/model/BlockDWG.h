@@ -167,4 +167,7 @@ private:
     int m_colorIndex;
     int m_lineWeight;
     CString m_layer;
+    // Set when the block has no NAME label and took its definition's name: its stored name stands
+    // until something renames it.
+    bool m_nameFromDefinition = false;
 };
