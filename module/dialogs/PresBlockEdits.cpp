@@ -118,8 +118,9 @@ BOOL CPresBlock::takeEdits(CBlockDWG* current) {
     auto shown = [precision](double value) {
         return CUtilities::CStringToDouble(CUtilities::DoubleToCString(value, precision));
     };
-    const CString openedName = storedName(m_opened);
-    const Take name = decide(openedName, openedName, storedName(m_block), storedName(current), sameText);
+    // The name box shows the NAME label, and is empty for a space without one.
+    const Take name =
+        decide(storedName(m_opened), labelOf(m_opened, labelName), storedName(m_block), storedName(current), sameText);
     Take labels[3] = {name, Take::keep, Take::keep};
     for (int role : {labelArea, labelAux}) {
         const CString opened = labelOf(m_opened, role);

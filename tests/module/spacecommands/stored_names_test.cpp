@@ -44,6 +44,8 @@ TEST_F(StoredNames, ASpaceWithoutANameLabelKeepsItsStoredNameUnlessRenamed) {
         {"hatching the space", "msc_hs\n#64\n", "Kitchen"},
         {"blanking the third labels", "mbta\n", "Kitchen"},
         {"find and replace of nothing", "mfrs\n\n\n", "Kitchen"},
+        // Listed first in the editor, by its empty label.
+        {"the block dialog's OK with nothing edited", "mbe\ndlg dblclick 246 0\ndlg click 1\n", "Kitchen"},
         {"colouring by a report naming it and every room", "magr\n" + windowsPath("kitchen.xml") + "\n\n\n\n\n\n\n",
          "Kitchen"},
         // Without a label the space is found by its definition's name, and renamed from it.
