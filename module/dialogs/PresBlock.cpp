@@ -122,22 +122,26 @@ BOOL CPresBlock::applyToBlock() {
         if (locked != Acad::eOk)
             throw new CEXUnhandled(locked, KELMO_BANNER, kelmoSourceFile, L"CPresBlock::applyToBlock", 0,
                                    m_drawing->getDrawingFilename(), nullptr);
+        BOOL taken = FALSE;
+        CKelmoExceptions warnings;
         {
             // Read again and written under one hold of the lock.
             kelmo_model::HeldLock held(m_drawing);
             std::unique_ptr<CBlockDWG> current(readCurrent());
-            if (!m_opened || !takeEdits(current.get())) {
-                AfxMessageBox(
-                    L"The space has changed in the drawing since it was opened here, in a value edited here "
-                    L"too: nothing was written. Cancel and open the space again to edit it as it stands now.",
-                    MB_ICONEXCLAMATION);
-                return FALSE;
+            taken = m_opened && takeEdits(current.get());
+            if (taken) {
+                current->applyToDWG(m_drawing, &warnings);
+                restartFrom(current.get());
             }
-            CKelmoExceptions warnings;
-            current->applyToDWG(m_drawing, &warnings);
-            if (warnings.getCount() > 0) warnings.reportToMessageBox();
-            restartFrom(current.get());
         }
+        if (!taken) {
+            AfxMessageBox(
+                L"The space has changed in the drawing since it was opened here, in a value edited here "
+                L"too: nothing was written. Cancel and open the space again to edit it as it stands now.",
+                MB_ICONEXCLAMATION);
+            return FALSE;
+        }
+        if (warnings.getCount() > 0) warnings.reportToMessageBox();
         m_drawing->regenDrawing();
         if (m_owner) m_owner->refreshList();
         return TRUE;
