@@ -54,6 +54,23 @@ void splitCommand(const std::wstring& line, std::wstring& word, std::wstring& re
     if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
 }
 
+// The open document of the same file (however its name is written, links followed), or null.
+AcApDocument* documentHolding(const std::wstring& windowsPath) {
+    std::string native;
+    if (!win::mapToNative(windowsPath.c_str(), native, nullptr)) return nullptr;
+    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
+    AcApDocument* found = nullptr;
+    for (; !it->done() && !found; it->step()) {
+        std::string other;
+        std::error_code ec;
+        if (win::mapToNative(it->document()->fileName(), other, nullptr) &&
+            std::filesystem::equivalent(native, other, ec))
+            found = it->document();
+    }
+    delete it;
+    return found;
+}
+
 } // namespace
 
 struct Session::Input {
@@ -345,6 +362,11 @@ bool Session::runCommand(AcEdCommand* c) {
 bool Session::openDrawing(const std::wstring& path) {
     std::wstring w = windowsPathOf(path);
     if (w.empty()) return false;
+    if (AcApDocument* open = documentHolding(w)) {
+        acDocManager->activateDocument(open);
+        acutPrintf(L"%s is open already: it is now the current drawing.\n", open->fileName());
+        return true;
+    }
     Acad::ErrorStatus es = acDocManager->appContextOpenDocument(w.c_str());
     if (es != Acad::eOk) {
         fail(L"cannot open " + path + L": " + acDocManager->lastError());

@@ -326,6 +326,9 @@ void graphicReport() {
             // The report's own drawing, opened and left open, unsaved, after the command.
             auto drawing = std::make_unique<CAcadDrawing>(report->getDrawingPath(), report->getDrawingFilename());
             drawing->setLeaveOpen(1);
+            if (!drawing->getOpenedHere())
+                acutPrintf(L"%s is open already: the report is applied to it.\n",
+                           static_cast<const wchar_t*>(drawing->getDocument()->fileName()));
             applyAndDefine(drawing.get(), report.get());
         }
     KELMO_CATCH_REPORT(L"graphicReport", everyKind)

@@ -239,7 +239,7 @@ void CHyperPres::fillRows() {
         m_blockName = m_currentBlock->getName();
         m_handle = m_currentBlock->CBlock::getHandle();
         if (CHyperlinks* hyperlinks = m_currentBlock->getHyperlinks()) {
-            // Only the first five are shown, and only those shown are written back.
+            // Only the first five are shown; the others are kept after them when the rows are written.
             for (int row = 0; row < rowCount && row < hyperlinks->getCount(); ++row) {
                 m_hrefs[row] = hyperlinks->getAt(row)->getHref();
                 m_descriptions[row] = hyperlinks->getAt(row)->getDescription();
@@ -296,11 +296,29 @@ void CHyperPres::applyHyperlinks() {
         // A second row with the same address is not stored twice.
         if (!hyperlinks->add(link)) delete link;
     }
+    keepUnshownLinks(hyperlinks.get());
     if (m_applyToAllSimilar)
         hyperlinkAllBlocks(hyperlinks.get());
     else
         hyperlinkBlock(hyperlinks.get());
     setCurrentAcadBlock(m_currentBlock->getObjectId());
+}
+
+// The links past the rows shown follow the edited ones, as the block holds them now; a block that
+// cannot be read again gives those it had when it was read.
+void CHyperPres::keepUnshownLinks(CHyperlinks* hyperlinks) {
+    try {
+        readBlock(m_currentBlock->getObjectId());
+    } catch (CEXKelmo* failure) {
+        failure->deleteException();
+    } catch (CException* failure) {
+        failure->Delete();
+    }
+    CHyperlinks* held = m_currentBlock->getHyperlinks();
+    for (int i = rowCount; held && i < held->getCount(); ++i) {
+        CHyperlink* link = new CHyperlink(held->getAt(i)->getHref(), held->getAt(i)->getDescription());
+        if (!hyperlinks->add(link)) delete link;
+    }
 }
 
 void CHyperPres::writeHyperlinks(CBlockDWG* block, CHyperlinks* hyperlinks) {

@@ -60,6 +60,7 @@ private:
     void descriptionFollowsHref(int row);
     // Gives the block its own copy of the links and writes it back.
     void writeHyperlinks(CBlockDWG* block, CHyperlinks* hyperlinks);
+    void keepUnshownLinks(CHyperlinks* hyperlinks);
     // False, with the reason shown, when the drawing is closed (the dialog is then closed too, and
     // the caller returns at once) or, where the work needs it current, is not current.
     bool drawingUsable(bool needCurrent);

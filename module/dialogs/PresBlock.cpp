@@ -1,5 +1,7 @@
 #include "dialogs/PresBlock.h"
 
+#include <memory>
+
 #include "cad/AcDb.h"
 #include "core/Catch.h"
 #include "core/Globals.h"
@@ -23,10 +25,16 @@ ON_BN_CLICKED(IDC_BLOCK_CANCEL, &CPresBlock::OnCmdCancel)
 END_MESSAGE_MAP()
 
 CPresBlock::CPresBlock(CWnd* pParent)
-    : CDialog(IDD, pParent), m_block(nullptr), m_drawing(nullptr), m_hostWindow(nullptr), m_owner(nullptr) {}
+    : CDialog(IDD, pParent),
+      m_block(nullptr),
+      m_opened(nullptr),
+      m_drawing(nullptr),
+      m_hostWindow(nullptr),
+      m_owner(nullptr) {}
 
 CPresBlock::~CPresBlock() {
     delete m_block;
+    delete m_opened;
 }
 
 void CPresBlock::setBlock(CBlockDWG* block) {
@@ -35,6 +43,10 @@ void CPresBlock::setBlock(CBlockDWG* block) {
         block->copyInto(copy);
         delete m_block;
         m_block = copy;
+        auto* opened = new CBlockDWG;
+        block->copyInto(opened);
+        delete m_opened;
+        m_opened = opened;
     KELMO_CATCH(L"CPresBlock::setBlock")
 }
 
@@ -106,8 +118,29 @@ BOOL CPresBlock::applyToBlock() {
         // A space that cannot take the write (deleted, or put on a locked layer, while the dialog was
         // open) is reported and the edits stay in the dialog, rather than the write being counted done.
         ensureWritable();
+        const Acad::ErrorStatus locked = m_drawing->lock();
+        if (locked != Acad::eOk)
+            throw new CEXUnhandled(locked, KELMO_BANNER, kelmoSourceFile, L"CPresBlock::applyToBlock", 0,
+                                   m_drawing->getDrawingFilename(), nullptr);
+        BOOL taken = FALSE;
         CKelmoExceptions warnings;
-        m_block->applyToDWG(m_drawing, &warnings);
+        {
+            // Read again and written under one hold of the lock.
+            kelmo_model::HeldLock held(m_drawing);
+            std::unique_ptr<CBlockDWG> current(readCurrent());
+            taken = m_opened && takeEdits(current.get());
+            if (taken) {
+                current->applyToDWG(m_drawing, &warnings);
+                restartFrom(current.get());
+            }
+        }
+        if (!taken) {
+            AfxMessageBox(
+                L"The space has changed in the drawing since it was opened here, in a value edited here "
+                L"too: nothing was written. Cancel and open the space again to edit it as it stands now.",
+                MB_ICONEXCLAMATION);
+            return FALSE;
+        }
         if (warnings.getCount() > 0) warnings.reportToMessageBox();
         m_drawing->regenDrawing();
         if (m_owner) m_owner->refreshList();

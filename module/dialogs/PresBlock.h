@@ -56,9 +56,17 @@ protected:
 private:
     // Throws when the space in the drawing cannot be opened for writing.
     void ensureWritable();
+    // The space as the drawing holds it now; the caller holds the lock and owns the block.
+    CBlockDWG* readCurrent();
+    // Takes what was edited in the dialog onto the space as it stands now; FALSE, with the space left
+    // to be thrown away, when the drawing changed a value edited here to something else meanwhile.
+    BOOL takeEdits(CBlockDWG* current);
+    // After a write the dialog goes on from what was written.
+    void restartFrom(CBlockDWG* written);
 
     CMyTabCtrl m_tabCtrl;
     CBlockDWG* m_block;
+    CBlockDWG* m_opened; // the space as it stood when the dialog read it or last wrote it
     CAcadDrawing* m_drawing;
     CWnd* m_hostWindow;
     CPresBrenvik* m_owner;

@@ -76,6 +76,28 @@ void restoreActive(AcApDocument* active, AcApDocument* current) {
         acDocManager->setCurDocument(current);
 }
 
+// Whether two paths name one file, however they are written: compared in the full form the file
+// system gives them, without regard to case.
+bool sameFile(const CString& path, const CString& other) {
+    if (path.CompareNoCase(other) == 0) return true;
+    CFileStatus first;
+    CFileStatus second;
+    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
+    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
+}
+
+// The open document that holds the file, or null.
+AcApDocument* documentHolding(const CString& fullPath) {
+    AcApDocument* found = nullptr;
+    AcApDocumentIterator* documents = acDocManager->newAcApDocumentIterator();
+    for (; !documents->done() && !found; documents->step()) {
+        const CString name = documents->document()->fileName();
+        if (!name.IsEmpty() && sameFile(name, fullPath)) found = documents->document();
+    }
+    delete documents;
+    return found;
+}
+
 } // namespace
 
 CAcadDrawing::CAcadDrawing() : m_document(nullptr) {
@@ -291,6 +313,14 @@ int CAcadDrawing::regenDrawing() {
 void CAcadDrawing::openDrawing() {
     KELMO_TRY
         CString fullPath = m_drawingPath + m_drawingFilename;
+        // A drawing the user has open already is worked on there, and stays the user's: a second copy
+        // of the file would be saved over by whichever copy is saved last.
+        if (AcApDocument* open = documentHolding(fullPath)) {
+            acDocManager->activateDocument(open);
+            m_document = open;
+            m_drawingOpen = 1;
+            return;
+        }
         try {
             Acad::ErrorStatus status = acDocManager->appContextOpenDocument(fullPath);
             if (status != Acad::eOk)

@@ -34,6 +34,8 @@ public:
     int getLockCount() const { return m_lockCount; }
     void setLeaveOpen(int leaveOpen) { m_leaveOpen = leaveOpen; }
     void setSaveOnClose(int saveOnClose) { m_saveOnClose = saveOnClose; }
+    // 0 for a drawing that was open in the host already when this object was made on it.
+    int getOpenedHere() const { return m_openedHere; }
 
     // The document's drawing database, or null without a document.
     AcDbDatabase* getDatabase() const;

@@ -72,6 +72,46 @@ CString handleText(const AcDbHandle& handle) {
     return CString(handle.text().c_str());
 }
 
+// The keys of a space record, in the order they are written.
+constexpr int kRecordKeys = 16;
+constexpr const wchar_t* kRecordKey[kRecordKeys] = {
+    L"AREA=",       L"PERIMETER=",   L"NAME=",           L"TAGTYPE=",      L"AREA_TYPE=",   L"COST_CENTRE=",
+    L"DATE=",       L"DATE_L_MOVE=", L"DEPT_CHARGE=",    L"ROOM_HEIGHT=",  L"SPECIAL_REQ=", L"TOT_STAFF=",
+    L"TOT_WKSTNS=", L"VOLUME=",      L"HANDLESTOMINUS=", L"HANDLESTOADD=",
+};
+enum RecordKey { keyArea = 0, keyPerimeter = 1, keyRoomHeight = 9, keyVolume = 13, keyMinus = 14, keyAdd = 15 };
+
+// An extended-data string holds at most this many bytes.
+constexpr size_t kRecordStringBytes = 255;
+
+int recordKey(const wchar_t* text) {
+    for (int key = 0; key < kRecordKeys; ++key)
+        if (std::wcsncmp(text, kRecordKey[key], std::wcslen(kRecordKey[key])) == 0) return key;
+    return -1;
+}
+
+// A stored number keeps its text when it carries the unit the write gives, or no unit at all.
+bool unitStands(const CString& stored, const CString& fresh, const wchar_t* metric, const wchar_t* imperial) {
+    const wchar_t* unit = endsWith(fresh, imperial) ? imperial : metric;
+    return endsWith(stored, unit) || (!endsWith(stored, metric) && !endsWith(stored, imperial));
+}
+
+// The text after the key in the record the object holds under the application; false when the
+// record holds no such key.
+bool storedText(AcDbObject* object, const CString& application, const wchar_t* key, CString& text) {
+    resbuf* data = object->xData(application);
+    bool found = false;
+    const size_t length = std::wcslen(key);
+    for (resbuf* item = data; item && !found; item = item->rbnext) {
+        if (item->restype != 1000 || !item->resval.rstring) continue;
+        if (std::wcsncmp(item->resval.rstring, key, length) != 0) continue;
+        text = item->resval.rstring + length;
+        found = true;
+    }
+    if (data) acutRelRb(data);
+    return found;
+}
+
 } // namespace
 
 CBlockDWG::CBlockDWG()
@@ -123,7 +163,10 @@ CBlockDWG::CBlockDWG(AcDbBlockReference* reference, AcApDocument* document)
             setCode(nameAttribute->getValue());
             setName(getCode());
         }
-        if (getName().IsEmpty()) setName(m_blockIdentifier);
+        if (getName().IsEmpty()) {
+            setName(m_blockIdentifier);
+            m_nameFromDefinition = !nameAttribute;
+        }
     } catch (...) {
         // The destructor does not run for a half-built object: free what it owns here.
         delete m_hatch;
@@ -297,9 +340,13 @@ void CBlockDWG::writeXData(AcDbObject* object) {
         CString lengthUnit = imperial ? L"ft." : L"m.";
         CString volumeUnit = imperial ? L"cu.ft." : L"cu.m.";
         CString nameText = getName();
-        if (m_attributes) {
-            CAttribute* nameAttribute = m_attributes->getAtAttribute(0);
-            if (nameAttribute) nameText = nameAttribute->getValue();
+        CAttribute* nameAttribute = m_attributes ? m_attributes->getAtAttribute(0) : nullptr;
+        if (nameAttribute) {
+            nameText = nameAttribute->getValue();
+        } else if (m_nameFromDefinition && getName() == m_blockIdentifier) {
+            // Without a label the definition's name stood in; the stored name is the space's own.
+            CString stored;
+            if (storedText(reference, m_xDataAppName, L"NAME=", stored)) nameText = stored;
         }
         // A gross area known by its stored name keeps that mark whatever its label says.
         if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
@@ -322,17 +369,20 @@ void CBlockDWG::writeXData(AcDbObject* object) {
             L"HANDLESTOMINUS=" + getHandlesToMinusAsString(),
             L"HANDLESTOADD=" + getHandlesToAddAsString(),
         };
-        resbuf* head = acutBuildList(1001, static_cast<const wchar_t*>(m_xDataAppName), 1002, L"{", 0);
-        resbuf* last = head->rbnext;
-        for (const CString& text : texts) {
-            resbuf* item = acutNewRb(1000);
-            acutNewString(text, item->resval.rstring);
-            last->rbnext = item;
-            last = item;
+        resbuf* head = m_keepsStoredRecord ? keptRecord(reference, texts) : nullptr;
+        if (!head) {
+            head = acutBuildList(1001, static_cast<const wchar_t*>(m_xDataAppName), 1002, L"{", 0);
+            resbuf* last = head->rbnext;
+            for (const CString& text : texts) {
+                resbuf* item = acutNewRb(1000);
+                acutNewString(text, item->resval.rstring);
+                last->rbnext = item;
+                last = item;
+            }
+            resbuf* close = acutNewRb(1002);
+            acutNewString(L"}", close->resval.rstring);
+            last->rbnext = close;
         }
-        resbuf* close = acutNewRb(1002);
-        acutNewString(L"}", close->resval.rstring);
-        last->rbnext = close;
         Acad::ErrorStatus status = object->setXData(head);
         acutRelRb(head);
         // A record the drawing did not take must not pass for written.
@@ -340,6 +390,85 @@ void CBlockDWG::writeXData(AcDbObject* object) {
             throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::writeXData", 0, CString(),
                                    nullptr);
     KELMO_CATCH(L"CBlockDWG::writeXData")
+}
+
+resbuf* CBlockDWG::keptRecord(AcDbBlockReference* reference, const CString* texts) {
+    resbuf* stored = reference->xData(m_xDataAppName);
+    if (!stored) return nullptr;
+    try {
+        bool written[kRecordKeys] = {};
+        resbuf* beforeClosing = nullptr;
+        for (resbuf* before = stored; before->rbnext; before = before->rbnext) {
+            resbuf* item = before->rbnext;
+            if (item->restype == 1002 && item->resval.rstring && std::wcscmp(item->resval.rstring, L"}") == 0)
+                beforeClosing = before;
+            if (item->restype != 1000 || !item->resval.rstring) continue;
+            const int key = recordKey(item->resval.rstring);
+            // A key met again is left as it stands, as is one whose value the block holds as read.
+            if (key < 0 || written[key]) continue;
+            written[key] = true;
+            if (storedValueStands(key, item->resval.rstring, texts[key], reference->database())) continue;
+            resbuf* fresh = acutNewRb(1000);
+            acutNewString(texts[key], fresh->resval.rstring);
+            fresh->rbnext = item->rbnext;
+            before->rbnext = fresh;
+            item->rbnext = nullptr;
+            acutRelRb(item);
+        }
+        // Keys the record lacks go in before its closing bracket.
+        resbuf* at = beforeClosing;
+        if (!at)
+            for (at = stored; at->rbnext; at = at->rbnext) {}
+        for (int key = 0; key < kRecordKeys; ++key) {
+            if (written[key]) continue;
+            resbuf* fresh = acutNewRb(1000);
+            acutNewString(texts[key], fresh->resval.rstring);
+            fresh->rbnext = at->rbnext;
+            at->rbnext = fresh;
+            at = fresh;
+        }
+    } catch (...) {
+        acutRelRb(stored);
+        throw;
+    }
+    return stored;
+}
+
+bool CBlockDWG::storedValueStands(int key, const wchar_t* stored, const CString& fresh, AcDbDatabase* database) {
+    if (fresh == stored) return true;
+    if (key == keyMinus || key == keyAdd) {
+        HandleArray read;
+        fillHandles(read, CString(stored + std::wcslen(kRecordKey[key])), database);
+        const HandleArray& held = key == keyMinus ? m_handlesToMinus : m_handlesToAdd;
+        if (read.GetSize() != held.GetSize()) return false;
+        for (INT_PTR i = 0; i < read.GetSize(); ++i)
+            if (read[i] != held[i]) return false;
+        return true;
+    }
+    if (key != keyArea && key != keyPerimeter && key != keyRoomHeight && key != keyVolume) return false;
+    // The number read back from the stored text as the block was read.
+    resbuf one{};
+    one.restype = 1000;
+    one.resval.rstring = const_cast<wchar_t*>(stored);
+    CBlockDWG read;
+    read.readXData(&one, nullptr);
+    switch (key) {
+        case keyArea:
+            return read.getArea() == getArea() && read.getPrecision() == getPrecision() &&
+                   (read.getUnits() == -1 || read.getUnits() == getUnits());
+        case keyPerimeter:
+            return read.getPerimeter() == getPerimeter() && unitStands(stored, fresh, L"m.", L"ft.");
+        case keyRoomHeight:
+            return read.getRoomHeight() == getRoomHeight() && unitStands(stored, fresh, L"m.", L"ft.");
+        default:
+            return read.getVolume() == getVolume() && unitStands(stored, fresh, L"cu.m.", L"cu.ft.");
+    }
+}
+
+bool CBlockDWG::recordCanHoldArea(double area) const {
+    if (!std::isfinite(area) || area < 0.0) return false;
+    const CString text = L"AREA=" + CUtilities::DoubleToCString(area, getPrecision()) + getAreaUnitText();
+    return static_cast<size_t>(text.GetLength()) <= kRecordStringBytes;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -678,6 +807,7 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         target->setLineWeight(m_lineWeight);
         target->setBlockIdentifier(m_blockIdentifier);
         target->setXDataAppName(m_xDataAppName);
+        target->m_nameFromDefinition = m_nameFromDefinition;
         for (INT_PTR i = 0; i < m_handlesToMinus.GetSize(); ++i) target->m_handlesToMinus.Add(m_handlesToMinus[i]);
         for (INT_PTR i = 0; i < m_handlesToAdd.GetSize(); ++i) target->m_handlesToAdd.Add(m_handlesToAdd[i]);
         target->setArea(getArea());

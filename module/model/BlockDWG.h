@@ -71,6 +71,12 @@ public:
     // Extended entity data.
     void readXData(resbuf* list, AcApDocument* document);
     void writeXData(AcDbObject* object);
+    // When set, writing keeps the record the reference holds and writes anew only the values this
+    // block changes: keys it does not know stay in their place, other values keep their text.
+    void setKeepsStoredRecord(bool keeps) { m_keepsStoredRecord = keeps; }
+    // Whether the area can be written as this block's stored AREA text: a number of 0 or more whose
+    // text fits one extended-data string.
+    bool recordCanHoldArea(double area) const;
 
     // Writing back.
     void applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
@@ -152,6 +158,11 @@ private:
     void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
     // The first lightweight polyline of the reference's definition; null id when there is none.
     static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
+    // The reference's record with the given strings put in place of the values that changed; null
+    // when the reference holds no record.
+    resbuf* keptRecord(AcDbBlockReference* reference, const CString* texts);
+    // Whether the stored string of the key gives the value this block holds, so it is kept as read.
+    bool storedValueStands(int key, const wchar_t* stored, const CString& fresh, AcDbDatabase* database);
 
     AcDbObjectId m_objectId;
     AcDbHandle m_dwgHandle;
@@ -167,4 +178,8 @@ private:
     int m_colorIndex;
     int m_lineWeight;
     CString m_layer;
+    // Set when the block has no NAME label and took its definition's name: its stored name stands
+    // until something renames it.
+    bool m_nameFromDefinition = false;
+    bool m_keepsStoredRecord = false;
 };

@@ -248,8 +248,18 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
                                                                                  : nullptr);
         entity->close();
         if (!read) continue;
-        // A report that gives no area (the file leaves out an area of 0) keeps the space's own.
-        format(block, read.get(), block->getArea() == 0.0);
+        read->setKeepsStoredRecord(true);
+        // A report that gives no area (the file leaves out an area of 0) keeps the space's own, as
+        // does one whose area no space can hold.
+        bool keepArea = block->getArea() == 0.0;
+        if (!keepArea && !read->recordCanHoldArea(block->getArea())) {
+            acutPrintf(
+                L"\t\tthe report's area for kelmo block %s - %s is refused (below 0, not a number or too large "
+                L"for its AREA text): the space keeps its own area.\n",
+                static_cast<const wchar_t*>(read->getCode()), static_cast<const wchar_t*>(read->CBlock::getHandle()));
+            keepArea = true;
+        }
+        format(block, read.get(), keepArea);
         writeBlock(drawing, read.get());
         markBlockOn(state, read.get());
         written.insert(read->CBlock::getHandle());
@@ -280,6 +290,7 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
             auto* copy = new CBlockDWG();
             rooms->addBlock(copy);
             room->copyInto(copy);
+            copy->setKeepsStoredRecord(true);
             format(every, copy, true);
             writeBlock(drawing, copy);
             markBlockOn(state, copy);

@@ -181,6 +181,39 @@ TEST_F(Writing, AGrossAreaKnownByItsStoredNameKeepsItsMark) {
     EXPECT_EQ(modeltest::xDataStrings(office, L"ADE")[2], L"NAME=Office");
 }
 
+TEST_F(Writing, AKeptRecordRewritesOnlyChangedValuesAndAddsTheKeysItLacksBeforeItsBracket) {
+    const std::vector<std::wstring> data = {L"AREA=12.5sq.m.", L"X_KEY=kept", L"NAME=Office", L"ROOM_HEIGHT=2.7"};
+    // The area changed; the height without a unit reads as it is held; the keys it lacked follow.
+    const std::vector<std::wstring> expected = {L"AREA=20.0sq.m.",        L"X_KEY=kept",
+                                                L"NAME=Office",           L"ROOM_HEIGHT=2.7",
+                                                L"PERIMETER=0.0m.",       L"TAGTYPE=<Not Set>",
+                                                L"AREA_TYPE=<Not Set>",   L"COST_CENTRE=<Not Set>",
+                                                L"DATE=<Not Set>",        L"DATE_L_MOVE=<Not Set>",
+                                                L"DEPT_CHARGE=<Not Set>", L"SPECIAL_REQ=<Not Set>",
+                                                L"TOT_STAFF=<Not Set>",   L"TOT_WKSTNS=<Not Set>",
+                                                L"VOLUME=0.0cu.m.",       L"HANDLESTOMINUS=",
+                                                L"HANDLESTOADD="};
+    for (const wchar_t* app : {L"ADE", L"AECXDATA"}) {
+        SCOPED_TRACE(CString(app).ToUtf8());
+        AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0), L"Office", data, 1.0, 0.0, app);
+        std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
+        block->setArea(20.0);
+        block->setKeepsStoredRecord(true);
+        block->applyToDWG(drawing.get(), nullptr);
+        EXPECT_EQ(modeltest::xDataStrings(id, app), expected);
+        // The record still ends with its bracket.
+        AcDbObject* object = open<AcDbObject>(id);
+        resbuf* record = object->xData(app);
+        object->close();
+        const resbuf* last = record;
+        while (last && last->rbnext) last = last->rbnext;
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(last->restype, 1002);
+        EXPECT_EQ(std::wstring(last->resval.rstring), L"}");
+        acutRelRb(record);
+    }
+}
+
 TEST_F(Writing, AFailedLockIsRaised) {
     AcDbObjectId id = room(L"ROOM-1", 4000, 3000, AcGePoint3d(0, 0, 0));
     std::unique_ptr<CBlockDWG> block(read<CBlockDWG>(id));
