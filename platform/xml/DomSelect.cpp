@@ -1,4 +1,4 @@
-// selectNodes and selectSingleNode: the simple location paths the module uses.
+// selectNodes and selectSingleNode: location paths of child steps from a node.
 #include "xml/DomInternal.h"
 
 #include <cwchar>
