@@ -230,6 +230,20 @@ HRESULT Connection::RollbackTrans() {
     return S_OK;
 }
 
+namespace {
+
+// The SQL state of a failed command. However the server put it, a command that lost the session
+// failed for the connection (08006): the session closed under it, or the server said it is ending
+// the session (57P01 to 57P04) before libpq saw the socket close.
+std::wstring failedState(PGconn* conn, const PGresult* result) {
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const std::string text = state ? state : "";
+    if (PQstatus(conn) != CONNECTION_OK || text.starts_with("57P0")) return L"08006";
+    return wide(text.c_str());
+}
+
+} // namespace
+
 Connection::Result Connection::run(const std::string& sql, const std::vector<const char*>& values, long timeout) {
     if (!native_->conn)
         fail(adErrInvalidConnection,
@@ -253,10 +267,9 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
         PGresult* set = PQexecParams(native_->conn, "SELECT set_config('statement_timeout', $1, false)", 1, nullptr,
                                      param, nullptr, nullptr, 0);
         const bool ok = PQresultStatus(set) == PGRES_TUPLES_OK;
+        const std::wstring sqlState = ok ? L"" : failedState(native_->conn, set);
         PQclear(set);
-        if (!ok)
-            fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)),
-                 PQstatus(native_->conn) != CONNECTION_OK ? L"08006" : L"");
+        if (!ok) fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)), sqlState);
         native_->statementTimeout = timeout;
     }
     PGresult* raw = values.empty() ? PQexec(native_->conn, sql.c_str())
@@ -265,10 +278,7 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
     std::shared_ptr<PGresult> result(raw, PQclear);
     const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
-        const char* state = raw ? PQresultErrorField(raw, PG_DIAG_SQLSTATE) : nullptr;
-        std::wstring sqlState = wide(state ? state : "");
-        // However the server put it, a command that lost the session failed for the connection.
-        if (PQstatus(native_->conn) != CONNECTION_OK) sqlState = L"08006";
+        const std::wstring sqlState = failedState(native_->conn, raw);
         const std::wstring message = trimmedMessage(raw ? PQresultErrorMessage(raw) : PQerrorMessage(native_->conn));
         fail(sqlState == L"57014" ? adErrQueryTimeout : E_FAIL, message, sqlState);
     }
