@@ -20,6 +20,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
+#include "model/ColourHatches.h"
 #include "model/Hatch.h"
 #include "reports/Categories.h"
 #include "reports/Category.h"
@@ -98,6 +99,40 @@ bool isSpaceReference(AcDbBlockReference* reference) {
     const CString name = definition->getName();
     definition->close();
     return ed::wildcardMatch(static_cast<const wchar_t*>(name), L"ROOM-*");
+}
+
+// The entity added last to model space.
+AcDbObjectId newestEntity(CAcadDrawing* drawing) {
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (acdbOpenObject(modelSpace, drawing->getDatabase()->modelSpaceId(), AcDb::kForRead) != Acad::eOk)
+        return AcDbObjectId();
+    const AcDbObjectId newest = modelSpace->entityIds().empty() ? AcDbObjectId() : modelSpace->entityIds().back();
+    modelSpace->close();
+    return newest;
+}
+
+// A legend or pie chart placed at its marker takes the place of those a report placed before: the
+// earlier inserts of its definition in model space go. `before` is the newest entity before placing.
+void replaceEarlierChart(CAcadDrawing* drawing, AcDbObjectId before) {
+    const AcDbObjectId placed = newestEntity(drawing);
+    if (placed.isNull() || placed == before) return;
+    AcDbBlockReference* chart = nullptr;
+    if (acdbOpenObject(chart, placed, AcDb::kForRead) != Acad::eOk) return;
+    const AcDbObjectId definitionId = chart->blockTableRecord();
+    chart->close();
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, definitionId, AcDb::kForRead) != Acad::eOk) return;
+    AcDbObjectIdArray inserts;
+    // Only a chart the report defined: never a block of the drawing's own.
+    if (CString(definition->getName()).Left(7) == L"[KELMO_") definition->getBlockReferenceIds(inserts);
+    definition->close();
+    const AcDbObjectId modelSpace = drawing->getDatabase()->modelSpaceId();
+    for (const AcDbObjectId& id : inserts) {
+        AcDbEntity* earlier = nullptr;
+        if (id == placed || acdbOpenAcDbEntity(earlier, id, AcDb::kForWrite) != Acad::eOk) continue;
+        if (earlier->ownerId() == modelSpace) earlier->erase();
+        earlier->close();
+    }
 }
 
 bool overTotal(CEXKelmo* chain) {
@@ -187,6 +222,7 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
             }
             if (asset->getHatch()) markOn(state, asset->getHatch()->getLayer());
         }
+        kelmo_model::keepAssetHatchesOnTop(drawing);
     }
     if (category->getBlocks()) applyCategoryBlocks(drawing, category, state);
 }
@@ -280,8 +316,10 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     if (legends.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
         AcGePoint3d position = marker->getPosition();
+        const AcDbObjectId before = newestEntity(drawing);
         CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
                             marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.", 0, this, marker->getRotation(), &position);
+        replaceEarlierChart(drawing, before);
         markChartOn(state, drawing, m_categories);
         drawing->regenDrawing();
     }
@@ -295,6 +333,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
             acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n");
             return;
         }
+        const AcDbObjectId before = newestEntity(drawing);
         try {
             CPieChart pie(drawing, this, marker->getRadius(), m_pieXYOffset, marker->getTextSize(),
                           marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",
@@ -307,6 +346,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
             failure->deleteException();
             return;
         }
+        replaceEarlierChart(drawing, before);
         markChartOn(state, drawing, m_categories);
         drawing->regenDrawing();
     }
