@@ -111,27 +111,47 @@ AcDbObjectId newestEntity(CAcadDrawing* drawing) {
     return newest;
 }
 
-// A legend or pie chart placed at its marker takes the place of those a report placed before: the
-// earlier inserts of its definition in model space go. `before` is the newest entity before placing.
-void replaceEarlierChart(CAcadDrawing* drawing, AcDbObjectId before) {
+// The name of the definition an insert shows, or nothing.
+CString definitionName(AcDbBlockReference* insert) {
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, insert->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return CString();
+    const CString name = definition->getName();
+    definition->close();
+    return name;
+}
+
+// A legend or pie chart placed at its marker takes the place of those placed before: earlier inserts
+// of its definition, and charts of the same kind (other reports') at the same point, leave model space.
+// `before` is the newest entity before placing.
+void replaceEarlierCharts(CAcadDrawing* drawing, AcDbObjectId before) {
     const AcDbObjectId placed = newestEntity(drawing);
     if (placed.isNull() || placed == before) return;
     AcDbBlockReference* chart = nullptr;
     if (acdbOpenObject(chart, placed, AcDb::kForRead) != Acad::eOk) return;
-    const AcDbObjectId definitionId = chart->blockTableRecord();
+    const AcDbObjectId definition = chart->blockTableRecord();
+    const AcGePoint3d position = chart->position();
+    const CString name = definitionName(chart);
     chart->close();
-    AcDbBlockTableRecord* definition = nullptr;
-    if (acdbOpenObject(definition, definitionId, AcDb::kForRead) != Acad::eOk) return;
-    AcDbObjectIdArray inserts;
-    // Only a chart the report defined: never a block of the drawing's own.
-    if (CString(definition->getName()).Left(7) == L"[KELMO_") definition->getBlockReferenceIds(inserts);
-    definition->close();
-    const AcDbObjectId modelSpace = drawing->getDatabase()->modelSpaceId();
-    for (const AcDbObjectId& id : inserts) {
-        AcDbEntity* earlier = nullptr;
-        if (id == placed || acdbOpenAcDbEntity(earlier, id, AcDb::kForWrite) != Acad::eOk) continue;
-        if (earlier->ownerId() == modelSpace) earlier->erase();
+    // Only a chart a report defined ("[KELMO_LEGEND]_", "[KELMO_PIECHART]_"): never the drawing's own.
+    const int kindEnds = name.Find(L"]_");
+    if (name.Left(7) != L"[KELMO_" || kindEnds < 0) return;
+    const CString kind = name.Left(kindEnds + 2);
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (acdbOpenObject(modelSpace, drawing->getDatabase()->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return;
+    const std::vector<AcDbObjectId> ids = modelSpace->entityIds();
+    modelSpace->close();
+    for (const AcDbObjectId& id : ids) {
+        AcDbBlockReference* earlier = nullptr;
+        if (id == placed || id.isErased() || acdbOpenObject(earlier, id, AcDb::kForRead) != Acad::eOk) continue;
+        const bool replaced =
+            earlier->blockTableRecord() == definition ||
+            (earlier->position().isEqualTo(position) && definitionName(earlier).Left(kind.GetLength()) == kind);
         earlier->close();
+        AcDbEntity* erased = nullptr;
+        if (replaced && acdbOpenAcDbEntity(erased, id, AcDb::kForWrite) == Acad::eOk) {
+            erased->erase();
+            erased->close();
+        }
     }
 }
 
@@ -319,7 +339,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
         const AcDbObjectId before = newestEntity(drawing);
         CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
                             marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.", 0, this, marker->getRotation(), &position);
-        replaceEarlierChart(drawing, before);
+        replaceEarlierCharts(drawing, before);
         markChartOn(state, drawing, m_categories);
         drawing->regenDrawing();
     }
@@ -346,7 +366,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
             failure->deleteException();
             return;
         }
-        replaceEarlierChart(drawing, before);
+        replaceEarlierCharts(drawing, before);
         markChartOn(state, drawing, m_categories);
         drawing->regenDrawing();
     }

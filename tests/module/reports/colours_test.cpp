@@ -38,12 +38,15 @@ size_t pixelsOf(const fs::path& png, std::uint32_t rgb) {
 class Colours : public ReportsHost {
 protected:
     // A report of the given categories, each a title, a colour and the XML of its blocks or assets.
-    std::string writeReport(const std::string& name, const std::vector<std::string>& categories) {
+    std::string writeReport(const std::string& name, const std::vector<std::string>& categories,
+                            const std::string& title = "Level 1 use") {
         std::string body;
         for (const std::string& category : categories) body += category;
         std::ofstream(dir / name) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                      "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID>"
-                                     "<grTitle>Level 1 use</grTitle><grTotalChildAreas>100</grTotalChildAreas>"
+                                     "<grTitle>"
+                                  << title
+                                  << "</grTitle><grTotalChildAreas>100</grTotalChildAreas>"
                                      "<categories>"
                                   << body << "</categories></graphicReport>\n";
         return windowsPath(name);
@@ -167,6 +170,16 @@ TEST_F(Colours, AssetColoursLieOverRoomColoursAndUnderTheDrawingsOwnEntities) {
         EXPECT_GT(pixelsOf(dir / "plot.png", amber.rgb), 1000u) << at;
         EXPECT_GT(pixelsOf(dir / "plot.png", green.rgb), 10000u) << at;
     }
+}
+
+TEST_F(Colours, AReportOverAnotherTakesItsPlaceAtTheLegendAndPieMarkers) {
+    const std::string first = writeReport("first.xml", {everyRoom(red)}, "Level 1 use");
+    const std::string second = writeReport("second.xml", {everyRoom(green)}, "Level 1 audit");
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + first + "\nmagr\n" + second + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<std::string> order = drawOrder("report_plan.dxf");
+    EXPECT_EQ(starting(order, "insert|[KELMO_"), (std::vector<std::string>{"insert|[KELMO_LEGEND]_Level 1 audit",
+                                                                           "insert|[KELMO_PIECHART]_Level 1 audit"}));
 }
 
 } // namespace
