@@ -1,14 +1,36 @@
 #pragma once
 // Per-document bookkeeping: a record per open document, forgotten when the host destroys the
-// document. The record holds nothing yet.
+// document. The record holds the hatches the module coloured spaces and assets with.
+#include <cstdint>
 #include <map>
+#include <unordered_map>
 
 #include "cad/app/ApDocument.h"
 
 class CDocData {
 public:
+    // A hatch that colours a space or an asset of model space.
+    struct ColourHatch {
+        AcDbObjectId hatch;
+        bool asset = false;
+    };
+
     CDocData() {}
     ~CDocData() {}
+
+    // The colour hatches by the handle of what each colours, read once from the drawing and kept up to
+    // date as hatches are made; valid for the database they were read from.
+    std::unordered_map<std::uint64_t, ColourHatch>& colourHatches() { return m_colourHatches; }
+    AcDbDatabase* getColourHatchesRead() const { return m_colourHatchesRead; }
+    void setColourHatchesRead(AcDbDatabase* database) { m_colourHatchesRead = database; }
+    // An asset hatch has gone to the bottom, under space hatches, since these were last put beneath.
+    bool getAssetHatchSunk() const { return m_assetHatchSunk; }
+    void setAssetHatchSunk(bool sunk) { m_assetHatchSunk = sunk; }
+
+private:
+    std::unordered_map<std::uint64_t, ColourHatch> m_colourHatches;
+    AcDbDatabase* m_colourHatchesRead = nullptr;
+    bool m_assetHatchSunk = false;
 };
 
 template <class T>

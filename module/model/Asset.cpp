@@ -13,6 +13,7 @@
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
 #include "model/Attributes.h"
+#include "model/ColourHatches.h"
 #include "model/Hatch.h"
 #include "model/Hyperlinks.h"
 #include "model/ModelSupport.h"
@@ -551,7 +552,7 @@ void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, A
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1176,
                                            CString(), nullptr));
         }
-        status = kelmo_model::postUnderneath(drawing, hatch, hatchId);
+        status = kelmo_model::postColourHatch(drawing, hatch, hatchId, insert->objectId(), true, outlineId);
         if (status != Acad::eOk)
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1188,
                                            CString(), nullptr));

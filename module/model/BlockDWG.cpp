@@ -18,6 +18,7 @@
 #include "model/Asset.h"
 #include "model/Attributes.h"
 #include "model/Blocks.h"
+#include "model/ColourHatches.h"
 #include "model/Hatch.h"
 #include "model/Hyperlinks.h"
 #include "model/KelmoAttribute.h"
@@ -979,7 +980,10 @@ void CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
         }
         if (getHyperlinks()) hyperlinkBlock(reference, 0);
         if (m_zoomOnApply != 0) zoomToBlock(drawing, reference);
-        if (m_assets) m_assets->applyToDWG(drawing, warnings);
+        if (m_assets) {
+            m_assets->applyToDWG(drawing, warnings);
+            kelmo_model::keepAssetHatchesOnTop(drawing);
+        }
     KELMO_CATCH(L"CBlockDWG::applyToDWG")
 }
 
@@ -1439,7 +1443,7 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3611,
                                            where, nullptr));
         }
-        status = kelmo_model::postUnderneath(drawing, hatch, hatchId);
+        status = kelmo_model::postColourHatch(drawing, hatch, hatchId, insert->objectId(), false);
         if (status != Acad::eOk)
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3626,
                                            where, nullptr));

@@ -20,6 +20,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
+#include "model/ColourHatches.h"
 #include "model/Hatch.h"
 #include "reports/Categories.h"
 #include "reports/Category.h"
@@ -115,6 +116,60 @@ void warnScale(CCategory* category) {
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())), hatch->getScale());
 }
 
+// The entity added last to model space.
+AcDbObjectId newestEntity(CAcadDrawing* drawing) {
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (acdbOpenObject(modelSpace, drawing->getDatabase()->modelSpaceId(), AcDb::kForRead) != Acad::eOk)
+        return AcDbObjectId();
+    const AcDbObjectId newest = modelSpace->entityIds().empty() ? AcDbObjectId() : modelSpace->entityIds().back();
+    modelSpace->close();
+    return newest;
+}
+
+// The name of the definition an insert shows, or nothing.
+CString definitionName(AcDbBlockReference* insert) {
+    AcDbBlockTableRecord* definition = nullptr;
+    if (acdbOpenObject(definition, insert->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return CString();
+    const CString name = definition->getName();
+    definition->close();
+    return name;
+}
+
+// A legend or pie chart placed at its marker takes the place of those placed before: earlier inserts
+// of its definition, and charts of the same kind (other reports') at the same point, leave model space.
+// `before` is the newest entity before placing.
+void replaceEarlierCharts(CAcadDrawing* drawing, AcDbObjectId before) {
+    const AcDbObjectId placed = newestEntity(drawing);
+    if (placed.isNull() || placed == before) return;
+    AcDbBlockReference* chart = nullptr;
+    if (acdbOpenObject(chart, placed, AcDb::kForRead) != Acad::eOk) return;
+    const AcDbObjectId definition = chart->blockTableRecord();
+    const AcGePoint3d position = chart->position();
+    const CString name = definitionName(chart);
+    chart->close();
+    // Only a chart a report defined ("[KELMO_LEGEND]_", "[KELMO_PIECHART]_"): never the drawing's own.
+    const int kindEnds = name.Find(L"]_");
+    if (name.Left(7) != L"[KELMO_" || kindEnds < 0) return;
+    const CString kind = name.Left(kindEnds + 2);
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (acdbOpenObject(modelSpace, drawing->getDatabase()->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return;
+    const std::vector<AcDbObjectId> ids = modelSpace->entityIds();
+    modelSpace->close();
+    for (const AcDbObjectId& id : ids) {
+        AcDbBlockReference* earlier = nullptr;
+        if (id == placed || id.isErased() || acdbOpenObject(earlier, id, AcDb::kForRead) != Acad::eOk) continue;
+        const bool replaced =
+            earlier->blockTableRecord() == definition ||
+            (earlier->position().isEqualTo(position) && definitionName(earlier).Left(kind.GetLength()) == kind);
+        earlier->close();
+        AcDbEntity* erased = nullptr;
+        if (replaced && acdbOpenAcDbEntity(erased, id, AcDb::kForWrite) == Acad::eOk) {
+            erased->erase();
+            erased->close();
+        }
+    }
+}
+
 bool overTotal(CEXKelmo* chain) {
     for (CEXKelmo* level = chain; level; level = level->getInnerException())
         if (dynamic_cast<CEXSegmentAreaOverTotal*>(level)) return true;
@@ -204,6 +259,7 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
             }
             if (asset->getHatch()) markOn(state, asset->getHatch()->getLayer());
         }
+        kelmo_model::keepAssetHatchesOnTop(drawing);
     }
     if (category->getBlocks()) applyCategoryBlocks(drawing, category, state);
 }
@@ -309,8 +365,10 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     if (legends.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
         AcGePoint3d position = marker->getPosition();
+        const AcDbObjectId before = newestEntity(drawing);
         CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
                             marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.", 0, this, marker->getRotation(), &position);
+        replaceEarlierCharts(drawing, before);
         markChartOn(state, drawing, m_categories);
         drawing->regenDrawing();
     }
@@ -324,6 +382,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
             acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n");
             return;
         }
+        const AcDbObjectId before = newestEntity(drawing);
         try {
             CPieChart pie(drawing, this, marker->getRadius(), m_pieXYOffset, marker->getTextSize(),
                           marker->getPrecision(), marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.",
@@ -342,6 +401,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
             failure->deleteException();
             return;
         }
+        replaceEarlierCharts(drawing, before);
         markChartOn(state, drawing, m_categories);
         drawing->regenDrawing();
     }

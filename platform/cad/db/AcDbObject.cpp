@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <limits>
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbHyperlink.h"
@@ -561,58 +562,116 @@ Acad::ErrorStatus AcDbSortentsTable::setBlockId(AcDbObjectId id) {
     return Acad::eOk;
 }
 
+AcDbObject* AcDbSortentsTable::cloneData() const {
+    settle();
+    return new AcDbSortentsTable(*this);
+}
+
+const std::vector<std::pair<AcDbObjectId, AcDbHandle>>& AcDbSortentsTable::entries() const {
+    settle();
+    return entries_;
+}
+
+void AcDbSortentsTable::setEntries(std::vector<std::pair<AcDbObjectId, AcDbHandle>> e) {
+    entries_ = std::move(e);
+    indexed_ = false;
+    moved_.clear();
+}
+
+AcDbBlockTableRecord* AcDbSortentsTable::block() const {
+    AcDbDatabase* db = database() ? database() : block_.database();
+    return db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
+}
+
+// A live entity of the block.
+bool AcDbSortentsTable::holds(AcDbObjectId id) const {
+    AcDbDatabase* db = database() ? database() : block_.database();
+    if (!db || id.isNull() || id.database() != db) return false;
+    AcDbObject* object = db->peek(id);
+    return object && !object->isErased() && AcDbEntity::cast(object) && object->ownerId() == block_;
+}
+
+AcDbSortentsTable::Place AcDbSortentsTable::placeOf(AcDbObjectId id) const {
+    if (auto found = moved_.find(id); found != moved_.end()) return found->second;
+    if (!indexed_) {
+        sortHandles_.clear();
+        for (const auto& e : entries_) sortHandles_[e.first] = e.second;
+        indexed_ = true;
+    }
+    auto found = sortHandles_.find(id);
+    return {1, (found != sortHandles_.end() ? found->second : id.handle()).value()};
+}
+
+void AcDbSortentsTable::settle() const {
+    if (moved_.empty()) return;
+    AcDbObjectIdArray order;
+    if (getFullDrawOrder(order) != Acad::eOk) return;
+    assignSortHandles(order.vec());
+}
+
 Acad::ErrorStatus AcDbSortentsTable::getSortHandle(AcDbObjectId id, AcDbHandle& h) const {
-    for (const auto& e : entries_)
-        if (e.first == id) {
-            h = e.second;
-            return Acad::eOk;
-        }
-    h = id.handle();
+    settle();
+    const Place place = placeOf(id);
+    h = place.first == 1 ? AcDbHandle(place.second) : id.handle();
     return id.isNull() ? Acad::eNullObjectId : Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbSortentsTable::getFullDrawOrder(AcDbObjectIdArray& ents, Adesk::UInt8) const {
     ents.removeAll();
-    AcDbDatabase* db = database() ? database() : block_.database();
-    auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
+    auto* btr = block();
     if (!btr) return Acad::eInvalidInput;
-    std::unordered_map<AcDbObjectId, AcDbHandle, AcDbObjectIdHash> sortOf;
-    for (const auto& e : entries_) sortOf[e.first] = e.second;
-    std::vector<std::pair<std::uint64_t, AcDbObjectId>> order;
+    std::vector<std::pair<Place, AcDbObjectId>> order;
+    order.reserve(btr->entityIds().size());
     for (AcDbObjectId id : btr->entityIds()) {
         if (id.isErased() || !id.isValid()) continue;
-        auto it = sortOf.find(id);
-        order.push_back({(it != sortOf.end() ? it->second : id.handle()).value(), id});
+        order.push_back({placeOf(id), id});
     }
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& o : order) ents.append(o.second);
     return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbSortentsTable::reorder(const std::vector<AcDbObjectId>& order) {
-    // Sort handles are the entities' own handles handed out again in the new order.
+// Sort handles are the entities' own handles handed out again in the new order.
+void AcDbSortentsTable::assignSortHandles(const std::vector<AcDbObjectId>& order) const {
     std::vector<std::uint64_t> pool;
+    pool.reserve(order.size());
     for (AcDbObjectId id : order) pool.push_back(id.handle().value());
     std::sort(pool.begin(), pool.end());
-    assertWriteEnabled();
     entries_.clear();
     for (size_t i = 0; i < order.size(); ++i)
         if (order[i].handle().value() != pool[i]) entries_.push_back({order[i], AcDbHandle(pool[i])});
+    indexed_ = false;
+    moved_.clear();
+    movedDown_ = 0;
+    movedUp_ = 0;
+}
+
+Acad::ErrorStatus AcDbSortentsTable::reorder(const std::vector<AcDbObjectId>& order) {
+    assertWriteEnabled();
+    assignSortHandles(order);
     return Acad::eOk;
 }
 
-// The entities of ar keep their relative order and go, as one group, to the bottom or the top.
+// The entities of ar keep their relative order and go, as one group, to the bottom or the top: each
+// takes the next rank past the end, so nothing else is touched.
 Acad::ErrorStatus AcDbSortentsTable::moveToEnd(const AcDbObjectIdArray& ar, bool top) {
-    AcDbObjectIdArray full;
-    Acad::ErrorStatus es = getFullDrawOrder(full);
-    if (es != Acad::eOk) return es;
-    for (AcDbObjectId id : ar)
-        if (!full.contains(id)) return Acad::eInvalidInput;
-    std::vector<AcDbObjectId> order;
-    for (bool moved : {!top, top})
-        for (AcDbObjectId id : full)
-            if (ar.contains(id) == moved) order.push_back(id);
-    return reorder(order);
+    if (!block()) return Acad::eInvalidInput;
+    std::vector<std::pair<Place, AcDbObjectId>> group;
+    for (AcDbObjectId id : ar) {
+        if (!holds(id)) return Acad::eInvalidInput;
+        group.push_back({placeOf(id), id});
+    }
+    std::sort(group.begin(), group.end());
+    group.erase(std::unique(group.begin(), group.end()), group.end());
+    assertWriteEnabled();
+    if (top) {
+        for (const auto& g : group) moved_[g.second] = {2, ++movedUp_};
+    } else {
+        // The group's topmost goes down first, so its lowest ends lowest.
+        for (auto g = group.rbegin(); g != group.rend(); ++g)
+            moved_[g->second] = {0, std::numeric_limits<std::uint64_t>::max() - ++movedDown_};
+    }
+    return Acad::eOk;
 }
 
 // The entities of ar go, as one group, just below or just above target.
@@ -658,6 +717,9 @@ Acad::ErrorStatus AcDbSortentsTable::swapOrder(AcDbObjectId a, AcDbObjectId b) {
 }
 
 void AcDbSortentsTable::collectReferences(std::vector<AcDbObjectId*>& refs) {
+    // Moves are kept by entity; as sort handles the entities can be named anew.
+    settle();
+    indexed_ = false;
     AcDbObject::collectReferences(refs);
     refs.push_back(&block_);
     for (auto& e : entries_) refs.push_back(&e.first);

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -152,6 +153,7 @@ private:
     }
 
 class AcDbDictionary;
+class AcDbBlockTableRecord;
 
 class AcDbDictionaryIterator {
 public:
@@ -249,11 +251,14 @@ private:
 };
 
 // The draw order of one block: entities sorted by their sort handle (their own handle when not listed).
+// Moves to the bottom or the top are kept as ranks below or above every sort handle, so a move takes
+// the same time however many entities the block holds; the sort handles are settled from them when
+// they are read.
 class AcDbSortentsTable : public AcDbObject {
     ACRX_DECLARE_MEMBERS(AcDbSortentsTable)
 public:
     AcDbSortentsTable() = default;
-    ACDB_CLONE_DATA(AcDbSortentsTable)
+    AcDbObject* cloneData() const override;
     AcDbObjectId blockId() const { return block_; }
     Acad::ErrorStatus setBlockId(AcDbObjectId id);
     Acad::ErrorStatus moveToBottom(const AcDbObjectIdArray& ar);
@@ -265,16 +270,30 @@ public:
     Acad::ErrorStatus getFullDrawOrder(AcDbObjectIdArray& ents, Adesk::UInt8 honorSortentsMask = 0) const;
     Acad::ErrorStatus getSortHandle(AcDbObjectId id, AcDbHandle& h) const;
     // Entries as a file stores them: entity and its sort handle.
-    const std::vector<std::pair<AcDbObjectId, AcDbHandle>>& entries() const { return entries_; }
-    void setEntries(std::vector<std::pair<AcDbObjectId, AcDbHandle>> e) { entries_ = std::move(e); }
+    const std::vector<std::pair<AcDbObjectId, AcDbHandle>>& entries() const;
+    void setEntries(std::vector<std::pair<AcDbObjectId, AcDbHandle>> e);
     void collectReferences(std::vector<AcDbObjectId*>& refs) override;
 
 private:
+    // Where an entity stands: bands 0 (moved to the bottom), 1 (by sort handle), 2 (moved to the top),
+    // then the rank within the band, bottom first.
+    using Place = std::pair<int, std::uint64_t>;
     Acad::ErrorStatus reorder(const std::vector<AcDbObjectId>& order);
+    void assignSortHandles(const std::vector<AcDbObjectId>& order) const;
     Acad::ErrorStatus moveToEnd(const AcDbObjectIdArray& ar, bool top);
     Acad::ErrorStatus moveNextTo(const AcDbObjectIdArray& ar, AcDbObjectId target, bool above);
+    AcDbBlockTableRecord* block() const;
+    bool holds(AcDbObjectId id) const;
+    Place placeOf(AcDbObjectId id) const;
+    // Turns the moves into sort handles, as a file stores them.
+    void settle() const;
     AcDbObjectId block_;
-    std::vector<std::pair<AcDbObjectId, AcDbHandle>> entries_;
+    mutable std::vector<std::pair<AcDbObjectId, AcDbHandle>> entries_;
+    mutable std::unordered_map<AcDbObjectId, AcDbHandle, AcDbObjectIdHash> sortHandles_; // entries_ by entity
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<AcDbObjectId, Place, AcDbObjectIdHash> moved_;
+    mutable std::uint64_t movedDown_ = 0;
+    mutable std::uint64_t movedUp_ = 0;
 };
 
 // Page setup of a layout or a named page setup.

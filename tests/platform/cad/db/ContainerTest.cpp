@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "CadTestFixture.h"
 #include "cad/AcDb.h"
@@ -223,6 +226,95 @@ TEST_F(Containers, DrawOrderBelowAboveAndSwap) {
     sort.setEntries({{a, d.handle()}, {d, a.handle()}});
     sort.getFullDrawOrder(order);
     EXPECT_EQ(order.vec(), (std::vector<AcDbObjectId>{d, b, c, a}));
+}
+
+// Moves of single entities and groups, each checked against the order rebuilt in full by hand; the
+// sort handles a file would store, a copy of the table and a fresh table given them agree with it.
+TEST_F(Containers, DrawOrderMovesAgreeWithTheOrderRebuiltInFull) {
+    std::vector<AcDbObjectId> ids;
+    for (int i = 0; i < 6; ++i) ids.push_back(append(new AcDbLine));
+    AcDbSortentsTable sort;
+    sort.setBlockId(db.modelSpaceId());
+    std::vector<AcDbObjectId> expected = ids;
+    enum Op { Bottom, Top, Below, Above, Swap, Erase };
+    struct Case {
+        Op op;
+        std::vector<int> moved; // indexes into ids, in the order given to the table
+        int target;
+    };
+    const Case cases[] = {
+        {Bottom, {5}, -1},    {Bottom, {3}, -1}, {Top, {5}, -1},       {Bottom, {2, 0}, -1}, // group: 0 stays under 2
+        {Top, {1, 1, 4}, -1}, {Below, {3}, 4},   {Bottom, {4}, -1},    {Swap, {0}, 5},
+        {Above, {2}, 1},      {Erase, {3}, -1},  {Bottom, {5, 1}, -1}, {Top, {0}, -1},
+    };
+    auto position = [&](AcDbObjectId id) { return std::find(expected.begin(), expected.end(), id); };
+    for (const Case& c : cases) {
+        AcDbObjectIdArray move;
+        for (int i : c.moved) move.append(ids[size_t(i)]);
+        std::vector<AcDbObjectId> group; // the moved ones as they stand, bottom first
+        for (AcDbObjectId id : expected)
+            if (move.contains(id)) group.push_back(id);
+        std::vector<AcDbObjectId> rest;
+        for (AcDbObjectId id : expected)
+            if (!move.contains(id)) rest.push_back(id);
+        switch (c.op) {
+            case Bottom:
+                ASSERT_EQ(sort.moveToBottom(move), Acad::eOk);
+                expected = group;
+                expected.insert(expected.end(), rest.begin(), rest.end());
+                break;
+            case Top:
+                ASSERT_EQ(sort.moveToTop(move), Acad::eOk);
+                expected = rest;
+                expected.insert(expected.end(), group.begin(), group.end());
+                break;
+            case Below:
+            case Above: {
+                const AcDbObjectId target = ids[size_t(c.target)];
+                ASSERT_EQ(c.op == Below ? sort.moveBelow(move, target) : sort.moveAbove(move, target), Acad::eOk);
+                auto at = std::find(rest.begin(), rest.end(), target) + (c.op == Above ? 1 : 0);
+                rest.insert(at, group.begin(), group.end());
+                expected = rest;
+                break;
+            }
+            case Swap:
+                ASSERT_EQ(sort.swapOrder(ids[size_t(c.moved[0])], ids[size_t(c.target)]), Acad::eOk);
+                std::iter_swap(position(ids[size_t(c.moved[0])]), position(ids[size_t(c.target)]));
+                break;
+            case Erase:
+                ASSERT_EQ(eraseObject(ids[size_t(c.moved[0])]), Acad::eOk);
+                expected.erase(position(ids[size_t(c.moved[0])]));
+                break;
+        }
+        AcDbObjectIdArray order;
+        ASSERT_EQ(sort.getFullDrawOrder(order), Acad::eOk);
+        ASSERT_EQ(order.vec(), expected) << "after case " << (&c - cases);
+    }
+    std::unique_ptr<AcDbSortentsTable> copy(AcDbSortentsTable::cast(sort.clone()));
+    AcDbSortentsTable stored;
+    stored.setBlockId(db.modelSpaceId());
+    stored.setEntries(sort.entries());
+    for (AcDbSortentsTable* again : {copy.get(), &stored}) {
+        AcDbObjectIdArray order;
+        again->getFullDrawOrder(order);
+        EXPECT_EQ(order.vec(), expected);
+    }
+    // Sort handles rise from bottom to top.
+    std::vector<std::uint64_t> handles;
+    for (AcDbObjectId id : expected) {
+        AcDbHandle h;
+        ASSERT_EQ(sort.getSortHandle(id, h), Acad::eOk);
+        handles.push_back(h.value());
+    }
+    EXPECT_TRUE(std::is_sorted(handles.begin(), handles.end()));
+    // An entity of another block, or erased, is refused and moves nothing.
+    AcDbObjectIdArray move;
+    move.append(ids[0]);
+    move.append(ids[3]);
+    EXPECT_EQ(sort.moveToTop(move), Acad::eInvalidInput);
+    AcDbObjectIdArray order;
+    sort.getFullDrawOrder(order);
+    EXPECT_EQ(order.vec(), expected);
 }
 
 TEST_F(Containers, HatchLoopsFromCurvesAndTransforms) {

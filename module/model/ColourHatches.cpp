@@ -1,0 +1,164 @@
+#include "model/ColourHatches.h"
+
+#include <vector>
+
+#include "core/DocData.h"
+#include "drawing/AcadDrawing.h"
+#include "model/ModelSupport.h"
+
+namespace kelmo_model {
+namespace {
+
+// What a hatch's mark says it colours; nothing for a hatch the module did not make as a colour.
+struct Mark {
+    bool found = false;
+    bool asset = false;
+    AcDbHandle coloured;
+    AcDbHandle outline;
+};
+
+Mark markOf(const AcDbEntity* entity) {
+    Mark mark;
+    if (!AcDbHatch::cast(entity)) return mark;
+    for (const AcDbXDataApp& app : entity->xDataApps()) {
+        if (app.app != colourHatchApplication || app.items.size() < 2) continue;
+        if (app.items[0].code != 1000 || app.items[1].code != 1005) continue;
+        mark.found = true;
+        mark.asset = app.items[0].str == L"ASSET";
+        mark.coloured = AcDbHandle(app.items[1].str.c_str());
+        if (app.items.size() > 2 && app.items[2].code == 1005) mark.outline = AcDbHandle(app.items[2].str.c_str());
+    }
+    return mark;
+}
+
+// The document's colour hatches, read from model space the first time they are asked for.
+CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
+    AcApDocument* document = drawing ? drawing->getDocument() : nullptr;
+    AcDbDatabase* database = drawing ? drawing->getDatabase() : nullptr;
+    if (!document || !database) return nullptr;
+    CDocData& data = g_docDataManager.docData(document);
+    if (data.getColourHatchesRead() == database) return &data;
+    if (!readNow) return nullptr;
+    data.colourHatches().clear();
+    data.setAssetHatchSunk(false);
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return nullptr;
+    const std::vector<AcDbObjectId> ids = modelSpace->entityIds();
+    modelSpace->close();
+    for (const AcDbObjectId& id : ids) {
+        AcDbEntity* entity = nullptr;
+        if (id.isErased() || acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) continue;
+        const Mark mark = markOf(entity);
+        entity->close();
+        if (mark.found) data.colourHatches()[mark.coloured.value()] = {id, mark.asset};
+    }
+    data.setColourHatchesRead(database);
+    return &data;
+}
+
+bool registerApplication(AcDbDatabase* database) {
+    AcDbDatabase* working = acdbWorkingDatabase();
+    acdbSetWorkingDatabase(database);
+    const int result = acdbRegApp(colourHatchApplication);
+    acdbSetWorkingDatabase(working);
+    return result == RTNORM;
+}
+
+void mark(CAcadDrawing* drawing, AcDbObjectId hatchId, AcDbObjectId coloured, bool asset, AcDbObjectId outline) {
+    if (!registerApplication(drawing->getDatabase())) return;
+    AcDbEntity* hatch = nullptr;
+    if (acdbOpenAcDbEntity(hatch, hatchId, AcDb::kForWrite) != Acad::eOk) return;
+    OpenedObject opened(hatch);
+    const std::wstring colouredText = coloured.handle().text();
+    const std::wstring outlineText = outline.handle().text();
+    resbuf* data = outline.isNull() ? acutBuildList(1001, colourHatchApplication, 1000, asset ? L"ASSET" : L"SPACE",
+                                                    1005, colouredText.c_str(), 0)
+                                    : acutBuildList(1001, colourHatchApplication, 1000, asset ? L"ASSET" : L"SPACE",
+                                                    1005, colouredText.c_str(), 1005, outlineText.c_str(), 0);
+    hatch->setXData(data);
+    acutRelRb(data);
+}
+
+void eraseIfLive(AcDbObjectId id) {
+    AcDbEntity* entity = nullptr;
+    if (id.isNull() || id.isErased() || acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) return;
+    entity->erase();
+    entity->close();
+}
+
+// Erases the hatch that coloured it before, and the outline an asset's hatch was built from.
+void eraseEarlier(AcDbDatabase* database, AcDbObjectId earlier, AcDbObjectId coloured) {
+    AcDbEntity* hatch = nullptr;
+    if (earlier.isErased() || acdbOpenAcDbEntity(hatch, earlier, AcDb::kForWrite) != Acad::eOk) return;
+    OpenedObject opened(hatch);
+    const Mark mark = markOf(hatch);
+    // A hatch copied by hand from another space colours that one, not this.
+    if (!mark.found || mark.coloured != coloured.handle()) return;
+    hatch->erase();
+    AcDbObjectId outline;
+    if (!mark.outline.isNull() && database->getAcDbObjectId(outline, false, mark.outline) == Acad::eOk) {
+        AcDbEntity* drawn = nullptr;
+        if (outline.isErased() || acdbOpenAcDbEntity(drawn, outline, AcDb::kForRead) != Acad::eOk) return;
+        const bool polyline = AcDbPolyline::cast(drawn) != nullptr;
+        drawn->close();
+        if (polyline) eraseIfLive(outline);
+    }
+}
+
+AcDbSortentsTable* modelSpaceDrawOrder(AcDbDatabase* database) {
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return nullptr;
+    const AcDbObjectId dictionaryId = modelSpace->extensionDictionary();
+    modelSpace->close();
+    AcDbDictionary* dictionary = nullptr;
+    if (dictionaryId.isNull() || acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return nullptr;
+    AcDbObject* found = nullptr;
+    const Acad::ErrorStatus status = dictionary->getAt(L"ACAD_SORTENTS", found, AcDb::kForWrite);
+    dictionary->close();
+    if (status != Acad::eOk) return nullptr;
+    auto* table = AcDbSortentsTable::cast(found);
+    if (!table) found->close();
+    return table;
+}
+
+} // namespace
+
+Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
+                                  AcDbObjectId coloured, bool asset, AcDbObjectId outline) {
+    AcDbObjectId posted;
+    const Acad::ErrorStatus status = postUnderneath(drawing, hatch, &posted);
+    if (hatchId) *hatchId = posted;
+    if (status != Acad::eOk || coloured.isNull()) return status;
+    CDocData* data = recordOf(drawing, true);
+    mark(drawing, posted, coloured, asset, outline);
+    if (!data) return status;
+    CDocData::ColourHatch& colour = data->colourHatches()[coloured.handle().value()];
+    if (!colour.hatch.isNull() && colour.hatch != posted) eraseEarlier(drawing->getDatabase(), colour.hatch, coloured);
+    colour = {posted, asset};
+    if (asset) data->setAssetHatchSunk(true);
+    return status;
+}
+
+void keepAssetHatchesOnTop(CAcadDrawing* drawing) {
+    CDocData* data = recordOf(drawing, false);
+    if (!data || !data->getAssetHatchSunk()) return;
+    data->setAssetHatchSunk(false);
+    AcDbDatabase* database = drawing->getDatabase();
+    AcDbObjectIdArray spaces;
+    for (const auto& [handle, colour] : data->colourHatches()) {
+        AcDbEntity* hatch = nullptr;
+        if (colour.asset || colour.hatch.isErased() ||
+            acdbOpenAcDbEntity(hatch, colour.hatch, AcDb::kForRead) != Acad::eOk)
+            continue;
+        if (hatch->ownerId() == database->modelSpaceId()) spaces.append(colour.hatch);
+        hatch->close();
+    }
+    if (spaces.isEmpty()) return;
+    AcDbSortentsTable* table = modelSpaceDrawOrder(database);
+    if (!table) return;
+    // As one group, so the space hatches keep their order among themselves.
+    table->moveToBottom(spaces);
+    table->close();
+}
+
+} // namespace kelmo_model
