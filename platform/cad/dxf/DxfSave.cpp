@@ -191,7 +191,7 @@ void Prediction::add(const AcDbEntity* e) {
         for (const AcDbObjectId& id : r->attributeIds()) {
             AcDbObject* a = db_->peek(id);
             if (!a || a->isErased()) continue;
-            add(AcDbEntity::cast(a));
+            if (auto* attribute = AcDbEntity::cast(a)) add(attribute);
             any = true;
         }
         if (any) {
@@ -414,8 +414,8 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
     if (endsWithNoCase(native, ".dwg")) return Acad::eInvalidFileExtension;
     // The text goes to a temporary file renamed over the target (an interrupted save leaves the old
-    // file as it was), written as it is made, so that saving holds little more than the drawing; a drawing the stream
-    // cannot write as the whole document would be is made whole first, then written.
+    // file as it was), written as it is made, so that saving holds little more than the drawing. A
+    // drawing the stream cannot write as the whole document would be is made whole, then written.
     docfile::Replacement file;
     try {
         if (!file.open(native)) {
