@@ -3,8 +3,9 @@
 
 usage: bench/dxf_ezdxf_compare.py [BUILD_DIR] [ROOMS]   (default: build 10000)
 Runs bench_dxf_io (which writes the drawings), times ezdxf.readfile and saveas on the room plan of
-ROOMS spaces in the same run, and prints both, the ratios, the growth of the load time from 5,000 to
-10,000 to 20,000 spaces and the memory per MB of file.
+ROOMS spaces in the same run, and prints both, the ratios, the growth of the load and save times from
+5,000 to 10,000 to 20,000 spaces, the memory per MB of file and the peak while saving over the peak
+while loading (each measured in a child process).
 """
 import json
 import os
@@ -33,8 +34,11 @@ def main():
     save = {n: best(runs, "BM_PlanSave/%d" % n) / 1000.0 for n in (5000, 10000, 20000)}
     for n in (5000, 10000, 20000):
         r = [b for b in runs if b["name"].startswith("BM_PlanLoad/%d/" % n)][0]
-        print("%5d spaces: %.1f MB, load %.3f s, save %.3f s, peak memory %.2f MB per MB of file, held %.2f" %
-              (n, r["file_MB"], load[n], save[n], r["peak_per_file_byte"], r["held_per_file_byte"]))
+        s = [b for b in runs if b["name"].startswith("BM_PlanSave/%d/" % n)][0]
+        print("%5d spaces: %.1f MB, load %.3f s, save %.3f s, peak memory %.2f MB per MB of file, held %.2f, "
+              "peak saving %.2f times the peak loading" %
+              (n, r["file_MB"], load[n], save[n], r["peak_per_file_byte"], r["held_per_file_byte"],
+               s["save_peak_over_load_peak"]))
     print("growth 5,000 -> 10,000 -> 20,000: load x%.2f, x%.2f; save x%.2f, x%.2f" %
           (load[10000] / load[5000], load[20000] / load[10000], save[10000] / save[5000], save[20000] / save[10000]))
     path = "%s.plan%d.dxf" % (base, rooms)

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -55,8 +56,36 @@ Document parseDocument(std::string_view bytes, const std::string& fileName,
 // added to problems.
 void normalizeR2010(Document& doc);
 
+// Records a document leaves out because they are written after it (a drawing's entities, as they
+// are made): what bringing the document into shape needs of them. handles are theirs in the order
+// they are written: doc.blocks[i]'s from blockFrom[i] to blockFrom[i + 1], the ENTITIES section's
+// from blockFrom[doc.blocks.size()] on. types counts them by record type. Normalising fills given,
+// in order: the new handle of each record (by its place in handles) whose handle is missing or taken
+// by an earlier record.
+struct HeldRecords {
+    std::vector<std::uint64_t> handles;
+    std::vector<std::size_t> blockFrom;
+    std::unordered_map<std::string, int> types;
+    std::vector<std::pair<std::size_t, std::uint64_t>> given;
+};
+void normalizeR2010(Document& doc, HeldRecords& held);
+// Whether a record of this type may stand in an entity list, and whether normalising repairs a layer name.
+bool isEntityType(std::string_view type);
+bool isRepairedLayerName(std::string_view name);
+
 // Appends the document's DXF text to out.
 void writeDocument(const Document& doc, std::string& out);
+
+// Where text goes while a document is written in pieces: flush takes out whenever it has grown past
+// a chunk (and what is left at the end), and held adds the records the document leaves out, for a
+// block (null: the ENTITIES section) after the block's own.
+struct TextStream {
+    std::function<void(std::string&)> flush;
+    std::function<void(const Block*, std::string&)> held;
+};
+void writeDocument(const Document& doc, std::string& out, const TextStream& stream);
+// Appends one record's DXF text to out.
+void putRecord(std::string& out, const Tags& tags);
 
 // Record helpers. "Main" tags are those before the extended data (1001) and outside 102 groups.
 std::string_view recordType(const Tags& tags);

@@ -141,6 +141,7 @@ void Loader::tables(Document& doc) {
             Tags().swap(r);
         }
         table->reindex();
+        std::vector<Tags>().swap(t.records);
     }
 }
 
@@ -229,6 +230,9 @@ void Loader::blocks(Document& doc) {
         Tags().swap(b.end);
         std::vector<Tags>().swap(b.entities);
     }
+    // Nor the lists that held the records: the database is at its largest when loading ends.
+    std::vector<Block>().swap(doc.blocks);
+    std::vector<Tags>().swap(doc.entities);
 }
 
 void Loader::objects(Document& doc) {
@@ -242,6 +246,7 @@ void Loader::objects(Document& doc) {
         first = false;
         Tags().swap(t);
     }
+    std::vector<Tags>().swap(doc.objects);
 }
 
 void Loader::run(Document& doc) {

@@ -166,8 +166,7 @@ void put(std::string& out, const Tag& t) {
     out += "\r\n";
     // A value never spans lines: a stray line end inside it would break every tag after it, and a
     // NUL would make the file binary.
-    static constexpr std::string_view breaking("\r\n\0", 3);
-    if (t.value.view().find_first_of(breaking) == std::string_view::npos) {
+    if (std::none_of(t.value.begin(), t.value.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; })) {
         out += t.value.view();
     } else {
         for (char c : t.value)
@@ -186,7 +185,21 @@ void putMarker(std::string& out, const char* name) {
 
 } // namespace
 
+void putRecord(std::string& out, const Tags& tags) {
+    putAll(out, tags);
+}
+
 void writeDocument(const Document& doc, std::string& out) {
+    writeDocument(doc, out, TextStream{});
+}
+
+void writeDocument(const Document& doc, std::string& out, const TextStream& stream) {
+    // Text is handed on in chunks of about this size.
+    constexpr std::size_t kChunk = 1 << 18;
+    auto putAll = [&](std::string& text, const Tags& tags) {
+        dxf::putAll(text, tags);
+        if (stream.flush && text.size() >= kChunk) stream.flush(text);
+    };
     // One SECTION ... ENDSEC frame around what body puts.
     auto section = [&out](const std::string& name, auto body) {
         putMarker(out, "SECTION");
@@ -214,17 +227,20 @@ void writeDocument(const Document& doc, std::string& out) {
         for (const Block& b : doc.blocks) {
             putAll(out, b.begin);
             for (const Tags& e : b.entities) putAll(out, e);
+            if (stream.held) stream.held(&b, out);
             putAll(out, b.end);
         }
     });
     section("ENTITIES", [&] {
         for (const Tags& e : doc.entities) putAll(out, e);
+        if (stream.held) stream.held(nullptr, out);
     });
     section("OBJECTS", [&] {
         for (const Tags& o : doc.objects) putAll(out, o);
     });
     for (const Section& s : doc.other) section(s.name, [&] { putAll(out, s.tags); });
     putMarker(out, "EOF");
+    if (stream.flush) stream.flush(out);
 }
 
 } // namespace dxf
