@@ -253,3 +253,11 @@ CString CFileUtilities::browseForFolder(CString title) {
     allocator->Release();
     return folder;
 }
+
+bool CFileUtilities::sameFile(const CString& path, const CString& other) {
+    if (path.CompareNoCase(other) == 0) return true;
+    CFileStatus first;
+    CFileStatus second;
+    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
+    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
+}

@@ -24,4 +24,7 @@ public:
     static BOOL ensureDirectoryExists(CString path);
     static void checkPathSyntax(CString& path);
     static CString getDirectoryString(CString path);
+    // Whether two paths name one file, however they are written: compared in the full form the file
+    // system gives them, without regard to case.
+    static bool sameFile(const CString& path, const CString& other);
 };

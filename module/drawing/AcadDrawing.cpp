@@ -76,23 +76,13 @@ void restoreActive(AcApDocument* active, AcApDocument* current) {
         acDocManager->setCurDocument(current);
 }
 
-// Whether two paths name one file, however they are written: compared in the full form the file
-// system gives them, without regard to case.
-bool sameFile(const CString& path, const CString& other) {
-    if (path.CompareNoCase(other) == 0) return true;
-    CFileStatus first;
-    CFileStatus second;
-    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
-    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
-}
-
 // The open document that holds the file, or null.
 AcApDocument* documentHolding(const CString& fullPath) {
     AcApDocument* found = nullptr;
     AcApDocumentIterator* documents = acDocManager->newAcApDocumentIterator();
     for (; !documents->done() && !found; documents->step()) {
         const CString name = documents->document()->fileName();
-        if (!name.IsEmpty() && sameFile(name, fullPath)) found = documents->document();
+        if (!name.IsEmpty() && CFileUtilities::sameFile(name, fullPath)) found = documents->document();
     }
     delete documents;
     return found;

@@ -33,18 +33,8 @@ struct Kept {
     CString plot;
 };
 
-// Whether two paths name one file, however they are written: both are compared in the full form the
-// file system gives them, without regard to case.
-bool sameFile(const CString& path, const CString& other) {
-    if (path.CompareNoCase(other) == 0) return true;
-    CFileStatus first;
-    CFileStatus second;
-    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
-    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
-}
-
 bool replacesKept(const CString& path, const Kept& kept) {
-    return sameFile(path, kept.drawing) || sameFile(path, kept.plot);
+    return CFileUtilities::sameFile(path, kept.drawing) || CFileUtilities::sameFile(path, kept.plot);
 }
 
 // Splits a folder-and-file path at its last backslash.
@@ -190,7 +180,7 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
         }
     }
     if (namesDrawingFile(target) || replacesKept(target, kept)) return false;
-    if (!copy.IsEmpty() && sameFile(target, copy)) return false;
+    if (!copy.IsEmpty() && CFileUtilities::sameFile(target, copy)) return false;
     return !replacesRunFile(report, target, run);
 }
 
