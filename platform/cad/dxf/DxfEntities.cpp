@@ -153,7 +153,48 @@ bool verbatimWorthy(const Body& body, const Tags& canonical) {
     if (canonical.empty() || body.b >= body.e || body.t[body.b].code != canonical[0].code ||
         body.t[body.b].value.view() != canonical[0].value.view())
         return false;
+    // Every subclass the model writes, in its order: a layout whose AcDbLayout part is gone or misspelt
+    // has lost its link to its block.
+    std::size_t at = body.b;
+    for (const Tag& c : canonical) {
+        if (c.code != 100) continue;
+        while (at < body.e && !(body.t[at].code == 100 && body.t[at].value.view() == c.value.view())) ++at;
+        if (at == body.e) return false;
+        ++at;
+    }
     return canonical[0].value != "AcDbHatch" || body.has(91);
+}
+
+// Types other programs know, kept here as read: a subclass each may open its body with and the
+// group codes it cannot do without. One without them (damage, a misspelt marker) is not written again.
+struct Described {
+    std::string_view type, subclass;
+    std::initializer_list<int> codes;
+};
+constexpr Described describedTypes[] = {
+    {"SPLINE", "AcDbSpline", {}},
+    {"LEADER", "AcDbLeader", {}},
+    {"MLINE", "AcDbMline", {}},
+    {"MULTILEADER", "AcDbMLeader", {}},
+    {"MESH", "AcDbSubDMesh", {}},
+    {"IMAGE", "AcDbRasterImage", {10, 11, 12, 13}},
+    {"WIPEOUT", "AcDbWipeout", {10, 11, 12, 13}},
+    {"WIPEOUT", "AcDbRasterImage", {10, 11, 12, 13}},
+    {"PDFUNDERLAY", "AcDbUnderlayReference", {}},
+    {"DWFUNDERLAY", "AcDbUnderlayReference", {}},
+    {"DGNUNDERLAY", "AcDbUnderlayReference", {}},
+    {"VISUALSTYLE", "AcDbVisualStyle", {2, 291}},
+};
+
+bool wholeAsDescribed(std::string_view type, const Body& body) {
+    bool described = false;
+    for (const Described& d : describedTypes) {
+        if (d.type != type) continue;
+        described = true;
+        if (body.b >= body.e || body.t[body.b].code != 100 || body.t[body.b].value.view() != d.subclass) continue;
+        if (std::all_of(d.codes.begin(), d.codes.end(), [&](int code) { return body.has(code); })) return true;
+    }
+    return !described;
 }
 
 void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
@@ -1194,6 +1235,11 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                     const std::size_t edgeAt = i;
                     AcDbHatchEdge edge;
                     edge.type = at(72) ? static_cast<int>(parseInt(val())) : 1;
+                    // Lines, arcs, elliptic arcs and splines: any other type ends the loop's edges.
+                    if (edge.type < AcDbHatchEdge::kLine || edge.type > AcDbHatchEdge::kSpline) {
+                        whole = false;
+                        break;
+                    }
                     if (at(72)) ++i;
                     auto num = [&](int code, double& out) {
                         if (at(code)) {
@@ -1346,7 +1392,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         e = tb;
     } else {
         // Kept as read, so it must be whole: a damaged one is dropped (the caller lists it).
-        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd)) return nullptr;
+        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd) || !wholeAsDescribed(type, b)) return nullptr;
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
@@ -1886,7 +1932,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
         obj = ts;
         verbatim = true;
     } else {
-        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd)) return nullptr;
+        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd) || !wholeAsDescribed(type, b)) return nullptr;
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         obj = new AcDbRawObject(wide(type), std::move(body));
