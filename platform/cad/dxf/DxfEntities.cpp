@@ -1481,13 +1481,19 @@ void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h) {
 }
 
 void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t) {
+    std::string block = ctx.nameOf(t->blockTableRecord());
+    std::string record = t->blockTableRecord().isNull() ? std::string() : ctx.handle(t->blockTableRecord());
+    if (auto made = ctx.tableBlocks.find(t->handle().value()); made != ctx.tableBlocks.end()) {
+        block = made->second.first;
+        record = handleText(made->second.second);
+    }
     o.marker("AcDbBlockReference");
-    o.s8(2, ctx.nameOf(t->blockTableRecord()));
+    o.s8(2, block);
     o.p(10, t->position());
     o.marker("AcDbTable");
     o.i(280, 0);
     if (!t->tableStyle().isNull()) o.s8(342, ctx.handle(t->tableStyle()));
-    if (!t->blockTableRecord().isNull()) o.s8(343, ctx.handle(t->blockTableRecord()));
+    if (!record.empty()) o.s8(343, record);
     o.v(11, t->direction());
     o.i(90, 22);
     o.i(91, t->numRows());

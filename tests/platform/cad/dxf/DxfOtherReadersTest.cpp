@@ -3,6 +3,8 @@
 #include "DxfTestSupport.h"
 
 #include "cad/db/AcDbDatabase.h"
+#include "cad/db/AcDbHatch.h"
+#include "cad/db/AcDbTable.h"
 #include "cad/dxf/DxfDatabase.h"
 #include "win/Paths.h"
 
@@ -11,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cmath>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -67,6 +70,63 @@ std::vector<std::string> damagedCuts(const std::string& bytes, std::mt19937& rng
         out.push_back(s);
     }
     return out;
+}
+
+AcDbObjectId append(AcDbObjectId block, AcDbEntity* e) {
+    AcDbBlockTableRecord* br = nullptr;
+    EXPECT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);
+    AcDbObjectId id;
+    EXPECT_EQ(br->appendAcDbEntity(id, e), Acad::eOk);
+    e->close();
+    br->close();
+    return id;
+}
+
+AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name) {
+    AcDbBlockTable* bt = nullptr;
+    EXPECT_EQ(db.getBlockTable(bt, AcDb::kForWrite), Acad::eOk);
+    auto* br = new AcDbBlockTableRecord;
+    br->setName(name);
+    AcDbObjectId id;
+    EXPECT_EQ(bt->add(id, br), Acad::eOk);
+    br->close();
+    bt->close();
+    return id;
+}
+
+AcDbHatch* square(double x, double y, double size) {
+    auto* hatch = new AcDbHatch;
+    hatch->setPattern(AcDbHatch::kPreDefined, L"SOLID");
+    AcGePoint2dArray pts;
+    AcGeDoubleArray bulges;
+    for (auto [dx, dy] : {std::pair{0.0, 0.0}, {1.0, 0.0}, {1.0, 1.0}, {0.0, 1.0}}) {
+        pts.append(AcGePoint2d(x + dx * size, y + dy * size));
+        bulges.append(0.0);
+    }
+    hatch->appendLoop(AcDbHatch::kExternal | AcDbHatch::kPolyline, pts, bulges);
+    return hatch;
+}
+
+// Sends the entities to the bottom of their block's draw order, as the module does with room hatches.
+void sendToBottom(AcDbObjectId block, const std::vector<AcDbObjectId>& ids) {
+    AcDbBlockTableRecord* br = nullptr;
+    ASSERT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);
+    if (br->extensionDictionary().isNull()) br->createExtensionDictionary();
+    AcDbDictionary* xd = nullptr;
+    ASSERT_EQ(acdbOpenObject(xd, br->extensionDictionary(), AcDb::kForWrite), Acad::eOk);
+    AcDbSortentsTable* table = nullptr;
+    if (xd->getAt(L"ACAD_SORTENTS", table, AcDb::kForWrite) != Acad::eOk) {
+        table = new AcDbSortentsTable;
+        table->setBlockId(block);
+        AcDbObjectId tableId;
+        ASSERT_EQ(xd->setAt(L"ACAD_SORTENTS", table, tableId), Acad::eOk);
+    }
+    AcDbObjectIdArray bottom;
+    for (const AcDbObjectId& id : ids) bottom.append(id);
+    EXPECT_EQ(table->moveToBottom(bottom), Acad::eOk);
+    table->close();
+    xd->close();
+    br->close();
 }
 
 } // namespace
@@ -176,4 +236,101 @@ TEST(DxfOtherReaders, WhatDamageLeftIncompleteIsWrittenFromTheModelOrDroppedAndL
               "");
     const std::string spline = dxftest::readBytes(saved[0]);
     EXPECT_NE(spline.find("AcDbLine"), std::string::npos);
+}
+
+TEST(DxfOtherReaders, AReaderThatIgnoresTheDrawOrderTableDrawsTheSamePicture) {
+    AcDbDatabase db;
+    const AcDbObjectId ms = db.modelSpaceId(), room = newBlock(db, L"ROOM");
+    append(ms, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 0, 0)));
+    append(ms, new AcDbText(AcGePoint3d(1, 1, 0), L"Office", AcDbObjectId(), 0.5));
+    const AcDbObjectId under = append(ms, square(0, 0, 10));
+    const AcDbObjectId under2 = append(ms, square(20, 0, 10));
+    append(room, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+    const AcDbObjectId fill = append(room, square(0, 0, 1));
+    sendToBottom(ms, {under2});
+    sendToBottom(ms, {under});
+    sendToBottom(room, {fill});
+    append(ms, new AcDbBlockReference(AcGePoint3d(5, 5, 0), room));
+    const fs::path file = dxftest::scratchDir() / "order.dxf";
+    ASSERT_EQ(db.saveAs(win::nativeToWindows(file.string()).c_str()), Acad::eOk);
+    // Written bottom first, and the same order as the table gives.
+    EXPECT_EQ(
+        runEzdxf(
+            "for f in files:\n"
+            "    doc = ezdxf.readfile(f)\n"
+            "    for b in (doc.blocks.get('*Model_Space'), doc.blocks.get('ROOM')):\n"
+            "        read = [e.dxf.handle for e in b]\n"
+            "        if read != [e.dxf.handle for e in b.entities_in_redraw_order()]: print(b.name, 'out of order')\n"
+            "        print(b.name, ' '.join(e.dxftype() for e in b))\n",
+            {file}),
+        "*Model_Space HATCH HATCH LINE TEXT INSERT\nROOM HATCH LINE\n");
+}
+
+TEST(DxfOtherReaders, EveryTableNamesABlockHoldingItsDrawing) {
+    AcDbDatabase db;
+    const AcDbObjectId swatch = newBlock(db, L"SWATCH");
+    append(swatch, square(0, 0, 2));
+    auto* table = new AcDbTable;
+    table->setPosition(AcGePoint3d(100, 50, 0));
+    table->setSize(3, 2);
+    table->setColumnWidth(0, 4);
+    table->setColumnWidth(1, 10);
+    table->setRowHeight(2);
+    table->mergeCells(0, 0, 0, 1);
+    table->setTextString(0, 0, L"Legend");
+    table->setTextString(1, 0, L"Use");
+    table->setTextString(1, 1, L"Area");
+    table->setBlockTableRecordId(2, 0, swatch, false);
+    table->setTextString(2, 1, L"Office");
+    AcDbLayerTable* layers = nullptr;
+    ASSERT_EQ(db.getLayerTable(layers, AcDb::kForWrite), Acad::eOk);
+    auto* layer = new AcDbLayerTableRecord;
+    layer->setName(L"LEGEND");
+    ASSERT_EQ(layers->add(layer), Acad::eOk);
+    layer->close();
+    layers->close();
+    table->setLayer(L"LEGEND");
+    append(db.modelSpaceId(), table);
+    auto* second = new AcDbTable;
+    second->setSize(1, 1);
+    second->setTextString(0, 0, L"x");
+    second->setRotation(std::acos(-1.0) / 2); // its cell turned about its corner
+    append(db.modelSpaceId(), second);
+
+    const fs::path file = dxftest::scratchDir() / "tables.dxf", again = dxftest::scratchDir() / "tables2.dxf";
+    ASSERT_EQ(db.saveAs(win::nativeToWindows(file.string()).c_str()), Acad::eOk);
+    // Read back, the table keeps the block it was given, written once.
+    AcDbDatabase reread(false, true);
+    ASSERT_EQ(reread.readDxfFile(win::nativeToWindows(file.string()).c_str()), Acad::eOk);
+    ASSERT_EQ(reread.saveAs(win::nativeToWindows(again.string()).c_str()), Acad::eOk);
+    // Frames, texts at the cells' middles and the swatch centred in its cell (shrunk to leave a tenth
+    // of the cell's height around it), about the table's insertion point, on the table's layer.
+    const std::string expected =
+        "*T1 343 ok 5 frames\n"
+        "  INSERT SWATCH 1.2 -5.8 0.8 LEGEND\n"
+        "  TEXT Area 9.0 -3.0 LEGEND\n"
+        "  TEXT Legend 7.0 -1.0 LEGEND\n"
+        "  TEXT Office 9.0 -5.0 LEGEND\n"
+        "  TEXT Use 2.0 -3.0 LEGEND\n"
+        "*T2 343 ok 1 frames\n"
+        "  TEXT x 0.5 0.5 0\n";
+    const std::string check =
+        "for f in files:\n"
+        "    doc = ezdxf.readfile(f)\n"
+        "    for t in doc.modelspace().query('ACAD_TABLE'):\n"
+        "        name = t.xtags.get_subclass('AcDbBlockReference').get_first_value(2, '')\n"
+        "        block = doc.blocks.get(name)\n"
+        "        if block is None: print('no block', repr(name)); continue\n"
+        "        linked = t.xtags.get_subclass('AcDbTable').get_first_value(343, '') == block.block_record_handle\n"
+        "        lines = [e for e in block if e.dxftype() == 'LINE']\n"
+        "        print(name, '343', 'ok' if linked else 'wrong', len(lines) // 4, 'frames')\n"
+        "        out = []\n"
+        "        for e in block:\n"
+        "            if e.dxftype() == 'TEXT': out.append(('TEXT', e.dxf.text, round(e.dxf.align_point.x, 3), "
+        "round(e.dxf.align_point.y, 3), e.dxf.layer))\n"
+        "            if e.dxftype() == 'INSERT': out.append(('INSERT', e.dxf.name, round(e.dxf.insert.x, 3), "
+        "round(e.dxf.insert.y, 3), round(e.dxf.xscale, 3), e.dxf.layer))\n"
+        "        for o in sorted(out): print(' ', *o)\n"
+        "    print('--')\n";
+    EXPECT_EQ(runEzdxf(check, {file, again}), expected + "--\n" + expected + "--\n");
 }
