@@ -62,8 +62,9 @@ bool blockExtents(AcDbDatabase* db, AcDbObjectId id, AcDbExtents& ext) {
 }
 
 // Other programs do not compute tables: they show the anonymous block a table names. A table the
-// drawing gives no block gets one made as the plot draws it: each cell's frame as lines, its text
-// centred, a block cell's block centred and shrunk to fit inside a margin of a tenth of the cell.
+// drawing gives no block gets one made as the plot draws it (the cells it draws and how a block cell's
+// block is shrunk come from the table): each cell's frame as lines, its text centred, a block cell's block
+// centred.
 // The block lies in the table's plane about its insertion point, on the table's layer and colour.
 class TableBlocks {
 public:
@@ -143,37 +144,26 @@ private:
         const AcGeMatrix3d tm = AcGeMatrix3d::translation(-t->position().asVector()) * t->blockTransform();
         const AcGeVector3d xAxis = tm * AcGeVector3d(1, 0, 0);
         const double scale = xAxis.length(), angle = std::atan2(xAxis.y, xAxis.x);
-        double y = 0;
-        for (int r = 0; r < int(t->numRows()); ++r) {
-            double x = 0;
-            for (int col = 0; col < int(t->numColumns()); ++col) {
-                const AcDbTableCell& cell = t->cell(r, col);
-                if (!cell.merged || cell.mergeRows > 1 || cell.mergeCols > 1) {
-                    double cw = 0, ch = 0;
-                    for (int k = 0; k < cell.mergeCols && col + k < int(t->numColumns()); ++k)
-                        cw += t->columnWidth(col + k);
-                    for (int k = 0; k < cell.mergeRows && r + k < int(t->numRows()); ++k) ch += t->rowHeight(r + k);
-                    const AcGePoint3d p[4] = {tm * AcGePoint3d(x, -y, 0), tm * AcGePoint3d(x + cw, -y, 0),
-                                              tm * AcGePoint3d(x + cw, -y - ch, 0), tm * AcGePoint3d(x, -y - ch, 0)};
-                    for (int k = 0; k < 4; ++k) add(new AcDbLine(p[k], p[(k + 1) % 4]), t, owner, out);
-                    const AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
-                    if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
-                        blockCell(t, cell, mid, cw, ch, scale, angle, owner, out);
-                    } else if (!cell.text.empty()) {
-                        auto* text = new AcDbText;
-                        text->setTextString(t->cellDisplayText(r, col).c_str());
-                        text->setHeight(t->textHeight(r, col) * scale);
-                        text->setRotation(angle);
-                        text->setHorizontalMode(AcDb::kTextMid);
-                        text->setPosition(mid);
-                        text->setAlignmentPoint(mid);
-                        if (!cell.textStyle.isNull()) text->setTextStyle(cell.textStyle);
-                        add(text, t, owner, out);
-                    }
-                }
-                x += t->columnWidth(col);
+        for (const AcDbTableDrawnCell& d : t->drawnCells()) {
+            const AcDbTableCell& cell = t->cell(d.row, d.col);
+            const AcGePoint3d p[4] = {tm * AcGePoint3d(d.x, -d.y, 0), tm * AcGePoint3d(d.x + d.width, -d.y, 0),
+                                      tm * AcGePoint3d(d.x + d.width, -d.y - d.height, 0),
+                                      tm * AcGePoint3d(d.x, -d.y - d.height, 0)};
+            for (int k = 0; k < 4; ++k) add(new AcDbLine(p[k], p[(k + 1) % 4]), t, owner, out);
+            const AcGePoint3d mid = tm * AcGePoint3d(d.x + d.width / 2, -d.y - d.height / 2, 0);
+            if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
+                blockCell(t, cell, mid, d.width, d.height, scale, angle, owner, out);
+            } else if (!cell.text.empty()) {
+                auto* text = new AcDbText;
+                text->setTextString(t->cellDisplayText(d.row, d.col).c_str());
+                text->setHeight(t->textHeight(d.row, d.col) * scale);
+                text->setRotation(angle);
+                text->setHorizontalMode(AcDb::kTextMid);
+                text->setPosition(mid);
+                text->setAlignmentPoint(mid);
+                if (!cell.textStyle.isNull()) text->setTextStyle(cell.textStyle);
+                add(text, t, owner, out);
             }
-            y += t->rowHeight(r);
         }
     }
 
@@ -183,10 +173,7 @@ private:
         auto* br = AcDbBlockTableRecord::cast(db_->peek(cell.block));
         if (!br || br->isErased() || !blockExtents(db_, cell.block, ext)) return;
         const AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
-        const double bw = hi.x - lo.x, bh = hi.y - lo.y, margin = 0.1 * std::min(cw, ch);
-        double s = 1.0;
-        if (bw > 0) s = std::min(s, (cw - 2 * margin) / bw);
-        if (bh > 0) s = std::min(s, (ch - 2 * margin) / bh);
+        const double s = AcDbTable::blockCellScale(hi.x - lo.x, hi.y - lo.y, cw, ch);
         if (s <= 0) return;
         // The insert puts the block's origin where the centre of its extents lands on the cell's middle.
         const AcGePoint3d origin = br->origin();
