@@ -34,7 +34,9 @@ std::vector<AcDbObjectId> drawOrder(AcDbDatabase* db, const AcDbBlockTableRecord
     auto* dictionary = AcDbDictionary::cast(db->peek(br->extensionDictionary()));
     AcDbObjectId tableId;
     if (dictionary && !dictionary->isErased() && dictionary->getAt(L"ACAD_SORTENTS", tableId) == Acad::eOk)
-        if (auto* table = AcDbSortentsTable::cast(db->peek(tableId)); table && !table->isErased()) {
+        // A table of another block (a damaged file) would bring that block's entities.
+        if (auto* table = AcDbSortentsTable::cast(db->peek(tableId));
+            table && !table->isErased() && table->blockId() == br->objectId()) {
             AcDbObjectIdArray ordered;
             if (table->getFullDrawOrder(ordered) == Acad::eOk) return {ordered.begin(), ordered.end()};
         }

@@ -108,7 +108,8 @@ AcDbHatch* square(double x, double y, double size) {
 }
 
 // Sends the entities to the bottom of their block's draw order, as the module does with room hatches.
-void sendToBottom(AcDbObjectId block, const std::vector<AcDbObjectId>& ids) {
+// A new draw-order table names the block, or another (as a damaged file may).
+void sendToBottom(AcDbObjectId block, const std::vector<AcDbObjectId>& ids, AcDbObjectId named = AcDbObjectId()) {
     AcDbBlockTableRecord* br = nullptr;
     ASSERT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);
     if (br->extensionDictionary().isNull()) br->createExtensionDictionary();
@@ -117,13 +118,15 @@ void sendToBottom(AcDbObjectId block, const std::vector<AcDbObjectId>& ids) {
     AcDbSortentsTable* table = nullptr;
     if (xd->getAt(L"ACAD_SORTENTS", table, AcDb::kForWrite) != Acad::eOk) {
         table = new AcDbSortentsTable;
-        table->setBlockId(block);
+        table->setBlockId(named.isNull() ? block : named);
         AcDbObjectId tableId;
         ASSERT_EQ(xd->setAt(L"ACAD_SORTENTS", table, tableId), Acad::eOk);
     }
     AcDbObjectIdArray bottom;
     for (const AcDbObjectId& id : ids) bottom.append(id);
-    EXPECT_EQ(table->moveToBottom(bottom), Acad::eOk);
+    if (!ids.empty()) {
+        EXPECT_EQ(table->moveToBottom(bottom), Acad::eOk);
+    }
     table->close();
     xd->close();
     br->close();
@@ -251,6 +254,9 @@ TEST(DxfOtherReaders, AReaderThatIgnoresTheDrawOrderTableDrawsTheSamePicture) {
     sendToBottom(ms, {under});
     sendToBottom(room, {fill});
     append(ms, new AcDbBlockReference(AcGePoint3d(5, 5, 0), room));
+    const AcDbObjectId other = newBlock(db, L"OTHER");
+    append(other, new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d(0, 0, 1), 1));
+    sendToBottom(other, {}, ms);
     const fs::path file = dxftest::scratchDir() / "order.dxf";
     ASSERT_EQ(db.saveAs(win::nativeToWindows(file.string()).c_str()), Acad::eOk);
     // Written bottom first, and the same order as the table gives.
@@ -258,12 +264,12 @@ TEST(DxfOtherReaders, AReaderThatIgnoresTheDrawOrderTableDrawsTheSamePicture) {
         runEzdxf(
             "for f in files:\n"
             "    doc = ezdxf.readfile(f)\n"
-            "    for b in (doc.blocks.get('*Model_Space'), doc.blocks.get('ROOM')):\n"
+            "    for b in (doc.blocks.get('*Model_Space'), doc.blocks.get('ROOM'), doc.blocks.get('OTHER')):\n"
             "        read = [e.dxf.handle for e in b]\n"
             "        if read != [e.dxf.handle for e in b.entities_in_redraw_order()]: print(b.name, 'out of order')\n"
             "        print(b.name, ' '.join(e.dxftype() for e in b))\n",
             {file}),
-        "*Model_Space HATCH HATCH LINE TEXT INSERT\nROOM HATCH LINE\n");
+        "*Model_Space HATCH HATCH LINE TEXT INSERT\nROOM HATCH LINE\nOTHER CIRCLE\n");
 }
 
 TEST(DxfOtherReaders, EveryTableNamesABlockHoldingItsDrawing) {
