@@ -153,30 +153,63 @@ bool verbatimWorthy(const Body& body, const Tags& canonical) {
     if (canonical.empty() || body.b >= body.e || body.t[body.b].code != canonical[0].code ||
         body.t[body.b].value.view() != canonical[0].value.view())
         return false;
-    // Every subclass the model writes, in its order: a layout whose AcDbLayout part is gone or misspelt
-    // has lost its link to its block.
+    // The subclasses the model writes, in its order, and no others: a layout whose AcDbLayout part is gone
+    // or misspelt has lost its link to its block, and a marker again means the next record ran into it.
     std::size_t at = body.b;
     for (const Tag& c : canonical) {
         if (c.code != 100) continue;
-        while (at < body.e && !(body.t[at].code == 100 && body.t[at].value.view() == c.value.view())) ++at;
-        if (at == body.e) return false;
+        while (at < body.e && body.t[at].code != 100) ++at;
+        if (at == body.e || body.t[at].value.view() != c.value.view()) return false;
         ++at;
     }
+    while (at < body.e && body.t[at].code != 100) ++at;
+    if (at != body.e) return false;
     return canonical[0].value != "AcDbHatch" || body.has(91);
 }
 
-// Types other programs know, kept here as read: a subclass each may open its body with and the
-// group codes it cannot do without. One without them (damage, a misspelt marker) is not written again.
+// A multiline style's elements each open with their offset: a colour or linetype before it belongs to none.
+bool elementsInOrder(const Body& body) {
+    bool inElements = false, open = false;
+    for (std::size_t i = body.b; i < body.e; ++i) {
+        const int code = body.t[i].code;
+        if (code == 71) inElements = true;
+        if (!inElements) continue;
+        if (code == 49) open = true;
+        if ((code == 62 || code == 6) && !open) return false;
+    }
+    return true;
+}
+
+// A geographic mesh pairs each source point with a target point, and its faces have three corners each.
+bool meshPairsUp(const Body& body) {
+    std::size_t sources = 0, targets = 0;
+    int corner = 0; // of the face being read: 97, 98, 99 in turn
+    for (std::size_t i = body.b; i < body.e; ++i) {
+        const int code = body.t[i].code;
+        sources += code == 13;
+        targets += code == 14;
+        if (code >= 97 && code <= 99) {
+            if (code != 97 + corner) return false;
+            corner = (corner + 1) % 3;
+        }
+    }
+    return sources == targets && corner == 0;
+}
+
+// Types other programs know, kept here as read: a subclass each may open its body with, the group codes it
+// cannot do without and what must hold of the rest. One that fails (damage, a misspelt marker) is not
+// written again.
 struct Described {
     std::string_view type, subclass;
     std::initializer_list<int> codes;
+    bool (*holds)(const Body&) = nullptr;
 };
 constexpr Described describedTypes[] = {
     {"SPLINE", "AcDbSpline", {}},
     {"LEADER", "AcDbLeader", {}},
     {"MLINE", "AcDbMline", {}},
     {"MULTILEADER", "AcDbMLeader", {}},
-    {"MESH", "AcDbSubDMesh", {}},
+    {"MESH", "AcDbSubDMesh", {92, 93, 94, 95}},
     {"IMAGE", "AcDbRasterImage", {10, 11, 12, 13}},
     {"WIPEOUT", "AcDbWipeout", {10, 11, 12, 13}},
     {"WIPEOUT", "AcDbRasterImage", {10, 11, 12, 13}},
@@ -184,6 +217,8 @@ constexpr Described describedTypes[] = {
     {"DWFUNDERLAY", "AcDbUnderlayReference", {}},
     {"DGNUNDERLAY", "AcDbUnderlayReference", {}},
     {"VISUALSTYLE", "AcDbVisualStyle", {2, 291}},
+    {"MLINESTYLE", "AcDbMlineStyle", {2}, elementsInOrder},
+    {"GEODATA", "AcDbGeoData", {}, meshPairsUp},
 };
 
 bool wholeAsDescribed(std::string_view type, const Body& body) {
@@ -192,7 +227,9 @@ bool wholeAsDescribed(std::string_view type, const Body& body) {
         if (d.type != type) continue;
         described = true;
         if (body.b >= body.e || body.t[body.b].code != 100 || body.t[body.b].value.view() != d.subclass) continue;
-        if (std::all_of(d.codes.begin(), d.codes.end(), [&](int code) { return body.has(code); })) return true;
+        if (std::all_of(d.codes.begin(), d.codes.end(), [&](int code) { return body.has(code); }) &&
+            (!d.holds || d.holds(body)))
+            return true;
     }
     return !described;
 }
@@ -880,6 +917,9 @@ void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags&
     if (any) e->setColor(c);
     for (std::size_t i = b.b; i < b.e; ++i) {
         const Tag& t = b.t[i];
+        // An embedded object belongs at the end of a body: written among the common tags, it would take
+        // the body in with it.
+        if (t.code == 101) break;
         switch (t.code) {
             case 8: {
                 const ReadContext::Found& layer = ctx.layerNamed(t.value);
@@ -1965,7 +2005,8 @@ Tags writeObject(WriteContext& ctx, const AcDbObject* obj) {
         o.i(281, d->mergeStyle());
         for (const auto& [name, id] : d->entries()) {
             AcDbObject* target = ctx.db->peek(id);
-            if (!target || target->isErased()) continue;
+            // A dictionary holds objects: an entry naming an entity (a damaged file) is left out.
+            if (!target || target->isErased() || AcDbEntity::cast(target)) continue;
             o.s(3, name);
             o.s8(d->isTreatElementsAsHard() ? 360 : 350, ctx.handle(id));
         }

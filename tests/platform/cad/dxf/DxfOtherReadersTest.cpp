@@ -209,6 +209,32 @@ TEST(DxfOtherReaders, WhatDamageLeftIncompleteIsWrittenFromTheModelOrDroppedAndL
          " 30\n0\n210\n0\n220\n0\n230\n1\n  2\nSOLID\n 70\n1\n 71\n0\n 91\n1\n 92\n1\n 93\n2\n 72\n1\n 10\n4\n"
          " 20\n10\n 11\n0\n 21\n0\n 72\n0\n 10\n1\n 20\n1\n 97\n0\n 75\n0\n 76\n1\n 98\n0\n  0\nENDSEC\n  0\nEOF\n",
          ""},
+        {"a mesh without its edge count",
+         "  0\nSECTION\n  2\nENTITIES\n  0\nMESH\n  5\n4CB\n100\nAcDbEntity\n  8\n0\n100\nAcDbSubDMesh\n 71\n2\n"
+         " 72\n0\n 91\n0\n 92\n3\n 10\n0\n 20\n0\n 30\n0\n 10\n1\n 20\n0\n 30\n0\n 10\n0\n 20\n1\n 30\n0\n"
+         " 93\n4\n 90\n3\n 90\n0\n 90\n1\n 90\n2\n 95\n0\n" +
+             line + "  0\nENDSEC\n  0\nEOF\n",
+         "1 entities, vertices or objects kept as read were damaged and dropped"},
+        {"a multiline style element without its offset",
+         objects + "  0\nMLINESTYLE\n  5\n60\n330\nC\n100\nAcDbMlineStyle\n  2\nSTANDARD\n 70\n0\n  3\n\n 62\n256\n"
+                   " 51\n90\n 52\n90\n 71\n2\n 62\n256\n  6\nBYLAYER\n 49\n-0.5\n 62\n256\n  6\nBYLAYER\n"
+                   "  0\nENDSEC\n  0\nEOF\n",
+         "1 entities, vertices or objects kept as read were damaged and dropped"},
+        {"a geographic mesh with a source point short of its target",
+         objects + "  0\nGEODATA\n  5\n61\n330\nC\n100\nAcDbGeoData\n 90\n2\n 70\n2\n 93\n2\n 13\n0\n 23\n0\n"
+                   " 14\n1\n 24\n1\n 13\n1\n 23\n1\n 96\n0\n  0\nENDSEC\n  0\nEOF\n",
+         "1 entities, vertices or objects kept as read were damaged and dropped"},
+        {"a polyline whose sequence end holds a damaged value",
+         "  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  5\n40\n100\nAcDbEntity\n  8\n0\n100\nAcDb2dPolyline\n"
+         " 66\n1\n 10\n0\n 20\n0\n 30\n0\n 70\n0\n  0\nVERTEX\n  5\n41\n100\nAcDbEntity\n  8\n0\n100\nAcDbVertex\n"
+         "100\nAcDb2dVertex\n 10\n0\n 20\n0\n 30\n0\n  0\nVERTEX\n  5\n42\n100\nAcDbEntity\n  8\n0\n100\nAcDbVertex\n"
+         "100\nAcDb2dVertex\n 10\n1\n 20\n1\n 30\n0\n  0\nSEQEND\n  5\n43\n100\nAcDbEntity\n  8\n0\n 40\nENDSEC\n" +
+             line + "  0\nENDSEC\n  0\nEOF\n",
+         ""},
+        {"a paragraph text whose subclass marker is damaged, with an embedded object",
+         "  0\nSECTION\n  2\nENTITIES\n  0\nMTEXT\n  5\n70\n100\nAcDbEntity\n  8\n0\n600\nAcDbMText\n 10\n0\n 20\n0\n"
+         " 30\n0\n 40\n1\n  1\nabc\n101\nEmbedded Object\n 70\n1\n 10\n1\n 20\n0\n 30\n0\n  0\nENDSEC\n  0\nEOF\n",
+         ""},
     };
     const fs::path dir = dxftest::scratchDir() / "incomplete";
     fs::create_directories(dir);
@@ -225,19 +251,23 @@ TEST(DxfOtherReaders, WhatDamageLeftIncompleteIsWrittenFromTheModelOrDroppedAndL
         saved.push_back(out);
     }
     // Read back: the line after the damage is still there, every layout links a block, no edge of type 0.
-    EXPECT_EQ(runEzdxf("for f in files:\n"
-                       "    try: doc = ezdxf.readfile(f)\n"
-                       "    except Exception as e:\n"
-                       "        print(f, type(e).__name__, e)\n"
-                       "        continue\n"
-                       "    if doc.layouts.get('Model') is None: print(f, 'no model space')\n"
-                       "    for e in doc.entitydb.values():\n"
-                       "        if e.dxftype() in ('SPLINE', 'WIPEOUT', 'VISUALSTYLE'): print(f, 'kept', e.dxftype())\n"
-                       "        if e.dxftype() == 'HATCH':\n"
-                       "            for p in e.paths:\n"
-                       "                if len(p.edges) != 1: print(f, 'edges', len(p.edges))\n",
-                       saved),
-              "");
+    EXPECT_EQ(
+        runEzdxf(
+            "for f in files:\n"
+            "    try: doc = ezdxf.readfile(f)\n"
+            "    except Exception as e:\n"
+            "        print(f, type(e).__name__, e)\n"
+            "        continue\n"
+            "    if doc.layouts.get('Model') is None: print(f, 'no model space')\n"
+            "    for e in doc.entitydb.values():\n"
+            "        if (e.dxftype(), e.dxf.handle) in {('SPLINE', '40'), ('WIPEOUT', '504'), ('VISUALSTYLE', '68'),\n"
+            "                ('MESH', '4CB'), ('MLINESTYLE', '60'), ('GEODATA', '61')}:\n"
+            "            print(f, 'kept', e.dxftype())\n"
+            "        if e.dxftype() == 'HATCH':\n"
+            "            for p in e.paths:\n"
+            "                if len(p.edges) != 1: print(f, 'edges', len(p.edges))\n",
+            saved),
+        "");
     const std::string spline = dxftest::readBytes(saved[0]);
     EXPECT_NE(spline.find("AcDbLine"), std::string::npos);
 }
@@ -340,4 +370,57 @@ TEST(DxfOtherReaders, EveryTableNamesABlockHoldingItsDrawing) {
         "        for o in sorted(out): print(' ', *o)\n"
         "    print('--')\n";
     EXPECT_EQ(runEzdxf(check, {file, again}), expected + "--\n" + expected + "--\n");
+}
+
+TEST(DxfOtherReaders, DamagedLayoutsAndDictionariesOfARealDrawingAreMendedForOtherPrograms) {
+    const std::string whole = dxftest::readBytes(fs::path(KELMO_SOURCE_DIR) / "samples" / "floorplan.dxf");
+    const std::string linePrefix = "\n  0\nLINE\n  5\n";
+    const std::size_t line = whole.find(linePrefix);
+    ASSERT_NE(line, std::string::npos);
+    const std::size_t handleAt = line + linePrefix.size();
+    const std::string lineHandle = whole.substr(handleAt, whole.find('\n', handleAt) - handleAt);
+    const struct {
+        const char* name;
+        std::string from, to, problem;
+    } cases[] = {
+        {"a layout listed under another name", "  3\nModel\n350\n1A\n", "  3\nMode6\n350\n1A\n",
+         "1 entries of the layout dictionary given their layout's name"},
+        {"a layout entry naming a symbol table", "  3\nLayout1\n350\n1E\n",
+         "  3\nLayout1\n350\n1E\n  3\nLayout9\n350\n3\n",
+         "1 entries of the layout dictionary that are no layouts dropped"},
+        {"a layout whose reactor group lost its end", "  0\nLAYOUT\n  5\n1E\n330\nD\n",
+         "  0\nLAYOUT\n  5\n1E\n102\n{ACAD_REACTORS\n330\nD\n102\n1\n330\nD\n", ""},
+        {"a layout the next one ran into", "  0\nLAYOUT\n  5\n1E\n", "  9\nLAYOUT\n  5\n1E\n", ""},
+        {"a dictionary entry naming an entity", "  5\nE\n330\nA\n100\nAcDbDictionary\n281\n1\n",
+         "  5\nE\n330\nA\n100\nAcDbDictionary\n281\n1\n  3\nSTRAY\n350\n" + lineHandle + "\n", ""},
+    };
+    const std::string strayEntry = "STRAY\r\n350\r\n" + lineHandle + "\r\n";
+    const fs::path dir = dxftest::scratchDir() / "layouts";
+    fs::create_directories(dir);
+    std::vector<fs::path> saved;
+    for (const auto& c : cases) {
+        std::string text = whole;
+        const std::size_t at = text.find(c.from);
+        ASSERT_NE(at, std::string::npos) << c.name;
+        text.replace(at, c.from.size(), c.to);
+        AcDbDatabase db(false, true);
+        std::vector<std::string> problems;
+        dxf::loadDatabase(&db, text, "damaged.dxf", problems);
+        std::string all;
+        for (const std::string& p : problems) all += p + "\n";
+        EXPECT_NE(all.find(c.problem), std::string::npos) << c.name << ":\n" << all;
+        const fs::path out = dir / (std::to_string(saved.size()) + ".dxf");
+        ASSERT_EQ(db.saveAs(win::nativeToWindows(out.string()).c_str()), Acad::eOk) << c.name;
+        EXPECT_EQ(dxftest::readBytes(out).find(strayEntry), std::string::npos) << c.name;
+        saved.push_back(out);
+    }
+    // ezdxf sets every layout up from the layout dictionary; each layout names its block once.
+    EXPECT_EQ(runEzdxf("for f in files:\n"
+                       "    try: doc = ezdxf.readfile(f)\n"
+                       "    except Exception as e:\n"
+                       "        print(f, type(e).__name__, e)\n"
+                       "        continue\n"
+                       "    print(' '.join(sorted(doc.layouts.names())))\n",
+                       saved),
+              "Layout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\n");
 }
