@@ -761,6 +761,15 @@ void Normalizer::objects() {
                 removeDictEntry(root, e.handle);
             }
     }
+    // Other readers take the plot style names for a dictionary with a default, holding "Normal"; one naming
+    // anything else goes (they make their own).
+    for (const DictEntry& e : dictEntries(doc.objects.front()))
+        if (e.name == "ACAD_PLOTSTYLENAME") {
+            const Tags* o = objectByHandle(e.handle);
+            if (o && recordType(*o) == "ACDBDICTIONARYWDFLT") continue;
+            problem("named object \"ACAD_PLOTSTYLENAME\" pointed at no plot style dictionary and was dropped");
+            removeDictEntry(doc.objects.front(), e.handle);
+        }
     ensureRootEntry("ACAD_GROUP", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
     {
         std::uint64_t mls = ensureRootEntry("ACAD_MLINESTYLE", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});

@@ -391,6 +391,8 @@ TEST(DxfOtherReaders, DamagedLayoutsAndDictionariesOfARealDrawingAreMendedForOth
         {"a layout whose reactor group lost its end", "  0\nLAYOUT\n  5\n1E\n330\nD\n",
          "  0\nLAYOUT\n  5\n1E\n102\n{ACAD_REACTORS\n330\nD\n102\n1\n330\nD\n", ""},
         {"a layout the next one ran into", "  0\nLAYOUT\n  5\n1E\n", "  9\nLAYOUT\n  5\n1E\n", ""},
+        {"plot style names naming the table styles", "  3\nACAD_PLOTSTYLENAME\n350\n12\n",
+         "  3\nACAD_PLOTSTYLENAME\n350\n15\n", "pointed at no plot style dictionary and was dropped"},
         {"a dictionary entry naming an entity", "  5\nE\n330\nA\n100\nAcDbDictionary\n281\n1\n",
          "  5\nE\n330\nA\n100\nAcDbDictionary\n281\n1\n  3\nSTRAY\n350\n" + lineHandle + "\n", ""},
     };
@@ -409,6 +411,14 @@ TEST(DxfOtherReaders, DamagedLayoutsAndDictionariesOfARealDrawingAreMendedForOth
         std::string all;
         for (const std::string& p : problems) all += p + "\n";
         EXPECT_NE(all.find(c.problem), std::string::npos) << c.name << ":\n" << all;
+        // A layer made afterwards names no plot style: readers give it their "Normal" one.
+        AcDbLayerTable* layers = nullptr;
+        ASSERT_EQ(db.getLayerTable(layers, AcDb::kForWrite), Acad::eOk);
+        auto* layer = new AcDbLayerTableRecord;
+        layer->setName(L"NEW");
+        EXPECT_EQ(layers->add(layer), Acad::eOk);
+        layer->close();
+        layers->close();
         const fs::path out = dir / (std::to_string(saved.size()) + ".dxf");
         ASSERT_EQ(db.saveAs(win::nativeToWindows(out.string()).c_str()), Acad::eOk) << c.name;
         EXPECT_EQ(dxftest::readBytes(out).find(strayEntry), std::string::npos) << c.name;
@@ -422,5 +432,5 @@ TEST(DxfOtherReaders, DamagedLayoutsAndDictionariesOfARealDrawingAreMendedForOth
                        "        continue\n"
                        "    print(' '.join(sorted(doc.layouts.names())))\n",
                        saved),
-              "Layout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\n");
+              "Layout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\nLayout1 Model\n");
 }
