@@ -196,6 +196,20 @@ bool meshPairsUp(const Body& body) {
     return sources == targets && corner == 0;
 }
 
+// A multileader's context data opens with its own 300 group: another 300 would take its place.
+bool contextOpensRight(const Body& body) {
+    for (std::size_t i = body.b; i < body.e; ++i)
+        if (body.t[i].code == 300 && body.t[i].value.view() != "CONTEXT_DATA{") return false;
+    return true;
+}
+
+// A field list is an id set and then the list.
+bool listFollows(const Body& body) {
+    for (std::size_t i = body.b; i < body.e; ++i)
+        if (body.t[i].code == 100 && body.t[i].value.view() == "AcDbFieldList") return true;
+    return false;
+}
+
 // Types other programs know, kept here as read: a subclass each may open its body with, the group codes it
 // cannot do without and what must hold of the rest. One that fails (damage, a misspelt marker) is not
 // written again.
@@ -208,7 +222,7 @@ constexpr Described describedTypes[] = {
     {"SPLINE", "AcDbSpline", {}},
     {"LEADER", "AcDbLeader", {}},
     {"MLINE", "AcDbMline", {}},
-    {"MULTILEADER", "AcDbMLeader", {}},
+    {"MULTILEADER", "AcDbMLeader", {}, contextOpensRight},
     {"MESH", "AcDbSubDMesh", {92, 93, 94, 95}},
     {"IMAGE", "AcDbRasterImage", {10, 11, 12, 13}},
     {"WIPEOUT", "AcDbWipeout", {10, 11, 12, 13}},
@@ -219,6 +233,8 @@ constexpr Described describedTypes[] = {
     {"VISUALSTYLE", "AcDbVisualStyle", {2, 291}},
     {"MLINESTYLE", "AcDbMlineStyle", {2}, elementsInOrder},
     {"GEODATA", "AcDbGeoData", {}, meshPairsUp},
+    {"IDBUFFER", "AcDbIdBuffer", {}},
+    {"FIELDLIST", "AcDbIdSet", {}, listFollows},
 };
 
 bool wholeAsDescribed(std::string_view type, const Body& body) {

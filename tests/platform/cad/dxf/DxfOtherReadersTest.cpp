@@ -224,6 +224,14 @@ TEST(DxfOtherReaders, WhatDamageLeftIncompleteIsWrittenFromTheModelOrDroppedAndL
          objects + "  0\nGEODATA\n  5\n61\n330\nC\n100\nAcDbGeoData\n 90\n2\n 70\n2\n 93\n2\n 13\n0\n 23\n0\n"
                    " 14\n1\n 24\n1\n 13\n1\n 23\n1\n 96\n0\n  0\nENDSEC\n  0\nEOF\n",
          "1 entities, vertices or objects kept as read were damaged and dropped"},
+        {"a multileader whose context data opens with another group",
+         "  0\nSECTION\n  2\nENTITIES\n  0\nMULTILEADER\n  5\n80\n100\nAcDbEntity\n  8\n0\n100\nAcDbMLeader\n"
+         "270\n2\n300\nCONTEXT_DAxA{\n 40\n1.0\n 10\n0\n 20\n0\n 30\n0\n301\n}\n" +
+             line + "  0\nENDSEC\n  0\nEOF\n",
+         "1 entities, vertices or objects kept as read were damaged and dropped"},
+        {"a field list without its list",
+         objects + "  0\nFIELDLIST\n  5\n81\n330\nC\n100\nAcDbIdSet\n 90\n0\n  0\nENDSEC\n  0\nEOF\n",
+         "1 entities, vertices or objects kept as read were damaged and dropped"},
         {"a polyline whose sequence end holds a damaged value",
          "  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  5\n40\n100\nAcDbEntity\n  8\n0\n100\nAcDb2dPolyline\n"
          " 66\n1\n 10\n0\n 20\n0\n 30\n0\n 70\n0\n  0\nVERTEX\n  5\n41\n100\nAcDbEntity\n  8\n0\n100\nAcDbVertex\n"
@@ -261,7 +269,8 @@ TEST(DxfOtherReaders, WhatDamageLeftIncompleteIsWrittenFromTheModelOrDroppedAndL
             "    if doc.layouts.get('Model') is None: print(f, 'no model space')\n"
             "    for e in doc.entitydb.values():\n"
             "        if (e.dxftype(), e.dxf.handle) in {('SPLINE', '40'), ('WIPEOUT', '504'), ('VISUALSTYLE', '68'),\n"
-            "                ('MESH', '4CB'), ('MLINESTYLE', '60'), ('GEODATA', '61')}:\n"
+            "                ('MESH', '4CB'), ('MLINESTYLE', '60'), ('GEODATA', '61'), ('MULTILEADER', '80'),\n"
+            "                ('FIELDLIST', '81')}:\n"
             "            print(f, 'kept', e.dxftype())\n"
             "        if e.dxftype() == 'HATCH':\n"
             "            for p in e.paths:\n"
