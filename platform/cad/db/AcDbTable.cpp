@@ -226,6 +226,34 @@ Acad::ErrorStatus AcDbTable::setRowHeight(double h) {
     return Acad::eOk;
 }
 
+std::vector<AcDbTableDrawnCell> AcDbTable::drawnCells() const {
+    std::vector<AcDbTableDrawnCell> out;
+    double y = 0;
+    for (int r = 0; r < int(numRows()); ++r) {
+        double x = 0;
+        for (int col = 0; col < int(numColumns()); ++col) {
+            const AcDbTableCell& c = cell(r, col);
+            if (!c.merged || c.mergeRows > 1 || c.mergeCols > 1) {
+                AcDbTableDrawnCell d{r, col, x, y, 0, 0};
+                for (int k = 0; k < c.mergeCols && col + k < int(numColumns()); ++k) d.width += columnWidth(col + k);
+                for (int k = 0; k < c.mergeRows && r + k < int(numRows()); ++k) d.height += rowHeight(r + k);
+                out.push_back(d);
+            }
+            x += columnWidth(col);
+        }
+        y += rowHeight(r);
+    }
+    return out;
+}
+
+double AcDbTable::blockCellScale(double blockWidth, double blockHeight, double cellWidth, double cellHeight) {
+    const double margin = 0.1 * std::min(cellWidth, cellHeight);
+    double s = 1.0;
+    if (blockWidth > 0) s = std::min(s, (cellWidth - 2 * margin) / blockWidth);
+    if (blockHeight > 0) s = std::min(s, (cellHeight - 2 * margin) / blockHeight);
+    return s > 0 ? s : 0;
+}
+
 double AcDbTable::width() const {
     double s = 0;
     for (double w : widths_) s += w;

@@ -15,6 +15,13 @@ struct AcDbTableCell {
     bool merged = false;
 };
 
+// A cell as a table is drawn: a merged range once, by the cell it starts at. Its frame runs from (x, -y) to
+// (x + width, -y - height) in the table's own plane (rows go down from the insertion point).
+struct AcDbTableDrawnCell {
+    int row = 0, col = 0;
+    double x = 0, y = 0, width = 0, height = 0;
+};
+
 class AcDbTable : public AcDbBlockReference {
     ACRX_DECLARE_MEMBERS(AcDbTable)
 public:
@@ -80,6 +87,10 @@ public:
 
     const AcDbTableCell& cell(int row, int col) const;
     AcDbTableCell& cellForWrite(int row, int col);
+    // The cells drawn, row by row; and what a block cell's block of the given size is scaled by to sit
+    // centred inside its cell with a margin of a tenth of the cell (never enlarged; 0 when it cannot fit).
+    std::vector<AcDbTableDrawnCell> drawnCells() const;
+    static double blockCellScale(double blockWidth, double blockHeight, double cellWidth, double cellHeight);
 
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override;
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;

@@ -153,7 +153,101 @@ bool verbatimWorthy(const Body& body, const Tags& canonical) {
     if (canonical.empty() || body.b >= body.e || body.t[body.b].code != canonical[0].code ||
         body.t[body.b].value.view() != canonical[0].value.view())
         return false;
+    // The subclasses the model writes, in its order, and no others: a layout whose AcDbLayout part is gone
+    // or misspelt has lost its link to its block, and a marker again means the next record ran into it.
+    std::size_t at = body.b;
+    for (const Tag& c : canonical) {
+        if (c.code != 100) continue;
+        while (at < body.e && body.t[at].code != 100) ++at;
+        if (at == body.e || body.t[at].value.view() != c.value.view()) return false;
+        ++at;
+    }
+    while (at < body.e && body.t[at].code != 100) ++at;
+    if (at != body.e) return false;
     return canonical[0].value != "AcDbHatch" || body.has(91);
+}
+
+// A multiline style's elements each open with their offset: a colour or linetype before it belongs to none.
+bool elementsInOrder(const Body& body) {
+    bool inElements = false, open = false;
+    for (std::size_t i = body.b; i < body.e; ++i) {
+        const int code = body.t[i].code;
+        if (code == 71) inElements = true;
+        if (!inElements) continue;
+        if (code == 49) open = true;
+        if ((code == 62 || code == 6) && !open) return false;
+    }
+    return true;
+}
+
+// A geographic mesh pairs each source point with a target point, and its faces have three corners each.
+bool meshPairsUp(const Body& body) {
+    std::size_t sources = 0, targets = 0;
+    int corner = 0; // of the face being read: 97, 98, 99 in turn
+    for (std::size_t i = body.b; i < body.e; ++i) {
+        const int code = body.t[i].code;
+        sources += code == 13;
+        targets += code == 14;
+        if (code >= 97 && code <= 99) {
+            if (code != 97 + corner) return false;
+            corner = (corner + 1) % 3;
+        }
+    }
+    return sources == targets && corner == 0;
+}
+
+// A multileader's context data opens with its own 300 group: another 300 would take its place.
+bool contextOpensRight(const Body& body) {
+    for (std::size_t i = body.b; i < body.e; ++i)
+        if (body.t[i].code == 300 && body.t[i].value.view() != "CONTEXT_DATA{") return false;
+    return true;
+}
+
+// A field list is an id set and then the list.
+bool listFollows(const Body& body) {
+    for (std::size_t i = body.b; i < body.e; ++i)
+        if (body.t[i].code == 100 && body.t[i].value.view() == "AcDbFieldList") return true;
+    return false;
+}
+
+// Types other programs know, kept here as read: a subclass each may open its body with, the group codes it
+// cannot do without and what must hold of the rest. One that fails (damage, a misspelt marker) is not
+// written again.
+struct Described {
+    std::string_view type, subclass;
+    std::initializer_list<int> codes;
+    bool (*holds)(const Body&) = nullptr;
+};
+constexpr Described describedTypes[] = {
+    {"SPLINE", "AcDbSpline", {}},
+    {"LEADER", "AcDbLeader", {}},
+    {"MLINE", "AcDbMline", {}},
+    {"MULTILEADER", "AcDbMLeader", {}, contextOpensRight},
+    {"MESH", "AcDbSubDMesh", {92, 93, 94, 95}},
+    {"IMAGE", "AcDbRasterImage", {10, 11, 12, 13}},
+    {"WIPEOUT", "AcDbWipeout", {10, 11, 12, 13}},
+    {"WIPEOUT", "AcDbRasterImage", {10, 11, 12, 13}},
+    {"PDFUNDERLAY", "AcDbUnderlayReference", {}},
+    {"DWFUNDERLAY", "AcDbUnderlayReference", {}},
+    {"DGNUNDERLAY", "AcDbUnderlayReference", {}},
+    {"VISUALSTYLE", "AcDbVisualStyle", {2, 291}},
+    {"MLINESTYLE", "AcDbMlineStyle", {2}, elementsInOrder},
+    {"GEODATA", "AcDbGeoData", {}, meshPairsUp},
+    {"IDBUFFER", "AcDbIdBuffer", {}},
+    {"FIELDLIST", "AcDbIdSet", {}, listFollows},
+};
+
+bool wholeAsDescribed(std::string_view type, const Body& body) {
+    bool described = false;
+    for (const Described& d : describedTypes) {
+        if (d.type != type) continue;
+        described = true;
+        if (body.b >= body.e || body.t[body.b].code != 100 || body.t[body.b].value.view() != d.subclass) continue;
+        if (std::all_of(d.codes.begin(), d.codes.end(), [&](int code) { return body.has(code); }) &&
+            (!d.holds || d.holds(body)))
+            return true;
+    }
+    return !described;
 }
 
 void keepVerbatim(AcDbObject* obj, const Body& body, const Tags& canonical) {
@@ -839,6 +933,9 @@ void readCommon(ReadContext& ctx, AcDbEntity* e, const Record& rec, AcDbDxfTags&
     if (any) e->setColor(c);
     for (std::size_t i = b.b; i < b.e; ++i) {
         const Tag& t = b.t[i];
+        // An embedded object belongs at the end of a body: written among the common tags, it would take
+        // the body in with it.
+        if (t.code == 101) break;
         switch (t.code) {
             case 8: {
                 const ReadContext::Found& layer = ctx.layerNamed(t.value);
@@ -1194,6 +1291,11 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                     const std::size_t edgeAt = i;
                     AcDbHatchEdge edge;
                     edge.type = at(72) ? static_cast<int>(parseInt(val())) : 1;
+                    // Lines, arcs, elliptic arcs and splines: any other type ends the loop's edges.
+                    if (edge.type < AcDbHatchEdge::kLine || edge.type > AcDbHatchEdge::kSpline) {
+                        whole = false;
+                        break;
+                    }
                     if (at(72)) ++i;
                     auto num = [&](int code, double& out) {
                         if (at(code)) {
@@ -1346,7 +1448,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         e = tb;
     } else {
         // Kept as read, so it must be whole: a damaged one is dropped (the caller lists it).
-        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd)) return nullptr;
+        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd) || !wholeAsDescribed(type, b)) return nullptr;
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
@@ -1435,13 +1537,19 @@ void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h) {
 }
 
 void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t) {
+    std::string block = ctx.nameOf(t->blockTableRecord());
+    std::string record = t->blockTableRecord().isNull() ? std::string() : ctx.handle(t->blockTableRecord());
+    if (auto made = ctx.tableBlocks.find(t->handle().value()); made != ctx.tableBlocks.end()) {
+        block = made->second.first;
+        record = handleText(made->second.second);
+    }
     o.marker("AcDbBlockReference");
-    o.s8(2, ctx.nameOf(t->blockTableRecord()));
+    o.s8(2, block);
     o.p(10, t->position());
     o.marker("AcDbTable");
     o.i(280, 0);
     if (!t->tableStyle().isNull()) o.s8(342, ctx.handle(t->tableStyle()));
-    if (!t->blockTableRecord().isNull()) o.s8(343, ctx.handle(t->blockTableRecord()));
+    if (!record.empty()) o.s8(343, record);
     o.v(11, t->direction());
     o.i(90, 22);
     o.i(91, t->numRows());
@@ -1886,7 +1994,7 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
         obj = ts;
         verbatim = true;
     } else {
-        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd)) return nullptr;
+        if (!tagsWellFormed(rec.tags, 1, rec.bodyEnd) || !wholeAsDescribed(type, b)) return nullptr;
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         obj = new AcDbRawObject(wide(type), std::move(body));
@@ -1913,7 +2021,8 @@ Tags writeObject(WriteContext& ctx, const AcDbObject* obj) {
         o.i(281, d->mergeStyle());
         for (const auto& [name, id] : d->entries()) {
             AcDbObject* target = ctx.db->peek(id);
-            if (!target || target->isErased()) continue;
+            // A dictionary holds objects: an entry naming an entity (a damaged file) is left out.
+            if (!target || target->isErased() || AcDbEntity::cast(target)) continue;
             o.s(3, name);
             o.s8(d->isTreatElementsAsHard() ? 360 : 350, ctx.handle(id));
         }

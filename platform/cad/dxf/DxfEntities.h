@@ -56,7 +56,11 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec);
 AcDbObject* readObject(ReadContext& ctx, const Record& rec);
 
 struct WriteContext {
+    explicit WriteContext(AcDbDatabase* d) : db(d) {}
     AcDbDatabase* db = nullptr;
+    // Blocks made while saving for tables that have none: the table's handle -> the block's name and the
+    // handle of its record.
+    std::unordered_map<std::uint64_t, std::pair<std::string, std::uint64_t>> tableBlocks;
     std::string handle(AcDbObjectId id) const;
     std::string nameOf(AcDbObjectId id) const; // a symbol table record's name
 };

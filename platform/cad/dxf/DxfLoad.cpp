@@ -171,7 +171,10 @@ void Loader::entityList(std::vector<Tags>& list, AcDbObjectId owner, AcDbBlockTa
                 continue;
             }
             polyline->tags().emplace_back(0, wide(type));
-            for (std::size_t i = 1; i < t.size(); ++i) polyline->tags().emplace_back(t[i].code, wide(t[i].value));
+            for (std::size_t i = 1; i < t.size(); ++i)
+                // A sequence end must stay, so what of it is damaged goes (it holds no points).
+                if (type == "VERTEX" || (valueFits(t[i].code, t[i].value) && !isPointCode(t[i].code)))
+                    polyline->tags().emplace_back(t[i].code, wide(t[i].value));
             if (type == "SEQEND") polyline = nullptr;
             continue;
         }

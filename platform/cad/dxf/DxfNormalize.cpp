@@ -891,6 +891,15 @@ void Normalizer::objects() {
                 removeDictEntry(root, e.handle);
             }
     }
+    // Other readers take the plot style names for a dictionary with a default, holding "Normal"; one naming
+    // anything else goes (they make their own).
+    for (const DictEntry& e : dictEntries(doc.objects.front()))
+        if (e.name == "ACAD_PLOTSTYLENAME") {
+            const Tags* o = objectByHandle(e.handle);
+            if (o && recordType(*o) == "ACDBDICTIONARYWDFLT") continue;
+            problem("named object \"ACAD_PLOTSTYLENAME\" pointed at no plot style dictionary and was dropped");
+            removeDictEntry(doc.objects.front(), e.handle);
+        }
     ensureRootEntry("ACAD_GROUP", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
     {
         std::uint64_t mls = ensureRootEntry("ACAD_MLINESTYLE", "DICTIONARY", Tags{{100, "AcDbDictionary"}, {281, "1"}});
@@ -1080,6 +1089,25 @@ void Normalizer::layouts() {
     }
     Tags* dict = objectByHandle(dictH);
     for (std::uint64_t d : dropped) removeDictEntry(*dict, d);
+    // The layout dictionary lists layouts only, each by its own name: other readers take every entry for a
+    // layout and look layouts up by both names.
+    std::size_t strays = 0, renamed = 0;
+    for (const DictEntry& e : dictEntries(*dict)) {
+        const Tags* o = objectByHandle(e.handle);
+        if (!o || recordType(*o) != "LAYOUT") {
+            removeDictEntry(*dict, e.handle);
+            ++strays;
+            continue;
+        }
+        const std::string name = layoutName(*o);
+        if (name.empty() || name == e.name) continue;
+        for (std::size_t i = 1; i + 1 < dict->size(); ++i)
+            if ((*dict)[i].code == 3 && (*dict)[i].value == e.name && parseHandle((*dict)[i + 1].value) == e.handle)
+                (*dict)[i].value = name;
+        ++renamed;
+    }
+    if (strays) problem(std::to_string(strays) + " entries of the layout dictionary that are no layouts dropped");
+    if (renamed) problem(std::to_string(renamed) + " entries of the layout dictionary given their layout's name");
     std::unordered_set<std::uint64_t> listed;
     for (const DictEntry& e : dictEntries(*dict)) listed.insert(e.handle);
     int order = 1;

@@ -101,7 +101,10 @@ private:
     bool ended_ = false;
     std::size_t droppedRecords_ = 0;
     Tags scratch_;
-    bool cutShort_ = false; // the last record read ran into the end of the file
+    bool cutShort_ = false;    // the last record read ran into the end of the file
+    bool badLine_ = false;     // a line that is no tag was skipped
+    bool cutByDamage_ = false; // the last record lost its end to a damaged line
+    std::size_t cutRecords_ = 0;
 
 public:
     int sections_ = 0;
@@ -126,6 +129,7 @@ bool Reader::peek() {
         }
         if (r == Tokenizer::Result::Bad) {
             problem(tok_.error() + ": skipped to the next record");
+            badLine_ = true;
             continue;
         }
         decode(cur_);
@@ -143,10 +147,12 @@ void Reader::readRecord(Tags& out) {
     if (std::string_view v = trimmedView(scratch_.back().value); v.size() != scratch_.back().value.size())
         scratch_.back().value = std::string(v);
     take();
+    badLine_ = false;
     while (peek() && cur_.code != 0) {
         scratch_.push_back(std::move(cur_));
         take();
     }
+    cutByDamage_ = badLine_;
     out.clear();
     out.reserve(scratch_.size());
     std::move(scratch_.begin(), scratch_.end(), std::back_inserter(out));
@@ -224,6 +230,7 @@ void Reader::run() {
             take();
     }
     if (droppedRecords_) problem(std::to_string(droppedRecords_) + " records outside their place dropped");
+    if (cutRecords_) problem(std::to_string(cutRecords_) + " entities or objects cut short by a damaged line dropped");
 }
 
 void Reader::readHeader() {
@@ -273,6 +280,13 @@ void Reader::eachRecord(const std::string& section, Handle handle) {
         if (cutShort_) {
             // Whatever it lost cannot be told, and what is written again must be whole.
             problem(rec[0].value + " record cut short by the end of the file dropped");
+            continue;
+        }
+        // An entity or object a damaged line cut into has lost its end just the same. Block and
+        // table frames and table records stay: what they lose has defaults.
+        if (cutByDamage_ && (section == "ENTITIES/OBJECTS" ||
+                             (section == "BLOCKS" && rec[0].value != "BLOCK" && rec[0].value != "ENDBLK"))) {
+            ++cutRecords_;
             continue;
         }
         handle(rec);

@@ -82,6 +82,12 @@ static std::string_view trim(std::string_view s) {
     return s;
 }
 
+static bool isGroupCode(std::string_view s) {
+    int code = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), code);
+    return !s.empty() && ec == std::errc() && p == s.data() + s.size();
+}
+
 Tokenizer::Result Tokenizer::next(Tag& tag) {
     for (;;) {
         std::string_view codeLine;
@@ -94,12 +100,20 @@ Tokenizer::Result Tokenizer::next(Tag& tag) {
         if (c.empty() || ec != std::errc() || p != c.data() + c.size() || code < 0 || code > 1071) {
             if (c.empty() && atEnd()) return Result::End; // blank line at the very end
             error_ = "invalid group code \"" + std::string(c.substr(0, 40)) + "\" at line " + std::to_string(line_);
-            // Resynchronise on the next line that is a 0 group code.
+            // Resynchronise on the next 0 group code. A line holding "0" may be a value (a flag, layer
+            // "0"); it is a group code when the line after it is no number, for after a value comes a
+            // group code and after a 0 group code a record's name. This holds whether or not the bad
+            // line was a group code, so a line lost or added before it does not matter.
             for (;;) {
                 std::size_t save = pos_, saveNo = lineNo_;
-                std::string_view l;
+                std::string_view l, after;
                 if (!readLine(l)) break;
-                if (trim(l) == "0") {
+                if (trim(l) != "0") continue;
+                std::size_t next = pos_, nextNo = lineNo_;
+                if (!readLine(after)) break;
+                pos_ = next;
+                lineNo_ = nextNo;
+                if (!isGroupCode(trim(after))) {
                     pos_ = save;
                     lineNo_ = saveNo;
                     break;

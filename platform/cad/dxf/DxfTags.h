@@ -96,7 +96,7 @@ FileKind sniff(std::string_view bytes);
 
 // Splits DXF text into tags. Tolerates "\r\n", "\n" and lone "\r" line ends, blanks around group
 // codes, a UTF-8 byte-order mark and 999 comments. A group code that is no number is reported and
-// the tokenizer skips ahead to the next line holding a 0 group, so one bad line loses one record.
+// the tokenizer skips ahead to the next 0 group code (not a value "0"), so one bad line loses one record.
 class Tokenizer {
 public:
     enum class Result { Tag, End, Bad };

@@ -74,7 +74,9 @@ static std::size_t ownerSlot(const Tags& tags, bool& found) {
         if (t.code == 5 || t.code == 105) {
             ++i;
         } else if (t.code == 102 && !t.value.empty() && t.value[0] == '{') {
-            while (i < tags.size() && !(tags[i].code == 102 && tags[i].value == "}")) ++i;
+            // The group ends at the next 102, as the reader takes it, even when its "}" is damaged.
+            ++i;
+            while (i < tags.size() && tags[i].code != 102) ++i;
             if (i < tags.size()) ++i;
         } else if (t.code == 330) {
             found = true;

@@ -473,11 +473,7 @@ void drawCellBlock(Ctx& c, AcDbTable* t, const AcDbTableCell& cell, const AcGeMa
     AcDbExtents ext;
     if (!blockExtents(cell.block, ext)) return;
     AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
-    double bw = hi.x - lo.x, bh = hi.y - lo.y;
-    double margin = 0.1 * std::min(cw, ch);
-    double s = 1.0;
-    if (bw > 0) s = std::min(s, (cw - 2 * margin) / bw);
-    if (bh > 0) s = std::min(s, (ch - 2 * margin) / bh);
+    double s = AcDbTable::blockCellScale(hi.x - lo.x, hi.y - lo.y, cw, ch);
     if (s <= 0) return;
     AcGeMatrix3d place = tm * AcGeMatrix3d::translation(AcGeVector3d(x + cw / 2, -y - ch / 2, 0)) *
                          AcGeMatrix3d::scaling(s) *
@@ -487,36 +483,23 @@ void drawCellBlock(Ctx& c, AcDbTable* t, const AcDbTableCell& cell, const AcGeMa
 
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d tm = m * t->blockTransform();
-    double y = 0;
-    for (int r = 0; r < int(t->numRows()); ++r) {
-        double x = 0, h = t->rowHeight(r);
-        for (int col = 0; col < int(t->numColumns()); ++col) {
-            double w = t->columnWidth(col);
-            const AcDbTableCell& cell = t->cell(r, col);
-            // A merged range is drawn once, by the cell it starts at.
-            if (!cell.merged || cell.mergeRows > 1 || cell.mergeCols > 1) {
-                double cw = 0, ch = 0;
-                for (int k = 0; k < cell.mergeCols && col + k < int(t->numColumns()); ++k)
-                    cw += t->columnWidth(col + k);
-                for (int k = 0; k < cell.mergeRows && r + k < int(t->numRows()); ++k) ch += t->rowHeight(r + k);
-                AcGePoint3d p[4] = {tm * AcGePoint3d(x, -y, 0), tm * AcGePoint3d(x + cw, -y, 0),
-                                    tm * AcGePoint3d(x + cw, -y - ch, 0), tm * AcGePoint3d(x, -y - ch, 0)};
-                cairo_move_to(c.cr, p[0].x, p[0].y);
-                for (int k = 1; k < 4; ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
-                cairo_close_path(c.cr);
-                setColour(c, rgb);
-                strokeDevice(c, c.thinLine);
-                if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
-                    drawCellBlock(c, t, cell, tm, x, y, cw, ch);
-                } else if (!cell.text.empty()) {
-                    double th = t->textHeight(r, col) * axisScale(tm);
-                    AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
-                    drawTextAt(c, t->cellDisplayText(r, col), mid, th, axisAngle(tm), 1.0, 4, 2);
-                }
-            }
-            x += w;
+    for (const AcDbTableDrawnCell& d : t->drawnCells()) {
+        const AcDbTableCell& cell = t->cell(d.row, d.col);
+        const double x = d.x, y = d.y, cw = d.width, ch = d.height;
+        AcGePoint3d p[4] = {tm * AcGePoint3d(x, -y, 0), tm * AcGePoint3d(x + cw, -y, 0),
+                            tm * AcGePoint3d(x + cw, -y - ch, 0), tm * AcGePoint3d(x, -y - ch, 0)};
+        cairo_move_to(c.cr, p[0].x, p[0].y);
+        for (int k = 1; k < 4; ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
+        cairo_close_path(c.cr);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+        if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
+            drawCellBlock(c, t, cell, tm, x, y, cw, ch);
+        } else if (!cell.text.empty()) {
+            double th = t->textHeight(d.row, d.col) * axisScale(tm);
+            AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
+            drawTextAt(c, t->cellDisplayText(d.row, d.col), mid, th, axisAngle(tm), 1.0, 4, 2);
         }
-        y += h;
     }
 }
 

@@ -65,11 +65,13 @@ TEST_F(ApplyCommands, AReportByHandleHatchesSetsLayersAndFillsTheLegendAndPieAtT
                     "\tapplying category Desks.\ngraphic report successfully applied.\n\n\nCommand: SAVE"))
         << r.out;
     const std::vector<std::string> facts = dump("report_plan.dxf");
-    // The spaces keep their own areas (the report gives none); each hatch in its category's look.
+    // The spaces keep their own areas (the report gives none); each hatch in its category's look. The
+    // file lists them in draw order: each space's hatch is sent to the bottom as it is made, so the last
+    // made comes first, and the desks' hatches lie over the spaces'.
     EXPECT_EQ(starting(facts, "hatch|"),
               (std::vector<std::string>{
-                  "hatch|HATCH-OFFICES|ANSI31|10.000|0.000|#E07020", "hatch|HATCH-OFFICES|ANSI31|10.000|0.000|#E07020",
                   "hatch|HATCH-SERVICE|SOLID|1.000|0.000|#3070C0", "hatch|HATCH-SERVICE|SOLID|1.000|0.000|#3070C0",
+                  "hatch|HATCH-OFFICES|ANSI31|10.000|0.000|#E07020", "hatch|HATCH-OFFICES|ANSI31|10.000|0.000|#E07020",
                   "hatch|HATCH-DESKS|SOLID|1.000|0.000|#20A040", "hatch|HATCH-DESKS|SOLID|1.000|0.000|#20A040"}));
     // The report's layers, the layers of what it wrote and the charts' layer on; the others off.
     EXPECT_EQ(starting(facts, "layer|"),

@@ -30,10 +30,11 @@ TEST_F(Utilities, HatchAllSpacesHatchesEveryRoomButTheGrossAreaAndTimesIt) {
         std::regex_search(r.out, std::regex("Command: msc_has\n\\d\\d:\\d\\d:\\d\\d\n\\d\\d:\\d\\d:\\d\\d\n"
                                             "5 block\\(s\\) hatched in \\d+ seconds \\(\\d+\\.\\d\\d s/b\\)\n")))
         << r.out;
+    // In draw order: each hatch is sent to the bottom as it is made, so the last made comes first.
     EXPECT_THAT(hatches(dump("saved.dxf")),
-                ElementsAre(yellowSolid("0.0,0.0 5000.0,4000.0"), yellowSolid("6000.0,0.0 9000.0,4000.0"),
-                            yellowSolid("10000.0,0.0 12000.0,2000.0"), yellowSolid("20000.0,10000.0 24000.0,14000.0"),
-                            yellowSolid("0.0,10000.0 3000.0,13000.0")));
+                ElementsAre(yellowSolid("0.0,10000.0 3000.0,13000.0"), yellowSolid("20000.0,10000.0 24000.0,14000.0"),
+                            yellowSolid("10000.0,0.0 12000.0,2000.0"), yellowSolid("6000.0,0.0 9000.0,4000.0"),
+                            yellowSolid("0.0,0.0 5000.0,4000.0")));
 }
 
 TEST_F(Utilities, HatchAllSpacesWithOnlyAGrossAreaReportsNoBlocksAtNoSecondsPerBlock) {

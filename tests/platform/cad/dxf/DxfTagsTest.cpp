@@ -58,6 +58,28 @@ TEST(DxfTokenizer, BadGroupCodeLosesOnlyItsRecord) {
     EXPECT_EQ(tags[2].code, 40);
 }
 
+TEST(DxfTokenizer, AfterABadGroupCodeAValueZeroIsNoRecordStart) {
+    // Flags and layer "0" are value lines holding 0; the record after them is where reading goes on,
+    // whether the bad line was a group code or a value whose group code line was lost.
+    const struct {
+        const char* name;
+        const char* text;
+    } cases[] = {
+        {"bad group code", "  0\nLINE\nxx\ngarbage\n  8\n0\n 70\n0\n  0\nCIRCLE\n 40\n2\n"},
+        {"lost group code line", "  0\nLINE\n  8\nWalls\nWalls\n 70\n0\n 62\n0\n  0\nCIRCLE\n 40\n2\n"},
+        {"zero right after", "  0\nLINE\nxx\n0\n 70\n0\n  0\nCIRCLE\n 40\n2\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> errors;
+        auto tags = tokenize(c.text, &errors);
+        EXPECT_EQ(errors.size(), 1u) << c.name;
+        ASSERT_GE(tags.size(), 2u) << c.name;
+        EXPECT_EQ(tags[tags.size() - 2].code, 0) << c.name;
+        EXPECT_EQ(tags[tags.size() - 2].value, "CIRCLE") << c.name;
+        EXPECT_EQ(tags.back().code, 40) << c.name;
+    }
+}
+
 TEST(DxfEncoding, AnsiAndEscapesBecomeUtf8) {
     EXPECT_EQ(ansiToUtf8("Stra\xDF"
                          "e \x80",
