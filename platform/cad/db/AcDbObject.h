@@ -81,11 +81,11 @@ public:
     // setXData replaces the data of each application the chain names; over 16 KB per object fails.
     resbuf* xData(const ACHAR* regappName = nullptr) const;
     Acad::ErrorStatus setXData(const resbuf* xdata);
-    const std::vector<AcDbXDataApp>& xDataApps() const { return extras_ ? extras_->xdata : noExtras().xdata; }
+    // Every application's data, hyperlinks included (a copy: the object keeps it packed).
+    std::vector<AcDbXDataApp> xDataApps() const;
+    bool hasXData() const { return extras_ && !extras_->xdata.empty(); }
     // Stores data as read from a file, unchecked.
-    void setXDataApps(std::vector<AcDbXDataApp> apps) {
-        if (extras_ || !apps.empty()) extras().xdata = std::move(apps);
-    }
+    void setXDataApps(const std::vector<AcDbXDataApp>& apps);
     static int xDataSize(const std::vector<AcDbXDataApp>& apps);
     static int xDataSize(const AcDbXDataApp& app);
 
@@ -136,7 +136,9 @@ private:
     // What few objects have, held apart: a drawing is mostly objects with none of it.
     struct Extras {
         AcDbObjectIdArray reactors;
-        std::vector<AcDbXDataApp> xdata;
+        // Extended data packed into bytes (see AcDbObject.cpp): a plan holds thousands of entities'
+        // data, and values unpacked take about 100 bytes each however short.
+        std::string xdata;
         AcDbDxfTags extraTags;
     };
     static const Extras& noExtras();
