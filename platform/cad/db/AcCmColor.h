@@ -4,9 +4,9 @@
 
 #include <utility>
 
-// A name many objects hold alike (an entity's layer and linetype, a colour's book): one shared copy per
-// distinct name (a drawing has a few dozen and hundreds of thousands of entities), freed with the last
-// object naming it, so that opening and closing drawings leaves nothing behind.
+// A name many objects hold alike (an entity's layer and linetype, a colour's book, an attribute's tag):
+// one shared copy per distinct name (a drawing has a few dozen and hundreds of thousands of entities),
+// freed with the last object naming it, so that opening and closing drawings leaves nothing behind.
 class AcDbSharedName {
 public:
     AcDbSharedName(const wchar_t* name) : AcDbSharedName(std::wstring(name)) {}

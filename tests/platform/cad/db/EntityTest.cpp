@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 
 #include "CadTestFixture.h"
 #include "cad/AcDb.h"
@@ -407,6 +409,72 @@ TEST_F(Entities, LayerNamesStayWithEachCopyWhateverHappensToTheOthers) {
     EXPECT_EQ(kept.str(), L"Walls-unique-to-this-test");
     AcDbSharedName again = L"Walls-unique-to-this-test"; // made anew after every holder but one went
     EXPECT_EQ(again.c_str(), kept.c_str());
+}
+
+// Texts keep their seldom-changed fields apart until one differs from its default; every field must
+// still read back as set, alone or with others, through copies and moves.
+TEST_F(Entities, TextFieldsReadBackAsSetThroughCopiesAndMoves) {
+    const double negZero = -0.0;
+    struct Case {
+        const char* what;
+        std::function<void(AcDbText&)> set;
+        std::function<bool(const AcDbText&)> holds;
+    };
+    const Case cases[] = {
+        {"defaults", [](AcDbText&) {},
+         [](const AcDbText& t) {
+             return t.alignmentPoint() == AcGePoint3d() && t.widthFactor() == 1 && t.oblique() == 0 &&
+                    t.thickness() == 0 && t.normal() == AcGeVector3d(0, 0, 1);
+         }},
+        {"alignment", [](AcDbText& t) { t.setAlignmentPoint(AcGePoint3d(5, 6, 7)); },
+         [](const AcDbText& t) { return t.alignmentPoint() == AcGePoint3d(5, 6, 7) && t.widthFactor() == 1; }},
+        {"width", [](AcDbText& t) { t.setWidthFactor(0.75); },
+         [](const AcDbText& t) { return t.widthFactor() == 0.75 && t.alignmentPoint() == AcGePoint3d(); }},
+        {"oblique and thickness", [](AcDbText& t) { t.setOblique(0.25), t.setThickness(3); },
+         [](const AcDbText& t) { return t.oblique() == 0.25 && t.thickness() == 3; }},
+        {"normal", [](AcDbText& t) { t.setNormal(AcGeVector3d(0, 0, -4)); },
+         [](const AcDbText& t) { return t.normal() == AcGeVector3d(0, 0, -1); }},
+        {"zero normal refused", [](AcDbText& t) { t.setNormal(AcGeVector3d(0, 0, 0)); },
+         [](const AcDbText& t) { return t.normal() == AcGeVector3d(0, 0, 1); }},
+        {"set back to the default", [](AcDbText& t) { t.setWidthFactor(2), t.setWidthFactor(1); },
+         [](const AcDbText& t) { return t.widthFactor() == 1; }},
+        // A file's "-0.0" is written back as read.
+        {"signed zero", [&](AcDbText& t) { t.setThickness(negZero); },
+         [](const AcDbText& t) { return std::signbit(t.thickness()); }},
+    };
+    for (const Case& c : cases) {
+        AcDbText t(AcGePoint3d(1, 2, 0), L"ROOM", AcDbObjectId(), 2.5, 0);
+        c.set(t);
+        EXPECT_TRUE(c.holds(t)) << c.what;
+        std::unique_ptr<AcDbText> copy(static_cast<AcDbText*>(t.cloneData()));
+        t.setAlignmentPoint(AcGePoint3d(9, 9, 9)); // the original changing leaves the copy as it was
+        EXPECT_TRUE(c.holds(*copy)) << c.what;
+    }
+
+    // Moving a text moves its alignment point too, from the default one as well.
+    AcDbText moved(AcGePoint3d(1, 2, 0), L"ROOM", AcDbObjectId(), 2.5, 0);
+    AcGeMatrix3d shift;
+    shift.setToTranslation(AcGeVector3d(10, 20, 0));
+    ASSERT_EQ(moved.transformBy(shift), Acad::eOk);
+    EXPECT_EQ(moved.alignmentPoint(), AcGePoint3d(10, 20, 0));
+    EXPECT_EQ(moved.position(), AcGePoint3d(11, 22, 0));
+    EXPECT_EQ(moved.widthFactor(), 1);
+}
+
+// Attributes share their tags' text: renaming one leaves every other attribute's tag as it was.
+TEST_F(Entities, AttributeTagsStayWithEachAttribute) {
+    AcDbAttribute a(AcGePoint3d(), L"1", L"AREA"), b(AcGePoint3d(), L"2", L"AREA");
+    AcDbAttributeDefinition d(AcGePoint3d(), L"", L"AREA", L"Area?");
+    ASSERT_EQ(a.setTag(L"NAME"), Acad::eOk);
+    EXPECT_STREQ(a.tagConst(), L"NAME");
+    EXPECT_STREQ(b.tagConst(), L"AREA");
+    EXPECT_STREQ(d.tagConst(), L"AREA");
+    EXPECT_EQ(b.setTag(L""), Acad::eInvalidInput);
+    EXPECT_STREQ(b.tagConst(), L"AREA");
+    ACHAR* prompt = d.prompt();
+    EXPECT_STREQ(prompt, L"Area?");
+    acutDelString(prompt);
+    EXPECT_STREQ(AcDbAttributeDefinition().promptConst(), L"");
 }
 
 } // namespace
