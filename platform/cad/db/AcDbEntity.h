@@ -517,9 +517,9 @@ public:
     Acad::ErrorStatus setPosition(const AcGePoint3d& p);
     double rotation() const { return rotation_; }
     Acad::ErrorStatus setRotation(double r);
-    AcGeScale3d scaleFactors() const { return scale_; }
+    AcGeScale3d scaleFactors() const { return rare_->scale; }
     Acad::ErrorStatus setScaleFactors(const AcGeScale3d& s);
-    AcGeVector3d normal() const { return normal_; }
+    AcGeVector3d normal() const { return rare_->normal; }
     Acad::ErrorStatus setNormal(const AcGeVector3d& n);
     // Definition coordinates to world: translate by minus the definition's origin, scale, rotate,
     // go to the plane of the normal and move to the position.
@@ -559,10 +559,15 @@ private:
     AcDbObjectId block_;
     AcGePoint3d position_;
     double rotation_ = 0;
-    AcGeScale3d scale_;
-    AcGeVector3d normal_{0, 0, 1};
+    // What inserts mostly leave as they are.
+    struct Rare {
+        AcGeScale3d scale;
+        AcGeVector3d normal{0, 0, 1};
+    };
+    AcDbRareFields<Rare> rare_;
     std::vector<AcDbObjectId> attributes_;
-    std::vector<AcDbAttribute*> pending_; // appended before the insert joined a database; owned
+    // Appended before the insert joined a database; owned.
+    std::unique_ptr<std::vector<AcDbAttribute*>> pending_;
     AcDbHandle seqend_;
 };
 

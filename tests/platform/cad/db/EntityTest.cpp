@@ -477,4 +477,38 @@ TEST_F(Entities, AttributeTagsStayWithEachAttribute) {
     EXPECT_STREQ(AcDbAttributeDefinition().promptConst(), L"");
 }
 
+// Inserts keep their scale and normal apart until set; both read back through copies and placements,
+// and an attribute waiting for its insert to join the database is taken once.
+TEST_F(Entities, InsertScaleAndNormalReadBackThroughCopiesAndPlacements) {
+    AcDbObjectId def = defineBlock(L"SCALED");
+    AcDbBlockReference plain(AcGePoint3d(1, 2, 0), def);
+    EXPECT_EQ(plain.scaleFactors().sx, 1);
+    EXPECT_EQ(plain.normal(), AcGeVector3d(0, 0, 1));
+    EXPECT_EQ(plain.setScaleFactors(AcGeScale3d(0, 1, 1)), Acad::eInvalidInput);
+    EXPECT_EQ(plain.setNormal(AcGeVector3d()), Acad::eInvalidInput);
+
+    AcDbBlockReference ref(AcGePoint3d(1, 2, 0), def);
+    ASSERT_EQ(ref.setScaleFactors(AcGeScale3d(2, -3, 4)), Acad::eOk);
+    ASSERT_EQ(ref.setNormal(AcGeVector3d(0, 0, -2)), Acad::eOk);
+    std::unique_ptr<AcDbBlockReference> copy(static_cast<AcDbBlockReference*>(ref.cloneData()));
+    ref.setScaleFactors(AcGeScale3d(1, 1, 1));
+    EXPECT_EQ(copy->scaleFactors().sy, -3);
+    EXPECT_EQ(copy->scaleFactors().sz, 4);
+    EXPECT_EQ(copy->normal(), AcGeVector3d(0, 0, -1));
+    EXPECT_EQ(plain.scaleFactors().sx, 1); // others keep the defaults
+
+    // Placing an insert by a matrix sets scale and normal from it.
+    AcGeMatrix3d twice;
+    twice.setToScaling(2.0);
+    ASSERT_EQ(plain.setBlockTransform(twice), Acad::eOk);
+    EXPECT_DOUBLE_EQ(plain.scaleFactors().sx, 2);
+    EXPECT_DOUBLE_EQ(plain.scaleFactors().sz, 2);
+
+    auto* loose = new AcDbBlockReference(AcGePoint3d(), def);
+    auto* att = new AcDbAttribute(AcGePoint3d(), L"x", L"T");
+    ASSERT_EQ(loose->appendAttribute(att), Acad::eOk);
+    EXPECT_EQ(loose->appendAttribute(att), Acad::eAlreadyInDb);
+    delete loose;
+}
+
 } // namespace
