@@ -511,4 +511,30 @@ TEST_F(Entities, InsertScaleAndNormalReadBackThroughCopiesAndPlacements) {
     delete loose;
 }
 
+// A colour's name and book name are kept as one shared text; each reads back as set, alone or together.
+TEST(ColourNames, ReadBackAsSet) {
+    const struct {
+        const ACHAR *color, *book, *wantColor, *wantBook;
+    } cases[] = {
+        {nullptr, nullptr, L"", L""},
+        {L"RED 7", nullptr, L"RED 7", L""},
+        {L"RED 7", L"", L"RED 7", L""},
+        {L"", L"PANTONE+", L"", L"PANTONE+"},
+        {L"RAL 9010", L"RAL CLASSIC", L"RAL 9010", L"RAL CLASSIC"},
+    };
+    for (const auto& c : cases) {
+        AcCmColor colour;
+        colour.setRGB(10, 20, 30);
+        ASSERT_EQ(colour.setNames(c.color, c.book), Acad::eOk);
+        AcCmColor copy = colour;
+        colour.setNames(L"OTHER", L"BOOK"); // the original renamed leaves the copy as it was
+        EXPECT_STREQ(copy.colorName(), c.wantColor);
+        EXPECT_STREQ(copy.bookName(), c.wantBook);
+    }
+    AcCmColor renamed;
+    renamed.setNames(L"A", L"B");
+    renamed.setNames(L"A");
+    EXPECT_STREQ(renamed.bookName(), L"");
+}
+
 } // namespace
