@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <memory>
 #include <string>
@@ -386,6 +387,39 @@ private:
         return values;
     }
     std::unique_ptr<T> p_;
+};
+
+// A text an object holds (a text entity's string): one allocation of its exact length, none when empty,
+// where a string object takes 32 bytes in place besides.
+class AcDbCompactText {
+public:
+    AcDbCompactText() = default;
+    AcDbCompactText(const wchar_t* s) { assign(s); }
+    AcDbCompactText(const AcDbCompactText& o) { assign(o.c_str()); }
+    AcDbCompactText& operator=(const AcDbCompactText& o) {
+        if (this != &o) assign(o.c_str());
+        return *this;
+    }
+    AcDbCompactText& operator=(const wchar_t* s) {
+        assign(s);
+        return *this;
+    }
+    ~AcDbCompactText() { delete[] p_; }
+    const wchar_t* c_str() const { return p_ ? p_ : L""; }
+    std::size_t size() const { return p_ ? std::wcslen(p_) : 0; }
+
+private:
+    void assign(const wchar_t* s) {
+        wchar_t* next = nullptr;
+        if (s && *s) { // s may be this text's own
+            const std::size_t n = std::wcslen(s) + 1;
+            next = new wchar_t[n];
+            std::wmemcpy(next, s, n);
+        }
+        delete[] p_;
+        p_ = next;
+    }
+    wchar_t* p_ = nullptr;
 };
 
 // Runtime class identity: isA()->name() gives the SDK class name.

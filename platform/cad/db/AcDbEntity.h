@@ -352,7 +352,7 @@ private:
     AcGePoint3d position_;
     double height_ = 0, rotation_ = 0;
     AcDbRareFields<Rare> rare_;
-    std::wstring text_;
+    AcDbCompactText text_;
     AcDb::TextHorzMode hmode_ = AcDb::kTextLeft;
     AcDb::TextVertMode vmode_ = AcDb::kTextBase;
     AcDbObjectId style_;

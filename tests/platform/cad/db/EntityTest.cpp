@@ -537,4 +537,31 @@ TEST(ColourNames, ReadBackAsSet) {
     EXPECT_STREQ(renamed.bookName(), L"");
 }
 
+// A text's string is held at its own length: empty, short, long and non-ASCII strings read back as set,
+// a copy keeps its own, and a text set from its own string keeps it.
+TEST_F(Entities, TextStringsReadBackAsSet) {
+    const std::wstring longText(500, L'W');
+    for (const ACHAR* s : {L"", L"A", L"R12", L"49.00 sq m", L"B\u00fcro \u623f\u95f4", longText.c_str()}) {
+        AcDbText t(AcGePoint3d(), s);
+        EXPECT_STREQ(t.textStringConst(), s);
+        std::unique_ptr<AcDbText> copy(static_cast<AcDbText*>(t.cloneData()));
+        ASSERT_EQ(t.setTextString(t.textStringConst()), Acad::eOk);
+        EXPECT_STREQ(t.textStringConst(), s);
+        ASSERT_EQ(t.setTextString(L"changed"), Acad::eOk);
+        EXPECT_STREQ(copy->textStringConst(), s);
+        ACHAR* dup = copy->textString();
+        EXPECT_STREQ(dup, s);
+        acutDelString(dup);
+    }
+    AcDbText none(AcGePoint3d(), nullptr);
+    EXPECT_STREQ(none.textStringConst(), L"");
+    EXPECT_EQ(none.setTextString(nullptr), Acad::eInvalidInput);
+    // The extents follow the string's length.
+    AcDbText shortText(AcGePoint3d(), L"AB", AcDbObjectId(), 1.0), longer(AcGePoint3d(), L"ABCD", AcDbObjectId(), 1.0);
+    AcDbExtents a, b;
+    ASSERT_EQ(shortText.getGeomExtents(a), Acad::eOk);
+    ASSERT_EQ(longer.getGeomExtents(b), Acad::eOk);
+    EXPECT_DOUBLE_EQ(b.maxPoint().x, 2 * a.maxPoint().x);
+}
+
 } // namespace
