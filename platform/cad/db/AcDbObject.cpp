@@ -305,7 +305,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
 Acad::ErrorStatus AcDbObject::downgradeOpen() {
     if (!stub_) return Acad::eOk;
     if (mode_ == AcDb::kNotOpen) return Acad::eNotOpenForRead;
-    mode_ = AcDb::kForRead;
+    mode_ = static_cast<signed char>(AcDb::kForRead);
     return Acad::eOk;
 }
 
