@@ -151,9 +151,16 @@ Adesk::UInt8 AcCmEntityColor::lookUpACI(Adesk::UInt8 r, Adesk::UInt8 g, Adesk::U
 }
 
 Acad::ErrorStatus AcCmColor::setNames(const ACHAR* colorName, const ACHAR* bookName) {
-    colorName_ = colorName ? colorName : L"";
-    bookName_ = bookName ? bookName : L"";
+    std::wstring names = colorName ? colorName : L"";
+    if (bookName && *bookName) names.append(1, L'\0').append(bookName);
+    names_ = names;
     return Acad::eOk;
+}
+
+const ACHAR* AcCmColor::bookName() const {
+    const std::wstring& names = names_.str();
+    const std::size_t end = names.find(L'\0');
+    return end == std::wstring::npos ? L"" : names.c_str() + end + 1;
 }
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <utility>
 
-// A name many objects hold alike (an entity's layer and linetype, a colour's book): one shared copy per
-// distinct name (a drawing has a few dozen and hundreds of thousands of entities), freed with the last
-// object naming it, so that opening and closing drawings leaves nothing behind.
+// A name many objects hold alike (an entity's layer and linetype, a colour's book, an attribute's tag):
+// one shared copy per distinct name (a drawing has a few dozen and hundreds of thousands of entities),
+// freed with the last object naming it, so that opening and closing drawings leaves nothing behind.
 class AcDbSharedName {
 public:
     AcDbSharedName(const wchar_t* name) : AcDbSharedName(std::wstring(name)) {}
@@ -125,13 +125,14 @@ public:
     bool isByACI() const { return color_.isByACI(); }
     bool isNone() const { return color_.isNone(); }
     const AcCmEntityColor& entityColor() const { return color_; }
-    const ACHAR* colorName() const { return colorName_.c_str(); }
-    const ACHAR* bookName() const { return bookName_.c_str(); }
+    const ACHAR* colorName() const { return names_.c_str(); }
+    const ACHAR* bookName() const;
     Acad::ErrorStatus setNames(const ACHAR* colorName, const ACHAR* bookName = nullptr);
     friend bool operator==(const AcCmColor& a, const AcCmColor& b) { return a.color_ == b.color_; }
     friend bool operator!=(const AcCmColor& a, const AcCmColor& b) { return !(a == b); }
 
 private:
     AcCmEntityColor color_;
-    AcDbSharedName colorName_ = AcDbSharedName::none(), bookName_ = AcDbSharedName::none();
+    // The colour's name, then, when it has one, a NUL and the book's name: one shared copy for both.
+    AcDbSharedName names_ = AcDbSharedName::none();
 };

@@ -72,15 +72,11 @@ bool AcDbObjectIterator::seek(AcDbObjectId id) {
 // ---------------------------------------------------------------- block reference
 
 AcDbBlockReference::AcDbBlockReference(const AcDbBlockReference& o)
-    : AcDbEntity(o),
-      block_(o.block_),
-      position_(o.position_),
-      rotation_(o.rotation_),
-      scale_(o.scale_),
-      normal_(o.normal_) {}
+    : AcDbEntity(o), block_(o.block_), position_(o.position_), rotation_(o.rotation_), rare_(o.rare_) {}
 
 AcDbBlockReference::~AcDbBlockReference() {
-    for (AcDbAttribute* a : pending_) delete a;
+    if (pending_)
+        for (AcDbAttribute* a : *pending_) delete a;
 }
 
 Acad::ErrorStatus AcDbBlockReference::setBlockTableRecord(AcDbObjectId id) {
@@ -101,11 +97,14 @@ Acad::ErrorStatus AcDbBlockReference::setRotation(double r) {
 Acad::ErrorStatus AcDbBlockReference::setScaleFactors(const AcGeScale3d& s) {
     if (s.sx == 0 || s.sy == 0 || s.sz == 0) return Acad::eInvalidInput;
     assertWriteEnabled();
-    scale_ = s;
+    rare_.change([&](Rare& r) { r.scale = s; });
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbBlockReference::setNormal(const AcGeVector3d& n) {
-    return setUnitVector(normal_, n);
+    AcGeVector3d normal = rare_->normal;
+    Acad::ErrorStatus es = setUnitVector(normal, n);
+    if (es == Acad::eOk) rare_.change([&](Rare& r) { r.normal = normal; });
+    return es;
 }
 
 AcGeMatrix3d AcDbBlockReference::blockTransform() const {
@@ -114,10 +113,12 @@ AcGeMatrix3d AcDbBlockReference::blockTransform() const {
     if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
     // Placed, turned, scaled, from the definition's origin; a part that is the identity (the world
     // plane, no turn, unit scale, origin at zero: most inserts) is not multiplied in.
+    const AcGeVector3d& normal = rare_->normal;
+    const AcGeScale3d& scale = rare_->scale;
     AcGeMatrix3d m = AcGeMatrix3d::translation(position_.asVector());
-    if (normal_.x != 0.0 || normal_.y != 0.0 || normal_.z != 1.0) m = m * AcGeMatrix3d::planeToWorld(normal_);
+    if (normal.x != 0.0 || normal.y != 0.0 || normal.z != 1.0) m = m * AcGeMatrix3d::planeToWorld(normal);
     if (rotation_ != 0.0) m = m * AcGeMatrix3d::rotation(rotation_, AcGeVector3d::kZAxis);
-    if (scale_.sx != 1.0 || scale_.sy != 1.0 || scale_.sz != 1.0) m = m * AcGeMatrix3d::scaling(scale_);
+    if (scale.sx != 1.0 || scale.sy != 1.0 || scale.sz != 1.0) m = m * AcGeMatrix3d::scaling(scale);
     if (origin.x != 0.0 || origin.y != 0.0 || origin.z != 0.0) m = m * AcGeMatrix3d::translation(-origin.asVector());
     return m;
 }
@@ -134,8 +135,7 @@ Acad::ErrorStatus AcDbBlockReference::setBlockTransform(const AcGeMatrix3d& m) {
     AcDbDatabase* db = block_.database();
     if (auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr) origin = btr->origin();
     assertWriteEnabled();
-    normal_ = n;
-    scale_ = AcGeScale3d(sx, sy, sz);
+    rare_.put(Rare{AcGeScale3d(sx, sy, sz), n});
     rotation_ = std::atan2(lx.y, lx.x);
     if (rotation_ < 0) rotation_ += 2 * M_PI;
     position_ = m * origin;
@@ -150,7 +150,8 @@ Acad::ErrorStatus AcDbBlockReference::transformBy(const AcGeMatrix3d& m) {
     AcDbDatabase* db = database();
     for (AcDbObjectId id : attributes_)
         if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr)) a->transformBy(m);
-    for (AcDbAttribute* a : pending_) a->transformBy(m);
+    if (pending_)
+        for (AcDbAttribute* a : *pending_) a->transformBy(m);
     return Acad::eOk;
 }
 
@@ -163,10 +164,11 @@ Acad::ErrorStatus AcDbBlockReference::appendAttribute(AcDbObjectId& id, AcDbAttr
     id.setNull();
     if (!attr) return Acad::eNullEntityPointer;
     if (attr->isDatabaseResident()) return Acad::eAlreadyInDb;
-    if (std::find(pending_.begin(), pending_.end(), attr) != pending_.end()) return Acad::eAlreadyInDb;
+    if (pending_ && std::find(pending_->begin(), pending_->end(), attr) != pending_->end()) return Acad::eAlreadyInDb;
     assertWriteEnabled();
     if (!database()) {
-        pending_.push_back(attr);
+        if (!pending_) pending_ = std::make_unique<std::vector<AcDbAttribute*>>();
+        pending_->push_back(attr);
         return Acad::eOk;
     }
     attr->setOwnerId(objectId());
@@ -179,7 +181,8 @@ Acad::ErrorStatus AcDbBlockReference::appendAttribute(AcDbObjectId& id, AcDbAttr
 void AcDbBlockReference::onAddedToDatabase(AcDbDatabase* db) {
     AcDbEntity::onAddedToDatabase(db);
     std::vector<AcDbAttribute*> pending;
-    pending.swap(pending_);
+    if (pending_) pending.swap(*pending_);
+    pending_.reset();
     bool was = db->isLoading();
     db->setLoading(true); // attributes joining with their insert are not left open
     for (AcDbAttribute* a : pending) {

@@ -2,9 +2,13 @@
 // Basic types of the drawing database: integers, statuses, handles, object ids, arrays, runtime classes.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "win/WinTypes.h"
@@ -346,6 +350,77 @@ using AcDbObjectIdArray = AcArray<AcDbObjectId>;
 using AcDbIntArray = AcArray<int>;
 using AcGeDoubleArray = AcArray<double>;
 using AcDbVoidPtrArray = AcArray<void*>;
+
+// Fields most objects of a class leave at their defaults (a text's normal, width factor...), held apart
+// and allocated only when a value differs from the default in any bit, so a drawing of thousands of
+// texts and inserts does not carry them each. Copies copy the values.
+template <typename T>
+class AcDbRareFields {
+public:
+    AcDbRareFields() = default;
+    AcDbRareFields(const AcDbRareFields& o) : p_(o.p_ ? new T(*o.p_) : nullptr) {}
+    AcDbRareFields& operator=(const AcDbRareFields& o) {
+        if (this != &o) p_.reset(o.p_ ? new T(*o.p_) : nullptr);
+        return *this;
+    }
+    const T& get() const { return p_ ? *p_ : defaults(); }
+    const T* operator->() const { return &get(); }
+    // Stores the values, allocating only for values that are not the defaults.
+    void put(const T& v) {
+        if (p_)
+            *p_ = v;
+        else if (std::memcmp(&v, &defaults(), sizeof(T)) != 0)
+            p_.reset(new T(v));
+    }
+    // Changes some of the values: f gets a copy to change.
+    template <typename F>
+    void change(F f) {
+        T v = get();
+        f(v);
+        put(v);
+    }
+
+private:
+    static_assert(std::is_trivially_copyable_v<T>);
+    static const T& defaults() {
+        static const T values{};
+        return values;
+    }
+    std::unique_ptr<T> p_;
+};
+
+// A text an object holds (a text entity's string): one allocation of its exact length, none when empty,
+// where a string object takes 32 bytes in place besides.
+class AcDbCompactText {
+public:
+    AcDbCompactText() = default;
+    AcDbCompactText(const wchar_t* s) { assign(s); }
+    AcDbCompactText(const AcDbCompactText& o) { assign(o.c_str()); }
+    AcDbCompactText& operator=(const AcDbCompactText& o) {
+        if (this != &o) assign(o.c_str());
+        return *this;
+    }
+    AcDbCompactText& operator=(const wchar_t* s) {
+        assign(s);
+        return *this;
+    }
+    ~AcDbCompactText() { delete[] p_; }
+    const wchar_t* c_str() const { return p_ ? p_ : L""; }
+    std::size_t size() const { return p_ ? std::wcslen(p_) : 0; }
+
+private:
+    void assign(const wchar_t* s) {
+        wchar_t* next = nullptr;
+        if (s && *s) { // s may be this text's own
+            const std::size_t n = std::wcslen(s) + 1;
+            next = new wchar_t[n];
+            std::wmemcpy(next, s, n);
+        }
+        delete[] p_;
+        p_ = next;
+    }
+    wchar_t* p_ = nullptr;
+};
 
 // Runtime class identity: isA()->name() gives the SDK class name.
 class AcRxClass {

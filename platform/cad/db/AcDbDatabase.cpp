@@ -60,14 +60,51 @@ AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool) {
 
 AcDbDatabase::~AcDbDatabase() {
     if (g_working == this) g_working = nullptr;
-    for (auto& [h, stub] : stubs_) delete stub.object;
+    for (AcDbObjectStub& stub : stubs_) delete stub.object;
+}
+
+std::size_t AcDbDatabase::StubIndex::slotOf(std::uint64_t handle) const {
+    // Handles come nearly in sequence: the multiplicative hash spreads them over the whole table.
+    return static_cast<std::size_t>((handle * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+}
+
+AcDbObjectStub* AcDbDatabase::StubIndex::find(std::uint64_t handle) const {
+    if (slots_.empty()) return nullptr;
+    for (std::size_t i = slotOf(handle);; i = (i + 1) & (slots_.size() - 1)) {
+        AcDbObjectStub* stub = slots_[i];
+        if (!stub || stub->handle.value() == handle) return stub;
+    }
+}
+
+AcDbObjectStub& AcDbDatabase::StubIndex::add(std::uint64_t handle) {
+    reserve(stubs_.size() + 1);
+    AcDbObjectStub& stub = stubs_.emplace_back();
+    stub.handle = AcDbHandle(handle);
+    std::size_t i = slotOf(handle);
+    while (slots_[i]) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = &stub;
+    return stub;
+}
+
+void AcDbDatabase::StubIndex::reserve(std::size_t n) {
+    std::size_t slots = slots_.empty() ? 64 : slots_.size();
+    while (n > slots / 4 * 3) slots *= 2;
+    if (slots != slots_.size()) rehash(slots);
+}
+
+void AcDbDatabase::StubIndex::rehash(std::size_t slots) {
+    slots_.assign(slots, nullptr);
+    for (AcDbObjectStub& stub : stubs_) {
+        std::size_t i = slotOf(stub.handle.value());
+        while (slots_[i]) i = (i + 1) & (slots - 1);
+        slots_[i] = &stub;
+    }
 }
 
 AcDbObjectStub* AcDbDatabase::stubFor(AcDbHandle h, bool create) {
-    auto it = stubs_.find(h.value());
-    if (it != stubs_.end()) return &it->second;
+    if (AcDbObjectStub* found = stubs_.find(h.value())) return found;
     if (!create) return nullptr;
-    AcDbObjectStub& stub = stubs_.try_emplace(h.value()).first->second;
+    AcDbObjectStub& stub = stubs_.add(h.value());
     stub.database = this;
     stub.handle = h;
     return &stub;
@@ -121,8 +158,8 @@ Acad::ErrorStatus AcDbDatabase::setHandseed(const AcDbHandle& h) {
         return Acad::eOk;
     }
     std::uint64_t maxUsed = 0;
-    for (const auto& [v, stub] : stubs_)
-        if (stub.object) maxUsed = std::max(maxUsed, v);
+    for (const AcDbObjectStub& stub : stubs_)
+        if (stub.object) maxUsed = std::max(maxUsed, stub.handle.value());
     seed_ = AcDbHandle(std::max(h.value(), maxUsed + 1));
     return Acad::eOk;
 }
@@ -131,8 +168,8 @@ std::vector<AcDbObjectId> AcDbDatabase::allObjectIds() const {
     std::vector<std::pair<std::uint64_t, AcDbObjectStub*>> v;
     v.reserve(objectCount_);
     // Ids give access to the objects the database holds; the stubs themselves are never const.
-    for (const auto& [h, stub] : stubs_)
-        if (stub.object) v.push_back({h, const_cast<AcDbObjectStub*>(&stub)});
+    for (const AcDbObjectStub& stub : stubs_)
+        if (stub.object) v.push_back({stub.handle.value(), const_cast<AcDbObjectStub*>(&stub)});
     std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<AcDbObjectId> out;
     out.reserve(v.size());

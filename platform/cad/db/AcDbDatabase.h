@@ -1,6 +1,7 @@
 #pragma once
 // The drawing database: objects by handle, header variables, tables and dictionaries, open rules,
 // deep cloning, and the global open and look-up functions.
+#include <deque>
 #include <functional>
 #include <memory>
 #include <unordered_map>
@@ -263,7 +264,26 @@ private:
     Acad::ErrorStatus cloneOne(AcDbObjectId src, AcDbObjectId owner, AcDbIdMapping& map, bool primary,
                                std::vector<AcDbObject*>& clones);
 
-    std::unordered_map<std::uint64_t, AcDbObjectStub> stubs_; // held in the nodes, which never move
+    // Stubs by handle: kept in a deque, where they never move (ids point at them), and found through a
+    // table of pointers probed from the handle's hash; a hash map's node per object took half as much again.
+    class StubIndex {
+    public:
+        AcDbObjectStub* find(std::uint64_t handle) const;
+        // A new stub for a handle that has none.
+        AcDbObjectStub& add(std::uint64_t handle);
+        void reserve(std::size_t n);
+        std::deque<AcDbObjectStub>::iterator begin() { return stubs_.begin(); }
+        std::deque<AcDbObjectStub>::iterator end() { return stubs_.end(); }
+        std::deque<AcDbObjectStub>::const_iterator begin() const { return stubs_.begin(); }
+        std::deque<AcDbObjectStub>::const_iterator end() const { return stubs_.end(); }
+
+    private:
+        std::size_t slotOf(std::uint64_t handle) const;
+        void rehash(std::size_t slots);
+        std::deque<AcDbObjectStub> stubs_;
+        std::vector<AcDbObjectStub*> slots_; // a power of two, at most three quarters used
+    };
+    StubIndex stubs_;
     std::unordered_set<AcDbObject*> open_;
     size_t objectCount_ = 0;
     AcDbHandle seed_{1};

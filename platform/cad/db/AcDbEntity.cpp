@@ -524,7 +524,7 @@ Acad::ErrorStatus AcDbText::setPosition(const AcGePoint3d& p) {
 }
 Acad::ErrorStatus AcDbText::setAlignmentPoint(const AcGePoint3d& p) {
     assertWriteEnabled();
-    alignment_ = p;
+    rare_.change([&](Rare& r) { r.alignment = p; });
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbText::setHeight(double h) {
@@ -536,7 +536,7 @@ Acad::ErrorStatus AcDbText::setHeight(double h) {
 Acad::ErrorStatus AcDbText::setWidthFactor(double w) {
     if (w <= 0) return Acad::eInvalidInput;
     assertWriteEnabled();
-    widthFactor_ = w;
+    rare_.change([&](Rare& r) { r.widthFactor = w; });
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbText::setRotation(double r) {
@@ -546,16 +546,19 @@ Acad::ErrorStatus AcDbText::setRotation(double r) {
 }
 Acad::ErrorStatus AcDbText::setOblique(double a) {
     assertWriteEnabled();
-    oblique_ = a;
+    rare_.change([&](Rare& r) { r.oblique = a; });
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbText::setThickness(double t) {
     assertWriteEnabled();
-    thickness_ = t;
+    rare_.change([&](Rare& r) { r.thickness = t; });
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbText::setNormal(const AcGeVector3d& n) {
-    return setUnitVector(normal_, n);
+    AcGeVector3d normal = rare_->normal;
+    Acad::ErrorStatus es = setUnitVector(normal, n);
+    if (es == Acad::eOk) rare_.change([&](Rare& r) { r.normal = normal; });
+    return es;
 }
 ACHAR* AcDbText::textString() const {
     return acutDupString(text_.c_str());
@@ -600,20 +603,22 @@ void AcDbText::onAddedToDatabase(AcDbDatabase* db) {
 
 Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m) {
     // The text's X direction in world coordinates, transformed, gives the new rotation.
-    AcGeMatrix3d p2w = AcGeMatrix3d::planeToWorld(normal_);
+    Rare r = rare_.get();
+    AcGeMatrix3d p2w = AcGeMatrix3d::planeToWorld(r.normal);
     AcGeVector3d dir = p2w * AcGeVector3d(std::cos(rotation_), std::sin(rotation_), 0);
     AcGeVector3d up = p2w * AcGeVector3d(-std::sin(rotation_), std::cos(rotation_), 0);
-    AcGeVector3d ndir = m * dir, nup = m * up, nn = m * normal_;
+    AcGeVector3d ndir = m * dir, nup = m * up, nn = m * r.normal;
     if (ndir.isZeroLength() || nup.isZeroLength()) return Acad::eCannotScaleNonUniformly;
     bool mirrored = m.det() < 0;
     assertWriteEnabled();
     position_ = m * position_;
-    alignment_ = m * alignment_;
-    normal_ = nn.normal();
+    r.alignment = m * r.alignment;
+    r.normal = nn.normal();
     double sx = ndir.length(), sy = nup.length();
     height_ *= sy;
-    if (sy > 0) widthFactor_ *= sx / sy;
-    AcGeVector3d local = AcGeMatrix3d::worldToPlane(normal_) * (mirrored ? -ndir : ndir);
+    if (sy > 0) r.widthFactor *= sx / sy;
+    rare_.put(r);
+    AcGeVector3d local = AcGeMatrix3d::worldToPlane(r.normal) * (mirrored ? -ndir : ndir);
     rotation_ = std::atan2(local.y, local.x);
     if (rotation_ < 0) rotation_ += 2 * M_PI;
     if (mirrored) genFlags_ ^= 2;
@@ -621,8 +626,9 @@ Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m) {
 }
 
 void AcDbText::boxCorners(AcGePoint3d c[4]) const {
-    double w = 0.8 * height_ * widthFactor_ * double(text_.size()), h = height_;
-    AcGePoint3d base = isDefaultAlignment() ? position_ : alignment_;
+    const Rare& r = rare_.get();
+    double w = 0.8 * height_ * r.widthFactor * double(text_.size()), h = height_;
+    AcGePoint3d base = isDefaultAlignment() ? position_ : r.alignment;
     double x0 = 0, y0 = 0;
     switch (hmode_) {
         case AcDb::kTextCenter:
@@ -650,10 +656,10 @@ void AcDbText::boxCorners(AcGePoint3d c[4]) const {
             break;
     }
     if (hmode_ == AcDb::kTextMid) y0 = -h / 2;
-    AcGeMatrix3d p2w = AcGeMatrix3d::planeToWorld(normal_);
+    AcGeMatrix3d p2w = AcGeMatrix3d::planeToWorld(r.normal);
     AcGeVector3d dx = p2w * AcGeVector3d(std::cos(rotation_), std::sin(rotation_), 0);
     AcGeVector3d dy = p2w * AcGeVector3d(-std::sin(rotation_), std::cos(rotation_), 0);
-    if (hmode_ == AcDb::kTextAlign || hmode_ == AcDb::kTextFit) w = position_.distanceTo(alignment_);
+    if (hmode_ == AcDb::kTextAlign || hmode_ == AcDb::kTextFit) w = position_.distanceTo(r.alignment);
     c[0] = base + dx * x0 + dy * y0;
     c[1] = c[0] + dx * w;
     c[2] = c[1] + dy * h;

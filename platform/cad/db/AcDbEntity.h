@@ -301,20 +301,20 @@ public:
     ACDB_CLONE_DATA(AcDbText)
     AcGePoint3d position() const { return position_; }
     Acad::ErrorStatus setPosition(const AcGePoint3d& p);
-    AcGePoint3d alignmentPoint() const { return alignment_; }
+    AcGePoint3d alignmentPoint() const { return rare_->alignment; }
     Acad::ErrorStatus setAlignmentPoint(const AcGePoint3d& p);
     bool isDefaultAlignment() const { return hmode_ == AcDb::kTextLeft && vmode_ == AcDb::kTextBase; }
     double height() const { return height_; }
     Acad::ErrorStatus setHeight(double h);
-    double widthFactor() const { return widthFactor_; }
+    double widthFactor() const { return rare_->widthFactor; }
     Acad::ErrorStatus setWidthFactor(double w);
     double rotation() const { return rotation_; }
     Acad::ErrorStatus setRotation(double r);
-    double oblique() const { return oblique_; }
+    double oblique() const { return rare_->oblique; }
     Acad::ErrorStatus setOblique(double a);
-    double thickness() const { return thickness_; }
+    double thickness() const { return rare_->thickness; }
     Acad::ErrorStatus setThickness(double t);
-    AcGeVector3d normal() const { return normal_; }
+    AcGeVector3d normal() const { return rare_->normal; }
     Acad::ErrorStatus setNormal(const AcGeVector3d& n);
     ACHAR* textString() const; // a copy; free with acutDelString
     const ACHAR* textStringConst() const { return text_.c_str(); }
@@ -343,10 +343,16 @@ protected:
     void boxCorners(AcGePoint3d corners[4]) const;
 
 private:
-    AcGePoint3d position_, alignment_;
-    double height_ = 0, widthFactor_ = 1, rotation_ = 0, oblique_ = 0, thickness_ = 0;
-    AcGeVector3d normal_{0, 0, 1};
-    std::wstring text_;
+    // What texts and attributes mostly leave as they are.
+    struct Rare {
+        AcGePoint3d alignment;
+        double widthFactor = 1, oblique = 0, thickness = 0;
+        AcGeVector3d normal{0, 0, 1};
+    };
+    AcGePoint3d position_;
+    double height_ = 0, rotation_ = 0;
+    AcDbRareFields<Rare> rare_;
+    AcDbCompactText text_;
     AcDb::TextHorzMode hmode_ = AcDb::kTextLeft;
     AcDb::TextVertMode vmode_ = AcDb::kTextBase;
     AcDbObjectId style_;
@@ -382,7 +388,7 @@ public:
     void setAttributeFlags(int f) { flags_ = f; }
 
 private:
-    std::wstring tag_, prompt_;
+    AcDbSharedName tag_ = AcDbSharedName::none(), prompt_ = AcDbSharedName::none();
     int flags_ = 0;
     Adesk::UInt16 fieldLength_ = 0;
     bool lockPosition_ = false;
@@ -415,7 +421,7 @@ public:
     Acad::ErrorStatus setAttributeFromBlock(const AcGeMatrix3d& blockTransform) { return transformBy(blockTransform); }
 
 private:
-    std::wstring tag_;
+    AcDbSharedName tag_ = AcDbSharedName::none();
     int flags_ = 0;
     Adesk::UInt16 fieldLength_ = 0;
     bool lockPosition_ = false;
@@ -511,9 +517,9 @@ public:
     Acad::ErrorStatus setPosition(const AcGePoint3d& p);
     double rotation() const { return rotation_; }
     Acad::ErrorStatus setRotation(double r);
-    AcGeScale3d scaleFactors() const { return scale_; }
+    AcGeScale3d scaleFactors() const { return rare_->scale; }
     Acad::ErrorStatus setScaleFactors(const AcGeScale3d& s);
-    AcGeVector3d normal() const { return normal_; }
+    AcGeVector3d normal() const { return rare_->normal; }
     Acad::ErrorStatus setNormal(const AcGeVector3d& n);
     // Definition coordinates to world: translate by minus the definition's origin, scale, rotate,
     // go to the plane of the normal and move to the position.
@@ -553,10 +559,15 @@ private:
     AcDbObjectId block_;
     AcGePoint3d position_;
     double rotation_ = 0;
-    AcGeScale3d scale_;
-    AcGeVector3d normal_{0, 0, 1};
+    // What inserts mostly leave as they are.
+    struct Rare {
+        AcGeScale3d scale;
+        AcGeVector3d normal{0, 0, 1};
+    };
+    AcDbRareFields<Rare> rare_;
     std::vector<AcDbObjectId> attributes_;
-    std::vector<AcDbAttribute*> pending_; // appended before the insert joined a database; owned
+    // Appended before the insert joined a database; owned.
+    std::unique_ptr<std::vector<AcDbAttribute*>> pending_;
     AcDbHandle seqend_;
 };
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbHyperlink.h"
@@ -128,6 +130,116 @@ resbuf* acdbValuesToRb(const AcDbRbValues& values) {
     return chain.head;
 }
 
+// ---------------------------------------------------------------- packed extended data
+
+namespace {
+
+// Extended data as an object keeps it: per application its name and item count, per item its code,
+// which fields it sets and those fields; a string whose characters all fit a byte takes a byte each.
+// Unpacking gives back exactly the values packed (signed zeros and all).
+enum PackedField : unsigned char { kStr = 1, kPt = 2, kInteger = 4, kBinary = 8, kId = 16 };
+
+static_assert(std::is_trivially_copyable_v<AcDbObjectId>);
+
+template <typename T>
+void putRaw(std::string& out, const T& v) {
+    out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
+
+void putCount(std::string& out, std::size_t n) {
+    putRaw(out, static_cast<std::uint32_t>(n));
+}
+
+void putString(std::string& out, const std::wstring& s) {
+    const bool narrow = std::all_of(s.begin(), s.end(), [](wchar_t c) { return c >= 0 && c < 0x100; });
+    putCount(out, s.size());
+    out.push_back(narrow ? 1 : 0);
+    if (narrow)
+        for (wchar_t c : s) out.push_back(static_cast<char>(static_cast<unsigned char>(c)));
+    else
+        out.append(reinterpret_cast<const char*>(s.data()), s.size() * sizeof(wchar_t));
+}
+
+struct PackedReader {
+    const char* at;
+    template <typename T>
+    T raw() {
+        T v;
+        std::memcpy(&v, at, sizeof v);
+        at += sizeof v;
+        return v;
+    }
+    std::size_t count() { return raw<std::uint32_t>(); }
+    std::wstring string() {
+        const std::size_t n = count();
+        const bool narrow = *at++ != 0;
+        std::wstring s(n, L'\0');
+        if (narrow) {
+            for (std::size_t k = 0; k < n; ++k) s[k] = static_cast<unsigned char>(at[k]);
+            at += n;
+        } else {
+            std::memcpy(s.data(), at, n * sizeof(wchar_t));
+            at += n * sizeof(wchar_t);
+        }
+        return s;
+    }
+};
+
+std::string packXData(const std::vector<AcDbXDataApp>& apps) {
+    std::string out;
+    if (apps.empty()) return out;
+    static const double zero[3] = {0, 0, 0};
+    putCount(out, apps.size());
+    for (const AcDbXDataApp& a : apps) {
+        putString(out, a.app);
+        putCount(out, a.items.size());
+        for (const AcDbRbValue& v : a.items) {
+            unsigned char fields = (v.str.empty() ? 0 : kStr) | (std::memcmp(v.pt, zero, sizeof v.pt) ? kPt : 0) |
+                                   (v.integer ? kInteger : 0) | (v.binary.empty() ? 0 : kBinary) |
+                                   (v.id.isNull() ? 0 : kId);
+            putRaw(out, v.code);
+            out.push_back(static_cast<char>(fields));
+            if (fields & kStr) putString(out, v.str);
+            if (fields & kPt) putRaw(out, v.pt);
+            if (fields & kInteger) putRaw(out, v.integer);
+            if (fields & kBinary) {
+                putCount(out, v.binary.size());
+                out.append(reinterpret_cast<const char*>(v.binary.data()), v.binary.size());
+            }
+            if (fields & kId) putRaw(out, v.id);
+        }
+    }
+    out.shrink_to_fit();
+    return out;
+}
+
+std::vector<AcDbXDataApp> unpackXData(const std::string& packed) {
+    std::vector<AcDbXDataApp> apps;
+    if (packed.empty()) return apps;
+    PackedReader in{packed.data()};
+    apps.resize(in.count());
+    for (AcDbXDataApp& a : apps) {
+        a.app = in.string();
+        a.items.resize(in.count());
+        for (AcDbRbValue& v : a.items) {
+            v.code = in.raw<short>();
+            const auto fields = static_cast<unsigned char>(*in.at++);
+            if (fields & kStr) v.str = in.string();
+            if (fields & kPt) std::memcpy(v.pt, in.at, sizeof v.pt), in.at += sizeof v.pt;
+            if (fields & kInteger) v.integer = in.raw<Adesk::Int64>();
+            if (fields & kBinary) {
+                const std::size_t n = in.count();
+                v.binary.assign(in.at, in.at + n);
+                in.at += n;
+            }
+            if (fields & kId) v.id = in.raw<AcDbObjectId>();
+        }
+    }
+    return apps;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------- object
 
 AcDbObject::AcDbObject() = default;
@@ -136,6 +248,14 @@ AcDbObject::AcDbObject(const AcDbObject& o) : AcRxObject() {
     // A copy keeps the data, not the reactors.
     if (o.extras_ && (!o.extras_->xdata.empty() || !o.extras_->extraTags.empty()))
         extras_.reset(new Extras{{}, o.extras_->xdata, o.extras_->extraTags});
+}
+
+std::vector<AcDbXDataApp> AcDbObject::xDataApps() const {
+    return extras_ ? unpackXData(extras_->xdata) : std::vector<AcDbXDataApp>();
+}
+
+void AcDbObject::setXDataApps(const std::vector<AcDbXDataApp>& apps) {
+    if (extras_ || !apps.empty()) extras().xdata = packXData(apps);
 }
 
 const AcDbObject::Extras& AcDbObject::noExtras() {
@@ -185,7 +305,7 @@ Acad::ErrorStatus AcDbObject::upgradeOpen() {
 Acad::ErrorStatus AcDbObject::downgradeOpen() {
     if (!stub_) return Acad::eOk;
     if (mode_ == AcDb::kNotOpen) return Acad::eNotOpenForRead;
-    mode_ = AcDb::kForRead;
+    mode_ = static_cast<signed char>(AcDb::kForRead);
     return Acad::eOk;
 }
 
@@ -304,8 +424,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
         AcDbXDataApp* name;
         AcDbXDataApp* items;
     };
-    std::vector<AcDbXDataApp> none;
-    std::vector<AcDbXDataApp>& current = extras_ ? extras_->xdata : none;
+    std::vector<AcDbXDataApp> current = xDataApps();
     std::vector<Planned> next;
     next.reserve(current.size() + replaced.size());
     for (AcDbXDataApp& x : current) next.push_back({&x, &x});
@@ -327,7 +446,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
     std::vector<AcDbXDataApp> result;
     result.reserve(next.size());
     for (const Planned& p : next) result.push_back({std::move(p.name->app), std::move(p.items->items)});
-    setXDataApps(std::move(result));
+    setXDataApps(result);
     return Acad::eOk;
 }
 

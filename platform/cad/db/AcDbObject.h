@@ -66,7 +66,7 @@ public:
     Acad::ErrorStatus close();
     Acad::ErrorStatus upgradeOpen();
     Acad::ErrorStatus downgradeOpen();
-    AcDb::OpenMode openMode() const { return mode_; }
+    AcDb::OpenMode openMode() const { return static_cast<AcDb::OpenMode>(mode_); }
     int openCount() const { return openCount_; }
     bool isReadEnabled() const { return !stub_ || mode_ != AcDb::kNotOpen; }
     bool isWriteEnabled() const { return !stub_ || mode_ == AcDb::kForWrite || loading(); }
@@ -81,11 +81,11 @@ public:
     // setXData replaces the data of each application the chain names; over 16 KB per object fails.
     resbuf* xData(const ACHAR* regappName = nullptr) const;
     Acad::ErrorStatus setXData(const resbuf* xdata);
-    const std::vector<AcDbXDataApp>& xDataApps() const { return extras_ ? extras_->xdata : noExtras().xdata; }
+    // Every application's data, hyperlinks included (a copy: the object keeps it packed).
+    std::vector<AcDbXDataApp> xDataApps() const;
+    bool hasXData() const { return extras_ && !extras_->xdata.empty(); }
     // Stores data as read from a file, unchecked.
-    void setXDataApps(std::vector<AcDbXDataApp> apps) {
-        if (extras_ || !apps.empty()) extras().xdata = std::move(apps);
-    }
+    void setXDataApps(const std::vector<AcDbXDataApp>& apps);
     static int xDataSize(const std::vector<AcDbXDataApp>& apps);
     static int xDataSize(const AcDbXDataApp& app);
 
@@ -113,7 +113,7 @@ public:
     // Database bookkeeping; called by AcDbDatabase.
     void attach(AcDbObjectStub* stub) { stub_ = stub; }
     void setOpen(AcDb::OpenMode mode, int count) {
-        mode_ = mode;
+        mode_ = static_cast<signed char>(mode);
         openCount_ = count;
     }
     void setErasedFlag(bool e) { erased_ = e; }
@@ -136,14 +136,16 @@ private:
     // What few objects have, held apart: a drawing is mostly objects with none of it.
     struct Extras {
         AcDbObjectIdArray reactors;
-        std::vector<AcDbXDataApp> xdata;
+        // Extended data packed into bytes (see AcDbObject.cpp): a plan holds thousands of entities'
+        // data, and values unpacked take about 100 bytes each however short.
+        std::string xdata;
         AcDbDxfTags extraTags;
     };
     static const Extras& noExtras();
     Extras& extras();
     std::unique_ptr<Extras> extras_;
-    AcDb::OpenMode mode_ = AcDb::kNotOpen;
     int openCount_ = 0;
+    signed char mode_ = AcDb::kNotOpen; // an AcDb::OpenMode: a byte, so entities start 8 bytes sooner
     bool erased_ = false;
 };
 

@@ -12,23 +12,26 @@
 
 namespace dxf {
 
-static_assert(sizeof(Tag) == 24, "a tag is a code and a value held in place");
+static_assert(sizeof(Tag) == 16, "a tag is a code and a value held in place");
 
 void TagValue::assign(std::string_view s) {
     if (s.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("a DXF value longer than 4 GB");
     // s may be this value's own text: copy it before the old storage goes.
     if (s.size() > kInline) {
-        char* p = new char[s.size()];
-        std::memcpy(p, s.data(), s.size());
+        const std::size_t n = s.size();
+        char* p = new char[sizeof n + n];
+        std::memcpy(p, &n, sizeof n);
+        std::memcpy(p + sizeof n, s.data(), n);
         release();
         std::memcpy(buf_, &p, sizeof p);
+        small_ = kOnHeap;
     } else {
         char tmp[kInline];
         if (!s.empty()) std::memcpy(tmp, s.data(), s.size());
         release();
         if (!s.empty()) std::memcpy(buf_, tmp, s.size());
+        small_ = static_cast<unsigned char>(s.size());
     }
-    size_ = static_cast<std::uint32_t>(s.size());
 }
 
 std::ostream& operator<<(std::ostream& out, const TagValue& v) {

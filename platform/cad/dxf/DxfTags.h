@@ -10,9 +10,9 @@
 
 namespace dxf {
 
-// A tag's value. Up to 16 bytes (nearly every value of a drawing) are kept in the tag itself and
-// longer ones on the heap, so a tag takes 24 bytes: a drawing is millions of tags, and as strings
-// they took several times the file's size while it was read.
+// A tag's value. Up to 11 bytes (nearly every value of a drawing: numbers, handles, names) are kept in
+// the tag itself and longer ones on the heap with their length, so a tag takes 16 bytes: a drawing is
+// millions of tags, and while a file is read they are what the process holds most.
 class TagValue {
 public:
     TagValue() = default;
@@ -20,9 +20,9 @@ public:
     TagValue(const char* s) { assign(std::string_view(s)); }
     TagValue(const std::string& s) { assign(std::string_view(s)); }
     TagValue(const TagValue& o) { assign(o.view()); }
-    TagValue(TagValue&& o) noexcept : size_(o.size_) {
+    TagValue(TagValue&& o) noexcept : small_(o.small_) {
         std::memcpy(buf_, o.buf_, sizeof buf_);
-        o.size_ = 0;
+        o.small_ = 0;
     }
     TagValue& operator=(const TagValue& o) {
         assign(o.view());
@@ -31,9 +31,9 @@ public:
     TagValue& operator=(TagValue&& o) noexcept {
         if (this != &o) {
             release();
-            size_ = o.size_;
+            small_ = o.small_;
             std::memcpy(buf_, o.buf_, sizeof buf_);
-            o.size_ = 0;
+            o.small_ = 0;
         }
         return *this;
     }
@@ -48,34 +48,46 @@ public:
     void assign(std::string_view s);
     void assign(const char* p, std::size_t n) { assign(std::string_view(p, n)); }
     void clear() { assign(std::string_view()); }
-    const char* data() const { return onHeap() ? heapData() : buf_; }
-    std::size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
+    const char* data() const { return onHeap() ? heapBlock() + sizeof(std::size_t) : buf_; }
+    std::size_t size() const {
+        if (!onHeap()) return small_;
+        std::size_t n;
+        std::memcpy(&n, heapBlock(), sizeof n);
+        return n;
+    }
+    bool empty() const { return small_ == 0; }
     const char* begin() const { return data(); }
-    const char* end() const { return data() + size_; }
+    const char* end() const { return data() + size(); }
     char operator[](std::size_t i) const { return data()[i]; }
     char front() const { return data()[0]; }
-    char back() const { return data()[size_ - 1]; }
-    std::string_view view() const { return {data(), size_}; }
+    char back() const { return data()[size() - 1]; }
+    std::string_view view() const {
+        if (!onHeap()) return {buf_, small_};
+        const char* block = heapBlock();
+        std::size_t n;
+        std::memcpy(&n, block, sizeof n);
+        return {block + sizeof n, n};
+    }
     operator std::string_view() const { return view(); }
-    std::string str() const { return std::string(data(), size_); }
+    std::string str() const { return std::string(view()); }
     friend bool operator==(const TagValue& a, std::string_view b) { return a.view() == b; }
     friend std::string operator+(std::string a, const TagValue& b) { return a.append(b.view()); }
     friend std::string operator+(const TagValue& a, std::string_view b) { return a.str().append(b); }
 
 private:
-    static constexpr std::size_t kInline = 16;
-    bool onHeap() const { return size_ > kInline; }
-    const char* heapData() const {
+    static constexpr std::size_t kInline = 11;
+    static constexpr unsigned char kOnHeap = 0xFF; // in small_: buf_ holds where the length and text are
+    bool onHeap() const { return small_ == kOnHeap; }
+    const char* heapBlock() const {
         const char* p;
         std::memcpy(&p, buf_, sizeof p);
         return p;
     }
     void release() {
-        if (onHeap()) delete[] heapData();
+        if (onHeap()) delete[] heapBlock();
     }
-    std::uint32_t size_ = 0;
-    char buf_[kInline]; // the text itself, or where it is on the heap
+    unsigned char small_ = 0; // the length of a value held here, or kOnHeap
+    char buf_[kInline];       // the text itself, or where it is on the heap
 };
 std::ostream& operator<<(std::ostream& out, const TagValue& v);
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "cad/AcDb.h"
 
 namespace {
@@ -372,6 +376,37 @@ TEST(Handles, TextAndLoadingWithGivenHandles) {
     // New objects never reuse a handle in use.
     for (AcDbObjectId x : db.allObjectIds()) EXPECT_LT(x.handle().value(), db.handseed().value());
     EXPECT_FALSE(db.modelSpaceId().isNull());
+}
+
+// Ids are found by handle however many there are and in whatever order the file names them, and an id
+// handed out stays the same object's while the index grows.
+TEST(Handles, IdsFoundByHandleWhileTheIndexGrows) {
+    AcDbDatabase db(false);
+    db.setLoading(true);
+    std::vector<std::pair<std::uint64_t, AcDbObjectId>> given;
+    // In sequence, in wide strides (the high bits only) and from the top of the range down.
+    for (std::uint64_t h = 1; h <= 3000; ++h) given.push_back({h, {}});
+    for (std::uint64_t k = 1; k <= 500; ++k) given.push_back({k << 40, {}});
+    for (std::uint64_t k = 0; k < 500; ++k) given.push_back({~std::uint64_t(0) - k * 977, {}});
+    for (auto& [h, id] : given) ASSERT_EQ(db.getAcDbObjectId(id, true, AcDbHandle(h)), Acad::eOk) << h;
+    const AcDbObjectId first = given.front().second;
+    auto* line = new AcDbLine;
+    AcDbObjectId added;
+    ASSERT_EQ(db.addAcDbObject(added, line, AcDbHandle(1)), Acad::eOk);
+    EXPECT_EQ(added, first);
+    for (const auto& [h, id] : given) {
+        AcDbObjectId again;
+        ASSERT_EQ(db.getAcDbObjectId(again, true, AcDbHandle(h)), Acad::eOk) << h; // found, not made anew
+        EXPECT_EQ(again, id) << h;
+        EXPECT_EQ(id.handle().value(), h);
+    }
+    for (std::uint64_t h : {std::uint64_t(3001), std::uint64_t(7) << 40 | 1, std::uint64_t(0xFFFF)}) {
+        AcDbObjectId none;
+        EXPECT_NE(db.getAcDbObjectId(none, false, AcDbHandle(h)), Acad::eOk) << h;
+        EXPECT_TRUE(none.isNull()) << h;
+    }
+    EXPECT_EQ(db.allObjectIds().size(), 1u);
+    db.setLoading(false);
 }
 
 TEST(Dictionaries, EntriesAndExtensionDictionaries) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <memory>
 
 #include "CadTestFixture.h"
 #include "cad/AcDb.h"
@@ -407,6 +409,159 @@ TEST_F(Entities, LayerNamesStayWithEachCopyWhateverHappensToTheOthers) {
     EXPECT_EQ(kept.str(), L"Walls-unique-to-this-test");
     AcDbSharedName again = L"Walls-unique-to-this-test"; // made anew after every holder but one went
     EXPECT_EQ(again.c_str(), kept.c_str());
+}
+
+// Texts keep their seldom-changed fields apart until one differs from its default; every field must
+// still read back as set, alone or with others, through copies and moves.
+TEST_F(Entities, TextFieldsReadBackAsSetThroughCopiesAndMoves) {
+    const double negZero = -0.0;
+    struct Case {
+        const char* what;
+        std::function<void(AcDbText&)> set;
+        std::function<bool(const AcDbText&)> holds;
+    };
+    const Case cases[] = {
+        {"defaults", [](AcDbText&) {},
+         [](const AcDbText& t) {
+             return t.alignmentPoint() == AcGePoint3d() && t.widthFactor() == 1 && t.oblique() == 0 &&
+                    t.thickness() == 0 && t.normal() == AcGeVector3d(0, 0, 1);
+         }},
+        {"alignment", [](AcDbText& t) { t.setAlignmentPoint(AcGePoint3d(5, 6, 7)); },
+         [](const AcDbText& t) { return t.alignmentPoint() == AcGePoint3d(5, 6, 7) && t.widthFactor() == 1; }},
+        {"width", [](AcDbText& t) { t.setWidthFactor(0.75); },
+         [](const AcDbText& t) { return t.widthFactor() == 0.75 && t.alignmentPoint() == AcGePoint3d(); }},
+        {"oblique and thickness", [](AcDbText& t) { t.setOblique(0.25), t.setThickness(3); },
+         [](const AcDbText& t) { return t.oblique() == 0.25 && t.thickness() == 3; }},
+        {"normal", [](AcDbText& t) { t.setNormal(AcGeVector3d(0, 0, -4)); },
+         [](const AcDbText& t) { return t.normal() == AcGeVector3d(0, 0, -1); }},
+        {"zero normal refused", [](AcDbText& t) { t.setNormal(AcGeVector3d(0, 0, 0)); },
+         [](const AcDbText& t) { return t.normal() == AcGeVector3d(0, 0, 1); }},
+        {"set back to the default", [](AcDbText& t) { t.setWidthFactor(2), t.setWidthFactor(1); },
+         [](const AcDbText& t) { return t.widthFactor() == 1; }},
+        // A file's "-0.0" is written back as read.
+        {"signed zero", [&](AcDbText& t) { t.setThickness(negZero); },
+         [](const AcDbText& t) { return std::signbit(t.thickness()); }},
+    };
+    for (const Case& c : cases) {
+        AcDbText t(AcGePoint3d(1, 2, 0), L"ROOM", AcDbObjectId(), 2.5, 0);
+        c.set(t);
+        EXPECT_TRUE(c.holds(t)) << c.what;
+        std::unique_ptr<AcDbText> copy(static_cast<AcDbText*>(t.cloneData()));
+        t.setAlignmentPoint(AcGePoint3d(9, 9, 9)); // the original changing leaves the copy as it was
+        EXPECT_TRUE(c.holds(*copy)) << c.what;
+    }
+
+    // Moving a text moves its alignment point too, from the default one as well.
+    AcDbText moved(AcGePoint3d(1, 2, 0), L"ROOM", AcDbObjectId(), 2.5, 0);
+    AcGeMatrix3d shift;
+    shift.setToTranslation(AcGeVector3d(10, 20, 0));
+    ASSERT_EQ(moved.transformBy(shift), Acad::eOk);
+    EXPECT_EQ(moved.alignmentPoint(), AcGePoint3d(10, 20, 0));
+    EXPECT_EQ(moved.position(), AcGePoint3d(11, 22, 0));
+    EXPECT_EQ(moved.widthFactor(), 1);
+}
+
+// Attributes share their tags' text: renaming one leaves every other attribute's tag as it was.
+TEST_F(Entities, AttributeTagsStayWithEachAttribute) {
+    AcDbAttribute a(AcGePoint3d(), L"1", L"AREA"), b(AcGePoint3d(), L"2", L"AREA");
+    AcDbAttributeDefinition d(AcGePoint3d(), L"", L"AREA", L"Area?");
+    ASSERT_EQ(a.setTag(L"NAME"), Acad::eOk);
+    EXPECT_STREQ(a.tagConst(), L"NAME");
+    EXPECT_STREQ(b.tagConst(), L"AREA");
+    EXPECT_STREQ(d.tagConst(), L"AREA");
+    EXPECT_EQ(b.setTag(L""), Acad::eInvalidInput);
+    EXPECT_STREQ(b.tagConst(), L"AREA");
+    ACHAR* prompt = d.prompt();
+    EXPECT_STREQ(prompt, L"Area?");
+    acutDelString(prompt);
+    EXPECT_STREQ(AcDbAttributeDefinition().promptConst(), L"");
+}
+
+// Inserts keep their scale and normal apart until set; both read back through copies and placements,
+// and an attribute waiting for its insert to join the database is taken once.
+TEST_F(Entities, InsertScaleAndNormalReadBackThroughCopiesAndPlacements) {
+    AcDbObjectId def = defineBlock(L"SCALED");
+    AcDbBlockReference plain(AcGePoint3d(1, 2, 0), def);
+    EXPECT_EQ(plain.scaleFactors().sx, 1);
+    EXPECT_EQ(plain.normal(), AcGeVector3d(0, 0, 1));
+    EXPECT_EQ(plain.setScaleFactors(AcGeScale3d(0, 1, 1)), Acad::eInvalidInput);
+    EXPECT_EQ(plain.setNormal(AcGeVector3d()), Acad::eInvalidInput);
+
+    AcDbBlockReference ref(AcGePoint3d(1, 2, 0), def);
+    ASSERT_EQ(ref.setScaleFactors(AcGeScale3d(2, -3, 4)), Acad::eOk);
+    ASSERT_EQ(ref.setNormal(AcGeVector3d(0, 0, -2)), Acad::eOk);
+    std::unique_ptr<AcDbBlockReference> copy(static_cast<AcDbBlockReference*>(ref.cloneData()));
+    ref.setScaleFactors(AcGeScale3d(1, 1, 1));
+    EXPECT_EQ(copy->scaleFactors().sy, -3);
+    EXPECT_EQ(copy->scaleFactors().sz, 4);
+    EXPECT_EQ(copy->normal(), AcGeVector3d(0, 0, -1));
+    EXPECT_EQ(plain.scaleFactors().sx, 1); // others keep the defaults
+
+    // Placing an insert by a matrix sets scale and normal from it.
+    AcGeMatrix3d twice;
+    twice.setToScaling(2.0);
+    ASSERT_EQ(plain.setBlockTransform(twice), Acad::eOk);
+    EXPECT_DOUBLE_EQ(plain.scaleFactors().sx, 2);
+    EXPECT_DOUBLE_EQ(plain.scaleFactors().sz, 2);
+
+    auto* loose = new AcDbBlockReference(AcGePoint3d(), def);
+    auto* att = new AcDbAttribute(AcGePoint3d(), L"x", L"T");
+    ASSERT_EQ(loose->appendAttribute(att), Acad::eOk);
+    EXPECT_EQ(loose->appendAttribute(att), Acad::eAlreadyInDb);
+    delete loose;
+}
+
+// A colour's name and book name are kept as one shared text; each reads back as set, alone or together.
+TEST(ColourNames, ReadBackAsSet) {
+    const struct {
+        const ACHAR *color, *book, *wantColor, *wantBook;
+    } cases[] = {
+        {nullptr, nullptr, L"", L""},
+        {L"RED 7", nullptr, L"RED 7", L""},
+        {L"RED 7", L"", L"RED 7", L""},
+        {L"", L"PANTONE+", L"", L"PANTONE+"},
+        {L"RAL 9010", L"RAL CLASSIC", L"RAL 9010", L"RAL CLASSIC"},
+    };
+    for (const auto& c : cases) {
+        AcCmColor colour;
+        colour.setRGB(10, 20, 30);
+        ASSERT_EQ(colour.setNames(c.color, c.book), Acad::eOk);
+        AcCmColor copy = colour;
+        colour.setNames(L"OTHER", L"BOOK"); // the original renamed leaves the copy as it was
+        EXPECT_STREQ(copy.colorName(), c.wantColor);
+        EXPECT_STREQ(copy.bookName(), c.wantBook);
+    }
+    AcCmColor renamed;
+    renamed.setNames(L"A", L"B");
+    renamed.setNames(L"A");
+    EXPECT_STREQ(renamed.bookName(), L"");
+}
+
+// A text's string is held at its own length: empty, short, long and non-ASCII strings read back as set,
+// a copy keeps its own, and a text set from its own string keeps it.
+TEST_F(Entities, TextStringsReadBackAsSet) {
+    const std::wstring longText(500, L'W');
+    for (const ACHAR* s : {L"", L"A", L"R12", L"49.00 sq m", L"B\u00fcro \u623f\u95f4", longText.c_str()}) {
+        AcDbText t(AcGePoint3d(), s);
+        EXPECT_STREQ(t.textStringConst(), s);
+        std::unique_ptr<AcDbText> copy(static_cast<AcDbText*>(t.cloneData()));
+        ASSERT_EQ(t.setTextString(t.textStringConst()), Acad::eOk);
+        EXPECT_STREQ(t.textStringConst(), s);
+        ASSERT_EQ(t.setTextString(L"changed"), Acad::eOk);
+        EXPECT_STREQ(copy->textStringConst(), s);
+        ACHAR* dup = copy->textString();
+        EXPECT_STREQ(dup, s);
+        acutDelString(dup);
+    }
+    AcDbText none(AcGePoint3d(), nullptr);
+    EXPECT_STREQ(none.textStringConst(), L"");
+    EXPECT_EQ(none.setTextString(nullptr), Acad::eInvalidInput);
+    // The extents follow the string's length.
+    AcDbText shortText(AcGePoint3d(), L"AB", AcDbObjectId(), 1.0), longer(AcGePoint3d(), L"ABCD", AcDbObjectId(), 1.0);
+    AcDbExtents a, b;
+    ASSERT_EQ(shortText.getGeomExtents(a), Acad::eOk);
+    ASSERT_EQ(longer.getGeomExtents(b), Acad::eOk);
+    EXPECT_DOUBLE_EQ(b.maxPoint().x, 2 * a.maxPoint().x);
 }
 
 } // namespace

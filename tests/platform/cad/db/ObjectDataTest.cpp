@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -486,6 +489,88 @@ TEST_F(ObjectData, ViewportsFreezeLayersAndLayoutsListThem) {
     ASSERT_EQ(vps.length(), 1);
     EXPECT_EQ(vps[0], vpId);
     layout->close();
+}
+
+} // namespace
+
+namespace {
+
+AcDbRbValue rbValue(short code) {
+    AcDbRbValue v;
+    v.code = code;
+    return v;
+}
+
+// The object keeps its extended data packed; every value must come back exactly as it was stored.
+TEST_F(ObjectData, StoredExtendedDataComesBackExactly) {
+    std::vector<AcDbXDataApp> apps(3);
+    apps[0].app = L"ADE";
+    struct Case {
+        short code;
+        std::wstring str;
+        double pt[3];
+        Adesk::Int64 integer;
+        std::vector<unsigned char> binary;
+    };
+    const Case cases[] = {
+        {1000, L"", {0, 0, 0}, 0, {}},                               // empty string
+        {1000, L"AREA=49.00sq.m.", {0, 0, 0}, 0, {}},                // ASCII
+        {1000, L"Gr\u00f6\u00dfe \u00e9t\u00e9", {0, 0, 0}, 0, {}},  // Latin-1, a byte a character
+        {1000, L"\u623f\u95f4 \u20ac \U0001F3E0", {0, 0, 0}, 0, {}}, // beyond Latin-1
+        {1000, std::wstring(3000, L'x'), {0, 0, 0}, 0, {}},          // long
+        {1002, L"{", {0, 0, 0}, 0, {}},
+        {1005, L"1F", {0, 0, 0}, 0, {}},
+        {1010, L"", {-0.0, 1e300, -2.5}, 0, {}}, // signed zero and extremes
+        {1040, L"", {-0.0, 0, 0}, 0, {}},
+        {1070, L"", {0, 0, 0}, -32768, {}},
+        {1071, L"", {0, 0, 0}, -2147483647 - 1, {}},
+        {1004, L"", {0, 0, 0}, 0, {0, 255, 0, 7}},
+    };
+    for (const Case& c : cases) {
+        AcDbRbValue v = rbValue(c.code);
+        v.str = c.str;
+        std::copy(std::begin(c.pt), std::end(c.pt), v.pt);
+        v.integer = c.integer;
+        v.binary = c.binary;
+        apps[0].items.push_back(v);
+    }
+    apps[1].app = L"EMPTY"; // an application with no items
+    apps[2].app = L"\u00c9TAGE";
+    apps[2].items.push_back(rbValue(1070));
+
+    AcDbObjectId id = square(0, 0, 10);
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+    e->setXDataApps(apps);
+    ASSERT_TRUE(e->hasXData());
+    auto sameBits = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    auto expectSame = [&](const std::vector<AcDbXDataApp>& back) {
+        ASSERT_EQ(back.size(), apps.size());
+        for (std::size_t a = 0; a < apps.size(); ++a) {
+            EXPECT_EQ(back[a].app, apps[a].app);
+            ASSERT_EQ(back[a].items.size(), apps[a].items.size()) << a;
+            for (std::size_t k = 0; k < apps[a].items.size(); ++k) {
+                const AcDbRbValue &want = apps[a].items[k], &got = back[a].items[k];
+                EXPECT_TRUE(got == want) << "app " << a << " item " << k;
+                for (int i = 0; i < 3; ++i) EXPECT_TRUE(sameBits(got.pt[i], want.pt[i])) << k;
+            }
+        }
+    };
+    expectSame(e->xDataApps());
+    std::unique_ptr<AcDbObject> copy(e->cloneData());
+    expectSame(copy->xDataApps());
+
+    // Through the result-buffer interface the chain carries the same values.
+    resbuf* all = e->xData(L"ADE");
+    ASSERT_NE(all, nullptr);
+    const resbuf* r = all->rbnext->rbnext->rbnext->rbnext; // the string beyond Latin-1
+    EXPECT_STREQ(r->resval.rstring, cases[3].str.c_str());
+    acutRelRb(all);
+
+    e->setXDataApps({});
+    EXPECT_FALSE(e->hasXData());
+    EXPECT_TRUE(e->xDataApps().empty());
+    e->close();
 }
 
 } // namespace
