@@ -1,0 +1,196 @@
+// Giving every record one handle of its own: missing handles and handles taken twice.
+#include "cad/dxf/DxfNormalizer.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dxf::normalize {
+
+template <class F>
+void Normalizer::forEachRecord(F f) {
+    for (Table& t : doc.tables) {
+        f(t.head);
+        for (Tags& r : t.records) f(r);
+    }
+    for (Block& b : doc.blocks) {
+        f(b.begin);
+        for (Tags& e : b.entities) f(e);
+        if (!b.end.empty()) f(b.end);
+    }
+    for (Tags& e : doc.entities) f(e);
+    for (Tags& o : doc.objects) f(o);
+}
+
+void Normalizer::assignHandles() {
+    if (held && assignHeldApart()) return;
+    // One pass over the records (they are many and cold in the cache), then work on the handles.
+    std::vector<std::pair<Tags*, std::uint64_t>> records;
+    std::vector<std::size_t> heldRecords; // where the held records are among them (no tags)
+    if (held)
+        withHeld(records, heldRecords);
+    else
+        forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
+    std::uint64_t max = 0;
+    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty()) max = parseHandle((*seed)[0].value);
+    for (const auto& [r, h] : records) max = std::max(max, h);
+    next = max + 1;
+    if (next == 0) next = 1;
+    // The first record of a handle keeps it; later ones are duplicates.
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
+    byHandle.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
+    std::sort(byHandle.begin(), byHandle.end());
+    std::vector<bool> duplicate(records.size(), false);
+    fileHandles.reserve(byHandle.size());
+    for (std::size_t k = 0; k < byHandle.size(); ++k) {
+        if (k > 0 && byHandle[k].first == byHandle[k - 1].first)
+            duplicate[byHandle[k].second] = true;
+        else
+            fileHandles.push_back(byHandle[k].first);
+    }
+    std::vector<std::pair<std::uint64_t, std::size_t>>().swap(byHandle);
+    std::size_t empty = 0, duplicates = 0;
+    std::vector<std::size_t> pending;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const auto& [r, h] = records[i];
+        if (h != 0 && !duplicate[i]) continue;
+        if (h != 0) {
+            if (++duplicates <= 5)
+                problem("duplicate handle " + handleText(h) + " on " +
+                        std::string(r ? recordType(*r) : std::string_view("an entity")) + " replaced by a new handle");
+        } else if (!r || findValue(*r, recordType(*r) == "DIMSTYLE" ? 105 : 5)) {
+            ++empty;
+        }
+        pending.push_back(i);
+    }
+    for (std::size_t i : pending) {
+        if (Tags* r = records[i].first) {
+            setRecordHandle(*r, fresh());
+        } else {
+            auto at = std::lower_bound(heldRecords.begin(), heldRecords.end(), i);
+            held->given.emplace_back(static_cast<std::size_t>(at - heldRecords.begin()), fresh());
+        }
+    }
+    if (duplicates > 5) problem(std::to_string(duplicates) + " duplicate handles replaced in all");
+    if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
+}
+
+// The records in the order forEachRecord gives them, each block's held records after its own entities and
+// the rest after the ENTITIES section's.
+// Held records are many (a drawing's entities): when none shares a handle with another record, only
+// those without a handle take new ones, in their places among the document's, and nothing is kept of
+// them but their handles among those in use. False (nothing done) when one does share.
+bool Normalizer::assignHeldApart() {
+    std::vector<std::uint64_t> heldHandles;
+    heldHandles.reserve(held->handles.size());
+    for (std::uint64_t h : held->handles)
+        if (h != 0) heldHandles.push_back(h);
+    std::sort(heldHandles.begin(), heldHandles.end());
+    if (std::adjacent_find(heldHandles.begin(), heldHandles.end()) != heldHandles.end()) return false;
+    std::vector<std::pair<Tags*, std::uint64_t>> records;
+    forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
+    for (const auto& [r, h] : records)
+        if (h != 0 && std::binary_search(heldHandles.begin(), heldHandles.end(), h)) return false;
+    held->given.clear();
+    std::uint64_t max = heldHandles.empty() ? 0 : heldHandles.back();
+    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
+        max = std::max(max, parseHandle((*seed)[0].value));
+    for (const auto& [r, h] : records) max = std::max(max, h);
+    next = max + 1;
+    if (next == 0) next = 1;
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
+    byHandle.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
+    std::sort(byHandle.begin(), byHandle.end());
+    std::vector<bool> pending(records.size(), false);
+    std::vector<std::uint64_t> own;
+    own.reserve(byHandle.size());
+    std::size_t duplicates = 0, empty = 0;
+    for (std::size_t k = 0; k < byHandle.size(); ++k) {
+        if (k > 0 && byHandle[k].first == byHandle[k - 1].first) {
+            pending[byHandle[k].second] = true;
+            ++duplicates;
+        } else {
+            own.push_back(byHandle[k].first);
+        }
+    }
+    std::vector<std::pair<std::uint64_t, std::size_t>>().swap(byHandle);
+    heldHandles.insert(heldHandles.end(), own.begin(), own.end());
+    std::vector<std::uint64_t>().swap(own);
+    std::sort(heldHandles.begin(), heldHandles.end());
+    fileHandles = std::move(heldHandles);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].second == 0) {
+            pending[i] = true;
+            if (findValue(*records[i].first, recordType(*records[i].first) == "DIMSTYLE" ? 105 : 5)) ++empty;
+        }
+    // New handles in the file's order: the held records after their block's own entities, the rest
+    // after the ENTITIES section's.
+    std::size_t at = 0;
+    auto own1 = [&](Tags& r) {
+        if (pending[at]) setRecordHandle(r, fresh());
+        ++at;
+    };
+    auto heldRange = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to && k < held->handles.size(); ++k)
+            if (held->handles[k] == 0) {
+                held->given.emplace_back(k, fresh());
+                ++empty;
+            }
+    };
+    auto heldFrom = [&](std::size_t block) {
+        return block < held->blockFrom.size() ? held->blockFrom[block] : held->handles.size();
+    };
+    for (Table& t : doc.tables) {
+        own1(t.head);
+        for (Tags& r : t.records) own1(r);
+    }
+    for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
+        Block& b = doc.blocks[i];
+        own1(b.begin);
+        for (Tags& e : b.entities) own1(e);
+        heldRange(heldFrom(i), heldFrom(i + 1));
+        if (!b.end.empty()) own1(b.end);
+    }
+    for (Tags& e : doc.entities) own1(e);
+    heldRange(heldFrom(doc.blocks.size()), held->handles.size());
+    for (Tags& o : doc.objects) own1(o);
+    if (duplicates) problem(std::to_string(duplicates) + " duplicate handles replaced in all");
+    if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
+    return true;
+}
+
+void Normalizer::withHeld(std::vector<std::pair<Tags*, std::uint64_t>>& records,
+                          std::vector<std::size_t>& heldRecords) {
+    held->given.clear();
+    auto take = [&](Tags& r) { records.emplace_back(&r, recordHandle(r)); };
+    auto takeHeld = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to && k < held->handles.size(); ++k) {
+            heldRecords.push_back(records.size());
+            records.emplace_back(nullptr, held->handles[k]);
+        }
+    };
+    auto heldFrom = [&](std::size_t block) {
+        return block < held->blockFrom.size() ? held->blockFrom[block] : held->handles.size();
+    };
+    for (Table& t : doc.tables) {
+        take(t.head);
+        for (Tags& r : t.records) take(r);
+    }
+    for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
+        Block& b = doc.blocks[i];
+        take(b.begin);
+        for (Tags& e : b.entities) take(e);
+        takeHeld(heldFrom(i), heldFrom(i + 1));
+        if (!b.end.empty()) take(b.end);
+    }
+    for (Tags& e : doc.entities) take(e);
+    takeHeld(heldFrom(doc.blocks.size()), held->handles.size());
+    for (Tags& o : doc.objects) take(o);
+}
+
+} // namespace dxf::normalize

@@ -1,0 +1,129 @@
+// Drawing hatches and tables on the plot: fills, pattern lines and tones, and table cells with their text or block.
+#include "cad/plot/PlotRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace plot::drawing {
+
+namespace {
+
+// The share of a pattern line that is drawn: its dashes against its gaps (dots count as nothing).
+double inkShare(const AcDbHatchPatternLine& line) {
+    double drawn = 0, total = 0;
+    for (double d : line.dashes) {
+        drawn += std::max(d, 0.0);
+        total += std::fabs(d);
+    }
+    return total > 0 ? drawn / total : 1.0;
+}
+
+} // namespace
+
+void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
+    AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
+    cairo_new_path(c.cr);
+    for (const AcDbHatchLoop& loop : h->loops()) {
+        cadgeom::BulgePath p = loop.path();
+        p.closed = true;
+        addPath(c, p, plane, h->elevation());
+    }
+    cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
+    setColour(c, rgb);
+    if (h->isSolidFill()) {
+        cairo_fill(c.cr);
+        return;
+    }
+    // Pattern: the families of parallel lines clipped to the loops.
+    double x0, y0, x1, y1;
+    cairo_path_extents(c.cr, &x0, &y0, &x1, &y1);
+    cairo_save(c.cr);
+    cairo_clip(c.cr);
+    double reach = std::hypot(x1 - x0, y1 - y0);
+    double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+    double scale = axisScale(plane);
+    long budget = 200000;
+    double uncovered = 1; // the share of the area the families too dense to draw leave bare
+    for (const AcDbHatchPatternLine& line : h->patternDefinitions()) {
+        double a = line.angle + axisAngle(plane);
+        double ox = line.offset.x * scale, oy = line.offset.y * scale;
+        double dir[2] = {std::cos(a), std::sin(a)};
+        // Spacing between lines: the offset's part across the line direction.
+        double across = -ox * dir[1] + oy * dir[0];
+        double gap = std::fabs(across);
+        if (!(gap > 0)) continue; // every line on one: no family to draw
+        AcGePoint3d base = plane * AcGePoint3d(line.base.x, line.base.y, h->elevation());
+        // Index range of lines crossing the extents.
+        double baseAcross = -(base.x - cx) * dir[1] + (base.y - cy) * dir[0];
+        double first = std::floor((-reach - baseAcross) / gap) - 1, last = std::ceil((reach - baseAcross) / gap) + 1;
+        if (gap * c.pxPerUnit < 0.5 || !(last - first <= double(budget))) {
+            // Denser than the output can show: the lines merge into an even tone, as on screen.
+            uncovered *= 1 - std::min(1.0, c.thinLine / (gap * c.pxPerUnit)) * inkShare(line);
+            continue;
+        }
+        long kMin = long(first), kMax = long(last);
+        budget -= kMax - kMin;
+        std::vector<double> dashes;
+        for (double d : line.dashes) dashes.push_back(std::max(std::fabs(d) * scale * c.pxPerUnit, 0.5));
+        for (long k = kMin; k <= kMax; ++k) {
+            double px = base.x + ox * k, py = base.y + oy * k;
+            // Slide the point along the line to the centre's foot so the segment covers the extents.
+            double t = (cx - px) * dir[0] + (cy - py) * dir[1];
+            px += t * dir[0];
+            py += t * dir[1];
+            cairo_move_to(c.cr, px - dir[0] * reach, py - dir[1] * reach);
+            cairo_line_to(c.cr, px + dir[0] * reach, py + dir[1] * reach);
+        }
+        cairo_save(c.cr);
+        cairo_identity_matrix(c.cr);
+        if (dashes.size() >= 2) cairo_set_dash(c.cr, dashes.data(), int(dashes.size()), 0);
+        cairo_set_line_width(c.cr, c.thinLine);
+        cairo_stroke(c.cr);
+        cairo_restore(c.cr);
+    }
+    if (uncovered < 1) cairo_paint_with_alpha(c.cr, 1 - uncovered);
+    cairo_restore(c.cr);
+    cairo_new_path(c.cr);
+}
+
+namespace {
+
+// A block cell: the block's extents centred in the cell, shrunk to fit inside a margin when larger.
+void drawCellBlock(Ctx& c, AcDbTable* t, const AcDbTableCell& cell, const AcGeMatrix3d& tm, double x, double y,
+                   double cw, double ch) {
+    AcDbExtents ext;
+    if (!blockExtents(cell.block, ext)) return;
+    AcGePoint3d lo = ext.minPoint(), hi = ext.maxPoint();
+    double s = AcDbTable::blockCellScale(hi.x - lo.x, hi.y - lo.y, cw, ch);
+    if (s <= 0) return;
+    AcGeMatrix3d place = tm * AcGeMatrix3d::translation(AcGeVector3d(x + cw / 2, -y - ch / 2, 0)) *
+                         AcGeMatrix3d::scaling(s) *
+                         AcGeMatrix3d::translation(AcGeVector3d(-(lo.x + hi.x) / 2, -(lo.y + hi.y) / 2, 0));
+    drawBlock(c, cell.block, place, t->entityColor(), t->layerId(), 1);
+}
+
+} // namespace
+
+void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
+    AcGeMatrix3d tm = m * t->blockTransform();
+    for (const AcDbTableDrawnCell& d : t->drawnCells()) {
+        const AcDbTableCell& cell = t->cell(d.row, d.col);
+        const double x = d.x, y = d.y, cw = d.width, ch = d.height;
+        AcGePoint3d p[4] = {tm * AcGePoint3d(x, -y, 0), tm * AcGePoint3d(x + cw, -y, 0),
+                            tm * AcGePoint3d(x + cw, -y - ch, 0), tm * AcGePoint3d(x, -y - ch, 0)};
+        cairo_move_to(c.cr, p[0].x, p[0].y);
+        for (int k = 1; k < 4; ++k) cairo_line_to(c.cr, p[k].x, p[k].y);
+        cairo_close_path(c.cr);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+        if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
+            drawCellBlock(c, t, cell, tm, x, y, cw, ch);
+        } else if (!cell.text.empty()) {
+            double th = t->textHeight(d.row, d.col) * axisScale(tm);
+            AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
+            drawTextAt(c, t->cellDisplayText(d.row, d.col), mid, th, axisAngle(tm), 1.0, 4, 2);
+        }
+    }
+}
+
+} // namespace plot::drawing

@@ -1,0 +1,246 @@
+// Drawing an entity on the plot: its layer and colour, lines, polylines, circles and arcs, and the rest by family.
+#include "cad/plot/PlotRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace plot::drawing {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+Rgb fromPacked(Adesk::UInt32 v) {
+    return {((v >> 16) & 0xFF) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0};
+}
+
+// Colour 7 (white on a dark screen) and pure white print black on white paper.
+Rgb paperColour(Adesk::UInt32 packed) {
+    if ((packed & 0xFFFFFF) == 0xFFFFFF) return {0, 0, 0};
+    return fromPacked(packed);
+}
+
+} // namespace
+
+namespace {
+
+const LayerInfo& layerOf(Ctx& c, AcDbObjectId id) {
+    auto it = c.layers.find(id);
+    if (it != c.layers.end()) return it->second;
+    LayerInfo info;
+    AcDbLayerTableRecord* l = nullptr;
+    if (acdbOpenObject(l, id, AcDb::kForRead) == Acad::eOk) {
+        info.plotted = !l->isOff() && !l->isFrozen() && l->isPlottable();
+        info.color = l->color().entityColor();
+        l->close();
+    }
+    return c.layers[id] = info;
+}
+
+Adesk::UInt32 packedOf(const AcCmEntityColor& col) {
+    if (col.isByColor()) return col.trueColor() & 0xFFFFFF;
+    int i = col.colorIndex();
+    if (i < 1 || i > 255) i = 7;
+    return AcCmEntityColor::lookUpRGB(Adesk::UInt8(i));
+}
+
+// Colour of an entity: by layer from its layer (layer 0 inside a block takes the insert's),
+// by block from the insert.
+Rgb colourOf(Ctx& c, const AcDbEntity* e, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer) {
+    AcCmEntityColor col = e->entityColor();
+    if (col.isByBlock()) col = byBlock;
+    if (col.isByLayer() || col.isByBlock()) {
+        AcDbObjectId layer = e->layerId();
+        if (!blockLayer.isNull() && e->layerName() == L"0") layer = blockLayer;
+        col = layerOf(c, layer).color;
+    }
+    return paperColour(packedOf(col));
+}
+
+} // namespace
+
+void setColour(Ctx& c, const Rgb& rgb) {
+    cairo_set_source_rgb(c.cr, rgb.r, rgb.g, rgb.b);
+}
+
+void strokeDevice(Ctx& c, double width) {
+    cairo_save(c.cr);
+    cairo_identity_matrix(c.cr);
+    cairo_set_line_width(c.cr, std::max(width, c.thinLine));
+    cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(c.cr);
+    cairo_restore(c.cr);
+}
+
+namespace {
+
+AcGePoint3d apply(const AcGeMatrix3d& m, const AcGePoint3d& p) {
+    return m * p;
+}
+
+} // namespace
+
+void addPath(Ctx& c, const cadgeom::BulgePath& path, const AcGeMatrix3d& m, double elevation) {
+    size_t n = path.vertices.size();
+    if (n == 0) return;
+    auto to = [&](const AcGePoint2d& q) { return apply(m, AcGePoint3d(q.x, q.y, elevation)); };
+    AcGePoint3d s = to(path.vertices[0].pt);
+    cairo_move_to(c.cr, s.x, s.y);
+    if (n == 1) {
+        cairo_line_to(c.cr, s.x, s.y);
+        return;
+    }
+    size_t segs = path.closed ? n : n - 1;
+    for (size_t i = 0; i < segs; ++i) {
+        const cadgeom::BulgeVertex& a = path.vertices[i];
+        const cadgeom::BulgeVertex& b = path.vertices[(i + 1) % n];
+        if (a.bulge != 0) {
+            double sweep = 4 * std::atan(std::fabs(a.bulge));
+            int steps = std::max(2, int(std::ceil(sweep / (kPi / 48))));
+            for (int k = 1; k < steps; ++k) {
+                AcGePoint3d q = to(cadgeom::pointOnSegment(a.pt, b.pt, a.bulge, double(k) / steps));
+                cairo_line_to(c.cr, q.x, q.y);
+            }
+        }
+        AcGePoint3d q = to(b.pt);
+        cairo_line_to(c.cr, q.x, q.y);
+    }
+    if (path.closed) cairo_close_path(c.cr);
+}
+
+namespace {
+
+void addArc(Ctx& c, const AcGePoint3d& center, const AcGeVector3d& normal, double r, double a0, double sweep,
+            const AcGeMatrix3d& m) {
+    AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(normal);
+    // The centre in plane coordinates.
+    AcGePoint3d cp = AcGeMatrix3d::worldToPlane(normal) * center;
+    int steps = std::max(8, int(std::ceil(sweep / (kPi / 72))));
+    for (int k = 0; k <= steps; ++k) {
+        double t = a0 + sweep * k / steps;
+        AcGePoint3d q = plane * AcGePoint3d(cp.x + r * std::cos(t), cp.y + r * std::sin(t), cp.z);
+        if (k == 0)
+            cairo_move_to(c.cr, q.x, q.y);
+        else
+            cairo_line_to(c.cr, q.x, q.y);
+    }
+}
+
+} // namespace
+
+double axisScale(const AcGeMatrix3d& m) {
+    return std::hypot(m(0, 0), m(1, 0));
+}
+double axisAngle(const AcGeMatrix3d& m) {
+    return std::atan2(m(1, 0), m(0, 0));
+}
+
+void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
+                int depth) {
+    if (e->visibility() != AcDb::kVisible) return;
+    AcDbObjectId layer = e->layerId();
+    if (!blockLayer.isNull() && e->layerName() == L"0") layer = blockLayer;
+    if (!layerOf(c, layer).plotted) return;
+    for (const AcDbObjectId& f : c.frozenHere)
+        if (f == layer) return;
+    Rgb rgb = colourOf(c, e, byBlock, blockLayer);
+    ++c.drawn;
+    cairo_new_path(c.cr);
+    if (auto* l = AcDbLine::cast(e)) {
+        AcGePoint3d a = m * l->startPoint(), b = m * l->endPoint();
+        cairo_move_to(c.cr, a.x, a.y);
+        cairo_line_to(c.cr, b.x, b.y);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    } else if (auto* p = AcDbPolyline::cast(e)) {
+        double w = 0;
+        p->getConstantWidth(w);
+        double widest = w;
+        for (unsigned i = 0; i < p->numVerts(); ++i) {
+            double s = 0, t = 0;
+            p->getWidthsAt(i, s, t);
+            widest = std::max({widest, s, t});
+        }
+        AcGeMatrix3d pm = m * AcGeMatrix3d::planeToWorld(p->normal());
+        addPath(c, p->planePath(), pm, p->elevation());
+        setColour(c, rgb);
+        strokeDevice(c, widest * axisScale(m) * c.pxPerUnit);
+    } else if (auto* circle = AcDbCircle::cast(e)) {
+        addArc(c, circle->center(), circle->normal(), circle->radius(), 0, 2 * kPi, m);
+        cairo_close_path(c.cr);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    } else if (auto* arc = AcDbArc::cast(e)) {
+        addArc(c, arc->center(), arc->normal(), arc->radius(), arc->startAngle(), arc->sweep(), m);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    } else if (auto* a = AcDbAttribute::cast(e)) {
+        if (a->isInvisible()) return;
+        bool aligned = !a->isDefaultAlignment();
+        AcGePoint3d at = m * (aligned ? a->alignmentPoint() : a->position());
+        setColour(c, rgb);
+        if (a->horizontalMode() == AcDb::kTextAlign || a->horizontalMode() == AcDb::kTextFit)
+            drawTextBetween(c, a->textStringConst(), m * a->position(), at, a->height() * axisScale(m),
+                            a->widthFactor(), a->horizontalMode() == AcDb::kTextFit);
+        else
+            drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m),
+                       a->widthFactor(), a->horizontalMode(), a->verticalMode());
+    } else if (auto* t = AcDbText::cast(e)) {
+        bool aligned = !t->isDefaultAlignment();
+        AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
+        setColour(c, rgb);
+        if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
+            drawTextBetween(c, t->textStringConst(), m * t->position(), at, t->height() * axisScale(m),
+                            t->widthFactor(), t->horizontalMode() == AcDb::kTextFit);
+        else
+            drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m),
+                       t->widthFactor(), t->horizontalMode(), t->verticalMode());
+    } else if (auto* mt = AcDbMText::cast(e)) {
+        setColour(c, rgb);
+        double h = mt->textHeight() * axisScale(m), rot = mt->rotation() + axisAngle(m);
+        std::vector<std::wstring> lines = mtextLines(c, mt->text(), h, mt->width() * axisScale(m));
+        // The attachment point says which corner or middle of the text block lies on the location.
+        int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
+        double step = h * 1.6667 * mt->lineSpacingFactor();
+        double total = lines.empty() ? 0 : h + double(lines.size() - 1) * step;
+        double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
+        AcGePoint3d at = m * mt->location();
+        for (size_t n = 0; n < lines.size(); ++n) {
+            double down = h + double(n) * step - above;
+            AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
+            drawTextAt(c, lines[n], p, h, rot, 1.0, a % 3, 0);
+        }
+    } else if (auto* h = AcDbHatch::cast(e)) {
+        drawHatch(c, h, m, rgb);
+    } else if (auto* table = AcDbTable::cast(e)) {
+        drawTable(c, table, m, rgb);
+    } else if (auto* ref = AcDbBlockReference::cast(e)) {
+        AcCmEntityColor inherit = e->entityColor();
+        if (inherit.isByLayer()) inherit = layerOf(c, layer).color;
+        if (inherit.isByBlock()) inherit = byBlock;
+        AcDbBlockTableRecord* btr = nullptr;
+        AcGeMatrix3d bt = ref->blockTransform();
+        if (auto* mi = AcDbMInsertBlock::cast(e)) {
+            drawGrid(c, mi, m, inherit, layer, depth);
+        } else {
+            drawBlock(c, ref->blockTableRecord(), m * bt, inherit, layer, depth);
+        }
+        (void)btr;
+        for (const AcDbObjectId& aid : ref->attributeIds()) {
+            AcDbEntity* att = nullptr;
+            if (acdbOpenObject(att, aid, AcDb::kForRead) != Acad::eOk) continue;
+            drawEntity(c, att, m, inherit, layer, depth + 1);
+            att->close();
+        }
+    } else if (!AcDbViewport::cast(e) && !AcDbAttributeDefinition::cast(e)) {
+        // Entity types drawn by no rule here: their selection outline.
+        std::vector<cadgeom::BulgePath> paths;
+        e->getSelectionGeometry(paths, m);
+        for (const cadgeom::BulgePath& p : paths) addPath(c, p, AcGeMatrix3d::kIdentity);
+        setColour(c, rgb);
+        strokeDevice(c, c.thinLine);
+    }
+}
+
+} // namespace plot::drawing

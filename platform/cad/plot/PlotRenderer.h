@@ -1,0 +1,68 @@
+#pragma once
+// What the plot's drawing of entities shares: the drawing state and the drawing of each family.
+#include "cad/plot/PlotEngine.h"
+
+#include "cad/db/AcDbDatabase.h"
+#include "cad/db/AcDbEntity.h"
+#include "cad/db/AcDbHatch.h"
+#include "cad/db/AcDbTable.h"
+
+#include <cairo.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace plot::drawing {
+
+struct Rgb {
+    double r = 0, g = 0, b = 0;
+};
+
+struct LayerInfo {
+    bool plotted = true;
+    AcCmEntityColor color;
+};
+
+struct Ctx {
+    cairo_t* cr = nullptr;
+    AcDbDatabase* db = nullptr;
+    double pxPerUnit = 1; // device units per drawing unit
+    double thinLine = 1;  // device units
+    std::map<AcDbObjectId, LayerInfo> layers;
+    std::vector<AcDbObjectId> frozenHere; // layers frozen in the viewport being drawn
+    int drawn = 0;
+};
+
+void setColour(Ctx& c, const Rgb& rgb);
+// Strokes the current path at least as wide as the thinnest line (width in device units).
+void strokeDevice(Ctx& c, double width);
+// Adds a bulged path (plane coordinates mapped by m) to the current cairo path.
+void addPath(Ctx& c, const cadgeom::BulgePath& path, const AcGeMatrix3d& m, double elevation = 0);
+// The scale and angle of a transform's x axis.
+double axisScale(const AcGeMatrix3d& m);
+double axisAngle(const AcGeMatrix3d& m);
+
+// Text: at a point, aligned as the entity's alignment codes say; between two points; a paragraph text's lines.
+void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
+                int hAlign, int vAlign);
+std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double height, double width);
+void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
+                     double widthFactor, bool fit);
+
+// A block's entities in drawing order: its draw-order table's when it has one, else as stored.
+std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr);
+// An entity, mapped by m; byBlock and blockLayer are what the insert around it gives.
+void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock, AcDbObjectId blockLayer,
+                int depth);
+void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
+               AcDbObjectId blockLayer, int depth);
+void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
+              AcDbObjectId blockLayer, int depth);
+// Extents of what a block draws, for a plot of the extents.
+bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext);
+
+void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb);
+void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb);
+
+} // namespace plot::drawing
