@@ -116,8 +116,6 @@ bool contains(std::initializer_list<int> list, int code) {
     return false;
 }
 
-// Whether tag i of t[.., end) can be kept as read: its value fits its code and a point has its y.
-// What does not fit (damage, a file cut short) is left out, so that it is never written again.
 bool fits(const Tags& t, std::size_t i, std::size_t end) {
     const Tag& x = t[i];
     if (!valueFits(x.code, x.value)) return false;
@@ -125,7 +123,6 @@ bool fits(const Tags& t, std::size_t i, std::size_t end) {
            (i + 1 < end && t[i + 1].code == x.code + 10 && valueFits(t[i + 1].code, t[i + 1].value));
 }
 
-// Tags of the body the reader did not use, without subclass markers.
 void leftovers(const Body& body, std::initializer_list<int> known, AcDbDxfTags& out) {
     for (std::size_t i = body.b; i < body.e; ++i) {
         const Tag& t = body.t[i];
@@ -134,7 +131,6 @@ void leftovers(const Body& body, std::initializer_list<int> known, AcDbDxfTags& 
     }
 }
 
-// The extra tags of one kind (-1 common, -2 body) an object carries.
 AcDbDxfTags extrasOf(const AcDbObject* obj, int kind) {
     AcDbDxfTags out;
     int current = 0;
@@ -148,7 +144,6 @@ AcDbDxfTags extrasOf(const AcDbObject* obj, int kind) {
     return out;
 }
 
-// The body as read, when the model still describes it as it did then.
 bool verbatimBody(const AcDbObject* obj, const Tags& canonical, Tags& out) {
     const AcDbDxfTags& x = obj->dxfExtraTags();
     std::size_t i = 0;

@@ -94,8 +94,8 @@ bool fits(const Tags& t, std::size_t i, std::size_t end);
 // Tags of the body the reader did not use, without subclass markers.
 void leftovers(const Body& body, std::initializer_list<int> known, AcDbDxfTags& out);
 
-// A type the model interprets is written from the model;
-// the tags it does not interpret travel in the object's extra tags:
+// A type the model interprets is written from the model; the tags it does not interpret travel in the
+// object's extra tags:
 //   (-1) tags of the common entity part, (-2) tags of the body,
 //   (-3, fingerprint) the body exactly as read, written again while the model still gives that
 //   fingerprint (complex types, so that an untouched hatch or table is not rewritten).
