@@ -1,0 +1,182 @@
+// Entities kept as read from a file: their outline and extents taken from their tags.
+#include <algorithm>
+#include <cmath>
+
+#include "cad/db/AcDbEntity.h"
+
+ACRX_DEFINE_MEMBERS(AcDbRawEntity, AcDbEntity, L"")
+
+// ---------------------------------------------------------------- raw entity
+
+namespace {
+double num(const std::wstring& v) {
+    return std::wcstod(v.c_str(), nullptr);
+}
+
+// Flags of a kept record: a number beyond any flag word (damage) sets none.
+int flagsOf(const std::wstring& v) {
+    double d = num(v);
+    return d >= -2147483648.0 && d <= 2147483647.0 ? int(d) : 0;
+}
+
+// The point of group code c (x) with its y (c + 10) and z (c + 20) following.
+AcGePoint3d pointAt(const AcDbDxfTags& t, size_t i) {
+    int c = t[i].first;
+    AcGePoint3d p(num(t[i].second), 0, 0);
+    if (i + 1 < t.size() && t[i + 1].first == c + 10) p.y = num(t[i + 1].second);
+    if (i + 2 < t.size() && t[i + 2].first == c + 20) p.z = num(t[i + 2].second);
+    return p;
+}
+
+AcGeVector3d normalOf(const AcDbDxfTags& t, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i)
+        if (t[i].first == 210) {
+            AcGePoint3d n = pointAt(t, i);
+            AcGeVector3d v(n.x, n.y, n.z);
+            if (!v.isZeroLength()) return v.normal();
+        }
+    return AcGeVector3d::kZAxis;
+}
+
+// Old-style polylines carry their vertices as "0 VERTEX" records inside their tags.
+void heavyPolyline(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) {
+    size_t mainEnd = t.size();
+    for (size_t i = 0; i < t.size(); ++i)
+        if (t[i].first == 0) {
+            mainEnd = i;
+            break;
+        }
+    int flags = 0;
+    double elevation = 0;
+    for (size_t i = 0; i < mainEnd; ++i) {
+        if (t[i].first == 70) flags = flagsOf(t[i].second);
+        if (t[i].first == 30) elevation = num(t[i].second);
+    }
+    bool threeD = (flags & (8 | 16 | 64)) != 0;
+    AcGeMatrix3d toWorld = m * AcGeMatrix3d::planeToWorld(normalOf(t, 0, mainEnd)) *
+                           AcGeMatrix3d::translation(AcGeVector3d(0, 0, elevation));
+    bool exact =
+        !threeD && toWorld.isUniScaledOrtho() && (toWorld * AcGeVector3d::kZAxis).isParallelTo(AcGeVector3d::kZAxis);
+    double sense = (toWorld.det() >= 0 ? 1 : -1) * ((toWorld * AcGeVector3d::kZAxis).z >= 0 ? 1 : -1);
+    cadgeom::BulgePath path;
+    path.closed = (flags & 1) != 0 && !(flags & (16 | 64));
+    for (size_t i = mainEnd; i < t.size(); ++i) {
+        if (t[i].first != 0 || t[i].second != L"VERTEX") continue;
+        size_t end = i + 1;
+        while (end < t.size() && t[end].first != 0) ++end;
+        AcGePoint3d p;
+        double bulge = 0;
+        int vflags = 0;
+        bool hasPoint = false;
+        for (size_t k = i + 1; k < end; ++k) {
+            if (t[k].first == 10) {
+                p = pointAt(t, k);
+                hasPoint = true;
+            }
+            if (t[k].first == 42) bulge = num(t[k].second);
+            if (t[k].first == 70) vflags = flagsOf(t[k].second);
+        }
+        // Polyface face records carry no position.
+        if (!hasPoint || ((vflags & 128) && !(vflags & 64))) continue;
+        AcGePoint3d w = threeD ? m * p : toWorld * AcGePoint3d(p.x, p.y, 0);
+        path.vertices.push_back({w.convert2d(), exact ? bulge * sense : 0});
+        i = end - 1;
+    }
+    if (!path.vertices.empty()) paths.push_back(std::move(path));
+}
+
+void ellipse(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) {
+    AcGePoint3d c;
+    AcGeVector3d major(1, 0, 0);
+    double ratio = 1, p0 = 0, p1 = 2 * M_PI;
+    for (size_t i = 0; i < t.size(); ++i) {
+        switch (t[i].first) {
+            case 10:
+                c = pointAt(t, i);
+                break;
+            case 11: {
+                AcGePoint3d a = pointAt(t, i);
+                major = AcGeVector3d(a.x, a.y, a.z);
+                break;
+            }
+            case 40:
+                ratio = num(t[i].second);
+                break;
+            case 41:
+                p0 = num(t[i].second);
+                break;
+            case 42:
+                p1 = num(t[i].second);
+                break;
+            default:
+                break;
+        }
+    }
+    AcGeVector3d n = normalOf(t, 0, t.size());
+    AcGeVector3d minor = n.crossProduct(major) * ratio;
+    double sweep = p1 - p0;
+    // Parameters of any size come from files: fold them once rather than step by turns.
+    if (!std::isfinite(sweep)) sweep = 2 * M_PI;
+    if (sweep <= 0) sweep = std::fmod(sweep, 2 * M_PI) + 2 * M_PI;
+    bool full = sweep >= 2 * M_PI - 1e-9;
+    cadgeom::BulgePath path;
+    path.closed = full;
+    int pieces = 64;
+    for (int k = 0; k <= pieces; ++k) {
+        if (full && k == pieces) break;
+        double a = p0 + sweep * k / pieces;
+        path.vertices.push_back({(m * (c + major * std::cos(a) + minor * std::sin(a))).convert2d(), 0});
+    }
+    paths.push_back(std::move(path));
+}
+
+// Which point codes of a type are positions (others are directions, sizes or tangents).
+bool isPosition(const std::wstring& type, int code) {
+    if (code < 10 || code > 18) return false;
+    if (type == L"SPLINE" || type == L"MLINE") return code == 10 || code == 11;
+    if (type == L"IMAGE" || type == L"WIPEOUT" || type == L"TOLERANCE" || type == L"OLE2FRAME" ||
+        type.rfind(L"PDFUNDERLAY", 0) == 0 || type.rfind(L"DWFUNDERLAY", 0) == 0 || type.rfind(L"DGNUNDERLAY", 0) == 0)
+        return code == 10;
+    return true;
+}
+} // namespace
+
+void AcDbRawEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+    if (dxfName_ == L"POLYLINE") return heavyPolyline(tags_, paths, m);
+    if (dxfName_ == L"ELLIPSE") return ellipse(tags_, paths, m);
+    if (dxfName_ == L"RAY" || dxfName_ == L"XLINE") return; // endless: no outline to select by
+    cadgeom::BulgePath path;
+    std::vector<AcGePoint3d> pts;
+    for (size_t i = 0; i < tags_.size(); ++i)
+        if (isPosition(dxfName_, tags_[i].first)) pts.push_back(pointAt(tags_, i));
+    if (pts.empty()) return;
+    if (dxfName_ == L"SOLID" || dxfName_ == L"TRACE") {
+        // Corners come as 1, 2, 3, 4 with the outline running 1, 2, 4, 3.
+        if (pts.size() == 4) std::swap(pts[2], pts[3]);
+        path.closed = true;
+    } else if (dxfName_ == L"3DFACE") {
+        path.closed = true;
+    }
+    for (const AcGePoint3d& p : pts) path.vertices.push_back({(m * p).convert2d(), 0});
+    paths.push_back(std::move(path));
+}
+
+Acad::ErrorStatus AcDbRawEntity::getGeomExtents(AcDbExtents& ext) const {
+    ext = AcDbExtents();
+    std::vector<cadgeom::BulgePath> paths;
+    getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
+    double z = 0;
+    for (size_t i = 0; i < tags_.size(); ++i)
+        if (tags_[i].first == 30) {
+            z = num(tags_[i].second);
+            break;
+        }
+    for (const auto& p : paths) {
+        if (p.vertices.empty()) continue;
+        AcGePoint2d mn, mx;
+        cadgeom::pathExtents(p, mn, mx);
+        ext.addPoint(AcGePoint3d(mn.x, mn.y, z));
+        ext.addPoint(AcGePoint3d(mx.x, mx.y, z));
+    }
+    return ext.isEmpty() ? Acad::eInvalidExtents : Acad::eOk;
+}
