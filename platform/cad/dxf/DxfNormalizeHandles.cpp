@@ -23,6 +23,29 @@ void Normalizer::forEachRecord(F f) {
     for (Tags& o : doc.objects) f(o);
 }
 
+// The records in the file's order, each block's held records (places from..to among them) after its own
+// entities and the rest after the ENTITIES section's.
+template <class F, class G>
+void Normalizer::forEachRecordWithHeld(F own, G heldRange) {
+    auto heldFrom = [&](std::size_t block) {
+        return block < held->blockFrom.size() ? held->blockFrom[block] : held->handles.size();
+    };
+    for (Table& t : doc.tables) {
+        own(t.head);
+        for (Tags& r : t.records) own(r);
+    }
+    for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
+        Block& b = doc.blocks[i];
+        own(b.begin);
+        for (Tags& e : b.entities) own(e);
+        heldRange(heldFrom(i), heldFrom(i + 1));
+        if (!b.end.empty()) own(b.end);
+    }
+    for (Tags& e : doc.entities) own(e);
+    heldRange(heldFrom(doc.blocks.size()), held->handles.size());
+    for (Tags& o : doc.objects) own(o);
+}
+
 void Normalizer::assignHandles() {
     if (held && assignHeldApart()) return;
     // One pass over the records (they are many and cold in the cache), then work on the handles.
@@ -78,8 +101,6 @@ void Normalizer::assignHandles() {
     if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
 }
 
-// The records in the order forEachRecord gives them, each block's held records after its own entities and
-// the rest after the ENTITIES section's.
 // Held records are many (a drawing's entities): when none shares a handle with another record, only
 // those without a handle take new ones, in their places among the document's, and nothing is kept of
 // them but their handles among those in use. False (nothing done) when one does share.
@@ -142,28 +163,13 @@ bool Normalizer::assignHeldApart() {
                 ++empty;
             }
     };
-    auto heldFrom = [&](std::size_t block) {
-        return block < held->blockFrom.size() ? held->blockFrom[block] : held->handles.size();
-    };
-    for (Table& t : doc.tables) {
-        own1(t.head);
-        for (Tags& r : t.records) own1(r);
-    }
-    for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
-        Block& b = doc.blocks[i];
-        own1(b.begin);
-        for (Tags& e : b.entities) own1(e);
-        heldRange(heldFrom(i), heldFrom(i + 1));
-        if (!b.end.empty()) own1(b.end);
-    }
-    for (Tags& e : doc.entities) own1(e);
-    heldRange(heldFrom(doc.blocks.size()), held->handles.size());
-    for (Tags& o : doc.objects) own1(o);
+    forEachRecordWithHeld(own1, heldRange);
     if (duplicates) problem(std::to_string(duplicates) + " duplicate handles replaced in all");
     if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
     return true;
 }
 
+// The records and the held records' handles, in the file's order.
 void Normalizer::withHeld(std::vector<std::pair<Tags*, std::uint64_t>>& records,
                           std::vector<std::size_t>& heldRecords) {
     held->given.clear();
@@ -174,23 +180,7 @@ void Normalizer::withHeld(std::vector<std::pair<Tags*, std::uint64_t>>& records,
             records.emplace_back(nullptr, held->handles[k]);
         }
     };
-    auto heldFrom = [&](std::size_t block) {
-        return block < held->blockFrom.size() ? held->blockFrom[block] : held->handles.size();
-    };
-    for (Table& t : doc.tables) {
-        take(t.head);
-        for (Tags& r : t.records) take(r);
-    }
-    for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
-        Block& b = doc.blocks[i];
-        take(b.begin);
-        for (Tags& e : b.entities) take(e);
-        takeHeld(heldFrom(i), heldFrom(i + 1));
-        if (!b.end.empty()) take(b.end);
-    }
-    for (Tags& e : doc.entities) take(e);
-    takeHeld(heldFrom(doc.blocks.size()), held->handles.size());
-    for (Tags& o : doc.objects) take(o);
+    forEachRecordWithHeld(take, takeHeld);
 }
 
 } // namespace dxf::normalize

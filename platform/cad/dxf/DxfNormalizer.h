@@ -37,6 +37,8 @@ private:
     }
     template <class F>
     void forEachRecord(F f);
+    template <class F, class G>
+    void forEachRecordWithHeld(F own, G heldRange);
     void assignHandles();
     bool assignHeldApart();
     void withHeld(std::vector<std::pair<Tags*, std::uint64_t>>& records, std::vector<std::size_t>& heldRecords);
