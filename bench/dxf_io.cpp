@@ -371,7 +371,6 @@ std::pair<double, double> memoryRatios(const std::string& file, std::size_t byte
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
-        ::mallopt(M_MMAP_THRESHOLD, 128 * 1024); // the allocator's thresholds held fixed, as cadhost holds them
         ::malloc_trim(0);
         std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
         long before = residentKb();
