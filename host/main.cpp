@@ -3,6 +3,7 @@
 #include "HostOptions.h"
 #include "HostSession.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -11,6 +12,9 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
+    // The allocator's own thresholds, held fixed: by default they rise to the largest block freed (a
+    // drawing's text), and then the heap keeps what loading frees and grows past it.
+    ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     std::vector<std::string> args(argv + 1, argv + argc);
     cadhost::ParseResult parsed = cadhost::parseOptions(args);
     if (!parsed.options) {

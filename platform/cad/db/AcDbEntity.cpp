@@ -91,19 +91,19 @@ Acad::ErrorStatus AcDbEntity::setLinetype(AcDbObjectId id, bool) {
 Acad::ErrorStatus AcDbEntity::setLinetypeScale(double s, bool) {
     if (s <= 0) return Acad::eInvalidInput;
     assertWriteEnabled();
-    linetypeScale_ = s;
+    rare_.change([&](Rare& r) { r.linetypeScale = s; });
     return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbEntity::setLineWeight(AcDb::LineWeight w, bool) {
     assertWriteEnabled();
-    lineWeight_ = w;
+    rare_.change([&](Rare& r) { r.lineWeight = w; });
     return Acad::eOk;
 }
 
 Acad::ErrorStatus AcDbEntity::setVisibility(AcDb::Visibility v, bool) {
     assertWriteEnabled();
-    visibility_ = v;
+    rare_.change([&](Rare& r) { r.visibility = v; });
     return Acad::eOk;
 }
 
@@ -116,10 +116,7 @@ Acad::ErrorStatus AcDbEntity::setPropertiesFrom(const AcDbEntity* o, bool) {
     linetypeName_ = o->linetypeName_;
     linetypeId_ = o->linetypeId_;
     color_ = o->color_;
-    linetypeScale_ = o->linetypeScale_;
-    lineWeight_ = o->lineWeight_;
-    visibility_ = o->visibility_;
-    transparency_ = o->transparency_;
+    rare_ = o->rare_;
     return Acad::eOk;
 }
 
@@ -137,7 +134,8 @@ void AcDbEntity::setDatabaseDefaults(AcDbDatabase* db) {
         linetypeName_ = lt->getName();
     }
     color_ = db->cecolor();
-    lineWeight_ = db->celweight();
+    const AcDb::LineWeight w = db->celweight();
+    rare_.change([&](Rare& r) { r.lineWeight = w; });
 }
 
 void AcDbEntity::onAddedToDatabase(AcDbDatabase* db) {

@@ -30,11 +30,11 @@ public:
     AcDbObjectId linetypeId() const { return linetypeId_; }
     virtual Acad::ErrorStatus setLinetype(const ACHAR* name, bool doSubents = true);
     virtual Acad::ErrorStatus setLinetype(AcDbObjectId id, bool doSubents = true);
-    double linetypeScale() const { return linetypeScale_; }
+    double linetypeScale() const { return rare_->linetypeScale; }
     virtual Acad::ErrorStatus setLinetypeScale(double s, bool doSubents = true);
-    AcDb::LineWeight lineWeight() const { return lineWeight_; }
+    AcDb::LineWeight lineWeight() const { return rare_->lineWeight; }
     virtual Acad::ErrorStatus setLineWeight(AcDb::LineWeight w, bool doSubents = true);
-    AcDb::Visibility visibility() const { return visibility_; }
+    AcDb::Visibility visibility() const { return rare_->visibility; }
     virtual Acad::ErrorStatus setVisibility(AcDb::Visibility v, bool doSubents = true);
     // Layer, colour, linetype, linetype scale, lineweight and visibility of another entity.
     Acad::ErrorStatus setPropertiesFrom(const AcDbEntity* other, bool doSubents = true);
@@ -54,8 +54,10 @@ public:
     // Fields of the file's common entity part that the API does not reach otherwise.
     bool isPaperSpace() const { return paperSpace_; }
     void setPaperSpace(bool v) { paperSpace_ = v; }
-    Adesk::Int32 transparency() const { return transparency_; }
-    void setTransparency(Adesk::Int32 t) { transparency_ = t; }
+    Adesk::Int32 transparency() const { return rare_->transparency; }
+    void setTransparency(Adesk::Int32 t) {
+        rare_.change([&](Rare& r) { r.transparency = t; });
+    }
     // Layer by name without a table look-up (file reading; the id is resolved when the entity joins a database).
     void setLayerNameOnly(const std::wstring& name) {
         layerName_ = name;
@@ -85,15 +87,21 @@ protected:
     Acad::ErrorStatus setUnitVector(AcGeVector3d& field, const AcGeVector3d& v);
 
 private:
+    // What entities mostly leave as they are (a plan holds thousands of them).
+    struct Rare {
+        double linetypeScale = 1.0;
+        AcDb::LineWeight lineWeight = AcDb::kLnWtByLayer;
+        AcDb::Visibility visibility = AcDb::kVisible;
+        Adesk::Int32 transparency = 0;
+        Adesk::Int32 unused = 0; // no padding: the defaults are told apart byte by byte
+    };
+    // First, so that they fill the bytes the object part leaves at its end.
+    bool paperSpace_ = false;
+    bool layerExplicit_ = false; // else the entity takes the current layer when it joins a database
     AcDbSharedName layerName_ = AcDbSharedName::layerZero(), linetypeName_ = AcDbSharedName::byLayer();
     AcDbObjectId layerId_, linetypeId_;
     AcCmColor color_;
-    double linetypeScale_ = 1.0;
-    AcDb::LineWeight lineWeight_ = AcDb::kLnWtByLayer;
-    AcDb::Visibility visibility_ = AcDb::kVisible;
-    bool paperSpace_ = false;
-    bool layerExplicit_ = false; // else the entity takes the current layer when it joins a database
-    Adesk::Int32 transparency_ = 0;
+    AcDbRareFields<Rare> rare_;
 };
 
 class AcDbCurve : public AcDbEntity {

@@ -22,7 +22,7 @@ struct Record {
 
 struct ReadContext {
     AcDbDatabase* db = nullptr;
-    std::unordered_map<std::string, AcDbObjectId> blockIds, layerIds; // upper-case names
+    std::unordered_map<std::string, AcDbObjectId> blockIds; // upper-case names, until the blocks are read
     AcDbObjectId idOf(std::uint64_t handle);
     AcDbObjectId idOf(std::string_view handle) { return idOf(parseHandle(handle)); }
     void reserveHandle(std::uint64_t handle) { idOf(handle); }

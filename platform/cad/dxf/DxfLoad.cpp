@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -134,10 +135,7 @@ void Loader::tables(Document& doc) {
             AcDbObjectId id = add(record, rec.handle, tableId, rec);
             if (id.isNull()) continue;
             table->appendRecordId(id);
-            if (t.name == "BLOCK_RECORD")
-                blockIds[upper(narrow(record->getName()))] = id;
-            else if (t.name == "LAYER")
-                layerIds[upper(narrow(record->getName()))] = id;
+            if (t.name == "BLOCK_RECORD") blockIds[upper(narrow(record->getName()))] = id;
             Tags().swap(r);
         }
         table->reindex();
@@ -216,13 +214,24 @@ void Loader::blocks(Document& doc) {
         bool paper = name == "*PAPER_SPACE";
         if (model || paper) {
             // Model space and the current paper space keep their entities in the ENTITIES section.
-            std::vector<Tags> mine, rest;
-            for (Tags& e : doc.entities) {
+            // Split without copying the list when one side holds it all (a plan's model space), and
+            // else into lists of their size: this comes when every record is still held.
+            auto isMine = [paper](const Tags& e) {
                 const TagValue* ps = commonValue(e, 67);
-                bool isPaper = ps && parseInt(*ps) == 1;
-                (isPaper == paper ? mine : rest).push_back(std::move(e));
+                return (ps && parseInt(*ps) == 1) == paper;
+            };
+            std::size_t count = 0;
+            for (const Tags& e : doc.entities) count += isMine(e) ? 1 : 0;
+            std::vector<Tags> mine;
+            if (count == doc.entities.size()) {
+                mine.swap(doc.entities);
+            } else if (count > 0) {
+                std::vector<Tags> rest;
+                mine.reserve(count);
+                rest.reserve(doc.entities.size() - count);
+                for (Tags& e : doc.entities) (isMine(e) ? mine : rest).push_back(std::move(e));
+                doc.entities = std::move(rest);
             }
-            doc.entities = std::move(rest);
             entityList(b.entities, it->second, br);
             entityList(mine, it->second, br);
         } else {
@@ -236,6 +245,8 @@ void Loader::blocks(Document& doc) {
     // Nor the lists that held the records: the database is at its largest when loading ends.
     std::vector<Block>().swap(doc.blocks);
     std::vector<Tags>().swap(doc.entities);
+    // Inserts have found their blocks: the objects that follow name nothing by block name.
+    std::unordered_map<std::string, AcDbObjectId>().swap(blockIds);
 }
 
 void Loader::objects(Document& doc) {
@@ -258,8 +269,14 @@ void Loader::run(Document& doc) {
     for (const Table& t : doc.tables) records += 1 + t.records.size();
     for (const Block& b : doc.blocks) records += 2 + b.entities.size();
     db->reserveObjects(records + 64); // and the few standard objects completed afterwards
+    std::optional<std::uint64_t> seed;
+    if (const Tags* s = doc.headerVar("$HANDSEED"); s && !s->empty()) seed = parseHandle((*s)[0].value);
     header(doc);
+    // Each section's records are freed once they are objects, so that they give room to the next.
+    std::vector<std::pair<std::string, Tags>>().swap(doc.header);
+    std::vector<Tags>().swap(doc.classes);
     tables(doc);
+    std::vector<Table>().swap(doc.tables);
     blocks(doc);
     objects(doc);
     finish();
@@ -277,8 +294,7 @@ void Loader::run(Document& doc) {
         }
     }
     db->setLoading(false);
-    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
-        db->setHandseed(AcDbHandle(parseHandle((*seed)[0].value)));
+    if (seed) db->setHandseed(AcDbHandle(*seed));
     db->completeDefaults();
 }
 
