@@ -72,27 +72,8 @@ std::vector<std::string> damagedCuts(const std::string& bytes, std::mt19937& rng
     return out;
 }
 
-AcDbObjectId append(AcDbObjectId block, AcDbEntity* e) {
-    AcDbBlockTableRecord* br = nullptr;
-    EXPECT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(br->appendAcDbEntity(id, e), Acad::eOk);
-    e->close();
-    br->close();
-    return id;
-}
-
-AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name) {
-    AcDbBlockTable* bt = nullptr;
-    EXPECT_EQ(db.getBlockTable(bt, AcDb::kForWrite), Acad::eOk);
-    auto* br = new AcDbBlockTableRecord;
-    br->setName(name);
-    AcDbObjectId id;
-    EXPECT_EQ(bt->add(id, br), Acad::eOk);
-    br->close();
-    bt->close();
-    return id;
-}
+using dxftest::append;
+using dxftest::newBlock;
 
 AcDbHatch* square(double x, double y, double size) {
     auto* hatch = new AcDbHatch;

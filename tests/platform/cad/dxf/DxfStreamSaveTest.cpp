@@ -27,27 +27,11 @@ std::string wholeText(AcDbDatabase& db) {
     return text;
 }
 
-AcDbObjectId append(AcDbDatabase& db, AcDbEntity* e, AcDbObjectId space) {
-    AcDbBlockTableRecord* br = nullptr;
-    EXPECT_EQ(acdbOpenObject(br, space, AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(br->appendAcDbEntity(id, e), Acad::eOk);
-    e->close();
-    br->close();
-    return id;
+AcDbObjectId append(AcDbDatabase&, AcDbEntity* e, AcDbObjectId space) {
+    return dxftest::append(space, e);
 }
 
-AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name) {
-    AcDbBlockTable* table = nullptr;
-    EXPECT_EQ(db.getBlockTable(table, AcDb::kForWrite), Acad::eOk);
-    auto* br = new AcDbBlockTableRecord();
-    br->setName(name);
-    AcDbObjectId id;
-    EXPECT_EQ(table->add(id, br), Acad::eOk);
-    br->close();
-    table->close();
-    return id;
-}
+using dxftest::newBlock;
 
 // A room as the space commands make one: a block with its outline and a label, inserted with its
 // attribute (sequence end without a handle yet).

@@ -4,6 +4,8 @@
 #include "cad/dxf/DxfDatabase.h"
 #include "win/Paths.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -66,6 +68,28 @@ std::string ezdxfCheck(const fs::path& original, const fs::path& saved, bool ren
     int rc = ::pclose(p);
     if (rc == 0) return "";
     return out.empty() ? "check failed" : out;
+}
+
+AcDbObjectId append(AcDbObjectId block, AcDbEntity* e) {
+    AcDbBlockTableRecord* br = nullptr;
+    EXPECT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);
+    AcDbObjectId id;
+    EXPECT_EQ(br->appendAcDbEntity(id, e), Acad::eOk);
+    e->close();
+    br->close();
+    return id;
+}
+
+AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name) {
+    AcDbBlockTable* table = nullptr;
+    EXPECT_EQ(db.getBlockTable(table, AcDb::kForWrite), Acad::eOk);
+    auto* br = new AcDbBlockTableRecord();
+    br->setName(name);
+    AcDbObjectId id;
+    EXPECT_EQ(table->add(id, br), Acad::eOk);
+    br->close();
+    table->close();
+    return id;
 }
 
 } // namespace dxftest

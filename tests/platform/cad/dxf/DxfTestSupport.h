@@ -1,13 +1,20 @@
 #pragma once
-// Helpers of the DXF tests: scratch folders, whole-file round trips and the ezdxf judge.
+// Helpers of the DXF tests: scratch folders, drawings built in code, whole-file round trips and the ezdxf judge.
 #include <filesystem>
 #include <string>
+
+#include "cad/db/AcDbDatabase.h"
 
 namespace dxftest {
 
 std::filesystem::path scratchDir();
 std::string readBytes(const std::filesystem::path& p);
 void writeBytes(const std::filesystem::path& p, const std::string& bytes);
+
+// Appends the entity to the block (model space, paper space or a definition) and closes it.
+AcDbObjectId append(AcDbObjectId block, AcDbEntity* e);
+// A new, empty block definition.
+AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name);
 
 struct RoundTrip {
     bool refused = false;
