@@ -113,21 +113,7 @@ TEST(DxfStreamSave, DrawingsMadeInTheEditorAreSavedAsTheWholeDocument) {
              for (int i = 0; i < 3; ++i) addRoom(db, i);
              AcDbObjectId circle =
                  append(db, new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 2), db.modelSpaceId());
-             auto* sortents = new AcDbSortentsTable;
-             sortents->setBlockId(db.modelSpaceId());
-             AcDbBlockTableRecord* ms = nullptr;
-             ASSERT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForWrite), Acad::eOk);
-             ASSERT_EQ(ms->createExtensionDictionary(), Acad::eOk);
-             AcDbDictionary* xd = nullptr;
-             ASSERT_EQ(acdbOpenObject(xd, ms->extensionDictionary(), AcDb::kForWrite), Acad::eOk);
-             AcDbObjectId sortId;
-             ASSERT_EQ(xd->setAt(L"ACAD_SORTENTS", sortents, sortId), Acad::eOk);
-             AcDbObjectIdArray bottom;
-             bottom.append(circle);
-             ASSERT_EQ(sortents->moveToBottom(bottom), Acad::eOk);
-             sortents->close();
-             xd->close();
-             ms->close();
+             dxftest::sendToBottom(db.modelSpaceId(), {circle});
          }},
         {"an insert of an erased block",
          [](AcDbDatabase& db) {

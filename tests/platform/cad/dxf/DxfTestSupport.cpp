@@ -92,4 +92,29 @@ AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name) {
     return id;
 }
 
+// Sends the entities to the bottom of their block's draw order, as the module does with room hatches.
+// A new draw-order table names the block, or another (as a damaged file may).
+void sendToBottom(AcDbObjectId block, const std::vector<AcDbObjectId>& ids, AcDbObjectId named) {
+    AcDbBlockTableRecord* br = nullptr;
+    ASSERT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);
+    if (br->extensionDictionary().isNull()) br->createExtensionDictionary();
+    AcDbDictionary* xd = nullptr;
+    ASSERT_EQ(acdbOpenObject(xd, br->extensionDictionary(), AcDb::kForWrite), Acad::eOk);
+    AcDbSortentsTable* table = nullptr;
+    if (xd->getAt(L"ACAD_SORTENTS", table, AcDb::kForWrite) != Acad::eOk) {
+        table = new AcDbSortentsTable;
+        table->setBlockId(named.isNull() ? block : named);
+        AcDbObjectId tableId;
+        ASSERT_EQ(xd->setAt(L"ACAD_SORTENTS", table, tableId), Acad::eOk);
+    }
+    AcDbObjectIdArray bottom;
+    for (const AcDbObjectId& id : ids) bottom.append(id);
+    if (!ids.empty()) {
+        EXPECT_EQ(table->moveToBottom(bottom), Acad::eOk);
+    }
+    table->close();
+    xd->close();
+    br->close();
+}
+
 } // namespace dxftest

@@ -2,6 +2,7 @@
 // Helpers of the DXF tests: scratch folders, drawings built in code, whole-file round trips and the ezdxf judge.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cad/db/AcDbDatabase.h"
 
@@ -15,6 +16,9 @@ void writeBytes(const std::filesystem::path& p, const std::string& bytes);
 AcDbObjectId append(AcDbObjectId block, AcDbEntity* e);
 // A new, empty block definition.
 AcDbObjectId newBlock(AcDbDatabase& db, const wchar_t* name);
+// Sends the entities to the bottom of their block's draw order, as the module does with room hatches.
+// A new draw-order table names the block, or another (as a damaged file may).
+void sendToBottom(AcDbObjectId block, const std::vector<AcDbObjectId>& ids, AcDbObjectId named = AcDbObjectId());
 
 struct RoundTrip {
     bool refused = false;
