@@ -46,6 +46,31 @@ void Normalizer::forEachRecordWithHeld(F own, G heldRange) {
     for (Tags& o : doc.objects) own(o);
 }
 
+// New handles start above every handle in use: the file's handle seed, the records' and `highest`.
+void Normalizer::startAbove(const std::vector<std::pair<Tags*, std::uint64_t>>& records, std::uint64_t highest) {
+    std::uint64_t max = highest;
+    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
+        max = std::max(max, parseHandle((*seed)[0].value));
+    for (const auto& [r, h] : records) max = std::max(max, h);
+    next = max + 1;
+    if (next == 0) next = 1;
+}
+
+namespace {
+
+// The records that have a handle, as (handle, place) sorted by handle and then place.
+std::vector<std::pair<std::uint64_t, std::size_t>> byHandleOf(
+    const std::vector<std::pair<Tags*, std::uint64_t>>& records) {
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
+    byHandle.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
+    std::sort(byHandle.begin(), byHandle.end());
+    return byHandle;
+}
+
+} // namespace
+
 void Normalizer::assignHandles() {
     if (held && assignHeldApart()) return;
     // One pass over the records (they are many and cold in the cache), then work on the handles.
@@ -55,17 +80,9 @@ void Normalizer::assignHandles() {
         withHeld(records, heldRecords);
     else
         forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
-    std::uint64_t max = 0;
-    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty()) max = parseHandle((*seed)[0].value);
-    for (const auto& [r, h] : records) max = std::max(max, h);
-    next = max + 1;
-    if (next == 0) next = 1;
+    startAbove(records, 0);
     // The first record of a handle keeps it; later ones are duplicates.
-    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
-    byHandle.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i)
-        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
-    std::sort(byHandle.begin(), byHandle.end());
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle = byHandleOf(records);
     std::vector<bool> duplicate(records.size(), false);
     fileHandles.reserve(byHandle.size());
     for (std::size_t k = 0; k < byHandle.size(); ++k) {
@@ -116,17 +133,8 @@ bool Normalizer::assignHeldApart() {
     for (const auto& [r, h] : records)
         if (h != 0 && std::binary_search(heldHandles.begin(), heldHandles.end(), h)) return false;
     held->given.clear();
-    std::uint64_t max = heldHandles.empty() ? 0 : heldHandles.back();
-    if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
-        max = std::max(max, parseHandle((*seed)[0].value));
-    for (const auto& [r, h] : records) max = std::max(max, h);
-    next = max + 1;
-    if (next == 0) next = 1;
-    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle;
-    byHandle.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i)
-        if (records[i].second != 0) byHandle.emplace_back(records[i].second, i);
-    std::sort(byHandle.begin(), byHandle.end());
+    startAbove(records, heldHandles.empty() ? 0 : heldHandles.back());
+    std::vector<std::pair<std::uint64_t, std::size_t>> byHandle = byHandleOf(records);
     std::vector<bool> pending(records.size(), false);
     std::vector<std::uint64_t> own;
     own.reserve(byHandle.size());
