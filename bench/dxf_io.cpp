@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <map>
+#include <optional>
 #include <vector>
 #include <fstream>
 #include <sstream>
@@ -362,35 +364,46 @@ long peakKb() {
     return 0;
 }
 
-// The peak the load of one file reaches above what the process held before it, and what the loaded
-// drawing holds, both over the file's size. Measured in a child process of its own, as a host opening
-// the drawing would be: this one's heap is marked by the plans it made.
-std::pair<double, double> memoryRatios(const std::string& file, std::size_t bytes) {
+// Runs `measure` in a child process of its own, as a host opening the drawing would be (this one's heap
+// is marked by the plans it made), with the peak reset to the current size first; its three figures in
+// kilobytes, or nothing when the child failed.
+template <class Measure>
+std::optional<std::array<long, 3>> inChild(Measure measure) {
     int fds[2];
-    if (::pipe(fds) != 0) return {0, 0};
+    if (::pipe(fds) != 0) return std::nullopt;
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
         ::malloc_trim(0);
         std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
+        const std::array<long, 3> out = measure();
+        if (::write(fds[1], out.data(), sizeof out) != static_cast<ssize_t>(sizeof out)) ::_exit(1);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::array<long, 3> in{};
+    const bool ok = child > 0 && ::read(fds[0], in.data(), sizeof in) == static_cast<ssize_t>(sizeof in);
+    ::close(fds[0]);
+    if (child > 0) ::waitpid(child, nullptr, 0);
+    if (!ok) return std::nullopt;
+    return in;
+}
+
+// The peak the load of one file reaches above what the process held before it, and what the loaded
+// drawing holds, both over the file's size.
+std::pair<double, double> memoryRatios(const std::string& file, std::size_t bytes) {
+    const auto in = inChild([&] {
         long before = residentKb();
         auto* db = new AcDbDatabase(false, true);
         db->readDxfFile(wpath(file).c_str());
         long peak = peakKb();
         ::malloc_trim(0);
-        long held = residentKb();
-        long out[3] = {before, peak, held};
-        if (::write(fds[1], out, sizeof out) != static_cast<ssize_t>(sizeof out)) ::_exit(1);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    long in[3] = {0, 0, 0};
-    const bool ok = child > 0 && ::read(fds[0], in, sizeof in) == static_cast<ssize_t>(sizeof in);
-    ::close(fds[0]);
-    if (child > 0) ::waitpid(child, nullptr, 0);
-    if (!ok) return {0, 0};
+        return std::array<long, 3>{before, peak, residentKb()};
+    });
+    if (!in) return {0, 0};
     const double size = static_cast<double>(bytes);
-    return {static_cast<double>(in[1] - in[0]) * 1024.0 / size, static_cast<double>(in[2] - in[0]) * 1024.0 / size};
+    return {static_cast<double>((*in)[1] - (*in)[0]) * 1024.0 / size,
+            static_cast<double>((*in)[2] - (*in)[0]) * 1024.0 / size};
 }
 
 // Loading the room plan of 5,000, 10,000 and 20,000 spaces: the time must grow with the file.
@@ -414,32 +427,18 @@ void BM_PlanLoad(benchmark::State& state) {
 BENCHMARK(BM_PlanLoad)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3);
 
 // The peak a save reaches over the peak its load reached, both above what the process held before the
-// load, in a child process of its own: saving should add little to what the open drawing holds.
+// load: saving should add little to what the open drawing holds.
 double savePeakRatio(const std::string& file) {
-    int fds[2];
-    if (::pipe(fds) != 0) return 0;
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        ::malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5";
+    const auto in = inChild([&] {
         long before = residentKb();
         auto* db = new AcDbDatabase(false, true);
         db->readDxfFile(wpath(file).c_str());
         long loaded = peakKb();
         db->saveAs(wpath(file + ".child.dxf").c_str());
-        long saved = peakKb();
-        long out[3] = {before, loaded, saved};
-        if (::write(fds[1], out, sizeof out) != static_cast<ssize_t>(sizeof out)) ::_exit(1);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    long in[3] = {0, 0, 0};
-    const bool ok = child > 0 && ::read(fds[0], in, sizeof in) == static_cast<ssize_t>(sizeof in);
-    ::close(fds[0]);
-    if (child > 0) ::waitpid(child, nullptr, 0);
-    if (!ok || in[1] <= in[0]) return 0;
-    return static_cast<double>(in[2] - in[0]) / static_cast<double>(in[1] - in[0]);
+        return std::array<long, 3>{before, loaded, peakKb()};
+    });
+    if (!in || (*in)[1] <= (*in)[0]) return 0;
+    return static_cast<double>((*in)[2] - (*in)[0]) / static_cast<double>((*in)[1] - (*in)[0]);
 }
 
 // Saving the room plans: the time must grow with the file, and the peak stay near the load's.
