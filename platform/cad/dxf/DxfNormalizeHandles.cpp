@@ -46,17 +46,22 @@ void Normalizer::forEachRecordWithHeld(F own, G heldRange) {
     for (Tags& o : doc.objects) own(o);
 }
 
-// New handles start above every handle in use: the file's handle seed, the records' and `highest`.
-void Normalizer::startAbove(const std::vector<std::pair<Tags*, std::uint64_t>>& records, std::uint64_t highest) {
+// New handles start above every handle in use: the file's handle seed and `highest`.
+void Normalizer::startAbove(std::uint64_t highest) {
     std::uint64_t max = highest;
     if (const Tags* seed = doc.headerVar("$HANDSEED"); seed && !seed->empty())
         max = std::max(max, parseHandle((*seed)[0].value));
-    for (const auto& [r, h] : records) max = std::max(max, h);
     next = max + 1;
     if (next == 0) next = 1;
 }
 
 namespace {
+
+std::uint64_t highestOf(const std::vector<std::pair<Tags*, std::uint64_t>>& records) {
+    std::uint64_t max = 0;
+    for (const auto& [r, h] : records) max = std::max(max, h);
+    return max;
+}
 
 // The records that have a handle, as (handle, place) sorted by handle and then place.
 std::vector<std::pair<std::uint64_t, std::size_t>> byHandleOf(
@@ -72,7 +77,7 @@ std::vector<std::pair<std::uint64_t, std::size_t>> byHandleOf(
 } // namespace
 
 void Normalizer::assignHandles() {
-    if (held && assignHeldApart()) return;
+    if (held ? assignHeldApart() : assignUniqueInPlace()) return;
     // One pass over the records (they are many and cold in the cache), then work on the handles.
     std::vector<std::pair<Tags*, std::uint64_t>> records;
     std::vector<std::size_t> heldRecords; // where the held records are among them (no tags)
@@ -80,7 +85,7 @@ void Normalizer::assignHandles() {
         withHeld(records, heldRecords);
     else
         forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
-    startAbove(records, 0);
+    startAbove(highestOf(records));
     // The first record of a handle keeps it; later ones are duplicates.
     std::vector<std::pair<std::uint64_t, std::size_t>> byHandle = byHandleOf(records);
     std::vector<bool> duplicate(records.size(), false);
@@ -118,6 +123,32 @@ void Normalizer::assignHandles() {
     if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
 }
 
+// Nearly every file gives each record a handle of its own. Then the file's handles, sorted, are all
+// that is kept while giving handles (a list of the records beside them would be held as the file's
+// records are at their most), and the records without one take new ones in the file's order. False
+// (nothing done) when two records share a handle.
+bool Normalizer::assignUniqueInPlace() {
+    std::size_t count = 0;
+    forEachRecord([&](Tags&) { ++count; });
+    std::vector<std::uint64_t> handles;
+    handles.reserve(count);
+    forEachRecord([&](Tags& r) {
+        if (std::uint64_t h = recordHandle(r)) handles.push_back(h);
+    });
+    std::sort(handles.begin(), handles.end());
+    if (std::adjacent_find(handles.begin(), handles.end()) != handles.end()) return false;
+    startAbove(handles.empty() ? 0 : handles.back());
+    fileHandles = std::move(handles);
+    std::size_t empty = 0;
+    forEachRecord([&](Tags& r) {
+        if (recordHandle(r) != 0) return;
+        if (findValue(r, recordType(r) == "DIMSTYLE" ? 105 : 5)) ++empty;
+        setRecordHandle(r, fresh());
+    });
+    if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
+    return true;
+}
+
 // Held records are many (a drawing's entities): when none shares a handle with another record, only
 // those without a handle take new ones, in their places among the document's, and nothing is kept of
 // them but their handles among those in use. False (nothing done) when one does share.
@@ -133,7 +164,7 @@ bool Normalizer::assignHeldApart() {
     for (const auto& [r, h] : records)
         if (h != 0 && std::binary_search(heldHandles.begin(), heldHandles.end(), h)) return false;
     held->given.clear();
-    startAbove(records, heldHandles.empty() ? 0 : heldHandles.back());
+    startAbove(std::max(highestOf(records), heldHandles.empty() ? 0 : heldHandles.back()));
     std::vector<std::pair<std::uint64_t, std::size_t>> byHandle = byHandleOf(records);
     std::vector<bool> pending(records.size(), false);
     std::vector<std::uint64_t> own;

@@ -40,7 +40,8 @@ private:
     template <class F, class G>
     void forEachRecordWithHeld(F own, G heldRange);
     void assignHandles();
-    void startAbove(const std::vector<std::pair<Tags*, std::uint64_t>>& records, std::uint64_t highest);
+    void startAbove(std::uint64_t highest);
+    bool assignUniqueInPlace();
     bool assignHeldApart();
     void withHeld(std::vector<std::pair<Tags*, std::uint64_t>>& records, std::vector<std::size_t>& heldRecords);
     void tables();

@@ -14,8 +14,96 @@ namespace dxf {
 
 static_assert(sizeof(Tag) == 16, "a tag is a code and a value held in place");
 
+namespace {
+
+// The long values nearly every record of a drawing holds: a drawing of 10,000 rooms repeats them
+// 170,000 times. Each is one block, laid out as a value's own (length, then text).
+class SharedValues {
+public:
+    SharedValues() {
+        static constexpr std::string_view values[] = {"AcDbBlockReference",
+                                                      "AcDbAttribute",
+                                                      "AcDbAttributeDefinition",
+                                                      "AcDbPolyline",
+                                                      "AcDbSymbolTable",
+                                                      "AcDbSymbolTableRecord",
+                                                      "AcDbBlockTableRecord",
+                                                      "AcDbBlockBegin",
+                                                      "AcDbBlockEnd",
+                                                      "AcDbDictionary",
+                                                      "AcDbLayerTableRecord",
+                                                      "AcDbLinetypeTableRecord",
+                                                      "AcDbRegAppTableRecord",
+                                                      "AcDbTextStyleTableRecord",
+                                                      "AcDbDimStyleTableRecord",
+                                                      "AcDbViewportTableRecord",
+                                                      "AcDbViewTableRecord",
+                                                      "AcDbUCSTableRecord",
+                                                      "AcDbDimStyleTable",
+                                                      "AcDbMInsertBlock",
+                                                      "AcDb2dPolyline",
+                                                      "AcDb3dPolyline",
+                                                      "AcDb3dPolylineVertex",
+                                                      "AcDbDimension",
+                                                      "AcDbAlignedDimension",
+                                                      "AcDbRotatedDimension",
+                                                      "AcDbSortentsTable",
+                                                      "AcDbPlotSettings",
+                                                      "AcDbPlaceHolder",
+                                                      "AcDbDictionaryWithDefault",
+                                                      "AcDbViewport",
+                                                      "AcDbRasterImage",
+                                                      "AcDbMaterial",
+                                                      "AcDbVisualStyle",
+                                                      "AcDbMlineStyle",
+                                                      "AcDbTableStyle",
+                                                      "AcDbMLeaderStyle",
+                                                      "BLOCK_RECORD",
+                                                      "ACDBPLACEHOLDER",
+                                                      "ACDBDICTIONARYWDFLT",
+                                                      "DICTIONARYVAR",
+                                                      "SORTENTSTABLE",
+                                                      "{ACAD_REACTORS",
+                                                      "{ACAD_XDICTIONARY",
+                                                      "*Model_Space",
+                                                      "*Paper_Space",
+                                                      "ObjectDBX Classes"};
+        for (std::string_view v : values) {
+            const std::size_t n = v.size();
+            char* block = new char[sizeof n + n]; // held for the life of the process
+            std::memcpy(block, &n, sizeof n);
+            std::memcpy(block + sizeof n, v.data(), n);
+            bySize_[n].push_back(block);
+        }
+    }
+    const char* find(std::string_view s) const {
+        if (s.size() >= bySize_.size()) return nullptr;
+        for (const char* block : bySize_[s.size()])
+            if (std::memcmp(block + sizeof(std::size_t), s.data(), s.size()) == 0) return block;
+        return nullptr;
+    }
+
+private:
+    std::array<std::vector<const char*>, 32> bySize_;
+};
+
+const char* sharedBlock(std::string_view s) {
+    static const SharedValues* shared = new SharedValues; // never freed: values anywhere may point into it
+    return shared->find(s);
+}
+
+} // namespace
+
 void TagValue::assign(std::string_view s) {
     if (s.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("a DXF value longer than 4 GB");
+    if (s.size() > kInline) {
+        if (const char* block = sharedBlock(s)) {
+            release();
+            std::memcpy(buf_, &block, sizeof block);
+            small_ = kShared;
+            return;
+        }
+    }
     // s may be this value's own text: copy it before the old storage goes.
     if (s.size() > kInline) {
         const std::size_t n = s.size();

@@ -12,14 +12,22 @@ namespace dxf {
 
 // A tag's value. Up to 11 bytes (nearly every value of a drawing: numbers, handles, names) are kept in
 // the tag itself and longer ones on the heap with their length, so a tag takes 16 bytes: a drawing is
-// millions of tags, and while a file is read they are what the process holds most.
+// millions of tags, and while a file is read they are what the process holds most. The longer values
+// every drawing repeats (subclass markers, record types) share one block made once and never freed.
 class TagValue {
 public:
     TagValue() = default;
     TagValue(std::string_view s) { assign(s); }
     TagValue(const char* s) { assign(std::string_view(s)); }
     TagValue(const std::string& s) { assign(std::string_view(s)); }
-    TagValue(const TagValue& o) { assign(o.view()); }
+    TagValue(const TagValue& o) {
+        if (o.small_ == kShared) {
+            small_ = kShared;
+            std::memcpy(buf_, o.buf_, sizeof buf_);
+        } else {
+            assign(o.view());
+        }
+    }
     TagValue(TagValue&& o) noexcept : small_(o.small_) {
         std::memcpy(buf_, o.buf_, sizeof buf_);
         o.small_ = 0;
@@ -76,15 +84,17 @@ public:
 
 private:
     static constexpr std::size_t kInline = 11;
-    static constexpr unsigned char kOnHeap = 0xFF; // in small_: buf_ holds where the length and text are
-    bool onHeap() const { return small_ == kOnHeap; }
+    // In small_: buf_ holds where the length and the text are, a block of this value's own or a shared one.
+    static constexpr unsigned char kOnHeap = 0xFF;
+    static constexpr unsigned char kShared = 0xFE;
+    bool onHeap() const { return small_ >= kShared; }
     const char* heapBlock() const {
         const char* p;
         std::memcpy(&p, buf_, sizeof p);
         return p;
     }
     void release() {
-        if (onHeap()) delete[] heapBlock();
+        if (small_ == kOnHeap) delete[] heapBlock();
     }
     unsigned char small_ = 0; // the length of a value held here, or kOnHeap
     char buf_[kInline];       // the text itself, or where it is on the heap

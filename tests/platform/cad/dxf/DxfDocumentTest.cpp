@@ -127,6 +127,40 @@ TEST(DxfDocument, DamageIsRepairedAndReported) {
     EXPECT_EQ(recordOwner(d.entities[5]), 0x31u);
 }
 
+TEST(DxfDocument, RecordsWithoutAHandleTakeNewOnesInFileOrderAboveEveryHandleInUse) {
+    // No handle is taken twice, and the seed lies below a record's handle.
+    const std::string text =
+        "  0\nSECTION\n  2\nHEADER\n  9\n$HANDSEED\n  5\n40\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n"
+        "  0\nLINE\n  5\nA0\n  8\n0\n"
+        "  0\nCIRCLE\n  8\n0\n 40\n1\n" // no handle
+        "  0\nARC\n  5\n\n  8\n0\n"     // an empty one
+        "  0\nLINE\n  5\n41\n  8\n0\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    Document d = parseDocument(text, "handles.dxf");
+    normalizeR2010(d);
+    ASSERT_EQ(d.entities.size(), 4u);
+    EXPECT_EQ(recordHandle(d.entities[0]), 0xA0u);
+    EXPECT_EQ(recordHandle(d.entities[3]), 0x41u);
+    const std::uint64_t circle = recordHandle(d.entities[1]), arc = recordHandle(d.entities[2]);
+    EXPECT_GT(circle, 0xA0u);
+    EXPECT_GT(arc, circle);
+    EXPECT_TRUE(mentions(d, "1 records with an empty or invalid handle given new handles"));
+    EXPECT_FALSE(mentions(d, "duplicate"));
+    std::vector<std::uint64_t> all;
+    for (const Table& t : d.tables) {
+        all.push_back(recordHandle(t.head));
+        for (const Tags& r : t.records) all.push_back(recordHandle(r));
+    }
+    for (const Block& b : d.blocks) all.insert(all.end(), {recordHandle(b.begin), recordHandle(b.end)});
+    for (const Tags& e : d.entities) all.push_back(recordHandle(e));
+    for (const Tags& o : d.objects) all.push_back(recordHandle(o));
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+    EXPECT_EQ(std::count(all.begin(), all.end(), 0u), 0);
+    EXPECT_GT(parseHandle((*d.headerVar("$HANDSEED"))[0].value), all.back());
+}
+
 TEST(DxfDocument, BrokenLayoutLinksAreMendedFromTheBlockRecords) {
     // A layout names a block record that does not exist; the record names the layout.
     const std::string text =

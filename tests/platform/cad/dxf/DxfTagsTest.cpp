@@ -168,6 +168,31 @@ TEST(DxfTagValue, KeepsItsTextThroughCopiesMovesAndAssignmentsFromItself) {
     }
 }
 
+TEST(DxfTagValue, LongValuesEveryDrawingRepeatsAreSharedAndBehaveAsAnyOther) {
+    TagValue a("AcDbBlockReference"), b(std::string("AcDbBlockReference"));
+    EXPECT_EQ(a.data(), b.data()); // one block for every record that names it
+    TagValue near("AcDbBlockReferenceX");
+    EXPECT_NE(near.data(), a.data());
+    EXPECT_EQ(near, "AcDbBlockReferenceX");
+    // From and into a shared value, and parts of its own text either way.
+    for (std::string_view text : {"AcDbAttribute", "*Model_Space", "AcDbDictionaryWithDefault"}) {
+        SCOPED_TRACE(text);
+        TagValue v("x" + std::string(text));
+        v = v.view().substr(1); // its own heap text, which is a shared value
+        EXPECT_EQ(v, text);
+        TagValue copy(v);
+        EXPECT_EQ(copy.data(), v.data());
+        copy = copy.view().substr(2); // a part of the shared text, held apart
+        EXPECT_EQ(copy, text.substr(2));
+        copy = v;
+        copy = std::move(v);
+        EXPECT_EQ(copy, text);
+        EXPECT_TRUE(v.empty());
+        copy = "short";
+        EXPECT_EQ(copy, "short");
+    }
+}
+
 TEST(DxfTagValue, ATagTakesACodeAndTwelveBytes) {
     EXPECT_EQ(sizeof(Tag), 16u);
 }
