@@ -20,6 +20,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -364,42 +365,53 @@ long peakKb() {
     return 0;
 }
 
-// Runs `measure` in a child process of its own, as a host opening the drawing would be (this one's heap
-// is marked by the plans it made), with the peak reset to the current size first; its three figures in
-// kilobytes, or nothing when the child failed.
-template <class Measure>
-std::optional<std::array<long, 3>> inChild(Measure measure) {
+// What a fresh process of this program measures for `inChild` (see main): "load" gives what it held
+// before loading the file, its peak and what it holds after; "save" what it held before, the load's peak
+// and the peak of the save that follows. In kilobytes.
+std::array<long, 3> measureHere(const std::string& what, const std::string& file) {
+    long before = residentKb();
+    auto* db = new AcDbDatabase(false, true);
+    db->readDxfFile(wpath(file).c_str());
+    long loaded = peakKb();
+    if (what == "load") {
+        ::malloc_trim(0);
+        return {before, loaded, residentKb()};
+    }
+    db->saveAs(wpath(file + ".child.dxf").c_str());
+    return {before, loaded, peakKb()};
+}
+
+// Measures the file in a new process of this program, as a host opening the drawing would be: a fork
+// of this one would start from a heap the plans it made have shaped. Nothing when the child failed.
+std::optional<std::array<long, 3>> inChild(const std::string& what, const std::string& file) {
     int fds[2];
     if (::pipe(fds) != 0) return std::nullopt;
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
-        ::malloc_trim(0);
-        std::ofstream("/proc/self/clear_refs") << "5"; // resets the peak to the current size
-        const std::array<long, 3> out = measure();
-        if (::write(fds[1], out.data(), sizeof out) != static_cast<ssize_t>(sizeof out)) ::_exit(1);
-        ::_exit(0);
+        if (::dup2(fds[1], STDOUT_FILENO) < 0) ::_exit(1);
+        ::execl("/proc/self/exe", "bench_dxf_io", "--measure", what.c_str(), file.c_str(), nullptr);
+        ::_exit(1);
     }
     ::close(fds[1]);
-    std::array<long, 3> in{};
-    const bool ok = child > 0 && ::read(fds[0], in.data(), sizeof in) == static_cast<ssize_t>(sizeof in);
+    std::string text;
+    char buf[256];
+    for (ssize_t n; child > 0 && (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+        text.append(buf, static_cast<std::size_t>(n));
     ::close(fds[0]);
-    if (child > 0) ::waitpid(child, nullptr, 0);
-    if (!ok) return std::nullopt;
+    int status = 0;
+    if (child > 0) ::waitpid(child, &status, 0);
+    std::array<long, 3> in{};
+    std::istringstream figures(text);
+    if (child <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !(figures >> in[0] >> in[1] >> in[2]))
+        return std::nullopt;
     return in;
 }
 
 // The peak the load of one file reaches above what the process held before it, and what the loaded
 // drawing holds, both over the file's size.
 std::pair<double, double> memoryRatios(const std::string& file, std::size_t bytes) {
-    const auto in = inChild([&] {
-        long before = residentKb();
-        auto* db = new AcDbDatabase(false, true);
-        db->readDxfFile(wpath(file).c_str());
-        long peak = peakKb();
-        ::malloc_trim(0);
-        return std::array<long, 3>{before, peak, residentKb()};
-    });
+    const auto in = inChild("load", file);
     if (!in) return {0, 0};
     const double size = static_cast<double>(bytes);
     return {static_cast<double>((*in)[1] - (*in)[0]) * 1024.0 / size,
@@ -429,14 +441,7 @@ BENCHMARK(BM_PlanLoad)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMill
 // The peak a save reaches over the peak its load reached, both above what the process held before the
 // load: saving should add little to what the open drawing holds.
 double savePeakRatio(const std::string& file) {
-    const auto in = inChild([&] {
-        long before = residentKb();
-        auto* db = new AcDbDatabase(false, true);
-        db->readDxfFile(wpath(file).c_str());
-        long loaded = peakKb();
-        db->saveAs(wpath(file + ".child.dxf").c_str());
-        return std::array<long, 3>{before, loaded, peakKb()};
-    });
+    const auto in = inChild("save", file);
     if (!in || (*in)[1] <= (*in)[0]) return 0;
     return static_cast<double>((*in)[2] - (*in)[0]) / static_cast<double>((*in)[1] - (*in)[0]);
 }
@@ -461,4 +466,18 @@ BENCHMARK(BM_PlanSave)->Arg(5000)->Arg(10000)->Arg(20000)->Unit(benchmark::kMill
 
 } // namespace
 
-BENCHMARK_MAIN();
+// "--measure load|save FILE": the child of `inChild`, which prints its three figures. It holds the
+// allocator's thresholds as cadhost does.
+int main(int argc, char** argv) {
+    if (argc == 4 && std::string_view(argv[1]) == "--measure") {
+        ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+        const std::array<long, 3> figures = measureHere(argv[2], argv[3]);
+        std::printf("%ld %ld %ld\n", figures[0], figures[1], figures[2]);
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

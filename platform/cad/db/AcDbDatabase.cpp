@@ -165,11 +165,14 @@ Acad::ErrorStatus AcDbDatabase::setHandseed(const AcDbHandle& h) {
 }
 
 std::vector<AcDbObjectId> AcDbDatabase::allObjectIds() const {
+    return objectIdsWhere([](const AcDbObject*) { return true; });
+}
+
+std::vector<AcDbObjectId> AcDbDatabase::objectIdsWhere(const std::function<bool(const AcDbObject*)>& keep) const {
     std::vector<std::pair<std::uint64_t, AcDbObjectStub*>> v;
-    v.reserve(objectCount_);
     // Ids give access to the objects the database holds; the stubs themselves are never const.
     for (const AcDbObjectStub& stub : stubs_)
-        if (stub.object) v.push_back({stub.handle.value(), const_cast<AcDbObjectStub*>(&stub)});
+        if (stub.object && keep(stub.object)) v.push_back({stub.handle.value(), const_cast<AcDbObjectStub*>(&stub)});
     std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<AcDbObjectId> out;
     out.reserve(v.size());

@@ -115,6 +115,9 @@ public:
     Acad::ErrorStatus setHandseed(const AcDbHandle& h);
     // Every id that has an object, erased ones included, in handle order.
     std::vector<AcDbObjectId> allObjectIds() const;
+    // The same, of the objects `keep` takes only: a drawing has hundreds of thousands of objects, and
+    // a save looks for a few kinds among them.
+    std::vector<AcDbObjectId> objectIdsWhere(const std::function<bool(const AcDbObject*)>& keep) const;
     size_t objectCount() const { return objectCount_; }
     // Makes room for so many objects in all (a file reader knows how many are coming).
     void reserveObjects(size_t n) { stubs_.reserve(n); }

@@ -142,7 +142,7 @@ void Normalizer::headerVars() {
     kept.insert(kept.begin(), {"$ACADVER", Tags{{1, "AC1024"}}});
     doc.header = std::move(kept);
     std::uint64_t seed = next;
-    if (!fileHandles.empty()) seed = std::max(seed, fileHandles.back() + 1);
+    if (highestFile != 0) seed = std::max(seed, highestFile + 1);
     for (std::uint64_t h : made) seed = std::max(seed, h + 1);
     doc.header.emplace_back("$HANDSEED", Tags{{5, handleText(seed)}});
 }

@@ -217,11 +217,11 @@ void Normalizer::blocks() {
     // Names first: the record table and the block section must agree.
     for (Tags& r : brTable.records) setValue(r, 2, canonical(nameOf(r)));
     recordIndex.erase(&brTable);
-    std::vector<Block> kept;
-    kept.reserve(doc.blocks.size());
     std::unordered_set<std::string> seen; // upper-case names
     seen.reserve(doc.blocks.size() + 2);
-    for (Block& b : doc.blocks) {
+    std::size_t kept = 0; // the blocks kept move up in place: a drawing may have a block per room
+    for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
+        Block& b = doc.blocks[i];
         std::string n = canonical(nameOf(b.begin));
         if (n.empty()) {
             problem("unnamed block with " + std::to_string(b.entities.size()) + " entities dropped");
@@ -233,9 +233,10 @@ void Normalizer::blocks() {
         }
         setValue(b.begin, 2, n);
         if (findValue(b.begin, 3)) setValue(b.begin, 3, n);
-        kept.push_back(std::move(b));
+        if (kept != i) doc.blocks[kept] = std::move(b);
+        ++kept;
     }
-    doc.blocks = std::move(kept);
+    doc.blocks.erase(doc.blocks.begin() + static_cast<std::ptrdiff_t>(kept), doc.blocks.end());
     for (const char* required : {"*Model_Space", "*Paper_Space"}) {
         if (!seen.count(upper(required))) {
             Block b;

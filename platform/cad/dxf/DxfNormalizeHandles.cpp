@@ -97,6 +97,7 @@ void Normalizer::assignHandles() {
             fileHandles.push_back(byHandle[k].first);
     }
     std::vector<std::pair<std::uint64_t, std::size_t>>().swap(byHandle);
+    highestFile = fileHandles.empty() ? 0 : fileHandles.back();
     std::size_t empty = 0, duplicates = 0;
     std::vector<std::size_t> pending;
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -137,7 +138,8 @@ bool Normalizer::assignUniqueInPlace() {
     });
     std::sort(handles.begin(), handles.end());
     if (std::adjacent_find(handles.begin(), handles.end()) != handles.end()) return false;
-    startAbove(handles.empty() ? 0 : handles.back());
+    highestFile = handles.empty() ? 0 : handles.back();
+    startAbove(highestFile);
     fileHandles = std::move(handles);
     std::size_t empty = 0;
     forEachRecord([&](Tags& r) {
@@ -150,21 +152,29 @@ bool Normalizer::assignUniqueInPlace() {
 }
 
 // Held records are many (a drawing's entities): when none shares a handle with another record, only
-// those without a handle take new ones, in their places among the document's, and nothing is kept of
-// them but their handles among those in use. False (nothing done) when one does share.
+// those without a handle take new ones, in their places among the document's, and their handles are
+// not kept beside the document's unless a new handle is made. False (nothing done) when one does share.
 bool Normalizer::assignHeldApart() {
-    std::vector<std::uint64_t> heldHandles;
-    heldHandles.reserve(held->handles.size());
-    for (std::uint64_t h : held->handles)
-        if (h != 0) heldHandles.push_back(h);
-    std::sort(heldHandles.begin(), heldHandles.end());
-    if (std::adjacent_find(heldHandles.begin(), heldHandles.end()) != heldHandles.end()) return false;
+    std::size_t count = 0;
+    forEachRecord([&](Tags&) { ++count; });
     std::vector<std::pair<Tags*, std::uint64_t>> records;
+    records.reserve(count);
     forEachRecord([&](Tags& r) { records.emplace_back(&r, recordHandle(r)); });
-    for (const auto& [r, h] : records)
-        if (h != 0 && std::binary_search(heldHandles.begin(), heldHandles.end(), h)) return false;
+    std::uint64_t highest = highestOf(records);
+    {
+        std::vector<std::uint64_t> heldHandles;
+        heldHandles.reserve(held->handles.size());
+        for (std::uint64_t h : held->handles)
+            if (h != 0) heldHandles.push_back(h);
+        std::sort(heldHandles.begin(), heldHandles.end());
+        if (std::adjacent_find(heldHandles.begin(), heldHandles.end()) != heldHandles.end()) return false;
+        for (const auto& [r, h] : records)
+            if (h != 0 && std::binary_search(heldHandles.begin(), heldHandles.end(), h)) return false;
+        if (!heldHandles.empty()) highest = std::max(highest, heldHandles.back());
+    }
     held->given.clear();
-    startAbove(std::max(highestOf(records), heldHandles.empty() ? 0 : heldHandles.back()));
+    highestFile = highest;
+    startAbove(highest);
     std::vector<std::pair<std::uint64_t, std::size_t>> byHandle = byHandleOf(records);
     std::vector<bool> pending(records.size(), false);
     std::vector<std::uint64_t> own;
@@ -179,10 +189,8 @@ bool Normalizer::assignHeldApart() {
         }
     }
     std::vector<std::pair<std::uint64_t, std::size_t>>().swap(byHandle);
-    heldHandles.insert(heldHandles.end(), own.begin(), own.end());
-    std::vector<std::uint64_t>().swap(own);
-    std::sort(heldHandles.begin(), heldHandles.end());
-    fileHandles = std::move(heldHandles);
+    fileHandles = std::move(own);
+    heldOutside = true;
     for (std::size_t i = 0; i < records.size(); ++i)
         if (records[i].second == 0) {
             pending[i] = true;
@@ -206,6 +214,13 @@ bool Normalizer::assignHeldApart() {
     if (duplicates) problem(std::to_string(duplicates) + " duplicate handles replaced in all");
     if (empty) problem(std::to_string(empty) + " records with an empty or invalid handle given new handles");
     return true;
+}
+
+void Normalizer::includeHeldHandles() {
+    heldOutside = false;
+    for (std::uint64_t h : held->handles)
+        if (h != 0) fileHandles.push_back(h);
+    std::sort(fileHandles.begin(), fileHandles.end());
 }
 
 // The records and the held records' handles, in the file's order.

@@ -68,11 +68,18 @@ private:
     Document& doc;
     HeldRecords* held;
     // Handles in use: the file's (sorted; a drawing has hundreds of thousands) and the ones made here.
+    // The held records' handles join the file's only when one is asked for that is not among them.
     std::vector<std::uint64_t> fileHandles;
+    bool heldOutside = false;
+    std::uint64_t highestFile = 0;
     std::unordered_set<std::uint64_t> made;
-    bool isUsed(std::uint64_t h) const {
-        return std::binary_search(fileHandles.begin(), fileHandles.end(), h) || made.count(h) != 0;
+    bool isUsed(std::uint64_t h) {
+        if (std::binary_search(fileHandles.begin(), fileHandles.end(), h) || made.count(h) != 0) return true;
+        if (!heldOutside) return false;
+        includeHeldHandles();
+        return std::binary_search(fileHandles.begin(), fileHandles.end(), h);
     }
+    void includeHeldHandles();
     std::uint64_t next = 1;
     std::uint64_t modelBr = 0, paperBr = 0;
     std::unordered_map<std::uint64_t, std::size_t> objectIndex;

@@ -30,19 +30,25 @@ void markPaperSpace(Tags& t) {
         }
 }
 
-// Entities a document leaves out, to be made and written one at a time after it: those of
-// doc.blocks[i] from blockFrom[i] to blockFrom[i + 1] in inBlocks (model and paper space hold none
-// there), and the ENTITIES section's, marked where they are in paper space.
+// Entities a document leaves out, to be made and written one at a time after it: those of the block
+// of doc.blocks[i] (none for model and paper space), and the ENTITIES section's, those of the spaces in
+// their order. Only the blocks are kept: a drawing's entities are too many to list beside it, so each
+// block is asked for them when they are counted in and again when they are written.
 struct LaterEntities {
-    std::vector<const AcDbEntity*> inBlocks;
-    std::vector<std::size_t> blockFrom;
-    std::vector<const AcDbEntity*> entities;
-    std::vector<bool> paperSpace;
+    std::vector<const AcDbBlockTableRecord*> ofBlock;
+    std::vector<std::pair<const AcDbBlockTableRecord*, bool>> spaces; // and whether it is paper space
 };
 
-// A block's entities in its draw order, bottom first, so that a reader that ignores the draw-order table
-// draws the same picture; the table is asked once per block.
-std::vector<AcDbObjectId> drawOrder(AcDbDatabase* db, const AcDbBlockTableRecord* br) {
+// Calls f with each live entity of a block in its draw order, bottom first, so that a reader that ignores
+// the draw-order table draws the same picture; the table is asked once per call. The block's own list is
+// read in place: model space may hold hundreds of thousands of entities.
+template <class F>
+void eachInDrawOrder(AcDbDatabase* db, const AcDbBlockTableRecord* br, F f) {
+    if (!br) return;
+    auto visit = [&](const AcDbObjectId& eid) {
+        auto* e = AcDbEntity::cast(db->peek(eid));
+        if (e && !e->isErased()) f(static_cast<const AcDbEntity*>(e));
+    };
     auto* dictionary = AcDbDictionary::cast(db->peek(br->extensionDictionary()));
     AcDbObjectId tableId;
     if (dictionary && !dictionary->isErased() && dictionary->getAt(L"ACAD_SORTENTS", tableId) == Acad::eOk)
@@ -50,9 +56,12 @@ std::vector<AcDbObjectId> drawOrder(AcDbDatabase* db, const AcDbBlockTableRecord
         if (auto* table = AcDbSortentsTable::cast(db->peek(tableId));
             table && !table->isErased() && table->blockId() == br->objectId()) {
             AcDbObjectIdArray ordered;
-            if (table->getFullDrawOrder(ordered) == Acad::eOk) return {ordered.begin(), ordered.end()};
+            if (table->getFullDrawOrder(ordered) == Acad::eOk) {
+                for (const AcDbObjectId& eid : ordered) visit(eid);
+                return;
+            }
         }
-    return br->entityIds();
+    for (const AcDbObjectId& eid : br->entityIds()) visit(eid);
 }
 
 bool liveBlock(AcDbDatabase* db, AcDbObjectId id) {
@@ -92,7 +101,7 @@ public:
 
     // Names a block for every table of a live block that has none.
     void plan() {
-        for (const AcDbObjectId& id : db_->allObjectIds()) {
+        for (const AcDbObjectId& id : db_->objectIdsWhere([](const AcDbObject* o) { return AcDbTable::cast(o); })) {
             auto* t = AcDbTable::cast(db_->peek(id));
             if (!t || t->isErased() || liveBlock(db_, t->blockTableRecord()) || !liveBlock(db_, t->ownerId())) continue;
             std::string name;
@@ -259,24 +268,18 @@ static Document buildDocument(WriteContext& ctx, LaterEntities* later) {
             std::string name = upper(narrow(br->getName()));
             bool model = name == "*MODEL_SPACE", paper = name == "*PAPER_SPACE";
             std::vector<Tags>& target = model || paper ? doc.entities : b.entities;
-            if (later) later->blockFrom.push_back(later->inBlocks.size());
-            for (const AcDbObjectId& eid : drawOrder(db, br)) {
-                auto* e = AcDbEntity::cast(db->peek(eid));
-                if (!e || e->isErased()) continue;
-                if (later && (model || paper)) {
-                    later->entities.push_back(e);
-                    later->paperSpace.push_back(paper);
-                    continue;
-                }
-                if (later) {
-                    later->inBlocks.push_back(e);
-                    continue;
-                }
+            if (later) {
+                later->ofBlock.push_back(model || paper ? nullptr : br);
+                if (model || paper) later->spaces.emplace_back(br, paper);
+                doc.blocks.push_back(std::move(b));
+                continue;
+            }
+            eachInDrawOrder(db, br, [&](const AcDbEntity* e) {
                 std::size_t from = target.size();
                 writeEntity(ctx, e, target);
                 if (paper)
                     for (std::size_t i = from; i < target.size(); ++i) markPaperSpace(target[i]);
-            }
+            });
             doc.blocks.push_back(std::move(b));
         }
     }
@@ -286,12 +289,13 @@ static Document buildDocument(WriteContext& ctx, LaterEntities* later) {
         Tags t = writeObject(ctx, root);
         if (!t.empty()) doc.objects.push_back(std::move(t));
     }
-    for (const AcDbObjectId& id : db->allObjectIds()) {
+    auto isObject = [](const AcDbObject* o) {
+        return !AcDbEntity::cast(o) && !AcDbSymbolTable::cast(o) && !AcDbSymbolTableRecord::cast(o);
+    };
+    for (const AcDbObjectId& id : db->objectIdsWhere(isObject)) {
         if (id == nod) continue;
         AcDbObject* obj = db->peek(id);
-        if (!obj || obj->isErased() || AcDbEntity::cast(obj) || AcDbSymbolTable::cast(obj) ||
-            AcDbSymbolTableRecord::cast(obj))
-            continue;
+        if (!obj || obj->isErased()) continue;
         Tags t = writeObject(ctx, obj);
         if (!t.empty()) doc.objects.push_back(std::move(t));
     }
@@ -416,20 +420,21 @@ public:
 
     // One list: a block's entities (owned by its record) or the ENTITIES section's (owner 0: model or
     // paper space, as each says).
-    void write(const AcDbEntity* const* from, const AcDbEntity* const* to, const std::vector<bool>* paperSpace,
-               std::uint64_t owner, std::string& out, const TextStream& stream) {
+    // A list of entities: begin, each entity, end.
+    void begin(std::uint64_t owner) {
         owner_ = owner;
         parent_ = 0;
-        for (const AcDbEntity* const* e = from; e != to; ++e) {
-            made_.clear();
-            writeEntity(ctx_, *e, made_);
-            const bool paper = paperSpace && (*paperSpace)[static_cast<std::size_t>(e - from)];
-            for (Tags& t : made_) {
-                if (paper) markPaperSpace(t);
-                if (!pending_.empty()) put(pending_, recordType(t), out, stream);
-                std::swap(pending_, t);
-            }
+    }
+    void add(const AcDbEntity* e, bool paper, std::string& out, const TextStream& stream) {
+        made_.clear();
+        writeEntity(ctx_, e, made_);
+        for (Tags& t : made_) {
+            if (paper) markPaperSpace(t);
+            if (!pending_.empty()) put(pending_, recordType(t), out, stream);
+            std::swap(pending_, t);
         }
+    }
+    void end(std::string& out, const TextStream& stream) {
         if (!pending_.empty()) put(pending_, {}, out, stream);
         pending_.clear();
         if (parent_) throw Irregular{};
@@ -534,19 +539,27 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
     HeldRecords held;
     Prediction prediction(db, held);
     // Blocks made for tables come last and hold no later entities.
-    later.blockFrom.resize(doc.blocks.size() + 1, later.inBlocks.size());
+    later.ofBlock.resize(doc.blocks.size(), nullptr);
     const std::size_t blocks = doc.blocks.size();
     held.blockFrom.reserve(blocks + 1);
     std::unordered_map<std::string, std::size_t> heldBlock; // upper-case name -> its place in doc.blocks
     for (std::size_t i = 0; i < blocks; ++i) {
         held.blockFrom.push_back(held.handles.size());
-        if (later.blockFrom[i] == later.blockFrom[i + 1]) continue;
-        for (std::size_t k = later.blockFrom[i]; k < later.blockFrom[i + 1]; ++k) prediction.add(later.inBlocks[k]);
+        bool any = false;
+        eachInDrawOrder(db, later.ofBlock[i], [&](const AcDbEntity* e) {
+            prediction.add(e);
+            any = true;
+        });
+        if (!any) {
+            later.ofBlock[i] = nullptr;
+            continue;
+        }
         const TagValue* n = findValue(doc.blocks[i].begin, 2);
         if (!heldBlock.emplace(upper(n ? n->view() : std::string_view()), i).second) return false;
     }
     held.blockFrom.push_back(held.handles.size());
-    for (const AcDbEntity* e : later.entities) prediction.add(e);
+    for (const auto& [space, paper] : later.spaces)
+        eachInDrawOrder(db, space, [&](const AcDbEntity* e) { prediction.add(e); });
     prediction.finish();
     normalizeR2010(doc, held);
 
@@ -559,8 +572,10 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
     };
     stream.held = [&](const Block* b, std::string& text) {
         if (!b) {
-            const AcDbEntity* const* all = later.entities.data();
-            writer.write(all, all + later.entities.size(), &later.paperSpace, 0, text, stream);
+            writer.begin(0);
+            for (const auto& [space, paper] : later.spaces)
+                eachInDrawOrder(db, space, [&](const AcDbEntity* e) { writer.add(e, paper, text, stream); });
+            writer.end(text, stream);
             return;
         }
         const TagValue* n = findValue(b->begin, 2);
@@ -568,9 +583,10 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
         if (it == heldBlock.end()) return;
         if (written[it->second]) throw Irregular{};
         written[it->second] = true;
-        const AcDbEntity* const* inBlocks = later.inBlocks.data();
-        writer.write(inBlocks + later.blockFrom[it->second], inBlocks + later.blockFrom[it->second + 1], nullptr,
-                     recordOwner(b->begin), text, stream);
+        writer.begin(recordOwner(b->begin));
+        eachInDrawOrder(db, later.ofBlock[it->second],
+                        [&](const AcDbEntity* e) { writer.add(e, false, text, stream); });
+        writer.end(text, stream);
     };
     std::string text;
     text.reserve((1 << 18) + (1 << 16));

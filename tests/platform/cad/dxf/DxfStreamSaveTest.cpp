@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <sys/resource.h>
 
@@ -114,6 +115,21 @@ TEST(DxfStreamSave, DrawingsMadeInTheEditorAreSavedAsTheWholeDocument) {
              AcDbObjectId circle =
                  append(db, new AcDbCircle(AcGePoint3d(0, 0, 0), AcGeVector3d::kZAxis, 2), db.modelSpaceId());
              dxftest::sendToBottom(db.modelSpaceId(), {circle});
+         }},
+        {"an entity that owns a dictionary of its own",
+         [](AcDbDatabase& db) {
+             addRoom(db, 1);
+             AcDbObjectId lineId =
+                 append(db, new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0)), db.modelSpaceId());
+             AcDbLine* line = nullptr;
+             ASSERT_EQ(acdbOpenObject(line, lineId, AcDb::kForWrite), Acad::eOk);
+             ASSERT_EQ(line->createExtensionDictionary(), Acad::eOk);
+             line->close();
+             // The line is held apart while the document is brought into shape: its dictionary still names it.
+             char owner[40];
+             std::snprintf(owner, sizeof owner, "\r\n330\r\n%llX\r\n",
+                           static_cast<unsigned long long>(lineId.handle().value()));
+             EXPECT_NE(wholeText(db).find(owner), std::string::npos);
          }},
         {"an insert of an erased block",
          [](AcDbDatabase& db) {
