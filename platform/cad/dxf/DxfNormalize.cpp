@@ -62,6 +62,18 @@ std::string nameOf(const Tags& rec) {
     return v ? v->str() : std::string();
 }
 
+std::vector<bool> repeatedKeys(const std::vector<std::string>& keys) {
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (!keys[i].empty()) order.push_back(i);
+    // Stable: among equal keys the earliest place comes first and is kept.
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    std::vector<bool> repeated(keys.size(), false);
+    for (std::size_t k = 1; k < order.size(); ++k)
+        if (keys[order[k]] == keys[order[k - 1]]) repeated[order[k]] = true;
+    return repeated;
+}
+
 void setValue(Tags& rec, int code, const std::string& value) {
     for (std::size_t i = 1; i < rec.size(); ++i) {
         if (rec[i].code == 1001) break;

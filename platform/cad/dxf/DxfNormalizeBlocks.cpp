@@ -217,8 +217,18 @@ void Normalizer::blocks() {
     // Names first: the record table and the block section must agree.
     for (Tags& r : brTable.records) setValue(r, 2, canonical(nameOf(r)));
     recordIndex.erase(&brTable);
-    std::unordered_set<std::string> seen; // upper-case names
-    seen.reserve(doc.blocks.size() + 2);
+    std::vector<std::string> names; // upper-case, of the blocks kept
+    std::vector<bool> repeated;
+    {
+        std::vector<std::string> keys;
+        keys.reserve(doc.blocks.size());
+        for (const Block& b : doc.blocks) keys.push_back(upper(canonical(nameOf(b.begin))));
+        repeated = repeatedKeys(keys);
+        names.reserve(keys.size() + 2);
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            if (!keys[i].empty() && !repeated[i]) names.push_back(std::move(keys[i]));
+    }
+    NameSet seen(std::move(names));
     std::size_t kept = 0; // the blocks kept move up in place: a drawing may have a block per room
     for (std::size_t i = 0; i < doc.blocks.size(); ++i) {
         Block& b = doc.blocks[i];
@@ -227,7 +237,7 @@ void Normalizer::blocks() {
             problem("unnamed block with " + std::to_string(b.entities.size()) + " entities dropped");
             continue;
         }
-        if (!seen.insert(upper(n)).second) {
+        if (repeated[i]) {
             problem("block \"" + n + "\" defined twice; the second definition was dropped");
             continue;
         }

@@ -107,9 +107,16 @@ void Normalizer::tables() {
         table.head = std::move(head);
         std::vector<Tags> records;
         records.reserve(table.records.size());
-        std::unordered_set<std::string> names;
-        names.reserve(table.records.size());
-        for (Tags& r : table.records) {
+        std::vector<bool> repeated;
+        {
+            std::vector<std::string> keys;
+            keys.reserve(table.records.size());
+            for (const Tags& r : table.records)
+                keys.push_back(recordType(r) == k.name ? upper(nameOf(r)) : std::string());
+            repeated = repeatedKeys(keys);
+        }
+        for (std::size_t i = 0; i < table.records.size(); ++i) {
+            Tags& r = table.records[i];
             if (recordType(r) != k.name) {
                 problem("record " + std::string(recordType(r)) + " in table " + k.name + " dropped");
                 continue;
@@ -120,7 +127,7 @@ void Normalizer::tables() {
                 problem("unnamed " + std::string(k.name) + " record dropped");
                 continue;
             }
-            if (!n.empty() && !names.insert(n).second) {
+            if (repeated[i]) {
                 problem(std::string(k.name) + " \"" + nameOf(r) + "\" appears twice; the second was dropped");
                 continue;
             }

@@ -13,6 +13,26 @@
 
 namespace dxf::normalize {
 
+// Which of the keys (upper-case names; empty for none) repeat one at an earlier place. Found by sorting,
+// not with a set of names: a drawing may hold a block per room, and a set's nodes would stay in the heap.
+std::vector<bool> repeatedKeys(const std::vector<std::string>& keys);
+
+// Upper-case names: those known at first, sorted, and the few added after.
+class NameSet {
+public:
+    explicit NameSet(std::vector<std::string> names) : sorted_(std::move(names)) {
+        std::sort(sorted_.begin(), sorted_.end());
+    }
+    bool count(const std::string& name) const {
+        return std::binary_search(sorted_.begin(), sorted_.end(), name) || added_.count(name) != 0;
+    }
+    void insert(std::string name) { added_.insert(std::move(name)); }
+
+private:
+    std::vector<std::string> sorted_;
+    std::unordered_set<std::string> added_;
+};
+
 // Whether a record of this type can never stand in an entity list, or among the objects.
 bool isNoEntity(std::string_view type);
 bool isNoObject(std::string_view type);

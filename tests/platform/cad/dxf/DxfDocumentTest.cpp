@@ -161,6 +161,47 @@ TEST(DxfDocument, RecordsWithoutAHandleTakeNewOnesInFileOrderAboveEveryHandleInU
     EXPECT_GT(parseHandle((*d.headerVar("$HANDSEED"))[0].value), all.back());
 }
 
+TEST(DxfDocument, TheFirstOfTwoBlocksOrTableRecordsOfOneNameIsKeptWhateverTheLetterCase) {
+    const std::string text =
+        "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n"
+        "  0\nLAYER\n  2\nWalls\n 62\n1\n"
+        "  0\nLTYPE\n  2\nDoors\n" // not a layer: dropped, its name taken by none
+        "  0\nLAYER\n  2\nwalls\n 62\n2\n"
+        "  0\nLAYER\n  2\nDoors\n 62\n3\n"
+        "  0\nENDTAB\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nBLOCKS\n"
+        "  0\nBLOCK\n  2\nDesk\n  0\nLINE\n  8\nfirst\n  0\nENDBLK\n"
+        "  0\nBLOCK\n  2\n\n  0\nENDBLK\n"
+        "  0\nBLOCK\n  2\nDESK\n  0\nLINE\n  8\nsecond\n  0\nENDBLK\n"
+        "  0\nBLOCK\n  2\n$MODEL_SPACE\n  0\nENDBLK\n"
+        "  0\nBLOCK\n  2\n*Model_Space\n  0\nENDBLK\n"
+        "  0\nBLOCK\n  2\nChair\n  0\nENDBLK\n"
+        "  0\nENDSEC\n  0\nEOF\n";
+    Document d = parseDocument(text, "twice.dxf");
+    normalizeR2010(d);
+    std::vector<std::string> layers;
+    for (const Tags& r : d.table("LAYER")->records) layers.push_back(*findValue(r, 2) + "/" + findValue(r, 62)->str());
+    EXPECT_NE(std::find(layers.begin(), layers.end(), "Walls/1"), layers.end());
+    EXPECT_NE(std::find(layers.begin(), layers.end(), "Doors/3"), layers.end());
+    EXPECT_EQ(std::find(layers.begin(), layers.end(), "walls/2"), layers.end());
+    EXPECT_TRUE(mentions(d, "LAYER \"walls\" appears twice; the second was dropped"));
+    EXPECT_FALSE(mentions(d, "\"Doors\" appears twice"));
+    std::vector<std::string> blocks;
+    for (const Block& b : d.blocks) blocks.push_back(findValue(b.begin, 2)->str());
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), "Desk"), 1);
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), "DESK"), 0);
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), "*Model_Space"), 1);
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), "Chair"), 1);
+    for (const Block& b : d.blocks)
+        if (*findValue(b.begin, 2) == "Desk") {
+            ASSERT_EQ(b.entities.size(), 1u);
+            EXPECT_EQ(*findValue(b.entities[0], 8), "first");
+        }
+    EXPECT_TRUE(mentions(d, "block \"DESK\" defined twice; the second definition was dropped"));
+    EXPECT_TRUE(mentions(d, "block \"*Model_Space\" defined twice"));
+    EXPECT_TRUE(mentions(d, "unnamed block with 0 entities dropped"));
+}
+
 TEST(DxfDocument, BrokenLayoutLinksAreMendedFromTheBlockRecords) {
     // A layout names a block record that does not exist; the record names the layout.
     const std::string text =
