@@ -5,7 +5,7 @@ usage: bench/dxf_ezdxf_compare.py [BUILD_DIR] [ROOMS]   (default: build 10000)
 Runs bench_dxf_io (which writes the drawings), times ezdxf.readfile and saveas on the room plan of
 ROOMS spaces in the same run, and prints both, the ratios, the growth of the load and save times from
 5,000 to 10,000 to 20,000 spaces, the memory per MB of file and the peak while saving over the peak
-while loading (each measured in a child process).
+while loading (each measured in a new process of the benchmark, as a host would be).
 """
 import json
 import os
