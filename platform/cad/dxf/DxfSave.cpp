@@ -573,8 +573,10 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
     stream.held = [&](const Block* b, std::string& text) {
         if (!b) {
             writer.begin(0);
-            for (const auto& [space, paper] : later.spaces)
-                eachInDrawOrder(db, space, [&](const AcDbEntity* e) { writer.add(e, paper, text, stream); });
+            for (const auto& space : later.spaces) {
+                const bool paper = space.second;
+                eachInDrawOrder(db, space.first, [&](const AcDbEntity* e) { writer.add(e, paper, text, stream); });
+            }
             writer.end(text, stream);
             return;
         }
