@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <set>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace dxf::normalize {

@@ -5,7 +5,6 @@
 #include <initializer_list>
 #include <set>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace dxf::normalize {
