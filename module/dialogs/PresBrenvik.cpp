@@ -19,6 +19,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
+#include "model/UnitChange.h"
 
 KELMO_SOURCE_FILE(L"PresBrenvik");
 
@@ -317,7 +318,9 @@ void CPresBrenvik::convertBlocksToPreferenceUnits() {
             const CString area = CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText();
             const CString perimeter =
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText();
+            const kelmo_model::HeightAndVolumeTexts heightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             block->convertUnits(units);
+            kelmo_model::followHeightAndVolume(block, heightAndVolume);
             followStoredValue(block, attributeArea, area,
                               CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
             followStoredValue(
