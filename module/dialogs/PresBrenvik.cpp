@@ -320,12 +320,12 @@ void CPresBrenvik::convertBlocksToPreferenceUnits() {
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText();
             const kelmo_model::HeightAndVolumeTexts heightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             block->convertUnits(units);
-            kelmo_model::followHeightAndVolume(block, heightAndVolume);
             followStoredValue(block, attributeArea, area,
                               CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
             followStoredValue(
                 block, attributeAux, perimeter,
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText());
+            kelmo_model::followHeightAndVolume(block, heightAndVolume);
             CKelmoExceptions warnings;
             block->applyToDWG(m_drawing, &warnings);
             if (warnings.getCount() > 0) warnings.reportToMessageBox();
