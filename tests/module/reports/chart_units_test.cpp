@@ -49,8 +49,9 @@ protected:
         return found;
     }
     static std::string legend(const std::string& units, const std::string& offices, const std::string& service) {
-        return "Level 1 use;;;Description;Hatch;Area " + units + ";Offices;block:[KELMO_LEGEND_HATCH]_Level 1 use_Offices;" +
-               offices + ";Service;block:[KELMO_LEGEND_HATCH]_Level 1 use_Service;" + service;
+        return "Level 1 use;;;Description;Hatch;Area " + units +
+               ";Offices;block:[KELMO_LEGEND_HATCH]_Level 1 use_Offices;" + offices +
+               ";Service;block:[KELMO_LEGEND_HATCH]_Level 1 use_Service;" + service;
     }
 };
 
@@ -107,7 +108,8 @@ TEST_F(ChartUnits, TypedUnitsThatNameSquareFeetGetTheAreasInSquareFeet) {
         {"sq.ft.",
          legend("sq.ft.", "861.11", "215.28"),
          {"Offices (861.11 sq.ft.)", "Service (215.28 sq.ft.)", "Level 1 use", "Total: 1076.39sq.ft."}},
-        {"m2", legend("m2", "80.00", "20.00"),
+        {"m2",
+         legend("m2", "80.00", "20.00"),
          {"Offices (80.00 m2)", "Service (20.00 m2)", "Level 1 use", "Total: 100.00m2"}},
     };
     for (const Case& c : cases) {
