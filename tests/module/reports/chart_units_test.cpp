@@ -78,11 +78,6 @@ TEST_F(ChartUnits, TheLegendAndThePieShowTheSpacesAreasInTheUnitsTheyName) {
          toFeet + "mus\n" + toMetres,
          legend("sq.m.", "80.00", "20.00"),
          {"Offices (80.00 sq.m.)", "Service (20.00 sq.m.)", "Level 1 use", "Total: 100.00sq.m."}},
-        {"spaces in square metres under metric preferences",
-         "100",
-         "",
-         legend("sq.m.", "80.00", "20.00"),
-         {"Offices (80.00 sq.m.)", "Service (20.00 sq.m.)", "Level 1 use", "Total: 100.00sq.m."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
