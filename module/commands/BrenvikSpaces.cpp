@@ -20,6 +20,7 @@
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
 #include "model/ModelSupport.h"
+#include "model/UnitChange.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
@@ -35,8 +36,8 @@ using kelmo::spaceAt;
 using kelmo::writeBack;
 
 // The same factors the space record converts its own values with.
-constexpr double feetPerMetre = 3.2808399;
-constexpr double squareFeetPerSquareMetre = 10.7639104;
+using kelmo_model::feetPerMetre;
+using kelmo_model::squareFeetPerSquareMetre;
 
 CString attributeText(CBlockDWG* block, int swapType) {
     CAttribute* attribute = attributeOf(block, swapType);
@@ -368,6 +369,7 @@ void updateSpaces() {
                                     areaLabel(block->getKnownUnits());
             const CString oldPerimeter = CUtilities::DoubleToCString(block->getPerimeter(), block->getPrecision()) +
                                          lengthLabel(block->getKnownUnits());
+            const kelmo_model::HeightAndVolumeTexts oldHeightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             const CString areaText = attributeText(block, attributeArea);
             const CString auxText = attributeText(block, attributeAux);
             if (boundaryCrossesItself(block)) {
@@ -377,9 +379,11 @@ void updateSpaces() {
                 block->setArea(CUtilities::roundDouble(block->getArea(), precision));
             } else {
                 block->setPrecision(precision);
-                block->setUnits(units);
+                // Room height and volume are not measured: converted, they keep their meaning.
+                block->convertUnits(units);
                 block->recalculateArea(document);
             }
+            kelmo_model::followHeightAndVolume(block, oldHeightAndVolume);
             if (areaText == oldArea)
                 setAttributeText(block, attributeArea,
                                  CUtilities::DoubleToCString(block->getArea(), precision) + areaLabel(units));
@@ -476,7 +480,8 @@ void syncXDataToAttributes() {
             if (!block) continue;
             if (recalculate) {
                 block->setPrecision(precision);
-                block->setUnits(units);
+                // Room height and volume are not measured: converted, they keep their meaning.
+                block->convertUnits(units);
                 block->recalculateArea(document);
                 block->recalculatePerimeter(document);
             }

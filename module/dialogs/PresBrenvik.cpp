@@ -19,6 +19,7 @@
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 #include "model/Blocks.h"
+#include "model/UnitChange.h"
 
 KELMO_SOURCE_FILE(L"PresBrenvik");
 
@@ -317,12 +318,14 @@ void CPresBrenvik::convertBlocksToPreferenceUnits() {
             const CString area = CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText();
             const CString perimeter =
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText();
+            const kelmo_model::HeightAndVolumeTexts heightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             block->convertUnits(units);
             followStoredValue(block, attributeArea, area,
                               CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
             followStoredValue(
                 block, attributeAux, perimeter,
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText());
+            kelmo_model::followHeightAndVolume(block, heightAndVolume);
             CKelmoExceptions warnings;
             block->applyToDWG(m_drawing, &warnings);
             if (warnings.getCount() > 0) warnings.reportToMessageBox();

@@ -10,6 +10,7 @@
 #include "drawing/AcadUtilities.h"
 #include "model/BlockDWGInternal.h"
 #include "model/ModelSupport.h"
+#include "model/UnitChange.h"
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
@@ -255,13 +256,19 @@ void CBlockDWG::convertUnits(int units) {
     KELMO_TRY
         takePreferenceUnitsWhenUnknown();
         if (getUnits() == units) return;
+        // The one units flag covers the room height and the volume too: they are converted with the
+        // area and perimeter, or their numbers would mean other lengths under the new unit texts.
         if (units == 0) {
-            setPerimeter(getPerimeter() / 3.2808399);
-            setArea(getArea() / 10.7639104);
+            setPerimeter(getPerimeter() / kelmo_model::feetPerMetre);
+            setArea(getArea() / kelmo_model::squareFeetPerSquareMetre);
+            setRoomHeight(getRoomHeight() / kelmo_model::feetPerMetre);
+            setVolume(getVolume() / kelmo_model::cubicFeetPerCubicMetre);
             setUnits(0);
         } else {
-            setPerimeter(getPerimeter() * 3.2808399);
-            setArea(getArea() * 10.7639104);
+            setPerimeter(getPerimeter() * kelmo_model::feetPerMetre);
+            setArea(getArea() * kelmo_model::squareFeetPerSquareMetre);
+            setRoomHeight(getRoomHeight() * kelmo_model::feetPerMetre);
+            setVolume(getVolume() * kelmo_model::cubicFeetPerCubicMetre);
             setUnits(1);
         }
     KELMO_CATCH(L"CBlockDWG::convertUnits")

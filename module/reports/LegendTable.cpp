@@ -9,11 +9,10 @@
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layers.h"
-#include "model/Block.h"
-#include "model/Blocks.h"
 #include "model/Hatch.h"
 #include "model/ModelSupport.h"
 #include "reports/Categories.h"
+#include "reports/ChartAreas.h"
 #include "reports/Category.h"
 #include "reports/GraphicReport.h"
 #include "reports/ReportSupport.h"
@@ -233,8 +232,7 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
 
 void CLegendTable::calculateCategoryArea(CCategory* category, double* area) {
     KELMO_TRY
-        *area = 0.0;
-        CBlocks* blocks = category->getBlocks();
-        for (int i = 0; blocks && i < blocks->getCount(); ++i) *area += blocks->getAt(i)->getArea();
+        // In the units the area column's header names.
+        *area = kelmo_reports::categoryArea(category, kelmo_reports::unitsNamed(m_unitsLabel));
     KELMO_CATCH(L"CLegendTable::calculateCategoryArea")
 }

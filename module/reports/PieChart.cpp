@@ -7,10 +7,9 @@
 #include "core/HostApplication.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
-#include "model/Block.h"
-#include "model/Blocks.h"
 #include "model/ModelSupport.h"
 #include "reports/Categories.h"
+#include "reports/ChartAreas.h"
 #include "reports/Category.h"
 #include "reports/GraphicReport.h"
 #include "reports/PieSegment.h"
@@ -112,8 +111,10 @@ CPieChart::CPieChart(CAcadDrawing* drawing, CGraphicReport* report, double radiu
     if (!report->getCategories()) return;
     if (!(report->getTotalChildAreas() > 0.0)) return;
     try {
-        initialise(report->getTitle(), report->getTotalChildAreas(), radius, xyOffset, textSize, precision, unitsLabel,
-                   ignoreEmptySegments, showLabels, showLabelLines, rotation);
+        // The total and the wedges in the units the labels name.
+        initialise(report->getTitle(), kelmo_reports::totalArea(report, kelmo_reports::unitsNamed(unitsLabel)), radius,
+                   xyOffset, textSize, precision, unitsLabel, ignoreEmptySegments, showLabels, showLabelLines,
+                   rotation);
         pieChartFromGraphicReport(report);
         if (centre && g_hostApplication.isFullVersion())
             insertPieChartBlock(drawing, centre);
@@ -174,9 +175,7 @@ void CPieChart::pieChartFromGraphicReport(CGraphicReport* report) {
         CCategories* categories = report->getCategories();
         for (int i = 0; categories && i < categories->getCount(); ++i) {
             CCategory* category = categories->getAt(i);
-            double area = 0.0;
-            CBlocks* blocks = category->getBlocks();
-            for (int j = 0; blocks && j < blocks->getCount(); ++j) area += blocks->getAt(j)->getArea();
+            const double area = kelmo_reports::categoryArea(category, kelmo_reports::unitsNamed(m_unitsLabel));
             if (area == 0.0 && m_ignoreEmptySegments) continue;
             m_segments->add(
                 new CPieSegment(category->getTitle(), category->getHatch(), area, m_precision, m_unitsLabel));

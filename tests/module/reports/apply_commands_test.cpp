@@ -110,7 +110,7 @@ TEST_F(ApplyCommands, AReportByHandleHatchesSetsLayersAndFillsTheLegendAndPieAtT
 }
 
 // A pie marker carries no units: under imperial preferences its pie is labelled in square feet, as
-// the legend made at the same time is.
+// the legend made at the same time is, and shows the spaces' square metres in square feet.
 TEST_F(ApplyCommands, UnderImperialPreferencesThePieIsLabelledInSquareFeetAsTheLegendIs) {
     writePrefs({{"units", "1"}});
     const std::string report = byHandle();
@@ -123,8 +123,8 @@ TEST_F(ApplyCommands, UnderImperialPreferencesThePieIsLabelledInSquareFeetAsTheL
     const std::vector<std::string> labels = starting(facts, "block|[KELMO_PIECHART]_Level 1 use|ATTDEF|");
     ASSERT_EQ(labels.size(), 4u);
     EXPECT_EQ(labels[0].substr(0, labels[0].find("|HATCH")),
-              "block|[KELMO_PIECHART]_Level 1 use|ATTDEF|Offices (80.00 sq.ft.)|Offices (80.00 sq.ft.)");
-    EXPECT_NE(labels[3].find("|Total: 100.00sq.ft.|"), std::string::npos) << labels[3];
+              "block|[KELMO_PIECHART]_Level 1 use|ATTDEF|Offices (861.11 sq.ft.)|Offices (861.11 sq.ft.)");
+    EXPECT_NE(labels[3].find("|Total: 1076.39sq.ft.|"), std::string::npos) << labels[3];
 }
 
 TEST_F(ApplyCommands, EveryRoomByStarKeepsItsOwnAreaAndGrossAreasStayOut) {
