@@ -20,6 +20,29 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
+// The block's entities from the bottom up, as it draws them: by its draw-order table when it has one,
+// otherwise in the order they were added. False when the block cannot be walked.
+bool inDrawOrder(AcDbBlockTableRecord* block, AcDbObjectIdArray& ids) {
+    AcDbBlockTableRecordIterator* iterator = nullptr;
+    if (block->newIterator(iterator) != Acad::eOk) return false;
+    for (iterator->start(); !iterator->done(); iterator->step()) {
+        AcDbObjectId id;
+        if (iterator->getEntityId(id) == Acad::eOk) ids.append(id);
+    }
+    delete iterator;
+    AcDbDictionary* dictionary = nullptr;
+    const AcDbObjectId dictionaryId = block->extensionDictionary();
+    if (dictionaryId.isNull() || acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return true;
+    OpenedObject openedDictionary(dictionary);
+    AcDbObject* found = nullptr;
+    if (dictionary->getAt(L"ACAD_SORTENTS", found, AcDb::kForRead) != Acad::eOk) return true;
+    OpenedObject openedTable(found);
+    AcDbObjectIdArray ordered;
+    if (auto* table = AcDbSortentsTable::cast(found); table && table->getFullDrawOrder(ordered) == Acad::eOk)
+        ids = ordered;
+    return true;
+}
+
 } // namespace
 
 Acad::ErrorStatus CBlockDWG::createBlockDefinition(AcDbObjectId& definitionId, AcDbObjectIdArray* entities,
@@ -243,20 +266,18 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
         if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForWrite) != Acad::eOk) return 0;
         OpenedObject openedDefinition(definition);
 
-        // Everything the definition draws comes back; its attribute definitions do not.
+        // Everything the definition draws comes back, its attribute definitions not. The copies are made
+        // in the order the block draws its entities, so they lie on one another as they did in the block.
+        AcDbObjectIdArray drawn;
+        if (!inDrawOrder(definition, drawn)) return 0;
         AcDbObjectIdArray ids;
-        AcDbBlockTableRecordIterator* iterator = nullptr;
-        if (definition->newIterator(iterator) != Acad::eOk) return 0;
-        for (iterator->start(); !iterator->done(); iterator->step()) {
-            AcDbObjectId id;
-            if (iterator->getEntityId(id) != Acad::eOk) continue;
+        for (const AcDbObjectId& id : drawn) {
             AcDbObject* peeked = nullptr;
             if (acdbOpenObject(peeked, id, AcDb::kForRead) != Acad::eOk) continue;
             bool attributeDefinition = AcDbAttributeDefinition::cast(peeked) != nullptr;
             peeked->close();
             if (!attributeDefinition) ids.append(id);
         }
-        delete iterator;
 
         AcDbIdMapping map;
         if (!ids.isEmpty()) {
