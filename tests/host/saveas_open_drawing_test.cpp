@@ -26,12 +26,13 @@ protected:
         fs::create_directories(dir);
         if (!fs::exists(cadhost_run::program())) GTEST_SKIP() << "cadhost is not built";
         // Each drawing holds one line on a layer named after it.
-        const std::string make = "import ezdxf, sys\n"
-                                 "for name in sys.argv[1:]:\n"
-                                 "    doc = ezdxf.new('R2010')\n"
-                                 "    doc.layers.add(name)\n"
-                                 "    doc.modelspace().add_line((0, 0), (10, 10), dxfattribs={'layer': name})\n"
-                                 "    doc.saveas(name + '.dxf')\n";
+        const std::string make =
+            "import ezdxf, sys\n"
+            "for name in sys.argv[1:]:\n"
+            "    doc = ezdxf.new('R2010')\n"
+            "    doc.layers.add(name)\n"
+            "    doc.modelspace().add_line((0, 0), (10, 10), dxfattribs={'layer': name})\n"
+            "    doc.saveas(name + '.dxf')\n";
         std::ofstream(dir / "make.py") << make;
         if (cadhost_run::runIn(dir, "/usr/bin/python3 make.py A B").status != 0)
             GTEST_SKIP() << "python3-ezdxf cannot write the drawings";
@@ -41,8 +42,8 @@ protected:
     // cadhost on A.dxf (current) and B.dxf with the script, without the module.
     Outcome run(const std::string& script) {
         std::ofstream(dir / "test.scr") << script;
-        return cadhost_run::runIn(dir, "'" + cadhost_run::program().string() +
-                                           "' --module '' --batch --script test.scr A.dxf B.dxf");
+        return cadhost_run::runIn(
+            dir, "'" + cadhost_run::program().string() + "' --module '' --batch --script test.scr A.dxf B.dxf");
     }
     // The layers of the drawing's lines, as ezdxf reads them.
     std::string layers(const std::string& drawing) {

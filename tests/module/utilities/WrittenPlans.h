@@ -12,9 +12,9 @@ protected:
     }
     static void SetUpTestSuite() {
         Utilities::SetUpTestSuite();
-        written = ezdxf && std::system(("/usr/bin/python3 '" + writtenGenerator().string() + "' '" + plans.string() +
-                                        "'")
-                                           .c_str()) == 0;
+        written = ezdxf &&
+                  std::system(
+                      ("/usr/bin/python3 '" + writtenGenerator().string() + "' '" + plans.string() + "'").c_str()) == 0;
     }
     void SetUp() override {
         Utilities::SetUp();

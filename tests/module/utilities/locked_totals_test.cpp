@@ -19,8 +19,8 @@ TEST_F(WrittenPlans, TotalsCountOnlyTheRoomsWrittenAndASkippedRoomIsNamedAsItIs)
     const struct Case {
         const char* what;
         std::string script;
-        std::vector<std::string> printed; // in this order
-        std::string total;                // a regular expression for the summary
+        std::vector<std::string> printed;          // in this order
+        std::string total;                         // a regular expression for the summary
         std::map<std::string, std::string> labels; // "ROOM-n TAG" -> the label's text after the command
         std::vector<std::string> hatches;          // the corners of each hatch
     } cases[] = {
