@@ -5,6 +5,7 @@
 
 #include "core/Catch.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 #include "model/Attributes.h"
 #include "model/BlockDWGInternal.h"
 #include "model/ModelSupport.h"
@@ -41,6 +42,27 @@ bool inDrawOrder(AcDbBlockTableRecord* block, AcDbObjectIdArray& ids) {
     if (auto* table = AcDbSortentsTable::cast(found); table && table->getFullDrawOrder(ordered) == Acad::eOk)
         ids = ordered;
     return true;
+}
+
+// Whether anything of the owner is drawn over the entity.
+bool drawnOver(AcDbObjectId owner, AcDbObjectId entity) {
+    AcDbBlockTableRecord* space = nullptr;
+    if (acdbOpenObject(space, owner, AcDb::kForRead) != Acad::eOk) return false;
+    OpenedObject opened(space);
+    AcDbObjectIdArray order;
+    return inDrawOrder(space, order) && !order.isEmpty() && order.last() != entity;
+}
+
+// The copies take the reference's place in its owner's draw order, so what was drawn over the block
+// still is. The owner gets a draw-order table when it has none, and the drawing honours it.
+void putInPlaceOf(AcDbBlockReference* reference, const AcDbObjectIdArray& copies) {
+    AcDbSortentsTable* table = CAcadUtilities().getSortentsTable(reference);
+    if (!table) return;
+    OpenedObject opened(table);
+    if (table->moveAbove(copies, reference->objectId()) != Acad::eOk) return;
+    AcDbDatabase* database = reference->database();
+    if (database && (database->sortents() & 127) != 127)
+        database->setSortents(static_cast<Adesk::UInt8>(database->sortents() | 127));
 }
 
 } // namespace
@@ -279,6 +301,7 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
             if (!attributeDefinition) ids.append(id);
         }
 
+        const bool covered = drawnOver(owner, m_objectId);
         AcDbIdMapping map;
         if (!ids.isEmpty()) {
             if (database->deepCloneObjects(ids, owner, map) != Acad::eOk) return 0;
@@ -307,6 +330,7 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
             }
             return 0;
         }
+        if (covered && !clones.isEmpty()) putInPlaceOf(reference, clones);
         reference->erase();
         openedReference.close();
         deleteBlockDefinition(drawing, definition);

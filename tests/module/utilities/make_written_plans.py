@@ -6,7 +6,8 @@
 
 locked.dxf: rooms "Room 0" and "Room 1" inserted on the locked layer "SPACES", "Room 2" on layer 0,
 each with NAME, AREA and AUX labels. stacked.dxf: the block "PANEL", a large red solid hatch added after
-a small blue one, whose draw-order table puts the blue square on top; one insert of it at (1000, 1000).
+a small blue one, whose draw-order table puts the blue square on top; one insert of it at (1000, 1000),
+and a small green solid hatch in model space over the insert's red.
 """
 import os
 import sys
@@ -19,6 +20,7 @@ from make_utility_plans import new_doc, rectangle, record, space, stacked  # noq
 
 RED = (200, 30, 30)
 BLUE = (30, 30, 200)
+GREEN = (30, 200, 30)
 
 
 def locked(path):
@@ -48,6 +50,7 @@ def stacked_block(path):
     # The square was drawn first but is brought to the front.
     panel.set_redraw_order({square.dxf.handle: field.dxf.handle, field.dxf.handle: square.dxf.handle})
     doc.modelspace().add_blockref("PANEL", (1000, 1000))
+    solid(doc.modelspace(), rectangle(1100, 1100, 200, 200), GREEN)
     doc.saveas(path)
 
 
