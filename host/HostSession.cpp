@@ -54,8 +54,9 @@ void splitCommand(const std::wstring& line, std::wstring& word, std::wstring& re
     if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
 }
 
-// The open document of the same file (however its name is written, links followed), or null.
-AcApDocument* documentHolding(const std::wstring& windowsPath) {
+// The open document of the same file (however its name is written, links followed), or null; for a
+// save, one other than the document saved.
+AcApDocument* documentHolding(const std::wstring& windowsPath, const AcApDocument* saved = nullptr) {
     std::string native;
     if (!win::mapToNative(windowsPath.c_str(), native, nullptr)) return nullptr;
     AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
@@ -63,7 +64,7 @@ AcApDocument* documentHolding(const std::wstring& windowsPath) {
     for (; !it->done() && !found; it->step()) {
         std::string other;
         std::error_code ec;
-        if (win::mapToNative(it->document()->fileName(), other, nullptr) &&
+        if (it->document() != saved && win::mapToNative(it->document()->fileName(), other, nullptr) &&
             std::filesystem::equivalent(native, other, ec))
             found = it->document();
     }
@@ -393,6 +394,12 @@ bool Session::saveDrawing(const std::wstring& path) {
     if (!path.empty() && target.empty()) return false;
     if (target.empty()) {
         fail(L"the drawing has no file name yet (use SAVEAS)");
+        return false;
+    }
+    // Two documents under one name would each save over the other.
+    if (AcApDocument* other = documentHolding(target, doc)) {
+        fail(L"cannot save " + target + L": it is the file of the open drawing " + other->fileName() +
+             L" (close that drawing first)");
         return false;
     }
     std::wstring why;

@@ -156,6 +156,38 @@ CString csvPathOf(const CString& drawingFile) {
     return drawingFile.Left(drawingFile.GetLength() - 4) + L".csv";
 }
 
+// Writes the text to the file through a temporary beside it, which takes the file's name only once it
+// is whole: a full disk leaves the file as it was, or none. Why it could not be written; empty when it was.
+CString writeThroughTemporary(const CString& path, const CString& text) {
+    // A read-only file or a folder under the name stays, as it would against a direct write.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+        return CAcadDrawing::windowsErrorText(ERROR_ACCESS_DENIED);
+    const int folderEnd = path.ReverseFind(L'\\') + 1;
+    const CString temporary = path.Left(folderEnd) + L".~" + path.Mid(folderEnd);
+    CStdioFile file;
+    CFileException failure;
+    if (!file.Open(temporary, CFile::modeCreate | CFile::modeWrite | CFile::typeText, &failure))
+        return CAcadDrawing::windowsErrorText(failure.m_lOsError);
+    try {
+        file.WriteString(text);
+        file.Close();
+    } catch (CFileException* error) {
+        const CString reason = CAcadDrawing::windowsErrorText(error->m_lOsError);
+        error->Delete();
+        file.Abort();
+        DeleteFileW(temporary);
+        return reason;
+    }
+    if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
+        const CString reason = CAcadDrawing::windowsErrorText(GetLastError());
+        DeleteFileW(temporary);
+        return reason;
+    }
+    return CString();
+}
+
 void startCsvOpener(const CString& opener, const CString& csvPath) {
     CString commandLine = L"\"" + opener + L"\" \"" + csvPath + L"\"";
     STARTUPINFOW startup;
@@ -318,24 +350,15 @@ void createRoomAreaCSV() {
                              csvRow(L"Total", areaSum, totalAreaUnit, perimeterSum, totalLengthUnit, precision) +
                              L"\n\n" + grossAreaRows;
 
-        CString savedPath;
-        {
-            CStdioFile file;
-            CFileException failure;
-            if (csvPath.IsEmpty() ||
-                !file.Open(csvPath, CFile::modeCreate | CFile::modeWrite | CFile::typeText, &failure)) {
-                const CString shown = csvPath.IsEmpty() ? drawing->getDrawingFilename() : csvPath;
-                const CString reason = csvPath.IsEmpty() ? CString(L"the drawing has no file name")
-                                                         : CAcadDrawing::windowsErrorText(failure.m_lOsError);
-                acutPrintf(L"Unable to save csv data to file (%s) - %s\n", static_cast<const wchar_t*>(shown),
-                           static_cast<const wchar_t*>(reason));
-                return;
-            }
-            file.WriteString(text);
-            savedPath = file.GetFilePath();
-            file.Close();
+        const CString reason =
+            csvPath.IsEmpty() ? CString(L"the drawing has no file name") : writeThroughTemporary(csvPath, text);
+        if (!reason.IsEmpty()) {
+            const CString shown = csvPath.IsEmpty() ? drawing->getDrawingFilename() : csvPath;
+            acutPrintf(L"Unable to save csv data to file (%s) - %s\n", static_cast<const wchar_t*>(shown),
+                       static_cast<const wchar_t*>(reason));
+            return;
         }
-        acutPrintf(L"csv data successfully saved to file (%s)\n", static_cast<const wchar_t*>(savedPath));
+        acutPrintf(L"csv data successfully saved to file (%s)\n", static_cast<const wchar_t*>(csvPath));
 
         CString opener = preferences->getCsvOpener();
         if (opener == L"NONE") return;
@@ -346,7 +369,7 @@ void createRoomAreaCSV() {
             // Escape, or a script that has run out, leaves the file unopened.
             if (cancelled) return;
         }
-        startCsvOpener(opener, savedPath);
+        startCsvOpener(opener, csvPath);
     KELMO_CATCH_REPORT(L"createRoomAreaCSV", kelmo::catchClassLib)
 }
 

@@ -132,11 +132,11 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
     KELMO_CATCH_REPORT(L"createGrossAreaBlock", kelmo::catchClassLib)
 }
 
-// Hatches the block with a hatch of its own and writes it back.
-void hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
+// Hatches the block with a hatch of its own and writes it back; false when it was left as it was.
+bool hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
     delete block->getHatch();
     block->setHatch(spaceHatch());
-    kelmo::writeBack(drawing, block);
+    return kelmo::writeBack(drawing, block);
 }
 
 // Puts the snapshot taken before the layers were opened up back on every way out.
@@ -312,8 +312,7 @@ void hatchAllSpaces() {
                 // A gross area keeps its place under the rooms also when its label reads otherwise.
                 if (!block || block->getName() == grossAreaName || block->getBlockType() == CBlock::typeDWGFloor)
                     continue;
-                ++hatched;
-                hatchAndWrite(drawing.get(), block);
+                if (hatchAndWrite(drawing.get(), block)) ++hatched;
             }
         }
         const std::time_t end = std::time(nullptr);
@@ -365,7 +364,8 @@ void kelmoFindReplaceStub() {
             }
             if (CAttribute* name = kelmo::attributeOf(block, kelmo::attributeName)) name->setValue(newName);
             block->setName(newName);
-            kelmo::writeBack(drawing.get(), block);
+            // A space left as it was (on a locked layer) has said so already.
+            if (!kelmo::writeBack(drawing.get(), block)) continue;
             ++changes;
             acutPrintf(L"%s changed to %s\n", static_cast<const wchar_t*>(oldName),
                        static_cast<const wchar_t*>(newName));
@@ -419,8 +419,7 @@ void blankThirdAttribute() {
             CAttribute* aux = block ? kelmo::attributeOf(block, kelmo::attributeAux) : nullptr;
             if (!aux) continue;
             aux->setValue(L" ");
-            kelmo::writeBack(drawing.get(), block);
-            ++altered;
+            if (kelmo::writeBack(drawing.get(), block)) ++altered;
         }
         acutPrintf(L"%i block(s) altered\n", altered);
     KELMO_CATCH_REPORT(L"blankThirdAttribute", kelmo::catchClassLib)

@@ -55,10 +55,12 @@ inline CAttribute* attributeOf(CBlockDWG* block, int swapType) {
 }
 
 // Writes one block back; what went wrong without stopping the work is shown before the next block.
-inline void writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
+// False when the block was left as it was (on a locked layer, say): a total counts only what was written.
+inline bool writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
     CKelmoExceptions warnings;
-    block->applyToDWG(drawing, &warnings);
+    const bool written = block->applyToDWG(drawing, &warnings);
     if (warnings.getCount() > 0) warnings.reportToMessageBox();
+    return written;
 }
 
 // The NAME, AREA and AUX attributes of a new space block, the AREA label in the units' words and

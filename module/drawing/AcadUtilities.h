@@ -78,6 +78,9 @@ public:
     BOOL getBlockExtents(const AcDbEntity* entity, AcGePoint3d& minimum, AcGePoint3d& maximum, double margin);
     CString extractData(int keyCode, CString text);
     void moveToBottom(AcDbEntity* entity);
+    // The draw-order table of the entity's owner, made when the owner has none; open for write, for the
+    // caller to close. Null when it cannot be had.
+    AcDbSortentsTable* getSortentsTable(const AcDbEntity* entity);
     void checkBackgroundColour(AcCmColor& colour);
     AcDbObjectId convertHandleToObjectId(CString handle);
     void convertHandlesStringToArray(CString handles, CArray<AcDbHandle, AcDbHandle>& array);
@@ -108,7 +111,4 @@ public:
     static constexpr int mediaCount = 89;
     // The host's answer buffer for text input.
     static constexpr int answerBufferSize = 133;
-
-private:
-    AcDbSortentsTable* getSortentsTable(const AcDbEntity* entity);
 };

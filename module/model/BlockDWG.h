@@ -78,8 +78,9 @@ public:
     // text fits one extended-data string.
     bool recordCanHoldArea(double area) const;
 
-    // Writing back.
-    void applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
+    // Writing back. False when the reference could not be written (a locked layer, said on the command
+    // line; another failure, added to the warnings): nothing of the block changed in the drawing.
+    bool applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
     void updateBlockIdentifier(AcDbEntity* entity);
     void updateAttributes(const AcGeMatrix3d& ucs, const AcGePoint3d* anchor);
     void zoomToBlock(CAcadDrawing* drawing, AcDbEntity* entity);

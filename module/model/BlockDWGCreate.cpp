@@ -5,6 +5,7 @@
 
 #include "core/Catch.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 #include "model/Attributes.h"
 #include "model/BlockDWGInternal.h"
 #include "model/ModelSupport.h"
@@ -19,6 +20,50 @@ using kelmo_model::block_dwg::ucsMatrixOf;
 namespace {
 
 constexpr double kPi = 3.141592653589793;
+
+// The block's entities from the bottom up, as it draws them: by its draw-order table when it has one,
+// otherwise in the order they were added. False when the block cannot be walked.
+bool inDrawOrder(AcDbBlockTableRecord* block, AcDbObjectIdArray& ids) {
+    AcDbBlockTableRecordIterator* iterator = nullptr;
+    if (block->newIterator(iterator) != Acad::eOk) return false;
+    for (iterator->start(); !iterator->done(); iterator->step()) {
+        AcDbObjectId id;
+        if (iterator->getEntityId(id) == Acad::eOk) ids.append(id);
+    }
+    delete iterator;
+    AcDbDictionary* dictionary = nullptr;
+    const AcDbObjectId dictionaryId = block->extensionDictionary();
+    if (dictionaryId.isNull() || acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return true;
+    OpenedObject openedDictionary(dictionary);
+    AcDbObject* found = nullptr;
+    if (dictionary->getAt(L"ACAD_SORTENTS", found, AcDb::kForRead) != Acad::eOk) return true;
+    OpenedObject openedTable(found);
+    AcDbObjectIdArray ordered;
+    if (auto* table = AcDbSortentsTable::cast(found); table && table->getFullDrawOrder(ordered) == Acad::eOk)
+        ids = ordered;
+    return true;
+}
+
+// Whether anything of the owner is drawn over the entity.
+bool drawnOver(AcDbObjectId owner, AcDbObjectId entity) {
+    AcDbBlockTableRecord* space = nullptr;
+    if (acdbOpenObject(space, owner, AcDb::kForRead) != Acad::eOk) return false;
+    OpenedObject opened(space);
+    AcDbObjectIdArray order;
+    return inDrawOrder(space, order) && !order.isEmpty() && order.last() != entity;
+}
+
+// The copies take the reference's place in its owner's draw order, so what was drawn over the block
+// still is. The owner gets a draw-order table when it has none, and the drawing honours it.
+void putInPlaceOf(AcDbBlockReference* reference, const AcDbObjectIdArray& copies) {
+    AcDbSortentsTable* table = CAcadUtilities().getSortentsTable(reference);
+    if (!table) return;
+    OpenedObject opened(table);
+    if (table->moveAbove(copies, reference->objectId()) != Acad::eOk) return;
+    AcDbDatabase* database = reference->database();
+    if (database && (database->sortents() & 127) != 127)
+        database->setSortents(static_cast<Adesk::UInt8>(database->sortents() | 127));
+}
 
 } // namespace
 
@@ -243,21 +288,20 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
         if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForWrite) != Acad::eOk) return 0;
         OpenedObject openedDefinition(definition);
 
-        // Everything the definition draws comes back; its attribute definitions do not.
+        // Everything the definition draws comes back, its attribute definitions not. The copies are made
+        // in the order the block draws its entities, so they lie on one another as they did in the block.
+        AcDbObjectIdArray drawn;
+        if (!inDrawOrder(definition, drawn)) return 0;
         AcDbObjectIdArray ids;
-        AcDbBlockTableRecordIterator* iterator = nullptr;
-        if (definition->newIterator(iterator) != Acad::eOk) return 0;
-        for (iterator->start(); !iterator->done(); iterator->step()) {
-            AcDbObjectId id;
-            if (iterator->getEntityId(id) != Acad::eOk) continue;
+        for (const AcDbObjectId& id : drawn) {
             AcDbObject* peeked = nullptr;
             if (acdbOpenObject(peeked, id, AcDb::kForRead) != Acad::eOk) continue;
             bool attributeDefinition = AcDbAttributeDefinition::cast(peeked) != nullptr;
             peeked->close();
             if (!attributeDefinition) ids.append(id);
         }
-        delete iterator;
 
+        const bool covered = drawnOver(owner, m_objectId);
         AcDbIdMapping map;
         if (!ids.isEmpty()) {
             if (database->deepCloneObjects(ids, owner, map) != Acad::eOk) return 0;
@@ -286,6 +330,7 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
             }
             return 0;
         }
+        if (covered && !clones.isEmpty()) putInPlaceOf(reference, clones);
         reference->erase();
         openedReference.close();
         deleteBlockDefinition(drawing, definition);

@@ -30,9 +30,18 @@ CString layerOf(AcDbObjectId id) {
     return layer;
 }
 
+// The space's name as the drawing shows it now, read as a gathered block reads it: a block renamed in
+// memory but not written back still bears its old name there.
+CString nameInDrawing(AcDbObjectId id, AcApDocument* document, const CString& fallback) {
+    AcDbBlockReference* reference = nullptr;
+    if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) return fallback;
+    OpenedObject opened(reference);
+    return CBlockDWG(reference, document).getName();
+}
+
 } // namespace
 
-void CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
+bool CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
     KELMO_TRY
         Acad::ErrorStatus status = drawing->lock();
         if (status != Acad::eOk)
@@ -47,14 +56,15 @@ void CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
             // Locked layers are common in plans: the space is left as it is, said once on the command
             // line, and the work goes on with the next block.
             acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n",
-                       static_cast<const wchar_t*>(getName()), static_cast<const wchar_t*>(layerOf(m_objectId)));
-            return;
+                       static_cast<const wchar_t*>(nameInDrawing(m_objectId, drawing->getDocument(), getName())),
+                       static_cast<const wchar_t*>(layerOf(m_objectId)));
+            return false;
         }
         if (status != Acad::eOk) {
             // Nothing was written: the caller hears of it.
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::applyToDWG", 0,
                                            drawingName(drawing), nullptr));
-            return;
+            return false;
         }
         OpenedObject opened(reference);
         updateBlockIdentifier(reference);
@@ -72,6 +82,7 @@ void CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
             m_assets->applyToDWG(drawing, warnings);
             kelmo_model::keepAssetHatchesOnTop(drawing);
         }
+        return true;
     KELMO_CATCH(L"CBlockDWG::applyToDWG")
 }
 

@@ -1,0 +1,70 @@
+// "msc_has", "mbta" and "mfrs" on rooms two of which lie on a locked layer: each skipped room is named
+// once as the drawing has it, and the totals count only what was written.
+#include <gmock/gmock.h>
+
+#include <regex>
+
+#include "WrittenPlans.h"
+
+namespace utilities {
+namespace {
+
+using ::testing::StartsWith;
+
+std::string skipped(int room) {
+    return "\nSpace Room " + std::to_string(room) + " not updated: it lies on the locked layer SPACES\n";
+}
+
+TEST_F(WrittenPlans, TotalsCountOnlyTheRoomsWrittenAndASkippedRoomIsNamedAsItIs) {
+    const struct Case {
+        const char* what;
+        std::string script;
+        std::vector<std::string> printed;          // in this order
+        std::string total;                         // a regular expression for the summary
+        std::map<std::string, std::string> labels; // "ROOM-n TAG" -> the label's text after the command
+        std::vector<std::string> hatches;          // the corners of each hatch
+    } cases[] = {
+        {"msc_has",
+         "msc_has\n",
+         {skipped(0), skipped(1)},
+         "\n1 block\\(s\\) hatched in \\d+ seconds \\(\\d+\\.\\d\\d s/b\\)\n",
+         {},
+         {"12000.0,0.0 17000.0,4000.0"}},
+        {"mbta",
+         "mbta\n",
+         {skipped(0), skipped(1)},
+         "\n1 block\\(s\\) altered\n",
+         {{"ROOM-0 AUX", "note"}, {"ROOM-1 AUX", "note"}, {"ROOM-2 AUX", " "}},
+         {}},
+        // The rooms left as they were keep their names, and are named by them.
+        {"mfrs",
+         "mfrs\nRoom\nSpace\n",
+         {skipped(0), skipped(1), "Room 2 changed to Space 2\n"},
+         "\n3 blocks processed - 1 changes made\nCommand: SAVEAS",
+         {{"ROOM-0 NAME", "Room 0"}, {"ROOM-1 NAME", "Room 1"}, {"ROOM-2 NAME", "Space 2"}},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome r = run("locked.dxf", c.script + "SAVEAS saved.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        expectInOrder(r.out, c.printed);
+        EXPECT_TRUE(std::regex_search(r.out, std::regex(c.total))) << r.out;
+        EXPECT_EQ(count(r.out, "not updated"), 2u) << r.out;
+        EXPECT_EQ(count(r.out, "changed to"), c.what == std::string("mfrs") ? 1u : 0u) << r.out;
+        EXPECT_EQ(r.out.find("Error Detected"), std::string::npos) << r.out;
+        const Drawing plan = dump("saved.dxf");
+        std::vector<std::string> hatches;
+        for (const auto& row : plan.all("HATCH")) hatches.push_back(row[4]);
+        EXPECT_EQ(hatches, c.hatches);
+        for (const auto& [label, text] : c.labels) {
+            const std::string space = label.substr(0, label.find(' '));
+            EXPECT_THAT(plan.label(space, label.substr(label.find(' ') + 1)), StartsWith(text + "@")) << label;
+        }
+        // What was skipped keeps its stored name too.
+        EXPECT_NE(plan.data("ROOM-0").find(";NAME=Room 0;"), std::string::npos) << plan.data("ROOM-0");
+    }
+}
+
+} // namespace
+} // namespace utilities

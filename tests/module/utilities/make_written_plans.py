@@ -1,0 +1,70 @@
+"""Drawings for the tests of what the space utilities write, written with ezdxf.
+
+    make_written_plans.py FOLDER               writes locked.dxf and stacked.dxf
+    make_written_plans.py order FILE           prints the colours of model space's entities in draw order
+    make_written_plans.py handle FILE BLOCK    prints the handle of the first insert of the block
+
+locked.dxf: rooms "Room 0" and "Room 1" inserted on the locked layer "SPACES", "Room 2" on layer 0,
+each with NAME, AREA and AUX labels. stacked.dxf: the block "PANEL", a large red solid hatch added after
+a small blue one, whose draw-order table puts the blue square on top; one insert of it at (1000, 1000),
+and a small green solid hatch in model space over the insert's red.
+"""
+import os
+import sys
+
+import ezdxf
+from ezdxf import reorder
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_utility_plans import new_doc, rectangle, record, space, stacked  # noqa: E402
+
+RED = (200, 30, 30)
+BLUE = (30, 30, 200)
+GREEN = (30, 200, 30)
+
+
+def locked(path):
+    doc = new_doc()
+    doc.layers.add("SPACES")
+    for i in range(3):
+        insert = space(doc, "ROOM-%d" % i, (i * 6000, 0), rectangle(0, 0, 5000, 4000), stacked("Room %d" % i),
+                       record("Room %d" % i))
+        if i < 2:
+            insert.dxf.layer = "SPACES"
+    doc.layers.get("SPACES").lock()
+    doc.saveas(path)
+
+
+def solid(block, corners, rgb):
+    hatch = block.add_hatch()
+    hatch.rgb = rgb
+    hatch.paths.add_polyline_path(corners, is_closed=True)
+    return hatch
+
+
+def stacked_block(path):
+    doc = new_doc()
+    panel = doc.blocks.new(name="PANEL")
+    square = solid(panel, rectangle(400, 400, 200, 200), BLUE)
+    field = solid(panel, rectangle(0, 0, 1000, 1000), RED)
+    # The square was drawn first but is brought to the front.
+    panel.set_redraw_order({square.dxf.handle: field.dxf.handle, field.dxf.handle: square.dxf.handle})
+    doc.modelspace().add_blockref("PANEL", (1000, 1000))
+    solid(doc.modelspace(), rectangle(1100, 1100, 200, 200), GREEN)
+    doc.saveas(path)
+
+
+def order(path):
+    msp = ezdxf.readfile(path).modelspace()
+    print(" ".join("%s%s" % (e.dxftype(), e.rgb if e.rgb is not None else "")
+                   for e in reorder.ascending(msp, msp.get_redraw_order())))
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "order":
+        order(sys.argv[2])
+    elif sys.argv[1] == "handle":
+        print(ezdxf.readfile(sys.argv[2]).modelspace().query('INSERT[name=="%s"]' % sys.argv[3]).first.dxf.handle)
+    else:
+        locked(sys.argv[1] + "/locked.dxf")
+        stacked_block(sys.argv[1] + "/stacked.dxf")
