@@ -64,8 +64,8 @@ CString storedName(CBlockDWG* block) {
     return name.IsEmpty() ? block->getName() : name;
 }
 
-// True when the space's boundary (the definition's first polyline, which the area is measured from)
-// crosses itself: its lobes offset each other, so no area measured from it is the space's.
+// True when the space's boundary (the definition's first polyline, lightweight or 2D, which the area
+// is measured from) crosses itself: its lobes offset each other, so no area measured from it is the space's.
 bool boundaryCrossesItself(CBlockDWG* block) {
     AcDbBlockReference* reference = nullptr;
     if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForRead) != Acad::eOk) return false;
@@ -80,7 +80,8 @@ bool boundaryCrossesItself(CBlockDWG* block) {
         AcDbEntity* member = nullptr;
         if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
         kelmo_model::OpenedObject openedMember(member);
-        if (const AcDbPolyline* boundary = AcDbPolyline::cast(member))
+        AcDbPolyline form;
+        if (const AcDbPolyline* boundary = CAcadUtilities::asLightweight(member, form))
             return CAcadUtilities().crossesItself(boundary) != FALSE;
     }
     return false;
@@ -395,17 +396,11 @@ void updateSpaces() {
             const kelmo_model::HeightAndVolumeTexts oldHeightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             const CString areaText = attributeText(block, attributeArea);
             const CString auxText = attributeText(block, attributeAux);
-            if (boundaryCrossesItself(block)) {
-                reportCrossing(block, L"its area is kept as stored");
-                block->convertUnits(units);
-                block->setPrecision(precision);
-                block->setArea(CUtilities::roundDouble(block->getArea(), precision));
-            } else {
-                block->setPrecision(precision);
-                // Room height and volume are not measured: converted, they keep their meaning.
-                block->convertUnits(units);
-                block->recalculateArea(document);
-            }
+            // Values the boundary cannot give again stay as stored, in the new units; room height and
+            // volume are not measured: converted, they keep their meaning.
+            block->convertUnits(units);
+            block->setPrecision(precision);
+            block->recalculateArea(document);
             kelmo_model::followHeightAndVolume(block, oldHeightAndVolume);
             if (areaText == oldArea)
                 setAttributeText(block, attributeArea,

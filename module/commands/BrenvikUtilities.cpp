@@ -223,7 +223,7 @@ void grossAreaBlockCreate() {
             return;
         }
         if (crossing) {
-            acutPrintf(L"\nInvalid Selection - Polyline crosses itself, so it encloses no single area\n\n");
+            acutPrintf(L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
             return;
         }
         createGrossAreaBlock(drawing.get(), polylineId, preferences->getUnits(), preferences->getTextSize(),

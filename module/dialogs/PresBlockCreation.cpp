@@ -454,7 +454,7 @@ void CPresBlockCreation::runSession() {
             continue;
         }
         if (crossing) {
-            acutPrintf(L"\nInvalid Selection - Polyline crosses itself, so it encloses no single area\n\n");
+            acutPrintf(L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
             continue;
         }
         UpdateData(TRUE);

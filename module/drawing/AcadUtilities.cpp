@@ -1,5 +1,6 @@
 #include "drawing/AcadUtilities.h"
 
+#include <algorithm>
 #include <array>
 #include <boost/geometry.hpp>
 #include <boost/geometry/geometries/point_xy.hpp>
@@ -380,6 +381,11 @@ double CAcadUtilities::recalculateBlockPerimeter(const AcDbBlockReference* refer
     KELMO_CATCH(L"CAcadUtilities::recalculateBlockPerimeter")
 }
 
+const AcDbPolyline* CAcadUtilities::asLightweight(AcDbEntity* entity, AcDbPolyline& form) {
+    if (const AcDbPolyline* polyline = AcDbPolyline::cast(entity)) return polyline;
+    return form.convertFrom(entity, Adesk::kFalse) == Acad::eOk ? &form : nullptr;
+}
+
 namespace {
 
 // Straight sides that all turn the same way through one whole turn: a convex outline, which cannot
@@ -421,8 +427,11 @@ BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline) {
         namespace bg = boost::geometry;
         using Point = bg::model::d2::point_xy<double>;
         bg::model::ring<Point, true, false> ring;
-        // Arcs are followed by short chords, enough to see them cross another edge.
-        constexpr int chordsPerArc = 16;
+        // Arcs are followed by chords that stray from them by a hundredth of a drawing unit at most (of
+        // a millimetre; a quarter of one in inches): a room whose corner lies a millimetre inside a
+        // curved wall is no crossing, and one reaching a millimetre through it is.
+        constexpr double stray = 0.01;
+        constexpr double mostChordsPerArc = 65536.0;
         const unsigned int count = polyline->numVerts();
         for (unsigned int i = 0; i < count; ++i) {
             AcGePoint2d start, end;
@@ -441,8 +450,12 @@ BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline) {
             const double centreX = (start.x + end.x) / 2.0 - chordY / chord * offset;
             const double centreY = (start.y + end.y) / 2.0 + chordX / chord * offset;
             const double startAngle = std::atan2(start.y - centreY, start.x - centreX);
-            for (int k = 1; k < chordsPerArc; ++k) {
-                const double angle = startAngle + sweep * k / chordsPerArc;
+            // A chord of angle a strays 2 r sin(a / 4) squared from its arc.
+            const double widest = 4.0 * std::asin(std::sqrt(std::min(1.0, stray / (2.0 * std::fabs(radius)))));
+            const double wanted = std::ceil(std::fabs(sweep) / widest);
+            const int chords = wanted >= 1.0 ? static_cast<int>(std::min(wanted, mostChordsPerArc)) : 1;
+            for (int k = 1; k < chords; ++k) {
+                const double angle = startAngle + sweep * k / chords;
                 ring.push_back(Point(centreX + std::fabs(radius) * std::cos(angle),
                                      centreY + std::fabs(radius) * std::sin(angle)));
             }

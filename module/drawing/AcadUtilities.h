@@ -47,7 +47,11 @@ public:
                                      Adesk::Int16 lunits, int units);
     // TRUE when the closed outline of the polyline crosses or touches itself, so that its lobes'
     // areas offset each other; a boundary whose points all lie on one line is not taken as crossing.
+    // Arcs are followed to a hundredth of a drawing unit.
     BOOL crossesItself(const AcDbPolyline* polyline);
+    // The entity, open for read, as a lightweight polyline: the entity itself when it is one; for a 2D
+    // polyline (every boundary of an R12 drawing) its lightweight form, made in form; else nullptr.
+    static const AcDbPolyline* asLightweight(AcDbEntity* entity, AcDbPolyline& form);
     AcGePoint3d convertUCSToWCS(AcGePoint3d point);
     AcGePoint3d convertWCSToUCS(AcGePoint3d point);
     AcGePoint3d getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix = nullptr);

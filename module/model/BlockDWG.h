@@ -118,6 +118,8 @@ public:
     double calcAddArea(AcApDocument* document);
     double calcSubAreaPerimeters(AcApDocument* document);
     double calcAddAreaPerimeters(AcApDocument* document);
+    // A boundary that cannot be measured (none, one that crosses itself for the area, a block
+    // scaled unevenly for the perimeter) leaves the stored value, and the command line says why.
     void recalculateArea(AcApDocument* document);
     void recalculatePerimeter(AcApDocument* document);
     void convertUnits(int units);
@@ -159,6 +161,8 @@ private:
     void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
     // The first lightweight polyline of the reference's definition; null id when there is none.
     static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
+    // Says on the command line that the value stays as stored, and why.
+    void keepStored(const wchar_t* reason, const wchar_t* value);
     // The reference's record with the given strings put in place of the values that changed; null
     // when the reference holds no record.
     resbuf* keptRecord(AcDbBlockReference* reference, const CString* texts);

@@ -1,8 +1,9 @@
 // The areas a space subtracts and adds, and measuring the space with them.
 #include "model/BlockDWG.h"
 
+#include <cmath>
 #include <cwchar>
-#include <optional>
+#include <memory>
 
 #include "cad/app/ApDocument.h"
 #include "core/Catch.h"
@@ -155,8 +156,8 @@ double CBlockDWG::sumListed(HandleArray& handles, AcApDocument* document, bool p
             continue;
         }
         OpenedObject opened(entity);
-        if (CString(entity->isA()->name()) == L"AcDbPolyline") {
-            const AcDbPolyline* polyline = AcDbPolyline::cast(entity);
+        AcDbPolyline form;
+        if (const AcDbPolyline* polyline = CAcadUtilities::asLightweight(entity, form)) {
             sum += perimeters ? utilities.calculatePolylinePerimeter(polyline, database->lunits(), getUnits())
                               : utilities.calculatePolylineArea(polyline, database->lunits(), getUnits());
         }
@@ -208,32 +209,67 @@ AcDbObjectId CBlockDWG::findBoundary(const AcDbBlockReference* reference) {
 
 namespace {
 
-// What measure makes of the reference and its boundary, both open for reading: nothing when the
-// reference will not open, 0 when it has no boundary.
-template <typename FindBoundary, typename Measure>
-std::optional<double> measureBoundary(AcDbObjectId referenceId, FindBoundary findBoundary, Measure measure) {
-    AcDbBlockReference* reference = nullptr;
-    if (acdbOpenObject(reference, referenceId, AcDb::kForRead) != Acad::eOk) return std::nullopt;
-    OpenedObject openedReference(reference);
-    AcDbPolyline* boundary = nullptr;
-    if (acdbOpenObject(boundary, findBoundary(reference), AcDb::kForRead) != Acad::eOk) return 0.0;
-    OpenedObject openedBoundary(boundary);
-    return measure(reference, boundary);
-}
+// The reference's boundary, the first polyline of its definition, lightweight or 2D, open for read
+// as a lightweight polyline while this lives; none when the definition holds no polyline.
+class OpenedBoundary {
+public:
+    explicit OpenedBoundary(const AcDbBlockReference* reference) {
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return;
+        OpenedObject openedDefinition(definition);
+        AcDbBlockTableRecordIterator* iterator = nullptr;
+        if (definition->newIterator(iterator) != Acad::eOk) return;
+        const std::unique_ptr<AcDbBlockTableRecordIterator> owned(iterator);
+        for (iterator->start(); !iterator->done(); iterator->step()) {
+            AcDbEntity* member = nullptr;
+            if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
+            m_member.reset(member);
+            m_polyline = CAcadUtilities::asLightweight(member, m_form);
+            if (m_polyline) return;
+            m_member.close();
+        }
+    }
+    const AcDbPolyline* polyline() const { return m_polyline; }
+
+private:
+    OpenedObject m_member;
+    AcDbPolyline m_form;
+    const AcDbPolyline* m_polyline = nullptr;
+};
 
 } // namespace
+
+void CBlockDWG::keepStored(const wchar_t* reason, const wchar_t* value) {
+    acutPrintf(L"\tSpace %s (handle %s): %s, so its %s is kept as stored\n", static_cast<LPCWSTR>(getName()),
+               static_cast<LPCWSTR>(CBlock::getHandle()), reason, value);
+}
 
 void CBlockDWG::recalculateArea(AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
         if (!database) return;
         takePreferenceUnitsWhenUnknown();
-        const std::optional<double> area =
-            measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
-                return CAcadUtilities().recalculateBlockArea(reference, boundary, database->lunits(), getUnits());
-            });
-        if (!area) return;
-        setArea(CUtilities::roundDouble(*area - calcSubArea(document) + calcAddArea(document), getPrecision()));
+        double area = 0.0;
+        {
+            AcDbBlockReference* reference = nullptr;
+            if (acdbOpenObject(reference, m_objectId, AcDb::kForRead) != Acad::eOk) return;
+            OpenedObject openedReference(reference);
+            const OpenedBoundary boundary(reference);
+            // Where the boundary gives no area (or only its lobes' difference), the stored one stands.
+            const wchar_t* unmeasured = nullptr;
+            if (!boundary.polyline())
+                unmeasured = L"no boundary polyline was found";
+            else if (CAcadUtilities().crossesItself(boundary.polyline()))
+                unmeasured = L"the boundary crosses itself";
+            if (unmeasured) {
+                keepStored(unmeasured, L"area");
+                setArea(CUtilities::roundDouble(getArea(), getPrecision()));
+                return;
+            }
+            area =
+                CAcadUtilities().recalculateBlockArea(reference, boundary.polyline(), database->lunits(), getUnits());
+        }
+        setArea(CUtilities::roundDouble(area - calcSubArea(document) + calcAddArea(document), getPrecision()));
     KELMO_CATCH(L"CBlockDWG::recalculateArea")
 }
 
@@ -242,13 +278,28 @@ void CBlockDWG::recalculatePerimeter(AcApDocument* document) {
         AcDbDatabase* database = document ? document->database() : nullptr;
         if (!database) return;
         takePreferenceUnitsWhenUnknown();
-        const std::optional<double> perimeter =
-            measureBoundary(m_objectId, findBoundary, [&](AcDbBlockReference* reference, AcDbPolyline* boundary) {
-                return CAcadUtilities().recalculateBlockPerimeter(reference, boundary, database->lunits(), getUnits());
-            });
-        if (!perimeter) return;
+        double perimeter = 0.0;
+        {
+            AcDbBlockReference* reference = nullptr;
+            if (acdbOpenObject(reference, m_objectId, AcDb::kForRead) != Acad::eOk) return;
+            OpenedObject openedReference(reference);
+            const OpenedBoundary boundary(reference);
+            const AcGeScale3d scale = reference->scaleFactors();
+            const wchar_t* unmeasured = nullptr;
+            if (!boundary.polyline())
+                unmeasured = L"no boundary polyline was found";
+            else if (std::fabs(scale.sx) != std::fabs(scale.sy))
+                // No one factor carries a length stretched more one way than the other.
+                unmeasured = L"the block is scaled unevenly";
+            if (unmeasured) {
+                keepStored(unmeasured, L"perimeter");
+                return;
+            }
+            perimeter = CAcadUtilities().recalculateBlockPerimeter(reference, boundary.polyline(), database->lunits(),
+                                                                   getUnits());
+        }
         // Holes and additions both lengthen the boundary.
-        setPerimeter(*perimeter + calcSubAreaPerimeters(document) + calcAddAreaPerimeters(document));
+        setPerimeter(perimeter + calcSubAreaPerimeters(document) + calcAddAreaPerimeters(document));
     KELMO_CATCH(L"CBlockDWG::recalculatePerimeter")
 }
 

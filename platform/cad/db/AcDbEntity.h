@@ -165,6 +165,9 @@ public:
     }
     Acad::ErrorStatus setConstantWidth(double w);
     bool isOnlyLines() const;
+    // Takes the vertices, bulges, widths, plane and closing of a 2D old-style polyline, as a host does
+    // when it opens an older drawing. Only a copy is made here (transferId false): the entity stays.
+    Acad::ErrorStatus convertFrom(AcDbEntity*& entity, Adesk::Boolean transferId = Adesk::kTrue);
     // The drawing-format flag word (1 closed, 128 plinegen).
     int dxfFlags() const { return (closed_ ? 1 : 0) | (plinegen_ ? 128 : 0); }
 

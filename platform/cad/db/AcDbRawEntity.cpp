@@ -180,3 +180,74 @@ Acad::ErrorStatus AcDbRawEntity::getGeomExtents(AcDbExtents& ext) const {
     }
     return ext.isEmpty() ? Acad::eInvalidExtents : Acad::eOk;
 }
+
+// ---------------------------------------------------------------- lightweight form of an old-style polyline
+
+Acad::ErrorStatus AcDbPolyline::convertFrom(AcDbEntity*& entity, Adesk::Boolean transferId) {
+    const AcDbRawEntity* raw = AcDbRawEntity::cast(entity);
+    if (!raw || raw->dxfName() != L"POLYLINE") return Acad::eWrongObjectType;
+    // Replacing the entity in its database is no stand-in's business: only the copy is made.
+    if (transferId) return Acad::eNotImplementedYet;
+    const AcDbDxfTags& t = raw->tags();
+    size_t mainEnd = t.size();
+    for (size_t i = 0; i < t.size(); ++i)
+        if (t[i].first == 0) {
+            mainEnd = i;
+            break;
+        }
+    int flags = 0;
+    double elevation = 0, thickness = 0, startWidth = 0, endWidth = 0;
+    for (size_t i = 0; i < mainEnd; ++i) {
+        switch (t[i].first) {
+            case 70:
+                flags = flagsOf(t[i].second);
+                break;
+            case 30:
+                elevation = num(t[i].second);
+                break;
+            case 39:
+                thickness = num(t[i].second);
+                break;
+            case 40:
+                startWidth = num(t[i].second);
+                break;
+            case 41:
+                endWidth = num(t[i].second);
+                break;
+            default:
+                break;
+        }
+    }
+    // 3D polylines, meshes and polyface meshes have no plane of their own.
+    if (flags & (8 | 16 | 64)) return Acad::eNotApplicable;
+    std::vector<Vertex> vertices;
+    for (size_t i = mainEnd; i < t.size(); ++i) {
+        if (t[i].first != 0 || t[i].second != L"VERTEX") continue;
+        size_t end = i + 1;
+        while (end < t.size() && t[end].first != 0) ++end;
+        Vertex v;
+        v.startWidth = startWidth;
+        v.endWidth = endWidth;
+        int vflags = 0;
+        for (size_t k = i + 1; k < end; ++k) {
+            const double value = num(t[k].second);
+            if (t[k].first == 10) v.pt = pointAt(t, k).convert2d();
+            if (t[k].first == 40) v.startWidth = value;
+            if (t[k].first == 41) v.endWidth = value;
+            if (t[k].first == 42) v.bulge = value;
+            if (t[k].first == 70) vflags = flagsOf(t[k].second);
+        }
+        // A spline's frame points steer the curve but are not on it.
+        if (!(vflags & 16)) vertices.push_back(v);
+        i = end - 1;
+    }
+    assertWriteEnabled();
+    verts_ = std::move(vertices);
+    closed_ = (flags & 1) != 0;
+    plinegen_ = (flags & 128) != 0;
+    elevation_ = elevation;
+    thickness_ = thickness;
+    constantWidth_ = 0;
+    normal_ = normalOf(t, 0, mainEnd);
+    return Acad::eOk;
+}

@@ -1,0 +1,113 @@
+"""Drawings for the tests of boundaries measured beside curved walls and of old-style (2D) polyline
+boundaries, written with ezdxf; read them back with make_utility_plans.py dump.
+
+    make_measured_plans.py FOLDER     writes curved.dxf, r12.dxf and measured.txt (name=handle per line)
+
+curved.dxf (millimetres): free closed polylines bounded by a quarter circle of 10 m radius: "near 10",
+"near 5" and "near 1" have a corner 10, 5 or 1 mm inside the curved wall; "through 5" lies outside the
+circle and a slot of it reaches 5 mm through the wall. Both come to the wall half-way between the
+points sixteen chords of the wall would have. Room "Curved" is "near 1" stored as 25 m2 and 20 m.
+r12.dxf, an R12 drawing, so every boundary is an old-style 2D polyline: "Office" (5 m x 4 m, its top
+bowed out by an arc, stored as 25 m2 and 20 m), "Store" (3 m x 3 m less a column listed to subtract),
+"Loop" (a bow tie of two 10 m2 lobes stored as 20 m2), "Annex" (4 m x 2.5 m inserted twice as wide)
+and "Atrium" (its block holds a circle and no polyline).
+"""
+import math
+import os
+import sys
+
+import ezdxf
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_utility_plans import new_doc, record, rectangle, stacked  # noqa: E402
+
+RADIUS = 10000
+# Half-way between the eighth and ninth of sixteen chords of a quarter circle.
+TOUCH = math.radians(42.1875)
+QUARTER = math.tan(math.radians(22.5))
+
+
+def polar(radius, angle, x=0):
+    return (x + radius * math.cos(angle), radius * math.sin(angle))
+
+
+def near(depth, x=0):
+    """A quarter of a disc whose boundary turns back from the top to a corner depth mm inside the wall."""
+    return [(x, 0, 0), (x + RADIUS, 0, QUARTER), (x, RADIUS, 0), polar(RADIUS - depth, TOUCH, x) + (0,)]
+
+
+def through(depth, x=0):
+    """Outside the quarter circle, within a 16 m square, with a slot reaching depth mm through the wall."""
+    slot = math.radians(0.3)
+    return [(x + RADIUS, 0, 0), (x + 16000, 0, 0), (x + 16000, 14300, 0), polar(10100, TOUCH - slot, x) + (0,),
+            polar(RADIUS - depth, TOUCH, x) + (0,), polar(10100, TOUCH + slot, x) + (0,), (x + 16000, 14700, 0),
+            (x + 16000, 16000, 0), (x, 16000, 0), (x, RADIUS, -QUARTER)]
+
+
+def curved(folder, handles):
+    doc = new_doc()
+    msp = doc.modelspace()
+    for number, depth in enumerate((10, 5, 1)):
+        handles["near %d" % depth] = msp.add_lwpolyline(near(depth, 30000 * (number + 1)), format="xyb",
+                                                        close=True).dxf.handle
+    handles["through 5"] = msp.add_lwpolyline(through(5, 120000), format="xyb", close=True).dxf.handle
+    block = doc.blocks.new(name="ROOM-1")
+    block.add_lwpolyline(near(1), format="xyb", close=True)
+    for tag, (_, position, rotation, height, layer) in stacked("Curved"):
+        block.add_attdef(tag, position, dxfattribs={"height": height, "rotation": rotation, "layer": layer})
+    insert = msp.add_blockref("ROOM-1", (0, -30000))
+    for tag, (text, position, rotation, height, layer) in stacked("Curved"):
+        text = "25.00sq.m." if tag == "AREA" else text
+        insert.add_attrib(tag, text, (position[0], position[1] - 30000),
+                          dxfattribs={"height": height, "rotation": rotation, "layer": layer})
+    insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in record("Curved", "25.00sq.m.", "20.00m.")] +
+                     [(1002, "}")])
+    handles["Curved"] = insert.dxf.handle
+    doc.saveas(os.path.join(folder, "curved.dxf"))
+
+
+def r12_space(doc, name, label, at, outline, data, scale=(1, 1)):
+    block = doc.blocks.new(name=name)
+    if outline:
+        block.add_polyline2d(outline, format="xyb", close=True)
+    else:
+        block.add_circle((2000, 2000), 1500)
+    values = {"NAME": label, "AREA": data[0][5:], "AUX": data[1][10:]}
+    for tag, offset in (("NAME", 400), ("AREA", 0), ("AUX", -400)):
+        block.add_attdef(tag, (1000, 1000 + offset), dxfattribs={"height": 250})
+    insert = doc.modelspace().add_blockref(name, at, dxfattribs={"xscale": scale[0], "yscale": scale[1]})
+    for tag, offset in (("NAME", 400), ("AREA", 0), ("AUX", -400)):
+        insert.add_attrib(tag, values[tag], (at[0] + 1000, at[1] + 1000 + offset), dxfattribs={"height": 250})
+    insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in data] + [(1002, "}")])
+    return insert
+
+
+def r12(folder, handles):
+    doc = ezdxf.new("R12")
+    doc.header["$LUNITS"] = 2
+    doc.appids.new("ADE")
+    msp = doc.modelspace()
+    column = msp.add_polyline2d([(11000, 1000), (11500, 1000), (11500, 1500), (11000, 1500)], close=True)
+    handles["column"] = column.dxf.handle
+    office = [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0.5), (0, 4000, 0)]
+    store = [(p[0] + 10000, p[1], 0) for p in rectangle(0, 0, 3000, 3000)]
+    loop = [(0, 0, 0), (8000, 5000, 0), (8000, 0, 0), (0, 5000, 0)]
+    annex = [(p[0], p[1], 0) for p in rectangle(0, 0, 4000, 2500)]
+    for name, label, at, outline, data, scale in (
+            ("ROOM-1", "Office", (0, 0), office, record("Office", "25.00sq.m.", "20.00m."), (1, 1)),
+            ("ROOM-2", "Store", (0, 0), store, record("Store", "9.00sq.m.", "12.00m.")[:-2] +
+             ["HANDLESTOMINUS=%s," % column.dxf.handle, "HANDLESTOADD="], (1, 1)),
+            ("ROOM-3", "Loop", (0, 10000), loop, record("Loop", "20.00sq.m.", "28.87m."), (1, 1)),
+            ("ROOM-4", "Annex", (20000, 0), annex, record("Annex", "20.00sq.m.", "13.00m."), (2, 1)),
+            ("ROOM-5", "Atrium", (20000, 10000), None, record("Atrium", "30.00sq.m.", "22.00m."), (1, 1))):
+        handles[label] = r12_space(doc, name, label, at, outline, data, scale).dxf.handle
+    doc.saveas(os.path.join(folder, "r12.dxf"))
+
+
+if __name__ == "__main__":
+    found = {}
+    curved(sys.argv[1], found)
+    r12(sys.argv[1], found)
+    with open(os.path.join(sys.argv[1], "measured.txt"), "w") as out:
+        for key, handle in found.items():
+            out.write("%s=%s\n" % (key, handle))
