@@ -9,7 +9,7 @@ class CAcadDrawing;
 namespace kelmo_model {
 
 // The application whose extended data marks a colour hatch: "SPACE" or "ASSET", the handle of what it
-// colours and, for an asset, the handle of the outline it was built from.
+// colours, for an asset the handle of the outline it was built from, and the hatch's own handle.
 constexpr const wchar_t* colourHatchApplication = L"KELMO_HATCH";
 
 // Posts the hatch (the drawing takes it whatever happens) as the colour of the space or asset

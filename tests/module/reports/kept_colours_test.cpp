@@ -1,0 +1,51 @@
+// Colour hatches that another program copied: colouring a space again replaces only the hatch the
+// module made for it; through cadhost on the report plan, the drawings changed and read back by ezdxf,
+// and the plots' pixels.
+#include "EditedPlans.h"
+
+namespace reportstest {
+namespace {
+
+using KeptColours = EditedPlans;
+
+TEST_F(KeptColours, ColouringASpaceAgainReplacesItsOwnHatchAndKeepsCopiesOfIt) {
+    struct Case {
+        const char* what;
+        std::string copy; // the editor's arguments after the handle
+        bool older;       // marks as written before they held the hatch's own handle
+    };
+    const Case cases[] = {
+        {"the hatch copied onto the next rooms", "10000 -1000", false},
+        {"the space copied with its hatch", "0 -20000 room", false},
+        {"an older mark's hatch copied", "10000 -1000", true},
+    };
+    for (const Case& c : cases) {
+        fs::create_directories(dir / "staged");
+        Outcome first = run("report_plan.dxf", colour("red.xml", red, "*") + "SAVEAS red.dxf\n");
+        ASSERT_EQ(first.status, 0) << first.err;
+        if (c.older) edit("older red.dxf red.dxf");
+        edit("copy red.dxf staged/copied.dxf " + handles.at("Office A") + " " + c.copy);
+        const std::vector<std::string> copied = hatches("staged/copied.dxf");
+        ASSERT_EQ(copied.size(), 5u) << c.what;
+
+        // Office A alone in green.
+        std::ofstream(dir / "again.scr") << colour("green.xml", green, handles.at("Office A")) +
+                                                "PLOT again.png\nSAVEAS again.dxf\n";
+        Outcome again = runFile(dir / "staged" / "copied.dxf", dir / "again.scr");
+        ASSERT_EQ(again.status, 0) << again.err;
+        EXPECT_TRUE(has(again, "graphic report successfully applied.")) << again.out;
+        const std::vector<std::string> found = hatches("again.dxf");
+        // Office A's red hatch made way for the green one; the copy stands where it was put.
+        const std::string copyAt = c.copy.rfind("10000", 0) == 0 ? "|10000,-1000" : "|0,-20000";
+        EXPECT_EQ(std::count(found.begin(), found.end(), std::string(green) + "|0,0"), 1) << c.what;
+        EXPECT_EQ(std::count(found.begin(), found.end(), std::string(red) + "|0,0"), 0) << c.what;
+        EXPECT_EQ(std::count(found.begin(), found.end(), std::string(red) + copyAt), 1) << c.what;
+        EXPECT_EQ(found.size(), 5u) << c.what;
+        // Office A, 50 of the 98 square metres of rooms, shows green.
+        EXPECT_GT(pixelsOf(dir / "again.png", green), 10000u) << c.what;
+        for (const char* file : {"red.dxf", "again.dxf", "again.png"}) fs::remove(dir / file);
+    }
+}
+
+} // namespace
+} // namespace reportstest
