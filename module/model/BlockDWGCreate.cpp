@@ -7,6 +7,7 @@
 #include "drawing/AcadDrawing.h"
 #include "model/Attributes.h"
 #include "model/BlockDWGInternal.h"
+#include "model/ColourHatches.h"
 #include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"BlockDWG");
@@ -288,6 +289,8 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
         }
         reference->erase();
         openedReference.close();
+        // Its colour would stay on a floor where no space is, over any space made there again.
+        kelmo_model::eraseColourHatch(drawing, m_objectId);
         deleteBlockDefinition(drawing, definition);
         return 1;
     KELMO_CATCH(L"CBlockDWG::deleteBlock")

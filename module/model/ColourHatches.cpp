@@ -164,6 +164,15 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
     return status;
 }
 
+void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured) {
+    CDocData* data = coloured.isNull() ? nullptr : recordOf(drawing, true);
+    if (!data) return;
+    const auto found = data->colourHatches().find(coloured.handle().value());
+    if (found == data->colourHatches().end()) return;
+    eraseEarlier(drawing->getDatabase(), found->second.hatch, coloured);
+    data->colourHatches().erase(found);
+}
+
 void keepAssetHatchesOnTop(CAcadDrawing* drawing) {
     CDocData* data = recordOf(drawing, false);
     if (!data || !data->getAssetHatchSunk()) return;

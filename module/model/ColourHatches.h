@@ -18,6 +18,10 @@ constexpr const wchar_t* colourHatchApplication = L"KELMO_HATCH";
 Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
                                   AcDbObjectId coloured, bool asset, AcDbObjectId outline = AcDbObjectId());
 
+// Erases the colour hatch the module made for the space or asset `coloured`, which leaves the drawing,
+// with its outline; copies of it stay.
+void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured);
+
 // Puts the space hatches back under the asset hatches that went to the bottom since they were last
 // put there.
 void keepAssetHatchesOnTop(CAcadDrawing* drawing);

@@ -44,7 +44,8 @@ protected:
                                   << colour
                                   << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle>"
                                      "<cHatchLayer>"
-                                  << layer << "</cHatchLayer><kelmoBlocks><kelmoBlock><mbHandle>" << handle << "</mbHandle></kelmoBlock></kelmoBlocks></category></categories>"
+                                  << layer << "</cHatchLayer><kelmoBlocks><kelmoBlock><mbHandle>" << handle
+                                  << "</mbHandle></kelmoBlock></kelmoBlocks></category></categories>"
                                   << "</graphicReport>\n";
         return windowsPath(name);
     }
