@@ -170,6 +170,20 @@ void replaceEarlierCharts(CAcadDrawing* drawing, AcDbObjectId before) {
     }
 }
 
+// Names the asset whose write failed, then the failure, which it deletes.
+void failedAsset(AcDbObjectId id, CEXKelmo* failure) {
+    CString block;
+    AcDbBlockReference* insert = nullptr;
+    if (acdbOpenObject(insert, id, AcDb::kForRead) == Acad::eOk) {
+        block = definitionName(insert);
+        insert->close();
+    }
+    acutPrintf(L"\t\terror(s) occurred whilst applying asset %s - %s.\n", static_cast<const wchar_t*>(block),
+               id.handle().text().c_str());
+    failure->reportToCommandLine();
+    failure->deleteException();
+}
+
 bool overTotal(CEXKelmo* chain) {
     for (CEXKelmo* level = chain; level; level = level->getInnerException())
         if (dynamic_cast<CEXSegmentAreaOverTotal*>(level)) return true;
@@ -250,7 +264,13 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
             if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) continue;
             if (!reached.insert(id).second) continue;
             asset->setObjectId(id);
-            asset->applyToDWG(drawing, &warnings);
+            try {
+                asset->applyToDWG(drawing, &warnings);
+            } catch (CEXKelmo* failure) {
+                // A failure that stops the asset's write (hyperlinks too large for it, say) is said, and
+                // the report goes on.
+                failedAsset(id, failure);
+            }
             AcDbEntity* entity = nullptr;
             if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) == Acad::eOk) {
                 const CString layer = entity->layerName().c_str();
