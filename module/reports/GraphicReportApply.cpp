@@ -116,6 +116,20 @@ void warnScale(CCategory* category) {
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())), hatch->getScale());
 }
 
+// A hatch layer that no layer of the drawing can be named leaves the category's hatches on the current
+// layer: the planner hears which, and that layer shows.
+void warnLayer(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
+    const CHatch* hatch = category->getHatch();
+    if (!hatch || hatch->getLayer().IsEmpty()) return;
+    const CString cleaned = CLayer::validateLayerName(hatch->getLayer());
+    if (!cleaned.IsEmpty() && acdbSNValid(cleaned) == Acad::eOk) return;
+    const CString used = currentLayer(drawing->getDatabase());
+    acutPrintf(L"\t\tcategory %s: hatch layer %s cannot be a layer name - its hatches are drawn on layer %s.\n",
+               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
+               static_cast<const wchar_t*>(hatch->getLayer()), static_cast<const wchar_t*>(used));
+    markOn(state, used);
+}
+
 // The entity added last to model space.
 AcDbObjectId newestEntity(CAcadDrawing* drawing) {
     AcDbBlockTableRecord* modelSpace = nullptr;
@@ -253,6 +267,7 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
     acutPrintf(L"\tapplying category %s.\n",
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
     warnScale(category);
+    warnLayer(drawing, category, state);
     AcDbDatabase* database = drawing->getDatabase();
     if (CAssets* assets = category->getAssets()) {
         // An asset's own problems are not the report's to show.
