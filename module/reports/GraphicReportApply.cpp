@@ -184,6 +184,11 @@ void replaceEarlierCharts(CAcadDrawing* drawing, AcDbObjectId before) {
     }
 }
 
+// Settings edited into a marker that a chart cannot take are named with what is drawn instead.
+void sayFallbacks(const CMarkerBlock* marker) {
+    if (!marker->getFallbacks().IsEmpty()) acutPrintf(L"%s", static_cast<const wchar_t*>(marker->getFallbacks()));
+}
+
 // Names the asset whose write failed, then the failure, which it deletes.
 void failedAsset(AcDbObjectId id, CEXKelmo* failure) {
     CString block;
@@ -399,6 +404,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     legends.getLegendBlock_SS(drawing);
     if (legends.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
+        sayFallbacks(marker);
         AcGePoint3d position = marker->getPosition();
         const AcDbObjectId before = newestEntity(drawing);
         CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
@@ -411,6 +417,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     pies.getPieBlock_SS(drawing);
     if (pies.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockPie*>(pies.getAt(0));
+        sayFallbacks(marker);
         AcGePoint3d centre = marker->getCentre();
         // A radius edited into something that is no length would pile every wedge on the centre.
         if (!(marker->getRadius() > 0.0) || !std::isfinite(marker->getRadius())) {
