@@ -8,6 +8,7 @@
 #include "drawing/AcadUtilities.h"
 #include "model/Attributes.h"
 #include "model/BlockDWGInternal.h"
+#include "model/ColourHatches.h"
 #include "model/ModelSupport.h"
 
 KELMO_SOURCE_FILE(L"BlockDWG");
@@ -333,6 +334,8 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
         if (covered && !clones.isEmpty()) putInPlaceOf(reference, clones);
         reference->erase();
         openedReference.close();
+        // Its colour would stay on a floor where no space is, over any space made there again.
+        kelmo_model::eraseColourHatch(drawing, m_objectId);
         deleteBlockDefinition(drawing, definition);
         return 1;
     KELMO_CATCH(L"CBlockDWG::deleteBlock")

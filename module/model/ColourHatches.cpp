@@ -1,5 +1,6 @@
 #include "model/ColourHatches.h"
 
+#include <unordered_set>
 #include <vector>
 
 #include "core/DocData.h"
@@ -15,6 +16,9 @@ struct Mark {
     bool asset = false;
     AcDbHandle coloured;
     AcDbHandle outline;
+    // The handle the hatch was made with, as text that no copy translates; null in marks written before
+    // hatches carried it.
+    AcDbHandle made;
 };
 
 Mark markOf(const AcDbEntity* entity) {
@@ -27,8 +31,15 @@ Mark markOf(const AcDbEntity* entity) {
         mark.asset = app.items[0].str == L"ASSET";
         mark.coloured = AcDbHandle(app.items[1].str.c_str());
         if (app.items.size() > 2 && app.items[2].code == 1005) mark.outline = AcDbHandle(app.items[2].str.c_str());
+        if (app.items.back().code == 1000 && app.items.size() > 2) mark.made = AcDbHandle(app.items.back().str.c_str());
     }
     return mark;
+}
+
+// A copy keeps the mark of the hatch it was copied from, and with it that hatch's handle: only the
+// hatch the module made still stands under the handle it was made with.
+bool isCopy(const Mark& mark, const AcDbEntity* hatch) {
+    return !mark.made.isNull() && mark.made != hatch->objectId().handle();
 }
 
 // The document's colour hatches, read from model space the first time they are asked for.
@@ -45,12 +56,24 @@ CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
     if (acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return nullptr;
     const std::vector<AcDbObjectId> ids = modelSpace->entityIds();
     modelSpace->close();
+    // Older marks do not say which hatch was made: of those naming one space or asset, the first made
+    // (the lowest handle) is the module's, since a copy is always made after what it copies.
+    std::unordered_set<std::uint64_t> certain;
     for (const AcDbObjectId& id : ids) {
         AcDbEntity* entity = nullptr;
         if (id.isErased() || acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) continue;
         const Mark mark = markOf(entity);
+        const bool copy = isCopy(mark, entity);
         entity->close();
-        if (mark.found) data.colourHatches()[mark.coloured.value()] = {id, mark.asset};
+        if (!mark.found || copy) continue;
+        const std::uint64_t coloured = mark.coloured.value();
+        auto [at, added] = data.colourHatches().try_emplace(coloured, CDocData::ColourHatch{id, mark.asset});
+        if (!mark.made.isNull()) {
+            certain.insert(coloured);
+            at->second = {id, mark.asset};
+        } else if (!added && !certain.count(coloured) && id.handle() < at->second.hatch.handle()) {
+            at->second = {id, mark.asset};
+        }
     }
     data.setColourHatchesRead(database);
     return &data;
@@ -71,10 +94,12 @@ void mark(CAcadDrawing* drawing, AcDbObjectId hatchId, AcDbObjectId coloured, bo
     OpenedObject opened(hatch);
     const std::wstring colouredText = coloured.handle().text();
     const std::wstring outlineText = outline.handle().text();
-    resbuf* data = outline.isNull() ? acutBuildList(1001, colourHatchApplication, 1000, asset ? L"ASSET" : L"SPACE",
-                                                    1005, colouredText.c_str(), 0)
-                                    : acutBuildList(1001, colourHatchApplication, 1000, asset ? L"ASSET" : L"SPACE",
-                                                    1005, colouredText.c_str(), 1005, outlineText.c_str(), 0);
+    const std::wstring madeText = hatchId.handle().text();
+    resbuf* data = outline.isNull()
+                       ? acutBuildList(1001, colourHatchApplication, 1000, asset ? L"ASSET" : L"SPACE", 1005,
+                                       colouredText.c_str(), 1000, madeText.c_str(), 0)
+                       : acutBuildList(1001, colourHatchApplication, 1000, asset ? L"ASSET" : L"SPACE", 1005,
+                                       colouredText.c_str(), 1005, outlineText.c_str(), 1000, madeText.c_str(), 0);
     hatch->setXData(data);
     acutRelRb(data);
 }
@@ -92,8 +117,8 @@ void eraseEarlier(AcDbDatabase* database, AcDbObjectId earlier, AcDbObjectId col
     if (earlier.isErased() || acdbOpenAcDbEntity(hatch, earlier, AcDb::kForWrite) != Acad::eOk) return;
     OpenedObject opened(hatch);
     const Mark mark = markOf(hatch);
-    // A hatch copied by hand from another space colours that one, not this.
-    if (!mark.found || mark.coloured != coloured.handle()) return;
+    // A hatch copied by hand, from this space or another, is never the module's to erase.
+    if (!mark.found || mark.coloured != coloured.handle() || isCopy(mark, hatch)) return;
     hatch->erase();
     AcDbObjectId outline;
     if (!mark.outline.isNull() && database->getAcDbObjectId(outline, false, mark.outline) == Acad::eOk) {
@@ -137,6 +162,15 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
     colour = {posted, asset};
     if (asset) data->setAssetHatchSunk(true);
     return status;
+}
+
+void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured) {
+    CDocData* data = coloured.isNull() ? nullptr : recordOf(drawing, true);
+    if (!data) return;
+    const auto found = data->colourHatches().find(coloured.handle().value());
+    if (found == data->colourHatches().end()) return;
+    eraseEarlier(drawing->getDatabase(), found->second.hatch, coloured);
+    data->colourHatches().erase(found);
 }
 
 void keepAssetHatchesOnTop(CAcadDrawing* drawing) {

@@ -9,7 +9,7 @@ class CAcadDrawing;
 namespace kelmo_model {
 
 // The application whose extended data marks a colour hatch: "SPACE" or "ASSET", the handle of what it
-// colours and, for an asset, the handle of the outline it was built from.
+// colours, for an asset the handle of the outline it was built from, and the hatch's own handle.
 constexpr const wchar_t* colourHatchApplication = L"KELMO_HATCH";
 
 // Posts the hatch (the drawing takes it whatever happens) as the colour of the space or asset
@@ -17,6 +17,10 @@ constexpr const wchar_t* colourHatchApplication = L"KELMO_HATCH";
 // there before. The status of the posting.
 Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
                                   AcDbObjectId coloured, bool asset, AcDbObjectId outline = AcDbObjectId());
+
+// Erases the colour hatch the module made for the space or asset `coloured`, which leaves the drawing,
+// with its outline; copies of it stay.
+void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured);
 
 // Puts the space hatches back under the asset hatches that went to the bottom since they were last
 // put there.

@@ -116,6 +116,20 @@ void warnScale(CCategory* category) {
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())), hatch->getScale());
 }
 
+// A hatch layer that no layer of the drawing can be named leaves the category's hatches on the current
+// layer: the planner hears which, and that layer shows.
+void warnLayer(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
+    const CHatch* hatch = category->getHatch();
+    if (!hatch || hatch->getLayer().IsEmpty()) return;
+    const CString cleaned = CLayer::validateLayerName(hatch->getLayer());
+    if (!cleaned.IsEmpty() && acdbSNValid(cleaned) == Acad::eOk) return;
+    const CString used = currentLayer(drawing->getDatabase());
+    acutPrintf(L"\t\tcategory %s: hatch layer %s cannot be a layer name - its hatches are drawn on layer %s.\n",
+               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
+               static_cast<const wchar_t*>(hatch->getLayer()), static_cast<const wchar_t*>(used));
+    markOn(state, used);
+}
+
 // The entity added last to model space.
 AcDbObjectId newestEntity(CAcadDrawing* drawing) {
     AcDbBlockTableRecord* modelSpace = nullptr;
@@ -168,6 +182,25 @@ void replaceEarlierCharts(CAcadDrawing* drawing, AcDbObjectId before) {
             erased->close();
         }
     }
+}
+
+// Settings edited into a marker that a chart cannot take are named with what is drawn instead.
+void sayFallbacks(const CMarkerBlock* marker) {
+    if (!marker->getFallbacks().IsEmpty()) acutPrintf(L"%s", static_cast<const wchar_t*>(marker->getFallbacks()));
+}
+
+// Names the asset whose write failed, then the failure, which it deletes.
+void failedAsset(AcDbObjectId id, CEXKelmo* failure) {
+    CString block;
+    AcDbBlockReference* insert = nullptr;
+    if (acdbOpenObject(insert, id, AcDb::kForRead) == Acad::eOk) {
+        block = definitionName(insert);
+        insert->close();
+    }
+    acutPrintf(L"\t\terror(s) occurred whilst applying asset %s - %s.\n", static_cast<const wchar_t*>(block),
+               id.handle().text().c_str());
+    failure->reportToCommandLine();
+    failure->deleteException();
 }
 
 bool overTotal(CEXKelmo* chain) {
@@ -239,6 +272,7 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
     acutPrintf(L"\tapplying category %s.\n",
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
     warnScale(category);
+    warnLayer(drawing, category, state);
     AcDbDatabase* database = drawing->getDatabase();
     if (CAssets* assets = category->getAssets()) {
         // An asset's own problems are not the report's to show.
@@ -250,7 +284,13 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
             if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) continue;
             if (!reached.insert(id).second) continue;
             asset->setObjectId(id);
-            asset->applyToDWG(drawing, &warnings);
+            try {
+                asset->applyToDWG(drawing, &warnings);
+            } catch (CEXKelmo* failure) {
+                // A failure that stops the asset's write (hyperlinks too large for it, say) is said, and
+                // the report goes on.
+                failedAsset(id, failure);
+            }
             AcDbEntity* entity = nullptr;
             if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) == Acad::eOk) {
                 const CString layer = entity->layerName().c_str();
@@ -364,6 +404,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     legends.getLegendBlock_SS(drawing);
     if (legends.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
+        sayFallbacks(marker);
         AcGePoint3d position = marker->getPosition();
         const AcDbObjectId before = newestEntity(drawing);
         CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
@@ -376,6 +417,7 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
     pies.getPieBlock_SS(drawing);
     if (pies.getCount() > 0) {
         auto* marker = static_cast<CMarkerBlockPie*>(pies.getAt(0));
+        sayFallbacks(marker);
         AcGePoint3d centre = marker->getCentre();
         // A radius edited into something that is no length would pile every wedge on the centre.
         if (!(marker->getRadius() > 0.0) || !std::isfinite(marker->getRadius())) {

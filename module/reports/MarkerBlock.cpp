@@ -6,6 +6,7 @@
 #include "core/Catch.h"
 #include "core/Globals.h"
 #include "core/Preferences.h"
+#include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layer.h"
 #include "drawing/Layers.h"
@@ -42,11 +43,24 @@ void CMarkerBlock::takePreferenceUnits() {
     m_units = preferences.getUnits();
 }
 
-void CMarkerBlock::keepUsableSettings() {
-    // A text size must be seen and a precision written; any units but 1 are metric anyway.
-    if (!std::isfinite(m_textSize) || m_textSize <= 0.0) m_textSize = defaultTextSize;
-    if (m_precision < 0 || m_precision > 15) m_precision = defaultPrecision;
-    if (!std::isfinite(m_rotation)) m_rotation = 0.0;
+void CMarkerBlock::keepUsableSettings(const ReadSettings& read) {
+    // Values edited into the attributes by hand get the checks the prompts give typed ones; any units
+    // but 1 are metric anyway.
+    if (!std::isfinite(m_textSize) || m_textSize <= 0.0 || m_textSize > textSizeMax) {
+        m_textSize = defaultTextSize;
+        m_fallbacks.AppendFormat(L"%s: %s %s is not a text size above 0 up to 1000000 - %s is used.\n", read.marker,
+                                 read.textSizeTag, static_cast<const wchar_t*>(read.textSize),
+                                 static_cast<const wchar_t*>(CUtilities::DoubleToCString(defaultTextSize, 0)));
+    }
+    if (m_precision < 0 || m_precision > precisionMax) {
+        m_precision = defaultPrecision;
+        m_fallbacks.AppendFormat(L"%s: %s %s is not a precision from 0 to 9 - %d is used.\n", read.marker,
+                                 read.precisionTag, static_cast<const wchar_t*>(read.precision), defaultPrecision);
+    }
+    if (!std::isfinite(m_rotation)) {
+        m_rotation = 0.0;
+        m_fallbacks.AppendFormat(L"%s: its rotation is no angle - 0 is used.\n", read.marker);
+    }
 }
 
 AcDbAttributeDefinition* CMarkerBlock::defineAttribute(AcGePoint3d position, AcGeVector3d normal, double height,

@@ -36,6 +36,12 @@ public:
     static constexpr int defaultUnits = 0;
     static constexpr int defaultPrecision = 2;
     static constexpr double defaultTextSize = 250.0;
+    // What the marker prompts take: 0 to 9 decimals, a text size above 0 up to 1000000.
+    static constexpr int precisionMax = 9;
+    static constexpr double textSizeMax = 1000000.0;
+
+    // The lines saying which settings read from the insert fell back to the defaults; empty when none did.
+    const CString& getFallbacks() const { return m_fallbacks; }
 
 protected:
     // One attribute definition of a marker: its tag, prompt and default text.
@@ -62,8 +68,18 @@ protected:
                                                          AcGePoint3d* basePoint)>;
     static Acad::ErrorStatus insertAround(CAcadDrawing* drawing, AcDbEntity* outline, AcGePoint3d basePoint,
                                           double rotation, const wchar_t* markerLayer, const DefineMarker& define);
-    // Settings read from an insert that no legend or pie chart can use fall back to the defaults.
-    void keepUsableSettings();
+    // The attribute texts an insert gave for its text size and precision (empty: none given), and the
+    // tags they came from.
+    struct ReadSettings {
+        const wchar_t* marker; // "legend marker", "pie chart marker"
+        const wchar_t* textSizeTag;
+        CString textSize;
+        const wchar_t* precisionTag;
+        CString precision;
+    };
+    // Settings read from an insert that the marker prompts would refuse fall back to the defaults, each
+    // with a line saying so (`getFallbacks`).
+    void keepUsableSettings(const ReadSettings& read);
     // An insert that carries no units shows its areas in those of the preferences.
     void takePreferenceUnits();
 
@@ -83,4 +99,5 @@ private:
     int m_precision;
     double m_textSize;
     double m_rotation;
+    CString m_fallbacks;
 };

@@ -15,15 +15,19 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbPolyline")) m_position = positionInUcs(reference, document);
         takePreferenceUnits();
-        eachAttribute(reference, [this](const CString& tag, const CString& value) {
-            if (tag == L"LEGENDTEXTSIZE")
+        ReadSettings read{L"legend marker", L"LEGENDTEXTSIZE", CString(), L"LEGENDPRECISION", CString()};
+        eachAttribute(reference, [this, &read](const CString& tag, const CString& value) {
+            if (tag == L"LEGENDTEXTSIZE") {
+                read.textSize = value;
                 setTextSize(CUtilities::CStringToDouble(value));
-            else if (tag == L"LEGENDPRECISION")
+            } else if (tag == L"LEGENDPRECISION") {
+                read.precision = value;
                 setPrecision(CUtilities::CStringToInt(value));
-            else if (tag == L"LEGENDUNITS")
+            } else if (tag == L"LEGENDUNITS") {
                 setUnits(CUtilities::CStringToInt(value));
+            }
         });
-        keepUsableSettings();
+        keepUsableSettings(read);
     KELMO_CATCH_ALSO(L"CMarkerBlockLegend::CMarkerBlockLegend", kelmo::catchClassLib)
 }
 

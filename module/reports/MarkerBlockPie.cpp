@@ -17,15 +17,19 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
         readMarkerReference(reference, document);
         if (definitionHolds(reference, L"AcDbCircle")) m_centre = positionInUcs(reference, document);
         takePreferenceUnits();
-        eachAttribute(reference, [this](const CString& tag, const CString& value) {
-            if (tag == L"PIETEXTSIZE")
+        ReadSettings read{L"pie chart marker", L"PIETEXTSIZE", CString(), L"PIEPRECISION", CString()};
+        eachAttribute(reference, [this, &read](const CString& tag, const CString& value) {
+            if (tag == L"PIETEXTSIZE") {
+                read.textSize = value;
                 setTextSize(CUtilities::CStringToDouble(value));
-            else if (tag == L"PIEPRECISION")
+            } else if (tag == L"PIEPRECISION") {
+                read.precision = value;
                 setPrecision(CUtilities::CStringToInt(value));
-            else if (tag == L"PIERADIUS")
+            } else if (tag == L"PIERADIUS") {
                 setRadius(CUtilities::CStringToDouble(value));
+            }
         });
-        keepUsableSettings();
+        keepUsableSettings(read);
         if (!std::isfinite(m_radius) || m_radius < 0.0) m_radius = 0.0;
     KELMO_CATCH_ALSO(L"CMarkerBlockPie::CMarkerBlockPie", kelmo::catchClassLib)
 }

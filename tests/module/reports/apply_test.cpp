@@ -189,15 +189,21 @@ TEST_F(Apply, AFailurePartWayLeavesTheLayersAsMeantAndTheLockGivenBack) {
     host->insertBlock(L"MARKER-LEGEND", at);
     // An asset whose hyperlinks are more than its extended data can hold.
     host->defineBlock(L"DESK", {new AcDbPolyline(2)});
-    auto* asset = new CAsset(0, host->handleOf(host->insertBlock(L"DESK", at)).c_str(), L"DESK", L"", L"", 0, 0, 1);
+    const std::wstring desk = host->handleOf(host->insertBlock(L"DESK", at));
+    auto* asset = new CAsset(0, desk.c_str(), L"DESK", L"", L"", 0, 0, 1);
     asset->setHyperlinks(new CHyperlinks());
     for (const wchar_t* page : {L"1", L"2", L"3", L"4", L"5"})
         asset->getHyperlinks()->add(
             new CHyperlink(CString(L"http://plans/") + page + std::wstring(4000, L'a').c_str(), L""));
     made->getCategories()->getAt(0)->setAssets(new CAssets());
     made->getCategories()->getAt(0)->getAssets()->add(asset);
+    // The asset's failure is said and the report goes on to its end.
     const CString message = innermostDescription([&] { made->applyToDrawing(drawing.get()); });
-    EXPECT_EQ(message, L"The following AutoCAD error occurred on line#0: eXdataSizeExceeded.");
+    EXPECT_EQ(message, L"");
+    const std::wstring said = host->commandLine();
+    EXPECT_NE(said.find(L"\t\terror(s) occurred whilst applying asset DESK - " + desk + L".\n"), std::wstring::npos)
+        << CString(said.c_str()).ToUtf8();
+    EXPECT_NE(said.find(L"eXdataSizeExceeded."), std::wstring::npos) << CString(said.c_str()).ToUtf8();
     EXPECT_EQ(drawing->getLockCount(), 0);
     EXPECT_EQ(drawing->getLocked(), 0);
     EXPECT_FALSE(layerOff(L"WALLS"));
