@@ -1,5 +1,6 @@
 // What a run interrupted part-way may leave, and what the next run does with it: the report's XML is
-// replaced in one step, and temporaries a killed write left beside a target are removed.
+// replaced in one step, temporaries a killed write left beside a target are removed, and a run's
+// temporary folder is removed only by its own machine.
 #include <sys/file.h>
 #include <sys/inotify.h>
 
@@ -9,6 +10,14 @@
 
 namespace batchtest {
 namespace {
+
+// A process id that has just ended, standing for a killed run.
+pid_t endedProcess() {
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    return ended;
+}
 
 TEST_F(BatchTest, TheReportsXmlReplacesThePreviousOneInOneStepAndIsNeverWrittenHalf) {
     std::ofstream(dir / "out" / "report.xml") << "<previous/>\n";
@@ -61,6 +70,30 @@ TEST_F(BatchTest, TemporariesAKilledRunLeftBesideTheCopyAndTheXmlAreRemovedButAW
     EXPECT_TRUE(fs::exists(held));
     EXPECT_TRUE(fs::exists(other));
     EXPECT_NE(slurp(dir / "copies" / "copy.dxf").find("ENTITIES"), std::string::npos);
+}
+
+TEST_F(BatchTest, ARunRemovesOnlyTheTemporaryFoldersOfItsOwnMachinesDeadRuns) {
+    const pid_t ended = endedProcess();
+    ASSERT_GT(ended, 0);
+    const std::string host = machineName();
+    const fs::path temp = dir / "c" / "CadHost" / "kelmo" / "temp";
+    const fs::path killedHere = temp / ("batch" + std::to_string(ended) + "@" + host);
+    // Process ids of another machine say nothing here: its folders stay, live or not.
+    const fs::path otherMachine = temp / ("batch" + std::to_string(ended) + "@other-" + host);
+    const fs::path unmarked = temp / ("batch" + std::to_string(ended));
+    for (const fs::path& folder : {killedHere, otherMachine, unmarked}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "plan_mm.krp") << "a copy on its way\n";
+    }
+    Report report;
+    report.saveCopyTo = windowsPath(dir / "copies" / "copy.dxf");
+    const int id = add(report);
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(id), 3);
+    EXPECT_FALSE(fs::exists(killedHere));
+    EXPECT_TRUE(fs::exists(otherMachine / "plan_mm.krp"));
+    EXPECT_TRUE(fs::exists(unmarked / "plan_mm.krp"));
 }
 
 } // namespace
