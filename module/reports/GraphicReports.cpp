@@ -212,12 +212,13 @@ void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeo
             if (rows.isNull(L"grID") || rows.isNull(L"grDrawingFilename")) continue;
             const CString name = rows.text(L"grDrawingFilename");
             if (name.IsEmpty()) continue;
-            CGraphicReport report; // its path rules, as when the report itself is loaded
-            report.setDrawingPath(
-                rows.isNull(L"grDrawingPath") ? CString() : kelmo_reports::backslashed(rows.text(L"grDrawingPath")));
+            // The folder cleaned as a report's own is when the report is loaded.
+            CString folder =
+                rows.isNull(L"grDrawingPath") ? CString() : kelmo_reports::backslashed(rows.text(L"grDrawingPath"));
+            CFileUtilities::checkPathSyntax(folder);
             int id = 0;
             rows.readInt(L"grID", id);
-            const CString file = CFileUtilities::fileIdentity(report.getDrawingPath() + name);
+            const CString file = CFileUtilities::fileIdentity(folder + name);
             if (file.IsEmpty()) continue;
             m_registerDrawings.Add(file);
             m_registerDrawingOf.Add(id);
