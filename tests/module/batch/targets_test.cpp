@@ -51,6 +51,7 @@ TEST_F(Targets, ATargetReachedThroughALinkedFolderIsTheFileItReachesAndIsNotWrit
     const std::string other = plan("other.dxf");
     fs::create_directory_symlink(dir / "plans", dir / "plans link");
     fs::create_directory_symlink(dir / "out", dir / "out link");
+    fs::create_directory_symlink(dir / "copies", dir / "copies link");
     fs::create_symlink(dir / "plans" / "other.dxf", dir / "copies" / "linked other.dxf");
     const auto linkedPlans = [&](const char* name) { return windowsPath(dir / "plans link" / name); };
     Report copyOverOwn = named("copy over own");
@@ -68,7 +69,7 @@ TEST_F(Targets, ATargetReachedThroughALinkedFolderIsTheFileItReachesAndIsNotWrit
     Report secondXml = named("second");
     secondXml.xmlOutputTo = windowsPath(dir / "out link" / "first.xml");
     Report secondCopy = named("third");
-    secondCopy.saveCopyTo = windowsPath(dir / "out link") + "\\..\\copies\\first.dxf";
+    secondCopy.saveCopyTo = windowsPath(dir / "copies link" / "FIRST.dxf");
     Report otherItself = named("other itself"); // prepared after the others, on its intact drawing
     otherItself.drawingFilename = "other.dxf";
     std::vector<Case> cases = {
@@ -79,7 +80,7 @@ TEST_F(Targets, ATargetReachedThroughALinkedFolderIsTheFileItReachesAndIsNotWrit
         {"the first report of the output folder", first, 3},
         {"a plot through a linked output folder onto the first's plot", secondPlot, 11},
         {"an XML through a linked output folder onto the first's XML", secondXml, 13},
-        {"a copy onto the first's copy, written otherwise", secondCopy, 12},
+        {"a copy through a linked folder onto the first's copy", secondCopy, 12},
         {"the other drawing's own report", otherItself, 3},
     };
     Outcome r = prepare(cases);
