@@ -336,6 +336,13 @@ LANGUAGE sql STABLE AS $$
       FROM graphic_report r WHERE r.id = "graphicReportID";
 $$;
 
+-- The drawing of every report, whatever its status: a batch run writes over none of them.
+CREATE FUNCTION "__gr_getGraphicReportDrawings"()
+RETURNS TABLE ("grID" integer, "grDrawingPath" varchar, "grDrawingFilename" varchar)
+LANGUAGE sql STABLE AS $$
+    SELECT r.id, r.drawing_path, r.drawing_filename FROM graphic_report r ORDER BY r.id;
+$$;
+
 -- Claims are marked by a session-level advisory lock (this key and the report's id) as well as by
 -- status 2: the lock lasts while the claiming run's server session does, so a report at 2 whose lock
 -- is free was left by a run that is gone.

@@ -7,6 +7,7 @@
 #include "core/Catch.h"
 #include "core/HostCalls.h"
 #include "core/Utilities.h"
+#include "win/Paths.h"
 
 KELMO_SOURCE_FILE(L"FileUtilities.cpp");
 
@@ -256,8 +257,11 @@ CString CFileUtilities::browseForFolder(CString title) {
 
 bool CFileUtilities::sameFile(const CString& path, const CString& other) {
     if (path.CompareNoCase(other) == 0) return true;
-    CFileStatus first;
-    CFileStatus second;
-    if (!CFile::GetStatus(path, first) || !CFile::GetStatus(other, second)) return false;
-    return CString(first.m_szFullName).CompareNoCase(second.m_szFullName) == 0;
+    const CString first = fileIdentity(path);
+    return !first.IsEmpty() && first == fileIdentity(other);
+}
+
+CString CFileUtilities::fileIdentity(const CString& path) {
+    if (path.IsEmpty()) return CString();
+    return CString(win::fileIdentity(path).c_str());
 }

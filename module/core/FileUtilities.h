@@ -24,7 +24,10 @@ public:
     static BOOL ensureDirectoryExists(CString path);
     static void checkPathSyntax(CString& path);
     static CString getDirectoryString(CString path);
-    // Whether two paths name one file, however they are written: compared in the full form the file
-    // system gives them, without regard to case.
+    // Whether two paths reach one file, however they are written: through links in any part (a
+    // linked folder, a linked file, a hard link), in any letter case. A file not there yet is the one
+    // a write would make.
     static bool sameFile(const CString& path, const CString& other);
+    // What a path reaches, for comparing with sameFile's rule; empty for a path that names nothing.
+    static CString fileIdentity(const CString& path);
 };

@@ -22,6 +22,7 @@ CPreferencesOstrel::~CPreferencesOstrel() {
 
 void CPreferencesOstrel::deSerialize(CString path) {
     KELMO_TRY
+        m_path = path;
         CoInitialize(nullptr);
         try {
             IXMLDOMDocumentPtr document;

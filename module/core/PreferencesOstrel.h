@@ -15,6 +15,8 @@ public:
     CServerPreferenceOstrel* getAt(int index);
     void add(CServerPreferenceOstrel* entry);
     int getCount() const { return m_count; }
+    // The file the entries were read from; empty until one was read.
+    const CString& getPath() const { return m_path; }
     // Prints each entry's server and cached-plot settings, waiting five seconds after each.
     void dump(CString marker);
     void deleteObjects();
@@ -22,4 +24,5 @@ public:
 private:
     CArray<CServerPreferenceOstrel*, CServerPreferenceOstrel*> m_entries;
     int m_count;
+    CString m_path;
 };

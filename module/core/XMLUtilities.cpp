@@ -7,6 +7,25 @@ KELMO_SOURCE_FILE(L"XMLUtilities.cpp");
 
 namespace {
 constexpr DWORD anyServer = 23; // in-process server and handler, local and remote server
+
+bool xmlCharacter(wchar_t c) {
+    const auto code = static_cast<unsigned long>(c);
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+           (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+CString xmlText(const CString& text) {
+    CString written = text;
+    for (int i = 0; i < written.GetLength(); ++i)
+        if (!xmlCharacter(written[i])) written.SetAt(i, L'\xFFFD');
+    return written;
+}
+} // namespace
+
+bool CXMLUtilities::holdsNonXMLCharacters(const CString& text) {
+    for (int i = 0; i < text.GetLength(); ++i)
+        if (!xmlCharacter(text[i])) return true;
+    return false;
 }
 
 CXMLUtilities::CXMLUtilities() {
@@ -28,6 +47,12 @@ CXMLUtilities::~CXMLUtilities() {
 
 void CXMLUtilities::createXMLDoc(CString path, CString stylesheet, CString rootName, CString namespaceURI) {
     KELMO_TRY
+        newXMLDoc(stylesheet, rootName, namespaceURI)->save(_variant_t(path));
+    KELMO_CATCH(L"CXMLUtilities::createXMLDoc")
+}
+
+IXMLDOMDocumentPtr CXMLUtilities::newXMLDoc(CString stylesheet, CString rootName, CString namespaceURI) {
+    KELMO_TRY
         IXMLDOMDocumentPtr document;
         document.CreateInstance(L"Msxml2.DOMDocument", nullptr, anyServer);
         document->insertBefore(document->createProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\""),
@@ -44,8 +69,8 @@ void CXMLUtilities::createXMLDoc(CString path, CString stylesheet, CString rootN
         } else {
             document->appendChild(document->createElement(_bstr_t(rootName.GetString())));
         }
-        document->save(_variant_t(path));
-    KELMO_CATCH(L"CXMLUtilities::createXMLDoc")
+        return document;
+    KELMO_CATCH(L"CXMLUtilities::newXMLDoc")
 }
 
 IXMLDOMNodePtr CXMLUtilities::createNode(CString name, CString namespaceURI) {
@@ -59,7 +84,7 @@ IXMLDOMNodePtr CXMLUtilities::createNode(CString name, CString text, CString nam
     KELMO_TRY
         IXMLDOMNodePtr node = m_document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
                                                      _bstr_t(name.GetString()), _bstr_t(namespaceURI.GetString()));
-        node->Puttext(_bstr_t(text.GetString()));
+        node->Puttext(_bstr_t(xmlText(text).GetString()));
         return node;
     KELMO_CATCH(L"CXMLUtilities::createNode")
 }

@@ -13,8 +13,13 @@ public:
     CXMLUtilities& operator=(const CXMLUtilities&) = delete;
 
     void createXMLDoc(CString path, CString stylesheet, CString rootName, CString namespaceURI);
+    // The same document in memory, for the caller to fill and save once.
+    IXMLDOMDocumentPtr newXMLDoc(CString stylesheet, CString rootName, CString namespaceURI);
     IXMLDOMNodePtr createNode(CString name, CString namespaceURI);
+    // A text node's characters that XML 1.0 cannot hold (control characters but tab and line ends,
+    // U+FFFE, U+FFFF, lone surrogates) are written as U+FFFD, so the file stays well-formed.
     IXMLDOMNodePtr createNode(CString name, CString text, CString namespaceURI);
+    static bool holdsNonXMLCharacters(const CString& text);
     IXMLDOMNodePtr createUniversalTimeNode(CString namespaceURI, COleDateTime time);
 
 private:

@@ -183,16 +183,11 @@ void CGraphicReport::deSerialize(CString xmlPath) {
 
 void CGraphicReport::serialize(CString xmlPath) {
     KELMO_TRY
-        CFileUtilities files;
-        if (CFileUtilities::fileExists(xmlPath)) files.deleteFile(xmlPath);
+        // Built whole in memory and saved once: the old file stays until the new one takes its place.
         const CString uri = reportNamespace();
         CXMLUtilities xml;
-        xml.createXMLDoc(xmlPath, L"", L"graphicReport", uri);
-
         ComScope com;
-        IXMLDOMDocumentPtr document;
-        document.CreateInstance(L"Msxml2.DOMDocument");
-        document->load(_variant_t(xmlPath));
+        IXMLDOMDocumentPtr document = xml.newXMLDoc(L"", L"graphicReport", uri);
         IXMLDOMNodePtr root = document->selectSingleNode(L"/*");
         if (root == nullptr)
             throw new CEXInvalidXMLFile(KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::serialize", xmlPath);

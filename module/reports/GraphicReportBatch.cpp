@@ -8,6 +8,7 @@
 #include "core/Globals.h"
 #include "core/PreferencesOstrel.h"
 #include "core/ServerPreferenceOstrel.h"
+#include "core/XMLUtilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "drawing/Layers.h"
@@ -90,12 +91,32 @@ void writtenBefore(const CGraphicReport& report, const CString& path, int writer
                static_cast<const wchar_t*>(path), writer);
 }
 
-// Whether the target would replace a drawing of the run or a file the run has written; says which.
+// Whether the target is the batch's own server preferences or an error log it writes; says so.
+bool replacesBatchFile(const CGraphicReport& report, const CString& path) {
+    bool own = CFileUtilities::sameFile(path, g_serverPreferences.getPath());
+    for (int i = 0; !own && i < g_serverPreferences.getCount(); ++i) {
+        const CString log = g_serverPreferences.getAt(i)->getAcadErrorLogFilePath();
+        own = !log.IsEmpty() && CFileUtilities::sameFile(path, log);
+    }
+    if (own)
+        acutPrintf(L"Graphic report %i: %s is the batch's server preferences or error log - not written over\n",
+                   report.getID(), static_cast<const wchar_t*>(path));
+    return own;
+}
+
+// Whether the target would replace a drawing of the run or of the register, a file the run has written,
+// or the batch's own files; says which.
 bool replacesRunFile(const CGraphicReport& report, const CString& path, const CGraphicReports* run) {
+    if (replacesBatchFile(report, path)) return true;
     if (run == nullptr) return false;
     if (run->isDrawingOfRun(path)) {
         acutPrintf(L"Graphic report %i: %s is a drawing of this batch - not written over\n", report.getID(),
                    static_cast<const wchar_t*>(path));
+        return true;
+    }
+    if (const int owner = run->drawingOfRegister(path); owner != 0) {
+        acutPrintf(L"Graphic report %i: %s is the drawing of graphic report %i - not written over\n", report.getID(),
+                   static_cast<const wchar_t*>(path), owner);
         return true;
     }
     const int writer = run->writtenBy(path);
@@ -115,8 +136,12 @@ bool absoluteFolder(const CString& path) {
     return (path.GetLength() >= 3 && path[1] == L':' && path[2] == L'\\') || path.Left(2) == L"\\\\";
 }
 
+// The longest file name the file systems take, in bytes.
+constexpr std::size_t longestFileName = 255;
+
 // The plot's file name after the plot type's extension rule; empty when the name is refused: one that
-// holds a folder or a drive, characters no file name may hold, or nothing but dots before the extension.
+// holds a folder or a drive, characters no file name may hold, nothing but dots before the extension,
+// or one that the extension makes too long.
 CString plotFileName(const CGraphicReport& report) {
     CString name = report.getOutputFilename();
     CFileUtilities files;
@@ -126,7 +151,7 @@ CString plotFileName(const CGraphicReport& report) {
     CString stem = name.Left(name.GetLength() - utilities.plotExtension(report.getPlotTypeID()).GetLength());
     stem.Trim();
     stem.Trim(L'.');
-    return stem.IsEmpty() ? CString() : name;
+    return stem.IsEmpty() || name.ToUtf8().size() > longestFileName ? CString() : name;
 }
 
 // Saves the copy of the drawing the report asks for; the status the copy leaves, and where it went.
@@ -192,13 +217,15 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     int status = statusPlotted;
     const CString plotName = plotFileName(report);
     const CString plotPath = report.getOutputPath() + plotName;
-    int writer = 0;
     if (!absoluteFolder(report.getOutputPath()) || !CFileUtilities::directoryExists(report.getOutputPath())) {
         status = statusNoOutputFolder;
     } else if (plotName.IsEmpty()) {
         status = statusBadOutputName;
-    } else if (run != nullptr && (writer = run->writtenBy(plotPath)) != 0) {
-        writtenBefore(report, plotPath, writer);
+    } else if (CFileUtilities::sameFile(plotPath, drawing->getDrawingPath() + drawing->getDrawingFilename())) {
+        acutPrintf(L"Graphic report %i: %s is its drawing - not written over\n", report.getID(),
+                   static_cast<const wchar_t*>(plotPath));
+        status = statusBadOutputName;
+    } else if (replacesRunFile(report, plotPath, run)) {
         status = statusBadOutputName;
     } else {
         const CString noted = report.getPlotLayout();
@@ -236,6 +263,9 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             try {
                 report.serialize(target);
                 if (run != nullptr) run->noteWritten(target, report.getID());
+                if (CXMLUtilities::holdsNonXMLCharacters(report.getTitle()))
+                    acutPrintf(L"Graphic report %i: the title holds characters XML cannot hold - written as U+FFFD\n",
+                               report.getID());
             } catch (...) {
                 status = statusXMLRefused;
                 reportAndDelete(
@@ -261,7 +291,7 @@ void CGraphicReport::getGraphicReport(CStoredProcedure* procedure, CServerPrefer
             if (rows.empty()) return;
             CAcadUtilities utilities;
             if (!rows.isNull(L"grTitle")) m_title = rows.text(L"grTitle");
-            if (!rows.isNull(L"grDrawingPath")) setDrawingPath(rows.text(L"grDrawingPath"));
+            if (!rows.isNull(L"grDrawingPath")) setDrawingPath(kelmo_reports::backslashed(rows.text(L"grDrawingPath")));
             if (!rows.isNull(L"grDrawingFilename")) setDrawingFilename(rows.text(L"grDrawingFilename"));
             if (!rows.isNull(L"grPlotLayout")) m_plotLayout = rows.text(L"grPlotLayout");
             int stored = 0;
@@ -285,7 +315,7 @@ void CGraphicReport::getGraphicReport(CStoredProcedure* procedure, CServerPrefer
             // No output folder of its own: the server's graphic-report folder.
             CString outputPath = rows.text(L"grOutputPath");
             if (outputPath.IsEmpty() && serverPreferences) outputPath = serverPreferences->getGraphRepOutPath();
-            setOutputPath(outputPath);
+            setOutputPath(kelmo_reports::backslashed(outputPath));
             if (!rows.isNull(L"grOutputFilename")) setOutputFilename(rows.text(L"grOutputFilename"));
             if (!rows.isNull(L"grSaveCopyTo")) setSaveCopyTo(rows.text(L"grSaveCopyTo"));
             // Kept as given: it may name a file, which the folder cleaning would spoil.

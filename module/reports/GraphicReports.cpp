@@ -70,12 +70,6 @@ bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     return false;
 }
 
-CString kelmo_reports::fullFileName(const CString& path) {
-    CFileStatus status;
-    if (!path.IsEmpty() && CFile::GetStatus(path, status)) return CString(status.m_szFullName);
-    return path;
-}
-
 void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
     if (failure == nullptr) return;
     try {
@@ -98,6 +92,11 @@ void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
         // Nothing about one failure's report may stop the batch.
     }
     failure->deleteException();
+}
+
+CString kelmo_reports::backslashed(CString folder) {
+    folder.Replace(L'/', L'\\');
+    return folder;
 }
 
 CGraphicReports::CGraphicReports() : m_count(0) {}
@@ -133,6 +132,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             }
         }
         rows.close();
+        getRegisterDrawings(procedure, timeout);
         for (int i = 0; i < ids.GetSize(); ++i) {
             CGraphicReport* report = new CGraphicReport();
             try {
@@ -146,7 +146,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                 // Its drawing is still one of the run's, which no other report may write over.
                 if (!report->getDrawingFilename().IsEmpty())
                     m_drawings.Add(
-                        kelmo_reports::fullFileName(report->getDrawingPath() + report->getDrawingFilename()));
+                        CFileUtilities::fileIdentity(report->getDrawingPath() + report->getDrawingFilename()));
                 try {
                     recordLoadFailure(*report, procedure, timeout, failure);
                 } catch (...) {
@@ -173,29 +173,65 @@ void CGraphicReports::addGraphicReport(CGraphicReport* report) {
 }
 
 int CGraphicReports::writtenBy(const CString& path) const {
-    const CString full = kelmo_reports::fullFileName(path);
+    const CString file = CFileUtilities::fileIdentity(path);
+    if (file.IsEmpty()) return 0;
     for (int i = 0; i < m_written.GetSize(); ++i)
-        if (m_written[i].CompareNoCase(full) == 0) return m_writtenBy[i];
+        if (m_written[i] == file) return m_writtenBy[i];
     return 0;
 }
 
 void CGraphicReports::noteWritten(const CString& path, int reportID) {
-    m_written.Add(kelmo_reports::fullFileName(path));
+    m_written.Add(CFileUtilities::fileIdentity(path));
     m_writtenBy.Add(reportID);
 }
 
 bool CGraphicReports::isDrawingOfRun(const CString& path) const {
-    const CString full = kelmo_reports::fullFileName(path);
+    const CString file = CFileUtilities::fileIdentity(path);
+    if (file.IsEmpty()) return false;
     for (int i = 0; i < m_drawings.GetSize(); ++i)
-        if (m_drawings[i].CompareNoCase(full) == 0) return true;
+        if (m_drawings[i] == file) return true;
     return false;
+}
+
+int CGraphicReports::drawingOfRegister(const CString& path) const {
+    const CString file = CFileUtilities::fileIdentity(path);
+    if (file.IsEmpty()) return 0;
+    for (int i = 0; i < m_registerDrawings.GetSize(); ++i)
+        if (m_registerDrawings[i] == file) return m_registerDrawingOf[i];
+    return 0;
+}
+
+void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeout) {
+    const wchar_t* method = L"CGraphicReports::getRegisterDrawings";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.prepare(L"__gr_getGraphicReportDrawings", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (rows.empty()) return;
+        for (; !rows.atEnd(); rows.next()) {
+            if (rows.isNull(L"grID") || rows.isNull(L"grDrawingFilename")) continue;
+            const CString name = rows.text(L"grDrawingFilename");
+            if (name.IsEmpty()) continue;
+            // The folder cleaned as a report's own is when the report is loaded.
+            CString folder =
+                rows.isNull(L"grDrawingPath") ? CString() : kelmo_reports::backslashed(rows.text(L"grDrawingPath"));
+            CFileUtilities::checkPathSyntax(folder);
+            int id = 0;
+            rows.readInt(L"grID", id);
+            const CString file = CFileUtilities::fileIdentity(folder + name);
+            if (file.IsEmpty()) continue;
+            m_registerDrawings.Add(file);
+            m_registerDrawingOf.Add(id);
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH(procedure, method)
 }
 
 void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
     KELMO_TRY
         for (int i = 0; i < m_count; ++i) {
             const CString drawing = m_reports[i]->getDrawingPath() + m_reports[i]->getDrawingFilename();
-            if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(kelmo_reports::fullFileName(drawing));
+            if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(CFileUtilities::fileIdentity(drawing));
         }
         for (int i = 0; i < m_count; ++i) {
             try {

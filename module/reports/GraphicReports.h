@@ -15,8 +15,8 @@ namespace kelmo_reports {
 void reportToBatchLogs(CEXKelmo* failure) noexcept;
 // Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
 bool registerLost(const CEXKelmo* failure);
-// The full name the file system gives a path that exists, however it was written; else the path.
-CString fullFileName(const CString& path);
+// A folder of the register with "/" written as "\": the register may hold either.
+CString backslashed(CString folder);
 
 } // namespace kelmo_reports
 
@@ -42,15 +42,23 @@ public:
     void deleteObjects();
 
     // What the run has written, and the drawings it prepares: one run never writes a file twice, and
-    // no report's copy or XML replaces a drawing of the run. The report that wrote the file, or 0.
+    // no report's plot, copy or XML replaces a drawing of the run. The report that wrote the file, or 0.
+    // Files are compared by what their paths reach (CFileUtilities::sameFile).
     int writtenBy(const CString& path) const;
     void noteWritten(const CString& path, int reportID);
     bool isDrawingOfRun(const CString& path) const;
+    // The report of the register, in this run or not, whose drawing the path reaches, or 0.
+    int drawingOfRegister(const CString& path) const;
 
 private:
+    // The drawing of every report the register holds, whatever its status.
+    void getRegisterDrawings(CStoredProcedure* procedure, int timeout);
+
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
     int m_count;
-    CStringArray m_written; // full names
+    CStringArray m_written; // file identities
     CArray<int, int> m_writtenBy;
-    CStringArray m_drawings; // full names
+    CStringArray m_drawings;         // file identities
+    CStringArray m_registerDrawings; // file identities
+    CArray<int, int> m_registerDrawingOf;
 };

@@ -43,12 +43,6 @@ std::string baseNameOf(const std::string& native) {
     return slash == std::string::npos ? native : native.substr(slash + 1);
 }
 
-std::string folderOf(const std::string& native) {
-    const auto slash = native.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : native.substr(0, slash);
-}
-
 // Read-only as Windows sees it: no write permission bit at all, or none for us.
 bool isReadOnly(const std::string& native, const struct stat& st) {
     return !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
@@ -71,17 +65,14 @@ DWORD attributesOf(const std::string& native, const struct stat& st) {
 bool copyContents(const std::string& source, const std::string& target, const struct stat& st) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
-    std::string temp = folderOf(target) + "/." + win::nameForTemporary(baseNameOf(target), 12) + ".copyXXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int out = ::mkstemp(name.data());
+    std::string temp;
+    const int out = win::makeTemporary(target, temp);
     if (out < 0) {
         const int e = errno;
         ::close(in);
         errno = e;
         return false;
     }
-    temp = name.data();
     bool ok = true;
     std::vector<char> buf(1 << 16);
     for (;;) {
@@ -110,18 +101,18 @@ bool copyContents(const std::string& source, const std::string& target, const st
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(out, times);
     }
-    if (::close(out) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
+    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
         ok = false;
         e = errno;
     }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        errno = e;
+    if (!ok) ::unlink(temp.c_str());
+    if (::close(out) != 0 && ok) {
+        ok = false;
+        e = errno;
     }
+    if (ok) win::removeStaleTemporaries(target);
+    if (!ok) errno = e;
     return ok;
 }
 

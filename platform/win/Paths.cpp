@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 #include <cstdint>
@@ -92,9 +93,50 @@ bool exists(const std::string& p) {
     return ::lstat(p.c_str(), &st) == 0;
 }
 
-// The key a name is matched by: Windows file names are case-blind.
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+std::size_t utf8Sequence(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range: no overlong forms, no surrogates
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t i = 2; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+// The key a name is matched by: Windows file names are case-blind. A byte that is no part of a
+// well-formed UTF-8 character keys as a lone surrogate, which no well-formed name decodes to: a name
+// that is not UTF-8 ("caf\xe9.pdf") never matches one that is ("caf\uFFFD.pdf"), nor one with
+// another such byte.
 std::wstring caseKey(const char* name) {
-    std::wstring key = fromUtf8(name);
+    const std::string_view text(name);
+    std::wstring key;
+    key.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8Sequence(text.substr(i));
+        if (length == 0) {
+            key.push_back(static_cast<wchar_t>(0xDC00 | static_cast<unsigned char>(text[i])));
+            ++i;
+            continue;
+        }
+        key += fromUtf8(text.substr(i, length));
+        i += length;
+    }
     for (auto& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     return key;
 }
@@ -363,6 +405,28 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
     nativeOut = native;
     if (error) *error = ERROR_SUCCESS;
     return true;
+}
+
+std::wstring fileIdentity(const wchar_t* windowsPath) {
+    std::string native;
+    if (!mapToNative(windowsPath, native, nullptr)) return {};
+    struct stat st {};
+    if (::stat(native.c_str(), &st) == 0) return L"#" + std::to_wstring(st.st_dev) + L":" + std::to_wstring(st.st_ino);
+    // Not there yet: where a write would put it, its folder's links and a dangling link followed.
+    for (int hop = 0; hop < 40; ++hop) {
+        const auto slash = native.rfind('/');
+        const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
+        const std::string name = native.substr(slash + 1);
+        char real[PATH_MAX];
+        const std::string resolved = ::realpath(folder.c_str(), real) ? std::string(real) : folder;
+        const std::string path = (resolved == "/" ? "" : resolved) + "/" + name;
+        char to[PATH_MAX];
+        const ssize_t length = ::readlink(path.c_str(), to, sizeof to - 1);
+        if (length <= 0) return L"?" + caseKey(path.c_str());
+        const std::string link(to, static_cast<std::size_t>(length));
+        native = normaliseNative(link[0] == '/' ? link : (resolved == "/" ? "" : resolved) + "/" + link);
+    }
+    return {};
 }
 
 std::wstring nativeToWindows(const std::string& nativePath) {

@@ -14,6 +14,12 @@ namespace win {
 // path, 123 for a character no Windows name may hold.
 bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* error);
 
+// What a path reaches, the same for every way of writing it: a file or folder that exists is known by
+// its device and inode (through any links, and as any hard link), one that does not by where it would
+// be made, its folder's links and a dangling link followed; unmatched letter case counts as equal.
+// Empty when the path cannot be mapped (or its links go round in a circle).
+std::wstring fileIdentity(const wchar_t* windowsPath);
+
 // The Windows form of a native path (made absolute from the current folder first).
 std::wstring nativeToWindows(const std::string& nativePath);
 

@@ -15,4 +15,14 @@ inline std::string nameForTemporary(std::string name, std::size_t extra) {
     return name;
 }
 
+// The temporaries a write of a file goes through are ".~NAME.XXXXXX" beside it (NAME cut to fit): the
+// prefix for a file name.
+std::string temporaryPrefix(const std::string& fileName);
+// Makes the temporary for a write of `target` (a native path) and holds it locked while the descriptor
+// is open, so that no sweep takes a write in progress: the descriptor, or -1 with errno set.
+int makeTemporary(const std::string& target, std::string& temp);
+// Removes the temporaries of `target` that killed writes left behind: the regular files of that
+// name form that nobody holds.
+void removeStaleTemporaries(const std::string& target);
+
 } // namespace win

@@ -87,17 +87,12 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     const std::string text = documentText(reinterpret_cast<xmlDocPtr>(node_));
 
     // Write beside the target and rename over it: the old file survives any failure.
-    const auto slash = native.rfind('/');
-    const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
-    std::string temp = folder + "/." + win::nameForTemporary(native.substr(slash + 1), 8) + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
+    std::string temp;
+    const int fd = win::makeTemporary(native, temp);
     if (fd < 0) {
         const DWORD code = win::errorFromErrno(errno, native);
         fail(HRESULT_FROM_WIN32(code), win::systemMessage(code));
     }
-    temp = name.data();
     bool ok = true;
     for (std::size_t done = 0; ok && done < text.size();) {
         const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
@@ -107,17 +102,19 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     }
     int e = errno;
     ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
+    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (ok && ::rename(temp.c_str(), native.c_str()) != 0) {
         ok = false;
         e = errno;
     }
+    if (!ok) ::unlink(temp.c_str());
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        e = errno;
+    }
     if (!ok) {
-        ::unlink(temp.c_str());
         const DWORD code = win::errorFromErrno(e, native);
         fail(HRESULT_FROM_WIN32(code), win::systemMessage(code));
     }
+    win::removeStaleTemporaries(native);
 }

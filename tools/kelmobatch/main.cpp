@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <iostream>
@@ -88,19 +89,32 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
     return error.empty();
 }
 
-// Removes the temporary folder of each earlier run whose process is gone (killed before it could
-// remove its own); a live run's folder is left alone.
-void removeAbandonedFolders(const CString& temp) {
+// This machine's name as it marks a run's temporary folder: runs on several machines may share the C:
+// drive, and a process id says nothing about another machine's processes.
+std::string hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0') return "unknown";
+    std::string kept;
+    for (const char* c = name; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)) || *c == '-' || *c == '.' || *c == '_') kept += *c;
+    return kept.empty() ? "unknown" : kept;
+}
+
+// Removes the temporary folder ("batch", the process id, "@" and the machine) of each earlier run of
+// this machine whose process is gone (killed before it could remove its own). A live run's folder is
+// left alone, and so is every folder of another machine, or of no machine named.
+void removeAbandonedFolders(const CString& temp, const std::string& host) {
     std::string native;
     DWORD error = 0;
     if (!win::mapToNative(temp, native, &error)) return;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.size() <= 5 || name.compare(0, 5, "batch") != 0 ||
-            name.find_first_not_of("0123456789", 5) != std::string::npos || name.size() > 15)
+        const std::size_t at = name.find('@');
+        if (at == std::string::npos || at <= 5 || at > 15 || name.compare(0, 5, "batch") != 0 ||
+            name.find_first_not_of("0123456789", 5) != at || name.substr(at + 1) != host)
             continue;
-        const long pid = std::stol(name.substr(5));
+        const long pid = std::stol(name.substr(5, at - 5));
         if (pid <= 0 || pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
         std::error_code removing;
         std::filesystem::remove_all(entry.path(), removing);
@@ -109,17 +123,18 @@ void removeAbandonedFolders(const CString& temp) {
 
 // The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
 // pass through the temporary folder under the drawing's name: each run has a folder of its own there,
-// so that two runs on one machine never copy each other's drawings.
+// so that two runs never copy each other's drawings.
 void hostFolders() {
     wchar_t executable[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
     CString folder(executable, static_cast<int>(length));
     const int cut = folder.ReverseFind(L'\\');
     g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
+    const std::string host = hostName();
     CString run;
-    run.Format(L"batch%lu\\", static_cast<unsigned long>(::getpid()));
+    run.Format(L"batch%lu@%s\\", static_cast<unsigned long>(::getpid()), win::fromUtf8(host).c_str());
     const CString temp = g_hostDirectory + L"\\kelmo\\temp\\";
-    removeAbandonedFolders(temp);
+    removeAbandonedFolders(temp, host);
     g_tempDirectory = temp + run;
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
 }

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 namespace docfile {
 
@@ -56,13 +57,6 @@ std::string followLinks(std::string path) {
     }
     errno = ELOOP;
     return {};
-}
-
-bool isTemporarySuffix(std::string_view s) {
-    if (s.size() != 6) return false;
-    for (char c : s)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-    return true;
 }
 
 } // namespace
@@ -146,31 +140,11 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
 }
 
 std::string temporaryPrefix(const std::string& fileName) {
-    // ".~" + name + "." + six characters must still be a valid file name.
-    std::string name = fileName;
-    if (name.size() + 9 > kNameMax) {
-        std::size_t keep = kNameMax - 9;
-        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep; // whole characters
-        name.resize(keep);
-    }
-    return ".~" + name + ".";
+    return win::temporaryPrefix(fileName);
 }
 
 void removeStaleTemporaries(const std::string& realTarget) {
-    std::string folder = folderOf(realTarget);
-    std::string prefix = temporaryPrefix(nameOf(realTarget));
-    // Asked of the folder's watched names: a full output folder is not read again for every file.
-    for (const std::string& name : win::namesStartingWith(folder, prefix)) {
-        if (name.size() != prefix.size() + 6 || !isTemporarySuffix(std::string_view(name).substr(prefix.size())))
-            continue;
-        std::string path = (folder == "/" ? "" : folder) + "/" + name;
-        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) continue;
-        struct stat st {};
-        // A write in progress holds its temporary locked; only what nobody holds is stale.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
-        ::close(fd);
-    }
+    win::removeStaleTemporaries(realTarget);
 }
 
 Replacement::~Replacement() {

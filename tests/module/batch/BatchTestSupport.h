@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,16 @@ inline std::string slurp(const fs::path& path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// This machine's name as a batch run marks its temporary folder with it ("batch", process id, "@").
+inline std::string machineName() {
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    std::string kept;
+    for (const char* c = name; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c)) || *c == '-' || *c == '.' || *c == '_') kept += *c;
+    return kept.empty() ? "unknown" : kept;
 }
 
 // The Windows form of a native path, as the register holds it.

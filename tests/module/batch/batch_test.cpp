@@ -245,8 +245,8 @@ TEST_F(BatchTest, TheTemporaryFolderOfAKilledRunIsRemovedByTheNextRunButALiveRun
     ASSERT_GT(ended, 0);
     ::waitpid(ended, nullptr, 0);
     const fs::path temp = dir / "c" / "CadHost" / "kelmo" / "temp";
-    const fs::path killed = temp / ("batch" + std::to_string(ended));
-    const fs::path live = temp / ("batch" + std::to_string(::getpid()));
+    const fs::path killed = temp / ("batch" + std::to_string(ended) + "@" + machineName());
+    const fs::path live = temp / ("batch" + std::to_string(::getpid()) + "@" + machineName());
     const fs::path other = temp / "batch-notes";
     for (const fs::path& folder : {killed, live, other}) {
         fs::create_directories(folder);

@@ -1,0 +1,69 @@
+#include "win/TempNames.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+#include <vector>
+
+#include "win/Paths.h"
+
+namespace win {
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The six characters mkstemp puts at the end of a temporary's name.
+bool isTemporarySuffix(std::string_view s) {
+    if (s.size() != 6) return false;
+    for (char c : s)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    return true;
+}
+
+} // namespace
+
+std::string temporaryPrefix(const std::string& fileName) {
+    return ".~" + nameForTemporary(fileName, 9) + ".";
+}
+
+int makeTemporary(const std::string& target, std::string& temp) {
+    const std::string folder = folderOf(target);
+    std::string name = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(nameOf(target)) + "XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return -1;
+    ::flock(fd, LOCK_EX);
+    temp = name;
+    return fd;
+}
+
+void removeStaleTemporaries(const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string prefix = temporaryPrefix(nameOf(target));
+    // Asked of the folder's watched names: a full output folder is not read again for every file.
+    for (const std::string& name : namesStartingWith(folder, prefix)) {
+        if (name.size() != prefix.size() + 6 || !isTemporarySuffix(std::string_view(name).substr(prefix.size())))
+            continue;
+        const std::string path = (folder == "/" ? "" : folder) + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        // A write in progress holds its temporary locked; only what nobody holds is stale.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        ::close(fd);
+    }
+}
+
+} // namespace win

@@ -1,0 +1,100 @@
+// What a run interrupted part-way may leave, and what the next run does with it: the report's XML is
+// replaced in one step, temporaries a killed write left beside a target are removed, and a run's
+// temporary folder is removed only by its own machine.
+#include <sys/file.h>
+#include <sys/inotify.h>
+
+#include <fcntl.h>
+
+#include "BatchTestSupport.h"
+
+namespace batchtest {
+namespace {
+
+// A process id that has just ended, standing for a killed run.
+pid_t endedProcess() {
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    return ended;
+}
+
+TEST_F(BatchTest, TheReportsXmlReplacesThePreviousOneInOneStepAndIsNeverWrittenHalf) {
+    std::ofstream(dir / "out" / "report.xml") << "<previous/>\n";
+    const int id = add(Report{});
+    // Everything that happens to the XML's name in the output folder while the batch runs.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, (dir / "out").c_str(), IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM),
+              0);
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(id), 3);
+    std::vector<std::string> events;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if (e->len == 0 || std::string(e->name) != "report.xml") continue;
+            events.push_back(e->mask & IN_MOVED_TO ? "renamed in"
+                             : e->mask & IN_DELETE ? "deleted"
+                                                   : "made or moved away");
+        }
+    }
+    ::close(watch);
+    // Never deleted, never written in place: the whole document arrives once under its name.
+    EXPECT_EQ(events, std::vector<std::string>{"renamed in"});
+    EXPECT_NE(slurp(dir / "out" / "report.xml").find("<grID>" + std::to_string(id) + "</grID>"), std::string::npos);
+}
+
+TEST_F(BatchTest, TemporariesAKilledRunLeftBesideTheCopyAndTheXmlAreRemovedButAWriteInProgressIsKept) {
+    // As a run killed while writing the copy and the XML leaves them.
+    const std::vector<fs::path> stale = {dir / "copies" / ".~copy.dxf.Ab3xY9", dir / "out" / ".~report.xml.Qw7Er2"};
+    for (const fs::path& file : stale) std::ofstream(file) << "half written\n";
+    const fs::path held = dir / "out" / ".~report.xml.Zx8Cv1";
+    std::ofstream(held) << "being written\n";
+    const fs::path other = dir / "out" / ".~report.xml.notours"; // not a temporary's name
+    std::ofstream(other) << "someone's\n";
+    const int lock = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    Report report;
+    report.saveCopyTo = windowsPath(dir / "copies" / "copy.dxf");
+    const int id = add(report);
+    Outcome r = run();
+    ::close(lock);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(id), 3);
+    for (const fs::path& file : stale) EXPECT_FALSE(fs::exists(file)) << file;
+    EXPECT_TRUE(fs::exists(held));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_NE(slurp(dir / "copies" / "copy.dxf").find("ENTITIES"), std::string::npos);
+}
+
+TEST_F(BatchTest, ARunRemovesOnlyTheTemporaryFoldersOfItsOwnMachinesDeadRuns) {
+    const pid_t ended = endedProcess();
+    ASSERT_GT(ended, 0);
+    const std::string host = machineName();
+    const fs::path temp = dir / "c" / "CadHost" / "kelmo" / "temp";
+    const fs::path killedHere = temp / ("batch" + std::to_string(ended) + "@" + host);
+    // Process ids of another machine say nothing here: its folders stay, live or not.
+    const fs::path otherMachine = temp / ("batch" + std::to_string(ended) + "@other-" + host);
+    const fs::path unmarked = temp / ("batch" + std::to_string(ended));
+    for (const fs::path& folder : {killedHere, otherMachine, unmarked}) {
+        fs::create_directories(folder);
+        std::ofstream(folder / "plan_mm.krp") << "a copy on its way\n";
+    }
+    Report report;
+    report.saveCopyTo = windowsPath(dir / "copies" / "copy.dxf");
+    const int id = add(report);
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(id), 3);
+    EXPECT_FALSE(fs::exists(killedHere));
+    EXPECT_TRUE(fs::exists(otherMachine / "plan_mm.krp"));
+    EXPECT_TRUE(fs::exists(unmarked / "plan_mm.krp"));
+}
+
+} // namespace
+} // namespace batchtest

@@ -1,0 +1,239 @@
+// Where a batch run may write: targets compared by the file they reach (through linked folders), the
+// drawings of every report in the register, the batch's own server preferences and error log, and
+// output names the file system cannot take or that only look alike.
+#include <libxml/parser.h>
+
+#include "BatchTestSupport.h"
+
+namespace batchtest {
+namespace {
+
+struct Case {
+    const char* what;
+    Report report;
+    int status;
+};
+
+class Targets : public BatchTest {
+protected:
+    // Adds the reports in order, runs the batch and checks each final status, in the register and on
+    // the command line; the run's outcome.
+    Outcome prepare(std::vector<Case>& cases) {
+        for (Case& c : cases) {
+            if (c.report.title == "Report") c.report.title = c.what;
+            ids.push_back(add(c.report));
+        }
+        Outcome r = run();
+        EXPECT_EQ(r.status, 0) << r.out << r.err;
+        for (size_t i = 0; i < cases.size(); ++i) {
+            const std::string line =
+                "Graphic report " + std::to_string(ids[i]) + ": status " + std::to_string(cases[i].status) + "\n";
+            EXPECT_EQ(statusOf(ids[i]), cases[i].status) << cases[i].what << "\n" << r.out;
+            EXPECT_NE(r.out.find(line), std::string::npos) << cases[i].what << "\n" << r.out;
+        }
+        return r;
+    }
+    static Report named(const std::string& outputFilename) {
+        Report r;
+        r.outputFilename = outputFilename;
+        return r;
+    }
+    // Another copy of the plan in the plans folder; its bytes.
+    std::string plan(const std::string& name) const {
+        fs::copy_file(dir / "plans" / "plan_mm.dxf", dir / "plans" / name);
+        return slurp(dir / "plans" / name);
+    }
+    std::vector<int> ids;
+};
+
+TEST_F(Targets, ATargetReachedThroughALinkedFolderIsTheFileItReachesAndIsNotWrittenOver) {
+    const std::string own = slurp(dir / "plans" / "plan_mm.dxf");
+    const std::string other = plan("other.dxf");
+    fs::create_directory_symlink(dir / "plans", dir / "plans link");
+    fs::create_directory_symlink(dir / "out", dir / "out link");
+    fs::create_directory_symlink(dir / "copies", dir / "copies link");
+    fs::create_symlink(dir / "plans" / "other.dxf", dir / "copies" / "linked other.dxf");
+    const auto linkedPlans = [&](const char* name) { return windowsPath(dir / "plans link" / name); };
+    Report copyOverOwn = named("copy over own");
+    copyOverOwn.saveCopyTo = linkedPlans("plan_mm.dxf");
+    Report copyOverOther = named("copy over other");
+    copyOverOther.saveCopyTo = linkedPlans("OTHER.dxf");
+    Report copyThroughLinkedFile = named("copy through a linked file");
+    copyThroughLinkedFile.saveCopyTo = windowsPath(dir / "copies" / "linked other.dxf");
+    Report xmlOverOther = named("xml over other");
+    xmlOverOther.xmlOutputTo = linkedPlans("plan_mm.dxf");
+    Report first = named("first");
+    first.saveCopyTo = windowsPath(dir / "copies" / "first.dxf");
+    Report secondPlot = named("first");
+    secondPlot.outputPath = windowsPath(dir / "out link") + "\\";
+    Report secondXml = named("second");
+    secondXml.xmlOutputTo = windowsPath(dir / "out link" / "first.xml");
+    Report secondCopy = named("third");
+    secondCopy.saveCopyTo = windowsPath(dir / "copies link" / "FIRST.dxf");
+    Report otherItself = named("other itself"); // prepared after the others, on its intact drawing
+    otherItself.drawingFilename = "other.dxf";
+    std::vector<Case> cases = {
+        {"a copy through a linked plans folder onto the report's own drawing", copyOverOwn, 12},
+        {"a copy through a linked plans folder onto another report's drawing", copyOverOther, 12},
+        {"a copy through a linked file onto another report's drawing", copyThroughLinkedFile, 12},
+        {"an XML through a linked plans folder onto a drawing", xmlOverOther, 13},
+        {"the first report of the output folder", first, 3},
+        {"a plot through a linked output folder onto the first's plot", secondPlot, 11},
+        {"an XML through a linked output folder onto the first's XML", secondXml, 13},
+        {"a copy through a linked folder onto the first's copy", secondCopy, 12},
+        {"the other drawing's own report", otherItself, 3},
+    };
+    Outcome r = prepare(cases);
+    EXPECT_EQ(slurp(dir / "plans" / "plan_mm.dxf"), own);
+    EXPECT_EQ(slurp(dir / "plans" / "other.dxf"), other);
+    EXPECT_TRUE(fs::is_symlink(dir / "copies" / "linked other.dxf"));
+    EXPECT_NE(slurp(dir / "out" / "first.xml").find("<grTitle>" + std::string(cases[4].what) + "</grTitle>"),
+              std::string::npos);
+    EXPECT_NE(
+        r.out.find("Graphic report " + std::to_string(ids[5]) + ": " + windowsPath(dir / "out link" / "first.pdf") +
+                   " was written by graphic report " + std::to_string(ids[4]) + " - not written again\n"),
+        std::string::npos)
+        << r.out;
+}
+
+TEST_F(Targets, ADrawingOfAnyReportInTheRegisterIsNeverWrittenOverWhateverItsStatus) {
+    const std::string done = plan("done.dxf");
+    const std::string archived = plan("archived.dxf");
+    const std::string plotNamed = plan("plot named.pdf");
+    const std::string xmlNamed = plan("listed.xml");
+    Report atThree;
+    atThree.drawingFilename = "done.dxf";
+    atThree.status = 3;
+    Report atFive;
+    atFive.drawingFilename = "archived.dxf";
+    atFive.status = 5;
+    Report pdfDrawing;
+    pdfDrawing.drawingFilename = "plot named.pdf";
+    pdfDrawing.status = 5;
+    Report xmlDrawing;
+    xmlDrawing.drawingFilename = "listed.xml";
+    xmlDrawing.status = 3;
+    std::vector<int> others;
+    for (const Report& other : {atThree, atFive, pdfDrawing, xmlDrawing}) others.push_back(add(other));
+    const std::string ownPlot = plan("own.pdf");
+    Report plotOverOwn = named("own");
+    plotOverOwn.drawingFilename = "own.pdf";
+    plotOverOwn.outputPath = windowsPath(dir / "plans") + "\\";
+    Report copyOverThree = named("copy over three");
+    copyOverThree.saveCopyTo = windowsPath(dir / "plans" / "done.dxf");
+    Report copyOverFive = named("copy over five");
+    copyOverFive.saveCopyTo = "ARCHIVED.DXF"; // beside the drawing, in other letter case
+    Report plotOverDrawing = named("plot named");
+    plotOverDrawing.outputPath = windowsPath(dir / "plans") + "\\";
+    Report xmlOverDrawing = named("xml over drawing");
+    xmlOverDrawing.xmlOutputTo = windowsPath(dir / "plans" / "listed.xml");
+    std::vector<Case> cases = {
+        {"a copy over the drawing of a report at status 3", copyOverThree, 12},
+        {"a copy by file name over the drawing of a report at status 5", copyOverFive, 12},
+        {"a plot over a drawing whose name ends in the plot's extension", plotOverDrawing, 11},
+        {"an XML over the drawing of a report at status 3", xmlOverDrawing, 13},
+        {"a plot over its own drawing, whose name ends in the plot's extension", plotOverOwn, 11},
+    };
+    Outcome r = prepare(cases);
+    EXPECT_EQ(slurp(dir / "plans" / "done.dxf"), done);
+    EXPECT_EQ(slurp(dir / "plans" / "archived.dxf"), archived);
+    EXPECT_EQ(slurp(dir / "plans" / "plot named.pdf"), plotNamed);
+    EXPECT_EQ(slurp(dir / "plans" / "listed.xml"), xmlNamed);
+    EXPECT_EQ(slurp(dir / "plans" / "own.pdf"), ownPlot);
+    EXPECT_EQ(statusOf(others[0]), 3);
+    EXPECT_EQ(statusOf(others[1]), 5);
+    EXPECT_NE(r.out.find("Graphic report " + std::to_string(ids[0]) + ": " + windowsPath(dir / "plans" / "done.dxf") +
+                         " is the drawing of graphic report " + std::to_string(others[0]) + " - not written over\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(Targets, TheServerPreferencesAndTheErrorLogAreNeverWrittenAsAReportsOutput) {
+    const std::string prefs = slurp(dir / "prefs.xml");
+    std::ofstream(dir / "errors.xml") << "<errors/>\n";
+    Report xmlOverPrefs = named("xml over prefs");
+    xmlOverPrefs.xmlOutputTo = windowsPath(dir / "prefs.xml");
+    Report xmlOverLog = named("xml over log");
+    xmlOverLog.xmlOutputTo = "ERRORS.xml"; // beside the plot, in other letter case
+    xmlOverLog.outputPath = windowsPath(dir) + "\\";
+    Report copyOverPrefs = named("copy over prefs");
+    copyOverPrefs.saveCopyTo = windowsPath(dir / "prefs.xml");
+    std::vector<Case> cases = {
+        {"an XML over the server preferences", xmlOverPrefs, 13},
+        {"an XML by file name over the error log", xmlOverLog, 13},
+        {"a copy over the server preferences", copyOverPrefs, 12},
+    };
+    Outcome r = prepare(cases);
+    EXPECT_EQ(slurp(dir / "prefs.xml"), prefs);
+    EXPECT_EQ(slurp(dir / "errors.xml").find("graphicReport"), std::string::npos);
+    EXPECT_NE(r.out.find(windowsPath(dir / "prefs.xml") + " is the batch's server preferences or error log - not "
+                                                          "written over\n"),
+              std::string::npos)
+        << r.out;
+    // The next run still finds its server.
+    const int next = add(named("next"));
+    Outcome again = run("", "-again");
+    EXPECT_EQ(again.status, 0) << again.out << again.err;
+    EXPECT_EQ(statusOf(next), 3);
+}
+
+TEST_F(Targets, AFileWhoseNameIsNotUtf8IsNeverTakenForAnOutputNameAndStaysAsItWas) {
+    // Names a Latin-1 system wrote; the report's name reads them as U+FFFD would.
+    for (const char* stray : {"caf\xe9.pdf", "caf\xe9.xml", "CAF\xc9.pdf"})
+        std::ofstream(dir / "out" / stray) << "not the batch's\n";
+    std::vector<Case> cases = {
+        {"an output name holding U+FFFD", named("caf\xef\xbf\xbd"), 3},
+        {"the same in capitals", named("CAF\xef\xbf\xbd"), 11},
+    };
+    prepare(cases);
+    for (const char* stray : {"caf\xe9.pdf", "caf\xe9.xml", "CAF\xc9.pdf"})
+        EXPECT_EQ(slurp(dir / "out" / stray), "not the batch's\n") << stray;
+    EXPECT_GT(fs::file_size(dir / "out" / "caf\xef\xbf\xbd.pdf"), 0u);
+    EXPECT_NE(slurp(dir / "out" / "caf\xef\xbf\xbd.xml").find("<grID>"), std::string::npos);
+}
+
+TEST_F(Targets, ATitleWithCharactersXmlCannotHoldIsWrittenAsWellFormedXml) {
+    Report controls = named("controls");
+    controls.title = "Floor\x01 3\x1f \xef\xbf\xbe\tend";
+    std::vector<Case> cases = {{"a title with control characters and U+FFFE", controls, 3}};
+    Outcome r = prepare(cases);
+    const std::string xml = slurp(dir / "out" / "controls.xml");
+    xmlDocPtr parsed = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "controls.xml", nullptr,
+                                     XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    EXPECT_NE(parsed, nullptr) << xml;
+    xmlFreeDoc(parsed);
+    EXPECT_NE(xml.find("<grTitle>Floor\xef\xbf\xbd 3\xef\xbf\xbd \xef\xbf\xbd\tend</grTitle>"), std::string::npos)
+        << xml;
+    EXPECT_NE(r.out.find("Graphic report " + std::to_string(ids[0]) +
+                         ": the title holds characters XML cannot hold - written as U+FFFD\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST_F(Targets, FoldersWithForwardSlashesAndNamesTooLongWithTheirExtensionGetTheirOwnStatus) {
+    const auto forward = [](std::string path) {
+        for (char& c : path)
+            if (c == '\\') c = '/';
+        return path + "/";
+    };
+    Report slashedOutput = named("slashed output");
+    slashedOutput.outputPath = forward(windowsPath(dir / "out"));
+    Report slashedDrawing = named("slashed drawing");
+    slashedDrawing.drawingPath = forward(windowsPath(dir / "plans"));
+    Report tooLong = named(std::string(252, 'a')); // 256 bytes with ".pdf"
+    std::string accents;
+    for (int i = 0; i < 28; ++i) accents += "\xc3\xa9";
+    Report tooLongWide = named(std::string(84, 'a') + accents + std::string(112, 'b')); // 224 characters
+    std::vector<Case> cases = {
+        {"an output folder written with forward slashes", slashedOutput, 3},
+        {"a drawing folder written with forward slashes", slashedDrawing, 3},
+        {"a name of 252 bytes, 256 with its extension", tooLong, 11},
+        {"a name of 228 characters, 256 bytes with its extension", tooLongWide, 11},
+    };
+    prepare(cases);
+    EXPECT_GT(fs::file_size(dir / "out" / "slashed output.pdf"), 0u);
+    EXPECT_GT(fs::file_size(dir / "out" / "slashed drawing.pdf"), 0u);
+}
+
+} // namespace
+} // namespace batchtest
