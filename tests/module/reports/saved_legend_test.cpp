@@ -1,4 +1,5 @@
-// The demo's coloured plan saved through cadhost and opened again: the legend table keeps what it shows.
+// The demo's coloured plan saved through cadhost and opened again: the legend table keeps what it shows,
+// and colouring and saving again and again leaves one table block in the file.
 #include <cairo.h>
 
 #include "ReportsHost.h"
@@ -78,6 +79,24 @@ TEST_F(SavedLegend, AColouredPlanSavedAndOpenedAgainPlotsAsBefore) {
         // The legend's title, headers, names and areas are drawn again at their size, and nothing else moved.
         EXPECT_EQ(differingPixels(dir / "before.png", dir / "after.png"), 0);
         EXPECT_EQ(tableBlocks("coloured.dxf"), "*T1\n");
+    }
+}
+
+TEST_F(SavedLegend, ColouringAndSavingAgainLeavesOneTableBlock) {
+    std::ofstream(dir / "test.scr") << "mlmc\n#107\n\n\n\nmpmc\n#108\n\n\n\nmagr\nfloorplan_report.xml\n"
+                                       "SAVEAS cycle0.dxf\nQUIT\n";
+    Outcome r = runFile(demoPlan(), dir / "test.scr");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    for (int cycle = 1; cycle <= 4; ++cycle) {
+        SCOPED_TRACE(cycle);
+        r = reopen("cycle" + std::to_string(cycle - 1) + ".dxf",
+                   "magr\nfloorplan_report.xml\nSAVEAS cycle" + std::to_string(cycle) + ".dxf\nQUIT\n");
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+        ASSERT_TRUE(cadhost_run::has(r, "graphic report successfully applied.")) << r.out;
+        // The legend replaced is the only table: the block of the one before it is not written again.
+        EXPECT_EQ(tableBlocks("cycle" + std::to_string(cycle) + ".dxf"), "*T1\n");
+        EXPECT_LT(fs::file_size(dir / ("cycle" + std::to_string(cycle) + ".dxf")),
+                  fs::file_size(dir / "cycle0.dxf") * 101 / 100);
     }
 }
 

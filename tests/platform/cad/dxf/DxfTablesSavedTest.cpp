@@ -1,5 +1,5 @@
 // Tables saved and opened again: each row type keeps the text height and alignment the table gave it,
-// and a turned table stays turned.
+// a turned table stays turned, and a table block nothing names any more is not written again.
 #include "DxfTestSupport.h"
 
 #include "cad/db/AcDbDatabase.h"
@@ -158,6 +158,34 @@ TEST(DxfTablesSaved, ATurnedTableStaysTurned) {
         EXPECT_NEAR(ext.maxPoint().y, 4400, 1e-6);
         EXPECT_DOUBLE_EQ(after->textHeight(2, 0), 100);
     }
+}
+
+TEST(DxfTablesSaved, ATableBlockNothingNamesIsNotWrittenAgain) {
+    AcDbDatabase db;
+    const AcDbObjectId legendBlock = dxftest::newBlock(db, L"LEGEND");
+    dxftest::append(legendBlock, legend(db));
+    auto again = reload(db, "legend.dxf");
+    // The legend is built again in its block: the old table goes, a new one comes.
+    const AcDbObjectId block = again->blockId(L"LEGEND");
+    AcDbTable* old = tableIn(*again, block);
+    ASSERT_NE(old, nullptr);
+    AcDbObjectId oldId = old->objectId();
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, oldId, AcDb::kForWrite), Acad::eOk);
+    ASSERT_EQ(e->erase(), Acad::eOk);
+    e->close();
+    dxftest::append(block, legend(*again));
+    auto third = reload(*again, "legend_again.dxf");
+    std::vector<std::wstring> tableBlocks;
+    auto* blocks = AcDbBlockTable::cast(third->peek(third->blockTableId()));
+    for (const AcDbObjectId& id : blocks->recordIds())
+        if (auto* br = AcDbBlockTableRecord::cast(third->peek(id));
+            br && std::wstring(br->getName()).rfind(L"*T", 0) == 0)
+            tableBlocks.push_back(br->getName());
+    EXPECT_EQ(tableBlocks, std::vector<std::wstring>{L"*T1"});
+    AcDbTable* kept = tableIn(*third, third->blockId(L"LEGEND"));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->blockTableRecord(), third->blockId(L"*T1"));
 }
 
 } // namespace
