@@ -1,6 +1,7 @@
 #include "cad/db/AcDbTable.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "cad/db/AcDbDatabase.h"
 
@@ -17,16 +18,23 @@ const std::wstring kEmpty;
 Acad::ErrorStatus AcDbTable::setTableStyle(AcDbObjectId id) {
     AcDbDatabase* db = id.database();
     auto* style = db ? AcDbTableStyle::cast(db->peek(id)) : nullptr;
-    if (!style) return Acad::eInvalidInput;
+    // A file names its styles before it holds them (tables come before the objects section).
+    const bool stillToCome = db && db->isLoading() && !db->peek(id);
+    if (!style && !stillToCome) return Acad::eInvalidInput;
     assertWriteEnabled();
     style_ = id;
-    for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow}) {
-        textHeight_[slot(t)] = style->textHeight(t);
-        alignment_[slot(t)] = style->alignment(t);
+    // The row types follow the new style.
+    for (int i = 0; i < 3; ++i) ownTextHeight_[i] = ownAlignment_[i] = false;
+    if (style) {
+        titleSuppressed_ = style->isTitleSuppressed();
+        headerSuppressed_ = style->isHeaderSuppressed();
     }
-    titleSuppressed_ = style->isTitleSuppressed();
-    headerSuppressed_ = style->isHeaderSuppressed();
     return Acad::eOk;
+}
+
+const AcDbTableStyle* AcDbTable::style() const {
+    AcDbDatabase* db = style_.database();
+    return db ? AcDbTableStyle::cast(db->peek(style_)) : nullptr;
 }
 
 Acad::ErrorStatus AcDbTable::setSize(int rows, int cols) {
@@ -277,14 +285,22 @@ AcDb::RowType AcDbTable::rowType(int row) const {
 }
 
 double AcDbTable::textHeight(AcDb::RowType type) const {
-    return textHeight_[slot(type)];
+    const AcDbTableStyle* s = ownTextHeight_[slot(type)] ? nullptr : style();
+    return s ? s->textHeight(type) : textHeight_[slot(type)];
+}
+
+bool AcDbTable::hasOwnTextHeight(AcDb::RowType type) const {
+    return ownTextHeight_[slot(type)];
 }
 
 Acad::ErrorStatus AcDbTable::setTextHeight(double h, int rowTypes) {
     if (h <= 0) return Acad::eInvalidInput;
     assertWriteEnabled();
     for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
-        if (rowTypes & t) textHeight_[slot(t)] = h;
+        if (rowTypes & t) {
+            textHeight_[slot(t)] = h;
+            ownTextHeight_[slot(t)] = true;
+        }
     // Cells of those rows follow the row type again.
     for (int r = 0; r < int(numRows()); ++r)
         if (rowTypes & rowType(r))
@@ -306,13 +322,21 @@ Acad::ErrorStatus AcDbTable::setTextHeight(int row, int col, double h) {
 }
 
 AcDb::CellAlignment AcDbTable::alignment(AcDb::RowType type) const {
-    return alignment_[slot(type)];
+    const AcDbTableStyle* s = ownAlignment_[slot(type)] ? nullptr : style();
+    return s ? s->alignment(type) : alignment_[slot(type)];
+}
+
+bool AcDbTable::hasOwnAlignment(AcDb::RowType type) const {
+    return ownAlignment_[slot(type)];
 }
 
 Acad::ErrorStatus AcDbTable::setAlignment(AcDb::CellAlignment a, int rowTypes) {
     assertWriteEnabled();
     for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow})
-        if (rowTypes & t) alignment_[slot(t)] = a;
+        if (rowTypes & t) {
+            alignment_[slot(t)] = a;
+            ownAlignment_[slot(t)] = true;
+        }
     for (int r = 0; r < int(numRows()); ++r)
         if (rowTypes & rowType(r))
             for (auto& c : cells_[size_t(r)]) c.alignment = AcDb::CellAlignment(0);
@@ -341,16 +365,19 @@ Acad::ErrorStatus AcDbTable::suppressHeaderRow(bool v) {
     headerSuppressed_ = v;
     return Acad::eOk;
 }
+AcGeVector3d AcDbTable::direction() const {
+    return AcGeMatrix3d::planeToWorld(normal()) * AcGeVector3d(std::cos(rotation()), std::sin(rotation()), 0);
+}
+
 Acad::ErrorStatus AcDbTable::setDirection(const AcGeVector3d& d) {
-    if (d.isZeroLength()) return Acad::eInvalidInput;
-    assertWriteEnabled();
-    direction_ = d.normal();
-    return Acad::eOk;
+    const AcGeVector3d inPlane = AcGeMatrix3d::worldToPlane(normal()) * d;
+    if (AcGeVector3d(inPlane.x, inPlane.y, 0).isZeroLength()) return Acad::eInvalidInput;
+    return setRotation(std::atan2(inPlane.y, inPlane.x));
 }
 
 // The table grows along its direction and downwards from its insertion point.
 void AcDbTable::corners(AcGePoint3d c[4]) const {
-    AcGeVector3d dx = direction_, dy = normal().crossProduct(direction_).normal();
+    AcGeVector3d dx = direction(), dy = normal().crossProduct(dx).normal();
     c[0] = position();
     c[1] = c[0] + dx * width();
     c[2] = c[1] - dy * height();
@@ -360,14 +387,19 @@ void AcDbTable::corners(AcGePoint3d c[4]) const {
 Acad::ErrorStatus AcDbTable::transformBy(const AcGeMatrix3d& m) {
     if (!m.isUniScaledOrtho()) return Acad::eCannotScaleNonUniformly;
     double s = m.scale();
-    AcGeVector3d d = m * direction_, n = m * normal();
+    AcGeVector3d d = m * direction(), n = m * normal();
     assertWriteEnabled();
     setPosition(m * position());
     setNormal(n.normal());
-    direction_ = d.normal();
+    setDirection(d);
     for (auto& w : widths_) w *= s;
     for (auto& h : heights_) h *= s;
-    for (auto& t : textHeight_) t *= s;
+    // A scaled table's texts are its own: the style's heights no longer fit it.
+    if (s != 1.0)
+        for (AcDb::RowType t : {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow}) {
+            textHeight_[slot(t)] = textHeight(t) * s;
+            ownTextHeight_[slot(t)] = true;
+        }
     return Acad::eOk;
 }
 

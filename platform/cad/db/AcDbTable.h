@@ -66,11 +66,14 @@ public:
     double height() const;
 
     AcDb::RowType rowType(int row) const;
+    // A row type's text height and alignment are the table style's until the table sets its own.
     double textHeight(AcDb::RowType type = AcDb::kDataRow) const;
+    bool hasOwnTextHeight(AcDb::RowType type) const;
     Acad::ErrorStatus setTextHeight(double h, int rowTypes = AcDb::kDataRow | AcDb::kTitleRow | AcDb::kHeaderRow);
     double textHeight(int row, int col) const;
     Acad::ErrorStatus setTextHeight(int row, int col, double h);
     AcDb::CellAlignment alignment(AcDb::RowType type = AcDb::kDataRow) const;
+    bool hasOwnAlignment(AcDb::RowType type) const;
     Acad::ErrorStatus setAlignment(AcDb::CellAlignment a,
                                    int rowTypes = AcDb::kDataRow | AcDb::kTitleRow | AcDb::kHeaderRow);
     AcDb::CellAlignment alignment(int row, int col) const;
@@ -79,7 +82,9 @@ public:
     Acad::ErrorStatus suppressTitleRow(bool v);
     bool isHeaderSuppressed() const { return headerSuppressed_; }
     Acad::ErrorStatus suppressHeaderRow(bool v);
-    AcGeVector3d direction() const { return direction_; }
+    // The way its columns run: the x axis of its rotation in its plane, so that the table is drawn,
+    // measured and saved turned alike.
+    AcGeVector3d direction() const;
     Acad::ErrorStatus setDirection(const AcGeVector3d& d);
 
     Acad::ErrorStatus generateLayout() { return Acad::eOk; }
@@ -102,11 +107,13 @@ private:
         return row >= 0 && col >= 0 && row < int(heights_.size()) && col < int(widths_.size());
     }
     void corners(AcGePoint3d c[4]) const;
+    const AcDbTableStyle* style() const;
     AcDbObjectId style_;
     std::vector<double> widths_, heights_;
     std::vector<std::vector<AcDbTableCell>> cells_;
-    double textHeight_[3] = {0.18, 0.25, 0.18}; // data, title, header
+    // By row type (data, title, header): the table's own values, used where set or where no style is found.
+    double textHeight_[3] = {0.18, 0.25, 0.18};
     AcDb::CellAlignment alignment_[3] = {AcDb::kTopLeft, AcDb::kTopCenter, AcDb::kTopCenter};
+    bool ownTextHeight_[3] = {false, false, false}, ownAlignment_[3] = {false, false, false};
     bool titleSuppressed_ = false, headerSuppressed_ = false;
-    AcGeVector3d direction_{1, 0, 0};
 };

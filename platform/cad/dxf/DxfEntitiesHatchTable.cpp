@@ -4,6 +4,9 @@
 #include "cad/db/AcDbHatch.h"
 #include "cad/db/AcDbTable.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace dxf {
 
 AcDbHatch* readHatch(ReadContext& ctx, const Body& b, bool& whole) {
@@ -159,6 +162,38 @@ AcDbHatch* readHatch(ReadContext& ctx, const Body& b, bool& whole) {
     return h;
 }
 
+namespace {
+
+// The row types in the order a table's own values follow its cells, and the bits of the table's override
+// flag (93) that say it has its own alignment and text height for each.
+struct RowTypeOverride {
+    AcDb::RowType type;
+    long long alignmentBit, textHeightBit;
+};
+constexpr RowTypeOverride kRowTypeOverrides[] = {
+    {AcDb::kTitleRow, 1LL << 14, 1LL << 20},
+    {AcDb::kHeaderRow, 1LL << 15, 1LL << 21},
+    {AcDb::kDataRow, 1LL << 16, 1LL << 22},
+};
+
+// Where the table's own values of a group code lie: the last tags of that code, one for each row type
+// whose bit is set, after the last cell has begun (the cells' own tags come before them). Empty when
+// the record holds fewer than the flag announces.
+std::vector<std::size_t> ownValueTags(const Body& tp, long long flags, int code, long long RowTypeOverride::*bit) {
+    std::size_t wanted = 0;
+    for (const RowTypeOverride& o : kRowTypeOverrides) wanted += (flags & o.*bit) ? 1 : 0;
+    std::size_t lastCell = tp.b;
+    for (std::size_t k = tp.b; k < tp.e; ++k)
+        if (tp.t[k].code == 171) lastCell = k;
+    std::vector<std::size_t> at;
+    for (std::size_t k = tp.e; k > lastCell && at.size() < wanted; --k)
+        if (tp.t[k - 1].code == code) at.insert(at.begin(), k - 1);
+    if (at.size() < wanted) at.clear();
+    return at;
+}
+
+} // namespace
+
 AcDbTable* readTable(ReadContext& ctx, const Body& b) {
     auto* tb = new AcDbTable;
     auto it = ctx.blockIds.find(upper(b.raw(2)));
@@ -176,9 +211,27 @@ AcDbTable* readTable(ReadContext& ctx, const Body& b) {
     if (rows > 0 && cols > 0 && rows < 100000 && cols < 10000 && cells < 1000000 &&
         cells <= static_cast<long long>(b.e - s)) {
         tb->setSize(rows, cols);
+        // The row types' own text heights and alignments, set before the cells that may override them.
+        const long long flags = tp.integer(93);
+        const std::vector<std::size_t> heights = ownValueTags(tp, flags, 140, &RowTypeOverride::textHeightBit);
+        const std::vector<std::size_t> alignments = ownValueTags(tp, flags, 170, &RowTypeOverride::alignmentBit);
+        std::size_t nh = 0, na = 0;
+        for (const RowTypeOverride& o : kRowTypeOverrides) {
+            if ((flags & o.textHeightBit) && nh < heights.size())
+                tb->setTextHeight(parseDouble(b.t[heights[nh++]].value), o.type);
+            if ((flags & o.alignmentBit) && na < alignments.size())
+                tb->setAlignment(
+                    enumIn(parseInt(b.t[alignments[na++]].value), AcDb::kTopLeft, AcDb::kBottomRight, AcDb::kTopLeft),
+                    o.type);
+        }
+        auto tableOwn = [&](std::size_t k) {
+            return std::find(heights.begin(), heights.end(), k) != heights.end() ||
+                   std::find(alignments.begin(), alignments.end(), k) != alignments.end();
+        };
         int r = 0, c = 0, cell = -1;
         for (std::size_t k = s; k < b.e; ++k) {
             const Tag& t = b.t[k];
+            if (tableOwn(k)) continue;
             if (t.code == 141 && r < rows)
                 tb->setRowHeight(r++, parseDouble(t.value));
             else if (t.code == 142 && c < cols)
@@ -304,7 +357,12 @@ void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t) {
     o.i(90, 22);
     o.i(91, t->numRows());
     o.i(92, t->numColumns());
-    o.i(93, 0);
+    long long flags = 0;
+    for (const RowTypeOverride& ov : kRowTypeOverrides) {
+        if (t->hasOwnAlignment(ov.type)) flags |= ov.alignmentBit;
+        if (t->hasOwnTextHeight(ov.type)) flags |= ov.textHeightBit;
+    }
+    o.i(93, flags);
     o.i(94, 0);
     o.i(95, 0);
     o.i(96, 0);
@@ -330,6 +388,11 @@ void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t) {
             else
                 o.s(1, cl.text);
         }
+    // The row types' own values follow the cells: text heights, then alignments, as the flag says.
+    for (const RowTypeOverride& ov : kRowTypeOverrides)
+        if (t->hasOwnTextHeight(ov.type)) o.d(140, t->textHeight(ov.type));
+    for (const RowTypeOverride& ov : kRowTypeOverrides)
+        if (t->hasOwnAlignment(ov.type)) o.i(170, t->alignment(ov.type));
 }
 
 } // namespace dxf

@@ -226,6 +226,17 @@ AcDbObject* readObject(ReadContext& ctx, const Record& rec) {
         ts->setFlowDirection(enumIn(b.integer(70), AcDb::kTtoB, AcDb::kBtoT, AcDb::kTtoB));
         ts->setHorzCellMargin(b.num(40, 1.5));
         ts->setVertCellMargin(b.num(41, 1.5));
+        // Each row type's text height and alignment, in the order they are written: data, title, header.
+        const AcDb::RowType rowTypes[] = {AcDb::kDataRow, AcDb::kTitleRow, AcDb::kHeaderRow};
+        std::size_t heights = 0, alignments = 0;
+        for (std::size_t k = b.b; k < b.e; ++k) {
+            const Tag& t = b.t[k];
+            if (t.code == 140 && heights < 3)
+                ts->setTextHeight(parseDouble(t.value, 0), rowTypes[heights++]);
+            else if (t.code == 170 && alignments < 3)
+                ts->setAlignment(enumIn(parseInt(t.value), AcDb::kTopLeft, AcDb::kBottomRight, AcDb::kTopCenter),
+                                 rowTypes[alignments++]);
+        }
         obj = ts;
         verbatim = true;
     } else {

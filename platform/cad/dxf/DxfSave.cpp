@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <set>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <unordered_set>
@@ -84,6 +85,25 @@ bool blockExtents(AcDbDatabase* db, AcDbObjectId id, AcDbExtents& ext) {
     return any;
 }
 
+// The anonymous blocks of tables ("*T...") that no live table or insert names: a table erased or
+// replaced leaves its block behind, and such a block is not written again.
+std::set<AcDbObjectId> tableBlocksLeftBehind(AcDbDatabase* db) {
+    std::set<AcDbObjectId> left;
+    if (auto* blocks = AcDbBlockTable::cast(db->peek(db->blockTableId())))
+        for (const AcDbObjectId& rid : blocks->recordIds())
+            if (auto* br = AcDbBlockTableRecord::cast(db->peek(rid)); br && !br->isErased()) {
+                const std::string name = upper(narrow(br->getName()));
+                if (name.size() > 2 && name.compare(0, 2, "*T") == 0) left.insert(rid);
+            }
+    if (left.empty()) return left;
+    // One look at every object, keeping none: a plan's inserts are too many to list.
+    db->objectIdsWhere([&left](const AcDbObject* o) {
+        if (auto* r = AcDbBlockReference::cast(o); r && !r->isErased()) left.erase(r->blockTableRecord());
+        return false;
+    });
+    return left;
+}
+
 // Other programs do not compute tables: they show the anonymous block a table names. A table the
 // drawing gives no block gets one made as the plot draws it (the cells it draws and how a block cell's
 // block is shrunk come from the table): each cell's frame as lines, its text centred, a block cell's block
@@ -91,11 +111,13 @@ bool blockExtents(AcDbDatabase* db, AcDbObjectId id, AcDbExtents& ext) {
 // The block lies in the table's plane about its insertion point, on the table's layer and colour.
 class TableBlocks {
 public:
-    TableBlocks(WriteContext& ctx, std::uint64_t blockTable) : ctx_(ctx), db_(ctx.db), blockTable_(blockTable) {
+    // The blocks left out are not written: their names are free.
+    TableBlocks(WriteContext& ctx, std::uint64_t blockTable, const std::set<AcDbObjectId>& leftOut)
+        : ctx_(ctx), db_(ctx.db), blockTable_(blockTable) {
         next_ = db_->handseed().value();
         if (auto* blocks = AcDbBlockTable::cast(db_->peek(db_->blockTableId())))
             for (const AcDbObjectId& rid : blocks->recordIds())
-                if (auto* br = AcDbBlockTableRecord::cast(db_->peek(rid)); br && !br->isErased())
+                if (auto* br = AcDbBlockTableRecord::cast(db_->peek(rid)); br && !br->isErased() && !leftOut.count(rid))
                     names_.insert(upper(narrow(br->getName())));
     }
 
@@ -231,7 +253,8 @@ Document saveDocument(AcDbDatabase* db) {
 static Document buildDocument(WriteContext& ctx, LaterEntities* later) {
     AcDbDatabase* db = ctx.db;
     Document doc;
-    TableBlocks tableBlocks(ctx, db->blockTableId().handle().value());
+    const std::set<AcDbObjectId> leftOut = tableBlocksLeftBehind(db);
+    TableBlocks tableBlocks(ctx, db->blockTableId().handle().value(), leftOut);
     tableBlocks.plan();
     writeHeader(ctx, doc);
     struct TableRef {
@@ -248,7 +271,7 @@ static Document buildDocument(WriteContext& ctx, LaterEntities* later) {
         Table t{ref.name, writeTableHead(ctx, table, ref.name), {}};
         for (const AcDbObjectId& rid : table->recordIds()) {
             auto* rec = AcDbSymbolTableRecord::cast(db->peek(rid));
-            if (!rec || rec->isErased()) continue;
+            if (!rec || rec->isErased() || leftOut.count(rid)) continue;
             t.records.push_back(writeTableRecord(ctx, rec, ref.name));
             if (later) t.records.back().shrink_to_fit(); // held while the entities are written
         }
@@ -258,7 +281,7 @@ static Document buildDocument(WriteContext& ctx, LaterEntities* later) {
     if (auto* blocks = AcDbBlockTable::cast(db->peek(db->blockTableId()))) {
         for (const AcDbObjectId& rid : blocks->recordIds()) {
             auto* br = AcDbBlockTableRecord::cast(db->peek(rid));
-            if (!br || br->isErased()) continue;
+            if (!br || br->isErased() || leftOut.count(rid)) continue;
             Block b;
             writeBlock(ctx, br, b);
             if (later) {
