@@ -7,6 +7,7 @@
 #include "core/PreferencesOstrel.h"
 #include "core/ServerPreferenceOstrel.h"
 #include "core/XMLUtilities.h"
+#include "win/Files.h"
 
 KELMO_SOURCE_FILE(L"Log.cpp");
 
@@ -31,6 +32,12 @@ IXMLDOMNodePtr loadRoot(IXMLDOMDocumentPtr& document, const CString& path) {
         return IXMLDOMNodePtr();
     }
     return document->selectSingleNode(L"/*");
+}
+
+// A log not written yet: missing, or the empty file its lock made.
+bool notStarted(const CString& path) {
+    CFileStatus status;
+    return !CFileUtilities::fileExists(path) || (CFile::GetStatus(path, status) && status.m_size == 0);
 }
 
 } // namespace
@@ -61,7 +68,9 @@ void CLog::writeToXMLErrorLogs(CEXKelmo* exception) {
 
 BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
     KELMO_TRY
-        if (!CFileUtilities::fileExists(path)) {
+        // Runs that share the log each add their entry to what the others wrote.
+        win::FileUpdateLock lock(path);
+        if (notStarted(path)) {
             createXMLDocument(path, L"errors", logNamespace(L"/errors"), L"errorLog.xsl");
         }
         ComScope com;
@@ -79,7 +88,8 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
 
 void CLog::writeToXMLDebugLog(CString path, CString description, IXMLDOMNodePtr node) {
     KELMO_TRY
-        if (!CFileUtilities::fileExists(path)) {
+        win::FileUpdateLock lock(path);
+        if (notStarted(path)) {
             createXMLDocument(path, L"debugging", logNamespace(L"/debugging"), L"debugLog.xsl");
         }
         ComScope com;
