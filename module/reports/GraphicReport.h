@@ -96,7 +96,8 @@ public:
     void recordStatus(CStoredProcedure* procedure, int timeout, int status);
     void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
     // Sets "preparation started" unless another live run holds the report or it has left the status it
-    // was listed under; true when this run has it. A report listed at 2 whose claiming run is gone is
+    // was listed under; true when this run has it, and when this run claimed it before (the answer was
+    // lost with the session that made the claim). A report listed at 2 whose claiming run is gone is
     // taken over, and the command line says so.
     bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
     // The status the report was listed under; -1 when it was loaded on its own.

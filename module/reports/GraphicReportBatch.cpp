@@ -16,6 +16,7 @@
 #include "reports/GraphicReports.h"
 #include "reports/LinkLines.h"
 #include "reports/RegisterLists.h"
+#include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
 
@@ -66,6 +67,21 @@ bool fileWritten(const CString& path) {
 // Writes the failure to the error logs and lets it go.
 void reportAndDelete(CEXKelmo* failure) {
     kelmo_reports::reportToBatchLogs(failure);
+}
+
+// Names this batch run apart from any other, on any machine: the machine, the process and when it
+// started. A claim made again on a new session after its answer was lost is known by it as this run's.
+CString batchRun() {
+    static const CString run = [] {
+        wchar_t machine[256] = {};
+        DWORD size = 256;
+        if (!GetComputerNameW(machine, &size)) machine[0] = L'\0';
+        CString text;
+        text.Format(L"%s:%lu:%s", machine, static_cast<unsigned long>(GetCurrentProcessId()),
+                    static_cast<const wchar_t*>(COleDateTime::GetCurrentTime().Format(L"%Y%m%d%H%M%S")));
+        return text;
+    }();
+    return run;
 }
 
 // Statuses a preparation records in the register; the plot's own results stand beside them.
@@ -343,6 +359,7 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
         call.addInt(L"@statusID", 1, m_listedStatus);
         call.addOutputBoolean(L"@claimed");
         call.addOutputBoolean(L"@takenOver");
+        call.addVarChar(L"@runID", 255, batchRun());
         call.prepare(L"__gr_claimGraphicReport", timeout);
         procedure->execSPNoReturnParasReturn();
         if (call.outputInt(L"@takenOver") != 0)
