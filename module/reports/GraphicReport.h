@@ -92,8 +92,9 @@ public:
     // As one report of the run: nothing the run wrote or prepares is written over.
     void prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run);
     void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
-    // Sets the final status and says it on the command line: "Graphic report 7: status 3".
-    void recordStatus(CStoredProcedure* procedure, int timeout, int status);
+    // Sets the final status and says it on the command line: "Graphic report 7: status 3", followed by
+    // " - " and why when given.
+    void recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why = CString());
     void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
     // Sets "preparation started" unless another live run holds the report or it has left the status it
     // was listed under; true when this run has it, and when this run claimed it before (the answer was

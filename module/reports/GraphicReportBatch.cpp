@@ -16,6 +16,7 @@
 #include "reports/GraphicReports.h"
 #include "reports/LinkLines.h"
 #include "reports/RegisterLists.h"
+#include "win/Encoding.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
@@ -67,6 +68,18 @@ bool fileWritten(const CString& path) {
 // Writes the failure to the error logs and lets it go.
 void reportAndDelete(CEXKelmo* failure) {
     kelmo_reports::reportToBatchLogs(failure);
+}
+
+// What the reader found wrong in the drawing's file, "; " between; empty when it read clean.
+CString readerWarnings(CAcadDrawing* drawing) {
+    CString text;
+    const AcDbDatabase* database = drawing->getDatabase();
+    if (database == nullptr) return text;
+    for (const std::string& problem : database->fileProblems()) {
+        if (!text.IsEmpty()) text += L"; ";
+        text += CString(win::fromUtf8(problem).c_str());
+    }
+    return text;
 }
 
 // Names this batch run apart from any other, on any machine: the machine, the process and when it
@@ -335,9 +348,12 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
-void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status) {
+void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why) {
     setGraphicReportStatus(procedure, timeout, status);
-    acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
+    if (why.IsEmpty())
+        acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
+    else
+        acutPrintf(L"Graphic report %i: status %i - %s\n", m_id, status, static_cast<const wchar_t*>(why));
 }
 
 void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout) {
@@ -388,7 +404,18 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 return;
             }
             drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
-            if (drawing->lock() != Acad::eOk) {
+            const CString warnings = readerWarnings(drawing);
+            if (!warnings.IsEmpty()) {
+                CString read;
+                read.Format(L"Graphic report %i: the drawing %s was read with warnings: %s", m_id,
+                            static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
+                            static_cast<const wchar_t*>(warnings));
+                reportAndDelete(new CEXCustom(read, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr));
+            }
+            if (drawing->getDatabase() != nullptr && drawing->getDatabase()->fileCutShort()) {
+                // A copy still in progress, or one broken off: only a part of the drawing could be read.
+                recordStatus(procedure, timeout, statusFailed, L"the drawing is cut short: " + warnings);
+            } else if (drawing->lock() != Acad::eOk) {
                 // Nothing was done: the report must not stay "preparation started".
                 recordStatus(procedure, timeout, statusFailed);
             } else {
