@@ -82,6 +82,15 @@ CString readerWarnings(CAcadDrawing* drawing) {
     return text;
 }
 
+// The register's reason in one line: its first, without the server's label.
+CString reasonInALine(CString reason) {
+    const int end = reason.FindOneOf(L"\r\n");
+    if (end >= 0) reason = reason.Left(end);
+    if (reason.Left(6) == L"ERROR:" || reason.Left(6) == L"FATAL:") reason = reason.Mid(6);
+    reason.Trim();
+    return reason;
+}
+
 // Names this batch run apart from any other, on any machine: the machine, the process and when it
 // started. A claim made again on a new session after its answer was lost is known by it as this run's.
 CString batchRun() {
@@ -349,7 +358,29 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
 }
 
 void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why) {
-    setGraphicReportStatus(procedure, timeout, status);
+    // A row another session holds, or an update past the statement timeout, may pass a moment later;
+    // a register that is gone is not waited for here.
+    const int tries = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            setGraphicReportStatus(procedure, timeout, status);
+            m_unrecordedStatus = 0;
+            break;
+        } catch (CEXKelmo* refused) {
+            if (kelmo_reports::registerLost(refused)) throw;
+            if (attempt < tries) {
+                refused->deleteException();
+                Sleep(static_cast<DWORD>(250) << (attempt - 1));
+                continue;
+            }
+            m_unrecordedStatus = status;
+            CString what;
+            what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
+            acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
+                       static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+            throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
+        }
+    }
     if (why.IsEmpty())
         acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
     else

@@ -1,5 +1,6 @@
 #include "reports/GraphicReports.h"
 
+#include <csignal>
 #include <cstdio>
 
 #include "core/Catch.h"
@@ -15,12 +16,6 @@
 KELMO_SOURCE_FILE(L"GraphicReports");
 
 namespace {
-
-// The innermost description of a chain: what went wrong in the end.
-CString rootCause(const CEXKelmo* failure) {
-    while (failure->getInnerException() != nullptr) failure = failure->getInnerException();
-    return failure->getDescription();
-}
 
 // Names a log that cannot be written on standard error, once in the process.
 void unwritableLog(const CString& path, const CString& reason) {
@@ -62,7 +57,22 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
     report.recordStatus(procedure, timeout, failed);
 }
 
+volatile std::sig_atomic_t g_stop = 0;
+
 } // namespace
+
+void kelmo_reports::requestStop() noexcept {
+    g_stop = 1;
+}
+
+bool kelmo_reports::stopRequested() noexcept {
+    return g_stop != 0;
+}
+
+CString kelmo_reports::rootCause(const CEXKelmo* failure) {
+    while (failure->getInnerException() != nullptr) failure = failure->getInnerException();
+    return failure->getDescription();
+}
 
 bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     for (; failure != nullptr; failure = failure->getInnerException())
@@ -87,7 +97,7 @@ void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
                 failure->reportToErrorLog(path);
             } catch (CEXKelmo* unwritten) {
                 const CString folder = path.Left(path.ReverseFind(L'\\') + 1);
-                unwritableLog(path, CFileUtilities::directoryExists(folder) ? rootCause(unwritten)
+                unwritableLog(path, CFileUtilities::directoryExists(folder) ? kelmo_reports::rootCause(unwritten)
                                                                             : CString(L"its folder does not exist"));
                 unwritten->deleteException();
             } catch (...) {
@@ -149,6 +159,13 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                         kelmo_reports::fullFileName(report->getDrawingPath() + report->getDrawingFilename()));
                 try {
                     recordLoadFailure(*report, procedure, timeout, failure);
+                } catch (CEXKelmo* unrecorded) {
+                    if (report->getUnrecordedStatus() == 0) {
+                        delete report;
+                        throw unrecorded;
+                    }
+                    noteUnrecorded(report->getID());
+                    reportAndDelete(unrecorded);
                 } catch (...) {
                     delete report;
                     throw;
@@ -197,7 +214,7 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
             const CString drawing = m_reports[i]->getDrawingPath() + m_reports[i]->getDrawingFilename();
             if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(kelmo_reports::fullFileName(drawing));
         }
-        for (int i = 0; i < m_count; ++i) {
+        for (int i = 0; i < m_count && !kelmo_reports::stopRequested(); ++i) {
             try {
                 m_reports[i]->prepareReport(procedure, timeout, this);
             } catch (CEXKelmo* failure) {
@@ -205,9 +222,20 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
                 if (kelmo_reports::registerLost(failure)) throw failure;
                 reportAndDelete(failure);
             }
+            if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
+}
+
+void CGraphicReports::noteUnrecorded(int reportID) {
+    CString id;
+    id.Format(L"%i", reportID);
+    m_unrecorded += (m_unrecorded.IsEmpty() ? L"" : L", ") + id;
+}
+
+CString CGraphicReports::unrecordedReports() const {
+    return m_unrecorded;
 }
 
 void CGraphicReports::deleteObjects() {

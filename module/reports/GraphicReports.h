@@ -15,8 +15,14 @@ namespace kelmo_reports {
 void reportToBatchLogs(CEXKelmo* failure) noexcept;
 // Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
 bool registerLost(const CEXKelmo* failure);
+// The innermost description of a failure's chain: what went wrong in the end.
+CString rootCause(const CEXKelmo* failure);
 // The full name the file system gives a path that exists, however it was written; else the path.
 CString fullFileName(const CString& path);
+// Asks the batch to stop once the report in progress is finished: the reports after it keep their
+// status. Safe in a signal handler.
+void requestStop() noexcept;
+bool stopRequested() noexcept;
 
 } // namespace kelmo_reports
 
@@ -34,7 +40,7 @@ public:
                            int timeout);
     void addGraphicReport(CGraphicReport* report);
     // Prepares each report in turn. A report that fails has its failure recorded and reported to the
-    // error logs; the batch goes on with the next.
+    // error logs; the batch goes on with the next, unless a stop was asked for.
     void prepareReports(CStoredProcedure* procedure, int timeout);
 
     CGraphicReport* getAt(int index) { return m_reports[index]; }
@@ -46,11 +52,16 @@ public:
     int writtenBy(const CString& path) const;
     void noteWritten(const CString& path, int reportID);
     bool isDrawingOfRun(const CString& path) const;
+    // The reports whose final status the register refused, as "7, 9"; empty when every one was recorded.
+    CString unrecordedReports() const;
 
 private:
+    void noteUnrecorded(int reportID);
+
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
     int m_count;
     CStringArray m_written; // full names
     CArray<int, int> m_writtenBy;
     CStringArray m_drawings; // full names
+    CString m_unrecorded;
 };

@@ -130,8 +130,8 @@ private:
             close(link);
             return;
         }
-        if (fromClient && !silenced_ && std::string_view(buffer, static_cast<size_t>(got)).find(word_) !=
-                                            std::string_view::npos) {
+        if (fromClient && !silenced_ &&
+            std::string_view(buffer, static_cast<size_t>(got)).find(word_) != std::string_view::npos) {
             link.silent = true;
             silenced_ = true;
             return;

@@ -14,9 +14,9 @@ using OwnClaim = InProcess;
 TEST_F(OwnClaim, AClaimMadeAgainOnANewSessionIsKnownAsTheRunsOwnWhetherTheOldSessionLivesOrNot) {
     const auto server = pgServer();
     auto session = [&] {
-        auto made = std::make_unique<CStoredProcedure>(CString(server->host.c_str()), CString(database.c_str()),
-                                                       CString(server->user.c_str()),
-                                                       CString(server->password.c_str()), 10);
+        auto made =
+            std::make_unique<CStoredProcedure>(CString(server->host.c_str()), CString(database.c_str()),
+                                               CString(server->user.c_str()), CString(server->password.c_str()), 10);
         made->setReconnectTries(5);
         return made;
     };

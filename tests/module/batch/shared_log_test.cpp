@@ -21,16 +21,18 @@ TEST_F(BatchTest, TwoRunsSharingAnErrorLogKeepEveryEntryOfBoth) {
     pgQuery(other, slurp(fs::path(KELMO_SOURCE_DIR) / "sql" / "vxr.sql"));
     for (const std::string& db : {database, other}) {
         for (int i = 0; i < failing; ++i)
-            pgQuery(db, "INSERT INTO graphic_report (drawing_path, drawing_filename, output_path, output_filename) "
-                        "VALUES (" +
-                            sqlText(windowsPath(dir / "plans")) + ", 'broken.dxf', " +
-                            sqlText(windowsPath(dir / "out")) + ", 'r" + std::to_string(i) + "')");
+            pgQuery(db,
+                    "INSERT INTO graphic_report (drawing_path, drawing_filename, output_path, output_filename) "
+                    "VALUES (" +
+                        sqlText(windowsPath(dir / "plans")) + ", 'broken.dxf', " + sqlText(windowsPath(dir / "out")) +
+                        ", 'r" + std::to_string(i) + "')");
     }
     std::vector<Background> runs;
     for (const std::string& db : {database, other})
-        runs.push_back(start(dir, "cd '" + dir.string() + "' && exec '" + program.string() +
-                                      "' --server-prefs prefs.xml --database " + db + " --c-drive '" +
-                                      (dir / "c").string() + "'",
+        runs.push_back(start(dir,
+                             "cd '" + dir.string() + "' && exec '" + program.string() +
+                                 "' --server-prefs prefs.xml --database " + db + " --c-drive '" + (dir / "c").string() +
+                                 "'",
                              db));
     for (const Background& run : runs) {
         const Outcome r = finish(run);
