@@ -34,6 +34,15 @@ IXMLDOMNodePtr loadRoot(IXMLDOMDocumentPtr& document, const CString& path) {
     return document->selectSingleNode(L"/*");
 }
 
+// Saves the log; a file system that refuses it (a full disk, say) gives its own reason.
+void saveLog(IXMLDOMDocumentPtr& document, const CString& path, const wchar_t* method) {
+    try {
+        document->save(_variant_t(path));
+    } catch (const _com_error& refused) {
+        throw new CEXUnhandled(refused, KELMO_BANNER, kelmoSourceFile, method, 2);
+    }
+}
+
 // A log not written yet: missing, or the empty file its lock made.
 bool notStarted(const CString& path) {
     CFileStatus status;
@@ -81,7 +90,7 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
             return FALSE;
         }
         root->appendChild(exception->serialize());
-        document->save(_variant_t(path));
+        saveLog(document, path, L"CLog::writeToXMLErrorLog");
         return TRUE;
     KELMO_CATCH(L"CLog::writeToXMLErrorLog")
 }
@@ -102,7 +111,7 @@ void CLog::writeToXMLDebugLog(CString path, CString description, IXMLDOMNodePtr 
             return;
         }
         appendDebug(document, root, description, node);
-        document->save(_variant_t(path));
+        saveLog(document, path, L"CLog::writeToXMLDebugLog");
     KELMO_CATCH(L"CLog::writeToXMLDebugLog")
 }
 
@@ -118,7 +127,7 @@ void CLog::createXMLDocument(CString path, CString rootName, CString namespaceUR
         }
         document->appendChild(document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
                                                    _bstr_t(rootName.GetString()), _bstr_t(namespaceURI.GetString())));
-        document->save(_variant_t(path));
+        saveLog(document, path, L"CLog::createXMLDocument");
     KELMO_CATCH(L"CLog::createXMLDocument")
 }
 

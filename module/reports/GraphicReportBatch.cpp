@@ -66,8 +66,8 @@ bool fileWritten(const CString& path) {
 }
 
 // Writes the failure to the error logs and lets it go.
-void reportAndDelete(CEXKelmo* failure) {
-    kelmo_reports::reportToBatchLogs(failure);
+void reportAndDelete(CEXKelmo* failure, int reportID) {
+    kelmo_reports::reportToBatchLogs(failure, reportID);
 }
 
 // What the reader found wrong in the drawing's file, "; " between; empty when it read clean.
@@ -261,8 +261,8 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             if (status == statusPlotted && run != nullptr) run->noteWritten(copy, report.getID());
         } catch (...) {
             status = statusCopyFailed;
-            reportAndDelete(
-                kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib));
+            reportAndDelete(kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib),
+                            report.getID());
         }
     }
 
@@ -277,7 +277,8 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             } catch (...) {
                 status = statusXMLRefused;
                 reportAndDelete(
-                    kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib));
+                    kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib),
+                    report.getID());
             }
         }
     }
@@ -441,7 +442,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 read.Format(L"Graphic report %i: the drawing %s was read with warnings: %s", m_id,
                             static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
                             static_cast<const wchar_t*>(warnings));
-                reportAndDelete(new CEXCustom(read, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr));
+                reportAndDelete(new CEXCustom(read, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr), m_id);
             }
             if (drawing->getDatabase() != nullptr && drawing->getDatabase()->fileCutShort()) {
                 // A copy still in progress, or one broken off: only a part of the drawing could be read.
@@ -466,7 +467,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
             try {
                 recordStatus(procedure, timeout, statusFailed);
             } catch (CEXKelmo* unrecorded) {
-                reportAndDelete(unrecorded);
+                reportAndDelete(unrecorded, m_id);
             }
         }
         delete drawing; // unlocks by force and closes the drawing unsaved

@@ -18,19 +18,26 @@ KELMO_SOURCE_FILE(L"GraphicReports");
 namespace {
 
 // Names a log that cannot be written on standard error, once in the process.
-void unwritableLog(const CString& path, const CString& reason) {
+void unwritableLog(const CString& path, const CString& reason, int reportID) {
     static CStringArray named;
     for (int i = 0; i < named.GetSize(); ++i)
         if (named[i].CompareNoCase(path) == 0) return;
     named.Add(path);
     CString text = L"The error log " + path + L" cannot be written";
-    if (!reason.IsEmpty()) text += L": " + reason;
+    CString why = reason;
+    why.Trim(); // system messages end with a line break
+    if (!why.IsEmpty()) text += L": " + why;
+    if (reportID != 0) {
+        CString lost;
+        lost.Format(L" - the entry for graphic report %i is lost", reportID);
+        text += lost;
+    }
     std::fprintf(stderr, "%s\n", text.ToUtf8().c_str());
     std::fflush(stderr);
 }
 
-void reportAndDelete(CEXKelmo* failure) {
-    kelmo_reports::reportToBatchLogs(failure);
+void reportAndDelete(CEXKelmo* failure, int reportID) {
+    kelmo_reports::reportToBatchLogs(failure, reportID);
 }
 
 // A report that cannot be loaded is claimed like any other and recorded as failed, so that it does not
@@ -53,7 +60,7 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
         throw;
     }
     acutPrintf(L"%s\n", static_cast<const wchar_t*>(what));
-    reportAndDelete(named);
+    reportAndDelete(named, report.getID());
     report.recordStatus(procedure, timeout, failed);
 }
 
@@ -86,7 +93,7 @@ CString kelmo_reports::fullFileName(const CString& path) {
     return path;
 }
 
-void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
+void kelmo_reports::reportToBatchLogs(CEXKelmo* failure, int reportID) noexcept {
     if (failure == nullptr) return;
     try {
         acutPrintf(L"An error has been detected please consult the error log\n");
@@ -97,11 +104,13 @@ void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
                 failure->reportToErrorLog(path);
             } catch (CEXKelmo* unwritten) {
                 const CString folder = path.Left(path.ReverseFind(L'\\') + 1);
-                unwritableLog(path, CFileUtilities::directoryExists(folder) ? kelmo_reports::rootCause(unwritten)
-                                                                            : CString(L"its folder does not exist"));
+                unwritableLog(path,
+                              CFileUtilities::directoryExists(folder) ? kelmo_reports::rootCause(unwritten)
+                                                                      : CString(L"its folder does not exist"),
+                              reportID);
                 unwritten->deleteException();
             } catch (...) {
-                unwritableLog(path, CString());
+                unwritableLog(path, CString(), reportID);
             }
         }
     } catch (...) {
@@ -165,7 +174,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                         throw unrecorded;
                     }
                     noteUnrecorded(report->getID());
-                    reportAndDelete(unrecorded);
+                    reportAndDelete(unrecorded, report->getID());
                 } catch (...) {
                     delete report;
                     throw;
@@ -220,7 +229,7 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
             } catch (CEXKelmo* failure) {
                 // Without its register the batch stops at once: nothing more can be claimed or recorded.
                 if (kelmo_reports::registerLost(failure)) throw failure;
-                reportAndDelete(failure);
+                reportAndDelete(failure, m_reports[i]->getID());
             }
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
             CSystemUtilities::doEvents();

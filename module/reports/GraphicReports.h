@@ -10,9 +10,10 @@ class CStoredProcedure;
 
 namespace kelmo_reports {
 
-// Writes a batch failure to the error log of each server and deletes it. A log that cannot be written
-// is named on standard error, once in the run, and the batch goes on without it.
-void reportToBatchLogs(CEXKelmo* failure) noexcept;
+// Writes a batch failure of the report (0: of no report) to the error log of each server and deletes
+// it. A log that cannot be written is named on standard error, once in the run, with the reason and the
+// report whose entry it lost, and the batch goes on without it.
+void reportToBatchLogs(CEXKelmo* failure, int reportID = 0) noexcept;
 // Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
 bool registerLost(const CEXKelmo* failure);
 // The innermost description of a failure's chain: what went wrong in the end.

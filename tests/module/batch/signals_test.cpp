@@ -36,12 +36,13 @@ TEST_F(Signalled, AStandardOutputClosedEarlyEndsNoReportAndTheRunExitsZero) {
 
 TEST_F(Signalled, SigtermOrSigintFinishesTheReportInProgressThenStopsWithTheShellsSignalStatus) {
     // The second report's status takes a second to record, the first time: the signal comes meanwhile.
-    pgQuery(database, "CREATE SEQUENCE stall; CREATE FUNCTION stall_once() RETURNS trigger LANGUAGE plpgsql AS $$"
-                      " BEGIN IF NEW.status_id = 3 AND NEW.id = " +
-                          std::to_string(ids[1]) +
-                          " AND nextval('stall') = 1 THEN PERFORM pg_sleep(1); END IF; RETURN NEW; END $$;"
-                          " CREATE TRIGGER stalled BEFORE UPDATE OF status_id ON graphic_report"
-                          " FOR EACH ROW EXECUTE FUNCTION stall_once();");
+    pgQuery(database,
+            "CREATE SEQUENCE stall; CREATE FUNCTION stall_once() RETURNS trigger LANGUAGE plpgsql AS $$"
+            " BEGIN IF NEW.status_id = 3 AND NEW.id = " +
+                std::to_string(ids[1]) +
+                " AND nextval('stall') = 1 THEN PERFORM pg_sleep(1); END IF; RETURN NEW; END $$;"
+                " CREATE TRIGGER stalled BEFORE UPDATE OF status_id ON graphic_report"
+                " FOR EACH ROW EXECUTE FUNCTION stall_once();");
     struct Case {
         int signal;
         const char* name;
@@ -65,8 +66,7 @@ TEST_F(Signalled, SigtermOrSigintFinishesTheReportInProgressThenStopsWithTheShel
                              ": the report in progress was finished, the reports after it keep their status\n");
         EXPECT_EQ(statusOf(ids[0]), 3) << c.name;
         EXPECT_EQ(statusOf(ids[1]), 3) << c.name;
-        EXPECT_NE(r.out.find("Graphic report " + std::to_string(ids[1]) + ": status 3\n"), std::string::npos)
-            << r.out;
+        EXPECT_NE(r.out.find("Graphic report " + std::to_string(ids[1]) + ": status 3\n"), std::string::npos) << r.out;
         for (size_t i = 2; i < ids.size(); ++i) EXPECT_EQ(statusOf(ids[i]), 1) << c.name << " report " << ids[i];
         EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp")) << c.name;
     }

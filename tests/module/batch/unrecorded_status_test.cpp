@@ -20,13 +20,13 @@ protected:
 
     // Every final status of the slow report takes longer than the time-out, or only the first `times`.
     void slowUpdates(int times) const {
-        pgQuery(database, "CREATE SEQUENCE slow; CREATE FUNCTION slow_update() RETURNS trigger LANGUAGE plpgsql AS $$"
-                          " BEGIN IF NEW.id = " +
-                              std::to_string(slow) + " AND NEW.status_id <> 2 AND nextval('slow') <= " +
-                              std::to_string(times) +
-                              " THEN PERFORM pg_sleep(3); END IF; RETURN NEW; END $$;"
-                              " CREATE TRIGGER slow BEFORE UPDATE OF status_id ON graphic_report"
-                              " FOR EACH ROW EXECUTE FUNCTION slow_update();");
+        pgQuery(database,
+                "CREATE SEQUENCE slow; CREATE FUNCTION slow_update() RETURNS trigger LANGUAGE plpgsql AS $$"
+                " BEGIN IF NEW.id = " +
+                    std::to_string(slow) + " AND NEW.status_id <> 2 AND nextval('slow') <= " + std::to_string(times) +
+                    " THEN PERFORM pg_sleep(3); END IF; RETURN NEW; END $$;"
+                    " CREATE TRIGGER slow BEFORE UPDATE OF status_id ON graphic_report"
+                    " FOR EACH ROW EXECUTE FUNCTION slow_update();");
     }
 
     int slow = 0, fine = 0;
