@@ -34,7 +34,8 @@ TEST_F(BatchTest, AnErrorLogOnAFullDiskIsNamedWithTheReasonAndTheReportWhoseEntr
     const std::string kept = slurp(disk / "errors.xml");
     ::umount(disk.c_str());
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(r.err, "The error log " + log + " cannot be written: There is not enough space on the disk. - the entry " +
+    EXPECT_EQ(r.err, "The error log " + log +
+                         " cannot be written: There is not enough space on the disk. - the entry " +
                          "for graphic report " + std::to_string(broken) + " is lost\n");
     EXPECT_EQ(kept, before);
     EXPECT_EQ(statusOf(broken), 14);

@@ -29,9 +29,8 @@ TEST(DxfCutShort, AFileEndingInsideASectionOrWithoutEofIsCutShortOtherDamageIsNo
         {"ends in the middle of a record", "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\n", true},
         {"no EOF marker", section(kLine), true},
         {"bytes after EOF", section(kLine) + "  0\nEOF\nleft over\n", false},
-        {"a section not closed before the next", "  0\nSECTION\n  2\nENTITIES\n" + kLine + section(kLine) +
-                                                     "  0\nEOF\n",
-         false},
+        {"a section not closed before the next",
+         "  0\nSECTION\n  2\nENTITIES\n" + kLine + section(kLine) + "  0\nEOF\n", false},
     };
     for (const Case& c : cases) {
         auto db = std::make_unique<AcDbDatabase>(false, true);
