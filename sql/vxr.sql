@@ -314,7 +314,8 @@ CREATE TABLE graphic_report (
     output_filename    varchar(255),
     save_copy_to       varchar(255),
     xml_output_to      varchar(255),
-    total_child_areas  double precision
+    total_child_areas  double precision,
+    claimed_by         varchar(255) -- the batch run that last set status 2
 );
 
 CREATE FUNCTION "__gr_getGraphicReports"("statusID" smallint)
@@ -369,24 +370,36 @@ $$;
 -- Claims a report for one batch run: "preparation started" (2) is set only while the report still has
 -- the status the run listed it under (any status but 2 when the status is -1), and only when no live
 -- run holds its claim. A report listed at 2 whose claiming run is gone is taken over ("takenOver").
--- Two runs sharing the register both try; the advisory lock lets one through, and the row lock makes
--- a run that finds the lock just given up see the status recorded with it.
+-- Two runs sharing the register both try; the row lock lets one through at a time, and the advisory
+-- lock keeps a live run's claim its own. A run that claims a report again (its answer was lost with
+-- its session, and the call ran again on a new one) finds its own claim, named by "runID".
 CREATE PROCEDURE "__gr_claimGraphicReport"("graphicReportID" integer, "statusID" integer,
-                                           OUT "claimed" boolean, OUT "takenOver" boolean)
+                                           OUT "claimed" boolean, OUT "takenOver" boolean, "runID" varchar)
 LANGUAGE plpgsql AS $$
 DECLARE
     held constant boolean := gr_claim_held("graphicReportID"); -- by this session already
     current smallint;
+    owner varchar;
 BEGIN
     "claimed" := false;
     "takenOver" := false;
+    SELECT status_id, claimed_by INTO current, owner FROM graphic_report WHERE id = "graphicReportID" FOR UPDATE;
+    IF NOT FOUND THEN
+        RETURN;
+    END IF;
+    IF current = 2 AND owner = "runID" THEN
+        -- This run's own claim; the lock stays with the session that took it while that one lasts.
+        IF NOT held THEN
+            PERFORM pg_try_advisory_lock(gr_claim_key(), "graphicReportID");
+        END IF;
+        "claimed" := true;
+        RETURN;
+    END IF;
     IF NOT held AND NOT pg_try_advisory_lock(gr_claim_key(), "graphicReportID") THEN
         RETURN; -- a live run holds it
     END IF;
-    SELECT status_id INTO current FROM graphic_report WHERE id = "graphicReportID" FOR UPDATE;
-    -- This session's own preparation in progress is not claimed again.
-    IF FOUND AND (current = "statusID" OR ("statusID" < 0 AND current <> 2)) AND NOT (held AND current = 2) THEN
-        UPDATE graphic_report SET status_id = 2 WHERE id = "graphicReportID";
+    IF (current = "statusID" OR ("statusID" < 0 AND current <> 2)) AND NOT (held AND current = 2) THEN
+        UPDATE graphic_report SET status_id = 2, claimed_by = "runID" WHERE id = "graphicReportID";
         "claimed" := true;
         "takenOver" := current = 2;
     ELSIF NOT held THEN

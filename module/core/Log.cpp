@@ -7,6 +7,7 @@
 #include "core/PreferencesOstrel.h"
 #include "core/ServerPreferenceOstrel.h"
 #include "core/XMLUtilities.h"
+#include "win/Files.h"
 
 KELMO_SOURCE_FILE(L"Log.cpp");
 
@@ -31,6 +32,21 @@ IXMLDOMNodePtr loadRoot(IXMLDOMDocumentPtr& document, const CString& path) {
         return IXMLDOMNodePtr();
     }
     return document->selectSingleNode(L"/*");
+}
+
+// Saves the log; a file system that refuses it (a full disk, say) gives its own reason.
+void saveLog(IXMLDOMDocumentPtr& document, const CString& path, const wchar_t* method) {
+    try {
+        document->save(_variant_t(path));
+    } catch (const _com_error& refused) {
+        throw new CEXUnhandled(refused, KELMO_BANNER, kelmoSourceFile, method, 2);
+    }
+}
+
+// A log not written yet: missing, or the empty file its lock made.
+bool notStarted(const CString& path) {
+    CFileStatus status;
+    return !CFileUtilities::fileExists(path) || (CFile::GetStatus(path, status) && status.m_size == 0);
 }
 
 } // namespace
@@ -61,7 +77,9 @@ void CLog::writeToXMLErrorLogs(CEXKelmo* exception) {
 
 BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
     KELMO_TRY
-        if (!CFileUtilities::fileExists(path)) {
+        // Runs that share the log each add their entry to what the others wrote.
+        win::FileUpdateLock lock(path);
+        if (notStarted(path)) {
             createXMLDocument(path, L"errors", logNamespace(L"/errors"), L"errorLog.xsl");
         }
         ComScope com;
@@ -72,14 +90,15 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
             return FALSE;
         }
         root->appendChild(exception->serialize());
-        document->save(_variant_t(path));
+        saveLog(document, path, L"CLog::writeToXMLErrorLog");
         return TRUE;
     KELMO_CATCH(L"CLog::writeToXMLErrorLog")
 }
 
 void CLog::writeToXMLDebugLog(CString path, CString description, IXMLDOMNodePtr node) {
     KELMO_TRY
-        if (!CFileUtilities::fileExists(path)) {
+        win::FileUpdateLock lock(path);
+        if (notStarted(path)) {
             createXMLDocument(path, L"debugging", logNamespace(L"/debugging"), L"debugLog.xsl");
         }
         ComScope com;
@@ -92,7 +111,7 @@ void CLog::writeToXMLDebugLog(CString path, CString description, IXMLDOMNodePtr 
             return;
         }
         appendDebug(document, root, description, node);
-        document->save(_variant_t(path));
+        saveLog(document, path, L"CLog::writeToXMLDebugLog");
     KELMO_CATCH(L"CLog::writeToXMLDebugLog")
 }
 
@@ -108,7 +127,7 @@ void CLog::createXMLDocument(CString path, CString rootName, CString namespaceUR
         }
         document->appendChild(document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
                                                    _bstr_t(rootName.GetString()), _bstr_t(namespaceURI.GetString())));
-        document->save(_variant_t(path));
+        saveLog(document, path, L"CLog::createXMLDocument");
     KELMO_CATCH(L"CLog::createXMLDocument")
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The text log and the XML error and debug logs. The XML logs are created on first use and then
-// loaded, extended and saved again on every entry.
+// loaded, extended and saved again on every entry, the file locked meanwhile against other processes.
 #include "classlib/Afx.h"
 #include "xml/MsXml.h"
 

@@ -92,11 +92,16 @@ public:
     // As one report of the run: nothing the run wrote or prepares is written over.
     void prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run);
     void setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status);
-    // Sets the final status and says it on the command line: "Graphic report 7: status 3".
-    void recordStatus(CStoredProcedure* procedure, int timeout, int status);
+    // Sets the final status and says it on the command line: "Graphic report 7: status 3", followed by
+    // " - " and why when given. A status the register refuses is tried again; when it stays refused the
+    // command line says so with the reason, the report remembers it, and the refusal is raised.
+    void recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why = CString());
+    // The final status the register refused to record; 0 when none was.
+    int getUnrecordedStatus() const { return m_unrecordedStatus; }
     void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
     // Sets "preparation started" unless another live run holds the report or it has left the status it
-    // was listed under; true when this run has it. A report listed at 2 whose claiming run is gone is
+    // was listed under; true when this run has it, and when this run claimed it before (the answer was
+    // lost with the session that made the claim). A report listed at 2 whose claiming run is gone is
     // taken over, and the command line says so.
     bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
     // The status the report was listed under; -1 when it was loaded on its own.
@@ -132,4 +137,5 @@ private:
     int m_pieShowLabels;
     int m_pieShowLabelSegmentLines;
     int m_listedStatus = -1;
+    int m_unrecordedStatus = 0;
 };

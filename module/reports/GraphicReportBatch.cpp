@@ -17,6 +17,8 @@
 #include "reports/GraphicReports.h"
 #include "reports/LinkLines.h"
 #include "reports/RegisterLists.h"
+#include "win/Encoding.h"
+#include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
 
@@ -65,8 +67,44 @@ bool fileWritten(const CString& path) {
 }
 
 // Writes the failure to the error logs and lets it go.
-void reportAndDelete(CEXKelmo* failure) {
-    kelmo_reports::reportToBatchLogs(failure);
+void reportAndDelete(CEXKelmo* failure, int reportID) {
+    kelmo_reports::reportToBatchLogs(failure, reportID);
+}
+
+// What the reader found wrong in the drawing's file, "; " between; empty when it read clean.
+CString readerWarnings(CAcadDrawing* drawing) {
+    CString text;
+    const AcDbDatabase* database = drawing->getDatabase();
+    if (database == nullptr) return text;
+    for (const std::string& problem : database->fileProblems()) {
+        if (!text.IsEmpty()) text += L"; ";
+        text += CString(win::fromUtf8(problem).c_str());
+    }
+    return text;
+}
+
+// The register's reason in one line: its first, without the server's label.
+CString reasonInALine(CString reason) {
+    const int end = reason.FindOneOf(L"\r\n");
+    if (end >= 0) reason = reason.Left(end);
+    if (reason.Left(6) == L"ERROR:" || reason.Left(6) == L"FATAL:") reason = reason.Mid(6);
+    reason.Trim();
+    return reason;
+}
+
+// Names this batch run apart from any other, on any machine: the machine, the process and when it
+// started. A claim made again on a new session after its answer was lost is known by it as this run's.
+CString batchRun() {
+    static const CString run = [] {
+        wchar_t machine[256] = {};
+        DWORD size = 256;
+        if (!GetComputerNameW(machine, &size)) machine[0] = L'\0';
+        CString text;
+        text.Format(L"%s:%lu:%s", machine, static_cast<unsigned long>(GetCurrentProcessId()),
+                    static_cast<const wchar_t*>(COleDateTime::GetCurrentTime().Format(L"%Y%m%d%H%M%S")));
+        return text;
+    }();
+    return run;
 }
 
 // Statuses a preparation records in the register; the plot's own results stand beside them.
@@ -250,8 +288,8 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             if (status == statusPlotted && run != nullptr) run->noteWritten(copy, report.getID());
         } catch (...) {
             status = statusCopyFailed;
-            reportAndDelete(
-                kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib));
+            reportAndDelete(kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib),
+                            report.getID());
         }
     }
 
@@ -269,7 +307,8 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             } catch (...) {
                 status = statusXMLRefused;
                 reportAndDelete(
-                    kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib));
+                    kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib),
+                    report.getID());
             }
         }
     }
@@ -349,9 +388,34 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
-void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status) {
-    setGraphicReportStatus(procedure, timeout, status);
-    acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
+void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why) {
+    // A row another session holds, or an update past the statement timeout, may pass a moment later;
+    // a register that is gone is not waited for here.
+    const int tries = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            setGraphicReportStatus(procedure, timeout, status);
+            m_unrecordedStatus = 0;
+            break;
+        } catch (CEXKelmo* refused) {
+            if (kelmo_reports::registerLost(refused)) throw;
+            if (attempt < tries) {
+                refused->deleteException();
+                Sleep(static_cast<DWORD>(250) << (attempt - 1));
+                continue;
+            }
+            m_unrecordedStatus = status;
+            CString what;
+            what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
+            acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
+                       static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+            throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
+        }
+    }
+    if (why.IsEmpty())
+        acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
+    else
+        acutPrintf(L"Graphic report %i: status %i - %s\n", m_id, status, static_cast<const wchar_t*>(why));
 }
 
 void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout) {
@@ -373,6 +437,7 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
         call.addInt(L"@statusID", 1, m_listedStatus);
         call.addOutputBoolean(L"@claimed");
         call.addOutputBoolean(L"@takenOver");
+        call.addVarChar(L"@runID", 255, batchRun());
         call.prepare(L"__gr_claimGraphicReport", timeout);
         procedure->execSPNoReturnParasReturn();
         if (call.outputInt(L"@takenOver") != 0)
@@ -401,7 +466,18 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 return;
             }
             drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
-            if (drawing->lock() != Acad::eOk) {
+            const CString warnings = readerWarnings(drawing);
+            if (!warnings.IsEmpty()) {
+                CString read;
+                read.Format(L"Graphic report %i: the drawing %s was read with warnings: %s", m_id,
+                            static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
+                            static_cast<const wchar_t*>(warnings));
+                reportAndDelete(new CEXCustom(read, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr), m_id);
+            }
+            if (drawing->getDatabase() != nullptr && drawing->getDatabase()->fileCutShort()) {
+                // A copy still in progress, or one broken off: only a part of the drawing could be read.
+                recordStatus(procedure, timeout, statusFailed, L"the drawing is cut short: " + warnings);
+            } else if (drawing->lock() != Acad::eOk) {
                 // Nothing was done: the report must not stay "preparation started".
                 recordStatus(procedure, timeout, statusFailed);
             } else {
@@ -421,7 +497,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
             try {
                 recordStatus(procedure, timeout, statusFailed);
             } catch (CEXKelmo* unrecorded) {
-                reportAndDelete(unrecorded);
+                reportAndDelete(unrecorded, m_id);
             }
         }
         delete drawing; // unlocks by force and closes the drawing unsaved

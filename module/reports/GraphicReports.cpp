@@ -1,5 +1,6 @@
 #include "reports/GraphicReports.h"
 
+#include <csignal>
 #include <cstdio>
 
 #include "core/Catch.h"
@@ -16,26 +17,27 @@ KELMO_SOURCE_FILE(L"GraphicReports");
 
 namespace {
 
-// The innermost description of a chain: what went wrong in the end.
-CString rootCause(const CEXKelmo* failure) {
-    while (failure->getInnerException() != nullptr) failure = failure->getInnerException();
-    return failure->getDescription();
-}
-
 // Names a log that cannot be written on standard error, once in the process.
-void unwritableLog(const CString& path, const CString& reason) {
+void unwritableLog(const CString& path, const CString& reason, int reportID) {
     static CStringArray named;
     for (int i = 0; i < named.GetSize(); ++i)
         if (named[i].CompareNoCase(path) == 0) return;
     named.Add(path);
     CString text = L"The error log " + path + L" cannot be written";
-    if (!reason.IsEmpty()) text += L": " + reason;
+    CString why = reason;
+    why.Trim(); // system messages end with a line break
+    if (!why.IsEmpty()) text += L": " + why;
+    if (reportID != 0) {
+        CString lost;
+        lost.Format(L" - the entry for graphic report %i is lost", reportID);
+        text += lost;
+    }
     std::fprintf(stderr, "%s\n", text.ToUtf8().c_str());
     std::fflush(stderr);
 }
 
-void reportAndDelete(CEXKelmo* failure) {
-    kelmo_reports::reportToBatchLogs(failure);
+void reportAndDelete(CEXKelmo* failure, int reportID) {
+    kelmo_reports::reportToBatchLogs(failure, reportID);
 }
 
 // A report that cannot be loaded is claimed like any other and recorded as failed, so that it does not
@@ -58,11 +60,26 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
         throw;
     }
     acutPrintf(L"%s\n", static_cast<const wchar_t*>(what));
-    reportAndDelete(named);
+    reportAndDelete(named, report.getID());
     report.recordStatus(procedure, timeout, failed);
 }
 
+volatile std::sig_atomic_t g_stop = 0;
+
 } // namespace
+
+void kelmo_reports::requestStop() noexcept {
+    g_stop = 1;
+}
+
+bool kelmo_reports::stopRequested() noexcept {
+    return g_stop != 0;
+}
+
+CString kelmo_reports::rootCause(const CEXKelmo* failure) {
+    while (failure->getInnerException() != nullptr) failure = failure->getInnerException();
+    return failure->getDescription();
+}
 
 bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     for (; failure != nullptr; failure = failure->getInnerException())
@@ -70,7 +87,7 @@ bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     return false;
 }
 
-void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
+void kelmo_reports::reportToBatchLogs(CEXKelmo* failure, int reportID) noexcept {
     if (failure == nullptr) return;
     try {
         acutPrintf(L"An error has been detected please consult the error log\n");
@@ -81,11 +98,13 @@ void kelmo_reports::reportToBatchLogs(CEXKelmo* failure) noexcept {
                 failure->reportToErrorLog(path);
             } catch (CEXKelmo* unwritten) {
                 const CString folder = path.Left(path.ReverseFind(L'\\') + 1);
-                unwritableLog(path, CFileUtilities::directoryExists(folder) ? rootCause(unwritten)
-                                                                            : CString(L"its folder does not exist"));
+                unwritableLog(path,
+                              CFileUtilities::directoryExists(folder) ? kelmo_reports::rootCause(unwritten)
+                                                                      : CString(L"its folder does not exist"),
+                              reportID);
                 unwritten->deleteException();
             } catch (...) {
-                unwritableLog(path, CString());
+                unwritableLog(path, CString(), reportID);
             }
         }
     } catch (...) {
@@ -149,6 +168,13 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                         CFileUtilities::fileIdentity(report->getDrawingPath() + report->getDrawingFilename()));
                 try {
                     recordLoadFailure(*report, procedure, timeout, failure);
+                } catch (CEXKelmo* unrecorded) {
+                    if (report->getUnrecordedStatus() == 0) {
+                        delete report;
+                        throw unrecorded;
+                    }
+                    noteUnrecorded(report->getID());
+                    reportAndDelete(unrecorded, report->getID());
                 } catch (...) {
                     delete report;
                     throw;
@@ -233,17 +259,28 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
             const CString drawing = m_reports[i]->getDrawingPath() + m_reports[i]->getDrawingFilename();
             if (!m_reports[i]->getDrawingFilename().IsEmpty()) m_drawings.Add(CFileUtilities::fileIdentity(drawing));
         }
-        for (int i = 0; i < m_count; ++i) {
+        for (int i = 0; i < m_count && !kelmo_reports::stopRequested(); ++i) {
             try {
                 m_reports[i]->prepareReport(procedure, timeout, this);
             } catch (CEXKelmo* failure) {
                 // Without its register the batch stops at once: nothing more can be claimed or recorded.
                 if (kelmo_reports::registerLost(failure)) throw failure;
-                reportAndDelete(failure);
+                reportAndDelete(failure, m_reports[i]->getID());
             }
+            if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
+}
+
+void CGraphicReports::noteUnrecorded(int reportID) {
+    CString id;
+    id.Format(L"%i", reportID);
+    m_unrecorded += (m_unrecorded.IsEmpty() ? L"" : L", ") + id;
+}
+
+CString CGraphicReports::unrecordedReports() const {
+    return m_unrecorded;
 }
 
 void CGraphicReports::deleteObjects() {

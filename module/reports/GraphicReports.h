@@ -10,13 +10,20 @@ class CStoredProcedure;
 
 namespace kelmo_reports {
 
-// Writes a batch failure to the error log of each server and deletes it. A log that cannot be written
-// is named on standard error, once in the run, and the batch goes on without it.
-void reportToBatchLogs(CEXKelmo* failure) noexcept;
+// Writes a batch failure of the report (0: of no report) to the error log of each server and deletes
+// it. A log that cannot be written is named on standard error, once in the run, with the reason and the
+// report whose entry it lost, and the batch goes on without it.
+void reportToBatchLogs(CEXKelmo* failure, int reportID = 0) noexcept;
 // Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
 bool registerLost(const CEXKelmo* failure);
 // A folder of the register with "/" written as "\": the register may hold either.
 CString backslashed(CString folder);
+// The innermost description of a failure's chain: what went wrong in the end.
+CString rootCause(const CEXKelmo* failure);
+// Asks the batch to stop once the report in progress is finished: the reports after it keep their
+// status. Safe in a signal handler.
+void requestStop() noexcept;
+bool stopRequested() noexcept;
 
 } // namespace kelmo_reports
 
@@ -34,7 +41,7 @@ public:
                            int timeout);
     void addGraphicReport(CGraphicReport* report);
     // Prepares each report in turn. A report that fails has its failure recorded and reported to the
-    // error logs; the batch goes on with the next.
+    // error logs; the batch goes on with the next, unless a stop was asked for.
     void prepareReports(CStoredProcedure* procedure, int timeout);
 
     CGraphicReport* getAt(int index) { return m_reports[index]; }
@@ -49,10 +56,13 @@ public:
     bool isDrawingOfRun(const CString& path) const;
     // The report of the register, in this run or not, whose drawing the path reaches, or 0.
     int drawingOfRegister(const CString& path) const;
+    // The reports whose final status the register refused, as "7, 9"; empty when every one was recorded.
+    CString unrecordedReports() const;
 
 private:
     // The drawing of every report the register holds, whatever its status.
     void getRegisterDrawings(CStoredProcedure* procedure, int timeout);
+    void noteUnrecorded(int reportID);
 
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
     int m_count;
@@ -61,4 +71,5 @@ private:
     CStringArray m_drawings;         // file identities
     CStringArray m_registerDrawings; // file identities
     CArray<int, int> m_registerDrawingOf;
+    CString m_unrecorded;
 };

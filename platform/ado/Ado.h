@@ -202,7 +202,10 @@ public:
     struct Routine;
     struct Result;
     Result run(const std::string& sql, const std::vector<const char*>& values, long timeout);
-    const Routine& routine(const std::wstring& commandText);
+    // The stored procedure's description, looked up within the command's time-out.
+    const Routine& routine(const std::wstring& commandText, long timeout);
+    // Raises the failure of a statement the server never answered (SQL state 08006).
+    [[noreturn]] void unanswered(long timeout);
     [[noreturn]] void fail(HRESULT code, const std::wstring& description, const std::wstring& sqlState = L"");
     void clearErrors() { errors_->Clear(); }
 

@@ -135,7 +135,7 @@ _RecordsetPtr Command::Execute(VARIANT* recordsAffected, VARIANT*, long options)
 }
 
 _RecordsetPtr Command::executeProcedure(Connection& connection, VARIANT* recordsAffected) {
-    const Connection::Routine& routine = connection.routine(text_);
+    const Connection::Routine& routine = connection.routine(text_, timeout_);
     const auto& arguments = routine.arguments;
 
     // Each parameter takes the argument of its name; the name is the procedure's, without the "@".

@@ -1,6 +1,10 @@
 // The connection: an OLE DB connection string taken apart into libpq keywords, and one server session.
 #include "ado/AdoInternal.h"
 
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
 #include <cwctype>
 #include <unordered_map>
 
@@ -10,6 +14,7 @@ struct Connection::Native {
     PGconn* conn = nullptr;
     long statementTimeout = -1; // seconds as last set on the session; -1 unknown
     bool inTransaction = false;
+    bool silent = false; // the server stopped answering: the session is given up
     std::unordered_map<std::wstring, Routine> routines;
 
     ~Native() {
@@ -242,6 +247,50 @@ std::wstring failedState(PGconn* conn, const PGresult* result) {
     return wide(text.c_str());
 }
 
+// How long the client waits for the answer to a statement the server stops at `timeout` seconds: as
+// long again (a second at least) for the answer to arrive. 0 when the statement has no time-out.
+std::chrono::milliseconds answerLimit(long timeout) {
+    if (timeout <= 0) return std::chrono::milliseconds(0);
+    return std::chrono::seconds(timeout + std::max(timeout, 1L));
+}
+
+// Sends the statement and waits for its last result, at most `limit` (none when 0). A server that
+// stops answering without closing the connection gives no result: `silent` is set and null returned.
+PGresult* exchange(PGconn* conn, const std::string& sql, const std::vector<const char*>& values,
+                   std::chrono::milliseconds limit, bool& silent) {
+    const bool sent = values.empty() ? PQsendQuery(conn, sql.c_str()) != 0
+                                     : PQsendQueryParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr,
+                                                         values.data(), nullptr, nullptr, 0) != 0;
+    if (!sent) return nullptr;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    PGresult* last = nullptr;
+    for (;;) {
+        while (PQisBusy(conn)) {
+            int wait = -1;
+            if (limit.count() > 0) {
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+                if (left.count() <= 0) {
+                    silent = true;
+                    PQclear(last);
+                    return nullptr;
+                }
+                wait = static_cast<int>(std::min<long long>(left.count(), 60000));
+            }
+            pollfd socket{PQsocket(conn), POLLIN, 0};
+            const int ready = ::poll(&socket, 1, wait);
+            if (ready < 0 && errno != EINTR) break;
+            if (ready > 0 && !PQconsumeInput(conn)) break; // the connection broke: the result says so
+        }
+        PGresult* result = PQgetResult(conn);
+        if (result == nullptr) return last;
+        PQclear(last);
+        last = result;
+        const ExecStatusType status = PQresultStatus(result);
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH) return last;
+    }
+}
+
 } // namespace
 
 Connection::Result Connection::run(const std::string& sql, const std::vector<const char*>& values, long timeout) {
@@ -249,12 +298,13 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
         fail(adErrInvalidConnection,
              L"The connection cannot be used to perform this operation. It is either closed or invalid in this "
              L"context.");
-    if (PQstatus(native_->conn) != CONNECTION_OK) {
+    if (native_->silent || PQstatus(native_->conn) != CONNECTION_OK) {
         // A new session would run the rest of a transaction's work outside it.
         if (native_->inTransaction) {
             native_->inTransaction = false;
             fail(adErrInvalidConnection, L"The connection was lost during a transaction; its work was not saved.");
         }
+        native_->silent = false;
         PQreset(native_->conn);
         // A new session starts with the server's defaults.
         native_->statementTimeout = -1;
@@ -263,18 +313,17 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
     }
     if (timeout != native_->statementTimeout) {
         const std::string ms = std::to_string(static_cast<long long>(timeout) * 1000);
-        const char* param[] = {ms.c_str()};
-        PGresult* set = PQexecParams(native_->conn, "SELECT set_config('statement_timeout', $1, false)", 1, nullptr,
-                                     param, nullptr, nullptr, 0);
+        PGresult* set = exchange(native_->conn, "SELECT set_config('statement_timeout', $1, false)", {ms.c_str()},
+                                 answerLimit(timeout), native_->silent);
+        if (native_->silent) unanswered(timeout);
         const bool ok = PQresultStatus(set) == PGRES_TUPLES_OK;
         const std::wstring sqlState = ok ? L"" : failedState(native_->conn, set);
         PQclear(set);
         if (!ok) fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)), sqlState);
         native_->statementTimeout = timeout;
     }
-    PGresult* raw = values.empty() ? PQexec(native_->conn, sql.c_str())
-                                   : PQexecParams(native_->conn, sql.c_str(), static_cast<int>(values.size()), nullptr,
-                                                  values.data(), nullptr, nullptr, 0);
+    PGresult* raw = exchange(native_->conn, sql, values, answerLimit(timeout), native_->silent);
+    if (native_->silent) unanswered(timeout);
     std::shared_ptr<PGresult> result(raw, PQclear);
     const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
     if (status != PGRES_TUPLES_OK && status != PGRES_COMMAND_OK && status != PGRES_EMPTY_QUERY) {
@@ -285,7 +334,15 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
     return Result{result};
 }
 
-const Connection::Routine& Connection::routine(const std::wstring& commandText) {
+void Connection::unanswered(long timeout) {
+    // The next command makes a new session, as for a connection the server closed.
+    fail(E_FAIL,
+         L"The server did not answer within " + std::to_wstring(answerLimit(timeout).count() / 1000) +
+             L" seconds; the connection is given up.",
+         L"08006");
+}
+
+const Connection::Routine& Connection::routine(const std::wstring& commandText, long timeout) {
     const std::wstring key = lower(commandText);
     auto found = native_->routines.find(key);
     if (found != native_->routines.end()) return found->second;
@@ -302,7 +359,7 @@ const Connection::Routine& Connection::routine(const std::wstring& commandText) 
         "WHERE lower(p.proname) = lower($2) AND p.prokind IN ('f', 'p') AND "
         "CASE WHEN $1 = '' THEN n.nspname = ANY (current_schemas(false)) ELSE lower(n.nspname) = lower($1) END "
         "ORDER BY exact DESC, array_position(current_schemas(false), n.nspname)";
-    Result r = run(sql, {schemaText.c_str(), nameText.c_str()}, commandTimeout_);
+    Result r = run(sql, {schemaText.c_str(), nameText.c_str()}, timeout);
     PGresult* res = r.result.get();
     if (PQntuples(res) == 0) fail(E_FAIL, L"Could not find stored procedure '" + commandText + L"'.", L"42883");
     if (PQntuples(res) > 1 && std::string(PQgetvalue(res, 0, 6)) == std::string(PQgetvalue(res, 1, 6)))

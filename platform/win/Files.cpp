@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -417,3 +418,32 @@ BOOL SetCurrentDirectoryW(LPCWSTR path) {
     if (::chdir(native.c_str()) != 0) return failErrno(native);
     return succeed();
 }
+
+namespace win {
+
+FileUpdateLock::FileUpdateLock(const wchar_t* path) {
+    std::string native;
+    DWORD err = 0;
+    if (!mapToNative(path, native, &err)) return;
+    for (;;) {
+        const int fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        int locked = 0;
+        while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {}
+        struct stat held {
+        }, named{};
+        if (locked == 0 && ::fstat(fd, &held) == 0 && ::stat(native.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            fd_ = fd;
+            return;
+        }
+        ::close(fd);
+        if (locked != 0) return;
+    }
+}
+
+FileUpdateLock::~FileUpdateLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+} // namespace win

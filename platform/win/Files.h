@@ -65,4 +65,21 @@ FILETIME fileTimeFromUnix(long long seconds, long nanoseconds = 0);
 long long unixFromFileTime(const FILETIME& time);
 // Windows wildcard matching of one name, without regard to case.
 bool matchesWildcard(const std::wstring& name, const std::wstring& pattern);
+
+// Holds a file locked, for as long as it lives, against other processes locking it the same way:
+// for reading a file, changing it and writing it back when the write replaces the file (written
+// beside it and renamed over it), so that a lock won on a file replaced meanwhile is taken again on
+// the new one. A missing file is created empty to be locked. Nothing is locked (held() false) when
+// the file cannot be opened, a folder on the way missing say.
+class FileUpdateLock {
+public:
+    explicit FileUpdateLock(const wchar_t* path);
+    ~FileUpdateLock();
+    FileUpdateLock(const FileUpdateLock&) = delete;
+    FileUpdateLock& operator=(const FileUpdateLock&) = delete;
+    bool held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
 } // namespace win

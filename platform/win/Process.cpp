@@ -350,3 +350,24 @@ ULONGLONG GetTickCount64() {
 DWORD GetTickCount() {
     return static_cast<DWORD>(GetTickCount64());
 }
+
+DWORD GetCurrentProcessId() {
+    return static_cast<DWORD>(::getpid());
+}
+
+BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size) {
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) != 0) {
+        win::setLastErrorFromErrno();
+        return FALSE;
+    }
+    const std::wstring name = win::fromUtf8(host);
+    if (size == nullptr || buffer == nullptr || *size <= name.size()) {
+        if (size != nullptr) *size = static_cast<DWORD>(name.size() + 1);
+        SetLastError(ERROR_BUFFER_OVERFLOW);
+        return FALSE;
+    }
+    std::wmemcpy(buffer, name.c_str(), name.size() + 1);
+    *size = static_cast<DWORD>(name.size());
+    return TRUE;
+}

@@ -44,6 +44,9 @@ void Sleep(DWORD milliseconds);
 DWORD SleepEx(DWORD milliseconds, BOOL alertable); // always 0: nothing queues callbacks here
 DWORD GetTickCount();
 ULONGLONG GetTickCount64();
+DWORD GetCurrentProcessId();
+// The machine's host name; FALSE with ERROR_BUFFER_OVERFLOW and the size needed when it does not fit.
+BOOL GetComputerNameW(LPWSTR buffer, LPDWORD size);
 
 namespace win {
 // The arguments of a command line as the Microsoft C runtime splits it: blanks separate; quotes

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -29,9 +30,11 @@
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;  // the batch could not run: the register or the registration failed
-constexpr int kExitUsage = 2;   // wrong command line
-constexpr int kExitNoPrefs = 3; // the server preferences are missing, cannot be read or hold no server
+constexpr int kExitFailed = 1;      // the batch could not run: the register or the registration failed
+constexpr int kExitUsage = 2;       // wrong command line
+constexpr int kExitNoPrefs = 3;     // the server preferences are missing, cannot be read or hold no server
+constexpr int kExitUnrecorded = 4;  // a report's final status could not be recorded in the register
+constexpr int kExitSignalled = 128; // plus the signal that stopped the batch, as a shell counts it
 
 const char* kUsage =
     "usage: kelmobatch --server-prefs FILE [--status N] [--database NAME] [--c-drive DIR]\n"
@@ -142,6 +145,26 @@ void hostFolders() {
 // The register once the batch turns to it, for the message that says it is gone.
 std::string g_register;
 
+// The signal that asked the batch to stop; 0 while none has.
+volatile std::sig_atomic_t g_signal = 0;
+
+void stopAfterReport(int signal) {
+    g_signal = signal;
+    kelmo_reports::requestStop();
+}
+
+// A reader that goes away (a pipe into head) is no failure of a report: writes to it just fail. SIGTERM
+// and SIGINT let the report in progress finish, with its status recorded, before the batch stops.
+void holdGround() {
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction stop {};
+    stop.sa_handler = stopAfterReport;
+    sigemptyset(&stop.sa_mask);
+    stop.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &stop, nullptr);
+    sigaction(SIGINT, &stop, nullptr);
+}
+
 // Every register call of the batch may run twice: a claim, a status or a layout written again changes
 // nothing more.
 constexpr int kReconnectTries = 5;
@@ -174,12 +197,19 @@ int prepare(const Options& o) {
     reports.getGraphicReports(&procedure, server, o.status, timeout);
     acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
     reports.prepareReports(&procedure, timeout);
+    const CString unrecorded = reports.unrecordedReports();
+    if (!unrecorded.IsEmpty()) {
+        std::cerr << "kelmobatch: the final status of graphic report(s) " << unrecorded.ToUtf8()
+                  << " could not be recorded in the register (standard output gives the reason)\n";
+        return kExitUnrecorded;
+    }
     return kExitOk;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    holdGround();
     Options o;
     std::string error;
     if (!parse(std::vector<std::string>(argv + 1, argv + argc), o, error)) {
@@ -207,6 +237,11 @@ int main(int argc, char** argv) {
         std::cerr << "kelmobatch: the batch stopped:\n" << failure->getCommandLineText().ToUtf8() << "\n";
         kelmo_reports::reportToBatchLogs(failure);
         status = kExitFailed;
+    }
+    if (g_signal != 0) {
+        std::cerr << "kelmobatch: stopped by " << (g_signal == SIGINT ? "SIGINT" : "SIGTERM")
+                  << ": the report in progress was finished, the reports after it keep their status\n";
+        if (status == kExitOk) status = kExitSignalled + g_signal;
     }
     RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
     session.finish();

@@ -101,6 +101,9 @@ public:
     // the drawing, not part of it, so they can be set on a drawing open for read.
     std::vector<std::string>& fileProblems() const { return fileProblems_; }
     std::string& saveProblem() const { return saveProblem_; }
+    // Whether the file last read ends inside a section or without its EOF marker: a copy cut short,
+    // of which only a part could be read.
+    bool& fileCutShort() const { return fileCutShort_; }
 
     // ---- Objects and handles.
     // Adds a new object (not in any database yet). With a handle (file reading) the object takes it;
@@ -295,6 +298,7 @@ private:
     int writeViolations_ = 0;
     std::wstring lastViolation_, fileName_, fileVersion_;
     mutable std::vector<std::string> fileProblems_;
+    mutable bool fileCutShort_ = false;
     mutable std::string saveProblem_;
     std::map<wchar_t, Adesk::UInt32> anonymous_;
 

@@ -37,6 +37,7 @@ struct Document {
     std::vector<Tags> objects;
     std::vector<Section> other;
     std::vector<std::string> problems; // what was dropped or repaired, for the user
+    bool cutShort = false;             // the file ends inside a section or without its EOF marker
 
     const Tags* headerVar(std::string_view name) const;
     void setHeaderVar(const std::string& name, Tags values);

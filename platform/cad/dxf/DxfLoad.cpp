@@ -311,6 +311,7 @@ void loadDocument(AcDbDatabase* db, Document& doc, std::vector<std::string>& pro
     loader.run(doc);
     db->setOriginalFileVersion(version);
     setDxfProblems(db, problems);
+    db->fileCutShort() = doc.cutShort;
 }
 
 } // namespace

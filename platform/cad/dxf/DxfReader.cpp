@@ -167,6 +167,7 @@ void Reader::skipRecord() {
 bool Reader::sectionEnds(const std::string& name) {
     if (!peek()) {
         problem("section " + name + " is not closed: the file ends inside it");
+        doc_.cutShort = true;
         return true;
     }
     if (cur_.code != 0) return false;
@@ -186,6 +187,7 @@ void Reader::run() {
     for (;;) {
         if (!peek()) {
             problem("the file has no EOF marker");
+            doc_.cutShort = true;
             break;
         }
         if (cur_.code == 0 && trimmedView(cur_.value) == "EOF") {

@@ -32,7 +32,11 @@ TEST_F(BatchTest, AnErrorLogThatCannotBeWrittenIsNamedOnceAndEveryReportIsStillP
     }
     Outcome r = run();
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(count(r.err, "The error log " + log + " cannot be written: its folder does not exist\n"), 1u) << r.err;
+    EXPECT_EQ(count(r.err, "The error log " + log + " cannot be written: its folder does not exist - the entry for " +
+                               "graphic report " + std::to_string(broken[0]) + " is lost\n"),
+              1u)
+        << r.err;
+    EXPECT_EQ(count(r.err, "The error log "), 1u) << r.err;
     for (int id : broken) EXPECT_EQ(statusOf(id), 14) << "report " << id;
     for (int id : good) EXPECT_EQ(statusOf(id), 3) << "report " << id;
     for (int i = 0; i < 3; ++i) EXPECT_GT(fs::file_size(dir / "out" / ("fine" + std::to_string(i) + ".pdf")), 0u);

@@ -1,0 +1,155 @@
+#pragma once
+// kelmobatch as an operator's nightly job meets it: a run started in the background that the test can
+// signal, a short register time-out, and a register whose server stops answering.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "BatchTestSupport.h"
+
+namespace batchtest {
+
+// A run in the background: its process is kelmobatch itself, so a signal sent to it reaches the batch.
+struct Background {
+    pid_t pid = -1;
+    std::string out, err;
+};
+
+// Runs the shell command line, which ends by starting the batch with exec, its output in the folder.
+inline Background start(const fs::path& dir, const std::string& command, const std::string& tag = "") {
+    Background run;
+    run.out = (dir / ("out" + tag + ".txt")).string();
+    run.err = (dir / ("err" + tag + ".txt")).string();
+    const std::string shell = command + " >'" + run.out + "' 2>'" + run.err + "'";
+    run.pid = ::fork();
+    if (run.pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", shell.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return run;
+}
+
+inline Outcome finish(const Background& run) {
+    int raw = 0;
+    ::waitpid(run.pid, &raw, 0);
+    Outcome r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(run.out);
+    r.err = slurp(run.err);
+    return r;
+}
+
+// The server preferences with another register time-out, in seconds.
+inline void setTimeout(const fs::path& prefs, int seconds) {
+    std::string text = slurp(prefs);
+    const std::string from = "<dbTimeout>30</dbTimeout>";
+    text.replace(text.find(from), from.size(), "<dbTimeout>" + std::to_string(seconds) + "</dbTimeout>");
+    std::ofstream(prefs) << text;
+}
+
+// Passes connections to the register's socket through, until a client sends `word`: from then on that
+// connection goes silent, open but never answered, as a server that hangs or a network that drops
+// everything leaves it. Later connections pass as before.
+class SilencingProxy {
+public:
+    SilencingProxy(const fs::path& folder, const std::string& server, std::string word) : word_(std::move(word)) {
+        fs::create_directories(folder);
+        listener_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address = socketAddress(folder / ".s.PGSQL.5432");
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 16);
+        upstream_ = fs::path(server) / ".s.PGSQL.5432";
+        thread_ = std::thread([this] { pass(); });
+    }
+    ~SilencingProxy() {
+        stop_ = true;
+        thread_.join();
+        for (Link& link : links_) close(link);
+        ::close(listener_);
+    }
+    SilencingProxy(const SilencingProxy&) = delete;
+    SilencingProxy& operator=(const SilencingProxy&) = delete;
+
+    bool silenced() const { return silenced_; }
+
+private:
+    struct Link {
+        int client, server;
+        bool silent = false;
+    };
+
+    static void close(Link& link) {
+        if (link.client >= 0) ::close(link.client);
+        if (link.server >= 0) ::close(link.server);
+        link.client = link.server = -1;
+    }
+
+    static sockaddr_un socketAddress(const fs::path& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+        return address;
+    }
+
+    void pass() {
+        while (!stop_) {
+            std::vector<pollfd> waiting{{listener_, POLLIN, 0}};
+            for (const Link& link : links_) {
+                waiting.push_back({link.client, static_cast<short>(link.silent ? 0 : POLLIN), 0});
+                waiting.push_back({link.server, static_cast<short>(link.silent ? 0 : POLLIN), 0});
+            }
+            if (::poll(waiting.data(), waiting.size(), 50) <= 0) continue;
+            if (waiting[0].revents & POLLIN) {
+                Link link{::accept(listener_, nullptr, nullptr), ::socket(AF_UNIX, SOCK_STREAM, 0)};
+                sockaddr_un address = socketAddress(upstream_);
+                ::connect(link.server, reinterpret_cast<sockaddr*>(&address), sizeof address);
+                links_.push_back(link);
+                continue;
+            }
+            for (size_t i = 0; i < links_.size(); ++i) {
+                Link& link = links_[i];
+                if (link.silent || link.client < 0) continue;
+                if (waiting[1 + 2 * i].revents & (POLLIN | POLLHUP)) forward(link, link.client, link.server, true);
+                if (!link.silent && link.client >= 0 && (waiting[2 + 2 * i].revents & (POLLIN | POLLHUP)))
+                    forward(link, link.server, link.client, false);
+            }
+        }
+    }
+
+    void forward(Link& link, int from, int to, bool fromClient) {
+        char buffer[65536];
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got <= 0) {
+            close(link);
+            return;
+        }
+        if (fromClient && !silenced_ &&
+            std::string_view(buffer, static_cast<size_t>(got)).find(word_) != std::string_view::npos) {
+            link.silent = true;
+            silenced_ = true;
+            return;
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(to, buffer + done, static_cast<size_t>(got - done));
+            if (put <= 0) return;
+            done += put;
+        }
+    }
+
+    std::string word_;
+    int listener_ = -1;
+    fs::path upstream_;
+    std::vector<Link> links_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> silenced_{false};
+    std::thread thread_;
+};
+
+} // namespace batchtest
