@@ -1,5 +1,7 @@
 #include "core/Log.h"
 
+#include <optional>
+
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
@@ -79,8 +81,11 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
     KELMO_TRY
         // Runs that share the log each add their entry to what the others wrote.
         win::FileUpdateLock lock(path);
+        std::optional<win::FileUpdateLock> begun;
         if (notStarted(path)) {
             createXMLDocument(path, L"errors", logNamespace(L"/errors"), L"errorLog.xsl");
+            // The log begun is a new file, which another run may have opened since: hold it too.
+            begun.emplace(path);
         }
         ComScope com;
         IXMLDOMDocumentPtr document;
@@ -98,8 +103,10 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
 void CLog::writeToXMLDebugLog(CString path, CString description, IXMLDOMNodePtr node) {
     KELMO_TRY
         win::FileUpdateLock lock(path);
+        std::optional<win::FileUpdateLock> begun;
         if (notStarted(path)) {
             createXMLDocument(path, L"debugging", logNamespace(L"/debugging"), L"debugLog.xsl");
+            begun.emplace(path);
         }
         ComScope com;
         IXMLDOMDocumentPtr document;
