@@ -182,14 +182,18 @@ void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured) {
     data->colourHatches().erase(found);
 }
 
-CString lockedColourHatchLayer(CAcadDrawing* drawing, AcDbObjectId coloured) {
+AcDbObjectId colourHatchOf(CAcadDrawing* drawing, AcDbObjectId coloured) {
     CDocData* data = coloured.isNull() ? nullptr : recordOf(drawing, true);
-    if (!data) return CString();
+    if (!data) return AcDbObjectId();
     const auto found = data->colourHatches().find(coloured.handle().value());
-    if (found == data->colourHatches().end()) return CString();
+    if (found == data->colourHatches().end() || found->second.hatch.isErased()) return AcDbObjectId();
+    return found->second.hatch;
+}
+
+CString lockedColourHatchLayer(CAcadDrawing* drawing, AcDbObjectId coloured) {
+    const AcDbObjectId made = colourHatchOf(drawing, coloured);
     AcDbEntity* hatch = nullptr;
-    if (found->second.hatch.isErased() || acdbOpenAcDbEntity(hatch, found->second.hatch, AcDb::kForRead) != Acad::eOk)
-        return CString();
+    if (made.isNull() || acdbOpenAcDbEntity(hatch, made, AcDb::kForRead) != Acad::eOk) return CString();
     const AcDbObjectId layer = hatch->layerId();
     hatch->close();
     return lockedName(layer);

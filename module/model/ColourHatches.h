@@ -23,6 +23,9 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
 // with its outline; copies of it stay.
 void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured);
 
+// The hatch the module made to colour the space or asset `coloured`, while it stands; null otherwise.
+AcDbObjectId colourHatchOf(CAcadDrawing* drawing, AcDbObjectId coloured);
+
 // The layer of the hatch the module made to colour the space or asset `coloured`, when that layer is
 // locked: the hatch can then be neither replaced nor taken away. Empty otherwise.
 CString lockedColourHatchLayer(CAcadDrawing* drawing, AcDbObjectId coloured);

@@ -24,26 +24,24 @@ protected:
 };
 
 TEST_F(LockedColours, ASpaceWhoseColourCannotBeReplacedOnALockedLayerKeepsItAndSaysWhy) {
-    const std::string everyRoomRed = std::string(red) + "|0,0 " + red + "|10000,0 " + red + "|16000,0 " + red +
-                                     "|20000,0";
+    const std::string everyRoomRed =
+        std::string(red) + "|0,0 " + red + "|10000,0 " + red + "|16000,0 " + red + "|20000,0";
     const struct Case {
         const char* what;
         bool colouredFirst; // red on every room before the layer is locked
         std::string line;
         std::string left; // the hatches after, sorted
     } cases[] = {
-        {"the red hatches' layer locked",
-         true,
-         "\nSpace Office A not coloured: its colour hatch lies on the locked layer HATCH-ROOMS\n",
-         everyRoomRed},
+        {"the red hatches' layer locked", true,
+         "\nSpace Office A not coloured: its colour hatch lies on the locked layer HATCH-ROOMS\n", everyRoomRed},
         {"the report's hatch layer locked before any colour", false,
          "\nSpace Office A not coloured: its hatch layer HATCH-ROOMS is locked\n", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         fs::create_directories(dir / "staged");
-        Outcome first = run("report_plan.dxf", (c.colouredFirst ? colour("red.xml", red, "*") : std::string()) +
-                                                   "SAVEAS first.dxf\n");
+        Outcome first = run("report_plan.dxf",
+                            (c.colouredFirst ? colour("red.xml", red, "*") : std::string()) + "SAVEAS first.dxf\n");
         ASSERT_EQ(first.status, 0) << first.err;
         lockLayer("first.dxf", "staged/locked.dxf", "HATCH-ROOMS");
 
@@ -80,6 +78,19 @@ TEST_F(LockedColours, ASpaceWhoseColourHatchLiesOnALockedLayerIsNotDeleted) {
     EXPECT_EQ(hatches("deleted.dxf").size(), 4u);
 }
 
+TEST_F(LockedColours, HatchingEverySpaceCountsNoneWhoseColourALockedLayerKeeps) {
+    Outcome first = run("report_plan.dxf", colour("red.xml", red, "*") + "SAVEAS red.dxf\n");
+    ASSERT_EQ(first.status, 0) << first.err;
+    fs::create_directories(dir / "staged");
+    lockLayer("red.dxf", "staged/locked.dxf", "HATCH-ROOMS");
+    std::ofstream(dir / "hatch.scr") << "msc_has\nSAVEAS hatched.dxf\n";
+    Outcome r = runFile(dir / "staged" / "locked.dxf", dir / "hatch.scr");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count(r.out, " not coloured: its colour hatch lies on the locked layer"), 4u) << r.out;
+    EXPECT_TRUE(has(r, "\n0 block(s) hatched in ")) << r.out;
+    EXPECT_EQ(hatches("hatched.dxf").size(), 4u);
+}
+
 TEST_F(LockedColours, AnAssetWhoseHatchLayerIsLockedIsNotColoured) {
     fs::create_directories(dir / "staged");
     fs::copy_file(plans / "report_plan.dxf", dir / "plan.dxf");
@@ -94,7 +105,8 @@ TEST_F(LockedColours, AnAssetWhoseHatchLayerIsLockedIsNotColoured) {
                                         "<cHatchLayer>HATCH-DESKS</cHatchLayer><assets><asset><handle>"
                                      << handles.at("desk1")
                                      << "</handle></asset></assets></category></categories></graphicReport>\n";
-    std::ofstream(dir / "desks.scr") << "magr\n" + windowsPath("desks.xml") + "\n\n\n\n\n\n\n\nPLOT desks.png\nSAVEAS desks.dxf\n";
+    std::ofstream(dir / "desks.scr") << "magr\n" + windowsPath("desks.xml") +
+                                            "\n\n\n\n\n\n\n\nPLOT desks.png\nSAVEAS desks.dxf\n";
     Outcome r = runFile(dir / "staged" / "locked.dxf", dir / "desks.scr");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(has(r, "\nAsset " + handles.at("desk1") + " not coloured: its hatch layer HATCH-DESKS is locked\n"))
