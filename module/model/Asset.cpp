@@ -515,6 +515,18 @@ void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, A
         CString layerName = m_hatch->getLayer().IsEmpty() ? CString() : CLayer::validateLayerName(m_hatch->getLayer());
         CLayers layers;
         if (!layerName.IsEmpty() && layers.ensureLayerExists(drawing, layerName, colour)) hatch->setLayer(layerName);
+        // As for a space: a hatch on a locked layer could be neither marked nor sent under the plan.
+        const CString earlier = kelmo_model::lockedColourHatchLayer(drawing, insert->objectId());
+        const CString locked = earlier.IsEmpty() ? kelmo_model::lockedHatchLayer(
+                                                       drawing, hatch->layerName().empty() ? CString() : layerName)
+                                                 : earlier;
+        if (!locked.IsEmpty()) {
+            acutPrintf(earlier.IsEmpty() ? L"\nAsset %s not coloured: its hatch layer %s is locked\n"
+                                         : L"\nAsset %s not coloured: its colour hatch lies on the locked layer %s\n",
+                       static_cast<const wchar_t*>(getHandleAsString()), static_cast<const wchar_t*>(locked));
+            delete hatch;
+            return;
+        }
 
         outline = new AcDbPolyline(4);
         outline->addVertexAt(0, AcGePoint2d(minimum.x, minimum.y), 0, -1.0, -1.0);

@@ -284,6 +284,15 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
         // A skewed or unevenly scaled boundary could not come back as a polyline.
         const AcGeMatrix3d blockTransform = reference->blockTransform();
         if (!blockTransform.isUniScaledOrtho()) return 0;
+        // Its colour hatch goes with it: one on a locked layer cannot, and would colour a floor where no
+        // space is, so the space stays.
+        const CString locked = kelmo_model::lockedColourHatchLayer(drawing, m_objectId);
+        if (!locked.IsEmpty()) {
+            acutPrintf(L"\nSpace %s not deleted: its colour hatch lies on the locked layer %s\n",
+                       static_cast<const wchar_t*>(CBlockDWG(reference, drawing->getDocument()).getName()),
+                       static_cast<const wchar_t*>(locked));
+            return 0;
+        }
         const AcDbObjectId owner = reference->ownerId();
         AcDbBlockTableRecord* definition = nullptr;
         if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForWrite) != Acad::eOk) return 0;

@@ -98,6 +98,17 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
         // The hatch goes on the layer under the name the drawing could hold it by.
         CString layer = ensureLayer(drawing, m_hatch->getLayer(), &colour);
         if (!layer.IsEmpty()) hatch->setLayer(layer, true, false);
+        // A hatch on a locked layer could be neither marked as this space's colour nor sent under the
+        // plan, and one lying there cannot make way: the space keeps the colour it has, and says why.
+        const CString earlier = kelmo_model::lockedColourHatchLayer(drawing, insert->objectId());
+        const CString locked = earlier.IsEmpty() ? kelmo_model::lockedHatchLayer(drawing, layer) : earlier;
+        if (!locked.IsEmpty()) {
+            acutPrintf(earlier.IsEmpty() ? L"\nSpace %s not coloured: its hatch layer %s is locked\n"
+                                         : L"\nSpace %s not coloured: its colour hatch lies on the locked layer %s\n",
+                       static_cast<const wchar_t*>(name), static_cast<const wchar_t*>(locked));
+            delete hatch;
+            return;
+        }
 
         // The outer loop comes from a copy of the boundary placed where the reference shows it: the
         // definition, which every reference of the block shares, is never moved.

@@ -3,6 +3,7 @@
 // furniture and labels, the asset hatches over the space hatches. A hatch made again for a space or
 // an asset takes the place of the one made before.
 #include "cad/AcDb.h"
+#include "classlib/Afx.h"
 
 class CAcadDrawing;
 
@@ -21,6 +22,17 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
 // Erases the colour hatch the module made for the space or asset `coloured`, which leaves the drawing,
 // with its outline; copies of it stay.
 void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured);
+
+// The hatch the module made to colour the space or asset `coloured`, while it stands; null otherwise.
+AcDbObjectId colourHatchOf(CAcadDrawing* drawing, AcDbObjectId coloured);
+
+// The layer of the hatch the module made to colour the space or asset `coloured`, when that layer is
+// locked: the hatch can then be neither replaced nor taken away. Empty otherwise.
+CString lockedColourHatchLayer(CAcadDrawing* drawing, AcDbObjectId coloured);
+
+// The layer a colour hatch would go on (the current layer when `layer` is empty), when it is locked: a
+// hatch there could be neither marked as the module's nor sent under the plan. Empty otherwise.
+CString lockedHatchLayer(CAcadDrawing* drawing, const CString& layer);
 
 // Puts the space hatches back under the asset hatches that went to the bottom since they were last
 // put there.
