@@ -19,6 +19,7 @@
 #include "drawing/AcadUtilities.h"
 #include "drawing/Layer.h"
 #include "model/BlockDWGFloor.h"
+#include "model/ColourHatches.h"
 #include "model/Hatch.h"
 #include "model/ModelSupport.h"
 #include "model/SpaceName.h"
@@ -132,11 +133,15 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
     KELMO_CATCH_REPORT(L"createGrossAreaBlock", kelmo::catchClassLib)
 }
 
-// Hatches the block with a hatch of its own and writes it back; false when it was left as it was.
+// Hatches the block with a hatch of its own and writes it back; true when it got its new hatch, false
+// when it was left as it was or no hatch could be made (no boundary, say).
 bool hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
     delete block->getHatch();
     block->setHatch(spaceHatch());
-    return kelmo::writeBack(drawing, block);
+    const AcDbObjectId before = kelmo_model::colourHatchOf(drawing, block->getObjectId());
+    if (!kelmo::writeBack(drawing, block)) return false;
+    const AcDbObjectId after = kelmo_model::colourHatchOf(drawing, block->getObjectId());
+    return !after.isNull() && after != before;
 }
 
 // Puts the snapshot taken before the layers were opened up back on every way out.

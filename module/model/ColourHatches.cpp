@@ -220,6 +220,14 @@ void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured) {
     data->colourHatches().erase(found);
 }
 
+AcDbObjectId colourHatchOf(CAcadDrawing* drawing, AcDbObjectId coloured) {
+    CDocData* data = coloured.isNull() ? nullptr : recordOf(drawing, true);
+    if (!data) return AcDbObjectId();
+    const auto found = data->colourHatches().find(coloured.handle().value());
+    return found == data->colourHatches().end() || found->second.hatch.isErased() ? AcDbObjectId()
+                                                                                  : found->second.hatch;
+}
+
 void keepAssetHatchesOnTop(CAcadDrawing* drawing) {
     CDocData* data = recordOf(drawing, false);
     if (!data || !data->getAssetHatchSunk()) return;

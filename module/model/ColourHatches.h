@@ -22,6 +22,9 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
 // with its outline; copies of it stay.
 void eraseColourHatch(CAcadDrawing* drawing, AcDbObjectId coloured);
 
+// The colour hatch the module made for the space or asset `coloured`; null when it has none.
+AcDbObjectId colourHatchOf(CAcadDrawing* drawing, AcDbObjectId coloured);
+
 // Puts the space hatches back under the asset hatches that went to the bottom since they were last
 // put there.
 void keepAssetHatchesOnTop(CAcadDrawing* drawing);
