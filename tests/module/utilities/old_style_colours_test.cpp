@@ -1,7 +1,7 @@
-// Spaces of an R12 drawing, whose boundaries are all old-style 2D polylines, coloured through cadhost:
-// "magr" and "msc_has" hatch each as its lightweight form would be, arcs and a listed hole included, the
-// plot shows the colour, and "msc_has" counts only the spaces it hatched; the saved drawing read back by
-// ezdxf and the plot's pixels.
+// Spaces of an R12 drawing, whose boundaries are all old-style 2D polylines, coloured and listed through
+// cadhost: "magr" and "msc_has" hatch each as its lightweight form would be, arcs and a listed hole
+// included, the plot shows the colour, "msc_has" counts only the spaces it hatched, and "mlb" finds the
+// desks inside them; the saved drawing read back by ezdxf and the plot's pixels.
 #include "MeasuredPlans.h"
 #include "module/reports/EditedPlans.h"
 
@@ -56,6 +56,18 @@ TEST_F(OldStyleColours, EverySpaceWithABoundaryGetsItsColourAndOnlyThoseAreCount
                              hatch + "10000.0,0.0 13000.0,3000.0", hatch + "20000.0,0.0 28000.0,2500.0"}))
             << c.what;
         EXPECT_GT(pixelsOf(dir / "plan.png", c.colour), 10000u) << c.what;
+    }
+}
+
+TEST_F(OldStyleColours, TheDesksInsideASpaceAreItsAssets) {
+    Outcome r = run("r12.dxf", "mlb\n\n\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    // The second desk stands where only the Annex's doubled width reaches.
+    for (const auto& [space, desks] : {std::pair<std::string, int>{"Office", 1}, {"Store", 0}, {"Annex", 1}}) {
+        const std::string handle = handles.at(space);
+        const std::string line =
+            "," + handle + "," + std::to_string(std::stoi(handle, nullptr, 16)) + "," + std::to_string(desks) + "\n";
+        EXPECT_TRUE(has(r, line)) << space << ": " << line << r.out;
     }
 }
 
