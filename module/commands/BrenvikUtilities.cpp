@@ -133,8 +133,9 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
     KELMO_CATCH_REPORT(L"createGrossAreaBlock", kelmo::catchClassLib)
 }
 
-// Hatches the block with a hatch of its own and writes it back; false when it was left as it was or
-// kept the colour it had (its hatch layer locked, say).
+// Hatches the block with a hatch of its own and writes it back; true when it got its new hatch, false
+// when it was left as it was, kept the colour it had (its hatch layer locked, say) or no hatch could be
+// made (no boundary, say).
 bool hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
     delete block->getHatch();
     block->setHatch(spaceHatch());

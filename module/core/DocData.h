@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <unordered_map>
+#include <vector>
 
 #include "cad/app/ApDocument.h"
 
@@ -26,9 +27,17 @@ public:
     // An asset hatch has gone to the bottom, under space hatches, since these were last put beneath.
     bool getAssetHatchSunk() const { return m_assetHatchSunk; }
     void setAssetHatchSunk(bool sunk) { m_assetHatchSunk = sunk; }
+    // Copies of colour hatches that another program made, read with the colour hatches; `under` once one
+    // has gone beneath a colour the module gave.
+    struct CopiedHatch {
+        AcDbObjectId hatch;
+        bool under = false;
+    };
+    std::vector<CopiedHatch>& copiedHatches() { return m_copiedHatches; }
 
 private:
     std::unordered_map<std::uint64_t, ColourHatch> m_colourHatches;
+    std::vector<CopiedHatch> m_copiedHatches;
     AcDbDatabase* m_colourHatchesRead = nullptr;
     bool m_assetHatchSunk = false;
 };

@@ -497,8 +497,10 @@ BOOL CAcadUtilities::getBlockExtents(const AcDbEntity* entity, AcGePoint3d& mini
                 for (iterator->start(); !iterator->done() && !found; iterator->step()) {
                     AcDbEntity* member = nullptr;
                     if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
-                    if (CString(member->isA()->name()) == L"AcDbPolyline")
-                        found = member->getGeomExtents(extents) == Acad::eOk;
+                    // The boundary is the first polyline, lightweight or 2D (as in an R12 drawing).
+                    AcDbPolyline form;
+                    if (const AcDbPolyline* polyline = asLightweight(member, form))
+                        found = polyline->getGeomExtents(extents) == Acad::eOk;
                     member->close();
                 }
                 delete iterator;

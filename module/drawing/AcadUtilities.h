@@ -76,8 +76,8 @@ public:
     int convertToAreaTypeID(int areaType);
 
     // Drawing utilities.
-    // TRUE with the extents of the block's first polyline, widened by the margin and in world
-    // coordinates; FALSE (points untouched) when the entity is no block reference or its
+    // TRUE with the extents of the block's first polyline (lightweight or 2D), widened by the margin
+    // and in world coordinates; FALSE (points untouched) when the entity is no block reference or its
     // definition holds no polyline.
     BOOL getBlockExtents(const AcDbEntity* entity, AcGePoint3d& minimum, AcGePoint3d& maximum, double margin);
     CString extractData(int keyCode, CString text);

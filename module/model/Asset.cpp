@@ -287,13 +287,14 @@ void CAssets::deleteObjects() {
     m_count = 0;
 }
 
-int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, AcDbPolyline* boundary, ads_name selection) {
+int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, ads_name selection) {
     resbuf* points = nullptr;
     resbuf* filter = nullptr;
     try {
         if (!boundary || boundary->numVerts() == 0) return 0;
         // Each vertex where the insert shows it (rotation and scale included), then in the UCS the
-        // polygon selection reads its points in.
+        // polygon selection reads its points in (a 2D boundary's lightweight form lies in no database:
+        // the working one's, which the selection reads).
         const AcGeMatrix3d toUcs = worldToUcs(boundary->database());
         resbuf* last = nullptr;
         AcGePoint3d previous;
@@ -326,7 +327,7 @@ int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, AcDbPolylin
     }
 }
 
-void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, AcDbPolyline* boundary) {
+void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary) {
     try {
         SelectionSet selection;
         if (getPolylineAssetsSS(blockTransform, boundary, selection.name()) != RTNORM) return;
@@ -370,7 +371,7 @@ void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, AcDbPolyline
     }
 }
 
-void CAssets::setPolylineAssetAttributesInvisible(const AcGeMatrix3d& blockTransform, AcDbPolyline* boundary,
+void CAssets::setPolylineAssetAttributesInvisible(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary,
                                                   CAttributes* hidden) {
     try {
         SelectionSet selection;

@@ -111,12 +111,13 @@ public:
     void copyTo(CAssets* target);
     void deleteObjects();
 
-    // The crossing-polygon selection over a space's boundary, a polyline of its block definition
-    // placed by the reference's block transform. Returns the host's result code.
-    int getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, AcDbPolyline* boundary, ads_name selection);
+    // The crossing-polygon selection over a space's boundary, a polyline of its block definition (or
+    // the lightweight form of a 2D one) placed by the reference's block transform. Returns the host's
+    // result code.
+    int getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, ads_name selection);
     // Appends an asset for every insert of that selection.
-    void getPolylineAssets(const AcGeMatrix3d& blockTransform, AcDbPolyline* boundary);
-    void setPolylineAssetAttributesInvisible(const AcGeMatrix3d& blockTransform, AcDbPolyline* boundary,
+    void getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary);
+    void setPolylineAssetAttributesInvisible(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary,
                                              CAttributes* hidden);
     void applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
 

@@ -159,7 +159,7 @@ private:
     // Sum of the areas (or perimeters) of the listed polylines; handles of erased entities are dropped.
     double sumListed(HandleArray& handles, AcApDocument* document, bool perimeters);
     void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
-    // The first lightweight polyline of the reference's definition; null id when there is none.
+    // The first polyline of the reference's definition, lightweight or 2D; null id when there is none.
     static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
     // Says on the command line that the value stays as stored, and why.
     void keepStored(const wchar_t* reason, const wchar_t* value);

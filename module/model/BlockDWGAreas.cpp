@@ -2,7 +2,6 @@
 #include "model/BlockDWG.h"
 
 #include <cmath>
-#include <cwchar>
 #include <memory>
 
 #include "cad/app/ApDocument.h"
@@ -200,7 +199,8 @@ AcDbObjectId CBlockDWG::findBoundary(const AcDbBlockReference* reference) {
     for (iterator->start(); !iterator->done() && boundary.isNull(); iterator->step()) {
         AcDbEntity* member = nullptr;
         if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
-        if (std::wcscmp(member->isA()->name(), L"AcDbPolyline") == 0) boundary = member->objectId();
+        AcDbPolyline form;
+        if (CAcadUtilities::asLightweight(member, form)) boundary = member->objectId();
         member->close();
     }
     delete iterator;

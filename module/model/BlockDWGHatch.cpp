@@ -6,6 +6,7 @@
 #include "core/HostApplication.h"
 #include "core/KelmoExceptions.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 #include "model/BlockDWGInternal.h"
 #include "model/ColourHatches.h"
 #include "model/Hatch.h"
@@ -48,6 +49,23 @@ Acad::ErrorStatus appendCurveLoop(AcDbHatch* hatch, Adesk::Int32 loopType, const
         bulges.append(flipped ? -vertex.bulge : vertex.bulge);
     }
     return hatch->appendLoop(loopType, points, bulges);
+}
+
+// A loop from an area the space adds or subtracts: a lightweight polyline by its id, a 2D polyline (as
+// every one of an R12 drawing is) by its lightweight form.
+Acad::ErrorStatus appendAreaLoop(AcDbHatch* hatch, Adesk::Int32 loopType, AcDbObjectId id) {
+    AcDbEntity* area = nullptr;
+    if (acdbOpenAcDbEntity(area, id, AcDb::kForRead) != Acad::eOk) return Acad::eInvalidInput;
+    OpenedObject opened(area);
+    if (AcDbPolyline::cast(area)) {
+        opened.close();
+        AcDbObjectIdArray one;
+        one.append(id);
+        return hatch->appendLoop(loopType, one);
+    }
+    AcDbPolyline form;
+    const AcDbPolyline* polyline = CAcadUtilities::asLightweight(area, form);
+    return polyline ? appendCurveLoop(hatch, loopType, polyline) : Acad::eInvalidInput;
 }
 
 } // namespace
@@ -111,11 +129,14 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
         }
 
         // The outer loop comes from a copy of the boundary placed where the reference shows it: the
-        // definition, which every reference of the block shares, is never moved.
+        // definition, which every reference of the block shares, is never moved. A 2D boundary is
+        // copied in its lightweight form.
         status = Acad::eNullObjectId;
         AcDbEntity* source = nullptr;
         if (acdbOpenAcDbEntity(source, boundary, AcDb::kForRead) == Acad::eOk) {
-            status = source->getTransformedCopy(insert->blockTransform(), outline);
+            AcDbPolyline form;
+            const AcDbPolyline* polyline = CAcadUtilities::asLightweight(source, form);
+            status = polyline ? polyline->getTransformedCopy(insert->blockTransform(), outline) : Acad::eInvalidInput;
             source->close();
         }
         if (status == Acad::eOk) status = appendCurveLoop(hatch, AcDbHatch::kOutermost, AcDbCurve::cast(outline));
@@ -129,16 +150,12 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
             return;
         }
         for (const AcDbObjectId& id : addIds) {
-            AcDbObjectIdArray one;
-            one.append(id);
-            if (hatch->appendLoop(AcDbHatch::kExternal, one) != Acad::eOk)
+            if (appendAreaLoop(hatch, AcDbHatch::kExternal, id) != Acad::eOk)
                 warnings->add(
                     new CEXHatchAdditionalAreas(name, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject"));
         }
         for (const AcDbObjectId& id : subtractIds) {
-            AcDbObjectIdArray one;
-            one.append(id);
-            if (hatch->appendLoop(AcDbHatch::kDefault, one) != Acad::eOk)
+            if (appendAreaLoop(hatch, AcDbHatch::kDefault, id) != Acad::eOk)
                 warnings->add(new CEXHatchNoHatchAreas(name, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject"));
         }
         status = hatch->evaluateHatch(true);

@@ -1,6 +1,7 @@
 #include "model/BlockDWGRoom.h"
 
 #include "core/Catch.h"
+#include "drawing/AcadUtilities.h"
 #include "model/Asset.h"
 #include "model/ModelSupport.h"
 #include "model/RegisterSupport.h"
@@ -25,10 +26,13 @@ CBlockDWGRoom::CBlockDWGRoom(AcDbBlockReference* reference, AcApDocument* docume
             AcDbEntity* member = nullptr;
             if (acdbOpenAcDbEntity(member, id, AcDb::kForRead) != Acad::eOk) continue;
             kelmo_model::OpenedObject openedMember(member);
-            if (member->isErased() || CString(member->isA()->name()) != L"AcDbPolyline") continue;
+            // The boundary is the first polyline, lightweight or 2D (as every one of an R12 drawing is).
+            AcDbPolyline form;
+            const AcDbPolyline* boundary = member->isErased() ? nullptr : CAcadUtilities::asLightweight(member, form);
+            if (!boundary) continue;
             CAssets* assets = new CAssets();
             setAssets(assets);
-            assets->getPolylineAssets(reference->blockTransform(), AcDbPolyline::cast(member));
+            assets->getPolylineAssets(reference->blockTransform(), boundary);
             break;
         }
     } catch (...) {

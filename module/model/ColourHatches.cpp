@@ -51,6 +51,7 @@ CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
     if (data.getColourHatchesRead() == database) return &data;
     if (!readNow) return nullptr;
     data.colourHatches().clear();
+    data.copiedHatches().clear();
     data.setAssetHatchSunk(false);
     AcDbBlockTableRecord* modelSpace = nullptr;
     if (acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return nullptr;
@@ -59,14 +60,20 @@ CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
     // Older marks do not say which hatch was made: of those naming one space or asset, the first made
     // (the lowest handle) is the module's, since a copy is always made after what it copies.
     std::unordered_set<std::uint64_t> certain;
+    std::vector<std::pair<AcDbObjectId, std::uint64_t>> marked;
     for (const AcDbObjectId& id : ids) {
         AcDbEntity* entity = nullptr;
         if (id.isErased() || acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) continue;
         const Mark mark = markOf(entity);
         const bool copy = isCopy(mark, entity);
         entity->close();
-        if (!mark.found || copy) continue;
+        if (!mark.found) continue;
+        if (copy) {
+            data.copiedHatches().push_back({id});
+            continue;
+        }
         const std::uint64_t coloured = mark.coloured.value();
+        marked.emplace_back(id, coloured);
         auto [at, added] = data.colourHatches().try_emplace(coloured, CDocData::ColourHatch{id, mark.asset});
         if (!mark.made.isNull()) {
             certain.insert(coloured);
@@ -75,6 +82,8 @@ CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
             at->second = {id, mark.asset};
         }
     }
+    for (const auto& [id, coloured] : marked)
+        if (data.colourHatches().at(coloured).hatch != id) data.copiedHatches().push_back({id});
     data.setColourHatchesRead(database);
     return &data;
 }
@@ -155,6 +164,43 @@ AcDbSortentsTable* modelSpaceDrawOrder(AcDbDatabase* database) {
     return table;
 }
 
+// The extents of a live hatch of model space; false when it has none.
+bool extentsOf(AcDbDatabase* database, AcDbObjectId id, AcDbExtents& extents) {
+    AcDbEntity* hatch = nullptr;
+    if (id.isErased() || acdbOpenAcDbEntity(hatch, id, AcDb::kForRead) != Acad::eOk) return false;
+    const bool found = hatch->ownerId() == database->modelSpaceId() && hatch->getGeomExtents(extents) == Acad::eOk;
+    hatch->close();
+    return found;
+}
+
+// Areas that share more than an edge, as seen in plan.
+bool overlap(const AcDbExtents& a, const AcDbExtents& b) {
+    return a.minPoint().x < b.maxPoint().x && b.minPoint().x < a.maxPoint().x && a.minPoint().y < b.maxPoint().y &&
+           b.minPoint().y < a.maxPoint().y;
+}
+
+// A copy of a colour hatch, which another program made and which colours nothing of its own, never hides
+// a colour the module gives: the copies over the new hatch go beneath it, to the bottom.
+void sinkCopiesUnder(CAcadDrawing* drawing, CDocData* data, AcDbObjectId hatchId) {
+    AcDbDatabase* database = drawing->getDatabase();
+    AcDbExtents coloured;
+    if (data->copiedHatches().empty() || !extentsOf(database, hatchId, coloured)) return;
+    AcDbObjectIdArray over;
+    std::vector<CDocData::CopiedHatch*> sinking;
+    for (CDocData::CopiedHatch& copy : data->copiedHatches()) {
+        AcDbExtents copied;
+        if (!extentsOf(database, copy.hatch, copied) || !overlap(coloured, copied)) continue;
+        over.append(copy.hatch);
+        sinking.push_back(&copy);
+    }
+    if (over.isEmpty()) return;
+    AcDbSortentsTable* table = modelSpaceDrawOrder(database);
+    if (!table) return;
+    if (table->moveToBottom(over) == Acad::eOk)
+        for (CDocData::CopiedHatch* copy : sinking) copy->under = true;
+    table->close();
+}
+
 } // namespace
 
 Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
@@ -170,6 +216,7 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
     if (!colour.hatch.isNull() && colour.hatch != posted) eraseEarlier(drawing->getDatabase(), colour.hatch, coloured);
     colour = {posted, asset};
     if (asset) data->setAssetHatchSunk(true);
+    sinkCopiesUnder(drawing, data, posted);
     return status;
 }
 
@@ -230,6 +277,11 @@ void keepAssetHatchesOnTop(CAcadDrawing* drawing) {
     if (!table) return;
     // As one group, so the space hatches keep their order among themselves.
     table->moveToBottom(spaces);
+    // The copies put beneath a colour stay beneath every space hatch.
+    AcDbObjectIdArray copies;
+    for (const CDocData::CopiedHatch& copy : data->copiedHatches())
+        if (copy.under && !copy.hatch.isErased()) copies.append(copy.hatch);
+    if (!copies.isEmpty()) table->moveToBottom(copies);
     table->close();
 }
 

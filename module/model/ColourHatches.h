@@ -14,8 +14,8 @@ namespace kelmo_model {
 constexpr const wchar_t* colourHatchApplication = L"KELMO_HATCH";
 
 // Posts the hatch (the drawing takes it whatever happens) as the colour of the space or asset
-// `coloured`, at the bottom of the draw order, and erases the colour hatch (and its outline) that was
-// there before. The status of the posting.
+// `coloured`, at the bottom of the draw order with only the copies of colour hatches over it beneath it,
+// and erases the colour hatch (and its outline) that was there before. The status of the posting.
 Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
                                   AcDbObjectId coloured, bool asset, AcDbObjectId outline = AcDbObjectId());
 

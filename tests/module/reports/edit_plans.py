@@ -2,7 +2,8 @@
 
     edit_plans.py copy IN OUT HANDLE DX DY [room]   copies the colour hatch of the space HANDLE (and
                                                       the space's insert with "room") moved by DX, DY,
-                                                      extended data and all
+                                                      extended data and all; prints the copies' handles,
+                                                      the hatch's first
     edit_plans.py older IN OUT                      takes the hatch's own handle out of every colour
                                                       mark, as marks were written before they held it
     edit_plans.py hatches FILE                      one line per hatch, bottom first:
@@ -37,6 +38,7 @@ def copy(source, target, handle, dx, dy, room):
         twin = entity.copy()
         twin.translate(dx, dy, 0)
         msp.add_entity(twin)
+        print(twin.dxf.handle)
     doc.saveas(target)
 
 

@@ -10,7 +10,8 @@ points sixteen chords of the wall would have. Room "Curved" is "near 1" stored a
 r12.dxf, an R12 drawing, so every boundary is an old-style 2D polyline: "Office" (5 m x 4 m, its top
 bowed out by an arc, stored as 25 m2 and 20 m), "Store" (3 m x 3 m less a column listed to subtract),
 "Loop" (a bow tie of two 10 m2 lobes stored as 20 m2), "Annex" (4 m x 2.5 m inserted twice as wide)
-and "Atrium" (its block holds a circle and no polyline).
+and "Atrium" (its block holds a circle and no polyline). A desk stands in the Office and one in the part
+of the Annex that its width adds ("desk1", "desk2").
 """
 import math
 import os
@@ -101,6 +102,10 @@ def r12(folder, handles):
             ("ROOM-4", "Annex", (20000, 0), annex, record("Annex", "20.00sq.m.", "13.00m."), (2, 1)),
             ("ROOM-5", "Atrium", (20000, 10000), None, record("Atrium", "30.00sq.m.", "22.00m."), (1, 1))):
         handles[label] = r12_space(doc, name, label, at, outline, data, scale).dxf.handle
+    desk = doc.blocks.new(name="DESK")
+    desk.add_polyline2d([(-400, -300), (400, -300), (400, 300), (-400, 300)], close=True)
+    for label, at in (("desk1", (2500, 2000)), ("desk2", (26000, 1200))):
+        handles[label] = msp.add_blockref("DESK", at).dxf.handle
     doc.saveas(os.path.join(folder, "r12.dxf"))
 
 
