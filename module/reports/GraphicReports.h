@@ -60,6 +60,9 @@ public:
     CString unrecordedReports() const;
 
 private:
+    // Reads the register's drawings, and stops the batch with a line saying what the register lacks
+    // when it was made before this batch's calls.
+    void checkRegister(CStoredProcedure* procedure, int timeout);
     // The drawing of every report the register holds, whatever its status.
     void getRegisterDrawings(CStoredProcedure* procedure, int timeout);
     void noteUnrecorded(int reportID);
