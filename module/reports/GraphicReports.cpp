@@ -287,6 +287,11 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
                 reportAndDelete(failure, m_reports[i]->getID());
             }
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
+            if (m_reports[i]->claimRefused()) {
+                CString id;
+                id.Format(L"%i", m_reports[i]->getID());
+                m_unclaimed += (m_unclaimed.IsEmpty() ? L"" : L", ") + id;
+            }
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
@@ -300,6 +305,10 @@ void CGraphicReports::noteUnrecorded(int reportID) {
 
 CString CGraphicReports::unrecordedReports() const {
     return m_unrecorded;
+}
+
+CString CGraphicReports::unclaimedReports() const {
+    return m_unclaimed;
 }
 
 void CGraphicReports::deleteObjects() {

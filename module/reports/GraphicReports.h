@@ -58,6 +58,8 @@ public:
     int drawingOfRegister(const CString& path) const;
     // The reports whose final status the register refused, as "7, 9"; empty when every one was recorded.
     CString unrecordedReports() const;
+    // The reports whose claim the register refused, as "7, 9": they keep their status, unprepared.
+    CString unclaimedReports() const;
 
 private:
     // Reads the register's drawings, and stops the batch with a line saying what the register lacks
@@ -75,4 +77,5 @@ private:
     CStringArray m_registerDrawings; // file identities
     CArray<int, int> m_registerDrawingOf;
     CString m_unrecorded;
+    CString m_unclaimed;
 };
