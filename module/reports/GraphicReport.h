@@ -104,6 +104,12 @@ public:
     // lost with the session that made the claim). A report listed at 2 whose claiming run is gone is
     // taken over, and the command line says so.
     bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
+    // The claim as a batch run makes it: one the register refuses is tried again, as a final status is;
+    // when it stays refused the command line says so with the reason, the report remembers it, and the
+    // refusal is raised.
+    bool claimForRun(CStoredProcedure* procedure, int timeout);
+    // Whether the register refused the report's claim: the report keeps its status, unprepared.
+    bool claimRefused() const { return m_claimRefused; }
     // The status the report was listed under; -1 when it was loaded on its own.
     int getListedStatus() const { return m_listedStatus; }
     void setListedStatus(int status) { m_listedStatus = status; }
@@ -138,4 +144,5 @@ private:
     int m_pieShowLabelSegmentLines;
     int m_listedStatus = -1;
     int m_unrecordedStatus = 0;
+    bool m_claimRefused = false;
 };

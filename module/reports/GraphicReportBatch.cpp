@@ -446,6 +446,30 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
+    // A row another session holds may be free a moment later; a claim refused changed nothing, so it
+    // may run again.
+    const int tries = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return claimGraphicReport(procedure, timeout);
+        } catch (CEXKelmo* refused) {
+            if (kelmo_reports::registerLost(refused)) throw;
+            if (attempt < tries) {
+                refused->deleteException();
+                Sleep(static_cast<DWORD>(250) << (attempt - 1));
+                continue;
+            }
+            m_claimRefused = true;
+            CString what;
+            what.Format(L"Graphic report %i could not be claimed in the register", m_id);
+            acutPrintf(L"%s: %s - skipped\n", static_cast<const wchar_t*>(what),
+                       static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+            throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::claimForRun", 0, refused);
+        }
+    }
+}
+
 void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
     prepareReport(procedure, timeout, nullptr);
 }
@@ -456,7 +480,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
     CAcadDrawing* drawing = nullptr;
     try {
         try {
-            if (!claimGraphicReport(procedure, timeout)) {
+            if (!claimForRun(procedure, timeout)) {
                 acutPrintf(L"Graphic report %i is taken by another batch run - skipped\n", m_id);
                 return;
             }

@@ -151,7 +151,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             }
         }
         rows.close();
-        getRegisterDrawings(procedure, timeout);
+        checkRegister(procedure, timeout);
         for (int i = 0; i < ids.GetSize(); ++i) {
             CGraphicReport* report = new CGraphicReport();
             try {
@@ -253,6 +253,25 @@ void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeo
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+void CGraphicReports::checkRegister(CStoredProcedure* procedure, int timeout) {
+    // A register made before runs knew their own claims would refuse every report's claim, one by one,
+    // and the batch would end as if it had run: it stops here instead, before any report is claimed.
+    try {
+        getRegisterDrawings(procedure, timeout);
+        CGraphicReport probe; // no report has identifier 0: nothing is claimed
+        probe.claimGraphicReport(procedure, timeout);
+    } catch (CEXKelmo* failure) {
+        if (kelmo_reports::registerLost(failure)) throw;
+        CString reason = kelmo_reports::rootCause(failure);
+        reason.TrimRight(L'.');
+        const CString what = L"The register lacks what this batch calls (" + reason +
+                             L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by "
+                             L"column of graphic_report and __gr_claimGraphicReport with \"runID\" from sql/vxr.sql";
+        failure->deleteException();
+        throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReports::checkRegister", 0, nullptr);
+    }
+}
+
 void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
     KELMO_TRY
         for (int i = 0; i < m_count; ++i) {
@@ -268,6 +287,11 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
                 reportAndDelete(failure, m_reports[i]->getID());
             }
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
+            if (m_reports[i]->claimRefused()) {
+                CString id;
+                id.Format(L"%i", m_reports[i]->getID());
+                m_unclaimed += (m_unclaimed.IsEmpty() ? L"" : L", ") + id;
+            }
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
@@ -281,6 +305,10 @@ void CGraphicReports::noteUnrecorded(int reportID) {
 
 CString CGraphicReports::unrecordedReports() const {
     return m_unrecorded;
+}
+
+CString CGraphicReports::unclaimedReports() const {
+    return m_unclaimed;
 }
 
 void CGraphicReports::deleteObjects() {

@@ -58,8 +58,13 @@ public:
     int drawingOfRegister(const CString& path) const;
     // The reports whose final status the register refused, as "7, 9"; empty when every one was recorded.
     CString unrecordedReports() const;
+    // The reports whose claim the register refused, as "7, 9": they keep their status, unprepared.
+    CString unclaimedReports() const;
 
 private:
+    // Reads the register's drawings, and stops the batch with a line saying what the register lacks
+    // when it was made before this batch's calls.
+    void checkRegister(CStoredProcedure* procedure, int timeout);
     // The drawing of every report the register holds, whatever its status.
     void getRegisterDrawings(CStoredProcedure* procedure, int timeout);
     void noteUnrecorded(int reportID);
@@ -72,4 +77,5 @@ private:
     CStringArray m_registerDrawings; // file identities
     CArray<int, int> m_registerDrawingOf;
     CString m_unrecorded;
+    CString m_unclaimed;
 };

@@ -33,7 +33,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;      // the batch could not run: the register or the registration failed
 constexpr int kExitUsage = 2;       // wrong command line
 constexpr int kExitNoPrefs = 3;     // the server preferences are missing, cannot be read or hold no server
-constexpr int kExitUnrecorded = 4;  // a report's final status could not be recorded in the register
+constexpr int kExitUnrecorded = 4;  // a report's claim or final status could not be recorded in the register
 constexpr int kExitSignalled = 128; // plus the signal that stopped the batch, as a shell counts it
 
 const char* kUsage =
@@ -197,13 +197,21 @@ int prepare(const Options& o) {
     reports.getGraphicReports(&procedure, server, o.status, timeout);
     acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
     reports.prepareReports(&procedure, timeout);
+    int status = kExitOk;
+    const CString unclaimed = reports.unclaimedReports();
+    if (!unclaimed.IsEmpty()) {
+        std::cerr << "kelmobatch: graphic report(s) " << unclaimed.ToUtf8()
+                  << " could not be claimed in the register and were not prepared (standard output gives the "
+                     "reason)\n";
+        status = kExitUnrecorded;
+    }
     const CString unrecorded = reports.unrecordedReports();
     if (!unrecorded.IsEmpty()) {
         std::cerr << "kelmobatch: the final status of graphic report(s) " << unrecorded.ToUtf8()
                   << " could not be recorded in the register (standard output gives the reason)\n";
-        return kExitUnrecorded;
+        status = kExitUnrecorded;
     }
-    return kExitOk;
+    return status;
 }
 
 } // namespace
