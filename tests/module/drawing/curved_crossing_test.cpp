@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "DrawingTestSupport.h"
-#include "drawing/AcadUtilities.h"
 
 namespace {
 
@@ -17,15 +16,9 @@ drawingtest::Vertex at(double radius, double angle) {
     return {radius * std::cos(angle), radius * std::sin(angle), 0};
 }
 
-struct Case {
-    const char* shape;
-    std::initializer_list<drawingtest::Vertex> vertices;
-    bool crossing;
-};
-
 TEST(CurvedWallCrossing, ACornerAMillimetreInsideTheWallIsNoCrossingAndOneThroughItIs) {
     const double slot = 0.3 * M_PI / 180;
-    const Case cases[] = {
+    drawingtest::expectCrossings({
         {"corner 10 mm inside", {{0, 0, 0}, {10000, 0, quarter}, {0, 10000, 0}, at(9990, between)}, false},
         {"corner 1 mm inside", {{0, 0, 0}, {10000, 0, quarter}, {0, 10000, 0}, at(9999, between)}, false},
         {"corner 1 mm inside where a coarse chord meets the wall",
@@ -70,13 +63,7 @@ TEST(CurvedWallCrossing, ACornerAMillimetreInsideTheWallIsNoCrossingAndOneThroug
           {0, 16000, 0},
           {0, 10000, -quarter}},
          true},
-    };
-    CAcadUtilities utilities;
-    for (const Case& c : cases) {
-        AcDbPolyline* boundary = drawingtest::polyline(c.vertices);
-        EXPECT_EQ(utilities.crossesItself(boundary) != FALSE, c.crossing) << c.shape;
-        delete boundary;
-    }
+    });
 }
 
 } // namespace
