@@ -21,6 +21,7 @@ namespace spacecommands {
 namespace fs = std::filesystem;
 
 using cadhost_run::capture;
+using cadhost_run::handlesIn;
 using cadhost_run::Outcome;
 using cadhost_run::slurp;
 
@@ -38,18 +39,6 @@ struct Insert {
 
 inline fs::path generator() {
     return fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "commands" / "make_plans.py";
-}
-
-// The handles a plan generator lists beside its drawings ("NAME=HANDLE" lines), by name.
-inline std::map<std::string, std::string> handlesIn(const fs::path& list) {
-    std::map<std::string, std::string> handles;
-    std::ifstream lines(list);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t equals = line.find('=');
-        if (equals != std::string::npos) handles[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-    return handles;
 }
 
 class SpaceCommands : public ::testing::Test {
