@@ -31,10 +31,10 @@ namespace {
 
 constexpr double radiansPerDegree = 0.017453292519943295;
 
-// The typed values take what the preferences dialog and the Format page take: 0 to 9 decimals, a
-// text size above 0 up to 1000000, a rotation of up to a whole turn either way.
-constexpr int precisionMax = 9;
-constexpr double textSizeMax = 1000000.0;
+// The typed values take what the preferences dialog and the Format page take: the decimals and text
+// sizes a marker holds (0 to 9, above 0 up to 1000000), a rotation of up to a whole turn either way.
+constexpr int precisionMax = CMarkerBlock::precisionMax;
+constexpr double textSizeMax = CMarkerBlock::textSizeMax;
 constexpr double rotationLimit = 360.0;
 
 // Letter case counts: a definition named otherwise is not the marker's.

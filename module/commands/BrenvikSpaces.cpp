@@ -64,29 +64,6 @@ CString storedName(CBlockDWG* block) {
     return name.IsEmpty() ? block->getName() : name;
 }
 
-// True when the space's boundary (the definition's first polyline, lightweight or 2D, which the area
-// is measured from) crosses itself: its lobes offset each other, so no area measured from it is the space's.
-bool boundaryCrossesItself(CBlockDWG* block) {
-    AcDbBlockReference* reference = nullptr;
-    if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForRead) != Acad::eOk) return false;
-    kelmo_model::OpenedObject openedReference(reference);
-    AcDbBlockTableRecord* definition = nullptr;
-    if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return false;
-    kelmo_model::OpenedObject openedDefinition(definition);
-    AcDbBlockTableRecordIterator* iterator = nullptr;
-    if (definition->newIterator(iterator) != Acad::eOk) return false;
-    const std::unique_ptr<AcDbBlockTableRecordIterator> owned(iterator);
-    for (iterator->start(); !iterator->done(); iterator->step()) {
-        AcDbEntity* member = nullptr;
-        if (iterator->getEntity(member, AcDb::kForRead) != Acad::eOk) continue;
-        kelmo_model::OpenedObject openedMember(member);
-        AcDbPolyline form;
-        if (const AcDbPolyline* boundary = CAcadUtilities::asLightweight(member, form))
-            return CAcadUtilities().crossesItself(boundary) != FALSE;
-    }
-    return false;
-}
-
 void reportCrossing(CBlockDWG* block, const wchar_t* consequence) {
     acutPrintf(L"\tSpace %s (handle %s): the boundary crosses itself, so %s\n", static_cast<LPCWSTR>(block->getName()),
                static_cast<LPCWSTR>(block->CBlock::getHandle()), consequence);
@@ -307,7 +284,7 @@ void createRoomAreaCSV() {
             if (!block) continue;
             const CString identifier = block->getBlockIdentifier();
             if (identifier.Left(5) != L"ROOM-") continue;
-            if (boundaryCrossesItself(block)) reportCrossing(block, L"its stored area is not a measured one");
+            if (block->boundaryCrossesItself()) reportCrossing(block, L"its stored area is not a measured one");
             const bool imperial = csvImperial(block->getKnownUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);

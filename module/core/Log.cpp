@@ -1,7 +1,5 @@
 #include "core/Log.h"
 
-#include <optional>
-
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
@@ -51,6 +49,29 @@ bool notStarted(const CString& path) {
     return !CFileUtilities::fileExists(path) || (CFile::GetStatus(path, status) && status.m_size == 0);
 }
 
+// A new log in memory, its root element and nothing in it yet; the root.
+IXMLDOMNodePtr newLog(IXMLDOMDocumentPtr& document, const CString& rootName, const CString& namespaceURI,
+                      const CString& stylesheet) {
+    document.CreateInstance(L"Msxml2.DOMDocument");
+    document->appendChild(document->createProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\""));
+    if (!stylesheet.IsEmpty()) {
+        const CString data = L"type=\"text/xsl\" href=\"" + stylesheet + L"\"";
+        document->appendChild(document->createProcessingInstruction(L"xml-stylesheet", data.GetString()));
+    }
+    document->appendChild(document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
+                                               _bstr_t(rootName.GetString()), _bstr_t(namespaceURI.GetString())));
+    return document->selectSingleNode(L"/*");
+}
+
+// The log to add an entry to: read from its file, or made new for a log not written yet, so that the
+// entry's save is the log's only one while it is locked (the lock holds the file that save replaces,
+// and a second save would let another process in meanwhile). Null root when the file does not load.
+IXMLDOMNodePtr openLog(IXMLDOMDocumentPtr& document, const CString& path, const wchar_t* rootName,
+                       const wchar_t* stylesheet) {
+    if (notStarted(path)) return newLog(document, rootName, logNamespace(L"/") + rootName, stylesheet);
+    return loadRoot(document, path);
+}
+
 } // namespace
 
 void CLog::outputToFile(CString path, CString text) {
@@ -81,15 +102,9 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
     KELMO_TRY
         // Runs that share the log each add their entry to what the others wrote.
         win::FileUpdateLock lock(path);
-        std::optional<win::FileUpdateLock> begun;
-        if (notStarted(path)) {
-            createXMLDocument(path, L"errors", logNamespace(L"/errors"), L"errorLog.xsl");
-            // The log begun is a new file, which another run may have opened since: hold it too.
-            begun.emplace(path);
-        }
         ComScope com;
         IXMLDOMDocumentPtr document;
-        IXMLDOMNodePtr root = loadRoot(document, path);
+        IXMLDOMNodePtr root = openLog(document, path, L"errors", L"errorLog.xsl");
         // A log that does not load, or whose root is another, is left as it is.
         if (root == nullptr || CString(static_cast<const wchar_t*>(root->GetnodeName())) != L"errors") {
             return FALSE;
@@ -103,14 +118,9 @@ BOOL CLog::writeToXMLErrorLog(CString path, CEXKelmo* exception) {
 void CLog::writeToXMLDebugLog(CString path, CString description, IXMLDOMNodePtr node) {
     KELMO_TRY
         win::FileUpdateLock lock(path);
-        std::optional<win::FileUpdateLock> begun;
-        if (notStarted(path)) {
-            createXMLDocument(path, L"debugging", logNamespace(L"/debugging"), L"debugLog.xsl");
-            begun.emplace(path);
-        }
         ComScope com;
         IXMLDOMDocumentPtr document;
-        IXMLDOMNodePtr root = loadRoot(document, path);
+        IXMLDOMNodePtr root = openLog(document, path, L"debugging", L"debugLog.xsl");
         if (root == nullptr) {
             throw new CEXInvalidXMLFile(L"", kelmoSourceFile, L"CLog::writeToXMLDebugLog", path);
         }
@@ -126,14 +136,7 @@ void CLog::createXMLDocument(CString path, CString rootName, CString namespaceUR
     KELMO_TRY
         ComScope com;
         IXMLDOMDocumentPtr document;
-        document.CreateInstance(L"Msxml2.DOMDocument");
-        document->appendChild(document->createProcessingInstruction(L"xml", L"version=\"1.0\" encoding=\"UTF-8\""));
-        if (!stylesheet.IsEmpty()) {
-            const CString data = L"type=\"text/xsl\" href=\"" + stylesheet + L"\"";
-            document->appendChild(document->createProcessingInstruction(L"xml-stylesheet", data.GetString()));
-        }
-        document->appendChild(document->createNode(_variant_t(static_cast<short>(NODE_ELEMENT)),
-                                                   _bstr_t(rootName.GetString()), _bstr_t(namespaceURI.GetString())));
+        newLog(document, rootName, namespaceURI, stylesheet);
         saveLog(document, path, L"CLog::createXMLDocument");
     KELMO_CATCH(L"CLog::createXMLDocument")
 }

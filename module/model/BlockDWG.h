@@ -122,6 +122,9 @@ public:
     // scaled unevenly for the perimeter) leaves the stored value, and the command line says why.
     void recalculateArea(AcApDocument* document);
     void recalculatePerimeter(AcApDocument* document);
+    // True when the boundary the area is measured from (the definition's first polyline, lightweight or
+    // 2D) crosses itself: its lobes offset each other, so no area measured from it is the space's.
+    bool boundaryCrossesItself() const;
     void convertUnits(int units);
 
     // XML form.

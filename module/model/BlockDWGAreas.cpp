@@ -239,6 +239,14 @@ private:
 
 } // namespace
 
+bool CBlockDWG::boundaryCrossesItself() const {
+    AcDbBlockReference* reference = nullptr;
+    if (acdbOpenObject(reference, m_objectId, AcDb::kForRead) != Acad::eOk) return false;
+    OpenedObject openedReference(reference);
+    const OpenedBoundary boundary(reference);
+    return boundary.polyline() && CAcadUtilities().crossesItself(boundary.polyline()) != FALSE;
+}
+
 void CBlockDWG::keepStored(const wchar_t* reason, const wchar_t* value) {
     acutPrintf(L"\tSpace %s (handle %s): %s, so its %s is kept as stored\n", static_cast<LPCWSTR>(getName()),
                static_cast<LPCWSTR>(CBlock::getHandle()), reason, value);

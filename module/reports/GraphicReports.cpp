@@ -64,6 +64,15 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
     report.recordStatus(procedure, timeout, failed);
 }
 
+// Where the file the path reaches stands among the file identities; -1 when it is not among them or
+// the path reaches nothing.
+int indexOfFile(const CStringArray& files, const CString& path) {
+    const CString file = CFileUtilities::fileIdentity(path);
+    for (int i = 0; !file.IsEmpty() && i < files.GetSize(); ++i)
+        if (files[i] == file) return i;
+    return -1;
+}
+
 volatile std::sig_atomic_t g_stop = 0;
 
 } // namespace
@@ -199,11 +208,8 @@ void CGraphicReports::addGraphicReport(CGraphicReport* report) {
 }
 
 int CGraphicReports::writtenBy(const CString& path) const {
-    const CString file = CFileUtilities::fileIdentity(path);
-    if (file.IsEmpty()) return 0;
-    for (int i = 0; i < m_written.GetSize(); ++i)
-        if (m_written[i] == file) return m_writtenBy[i];
-    return 0;
+    const int at = indexOfFile(m_written, path);
+    return at < 0 ? 0 : m_writtenBy[at];
 }
 
 void CGraphicReports::noteWritten(const CString& path, int reportID) {
@@ -212,19 +218,12 @@ void CGraphicReports::noteWritten(const CString& path, int reportID) {
 }
 
 bool CGraphicReports::isDrawingOfRun(const CString& path) const {
-    const CString file = CFileUtilities::fileIdentity(path);
-    if (file.IsEmpty()) return false;
-    for (int i = 0; i < m_drawings.GetSize(); ++i)
-        if (m_drawings[i] == file) return true;
-    return false;
+    return indexOfFile(m_drawings, path) >= 0;
 }
 
 int CGraphicReports::drawingOfRegister(const CString& path) const {
-    const CString file = CFileUtilities::fileIdentity(path);
-    if (file.IsEmpty()) return 0;
-    for (int i = 0; i < m_registerDrawings.GetSize(); ++i)
-        if (m_registerDrawings[i] == file) return m_registerDrawingOf[i];
-    return 0;
+    const int at = indexOfFile(m_registerDrawings, path);
+    return at < 0 ? 0 : m_registerDrawingOf[at];
 }
 
 void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeout) {

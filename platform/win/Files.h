@@ -69,8 +69,9 @@ bool matchesWildcard(const std::wstring& name, const std::wstring& pattern);
 // Holds a file locked, for as long as it lives, against other processes locking it the same way:
 // for reading a file, changing it and writing it back when the write replaces the file (written
 // beside it and renamed over it), so that a lock won on a file replaced meanwhile is taken again on
-// the new one. A missing file is created empty to be locked. Nothing is locked (held() false) when
-// the file cannot be opened, a folder on the way missing say.
+// the new one. One write back while it is held: the lock stays on the file that write replaced, so
+// another process may lock the new file at once. A missing file is created empty to be locked.
+// Nothing is locked (held() false) when the file cannot be opened, a folder on the way missing say.
 class FileUpdateLock {
 public:
     explicit FileUpdateLock(const wchar_t* path);

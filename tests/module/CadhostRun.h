@@ -1,12 +1,14 @@
 #pragma once
 // cadhost run by the tests as a user runs it: a shell command in the test's folder whose output and
-// errors are kept in out.txt and err.txt there, and files read back whole.
+// errors are kept in out.txt and err.txt there, files read back whole, and the handles that the plan
+// generators list.
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -44,6 +46,18 @@ inline std::string capture(const std::string& command) {
     while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, read);
     ::pclose(pipe);
     return text;
+}
+
+// The handles a plan generator lists beside its drawings ("NAME=HANDLE" lines), by name.
+inline std::map<std::string, std::string> handlesIn(const fs::path& list) {
+    std::map<std::string, std::string> handles;
+    std::ifstream lines(list);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) handles[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return handles;
 }
 
 // Runs the command line in the folder; its exit status (-1 when it did not exit), output and errors.

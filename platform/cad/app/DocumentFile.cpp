@@ -1,7 +1,6 @@
 #include "cad/app/DocumentFile.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,14 +138,6 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
     return ok;
 }
 
-std::string temporaryPrefix(const std::string& fileName) {
-    return win::temporaryPrefix(fileName);
-}
-
-void removeStaleTemporaries(const std::string& realTarget) {
-    win::removeStaleTemporaries(realTarget);
-}
-
 Replacement::~Replacement() {
     abandon();
 }
@@ -187,9 +178,8 @@ bool Replacement::open(const std::string& target) {
     } else {
         mode_ = 0644;
     }
-    std::string folder = folderOf(real_);
-    std::string tmpl = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(name) + "XXXXXX";
-    fd_ = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    // Held locked until the file is in place, so that another save does not take it for stale.
+    fd_ = win::makeTemporary(real_, temp_);
     if (fd_ < 0) {
         int error = errno;
         // The file itself may be writable: say that it is the folder that is not.
@@ -197,9 +187,6 @@ bool Replacement::open(const std::string& target) {
             return fail(writeErrorText(error) + " (no file may be made in its folder)");
         return fail(writeErrorText(error));
     }
-    temp_ = tmpl;
-    // Held until the file is in place, so that another save does not take it for stale.
-    ::flock(fd_, LOCK_EX);
     return true;
 }
 
@@ -236,7 +223,7 @@ bool Replacement::commit() {
         ::fsync(folder);
         ::close(folder);
     }
-    removeStaleTemporaries(real_);
+    win::removeStaleTemporaries(real_);
     return true;
 }
 

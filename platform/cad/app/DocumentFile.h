@@ -48,9 +48,4 @@ private:
     unsigned mode_ = 0644;
 };
 
-// The temporaries ".~NAME.XXXXXX" of target that no running write holds; removes them.
-void removeStaleTemporaries(const std::string& realTarget);
-// The temporary files' prefix for a target file name: ".~NAME." (NAME shortened to fit).
-std::string temporaryPrefix(const std::string& fileName);
-
 } // namespace docfile

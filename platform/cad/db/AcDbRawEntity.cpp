@@ -38,14 +38,16 @@ AcGeVector3d normalOf(const AcDbDxfTags& t, size_t from, size_t to) {
     return AcGeVector3d::kZAxis;
 }
 
+// Where an old-style polyline's own tags end: its "0 VERTEX" records follow them.
+size_t ownTagsEnd(const AcDbDxfTags& t) {
+    for (size_t i = 0; i < t.size(); ++i)
+        if (t[i].first == 0) return i;
+    return t.size();
+}
+
 // Old-style polylines carry their vertices as "0 VERTEX" records inside their tags.
 void heavyPolyline(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) {
-    size_t mainEnd = t.size();
-    for (size_t i = 0; i < t.size(); ++i)
-        if (t[i].first == 0) {
-            mainEnd = i;
-            break;
-        }
+    const size_t mainEnd = ownTagsEnd(t);
     int flags = 0;
     double elevation = 0;
     for (size_t i = 0; i < mainEnd; ++i) {
@@ -189,12 +191,7 @@ Acad::ErrorStatus AcDbPolyline::convertFrom(AcDbEntity*& entity, Adesk::Boolean 
     // Replacing the entity in its database is no stand-in's business: only the copy is made.
     if (transferId) return Acad::eNotImplementedYet;
     const AcDbDxfTags& t = raw->tags();
-    size_t mainEnd = t.size();
-    for (size_t i = 0; i < t.size(); ++i)
-        if (t[i].first == 0) {
-            mainEnd = i;
-            break;
-        }
+    const size_t mainEnd = ownTagsEnd(t);
     int flags = 0;
     double elevation = 0, thickness = 0, startWidth = 0, endWidth = 0;
     for (size_t i = 0; i < mainEnd; ++i) {

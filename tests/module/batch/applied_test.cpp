@@ -1,37 +1,18 @@
 // A report prepared from the register on the report plan (tests/data/reports/make_report_plans.py), whose
 // markers cadhost placed first: the copy and the plot show the report applied.
-#include <cstdio>
-
-#include "BatchTestSupport.h"
+#include "ReportPlans.h"
 #include "support/EntryFixture.h"
 
 namespace batchtest {
 namespace {
 
-std::string capture(const std::string& command) {
-    std::string text;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return text;
-    char buffer[4096];
-    size_t read = 0;
-    while ((read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, read);
-    ::pclose(pipe);
-    return text;
-}
-
-class Applied : public BatchTest {
+class Applied : public ReportPlans {
 protected:
     void SetUp() override {
-        BatchTest::SetUp();
-        if (IsSkipped()) return;
+        ReportPlans::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
         const fs::path cadhost = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
         const fs::path module = fs::path(KELMO_BINARY_DIR) / "module" / "libkelmo.so";
-        ASSERT_EQ(
-            std::system(("/usr/bin/python3 '" + generator.string() + "' '" + (dir / "plans").string() + "'").c_str()),
-            0);
-        std::istringstream lines(slurp(dir / "plans" / "handles.txt"));
-        for (std::string line; std::getline(lines, line);)
-            handles[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
         // The legend and pie-chart markers, made as a planner makes them.
         const fs::path prefs = dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg";
         fs::create_directories(prefs.parent_path());
@@ -44,22 +25,12 @@ protected:
                                   .c_str()),
                   0);
     }
-    std::vector<std::string> facts(const fs::path& drawing) const {
-        std::vector<std::string> found;
-        std::istringstream lines(
-            capture("/usr/bin/python3 '" + generator.string() + "' dump '" + drawing.string() + "'"));
-        for (std::string line; std::getline(lines, line);) found.push_back(line);
-        return found;
-    }
     static std::vector<std::string> starting(const std::vector<std::string>& facts, const std::string& prefix) {
         std::vector<std::string> found;
         for (const std::string& fact : facts)
             if (fact.rfind(prefix, 0) == 0) found.push_back(fact);
         return found;
     }
-
-    fs::path generator = fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "reports" / "make_report_plans.py";
-    std::map<std::string, std::string> handles;
 };
 
 TEST_F(Applied, ThePreparedCopyAndPlotShowTheReportsHatchesLayersLinkLineLegendAndPie) {

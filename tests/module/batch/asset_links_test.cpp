@@ -2,25 +2,14 @@
 // the asset is named with its error and the rest of the report is prepared, on the report plan
 // (tests/data/reports/make_report_plans.py).
 #include <algorithm>
-#include <cstdio>
 
-#include "BatchTestSupport.h"
+#include "ReportPlans.h"
 
 namespace batchtest {
 namespace {
 
-class AssetLinks : public BatchTest {
+class AssetLinks : public ReportPlans {
 protected:
-    void SetUp() override {
-        BatchTest::SetUp();
-        if (IsSkipped()) return;
-        ASSERT_EQ(
-            std::system(("/usr/bin/python3 '" + generator.string() + "' '" + (dir / "plans").string() + "'").c_str()),
-            0);
-        std::istringstream lines(slurp(dir / "plans" / "handles.txt"));
-        for (std::string line; std::getline(lines, line);)
-            handles[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
-    }
     std::string category(const std::string& id, const std::string& title, const std::string& colour) const {
         return pgQuery(database,
                        "INSERT INTO report_category (report_id, title, hatch_pattern, hatch_angle, hatch_colour, "
@@ -28,23 +17,13 @@ protected:
                            id + ", '" + title + "', 'SOLID', 0, '" + colour + "', 1, 'HATCH-" + title +
                            "') RETURNING id")[0][0];
     }
-    std::vector<std::string> facts(const fs::path& drawing) const {
+    // The drawing's hatches, "hatch|LAYER" each.
+    std::vector<std::string> hatchesOf(const fs::path& drawing) const {
         std::vector<std::string> found;
-        FILE* pipe =
-            ::popen(("/usr/bin/python3 '" + generator.string() + "' dump '" + drawing.string() + "'").c_str(), "r");
-        std::string text;
-        char buffer[4096];
-        for (size_t read = 0; pipe && (read = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            text.append(buffer, read);
-        if (pipe) ::pclose(pipe);
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);)
-            if (line.rfind("hatch|", 0) == 0) found.push_back(line.substr(0, line.find("|SOLID|")));
+        for (const std::string& fact : facts(drawing))
+            if (fact.rfind("hatch|", 0) == 0) found.push_back(fact.substr(0, fact.find("|SOLID|")));
         return found;
     }
-
-    fs::path generator = fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "reports" / "make_report_plans.py";
-    std::map<std::string, std::string> handles;
 };
 
 TEST_F(AssetLinks, AnAssetWhoseHyperlinksDoNotFitIsNamedAndTheRestOfTheReportIsPrepared) {
@@ -76,7 +55,7 @@ TEST_F(AssetLinks, AnAssetWhoseHyperlinksDoNotFitIsNamedAndTheRestOfTheReportIsP
     EXPECT_NE(r.out.find("eXdataSizeExceeded.\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\tapplying category OFFICES.\n"), std::string::npos) << r.out;
     // Both desks and the office are coloured.
-    std::vector<std::string> hatches = facts(dir / "copies" / "report_plan.dxf");
+    std::vector<std::string> hatches = hatchesOf(dir / "copies" / "report_plan.dxf");
     std::sort(hatches.begin(), hatches.end());
     EXPECT_EQ(hatches, (std::vector<std::string>{"hatch|HATCH-DESKS", "hatch|HATCH-DESKS", "hatch|HATCH-OFFICES"}));
 }

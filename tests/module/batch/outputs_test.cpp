@@ -1,42 +1,12 @@
 // What a batch run writes: never one file twice, never over a drawing of the run, output names that
 // are refused when they hold a folder or clean to nothing, and names up to the file-name limit.
-#include "BatchTestSupport.h"
+#include "ReportCases.h"
 
 namespace batchtest {
 namespace {
 
-struct Case {
-    const char* what;
-    Report report;
-    int status;
-};
-
-class Outputs : public BatchTest {
-protected:
-    // Adds the reports in order, runs the batch and checks each final status, in the register and on
-    // the command line; the run's outcome.
-    Outcome prepare(std::vector<Case>& cases) {
-        for (Case& c : cases) {
-            c.report.title = c.what;
-            ids.push_back(add(c.report));
-        }
-        Outcome r = run();
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
-        for (size_t i = 0; i < cases.size(); ++i) {
-            const std::string line =
-                "Graphic report " + std::to_string(ids[i]) + ": status " + std::to_string(cases[i].status) + "\n";
-            EXPECT_EQ(statusOf(ids[i]), cases[i].status) << cases[i].what << "\n" << r.out;
-            EXPECT_NE(r.out.find(line), std::string::npos) << cases[i].what << "\n" << r.out;
-        }
-        return r;
-    }
-    static Report named(const std::string& outputFilename) {
-        Report r;
-        r.outputFilename = outputFilename;
-        return r;
-    }
-    std::vector<int> ids;
-};
+using Case = ReportCase;
+using Outputs = ReportCases;
 
 TEST_F(Outputs, AFileTheRunHasWrittenIsNeverWrittenAgainAndANameThatCleansToNothingIsRefused) {
     Report xmlOverFirst = named("other");

@@ -3,47 +3,20 @@
 // output names the file system cannot take or that only look alike.
 #include <libxml/parser.h>
 
-#include "BatchTestSupport.h"
+#include "ReportCases.h"
 
 namespace batchtest {
 namespace {
 
-struct Case {
-    const char* what;
-    Report report;
-    int status;
-};
+using Case = ReportCase;
 
-class Targets : public BatchTest {
+class Targets : public ReportCases {
 protected:
-    // Adds the reports in order, runs the batch and checks each final status, in the register and on
-    // the command line; the run's outcome.
-    Outcome prepare(std::vector<Case>& cases) {
-        for (Case& c : cases) {
-            if (c.report.title == "Report") c.report.title = c.what;
-            ids.push_back(add(c.report));
-        }
-        Outcome r = run();
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
-        for (size_t i = 0; i < cases.size(); ++i) {
-            const std::string line =
-                "Graphic report " + std::to_string(ids[i]) + ": status " + std::to_string(cases[i].status) + "\n";
-            EXPECT_EQ(statusOf(ids[i]), cases[i].status) << cases[i].what << "\n" << r.out;
-            EXPECT_NE(r.out.find(line), std::string::npos) << cases[i].what << "\n" << r.out;
-        }
-        return r;
-    }
-    static Report named(const std::string& outputFilename) {
-        Report r;
-        r.outputFilename = outputFilename;
-        return r;
-    }
     // Another copy of the plan in the plans folder; its bytes.
     std::string plan(const std::string& name) const {
         fs::copy_file(dir / "plans" / "plan_mm.dxf", dir / "plans" / name);
         return slurp(dir / "plans" / name);
     }
-    std::vector<int> ids;
 };
 
 TEST_F(Targets, ATargetReachedThroughALinkedFolderIsTheFileItReachesAndIsNotWrittenOver) {

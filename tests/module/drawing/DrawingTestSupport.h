@@ -2,11 +2,13 @@
 // Drawings built in the tests, and the module's exception chains read back.
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
 #include "drawing/AcadDrawing.h"
+#include "drawing/AcadUtilities.h"
 #include "support/HostFixture.h"
 
 inline void PrintTo(const CString& text, std::ostream* out) {
@@ -65,12 +67,28 @@ struct Vertex {
     double y;
     double bulge;
 };
-inline AcDbPolyline* polyline(std::initializer_list<Vertex> vertices, bool closed = true) {
+inline AcDbPolyline* polyline(const std::vector<Vertex>& vertices, bool closed = true) {
     auto* line = new AcDbPolyline();
     unsigned int i = 0;
     for (const Vertex& v : vertices) line->addVertexAt(i++, AcGePoint2d(v.x, v.y), v.bulge);
     line->setClosed(closed);
     return line;
+}
+
+// A boundary, and whether it counts as crossing itself.
+struct CrossingCase {
+    const char* shape;
+    std::vector<Vertex> vertices;
+    bool crossing;
+};
+// Each row's boundary crosses itself or not as the row says; a failing row names its shape.
+inline void expectCrossings(const std::vector<CrossingCase>& cases) {
+    CAcadUtilities utilities;
+    for (const CrossingCase& c : cases) {
+        AcDbPolyline* boundary = polyline(c.vertices);
+        EXPECT_EQ(utilities.crossesItself(boundary) != FALSE, c.crossing) << c.shape;
+        delete boundary;
+    }
 }
 
 // The host's document wrapped as an open working drawing that is left open.

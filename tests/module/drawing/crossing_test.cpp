@@ -3,18 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "DrawingTestSupport.h"
-#include "drawing/AcadUtilities.h"
 
 namespace {
 
-struct Case {
-    const char* shape;
-    std::initializer_list<drawingtest::Vertex> vertices;
-    bool crossing;
-};
-
 TEST(BoundaryCrossing, OnlyEdgesThatCrossOrTouchAnotherEdgeCount) {
-    const Case cases[] = {
+    drawingtest::expectCrossings({
         {"square", {{0, 0, 0}, {1000, 0, 0}, {1000, 1000, 0}, {0, 1000, 0}}, false},
         {"square drawn clockwise", {{0, 0, 0}, {0, 1000, 0}, {1000, 1000, 0}, {1000, 0, 0}}, false},
         {"bow tie of equal lobes", {{0, 0, 0}, {8000, 5000, 0}, {8000, 0, 0}, {0, 5000, 0}}, true},
@@ -31,13 +24,7 @@ TEST(BoundaryCrossing, OnlyEdgesThatCrossOrTouchAnotherEdgeCount) {
          {{0, 0, -1.0}, {1000, 0, 0}, {1000, 200, 0}, {0, 200, 0}},
          true},
         {"circle of two arcs", {{0, 0, 1.0}, {1000, 0, 1.0}}, false},
-    };
-    CAcadUtilities utilities;
-    for (const Case& c : cases) {
-        AcDbPolyline* boundary = drawingtest::polyline(c.vertices);
-        EXPECT_EQ(utilities.crossesItself(boundary) != FALSE, c.crossing) << c.shape;
-        delete boundary;
-    }
+    });
 }
 
 } // namespace

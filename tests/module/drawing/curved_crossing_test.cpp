@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "DrawingTestSupport.h"
-#include "drawing/AcadUtilities.h"
 
 namespace {
 
@@ -17,15 +16,18 @@ drawingtest::Vertex at(double radius, double angle) {
     return {radius * std::cos(angle), radius * std::sin(angle), 0};
 }
 
-struct Case {
-    const char* shape;
-    std::initializer_list<drawingtest::Vertex> vertices;
-    bool crossing;
-};
+// A room beyond the wall whose slot reaches towards it, its tip at that radius.
+std::vector<drawingtest::Vertex> slotRoom(double tip) {
+    const double slot = 0.3 * M_PI / 180;
+    return {{10000, 0, 0},     {16000, 0, 0},
+            {16000, 14300, 0}, at(10100, between - slot),
+            at(tip, between),  at(10100, between + slot),
+            {16000, 14700, 0}, {16000, 16000, 0},
+            {0, 16000, 0},     {0, 10000, -quarter}};
+}
 
 TEST(CurvedWallCrossing, ACornerAMillimetreInsideTheWallIsNoCrossingAndOneThroughItIs) {
-    const double slot = 0.3 * M_PI / 180;
-    const Case cases[] = {
+    drawingtest::expectCrossings({
         {"corner 10 mm inside", {{0, 0, 0}, {10000, 0, quarter}, {0, 10000, 0}, at(9990, between)}, false},
         {"corner 1 mm inside", {{0, 0, 0}, {10000, 0, quarter}, {0, 10000, 0}, at(9999, between)}, false},
         {"corner 1 mm inside where a coarse chord meets the wall",
@@ -34,49 +36,10 @@ TEST(CurvedWallCrossing, ACornerAMillimetreInsideTheWallIsNoCrossingAndOneThroug
         {"corner 1 mm outside", {{0, 0, 0}, {10000, 0, quarter}, {0, 10000, 0}, at(10001, between)}, true},
         // Touching the wall at one point is refused as a crossing is.
         {"corner on the wall", {{0, 0, 0}, {10000, 0, quarter}, {0, 10000, 0}, at(10000, M_PI / 4)}, true},
-        {"room beyond the wall, a slot ending 1 mm short of it",
-         {{10000, 0, 0},
-          {16000, 0, 0},
-          {16000, 14300, 0},
-          at(10100, between - slot),
-          at(10001, between),
-          at(10100, between + slot),
-          {16000, 14700, 0},
-          {16000, 16000, 0},
-          {0, 16000, 0},
-          {0, 10000, -quarter}},
-         false},
-        {"room beyond the wall, a slot 5 mm through it",
-         {{10000, 0, 0},
-          {16000, 0, 0},
-          {16000, 14300, 0},
-          at(10100, between - slot),
-          at(9995, between),
-          at(10100, between + slot),
-          {16000, 14700, 0},
-          {16000, 16000, 0},
-          {0, 16000, 0},
-          {0, 10000, -quarter}},
-         true},
-        {"room beyond the wall, a slot 1 mm through it",
-         {{10000, 0, 0},
-          {16000, 0, 0},
-          {16000, 14300, 0},
-          at(10100, between - slot),
-          at(9999, between),
-          at(10100, between + slot),
-          {16000, 14700, 0},
-          {16000, 16000, 0},
-          {0, 16000, 0},
-          {0, 10000, -quarter}},
-         true},
-    };
-    CAcadUtilities utilities;
-    for (const Case& c : cases) {
-        AcDbPolyline* boundary = drawingtest::polyline(c.vertices);
-        EXPECT_EQ(utilities.crossesItself(boundary) != FALSE, c.crossing) << c.shape;
-        delete boundary;
-    }
+        {"room beyond the wall, a slot ending 1 mm short of it", slotRoom(10001), false},
+        {"room beyond the wall, a slot 5 mm through it", slotRoom(9995), true},
+        {"room beyond the wall, a slot 1 mm through it", slotRoom(9999), true},
+    });
 }
 
 } // namespace

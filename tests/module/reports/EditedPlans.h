@@ -1,30 +1,16 @@
 #pragma once
 // The report plan through cadhost with one-category reports, the drawings changed between runs by
 // ezdxf (edit_plans.py) as another program or a planner would, and the plots' pixels.
-#include <cairo.h>
-
 #include <algorithm>
 
 #include "ReportsHost.h"
+#include "module/PlotPixels.h"
 
 namespace reportstest {
 
 // How many pixels of the plot are exactly the colour ("#RRGGBB").
 inline size_t pixelsOf(const fs::path& png, const std::string& colour) {
-    const std::uint32_t rgb = static_cast<std::uint32_t>(std::stoul(colour.substr(1), nullptr, 16));
-    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-    size_t found = 0;
-    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
-        const int width = cairo_image_surface_get_width(image);
-        const int height = cairo_image_surface_get_height(image);
-        const int stride = cairo_image_surface_get_stride(image);
-        const unsigned char* data = cairo_image_surface_get_data(image);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if ((*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF) == rgb) ++found;
-    }
-    cairo_surface_destroy(image);
-    return found;
+    return plot_pixels::pixelsOf(png, static_cast<std::uint32_t>(std::stoul(colour.substr(1), nullptr, 16)));
 }
 
 class EditedPlans : public ReportsHost {

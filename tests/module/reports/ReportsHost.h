@@ -29,12 +29,7 @@ protected:
         fs::create_directories(plans);
         ezdxf = std::system(
                     ("/usr/bin/python3 '" + reportGenerator().string() + "' '" + plans.string() + "'").c_str()) == 0;
-        std::istringstream lines(slurpText(plans / "handles.txt"));
-        std::string line;
-        while (std::getline(lines, line)) {
-            const size_t equals = line.find('=');
-            if (equals != std::string::npos) handles[line.substr(0, equals)] = line.substr(equals + 1);
-        }
+        handles = spacecommands::handlesIn(plans / "handles.txt");
     }
     static void TearDownTestSuite() { fs::remove_all(plans); }
 

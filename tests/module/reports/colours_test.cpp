@@ -1,9 +1,8 @@
 // Colours given again through cadhost: a later colour replaces the earlier one, a report applied twice
 // leaves the drawing as applied once, and asset colours lie over room colours and under the drawing's
 // own entities; the saved drawings read back by ezdxf in their draw order, and the plots' pixels.
-#include <cairo.h>
-
 #include "ReportsHost.h"
+#include "module/PlotPixels.h"
 
 namespace reportstest {
 namespace {
@@ -18,22 +17,7 @@ const Colour blue{"#3030C0", 0x3030C0};
 const Colour yellow{"#FFFF00", 0xFFFF00}; // what "msc_has" gives
 const Colour amber{"#E0A000", 0xE0A000};
 
-// How many pixels of the plot are exactly the colour.
-size_t pixelsOf(const fs::path& png, std::uint32_t rgb) {
-    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-    size_t found = 0;
-    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
-        const int width = cairo_image_surface_get_width(image);
-        const int height = cairo_image_surface_get_height(image);
-        const int stride = cairo_image_surface_get_stride(image);
-        const unsigned char* data = cairo_image_surface_get_data(image);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if ((*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF) == rgb) ++found;
-    }
-    cairo_surface_destroy(image);
-    return found;
-}
+using plot_pixels::pixelsOf;
 
 class Colours : public ReportsHost {
 protected:

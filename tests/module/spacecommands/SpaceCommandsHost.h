@@ -21,6 +21,7 @@ namespace spacecommands {
 namespace fs = std::filesystem;
 
 using cadhost_run::capture;
+using cadhost_run::handlesIn;
 using cadhost_run::Outcome;
 using cadhost_run::slurp;
 

@@ -1,11 +1,10 @@
 // "mdb" puts a block's entities back in the order the block draws them, where the block lay among the
 // drawing's entities: a square the block's draw-order table brought to the front stays in front, and what
 // was drawn over the block stays over it, in the saved drawing and on the plot.
-#include <cairo.h>
-
 #include <cstdint>
 
 #include "WrittenPlans.h"
+#include "module/PlotPixels.h"
 
 namespace utilities {
 namespace {
@@ -14,22 +13,7 @@ constexpr std::uint32_t kBlue = 0x1E1EC8;  // 30, 30, 200
 constexpr std::uint32_t kRed = 0xC81E1E;   // 200, 30, 30
 constexpr std::uint32_t kGreen = 0x1EC81E; // 30, 200, 30
 
-// How many pixels of the plot are exactly the colour.
-size_t pixelsOf(const fs::path& png, std::uint32_t rgb) {
-    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-    size_t found = 0;
-    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
-        const int width = cairo_image_surface_get_width(image);
-        const int height = cairo_image_surface_get_height(image);
-        const int stride = cairo_image_surface_get_stride(image);
-        const unsigned char* data = cairo_image_surface_get_data(image);
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                if ((*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF) == rgb) ++found;
-    }
-    cairo_surface_destroy(image);
-    return found;
-}
+using plot_pixels::pixelsOf;
 
 TEST_F(WrittenPlans, DeletedBlockKeepsTheOrderItsEntitiesWereDrawnIn) {
     const std::string insert = ask("handle", plans / "stacked.dxf", "PANEL");
