@@ -83,6 +83,23 @@ CString readerWarnings(CAcadDrawing* drawing) {
     return text;
 }
 
+// Runs a register call again, a quarter and then half a second later, while the register refuses it (a
+// row another session holds, an update past the statement timeout): either may pass a moment later. A
+// register that is gone is not waited for; the last refusal is the caller's.
+template <typename Call>
+auto triedAgain(Call call) -> decltype(call()) {
+    const int tries = 3;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return call();
+        } catch (CEXKelmo* refused) {
+            if (kelmo_reports::registerLost(refused) || attempt == tries) throw;
+            refused->deleteException();
+            Sleep(static_cast<DWORD>(250) << (attempt - 1));
+        }
+    }
+}
+
 // The register's reason in one line: its first, without the server's label.
 CString reasonInALine(CString reason) {
     const int end = reason.FindOneOf(L"\r\n");
@@ -389,28 +406,17 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
 }
 
 void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why) {
-    // A row another session holds, or an update past the statement timeout, may pass a moment later;
-    // a register that is gone is not waited for here.
-    const int tries = 3;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            setGraphicReportStatus(procedure, timeout, status);
-            m_unrecordedStatus = 0;
-            break;
-        } catch (CEXKelmo* refused) {
-            if (kelmo_reports::registerLost(refused)) throw;
-            if (attempt < tries) {
-                refused->deleteException();
-                Sleep(static_cast<DWORD>(250) << (attempt - 1));
-                continue;
-            }
-            m_unrecordedStatus = status;
-            CString what;
-            what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
-            acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
-                       static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
-            throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
-        }
+    try {
+        triedAgain([&] { setGraphicReportStatus(procedure, timeout, status); });
+        m_unrecordedStatus = 0;
+    } catch (CEXKelmo* refused) {
+        if (kelmo_reports::registerLost(refused)) throw;
+        m_unrecordedStatus = status;
+        CString what;
+        what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
+        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
+                   static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+        throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
     }
     if (why.IsEmpty())
         acutPrintf(L"Graphic report %i: status %i\n", m_id, status);
@@ -447,26 +453,17 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
 }
 
 bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
-    // A row another session holds may be free a moment later; a claim refused changed nothing, so it
-    // may run again.
-    const int tries = 3;
-    for (int attempt = 1;; ++attempt) {
-        try {
-            return claimGraphicReport(procedure, timeout);
-        } catch (CEXKelmo* refused) {
-            if (kelmo_reports::registerLost(refused)) throw;
-            if (attempt < tries) {
-                refused->deleteException();
-                Sleep(static_cast<DWORD>(250) << (attempt - 1));
-                continue;
-            }
-            m_claimRefused = true;
-            CString what;
-            what.Format(L"Graphic report %i could not be claimed in the register", m_id);
-            acutPrintf(L"%s: %s - skipped\n", static_cast<const wchar_t*>(what),
-                       static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
-            throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::claimForRun", 0, refused);
-        }
+    // A claim refused changed nothing, so it may run again.
+    try {
+        return triedAgain([&] { return claimGraphicReport(procedure, timeout); });
+    } catch (CEXKelmo* refused) {
+        if (kelmo_reports::registerLost(refused)) throw;
+        m_claimRefused = true;
+        CString what;
+        what.Format(L"Graphic report %i could not be claimed in the register", m_id);
+        acutPrintf(L"%s: %s - skipped\n", static_cast<const wchar_t*>(what),
+                   static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+        throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::claimForRun", 0, refused);
     }
 }
 
