@@ -1,5 +1,7 @@
 #pragma once
 // Drawings built in the tests, and the module's exception chains read back.
+#include <gtest/gtest.h>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -107,6 +109,19 @@ protected:
     }
 
     CAcadDrawing* drawing = nullptr;
+};
+
+// A drawing database of the test's own, made the working one while the test runs.
+class DrawingDatabase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous = acdbWorkingDatabase();
+        acdbSetWorkingDatabase(&db);
+    }
+    void TearDown() override { acdbSetWorkingDatabase(previous); }
+
+    AcDbDatabase db;
+    AcDbDatabase* previous = nullptr;
 };
 
 } // namespace drawingtest

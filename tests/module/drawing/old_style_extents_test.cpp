@@ -25,17 +25,7 @@ AcDbRawEntity* oldStyle(std::initializer_list<drawingtest::Vertex> vertices, int
     return new AcDbRawEntity(L"POLYLINE", tags);
 }
 
-class OldStyleExtents : public ::testing::Test {
-protected:
-    void SetUp() override {
-        previous = acdbWorkingDatabase();
-        acdbSetWorkingDatabase(&db);
-    }
-    void TearDown() override { acdbSetWorkingDatabase(previous); }
-
-    AcDbDatabase db;
-    AcDbDatabase* previous = nullptr;
-};
+using OldStyleExtents = drawingtest::DrawingDatabase;
 
 TEST_F(OldStyleExtents, ASpaceWhoseBoundaryIsA2DPolylineHasItsExtents) {
     struct Case {

@@ -150,17 +150,7 @@ TEST(Areas, TopLeftOfVertices) {
     EXPECT_EQ(corner.y, -std::numeric_limits<double>::max());
 }
 
-class DrawingDatabase : public ::testing::Test {
-protected:
-    void SetUp() override {
-        previous = acdbWorkingDatabase();
-        acdbSetWorkingDatabase(&db);
-    }
-    void TearDown() override { acdbSetWorkingDatabase(previous); }
-
-    AcDbDatabase db;
-    AcDbDatabase* previous = nullptr;
-};
+using drawingtest::DrawingDatabase;
 
 TEST_F(DrawingDatabase, BlockExtentsAreThoseOfTheBoundary) {
     CAcadUtilities u;
