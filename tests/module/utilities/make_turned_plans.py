@@ -6,8 +6,9 @@ writes a mirrored entity and converters write arcs and circles, and their twins 
     make_turned_plans.py world FILE   prints each model-space entity where ezdxf places it in the world
 
 turned_room.dxf (millimetres): room "Turned" (block ROOM-T, 5 m x 4 m) inserted with extrusion (0, 0, -1)
-at (-20000, 0) of its own coordinates, so it covers world x 15000..20000, y 0..4000; a desk stands inside
-it at (17000, 2000) and one where the room would lie were its extrusion ignored, at (-22000, 2000).
+at (-20000, 0) of its own coordinates, so it covers world x 15000..20000, y 0..4000, its labels turned a
+quarter about (17500, 2000); a desk stands inside it at (17000, 2000) and one where the room would lie were
+its extrusion ignored, at (-22000, 2000).
 turned.dxf: in a frame from (0, 9000) to (34000, 15000), one of each 2D entity turned over: circle, arc,
 text, paragraph text, lightweight and old-style polylines with arcs, solid, a filled and a lined hatch,
 and an insert of a block with a constant label, an attribute, a polyline and a hatch. twin.dxf holds the
@@ -21,7 +22,7 @@ from ezdxf import bbox
 from ezdxf.math import Matrix44, Vec3
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from make_utility_plans import new_doc, record, rectangle, stacked  # noqa: E402
+from make_utility_plans import new_doc, record, rectangle  # noqa: E402
 
 MIRROR = Matrix44.scale(-1, 1, 1)
 COLOURS = [(200, 30, 30), (30, 160, 30), (30, 30, 200), (180, 120, 0), (150, 0, 150), (0, 140, 140),
@@ -111,11 +112,13 @@ def turned_room(folder, handles):
     msp = doc.modelspace()
     room = doc.blocks.new(name="ROOM-T")
     room.add_lwpolyline(rectangle(0, 0, 5000, 4000), close=True)
-    labels = stacked("Turned")
-    for tag, (_, position, rotation, height, layer) in labels:
-        room.add_attdef(tag, position, dxfattribs={"height": height, "rotation": rotation, "layer": layer})
+    # Turned a quarter, 250 high, a little more than a line and a half apart across the text.
+    labels = [(tag, text, (2500 - step, 2000)) for tag, text, step in
+              (("NAME", "Turned", 400), ("AREA", "20.00sq.m.", 0), ("AUX", "note", -400))]
+    for tag, _, position in labels:
+        room.add_attdef(tag, position, dxfattribs={"height": 250, "rotation": 90})
     insert = msp.add_blockref("ROOM-T", (-20000, 0), dxfattribs={"extrusion": (0, 0, -1)})
-    insert.add_auto_attribs({tag: text for tag, (text, *_) in labels})
+    insert.add_auto_attribs({tag: text for tag, text, _ in labels})
     insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in record("Turned", "20.00sq.m.", "18.00m.")] +
                      [(1002, "}")])
     handles["Turned"] = insert.dxf.handle

@@ -1,7 +1,7 @@
 // Entities whose object coordinate system is turned over (extrusion (0, 0, -1), as ezdxf writes a mirrored
-// entity) through cadhost, on the drawings of make_turned_plans.py: a room inserted so is hatched, listed
-// with the desk inside it and put back where it lies, the drawing saved again reads in ezdxf where it was
-// drawn, and the plot draws every 2D entity as its twin drawn in world terms.
+// entity) through cadhost, on the drawings of make_turned_plans.py: a room inserted so is hatched, its labels
+// stacked, listed with the desk inside it and put back where it lies, the drawing saved again reads in ezdxf
+// where it was drawn, and the plot draws every 2D entity as its twin drawn in world terms.
 #include <cstdint>
 
 #include "NamedPlans.h"
@@ -30,7 +30,7 @@ protected:
     }
 };
 
-TEST_F(TurnedSpaces, ATurnedRoomIsHatchedListedAndPutBackWhereItLies) {
+TEST_F(TurnedSpaces, ARoomTurnedOverIsHatchedLabelledListedAndPutBackWhereItLies) {
     const std::string room = handles.at("Turned");
     const std::string where = "15000.0,0.0 20000.0,4000.0"; // world x 15000..20000, y 0..4000
     struct Case {
@@ -40,15 +40,16 @@ TEST_F(TurnedSpaces, ATurnedRoomIsHatchedListedAndPutBackWhereItLies) {
         std::vector<std::string> absent;
         std::string said; // on the command line
     };
+    // The labels, turned a quarter about (17500, 2000), are laid out again a line and a half apart across
+    // the text, which the turned plane has running the other way round.
+    const std::vector<std::string> stacked = {"ATTRIB|NAME|17875.0,2000.0 r90.0", "ATTRIB|AREA|17500.0,2000.0 r90.0",
+                                              "ATTRIB|AUX|17125.0,2000.0 r90.0"};
+    std::vector<std::string> hatched = stacked;
+    hatched.push_back("HATCH|" + where);
     const Case cases[] = {
-        // The labels are laid out again, a line and a half apart, and still read as they did.
-        {"msc_has",
-         "msc_has\n",
-         {"HATCH|" + where, "INSERT|" + where, "ATTRIB|NAME|19000.0,1375.0 r180.0", "ATTRIB|AREA|19000.0,1000.0 r180.0",
-          "ATTRIB|AUX|19000.0,625.0 r180.0"},
-         {},
-         "1 block(s) hatched in"},
-        {"mdb", "mdb\n#" + room + "\n", {"LWPOLYLINE|" + where}, {"INSERT|" + where}, ""},
+        {"msc_has", "msc_has\n", hatched, {}, "1 block(s) hatched in"},
+        {"maux", "maux\n", stacked, {}, ""},
+        {"mdb", "mdb\n#" + room + "\n", {"LWPOLYLINE|" + where}, {stacked[1]}, ""},
         // Only the desk that stands inside the room where it lies.
         {"mlb",
          "mlb\n\nyes\n",
