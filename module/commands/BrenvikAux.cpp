@@ -65,10 +65,14 @@ struct AreaPlacement {
           height(area->height()),
           horizontal(area->horizontalMode()),
           vertical(area->verticalMode()),
-          offset(std::sin(rotation) * height * 1.5, std::cos(rotation) * height * 1.5, 0.0) {}
+          up(-std::sin(rotation) * height * 1.5, std::cos(rotation) * height * 1.5, 0.0) {
+        // The text's own y axis lies in its plane: one turned over (an extrusion other than +Z) has it
+        // the other way round in the world.
+        if (normal.x != 0.0 || normal.y != 0.0 || normal.z != 1.0) up = AcGeMatrix3d::planeToWorld(normal) * up;
+    }
 
-    AcGePoint3d above() const { return AcGePoint3d(position.x - offset.x, position.y + offset.y, position.z); }
-    AcGePoint3d below() const { return AcGePoint3d(position.x + offset.x, position.y - offset.y, position.z); }
+    AcGePoint3d above() const { return AcGePoint3d(position.x + up.x, position.y + up.y, position.z + up.z); }
+    AcGePoint3d below() const { return AcGePoint3d(position.x - up.x, position.y - up.y, position.z - up.z); }
 
     // Moves the label to the point with the AREA label's size and angle; a label aligned by its
     // alignment point takes that point along.
@@ -99,7 +103,7 @@ struct AreaPlacement {
     double height;
     AcDb::TextHorzMode horizontal;
     AcDb::TextVertMode vertical;
-    AcGeVector3d offset;
+    AcGeVector3d up; // a line and a half up the text
 };
 
 void turnOnKelmoLayers(CAcadDrawing* drawing) {

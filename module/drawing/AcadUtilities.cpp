@@ -517,11 +517,18 @@ BOOL CAcadUtilities::getBlockExtents(const AcDbEntity* entity, AcGePoint3d& mini
             high.x += margin;
             high.y += margin;
         }
-        AcGeMatrix3d transform = reference->blockTransform();
-        low.transformBy(transform);
-        high.transformBy(transform);
-        minimum = low;
-        maximum = high;
+        // The box's four corners where the reference shows them: turned, or turned over (an extrusion
+        // other than +Z), the lowest corner need not stay the lowest.
+        const AcGeMatrix3d transform = reference->blockTransform();
+        minimum = transform * low;
+        maximum = minimum;
+        for (const AcGePoint3d& corner : {AcGePoint3d(high.x, low.y, low.z), AcGePoint3d(low.x, high.y, low.z), high}) {
+            const AcGePoint3d shown = transform * corner;
+            for (int axis = 0; axis < 3; ++axis) {
+                minimum[axis] = std::min(minimum[axis], shown[axis]);
+                maximum[axis] = std::max(maximum[axis], shown[axis]);
+            }
+        }
         return TRUE;
     KELMO_CATCH_ALSO(L"CAcadUtilities::getBlockExtents", ::kelmo::catchClassLib)
 }

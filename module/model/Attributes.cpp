@@ -25,6 +25,19 @@ std::vector<AcDbObjectId> attributeIdsOf(const AcDbBlockReference* reference) {
     return ids;
 }
 
+bool inWorldPlane(const AcGeVector3d& normal) {
+    return normal.x == 0.0 && normal.y == 0.0 && normal.z == 1.0;
+}
+
+// The turn in a text's own plane that points it along the angle of the world plane: a text turned over
+// (an extrusion other than +Z, as in a space inserted face down) reads the other way round in its plane.
+double turnInPlane(const AcGeVector3d& normal, double angle) {
+    if (inWorldPlane(normal)) return angle;
+    const AcGeVector3d along = AcGeMatrix3d::worldToPlane(normal) * AcGeVector3d(std::cos(angle), std::sin(angle), 0);
+    const double turn = std::atan2(along.y, along.x);
+    return turn < 0 ? turn + 2 * kPi : turn;
+}
+
 } // namespace
 
 // ---- CAttribute
@@ -229,11 +242,14 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
             attribute->setHeight(m_height);
             attribute->setWidthFactor(m_widthFactor);
             attribute->transformBy(toUcs);
-            attribute->setRotation(m_rotation / 180.0 * kPi);
+            attribute->setRotation(turnInPlane(attribute->normal(), m_rotation / 180.0 * kPi));
             attribute->transformBy(ucs);
             double r = attribute->rotation();
             double a = std::sin(r) * m_height * 1.5;
             double b = std::cos(r) * m_height * 1.5;
+            // A line and a half up the text's own y axis, in its plane.
+            AcGeVector3d up(-a, b, 0);
+            if (!inWorldPlane(attribute->normal())) up = AcGeMatrix3d::planeToWorld(attribute->normal()) * up;
             CString tag = upper(attribute->tagConst());
             int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
             if (swapType < 0) continue;
@@ -243,11 +259,11 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
             // Without an anchor there is nowhere to lay the lines out: they keep their places.
             if (!haveAnchor) continue;
             if (swapType == 0)
-                attribute->setPosition(AcGePoint3d(where.x - a, where.y + b, where.z));
+                attribute->setPosition(AcGePoint3d(where.x + up.x, where.y + up.y, where.z + up.z));
             else if (swapType == 1)
                 attribute->setPosition(where);
             else
-                attribute->setPosition(AcGePoint3d(where.x + a, where.y - b, where.z));
+                attribute->setPosition(AcGePoint3d(where.x - up.x, where.y - up.y, where.z - up.z));
         }
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
 }

@@ -153,9 +153,12 @@ void AcDbRawEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths,
         if (isPosition(dxfName_, tags_[i].first)) pts.push_back(pointAt(tags_, i));
     if (pts.empty()) return;
     if (dxfName_ == L"SOLID" || dxfName_ == L"TRACE") {
-        // Corners come as 1, 2, 3, 4 with the outline running 1, 2, 4, 3.
+        // Corners come as 1, 2, 3, 4 with the outline running 1, 2, 4, 3, in the plane of the extrusion.
         if (pts.size() == 4) std::swap(pts[2], pts[3]);
         path.closed = true;
+        const AcGeVector3d normal = normalOf(tags_, 0, tags_.size());
+        if (normal != AcGeVector3d::kZAxis)
+            for (AcGePoint3d& p : pts) p = AcGeMatrix3d::planeToWorld(normal) * p;
     } else if (dxfName_ == L"3DFACE") {
         path.closed = true;
     }

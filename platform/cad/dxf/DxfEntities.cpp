@@ -94,9 +94,23 @@ void writeCommon(WriteContext& ctx, Out& o, const AcDbEntity* e) {
     o.extras(extrasOf(e, -1));
 }
 
+// A file holds the points of 2D entities (circles, arcs, texts, attributes, inserts) in the plane of their
+// extrusion, their object coordinate system; the database holds them in world coordinates, as the
+// host's own does. Entities in the world plane, nearly all of them, are taken exactly as they stand.
+bool inWorldPlane(const AcGeVector3d& normal) {
+    return normal.x == 0.0 && normal.y == 0.0 && normal.z == 1.0;
+}
+AcGePoint3d fromPlane(const AcGeVector3d& normal, const AcGePoint3d& p) {
+    return inWorldPlane(normal) ? p : AcGeMatrix3d::planeToWorld(normal) * p;
+}
+AcGePoint3d toPlane(const AcGeVector3d& normal, const AcGePoint3d& p) {
+    return inWorldPlane(normal) ? p : AcGeMatrix3d::worldToPlane(normal) * p;
+}
+
 // The text part shared by texts, attributes and attribute definitions.
 void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
-    t->setPosition(b.point(10));
+    t->setNormal(b.vec(210, {0, 0, 1}));
+    t->setPosition(fromPlane(t->normal(), b.point(10)));
     t->setHeight(b.num(40));
     t->setTextString(b.str(1).c_str());
     t->setRotation(b.num(50) * kDegree);
@@ -105,8 +119,7 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
     t->setThickness(b.num(39));
     t->setGenerationFlags(static_cast<int>(b.integer(71)));
     t->setHorizontalMode(enumIn(b.integer(72), AcDb::kTextLeft, AcDb::kTextFit, AcDb::kTextLeft));
-    if (b.has(11)) t->setAlignmentPoint(b.point(11));
-    t->setNormal(b.vec(210, {0, 0, 1}));
+    if (b.has(11)) t->setAlignmentPoint(fromPlane(t->normal(), b.point(11)));
     const Tag* styleTag = b.first(7);
     AcDbObjectId style = ctx.styleNamed(styleTag ? styleTag->value.view() : std::string_view("Standard"));
     if (!style.isNull()) t->setTextStyle(style);
@@ -115,7 +128,7 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
 void writeText(WriteContext& ctx, Out& o, const AcDbText* t) {
     o.marker("AcDbText");
     if (t->thickness() != 0) o.d(39, t->thickness());
-    o.p(10, t->position());
+    o.p(10, toPlane(t->normal(), t->position()));
     o.d(40, t->height());
     o.s(1, t->textStringConst());
     if (t->rotation() != 0) o.d(50, t->rotation() / kDegree);
@@ -124,7 +137,7 @@ void writeText(WriteContext& ctx, Out& o, const AcDbText* t) {
     o.s(7, styleName(ctx, t->textStyle()));
     if (t->generationFlags() != 0) o.i(71, t->generationFlags());
     if (t->horizontalMode() != AcDb::kTextLeft) o.i(72, t->horizontalMode());
-    if (!t->isDefaultAlignment()) o.p(11, t->alignmentPoint());
+    if (!t->isDefaultAlignment()) o.p(11, toPlane(t->normal(), t->alignmentPoint()));
     o.normal(t->normal());
 }
 
@@ -159,12 +172,15 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         leftovers(b, {39, 10, 20, 30, 11, 21, 31, 210, 220, 230}, left);
         e = l;
     } else if (type == "CIRCLE") {
-        auto* c = new AcDbCircle(b.point(10), b.vec(210, {0, 0, 1}), b.num(40));
+        const AcGeVector3d normal = b.vec(210, {0, 0, 1});
+        auto* c = new AcDbCircle(fromPlane(normal, b.point(10)), normal, b.num(40));
         c->setThickness(b.num(39));
         leftovers(b, {39, 10, 20, 30, 40, 210, 220, 230}, left);
         e = c;
     } else if (type == "ARC") {
-        auto* a = new AcDbArc(b.point(10), b.vec(210, {0, 0, 1}), b.num(40), b.num(50) * kDegree, b.num(51) * kDegree);
+        const AcGeVector3d normal = b.vec(210, {0, 0, 1});
+        auto* a =
+            new AcDbArc(fromPlane(normal, b.point(10)), normal, b.num(40), b.num(50) * kDegree, b.num(51) * kDegree);
         a->setThickness(b.num(39));
         leftovers(b, {39, 10, 20, 30, 40, 50, 51, 210, 220, 230}, left);
         e = a;
@@ -291,10 +307,10 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
             r->setBlockTableRecord(it->second);
         else
             left.emplace_back(2, b.str(2));
-        r->setPosition(b.point(10));
+        r->setNormal(b.vec(210, {0, 0, 1}));
+        r->setPosition(fromPlane(r->normal(), b.point(10)));
         r->setScaleFactors(AcGeScale3d(b.num(41, 1), b.num(42, 1), b.num(43, 1)));
         r->setRotation(b.num(50) * kDegree);
-        r->setNormal(b.vec(210, {0, 0, 1}));
         leftovers(b, {66, 2, 10, 20, 30, 41, 42, 43, 50, 70, 71, 44, 45, 210, 220, 230}, left);
         e = r;
     } else if (type == "VIEWPORT") {
@@ -425,7 +441,7 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
     } else if (auto* a = AcDbArc::cast(e)) {
         o.marker("AcDbCircle");
         if (a->thickness() != 0) o.d(39, a->thickness());
-        o.p(10, a->center());
+        o.p(10, toPlane(a->normal(), a->center()));
         o.d(40, a->radius());
         o.normal(a->normal());
         o.marker("AcDbArc");
@@ -434,7 +450,7 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
     } else if (auto* c = AcDbCircle::cast(e)) {
         o.marker("AcDbCircle");
         if (c->thickness() != 0) o.d(39, c->thickness());
-        o.p(10, c->center());
+        o.p(10, toPlane(c->normal(), c->center()));
         o.d(40, c->radius());
         o.normal(c->normal());
     } else if (auto* p = AcDbPolyline::cast(e)) {
@@ -494,7 +510,7 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         for (const AcDbObjectId& id : r->attributeIds()) attribs = attribs || (!id.isErased() && ctx.db->peek(id));
         if (attribs) o.i(66, 1);
         o.s8(2, ctx.nameOf(r->blockTableRecord()));
-        o.p(10, r->position());
+        o.p(10, toPlane(r->normal(), r->position()));
         AcGeScale3d s = r->scaleFactors();
         if (s.sx != 1) o.d(41, s.sx);
         if (s.sy != 1) o.d(42, s.sy);

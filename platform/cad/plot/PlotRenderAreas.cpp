@@ -44,12 +44,27 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     double scale = axisScale(plane);
     long budget = 200000;
     double uncovered = 1; // the share of the area the families too dense to draw leave bare
+    // A plane turned over (an extrusion other than +Z) mirrors the lines' directions and steps with it.
+    const bool turned = plane(2, 2) < 0;
     for (const AcDbHatchPatternLine& line : h->patternDefinitions()) {
         double a = line.angle + axisAngle(plane);
         double ox = line.offset.x * scale, oy = line.offset.y * scale;
+        if (turned) {
+            const AcGeVector3d along = plane * AcGeVector3d(std::cos(line.angle), std::sin(line.angle), 0);
+            const AcGeVector3d step = plane * AcGeVector3d(line.offset.x, line.offset.y, 0);
+            a = std::atan2(along.y, along.x);
+            ox = step.x;
+            oy = step.y;
+        }
         double dir[2] = {std::cos(a), std::sin(a)};
-        // Spacing between lines: the offset's part across the line direction.
+        // Spacing between lines: the offset's part across the line direction. Stepping back from the base
+        // gives the same lines (a mirrored pattern steps so): the lines are counted forward.
         double across = -ox * dir[1] + oy * dir[0];
+        if (across < 0) {
+            ox = -ox;
+            oy = -oy;
+            across = -across;
+        }
         double gap = std::fabs(across);
         if (!(gap > 0)) continue; // every line on one: no family to draw
         AcGePoint3d base = plane * AcGePoint3d(line.base.x, line.base.y, h->elevation());

@@ -129,6 +129,20 @@ void addArc(Ctx& c, const AcGePoint3d& center, const AcGeVector3d& normal, doubl
 
 } // namespace
 
+TextFrame textFrame(const AcGeMatrix3d& m, const AcGeVector3d& normal, double rotation, double height,
+                    double widthFactor) {
+    // A text in the world plane under a matrix that keeps the plane facing up is set by the sum of the turns.
+    const bool worldPlane = normal.x == 0.0 && normal.y == 0.0 && normal.z == 1.0;
+    if (worldPlane && m(2, 2) > 0) return {height * axisScale(m), rotation + axisAngle(m), widthFactor, false};
+    // Otherwise where its own axes land on paper: a plane turned over shows the text mirrored.
+    const AcGeMatrix3d full = worldPlane ? m : m * AcGeMatrix3d::planeToWorld(normal);
+    const AcGeVector3d x = full * AcGeVector3d(std::cos(rotation), std::sin(rotation), 0);
+    const AcGeVector3d y = full * AcGeVector3d(-std::sin(rotation), std::cos(rotation), 0);
+    const double across = std::hypot(y.x, y.y), along = std::hypot(x.x, x.y);
+    return {height * across, std::atan2(x.y, x.x), across > 0 ? widthFactor * along / across : widthFactor,
+            x.x * y.y - x.y * y.x < 0};
+}
+
 double axisScale(const AcGeMatrix3d& m) {
     return std::hypot(m(0, 0), m(1, 0));
 }
@@ -175,30 +189,22 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         addArc(c, arc->center(), arc->normal(), arc->radius(), arc->startAngle(), arc->sweep(), m);
         setColour(c, rgb);
         strokeDevice(c, c.thinLine);
-    } else if (auto* a = AcDbAttribute::cast(e)) {
-        if (a->isInvisible()) return;
-        bool aligned = !a->isDefaultAlignment();
-        AcGePoint3d at = m * (aligned ? a->alignmentPoint() : a->position());
-        setColour(c, rgb);
-        if (a->horizontalMode() == AcDb::kTextAlign || a->horizontalMode() == AcDb::kTextFit)
-            drawTextBetween(c, a->textStringConst(), m * a->position(), at, a->height() * axisScale(m),
-                            a->widthFactor(), a->horizontalMode() == AcDb::kTextFit);
-        else
-            drawTextAt(c, a->textStringConst(), at, a->height() * axisScale(m), a->rotation() + axisAngle(m),
-                       a->widthFactor(), a->horizontalMode(), a->verticalMode());
     } else if (auto* t = AcDbText::cast(e)) {
+        if (auto* a = AcDbAttribute::cast(e); a && a->isInvisible()) return;
         bool aligned = !t->isDefaultAlignment();
         AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
+        const TextFrame f = textFrame(m, t->normal(), t->rotation(), t->height(), t->widthFactor());
         setColour(c, rgb);
         if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
-            drawTextBetween(c, t->textStringConst(), m * t->position(), at, t->height() * axisScale(m),
-                            t->widthFactor(), t->horizontalMode() == AcDb::kTextFit);
+            drawTextBetween(c, t->textStringConst(), m * t->position(), at, f.height, f.widthFactor,
+                            t->horizontalMode() == AcDb::kTextFit, f.mirrored);
         else
-            drawTextAt(c, t->textStringConst(), at, t->height() * axisScale(m), t->rotation() + axisAngle(m),
-                       t->widthFactor(), t->horizontalMode(), t->verticalMode());
+            drawTextAt(c, t->textStringConst(), at, f.height, f.rotation, f.widthFactor, t->horizontalMode(),
+                       t->verticalMode(), f.mirrored);
     } else if (auto* mt = AcDbMText::cast(e)) {
         setColour(c, rgb);
-        double h = mt->textHeight() * axisScale(m), rot = mt->rotation() + axisAngle(m);
+        const TextFrame f = textFrame(m, mt->normal(), mt->rotation(), mt->textHeight(), 1.0);
+        double h = f.height, rot = f.rotation;
         std::vector<std::wstring> lines = mtextLines(c, mt->text(), h, mt->width() * axisScale(m));
         // The attachment point says which corner or middle of the text block lies on the location.
         int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
@@ -206,10 +212,12 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         double total = lines.empty() ? 0 : h + double(lines.size() - 1) * step;
         double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
         AcGePoint3d at = m * mt->location();
+        // Lines go down the text's own y axis, which a mirrored text turns the other way.
+        const double downward = f.mirrored ? -1.0 : 1.0;
         for (size_t n = 0; n < lines.size(); ++n) {
-            double down = h + double(n) * step - above;
+            double down = (h + double(n) * step - above) * downward;
             AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
-            drawTextAt(c, lines[n], p, h, rot, 1.0, a % 3, 0);
+            drawTextAt(c, lines[n], p, h, rot, f.widthFactor, a % 3, 0, f.mirrored);
         }
     } else if (auto* h = AcDbHatch::cast(e)) {
         drawHatch(c, h, m, rgb);

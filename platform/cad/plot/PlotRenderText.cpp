@@ -21,7 +21,7 @@ bool textCanBeSet(const Ctx& c, AcGePoint3d at, double height, double rotation, 
 } // namespace
 
 void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
-                int hAlign, int vAlign) {
+                int hAlign, int vAlign, bool mirrored) {
     if (text.empty() || height <= 0 || !textCanBeSet(c, at, height, rotation, widthFactor)) return;
     std::string utf8 = win::toUtf8(text);
     cairo_save(c.cr);
@@ -30,7 +30,8 @@ void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height,
     cairo_set_font_size(c.cr, height / 0.73);
     cairo_translate(c.cr, at.x, at.y);
     cairo_rotate(c.cr, rotation);
-    cairo_scale(c.cr, widthFactor > 0 ? widthFactor : 1.0, -1.0);
+    // Paper runs y up and letters y down; a mirrored text keeps the letters' way, upside down on paper.
+    cairo_scale(c.cr, widthFactor > 0 ? widthFactor : 1.0, mirrored ? 1.0 : -1.0);
     cairo_text_extents_t ext;
     cairo_text_extents(c.cr, utf8.c_str(), &ext);
     double dx = 0, dy = 0;
@@ -87,11 +88,11 @@ std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double he
 // Aligned and fitted text runs from its first point to its second: aligned text keeps its proportions
 // and so changes height, fitted text keeps its height and is stretched.
 void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
-                     double widthFactor, bool fit) {
+                     double widthFactor, bool fit, bool mirrored) {
     double length = std::hypot(to.x - from.x, to.y - from.y);
     if (text.empty() || height <= 0 || !textCanBeSet(c, from, height, 0, widthFactor) || !std::isfinite(length)) return;
     if (length <= 0) {
-        drawTextAt(c, text, from, height, 0, widthFactor, 0, 0);
+        drawTextAt(c, text, from, height, 0, widthFactor, 0, 0, mirrored);
         return;
     }
     std::string utf8 = win::toUtf8(text);
@@ -113,7 +114,7 @@ void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoi
     }
     cairo_translate(c.cr, from.x, from.y);
     cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
-    cairo_scale(c.cr, sx, -sy);
+    cairo_scale(c.cr, sx, mirrored ? sy : -sy);
     cairo_move_to(c.cr, 0, 0);
     cairo_show_text(c.cr, utf8.c_str());
     cairo_restore(c.cr);

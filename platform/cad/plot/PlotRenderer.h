@@ -43,12 +43,20 @@ void addPath(Ctx& c, const cadgeom::BulgePath& path, const AcGeMatrix3d& m, doub
 double axisScale(const AcGeMatrix3d& m);
 double axisAngle(const AcGeMatrix3d& m);
 
+// How a text of its plane (normal), turn, height and width factor is set on paper under m.
+struct TextFrame {
+    double height, rotation, widthFactor;
+    bool mirrored; // its plane seen from behind: the letters read backwards
+};
+TextFrame textFrame(const AcGeMatrix3d& m, const AcGeVector3d& normal, double rotation, double height,
+                    double widthFactor);
+
 // Text: at a point, aligned as the entity's alignment codes say; between two points; a paragraph text's lines.
 void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
-                int hAlign, int vAlign);
+                int hAlign, int vAlign, bool mirrored = false);
 std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double height, double width);
 void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
-                     double widthFactor, bool fit);
+                     double widthFactor, bool fit, bool mirrored = false);
 
 // A block's entities in drawing order: its draw-order table's when it has one, else as stored.
 std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr);

@@ -186,6 +186,23 @@ TEST_F(DrawingDatabase, BlockExtentsAreThoseOfTheBoundary) {
     EXPECT_EQ(db.openObjectCount(), 0);
 }
 
+TEST_F(DrawingDatabase, BlockExtentsOfASpaceInsertedFaceDownAreWhereItLies) {
+    // Extrusion (0, 0, -1): the definition's x runs the other way, so its lowest corner lands highest.
+    CAcadUtilities u;
+    AcDbObjectId room = defineBlock(db, L"ROOM-T");
+    append(db, polyline({{0, 0, 0}, {5000, 0, 0}, {5000, 4000, 0}, {0, 4000, 0}}), L"ROOM-T");
+    auto* insert = new AcDbBlockReference(AcGePoint3d(20000, 0, 0), room);
+    insert->setNormal(AcGeVector3d(0, 0, -1));
+    AcDbObjectId insertId = append(db, insert);
+    AcDbEntity* entity = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(entity, insertId, AcDb::kForRead), Acad::eOk);
+    AcGePoint3d low, high;
+    EXPECT_TRUE(u.getBlockExtents(entity, low, high, 0.0));
+    entity->close();
+    EXPECT_TRUE(low.isEqualTo(AcGePoint3d(15000, 0, 0))) << low.x << "," << low.y;
+    EXPECT_TRUE(high.isEqualTo(AcGePoint3d(20000, 4000, 0))) << high.x << "," << high.y;
+}
+
 TEST_F(DrawingDatabase, MoveToBottomMakesTheDrawOrderTableOnce) {
     CAcadUtilities u;
     db.setSortents(0);
