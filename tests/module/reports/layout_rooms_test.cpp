@@ -21,21 +21,8 @@ size_t hatchesIn(const std::vector<std::string>& entities) {
 TEST_F(LayoutRooms, ARoomOnAPaperLayoutIsColouredOnThatLayoutBeneathIt) {
     // The Kitchen first, then the desk on the layout: the desk's colour goes to the bottom, and the
     // Kitchen's back beneath it.
-    std::ofstream(dir / "desk.xml")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID><grTitle>Kitchen use</grTitle>"
-           "<grTotalChildAreas>8</grTotalChildAreas><categories>"
-           "<category><cID>1</cID><cTitle>ROOMS</cTitle><cHatchPattern>SOLID</cHatchPattern><cHatchColour>"
-        << green
-        << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-ROOMS"
-           "</cHatchLayer><kelmoBlocks><kelmoBlock><mbHandle>"
-        << handles.at("Kitchen")
-        << "</mbHandle></kelmoBlock></kelmoBlocks></category><category><cID>2</cID><cTitle>DESKS</cTitle>"
-           "<cHatchPattern>SOLID</cHatchPattern><cHatchColour>"
-        << amber
-        << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-DESKS"
-           "</cHatchLayer><assets><asset><handle>"
-        << handles.at("layoutdesk") << "</handle></asset></assets></category></categories></graphicReport>\n";
+    const std::string desk =
+        writeRoomsAndDesk("desk.xml", green, handles.at("Kitchen"), amber, handles.at("layoutdesk"));
     struct Case {
         const char* what;
         std::string script;
@@ -53,7 +40,7 @@ TEST_F(LayoutRooms, ARoomOnAPaperLayoutIsColouredOnThatLayoutBeneathIt) {
         {"a report on the Kitchen", colour("green.xml", green, handles.at("Kitchen")), green, coloured(green), 0},
         // The desk's outline, which its hatch was built from, lies on the layout too.
         {"a report on the Kitchen and its desk",
-         "magr\n" + windowsPath("desk.xml") + "\n\n\n\n\n\n\n",
+         magr(desk),
          green,
          {std::string("hatch|") + green, std::string("hatch|") + amber, "insert|ROOM-A4", "insert|DESK", "lwpolyline"},
          0},
