@@ -204,17 +204,17 @@ Acad::ErrorStatus CAcadDrawing::unlock(int force) {
     KELMO_CATCH(L"CAcadDrawing::unlock")
 }
 
-Acad::ErrorStatus CAcadDrawing::postToDrawing(AcDbObjectId& id, AcDbEntity* entity) {
+Acad::ErrorStatus CAcadDrawing::postToDrawing(AcDbObjectId& id, AcDbEntity* entity, AcDbObjectId space) {
     const wchar_t* method = L"CAcadDrawing::postToDrawing";
     id.setNull();
     bool appended = false;
     bool lockTaken = false;
     AcDbBlockTable* blockTable = nullptr;
-    AcDbBlockTableRecord* modelSpace = nullptr;
+    AcDbBlockTableRecord* target = nullptr;
     // Whatever way it leaves, the function gives back its lock level and closes what it opened;
     // an entity that did not reach the drawing is deleted.
     auto cleanUp = [&]() {
-        if (modelSpace) modelSpace->close();
+        if (target) target->close();
         if (blockTable) blockTable->close();
         if (!appended) {
             // An entity some database holds already is that database's.
@@ -237,12 +237,13 @@ Acad::ErrorStatus CAcadDrawing::postToDrawing(AcDbObjectId& id, AcDbEntity* enti
                 blockTable = nullptr;
                 throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 373, L"", nullptr);
             }
-            status = blockTable->getAt(ACDB_MODEL_SPACE, modelSpace, AcDb::kForWrite);
+            status = space.isNull() ? blockTable->getAt(ACDB_MODEL_SPACE, target, AcDb::kForWrite)
+                                    : acdbOpenObject(target, space, AcDb::kForWrite);
             if (status != Acad::eOk) {
-                modelSpace = nullptr;
+                target = nullptr;
                 throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 382, L"", nullptr);
             }
-            status = modelSpace->appendAcDbEntity(id, entity);
+            status = target->appendAcDbEntity(id, entity);
             if (status != Acad::eOk)
                 throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, 391, L"", nullptr);
             appended = true;

@@ -43,9 +43,10 @@ public:
     Acad::ErrorStatus lock();
     Acad::ErrorStatus unlock(int force);
 
-    // Appends the entity to model space. The drawing takes the entity in every case: appended, it
-    // belongs to the database (closed); on any failure it has been deleted and id is null.
-    Acad::ErrorStatus postToDrawing(AcDbObjectId& id, AcDbEntity* entity);
+    // Appends the entity to model space, or to the layout's block `space` when one is given. The
+    // drawing takes the entity in every case: appended, it belongs to the database (closed); on any
+    // failure it has been deleted and id is null.
+    Acad::ErrorStatus postToDrawing(AcDbObjectId& id, AcDbEntity* entity, AcDbObjectId space = AcDbObjectId());
 
     void zoomExtents();
     void zoomPrevious();

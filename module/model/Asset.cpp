@@ -542,7 +542,7 @@ void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, A
         AcDbObjectId outlineId;
         AcDbPolyline* handed = outline;
         outline = nullptr;
-        if (drawing->postToDrawing(outlineId, handed) == Acad::eOk) {
+        if (drawing->postToDrawing(outlineId, handed, insert->ownerId()) == Acad::eOk) {
             AcDbEntity* placed = nullptr;
             if (acdbOpenAcDbEntity(placed, outlineId, AcDb::kForWrite) == Acad::eOk) {
                 placed->transformBy(insert->blockTransform());
@@ -565,7 +565,8 @@ void CAsset::hatchAssetArea(CAcadDrawing* drawing, AcDbBlockReference* insert, A
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1176,
                                            CString(), nullptr));
         }
-        status = kelmo_model::postColourHatch(drawing, hatch, hatchId, insert->objectId(), true, outlineId);
+        status = kelmo_model::postColourHatch(drawing, hatch, hatchId, insert->objectId(), insert->ownerId(), true,
+                                              outlineId);
         if (status != Acad::eOk)
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CAsset::hatchAssetArea", 1188,
                                            CString(), nullptr));

@@ -22,6 +22,19 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
+// The block's draw-order table, open for read; null when it keeps none.
+AcDbSortentsTable* drawOrderTable(AcDbBlockTableRecord* block) {
+    AcDbDictionary* dictionary = nullptr;
+    const AcDbObjectId dictionaryId = block->extensionDictionary();
+    if (dictionaryId.isNull() || acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return nullptr;
+    OpenedObject openedDictionary(dictionary);
+    AcDbObject* found = nullptr;
+    if (dictionary->getAt(L"ACAD_SORTENTS", found, AcDb::kForRead) != Acad::eOk) return nullptr;
+    auto* table = AcDbSortentsTable::cast(found);
+    if (!table) found->close();
+    return table;
+}
+
 // The block's entities from the bottom up, as it draws them: by its draw-order table when it has one,
 // otherwise in the order they were added. False when the block cannot be walked.
 bool inDrawOrder(AcDbBlockTableRecord* block, AcDbObjectIdArray& ids) {
@@ -32,24 +45,25 @@ bool inDrawOrder(AcDbBlockTableRecord* block, AcDbObjectIdArray& ids) {
         if (iterator->getEntityId(id) == Acad::eOk) ids.append(id);
     }
     delete iterator;
-    AcDbDictionary* dictionary = nullptr;
-    const AcDbObjectId dictionaryId = block->extensionDictionary();
-    if (dictionaryId.isNull() || acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return true;
-    OpenedObject openedDictionary(dictionary);
-    AcDbObject* found = nullptr;
-    if (dictionary->getAt(L"ACAD_SORTENTS", found, AcDb::kForRead) != Acad::eOk) return true;
-    OpenedObject openedTable(found);
+    AcDbSortentsTable* table = drawOrderTable(block);
+    if (!table) return true;
+    OpenedObject openedTable(table);
     AcDbObjectIdArray ordered;
-    if (auto* table = AcDbSortentsTable::cast(found); table && table->getFullDrawOrder(ordered) == Acad::eOk)
-        ids = ordered;
+    if (table->getFullDrawOrder(ordered) == Acad::eOk) ids = ordered;
     return true;
 }
 
-// Whether anything of the owner is drawn over the entity.
-bool drawnOver(AcDbObjectId owner, AcDbObjectId entity) {
+// Whether the copies of a block taken apart need the insert's place given to them in its owner's draw
+// order: when the owner keeps a draw-order table, whose sort values (not the copies' new handles) say
+// where entities without an entry fall, or when anything of the owner is drawn over the insert.
+bool needsPlace(AcDbObjectId owner, AcDbObjectId entity) {
     AcDbBlockTableRecord* space = nullptr;
     if (acdbOpenObject(space, owner, AcDb::kForRead) != Acad::eOk) return false;
     OpenedObject opened(space);
+    if (AcDbSortentsTable* table = drawOrderTable(space)) {
+        table->close();
+        return true;
+    }
     AcDbObjectIdArray order;
     return inDrawOrder(space, order) && !order.isEmpty() && order.last() != entity;
 }
@@ -311,7 +325,7 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
             if (!attributeDefinition) ids.append(id);
         }
 
-        const bool covered = drawnOver(owner, m_objectId);
+        const bool placed = needsPlace(owner, m_objectId);
         AcDbIdMapping map;
         if (!ids.isEmpty()) {
             if (database->deepCloneObjects(ids, owner, map) != Acad::eOk) return 0;
@@ -340,7 +354,7 @@ int CBlockDWG::deleteBlock(CAcadDrawing* drawing) {
             }
             return 0;
         }
-        if (covered && !clones.isEmpty()) putInPlaceOf(reference, clones);
+        if (placed && !clones.isEmpty()) putInPlaceOf(reference, clones);
         reference->erase();
         openedReference.close();
         // Its colour would stay on a floor where no space is, over any space made there again.

@@ -169,7 +169,7 @@ void CBlockDWG::hatchObject(CAcadDrawing* drawing, AcDbEntity* reference, AcDbOb
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3611,
                                            where, nullptr));
         }
-        status = kelmo_model::postColourHatch(drawing, hatch, hatchId, insert->objectId(), false);
+        status = kelmo_model::postColourHatch(drawing, hatch, hatchId, insert->objectId(), insert->ownerId(), false);
         if (status != Acad::eOk)
             warnings->add(new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::hatchObject", 3626,
                                            where, nullptr));

@@ -1,6 +1,9 @@
 #include "model/ColourHatches.h"
 
+#include <cstdint>
+#include <map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "core/DocData.h"
@@ -42,7 +45,39 @@ bool isCopy(const Mark& mark, const AcDbEntity* hatch) {
     return !mark.made.isNull() && mark.made != hatch->objectId().handle();
 }
 
-// The document's colour hatches, read from model space the first time they are asked for.
+// Model space, then the block of each paper layout: where a space, and its colour hatch, may lie.
+std::vector<AcDbObjectId> layoutSpaces(AcDbDatabase* database) {
+    std::vector<AcDbObjectId> spaces{database->modelSpaceId()};
+    AcDbBlockTable* table = nullptr;
+    if (database->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return spaces;
+    AcDbBlockTableIterator* iterator = nullptr;
+    if (table->newIterator(iterator) == Acad::eOk) {
+        for (iterator->start(); !iterator->done(); iterator->step()) {
+            AcDbBlockTableRecord* record = nullptr;
+            if (iterator->getRecord(record, AcDb::kForRead) != Acad::eOk) continue;
+            if (record->isLayout() && record->objectId() != spaces.front()) spaces.push_back(record->objectId());
+            record->close();
+        }
+        delete iterator;
+    }
+    table->close();
+    return spaces;
+}
+
+// The entities of every layout's space, model space first.
+std::vector<AcDbObjectId> entitiesOfLayouts(AcDbDatabase* database) {
+    std::vector<AcDbObjectId> ids;
+    for (const AcDbObjectId& spaceId : layoutSpaces(database)) {
+        AcDbBlockTableRecord* space = nullptr;
+        if (acdbOpenObject(space, spaceId, AcDb::kForRead) != Acad::eOk) continue;
+        const std::vector<AcDbObjectId> held = space->entityIds();
+        space->close();
+        ids.insert(ids.end(), held.begin(), held.end());
+    }
+    return ids;
+}
+
+// The document's colour hatches, read from the layouts the first time they are asked for.
 CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
     AcApDocument* document = drawing ? drawing->getDocument() : nullptr;
     AcDbDatabase* database = drawing ? drawing->getDatabase() : nullptr;
@@ -53,10 +88,7 @@ CDocData* recordOf(CAcadDrawing* drawing, bool readNow) {
     data.colourHatches().clear();
     data.copiedHatches().clear();
     data.setAssetHatchSunk(false);
-    AcDbBlockTableRecord* modelSpace = nullptr;
-    if (acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return nullptr;
-    const std::vector<AcDbObjectId> ids = modelSpace->entityIds();
-    modelSpace->close();
+    const std::vector<AcDbObjectId> ids = entitiesOfLayouts(database);
     // Older marks do not say which hatch was made: of those naming one space or asset, the first made
     // (the lowest handle) is the module's, since a copy is always made after what it copies.
     std::unordered_set<std::uint64_t> certain;
@@ -148,11 +180,12 @@ CString lockedName(AcDbObjectId layerId) {
     return name;
 }
 
-AcDbSortentsTable* modelSpaceDrawOrder(AcDbDatabase* database) {
-    AcDbBlockTableRecord* modelSpace = nullptr;
-    if (acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return nullptr;
-    const AcDbObjectId dictionaryId = modelSpace->extensionDictionary();
-    modelSpace->close();
+// The draw-order table of a layout's space, open for write; null when it keeps none.
+AcDbSortentsTable* drawOrderOf(AcDbObjectId spaceId) {
+    AcDbBlockTableRecord* space = nullptr;
+    if (acdbOpenObject(space, spaceId, AcDb::kForRead) != Acad::eOk) return nullptr;
+    const AcDbObjectId dictionaryId = space->extensionDictionary();
+    space->close();
     AcDbDictionary* dictionary = nullptr;
     if (dictionaryId.isNull() || acdbOpenObject(dictionary, dictionaryId, AcDb::kForRead) != Acad::eOk) return nullptr;
     AcDbObject* found = nullptr;
@@ -164,11 +197,21 @@ AcDbSortentsTable* modelSpaceDrawOrder(AcDbDatabase* database) {
     return table;
 }
 
-// The extents of a live hatch of model space; false when it has none.
-bool extentsOf(AcDbDatabase* database, AcDbObjectId id, AcDbExtents& extents) {
+// The space that holds a live entity; null otherwise.
+AcDbObjectId spaceOf(AcDbObjectId id) {
+    AcDbEntity* entity = nullptr;
+    if (id.isNull() || id.isErased() || acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk)
+        return AcDbObjectId();
+    const AcDbObjectId space = entity->ownerId();
+    entity->close();
+    return space;
+}
+
+// The extents of a live hatch of the space; false when it has none.
+bool extentsOf(AcDbObjectId space, AcDbObjectId id, AcDbExtents& extents) {
     AcDbEntity* hatch = nullptr;
     if (id.isErased() || acdbOpenAcDbEntity(hatch, id, AcDb::kForRead) != Acad::eOk) return false;
-    const bool found = hatch->ownerId() == database->modelSpaceId() && hatch->getGeomExtents(extents) == Acad::eOk;
+    const bool found = hatch->ownerId() == space && hatch->getGeomExtents(extents) == Acad::eOk;
     hatch->close();
     return found;
 }
@@ -180,21 +223,21 @@ bool overlap(const AcDbExtents& a, const AcDbExtents& b) {
 }
 
 // A copy of a colour hatch, which another program made and which colours nothing of its own, never hides
-// a colour the module gives: the copies over the new hatch go beneath it, to the bottom.
-void sinkCopiesUnder(CAcadDrawing* drawing, CDocData* data, AcDbObjectId hatchId) {
-    AcDbDatabase* database = drawing->getDatabase();
+// a colour the module gives: the copies over the new hatch, in its layout, go beneath it, to the bottom.
+void sinkCopiesUnder(CDocData* data, AcDbObjectId hatchId) {
+    const AcDbObjectId space = spaceOf(hatchId);
     AcDbExtents coloured;
-    if (data->copiedHatches().empty() || !extentsOf(database, hatchId, coloured)) return;
+    if (data->copiedHatches().empty() || !extentsOf(space, hatchId, coloured)) return;
     AcDbObjectIdArray over;
     std::vector<CDocData::CopiedHatch*> sinking;
     for (CDocData::CopiedHatch& copy : data->copiedHatches()) {
         AcDbExtents copied;
-        if (!extentsOf(database, copy.hatch, copied) || !overlap(coloured, copied)) continue;
+        if (!extentsOf(space, copy.hatch, copied) || !overlap(coloured, copied)) continue;
         over.append(copy.hatch);
         sinking.push_back(&copy);
     }
     if (over.isEmpty()) return;
-    AcDbSortentsTable* table = modelSpaceDrawOrder(database);
+    AcDbSortentsTable* table = drawOrderOf(space);
     if (!table) return;
     if (table->moveToBottom(over) == Acad::eOk)
         for (CDocData::CopiedHatch* copy : sinking) copy->under = true;
@@ -204,9 +247,9 @@ void sinkCopiesUnder(CAcadDrawing* drawing, CDocData* data, AcDbObjectId hatchId
 } // namespace
 
 Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
-                                  AcDbObjectId coloured, bool asset, AcDbObjectId outline) {
+                                  AcDbObjectId coloured, AcDbObjectId space, bool asset, AcDbObjectId outline) {
     AcDbObjectId posted;
-    const Acad::ErrorStatus status = postUnderneath(drawing, hatch, &posted);
+    const Acad::ErrorStatus status = postUnderneath(drawing, hatch, &posted, space);
     if (hatchId) *hatchId = posted;
     if (status != Acad::eOk || coloured.isNull()) return status;
     CDocData* data = recordOf(drawing, true);
@@ -216,7 +259,7 @@ Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDb
     if (!colour.hatch.isNull() && colour.hatch != posted) eraseEarlier(drawing->getDatabase(), colour.hatch, coloured);
     colour = {posted, asset};
     if (asset) data->setAssetHatchSunk(true);
-    sinkCopiesUnder(drawing, data, posted);
+    sinkCopiesUnder(data, posted);
     return status;
 }
 
@@ -262,27 +305,35 @@ void keepAssetHatchesOnTop(CAcadDrawing* drawing) {
     CDocData* data = recordOf(drawing, false);
     if (!data || !data->getAssetHatchSunk()) return;
     data->setAssetHatchSunk(false);
-    AcDbDatabase* database = drawing->getDatabase();
-    AcDbObjectIdArray spaces;
+    // Each layout keeps its own draw order: its space hatches go back under the asset hatches it holds.
+    std::map<std::uint64_t, std::pair<AcDbObjectId, AcDbObjectIdArray>> spacesByLayout;
+    std::unordered_set<std::uint64_t> withAssets;
     for (const auto& [handle, colour] : data->colourHatches()) {
-        AcDbEntity* hatch = nullptr;
-        if (colour.asset || colour.hatch.isErased() ||
-            acdbOpenAcDbEntity(hatch, colour.hatch, AcDb::kForRead) != Acad::eOk)
-            continue;
-        if (hatch->ownerId() == database->modelSpaceId()) spaces.append(colour.hatch);
-        hatch->close();
+        const AcDbObjectId space = spaceOf(colour.hatch);
+        if (space.isNull()) continue;
+        const std::uint64_t layout = space.handle().value();
+        if (colour.asset) {
+            withAssets.insert(layout);
+        } else {
+            auto& [layoutSpace, hatches] = spacesByLayout[layout];
+            layoutSpace = space;
+            hatches.append(colour.hatch);
+        }
     }
-    if (spaces.isEmpty()) return;
-    AcDbSortentsTable* table = modelSpaceDrawOrder(database);
-    if (!table) return;
-    // As one group, so the space hatches keep their order among themselves.
-    table->moveToBottom(spaces);
-    // The copies put beneath a colour stay beneath every space hatch.
-    AcDbObjectIdArray copies;
-    for (const CDocData::CopiedHatch& copy : data->copiedHatches())
-        if (copy.under && !copy.hatch.isErased()) copies.append(copy.hatch);
-    if (!copies.isEmpty()) table->moveToBottom(copies);
-    table->close();
+    for (const auto& [layout, held] : spacesByLayout) {
+        const auto& [space, hatches] = held;
+        if (!withAssets.count(layout)) continue;
+        AcDbSortentsTable* table = drawOrderOf(space);
+        if (!table) continue;
+        // As one group, so the space hatches keep their order among themselves.
+        table->moveToBottom(hatches);
+        // The copies put beneath a colour stay beneath every space hatch.
+        AcDbObjectIdArray copies;
+        for (const CDocData::CopiedHatch& copy : data->copiedHatches())
+            if (copy.under && spaceOf(copy.hatch) == space) copies.append(copy.hatch);
+        if (!copies.isEmpty()) table->moveToBottom(copies);
+        table->close();
+    }
 }
 
 } // namespace kelmo_model

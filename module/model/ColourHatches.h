@@ -1,7 +1,7 @@
 #pragma once
-// The hatches that colour spaces and assets: one per space or asset, under the drawing's own walls,
-// furniture and labels, the asset hatches over the space hatches. A hatch made again for a space or
-// an asset takes the place of the one made before.
+// The hatches that colour spaces and assets: one per space or asset, in the layout that holds it, under
+// that layout's own walls, furniture and labels, the asset hatches over the space hatches. A hatch made
+// again for a space or an asset takes the place of the one made before.
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 
@@ -14,10 +14,12 @@ namespace kelmo_model {
 constexpr const wchar_t* colourHatchApplication = L"KELMO_HATCH";
 
 // Posts the hatch (the drawing takes it whatever happens) as the colour of the space or asset
-// `coloured`, at the bottom of the draw order with only the copies of colour hatches over it beneath it,
-// and erases the colour hatch (and its outline) that was there before. The status of the posting.
+// `coloured`, into `space`, the layout's block that holds it (model space when null), at the bottom of
+// that layout's draw order with only the copies of colour hatches over it beneath it, and erases the
+// colour hatch (and its outline) that was there before. The status of the posting.
 Acad::ErrorStatus postColourHatch(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
-                                  AcDbObjectId coloured, bool asset, AcDbObjectId outline = AcDbObjectId());
+                                  AcDbObjectId coloured, AcDbObjectId space, bool asset,
+                                  AcDbObjectId outline = AcDbObjectId());
 
 // Erases the colour hatch the module made for the space or asset `coloured`, which leaves the drawing,
 // with its outline; copies of it stay.
@@ -35,7 +37,7 @@ CString lockedColourHatchLayer(CAcadDrawing* drawing, AcDbObjectId coloured);
 CString lockedHatchLayer(CAcadDrawing* drawing, const CString& layer);
 
 // Puts the space hatches back under the asset hatches that went to the bottom since they were last
-// put there.
+// put there, in each layout that holds asset hatches.
 void keepAssetHatchesOnTop(CAcadDrawing* drawing);
 
 } // namespace kelmo_model

@@ -53,13 +53,15 @@ private:
     CAcadDrawing* m_drawing;
 };
 
-// Hands the hatch to the drawing, which takes it whatever happens (posted and closed, or deleted),
-// and sends it under everything else; the status of the posting.
-inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId) {
+// Hands the hatch to the drawing, into the layout's block `space` (model space when null), which takes
+// it whatever happens (posted and closed, or deleted), and sends it under everything else of that
+// layout; the status of the posting.
+inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch, AcDbObjectId* hatchId,
+                                        AcDbObjectId space = AcDbObjectId()) {
     AcDbObjectId posted;
     AcDbHatch* handedOver = hatch;
     hatch = nullptr;
-    const Acad::ErrorStatus status = drawing->postToDrawing(posted, handedOver);
+    const Acad::ErrorStatus status = drawing->postToDrawing(posted, handedOver, space);
     if (hatchId) *hatchId = posted;
     if (status != Acad::eOk) return status;
     // Posting closed the hatch: it is opened again by its id to go under everything else.

@@ -2,13 +2,18 @@
 
     make_report_plans.py FOLDER      writes report_plan.dxf and handles.txt (name=handle per line)
     make_report_plans.py dump FILE   prints what the report tests check, one fact per line
+    make_report_plans.py drawn FILE LAYOUT   prints the entities of the layout ("Model" or a paper
+                                             layout), bottom first: "hatch|#RRGGBB", "insert|BLOCK"
+                                             or the entity's type, one a line
 
 report_plan.dxf (millimetres): four offices and stores as space blocks in a row (50, 30, 12 and
 8 square metres), a gross area around them, desks inside the first two rooms, a closed outline and a
 circle for the markers, an open polyline, a line, and a circle on a locked layer.
 report_plan_ucs.dxf: the same plan with the current UCS at (1000, 500) turned by 30 degrees;
 report_plan_lower.dxf: the same plan holding block definitions "marker-legend" and "marker-piechart"
-(lower case) as well. The handles are the same in all three.
+(lower case) as well; report_plan_layout.dxf: the same plan with the Kitchen on the paper layout "Layout1",
+a fiftieth of its size at (100, 100) on the sheet, a desk of that size inside it ("layoutdesk"), and that
+layout current. The handles are the same in all four.
 
 In the dump, an insert's outline is given in world coordinates too ("outline|block|x,y;...").
 """
@@ -16,6 +21,7 @@ import math
 import sys
 
 import ezdxf
+from ezdxf.math import Matrix44
 
 
 def record(area, perimeter, name):
@@ -47,7 +53,7 @@ ROOMS = (("ROOM-A1", "Office A", 10000, 5000, 0), ("ROOM-A2", "Office B", 6000, 
          ("ROOM-A3", "Store", 4000, 3000, 16000), ("ROOM-A4", "Kitchen", 4000, 2000, 20000))
 
 
-def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_markers=False):
+def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_markers=False, kitchen_on_layout=False):
     doc = ezdxf.new("R2010")
     if ucs_degrees is not None:
         a = math.radians(ucs_degrees)
@@ -88,6 +94,15 @@ def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_mar
         # Made last, so that the entities above keep their handles.
         for name in ("marker-legend", "marker-piechart"):
             doc.blocks.new(name=name).add_circle((0, 0), 100)
+    if kitchen_on_layout:
+        # Moved with its labels, keeping its handle.
+        kitchen = doc.entitydb[handles["Kitchen"]]
+        msp.move_to_layout(kitchen, doc.layouts.get("Layout1"))
+        kitchen.transform(Matrix44.chain(Matrix44.translate(-20000, 0, 0), Matrix44.scale(0.02),
+                                         Matrix44.translate(100, 100, 0)))
+        doc.header["$TILEMODE"] = 0
+        handles["layoutdesk"] = doc.layouts.get("Layout1").add_blockref(
+            "DESK", (140, 120), dxfattribs={"layer": "FURNITURE", "xscale": 0.02, "yscale": 0.02}).dxf.handle
     doc.saveas(folder + "/" + file_name)
     with open(folder + "/handles.txt", "w") as out:
         for name, handle in handles.items():
@@ -190,10 +205,26 @@ def dump(path):
                 print(prefix)
 
 
+def drawn(path, name):
+    layout = ezdxf.readfile(path).layouts.get(name)
+    sort = dict(layout.get_redraw_order())
+    for entity in sorted(layout, key=lambda e: int(sort.get(e.dxf.handle, e.dxf.handle), 16)):
+        kind = entity.dxftype()
+        if kind == "HATCH":
+            print("hatch|#%02X%02X%02X" % tuple(entity.rgb))
+        elif kind == "INSERT":
+            print("insert|" + entity.dxf.name)
+        else:
+            print(kind.lower())
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "dump":
         dump(sys.argv[2])
+    elif sys.argv[1] == "drawn":
+        drawn(sys.argv[2], sys.argv[3])
     else:
         report_plan(sys.argv[1])
         report_plan(sys.argv[1], "report_plan_ucs.dxf", 30)
         report_plan(sys.argv[1], "report_plan_lower.dxf", lower_markers=True)
+        report_plan(sys.argv[1], "report_plan_layout.dxf", kitchen_on_layout=True)

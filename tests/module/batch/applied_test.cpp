@@ -1,6 +1,8 @@
 // A report prepared from the register on the report plan (tests/data/reports/make_report_plans.py), whose
-// markers cadhost placed first: the copy and the plot show the report applied.
+// markers cadhost placed first: the copy and the plot show the report applied. A room on a paper layout
+// is coloured on that layout.
 #include "ReportPlans.h"
+#include "module/PlotPixels.h"
 #include "support/EntryFixture.h"
 
 namespace batchtest {
@@ -24,12 +26,6 @@ protected:
                                "' --script ../markers.scr report_plan.dxf >/dev/null 2>&1")
                                   .c_str()),
                   0);
-    }
-    static std::vector<std::string> starting(const std::vector<std::string>& facts, const std::string& prefix) {
-        std::vector<std::string> found;
-        for (const std::string& fact : facts)
-            if (fact.rfind(prefix, 0) == 0) found.push_back(fact);
-        return found;
     }
 };
 
@@ -79,6 +75,31 @@ TEST_F(Applied, ThePreparedCopyAndPlotShowTheReportsHatchesLayersLinkLineLegendA
     EXPECT_GT(fs::file_size(dir / "out" / "level1.png"), 0u);
     // The drawing itself was closed unsaved.
     EXPECT_EQ(slurp(dir / "plans" / "report_plan.dxf"), original);
+}
+
+using LayoutRoom = ReportPlans;
+
+TEST_F(LayoutRoom, APreparedReportColoursARoomOnAPaperLayoutOnThatLayoutAndPlotsIt) {
+    Report row;
+    row.title = "Kitchens";
+    row.drawingFilename = "report_plan_layout.dxf";
+    row.plotLayout = "Layout1";
+    row.plotType = 3;
+    row.outputFilename = "kitchens";
+    row.saveCopyTo = windowsPath(dir / "copies");
+    const std::string id = std::to_string(add(row));
+    const std::string kitchens = category(id, "KITCHENS", "#E07020");
+    pgQuery(database,
+            "INSERT INTO category_block (category_id, handle) VALUES (" + kitchens + ", '" + handles["Kitchen"] + "')");
+
+    Outcome r = run();
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(std::stoi(id)), 3) << r.out;
+    const fs::path copy = dir / "copies" / "report_plan_layout.dxf";
+    EXPECT_EQ(drawn(copy, "Layout1"), (std::vector<std::string>{"hatch|#E07020", "insert|ROOM-A4", "insert|DESK"}));
+    EXPECT_EQ(starting(drawn(copy, "Model"), "hatch|"), std::vector<std::string>{});
+    // The Kitchen, 80 by 40 mm of the sheet, shows its colour on the layout's plot.
+    EXPECT_GT(plot_pixels::pixelsOf(dir / "out" / "kitchens.png", 0xE07020), 50000u);
 }
 
 } // namespace

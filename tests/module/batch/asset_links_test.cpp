@@ -10,13 +10,6 @@ namespace {
 
 class AssetLinks : public ReportPlans {
 protected:
-    std::string category(const std::string& id, const std::string& title, const std::string& colour) const {
-        return pgQuery(database,
-                       "INSERT INTO report_category (report_id, title, hatch_pattern, hatch_angle, hatch_colour, "
-                       "hatch_scale, hatch_layer) VALUES (" +
-                           id + ", '" + title + "', 'SOLID', 0, '" + colour + "', 1, 'HATCH-" + title +
-                           "') RETURNING id")[0][0];
-    }
     // The drawing's hatches, "hatch|LAYER" each.
     std::vector<std::string> hatchesOf(const fs::path& drawing) const {
         std::vector<std::string> found;

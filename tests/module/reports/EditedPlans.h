@@ -35,11 +35,34 @@ protected:
                                   << "</graphicReport>\n";
         return windowsPath(name);
     }
+    // A report colouring the space ("*": every room) on "HATCH-ROOMS", then the asset in its own colour on
+    // "HATCH-DESKS"; its Windows path.
+    std::string writeRoomsAndDesk(const std::string& name, const std::string& colour, const std::string& handle,
+                                  const std::string& deskColour, const std::string& desk) {
+        std::ofstream(dir / name)
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID><grTitle>Level 1 use"
+               "</grTitle><grTotalChildAreas>200</grTotalChildAreas><categories>"
+               "<category><cID>1</cID><cTitle>ROOMS</cTitle><cHatchPattern>SOLID</cHatchPattern><cHatchColour>"
+            << colour
+            << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-ROOMS"
+               "</cHatchLayer><kelmoBlocks><kelmoBlock><mbHandle>"
+            << handle
+            << "</mbHandle></kelmoBlock></kelmoBlocks></category><category><cID>2</cID><cTitle>DESKS</cTitle>"
+               "<cHatchPattern>SOLID</cHatchPattern><cHatchColour>"
+            << deskColour
+            << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-DESKS"
+               "</cHatchLayer><assets><asset><handle>"
+            << desk << "</handle></asset></assets></category></categories></graphicReport>\n";
+        return windowsPath(name);
+    }
     // "magr" on the report, no markers: Enter to each question of the legend and pie defined instead.
     std::string colour(const std::string& name, const std::string& colour, const std::string& handle,
                        const std::string& layer = "HATCH-ROOMS") {
-        return "magr\n" + writeReport(name, colour, handle, layer) + "\n\n\n\n\n\n\n";
+        return magr(writeReport(name, colour, handle, layer));
     }
+    // "magr" on the report file of that Windows path, no markers.
+    static std::string magr(const std::string& report) { return "magr\n" + report + "\n\n\n\n\n\n\n"; }
 
     static fs::path editor() { return fs::path(KELMO_SOURCE_DIR) / "tests" / "module" / "reports" / "edit_plans.py"; }
     // Runs the editor on drawings of the test's folder; its output.

@@ -45,6 +45,14 @@ protected:
         while (std::getline(lines, line)) facts.push_back(line);
         return facts;
     }
+    // The entities of a layout ("Model" or a paper layout) of a drawing of the test's folder, bottom first.
+    std::vector<std::string> drawn(const std::string& drawing, const std::string& layout) const {
+        std::vector<std::string> entities;
+        std::istringstream lines(capture("/usr/bin/python3 '" + reportGenerator().string() + "' drawn '" +
+                                         (dir / drawing).string() + "' '" + layout + "'"));
+        for (std::string line; std::getline(lines, line);) entities.push_back(line);
+        return entities;
+    }
     // The facts that begin with the prefix.
     static std::vector<std::string> starting(const std::vector<std::string>& facts, const std::string& prefix) {
         std::vector<std::string> found;

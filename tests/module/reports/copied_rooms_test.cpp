@@ -55,21 +55,7 @@ TEST_F(CopiedRooms, AColouredCopyOfARoomShowsItsNewColourOverTheHatchCopiedWithI
                 script = "msc_hs\n#" + copiedRoom + "\n";
                 break;
             case roomsAndDesks:
-                std::ofstream(dir / "both.xml")
-                    << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                       "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID><grTitle>Level 1 use"
-                       "</grTitle><grTotalChildAreas>200</grTotalChildAreas><categories>"
-                       "<category><cID>1</cID><cTitle>ROOMS</cTitle><cHatchPattern>SOLID</cHatchPattern><cHatchColour>"
-                    << green
-                    << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-ROOMS"
-                       "</cHatchLayer><kelmoBlocks><kelmoBlock><mbHandle>*</mbHandle></kelmoBlock></kelmoBlocks>"
-                       "</category><category><cID>2</cID><cTitle>DESKS</cTitle><cHatchPattern>SOLID</cHatchPattern>"
-                       "<cHatchColour>"
-                    << amber
-                    << "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-DESKS"
-                       "</cHatchLayer><assets><asset><handle>"
-                    << handles.at("desk1") << "</handle></asset></assets></category></categories></graphicReport>\n";
-                script = "magr\n" + windowsPath("both.xml") + "\n\n\n\n\n\n\n";
+                script = magr(writeRoomsAndDesk("both.xml", green, "*", amber, handles.at("desk1")));
                 break;
         }
         std::ofstream(dir / "again.scr") << script + "PLOT again.png\nSAVEAS again.dxf\n";

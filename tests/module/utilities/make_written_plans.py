@@ -1,13 +1,15 @@
 """Drawings for the tests of what the space utilities write, written with ezdxf.
 
-    make_written_plans.py FOLDER               writes locked.dxf and stacked.dxf
+    make_written_plans.py FOLDER               writes locked.dxf, stacked.dxf and topmost.dxf
     make_written_plans.py order FILE           prints the colours of model space's entities in draw order
     make_written_plans.py handle FILE BLOCK    prints the handle of the first insert of the block
 
 locked.dxf: rooms "Room 0" and "Room 1" inserted on the locked layer "SPACES", "Room 2" on layer 0,
 each with NAME, AREA and AUX labels. stacked.dxf: the block "PANEL", a large red solid hatch added after
 a small blue one, whose draw-order table puts the blue square on top; one insert of it at (1000, 1000),
-and a small green solid hatch in model space over the insert's red.
+and a small green solid hatch in model space over the insert's red. topmost.dxf: the room "ROOM-T", a
+blue solid square with a cyan one on it, inserted over a larger yellow ground, on top of model space's
+draw order by a table whose sort values lie above every handle the drawing has given.
 """
 import os
 import sys
@@ -21,6 +23,8 @@ from make_utility_plans import new_doc, rectangle, record, space, stacked  # noq
 RED = (200, 30, 30)
 BLUE = (30, 30, 200)
 GREEN = (30, 200, 30)
+CYAN = (30, 200, 200)
+YELLOW = (200, 200, 30)
 
 
 def locked(path):
@@ -54,6 +58,18 @@ def stacked_block(path):
     doc.saveas(path)
 
 
+def topmost(path):
+    doc = new_doc()
+    room = doc.blocks.new(name="ROOM-T")
+    solid(room, rectangle(0, 0, 1000, 1000), BLUE)
+    solid(room, rectangle(250, 250, 500, 500), CYAN)
+    msp = doc.modelspace()
+    ground = solid(msp, rectangle(-500, -500, 3000, 3000), YELLOW)
+    insert = msp.add_blockref("ROOM-T", (500, 500))
+    msp.set_redraw_order({ground.dxf.handle: "FFF00", insert.dxf.handle: "FFF01"})
+    doc.saveas(path)
+
+
 def order(path):
     msp = ezdxf.readfile(path).modelspace()
     print(" ".join("%s%s" % (e.dxftype(), e.rgb if e.rgb is not None else "")
@@ -68,3 +84,4 @@ if __name__ == "__main__":
     else:
         locked(sys.argv[1] + "/locked.dxf")
         stacked_block(sys.argv[1] + "/stacked.dxf")
+        topmost(sys.argv[1] + "/topmost.dxf")
