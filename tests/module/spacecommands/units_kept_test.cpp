@@ -1,7 +1,8 @@
 // A change of units converts a space's room height and volume with its area and perimeter, so that each
 // stored value keeps its meaning, and a label showing one as stored follows it, at any precision; a
-// height or volume no command can read stays as stored; and a record that cannot hold a space's name
-// leaves that space alone: through cadhost, on ezdxf plans read back by ezdxf.
+// height or volume no command can read stays as stored; a drawing is measured in the unit it states;
+// and a record that cannot hold a space's name leaves that space alone: through cadhost, on ezdxf plans
+// read back by ezdxf.
 #include "SpaceCommandsHost.h"
 
 namespace spacecommands {
@@ -181,6 +182,25 @@ TEST_F(UnitsKept, AtPrecisionZeroTheLabelsShowingStoredValuesFollowThemToFeetAnd
     expectAll({
         {"mus in feet, then in metres", noDecimals, toFeet + "mus\nSAVEAS feet.dxf\n" + toMetres + "mus\n", metres,
          feet},
+    });
+}
+
+// A 5 m x 4 m room stored as 20.00 sq.m. and 18.00 m, as every drawing of the rows measures it.
+const std::vector<Room> fiveByFour = {
+    {"ROOM-801", "ROOM_HEIGHT=2.70m.", nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m."},
+    {"ROOM-802", "ROOM_HEIGHT=2.70m.", nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m."},
+};
+
+TEST_F(UnitsKept, ADrawingIsMeasuredInTheLengthItStatesAndOneThatStatesTheOtherOfMillimetresAndInchesSaysSo) {
+    const std::string choice =
+        "\tThe drawing is measured in millimetres, as its linear units (decimal) give, "
+        "although its insertion units are inches\n";
+    expectAll({
+        {"centimetres", {}, "mus\n", fiveByFour, {}, "plan_cm.dxf"},
+        {"metres", {}, "mus\n", fiveByFour, {}, "plan_m.dxf"},
+        {"feet", {}, "mus\n", fiveByFour, {}, "plan_ft.dxf"},
+        {"millimetres stated as inches", {}, "mus\n", fiveByFour, {}, "plan_mm_says_in.dxf", {choice}},
+        {"millimetres stated as inches, twice", {}, "mus\nmus\n", fiveByFour, {}, "plan_mm_says_in.dxf", {}},
     });
 }
 
