@@ -14,6 +14,7 @@ def main():
     rooms = int(sys.argv[1])
     out = sys.argv[2]
     doc = ezdxf.new("R2010")
+    doc.header["$INSUNITS"] = 4  # drawn in millimetres, as it says
     doc.appids.new("ADE")
     for layer in ("SPACES", "FURNITURE", "LABELS"):
         doc.layers.new(layer)

@@ -379,11 +379,11 @@ void updateSpaces() {
             block->setPrecision(precision);
             block->recalculateArea(document);
             kelmo_model::followHeightAndVolume(block, oldHeightAndVolume);
-            if (areaText == oldArea)
+            if (kelmo_model::showsStored(areaText, oldArea, block, CBlockDWG::storedArea))
                 setAttributeText(block, attributeArea,
                                  CUtilities::DoubleToCString(block->getArea(), precision) + areaLabel(units));
             block->recalculatePerimeter(document);
-            if (auxText == oldPerimeter)
+            if (kelmo_model::showsStored(auxText, oldPerimeter, block, CBlockDWG::storedPerimeter))
                 setAttributeText(block, attributeAux,
                                  CUtilities::DoubleToCString(block->getPerimeter(), precision) + lengthLabel(units));
             writeBack(drawing.get(), block);

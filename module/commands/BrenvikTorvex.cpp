@@ -123,8 +123,8 @@ int createTorvexBlock(CAcadDrawing* drawing, const AcGePoint3d& insertionPoint, 
         polyline->transformBy(ucs.inverse());
 
         CAcadUtilities utilities;
-        const double area = utilities.calculatePolylineArea(polyline, database->lunits(), units);
-        const double perimeter = utilities.calculatePolylinePerimeter(polyline, database->lunits(), units);
+        const double area = utilities.calculatePolylineArea(polyline, CDrawingUnit(database), units);
+        const double perimeter = utilities.calculatePolylinePerimeter(polyline, CDrawingUnit(database), units);
         std::unique_ptr<CBlockDWGRoom> block = std::make_unique<CBlockDWGRoom>();
         block->setUnits(units);
         block->setPrecision(precision);
@@ -192,7 +192,7 @@ bool crossesItself(AcDbObjectId boundaryId) {
     AcDbPolyline* polyline = nullptr;
     if (acdbOpenObject(polyline, boundaryId, AcDb::kForRead) != Acad::eOk) return false;
     OpenedObject opened(polyline);
-    return CAcadUtilities().crossesItself(polyline) != FALSE;
+    return CAcadUtilities().crossesItself(polyline, CDrawingUnit(polyline->database())) != FALSE;
 }
 
 void reportNotConverted(AcDbBlockReference* label, const LabelText& text, const CString& reason) {

@@ -74,10 +74,10 @@ Acad::ErrorStatus makeGrossAreaBlock(CAcadDrawing* drawing, AcDbPolyline* polyli
     polyline->transformBy(ucs.inverse());
 
     CAcadUtilities utilities;
-    const CString areaText =
-        CUtilities::DoubleToCString(utilities.calculatePolylineArea(polyline, database->lunits(), units), precision);
+    const CString areaText = CUtilities::DoubleToCString(
+        utilities.calculatePolylineArea(polyline, CDrawingUnit(database), units), precision);
     const CString perimeterText = CUtilities::DoubleToCString(
-        utilities.calculatePolylinePerimeter(polyline, database->lunits(), units), precision);
+        utilities.calculatePolylinePerimeter(polyline, CDrawingUnit(database), units), precision);
 
     std::unique_ptr<CBlockDWGFloor> block = std::make_unique<CBlockDWGFloor>();
     block->setUnits(units);
@@ -222,7 +222,7 @@ void grossAreaBlockCreate() {
         }
         const bool closed = polyline->isClosed();
         // The lobes of a boundary that crosses itself offset each other's area.
-        const bool crossing = closed && CAcadUtilities().crossesItself(polyline);
+        const bool crossing = closed && CAcadUtilities().crossesItself(polyline, CDrawingUnit(polyline->database()));
         polyline->close();
         if (!closed) {
             acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");

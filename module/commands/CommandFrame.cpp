@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
+#include "drawing/DrawingUnit.h"
 #include "entry/KelmoEntry.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
@@ -17,6 +18,8 @@ CommandResources::CommandResources() : m_previous(AfxGetResourceHandle()) {
     if (module != nullptr) {
         AfxSetResourceHandle(module);
     }
+    // Which unit a drawing is measured in is said once in each command that measures it.
+    CDrawingUnit::newCommand();
 }
 
 CommandResources::~CommandResources() {

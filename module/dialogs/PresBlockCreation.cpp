@@ -447,7 +447,7 @@ void CPresBlockCreation::runSession() {
         }
         const bool closed = polyline->isClosed();
         // The lobes of a boundary that crosses itself offset each other's area.
-        const bool crossing = closed && utilities.crossesItself(polyline);
+        const bool crossing = closed && utilities.crossesItself(polyline, CDrawingUnit(polyline->database()));
         polyline->close();
         if (!closed) {
             acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
@@ -503,8 +503,8 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         AcDbPolyline* polyline = AcDbPolyline::cast(entity);
         AcDbDatabase* database = drawing->getDatabase();
         CAcadUtilities utilities;
-        const double area = utilities.calculatePolylineArea(polyline, database->lunits(), units);
-        const double perimeter = utilities.calculatePolylinePerimeter(polyline, database->lunits(), units);
+        const double area = utilities.calculatePolylineArea(polyline, CDrawingUnit(database), units);
+        const double perimeter = utilities.calculatePolylinePerimeter(polyline, CDrawingUnit(database), units);
         const CString areaText = CUtilities::DoubleToCString(area, precision);
 
         CBlockDWGRoom block;

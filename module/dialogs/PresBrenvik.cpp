@@ -50,7 +50,8 @@ constexpr int attributeAux = 2;
 void followStoredValue(CBlockDWG* block, int role, const CString& before, const CString& after) {
     CAttributes* attributes = block->getAttributes();
     CAttribute* label = attributes ? attributes->getAtAttribute(role) : nullptr;
-    if (label && label->getValue() == before) label->setValue(after);
+    const CBlockDWG::StoredValue value = role == attributeArea ? CBlockDWG::storedArea : CBlockDWG::storedPerimeter;
+    if (label && kelmo_model::showsStored(label->getValue(), before, block, value)) label->setValue(after);
 }
 
 } // namespace

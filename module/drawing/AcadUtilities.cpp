@@ -324,18 +324,6 @@ void CAcadUtilities::checkPlotFileExtension(CString& fileName, int plotType) {
     KELMO_CATCH(L"CAcadUtilities::checkPlotFileExtension")
 }
 
-double CAcadUtilities::lengthDivisor(Adesk::Int16 lunits, int units) {
-    bool inches = lunits == 3 || lunits == 4;
-    if (units == 0) return inches ? 39.37007874015748 : 1000.0;
-    return inches ? 12.0 : 304.8;
-}
-
-double CAcadUtilities::areaDivisor(Adesk::Int16 lunits, int units) {
-    bool inches = lunits == 3 || lunits == 4;
-    if (units == 0) return inches ? 1550.0031000062 : 1000000.0;
-    return inches ? 144.0 : 92903.04;
-}
-
 double CAcadUtilities::getPolyPerimeter(const AcDbCurve* curve) {
     KELMO_TRY
         double endParam = 0.0;
@@ -346,38 +334,38 @@ double CAcadUtilities::getPolyPerimeter(const AcDbCurve* curve) {
     KELMO_CATCH(L"CAcadUtilities::getPolyPerimeter")
 }
 
-double CAcadUtilities::calculatePolylinePerimeter(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units) {
+double CAcadUtilities::calculatePolylinePerimeter(const AcDbPolyline* polyline, const CDrawingUnit& unit, int units) {
     KELMO_TRY
-        return getPolyPerimeter(polyline) / lengthDivisor(lunits, units);
+        return getPolyPerimeter(polyline) / unit.lengthDivisor(units);
     KELMO_CATCH(L"CAcadUtilities::calculatePolylinePerimeter")
 }
 
-double CAcadUtilities::calculatePolylineArea(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units) {
+double CAcadUtilities::calculatePolylineArea(const AcDbPolyline* polyline, const CDrawingUnit& unit, int units) {
     KELMO_TRY
         // A polyline the host cannot measure counts as no area.
         double area = 0.0;
         if (polyline->getArea(area) != Acad::eOk) area = 0.0;
-        return area / areaDivisor(lunits, units);
+        return area / unit.areaDivisor(units);
     KELMO_CATCH(L"CAcadUtilities::calculatePolylineArea")
 }
 
 double CAcadUtilities::recalculateBlockArea(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
-                                            Adesk::Int16 lunits, int units) {
+                                            const CDrawingUnit& unit, int units) {
     KELMO_TRY
         AcGeScale3d scale = reference->scaleFactors();
-        return std::fabs(scale.sx) * std::fabs(scale.sy) * calculatePolylineArea(polyline, lunits, units);
+        return std::fabs(scale.sx) * std::fabs(scale.sy) * calculatePolylineArea(polyline, unit, units);
     KELMO_CATCH(L"CAcadUtilities::recalculateBlockArea")
 }
 
 double CAcadUtilities::recalculateBlockPerimeter(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
-                                                 Adesk::Int16 lunits, int units) {
+                                                 const CDrawingUnit& unit, int units) {
     KELMO_TRY
         AcGeScale3d scale = reference->scaleFactors();
         double sx = std::fabs(scale.sx);
         double sy = std::fabs(scale.sy);
         // An unevenly scaled boundary has no perimeter that one factor could give.
         double factor = (sx == sy) ? sx : 0.0;
-        return factor * (getPolyPerimeter(polyline) / lengthDivisor(lunits, units));
+        return factor * (getPolyPerimeter(polyline) / unit.lengthDivisor(units));
     KELMO_CATCH(L"CAcadUtilities::recalculateBlockPerimeter")
 }
 
@@ -421,16 +409,16 @@ bool convexWithoutArcs(const AcDbPolyline* polyline) {
 
 } // namespace
 
-BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline) {
+BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline, const CDrawingUnit& unit) {
     KELMO_TRY
         if (convexWithoutArcs(polyline)) return FALSE;
         namespace bg = boost::geometry;
         using Point = bg::model::d2::point_xy<double>;
         bg::model::ring<Point, true, false> ring;
-        // Arcs are followed by chords that stray from them by a hundredth of a drawing unit at most (of
-        // a millimetre; a quarter of one in inches): a room whose corner lies a millimetre inside a
-        // curved wall is no crossing, and one reaching a millimetre through it is.
-        constexpr double stray = 0.01;
+        // Arcs are followed by chords that stray from them by a hundredth of a millimetre at most (a
+        // quarter of one in inches): a room whose corner lies a millimetre inside a curved wall is no
+        // crossing, and one reaching a millimetre through it is.
+        const double stray = unit.chordStray();
         constexpr double mostChordsPerArc = 65536.0;
         const unsigned int count = polyline->numVerts();
         for (unsigned int i = 0; i < count; ++i) {

@@ -4,6 +4,7 @@
 // Stateless: made on the stack where needed.
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
+#include "drawing/DrawingUnit.h"
 
 class AcApDocument;
 class CBlockDWG;
@@ -39,25 +40,24 @@ public:
 
     // Areas, perimeters, coordinates.
     double getPolyPerimeter(const AcDbCurve* curve);
-    double calculatePolylinePerimeter(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units);
-    double calculatePolylineArea(const AcDbPolyline* polyline, Adesk::Int16 lunits, int units);
-    double recalculateBlockArea(const AcDbBlockReference* reference, const AcDbPolyline* polyline, Adesk::Int16 lunits,
-                                int units);
+    // In metres or feet from the drawing's unit: a drawing's own (CDrawingUnit(database)) or the one
+    // its linear-units setting alone gives.
+    double calculatePolylinePerimeter(const AcDbPolyline* polyline, const CDrawingUnit& unit, int units);
+    double calculatePolylineArea(const AcDbPolyline* polyline, const CDrawingUnit& unit, int units);
+    double recalculateBlockArea(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
+                                const CDrawingUnit& unit, int units);
     double recalculateBlockPerimeter(const AcDbBlockReference* reference, const AcDbPolyline* polyline,
-                                     Adesk::Int16 lunits, int units);
+                                     const CDrawingUnit& unit, int units);
     // TRUE when the closed outline of the polyline crosses or touches itself, so that its lobes'
     // areas offset each other; a boundary whose points all lie on one line is not taken as crossing.
-    // Arcs are followed to a hundredth of a drawing unit.
-    BOOL crossesItself(const AcDbPolyline* polyline);
+    // Arcs are followed as finely as the drawing's unit asks (CDrawingUnit::chordStray).
+    BOOL crossesItself(const AcDbPolyline* polyline, const CDrawingUnit& unit = CDrawingUnit(2));
     // The entity, open for read, as a lightweight polyline: the entity itself when it is one; for a 2D
     // polyline (every boundary of an R12 drawing) its lightweight form, made in form; else nullptr.
     static const AcDbPolyline* asLightweight(AcDbEntity* entity, AcDbPolyline& form);
     AcGePoint3d convertUCSToWCS(AcGePoint3d point);
     AcGePoint3d convertWCSToUCS(AcGePoint3d point);
     AcGePoint3d getPolylineTopLeft(const AcDbPolyline* polyline, const AcGeMatrix3d* matrix = nullptr);
-
-    static double lengthDivisor(Adesk::Int16 lunits, int units);
-    static double areaDivisor(Adesk::Int16 lunits, int units);
 
     // Plot tables: stored ids to the host's values and back. A stored id is a plain int; the
     // host's plot type and media id have types of their own.

@@ -262,6 +262,9 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         target->setBlockIdentifier(m_blockIdentifier);
         target->setXDataAppName(m_xDataAppName);
         target->m_nameFromDefinition = m_nameFromDefinition;
+        for (int i = 0; i < storedValues; ++i) target->m_storedTexts[i] = m_storedTexts[i];
+        target->m_heightUnread = m_heightUnread;
+        target->m_volumeUnread = m_volumeUnread;
         for (INT_PTR i = 0; i < m_handlesToMinus.GetSize(); ++i) target->m_handlesToMinus.Add(m_handlesToMinus[i]);
         for (INT_PTR i = 0; i < m_handlesToAdd.GetSize(); ++i) target->m_handlesToAdd.Add(m_handlesToAdd[i]);
         target->setArea(getArea());

@@ -67,6 +67,15 @@ public:
 
     CString getAreaUnitText() const;
     CString getLengthUnitText() const;
+    // The room height and the volume as the record writes them: the number at the block's precision
+    // and the unit text of its units. A stored text that no command can read ("n/a", nothing) is
+    // written as it stands while the block holds no value for it.
+    CString getRoomHeightText() const;
+    CString getVolumeText() const;
+    // The text after a value's key as the record held it when the block was read; empty when it held
+    // none. A label showing it showed the stored value, at whatever precision it was written.
+    enum StoredValue { storedArea = 0, storedPerimeter, storedHeight, storedVolume, storedValues };
+    CString getStoredText(StoredValue value) const { return m_storedTexts[value]; }
 
     // Extended entity data.
     void readXData(resbuf* list, AcApDocument* document);
@@ -77,6 +86,9 @@ public:
     // Whether the area can be written as this block's stored AREA text: a number of 0 or more whose
     // text fits one extended-data string.
     bool recordCanHoldArea(double area) const;
+    // Empty when every string of the record the block would write on the reference fits the drawing;
+    // else what does not, as in "its NAME takes 6005 bytes".
+    CString whatDoesNotFit(AcDbBlockReference* reference);
 
     // Writing back. False when the reference could not be written (a locked layer, said on the command
     // line; another failure, added to the warnings): nothing of the block changed in the drawing.
@@ -171,6 +183,8 @@ private:
     resbuf* keptRecord(AcDbBlockReference* reference, const CString* texts);
     // Whether the stored string of the key gives the value this block holds, so it is kept as read.
     bool storedValueStands(int key, const wchar_t* stored, const CString& fresh, AcDbDatabase* database);
+    // The record as written on the reference, for the caller to release.
+    resbuf* recordData(AcDbBlockReference* reference);
 
     AcDbObjectId m_objectId;
     AcDbHandle m_dwgHandle;
@@ -190,4 +204,8 @@ private:
     // until something renames it.
     bool m_nameFromDefinition = false;
     bool m_keepsStoredRecord = false;
+    CString m_storedTexts[storedValues];
+    // The stored room height or volume could not be read: its text stands.
+    bool m_heightUnread = false;
+    bool m_volumeUnread = false;
 };

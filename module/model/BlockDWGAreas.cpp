@@ -135,6 +135,7 @@ double CBlockDWG::sumListed(HandleArray& handles, AcApDocument* document, bool p
     AcDbDatabase* database = document ? document->database() : nullptr;
     if (!database) return 0.0;
     CAcadUtilities utilities;
+    const CDrawingUnit unit(database);
     double sum = 0.0;
     INT_PTR i = 0;
     while (i < handles.GetSize()) {
@@ -157,8 +158,8 @@ double CBlockDWG::sumListed(HandleArray& handles, AcApDocument* document, bool p
         OpenedObject opened(entity);
         AcDbPolyline form;
         if (const AcDbPolyline* polyline = CAcadUtilities::asLightweight(entity, form)) {
-            sum += perimeters ? utilities.calculatePolylinePerimeter(polyline, database->lunits(), getUnits())
-                              : utilities.calculatePolylineArea(polyline, database->lunits(), getUnits());
+            sum += perimeters ? utilities.calculatePolylinePerimeter(polyline, unit, getUnits())
+                              : utilities.calculatePolylineArea(polyline, unit, getUnits());
         }
         ++i;
     }
@@ -244,7 +245,8 @@ bool CBlockDWG::boundaryCrossesItself() const {
     if (acdbOpenObject(reference, m_objectId, AcDb::kForRead) != Acad::eOk) return false;
     OpenedObject openedReference(reference);
     const OpenedBoundary boundary(reference);
-    return boundary.polyline() && CAcadUtilities().crossesItself(boundary.polyline()) != FALSE;
+    return boundary.polyline() &&
+           CAcadUtilities().crossesItself(boundary.polyline(), CDrawingUnit(reference->database())) != FALSE;
 }
 
 void CBlockDWG::keepStored(const wchar_t* reason, const wchar_t* value) {
@@ -267,15 +269,15 @@ void CBlockDWG::recalculateArea(AcApDocument* document) {
             const wchar_t* unmeasured = nullptr;
             if (!boundary.polyline())
                 unmeasured = L"no boundary polyline was found";
-            else if (CAcadUtilities().crossesItself(boundary.polyline()))
+            else if (CAcadUtilities().crossesItself(boundary.polyline(), CDrawingUnit(database)))
                 unmeasured = L"the boundary crosses itself";
             if (unmeasured) {
                 keepStored(unmeasured, L"area");
                 setArea(CUtilities::roundDouble(getArea(), getPrecision()));
                 return;
             }
-            area =
-                CAcadUtilities().recalculateBlockArea(reference, boundary.polyline(), database->lunits(), getUnits());
+            area = CAcadUtilities().recalculateBlockArea(reference, boundary.polyline(), CDrawingUnit(database),
+                                                         getUnits());
         }
         setArea(CUtilities::roundDouble(area - calcSubArea(document) + calcAddArea(document), getPrecision()));
     KELMO_CATCH(L"CBlockDWG::recalculateArea")
@@ -303,8 +305,8 @@ void CBlockDWG::recalculatePerimeter(AcApDocument* document) {
                 keepStored(unmeasured, L"perimeter");
                 return;
             }
-            perimeter = CAcadUtilities().recalculateBlockPerimeter(reference, boundary.polyline(), database->lunits(),
-                                                                   getUnits());
+            perimeter = CAcadUtilities().recalculateBlockPerimeter(reference, boundary.polyline(),
+                                                                   CDrawingUnit(database), getUnits());
         }
         // Holes and additions both lengthen the boundary.
         setPerimeter(perimeter + calcSubAreaPerimeters(document) + calcAddAreaPerimeters(document));

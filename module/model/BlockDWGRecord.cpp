@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cwchar>
+#include <cwctype>
 
 #include "cad/app/ApDocument.h"
 #include "core/Catch.h"
@@ -12,6 +13,8 @@
 #include "model/Attributes.h"
 #include "model/BlockDWGInternal.h"
 #include "model/Blocks.h"
+#include "model/SpaceName.h"
+#include "model/UnitChange.h"
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
@@ -51,9 +54,6 @@ constexpr const wchar_t* kRecordKey[kRecordKeys] = {
 };
 enum RecordKey { keyArea = 0, keyPerimeter = 1, keyRoomHeight = 9, keyVolume = 13, keyMinus = 14, keyAdd = 15 };
 
-// An extended-data string holds at most this many bytes.
-constexpr size_t kRecordStringBytes = 255;
-
 int recordKey(const wchar_t* text) {
     for (int key = 0; key < kRecordKeys; ++key)
         if (std::wcsncmp(text, kRecordKey[key], std::wcslen(kRecordKey[key])) == 0) return key;
@@ -82,17 +82,43 @@ bool storedText(AcDbObject* object, const CString& application, const wchar_t* k
     return found;
 }
 
+// Whether a number begins the text, so that a command can read it.
+bool beginsWithNumber(const CString& text) {
+    int i = 0;
+    while (i < text.GetLength() && std::iswspace(text[i])) ++i;
+    if (i < text.GetLength() && (text[i] == L'+' || text[i] == L'-')) ++i;
+    if (i < text.GetLength() && (text[i] == L'.' || text[i] == L',')) ++i;
+    return i < text.GetLength() && std::iswdigit(text[i]);
+}
+
+// A stored room height or volume: its number, a decimal comma read as a point ("2,75m." is 2.75 m),
+// and the units its text names (0 metric, 1 imperial, -1 none).
+double readMeasure(CString text, const wchar_t* metric, const wchar_t* imperial, int& named) {
+    text.TrimRight();
+    named = endsWith(text, imperial) ? 1 : endsWith(text, metric) ? 0 : -1;
+    const int comma = text.Find(L',');
+    const int point = text.Find(L'.');
+    // A comma is the number's decimal sign unless a point follows it in the number ("1,234.5").
+    if (comma >= 0 && !(point > comma && point + 1 < text.GetLength() && std::iswdigit(text[point + 1])))
+        text.SetAt(comma, L'.');
+    return CUtilities::CStringToDouble(text);
+}
+
 } // namespace
 
 void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
+        // The units a stored room height and volume name, when they name any.
+        int heightUnits = -1;
+        int volumeUnits = -1;
         for (resbuf* item = list; item; item = item->rbnext) {
             if (item->restype != 1000 || !item->resval.rstring) continue;
             const wchar_t* text = item->resval.rstring;
             if (startsWith(text, L"AREA=")) {
                 // The key always goes; a unit only when it is there, so a bare number is kept.
                 CString value(text + 5);
+                m_storedTexts[storedArea] = value;
                 if (endsWith(value, L"sq.m.")) {
                     value = value.Left(value.GetLength() - 5);
                     setUnits(0);
@@ -107,6 +133,7 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 setArea(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value(text + 10);
+                m_storedTexts[storedPerimeter] = value;
                 if (endsWith(value, L"ft."))
                     value = value.Left(value.GetLength() - 3);
                 else if (endsWith(value, L"m."))
@@ -125,7 +152,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
             } else if (startsWith(text, L"DEPT_CHARGE=")) {
                 setDeptCharge(CString(text + 12));
             } else if (startsWith(text, L"ROOM_HEIGHT=")) {
-                setRoomHeight(CUtilities::CStringToDouble(CString(text + 12)));
+                m_storedTexts[storedHeight] = text + 12;
+                m_heightUnread = !beginsWithNumber(m_storedTexts[storedHeight]);
+                setRoomHeight(readMeasure(m_storedTexts[storedHeight], L"m.", L"ft.", heightUnits));
             } else if (startsWith(text, L"SPECIAL_REQ=")) {
                 setSpecialReq(CString(text + 12));
             } else if (startsWith(text, L"TOT_STAFF=")) {
@@ -133,7 +162,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
             } else if (startsWith(text, L"TOT_WKSTNS=")) {
                 setTotWkStns(CString(text + 11));
             } else if (startsWith(text, L"VOLUME=")) {
-                setVolume(CUtilities::CStringToDouble(CString(text + 7)));
+                m_storedTexts[storedVolume] = text + 7;
+                m_volumeUnread = !beginsWithNumber(m_storedTexts[storedVolume]);
+                setVolume(readMeasure(m_storedTexts[storedVolume], L"cu.m.", L"cu.ft.", volumeUnits));
             } else if (startsWith(text, L"HANDLESTOMINUS=")) {
                 CString value(text + 15);
                 if (!value.IsEmpty()) fillHandles(m_handlesToMinus, value, database);
@@ -142,7 +173,21 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 if (!value.IsEmpty()) fillHandles(m_handlesToAdd, value, database);
             }
         }
+        // A height or volume written in the record's other units ("8.86ft." in a metric record) is
+        // read in the units it names; in a record whose units are not known yet it is taken as held.
+        if (heightUnits != -1) setRoomHeight(kelmo_model::lengthInUnits(getRoomHeight(), heightUnits, getUnits()));
+        if (volumeUnits != -1) setVolume(kelmo_model::volumeInUnits(getVolume(), volumeUnits, getUnits()));
     KELMO_CATCH(L"CBlockDWG::readXData")
+}
+
+CString CBlockDWG::getRoomHeightText() const {
+    if (m_heightUnread && getRoomHeight() == 0.0) return m_storedTexts[storedHeight];
+    return CUtilities::DoubleToCString(getRoomHeight(), getPrecision()) + (getKnownUnits() == 1 ? L"ft." : L"m.");
+}
+
+CString CBlockDWG::getVolumeText() const {
+    if (m_volumeUnread && getVolume() == 0.0) return m_storedTexts[storedVolume];
+    return CUtilities::DoubleToCString(getVolume(), getPrecision()) + (getKnownUnits() == 1 ? L"cu.ft." : L"cu.m.");
 }
 
 void CBlockDWG::writeXData(AcDbObject* object) {
@@ -151,55 +196,7 @@ void CBlockDWG::writeXData(AcDbObject* object) {
         if (!reference) return;
         if (m_xDataAppName == kNoXData) m_xDataAppName = L"ADE";
         registerApplication(object->database(), m_xDataAppName);
-        takePreferenceUnitsWhenUnknown();
-        bool imperial = getUnits() == 1;
-        CString areaUnit = imperial ? L"sq.ft." : L"sq.m.";
-        CString lengthUnit = imperial ? L"ft." : L"m.";
-        CString volumeUnit = imperial ? L"cu.ft." : L"cu.m.";
-        CString nameText = getName();
-        CAttribute* nameAttribute = m_attributes ? m_attributes->getAtAttribute(0) : nullptr;
-        if (nameAttribute) {
-            nameText = nameAttribute->getValue();
-        } else if (m_nameFromDefinition && getName() == m_blockIdentifier) {
-            // Without a label the definition's name stood in; the stored name is the space's own.
-            CString stored;
-            if (storedText(reference, m_xDataAppName, L"NAME=", stored)) nameText = stored;
-        }
-        // A gross area known by its stored name keeps that mark whatever its label says.
-        if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
-        int precision = getPrecision();
-        CString texts[] = {
-            L"AREA=" + CUtilities::DoubleToCString(getArea(), precision) + areaUnit,
-            L"PERIMETER=" + CUtilities::DoubleToCString(getPerimeter(), precision) + lengthUnit,
-            L"NAME=" + nameText,
-            L"TAGTYPE=" + getTagType(),
-            L"AREA_TYPE=" + getAreaType(),
-            L"COST_CENTRE=" + getCostCentre(),
-            L"DATE=" + getDate(),
-            L"DATE_L_MOVE=" + getDateLastMove(),
-            L"DEPT_CHARGE=" + getDeptCharge(),
-            L"ROOM_HEIGHT=" + CUtilities::DoubleToCString(getRoomHeight(), precision) + lengthUnit,
-            L"SPECIAL_REQ=" + getSpecialReq(),
-            L"TOT_STAFF=" + getTotStaff(),
-            L"TOT_WKSTNS=" + getTotWkStns(),
-            L"VOLUME=" + CUtilities::DoubleToCString(getVolume(), precision) + volumeUnit,
-            L"HANDLESTOMINUS=" + getHandlesToMinusAsString(),
-            L"HANDLESTOADD=" + getHandlesToAddAsString(),
-        };
-        resbuf* head = m_keepsStoredRecord ? keptRecord(reference, texts) : nullptr;
-        if (!head) {
-            head = acutBuildList(1001, static_cast<const wchar_t*>(m_xDataAppName), 1002, L"{", 0);
-            resbuf* last = head->rbnext;
-            for (const CString& text : texts) {
-                resbuf* item = acutNewRb(1000);
-                acutNewString(text, item->resval.rstring);
-                last->rbnext = item;
-                last = item;
-            }
-            resbuf* close = acutNewRb(1002);
-            acutNewString(L"}", close->resval.rstring);
-            last->rbnext = close;
-        }
+        resbuf* head = recordData(reference);
         Acad::ErrorStatus status = object->setXData(head);
         acutRelRb(head);
         // A record the drawing did not take must not pass for written.
@@ -207,6 +204,76 @@ void CBlockDWG::writeXData(AcDbObject* object) {
             throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, L"CBlockDWG::writeXData", 0, CString(),
                                    nullptr);
     KELMO_CATCH(L"CBlockDWG::writeXData")
+}
+
+resbuf* CBlockDWG::recordData(AcDbBlockReference* reference) {
+    if (m_xDataAppName == kNoXData) m_xDataAppName = L"ADE";
+    takePreferenceUnitsWhenUnknown();
+    bool imperial = getUnits() == 1;
+    CString areaUnit = imperial ? L"sq.ft." : L"sq.m.";
+    CString lengthUnit = imperial ? L"ft." : L"m.";
+    CString nameText = getName();
+    CAttribute* nameAttribute = m_attributes ? m_attributes->getAtAttribute(0) : nullptr;
+    if (nameAttribute) {
+        nameText = nameAttribute->getValue();
+    } else if (m_nameFromDefinition && getName() == m_blockIdentifier) {
+        // Without a label the definition's name stood in; the stored name is the space's own.
+        CString stored;
+        if (storedText(reference, m_xDataAppName, L"NAME=", stored)) nameText = stored;
+    }
+    // A gross area known by its stored name keeps that mark whatever its label says.
+    if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
+    int precision = getPrecision();
+    CString texts[] = {
+        L"AREA=" + CUtilities::DoubleToCString(getArea(), precision) + areaUnit,
+        L"PERIMETER=" + CUtilities::DoubleToCString(getPerimeter(), precision) + lengthUnit,
+        L"NAME=" + nameText,
+        L"TAGTYPE=" + getTagType(),
+        L"AREA_TYPE=" + getAreaType(),
+        L"COST_CENTRE=" + getCostCentre(),
+        L"DATE=" + getDate(),
+        L"DATE_L_MOVE=" + getDateLastMove(),
+        L"DEPT_CHARGE=" + getDeptCharge(),
+        L"ROOM_HEIGHT=" + getRoomHeightText(),
+        L"SPECIAL_REQ=" + getSpecialReq(),
+        L"TOT_STAFF=" + getTotStaff(),
+        L"TOT_WKSTNS=" + getTotWkStns(),
+        L"VOLUME=" + getVolumeText(),
+        L"HANDLESTOMINUS=" + getHandlesToMinusAsString(),
+        L"HANDLESTOADD=" + getHandlesToAddAsString(),
+    };
+    resbuf* head = m_keepsStoredRecord ? keptRecord(reference, texts) : nullptr;
+    if (head) return head;
+    head = acutBuildList(1001, static_cast<const wchar_t*>(m_xDataAppName), 1002, L"{", 0);
+    resbuf* last = head->rbnext;
+    for (const CString& text : texts) {
+        resbuf* item = acutNewRb(1000);
+        acutNewString(text, item->resval.rstring);
+        last->rbnext = item;
+        last = item;
+    }
+    resbuf* close = acutNewRb(1002);
+    acutNewString(L"}", close->resval.rstring);
+    last->rbnext = close;
+    return head;
+}
+
+CString CBlockDWG::whatDoesNotFit(AcDbBlockReference* reference) {
+    KELMO_TRY
+        CString what;
+        resbuf* head = recordData(reference);
+        for (resbuf* item = head; item && what.IsEmpty(); item = item->rbnext) {
+            if (item->restype != 1000 || !item->resval.rstring) continue;
+            const int bytes = kelmo_model::storedStringBytes(item->resval.rstring);
+            if (bytes <= kelmo_model::storedStringLimit) continue;
+            const CString text(item->resval.rstring);
+            const int equals = text.Find(L'=');
+            what = L"its " + (equals > 0 ? text.Left(equals) : CString(L"record")) + L" takes " +
+                   CUtilities::IntToCString(bytes) + L" bytes";
+        }
+        acutRelRb(head);
+        return what;
+    KELMO_CATCH(L"CBlockDWG::whatDoesNotFit")
 }
 
 resbuf* CBlockDWG::keptRecord(AcDbBlockReference* reference, const CString* texts) {
@@ -285,5 +352,5 @@ bool CBlockDWG::storedValueStands(int key, const wchar_t* stored, const CString&
 bool CBlockDWG::recordCanHoldArea(double area) const {
     if (!std::isfinite(area) || area < 0.0) return false;
     const CString text = L"AREA=" + CUtilities::DoubleToCString(area, getPrecision()) + getAreaUnitText();
-    return static_cast<size_t>(text.GetLength()) <= kRecordStringBytes;
+    return kelmo_model::storedStringBytes(text) <= kelmo_model::storedStringLimit;
 }

@@ -11,6 +11,7 @@
 #include "model/BlockDWGInternal.h"
 #include "model/ColourHatches.h"
 #include "model/ModelSupport.h"
+#include "model/SpaceName.h"
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
@@ -37,6 +38,12 @@ CString nameInDrawing(AcDbObjectId id, AcApDocument* document, const CString& fa
     if (acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) return fallback;
     OpenedObject opened(reference);
     return CBlockDWG(reference, document).getName();
+}
+
+// A name as a line of the command line shows it: a long one by its beginning.
+CString shortened(const CString& name) {
+    constexpr int shown = 40;
+    return name.GetLength() <= shown ? name : name.Left(shown) + L"...";
 }
 
 } // namespace
@@ -67,6 +74,17 @@ bool CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
             return false;
         }
         OpenedObject opened(reference);
+        // A string the drawing cannot hold leaves the whole space as it is, rather than half written.
+        if (AcDbBlockReference* blockReference = AcDbBlockReference::cast(reference)) {
+            const CString notFitting = whatDoesNotFit(blockReference);
+            if (!notFitting.IsEmpty()) {
+                acutPrintf(L"\nSpace %s (handle %s) not updated: %s, more than the %d a drawing holds in one string\n",
+                           static_cast<const wchar_t*>(shortened(getName())),
+                           static_cast<const wchar_t*>(CBlock::getHandle()), static_cast<const wchar_t*>(notFitting),
+                           kelmo_model::storedStringLimit);
+                return false;
+            }
+        }
         updateBlockIdentifier(reference);
         writeXData(reference);
         if (m_attributes && m_attributes->getCount() > 0)

@@ -20,11 +20,14 @@ int utf8Bytes(wchar_t c) {
 
 } // namespace
 
-int storedNameBytes(const CString& name) {
+int storedStringBytes(const CString& text) {
     int bytes = 0;
-    for (const wchar_t* c = namePrefix; *c; ++c) bytes += utf8Bytes(*c);
-    for (int i = 0; i < name.GetLength(); ++i) bytes += utf8Bytes(name[i]);
+    for (int i = 0; i < text.GetLength(); ++i) bytes += utf8Bytes(text[i]);
     return bytes;
+}
+
+int storedNameBytes(const CString& name) {
+    return storedStringBytes(namePrefix) + storedStringBytes(name);
 }
 
 CString nameTooLong(const CString& name) {

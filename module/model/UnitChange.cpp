@@ -1,6 +1,5 @@
 #include "model/UnitChange.h"
 
-#include "core/Utilities.h"
 #include "model/Attributes.h"
 #include "model/BlockDWG.h"
 
@@ -15,18 +14,33 @@ bool knownUnits(int units) {
     return units == 0 || units == 1;
 }
 
+double inUnits(double value, int from, int to, double perMetric) {
+    if (!knownUnits(from) || !knownUnits(to) || from == to) return value;
+    return to == 1 ? value * perMetric : value / perMetric;
+}
+
 } // namespace
 
 double areaInUnits(double area, int from, int to) {
-    if (!knownUnits(from) || !knownUnits(to) || from == to) return area;
-    return to == 1 ? area * squareFeetPerSquareMetre : area / squareFeetPerSquareMetre;
+    return inUnits(area, from, to, squareFeetPerSquareMetre);
+}
+
+double lengthInUnits(double length, int from, int to) {
+    return inUnits(length, from, to, feetPerMetre);
+}
+
+double volumeInUnits(double volume, int from, int to) {
+    return inUnits(volume, from, to, cubicFeetPerCubicMetre);
+}
+
+bool showsStored(const CString& label, const CString& written, const CBlockDWG* block, CBlockDWG::StoredValue value) {
+    if (label == written) return true;
+    const CString stored = block->getStoredText(value);
+    return !stored.IsEmpty() && label == stored;
 }
 
 HeightAndVolumeTexts heightAndVolumeTexts(CBlockDWG* block) {
-    const bool imperial = block->getKnownUnits() == 1;
-    const int precision = block->getPrecision();
-    return {CUtilities::DoubleToCString(block->getRoomHeight(), precision) + (imperial ? L"ft." : L"m."),
-            CUtilities::DoubleToCString(block->getVolume(), precision) + (imperial ? L"cu.ft." : L"cu.m.")};
+    return {block->getRoomHeightText(), block->getVolumeText()};
 }
 
 void followHeightAndVolume(CBlockDWG* block, const HeightAndVolumeTexts& before) {
@@ -36,9 +50,9 @@ void followHeightAndVolume(CBlockDWG* block, const HeightAndVolumeTexts& before)
     for (int role : {labelArea, labelAux}) {
         CAttribute* label = attributes->getAtAttribute(role);
         if (!label) continue;
-        if (label->getValue() == before.height)
+        if (showsStored(label->getValue(), before.height, block, CBlockDWG::storedHeight))
             label->setValue(after.height);
-        else if (label->getValue() == before.volume)
+        else if (showsStored(label->getValue(), before.volume, block, CBlockDWG::storedVolume))
             label->setValue(after.volume);
     }
 }

@@ -3,8 +3,7 @@
 // (0 metric, 1 imperial). A change of units converts every one of them, so that each still means the
 // same length, area or volume; and a label that showed one as the record writes it follows it.
 #include "classlib/Afx.h"
-
-class CBlockDWG;
+#include "model/BlockDWG.h"
 
 namespace kelmo_model {
 
@@ -12,12 +11,17 @@ inline constexpr double feetPerMetre = 3.2808399;
 inline constexpr double squareFeetPerSquareMetre = 10.7639104;
 inline constexpr double cubicFeetPerCubicMetre = feetPerMetre * feetPerMetre * feetPerMetre;
 
-// The area held in units `from` in units `to`. Units that are not known (anything but 0 and 1)
-// convert nothing: the area is taken as held.
+// The area, length or volume held in units `from` in units `to`. Units that are not known (anything
+// but 0 and 1) convert nothing: the value is taken as held.
 double areaInUnits(double area, int from, int to);
+double lengthInUnits(double length, int from, int to);
+double volumeInUnits(double volume, int from, int to);
 
-// The room height and the volume as the record writes them: the number at the block's precision and
-// the unit text of its units.
+// Whether a label's text shows the block's stored value: as the record writes it (`written`), or as
+// the record held it when the block was read (a value written at precision 0 reads back at another).
+bool showsStored(const CString& label, const CString& written, const CBlockDWG* block, CBlockDWG::StoredValue value);
+
+// The room height and the volume as the record writes them (CBlockDWG::getRoomHeightText).
 struct HeightAndVolumeTexts {
     CString height;
     CString volume;

@@ -341,6 +341,19 @@ void AcDbObject::ownedObjects(AcDbObjectIdArray& ids) const {
     if (!extDict_.isNull()) ids.append(extDict_);
 }
 
+namespace {
+
+int utf8Bytes(const std::wstring& text) {
+    int bytes = 0;
+    for (wchar_t c : text) {
+        const auto code = static_cast<unsigned long>(c);
+        bytes += code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+    }
+    return bytes;
+}
+
+} // namespace
+
 int AcDbObject::xDataSize(const AcDbXDataApp& app) {
     int total = 4;
     for (const AcDbRbValue& v : app.items) {
@@ -368,8 +381,7 @@ int AcDbObject::xDataSize(const AcDbXDataApp& app) {
                 else if (v.code >= 1040 && v.code <= 1042)
                     total += 8;
                 else {
-                    total += 2;
-                    for (wchar_t c : v.str) total += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+                    total += 2 + utf8Bytes(v.str);
                 }
         }
     }
@@ -407,6 +419,7 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
             continue;
         }
         if (v.code < 1000 || v.code > 1071) return Acad::eInvalidInput;
+        if (v.code == 1000 && utf8Bytes(v.str) > kMaxXDataStringBytes) return Acad::eXdataSizeExceeded;
         replaced.back().items.push_back(std::move(v));
     }
     AcDbDatabase* db = database() ? database() : acdbWorkingDatabase();

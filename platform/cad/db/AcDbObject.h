@@ -38,6 +38,8 @@ AcDbRbValues acdbRbToValues(const resbuf* rb);
 resbuf* acdbValuesToRb(const AcDbRbValues& values);
 
 constexpr int kMaxXDataBytes = 16383;
+// A string item (code 1000) of extended data holds at most this many bytes, counted in UTF-8.
+constexpr int kMaxXDataStringBytes = 255;
 
 // Where a database keeps an object: its handle, the object once it exists, the owning database.
 class AcDbObjectStub {
@@ -78,7 +80,8 @@ public:
     bool isErased() const { return erased_; }
 
     // Extended data. xData(nullptr) gives every application's data except hyperlinks ("PE_URL");
-    // setXData replaces the data of each application the chain names; over 16 KB per object fails.
+    // setXData replaces the data of each application the chain names; over 16 KB per object, or a
+    // string item over 255 bytes, fails.
     resbuf* xData(const ACHAR* regappName = nullptr) const;
     Acad::ErrorStatus setXData(const resbuf* xdata);
     // Every application's data, hyperlinks included (a copy: the object keeps it packed).

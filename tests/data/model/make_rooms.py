@@ -35,6 +35,7 @@ def record(area, name, minus=""):
 def main(path):
     doc = ezdxf.new("R2010")
     doc.header["$LUNITS"] = 2
+    doc.header["$INSUNITS"] = 4  # drawn in millimetres, as it says
     doc.appids.new("ADE")
     doc.appids.new("AECXDATA")
     msp = doc.modelspace()

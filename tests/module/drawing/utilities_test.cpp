@@ -137,6 +137,40 @@ TEST(Areas, MillimetreAndInchDrawingsWithBulges) {
     delete round;
 }
 
+TEST(Areas, AStatedLengthIsMeasuredInItAndMillimetresOrInchesLeaveTheLinearUnitsRule) {
+    struct Case {
+        int insunits;
+        Adesk::Int16 lunits;
+        double side; // of a square of 10 m by 10 m, in drawing units
+    };
+    // Unitless, millimetres and inches: the linear units decide (architectural inches, decimal millimetres).
+    const Case cases[] = {
+        {0, 2, 10000.0},
+        {4, 2, 10000.0},
+        {1, 2, 10000.0},
+        {4, 4, 10000.0 / 25.4},
+        {1, 4, 10000.0 / 25.4},
+        {5, 2, 1000.0},
+        {6, 4, 10.0},
+        {14, 2, 100.0},
+        {2, 2, 10.0 / 0.3048},
+        {10, 4, 10 / 0.9144},
+        {21, 2, 10 * 3937.0 / 1200.0},
+    };
+    CAcadUtilities u;
+    for (const Case& c : cases) {
+        AcDbDatabase db;
+        db.setInsunits(static_cast<AcDb::UnitsValue>(c.insunits));
+        db.setLunits(c.lunits);
+        AcDbPolyline* square = polyline({{0, 0, 0}, {c.side, 0, 0}, {c.side, c.side, 0}, {0, c.side, 0}});
+        EXPECT_NEAR(u.calculatePolylineArea(square, CDrawingUnit(&db), 0), 100.0, 1e-9) << c.insunits;
+        EXPECT_NEAR(u.calculatePolylinePerimeter(square, CDrawingUnit(&db), 0), 40.0, 1e-9) << c.insunits;
+        EXPECT_NEAR(u.calculatePolylineArea(square, CDrawingUnit(&db), 1), 100.0 * 10.763910416709722, 1e-6)
+            << c.insunits;
+        delete square;
+    }
+}
+
 TEST(Areas, TopLeftOfVertices) {
     CAcadUtilities u;
     AcDbPolyline* shape = polyline({{10, 5, 0}, {30, 40, 0}, {-5, 20, 0}});

@@ -118,7 +118,8 @@ TEST_F(Reading, AreaTextsWithAndWithoutUnits) {
     EXPECT_EQ(block.getPrecision(), 4);
     EXPECT_EQ(block.getArea(), 1234.0);
     EXPECT_EQ(block.getPerimeter(), 40.0);
-    EXPECT_DOUBLE_EQ(block.getRoomHeight(), 2.7);
+    // A height naming metres in a record in feet is read in metres; a volume naming nothing is in feet.
+    EXPECT_DOUBLE_EQ(block.getRoomHeight(), 2.7 * 3.2808399);
     EXPECT_EQ(block.getVolume(), 9.0);
 
     CBlockDWG bare;

@@ -1,12 +1,22 @@
-"""A floor plan whose spaces store a room height and a volume, for the tests of changing units, written
-with ezdxf on the helpers of tests/data/commands/make_plans.py.
+"""Floor plans whose spaces store a room height and a volume, for the tests of changing units, of
+drawings in stated units and of names too long for a record, written with ezdxf on the helpers of
+tests/data/commands/make_plans.py.
 
-    make_height_plans.py FOLDER   writes plan_heights.dxf
+    make_height_plans.py FOLDER   writes plan_heights.dxf, plan_cm.dxf, plan_m.dxf, plan_ft.dxf,
+                                  plan_mm_says_in.dxf and plan_long_names.dxf
 
-plan_heights.dxf (millimetres): three 10 m x 9.2 m rooms, each stored as 92.00 sq.m., 38.40 m, a room
-height of 2.70 m and a volume of 248.40 cu.m. ROOM-701's AUX label shows the stored room height,
-ROOM-702's the stored volume; ROOM-703's AUX label shows the height at another rounding and its AREA
-label a typed note.
+plan_heights.dxf (millimetres): 10 m x 9.2 m rooms, each stored as 92.00 sq.m., 38.40 m, a room height
+of 2.70 m and a volume of 248.40 cu.m. ROOM-701's AUX label shows the stored room height, ROOM-702's
+the stored volume; ROOM-703's AUX label shows the height at another rounding and its AREA label a typed
+note. ROOM-704 to ROOM-707 store their height and volume as "n/a", as nothing, with a decimal comma
+("2,75m.", "253,00cu.m.") and in feet in a metric record ("8.86ft.", "8772.16cu.ft.").
+plan_cm.dxf, plan_m.dxf, plan_ft.dxf: two 5 m x 4 m rooms, ROOM-801 and ROOM-802, drawn in the unit the
+drawing states (centimetres, metres, feet; linear units decimal), stored as 20.00 sq.m. and 18.00 m
+with labels showing both. plan_mm_says_in.dxf: the same drawn in millimetres, its linear units decimal
+but its insertion units inches.
+plan_long_names.dxf (millimetres): rooms ROOM-901 to ROOM-906 whose NAME labels take 250 plain letters,
+251, 125 accented ones, 126, 3000 and 9000 (with "NAME=", 255, 256, 255, 257, 6005 and 18005 bytes in
+UTF-8), then ROOM-907 named "Hall"; all stored as 20.00 sq.m. and 18.00 m, named "Room 1" to "Room 7".
 """
 import os
 import sys
@@ -16,23 +26,65 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from make_plans import define_room, new_doc, place, record  # noqa: E402
 
 
-def stored(name):
+def stored(name, height="2.70m.", volume="248.40cu.m."):
     strings = record("92.00sq.m.", "38.40m.", name)
-    strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=248.40cu.m."
+    strings[strings.index("ROOM_HEIGHT=2.70m.")] = "ROOM_HEIGHT=" + height
+    strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=" + volume
     return strings
 
 
 def plan_heights(path):
     doc = new_doc(2)
     msp = doc.modelspace()
-    rooms = (("ROOM-701", "Lab", "92.00sq.m.", "2.70m."),
-             ("ROOM-702", "Hall", "92.00sq.m.", "248.40cu.m."),
-             ("ROOM-703", "Store", "high room", "2.7m."))
-    for i, (block, name, area, aux) in enumerate(rooms):
+    rooms = (("ROOM-701", "Lab", "92.00sq.m.", "2.70m.", "2.70m.", "248.40cu.m."),
+             ("ROOM-702", "Hall", "92.00sq.m.", "248.40cu.m.", "2.70m.", "248.40cu.m."),
+             ("ROOM-703", "Store", "high room", "2.7m.", "2.70m.", "248.40cu.m."),
+             ("ROOM-704", "Unknown", "92.00sq.m.", "", "n/a", "n/a"),
+             ("ROOM-705", "Blank", "92.00sq.m.", "", "", ""),
+             ("ROOM-706", "Comma", "92.00sq.m.", "", "2,75m.", "253,00cu.m."),
+             ("ROOM-707", "Feet", "92.00sq.m.", "", "8.86ft.", "8772.16cu.ft."))
+    for i, (block, name, area, aux, height, volume) in enumerate(rooms):
         define_room(doc, block, [(0, 0, 0), (10000, 0, 0), (10000, 9200, 0), (0, 9200, 0)])
-        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": area, "AUX": aux}, stored(name))
+        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": area, "AUX": aux}, stored(name, height, volume))
+    doc.saveas(path)
+
+
+def rooms_in(path, insunits, per_metre):
+    """Two 5 m x 4 m rooms in a drawing that states its insertion units (linear units decimal)."""
+    doc = new_doc(2)
+    doc.header["$INSUNITS"] = insunits
+    msp = doc.modelspace()
+    width, depth = 5 * per_metre, 4 * per_metre
+    for i, block in enumerate(("ROOM-801", "ROOM-802")):
+        define_room(doc, block, [(0, 0, 0), (width, 0, 0), (width, depth, 0), (0, depth, 0)], height=per_metre / 4)
+        at = (i * 2 * width, 0)
+        labels = {"NAME": "Office %d" % (i + 1), "AREA": "20.00sq.m.", "AUX": "18.00m."}
+        insert = msp.add_blockref(block, at)
+        for row, (tag, value) in enumerate(labels.items()):
+            insert.add_attrib(tag, value, (at[0] + per_metre, at[1] + per_metre * (1.4 - 0.4 * row)),
+                              dxfattribs={"height": per_metre / 4})
+        insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in record("20.00sq.m.", "18.00m.", labels["NAME"])] +
+                         [(1002, "}")])
+    doc.saveas(path)
+
+
+def plan_long_names(path):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    names = ("a" * 250, "a" * 251, "\u00e9" * 125, "\u00e9" * 126, "\u00e9" * 3000, "\u00e9" * 9000, "Hall")
+    for i, name in enumerate(names):
+        block = "ROOM-%d" % (901 + i)
+        define_room(doc, block, [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0), (0, 4000, 0)])
+        place(msp, block, (i * 6000, 0), {"NAME": name, "AREA": "20.00sq.m.", "AUX": "18.00m."},
+              record("20.00sq.m.", "18.00m.", "Room %d" % (i + 1)))
     doc.saveas(path)
 
 
 if __name__ == "__main__":
-    plan_heights(sys.argv[1] + "/plan_heights.dxf")
+    folder = sys.argv[1]
+    plan_heights(folder + "/plan_heights.dxf")
+    rooms_in(folder + "/plan_cm.dxf", 5, 100)
+    rooms_in(folder + "/plan_m.dxf", 6, 1)
+    rooms_in(folder + "/plan_ft.dxf", 2, 1 / 0.3048)
+    rooms_in(folder + "/plan_mm_says_in.dxf", 1, 1000)
+    plan_long_names(folder + "/plan_long_names.dxf")

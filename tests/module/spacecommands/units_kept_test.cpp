@@ -1,6 +1,8 @@
 // A change of units converts a space's room height and volume with its area and perimeter, so that each
-// stored value keeps its meaning, and a label showing one as stored follows it: the ways the units change
-// through cadhost, on an ezdxf plan read back by ezdxf.
+// stored value keeps its meaning, and a label showing one as stored follows it, at any precision; a
+// height or volume no command can read stays as stored; a drawing is measured in the unit it states;
+// and a record that cannot hold a space's name leaves that space alone: through cadhost, on ezdxf plans
+// read back by ezdxf.
 #include "SpaceCommandsHost.h"
 
 namespace spacecommands {
@@ -31,7 +33,7 @@ const std::string toFeet = "mprefs\ndlg radio 289\ndlg enter\n";
 const std::string toMetres = "mprefs\ndlg radio 288\ndlg enter\n";
 const std::string editorToFeet = "mbe\ndlg menu 32769\ndlg radio 289\ndlg enter\ndlg click 286\n";
 
-// What one space stores and shows after the script; a null label is not looked at.
+// What one space stores and shows after the script; a null value is not looked at.
 struct Room {
     const char* block;
     const char* height;
@@ -39,15 +41,19 @@ struct Room {
     const char* area;
     const char* areaLabel;
     const char* auxLabel;
+    const char* name = nullptr;
 };
 
-// The script saves "saved.dxf" after it; `midway` is checked in "feet.dxf" when it saves that too.
+// The script runs on `plan` and saves "saved.dxf" after it; `midway` is checked in "feet.dxf" when it
+// saves that too. Each of `said` is in the output once.
 struct Case {
     const char* what;
     std::map<std::string, std::string> prefs;
     std::string script;
     std::vector<Room> rooms;
     std::vector<Room> midway = {};
+    std::string plan = "plan_heights.dxf";
+    std::vector<std::string> said = {};
 };
 
 // 2.70 m is 8.86 ft., 248.40 cu.m. 8772.16 cu.ft., 92 sq.m. 990.28 sq.ft. ROOM-701's AUX label showed
@@ -64,8 +70,9 @@ protected:
         for (const Case& c : cases) {
             SCOPED_TRACE(c.what);
             writePrefs(c.prefs);
-            Outcome r = run("plan_heights.dxf", c.script + "SAVEAS saved.dxf\n");
-            ASSERT_EQ(r.status, 0) << r.err;
+            Outcome r = run(c.plan, c.script + "SAVEAS saved.dxf\n");
+            ASSERT_EQ(r.status, 0) << r.err << r.out;
+            for (const std::string& line : c.said) EXPECT_EQ(count(r.out, line), 1u) << line << r.out;
             expectRooms("saved.dxf", c.rooms);
             if (!c.midway.empty()) expectRooms("feet.dxf", c.midway);
         }
@@ -76,8 +83,15 @@ protected:
         for (const Room& room : rooms) {
             SCOPED_TRACE(room.block);
             const Insert& insert = plan[room.block];
-            EXPECT_EQ(stored(insert, "ROOM_HEIGHT"), room.height) << insert.data;
-            EXPECT_EQ(stored(insert, "VOLUME"), room.volume) << insert.data;
+            if (room.height) {
+                EXPECT_EQ(stored(insert, "ROOM_HEIGHT"), room.height) << insert.data;
+            }
+            if (room.volume) {
+                EXPECT_EQ(stored(insert, "VOLUME"), room.volume) << insert.data;
+            }
+            if (room.name) {
+                EXPECT_EQ(stored(insert, "NAME"), room.name) << insert.data;
+            }
             EXPECT_EQ(insert.data.substr(0, insert.data.find(';')), room.area) << insert.data;
             if (room.areaLabel) {
                 EXPECT_EQ(insert.attributes.at("AREA").text, room.areaLabel);
@@ -124,6 +138,103 @@ TEST_F(UnitsKept, EveryOtherWayTheUnitsChangeConvertsRoomHeightAndVolume) {
          "msxta\n\n\n\nyes\n",
          {{"ROOM-701", "ROOM_HEIGHT=8.86ft.", "VOLUME=8772.16cu.ft.", "AREA=990.28sq.ft.", "990.28sq.ft.", nullptr}}},
     });
+}
+
+// ROOM-704 to ROOM-707 store "n/a", nothing, "2,75m." with "253,00cu.m.", and feet in a metric record.
+const std::vector<Room> keptInMetres = {
+    {"ROOM-704", "ROOM_HEIGHT=n/a", "VOLUME=n/a", "AREA=92.00sq.m.", nullptr, nullptr},
+    {"ROOM-705", "ROOM_HEIGHT=", "VOLUME=", "AREA=92.00sq.m.", nullptr, nullptr},
+    {"ROOM-706", "ROOM_HEIGHT=2.75m.", "VOLUME=253.00cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+    {"ROOM-707", "ROOM_HEIGHT=2.70m.", "VOLUME=248.40cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+};
+const std::vector<Room> keptInFeet = {
+    {"ROOM-704", "ROOM_HEIGHT=n/a", "VOLUME=n/a", "AREA=990.28sq.ft.", nullptr, nullptr},
+    {"ROOM-705", "ROOM_HEIGHT=", "VOLUME=", "AREA=990.28sq.ft.", nullptr, nullptr},
+    {"ROOM-706", "ROOM_HEIGHT=9.02ft.", "VOLUME=8934.61cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+    {"ROOM-707", "ROOM_HEIGHT=8.86ft.", "VOLUME=8772.16cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+};
+
+TEST_F(UnitsKept, AHeightOrVolumeNoCommandCanReadStaysAndOneWithADecimalCommaOrItsOwnUnitIsReadAsWritten) {
+    const std::map<std::string, std::string> imperial = {{"units", "1"}};
+    std::string eachInTheDialog = "mbe\n";
+    for (const char* name : {"Unknown", "Blank", "Comma", "Feet"})
+        eachInTheDialog += std::string("dlg dblclick 246 ") + name + "\ndlg click 1\n";
+    expectAll({
+        {"a plain mus", {}, "mus\n", keptInMetres},
+        {"mus in feet", {}, toFeet + "mus\n", keptInFeet},
+        {"Options in feet in the editor", {}, editorToFeet, keptInFeet},
+        {"a sync that recalculates under imperial preferences", imperial, "msxta\n\n\n\nyes\n", keptInFeet},
+        {"each space written with OK in an imperial editor", imperial, eachInTheDialog, keptInFeet},
+    });
+}
+
+TEST_F(UnitsKept, AtPrecisionZeroTheLabelsShowingStoredValuesFollowThemToFeetAndBack) {
+    const std::map<std::string, std::string> noDecimals = {{"precison", "0"}};
+    const std::vector<Room> feet = {
+        {"ROOM-701", "ROOM_HEIGHT=9ft.", "VOLUME=8772cu.ft.", "AREA=990sq.ft.", "990sq.ft.", "9ft."},
+        {"ROOM-702", "ROOM_HEIGHT=9ft.", "VOLUME=8772cu.ft.", "AREA=990sq.ft.", "990sq.ft.", "8772cu.ft."},
+    };
+    // 9 ft. is 2.74 m.: the height comes back as the record kept it.
+    const std::vector<Room> metres = {
+        {"ROOM-701", "ROOM_HEIGHT=3m.", "VOLUME=248cu.m.", "AREA=92sq.m.", "92sq.m.", "3m."},
+        {"ROOM-702", "ROOM_HEIGHT=3m.", "VOLUME=248cu.m.", "AREA=92sq.m.", "92sq.m.", "248cu.m."},
+    };
+    expectAll({
+        {"mus in feet, then in metres", noDecimals, toFeet + "mus\nSAVEAS feet.dxf\n" + toMetres + "mus\n", metres,
+         feet},
+    });
+}
+
+// A 5 m x 4 m room stored as 20.00 sq.m. and 18.00 m, as every drawing of the rows measures it.
+const std::vector<Room> fiveByFour = {
+    {"ROOM-801", "ROOM_HEIGHT=2.70m.", nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m."},
+    {"ROOM-802", "ROOM_HEIGHT=2.70m.", nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m."},
+};
+
+TEST_F(UnitsKept, ADrawingIsMeasuredInTheLengthItStatesAndOneThatStatesTheOtherOfMillimetresAndInchesSaysSo) {
+    const std::string choice =
+        "\tThe drawing is measured in millimetres, as its linear units (decimal) give, "
+        "although its insertion units are inches\n";
+    expectAll({
+        {"centimetres", {}, "mus\n", fiveByFour, {}, "plan_cm.dxf"},
+        {"metres", {}, "mus\n", fiveByFour, {}, "plan_m.dxf"},
+        {"feet", {}, "mus\n", fiveByFour, {}, "plan_ft.dxf"},
+        {"millimetres stated as inches", {}, "mus\n", fiveByFour, {}, "plan_mm_says_in.dxf", {choice}},
+        {"millimetres stated as inches, twice", {}, "mus\nmus\n", fiveByFour, {}, "plan_mm_says_in.dxf", {}},
+    });
+}
+
+TEST_F(UnitsKept, ASpaceWhoseNameItsRecordCannotHoldIsLeftWithALineAndTheOthersAreUpdated) {
+    const std::map<std::string, std::string> imperial = {{"units", "1"}};
+    // 250 plain letters or 125 accented ones fit with "NAME=" in 255 bytes; one more does not.
+    const std::vector<Room> rooms = {
+        {"ROOM-901", nullptr, nullptr, "AREA=215.28sq.ft.", "215.28sq.ft.", nullptr},
+        {"ROOM-902", nullptr, nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m.", "NAME=Room 2"},
+        {"ROOM-903", nullptr, nullptr, "AREA=215.28sq.ft.", "215.28sq.ft.", nullptr},
+        {"ROOM-904", nullptr, nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m.", "NAME=Room 4"},
+        {"ROOM-905", nullptr, nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m.", "NAME=Room 5"},
+        {"ROOM-906", nullptr, nullptr, "AREA=20.00sq.m.", "20.00sq.m.", "18.00m.", "NAME=Room 6"},
+        {"ROOM-907", nullptr, nullptr, "AREA=215.28sq.ft.", "215.28sq.ft.", nullptr, "NAME=Hall"},
+    };
+    std::vector<std::string> said;
+    for (const char* bytes : {"256", "257", "6005", "18005"})
+        said.push_back(std::string(" not updated: its NAME takes ") + bytes +
+                       " bytes, more than the 255 a drawing holds in one string\n");
+    expectAll({
+        {"mus", imperial, "mus\n", rooms, {}, "plan_long_names.dxf", said},
+        {"a sync that keeps the labels' names",
+         imperial,
+         "msxta\nno\n\n\nyes\n",
+         rooms,
+         {},
+         "plan_long_names.dxf",
+         said},
+    });
+    for (const auto& [block, insert] : read("saved.dxf"))
+        for (size_t start = 0, end = 0; start < insert.data.size(); start = end + 1) {
+            end = std::min(insert.data.find(';', start), insert.data.size());
+            EXPECT_LE(end - start, 255u) << block;
+        }
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 """Drawings for the tests of boundaries measured beside curved walls and of old-style (2D) polyline
 boundaries, written with ezdxf; read them back with make_utility_plans.py dump.
 
-    make_measured_plans.py FOLDER     writes curved.dxf, r12.dxf and measured.txt (name=handle per line)
+    make_measured_plans.py FOLDER     writes curved.dxf, curved_m.dxf, r12.dxf and measured.txt (name=handle
+                                      per line)
 
 curved.dxf (millimetres): free closed polylines bounded by a quarter circle of 10 m radius: "near 10",
-"near 5" and "near 1" have a corner 10, 5 or 1 mm inside the curved wall; "through 5" lies outside the
-circle and a slot of it reaches 5 mm through the wall. Both come to the wall half-way between the
-points sixteen chords of the wall would have. Room "Curved" is "near 1" stored as 25 m2 and 20 m.
+"near 5" and "near 1" have a corner 10, 5 or 1 mm inside the curved wall; "through 5" and "through 1"
+lie outside the circle and a slot of each reaches 5 or 1 mm through the wall. All come to the wall
+half-way between the points sixteen chords of the wall would have. Room "Curved" is "near 1" stored as
+25 m2 and 20 m. curved_m.dxf is the same drawn in metres (its insertion units metres), its names begun
+with "m ".
 r12.dxf, an R12 drawing, so every boundary is an old-style 2D polyline: "Office" (5 m x 4 m, its top
 bowed out by an arc, stored as 25 m2 and 20 m), "Store" (3 m x 3 m less a column listed to subtract),
 "Loop" (a bow tie of two 10 m2 lobes stored as 20 m2), "Annex" (4 m x 2.5 m inserted twice as wide)
@@ -32,39 +35,48 @@ def polar(radius, angle, x=0):
     return (x + radius * math.cos(angle), radius * math.sin(angle))
 
 
-def near(depth, x=0):
+def near(depth, x=0, scale=1):
     """A quarter of a disc whose boundary turns back from the top to a corner depth mm inside the wall."""
-    return [(x, 0, 0), (x + RADIUS, 0, QUARTER), (x, RADIUS, 0), polar(RADIUS - depth, TOUCH, x) + (0,)]
+    return [(scale * p[0], scale * p[1], p[2]) for p in
+            [(x, 0, 0), (x + RADIUS, 0, QUARTER), (x, RADIUS, 0), polar(RADIUS - depth, TOUCH, x) + (0,)]]
 
 
-def through(depth, x=0):
+def through(depth, x=0, scale=1):
     """Outside the quarter circle, within a 16 m square, with a slot reaching depth mm through the wall."""
     slot = math.radians(0.3)
-    return [(x + RADIUS, 0, 0), (x + 16000, 0, 0), (x + 16000, 14300, 0), polar(10100, TOUCH - slot, x) + (0,),
-            polar(RADIUS - depth, TOUCH, x) + (0,), polar(10100, TOUCH + slot, x) + (0,), (x + 16000, 14700, 0),
-            (x + 16000, 16000, 0), (x, 16000, 0), (x, RADIUS, -QUARTER)]
+    return [(scale * p[0], scale * p[1], p[2]) for p in
+            [(x + RADIUS, 0, 0), (x + 16000, 0, 0), (x + 16000, 14300, 0), polar(10100, TOUCH - slot, x) + (0,),
+             polar(RADIUS - depth, TOUCH, x) + (0,), polar(10100, TOUCH + slot, x) + (0,), (x + 16000, 14700, 0),
+             (x + 16000, 16000, 0), (x, 16000, 0), (x, RADIUS, -QUARTER)]]
 
 
-def curved(folder, handles):
+def curved(folder, handles, file="curved.dxf", scale=1, prefix=""):
+    """scale: drawing units in a millimetre; prefix: what the names of the drawing's entities begin with."""
     doc = new_doc()
+    if scale != 1:
+        doc.header["$INSUNITS"] = 6
     msp = doc.modelspace()
     for number, depth in enumerate((10, 5, 1)):
-        handles["near %d" % depth] = msp.add_lwpolyline(near(depth, 30000 * (number + 1)), format="xyb",
-                                                        close=True).dxf.handle
-    handles["through 5"] = msp.add_lwpolyline(through(5, 120000), format="xyb", close=True).dxf.handle
+        handles[prefix + "near %d" % depth] = msp.add_lwpolyline(near(depth, 30000 * (number + 1), scale),
+                                                                 format="xyb", close=True).dxf.handle
+    for number, depth in enumerate((5, 1)):
+        handles[prefix + "through %d" % depth] = msp.add_lwpolyline(through(depth, 120000 + 30000 * number, scale),
+                                                                    format="xyb", close=True).dxf.handle
     block = doc.blocks.new(name="ROOM-1")
-    block.add_lwpolyline(near(1), format="xyb", close=True)
-    for tag, (_, position, rotation, height, layer) in stacked("Curved"):
+    block.add_lwpolyline(near(1, 0, scale), format="xyb", close=True)
+    labels = [(tag, (text, (scale * position[0], scale * position[1]), rotation, scale * height, layer))
+              for tag, (text, position, rotation, height, layer) in stacked("Curved")]
+    for tag, (_, position, rotation, height, layer) in labels:
         block.add_attdef(tag, position, dxfattribs={"height": height, "rotation": rotation, "layer": layer})
-    insert = msp.add_blockref("ROOM-1", (0, -30000))
-    for tag, (text, position, rotation, height, layer) in stacked("Curved"):
+    insert = msp.add_blockref("ROOM-1", (0, -30000 * scale))
+    for tag, (text, position, rotation, height, layer) in labels:
         text = "25.00sq.m." if tag == "AREA" else text
-        insert.add_attrib(tag, text, (position[0], position[1] - 30000),
+        insert.add_attrib(tag, text, (position[0], position[1] - 30000 * scale),
                           dxfattribs={"height": height, "rotation": rotation, "layer": layer})
     insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in record("Curved", "25.00sq.m.", "20.00m.")] +
                      [(1002, "}")])
-    handles["Curved"] = insert.dxf.handle
-    doc.saveas(os.path.join(folder, "curved.dxf"))
+    handles[prefix + "Curved"] = insert.dxf.handle
+    doc.saveas(os.path.join(folder, file))
 
 
 def r12_space(doc, name, label, at, outline, data, scale=(1, 1)):
@@ -112,6 +124,7 @@ def r12(folder, handles):
 if __name__ == "__main__":
     found = {}
     curved(sys.argv[1], found)
+    curved(sys.argv[1], found, "curved_m.dxf", 0.001, "m ")
     r12(sys.argv[1], found)
     with open(os.path.join(sys.argv[1], "measured.txt"), "w") as out:
         for key, handle in found.items():

@@ -104,6 +104,39 @@ TEST_F(ObjectData, ExtendedDataOverSixteenKilobytesFailsAndKeepsTheOldData) {
     e->close();
 }
 
+TEST_F(ObjectData, AStringOfExtendedDataOver255BytesInUtf8FailsAndKeepsTheOldData) {
+    acdbRegApp(L"ADE");
+    AcDbObjectId id = square(0, 0, 10);
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForWrite), Acad::eOk);
+    struct Case {
+        std::wstring text;
+        Acad::ErrorStatus status;
+    };
+    // An accented letter takes two bytes, a euro sign three, a sign beyond the first plane four.
+    const std::vector<Case> cases = {
+        {std::wstring(255, L'a'), Acad::eOk},
+        {std::wstring(256, L'a'), Acad::eXdataSizeExceeded},
+        {L"a" + std::wstring(127, L'\u00e9'), Acad::eOk},
+        {std::wstring(128, L'\u00e9'), Acad::eXdataSizeExceeded},
+        {std::wstring(85, L'\u20ac'), Acad::eOk},
+        {std::wstring(63, L'\U0001F600') + L"abcd", Acad::eXdataSizeExceeded},
+    };
+    for (const Case& c : cases) {
+        resbuf* keep = acutBuildList(1001, L"ADE", 1000, L"keep", 0);
+        ASSERT_EQ(e->setXData(keep), Acad::eOk);
+        acutRelRb(keep);
+        resbuf* data = acutBuildList(1001, L"ADE", 1000, c.text.c_str(), 0);
+        EXPECT_EQ(e->setXData(data), c.status) << c.text.size();
+        acutRelRb(data);
+        resbuf* now = e->xData(L"ADE");
+        ASSERT_NE(now, nullptr);
+        EXPECT_EQ(std::wstring(now->rbnext->resval.rstring), c.status == Acad::eOk ? c.text : L"keep");
+        acutRelRb(now);
+    }
+    e->close();
+}
+
 TEST_F(ObjectData, ReplacedDataKeepsItsPlaceAndSpellingAndARefusedCallChangesNoApplication) {
     acdbRegApp(L"ADE");
     acdbRegApp(L"OTHER");
