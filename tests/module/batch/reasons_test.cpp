@@ -14,9 +14,9 @@ class Reasons : public ReportCases {
 protected:
     // A category of the report over every space of its drawing.
     void category(int report, const std::string& columns, const std::string& values) const {
-        const std::string id = pgQuery(database, "INSERT INTO report_category (report_id, title" + columns +
-                                                     ") VALUES (" + std::to_string(report) + ", 'Offices'" + values +
-                                                     ") RETURNING id")[0][0];
+        const std::string id =
+            pgQuery(database, "INSERT INTO report_category (report_id, title" + columns + ") VALUES (" +
+                                  std::to_string(report) + ", 'Offices'" + values + ") RETURNING id")[0][0];
         pgQuery(database, "INSERT INTO category_block (category_id, handle) VALUES (" + id + ", '*')");
     }
     bool says(const Outcome& r, int id, const std::string& what) const {
@@ -126,9 +126,9 @@ TEST_F(Reasons, FoldersWhoseNamesHoldFullStopsTakeTheCopyAndXmlAndEveryRefusalSa
         << r.out;
     EXPECT_TRUE(says(r, ids[4], "the XML's folder " + gone + " does not exist - not written\n")) << r.out;
     EXPECT_TRUE(says(r, ids[5], "the XML target \"xml/report.xml\" names no file or folder")) << r.out;
-    EXPECT_TRUE(says(r, ids[6],
-                     "the XML " + windowsPath(dir / "copies" / "both.bak") +
-                         " would replace the report's copy - not written\n"))
+    EXPECT_TRUE(says(
+        r, ids[6],
+        "the XML " + windowsPath(dir / "copies" / "both.bak") + " would replace the report's copy - not written\n"))
         << r.out;
 }
 
@@ -152,8 +152,9 @@ TEST_F(Reasons, APlotThatCannotBeWrittenOnAFullDiskIsNamedWithTheReason) {
     EXPECT_TRUE(says(r, id, "status 9 - cannot write ")) << r.out;
     EXPECT_NE(r.out.find(": the disk is full\n"), std::string::npos) << r.out;
     const std::string log = slurp(dir / "errors.xml");
-    EXPECT_NE(log.find("Graphic report " + std::to_string(id) + ": the plot " + plot + " was not written: cannot write"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("Graphic report " + std::to_string(id) + ": the plot " + plot + " was not written: cannot write"),
+        std::string::npos)
         << log;
 }
 

@@ -32,9 +32,9 @@ protected:
     Limited run(int id, int megabytes) const {
         pgQuery(database, "UPDATE graphic_report SET status_id = 1 WHERE id = " + std::to_string(id));
         fs::remove(dir / "errors.xml");
-        const int raw = std::system(("ulimit -v " + std::to_string(megabytes * 1024) + " && " + commandLine() +
-                                     " >limited.txt 2>/dev/null")
-                                        .c_str());
+        const int raw = std::system(
+            ("ulimit -v " + std::to_string(megabytes * 1024) + " && " + commandLine() + " >limited.txt 2>/dev/null")
+                .c_str());
         Limited r;
         r.exited = WIFEXITED(raw);
         r.status = r.exited ? WEXITSTATUS(raw) : -1;
@@ -78,7 +78,7 @@ TEST_F(ShortOfMemory, EveryRunEndsByItselfRecordingItsStatusAndAPlotThatFailedSa
             ASSERT_TRUE(r.exited) << r.out;
             EXPECT_EQ(r.status, 0) << r.out;
             EXPECT_TRUE(r.report == 3 || r.report == 9 || r.report == 13 || r.report == 14) << r.report << "\n"
-                                                                                                << r.out;
+                                                                                            << r.out;
             if (r.report == 9) {
                 EXPECT_NE(r.out.find("Graphic report " + std::to_string(id) + ": status 9 - "), std::string::npos)
                     << r.out;
