@@ -85,11 +85,16 @@ private:
     bool ok_ = true;
 };
 
-// cairo's output goes to the temporary file; a failed write stops it with a write error.
+// cairo's output goes to the temporary file; a failed write stops it with a write error. No exception
+// may pass through cairo: memory running out while gathering is cairo's own status.
 cairo_status_t toFile(void* closure, const unsigned char* data, unsigned int length) {
     auto* out = static_cast<PlotOutput*>(closure);
-    return out->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
-                                                                                     : CAIRO_STATUS_WRITE_ERROR;
+    try {
+        return out->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
+                                                                                         : CAIRO_STATUS_WRITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        return CAIRO_STATUS_NO_MEMORY;
+    }
 }
 
 // The JPEG library reports errors through its error manager, whose default ends the process: ours
