@@ -344,6 +344,21 @@ LANGUAGE sql STABLE AS $$
     SELECT r.id, r.drawing_path, r.drawing_filename FROM graphic_report r ORDER BY r.id;
 $$;
 
+-- Every report's record, whatever its status: what each would write is known to every batch run, so
+-- that a file two reports name is written by one of them only, the same one in every run.
+CREATE FUNCTION "__gr_getGraphicReportTargets"()
+RETURNS TABLE ("grID" integer, "grTitle" varchar, "grDrawingPath" varchar, "grDrawingFilename" varchar,
+               "grPlotLayout" varchar, "grPlotTypeID" integer, "grPlotAreaTypeID" integer,
+               "grPlotMediaSizeID" integer, "grPlotScaleTypeID" integer, "grPlotCentred" integer,
+               "grOutputPath" varchar, "grOutputFilename" varchar, "grSaveCopyTo" varchar,
+               "grXMLOutputTo" varchar, "grTotalChildAreas" double precision)
+LANGUAGE sql STABLE AS $$
+    SELECT r.id, r.title, r.drawing_path, r.drawing_filename, r.plot_layout, r.plot_type_id,
+           r.plot_area_type_id, r.plot_media_size_id, r.plot_scale_type_id, r.plot_centred,
+           r.output_path, r.output_filename, r.save_copy_to, r.xml_output_to, r.total_child_areas
+      FROM graphic_report r ORDER BY r.id;
+$$;
+
 -- Claims are marked by a session-level advisory lock (this key and the report's id) as well as by
 -- status 2: the lock lasts while the claiming run's server session does, so a report at 2 whose lock
 -- is free was left by a run that is gone.

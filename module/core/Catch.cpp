@@ -1,5 +1,7 @@
 #include "core/Catch.h"
 
+#include <new>
+
 #include "core/Globals.h"
 
 namespace kelmo {
@@ -16,6 +18,10 @@ CEXUnhandled* wrapCurrent(const wchar_t* file, const wchar_t* method, unsigned k
                                     : new CEXUnhandled(KELMO_BANNER, file, method, 0, nullptr);
         caught->Delete();
         return wrapper;
+    } catch (const std::bad_alloc&) {
+        // Whatever the function was doing, the cause is the memory: said as such, never as a fault of
+        // the file or data at hand.
+        return new CEXUnhandled(L"there is not enough memory", KELMO_BANNER, file, method, 0);
     } catch (const std::exception& caught) {
         if (kinds & catchStd) {
             return new CEXUnhandled(caught, KELMO_BANNER, file, method, 0, nullptr);

@@ -37,7 +37,9 @@ int CFileUtilities::getPathType(CString& path) {
             return pathOther;
         }
         const bool backslash = path.Find(L'\\') >= 0;
-        const bool point = path.Find(L'.') >= 0;
+        // Only the last name tells a file from a folder: "Z:\Plans v1.2\" and "Z:\Floors.2024\3" are
+        // folders, and a path that ends in a backslash names a folder.
+        const bool point = path.Mid(path.ReverseFind(L'\\') + 1).Find(L'.') >= 0;
         const bool rooted = path.Find(L':') >= 0 || startsWithTwoBackslashes(path);
         if (!backslash) {
             CFileUtilities files;
@@ -264,4 +266,9 @@ bool CFileUtilities::sameFile(const CString& path, const CString& other) {
 CString CFileUtilities::fileIdentity(const CString& path) {
     if (path.IsEmpty()) return CString();
     return CString(win::fileIdentity(path).c_str());
+}
+
+CString CFileUtilities::fileLocation(const CString& path) {
+    if (path.IsEmpty()) return CString();
+    return CString(win::fileLocation(path).c_str());
 }

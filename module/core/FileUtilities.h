@@ -30,4 +30,7 @@ public:
     static bool sameFile(const CString& path, const CString& other);
     // What a path reaches, for comparing with sameFile's rule; empty for a path that names nothing.
     static CString fileIdentity(const CString& path);
+    // Where a write of the path puts its file, the same whether the file is there yet or not (and
+    // after it is replaced); empty for a path that names nothing.
+    static CString fileLocation(const CString& path);
 };

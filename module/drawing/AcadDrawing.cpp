@@ -490,6 +490,21 @@ private:
     short m_value;
 };
 
+// What a plot makes for itself, given back on every way out.
+struct PlotParts {
+    AcDbPlotSettings* settings = nullptr;
+    AcPlPlotEngine* engine = nullptr;
+    AcPlPlotProgressDialog* progress = nullptr;
+    PlotParts() = default;
+    PlotParts(const PlotParts&) = delete;
+    PlotParts& operator=(const PlotParts&) = delete;
+    ~PlotParts() {
+        if (engine) engine->destroy();
+        if (progress) progress->destroy();
+        delete settings;
+    }
+};
+
 bool fileHasContent(const CString& path) {
     CFile file;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return false;
@@ -503,8 +518,9 @@ bool fileHasContent(const CString& path) {
 int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, int plotType, int applySettings,
                        int plotCentred, int plotScaleType, int plotAreaType, int plotMediaId, int unrotated) {
     KELMO_TRY
+        m_plotFailure.Empty();
         // Nothing can be plotted from a drawing that is not open.
-        if (m_drawingOpen != 1 || !m_document) return plotFailed;
+        if (m_drawingOpen != 1 || !m_document) return failedPlot(L"the drawing is not open");
         CFileUtilities::checkPathSyntax(folder);
         CAcadUtilities utilities;
         utilities.checkPlotFileExtension(fileName, plotType);
@@ -513,12 +529,19 @@ int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, in
         // A file left by an earlier run must not pass for this plot.
         CFileUtilities files;
         if (CFileUtilities::fileExists(fullPath)) files.deleteFile(fullPath);
-        if (CFileUtilities::fileExists(fullPath)) return plotFailed;
+        if (CFileUtilities::fileExists(fullPath))
+            return failedPlot(L"an earlier file " + fullPath + L" cannot be removed");
         int state = plotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType, plotAreaType,
                                plotMediaId, unrotated);
         if (state != plotDone) return state;
-        return fileHasContent(fullPath) ? plotDone : plotFailed;
+        if (fileHasContent(fullPath)) return plotDone;
+        return failedPlot(m_plotFailure.IsEmpty() ? L"the plot wrote nothing to " + fullPath : m_plotFailure);
     KELMO_CATCH_ALSO(L"CAcadDrawing::plot", kelmo::catchClassLib)
+}
+
+int CAcadDrawing::failedPlot(const CString& why) {
+    m_plotFailure = why;
+    return plotFailed;
 }
 
 int CAcadDrawing::plotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings, int plotCentred,
@@ -599,10 +622,14 @@ int CAcadDrawing::autoCADPlotToFile(CString& layoutName, CString fullPath, int p
             }
         }
 
-        AcPlPlotEngine* engine = nullptr;
-        if (settings && AcPlPlotFactory::createPublishEngine(engine) == Acad::eOk && engine) {
+        // The engine, its dialog and the settings go however the plot ends (short of memory, say).
+        PlotParts parts;
+        parts.settings = settings;
+        if (settings && AcPlPlotFactory::createPublishEngine(parts.engine) == Acad::eOk && parts.engine) {
+            AcPlPlotEngine* engine = parts.engine;
             CAcadUtilities utilities;
-            AcPlPlotProgressDialog* progress = acplCreatePlotProgressDialog(nullptr, false, 1, nullptr, true);
+            parts.progress = acplCreatePlotProgressDialog(nullptr, false, 1, nullptr, true);
+            AcPlPlotProgressDialog* progress = parts.progress;
             CString device = utilities.convertPlotDevice(utilities.convertPlotDevice(plotType));
             progress->setPlotMsgString(AcPlPlotProgressDialog::kDialogTitle, L"KELMO Grevalo - " + device);
             progress->setPlotMsgString(AcPlPlotProgressDialog::kCancelJobBtnMsg, L"Cancel Job");
@@ -621,24 +648,27 @@ int CAcadDrawing::autoCADPlotToFile(CString& layoutName, CString fullPath, int p
             validator.setMediaMatchingPolicy(AcPlPlotInfoValidator::kMatchEnabled);
             validator.validate(info);
             const ACHAR* documentName = acDocManager->curDocument() ? acDocManager->curDocument()->fileName() : L"";
-            engine->beginDocument(info, documentName, nullptr, 1, true, fullPath);
+            // The first step the engine refuses says why the plot wrote nothing.
+            const auto step = [&](Acad::ErrorStatus status) {
+                if (status != Acad::eOk && m_plotFailure.IsEmpty())
+                    m_plotFailure = engine->lastError().empty() ? CString(acadErrorStatusText(status))
+                                                                : CString(engine->lastError().c_str());
+            };
+            step(engine->beginDocument(info, documentName, nullptr, 1, true, fullPath));
             progress->onBeginSheet();
             progress->setSheetProgressRange(0, 100);
             progress->setSheetProgressPos(0);
             AcPlPlotPageInfo pageInfo;
-            engine->beginPage(pageInfo, info, true);
-            engine->beginGenerateGraphics();
-            engine->endGenerateGraphics();
-            engine->endPage();
+            step(engine->beginPage(pageInfo, info, true));
+            step(engine->beginGenerateGraphics());
+            step(engine->endGenerateGraphics());
+            step(engine->endPage());
             progress->setSheetProgressPos(100);
             progress->onEndSheet();
             progress->setPlotProgressPos(100);
-            engine->endDocument();
+            step(engine->endDocument());
             engine->endPlot();
-            engine->destroy();
-            progress->destroy();
         }
-        delete settings;
         return plotDone;
     KELMO_CATCH(L"CAcadDrawing::autoCADPlotToFile")
 }

@@ -69,6 +69,9 @@ public:
     void applyPlotSettings(CString layoutName, int plotType, int applySettings, int plotAreaType, int plotScaleType,
                            int plotCentred, int plotMediaId, int unrotated);
     static CString windowsErrorText(DWORD code);
+    // Why the last plot wrote no file ("the plot cannot be drawn: out of memory"); empty after a plot
+    // that wrote its file.
+    CString getPlotFailure() const { return m_plotFailure; }
 
     // The folder temporary copies go to, ending in a backslash.
     static CString getTempFolder();
@@ -77,6 +80,9 @@ public:
 
 private:
     void initialise();
+    int failedPlot(const CString& why);
+
+    CString m_plotFailure;
 
     CString m_drawingPath;
     CString m_drawingFilename;

@@ -1,7 +1,10 @@
 // A report's categories loaded from the register, each with its hatch, blocks and assets.
 #include "reports/Categories.h"
 
+#include <charconv>
 #include <cmath>
+#include <limits>
+#include <string>
 
 #include "core/Utilities.h"
 #include "model/Asset.h"
@@ -15,8 +18,23 @@ KELMO_SOURCE_FILE(L"Categories");
 
 namespace {
 
+// A hatch's angle or scale, which it holds as a whole number: one the register gives that is no
+// number, infinite or past what a whole number holds is refused with the category's title, never cut
+// to another value.
+int wholeNumber(double value, const wchar_t* what, const CString& title) {
+    if (std::isfinite(value) && value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max())
+        return static_cast<int>(std::lround(value));
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    CString shown(std::string(text, written.ptr).c_str());
+    if (!std::isfinite(value)) shown = std::isnan(value) ? L"NaN" : value > 0 ? L"INF" : L"-INF";
+    throw new CEXCustom(
+        CString(L"the hatch ") + what + L" " + shown + L" of category " + title + L" is no number the hatch can take",
+        KELMO_BANNER, kelmoSourceFile, L"CCategories::getReportCategories", 0, nullptr);
+}
+
 // The category's hatch from its row; none when the row has no pattern.
-CHatch* hatchOf(kelmo_model::RegisterRows& rows) {
+CHatch* hatchOf(kelmo_model::RegisterRows& rows, const CString& title) {
     const CString pattern = rows.text(L"cHatchPattern");
     if (pattern.IsEmpty()) return nullptr;
     CHatch* hatch = new CHatch();
@@ -25,7 +43,7 @@ CHatch* hatchOf(kelmo_model::RegisterRows& rows) {
         double value = 0.0;
         if (!rows.isNull(L"cHatchAngle")) {
             rows.readDouble(L"cHatchAngle", value);
-            hatch->setAngle(static_cast<int>(std::lround(value)));
+            hatch->setAngle(wholeNumber(value, L"angle", title));
         }
         if (!rows.isNull(L"cHatchColour")) {
             AcCmColor colour = hatch->getColour();
@@ -34,7 +52,7 @@ CHatch* hatchOf(kelmo_model::RegisterRows& rows) {
         }
         if (!rows.isNull(L"cHatchScale")) {
             rows.readDouble(L"cHatchScale", value);
-            hatch->setScale(static_cast<int>(std::lround(value)));
+            hatch->setScale(wholeNumber(value, L"scale", title));
         }
         hatch->setLayer(rows.isNull(L"cHatchLayer") ? CString(L"_Kelmo") : rows.text(L"cHatchLayer"));
     } catch (...) {
@@ -61,7 +79,7 @@ void CCategories::getReportCategories(CStoredProcedure* procedure, int graphicRe
                 rows.readInt(L"cID", id);
                 category->setID(id);
                 if (!rows.isNull(L"cTitle")) category->setTitle(rows.text(L"cTitle"));
-                category->setHatch(hatchOf(rows));
+                category->setHatch(hatchOf(rows, category->getTitle()));
 
                 category->setBlocks(kelmo_reports::loadedList<CBlocks>([&](CBlocks* list) {
                     list->getCategoryDWGBlocks(procedure, timeout, category->getID(), category->getHatch());

@@ -1,6 +1,7 @@
 #include "reports/GraphicReport.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
@@ -33,8 +34,10 @@ CString reportNamespace() {
 }
 
 // The shortest text that reads back as the same double, so a file written and read again keeps
-// every area and offset exactly.
+// every area and offset exactly; a value that is no number, or infinite, as XML spells it.
 CString exactText(double value) {
+    if (std::isnan(value)) return L"NaN";
+    if (std::isinf(value)) return value > 0 ? L"INF" : L"-INF";
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return CString(std::string(buffer, result.ptr).c_str());

@@ -14,6 +14,9 @@ class CLayers;
 class CLinkLines;
 class CServerPreferenceOstrel;
 class CStoredProcedure;
+namespace kelmo_model {
+class RegisterRows;
+}
 
 class CGraphicReport {
 public:
@@ -88,6 +91,12 @@ public:
     // The batch side: the report loaded from the register by its identifier, and prepared (claimed,
     // applied to its drawing, plotted, copied, written as XML) with its status recorded there.
     void getGraphicReport(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int id, int timeout);
+    // The record's fields from the register row ("__gr_getGraphicReport"'s columns); without an output
+    // folder of its own the report takes the server's.
+    void readRecord(kelmo_model::RegisterRows& rows, CServerPreferenceOstrel* serverPreferences);
+    // The files preparing the report would write: its plot, the copy of its drawing and its XML, each
+    // empty when the report names none with a drive or a network path.
+    void getTargets(CString& plot, CString& copy, CString& xml) const;
     void prepareReport(CStoredProcedure* procedure, int timeout);
     // As one report of the run: nothing the run wrote or prepares is written over.
     void prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run);

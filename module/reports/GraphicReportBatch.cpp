@@ -13,10 +13,13 @@
 #include "drawing/AcadUtilities.h"
 #include "drawing/Layers.h"
 #include "model/RegisterSupport.h"
+#include "model/Hatch.h"
 #include "reports/Categories.h"
+#include "reports/Category.h"
 #include "reports/GraphicReports.h"
 #include "reports/LinkLines.h"
 #include "reports/RegisterLists.h"
+#include "reports/ReportSupport.h"
 #include "win/Encoding.h"
 #include "win/Process.h"
 
@@ -140,6 +143,22 @@ void applyReport(CGraphicReport& report, CAcadDrawing* drawing) {
     report.applyToDrawing(drawing);
 }
 
+// The categories whose hatch pattern the host does not know, as "the hatch pattern X of category Y is
+// unknown"; empty when every pattern is known. Such a category's spaces would plot uncoloured.
+CString unknownPatterns(const CGraphicReport& report) {
+    CString unknown;
+    CCategories* categories = report.getCategories();
+    for (int i = 0; categories != nullptr && i < categories->getCount(); ++i) {
+        const CCategory* category = categories->getAt(i);
+        const CHatch* hatch = category->getHatch();
+        if (hatch == nullptr || acdbFindHatchPattern(hatch->getPattern()) != nullptr) continue;
+        if (!unknown.IsEmpty()) unknown += L"; ";
+        unknown += L"the hatch pattern " + hatch->getPattern() + L" of category " +
+                   kelmo_reports::shownTitle(category->getTitle()) + L" is unknown";
+    }
+    return unknown;
+}
+
 // Says that a file another report of the run wrote is left as it is.
 void writtenBefore(const CGraphicReport& report, const CString& path, int writer) {
     acutPrintf(L"Graphic report %i: %s was written by graphic report %i - not written again\n", report.getID(),
@@ -175,8 +194,21 @@ bool replacesRunFile(const CGraphicReport& report, const CString& path, const CG
         return true;
     }
     const int writer = run->writtenBy(path);
-    if (writer != 0) writtenBefore(report, path, writer);
-    return writer != 0;
+    if (writer != 0) {
+        writtenBefore(report, path, writer);
+        return true;
+    }
+    // Of the reports in the register that name one file, the lowest-numbered writes it, whichever run
+    // prepares it and whenever.
+    const int owner = run->targetOwner(path);
+    if (owner != 0 && owner != report.getID()) {
+        acutPrintf(
+            L"Graphic report %i: %s is graphic report %i's to write, the first in the register to name it - "
+            L"not written\n",
+            report.getID(), static_cast<const wchar_t*>(path), owner);
+        return true;
+    }
+    return false;
 }
 
 bool namesDrawingFile(const CString& path) {
@@ -209,13 +241,18 @@ CString plotFileName(const CGraphicReport& report) {
     return stem.IsEmpty() || name.ToUtf8().size() > longestFileName ? CString() : name;
 }
 
-// Saves the copy of the drawing the report asks for; the status the copy leaves, and where it went.
-int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run, CString& saved) {
+// Says why a copy or the XML is not written: the status that follows is 12 or 13.
+void notWritten(const CGraphicReport& report, const CString& why) {
+    acutPrintf(L"Graphic report %i: %s - not written\n", report.getID(), static_cast<const wchar_t*>(why));
+}
+
+// Where the copy of the drawing goes, by the kind of path the report gives; false with why when it
+// names no file or folder.
+bool copyTarget(const CGraphicReport& report, Target& target, CString& why) {
     CString copyTo = report.getSaveCopyTo();
-    Target target;
     switch (CFileUtilities::getPathType(copyTo)) {
         case CFileUtilities::pathFileName:
-            target = {drawing->getDrawingPath(), copyTo};
+            target = {report.getDrawingPath(), copyTo};
             break;
         case CFileUtilities::pathFolder:
             target = {copyTo, report.getDrawingFilename()};
@@ -224,49 +261,113 @@ int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CG
             target = split(copyTo);
             break;
         default:
-            return statusCopyFailed;
+            target = {};
+            break;
     }
-    if (target.name.IsEmpty() || !CFileUtilities::directoryExists(target.folder) ||
-        replacesKept(target.folder + target.name, kept) || replacesRunFile(report, target.folder + target.name, run))
+    if (target.name.IsEmpty())
+        why = L"the copy target \"" + report.getSaveCopyTo() +
+              L"\" names no file or folder with a drive or a network path";
+    return !target.name.IsEmpty();
+}
+
+// Where the report's XML goes: beside the plot unless the report names a file, a folder or a folder
+// and file; false with why when it names none of them.
+bool xmlPath(const CGraphicReport& report, const CString& plotName, CString& target, CString& why) {
+    CString xmlTo = report.getXMLOutputTo();
+    target.Empty();
+    if (xmlTo.IsEmpty()) {
+        CAcadUtilities utilities;
+        if (!plotName.IsEmpty())
+            target = report.getOutputPath() + CFileUtilities::swapFileExtension(
+                                                  plotName, utilities.plotExtension(report.getPlotTypeID()), L".xml");
+        return !target.IsEmpty();
+    }
+    switch (CFileUtilities::getPathType(xmlTo)) {
+        case CFileUtilities::pathFileName:
+            target = report.getOutputPath() + xmlTo;
+            break;
+        case CFileUtilities::pathFolder:
+            target = xmlTo + drawingNameAs(report.getDrawingFilename(), L".xml");
+            break;
+        case CFileUtilities::pathFile:
+            target = xmlTo;
+            break;
+        default:
+            why = L"the XML target \"" + report.getXMLOutputTo() +
+                  L"\" names no file or folder with a drive or a network path";
+            return false;
+    }
+    return true;
+}
+
+// Saves the copy of the drawing the report asks for; the status the copy leaves, and where it went.
+int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run, CString& saved) {
+    Target target;
+    CString why;
+    if (!copyTarget(report, target, why)) {
+        notWritten(report, why);
         return statusCopyFailed;
+    }
+    const CString path = target.folder + target.name;
+    if (!CFileUtilities::directoryExists(target.folder)) {
+        notWritten(report, L"the copy's folder " + target.folder + L" does not exist");
+        return statusCopyFailed;
+    }
+    if (replacesKept(path, kept)) {
+        notWritten(report, L"the copy " + path + L" would replace the report's drawing or its plot");
+        return statusCopyFailed;
+    }
+    if (replacesRunFile(report, path, run)) return statusCopyFailed;
     drawing->saveAs(target.folder, target.name);
-    saved = target.folder + target.name;
+    saved = path;
     return statusPlotted;
 }
 
-// Where the report's XML goes; false when the target is refused: it would replace the drawing, the plot,
-// the copy just saved, a drawing or an output of the run, or it names a drawing file.
+// Where the report's XML goes; false when the target is refused (and a line says why): it would
+// replace the drawing, the plot, the copy just saved, a drawing or an output of the run, or it names
+// a drawing file.
 bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept, const CString& copy,
                CGraphicReports* run, CString& target) {
-    CString xmlTo = report.getXMLOutputTo();
-    if (xmlTo.IsEmpty()) {
-        CAcadUtilities utilities;
-        target = report.getOutputPath() +
-                 CFileUtilities::swapFileExtension(plotName, utilities.plotExtension(report.getPlotTypeID()), L".xml");
-    } else {
-        switch (CFileUtilities::getPathType(xmlTo)) {
-            case CFileUtilities::pathFileName:
-                target = report.getOutputPath() + xmlTo;
-                break;
-            case CFileUtilities::pathFolder:
-                if (!CFileUtilities::directoryExists(xmlTo)) return false;
-                target = xmlTo + drawingNameAs(report.getDrawingFilename(), L".xml");
-                break;
-            case CFileUtilities::pathFile:
-                target = xmlTo;
-                break;
-            default:
-                return false;
-        }
+    CString why;
+    if (!xmlPath(report, plotName, target, why)) {
+        notWritten(report, why);
+        return false;
     }
-    if (namesDrawingFile(target) || replacesKept(target, kept)) return false;
-    if (!copy.IsEmpty() && CFileUtilities::sameFile(target, copy)) return false;
+    CString xmlTo = report.getXMLOutputTo();
+    if (!xmlTo.IsEmpty() && CFileUtilities::getPathType(xmlTo) == CFileUtilities::pathFolder &&
+        !CFileUtilities::directoryExists(xmlTo)) {
+        notWritten(report, L"the XML's folder " + xmlTo + L" does not exist");
+        return false;
+    }
+    if (namesDrawingFile(target)) {
+        notWritten(report, L"the XML " + target + L" names a drawing file");
+        return false;
+    }
+    if (replacesKept(target, kept)) {
+        notWritten(report, L"the XML " + target + L" would replace the report's drawing or its plot");
+        return false;
+    }
+    if (!copy.IsEmpty() && CFileUtilities::sameFile(target, copy)) {
+        notWritten(report, L"the XML " + target + L" would replace the report's copy");
+        return false;
+    }
     return !replacesRunFile(report, target, run);
 }
 
-// Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with.
+// Writes the failure to the error logs, says why on the command line, and leaves the status to say
+// what failed.
+int failedStep(CGraphicReport& report, int status, const wchar_t* what) {
+    CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib);
+    CString reason = reasonInALine(kelmo_reports::rootCause(failure));
+    notWritten(report, CString(what) + L" failed: " + reason);
+    reportAndDelete(failure, report.getID());
+    return status;
+}
+
+// Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with, and
+// why the plot wrote nothing when it did not.
 int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing,
-                       CGraphicReports* run) {
+                       CGraphicReports* run, CString& why) {
     applyReport(report, drawing);
 
     int status = statusPlotted;
@@ -291,6 +392,16 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
         // Written means a file with something in it, whatever the plot said.
         if (status == statusPlotted && !fileWritten(plotPath)) status = CAcadDrawing::plotFailed;
         if (status == statusPlotted && run != nullptr) run->noteWritten(plotPath, report.getID());
+        if (status != statusPlotted) {
+            why = drawing->getPlotFailure();
+            if (why.IsEmpty()) why = L"nothing was written to " + plotPath;
+            CString failed;
+            failed.Format(L"Graphic report %i: the plot %s was not written: %s", report.getID(),
+                          static_cast<const wchar_t*>(plotPath), static_cast<const wchar_t*>(why));
+            reportAndDelete(
+                new CEXCustom(failed, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::prepareReport", 0, nullptr),
+                report.getID());
+        }
         if (layout != noted) {
             report.setPlotLayout(layout);
             report.setGraphicReportLayout(procedure, timeout, layout);
@@ -304,9 +415,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             status = saveCopy(report, drawing, kept, run, copy);
             if (status == statusPlotted && run != nullptr) run->noteWritten(copy, report.getID());
         } catch (...) {
-            status = statusCopyFailed;
-            reportAndDelete(kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib),
-                            report.getID());
+            status = failedStep(report, statusCopyFailed, L"the copy of the drawing");
         }
     }
 
@@ -322,10 +431,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
                     acutPrintf(L"Graphic report %i: the title holds characters XML cannot hold - written as U+FFFD\n",
                                report.getID());
             } catch (...) {
-                status = statusXMLRefused;
-                reportAndDelete(
-                    kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib),
-                    report.getID());
+                status = failedStep(report, statusXMLRefused, L"writing the XML");
             }
         }
     }
@@ -345,38 +451,7 @@ void CGraphicReport::getGraphicReport(CStoredProcedure* procedure, CServerPrefer
             call.prepare(L"__gr_getGraphicReport", timeout);
             kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
             if (rows.empty()) return;
-            CAcadUtilities utilities;
-            if (!rows.isNull(L"grTitle")) m_title = rows.text(L"grTitle");
-            if (!rows.isNull(L"grDrawingPath")) setDrawingPath(kelmo_reports::backslashed(rows.text(L"grDrawingPath")));
-            if (!rows.isNull(L"grDrawingFilename")) setDrawingFilename(rows.text(L"grDrawingFilename"));
-            if (!rows.isNull(L"grPlotLayout")) m_plotLayout = rows.text(L"grPlotLayout");
-            int stored = 0;
-            if (!rows.isNull(L"grPlotTypeID")) {
-                rows.readInt(L"grPlotTypeID", stored);
-                m_plotTypeID = utilities.convertPlotDevice(stored);
-            }
-            if (!rows.isNull(L"grPlotAreaTypeID")) {
-                rows.readInt(L"grPlotAreaTypeID", stored);
-                m_plotAreaTypeID = utilities.convertPlotArea(stored);
-            }
-            if (!rows.isNull(L"grPlotMediaSizeID")) {
-                rows.readInt(L"grPlotMediaSizeID", stored);
-                m_plotMediaSizeID = utilities.convertMediaSize(stored);
-            }
-            if (!rows.isNull(L"grPlotScaleTypeID")) {
-                rows.readInt(L"grPlotScaleTypeID", stored);
-                m_plotScaleTypeID = utilities.convertScale(stored);
-            }
-            rows.readInt(L"grPlotCentred", m_plotCentred);
-            // No output folder of its own: the server's graphic-report folder.
-            CString outputPath = rows.text(L"grOutputPath");
-            if (outputPath.IsEmpty() && serverPreferences) outputPath = serverPreferences->getGraphRepOutPath();
-            setOutputPath(kelmo_reports::backslashed(outputPath));
-            if (!rows.isNull(L"grOutputFilename")) setOutputFilename(rows.text(L"grOutputFilename"));
-            if (!rows.isNull(L"grSaveCopyTo")) setSaveCopyTo(rows.text(L"grSaveCopyTo"));
-            // Kept as given: it may name a file, which the folder cleaning would spoil.
-            if (!rows.isNull(L"grXMLOutputTo")) m_XMLOutputTo = rows.text(L"grXMLOutputTo");
-            rows.readDouble(L"grTotalChildAreas", m_totalChildAreas);
+            readRecord(rows, serverPreferences);
             rows.close();
         }
         const int listTimeout = serverPreferences ? serverPreferences->getDbTimeout() : timeout;
@@ -392,6 +467,60 @@ void CGraphicReport::getGraphicReport(CStoredProcedure* procedure, CServerPrefer
                        list->getGraphicReportLinkLines(procedure, id, listTimeout);
                    }));
     KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReport::readRecord(kelmo_model::RegisterRows& rows, CServerPreferenceOstrel* serverPreferences) {
+    CAcadUtilities utilities;
+    if (!rows.isNull(L"grTitle")) m_title = rows.text(L"grTitle");
+    if (!rows.isNull(L"grDrawingPath")) setDrawingPath(kelmo_reports::backslashed(rows.text(L"grDrawingPath")));
+    if (!rows.isNull(L"grDrawingFilename")) setDrawingFilename(rows.text(L"grDrawingFilename"));
+    if (!rows.isNull(L"grPlotLayout")) m_plotLayout = rows.text(L"grPlotLayout");
+    int stored = 0;
+    if (!rows.isNull(L"grPlotTypeID")) {
+        rows.readInt(L"grPlotTypeID", stored);
+        m_plotTypeID = utilities.convertPlotDevice(stored);
+    }
+    if (!rows.isNull(L"grPlotAreaTypeID")) {
+        rows.readInt(L"grPlotAreaTypeID", stored);
+        m_plotAreaTypeID = utilities.convertPlotArea(stored);
+    }
+    if (!rows.isNull(L"grPlotMediaSizeID")) {
+        rows.readInt(L"grPlotMediaSizeID", stored);
+        m_plotMediaSizeID = utilities.convertMediaSize(stored);
+    }
+    if (!rows.isNull(L"grPlotScaleTypeID")) {
+        rows.readInt(L"grPlotScaleTypeID", stored);
+        m_plotScaleTypeID = utilities.convertScale(stored);
+    }
+    rows.readInt(L"grPlotCentred", m_plotCentred);
+    // No output folder of its own: the server's graphic-report folder.
+    CString outputPath = rows.text(L"grOutputPath");
+    if (outputPath.IsEmpty() && serverPreferences) outputPath = serverPreferences->getGraphRepOutPath();
+    setOutputPath(kelmo_reports::backslashed(outputPath));
+    if (!rows.isNull(L"grOutputFilename")) setOutputFilename(rows.text(L"grOutputFilename"));
+    if (!rows.isNull(L"grSaveCopyTo")) setSaveCopyTo(rows.text(L"grSaveCopyTo"));
+    // Kept as given: it may name a file, which the folder cleaning would spoil.
+    if (!rows.isNull(L"grXMLOutputTo")) m_XMLOutputTo = rows.text(L"grXMLOutputTo");
+    rows.readDouble(L"grTotalChildAreas", m_totalChildAreas);
+}
+
+void CGraphicReport::getTargets(CString& plot, CString& copy, CString& xml) const {
+    plot.Empty();
+    copy.Empty();
+    xml.Empty();
+    const CString plotName = plotFileName(*this);
+    CString why;
+    if (!plotName.IsEmpty() && absoluteFolder(m_outputPath)) {
+        plot = m_outputPath + plotName;
+        xmlPath(*this, plotName, xml, why);
+    } else if (!m_XMLOutputTo.IsEmpty()) {
+        xmlPath(*this, CString(), xml, why);
+    }
+    Target target;
+    if (!m_saveCopyTo.IsEmpty() && copyTarget(*this, target, why)) copy = target.folder + target.name;
+    // Only a path with its drive or network path names one file wherever the batch runs.
+    if (!absoluteFolder(copy)) copy.Empty();
+    if (!absoluteFolder(xml)) xml.Empty();
 }
 
 void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status) {
@@ -486,6 +615,16 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 recordStatus(procedure, timeout, statusNoDrawing);
                 return;
             }
+            if (const CString unknown = unknownPatterns(*this); !unknown.IsEmpty()) {
+                // Its spaces would plot uncoloured: nothing is opened or written.
+                CString refused;
+                refused.Format(L"Graphic report %i (drawing %s) was not prepared: %s", m_id,
+                               static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
+                               static_cast<const wchar_t*>(unknown));
+                reportAndDelete(new CEXCustom(refused, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr), m_id);
+                recordStatus(procedure, timeout, statusFailed, unknown);
+                return;
+            }
             drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);
             const CString warnings = readerWarnings(drawing);
             if (!warnings.IsEmpty()) {
@@ -502,8 +641,9 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 // Nothing was done: the report must not stay "preparation started".
                 recordStatus(procedure, timeout, statusFailed);
             } else {
-                const int status = prepareOpenDrawing(*this, procedure, timeout, drawing, run);
-                recordStatus(procedure, timeout, status);
+                CString why;
+                const int status = prepareOpenDrawing(*this, procedure, timeout, drawing, run, why);
+                recordStatus(procedure, timeout, status, why);
                 drawing->unlock(0);
             }
         } catch (Acad::ErrorStatus status) {
@@ -516,7 +656,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
         CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
         if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
-                recordStatus(procedure, timeout, statusFailed);
+                recordStatus(procedure, timeout, statusFailed, reasonInALine(kelmo_reports::rootCause(failure)));
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded, m_id);
             }

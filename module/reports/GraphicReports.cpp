@@ -60,6 +60,10 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
         throw;
     }
     acutPrintf(L"%s\n", static_cast<const wchar_t*>(what));
+    // Why, in the reader's words: the first line of the innermost failure.
+    CString why = kelmo_reports::rootCause(failure);
+    if (const int end = why.FindOneOf(L"\r\n"); end >= 0) why = why.Left(end);
+    if (!why.IsEmpty()) acutPrintf(L"Graphic report %i: %s\n", report.getID(), static_cast<const wchar_t*>(why));
     reportAndDelete(named, report.getID());
     report.recordStatus(procedure, timeout, failed);
 }
@@ -160,7 +164,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             }
         }
         rows.close();
-        checkRegister(procedure, timeout);
+        checkRegister(procedure, serverPreferences, timeout);
         for (int i = 0; i < ids.GetSize(); ++i) {
             CGraphicReport* report = new CGraphicReport();
             try {
@@ -252,20 +256,62 @@ void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeo
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
-void CGraphicReports::checkRegister(CStoredProcedure* procedure, int timeout) {
+int CGraphicReports::targetOwner(const CString& path) const {
+    const CString file = CFileUtilities::fileLocation(path);
+    const auto owner = file.IsEmpty() ? m_targetOwner.end() : m_targetOwner.find(file);
+    return owner == m_targetOwner.end() ? 0 : owner->second;
+}
+
+void CGraphicReports::noteTarget(const CString& path, int reportID) {
+    // Known by where it is written, which stays the same when the file is made or replaced.
+    const CString file = CFileUtilities::fileLocation(path);
+    if (file.IsEmpty()) return;
+    const auto [owner, added] = m_targetOwner.emplace(file, reportID);
+    if (!added && reportID < owner->second) owner->second = reportID;
+}
+
+void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences,
+                                         int timeout) {
+    const wchar_t* method = L"CGraphicReports::getRegisterTargets";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.prepare(L"__gr_getGraphicReportTargets", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        if (rows.empty()) return;
+        for (; !rows.atEnd(); rows.next()) {
+            if (rows.isNull(L"grID")) continue;
+            CGraphicReport report;
+            int id = 0;
+            rows.readInt(L"grID", id);
+            report.setID(id);
+            report.readRecord(rows, serverPreferences);
+            CString plot, copy, xml;
+            report.getTargets(plot, copy, xml);
+            noteTarget(plot, id);
+            noteTarget(copy, id);
+            noteTarget(xml, id);
+        }
+        rows.close();
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReports::checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences,
+                                    int timeout) {
     // A register made before runs knew their own claims would refuse every report's claim, one by one,
     // and the batch would end as if it had run: it stops here instead, before any report is claimed.
     try {
         getRegisterDrawings(procedure, timeout);
         CGraphicReport probe; // no report has identifier 0: nothing is claimed
         probe.claimGraphicReport(procedure, timeout);
+        getRegisterTargets(procedure, serverPreferences, timeout);
     } catch (CEXKelmo* failure) {
         if (kelmo_reports::registerLost(failure)) throw;
         CString reason = kelmo_reports::rootCause(failure);
         reason.TrimRight(L'.');
         const CString what = L"The register lacks what this batch calls (" + reason +
                              L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by "
-                             L"column of graphic_report and __gr_claimGraphicReport with \"runID\" from sql/vxr.sql";
+                             L"column of graphic_report, __gr_claimGraphicReport with \"runID\" and "
+                             L"__gr_getGraphicReportTargets from sql/vxr.sql";
         failure->deleteException();
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReports::checkRegister", 0, nullptr);
     }

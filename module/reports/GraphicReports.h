@@ -1,6 +1,8 @@
 #pragma once
 // The batch side's list of graphic reports: every report of one status loaded from the register, then
 // prepared one after the other (applied, plotted, copied, written as XML, its status recorded).
+#include <map>
+
 #include "classlib/Afx.h"
 
 class CEXKelmo;
@@ -56,6 +58,9 @@ public:
     bool isDrawingOfRun(const CString& path) const;
     // The report of the register, in this run or not, whose drawing the path reaches, or 0.
     int drawingOfRegister(const CString& path) const;
+    // The report that writes the file the path reaches: of every report in the register, whatever its
+    // status, that names it as its plot, copy or XML, the one with the lowest identifier; 0 when none.
+    int targetOwner(const CString& path) const;
     // The reports whose final status the register refused, as "7, 9"; empty when every one was recorded.
     CString unrecordedReports() const;
     // The reports whose claim the register refused, as "7, 9": they keep their status, unprepared.
@@ -64,9 +69,12 @@ public:
 private:
     // Reads the register's drawings, and stops the batch with a line saying what the register lacks
     // when it was made before this batch's calls.
-    void checkRegister(CStoredProcedure* procedure, int timeout);
+    void checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int timeout);
     // The drawing of every report the register holds, whatever its status.
     void getRegisterDrawings(CStoredProcedure* procedure, int timeout);
+    // What every report of the register would write, with the report that writes each file.
+    void getRegisterTargets(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int timeout);
+    void noteTarget(const CString& path, int reportID);
     void noteUnrecorded(int reportID);
 
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
@@ -76,6 +84,7 @@ private:
     CStringArray m_drawings;         // file identities
     CStringArray m_registerDrawings; // file identities
     CArray<int, int> m_registerDrawingOf;
+    std::map<CString, int> m_targetOwner; // by file location
     CString m_unrecorded;
     CString m_unclaimed;
 };

@@ -407,12 +407,10 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
     return true;
 }
 
-std::wstring fileIdentity(const wchar_t* windowsPath) {
-    std::string native;
-    if (!mapToNative(windowsPath, native, nullptr)) return {};
-    struct stat st {};
-    if (::stat(native.c_str(), &st) == 0) return L"#" + std::to_wstring(st.st_dev) + L":" + std::to_wstring(st.st_ino);
-    // Not there yet: where a write would put it, its folder's links and a dangling link followed.
+namespace {
+
+// Where a write would put the file: its folder's links and a link at its name followed.
+std::wstring nativeLocation(std::string native) {
     for (int hop = 0; hop < 40; ++hop) {
         const auto slash = native.rfind('/');
         const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
@@ -427,6 +425,23 @@ std::wstring fileIdentity(const wchar_t* windowsPath) {
         native = normaliseNative(link[0] == '/' ? link : (resolved == "/" ? "" : resolved) + "/" + link);
     }
     return {};
+}
+
+} // namespace
+
+std::wstring fileIdentity(const wchar_t* windowsPath) {
+    std::string native;
+    if (!mapToNative(windowsPath, native, nullptr)) return {};
+    struct stat st {};
+    if (::stat(native.c_str(), &st) == 0) return L"#" + std::to_wstring(st.st_dev) + L":" + std::to_wstring(st.st_ino);
+    // Not there yet: where a write would put it.
+    return nativeLocation(native);
+}
+
+std::wstring fileLocation(const wchar_t* windowsPath) {
+    std::string native;
+    if (!mapToNative(windowsPath, native, nullptr)) return {};
+    return nativeLocation(native);
 }
 
 std::wstring nativeToWindows(const std::string& nativePath) {

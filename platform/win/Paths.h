@@ -19,6 +19,10 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
 // be made, its folder's links and a dangling link followed; unmatched letter case counts as equal.
 // Empty when the path cannot be mapped (or its links go round in a circle).
 std::wstring fileIdentity(const wchar_t* windowsPath);
+// Where a write of the path puts its file, the same before and after the file is made or replaced:
+// its folder's links and a link at its name followed, letter case unmatched as above (hard links are
+// not seen). Empty as above.
+std::wstring fileLocation(const wchar_t* windowsPath);
 
 // The Windows form of a native path (made absolute from the current folder first).
 std::wstring nativeToWindows(const std::string& nativePath);

@@ -91,7 +91,8 @@ std::string writeErrorText(int error) {
     }
 }
 
-bool readRegularFile(const std::string& path, std::string& bytes, std::string& why) {
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& why, bool* noMemory) {
+    if (noMemory) *noMemory = false;
     // Not blocking on open: a named pipe with no writer would wait for ever.
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -128,6 +129,7 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
         }
     } catch (const std::bad_alloc&) {
         why = "it is too large to read into memory";
+        if (noMemory) *noMemory = true;
         ok = false;
     } catch (const std::length_error&) {
         why = "it is too large to read into memory";

@@ -10,7 +10,8 @@ namespace docfile {
 // Reads a whole regular file (symbolic links followed). False with the reason when the file is
 // missing, unreadable, a folder, or no regular file (a device or a named pipe, which could
 // block or never end).
-bool readRegularFile(const std::string& path, std::string& bytes, std::string& why);
+// noMemory, when given, says whether the file was too large for the memory left.
+bool readRegularFile(const std::string& path, std::string& bytes, std::string& why, bool* noMemory = nullptr);
 
 // What a failed call's errno means for a file being written ("the disk is full").
 std::string writeErrorText(int error);

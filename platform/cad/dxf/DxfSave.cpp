@@ -678,10 +678,12 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
     if (objectCount() != 0) return Acad::eWrongDatabase;
     std::string bytes, why;
     std::string shown = dxf::narrow(fileName);
-    if (!docfile::readRegularFile(native, bytes, why)) {
+    bool noMemory = false;
+    if (!docfile::readRegularFile(native, bytes, why, &noMemory)) {
         struct stat st {};
         bool missing = ::stat(native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
         dxf::setDxfProblems(this, {shown + ": " + why});
+        if (noMemory) return Acad::eOutOfMemory;
         return missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
     const dxf::FileKind kind = dxf::sniff(bytes);
@@ -692,6 +694,11 @@ Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
         dxf::setDxfProblems(this, problems);
         return kind == dxf::FileKind::NotText || kind == dxf::FileKind::Ascii ? Acad::eBadDxfSequence
                                                                               : Acad::eDwgNotRecognized;
+    } catch (const std::bad_alloc&) {
+        // The file may be sound: the memory ran out while it was read.
+        problems.push_back(shown + ": there is not enough memory to read the drawing");
+        dxf::setDxfProblems(this, problems);
+        return Acad::eOutOfMemory;
     } catch (const std::exception& e) {
         problems.push_back(shown + ": " + e.what());
         dxf::setDxfProblems(this, problems);

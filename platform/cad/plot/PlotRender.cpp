@@ -6,6 +6,7 @@
 
 #include <cairo-pdf.h>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <dlfcn.h>
 
@@ -28,87 +29,36 @@ using drawing::drawOrder;
 
 namespace {
 
+// Whether a plot of this process ran short of memory: cairo's caches may then hold entries that no
+// longer add up, and resetting them at exit would end the process with an assertion.
+bool g_shortOfMemory = false;
+
+void noteCairoStatus(cairo_status_t status) {
+    if (status == CAIRO_STATUS_NO_MEMORY) g_shortOfMemory = true;
+}
+
 // The font caches of cairo and fontconfig live until the process ends; they are released then
-// so that leak checkers see only real leaks.
+// so that leak checkers see only real leaks, unless a plot ran short of memory.
 void releaseFontCachesAtExit() {
     static bool registered = false;
     if (registered) return;
     registered = true;
     std::atexit([] {
+        if (g_shortOfMemory) return;
         cairo_debug_reset_static_data();
         if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
     });
 }
 
-// The JPEG library reports errors through its error manager, whose default ends the process: ours
-// jumps back to the encoder with the library's message.
-struct JpegErrors {
-    jpeg_error_mgr manager;
-    std::jmp_buf back;
-    char message[JMSG_LENGTH_MAX];
+// The surface and the drawing context go however the plot ends, a failed allocation included.
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
 };
-
-void jpegFailed(j_common_ptr cinfo) {
-    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
-    errors->manager.format_message(cinfo, errors->message);
-    std::longjmp(errors->back, 1);
-}
-
-// The encoder's state lives outside the frame that calls setjmp, so that it is whole after a jump.
-struct JpegJob {
-    jpeg_compress_struct cinfo;
-    JpegErrors errors;
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    std::vector<unsigned char> row;
+struct ContextDeleter {
+    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
 };
-
-// The image as JPEG (quality 90) in job.out; false with the library's message.
-bool encodeJpeg(JpegJob& job, cairo_surface_t* s) {
-    int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-    int stride = cairo_image_surface_get_stride(s);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    job.row.resize(size_t(w) * 3);
-    job.cinfo.err = jpeg_std_error(&job.errors.manager);
-    job.errors.manager.error_exit = jpegFailed;
-    if (setjmp(job.errors.back)) {
-        jpeg_destroy_compress(&job.cinfo);
-        return false;
-    }
-    jpeg_create_compress(&job.cinfo);
-    jpeg_mem_dest(&job.cinfo, &job.out, &job.outSize);
-    job.cinfo.image_width = JDIMENSION(w);
-    job.cinfo.image_height = JDIMENSION(h);
-    job.cinfo.input_components = 3;
-    job.cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&job.cinfo);
-    jpeg_set_quality(&job.cinfo, 90, TRUE);
-    jpeg_start_compress(&job.cinfo, TRUE);
-    while (job.cinfo.next_scanline < job.cinfo.image_height) {
-        const auto* px = reinterpret_cast<const uint32_t*>(data + size_t(job.cinfo.next_scanline) * size_t(stride));
-        for (int x = 0; x < w; ++x) {
-            job.row[size_t(x) * 3] = (px[x] >> 16) & 0xFF;
-            job.row[size_t(x) * 3 + 1] = (px[x] >> 8) & 0xFF;
-            job.row[size_t(x) * 3 + 2] = px[x] & 0xFF;
-        }
-        JSAMPROW rp = job.row.data();
-        jpeg_write_scanlines(&job.cinfo, &rp, 1);
-    }
-    jpeg_finish_compress(&job.cinfo);
-    jpeg_destroy_compress(&job.cinfo);
-    return true;
-}
-
-bool writeJpeg(cairo_surface_t* s, docfile::Replacement& file, std::wstring& error) {
-    auto job = std::make_unique<JpegJob>();
-    bool ok = encodeJpeg(*job, s);
-    if (!ok)
-        error = L"the JPEG image cannot be made: " + win::fromUtf8(job->errors.message);
-    else
-        ok = file.write(std::string_view(reinterpret_cast<const char*>(job->out), job->outSize));
-    std::free(job->out);
-    return ok;
-}
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+using Context = std::unique_ptr<cairo_t, ContextDeleter>;
 
 // cairo hands its output over in small pieces (a page of PDF in a few hundred writes of a few bytes
 // each): they are gathered here and reach the file in large blocks.
@@ -135,16 +85,150 @@ private:
     bool ok_ = true;
 };
 
-// cairo's output goes to the temporary file; a failed write stops it with a write error.
+// cairo's output goes to the temporary file; a failed write stops it with a write error. No exception
+// may pass through cairo: memory running out while gathering is cairo's own status.
 cairo_status_t toFile(void* closure, const unsigned char* data, unsigned int length) {
     auto* out = static_cast<PlotOutput*>(closure);
-    return out->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
-                                                                                     : CAIRO_STATUS_WRITE_ERROR;
+    try {
+        return out->write(std::string_view(reinterpret_cast<const char*>(data), length)) ? CAIRO_STATUS_SUCCESS
+                                                                                         : CAIRO_STATUS_WRITE_ERROR;
+    } catch (const std::bad_alloc&) {
+        return CAIRO_STATUS_NO_MEMORY;
+    }
+}
+
+// The JPEG library reports errors through its error manager, whose default ends the process: ours
+// jumps back to the encoder with the library's message.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    std::jmp_buf back;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void jpegFailed(j_common_ptr cinfo) {
+    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+    errors->manager.format_message(cinfo, errors->message);
+    std::longjmp(errors->back, 1);
+}
+
+// The encoder's state lives outside the frame that calls setjmp, so that it is whole after a jump.
+// The image goes to the plot's file in blocks as it is encoded: no copy of it is held in memory, and
+// nothing the library allocated is left to free after a failure.
+struct JpegJob {
+    jpeg_compress_struct cinfo;
+    JpegErrors errors;
+    jpeg_destination_mgr destination;
+    PlotOutput* out = nullptr;
+    bool unwritten = false; // the output refused the bytes: the file says why
+    bool noMemory = false;
+    JOCTET block[16384];
+    std::vector<unsigned char> row;
+};
+
+JpegJob* jobOf(j_compress_ptr cinfo) {
+    return static_cast<JpegJob*>(cinfo->client_data);
+}
+
+// Hands the encoded bytes on; a write that fails (or finds no memory) stops the encoder.
+void jpegPass(j_compress_ptr cinfo, std::size_t length) {
+    JpegJob* job = jobOf(cinfo);
+    bool written = false;
+    try {
+        written = job->out->write(std::string_view(reinterpret_cast<const char*>(job->block), length));
+    } catch (const std::bad_alloc&) {
+        job->noMemory = true;
+    }
+    if (!written) {
+        job->unwritten = !job->noMemory;
+        cinfo->err->msg_code = job->noMemory ? JERR_OUT_OF_MEMORY : JERR_FILE_WRITE;
+        cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
+    }
+    job->destination.next_output_byte = job->block;
+    job->destination.free_in_buffer = sizeof job->block;
+}
+
+void jpegStart(j_compress_ptr cinfo) {
+    JpegJob* job = jobOf(cinfo);
+    job->destination.next_output_byte = job->block;
+    job->destination.free_in_buffer = sizeof job->block;
+}
+
+boolean jpegBlockFull(j_compress_ptr cinfo) {
+    jpegPass(cinfo, sizeof jobOf(cinfo)->block);
+    return TRUE;
+}
+
+void jpegEnd(j_compress_ptr cinfo) {
+    JpegJob* job = jobOf(cinfo);
+    if (job->destination.free_in_buffer < sizeof job->block)
+        jpegPass(cinfo, sizeof job->block - job->destination.free_in_buffer);
+}
+
+// The image as JPEG (quality 90) into the plot's output; false with the library's message.
+bool encodeJpeg(JpegJob& job, cairo_surface_t* s) {
+    int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+    int stride = cairo_image_surface_get_stride(s);
+    const unsigned char* data = cairo_image_surface_get_data(s);
+    job.row.resize(size_t(w) * 3);
+    job.cinfo.err = jpeg_std_error(&job.errors.manager);
+    job.errors.manager.error_exit = jpegFailed;
+    if (setjmp(job.errors.back)) {
+        jpeg_destroy_compress(&job.cinfo);
+        return false;
+    }
+    jpeg_create_compress(&job.cinfo);
+    job.cinfo.client_data = &job;
+    job.destination.init_destination = jpegStart;
+    job.destination.empty_output_buffer = jpegBlockFull;
+    job.destination.term_destination = jpegEnd;
+    job.cinfo.dest = &job.destination;
+    job.cinfo.image_width = JDIMENSION(w);
+    job.cinfo.image_height = JDIMENSION(h);
+    job.cinfo.input_components = 3;
+    job.cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&job.cinfo);
+    jpeg_set_quality(&job.cinfo, 90, TRUE);
+    jpeg_start_compress(&job.cinfo, TRUE);
+    while (job.cinfo.next_scanline < job.cinfo.image_height) {
+        const auto* px = reinterpret_cast<const uint32_t*>(data + size_t(job.cinfo.next_scanline) * size_t(stride));
+        for (int x = 0; x < w; ++x) {
+            job.row[size_t(x) * 3] = (px[x] >> 16) & 0xFF;
+            job.row[size_t(x) * 3 + 1] = (px[x] >> 8) & 0xFF;
+            job.row[size_t(x) * 3 + 2] = px[x] & 0xFF;
+        }
+        JSAMPROW rp = job.row.data();
+        jpeg_write_scanlines(&job.cinfo, &rp, 1);
+    }
+    jpeg_finish_compress(&job.cinfo);
+    jpeg_destroy_compress(&job.cinfo);
+    return true;
+}
+
+bool writeJpeg(cairo_surface_t* s, PlotOutput& out, std::wstring& error) {
+    auto job = std::make_unique<JpegJob>();
+    job->out = &out;
+    if (encodeJpeg(*job, s)) return true;
+    if (job->noMemory) g_shortOfMemory = true;
+    if (!job->unwritten) error = L"the JPEG image cannot be made: " + win::fromUtf8(job->errors.message);
+    return false;
 }
 
 } // namespace
 
-bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
+namespace {
+
+// An entity opened for the plot is closed again however its drawing ends.
+struct OpenEntity {
+    AcDbEntity* entity = nullptr;
+    OpenEntity() = default;
+    OpenEntity(const OpenEntity&) = delete;
+    OpenEntity& operator=(const OpenEntity&) = delete;
+    ~OpenEntity() {
+        if (entity) entity->close();
+    }
+};
+
+bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     if (!r.db) {
         error = L"no drawing";
         return false;
@@ -213,18 +297,17 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     };
     if (!file.open(r.nativePath)) return cannotWrite();
     PlotOutput out(file);
-    cairo_surface_t* surface = nullptr;
-    if (raster)
-        surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H));
-    else
-        surface = cairo_pdf_surface_create_for_stream(toFile, &out, W, H);
+    const Surface owned(raster ? cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H))
+                               : cairo_pdf_surface_create_for_stream(toFile, &out, W, H));
+    cairo_surface_t* surface = owned.get();
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        noteCairoStatus(cairo_surface_status(surface));
         error = L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(cairo_surface_status(surface)));
-        cairo_surface_destroy(surface);
         return false;
     }
     releaseFontCachesAtExit();
-    cairo_t* cr = cairo_create(surface);
+    Context context(cairo_create(surface));
+    cairo_t* cr = context.get();
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_paint(cr);
     // World to device: centred, Y up.
@@ -236,9 +319,10 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         std::wostringstream why;
         why << L"the drawing is too large to plot: its extents run from " << ext.minPoint().x << L","
             << ext.minPoint().y << L" to " << ext.maxPoint().x << L"," << ext.maxPoint().y;
-        error = why.str();
-        cairo_destroy(cr);
-        cairo_surface_destroy(surface);
+        noteCairoStatus(cairo_status(cr));
+        error = cairo_status(cr) == CAIRO_STATUS_NO_MEMORY
+                    ? L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(cairo_status(cr)))
+                    : why.str();
         return false;
     }
 
@@ -256,8 +340,9 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         btr->close();
     }
     for (const AcDbObjectId& id : ids) {
-        AcDbEntity* e = nullptr;
-        if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
+        OpenEntity open;
+        if (acdbOpenObject(open.entity, id, AcDb::kForRead) != Acad::eOk) continue;
+        AcDbEntity* e = open.entity;
         if (auto* vp = AcDbViewport::cast(e); vp && paper && vp->number() != 1 && vp->isOn() && vp->viewHeight() > 0) {
             // A viewport shows model space, clipped to its frame, at its scale.
             cairo_save(cr);
@@ -277,20 +362,18 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
                 ms->close();
             }
             for (const AcDbObjectId& mid : mids) {
-                AcDbEntity* me = nullptr;
-                if (acdbOpenObject(me, mid, AcDb::kForRead) != Acad::eOk) continue;
-                drawEntity(c, me, m, white, AcDbObjectId(), 0);
-                me->close();
+                OpenEntity model;
+                if (acdbOpenObject(model.entity, mid, AcDb::kForRead) != Acad::eOk) continue;
+                drawEntity(c, model.entity, m, white, AcDbObjectId(), 0);
             }
             c.frozenHere.clear();
             cairo_restore(cr);
         } else {
             drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
         }
-        e->close();
     }
     cairo_status_t drawn = cairo_status(cr);
-    cairo_destroy(cr);
+    context.reset();
     cairo_status_t written = CAIRO_STATUS_SUCCESS;
     bool encoded = true;
     if (drawn != CAIRO_STATUS_SUCCESS) {
@@ -299,12 +382,13 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         written = cairo_surface_write_to_png_stream(surface, toFile, &out);
     } else if (r.format == Format::kJpeg) {
         cairo_surface_flush(surface);
-        encoded = writeJpeg(surface, file, error);
+        encoded = writeJpeg(surface, out, error);
     } else {
         cairo_surface_finish(surface);
         written = cairo_surface_status(surface);
     }
-    cairo_surface_destroy(surface);
+    noteCairoStatus(drawn);
+    noteCairoStatus(written);
     if (written == CAIRO_STATUS_SUCCESS && !out.flush()) written = CAIRO_STATUS_WRITE_ERROR;
     if (entitiesDrawn) *entitiesDrawn = c.drawn;
     if (drawn != CAIRO_STATUS_SUCCESS) {
@@ -318,6 +402,19 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
     }
     if (written != CAIRO_STATUS_SUCCESS || !file.commit()) return cannotWrite();
     return true;
+}
+
+} // namespace
+
+bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
+    try {
+        return renderInto(r, error, entitiesDrawn);
+    } catch (const std::bad_alloc&) {
+        // What the plot had made is freed on the way here; the file is left as it was.
+        g_shortOfMemory = true;
+        error = L"the plot cannot be drawn: there is not enough memory";
+        return false;
+    }
 }
 
 } // namespace plot

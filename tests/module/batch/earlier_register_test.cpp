@@ -6,7 +6,9 @@ using namespace batchtest;
 
 namespace {
 
-// The register as sql/vxr.sql made it before runs knew their claims by name or read every drawing.
+// The register as sql/vxr.sql made it before runs read every report's targets, knew their claims by
+// name or read every drawing.
+const char* kNoTargetsFunction = R"(DROP FUNCTION "__gr_getGraphicReportTargets"())";
 const char* kNoDrawingsFunction = R"(DROP FUNCTION "__gr_getGraphicReportDrawings"())";
 const char* kClaimWithoutRunID = R"(
 DROP PROCEDURE "__gr_claimGraphicReport";
@@ -37,6 +39,7 @@ TEST_F(BatchTest, ARegisterMadeBeforeTheBatchsCallsStopsTheRunBeforeAnyReportNam
         const char* reason; // the register's own, which the line gives
     };
     const Case cases[] = {
+        {"given claims by name but not the targets function", kNoTargetsFunction, "__gr_getGraphicReportTargets"},
         {"given the drawings function only", kClaimWithoutRunID, "has no parameter named '@runID'"},
         {"made by the earlier sql/vxr.sql", kNoDrawingsFunction, "__gr_getGraphicReportDrawings"},
     };

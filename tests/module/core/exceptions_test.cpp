@@ -1,6 +1,7 @@
 // The exception chain: how it is built by the catch convention, shown, serialised and freed.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 #include "CoreTestSupport.h"
@@ -148,6 +149,12 @@ void throwsStandard(unsigned kinds) {
     KELMO_CATCH_ALSO(L"CTest::throwsStandard", kinds)
 }
 
+void runsOutOfMemory(unsigned kinds) {
+    KELMO_TRY
+        throw std::bad_alloc();
+    KELMO_CATCH_ALSO(L"CTest::runsOutOfMemory", kinds)
+}
+
 void wrapsTwice() {
     KELMO_TRY
         throwsFileError(kelmo::catchClassLib);
@@ -190,6 +197,11 @@ TEST(CatchConvention, OtherLibrariesGiveTheirMessageOnlyWhenAskedFor) {
     EXPECT_EQ(wrappedDescription(throwsFileError, kelmo::catchModule), CString(L"unhandled error"));
     EXPECT_EQ(wrappedDescription(throwsStandard, kelmo::catchStd), CString(L"out of range"));
     EXPECT_EQ(wrappedDescription(throwsStandard, kelmo::catchModule), CString(L"unhandled error"));
+}
+
+TEST(CatchConvention, MemoryRunningOutIsNamedWhateverIsCaught) {
+    for (unsigned kinds : {kelmo::catchModule, kelmo::catchStd, kelmo::catchClassLib})
+        EXPECT_EQ(wrappedDescription(runsOutOfMemory, kinds), CString(L"there is not enough memory")) << kinds;
 }
 
 TEST(CatchConvention, TopOfTheRoadShowsTheChainAndCarriesOn) {

@@ -29,6 +29,10 @@ TEST(PathRules, PathTypes) {
         {L"plots\\a.dwf", 3, L"plots\\a.dwf"},
         {L"plots\\sub", 3, L"plots\\sub"},
         {L"c:/plots", 3, L"c:/plots"},
+        {L"Z:\\Plans v1.2\\", 1, L"Z:\\Plans v1.2\\"},
+        {L"Z:\\Floors.2024\\copies", 1, L"Z:\\Floors.2024\\copies\\"},
+        {L"\\\\server\\v1.2\\", 1, L"\\\\server\\v1.2\\"},
+        {L"Z:\\Floors.2024\\plan.dxf", 2, L"Z:\\Floors.2024\\plan.dxf"},
     };
     for (const auto& c : cases) {
         CString path = c.path;

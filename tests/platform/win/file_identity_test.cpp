@@ -66,4 +66,18 @@ TEST_F(FileIdentityTest, AFileIsTheSameThroughLinkedFoldersLinkedFilesAndLetterC
     EXPECT_NE(fresh, plan);
 }
 
+TEST_F(FileIdentityTest, WhereAFileIsWrittenStaysTheSameWhenItIsMadeAndReplacedAndThroughLinks) {
+    fs::create_directory_symlink(root_ / "plans", root_ / "plans link");
+    const auto location = [&](const fs::path& native) { return win::fileLocation(windows(native).c_str()); };
+    const std::wstring before = location(root_ / "plans" / "plan.pdf");
+    ASSERT_FALSE(before.empty());
+    std::ofstream(root_ / "plans" / "plan.pdf") << "first";
+    EXPECT_EQ(location(root_ / "plans" / "plan.pdf"), before);
+    std::ofstream(root_ / "plans" / "new.pdf") << "second";
+    fs::rename(root_ / "plans" / "new.pdf", root_ / "plans" / "plan.pdf"); // a new file in its place
+    EXPECT_EQ(location(root_ / "plans" / "plan.pdf"), before);
+    EXPECT_EQ(location(root_ / "PLANS LINK" / "Plan.PDF"), before);
+    EXPECT_NE(location(root_ / "plans" / "other.pdf"), before);
+}
+
 } // namespace
