@@ -124,22 +124,31 @@ void removeAbandonedFolders(const CString& temp, const std::string& host) {
     }
 }
 
-// The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
-// pass through the temporary folder under the drawing's name: each run has a folder of its own there,
-// so that two runs never copy each other's drawings.
-void hostFolders() {
+// The host's folder, below which the module keeps its own, as its load would set it.
+void hostFolder() {
     wchar_t executable[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
     CString folder(executable, static_cast<int>(length));
     const int cut = folder.ReverseFind(L'\\');
     g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
+}
+
+// Copies of drawings pass through a temporary folder under the drawing's name: the server's
+// acadTempDirectory, else the module's own below the host's folder. Each run has a folder of its own
+// there, so that two runs never copy each other's drawings, even where the batch machines share one
+// temporary folder; the server's folder is the run's from then on.
+void runFolder(CServerPreferenceOstrel* server) {
+    CString temp = server->getAcadTempDirectory();
+    temp.Trim();
+    if (temp.IsEmpty()) temp = g_hostDirectory + L"\\kelmo\\temp\\";
+    CFileUtilities::checkPathSyntax(temp);
     const std::string host = hostName();
     CString run;
     run.Format(L"batch%lu@%s\\", static_cast<unsigned long>(::getpid()), win::fromUtf8(host).c_str());
-    const CString temp = g_hostDirectory + L"\\kelmo\\temp\\";
     removeAbandonedFolders(temp, host);
     g_tempDirectory = temp + run;
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
+    server->setAcadTempDirectory(g_tempDirectory);
 }
 
 // The register once the batch turns to it, for the message that says it is gone.
@@ -181,7 +190,10 @@ int prepare(const Options& o) {
         return kExitNoPrefs;
     }
     CServerPreferenceOstrel* server = g_serverPreferences.getAt(0);
-    const CString datasource = server->getDbDatasource();
+    runFolder(server);
+    // Blanks around the server's name are the file's layout, not the name.
+    CString datasource = server->getDbDatasource();
+    datasource.Trim();
     const CString user = server->getDbUserID();
     const CString password = server->getDbPassword();
     const int timeout = server->getDbTimeout();
@@ -234,7 +246,7 @@ int main(int argc, char** argv) {
     host.batch = true;
     cadhost::Session session(host, std::cout, std::cerr);
     session.start();
-    hostFolders();
+    hostFolder();
 
     int status = kExitOk;
     try {
@@ -251,7 +263,7 @@ int main(int argc, char** argv) {
                   << ": the report in progress was finished, the reports after it keep their status\n";
         if (status == kExitOk) status = kExitSignalled + g_signal;
     }
-    RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
+    if (!g_tempDirectory.IsEmpty()) RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
     session.finish();
     return status;
 }

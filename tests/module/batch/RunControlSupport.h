@@ -46,12 +46,21 @@ inline Outcome finish(const Background& run) {
     return r;
 }
 
+// The server preferences with one setting of the server given another value, or added when it has none.
+inline void setSetting(const fs::path& prefs, const std::string& name, const std::string& value) {
+    std::string text = slurp(prefs);
+    const std::string open = "<" + name + ">", close = "</" + name + ">";
+    const size_t at = text.find(open);
+    if (at == std::string::npos)
+        text.insert(text.find("  </server>"), "    " + open + value + close + "\n");
+    else
+        text.replace(at, text.find(close, at) + close.size() - at, open + value + close);
+    std::ofstream(prefs) << text;
+}
+
 // The server preferences with another register time-out, in seconds.
 inline void setTimeout(const fs::path& prefs, int seconds) {
-    std::string text = slurp(prefs);
-    const std::string from = "<dbTimeout>30</dbTimeout>";
-    text.replace(text.find(from), from.size(), "<dbTimeout>" + std::to_string(seconds) + "</dbTimeout>");
-    std::ofstream(prefs) << text;
+    setSetting(prefs, "dbTimeout", std::to_string(seconds));
 }
 
 // Passes connections to the register's socket through, until a client sends `word`: from then on that
