@@ -48,10 +48,60 @@ bool CStoredProcedure::connectionLost() {
     return false;
 }
 
+void CStoredProcedure::keepThisSessionOpen() {
+    // Asked of the settings the server has: one that knows no idle time-out never ends an idle session.
+    // Run with the calls' own time-out, which the session then keeps.
+    connection->PutCommandTimeout(timeout);
+    connection->Execute(_bstr_t(L"SELECT set_config(name, '0', false) FROM pg_settings "
+                                L"WHERE name = 'idle_session_timeout'"),
+                        nullptr, adCmdText);
+}
+
+void CStoredProcedure::keepSessionsOpen() {
+    KELMO_TRY
+        requireConnection(L"CStoredProcedure::keepSessionsOpen");
+        keepThisSessionOpen();
+        keepOpen = true;
+    KELMO_CATCH_COM(L"CStoredProcedure::keepSessionsOpen", kelmo::catchClassLib)
+}
+
+void CStoredProcedure::sessionRenewed() {
+    if (keepOpen) keepThisSessionOpen();
+    if (sessionHold == nullptr || renewing) return;
+    // The hold's calls run on this object: the call waiting to run again keeps its own name, list and
+    // time-out.
+    const _bstr_t waitingName = name;
+    CParameters* const waitingParameters = parameters;
+    const int waitingTimeout = timeout;
+    renewing = true;
+    try {
+        sessionHold->takeAgain(this);
+    } catch (...) {
+        renewing = false;
+        name = waitingName;
+        parameters = waitingParameters;
+        timeout = waitingTimeout;
+        throw;
+    }
+    renewing = false;
+    name = waitingName;
+    parameters = waitingParameters;
+    timeout = waitingTimeout;
+}
+
 _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
     const CString method = CString(L"CStoredProcedure::") + variant;
     for (int attempt = 0;; ++attempt) {
         requireConnection(method.GetString());
+        try {
+            // A call run again runs on a new session: it is made ready first.
+            if (attempt > 0) sessionRenewed();
+        } catch (const _com_error& error) {
+            if (!connectionLost()) throw;
+            if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
+            Sleep(static_cast<DWORD>(250) << attempt);
+            continue;
+        }
         command.CreateInstance(L"ADODB.Command", nullptr, CLSCTX_ALL);
         command->PutRefActiveConnection(connection);
         command->PutCommandType(adCmdStoredProc);

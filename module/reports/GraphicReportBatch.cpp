@@ -3,6 +3,8 @@
 // its status recorded in the register).
 #include "reports/GraphicReport.h"
 
+#include <optional>
+
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
@@ -85,7 +87,7 @@ CString readerWarnings(CAcadDrawing* drawing) {
 
 // Runs a register call again, a quarter and then half a second later, while the register refuses it (a
 // row another session holds, an update past the statement timeout): either may pass a moment later. A
-// register that is gone is not waited for; the last refusal is the caller's.
+// register that is gone, or a claim another run took, is not waited for; the last refusal is the caller's.
 template <typename Call>
 auto triedAgain(Call call) -> decltype(call()) {
     const int tries = 3;
@@ -93,7 +95,8 @@ auto triedAgain(Call call) -> decltype(call()) {
         try {
             return call();
         } catch (CEXKelmo* refused) {
-            if (kelmo_reports::registerLost(refused) || attempt == tries) throw;
+            if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused) || attempt == tries)
+                throw;
             refused->deleteException();
             Sleep(static_cast<DWORD>(250) << (attempt - 1));
         }
@@ -264,6 +267,14 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
     return !replacesRunFile(report, target, run);
 }
 
+// Before an output is written: the run still holds the report's claim. A register session lost since
+// the claim was made has been made again with the claim taken again, or the report raises
+// CEXClaimTakenOver when another run took it meanwhile.
+void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeout) {
+    if (!triedAgain([&] { return report.claimGraphicReport(procedure, timeout); }))
+        throw new CEXClaimTakenOver(report.getID(), kelmoSourceFile, L"CGraphicReport::prepareReport");
+}
+
 // Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with.
 int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing,
                        CGraphicReports* run) {
@@ -283,6 +294,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     } else if (replacesRunFile(report, plotPath, run)) {
         status = statusBadOutputName;
     } else {
+        stillClaimed(report, procedure, timeout);
         const CString noted = report.getPlotLayout();
         CString layout = noted;
         status = drawing->plot(layout, report.getOutputPath(), plotName, report.getPlotTypeID(),
@@ -298,6 +310,8 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     }
     const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), plotPath};
 
+    // The plot may have taken long: the copy and the XML are written only while the claim holds.
+    if (status == statusPlotted) stillClaimed(report, procedure, timeout);
     CString copy;
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
@@ -410,7 +424,7 @@ void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int 
         triedAgain([&] { setGraphicReportStatus(procedure, timeout, status); });
         m_unrecordedStatus = 0;
     } catch (CEXKelmo* refused) {
-        if (kelmo_reports::registerLost(refused)) throw;
+        if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused)) throw;
         m_unrecordedStatus = status;
         CString what;
         what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
@@ -474,6 +488,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
 void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run) {
     const wchar_t* method = L"CGraphicReport::prepareReport";
     bool claimed = false;
+    std::optional<kelmo_reports::ClaimHold> hold; // while the report is this run's
     CAcadDrawing* drawing = nullptr;
     try {
         try {
@@ -482,6 +497,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 return;
             }
             claimed = true;
+            hold.emplace(*this, procedure, timeout);
             if (!drawingFileExists(m_drawingPath, m_drawingFilename)) {
                 recordStatus(procedure, timeout, statusNoDrawing);
                 return;
@@ -514,6 +530,12 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
         // A claimed report records its failure, its drawing is unlocked and closed; then the failure
         // goes to the caller.
         CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
+        if (kelmo_reports::claimTakenOver(failure)) {
+            // Nothing more is written for it, its status least of all: the other run prepares it.
+            kelmo_reports::leaveToOtherRun(failure);
+            delete drawing;
+            return;
+        }
         if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
                 recordStatus(procedure, timeout, statusFailed);

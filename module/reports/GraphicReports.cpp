@@ -61,7 +61,13 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
     }
     acutPrintf(L"%s\n", static_cast<const wchar_t*>(what));
     reportAndDelete(named, report.getID());
-    report.recordStatus(procedure, timeout, failed);
+    kelmo_reports::ClaimHold hold(report, procedure, timeout);
+    try {
+        report.recordStatus(procedure, timeout, failed);
+    } catch (CEXKelmo* unrecorded) {
+        if (!kelmo_reports::claimTakenOver(unrecorded)) throw;
+        kelmo_reports::leaveToOtherRun(unrecorded);
+    }
 }
 
 // Where the file the path reaches stands among the file identities; -1 when it is not among them or
@@ -74,6 +80,13 @@ int indexOfFile(const CStringArray& files, const CString& path) {
 }
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// Adds the report to a list of reports written "7, 9".
+void appendID(CString& list, int reportID) {
+    CString id;
+    id.Format(L"%i", reportID);
+    list += (list.IsEmpty() ? L"" : L", ") + id;
+}
 
 } // namespace
 
@@ -94,6 +107,45 @@ bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     for (; failure != nullptr; failure = failure->getInnerException())
         if (dynamic_cast<const CEXConnection*>(failure) != nullptr) return true;
     return false;
+}
+
+bool kelmo_reports::claimTakenOver(const CEXKelmo* failure) {
+    for (; failure != nullptr; failure = failure->getInnerException())
+        if (dynamic_cast<const CEXClaimTakenOver*>(failure) != nullptr) return true;
+    return false;
+}
+
+void kelmo_reports::leaveToOtherRun(CEXKelmo* failure) {
+    for (const CEXKelmo* level = failure; level != nullptr; level = level->getInnerException()) {
+        if (dynamic_cast<const CEXClaimTakenOver*>(level) == nullptr) continue;
+        acutPrintf(L"%s - left to it\n", static_cast<const wchar_t*>(level->getDescription()));
+        break;
+    }
+    failure->deleteException();
+}
+
+CEXClaimTakenOver::CEXClaimTakenOver(int reportID, CString file, CString function)
+    : CEXCustom(CString(), KELMO_BANNER, file, function, 0, nullptr) {
+    CString what;
+    what.Format(L"Graphic report %i was taken by another batch run while this run's register session was lost",
+                reportID);
+    setDescription(what);
+}
+
+kelmo_reports::ClaimHold::ClaimHold(CGraphicReport& report, CStoredProcedure* procedure, int timeout)
+    : m_report(report), m_procedure(procedure), m_timeout(timeout) {
+    m_procedure->setSessionHold(this);
+}
+
+kelmo_reports::ClaimHold::~ClaimHold() {
+    m_procedure->setSessionHold(nullptr);
+}
+
+void kelmo_reports::ClaimHold::takeAgain(CStoredProcedure* procedure) {
+    // The claim names this run: on a new session it finds the run's own claim and takes its lock again,
+    // unless another run took the report while no session held it.
+    if (!m_report.claimGraphicReport(procedure, m_timeout))
+        throw new CEXClaimTakenOver(m_report.getID(), kelmoSourceFile, L"ClaimHold::takeAgain");
 }
 
 void kelmo_reports::reportToBatchLogs(CEXKelmo* failure, int reportID) noexcept {
@@ -286,20 +338,14 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
                 reportAndDelete(failure, m_reports[i]->getID());
             }
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
-            if (m_reports[i]->claimRefused()) {
-                CString id;
-                id.Format(L"%i", m_reports[i]->getID());
-                m_unclaimed += (m_unclaimed.IsEmpty() ? L"" : L", ") + id;
-            }
+            if (m_reports[i]->claimRefused()) appendID(m_unclaimed, m_reports[i]->getID());
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
 }
 
 void CGraphicReports::noteUnrecorded(int reportID) {
-    CString id;
-    id.Format(L"%i", reportID);
-    m_unrecorded += (m_unrecorded.IsEmpty() ? L"" : L", ") + id;
+    appendID(m_unrecorded, reportID);
 }
 
 CString CGraphicReports::unrecordedReports() const {

@@ -205,6 +205,9 @@ int prepare(const Options& o) {
     g_register = o.database + " on " + datasource.ToUtf8();
     CStoredProcedure procedure(datasource, CString(win::fromUtf8(o.database).c_str()), user, password, timeout);
     procedure.setReconnectTries(kReconnectTries);
+    // A claim lasts as long as the session that made it: the server must not end the session while
+    // the run opens, applies and plots a drawing.
+    procedure.keepSessionsOpen();
     CGraphicReports reports;
     reports.getGraphicReports(&procedure, server, o.status, timeout);
     acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
