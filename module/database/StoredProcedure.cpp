@@ -37,6 +37,13 @@ int CStoredProcedure::getTimeout() {
     return timeout;
 }
 
+CString CStoredProcedure::errorState() {
+    if (!connection) return CString();
+    ErrorsPtr errors = connection->GetErrors();
+    if (errors->GetCount() == 0) return CString();
+    return CString(static_cast<const wchar_t*>(errors->GetItem(_variant_t(0L))->GetSQLState()));
+}
+
 bool CStoredProcedure::connectionLost() {
     if (!connection) return false;
     ErrorsPtr errors = connection->GetErrors();
@@ -91,6 +98,7 @@ void CStoredProcedure::sessionRenewed() {
 
 _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
     const CString method = CString(L"CStoredProcedure::") + variant;
+    failedState.Empty();
     for (int attempt = 0;; ++attempt) {
         requireConnection(method.GetString());
         try {
@@ -116,6 +124,7 @@ _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParamet
         try {
             return command->Execute(nullptr, nullptr, adCmdStoredProc);
         } catch (const _com_error& error) {
+            failedState = errorState();
             if (reconnectTries <= 0 || !connectionLost()) throw;
             if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
             // The next call makes a new connection first.

@@ -42,6 +42,9 @@ public:
     // none. The hold is the caller's and must outlive its setting.
     void setSessionHold(CSessionHold* hold) { sessionHold = hold; }
 
+    // The server's SQL state for the last call that failed ("42501", say); empty when it gave none.
+    CString getFailedState() const { return failedState; }
+
     // Each raises CEXConnection (wrapped) when the object holds no open connection.
     _RecordsetPtr execSPReturnParas();
     void execSPNoReturnNoParas();
@@ -58,6 +61,8 @@ private:
 
     // Whether the last call failed because the connection to the server was lost.
     bool connectionLost();
+    // The SQL state of the connection's first error.
+    CString errorState();
     // Readies a session that replaced a lost one: kept open when asked, the hold taken again.
     void sessionRenewed();
     void keepThisSessionOpen();
@@ -69,6 +74,7 @@ private:
     bool keepOpen = false;
     CSessionHold* sessionHold = nullptr;
     bool renewing = false; // the hold's own calls take nothing again
+    CString failedState;
 };
 
 // Takes a parameter list lent to a procedure back when it goes out of scope, however the call

@@ -103,15 +103,6 @@ auto triedAgain(Call call) -> decltype(call()) {
     }
 }
 
-// The register's reason in one line: its first, without the server's label.
-CString reasonInALine(CString reason) {
-    const int end = reason.FindOneOf(L"\r\n");
-    if (end >= 0) reason = reason.Left(end);
-    if (reason.Left(6) == L"ERROR:" || reason.Left(6) == L"FATAL:") reason = reason.Mid(6);
-    reason.Trim();
-    return reason;
-}
-
 // Names this batch run apart from any other, on any machine: the machine, the process and when it
 // started. A claim made again on a new session after its answer was lost is known by it as this run's.
 CString batchRun() {
@@ -305,7 +296,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
         if (status == statusPlotted && run != nullptr) run->noteWritten(plotPath, report.getID());
         if (layout != noted) {
             report.setPlotLayout(layout);
-            report.setGraphicReportLayout(procedure, timeout, layout);
+            report.recordLayout(procedure, timeout, layout);
         }
     }
     const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), plotPath};
@@ -429,7 +420,7 @@ void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int 
         CString what;
         what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
         acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
     }
     if (why.IsEmpty())
@@ -447,6 +438,22 @@ void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int tim
         call.prepare(L"__gr_setGraphicReportLayout", timeout);
         procedure->execSPNoReturnParas();
     KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReport::recordLayout(CStoredProcedure* procedure, int timeout, const CString& layout) {
+    try {
+        triedAgain([&] { setGraphicReportLayout(procedure, timeout, layout); });
+    } catch (CEXKelmo* refused) {
+        if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused)) throw;
+        m_layoutUnrecorded = true;
+        CString what;
+        what.Format(L"Graphic report %i: the plotted layout %s could not be recorded in the register", m_id,
+                    static_cast<const wchar_t*>(layout));
+        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
+                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
+        reportAndDelete(new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordLayout", 0, refused),
+                        m_id);
+    }
 }
 
 bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout) {
@@ -476,7 +483,7 @@ bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
         CString what;
         what.Format(L"Graphic report %i could not be claimed in the register", m_id);
         acutPrintf(L"%s: %s - skipped\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::claimForRun", 0, refused);
     }
 }

@@ -124,6 +124,44 @@ void kelmo_reports::leaveToOtherRun(CEXKelmo* failure) {
     failure->deleteException();
 }
 
+namespace {
+
+// A right the batch's role lacks, or a register that takes no changes.
+bool refusedRight(const CString& state) {
+    return state == L"42501" || state == L"25006";
+}
+
+} // namespace
+
+bool kelmo_reports::registerFault(CStoredProcedure* procedure) {
+    const CString state = procedure->getFailedState();
+    return state.Left(2) == L"42" || refusedRight(state);
+}
+
+CEXKelmo* kelmo_reports::registerFaultStop(CEXKelmo* failure, CStoredProcedure* procedure, const wchar_t* method) {
+    CString reason = kelmo_reports::rootCause(failure);
+    CString what;
+    if (refusedRight(procedure->getFailedState())) {
+        what = L"The register refused this batch's call of " +
+               CString(static_cast<const wchar_t*>(procedure->getName())) + L": " + reasonInALine(reason);
+    } else {
+        reason.TrimRight(L'.');
+        what = L"The register lacks what this batch calls (" + reason +
+               L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by column of "
+               L"graphic_report and __gr_claimGraphicReport with \"runID\" from sql/vxr.sql";
+    }
+    failure->deleteException();
+    return new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
+}
+
+CString kelmo_reports::reasonInALine(CString reason) {
+    const int end = reason.FindOneOf(L"\r\n");
+    if (end >= 0) reason = reason.Left(end);
+    if (reason.Left(6) == L"ERROR:" || reason.Left(6) == L"FATAL:") reason = reason.Mid(6);
+    reason.Trim();
+    return reason;
+}
+
 CEXClaimTakenOver::CEXClaimTakenOver(int reportID, CString file, CString function)
     : CEXCustom(CString(), KELMO_BANNER, file, function, 0, nullptr) {
     CString what;
@@ -222,6 +260,11 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                     delete report;
                     throw failure;
                 }
+                // The register's own fault fails every report alike: the batch stops before preparing any.
+                if (kelmo_reports::registerFault(procedure)) {
+                    delete report;
+                    throw kelmo_reports::registerFaultStop(failure, procedure, method);
+                }
                 report->setListedStatus(status);
                 // Its drawing is still one of the run's, which no other report may write over.
                 if (!report->getDrawingFilename().IsEmpty())
@@ -306,20 +349,17 @@ void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeo
 
 void CGraphicReports::checkRegister(CStoredProcedure* procedure, int timeout) {
     // A register made before runs knew their own claims would refuse every report's claim, one by one,
-    // and the batch would end as if it had run: it stops here instead, before any report is claimed.
+    // and one that refuses the batch's role a write would refuse it report by report, after the plot:
+    // the batch stops here instead, before any report is claimed.
     try {
         getRegisterDrawings(procedure, timeout);
-        CGraphicReport probe; // no report has identifier 0: nothing is claimed
+        CGraphicReport probe; // no report has identifier 0: nothing is claimed or written
         probe.claimGraphicReport(procedure, timeout);
+        probe.setGraphicReportStatus(procedure, timeout, 2);
+        probe.setGraphicReportLayout(procedure, timeout, CString());
     } catch (CEXKelmo* failure) {
         if (kelmo_reports::registerLost(failure)) throw;
-        CString reason = kelmo_reports::rootCause(failure);
-        reason.TrimRight(L'.');
-        const CString what = L"The register lacks what this batch calls (" + reason +
-                             L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by "
-                             L"column of graphic_report and __gr_claimGraphicReport with \"runID\" from sql/vxr.sql";
-        failure->deleteException();
-        throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReports::checkRegister", 0, nullptr);
+        throw kelmo_reports::registerFaultStop(failure, procedure, L"CGraphicReports::checkRegister");
     }
 }
 
@@ -338,6 +378,7 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
                 reportAndDelete(failure, m_reports[i]->getID());
             }
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
+            if (m_reports[i]->layoutUnrecorded()) appendID(m_unrecordedLayouts, m_reports[i]->getID());
             if (m_reports[i]->claimRefused()) appendID(m_unclaimed, m_reports[i]->getID());
             CSystemUtilities::doEvents();
         }
@@ -354,6 +395,10 @@ CString CGraphicReports::unrecordedReports() const {
 
 CString CGraphicReports::unclaimedReports() const {
     return m_unclaimed;
+}
+
+CString CGraphicReports::unrecordedLayouts() const {
+    return m_unrecordedLayouts;
 }
 
 void CGraphicReports::deleteObjects() {

@@ -44,6 +44,15 @@ bool registerLost(const CEXKelmo* failure);
 bool claimTakenOver(const CEXKelmo* failure);
 // Says on the command line that the report is left to the run that took it, and deletes the failure.
 void leaveToOtherRun(CEXKelmo* failure);
+// Whether the register refused the procedure's last call for what the register itself is, not for
+// the report: a right the batch's role lacks, a register that takes no changes, a routine, table or
+// column it does not have.
+bool registerFault(CStoredProcedure* procedure);
+// The failure that stops the batch, raised by the method, for a register fault of the procedure's
+// last call: what the register refused, or what it lacks. The failure given is deleted.
+CEXKelmo* registerFaultStop(CEXKelmo* failure, CStoredProcedure* procedure, const wchar_t* method);
+// The register's reason in one line: its first, without the server's label.
+CString reasonInALine(CString reason);
 // A folder of the register with "/" written as "\": the register may hold either.
 CString backslashed(CString folder);
 // The innermost description of a failure's chain: what went wrong in the end.
@@ -88,6 +97,8 @@ public:
     CString unrecordedReports() const;
     // The reports whose claim the register refused, as "7, 9": they keep their status, unprepared.
     CString unclaimedReports() const;
+    // The reports whose plotted layout the register refused to record, as "7, 9".
+    CString unrecordedLayouts() const;
 
 private:
     // Reads the register's drawings, and stops the batch with a line saying what the register lacks
@@ -106,4 +117,5 @@ private:
     CArray<int, int> m_registerDrawingOf;
     CString m_unrecorded;
     CString m_unclaimed;
+    CString m_unrecordedLayouts;
 };

@@ -220,6 +220,12 @@ int prepare(const Options& o) {
                      "reason)\n";
         status = kExitUnrecorded;
     }
+    const CString layouts = reports.unrecordedLayouts();
+    if (!layouts.IsEmpty()) {
+        std::cerr << "kelmobatch: the plotted layout of graphic report(s) " << layouts.ToUtf8()
+                  << " could not be recorded in the register (standard output gives the reason)\n";
+        status = kExitUnrecorded;
+    }
     const CString unrecorded = reports.unrecordedReports();
     if (!unrecorded.IsEmpty()) {
         std::cerr << "kelmobatch: the final status of graphic report(s) " << unrecorded.ToUtf8()
