@@ -81,16 +81,18 @@ TEST_F(RegisterFaults, APlottedLayoutTheRegisterRefusesIsTriedAgainAndOneThatSta
     const Case cases[] = {
         {2, 0, "Model", "", ""},
         {1000, 4, "<null>",
-         "Graphic report " + text + ": the plotted layout Model could not be recorded in the register: layouts are "
-                                    "frozen\n",
+         "Graphic report " + text +
+             ": the plotted layout Model could not be recorded in the register: layouts are "
+             "frozen\n",
          "kelmobatch: the plotted layout of graphic report(s) " + text +
              " could not be recorded in the register (standard output gives the reason)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.times);
-        pgQuery(database, "UPDATE frozen_layouts SET times = 0; UPDATE graphic_report SET status_id = 1, plot_layout = "
-                          "NULL; ALTER SEQUENCE frozen_layout RESTART; UPDATE frozen_layouts SET times = " +
-                              std::to_string(c.times));
+        pgQuery(database,
+                "UPDATE frozen_layouts SET times = 0; UPDATE graphic_report SET status_id = 1, plot_layout = "
+                "NULL; ALTER SEQUENCE frozen_layout RESTART; UPDATE frozen_layouts SET times = " +
+                    std::to_string(c.times));
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         const Outcome r = run();

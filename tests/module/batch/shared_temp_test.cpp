@@ -1,27 +1,11 @@
 // Two runs at once whose server preferences name one temporary folder, as operators set it for the
 // batch machines: each run's copies pass through a folder of its own there, and each copy holds its own
 // report's colouring.
-#include <sys/inotify.h>
-
 #include "ReportPlans.h"
 #include "RunControlSupport.h"
 
 namespace batchtest {
 namespace {
-
-// The names made directly in the folder, from the events read off the watch.
-std::vector<std::string> namesMade(int watch) {
-    std::vector<std::string> names;
-    alignas(inotify_event) char buffer[64 * 1024];
-    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
-        for (ssize_t at = 0; at < got;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-            if (e->len > 0) names.emplace_back(e->name);
-        }
-    }
-    return names;
-}
 
 TEST_F(ReportPlans, TwoRunsSharingOneTemporaryFolderEachCopyTheirOwnReportsColouring) {
     const fs::path shared = dir / "shared-temp";
@@ -46,18 +30,15 @@ TEST_F(ReportPlans, TwoRunsSharingOneTemporaryFolderEachCopyTheirOwnReportsColou
                               handles["Office A"] + "'), (" + category + ", '" + handles["Office B"] + "')");
         ids.push_back(std::stoi(id));
     }
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(::inotify_add_watch(watch, shared.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+    FolderWatch watch(shared, IN_CREATE | IN_MOVED_TO);
     const Background first = start(dir, commandLine(), "first");
     const Background second = start(dir, commandLine(), "second");
     const Outcome a = finish(first), b = finish(second);
     EXPECT_EQ(a.status, 0) << a.out << a.err;
     EXPECT_EQ(b.status, 0) << b.out << b.err;
     // Nothing but the runs' own folders was made in the shared one, and they went with their runs.
-    for (const std::string& name : namesMade(watch))
+    for (const auto& [name, mask] : watch.events())
         EXPECT_TRUE(name.rfind("batch", 0) == 0 && name.find('@') != std::string::npos) << name;
-    ::close(watch);
     EXPECT_TRUE(fs::is_empty(shared));
     for (size_t i = 0; i < ids.size(); ++i) {
         const std::string copy = slurp(dir / "copies" / ("report" + std::to_string(i)) / "report_plan.dxf");
