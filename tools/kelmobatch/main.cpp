@@ -33,7 +33,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;      // the batch could not run: the register or the registration failed
 constexpr int kExitUsage = 2;       // wrong command line
 constexpr int kExitNoPrefs = 3;     // the server preferences are missing, cannot be read or hold no server
-constexpr int kExitUnrecorded = 4;  // a report's claim or final status could not be recorded in the register
+constexpr int kExitUnrecorded = 4;  // a report's claim, final status or plotted layout could not be recorded
 constexpr int kExitSignalled = 128; // plus the signal that stopped the batch, as a shell counts it
 
 const char* kUsage =
