@@ -109,6 +109,8 @@ public:
     // lost with the session that made the claim). A report listed at 2 whose claiming run is gone is
     // taken over, and the command line says so.
     bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
+    // Whether the session the procedure runs on holds the report's claim; asks and writes nothing.
+    bool claimHeld(CStoredProcedure* procedure, int timeout);
     // The claim as a batch run makes it: one the register refuses is tried again, as a final status is;
     // when it stays refused the command line says so with the reason, the report remembers it, and the
     // refusal is raised.

@@ -260,8 +260,10 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
 
 // Before an output is written: the run still holds the report's claim. A register session lost since
 // the claim was made has been made again with the claim taken again, or the report raises
-// CEXClaimTakenOver when another run took it meanwhile.
+// CEXClaimTakenOver when another run took it meanwhile. The session's locks are asked first, which
+// writes nothing; only a claim found gone is made again.
 void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeout) {
+    if (triedAgain([&] { return report.claimHeld(procedure, timeout); })) return;
     if (!triedAgain([&] { return report.claimGraphicReport(procedure, timeout); }))
         throw new CEXClaimTakenOver(report.getID(), kelmoSourceFile, L"CGraphicReport::prepareReport");
 }
@@ -470,6 +472,19 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
         if (call.outputInt(L"@takenOver") != 0)
             acutPrintf(L"Graphic report %i was left at 2 by a batch run that is gone - taken over\n", m_id);
         return call.outputInt(L"@claimed") != 0;
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
+bool CGraphicReport::claimHeld(CStoredProcedure* procedure, int timeout) {
+    const wchar_t* method = L"CGraphicReport::claimHeld";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.addInt(L"@graphicReportID", 1, m_id);
+        call.prepare(L"gr_claim_held", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        int held = 0;
+        if (!rows.empty()) rows.readInt(L"gr_claim_held", held);
+        return held != 0;
     KELMO_REGISTER_CATCH(procedure, method)
 }
 

@@ -75,6 +75,7 @@ TEST_F(LostSession, ARunWhoseSessionEndedTakesItsClaimAgainAtOnceAndLeavesARepor
         report.setListedStatus(1);
         const std::string id = std::to_string(report.getID());
         ASSERT_TRUE(report.claimGraphicReport(procedure.get(), 10));
+        EXPECT_TRUE(report.claimHeld(procedure.get(), 10));
         kelmo_reports::ClaimHold hold(report, procedure.get(), 10);
         const std::string first = sql(lockHolder + id);
         // The server ends the run's session; another run may list the report meanwhile.
@@ -94,6 +95,7 @@ TEST_F(LostSession, ARunWhoseSessionEndedTakesItsClaimAgainAtOnceAndLeavesARepor
             const auto holder = pgQuery(database, lockHolder + id);
             ASSERT_EQ(holder.size(), 1u);
             EXPECT_NE(holder[0][0], first);
+            EXPECT_TRUE(report.claimHeld(procedure.get(), 10));
             EXPECT_EQ(sql("SELECT plot_layout FROM graphic_report WHERE id = " + id), "Mine");
         } catch (CEXKelmo* failure) {
             EXPECT_TRUE(takenMeanwhile);
