@@ -37,6 +37,7 @@ public:
     CString getAcadArguments() const { return m_acadArguments; }
     CString getAcadWorkingDirectory() const { return m_acadWorkingDirectory; }
     CString getAcadTempDirectory() const { return m_acadTempDirectory; }
+    void setAcadTempDirectory(const CString& folder) { m_acadTempDirectory = folder; }
     int getAcadMaxSessionSecs() const { return m_acadMaxSessionSecs; }
     int getMonitor(int module) const { return m_monitor[clampModule(module)]; }
     int getWaitPeriodSecs(int module) const { return m_waitPeriodSecs[clampModule(module)]; }

@@ -37,6 +37,13 @@ int CStoredProcedure::getTimeout() {
     return timeout;
 }
 
+CString CStoredProcedure::errorState() {
+    if (!connection) return CString();
+    ErrorsPtr errors = connection->GetErrors();
+    if (errors->GetCount() == 0) return CString();
+    return CString(static_cast<const wchar_t*>(errors->GetItem(_variant_t(0L))->GetSQLState()));
+}
+
 bool CStoredProcedure::connectionLost() {
     if (!connection) return false;
     ErrorsPtr errors = connection->GetErrors();
@@ -48,10 +55,61 @@ bool CStoredProcedure::connectionLost() {
     return false;
 }
 
+void CStoredProcedure::keepThisSessionOpen() {
+    // Asked of the settings the server has: one that knows no idle time-out never ends an idle session.
+    // Run with the calls' own time-out, which the session then keeps.
+    connection->PutCommandTimeout(timeout);
+    connection->Execute(_bstr_t(L"SELECT set_config(name, '0', false) FROM pg_settings "
+                                L"WHERE name = 'idle_session_timeout'"),
+                        nullptr, adCmdText);
+}
+
+void CStoredProcedure::keepSessionsOpen() {
+    KELMO_TRY
+        requireConnection(L"CStoredProcedure::keepSessionsOpen");
+        keepThisSessionOpen();
+        keepOpen = true;
+    KELMO_CATCH_COM(L"CStoredProcedure::keepSessionsOpen", kelmo::catchClassLib)
+}
+
+void CStoredProcedure::sessionRenewed() {
+    if (keepOpen) keepThisSessionOpen();
+    if (sessionHold == nullptr || renewing) return;
+    // The hold's calls run on this object: the call waiting to run again keeps its own name, list and
+    // time-out.
+    const _bstr_t waitingName = name;
+    CParameters* const waitingParameters = parameters;
+    const int waitingTimeout = timeout;
+    renewing = true;
+    try {
+        sessionHold->takeAgain(this);
+    } catch (...) {
+        renewing = false;
+        name = waitingName;
+        parameters = waitingParameters;
+        timeout = waitingTimeout;
+        throw;
+    }
+    renewing = false;
+    name = waitingName;
+    parameters = waitingParameters;
+    timeout = waitingTimeout;
+}
+
 _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParameters, _CommandPtr& command) {
     const CString method = CString(L"CStoredProcedure::") + variant;
+    failedState.Empty();
     for (int attempt = 0;; ++attempt) {
         requireConnection(method.GetString());
+        try {
+            // A call run again runs on a new session: it is made ready first.
+            if (attempt > 0) sessionRenewed();
+        } catch (const _com_error& error) {
+            if (!connectionLost()) throw;
+            if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
+            Sleep(static_cast<DWORD>(250) << attempt);
+            continue;
+        }
         command.CreateInstance(L"ADODB.Command", nullptr, CLSCTX_ALL);
         command->PutRefActiveConnection(connection);
         command->PutCommandType(adCmdStoredProc);
@@ -66,6 +124,7 @@ _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParamet
         try {
             return command->Execute(nullptr, nullptr, adCmdStoredProc);
         } catch (const _com_error& error) {
+            failedState = errorState();
             if (reconnectTries <= 0 || !connectionLost()) throw;
             if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
             // The next call makes a new connection first.

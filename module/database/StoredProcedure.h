@@ -6,6 +6,17 @@
 #include "database/Parameters.h"
 #include "xml/MsXml.h"
 
+class CStoredProcedure;
+
+// What a caller holds on the session its calls run on (a lock, say), which a lost session took with it.
+class CSessionHold {
+public:
+    virtual ~CSessionHold() = default;
+    // Takes it again on the new session, through the procedure; raises when it cannot be had any more,
+    // and the call that found its session lost is not run again.
+    virtual void takeAgain(CStoredProcedure* procedure) = 0;
+};
+
 class CStoredProcedure : public CDataServices {
 public:
     CStoredProcedure(CString server, CString database, CString user, CString password, int timeout);
@@ -24,6 +35,15 @@ public:
     // call raises CEXConnection. 0, the default, runs each call once: only a caller whose calls may
     // run twice sets it.
     void setReconnectTries(int tries) { reconnectTries = tries; }
+    // Asks the server not to end the session while it idles between calls (a role's idle session
+    // time-out), now and on every new session; a server without such a time-out is left as it is.
+    void keepSessionsOpen();
+    // Taken again on each new session that replaces a lost one, before the call runs again; null for
+    // none. The hold is the caller's and must outlive its setting.
+    void setSessionHold(CSessionHold* hold) { sessionHold = hold; }
+
+    // The server's SQL state for the last call that failed ("42501", say); empty when it gave none.
+    CString getFailedState() const { return failedState; }
 
     // Each raises CEXConnection (wrapped) when the object holds no open connection.
     _RecordsetPtr execSPReturnParas();
@@ -41,11 +61,20 @@ private:
 
     // Whether the last call failed because the connection to the server was lost.
     bool connectionLost();
+    // The SQL state of the connection's first error.
+    CString errorState();
+    // Readies a session that replaced a lost one: kept open when asked, the hold taken again.
+    void sessionRenewed();
+    void keepThisSessionOpen();
 
     _bstr_t name;
     CParameters* parameters;
     int timeout;
     int reconnectTries = 0;
+    bool keepOpen = false;
+    CSessionHold* sessionHold = nullptr;
+    bool renewing = false; // the hold's own calls take nothing again
+    CString failedState;
 };
 
 // Takes a parameter list lent to a procedure back when it goes out of scope, however the call

@@ -108,11 +108,18 @@ public:
     // The final status the register refused to record; 0 when none was.
     int getUnrecordedStatus() const { return m_unrecordedStatus; }
     void setGraphicReportLayout(CStoredProcedure* procedure, int timeout, CString layout);
+    // Records the layout the plot took, as a status is recorded: one the register refuses is tried
+    // again; when it stays refused the command line and the error log say so with the reason, the
+    // report remembers it, and the preparation goes on.
+    void recordLayout(CStoredProcedure* procedure, int timeout, const CString& layout);
+    bool layoutUnrecorded() const { return m_layoutUnrecorded; }
     // Sets "preparation started" unless another live run holds the report or it has left the status it
     // was listed under; true when this run has it, and when this run claimed it before (the answer was
     // lost with the session that made the claim). A report listed at 2 whose claiming run is gone is
     // taken over, and the command line says so.
     bool claimGraphicReport(CStoredProcedure* procedure, int timeout);
+    // Whether the session the procedure runs on holds the report's claim; asks and writes nothing.
+    bool claimHeld(CStoredProcedure* procedure, int timeout);
     // The claim as a batch run makes it: one the register refuses is tried again, as a final status is;
     // when it stays refused the command line says so with the reason, the report remembers it, and the
     // refusal is raised.
@@ -154,4 +161,5 @@ private:
     int m_listedStatus = -1;
     int m_unrecordedStatus = 0;
     bool m_claimRefused = false;
+    bool m_layoutUnrecorded = false;
 };

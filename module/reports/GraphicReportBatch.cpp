@@ -3,6 +3,8 @@
 // its status recorded in the register).
 #include "reports/GraphicReport.h"
 
+#include <optional>
+
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
@@ -88,7 +90,7 @@ CString readerWarnings(CAcadDrawing* drawing) {
 
 // Runs a register call again, a quarter and then half a second later, while the register refuses it (a
 // row another session holds, an update past the statement timeout): either may pass a moment later. A
-// register that is gone is not waited for; the last refusal is the caller's.
+// register that is gone, or a claim another run took, is not waited for; the last refusal is the caller's.
 template <typename Call>
 auto triedAgain(Call call) -> decltype(call()) {
     const int tries = 3;
@@ -96,20 +98,12 @@ auto triedAgain(Call call) -> decltype(call()) {
         try {
             return call();
         } catch (CEXKelmo* refused) {
-            if (kelmo_reports::registerLost(refused) || attempt == tries) throw;
+            if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused) || attempt == tries)
+                throw;
             refused->deleteException();
             Sleep(static_cast<DWORD>(250) << (attempt - 1));
         }
     }
-}
-
-// The register's reason in one line: its first, without the server's label.
-CString reasonInALine(CString reason) {
-    const int end = reason.FindOneOf(L"\r\n");
-    if (end >= 0) reason = reason.Left(end);
-    if (reason.Left(6) == L"ERROR:" || reason.Left(6) == L"FATAL:") reason = reason.Mid(6);
-    reason.Trim();
-    return reason;
 }
 
 // Names this batch run apart from any other, on any machine: the machine, the process and when it
@@ -358,10 +352,20 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
 // what failed.
 int failedStep(CGraphicReport& report, int status, const wchar_t* what) {
     CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib);
-    CString reason = reasonInALine(kelmo_reports::rootCause(failure));
+    CString reason = kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure));
     notWritten(report, CString(what) + L" failed: " + reason);
     reportAndDelete(failure, report.getID());
     return status;
+}
+
+// Before an output is written: the run still holds the report's claim. A register session lost since
+// the claim was made has been made again with the claim taken again, or the report raises
+// CEXClaimTakenOver when another run took it meanwhile. The session's locks are asked first, which
+// writes nothing; only a claim found gone is made again.
+void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeout) {
+    if (triedAgain([&] { return report.claimHeld(procedure, timeout); })) return;
+    if (!triedAgain([&] { return report.claimGraphicReport(procedure, timeout); }))
+        throw new CEXClaimTakenOver(report.getID(), kelmoSourceFile, L"CGraphicReport::prepareReport");
 }
 
 // Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with, and
@@ -384,6 +388,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     } else if (replacesRunFile(report, plotPath, run)) {
         status = statusBadOutputName;
     } else {
+        stillClaimed(report, procedure, timeout);
         const CString noted = report.getPlotLayout();
         CString layout = noted;
         status = drawing->plot(layout, report.getOutputPath(), plotName, report.getPlotTypeID(),
@@ -404,11 +409,13 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
         }
         if (layout != noted) {
             report.setPlotLayout(layout);
-            report.setGraphicReportLayout(procedure, timeout, layout);
+            report.recordLayout(procedure, timeout, layout);
         }
     }
     const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), plotPath};
 
+    // The plot may have taken long: the copy and the XML are written only while the claim holds.
+    if (status == statusPlotted) stillClaimed(report, procedure, timeout);
     CString copy;
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
@@ -539,12 +546,12 @@ void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int 
         triedAgain([&] { setGraphicReportStatus(procedure, timeout, status); });
         m_unrecordedStatus = 0;
     } catch (CEXKelmo* refused) {
-        if (kelmo_reports::registerLost(refused)) throw;
+        if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused)) throw;
         m_unrecordedStatus = status;
         CString what;
         what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
         acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
     }
     if (why.IsEmpty())
@@ -564,6 +571,22 @@ void CGraphicReport::setGraphicReportLayout(CStoredProcedure* procedure, int tim
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+void CGraphicReport::recordLayout(CStoredProcedure* procedure, int timeout, const CString& layout) {
+    try {
+        triedAgain([&] { setGraphicReportLayout(procedure, timeout, layout); });
+    } catch (CEXKelmo* refused) {
+        if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused)) throw;
+        m_layoutUnrecorded = true;
+        CString what;
+        what.Format(L"Graphic report %i: the plotted layout %s could not be recorded in the register", m_id,
+                    static_cast<const wchar_t*>(layout));
+        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
+                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
+        reportAndDelete(new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordLayout", 0, refused),
+                        m_id);
+    }
+}
+
 bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout) {
     const wchar_t* method = L"CGraphicReport::claimGraphicReport";
     KELMO_TRY
@@ -581,6 +604,19 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+bool CGraphicReport::claimHeld(CStoredProcedure* procedure, int timeout) {
+    const wchar_t* method = L"CGraphicReport::claimHeld";
+    KELMO_TRY
+        kelmo_model::RegisterCall call(procedure);
+        call.addInt(L"@graphicReportID", 1, m_id);
+        call.prepare(L"gr_claim_held", timeout);
+        kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
+        int held = 0;
+        if (!rows.empty()) rows.readInt(L"gr_claim_held", held);
+        return held != 0;
+    KELMO_REGISTER_CATCH(procedure, method)
+}
+
 bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
     // A claim refused changed nothing, so it may run again.
     try {
@@ -591,7 +627,7 @@ bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
         CString what;
         what.Format(L"Graphic report %i could not be claimed in the register", m_id);
         acutPrintf(L"%s: %s - skipped\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(reasonInALine(kelmo_reports::rootCause(refused))));
+                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::claimForRun", 0, refused);
     }
 }
@@ -603,6 +639,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout) {
 void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run) {
     const wchar_t* method = L"CGraphicReport::prepareReport";
     bool claimed = false;
+    std::optional<kelmo_reports::ClaimHold> hold; // while the report is this run's
     CAcadDrawing* drawing = nullptr;
     try {
         try {
@@ -611,6 +648,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 return;
             }
             claimed = true;
+            hold.emplace(*this, procedure, timeout);
             if (!drawingFileExists(m_drawingPath, m_drawingFilename)) {
                 recordStatus(procedure, timeout, statusNoDrawing);
                 return;
@@ -654,9 +692,15 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
         // A claimed report records its failure, its drawing is unlocked and closed; then the failure
         // goes to the caller.
         CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, method, kelmo::catchClassLib);
+        if (kelmo_reports::claimTakenOver(failure)) {
+            // Nothing more is written for it, its status least of all: the other run prepares it.
+            kelmo_reports::leaveToOtherRun(failure);
+            delete drawing;
+            return;
+        }
         if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
-                recordStatus(procedure, timeout, statusFailed, reasonInALine(kelmo_reports::rootCause(failure)));
+                recordStatus(procedure, timeout, statusFailed, kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure)));
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded, m_id);
             }

@@ -65,7 +65,13 @@ void recordLoadFailure(CGraphicReport& report, CStoredProcedure* procedure, int 
     if (const int end = why.FindOneOf(L"\r\n"); end >= 0) why = why.Left(end);
     if (!why.IsEmpty()) acutPrintf(L"Graphic report %i: %s\n", report.getID(), static_cast<const wchar_t*>(why));
     reportAndDelete(named, report.getID());
-    report.recordStatus(procedure, timeout, failed);
+    kelmo_reports::ClaimHold hold(report, procedure, timeout);
+    try {
+        report.recordStatus(procedure, timeout, failed);
+    } catch (CEXKelmo* unrecorded) {
+        if (!kelmo_reports::claimTakenOver(unrecorded)) throw;
+        kelmo_reports::leaveToOtherRun(unrecorded);
+    }
 }
 
 // Where the file the path reaches stands among the file identities; -1 when it is not among them or
@@ -78,6 +84,13 @@ int indexOfFile(const CStringArray& files, const CString& path) {
 }
 
 volatile std::sig_atomic_t g_stop = 0;
+
+// Adds the report to a list of reports written "7, 9".
+void appendID(CString& list, int reportID) {
+    CString id;
+    id.Format(L"%i", reportID);
+    list += (list.IsEmpty() ? L"" : L", ") + id;
+}
 
 } // namespace
 
@@ -98,6 +111,84 @@ bool kelmo_reports::registerLost(const CEXKelmo* failure) {
     for (; failure != nullptr; failure = failure->getInnerException())
         if (dynamic_cast<const CEXConnection*>(failure) != nullptr) return true;
     return false;
+}
+
+bool kelmo_reports::claimTakenOver(const CEXKelmo* failure) {
+    for (; failure != nullptr; failure = failure->getInnerException())
+        if (dynamic_cast<const CEXClaimTakenOver*>(failure) != nullptr) return true;
+    return false;
+}
+
+void kelmo_reports::leaveToOtherRun(CEXKelmo* failure) {
+    for (const CEXKelmo* level = failure; level != nullptr; level = level->getInnerException()) {
+        if (dynamic_cast<const CEXClaimTakenOver*>(level) == nullptr) continue;
+        acutPrintf(L"%s - left to it\n", static_cast<const wchar_t*>(level->getDescription()));
+        break;
+    }
+    failure->deleteException();
+}
+
+namespace {
+
+// A right the batch's role lacks, or a register that takes no changes.
+bool refusedRight(const CString& state) {
+    return state == L"42501" || state == L"25006";
+}
+
+} // namespace
+
+bool kelmo_reports::registerFault(CStoredProcedure* procedure) {
+    const CString state = procedure->getFailedState();
+    return state.Left(2) == L"42" || refusedRight(state);
+}
+
+CEXKelmo* kelmo_reports::registerFaultStop(CEXKelmo* failure, CStoredProcedure* procedure, const wchar_t* method) {
+    CString reason = kelmo_reports::rootCause(failure);
+    CString what;
+    if (refusedRight(procedure->getFailedState())) {
+        what = L"The register refused this batch's call of " +
+               CString(static_cast<const wchar_t*>(procedure->getName())) + L": " + reasonInALine(reason);
+    } else {
+        reason.TrimRight(L'.');
+        what = L"The register lacks what this batch calls (" + reason +
+               L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by column of "
+               L"graphic_report, __gr_claimGraphicReport with \"runID\" and __gr_getGraphicReportTargets from "
+               L"sql/vxr.sql";
+    }
+    failure->deleteException();
+    return new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
+}
+
+CString kelmo_reports::reasonInALine(CString reason) {
+    const int end = reason.FindOneOf(L"\r\n");
+    if (end >= 0) reason = reason.Left(end);
+    if (reason.Left(6) == L"ERROR:" || reason.Left(6) == L"FATAL:") reason = reason.Mid(6);
+    reason.Trim();
+    return reason;
+}
+
+CEXClaimTakenOver::CEXClaimTakenOver(int reportID, CString file, CString function)
+    : CEXCustom(CString(), KELMO_BANNER, file, function, 0, nullptr) {
+    CString what;
+    what.Format(L"Graphic report %i was taken by another batch run while this run's register session was lost",
+                reportID);
+    setDescription(what);
+}
+
+kelmo_reports::ClaimHold::ClaimHold(CGraphicReport& report, CStoredProcedure* procedure, int timeout)
+    : m_report(report), m_procedure(procedure), m_timeout(timeout) {
+    m_procedure->setSessionHold(this);
+}
+
+kelmo_reports::ClaimHold::~ClaimHold() {
+    m_procedure->setSessionHold(nullptr);
+}
+
+void kelmo_reports::ClaimHold::takeAgain(CStoredProcedure* procedure) {
+    // The claim names this run: on a new session it finds the run's own claim and takes its lock again,
+    // unless another run took the report while no session held it.
+    if (!m_report.claimGraphicReport(procedure, m_timeout))
+        throw new CEXClaimTakenOver(m_report.getID(), kelmoSourceFile, L"ClaimHold::takeAgain");
 }
 
 void kelmo_reports::reportToBatchLogs(CEXKelmo* failure, int reportID) noexcept {
@@ -173,6 +264,11 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
                 if (kelmo_reports::registerLost(failure)) {
                     delete report;
                     throw failure;
+                }
+                // The register's own fault fails every report alike: the batch stops before preparing any.
+                if (kelmo_reports::registerFault(procedure)) {
+                    delete report;
+                    throw kelmo_reports::registerFaultStop(failure, procedure, method);
                 }
                 report->setListedStatus(status);
                 // Its drawing is still one of the run's, which no other report may write over.
@@ -298,22 +394,18 @@ void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPre
 void CGraphicReports::checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences,
                                     int timeout) {
     // A register made before runs knew their own claims would refuse every report's claim, one by one,
-    // and the batch would end as if it had run: it stops here instead, before any report is claimed.
+    // and one that refuses the batch's role a write would refuse it report by report, after the plot:
+    // the batch stops here instead, before any report is claimed.
     try {
         getRegisterDrawings(procedure, timeout);
-        CGraphicReport probe; // no report has identifier 0: nothing is claimed
+        CGraphicReport probe; // no report has identifier 0: nothing is claimed or written
         probe.claimGraphicReport(procedure, timeout);
+        probe.setGraphicReportStatus(procedure, timeout, 2);
+        probe.setGraphicReportLayout(procedure, timeout, CString());
         getRegisterTargets(procedure, serverPreferences, timeout);
     } catch (CEXKelmo* failure) {
         if (kelmo_reports::registerLost(failure)) throw;
-        CString reason = kelmo_reports::rootCause(failure);
-        reason.TrimRight(L'.');
-        const CString what = L"The register lacks what this batch calls (" + reason +
-                             L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by "
-                             L"column of graphic_report, __gr_claimGraphicReport with \"runID\" and "
-                             L"__gr_getGraphicReportTargets from sql/vxr.sql";
-        failure->deleteException();
-        throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReports::checkRegister", 0, nullptr);
+        throw kelmo_reports::registerFaultStop(failure, procedure, L"CGraphicReports::checkRegister");
     }
 }
 
@@ -332,20 +424,15 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
                 reportAndDelete(failure, m_reports[i]->getID());
             }
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
-            if (m_reports[i]->claimRefused()) {
-                CString id;
-                id.Format(L"%i", m_reports[i]->getID());
-                m_unclaimed += (m_unclaimed.IsEmpty() ? L"" : L", ") + id;
-            }
+            if (m_reports[i]->layoutUnrecorded()) appendID(m_unrecordedLayouts, m_reports[i]->getID());
+            if (m_reports[i]->claimRefused()) appendID(m_unclaimed, m_reports[i]->getID());
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
 }
 
 void CGraphicReports::noteUnrecorded(int reportID) {
-    CString id;
-    id.Format(L"%i", reportID);
-    m_unrecorded += (m_unrecorded.IsEmpty() ? L"" : L", ") + id;
+    appendID(m_unrecorded, reportID);
 }
 
 CString CGraphicReports::unrecordedReports() const {
@@ -354,6 +441,10 @@ CString CGraphicReports::unrecordedReports() const {
 
 CString CGraphicReports::unclaimedReports() const {
     return m_unclaimed;
+}
+
+CString CGraphicReports::unrecordedLayouts() const {
+    return m_unrecordedLayouts;
 }
 
 void CGraphicReports::deleteObjects() {

@@ -4,13 +4,37 @@
 #include <map>
 
 #include "classlib/Afx.h"
+#include "core/KelmoExceptions.h"
+#include "database/StoredProcedure.h"
 
-class CEXKelmo;
 class CGraphicReport;
 class CServerPreferenceOstrel;
-class CStoredProcedure;
+
+// The run's claim on the report it prepares went with a lost register session, and another run took
+// the report meanwhile: it is that run's to prepare.
+class CEXClaimTakenOver : public CEXCustom {
+public:
+    CEXClaimTakenOver(int reportID, CString file, CString function);
+};
 
 namespace kelmo_reports {
+
+// Holds the run's claim on the report in preparation: on each new register session that replaces a
+// lost one, the claim is taken again at once, before the call that found the session lost runs again;
+// a report another run took meanwhile raises CEXClaimTakenOver instead.
+class ClaimHold : public CSessionHold {
+public:
+    ClaimHold(CGraphicReport& report, CStoredProcedure* procedure, int timeout);
+    ~ClaimHold() override;
+    ClaimHold(const ClaimHold&) = delete;
+    ClaimHold& operator=(const ClaimHold&) = delete;
+    void takeAgain(CStoredProcedure* procedure) override;
+
+private:
+    CGraphicReport& m_report;
+    CStoredProcedure* m_procedure;
+    int m_timeout;
+};
 
 // Writes a batch failure of the report (0: of no report) to the error log of each server and deletes
 // it. A log that cannot be written is named on standard error, once in the run, with the reason and the
@@ -18,6 +42,19 @@ namespace kelmo_reports {
 void reportToBatchLogs(CEXKelmo* failure, int reportID = 0) noexcept;
 // Whether the failure is the register's connection, lost and not made again: the batch cannot go on.
 bool registerLost(const CEXKelmo* failure);
+// Whether the failure is the run's claim on its report, taken by another run (CEXClaimTakenOver).
+bool claimTakenOver(const CEXKelmo* failure);
+// Says on the command line that the report is left to the run that took it, and deletes the failure.
+void leaveToOtherRun(CEXKelmo* failure);
+// Whether the register refused the procedure's last call for what the register itself is, not for
+// the report: a right the batch's role lacks, a register that takes no changes, a routine, table or
+// column it does not have.
+bool registerFault(CStoredProcedure* procedure);
+// The failure that stops the batch, raised by the method, for a register fault of the procedure's
+// last call: what the register refused, or what it lacks. The failure given is deleted.
+CEXKelmo* registerFaultStop(CEXKelmo* failure, CStoredProcedure* procedure, const wchar_t* method);
+// The register's reason in one line: its first, without the server's label.
+CString reasonInALine(CString reason);
 // A folder of the register with "/" written as "\": the register may hold either.
 CString backslashed(CString folder);
 // The innermost description of a failure's chain: what went wrong in the end.
@@ -65,6 +102,8 @@ public:
     CString unrecordedReports() const;
     // The reports whose claim the register refused, as "7, 9": they keep their status, unprepared.
     CString unclaimedReports() const;
+    // The reports whose plotted layout the register refused to record, as "7, 9".
+    CString unrecordedLayouts() const;
 
 private:
     // Reads the register's drawings, and stops the batch with a line saying what the register lacks
@@ -87,4 +126,5 @@ private:
     std::map<CString, int> m_targetOwner; // by file location
     CString m_unrecorded;
     CString m_unclaimed;
+    CString m_unrecordedLayouts;
 };

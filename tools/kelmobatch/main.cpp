@@ -33,7 +33,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;      // the batch could not run: the register or the registration failed
 constexpr int kExitUsage = 2;       // wrong command line
 constexpr int kExitNoPrefs = 3;     // the server preferences are missing, cannot be read or hold no server
-constexpr int kExitUnrecorded = 4;  // a report's claim or final status could not be recorded in the register
+constexpr int kExitUnrecorded = 4;  // a report's claim, final status or plotted layout could not be recorded
 constexpr int kExitSignalled = 128; // plus the signal that stopped the batch, as a shell counts it
 
 const char* kUsage =
@@ -124,22 +124,31 @@ void removeAbandonedFolders(const CString& temp, const std::string& host) {
     }
 }
 
-// The folders the module keeps below the host's folder, as its load would make them. Copies of drawings
-// pass through the temporary folder under the drawing's name: each run has a folder of its own there,
-// so that two runs never copy each other's drawings.
-void hostFolders() {
+// The host's folder, below which the module keeps its own, as its load would set it.
+void hostFolder() {
     wchar_t executable[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, executable, MAX_PATH);
     CString folder(executable, static_cast<int>(length));
     const int cut = folder.ReverseFind(L'\\');
     g_hostDirectory = cut >= 0 ? folder.Left(cut) : CString();
+}
+
+// Copies of drawings pass through a temporary folder under the drawing's name: the server's
+// acadTempDirectory, else the module's own below the host's folder. Each run has a folder of its own
+// there, so that two runs never copy each other's drawings, even where the batch machines share one
+// temporary folder; the server's folder is the run's from then on.
+void runFolder(CServerPreferenceOstrel* server) {
+    CString temp = server->getAcadTempDirectory();
+    temp.Trim();
+    if (temp.IsEmpty()) temp = g_hostDirectory + L"\\kelmo\\temp\\";
+    CFileUtilities::checkPathSyntax(temp);
     const std::string host = hostName();
     CString run;
     run.Format(L"batch%lu@%s\\", static_cast<unsigned long>(::getpid()), win::fromUtf8(host).c_str());
-    const CString temp = g_hostDirectory + L"\\kelmo\\temp\\";
     removeAbandonedFolders(temp, host);
     g_tempDirectory = temp + run;
     CFileUtilities::ensureDirectoryExists(g_tempDirectory);
+    server->setAcadTempDirectory(g_tempDirectory);
 }
 
 // The register once the batch turns to it, for the message that says it is gone.
@@ -181,7 +190,10 @@ int prepare(const Options& o) {
         return kExitNoPrefs;
     }
     CServerPreferenceOstrel* server = g_serverPreferences.getAt(0);
-    const CString datasource = server->getDbDatasource();
+    runFolder(server);
+    // Blanks around the server's name are the file's layout, not the name.
+    CString datasource = server->getDbDatasource();
+    datasource.Trim();
     const CString user = server->getDbUserID();
     const CString password = server->getDbPassword();
     const int timeout = server->getDbTimeout();
@@ -193,6 +205,9 @@ int prepare(const Options& o) {
     g_register = o.database + " on " + datasource.ToUtf8();
     CStoredProcedure procedure(datasource, CString(win::fromUtf8(o.database).c_str()), user, password, timeout);
     procedure.setReconnectTries(kReconnectTries);
+    // A claim lasts as long as the session that made it: the server must not end the session while
+    // the run opens, applies and plots a drawing.
+    procedure.keepSessionsOpen();
     CGraphicReports reports;
     reports.getGraphicReports(&procedure, server, o.status, timeout);
     acutPrintf(L"%i graphic report(s) of status %i to prepare\n", reports.getCount(), o.status);
@@ -203,6 +218,12 @@ int prepare(const Options& o) {
         std::cerr << "kelmobatch: graphic report(s) " << unclaimed.ToUtf8()
                   << " could not be claimed in the register and were not prepared (standard output gives the "
                      "reason)\n";
+        status = kExitUnrecorded;
+    }
+    const CString layouts = reports.unrecordedLayouts();
+    if (!layouts.IsEmpty()) {
+        std::cerr << "kelmobatch: the plotted layout of graphic report(s) " << layouts.ToUtf8()
+                  << " could not be recorded in the register (standard output gives the reason)\n";
         status = kExitUnrecorded;
     }
     const CString unrecorded = reports.unrecordedReports();
@@ -234,7 +255,7 @@ int main(int argc, char** argv) {
     host.batch = true;
     cadhost::Session session(host, std::cout, std::cerr);
     session.start();
-    hostFolders();
+    hostFolder();
 
     int status = kExitOk;
     try {
@@ -251,7 +272,7 @@ int main(int argc, char** argv) {
                   << ": the report in progress was finished, the reports after it keep their status\n";
         if (status == kExitOk) status = kExitSignalled + g_signal;
     }
-    RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
+    if (!g_tempDirectory.IsEmpty()) RemoveDirectoryW(g_tempDirectory); // emptied as each drawing was closed
     session.finish();
     return status;
 }

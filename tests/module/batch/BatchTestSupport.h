@@ -4,6 +4,7 @@
 // them as a user runs it.
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,35 @@ inline std::string slurp(const fs::path& path) {
     text << in.rdbuf();
     return text.str();
 }
+
+// What happens to the names in one folder while the batch runs (inotify, the events given).
+class FolderWatch {
+public:
+    FolderWatch(const fs::path& folder, uint32_t events) : watch_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(watch_, 0);
+        EXPECT_GE(::inotify_add_watch(watch_, folder.c_str(), events), 0) << folder;
+    }
+    ~FolderWatch() { ::close(watch_); }
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+
+    // The events seen since the last call, each with the name it concerns.
+    std::vector<std::pair<std::string, uint32_t>> events() {
+        std::vector<std::pair<std::string, uint32_t>> seen;
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (ssize_t got; (got = ::read(watch_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+                if (e->len > 0) seen.emplace_back(e->name, e->mask);
+            }
+        }
+        return seen;
+    }
+
+private:
+    int watch_;
+};
 
 // This machine's name as a batch run marks its temporary folder with it ("batch", process id, "@").
 inline std::string machineName() {

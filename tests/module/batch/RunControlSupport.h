@@ -46,13 +46,60 @@ inline Outcome finish(const Background& run) {
     return r;
 }
 
-// The server preferences with another register time-out, in seconds.
-inline void setTimeout(const fs::path& prefs, int seconds) {
+// The server preferences with one setting of the server given another value, or added when it has none.
+inline void setSetting(const fs::path& prefs, const std::string& name, const std::string& value) {
     std::string text = slurp(prefs);
-    const std::string from = "<dbTimeout>30</dbTimeout>";
-    text.replace(text.find(from), from.size(), "<dbTimeout>" + std::to_string(seconds) + "</dbTimeout>");
+    const std::string open = "<" + name + ">", close = "</" + name + ">";
+    const size_t at = text.find(open);
+    if (at == std::string::npos)
+        text.insert(text.find("  </server>"), "    " + open + value + close + "\n");
+    else
+        text.replace(at, text.find(close, at) + close.size() - at, open + value + close);
     std::ofstream(prefs) << text;
 }
+
+// The server preferences with another register time-out, in seconds.
+inline void setTimeout(const fs::path& prefs, int seconds) {
+    setSetting(prefs, "dbTimeout", std::to_string(seconds));
+}
+
+// A login role of the test's own on the test server, as an operator makes one for the batch: made with
+// the options given and the settings it is altered with, and dropped with what it was granted.
+class BatchRole {
+public:
+    BatchRole(const std::string& options, const std::string& alterations)
+        : name_("kbatch_role_" + std::to_string(::getpid())) {
+        // One a killed test left behind.
+        if (!pgQuery("postgres", "SELECT 1 FROM pg_roles WHERE rolname = '" + name_ + "'").empty())
+            pgQuery("postgres", "DROP ROLE " + name_);
+        pgQuery("postgres", "CREATE ROLE " + name_ + " LOGIN PASSWORD '" + password() + "' " + options);
+        if (!alterations.empty()) pgQuery("postgres", "ALTER ROLE " + name_ + " " + alterations);
+    }
+    ~BatchRole() {
+        for (const std::string& database : granted_) pgQuery(database, "DROP OWNED BY " + name_);
+        pgQuery("postgres", "DROP ROLE " + name_);
+    }
+    BatchRole(const BatchRole&) = delete;
+    BatchRole& operator=(const BatchRole&) = delete;
+
+    // The rights a batch's role needs on the tables of the database.
+    void grantTables(const std::string& database) {
+        pgQuery(database, "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + name_ +
+                              "; GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + name_);
+        granted_.push_back(database);
+    }
+    // The server preferences log in as the role.
+    void named(const fs::path& prefs) const {
+        setSetting(prefs, "dbUserID", name_);
+        setSetting(prefs, "dbPassword", password());
+    }
+    const std::string& name() const { return name_; }
+
+private:
+    static std::string password() { return "batch-role-pw"; }
+    std::string name_;
+    std::vector<std::string> granted_;
+};
 
 // Passes connections to the register's socket through, until a client sends `word`: from then on that
 // connection goes silent, open but never answered, as a server that hangs or a network that drops

@@ -2,7 +2,6 @@
 // replaced in one step, temporaries a killed write left beside a target are removed, and a run's
 // temporary folder is removed only by its own machine.
 #include <sys/file.h>
-#include <sys/inotify.h>
 
 #include <fcntl.h>
 
@@ -23,26 +22,15 @@ TEST_F(BatchTest, TheReportsXmlReplacesThePreviousOneInOneStepAndIsNeverWrittenH
     std::ofstream(dir / "out" / "report.xml") << "<previous/>\n";
     const int id = add(Report{});
     // Everything that happens to the XML's name in the output folder while the batch runs.
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    ASSERT_GE(watch, 0);
-    ASSERT_GE(::inotify_add_watch(watch, (dir / "out").c_str(), IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM),
-              0);
+    FolderWatch watch(dir / "out", IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM);
     Outcome r = run();
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(statusOf(id), 3);
     std::vector<std::string> events;
-    alignas(inotify_event) char buffer[64 * 1024];
-    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;) {
-        for (ssize_t at = 0; at < got;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-            if (e->len == 0 || std::string(e->name) != "report.xml") continue;
-            events.push_back(e->mask & IN_MOVED_TO ? "renamed in"
-                             : e->mask & IN_DELETE ? "deleted"
-                                                   : "made or moved away");
-        }
+    for (const auto& [name, mask] : watch.events()) {
+        if (name != "report.xml") continue;
+        events.push_back(mask & IN_MOVED_TO ? "renamed in" : mask & IN_DELETE ? "deleted" : "made or moved away");
     }
-    ::close(watch);
     // Never deleted, never written in place: the whole document arrives once under its name.
     EXPECT_EQ(events, std::vector<std::string>{"renamed in"});
     EXPECT_NE(slurp(dir / "out" / "report.xml").find("<grID>" + std::to_string(id) + "</grID>"), std::string::npos);
