@@ -33,7 +33,7 @@ def define_room(doc, name, vertices, height=250):
     return block
 
 
-def place_room(msp, name, at, values, strings, height=250, multiline=False):
+def place(msp, name, at, values, strings, height=250, multiline=False):
     insert = msp.add_blockref(name, at)
     offsets = {"NAME": 400, "AREA": 0, "AUX": -400}
     for tag, value in values.items():
@@ -65,7 +65,7 @@ def reverse_order(msp):
 def plan_mm(path, version="R2010", multiline=False):
     doc = new_doc(2, version)
     msp = doc.modelspace()
-    place = functools.partial(place_room, multiline=multiline)
+    room = functools.partial(place, multiline=multiline)
     define_room(doc, "ROOM-101", [(0, 0, 0), (10000, 0, 0), (10000, 5000, 0), (0, 5000, 0)])
     define_room(doc, "ROOM-102", [(0, 0, 0), (6000, 0, 0), (6000, 3000, 0), (3000, 3000, 0), (3000, 6000, 0),
                                   (0, 6000, 0)])
@@ -73,18 +73,18 @@ def plan_mm(path, version="R2010", multiline=False):
     define_room(doc, "ROOM-104", [(0, 0, 0), (2000, 0, 0), (2000, 2000, 0), (0, 2000, 0)])
     define_room(doc, "ROOM-GROSS_AREA", [(0, 0, 0), (30000, 0, 0), (30000, 20000, 0), (0, 20000, 0)])
     column = msp.add_lwpolyline([(4000, 2000), (4500, 2000), (4500, 2500), (4000, 2500)], close=True)
-    place(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 1", "AREA": "600.00sq.m.", "AUX": ""},
+    room(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 1", "AREA": "600.00sq.m.", "AUX": ""},
           record("600.00sq.m.", "100.00m.", "GROSS AREA"))
-    place(msp, "ROOM-101", (0, 0), {"NAME": "Office 101", "AREA": "50.00sq.m.", "AUX": "30.00m."},
+    room(msp, "ROOM-101", (0, 0), {"NAME": "Office 101", "AREA": "50.00sq.m.", "AUX": "30.00m."},
           record("50.00sq.m.", "30.00m.", "Office 101", column.dxf.handle + ","))
-    place(msp, "ROOM-102", (10000, 0), {"NAME": "Kitchen", "AREA": "Kitchen area", "AUX": "24.0m."},
+    room(msp, "ROOM-102", (10000, 0), {"NAME": "Kitchen", "AREA": "Kitchen area", "AUX": "24.0m."},
           record("20.0sq.m.", "24.0m.", "Kitchen"))
-    place(msp, "ROOM-103", (20000, 0), {"NAME": "Bay room", "AREA": "15.5sq.m.", "AUX": "note"},
+    room(msp, "ROOM-103", (20000, 0), {"NAME": "Bay room", "AREA": "15.5sq.m.", "AUX": "note"},
           record("15.53sq.m.", "15.71m.", "Bay room"))
     # Handles used up, so that the store's handle has three digits and sorts after two-digit ones.
     for _ in range(200):
         msp.delete_entity(msp.add_point((0, 0)))
-    place(msp, "ROOM-104", (20000, 10000), {"NAME": 'Store, "north"', "AREA": "4.00sq.m.", "AUX": "8.00m."},
+    room(msp, "ROOM-104", (20000, 10000), {"NAME": 'Store, "north"', "AREA": "4.00sq.m.", "AUX": "8.00m."},
           record("4.00sq.m.", "8.00m.", "Store"))
     for at, number in (((2000, 2000), "A-1"), ((7000, 3000), "A-2"), ((10000, 1500), "A-3"), ((25000, 15000), "A-4")):
         desk = msp.add_blockref("DESK", at)
@@ -99,9 +99,9 @@ def plan_in(path):
     msp = doc.modelspace()
     define_room(doc, "ROOM-201", [(0, 0, 0), (240, 0, 0), (240, 180, 0), (0, 180, 0)], height=10)
     define_room(doc, "ROOM-202", [(0, 0, 0), (120, 0, 0), (120, 120, 0), (0, 120, 0)], height=10)
-    place_room(msp, "ROOM-201", (0, 0), {"NAME": "Studio", "AREA": "290.00sq.ft.", "AUX": "70.00ft."},
+    place(msp, "ROOM-201", (0, 0), {"NAME": "Studio", "AREA": "290.00sq.ft.", "AUX": "70.00ft."},
           record("290.00sq.ft.", "70.00ft.", "Studio"), height=10)
-    place_room(msp, "ROOM-202", (300, 0), {"NAME": "Den", "AREA": "100.00sq.ft.", "AUX": "40.00ft."},
+    place(msp, "ROOM-202", (300, 0), {"NAME": "Den", "AREA": "100.00sq.ft.", "AUX": "40.00ft."},
           record("100.00sq.ft.", "40.00ft.", "Den"), height=10)
     doc.saveas(path)
 
@@ -111,9 +111,9 @@ def plan_mixed(path):
     msp = doc.modelspace()
     define_room(doc, "ROOM-301", [(0, 0, 0), (10000, 0, 0), (10000, 10000, 0), (0, 10000, 0)])
     define_room(doc, "ROOM-302", [(0, 0, 0), (3048, 0, 0), (3048, 3048, 0), (0, 3048, 0)])
-    place_room(msp, "ROOM-301", (0, 0), {"NAME": "Hall", "AREA": "100.00sq.m.", "AUX": "40.00m."},
+    place(msp, "ROOM-301", (0, 0), {"NAME": "Hall", "AREA": "100.00sq.m.", "AUX": "40.00m."},
           record("100.00sq.m.", "40.00m.", "Hall"))
-    place_room(msp, "ROOM-302", (20000, 0), {"NAME": "Annex", "AREA": "100.00sq.ft.", "AUX": "40.00ft."},
+    place(msp, "ROOM-302", (20000, 0), {"NAME": "Annex", "AREA": "100.00sq.ft.", "AUX": "40.00ft."},
           record("100.00sq.ft.", "40.00ft.", "Annex"))
     doc.saveas(path)
 
@@ -123,9 +123,9 @@ def plan_gross_ft(path):
     msp = doc.modelspace()
     define_room(doc, "ROOM-401", [(0, 0, 0), (10000, 0, 0), (10000, 10000, 0), (0, 10000, 0)])
     define_room(doc, "ROOM-GROSS_AREA", [(0, 0, 0), (30000, 0, 0), (30000, 20000, 0), (0, 20000, 0)])
-    place_room(msp, "ROOM-401", (0, 0), {"NAME": "Hall", "AREA": "100.00sq.m.", "AUX": "40.00m."},
+    place(msp, "ROOM-401", (0, 0), {"NAME": "Hall", "AREA": "100.00sq.m.", "AUX": "40.00m."},
           record("100.00sq.m.", "40.00m.", "Hall"))
-    place_room(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 4", "AREA": "6458.35sq.ft.", "AUX": ""},
+    place(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 4", "AREA": "6458.35sq.ft.", "AUX": ""},
           record("6458.35sq.ft.", "328.08ft.", "GROSS AREA"))
     doc.saveas(path)
 
