@@ -46,14 +46,37 @@ protected:
 };
 
 TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
-    Outcome r = save(uncommon);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(compared(uncommon), "622: 114 records alike\n62C: 114 records alike\n");
-    // Saved again, the copy is the same file.
-    const std::string first = cadhost_run::slurp(dir / "saved.dxf");
-    fs::rename(dir / "saved.dxf", dir / "first.dxf");
-    ASSERT_EQ(save(dir / "first.dxf").status, 0);
-    EXPECT_EQ(cadhost_run::slurp(dir / "saved.dxf"), first);
+    // A cube as ezdxf writes it in an R2018 drawing.
+    const std::string cube =
+        "import sys, ezdxf\n"
+        "from ezdxf.render import forms\n"
+        "from ezdxf.acis import api\n"
+        "doc = ezdxf.new('R2018')\n"
+        "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
+        "doc.saveas(sys.argv[1])\n";
+    std::ofstream(dir / "cube.py") << cube;
+    ASSERT_EQ(
+        std::system(
+            ("/usr/bin/python3 '" + (dir / "cube.py").string() + "' '" + (dir / "cube.dxf").string() + "'").c_str()),
+        0);
+    const struct {
+        fs::path drawing;
+        const char* solids;
+    } cases[] = {
+        {uncommon, "622: 114 records alike\n62C: 114 records alike\n"},
+        {dir / "cube.dxf", "2F: 87 records alike\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drawing.filename().string());
+        Outcome r = save(c.drawing);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(compared(c.drawing), c.solids);
+        // Saved again, the copy is the same file.
+        const std::string first = cadhost_run::slurp(dir / "saved.dxf");
+        fs::rename(dir / "saved.dxf", dir / "first.dxf");
+        ASSERT_EQ(save(dir / "first.dxf").status, 0);
+        EXPECT_EQ(cadhost_run::slurp(dir / "saved.dxf"), first);
+    }
 }
 
 TEST_F(Solids, ASolidWhoseGeometryCannotBeWrittenIsNamedAndTheSaveRefused) {
