@@ -41,8 +41,9 @@ protected:
         const fs::path at = dir / name;
         switch (kind) {
             case Kind::readOnly:
-                return slurp(at) == "old" && (fs::status(at).permissions() & fs::perms::all) ==
-                                                 (fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+                return slurp(at) == "old" &&
+                       (fs::status(at).permissions() & fs::perms::all) ==
+                           (fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
             case Kind::pipe:
                 return fs::is_fifo(fs::symlink_status(at));
             case Kind::device:
@@ -89,8 +90,8 @@ TEST_F(ProtectedTargets, NoWriterReplacesAReadOnlyFileAPipeOrADeviceAndALinkIsWr
                 << r.err;
             EXPECT_NE(r.err.find("t.pdf: " + std::string(c.reason) + "\n"), std::string::npos) << r.err;
             EXPECT_TRUE(has(r, windowsPath("out/t.xml") + " - Access is denied.")) << r.out;
-            EXPECT_TRUE(has(r, "Unable to save csv data to file (" + windowsPath("plan_mm.csv") +
-                                   ") - Access is denied."))
+            EXPECT_TRUE(
+                has(r, "Unable to save csv data to file (" + windowsPath("plan_mm.csv") + ") - Access is denied."))
                 << r.out;
         } else {
             EXPECT_EQ(r.status, 0) << r.err << r.out;
