@@ -1,6 +1,8 @@
 #include "core/XMLUtilities.h"
 
 #include "core/Catch.h"
+#include "core/Globals.h"
+#include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
 
 KELMO_SOURCE_FILE(L"XMLUtilities.cpp");
@@ -46,9 +48,22 @@ CXMLUtilities::~CXMLUtilities() {
 }
 
 void CXMLUtilities::createXMLDoc(CString path, CString stylesheet, CString rootName, CString namespaceURI) {
+    IXMLDOMDocumentPtr document;
     KELMO_TRY
-        newXMLDoc(stylesheet, rootName, namespaceURI)->save(_variant_t(path));
+        document = newXMLDoc(stylesheet, rootName, namespaceURI);
     KELMO_CATCH(L"CXMLUtilities::createXMLDoc")
+    try {
+        document->save(_variant_t(path));
+    } catch (const _com_error& error) {
+        // A file that cannot be written is named with the reason, as the CSV export names its own.
+        CString reason = error.Description().length() ? CString(static_cast<const wchar_t*>(error.Description()))
+                                                      : CString(error.ErrorMessage());
+        reason.Trim();
+        throw new CEXUnhandled(path + L" - " + reason, KELMO_BANNER, kelmoSourceFile, L"CXMLUtilities::createXMLDoc",
+                               0);
+    } catch (...) {
+        kelmo::rethrowWrapped(kelmoSourceFile, L"CXMLUtilities::createXMLDoc");
+    }
 }
 
 IXMLDOMDocumentPtr CXMLUtilities::newXMLDoc(CString stylesheet, CString rootName, CString namespaceURI) {

@@ -257,6 +257,10 @@ BOOL DeleteFileW(LPCWSTR path) {
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
     std::string from, to;
     if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
+    // A copy is written through the target's links to the file they lead to, which stay.
+    const std::string linked = win::linkedFile(to);
+    if (linked.empty()) return failErrno(to);
+    to = linked;
     struct stat st {};
     if (::stat(from.c_str(), &st) != 0) return failErrno(from);
     if (S_ISDIR(st.st_mode)) {
@@ -269,7 +273,7 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
             SetLastError(ERROR_FILE_EXISTS);
             return FALSE;
         }
-        if (S_ISDIR(tt.st_mode) || isReadOnly(to, tt)) {
+        if (!S_ISREG(tt.st_mode) || isReadOnly(to, tt)) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
@@ -292,14 +296,25 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
     struct stat st {};
     if (::lstat(from.c_str(), &st) != 0) return failErrno(from);
     struct stat tt {};
-    const bool targetExists = ::lstat(to.c_str(), &tt) == 0;
-    const bool sameEntry = targetExists && tt.st_dev == st.st_dev && tt.st_ino == st.st_ino;
+    bool targetExists = ::lstat(to.c_str(), &tt) == 0;
+    bool sameEntry = targetExists && tt.st_dev == st.st_dev && tt.st_ino == st.st_ino;
     if (targetExists && !sameEntry) {
         if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
             SetLastError(ERROR_ALREADY_EXISTS);
             return FALSE;
         }
-        if (S_ISDIR(tt.st_mode) || S_ISDIR(st.st_mode)) {
+        // A file put in place of a linked one goes where the links lead; they stay.
+        if (S_ISLNK(tt.st_mode) && S_ISREG(st.st_mode)) {
+            const std::string linked = win::linkedFile(to);
+            if (linked.empty()) return failErrno(to);
+            to = linked;
+            targetExists = ::lstat(to.c_str(), &tt) == 0;
+            sameEntry = targetExists && tt.st_dev == st.st_dev && tt.st_ino == st.st_ino;
+        }
+        // Nothing replaces a folder, a device, a named pipe or a read-only file.
+        if (targetExists && !sameEntry &&
+            (S_ISDIR(st.st_mode) || (!S_ISREG(tt.st_mode) && !S_ISLNK(tt.st_mode)) ||
+             (S_ISREG(tt.st_mode) && isReadOnly(to, tt)))) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }

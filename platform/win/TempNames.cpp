@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,8 @@
 
 namespace win {
 namespace {
+
+constexpr int kMaxLinks = 40;
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -35,11 +38,56 @@ bool isTemporarySuffix(std::string_view s) {
 
 } // namespace
 
+std::string notAFile(unsigned mode) {
+    if (S_ISREG(mode)) return {};
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
+    return "it is not a regular file";
+}
+
+std::string linkedFile(const std::string& target) {
+    std::string path = target;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
+        if (n < 0) return path;
+        to.resize(static_cast<std::size_t>(n));
+        if (to.empty()) return path;
+        const std::string folder = folderOf(path);
+        path = to.front() == '/' ? to : (folder == "/" ? "" : folder) + "/" + to;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+std::string writeRefusal(const std::string& file, int& error) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    if (std::string what = notAFile(st.st_mode); !what.empty()) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+        return what;
+    }
+    if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
+        error = EACCES;
+        return "it is read-only";
+    }
+    return {};
+}
+
 std::string temporaryPrefix(const std::string& fileName) {
     return ".~" + nameForTemporary(fileName, 9) + ".";
 }
 
 int makeTemporary(const std::string& target, std::string& temp) {
+    int refused = 0;
+    if (!writeRefusal(target, refused).empty()) {
+        errno = refused;
+        return -1;
+    }
     const std::string folder = folderOf(target);
     std::string name = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(nameOf(target)) + "XXXXXX";
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);

@@ -15,11 +15,26 @@ inline std::string nameForTemporary(std::string name, std::size_t extra) {
     return name;
 }
 
+// What a file that is no regular file is, in the user's words ("it is a named pipe, not a file");
+// empty for a regular file. `mode` is a stat mode.
+std::string notAFile(unsigned mode);
+// The file a write of `target` (a native path) replaces: its symbolic links followed, so that they stay
+// and lead to the new file. The file need not exist yet (a dangling link names the file to make).
+// Empty, with errno ELOOP, when the links go round in a circle.
+std::string linkedFile(const std::string& target);
+// Why no write may replace or write into `file` (a native path, links followed): a folder, a device,
+// a named pipe or a socket is no file, and a file without any write permission is read-only to every
+// user, root too, as on the host platform. Empty when it may be written or does not exist; `error` is
+// then untouched, else the errno that goes with the reason (EISDIR, EACCES).
+std::string writeRefusal(const std::string& file, int& error);
+
 // The temporaries a write of a file goes through are ".~NAME.XXXXXX" beside it (NAME cut to fit): the
 // prefix for a file name.
 std::string temporaryPrefix(const std::string& fileName);
-// Makes the temporary for a write of `target` (a native path) and holds it locked while the descriptor
-// is open, so that no sweep takes a write in progress: the descriptor, or -1 with errno set.
+// Makes the temporary for a write of `target` (a native path, its links followed: see linkedFile) and
+// holds it locked while the descriptor is open, so that no sweep takes a write in progress: the
+// descriptor, or -1 with errno set. A target no write may replace (writeRefusal) is refused here, so
+// that every writer renaming its temporary over its target refuses it alike.
 int makeTemporary(const std::string& target, std::string& temp);
 // Removes the temporaries of `target` that killed writes left behind: the regular files of that
 // name form that nobody holds.

@@ -80,10 +80,12 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     std::string native;
     DWORD err = 0;
     if (!win::mapToNative(path.c_str(), native, &err)) fail(HRESULT_FROM_WIN32(err), win::systemMessage(err));
+    // Written through the target's links to the file they lead to, which stay.
+    native = win::linkedFile(native);
+    if (native.empty()) fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
     struct stat st {};
     const bool exists = ::stat(native.c_str(), &st) == 0;
-    const bool readOnly = !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(native.c_str(), W_OK) != 0;
-    if (exists && (S_ISDIR(st.st_mode) || readOnly)) fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
+    if (exists && ::access(native.c_str(), W_OK) != 0) fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
     const std::string text = documentText(reinterpret_cast<xmlDocPtr>(node_));
 
     // Write beside the target and rename over it: the old file survives any failure.

@@ -18,17 +18,6 @@ namespace docfile {
 namespace {
 
 constexpr std::size_t kNameMax = NAME_MAX;
-constexpr int kMaxLinks = 40;
-
-// What a file that is no regular file is, for a message; empty for a regular file.
-std::string whatItIs(mode_t mode) {
-    if (S_ISREG(mode)) return {};
-    if (S_ISDIR(mode)) return "it is a folder";
-    if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
-    if (S_ISSOCK(mode)) return "it is a socket, not a file";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
-    return "it is not a regular file";
-}
 
 std::string folderOf(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
@@ -39,23 +28,6 @@ std::string folderOf(const std::string& path) {
 std::string nameOf(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The path with its symbolic links followed to the file they lead to, which need not exist
-// yet (a dangling link names the file to create). Empty with errno ELOOP for a cycle.
-std::string followLinks(std::string path) {
-    for (int hop = 0; hop < kMaxLinks; ++hop) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
-        ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
-        if (n < 0) return path;
-        to.resize(static_cast<std::size_t>(n));
-        if (to.empty()) return path;
-        path = to.front() == '/' ? to : (folderOf(path) == "/" ? "" : folderOf(path)) + "/" + to;
-    }
-    errno = ELOOP;
-    return {};
 }
 
 } // namespace
@@ -98,15 +70,15 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
     if (fd < 0) {
         int error = errno;
         struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && !whatItIs(st.st_mode).empty())
-            why = whatItIs(st.st_mode);
+        if (::stat(path.c_str(), &st) == 0 && !win::notAFile(st.st_mode).empty())
+            why = win::notAFile(st.st_mode);
         else
             why = error == ENOENT || error == ENOTDIR ? "the file does not exist" : writeErrorText(error);
         return false;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        why = whatItIs(st.st_mode);
+        why = win::notAFile(st.st_mode);
         ::close(fd);
         return false;
     }
@@ -164,7 +136,7 @@ void Replacement::abandon() {
 bool Replacement::open(const std::string& target) {
     abandon();
     why_.clear();
-    real_ = followLinks(target);
+    real_ = win::linkedFile(target);
     if (real_.empty()) return fail(writeErrorText(errno));
     std::string name = nameOf(real_);
     if (name.empty()) return fail("it is a folder");
@@ -172,7 +144,8 @@ bool Replacement::open(const std::string& target) {
     struct stat st {};
     existed_ = ::stat(real_.c_str(), &st) == 0;
     if (existed_) {
-        if (std::string what = whatItIs(st.st_mode); !what.empty()) return fail(what);
+        int error = 0;
+        if (std::string refusal = win::writeRefusal(real_, error); !refusal.empty()) return fail(refusal);
         if (::access(real_.c_str(), W_OK) != 0) return fail(writeErrorText(errno));
         mode_ = st.st_mode & 07777;
     } else if (errno != ENOENT) {

@@ -52,6 +52,11 @@ struct Document {
 Document parseDocument(std::string_view bytes, const std::string& fileName,
                        const std::function<void(std::size_t)>& passed = {});
 
+// Moves the modeler geometry that R2013 and later keep in the ACDSDATA section into the entities it
+// belongs to (solids, regions, bodies, surfaces), as R2010 holds it. The handles of the entities whose
+// geometry the section holds in a form R2010 cannot: saving them would leave them empty.
+std::vector<std::uint64_t> carryModelerGeometry(Document& doc);
+
 // Brings a document of any release into the shape of an R2010 file: subclass markers, one handle
 // per record, owners, the required tables, records, blocks, layouts and dictionaries. Fixes are
 // added to problems.

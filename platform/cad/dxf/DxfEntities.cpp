@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 namespace dxf {
 
@@ -141,6 +142,60 @@ void writeText(WriteContext& ctx, Out& o, const AcDbText* t) {
     o.normal(t->normal());
 }
 
+// An attribute's multiline text (an embedded object after the rest of its body) is kept as read, and
+// the attribute's text as read beside it (in a part of its own), so that a text set since is written
+// into the multiline text too: programs that show multiline attributes show that part.
+constexpr int kTextAsRead = -4;
+
+// Marks an entity whose modeler geometry stayed behind in the file it was read from.
+constexpr int kGeometryLost = -5;
+
+// Multiline text contents as their tags: chunks of 250 bytes (3), never splitting a character, then
+// the rest (1).
+void contentsTags(const std::string& text, const std::function<void(int, std::string)>& put) {
+    std::size_t pos = 0;
+    while (text.size() - pos > 250) {
+        std::size_t len = 250;
+        while (len > 0 && (static_cast<unsigned char>(text[pos + len]) & 0xC0) == 0x80) --len;
+        put(3, text.substr(pos, len));
+        pos += len;
+    }
+    put(1, text.substr(pos));
+}
+
+// A plain text as multiline text contents: backslashes and braces would be taken for formatting.
+std::wstring asContents(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L'\\' || c == L'{' || c == L'}') out += L'\\';
+        out += c;
+    }
+    return out;
+}
+
+// The tags kept after an attribute's body, its multiline text made to show the attribute's text
+// when that was set since reading.
+AcDbDxfTags attributeExtras(const AcDbText* t) {
+    AcDbDxfTags tags = extrasOf(t, -2);
+    const AcDbDxfTags& all = t->dxfExtraTags();
+    auto asRead = std::find_if(all.begin(), all.end(), [](const auto& x) { return x.first == kTextAsRead; });
+    if (asRead == all.end() || asRead->second == t->textStringConst()) return tags;
+    auto embedded = std::find_if(tags.begin(), tags.end(), [](const auto& x) { return x.first == 101; });
+    if (embedded == tags.end()) return tags;
+    AcDbDxfTags out(tags.begin(), embedded);
+    const auto put = [&](int code, std::string value) { out.emplace_back(code, wide(value)); };
+    bool placed = false;
+    for (auto it = embedded; it != tags.end(); ++it) {
+        if (it->first != 1 && it->first != 3) {
+            out.push_back(*it);
+        } else if (!placed) {
+            contentsTags(narrow(asContents(t->textStringConst())), put);
+            placed = true;
+        }
+    }
+    return out;
+}
+
 // Tag, flags, field length, vertical mode and lock: written alike for definitions and attributes.
 template <class Attribute>
 void writeAttributeFields(Out& o, const Attribute* a) {
@@ -164,7 +219,9 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbDxfTags common, left;
     AcDbEntity* e = nullptr;
-    bool whole = true; // the body may be written again as read
+    bool whole = true;     // the body may be written again as read
+    bool embedded = false; // an attribute carrying a multiline text
+    bool lost = false;     // modeler geometry the file held that the entity could not take in
     if (type == "LINE") {
         auto* l = new AcDbLine(b.point(10), b.point(11));
         l->setThickness(b.num(39));
@@ -231,7 +288,15 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
                 cut = i;
                 break;
             }
-        Body main{b.t, b.b, cut};
+        // From R2018 on the attribute's own part holds a 71, 72 and 11 of its own (71 its kind: 2 a
+        // multiline attribute): the text's fields come from the text's part alone, and the rest stays.
+        std::size_t own = b.b;
+        while (own < cut && !(b.t[own].code == 100 && (b.t[own].value.view() == "AcDbAttribute" ||
+                                                       b.t[own].value.view() == "AcDbAttributeDefinition")))
+            ++own;
+        const bool parts = own < cut;
+        Body main{b.t, parts ? own : b.b, cut};
+        Body text{b.t, b.b, parts ? own : cut};
         AcDbText* t;
         int flags = static_cast<int>(main.integer(70));
         Adesk::UInt16 len = static_cast<Adesk::UInt16>(main.integer(73));
@@ -257,13 +322,21 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
             a->setLockPositionInBlock(lock);
             t = a;
         }
-        readText(ctx, t, main);
+        readText(ctx, t, text);
         t->setVerticalMode(enumIn(main.integer(74), AcDb::kTextBase, AcDb::kTextTop, AcDb::kTextBase));
-        leftovers(main,
-                  {39, 10, 20, 30, 40, 1, 50, 41, 51, 7, 71, 72, 11, 21, 31, 210, 220, 230, 2, 3, 70, 73, 74, 280},
-                  left);
+        const std::initializer_list<int> textCodes = {39, 10, 20, 30, 40, 1,  50,  41,  51,
+                                                      7,  71, 72, 11, 21, 31, 210, 220, 230};
+        if (parts) {
+            leftovers(text, textCodes, left);
+            leftovers(main, {2, 3, 70, 73, 74, 280}, left);
+        } else {
+            leftovers(main,
+                      {39, 10, 20, 30, 40, 1, 50, 41, 51, 7, 71, 72, 11, 21, 31, 210, 220, 230, 2, 3, 70, 73, 74, 280},
+                      left);
+        }
         for (std::size_t i = cut; i < b.e; ++i)
             if (fits(b.t, i, b.e)) left.emplace_back(b.t[i].code, wide(b.t[i].value));
+        embedded = cut < b.e;
         e = t;
     } else if (type == "MTEXT") {
         auto* m = new AcDbMText;
@@ -350,10 +423,14 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
+        const std::vector<std::uint64_t>& gone = ctx.geometryLost;
+        lost = std::find(gone.begin(), gone.end(), recordHandle(rec.tags)) != gone.end();
     }
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
     setExtras(e, std::move(common), std::move(left));
+    if (embedded) e->dxfExtraTags().emplace_back(kTextAsRead, AcDbText::cast(e)->textStringConst());
+    if (lost) e->dxfExtraTags().emplace_back(kGeometryLost, L"");
     if (isVerbatimType(type) && whole) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
@@ -393,16 +470,7 @@ Tags canonicalBody(WriteContext& ctx, const AcDbEntity* e) {
         o.d(41, m->width());
         o.i(71, m->attachment());
         o.i(72, m->flowDirection());
-        std::string text = narrow(m->contentsText());
-        // Long contents go in chunks of 250 bytes, never splitting a character.
-        std::size_t pos = 0;
-        while (text.size() - pos > 250) {
-            std::size_t len = 250;
-            while (len > 0 && (static_cast<unsigned char>(text[pos + len]) & 0xC0) == 0x80) --len;
-            o.s8(3, text.substr(pos, len));
-            pos += len;
-        }
-        o.s8(1, text.substr(pos));
+        contentsTags(narrow(m->contentsText()), [&](int code, std::string value) { o.s8(code, value); });
         o.s(7, styleName(ctx, m->textStyle()));
         o.normal(m->normal());
         o.v(11, m->direction());
@@ -524,7 +592,9 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         }
         o.normal(r->normal());
     }
-    if (!raw && !AcDbTable::cast(e) && !AcDbHatch::cast(e) && !AcDbViewport::cast(e) && !AcDbMText::cast(e))
+    if (auto* tx = AcDbText::cast(e))
+        o.extras(attributeExtras(tx));
+    else if (!raw && !AcDbTable::cast(e) && !AcDbHatch::cast(e) && !AcDbViewport::cast(e) && !AcDbMText::cast(e))
         o.extras(extrasOf(e, -2));
     writeXData(o, e);
     out.push_back(std::move(t));
@@ -547,6 +617,18 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         }
     }
     for (Tags& f : following) out.push_back(std::move(f));
+}
+
+std::vector<std::string> entitiesLosingGeometry(AcDbDatabase* db) {
+    std::vector<std::string> lost;
+    for (const AcDbObjectId& id : db->allObjectIds()) {
+        const auto* e = AcDbRawEntity::cast(db->peek(id));
+        if (!e || e->isErased()) continue;
+        const AcDbDxfTags& x = e->dxfExtraTags();
+        if (std::any_of(x.begin(), x.end(), [](const auto& t) { return t.first == kGeometryLost; }))
+            lost.push_back(narrow(e->dxfName()) + " " + handleText(e->handle().value()));
+    }
+    return lost;
 }
 
 } // namespace dxf

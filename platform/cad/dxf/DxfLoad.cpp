@@ -305,9 +305,11 @@ namespace {
 void loadDocument(AcDbDatabase* db, Document& doc, std::vector<std::string>& problems) {
     std::wstring version = L"AC1009";
     if (const Tags* v = doc.headerVar("$ACADVER"); v && !v->empty()) version = wide((*v)[0].value);
+    std::vector<std::uint64_t> geometryLost = carryModelerGeometry(doc);
     normalizeR2010(doc);
     problems.insert(problems.end(), doc.problems.begin(), doc.problems.end());
     Loader loader(db, problems);
+    loader.geometryLost = std::move(geometryLost);
     loader.run(doc);
     db->setOriginalFileVersion(version);
     setDxfProblems(db, problems);

@@ -1,6 +1,6 @@
 """Floor plans with space blocks for the space-command tests, written with ezdxf.
 
-    make_plans.py FOLDER      writes plan_mm.dxf, plan_in.dxf, plan_mixed.dxf and plan_empty.dxf
+    make_plans.py FOLDER      writes plan_mm.dxf, plan_multiline.dxf, plan_in.dxf, plan_mixed.dxf and plan_empty.dxf
     make_plans.py dump FILE   prints every insert: handle, block, attributes and "ADE" strings
 
 plan_mm.dxf (millimetres): ROOM-101 a 10 m x 5 m office with a 0.5 m column subtracted and labels
@@ -10,7 +10,9 @@ desks inside ROOM-101, across the wall of ROOM-101 and ROOM-102, and in no room.
 written in reverse handle order, so reading order is not handle order.
 plan_in.dxf (inches): two imperial rooms. plan_mixed.dxf: a metric and an imperial room.
 plan_gross_ft.dxf: a metric room and, after it by handle, a gross area kept in feet.
+plan_multiline.dxf: plan_mm.dxf as R2018 with every NAME label a multiline attribute.
 """
+import functools
 import sys
 
 import ezdxf
@@ -31,18 +33,21 @@ def define_room(doc, name, vertices, height=250):
     return block
 
 
-def place(msp, name, at, values, strings, height=250):
+def place(msp, name, at, values, strings, height=250, multiline=False):
     insert = msp.add_blockref(name, at)
     offsets = {"NAME": 400, "AREA": 0, "AUX": -400}
     for tag, value in values.items():
-        insert.add_attrib(tag, value, (at[0] + 1000, at[1] + 1000 + offsets[tag]), dxfattribs={"height": height})
+        where = (at[0] + 1000, at[1] + 1000 + offsets[tag])
+        attrib = insert.add_attrib(tag, value, where, dxfattribs={"height": height})
+        if multiline and tag == "NAME":
+            attrib.embed_mtext(msp.add_mtext(value, dxfattribs={"char_height": height, "insert": where}))
     if strings is not None:
         insert.set_xdata("ADE", [(1002, "{")] + [(1000, s) for s in strings] + [(1002, "}")])
     return insert
 
 
-def new_doc(lunits):
-    doc = ezdxf.new("R2010")
+def new_doc(lunits, version="R2010"):
+    doc = ezdxf.new(version)
     doc.header["$LUNITS"] = lunits
     doc.header["$INSUNITS"] = 1 if lunits == 4 else 4
     doc.appids.new("ADE")
@@ -57,9 +62,10 @@ def reverse_order(msp):
     msp.entity_space.entities.reverse()
 
 
-def plan_mm(path):
-    doc = new_doc(2)
+def plan_mm(path, version="R2010", multiline=False):
+    doc = new_doc(2, version)
     msp = doc.modelspace()
+    room = functools.partial(place, multiline=multiline)
     define_room(doc, "ROOM-101", [(0, 0, 0), (10000, 0, 0), (10000, 5000, 0), (0, 5000, 0)])
     define_room(doc, "ROOM-102", [(0, 0, 0), (6000, 0, 0), (6000, 3000, 0), (3000, 3000, 0), (3000, 6000, 0),
                                   (0, 6000, 0)])
@@ -67,18 +73,18 @@ def plan_mm(path):
     define_room(doc, "ROOM-104", [(0, 0, 0), (2000, 0, 0), (2000, 2000, 0), (0, 2000, 0)])
     define_room(doc, "ROOM-GROSS_AREA", [(0, 0, 0), (30000, 0, 0), (30000, 20000, 0), (0, 20000, 0)])
     column = msp.add_lwpolyline([(4000, 2000), (4500, 2000), (4500, 2500), (4000, 2500)], close=True)
-    place(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 1", "AREA": "600.00sq.m.", "AUX": ""},
+    room(msp, "ROOM-GROSS_AREA", (0, 0), {"NAME": "Floor 1", "AREA": "600.00sq.m.", "AUX": ""},
           record("600.00sq.m.", "100.00m.", "GROSS AREA"))
-    place(msp, "ROOM-101", (0, 0), {"NAME": "Office 101", "AREA": "50.00sq.m.", "AUX": "30.00m."},
+    room(msp, "ROOM-101", (0, 0), {"NAME": "Office 101", "AREA": "50.00sq.m.", "AUX": "30.00m."},
           record("50.00sq.m.", "30.00m.", "Office 101", column.dxf.handle + ","))
-    place(msp, "ROOM-102", (10000, 0), {"NAME": "Kitchen", "AREA": "Kitchen area", "AUX": "24.0m."},
+    room(msp, "ROOM-102", (10000, 0), {"NAME": "Kitchen", "AREA": "Kitchen area", "AUX": "24.0m."},
           record("20.0sq.m.", "24.0m.", "Kitchen"))
-    place(msp, "ROOM-103", (20000, 0), {"NAME": "Bay room", "AREA": "15.5sq.m.", "AUX": "note"},
+    room(msp, "ROOM-103", (20000, 0), {"NAME": "Bay room", "AREA": "15.5sq.m.", "AUX": "note"},
           record("15.53sq.m.", "15.71m.", "Bay room"))
     # Handles used up, so that the store's handle has three digits and sorts after two-digit ones.
     for _ in range(200):
         msp.delete_entity(msp.add_point((0, 0)))
-    place(msp, "ROOM-104", (20000, 10000), {"NAME": 'Store, "north"', "AREA": "4.00sq.m.", "AUX": "8.00m."},
+    room(msp, "ROOM-104", (20000, 10000), {"NAME": 'Store, "north"', "AREA": "4.00sq.m.", "AUX": "8.00m."},
           record("4.00sq.m.", "8.00m.", "Store"))
     for at, number in (((2000, 2000), "A-1"), ((7000, 3000), "A-2"), ((10000, 1500), "A-3"), ((25000, 15000), "A-4")):
         desk = msp.add_blockref("DESK", at)
@@ -139,6 +145,11 @@ def dump(path):
             parts.append("%s=%s@%.1f,%.1f h%.1f w%.2f r%.1f" % (attrib.dxf.tag, attrib.dxf.text, p.x, p.y,
                                                                  attrib.dxf.height, attrib.dxf.width,
                                                                  attrib.dxf.rotation))
+            if attrib.dxf.text_generation_flag:  # mirrored (2: backwards, 4: upside down)
+                parts[-1] += " m%d" % attrib.dxf.text_generation_flag
+        for attrib in insert.attribs:
+            if attrib.has_embedded_mtext_entity:
+                parts.append("MTEXT:%s=%s" % (attrib.dxf.tag, attrib.plain_mtext()))
         if insert.has_xdata("ADE"):
             parts.append("ADE:" + ";".join(str(value) for code, value in insert.get_xdata("ADE") if code == 1000))
         print("|".join(parts))
@@ -150,6 +161,7 @@ if __name__ == "__main__":
     else:
         folder = sys.argv[1]
         plan_mm(folder + "/plan_mm.dxf")
+        plan_mm(folder + "/plan_multiline.dxf", "R2018", multiline=True)
         plan_in(folder + "/plan_in.dxf")
         plan_mixed(folder + "/plan_mixed.dxf")
         plan_gross_ft(folder + "/plan_gross_ft.dxf")

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -151,6 +152,50 @@ TEST_F(FilesTest, ReadOnlyFilesAndMissingFolders) {
     EXPECT_EQ(read(root_ / "r.txt"), "x");
     ASSERT_TRUE(SetFileAttributesW(L"C:\\r.txt", FILE_ATTRIBUTE_NORMAL));
     EXPECT_TRUE(DeleteFileW(L"C:\\r.txt"));
+}
+
+TEST_F(FilesTest, CopiesAndMovesLeaveAReadOnlyFileAPipeAndAFolderAndGoThroughALink) {
+    const struct {
+        const char* what;
+        void (*make)(const fs::path&);
+        bool written; // through a link to its file
+    } cases[] = {
+        {"a read-only file",
+         [](const fs::path& at) {
+             std::ofstream(at) << "old";
+             fs::permissions(at, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         },
+         false},
+        {"a named pipe", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, false},
+        {"a folder", [](const fs::path& at) { fs::create_directory(at); }, false},
+        {"a symbolic link",
+         [](const fs::path& at) {
+             std::ofstream(at.parent_path() / ("real-" + at.filename().string())) << "old";
+             fs::create_symlink("real-" + at.filename().string(), at);
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* name : {"copied.txt", "moved.txt"}) {
+            fs::remove_all(root_ / name);
+            c.make(root_ / name);
+        }
+        const fs::file_type copiedType = fs::symlink_status(root_ / "copied.txt").type();
+        std::ofstream(root_ / "new.txt") << "new";
+        EXPECT_EQ(CopyFileW(L"C:\\new.txt", L"C:\\copied.txt", FALSE), c.written ? TRUE : FALSE);
+        EXPECT_EQ(MoveFileExW(L"C:\\new.txt", L"C:\\moved.txt", MOVEFILE_REPLACE_EXISTING), c.written ? TRUE : FALSE);
+        if (!c.written) {
+            EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+        }
+        EXPECT_EQ(fs::symlink_status(root_ / "copied.txt").type(), copiedType);
+        EXPECT_EQ(fs::symlink_status(root_ / "moved.txt").type(), copiedType);
+        if (c.written) {
+            EXPECT_EQ(read(root_ / "real-copied.txt"), "new");
+            EXPECT_EQ(read(root_ / "real-moved.txt"), "new");
+        }
+        fs::remove(root_ / "new.txt");
+    }
 }
 
 TEST_F(FilesTest, CurrentFolderInWindowsForm) {

@@ -1,0 +1,105 @@
+// 3D solids through cadhost's save: R2013 and later keep their geometry in a section of its own, the
+// R2010 file cadhost writes keeps it in the solid; a solid whose geometry cannot go there is named
+// and the save refused, never written empty.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "module/CadhostRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using cadhost_run::Outcome;
+
+class Solids : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(cadhost_run::program())) GTEST_SKIP() << "cadhost is not built";
+        dir = fs::temp_directory_path() / ("kelmo-solids-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "c");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    Outcome save(const fs::path& drawing) {
+        std::ofstream(dir / "test.scr") << "SAVEAS saved.dxf\n";
+        return cadhost_run::runIn(dir, "'" + cadhost_run::program().string() + "' --batch --c-drive '" +
+                                           (dir / "c").string() + "' --module '' --script test.scr '" +
+                                           drawing.string() + "'");
+    }
+    // What ezdxf finds of each solid's geometry in the saved copy, against the original.
+    std::string compared(const fs::path& original) const {
+        const fs::path script = fs::path(KELMO_SOURCE_DIR) / "tests" / "host" / "solid_values.py";
+        return cadhost_run::capture("/usr/bin/python3 -W ignore '" + script.string() + "' '" + original.string() +
+                                    "' '" + (dir / "saved.dxf").string() + "' 2>&1");
+    }
+
+    fs::path dir;
+    const fs::path uncommon = fs::path(KELMO_DXF_DATA_DIR) / "uncommon.dxf";
+};
+
+TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
+    // A cube as ezdxf writes it in an R2018 drawing.
+    const std::string cube =
+        "import sys, ezdxf\n"
+        "from ezdxf.render import forms\n"
+        "from ezdxf.acis import api\n"
+        "doc = ezdxf.new('R2018')\n"
+        "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
+        "doc.saveas(sys.argv[1])\n";
+    std::ofstream(dir / "cube.py") << cube;
+    ASSERT_EQ(
+        std::system(
+            ("/usr/bin/python3 '" + (dir / "cube.py").string() + "' '" + (dir / "cube.dxf").string() + "'").c_str()),
+        0);
+    const struct {
+        fs::path drawing;
+        const char* solids;
+    } cases[] = {
+        {uncommon, "622: 114 records alike\n62C: 114 records alike\n"},
+        {dir / "cube.dxf", "2F: 87 records alike\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drawing.filename().string());
+        Outcome r = save(c.drawing);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(compared(c.drawing), c.solids);
+        // Saved again, the copy is the same file.
+        const std::string first = cadhost_run::slurp(dir / "saved.dxf");
+        fs::rename(dir / "saved.dxf", dir / "first.dxf");
+        ASSERT_EQ(save(dir / "first.dxf").status, 0);
+        EXPECT_EQ(cadhost_run::slurp(dir / "saved.dxf"), first);
+    }
+}
+
+TEST_F(Solids, ASolidWhoseGeometryCannotBeWrittenIsNamedAndTheSaveRefused) {
+    // The planes of the solid in a block become tori, whose yes/no words the writer does not know.
+    const std::string edit =
+        "import re, sys\n"
+        "t = open(sys.argv[1], newline='').read()\n"
+        "i = t.index('\\n320\\n62C\\n')\n"
+        "j = t.index('ENDSEC', i)\n"
+        "t = t[:i] + t[i:j].replace('706C616E65', '746F727573') + t[j:]\n"
+        "open(sys.argv[2], 'w', newline='').write(t)\n";
+    std::ofstream(dir / "edit.py") << edit;
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir / "edit.py").string() + "' '" + uncommon.string() + "' '" +
+                           (dir / "tori.dxf").string() + "'")
+                              .c_str()),
+              0);
+    Outcome r = save(dir / "tori.dxf");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("saved.dxf: the file cannot be written: the geometry of 3DSOLID 62C was read in a form this "
+                         "program cannot write (an R2010 drawing): saving would leave it empty"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "saved.dxf"));
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+// Files no writer may replace: a read-only file (to root as well), a named pipe and a device stay as
+// they are, and each writer (drawing, plot, XML, CSV) names the file and the reason; a symbolic link
+// is written through to its file and stays.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include "SpaceCommandsHost.h"
+
+namespace spacecommands {
+namespace {
+
+enum class Kind { readOnly, pipe, device, link };
+
+class ProtectedTargets : public SpaceCommands {
+protected:
+    // The file a link of that name leads to, beside it.
+    fs::path real(const std::string& name) const {
+        return (dir / name).parent_path() / ("real-" + (dir / name).filename().string());
+    }
+    // Makes the file of that kind at the name; false when it cannot be made here.
+    bool make(Kind kind, const std::string& name) const {
+        const fs::path at = dir / name;
+        switch (kind) {
+            case Kind::readOnly:
+                std::ofstream(at) << "old";
+                fs::permissions(at, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+                return true;
+            case Kind::pipe:
+                return ::mkfifo(at.c_str(), 0644) == 0;
+            case Kind::device: // the null device's numbers
+                return ::mknod(at.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+            case Kind::link:
+                std::ofstream(real(name)) << "old";
+                fs::create_symlink(real(name).filename(), at);
+                return true;
+        }
+        return false;
+    }
+    // The file is as it was made.
+    bool unchanged(Kind kind, const std::string& name) const {
+        const fs::path at = dir / name;
+        switch (kind) {
+            case Kind::readOnly:
+                return slurp(at) == "old" &&
+                       (fs::status(at).permissions() & fs::perms::all) ==
+                           (fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+            case Kind::pipe:
+                return fs::is_fifo(fs::symlink_status(at));
+            case Kind::device:
+                return fs::is_character_file(fs::symlink_status(at));
+            case Kind::link:
+                return fs::is_symlink(fs::symlink_status(at)) && slurp(real(name)) == "old";
+        }
+        return false;
+    }
+};
+
+TEST_F(ProtectedTargets, NoWriterReplacesAReadOnlyFileAPipeOrADeviceAndALinkIsWrittenThrough) {
+    const struct {
+        Kind kind;
+        const char* what;
+        const char* reason;
+    } cases[] = {
+        {Kind::readOnly, "a read-only file", "it is read-only"},
+        {Kind::pipe, "a named pipe", "it is a named pipe, not a file"},
+        {Kind::device, "a device", "it is a device, not a file"},
+        {Kind::link, "a symbolic link", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        // The CSV export writes beside the drawing, under its name.
+        const std::vector<std::string> names = {"out/t.dxf", "out/t.pdf", "out/t.xml", "plan_mm.csv"};
+        fs::remove(dir / "plan_mm.csv");
+        bool made = true;
+        for (const std::string& name : names) made = make(c.kind, name) && made;
+        if (!made) {
+            EXPECT_EQ(c.kind, Kind::device) << "cannot make " << c.what;
+            continue;
+        }
+        // The message box of a refused XML file is answered.
+        Outcome r = run("plan_mm.dxf", "mcsv\nSAVEAS out/t.dxf\nPLOT out/t.pdf\nmd9\n" + windowsPath("out/t.xml") +
+                                           (c.reason ? "\nok\n" : "\n"));
+        if (c.reason) {
+            EXPECT_EQ(r.status, 1);
+            for (const std::string& name : names) EXPECT_TRUE(unchanged(c.kind, name)) << name;
+            EXPECT_NE(r.err.find("t.dxf: the file cannot be written: " + std::string(c.reason) + "\n"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_NE(r.err.find("t.pdf: " + std::string(c.reason) + "\n"), std::string::npos) << r.err;
+            EXPECT_TRUE(has(r, windowsPath("out/t.xml") + " - Access is denied.")) << r.out;
+            EXPECT_TRUE(
+                has(r, "Unable to save csv data to file (" + windowsPath("plan_mm.csv") + ") - Access is denied."))
+                << r.out;
+        } else {
+            EXPECT_EQ(r.status, 0) << r.err << r.out;
+            EXPECT_TRUE(has(r, "xml test completed successfully")) << r.out;
+            for (const std::string& name : names) {
+                EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / name))) << name;
+                EXPECT_GT(fs::file_size(real(name)), 3u) << name;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace spacecommands
