@@ -15,6 +15,7 @@ namespace cadhost {
 namespace {
 
 std::ostream* g_echo = nullptr;
+bool g_explain = false; // the next dialog shown is followed by how to answer it
 
 void print(std::ostream& out, const std::wstring& text) {
     out << win::toUtf8(text);
@@ -87,6 +88,14 @@ void onDialogEvent(HWND dialog, const std::string& event) {
         return;
     }
     print(*g_echo, DialogDriver::dump(dialog));
+    auto* s = classlib::detail::stateOf(dialog);
+    if (g_explain && s && (s->style & WS_VISIBLE)) {
+        g_explain = false;
+        *g_echo << "(Answer a dialog with dlg lines: \"dlg click ID\" presses the button numbered ID, \"dlg set ID "
+                   "TEXT\" fills in an edit, \"dlg enter\" presses the default button, \"dlg esc\" cancels; "
+                   "cadhost --help lists them all.)\n";
+        g_echo->flush();
+    }
 }
 
 } // namespace
@@ -219,8 +228,9 @@ DialogLineResult runDialogLine(const std::string& utf8Line, std::ostream& out) {
     return runDialogLine(win::fromUtf8(utf8Line), out);
 }
 
-void echoDialogs(std::ostream* out) {
+void echoDialogs(std::ostream* out, bool explain) {
     g_echo = out;
+    g_explain = out && explain;
     if (out)
         DialogDriver::setEventListener(&onDialogEvent);
     else

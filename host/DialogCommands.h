@@ -22,7 +22,8 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out);
 DialogLineResult runDialogLine(const std::string& utf8Line, std::ostream& out);
 
 // While set, each dialog that opens or changes visibility has its dump printed on `out`; null stops it.
-void echoDialogs(std::ostream* out);
+// explain: the first dump shown is followed by a line telling how a dialog is answered.
+void echoDialogs(std::ostream* out, bool explain = false);
 
 // Cancels every open dialog, the topmost first, as the end of input does.
 void cancelOpenDialogs();

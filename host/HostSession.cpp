@@ -2,6 +2,7 @@
 
 #include "DialogCommands.h"
 #include "HostAnswers.h"
+#include "InterruptibleInput.h"
 #include "ScriptReader.h"
 
 #include "cad/app/ApDocument.h"
@@ -11,6 +12,7 @@
 #include "cad/app/HostApplicationServices.h"
 #include "cad/plot/PlotEngine.h"
 #include "cad/app/RxDynamicLinker.h"
+#include "cad/db/AcDbDatabase.h"
 #include "classlib/DialogDriver.h"
 #include "classlib/Wnd.h"
 #include "win/Encoding.h"
@@ -72,13 +74,32 @@ AcApDocument* documentHolding(const std::wstring& windowsPath, const AcApDocumen
     return found;
 }
 
+bool isOpenDocument(const AcApDocument* doc) {
+    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
+    bool open = false;
+    for (; !it->done() && !open; it->step()) open = it->document() == doc;
+    delete it;
+    return open;
+}
+
+// The drawing as the user knows it: its file, or the title of one never saved.
+std::wstring drawingName(const AcApDocument* doc) {
+    return *doc->fileName() ? std::wstring(doc->fileName()) : std::wstring(doc->docTitle());
+}
+
+bool changedSinceSaved(const AcApDocument* doc) {
+    return isOpenDocument(doc) && doc->database() && doc->database()->isModified();
+}
+
 } // namespace
 
 struct Session::Input {
     std::istream& stream;
     LineReader reader;
     bool echo;
-    Input(std::istream& s, const std::string& name, bool e) : stream(s), reader(s, name), echo(e) {}
+    std::function<bool()> terminalGone; // set for a terminal
+    Input(std::istream& s, const std::string& name, bool e, std::function<bool()> gone)
+        : stream(s), reader(s, name), echo(e), terminalGone(std::move(gone)) {}
 };
 
 // Message boxes, file choosers and the modal loops of dialogs take their answers from input.
@@ -90,7 +111,7 @@ struct Session::Sink : win::UiSink {
         ed::commandLine().write(L"[" + caption + L"] " + text + L"\n");
         for (;;) {
             std::optional<std::wstring> line = s.nextLine();
-            if (!line) return messageBoxNoAnswer(type);
+            if (!line || s.interrupted()) return messageBoxNoAnswer(type);
             if (std::optional<int> id = messageBoxAnswer(*line, type)) return *id;
             s.fail(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
         }
@@ -101,7 +122,7 @@ struct Session::Sink : win::UiSink {
             L"[" + (request.title.empty() ? std::wstring(request.open ? L"Open" : L"Save As") : request.title) +
             L"] file name (or cancel): ");
         std::optional<std::wstring> line = s.nextLine();
-        if (!line) return false;
+        if (!line || s.interrupted()) return false;
         std::optional<std::wstring> answer = fileDialogAnswer(*line);
         if (!answer) return false;
         path = s.windowsPathOf(*answer);
@@ -112,7 +133,7 @@ struct Session::Sink : win::UiSink {
         ed::commandLine().write(L"[" + (title.empty() ? std::wstring(L"Browse For Folder") : title) +
                                 L"] folder (or cancel): ");
         std::optional<std::wstring> line = s.nextLine();
-        if (!line) return false;
+        if (!line || s.interrupted()) return false;
         std::optional<std::wstring> answer = fileDialogAnswer(*line);
         if (!answer) return false;
         path = s.windowsPathOf(*answer);
@@ -129,6 +150,11 @@ struct Session::Sink : win::UiSink {
         std::optional<std::wstring> line = s.nextLine();
         if (!line) return false;
         if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
+        // Ctrl-C cancels the dialog that waits, as Escape does.
+        if (s.interrupted()) {
+            if (classlib::DialogDriver::current() && s.dialogs_) s.dialogs_(s, L"dlg esc");
+            return true;
+        }
         std::wstring word, rest;
         splitCommand(*line, word, rest);
         if (upper(word) == L"DLG") {
@@ -163,8 +189,12 @@ Session* Session::current() {
     return g_current;
 }
 
-void Session::addInput(std::istream& in, const std::string& name, bool echo) {
-    inputs_.push_back(std::make_unique<Input>(in, name, echo));
+void Session::addInput(std::istream& in, const std::string& name, bool echo, std::function<bool()> terminalGone) {
+    inputs_.push_back(std::make_unique<Input>(in, name, echo, std::move(terminalGone)));
+}
+
+bool Session::interactive() const {
+    return inputIndex_ < inputs_.size() && inputs_[inputIndex_]->terminalGone;
 }
 
 std::wstring Session::place() const {
@@ -178,9 +208,16 @@ void Session::fail(const std::wstring& message) {
 }
 
 std::optional<std::wstring> Session::nextLine() {
+    interrupted_ = false;
     // Text sent to the document and answers queued in-process come first.
     if (ed::input().queuedCount() > 0) return ed::input().next();
+    if (cancelling_) return std::nullopt;
     while (inputIndex_ < inputs_.size()) {
+        // Ctrl-C, while a line was awaited or before, cancels what is asked.
+        if (takeInterrupt()) {
+            interrupted_ = true;
+            return std::wstring(ed::kCancelLine);
+        }
         Input& in = *inputs_[inputIndex_];
         if (std::optional<std::string> line = in.reader.next()) {
             lastPlace_ = win::fromUtf8(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
@@ -188,11 +225,21 @@ std::optional<std::wstring> Session::nextLine() {
             // or a command.
             if (!in.reader.refusal().empty()) {
                 fail(win::fromUtf8(in.reader.refusal()));
+                // What waits for the next line is shown again.
+                const std::wstring& asked = ed::commandLine().currentLine();
+                if (!asked.empty()) ed::commandLine().write(in.echo ? L"\n" + asked : asked);
                 continue;
             }
             std::wstring text = win::fromUtf8(*line);
             ed::input().setEcho(in.echo);
             return text;
+        }
+        if (interruptPending()) continue;
+        if (in.terminalGone && !in.terminalGone()) {
+            // Ctrl-D: the terminal is read again afterwards. Inside a command it cancels the command.
+            in.reader.resume();
+            if (!atCommandLine_) cancelling_ = true;
+            return std::nullopt;
         }
         ++inputIndex_;
     }
@@ -209,14 +256,26 @@ void Session::attach() {
     });
     ed::input().setSource([this]() { return promptLine(); });
     ed::input().setRunawayHandler([this]() {
+        if (interactive()) {
+            // Someone is at the terminal: the command's next prompt waits for them.
+            cancelling_ = false;
+            ed::input().noteAnswer();
+            err_ << "cadhost: the command takes no cancel for an answer: answer its prompt" << std::endl;
+            return;
+        }
         fail(L"the input has ended but the command keeps asking; stopping");
+        for (AcApDocument* d : opened_)
+            if (dropsUnasked(d)) noteDropped(d);
         out_.flush();
         err_.flush();
         std::_Exit(kExitLineFailed);
     });
     // A modal dialog's loop takes its actions from the input, one line at a time.
     classlib::DialogDriver::setActionSource([this]() { return sink_->applyOneLine(); });
-    echoDialogs(&out_);
+    // Someone typing at a terminal is told once how a dialog is answered.
+    bool terminal = false;
+    for (const auto& in : inputs_) terminal = terminal || in->terminalGone;
+    echoDialogs(&out_, terminal);
 }
 
 bool Session::start() {
@@ -272,11 +331,16 @@ void Session::loop() {
     while (!quit_) {
         // What modeless dialogs posted while the last line ran reaches them before the next line is read.
         deliverPending();
+        cancelling_ = false;
         ed::commandLine().write(L"\nCommand: ");
+        atCommandLine_ = true;
         std::optional<std::wstring> line = nextLine();
+        atCommandLine_ = false;
         if (!line) {
             ed::commandLine().write(L"\n");
-            break;
+            // The end of input at the command line is QUIT.
+            if (mayDropChanges(opened_)) break;
+            continue;
         }
         if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
         executeLine(*line);
@@ -305,7 +369,7 @@ bool Session::executeLine(const std::wstring& line) {
     if (cmd == L"PLOT") return needPath(L"PLOT") && plotDrawing(rest);
     if (cmd == L"CLOSE") return closeDrawing();
     if (cmd == L"QUIT" || cmd == L"EXIT") {
-        quit_ = true;
+        quit_ = mayDropChanges(opened_);
         return true;
     }
     if (cmd == L"DLG") {
@@ -323,7 +387,11 @@ bool Session::executeLine(const std::wstring& line) {
         if (!rest.empty()) ed::input().pushFront(rest); // "cmd answer" runs as two lines, as a space would
         return runCommand(c);
     }
-    acutPrintf(L"Unknown command \"%s\".  Press F1 for help.\n", upper(word).c_str());
+    // F1 is refused here: the user is pointed to what lists the commands.
+    acutPrintf(acedRegCmds()->lookup(L"m?") ? L"Unknown command \"%s\".  Type m? for the module's commands, or see "
+                                              L"cadhost --help.\n"
+                                            : L"Unknown command \"%s\".  See cadhost --help.\n",
+               upper(word).c_str());
     fail(L"unknown command \"" + word + L"\"");
     return false;
 }
@@ -350,13 +418,8 @@ bool Session::runCommand(AcEdCommand* c) {
         ok = false;
     }
     acDocManager->setApplicationContext(false);
-    if (locked) {
-        // The command may have closed its own document.
-        AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-        for (; !it->done(); it->step())
-            if (it->document() == doc) acDocManager->unlockDocument(doc);
-        delete it;
-    }
+    // The command may have closed its own document.
+    if (locked && isOpenDocument(doc)) acDocManager->unlockDocument(doc);
     return ok;
 }
 
@@ -373,9 +436,10 @@ bool Session::openDrawing(const std::wstring& path) {
         fail(L"cannot open " + path + L": " + acDocManager->lastError());
         return false;
     }
-    opened_.push_back(acDocManager->curDocument());
-    // A damaged file still opens; the user is told what was dropped or repaired on the way.
     AcApDocument* doc = acDocManager->curDocument();
+    opened_.push_back(doc);
+    std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
+    // A damaged file still opens; the user is told what was dropped or repaired on the way.
     if (doc && doc->database()) {
         const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
         for (const std::string& problem : problems) err_ << "cadhost: " << win::toUtf8(path) << ": " << problem << "\n";
@@ -390,6 +454,10 @@ bool Session::saveDrawing(const std::wstring& path) {
         fail(L"no drawing is open");
         return false;
     }
+    return saveDocument(doc, path);
+}
+
+bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     std::wstring target = path.empty() ? std::wstring(doc->fileName()) : windowsPathOf(path);
     if (!path.empty() && target.empty()) return false;
     if (target.empty()) {
@@ -440,9 +508,41 @@ bool Session::closeDrawing() {
         fail(L"no drawing is open");
         return false;
     }
+    if (!mayDropChanges({doc})) return true; // the user went back to the drawing
+    if (dropsUnasked(doc)) noteDropped(doc);
     std::erase(opened_, doc);
+    std::erase(dropAgreed_, doc);
     acDocManager->closeDocument(doc);
     return true;
+}
+
+bool Session::mayDropChanges(const std::vector<AcApDocument*>& docs) {
+    if (!interactive()) return true; // nobody to ask: what is dropped is named as it goes
+    for (AcApDocument* doc : std::vector(docs)) {
+        if (!dropsUnasked(doc)) continue;
+        const int answer = sink_->messageBox(nullptr, L"Save changes to " + drawingName(doc) + L"? (yes, no or cancel)",
+                                             L"cadhost", kMbYesNoCancel);
+        if (answer == kIdCancel) return false;
+        if (answer == kIdNo) {
+            dropAgreed_.push_back(doc);
+            continue;
+        }
+        // A drawing never saved is given a name first.
+        std::wstring path;
+        win::FileDialogRequest request;
+        if (!*doc->fileName() && !sink_->chooseFile(request, path)) return false;
+        if (!saveDocument(doc, path)) return false;
+    }
+    return true;
+}
+
+bool Session::dropsUnasked(const AcApDocument* doc) const {
+    return changedSinceSaved(doc) && std::find(dropAgreed_.begin(), dropAgreed_.end(), doc) == dropAgreed_.end();
+}
+
+void Session::noteDropped(AcApDocument* doc) {
+    err_ << "cadhost: " << win::toUtf8(drawingName(doc)) << ": the changes made since it was last saved are discarded"
+         << std::endl;
 }
 
 void Session::finish() {
@@ -452,17 +552,15 @@ void Session::finish() {
     classlib::DialogDriver::setActionSource(nullptr);
     echoDialogs(nullptr);
     acrxDynamicLinker->unloadAll();
-    // Drawings this session opened are closed unsaved; others belong to whoever made them.
+    // Drawings this session opened are closed unsaved, naming those whose changes go with them
+    // (unless the user chose so); others belong to whoever made them.
     for (AcApDocument* d : opened_) {
-        AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-        for (; !it->done(); it->step())
-            if (it->document() == d) {
-                acDocManager->closeDocument(d);
-                break;
-            }
-        delete it;
+        if (!isOpenDocument(d)) continue;
+        if (dropsUnasked(d)) noteDropped(d);
+        acDocManager->closeDocument(d);
     }
     opened_.clear();
+    dropAgreed_.clear();
     ed::input().setSource(nullptr);
     ed::input().setRunawayHandler(nullptr);
     ed::input().clear();

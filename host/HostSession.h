@@ -26,7 +26,10 @@ public:
 
     // Adds an input stream read after those added before (the script, then the terminal).
     // echo: lines are written after their prompt on the command line, as a terminal shows them.
-    void addInput(std::istream& in, const std::string& name, bool echo);
+    // terminalGone, for a terminal a user types at: after its end of input (Ctrl-D), whether it
+    // has gone for good; until then it is read again, and the user is asked before unsaved
+    // changes are dropped.
+    void addInput(std::istream& in, const std::string& name, bool echo, std::function<bool()> terminalGone = nullptr);
 
     // The whole run; returns the exit status.
     int run();
@@ -39,8 +42,11 @@ public:
     // Applies one line given at the "Command: " prompt. False (and a report on the error
     // stream) when it cannot be applied.
     bool executeLine(const std::wstring& line);
-    // The next input line, from text sent to the document, then the inputs in turn.
+    // The next input line, from text sent to the document, then the inputs in turn. Ctrl-C
+    // gives *Cancel* (interrupted() tells it from a typed one); the end of input at a terminal
+    // inside a command gives nothing to every request until the command line is back.
     std::optional<std::wstring> nextLine();
+    bool interrupted() const { return interrupted_; }
     // The next answer for a prompt of the editor: dialog actions met on the way are carried out.
     std::optional<std::wstring> promptLine();
     // Handles the messages posted to dialogs and the dialog actions queued, as the host's message loop does.
@@ -66,6 +72,17 @@ private:
     bool saveDrawing(const std::wstring& path);
     bool plotDrawing(const std::wstring& path);
     bool closeDrawing();
+    bool saveDocument(AcApDocument* doc, const std::wstring& path);
+    // Whether someone reads the questions: the input now read is a terminal.
+    bool interactive() const;
+    // Before drawings are closed unsaved: at a terminal the user is asked, for each one changed
+    // since it was last saved, to save it, discard the changes or cancel (false); elsewhere
+    // nobody can answer, and what is dropped is named on the error stream.
+    bool mayDropChanges(const std::vector<AcApDocument*>& docs);
+    // Whether closing the drawing unsaved loses changes the user did not agree to lose.
+    bool dropsUnasked(const AcApDocument* doc) const;
+    // Says on the error stream that the drawing's unsaved changes are dropped.
+    void noteDropped(AcApDocument* doc);
     // The path in Windows form, or empty (reported) when it cannot be told where it is.
     std::wstring windowsPathOf(const std::wstring& path);
     bool runCommand(AcEdCommand* cmd);
@@ -81,6 +98,10 @@ private:
     bool failed_ = false;
     bool quit_ = false;
     bool finished_ = false;
+    bool atCommandLine_ = false;
+    bool cancelling_ = false; // the end of input at a terminal cancels the command it is met in
+    bool interrupted_ = false;
+    std::vector<AcApDocument*> dropAgreed_; // drawings whose changes the user chose to discard
     DialogHandler dialogs_;
     std::function<void()> closeDialogs_;
     std::vector<AcApDocument*> opened_; // drawings this session opened

@@ -1,5 +1,7 @@
 #include "ScriptReader.h"
 
+#include "InterruptibleInput.h"
+
 namespace cadhost {
 
 std::string stripLine(const std::string& raw, bool* wasComment) {
@@ -72,15 +74,18 @@ std::string invalidUtf8In(const std::string& line) {
 
 namespace {
 
-// Reads up to the line's end, keeping at most limit bytes; false at the end of the stream or
-// when the line is longer (then the stream is left where the reading stopped).
-bool readLine(std::istream& in, std::string& line, std::size_t limit, bool& tooLong) {
-    line.clear();
+// Reads up to the line's end, keeping at most limit bytes; false at the end of the stream, when
+// Ctrl-C cut the wait short (interrupted) or when the line is longer (then the stream is left
+// where the reading stopped). The line goes on from what it holds.
+bool readLine(std::istream& in, std::string& line, std::size_t limit, bool& tooLong, bool& interrupted) {
     tooLong = false;
+    interrupted = false;
     std::streambuf* buffer = in.rdbuf();
     for (;;) {
         int c = buffer->sbumpc();
         if (c == std::char_traits<char>::eof()) {
+            interrupted = interruptPending();
+            if (interrupted) return false;
             in.setstate(std::ios::eofbit);
             return !line.empty();
         }
@@ -98,8 +103,11 @@ bool readLine(std::istream& in, std::string& line, std::size_t limit, bool& tooL
 std::optional<std::string> LineReader::next() {
     std::string raw;
     refusal_.clear();
-    bool tooLong = false;
-    while (!ended_ && readLine(in_, raw, kMaxLine, tooLong)) {
+    bool tooLong = false, interrupted = false;
+    for (;;) {
+        raw = std::move(partial_);
+        partial_.clear();
+        if (ended_ || !readLine(in_, raw, kMaxLine, tooLong, interrupted)) break;
         ++line_;
         if (line_ == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
         bool onlyComment = false;
@@ -113,6 +121,10 @@ std::optional<std::string> LineReader::next() {
                        (control.rfind("ESC", 0) == 0 ? "; *Cancel* cancels" : "");
         return s;
     }
+    if (interrupted) {
+        partial_ = std::move(raw);
+        return std::nullopt;
+    }
     if (tooLong && !ended_) {
         // No script has such lines: this is some other file (a device that never ends, perhaps).
         ++line_;
@@ -123,6 +135,11 @@ std::optional<std::string> LineReader::next() {
     }
     ended_ = true;
     return std::nullopt;
+}
+
+void LineReader::resume() {
+    ended_ = false;
+    in_.clear();
 }
 
 } // namespace cadhost

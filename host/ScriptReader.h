@@ -23,8 +23,11 @@ public:
     LineReader(std::istream& in, std::string name) : in_(in), name_(std::move(name)) {}
     // The next line that is not only a comment, or nothing at the end of the stream. A
     // byte-order mark at the start of the stream is skipped. A line longer than kMaxLine bytes
-    // ends the stream.
+    // ends the stream. A read cut short by Ctrl-C gives nothing too, and keeps what it read of
+    // the line for the next call.
     std::optional<std::string> next();
+    // Reads on after the end of the stream: a terminal is read again after Ctrl-D.
+    void resume();
     // Why the line next() returned may not be applied (a control character in it, a line too
     // long); empty when it may.
     const std::string& refusal() const { return refusal_; }
@@ -38,6 +41,7 @@ private:
     int line_ = 0;
     bool ended_ = false;
     std::string refusal_;
+    std::string partial_; // the start of a line whose reading Ctrl-C cut short
 };
 
 } // namespace cadhost

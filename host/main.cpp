@@ -2,6 +2,7 @@
 // commands from a script or the terminal.
 #include "HostOptions.h"
 #include "HostSession.h"
+#include "InterruptibleInput.h"
 
 #include <malloc.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -43,8 +45,16 @@ int main(int argc, char** argv) {
     // A file size limit would end the process, and every open drawing with it, in the middle of a
     // save or a plot: the write fails instead, and is reported.
     std::signal(SIGXFSZ, SIG_IGN);
+    cadhost::InterruptibleInput standardInput(STDIN_FILENO);
+    std::istream typed(&standardInput);
     cadhost::Session session(o, std::cout, std::cerr);
     if (script.is_open()) session.addInput(script, o.script, true);
-    if (!o.batch) session.addInput(std::cin, "<terminal>", !isatty(0));
+    if (!o.batch) {
+        // Ctrl-C cancels what is being asked, as *Cancel* does, and the session goes on.
+        cadhost::catchInterrupts();
+        std::function<bool()> terminalGone;
+        if (::isatty(STDIN_FILENO)) terminalGone = [&standardInput] { return standardInput.gone(); };
+        session.addInput(typed, "<terminal>", !terminalGone, terminalGone);
+    }
     return session.run();
 }

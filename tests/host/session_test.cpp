@@ -129,7 +129,7 @@ TEST_F(Session, FileDialogsTakeAPathOrCancel) {
 TEST_F(Session, UnknownCommandsStrayAnswersAndFailuresSetTheExitStatus) {
     EXPECT_EQ(run("; nothing but a comment\n\n*Cancel*\n"), 0);
     EXPECT_EQ(run("nosuchcommand\n"), 1);
-    EXPECT_NE(out.str().find("Unknown command \"NOSUCHCOMMAND\".  Press F1 for help."), std::string::npos);
+    EXPECT_NE(out.str().find("Unknown command \"NOSUCHCOMMAND\".  See cadhost --help."), std::string::npos);
     EXPECT_NE(err.str().find("test.scr:1: unknown command \"nosuchcommand\""), std::string::npos);
     EXPECT_EQ(run("yes\n"), 1);
     EXPECT_EQ(run("tthrow\n"), 1);

@@ -143,7 +143,8 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
                   : std::wstring(acadErrorStatusText(es));
         return es;
     }
-    // As with SAVEAS, the document now bears the new name.
+    // As with SAVEAS, the document now bears the new name, and what it holds is saved.
+    doc->database()->setModified(false);
     doc->fileName_ = path;
     size_t cut = path.find_last_of(L"\\/");
     doc->title_ = cut == std::wstring::npos ? path : path.substr(cut + 1);

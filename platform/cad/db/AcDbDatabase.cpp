@@ -134,6 +134,7 @@ Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* obj,
         // A new object stays open for write until its creator closes it.
         obj->setOpen(AcDb::kForWrite, 1);
         open_.insert(obj);
+        modified_ = true;
     }
     obj->onAddedToDatabase(this);
     return Acad::eOk;
@@ -201,6 +202,7 @@ Acad::ErrorStatus AcDbDatabase::openObject(AcDbObject*& obj, AcDbObjectId id, Ac
                 auto* layer = AcDbLayerTableRecord::cast(peek(ent->layerId()));
                 if (layer && layer->isLocked()) return Acad::eOnLockedLayer;
             }
+            modified_ = true;
         }
     }
     AcDb::OpenMode m = o->openMode();
@@ -231,6 +233,7 @@ Acad::ErrorStatus AcDbDatabase::upgradeObject(AcDbObject* obj) {
             auto* layer = AcDbLayerTableRecord::cast(peek(ent->layerId()));
             if (layer && layer->isLocked()) return Acad::eOnLockedLayer;
         }
+        modified_ = true;
     }
     obj->setOpen(AcDb::kForWrite, obj->openCount());
     return Acad::eOk;
@@ -467,21 +470,25 @@ void AcDbDatabase::completeDefaults() {
 Acad::ErrorStatus AcDbDatabase::setLunits(Adesk::Int16 v) {
     if (v < 1 || v > 5) return Acad::eInvalidInput;
     lunits_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setLuprec(Adesk::Int16 v) {
     if (v < 0 || v > 8) return Acad::eInvalidInput;
     luprec_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setInsunits(AcDb::UnitsValue v) {
     if (int(v) < 0 || int(v) > 24) return Acad::eInvalidInput;
     insunits_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setMeasurement(int v) {
     if (v != 0 && v != 1) return Acad::eInvalidInput;
     measurement_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setClayer(AcDbObjectId id) {
@@ -489,42 +496,51 @@ Acad::ErrorStatus AcDbDatabase::setClayer(AcDbObjectId id) {
     if (!l || l->isErased()) return Acad::eInvalidInput;
     if (l->isFrozen()) return Acad::eInvalidLayer;
     clayer_ = id;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setCeltype(AcDbObjectId id) {
     if (!AcDbLinetypeTableRecord::cast(peek(id))) return Acad::eInvalidInput;
     celtype_ = id;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setCecolor(const AcCmColor& c) {
     cecolor_ = c;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setCelweight(AcDb::LineWeight w) {
     celweight_ = w;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setTextstyle(AcDbObjectId id) {
     if (!AcDbTextStyleTableRecord::cast(peek(id))) return Acad::eInvalidInput;
     textstyle_ = id;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setTablestyle(AcDbObjectId id) {
     if (!AcDbTableStyle::cast(peek(id))) return Acad::eInvalidInput;
     tablestyle_ = id;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setTextsize(double v) {
     if (v <= 0) return Acad::eInvalidInput;
     textsize_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setSortents(Adesk::UInt8 v) {
     sortents_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setTilemode(bool v) {
     tilemode_ = v;
+    noteChange();
     return Acad::eOk;
 }
 Acad::ErrorStatus AcDbDatabase::setUcs(const AcGePoint3d& o, const AcGeVector3d& x, const AcGeVector3d& y) {
@@ -533,6 +549,7 @@ Acad::ErrorStatus AcDbDatabase::setUcs(const AcGePoint3d& o, const AcGeVector3d&
     ucsX_ = x.normal();
     // Keep the axes orthogonal: y is the part of the given y across x.
     ucsY_ = (y - ucsX_ * y.dotProduct(ucsX_)).normal();
+    noteChange();
     return Acad::eOk;
 }
 

@@ -132,6 +132,10 @@ public:
     // While loading, locks, locked layers, names and extended-data checks are not applied.
     void setLoading(bool v) { loading_ = v; }
     bool isLoading() const { return loading_; }
+    // Whether the drawing changed since it was read or last saved: every write open, new object and
+    // header variable set outside loading marks it; the host's save of the document clears it.
+    bool isModified() const { return modified_; }
+    void setModified(bool v) { modified_ = v; }
     Acad::ErrorStatus openObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false);
     Acad::ErrorStatus closeObject(AcDbObject* obj);
     Acad::ErrorStatus upgradeObject(AcDbObject* obj);
@@ -264,6 +268,10 @@ public:
 private:
     AcDbObjectStub* stubFor(AcDbHandle h, bool create);
     AcDbObjectId nodEntry(const wchar_t* key) const;
+    // A header variable set by a command, not by reading the file, changes the drawing.
+    void noteChange() {
+        if (!loading_) modified_ = true;
+    }
     AcDbObjectId addDefault(AcDbObject* obj);
     template <typename T>
     Acad::ErrorStatus getTable(AcDbObjectId id, T*& t, AcDb::OpenMode mode);
@@ -295,6 +303,7 @@ private:
     AcDbHandle seed_{1};
     std::function<bool()> lockCheck_;
     bool loading_ = false;
+    bool modified_ = false;
     int writeViolations_ = 0;
     std::wstring lastViolation_, fileName_, fileVersion_;
     mutable std::vector<std::string> fileProblems_;

@@ -313,7 +313,8 @@ AcGeMatrix3d AcGeMatrix3d::worldToPlane(const AcGeVector3d& n) {
     return AcGeMatrix3d().setToWorldToPlane(n);
 }
 
-AcDbExtents::AcDbExtents() : min_(1e20, 1e20, 1e20), max_(-1e20, -1e20, -1e20) {}
+AcDbExtents::AcDbExtents()
+    : min_(kDrawingReach, kDrawingReach, kDrawingReach), max_(-kDrawingReach, -kDrawingReach, -kDrawingReach) {}
 
 Acad::ErrorStatus AcDbExtents::set(const AcGePoint3d& mn, const AcGePoint3d& mx) {
     if (mn.x > mx.x || mn.y > mx.y || mn.z > mx.z) return Acad::eInvalidExtents;

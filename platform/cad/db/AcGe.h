@@ -250,6 +250,10 @@ using AcGePoint2dArray = AcArray<AcGePoint2d>;
 using AcGePoint3dArray = AcArray<AcGePoint3d>;
 using AcGeVector3dArray = AcArray<AcGeVector3d>;
 
+// How far from the origin a drawing's coordinates reach: an empty box's corners sit at this
+// distance, so a point beyond it could not be told from no point at all.
+constexpr double kDrawingReach = 1e20;
+
 // An axis-aligned box; a new one is empty (minimum above maximum) until a point is added.
 class AcDbExtents {
 public:

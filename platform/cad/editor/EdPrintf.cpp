@@ -217,6 +217,8 @@ std::wstring formatMsV(const wchar_t* format, ...) {
 
 void CommandLine::write(const std::wstring& text) {
     captured_ += text;
+    const size_t end = text.find_last_of(L'\n');
+    current_ = end == std::wstring::npos ? current_ + text : text.substr(end + 1);
     if (sink_) sink_(text);
 }
 

@@ -19,11 +19,14 @@ public:
     const std::wstring& text() const { return captured_; }
     void clear() { captured_.clear(); }
     void write(const std::wstring& text);
+    // What is printed after the last line end: the prompt that waits, if any.
+    const std::wstring& currentLine() const { return current_; }
     // Called with every piece of output as it is printed (null: nobody shows it).
     void setSink(std::function<void(const std::wstring&)> sink) { sink_ = std::move(sink); }
 
 private:
     std::wstring captured_;
+    std::wstring current_;
     std::function<void(const std::wstring&)> sink_;
 };
 

@@ -232,7 +232,8 @@ bool parsePointText(const std::wstring& text, double out[3], bool& relative) {
         const wchar_t* s = part.c_str() + b;
         v[n] = std::wcstod(s, &end);
         while (end && (*end == L' ' || *end == L'\t')) ++end;
-        if (!end || *end || end == s || !std::isfinite(v[n])) return false;
+        // Past the drawing's reach (1e308 as much as 1e999) no extents, plot or pick could hold it.
+        if (!end || *end || end == s || !(std::fabs(v[n]) < kDrawingReach)) return false;
         ++n;
     }
     if (n < 2) return false;
@@ -246,6 +247,14 @@ AcGePoint3d toWorld(AcDbDatabase* db, const double p[3]) {
     AcGePoint3d q(p[0], p[1], p[2]);
     if (db) q.transformBy(ucsToWorld(db));
     return q;
+}
+
+// A point the drawing can hold, in the current UCS and in world coordinates both.
+bool withinReach(AcDbDatabase* db, const double p[3]) {
+    const AcGePoint3d w = toWorld(db, p);
+    for (double c : {p[0], p[1], p[2], w.x, w.y, w.z})
+        if (!(std::fabs(c) < kDrawingReach)) return false;
+    return true;
 }
 
 std::vector<Pt2> worldPolygon(AcDbDatabase* db, const std::vector<AcGePoint3d>& ucsPts) {
@@ -494,6 +503,10 @@ int acedGetPoint(const ads_point base, const ACHAR* prompt, ads_point result) {
                 p[0] += base[0];
                 p[1] += base[1];
                 p[2] += base[2];
+            }
+            if (!ed::withinReach(ed::currentDatabase(), p)) {
+                ed::commandLine().write(L"\nInvalid point.");
+                continue;
             }
             if (result) {
                 result[0] = p[0];

@@ -107,6 +107,20 @@ TEST_F(CreationHost, WithoutADrawingNeitherDialogOpensAndTheErrorBoxSaysWhy) {
     EXPECT_FALSE(has(r.out, "has been closed")) << r.out;
 }
 
+// 1e308,1e308 once made a space whose drawing could no longer be plotted ("too large to plot").
+TEST_F(CreationHost, ALabelPointBeyondWhatTheDrawingHoldsIsRefusedAsAnInvalidPoint) {
+    for (const char* far : {"1e308,1e308", "1e20,0", "0,-1e25", "2000,1500,1e300", "1e999,0"}) {
+        Outcome r = run("floor_world.dxf", "mbc\ndlg click 3\n#31\n" + std::string(far) +
+                                               "\n2000,1500\n\nSAVEAS out.dxf\nPLOT out.png\ndlg click 2\n");
+        ASSERT_EQ(r.status, 0) << far << r.err;
+        EXPECT_TRUE(has(r.out, "Enter Attribute points: " + std::string(far) +
+                                   "\n\nInvalid point.\nEnter Attribute points: 2000,1500\n"))
+            << far << r.out;
+        EXPECT_TRUE(has(r.out, "Plotted to ")) << far << r.out;
+        EXPECT_TRUE(has(dump("out.dxf"), "|ROOM-1|@2000,1500 r0|")) << far << dump("out.dxf");
+    }
+}
+
 TEST_F(CreationHost, ASessionUnderATurnedUcsPlacesTheLabelsInIt) {
     Outcome r = run("floor_ucs.dxf",
                     "mbc\ndlg click 3\n"

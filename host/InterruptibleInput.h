@@ -1,0 +1,32 @@
+#pragma once
+// Standard input as cadhost reads it: a wait for the next line ends at Ctrl-C as well as at a line,
+// so the interrupt cancels what is being asked instead of ending the session with its drawings.
+#include <streambuf>
+
+namespace cadhost {
+
+// Takes SIGINT from now on: each one is noted, and a read from an InterruptibleInput returns.
+void catchInterrupts();
+// Whether a SIGINT came that no one has taken yet; takeInterrupt() takes it.
+bool interruptPending();
+bool takeInterrupt();
+
+// Reads a file descriptor (a terminal or a pipe). At Ctrl-C the read ends as at the end of input
+// with interruptPending() true; what was read of a line is kept for the next read.
+class InterruptibleInput : public std::streambuf {
+public:
+    explicit InterruptibleInput(int fd) : fd_(fd) {}
+    // After the end of input: whether the descriptor has gone for good (a terminal hung up, a pipe
+    // ended) rather than a terminal's Ctrl-D, after which it can be read again.
+    bool gone() const { return gone_; }
+
+protected:
+    int_type underflow() override;
+
+private:
+    int fd_;
+    bool gone_ = false;
+    char buffer_[4096];
+};
+
+} // namespace cadhost

@@ -1,0 +1,226 @@
+// The ways out of cadhost with unsaved changes, and what a user typing at it is shown: on a
+// pseudo-terminal and through a pipe, with the module on the sample floor plan.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CadhostTerminal.h"
+#include "module/CadhostRun.h"
+#include "support/EntryFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using cadhost_run::CadhostTerminal;
+using cadhost_run::Outcome;
+using cadhost_run::slurp;
+using Kind = CadhostTerminal::Kind;
+
+const std::string kFirstPrompt = "Sync XData name to name attribute? <1>:";
+const std::string kDropped = "plan.dxf: the changes made since it was last saved are discarded";
+
+class WaysOut : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(cadhost_run::program()) || !fs::exists(cadhost_run::module()))
+            GTEST_SKIP() << "cadhost or the module is not built";
+        dir = fs::temp_directory_path() / ("kelmo-waysout-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        const fs::path prefs = dir / "c/CadHost/kelmo/prefs/prefs.cfg";
+        fs::create_directories(prefs.parent_path());
+        std::ofstream(prefs, std::ios::binary) << kelmo_test::defaultPrefsFile;
+        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf");
+        original = slurp(dir / "plan.dxf");
+    }
+    void TearDown() override {
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+
+    std::vector<std::string> arguments(std::vector<std::string> more = {}) const {
+        std::vector<std::string> args{"--c-drive", (dir / "c").string(), "--module", cadhost_run::module().string()};
+        args.insert(args.end(), more.begin(), more.end());
+        args.push_back("plan.dxf");
+        return args;
+    }
+    std::unique_ptr<CadhostTerminal> start(Kind kind) {
+        return std::make_unique<CadhostTerminal>(kind, dir, arguments());
+    }
+    Outcome runScript(const std::string& script) {
+        std::ofstream(dir / "test.scr") << script;
+        std::string command = "'" + cadhost_run::program().string() + "' --batch --script test.scr";
+        for (const std::string& a : arguments()) command += " '" + a + "'";
+        return cadhost_run::runIn(dir, command);
+    }
+    bool planSaved() const { return slurp(dir / "plan.dxf") != original; }
+
+    fs::path dir;
+    std::string original;
+};
+
+const char* name(Kind kind) {
+    return kind == Kind::Terminal ? "terminal" : "pipe";
+}
+
+TEST_F(WaysOut, CtrlCCancelsThePromptTheDialogOrNothingAndTheSessionGoesOn) {
+    for (Kind kind : {Kind::Terminal, Kind::Pipe}) {
+        auto cadhost = start(kind);
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << name(kind) << cadhost->output();
+        cadhost->interrupt(); // at the command line: a new command prompt
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << name(kind) << cadhost->output();
+        cadhost->type("msxta\n");
+        ASSERT_TRUE(cadhost->waitFor(kFirstPrompt)) << name(kind) << cadhost->output();
+        cadhost->interrupt(); // once ended the session at once (130), the drawing's edits gone
+        ASSERT_TRUE(cadhost->waitFor("Sync XData area to area attribute? <1>:")) << name(kind) << cadhost->output();
+        cadhost->type("\n");
+        ASSERT_TRUE(cadhost->waitFor("perimeter")) << name(kind) << cadhost->output();
+        cadhost->type("\n");
+        ASSERT_TRUE(cadhost->waitFor("Recalculate")) << name(kind) << cadhost->output();
+        cadhost->type("\n");
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << name(kind) << cadhost->output();
+        cadhost->type("mprefs\n");
+        ASSERT_TRUE(cadhost->waitFor("\"Brenvik - Preferences\" modal visible")) << name(kind) << cadhost->output();
+        cadhost->interrupt(); // as Escape
+        ASSERT_TRUE(cadhost->waitFor("dialog 216 \"Brenvik - Preferences\" closed")) << name(kind) << cadhost->output();
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << name(kind) << cadhost->output();
+        cadhost->type("SAVE\n");
+        ASSERT_TRUE(cadhost->waitFor("Saved ")) << name(kind) << cadhost->output();
+        cadhost->type("QUIT\n");
+        EXPECT_EQ(cadhost->exitStatus(), 0) << name(kind) << cadhost->output();
+        EXPECT_TRUE(planSaved()) << name(kind);
+        std::ofstream(dir / "plan.dxf", std::ios::binary) << original;
+    }
+}
+
+TEST_F(WaysOut, TheEndOfInputAtAPromptCancelsTheCommandAndAtTheCommandLineIsQuit) {
+    // At a terminal the session goes on after the command, and Ctrl-D at the command line asks.
+    auto typed = start(Kind::Terminal);
+    ASSERT_TRUE(typed->waitFor("Command: ")) << typed->output();
+    typed->type("msxta\n");
+    ASSERT_TRUE(typed->waitFor(kFirstPrompt)) << typed->output();
+    typed->endInput();
+    ASSERT_TRUE(typed->waitFor("Command: ")) << typed->output();
+    typed->endInput();
+    ASSERT_TRUE(typed->waitFor("[cadhost] Save changes to ")) << typed->output();
+    ASSERT_TRUE(typed->waitFor("plan.dxf? (yes, no or cancel)")) << typed->output();
+    typed->type("yes\n");
+    EXPECT_EQ(typed->exitStatus(), 0) << typed->output();
+    EXPECT_TRUE(planSaved());
+    EXPECT_EQ(typed->output().find(kDropped), std::string::npos) << typed->output();
+
+    // Through a pipe nobody can be asked: the session ends, naming the drawing whose changes are dropped.
+    std::ofstream(dir / "plan.dxf", std::ios::binary) << original;
+    auto piped = start(Kind::Pipe);
+    piped->type("msxta\n");
+    ASSERT_TRUE(piped->waitFor(kFirstPrompt)) << piped->output();
+    piped->endInput();
+    EXPECT_EQ(piped->exitStatus(), 0) << piped->output();
+    std::string named = "cadhost: Z:" + (dir / kDropped).string();
+    std::replace(named.begin(), named.end(), '/', '\\');
+    EXPECT_NE(piped->output().find(named), std::string::npos) << piped->output();
+    EXPECT_FALSE(planSaved());
+}
+
+TEST_F(WaysOut, QuitAndCloseAskAtATerminalWhetherToSaveTheChanges) {
+    auto cadhost = start(Kind::Terminal);
+    auto step = [&](const std::string& line, const std::string& shown) {
+        cadhost->type(line);
+        return cadhost->waitFor(shown);
+    };
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    ASSERT_TRUE(step("mus\n", "Command: ")) << cadhost->output();
+    ASSERT_TRUE(step("CLOSE\n", "Save changes to ")) << cadhost->output();
+    ASSERT_TRUE(step("cancel\n", "Command: ")) << cadhost->output();
+    ASSERT_TRUE(step("PLOT kept.png\n", "Plotted to ")) << "the drawing is still open\n" << cadhost->output();
+    ASSERT_TRUE(step("CLOSE\n", "Save changes to ")) << cadhost->output();
+    ASSERT_TRUE(step("no\n", "Command: ")) << cadhost->output();
+    EXPECT_FALSE(planSaved());
+    ASSERT_TRUE(step("OPEN plan.dxf\n", "Command: ")) << cadhost->output();
+    ASSERT_TRUE(step("mus\n", "Command: ")) << cadhost->output();
+    ASSERT_TRUE(step("QUIT\n", "Save changes to ")) << cadhost->output();
+    cadhost->type("\n"); // Enter saves
+    EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
+    EXPECT_TRUE(planSaved());
+    EXPECT_EQ(cadhost->output().find(kDropped), std::string::npos) << "the user chose\n" << cadhost->output();
+}
+
+TEST_F(WaysOut, AScriptNamesEachDrawingWhoseChangesAreDropped) {
+    struct Case {
+        std::string script;
+        bool named;
+    };
+    const Case cases[] = {
+        {"mus\nQUIT\n", true},
+        {"mus\n", true}, // the end of the script
+        {"mus\nCLOSE\nOPEN plan.dxf\n", true},
+        {"mus\nSAVE\nQUIT\n", false},
+        {"PLOT plan.png\nmlb\nQUIT\n", false}, // nothing changed
+    };
+    for (const Case& c : cases) {
+        Outcome r = runScript(c.script);
+        EXPECT_EQ(r.status, 0) << c.script << r.err;
+        EXPECT_EQ(cadhost_run::count(r.err, kDropped), c.named ? 1u : 0u) << c.script << r.err;
+        std::ofstream(dir / "plan.dxf", std::ios::binary) << original;
+    }
+    Outcome help = cadhost_run::runIn(dir, "'" + cadhost_run::program().string() + "' --help");
+    for (const char* said : {"QUIT (or EXIT) and CLOSE, typed at a terminal, ask", "a line on standard error names it",
+                             "The end of input (Ctrl-D", "Ctrl-C cancels what is being asked"})
+        EXPECT_NE(help.out.find(said), std::string::npos) << said;
+}
+
+TEST_F(WaysOut, ARefusedControlCharacterLineShowsWhatWaitsAgain) {
+    for (Kind kind : {Kind::Terminal, Kind::Pipe}) {
+        auto cadhost = start(kind);
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << name(kind) << cadhost->output();
+        cadhost->type("\x1b[A\n"); // an arrow key
+        ASSERT_TRUE(cadhost->waitFor("(ESC at column 1) and is refused")) << name(kind) << cadhost->output();
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << name(kind) << cadhost->output();
+        cadhost->type("msxta\n");
+        ASSERT_TRUE(cadhost->waitFor(kFirstPrompt)) << name(kind) << cadhost->output();
+        cadhost->type("\x0c\n"); // Ctrl-L
+        ASSERT_TRUE(cadhost->waitFor("(FF at column 1) and is refused")) << name(kind) << cadhost->output();
+        ASSERT_TRUE(cadhost->waitFor(kFirstPrompt)) << name(kind) << cadhost->output();
+        for (const char* next : {"Sync XData area", "perimeter", "Recalculate", "Command: "}) {
+            cadhost->type("\n");
+            ASSERT_TRUE(cadhost->waitFor(next)) << name(kind) << cadhost->output();
+        }
+        cadhost->type("foo\n"); // an unknown command points to what lists the commands
+        ASSERT_TRUE(
+            cadhost->waitFor("Unknown command \"FOO\".  Type m? for the module's commands, or see cadhost "
+                             "--help.\n"))
+            << name(kind) << cadhost->output();
+    }
+}
+
+TEST_F(WaysOut, TheFirstDialogShownAtATerminalSaysHowToAnswerIt) {
+    fs::remove_all(dir / "c");
+    const std::string how = "(Answer a dialog with dlg lines: \"dlg click ID\" presses the button numbered ID";
+    auto cadhost = start(Kind::Terminal);
+    ASSERT_TRUE(cadhost->waitFor("dialog 216 \"Brenvik - Preferences\" modal visible")) << cadhost->output();
+    ASSERT_TRUE(cadhost->waitFor(how)) << cadhost->output();
+    ASSERT_TRUE(cadhost->waitFor("\"dlg esc\" cancels; cadhost --help lists them all.)\n")) << cadhost->output();
+    cadhost->type("dlg click 1\n");
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("mprefs\n");
+    ASSERT_TRUE(cadhost->waitFor("modal visible")) << cadhost->output();
+    cadhost->type("dlg esc\n");
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("QUIT\n");
+    EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
+    EXPECT_EQ(cadhost_run::count(cadhost->output(), how), 1u) << "said once\n" << cadhost->output();
+    // A script already answers its dialogs.
+    fs::remove_all(dir / "c");
+    Outcome script = runScript("dlg click 1\n");
+    EXPECT_EQ(script.status, 0) << script.err;
+    EXPECT_EQ(script.out.find(how), std::string::npos);
+}
+
+} // namespace
