@@ -700,7 +700,8 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
         }
         if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
-                recordStatus(procedure, timeout, statusFailed, kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure)));
+                recordStatus(procedure, timeout, statusFailed,
+                             kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure)));
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded, m_id);
             }
