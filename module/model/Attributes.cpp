@@ -25,6 +25,49 @@ std::vector<AcDbObjectId> attributeIdsOf(const AcDbBlockReference* reference) {
     return ids;
 }
 
+// The role of an upper-cased tag: 0 NAME, 1 AREA, 2 AUX, -1 none.
+int swapTypeOf(const CString& tag) {
+    return tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
+}
+
+// The point the labels are laid out around: the given one, else the last AREA label's position.
+bool layoutAnchor(const std::vector<AcDbObjectId>& ids, const AcGePoint3d* anchor, AcGePoint3d& where) {
+    if (anchor) {
+        where = *anchor;
+        return true;
+    }
+    bool found = false;
+    for (const AcDbObjectId& id : ids) {
+        AcDbAttribute* attribute = nullptr;
+        if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+        if (upper(attribute->tagConst()) == L"AREA") {
+            where = attribute->position();
+            found = true;
+        }
+        attribute->close();
+    }
+    return found;
+}
+
+// Where a label of the role goes: NAME one and a half text heights above the AREA line, AUX as far
+// below it, across a text turned r radians.
+AcGePoint3d laidOut(int swapType, const AcGePoint3d& where, double r, double height) {
+    const double a = std::sin(r) * height * 1.5;
+    const double b = std::cos(r) * height * 1.5;
+    if (swapType == 0) return AcGePoint3d(where.x - a, where.y + b, where.z);
+    if (swapType == 1) return where;
+    return AcGePoint3d(where.x + a, where.y - b, where.z);
+}
+
+// Far enough apart to be a change a label shows, in drawing units, radians or as a factor: a file
+// written with fewer digits does not move a label.
+constexpr double kLabelTolerance = 1e-6;
+
+bool sameAngle(double a, double b) {
+    const double apart = std::fmod(std::fabs(a - b), 2 * kPi);
+    return apart <= kLabelTolerance || 2 * kPi - apart <= kLabelTolerance;
+}
+
 } // namespace
 
 // ---- CAttribute
@@ -170,8 +213,7 @@ void CAttributes::extractSpaceBlockAttributeValues(AcDbBlockReference* reference
                 m_rotation = rotationInUcs(attribute, ucs) * 180.0 / kPi;
                 placed = true;
             }
-            CString tag = upper(attribute->tagConst());
-            int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
+            const int swapType = swapTypeOf(upper(attribute->tagConst()));
             if (swapType < 0) continue;
             CKelmoAttribute* element = new CKelmoAttribute();
             element->setSwapType(swapType);
@@ -207,20 +249,7 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
         if (!reference) return;
         std::vector<AcDbObjectId> ids = attributeIdsOf(reference);
         AcGePoint3d where;
-        bool haveAnchor = anchor != nullptr;
-        if (anchor) {
-            where = *anchor;
-        } else {
-            for (const AcDbObjectId& id : ids) {
-                AcDbAttribute* attribute = nullptr;
-                if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
-                if (upper(attribute->tagConst()) == L"AREA") {
-                    where = attribute->position();
-                    haveAnchor = true;
-                }
-                attribute->close();
-            }
-        }
+        const bool haveAnchor = layoutAnchor(ids, anchor, where);
         const AcGeMatrix3d toUcs = ucs.inverse();
         for (const AcDbObjectId& id : ids) {
             AcDbAttribute* attribute = nullptr;
@@ -231,25 +260,50 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
             attribute->transformBy(toUcs);
             attribute->setRotation(m_rotation / 180.0 * kPi);
             attribute->transformBy(ucs);
-            double r = attribute->rotation();
-            double a = std::sin(r) * m_height * 1.5;
-            double b = std::cos(r) * m_height * 1.5;
-            CString tag = upper(attribute->tagConst());
-            int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
+            const int swapType = swapTypeOf(upper(attribute->tagConst()));
             if (swapType < 0) continue;
             CAttribute* element = getAtAttribute(swapType);
             if (!element) continue;
             attribute->setTextString(element->getValue());
             // Without an anchor there is nowhere to lay the lines out: they keep their places.
             if (!haveAnchor) continue;
-            if (swapType == 0)
-                attribute->setPosition(AcGePoint3d(where.x - a, where.y + b, where.z));
-            else if (swapType == 1)
-                attribute->setPosition(where);
-            else
-                attribute->setPosition(AcGePoint3d(where.x + a, where.y - b, where.z));
+            attribute->setPosition(laidOut(swapType, where, attribute->rotation(), m_height));
         }
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
+}
+
+bool CAttributes::findLockedChange(AcDbEntity* entity, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor, CString& tag,
+                                   CString& layer) {
+    KELMO_TRY
+        AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+        if (!reference) return false;
+        const std::vector<AcDbObjectId> ids = attributeIdsOf(reference);
+        AcGePoint3d where;
+        const bool haveAnchor = layoutAnchor(ids, anchor, where);
+        for (const AcDbObjectId& id : ids) {
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            const CString locked = kelmo_model::lockedLayerName(attribute->layerId());
+            if (locked.IsEmpty()) continue;
+            // What the layout would do to it, worked out without touching it.
+            bool changes = std::fabs(attribute->height() - m_height) > kLabelTolerance ||
+                           std::fabs(attribute->widthFactor() - m_widthFactor) > kLabelTolerance ||
+                           !sameAngle(rotationInUcs(attribute, ucs), m_rotation / 180.0 * kPi);
+            const int swapType = swapTypeOf(upper(attribute->tagConst()));
+            CAttribute* element = swapType < 0 ? nullptr : getAtAttribute(swapType);
+            if (!changes && element) {
+                changes = element->getValue() != CString(attribute->textStringConst()) ||
+                          (haveAnchor && attribute->position().distanceTo(laidOut(
+                                             swapType, where, attribute->rotation(), m_height)) > kLabelTolerance);
+            }
+            if (!changes) continue;
+            tag = attribute->tagConst();
+            layer = locked;
+            return true;
+        }
+        return false;
+    KELMO_CATCH(L"CAttributes::findLockedChange")
 }
 
 void CAttributes::applyToDWG(AcDbObjectId id, AcGeMatrix3d ucs, const AcGePoint3d* anchor) {

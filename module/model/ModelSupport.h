@@ -71,6 +71,15 @@ inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch
     return status;
 }
 
+// The layer's name when the drawing holds it locked; empty otherwise.
+inline CString lockedLayerName(AcDbObjectId layerId) {
+    AcDbLayerTableRecord* layer = nullptr;
+    if (layerId.isNull() || acdbOpenObject(layer, layerId, AcDb::kForRead) != Acad::eOk) return CString();
+    const CString name = layer->isLocked() ? CString(layer->getName()) : CString();
+    layer->close();
+    return name;
+}
+
 // The drawing's full name, as failures name it; empty without a drawing.
 inline CString drawingName(CAcadDrawing* drawing) {
     return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
