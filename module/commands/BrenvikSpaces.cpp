@@ -1,7 +1,9 @@
 // The commands that walk every space block of the current drawing: bring areas, perimeters and
 // labels up to date, list the spaces, show one space, and export them to a CSV file.
+#include <algorithm>
 #include <cwchar>
 #include <memory>
+#include <string>
 
 #include "cad/app/ApDocument.h"
 #include "classlib/Afx.h"
@@ -99,14 +101,23 @@ const wchar_t* lengthLabel(int units) {
 // The CSV file
 
 // A spreadsheet reads a name holding a separator, a quote or a line break only when it is quoted,
-// and would run one that begins like a formula: that one is kept as text by a leading apostrophe.
+// and would run one that begins like a formula, also after tabs and line breaks it skips: that one is
+// kept as text by a leading apostrophe.
 CString csvField(const CString& text) {
-    CString field = text;
-    if (!field.IsEmpty() && wcschr(L"=+-@", field[0])) field = L"'" + field;
+    CString formula = text;
+    formula.TrimLeft(L"\t\r\n");
+    const CString field = !formula.IsEmpty() && wcschr(L"=+-@", formula[0]) ? L"'" + text : text;
     if (field.FindOneOf(L",\"\r\n") < 0) return field;
     CString quoted = field;
     quoted.Replace(L"\"", L"\"\"");
     return L"\"" + quoted + L"\"";
+}
+
+// Whether the file's 8-bit code page holds every character of the text: one it cannot is written "?".
+bool csvCodePageHolds(const CString& text) {
+    const std::string written = CUtilities::CStringToSTDString(text);
+    const std::wstring wide(static_cast<const wchar_t*>(text));
+    return std::count(written.begin(), written.end(), '?') == std::count(wide.begin(), wide.end(), L'?');
 }
 
 // Imperial is any units flag but 0, as the file has always said.
@@ -285,6 +296,11 @@ void createRoomAreaCSV() {
             const CString identifier = block->getBlockIdentifier();
             if (identifier.Left(5) != L"ROOM-") continue;
             if (block->boundaryCrossesItself()) reportCrossing(block, L"its stored area is not a measured one");
+            if (!csvCodePageHolds(block->getName()))
+                acutPrintf(
+                    L"\tSpace %s (handle %s): the CSV file's code page cannot hold every character of the "
+                    L"name, so those are written as \"?\"\n",
+                    static_cast<LPCWSTR>(block->getName()), static_cast<LPCWSTR>(block->CBlock::getHandle()));
             const bool imperial = csvImperial(block->getKnownUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);
