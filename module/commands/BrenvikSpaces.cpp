@@ -15,6 +15,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
+#include "dialogs/TabFormat.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "model/Asset.h"
@@ -196,10 +197,14 @@ void startCsvOpener(const CString& opener, const CString& csvPath) {
 // ---------------------------------------------------------------------------------------------------------
 // Text size, scale and rotation
 
+// The labels' values the block dialog's Format page takes, so that it can edit what this writes.
 struct TextValueQuestion {
     const wchar_t* prompt;
     const wchar_t* invalid;
-    const wchar_t* notPositive; // null: any number is taken
+    const wchar_t* outOfRange;
+    double lowest;
+    bool lowestTaken; // false: only numbers above lowest
+    double highest;
 };
 
 enum class Answer { taken, ignored, cancelled };
@@ -218,8 +223,9 @@ Answer askTextValue(const TextValueQuestion& question, double preference, int pr
             continue;
         }
         double number = CUtilities::CStringToDouble(answer);
-        if (question.notPositive && !(number > 0.0)) {
-            prompt = question.notPositive;
+        const bool aboveLowest = question.lowestTaken ? number >= question.lowest : number > question.lowest;
+        if (!aboveLowest || !(number <= question.highest)) {
+            prompt = question.outOfRange;
             continue;
         }
         value = number;
@@ -417,13 +423,26 @@ void updateTextSize() {
         const int precision = preferences->getPrecision();
 
         static const TextValueQuestion sizeQuestion = {
-            L"Enter new Text Size or (i)gnore", L"Invalid Input. Enter new Text Siz or (i)gnore",
-            L"Text Size must be greater than 0\nEnter new Text Size or (i)gnore"};
+            L"Enter new Text Size or (i)gnore",
+            L"Invalid Input. Enter new Text Siz or (i)gnore",
+            L"Text Size must be greater than 0 and no more than 1000000\nEnter new Text Size or (i)gnore",
+            0.0,
+            false,
+            CTabFormat::heightMax};
         static const TextValueQuestion scaleQuestion = {
-            L"Enter new Text Scale or (i)gnore", L"Invalid Input. Enter new Text Scale or (i)gnore",
-            L"Text Scale must be greater than 0\nEnter new Text Scale or (i)gnore"};
+            L"Enter new Text Scale or (i)gnore",
+            L"Invalid Input. Enter new Text Scale or (i)gnore",
+            L"Text Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore",
+            CTabFormat::widthFactorMin,
+            true,
+            CTabFormat::widthFactorMax};
         static const TextValueQuestion rotationQuestion = {
-            L"Enter new Text Rotation or (i)gnore", L"Invalid Input. Enter new Text Rotation or (i)gnore", nullptr};
+            L"Enter new Text Rotation or (i)gnore",
+            L"Invalid Input. Enter new Text Rotation or (i)gnore",
+            L"Text Rotation must be between -360 and 360\nEnter new Text Rotation or (i)gnore",
+            -CTabFormat::rotationLimit,
+            true,
+            CTabFormat::rotationLimit};
 
         // Every question is answered before any block changes; a cancel changes nothing.
         double size = 0.0;

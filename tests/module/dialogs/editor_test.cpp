@@ -220,7 +220,7 @@ TEST_F(Editor, AFormatValueOutOfRangeKeepsTheBlockDialogOpenAndWritesNothing) {
                     "dlg click 1\n"
                     "SAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(count(r.out, "Please enter a number between -360 and 360."), 2u) << r.out;
+    EXPECT_EQ(count(r.out, "Format page, Rotation: please enter a number between -360 and 360."), 2u) << r.out;
     EXPECT_TRUE(changes("plan_mm.dxf", "refused.dxf").empty());
     auto changed = changes("plan_mm.dxf", "saved.dxf");
     EXPECT_NE(field(changed[office], "AREA").find(" r270.000"), std::string::npos) << changed[office];
