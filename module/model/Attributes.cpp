@@ -25,49 +25,6 @@ std::vector<AcDbObjectId> attributeIdsOf(const AcDbBlockReference* reference) {
     return ids;
 }
 
-// The role of an upper-cased tag: 0 NAME, 1 AREA, 2 AUX, -1 none.
-int swapTypeOf(const CString& tag) {
-    return tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
-}
-
-// The point the labels are laid out around: the given one, else the last AREA label's position.
-bool layoutAnchor(const std::vector<AcDbObjectId>& ids, const AcGePoint3d* anchor, AcGePoint3d& where) {
-    if (anchor) {
-        where = *anchor;
-        return true;
-    }
-    bool found = false;
-    for (const AcDbObjectId& id : ids) {
-        AcDbAttribute* attribute = nullptr;
-        if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
-        if (upper(attribute->tagConst()) == L"AREA") {
-            where = attribute->position();
-            found = true;
-        }
-        attribute->close();
-    }
-    return found;
-}
-
-// Where a label of the role goes: NAME one and a half text heights above the AREA line, AUX as far
-// below it, across a text turned r radians.
-AcGePoint3d laidOut(int swapType, const AcGePoint3d& where, double r, double height) {
-    const double a = std::sin(r) * height * 1.5;
-    const double b = std::cos(r) * height * 1.5;
-    if (swapType == 0) return AcGePoint3d(where.x - a, where.y + b, where.z);
-    if (swapType == 1) return where;
-    return AcGePoint3d(where.x + a, where.y - b, where.z);
-}
-
-// Far enough apart to be a change a label shows, in drawing units, radians or as a factor: a file
-// written with fewer digits does not move a label.
-constexpr double kLabelTolerance = 1e-6;
-
-bool sameAngle(double a, double b) {
-    const double apart = std::fmod(std::fabs(a - b), 2 * kPi);
-    return apart <= kLabelTolerance || 2 * kPi - apart <= kLabelTolerance;
-}
-
 } // namespace
 
 // ---- CAttribute
@@ -213,7 +170,8 @@ void CAttributes::extractSpaceBlockAttributeValues(AcDbBlockReference* reference
                 m_rotation = rotationInUcs(attribute, ucs) * 180.0 / kPi;
                 placed = true;
             }
-            const int swapType = swapTypeOf(upper(attribute->tagConst()));
+            CString tag = upper(attribute->tagConst());
+            int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
             if (swapType < 0) continue;
             CKelmoAttribute* element = new CKelmoAttribute();
             element->setSwapType(swapType);
@@ -243,6 +201,29 @@ void CAttributes::applyToDWG(AcDbEntity* entity) {
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
 }
 
+namespace {
+
+// The point the labels are laid out around: the given one, else the last AREA label's position.
+bool layoutAnchor(const std::vector<AcDbObjectId>& ids, const AcGePoint3d* anchor, AcGePoint3d& where) {
+    if (anchor) {
+        where = *anchor;
+        return true;
+    }
+    bool found = false;
+    for (const AcDbObjectId& id : ids) {
+        AcDbAttribute* attribute = nullptr;
+        if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+        if (upper(attribute->tagConst()) == L"AREA") {
+            where = attribute->position();
+            found = true;
+        }
+        attribute->close();
+    }
+    return found;
+}
+
+} // namespace
+
 void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoint3d* anchor) {
     KELMO_TRY
         AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
@@ -260,17 +241,48 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
             attribute->transformBy(toUcs);
             attribute->setRotation(m_rotation / 180.0 * kPi);
             attribute->transformBy(ucs);
-            const int swapType = swapTypeOf(upper(attribute->tagConst()));
+            double r = attribute->rotation();
+            double a = std::sin(r) * m_height * 1.5;
+            double b = std::cos(r) * m_height * 1.5;
+            CString tag = upper(attribute->tagConst());
+            int swapType = tag == L"NAME" ? 0 : tag == L"AREA" ? 1 : tag == L"AUX" ? 2 : -1;
             if (swapType < 0) continue;
             CAttribute* element = getAtAttribute(swapType);
             if (!element) continue;
             attribute->setTextString(element->getValue());
             // Without an anchor there is nowhere to lay the lines out: they keep their places.
             if (!haveAnchor) continue;
-            attribute->setPosition(laidOut(swapType, where, attribute->rotation(), m_height));
+            if (swapType == 0)
+                attribute->setPosition(AcGePoint3d(where.x - a, where.y + b, where.z));
+            else if (swapType == 1)
+                attribute->setPosition(where);
+            else
+                attribute->setPosition(AcGePoint3d(where.x + a, where.y - b, where.z));
         }
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
 }
+
+namespace {
+
+// Where the layout puts a label of the role (0 NAME, 1 AREA, 2 AUX) around the anchor, for a text
+// turned r radians in its own plane: NAME a line and a half up the text's y axis, AUX as far down.
+AcGePoint3d laidOut(int swapType, const AcGePoint3d& where, const AcDbText* text, double height) {
+    const double r = text->rotation();
+    AcGeVector3d up(-std::sin(r) * height * 1.5, std::cos(r) * height * 1.5, 0);
+    if (text->normal() != AcGeVector3d::kZAxis) up = AcGeMatrix3d::planeToWorld(text->normal()) * up;
+    return swapType == 0 ? where + up : swapType == 1 ? where : where - up;
+}
+
+// Far enough apart to be a change a label shows, in drawing units, radians or as a factor: a file
+// written with fewer digits does not move a label.
+constexpr double kLabelTolerance = 1e-6;
+
+bool sameAngle(double a, double b) {
+    const double apart = std::fmod(std::fabs(a - b), 2 * kPi);
+    return apart <= kLabelTolerance || 2 * kPi - apart <= kLabelTolerance;
+}
+
+} // namespace
 
 bool CAttributes::findLockedChange(AcDbEntity* entity, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor, CString& tag,
                                    CString& layer) {
@@ -290,12 +302,13 @@ bool CAttributes::findLockedChange(AcDbEntity* entity, const AcGeMatrix3d& ucs, 
             bool changes = std::fabs(attribute->height() - m_height) > kLabelTolerance ||
                            std::fabs(attribute->widthFactor() - m_widthFactor) > kLabelTolerance ||
                            !sameAngle(rotationInUcs(attribute, ucs), m_rotation / 180.0 * kPi);
-            const int swapType = swapTypeOf(upper(attribute->tagConst()));
+            const CString upperTag = upper(attribute->tagConst());
+            const int swapType = upperTag == L"NAME" ? 0 : upperTag == L"AREA" ? 1 : upperTag == L"AUX" ? 2 : -1;
             CAttribute* element = swapType < 0 ? nullptr : getAtAttribute(swapType);
             if (!changes && element) {
                 changes = element->getValue() != CString(attribute->textStringConst()) ||
-                          (haveAnchor && attribute->position().distanceTo(laidOut(
-                                             swapType, where, attribute->rotation(), m_height)) > kLabelTolerance);
+                          (haveAnchor && attribute->position().distanceTo(
+                                             laidOut(swapType, where, attribute, m_height)) > kLabelTolerance);
             }
             if (!changes) continue;
             tag = attribute->tagConst();

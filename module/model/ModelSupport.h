@@ -75,9 +75,8 @@ inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch
 inline CString lockedLayerName(AcDbObjectId layerId) {
     AcDbLayerTableRecord* layer = nullptr;
     if (layerId.isNull() || acdbOpenObject(layer, layerId, AcDb::kForRead) != Acad::eOk) return CString();
-    const CString name = layer->isLocked() ? CString(layer->getName()) : CString();
-    layer->close();
-    return name;
+    OpenedObject opened(layer);
+    return layer->isLocked() ? CString(layer->getName()) : CString();
 }
 
 // The drawing's full name, as failures name it; empty without a drawing.

@@ -1,12 +1,11 @@
 """Drawings for the tests of what the space utilities write, written with ezdxf.
 
-    make_written_plans.py FOLDER               writes locked.dxf, locked_labels.dxf and stacked.dxf
+    make_written_plans.py FOLDER               writes locked.dxf and stacked.dxf
     make_written_plans.py order FILE           prints the colours of model space's entities in draw order
     make_written_plans.py handle FILE BLOCK    prints the handle of the first insert of the block
 
 locked.dxf: rooms "Room 0" and "Room 1" inserted on the locked layer "SPACES", "Room 2" on layer 0,
-each with NAME, AREA and AUX labels. locked_labels.dxf: rooms "Room 0" to "Room 2" on layer 0, labels laid
-out as the module lays them, Room 0's AUX and Room 1's NAME on the locked layer "LABELS". stacked.dxf: the block "PANEL", a large red solid hatch added after
+each with NAME, AREA and AUX labels. stacked.dxf: the block "PANEL", a large red solid hatch added after
 a small blue one, whose draw-order table puts the blue square on top; one insert of it at (1000, 1000),
 and a small green solid hatch in model space over the insert's red.
 """
@@ -24,19 +23,9 @@ BLUE = (30, 30, 200)
 GREEN = (30, 200, 30)
 
 
-def locked(path):
-    doc = new_doc()
-    doc.layers.add("SPACES")
-    for i in range(3):
-        insert = space(doc, "ROOM-%d" % i, (i * 6000, 0), rectangle(0, 0, 5000, 4000), stacked("Room %d" % i),
-                       record("Room %d" % i))
-        if i < 2:
-            insert.dxf.layer = "SPACES"
-    doc.layers.get("SPACES").lock()
-    doc.saveas(path)
-
-
 def locked_labels(path):
+    """Rooms "Room 0" to "Room 2" on layer 0, their labels laid out as the module lays them, Room 0's AUX
+    and Room 1's NAME on the locked layer "LABELS"."""
     doc = new_doc()
     doc.layers.add("LABELS")
     for i in range(3):
@@ -46,6 +35,20 @@ def locked_labels(path):
         labels = [(tag, (text, (1000, 1000 + offset), 0, 250, layers[tag])) for tag, (text, offset) in values.items()]
         space(doc, "ROOM-%d" % i, (i * 6000, 0), rectangle(0, 0, 5000, 4000), labels, record("Room %d" % i))
     doc.layers.get("LABELS").lock()
+    doc.saveas(path)
+
+
+def locked(path):
+    # The rooms whose labels, not themselves, are locked lie beside it.
+    locked_labels(os.path.join(os.path.dirname(path), "locked_labels.dxf"))
+    doc = new_doc()
+    doc.layers.add("SPACES")
+    for i in range(3):
+        insert = space(doc, "ROOM-%d" % i, (i * 6000, 0), rectangle(0, 0, 5000, 4000), stacked("Room %d" % i),
+                       record("Room %d" % i))
+        if i < 2:
+            insert.dxf.layer = "SPACES"
+    doc.layers.get("SPACES").lock()
     doc.saveas(path)
 
 
@@ -81,5 +84,4 @@ if __name__ == "__main__":
         print(ezdxf.readfile(sys.argv[2]).modelspace().query('INSERT[name=="%s"]' % sys.argv[3]).first.dxf.handle)
     else:
         locked(sys.argv[1] + "/locked.dxf")
-        locked_labels(sys.argv[1] + "/locked_labels.dxf")
         stacked_block(sys.argv[1] + "/stacked.dxf")
