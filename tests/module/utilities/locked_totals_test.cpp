@@ -3,6 +3,7 @@
 // labels lie on a locked layer, through every command that writes labels.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "WrittenPlans.h"
@@ -105,6 +106,8 @@ TEST_F(WrittenPlans, ARoomWhoseChangedLabelALockedLayerHoldsIsLeftWholeNamedAndN
          1,
          {{"ROOM-1 NAME", "Room 1"}},
          {{"ROOM-1", "Room 1"}}},
+        // The AUX label it cannot open is not made a second time.
+        {"maux", "maux\n", {labelLocked(0, "AUX"), labelLocked(1, "NAME")}, 2, {{"ROOM-0 AUX", "note"}}, {}},
         // Hatching changes no label: every room is coloured.
         {"msc_has", "msc_has\n", {"\n3 block(s) hatched in "}, 0, {}, {}},
     };
@@ -122,6 +125,9 @@ TEST_F(WrittenPlans, ARoomWhoseChangedLabelALockedLayerHoldsIsLeftWholeNamedAndN
         }
         for (const auto& [space, name] : c.names)
             EXPECT_NE(plan.data(space).find(";NAME=" + name + ";"), std::string::npos) << plan.data(space);
+        const std::vector<std::string> room0 = plan.labels("ROOM-0");
+        EXPECT_EQ(
+            std::count_if(room0.begin(), room0.end(), [](const std::string& l) { return l.rfind("AUX=", 0) == 0; }), 1);
         if (c.what == std::string("mut")) {
             EXPECT_THAT(plan.label("ROOM-0", "AUX"), ::testing::HasSubstr(" h250.0 "));
             EXPECT_THAT(plan.label("ROOM-2", "AUX"), ::testing::HasSubstr(" h300.0 "));
