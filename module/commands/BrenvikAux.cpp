@@ -225,6 +225,25 @@ void iterateThroughKelmoBlockReference(AcGeMatrix3d, CBlockDWG*, AcDbBlockRefere
     KELMO_CATCH_ALSO(L"iterateThroughKelmoBlockReference", kelmo::catchClassLib)
 }
 
+// A label on a locked layer can be neither moved nor opened, and one that cannot be opened would be taken
+// for missing and made a second time: such a room is left whole, and the command line says why.
+bool labelLocked(CBlockDWG* block, AcDbBlockReference* reference) {
+    std::unique_ptr<AcDbObjectIterator> walk(reference->attributeIterator());
+    for (walk->start(); !walk->done(); walk->step()) {
+        AcDbAttribute* label = nullptr;
+        if (acdbOpenObject(label, walk->objectId(), AcDb::kForRead) != Acad::eOk) continue;
+        OpenedObject opened(label);
+        const CString locked =
+            roleOf(label->tagConst()) < 0 ? CString() : kelmo_model::lockedLayerName(label->layerId());
+        if (locked.IsEmpty()) continue;
+        acutPrintf(L"\nSpace %s not updated: its %s label lies on the locked layer %s\n",
+                   static_cast<const wchar_t*>(block->getName()), label->tagConst(),
+                   static_cast<const wchar_t*>(locked));
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void kelmoAuxilarator() {
@@ -245,6 +264,7 @@ void kelmoAuxilarator() {
             AcDbBlockReference* reference = nullptr;
             if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForWrite) != Acad::eOk) continue;
             OpenedObject openedReference(reference);
+            if (labelLocked(block, reference)) continue;
             AcDbBlockTableRecord* definition = nullptr;
             if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForWrite) == Acad::eOk) {
                 OpenedObject openedDefinition(definition);

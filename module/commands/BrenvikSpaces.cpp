@@ -1,7 +1,9 @@
 // The commands that walk every space block of the current drawing: bring areas, perimeters and
 // labels up to date, list the spaces, show one space, and export them to a CSV file.
+#include <algorithm>
 #include <cwchar>
 #include <memory>
+#include <string>
 
 #include "cad/app/ApDocument.h"
 #include "classlib/Afx.h"
@@ -13,6 +15,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
+#include "dialogs/TabFormat.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "model/Asset.h"
@@ -99,14 +102,23 @@ const wchar_t* lengthLabel(int units) {
 // The CSV file
 
 // A spreadsheet reads a name holding a separator, a quote or a line break only when it is quoted,
-// and would run one that begins like a formula: that one is kept as text by a leading apostrophe.
+// and would run one that begins like a formula, also after tabs and line breaks it skips: that one is
+// kept as text by a leading apostrophe.
 CString csvField(const CString& text) {
-    CString field = text;
-    if (!field.IsEmpty() && wcschr(L"=+-@", field[0])) field = L"'" + field;
+    CString formula = text;
+    formula.TrimLeft(L"\t\r\n");
+    const CString field = !formula.IsEmpty() && wcschr(L"=+-@", formula[0]) ? L"'" + text : text;
     if (field.FindOneOf(L",\"\r\n") < 0) return field;
     CString quoted = field;
     quoted.Replace(L"\"", L"\"\"");
     return L"\"" + quoted + L"\"";
+}
+
+// Whether the file's 8-bit code page holds every character of the text: one it cannot is written "?".
+bool csvCodePageHolds(const CString& text) {
+    const std::string written = CUtilities::CStringToSTDString(text);
+    const std::wstring wide(static_cast<const wchar_t*>(text));
+    return std::count(written.begin(), written.end(), '?') == std::count(wide.begin(), wide.end(), L'?');
 }
 
 // Imperial is any units flag but 0, as the file has always said.
@@ -185,10 +197,14 @@ void startCsvOpener(const CString& opener, const CString& csvPath) {
 // ---------------------------------------------------------------------------------------------------------
 // Text size, scale and rotation
 
+// The labels' values the block dialog's Format page takes, so that it can edit what this writes.
 struct TextValueQuestion {
     const wchar_t* prompt;
     const wchar_t* invalid;
-    const wchar_t* notPositive; // null: any number is taken
+    const wchar_t* outOfRange;
+    double lowest;
+    bool lowestTaken; // false: only numbers above lowest
+    double highest;
 };
 
 enum class Answer { taken, ignored, cancelled };
@@ -207,8 +223,9 @@ Answer askTextValue(const TextValueQuestion& question, double preference, int pr
             continue;
         }
         double number = CUtilities::CStringToDouble(answer);
-        if (question.notPositive && !(number > 0.0)) {
-            prompt = question.notPositive;
+        const bool aboveLowest = question.lowestTaken ? number >= question.lowest : number > question.lowest;
+        if (!aboveLowest || !(number <= question.highest)) {
+            prompt = question.outOfRange;
             continue;
         }
         value = number;
@@ -285,6 +302,11 @@ void createRoomAreaCSV() {
             const CString identifier = block->getBlockIdentifier();
             if (identifier.Left(5) != L"ROOM-") continue;
             if (block->boundaryCrossesItself()) reportCrossing(block, L"its stored area is not a measured one");
+            if (!csvCodePageHolds(block->getName()))
+                acutPrintf(
+                    L"\tSpace %s (handle %s): the CSV file's code page cannot hold every character of the "
+                    L"name, so those are written as \"?\"\n",
+                    static_cast<LPCWSTR>(block->getName()), static_cast<LPCWSTR>(block->CBlock::getHandle()));
             const bool imperial = csvImperial(block->getKnownUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);
@@ -401,13 +423,26 @@ void updateTextSize() {
         const int precision = preferences->getPrecision();
 
         static const TextValueQuestion sizeQuestion = {
-            L"Enter new Text Size or (i)gnore", L"Invalid Input. Enter new Text Siz or (i)gnore",
-            L"Text Size must be greater than 0\nEnter new Text Size or (i)gnore"};
+            L"Enter new Text Size or (i)gnore",
+            L"Invalid Input. Enter new Text Siz or (i)gnore",
+            L"Text Size must be greater than 0 and no more than 1000000\nEnter new Text Size or (i)gnore",
+            0.0,
+            false,
+            CTabFormat::heightMax};
         static const TextValueQuestion scaleQuestion = {
-            L"Enter new Text Scale or (i)gnore", L"Invalid Input. Enter new Text Scale or (i)gnore",
-            L"Text Scale must be greater than 0\nEnter new Text Scale or (i)gnore"};
+            L"Enter new Text Scale or (i)gnore",
+            L"Invalid Input. Enter new Text Scale or (i)gnore",
+            L"Text Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore",
+            CTabFormat::widthFactorMin,
+            true,
+            CTabFormat::widthFactorMax};
         static const TextValueQuestion rotationQuestion = {
-            L"Enter new Text Rotation or (i)gnore", L"Invalid Input. Enter new Text Rotation or (i)gnore", nullptr};
+            L"Enter new Text Rotation or (i)gnore",
+            L"Invalid Input. Enter new Text Rotation or (i)gnore",
+            L"Text Rotation must be between -360 and 360\nEnter new Text Rotation or (i)gnore",
+            -CTabFormat::rotationLimit,
+            true,
+            CTabFormat::rotationLimit};
 
         // Every question is answered before any block changes; a cancel changes nothing.
         double size = 0.0;

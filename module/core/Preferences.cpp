@@ -1,5 +1,6 @@
 #include "core/Preferences.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "core/Catch.h"
@@ -111,7 +112,9 @@ BOOL CPreferences::loadPreferences(CString path) {
                     m_textSize = !std::isfinite(size) ? defaultTextSize : size <= 0.0 ? 0.1 : size;
                 } else if (key == &g_prefsKeyTextScale) {
                     const double scale = stringToDouble(value);
-                    m_textScale = !std::isfinite(scale) ? defaultTextScale : scale <= 0.0 ? 0.1 : scale;
+                    m_textScale = !std::isfinite(scale) ? defaultTextScale
+                                  : scale <= 0.0        ? 0.1
+                                                        : std::clamp(scale, textScaleMin, textScaleMax);
                 } else if (key == &g_prefsKeyTextRotation) {
                     double rotation = stringToDouble(value);
                     if (!std::isfinite(rotation)) {

@@ -4,6 +4,10 @@
 
 class CPreferences {
 public:
+    // The text scales (width factors) labels take: the host's own range, the same wherever one is typed.
+    static constexpr double textScaleMin = 0.01;
+    static constexpr double textScaleMax = 100.0;
+
     CPreferences();
     virtual ~CPreferences() = default;
 

@@ -123,6 +123,7 @@ BOOL CPresBlock::applyToBlock() {
             throw new CEXUnhandled(locked, KELMO_BANNER, kelmoSourceFile, L"CPresBlock::applyToBlock", 0,
                                    m_drawing->getDrawingFilename(), nullptr);
         BOOL taken = FALSE;
+        bool written = false;
         CKelmoExceptions warnings;
         {
             // Read again and written under one hold of the lock.
@@ -130,8 +131,8 @@ BOOL CPresBlock::applyToBlock() {
             std::unique_ptr<CBlockDWG> current(readCurrent());
             taken = m_opened && takeEdits(current.get());
             if (taken) {
-                current->applyToDWG(m_drawing, &warnings);
-                restartFrom(current.get());
+                written = current->applyToDWG(m_drawing, &warnings);
+                if (written) restartFrom(current.get());
             }
         }
         if (!taken) {
@@ -142,6 +143,15 @@ BOOL CPresBlock::applyToBlock() {
             return FALSE;
         }
         if (warnings.getCount() > 0) warnings.reportToMessageBox();
+        if (!written) {
+            // The space was left whole; the edits stay here for another try.
+            if (warnings.getCount() == 0)
+                AfxMessageBox(
+                    L"Nothing was written: a label the edits change lies on a locked layer, as the "
+                    L"command line says. Unlock that layer, or keep the label as it is.",
+                    MB_ICONEXCLAMATION);
+            return FALSE;
+        }
         m_drawing->regenDrawing();
         if (m_owner) m_owner->refreshList();
         return TRUE;

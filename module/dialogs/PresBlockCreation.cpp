@@ -32,7 +32,7 @@ constexpr Acad::ErrorStatus onLockedLayer = static_cast<Acad::ErrorStatus>(87);
 
 // The largest label size and width factor the block dialog's Format page takes.
 bool labelSizeUsable(double size) {
-    return size > 0.0 && size <= 1000000.0;
+    return size > 0.0 && size <= CTabFormat::heightMax;
 }
 
 bool labelScaleUsable(double scale) {

@@ -118,8 +118,20 @@ BOOL CPresBrenvik::OnInitDialog() {
     return TRUE;
 }
 
+void CPresBrenvik::showDrawingName() {
+    // A drawing saved under another name since is shown, and named in messages, by its new one.
+    AcApDocument* document = m_drawing ? m_drawing->getDocument() : nullptr;
+    if (!document || CDrawingWatch::stateOf(m_drawing) == CDrawingWatch::drawingClosed) return;
+    const CString name = document->fileName();
+    if (name == m_drawingName) return;
+    m_drawing->setDrawingFilename(name);
+    m_drawingName = name;
+    SetDlgItemText(IDC_EDITOR_DRAWING_NAME, m_drawingName);
+}
+
 void CPresBrenvik::refreshList() {
     KELMO_TRY
+        showDrawingName();
         m_blockList.ResetContent();
         delete m_blocks;
         m_blocks = nullptr;
@@ -178,7 +190,10 @@ BOOL CPresBrenvik::checkDrawing(BOOL forPick) {
         CDrawingWatch::reportNotCurrent(m_drawingName);
         return FALSE;
     }
-    if (state != CDrawingWatch::drawingClosed) return TRUE;
+    if (state != CDrawingWatch::drawingClosed) {
+        showDrawingName();
+        return TRUE;
+    }
     CDrawingWatch::reportClosed(m_drawingName);
     closeOnLostDrawing();
     return FALSE;

@@ -63,6 +63,8 @@ private:
     CString preferencesPath() const;
     void restoreAfterPick();
     void freeDrawingObjects();
+    // The header names the drawing the editor works on, as it is named now.
+    void showDrawingName();
 
     CStatic m_countLabel;
     CListBox m_blockList;

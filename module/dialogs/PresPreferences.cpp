@@ -70,6 +70,12 @@ void CPresPreferences::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_PREF_TEXT_SIZE, m_textSize);
     DDX_Text(pDX, IDC_PREF_TEXT_SCALE, m_textScale);
+    // The block editor takes no label scale beyond the host's range: neither is one made from here.
+    if (pDX->m_bSaveAndValidate &&
+        !(m_textScale >= CPreferences::textScaleMin && m_textScale <= CPreferences::textScaleMax)) {
+        AfxMessageBox(L"Text Scale: please enter a number between 0.01 and 100.", MB_ICONEXCLAMATION);
+        pDX->Fail();
+    }
     DDX_Text(pDX, IDC_PREF_TEXT_ROTATION, m_textRotation);
     DDX_Radio(pDX, IDC_PREF_UNITS_METRIC, m_units);
     DDX_Text(pDX, IDC_PREF_PRECISION, m_precision);

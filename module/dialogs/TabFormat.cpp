@@ -15,16 +15,13 @@ KELMO_SOURCE_FILE(L"TabFormat");
 
 namespace {
 
-// The module's own labels are turned either way, up to a whole turn.
-constexpr double rotationLimit = 360.0;
-
 // A label needs a size above nothing to be seen, and one that keeps its neighbours' places (set one
-// and a half heights apart) inside the drawing; the host takes width factors of 0.01 to 100.
-constexpr double heightLimit = 1000000.0;
-
-void checkHeight(CDataExchange* pDX, double height) {
-    if (!pDX->m_bSaveAndValidate || (height > 0.0 && height <= heightLimit)) return;
-    AfxMessageBox(L"Please enter a text height above 0 and no more than 1000000.", MB_ICONEXCLAMATION);
+// and a half heights apart) inside the drawing; the host takes width factors of 0.01 to 100; the
+// module's own labels are turned either way, up to a whole turn. A refusal names its box, which may lie
+// on this page while the other is shown.
+void check(CDataExchange* pDX, bool usable, const wchar_t* message) {
+    if (!pDX->m_bSaveAndValidate || usable) return;
+    AfxMessageBox(message, MB_ICONEXCLAMATION);
     pDX->Fail();
 }
 
@@ -47,11 +44,14 @@ CTabFormat::CTabFormat(CWnd* pParent)
 void CTabFormat::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_FORMAT_HEIGHT, m_height);
-    checkHeight(pDX, m_height);
+    check(pDX, m_height > 0.0 && m_height <= heightMax,
+          L"Format page, Height: please enter a number above 0 and no more than 1000000.");
     DDX_Text(pDX, IDC_FORMAT_ROTATION, m_rotation);
-    DDV_MinMaxDouble(pDX, m_rotation, -rotationLimit, rotationLimit);
+    check(pDX, m_rotation >= -rotationLimit && m_rotation <= rotationLimit,
+          L"Format page, Rotation: please enter a number between -360 and 360.");
     DDX_Text(pDX, IDC_FORMAT_WIDTH_FACTOR, m_widthFactor);
-    DDV_MinMaxDouble(pDX, m_widthFactor, widthFactorMin, widthFactorMax);
+    check(pDX, m_widthFactor >= widthFactorMin && m_widthFactor <= widthFactorMax,
+          L"Format page, Width Factor: please enter a number between 0.01 and 100.");
 }
 
 void CTabFormat::initialiseData(CBlockDWG* block, CPresBlock* parentDialog, CWnd* hostWindow, CAcadDrawing* drawing) {

@@ -2,6 +2,7 @@
 // The "Format" page of the block dialog: the common text height, width factor and rotation of the
 // space's labels, and moving the labels to a picked point.
 #include "classlib/AfxWin.h"
+#include "core/Preferences.h"
 #include "resources/Resource.h"
 
 class CAcadDrawing;
@@ -15,9 +16,11 @@ public:
     explicit CTabFormat(CWnd* pParent = nullptr);
 
     // The width factors the page takes (the host's own range); labels made elsewhere keep to it so
-    // that the page can edit them.
-    static constexpr double widthFactorMin = 0.01;
-    static constexpr double widthFactorMax = 100.0;
+    // that the page can edit them. The same for the largest text height and the turn either way.
+    static constexpr double widthFactorMin = CPreferences::textScaleMin;
+    static constexpr double widthFactorMax = CPreferences::textScaleMax;
+    static constexpr double heightMax = 1000000.0;
+    static constexpr double rotationLimit = 360.0;
 
     void initialiseData(CBlockDWG* block, CPresBlock* parentDialog, CWnd* hostWindow, CAcadDrawing* drawing);
     // FALSE when a value is no number or out of range: its message was shown and the copy is untouched.

@@ -770,7 +770,13 @@ int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString cla
             CString pickedClass = picked->isA()->name();
             picked->close();
             if (pickedClass == className) return 0;
-            acutPrintf(L"Invalid selection - %s.\n", static_cast<LPCWSTR>(pickedClass));
+            // A polyline with no plane of its own is refused for that, not for its kind.
+            const bool notFlat = className == L"AcDbPolyline" &&
+                                 (pickedClass == L"AcDb3dPolyline" || pickedClass == L"AcDbPolygonMesh" ||
+                                  pickedClass == L"AcDbPolyFaceMesh");
+            acutPrintf(
+                notFlat ? L"Invalid selection - %s: the polyline does not lie flat.\n" : L"Invalid selection - %s.\n",
+                static_cast<LPCWSTR>(pickedClass));
         }
     KELMO_CATCH(L"CAcadUtilities::selectObjectId")
 }

@@ -214,26 +214,36 @@ void CAttributes::applyToDWG(AcDbEntity* entity) {
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
 }
 
+namespace {
+
+// The point the labels are laid out around: the given one, else the last AREA label's position.
+bool layoutAnchor(const std::vector<AcDbObjectId>& ids, const AcGePoint3d* anchor, AcGePoint3d& where) {
+    if (anchor) {
+        where = *anchor;
+        return true;
+    }
+    bool found = false;
+    for (const AcDbObjectId& id : ids) {
+        AcDbAttribute* attribute = nullptr;
+        if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+        if (upper(attribute->tagConst()) == L"AREA") {
+            where = attribute->position();
+            found = true;
+        }
+        attribute->close();
+    }
+    return found;
+}
+
+} // namespace
+
 void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoint3d* anchor) {
     KELMO_TRY
         AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
         if (!reference) return;
         std::vector<AcDbObjectId> ids = attributeIdsOf(reference);
         AcGePoint3d where;
-        bool haveAnchor = anchor != nullptr;
-        if (anchor) {
-            where = *anchor;
-        } else {
-            for (const AcDbObjectId& id : ids) {
-                AcDbAttribute* attribute = nullptr;
-                if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
-                if (upper(attribute->tagConst()) == L"AREA") {
-                    where = attribute->position();
-                    haveAnchor = true;
-                }
-                attribute->close();
-            }
-        }
+        const bool haveAnchor = layoutAnchor(ids, anchor, where);
         const AcGeMatrix3d toUcs = ucs.inverse();
         for (const AcDbObjectId& id : ids) {
             AcDbAttribute* attribute = nullptr;
@@ -266,6 +276,63 @@ void CAttributes::applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoi
                 attribute->setPosition(AcGePoint3d(where.x - up.x, where.y - up.y, where.z - up.z));
         }
     KELMO_CATCH_ALSO(L"CAttributes::applyToDWG", kelmo::catchClassLib)
+}
+
+namespace {
+
+// Where the layout puts a label of the role (0 NAME, 1 AREA, 2 AUX) around the anchor, for a text
+// turned r radians in its own plane: NAME a line and a half up the text's y axis, AUX as far down.
+AcGePoint3d laidOut(int swapType, const AcGePoint3d& where, const AcDbText* text, double height) {
+    const double r = text->rotation();
+    AcGeVector3d up(-std::sin(r) * height * 1.5, std::cos(r) * height * 1.5, 0);
+    if (text->normal() != AcGeVector3d::kZAxis) up = AcGeMatrix3d::planeToWorld(text->normal()) * up;
+    return swapType == 0 ? where + up : swapType == 1 ? where : where - up;
+}
+
+// Far enough apart to be a change a label shows, in drawing units, radians or as a factor: a file
+// written with fewer digits does not move a label.
+constexpr double kLabelTolerance = 1e-6;
+
+bool sameAngle(double a, double b) {
+    const double apart = std::fmod(std::fabs(a - b), 2 * kPi);
+    return apart <= kLabelTolerance || 2 * kPi - apart <= kLabelTolerance;
+}
+
+} // namespace
+
+bool CAttributes::findLockedChange(AcDbEntity* entity, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor, CString& tag,
+                                   CString& layer) {
+    KELMO_TRY
+        AcDbBlockReference* reference = AcDbBlockReference::cast(entity);
+        if (!reference) return false;
+        const std::vector<AcDbObjectId> ids = attributeIdsOf(reference);
+        AcGePoint3d where;
+        const bool haveAnchor = layoutAnchor(ids, anchor, where);
+        for (const AcDbObjectId& id : ids) {
+            AcDbAttribute* attribute = nullptr;
+            if (acdbOpenObject(attribute, id, AcDb::kForRead) != Acad::eOk) continue;
+            OpenedObject opened(attribute);
+            const CString locked = kelmo_model::lockedLayerName(attribute->layerId());
+            if (locked.IsEmpty()) continue;
+            // What the layout would do to it, worked out without touching it.
+            bool changes = std::fabs(attribute->height() - m_height) > kLabelTolerance ||
+                           std::fabs(attribute->widthFactor() - m_widthFactor) > kLabelTolerance ||
+                           !sameAngle(rotationInUcs(attribute, ucs), m_rotation / 180.0 * kPi);
+            const CString upperTag = upper(attribute->tagConst());
+            const int swapType = upperTag == L"NAME" ? 0 : upperTag == L"AREA" ? 1 : upperTag == L"AUX" ? 2 : -1;
+            CAttribute* element = swapType < 0 ? nullptr : getAtAttribute(swapType);
+            if (!changes && element) {
+                changes = element->getValue() != CString(attribute->textStringConst()) ||
+                          (haveAnchor && attribute->position().distanceTo(
+                                             laidOut(swapType, where, attribute, m_height)) > kLabelTolerance);
+            }
+            if (!changes) continue;
+            tag = attribute->tagConst();
+            layer = locked;
+            return true;
+        }
+        return false;
+    KELMO_CATCH(L"CAttributes::findLockedChange")
 }
 
 void CAttributes::applyToDWG(AcDbObjectId id, AcGeMatrix3d ucs, const AcGePoint3d* anchor) {

@@ -77,6 +77,10 @@ public:
     // Lays NAME, AREA and AUX out around the anchor (by default the AREA attribute's position).
     void applyToDWG(AcDbEntity* entity, AcGeMatrix3d ucs, const AcGePoint3d* anchor = nullptr);
     void applyToDWG(AcDbObjectId id, AcGeMatrix3d ucs, const AcGePoint3d* anchor = nullptr);
+    // The first label on a locked layer that the layout above would change, by its tag and layer: such a
+    // label cannot be written. False when every label it changes can be.
+    bool findLockedChange(AcDbEntity* entity, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor, CString& tag,
+                          CString& layer);
     void setAttributesIDsInvisible(AcDbBlockReference* reference);
     void setAttributesIDsVisible();
     void deleteObjects();

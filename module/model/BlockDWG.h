@@ -90,11 +90,14 @@ public:
     // else what does not, as in "its NAME takes 6005 bytes".
     CString whatDoesNotFit(AcDbBlockReference* reference);
 
-    // Writing back. False when the reference could not be written (a locked layer, said on the command
-    // line; another failure, added to the warnings): nothing of the block changed in the drawing.
+    // Writing back. False when the reference or a label it would change could not be written (a locked
+    // layer, said on the command line; another failure, added to the warnings): nothing of the block
+    // changed in the drawing.
     bool applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
     void updateBlockIdentifier(AcDbEntity* entity);
-    void updateAttributes(const AcGeMatrix3d& ucs, const AcGePoint3d* anchor);
+    // Lays the labels out again; false, said on the command line, when a locked layer holds the space
+    // or a label that would change.
+    bool updateAttributes(const AcGeMatrix3d& ucs, const AcGePoint3d* anchor);
     void zoomToBlock(CAcadDrawing* drawing, AcDbEntity* entity);
     void copyInto(CBlockDWG* target);
     void copyFormatting(CBlockDWG* target);
@@ -176,6 +179,12 @@ private:
     void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
     // The first polyline of the reference's definition, lightweight or 2D; null id when there is none.
     static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
+    // Says on the command line that the space stays as it is, for its reference lies on a locked layer.
+    void reportLockedReference(AcApDocument* document);
+    // False, said on the command line, when writing the labels would change one on a locked layer: the
+    // space is then left whole.
+    bool labelsWritable(AcDbEntity* reference, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor,
+                        AcApDocument* document);
     // Says on the command line that the value stays as stored, and why.
     void keepStored(const wchar_t* reason, const wchar_t* value);
     // The reference's record with the given strings put in place of the values that changed; null

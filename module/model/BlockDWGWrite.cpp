@@ -48,6 +48,25 @@ CString shortened(const CString& name) {
 
 } // namespace
 
+void CBlockDWG::reportLockedReference(AcApDocument* document) {
+    acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n",
+               static_cast<const wchar_t*>(nameInDrawing(m_objectId, document, getName())),
+               static_cast<const wchar_t*>(layerOf(m_objectId)));
+}
+
+bool CBlockDWG::labelsWritable(AcDbEntity* reference, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor,
+                               AcApDocument* document) {
+    if (!m_attributes || m_attributes->getCount() == 0) return true;
+    CString tag;
+    CString layer;
+    if (!m_attributes->findLockedChange(reference, ucs, anchor, tag, layer)) return true;
+    // The space stays whole: a record naming what its label does not show would mislead.
+    acutPrintf(L"\nSpace %s not updated: its %s label lies on the locked layer %s\n",
+               static_cast<const wchar_t*>(nameInDrawing(m_objectId, document, getName())),
+               static_cast<const wchar_t*>(tag), static_cast<const wchar_t*>(layer));
+    return false;
+}
+
 bool CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
     KELMO_TRY
         Acad::ErrorStatus status = drawing->lock();
@@ -62,9 +81,7 @@ bool CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
         if (status == Acad::eOnLockedLayer) {
             // Locked layers are common in plans: the space is left as it is, said once on the command
             // line, and the work goes on with the next block.
-            acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n",
-                       static_cast<const wchar_t*>(nameInDrawing(m_objectId, drawing->getDocument(), getName())),
-                       static_cast<const wchar_t*>(layerOf(m_objectId)));
+            reportLockedReference(drawing->getDocument());
             return false;
         }
         if (status != Acad::eOk) {
@@ -85,10 +102,11 @@ bool CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
                 return false;
             }
         }
+        const AcGeMatrix3d ucs = ucsMatrixOf(drawing->getDatabase());
+        if (!labelsWritable(reference, ucs, nullptr, drawing->getDocument())) return false;
         updateBlockIdentifier(reference);
         writeXData(reference);
-        if (m_attributes && m_attributes->getCount() > 0)
-            m_attributes->applyToDWG(reference, ucsMatrixOf(drawing->getDatabase()), nullptr);
+        if (m_attributes && m_attributes->getCount() > 0) m_attributes->applyToDWG(reference, ucs, nullptr);
         if (m_hatch) {
             AcDbObjectId hatchId;
             hatchBlock(drawing, reference, &hatchId, warnings);
@@ -115,10 +133,20 @@ void CBlockDWG::updateBlockIdentifier(AcDbEntity* entity) {
     KELMO_CATCH(L"CBlockDWG::updateBlockIdentifier")
 }
 
-void CBlockDWG::updateAttributes(const AcGeMatrix3d& ucs, const AcGePoint3d* anchor) {
+bool CBlockDWG::updateAttributes(const AcGeMatrix3d& ucs, const AcGePoint3d* anchor) {
     KELMO_TRY
-        if (!m_attributes) return;
-        m_attributes->applyToDWG(m_objectId, AcGeMatrix3d(ucs), anchor);
+        if (!m_attributes) return true;
+        AcDbEntity* reference = nullptr;
+        const Acad::ErrorStatus status = acdbOpenAcDbEntity(reference, m_objectId, AcDb::kForWrite);
+        if (status == Acad::eOnLockedLayer) {
+            reportLockedReference(nullptr);
+            return false;
+        }
+        if (status != Acad::eOk) return false;
+        OpenedObject opened(reference);
+        if (!labelsWritable(reference, ucs, anchor, nullptr)) return false;
+        m_attributes->applyToDWG(reference, AcGeMatrix3d(ucs), anchor);
+        return true;
     KELMO_CATCH(L"CBlockDWG::updateAttributes")
 }
 

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <vector>
 
+#include "cad/app/ApDocument.h"
 #include "cad/editor/EdSelection.h"
 #include "cad/editor/EdWildcard.h"
 #include "core/Catch.h"
@@ -66,6 +67,43 @@ CBlockDWG* asDrawingBlock(CBlock* block) {
     return dynamic_cast<CBlockDWG*>(block);
 }
 
+// Hands each insert of a definition the pattern names to visit, open for read, in the order a whole-drawing
+// selection gives them: model space, then the paper spaces.
+template <class Visit>
+void eachInsertOf(AcDbDatabase* database, const wchar_t* pattern, Visit&& visit) {
+    AcDbBlockTable* table = nullptr;
+    if (!database || database->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return;
+    std::vector<AcDbObjectId> layouts = {database->modelSpaceId()};
+    AcDbBlockTableIterator* iterator = nullptr;
+    table->newIterator(iterator);
+    for (; iterator && !iterator->done(); iterator->step()) {
+        AcDbBlockTableRecord* record = nullptr;
+        if (iterator->getRecord(record, AcDb::kForRead) != Acad::eOk) continue;
+        if (record->isLayout() && record->objectId() != database->modelSpaceId()) layouts.push_back(record->objectId());
+        record->close();
+    }
+    delete iterator;
+    table->close();
+    for (const AcDbObjectId& layoutId : layouts) {
+        AcDbBlockTableRecord* layout = nullptr;
+        if (acdbOpenObject(layout, layoutId, AcDb::kForRead) != Acad::eOk) continue;
+        const std::vector<AcDbObjectId> ids = layout->entityIds();
+        layout->close();
+        for (const AcDbObjectId& id : ids) {
+            AcDbBlockReference* reference = nullptr;
+            if (id.isErased() || acdbOpenObject(reference, id, AcDb::kForRead) != Acad::eOk) continue;
+            OpenedObject opened(reference);
+            // Inserts only, as the selection's filter takes them: no table.
+            if (std::wcscmp(reference->isA()->dxfName(), L"INSERT") != 0) continue;
+            AcDbBlockTableRecord* definition = nullptr;
+            if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) continue;
+            const CString name = definition->getName();
+            definition->close();
+            if (ed::wildcardMatch(static_cast<const wchar_t*>(name), pattern)) visit(reference);
+        }
+    }
+}
+
 // Hands each block reference of the selection set the query made (with its status) to visit, open
 // for read; then frees the set and zooms back to the view before the query, on every way out.
 template <class Visit>
@@ -125,12 +163,10 @@ void CBlocks::addSpaceBlock(CAcadDrawing* drawing, AcDbBlockReference* reference
 void CBlocks::selectBlocks(CAcadDrawing* drawing, Query query, int loadAssets, const CString& level) {
     if (drawing->lock() != Acad::eOk) return;
     HeldLock held(drawing);
-    drawing->zoomExtents();
-    ads_name selection = {0, 0};
-    int result = query == Query::spaces   ? getKelmoBlockSS(selection)
-                 : query == Query::legend ? getLegendBlockSS(selection)
-                                          : getPieBlockSS(selection);
-    eachSelectedReference(drawing, result, selection, [&](AcDbBlockReference* reference) {
+    const wchar_t* pattern = query == Query::spaces   ? L"ROOM-*"
+                             : query == Query::legend ? kLegendDefinition
+                                                      : kPieDefinition;
+    auto take = [&](AcDbBlockReference* reference) {
         AcDbBlockTableRecord* definition = nullptr;
         if (acdbOpenObject(definition, reference->blockTableRecord(), AcDb::kForRead) != Acad::eOk) return;
         CString definitionName = definition->getName();
@@ -142,7 +178,19 @@ void CBlocks::selectBlocks(CAcadDrawing* drawing, Query query, int loadAssets, c
         } else if (query == Query::pie && definitionName == kPieDefinition) {
             addBlock(new CMarkerBlockPie(reference, drawing->getDocument()));
         }
-    });
+    };
+    // A selection reaches only the current drawing: one that is not current (a dialog's, while the user
+    // works in another) is walked as the selection would go, and its view is left alone.
+    if (drawing->getDocument() != acDocManager->curDocument()) {
+        eachInsertOf(drawing->getDatabase(), pattern, take);
+        return;
+    }
+    drawing->zoomExtents();
+    ads_name selection = {0, 0};
+    const int result = query == Query::spaces   ? getKelmoBlockSS(selection)
+                       : query == Query::legend ? getLegendBlockSS(selection)
+                                                : getPieBlockSS(selection);
+    eachSelectedReference(drawing, result, selection, take);
 }
 
 void CBlocks::getKelmoDWGBlocks_SS(CAcadDrawing* drawing, int*, int loadAssets, CString level) {

@@ -73,6 +73,14 @@ inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch
     return status;
 }
 
+// The layer's name when the drawing holds it locked; empty otherwise.
+inline CString lockedLayerName(AcDbObjectId layerId) {
+    AcDbLayerTableRecord* layer = nullptr;
+    if (layerId.isNull() || acdbOpenObject(layer, layerId, AcDb::kForRead) != Acad::eOk) return CString();
+    OpenedObject opened(layer);
+    return layer->isLocked() ? CString(layer->getName()) : CString();
+}
+
 // The drawing's full name, as failures name it; empty without a drawing.
 inline CString drawingName(CAcadDrawing* drawing) {
     return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();

@@ -64,6 +64,11 @@ void writeBlock(CAcadDrawing* drawing, CBlockDWG* block) {
     warnings.reportToCommandLine();
 }
 
+// A block of the report that the drawing has no space for: the planner hears which, and why.
+void skipped(CBlockDWG* block, const wchar_t* why) {
+    acutPrintf(L"\t\tkelmo block %s %s - skipped.\n", static_cast<const wchar_t*>(block->CBlock::getHandle()), why);
+}
+
 // Copies the category block's look into a block read from the drawing, keeping the placement of its
 // labels, and, when asked, its own area.
 void format(CBlockDWG* category, CBlockDWG* target, bool keepArea) {
@@ -281,7 +286,11 @@ void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, C
         for (int i = 0; i < assets->getCount(); ++i) {
             CAsset* asset = assets->getAt(i);
             AcDbObjectId id;
-            if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) continue;
+            if (database->getAcDbObjectId(id, false, asset->getHandle()) != Acad::eOk || id.isErased()) {
+                acutPrintf(L"\t\tasset %s names nothing in the drawing - skipped.\n",
+                           static_cast<const wchar_t*>(asset->getHandleAsString()));
+                continue;
+            }
             if (!reached.insert(id).second) continue;
             asset->setObjectId(id);
             try {
@@ -322,7 +331,10 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
             continue;
         }
         AcDbObjectId id;
-        if (database->getAcDbObjectId(id, false, block->getHandle()) != Acad::eOk || id.isErased()) continue;
+        if (database->getAcDbObjectId(id, false, block->getHandle()) != Acad::eOk || id.isErased()) {
+            skipped(block, L"names nothing in the drawing");
+            continue;
+        }
         if (!reached.insert(id).second) {
             repeated[i] = true;
             continue;
@@ -343,7 +355,10 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         std::unique_ptr<CBlockDWG> read(reference && isSpaceReference(reference) ? new CBlockDWG(reference, document)
                                                                                  : nullptr);
         entity->close();
-        if (!read) continue;
+        if (!read) {
+            skipped(block, L"names no space");
+            continue;
+        }
         read->setKeepsStoredRecord(true);
         // A report that gives no area (the file leaves out an area of 0) keeps the space's own, as
         // does one whose area no space can hold.

@@ -657,9 +657,16 @@ private:
 };
 
 // An entity of a type this model does not interpret, kept as its tags (after the common part).
+// Its class (isA) is named as the host names an entity of its type ("AcDb2dPolyline" for an old-style
+// polyline, "AcDbEllipse" ...), a kind of this class.
 class AcDbRawEntity : public AcDbEntity {
-    ACRX_DECLARE_MEMBERS(AcDbRawEntity)
 public:
+    static AcRxClass* desc();
+    static AcDbRawEntity* cast(const AcRxObject* p) {
+        return (p && p->isKindOf(desc())) ? static_cast<AcDbRawEntity*>(const_cast<AcRxObject*>(p)) : nullptr;
+    }
+    AcRxClass* isA() const override;
+
     AcDbRawEntity() = default;
     AcDbRawEntity(std::wstring dxfName, AcDbDxfTags tags) : dxfName_(std::move(dxfName)), tags_(std::move(tags)) {}
     ACDB_CLONE_DATA(AcDbRawEntity)

@@ -1,6 +1,9 @@
 // Entities kept as read from a file: their outline and extents taken from their tags.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 #include "cad/db/AcDbEntity.h"
 
@@ -18,6 +21,49 @@ int flagsOf(const std::wstring& v) {
     double d = num(v);
     return d >= -2147483648.0 && d <= 2147483647.0 ? int(d) : 0;
 }
+
+// The host's class of an entity type, by DXF name and, where the type holds several, its flags (70).
+struct HostClass {
+    const wchar_t* dxfName;
+    int flagsMask, flags; // the flags that pick this class among the type's
+    const wchar_t* name;
+};
+
+constexpr HostClass hostClasses[] = {
+    {L"POLYLINE", 8, 8, L"AcDb3dPolyline"},
+    {L"POLYLINE", 16, 16, L"AcDbPolygonMesh"},
+    {L"POLYLINE", 64, 64, L"AcDbPolyFaceMesh"},
+    {L"POLYLINE", 0, 0, L"AcDb2dPolyline"},
+    {L"DIMENSION", 7, 1, L"AcDbAlignedDimension"},
+    {L"DIMENSION", 7, 2, L"AcDb2LineAngularDimension"},
+    {L"DIMENSION", 7, 3, L"AcDbDiametricDimension"},
+    {L"DIMENSION", 7, 4, L"AcDbRadialDimension"},
+    {L"DIMENSION", 7, 5, L"AcDb3PointAngularDimension"},
+    {L"DIMENSION", 7, 6, L"AcDbOrdinateDimension"},
+    {L"DIMENSION", 0, 0, L"AcDbRotatedDimension"},
+    {L"ELLIPSE", 0, 0, L"AcDbEllipse"},
+    {L"SPLINE", 0, 0, L"AcDbSpline"},
+    {L"RAY", 0, 0, L"AcDbRay"},
+    {L"XLINE", 0, 0, L"AcDbXline"},
+    {L"POINT", 0, 0, L"AcDbPoint"},
+    {L"SOLID", 0, 0, L"AcDbSolid"},
+    {L"TRACE", 0, 0, L"AcDbTrace"},
+    {L"3DFACE", 0, 0, L"AcDbFace"},
+    {L"LEADER", 0, 0, L"AcDbLeader"},
+    {L"MULTILEADER", 0, 0, L"AcDbMLeader"},
+    {L"TOLERANCE", 0, 0, L"AcDbFcf"},
+    {L"MLINE", 0, 0, L"AcDbMline"},
+    {L"SHAPE", 0, 0, L"AcDbShape"},
+    {L"REGION", 0, 0, L"AcDbRegion"},
+    {L"3DSOLID", 0, 0, L"AcDb3dSolid"},
+    {L"BODY", 0, 0, L"AcDbBody"},
+    {L"IMAGE", 0, 0, L"AcDbRasterImage"},
+    {L"WIPEOUT", 0, 0, L"AcDbWipeout"},
+    {L"OLE2FRAME", 0, 0, L"AcDbOle2Frame"},
+    {L"HELIX", 0, 0, L"AcDbHelix"},
+    {L"MESH", 0, 0, L"AcDbSubDMesh"},
+    {L"LIGHT", 0, 0, L"AcDbLight"},
+};
 
 // The point of group code c (x) with its y (c + 10) and z (c + 20) following.
 AcGePoint3d pointAt(const AcDbDxfTags& t, size_t i) {
@@ -250,4 +296,23 @@ Acad::ErrorStatus AcDbPolyline::convertFrom(AcDbEntity*& entity, Adesk::Boolean 
     constantWidth_ = 0;
     normal_ = normalOf(t, 0, mainEnd);
     return Acad::eOk;
+}
+
+AcRxClass* AcDbRawEntity::isA() const {
+    // One class object per host class, each a kind of this one so that casts still find it; a type the
+    // host has no class of its own for is a proxy there.
+    static std::vector<std::unique_ptr<AcRxClass>> made(std::size(hostClasses) + 1);
+    int flags = 0;
+    for (size_t i = 0, end = ownTagsEnd(tags_); i < end; ++i)
+        if (tags_[i].first == 70) flags = flagsOf(tags_[i].second);
+    size_t found = std::size(hostClasses);
+    for (size_t i = 0; i < std::size(hostClasses); ++i)
+        if (dxfName_ == hostClasses[i].dxfName && (flags & hostClasses[i].flagsMask) == hostClasses[i].flags) {
+            found = i;
+            break;
+        }
+    if (!made[found])
+        made[found] = std::make_unique<AcRxClass>(
+            found < std::size(hostClasses) ? hostClasses[found].name : L"AcDbProxyEntity", desc(), L"");
+    return made[found].get();
 }

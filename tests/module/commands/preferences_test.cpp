@@ -74,11 +74,16 @@ TEST_F(Preferences, AValueOutOfRangeIsReportedOnceAndNothingIsSaved) {
     set(L"290", L"3");
     set(L"292", L"20000");
     press('e');
+    // A text scale the block editor would refuse on every OK after "mut" took it.
+    set(L"292", L"1000");
+    set(L"341", L"99999999");
+    press('e');
     press('c');
     EXPECT_EQ(runDialog(), IDCANCEL);
-    ASSERT_EQ(host->messageBoxes().size(), 2u);
+    ASSERT_EQ(host->messageBoxes().size(), 3u);
     EXPECT_EQ(host->messageBoxes()[0].text, L"Please enter an integer between 0 and 9.");
     EXPECT_EQ(host->messageBoxes()[1].text, L"Please enter a number between 0 and 10000.");
+    EXPECT_EQ(host->messageBoxes()[2].text, L"Text Scale: please enter a number between 0.01 and 100.");
     EXPECT_EQ(readPrefs(), defaultPrefsFile);
 }
 

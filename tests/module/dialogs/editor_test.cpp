@@ -220,7 +220,7 @@ TEST_F(Editor, AFormatValueOutOfRangeKeepsTheBlockDialogOpenAndWritesNothing) {
                     "dlg click 1\n"
                     "SAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(count(r.out, "Please enter a number between -360 and 360."), 2u) << r.out;
+    EXPECT_EQ(count(r.out, "Format page, Rotation: please enter a number between -360 and 360."), 2u) << r.out;
     EXPECT_TRUE(changes("plan_mm.dxf", "refused.dxf").empty());
     auto changed = changes("plan_mm.dxf", "saved.dxf");
     EXPECT_NE(field(changed[office], "AREA").find(" r270.000"), std::string::npos) << changed[office];
@@ -376,6 +376,39 @@ TEST_F(Editor, AClosedDrawingClosesTheEditorAndAnotherCurrentDrawingRefusesThePi
                     "plan_mm.dxf\" has been closed; the dialog working on it closes too.\n"
                     "dialog 210 \"Kelmo Block Editor\" modeless hidden"))
         << r.out;
+}
+
+// The editor keeps to the drawing it opened on, as its pick does: another drawing made current lists
+// nothing in it and takes none of its writes, and the header follows its drawing's new name.
+TEST_F(Editor, AnotherCurrentDrawingNeitherFillsTheListNorTakesTheWritesAndTheHeaderFollowsASaveAs) {
+    fs::copy_file(plans / "plan_in.dxf", dir / "other.dxf");
+    Outcome r = run("plan_mm.dxf",
+                    "mbe\n"
+                    "OPEN other.dxf\n"
+                    "dlg @210 dblclick 246 Kitchen\n"
+                    "dlg set 203 Galley\n"
+                    "dlg click 1\n"
+                    "dlg @210 dblclick 246 Office 101\n"
+                    "dlg set 203 Office One\n"
+                    "dlg click 1\n"
+                    "OPEN plan_mm.dxf\n"
+                    "SAVEAS renamed.dxf\n"
+                    "dlg @210 select 248 0\n"
+                    "dlg show\n"
+                    "OPEN other.dxf\n"
+                    "SAVEAS other_saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(has(r, "eLockViolation")) << r.out;
+    EXPECT_FALSE(has(r, "Studio")) << "the other drawing's rooms are never listed\n" << r.out;
+    const size_t shown = r.out.find("Command: dlg show\n");
+    ASSERT_NE(shown, std::string::npos) << r.out;
+    const size_t header = r.out.find("  312 static \"", shown);
+    const std::string line = r.out.substr(header, r.out.find('\n', header) - header);
+    EXPECT_NE(line.find("renamed.dxf\" enabled visible"), std::string::npos) << line;
+    auto renamed = read("renamed.dxf");
+    EXPECT_EQ(renamed["ROOM-102"].attributes.at("NAME").text, "Galley");
+    EXPECT_EQ(renamed["ROOM-101"].attributes.at("NAME").text, "Office One");
+    EXPECT_TRUE(changes("plan_in.dxf", "other_saved.dxf").empty());
 }
 
 TEST_F(Editor, ADrawingClosedUnderTheBlockDialogClosesBothDialogs) {

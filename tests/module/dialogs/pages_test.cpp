@@ -173,7 +173,7 @@ TEST_F(Pages, TheFormatPageTakesRotationsOfAWholeTurnEitherWayAndRefusesTheRest)
         DialogDriver::escape(*dialog);
         dialog = nullptr;
     }
-    EXPECT_EQ(host->messageBoxes()[0].text, L"Please enter a number between -360 and 360.");
+    EXPECT_EQ(host->messageBoxes()[0].text, L"Format page, Rotation: please enter a number between -360 and 360.");
 }
 
 TEST_F(Pages, ClickingTheFormatTabSwapsThePagesInTheSameRectangle) {

@@ -8,8 +8,8 @@ namespace {
 using Review = SpaceCommands;
 
 TEST_F(Review, ALabelHeightOrWidthFactorThatCannotBeDrawnIsRefusedAndWritesNothing) {
-    const std::string height = "Please enter a text height above 0 and no more than 1000000.";
-    const std::string width = "Please enter a number between 0.01 and 100.";
+    const std::string height = "Format page, Height: please enter a number above 0 and no more than 1000000.";
+    const std::string width = "Format page, Width Factor: please enter a number between 0.01 and 100.";
     const struct {
         const char* box;
         const char* value;

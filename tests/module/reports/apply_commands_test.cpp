@@ -62,6 +62,7 @@ TEST_F(ApplyCommands, AReportByHandleHatchesSetsLayersAndFillsTheLegendAndPieAtT
                     "Command: magr\n[Open] file name (or cancel): applying graphic report Level 1 use.\n"
                     "\tgraphic report contains 3 categories.\n\tapplying category Offices.\n"
                     "\tcategory contains 2 blocks.\n\tapplying category Service.\n\tcategory contains 3 blocks.\n"
+                    "\t\tkelmo block FFFF names nothing in the drawing - skipped.\n"
                     "\tapplying category Desks.\ngraphic report successfully applied.\n\n\nCommand: SAVE"))
         << r.out;
     const std::vector<std::string> facts = dump("report_plan.dxf");
@@ -111,6 +112,28 @@ TEST_F(ApplyCommands, AReportByHandleHatchesSetsLayersAndFillsTheLegendAndPieAtT
 
 // A pie marker carries no units: under imperial preferences its pie is labelled in square feet, as
 // the legend made at the same time is, and shows the spaces' square metres in square feet.
+TEST_F(ApplyCommands, EachHandleThatNamesNoSpaceIsNamedWithALineAndTheOthersAreColoured) {
+    const std::string report = writeReport(
+        "unknown.xml", "<categories>" +
+                           category("Rooms", "SOLID", "#3070C0", "HATCH-ROOMS",
+                                    blocks({"FFFF", "0", "ZZ", handles.at("desk1"), handles.at("Office A")}) +
+                                        "<assets><asset><handle>FFFF</handle></asset></assets>") +
+                           "</categories>");
+    Outcome r = run("report_plan.dxf", markers() + "magr\n" + report + "\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r,
+                    "\tapplying category Rooms.\n\t\tasset FFFF names nothing in the drawing - skipped.\n"
+                    "\tcategory contains 5 blocks.\n"
+                    "\t\tkelmo block FFFF names nothing in the drawing - skipped.\n"
+                    "\t\tkelmo block 0 names nothing in the drawing - skipped.\n"
+                    "\t\tkelmo block ZZ names nothing in the drawing - skipped.\n"
+                    "\t\tkelmo block " +
+                        handles.at("desk1") + " names no space - skipped.\ngraphic report successfully applied.\n"))
+        << r.out;
+    EXPECT_EQ(starting(dump("report_plan.dxf"), "hatch|"),
+              (std::vector<std::string>{"hatch|HATCH-ROOMS|SOLID|1.000|0.000|#3070C0"}));
+}
+
 TEST_F(ApplyCommands, UnderImperialPreferencesThePieIsLabelledInSquareFeetAsTheLegendIs) {
     writePrefs({{"units", "1"}});
     const std::string report = byHandle();

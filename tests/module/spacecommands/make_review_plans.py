@@ -1,7 +1,7 @@
 """Floor plans for the space-command tests of names, gross areas, units and locked layers, written with
 ezdxf on the helpers of tests/data/commands/make_plans.py.
 
-    make_review_plans.py FOLDER   writes plan_names.dxf and plan_units.dxf
+    make_review_plans.py FOLDER   writes plan_names.dxf, plan_units.dxf and plan_cells.dxf
 
 plan_names.dxf (millimetres): ROOM-501 labelled "typo label" over the stored name "Open Office";
 ROOM-502 a gross area known only by its stored name "GROSS AREA", labelled "Floor 1"; Room-503 a
@@ -9,6 +9,8 @@ lower-case definition in feet; ROOM-504 and ROOM-505 names that begin like sprea
 ROOM-506 a room on a locked layer; ROOM-507 and ROOM-508 more names that begin like formulas.
 plan_units.dxf (millimetres): ROOM-601 kept in square feet without decimals; ROOM-602 a 10 m square
 without stored data; ROOM-603 an area stored without a unit.
+plan_cells.dxf (millimetres): ROOM-701 a name that begins like a formula after a tab; ROOM-702 a name
+code page 1252 holds; ROOM-703 and ROOM-704 names it cannot hold whole.
 """
 import os
 import sys
@@ -62,6 +64,17 @@ def plan_units(path):
     doc.saveas(path)
 
 
+def plan_cells(path):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    for i, name in enumerate(("\t=2+2", "Caf\u00e9", "\u0141\u00f3d\u017a", "Room \u2603")):
+        define_room(doc, "ROOM-70%d" % (i + 1), square(1000))
+        place(msp, "ROOM-70%d" % (i + 1), (i * 2000, 0), {"NAME": name, "AREA": "1.00sq.m.", "AUX": "4.00m."},
+              record("1.00sq.m.", "4.00m.", name))
+    doc.saveas(path)
+
+
 if __name__ == "__main__":
     plan_names(sys.argv[1] + "/plan_names.dxf")
     plan_units(sys.argv[1] + "/plan_units.dxf")
+    plan_cells(sys.argv[1] + "/plan_cells.dxf")

@@ -62,6 +62,28 @@ TEST_F(ReviewPlans, AGrossAreaKnownByItsStoredNameStaysOutOfTheRoomsAfterAWriteB
                                                  "Floor 1,400.00,m\xB2,80.00,m\r\n");
 }
 
+TEST_F(ReviewPlans, CsvKeepsAFormulaAfterATabAsTextAndNamesTheRoomsItsCodePageCannotHold) {
+    Outcome r = run("plan_cells.dxf", "mcsv\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(slurp(dir / "plan_cells.csv"), header +
+                                                 "'\t=2+2,1.00,m\xB2,4.00,m\r\n"
+                                                 "Caf\xE9,1.00,m\xB2,4.00,m\r\n"
+                                                 "?\xF3"
+                                                 "d?,1.00,m\xB2,4.00,m\r\n"
+                                                 "Room ?,1.00,m\xB2,4.00,m\r\n"
+                                                 "Total,4.00,m\xB2,16.00,m\r\n\r\n\r\n");
+    const std::string lost =
+        "the CSV file's code page cannot hold every character of the name, so those are "
+        "written as \"?\"\n";
+    EXPECT_EQ(cadhost_run::count(r.out, lost), 2u) << r.out;
+    EXPECT_TRUE(has(r,
+                    "\tSpace \xC5\x81\xC3\xB3"
+                    "d\xC5\xBA (handle "))
+        << r.out;
+    EXPECT_TRUE(has(r, "\tSpace Room \xE2\x98\x83 (handle ")) << r.out;
+    EXPECT_TRUE(has(r, "csv data successfully saved")) << r.out;
+}
+
 TEST_F(ReviewPlans, ListingShowsTheStoredNameWhereTheLabelDiffers) {
     Outcome r = run("plan_names.dxf", "mlb\n\n\n");
     ASSERT_EQ(r.status, 0) << r.err;

@@ -1,4 +1,6 @@
 // "mus", "mut", "mrt" and "msxta" on ezdxf floor plans, the saved drawings read back by ezdxf.
+#include <cstring>
+
 #include "SpaceCommandsHost.h"
 
 namespace spacecommands {
@@ -63,7 +65,8 @@ TEST_F(SpaceCommands, UpdateTextAsksAgainUntilAValueIsTakenAndThenResizesEveryLa
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string asked = "\nEnter new Text Size or (i)gnore <250.00>:";
     const std::string invalid = "\nInvalid Input. Enter new Text Siz or (i)gnore <250.00>:";
-    const std::string notPositive = "\nText Size must be greater than 0\nEnter new Text Size or (i)gnore <250.00>:";
+    const std::string notPositive =
+        "\nText Size must be greater than 0 and no more than 1000000\nEnter new Text Size or (i)gnore <250.00>:";
     size_t at = r.out.find("Kelmo Update Text Size 64.04.00.01\n");
     ASSERT_NE(at, std::string::npos) << r.out;
     // "2,5" and "1,000" are not numbers here, nor is a capital I.
@@ -86,6 +89,27 @@ TEST_F(SpaceCommands, UpdateTextAsksAgainUntilAValueIsTakenAndThenResizesEveryLa
     // Values and data are written back as they were.
     EXPECT_EQ(plan["ROOM-102"].attributes.at("AREA").text, "Kitchen area");
     EXPECT_NE(plan["ROOM-101"].data.find("AREA=50.00sq.m.;"), std::string::npos);
+}
+
+TEST_F(SpaceCommands, UpdateTextTakesOnlyWhatTheBlockEditorTakesSoItsOkStillWrites) {
+    Outcome r = run("plan_mm.dxf",
+                    "mut\n1000001\n300\n99999999\n0.001\n2\n361\n-360\n"
+                    "mbe\ndlg dblclick 246 Kitchen\ndlg set 203 Galley\ndlg click 1\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    size_t at = 0;
+    for (const char* asked : {"\nText Size must be greater than 0 and no more than 1000000\n",
+                              "\nText Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore <1.00>:",
+                              "\nText Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore <1.00>:",
+                              "\nText Rotation must be between -360 and 360\n", "Command: mbe"}) {
+        at = r.out.find(asked, at);
+        ASSERT_NE(at, std::string::npos) << asked << "\n" << r.out;
+        at += std::strlen(asked);
+    }
+    EXPECT_EQ(r.out.find("Please enter"), std::string::npos) << r.out;
+    auto plan = read("saved.dxf");
+    EXPECT_EQ(plan["ROOM-102"].attributes.at("NAME").text, "Galley");
+    EXPECT_NE(plan["ROOM-101"].attributes.at("AREA").placement.find(" h300.0 w2.00 r0.0"), std::string::npos)
+        << plan["ROOM-101"].attributes.at("AREA").placement;
 }
 
 TEST_F(SpaceCommands, UpdateTextCancelledChangesNothing) {

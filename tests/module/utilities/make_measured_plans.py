@@ -14,7 +14,7 @@ r12.dxf, an R12 drawing, so every boundary is an old-style 2D polyline: "Office"
 bowed out by an arc, stored as 25 m2 and 20 m), "Store" (3 m x 3 m less a column listed to subtract),
 "Loop" (a bow tie of two 10 m2 lobes stored as 20 m2), "Annex" (4 m x 2.5 m inserted twice as wide)
 and "Atrium" (its block holds a circle and no polyline). A desk stands in the Office and one in the part
-of the Annex that its width adds ("desk1", "desk2").
+of the Annex that its width adds ("desk1", "desk2"). "twisted" is a closed 3D polyline, one corner raised.
 """
 import math
 import os
@@ -118,6 +118,8 @@ def r12(folder, handles):
     desk.add_polyline2d([(-400, -300), (400, -300), (400, 300), (-400, 300)], close=True)
     for label, at in (("desk1", (2500, 2000)), ("desk2", (26000, 1200))):
         handles[label] = msp.add_blockref("DESK", at).dxf.handle
+    twisted = msp.add_polyline3d([(30000, 0, 0), (33000, 0, 0), (33000, 3000, 500), (30000, 3000, 0)], close=True)
+    handles["twisted"] = twisted.dxf.handle
     doc.saveas(os.path.join(folder, "r12.dxf"))
 
 

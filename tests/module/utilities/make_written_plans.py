@@ -27,7 +27,24 @@ CYAN = (30, 200, 200)
 YELLOW = (200, 200, 30)
 
 
+def locked_labels(path):
+    """Rooms "Room 0" to "Room 2" on layer 0, their labels laid out as the module lays them, Room 0's AUX
+    and Room 1's NAME on the locked layer "LABELS"."""
+    doc = new_doc()
+    doc.layers.add("LABELS")
+    for i in range(3):
+        layers = {"NAME": "LABELS" if i == 1 else "0", "AREA": "0", "AUX": "LABELS" if i == 0 else "0"}
+        # 1.5 text heights apart: a write that keeps the texts keeps the labels as they are.
+        values = {"NAME": ("Room %d" % i, 375), "AREA": ("10.00sq.m.", 0), "AUX": ("note", -375)}
+        labels = [(tag, (text, (1000, 1000 + offset), 0, 250, layers[tag])) for tag, (text, offset) in values.items()]
+        space(doc, "ROOM-%d" % i, (i * 6000, 0), rectangle(0, 0, 5000, 4000), labels, record("Room %d" % i))
+    doc.layers.get("LABELS").lock()
+    doc.saveas(path)
+
+
 def locked(path):
+    # The rooms whose labels, not themselves, are locked lie beside it.
+    locked_labels(os.path.join(os.path.dirname(path), "locked_labels.dxf"))
     doc = new_doc()
     doc.layers.add("SPACES")
     for i in range(3):

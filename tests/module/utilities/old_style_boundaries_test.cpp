@@ -93,5 +93,16 @@ TEST_F(OldStyleBoundaries, TheBlockDialogRecalculatesThemAndKeepsAStoredAreaItCa
     EXPECT_EQ(saved.data("ROOM-3").rfind("AREA=20.00sq.m.;PERIMETER=28.87m.;", 0), 0u) << saved.data("ROOM-3");
 }
 
+// A pick that wants a lightweight polyline names what was picked as the host does, and says when a
+// polyline has no plane of its own.
+TEST_F(OldStyleBoundaries, APickRefusedForItsKindNamesItAsTheHostDoes) {
+    Outcome r = run("r12.dxf", "mgabc\n#" + handles.at("column") + "\n#" + handles.at("twisted") + "\n*Cancel*\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    expectInOrder(r.out,
+                  {"Invalid selection - AcDb2dPolyline.\n",
+                   "Invalid selection - AcDb3dPolyline: the polyline does not lie flat.\n", "Cancelled by User.\n"});
+    EXPECT_EQ(count(r.out, "AcDbRawEntity"), 0u) << r.out;
+}
+
 } // namespace
 } // namespace utilities

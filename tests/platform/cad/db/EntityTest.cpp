@@ -375,6 +375,28 @@ TEST(RawEntities, OldStylePolylinesUseTheirVerticesNotTheDummyPoint) {
     EXPECT_NEAR(std::abs(cadgeom::pathSignedArea(paths[0])), 100 + M_PI * 25 / 2, 1e-6);
 }
 
+TEST(RawEntities, AreNamedAsTheHostNamesEntitiesOfTheirTypeAndStillCastAsKeptOnes) {
+    const struct Case {
+        const wchar_t* type;
+        const wchar_t* flags; // group 70, or none
+        const wchar_t* named;
+    } cases[] = {
+        {L"POLYLINE", L"1", L"AcDb2dPolyline"},         {L"POLYLINE", L"9", L"AcDb3dPolyline"},
+        {L"POLYLINE", L"16", L"AcDbPolygonMesh"},       {L"POLYLINE", L"64", L"AcDbPolyFaceMesh"},
+        {L"DIMENSION", L"32", L"AcDbRotatedDimension"}, {L"DIMENSION", L"33", L"AcDbAlignedDimension"},
+        {L"ELLIPSE", nullptr, L"AcDbEllipse"},          {L"CUSTOM_THING", nullptr, L"AcDbProxyEntity"},
+    };
+    for (const Case& c : cases) {
+        AcDbDxfTags tags = {{10, L"0"}, {20, L"0"}, {30, L"0"}};
+        if (c.flags) tags.emplace_back(70, c.flags);
+        AcDbRawEntity raw(c.type, tags);
+        EXPECT_STREQ(raw.isA()->name(), c.named) << c.type << " " << (c.flags ? c.flags : L"");
+        EXPECT_EQ(AcDbRawEntity::cast(&raw), &raw);
+        EXPECT_TRUE(raw.isKindOf(AcDbEntity::desc()));
+        EXPECT_STREQ(raw.dxfTypeName(), c.type);
+    }
+}
+
 TEST(RawEntities, EllipsesAndEndlessLines) {
     // Centre (50, 20), major axis 10 along X, ratio 0.5: x 40..60, y 15..25.
     AcDbRawEntity e(L"ELLIPSE", {{10, L"50"},
