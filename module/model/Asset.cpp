@@ -30,6 +30,25 @@ namespace {
 
 constexpr const wchar_t* kAssetsFile = L"Assets";
 
+// The selection filter's pattern for the name of the layout a space's block record draws, every
+// wildcard character taken literally; empty when the record draws no layout.
+CString layoutPatternOf(AcDbObjectId space) {
+    AcDbBlockTableRecord* record = nullptr;
+    if (space.isNull() || acdbOpenObject(record, space, AcDb::kForRead) != Acad::eOk) return CString();
+    const AcDbObjectId layoutId = record->isLayout() ? record->getLayoutId() : AcDbObjectId();
+    record->close();
+    AcDbLayout* layout = nullptr;
+    if (layoutId.isNull() || acdbOpenObject(layout, layoutId, AcDb::kForRead) != Acad::eOk) return CString();
+    const CString name = layout->getLayoutName();
+    layout->close();
+    CString pattern;
+    for (int i = 0; i < name.GetLength(); ++i) {
+        if (wcschr(L"#@.*?~[]-,`", name[i])) pattern += L'`';
+        pattern += name[i];
+    }
+    return pattern;
+}
+
 std::vector<AcDbObjectId> attributeIdsOf(const AcDbBlockReference* reference) {
     std::vector<AcDbObjectId> ids;
     AcDbObjectIterator* iterator = reference->attributeIterator();
@@ -287,7 +306,8 @@ void CAssets::deleteObjects() {
     m_count = 0;
 }
 
-int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, ads_name selection) {
+int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, AcDbObjectId space,
+                                 ads_name selection) {
     resbuf* points = nullptr;
     resbuf* filter = nullptr;
     try {
@@ -315,7 +335,12 @@ int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbP
                 points = point;
             last = point;
         }
-        filter = acutBuildList(RTDXF0, L"INSERT", 2, L"~ROOM-*", 0);
+        // The space's own layout, whichever is current: a room on a paper layout holds the desks drawn
+        // there, not those of model space that lie at its sheet coordinates.
+        const CString layout = layoutPatternOf(space);
+        filter = layout.IsEmpty()
+                     ? acutBuildList(RTDXF0, L"INSERT", 2, L"~ROOM-*", 0)
+                     : acutBuildList(RTDXF0, L"INSERT", 2, L"~ROOM-*", 410, static_cast<const wchar_t*>(layout), 0);
         int result = acedSSGet(L"CP", points, nullptr, filter, selection);
         acutRelRb(points);
         acutRelRb(filter);
@@ -327,10 +352,10 @@ int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbP
     }
 }
 
-void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary) {
+void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, AcDbObjectId space) {
     try {
         SelectionSet selection;
-        if (getPolylineAssetsSS(blockTransform, boundary, selection.name()) != RTNORM) return;
+        if (getPolylineAssetsSS(blockTransform, boundary, space, selection.name()) != RTNORM) return;
         selection.made();
         Adesk::Int32 length = 0;
         if (acedSSLength(selection.name(), &length) != RTNORM) return;
@@ -372,10 +397,10 @@ void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPo
 }
 
 void CAssets::setPolylineAssetAttributesInvisible(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary,
-                                                  CAttributes* hidden) {
+                                                  AcDbObjectId space, CAttributes* hidden) {
     try {
         SelectionSet selection;
-        if (!hidden || getPolylineAssetsSS(blockTransform, boundary, selection.name()) != RTNORM) return;
+        if (!hidden || getPolylineAssetsSS(blockTransform, boundary, space, selection.name()) != RTNORM) return;
         selection.made();
         Adesk::Int32 length = 0;
         if (acedSSLength(selection.name(), &length) != RTNORM) return;

@@ -112,13 +112,15 @@ public:
     void deleteObjects();
 
     // The crossing-polygon selection over a space's boundary, a polyline of its block definition (or
-    // the lightweight form of a 2D one) placed by the reference's block transform. Returns the host's
-    // result code.
-    int getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, ads_name selection);
+    // the lightweight form of a 2D one) placed by the reference's block transform, among the inserts of
+    // `space`, the block record of the layout holding the space (model space, or a paper layout).
+    // Returns the host's result code.
+    int getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, AcDbObjectId space,
+                            ads_name selection);
     // Appends an asset for every insert of that selection.
-    void getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary);
+    void getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, AcDbObjectId space);
     void setPolylineAssetAttributesInvisible(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary,
-                                             CAttributes* hidden);
+                                             AcDbObjectId space, CAttributes* hidden);
     void applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
 
     IXMLDOMNodePtr serialize(CString namespaceURI);

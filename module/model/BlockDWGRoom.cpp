@@ -32,7 +32,7 @@ CBlockDWGRoom::CBlockDWGRoom(AcDbBlockReference* reference, AcApDocument* docume
             if (!boundary) continue;
             CAssets* assets = new CAssets();
             setAssets(assets);
-            assets->getPolylineAssets(reference->blockTransform(), boundary);
+            assets->getPolylineAssets(reference->blockTransform(), boundary, reference->ownerId());
             break;
         }
     } catch (...) {

@@ -65,9 +65,9 @@ AcDbObjectId modelSpaceId(AcDbDatabase* db) {
     return db->modelSpaceId();
 }
 
-// The whole drawing: model space, then the paper spaces.
-std::vector<AcDbObjectId> allEntities(AcDbDatabase* db) {
-    std::vector<AcDbObjectId> ids = blockEntities(modelSpaceId(db));
+// The spaces of the drawing: model space, then the paper spaces.
+std::vector<AcDbObjectId> spaceIds(AcDbDatabase* db) {
+    std::vector<AcDbObjectId> ids{modelSpaceId(db)};
     AcDbBlockTable* table = nullptr;
     if (db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return ids;
     AcDbBlockTableIterator* it = nullptr;
@@ -75,17 +75,32 @@ std::vector<AcDbObjectId> allEntities(AcDbDatabase* db) {
     for (; it && !it->done(); it->step()) {
         AcDbBlockTableRecord* rec = nullptr;
         if (it->getRecord(rec, AcDb::kForRead) != Acad::eOk) continue;
-        bool paper = rec->isLayout() && rec->objectId() != modelSpaceId(db);
-        AcDbObjectId id = rec->objectId();
+        if (rec->isLayout() && rec->objectId() != modelSpaceId(db)) ids.push_back(rec->objectId());
         rec->close();
-        if (paper) {
-            std::vector<AcDbObjectId> more = blockEntities(id);
-            ids.insert(ids.end(), more.begin(), more.end());
-        }
     }
     delete it;
     table->close();
     return ids;
+}
+
+// The whole drawing: model space, then the paper spaces.
+std::vector<AcDbObjectId> allEntities(AcDbDatabase* db) {
+    std::vector<AcDbObjectId> ids;
+    for (const AcDbObjectId& space : spaceIds(db)) {
+        std::vector<AcDbObjectId> more = blockEntities(space);
+        ids.insert(ids.end(), more.begin(), more.end());
+    }
+    return ids;
+}
+
+// The name of the layout a space's block record draws ("Model" for model space); empty for a block
+// record that is no layout. Read in place, as the filter reads its candidates.
+std::wstring layoutNameOf(AcDbObjectId space) {
+    AcDbDatabase* db = space.database();
+    auto* record = db ? AcDbBlockTableRecord::cast(db->peek(space)) : nullptr;
+    if (!record || record->isErased() || !record->isLayout()) return std::wstring();
+    auto* layout = AcDbLayout::cast(db->peek(record->getLayoutId()));
+    return layout && !layout->isErased() ? std::wstring(layout->getLayoutName()) : std::wstring();
 }
 
 // Layers whose entities cannot be seen, so cannot be picked by a window or polygon.
@@ -123,12 +138,16 @@ Outline toOutline(const std::vector<cadgeom::BulgePath>& paths) {
     return o;
 }
 
-// The polygon index of a drawing's model space, kept until the drawing changes.
+// The polygon index of one space of a drawing.
+struct SpaceIndex {
+    std::vector<AcDbObjectId> ids;
+    SpatialIndex index;
+};
+// The indexes of the spaces searched in the drawing last searched, kept until the drawing changes.
 struct DrawingIndex {
     AcDbDatabase* db = nullptr;
     Adesk::UInt64 stamp = 0;
-    std::vector<AcDbObjectId> ids;
-    SpatialIndex index;
+    std::map<AcDbObjectId, std::unique_ptr<SpaceIndex>> spaces;
 };
 std::unique_ptr<DrawingIndex>& cache() {
     static std::unique_ptr<DrawingIndex> c;
@@ -143,31 +162,35 @@ bool objectOpenForWrite(AcDbDatabase* db) {
     return false;
 }
 
-DrawingIndex& indexFor(AcDbDatabase* db) {
+SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
     std::unique_ptr<DrawingIndex>& c = cache();
     AcApDocument* doc = acDocManager->document(db);
-    if (c && c->db == db && doc && c->stamp == doc->writeStamp() && !objectOpenForWrite(db)) return *c;
-    c = std::make_unique<DrawingIndex>();
-    c->db = db;
-    c->stamp = doc ? doc->writeStamp() : 0;
+    if (!c || c->db != db || !doc || c->stamp != doc->writeStamp() || objectOpenForWrite(db)) {
+        c = std::make_unique<DrawingIndex>();
+        c->db = db;
+        c->stamp = doc ? doc->writeStamp() : 0;
+    }
+    std::unique_ptr<SpaceIndex>& si = c->spaces[space];
+    if (si) return *si;
+    si = std::make_unique<SpaceIndex>();
     std::vector<Outline> outlines;
-    for (const AcDbObjectId& id : blockEntities(modelSpaceId(db))) {
+    for (const AcDbObjectId& id : blockEntities(space)) {
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
         if (e->visibility() == AcDb::kVisible && !onHiddenLayer(e)) {
             std::vector<cadgeom::BulgePath> paths;
             e->getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
-            c->ids.push_back(id);
+            si->ids.push_back(id);
             outlines.push_back(toOutline(paths));
         }
         e->close();
     }
-    c->index.build(std::move(outlines));
-    return *c;
+    si->index.build(std::move(outlines));
+    return *si;
 }
 
 struct Filter {
-    std::vector<std::wstring> types, blocks, layers;
+    std::vector<std::wstring> types, blocks, layers, layouts;
 };
 
 // False for a filter this host does not know (it must not select more than asked).
@@ -175,20 +198,40 @@ bool parseFilter(const resbuf* rb, Filter& f) {
     for (; rb; rb = rb->rbnext) {
         // Group 0 travels as RTDXF0 in built lists, where 0 would end the list.
         int code = rb->restype == RTDXF0 ? 0 : rb->restype;
-        if (code != 0 && code != 2 && code != 8) return false;
+        if (code != 0 && code != 2 && code != 8 && code != 410) return false;
         if (!rb->resval.rstring) return false;
         std::wstring v = rb->resval.rstring;
-        (code == 0 ? f.types : code == 2 ? f.blocks : f.layers).push_back(v);
+        (code == 0 ? f.types : code == 2 ? f.blocks : code == 8 ? f.layers : f.layouts).push_back(v);
     }
     return true;
 }
 
-// Inserts share their definitions: the verdict on a definition's name is kept for one selection.
+// Inserts share their definitions and entities their spaces: the verdict on a definition's name and on
+// a space's layout name is kept for one selection.
 using BlockVerdicts = std::unordered_map<AcDbObjectId, bool, AcDbObjectIdHash>;
 
+bool layoutPasses(AcDbObjectId space, const Filter& f, BlockVerdicts& spaceVerdicts) {
+    if (auto known = spaceVerdicts.find(space); known != spaceVerdicts.end()) return known->second;
+    const std::wstring name = layoutNameOf(space);
+    bool ok = !name.empty();
+    for (const auto& p : f.layouts) ok = ok && wildcardMatch(name, p);
+    spaceVerdicts.emplace(space, ok);
+    return ok;
+}
+
+// The spaces a graphic selection searches: model space, or the layouts a filter on the layout name
+// (group 410) names.
+std::vector<AcDbObjectId> searchedSpaces(AcDbDatabase* db, const Filter& f, BlockVerdicts& spaceVerdicts) {
+    if (f.layouts.empty()) return {modelSpaceId(db)};
+    std::vector<AcDbObjectId> spaces;
+    for (const AcDbObjectId& space : spaceIds(db))
+        if (layoutPasses(space, f, spaceVerdicts)) spaces.push_back(space);
+    return spaces;
+}
+
 // Read in place, as an open for read would find it, without opening: a selection visits every entity.
-bool passes(AcDbObjectId id, const Filter& f, BlockVerdicts& blockVerdicts) {
-    if (f.types.empty() && f.blocks.empty() && f.layers.empty()) return true;
+bool passes(AcDbObjectId id, const Filter& f, BlockVerdicts& blockVerdicts, BlockVerdicts& spaceVerdicts) {
+    if (f.types.empty() && f.blocks.empty() && f.layers.empty() && f.layouts.empty()) return true;
     AcDbDatabase* db = id.database();
     auto* e = db ? AcDbEntity::cast(db->peek(id)) : nullptr;
     if (!e || e->isErased()) return false;
@@ -197,6 +240,7 @@ bool passes(AcDbObjectId id, const Filter& f, BlockVerdicts& blockVerdicts) {
     const std::wstring_view type = ref ? L"INSERT" : e->dxfTypeName();
     for (const auto& p : f.types) ok = ok && wildcardMatch(type, p);
     for (const auto& p : f.layers) ok = ok && wildcardMatch(e->layerName(), p);
+    ok = ok && (f.layouts.empty() || layoutPasses(e->ownerId(), f, spaceVerdicts));
     if (ok && !f.blocks.empty()) {
         if (!ref) {
             ok = false;
@@ -306,7 +350,7 @@ bool idsFromHandles(AcDbDatabase* db, const std::wstring& line, std::vector<AcDb
 
 // The topmost visible entity whose geometry passes close to a world point.
 AcDbObjectId pickAt(AcDbDatabase* db, const AcGePoint3d& p) {
-    DrawingIndex& di = indexFor(db);
+    SpaceIndex& di = indexFor(db, modelSpaceId(db));
     AcDbExtents ext = db->modelSpaceExtents();
     double size = 1.0;
     if (!ext.isEmpty()) size = std::max(ext.maxPoint().x - ext.minPoint().x, ext.maxPoint().y - ext.minPoint().y);
@@ -349,6 +393,17 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
     for (wchar_t& c : mode) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
 
     std::vector<AcDbObjectId> candidates;
+    ed::BlockVerdicts blockVerdicts, spaceVerdicts;
+    // Rectangles and polygons are judged in each space searched, in the world X-Y plane.
+    const auto inPolygon = [&](const std::vector<AcGePoint3d>& ucsPts, ed::PolygonMode polygonMode) {
+        for (const AcDbObjectId& space : ed::searchedSpaces(db, filter, spaceVerdicts)) {
+            ed::SpaceIndex& si = ed::indexFor(db, space);
+            std::vector<size_t> hits;
+            if (!si.index.select(ed::worldPolygon(db, ucsPts), polygonMode, hits)) return false;
+            for (size_t i : hits) candidates.push_back(si.ids[i]);
+        }
+        return true;
+    };
     if (mode.empty()) {
         ed::commandLine().write(L"\nSelect objects: ");
         ed::Answer a = ed::ask(nullptr);
@@ -361,12 +416,7 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
         const double* a = static_cast<const double*>(pt1);
         const double* b = static_cast<const double*>(pt2);
         std::vector<AcGePoint3d> rect{{a[0], a[1], 0}, {b[0], a[1], 0}, {b[0], b[1], 0}, {a[0], b[1], 0}};
-        ed::DrawingIndex& di = ed::indexFor(db);
-        std::vector<size_t> hits;
-        if (!di.index.select(ed::worldPolygon(db, rect),
-                             mode == L"C" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow, hits))
-            return RTERROR;
-        for (size_t i : hits) candidates.push_back(di.ids[i]);
+        if (!inPolygon(rect, mode == L"C" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow)) return RTERROR;
     } else if (mode == L"CP" || mode == L"WP") {
         std::vector<AcGePoint3d> pts;
         for (const resbuf* rb = static_cast<const resbuf*>(pt1); rb; rb = rb->rbnext) {
@@ -374,19 +424,13 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
             pts.emplace_back(rb->resval.rpoint[0], rb->resval.rpoint[1],
                              rb->restype == RT3DPOINT ? rb->resval.rpoint[2] : 0.0);
         }
-        ed::DrawingIndex& di = ed::indexFor(db);
-        std::vector<size_t> hits;
-        if (!di.index.select(ed::worldPolygon(db, pts),
-                             mode == L"CP" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow, hits))
-            return RTERROR;
-        for (size_t i : hits) candidates.push_back(di.ids[i]);
+        if (!inPolygon(pts, mode == L"CP" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow)) return RTERROR;
     } else {
         return RTERROR;
     }
     std::vector<AcDbObjectId> chosen;
-    ed::BlockVerdicts blockVerdicts;
     for (const AcDbObjectId& id : candidates)
-        if (ed::passes(id, filter, blockVerdicts)) chosen.push_back(id);
+        if (ed::passes(id, filter, blockVerdicts, spaceVerdicts)) chosen.push_back(id);
     if (chosen.empty()) return RTERROR;
     ed::makeSet(std::move(chosen), ss);
     return RTNORM;

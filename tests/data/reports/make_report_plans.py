@@ -12,8 +12,9 @@ circle for the markers, an open polyline, a line, and a circle on a locked layer
 report_plan_ucs.dxf: the same plan with the current UCS at (1000, 500) turned by 30 degrees;
 report_plan_lower.dxf: the same plan holding block definitions "marker-legend" and "marker-piechart"
 (lower case) as well; report_plan_layout.dxf: the same plan with the Kitchen on the paper layout "Layout1",
-a fiftieth of its size at (100, 100) on the sheet, a desk of that size inside it ("layoutdesk"), and that
-layout current. The handles are the same in all four.
+a fiftieth of its size at (100, 100) on the sheet, a desk of that size inside it ("layoutdesk"), a desk of
+model space at the same coordinates, in Office A ("modeldesk"), and that layout current. The handles are
+the same in all four.
 
 In the dump, an insert's outline is given in world coordinates too ("outline|block|x,y;...").
 """
@@ -102,6 +103,8 @@ def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_mar
                                          Matrix44.translate(100, 100, 0)))
         doc.header["$TILEMODE"] = 0
         handles["layoutdesk"] = doc.layouts.get("Layout1").add_blockref(
+            "DESK", (140, 120), dxfattribs={"layer": "FURNITURE", "xscale": 0.02, "yscale": 0.02}).dxf.handle
+        handles["modeldesk"] = msp.add_blockref(
             "DESK", (140, 120), dxfattribs={"layer": "FURNITURE", "xscale": 0.02, "yscale": 0.02}).dxf.handle
     doc.saveas(folder + "/" + file_name)
     with open(folder + "/handles.txt", "w") as out:

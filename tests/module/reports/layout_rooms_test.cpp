@@ -88,5 +88,24 @@ TEST_F(LayoutRooms, ARoomOnAPaperLayoutKeepsOneColourThereAndMdbTakesItWithTheRo
     EXPECT_EQ(pixelsOf(dir / "deleted.png", green), 0u);
 }
 
+TEST_F(LayoutRooms, ARoomOnAPaperLayoutListsTheDesksOfThatLayoutAndNotThoseOfModelSpace) {
+    // A desk of model space lies at the Kitchen's sheet coordinates, in Office A.
+    const auto listed = [](const std::string& handle) {
+        return ",,,,,,DESK," + handle + "," + std::to_string(std::stoul(handle, nullptr, 16)) + ",0\n";
+    };
+    const auto room = [](const std::string& line, const std::string& handle, int assets) {
+        return line + "," + handle + "," + std::to_string(std::stoul(handle, nullptr, 16)) + "," +
+               std::to_string(assets) + "\n";
+    };
+    Outcome r = run("report_plan_layout.dxf", "mlb\n\ny\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r, room("ROOM-A4,Kitchen,8.00", handles.at("Kitchen"), 1) + listed(handles.at("layoutdesk")) +
+                           "ROOM-GROSS_AREA"))
+        << r.out;
+    EXPECT_TRUE(has(r, room("ROOM-A1,Office A,50.00", handles.at("Office A"), 2) + listed(handles.at("desk1")) +
+                           listed(handles.at("modeldesk"))))
+        << r.out;
+}
+
 } // namespace
 } // namespace reportstest

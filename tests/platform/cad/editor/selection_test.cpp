@@ -144,6 +144,36 @@ TEST_F(Selection, FiltersOnTypeBlockNameAndLayerWithWildcards) {
     EXPECT_EQ(ed::openSelectionSets(), 0);
 }
 
+TEST_F(Selection, AFilterOnALayoutNameSearchesThatLayoutAndWithoutOneModelSpace) {
+    // A desk on the paper layout and one of model space at the same coordinates.
+    auto* onSheet = new AcDbBlockReference(AcGePoint3d(-30, 20, 0), db()->blockId(L"DESK"));
+    AcDbObjectId paperDesk;
+    acDocManager->lockDocument(doc());
+    AcDbBlockTableRecord* paper = nullptr;
+    ASSERT_EQ(acdbOpenObject(paper, db()->paperSpaceId(), AcDb::kForWrite), Acad::eOk);
+    ASSERT_EQ(paper->appendAcDbEntity(paperDesk, onSheet), Acad::eOk);
+    onSheet->close();
+    paper->close();
+    acDocManager->unlockDocument(doc());
+    AcDbObjectId modelDesk = host->insertBlock(L"DESK", AcGePoint3d(-30, 20, 0));
+    const struct Case {
+        const wchar_t* mode;
+        const wchar_t* layout; // the filter's layout name, none when null
+        std::set<std::wstring> chosen;
+    } cases[] = {
+        {L"CP", nullptr, {h(modelDesk)}},  {L"CP", L"Layout1", {h(paperDesk)}},
+        {L"CP", L"model", {h(modelDesk)}}, {L"CP", L"Model,Layout1", {h(modelDesk), h(paperDesk)}},
+        {L"CP", L"Layout9", {}},           {L"X", L"Layout1", {h(paperDesk)}},
+    };
+    for (const Case& c : cases) {
+        resbuf* filter =
+            c.layout ? acutBuildList(RTDXF0, L"INSERT", 410, c.layout, 0) : acutBuildList(RTDXF0, L"INSERT", 0);
+        resbuf* polygon = std::wstring(c.mode) == L"X" ? nullptr : points({{15, 15}, {45, 15}, {45, 45}, {15, 45}});
+        EXPECT_EQ(select(c.mode, polygon, filter), c.chosen) << c.layout;
+        acutRelRb(filter);
+    }
+}
+
 TEST_F(Selection, RectanglesBadPolygonsAndHiddenLayers) {
     AcDbObjectId a = host->addRectangle(1, 1, 2, 2);
     AcDbObjectId b = host->addRectangle(4, 1, 8, 2);
