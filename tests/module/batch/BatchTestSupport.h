@@ -171,6 +171,15 @@ protected:
         return std::stoi(rows.at(0).at(0));
     }
 
+    // The claim locks on a report in this test's own register: advisory locks are the whole server's,
+    // and other tests' registers number their reports from 1 too.
+    static std::string claimLocks(const std::string& what, const std::string& id) {
+        return "SELECT " + what +
+               " FROM pg_locks WHERE locktype = 'advisory' AND classid = gr_claim_key()::oid AND database = "
+               "(SELECT oid FROM pg_database WHERE datname = current_database()) AND objid = " +
+               id;
+    }
+
     int statusOf(int id) const {
         return std::stoi(
             pgQuery(database, "SELECT status_id FROM graphic_report WHERE id = " + std::to_string(id)).at(0).at(0));

@@ -179,8 +179,7 @@ TEST_F(Takeover, AReportLeftClaimedByARunThatIsGoneIsTakenOverAndPreparedButALiv
     live.setID(held);
     live.setListedStatus(1);
     ASSERT_TRUE(live.claimGraphicReport(procedure.get(), 10));
-    const std::string lockOfAbandoned =
-        "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND objid = " + std::to_string(abandoned);
+    const std::string lockOfAbandoned = claimLocks("count(*)", std::to_string(abandoned));
     for (int i = 0; i < 200 && sql(lockOfAbandoned) != "0"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
 

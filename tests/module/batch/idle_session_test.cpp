@@ -36,8 +36,7 @@ TEST_F(BatchTest, ARunKeepsItsClaimsThoughItsRolesIdleSessionsEndAndARunBesideIt
         const auto rows = pgQuery(database, inPreparation);
         if (!rows.empty()) {
             held = std::stoi(rows[0][0]);
-            const std::string lock =
-                "SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND objid = " + rows[0][0];
+            const std::string lock = claimLocks("count(*)", rows[0][0]);
             for (int wait = 0; wait < 20 && pgQuery(database, lock)[0][0] != "0"; ++wait)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             beside = run(" --status 2", "beside");
@@ -65,7 +64,6 @@ using LostSession = InProcess;
 TEST_F(LostSession, ARunWhoseSessionEndedTakesItsClaimAgainAtOnceAndLeavesAReportAnotherRunTookMeanwhile) {
     procedure->setReconnectTries(5);
     procedure->keepSessionsOpen();
-    const std::string lockHolder = "SELECT pid FROM pg_locks WHERE locktype = 'advisory' AND objid = ";
     for (const bool takenMeanwhile : {false, true}) {
         SCOPED_TRACE(takenMeanwhile);
         Report row;
@@ -77,10 +75,12 @@ TEST_F(LostSession, ARunWhoseSessionEndedTakesItsClaimAgainAtOnceAndLeavesARepor
         ASSERT_TRUE(report.claimGraphicReport(procedure.get(), 10));
         EXPECT_TRUE(report.claimHeld(procedure.get(), 10));
         kelmo_reports::ClaimHold hold(report, procedure.get(), 10);
-        const std::string first = sql(lockHolder + id);
+        const std::string first = sql(claimLocks("pid", id));
         // The server ends the run's session; another run may list the report meanwhile.
         pgQuery(database, "SELECT pg_terminate_backend(" + first + ")");
-        while (!pgQuery(database, lockHolder + id).empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        for (int wait = 0; wait < 500 && !pgQuery(database, claimLocks("pid", id)).empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(pgQuery(database, claimLocks("pid", id)).empty()) << "the ended session's lock stays";
         if (takenMeanwhile) {
             const Outcome other = run(" --status 2", id);
             EXPECT_NE(
@@ -92,7 +92,7 @@ TEST_F(LostSession, ARunWhoseSessionEndedTakesItsClaimAgainAtOnceAndLeavesARepor
             report.setGraphicReportLayout(procedure.get(), 10, L"Mine");
             EXPECT_FALSE(takenMeanwhile);
             // The claim's lock is the new session's, before the call ran again.
-            const auto holder = pgQuery(database, lockHolder + id);
+            const auto holder = pgQuery(database, claimLocks("pid", id));
             ASSERT_EQ(holder.size(), 1u);
             EXPECT_NE(holder[0][0], first);
             EXPECT_TRUE(report.claimHeld(procedure.get(), 10));
