@@ -154,7 +154,7 @@ int acedCmd(const resbuf* args) {
         }
         return RTNORM;
     }
-    ed::commandLine().write(L"\nUnknown command \"" + cmd + L"\".  Press F1 for help.\n");
+    ed::commandLine().write(L"\nUnknown command \"" + cmd + L"\".  See cadhost --help.\n");
     return RTERROR;
 }
 
