@@ -144,11 +144,12 @@ BOOL CPresBlock::applyToBlock() {
         }
         if (warnings.getCount() > 0) warnings.reportToMessageBox();
         if (!written) {
-            // The space was left whole; the edits stay here for another try.
+            // The space was left whole, and the command line says why; the edits stay here for another try.
             if (warnings.getCount() == 0)
                 AfxMessageBox(
-                    L"Nothing was written: a label the edits change lies on a locked layer, as the "
-                    L"command line says. Unlock that layer, or keep the label as it is.",
+                    L"Nothing was written: the space was left as it is, for the reason the command line "
+                    L"gives (a label on a locked layer, a value longer than a drawing holds). Change the "
+                    L"edits, or cancel them.",
                     MB_ICONEXCLAMATION);
             return FALSE;
         }

@@ -102,7 +102,8 @@ TEST_F(WrittenPlans, ARoomWhoseChangedLabelALockedLayerHoldsIsLeftWholeNamedAndN
         // The block editor keeps the edit and says why.
         {"mbe",
          "mbe\ndlg dblclick 246 Room 1\ndlg set 203 Hall 1\ndlg click 1\nok\n",
-         {labelLocked(1, "NAME"), "Nothing was written: a label the edits change lies on a locked layer"},
+         {labelLocked(1, "NAME"),
+          "Nothing was written: the space was left as it is, for the reason the command line gives"},
          1,
          {{"ROOM-1 NAME", "Room 1"}},
          {{"ROOM-1", "Room 1"}}},
