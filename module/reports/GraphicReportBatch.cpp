@@ -482,23 +482,18 @@ void CGraphicReport::readRecord(kelmo_model::RegisterRows& rows, CServerPreferen
     if (!rows.isNull(L"grDrawingPath")) setDrawingPath(kelmo_reports::backslashed(rows.text(L"grDrawingPath")));
     if (!rows.isNull(L"grDrawingFilename")) setDrawingFilename(rows.text(L"grDrawingFilename"));
     if (!rows.isNull(L"grPlotLayout")) m_plotLayout = rows.text(L"grPlotLayout");
-    int stored = 0;
-    if (!rows.isNull(L"grPlotTypeID")) {
-        rows.readInt(L"grPlotTypeID", stored);
-        m_plotTypeID = utilities.convertPlotDevice(stored);
-    }
-    if (!rows.isNull(L"grPlotAreaTypeID")) {
-        rows.readInt(L"grPlotAreaTypeID", stored);
-        m_plotAreaTypeID = utilities.convertPlotArea(stored);
-    }
-    if (!rows.isNull(L"grPlotMediaSizeID")) {
-        rows.readInt(L"grPlotMediaSizeID", stored);
-        m_plotMediaSizeID = utilities.convertMediaSize(stored);
-    }
-    if (!rows.isNull(L"grPlotScaleTypeID")) {
-        rows.readInt(L"grPlotScaleTypeID", stored);
-        m_plotScaleTypeID = utilities.convertScale(stored);
-    }
+    // The register's plot settings are its own identifiers, each converted to the host's; a NULL one
+    // leaves the setting as it was.
+    const auto stored = [&rows](const wchar_t* column, int& id) {
+        if (rows.isNull(column)) return false;
+        rows.readInt(column, id);
+        return true;
+    };
+    int id = 0;
+    if (stored(L"grPlotTypeID", id)) m_plotTypeID = utilities.convertPlotDevice(id);
+    if (stored(L"grPlotAreaTypeID", id)) m_plotAreaTypeID = utilities.convertPlotArea(id);
+    if (stored(L"grPlotMediaSizeID", id)) m_plotMediaSizeID = utilities.convertMediaSize(id);
+    if (stored(L"grPlotScaleTypeID", id)) m_plotScaleTypeID = utilities.convertScale(id);
     rows.readInt(L"grPlotCentred", m_plotCentred);
     // No output folder of its own: the server's graphic-report folder.
     CString outputPath = rows.text(L"grOutputPath");
