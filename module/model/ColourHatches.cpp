@@ -171,15 +171,6 @@ void eraseEarlier(AcDbDatabase* database, AcDbObjectId earlier, AcDbObjectId col
     }
 }
 
-// The layer's name when the drawing holds it locked; empty otherwise.
-CString lockedName(AcDbObjectId layerId) {
-    AcDbLayerTableRecord* layer = nullptr;
-    if (layerId.isNull() || acdbOpenObject(layer, layerId, AcDb::kForRead) != Acad::eOk) return CString();
-    const CString name = layer->isLocked() ? CString(layer->getName()) : CString();
-    layer->close();
-    return name;
-}
-
 // The draw-order table of a layout's space, open for write; null when it keeps none.
 AcDbSortentsTable* drawOrderOf(AcDbObjectId spaceId) {
     AcDbBlockTableRecord* space = nullptr;
@@ -286,19 +277,19 @@ CString lockedColourHatchLayer(CAcadDrawing* drawing, AcDbObjectId coloured) {
     if (made.isNull() || acdbOpenAcDbEntity(hatch, made, AcDb::kForRead) != Acad::eOk) return CString();
     const AcDbObjectId layer = hatch->layerId();
     hatch->close();
-    return lockedName(layer);
+    return lockedLayerName(layer);
 }
 
 CString lockedHatchLayer(CAcadDrawing* drawing, const CString& layer) {
     AcDbDatabase* database = drawing ? drawing->getDatabase() : nullptr;
     if (!database) return CString();
-    if (layer.IsEmpty()) return lockedName(database->clayer());
+    if (layer.IsEmpty()) return lockedLayerName(database->clayer());
     AcDbLayerTable* table = nullptr;
     if (database->getLayerTable(table, AcDb::kForRead) != Acad::eOk) return CString();
     AcDbObjectId id;
     const Acad::ErrorStatus found = table->getAt(static_cast<const wchar_t*>(layer), id);
     table->close();
-    return found == Acad::eOk ? lockedName(id) : CString();
+    return found == Acad::eOk ? lockedLayerName(id) : CString();
 }
 
 void keepAssetHatchesOnTop(CAcadDrawing* drawing) {

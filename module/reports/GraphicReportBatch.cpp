@@ -88,6 +88,17 @@ CString readerWarnings(CAcadDrawing* drawing) {
     return text;
 }
 
+// A register that is gone, or a claim another run took: no trying again and no fallback answers it, and
+// it goes to the caller as it is.
+bool goesToCaller(const CEXKelmo* failure) {
+    return kelmo_reports::registerLost(failure) || kelmo_reports::claimTakenOver(failure);
+}
+
+// Why the failure happened, in the register's words and one line.
+CString reasonOf(const CEXKelmo* failure) {
+    return kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure));
+}
+
 // Runs a register call again, a quarter and then half a second later, while the register refuses it (a
 // row another session holds, an update past the statement timeout): either may pass a moment later. A
 // register that is gone, or a claim another run took, is not waited for; the last refusal is the caller's.
@@ -98,8 +109,7 @@ auto triedAgain(Call call) -> decltype(call()) {
         try {
             return call();
         } catch (CEXKelmo* refused) {
-            if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused) || attempt == tries)
-                throw;
+            if (goesToCaller(refused) || attempt == tries) throw;
             refused->deleteException();
             Sleep(static_cast<DWORD>(250) << (attempt - 1));
         }
@@ -352,7 +362,7 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
 // what failed.
 int failedStep(CGraphicReport& report, int status, const wchar_t* what) {
     CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib);
-    CString reason = kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure));
+    CString reason = reasonOf(failure);
     notWritten(report, CString(what) + L" failed: " + reason);
     reportAndDelete(failure, report.getID());
     return status;
@@ -482,23 +492,18 @@ void CGraphicReport::readRecord(kelmo_model::RegisterRows& rows, CServerPreferen
     if (!rows.isNull(L"grDrawingPath")) setDrawingPath(kelmo_reports::backslashed(rows.text(L"grDrawingPath")));
     if (!rows.isNull(L"grDrawingFilename")) setDrawingFilename(rows.text(L"grDrawingFilename"));
     if (!rows.isNull(L"grPlotLayout")) m_plotLayout = rows.text(L"grPlotLayout");
-    int stored = 0;
-    if (!rows.isNull(L"grPlotTypeID")) {
-        rows.readInt(L"grPlotTypeID", stored);
-        m_plotTypeID = utilities.convertPlotDevice(stored);
-    }
-    if (!rows.isNull(L"grPlotAreaTypeID")) {
-        rows.readInt(L"grPlotAreaTypeID", stored);
-        m_plotAreaTypeID = utilities.convertPlotArea(stored);
-    }
-    if (!rows.isNull(L"grPlotMediaSizeID")) {
-        rows.readInt(L"grPlotMediaSizeID", stored);
-        m_plotMediaSizeID = utilities.convertMediaSize(stored);
-    }
-    if (!rows.isNull(L"grPlotScaleTypeID")) {
-        rows.readInt(L"grPlotScaleTypeID", stored);
-        m_plotScaleTypeID = utilities.convertScale(stored);
-    }
+    // The register's plot settings are its own identifiers, each converted to the host's; a NULL one
+    // leaves the setting as it was.
+    const auto stored = [&rows](const wchar_t* column, int& id) {
+        if (rows.isNull(column)) return false;
+        rows.readInt(column, id);
+        return true;
+    };
+    int id = 0;
+    if (stored(L"grPlotTypeID", id)) m_plotTypeID = utilities.convertPlotDevice(id);
+    if (stored(L"grPlotAreaTypeID", id)) m_plotAreaTypeID = utilities.convertPlotArea(id);
+    if (stored(L"grPlotMediaSizeID", id)) m_plotMediaSizeID = utilities.convertMediaSize(id);
+    if (stored(L"grPlotScaleTypeID", id)) m_plotScaleTypeID = utilities.convertScale(id);
     rows.readInt(L"grPlotCentred", m_plotCentred);
     // No output folder of its own: the server's graphic-report folder.
     CString outputPath = rows.text(L"grOutputPath");
@@ -546,12 +551,11 @@ void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int 
         triedAgain([&] { setGraphicReportStatus(procedure, timeout, status); });
         m_unrecordedStatus = 0;
     } catch (CEXKelmo* refused) {
-        if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused)) throw;
+        if (goesToCaller(refused)) throw;
         m_unrecordedStatus = status;
         CString what;
         what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
-        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
+        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what), static_cast<const wchar_t*>(reasonOf(refused)));
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordStatus", 0, refused);
     }
     if (why.IsEmpty())
@@ -575,13 +579,12 @@ void CGraphicReport::recordLayout(CStoredProcedure* procedure, int timeout, cons
     try {
         triedAgain([&] { setGraphicReportLayout(procedure, timeout, layout); });
     } catch (CEXKelmo* refused) {
-        if (kelmo_reports::registerLost(refused) || kelmo_reports::claimTakenOver(refused)) throw;
+        if (goesToCaller(refused)) throw;
         m_layoutUnrecorded = true;
         CString what;
         what.Format(L"Graphic report %i: the plotted layout %s could not be recorded in the register", m_id,
                     static_cast<const wchar_t*>(layout));
-        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
+        acutPrintf(L"%s: %s\n", static_cast<const wchar_t*>(what), static_cast<const wchar_t*>(reasonOf(refused)));
         reportAndDelete(new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::recordLayout", 0, refused),
                         m_id);
     }
@@ -627,7 +630,7 @@ bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
         CString what;
         what.Format(L"Graphic report %i could not be claimed in the register", m_id);
         acutPrintf(L"%s: %s - skipped\n", static_cast<const wchar_t*>(what),
-                   static_cast<const wchar_t*>(kelmo_reports::reasonInALine(kelmo_reports::rootCause(refused))));
+                   static_cast<const wchar_t*>(reasonOf(refused)));
         throw new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::claimForRun", 0, refused);
     }
 }
@@ -700,8 +703,7 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
         }
         if (claimed && !kelmo_reports::registerLost(failure)) {
             try {
-                recordStatus(procedure, timeout, statusFailed,
-                             kelmo_reports::reasonInALine(kelmo_reports::rootCause(failure)));
+                recordStatus(procedure, timeout, statusFailed, reasonOf(failure));
             } catch (CEXKelmo* unrecorded) {
                 reportAndDelete(unrecorded, m_id);
             }

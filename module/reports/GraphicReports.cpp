@@ -92,6 +92,14 @@ void appendID(CString& list, int reportID) {
     list += (list.IsEmpty() ? L"" : L", ") + id;
 }
 
+// The first failure of the kind in the chain, the failure itself first; null when there is none.
+template <typename Kind>
+const Kind* inChain(const CEXKelmo* failure) {
+    for (; failure != nullptr; failure = failure->getInnerException())
+        if (const Kind* found = dynamic_cast<const Kind*>(failure)) return found;
+    return nullptr;
+}
+
 } // namespace
 
 void kelmo_reports::requestStop() noexcept {
@@ -108,23 +116,16 @@ CString kelmo_reports::rootCause(const CEXKelmo* failure) {
 }
 
 bool kelmo_reports::registerLost(const CEXKelmo* failure) {
-    for (; failure != nullptr; failure = failure->getInnerException())
-        if (dynamic_cast<const CEXConnection*>(failure) != nullptr) return true;
-    return false;
+    return inChain<CEXConnection>(failure) != nullptr;
 }
 
 bool kelmo_reports::claimTakenOver(const CEXKelmo* failure) {
-    for (; failure != nullptr; failure = failure->getInnerException())
-        if (dynamic_cast<const CEXClaimTakenOver*>(failure) != nullptr) return true;
-    return false;
+    return inChain<CEXClaimTakenOver>(failure) != nullptr;
 }
 
 void kelmo_reports::leaveToOtherRun(CEXKelmo* failure) {
-    for (const CEXKelmo* level = failure; level != nullptr; level = level->getInnerException()) {
-        if (dynamic_cast<const CEXClaimTakenOver*>(level) == nullptr) continue;
-        acutPrintf(L"%s - left to it\n", static_cast<const wchar_t*>(level->getDescription()));
-        break;
-    }
+    if (const CEXClaimTakenOver* taken = inChain<CEXClaimTakenOver>(failure))
+        acutPrintf(L"%s - left to it\n", static_cast<const wchar_t*>(taken->getDescription()));
     failure->deleteException();
 }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "win/Encoding.h"
+#include "win/TempNames.h"
 #include "win/WinApi.h"
 
 namespace win {
@@ -409,22 +410,16 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
 
 namespace {
 
-// Where a write would put the file: its folder's links and a link at its name followed.
-std::wstring nativeLocation(std::string native) {
-    for (int hop = 0; hop < 40; ++hop) {
-        const auto slash = native.rfind('/');
-        const std::string folder = slash == 0 ? "/" : native.substr(0, slash);
-        const std::string name = native.substr(slash + 1);
-        char real[PATH_MAX];
-        const std::string resolved = ::realpath(folder.c_str(), real) ? std::string(real) : folder;
-        const std::string path = (resolved == "/" ? "" : resolved) + "/" + name;
-        char to[PATH_MAX];
-        const ssize_t length = ::readlink(path.c_str(), to, sizeof to - 1);
-        if (length <= 0) return L"?" + caseKey(path.c_str());
-        const std::string link(to, static_cast<std::size_t>(length));
-        native = normaliseNative(link[0] == '/' ? link : (resolved == "/" ? "" : resolved) + "/" + link);
-    }
-    return {};
+// Where a write would put the file: a link at its name followed (as every writer follows it), then its
+// folder's links.
+std::wstring nativeLocation(const std::string& native) {
+    const std::string file = linkedFile(native);
+    if (file.empty()) return {};
+    const auto slash = file.rfind('/');
+    const std::string folder = slash == 0 ? "/" : file.substr(0, slash);
+    char real[PATH_MAX];
+    const std::string resolved = ::realpath(folder.c_str(), real) ? std::string(real) : normaliseNative(folder);
+    return L"?" + caseKey(((resolved == "/" ? "" : resolved) + "/" + file.substr(slash + 1)).c_str());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // kelmobatch as an operator's nightly job meets it: a run started in the background that the test can
-// signal, a short register time-out, and a register whose server stops answering.
+// signal, a short register time-out, a register that refuses an update for a while, and a register
+// whose server stops answering.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -99,6 +100,32 @@ private:
     static std::string password() { return "batch-role-pw"; }
     std::string name_;
     std::vector<std::string> granted_;
+};
+
+// A register that refuses an update for a while: a trigger on graphic_report that does `act` (raises,
+// or sleeps past the time-out) on the first updates of `column` where `when` holds, as many as the
+// last refuse() asked for.
+class RefusedUpdates {
+public:
+    RefusedUpdates(std::string database, std::string name, const std::string& column, const std::string& when,
+                   const std::string& act)
+        : database_(std::move(database)), name_(std::move(name)) {
+        const std::string counted = (when.empty() ? "" : when + " AND ") + "nextval('" + name_ +
+                                    "') <= (SELECT times FROM " + name_ + "_times)";
+        pgQuery(database_, "CREATE TABLE " + name_ + "_times (times integer); INSERT INTO " + name_ +
+                               "_times VALUES (0); CREATE SEQUENCE " + name_ + "; CREATE FUNCTION " + name_ +
+                               "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF " + counted + " THEN " + act +
+                               "; END IF; RETURN NEW; END $$; CREATE TRIGGER " + name_ + " BEFORE UPDATE OF " + column +
+                               " ON graphic_report FOR EACH ROW EXECUTE FUNCTION " + name_ + "();");
+    }
+    // Runs `reset`, which nothing refuses, then refuses the next `times` updates.
+    void refuse(int times, const std::string& reset) const {
+        pgQuery(database_, "UPDATE " + name_ + "_times SET times = 0; " + reset + "; ALTER SEQUENCE " + name_ +
+                               " RESTART; UPDATE " + name_ + "_times SET times = " + std::to_string(times));
+    }
+
+private:
+    std::string database_, name_;
 };
 
 // Passes connections to the register's socket through, until a client sends `word`: from then on that

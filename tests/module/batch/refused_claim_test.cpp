@@ -15,15 +15,8 @@ TEST_F(BatchTest, AClaimTheRegisterRefusesIsTriedAgainAndOneThatStaysRefusedIsNa
     const int fine = add(report);
     const std::string id = std::to_string(slow);
     // Setting status 2 on the slow report takes longer than the time-out, the first `times` times.
-    pgQuery(database,
-            "CREATE TABLE slow_claims (times integer); INSERT INTO slow_claims VALUES (0);"
-            " CREATE SEQUENCE slow_claim; CREATE FUNCTION slow_claim() RETURNS trigger LANGUAGE plpgsql"
-            " AS $$ BEGIN IF NEW.id = " +
-                id +
-                " AND NEW.status_id = 2 AND nextval('slow_claim') <= (SELECT times FROM slow_claims)"
-                " THEN PERFORM pg_sleep(3); END IF; RETURN NEW; END $$;"
-                " CREATE TRIGGER slow_claim BEFORE UPDATE OF status_id ON graphic_report"
-                " FOR EACH ROW EXECUTE FUNCTION slow_claim();");
+    const RefusedUpdates slowClaims(database, "slow_claim", "status_id", "NEW.id = " + id + " AND NEW.status_id = 2",
+                                    "PERFORM pg_sleep(3)");
     struct Case {
         int times;
         int exit, slowStatus;
@@ -39,10 +32,7 @@ TEST_F(BatchTest, AClaimTheRegisterRefusesIsTriedAgainAndOneThatStaysRefusedIsNa
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.times);
-        pgQuery(database,
-                "UPDATE slow_claims SET times = 0; UPDATE graphic_report SET status_id = 1;"
-                " ALTER SEQUENCE slow_claim RESTART; UPDATE slow_claims SET times = " +
-                    std::to_string(c.times));
+        slowClaims.refuse(c.times, "UPDATE graphic_report SET status_id = 1");
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         const Outcome r = run();

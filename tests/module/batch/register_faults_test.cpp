@@ -67,13 +67,7 @@ TEST_F(RegisterFaults, APlottedLayoutTheRegisterRefusesIsTriedAgainAndOneThatSta
     const int id = addWithCategory();
     const std::string text = std::to_string(id);
     // Recording the plotted layout is refused the first `times` times.
-    pgQuery(database,
-            "CREATE TABLE frozen_layouts (times integer); INSERT INTO frozen_layouts VALUES (0);"
-            " CREATE SEQUENCE frozen_layout; CREATE FUNCTION frozen_layout() RETURNS trigger LANGUAGE plpgsql"
-            " AS $$ BEGIN IF nextval('frozen_layout') <= (SELECT times FROM frozen_layouts)"
-            " THEN RAISE EXCEPTION 'layouts are frozen'; END IF; RETURN NEW; END $$;"
-            " CREATE TRIGGER frozen_layout BEFORE UPDATE OF plot_layout ON graphic_report"
-            " FOR EACH ROW EXECUTE FUNCTION frozen_layout();");
+    const RefusedUpdates frozen(database, "frozen_layout", "plot_layout", "", "RAISE EXCEPTION 'layouts are frozen'");
     struct Case {
         int times, exit;
         std::string layout, out, err;
@@ -89,10 +83,7 @@ TEST_F(RegisterFaults, APlottedLayoutTheRegisterRefusesIsTriedAgainAndOneThatSta
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.times);
-        pgQuery(database,
-                "UPDATE frozen_layouts SET times = 0; UPDATE graphic_report SET status_id = 1, plot_layout = "
-                "NULL; ALTER SEQUENCE frozen_layout RESTART; UPDATE frozen_layouts SET times = " +
-                    std::to_string(c.times));
+        frozen.refuse(c.times, "UPDATE graphic_report SET status_id = 1, plot_layout = NULL");
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         const Outcome r = run();
