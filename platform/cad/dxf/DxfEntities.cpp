@@ -147,6 +147,9 @@ void writeText(WriteContext& ctx, Out& o, const AcDbText* t) {
 // into the multiline text too: programs that show multiline attributes show that part.
 constexpr int kTextAsRead = -4;
 
+// Where such an attribute lay as read: its multiline text, which lies in the world, goes where it goes.
+constexpr int kPlaceAsRead = -6;
+
 // Marks an entity whose modeler geometry stayed behind in the file it was read from.
 constexpr int kGeometryLost = -5;
 
@@ -179,14 +182,31 @@ AcDbDxfTags attributeExtras(const AcDbText* t) {
     AcDbDxfTags tags = extrasOf(t, -2);
     const AcDbDxfTags& all = t->dxfExtraTags();
     auto asRead = std::find_if(all.begin(), all.end(), [](const auto& x) { return x.first == kTextAsRead; });
-    if (asRead == all.end() || asRead->second == t->textStringConst()) return tags;
+    auto placeAsRead = std::find_if(all.begin(), all.end(), [](const auto& x) { return x.first == kPlaceAsRead; });
+    if (asRead == all.end()) return tags;
+    const bool retexted = asRead->second != t->textStringConst();
+    const AcGePoint3d now = t->position();
+    double moved[3] = {0, 0, 0};
+    if (placeAsRead != all.end()) {
+        const std::string xyz = narrow(placeAsRead->second);
+        std::size_t from = 0;
+        for (int i = 0; i < 3; ++i) {
+            const std::size_t comma = std::min(xyz.find(',', from), xyz.size());
+            moved[i] = (i == 0 ? now.x : i == 1 ? now.y : now.z) - parseDouble(xyz.substr(from, comma - from));
+            from = comma + 1;
+        }
+    }
+    const bool displaced = moved[0] != 0 || moved[1] != 0 || moved[2] != 0;
     auto embedded = std::find_if(tags.begin(), tags.end(), [](const auto& x) { return x.first == 101; });
-    if (embedded == tags.end()) return tags;
+    if (embedded == tags.end() || (!retexted && !displaced)) return tags;
     AcDbDxfTags out(tags.begin(), embedded);
     const auto put = [&](int code, std::string value) { out.emplace_back(code, wide(value)); };
     bool placed = false;
     for (auto it = embedded; it != tags.end(); ++it) {
-        if (it->first != 1 && it->first != 3) {
+        if (displaced && (it->first == 10 || it->first == 20 || it->first == 30)) {
+            const double at = parseDouble(narrow(it->second)) + moved[it->first / 10 - 1];
+            out.emplace_back(it->first, wide(formatDouble(at)));
+        } else if ((it->first != 1 && it->first != 3) || !retexted) {
             out.push_back(*it);
         } else if (!placed) {
             contentsTags(narrow(asContents(t->textStringConst())), put);
@@ -429,7 +449,13 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
     setExtras(e, std::move(common), std::move(left));
-    if (embedded) e->dxfExtraTags().emplace_back(kTextAsRead, AcDbText::cast(e)->textStringConst());
+    if (embedded) {
+        const AcDbText* t = AcDbText::cast(e);
+        const AcGePoint3d at = t->position();
+        e->dxfExtraTags().emplace_back(kTextAsRead, t->textStringConst());
+        e->dxfExtraTags().emplace_back(kPlaceAsRead,
+                                       wide(formatDouble(at.x) + "," + formatDouble(at.y) + "," + formatDouble(at.z)));
+    }
     if (lost) e->dxfExtraTags().emplace_back(kGeometryLost, L"");
     if (isVerbatimType(type) && whole) {
         WriteContext w{ctx.db};

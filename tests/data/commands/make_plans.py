@@ -149,7 +149,8 @@ def dump(path):
                 parts[-1] += " m%d" % attrib.dxf.text_generation_flag
         for attrib in insert.attribs:
             if attrib.has_embedded_mtext_entity:
-                parts.append("MTEXT:%s=%s" % (attrib.dxf.tag, attrib.plain_mtext()))
+                at = attrib.virtual_mtext_entity().dxf.insert
+                parts.append("MTEXT:%s=%s@%.1f,%.1f" % (attrib.dxf.tag, attrib.plain_mtext(), at.x, at.y))
         if insert.has_xdata("ADE"):
             parts.append("ADE:" + ";".join(str(value) for code, value in insert.get_xdata("ADE") if code == 1000))
         print("|".join(parts))

@@ -27,8 +27,9 @@ using cadhost_run::slurp;
 
 struct Attribute {
     std::string text;
-    std::string placement; // "@x,y hH wW rR"
-    std::string multiline; // what a multiline attribute's own text shows, without formatting
+    std::string placement;   // "@x,y hH wW rR"
+    std::string multiline;   // what a multiline attribute's own text shows, without formatting
+    std::string multilineAt; // "@x,y": where that text lies
 };
 
 // One insert of a saved drawing as ezdxf reads it.
@@ -116,13 +117,16 @@ protected:
                 }
                 if (parts[i].rfind("MTEXT:", 0) == 0) {
                     const size_t equals = parts[i].find('=');
-                    insert.attributes[parts[i].substr(6, equals - 6)].multiline = parts[i].substr(equals + 1);
+                    const size_t at = parts[i].rfind('@');
+                    Attribute& attribute = insert.attributes[parts[i].substr(6, equals - 6)];
+                    attribute.multiline = parts[i].substr(equals + 1, at - equals - 1);
+                    attribute.multilineAt = parts[i].substr(at);
                     continue;
                 }
                 const size_t equals = parts[i].find('=');
                 const size_t at = parts[i].rfind('@');
                 insert.attributes[parts[i].substr(0, equals)] = {
-                    parts[i].substr(equals + 1, at - equals - 1), parts[i].substr(at), {}};
+                    parts[i].substr(equals + 1, at - equals - 1), parts[i].substr(at), {}, {}};
             }
             inserts[insert.block == "DESK" ? insert.handle : insert.block] = insert;
         }

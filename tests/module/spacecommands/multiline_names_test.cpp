@@ -28,6 +28,8 @@ TEST_F(SpaceCommands, ARenamedSpaceShowsItsNewNameInItsMultilineLabelToo) {
         EXPECT_EQ(name.multiline, c.name);
         // The label's kind of attribute is not taken for mirrored text.
         EXPECT_EQ(name.placement.find(" m"), std::string::npos) << name.placement;
+        // The label laid out again takes its multiline text with it.
+        EXPECT_EQ(name.multilineAt, name.placement.substr(0, name.placement.find(' ')));
         // The labels left alone keep their multiline text as it was.
         EXPECT_EQ(saved["ROOM-103"].attributes["NAME"].multiline, "Bay room");
     }
