@@ -344,16 +344,34 @@ LANGUAGE sql STABLE AS $$
     SELECT r.id, r.drawing_path, r.drawing_filename FROM graphic_report r ORDER BY r.id;
 $$;
 
--- Every report's record, whatever its status: what each would write is known to every batch run, so
--- that a file two reports name is written by one of them only, the same one in every run.
+-- A batch run marks each of its register sessions as its own while the session lasts (a shared lock on
+-- this key and its run's name): a report it finished is known as finished by a run still at work.
+CREATE FUNCTION gr_run_key() RETURNS integer LANGUAGE sql IMMUTABLE AS 'SELECT 19283';
+
+CREATE FUNCTION "__gr_markRunLive"("runID" varchar) RETURNS boolean LANGUAGE sql AS $$
+    SELECT pg_try_advisory_lock_shared(gr_run_key(), hashtext("runID"));
+$$;
+
+CREATE FUNCTION gr_run_live("runID" varchar) RETURNS boolean LANGUAGE sql STABLE AS $$
+    SELECT "runID" IS NOT NULL AND EXISTS (
+        SELECT 1 FROM pg_locks l
+         WHERE l.locktype = 'advisory' AND l.granted
+           AND l.database = (SELECT d.oid FROM pg_database d WHERE d.datname = current_database())
+           AND l.classid = gr_run_key()::oid AND l.objid = hashtext("runID")::oid AND l.objsubid = 2);
+$$;
+
+-- Every report's record with its status: what each would write is known to every batch run, so that a
+-- file two reports waiting or in preparation name is written by one of them only, the same one in every
+-- run. A report finished or failed names its files to no one once the run that prepared it has ended
+-- ("grRunLive" tells whether it still works).
 CREATE FUNCTION "__gr_getGraphicReportTargets"()
-RETURNS TABLE ("grID" integer, "grTitle" varchar, "grDrawingPath" varchar, "grDrawingFilename" varchar,
+RETURNS TABLE ("grID" integer, "grStatusID" smallint, "grRunLive" boolean, "grTitle" varchar, "grDrawingPath" varchar, "grDrawingFilename" varchar,
                "grPlotLayout" varchar, "grPlotTypeID" integer, "grPlotAreaTypeID" integer,
                "grPlotMediaSizeID" integer, "grPlotScaleTypeID" integer, "grPlotCentred" integer,
                "grOutputPath" varchar, "grOutputFilename" varchar, "grSaveCopyTo" varchar,
                "grXMLOutputTo" varchar, "grTotalChildAreas" double precision)
 LANGUAGE sql STABLE AS $$
-    SELECT r.id, r.title, r.drawing_path, r.drawing_filename, r.plot_layout, r.plot_type_id,
+    SELECT r.id, r.status_id, gr_run_live(r.claimed_by), r.title, r.drawing_path, r.drawing_filename, r.plot_layout, r.plot_type_id,
            r.plot_area_type_id, r.plot_media_size_id, r.plot_scale_type_id, r.plot_centred,
            r.output_path, r.output_filename, r.save_copy_to, r.xml_output_to, r.total_child_areas
       FROM graphic_report r ORDER BY r.id;

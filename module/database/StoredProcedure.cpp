@@ -72,8 +72,21 @@ void CStoredProcedure::keepSessionsOpen() {
     KELMO_CATCH_COM(L"CStoredProcedure::keepSessionsOpen", kelmo::catchClassLib)
 }
 
+void CStoredProcedure::markSessions(const CString& statement) {
+    KELMO_TRY
+        requireConnection(L"CStoredProcedure::markSessions");
+        connection->PutCommandTimeout(timeout);
+        connection->Execute(_bstr_t(static_cast<LPCWSTR>(statement)), nullptr, adCmdText);
+        sessionMark = statement;
+    KELMO_CATCH_COM(L"CStoredProcedure::markSessions", kelmo::catchClassLib)
+}
+
 void CStoredProcedure::sessionRenewed() {
     if (keepOpen) keepThisSessionOpen();
+    if (!sessionMark.IsEmpty()) {
+        connection->PutCommandTimeout(timeout);
+        connection->Execute(_bstr_t(static_cast<LPCWSTR>(sessionMark)), nullptr, adCmdText);
+    }
     if (sessionHold == nullptr || renewing) return;
     // The hold's calls run on this object: the call waiting to run again keeps its own name, list and
     // time-out.

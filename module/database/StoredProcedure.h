@@ -38,6 +38,9 @@ public:
     // Asks the server not to end the session while it idles between calls (a role's idle session
     // time-out), now and on every new session; a server without such a time-out is left as it is.
     void keepSessionsOpen();
+    // Runs the statement now and on every new session that replaces a lost one, before the call runs
+    // again: what the server is to know of each of the caller's sessions.
+    void markSessions(const CString& statement);
     // Taken again on each new session that replaces a lost one, before the call runs again; null for
     // none. The hold is the caller's and must outlive its setting.
     void setSessionHold(CSessionHold* hold) { sessionHold = hold; }
@@ -63,7 +66,7 @@ private:
     bool connectionLost();
     // The SQL state of the connection's first error.
     CString errorState();
-    // Readies a session that replaced a lost one: kept open when asked, the hold taken again.
+    // Readies a session that replaced a lost one: kept open and marked when asked, the hold taken again.
     void sessionRenewed();
     void keepThisSessionOpen();
 
@@ -72,6 +75,7 @@ private:
     int timeout;
     int reconnectTries = 0;
     bool keepOpen = false;
+    CString sessionMark;
     CSessionHold* sessionHold = nullptr;
     bool renewing = false; // the hold's own calls take nothing again
     CString failedState;

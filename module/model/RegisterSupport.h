@@ -120,6 +120,13 @@ public:
         if (m_records->GetState() == adStateOpen) m_records->Close();
     }
 
+    // Whether the set has the column: a register made before a column was added lacks it.
+    bool hasColumn(const wchar_t* column) {
+        FieldsPtr fields = m_records->GetFields();
+        for (long i = 0; i < fields->GetCount(); ++i)
+            if (CString(static_cast<const wchar_t*>(fields->GetItem(_variant_t(i))->GetName())) == column) return true;
+        return false;
+    }
     bool isNull(const wchar_t* column) {
         _variant_t value = m_records->GetCollect(column);
         return value.vt == VT_NULL || value.vt == VT_EMPTY;

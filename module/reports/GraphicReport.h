@@ -10,6 +10,7 @@ class CBlocks;
 class CCategories;
 class CCategory;
 class CGraphicReports;
+class CEXKelmo;
 class CLayers;
 class CLinkLines;
 class CServerPreferenceOstrel;
@@ -97,6 +98,12 @@ public:
     // The files preparing the report would write: its plot, the copy of its drawing and its XML, each
     // empty when the report names none with a drive or a network path.
     void getTargets(CString& plot, CString& copy, CString& xml) const;
+    // Whether a report at that status has been prepared, well or not: no status the register gives a
+    // report waiting to be prepared is one of those a preparation ends with.
+    static bool preparationEnded(int status);
+    // This batch run's name, apart from any other run on any machine: the machine, the process and
+    // when it started.
+    static CString batchRun();
     void prepareReport(CStoredProcedure* procedure, int timeout);
     // As one report of the run: nothing the run wrote or prepares is written over.
     void prepareReport(CStoredProcedure* procedure, int timeout, CGraphicReports* run);
@@ -126,11 +133,17 @@ public:
     bool claimForRun(CStoredProcedure* procedure, int timeout);
     // Whether the register refused the report's claim: the report keeps its status, unprepared.
     bool claimRefused() const { return m_claimRefused; }
+    // A refusal of the report's claim, status or layout that trying again does not cure (a right the
+    // batch's role lacks, a procedure the register lacks, a register that takes no changes), as "NAME:
+    // REASON"; empty when there was none. It would refuse every report after this one alike.
+    const CString& lastingRefusal() const { return m_lastingRefusal; }
     // The status the report was listed under; -1 when it was loaded on its own.
     int getListedStatus() const { return m_listedStatus; }
     void setListedStatus(int status) { m_listedStatus = status; }
 
 private:
+    // Remembers the procedure's last refusal when it is one that lasts.
+    void noteRefusal(CStoredProcedure* procedure, const CEXKelmo* refused);
     void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state);
@@ -162,4 +175,7 @@ private:
     int m_unrecordedStatus = 0;
     bool m_claimRefused = false;
     bool m_layoutUnrecorded = false;
+    CString m_lastingRefusal;
+    CString m_plotSettingsUnknown; // plot settings the register holds that the host has none for
+    bool m_plotTypeUnknown = false;
 };

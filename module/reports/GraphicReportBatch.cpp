@@ -116,9 +116,9 @@ auto triedAgain(Call call) -> decltype(call()) {
     }
 }
 
-// Names this batch run apart from any other, on any machine: the machine, the process and when it
-// started. A claim made again on a new session after its answer was lost is known by it as this run's.
-CString batchRun() {
+// A claim made again on a new session after its answer was lost is known by the run's name as this
+// run's.
+CString runName() {
     static const CString run = [] {
         wchar_t machine[256] = {};
         DWORD size = 256;
@@ -499,11 +499,36 @@ void CGraphicReport::readRecord(kelmo_model::RegisterRows& rows, CServerPreferen
         rows.readInt(column, id);
         return true;
     };
+    // One the host has no setting for is named: a plot type would plot to a device that writes no file
+    // here, the others would plot with the host's first setting in its place.
+    m_plotSettingsUnknown.Empty();
+    m_plotTypeUnknown = false;
+    const auto unknown = [this](const wchar_t* what, int value) {
+        CString named;
+        named.Format(L"the %s %i in the register is none the plot knows", what, value);
+        m_plotSettingsUnknown += (m_plotSettingsUnknown.IsEmpty() ? L"" : L"; ") + named;
+    };
     int id = 0;
-    if (stored(L"grPlotTypeID", id)) m_plotTypeID = utilities.convertPlotDevice(id);
-    if (stored(L"grPlotAreaTypeID", id)) m_plotAreaTypeID = utilities.convertPlotArea(id);
-    if (stored(L"grPlotMediaSizeID", id)) m_plotMediaSizeID = utilities.convertMediaSize(id);
-    if (stored(L"grPlotScaleTypeID", id)) m_plotScaleTypeID = utilities.convertScale(id);
+    if (stored(L"grPlotTypeID", id)) {
+        m_plotTypeID = utilities.convertPlotDevice(id);
+        if (m_plotTypeID != id) {
+            unknown(L"plot type", id);
+            m_plotTypeUnknown = true;
+        }
+    }
+    if (stored(L"grPlotAreaTypeID", id)) {
+        m_plotAreaTypeID = utilities.convertPlotArea(id);
+        if (utilities.convertToAreaTypeID(m_plotAreaTypeID) != id) unknown(L"plot area", id);
+    }
+    if (stored(L"grPlotMediaSizeID", id)) {
+        m_plotMediaSizeID = utilities.convertMediaSize(id);
+        if (utilities.convertToMediaSizeID(static_cast<CAcadUtilities::MediaSize>(m_plotMediaSizeID)) != id)
+            unknown(L"media size", id);
+    }
+    if (stored(L"grPlotScaleTypeID", id)) {
+        m_plotScaleTypeID = utilities.convertScale(id);
+        if (utilities.convertToScaleTypeID(m_plotScaleTypeID) != id) unknown(L"plot scale", id);
+    }
     rows.readInt(L"grPlotCentred", m_plotCentred);
     // No output folder of its own: the server's graphic-report folder.
     CString outputPath = rows.text(L"grOutputPath");
@@ -535,6 +560,27 @@ void CGraphicReport::getTargets(CString& plot, CString& copy, CString& xml) cons
     if (!absoluteFolder(xml)) xml.Empty();
 }
 
+CString CGraphicReport::batchRun() {
+    return runName();
+}
+
+bool CGraphicReport::preparationEnded(int status) {
+    switch (status) {
+        case statusPlotted:
+        case statusNoDrawing:
+        case CAcadDrawing::plotNoFolder:
+        case CAcadDrawing::plotFailed:
+        case statusNoOutputFolder:
+        case statusBadOutputName:
+        case statusCopyFailed:
+        case statusXMLRefused:
+        case statusFailed:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int timeout, int status) {
     const wchar_t* method = L"CGraphicReport::setGraphicReportStatus";
     KELMO_TRY
@@ -546,12 +592,18 @@ void CGraphicReport::setGraphicReportStatus(CStoredProcedure* procedure, int tim
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
+void CGraphicReport::noteRefusal(CStoredProcedure* procedure, const CEXKelmo* refused) {
+    if (!m_lastingRefusal.IsEmpty() || !kelmo_reports::registerFault(procedure)) return;
+    m_lastingRefusal = CString(static_cast<const wchar_t*>(procedure->getName())) + L": " + reasonOf(refused);
+}
+
 void CGraphicReport::recordStatus(CStoredProcedure* procedure, int timeout, int status, const CString& why) {
     try {
         triedAgain([&] { setGraphicReportStatus(procedure, timeout, status); });
         m_unrecordedStatus = 0;
     } catch (CEXKelmo* refused) {
         if (goesToCaller(refused)) throw;
+        noteRefusal(procedure, refused);
         m_unrecordedStatus = status;
         CString what;
         what.Format(L"Graphic report %i: status %i could not be recorded in the register", m_id, status);
@@ -580,6 +632,7 @@ void CGraphicReport::recordLayout(CStoredProcedure* procedure, int timeout, cons
         triedAgain([&] { setGraphicReportLayout(procedure, timeout, layout); });
     } catch (CEXKelmo* refused) {
         if (goesToCaller(refused)) throw;
+        noteRefusal(procedure, refused);
         m_layoutUnrecorded = true;
         CString what;
         what.Format(L"Graphic report %i: the plotted layout %s could not be recorded in the register", m_id,
@@ -598,7 +651,7 @@ bool CGraphicReport::claimGraphicReport(CStoredProcedure* procedure, int timeout
         call.addInt(L"@statusID", 1, m_listedStatus);
         call.addOutputBoolean(L"@claimed");
         call.addOutputBoolean(L"@takenOver");
-        call.addVarChar(L"@runID", 255, batchRun());
+        call.addVarChar(L"@runID", 255, runName());
         call.prepare(L"__gr_claimGraphicReport", timeout);
         procedure->execSPNoReturnParasReturn();
         if (call.outputInt(L"@takenOver") != 0)
@@ -626,6 +679,7 @@ bool CGraphicReport::claimForRun(CStoredProcedure* procedure, int timeout) {
         return triedAgain([&] { return claimGraphicReport(procedure, timeout); });
     } catch (CEXKelmo* refused) {
         if (kelmo_reports::registerLost(refused)) throw;
+        noteRefusal(procedure, refused);
         m_claimRefused = true;
         CString what;
         what.Format(L"Graphic report %i could not be claimed in the register", m_id);
@@ -656,6 +710,19 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 recordStatus(procedure, timeout, statusNoDrawing);
                 return;
             }
+            if (m_plotTypeUnknown) {
+                // No file could be plotted: nothing is opened or written.
+                CString refused;
+                refused.Format(L"Graphic report %i (drawing %s) was not prepared: %s", m_id,
+                               static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
+                               static_cast<const wchar_t*>(m_plotSettingsUnknown));
+                reportAndDelete(new CEXCustom(refused, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr), m_id);
+                recordStatus(procedure, timeout, statusFailed, m_plotSettingsUnknown);
+                return;
+            }
+            if (!m_plotSettingsUnknown.IsEmpty())
+                acutPrintf(L"Graphic report %i: %s - the first the plot knows is used\n", m_id,
+                           static_cast<const wchar_t*>(m_plotSettingsUnknown));
             if (const CString unknown = unknownPatterns(*this); !unknown.IsEmpty()) {
                 // Its spaces would plot uncoloured: nothing is opened or written.
                 CString refused;

@@ -153,7 +153,8 @@ CEXKelmo* kelmo_reports::registerFaultStop(CEXKelmo* failure, CStoredProcedure* 
         reason.TrimRight(L'.');
         what = L"The register lacks what this batch calls (" + reason +
                L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by column of "
-               L"graphic_report, __gr_claimGraphicReport with \"runID\" and __gr_getGraphicReportTargets from "
+               L"graphic_report, __gr_claimGraphicReport with \"runID\", __gr_getGraphicReportTargets and "
+               L"__gr_markRunLive from "
                L"sql/vxr.sql";
     }
     failure->deleteException();
@@ -256,7 +257,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             }
         }
         rows.close();
-        checkRegister(procedure, serverPreferences, timeout);
+        checkRegister(procedure, serverPreferences, status, timeout);
         for (int i = 0; i < ids.GetSize(); ++i) {
             CGraphicReport* report = new CGraphicReport();
             try {
@@ -368,15 +369,27 @@ void CGraphicReports::noteTarget(const CString& path, int reportID) {
 }
 
 void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences,
-                                         int timeout) {
+                                         int status, int timeout) {
     const wchar_t* method = L"CGraphicReports::getRegisterTargets";
     KELMO_TRY
         kelmo_model::RegisterCall call(procedure);
         call.prepare(L"__gr_getGraphicReportTargets", timeout);
         kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
         if (rows.empty()) return;
+        // A register made before reports' statuses came with their targets: every report there competes.
+        const bool statusGiven = rows.hasColumn(L"grStatusID") && rows.hasColumn(L"grRunLive");
         for (; !rows.atEnd(); rows.next()) {
             if (rows.isNull(L"grID")) continue;
+            // Only a report waiting (at the run's status or any other no preparation ends with), in
+            // preparation, or finished by a run still at work competes for a file: one that an earlier
+            // run finished or failed has done its writing, and a newer report may write its files again.
+            int reportStatus = status;
+            int runLive = 1;
+            if (statusGiven) {
+                rows.readInt(L"grStatusID", reportStatus);
+                rows.readInt(L"grRunLive", runLive);
+            }
+            if (reportStatus != status && CGraphicReport::preparationEnded(reportStatus) && runLive == 0) continue;
             CGraphicReport report;
             int id = 0;
             rows.readInt(L"grID", id);
@@ -392,7 +405,7 @@ void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPre
     KELMO_REGISTER_CATCH(procedure, method)
 }
 
-void CGraphicReports::checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences,
+void CGraphicReports::checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int status,
                                     int timeout) {
     // A register made before runs knew their own claims would refuse every report's claim, one by one,
     // and one that refuses the batch's role a write would refuse it report by report, after the plot:
@@ -403,7 +416,12 @@ void CGraphicReports::checkRegister(CStoredProcedure* procedure, CServerPreferen
         probe.claimGraphicReport(procedure, timeout);
         probe.setGraphicReportStatus(procedure, timeout, 2);
         probe.setGraphicReportLayout(procedure, timeout, CString());
-        getRegisterTargets(procedure, serverPreferences, timeout);
+        // Reports this run finishes stay the files' writers for the runs at work beside it; marked just
+        // before the targets are read, so that no run sharing the register misses both.
+        CString run = CGraphicReport::batchRun();
+        run.Replace(L"'", L"''");
+        procedure->markSessions(L"SELECT \"__gr_markRunLive\"('" + run + L"')");
+        getRegisterTargets(procedure, serverPreferences, status, timeout);
     } catch (CEXKelmo* failure) {
         if (kelmo_reports::registerLost(failure)) throw;
         throw kelmo_reports::registerFaultStop(failure, procedure, L"CGraphicReports::checkRegister");
@@ -427,6 +445,12 @@ void CGraphicReports::prepareReports(CStoredProcedure* procedure, int timeout) {
             if (m_reports[i]->getUnrecordedStatus() != 0) noteUnrecorded(m_reports[i]->getID());
             if (m_reports[i]->layoutUnrecorded()) appendID(m_unrecordedLayouts, m_reports[i]->getID());
             if (m_reports[i]->claimRefused()) appendID(m_unclaimed, m_reports[i]->getID());
+            if (!m_reports[i]->lastingRefusal().IsEmpty()) {
+                // The register would refuse every later report alike: none is claimed, each keeps its status.
+                m_lastingRefusal = m_reports[i]->lastingRefusal();
+                for (int later = i + 1; later < m_count; ++later) appendID(m_notClaimed, m_reports[later]->getID());
+                break;
+            }
             CSystemUtilities::doEvents();
         }
     KELMO_CATCH(L"CGraphicReports::prepareReports")
@@ -446,6 +470,14 @@ CString CGraphicReports::unclaimedReports() const {
 
 CString CGraphicReports::unrecordedLayouts() const {
     return m_unrecordedLayouts;
+}
+
+CString CGraphicReports::lastingRefusal() const {
+    return m_lastingRefusal;
+}
+
+CString CGraphicReports::reportsNotClaimed() const {
+    return m_notClaimed;
 }
 
 void CGraphicReports::deleteObjects() {

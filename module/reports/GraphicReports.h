@@ -80,7 +80,8 @@ public:
                            int timeout);
     void addGraphicReport(CGraphicReport* report);
     // Prepares each report in turn. A report that fails has its failure recorded and reported to the
-    // error logs; the batch goes on with the next, unless a stop was asked for.
+    // error logs; the batch goes on with the next, unless a stop was asked for or the register refused
+    // a claim, status or layout in a way that trying again does not cure.
     void prepareReports(CStoredProcedure* procedure, int timeout);
 
     CGraphicReport* getAt(int index) { return m_reports[index]; }
@@ -95,8 +96,8 @@ public:
     bool isDrawingOfRun(const CString& path) const;
     // The report of the register, in this run or not, whose drawing the path reaches, or 0.
     int drawingOfRegister(const CString& path) const;
-    // The report that writes the file the path reaches: of every report in the register, whatever its
-    // status, that names it as its plot, copy or XML, the one with the lowest identifier; 0 when none.
+    // The report that writes the file the path reaches: of every report in the register waiting or in
+    // preparation that names it as its plot, copy or XML, the one with the lowest identifier; 0 when none.
     int targetOwner(const CString& path) const;
     // The reports whose final status the register refused, as "7, 9"; empty when every one was recorded.
     CString unrecordedReports() const;
@@ -104,15 +105,22 @@ public:
     CString unclaimedReports() const;
     // The reports whose plotted layout the register refused to record, as "7, 9".
     CString unrecordedLayouts() const;
+    // The register's refusal that stopped the preparation ("NAME: REASON"), one that trying again does
+    // not cure; empty when none did. The reports after it, as "7, 9", were not claimed.
+    CString lastingRefusal() const;
+    CString reportsNotClaimed() const;
 
 private:
     // Reads the register's drawings, and stops the batch with a line saying what the register lacks
     // when it was made before this batch's calls.
-    void checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int timeout);
+    void checkRegister(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int status,
+                       int timeout);
     // The drawing of every report the register holds, whatever its status.
     void getRegisterDrawings(CStoredProcedure* procedure, int timeout);
-    // What every report of the register would write, with the report that writes each file.
-    void getRegisterTargets(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int timeout);
+    // What every report of the register waiting or in preparation would write, with the report that
+    // writes each file; one finished or failed names its files to no one.
+    void getRegisterTargets(CStoredProcedure* procedure, CServerPreferenceOstrel* serverPreferences, int status,
+                            int timeout);
     void noteTarget(const CString& path, int reportID);
     void noteUnrecorded(int reportID);
 
@@ -127,4 +135,6 @@ private:
     CString m_unrecorded;
     CString m_unclaimed;
     CString m_unrecordedLayouts;
+    CString m_lastingRefusal;
+    CString m_notClaimed;
 };

@@ -38,11 +38,34 @@ constexpr int kExitSignalled = 128; // plus the signal that stopped the batch, a
 
 const char* kUsage =
     "usage: kelmobatch --server-prefs FILE [--status N] [--database NAME] [--c-drive DIR]\n"
-    "       kelmobatch --help\n"
+    "       kelmobatch --help | -h\n"
     "  --server-prefs FILE  the server preferences (\"ostrelPreferences\"); the first server is used\n"
     "  --status N           prepare the reports of this status, 0 to 255 (default 1)\n"
     "  --database NAME      the register database (default vxr)\n"
-    "  --c-drive DIR        the folder that plays the C: drive (default ~/.cadhost/c)\n";
+    "  --c-drive DIR        the folder that plays the C: drive (default ~/.cadhost/c)\n"
+    "  --help, -h           this text\n";
+
+// What --help adds to the usage: what the run records and how it ends.
+const char* kStatuses =
+    "\nStatuses recorded for a report in the register:\n"
+    "  2   preparation started (the report is claimed by a run)\n"
+    "  3   plotted; the copy and the XML it asks for were written\n"
+    "  4   its drawing file does not exist\n"
+    "  8   the plot's folder does not exist\n"
+    "  9   the plot failed (the error log says why)\n"
+    "  10  its output folder does not exist\n"
+    "  11  its plot file is not a valid file name, or is not this report's to write\n"
+    "  12  the copy of the drawing was refused or failed\n"
+    "  13  writing the XML was refused or failed\n"
+    "  14  the preparation failed (the error log says why)\n"
+    "\nExit statuses:\n"
+    "  0    every report of the status was prepared and its status recorded\n"
+    "  1    the batch could not run: the register or the module registration failed\n"
+    "  2    wrong command line\n"
+    "  3    the server preferences are missing, cannot be read or name no server\n"
+    "  4    a claim, final status or plotted layout could not be recorded; a refusal that trying again\n"
+    "       does not cure stops the run, and the reports not yet claimed keep their status\n"
+    "  130  stopped by SIGINT, 143 by SIGTERM, after the report in progress\n";
 
 struct Options {
     std::string prefs;
@@ -226,6 +249,16 @@ int prepare(const Options& o) {
                   << " could not be recorded in the register (standard output gives the reason)\n";
         status = kExitUnrecorded;
     }
+    const CString refusal = reports.lastingRefusal();
+    if (!refusal.IsEmpty()) {
+        std::cerr << "kelmobatch: the register refused this batch's call of " << refusal.ToUtf8()
+                  << " - the batch stopped";
+        const CString left = reports.reportsNotClaimed();
+        if (!left.IsEmpty())
+            std::cerr << "; graphic report(s) " << left.ToUtf8() << " were not claimed and keep their status";
+        std::cerr << "\n";
+        status = kExitUnrecorded;
+    }
     const CString unrecorded = reports.unrecordedReports();
     if (!unrecorded.IsEmpty()) {
         std::cerr << "kelmobatch: the final status of graphic report(s) " << unrecorded.ToUtf8()
@@ -246,7 +279,7 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     if (o.help) {
-        std::cout << kUsage;
+        std::cout << kUsage << kStatuses;
         return kExitOk;
     }
     cadhost::Options host;

@@ -227,6 +227,10 @@ TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
         {" --server-prefs .", 3, "kelmobatch: the server preferences file . is missing\n"},
         {" --database --c-drive elsewhere", 2, "kelmobatch: option --database needs a value\n"},
         {" --help", 0, "usage: kelmobatch --server-prefs FILE", true},
+        // The help names what the run records and how it ends, and how to ask for it.
+        {" -h", 0, "  13  writing the XML was refused or failed\n", true},
+        {" --help", 0, "Exit statuses:\n  0    every report", true},
+        {" --help", 0, "kelmobatch --help | -h\n", true},
     };
     for (const Case& c : cases) {
         Outcome r = run(c.arguments);

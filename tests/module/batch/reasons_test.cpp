@@ -24,6 +24,44 @@ protected:
     }
 };
 
+TEST_F(Reasons, APlotSettingThePlotDoesNotKnowIsNamedAndAPlotTypeFailsTheReportWithNothingOpened) {
+    const struct {
+        const char* what;
+        std::string column, value;
+        int status;
+        std::string said; // on standard output, after "Graphic report N: "
+    } cases[] = {
+        {"a plot type below the first", "plot_type_id", "-1", 14,
+         "status 14 - the plot type -1 in the register is none the plot knows\n"},
+        {"a plot type past the last", "plot_type_id", "2147483647", 14,
+         "status 14 - the plot type 2147483647 in the register is none the plot knows\n"},
+        {"a media size past the last", "plot_media_size_id", "99", 3,
+         "the media size 99 in the register is none the plot knows - the first the plot knows is used\n"},
+        {"a scale below the first", "plot_scale_type_id", "-3", 3,
+         "the plot scale -3 in the register is none the plot knows - the first the plot knows is used\n"},
+    };
+    std::vector<int> reports;
+    for (const auto& c : cases) {
+        Report report = named(c.what);
+        report.title = c.what;
+        reports.push_back(add(report));
+        pgQuery(database, "UPDATE graphic_report SET " + c.column + " = " + c.value +
+                              " WHERE id = " + std::to_string(reports.back()));
+    }
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(statusOf(reports[i]), cases[i].status);
+        EXPECT_TRUE(says(r, reports[i], cases[i].said)) << r.out;
+        EXPECT_EQ(fs::exists(dir / "out" / (std::string(cases[i].what) + ".pdf")), cases[i].status == 3);
+        // Nothing but the reason for a plot type: the drawing was not opened.
+        EXPECT_EQ(r.out.find("applying graphic report " + std::string(cases[i].what)) != std::string::npos,
+                  cases[i].status == 3)
+            << r.out;
+    }
+}
+
 TEST_F(Reasons, AnUnknownPatternOrAHatchNumberNoHatchCanTakeFailsTheReportSayingWhy) {
     const struct {
         const char* what;

@@ -99,6 +99,62 @@ TEST_F(RegisterFaults, APlottedLayoutTheRegisterRefusesIsTriedAgainAndOneThatSta
     }
 }
 
+// The operator takes a right away while the run prepares its reports: once the first report's status
+// is recorded, the refusal every later call would meet stops the run.
+TEST_F(RegisterFaults, ARightTakenAwayMidRunStopsTheRunAndTheReportsNotYetClaimedKeepTheirStatus) {
+    BatchRole role("", "");
+    role.grantTables(database);
+    role.grantTables("ostrel");
+    role.named(dir / "prefs.xml");
+    int ids[4];
+    for (int i = 0; i < 4; ++i) {
+        Report report;
+        report.outputFilename = "report " + std::to_string(i);
+        ids[i] = add(report);
+    }
+    const std::string first = std::to_string(ids[0]);
+    struct Case {
+        std::string what, revoke, grant;
+        int second;          // the status the second report is left at
+        std::string refusal; // what the run says stopped it
+    };
+    const Case cases[] = {
+        {"the status procedure's EXECUTE", "REVOKE EXECUTE ON PROCEDURE \"__gr_setGraphicReportStatus\" FROM PUBLIC",
+         "GRANT EXECUTE ON PROCEDURE \"__gr_setGraphicReportStatus\" TO PUBLIC", 2,
+         "__gr_setGraphicReportStatus: permission denied for procedure __gr_setGraphicReportStatus"},
+        {"the reports' UPDATE", "REVOKE UPDATE ON graphic_report FROM " + role.name(),
+         "GRANT UPDATE ON graphic_report TO " + role.name(), 1,
+         "__gr_claimGraphicReport: permission denied for table graphic_report"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Run as the server's own role once the first report is recorded as plotted.
+        pgQuery(database,
+                "UPDATE graphic_report SET status_id = 1; CREATE FUNCTION take_right() RETURNS trigger "
+                "LANGUAGE plpgsql SECURITY DEFINER AS $$ BEGIN " +
+                    c.revoke +
+                    "; RETURN NEW; END $$; CREATE TRIGGER take_right AFTER UPDATE OF status_id ON "
+                    "graphic_report FOR EACH ROW WHEN (NEW.id = " +
+                    first + " AND NEW.status_id = 3) EXECUTE FUNCTION take_right()");
+        fs::remove_all(dir / "out");
+        fs::create_directories(dir / "out");
+        const Outcome r = run();
+        pgQuery(database, "DROP TRIGGER take_right ON graphic_report; DROP FUNCTION take_right(); " + c.grant);
+        EXPECT_EQ(r.status, 4) << r.out << r.err;
+        EXPECT_EQ(statusOf(ids[0]), 3);
+        EXPECT_EQ(statusOf(ids[1]), c.second) << r.out;
+        EXPECT_EQ(statusOf(ids[2]), 1) << r.out;
+        EXPECT_EQ(statusOf(ids[3]), 1) << r.out;
+        EXPECT_NE(r.err.find("kelmobatch: the register refused this batch's call of " + c.refusal +
+                             " - the batch stopped; graphic report(s) " + std::to_string(ids[2]) + ", " +
+                             std::to_string(ids[3]) + " were not claimed and keep their status\n"),
+                  std::string::npos)
+            << r.err;
+        // Nothing of the later reports was opened or written.
+        EXPECT_EQ(r.out.find("Graphic report " + std::to_string(ids[2])), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(BatchTest, AServerNameWithBlanksAroundItInTheServerPreferencesReachesTheServer) {
     const int id = add(Report());
     setSetting(dir / "prefs.xml", "dbDatasource", "  " + pgServer()->host + " ");
