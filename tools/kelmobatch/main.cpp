@@ -1,6 +1,7 @@
 // kelmobatch: registers the module with the server, loads every graphic report of one status from the
 // register named by the server preferences, and prepares them: each is applied to its drawing, plotted,
 // copied and written as XML, and its status recorded in the register.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -174,6 +175,22 @@ void runFolder(CServerPreferenceOstrel* server) {
     server->setAcadTempDirectory(g_tempDirectory);
 }
 
+// The files a run holds open at once at the most: two register sessions, the drawing, the plot and its
+// fonts, a copy, the XML and the error log, with room to spare.
+constexpr int kFilesNeeded = 16;
+
+// How many more files the process may open, up to `needed`: each is opened and closed again.
+int filesAvailable(int needed) {
+    std::vector<int> opened;
+    for (int i = 0; i < needed; ++i) {
+        const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) break;
+        opened.push_back(fd);
+    }
+    for (const int fd : opened) ::close(fd);
+    return static_cast<int>(opened.size());
+}
+
 // The register once the batch turns to it, for the message that says it is gone.
 std::string g_register;
 
@@ -281,6 +298,14 @@ int main(int argc, char** argv) {
     if (o.help) {
         std::cout << kUsage << kStatuses;
         return kExitOk;
+    }
+    // Short of file descriptors (a low ulimit -n), a run would fail report after report where the
+    // reports themselves are sound: it stops before it claims any, and each keeps its status.
+    if (const int available = filesAvailable(kFilesNeeded); available < kFilesNeeded) {
+        std::cerr << "kelmobatch: too many open files: only " << available
+                  << " more may be open at once (ulimit -n), the batch needs " << kFilesNeeded
+                  << " - no report was prepared\n";
+        return kExitFailed;
     }
     cadhost::Options host;
     host.cDrive = o.cDrive;

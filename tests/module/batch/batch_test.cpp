@@ -242,6 +242,25 @@ TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
     EXPECT_EQ(statusOf(id), 1);
 }
 
+TEST_F(BatchTest, ARunShortOfFileDescriptorsStopsBeforeItClaimsAnyReportSayingSo) {
+    const int id = add(Report{});
+    for (const int limit : {5, 6, 7, 12}) {
+        SCOPED_TRACE(limit);
+        // The outputs are opened before the limit is lowered, so the shell needs no descriptor after it.
+        std::string line = commandLine();
+        line.insert(line.find("&& ") + 3,
+                    "exec >limited.txt 2>limited-err.txt && ulimit -n " + std::to_string(limit) + " && exec ");
+        const int raw = std::system(line.c_str());
+        ASSERT_TRUE(WIFEXITED(raw));
+        EXPECT_EQ(WEXITSTATUS(raw), 1);
+        const std::string err = slurp(dir / "limited-err.txt");
+        EXPECT_TRUE(startsWith(err, "kelmobatch: too many open files: only ")) << err;
+        EXPECT_NE(err.find(" - no report was prepared\n"), std::string::npos) << err;
+        EXPECT_EQ(statusOf(id), 1);
+        EXPECT_FALSE(fs::exists(dir / "out" / "report.pdf"));
+    }
+}
+
 TEST_F(BatchTest, TheTemporaryFolderOfAKilledRunIsRemovedByTheNextRunButALiveRunsIsKept) {
     // A process that has ended stands for a killed run.
     const pid_t ended = ::fork();
