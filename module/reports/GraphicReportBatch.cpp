@@ -23,6 +23,7 @@
 #include "reports/RegisterLists.h"
 #include "reports/ReportSupport.h"
 #include "win/Encoding.h"
+#include "win/Files.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
@@ -304,8 +305,10 @@ bool xmlPath(const CGraphicReport& report, const CString& plotName, CString& tar
     return true;
 }
 
-// Saves the copy of the drawing the report asks for; the status the copy leaves, and where it went.
-int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run, CString& saved) {
+// Saves the copy of the drawing the report asks for, put in place only once `beforePlacing` passed; the
+// status the copy leaves, and where it went.
+int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run,
+             const CAcadDrawing::BeforePlacing& beforePlacing, CString& saved) {
     Target target;
     CString why;
     if (!copyTarget(report, target, why)) {
@@ -322,7 +325,7 @@ int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CG
         return statusCopyFailed;
     }
     if (replacesRunFile(report, path, run)) return statusCopyFailed;
-    drawing->saveAs(target.folder, target.name);
+    drawing->saveAs(target.folder, target.name, beforePlacing);
     saved = path;
     return statusPlotted;
 }
@@ -360,22 +363,45 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
 
 // Writes the failure to the error logs, says why on the command line, and leaves the status to say
 // what failed.
-int failedStep(CGraphicReport& report, int status, const wchar_t* what) {
+int failedStep(CGraphicReport& report, int status, const CString& what) {
     CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib);
+    // A claim lost to another run, or a register gone, ends the preparation, not just this step.
+    if (goesToCaller(failure)) throw failure;
     CString reason = reasonOf(failure);
-    notWritten(report, CString(what) + L" failed: " + reason);
+    notWritten(report, what + L" failed: " + reason);
     reportAndDelete(failure, report.getID());
     return status;
 }
 
-// Before an output is written: the run still holds the report's claim. A register session lost since
-// the claim was made has been made again with the claim taken again, or the report raises
-// CEXClaimTakenOver when another run took it meanwhile. The session's locks are asked first, which
-// writes nothing; only a claim found gone is made again.
+// Before an output is started, and again just before it is put in place: the run still holds the
+// report's claim. A register session lost since the claim was made has been made again with the claim
+// taken again, or the report raises CEXClaimTakenOver when another run took it meanwhile. The session's
+// locks are asked first, which writes nothing; only a claim found gone is made again.
 void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeout) {
     if (triedAgain([&] { return report.claimHeld(procedure, timeout); })) return;
     if (!triedAgain([&] { return report.claimGraphicReport(procedure, timeout); }))
         throw new CEXClaimTakenOver(report.getID(), kelmoSourceFile, L"CGraphicReport::prepareReport");
+}
+
+// Writes the report's XML whole beside its target and puts it in place once the claim is found held;
+// the status it leaves, with a line saying why when the target is not written.
+int writeXML(CGraphicReport& report, const CString& target, CStoredProcedure* procedure, int timeout) {
+    win::StagedFile staged(target);
+    if (!staged.made()) {
+        notWritten(report, L"the XML " + target + L" cannot be written: " + staged.why().c_str());
+        return statusXMLRefused;
+    }
+    try {
+        report.serialize(staged.path().c_str());
+    } catch (...) {
+        return failedStep(report, statusXMLRefused, L"writing the XML " + target);
+    }
+    stillClaimed(report, procedure, timeout);
+    if (!staged.place()) {
+        notWritten(report, L"the XML " + target + L" cannot be written: " + staged.why().c_str());
+        return statusXMLRefused;
+    }
+    return statusPlotted;
 }
 
 // Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with, and
@@ -383,6 +409,8 @@ void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeo
 int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing,
                        CGraphicReports* run, CString& why) {
     applyReport(report, drawing);
+    // Each output goes in place only while the claim holds: never over one another run placed.
+    const auto placeWhileClaimed = [&] { stillClaimed(report, procedure, timeout); };
 
     int status = statusPlotted;
     const CString plotName = plotFileName(report);
@@ -403,7 +431,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
         CString layout = noted;
         status = drawing->plot(layout, report.getOutputPath(), plotName, report.getPlotTypeID(),
                                report.getPlotOptionID(), report.getPlotCentred(), report.getPlotScaleTypeID(),
-                               report.getPlotAreaTypeID(), report.getPlotMediaSizeID(), 1);
+                               report.getPlotAreaTypeID(), report.getPlotMediaSizeID(), 1, placeWhileClaimed);
         // Written means a file with something in it, whatever the plot said.
         if (status == statusPlotted && !fileWritten(plotPath)) status = CAcadDrawing::plotFailed;
         if (status == statusPlotted && run != nullptr) run->noteWritten(plotPath, report.getID());
@@ -429,7 +457,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     CString copy;
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
-            status = saveCopy(report, drawing, kept, run, copy);
+            status = saveCopy(report, drawing, kept, run, placeWhileClaimed, copy);
             if (status == statusPlotted && run != nullptr) run->noteWritten(copy, report.getID());
         } catch (...) {
             status = failedStep(report, statusCopyFailed, L"the copy of the drawing");
@@ -442,7 +470,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             status = statusXMLRefused;
         } else {
             try {
-                report.serialize(target);
+                if ((status = writeXML(report, target, procedure, timeout)) != statusPlotted) return status;
                 if (run != nullptr) run->noteWritten(target, report.getID());
                 if (CXMLUtilities::holdsNonXMLCharacters(report.getTitle()))
                     acutPrintf(L"Graphic report %i: the title holds characters XML cannot hold - written as U+FFFD\n",
