@@ -4,6 +4,7 @@
 #include "reports/GraphicReport.h"
 
 #include <optional>
+#include <string_view>
 
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
@@ -46,10 +47,16 @@ bool replacesKept(const CString& path, const Kept& kept) {
     return CFileUtilities::sameFile(path, kept.drawing) || CFileUtilities::sameFile(path, kept.plot);
 }
 
+// A file name as the host platform keeps it: the blanks and dots at its end are dropped, so "c.dxf " and
+// "c.dxf." name c.dxf.
+CString keptName(CString name) {
+    return name.TrimRight(L" .");
+}
+
 // Splits a folder-and-file path at its last backslash.
 Target split(const CString& path) {
     const int cut = path.ReverseFind(L'\\');
-    return {path.Left(cut + 1), path.Mid(cut + 1)};
+    return {path.Left(cut + 1), keptName(path.Mid(cut + 1))};
 }
 
 // The drawing's name with its own extension swapped for another.
@@ -170,7 +177,8 @@ void writtenBefore(const CGraphicReport& report, const CString& path, int writer
                static_cast<const wchar_t*>(path), writer);
 }
 
-// Whether the target is the batch's own server preferences or an error log it writes; says so.
+// Whether the target is the batch's own server preferences or an error log it writes, or the module's
+// preferences on the run's C: drive; says so.
 bool replacesBatchFile(const CGraphicReport& report, const CString& path) {
     bool own = CFileUtilities::sameFile(path, g_serverPreferences.getPath());
     for (int i = 0; !own && i < g_serverPreferences.getCount(); ++i) {
@@ -180,6 +188,11 @@ bool replacesBatchFile(const CGraphicReport& report, const CString& path) {
     if (own)
         acutPrintf(L"Graphic report %i: %s is the batch's server preferences or error log - not written over\n",
                    report.getID(), static_cast<const wchar_t*>(path));
+    if (!own && CFileUtilities::sameFile(path, g_hostDirectory + L"\\kelmo\\prefs\\prefs.cfg")) {
+        own = true;
+        acutPrintf(L"Graphic report %i: %s is the module's preferences - not written over\n", report.getID(),
+                   static_cast<const wchar_t*>(path));
+    }
     return own;
 }
 
@@ -257,7 +270,7 @@ bool copyTarget(const CGraphicReport& report, Target& target, CString& why) {
     CString copyTo = report.getSaveCopyTo();
     switch (CFileUtilities::getPathType(copyTo)) {
         case CFileUtilities::pathFileName:
-            target = {report.getDrawingPath(), copyTo};
+            target = {report.getDrawingPath(), keptName(copyTo)};
             break;
         case CFileUtilities::pathFolder:
             target = {copyTo, report.getDrawingFilename()};
@@ -289,18 +302,25 @@ bool xmlPath(const CGraphicReport& report, const CString& plotName, CString& tar
     }
     switch (CFileUtilities::getPathType(xmlTo)) {
         case CFileUtilities::pathFileName:
-            target = report.getOutputPath() + xmlTo;
+            target = report.getOutputPath() + keptName(xmlTo);
             break;
         case CFileUtilities::pathFolder:
             target = xmlTo + drawingNameAs(report.getDrawingFilename(), L".xml");
             break;
-        case CFileUtilities::pathFile:
-            target = xmlTo;
+        case CFileUtilities::pathFile: {
+            const Target file = split(xmlTo);
+            target = file.folder + file.name;
             break;
+        }
         default:
-            why = L"the XML target \"" + report.getXMLOutputTo() +
-                  L"\" names no file or folder with a drive or a network path";
-            return false;
+            break;
+    }
+    // A name of nothing but blanks and dots names no file.
+    if (target.IsEmpty() || target.Right(1) == L"\\") {
+        target.Empty();
+        why = L"the XML target \"" + report.getXMLOutputTo() +
+              L"\" names no file or folder with a drive or a network path";
+        return false;
     }
     return true;
 }
@@ -383,12 +403,31 @@ void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeo
         throw new CEXClaimTakenOver(report.getID(), kelmoSourceFile, L"CGraphicReport::prepareReport");
 }
 
+// Whether the file at the XML target may be replaced: none there, or one that holds XML (an earlier
+// XML output, say) and not a script or a document of someone else's.
+bool replacesOnlyXML(const CString& path) {
+    if (!CFileUtilities::fileExists(path)) return true;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return false;
+    char head[256] = {};
+    const UINT got = file.Read(head, sizeof head);
+    file.Close();
+    UINT at = got >= 3 && std::string_view(head, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    while (at < got && (head[at] == ' ' || head[at] == '\t' || head[at] == '\r' || head[at] == '\n')) ++at;
+    return at < got && head[at] == '<';
+}
+
 // Writes the report's XML whole beside its target and puts it in place once the claim is found held;
 // the status it leaves, with a line saying why when the target is not written.
 int writeXML(CGraphicReport& report, const CString& target, CStoredProcedure* procedure, int timeout) {
     win::StagedFile staged(target);
     if (!staged.made()) {
         notWritten(report, L"the XML " + target + L" cannot be written: " + staged.why().c_str());
+        return statusXMLRefused;
+    }
+    // Only now is the target known to be a file, not a pipe whose reading would wait.
+    if (!replacesOnlyXML(target)) {
+        notWritten(report, L"the XML " + target + L" would replace a file that holds no XML");
         return statusXMLRefused;
     }
     try {
