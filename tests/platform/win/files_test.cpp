@@ -228,6 +228,9 @@ TEST_F(FilesTest, AStagedFileReplacesItsTargetThroughItsLinkOnlyWhenPlacedAndWit
         std::ofstream(root_ / fs::path(staged.path().substr(3))) << "given up";
     }
     EXPECT_EQ(read(root_ / "earlier.txt"), "earlier");
+    // What a killed staged write left: its temporary, and the temporary of the writer that filled it.
+    std::ofstream(root_ / ".~earlier.txt.abcdef") << "killed";
+    std::ofstream(root_ / ".~.~earlier.txt.abcdef.ghijkl") << "killed";
     {
         win::StagedFile staged(L"C:\\LINK.TXT");
         ASSERT_TRUE(staged.made());
