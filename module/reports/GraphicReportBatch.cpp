@@ -491,8 +491,6 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     }
     const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), plotPath};
 
-    // The plot may have taken long: the copy and the XML are written only while the claim holds.
-    if (status == statusPlotted) stillClaimed(report, procedure, timeout);
     CString copy;
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
