@@ -1,5 +1,7 @@
 #include "drawing/AcadDrawing.h"
 
+#include <optional>
+
 #include "classlib/DispatchDriver.h"
 
 #include "core/Catch.h"
@@ -12,6 +14,8 @@
 #include "drawing/AcadHost.h"
 #include "drawing/AcadUtilities.h"
 #include "win/Encoding.h"
+#include "win/Files.h"
+#include "win/Paths.h"
 #include "win/TempNames.h"
 
 KELMO_SOURCE_FILE(L"AcadDrawing.cpp");
@@ -399,7 +403,7 @@ CString CAcadDrawing::saveAsTemp() {
     KELMO_CATCH_ALSO(L"CAcadDrawing::saveAsTemp", kelmo::catchClassLib)
 }
 
-int CAcadDrawing::saveAs(CString path, CString filename) {
+int CAcadDrawing::saveAs(CString path, CString filename, const BeforePlacing& beforePlacing) {
     KELMO_TRY
         const wchar_t* method = L"CAcadDrawing::saveAs";
         CString folder = getTempFolder();
@@ -417,12 +421,22 @@ int CAcadDrawing::saveAs(CString path, CString filename) {
             throw new CEXCustom(L"unable to save drawing to temp location " + tempPath, KELMO_BANNER, kelmoSourceFile,
                                 method, 0, nullptr);
         m_tempFiles.add(tempPath);
-        if (!CopyFileW(tempPath, path + filename, FALSE)) {
+        // Copied whole beside the target first: a copy that fails, or is not to be placed, leaves the
+        // earlier file.
+        win::StagedFile staged(path + filename);
+        if (!staged.made())
+            throw new CEXCustom(L"unable to copy drawing from temp location - " + CString(staged.why().c_str()),
+                                KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
+        if (!CopyFileW(tempPath, staged.path().c_str(), FALSE)) {
             DWORD code = GetLastError();
             CString reason = code != 0 ? windowsErrorText(code) : CString(L"the copy failed");
             throw new CEXCustom(L"unable to copy drawing from temp location - " + reason, KELMO_BANNER, kelmoSourceFile,
                                 method, 0, nullptr);
         }
+        if (beforePlacing) beforePlacing();
+        if (!staged.place())
+            throw new CEXCustom(L"unable to copy drawing from temp location - " + CString(staged.why().c_str()),
+                                KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
         return 0;
     KELMO_CATCH_ALSO(L"CAcadDrawing::saveAs", kelmo::catchClassLib)
 }
@@ -505,6 +519,15 @@ struct PlotParts {
     }
 };
 
+// A plot's failure names the file the plot was for, not the temporary it was written to.
+CString namingTarget(CString failure, const CString& staged, const CString& target) {
+    std::string native;
+    DWORD error = 0;
+    if (win::mapToNative(staged, native, &error)) failure.Replace(win::fromUtf8(native).c_str(), target);
+    failure.Replace(staged, target);
+    return failure;
+}
+
 bool fileHasContent(const CString& path) {
     CFile file;
     if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return false;
@@ -516,7 +539,8 @@ bool fileHasContent(const CString& path) {
 } // namespace
 
 int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, int plotType, int applySettings,
-                       int plotCentred, int plotScaleType, int plotAreaType, int plotMediaId, int unrotated) {
+                       int plotCentred, int plotScaleType, int plotAreaType, int plotMediaId, int unrotated,
+                       const BeforePlacing& beforePlacing) {
     KELMO_TRY
         m_plotFailure.Empty();
         // Nothing can be plotted from a drawing that is not open.
@@ -525,17 +549,30 @@ int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, in
         CAcadUtilities utilities;
         utilities.checkPlotFileExtension(fileName, plotType);
         if (!CFileUtilities::directoryExists(folder)) return plotNoFolder;
-        CString fullPath = folder + fileName;
-        // A file left by an earlier run must not pass for this plot.
-        CFileUtilities files;
-        if (CFileUtilities::fileExists(fullPath)) files.deleteFile(fullPath);
-        if (CFileUtilities::fileExists(fullPath))
-            return failedPlot(L"an earlier file " + fullPath + L" cannot be removed");
-        int state = plotToFile(layoutName, fullPath, plotType, applySettings, plotCentred, plotScaleType, plotAreaType,
+        const CString fullPath = folder + fileName;
+        // The plot is written whole beside the target and renamed over it: one that fails leaves the earlier
+        // plot beside the earlier copy and XML, which still match it. The other host's export takes the
+        // format from the file's extension and names the file on the command line: it writes the target
+        // itself, removing an earlier file first.
+        std::optional<win::StagedFile> staged;
+        if (g_hostApplication.getHostType() != CHostApplication::hostBricsCAD) {
+            staged.emplace(fullPath);
+            if (!staged->made()) return failedPlot(fullPath + L" cannot be written: " + staged->why().c_str());
+        } else if (beforePlacing) {
+            beforePlacing();
+        }
+        const CString writeTo = staged ? CString(staged->path().c_str()) : fullPath;
+        int state = plotToFile(layoutName, writeTo, plotType, applySettings, plotCentred, plotScaleType, plotAreaType,
                                plotMediaId, unrotated);
+        m_plotFailure = namingTarget(m_plotFailure, writeTo, fullPath);
         if (state != plotDone) return state;
-        if (fileHasContent(fullPath)) return plotDone;
-        return failedPlot(m_plotFailure.IsEmpty() ? L"the plot wrote nothing to " + fullPath : m_plotFailure);
+        if (!fileHasContent(writeTo))
+            return failedPlot(m_plotFailure.IsEmpty() ? L"the plot wrote nothing to " + fullPath : m_plotFailure);
+        if (staged) {
+            if (beforePlacing) beforePlacing();
+            if (!staged->place()) return failedPlot(fullPath + L" cannot be written: " + staged->why().c_str());
+        }
+        return plotDone;
     KELMO_CATCH_ALSO(L"CAcadDrawing::plot", kelmo::catchClassLib)
 }
 

@@ -2,6 +2,8 @@
 // The drawing being worked on: the host document, its file, whether the module opened it, and a
 // counted write lock on the document. Every change the module makes to a drawing goes through this
 // lock; entities reach model space through postToDrawing; saving copies and plotting write files.
+#include <functional>
+
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 #include "core/TempFiles.h"
@@ -55,11 +57,15 @@ public:
     void openDrawing();
     int closeDrawing();
 
-    // Saving and plotting.
+    // Saving and plotting. A copy or a plot is written whole beside its target under a temporary name
+    // and renamed over it only then, so a failed one leaves the earlier file; `beforePlacing`, when given,
+    // runs just before the rename and keeps the earlier file by throwing.
+    using BeforePlacing = std::function<void()>;
     CString saveAsTemp();
-    int saveAs(CString path, CString filename);
+    int saveAs(CString path, CString filename, const BeforePlacing& beforePlacing = nullptr);
     int plot(CString& layoutName, CString folder, CString fileName, int plotType, int applySettings, int plotCentred,
-             int plotScaleType, int plotAreaType, int plotMediaId, int unrotated);
+             int plotScaleType, int plotAreaType, int plotMediaId, int unrotated,
+             const BeforePlacing& beforePlacing = nullptr);
     int plotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings, int plotCentred,
                    int plotScaleType, int plotAreaType, int plotMediaId, int unrotated);
     int autoCADPlotToFile(CString& layoutName, CString fullPath, int plotType, int applySettings, int plotCentred,

@@ -221,6 +221,11 @@ void CGraphicReport::serialize(CString xmlPath) {
             root->appendChild(categories);
         }
         if (m_layersOn) root->appendChild(m_layersOn->serialize(uri));
-        document->save(_variant_t(xmlPath));
+        try {
+            document->save(_variant_t(xmlPath));
+        } catch (const _com_error& refused) {
+            // Why the file could not be written (a full disk, say) goes with the failure.
+            throw new CEXUnhandled(refused, KELMO_BANNER, kelmoSourceFile, L"CGraphicReport::serialize", 0);
+        }
     KELMO_CATCH(L"CGraphicReport::serialize")
 }

@@ -4,6 +4,7 @@
 #include "reports/GraphicReport.h"
 
 #include <optional>
+#include <string_view>
 
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
@@ -23,6 +24,7 @@
 #include "reports/RegisterLists.h"
 #include "reports/ReportSupport.h"
 #include "win/Encoding.h"
+#include "win/Files.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
@@ -45,10 +47,16 @@ bool replacesKept(const CString& path, const Kept& kept) {
     return CFileUtilities::sameFile(path, kept.drawing) || CFileUtilities::sameFile(path, kept.plot);
 }
 
+// A file name as the host platform keeps it: the blanks and dots at its end are dropped, so "c.dxf " and
+// "c.dxf." name c.dxf.
+CString keptName(CString name) {
+    return name.TrimRight(L" .");
+}
+
 // Splits a folder-and-file path at its last backslash.
 Target split(const CString& path) {
     const int cut = path.ReverseFind(L'\\');
-    return {path.Left(cut + 1), path.Mid(cut + 1)};
+    return {path.Left(cut + 1), keptName(path.Mid(cut + 1))};
 }
 
 // The drawing's name with its own extension swapped for another.
@@ -169,7 +177,8 @@ void writtenBefore(const CGraphicReport& report, const CString& path, int writer
                static_cast<const wchar_t*>(path), writer);
 }
 
-// Whether the target is the batch's own server preferences or an error log it writes; says so.
+// Whether the target is the batch's own server preferences or an error log it writes, or the module's
+// preferences on the run's C: drive; says so.
 bool replacesBatchFile(const CGraphicReport& report, const CString& path) {
     bool own = CFileUtilities::sameFile(path, g_serverPreferences.getPath());
     for (int i = 0; !own && i < g_serverPreferences.getCount(); ++i) {
@@ -179,6 +188,11 @@ bool replacesBatchFile(const CGraphicReport& report, const CString& path) {
     if (own)
         acutPrintf(L"Graphic report %i: %s is the batch's server preferences or error log - not written over\n",
                    report.getID(), static_cast<const wchar_t*>(path));
+    if (!own && CFileUtilities::sameFile(path, g_hostDirectory + L"\\kelmo\\prefs\\prefs.cfg")) {
+        own = true;
+        acutPrintf(L"Graphic report %i: %s is the module's preferences - not written over\n", report.getID(),
+                   static_cast<const wchar_t*>(path));
+    }
     return own;
 }
 
@@ -256,7 +270,7 @@ bool copyTarget(const CGraphicReport& report, Target& target, CString& why) {
     CString copyTo = report.getSaveCopyTo();
     switch (CFileUtilities::getPathType(copyTo)) {
         case CFileUtilities::pathFileName:
-            target = {report.getDrawingPath(), copyTo};
+            target = {report.getDrawingPath(), keptName(copyTo)};
             break;
         case CFileUtilities::pathFolder:
             target = {copyTo, report.getDrawingFilename()};
@@ -288,24 +302,33 @@ bool xmlPath(const CGraphicReport& report, const CString& plotName, CString& tar
     }
     switch (CFileUtilities::getPathType(xmlTo)) {
         case CFileUtilities::pathFileName:
-            target = report.getOutputPath() + xmlTo;
+            target = report.getOutputPath() + keptName(xmlTo);
             break;
         case CFileUtilities::pathFolder:
             target = xmlTo + drawingNameAs(report.getDrawingFilename(), L".xml");
             break;
-        case CFileUtilities::pathFile:
-            target = xmlTo;
+        case CFileUtilities::pathFile: {
+            const Target file = split(xmlTo);
+            target = file.folder + file.name;
             break;
+        }
         default:
-            why = L"the XML target \"" + report.getXMLOutputTo() +
-                  L"\" names no file or folder with a drive or a network path";
-            return false;
+            break;
+    }
+    // A name of nothing but blanks and dots names no file.
+    if (target.IsEmpty() || target.Right(1) == L"\\") {
+        target.Empty();
+        why = L"the XML target \"" + report.getXMLOutputTo() +
+              L"\" names no file or folder with a drive or a network path";
+        return false;
     }
     return true;
 }
 
-// Saves the copy of the drawing the report asks for; the status the copy leaves, and where it went.
-int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run, CString& saved) {
+// Saves the copy of the drawing the report asks for, put in place only once `beforePlacing` passed; the
+// status the copy leaves, and where it went.
+int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CGraphicReports* run,
+             const CAcadDrawing::BeforePlacing& beforePlacing, CString& saved) {
     Target target;
     CString why;
     if (!copyTarget(report, target, why)) {
@@ -322,7 +345,7 @@ int saveCopy(CGraphicReport& report, CAcadDrawing* drawing, const Kept& kept, CG
         return statusCopyFailed;
     }
     if (replacesRunFile(report, path, run)) return statusCopyFailed;
-    drawing->saveAs(target.folder, target.name);
+    drawing->saveAs(target.folder, target.name, beforePlacing);
     saved = path;
     return statusPlotted;
 }
@@ -360,22 +383,64 @@ bool xmlTarget(CGraphicReport& report, const CString& plotName, const Kept& kept
 
 // Writes the failure to the error logs, says why on the command line, and leaves the status to say
 // what failed.
-int failedStep(CGraphicReport& report, int status, const wchar_t* what) {
+int failedStep(CGraphicReport& report, int status, const CString& what) {
     CEXUnhandled* failure = kelmo::wrapCurrent(kelmoSourceFile, L"CGraphicReport::prepareReport", kelmo::catchClassLib);
+    // A claim lost to another run, or a register gone, ends the preparation, not just this step.
+    if (goesToCaller(failure)) throw failure;
     CString reason = reasonOf(failure);
-    notWritten(report, CString(what) + L" failed: " + reason);
+    notWritten(report, what + L" failed: " + reason);
     reportAndDelete(failure, report.getID());
     return status;
 }
 
-// Before an output is written: the run still holds the report's claim. A register session lost since
-// the claim was made has been made again with the claim taken again, or the report raises
-// CEXClaimTakenOver when another run took it meanwhile. The session's locks are asked first, which
-// writes nothing; only a claim found gone is made again.
+// Before an output is started, and again just before it is put in place: the run still holds the
+// report's claim. A register session lost since the claim was made has been made again with the claim
+// taken again, or the report raises CEXClaimTakenOver when another run took it meanwhile. The session's
+// locks are asked first, which writes nothing; only a claim found gone is made again.
 void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeout) {
     if (triedAgain([&] { return report.claimHeld(procedure, timeout); })) return;
     if (!triedAgain([&] { return report.claimGraphicReport(procedure, timeout); }))
         throw new CEXClaimTakenOver(report.getID(), kelmoSourceFile, L"CGraphicReport::prepareReport");
+}
+
+// Whether the file at the XML target may be replaced: none there, or one that holds XML (an earlier
+// XML output, say) and not a script or a document of someone else's.
+bool replacesOnlyXML(const CString& path) {
+    if (!CFileUtilities::fileExists(path)) return true;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead | CFile::shareDenyNone)) return false;
+    char head[256] = {};
+    const UINT got = file.Read(head, sizeof head);
+    file.Close();
+    UINT at = got >= 3 && std::string_view(head, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    while (at < got && (head[at] == ' ' || head[at] == '\t' || head[at] == '\r' || head[at] == '\n')) ++at;
+    return at < got && head[at] == '<';
+}
+
+// Writes the report's XML whole beside its target and puts it in place once the claim is found held;
+// the status it leaves, with a line saying why when the target is not written.
+int writeXML(CGraphicReport& report, const CString& target, CStoredProcedure* procedure, int timeout) {
+    win::StagedFile staged(target);
+    if (!staged.made()) {
+        notWritten(report, L"the XML " + target + L" cannot be written: " + staged.why().c_str());
+        return statusXMLRefused;
+    }
+    // Only now is the target known to be a file, not a pipe whose reading would wait.
+    if (!replacesOnlyXML(target)) {
+        notWritten(report, L"the XML " + target + L" would replace a file that holds no XML");
+        return statusXMLRefused;
+    }
+    try {
+        report.serialize(staged.path().c_str());
+    } catch (...) {
+        return failedStep(report, statusXMLRefused, L"writing the XML " + target);
+    }
+    stillClaimed(report, procedure, timeout);
+    if (!staged.place()) {
+        notWritten(report, L"the XML " + target + L" cannot be written: " + staged.why().c_str());
+        return statusXMLRefused;
+    }
+    return statusPlotted;
 }
 
 // Applies, plots, copies and writes the XML on the open, locked drawing; the status it ends with, and
@@ -383,6 +448,8 @@ void stillClaimed(CGraphicReport& report, CStoredProcedure* procedure, int timeo
 int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int timeout, CAcadDrawing* drawing,
                        CGraphicReports* run, CString& why) {
     applyReport(report, drawing);
+    // Each output goes in place only while the claim holds: never over one another run placed.
+    const auto placeWhileClaimed = [&] { stillClaimed(report, procedure, timeout); };
 
     int status = statusPlotted;
     const CString plotName = plotFileName(report);
@@ -403,7 +470,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
         CString layout = noted;
         status = drawing->plot(layout, report.getOutputPath(), plotName, report.getPlotTypeID(),
                                report.getPlotOptionID(), report.getPlotCentred(), report.getPlotScaleTypeID(),
-                               report.getPlotAreaTypeID(), report.getPlotMediaSizeID(), 1);
+                               report.getPlotAreaTypeID(), report.getPlotMediaSizeID(), 1, placeWhileClaimed);
         // Written means a file with something in it, whatever the plot said.
         if (status == statusPlotted && !fileWritten(plotPath)) status = CAcadDrawing::plotFailed;
         if (status == statusPlotted && run != nullptr) run->noteWritten(plotPath, report.getID());
@@ -424,12 +491,10 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
     }
     const Kept kept{drawing->getDrawingPath() + drawing->getDrawingFilename(), plotPath};
 
-    // The plot may have taken long: the copy and the XML are written only while the claim holds.
-    if (status == statusPlotted) stillClaimed(report, procedure, timeout);
     CString copy;
     if (status == statusPlotted && !report.getSaveCopyTo().IsEmpty()) {
         try {
-            status = saveCopy(report, drawing, kept, run, copy);
+            status = saveCopy(report, drawing, kept, run, placeWhileClaimed, copy);
             if (status == statusPlotted && run != nullptr) run->noteWritten(copy, report.getID());
         } catch (...) {
             status = failedStep(report, statusCopyFailed, L"the copy of the drawing");
@@ -442,7 +507,7 @@ int prepareOpenDrawing(CGraphicReport& report, CStoredProcedure* procedure, int 
             status = statusXMLRefused;
         } else {
             try {
-                report.serialize(target);
+                if ((status = writeXML(report, target, procedure, timeout)) != statusPlotted) return status;
                 if (run != nullptr) run->noteWritten(target, report.getID());
                 if (CXMLUtilities::holdsNonXMLCharacters(report.getTitle()))
                     acutPrintf(L"Graphic report %i: the title holds characters XML cannot hold - written as U+FFFD\n",

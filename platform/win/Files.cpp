@@ -461,4 +461,66 @@ FileUpdateLock::~FileUpdateLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+StagedFile::StagedFile(const wchar_t* target) {
+    DWORD err = 0;
+    if (!mapToNative(target, real_, &err)) {
+        failWith(err);
+        return;
+    }
+    real_ = linkedFile(real_);
+    if (real_.empty()) {
+        fail(errno);
+        return;
+    }
+    int refused = 0;
+    if (const std::string what = writeRefusal(real_, refused); !what.empty()) {
+        SetLastError(errorFromErrno(refused, real_));
+        why_ = fromUtf8(what);
+        return;
+    }
+    const int fd = makeTemporary(real_, temp_);
+    if (fd < 0) {
+        fail(errno);
+        return;
+    }
+    // The writer that fills it keeps the temporary's permissions: those the file it replaces has.
+    struct stat st {};
+    ::fchmod(fd, ::stat(real_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    fd_ = fd;
+    path_ = nativeToWindows(temp_);
+}
+
+StagedFile::~StagedFile() {
+    if (fd_ < 0) return;
+    if (!placed_) ::unlink(temp_.c_str());
+    ::close(fd_);
+}
+
+bool StagedFile::place() {
+    if (fd_ < 0 || placed_) return false;
+    // The writer put a file of its own at the temporary's name: that one is held now, so that no sweep
+    // of stale temporaries takes it before the rename.
+    const int written = ::open(temp_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (written < 0) return fail(errno);
+    ::flock(written, LOCK_EX | LOCK_NB);
+    ::close(fd_);
+    fd_ = written;
+    if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(errno);
+    placed_ = true;
+    removeStaleTemporaries(real_);
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+bool StagedFile::fail(int err) {
+    return failWith(errorFromErrno(err, real_));
+}
+
+bool StagedFile::failWith(DWORD code) {
+    SetLastError(code);
+    why_ = systemMessage(code);
+    while (!why_.empty() && (why_.back() == L'\n' || why_.back() == L'\r')) why_.pop_back();
+    return false;
+}
+
 } // namespace win

@@ -83,4 +83,36 @@ public:
 private:
     int fd_ = -1;
 };
+
+// A file written whole under a temporary name beside the file a write of `target` replaces (its links
+// followed), and put in that place by one rename only when place() is called: a write that fails, or is
+// given up, leaves the earlier file as it was. The temporary is made afresh (never an entry that was
+// there), with the target's permissions (0644 for a new file), is locked while this object holds it, and
+// is removed when the object goes unless it was placed.
+class StagedFile {
+public:
+    explicit StagedFile(const wchar_t* target);
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    // False, with why(), when no temporary could be made: the target is no file that may be replaced
+    // (a folder, a named pipe, read-only), its folder is missing, the disk is full.
+    bool made() const { return fd_ >= 0; }
+    // The temporary's Windows path, to write the file to.
+    const std::wstring& path() const { return path_; }
+    // Renames the temporary over the target; false, with why() and the last error set, when it fails.
+    bool place();
+    // Why the temporary could not be made or placed, in the user's words.
+    const std::wstring& why() const { return why_; }
+
+private:
+    bool fail(int err);
+    bool failWith(DWORD code);
+
+    std::string real_, temp_;
+    std::wstring path_, why_;
+    int fd_ = -1;
+    bool placed_ = false;
+};
 } // namespace win

@@ -100,10 +100,19 @@ int makeTemporary(const std::string& target, std::string& temp) {
 void removeStaleTemporaries(const std::string& target) {
     const std::string folder = folderOf(target);
     const std::string prefix = temporaryPrefix(nameOf(target));
+    // A temporary a writer filled by path (a staged file) had a temporary of its own: ".~" before it, a
+    // dot and six characters after it.
+    const auto stale = [&prefix](std::string_view name) {
+        if (name.size() == prefix.size() + 6) return isTemporarySuffix(name.substr(prefix.size()));
+        return name.size() == prefix.size() + 15 && name.substr(0, 2) == ".~" && name[prefix.size() + 8] == '.' &&
+               isTemporarySuffix(name.substr(prefix.size() + 2, 6)) &&
+               isTemporarySuffix(name.substr(prefix.size() + 9));
+    };
     // Asked of the folder's watched names: a full output folder is not read again for every file.
-    for (const std::string& name : namesStartingWith(folder, prefix)) {
-        if (name.size() != prefix.size() + 6 || !isTemporarySuffix(std::string_view(name).substr(prefix.size())))
-            continue;
+    std::vector<std::string> names = namesStartingWith(folder, prefix);
+    for (std::string& name : namesStartingWith(folder, ".~" + prefix)) names.push_back(std::move(name));
+    for (const std::string& name : names) {
+        if (!stale(name)) continue;
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;

@@ -3,13 +3,16 @@
 // copied and written as XML, and its status recorded in the register.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -127,25 +130,69 @@ std::string hostName() {
     return kept.empty() ? "unknown" : kept;
 }
 
-// Removes the temporary folder ("batch", the process id, "@" and the machine) of each earlier run of
-// this machine whose process is gone (killed before it could remove its own). A live run's folder is
-// left alone, and so is every folder of another machine, or of no machine named.
+// The characters a run's folder name takes after its process id when that name was taken already.
+constexpr std::size_t kNameTail = 6;
+
+// The process id in the name of a run's temporary folder of this machine ("batch", the process id, "@"
+// and the machine; ".", six letters or digits before the "@" when that name was taken); 0 for any other
+// name.
+long runFolderProcess(const std::string& name, const std::string& host) {
+    const std::size_t at = name.find('@');
+    if (at == std::string::npos || name.compare(0, 5, "batch") != 0 || name.substr(at + 1) != host) return 0;
+    const std::size_t digits = name.find_first_not_of("0123456789", 5);
+    if (digits <= 5 || digits > 15) return 0;
+    if (digits != at && (name[digits] != '.' || digits + 1 + kNameTail != at)) return 0;
+    for (std::size_t c = digits + 1; c < at; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(name[c]))) return 0;
+    return std::stol(name.substr(5, digits - 5));
+}
+
+// Removes the temporary folder of each earlier run of this machine whose process is gone (killed before
+// it could remove its own). A live run's folder is left alone, and so is every folder of another
+// machine, or of no machine named.
 void removeAbandonedFolders(const CString& temp, const std::string& host) {
     std::string native;
     DWORD error = 0;
     if (!win::mapToNative(temp, native, &error)) return;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(native, ec)) {
-        const std::string name = entry.path().filename().string();
-        const std::size_t at = name.find('@');
-        if (at == std::string::npos || at <= 5 || at > 15 || name.compare(0, 5, "batch") != 0 ||
-            name.find_first_not_of("0123456789", 5) != at || name.substr(at + 1) != host)
-            continue;
-        const long pid = std::stol(name.substr(5, at - 5));
+        const long pid = runFolderProcess(entry.path().filename().string(), host);
         if (pid <= 0 || pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
         std::error_code removing;
         std::filesystem::remove_all(entry.path(), removing);
     }
+}
+
+// Makes the run's own folder in the temporary folder, for its user alone (0700), and its name ("batch",
+// the process id, "@" and the machine). The name is known before the run starts: a folder or a link
+// found there was not made by this run and is never taken for its own; the run makes a folder under a
+// name of its own beside it instead. Empty when none can be made.
+std::string makeRunFolder(const std::string& temp, const std::string& host) {
+    const std::string pid = "batch" + std::to_string(::getpid());
+    std::random_device seed;
+    std::mt19937 pick(seed());
+    const char* letters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uniform_int_distribution<int> letter(0, 35);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = pid;
+        if (attempt > 0) {
+            name += '.';
+            for (std::size_t i = 0; i < kNameTail; ++i) name += letters[letter(pick)];
+        }
+        name += "@" + host;
+        const std::string folder = temp + "/" + name;
+        if (::mkdir(folder.c_str(), 0700) == 0) {
+            // Exactly 0700, whatever the umask took away.
+            const int made = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (made >= 0) {
+                ::fchmod(made, 0700);
+                ::close(made);
+            }
+            return name;
+        }
+        if (errno != EEXIST) return std::string();
+    }
+    return std::string();
 }
 
 // The host's folder, below which the module keeps its own, as its load would set it.
@@ -160,19 +207,27 @@ void hostFolder() {
 // Copies of drawings pass through a temporary folder under the drawing's name: the server's
 // acadTempDirectory, else the module's own below the host's folder. Each run has a folder of its own
 // there, so that two runs never copy each other's drawings, even where the batch machines share one
-// temporary folder; the server's folder is the run's from then on.
-void runFolder(CServerPreferenceOstrel* server) {
+// temporary folder; the server's folder is the run's from then on. False, said on standard error, when
+// the run's folder cannot be made.
+bool runFolder(CServerPreferenceOstrel* server) {
     CString temp = server->getAcadTempDirectory();
     temp.Trim();
     if (temp.IsEmpty()) temp = g_hostDirectory + L"\\kelmo\\temp\\";
     CFileUtilities::checkPathSyntax(temp);
     const std::string host = hostName();
-    CString run;
-    run.Format(L"batch%lu@%s\\", static_cast<unsigned long>(::getpid()), win::fromUtf8(host).c_str());
     removeAbandonedFolders(temp, host);
-    g_tempDirectory = temp + run;
-    CFileUtilities::ensureDirectoryExists(g_tempDirectory);
+    CFileUtilities::ensureDirectoryExists(temp);
+    std::string native;
+    DWORD error = 0;
+    const std::string run = win::mapToNative(temp, native, &error) ? makeRunFolder(native, host) : std::string();
+    if (run.empty()) {
+        std::cerr << "kelmobatch: the run's temporary folder cannot be made in " << temp.ToUtf8() << ": "
+                  << std::strerror(errno) << "\n";
+        return false;
+    }
+    g_tempDirectory = temp + win::fromUtf8(run).c_str() + L"\\";
     server->setAcadTempDirectory(g_tempDirectory);
+    return true;
 }
 
 // The files a run holds open at once at the most: two register sessions, the drawing, the plot and its
@@ -230,7 +285,7 @@ int prepare(const Options& o) {
         return kExitNoPrefs;
     }
     CServerPreferenceOstrel* server = g_serverPreferences.getAt(0);
-    runFolder(server);
+    if (!runFolder(server)) return kExitFailed;
     // Blanks around the server's name are the file's layout, not the name.
     CString datasource = server->getDbDatasource();
     datasource.Trim();

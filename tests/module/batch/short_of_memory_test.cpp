@@ -49,7 +49,8 @@ TEST_F(ShortOfMemory, EveryRunEndsByItselfRecordingItsStatusAndAPlotThatFailedSa
     const struct {
         const char* what;
         int plotType;
-    } plots[] = {{"JPEG", 2}, {"PNG", 3}, {"PDF", 1}};
+        const char* extension;
+    } plots[] = {{"JPEG", 2, ".jpg"}, {"PNG", 3, ".png"}, {"PDF", 1, ".pdf"}};
     for (const auto& plot : plots) {
         SCOPED_TRACE(plot.what);
         Report row;
@@ -72,9 +73,16 @@ TEST_F(ShortOfMemory, EveryRunEndsByItselfRecordingItsStatusAndAPlotThatFailedSa
             const int middle = (enough + short_) / 2;
             (run(id, middle).report == 3 ? enough : short_) = middle;
         }
+        const fs::path plotFile = dir / "out" / (*row.outputFilename + plot.extension);
         for (int megabytes = enough - 1; megabytes >= std::max(100, enough - 6); --megabytes) {
             SCOPED_TRACE(std::to_string(megabytes) + " MB");
+            const std::string earlier = slurp(plotFile);
+            ASSERT_FALSE(earlier.empty());
             const Limited r = run(id, megabytes);
+            // A plot that was not written leaves the earlier one.
+            if (r.report != 3 && r.report != 13) {
+                EXPECT_TRUE(slurp(plotFile) == earlier) << "the earlier plot is gone";
+            }
             ASSERT_TRUE(r.exited) << r.out;
             EXPECT_EQ(r.status, 0) << r.out;
             EXPECT_TRUE(r.report == 3 || r.report == 9 || r.report == 13 || r.report == 14) << r.report << "\n"

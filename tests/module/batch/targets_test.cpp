@@ -208,5 +208,62 @@ TEST_F(Targets, FoldersWithForwardSlashesAndNamesTooLongWithTheirExtensionGetThe
     EXPECT_GT(fs::file_size(dir / "out" / "slashed drawing.pdf"), 0u);
 }
 
+TEST_F(Targets, AnXmlTargetThatIsTheModulesPreferencesOrAFileHoldingNoXmlIsRefusedAndNamed) {
+    const fs::path prefsFolder = dir / "c" / "CadHost" / "kelmo" / "prefs";
+    fs::create_directories(prefsFolder);
+    std::ofstream(prefsFolder / "prefs.cfg") << "units\n0\n";
+    std::ofstream(dir / "xml" / "nightly.sh") << "#!/bin/sh\necho nightly\n";
+    std::ofstream(dir / "xml" / "notes.txt") << "";
+    std::ofstream(dir / "xml" / "earlier.xml") << "<?xml version=\"1.0\"?>\n<graphicReport/>\n";
+    std::ofstream(dir / "xml" / "locked.xml") << "<?xml version=\"1.0\"?>\n<graphicReport/>\n";
+    fs::permissions(dir / "xml" / "locked.xml", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto xmlTo = [](const std::string& name, const std::string& target) {
+        Report r = named(name);
+        r.xmlOutputTo = target;
+        return r;
+    };
+    Report copyOverPrefs = named("copy over prefs");
+    copyOverPrefs.saveCopyTo = "C:\\CadHost\\kelmo\\prefs\\prefs.cfg";
+    Report copySpaced = named("copy spaced");
+    copySpaced.saveCopyTo = windowsPath(dir / "copies" / "c.dxf ");
+    Report copyDotted = named("copy dotted");
+    copyDotted.saveCopyTo = windowsPath(dir / "copies" / "d.dxf.");
+    Report copyBlank = named("copy blank");
+    copyBlank.saveCopyTo = windowsPath(dir / "copies") + "\\. .";
+    std::vector<Case> cases = {
+        {"an XML over the module's preferences", xmlTo("prefs", "C:\\CadHost\\kelmo\\prefs\\prefs.cfg"), 13},
+        {"the same through its Z: path in capitals", xmlTo("prefs z", windowsPath(prefsFolder / "PREFS.CFG")), 13},
+        {"a copy over the module's preferences", copyOverPrefs, 12},
+        {"an XML over a shell script", xmlTo("script", windowsPath(dir / "xml" / "nightly.sh")), 13},
+        {"an XML over an empty file", xmlTo("empty", windowsPath(dir / "xml" / "notes.txt")), 13},
+        {"an XML over an earlier XML", xmlTo("earlier", windowsPath(dir / "xml" / "earlier.xml")), 3},
+        {"an XML over a read-only file", xmlTo("locked", windowsPath(dir / "xml" / "locked.xml")), 13},
+        {"a copy named with a trailing blank", copySpaced, 3},
+        {"a copy named with a trailing dot", copyDotted, 3},
+        {"an XML named with a trailing blank", xmlTo("xml spaced", windowsPath(dir / "xml" / "spaced.xml ")), 3},
+        {"a copy named with nothing but dots and blanks", copyBlank, 12},
+    };
+    Outcome r = prepare(cases);
+    EXPECT_EQ(slurp(prefsFolder / "prefs.cfg"), "units\n0\n");
+    EXPECT_EQ(slurp(dir / "xml" / "nightly.sh"), "#!/bin/sh\necho nightly\n");
+    EXPECT_EQ(slurp(dir / "xml" / "notes.txt"), "");
+    EXPECT_NE(slurp(dir / "xml" / "earlier.xml").find("<grTitle>" + std::string(cases[5].what) + "</grTitle>"),
+              std::string::npos);
+    const auto said = [&](int i, const std::string& line) {
+        EXPECT_NE(r.out.find("Graphic report " + std::to_string(ids[i]) + ": " + line + "\n"), std::string::npos)
+            << cases[i].what << "\n"
+            << r.out;
+    };
+    said(0, "C:\\CadHost\\kelmo\\prefs\\prefs.cfg is the module's preferences - not written over");
+    said(3, "the XML " + windowsPath(dir / "xml" / "nightly.sh") +
+                " would replace a file that holds no XML - not written");
+    said(6, "the XML " + windowsPath(dir / "xml" / "locked.xml") + " cannot be written: it is read-only - not written");
+    for (const char* name : {"c.dxf", "d.dxf"})
+        EXPECT_NE(slurp(dir / "copies" / name).find("ENTITIES"), std::string::npos) << name;
+    for (const char* name : {"c.dxf ", "d.dxf."}) EXPECT_FALSE(fs::exists(dir / "copies" / name)) << name;
+    EXPECT_NE(slurp(dir / "xml" / "spaced.xml").find("<grID>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "xml" / "spaced.xml "));
+}
+
 } // namespace
 } // namespace batchtest

@@ -216,3 +216,58 @@ TEST_F(FilesTest, CurrentFolderInWindowsForm) {
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     fs::current_path(before);
 }
+
+TEST_F(FilesTest, AStagedFileReplacesItsTargetThroughItsLinkOnlyWhenPlacedAndWithItsPermissions) {
+    std::ofstream(root_ / "earlier.txt") << "earlier";
+    ::chmod((root_ / "earlier.txt").c_str(), 0640);
+    fs::create_symlink(root_ / "earlier.txt", root_ / "link.txt");
+    {
+        // Given up after its write: the earlier file stays and no temporary is left.
+        win::StagedFile staged(L"C:\\link.txt");
+        ASSERT_TRUE(staged.made());
+        std::ofstream(root_ / fs::path(staged.path().substr(3))) << "given up";
+    }
+    EXPECT_EQ(read(root_ / "earlier.txt"), "earlier");
+    // What a killed staged write left: its temporary, and the temporary of the writer that filled it.
+    std::ofstream(root_ / ".~earlier.txt.abcdef") << "killed";
+    std::ofstream(root_ / ".~.~earlier.txt.abcdef.ghijkl") << "killed";
+    {
+        win::StagedFile staged(L"C:\\LINK.TXT");
+        ASSERT_TRUE(staged.made());
+        EXPECT_EQ(staged.path().rfind(L"C:\\.~earlier.txt.", 0), 0u) << win::toUtf8(staged.path());
+        std::ofstream(root_ / fs::path(staged.path().substr(3))) << "new";
+        EXPECT_EQ(read(root_ / "earlier.txt"), "earlier");
+        EXPECT_TRUE(staged.place());
+    }
+    EXPECT_TRUE(fs::is_symlink(root_ / "link.txt"));
+    EXPECT_EQ(read(root_ / "earlier.txt"), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat((root_ / "earlier.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    {
+        win::StagedFile staged(L"C:\\fresh.txt");
+        ASSERT_TRUE(staged.made());
+        EXPECT_TRUE(staged.place());
+    }
+    ASSERT_EQ(::stat((root_ / "fresh.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    // What no write may replace is refused before anything is written, with the reason.
+    ::chmod((root_ / "earlier.txt").c_str(), 0444);
+    ::mkfifo((root_ / "pipe").c_str(), 0644);
+    const struct {
+        const wchar_t* target;
+        const wchar_t* why;
+    } refused[] = {
+        {L"C:\\earlier.txt", L"it is read-only"},
+        {L"C:\\pipe", L"it is a named pipe, not a file"},
+        {L"C:\\missing\\new.txt", L"The system cannot find the path specified."},
+    };
+    for (const auto& r : refused) {
+        win::StagedFile staged(r.target);
+        EXPECT_FALSE(staged.made()) << win::toUtf8(r.target);
+        EXPECT_EQ(staged.why(), r.why) << win::toUtf8(r.target);
+        EXPECT_FALSE(staged.place());
+    }
+    for (const auto& entry : fs::directory_iterator(root_))
+        EXPECT_NE(entry.path().filename().string().rfind(".~", 0), 0u) << entry.path();
+}
