@@ -81,6 +81,9 @@ public:
     // "graphicReport", raises a module exception and leaves the record as it was.
     void deSerialize(CString xmlPath);
     void serialize(CString xmlPath);
+    // What the file held that the record could not take, one line each ("grTotalChildAreas "1,5" is
+    // not a number - not read"); the commands say them.
+    const CStringArray& getReadProblems() const { return m_readProblems; }
 
     // Colours the open drawing by the report: the report's layers on, link lines, every category's
     // assets and spaces hatched and formatted, and the legend and pie chart filled at the first
@@ -134,6 +137,7 @@ private:
     void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state);
+    void readNumber(const CString& element, const CString& text, double& value);
 
     int m_id;
     CString m_title;
@@ -162,4 +166,5 @@ private:
     int m_unrecordedStatus = 0;
     bool m_claimRefused = false;
     bool m_layoutUnrecorded = false;
+    CStringArray m_readProblems;
 };
