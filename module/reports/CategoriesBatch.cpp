@@ -19,12 +19,11 @@ KELMO_SOURCE_FILE(L"Categories");
 namespace {
 
 // A hatch's angle or scale, which it holds as a whole number: one the register gives that is no
-// number, infinite, has a fraction or is past what a whole number holds is refused with the category's
-// title, never cut or rounded to another value.
+// number, infinite or past what a whole number holds is refused with the category's title, never cut
+// to another value.
 int wholeNumber(double value, const wchar_t* what, const CString& title) {
-    if (std::isfinite(value) && value == std::floor(value) && value >= std::numeric_limits<int>::min() &&
-        value <= std::numeric_limits<int>::max())
-        return static_cast<int>(value);
+    if (std::isfinite(value) && value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max())
+        return static_cast<int>(std::lround(value));
     char text[64];
     const auto written = std::to_chars(text, text + sizeof text, value);
     CString shown(std::string(text, written.ptr).c_str());

@@ -34,8 +34,6 @@ TEST_F(Reasons, AnUnknownPatternOrAHatchNumberNoHatchCanTakeFailsTheReportSaying
          "status 14 - the hatch pattern NOSUCHPATTERN of category Offices is unknown\n"},
         {"a scale past a whole number", ", hatch_pattern, hatch_scale", ", 'SOLID', 1e12",
          "the hatch scale 1e+12 of category Offices is no number the hatch can take\n"},
-        {"a scale that is no whole number", ", hatch_pattern, hatch_scale", ", 'ANSI31', 2.5",
-         "the hatch scale 2.5 of category Offices is no number the hatch can take\n"},
         {"a scale that is no number", ", hatch_pattern, hatch_scale", ", 'SOLID', 'NaN'",
          "the hatch scale NaN of category Offices is no number the hatch can take\n"},
         {"an infinite scale", ", hatch_pattern, hatch_scale", ", 'SOLID', '-Infinity'",
