@@ -254,6 +254,24 @@ void sayTurnedOff(const std::vector<CString>& shown, CAcadDrawingState* state) {
                    static_cast<const wchar_t*>(off));
 }
 
+// Layers to switch on that the drawing still lacks once the report is drawn are made, empty, under the
+// name a layer can hold: the planner hears which.
+void sayMadeLayers(CAcadDrawing* drawing, CLayers* listed) {
+    for (int i = 0; i < listed->getCount(); ++i) {
+        const CString name = listed->getAt(i)->getName();
+        if (name.IsEmpty() || hasLayer(drawing->getDatabase(), name)) continue;
+        const CString made = CLayer::validateLayerName(name);
+        if (made == name)
+            acutPrintf(L"\tlayer %s of the report's layers to switch on is not in the drawing - it is made, empty.\n",
+                       static_cast<const wchar_t*>(name));
+        else
+            acutPrintf(
+                L"\tlayer %s of the report's layers to switch on is not in the drawing - it is made, empty, "
+                L"as %s.\n",
+                static_cast<const wchar_t*>(name), static_cast<const wchar_t*>(made));
+    }
+}
+
 // A space listed in two categories shows the colour of the later one that hatches it, so it is counted
 // in that one alone, and the planner hears so. Which category each space counts in: the last that
 // hatches it, else the last that lists it.
@@ -353,13 +371,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
         if (m_layersOn) {
             const std::vector<CString> shown = layersShown(&state);
             state.setStateAllOff(drawing);
-            for (int i = 0; i < m_layersOn->getCount(); ++i) {
-                const CString name = m_layersOn->getAt(i)->getName();
-                if (!hasLayer(drawing->getDatabase(), name))
-                    acutPrintf(L"\tlayer \"%s\" of the report's layers to switch on is not in the drawing.\n",
-                               static_cast<const wchar_t*>(name));
-                markOn(&state, name);
-            }
+            for (int i = 0; i < m_layersOn->getCount(); ++i) markOn(&state, m_layersOn->getAt(i)->getName());
             if (!categories && !m_linkLines) sayTurnedOff(shown, &state);
         }
         if (m_linkLines) {
@@ -372,6 +384,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
             countEachSpaceOnce(m_categories);
         }
         if (g_hostApplication.isFullVersion() && categories) fillMarkers(drawing, &state);
+        if (m_layersOn) sayMadeLayers(drawing, m_layersOn);
         state.applyState(drawing, 0);
         held.done();
     KELMO_CATCH(L"CGraphicReport::applyToDrawing")

@@ -19,8 +19,8 @@ protected:
     // A category's hatch elements in the writer's order.
     static std::string look(const std::string& colour, const std::string& scale = "10",
                             const std::string& layer = "HATCH-USE") {
-        return "<cHatchPattern>ANSI31</cHatchPattern><cHatchColour>" + colour + "</cHatchColour><cHatchScale>" +
-               scale + "</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>" + layer + "</cHatchLayer>";
+        return "<cHatchPattern>ANSI31</cHatchPattern><cHatchColour>" + colour + "</cHatchColour><cHatchScale>" + scale +
+               "</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>" + layer + "</cHatchLayer>";
     }
     static std::string category(const std::string& title, const std::string& elements) {
         return "<category><cID>1</cID><cTitle>" + title + "</cTitle>" + elements + "</category>";
@@ -38,7 +38,8 @@ protected:
     }
     // The legend's cells after its title and header, as "title;swatch;area;..."
     std::string legendRows() const {
-        const std::vector<std::string> table = starting(dump("report_plan.dxf"), "block|[KELMO_LEGEND]_Use|ACAD_TABLE|");
+        const std::vector<std::string> table =
+            starting(dump("report_plan.dxf"), "block|[KELMO_LEGEND]_Use|ACAD_TABLE|");
         if (table.size() != 1) return "no legend";
         const std::string header = "Area sq.m.;";
         return table[0].substr(table[0].find(header) + header.size());
@@ -60,12 +61,12 @@ TEST_F(ReadValues, AReportAreaIsReadWholeOrTheRoomKeepsItsOwnWithALineNamingItAn
     const Case cases[] = {
         {"1,092.50", "1092.50sq.m.", false}, {"1.092,50", "1092.50sq.m.", false}, {" 42,5 ", "42.50sq.m.", false},
         {"1,092", "50.00sq.m.", true}, // a thousand and ninety-two, or one and a bit
-        {"12 sq.m.", "50.00sq.m.", true},     {"0x1A", "50.00sq.m.", true},    {"1e999", "50.00sq.m.", true},
+        {"12 sq.m.", "50.00sq.m.", true},    {"0x1A", "50.00sq.m.", true},        {"1e999", "50.00sq.m.", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.written);
-        Outcome r = apply(category("Offices", look("#E07020") +
-                                                  blocks(block("Office A", "<mbArea>" + c.written + "</mbArea>"))));
+        Outcome r = apply(
+            category("Offices", look("#E07020") + blocks(block("Office A", "<mbArea>" + c.written + "</mbArea>"))));
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string line = "\t\tthe report's area \"" + std::string(c.written == " 42,5 " ? "42,5" : c.written) +
                                  "\" for kelmo block Office A - " + handles.at("Office A") +
@@ -106,7 +107,8 @@ TEST_F(ReadValues, HatchColoursAndScalesAreTakenOnlyAsWrittenAndACategoryOfNoCol
     for (const Case& c : cases) {
         SCOPED_TRACE(c.colour + " " + c.scale);
         std::string elements = look(c.colour, c.scale);
-        if (c.colour == "-") elements.erase(elements.find("<cHatchColour>"), std::string("<cHatchColour>-</cHatchColour>").size());
+        if (c.colour == "-")
+            elements.erase(elements.find("<cHatchColour>"), std::string("<cHatchColour>-</cHatchColour>").size());
         Outcome r = apply(category("Offices", elements + blocks(block("Office A"))));
         ASSERT_EQ(r.status, 0) << r.err;
         if (!c.line.empty()) {
@@ -127,7 +129,8 @@ TEST_F(ReadValues, ARoomInTwoCategoriesIsCountedOnceInTheCategoryWhoseColourItSh
     const std::string counted = "\tkelmo block Office A - ";
     const Case cases[] = {
         // The later category colours it: it counts there.
-        {"#3070C0", "Offices;block:[KELMO_LEGEND_HATCH]_Use_Offices;30.00;Meeting;block:[KELMO_LEGEND_HATCH]_Use_Meeting;50.00",
+        {"#3070C0",
+         "Offices;block:[KELMO_LEGEND_HATCH]_Use_Offices;30.00;Meeting;block:[KELMO_LEGEND_HATCH]_Use_Meeting;50.00",
          " is in categories Offices and Meeting: it is counted in Meeting, whose colour it shows.\n"},
         // The later one has no colour to give it: it keeps the offices' colour and counts there.
         {"red", "Offices;block:[KELMO_LEGEND_HATCH]_Use_Offices;80.00;Meeting;;0.00",
@@ -147,8 +150,9 @@ TEST_F(ReadValues, ARoomInTwoCategoriesIsCountedOnceInTheCategoryWhoseColourItSh
 TEST_F(ReadValues, ACategorysElementsInAnyOrderGiveItsSpacesTheSameHatch) {
     const std::string rooms = blocks(block("Office A") + block("Office B"));
     const std::string pattern = "<cHatchPattern>ANSI31</cHatchPattern>";
-    const std::string settings = "<cHatchColour>#E07020</cHatchColour><cHatchScale>10</cHatchScale>"
-                                 "<cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-USE</cHatchLayer>";
+    const std::string settings =
+        "<cHatchColour>#E07020</cHatchColour><cHatchScale>10</cHatchScale>"
+        "<cHatchAngle>0</cHatchAngle><cHatchLayer>HATCH-USE</cHatchLayer>";
     const std::string orders[] = {
         pattern + settings + rooms, // the writer's
         settings + pattern + rooms, // settings first

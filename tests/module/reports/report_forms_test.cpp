@@ -10,11 +10,12 @@ class ReportForms : public ReportsHost {
 protected:
     // A report "Use" in the test's folder: the root element's opening tag and closing tag, and what
     // stands between them after the title.
-    std::string writeReport(const std::string& inside, const std::string& open = "<graphicReport xmlns=\"" + uri + "\">",
+    std::string writeReport(const std::string& inside,
+                            const std::string& open = "<graphicReport xmlns=\"" + uri + "\">",
                             const std::string& close = "</graphicReport>", const std::string& doctype = "") {
-        std::ofstream(dir / "report.xml") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                          << doctype << open << "<grID>7</grID><grTitle>Use</grTitle>" << inside
-                                          << close << "\n";
+        std::ofstream(dir / "report.xml")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            << doctype << open << "<grID>7</grID><grTitle>Use</grTitle>" << inside << close << "\n";
         return windowsPath("report.xml");
     }
     static std::string offices(const std::string& layer = "HATCH-USE", const std::string& handle = "") {
@@ -56,14 +57,15 @@ TEST_F(ReportForms, ValuesLaidOutForReadingAndPrefixedElementsAreTakenAsTheyAreM
         std::string name;
         std::string report;
     };
-    const std::string pretty = "<categories>\n  <category>\n    <cID> 1 </cID>\n    <cTitle>\n      Offices\n    </cTitle>"
-                               "\n    <cHatchPattern> SOLID </cHatchPattern>\n    <cHatchColour> #E07020 </cHatchColour>"
-                               "\n    <cHatchScale> 1 </cHatchScale>\n    <cHatchAngle> 0 </cHatchAngle>"
-                               "\n    <cHatchLayer> HATCH-USE </cHatchLayer>\n    <kelmoBlocks>\n      <kelmoBlock>"
-                               "\n        <mbHandle>\n          " +
-                               handles.at("Office A") +
-                               "\n        </mbHandle>\n      </kelmoBlock>\n    </kelmoBlocks>\n  </category>"
-                               "\n</categories>\n<layersOn>\n  <layerOn><loName> WALLS </loName></layerOn>\n</layersOn>";
+    const std::string pretty =
+        "<categories>\n  <category>\n    <cID> 1 </cID>\n    <cTitle>\n      Offices\n    </cTitle>"
+        "\n    <cHatchPattern> SOLID </cHatchPattern>\n    <cHatchColour> #E07020 </cHatchColour>"
+        "\n    <cHatchScale> 1 </cHatchScale>\n    <cHatchAngle> 0 </cHatchAngle>"
+        "\n    <cHatchLayer> HATCH-USE </cHatchLayer>\n    <kelmoBlocks>\n      <kelmoBlock>"
+        "\n        <mbHandle>\n          " +
+        handles.at("Office A") +
+        "\n        </mbHandle>\n      </kelmoBlock>\n    </kelmoBlocks>\n  </category>"
+        "\n</categories>\n<layersOn>\n  <layerOn><loName> WALLS </loName></layerOn>\n</layersOn>";
     std::string prefixed = offices() + "<layersOn><layerOn><loName>WALLS</loName></layerOn></layersOn>";
     for (size_t at = prefixed.find('<'); at != std::string::npos; at = prefixed.find('<', at + 1))
         prefixed.insert(prefixed[at + 1] == '/' ? at + 2 : at + 1, "o:");
@@ -98,15 +100,19 @@ TEST_F(ReportForms, WhatAReportCannotDoAsWrittenIsSaid) {
         {"no layer", offices(""), "\t\tcategory Offices: no hatch layer - its hatches are drawn on layer 0.\n"},
         {"layers to switch on that no layer has",
          offices() + "<layersOn><layerOn><loName>WALLS</loName></layerOn><layerOn><loName>R-MEET</loName></layerOn>"
-                     "</layersOn>",
-         "\tlayer \"R-MEET\" of the report's layers to switch on is not in the drawing.\n"},
+                     "<layerOn><loName>HATCH-USE</loName></layerOn></layersOn>",
+         "\tlayer R-MEET of the report's layers to switch on is not in the drawing - it is made, empty.\n"},
+        {"a layer to switch on that no layer can be named",
+         offices() + "<layersOn><layerOn><loName>R&lt;OPEN&gt;*?</loName></layerOn></layersOn>",
+         "\tlayer R<OPEN>*? of the report's layers to switch on is not in the drawing - it is made, empty, as "
+         "ROPEN.\n"},
         {"another drawing",
          "<grDrawingPath>Z:\\plans\\</grDrawingPath><grDrawingFilename>level2.dxf</grDrawingFilename>" + offices(),
          "the report names the drawing Z:\\plans\\level2.dxf - it is applied to the current drawing "},
         // Its own drawing, named in other letter case, is no other.
         {"its own drawing",
-         "<grDrawingPath>" + windowsPath("") + "</grDrawingPath><grDrawingFilename>REPORT_PLAN.DXF</grDrawingFilename>" +
-             offices(),
+         "<grDrawingPath>" + windowsPath("") +
+             "</grDrawingPath><grDrawingFilename>REPORT_PLAN.DXF</grDrawingFilename>" + offices(),
          ""},
         {"a total that is no number", "<grTotalChildAreas>1,092</grTotalChildAreas>" + offices(),
          "graphic report " + windowsPath("report.xml") + ": grTotalChildAreas \"1,092\" is not a number - not read.\n"},
@@ -121,6 +127,8 @@ TEST_F(ReportForms, WhatAReportCannotDoAsWrittenIsSaid) {
             EXPECT_TRUE(has(r, c.said)) << r.out;
         }
         EXPECT_TRUE(has(r, "graphic report successfully applied.\n")) << r.out;
+        // The category's hatch layer is made by its hatches, as the report meant.
+        EXPECT_FALSE(has(r, "layer HATCH-USE of the report's")) << r.out;
     }
 }
 
@@ -128,8 +136,9 @@ TEST_F(ReportForms, DefiningALegendOrPieFromAReportNamesTheCategoriesItCannotCol
     std::string report = offices();
     report.replace(report.find("#E07020"), 7, "red");
     const std::string path = writeReport(report);
-    const std::string said = "category Offices: hatch colour \"red\" is not a colour written #RRGGBB - its spaces "
-                             "and assets are not hatched.\n";
+    const std::string said =
+        "category Offices: hatch colour \"red\" is not a colour written #RRGGBB - its spaces "
+        "and assets are not hatched.\n";
     for (const char* command : {"mlbd", "mpbd"}) {
         SCOPED_TRACE(command);
         Outcome r = run("report_plan.dxf", std::string(command) + "\n" + path + "\n\n\n\n\n\n\n\n");
@@ -145,8 +154,10 @@ TEST_F(ReportForms, AReportWithNoCategoriesSaysWhichLayersItTurnedOff) {
             writeReport(categories + "<layersOn><layerOn><loName>WALLS</loName></layerOn></layersOn>");
         Outcome r = run("report_plan.dxf", "magr\n" + report + "\n\n\n\n\n\n\n\nSAVE\n");
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(has(r, "\tgraphic report has no categories - it turned off the layers 0, DEFPOINTS, SPACES, FURNITURE, "
-                           "NOTES, LOCKED.\n"))
+        EXPECT_TRUE(
+            has(r,
+                "\tgraphic report has no categories - it turned off the layers 0, DEFPOINTS, SPACES, FURNITURE, "
+                "NOTES, LOCKED.\n"))
             << r.out;
         const std::vector<std::string> facts = dump("report_plan.dxf");
         EXPECT_EQ(starting(facts, "layer|NOTES|"), (std::vector<std::string>{"layer|NOTES|off"}));
