@@ -19,11 +19,14 @@
 #include "drawing/AcadUtilities.h"
 #include "model/Blocks.h"
 #include "model/ModelSupport.h"
+#include "reports/Categories.h"
+#include "reports/Category.h"
 #include "reports/GraphicReport.h"
 #include "reports/LegendTable.h"
 #include "reports/MarkerBlockLegend.h"
 #include "reports/MarkerBlockPie.h"
 #include "reports/PieChart.h"
+#include "reports/ReportSupport.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -203,7 +206,43 @@ std::unique_ptr<CGraphicReport> chosenReport() {
     if (path.IsEmpty()) return nullptr;
     auto report = std::make_unique<CGraphicReport>();
     report->deSerialize(path);
+    const CStringArray& problems = report->getReadProblems();
+    for (INT_PTR i = 0; i < problems.GetSize(); ++i)
+        acutPrintf(L"graphic report %s: %s.\n", static_cast<const wchar_t*>(path),
+                   static_cast<const wchar_t*>(problems[i]));
     return report;
+}
+
+// A report made for another drawing is applied to the current one as asked, and the planner hears so.
+void sayOtherDrawing(CAcadDrawing* drawing, const CGraphicReport& report) {
+    CString path = report.getDrawingPath();
+    const CString name = report.getDrawingFilename();
+    if (name.IsEmpty() && path.IsEmpty()) return;
+    if (!path.IsEmpty() && path.Right(1) != L"\\") path += L"\\";
+    const CString current = drawing->getDocument()->fileName();
+    const CString folder = current.Left(current.ReverseFind(L'\\') + 1);
+    bool same = false;
+    if (name.IsEmpty())
+        same = CFileUtilities::sameFile(path, folder);
+    else if (path.IsEmpty())
+        same = name.CompareNoCase(current.Mid(folder.GetLength())) == 0;
+    else
+        same = CFileUtilities::sameFile(path + name, current);
+    if (!same)
+        acutPrintf(L"the report names the drawing %s - it is applied to the current drawing %s.\n",
+                   static_cast<const wchar_t*>(path + name), static_cast<const wchar_t*>(current));
+}
+
+// What the categories of a report held that they could not take, said where no category is applied.
+void sayCategoryProblems(const CGraphicReport& report) {
+    CCategories* categories = report.getCategories();
+    for (int i = 0; categories && i < categories->getCount(); ++i) {
+        const CCategory* category = categories->getAt(i);
+        for (INT_PTR j = 0; j < category->getReadProblems().GetSize(); ++j)
+            acutPrintf(L"category %s: %s.\n",
+                       static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
+                       static_cast<const wchar_t*>(category->getReadProblems()[j]));
+    }
 }
 
 // The work under the lock: a module failure is shown and the command goes on to unlock.
@@ -342,6 +381,7 @@ void applyGraphicReport() {
         std::unique_ptr<CGraphicReport> report = chosenReport();
         if (report) {
             std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
+            sayOtherDrawing(drawing.get(), *report);
             applyAndDefine(drawing.get(), report.get());
         }
     KELMO_CATCH_REPORT(L"applyGraphicReport", everyKind)
@@ -355,6 +395,7 @@ void legendBlockDefine() {
         std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
         std::unique_ptr<CGraphicReport> report = chosenReport();
         if (!report) return;
+        sayCategoryProblems(*report);
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         underLock(drawing.get(), [&] { defineLegacyLegendAndPie(drawing.get(), report.get(), 1, 0); });
     KELMO_CATCH_REPORT(L"legendBlockDefine", everyKind)
@@ -367,6 +408,7 @@ void pieBlockDefine() {
         std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
         std::unique_ptr<CGraphicReport> report = chosenReport();
         if (!report) return;
+        sayCategoryProblems(*report);
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         underLock(drawing.get(), [&] { defineLegacyLegendAndPie(drawing.get(), report.get(), 0, 1); });
     KELMO_CATCH_REPORT(L"pieBlockDefine", everyKind)

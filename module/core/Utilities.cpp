@@ -132,6 +132,75 @@ void incrementDigits(std::string& digits) {
     digits.insert(digits.begin(), '1');
 }
 
+// Digits grouped by a thousands separator: a first group of one to three digits, then groups of three.
+bool groupedDigits(const std::wstring& part, wchar_t separator, std::string& digits) {
+    std::size_t group = 0;
+    bool first = true;
+    for (wchar_t c : part) {
+        if (c == separator) {
+            if (group == 0 || group > 3 || (!first && group != 3)) return false;
+            first = false;
+            group = 0;
+        } else if (isDigit(c)) {
+            digits += static_cast<char>(c);
+            ++group;
+        } else {
+            return false;
+        }
+    }
+    return !first && group == 3;
+}
+
+bool plainDigits(const std::wstring& part, std::string& digits) {
+    for (wchar_t c : part) {
+        if (!isDigit(c)) return false;
+        digits += static_cast<char>(c);
+    }
+    return true;
+}
+
+// The plain decimal form of a number written with a point or a comma as its decimal sign and
+// perhaps the other as its thousands separator; empty when the text is no such number or could be
+// read two ways.
+std::string plainDecimal(const std::wstring& body) {
+    const std::size_t points = static_cast<std::size_t>(std::count(body.begin(), body.end(), L'.'));
+    const std::size_t commas = static_cast<std::size_t>(std::count(body.begin(), body.end(), L','));
+    wchar_t decimal = 0;
+    wchar_t thousands = 0;
+    if (commas == 0 && points > 0) {
+        // "1.092" is a decimal, as the module writes it; "1.234.567" groups thousands.
+        if (points == 1)
+            decimal = L'.';
+        else
+            thousands = L'.';
+    } else if (points == 0 && commas > 0) {
+        if (commas > 1) {
+            thousands = L',';
+        } else {
+            const std::size_t comma = body.find(L',');
+            const std::wstring whole = body.substr(0, comma);
+            // "1,092" is a thousand and ninety-two or one and a bit: it is not read.
+            if (body.size() - comma - 1 == 3 && !whole.empty() && whole.size() <= 3 && whole[0] != L'0')
+                return std::string();
+            decimal = L',';
+        }
+    } else if (commas > 0) {
+        // Both: the last one is the decimal sign, and only once.
+        decimal = body.find_last_of(L".,") == body.rfind(L'.') ? L'.' : L',';
+        thousands = decimal == L'.' ? L',' : L'.';
+        if (std::count(body.begin(), body.end(), decimal) != 1) return std::string();
+    }
+    const std::size_t at = decimal ? body.find(decimal) : std::wstring::npos;
+    const std::wstring whole = body.substr(0, at);
+    const std::wstring fraction = at == std::wstring::npos ? std::wstring() : body.substr(at + 1);
+    std::string digits;
+    if (thousands ? !groupedDigits(whole, thousands, digits) : !plainDigits(whole, digits)) return std::string();
+    std::string fractionDigits;
+    if (!plainDigits(fraction, fractionDigits)) return std::string();
+    if (digits.empty() && fractionDigits.empty()) return std::string();
+    return (digits.empty() ? std::string("0") : digits) + (fractionDigits.empty() ? "" : "." + fractionDigits);
+}
+
 bool isHexDigit(wchar_t c) {
     return isDigit(c) || (c >= L'A' && c <= L'F');
 }
@@ -177,6 +246,38 @@ double CUtilities::CStringToDouble(CString text) {
         // A number too large to hold is as bad as no number.
         return std::isfinite(value) ? value : 0.0;
     KELMO_CATCH_ALSO(L"CUtilities::CStringToDouble", kelmo::catchStd)
+}
+
+bool CUtilities::readWholeNumber(CString text, double& value) {
+    KELMO_TRY
+        text.Trim();
+        std::wstring body(static_cast<const wchar_t*>(text), static_cast<std::size_t>(text.GetLength()));
+        std::string sign;
+        if (!body.empty() && (body[0] == L'+' || body[0] == L'-')) {
+            sign = body[0] == L'-' ? "-" : "";
+            body.erase(0, 1);
+        }
+        // An exponent only after a number with a decimal point or none, as other programs write it.
+        std::string exponent;
+        const std::size_t e = body.find_first_of(L"eE");
+        if (e != std::wstring::npos) {
+            std::wstring power = body.substr(e + 1);
+            body.erase(e);
+            if (body.find(L',') != std::wstring::npos) return false;
+            if (!power.empty() && (power[0] == L'+' || power[0] == L'-')) {
+                exponent += static_cast<char>(power[0]);
+                power.erase(0, 1);
+            }
+            if (power.empty() || !plainDigits(power, exponent)) return false;
+            exponent = "e" + exponent;
+        }
+        const std::string number = plainDecimal(body);
+        if (number.empty()) return false;
+        const double read = strtod_l((sign + number + exponent).c_str(), nullptr, cLocale());
+        if (!std::isfinite(read)) return false;
+        value = read;
+        return true;
+    KELMO_CATCH_ALSO(L"CUtilities::readWholeNumber", kelmo::catchStd)
 }
 
 BOOL CUtilities::CStringToBOOL(CString text) {
@@ -352,6 +453,8 @@ std::string CUtilities::CStringToSTDString(CString text) {
 // Colours
 
 void CUtilities::parseHashString(CString colour, CString& red, CString& green, CString& blue) {
+    // Blanks around a colour, as a file laid out for reading has them, are no part of it.
+    colour.Trim();
     if (colour.IsEmpty()) {
         throw new CEXInvalidHexColour(L"CUtilities", kelmoSourceFile, L"CUtilities::parseHashString", colour);
     }

@@ -18,6 +18,10 @@ public:
     static std::int64_t CStringToInt64(CString text);
     static double CStringToDouble(CString text);
     static BOOL CStringToBOOL(CString text);
+    // A number read from its whole text or not at all: blanks around it, a sign, digits with a decimal
+    // point or comma, thousands grouped where no other reading is possible ("1,092.50", "1.092,50").
+    // False, with the value untouched, for "1,092" (which reading?), "12abc", "0x1A" or an infinite one.
+    static bool readWholeNumber(CString text, double& value);
 
     static CString IntToCString(int value);
     static CString LongToCString(LONG value);

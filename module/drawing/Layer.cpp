@@ -220,16 +220,19 @@ IXMLDOMNodePtr CLayer::serialize(CString namespaceURI) {
 void CLayer::deSerialize(IXMLDOMNodePtr node) {
     KELMO_TRY
         if (node == nullptr) return;
-        if (CString(static_cast<const wchar_t*>(node->GetnodeName())) != L"layerOn" || !node->hasChildNodes()) return;
+        if (CString(static_cast<const wchar_t*>(node->GetbaseName())) != L"layerOn" || !node->hasChildNodes()) return;
         IXMLDOMNodeListPtr children = node->GetchildNodes();
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
-            CString childName = static_cast<const wchar_t*>(child->GetnodeName());
-            // Stored as they stand: a layer read from a file changes nothing until a setter marks it.
-            if (childName == L"loName")
+            CString childName = static_cast<const wchar_t*>(child->GetbaseName());
+            // Stored as they stand, but for the blanks around a name: a layer read from a file changes
+            // nothing until a setter marks it.
+            if (childName == L"loName") {
                 m_name = static_cast<const wchar_t*>(child->Gettext());
-            else if (childName == L"loDescription")
+                m_name.Trim();
+            } else if (childName == L"loDescription") {
                 m_description = static_cast<const wchar_t*>(child->Gettext());
+            }
         }
     KELMO_CATCH(L"CLayer::deSerialize")
 }

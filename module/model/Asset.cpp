@@ -229,7 +229,7 @@ void CAsset::deSerialize(IXMLDOMNodePtr node, CHatch* hatch) {
             if (name == L"locationID")
                 m_locationID = CUtilities::CStringToInt(nodeText(child));
             else if (name == L"handle")
-                setHandle(nodeText(child));
+                setHandle(kelmo_model::valueText(child));
             else if (name == L"blockIdentifier")
                 m_blockIdentifier = nodeText(child);
             else if (name == L"blockDescription")

@@ -19,6 +19,7 @@ KELMO_SOURCE_FILE(L"BlockDWG");
 
 using kelmo_model::nodeName;
 using kelmo_model::nodeText;
+using kelmo_model::valueText;
 using kelmo_model::block_dwg::handleText;
 using kelmo_model::block_dwg::kNoXData;
 using kelmo_model::block_dwg::ucsMatrixOf;
@@ -220,13 +221,18 @@ void CBlockDWG::deSerialize(IXMLDOMNodePtr node, CHatch* hatch) {
             CString name = nodeName(child);
             int role = name == L"mbSwapName" ? 0 : name == L"mbSwapArea" ? 1 : name == L"mbSwapAux" ? 2 : -1;
             if (name == L"mbHandle") {
-                setHandle(nodeText(child));
+                setHandle(valueText(child));
             } else if (name == L"mbName") {
                 setName(nodeText(child));
             } else if (name == L"mbCode") {
                 setCode(nodeText(child));
             } else if (name == L"mbArea") {
-                setArea(CUtilities::CStringToDouble(nodeText(child)));
+                // Read whole or not at all: "1,092.50" is never 1.
+                const CString text = valueText(child);
+                double area = 0.0;
+                m_unreadArea.Empty();
+                if (!CUtilities::readWholeNumber(text, area) && !text.IsEmpty()) m_unreadArea = text;
+                setArea(m_unreadArea.IsEmpty() ? area : 0.0);
             } else if (role >= 0) {
                 if (!m_attributes) m_attributes = new CAttributes();
                 CKelmoAttribute* attribute = new CKelmoAttribute();

@@ -86,6 +86,9 @@ public:
     // Whether the area can be written as this block's stored AREA text: a number of 0 or more whose
     // text fits one extended-data string.
     bool recordCanHoldArea(double area) const;
+    // The area a report gave as text that is no number ("1,092" or "12 sq.m."); empty when it gave a
+    // number or none. Such an area is not read.
+    CString getUnreadArea() const { return m_unreadArea; }
     // Empty when every string of the record the block would write on the reference fits the drawing;
     // else what does not, as in "its NAME takes 6005 bytes".
     CString whatDoesNotFit(AcDbBlockReference* reference);
@@ -217,4 +220,5 @@ private:
     // The stored room height or volume could not be read: its text stands.
     bool m_heightUnread = false;
     bool m_volumeUnread = false;
+    CString m_unreadArea;
 };

@@ -86,12 +86,21 @@ inline CString drawingName(CAcadDrawing* drawing) {
     return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
 }
 
+// An element's name without its prefix, so that a file that writes "o:category" reads as one that
+// writes "category".
 inline CString nodeName(const IXMLDOMNodePtr& node) {
-    return CString(static_cast<const wchar_t*>(node->GetnodeName()));
+    return CString(static_cast<const wchar_t*>(node->GetbaseName()));
 }
 
 inline CString nodeText(const IXMLDOMNodePtr& node) {
     return CString(static_cast<const wchar_t*>(node->Gettext()));
+}
+
+// A value's text without the blanks a file laid out for reading puts around it (a handle, a layer).
+inline CString valueText(const IXMLDOMNodePtr& node) {
+    CString text = nodeText(node);
+    text.Trim();
+    return text;
 }
 
 inline CString upper(CString text) {

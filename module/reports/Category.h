@@ -32,6 +32,10 @@ public:
     // and scale), two missing hatches counting as equal.
     bool sameLook(const CCategory* other) const;
 
+    // What the file held that the category could not take, one line each ("hatch colour red is not
+    // ..."); said when the category is applied.
+    const CStringArray& getReadProblems() const { return m_readProblems; }
+
     void deSerialize(IXMLDOMNodePtr node);
     void serialize(IXMLDOMNodePtr& node, CString namespaceURI);
 
@@ -41,4 +45,5 @@ private:
     CHatch* m_hatch;
     CBlocks* m_blocks;
     CAssets* m_assets;
+    CStringArray m_readProblems;
 };

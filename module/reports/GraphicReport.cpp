@@ -17,7 +17,7 @@
 KELMO_SOURCE_FILE(L"GraphicReport");
 
 using kelmo_model::nodeName;
-using kelmo_model::nodeText;
+using kelmo_model::valueText;
 
 namespace {
 
@@ -113,6 +113,12 @@ void CGraphicReport::setXMLOutputTo(CString path) {
     m_XMLOutputTo = path;
 }
 
+// A number of the file read whole, or left as it was with a line naming the element and its text.
+void CGraphicReport::readNumber(const CString& element, const CString& text, double& value) {
+    if (CUtilities::readWholeNumber(text, value)) return;
+    m_readProblems.Add(element + L" \"" + text + L"\" is not a number - not read");
+}
+
 void CGraphicReport::deSerialize(CString xmlPath) {
     try {
         ComScope com;
@@ -123,7 +129,7 @@ void CGraphicReport::deSerialize(CString xmlPath) {
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
             const CString name = nodeName(child);
-            const CString text = nodeText(child);
+            const CString text = valueText(child);
             if (name == L"grID") {
                 m_id = CUtilities::CStringToLong(text);
             } else if (name == L"grTitle") {
@@ -151,9 +157,9 @@ void CGraphicReport::deSerialize(CString xmlPath) {
             } else if (name == L"grPieShowLabelSegmentLines") {
                 m_pieShowLabelSegmentLines = flagFrom(text);
             } else if (name == L"grTotalChildAreas") {
-                m_totalChildAreas = CUtilities::CStringToDouble(text);
+                readNumber(name, text, m_totalChildAreas);
             } else if (name == L"grPieXYOffset") {
-                m_pieXYOffset = CUtilities::CStringToDouble(text);
+                readNumber(name, text, m_pieXYOffset);
             } else if (name == L"categories") {
                 // A repeated list replaces the one read before.
                 auto* categories = new CCategories();

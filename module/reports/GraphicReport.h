@@ -82,6 +82,9 @@ public:
     // "graphicReport", raises a module exception and leaves the record as it was.
     void deSerialize(CString xmlPath);
     void serialize(CString xmlPath);
+    // What the file held that the record could not take, one line each ("grTotalChildAreas "1,5" is
+    // not a number - not read"); the commands say them.
+    const CStringArray& getReadProblems() const { return m_readProblems; }
 
     // Colours the open drawing by the report: the report's layers on, link lines, every category's
     // assets and spaces hatched and formatted, and the legend and pie chart filled at the first
@@ -147,6 +150,7 @@ private:
     void applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void applyCategoryBlocks(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state);
     void fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state);
+    void readNumber(const CString& element, const CString& text, double& value);
 
     int m_id;
     CString m_title;
@@ -178,4 +182,5 @@ private:
     CString m_lastingRefusal;
     CString m_plotSettingsUnknown; // plot settings the register holds that the host has none for
     bool m_plotTypeUnknown = false;
+    CStringArray m_readProblems;
 };

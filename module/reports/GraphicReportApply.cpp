@@ -2,6 +2,7 @@
 // spaces, and the legend and pie chart at their markers.
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -121,17 +122,24 @@ void warnScale(CCategory* category) {
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())), hatch->getScale());
 }
 
-// A hatch layer that no layer of the drawing can be named leaves the category's hatches on the current
-// layer: the planner hears which, and that layer shows.
+// A hatch layer that no layer of the drawing can be named, or none, leaves the category's hatches on
+// the current layer, and one holding characters no layer name holds goes on the name without them: the
+// planner hears which, and that layer shows.
 void warnLayer(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
     const CHatch* hatch = category->getHatch();
-    if (!hatch || hatch->getLayer().IsEmpty()) return;
+    if (!hatch) return;
+    const CString title = kelmo_reports::shownTitle(category->getTitle());
     const CString cleaned = CLayer::validateLayerName(hatch->getLayer());
-    if (!cleaned.IsEmpty() && acdbSNValid(cleaned) == Acad::eOk) return;
-    const CString used = currentLayer(drawing->getDatabase());
-    acutPrintf(L"\t\tcategory %s: hatch layer %s cannot be a layer name - its hatches are drawn on layer %s.\n",
-               static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
-               static_cast<const wchar_t*>(hatch->getLayer()), static_cast<const wchar_t*>(used));
+    const bool valid = !cleaned.IsEmpty() && acdbSNValid(cleaned) == Acad::eOk;
+    if (valid && cleaned == hatch->getLayer()) return;
+    const CString used = valid ? cleaned : currentLayer(drawing->getDatabase());
+    if (hatch->getLayer().IsEmpty())
+        acutPrintf(L"\t\tcategory %s: no hatch layer - its hatches are drawn on layer %s.\n",
+                   static_cast<const wchar_t*>(title), static_cast<const wchar_t*>(used));
+    else
+        acutPrintf(L"\t\tcategory %s: hatch layer %s cannot be a layer name - its hatches are drawn on layer %s.\n",
+                   static_cast<const wchar_t*>(title), static_cast<const wchar_t*>(hatch->getLayer()),
+                   static_cast<const wchar_t*>(used));
     markOn(state, used);
 }
 
@@ -214,6 +222,111 @@ bool overTotal(CEXKelmo* chain) {
     return false;
 }
 
+// Whether the drawing has a layer of that name.
+bool hasLayer(AcDbDatabase* database, const CString& name) {
+    AcDbLayerTable* table = nullptr;
+    if (database->getLayerTable(table, AcDb::kForRead) != Acad::eOk) return false;
+    const bool found = !name.IsEmpty() && table->has(name);
+    table->close();
+    return found;
+}
+
+// The layers the state holds on.
+std::vector<CString> layersShown(CAcadDrawingState* state) {
+    std::vector<CString> shown;
+    CLayers* layers = state->getLayers();
+    for (int i = 0; layers && i < layers->getCount(); ++i)
+        if (!layers->getAt(i)->getOff()) shown.push_back(layers->getAt(i)->getName());
+    return shown;
+}
+
+// A report without categories shows nothing on the layers it leaves on: the planner hears which layers
+// it turned off, to turn them on again.
+void sayTurnedOff(const std::vector<CString>& shown, CAcadDrawingState* state) {
+    CString off;
+    for (const CString& name : shown) {
+        CLayer* layer = state->getLayers() ? state->getLayers()->getAtLayer(name) : nullptr;
+        if (!layer || !layer->getOff()) continue;
+        off += (off.IsEmpty() ? L"" : L", ") + name;
+    }
+    if (!off.IsEmpty())
+        acutPrintf(L"\tgraphic report has no categories - it turned off the layers %s.\n",
+                   static_cast<const wchar_t*>(off));
+}
+
+// Layers to switch on that the drawing still lacks once the report is drawn are made, empty, under the
+// name a layer can hold: the planner hears which.
+void sayMadeLayers(CAcadDrawing* drawing, CLayers* listed) {
+    for (int i = 0; i < listed->getCount(); ++i) {
+        const CString name = listed->getAt(i)->getName();
+        if (name.IsEmpty() || hasLayer(drawing->getDatabase(), name)) continue;
+        const CString made = CLayer::validateLayerName(name);
+        if (made == name)
+            acutPrintf(L"\tlayer %s of the report's layers to switch on is not in the drawing - it is made, empty.\n",
+                       static_cast<const wchar_t*>(name));
+        else
+            acutPrintf(
+                L"\tlayer %s of the report's layers to switch on is not in the drawing - it is made, empty, "
+                L"as %s.\n",
+                static_cast<const wchar_t*>(name), static_cast<const wchar_t*>(made));
+    }
+}
+
+// A space listed in two categories shows the colour of the later one that hatches it, so it is counted
+// in that one alone, and the planner hears so. Which category each space counts in: the last that
+// hatches it, else the last that lists it.
+void countEachSpaceOnce(CCategories* categories) {
+    std::map<AcDbObjectId, int> shownIn;
+    for (int c = 0; c < categories->getCount(); ++c) {
+        CBlocks* blocks = categories->getAt(c)->getBlocks();
+        const bool hatches = categories->getAt(c)->getHatch() != nullptr;
+        for (int i = 0; blocks && i < blocks->getCount(); ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
+            if (!block || block->getObjectId().isNull()) continue;
+            const auto held = shownIn.find(block->getObjectId());
+            if (held == shownIn.end() || hatches || !categories->getAt(held->second)->getHatch())
+                shownIn[block->getObjectId()] = c;
+        }
+    }
+    for (int c = 0; c < categories->getCount(); ++c) {
+        CCategory* category = categories->getAt(c);
+        CBlocks* blocks = category->getBlocks();
+        bool elsewhere = false;
+        for (int i = 0; blocks && i < blocks->getCount() && !elsewhere; ++i) {
+            auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
+            elsewhere = block && !block->getObjectId().isNull() && shownIn[block->getObjectId()] != c;
+        }
+        if (!elsewhere) continue;
+        auto* counted = new CBlocks();
+        try {
+            for (int i = 0; i < blocks->getCount(); ++i) {
+                auto* block = dynamic_cast<CBlockDWG*>(blocks->getAt(i));
+                if (!block) continue;
+                if (!block->getObjectId().isNull() && shownIn[block->getObjectId()] != c) {
+                    const CString shown =
+                        kelmo_reports::shownTitle(categories->getAt(shownIn[block->getObjectId()])->getTitle());
+                    acutPrintf(
+                        L"\tkelmo block %s - %s is in categories %s and %s: it is counted in %s, whose colour "
+                        L"it shows.\n",
+                        static_cast<const wchar_t*>(block->getCode()),
+                        static_cast<const wchar_t*>(block->CBlock::getHandle()),
+                        static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
+                        static_cast<const wchar_t*>(shown), static_cast<const wchar_t*>(shown));
+                    continue;
+                }
+                auto* kept = new CBlockDWG();
+                counted->addBlock(kept);
+                block->copyInto(kept);
+            }
+        } catch (...) {
+            delete counted;
+            throw;
+        }
+        delete blocks;
+        category->setBlocks(counted);
+    }
+}
+
 // Gives the lock back on every way out; on a failure first leaves the layers as the report meant
 // them to end, so that a drawing is never left with every layer off.
 class ReportLock {
@@ -254,9 +367,12 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
         if (drawing->lock() != Acad::eOk) return;
         ReportLock held(drawing, &state);
 
+        const bool categories = m_categories && m_categories->getCount() > 0;
         if (m_layersOn) {
+            const std::vector<CString> shown = layersShown(&state);
             state.setStateAllOff(drawing);
             for (int i = 0; i < m_layersOn->getCount(); ++i) markOn(&state, m_layersOn->getAt(i)->getName());
+            if (!categories && !m_linkLines) sayTurnedOff(shown, &state);
         }
         if (m_linkLines) {
             acutPrintf(L"Applying link Lines\n");
@@ -265,9 +381,10 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
         if (m_categories) {
             acutPrintf(L"\tgraphic report contains %d categories.\n", m_categories->getCount());
             for (int i = 0; i < m_categories->getCount(); ++i) applyCategory(drawing, m_categories->getAt(i), &state);
+            countEachSpaceOnce(m_categories);
         }
-        if (g_hostApplication.isFullVersion() && m_categories && m_categories->getCount() > 0)
-            fillMarkers(drawing, &state);
+        if (g_hostApplication.isFullVersion() && categories) fillMarkers(drawing, &state);
+        if (m_layersOn) sayMadeLayers(drawing, m_layersOn);
         state.applyState(drawing, 0);
         held.done();
     KELMO_CATCH(L"CGraphicReport::applyToDrawing")
@@ -276,6 +393,11 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
 void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
     acutPrintf(L"\tapplying category %s.\n",
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
+    const CStringArray& problems = category->getReadProblems();
+    for (INT_PTR i = 0; i < problems.GetSize(); ++i)
+        acutPrintf(L"\t\tcategory %s: %s.\n",
+                   static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
+                   static_cast<const wchar_t*>(problems[i]));
     warnScale(category);
     warnLayer(drawing, category, state);
     AcDbDatabase* database = drawing->getDatabase();
@@ -363,7 +485,13 @@ void CGraphicReport::applyCategoryBlocks(CAcadDrawing* drawing, CCategory* categ
         // A report that gives no area (the file leaves out an area of 0) keeps the space's own, as
         // does one whose area no space can hold.
         bool keepArea = block->getArea() == 0.0;
-        if (!keepArea && !read->recordCanHoldArea(block->getArea())) {
+        if (!block->getUnreadArea().IsEmpty()) {
+            acutPrintf(
+                L"\t\tthe report's area \"%s\" for kelmo block %s - %s is not a number: the space keeps its own "
+                L"area.\n",
+                static_cast<const wchar_t*>(block->getUnreadArea()), static_cast<const wchar_t*>(read->getCode()),
+                static_cast<const wchar_t*>(read->CBlock::getHandle()));
+        } else if (!keepArea && !read->recordCanHoldArea(block->getArea())) {
             acutPrintf(
                 L"\t\tthe report's area for kelmo block %s - %s is refused (below 0, not a number or too large "
                 L"for its AREA text): the space keeps its own area.\n",

@@ -1,6 +1,7 @@
 // Parsing: load and loadXML, whitespace and the declaration, and the parse error they leave.
 #include "xml/DomInternal.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 
 #include <sys/stat.h>
@@ -67,6 +68,31 @@ struct FirstError {
 };
 thread_local FirstError* t_firstError = nullptr;
 
+// A document that declares entities is refused as soon as the parser meets the declaration: expanding
+// them is where a small file grows without bound, and no document of the module declares any.
+struct EntityWatch {
+    bool declared = false;
+    std::string name;
+    int line = 0;
+};
+thread_local EntityWatch* t_entities = nullptr;
+
+void refuseEntity(void* context, const xmlChar* name, int, const xmlChar*, const xmlChar*, xmlChar*) {
+    if (t_entities && !t_entities->declared) {
+        t_entities->declared = true;
+        t_entities->name = name ? reinterpret_cast<const char*>(name) : "";
+        t_entities->line = xmlSAX2GetLineNumber(context);
+    }
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+}
+
+// libxml2's own words for a document nested past its limit name an option the user cannot set.
+std::string userWords(const std::string& message) {
+    if (message.rfind("Excessive depth in document", 0) == 0)
+        return "The document nests elements more deeply than a document may (256 levels).";
+    return message;
+}
+
 void recordError(void*, xmlErrorPtr e) {
     if (!t_firstError || t_firstError->set || !e || e->level < XML_ERR_ERROR) return;
     t_firstError->set = true;
@@ -85,10 +111,22 @@ xmlDocPtr parse(const std::string& data, const std::string& url, const std::wstr
     FirstError first;
     t_firstError = &first;
     ctxt->sax->serror = &recordError;
+    EntityWatch entities;
+    t_entities = &entities;
+    ctxt->sax->entityDecl = &refuseEntity;
     xmlDocPtr d = xmlCtxtReadMemory(ctxt, data.data(), static_cast<int>(data.size()),
                                     url.empty() ? nullptr : url.c_str(), nullptr, options);
     t_firstError = nullptr;
-    if (!d || !ctxt->wellFormed) {
+    t_entities = nullptr;
+    if (entities.declared) {
+        first.set = true;
+        first.code = XML_ERR_USER_STOP;
+        first.line = entities.line;
+        first.column = 0;
+        first.message =
+            "The document declares the entity '" + entities.name + "': documents that declare entities are not read.";
+    }
+    if (!d || !ctxt->wellFormed || entities.declared) {
         if (d) xmlFreeDoc(d);
         d = nullptr;
         const xmlError* e = xmlCtxtGetLastError(ctxt);
@@ -99,7 +137,8 @@ xmlDocPtr parse(const std::string& data, const std::string& url, const std::wstr
             first.column = e->int2;
             first.message = e->message ? e->message : "";
         }
-        std::string message = first.message.empty() ? std::string("The document is not well-formed.") : first.message;
+        std::string message =
+            first.message.empty() ? std::string("The document is not well-formed.") : userWords(first.message);
         while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
         std::string lineText;
         const long line = first.line;

@@ -77,6 +77,53 @@ TEST(Conversions, TextToDoubleReadsTheLeadingNumber) {
     }
 }
 
+struct WholeCase {
+    const wchar_t* text;
+    bool read;
+    double expected;
+};
+
+TEST(Conversions, ANumberIsReadFromItsWholeTextOrNotAtAll) {
+    const WholeCase cases[] = {
+        {L"1092.50", true, 1092.5},
+        {L"1,092.50", true, 1092.5},
+        {L"1.092,50", true, 1092.5},
+        {L"2,75", true, 2.75},
+        {L" 42.5 ", true, 42.5},
+        {L"-3", true, -3},
+        {L"+3", true, 3},
+        {L".5", true, 0.5},
+        {L"1.092", true, 1.092}, // a point alone is the module's own decimal sign
+        {L"0,092", true, 0.092},
+        {L"1234,567", true, 1234.567},
+        {L"1,234,567", true, 1234567},
+        {L"1.234.567,5", true, 1234567.5},
+        {L"1.5e3", true, 1500},
+        {L"1,092", false, 0}, // a thousand and ninety-two, or one and a bit
+        {L"12,345", false, 0},
+        {L"1,2.5", false, 0},
+        {L"1.2.3", false, 0},
+        {L"1,234.5,6", false, 0},
+        {L"12 sq.m.", false, 0},
+        {L"12abc", false, 0},
+        {L"0x1A", false, 0},
+        {L"1e999", false, 0},
+        {L"1,5e3", false, 0},
+        {L"1e", false, 0},
+        {L"nan", false, 0},
+        {L"inf", false, 0},
+        {L"", false, 0},
+        {L"-", false, 0},
+        {L".", false, 0},
+        {L"1 000", false, 0},
+    };
+    for (const WholeCase& c : cases) {
+        double value = -99.0;
+        EXPECT_EQ(CUtilities::readWholeNumber(c.text, value), c.read) << CString(c.text).ToUtf8();
+        EXPECT_DOUBLE_EQ(value, c.read ? c.expected : -99.0) << CString(c.text).ToUtf8();
+    }
+}
+
 TEST(Conversions, TextToBoolAcceptsOnlyTheExactYesForms) {
     for (const wchar_t* yes : {L"1", L"t", L"tr", L"tru", L"true", L"y", L"ye", L"yes"}) {
         EXPECT_TRUE(CUtilities::CStringToBOOL(yes)) << CString(yes).ToUtf8();
@@ -190,7 +237,7 @@ TEST(Conversions, HexadecimalText) {
 }
 
 TEST(Conversions, ColourTextSetsTheComponents) {
-    for (const wchar_t* text : {L"#ff8000", L"FF8000", L"#FF8000"}) {
+    for (const wchar_t* text : {L"#ff8000", L"FF8000", L"#FF8000", L" #FF8000 ", L"\t#ff8000\n"}) {
         AcCmColor colour;
         CUtilities::hashColourToAcad(text, colour);
         EXPECT_EQ(colour.red(), 255);

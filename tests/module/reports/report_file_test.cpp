@@ -355,7 +355,7 @@ TEST(ReportCategories, CategoriesThatLookAlikeAreReadOnceAndOthersAreKept) {
     EXPECT_EQ(categories->getAt(3)->getTitle(), L"");
 }
 
-TEST(ReportCategories, HatchSettingsAndBlocksTakeOnlyTheHatchReadBeforeThem) {
+TEST(ReportCategories, HatchSettingsBlocksAndAssetsTakeTheWholeHatchWhateverTheirOrder) {
     const std::string categories =
         "<categories><category><cTitle>Early</cTitle>"
         "<cHatchColour>#00FF00</cHatchColour><cHatchScale>7</cHatchScale><cHatchLayer>X</cHatchLayer>"
@@ -363,7 +363,9 @@ TEST(ReportCategories, HatchSettingsAndBlocksTakeOnlyTheHatchReadBeforeThem) {
         "<cHatchPattern>SOLID</cHatchPattern><cHatchAngle>30</cHatchAngle>"
         "<assets><asset><handle>B2</handle></asset></assets>"
         "</category><category><cTitle>Twice</cTitle><cHatchPattern>ANSI31</cHatchPattern>"
-        "<cHatchScale>9</cHatchScale><cHatchPattern>ANSI37</cHatchPattern></category>"
+        "<cHatchScale>9</cHatchScale><cHatchPattern>ANSI37</cHatchPattern><cHatchColour>#010203</cHatchColour>"
+        "</category><category><cTitle>Uncoloured</cTitle><cHatchPattern>ANSI31</cHatchPattern>"
+        "<kelmoBlocks><kelmoBlock><mbHandle>A1</mbHandle></kelmoBlock></kelmoBlocks></category>"
         "</categories>";
     TempFolder folder;
     CGraphicReport report;
@@ -375,15 +377,26 @@ TEST(ReportCategories, HatchSettingsAndBlocksTakeOnlyTheHatchReadBeforeThem) {
     CCategory* early = report.getCategories()->getAt(0);
     ASSERT_NE(early->getHatch(), nullptr);
     EXPECT_EQ(early->getHatch()->getPattern(), L"SOLID");
-    EXPECT_EQ(early->getHatch()->getScale(), 0);
-    EXPECT_EQ(early->getHatch()->getLayer(), L"");
+    EXPECT_EQ(early->getHatch()->getScale(), 7);
+    EXPECT_EQ(early->getHatch()->getLayer(), L"X");
     EXPECT_EQ(early->getHatch()->getAngle(), 30);
-    EXPECT_EQ(static_cast<CBlockDWG*>(early->getBlocks()->getAt(0))->getHatch(), nullptr);
+    EXPECT_EQ(early->getHatch()->getColour().green(), 255);
+    const CHatch* blockHatch = static_cast<CBlockDWG*>(early->getBlocks()->getAt(0))->getHatch();
+    ASSERT_NE(blockHatch, nullptr);
+    EXPECT_EQ(blockHatch->getLayer(), L"X");
     ASSERT_NE(early->getAssets()->getAt(0)->getHatch(), nullptr);
     EXPECT_EQ(early->getAssets()->getAt(0)->getHatch()->getPattern(), L"SOLID");
+    EXPECT_EQ(early->getReadProblems().GetSize(), 0);
+    // The later of two elements stands; a pattern read again keeps the settings read before it.
     CCategory* twice = report.getCategories()->getAt(1);
     EXPECT_EQ(twice->getHatch()->getPattern(), L"ANSI37");
-    EXPECT_EQ(twice->getHatch()->getScale(), 0);
+    EXPECT_EQ(twice->getHatch()->getScale(), 9);
+    // No colour: nothing is hatched in one nobody wrote.
+    CCategory* uncoloured = report.getCategories()->getAt(2);
+    EXPECT_EQ(uncoloured->getHatch(), nullptr);
+    EXPECT_EQ(static_cast<CBlockDWG*>(uncoloured->getBlocks()->getAt(0))->getHatch(), nullptr);
+    ASSERT_EQ(uncoloured->getReadProblems().GetSize(), 1);
+    EXPECT_EQ(uncoloured->getReadProblems()[0], L"no hatch colour - its spaces and assets are not hatched");
 }
 
 } // namespace

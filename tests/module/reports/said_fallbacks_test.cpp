@@ -18,8 +18,9 @@ TEST_F(SaidFallbacks, AHatchLayerNoLayerCanBeNamedIsSaidWithTheLayerTheHatchesGo
         {"HATCH:OFFICES", said + "HATCH:OFFICES cannot be a layer name - its hatches are drawn on layer 0.\n", "0"},
         {"HATCH|OFFICES", said + "HATCH|OFFICES cannot be a layer name - its hatches are drawn on layer 0.\n", "0"},
         {"***", said + "*** cannot be a layer name - its hatches are drawn on layer 0.\n", "0"},
-        // Characters a name cannot hold that are simply left out.
-        {"HATCH&lt;1&gt;", "", "HATCH1"},
+        // Characters a name cannot hold are left out, and the name as written is said.
+        {"HATCH&lt;1&gt;", said + "HATCH<1> cannot be a layer name - its hatches are drawn on layer HATCH1.\n",
+         "HATCH1"},
     };
     for (const Case& c : cases) {
         Outcome r = run("report_plan.dxf", colour("layer.xml", green, "*", c.layer) + "SAVE\n");

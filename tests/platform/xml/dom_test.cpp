@@ -208,6 +208,46 @@ TEST_F(DomTest, MalformedAndMissingFilesKeepTheParseError) {
     EXPECT_EQ(doc->GetchildNodes()->Getlength(), 1); // no declaration in the file, none shown
 }
 
+TEST_F(DomTest, DocumentsThatDeclareEntitiesOrNestTooDeeplyAreRefusedInPlainWords) {
+    struct Case {
+        std::string name;
+        std::string text;
+        std::wstring reason;
+        long line;
+    };
+    // One entity of 5,000 characters used 4,000 times: a small file that would grow a thousandfold.
+    std::string uses;
+    for (int i = 0; i < 4000; ++i) uses += "&e;";
+    std::string deep;
+    for (int i = 0; i < 300; ++i) deep += "<a>";
+    for (int i = 0; i < 300; ++i) deep += "</a>";
+    const Case cases[] = {
+        {"grown.xml",
+         "<?xml version=\"1.0\"?>\n<!DOCTYPE r [\n<!ENTITY e \"" + std::string(5000, 'x') + "\">\n]>\n<r>" + uses +
+             "</r>",
+         L"The document declares the entity 'e': documents that declare entities are not read.\r\n", 3},
+        {"unused.xml", "<!DOCTYPE r [<!ENTITY name \"x\">]><r/>",
+         L"The document declares the entity 'name': documents that declare entities are not read.\r\n", 1},
+        {"parameter.xml", "<!DOCTYPE r [<!ENTITY % p \"<!ENTITY q 'y'>\">]><r/>",
+         L"The document declares the entity 'p': documents that declare entities are not read.\r\n", 1},
+        {"deep.xml", deep, L"The document nests elements more deeply than a document may (256 levels).\r\n", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write(c.name.c_str(), c.text);
+        IXMLDOMDocumentPtr doc = newDoc();
+        EXPECT_EQ(doc->load(_variant_t((L"C:\\" + std::wstring(c.name.begin(), c.name.end())).c_str())), VARIANT_FALSE);
+        EXPECT_EQ(doc->GetparseError()->Getreason().wstr(), c.reason);
+        EXPECT_EQ(doc->GetparseError()->Getline(), c.line);
+        EXPECT_EQ(doc->selectSingleNode(L"/*"), nullptr);
+        EXPECT_EQ(doc->loadXML(_bstr_t(std::wstring(c.text.begin(), c.text.end()).c_str())), VARIANT_FALSE);
+    }
+    // A document type that declares no entity is read as before, and so are the five predefined ones.
+    IXMLDOMDocumentPtr doc = newDoc();
+    EXPECT_EQ(doc->loadXML(L"<!DOCTYPE r [<!ELEMENT r ANY>]><r>&lt;&amp;&gt;</r>"), VARIANT_TRUE);
+    EXPECT_EQ(doc->selectSingleNode(L"/*")->Gettext(), _bstr_t(L"<&>"));
+}
+
 TEST_F(DomTest, ChildOperationsAndPaths) {
     IXMLDOMDocumentPtr doc = newDoc();
     ASSERT_EQ(doc->loadXML(L"<r><a>1</a><b>2</b><a>3</a></r>"), VARIANT_TRUE);
