@@ -21,20 +21,27 @@ namespace {
 // A hatch's angle or scale, which it holds as a whole number: one the register gives that is no
 // number, infinite or past what a whole number holds is refused with the category's title, never cut
 // to another value.
+// The register's number as it holds it, shortest form.
+CString shownNumber(double value) {
+    if (!std::isfinite(value)) return std::isnan(value) ? L"NaN" : value > 0 ? L"INF" : L"-INF";
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    return CString(std::string(text, written.ptr).c_str());
+}
+
 int wholeNumber(double value, const wchar_t* what, const CString& title) {
     if (std::isfinite(value) && value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max())
         return static_cast<int>(std::lround(value));
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, value);
-    CString shown(std::string(text, written.ptr).c_str());
-    if (!std::isfinite(value)) shown = std::isnan(value) ? L"NaN" : value > 0 ? L"INF" : L"-INF";
+    const CString shown = shownNumber(value);
     throw new CEXCustom(
         CString(L"the hatch ") + what + L" " + shown + L" of category " + title + L" is no number the hatch can take",
         KELMO_BANNER, kelmoSourceFile, L"CCategories::getReportCategories", 0, nullptr);
 }
 
-// The category's hatch from its row; none when the row has no pattern.
-CHatch* hatchOf(kelmo_model::RegisterRows& rows, const CString& title) {
+// The category's hatch from its row; none when the row has no pattern. A scale the hatch holds only
+// rounded is named with the value the register holds.
+CHatch* hatchOf(kelmo_model::RegisterRows& rows, CCategory* category) {
+    const CString title = category->getTitle();
     const CString pattern = rows.text(L"cHatchPattern");
     if (pattern.IsEmpty()) return nullptr;
     CHatch* hatch = new CHatch();
@@ -53,6 +60,9 @@ CHatch* hatchOf(kelmo_model::RegisterRows& rows, const CString& title) {
         if (!rows.isNull(L"cHatchScale")) {
             rows.readDouble(L"cHatchScale", value);
             hatch->setScale(wholeNumber(value, L"scale", title));
+            if (hatch->getScale() != value)
+                category->addReadProblem(L"hatch scale " + shownNumber(value) + L" the register holds is taken as " +
+                                         CUtilities::IntToCString(hatch->getScale()));
         }
         hatch->setLayer(rows.isNull(L"cHatchLayer") ? CString(L"_Kelmo") : rows.text(L"cHatchLayer"));
     } catch (...) {
@@ -79,7 +89,7 @@ void CCategories::getReportCategories(CStoredProcedure* procedure, int graphicRe
                 rows.readInt(L"cID", id);
                 category->setID(id);
                 if (!rows.isNull(L"cTitle")) category->setTitle(rows.text(L"cTitle"));
-                category->setHatch(hatchOf(rows, category->getTitle()));
+                category->setHatch(hatchOf(rows, category));
 
                 category->setBlocks(kelmo_reports::loadedList<CBlocks>([&](CBlocks* list) {
                     list->getCategoryDWGBlocks(procedure, timeout, category->getID(), category->getHatch());

@@ -35,6 +35,7 @@ public:
     // What the file held that the category could not take, one line each ("hatch colour red is not
     // ..."); said when the category is applied.
     const CStringArray& getReadProblems() const { return m_readProblems; }
+    void addReadProblem(const CString& problem) { m_readProblems.Add(problem); }
 
     void deSerialize(IXMLDOMNodePtr node);
     void serialize(IXMLDOMNodePtr& node, CString namespaceURI);

@@ -62,6 +62,37 @@ TEST_F(Reasons, APlotSettingThePlotDoesNotKnowIsNamedAndAPlotTypeFailsTheReportW
     }
 }
 
+TEST_F(Reasons, AHatchScaleTheHatchHoldsOnlyRoundedIsNamedAsTheRegisterHoldsIt) {
+    const struct {
+        const char* what;
+        std::string scale;
+        std::string said; // empty: no line
+    } cases[] = {
+        {"a scale too small to draw", "1e-9", "hatch scale 1e-09 the register holds is taken as 0"},
+        {"a scale between two", "2.5", "hatch scale 2.5 the register holds is taken as 3"},
+        {"a whole scale", "4", ""},
+    };
+    std::vector<int> reports;
+    for (const auto& c : cases) {
+        reports.push_back(add(named(c.what)));
+        category(reports.back(), ", hatch_pattern, hatch_colour, hatch_scale", ", 'ANSI31', '#E07020', " + c.scale);
+    }
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        EXPECT_EQ(statusOf(reports[i]), 3);
+    }
+    EXPECT_NE(r.out.find("\t\tcategory Offices: hatch scale 1e-09 the register holds is taken as 0.\n"
+                         "\t\tcategory Offices: hatch scale 0 is not above 0"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\t\tcategory Offices: hatch scale 2.5 the register holds is taken as 3.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("hatch scale 4 "), std::string::npos) << r.out;
+}
+
 TEST_F(Reasons, AnUnknownPatternOrAHatchNumberNoHatchCanTakeFailsTheReportSayingWhy) {
     const struct {
         const char* what;
