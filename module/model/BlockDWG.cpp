@@ -265,6 +265,9 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         for (int i = 0; i < storedValues; ++i) target->m_storedTexts[i] = m_storedTexts[i];
         target->m_heightUnread = m_heightUnread;
         target->m_volumeUnread = m_volumeUnread;
+        target->m_unreadNamed = m_unreadNamed;
+        target->m_heightAsWritten = m_heightAsWritten;
+        target->m_volumeAsWritten = m_volumeAsWritten;
         for (INT_PTR i = 0; i < m_handlesToMinus.GetSize(); ++i) target->m_handlesToMinus.Add(m_handlesToMinus[i]);
         for (INT_PTR i = 0; i < m_handlesToAdd.GetSize(); ++i) target->m_handlesToAdd.Add(m_handlesToAdd[i]);
         target->setArea(getArea());
