@@ -262,6 +262,7 @@ void CPresBlockCreation::savePreferences() {
 BOOL CPresBlockCreation::OnInitDialog() {
     CDialog::OnInitDialog();
     loadPreferences();
+    m_fileTextScale = m_preferences.getTextScale();
     m_nextIdentifier = 0;
     m_nextNumber = 1;
     m_numberWidth = 1;
@@ -459,19 +460,30 @@ void CPresBlockCreation::runSession() {
         }
         UpdateData(TRUE);
         // A label must have a size and a width to be seen, and not so large that it swamps the plan:
-        // repaired values are kept for next time.
+        // values typed here are repaired and kept for next time. A scale the preferences file held is
+        // the person's own: it stays, these labels are made at 1, and that is said once.
+        double scale = m_preferences.getTextScale();
+        const bool storedScale = !labelScaleUsable(scale) && scale == m_fileTextScale;
+        if (storedScale) {
+            if (!m_unusableScaleSaid)
+                acutPrintf(L"\nThe Text Scale in the preferences, %s, is not one a label takes: labels are made at 1\n",
+                           static_cast<const wchar_t*>(CUtilities::DoubleToCString(scale, -1)));
+            m_unusableScaleSaid = true;
+            scale = 1.0;
+        }
         const bool badSize = !labelSizeUsable(m_preferences.getTextSize());
-        const bool badScale = !labelScaleUsable(m_preferences.getTextScale());
+        const bool badScale = !storedScale && !labelScaleUsable(scale);
         if (badSize || badScale) {
             if (badSize) m_preferences.setTextSize(1.0);
             if (badScale) m_preferences.setTextScale(1.0);
             savePreferences();
             m_textSize = m_preferences.getTextSize();
             m_textScale = m_preferences.getTextScale();
+            scale = m_preferences.getTextScale();
             UpdateData(FALSE);
         }
         enableTextBoxes(FALSE);
-        createBlock(m_drawing, id, m_preferences.getUnits(), m_preferences.getTextSize(), m_preferences.getTextScale(),
+        createBlock(m_drawing, id, m_preferences.getUnits(), m_preferences.getTextSize(), scale,
                     m_preferences.getTextRotation(), m_preferences.getPrecision());
         calcNextBlockIdentifier();
         calcNextBlockName();
