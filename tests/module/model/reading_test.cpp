@@ -387,7 +387,9 @@ TEST_F(UnknownUnits, AreWrittenInThePreferenceUnitsAtTheFirstWriteBack) {
     const std::vector<std::wstring> written = writtenData(*block);
     EXPECT_EQ(written[0], L"AREA=12.5sq.ft.");
     EXPECT_EQ(written[1], L"PERIMETER=14.0ft.");
-    EXPECT_EQ(written[13], L"VOLUME=33.8cu.ft.");
+    // A height and volume naming metres are converted into the units the record takes.
+    EXPECT_EQ(written[9], L"ROOM_HEIGHT=8.9ft.");
+    EXPECT_EQ(written[13], L"VOLUME=1191.9cu.ft.");
 }
 
 } // namespace

@@ -19,7 +19,8 @@ plan_long_names.dxf (millimetres): rooms ROOM-901 to ROOM-906 whose NAME labels 
 251, 125 accented ones, 126, 3000 and 9000 (with "NAME=", 255, 256, 255, 257, 6005 and 18005 bytes in
 UTF-8), then ROOM-907 named "Hall"; all stored as 20.00 sq.m. and 18.00 m, named "Room 1" to "Room 7".
 plan_written_forms.dxf (millimetres): 10 m x 9.2 m rooms ROOM-601 on, stored as 92.00 sq.m., each with
-a room height and volume as another program writes them (WRITTEN_FORMS below), named "Form 1" on.
+a room height and volume as another program writes them (WRITTEN_FORMS below), named "Form 1" on;
+ROOM-608's area names no unit.
 plan_thirty_ft.dxf and plan_thirty_m.dxf: 30 rooms ROOM-501 to ROOM-530, 10 m x 9.2 m, stored in feet
 (heights 8.50 to 10.75 ft., volumes from 1020.00 cu.ft.) or in metres (2.40 to 3.56 m, from 210.00 cu.m.).
 plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them.
@@ -89,7 +90,7 @@ def plan_long_names(path):
 # (room height, volume) as stored; the tests know what each reads as.
 WRITTEN_FORMS = (("2750mm", "1,250.00cu.m."), ("275cm", "1.234,5cu.m."), ("9'", "253m3"),
                  ("2.75 m", "1020.00cu.ft."), ("0x1Am.", "1e999cu.m."), ("2,750m.", "1,250cu.m."),
-                 ("2.7M", "12.5.0cu.m."))
+                 ("2.7M", "12.5.0cu.m."), ("2750mm", "1020.00cu.ft."))
 
 
 def plan_written_forms(path):
@@ -98,8 +99,10 @@ def plan_written_forms(path):
     for i, (height, volume) in enumerate(WRITTEN_FORMS):
         block, name = "ROOM-%d" % (601 + i), "Form %d" % (i + 1)
         define_room(doc, block, [(0, 0, 0), (10000, 0, 0), (10000, 9200, 0), (0, 9200, 0)])
-        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": "92.00sq.m.", "AUX": ""},
-              stored(name, height, volume))
+        strings = stored(name, height, volume)
+        if i == 7:
+            strings[0] = "AREA=92.00"  # a record whose units are not known
+        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": "92.00sq.m.", "AUX": ""}, strings)
     doc.saveas(path)
 
 

@@ -242,7 +242,8 @@ TEST_F(UnitsKept, ASpaceWhoseNameItsRecordCannotHoldIsLeftWithALineAndTheOthersA
 
 // ROOM-601 to ROOM-607 store their heights and volumes as other programs write them: millimetres and
 // thousands, centimetres and a decimal comma, feet as ' and cubic metres as m3, a spaced unit and cubic
-// feet in a metric record; then what reads as no number of them, nor as two.
+// feet in a metric record; then what reads as no number of them, nor as two. ROOM-608's record names
+// no units but its height and volume do.
 TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithItsSpaceNamed) {
     const std::vector<Room> metres = {
         {"ROOM-601", "ROOM_HEIGHT=2.75m.", "VOLUME=1250.00cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
@@ -252,6 +253,7 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
         {"ROOM-605", "ROOM_HEIGHT=0x1Am.", "VOLUME=1e999cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
         {"ROOM-606", "ROOM_HEIGHT=2,750m.", "VOLUME=1,250cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
         {"ROOM-607", "ROOM_HEIGHT=2.7M", "VOLUME=12.5.0cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-608", "ROOM_HEIGHT=2.75m.", "VOLUME=1020.00cu.ft.", "AREA=92.00sq.m.", nullptr, nullptr},
     };
     const std::vector<Room> feet = {
         {"ROOM-601", "ROOM_HEIGHT=9.02ft.", "VOLUME=44143.33cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
@@ -261,6 +263,7 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
         {"ROOM-605", "ROOM_HEIGHT=0x1Am.", "VOLUME=1e999cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
         {"ROOM-606", "ROOM_HEIGHT=2,750m.", "VOLUME=1,250cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
         {"ROOM-607", "ROOM_HEIGHT=2.7M", "VOLUME=12.5.0cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-608", "ROOM_HEIGHT=9.02ft.", "VOLUME=1020.00cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
     };
     std::vector<std::string> said;
     for (const char* line : {"\"0x1Am.\" does not read as a height, so its room height is kept as stored\n",
