@@ -34,6 +34,8 @@ protected:
 const std::string toFeet = "mprefs\ndlg radio 289\ndlg enter\n";
 const std::string toMetres = "mprefs\ndlg radio 288\ndlg enter\n";
 const std::string editorToFeet = "mbe\ndlg menu 32769\ndlg radio 289\ndlg enter\ndlg click 286\n";
+const std::string editorToMetres = "mbe\ndlg menu 32769\ndlg radio 288\ndlg enter\ndlg click 286\n";
+const std::string recalculatingSync = "msxta\n\n\n\nyes\n";
 
 // What one space stores and shows after the script; a null value is not looked at.
 struct Room {
@@ -309,12 +311,17 @@ TEST_F(UnitsKept, UnitsBackAndForthGiveBackEveryStoredHeightAndVolumeOrAtPrecisi
         const char* plan;
         std::string there;
         std::string back;
-    } trips[] = {{"plan_thirty_ft.dxf", toMetres, toFeet}, {"plan_thirty_m.dxf", toFeet, toMetres}};
+    } trips[] = {
+        {"plan_thirty_ft.dxf", toMetres + "mus\n", toFeet + "mus\n"},
+        {"plan_thirty_m.dxf", toFeet + "mus\n", toMetres + "mus\n"},
+        {"plan_thirty_ft.dxf", editorToMetres, editorToFeet},
+        {"plan_thirty_m.dxf", toFeet + recalculatingSync, toMetres + recalculatingSync},
+    };
     for (const auto& trip : trips)
         for (const char* precision : {"2", "4", "0"}) {
-            SCOPED_TRACE(std::string(trip.plan) + " at precision " + precision);
+            SCOPED_TRACE(std::string(trip.plan) + " at precision " + precision + " by\n" + trip.there);
             writePrefs({{"precison", precision}});
-            const std::string once = trip.there + "mus\n" + trip.back + "mus\n";
+            const std::string once = trip.there + trip.back;
             Outcome r = run(trip.plan, once + once + "SAVEAS saved.dxf\n");
             ASSERT_EQ(r.status, 0) << r.err << r.out;
             auto before = read(trip.plan);
