@@ -76,6 +76,10 @@ public:
     // none. A label showing it showed the stored value, at whatever precision it was written.
     enum StoredValue { storedArea = 0, storedPerimeter, storedHeight, storedVolume, storedValues };
     CString getStoredText(StoredValue value) const { return m_storedTexts[value]; }
+    // Whether the space has been named for a stored height or volume it keeps as it stands; a block
+    // read again for the same edit takes it, so that the space is named once.
+    bool getUnreadNamed() const { return m_unreadNamed; }
+    void setUnreadNamed(bool named) { m_unreadNamed = named; }
     // A stored room height or volume as its text gave it, in the units the text named or else the
     // record's (-1 when neither is known).
     struct AsWritten {

@@ -282,10 +282,13 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
         {"mus in feet", {}, toFeet + "mus\n", feet, {}, plan, said},
         {"a sync that recalculates under imperial preferences", imperial, "msxta\n\n\n\nyes\n", feet, {}, plan, said},
     });
+    // Once for each value a command keeps, whichever way it writes the space and however often.
     Outcome r = run(plan, "mus\n");
     for (const char* space : {"Form 5", "Form 6", "Form 7"})
         EXPECT_EQ(count(r.out, std::string("\tSpace ") + space + " (handle "), 2u) << space << r.out;
     EXPECT_EQ(count(r.out, "\tSpace Form 1 (handle "), 0u) << r.out;
+    r = run(plan, "mbe\ndlg dblclick 246 Form 5\ndlg click 284\ndlg click 1\n");
+    EXPECT_EQ(count(r.out, "\tSpace Form 5 (handle "), 2u) << r.out;
 }
 
 // A stored value and its units: "9.00ft." is 9 and "ft.".
