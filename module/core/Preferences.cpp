@@ -68,6 +68,13 @@ CPreferences::CPreferences()
       m_csvOpener(L"NONE"),
       m_zoomBorder(defaultZoomBorder) {}
 
+double CPreferences::labelTextScale() const {
+    if (labelsTake(m_textScale)) return m_textScale;
+    acutPrintf(L"\nThe Text Scale in the preferences, %s, is not one a label takes: labels are made at 1\n",
+               static_cast<const wchar_t*>(CUtilities::DoubleToCString(m_textScale, -1)));
+    return 1.0;
+}
+
 CString CPreferences::trimString(CString text) {
     text.Trim();
     return text;

@@ -463,13 +463,10 @@ void CPresBlockCreation::runSession() {
         // values typed here are repaired and kept for next time. A scale the preferences file held is
         // the person's own: it stays, these labels are made at 1, and that is said once.
         double scale = m_preferences.getTextScale();
-        const bool storedScale = !labelScaleUsable(scale) && scale == m_fileTextScale;
+        const bool storedScale = !CPreferences::labelsTake(scale) && scale == m_fileTextScale;
         if (storedScale) {
-            if (!m_unusableScaleSaid)
-                acutPrintf(L"\nThe Text Scale in the preferences, %s, is not one a label takes: labels are made at 1\n",
-                           static_cast<const wchar_t*>(CUtilities::DoubleToCString(scale, -1)));
+            scale = m_unusableScaleSaid ? 1.0 : m_preferences.labelTextScale();
             m_unusableScaleSaid = true;
-            scale = 1.0;
         }
         const bool badSize = !labelSizeUsable(m_preferences.getTextSize());
         const bool badScale = !storedScale && !labelScaleUsable(scale);
