@@ -30,13 +30,9 @@ namespace {
 
 constexpr Acad::ErrorStatus onLockedLayer = static_cast<Acad::ErrorStatus>(87);
 
-// The largest label size and width factor the block dialog's Format page takes.
+// The largest label size the block dialog's Format page takes.
 bool labelSizeUsable(double size) {
     return size > 0.0 && size <= CTabFormat::heightMax;
-}
-
-bool labelScaleUsable(double scale) {
-    return scale >= CTabFormat::widthFactorMin && scale <= CTabFormat::widthFactorMax;
 }
 
 bool isDigit(wchar_t c) {
@@ -469,7 +465,7 @@ void CPresBlockCreation::runSession() {
             m_unusableScaleSaid = true;
         }
         const bool badSize = !labelSizeUsable(m_preferences.getTextSize());
-        const bool badScale = !storedScale && !labelScaleUsable(scale);
+        const bool badScale = !storedScale && !CPreferences::labelsTake(scale);
         if (badSize || badScale) {
             if (badSize) m_preferences.setTextSize(1.0);
             if (badScale) m_preferences.setTextScale(1.0);

@@ -72,8 +72,7 @@ void CPresPreferences::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_PREF_TEXT_SCALE, m_textScale);
     // The block editor takes no label scale beyond the host's range: neither is one typed here. One the
     // file holds is the person's own, kept until changed.
-    if (pDX->m_bSaveAndValidate && m_textScale != m_openingTextScale &&
-        !(m_textScale >= CPreferences::textScaleMin && m_textScale <= CPreferences::textScaleMax)) {
+    if (pDX->m_bSaveAndValidate && m_textScale != m_openingTextScale && !CPreferences::labelsTake(m_textScale)) {
         AfxMessageBox(L"Text Scale: please enter a number between 0.01 and 100.", MB_ICONEXCLAMATION);
         pDX->Fail();
     }
