@@ -2,6 +2,7 @@
 // labels up to date, list the spaces, show one space, and export them to a CSV file.
 #include <algorithm>
 #include <cwchar>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -199,6 +200,7 @@ void startCsvOpener(const CString& opener, const CString& csvPath) {
 
 // The labels' values the block dialog's Format page takes, so that it can edit what this writes.
 struct TextValueQuestion {
+    const wchar_t* name;
     const wchar_t* prompt;
     const wchar_t* invalid;
     const wchar_t* outOfRange;
@@ -210,21 +212,28 @@ struct TextValueQuestion {
 enum class Answer { taken, ignored, cancelled };
 
 // Asks until a number, "i" or a cancel comes. A comma is no decimal point here: "2,5" is asked again.
+// Enter takes the preference itself, not its rounded text; one the labels cannot take is said once.
 Answer askTextValue(const TextValueQuestion& question, double preference, int precision, double& value) {
     CAcadUtilities utilities;
     CString prompt = question.prompt;
+    const CString shown = CUtilities::DoubleToCString(preference, precision);
+    bool storedRefused = false;
     for (;;) {
         CString answer;
-        if (!utilities.getString(prompt, CUtilities::DoubleToCString(preference, precision), answer))
-            return Answer::cancelled;
+        if (!utilities.getString(prompt, shown, answer)) return Answer::cancelled;
         if (answer == L"i") return Answer::ignored;
         if (!CUtilities::isNumeric(answer) || answer.Find(L',') >= 0) {
             prompt = question.invalid;
             continue;
         }
-        double number = CUtilities::CStringToDouble(answer);
+        const bool stored = answer == shown;
+        double number = stored ? preference : CUtilities::CStringToDouble(answer);
         const bool aboveLowest = question.lowestTaken ? number >= question.lowest : number > question.lowest;
         if (!aboveLowest || !(number <= question.highest)) {
+            if (stored && !storedRefused)
+                acutPrintf(L"\n%s in the preferences, %s, is not one a label takes\n", question.name,
+                           static_cast<const wchar_t*>(CUtilities::DoubleToCString(preference, -1)));
+            storedRefused = storedRefused || stored;
             prompt = question.outOfRange;
             continue;
         }
@@ -423,6 +432,7 @@ void updateTextSize() {
         const int precision = preferences->getPrecision();
 
         static const TextValueQuestion sizeQuestion = {
+            L"The Text Size",
             L"Enter new Text Size or (i)gnore",
             L"Invalid Input. Enter new Text Siz or (i)gnore",
             L"Text Size must be greater than 0 and no more than 1000000\nEnter new Text Size or (i)gnore",
@@ -430,19 +440,21 @@ void updateTextSize() {
             false,
             CTabFormat::heightMax};
         static const TextValueQuestion scaleQuestion = {
+            L"The Text Scale",
             L"Enter new Text Scale or (i)gnore",
             L"Invalid Input. Enter new Text Scale or (i)gnore",
             L"Text Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore",
             CTabFormat::widthFactorMin,
             true,
             CTabFormat::widthFactorMax};
-        static const TextValueQuestion rotationQuestion = {
-            L"Enter new Text Rotation or (i)gnore",
-            L"Invalid Input. Enter new Text Rotation or (i)gnore",
-            L"Text Rotation must be between -360 and 360\nEnter new Text Rotation or (i)gnore",
-            -CTabFormat::rotationLimit,
-            true,
-            CTabFormat::rotationLimit};
+        // Any number turns a label: 400 degrees is 40.
+        static const TextValueQuestion rotationQuestion = {L"The Text Rotation",
+                                                           L"Enter new Text Rotation or (i)gnore",
+                                                           L"Invalid Input. Enter new Text Rotation or (i)gnore",
+                                                           L"Invalid Input. Enter new Text Rotation or (i)gnore",
+                                                           std::numeric_limits<double>::lowest(),
+                                                           true,
+                                                           std::numeric_limits<double>::max()};
 
         // Every question is answered before any block changes; a cancel changes nothing.
         double size = 0.0;

@@ -233,7 +233,8 @@ void grossAreaBlockCreate() {
             return;
         }
         createGrossAreaBlock(drawing.get(), polylineId, preferences->getUnits(), preferences->getTextSize(),
-                             preferences->getTextScale(), preferences->getTextRotation(), preferences->getPrecision());
+                             preferences->labelTextScale(), preferences->getTextRotation(),
+                             preferences->getPrecision());
         KELMO_COMMAND_CATCH_LINE(L"grossAreaBlockCreate", L"\nUnhandled Error - Block Creation Failed\n")
 }
 
@@ -284,7 +285,7 @@ void grossAreaBlockCreate2() {
         OpenedObject opened(polyline);
         const Acad::ErrorStatus status =
             makeGrossAreaBlock(drawing.get(), polyline, textPosition, preferences.getUnits(), preferences.getTextSize(),
-                               preferences.getTextScale(), preferences.getTextRotation(), preferences.getPrecision());
+                               preferences.labelTextScale(), preferences.getTextRotation(), preferences.getPrecision());
         acutPrintf(status == Acad::eOk ? L"Gross Area Block Created Successfully\n" : L"Block Creation Failed\n");
         KELMO_COMMAND_CATCH_LINE(L"grossAreaBlockCreate2", L"\nUnhandled Error - Block Creation Failed\n")
 }

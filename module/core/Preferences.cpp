@@ -1,6 +1,5 @@
 #include "core/Preferences.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "core/Catch.h"
@@ -38,6 +37,16 @@ CString fileErrorText(CFileException& error, const CString& path) {
     return buffer;
 }
 
+// A real with two decimals, or with as many more as it takes to read back as it is: a stored text
+// scale of 0.005 is not saved as 0.01.
+CString realText(double value) {
+    for (int decimals = 2; decimals < 15; ++decimals) {
+        const CString text = CUtilities::DoubleToCString(value, decimals);
+        if (CUtilities::CStringToDouble(text) == value) return text;
+    }
+    return CUtilities::DoubleToCString(value, 15);
+}
+
 void removeQuietly(const CString& path) {
     try {
         CFileUtilities files;
@@ -58,6 +67,13 @@ CPreferences::CPreferences()
       m_inc(1),
       m_csvOpener(L"NONE"),
       m_zoomBorder(defaultZoomBorder) {}
+
+double CPreferences::labelTextScale() const {
+    if (labelsTake(m_textScale)) return m_textScale;
+    acutPrintf(L"\nThe Text Scale in the preferences, %s, is not one a label takes: labels are made at 1\n",
+               static_cast<const wchar_t*>(CUtilities::DoubleToCString(m_textScale, -1)));
+    return 1.0;
+}
 
 CString CPreferences::trimString(CString text) {
     text.Trim();
@@ -112,9 +128,9 @@ BOOL CPreferences::loadPreferences(CString path) {
                     m_textSize = !std::isfinite(size) ? defaultTextSize : size <= 0.0 ? 0.1 : size;
                 } else if (key == &g_prefsKeyTextScale) {
                     const double scale = stringToDouble(value);
-                    m_textScale = !std::isfinite(scale) ? defaultTextScale
-                                  : scale <= 0.0        ? 0.1
-                                                        : std::clamp(scale, textScaleMin, textScaleMax);
+                    // A scale outside what a label takes stays as written: the command that cannot use
+                    // it says so, and only the person changes it.
+                    m_textScale = !std::isfinite(scale) ? defaultTextScale : scale <= 0.0 ? 0.1 : scale;
                 } else if (key == &g_prefsKeyTextRotation) {
                     double rotation = stringToDouble(value);
                     if (!std::isfinite(rotation)) {
@@ -158,7 +174,7 @@ void CPreferences::writeFile(const CString& path) {
         {g_prefsKeyUnits, CUtilities::IntToCString(m_units)},
         {g_prefsKeyPrecision, CUtilities::IntToCString(m_precision)},
         {g_prefsKeyTextSize, CUtilities::DoubleToCString(m_textSize, 2)},
-        {g_prefsKeyTextScale, CUtilities::DoubleToCString(m_textScale, 2)},
+        {g_prefsKeyTextScale, realText(m_textScale)},
         {g_prefsKeyTextRotation, CUtilities::DoubleToCString(m_textRotation, 2)},
         {g_prefsKeyCsvOpener, m_csvOpener},
         {g_prefsKeyZoomBorder, CUtilities::DoubleToCString(m_zoomBorder, 0)},

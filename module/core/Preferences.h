@@ -7,9 +7,14 @@ public:
     // The text scales (width factors) labels take: the host's own range, the same wherever one is typed.
     static constexpr double textScaleMin = 0.01;
     static constexpr double textScaleMax = 100.0;
+    static bool labelsTake(double textScale) { return textScale >= textScaleMin && textScale <= textScaleMax; }
 
     CPreferences();
     virtual ~CPreferences() = default;
+
+    // The text scale new labels are made at: the stored one, or 1 where labels cannot take it, which
+    // the command line then says. The stored value stays as it is.
+    double labelTextScale() const;
 
     BOOL loadPreferences(CString path);
     BOOL savePreferences(CString path);

@@ -30,13 +30,9 @@ namespace {
 
 constexpr Acad::ErrorStatus onLockedLayer = static_cast<Acad::ErrorStatus>(87);
 
-// The largest label size and width factor the block dialog's Format page takes.
+// The largest label size the block dialog's Format page takes.
 bool labelSizeUsable(double size) {
     return size > 0.0 && size <= CTabFormat::heightMax;
-}
-
-bool labelScaleUsable(double scale) {
-    return scale >= CTabFormat::widthFactorMin && scale <= CTabFormat::widthFactorMax;
 }
 
 bool isDigit(wchar_t c) {
@@ -262,6 +258,7 @@ void CPresBlockCreation::savePreferences() {
 BOOL CPresBlockCreation::OnInitDialog() {
     CDialog::OnInitDialog();
     loadPreferences();
+    m_fileTextScale = m_preferences.getTextScale();
     m_nextIdentifier = 0;
     m_nextNumber = 1;
     m_numberWidth = 1;
@@ -459,19 +456,27 @@ void CPresBlockCreation::runSession() {
         }
         UpdateData(TRUE);
         // A label must have a size and a width to be seen, and not so large that it swamps the plan:
-        // repaired values are kept for next time.
+        // values typed here are repaired and kept for next time. A scale the preferences file held is
+        // the person's own: it stays, these labels are made at 1, and that is said once.
+        double scale = m_preferences.getTextScale();
+        const bool storedScale = !CPreferences::labelsTake(scale) && scale == m_fileTextScale;
+        if (storedScale) {
+            scale = m_unusableScaleSaid ? 1.0 : m_preferences.labelTextScale();
+            m_unusableScaleSaid = true;
+        }
         const bool badSize = !labelSizeUsable(m_preferences.getTextSize());
-        const bool badScale = !labelScaleUsable(m_preferences.getTextScale());
+        const bool badScale = !storedScale && !CPreferences::labelsTake(scale);
         if (badSize || badScale) {
             if (badSize) m_preferences.setTextSize(1.0);
             if (badScale) m_preferences.setTextScale(1.0);
             savePreferences();
             m_textSize = m_preferences.getTextSize();
             m_textScale = m_preferences.getTextScale();
+            scale = m_preferences.getTextScale();
             UpdateData(FALSE);
         }
         enableTextBoxes(FALSE);
-        createBlock(m_drawing, id, m_preferences.getUnits(), m_preferences.getTextSize(), m_preferences.getTextScale(),
+        createBlock(m_drawing, id, m_preferences.getUnits(), m_preferences.getTextSize(), scale,
                     m_preferences.getTextRotation(), m_preferences.getPrecision());
         calcNextBlockIdentifier();
         calcNextBlockName();

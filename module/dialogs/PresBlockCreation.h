@@ -116,4 +116,8 @@ private:
     CPreferences m_preferences;
     CEdit m_textScaleEdit;
     CEdit m_textRotationEdit;
+    // The text scale the preferences file held when the dialog opened; one the labels cannot take is
+    // said once.
+    double m_fileTextScale = 1.0;
+    bool m_unusableScaleSaid = false;
 };

@@ -110,6 +110,7 @@ CBlockDWG* CPresBlock::readCurrent() {
     else
         current->setUnits(units);
     current->setPrecision(m_block->getPrecision());
+    current->setUnreadNamed(m_block->getUnreadNamed());
     return current;
 }
 

@@ -70,9 +70,9 @@ void CPresPreferences::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_PREF_TEXT_SIZE, m_textSize);
     DDX_Text(pDX, IDC_PREF_TEXT_SCALE, m_textScale);
-    // The block editor takes no label scale beyond the host's range: neither is one made from here.
-    if (pDX->m_bSaveAndValidate &&
-        !(m_textScale >= CPreferences::textScaleMin && m_textScale <= CPreferences::textScaleMax)) {
+    // The block editor takes no label scale beyond the host's range: neither is one typed here. One the
+    // file holds is the person's own, kept until changed.
+    if (pDX->m_bSaveAndValidate && m_textScale != m_openingTextScale && !CPreferences::labelsTake(m_textScale)) {
         AfxMessageBox(L"Text Scale: please enter a number between 0.01 and 100.", MB_ICONEXCLAMATION);
         pDX->Fail();
     }
@@ -97,6 +97,7 @@ void CPresPreferences::loadValues() {
     }
     m_precision = m_preferences.getPrecision();
     m_textScale = m_preferences.getTextScale();
+    m_openingTextScale = m_textScale;
     m_textRotation = m_preferences.getTextRotation();
     m_csvOpener = m_preferences.getCsvOpener();
     m_zoomBorder = m_preferences.getZoomBorder();

@@ -48,4 +48,6 @@ private:
     double m_zoomBorder;
     double m_textScale;
     double m_textRotation;
+    // The text scale the dialog opened with: a stored one outside the labels' range stays unless changed.
+    double m_openingTextScale = 1.0;
 };

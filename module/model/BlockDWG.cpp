@@ -9,6 +9,7 @@
 #include "core/XMLUtilities.h"
 #include "model/Asset.h"
 #include "model/Attributes.h"
+#include "model/UnitChange.h"
 #include "model/BlockDWGInternal.h"
 #include "model/Hatch.h"
 #include "model/Hyperlinks.h"
@@ -168,7 +169,14 @@ int CBlockDWG::getKnownUnits() const {
 
 void CBlockDWG::takePreferenceUnitsWhenUnknown() {
     KELMO_TRY
-        if (getUnits() == -1) setUnits(getKnownUnits());
+        if (getUnits() != -1) return;
+        const int units = getKnownUnits();
+        setUnits(units);
+        // A height or volume whose text named its units was held as written until the record had units.
+        if (m_heightAsWritten.units != -1 && getRoomHeight() == m_heightAsWritten.value)
+            setRoomHeight(kelmo_model::lengthInUnits(m_heightAsWritten.value, m_heightAsWritten.units, units));
+        if (m_volumeAsWritten.units != -1 && getVolume() == m_volumeAsWritten.value)
+            setVolume(kelmo_model::volumeInUnits(m_volumeAsWritten.value, m_volumeAsWritten.units, units));
     KELMO_CATCH(L"CBlockDWG::takePreferenceUnitsWhenUnknown")
 }
 
@@ -271,6 +279,9 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         for (int i = 0; i < storedValues; ++i) target->m_storedTexts[i] = m_storedTexts[i];
         target->m_heightUnread = m_heightUnread;
         target->m_volumeUnread = m_volumeUnread;
+        target->m_unreadNamed = m_unreadNamed;
+        target->m_heightAsWritten = m_heightAsWritten;
+        target->m_volumeAsWritten = m_volumeAsWritten;
         for (INT_PTR i = 0; i < m_handlesToMinus.GetSize(); ++i) target->m_handlesToMinus.Add(m_handlesToMinus[i]);
         for (INT_PTR i = 0; i < m_handlesToAdd.GetSize(); ++i) target->m_handlesToAdd.Add(m_handlesToAdd[i]);
         target->setArea(getArea());

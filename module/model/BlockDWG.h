@@ -76,6 +76,16 @@ public:
     // none. A label showing it showed the stored value, at whatever precision it was written.
     enum StoredValue { storedArea = 0, storedPerimeter, storedHeight, storedVolume, storedValues };
     CString getStoredText(StoredValue value) const { return m_storedTexts[value]; }
+    // Whether the space has been named for a stored height or volume it keeps as it stands; a block
+    // read again for the same edit takes it, so that the space is named once.
+    bool getUnreadNamed() const { return m_unreadNamed; }
+    void setUnreadNamed(bool named) { m_unreadNamed = named; }
+    // A stored room height or volume as its text gave it, in the units the text named or else the
+    // record's (-1 when neither is known).
+    struct AsWritten {
+        double value = 0.0;
+        int units = -1;
+    };
 
     // Extended entity data.
     void readXData(resbuf* list, AcApDocument* document);
@@ -190,6 +200,8 @@ private:
                         AcApDocument* document);
     // Says on the command line that the value stays as stored, and why.
     void keepStored(const wchar_t* reason, const wchar_t* value);
+    // Names the space once when a stored room height or volume it writes back could not be read.
+    void nameUnreadValues();
     // The reference's record with the given strings put in place of the values that changed; null
     // when the reference holds no record.
     resbuf* keptRecord(AcDbBlockReference* reference, const CString* texts);
@@ -217,8 +229,11 @@ private:
     bool m_nameFromDefinition = false;
     bool m_keepsStoredRecord = false;
     CString m_storedTexts[storedValues];
-    // The stored room height or volume could not be read: its text stands.
+    // The stored room height or volume could not be read: its text stands, and the space is named once.
     bool m_heightUnread = false;
     bool m_volumeUnread = false;
     CString m_unreadArea;
+    bool m_unreadNamed = false;
+    AsWritten m_heightAsWritten;
+    AsWritten m_volumeAsWritten;
 };

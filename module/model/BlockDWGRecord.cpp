@@ -1,6 +1,7 @@
 // The space record a block keeps in its extended entity data: reading it, writing it, keeping what was stored.
 #include "model/BlockDWG.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cwchar>
 #include <cwctype>
@@ -82,26 +83,125 @@ bool storedText(AcDbObject* object, const CString& application, const wchar_t* k
     return found;
 }
 
-// Whether a number begins the text, so that a command can read it.
-bool beginsWithNumber(const CString& text) {
-    int i = 0;
-    while (i < text.GetLength() && std::iswspace(text[i])) ++i;
-    if (i < text.GetLength() && (text[i] == L'+' || text[i] == L'-')) ++i;
-    if (i < text.GetLength() && (text[i] == L'.' || text[i] == L',')) ++i;
-    return i < text.GetLength() && std::iswdigit(text[i]);
+// A unit a stored room height or volume may name, and how many of it make a metre, a foot, a cubic
+// metre or a cubic foot. A longer text comes before one it ends with ("mm" before "m").
+struct MeasureUnit {
+    const wchar_t* text;
+    int units; // 0 metric, 1 imperial
+    double perWhole;
+};
+constexpr MeasureUnit kLengthUnits[] = {
+    {L"cm.", 0, 100.0}, {L"mm.", 0, 1000.0}, {L"cm", 0, 100.0}, {L"mm", 0, 1000.0}, {L"m.", 0, 1.0},
+    {L"m", 0, 1.0},     {L"ft.", 1, 1.0},    {L"ft", 1, 1.0},   {L"'", 1, 1.0},
+};
+constexpr MeasureUnit kVolumeUnits[] = {
+    {L"cu.m.", 0, 1.0},  {L"cu.m", 0, 1.0},  {L"m3", 0, 1.0},  {L"m\u00b3", 0, 1.0},
+    {L"cu.ft.", 1, 1.0}, {L"cu.ft", 1, 1.0}, {L"ft3", 1, 1.0}, {L"ft\u00b3", 1, 1.0},
+};
+
+bool allDigits(const CString& text) {
+    for (int i = 0; i < text.GetLength(); ++i)
+        if (!std::iswdigit(text[i])) return false;
+    return true;
 }
 
-// A stored room height or volume: its number, a decimal comma read as a point ("2,75m." is 2.75 m),
-// and the units its text names (0 metric, 1 imperial, -1 none).
-double readMeasure(CString text, const wchar_t* metric, const wchar_t* imperial, int& named) {
-    text.TrimRight();
-    named = endsWith(text, imperial) ? 1 : endsWith(text, metric) ? 0 : -1;
-    const int comma = text.Find(L',');
-    const int point = text.Find(L'.');
-    // A comma is the number's decimal sign unless a point follows it in the number ("1,234.5").
-    if (comma >= 0 && !(point > comma && point + 1 < text.GetLength() && std::iswdigit(text[point + 1])))
-        text.SetAt(comma, L'.');
-    return CUtilities::CStringToDouble(text);
+// Digits grouped in thousands: one to three, then threes.
+bool thousandsGroups(const CString& whole, wchar_t separator, CString& digits) {
+    int start = 0;
+    for (int group = 0;; ++group) {
+        const int end = whole.Find(separator, start);
+        const CString part = end < 0 ? whole.Mid(start) : whole.Mid(start, end - start);
+        const bool sized = group == 0 ? part.GetLength() >= 1 && part.GetLength() <= 3 : part.GetLength() == 3;
+        if (!sized || !allDigits(part)) return false;
+        digits += part;
+        if (end < 0) return true;
+        start = end + 1;
+    }
+}
+
+// The whole text as a number: digits with a decimal point or comma, and a thousands separator where
+// the other sign is the decimal ("1,250.00", "1.234,5") or where it stands more than once ("1,234,567").
+// A lone comma before three digits ("1,250") could be either, and is not read.
+bool readNumber(CString text, double& value) {
+    CString sign;
+    if (!text.IsEmpty() && (text[0] == L'+' || text[0] == L'-')) {
+        sign = text.Left(1);
+        text = text.Mid(1);
+    }
+    int points = 0;
+    int commas = 0;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        if (text[i] == L'.')
+            ++points;
+        else if (text[i] == L',')
+            ++commas;
+        else if (!std::iswdigit(text[i]))
+            return false;
+    }
+    wchar_t decimal = 0;
+    wchar_t thousands = 0;
+    if (points > 0 && commas > 0) {
+        decimal = text.ReverseFind(L'.') > text.ReverseFind(L',') ? L'.' : L',';
+        thousands = decimal == L'.' ? L',' : L'.';
+        if ((decimal == L'.' ? points : commas) != 1) return false;
+    } else if (points + commas == 1) {
+        decimal = points ? L'.' : L',';
+    } else if (points + commas > 1) {
+        thousands = points ? L'.' : L',';
+    }
+    const int at = decimal ? text.Find(decimal) : text.GetLength();
+    const CString whole = text.Left(at);
+    const CString fraction = decimal ? text.Mid(at + 1) : CString();
+    if (whole.IsEmpty() && fraction.IsEmpty()) return false;
+    CString digits;
+    if (thousands) {
+        if (!thousandsGroups(whole, thousands, digits)) return false;
+    } else {
+        digits = whole;
+    }
+    if (decimal == L',' && !thousands && fraction.GetLength() == 3 && whole.GetLength() <= 3 && !whole.IsEmpty() &&
+        whole[0] != L'0')
+        return false;
+    value = CUtilities::CStringToDouble(sign + (digits.IsEmpty() ? CString(L"0") : digits) + L"." +
+                                        (fraction.IsEmpty() ? CString(L"0") : fraction));
+    // Too many digits to hold reads as nothing.
+    return value != 0.0 || (digits + fraction).SpanIncluding(L"0") == digits + fraction;
+}
+
+// A stored room height or volume read whole: a number, then perhaps a unit of `units`, which gives the
+// value in metres or feet (cubic for a volume) and the units it names (-1 none). False when the text
+// is anything else ("0x1Am.", "1e999cu.m.", "n/a", nothing): a command then keeps it as it stands.
+template <size_t count>
+bool readMeasure(CString text, const MeasureUnit (&units)[count], double& value, int& named) {
+    text.Trim();
+    named = -1;
+    double perWhole = 1.0;
+    for (const MeasureUnit& unit : units) {
+        if (!endsWith(text, unit.text)) continue;
+        text = text.Left(text.GetLength() - static_cast<int>(std::wcslen(unit.text)));
+        text.TrimRight();
+        named = unit.units;
+        perWhole = unit.perWhole;
+        break;
+    }
+    if (!readNumber(text, value)) return false;
+    value /= perWhole;
+    return std::isfinite(value);
+}
+
+// A height or volume the record holds in `units`, as the record writes it. One converted from the
+// other units is written in the units it was written in when the record's units at this precision
+// cannot give it back ("9.00ft." is 2.74 m, which is 8.99 ft): units back and forth lose nothing.
+CString measureText(double held, int units, int precision, const CBlockDWG::AsWritten& written,
+                    double (*inUnits)(double, int, int), const wchar_t* metric, const wchar_t* imperial) {
+    const double asRead = inUnits(written.value, written.units, units);
+    const bool converted = (written.units == 0 || written.units == 1) && written.units != units;
+    if (converted && std::fabs(held - asRead) <= 1e-9 * std::max({1.0, std::fabs(held), std::fabs(asRead)})) {
+        const double back = inUnits(CUtilities::roundDouble(held, precision), units, written.units);
+        if (CUtilities::DoubleToCString(back, precision) != CUtilities::DoubleToCString(written.value, precision))
+            return CUtilities::DoubleToCString(written.value, precision) + (written.units == 1 ? imperial : metric);
+    }
+    return CUtilities::DoubleToCString(held, precision) + (units == 1 ? imperial : metric);
 }
 
 } // namespace
@@ -127,9 +227,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     setUnits(1);
                 }
                 value.TrimRight();
-                // Without a point every character counts: "1234" gives 4.
+                // A number without a point was written with no decimals: "11" is precision 0.
                 int point = value.Find(L'.');
-                setPrecision(point < 0 ? value.GetLength() : value.GetLength() - point - 1);
+                setPrecision(point < 0 ? 0 : value.GetLength() - point - 1);
                 setArea(CUtilities::CStringToDouble(value));
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value(text + 10);
@@ -153,8 +253,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 setDeptCharge(CString(text + 12));
             } else if (startsWith(text, L"ROOM_HEIGHT=")) {
                 m_storedTexts[storedHeight] = text + 12;
-                m_heightUnread = !beginsWithNumber(m_storedTexts[storedHeight]);
-                setRoomHeight(readMeasure(m_storedTexts[storedHeight], L"m.", L"ft.", heightUnits));
+                double height = 0.0;
+                m_heightUnread = !readMeasure(m_storedTexts[storedHeight], kLengthUnits, height, heightUnits);
+                setRoomHeight(m_heightUnread ? 0.0 : height);
             } else if (startsWith(text, L"SPECIAL_REQ=")) {
                 setSpecialReq(CString(text + 12));
             } else if (startsWith(text, L"TOT_STAFF=")) {
@@ -163,8 +264,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 setTotWkStns(CString(text + 11));
             } else if (startsWith(text, L"VOLUME=")) {
                 m_storedTexts[storedVolume] = text + 7;
-                m_volumeUnread = !beginsWithNumber(m_storedTexts[storedVolume]);
-                setVolume(readMeasure(m_storedTexts[storedVolume], L"cu.m.", L"cu.ft.", volumeUnits));
+                double volume = 0.0;
+                m_volumeUnread = !readMeasure(m_storedTexts[storedVolume], kVolumeUnits, volume, volumeUnits);
+                setVolume(m_volumeUnread ? 0.0 : volume);
             } else if (startsWith(text, L"HANDLESTOMINUS=")) {
                 CString value(text + 15);
                 if (!value.IsEmpty()) fillHandles(m_handlesToMinus, value, database);
@@ -173,6 +275,8 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 if (!value.IsEmpty()) fillHandles(m_handlesToAdd, value, database);
             }
         }
+        m_heightAsWritten = {getRoomHeight(), heightUnits != -1 ? heightUnits : getUnits()};
+        m_volumeAsWritten = {getVolume(), volumeUnits != -1 ? volumeUnits : getUnits()};
         // A height or volume written in the record's other units ("8.86ft." in a metric record) is
         // read in the units it names; in a record whose units are not known yet it is taken as held.
         if (heightUnits != -1) setRoomHeight(kelmo_model::lengthInUnits(getRoomHeight(), heightUnits, getUnits()));
@@ -182,12 +286,31 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
 
 CString CBlockDWG::getRoomHeightText() const {
     if (m_heightUnread && getRoomHeight() == 0.0) return m_storedTexts[storedHeight];
-    return CUtilities::DoubleToCString(getRoomHeight(), getPrecision()) + (getKnownUnits() == 1 ? L"ft." : L"m.");
+    return measureText(getRoomHeight(), getKnownUnits(), getPrecision(), m_heightAsWritten, kelmo_model::lengthInUnits,
+                       L"m.", L"ft.");
 }
 
 CString CBlockDWG::getVolumeText() const {
     if (m_volumeUnread && getVolume() == 0.0) return m_storedTexts[storedVolume];
-    return CUtilities::DoubleToCString(getVolume(), getPrecision()) + (getKnownUnits() == 1 ? L"cu.ft." : L"cu.m.");
+    return measureText(getVolume(), getKnownUnits(), getPrecision(), m_volumeAsWritten, kelmo_model::volumeInUnits,
+                       L"cu.m.", L"cu.ft.");
+}
+
+void CBlockDWG::nameUnreadValues() {
+    if (m_unreadNamed) return;
+    m_unreadNamed = true;
+    const struct {
+        bool unread;
+        StoredValue stored;
+        const wchar_t* kind;
+        const wchar_t* value;
+    } values[] = {{m_heightUnread, storedHeight, L"height", L"room height"},
+                  {m_volumeUnread, storedVolume, L"volume", L"volume"}};
+    for (const auto& v : values) {
+        CString text = m_storedTexts[v.stored];
+        if (!v.unread || CString(text).Trim().IsEmpty()) continue;
+        keepStored(L"\"" + text + L"\" does not read as a " + v.kind, v.value);
+    }
 }
 
 void CBlockDWG::writeXData(AcDbObject* object) {
@@ -196,6 +319,8 @@ void CBlockDWG::writeXData(AcDbObject* object) {
         if (!reference) return;
         if (m_xDataAppName == kNoXData) m_xDataAppName = L"ADE";
         registerApplication(object->database(), m_xDataAppName);
+        // A write that keeps the stored record leaves such a text as it is without a word.
+        if (!m_keepsStoredRecord) nameUnreadValues();
         resbuf* head = recordData(reference);
         Acad::ErrorStatus status = object->setXData(head);
         acutRelRb(head);

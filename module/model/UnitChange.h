@@ -18,7 +18,7 @@ double lengthInUnits(double length, int from, int to);
 double volumeInUnits(double volume, int from, int to);
 
 // Whether a label's text shows the block's stored value: as the record writes it (`written`), or as
-// the record held it when the block was read (a value written at precision 0 reads back at another).
+// the record held it when the block was read.
 bool showsStored(const CString& label, const CString& written, const CBlockDWG* block, CBlockDWG::StoredValue value);
 
 // The room height and the volume as the record writes them (CBlockDWG::getRoomHeightText).

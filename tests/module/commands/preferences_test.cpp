@@ -87,6 +87,39 @@ TEST_F(Preferences, AValueOutOfRangeIsReportedOnceAndNothingIsSaved) {
     EXPECT_EQ(readPrefs(), defaultPrefsFile);
 }
 
+TEST_F(Preferences, AStoredTextScaleOutsideTheLabelsRangeIsShownAndSavedAsItStandsUntilThePersonChangesIt) {
+    const struct {
+        const char* stored;
+        const wchar_t* box;
+        const wchar_t* typed; // null: the box is left as shown
+        const char* saved;
+        size_t refusals;
+    } cases[] = {
+        {"150.00", L"150", nullptr, "150.00", 0},
+        {"0.005", L"0.005", nullptr, "0.005", 0},
+        {"150.00", L"150", L"2", "2.00", 0},
+        // Typed, the same out-of-range value is refused; the file keeps what it held.
+        {"1.00", L"1", L"150", "1.00", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        const size_t boxes = host->messageBoxes().size();
+        writePrefs(with(defaultPrefsFile, "textScale\r\n1.00", std::string("textScale\r\n") + c.stored));
+        std::wstring shown;
+        onDialog([&](HWND) { shown = dumpCurrent(); });
+        set(L"290", L"3");
+        if (c.typed) set(L"341", c.typed);
+        press('e');
+        if (c.refusals) press('c');
+        EXPECT_EQ(runDialog(), c.refusals ? IDCANCEL : IDOK);
+        EXPECT_EQ(host->messageBoxes().size() - boxes, c.refusals);
+        EXPECT_NE(shown.find(std::wstring(L"341 edit \"") + c.box + L"\""), std::wstring::npos) << shown;
+        const std::string precision = c.refusals ? "precison\r\n2" : "precison\r\n3";
+        EXPECT_EQ(readPrefs(), with(with(defaultPrefsFile, "textScale\r\n1.00", std::string("textScale\r\n") + c.saved),
+                                    "precison\r\n2", precision));
+    }
+}
+
 TEST_F(Preferences, TheCloseBoxSavesLikeOkButStaysOpenOnABadValue) {
     writePrefs(defaultPrefsFile);
     set(L"341", L"abc");

@@ -70,9 +70,9 @@ TEST(PreferencesFile, ReadingClampsSizesRotationAndIncrement) {
         {"textRotation\n270\ninc\n0\n", 250.0, 1.0, 180.0, 1},
         {"textRotation\n-400\ninc\n101\n", 250.0, 1.0, -180.0, 1},
         {"inc\n100\ntextSize\n  7.5 \n", 7.5, 1.0, 0.0, 100},
-        // A label scale the block editor cannot take comes to the nearest it can.
-        {"textScale\n99999999\n", 250.0, 100.0, 0.0, 1},
-        {"textScale\n0.001\n", 250.0, 0.01, 0.0, 1},
+        // A label scale the block editor cannot take stays as the file holds it, for the person to change.
+        {"textScale\n99999999\n", 250.0, 99999999.0, 0.0, 1},
+        {"textScale\n0.001\n", 250.0, 0.001, 0.0, 1},
     };
     for (const auto& c : cases) {
         coretest::writeBytes(drive.native(prefsNative), c.body);

@@ -96,6 +96,27 @@ TEST_F(CreationHost, AWidthFactorTooSmallIsRepairedSoTheSpaceCanBeEditedAtOnce) 
     EXPECT_TRUE(has(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), "textScale\r\n1.00\r\n"));
 }
 
+// One the preferences file holds is the person's own: it stays there, and the labels are made at 1.
+TEST_F(CreationHost, AStoredWidthFactorTheLabelsCannotTakeStaysInThePreferencesAndIsSaidOnce) {
+    for (const char* stored : {"150.00", "0.005"}) {
+        SCOPED_TRACE(stored);
+        std::string prefs = kelmo_test::defaultPrefsFile;
+        prefs.replace(prefs.find("textScale\r\n1.00"), 15, std::string("textScale\r\n") + stored);
+        std::ofstream(dir / "c/CadHost/kelmo/prefs/prefs.cfg", std::ios::binary) << prefs;
+        Outcome r =
+            run("floor_world.dxf", "mbc\ndlg click 3\n#31\n2000,1500\n#32\n7500,2000\n\ndlg click 2\nSAVEAS out.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        const std::string shown = std::string(stored) == "150.00" ? "150" : "0.005";
+        const std::string said =
+            "The Text Scale in the preferences, " + shown + ", is not one a label takes: labels are made at 1\n";
+        const size_t at = r.out.find(said);
+        EXPECT_NE(at, std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find(said, at + 1), std::string::npos) << r.out;
+        EXPECT_TRUE(has(dump("out.dxf"), "|NAME=Room 2@7500,1625 h250.0 w1.00 r0|")) << dump("out.dxf");
+        EXPECT_EQ(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), prefs);
+    }
+}
+
 TEST_F(CreationHost, WithoutADrawingNeitherDialogOpensAndTheErrorBoxSaysWhy) {
     Outcome r = run("floor_world.dxf", "CLOSE\nmbc\nok\nmbh\nok\ndlg list\n");
     ASSERT_EQ(r.status, 0) << r.err << r.out;

@@ -58,8 +58,8 @@ TEST_F(ForeignPlan, SpacesReadWithTheirDataAttributesAndAssets) {
     CBlockDWG* small = byCode(blocks, L"R102");
     ASSERT_NE(small, nullptr);
     EXPECT_EQ(small->getXDataAppName(), L"AECXDATA");
-    // "AREA=16sq.m.": without a point the number's length is its precision.
-    EXPECT_EQ(small->getPrecision(), 2);
+    // "AREA=16sq.m.": without a point, no decimals.
+    EXPECT_EQ(small->getPrecision(), 0);
     EXPECT_EQ(small->getAttributes()->getAtAttribute(2)->getValue(), L"x");
     EXPECT_EQ(small->getAttributes()->getAtAttribute(2)->getTag(), L"AUX");
     EXPECT_EQ(small->getAssets()->getCount(), 0);
@@ -80,7 +80,7 @@ TEST_F(ForeignPlan, WrittenBackStringForString) {
     small->applyToDWG(drawing.get(), nullptr);
     std::vector<std::wstring> after = modeltest::xDataStrings(small->getObjectId(), L"AECXDATA");
     ASSERT_EQ(after.size(), 16u);
-    EXPECT_EQ(after[0], L"AREA=16.00sq.m.");
+    EXPECT_EQ(after[0], L"AREA=16sq.m.");
     EXPECT_TRUE(modeltest::xDataStrings(small->getObjectId(), L"ADE").empty());
 }
 

@@ -114,13 +114,15 @@ TEST_F(Reading, AreaTextsWithAndWithoutUnits) {
     block.readXData(list, doc());
     acutRelRb(list);
     EXPECT_EQ(block.getUnits(), 1);
-    // No decimal point: the length of the number.
-    EXPECT_EQ(block.getPrecision(), 4);
+    // No decimal point: written with no decimals.
+    EXPECT_EQ(block.getPrecision(), 0);
     EXPECT_EQ(block.getArea(), 1234.0);
     EXPECT_EQ(block.getPerimeter(), 40.0);
-    // A height naming metres in a record in feet is read in metres; a volume naming nothing is in feet.
+    // A height naming metres in a record in feet is read in metres; a volume that is no number whole
+    // is held as no value and written back as it stands.
     EXPECT_DOUBLE_EQ(block.getRoomHeight(), 2.7 * 3.2808399);
-    EXPECT_EQ(block.getVolume(), 9.0);
+    EXPECT_EQ(block.getVolume(), 0.0);
+    EXPECT_EQ(block.getVolumeText(), L"9x");
 
     CBlockDWG bare;
     list = strings({L"AREA=12.5", L"HANDLESTOADD=", L"NAME=X"});
@@ -385,7 +387,9 @@ TEST_F(UnknownUnits, AreWrittenInThePreferenceUnitsAtTheFirstWriteBack) {
     const std::vector<std::wstring> written = writtenData(*block);
     EXPECT_EQ(written[0], L"AREA=12.5sq.ft.");
     EXPECT_EQ(written[1], L"PERIMETER=14.0ft.");
-    EXPECT_EQ(written[13], L"VOLUME=33.8cu.ft.");
+    // A height and volume naming metres are converted into the units the record takes.
+    EXPECT_EQ(written[9], L"ROOM_HEIGHT=8.9ft.");
+    EXPECT_EQ(written[13], L"VOLUME=1191.9cu.ft.");
 }
 
 } // namespace

@@ -3,7 +3,8 @@ drawings in stated units and of names too long for a record, written with ezdxf 
 tests/data/commands/make_plans.py.
 
     make_height_plans.py FOLDER   writes plan_heights.dxf, plan_cm.dxf, plan_m.dxf, plan_ft.dxf,
-                                  plan_mm_says_in.dxf and plan_long_names.dxf
+                                  plan_mm_says_in.dxf, plan_long_names.dxf, plan_written_forms.dxf,
+                                  plan_thirty_ft.dxf, plan_thirty_m.dxf and plan_whole_areas.dxf
 
 plan_heights.dxf (millimetres): 10 m x 9.2 m rooms, each stored as 92.00 sq.m., 38.40 m, a room height
 of 2.70 m and a volume of 248.40 cu.m. ROOM-701's AUX label shows the stored room height, ROOM-702's
@@ -17,6 +18,12 @@ but its insertion units inches.
 plan_long_names.dxf (millimetres): rooms ROOM-901 to ROOM-906 whose NAME labels take 250 plain letters,
 251, 125 accented ones, 126, 3000 and 9000 (with "NAME=", 255, 256, 255, 257, 6005 and 18005 bytes in
 UTF-8), then ROOM-907 named "Hall"; all stored as 20.00 sq.m. and 18.00 m, named "Room 1" to "Room 7".
+plan_written_forms.dxf (millimetres): 10 m x 9.2 m rooms ROOM-601 on, stored as 92.00 sq.m., each with
+a room height and volume as another program writes them (WRITTEN_FORMS below), named "Form 1" on;
+ROOM-608's area names no unit.
+plan_thirty_ft.dxf and plan_thirty_m.dxf: 30 rooms ROOM-501 to ROOM-530, 10 m x 9.2 m, stored in feet
+(heights 8.50 to 10.75 ft., volumes from 1020.00 cu.ft.) or in metres (2.40 to 3.56 m, from 210.00 cu.m.).
+plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them.
 """
 import os
 import sys
@@ -80,6 +87,56 @@ def plan_long_names(path):
     doc.saveas(path)
 
 
+# (room height, volume) as stored; the tests know what each reads as.
+WRITTEN_FORMS = (("2750mm", "1,250.00cu.m."), ("275cm", "1.234,5cu.m."), ("9'", "253m3"),
+                 ("2.75 m", "1020.00cu.ft."), ("0x1Am.", "1e999cu.m."), ("2,750m.", "1,250cu.m."),
+                 ("2.7M", "12.5.0cu.m."), ("2750mm", "1020.00cu.ft."))
+
+
+def plan_written_forms(path):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    for i, (height, volume) in enumerate(WRITTEN_FORMS):
+        block, name = "ROOM-%d" % (601 + i), "Form %d" % (i + 1)
+        define_room(doc, block, [(0, 0, 0), (10000, 0, 0), (10000, 9200, 0), (0, 9200, 0)])
+        strings = stored(name, height, volume)
+        if i == 7:
+            strings[0] = "AREA=92.00"  # a record whose units are not known
+        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": "92.00sq.m.", "AUX": ""}, strings)
+    doc.saveas(path)
+
+
+def plan_thirty(path, imperial):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    for i in range(30):
+        block, name = "ROOM-%d" % (501 + i), "Room %d" % (i + 1)
+        define_room(doc, block, [(0, 0, 0), (10000, 0, 0), (10000, 9200, 0), (0, 9200, 0)])
+        if imperial:
+            area, perimeter = "990.28sq.ft.", "125.98ft."
+            height, volume = "%.2fft." % (8.5 + 0.25 * (i % 10) + 0.01 * i), "%.2fcu.ft." % (1020 + 37.37 * i)
+        else:
+            area, perimeter = "92.00sq.m.", "38.40m."
+            height, volume = "%.2fm." % (2.4 + 0.04 * i), "%.2fcu.m." % (210 + 3.33 * i)
+        strings = record(area, perimeter, name)
+        strings[strings.index("ROOM_HEIGHT=2.70m.")] = "ROOM_HEIGHT=" + height
+        strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=" + volume
+        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": area, "AUX": height}, strings)
+    doc.saveas(path)
+
+
+def plan_whole_areas(path):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    for i, (block, area) in enumerate((("ROOM-401", "11sq.m."), ("ROOM-402", "9sq.m."))):
+        define_room(doc, block, [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0), (0, 4000, 0)])
+        strings = record(area, "18m.", "Whole %d" % (i + 1))
+        strings[strings.index("ROOM_HEIGHT=2.70m.")] = "ROOM_HEIGHT=3m."
+        strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=60cu.m."
+        place(msp, block, (i * 6000, 0), {"NAME": "Whole %d" % (i + 1), "AREA": area, "AUX": "18m."}, strings)
+    doc.saveas(path)
+
+
 if __name__ == "__main__":
     folder = sys.argv[1]
     plan_heights(folder + "/plan_heights.dxf")
@@ -88,3 +145,7 @@ if __name__ == "__main__":
     rooms_in(folder + "/plan_ft.dxf", 2, 1 / 0.3048)
     rooms_in(folder + "/plan_mm_says_in.dxf", 1, 1000)
     plan_long_names(folder + "/plan_long_names.dxf")
+    plan_written_forms(folder + "/plan_written_forms.dxf")
+    plan_thirty(folder + "/plan_thirty_ft.dxf", True)
+    plan_thirty(folder + "/plan_thirty_m.dxf", False)
+    plan_whole_areas(folder + "/plan_whole_areas.dxf")

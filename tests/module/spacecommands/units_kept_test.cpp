@@ -3,6 +3,8 @@
 // height or volume no command can read stays as stored; a drawing is measured in the unit it states;
 // and a record that cannot hold a space's name leaves that space alone: through cadhost, on ezdxf plans
 // read back by ezdxf.
+#include <cmath>
+
 #include "SpaceCommandsHost.h"
 
 namespace spacecommands {
@@ -32,6 +34,8 @@ protected:
 const std::string toFeet = "mprefs\ndlg radio 289\ndlg enter\n";
 const std::string toMetres = "mprefs\ndlg radio 288\ndlg enter\n";
 const std::string editorToFeet = "mbe\ndlg menu 32769\ndlg radio 289\ndlg enter\ndlg click 286\n";
+const std::string editorToMetres = "mbe\ndlg menu 32769\ndlg radio 288\ndlg enter\ndlg click 286\n";
+const std::string recalculatingSync = "msxta\n\n\n\nyes\n";
 
 // What one space stores and shows after the script; a null value is not looked at.
 struct Room {
@@ -174,10 +178,11 @@ TEST_F(UnitsKept, AtPrecisionZeroTheLabelsShowingStoredValuesFollowThemToFeetAnd
         {"ROOM-701", "ROOM_HEIGHT=9ft.", "VOLUME=8772cu.ft.", "AREA=990sq.ft.", "990sq.ft.", "9ft."},
         {"ROOM-702", "ROOM_HEIGHT=9ft.", "VOLUME=8772cu.ft.", "AREA=990sq.ft.", "990sq.ft.", "8772cu.ft."},
     };
-    // 9 ft. is 2.74 m.: the height comes back as the record kept it.
+    // 9 ft. is 2.74 m., which whole metres cannot give back (3 m. is 10 ft.): the height and volume stay
+    // in feet, as do the labels showing them.
     const std::vector<Room> metres = {
-        {"ROOM-701", "ROOM_HEIGHT=3m.", "VOLUME=248cu.m.", "AREA=92sq.m.", "92sq.m.", "3m."},
-        {"ROOM-702", "ROOM_HEIGHT=3m.", "VOLUME=248cu.m.", "AREA=92sq.m.", "92sq.m.", "248cu.m."},
+        {"ROOM-701", "ROOM_HEIGHT=9ft.", "VOLUME=8772cu.ft.", "AREA=92sq.m.", "92sq.m.", "9ft."},
+        {"ROOM-702", "ROOM_HEIGHT=9ft.", "VOLUME=8772cu.ft.", "AREA=92sq.m.", "92sq.m.", "8772cu.ft."},
     };
     expectAll({
         {"mus in feet, then in metres", noDecimals, toFeet + "mus\nSAVEAS feet.dxf\n" + toMetres + "mus\n", metres,
@@ -235,6 +240,132 @@ TEST_F(UnitsKept, ASpaceWhoseNameItsRecordCannotHoldIsLeftWithALineAndTheOthersA
             end = std::min(insert.data.find(';', start), insert.data.size());
             EXPECT_LE(end - start, 255u) << block;
         }
+}
+
+// ROOM-601 to ROOM-607 store their heights and volumes as other programs write them: millimetres and
+// thousands, centimetres and a decimal comma, feet as ' and cubic metres as m3, a spaced unit and cubic
+// feet in a metric record; then what reads as no number of them, nor as two. ROOM-608's record names
+// no units but its height and volume do.
+TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithItsSpaceNamed) {
+    const std::vector<Room> metres = {
+        {"ROOM-601", "ROOM_HEIGHT=2.75m.", "VOLUME=1250.00cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-602", "ROOM_HEIGHT=2.75m.", "VOLUME=1234.50cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-603", "ROOM_HEIGHT=9.00ft.", "VOLUME=253.00cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-604", "ROOM_HEIGHT=2.75m.", "VOLUME=1020.00cu.ft.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-605", "ROOM_HEIGHT=0x1Am.", "VOLUME=1e999cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-606", "ROOM_HEIGHT=2,750m.", "VOLUME=1,250cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-607", "ROOM_HEIGHT=2.7M", "VOLUME=12.5.0cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-608", "ROOM_HEIGHT=2.75m.", "VOLUME=1020.00cu.ft.", "AREA=92.00sq.m.", nullptr, nullptr},
+    };
+    const std::vector<Room> feet = {
+        {"ROOM-601", "ROOM_HEIGHT=9.02ft.", "VOLUME=44143.33cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-602", "ROOM_HEIGHT=9.02ft.", "VOLUME=43595.96cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-603", "ROOM_HEIGHT=9.00ft.", "VOLUME=8934.61cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-604", "ROOM_HEIGHT=9.02ft.", "VOLUME=1020.00cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-605", "ROOM_HEIGHT=0x1Am.", "VOLUME=1e999cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-606", "ROOM_HEIGHT=2,750m.", "VOLUME=1,250cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-607", "ROOM_HEIGHT=2.7M", "VOLUME=12.5.0cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-608", "ROOM_HEIGHT=9.02ft.", "VOLUME=1020.00cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
+    };
+    std::vector<std::string> said;
+    for (const char* line : {"\"0x1Am.\" does not read as a height, so its room height is kept as stored\n",
+                             "\"1e999cu.m.\" does not read as a volume, so its volume is kept as stored\n",
+                             "\"2,750m.\" does not read as a height, so its room height is kept as stored\n",
+                             "\"1,250cu.m.\" does not read as a volume, so its volume is kept as stored\n",
+                             "\"2.7M\" does not read as a height, so its room height is kept as stored\n",
+                             "\"12.5.0cu.m.\" does not read as a volume, so its volume is kept as stored\n"})
+        said.push_back(line);
+    const std::map<std::string, std::string> imperial = {{"units", "1"}};
+    const std::string plan = "plan_written_forms.dxf";
+    expectAll({
+        {"a plain mus", {}, "mus\n", metres, {}, plan, said},
+        {"mus in feet", {}, toFeet + "mus\n", feet, {}, plan, said},
+        {"a sync that recalculates under imperial preferences", imperial, "msxta\n\n\n\nyes\n", feet, {}, plan, said},
+    });
+    // Once for each value a command keeps, whichever way it writes the space and however often.
+    Outcome r = run(plan, "mus\n");
+    for (const char* space : {"Form 5", "Form 6", "Form 7"})
+        EXPECT_EQ(count(r.out, std::string("\tSpace ") + space + " (handle "), 2u) << space << r.out;
+    EXPECT_EQ(count(r.out, "\tSpace Form 1 (handle "), 0u) << r.out;
+    r = run(plan, "mbe\ndlg dblclick 246 Form 5\ndlg click 284\ndlg click 1\n");
+    EXPECT_EQ(count(r.out, "\tSpace Form 5 (handle "), 2u) << r.out;
+}
+
+// A stored value and its units: "9.00ft." is 9 and "ft.".
+struct Measure {
+    double value;
+    std::string unit;
+};
+Measure measure(const std::string& stored) {
+    const std::string text = stored.substr(stored.find('=') + 1);
+    size_t used = 0;
+    const double value = std::stod(text, &used);
+    return {value, text.substr(used)};
+}
+// In metres or cubic metres.
+double metric(const Measure& m) {
+    if (m.unit == "ft.") return m.value / 3.2808399;
+    if (m.unit == "cu.ft.") return m.value / (3.2808399 * 3.2808399 * 3.2808399);
+    return m.value;
+}
+
+TEST_F(UnitsKept, UnitsBackAndForthGiveBackEveryStoredHeightAndVolumeOrAtPrecisionZeroMoveThemOneRoundingAtMost) {
+    const struct {
+        const char* plan;
+        std::string there;
+        std::string back;
+    } trips[] = {
+        {"plan_thirty_ft.dxf", toMetres + "mus\n", toFeet + "mus\n"},
+        {"plan_thirty_m.dxf", toFeet + "mus\n", toMetres + "mus\n"},
+        {"plan_thirty_ft.dxf", editorToMetres, editorToFeet},
+        {"plan_thirty_m.dxf", toFeet + recalculatingSync, toMetres + recalculatingSync},
+    };
+    for (const auto& trip : trips)
+        for (const char* precision : {"2", "4", "0"}) {
+            SCOPED_TRACE(std::string(trip.plan) + " at precision " + precision + " by\n" + trip.there);
+            writePrefs({{"precison", precision}});
+            const std::string once = trip.there + trip.back;
+            Outcome r = run(trip.plan, once + once + "SAVEAS saved.dxf\n");
+            ASSERT_EQ(r.status, 0) << r.err << r.out;
+            auto before = read(trip.plan);
+            auto after = read("saved.dxf");
+            ASSERT_EQ(after.size(), 30u);
+            for (const auto& [block, insert] : before)
+                for (const char* key : {"ROOM_HEIGHT", "VOLUME"}) {
+                    SCOPED_TRACE(block + " " + key);
+                    const Measure was = measure(stored(insert, key));
+                    const Measure is = measure(stored(after[block], key));
+                    if (std::string(precision) != "0") {
+                        EXPECT_EQ(is.unit, was.unit);
+                        EXPECT_NEAR(is.value, was.value, 1e-9);
+                    } else {
+                        // Half a metre, foot, cubic metre or cubic foot, whichever the value was in.
+                        EXPECT_LE(std::fabs(metric(is) - metric(was)), metric({0.5, was.unit}) + 1e-9)
+                            << stored(after[block], key);
+                    }
+                }
+        }
+}
+
+TEST_F(UnitsKept, AnAreaStoredWithoutDecimalsIsWrittenBackWithoutDecimals) {
+    const std::vector<Room> whole = {
+        {"ROOM-401", "ROOM_HEIGHT=3m.", "VOLUME=60cu.m.", "AREA=11sq.m.", "11sq.m.", "18m."},
+        {"ROOM-402", "ROOM_HEIGHT=3m.", "VOLUME=60cu.m.", "AREA=9sq.m.", "9sq.m.", "18m."},
+    };
+    const std::vector<Room> labelledAtTwo = {
+        {"ROOM-401", "ROOM_HEIGHT=3m.", "VOLUME=60cu.m.", "AREA=11sq.m.", "11.00sq.m.", "18m."},
+        {"ROOM-402", "ROOM_HEIGHT=3m.", "VOLUME=60cu.m.", "AREA=9sq.m.", "9.00sq.m.", "18m."},
+    };
+    expectAll({
+        {"a sync at precision 0", {{"precison", "0"}}, "msxta\n\n\n\n\n", whole, {}, "plan_whole_areas.dxf"},
+        {"a sync at precision 2", {}, "msxta\n\n\n\n\n", labelledAtTwo, {}, "plan_whole_areas.dxf"},
+        {"the editor's OK at precision 0",
+         {{"precison", "0"}},
+         "mbe\ndlg dblclick 246 Whole 1\ndlg click 1\n",
+         {whole[0]},
+         {},
+         "plan_whole_areas.dxf"},
+    });
 }
 
 } // namespace

@@ -93,14 +93,14 @@ TEST_F(SpaceCommands, UpdateTextAsksAgainUntilAValueIsTakenAndThenResizesEveryLa
 
 TEST_F(SpaceCommands, UpdateTextTakesOnlyWhatTheBlockEditorTakesSoItsOkStillWrites) {
     Outcome r = run("plan_mm.dxf",
-                    "mut\n1000001\n300\n99999999\n0.001\n2\n361\n-360\n"
+                    "mut\n1000001\n300\n99999999\n0.001\n2\n361\n"
                     "mbe\ndlg dblclick 246 Kitchen\ndlg set 203 Galley\ndlg click 1\nSAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err;
     size_t at = 0;
-    for (const char* asked : {"\nText Size must be greater than 0 and no more than 1000000\n",
-                              "\nText Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore <1.00>:",
-                              "\nText Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore <1.00>:",
-                              "\nText Rotation must be between -360 and 360\n", "Command: mbe"}) {
+    for (const char* asked :
+         {"\nText Size must be greater than 0 and no more than 1000000\n",
+          "\nText Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore <1.00>:",
+          "\nText Scale must be between 0.01 and 100\nEnter new Text Scale or (i)gnore <1.00>:", "Command: mbe"}) {
         at = r.out.find(asked, at);
         ASSERT_NE(at, std::string::npos) << asked << "\n" << r.out;
         at += std::strlen(asked);
@@ -108,8 +108,50 @@ TEST_F(SpaceCommands, UpdateTextTakesOnlyWhatTheBlockEditorTakesSoItsOkStillWrit
     EXPECT_EQ(r.out.find("Please enter"), std::string::npos) << r.out;
     auto plan = read("saved.dxf");
     EXPECT_EQ(plan["ROOM-102"].attributes.at("NAME").text, "Galley");
-    EXPECT_NE(plan["ROOM-101"].attributes.at("AREA").placement.find(" h300.0 w2.00 r0.0"), std::string::npos)
+    EXPECT_NE(plan["ROOM-101"].attributes.at("AREA").placement.find(" h300.0 w2.00 r1.0"), std::string::npos)
         << plan["ROOM-101"].attributes.at("AREA").placement;
+}
+
+TEST_F(SpaceCommands, UpdateTextTakesAnyRotationAndTheStoredValuesAsTheyStandOrSaysOnceThatOneCannotBeTaken) {
+    const std::string refused = " in the preferences, ";
+    const struct {
+        const char* what;
+        std::map<std::string, std::string> prefs;
+        std::string answers;
+        const char* placement;
+        const char* said;
+    } cases[] = {
+        {"a rotation of 400", {}, "i\ni\n400\n", " h250.0 w1.00 r40.0", nullptr},
+        {"a rotation of -400", {}, "i\ni\n-400\n", " h250.0 w1.00 r320.0", nullptr},
+        {"a stored scale of 150, Enter twice",
+         {{"textScale", "150.00"}},
+         "i\n\n\n2\ni\n",
+         " w2.00 r0.0",
+         "The Text Scale in the preferences, 150, is not one a label takes\n"},
+        {"a stored scale of 0.005 shown as 0.01",
+         {{"textScale", "0.005"}},
+         "i\n\n3\ni\n",
+         " w3.00 r0.0",
+         "The Text Scale in the preferences, 0.005, is not one a label takes\n"},
+        {"a stored scale of 1.4 shown as 1",
+         {{"textScale", "1.40"}, {"precison", "0"}},
+         "i\n\ni\n",
+         " w1.40 r0.0",
+         nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writePrefs(c.prefs);
+        Outcome r = run("plan_mm.dxf", "mut\n" + c.answers + "SAVEAS saved.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(count(r.out, refused), c.said ? 1u : 0u) << r.out;
+        if (c.said) {
+            EXPECT_EQ(count(r.out, c.said), 1u) << r.out;
+        }
+        auto plan = read("saved.dxf");
+        EXPECT_NE(plan["ROOM-101"].attributes.at("AREA").placement.find(c.placement), std::string::npos)
+            << plan["ROOM-101"].attributes.at("AREA").placement;
+    }
 }
 
 TEST_F(SpaceCommands, UpdateTextCancelledChangesNothing) {

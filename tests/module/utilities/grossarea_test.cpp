@@ -50,6 +50,24 @@ TEST_F(Utilities, GrossAreaInImperialUnitsAtOneDecimalIsLabelledInSquareFeet) {
     EXPECT_THAT(floor.data("ROOM-GROSS_AREA"), StartsWith("AREA=6458.3sq.ft.;PERIMETER=328.1ft.;"));
 }
 
+TEST_F(Utilities, GrossAreaUnderAStoredTextScaleLabelsCannotTakeIsLabelledAtOneSaidOnceAndTheScaleStays) {
+    for (const char* stored : {"150.00", "0.005"}) {
+        SCOPED_TRACE(stored);
+        writePrefs({{"textScale", stored}});
+        Outcome r = run("floor.dxf", "mgabc\n#32\n0,0\nSAVEAS saved.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        const std::string shown = std::string(stored) == "150.00" ? "150" : "0.005";
+        EXPECT_EQ(count(r.out, "The Text Scale in the preferences, " + shown +
+                                   ", is not one a label takes: labels are made at 1\n"),
+                  1u)
+            << r.out;
+        EXPECT_THAT(dump("saved.dxf").label("ROOM-GROSS_AREA", "AREA"), HasSubstr(" h250.0 w1.00 r0.0"));
+        std::ifstream file(dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg", std::ios::binary);
+        const std::string prefs((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        EXPECT_THAT(prefs, HasSubstr(std::string("textScale\r\n") + stored + "\r\n"));
+    }
+}
+
 TEST_F(Utilities, GrossAreaCancelledAtTheTextPositionMakesNothing) {
     Outcome r = run("floor.dxf", "mgabc\n#32\n*Cancel*\nSAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err << r.out;
