@@ -99,73 +99,12 @@ constexpr MeasureUnit kVolumeUnits[] = {
     {L"cu.ft.", 1, 1.0}, {L"cu.ft", 1, 1.0}, {L"ft3", 1, 1.0}, {L"ft\u00b3", 1, 1.0},
 };
 
-bool allDigits(const CString& text) {
-    for (int i = 0; i < text.GetLength(); ++i)
-        if (!std::iswdigit(text[i])) return false;
-    return true;
-}
-
-// Digits grouped in thousands: one to three, then threes.
-bool thousandsGroups(const CString& whole, wchar_t separator, CString& digits) {
-    int start = 0;
-    for (int group = 0;; ++group) {
-        const int end = whole.Find(separator, start);
-        const CString part = end < 0 ? whole.Mid(start) : whole.Mid(start, end - start);
-        const bool sized = group == 0 ? part.GetLength() >= 1 && part.GetLength() <= 3 : part.GetLength() == 3;
-        if (!sized || !allDigits(part)) return false;
-        digits += part;
-        if (end < 0) return true;
-        start = end + 1;
-    }
-}
-
 // The whole text as a number: digits with a decimal point or comma, and a thousands separator where
 // the other sign is the decimal ("1,250.00", "1.234,5") or where it stands more than once ("1,234,567").
-// A lone comma before three digits ("1,250") could be either, and is not read.
-bool readNumber(CString text, double& value) {
-    CString sign;
-    if (!text.IsEmpty() && (text[0] == L'+' || text[0] == L'-')) {
-        sign = text.Left(1);
-        text = text.Mid(1);
-    }
-    int points = 0;
-    int commas = 0;
-    for (int i = 0; i < text.GetLength(); ++i) {
-        if (text[i] == L'.')
-            ++points;
-        else if (text[i] == L',')
-            ++commas;
-        else if (!std::iswdigit(text[i]))
-            return false;
-    }
-    wchar_t decimal = 0;
-    wchar_t thousands = 0;
-    if (points > 0 && commas > 0) {
-        decimal = text.ReverseFind(L'.') > text.ReverseFind(L',') ? L'.' : L',';
-        thousands = decimal == L'.' ? L',' : L'.';
-        if ((decimal == L'.' ? points : commas) != 1) return false;
-    } else if (points + commas == 1) {
-        decimal = points ? L'.' : L',';
-    } else if (points + commas > 1) {
-        thousands = points ? L'.' : L',';
-    }
-    const int at = decimal ? text.Find(decimal) : text.GetLength();
-    const CString whole = text.Left(at);
-    const CString fraction = decimal ? text.Mid(at + 1) : CString();
-    if (whole.IsEmpty() && fraction.IsEmpty()) return false;
-    CString digits;
-    if (thousands) {
-        if (!thousandsGroups(whole, thousands, digits)) return false;
-    } else {
-        digits = whole;
-    }
-    if (decimal == L',' && !thousands && fraction.GetLength() == 3 && whole.GetLength() <= 3 && !whole.IsEmpty() &&
-        whole[0] != L'0')
-        return false;
-    value = CUtilities::CStringToDouble(sign + (digits.IsEmpty() ? CString(L"0") : digits) + L"." +
-                                        (fraction.IsEmpty() ? CString(L"0") : fraction));
-    // Too many digits to hold reads as nothing.
-    return value != 0.0 || (digits + fraction).SpanIncluding(L"0") == digits + fraction;
+// A lone comma before three digits ("1,250") could be either, and is not read; nor is an exponent, which
+// no height or volume is written with.
+bool readNumber(const CString& text, double& value) {
+    return text.FindOneOf(L"eE") < 0 && text == CString(text).Trim() && CUtilities::readWholeNumber(text, value);
 }
 
 // A stored room height or volume read whole: a number, then perhaps a unit of `units`, which gives the
