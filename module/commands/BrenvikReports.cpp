@@ -79,6 +79,7 @@ struct MarkerKind {
     const wchar_t* alreadyExists;
     const wchar_t* pickPrompt;
     const wchar_t* className;
+    const wchar_t* entityWord;
     const wchar_t* lockedLayer;
     const wchar_t* otherFailure;
     const wchar_t* precisionPrompt;
@@ -91,6 +92,7 @@ const MarkerKind legendKind = {L"Create Legend Marker Block",
                                L"\n\nLegend Marker Block Already Exists\n",
                                L"\nPlease select a polyline:\n",
                                L"AcDbPolyline",
+                               L"Polyline",
                                L"\nPolyline On Locked Layer - Legend Block Marker Creation Failed\n",
                                L"\nUnable to get Polyline - Error %s - Legend Block Marker Creation Failed\n",
                                L"enter legend precision",
@@ -102,6 +104,7 @@ const MarkerKind pieKind = {L"Create Pie Chart Marker Block",
                             L"\n\n Pie Chart Marker Block Already Exists\n",
                             L"\nPlease select a circle:\n",
                             L"AcDbCircle",
+                            L"Circle",
                             L"\nCircle On Locked Layer - Pie Chart Marker Block Creation Failed\n",
                             L"\nUnable to get Circle - Error %s - Pie Chart Marker Block Creation Failed\n",
                             L"enter pie chart precision",
@@ -123,6 +126,7 @@ void markerCommand(const MarkerKind& kind, void (*create)(CAcadDrawing*, AcDbObj
     std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
     AcDbObjectId picked;
     if (CAcadUtilities().selectObjectId(picked, kind.pickPrompt, kind.className) != 0) return;
+    if (!CAcadUtilities().liesInModelSpace(picked, kind.entityWord)) return;
     AcDbEntity* entity = nullptr;
     const Acad::ErrorStatus status = acdbOpenAcDbEntity(entity, picked, AcDb::kForWrite);
     if (status == Acad::eOnLockedLayer) {

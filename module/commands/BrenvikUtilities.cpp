@@ -209,6 +209,7 @@ void grossAreaBlockCreate() {
 
         AcDbObjectId polylineId;
         if (CAcadUtilities().selectObjectId(polylineId, L"\nPlease select a polyline:\n", L"AcDbPolyline") != 0) return;
+        if (!CAcadUtilities().liesInModelSpace(polylineId, L"Polyline")) return;
         AcDbPolyline* polyline = nullptr;
         const Acad::ErrorStatus status = acdbOpenObject(polyline, polylineId, AcDb::kForWrite);
         if (status == Acad::eOnLockedLayer) {
@@ -260,6 +261,7 @@ void grossAreaBlockCreate2() {
             acutPrintf(L"Gross Area Block Creation Cancelled\n");
             return;
         }
+        if (!CAcadUtilities().liesInModelSpace(polylineId, L"Polyline")) return;
         AcDbPolyline* polyline = nullptr;
         if (acdbOpenObject(polyline, polylineId, AcDb::kForWrite) != Acad::eOk) {
             acutPrintf(L"\nInvalid Selection\n\n");
