@@ -24,6 +24,7 @@
 #include "reports/MarkerBlockLegend.h"
 #include "reports/MarkerBlockPie.h"
 #include "reports/PieChart.h"
+#include "reports/ReportSupport.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -300,13 +301,22 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
 
         if (drawing->lock() != Acad::eOk) return;
         kelmo_model::HeldLock held(drawing);
-        if (legend) {
+        // A definition with a part on a locked layer cannot be built again without that part under it.
+        const auto oldKept = [&](const wchar_t* what, const wchar_t* kind, const std::vector<CString>& rebuilt) {
+            const CString kept = kelmo_reports::oldChartKept(drawing->getDatabase(), kind, rebuilt, nullptr);
+            if (!kept.IsEmpty())
+                acutPrintf(L"%s definition not created - the earlier %s %s.\n", what, what,
+                           static_cast<const wchar_t*>(kept));
+            return !kept.IsEmpty();
+        };
+        if (legend && !oldKept(L"legend", L"[KELMO_LEGEND]_", CLegendTable::definitionNames(report))) {
             CLegendTable table(drawing, textSize, precision, units, ignoreEmpty ? 1 : 0, report, rotation, nullptr);
             acutPrintf(L"legend definition successfully created.\n");
         }
         if (pie && (!(radius > 0.0) || !std::isfinite(radius))) {
             acutPrintf(L"pie chart definition not created - the radius must be above 0.\n");
-        } else if (pie) {
+        } else if (pie &&
+                   !oldKept(L"pie chart", L"[KELMO_PIECHART]_", {CPieChart::definitionName(report->getTitle())})) {
             CPieChart chart(drawing, report, radius, 0.0, textSize, precision, units, ignoreEmpty ? 1 : 0, 1, 1,
                             rotation, nullptr);
             if (chart.isBuilt())
