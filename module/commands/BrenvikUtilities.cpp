@@ -139,6 +139,8 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
 bool hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
     delete block->getHatch();
     block->setHatch(spaceHatch());
+    // A colour changes no stored value.
+    block->setKeepsStoredRecord(true);
     const AcDbObjectId before = kelmo_model::colourHatchOf(drawing, block->getObjectId());
     if (!kelmo::writeBack(drawing, block)) return false;
     const AcDbObjectId after = kelmo_model::colourHatchOf(drawing, block->getObjectId());

@@ -195,6 +195,13 @@ void CBlockDWG::writeXData(AcDbObject* object) {
         AcDbBlockReference* reference = AcDbBlockReference::cast(object);
         if (!reference) return;
         if (m_xDataAppName == kNoXData) m_xDataAppName = L"ADE";
+        // A record kept as it stands is none where the space holds none: colouring a space is no
+        // reason to make one up of values never measured.
+        if (m_keepsStoredRecord) {
+            resbuf* stored = reference->xData(m_xDataAppName);
+            if (!stored) return;
+            acutRelRb(stored);
+        }
         registerApplication(object->database(), m_xDataAppName);
         resbuf* head = recordData(reference);
         Acad::ErrorStatus status = object->setXData(head);

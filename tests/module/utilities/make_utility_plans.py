@@ -1,7 +1,7 @@
 """Drawings for the space-utility tests, written with ezdxf, and a dump of what the tests read back.
 
     make_utility_plans.py FOLDER      writes floor.dxf, floor_ucs.dxf, spaces.dxf, aux.dxf, torvex.dxf,
-                                      torvex_ucs.dxf
+                                      torvex_ucs.dxf, bare.dxf
     make_utility_plans.py dump FILE   prints layers, model-space polylines, hatches and inserts, and the
                                       attribute definitions and contents of the "ROOM-" blocks
 
@@ -12,7 +12,8 @@ spaces.dxf: five rooms and a gross area labelled "Floor 1", some labels on the w
 off layer, one room without AUX, one without NAME, a desk, and a desk on the locked layer.
 aux.dxf: rooms whose labels need stacking, one without AUX, one tagged "aux", one without AREA, one
 with two NAME labels. torvex.dxf: Torvex space labels and their boundaries; torvex_ucs.dxf the same
-under a UCS moved to (1000, 500).
+under a UCS moved to (1000, 500). bare.dxf: a labelled room of 20 square metres without a stored record,
+and a room with one.
 """
 import math
 import sys
@@ -166,6 +167,14 @@ def torvex(path, ucs=None):
     doc.saveas(path)
 
 
+def bare(path):
+    doc = new_doc()
+    space(doc, "ROOM-301", (0, 0), rectangle(0, 0, 5000, 4000), stacked("Bare"), None)
+    space(doc, "ROOM-302", (6000, 0), rectangle(0, 0, 3000, 4000), stacked("Kept"),
+          record("Kept", "12.00sq.m.", "14.00m."))
+    doc.saveas(path)
+
+
 def point(p):
     return "%.1f,%.1f" % (round(p[0], 1) + 0.0, round(p[1], 1) + 0.0)
 
@@ -222,6 +231,6 @@ if __name__ == "__main__":
     if sys.argv[1] == "dump":
         dump(sys.argv[2])
     else:
-        for make in (floor, floor_ucs, spaces, aux, torvex):
+        for make in (floor, floor_ucs, spaces, aux, torvex, bare):
             make("%s/%s.dxf" % (sys.argv[1], make.__name__))
         torvex(sys.argv[1] + "/torvex_ucs.dxf", ucs=(1000, 500, 0))

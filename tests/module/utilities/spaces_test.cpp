@@ -53,6 +53,23 @@ TEST_F(Utilities, HatchSpaceHatchesOnlyThePickedSpaceAndNothingForAnotherBlock) 
     EXPECT_THAT(hatches(dump("saved.dxf")), ElementsAre(yellowSolid("6000.0,0.0 9000.0,4000.0")));
 }
 
+// Colouring is no reason to store a record: a room that holds none keeps none, rather than one of
+// zeros that "mlb" and "mcsv" would then show; a room's own record stays as it was.
+TEST_F(Utilities, HatchingARoomWithoutARecordColoursItAndLeavesItWithoutOne) {
+    const std::string kept =
+        "AREA=12.00sq.m.;PERIMETER=14.00m.;NAME=Kept;TAGTYPE=Office;AREA_TYPE=NIA;COST_CENTRE=CC-7;DATE=2024-01-02;"
+        "DATE_L_MOVE=<Not Set>;DEPT_CHARGE=Finance;ROOM_HEIGHT=2.70m.;SPECIAL_REQ=<Not Set>;TOT_STAFF=4;TOT_WKSTNS=5;"
+        "VOLUME=27.00cu.m.;HANDLESTOMINUS=;HANDLESTOADD=";
+    for (const char* script : {"msc_has\n", "msc_hs\n#37\nmsc_hs\n#43\n"}) {
+        Outcome r = run("bare.dxf", std::string(script) + "SAVEAS saved.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        const Drawing saved = dump("saved.dxf");
+        EXPECT_EQ(hatches(saved).size(), 2u) << script;
+        EXPECT_EQ(saved.data("ROOM-301"), "") << script;
+        EXPECT_EQ(saved.data("ROOM-302"), kept) << script;
+    }
+}
+
 struct Rename {
     std::string find, replacement;
     std::vector<std::string> printed;         // the lines printed between the prompts and the next command
