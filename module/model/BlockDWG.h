@@ -94,6 +94,8 @@ public:
     // layer, said on the command line; another failure, added to the warnings): nothing of the block
     // changed in the drawing.
     bool applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
+    // Says on the command line that the space stays as it is, for its reference lies on a locked layer.
+    void reportLockedReference(AcApDocument* document);
     void updateBlockIdentifier(AcDbEntity* entity);
     // Lays the labels out again; false, said on the command line, when a locked layer holds the space
     // or a label that would change.
@@ -179,8 +181,6 @@ private:
     void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
     // The first polyline of the reference's definition, lightweight or 2D; null id when there is none.
     static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
-    // Says on the command line that the space stays as it is, for its reference lies on a locked layer.
-    void reportLockedReference(AcApDocument* document);
     // False, said on the command line, when writing the labels would change one on a locked layer: the
     // space is then left whole.
     bool labelsWritable(AcDbEntity* reference, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor,
