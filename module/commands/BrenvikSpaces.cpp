@@ -470,7 +470,7 @@ void updateTextSize() {
                 if (scaleAnswer == Answer::taken) attributes->setWidthFactor(scale);
                 if (rotationAnswer == Answer::taken) attributes->setRotation(rotation);
             }
-            writeBack(drawing.get(), block);
+            kelmo::writeBackKeepingRecord(drawing.get(), block);
         }
     KELMO_CATCH_REPORT(L"updateTextSize", kelmo::catchClassLib)
 }

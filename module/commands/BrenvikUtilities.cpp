@@ -139,10 +139,8 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
 bool hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
     delete block->getHatch();
     block->setHatch(spaceHatch());
-    // A colour changes no stored value.
-    block->setKeepsStoredRecord(true);
     const AcDbObjectId before = kelmo_model::colourHatchOf(drawing, block->getObjectId());
-    if (!kelmo::writeBack(drawing, block)) return false;
+    if (!kelmo::writeBackKeepingRecord(drawing, block)) return false;
     const AcDbObjectId after = kelmo_model::colourHatchOf(drawing, block->getObjectId());
     return !after.isNull() && after != before;
 }
@@ -375,7 +373,7 @@ void kelmoFindReplaceStub() {
             if (CAttribute* name = kelmo::attributeOf(block, kelmo::attributeName)) name->setValue(newName);
             block->setName(newName);
             // A space left as it was (on a locked layer) has said so already.
-            if (!kelmo::writeBack(drawing.get(), block)) continue;
+            if (!kelmo::writeBackKeepingRecord(drawing.get(), block)) continue;
             ++changes;
             acutPrintf(L"%s changed to %s\n", static_cast<const wchar_t*>(oldName),
                        static_cast<const wchar_t*>(newName));
@@ -429,7 +427,7 @@ void blankThirdAttribute() {
             CAttribute* aux = block ? kelmo::attributeOf(block, kelmo::attributeAux) : nullptr;
             if (!aux) continue;
             aux->setValue(L" ");
-            if (kelmo::writeBack(drawing.get(), block)) ++altered;
+            if (kelmo::writeBackKeepingRecord(drawing.get(), block)) ++altered;
         }
         acutPrintf(L"%i block(s) altered\n", altered);
     KELMO_CATCH_REPORT(L"blankThirdAttribute", kelmo::catchClassLib)

@@ -63,6 +63,13 @@ inline bool writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
     return written;
 }
 
+// Writes back a block whose stored values the command does not measure: the record stays as it stands,
+// none where the space holds none, and only what the block changed is written anew.
+inline bool writeBackKeepingRecord(CAcadDrawing* drawing, CBlockDWG* block) {
+    block->setKeepsStoredRecord(true);
+    return writeBack(drawing, block);
+}
+
 // The NAME, AREA and AUX attributes of a new space block, the AREA label in the units' words and
 // AUX one blank.
 inline CAttributes* newSpaceAttributes(const CString& name, const CString& areaText, int units) {

@@ -53,8 +53,9 @@ TEST_F(Utilities, HatchSpaceHatchesOnlyThePickedSpaceAndNothingForAnotherBlock) 
     EXPECT_THAT(hatches(dump("saved.dxf")), ElementsAre(yellowSolid("6000.0,0.0 9000.0,4000.0")));
 }
 
-// Colouring ("msc_has", "msc_hs", a report) is no reason to store a record: a room that holds none keeps
-// none, rather than one of zeros that "mlb" and "mcsv" would then show; a room's own record stays as it was.
+// Colouring ("msc_has", "msc_hs", a report) and changing labels ("mbta", "mfrs", "mut") measure nothing,
+// so are no reason to store a record: a room that holds none keeps none, rather than one of zeros that
+// "mlb" and "mcsv" would then show; a room's own record stays as it was.
 TEST_F(Utilities, HatchingARoomWithoutARecordColoursItAndLeavesItWithoutOne) {
     const std::string kept =
         "AREA=12.00sq.m.;PERIMETER=14.00m.;NAME=Kept;TAGTYPE=Office;AREA_TYPE=NIA;COST_CENTRE=CC-7;DATE=2024-01-02;"
@@ -68,11 +69,16 @@ TEST_F(Utilities, HatchingARoomWithoutARecordColoursItAndLeavesItWithoutOne) {
            "<kelmoBlocks><kelmoBlock><mbHandle>*</mbHandle></kelmoBlock></kelmoBlocks></category></categories>"
            "</graphicReport>\n";
     const std::string report = "magr\n" + windowsPath("every.xml") + "\n\n\n\n\n\n\n";
-    for (const std::string& script : {std::string("msc_has\n"), std::string("msc_hs\n#37\nmsc_hs\n#43\n"), report}) {
+    const struct Case {
+        std::string script;
+        size_t hatches;
+    } cases[] = {{"msc_has\n", 2}, {"msc_hs\n#37\nmsc_hs\n#43\n", 2}, {report, 2},
+                 {"mbta\n", 0},    {"mfrs\nBare\nPlain\n", 0},        {"mut\n300\ni\ni\n", 0}};
+    for (const auto& [script, coloured] : cases) {
         Outcome r = run("bare.dxf", script + "SAVEAS saved.dxf\n");
         ASSERT_EQ(r.status, 0) << r.err << r.out;
         const Drawing saved = dump("saved.dxf");
-        EXPECT_EQ(hatches(saved).size(), 2u) << script;
+        EXPECT_EQ(hatches(saved).size(), coloured) << script;
         EXPECT_EQ(saved.data("ROOM-301"), "") << script;
         EXPECT_EQ(saved.data("ROOM-302"), kept) << script;
     }
