@@ -180,5 +180,29 @@ TEST_F(LockedColours, AChartWhoseOldChartCannotBeErasedIsNotDrawnOverItAndTheOld
     }
 }
 
+// Without markers a chart is only defined; a definition with a part on a locked layer (the legend's
+// table and the pie's title lie on layer 0) is not built again over that part.
+TEST_F(LockedColours, AChartDefinitionWithAPartOnALockedLayerIsNotBuiltAgainOverIt) {
+    Outcome made = run("report_plan.dxf", colour("first.xml", red, "*") + "SAVEAS first.dxf\n");
+    ASSERT_EQ(made.status, 0) << made.err << made.out;
+    fs::create_directories(dir / "staged");
+    lockLayer("first.dxf", "staged/locked.dxf", "0");
+    std::ofstream(dir / "again.scr") << colour("again.xml", green, "*") + "SAVEAS again.dxf\n";
+    Outcome again = runFile(dir / "staged" / "locked.dxf", dir / "again.scr");
+    ASSERT_EQ(again.status, 0) << again.err << again.out;
+    EXPECT_TRUE(has(again,
+                    "legend definition not created - the earlier legend [KELMO_LEGEND]_Level 1 use has a part "
+                    "on the locked layer 0.\n"))
+        << again.out;
+    EXPECT_TRUE(has(again,
+                    "pie chart definition not created - the earlier pie chart [KELMO_PIECHART]_Level 1 use has "
+                    "a part on the locked layer 0.\n"))
+        << again.out;
+    EXPECT_FALSE(has(again, "successfully created")) << again.out;
+    const std::vector<std::string> facts = dump("again.dxf");
+    EXPECT_EQ(starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|").size(), 1u);
+    EXPECT_EQ(starting(facts, "block|[KELMO_PIECHART]_Level 1 use|HATCH|").size(), 1u);
+}
+
 } // namespace
 } // namespace reportstest
