@@ -63,10 +63,10 @@ inline bool writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
     return written;
 }
 
-// Writes back a block whose stored values the command does not measure: the record stays as it stands,
-// none where the space holds none, and only what the block changed is written anew.
+// Writes back a block whose stored values the command does not measure: a space that holds no record
+// is left without one, for the values it would hold were never measured.
 inline bool writeBackKeepingRecord(CAcadDrawing* drawing, CBlockDWG* block) {
-    block->setKeepsStoredRecord(true);
+    if (!block->holdsStoredRecord()) block->setKeepsStoredRecord(true);
     return writeBack(drawing, block);
 }
 

@@ -83,6 +83,8 @@ public:
     // When set, writing keeps the record the reference holds and writes anew only the values this
     // block changes: keys it does not know stay in their place, other values keep their text.
     void setKeepsStoredRecord(bool keeps) { m_keepsStoredRecord = keeps; }
+    // Whether the space holds a record: read from its reference, or written since.
+    bool holdsStoredRecord() const;
     // Whether the area can be written as this block's stored AREA text: a number of 0 or more whose
     // text fits one extended-data string.
     bool recordCanHoldArea(double area) const;

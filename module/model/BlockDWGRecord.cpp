@@ -190,6 +190,10 @@ CString CBlockDWG::getVolumeText() const {
     return CUtilities::DoubleToCString(getVolume(), getPrecision()) + (getKnownUnits() == 1 ? L"cu.ft." : L"cu.m.");
 }
 
+bool CBlockDWG::holdsStoredRecord() const {
+    return m_xDataAppName != kNoXData;
+}
+
 void CBlockDWG::writeXData(AcDbObject* object) {
     KELMO_TRY
         AcDbBlockReference* reference = AcDbBlockReference::cast(object);
