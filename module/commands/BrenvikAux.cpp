@@ -262,7 +262,9 @@ void kelmoAuxilarator() {
             CBlockDWG* block = kelmo::spaceAt(*blocks, i);
             if (!block) continue;
             AcDbBlockReference* reference = nullptr;
-            if (acdbOpenObject(reference, block->getObjectId(), AcDb::kForWrite) != Acad::eOk) continue;
+            const Acad::ErrorStatus status = acdbOpenObject(reference, block->getObjectId(), AcDb::kForWrite);
+            if (status == Acad::eOnLockedLayer) block->reportLockedReference(drawing->getDocument());
+            if (status != Acad::eOk) continue;
             OpenedObject openedReference(reference);
             if (labelLocked(block, reference)) continue;
             AcDbBlockTableRecord* definition = nullptr;

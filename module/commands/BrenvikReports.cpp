@@ -82,6 +82,7 @@ struct MarkerKind {
     const wchar_t* alreadyExists;
     const wchar_t* pickPrompt;
     const wchar_t* className;
+    const wchar_t* entityWord;
     const wchar_t* lockedLayer;
     const wchar_t* otherFailure;
     const wchar_t* precisionPrompt;
@@ -94,6 +95,7 @@ const MarkerKind legendKind = {L"Create Legend Marker Block",
                                L"\n\nLegend Marker Block Already Exists\n",
                                L"\nPlease select a polyline:\n",
                                L"AcDbPolyline",
+                               L"Polyline",
                                L"\nPolyline On Locked Layer - Legend Block Marker Creation Failed\n",
                                L"\nUnable to get Polyline - Error %s - Legend Block Marker Creation Failed\n",
                                L"enter legend precision",
@@ -105,6 +107,7 @@ const MarkerKind pieKind = {L"Create Pie Chart Marker Block",
                             L"\n\n Pie Chart Marker Block Already Exists\n",
                             L"\nPlease select a circle:\n",
                             L"AcDbCircle",
+                            L"Circle",
                             L"\nCircle On Locked Layer - Pie Chart Marker Block Creation Failed\n",
                             L"\nUnable to get Circle - Error %s - Pie Chart Marker Block Creation Failed\n",
                             L"enter pie chart precision",
@@ -126,6 +129,7 @@ void markerCommand(const MarkerKind& kind, void (*create)(CAcadDrawing*, AcDbObj
     std::unique_ptr<CPreferences> preferences = kelmo::loadedPreferences();
     AcDbObjectId picked;
     if (CAcadUtilities().selectObjectId(picked, kind.pickPrompt, kind.className) != 0) return;
+    if (!CAcadUtilities().liesInModelSpace(picked, kind.entityWord)) return;
     AcDbEntity* entity = nullptr;
     const Acad::ErrorStatus status = acdbOpenAcDbEntity(entity, picked, AcDb::kForWrite);
     if (status == Acad::eOnLockedLayer) {
@@ -335,13 +339,22 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
 
         if (drawing->lock() != Acad::eOk) return;
         kelmo_model::HeldLock held(drawing);
-        if (legend) {
+        // A definition with a part on a locked layer cannot be built again without that part under it.
+        const auto oldKept = [&](const wchar_t* what, const wchar_t* kind, const std::vector<CString>& rebuilt) {
+            const CString kept = kelmo_reports::oldChartKept(drawing->getDatabase(), kind, rebuilt, nullptr);
+            if (!kept.IsEmpty())
+                acutPrintf(L"%s definition not created - the earlier %s %s.\n", what, what,
+                           static_cast<const wchar_t*>(kept));
+            return !kept.IsEmpty();
+        };
+        if (legend && !oldKept(L"legend", L"[KELMO_LEGEND]_", CLegendTable::definitionNames(report))) {
             CLegendTable table(drawing, textSize, precision, units, ignoreEmpty ? 1 : 0, report, rotation, nullptr);
             acutPrintf(L"legend definition successfully created.\n");
         }
         if (pie && (!(radius > 0.0) || !std::isfinite(radius))) {
             acutPrintf(L"pie chart definition not created - the radius must be above 0.\n");
-        } else if (pie) {
+        } else if (pie &&
+                   !oldKept(L"pie chart", L"[KELMO_PIECHART]_", {CPieChart::definitionName(report->getTitle())})) {
             CPieChart chart(drawing, report, radius, 0.0, textSize, precision, units, ignoreEmpty ? 1 : 0, 1, 1,
                             rotation, nullptr);
             if (chart.isBuilt())

@@ -43,6 +43,12 @@ using kelmo::writeBack;
 using kelmo_model::feetPerMetre;
 using kelmo_model::squareFeetPerSquareMetre;
 
+// A handle as the decimal number it stands for, whole: the listing is sorted by that number, and a
+// handle past 32 bits cut to an int would read as another, even a negative one.
+CString decimalHandle(const CString& handle) {
+    return std::to_wstring(AcDbHandle(static_cast<const wchar_t*>(handle)).value()).c_str();
+}
+
 CString attributeText(CBlockDWG* block, int swapType) {
     CAttribute* attribute = attributeOf(block, swapType);
     return attribute ? attribute->getValue() : CString();
@@ -476,7 +482,7 @@ void updateTextSize() {
                 if (scaleAnswer == Answer::taken) attributes->setWidthFactor(scale);
                 if (rotationAnswer == Answer::taken) attributes->setRotation(rotation);
             }
-            writeBack(drawing.get(), block);
+            kelmo::writeBackKeepingRecord(drawing.get(), block);
         }
     KELMO_CATCH_REPORT(L"updateTextSize", kelmo::catchClassLib)
 }
@@ -563,18 +569,19 @@ void listBlockNameIdentifier() {
             if (!block) continue;
             const CString handle = block->CBlock::getHandle();
             CAssets* assets = block->getAssets();
-            acutPrintf(L"%s,%s,%s,%s,%i,%i\n", static_cast<const wchar_t*>(block->getBlockIdentifier()),
+            acutPrintf(L"%s,%s,%s,%s,%s,%i\n", static_cast<const wchar_t*>(block->getBlockIdentifier()),
                        static_cast<const wchar_t*>(storedName(block)),
                        static_cast<const wchar_t*>(CUtilities::DoubleToCString(block->getArea(), 2)),
-                       static_cast<const wchar_t*>(handle), CUtilities::_httoi(handle),
+                       static_cast<const wchar_t*>(handle), static_cast<const wchar_t*>(decimalHandle(handle)),
                        assets ? assets->getCount() : 0);
             if (!listAssets || !assets) continue;
             for (int j = 0; j < assets->getCount(); ++j) {
                 CAsset* asset = assets->getAt(j);
                 const CString assetHandle = asset->getHandleAsString();
                 CAttributes* attributes = asset->getAttributes();
-                acutPrintf(L",,,,,,%s,%s,%i,%i\n", static_cast<const wchar_t*>(asset->getBlockIdentifier()),
-                           static_cast<const wchar_t*>(assetHandle), CUtilities::_httoi(assetHandle),
+                acutPrintf(L",,,,,,%s,%s,%s,%i\n", static_cast<const wchar_t*>(asset->getBlockIdentifier()),
+                           static_cast<const wchar_t*>(assetHandle),
+                           static_cast<const wchar_t*>(decimalHandle(assetHandle)),
                            attributes ? attributes->getCount() : 0);
             }
         }

@@ -159,20 +159,33 @@ AcDbObjectId modelSpaceOf(AcDbDatabase* database) {
 
 // The boundary a label names, marked closed for the new block; the flag as it was comes back when
 // no block was made. Only a polyline of model space qualifies: one already inside a block belongs
-// to that block.
+// to that block. What keeps a boundary from qualifying is said as the reason.
 class LabelBoundary {
 public:
-    LabelBoundary(CAcadDrawing* drawing, AcDbObjectId id) : m_id(id) {
-        if (m_id.isNull()) return;
+    LabelBoundary(CAcadDrawing* drawing, AcDbObjectId id, const CString& handle) : m_id(id) {
         AcDbPolyline* polyline = nullptr;
-        if (acdbOpenObject(polyline, m_id, AcDb::kForWrite) != Acad::eOk) return;
+        const Acad::ErrorStatus status =
+            m_id.isNull() ? Acad::eNullObjectId : acdbOpenObject(polyline, m_id, AcDb::kForWrite);
+        m_refusal = L"No Polyline " + handle + L" in Model Space";
+        if (status == Acad::eOnLockedLayer) {
+            m_refusal = L"Polyline " + handle + L" On Locked Layer " + layerOf(m_id);
+            return;
+        }
+        if (status != Acad::eOk) return;
         OpenedObject opened(polyline);
-        if (polyline->ownerId() != modelSpaceOf(drawing->getDatabase())) return;
+        if (polyline->ownerId() != modelSpaceOf(drawing->getDatabase())) {
+            // Its own label or another made a room of it before.
+            const CString room = roomHolding(polyline->ownerId());
+            if (!room.IsEmpty()) m_refusal = L"Polyline " + handle + L" Already Converted to " + room;
+            return;
+        }
         m_wasClosed = polyline->isClosed();
         polyline->setClosed(true);
         m_found = true;
     }
     bool found() const { return m_found; }
+    // Why the label has no boundary to convert.
+    const CString& refusal() const { return m_refusal; }
     AcDbObjectId id() const { return m_id; }
     void restore() {
         AcDbPolyline* polyline = nullptr;
@@ -182,7 +195,24 @@ public:
     }
 
 private:
+    static CString layerOf(AcDbObjectId id) {
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return CString();
+        const CString layer = entity->layerName().c_str();
+        entity->close();
+        return layer;
+    }
+    // The name of the room block whose definition holds the entity, or nothing.
+    static CString roomHolding(AcDbObjectId owner) {
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, owner, AcDb::kForRead) != Acad::eOk) return CString();
+        const CString name = definition->getName();
+        definition->close();
+        return name.Left(5) == L"ROOM-" ? name : CString();
+    }
+
     AcDbObjectId m_id;
+    CString m_refusal;
     bool m_found = false;
     bool m_wasClosed = false;
 };
@@ -205,7 +235,15 @@ void reportNotConverted(AcDbBlockReference* label, const LabelText& text, const 
 // block was not made stays as it is and is named on the command line.
 void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreferences& preferences, int& nextNumber) {
     AcDbBlockReference* label = nullptr;
-    if (acdbOpenObject(label, labelId, AcDb::kForWrite) != Acad::eOk) return;
+    const Acad::ErrorStatus status = acdbOpenObject(label, labelId, AcDb::kForWrite);
+    if (status == Acad::eOnLockedLayer && acdbOpenObject(label, labelId, AcDb::kForRead) == Acad::eOk) {
+        OpenedObject opened(label);
+        LabelText text;
+        interrogateTorvexBlock(label, text);
+        reportNotConverted(label, text, L"Label On Locked Layer " + CString(label->layerName().c_str()));
+        return;
+    }
+    if (status != Acad::eOk) return;
     OpenedObject opened(label);
     const AcGePoint3d insertionPoint = CAcadUtilities().convertWCSToUCS(label->position());
     LabelText text;
@@ -216,9 +254,9 @@ void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreference
         reportNotConverted(label, text, tooLong);
         return;
     }
-    LabelBoundary boundary(drawing, CAcadUtilities().convertHandleToObjectId(text.boundaryHandle));
+    LabelBoundary boundary(drawing, CAcadUtilities().convertHandleToObjectId(text.boundaryHandle), text.boundaryHandle);
     if (!boundary.found()) {
-        reportNotConverted(label, text, L"No Polyline " + text.boundaryHandle + L" in Model Space");
+        reportNotConverted(label, text, boundary.refusal());
         return;
     }
     if (crossesItself(boundary.id())) {
@@ -227,10 +265,10 @@ void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreference
         return;
     }
     const CString blockName = nextFreeRoomName(drawing, nextNumber);
-    const int status =
+    const int made =
         createTorvexBlock(drawing, insertionPoint, boundary.id(), preferences.getUnits(), preferences.getPrecision(),
                           text.height, text.widthFactor, text.rotation * degreesPerRadian, blockName, text.room);
-    if (status == created) {
+    if (made == created) {
         ++nextNumber;
         label->setLayer(labelLayer, true);
         return;
@@ -238,7 +276,7 @@ void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreference
     boundary.restore();
     reportNotConverted(
         label, text,
-        status == failureShown ? CString(L"Error Detected") : L"Error Code " + CUtilities::IntToCString(status));
+        made == failureShown ? CString(L"Error Detected") : L"Error Code " + CUtilities::IntToCString(made));
 }
 
 } // namespace

@@ -140,7 +140,7 @@ bool hatchAndWrite(CAcadDrawing* drawing, CBlockDWG* block) {
     delete block->getHatch();
     block->setHatch(spaceHatch());
     const AcDbObjectId before = kelmo_model::colourHatchOf(drawing, block->getObjectId());
-    if (!kelmo::writeBack(drawing, block)) return false;
+    if (!kelmo::writeBackKeepingRecord(drawing, block)) return false;
     const AcDbObjectId after = kelmo_model::colourHatchOf(drawing, block->getObjectId());
     return !after.isNull() && after != before;
 }
@@ -209,6 +209,7 @@ void grossAreaBlockCreate() {
 
         AcDbObjectId polylineId;
         if (CAcadUtilities().selectObjectId(polylineId, L"\nPlease select a polyline:\n", L"AcDbPolyline") != 0) return;
+        if (!CAcadUtilities().liesInModelSpace(polylineId, L"Polyline")) return;
         AcDbPolyline* polyline = nullptr;
         const Acad::ErrorStatus status = acdbOpenObject(polyline, polylineId, AcDb::kForWrite);
         if (status == Acad::eOnLockedLayer) {
@@ -261,6 +262,7 @@ void grossAreaBlockCreate2() {
             acutPrintf(L"Gross Area Block Creation Cancelled\n");
             return;
         }
+        if (!CAcadUtilities().liesInModelSpace(polylineId, L"Polyline")) return;
         AcDbPolyline* polyline = nullptr;
         if (acdbOpenObject(polyline, polylineId, AcDb::kForWrite) != Acad::eOk) {
             acutPrintf(L"\nInvalid Selection\n\n");
@@ -372,7 +374,7 @@ void kelmoFindReplaceStub() {
             if (CAttribute* name = kelmo::attributeOf(block, kelmo::attributeName)) name->setValue(newName);
             block->setName(newName);
             // A space left as it was (on a locked layer) has said so already.
-            if (!kelmo::writeBack(drawing.get(), block)) continue;
+            if (!kelmo::writeBackKeepingRecord(drawing.get(), block)) continue;
             ++changes;
             acutPrintf(L"%s changed to %s\n", static_cast<const wchar_t*>(oldName),
                        static_cast<const wchar_t*>(newName));
@@ -426,7 +428,7 @@ void blankThirdAttribute() {
             CAttribute* aux = block ? kelmo::attributeOf(block, kelmo::attributeAux) : nullptr;
             if (!aux) continue;
             aux->setValue(L" ");
-            if (kelmo::writeBack(drawing.get(), block)) ++altered;
+            if (kelmo::writeBackKeepingRecord(drawing.get(), block)) ++altered;
         }
         acutPrintf(L"%i block(s) altered\n", altered);
     KELMO_CATCH_REPORT(L"blankThirdAttribute", kelmo::catchClassLib)

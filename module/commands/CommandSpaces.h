@@ -63,6 +63,13 @@ inline bool writeBack(CAcadDrawing* drawing, CBlockDWG* block) {
     return written;
 }
 
+// Writes back a block whose stored values the command does not measure: a space that holds no record
+// is left without one, for the values it would hold were never measured.
+inline bool writeBackKeepingRecord(CAcadDrawing* drawing, CBlockDWG* block) {
+    if (!block->holdsStoredRecord()) block->setKeepsStoredRecord(true);
+    return writeBack(drawing, block);
+}
+
 // The NAME, AREA and AUX attributes of a new space block, the AREA label in the units' words and
 // AUX one blank.
 inline CAttributes* newSpaceAttributes(const CString& name, const CString& areaText, int units) {

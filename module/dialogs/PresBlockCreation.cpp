@@ -432,6 +432,7 @@ void CPresBlockCreation::runSession() {
         enableTextBoxes(TRUE);
         AcDbObjectId id;
         if (utilities.selectObjectId(id, L"\nPlease select a polyline:\n", L"AcDbPolyline") != 0) return;
+        if (!utilities.liesInModelSpace(id, L"Polyline")) continue;
         AcDbPolyline* polyline = nullptr;
         const Acad::ErrorStatus status = acdbOpenObject(polyline, id, AcDb::kForRead);
         if (status != Acad::eOk) {

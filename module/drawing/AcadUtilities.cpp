@@ -781,6 +781,32 @@ int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString cla
     KELMO_CATCH(L"CAcadUtilities::selectObjectId")
 }
 
+BOOL CAcadUtilities::liesInModelSpace(AcDbObjectId id, const wchar_t* what) {
+    KELMO_TRY
+        AcDbEntity* entity = nullptr;
+        if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return TRUE;
+        const AcDbObjectId space = entity->ownerId();
+        const AcDbObjectId modelSpace = entity->database()->modelSpaceId();
+        entity->close();
+        if (space == modelSpace) return TRUE;
+        acutPrintf(L"\nInvalid Selection - %s lies on layout %s: blocks are made in model space\n\n", what,
+                   static_cast<const wchar_t*>(layoutNameOf(space)));
+        return FALSE;
+    KELMO_CATCH(L"CAcadUtilities::liesInModelSpace")
+}
+
+CString CAcadUtilities::layoutNameOf(AcDbObjectId space) {
+    AcDbBlockTableRecord* record = nullptr;
+    if (space.isNull() || acdbOpenObject(record, space, AcDb::kForRead) != Acad::eOk) return CString();
+    const AcDbObjectId layoutId = record->isLayout() ? record->getLayoutId() : AcDbObjectId();
+    record->close();
+    AcDbLayout* layout = nullptr;
+    if (layoutId.isNull() || acdbOpenObject(layout, layoutId, AcDb::kForRead) != Acad::eOk) return CString();
+    const CString name = layout->getLayoutName();
+    layout->close();
+    return name;
+}
+
 int CAcadUtilities::selectSpace(AcDbHandle& handle) {
     KELMO_TRY
         AcDbObjectId id;

@@ -36,6 +36,13 @@ public:
     int selectObjectId(AcDbObjectId& id, CString prompt);
     int selectObjectId(AcDbObjectId& id, CString prompt, CString className);
     int selectSpace(AcDbHandle& handle);
+    // Blocks are made in model space, so an entity turned into one must lie there: FALSE, with the
+    // reason on the command line, for one on a paper layout (a pick by handle reaches those), which
+    // the block would take off its sheet. `what` names the entity ("Polyline", "Circle").
+    BOOL liesInModelSpace(AcDbObjectId id, const wchar_t* what);
+    // The name of the layout a space's block record draws ("Model" for model space); empty for a
+    // record that draws no layout.
+    static CString layoutNameOf(AcDbObjectId space);
     int userSelectKelmoBlock(AcApDocument* document, CBlockDWG* block);
 
     // Areas, perimeters, coordinates.

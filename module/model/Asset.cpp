@@ -33,14 +33,7 @@ constexpr const wchar_t* kAssetsFile = L"Assets";
 // The selection filter's pattern for the name of the layout a space's block record draws, every
 // wildcard character taken literally; empty when the record draws no layout.
 CString layoutPatternOf(AcDbObjectId space) {
-    AcDbBlockTableRecord* record = nullptr;
-    if (space.isNull() || acdbOpenObject(record, space, AcDb::kForRead) != Acad::eOk) return CString();
-    const AcDbObjectId layoutId = record->isLayout() ? record->getLayoutId() : AcDbObjectId();
-    record->close();
-    AcDbLayout* layout = nullptr;
-    if (layoutId.isNull() || acdbOpenObject(layout, layoutId, AcDb::kForRead) != Acad::eOk) return CString();
-    const CString name = layout->getLayoutName();
-    layout->close();
+    const CString name = CAcadUtilities::layoutNameOf(space);
     CString pattern;
     for (int i = 0; i < name.GetLength(); ++i) {
         if (wcschr(L"#@.*?~[]-,`", name[i])) pattern += L'`';

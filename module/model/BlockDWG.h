@@ -93,6 +93,8 @@ public:
     // When set, writing keeps the record the reference holds and writes anew only the values this
     // block changes: keys it does not know stay in their place, other values keep their text.
     void setKeepsStoredRecord(bool keeps) { m_keepsStoredRecord = keeps; }
+    // Whether the space holds a record: read from its reference, or written since.
+    bool holdsStoredRecord() const;
     // Whether the area can be written as this block's stored AREA text: a number of 0 or more whose
     // text fits one extended-data string.
     bool recordCanHoldArea(double area) const;
@@ -107,6 +109,8 @@ public:
     // layer, said on the command line; another failure, added to the warnings): nothing of the block
     // changed in the drawing.
     bool applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings);
+    // Says on the command line that the space stays as it is, for its reference lies on a locked layer.
+    void reportLockedReference(AcApDocument* document);
     void updateBlockIdentifier(AcDbEntity* entity);
     // Lays the labels out again; false, said on the command line, when a locked layer holds the space
     // or a label that would change.
@@ -192,8 +196,6 @@ private:
     void highlightAreas(HandleArray& handles, CAcadDrawing* drawing, int highlight, int printCount, bool subtracted);
     // The first polyline of the reference's definition, lightweight or 2D; null id when there is none.
     static AcDbObjectId findBoundary(const AcDbBlockReference* reference);
-    // Says on the command line that the space stays as it is, for its reference lies on a locked layer.
-    void reportLockedReference(AcApDocument* document);
     // False, said on the command line, when writing the labels would change one on a locked layer: the
     // space is then left whole.
     bool labelsWritable(AcDbEntity* reference, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor,

@@ -252,11 +252,22 @@ void CBlockDWG::nameUnreadValues() {
     }
 }
 
+bool CBlockDWG::holdsStoredRecord() const {
+    return m_xDataAppName != kNoXData;
+}
+
 void CBlockDWG::writeXData(AcDbObject* object) {
     KELMO_TRY
         AcDbBlockReference* reference = AcDbBlockReference::cast(object);
         if (!reference) return;
         if (m_xDataAppName == kNoXData) m_xDataAppName = L"ADE";
+        // A record kept as it stands is none where the space holds none: colouring a space is no
+        // reason to make one up of values never measured.
+        if (m_keepsStoredRecord) {
+            resbuf* stored = reference->xData(m_xDataAppName);
+            if (!stored) return;
+            acutRelRb(stored);
+        }
         registerApplication(object->database(), m_xDataAppName);
         // A write that keeps the stored record leaves such a text as it is without a word.
         if (!m_keepsStoredRecord) nameUnreadValues();

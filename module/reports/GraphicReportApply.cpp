@@ -197,6 +197,19 @@ void replaceEarlierCharts(CAcadDrawing* drawing, AcDbObjectId before) {
     }
 }
 
+// True, with the reason, when a part of the old chart at the marker (placed there from `position` in
+// the current UCS) cannot go: the new chart is not drawn over it.
+bool oldChartStays(CAcadDrawing* drawing, const wchar_t* what, const CString& kind, const std::vector<CString>& rebuilt,
+                   AcGePoint3d position) {
+    AcGeMatrix3d ucs;
+    acdbUcsMatrix(ucs, drawing->getDatabase());
+    position.transformBy(ucs);
+    const CString kept = kelmo_reports::oldChartKept(drawing->getDatabase(), kind, rebuilt, &position);
+    if (kept.IsEmpty()) return false;
+    acutPrintf(L"%s not drawn - the earlier %s %s.\n", what, what, static_cast<const wchar_t*>(kept));
+    return true;
+}
+
 // Settings edited into a marker that a chart cannot take are named with what is drawn instead.
 void sayFallbacks(const CMarkerBlock* marker) {
     if (!marker->getFallbacks().IsEmpty()) acutPrintf(L"%s", static_cast<const wchar_t*>(marker->getFallbacks()));
@@ -549,12 +562,15 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
         auto* marker = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
         sayFallbacks(marker);
         AcGePoint3d position = marker->getPosition();
-        const AcDbObjectId before = newestEntity(drawing);
-        CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
-                            marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.", 0, this, marker->getRotation(), &position);
-        replaceEarlierCharts(drawing, before);
-        markChartOn(state, drawing, m_categories);
-        drawing->regenDrawing();
+        if (!oldChartStays(drawing, L"legend", L"[KELMO_LEGEND]_", CLegendTable::definitionNames(this), position)) {
+            const AcDbObjectId before = newestEntity(drawing);
+            CLegendTable legend(drawing, marker->getTextSize(), marker->getPrecision(),
+                                marker->getUnits() == 1 ? L"sq.ft." : L"sq.m.", 0, this, marker->getRotation(),
+                                &position);
+            replaceEarlierCharts(drawing, before);
+            markChartOn(state, drawing, m_categories);
+            drawing->regenDrawing();
+        }
     }
     CBlocks pies;
     pies.getPieBlock_SS(drawing);
@@ -567,6 +583,8 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
             acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n");
             return;
         }
+        if (oldChartStays(drawing, L"pie chart", L"[KELMO_PIECHART]_", {CPieChart::definitionName(m_title)}, centre))
+            return;
         const AcDbObjectId before = newestEntity(drawing);
         try {
             CPieChart pie(drawing, this, marker->getRadius(), m_pieXYOffset, marker->getTextSize(),

@@ -29,6 +29,15 @@ using kelmo_model::drawingName;
     throw new CEXUnhandled(status, KELMO_BANNER, kelmoSourceFile, method, line, drawingName(drawing), nullptr);
 }
 
+CString legendName(const CString& reportTitle) {
+    return kelmo_reports::blockName(L"[KELMO_LEGEND]_" + reportTitle);
+}
+
+// A category's swatch is named from these titles; a second title cleaned to the same name takes "_2".
+CString swatchTitles(const CString& reportTitle, CCategory* category) {
+    return L"[KELMO_LEGEND_HATCH]_" + reportTitle + L"_" + category->getTitle();
+}
+
 } // namespace
 
 CLegendTable::CLegendTable() : m_textSize(500.0), m_rotation(0.0), m_precision(2), m_unitsLabel(L"units") {}
@@ -36,7 +45,7 @@ CLegendTable::CLegendTable() : m_textSize(500.0), m_rotation(0.0), m_precision(2
 CLegendTable::CLegendTable(CAcadDrawing* drawing, double textSize, int precision, CString unitsLabel, int ignoreEmpty,
                            CGraphicReport* report, double rotation, AcGePoint3d* position)
     : m_textSize(textSize), m_rotation(rotation), m_precision(precision), m_unitsLabel(unitsLabel) {
-    const CString name = kelmo_reports::blockName(L"[KELMO_LEGEND]_" + report->getTitle());
+    const CString name = legendName(report->getTitle());
     AcDbObjectId blockId;
     if (position && g_hostApplication.isFullVersion())
         insertLegendBlock(&blockId, drawing, name, ignoreEmpty, report, position);
@@ -150,7 +159,7 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         blockId->setNull();
         const CHatch* look = category->getHatch();
         if (!look) return *blockId;
-        const CString titles = L"[KELMO_LEGEND_HATCH]_" + reportTitle + L"_" + category->getTitle();
+        const CString titles = swatchTitles(reportTitle, category);
         CString name = kelmo_reports::blockName(titles);
         // Titles that clean to one name still get a swatch each.
         for (int n = 2; std::find(m_swatchNames.begin(), m_swatchNames.end(), name) != m_swatchNames.end(); ++n)
@@ -228,6 +237,19 @@ AcDbObjectId CLegendTable::createHatchPattern(AcDbObjectId* blockId, CAcadDrawin
         kelmo_reports::appendOrThrow(record, sign, drawing, kelmoSourceFile, L"CLegendTable::createHatchPattern", 230);
         return *blockId;
     KELMO_CATCH(L"CLegendTable::createHatchPattern")
+}
+
+std::vector<CString> CLegendTable::definitionNames(CGraphicReport* report) {
+    std::vector<CString> names{legendName(report->getTitle())};
+    CCategories* categories = report->getCategories();
+    const int count = categories ? categories->getCount() : 0;
+    for (int i = 0; i < count; ++i) {
+        const CString titles = swatchTitles(report->getTitle(), categories->getAt(i));
+        names.push_back(kelmo_reports::blockName(titles));
+        for (int n = 2; n <= count; ++n)
+            names.push_back(kelmo_reports::blockName(titles + L"_" + CUtilities::IntToCString(n)));
+    }
+    return names;
 }
 
 void CLegendTable::calculateCategoryArea(CCategory* category, double* area) {

@@ -31,6 +31,10 @@ public:
                                     CString reportTitle, CCategory* category);
     void calculateCategoryArea(CCategory* category, double* area);
 
+    // The definitions a legend of the report builds again: its own, then each one a category's
+    // swatch may take.
+    static std::vector<CString> definitionNames(CGraphicReport* report);
+
 private:
     double m_textSize;
     double m_rotation;

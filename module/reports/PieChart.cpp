@@ -144,6 +144,10 @@ CPieChart::CPieChart(CString title, double totalArea, double radius, double xyOf
                showLabelLines, rotation);
 }
 
+CString CPieChart::definitionName(const CString& title) {
+    return kelmo_reports::blockName(L"[KELMO_PIECHART]_" + title);
+}
+
 CPieChart::~CPieChart() {
     delete m_segments;
 }
@@ -155,7 +159,7 @@ void CPieChart::initialise(CString title, double totalArea, double radius, doubl
         delete m_segments;
         m_segments = nullptr;
         m_segments = new CPieSegments();
-        m_blockName = kelmo_reports::blockName(L"[KELMO_PIECHART]_" + title);
+        m_blockName = definitionName(title);
         m_title = title;
         m_totalArea = totalArea;
         m_radius = radius;

@@ -37,6 +37,8 @@ public:
     bool isBuilt() const { return !m_definitionId.isNull(); }
     CPieSegments* getSegments() const { return m_segments; }
     CString getBlockName() const { return m_blockName; }
+    // The name of the definition a pie chart of that title builds.
+    static CString definitionName(const CString& title);
 
 private:
     CPieSegments* m_segments;

@@ -92,6 +92,46 @@ AcDbBlockTableRecord* emptiedDefinition(AcDbDatabase* database, const CString& n
     return record;
 }
 
+CString oldChartKept(AcDbDatabase* database, const CString& kind, const std::vector<CString>& rebuilt,
+                     const AcGePoint3d* at) {
+    using kelmo_model::lockedLayerName;
+    using kelmo_model::OpenedObject;
+    std::vector<AcDbObjectId> ids;
+    AcDbBlockTableRecord* modelSpace = nullptr;
+    if (at && acdbOpenObject(modelSpace, database->modelSpaceId(), AcDb::kForRead) == Acad::eOk) {
+        ids = modelSpace->entityIds();
+        modelSpace->close();
+    }
+    for (const AcDbObjectId& id : ids) {
+        AcDbBlockReference* insert = nullptr;
+        if (id.isErased() || acdbOpenObject(insert, id, AcDb::kForRead) != Acad::eOk) continue;
+        OpenedObject openedInsert(insert);
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, insert->blockTableRecord(), AcDb::kForRead) != Acad::eOk) continue;
+        const CString name = definition->getName();
+        definition->close();
+        const bool replaced = (!rebuilt.empty() && name == rebuilt.front()) ||
+                              (name.Left(kind.GetLength()) == kind && insert->position().isEqualTo(*at));
+        const CString locked = replaced ? lockedLayerName(insert->layerId()) : CString();
+        if (!locked.IsEmpty()) return name + L" lies on the locked layer " + locked;
+    }
+    for (const CString& name : rebuilt) {
+        AcDbBlockTableRecord* definition = nullptr;
+        if (acdbOpenObject(definition, database->blockId(static_cast<const wchar_t*>(name)), AcDb::kForRead) !=
+            Acad::eOk)
+            continue;
+        OpenedObject openedDefinition(definition);
+        for (const AcDbObjectId& id : definition->entityIds()) {
+            AcDbEntity* part = nullptr;
+            if (id.isErased() || acdbOpenAcDbEntity(part, id, AcDb::kForRead) != Acad::eOk) continue;
+            const CString locked = lockedLayerName(part->layerId());
+            part->close();
+            if (!locked.IsEmpty()) return name + L" has a part on the locked layer " + locked;
+        }
+    }
+    return CString();
+}
+
 AcGeVector3d ucsNormal(AcDbDatabase* database) {
     AcGeMatrix3d ucs;
     acdbUcsMatrix(ucs, database);

@@ -1,6 +1,8 @@
 #pragma once
 // What the legend table and the pie chart share: block names made from report and category titles,
 // block definitions rebuilt in place, and hatches filling one closed outline.
+#include <vector>
+
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 
@@ -26,6 +28,14 @@ AcDbBlockTableRecord* emptiedDefinition(AcDbDatabase* database, const CString& n
 // that drawing.
 AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity, CAcadDrawing* drawing,
                            const wchar_t* sourceFile, const wchar_t* method, int line);
+
+// Why a new chart cannot take the place of the old, or empty when every part of the old can go: an
+// entity of a definition the new chart rebuilds (its own first) and, for a chart placed at the world
+// point `at` (none when it is only defined), an old insert in model space of its definition or of a
+// chart of its kind ("[KELMO_LEGEND]_", "[KELMO_PIECHART]_") at that point, lying on a locked layer.
+// Drawn anyway, the new chart would lie over what of the old could not be erased.
+CString oldChartKept(AcDbDatabase* database, const CString& kind, const std::vector<CString>& rebuilt,
+                     const AcGePoint3d* at);
 
 // The normal of the current UCS in world coordinates.
 AcGeVector3d ucsNormal(AcDbDatabase* database);

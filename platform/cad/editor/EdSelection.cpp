@@ -12,6 +12,7 @@
 #include <cwctype>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string_view>
 #include <unordered_map>
@@ -143,10 +144,12 @@ struct SpaceIndex {
     std::vector<AcDbObjectId> ids;
     SpatialIndex index;
 };
-// The indexes of the spaces searched in the drawing last searched, kept until the drawing changes.
+// The spaces of the drawing last searched and the indexes of those searched, kept until the drawing
+// changes: a drawing holds a block record for every room, so its spaces are not looked up per search.
 struct DrawingIndex {
     AcDbDatabase* db = nullptr;
     Adesk::UInt64 stamp = 0;
+    std::optional<std::vector<AcDbObjectId>> spaceIds;
     std::map<AcDbObjectId, std::unique_ptr<SpaceIndex>> spaces;
 };
 std::unique_ptr<DrawingIndex>& cache() {
@@ -162,7 +165,8 @@ bool objectOpenForWrite(AcDbDatabase* db) {
     return false;
 }
 
-SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
+// What is kept of the drawing, forgotten first when it may have changed since.
+DrawingIndex& drawingIndex(AcDbDatabase* db) {
     std::unique_ptr<DrawingIndex>& c = cache();
     AcApDocument* doc = acDocManager->document(db);
     if (!c || c->db != db || !doc || c->stamp != doc->writeStamp() || objectOpenForWrite(db)) {
@@ -170,7 +174,17 @@ SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
         c->db = db;
         c->stamp = doc ? doc->writeStamp() : 0;
     }
-    std::unique_ptr<SpaceIndex>& si = c->spaces[space];
+    return *c;
+}
+
+const std::vector<AcDbObjectId>& keptSpaceIds(AcDbDatabase* db) {
+    DrawingIndex& c = drawingIndex(db);
+    if (!c.spaceIds) c.spaceIds = spaceIds(db);
+    return *c.spaceIds;
+}
+
+SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
+    std::unique_ptr<SpaceIndex>& si = drawingIndex(db).spaces[space];
     if (si) return *si;
     si = std::make_unique<SpaceIndex>();
     std::vector<Outline> outlines;
@@ -224,7 +238,7 @@ bool layoutPasses(AcDbObjectId space, const Filter& f, BlockVerdicts& spaceVerdi
 std::vector<AcDbObjectId> searchedSpaces(AcDbDatabase* db, const Filter& f, BlockVerdicts& spaceVerdicts) {
     if (f.layouts.empty()) return {modelSpaceId(db)};
     std::vector<AcDbObjectId> spaces;
-    for (const AcDbObjectId& space : spaceIds(db))
+    for (const AcDbObjectId& space : keptSpaceIds(db))
         if (layoutPasses(space, f, spaceVerdicts)) spaces.push_back(space);
     return spaces;
 }

@@ -1,6 +1,7 @@
 """Floor plans with space blocks for the space-command tests, written with ezdxf.
 
-    make_plans.py FOLDER      writes plan_mm.dxf, plan_multiline.dxf, plan_in.dxf, plan_mixed.dxf and plan_empty.dxf
+    make_plans.py FOLDER      writes plan_mm.dxf, plan_multiline.dxf, plan_in.dxf, plan_mixed.dxf, plan_empty.dxf
+                              and plan_big_handles.dxf
     make_plans.py dump FILE   prints every insert: handle, block, attributes and "ADE" strings
 
 plan_mm.dxf (millimetres): ROOM-101 a 10 m x 5 m office with a 0.5 m column subtracted and labels
@@ -11,6 +12,7 @@ written in reverse handle order, so reading order is not handle order.
 plan_in.dxf (inches): two imperial rooms. plan_mixed.dxf: a metric and an imperial room.
 plan_gross_ft.dxf: a metric room and, after it by handle, a gross area kept in feet.
 plan_multiline.dxf: plan_mm.dxf as R2018 with every NAME label a multiline attribute.
+plan_big_handles.dxf: a room, and a room with a desk whose handles, from 1FFFFFFF0 on, need more than 32 bits.
 """
 import functools
 import sys
@@ -130,6 +132,21 @@ def plan_gross_ft(path):
     doc.saveas(path)
 
 
+def plan_big_handles(path):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    define_room(doc, "ROOM-501", [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0), (0, 4000, 0)])
+    define_room(doc, "ROOM-502", [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0), (0, 4000, 0)])
+    place(msp, "ROOM-501", (0, 0), {"NAME": "Small", "AREA": "20.00sq.m.", "AUX": ""},
+          record("20.00sq.m.", "18.00m.", "Small"))
+    # Past the 32 bits of an int: 1FFFFFFF0 is 8589934576.
+    doc.entitydb.handles.reset("1FFFFFFF0")
+    place(msp, "ROOM-502", (10000, 0), {"NAME": "Large", "AREA": "20.00sq.m.", "AUX": ""},
+          record("20.00sq.m.", "18.00m.", "Large"))
+    msp.add_blockref("DESK", (12000, 2000))
+    doc.saveas(path)
+
+
 def plan_empty(path):
     doc = new_doc(2)
     doc.modelspace().add_lwpolyline([(0, 0), (1000, 0), (1000, 1000)], close=True)
@@ -167,3 +184,4 @@ if __name__ == "__main__":
         plan_mixed(folder + "/plan_mixed.dxf")
         plan_gross_ft(folder + "/plan_gross_ft.dxf")
         plan_empty(folder + "/plan_empty.dxf")
+        plan_big_handles(folder + "/plan_big_handles.dxf")

@@ -13,8 +13,10 @@ report_plan_ucs.dxf: the same plan with the current UCS at (1000, 500) turned by
 report_plan_lower.dxf: the same plan holding block definitions "marker-legend" and "marker-piechart"
 (lower case) as well; report_plan_layout.dxf: the same plan with the Kitchen on the paper layout "Layout1",
 a fiftieth of its size at (100, 100) on the sheet, a desk of that size inside it ("layoutdesk"), a desk of
-model space at the same coordinates, in Office A ("modeldesk"), and that layout current. The handles are
-the same in all four.
+model space at the same coordinates, in Office A ("modeldesk"), and that layout current;
+report_plan_sheet.dxf and report_plan_sheet_current.dxf: the same plan without its gross area, the closed
+outline and the circle drawn on "Layout1", model space current in the first, that layout in the second.
+The handles are the same in all six.
 
 In the dump, an insert's outline is given in world coordinates too ("outline|block|x,y;...").
 """
@@ -54,7 +56,8 @@ ROOMS = (("ROOM-A1", "Office A", 10000, 5000, 0), ("ROOM-A2", "Office B", 6000, 
          ("ROOM-A3", "Store", 4000, 3000, 16000), ("ROOM-A4", "Kitchen", 4000, 2000, 20000))
 
 
-def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_markers=False, kitchen_on_layout=False):
+def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_markers=False, kitchen_on_layout=False,
+                outlines_on_layout=None):
     doc = ezdxf.new("R2010")
     if ucs_degrees is not None:
         a = math.radians(ucs_degrees)
@@ -106,6 +109,13 @@ def report_plan(folder, file_name="report_plan.dxf", ucs_degrees=None, lower_mar
             "DESK", (140, 120), dxfattribs={"layer": "FURNITURE", "xscale": 0.02, "yscale": 0.02}).dxf.handle
         handles["modeldesk"] = msp.add_blockref(
             "DESK", (140, 120), dxfattribs={"layer": "FURNITURE", "xscale": 0.02, "yscale": 0.02}).dxf.handle
+    if outlines_on_layout is not None:
+        # The outline and the circle drawn on the sheet instead, keeping their handles, and no gross area.
+        for name in ("outline", "circle"):
+            msp.move_to_layout(doc.entitydb[handles[name]], doc.layouts.get("Layout1"))
+        msp.delete_entity(gross)
+        doc.blocks.delete_block("ROOM-GROSS_AREA", safe=False)
+        doc.header["$TILEMODE"] = 0 if outlines_on_layout == "current" else 1
     doc.saveas(folder + "/" + file_name)
     with open(folder + "/handles.txt", "w") as out:
         for name, handle in handles.items():
@@ -230,4 +240,7 @@ if __name__ == "__main__":
         report_plan(sys.argv[1])
         report_plan(sys.argv[1], "report_plan_ucs.dxf", 30)
         report_plan(sys.argv[1], "report_plan_lower.dxf", lower_markers=True)
+        report_plan(sys.argv[1], "report_plan_sheet.dxf", outlines_on_layout="not current")
+        report_plan(sys.argv[1], "report_plan_sheet_current.dxf", outlines_on_layout="current")
+        # Last: its handles list names its desks too.
         report_plan(sys.argv[1], "report_plan_layout.dxf", kitchen_on_layout=True)

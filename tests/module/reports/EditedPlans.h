@@ -21,10 +21,12 @@ protected:
 
     // A report colouring the space ("*": every room) in the colour on the hatch layer; its Windows path.
     std::string writeReport(const std::string& name, const std::string& colour, const std::string& handle,
-                            const std::string& layer = "HATCH-ROOMS") {
+                            const std::string& layer = "HATCH-ROOMS", const std::string& title = "Level 1 use") {
         std::ofstream(dir / name) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                      "<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\"><grID>7</grID>"
-                                     "<grTitle>Level 1 use</grTitle><grTotalChildAreas>100</grTotalChildAreas>"
+                                     "<grTitle>"
+                                  << title
+                                  << "</grTitle><grTotalChildAreas>100</grTotalChildAreas>"
                                      "<categories><category><cID>1</cID><cTitle>ROOMS</cTitle>"
                                      "<cHatchPattern>SOLID</cHatchPattern><cHatchColour>"
                                   << colour

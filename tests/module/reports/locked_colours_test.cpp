@@ -1,7 +1,9 @@
 // Colour hatches on a locked layer: the module can neither mark a hatch there as a space's colour, nor
 // send it under the plan, nor erase the one it made before, so the space keeps the colour it has and the
 // command line says why; "mdb" leaves a space whose colour it cannot take with it. Through cadhost on the
-// report plan, the drawings locked and read back by ezdxf, and the plots' pixels.
+// report plan, the drawings locked and read back by ezdxf, and the plots' pixels. Likewise a legend or
+// pie chart whose old chart has a part on a locked layer is not drawn over it, and the command line
+// names the old chart and the layer.
 #include "EditedPlans.h"
 
 namespace reportstest {
@@ -13,6 +15,13 @@ protected:
     void lockLayer(const std::string& in, const std::string& out, const std::string& layer) const {
         capture("cd '" + dir.string() + "' && /usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" + in +
                 "'); n = '" + layer + "'; (d.layers.get(n) if n in d.layers else d.layers.add(n)).lock(); d.saveas('" +
+                out + "')\"");
+    }
+    // Saved again with the charts a report placed at its markers on a layer of their own, locked.
+    void lockCharts(const std::string& in, const std::string& out) const {
+        capture("cd '" + dir.string() + "' && /usr/bin/python3 -c \"import ezdxf; d = ezdxf.readfile('" + in +
+                "'); d.layers.add('CHARTS').lock(); [setattr(e.dxf, 'layer', 'CHARTS') for e in "
+                "d.modelspace().query('INSERT') if e.dxf.name.startswith('[KELMO_')]; d.saveas('" +
                 out + "')\"");
     }
     std::vector<std::string> spaces(const std::string& drawing) const {
@@ -113,6 +122,86 @@ TEST_F(LockedColours, AnAssetWhoseHatchLayerIsLockedIsNotColoured) {
         << r.out;
     EXPECT_TRUE(hatches("desks.dxf").empty());
     EXPECT_EQ(pixelsOf(dir / "desks.png", green), 0u);
+}
+
+TEST_F(LockedColours, AChartWhoseOldChartCannotBeErasedIsNotDrawnOverItAndTheOldIsNamed) {
+    const std::string legend = "insert|[KELMO_LEGEND]_";
+    const std::string pie = "insert|[KELMO_PIECHART]_";
+    const std::string first = "Level 1 use";
+    const struct Case {
+        const char* what;
+        bool chartsLocked;               // else the report's hatch layer, which the swatch and the wedge lie on
+        std::string title;               // of the second report
+        std::string legendLine, pieLine; // empty: that chart is drawn, the old one gone
+    } cases[] = {
+        {"another report over locked charts", true, "Level 2 use",
+         "legend not drawn - the earlier legend [KELMO_LEGEND]_Level 1 use lies on the locked layer CHARTS.\n",
+         "pie chart not drawn - the earlier pie chart [KELMO_PIECHART]_Level 1 use lies on the locked layer "
+         "CHARTS.\n"},
+        {"the same report over locked charts", true, first,
+         "legend not drawn - the earlier legend [KELMO_LEGEND]_Level 1 use lies on the locked layer CHARTS.\n",
+         "pie chart not drawn - the earlier pie chart [KELMO_PIECHART]_Level 1 use lies on the locked layer "
+         "CHARTS.\n"},
+        {"the same report, its swatch and wedge locked", false, first,
+         "legend not drawn - the earlier legend [KELMO_LEGEND_HATCH]_Level 1 use_ROOMS has a part on the locked "
+         "layer HATCH-ROOMS.\n",
+         "pie chart not drawn - the earlier pie chart [KELMO_PIECHART]_Level 1 use has a part on the locked layer "
+         "HATCH-ROOMS.\n"},
+        // Another report's chart builds no old definition again: the old inserts simply go.
+        {"another report, the old swatch and wedge locked", false, "Level 2 use", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::create_directories(dir / "staged");
+        Outcome made =
+            run("report_plan.dxf", "mlmc\n" + pick("outline") + "\n\n\n\nmpmc\n" + pick("circle") + "\n\n\n\nmagr\n" +
+                                       writeReport("first.xml", red, "*") + "\nSAVEAS first.dxf\n");
+        ASSERT_EQ(made.status, 0) << made.err << made.out;
+        ASSERT_EQ(starting(dump("first.dxf"), legend + first + "|").size(), 1u) << made.out;
+        if (c.chartsLocked)
+            lockCharts("first.dxf", "staged/locked.dxf");
+        else
+            lockLayer("first.dxf", "staged/locked.dxf", "HATCH-ROOMS");
+
+        std::ofstream(dir / "again.scr") << "magr\n" + writeReport("again.xml", green, "*", "HATCH-ROOMS", c.title) +
+                                                "\nSAVEAS again.dxf\n";
+        Outcome again = runFile(dir / "staged" / "locked.dxf", dir / "again.scr");
+        ASSERT_EQ(again.status, 0) << again.err << again.out;
+        EXPECT_TRUE(has(again, "graphic report successfully applied.\n")) << again.out;
+        const std::vector<std::string> facts = dump("again.dxf");
+        for (const auto& [kind, line] : {std::pair{legend, c.legendLine}, std::pair{pie, c.pieLine}}) {
+            const std::vector<std::string> charts = starting(facts, kind);
+            ASSERT_EQ(charts.size(), 1u) << kind << again.out;
+            EXPECT_EQ(charts[0].rfind(kind + (line.empty() ? c.title : first) + "|", 0), 0u) << charts[0];
+            EXPECT_TRUE(line.empty() || has(again, line)) << line << again.out;
+        }
+        EXPECT_EQ(again.out.find("not drawn") == std::string::npos, c.legendLine.empty()) << again.out;
+        fs::remove_all(dir / "staged");
+    }
+}
+
+// Without markers a chart is only defined; a definition with a part on a locked layer (the legend's
+// table and the pie's title lie on layer 0) is not built again over that part.
+TEST_F(LockedColours, AChartDefinitionWithAPartOnALockedLayerIsNotBuiltAgainOverIt) {
+    Outcome made = run("report_plan.dxf", colour("first.xml", red, "*") + "SAVEAS first.dxf\n");
+    ASSERT_EQ(made.status, 0) << made.err << made.out;
+    fs::create_directories(dir / "staged");
+    lockLayer("first.dxf", "staged/locked.dxf", "0");
+    std::ofstream(dir / "again.scr") << colour("again.xml", green, "*") + "SAVEAS again.dxf\n";
+    Outcome again = runFile(dir / "staged" / "locked.dxf", dir / "again.scr");
+    ASSERT_EQ(again.status, 0) << again.err << again.out;
+    EXPECT_TRUE(has(again,
+                    "legend definition not created - the earlier legend [KELMO_LEGEND]_Level 1 use has a part "
+                    "on the locked layer 0.\n"))
+        << again.out;
+    EXPECT_TRUE(has(again,
+                    "pie chart definition not created - the earlier pie chart [KELMO_PIECHART]_Level 1 use has "
+                    "a part on the locked layer 0.\n"))
+        << again.out;
+    EXPECT_FALSE(has(again, "successfully created")) << again.out;
+    const std::vector<std::string> facts = dump("again.dxf");
+    EXPECT_EQ(starting(facts, "block|[KELMO_LEGEND]_Level 1 use|ACAD_TABLE|").size(), 1u);
+    EXPECT_EQ(starting(facts, "block|[KELMO_PIECHART]_Level 1 use|HATCH|").size(), 1u);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// "mlmc" and "mpmc" through cadhost on ezdxf plans, under the world and a rotated UCS.
+// "mlmc" and "mpmc" through cadhost on ezdxf plans, under the world and a rotated UCS, and every command
+// that makes a picked outline a block on an outline drawn on a paper layout.
 #include "ReportsHost.h"
 
 namespace reportstest {
@@ -114,6 +115,40 @@ TEST_F(MarkerCommands, OpenPolylinesWrongPicksAndLockedLayersAreRefused) {
         (std::vector<std::string>{"polyline|0|closed|30000.000,6000.000;42000.000,6000.000;42000.000,0.000;"
                                   "30000.000,0.000",
                                   "polyline|0|open|30000.000,-2000.000;42000.000,-2000.000;42000.000,-3000.000"}));
+}
+
+// Blocks are made in model space: an outline picked by handle on a paper layout is refused by every
+// command that would make it a block, whichever space is current, and stays on its sheet.
+TEST_F(MarkerCommands, AnOutlineOnAPaperLayoutIsRefusedByEveryCommandThatMakesABlockAndStaysThere) {
+    const std::string onSheet = "lies on layout Layout1: blocks are made in model space\n\n";
+    const struct Case {
+        const char* what;
+        std::string script;
+        std::string refusal;
+    } cases[] = {
+        {"gross area", "mgabc\n" + pick("outline") + "\n", "Polyline " + onSheet},
+        {"legend marker", "mlmc\n" + pick("outline") + "\n", "Polyline " + onSheet},
+        {"pie marker", "mpmc\n" + pick("circle") + "\n", "Circle " + onSheet},
+        {"space", "mbc\ndlg click 3\n" + pick("outline") + "\n\ndlg click 2\n", "Polyline " + onSheet},
+    };
+    for (const char* plan : {"report_plan_sheet.dxf", "report_plan_sheet_current.dxf"}) {
+        for (const Case& c : cases) {
+            Outcome r = run(plan, c.script + "SAVEAS saved.dxf\n");
+            ASSERT_EQ(r.status, 0) << c.what << r.err << r.out;
+            EXPECT_TRUE(has(r, "\nInvalid Selection - " + c.refusal)) << c.what << " on " << plan << r.out;
+            EXPECT_FALSE(has(r, "Block Created Successfully")) << c.what << " on " << plan << r.out;
+            EXPECT_EQ(count(r.out, "enter "), 0u) << c.what << " on " << plan << ": nothing asked after the pick";
+            EXPECT_EQ(drawn("saved.dxf", "Layout1"), (std::vector<std::string>{"lwpolyline", "circle"}))
+                << c.what << " on " << plan;
+            EXPECT_EQ(drawn("saved.dxf", "Model"), drawn(plan, "Model")) << c.what << " on " << plan;
+        }
+    }
+    // With the sheet current, an outline of model space is still made a block where it lies.
+    Outcome r = run("report_plan_layout.dxf", "mlmc\n" + pick("outline") + "\n\n\n\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r, "Block Created Successfully")) << r.out;
+    const std::vector<std::string> model = drawn("saved.dxf", "Model");
+    EXPECT_EQ(std::count(model.begin(), model.end(), "insert|MARKER-LEGEND"), 1);
 }
 
 TEST_F(MarkerCommands, AHostOtherThanFullAutoCadOrBricsCadCannotRunThem) {

@@ -180,6 +180,21 @@ TEST_F(SpaceCommands, ListingInDescendingOrderWithoutAssets) {
         << r.out;
 }
 
+// A handle past 32 bits shows its whole value, the number the listing is sorted by.
+TEST_F(SpaceCommands, ListingShowsAHandlePast32BitsWholeInTheOrderItSortsBy) {
+    const std::string small = "ROOM-501,Small,20.00,44,68,0\n";
+    const std::string large = "ROOM-502,Large,20.00,1FFFFFFF0,8589934576,1\n,,,,,,DESK,1FFFFFFF5,8589934581,0\n";
+    const struct Case {
+        const char* answers;
+        std::string rows;
+    } cases[] = {{"\nyes\n", small + large}, {"no\nyes\n", large + small}};
+    for (const Case& c : cases) {
+        Outcome r = run("plan_big_handles.dxf", std::string("mlb\n") + c.answers);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(has(r, "ID,Name,Area,Handle(hex),Handle(dec),Assets\n" + c.rows + "\nCommand:")) << r.out;
+    }
+}
+
 TEST_F(SpaceCommands, DetailsOfAPickedSpace) {
     Outcome r = run("plan_mm.dxf", "msc_dsd\n#64\nmsc_dsd\n#13B\n");
     ASSERT_EQ(r.status, 0) << r.err;

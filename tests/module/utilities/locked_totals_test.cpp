@@ -1,4 +1,4 @@
-// "msc_has", "mbta" and "mfrs" on rooms two of which lie on a locked layer: each skipped room is named
+// "msc_has", "mbta", "mfrs" and "maux" on rooms two of which lie on a locked layer: each skipped room is named
 // once as the drawing has it, and the totals count only what was written. The same for rooms whose
 // labels lie on a locked layer, through every command that writes labels.
 #include <gmock/gmock.h>
@@ -45,6 +45,8 @@ TEST_F(WrittenPlans, TotalsCountOnlyTheRoomsWrittenAndASkippedRoomIsNamedAsItIs)
          "\n3 blocks processed - 1 changes made\nCommand: SAVEAS",
          {{"ROOM-0 NAME", "Room 0"}, {"ROOM-1 NAME", "Room 1"}, {"ROOM-2 NAME", "Space 2"}},
          {}},
+        // Room 2 alone gets its AUX label stacked; the others are named as a locked label would be.
+        {"maux", "maux\n", {skipped(0), skipped(1)}, "\nCommand: SAVEAS", {{"ROOM-2 AUX", "note"}}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,7 +1,7 @@
 """Drawings for the space-utility tests, written with ezdxf, and a dump of what the tests read back.
 
     make_utility_plans.py FOLDER      writes floor.dxf, floor_ucs.dxf, spaces.dxf, aux.dxf, torvex.dxf,
-                                      torvex_ucs.dxf
+                                      torvex_ucs.dxf, torvex_locked.dxf, bare.dxf
     make_utility_plans.py dump FILE   prints layers, model-space polylines, hatches and inserts, and the
                                       attribute definitions and contents of the "ROOM-" blocks
 
@@ -12,7 +12,9 @@ spaces.dxf: five rooms and a gross area labelled "Floor 1", some labels on the w
 off layer, one room without AUX, one without NAME, a desk, and a desk on the locked layer.
 aux.dxf: rooms whose labels need stacking, one without AUX, one tagged "aux", one without AREA, one
 with two NAME labels. torvex.dxf: Torvex space labels and their boundaries; torvex_ucs.dxf the same
-under a UCS moved to (1000, 500).
+under a UCS moved to (1000, 500); torvex_locked.dxf the same with a boundary and another label on a locked
+layer. bare.dxf: a labelled room of 20 square metres without a stored record,
+and a room with one.
 """
 import math
 import sys
@@ -131,7 +133,7 @@ def aux(path):
     doc.saveas(path)
 
 
-def torvex(path, ucs=None):
+def torvex(path, ucs=None, locked=False):
     doc = new_doc()
     if ucs:
         doc.header["$UCSORG"] = ucs
@@ -163,6 +165,21 @@ def torvex(path, ucs=None):
     place((30000, 0), "Ghost", "FFFF")
     place((20500, 500), None, bare.dxf.handle)
     place((1000, 1000), "Office again", office.dxf.handle)
+    if locked:
+        # Made last, so that the entities above keep their handles.
+        doc.layers.add("LOCKED").lock()
+        store = msp.add_lwpolyline(rectangle(40000, 0, 2000, 2000), close=True, dxfattribs={"layer": "LOCKED"})
+        place((41000, 1000), "Store", store.dxf.handle)
+        hall = msp.add_lwpolyline(rectangle(50000, 0, 2000, 2000), close=True, dxfattribs={"layer": "BOMA"})
+        place((51000, 1000), "Hall", hall.dxf.handle).dxf.layer = "LOCKED"
+    doc.saveas(path)
+
+
+def bare(path):
+    doc = new_doc()
+    space(doc, "ROOM-301", (0, 0), rectangle(0, 0, 5000, 4000), stacked("Bare"), None)
+    space(doc, "ROOM-302", (6000, 0), rectangle(0, 0, 3000, 4000), stacked("Kept"),
+          record("Kept", "12.00sq.m.", "14.00m."))
     doc.saveas(path)
 
 
@@ -222,6 +239,7 @@ if __name__ == "__main__":
     if sys.argv[1] == "dump":
         dump(sys.argv[2])
     else:
-        for make in (floor, floor_ucs, spaces, aux, torvex):
+        for make in (floor, floor_ucs, spaces, aux, torvex, bare):
             make("%s/%s.dxf" % (sys.argv[1], make.__name__))
         torvex(sys.argv[1] + "/torvex_ucs.dxf", ucs=(1000, 500, 0))
+        torvex(sys.argv[1] + "/torvex_locked.dxf", locked=True)

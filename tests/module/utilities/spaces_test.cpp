@@ -53,6 +53,37 @@ TEST_F(Utilities, HatchSpaceHatchesOnlyThePickedSpaceAndNothingForAnotherBlock) 
     EXPECT_THAT(hatches(dump("saved.dxf")), ElementsAre(yellowSolid("6000.0,0.0 9000.0,4000.0")));
 }
 
+// Colouring ("msc_has", "msc_hs", a report) and changing labels ("mbta", "mfrs", "mut") measure nothing,
+// so are no reason to store a record: a room that holds none keeps none, rather than one of zeros that
+// "mlb" and "mcsv" would then show; a room's own record stays as it was.
+TEST_F(Utilities, HatchingARoomWithoutARecordColoursItAndLeavesItWithoutOne) {
+    const std::string kept =
+        "AREA=12.00sq.m.;PERIMETER=14.00m.;NAME=Kept;TAGTYPE=Office;AREA_TYPE=NIA;COST_CENTRE=CC-7;DATE=2024-01-02;"
+        "DATE_L_MOVE=<Not Set>;DEPT_CHARGE=Finance;ROOM_HEIGHT=2.70m.;SPECIAL_REQ=<Not Set>;TOT_STAFF=4;TOT_WKSTNS=5;"
+        "VOLUME=27.00cu.m.;HANDLESTOMINUS=;HANDLESTOADD=";
+    std::ofstream(dir / "every.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<graphicReport xmlns=\"http://schemas.kelmo.net/Ostrel\">"
+           "<grID>1</grID><grTitle>Every room</grTitle><grTotalChildAreas>32</grTotalChildAreas><categories>"
+           "<category><cID>1</cID><cTitle>Rooms</cTitle><cHatchPattern>SOLID</cHatchPattern><cHatchColour>#D9822B"
+           "</cHatchColour><cHatchScale>1</cHatchScale><cHatchAngle>0</cHatchAngle><cHatchLayer>R-ROOMS</cHatchLayer>"
+           "<kelmoBlocks><kelmoBlock><mbHandle>*</mbHandle></kelmoBlock></kelmoBlocks></category></categories>"
+           "</graphicReport>\n";
+    const std::string report = "magr\n" + windowsPath("every.xml") + "\n\n\n\n\n\n\n";
+    const struct Case {
+        std::string script;
+        size_t hatches;
+    } cases[] = {{"msc_has\n", 2}, {"msc_hs\n#37\nmsc_hs\n#43\n", 2}, {report, 2},
+                 {"mbta\n", 0},    {"mfrs\nBare\nPlain\n", 0},        {"mut\n300\ni\ni\n", 0}};
+    for (const auto& [script, coloured] : cases) {
+        Outcome r = run("bare.dxf", script + "SAVEAS saved.dxf\n");
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        const Drawing saved = dump("saved.dxf");
+        EXPECT_EQ(hatches(saved).size(), coloured) << script;
+        EXPECT_EQ(saved.data("ROOM-301"), "") << script;
+        EXPECT_EQ(saved.data("ROOM-302"), kept) << script;
+    }
+}
+
 struct Rename {
     std::string find, replacement;
     std::vector<std::string> printed;         // the lines printed between the prompts and the next command

@@ -48,7 +48,7 @@ TEST_F(Utilities, TorvexLabelsWithoutAFreeBoundaryStayAsTheyWereAndAreNamed) {
                     "Command: msc_isc\n"
                     "Torvex Label 48 (Corridor) Not Converted - No Polyline 3F in Model Space\n"
                     "Torvex Label 4C (Ghost) Not Converted - No Polyline FFFF in Model Space\n"
-                    "Torvex Label 53 (Office again) Not Converted - No Polyline 3C in Model Space\n"
+                    "Torvex Label 53 (Office again) Not Converted - Polyline 3C Already Converted to ROOM-1\n"
                     "\nCommand: SAVEAS"))
         << r.out;
     const Drawing plan = dump("saved.dxf");
@@ -56,6 +56,32 @@ TEST_F(Utilities, TorvexLabelsWithoutAFreeBoundaryStayAsTheyWereAndAreNamed) {
     EXPECT_EQ(plan.find("BLOCK", "ROOM-1")[2], "LWPOLYLINE ATTDEF ATTDEF ATTDEF");
     EXPECT_TRUE(plan.find("BLOCK", "ROOM-4").empty());
     EXPECT_TRUE(plan.all("POLYLINE").empty());
+}
+
+// A label or boundary on a locked layer, and a boundary made a room of before (by another label, or by
+// the label itself in an earlier run), are named for what keeps them, not as a missing polyline.
+TEST_F(Utilities, TorvexLabelsNotConvertedSayWhetherALayerIsLockedOrTheBoundaryIsARoomAlready) {
+    Outcome r = run("torvex_locked.dxf", "msc_isc\nmsc_isc\nSAVEAS saved.dxf\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    const std::string second = r.out.substr(r.out.rfind("Command: msc_isc"));
+    const struct Case {
+        std::string line;
+        bool again; // said by the second run too
+    } cases[] = {
+        {"Torvex Label 40 (Office) Not Converted - Polyline 3C Already Converted to ROOM-1\n", false},
+        {"Torvex Label 44 (Lab) Not Converted - Polyline 3D Already Converted to ROOM-2\n", false},
+        {"Torvex Label 50 () Not Converted - Polyline 3E Already Converted to ROOM-3\n", false},
+        {"Torvex Label 53 (Office again) Not Converted - Polyline 3C Already Converted to ROOM-1\n", true},
+        {"Torvex Label 59 (Store) Not Converted - Polyline 58 On Locked Layer LOCKED\n", true},
+        {"Torvex Label 5E (Hall) Not Converted - Label On Locked Layer LOCKED\n", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(cadhost_run::count(r.out, c.line), c.again ? 2u : 1u) << c.line << r.out;
+        EXPECT_EQ(cadhost_run::count(second, c.line), 1u) << c.line << second;
+    }
+    for (const char* boundary : {"3C", "3D", "3E", "58"})
+        EXPECT_EQ(r.out.find(std::string("No Polyline ") + boundary), std::string::npos) << boundary << r.out;
+    EXPECT_TRUE(dump("saved.dxf").find("BLOCK", "ROOM-4").empty());
 }
 
 // The label's insertion point is in world coordinates; the room block is placed through the UCS.

@@ -174,6 +174,41 @@ TEST_F(Selection, AFilterOnALayoutNameSearchesThatLayoutAndWithoutOneModelSpace)
     }
 }
 
+TEST_F(Selection, ALayoutAddedAfterASelectionIsSearchedByTheNext) {
+    auto onLayout2 = [] { return acutBuildList(RTDXF0, L"INSERT", 410, L"Layout2", 0); };
+    auto square = [] { return points({{15, 15}, {45, 15}, {45, 45}, {15, 45}}); };
+    resbuf* filter = onLayout2();
+    EXPECT_TRUE(select(L"CP", square(), filter).empty());
+    acutRelRb(filter);
+    // A second paper space with a desk, and its layout.
+    acDocManager->lockDocument(doc());
+    AcDbBlockTable* table = nullptr;
+    ASSERT_EQ(db()->getBlockTable(table, AcDb::kForWrite), Acad::eOk);
+    auto* sheet = new AcDbBlockTableRecord();
+    sheet->setName(L"*Paper_Space0");
+    AcDbObjectId sheetId;
+    ASSERT_EQ(table->add(sheetId, sheet), Acad::eOk);
+    table->close();
+    auto* desk = new AcDbBlockReference(AcGePoint3d(-30, 20, 0), db()->blockId(L"DESK"));
+    AcDbObjectId deskId;
+    ASSERT_EQ(sheet->appendAcDbEntity(deskId, desk), Acad::eOk);
+    desk->close();
+    AcDbDictionary* layouts = nullptr;
+    ASSERT_EQ(db()->getLayoutDictionary(layouts, AcDb::kForWrite), Acad::eOk);
+    auto* layout = new AcDbLayout();
+    layout->setLayoutName(L"Layout2");
+    layout->setBlockTableRecordId(sheetId);
+    AcDbObjectId layoutId;
+    ASSERT_EQ(layouts->setAt(L"Layout2", layout, layoutId), Acad::eOk);
+    layouts->close();
+    sheet->setLayoutId(layoutId);
+    sheet->close();
+    acDocManager->unlockDocument(doc());
+    filter = onLayout2();
+    EXPECT_EQ(select(L"CP", square(), filter), (std::set<std::wstring>{h(deskId)}));
+    acutRelRb(filter);
+}
+
 TEST_F(Selection, RectanglesBadPolygonsAndHiddenLayers) {
     AcDbObjectId a = host->addRectangle(1, 1, 2, 2);
     AcDbObjectId b = host->addRectangle(4, 1, 8, 2);
