@@ -768,11 +768,14 @@ int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString cla
             AcDbEntity* picked = nullptr;
             if (acdbOpenAcDbEntity(picked, id, AcDb::kForRead) != Acad::eOk) continue;
             CString pickedClass = picked->isA()->name();
+            // A boundary tilted out of the plan would be measured in its own plane, not as it covers the plan.
+            const AcDbPolyline* polyline = AcDbPolyline::cast(picked);
+            const bool tilted = polyline && !polyline->normal().isParallelTo(AcGeVector3d::kZAxis);
             picked->close();
-            if (pickedClass == className) return 0;
-            // A polyline with no plane of its own is refused for that, not for its kind.
+            if (pickedClass == className && !tilted) return 0;
+            // A polyline with no plane of its own, or not the plan's, is refused for that, not for its kind.
             const bool notFlat = className == L"AcDbPolyline" &&
-                                 (pickedClass == L"AcDb3dPolyline" || pickedClass == L"AcDbPolygonMesh" ||
+                                 (tilted || pickedClass == L"AcDb3dPolyline" || pickedClass == L"AcDbPolygonMesh" ||
                                   pickedClass == L"AcDbPolyFaceMesh");
             acutPrintf(
                 notFlat ? L"Invalid selection - %s: the polyline does not lie flat.\n" : L"Invalid selection - %s.\n",

@@ -22,8 +22,8 @@ for hatch in ezdxf.readfile(sys.argv[1]).modelspace().query("HATCH"):
 TEST_F(StandardPatterns, AReportNamingAStandardPatternHatchesAndSavesItsLineFamilies) {
     std::ofstream(dir / "read.py") << kReadPatterns;
     // Each was unknown: no hatch, and the batch gave 14.
-    for (const std::string pattern : {"HONEY", "GRAVEL", "AR-CONC", "ESCHER", "TRIANG", "AR-B816", "ACAD_ISO10W100",
-                                      "hex", "AR-RSHKE", "ANSI31"}) {
+    for (const std::string pattern :
+         {"HONEY", "GRAVEL", "AR-CONC", "ESCHER", "TRIANG", "AR-B816", "ACAD_ISO10W100", "hex", "AR-RSHKE", "ANSI31"}) {
         SCOPED_TRACE(pattern);
         writeReport("plain.xml", green, "*");
         std::string report = slurpText(dir / "plain.xml");
@@ -34,8 +34,8 @@ TEST_F(StandardPatterns, AReportNamingAStandardPatternHatchesAndSavesItsLineFami
         ASSERT_EQ(r.status, 0) << r.err << r.out;
         EXPECT_TRUE(has(r, "graphic report successfully applied.")) << r.out;
         EXPECT_FALSE(has(r, "eUnknownPattern")) << r.out;
-        const std::string read =
-            capture("/usr/bin/python3 '" + (dir / "read.py").string() + "' '" + (dir / "report_plan.dxf").string() + "'");
+        const std::string read = capture("/usr/bin/python3 '" + (dir / "read.py").string() + "' '" +
+                                         (dir / "report_plan.dxf").string() + "'");
         std::string upper = pattern;
         for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         EXPECT_EQ(count(read, " same\n"), 4u) << read; // the four rooms

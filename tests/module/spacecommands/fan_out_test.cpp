@@ -19,9 +19,9 @@ TEST_F(FanOut, APlotOrASelectionPastTheInsertsBudgetIsRefusedWithTheReasonWithin
         // The plot drew for minutes (or until memory ran out); the list of rooms with their desks selected
         // cell by cell.
         std::ofstream(dir / "test.scr") << "PLOT t.png\nmlb\n\n\n";
-        Outcome r = cadhost_run::runIn(dir, "timeout 20 '" + program.string() + "' --batch --c-drive '" +
-                                                (dir / "c").string() + "' --module '" + module.string() +
-                                                "' --script test.scr " + drawing);
+        Outcome r =
+            cadhost_run::runIn(dir, "timeout 20 '" + program.string() + "' --batch --c-drive '" + (dir / "c").string() +
+                                        "' --module '" + module.string() + "' --script test.scr " + drawing);
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("cannot plot to t.png: the drawing's inserts " + reason + ": it is not plotted"),
                   std::string::npos)
