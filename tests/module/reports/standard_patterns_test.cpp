@@ -1,5 +1,5 @@
 // The standard hatch patterns a report may name, beyond the few the host knew: applied through cadhost on
-// the report plan, and saved with their line families as ezdxf's own pattern table gives them.
+// the report plan, plotted, and saved with their line families as ezdxf's own pattern table gives them.
 #include "EditedPlans.h"
 
 namespace reportstest {
@@ -30,8 +30,10 @@ TEST_F(StandardPatterns, AReportNamingAStandardPatternHatchesAndSavesItsLineFami
         const std::string solid = "<cHatchPattern>SOLID</cHatchPattern>";
         report.replace(report.find(solid), solid.size(), "<cHatchPattern>" + pattern + "</cHatchPattern>");
         std::ofstream(dir / "pattern.xml") << report;
-        Outcome r = run("report_plan.dxf", magr(windowsPath("pattern.xml")) + "SAVE\n");
+        fs::remove(dir / "pattern.png");
+        Outcome r = run("report_plan.dxf", magr(windowsPath("pattern.xml")) + "SAVE\nPLOT pattern.png\n");
         ASSERT_EQ(r.status, 0) << r.err << r.out;
+        EXPECT_TRUE(fs::exists(dir / "pattern.png"));
         EXPECT_TRUE(has(r, "graphic report successfully applied.")) << r.out;
         EXPECT_FALSE(has(r, "eUnknownPattern")) << r.out;
         const std::string read = capture("/usr/bin/python3 '" + (dir / "read.py").string() + "' '" +

@@ -20,7 +20,7 @@ TEST_F(FanOut, APlotOrASelectionPastTheInsertsBudgetIsRefusedWithTheReasonWithin
         // cell by cell.
         std::ofstream(dir / "test.scr") << "PLOT t.png\nmlb\n\n\n";
         Outcome r =
-            cadhost_run::runIn(dir, "timeout 20 '" + program.string() + "' --batch --c-drive '" + (dir / "c").string() +
+            cadhost_run::runIn(dir, "timeout 60 '" + program.string() + "' --batch --c-drive '" + (dir / "c").string() +
                                         "' --module '" + module.string() + "' --script test.scr " + drawing);
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_NE(r.err.find("cannot plot to t.png: the drawing's inserts " + reason + ": it is not plotted"),
