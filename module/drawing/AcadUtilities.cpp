@@ -409,6 +409,10 @@ bool convexWithoutArcs(const AcDbPolyline* polyline) {
 
 } // namespace
 
+BOOL CAcadUtilities::liesFlat(const AcDbPolyline* polyline) {
+    return polyline->normal().isParallelTo(AcGeVector3d::kZAxis);
+}
+
 BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline, const CDrawingUnit& unit) {
     KELMO_TRY
         if (convexWithoutArcs(polyline)) return FALSE;
@@ -768,9 +772,8 @@ int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString cla
             AcDbEntity* picked = nullptr;
             if (acdbOpenAcDbEntity(picked, id, AcDb::kForRead) != Acad::eOk) continue;
             CString pickedClass = picked->isA()->name();
-            // A boundary tilted out of the plan would be measured in its own plane, not as it covers the plan.
             const AcDbPolyline* polyline = AcDbPolyline::cast(picked);
-            const bool tilted = polyline && !polyline->normal().isParallelTo(AcGeVector3d::kZAxis);
+            const bool tilted = polyline && !liesFlat(polyline);
             picked->close();
             if (pickedClass == className && !tilted) return 0;
             // A polyline with no plane of its own, or not the plan's, is refused for that, not for its kind.

@@ -85,6 +85,9 @@ TEST_F(Boundaries, TorvexLabelsOnACrossingBoundaryOrWithANameTooLongToStoreAreNo
         << r.out;
     EXPECT_TRUE(has(r, "Not Converted - The space name is too long: stored with \"NAME=\" it takes 305 bytes"))
         << r.out;
+    EXPECT_TRUE(has(r, "Torvex Label " + handles.at("label Tilt") + " (Tilted) Not Converted - Polyline " +
+                           handles.at("boundary Tilt") + " Does Not Lie Flat\n"))
+        << r.out;
     const Drawing saved = dump("checked_torvex.dxf");
     EXPECT_EQ(saved.all("BLOCK").size(), 1u) << "only the fine label is converted";
     EXPECT_NE(saved.data("ROOM-0").find("NAME=Fine;"), std::string::npos) << saved.data("ROOM-0");
