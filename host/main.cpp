@@ -3,6 +3,7 @@
 #include "HostOptions.h"
 #include "HostSession.h"
 #include "InterruptibleInput.h"
+#include "win/TempNames.h"
 
 #include <malloc.h>
 #include <unistd.h>
@@ -30,10 +31,10 @@ int main(int argc, char** argv) {
     }
     std::ifstream script;
     if (!o.script.empty()) {
-        // A folder opens as a stream but reads nothing: the session would quietly do nothing.
-        std::error_code ec;
-        if (std::filesystem::is_directory(o.script, ec)) {
-            std::cerr << "cadhost: cannot read the script " << o.script << ": it is a folder\n";
+        // A folder opens as a stream but reads nothing, and a named pipe waits for a writer.
+        int error = 0;
+        if (const std::string why = win::readRefusal(o.script, error); !why.empty()) {
+            std::cerr << "cadhost: cannot read the script " << o.script << ": " << why << "\n";
             return cadhost::kExitStartFailed;
         }
         script.open(o.script);

@@ -119,8 +119,17 @@ int checkPreferencesExist() {
         CFileUtilities::ensureDirectoryExists(g_tempDirectory);
 
         CStdioFile file;
-        if (file.Open(kelmo::preferencesPath(), CFile::modeRead | CFile::typeText)) {
+        CFileException error;
+        if (file.Open(kelmo::preferencesPath(), CFile::modeRead | CFile::typeText, &error)) {
             file.Close();
+            return 0;
+        }
+        // Something that is no file (a named pipe, a folder) stands at the name: it is said once, the
+        // defaults hold, and no first-run dialog offers to write where nothing can be written.
+        if (CFileUtilities::fileExists(kelmo::preferencesPath())) {
+            wchar_t reason[256] = {0};
+            error.GetErrorMessage(reason, 255);
+            acutPrintf(L"\nUnable to read the preferences file - %s\nThe default preferences are used.\n", reason);
             return 0;
         }
         // First run: confirming the dialog writes the file; cancelling leaves none, so it is asked

@@ -225,6 +225,13 @@ bool crossesItself(AcDbObjectId boundaryId) {
     return CAcadUtilities().crossesItself(polyline, CDrawingUnit(polyline->database())) != FALSE;
 }
 
+bool liesFlat(AcDbObjectId boundaryId) {
+    AcDbPolyline* polyline = nullptr;
+    if (acdbOpenObject(polyline, boundaryId, AcDb::kForRead) != Acad::eOk) return true;
+    OpenedObject opened(polyline);
+    return CAcadUtilities::liesFlat(polyline) != FALSE;
+}
+
 void reportNotConverted(AcDbBlockReference* label, const LabelText& text, const CString& reason) {
     acutPrintf(L"Torvex Label %s (%s) Not Converted - %s\n",
                static_cast<const wchar_t*>(CString(label->objectId().handle().text().c_str())),
@@ -262,6 +269,11 @@ void convertLabel(CAcadDrawing* drawing, AcDbObjectId labelId, const CPreference
     if (crossesItself(boundary.id())) {
         boundary.restore();
         reportNotConverted(label, text, L"Polyline " + text.boundaryHandle + L" Crosses Itself");
+        return;
+    }
+    if (!liesFlat(boundary.id())) {
+        boundary.restore();
+        reportNotConverted(label, text, L"Polyline " + text.boundaryHandle + L" Does Not Lie Flat");
         return;
     }
     const CString blockName = nextFreeRoomName(drawing, nextNumber);

@@ -409,6 +409,10 @@ bool convexWithoutArcs(const AcDbPolyline* polyline) {
 
 } // namespace
 
+BOOL CAcadUtilities::liesFlat(const AcDbPolyline* polyline) {
+    return polyline->normal().isParallelTo(AcGeVector3d::kZAxis);
+}
+
 BOOL CAcadUtilities::crossesItself(const AcDbPolyline* polyline, const CDrawingUnit& unit) {
     KELMO_TRY
         if (convexWithoutArcs(polyline)) return FALSE;
@@ -768,11 +772,13 @@ int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString cla
             AcDbEntity* picked = nullptr;
             if (acdbOpenAcDbEntity(picked, id, AcDb::kForRead) != Acad::eOk) continue;
             CString pickedClass = picked->isA()->name();
+            const AcDbPolyline* polyline = AcDbPolyline::cast(picked);
+            const bool tilted = polyline && !liesFlat(polyline);
             picked->close();
-            if (pickedClass == className) return 0;
-            // A polyline with no plane of its own is refused for that, not for its kind.
+            if (pickedClass == className && !tilted) return 0;
+            // A polyline with no plane of its own, or not the plan's, is refused for that, not for its kind.
             const bool notFlat = className == L"AcDbPolyline" &&
-                                 (pickedClass == L"AcDb3dPolyline" || pickedClass == L"AcDbPolygonMesh" ||
+                                 (tilted || pickedClass == L"AcDb3dPolyline" || pickedClass == L"AcDbPolygonMesh" ||
                                   pickedClass == L"AcDbPolyFaceMesh");
             acutPrintf(
                 notFlat ? L"Invalid selection - %s: the polyline does not lie flat.\n" : L"Invalid selection - %s.\n",

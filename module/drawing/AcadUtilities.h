@@ -59,6 +59,9 @@ public:
     // areas offset each other; a boundary whose points all lie on one line is not taken as crossing.
     // Arcs are followed as finely as the drawing's unit asks (CDrawingUnit::chordStray).
     BOOL crossesItself(const AcDbPolyline* polyline, const CDrawingUnit& unit = CDrawingUnit(2));
+    // TRUE when the polyline lies in the plan (seen from above or below): one tilted out of it covers
+    // less of the plan than it measures in its own plane.
+    static BOOL liesFlat(const AcDbPolyline* polyline);
     // The entity, open for read, as a lightweight polyline: the entity itself when it is one; for a 2D
     // polyline (every boundary of an R12 drawing) its lightweight form, made in form; else nullptr.
     static const AcDbPolyline* asLightweight(AcDbEntity* entity, AcDbPolyline& form);

@@ -56,11 +56,14 @@ IXMLDOMNodePtr reportRoot(IXMLDOMDocumentPtr& document, const CString& xmlPath) 
     CFileStatus status;
     if (xmlPath.IsEmpty() || !CFile::GetStatus(xmlPath, status) || (status.m_attribute & CFile::directory))
         refuse(L"Graphic report file not found - " + xmlPath);
-    if (status.m_size == 0) refuse(L"Graphic report file is empty - " + xmlPath);
     document.CreateInstance(L"Msxml2.DOMDocument");
     if (document->load(_variant_t(xmlPath)) == VARIANT_FALSE) {
         CString reason = static_cast<const wchar_t*>(document->GetparseError()->Getreason());
         reason.TrimRight();
+        // A named pipe or a device shows no size: it is refused for what it is, not as empty.
+        if (document->GetparseError()->GeterrorCode() == E_ACCESSDENIED)
+            refuse(L"Graphic report file cannot be read - " + xmlPath + L" - " + reason);
+        if (status.m_size == 0) refuse(L"Graphic report file is empty - " + xmlPath);
         refuse(L"Graphic report file is not valid XML - " + xmlPath + (reason.IsEmpty() ? CString() : L" - " + reason));
     }
     IXMLDOMNodePtr root = document->selectSingleNode(L"/*");

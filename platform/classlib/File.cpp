@@ -123,8 +123,9 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
 
     const UINT access = openFlags & 3;
     // Nothing is written into a folder, a device, a named pipe (opening one would wait for a reader) or
-    // a read-only file, by root neither.
-    if (int refused = 0; access != modeRead && !win::writeRefusal(native, refused).empty())
+    // a read-only file, by root neither; and only a regular file is read.
+    if (int refused = 0;
+        !(access == modeRead ? win::readRefusal(native, refused) : win::writeRefusal(native, refused)).empty())
         return fail(ERROR_ACCESS_DENIED);
     OpenEntry entry{this, access != modeWrite, access != modeRead, false, false};
     switch (openFlags & 0x70) {
@@ -140,15 +141,17 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
             entry.denyRead = entry.denyWrite = true;
             break; // shareCompat, shareExclusive
     }
-    int flags = O_CLOEXEC | (access == modeRead ? O_RDONLY : access == modeWrite ? O_WRONLY : O_RDWR);
+    // Not blocking on open, should a named pipe take the file's place meanwhile.
+    int flags = O_CLOEXEC | O_NONBLOCK | (access == modeRead ? O_RDONLY : access == modeWrite ? O_WRONLY : O_RDWR);
     if (openFlags & modeCreate) flags |= O_CREAT;
     const int fd = ::open(native.c_str(), flags, 0666);
     if (fd < 0) return fail(win::errorFromErrno(errno, native, ERROR_FILE_EXISTS));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return fail(ERROR_ACCESS_DENIED);
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (conflicts(st, entry)) {
         ::close(fd);
         return fail(ERROR_SHARING_VIOLATION);

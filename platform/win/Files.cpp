@@ -64,6 +64,10 @@ DWORD attributesOf(const std::string& native, const struct stat& st) {
 // Copies the bytes and the modification time into a fresh temporary file beside `target`, then
 // renames it over `target`.
 bool copyContents(const std::string& source, const std::string& target, const struct stat& st) {
+    if (int refused = 0; !win::readRefusal(source, refused).empty()) {
+        errno = refused;
+        return false;
+    }
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
     std::string temp;
@@ -441,7 +445,8 @@ FileUpdateLock::FileUpdateLock(const wchar_t* path) {
     DWORD err = 0;
     if (!mapToNative(path, native, &err)) return;
     for (;;) {
-        const int fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
+        // Not blocking on a named pipe at the name: the log's reader refuses it.
+        const int fd = ::open(native.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
         if (fd < 0) return;
         int locked = 0;
         while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {}

@@ -64,13 +64,18 @@ std::string linkedFile(const std::string& target) {
     return {};
 }
 
-std::string writeRefusal(const std::string& file, int& error) {
+std::string readRefusal(const std::string& file, int& error) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) return {};
-    if (std::string what = notAFile(st.st_mode); !what.empty()) {
-        error = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
-        return what;
-    }
+    std::string what = notAFile(st.st_mode);
+    if (!what.empty()) error = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+    return what;
+}
+
+std::string writeRefusal(const std::string& file, int& error) {
+    if (std::string what = readRefusal(file, error); !what.empty()) return what;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
     if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
         error = EACCES;
         return "it is read-only";

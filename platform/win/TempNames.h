@@ -22,10 +22,15 @@ std::string notAFile(unsigned mode);
 // and lead to the new file. The file need not exist yet (a dangling link names the file to make).
 // Empty, with errno ELOOP, when the links go round in a circle.
 std::string linkedFile(const std::string& target);
+// Why no read may take `file` (a native path, links followed): only a regular file is read, so that a
+// named pipe (which waits for a writer), a device (which may never end) or a folder is refused at once
+// rather than waited on. Empty when it may be read or does not exist; `error` is then untouched, else
+// the errno that goes with the reason (EISDIR, EACCES).
+std::string readRefusal(const std::string& file, int& error);
 // Why no write may replace or write into `file` (a native path, links followed): a folder, a device,
 // a named pipe or a socket is no file, and a file without any write permission is read-only to every
-// user, root too, as on the host platform. Empty when it may be written or does not exist; `error` is
-// then untouched, else the errno that goes with the reason (EISDIR, EACCES).
+// user, root too, as on the host platform (what no read may take, no write may replace either). Empty when it may be
+// written or does not exist; `error` is then untouched, else the errno that goes with the reason (EISDIR, EACCES).
 std::string writeRefusal(const std::string& file, int& error);
 
 // The temporaries a write of a file goes through are ".~NAME.XXXXXX" beside it (NAME cut to fit): the

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 using win::fromUtf8;
 
@@ -57,6 +58,7 @@ bool startsWithDeclaration(const std::string& data) {
 
 constexpr long kObjectNotFound = static_cast<long>(0x800C0006u);
 const wchar_t* const kNotFoundReason = L"The system cannot locate the object specified.\r\n";
+const wchar_t* const kAccessDeniedReason = L"Access is denied.\r\n";
 
 // The first error of a parse: later ones are only consequences of it.
 struct FirstError {
@@ -182,9 +184,14 @@ VARIANT_BOOL IXMLDOMDocument::load(const _variant_t& source) {
     DWORD err = 0;
     std::string data;
     bool found = win::mapToNative(path.c_str(), native, &err);
+    if (int refused = 0; found && !win::readRefusal(native, refused).empty()) {
+        Access::replaceDocument(this, newDoc());
+        error = makeParseError(E_ACCESSDENIED, kAccessDeniedReason, path, L"", 0, 0, 0);
+        return VARIANT_FALSE;
+    }
     if (found) {
         struct stat st {};
-        found = ::stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        found = ::stat(native.c_str(), &st) == 0;
         if (found) {
             std::ifstream in(native, std::ios::binary);
             found = static_cast<bool>(in);

@@ -219,12 +219,16 @@ TEST_F(Cadhost, ALineHoldingAControlCharacterIsRefusedWithItsPlace) {
 }
 
 TEST_F(Cadhost, AnInputWithALineBeyondAnyScriptIsNotReadFurther) {
-    // /dev/zero as the script read one line for ever, until memory ran out.
+    // /dev/zero as the script read one line for ever, until memory ran out; a device is no script now.
     Outcome zero = run("", "--batch --script /dev/zero '" + drawing + "'", "timeout 60");
-    EXPECT_EQ(zero.status, 1);
-    EXPECT_NE(zero.err.find("/dev/zero:1: the line is longer than 1048576 bytes; the rest of /dev/zero is not read"),
-              std::string::npos)
+    EXPECT_EQ(zero.status, 3);
+    EXPECT_NE(zero.err.find("cannot read the script /dev/zero: it is a device, not a file"), std::string::npos)
         << zero.err;
+    ASSERT_EQ(::mkfifo((dir / "pipe.scr").c_str(), 0644), 0);
+    Outcome pipe = run("", "--batch --script pipe.scr '" + drawing + "'", "timeout 60");
+    EXPECT_EQ(pipe.status, 3);
+    EXPECT_NE(pipe.err.find("cannot read the script pipe.scr: it is a named pipe, not a file"), std::string::npos)
+        << pipe.err;
     Outcome longLine =
         run("PLOT first.png\n" + std::string(2 << 20, 'x') + "\nPLOT never.png\n", "--batch '" + drawing + "'");
     EXPECT_EQ(longLine.status, 1);

@@ -30,6 +30,7 @@
 #include "win/Encoding.h"
 #include "win/Module.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 namespace {
 
@@ -274,6 +275,12 @@ void holdGround() {
 constexpr int kReconnectTries = 5;
 
 int prepare(const Options& o) {
+    // A named pipe would hold the run before its first report, waiting for a writer.
+    int refused = 0;
+    if (const std::string why = win::readRefusal(o.prefs, refused); !why.empty()) {
+        std::cerr << "kelmobatch: the server preferences file " << o.prefs << " cannot be read: " << why << "\n";
+        return kExitNoPrefs;
+    }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(o.prefs, ec)) {
         std::cerr << "kelmobatch: the server preferences file " << o.prefs << " is missing\n";

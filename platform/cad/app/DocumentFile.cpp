@@ -69,11 +69,9 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
     int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         int error = errno;
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && !win::notAFile(st.st_mode).empty())
-            why = win::notAFile(st.st_mode);
-        else
-            why = error == ENOENT || error == ENOTDIR ? "the file does not exist" : writeErrorText(error);
+        int refused = 0;
+        why = win::readRefusal(path, refused);
+        if (why.empty()) why = error == ENOENT || error == ENOTDIR ? "the file does not exist" : writeErrorText(error);
         return false;
     }
     struct stat st {};

@@ -228,19 +228,41 @@ void AcDbBlockReference::onErase(bool erasing) {
 namespace {
 // The definitions being expanded, outermost first, and the entities the outermost expansion visited: a
 // definition that inserts itself (directly or through others) adds nothing again, and nesting that
-// fans out (a definition holding many inserts of one holding many ...) stops at a bound.
+// fans out (a definition holding many inserts of one holding many ...) stops at a bound. A grid's cells
+// are one expansion together.
 thread_local std::vector<AcDbObjectId> expanding;
 thread_local std::size_t visited = 0;
-constexpr std::size_t kMaxVisits = std::size_t(1) << 20;
+thread_local bool stopped = false;
+thread_local int grids = 0;
+
+void beginWhole() {
+    if (!expanding.empty() || grids > 0) return;
+    visited = 0;
+    stopped = false;
+}
 
 struct Expansion {
     explicit Expansion(AcDbObjectId block) {
-        if (expanding.empty()) visited = 0;
+        beginWhole();
         expanding.push_back(block);
     }
     ~Expansion() { expanding.pop_back(); }
 };
+
+struct GridExpansion {
+    GridExpansion() {
+        beginWhole();
+        ++grids;
+    }
+    ~GridExpansion() { --grids; }
+    GridExpansion(const GridExpansion&) = delete;
+    GridExpansion& operator=(const GridExpansion&) = delete;
+};
 } // namespace
+
+bool AcDbBlockReference::expansionStopped() {
+    return stopped;
+}
 
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
                                                AcGeMatrix3d* placed) const {
@@ -253,7 +275,10 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
     AcGeMatrix3d xf = m * blockTransform();
     if (placed) *placed = xf;
     for (AcDbObjectId id : btr->entityIds()) {
-        if (++visited > kMaxVisits) return;
+        if (++visited > kMaxInstances) {
+            stopped = true;
+            return;
+        }
         auto* e = AcDbEntity::cast(db->peek(id));
         if (!e || e->isErased()) continue;
         if (auto* definition = AcDbAttributeDefinition::cast(e)) {
@@ -275,6 +300,7 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
 }
 
 void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+    beginWhole();
     addDefinitionGeometry(paths, m, 0);
     AcDbDatabase* db = database();
     for (AcDbObjectId id : attributes_)
@@ -354,8 +380,9 @@ AcGeMatrix3d AcDbMInsertBlock::cellOffset(int row, int col) const {
 }
 
 void AcDbMInsertBlock::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
-    for (int r = 0; r < rows_; ++r)
-        for (int c = 0; c < columns_; ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
+    GridExpansion whole;
+    for (int r = 0; r < rows_ && !stopped; ++r)
+        for (int c = 0; c < columns_ && !stopped; ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
     AcDbDatabase* db = database();
     for (AcDbObjectId id : attributeIds())
         if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr))

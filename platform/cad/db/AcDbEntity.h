@@ -522,6 +522,13 @@ public:
     ~AcDbBlockReference() override;
     ACDB_CLONE_DATA(AcDbBlockReference)
 
+    // How many entities one expansion of an insert (its definition, the definitions nested in it, a grid's
+    // cells) visits at most: past it the expansion stops there, and what needs it whole (a plot, a
+    // graphic selection) is refused, so that nested definitions that fan out cannot stall or exhaust memory.
+    static constexpr std::size_t kMaxInstances = std::size_t(1) << 20;
+    // Whether the last whole expansion on this thread stopped at kMaxInstances.
+    static bool expansionStopped();
+
     AcDbObjectId blockTableRecord() const { return block_; }
     Acad::ErrorStatus setBlockTableRecord(AcDbObjectId id);
     AcGePoint3d position() const { return position_; }

@@ -8,85 +8,7 @@
 ACRX_DEFINE_MEMBERS(AcDbHatch, AcDbEntity, L"HATCH")
 
 namespace {
-constexpr double kDeg = M_PI / 180.0;
 constexpr double kMaxLines = 100000.0;
-
-AcDbHatchPatternLine L(double angleDeg, double bx, double by, double ox, double oy, std::vector<double> dashes = {}) {
-    AcDbHatchPatternLine l;
-    l.angle = angleDeg * kDeg;
-    l.base = AcGePoint2d(bx, by);
-    l.offset = AcGeVector2d(ox, oy);
-    l.dashes = std::move(dashes);
-    return l;
-}
-} // namespace
-
-// Line families in inches, as the standard imperial pattern file gives them; metric drawings use
-// them times 25.4.
-const std::vector<AcDbHatchPattern>& acdbHatchPatterns() {
-    static const std::vector<AcDbHatchPattern> table = {
-        {L"SOLID", L"Solid fill", {}},
-        {L"ANGLE", L"Angle steel", {L(0, 0, 0, 0, .275, {.2, -.075}), L(90, 0, 0, 0, .275, {.2, -.075})}},
-        {L"ANSI31", L"ANSI Iron, Brick, Stone masonry", {L(45, 0, 0, 0, .125)}},
-        {L"ANSI32", L"ANSI Steel", {L(45, 0, 0, 0, .375), L(45, .176776695, 0, 0, .375)}},
-        {L"ANSI33", L"ANSI Bronze, Brass, Copper", {L(45, 0, 0, 0, .25), L(45, .176776695, 0, 0, .25, {.125, -.0625})}},
-        {L"ANSI34",
-         L"ANSI Plastic, Rubber",
-         {L(45, 0, 0, 0, .75), L(45, .176776695, 0, 0, .75), L(45, .353553391, 0, 0, .75),
-          L(45, .530330086, 0, 0, .75)}},
-        {L"ANSI35",
-         L"ANSI Fire brick, Refractory material",
-         {L(45, 0, 0, 0, .25), L(45, .176776695, 0, 0, .25, {.3125, -.0625, 0, -.0625})}},
-        {L"ANSI36", L"ANSI Marble, Slate, Glass", {L(45, 0, 0, .21875, .125, {.3125, -.0625, 0, -.0625})}},
-        {L"ANSI37",
-         L"ANSI Lead, Zinc, Magnesium, Sound/Heat/Elec Insulation",
-         {L(45, 0, 0, 0, .125), L(135, 0, 0, 0, .125)}},
-        {L"ANSI38", L"ANSI Aluminum", {L(45, 0, 0, 0, .125), L(135, 0, 0, .25, .125, {.3125, -.1875})}},
-        {L"BRICK",
-         L"Brick or masonry-type surface",
-         {L(0, 0, 0, 0, .25), L(90, 0, 0, 0, .5, {.25, -.25}), L(90, .25, 0, 0, .5, {-.25, .25})}},
-        {L"CROSS",
-         L"A series of crosses",
-         {L(0, 0, 0, .25, .25, {.125, -.375}), L(90, .0625, -.0625, .25, .25, {.125, -.375})}},
-        {L"DASH", L"Dashed lines", {L(0, 0, 0, .125, .125, {.125, -.125})}},
-        {L"DOTS", L"A series of dots", {L(0, 0, 0, .03125, .0625, {0, -.0625})}},
-        {L"EARTH",
-         L"Earth or ground (subterranean)",
-         {L(0, 0, 0, .25, .25, {.25, -.25}), L(0, 0, .09375, .25, .25, {.25, -.25}),
-          L(0, 0, .1875, .25, .25, {.25, -.25}), L(90, .03125, .21875, .25, .25, {.25, -.25}),
-          L(90, .125, .21875, .25, .25, {.25, -.25}), L(90, .21875, .21875, .25, .25, {.25, -.25})}},
-        {L"GRATE", L"Grated area", {L(0, 0, 0, 0, .03125), L(90, 0, 0, 0, .125)}},
-        {L"LINE", L"Parallel horizontal lines", {L(0, 0, 0, 0, .125)}},
-        {L"NET", L"Horizontal / vertical grid", {L(0, 0, 0, 0, .125), L(90, 0, 0, 0, .125)}},
-        {L"NET3", L"Network pattern 0-60-120", {L(0, 0, 0, 0, .125), L(60, 0, 0, 0, .125), L(120, 0, 0, 0, .125)}},
-        {L"SQUARE",
-         L"Small aligned squares",
-         {L(0, 0, 0, 0, .125, {.125, -.125}), L(90, 0, 0, 0, .125, {.125, -.125})}},
-        {L"STEEL", L"Steel material", {L(45, 0, 0, 0, .125), L(45, 0, .0625, 0, .125)}},
-        {L"ZIGZAG",
-         L"Staircase effect",
-         {L(0, 0, 0, .125, .125, {.125, -.125}), L(90, .125, 0, .125, .125, {.125, -.125})}},
-        {L"ACAD_ISO02W100", L"dashed line", {L(0, 0, 0, 0, 5 / 25.4, {12 / 25.4, -3 / 25.4})}},
-        {L"ACAD_ISO03W100", L"dashed space line", {L(0, 0, 0, 0, 5 / 25.4, {12 / 25.4, -18 / 25.4})}},
-        {L"ACAD_ISO04W100",
-         L"long dashed dotted line",
-         {L(0, 0, 0, 0, 5 / 25.4, {24 / 25.4, -3 / 25.4, .5 / 25.4, -3 / 25.4})}},
-        {L"ACAD_ISO05W100",
-         L"long dashed double dotted line",
-         {L(0, 0, 0, 0, 5 / 25.4, {24 / 25.4, -3 / 25.4, .5 / 25.4, -3 / 25.4, .5 / 25.4, -3 / 25.4})}},
-        {L"ACAD_ISO07W100", L"dotted line", {L(0, 0, 0, 0, 5 / 25.4, {.5 / 25.4, -3 / 25.4})}},
-    };
-    return table;
-}
-
-const AcDbHatchPattern* acdbFindHatchPattern(const ACHAR* name) {
-    if (!name) return nullptr;
-    for (const AcDbHatchPattern& p : acdbHatchPatterns())
-        if (acdbSameName(p.name, name)) return &p;
-    return nullptr;
-}
-
-namespace {
 
 // One edge as a run of path vertices plus the point where it ends.
 struct EdgeRun {
@@ -278,8 +200,11 @@ void AcDbHatch::rebuildPatternLines() {
     std::vector<AcDbHatchPatternLine> base;
     double unit = 1.0;
     if (patternType_ == kUserDefined) {
-        base.push_back(L(0, 0, 0, 0, space_));
-        if (double_) base.push_back(L(90, 0, 0, 0, space_));
+        AcDbHatchPatternLine line;
+        line.offset = AcGeVector2d(0, space_);
+        base.push_back(line);
+        line.angle = M_PI / 2;
+        if (double_) base.push_back(line);
     } else if (const AcDbHatchPattern* p = acdbFindHatchPattern(patternName_.c_str())) {
         base = p->lines;
         AcDbDatabase* db = database() ? database() : acdbWorkingDatabase();

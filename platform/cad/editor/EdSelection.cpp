@@ -143,6 +143,7 @@ Outline toOutline(const std::vector<cadgeom::BulgePath>& paths) {
 struct SpaceIndex {
     std::vector<AcDbObjectId> ids;
     SpatialIndex index;
+    std::wstring refused; // why no graphic selection is made in this space
 };
 // The spaces of the drawing last searched and the indexes of those searched, kept until the drawing
 // changes: a drawing holds a block record for every room, so its spaces are not looked up per search.
@@ -194,6 +195,14 @@ SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
         if (e->visibility() == AcDb::kVisible && !onHiddenLayer(e)) {
             std::vector<cadgeom::BulgePath> paths;
             e->getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
+            // An insert whose outline stopped short would be missed, or taken, where it is not.
+            if (AcDbBlockReference::cast(e) && AcDbBlockReference::expansionStopped()) {
+                si->refused = L"the insert " + e->handle().text() + L" places more than " +
+                              std::to_wstring(AcDbBlockReference::kMaxInstances) +
+                              L" entities (blocks nested in blocks, or a grid of many cells)";
+                e->close();
+                break;
+            }
             si->ids.push_back(id);
             outlines.push_back(toOutline(paths));
         }
@@ -412,6 +421,10 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
     const auto inPolygon = [&](const std::vector<AcGePoint3d>& ucsPts, ed::PolygonMode polygonMode) {
         for (const AcDbObjectId& space : ed::searchedSpaces(db, filter, spaceVerdicts)) {
             ed::SpaceIndex& si = ed::indexFor(db, space);
+            if (!si.refused.empty()) {
+                ed::commandLine().write(L"\nNo objects can be selected: " + si.refused + L".");
+                return false;
+            }
             std::vector<size_t> hits;
             if (!si.index.select(ed::worldPolygon(db, ucsPts), polygonMode, hits)) return false;
             for (size_t i : hits) candidates.push_back(si.ids[i]);

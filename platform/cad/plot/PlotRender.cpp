@@ -372,6 +372,13 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
             drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
         }
     }
+    if (c.stopped) {
+        std::wostringstream why;
+        why << L"the drawing's inserts place more than " << AcDbBlockReference::kMaxInstances
+            << L" entities (blocks nested in blocks, or a grid of many cells): it is not plotted";
+        error = why.str();
+        return false;
+    }
     cairo_status_t drawn = cairo_status(cr);
     context.reset();
     cairo_status_t written = CAIRO_STATUS_SUCCESS;

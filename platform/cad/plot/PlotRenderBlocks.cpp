@@ -26,12 +26,16 @@ std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr) {
 
 void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
                AcDbObjectId blockLayer, int depth) {
-    if (depth > 16) return; // a block that contains itself
+    if (depth > 16 || c.stopped) return; // a block that contains itself, or more than a plot draws
     AcDbBlockTableRecord* btr = nullptr;
     if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return;
     std::vector<AcDbObjectId> ids = drawOrder(btr);
     btr->close();
     for (const AcDbObjectId& id : ids) {
+        if (++c.instances > AcDbBlockReference::kMaxInstances) {
+            c.stopped = true;
+            return;
+        }
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
         // A constant attribute definition shows in every insert, as text; the others only through
@@ -111,7 +115,7 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
         culled = std::isfinite(lo[0]) && std::isfinite(lo[1]) && std::isfinite(hi[0]) && std::isfinite(hi[1]);
     }
     AcGeMatrix3d bt = mi->blockTransform();
-    for (int r = 0; r < rows; r = nextCell(r, rowEvery, rows)) {
+    for (int r = 0; r < rows && !c.stopped; r = nextCell(r, rowEvery, rows)) {
         int first = 0, last = cols - 1;
         if (culled)
             for (int axis = 0; axis < 2; ++axis) {
@@ -121,7 +125,7 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
             }
         if (first > last) continue;
         first -= first % colEvery; // the same columns in every row
-        for (int col = first; col <= last; col = nextCell(col, colEvery, cols)) {
+        for (int col = first; col <= last && !c.stopped; col = nextCell(col, colEvery, cols)) {
             AcGeMatrix3d move = AcGeMatrix3d::translation(colStep * col + rowStep * r);
             drawBlock(c, mi->blockTableRecord(), m * move * bt, byBlock, blockLayer, depth);
         }

@@ -32,6 +32,9 @@ struct Ctx {
     std::map<AcDbObjectId, LayerInfo> layers;
     std::vector<AcDbObjectId> frozenHere; // layers frozen in the viewport being drawn
     int drawn = 0;
+    // The entities drawn through inserts, which stop past the inserts' budget (the plot is then refused).
+    std::size_t instances = 0;
+    bool stopped = false;
 };
 
 void setColour(Ctx& c, const Rgb& rgb);

@@ -1,6 +1,8 @@
 // kelmobatch against the test server: reports prepared from their register, each failure recorded as
 // its own status while the others go on, copies and XML never written over the drawing, and two runs
 // sharing one register.
+#include <sys/stat.h>
+
 #include <thread>
 
 #include "BatchTestSupport.h"
@@ -217,6 +219,7 @@ TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
         std::ofstream(dir / "unreachable.xml", std::ios::trunc) << text;
     }
     std::ofstream(dir / "empty.xml") << "<?xml version=\"1.0\"?>\n<ostrelPreferences/>\n";
+    ASSERT_EQ(::mkfifo((dir / "pipe.xml").c_str(), 0644), 0);
     const std::vector<Case> cases = {
         {" --status 256", 2, "the status must be a whole number from 0 to 255, not 256"},
         {" --status", 2, "option --status needs a value"},
@@ -224,7 +227,10 @@ TEST_F(BatchTest, AWrongCommandLineOrUnusablePreferencesStopBeforeAnyReport) {
         {" --server-prefs empty.xml", 3, "no server in the server preferences empty.xml"},
         {" --server-prefs unreachable.xml", 1, "the batch stopped:\nCModuleDetails::setModDetails"},
         {" --server-prefs missing.xml", 3, "kelmobatch: the server preferences file missing.xml is missing\n"},
-        {" --server-prefs .", 3, "kelmobatch: the server preferences file . is missing\n"},
+        {" --server-prefs .", 3, "kelmobatch: the server preferences file . cannot be read: it is a folder\n"},
+        // A named pipe held the run for ever.
+        {" --server-prefs pipe.xml", 3,
+         "kelmobatch: the server preferences file pipe.xml cannot be read: it is a named pipe, not a file\n"},
         {" --database --c-drive elsewhere", 2, "kelmobatch: option --database needs a value\n"},
         {" --help", 0, "usage: kelmobatch --server-prefs FILE", true},
         // The help names what the run records and how it ends, and how to ask for it.

@@ -1,5 +1,7 @@
 // kelmobatch when things around it fail: an error log that cannot be written, reports that cannot be
 // loaded, the register going away part-way, and reports left claimed by a run that is gone.
+#include <sys/stat.h>
+
 #include <chrono>
 #include <future>
 #include <thread>
@@ -42,6 +44,25 @@ TEST_F(BatchTest, AnErrorLogThatCannotBeWrittenIsNamedOnceAndEveryReportIsStillP
     for (int i = 0; i < 3; ++i) EXPECT_GT(fs::file_size(dir / "out" / ("fine" + std::to_string(i) + ".pdf")), 0u);
     EXPECT_FALSE(fs::exists(dir / "unmounted"));
     EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
+}
+
+TEST_F(BatchTest, AnErrorLogThatIsANamedPipeIsNamedAndEveryReportIsStillPrepared) {
+    // Its lock waited for a writer on the pipe for ever, with the first failed report claimed.
+    ASSERT_EQ(::mkfifo((dir / "errors-pipe.xml").c_str(), 0644), 0);
+    const std::string log = windowsPath(dir / "errors-pipe.xml");
+    writePrefs(dir / "prefs.xml", windowsPath(dir / "out"), log);
+    std::ofstream(dir / "plans" / "broken.dxf") << "this is no drawing\n";
+    Report failing;
+    failing.drawingFilename = "broken.dxf";
+    failing.outputFilename = "broken";
+    const int broken = add(failing);
+    const int good = add(Report{});
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.err.find("The error log " + log + " cannot be written: "), std::string::npos) << r.err;
+    EXPECT_EQ(statusOf(broken), 14);
+    EXPECT_EQ(statusOf(good), 3);
+    EXPECT_TRUE(fs::is_fifo(dir / "errors-pipe.xml"));
 }
 
 TEST_F(BatchTest, AReportThatCannotBeLoadedIsClaimedAndRecordedAsFailedNamingItAndItsDrawing) {

@@ -128,6 +128,29 @@ TEST_F(Reasons, AnUnknownPatternOrAHatchNumberNoHatchCanTakeFailsTheReportSaying
     }
 }
 
+TEST_F(Reasons, AStandardPatternIsPreparedAndADrawingWhoseInsertsPlaceTooMuchFailsTheReportSayingWhy) {
+    // The drawing's blocks nest eight deep, each placing the one below ten times: the run was killed
+    // for memory with the report left claimed.
+    const fs::path writer = fs::path(KELMO_SOURCE_DIR) / "tests" / "data" / "commands" / "fan_out.py";
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + writer.string() + "' '" + (dir / "plans" / "plan_mm.dxf").string() +
+                           "' '" + (dir / "plans").string() + "'")
+                              .c_str()),
+              0);
+    const int honey = add(named("honey"));
+    category(honey, ", hatch_pattern, hatch_colour", ", 'HONEY', '#E07020'");
+    Report fanOut = named("nested");
+    fanOut.drawingFilename = "nested.dxf";
+    const int nested = add(fanOut);
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(honey), 3) << r.out;
+    EXPECT_TRUE(fs::exists(dir / "out" / "honey.pdf"));
+    EXPECT_EQ(statusOf(nested), 9) << r.out;
+    EXPECT_TRUE(says(r, nested, "status 9 - ")) << r.out;
+    EXPECT_NE(r.out.find("the drawing's inserts place more than 1048576 entities"), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(dir / "out" / "nested.pdf"));
+}
+
 TEST_F(Reasons, ATotalAreaThatIsNoNumberIsWrittenAsXmlSpellsIt) {
     const struct {
         const char* value;

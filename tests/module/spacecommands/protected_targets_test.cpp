@@ -1,6 +1,6 @@
 // Files no writer may replace: a read-only file (to root as well), a named pipe and a device stay as
 // they are, and each writer (drawing, plot, XML, CSV) names the file and the reason; a symbolic link
-// is written through to its file and stays.
+// is written through to its file and stays. What is no file is not read either, and no reader waits on it.
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -101,6 +101,59 @@ TEST_F(ProtectedTargets, NoWriterReplacesAReadOnlyFileAPipeOrADeviceAndALinkIsWr
                 EXPECT_GT(fs::file_size(real(name)), 3u) << name;
             }
         }
+    }
+}
+
+TEST_F(ProtectedTargets, NoReaderWaitsOnAPipeADeviceOrAFolderAndEachIsNamedAtOnce) {
+    const struct {
+        Kind kind;
+        const char* what;
+    } cases[] = {{Kind::pipe, "a named pipe"}, {Kind::device, "a device"}, {Kind::link, "a symbolic link"}};
+    const fs::path prefs = dir / "c" / "CadHost" / "kelmo" / "prefs" / "prefs.cfg";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir / "in");
+        fs::create_directories(dir / "in");
+        fs::remove(prefs);
+        bool made = make(c.kind, "in/report.xml") && make(c.kind, "in/other.dxf");
+        if (c.kind == Kind::link) {
+            fs::copy_file(plans / "plan_mm.dxf", real("in/other.dxf"), fs::copy_options::overwrite_existing);
+            std::ofstream(real("in/report.xml")) << "<graphicReport/>";
+            writePrefs({});
+            fs::rename(prefs, dir / "prefs.cfg");
+            fs::create_symlink(dir / "prefs.cfg", prefs);
+        } else {
+            made = made && (c.kind == Kind::pipe ? ::mkfifo(prefs.c_str(), 0644) == 0
+                                                 : ::mknod(prefs.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0);
+        }
+        if (!made) {
+            EXPECT_EQ(c.kind, Kind::device) << "cannot make " << c.what;
+            continue;
+        }
+        // Each waited for a writer (or read the zero device) for ever.
+        std::ofstream(dir / "test.scr") << "magr\n" + windowsPath("in/report.xml") +
+                                               "\n\n\n\n\n\n\nOPEN in/other.dxf\n";
+        fs::copy_file(plans / "plan_mm.dxf", dir / "plan_mm.dxf", fs::copy_options::overwrite_existing);
+        Outcome r =
+            cadhost_run::runIn(dir, "timeout 20 '" + program.string() + "' --batch --c-drive '" + (dir / "c").string() +
+                                        "' --module '" + module.string() + "' --script test.scr plan_mm.dxf");
+        if (c.kind == Kind::link) {
+            EXPECT_EQ(r.status, 0) << r.err << r.out;
+            EXPECT_FALSE(has(r, "preferences")) << r.out;
+            EXPECT_TRUE(has(r, "graphic report successfully applied")) << r.out;
+            continue;
+        }
+        EXPECT_EQ(r.status, 1) << r.err << r.out;
+        EXPECT_TRUE(has(r,
+                        "Unable to read the preferences file - Access to C:\\CadHost\\kelmo\\prefs\\prefs.cfg "
+                        "was denied.\nThe default preferences are used.\n"))
+            << r.out;
+        EXPECT_TRUE(
+            has(r, "Graphic report file cannot be read - " + windowsPath("in/report.xml") + " - Access is denied."))
+            << r.out;
+        EXPECT_NE(r.err.find("cannot open in/other.dxf: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("other.dxf: it is " + std::string(c.what) + ", not a file"), std::string::npos) << r.err;
+        EXPECT_TRUE(unchanged(c.kind, "in/report.xml"));
     }
 }
 

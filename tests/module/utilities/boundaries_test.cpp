@@ -30,6 +30,22 @@ TEST_F(Boundaries, TheBlockCreatorRefusesACrossingBoundaryAndMakesSpacesOfFlatAn
     EXPECT_NE(arc.find("AREA=14.80sq.m.;"), std::string::npos) << "the rectangle and its arc's segment\n" << arc;
 }
 
+TEST_F(Boundaries, ABoundaryTiltedOutOfThePlanIsRefusedAsNotFlatAndOneSeenFromBelowMakesASpace) {
+    const std::string notFlat = "Invalid selection - AcDbPolyline: the polyline does not lie flat.\n";
+    // Tilted, it made a space of its 20 m2 in its own plane, where it covers 16 in plan.
+    Outcome r = run("checked.dxf", "mbc\ndlg click 3\n" + pick("tilted") + "\n" + pick("below") +
+                                       "\n72000,2000\n\ndlg click 2\nmgabc\n" + pick("tilted") + "\n*Cancel*\nSAVE\n");
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(has(r, pick("tilted") + "\n" + notFlat)) << r.out;
+    EXPECT_EQ(count(r.out, notFlat), 2u) << r.out;
+    EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 1u) << r.out;
+    const Drawing saved = dump("checked.dxf");
+    EXPECT_NE(saved.data("ROOM-5").find("AREA=20.00sq.m.;PERIMETER=18.00m.;"), std::string::npos)
+        << saved.data("ROOM-5");
+    EXPECT_TRUE(saved.find("INSERT", "ROOM-6").empty());
+    EXPECT_TRUE(saved.find("INSERT", "ROOM-GROSS_AREA").empty());
+}
+
 TEST_F(Boundaries, AGrossAreaIsNotMadeOnACrossingBoundaryButIsOnAFlatOne) {
     Outcome r = run("checked.dxf", "mgabc\n" + pick("bowtie") + "\nmgabc\n" + pick("flat") + "\n31000,12000\nSAVE\n");
     ASSERT_EQ(r.status, 0) << r.err;
@@ -68,6 +84,9 @@ TEST_F(Boundaries, TorvexLabelsOnACrossingBoundaryOrWithANameTooLongToStoreAreNo
                            handles.at("boundary Cros") + " Crosses Itself\n"))
         << r.out;
     EXPECT_TRUE(has(r, "Not Converted - The space name is too long: stored with \"NAME=\" it takes 305 bytes"))
+        << r.out;
+    EXPECT_TRUE(has(r, "Torvex Label " + handles.at("label Tilt") + " (Tilted) Not Converted - Polyline " +
+                           handles.at("boundary Tilt") + " Does Not Lie Flat\n"))
         << r.out;
     const Drawing saved = dump("checked_torvex.dxf");
     EXPECT_EQ(saved.all("BLOCK").size(), 1u) << "only the fine label is converted";

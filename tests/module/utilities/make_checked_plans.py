@@ -7,9 +7,11 @@ them back with make_utility_plans.py dump.
 checked.dxf (millimetres): rooms "Office 1" and "Office 2" (12 m2 each), "Bow tie" (a room whose
 boundary crosses itself, two 10 m2 lobes, stored as 20 m2), a room whose stored name takes 305 bytes
 with "NAME=", and a desk; free closed polylines: a bow tie, a flat one of no area (all its points on
-one line), a rectangle of 20 m2 and a rectangle of 12 m2 with one side bowed out by an arc.
-checked_torvex.dxf: Torvex space labels on a rectangle ("Fine"), on a bow tie ("Crossed") and on a
-rectangle with a name of 300 characters.
+one line), a rectangle of 20 m2 and a rectangle of 12 m2 with one side bowed out by an arc; a 5 m x 4 m
+rectangle tilted out of the plan (normal (0, 0.6, 0.8): 16 m2 in plan) and one seen from below (normal
+(0, 0, -1)).
+checked_torvex.dxf: Torvex space labels on a rectangle ("Fine"), on a bow tie ("Crossed"), on a
+rectangle with a name of 300 characters and on a rectangle tilted out of the plan ("Tilted").
 """
 import os
 import sys
@@ -43,16 +45,21 @@ def checked(folder):
     arc = msp.add_lwpolyline([(50000, 0, 0, 0, 0), (54000, 0, 0, 0, 0), (54000, 3000, 0, 0, 0.5),
                               (50000, 3000, 0, 0, 0)], format="xyseb", close=True)
     handles["arc"] = arc.dxf.handle
+    handles["tilted"] = msp.add_lwpolyline(rectangle(60000, 0, 5000, 4000), close=True,
+                                           dxfattribs={"extrusion": (0, 0.6, 0.8)}).dxf.handle
+    handles["below"] = msp.add_lwpolyline(rectangle(-75000, 0, 5000, 4000), close=True,
+                                          dxfattribs={"extrusion": (0, 0, -1)}).dxf.handle
     doc.saveas(os.path.join(folder, "checked.dxf"))
 
     doc = new_doc()
     label = doc.blocks.new(name="TORVEX_SPACE_LABEL")
     label.add_circle((0, 0), 50)
     msp = doc.modelspace()
-    for name, outline, at in (("Fine", rectangle(0, 0, 4000, 3000), (1000, 1000)),
-                              ("Crossed", [(x + 10000, y) for x, y in BOW_TIE], (11000, 1000)),
-                              (LONG_NAME, rectangle(20000, 0, 4000, 3000), (21000, 1000))):
-        boundary = msp.add_lwpolyline(outline, close=True)
+    for name, outline, at, normal in (("Fine", rectangle(0, 0, 4000, 3000), (1000, 1000), (0, 0, 1)),
+                                      ("Crossed", [(x + 10000, y) for x, y in BOW_TIE], (11000, 1000), (0, 0, 1)),
+                                      (LONG_NAME, rectangle(20000, 0, 4000, 3000), (21000, 1000), (0, 0, 1)),
+                                      ("Tilted", rectangle(-30000, 0, 4000, 3000), (31000, 1000), (0, 0.6, 0.8))):
+        boundary = msp.add_lwpolyline(outline, close=True, dxfattribs={"extrusion": normal})
         insert = msp.add_blockref("TORVEX_SPACE_LABEL", at)
         insert.add_attrib("ROOM", name, at, dxfattribs={"height": 250})
         insert.add_attrib("PLINE2_ID", boundary.dxf.handle, (at[0], at[1] - 300), dxfattribs={"height": 100})
