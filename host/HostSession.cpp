@@ -6,6 +6,7 @@
 #include "ScriptReader.h"
 
 #include "cad/app/ApDocument.h"
+#include "cad/app/DrawingLock.h"
 #include "cad/editor/EdInput.h"
 #include "cad/dxf/DxfDatabase.h"
 #include "cad/editor/EdPrintf.h"
@@ -439,6 +440,7 @@ bool Session::openDrawing(const std::wstring& path) {
     AcApDocument* doc = acDocManager->curDocument();
     opened_.push_back(doc);
     std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
+    lockDrawing(doc, true);
     // A damaged file still opens; the user is told what was dropped or repaired on the way.
     if (doc && doc->database()) {
         const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
@@ -470,13 +472,56 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
              L" (close that drawing first)");
         return false;
     }
+    // What another session or program saved there since is not replaced unasked.
+    if (acDocManager->fileChangedSince(doc, target.c_str()) && !mayReplaceChanged(target)) return false;
     std::wstring why;
     if (acDocManager->saveDocument(doc, target.c_str(), why) != Acad::eOk) {
         fail(L"cannot save " + target + L": " + why);
         return false;
     }
     acutPrintf(L"Saved %s\n", target.c_str());
+    lockDrawing(doc, false); // under its new name, or once the session that held it has gone
     return true;
+}
+
+bool Session::mayReplaceChanged(const std::wstring& target) {
+    const std::wstring changed =
+        L"changed on disk since this session read or last saved it (another session or "
+        L"program wrote it)";
+    if (!interactive()) {
+        fail(L"cannot save " + target + L": it " + changed + L"; it is left as it is: SAVEAS another name keeps both");
+        return false;
+    }
+    const int answer =
+        sink_->messageBox(nullptr,
+                          target + L" " + changed +
+                              L". Replace it with this drawing? (yes, no or cancel; SAVEAS another name keeps both)",
+                          L"cadhost", kMbYesNoCancel | kMbDefButton2);
+    if (answer == kIdYes) return true;
+    acutPrintf(L"Not saved: %s is left as it is\n", target.c_str());
+    return false;
+}
+
+void Session::lockDrawing(AcApDocument* doc, bool tell) {
+    std::unique_ptr<docfile::DrawingLock>& lock = locks_[doc];
+    if (!lock) lock = std::make_unique<docfile::DrawingLock>();
+    std::string native;
+    if (!*doc->fileName() || !win::mapToNative(doc->fileName(), native, nullptr)) {
+        lock->release();
+        return;
+    }
+    if (lock->holds(native)) return;
+    std::optional<docfile::LockHolder> holder;
+    // A lock that cannot be written (a read-only folder) leaves the drawing unlocked: nobody can save there.
+    if (lock->take(native, holder) || !holder || !tell) return;
+    err_ << "cadhost: " << win::toUtf8(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
+         << "); once that session saves it, a SAVE here is refused (asked at a terminal): SAVEAS another name keeps "
+            "both"
+         << std::endl;
+}
+
+void Session::unlockDrawing(AcApDocument* doc) {
+    locks_.erase(doc);
 }
 
 bool Session::plotDrawing(const std::wstring& path) {
@@ -512,6 +557,7 @@ bool Session::closeDrawing() {
     if (dropsUnasked(doc)) noteDropped(doc);
     std::erase(opened_, doc);
     std::erase(dropAgreed_, doc);
+    unlockDrawing(doc);
     acDocManager->closeDocument(doc);
     return true;
 }
@@ -560,6 +606,7 @@ void Session::finish() {
         acDocManager->closeDocument(d);
     }
     opened_.clear();
+    locks_.clear();
     dropAgreed_.clear();
     ed::input().setSource(nullptr);
     ed::input().setRunawayHandler(nullptr);

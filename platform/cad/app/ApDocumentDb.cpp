@@ -5,6 +5,7 @@
 #include "cad/editor/EdSelection.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/WinApi.h"
 
 #include <cwctype>
@@ -36,6 +37,13 @@ std::wstring pathProblem(const std::string& native, bool forWriting) {
 std::wstring windowsForm(const std::wstring& path) {
     if ((path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0) return path;
     return win::nativeToWindows(win::toUtf8(path));
+}
+
+// The file of a native or Windows path with its links followed; empty when it cannot be mapped.
+std::string linkedNative(const std::wstring& path) {
+    std::string native;
+    if (!win::mapToNative(windowsForm(path).c_str(), native, nullptr)) return {};
+    return win::linkedFile(native);
 }
 
 } // namespace
@@ -93,7 +101,8 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
         return Acad::eFileAccessErr;
     }
     auto* db = new AcDbDatabase(false, true);
-    Acad::ErrorStatus es = db->readDxfFile(path.c_str());
+    docfile::FileContents read;
+    Acad::ErrorStatus es = dxf::readDxfFile(db, path.c_str(), &read);
     if (es != Acad::eOk) {
         // The reader's own words say why the file was refused.
         std::wstring why;
@@ -104,7 +113,7 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
         lastError_ = std::wstring(acadErrorStatusText(es)) + (why.empty() ? L" reading " + path : L": " + why);
         return es;
     }
-    addDocument(db, path);
+    addDocument(db, path)->contents_ = read;
     return Acad::eOk;
 }
 
@@ -134,7 +143,8 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         why = problem;
         return Acad::eFileAccessErr;
     }
-    Acad::ErrorStatus es = doc->database()->saveAs(path.c_str());
+    docfile::FileContents written;
+    Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written);
     if (es != Acad::eOk) {
         std::string reason = dxf::lastSaveProblem(doc->database());
         why = es == Acad::eFileAccessErr
@@ -145,8 +155,19 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     }
     // As with SAVEAS, the document now bears the new name, and what it holds is saved.
     doc->database()->setModified(false);
+    doc->contents_ = written;
     doc->fileName_ = path;
     size_t cut = path.find_last_of(L"\\/");
     doc->title_ = cut == std::wstring::npos ? path : path.substr(cut + 1);
     return es;
+}
+
+bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const {
+    if (!doc || !fileName || doc->contents_.file.empty()) return false;
+    const std::string target = linkedNative(fileName);
+    std::error_code ec;
+    if (target.empty() ||
+        (target != doc->contents_.file && !std::filesystem::equivalent(target, doc->contents_.file, ec)))
+        return false;
+    return docfile::changedSince(doc->contents_);
 }
