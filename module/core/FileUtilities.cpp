@@ -7,6 +7,8 @@
 #include "core/Catch.h"
 #include "core/HostCalls.h"
 #include "core/Utilities.h"
+#include "cad/app/DrawingLock.h"
+#include "win/Encoding.h"
 #include "win/Paths.h"
 
 KELMO_SOURCE_FILE(L"FileUtilities.cpp");
@@ -271,4 +273,11 @@ CString CFileUtilities::fileIdentity(const CString& path) {
 CString CFileUtilities::fileLocation(const CString& path) {
     if (path.IsEmpty()) return CString();
     return CString(win::fileLocation(path).c_str());
+}
+
+CString CFileUtilities::drawingHolder(const CString& path) {
+    std::string native;
+    if (path.IsEmpty() || !win::mapToNative(path, native, nullptr)) return CString();
+    const std::optional<docfile::LockHolder> holder = docfile::lockHolder(native);
+    return holder ? CString(win::fromUtf8(docfile::describe(*holder)).c_str()) : CString();
 }

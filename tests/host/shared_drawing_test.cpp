@@ -94,9 +94,8 @@ TEST_F(SharedDrawing, ASaveOverWhatAnotherWroteSinceTheReadIsRefusedNamingSaveAs
         std::string outside; // a shell command run while the session holds the drawing
         bool refused;
     } cases[] = {
-        {"another session saved it", "'" + cadhost_run::program().string() +
-                                         "' --batch --module '' plan.dxf --script saveit.scr",
-         true},
+        {"another session saved it",
+         "'" + cadhost_run::program().string() + "' --batch --module '' plan.dxf --script saveit.scr", true},
         {"ezdxf added a line", "/usr/bin/python3 edit.py plan.dxf", true},
         {"another program replaced it with other bytes in place", "cat edit.py > plan.dxf", true},
         {"its time only was touched", "touch -d '2001-01-01' plan.dxf", false},
@@ -141,8 +140,11 @@ TEST_F(SharedDrawing, AtATerminalTheUserIsAskedAndOnlyYesReplaces) {
         std::string answer;
         bool replaced;
     } cases[] = {
-        {"yes", "SAVE", "yes", true},    {"no", "SAVE", "no", false},   {"cancel", "SAVE", "cancel", false},
-        {"Enter keeps", "SAVE", "", false}, {"QUIT, then yes", "QUIT", "yes", true},
+        {"yes", "SAVE", "yes", true},
+        {"no", "SAVE", "no", false},
+        {"cancel", "SAVE", "cancel", false},
+        {"Enter keeps", "SAVE", "", false},
+        {"QUIT, then yes", "QUIT", "yes", true},
         {"QUIT, then no", "QUIT", "no", false},
     };
     for (const Case& c : cases) {

@@ -30,7 +30,7 @@ std::string userName() {
 
 std::string now() {
     const std::time_t t = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&t, &local);
     char text[32] = {};
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
@@ -162,7 +162,8 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
 
 void DrawingLock::release() {
     if (fd_ < 0) return;
-    struct stat mine {}, there {};
+    struct stat mine {
+    }, there{};
     if (::fstat(fd_, &mine) == 0 && ::stat(lock_.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
         mine.st_ino == there.st_ino)
         ::unlink(lock_.c_str());
