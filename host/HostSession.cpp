@@ -18,6 +18,7 @@
 #include "classlib/Wnd.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/UiSink.h"
 
 #include <unistd.h>
@@ -55,24 +56,6 @@ void splitCommand(const std::wstring& line, std::wstring& word, std::wstring& re
     }
     // A path may be quoted to keep blanks at its ends.
     if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
-}
-
-// The open document of the same file (however its name is written, links followed), or null; for a
-// save, one other than the document saved.
-AcApDocument* documentHolding(const std::wstring& windowsPath, const AcApDocument* saved = nullptr) {
-    std::string native;
-    if (!win::mapToNative(windowsPath.c_str(), native, nullptr)) return nullptr;
-    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-    AcApDocument* found = nullptr;
-    for (; !it->done() && !found; it->step()) {
-        std::string other;
-        std::error_code ec;
-        if (it->document() != saved && win::mapToNative(it->document()->fileName(), other, nullptr) &&
-            std::filesystem::equivalent(native, other, ec))
-            found = it->document();
-    }
-    delete it;
-    return found;
 }
 
 bool isOpenDocument(const AcApDocument* doc) {
@@ -409,6 +392,7 @@ bool Session::runCommand(AcEdCommand* c) {
     // their parent (and the window they activate before each pick) from the active window.
     AfxGetMainWnd()->SetActiveWindow();
     bool ok = true;
+    const std::size_t refusedBefore = win::refusedWrites();
     try {
         c->functionAddr()();
     } catch (const std::exception& e) {
@@ -416,6 +400,12 @@ bool Session::runCommand(AcEdCommand* c) {
         ok = false;
     } catch (...) {
         fail(L"command " + std::wstring(c->globalName()) + L" ended with an unhandled exception");
+        ok = false;
+    }
+    // A file the command was refused to write is work it did not do, however it reported it.
+    if (ok && win::refusedWrites() != refusedBefore) {
+        const win::RefusedWrite refused = win::lastRefusedWrite();
+        fail(std::wstring(c->globalName()) + L" did not write " + refused.file + L": " + win::fromUtf8(refused.why));
         ok = false;
     }
     acDocManager->setApplicationContext(false);
@@ -427,7 +417,7 @@ bool Session::runCommand(AcEdCommand* c) {
 bool Session::openDrawing(const std::wstring& path) {
     std::wstring w = windowsPathOf(path);
     if (w.empty()) return false;
-    if (AcApDocument* open = documentHolding(w)) {
+    if (AcApDocument* open = acDocManager->documentHolding(w.c_str())) {
         acDocManager->activateDocument(open);
         acutPrintf(L"%s is open already: it is now the current drawing.\n", open->fileName());
         return true;
@@ -460,6 +450,11 @@ bool Session::saveDrawing(const std::wstring& path) {
 }
 
 bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
+    // "x.dxf/" names a folder: taken for x.dxf it would write a file nobody named.
+    if (const std::string refused = win::nameRefusal(path); !refused.empty()) {
+        fail(L"cannot save " + path + L": " + win::fromUtf8(refused));
+        return false;
+    }
     std::wstring target = path.empty() ? std::wstring(doc->fileName()) : windowsPathOf(path);
     if (!path.empty() && target.empty()) return false;
     if (target.empty()) {
@@ -467,7 +462,7 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
         return false;
     }
     // Two documents under one name would each save over the other.
-    if (AcApDocument* other = documentHolding(target, doc)) {
+    if (AcApDocument* other = acDocManager->documentHolding(target.c_str(), doc)) {
         fail(L"cannot save " + target + L": it is the file of the open drawing " + other->fileName() +
              L" (close that drawing first)");
         return false;
@@ -528,6 +523,10 @@ bool Session::plotDrawing(const std::wstring& path) {
     AcApDocument* doc = acDocManager->curDocument();
     if (!doc) {
         fail(L"no drawing is open");
+        return false;
+    }
+    if (const std::string refused = win::nameRefusal(path); !refused.empty()) {
+        fail(L"cannot plot to " + path + L": " + win::fromUtf8(refused));
         return false;
     }
     std::wstring target = windowsPathOf(path);

@@ -10,6 +10,7 @@
 #include "cad/app/DrawingLock.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 KELMO_SOURCE_FILE(L"FileUtilities.cpp");
 
@@ -273,6 +274,17 @@ CString CFileUtilities::fileIdentity(const CString& path) {
 CString CFileUtilities::fileLocation(const CString& path) {
     if (path.IsEmpty()) return CString();
     return CString(win::fileLocation(path).c_str());
+}
+
+CString CFileUtilities::writeRefusal(const CString& path) {
+    std::string why = win::nameRefusal(static_cast<const wchar_t*>(path));
+    std::string native;
+    if (why.empty() && win::mapToNative(path, native, nullptr)) {
+        int error = 0;
+        const std::string file = win::linkedFile(native);
+        if (!file.empty()) why = win::writeRefusal(file, error);
+    }
+    return CString(win::fromUtf8(why).c_str());
 }
 
 CString CFileUtilities::drawingHolder(const CString& path) {

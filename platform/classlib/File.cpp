@@ -124,7 +124,8 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     const UINT access = openFlags & 3;
     // Nothing is written into a folder, a device, a named pipe (opening one would wait for a reader) or
     // a read-only file, by root neither.
-    if (int refused = 0; access != modeRead && !win::writeRefusal(native, refused).empty())
+    if (int refused = 0;
+        access != modeRead && (!win::nameRefusal(fileName).empty() || !win::writeRefusal(native, refused).empty()))
         return fail(ERROR_ACCESS_DENIED);
     OpenEntry entry{this, access != modeWrite, access != modeRead, false, false};
     switch (openFlags & 0x70) {
@@ -320,7 +321,8 @@ void CFile::Remove(LPCTSTR fileName) {
     // Only files go, and not read-only ones: a link stays (a file written in its place would replace
     // it: it is written through instead), and so does a device or a named pipe.
     int refused = 0;
-    if (!S_ISREG(st.st_mode) || !win::writeRefusal(native, refused).empty()) throwFor(ERROR_ACCESS_DENIED, fileName);
+    if (!S_ISREG(st.st_mode) || !win::nameRefusal(fileName).empty() || !win::writeRefusal(native, refused).empty())
+        throwFor(ERROR_ACCESS_DENIED, fileName);
     if (inUse(st)) throwFor(ERROR_SHARING_VIOLATION, fileName);
     if (::unlink(native.c_str()) != 0) throwFor(win::errorFromErrno(errno, native), fileName);
 }

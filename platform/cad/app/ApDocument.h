@@ -136,6 +136,9 @@ public:
 
     // Saves the document's drawing to a Windows-form or native path (DXF); why tells a failure.
     Acad::ErrorStatus saveDocument(AcApDocument* doc, const ACHAR* fileName, std::wstring& why);
+    // The open document of the file (however its name is written, links followed), other than `except`;
+    // null when none.
+    AcApDocument* documentHolding(const ACHAR* fileName, const AcApDocument* except = nullptr) const;
     // Whether a save of the document to the file would replace what another session or program wrote
     // there since the document read it or last saved to it.
     bool fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const;

@@ -1,6 +1,7 @@
 // The documents' side that touches their drawings: opening, saving, the lock check.
 #include "cad/db/AcDbDatabase.h"
 #include "cad/app/ApDocument.h"
+#include "cad/app/DrawingLock.h"
 #include "cad/dxf/DxfDatabase.h"
 #include "cad/editor/EdSelection.h"
 #include "win/Encoding.h"
@@ -39,6 +40,22 @@ std::wstring windowsForm(const std::wstring& path) {
     return win::nativeToWindows(win::toUtf8(path));
 }
 
+// The document being saved: its own file is the one file held open that its save may replace.
+const AcApDocument* g_saving = nullptr;
+
+// No writer replaces the file of an open drawing, nor of one another session holds.
+std::string heldFileRefusal(const std::string& file) {
+    const std::wstring path = win::nativeToWindows(file);
+    // A drawing's own file is its to save, also when another session holds it: what that session
+    // saved there is the host's to weigh before the save.
+    if (const AcApDocument* holder = acDocManager->documentHolding(path.c_str()))
+        return holder == g_saving ? std::string()
+                                  : "it is the file of the open drawing " + win::toUtf8(holder->fileName());
+    if (std::optional<docfile::LockHolder> other = docfile::lockHolder(file))
+        return "it is a drawing open in another session (" + docfile::describe(*other) + ")";
+    return {};
+}
+
 // The file of a native or Windows path with its links followed; empty when it cannot be mapped.
 std::string linkedNative(const std::wstring& path) {
     std::string native;
@@ -58,6 +75,11 @@ AcApDocument::~AcApDocument() {
 }
 
 AcApDocument* AcApDocManager::addDocument(AcDbDatabase* database, const std::wstring& fileName) {
+    static const bool checking = [] {
+        win::setHeldFileCheck(heldFileRefusal);
+        return true;
+    }();
+    (void)checking;
     auto* doc = new AcApDocument();
     doc->database_ = database;
     doc->fileName_ = fileName;
@@ -127,6 +149,10 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         why = L"nothing to save";
         return Acad::eInvalidInput;
     }
+    if (const std::string refused = win::nameRefusal(fileName); !refused.empty()) {
+        why = win::fromUtf8(refused);
+        return Acad::eFileAccessErr;
+    }
     std::wstring path = windowsForm(fileName);
     std::wstring ext = lowerExtension(path);
     if (ext != L".dxf") {
@@ -144,7 +170,9 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         return Acad::eFileAccessErr;
     }
     docfile::FileContents written;
+    g_saving = doc;
     Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written);
+    g_saving = nullptr;
     if (es != Acad::eOk) {
         std::string reason = dxf::lastSaveProblem(doc->database());
         why = es == Acad::eFileAccessErr
@@ -160,6 +188,24 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     size_t cut = path.find_last_of(L"\\/");
     doc->title_ = cut == std::wstring::npos ? path : path.substr(cut + 1);
     return es;
+}
+
+AcApDocument* AcApDocManager::documentHolding(const ACHAR* fileName, const AcApDocument* except) const {
+    if (!fileName || !*fileName) return nullptr;
+    const std::wstring path = windowsForm(fileName);
+    std::string native;
+    if (!win::mapToNative(path.c_str(), native, nullptr)) return nullptr;
+    std::wstring location;
+    for (AcApDocument* d : docs_) {
+        std::string other;
+        std::error_code ec;
+        if (d == except || !*d->fileName() || !win::mapToNative(d->fileName(), other, nullptr)) continue;
+        if (std::filesystem::equivalent(native, other, ec)) return d;
+        // A file removed or replaced while its drawing is open is still where that drawing is saved.
+        if (location.empty()) location = win::fileLocation(path.c_str());
+        if (!location.empty() && location == win::fileLocation(d->fileName())) return d;
+    }
+    return nullptr;
 }
 
 bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const {

@@ -162,8 +162,8 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
 
 void DrawingLock::release() {
     if (fd_ < 0) return;
-    struct stat mine {
-    }, there{};
+    struct stat mine {};
+    struct stat there {};
     if (::fstat(fd_, &mine) == 0 && ::stat(lock_.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
         mine.st_ino == there.st_ino)
         ::unlink(lock_.c_str());
