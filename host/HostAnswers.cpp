@@ -40,7 +40,7 @@ std::vector<Button> buttons(unsigned type) {
 std::optional<int> messageBoxAnswer(const std::wstring& line, unsigned type) {
     std::wstring w = lower(line);
     std::vector<Button> b = buttons(type);
-    if (w.empty()) return b.front().id;
+    if (w.empty()) return b[(type & 0xF00) == kMbDefButton2 && b.size() > 1 ? 1 : 0].id;
     for (const Button& x : b)
         if (w == x.word) return x.id;
     return std::nullopt;

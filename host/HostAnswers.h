@@ -8,11 +8,13 @@ namespace cadhost {
 // Button sets and results, with the values of the Windows message box.
 constexpr unsigned kMbOk = 0, kMbOkCancel = 1, kMbAbortRetryIgnore = 2, kMbYesNoCancel = 3, kMbYesNo = 4,
                    kMbRetryCancel = 5;
+// The second button is the default (Enter) one.
+constexpr unsigned kMbDefButton2 = 0x100;
 constexpr int kIdOk = 1, kIdCancel = 2, kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7;
 
 // The button an answer line presses on a box of the given type (the low four bits of the
-// style). An empty line presses the default (first) button. Nothing when the answer names
-// no button of that box.
+// style). An empty line presses the default button: the first, or the second with kMbDefButton2. Nothing when the
+// answer names no button of that box.
 std::optional<int> messageBoxAnswer(const std::wstring& line, unsigned type);
 // The result of a box that got no answer (end of input): cancel where the box has it,
 // else its "no", else OK.

@@ -6,6 +6,7 @@
 #include "ScriptReader.h"
 
 #include "cad/app/ApDocument.h"
+#include "cad/app/DrawingLock.h"
 #include "cad/editor/EdInput.h"
 #include "cad/dxf/DxfDatabase.h"
 #include "cad/editor/EdPrintf.h"
@@ -17,6 +18,7 @@
 #include "classlib/Wnd.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/UiSink.h"
 
 #include <unistd.h>
@@ -54,24 +56,6 @@ void splitCommand(const std::wstring& line, std::wstring& word, std::wstring& re
     }
     // A path may be quoted to keep blanks at its ends.
     if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"') rest = rest.substr(1, rest.size() - 2);
-}
-
-// The open document of the same file (however its name is written, links followed), or null; for a
-// save, one other than the document saved.
-AcApDocument* documentHolding(const std::wstring& windowsPath, const AcApDocument* saved = nullptr) {
-    std::string native;
-    if (!win::mapToNative(windowsPath.c_str(), native, nullptr)) return nullptr;
-    AcApDocumentIterator* it = acDocManager->newAcApDocumentIterator();
-    AcApDocument* found = nullptr;
-    for (; !it->done() && !found; it->step()) {
-        std::string other;
-        std::error_code ec;
-        if (it->document() != saved && win::mapToNative(it->document()->fileName(), other, nullptr) &&
-            std::filesystem::equivalent(native, other, ec))
-            found = it->document();
-    }
-    delete it;
-    return found;
 }
 
 bool isOpenDocument(const AcApDocument* doc) {
@@ -408,6 +392,7 @@ bool Session::runCommand(AcEdCommand* c) {
     // their parent (and the window they activate before each pick) from the active window.
     AfxGetMainWnd()->SetActiveWindow();
     bool ok = true;
+    const std::size_t refusedBefore = win::refusedWrites();
     try {
         c->functionAddr()();
     } catch (const std::exception& e) {
@@ -415,6 +400,12 @@ bool Session::runCommand(AcEdCommand* c) {
         ok = false;
     } catch (...) {
         fail(L"command " + std::wstring(c->globalName()) + L" ended with an unhandled exception");
+        ok = false;
+    }
+    // A file the command was refused to write is work it did not do, however it reported it.
+    if (ok && win::refusedWrites() != refusedBefore) {
+        const win::RefusedWrite refused = win::lastRefusedWrite();
+        fail(std::wstring(c->globalName()) + L" did not write " + refused.file + L": " + win::fromUtf8(refused.why));
         ok = false;
     }
     acDocManager->setApplicationContext(false);
@@ -426,7 +417,7 @@ bool Session::runCommand(AcEdCommand* c) {
 bool Session::openDrawing(const std::wstring& path) {
     std::wstring w = windowsPathOf(path);
     if (w.empty()) return false;
-    if (AcApDocument* open = documentHolding(w)) {
+    if (AcApDocument* open = acDocManager->documentHolding(w.c_str())) {
         acDocManager->activateDocument(open);
         acutPrintf(L"%s is open already: it is now the current drawing.\n", open->fileName());
         return true;
@@ -439,6 +430,7 @@ bool Session::openDrawing(const std::wstring& path) {
     AcApDocument* doc = acDocManager->curDocument();
     opened_.push_back(doc);
     std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
+    lockDrawing(doc, true);
     // A damaged file still opens; the user is told what was dropped or repaired on the way.
     if (doc && doc->database()) {
         const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
@@ -458,6 +450,11 @@ bool Session::saveDrawing(const std::wstring& path) {
 }
 
 bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
+    // "x.dxf/" names a folder: taken for x.dxf it would write a file nobody named.
+    if (const std::string refused = win::nameRefusal(path); !refused.empty()) {
+        fail(L"cannot save " + path + L": " + win::fromUtf8(refused));
+        return false;
+    }
     std::wstring target = path.empty() ? std::wstring(doc->fileName()) : windowsPathOf(path);
     if (!path.empty() && target.empty()) return false;
     if (target.empty()) {
@@ -465,24 +462,71 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
         return false;
     }
     // Two documents under one name would each save over the other.
-    if (AcApDocument* other = documentHolding(target, doc)) {
+    if (AcApDocument* other = acDocManager->documentHolding(target.c_str(), doc)) {
         fail(L"cannot save " + target + L": it is the file of the open drawing " + other->fileName() +
              L" (close that drawing first)");
         return false;
     }
+    // What another session or program saved there since is not replaced unasked.
+    if (acDocManager->fileChangedSince(doc, target.c_str()) && !mayReplaceChanged(target)) return false;
     std::wstring why;
     if (acDocManager->saveDocument(doc, target.c_str(), why) != Acad::eOk) {
         fail(L"cannot save " + target + L": " + why);
         return false;
     }
     acutPrintf(L"Saved %s\n", target.c_str());
+    lockDrawing(doc, false); // under its new name, or once the session that held it has gone
     return true;
+}
+
+bool Session::mayReplaceChanged(const std::wstring& target) {
+    const std::wstring changed =
+        L"changed on disk since this session read or last saved it (another session or "
+        L"program wrote it)";
+    if (!interactive()) {
+        fail(L"cannot save " + target + L": it " + changed + L"; it is left as it is: SAVEAS another name keeps both");
+        return false;
+    }
+    const int answer =
+        sink_->messageBox(nullptr,
+                          target + L" " + changed +
+                              L". Replace it with this drawing? (yes, no or cancel; SAVEAS another name keeps both)",
+                          L"cadhost", kMbYesNoCancel | kMbDefButton2);
+    if (answer == kIdYes) return true;
+    acutPrintf(L"Not saved: %s is left as it is\n", target.c_str());
+    return false;
+}
+
+void Session::lockDrawing(AcApDocument* doc, bool tell) {
+    std::unique_ptr<docfile::DrawingLock>& lock = locks_[doc];
+    if (!lock) lock = std::make_unique<docfile::DrawingLock>();
+    std::string native;
+    if (!*doc->fileName() || !win::mapToNative(doc->fileName(), native, nullptr)) {
+        lock->release();
+        return;
+    }
+    if (lock->holds(native)) return;
+    std::optional<docfile::LockHolder> holder;
+    // A lock that cannot be written (a read-only folder) leaves the drawing unlocked: nobody can save there.
+    if (lock->take(native, holder) || !holder || !tell) return;
+    err_ << "cadhost: " << win::toUtf8(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
+         << "); once that session saves it, a SAVE here is refused (asked at a terminal): SAVEAS another name keeps "
+            "both"
+         << std::endl;
+}
+
+void Session::unlockDrawing(AcApDocument* doc) {
+    locks_.erase(doc);
 }
 
 bool Session::plotDrawing(const std::wstring& path) {
     AcApDocument* doc = acDocManager->curDocument();
     if (!doc) {
         fail(L"no drawing is open");
+        return false;
+    }
+    if (const std::string refused = win::nameRefusal(path); !refused.empty()) {
+        fail(L"cannot plot to " + path + L": " + win::fromUtf8(refused));
         return false;
     }
     std::wstring target = windowsPathOf(path);
@@ -512,6 +556,7 @@ bool Session::closeDrawing() {
     if (dropsUnasked(doc)) noteDropped(doc);
     std::erase(opened_, doc);
     std::erase(dropAgreed_, doc);
+    unlockDrawing(doc);
     acDocManager->closeDocument(doc);
     return true;
 }
@@ -560,6 +605,7 @@ void Session::finish() {
         acDocManager->closeDocument(d);
     }
     opened_.clear();
+    locks_.clear();
     dropAgreed_.clear();
     ed::input().setSource(nullptr);
     ed::input().setRunawayHandler(nullptr);

@@ -3,6 +3,7 @@
 // the terminal and applies each, then cancels what is pending and unloads the module.
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,9 @@
 
 class AcEdCommand;
 class AcApDocument;
+namespace docfile {
+class DrawingLock;
+}
 
 namespace cadhost {
 
@@ -73,6 +77,13 @@ private:
     bool plotDrawing(const std::wstring& path);
     bool closeDrawing();
     bool saveDocument(AcApDocument* doc, const std::wstring& path);
+    // Whether a save may replace the file, which another session or program changed since the
+    // drawing was read or last saved: at a terminal the user is asked; elsewhere it is refused.
+    bool mayReplaceChanged(const std::wstring& target);
+    // Holds the drawing's file for this session with a lock beside it; `tell`: says who holds it
+    // when another session does.
+    void lockDrawing(AcApDocument* doc, bool tell);
+    void unlockDrawing(AcApDocument* doc);
     // Whether someone reads the questions: the input now read is a terminal.
     bool interactive() const;
     // Before drawings are closed unsaved: at a terminal the user is asked, for each one changed
@@ -105,6 +116,7 @@ private:
     DialogHandler dialogs_;
     std::function<void()> closeDialogs_;
     std::vector<AcApDocument*> opened_; // drawings this session opened
+    std::map<AcApDocument*, std::unique_ptr<docfile::DrawingLock>> locks_;
     struct Sink;
     std::unique_ptr<Sink> sink_;
 };

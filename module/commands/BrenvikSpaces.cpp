@@ -12,6 +12,7 @@
 #include "commands/CommandFrame.h"
 #include "commands/CommandSpaces.h"
 #include "core/Catch.h"
+#include "core/FileUtilities.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
@@ -156,10 +157,11 @@ CString csvPathOf(const CString& drawingFile) {
 // Writes the text to the file through a temporary beside it, which takes the file's name only once it
 // is whole: a full disk leaves the file as it was, or none. Why it could not be written; empty when it was.
 CString writeThroughTemporary(const CString& path, const CString& text) {
-    // A read-only file or a folder under the name stays, as it would against a direct write.
+    // A read-only file, a folder, a device or a pipe under the name stays, as does an open drawing's
+    // file; the reason names which.
+    if (const CString refused = CFileUtilities::writeRefusal(path); !refused.IsEmpty()) return refused;
     const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0)
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         return CAcadDrawing::windowsErrorText(ERROR_ACCESS_DENIED);
     const int folderEnd = path.ReverseFind(L'\\') + 1;
     const CString temporary = path.Left(folderEnd) + L".~" + path.Mid(folderEnd);

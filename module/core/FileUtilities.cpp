@@ -7,7 +7,10 @@
 #include "core/Catch.h"
 #include "core/HostCalls.h"
 #include "core/Utilities.h"
+#include "cad/app/DrawingLock.h"
+#include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 KELMO_SOURCE_FILE(L"FileUtilities.cpp");
 
@@ -271,4 +274,22 @@ CString CFileUtilities::fileIdentity(const CString& path) {
 CString CFileUtilities::fileLocation(const CString& path) {
     if (path.IsEmpty()) return CString();
     return CString(win::fileLocation(path).c_str());
+}
+
+CString CFileUtilities::writeRefusal(const CString& path) {
+    std::string why = win::nameRefusal(static_cast<const wchar_t*>(path));
+    std::string native;
+    if (why.empty() && win::mapToNative(path, native, nullptr)) {
+        int error = 0;
+        const std::string file = win::linkedFile(native);
+        if (!file.empty()) why = win::writeRefusal(file, error);
+    }
+    return CString(win::fromUtf8(why).c_str());
+}
+
+CString CFileUtilities::drawingHolder(const CString& path) {
+    std::string native;
+    if (path.IsEmpty() || !win::mapToNative(path, native, nullptr)) return CString();
+    const std::optional<docfile::LockHolder> holder = docfile::lockHolder(native);
+    return holder ? CString(win::fromUtf8(docfile::describe(*holder)).c_str()) : CString();
 }

@@ -33,4 +33,10 @@ public:
     // Where a write of the path puts its file, the same whether the file is there yet or not (and
     // after it is replaced); empty for a path that names nothing.
     static CString fileLocation(const CString& path);
+    // Why no file may be written at the path, in the host's words ("it is a named pipe, not a file", "it
+    // is the file of the open drawing X"); empty when it may be.
+    static CString writeRefusal(const CString& path);
+    // Who holds the drawing open in another session ("process 12 of ann on host1, since ..."); empty
+    // when nobody does.
+    static CString drawingHolder(const CString& path);
 };

@@ -200,6 +200,12 @@ bool replacesBatchFile(const CGraphicReport& report, const CString& path) {
 // or the batch's own files; says which.
 bool replacesRunFile(const CGraphicReport& report, const CString& path, const CGraphicReports* run) {
     if (replacesBatchFile(report, path)) return true;
+    // A drawing a session holds open is as much in use as one of the run's own.
+    if (const CString holder = CFileUtilities::drawingHolder(path); !holder.IsEmpty()) {
+        acutPrintf(L"Graphic report %i: %s is a drawing open in another session (%s) - not written over\n",
+                   report.getID(), static_cast<const wchar_t*>(path), static_cast<const wchar_t*>(holder));
+        return true;
+    }
     if (run == nullptr) return false;
     if (run->isDrawingOfRun(path)) {
         acutPrintf(L"Graphic report %i: %s is a drawing of this batch - not written over\n", report.getID(),

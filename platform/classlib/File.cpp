@@ -124,8 +124,9 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     const UINT access = openFlags & 3;
     // Nothing is written into a folder, a device, a named pipe (opening one would wait for a reader) or
     // a read-only file, by root neither; and only a regular file is read.
-    if (int refused = 0;
-        !(access == modeRead ? win::readRefusal(native, refused) : win::writeRefusal(native, refused)).empty())
+    if (int refused = 0; access == modeRead
+                             ? !win::readRefusal(native, refused).empty()
+                             : (!win::nameRefusal(fileName).empty() || !win::writeRefusal(native, refused).empty()))
         return fail(ERROR_ACCESS_DENIED);
     OpenEntry entry{this, access != modeWrite, access != modeRead, false, false};
     switch (openFlags & 0x70) {
@@ -323,7 +324,8 @@ void CFile::Remove(LPCTSTR fileName) {
     // Only files go, and not read-only ones: a link stays (a file written in its place would replace
     // it: it is written through instead), and so does a device or a named pipe.
     int refused = 0;
-    if (!S_ISREG(st.st_mode) || !win::writeRefusal(native, refused).empty()) throwFor(ERROR_ACCESS_DENIED, fileName);
+    if (!S_ISREG(st.st_mode) || !win::nameRefusal(fileName).empty() || !win::writeRefusal(native, refused).empty())
+        throwFor(ERROR_ACCESS_DENIED, fileName);
     if (inUse(st)) throwFor(ERROR_SHARING_VIOLATION, fileName);
     if (::unlink(native.c_str()) != 0) throwFor(win::errorFromErrno(errno, native), fileName);
 }

@@ -244,11 +244,24 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
     return succeed();
 }
 
+namespace {
+
+// A path that names no file, or a file no write may replace: access denied, and counted as refused.
+bool refusedTarget(LPCWSTR path, const std::string& native) {
+    int error = 0;
+    if (win::nameRefusal(path).empty() && win::writeRefusal(win::linkedFile(native), error).empty()) return false;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return true;
+}
+
+} // namespace
+
 BOOL DeleteFileW(LPCWSTR path) {
     std::string native;
     if (!mapped(path, native)) return FALSE;
     struct stat st {};
     if (::lstat(native.c_str(), &st) != 0) return failErrno(native);
+    if (S_ISREG(st.st_mode) && refusedTarget(path, native)) return FALSE;
     // Windows refuses folders and read-only files.
     if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && isReadOnly(native, st))) {
         SetLastError(ERROR_ACCESS_DENIED);
@@ -261,6 +274,7 @@ BOOL DeleteFileW(LPCWSTR path) {
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
     std::string from, to;
     if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
+    if (refusedTarget(target, to)) return FALSE;
     // A copy is written through the target's links to the file they lead to, which stay.
     const std::string linked = win::linkedFile(to);
     if (linked.empty()) return failErrno(to);
@@ -297,6 +311,7 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
     }
     std::string from, to;
     if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
+    if (refusedTarget(target, to)) return FALSE;
     struct stat st {};
     if (::lstat(from.c_str(), &st) != 0) return failErrno(from);
     struct stat tt {};

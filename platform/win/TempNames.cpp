@@ -7,15 +7,29 @@
 
 #include <cerrno>
 #include <climits>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
+#include "win/Encoding.h"
 #include "win/Paths.h"
 
 namespace win {
 namespace {
 
 constexpr int kMaxLinks = 40;
+
+std::mutex g_refusalMutex;
+std::function<std::string(const std::string&)> g_heldFileCheck;
+std::size_t g_refused = 0;
+RefusedWrite g_lastRefused;
+
+std::string refused(const std::wstring& file, std::string why) {
+    std::lock_guard lock(g_refusalMutex);
+    ++g_refused;
+    g_lastRefused = {file, why};
+    return why;
+}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -73,14 +87,48 @@ std::string readRefusal(const std::string& file, int& error) {
 }
 
 std::string writeRefusal(const std::string& file, int& error) {
-    if (std::string what = readRefusal(file, error); !what.empty()) return what;
+    if (std::string what = readRefusal(file, error); !what.empty()) return refused(nativeToWindows(file), what);
     struct stat st {};
-    if (::stat(file.c_str(), &st) != 0) return {};
-    if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
+    const bool exists = ::stat(file.c_str(), &st) == 0;
+    // A drawing's file that was removed while it is open is still its drawing's.
+    std::function<std::string(const std::string&)> held;
+    {
+        std::lock_guard lock(g_refusalMutex);
+        held = g_heldFileCheck;
+    }
+    if (held) {
+        if (std::string whose = held(file); !whose.empty()) {
+            error = EACCES;
+            return refused(nativeToWindows(file), whose);
+        }
+    }
+    if (exists && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
         error = EACCES;
-        return "it is read-only";
+        return refused(nativeToWindows(file), "it is read-only");
     }
     return {};
+}
+
+std::string nameRefusal(const std::wstring& path) {
+    const std::size_t cut = path.find_last_of(L"\\/");
+    const std::wstring last = cut == std::wstring::npos ? path : path.substr(cut + 1);
+    if (path.empty() || (!last.empty() && last != L"." && last != L"..")) return {};
+    return refused(path, "it names a folder, not a file");
+}
+
+void setHeldFileCheck(std::function<std::string(const std::string& file)> check) {
+    std::lock_guard lock(g_refusalMutex);
+    g_heldFileCheck = std::move(check);
+}
+
+std::size_t refusedWrites() {
+    std::lock_guard lock(g_refusalMutex);
+    return g_refused;
+}
+
+RefusedWrite lastRefusedWrite() {
+    std::lock_guard lock(g_refusalMutex);
+    return g_lastRefused;
 }
 
 std::string temporaryPrefix(const std::string& fileName) {

@@ -2,6 +2,8 @@
 // Temporary files are made beside their target under a name built from the target's own: that name is
 // cut, at a whole UTF-8 character, so that the temporary name still fits the file system's limit.
 #include <climits>
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace win {
@@ -28,10 +30,26 @@ std::string linkedFile(const std::string& target);
 // the errno that goes with the reason (EISDIR, EACCES).
 std::string readRefusal(const std::string& file, int& error);
 // Why no write may replace or write into `file` (a native path, links followed): a folder, a device,
-// a named pipe or a socket is no file, and a file without any write permission is read-only to every
-// user, root too, as on the host platform (what no read may take, no write may replace either). Empty when it may be
-// written or does not exist; `error` is then untouched, else the errno that goes with the reason (EISDIR, EACCES).
+// a named pipe or a socket is no file (what no read may take, no write may replace either), a file the
+// host holds (an open drawing's) is its own, and a file without any write permission is read-only to
+// every user, root too, as on the host platform. Empty when it may be written or does not exist; `error`
+// is then untouched, else the errno that goes with the reason (EISDIR, EACCES). Every refusal is counted
+// (refusedWrites).
 std::string writeRefusal(const std::string& file, int& error);
+// Why a path given for a file to write names none: it ends in a folder separator ("\\" or "/"), "." or
+// "..". Counted as a refused write; empty when it names a file.
+std::string nameRefusal(const std::wstring& path);
+// The host's say on which files are its own ("it is the file of the open drawing X"), asked by
+// writeRefusal whether the file exists or not; empty: not held. Null: none are.
+void setHeldFileCheck(std::function<std::string(const std::string& file)> check);
+// How many writes writeRefusal has refused in this process, and the last one: a command during which
+// one was refused has failed.
+struct RefusedWrite {
+    std::wstring file; // as Windows names it
+    std::string why;
+};
+std::size_t refusedWrites();
+RefusedWrite lastRefusedWrite();
 
 // The temporaries a write of a file goes through are ".~NAME.XXXXXX" beside it (NAME cut to fit): the
 // prefix for a file name.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "win/Encoding.h"
 #include "win/Paths.h"
 #include "win/TempNames.h"
 #include "win/WinApi.h"
@@ -77,12 +78,18 @@ _bstr_t IXMLDOMNode::Getxml() {
 void IXMLDOMDocument::save(const _variant_t& destination) {
     if (destination.vt != VT_BSTR) fail(E_INVALIDARG, L"The parameter is incorrect.\r\n");
     const std::wstring path = destination.bstrVal ? destination.bstrVal : L"";
+    // A refused target is named with the kind of file it is, as every writer names it.
+    if (const std::string refused = win::nameRefusal(path); !refused.empty())
+        fail(E_ACCESSDENIED, win::fromUtf8(refused));
     std::string native;
     DWORD err = 0;
     if (!win::mapToNative(path.c_str(), native, &err)) fail(HRESULT_FROM_WIN32(err), win::systemMessage(err));
     // Written through the target's links to the file they lead to, which stay.
     native = win::linkedFile(native);
     if (native.empty()) fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
+    int refusal = 0;
+    if (const std::string refused = win::writeRefusal(native, refusal); !refused.empty())
+        fail(E_ACCESSDENIED, win::fromUtf8(refused));
     struct stat st {};
     const bool exists = ::stat(native.c_str(), &st) == 0;
     if (exists && ::access(native.c_str(), W_OK) != 0) fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));

@@ -36,10 +36,18 @@ protected:
         fs::remove_all(dir);
         fs::create_directories(dir / "c");
         if (!fs::exists(program)) GTEST_SKIP() << "cadhost is not built";
+        // Each test opens its own copy, beside its folder: sessions of tests running at once would each
+        // hold the one file.
+        data = dir.string() + "-data";
+        fs::remove_all(data);
+        fs::create_directories(data);
+        fs::copy_file(drawing, data / "custom_blocks.dxf");
+        drawing = (data / "custom_blocks.dxf").string();
     }
     void TearDown() override {
         for (const fs::path& at : mounts_) ::umount2(at.c_str(), MNT_DETACH);
         fs::remove_all(dir);
+        if (!data.empty()) fs::remove_all(data);
     }
 
     // Runs cadhost in the test's folder with the script; --module none keeps the add-in out.
@@ -77,7 +85,7 @@ protected:
     }
 
     std::vector<fs::path> mounts_;
-    fs::path dir;
+    fs::path dir, data;
     fs::path program = cadhost_run::program();
     std::string drawing = std::string(KELMO_DXF_DATA_DIR) + "/custom_blocks.dxf";
 };

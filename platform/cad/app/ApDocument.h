@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cad/app/DocumentFile.h"
 #include "cad/db/AcDbCore.h"
 
 class AcDbDatabase;
@@ -53,6 +54,8 @@ public:
     void regen() { ++regenCount_; }
     // Counts the write opens of the drawing (each passes the lock check).
     Adesk::UInt64 writeStamp() const { return writeStamp_; }
+    // What the drawing's file held when the document read it or last saved to it.
+    const docfile::FileContents& fileContents() const { return contents_; }
 
 private:
     friend class AcApDocManager;
@@ -64,6 +67,7 @@ private:
     std::vector<AcApView> previousViews_;
     int regenCount_ = 0;
     Adesk::UInt64 writeStamp_ = 0;
+    docfile::FileContents contents_;
 };
 
 class AcApDocManagerReactor : public AcRxObject {
@@ -132,6 +136,12 @@ public:
 
     // Saves the document's drawing to a Windows-form or native path (DXF); why tells a failure.
     Acad::ErrorStatus saveDocument(AcApDocument* doc, const ACHAR* fileName, std::wstring& why);
+    // The open document of the file (however its name is written, links followed), other than `except`;
+    // null when none.
+    AcApDocument* documentHolding(const ACHAR* fileName, const AcApDocument* except = nullptr) const;
+    // Whether a save of the document to the file would replace what another session or program wrote
+    // there since the document read it or last saved to it.
+    bool fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const;
     // Host side: adopt a database (built by a test or read by the host) as a new current document.
     AcApDocument* addDocument(AcDbDatabase* database, const std::wstring& fileName);
     // Host side: the next lock requests fail with this status (eOk: none fail). For tests.

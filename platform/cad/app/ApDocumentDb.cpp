@@ -1,10 +1,12 @@
 // The documents' side that touches their drawings: opening, saving, the lock check.
 #include "cad/db/AcDbDatabase.h"
 #include "cad/app/ApDocument.h"
+#include "cad/app/DrawingLock.h"
 #include "cad/dxf/DxfDatabase.h"
 #include "cad/editor/EdSelection.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 #include "win/WinApi.h"
 
 #include <cwctype>
@@ -38,6 +40,29 @@ std::wstring windowsForm(const std::wstring& path) {
     return win::nativeToWindows(win::toUtf8(path));
 }
 
+// The document being saved: its own file is the one file held open that its save may replace.
+const AcApDocument* g_saving = nullptr;
+
+// No writer replaces the file of an open drawing, nor of one another session holds.
+std::string heldFileRefusal(const std::string& file) {
+    const std::wstring path = win::nativeToWindows(file);
+    // A drawing's own file is its to save, also when another session holds it: what that session
+    // saved there is the host's to weigh before the save.
+    if (const AcApDocument* holder = acDocManager->documentHolding(path.c_str()))
+        return holder == g_saving ? std::string()
+                                  : "it is the file of the open drawing " + win::toUtf8(holder->fileName());
+    if (std::optional<docfile::LockHolder> other = docfile::lockHolder(file))
+        return "it is a drawing open in another session (" + docfile::describe(*other) + ")";
+    return {};
+}
+
+// The file of a native or Windows path with its links followed; empty when it cannot be mapped.
+std::string linkedNative(const std::wstring& path) {
+    std::string native;
+    if (!win::mapToNative(windowsForm(path).c_str(), native, nullptr)) return {};
+    return win::linkedFile(native);
+}
+
 } // namespace
 
 void AcApDocManager::syncWorkingDatabase() {
@@ -50,6 +75,11 @@ AcApDocument::~AcApDocument() {
 }
 
 AcApDocument* AcApDocManager::addDocument(AcDbDatabase* database, const std::wstring& fileName) {
+    static const bool checking = [] {
+        win::setHeldFileCheck(heldFileRefusal);
+        return true;
+    }();
+    (void)checking;
     auto* doc = new AcApDocument();
     doc->database_ = database;
     doc->fileName_ = fileName;
@@ -93,7 +123,8 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
         return Acad::eFileAccessErr;
     }
     auto* db = new AcDbDatabase(false, true);
-    Acad::ErrorStatus es = db->readDxfFile(path.c_str());
+    docfile::FileContents read;
+    Acad::ErrorStatus es = dxf::readDxfFile(db, path.c_str(), &read);
     if (es != Acad::eOk) {
         // The reader's own words say why the file was refused.
         std::wstring why;
@@ -104,7 +135,7 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
         lastError_ = std::wstring(acadErrorStatusText(es)) + (why.empty() ? L" reading " + path : L": " + why);
         return es;
     }
-    addDocument(db, path);
+    addDocument(db, path)->contents_ = read;
     return Acad::eOk;
 }
 
@@ -117,6 +148,10 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     if (!doc || !doc->database() || !fileName || !*fileName) {
         why = L"nothing to save";
         return Acad::eInvalidInput;
+    }
+    if (const std::string refused = win::nameRefusal(fileName); !refused.empty()) {
+        why = win::fromUtf8(refused);
+        return Acad::eFileAccessErr;
     }
     std::wstring path = windowsForm(fileName);
     std::wstring ext = lowerExtension(path);
@@ -134,7 +169,10 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         why = problem;
         return Acad::eFileAccessErr;
     }
-    Acad::ErrorStatus es = doc->database()->saveAs(path.c_str());
+    docfile::FileContents written;
+    g_saving = doc;
+    Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written);
+    g_saving = nullptr;
     if (es != Acad::eOk) {
         std::string reason = dxf::lastSaveProblem(doc->database());
         why = es == Acad::eFileAccessErr
@@ -145,8 +183,37 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     }
     // As with SAVEAS, the document now bears the new name, and what it holds is saved.
     doc->database()->setModified(false);
+    doc->contents_ = written;
     doc->fileName_ = path;
     size_t cut = path.find_last_of(L"\\/");
     doc->title_ = cut == std::wstring::npos ? path : path.substr(cut + 1);
     return es;
+}
+
+AcApDocument* AcApDocManager::documentHolding(const ACHAR* fileName, const AcApDocument* except) const {
+    if (!fileName || !*fileName) return nullptr;
+    const std::wstring path = windowsForm(fileName);
+    std::string native;
+    if (!win::mapToNative(path.c_str(), native, nullptr)) return nullptr;
+    std::wstring location;
+    for (AcApDocument* d : docs_) {
+        std::string other;
+        std::error_code ec;
+        if (d == except || !*d->fileName() || !win::mapToNative(d->fileName(), other, nullptr)) continue;
+        if (std::filesystem::equivalent(native, other, ec)) return d;
+        // A file removed or replaced while its drawing is open is still where that drawing is saved.
+        if (location.empty()) location = win::fileLocation(path.c_str());
+        if (!location.empty() && location == win::fileLocation(d->fileName())) return d;
+    }
+    return nullptr;
+}
+
+bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const {
+    if (!doc || !fileName || doc->contents_.file.empty()) return false;
+    const std::string target = linkedNative(fileName);
+    std::error_code ec;
+    if (target.empty() ||
+        (target != doc->contents_.file && !std::filesystem::equivalent(target, doc->contents_.file, ec)))
+        return false;
+    return docfile::changedSince(doc->contents_);
 }

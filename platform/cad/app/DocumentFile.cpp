@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -30,7 +31,79 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::uint64_t littleEndian(const char* p) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, sizeof word);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    return word;
+}
+
+std::uint64_t finalMix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    return h ^ (h >> 33);
+}
+
 } // namespace
+
+void ContentHash::mix(std::uint64_t word) {
+    word *= 0x87C37B91114253D5ull;
+    word = std::rotl(word, 31) * 0x4CF5AD432745937Full;
+    state_ = std::rotl(state_ ^ word, 27) * 5 + 0x52DCE729;
+}
+
+void ContentHash::add(std::string_view bytes) {
+    const char* p = bytes.data();
+    std::size_t n = bytes.size();
+    unsigned have = static_cast<unsigned>(size_ % 8);
+    size_ += n;
+    // A word begun by the last piece is finished first.
+    for (; have != 0 && n > 0; ++p, --n) {
+        tail_ |= std::uint64_t(static_cast<unsigned char>(*p)) << (8 * have);
+        if (++have == 8) {
+            mix(tail_);
+            tail_ = 0;
+            have = 0;
+        }
+    }
+    for (; n >= 8; p += 8, n -= 8) mix(littleEndian(p));
+    for (std::size_t i = 0; i < n; ++i) tail_ |= std::uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+}
+
+std::uint64_t ContentHash::value() const {
+    std::uint64_t h = state_;
+    if (size_ % 8 != 0) h = std::rotl(h ^ (tail_ * 0x87C37B91114253D5ull), 31) * 0x4CF5AD432745937Full;
+    return finalMix(h ^ size_);
+}
+
+FileContents contentsOf(const std::string& file, std::string_view bytes) {
+    ContentHash hash;
+    hash.add(bytes);
+    return {file, hash.size(), hash.value()};
+}
+
+bool changedSince(const FileContents& recorded) {
+    if (recorded.file.empty()) return false;
+    struct stat st {};
+    if (::stat(recorded.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (static_cast<std::uint64_t>(st.st_size) != recorded.size) return true;
+    const int fd = ::open(recorded.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    ContentHash hash;
+    char buffer[1 << 16];
+    bool read = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) read = false;
+        if (n <= 0) break;
+        hash.add(std::string_view(buffer, static_cast<std::size_t>(n)));
+    }
+    ::close(fd);
+    return read && (hash.size() != recorded.size || hash.value() != recorded.hash);
+}
 
 std::string writeErrorText(int error) {
     switch (error) {
@@ -134,6 +207,7 @@ void Replacement::abandon() {
 bool Replacement::open(const std::string& target) {
     abandon();
     why_.clear();
+    hash_ = ContentHash();
     real_ = win::linkedFile(target);
     if (real_.empty()) return fail(writeErrorText(errno));
     std::string name = nameOf(real_);
@@ -173,6 +247,7 @@ bool Replacement::write(std::string_view bytes) {
             if (errno == EINTR) continue;
             return fail(writeErrorText(errno));
         }
+        hash_.add(std::string_view(p, static_cast<std::size_t>(n)));
         p += n;
         left -= static_cast<std::size_t>(n);
     }

@@ -2,10 +2,38 @@
 // Reading and writing the files a user names (drawings, plots) so that nothing is lost: only
 // regular files are read; a file is written whole beside its target and then renamed over it, so
 // a failed or interrupted write leaves the old file as it was. Reasons are in the user's words.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace docfile {
+
+// A hash of bytes given in pieces, the same however they are cut: what a drawing's file held when it
+// was read or written, to tell later whether someone else has written it since.
+class ContentHash {
+public:
+    void add(std::string_view bytes);
+    std::uint64_t value() const;
+    std::uint64_t size() const { return size_; }
+
+private:
+    void mix(std::uint64_t word);
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    std::uint64_t tail_ = 0;
+    std::uint64_t size_ = 0;
+};
+
+// What a file held when it was last read or written here.
+struct FileContents {
+    std::string file; // links followed; empty when nothing is known
+    std::uint64_t size = 0;
+    std::uint64_t hash = 0;
+};
+// The record of bytes read from or written to the file.
+FileContents contentsOf(const std::string& file, std::string_view bytes);
+// Whether the file now holds other bytes than the record says. A file that is gone or cannot be read is
+// not taken for changed: a save puts it back, or fails with its own reason.
+bool changedSince(const FileContents& recorded);
 
 // Reads a whole regular file (symbolic links followed). False with the reason when the file is
 // missing, unreadable, a folder, or no regular file (a device or a named pipe, which could
@@ -36,6 +64,8 @@ public:
     const std::string& why() const { return why_; }
     // The file really replaced (the target with its links followed).
     const std::string& realTarget() const { return real_; }
+    // What the committed file holds.
+    FileContents written() const { return {real_, hash_.size(), hash_.value()}; }
 
 private:
     bool fail(const std::string& reason);
@@ -47,6 +77,7 @@ private:
     int fd_ = -1;
     bool existed_ = false;
     unsigned mode_ = 0644;
+    ContentHash hash_;
 };
 
 } // namespace docfile

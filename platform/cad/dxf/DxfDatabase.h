@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cad/app/DocumentFile.h"
 #include "cad/db/AcDbDatabase.h"
 #include "cad/dxf/DxfDocument.h"
 
@@ -38,5 +39,9 @@ const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db);
 void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems);
 // Why the last save of a database could not be written ("the disk is full"); empty when it was.
 std::string lastSaveProblem(const AcDbDatabase* db);
+
+// AcDbDatabase::readDxfFile and saveAs, telling what the file held as it was read or written (when given).
+Acad::ErrorStatus readDxfFile(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* read);
+Acad::ErrorStatus saveDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written);
 
 } // namespace dxf

@@ -6,6 +6,7 @@
 #include "cad/app/DocumentFile.h"
 #include "cad/db/AcDbTable.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -626,7 +627,7 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
     return true;
 }
 
-Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
+Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written) {
     db->saveProblem().clear();
     std::string native;
     DWORD error = 0;
@@ -666,7 +667,10 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
     } catch (const std::exception&) {
         return Acad::eFilerError;
     }
-    if (file.commit()) return Acad::eOk;
+    if (file.commit()) {
+        if (written) *written = file.written();
+        return Acad::eOk;
+    }
     db->saveProblem() = file.why();
     return Acad::eFileAccessErr;
 }
@@ -677,54 +681,63 @@ std::string lastSaveProblem(const AcDbDatabase* db) {
     return db->saveProblem();
 }
 
-} // namespace dxf
-
-Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
+Acad::ErrorStatus readDxfFile(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* read) {
     std::vector<std::string> problems;
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileNotFound;
     // Reading fills an empty database (made without the default drawing).
-    if (objectCount() != 0) return Acad::eWrongDatabase;
+    if (db->objectCount() != 0) return Acad::eWrongDatabase;
     std::string bytes, why;
     std::string shown = dxf::narrow(fileName);
     bool noMemory = false;
     if (!docfile::readRegularFile(native, bytes, why, &noMemory)) {
         struct stat st {};
         bool missing = ::stat(native.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
-        dxf::setDxfProblems(this, {shown + ": " + why});
+        dxf::setDxfProblems(db, {shown + ": " + why});
         if (noMemory) return Acad::eOutOfMemory;
         return missing ? Acad::eFileNotFound : Acad::eFileAccessErr;
     }
+    if (read) *read = docfile::contentsOf(win::linkedFile(native), bytes);
     const dxf::FileKind kind = dxf::sniff(bytes);
     try {
-        dxf::loadDatabase(this, std::move(bytes), shown, problems);
+        dxf::loadDatabase(db, std::move(bytes), shown, problems);
     } catch (const dxf::Refused& e) {
         problems.push_back(e.what());
-        dxf::setDxfProblems(this, problems);
+        dxf::setDxfProblems(db, problems);
         return kind == dxf::FileKind::NotText || kind == dxf::FileKind::Ascii ? Acad::eBadDxfSequence
                                                                               : Acad::eDwgNotRecognized;
     } catch (const std::bad_alloc&) {
         // The file may be sound: the memory ran out while it was read.
         problems.push_back(shown + ": there is not enough memory to read the drawing");
-        dxf::setDxfProblems(this, problems);
+        dxf::setDxfProblems(db, problems);
         return Acad::eOutOfMemory;
     } catch (const std::exception& e) {
         problems.push_back(shown + ": " + e.what());
-        dxf::setDxfProblems(this, problems);
+        dxf::setDxfProblems(db, problems);
         return Acad::eFilerError;
     }
-    setFilename(fileName);
+    db->setFilename(fileName);
     return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName) {
-    Acad::ErrorStatus es = dxf::writeDxf(this, fileName);
-    if (es == Acad::eOk) setFilename(fileName);
+Acad::ErrorStatus saveDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written) {
+    Acad::ErrorStatus es = writeDxf(db, fileName, written);
+    if (es == Acad::eOk) db->setFilename(fileName);
     return es;
+}
+
+} // namespace dxf
+
+Acad::ErrorStatus AcDbDatabase::readDxfFile(const ACHAR* fileName) {
+    return dxf::readDxfFile(this, fileName, nullptr);
+}
+
+Acad::ErrorStatus AcDbDatabase::saveAs(const ACHAR* fileName) {
+    return dxf::saveDxf(this, fileName, nullptr);
 }
 
 Acad::ErrorStatus AcDbDatabase::dxfOut(const ACHAR* fileName, int precision) {
     (void)precision; // numbers are always written to round trip exactly
-    return dxf::writeDxf(this, fileName);
+    return dxf::writeDxf(this, fileName, nullptr);
 }

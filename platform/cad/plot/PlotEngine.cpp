@@ -5,6 +5,7 @@
 #include "cad/app/HostApplicationServices.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
+#include "win/TempNames.h"
 
 #include <cmath>
 #include <cwchar>
@@ -309,6 +310,10 @@ Acad::ErrorStatus plotCurrentLayout(AcApDocument* doc, const std::wstring& windo
     if (!doc || !doc->database()) {
         error = L"no drawing";
         return Acad::eNoDatabase;
+    }
+    if (const std::string refused = win::nameRefusal(windowsPath); !refused.empty()) {
+        error = L"cannot write " + windowsPath + L": " + win::fromUtf8(refused);
+        return Acad::eFileAccessErr;
     }
     Request r;
     if (!formatOfFile(windowsPath, r.format)) {

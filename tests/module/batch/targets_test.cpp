@@ -3,7 +3,10 @@
 // output names the file system cannot take or that only look alike.
 #include <libxml/parser.h>
 
+#include <cstdio>
+
 #include "ReportCases.h"
+#include "module/CadhostRun.h"
 
 namespace batchtest {
 namespace {
@@ -119,6 +122,46 @@ TEST_F(Targets, ADrawingOfAnyReportInTheRegisterIsNeverWrittenOverWhateverItsSta
                          " is the drawing of graphic report " + std::to_string(others[0]) + " - not written over\n"),
               std::string::npos)
         << r.out;
+}
+
+TEST_F(Targets, ADrawingASessionHoldsOpenIsNamedAndNotWrittenOverAndItsSessionSavesItAfter) {
+    const std::vector<std::string> held = {"held.dxf", "held.xml", "held.pdf"};
+    std::vector<std::string> before;
+    for (const std::string& name : held) before.push_back(plan(name));
+    // A cadhost session holds the three open, as someone at a terminal would; it ends with its input.
+    const fs::path cadhost = fs::path(KELMO_BINARY_DIR) / "host" / "cadhost";
+    FILE* session = ::popen(("cd '" + (dir / "plans").string() + "' && exec '" + cadhost.string() +
+                             "' --module '' --c-drive ../c held.dxf held.xml held.pdf >../session.txt 2>&1")
+                                .c_str(),
+                            "w");
+    ASSERT_NE(session, nullptr);
+    for (int wait = 0; wait < 300 && !fs::exists(dir / "plans" / ".held.pdf.lock"); ++wait) ::usleep(100000);
+    ASSERT_TRUE(fs::exists(dir / "plans" / ".held.pdf.lock")) << slurp(dir / "session.txt");
+    Report copy = named("copy over held");
+    copy.saveCopyTo = windowsPath(dir / "plans" / "HELD.dxf");
+    Report xml = named("xml over held");
+    xml.xmlOutputTo = windowsPath(dir / "plans" / "held.xml");
+    Report plot = named("held");
+    plot.outputPath = windowsPath(dir / "plans") + "\\";
+    Report free = named("free");
+    free.saveCopyTo = windowsPath(dir / "copies" / "free.dxf");
+    std::vector<Case> cases = {
+        {"a copy over a drawing a session holds", copy, 12},
+        {"an XML over a drawing a session holds", xml, 13},
+        {"a plot over a drawing a session holds", plot, 11},
+        {"a copy no session holds", free, 3},
+    };
+    Outcome r = prepare(cases);
+    for (size_t i = 0; i < held.size(); ++i) EXPECT_EQ(slurp(dir / "plans" / held[i]), before[i]) << held[i];
+    EXPECT_NE(r.out.find("Graphic report " + std::to_string(ids[1]) + ": " + windowsPath(dir / "plans" / "held.xml") +
+                         " is a drawing open in another session (process "),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(cadhost_run::count(r.out, ") - not written over\n"), 3u) << r.out;
+    // Nothing written over it, the session's own save is no save over another's.
+    std::fputs("SAVE\nQUIT\n", session);
+    EXPECT_EQ(::pclose(session), 0) << slurp(dir / "session.txt");
+    EXPECT_NE(slurp(dir / "session.txt").find("Saved "), std::string::npos) << slurp(dir / "session.txt");
 }
 
 TEST_F(Targets, TheServerPreferencesAndTheErrorLogAreNeverWrittenAsAReportsOutput) {

@@ -94,9 +94,9 @@ TEST_F(SpaceCommands, ADrawingWithoutSpacesGivesTitlesHeadersAndAnEmptyTotal) {
 TEST_F(SpaceCommands, CsvThatCannotBeCreatedIsReported) {
     fs::create_directories(dir / "plan_mm.csv");
     Outcome r = run("plan_mm.dxf", "mcsv\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(
-        r, "Kelmo Block Details 64.04.00.01\nUnable to save csv data to file (" + windowsPath("plan_mm.csv") + ") - "))
+    EXPECT_EQ(r.status, 1) << "a refused write fails the command\n" << r.err;
+    EXPECT_TRUE(has(r, "Kelmo Block Details 64.04.00.01\nUnable to save csv data to file (" +
+                           windowsPath("plan_mm.csv") + ") - it is a folder\n"))
         << r.out;
     EXPECT_FALSE(has(r, "successfully")) << r.out;
     EXPECT_TRUE(fs::is_directory(dir / "plan_mm.csv"));

@@ -89,10 +89,14 @@ TEST_F(ProtectedTargets, NoWriterReplacesAReadOnlyFileAPipeOrADeviceAndALinkIsWr
                       std::string::npos)
                 << r.err;
             EXPECT_NE(r.err.find("t.pdf: " + std::string(c.reason) + "\n"), std::string::npos) << r.err;
-            EXPECT_TRUE(has(r, windowsPath("out/t.xml") + " - Access is denied.")) << r.out;
+            // Every writer names the kind of file refused, in one wording.
+            EXPECT_TRUE(has(r, windowsPath("out/t.xml") + " - " + c.reason + "\n")) << r.out;
             EXPECT_TRUE(
-                has(r, "Unable to save csv data to file (" + windowsPath("plan_mm.csv") + ") - Access is denied."))
+                has(r, "Unable to save csv data to file (" + windowsPath("plan_mm.csv") + ") - " + c.reason + "\n"))
                 << r.out;
+            EXPECT_NE(r.err.find("test.scr:1: mcsv did not write " + windowsPath("plan_mm.csv") + ": " + c.reason),
+                      std::string::npos)
+                << r.err;
         } else {
             EXPECT_EQ(r.status, 0) << r.err << r.out;
             EXPECT_TRUE(has(r, "xml test completed successfully")) << r.out;
@@ -154,6 +158,46 @@ TEST_F(ProtectedTargets, NoReaderWaitsOnAPipeADeviceOrAFolderAndEachIsNamedAtOnc
         EXPECT_NE(r.err.find("cannot open in/other.dxf: "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("other.dxf: it is " + std::string(c.what) + ", not a file"), std::string::npos) << r.err;
         EXPECT_TRUE(unchanged(c.kind, "in/report.xml"));
+    }
+}
+
+TEST_F(ProtectedTargets, NoWriterReplacesTheFileOfAnOpenDrawingNorWritesAPathNamingAFolder) {
+    // The two open drawings: plan_mm.dxf (current) and, opened first, one whose name is the CSV's.
+    const struct {
+        const char* what;
+        std::string script;
+        std::string refused; // the file named in the refusal
+        std::string reason;
+    } cases[] = {
+        {"XML over the current drawing", "md9\nplan_mm.dxf\nok\n", "plan_mm.dxf",
+         "it is the file of the open drawing " + windowsPath("plan_mm.dxf")},
+        {"XML over another open drawing, in Windows form and another letter case",
+         "md9\n" + windowsPath("PLAN_MM.csv") + "\nok\n", "plan_mm.csv",
+         "it is the file of the open drawing " + windowsPath("plan_mm.csv")},
+        {"CSV over an open drawing", "mcsv\n", "plan_mm.csv",
+         "it is the file of the open drawing " + windowsPath("plan_mm.csv")},
+        {"XML at a name ending in a slash", "md9\nout.xml/\nok\n", "", "it names a folder, not a file"},
+        {"XML at a name ending in /.", "md9\nplan_mm.dxf/.\nok\n", "", "it names a folder, not a file"},
+        {"a save at a name ending in a slash", "SAVEAS out.dxf/\n", "", "it names a folder, not a file"},
+        {"a save at a name ending in \\.", "SAVEAS " + windowsPath("out.dxf") + "\\.\n", "",
+         "it names a folder, not a file"},
+        {"a plot at a name ending in /.", "PLOT out.png/.\n", "", "it names a folder, not a file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::copy_file(plans / "plan_mm.dxf", dir / "plan_mm.csv", fs::copy_options::overwrite_existing);
+        const std::string csvBefore = slurp(dir / "plan_mm.csv");
+        Outcome r = run("plan_mm.dxf", "OPEN plan_mm.csv\nOPEN plan_mm.dxf\n" + c.script + "QUIT\n");
+        EXPECT_EQ(r.status, 1) << "a refused write fails its line\n" << r.err;
+        EXPECT_TRUE(has(r, c.reason) || r.err.find(c.reason) != std::string::npos) << r.out << r.err;
+        if (!c.refused.empty()) {
+            EXPECT_NE(r.err.find("did not write " + windowsPath(c.refused) + ": " + c.reason), std::string::npos)
+                << r.err;
+        }
+        EXPECT_FALSE(has(r, "successfully")) << r.out;
+        EXPECT_EQ(slurp(dir / "plan_mm.dxf"), slurp(plans / "plan_mm.dxf"));
+        EXPECT_EQ(slurp(dir / "plan_mm.csv"), csvBefore);
+        for (const char* name : {"out.xml", "out.dxf", "out.png"}) EXPECT_FALSE(fs::exists(dir / name)) << name;
     }
 }
 

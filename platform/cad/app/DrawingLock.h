@@ -1,0 +1,44 @@
+#pragma once
+// A session's hold on a drawing file: a lock file beside the drawing (".NAME.lock") that tells other
+// sessions, and the batch, who has it open. The file is held locked while the session lives, so the
+// system itself says when its session has gone: a lock nobody holds is stale, and taken over.
+#include <optional>
+#include <string>
+
+namespace docfile {
+
+// Who holds a drawing, as the lock file says.
+struct LockHolder {
+    long pid = 0;
+    std::string host, user, since;
+};
+// "process 1234 of alice on host1, since 2026-12-07 18:51:09".
+std::string describe(const LockHolder& holder);
+
+// The lock file of a drawing (a native path; its links are followed, so every way to it finds one lock).
+std::string lockFileOf(const std::string& drawing);
+
+// The live session, other than this process, that holds the drawing; nothing when none does.
+std::optional<LockHolder> lockHolder(const std::string& drawing);
+
+class DrawingLock {
+public:
+    DrawingLock() = default;
+    ~DrawingLock();
+    DrawingLock(const DrawingLock&) = delete;
+    DrawingLock& operator=(const DrawingLock&) = delete;
+
+    // Takes the lock of the drawing for this process; one whose session has gone is taken over. False
+    // when another live session holds it (`holder` says who) or the lock file cannot be written.
+    bool take(const std::string& drawing, std::optional<LockHolder>& holder);
+    // Removes the lock file, when it is still this process's.
+    void release();
+    // Whether this holds the lock of that drawing.
+    bool holds(const std::string& drawing) const { return fd_ >= 0 && lock_ == lockFileOf(drawing); }
+
+private:
+    std::string lock_;
+    int fd_ = -1;
+};
+
+} // namespace docfile

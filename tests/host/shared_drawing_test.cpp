@@ -1,0 +1,204 @@
+// One drawing in two cadhost sessions, or changed on disk by another program while it is open: the
+// second session is told who holds it, and a SAVE never replaces unasked what another wrote since the
+// drawing was read or last saved. Edits from outside are made with ezdxf, which reads the results back.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CadhostTerminal.h"
+#include "module/CadhostRun.h"
+#include "support/EntryFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using cadhost_run::CadhostTerminal;
+using cadhost_run::Outcome;
+using cadhost_run::slurp;
+using Kind = CadhostTerminal::Kind;
+
+const std::string kChanged = "changed on disk since this session read or last saved it";
+const std::string kInUse = "plan.dxf: in use by another session (process ";
+
+class SharedDrawing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(cadhost_run::program()) || !fs::exists(cadhost_run::module()))
+            GTEST_SKIP() << "cadhost or the module is not built";
+        dir = fs::temp_directory_path() / ("kelmo-shared-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        const fs::path prefs = dir / "c/CadHost/kelmo/prefs/prefs.cfg";
+        fs::create_directories(prefs.parent_path());
+        std::ofstream(prefs, std::ios::binary) << kelmo_test::defaultPrefsFile;
+        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf");
+        std::ofstream(dir / "edit.py") << "import ezdxf, sys\n"
+                                          "doc = ezdxf.readfile(sys.argv[1])\n"
+                                          "doc.modelspace().add_line((0, 0), (1, 1), dxfattribs={'layer': 'EDIT'})\n"
+                                          "doc.saveas(sys.argv[1])\n";
+        if (outside("/usr/bin/python3 edit.py plan.dxf") != 0) GTEST_SKIP() << "python3-ezdxf cannot edit drawings";
+        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf",
+                      fs::copy_options::overwrite_existing);
+    }
+    void TearDown() override {
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+
+    std::vector<std::string> arguments() const {
+        return {"--c-drive", (dir / "c").string(), "--module", cadhost_run::module().string(), "plan.dxf"};
+    }
+    std::unique_ptr<CadhostTerminal> start(Kind kind) {
+        return std::make_unique<CadhostTerminal>(kind, dir, arguments());
+    }
+    // A second cadhost on the drawing, running the script.
+    Outcome second(const std::string& script) {
+        std::ofstream(dir / "second.scr") << script;
+        std::string command = "'" + cadhost_run::program().string() + "' --batch --script second.scr";
+        for (const std::string& a : arguments()) command += " '" + a + "'";
+        return cadhost_run::runIn(dir, command);
+    }
+    // A session on a fresh plan that has renamed every room (an X in front of each name).
+    std::unique_ptr<CadhostTerminal> startWithWork(Kind kind) {
+        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf",
+                      fs::copy_options::overwrite_existing);
+        auto session = start(kind);
+        if (session->waitFor("Command: ")) session->type("mfrs\n\nX\n");
+        session->waitFor("changes made");
+        return session;
+    }
+    int outside(const std::string& command) { return cadhost_run::runIn(dir, command).status; }
+    // The lines ezdxf reads on the layer the outside edit uses.
+    size_t editedLines(const std::string& drawing = "plan.dxf") {
+        const std::string n = cadhost_run::capture(
+            "cd '" + dir.string() + "' && /usr/bin/python3 -c \"import ezdxf; print(len(ezdxf.readfile('" + drawing +
+            "').modelspace().query('LINE[layer==\\\"EDIT\\\"]')))\"");
+        return n.empty() ? 0 : std::stoul(n);
+    }
+    bool locked() const { return fs::exists(dir / ".plan.dxf.lock"); }
+
+    fs::path dir;
+};
+
+TEST_F(SharedDrawing, ASaveOverWhatAnotherWroteSinceTheReadIsRefusedNamingSaveAs) {
+    const struct Case {
+        const char* what;
+        std::string outside; // a shell command run while the session holds the drawing
+        bool refused;
+    } cases[] = {
+        {"another session saved it",
+         "'" + cadhost_run::program().string() + "' --batch --module '' plan.dxf --script saveit.scr", true},
+        {"ezdxf added a line", "/usr/bin/python3 edit.py plan.dxf", true},
+        {"another program replaced it with other bytes in place", "cat edit.py > plan.dxf", true},
+        {"its time only was touched", "touch -d '2001-01-01' plan.dxf", false},
+        {"it was removed", "rm plan.dxf", false},
+        {"nothing", "true", false},
+    };
+    std::ofstream(dir / "saveit.scr") << "SAVE\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto session = startWithWork(Kind::Pipe);
+        ASSERT_TRUE(session->waitFor("Command: ")) << session->output();
+        ASSERT_EQ(outside(c.outside), 0);
+        const std::string before = slurp(dir / "plan.dxf");
+        session->type("SAVE\n");
+        if (c.refused) {
+            ASSERT_TRUE(session->waitFor("cannot save ")) << session->output();
+            ASSERT_TRUE(session->waitFor("plan.dxf: it " + kChanged)) << session->output();
+            ASSERT_TRUE(session->waitFor("it is left as it is: SAVEAS another name keeps both\n")) << session->output();
+            EXPECT_EQ(slurp(dir / "plan.dxf"), before) << "what the other wrote stays";
+            // Both are kept: the session's work under another name.
+            session->type("SAVEAS mine.dxf\nSAVE\n");
+            ASSERT_TRUE(session->waitFor("Saved ")) << session->output();
+            ASSERT_TRUE(session->waitFor("mine.dxf\n")) << session->output();
+            ASSERT_TRUE(session->waitFor("Saved ")) << "its own save again\n" << session->output();
+        } else {
+            ASSERT_TRUE(session->waitFor("Saved ")) << session->output();
+            session->type("SAVE\n"); // the session's own save does not count as another's
+            ASSERT_TRUE(session->waitFor("Saved ")) << session->output();
+        }
+        session->type("QUIT\n");
+        EXPECT_EQ(session->exitStatus(), c.refused ? 1 : 0) << session->output();
+        EXPECT_EQ(cadhost_run::count(session->output(), kChanged), c.refused ? 1u : 0u) << session->output();
+        EXPECT_FALSE(locked()) << "the lock goes with the session";
+    }
+    EXPECT_EQ(editedLines("mine.dxf"), 0u);
+}
+
+TEST_F(SharedDrawing, AtATerminalTheUserIsAskedAndOnlyYesReplaces) {
+    const struct Case {
+        const char* what;
+        std::string command; // SAVE, or QUIT answered "yes" at its own question first
+        std::string answer;
+        bool replaced;
+    } cases[] = {
+        {"yes", "SAVE", "yes", true},
+        {"no", "SAVE", "no", false},
+        {"cancel", "SAVE", "cancel", false},
+        {"Enter keeps", "SAVE", "", false},
+        {"QUIT, then yes", "QUIT", "yes", true},
+        {"QUIT, then no", "QUIT", "no", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto session = startWithWork(Kind::Terminal);
+        ASSERT_TRUE(session->waitFor("Command: ")) << session->output();
+        ASSERT_EQ(outside("/usr/bin/python3 edit.py plan.dxf"), 0);
+        session->type(c.command + "\n");
+        if (c.command == "QUIT") {
+            ASSERT_TRUE(session->waitFor("Save changes to ")) << session->output();
+            session->type("yes\n");
+        }
+        ASSERT_TRUE(session->waitFor(kChanged + " (another session or program wrote it). Replace it with this "
+                                                "drawing? (yes, no or cancel; SAVEAS another name keeps both)"))
+            << session->output();
+        session->type(c.answer + "\n");
+        if (c.replaced) {
+            ASSERT_TRUE(session->waitFor("Saved ")) << session->output();
+        } else {
+            ASSERT_TRUE(session->waitFor("plan.dxf is left as it is")) << session->output();
+            ASSERT_TRUE(session->waitFor("Command: ")) << "the session goes on\n" << session->output();
+            session->type("QUIT\n");
+            ASSERT_TRUE(session->waitFor("Save changes to ")) << session->output();
+            session->type("no\n");
+        }
+        if (c.command == "SAVE" && c.replaced) session->type("QUIT\n");
+        EXPECT_EQ(session->exitStatus(), 0) << session->output();
+        EXPECT_EQ(editedLines(), c.replaced ? 0u : 1u);
+    }
+}
+
+TEST_F(SharedDrawing, ASecondSessionIsToldWhoHoldsTheDrawingUntilItsSessionHasGone) {
+    auto holder = start(Kind::Pipe);
+    ASSERT_TRUE(holder->waitFor("Command: ")) << holder->output();
+    EXPECT_TRUE(locked());
+    Outcome told = second("QUIT\n");
+    EXPECT_EQ(told.status, 0) << told.err;
+    EXPECT_EQ(cadhost_run::count(told.err, kInUse), 1u) << told.err;
+    EXPECT_NE(told.err.find("SAVEAS another name keeps both"), std::string::npos) << told.err;
+    EXPECT_TRUE(locked()) << "the second session leaves the holder's lock";
+    // Closed, the drawing is free again; opened again, it is held again.
+    holder->type("CLOSE\n");
+    ASSERT_TRUE(holder->waitFor("Command: ")) << holder->output();
+    EXPECT_FALSE(locked());
+    EXPECT_EQ(cadhost_run::count(second("QUIT\n").err, kInUse), 0u);
+    holder->type("OPEN plan.dxf\n");
+    ASSERT_TRUE(holder->waitFor("Command: ")) << holder->output();
+    EXPECT_EQ(cadhost_run::count(second("QUIT\n").err, kInUse), 1u);
+    // A holder killed leaves its lock file behind; nobody holds it, so the next session takes it over.
+    holder.reset();
+    EXPECT_TRUE(locked());
+    Outcome after = second("QUIT\n");
+    EXPECT_EQ(cadhost_run::count(after.err, kInUse), 0u) << after.err;
+    EXPECT_FALSE(locked()) << "taken over, and removed with its new session";
+}
+
+} // namespace
