@@ -46,25 +46,38 @@ protected:
 };
 
 TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
-    // A cube as ezdxf writes it in an R2018 drawing.
-    const std::string cube =
+    // Cubes as ezdxf writes them in R2013 and R2018 drawings: one as it is made, two turned and
+    // placed by a transform (the R2018 one in the modeler's later binary version).
+    const std::string cubes =
         "import sys, ezdxf\n"
         "from ezdxf.render import forms\n"
-        "from ezdxf.acis import api\n"
-        "doc = ezdxf.new('R2018')\n"
-        "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
-        "doc.saveas(sys.argv[1])\n";
-    std::ofstream(dir / "cube.py") << cube;
-    ASSERT_EQ(
-        std::system(
-            ("/usr/bin/python3 '" + (dir / "cube.py").string() + "' '" + (dir / "cube.dxf").string() + "'").c_str()),
-        0);
+        "from ezdxf.acis import api, entities\n"
+        "from ezdxf.math import Matrix44\n"
+        "for release, version, placed, name in (('R2018', 21800, False, 'cube'), ('R2013', 21800, True, "
+        "'placed2013'),\n"
+        "                                       ('R2018', 22300, True, 'placed2018')):\n"
+        "    doc = ezdxf.new(release)\n"
+        "    body = api.body_from_mesh(forms.cube())\n"
+        "    if placed:\n"
+        "        body.transform = entities.Transform()\n"
+        "        body.transform.matrix = Matrix44.z_rotate(0.5) @ Matrix44.translate(5, 6, 7)\n"
+        "    doc.modelspace().add_3dsolid().sab = api.export_sab([body], version)\n"
+        "    doc.saveas(sys.argv[1] + '/' + name + '.dxf')\n";
+    std::ofstream(dir / "cubes.py") << cubes;
+    ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir / "cubes.py").string() + "' '" + dir.string() + "'").c_str()),
+              0);
+    // The text form R2010 readers take, read by ezdxf's own modeler reader as the body the original
+    // holds (it does not read the original binary form of the drawings other programs write).
     const struct {
         fs::path drawing;
         const char* solids;
     } cases[] = {
-        {uncommon, "622: 114 records alike\n62C: 114 records alike\n"},
-        {dir / "cube.dxf", "2F: 87 records alike\n"},
+        {uncommon,
+         "622: 114 records alike as 20800, the original unread\n"
+         "62C: 114 records alike as 20800, the original unread\n"},
+        {dir / "cube.dxf", "2F: 87 records alike as 20800, the same body\n"},
+        {dir / "placed2013.dxf", "2F: 88 records alike as 20800, the same body\n"},
+        {dir / "placed2018.dxf", "2F: 88 records alike as 20800, the same body\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.drawing.filename().string());
