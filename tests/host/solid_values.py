@@ -2,6 +2,10 @@
 
     solid_values.py ORIGINAL SAVED     prints "HANDLE: N records alike as VERSION, HOW" for each solid of
                                        ORIGINAL, or what the copy lost or changed
+    solid_values.py --kept ORIGINAL SAVED
+                                       prints the copy's release, then "HANDLE: as read" for each solid
+                                       whose binary geometry the copy holds byte for byte, else
+                                       "HANDLE: changed"
 
 ORIGINAL (R2013 or later) holds the geometry in binary form in its ACDSDATA section, the copy as text
 in the solid itself, in the form R2010 readers take: version 700, or 20800 with a header record first,
@@ -136,5 +140,19 @@ def main(original, saved):
         print("%s: %d records alike as %s, %s" % (handle, len(expected), version, how))
 
 
+def kept(original, saved):
+    before = ezdxf.readfile(original)
+    after = ezdxf.readfile(saved)
+    print(after.acad_release)
+    for solid in before.entitydb.values():
+        if solid.dxftype() == "3DSOLID":
+            copy = after.entitydb.get(solid.dxf.handle)
+            same = copy is not None and copy.has_binary_data and bytes(copy.sab) == bytes(solid.sab)
+            print("%s: %s" % (solid.dxf.handle, "as read" if same else "changed"))
+
+
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    if sys.argv[1] == "--kept":
+        kept(sys.argv[2], sys.argv[3])
+    else:
+        main(sys.argv[1], sys.argv[2])

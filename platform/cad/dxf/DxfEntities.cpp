@@ -150,9 +150,6 @@ constexpr int kTextAsRead = -4;
 // Where such an attribute lay as read: its multiline text, which lies in the world, goes where it goes.
 constexpr int kPlaceAsRead = -6;
 
-// Marks an entity whose modeler geometry stayed behind in the file it was read from.
-constexpr int kGeometryLost = -5;
-
 // Multiline text contents as their tags: chunks of 250 bytes (3), never splitting a character, then
 // the rest (1).
 void contentsTags(const std::string& text, const std::function<void(int, std::string)>& put) {
@@ -241,7 +238,6 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     AcDbEntity* e = nullptr;
     bool whole = true;     // the body may be written again as read
     bool embedded = false; // an attribute carrying a multiline text
-    bool lost = false;     // modeler geometry the file held that the entity could not take in
     if (type == "LINE") {
         auto* l = new AcDbLine(b.point(10), b.point(11));
         l->setThickness(b.num(39));
@@ -443,8 +439,6 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
-        const std::vector<std::uint64_t>& gone = ctx.geometryLost;
-        lost = std::find(gone.begin(), gone.end(), recordHandle(rec.tags)) != gone.end();
     }
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
@@ -456,7 +450,6 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         e->dxfExtraTags().emplace_back(kPlaceAsRead,
                                        wide(formatDouble(at.x) + "," + formatDouble(at.y) + "," + formatDouble(at.z)));
     }
-    if (lost) e->dxfExtraTags().emplace_back(kGeometryLost, L"");
     if (isVerbatimType(type) && whole) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
@@ -643,18 +636,6 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         }
     }
     for (Tags& f : following) out.push_back(std::move(f));
-}
-
-std::vector<std::string> entitiesLosingGeometry(AcDbDatabase* db) {
-    std::vector<std::string> lost;
-    for (const AcDbObjectId& id : db->allObjectIds()) {
-        const auto* e = AcDbRawEntity::cast(db->peek(id));
-        if (!e || e->isErased()) continue;
-        const AcDbDxfTags& x = e->dxfExtraTags();
-        if (std::any_of(x.begin(), x.end(), [](const auto& t) { return t.first == kGeometryLost; }))
-            lost.push_back(narrow(e->dxfName()) + " " + handleText(e->handle().value()));
-    }
-    return lost;
 }
 
 } // namespace dxf

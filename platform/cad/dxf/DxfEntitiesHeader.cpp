@@ -1,6 +1,8 @@
 // Header variables, both ways: those the model holds, the current layer, linetype and style set at the end.
 #include "cad/dxf/DxfEntitiesShared.h"
 
+#include <algorithm>
+
 namespace dxf {
 
 // ---- Header.
@@ -76,7 +78,12 @@ void writeHeader(WriteContext& ctx, Document& doc) {
     auto pt = [](int code, const AcGePoint3d& p) {
         return Tags{{code, formatDouble(p.x)}, {code + 10, formatDouble(p.y)}, {code + 20, formatDouble(p.z)}};
     };
-    var("$ACADVER", {{1, "AC1024"}});
+    // A drawing keeping modeler geometry the R2010 text cannot hold keeps the release it was read in.
+    const auto& extra = db->headerExtra();
+    const bool keepsRelease =
+        std::any_of(extra.begin(), extra.end(), [](const auto& x) { return x.first == L"*ACDSDATA"; });
+    const std::string release = narrow(db->originalFileVersion());
+    var("$ACADVER", {{1, keepsRelease && release > "AC1024" ? release : "AC1024"}});
     var("$DWGCODEPAGE", {{3, "ANSI_1252"}});
     var("$INSUNITS", {{70, std::to_string(static_cast<int>(db->insunits()))}});
     var("$LUNITS", {{70, std::to_string(db->lunits())}});
@@ -109,6 +116,8 @@ void writeHeader(WriteContext& ctx, Document& doc) {
         if (name == L"*CLASS") {
             t.insert(t.begin(), Tag{0, "CLASS"});
             doc.classes.push_back(std::move(t));
+        } else if (name == L"*ACDSDATA") {
+            doc.other.push_back(Section{"ACDSDATA", std::move(t)});
         } else {
             doc.header.emplace_back(narrow(name), std::move(t));
         }

@@ -336,14 +336,20 @@ void carry(Tags& rec, std::size_t part, const std::vector<std::string>& lines) {
 
 } // namespace
 
-std::vector<std::uint64_t> carryModelerGeometry(Document& doc) {
-    std::vector<std::uint64_t> lost;
+std::vector<std::string> carryModelerGeometry(Document& doc) {
+    std::vector<std::string> kept;
     const Section* section = nullptr;
     for (const Section& s : doc.other)
         if (s.name == "ACDSDATA") section = &s;
-    if (!section) return lost;
+    if (!section) return kept;
     const std::unordered_map<std::uint64_t, std::string> geometry = sectionGeometry(section->tags);
-    if (geometry.empty()) return lost;
+    if (geometry.empty()) return kept;
+    struct Carried {
+        Tags* rec;
+        std::size_t part;
+        std::vector<std::string> lines;
+    };
+    std::vector<Carried> carried;
     const auto each = [&](std::vector<Tags>& list) {
         for (Tags& rec : list) {
             std::size_t part = 0;
@@ -355,9 +361,9 @@ std::vector<std::uint64_t> carryModelerGeometry(Document& doc) {
             std::vector<std::string> lines;
             const Read r = asText(it->second, lines);
             if (r == Read::end)
-                carry(rec, part, lines);
+                carried.push_back({&rec, part, std::move(lines)});
             else if (r == Read::unwritable)
-                lost.push_back(it->first);
+                kept.push_back(std::string(recordType(rec)) + " " + handleText(it->first));
             else
                 doc.problems.push_back(std::string(recordType(rec)) + " " + handleText(it->first) +
                                        ": its geometry in the ACDSDATA section is damaged and was not read");
@@ -365,7 +371,10 @@ std::vector<std::uint64_t> carryModelerGeometry(Document& doc) {
     };
     each(doc.entities);
     for (Block& b : doc.blocks) each(b.entities);
-    return lost;
+    // One solid the text cannot hold keeps them all as read, the section with them.
+    if (kept.empty())
+        for (Carried& c : carried) carry(*c.rec, c.part, c.lines);
+    return kept;
 }
 
 } // namespace dxf
