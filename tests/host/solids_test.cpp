@@ -1,47 +1,23 @@
 // 3D solids through cadhost's save: R2013 and later keep their geometry in a section of its own, the
 // R2010 file cadhost writes keeps it in the solid; a drawing with a solid whose geometry cannot go there
 // is named at the opening and saved in the release it was read in, its geometry as read.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "module/CadhostRun.h"
+#include "SavedDrawing.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using cadhost_run::Outcome;
-
-class Solids : public ::testing::Test {
+class Solids : public SavedDrawing {
 protected:
-    void SetUp() override {
-        if (!fs::exists(cadhost_run::program())) GTEST_SKIP() << "cadhost is not built";
-        dir = fs::temp_directory_path() / ("kelmo-solids-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "c");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome save(const fs::path& drawing) {
-        std::ofstream(dir / "test.scr") << "SAVEAS saved.dxf\n";
-        return cadhost_run::runIn(dir, "'" + cadhost_run::program().string() + "' --batch --c-drive '" +
-                                           (dir / "c").string() + "' --module '' --script test.scr '" +
-                                           drawing.string() + "'");
-    }
     // What ezdxf finds of each solid's geometry in the saved copy, against the original.
     std::string compared(const fs::path& original) const {
-        const fs::path script = fs::path(KELMO_SOURCE_DIR) / "tests" / "host" / "solid_values.py";
-        return cadhost_run::capture("/usr/bin/python3 -W ignore '" + script.string() + "' '" + original.string() +
-                                    "' '" + (dir / "saved.dxf").string() + "' 2>&1");
+        return script("solid_values.py", {original.string(), (dir / "saved.dxf").string()});
     }
 
-    fs::path dir;
     const fs::path uncommon = fs::path(KELMO_DXF_DATA_DIR) / "uncommon.dxf";
 };
 
@@ -63,9 +39,7 @@ TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
         "        body.transform.matrix = Matrix44.z_rotate(0.5) @ Matrix44.translate(5, 6, 7)\n"
         "    doc.modelspace().add_3dsolid().sab = api.export_sab([body], version)\n"
         "    doc.saveas(sys.argv[1] + '/' + name + '.dxf')\n";
-    std::ofstream(dir / "cubes.py") << cubes;
-    ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir / "cubes.py").string() + "' '" + dir.string() + "'").c_str()),
-              0);
+    ASSERT_TRUE(python(cubes, {dir.string()}));
     // The text form R2010 readers take, read by ezdxf's own modeler reader as the body the original
     // holds (it does not read the original binary form of the drawings other programs write).
     const struct {
@@ -101,7 +75,6 @@ TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInI
         "j = t.index('ENDSEC', i)\n"
         "t = t[:i] + t[i:j].replace('706C616E65', '746F727573') + t[j:]\n"
         "open(sys.argv[2], 'w', newline='').write(t)\n";
-    std::ofstream(dir / "edit.py") << edit;
     const std::string cube =
         "import sys, ezdxf\n"
         "from ezdxf.render import forms\n"
@@ -109,11 +82,7 @@ TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInI
         "doc = ezdxf.new('R2013')\n"
         "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
         "doc.saveas(sys.argv[1])\n";
-    std::ofstream(dir / "cube.py") << cube;
-    ASSERT_EQ(
-        std::system(
-            ("/usr/bin/python3 '" + (dir / "cube.py").string() + "' '" + (dir / "cube.dxf").string() + "'").c_str()),
-        0);
+    ASSERT_TRUE(python(cube, {(dir / "cube.dxf").string()}));
     const struct {
         fs::path drawing;
         const char* solid;
@@ -129,27 +98,18 @@ TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInI
          "it was read in, with the geometry of its solids as read",
          "R2013\n2F: as read\n"},
     };
-    const fs::path script = fs::path(KELMO_SOURCE_DIR) / "tests" / "host" / "solid_values.py";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.drawing.filename().string());
-        ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir / "edit.py").string() + "' '" + c.drawing.string() + "' '" +
-                               (dir / "tori.dxf").string() + "' " + c.solid)
-                                  .c_str()),
-                  0);
+        ASSERT_TRUE(python(edit, {c.drawing.string(), (dir / "tori.dxf").string(), c.solid}));
         // Told at the opening, before any save.
         Outcome r = save(dir / "tori.dxf");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.err.find("tori.dxf: " + std::string(c.told)), std::string::npos) << r.err;
-        EXPECT_EQ(cadhost_run::capture("/usr/bin/python3 -W ignore '" + script.string() + "' --kept '" +
-                                       (dir / "tori.dxf").string() + "' '" + (dir / "saved.dxf").string() + "' 2>&1"),
+        EXPECT_EQ(script("solid_values.py", {"--kept", (dir / "tori.dxf").string(), (dir / "saved.dxf").string()}),
                   c.kept);
         // Saved again, over itself, the copy is the same file.
         const std::string first = cadhost_run::slurp(dir / "saved.dxf");
-        std::ofstream(dir / "again.scr") << "SAVE\n";
-        ASSERT_EQ(cadhost_run::runIn(dir, "'" + cadhost_run::program().string() + "' --batch --c-drive '" +
-                                              (dir / "c").string() + "' --module '' --script again.scr saved.dxf")
-                      .status,
-                  0);
+        ASSERT_EQ(run(dir / "saved.dxf", "SAVE\n").status, 0);
         EXPECT_EQ(cadhost_run::slurp(dir / "saved.dxf"), first);
     }
 }
