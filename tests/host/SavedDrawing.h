@@ -17,9 +17,9 @@ protected:
 
     void SetUp() override {
         if (!std::filesystem::exists(cadhost_run::program())) GTEST_SKIP() << "cadhost is not built";
-        dir = std::filesystem::temp_directory_path() /
-              ("kelmo-saved-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir =
+            std::filesystem::temp_directory_path() / ("kelmo-saved-" + std::to_string(::getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "c");
     }
@@ -38,8 +38,8 @@ protected:
     }
     // What a script of tests/host prints, run with the arguments (quoted each).
     static std::string script(const std::string& name, std::initializer_list<std::string> arguments) {
-        std::string command =
-            "/usr/bin/python3 -W ignore '" + (std::filesystem::path(KELMO_SOURCE_DIR) / "tests" / "host" / name).string() + "'";
+        std::string command = "/usr/bin/python3 -W ignore '" +
+                              (std::filesystem::path(KELMO_SOURCE_DIR) / "tests" / "host" / name).string() + "'";
         for (const std::string& a : arguments) command += " '" + a + "'";
         return cadhost_run::capture(command + " 2>&1");
     }

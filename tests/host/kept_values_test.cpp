@@ -41,8 +41,10 @@ TEST_F(KeptValues, EntitiesNoCommandTouchedKeepTheirValuesAndADrawingSavedAgainI
         const char* normal; // of a drawing made here, none for a test drawing
         const char* alike;
     } cases[] = {
-        {"oblique.dxf", "0.3 0.4 0.866", "11 alike\n"}, {"tilted.dxf", "0 -0.6 0.8", "11 alike\n"},
-        {"plan.dxf", "0 0 1", "11 alike\n"},            {"text.dxf", nullptr, "237 alike\n"},
+        {"oblique.dxf", "0.3 0.4 0.866", "11 alike\n"},
+        {"tilted.dxf", "0 -0.6 0.8", "11 alike\n"},
+        {"plan.dxf", "0 0 1", "11 alike\n"},
+        {"text.dxf", nullptr, "237 alike\n"},
         {"uncommon.dxf", nullptr, "352 alike\n"},
     };
     for (const auto& c : cases) {
@@ -52,7 +54,8 @@ TEST_F(KeptValues, EntitiesNoCommandTouchedKeepTheirValuesAndADrawingSavedAgainI
             drawing = dir / c.name;
             std::string n = c.normal;
             const std::size_t a = n.find(' '), b = n.rfind(' ');
-            ASSERT_TRUE(python(kTurned, {drawing.string(), n.substr(0, a), n.substr(a + 1, b - a - 1), n.substr(b + 1)}));
+            ASSERT_TRUE(
+                python(kTurned, {drawing.string(), n.substr(0, a), n.substr(a + 1, b - a - 1), n.substr(b + 1)}));
         }
         // Saved three times: the first copy holds the values read, the others are that copy.
         ASSERT_EQ(save(drawing, "first.dxf").status, 0);

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <optional>
 
 namespace dxf {
 
@@ -133,6 +132,7 @@ bool samePoint(const AcGePoint3d& a, const AcGePoint3d& b) {
 
 // The point (group code) of an entity's plane, as read while the entity's world point is still the one read.
 AcGePoint3d planePoint(const AcDbEntity* e, int code, const AcGeVector3d& normal, const AcGePoint3d& world) {
+    if (inWorldPlane(normal)) return world;
     const std::wstring *x = keptAsRead(e, code), *y = keptAsRead(e, code + 10), *z = keptAsRead(e, code + 20);
     if (x && y && z) {
         const AcGePoint3d p(parseDouble(narrow(*x)), parseDouble(narrow(*y)), parseDouble(narrow(*z)));
@@ -144,8 +144,10 @@ AcGePoint3d planePoint(const AcDbEntity* e, int code, const AcGeVector3d& normal
 // An entity's plane as read (a file may hold it not quite of unit length) while the entity keeps the
 // plane it became.
 AcGeVector3d planeNormal(const AcDbEntity* e, const AcGeVector3d& normal) {
-    const std::wstring *x = keptAsRead(e, 210), *y = keptAsRead(e, 220), *z = keptAsRead(e, 230);
-    if (!x || !y || !z) return normal;
+    const std::wstring* x = keptAsRead(e, 210);
+    if (!x) return normal;
+    const std::wstring *y = keptAsRead(e, 220), *z = keptAsRead(e, 230);
+    if (!y || !z) return normal;
     const AcGeVector3d read(parseDouble(narrow(*x)), parseDouble(narrow(*y)), parseDouble(narrow(*z)));
     if (read.isZeroLength()) return normal;
     const AcGeVector3d unit = read.normal();
@@ -161,53 +163,67 @@ double degrees(const AcDbEntity* e, int code, double radians) {
     return radians / kDegree;
 }
 
-// kept: what the caller keeps besides (an attribute's version).
-void keepConvertedAsRead(AcDbEntity* e, const Body& b, AcDbDxfTags kept) {
+// kept: what the caller keeps besides (an attribute's version). Looked at for every entity read, so
+// the type picks what to look at, and only a plane of the file's is looked into.
+void keepConvertedAsRead(AcDbEntity* e, std::string_view type, const Body& b, AcDbDxfTags kept) {
     // The entity's plane as the database holds it (of unit length), the points it holds in the world
-    // and the angles it holds in radians.
-    std::optional<AcGeVector3d> normal;
-    std::vector<int> points, angles;
-    if (auto* a = AcDbArc::cast(e)) {
-        normal = a->normal();
-        points = {10};
-        angles = {50, 51};
-    } else if (auto* c = AcDbCircle::cast(e)) {
-        normal = c->normal();
-        points = {10};
-    } else if (auto* t = AcDbText::cast(e)) {
-        normal = t->normal();
-        points = {10, 11};
-        angles = {50, 51};
-    } else if (auto* r = AcDbBlockReference::cast(e)) {
-        normal = r->normal();
-        points = {10};
-        angles = {50};
-    } else if (auto* l = AcDbLine::cast(e)) {
-        normal = l->normal();
-    } else if (auto* p = AcDbPolyline::cast(e)) {
-        normal = p->normal();
+    // and the angles it holds in radians (0: none).
+    AcGeVector3d normal;
+    int points[2] = {0, 0}, angles[2] = {0, 0};
+    const AcDbArc* arc = type == "ARC" ? AcDbArc::cast(e) : nullptr;
+    const AcDbCircle* circle = type == "CIRCLE" ? AcDbCircle::cast(e) : nullptr;
+    const AcDbText* text = type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" ? AcDbText::cast(e) : nullptr;
+    const AcDbBlockReference* insert = type == "INSERT" ? AcDbBlockReference::cast(e) : nullptr;
+    const AcDbLine* line = type == "LINE" ? AcDbLine::cast(e) : nullptr;
+    const AcDbPolyline* polyline = type == "LWPOLYLINE" ? AcDbPolyline::cast(e) : nullptr;
+    if (arc) {
+        normal = arc->normal();
+        points[0] = 10;
+        angles[0] = 50;
+        angles[1] = 51;
+    } else if (circle) {
+        normal = circle->normal();
+        points[0] = 10;
+    } else if (text) {
+        normal = text->normal();
+        points[0] = 10;
+        points[1] = 11;
+        angles[0] = 50;
+        angles[1] = 51;
+    } else if (insert) {
+        normal = insert->normal();
+        points[0] = 10;
+        angles[0] = 50;
+    } else if (line) {
+        normal = line->normal();
+    } else if (polyline) {
+        normal = polyline->normal();
+    } else if (kept.empty()) {
+        return;
     }
     const auto keep = [&](int code, double v) { kept.emplace_back(code, wide(formatDouble(v))); };
-    if (normal) {
+    if (b.has(210)) {
         const AcGeVector3d read = b.vec(210, {0, 0, 1});
-        if (b.has(210) && !(read.x == normal->x && read.y == normal->y && read.z == normal->z)) {
+        if (!(read.x == normal.x && read.y == normal.y && read.z == normal.z)) {
             keep(210, read.x);
             keep(220, read.y);
             keep(230, read.z);
         }
-        if (!inWorldPlane(*normal))
+        if (!inWorldPlane(normal))
             for (int code : points) {
+                if (code == 0 || !b.has(code)) continue;
                 const AcGePoint3d p = b.point(code);
-                if (!b.has(code) || samePoint(toPlane(*normal, fromPlane(*normal, p)), p)) continue;
+                if (samePoint(toPlane(normal, fromPlane(normal, p)), p)) continue;
                 keep(code, p.x);
                 keep(code + 10, p.y);
                 keep(code + 20, p.z);
             }
     }
-    for (int code : angles) {
-        const double read = b.num(code);
-        if (b.has(code) && read * kDegree / kDegree != read) keep(code, read);
-    }
+    for (int code : angles)
+        if (const Tag* angle = code ? b.first(code) : nullptr) {
+            const double read = parseDouble(angle->value);
+            if (read * kDegree / kDegree != read) keep(code, read);
+        }
     if (kept.empty()) return;
     AcDbDxfTags& x = e->dxfExtraTags();
     x.emplace_back(kAsRead, L"");
@@ -572,7 +588,7 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
     }
-    keepConvertedAsRead(e, b, std::move(keptBesides));
+    keepConvertedAsRead(e, type, b, std::move(keptBesides));
     return e;
 }
 
