@@ -163,6 +163,16 @@ double degrees(const AcDbEntity* e, int code, double radians) {
     return radians / kDegree;
 }
 
+// Whether the body is modeler geometry's whose data lies elsewhere (R2013 and later: no text in the entity).
+bool modelerGeometryElsewhere(const Body& b) {
+    std::size_t i = b.b;
+    while (i < b.e && !(b.t[i].code == 100 && b.t[i].value.view() == "AcDbModelerGeometry")) ++i;
+    if (i == b.e) return false;
+    for (++i; i < b.e && b.t[i].code != 100; ++i)
+        if (b.t[i].code == 1) return false;
+    return true;
+}
+
 // kept: what the caller keeps besides (an attribute's version). Looked at for every entity read, so
 // the type picks what to look at, and only a plane of the file's is looked into.
 void keepConvertedAsRead(AcDbEntity* e, std::string_view type, const Body& b, AcDbDxfTags kept) {
@@ -573,6 +583,9 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
+        // Modeler geometry left in the file's ACDSDATA section is found there by the entity's handle: a
+        // copy made in the session finds it by the handle read.
+        if (modelerGeometryElsewhere(b)) keptBesides.emplace_back(320, wide(handleText(recordHandle(rec.tags))));
     }
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
@@ -773,6 +786,18 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         }
     }
     for (Tags& f : following) out.push_back(std::move(f));
+}
+
+std::vector<std::pair<std::uint64_t, std::uint64_t>> modelerGeometryCopies(AcDbDatabase* db) {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> copies;
+    for (const AcDbObjectId& id : db->objectIdsWhere([](const AcDbObject* o) { return AcDbRawEntity::cast(o); })) {
+        const auto* e = AcDbEntity::cast(db->peek(id));
+        const std::wstring* read = e && !e->isErased() ? keptAsRead(e, 320) : nullptr;
+        if (!read) continue;
+        const std::uint64_t original = parseHandle(narrow(*read));
+        if (original != e->handle().value()) copies.emplace_back(e->handle().value(), original);
+    }
+    return copies;
 }
 
 } // namespace dxf

@@ -45,6 +45,9 @@ struct ReadContext {
 };
 
 void applyObjectParts(AcDbObject* obj, const Record& rec);
+// Entities copied in the session from one whose modeler geometry lies in the ACDSDATA section: the
+// copy's handle and the handle of the entity read.
+std::vector<std::pair<std::uint64_t, std::uint64_t>> modelerGeometryCopies(AcDbDatabase* db);
 bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values);
 AcDbSymbolTable* newSymbolTable(const std::string& name);
 void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id);
