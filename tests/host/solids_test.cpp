@@ -66,14 +66,19 @@ TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
     }
 }
 
+// "plane" and "torus" as the binary form holds the names of records.
+const char* const kPlane = "706C616E65";
+const char* const kTorus = "746F727573";
+
 TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInItsRelease) {
-    // The planes of one solid become tori, whose yes/no words the text form is not known to take.
+    // The planes of one solid become tori, whose yes/no words the text form is not known to take; or
+    // its data's signature is one unknown here.
     const std::string edit =
         "import sys\n"
         "t = open(sys.argv[1], newline='').read()\n"
         "i = t.index('\\n320\\n' + sys.argv[3] + '\\n')\n"
         "j = t.index('ENDSEC', i)\n"
-        "t = t[:i] + t[i:j].replace('706C616E65', '746F727573') + t[j:]\n"
+        "t = t[:i] + t[i:j].replace(sys.argv[4], sys.argv[5]) + t[j:]\n"
         "open(sys.argv[2], 'w', newline='').write(t)\n";
     const std::string cube =
         "import sys, ezdxf\n"
@@ -86,21 +91,26 @@ TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInI
     const struct {
         fs::path drawing;
         const char* solid;
+        const char* from; // hexadecimal, in the solid's data
+        const char* to;
         const char* told;
         const char* kept;
     } cases[] = {
-        {uncommon, "62C",
+        {uncommon, "62C", kPlane, kTorus,
          "the geometry of 3DSOLID 62C holds what an R2010 drawing cannot: the drawing is saved as AC1032, the release "
          "it was read in, with the geometry of its solids as read",
          "R2018\n622: as read\n62C: as read\n"},
-        {dir / "cube.dxf", "2F",
+        {dir / "cube.dxf", "2F", kPlane, kTorus,
          "the geometry of 3DSOLID 2F holds what an R2010 drawing cannot: the drawing is saved as AC1027, the release "
          "it was read in, with the geometry of its solids as read",
          "R2013\n2F: as read\n"},
+        {uncommon, "62C", "41534D2042696E61727946696C6534", "41534D2042696E61727946696C6539",
+         "3DSOLID 62C: its geometry in the ACDSDATA section is damaged or of a form unknown here",
+         "R2018\n622: as read\n62C: as read\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.drawing.filename().string());
-        ASSERT_TRUE(python(edit, {c.drawing.string(), (dir / "tori.dxf").string(), c.solid}));
+        ASSERT_TRUE(python(edit, {c.drawing.string(), (dir / "tori.dxf").string(), c.solid, c.from, c.to}));
         // Told at the opening, before any save.
         Outcome r = save(dir / "tori.dxf");
         ASSERT_EQ(r.status, 0) << r.err;

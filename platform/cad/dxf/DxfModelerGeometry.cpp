@@ -360,13 +360,16 @@ std::vector<std::string> carryModelerGeometry(Document& doc) {
             if (it == geometry.end()) continue;
             std::vector<std::string> lines;
             const Read r = asText(it->second, lines);
-            if (r == Read::end)
+            const std::string name = std::string(recordType(rec)) + " " + handleText(it->first);
+            if (r == Read::end) {
                 carried.push_back({&rec, part, std::move(lines)});
-            else if (r == Read::unwritable)
-                kept.push_back(std::string(recordType(rec)) + " " + handleText(it->first));
-            else
-                doc.problems.push_back(std::string(recordType(rec)) + " " + handleText(it->first) +
-                                       ": its geometry in the ACDSDATA section is damaged and was not read");
+                continue;
+            }
+            // Damaged or of a form unknown here, it may be whole to its own modeler: kept as read.
+            if (r == Read::damaged)
+                doc.problems.push_back(name +
+                                       ": its geometry in the ACDSDATA section is damaged or of a form unknown here");
+            kept.push_back(name);
         }
     };
     each(doc.entities);
