@@ -173,8 +173,9 @@ bool modelerGeometryElsewhere(const Body& b) {
     return true;
 }
 
-// kept: what the caller keeps besides (an attribute's version). Looked at for every entity read, so
-// the type picks what to look at, and only a plane of the file's is looked into.
+// kept: what the caller keeps besides (an attribute's version, a solid's handle). It runs for every
+// entity read: the record type picks what to look at, and a plane is looked into only where the file
+// gives one.
 void keepConvertedAsRead(AcDbEntity* e, std::string_view type, const Body& b, AcDbDxfTags kept) {
     // The entity's plane as the database holds it (of unit length), the points it holds in the world
     // and the angles it holds in radians (0: none).
@@ -212,7 +213,8 @@ void keepConvertedAsRead(AcDbEntity* e, std::string_view type, const Body& b, Ac
         return;
     }
     const auto keep = [&](int code, double v) { kept.emplace_back(code, wide(formatDouble(v))); };
-    if (b.has(210)) {
+    const bool modelled = arc || circle || text || insert || line || polyline;
+    if (modelled && b.has(210)) {
         const AcGeVector3d read = b.vec(210, {0, 0, 1});
         if (!(read.x == normal.x && read.y == normal.y && read.z == normal.z)) {
             keep(210, read.x);
