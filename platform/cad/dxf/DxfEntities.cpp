@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace dxf {
 
@@ -177,65 +178,56 @@ bool modelerGeometryElsewhere(const Body& b) {
 // entity read: the record type picks what to look at, and a plane is looked into only where the file
 // gives one.
 void keepConvertedAsRead(AcDbEntity* e, std::string_view type, const Body& b, AcDbDxfTags kept) {
-    // The entity's plane as the database holds it (of unit length), the points it holds in the world
-    // and the angles it holds in radians (0: none).
-    AcGeVector3d normal;
-    int points[2] = {0, 0}, angles[2] = {0, 0};
-    const AcDbArc* arc = type == "ARC" ? AcDbArc::cast(e) : nullptr;
-    const AcDbCircle* circle = type == "CIRCLE" ? AcDbCircle::cast(e) : nullptr;
-    const AcDbText* text = type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" ? AcDbText::cast(e) : nullptr;
-    const AcDbBlockReference* insert = type == "INSERT" ? AcDbBlockReference::cast(e) : nullptr;
-    const AcDbLine* line = type == "LINE" ? AcDbLine::cast(e) : nullptr;
-    const AcDbPolyline* polyline = type == "LWPOLYLINE" ? AcDbPolyline::cast(e) : nullptr;
-    if (arc) {
-        normal = arc->normal();
-        points[0] = 10;
-        angles[0] = 50;
-        angles[1] = 51;
-    } else if (circle) {
-        normal = circle->normal();
-        points[0] = 10;
-    } else if (text) {
-        normal = text->normal();
-        points[0] = 10;
-        points[1] = 11;
-        angles[0] = 50;
-        angles[1] = 51;
-    } else if (insert) {
-        normal = insert->normal();
-        points[0] = 10;
-        angles[0] = 50;
-    } else if (line) {
-        normal = line->normal();
-    } else if (polyline) {
-        normal = polyline->normal();
-    } else if (kept.empty()) {
-        return;
-    }
+    // The records the model converts: the points it holds in the world and the angles it holds in
+    // radians (0: none).
+    struct Converted {
+        std::string_view type;
+        int points[2], angles[2];
+    };
+    static constexpr Converted kConverted[] = {
+        {"ARC", {10, 0}, {50, 51}},     {"CIRCLE", {10, 0}, {0, 0}},    {"TEXT", {10, 11}, {50, 51}},
+        {"ATTRIB", {10, 11}, {50, 51}}, {"ATTDEF", {10, 11}, {50, 51}}, {"INSERT", {10, 0}, {50, 0}},
+        {"LINE", {0, 0}, {0, 0}},       {"LWPOLYLINE", {0, 0}, {0, 0}},
+    };
+    const Converted* converted = nullptr;
+    for (const Converted& c : kConverted)
+        if (c.type == type) converted = &c;
+    // The entity's plane as the database holds it (of unit length).
+    const auto planeOf = [](const AcDbEntity* e) -> std::optional<AcGeVector3d> {
+        if (auto* arc = AcDbArc::cast(e)) return arc->normal();
+        if (auto* circle = AcDbCircle::cast(e)) return circle->normal();
+        if (auto* text = AcDbText::cast(e)) return text->normal();
+        if (auto* insert = AcDbBlockReference::cast(e)) return insert->normal();
+        if (auto* line = AcDbLine::cast(e)) return line->normal();
+        if (auto* polyline = AcDbPolyline::cast(e)) return polyline->normal();
+        return std::nullopt;
+    };
+    const std::optional<AcGeVector3d> normal = converted ? planeOf(e) : std::nullopt;
+    if (!normal && kept.empty()) return;
     const auto keep = [&](int code, double v) { kept.emplace_back(code, wide(formatDouble(v))); };
-    const bool modelled = arc || circle || text || insert || line || polyline;
-    if (modelled && b.has(210)) {
+    if (normal && b.has(210)) {
         const AcGeVector3d read = b.vec(210, {0, 0, 1});
-        if (!(read.x == normal.x && read.y == normal.y && read.z == normal.z)) {
+        if (!(read.x == normal->x && read.y == normal->y && read.z == normal->z)) {
             keep(210, read.x);
             keep(220, read.y);
             keep(230, read.z);
         }
-        if (!inWorldPlane(normal))
-            for (int code : points) {
+        if (!inWorldPlane(*normal))
+            for (int code : converted->points) {
                 if (code == 0 || !b.has(code)) continue;
                 const AcGePoint3d p = b.point(code);
-                if (samePoint(toPlane(normal, fromPlane(normal, p)), p)) continue;
+                if (samePoint(toPlane(*normal, fromPlane(*normal, p)), p)) continue;
                 keep(code, p.x);
                 keep(code + 10, p.y);
                 keep(code + 20, p.z);
             }
     }
-    for (int code : angles)
-        if (const Tag* angle = code ? b.first(code) : nullptr) {
-            const double read = parseDouble(angle->value);
-            if (read * kDegree / kDegree != read) keep(code, read);
-        }
+    if (normal)
+        for (int code : converted->angles)
+            if (const Tag* angle = code ? b.first(code) : nullptr) {
+                const double read = parseDouble(angle->value);
+                if (read * kDegree / kDegree != read) keep(code, read);
+            }
     if (kept.empty()) return;
     AcDbDxfTags& x = e->dxfExtraTags();
     x.emplace_back(kAsRead, L"");
