@@ -1,16 +1,23 @@
 """Compares the modeler geometry of the 3D solids of a drawing with that of a copy saved as R2010.
 
-    solid_values.py ORIGINAL SAVED     prints "HANDLE: N records alike" for each solid of ORIGINAL,
-                                       or what the copy lost or changed
+    solid_values.py ORIGINAL SAVED     prints "HANDLE: N records alike as VERSION, HOW" for each solid of
+                                       ORIGINAL, or what the copy lost or changed
+    solid_values.py --kept ORIGINAL SAVED
+                                       prints the copy's release, then "HANDLE: as read" for each solid
+                                       whose binary geometry the copy holds byte for byte, else
+                                       "HANDLE: changed"
 
 ORIGINAL (R2013 or later) holds the geometry in binary form in its ACDSDATA section, the copy as text
-in the solid itself; the two must hold the same records with the same values: every number, pointer,
-name and text alike, and a word wherever the binary form holds a yes or no.
+in the solid itself, in the form R2010 readers take: version 700, or 20800 with a header record first,
+ending "End-of-ACIS-data". The two must hold the same records with the same values: every number,
+pointer, name and text alike, a word wherever the binary form holds a yes or no, a transform's values
+bare, and none of the counts the binary form holds in coedges and vertices. HOW says what ezdxf's own
+modeler reader makes of both: "the same body", or which of the two it cannot read.
 """
 import sys
 
 import ezdxf
-from ezdxf.acis import sab
+from ezdxf.acis import api, sab
 from ezdxf.acis.const import Tags
 
 
@@ -19,7 +26,8 @@ def binary_records(data):
     decoder.read_header()
     records = []
     for record in decoder.read_records():
-        values = []
+        values, integers = [], 0
+        kind = record[0].value
         for token in record:
             if token.tag in (Tags.LOCATION_VEC, Tags.DIRECTION_VEC):
                 values.extend(float(v) for v in token.value)
@@ -33,6 +41,16 @@ def binary_records(data):
                 values.append("{")
             elif token.tag == Tags.SUBTYPE_END:
                 values.append("}")
+            elif token.tag == Tags.LITERAL_STR:
+                values.extend(text_records(["", "", "", token.value])[0])
+            elif token.tag == Tags.INT:
+                integers += 1
+                if integers != 2 or kind not in ("coedge", "vertex"):
+                    values.append(token.value)
+            elif token.tag == Tags.STR and kind == "asmheader":
+                values.append("208.0.4.7009")
+            elif token.value == "End-of-ASM-data":
+                values.append("End-of-ACIS-data")
             else:
                 values.append(token.value)
         records.append(values)
@@ -68,9 +86,29 @@ def text_records(lines):
 def alike(expected, found):
     if expected is bool:
         return isinstance(found, str) and not found.startswith("$") and found not in ("{", "}")
-    if isinstance(expected, float):
-        return isinstance(found, (int, float)) and float(found) == expected
+    if isinstance(expected, (int, float)) and not isinstance(expected, bool):
+        return isinstance(found, (int, float)) and float(found) == float(expected)
     return expected == found
+
+
+def shape(entity):
+    """The body as ezdxf's modeler reader takes it: its faces' corners and its transform."""
+    bodies = api.load_dxf(entity)
+    out = []
+    for body in bodies:
+        for mesh in api.mesh_from_body(body):
+            out.append(sorted(tuple(round(c, 9) for c in v) for v in mesh.vertices))
+            out.append(sorted(tuple(sorted(f)) for f in mesh.faces))
+        if not body.transform.is_none:
+            out.append([round(v, 9) for v in body.transform.matrix])
+    return out
+
+
+def read(entity):
+    try:
+        return shape(entity), None
+    except Exception as e:  # what the reader says is the answer
+        return None, e
 
 
 def main(original, saved):
@@ -90,9 +128,31 @@ def main(original, saved):
                  if len(e) != len(f) or not all(alike(a, b) for a, b in zip(e, f))]
         if len(expected) != len(found) or wrong:
             print("%s: %d records, %d in the copy, first unlike: %s" % (handle, len(expected), len(found), wrong[:1]))
+            continue
+        version = copy.sat[0].split(" ")[0]
+        (source, _), (kept, why) = read(solid), read(copy)
+        if kept is None:
+            how = "the copy unread: %s" % why
+        elif source is None:
+            how = "the original unread"
         else:
-            print("%s: %d records alike" % (handle, len(expected)))
+            how = "the same body" if source == kept else "another body"
+        print("%s: %d records alike as %s, %s" % (handle, len(expected), version, how))
+
+
+def kept(original, saved):
+    before = ezdxf.readfile(original)
+    after = ezdxf.readfile(saved)
+    print(after.acad_release)
+    for solid in before.entitydb.values():
+        if solid.dxftype() == "3DSOLID":
+            copy = after.entitydb.get(solid.dxf.handle)
+            same = copy is not None and copy.has_binary_data and bytes(copy.sab) == bytes(solid.sab)
+            print("%s: %s" % (solid.dxf.handle, "as read" if same else "changed"))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    if sys.argv[1] == "--kept":
+        kept(sys.argv[2], sys.argv[3])
+    else:
+        main(sys.argv[1], sys.argv[2])

@@ -1,70 +1,57 @@
 // 3D solids through cadhost's save: R2013 and later keep their geometry in a section of its own, the
-// R2010 file cadhost writes keeps it in the solid; a solid whose geometry cannot go there is named
-// and the save refused, never written empty.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
+// R2010 file cadhost writes keeps it in the solid; a drawing with a solid whose geometry cannot go there
+// is named at the opening and saved in the release it was read in, its geometry as read.
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "module/CadhostRun.h"
+#include "SavedDrawing.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using cadhost_run::Outcome;
-
-class Solids : public ::testing::Test {
+class Solids : public SavedDrawing {
 protected:
-    void SetUp() override {
-        if (!fs::exists(cadhost_run::program())) GTEST_SKIP() << "cadhost is not built";
-        dir = fs::temp_directory_path() / ("kelmo-solids-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "c");
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome save(const fs::path& drawing) {
-        std::ofstream(dir / "test.scr") << "SAVEAS saved.dxf\n";
-        return cadhost_run::runIn(dir, "'" + cadhost_run::program().string() + "' --batch --c-drive '" +
-                                           (dir / "c").string() + "' --module '' --script test.scr '" +
-                                           drawing.string() + "'");
-    }
     // What ezdxf finds of each solid's geometry in the saved copy, against the original.
     std::string compared(const fs::path& original) const {
-        const fs::path script = fs::path(KELMO_SOURCE_DIR) / "tests" / "host" / "solid_values.py";
-        return cadhost_run::capture("/usr/bin/python3 -W ignore '" + script.string() + "' '" + original.string() +
-                                    "' '" + (dir / "saved.dxf").string() + "' 2>&1");
+        return script("solid_values.py", {original.string(), (dir / "saved.dxf").string()});
     }
 
-    fs::path dir;
     const fs::path uncommon = fs::path(KELMO_DXF_DATA_DIR) / "uncommon.dxf";
 };
 
 TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
-    // A cube as ezdxf writes it in an R2018 drawing.
-    const std::string cube =
+    // Cubes as ezdxf writes them in R2013 and R2018 drawings: one as it is made, two turned and
+    // placed by a transform (the R2018 one in the modeler's later binary version).
+    const std::string cubes =
         "import sys, ezdxf\n"
         "from ezdxf.render import forms\n"
-        "from ezdxf.acis import api\n"
-        "doc = ezdxf.new('R2018')\n"
-        "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
-        "doc.saveas(sys.argv[1])\n";
-    std::ofstream(dir / "cube.py") << cube;
-    ASSERT_EQ(
-        std::system(
-            ("/usr/bin/python3 '" + (dir / "cube.py").string() + "' '" + (dir / "cube.dxf").string() + "'").c_str()),
-        0);
+        "from ezdxf.acis import api, entities\n"
+        "from ezdxf.math import Matrix44\n"
+        "for release, version, placed, name in (('R2018', 21800, False, 'cube'), ('R2013', 21800, True, "
+        "'placed2013'),\n"
+        "                                       ('R2018', 22300, True, 'placed2018')):\n"
+        "    doc = ezdxf.new(release)\n"
+        "    body = api.body_from_mesh(forms.cube())\n"
+        "    if placed:\n"
+        "        body.transform = entities.Transform()\n"
+        "        body.transform.matrix = Matrix44.z_rotate(0.5) @ Matrix44.translate(5, 6, 7)\n"
+        "    doc.modelspace().add_3dsolid().sab = api.export_sab([body], version)\n"
+        "    doc.saveas(sys.argv[1] + '/' + name + '.dxf')\n";
+    ASSERT_TRUE(python(cubes, {dir.string()}));
+    // The text form R2010 readers take, read by ezdxf's own modeler reader as the body the original
+    // holds (it does not read the original binary form of the drawings other programs write).
     const struct {
         fs::path drawing;
         const char* solids;
     } cases[] = {
-        {uncommon, "622: 114 records alike\n62C: 114 records alike\n"},
-        {dir / "cube.dxf", "2F: 87 records alike\n"},
+        {uncommon,
+         "622: 114 records alike as 20800, the original unread\n"
+         "62C: 114 records alike as 20800, the original unread\n"},
+        {dir / "cube.dxf", "2F: 87 records alike as 20800, the same body\n"},
+        {dir / "placed2013.dxf", "2F: 88 records alike as 20800, the same body\n"},
+        {dir / "placed2018.dxf", "2F: 88 records alike as 20800, the same body\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.drawing.filename().string());
@@ -79,27 +66,62 @@ TEST_F(Solids, ASolidSavedAsR2010KeepsEveryValueOfItsGeometry) {
     }
 }
 
-TEST_F(Solids, ASolidWhoseGeometryCannotBeWrittenIsNamedAndTheSaveRefused) {
-    // The planes of the solid in a block become tori, whose yes/no words the writer does not know.
+// "plane" and "torus" as the binary form holds the names of records.
+const char* const kPlane = "706C616E65";
+const char* const kTorus = "746F727573";
+
+TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInItsRelease) {
+    // The planes of one solid become tori, whose yes/no words the text form is not known to take; or
+    // its data's signature is one unknown here.
     const std::string edit =
-        "import re, sys\n"
+        "import sys\n"
         "t = open(sys.argv[1], newline='').read()\n"
-        "i = t.index('\\n320\\n62C\\n')\n"
+        "i = t.index('\\n320\\n' + sys.argv[3] + '\\n')\n"
         "j = t.index('ENDSEC', i)\n"
-        "t = t[:i] + t[i:j].replace('706C616E65', '746F727573') + t[j:]\n"
+        "t = t[:i] + t[i:j].replace(sys.argv[4], sys.argv[5]) + t[j:]\n"
         "open(sys.argv[2], 'w', newline='').write(t)\n";
-    std::ofstream(dir / "edit.py") << edit;
-    ASSERT_EQ(std::system(("/usr/bin/python3 '" + (dir / "edit.py").string() + "' '" + uncommon.string() + "' '" +
-                           (dir / "tori.dxf").string() + "'")
-                              .c_str()),
-              0);
-    Outcome r = save(dir / "tori.dxf");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("saved.dxf: the file cannot be written: the geometry of 3DSOLID 62C was read in a form this "
-                         "program cannot write (an R2010 drawing): saving would leave it empty"),
-              std::string::npos)
-        << r.err;
-    EXPECT_FALSE(fs::exists(dir / "saved.dxf"));
+    const std::string cube =
+        "import sys, ezdxf\n"
+        "from ezdxf.render import forms\n"
+        "from ezdxf.acis import api\n"
+        "doc = ezdxf.new('R2013')\n"
+        "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
+        "doc.saveas(sys.argv[1])\n";
+    ASSERT_TRUE(python(cube, {(dir / "cube.dxf").string()}));
+    const struct {
+        fs::path drawing;
+        const char* solid;
+        const char* from; // hexadecimal, in the solid's data
+        const char* to;
+        const char* told;
+        const char* kept;
+    } cases[] = {
+        {uncommon, "62C", kPlane, kTorus,
+         "the geometry of 3DSOLID 62C holds what an R2010 drawing cannot: the drawing is saved as AC1032, the release "
+         "it was read in, with the geometry of its solids as read",
+         "R2018\n622: as read\n62C: as read\n"},
+        {dir / "cube.dxf", "2F", kPlane, kTorus,
+         "the geometry of 3DSOLID 2F holds what an R2010 drawing cannot: the drawing is saved as AC1027, the release "
+         "it was read in, with the geometry of its solids as read",
+         "R2013\n2F: as read\n"},
+        {uncommon, "62C", "41534D2042696E61727946696C6534", "41534D2042696E61727946696C6539",
+         "3DSOLID 62C: its geometry in the ACDSDATA section is damaged or of a form unknown here",
+         "R2018\n622: as read\n62C: as read\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drawing.filename().string());
+        ASSERT_TRUE(python(edit, {c.drawing.string(), (dir / "tori.dxf").string(), c.solid, c.from, c.to}));
+        // Told at the opening, before any save.
+        Outcome r = save(dir / "tori.dxf");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("tori.dxf: " + std::string(c.told)), std::string::npos) << r.err;
+        EXPECT_EQ(script("solid_values.py", {"--kept", (dir / "tori.dxf").string(), (dir / "saved.dxf").string()}),
+                  c.kept);
+        // Saved again, over itself, the copy is the same file.
+        const std::string first = cadhost_run::slurp(dir / "saved.dxf");
+        ASSERT_EQ(run(dir / "saved.dxf", "SAVE\n").status, 0);
+        EXPECT_EQ(cadhost_run::slurp(dir / "saved.dxf"), first);
+    }
 }
 
 } // namespace

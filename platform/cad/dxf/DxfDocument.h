@@ -53,9 +53,10 @@ Document parseDocument(std::string_view bytes, const std::string& fileName,
                        const std::function<void(std::size_t)>& passed = {});
 
 // Moves the modeler geometry that R2013 and later keep in the ACDSDATA section into the entities it
-// belongs to (solids, regions, bodies, surfaces), as R2010 holds it. The handles of the entities whose
-// geometry the section holds in a form R2010 cannot: saving them would leave them empty.
-std::vector<std::uint64_t> carryModelerGeometry(Document& doc);
+// belongs to (solids, regions, bodies, surfaces), as R2010 holds it. When the section holds an entity's
+// geometry in a form R2010 cannot, or one that cannot be read, no entity's is moved: those entities are
+// returned ("3DSOLID 62C"), and the drawing keeps its release and the section as read.
+std::vector<std::string> carryModelerGeometry(Document& doc);
 
 // Brings a document of any release into the shape of an R2010 file: subclass markers, one handle
 // per record, owners, the required tables, records, blocks, layouts and dictionaries. Fixes are

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace dxf {
 
@@ -108,6 +109,131 @@ AcGePoint3d toPlane(const AcGeVector3d& normal, const AcGePoint3d& p) {
     return inWorldPlane(normal) ? p : AcGeMatrix3d::worldToPlane(normal) * p;
 }
 
+// Values a file holds that the database holds converted (a point of an entity's plane held in the
+// world, an angle in degrees held in radians), where converting back would not give them exactly: they
+// are kept beside the entity (kAsRead, then their tags) and written again as read while the entity holds
+// what they became, so that an entity no command touched keeps its values and a drawing saved again is
+// the same file.
+constexpr int kAsRead = -7;
+
+const std::wstring* keptAsRead(const AcDbEntity* e, int code) {
+    bool in = false;
+    for (const auto& [c, v] : e->dxfExtraTags()) {
+        if (c < 0)
+            in = c == kAsRead;
+        else if (in && c == code)
+            return &v;
+    }
+    return nullptr;
+}
+
+bool samePoint(const AcGePoint3d& a, const AcGePoint3d& b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// The point (group code) of an entity's plane, as read while the entity's world point is still the one read.
+AcGePoint3d planePoint(const AcDbEntity* e, int code, const AcGeVector3d& normal, const AcGePoint3d& world) {
+    if (inWorldPlane(normal)) return world;
+    const std::wstring *x = keptAsRead(e, code), *y = keptAsRead(e, code + 10), *z = keptAsRead(e, code + 20);
+    if (x && y && z) {
+        const AcGePoint3d p(parseDouble(narrow(*x)), parseDouble(narrow(*y)), parseDouble(narrow(*z)));
+        if (samePoint(fromPlane(normal, p), world)) return p;
+    }
+    return toPlane(normal, world);
+}
+
+// An entity's plane as read (a file may hold it not quite of unit length) while the entity keeps the
+// plane it became.
+AcGeVector3d planeNormal(const AcDbEntity* e, const AcGeVector3d& normal) {
+    const std::wstring* x = keptAsRead(e, 210);
+    if (!x) return normal;
+    const std::wstring *y = keptAsRead(e, 220), *z = keptAsRead(e, 230);
+    if (!y || !z) return normal;
+    const AcGeVector3d read(parseDouble(narrow(*x)), parseDouble(narrow(*y)), parseDouble(narrow(*z)));
+    if (read.isZeroLength()) return normal;
+    const AcGeVector3d unit = read.normal();
+    return unit.x == normal.x && unit.y == normal.y && unit.z == normal.z ? read : normal;
+}
+
+// An angle (group code) in degrees, as read while the entity still holds the angle read.
+double degrees(const AcDbEntity* e, int code, double radians) {
+    if (const std::wstring* kept = keptAsRead(e, code)) {
+        const double read = parseDouble(narrow(*kept));
+        if (read * kDegree == radians) return read;
+    }
+    return radians / kDegree;
+}
+
+// Whether the body is modeler geometry's whose data lies elsewhere (R2013 and later: no text in the entity).
+bool modelerGeometryElsewhere(const Body& b) {
+    std::size_t i = b.b;
+    while (i < b.e && !(b.t[i].code == 100 && b.t[i].value.view() == "AcDbModelerGeometry")) ++i;
+    if (i == b.e) return false;
+    for (++i; i < b.e && b.t[i].code != 100; ++i)
+        if (b.t[i].code == 1) return false;
+    return true;
+}
+
+// kept: what the caller keeps besides (an attribute's version, a solid's handle). It runs for every
+// entity read: the record type picks what to look at, and a plane is looked into only where the file
+// gives one.
+void keepConvertedAsRead(AcDbEntity* e, std::string_view type, const Body& b, AcDbDxfTags kept) {
+    // The records the model converts: the points it holds in the world and the angles it holds in
+    // radians (0: none).
+    struct Converted {
+        std::string_view type;
+        int points[2], angles[2];
+    };
+    static constexpr Converted kConverted[] = {
+        {"ARC", {10, 0}, {50, 51}},     {"CIRCLE", {10, 0}, {0, 0}},    {"TEXT", {10, 11}, {50, 51}},
+        {"ATTRIB", {10, 11}, {50, 51}}, {"ATTDEF", {10, 11}, {50, 51}}, {"INSERT", {10, 0}, {50, 0}},
+        {"LINE", {0, 0}, {0, 0}},       {"LWPOLYLINE", {0, 0}, {0, 0}},
+    };
+    const Converted* converted = nullptr;
+    for (const Converted& c : kConverted)
+        if (c.type == type) converted = &c;
+    // The entity's plane as the database holds it (of unit length).
+    const auto planeOf = [](const AcDbEntity* e) -> std::optional<AcGeVector3d> {
+        if (auto* arc = AcDbArc::cast(e)) return arc->normal();
+        if (auto* circle = AcDbCircle::cast(e)) return circle->normal();
+        if (auto* text = AcDbText::cast(e)) return text->normal();
+        if (auto* insert = AcDbBlockReference::cast(e)) return insert->normal();
+        if (auto* line = AcDbLine::cast(e)) return line->normal();
+        if (auto* polyline = AcDbPolyline::cast(e)) return polyline->normal();
+        return std::nullopt;
+    };
+    const std::optional<AcGeVector3d> normal = converted ? planeOf(e) : std::nullopt;
+    if (!normal && kept.empty()) return;
+    const auto keep = [&](int code, double v) { kept.emplace_back(code, wide(formatDouble(v))); };
+    if (normal && b.has(210)) {
+        const AcGeVector3d read = b.vec(210, {0, 0, 1});
+        if (!(read.x == normal->x && read.y == normal->y && read.z == normal->z)) {
+            keep(210, read.x);
+            keep(220, read.y);
+            keep(230, read.z);
+        }
+        if (!inWorldPlane(*normal))
+            for (int code : converted->points) {
+                if (code == 0 || !b.has(code)) continue;
+                const AcGePoint3d p = b.point(code);
+                if (samePoint(toPlane(*normal, fromPlane(*normal, p)), p)) continue;
+                keep(code, p.x);
+                keep(code + 10, p.y);
+                keep(code + 20, p.z);
+            }
+    }
+    if (normal)
+        for (int code : converted->angles)
+            if (const Tag* angle = code ? b.first(code) : nullptr) {
+                const double read = parseDouble(angle->value);
+                if (read * kDegree / kDegree != read) keep(code, read);
+            }
+    if (kept.empty()) return;
+    AcDbDxfTags& x = e->dxfExtraTags();
+    x.emplace_back(kAsRead, L"");
+    x.insert(x.end(), kept.begin(), kept.end());
+}
+
 // The text part shared by texts, attributes and attribute definitions.
 void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
     t->setNormal(b.vec(210, {0, 0, 1}));
@@ -129,17 +255,17 @@ void readText(ReadContext& ctx, AcDbText* t, const Body& b) {
 void writeText(WriteContext& ctx, Out& o, const AcDbText* t) {
     o.marker("AcDbText");
     if (t->thickness() != 0) o.d(39, t->thickness());
-    o.p(10, toPlane(t->normal(), t->position()));
+    o.p(10, planePoint(t, 10, t->normal(), t->position()));
     o.d(40, t->height());
     o.s(1, t->textStringConst());
-    if (t->rotation() != 0) o.d(50, t->rotation() / kDegree);
+    if (t->rotation() != 0) o.d(50, degrees(t, 50, t->rotation()));
     if (t->widthFactor() != 1) o.d(41, t->widthFactor());
-    if (t->oblique() != 0) o.d(51, t->oblique() / kDegree);
+    if (t->oblique() != 0) o.d(51, degrees(t, 51, t->oblique()));
     o.s(7, styleName(ctx, t->textStyle()));
     if (t->generationFlags() != 0) o.i(71, t->generationFlags());
     if (t->horizontalMode() != AcDb::kTextLeft) o.i(72, t->horizontalMode());
-    if (!t->isDefaultAlignment()) o.p(11, toPlane(t->normal(), t->alignmentPoint()));
-    o.normal(t->normal());
+    if (!t->isDefaultAlignment()) o.p(11, planePoint(t, 11, t->normal(), t->alignmentPoint()));
+    o.normal(planeNormal(t, t->normal()));
 }
 
 // An attribute's multiline text (an embedded object after the rest of its body) is kept as read, and
@@ -149,9 +275,6 @@ constexpr int kTextAsRead = -4;
 
 // Where such an attribute lay as read: its multiline text, which lies in the world, goes where it goes.
 constexpr int kPlaceAsRead = -6;
-
-// Marks an entity whose modeler geometry stayed behind in the file it was read from.
-constexpr int kGeometryLost = -5;
 
 // Multiline text contents as their tags: chunks of 250 bytes (3), never splitting a character, then
 // the rest (1).
@@ -216,6 +339,13 @@ AcDbDxfTags attributeExtras(const AcDbText* t) {
     return out;
 }
 
+// The version of an attribute's part, as read (0 when it was not), before its fields: a reader takes
+// the first 280 for the version and the one after the tag for the lock.
+void writeAttributeVersion(Out& o, const AcDbText* a) {
+    const std::wstring* version = keptAsRead(a, 280);
+    o.i(280, version ? static_cast<int>(parseInt(narrow(*version))) : 0);
+}
+
 // Tag, flags, field length, vertical mode and lock: written alike for definitions and attributes.
 template <class Attribute>
 void writeAttributeFields(Out& o, const Attribute* a) {
@@ -239,9 +369,9 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
     Body b{rec.tags, rec.bodyBegin, rec.bodyEnd};
     AcDbDxfTags common, left;
     AcDbEntity* e = nullptr;
-    bool whole = true;     // the body may be written again as read
-    bool embedded = false; // an attribute carrying a multiline text
-    bool lost = false;     // modeler geometry the file held that the entity could not take in
+    bool whole = true;       // the body may be written again as read
+    bool embedded = false;   // an attribute carrying a multiline text
+    AcDbDxfTags keptBesides; // values as read the model has no place for (kAsRead)
     if (type == "LINE") {
         auto* l = new AcDbLine(b.point(10), b.point(11));
         l->setThickness(b.num(39));
@@ -320,11 +450,15 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         AcDbText* t;
         int flags = static_cast<int>(main.integer(70));
         Adesk::UInt16 len = static_cast<Adesk::UInt16>(main.integer(73));
+        // R2010 and later open the attribute's part with its version (280), before the tag; the lock
+        // (280 again) comes after the tag.
         bool lock = false;
         bool afterTag = false;
         for (std::size_t i = main.b; i < main.e; ++i) {
             if (main.t[i].code == 2) afterTag = true;
             if (afterTag && main.t[i].code == 280) lock = parseInt(main.t[i].value) != 0;
+            if (!afterTag && main.t[i].code == 280 && parseInt(main.t[i].value) != 0)
+                keptBesides.emplace_back(280, wide(main.t[i].value));
         }
         if (type == "ATTRIB") {
             auto* a = new AcDbAttribute;
@@ -443,8 +577,9 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         AcDbDxfTags body;
         for (std::size_t i = b.b; i < b.e; ++i) body.emplace_back(b.t[i].code, wide(b.t[i].value));
         e = new AcDbRawEntity(wide(type), std::move(body));
-        const std::vector<std::uint64_t>& gone = ctx.geometryLost;
-        lost = std::find(gone.begin(), gone.end(), recordHandle(rec.tags)) != gone.end();
+        // Modeler geometry left in the file's ACDSDATA section is found there by the entity's handle: a
+        // copy made in the session finds it by the handle read.
+        if (modelerGeometryElsewhere(b)) keptBesides.emplace_back(320, wide(handleText(recordHandle(rec.tags))));
     }
     readCommon(ctx, e, rec, common);
     applyLinks(ctx, e, rec);
@@ -456,11 +591,11 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         e->dxfExtraTags().emplace_back(kPlaceAsRead,
                                        wide(formatDouble(at.x) + "," + formatDouble(at.y) + "," + formatDouble(at.z)));
     }
-    if (lost) e->dxfExtraTags().emplace_back(kGeometryLost, L"");
     if (isVerbatimType(type) && whole) {
         WriteContext w{ctx.db};
         keepVerbatim(e, b, canonicalBody(w, e));
     }
+    keepConvertedAsRead(e, type, b, std::move(keptBesides));
     return e;
 }
 
@@ -531,22 +666,22 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         if (l->thickness() != 0) o.d(39, l->thickness());
         o.p(10, l->startPoint());
         o.p(11, l->endPoint());
-        o.normal(l->normal());
+        o.normal(planeNormal(l, l->normal()));
     } else if (auto* a = AcDbArc::cast(e)) {
         o.marker("AcDbCircle");
         if (a->thickness() != 0) o.d(39, a->thickness());
-        o.p(10, toPlane(a->normal(), a->center()));
+        o.p(10, planePoint(a, 10, a->normal(), a->center()));
         o.d(40, a->radius());
-        o.normal(a->normal());
+        o.normal(planeNormal(a, a->normal()));
         o.marker("AcDbArc");
-        o.d(50, a->startAngle() / kDegree);
-        o.d(51, a->endAngle() / kDegree);
+        o.d(50, degrees(a, 50, a->startAngle()));
+        o.d(51, degrees(a, 51, a->endAngle()));
     } else if (auto* c = AcDbCircle::cast(e)) {
         o.marker("AcDbCircle");
         if (c->thickness() != 0) o.d(39, c->thickness());
-        o.p(10, toPlane(c->normal(), c->center()));
+        o.p(10, planePoint(c, 10, c->normal(), c->center()));
         o.d(40, c->radius());
-        o.normal(c->normal());
+        o.normal(planeNormal(c, c->normal()));
     } else if (auto* p = AcDbPolyline::cast(e)) {
         o.marker("AcDbPolyline");
         o.i(90, p->numVerts());
@@ -579,15 +714,17 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
             p->getVertexIdentifierAt(i, id);
             if (id != 0) o.i(91, id);
         }
-        o.normal(p->normal());
+        o.normal(planeNormal(p, p->normal()));
     } else if (auto* ad = AcDbAttributeDefinition::cast(e)) {
         writeText(ctx, o, ad);
         o.marker("AcDbAttributeDefinition");
+        writeAttributeVersion(o, ad);
         o.s(3, ad->promptConst());
         writeAttributeFields(o, ad);
     } else if (auto* at = AcDbAttribute::cast(e)) {
         writeText(ctx, o, at);
         o.marker("AcDbAttribute");
+        writeAttributeVersion(o, at);
         writeAttributeFields(o, at);
     } else if (auto* tx = AcDbText::cast(e)) {
         writeText(ctx, o, tx);
@@ -604,19 +741,19 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         for (const AcDbObjectId& id : r->attributeIds()) attribs = attribs || (!id.isErased() && ctx.db->peek(id));
         if (attribs) o.i(66, 1);
         o.s8(2, ctx.nameOf(r->blockTableRecord()));
-        o.p(10, toPlane(r->normal(), r->position()));
+        o.p(10, planePoint(r, 10, r->normal(), r->position()));
         AcGeScale3d s = r->scaleFactors();
         if (s.sx != 1) o.d(41, s.sx);
         if (s.sy != 1) o.d(42, s.sy);
         if (s.sz != 1) o.d(43, s.sz);
-        if (r->rotation() != 0) o.d(50, r->rotation() / kDegree);
+        if (r->rotation() != 0) o.d(50, degrees(r, 50, r->rotation()));
         if (multi) {
             o.i(70, m->columns());
             o.i(71, m->rows());
             o.d(44, m->columnSpacing());
             o.d(45, m->rowSpacing());
         }
-        o.normal(r->normal());
+        o.normal(planeNormal(r, r->normal()));
     }
     if (auto* tx = AcDbText::cast(e))
         o.extras(attributeExtras(tx));
@@ -645,16 +782,16 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
     for (Tags& f : following) out.push_back(std::move(f));
 }
 
-std::vector<std::string> entitiesLosingGeometry(AcDbDatabase* db) {
-    std::vector<std::string> lost;
-    for (const AcDbObjectId& id : db->allObjectIds()) {
-        const auto* e = AcDbRawEntity::cast(db->peek(id));
-        if (!e || e->isErased()) continue;
-        const AcDbDxfTags& x = e->dxfExtraTags();
-        if (std::any_of(x.begin(), x.end(), [](const auto& t) { return t.first == kGeometryLost; }))
-            lost.push_back(narrow(e->dxfName()) + " " + handleText(e->handle().value()));
+std::vector<std::pair<std::uint64_t, std::uint64_t>> modelerGeometryCopies(AcDbDatabase* db) {
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> copies;
+    for (const AcDbObjectId& id : db->objectIdsWhere([](const AcDbObject* o) { return AcDbRawEntity::cast(o); })) {
+        const auto* e = AcDbEntity::cast(db->peek(id));
+        const std::wstring* read = e && !e->isErased() ? keptAsRead(e, 320) : nullptr;
+        if (!read) continue;
+        const std::uint64_t original = parseHandle(narrow(*read));
+        if (original != e->handle().value()) copies.emplace_back(e->handle().value(), original);
     }
-    return lost;
+    return copies;
 }
 
 } // namespace dxf

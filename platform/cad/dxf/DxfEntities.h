@@ -39,16 +39,15 @@ struct ReadContext {
     AcDbObjectId styleNamed(std::string_view name); // a text style
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
-    // Entities whose modeler geometry could not be brought into the entity (carryModelerGeometry).
-    std::vector<std::uint64_t> geometryLost;
     // The header names its current layer, linetype and text style before the tables that hold them.
     std::wstring pendingClayer, pendingCeltype, pendingTextstyle;
     void finish();
 };
 
 void applyObjectParts(AcDbObject* obj, const Record& rec);
-// The entities that would be saved without the modeler geometry their file held ("3DSOLID 62C").
-std::vector<std::string> entitiesLosingGeometry(AcDbDatabase* db);
+// Entities copied in the session from one whose modeler geometry lies in the ACDSDATA section: the
+// copy's handle and the handle of the entity read.
+std::vector<std::pair<std::uint64_t, std::uint64_t>> modelerGeometryCopies(AcDbDatabase* db);
 bool readHeaderVar(ReadContext& ctx, const std::string& name, const Tags& values);
 AcDbSymbolTable* newSymbolTable(const std::string& name);
 void setTableId(AcDbDatabase* db, const std::string& name, AcDbObjectId id);

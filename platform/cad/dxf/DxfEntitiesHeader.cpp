@@ -1,6 +1,9 @@
 // Header variables, both ways: those the model holds, the current layer, linetype and style set at the end.
 #include "cad/dxf/DxfEntitiesShared.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 namespace dxf {
 
 // ---- Header.
@@ -70,13 +73,55 @@ void ReadContext::finish() {
         db->setTextstyle(db->textStyleId(pendingTextstyle));
 }
 
+namespace {
+
+// The ACDSDATA section kept as read, with a record for each solid copied in the session made from that
+// of the solid read (its handle changed).
+Section modelerSection(AcDbDatabase* db, const AcDbDxfTags& kept) {
+    Section section{"ACDSDATA", {}};
+    for (const auto& [code, value] : kept) section.tags.push_back(Tag{code, narrow(value)});
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> copies = modelerGeometryCopies(db);
+    if (copies.empty()) return section;
+    Tags& t = section.tags;
+    std::unordered_map<std::uint64_t, std::pair<std::size_t, std::size_t>> records; // by handle: [from, to)
+    for (std::size_t i = 0, end = 0; i < t.size(); i = end) {
+        end = i + 1;
+        while (end < t.size() && t[end].code != 0) ++end;
+        std::uint64_t handle = 0;
+        bool geometry = false;
+        for (std::size_t k = i; k < end; ++k) {
+            if (t[k].code == 320) handle = parseHandle(t[k].value);
+            if (t[k].code == 2 && t[k].value.view() == "ASM_Data") geometry = true;
+        }
+        if (geometry && handle) records[handle] = {i, end};
+    }
+    Tags added;
+    for (const auto& [copy, original] : copies) {
+        auto it = records.find(original);
+        if (it == records.end()) continue;
+        for (std::size_t k = it->second.first; k < it->second.second; ++k) {
+            added.push_back(t[k]);
+            if (t[k].code == 320) added.back().value = handleText(copy);
+        }
+    }
+    t.insert(t.end(), added.begin(), added.end());
+    return section;
+}
+
+} // namespace
+
 void writeHeader(WriteContext& ctx, Document& doc) {
     AcDbDatabase* db = ctx.db;
     auto var = [&](const char* name, Tags t) { doc.header.emplace_back(name, std::move(t)); };
     auto pt = [](int code, const AcGePoint3d& p) {
         return Tags{{code, formatDouble(p.x)}, {code + 10, formatDouble(p.y)}, {code + 20, formatDouble(p.z)}};
     };
-    var("$ACADVER", {{1, "AC1024"}});
+    // A drawing keeping modeler geometry the R2010 text cannot hold keeps the release it was read in.
+    const auto& extra = db->headerExtra();
+    const bool keepsRelease =
+        std::any_of(extra.begin(), extra.end(), [](const auto& x) { return x.first == L"*ACDSDATA"; });
+    const std::string release = narrow(db->originalFileVersion());
+    var("$ACADVER", {{1, keepsRelease && release > "AC1024" ? release : "AC1024"}});
     var("$DWGCODEPAGE", {{3, "ANSI_1252"}});
     var("$INSUNITS", {{70, std::to_string(static_cast<int>(db->insunits()))}});
     var("$LUNITS", {{70, std::to_string(db->lunits())}});
@@ -109,6 +154,8 @@ void writeHeader(WriteContext& ctx, Document& doc) {
         if (name == L"*CLASS") {
             t.insert(t.begin(), Tag{0, "CLASS"});
             doc.classes.push_back(std::move(t));
+        } else if (name == L"*ACDSDATA") {
+            doc.other.push_back(modelerSection(db, tags));
         } else {
             doc.header.emplace_back(narrow(name), std::move(t));
         }

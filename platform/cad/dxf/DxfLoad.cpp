@@ -302,15 +302,43 @@ void Loader::run(Document& doc) {
 
 namespace {
 
+// A drawing whose modeler geometry the R2010 text cannot hold keeps the section that holds it, as
+// read, with the header extras (the database has no place of its own for it), and is saved in its
+// release: the user is told which entities ask for that. A record of the section holding a damaged
+// tag could not be written again whole and is dropped.
+void keepModelerSection(AcDbDatabase* db, const Document& doc, const std::wstring& release,
+                        const std::vector<std::string>& entities, std::vector<std::string>& problems) {
+    for (const Section& s : doc.other) {
+        if (s.name != "ACDSDATA") continue;
+        AcDbDxfTags t;
+        bool damaged = false;
+        for (std::size_t i = 0, end = 0; i < s.tags.size(); i = end) {
+            end = i + 1;
+            while (end < s.tags.size() && s.tags[end].code != 0) ++end;
+            if (!tagsWellFormed(s.tags, i, end)) {
+                damaged = true;
+                continue;
+            }
+            for (std::size_t k = i; k < end; ++k) t.emplace_back(s.tags[k].code, wide(s.tags[k].value));
+        }
+        if (damaged) problems.push_back("damaged records of the ACDSDATA section were dropped");
+        db->headerExtra().emplace_back(L"*ACDSDATA", std::move(t));
+    }
+    std::string names;
+    for (const std::string& n : entities) names += (names.empty() ? "" : ", ") + n;
+    problems.push_back("the geometry of " + names + " holds what an R2010 drawing cannot: the drawing is saved as " +
+                       narrow(release) + ", the release it was read in, with the geometry of its solids as read");
+}
+
 void loadDocument(AcDbDatabase* db, Document& doc, std::vector<std::string>& problems) {
     std::wstring version = L"AC1009";
     if (const Tags* v = doc.headerVar("$ACADVER"); v && !v->empty()) version = wide((*v)[0].value);
-    std::vector<std::uint64_t> geometryLost = carryModelerGeometry(doc);
+    const std::vector<std::string> keptAsRead = carryModelerGeometry(doc);
     normalizeR2010(doc);
     problems.insert(problems.end(), doc.problems.begin(), doc.problems.end());
     Loader loader(db, problems);
-    loader.geometryLost = std::move(geometryLost);
     loader.run(doc);
+    if (!keptAsRead.empty()) keepModelerSection(db, doc, version, keptAsRead, problems);
     db->setOriginalFileVersion(version);
     setDxfProblems(db, problems);
     db->fileCutShort() = doc.cutShort;

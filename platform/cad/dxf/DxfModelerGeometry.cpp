@@ -5,6 +5,9 @@
 // value is written as a word whose spelling depends on the record it is in: those words are known for
 // the records of plain solids (planes, lines, ellipses, faces, edges); a record of another kind that
 // holds one, or a value whose text form is unknown, leaves the geometry where it cannot be carried.
+// R2010 readers take the text form of modeler version 700 (no header record) or 20800 (a header
+// record first), ending "End-of-ACIS-data": later versions are written as these, with the fields
+// those versions' text holds (a transform's numbers bare, no counts in coedges and vertices).
 #include "cad/dxf/DxfDocument.h"
 
 #include <charconv>
@@ -69,13 +72,30 @@ std::string number(double v) {
     return std::string(buf, r.ptr);
 }
 
-// A text value of the text form: "@" and its length, then the text, which must stay on its line.
-bool text(std::string_view s, std::string& out) {
+bool printable(std::string_view s) {
     for (char c : s)
         if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return false;
+    return true;
+}
+
+// A text value of the text form: "@" and its length, then the text, which must stay on its line.
+bool text(std::string_view s, std::string& out) {
+    if (!printable(s)) return false;
     out += "@" + std::to_string(s.size()) + " " + std::string(s);
     return true;
 }
+
+// A literal of the binary form (a transform's values) stands bare in the text, so it must hold no
+// record end.
+bool literal(std::string_view s, std::string& out) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    if (!printable(s) || s.find('#') != std::string_view::npos) return false;
+    out += s;
+    return true;
+}
+
+// The header record of the version R2010 readers take with one (20800).
+constexpr const char* kHeaderVersion = "208.0.4.7009";
 
 bool taggedText(Binary& in, std::string& out) {
     unsigned tag = 0, n = 0;
@@ -96,11 +116,11 @@ bool taggedReal(Binary& in, std::string& out) {
 enum class Read { line, end, damaged, unwritable };
 
 // One record as a line of the text form. The end marker ("End-of-ASM-data") has no record end: it
-// ends the data.
+// ends the data, as "End-of-ACIS-data".
 Read record(Binary& in, std::string& line) {
-    std::string name, pending;
+    std::string name, pending, kind;
     const std::vector<std::pair<const char*, const char*>>* words = nullptr;
-    std::size_t yesNo = 0;
+    std::size_t yesNo = 0, integers = 0;
     const auto put = [&](const std::string& s) {
         if (!line.empty()) line += ' ';
         line += s;
@@ -115,6 +135,8 @@ Read record(Binary& in, std::string& line) {
         switch (tag) {
             case 0x04: // integer
                 if (!in.int32(i)) return Read::damaged;
+                // After the record's identifier, coedges and vertices hold a count the text does not.
+                if (++integers == 2 && (kind == "coedge" || kind == "vertex")) break;
                 put(std::to_string(i));
                 break;
             case 0x0C: // pointer to a record
@@ -126,8 +148,8 @@ Read record(Binary& in, std::string& line) {
                 if (!in.real(d)) return Read::damaged;
                 put(number(d));
                 break;
-            case 0x07: // text, its length in a byte
-            case 0x12: {
+            case 0x07:   // text, its length in a byte
+            case 0x12: { // a literal, its length in four
                 long long length = 0;
                 if (tag == 0x07) {
                     if (!in.byte(n)) return Read::damaged;
@@ -136,9 +158,10 @@ Read record(Binary& in, std::string& line) {
                     return Read::damaged;
                 }
                 if (!in.take(static_cast<std::size_t>(length), s)) return Read::damaged;
+                if (kind == "asmheader") s = kHeaderVersion;
                 std::string t;
-                if (!text(s, t)) return Read::unwritable; // it would not stay on its line
-                put(t);
+                if (!(tag == 0x07 ? text(s, t) : literal(s, t))) return Read::unwritable;
+                if (!t.empty()) put(t);
                 break;
             }
             case 0x13: // position and direction: three reals
@@ -162,14 +185,20 @@ Read record(Binary& in, std::string& line) {
                     name = pending;
                     pending.clear();
                     if (line.empty()) {
+                        kind = name;
                         auto it = kWords.find(name);
                         words = it == kWords.end() ? nullptr : &it->second;
                     }
                     for (char c : name)
                         if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) > 0x7E)
                             return Read::damaged;
+                    if (line.empty() && (name == "End-of-ASM-data" || name == "End-of-ACIS-data")) {
+                        line = "End-of-ACIS-data";
+                        return Read::end;
+                    }
+                    // History after the model is no part of the text R2010 readers take.
+                    if (line.empty() && name == "Begin-of-ACIS-History-data") return Read::unwritable;
                     put(name);
-                    if (line == "End-of-ASM-data" || line == "End-of-ACIS-data") return Read::end;
                 }
                 break;
             case 0x0F:
@@ -198,8 +227,13 @@ Read asText(std::string_view bytes, std::vector<std::string>& lines) {
         return Read::damaged;
     long long version = 0, records = 0, entities = 0, flags = 0;
     if (!in.int32(version) || !in.int32(records) || !in.int32(entities) || !in.int32(flags)) return Read::damaged;
-    lines.push_back(std::to_string(version) + " " + std::to_string(records) + " " + std::to_string(entities) + " " +
-                    std::to_string(flags) + " ");
+    // Before 700 records hold no identifier, a form R2010 readers do not take.
+    if (version < 700) return Read::unwritable;
+    const auto head = [&](const char* written) {
+        return std::string(written) + " " + std::to_string(records) + " " + std::to_string(entities) + " " +
+               std::to_string(flags) + " ";
+    };
+    lines.push_back(head("700"));
     // The product, the modeler's version and the date; the units and the tolerances.
     std::string product, units;
     for (int k = 0; k < 3; ++k) {
@@ -216,6 +250,7 @@ Read asText(std::string_view bytes, std::vector<std::string>& lines) {
         std::string line;
         const Read r = record(in, line);
         if (r != Read::line && r != Read::end) return r;
+        if (lines.size() == 3 && line.compare(0, 10, "asmheader ") == 0) lines[0] = head("20800");
         lines.push_back(line);
         if (r == Read::end) return r;
     }
@@ -301,14 +336,20 @@ void carry(Tags& rec, std::size_t part, const std::vector<std::string>& lines) {
 
 } // namespace
 
-std::vector<std::uint64_t> carryModelerGeometry(Document& doc) {
-    std::vector<std::uint64_t> lost;
+std::vector<std::string> carryModelerGeometry(Document& doc) {
+    std::vector<std::string> kept;
     const Section* section = nullptr;
     for (const Section& s : doc.other)
         if (s.name == "ACDSDATA") section = &s;
-    if (!section) return lost;
+    if (!section) return kept;
     const std::unordered_map<std::uint64_t, std::string> geometry = sectionGeometry(section->tags);
-    if (geometry.empty()) return lost;
+    if (geometry.empty()) return kept;
+    struct Carried {
+        Tags* rec;
+        std::size_t part;
+        std::vector<std::string> lines;
+    };
+    std::vector<Carried> carried;
     const auto each = [&](std::vector<Tags>& list) {
         for (Tags& rec : list) {
             std::size_t part = 0;
@@ -319,18 +360,24 @@ std::vector<std::uint64_t> carryModelerGeometry(Document& doc) {
             if (it == geometry.end()) continue;
             std::vector<std::string> lines;
             const Read r = asText(it->second, lines);
-            if (r == Read::end)
-                carry(rec, part, lines);
-            else if (r == Read::unwritable)
-                lost.push_back(it->first);
-            else
-                doc.problems.push_back(std::string(recordType(rec)) + " " + handleText(it->first) +
-                                       ": its geometry in the ACDSDATA section is damaged and was not read");
+            const std::string name = std::string(recordType(rec)) + " " + handleText(it->first);
+            if (r == Read::end) {
+                carried.push_back({&rec, part, std::move(lines)});
+                continue;
+            }
+            // Damaged or of a form unknown here, it may be whole to its own modeler: kept as read.
+            if (r == Read::damaged)
+                doc.problems.push_back(name +
+                                       ": its geometry in the ACDSDATA section is damaged or of a form unknown here");
+            kept.push_back(name);
         }
     };
     each(doc.entities);
     for (Block& b : doc.blocks) each(b.entities);
-    return lost;
+    // One solid the text cannot hold keeps them all as read, the section with them.
+    if (kept.empty())
+        for (Carried& c : carried) carry(*c.rec, c.part, c.lines);
+    return kept;
 }
 
 } // namespace dxf

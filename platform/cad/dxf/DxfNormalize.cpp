@@ -146,12 +146,19 @@ void Normalizer::classes() {
 }
 
 void Normalizer::headerVars() {
+    // R2010 holds no ACDSDATA section: a document that keeps one (modeler geometry the R2010 text cannot
+    // hold) keeps its later release.
+    std::string release = "AC1024";
+    const Tags* v = doc.headerVar("$ACADVER");
+    if (v && !v->empty() && std::string((*v)[0].value.view()) > release &&
+        std::any_of(doc.other.begin(), doc.other.end(), [](const Section& s) { return s.name == "ACDSDATA"; }))
+        release = std::string((*v)[0].value.view());
     std::vector<std::pair<std::string, Tags>> kept;
     for (auto& v : doc.header)
         if (v.first != "$HANDLING" && v.first != "$ACADVER" && v.first != "$DWGCODEPAGE" && v.first != "$HANDSEED")
             kept.push_back(std::move(v));
     kept.insert(kept.begin(), {"$DWGCODEPAGE", Tags{{3, "ANSI_1252"}}});
-    kept.insert(kept.begin(), {"$ACADVER", Tags{{1, "AC1024"}}});
+    kept.insert(kept.begin(), {"$ACADVER", Tags{{1, release}}});
     doc.header = std::move(kept);
     std::uint64_t seed = next;
     if (highestFile != 0) seed = std::max(seed, highestFile + 1);

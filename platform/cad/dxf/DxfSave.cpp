@@ -633,16 +633,6 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
     if (endsWithNoCase(native, ".dwg")) return Acad::eInvalidFileExtension;
-    // A save never empties a solid: one whose geometry stayed behind in the file read is named instead.
-    if (std::vector<std::string> lost = entitiesLosingGeometry(db); !lost.empty()) {
-        std::string names;
-        for (const std::string& n : lost) names += (names.empty() ? "" : ", ") + n;
-        db->saveProblem() = "the geometry of " + names +
-                            " was read in a form this program cannot write (an R2010 drawing): saving would "
-                            "leave " +
-                            (lost.size() == 1 ? "it" : "them") + " empty";
-        return Acad::eFileAccessErr;
-    }
     // The text goes to a temporary file renamed over the target (an interrupted save leaves the old
     // file as it was), written as it is made, so that saving holds little more than the drawing. A
     // drawing the stream cannot write as the whole document would be is made whole, then written.

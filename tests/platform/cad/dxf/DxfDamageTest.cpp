@@ -64,13 +64,7 @@ std::string unreadableByEzdxf(const std::vector<fs::path>& files) {
         "    try: ezdxf.readfile(f)\n"
         "    except Exception as e: print(f, e)\" '" +
         list.string() + "' 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return "cannot run python";
-    std::string out;
-    std::array<char, 4096> buf;
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) out.append(buf.data(), n);
-    ::pclose(p);
-    return out;
+    return dxftest::capture(cmd);
 }
 
 } // namespace

@@ -195,3 +195,33 @@ TEST(DxfLoad, ALargeFileGivingItsTextBackAsItIsReadLoadsAsTheSameTextKeptWhole) 
     EXPECT_NE(std::find(givenProblems.begin(), givenProblems.end(), "ignored 6 bytes after EOF"), givenProblems.end());
     EXPECT_EQ(saved(given), saved(whole));
 }
+
+TEST(DxfLoad, ASolidCopiedFromOneWhoseGeometryIsKeptAsReadTakesThatGeometryWithIt) {
+    // The planes of the solid in a block of an R2018 drawing become tori, which the R2010 text is not
+    // known to take: the drawing keeps every solid's geometry as read.
+    const fs::path tori = dxftest::scratchDir() / "tori.dxf", out = dxftest::scratchDir() / "tori-copied.dxf";
+    std::string text = dxftest::readBytes(sample("uncommon.dxf"));
+    const std::size_t from = text.find("\n320\n62C\n"), to = text.find("ENDSEC", from);
+    ASSERT_NE(from, std::string::npos);
+    for (std::size_t at = text.find("706C616E65", from); at < to; at = text.find("706C616E65", at))
+        text.replace(at, 10, "746F727573");
+    dxftest::writeBytes(tori, text);
+    auto db = load(tori);
+    AcDbObjectId solid;
+    ASSERT_EQ(db->getAcDbObjectId(solid, false, AcDbHandle(0x62C)), Acad::eOk);
+    AcDbObjectIdArray ids;
+    ids.append(solid);
+    AcDbIdMapping map;
+    ASSERT_EQ(db->deepCloneObjects(ids, db->modelSpaceId(), map), Acad::eOk);
+    AcDbIdPair pair(solid, AcDbObjectId(), false);
+    ASSERT_TRUE(map.compute(pair));
+    const std::string copy = dxf::handleText(db->peek(pair.value())->handle().value());
+    ASSERT_EQ(db->saveAs(win::nativeToWindows(out.string()).c_str()), Acad::eOk);
+    // ezdxf finds the copy's geometry, the same bytes as the solid read.
+    const std::string found = dxftest::capture(
+        "/usr/bin/python3 -W ignore -c \"import sys, ezdxf\n"
+        "doc = ezdxf.readfile(sys.argv[1])\n"
+        "print(doc.acad_release, bytes(doc.entitydb[sys.argv[2]].sab) == bytes(doc.entitydb['62C'].sab))\" '" +
+        out.string() + "' " + copy + " 2>&1");
+    EXPECT_EQ(found, "R2018 True\n");
+}

@@ -70,6 +70,16 @@ std::string ezdxfCheck(const fs::path& original, const fs::path& saved, bool ren
     return out.empty() ? "check failed" : out;
 }
 
+std::string capture(const std::string& command) {
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return "cannot run " + command;
+    std::string out;
+    std::array<char, 4096> buf;
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) out.append(buf.data(), n);
+    ::pclose(p);
+    return out;
+}
+
 AcDbObjectId append(AcDbObjectId block, AcDbEntity* e) {
     AcDbBlockTableRecord* br = nullptr;
     EXPECT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);

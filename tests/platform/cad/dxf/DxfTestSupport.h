@@ -28,6 +28,9 @@ struct RoundTrip {
 };
 RoundTrip roundTripFile(const std::filesystem::path& in, const std::filesystem::path& out);
 
+// What a shell command prints (its output; errors when it sends them there).
+std::string capture(const std::string& command);
+
 // Runs check_roundtrip.py; returns its complaints, empty when the saved file passes.
 std::string ezdxfCheck(const std::filesystem::path& original, const std::filesystem::path& saved, bool renumbered);
 
