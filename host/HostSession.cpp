@@ -113,7 +113,8 @@ struct Session::Sink : win::UiSink {
             std::optional<std::wstring> line = s.nextLine();
             if (!line || s.interrupted()) return messageBoxNoAnswer(type);
             if (std::optional<int> id = messageBoxAnswer(*line, type)) return *id;
-            s.fail(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
+            s.refuse(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
+            ed::commandLine().write(L"[" + caption + L"] " + text + L"\n"); // asked again
         }
     }
 
@@ -203,6 +204,18 @@ std::wstring Session::place() const {
 
 void Session::fail(const std::wstring& message) {
     failed_ = true;
+    report(message);
+}
+
+void Session::refuse(const std::wstring& message) {
+    // Someone at the terminal is asked again and answers: the session has not failed.
+    if (interactive())
+        report(message);
+    else
+        fail(message);
+}
+
+void Session::report(const std::wstring& message) {
     err_ << "cadhost: " << win::toUtf8(lastPlace_.empty() ? L"" : lastPlace_ + L": ") << win::toUtf8(message)
          << std::endl;
 }
@@ -224,7 +237,7 @@ std::optional<std::wstring> Session::nextLine() {
             // A control character would cut or mangle the line on its way to a file name, a prompt
             // or a command.
             if (!in.reader.refusal().empty()) {
-                fail(win::fromUtf8(in.reader.refusal()));
+                refuse(win::fromUtf8(in.reader.refusal()));
                 // What waits for the next line is shown again.
                 const std::wstring& asked = ed::commandLine().currentLine();
                 if (!asked.empty()) ed::commandLine().write(in.echo ? L"\n" + asked : asked);
@@ -517,12 +530,19 @@ bool Session::closeDrawing() {
 }
 
 bool Session::mayDropChanges(const std::vector<AcApDocument*>& docs) {
+    // A "no" answers one question: the QUIT or CLOSE that asked it, never a later one.
+    dropAgreed_.clear();
     if (!interactive()) return true; // nobody to ask: what is dropped is named as it goes
+    // Going back leaves every drawing as it was, to be asked about next time.
+    auto goBack = [this] {
+        dropAgreed_.clear();
+        return false;
+    };
     for (AcApDocument* doc : std::vector(docs)) {
         if (!dropsUnasked(doc)) continue;
         const int answer = sink_->messageBox(nullptr, L"Save changes to " + drawingName(doc) + L"? (yes, no or cancel)",
                                              L"cadhost", kMbYesNoCancel);
-        if (answer == kIdCancel) return false;
+        if (answer == kIdCancel) return goBack();
         if (answer == kIdNo) {
             dropAgreed_.push_back(doc);
             continue;
@@ -530,8 +550,8 @@ bool Session::mayDropChanges(const std::vector<AcApDocument*>& docs) {
         // A drawing never saved is given a name first.
         std::wstring path;
         win::FileDialogRequest request;
-        if (!*doc->fileName() && !sink_->chooseFile(request, path)) return false;
-        if (!saveDocument(doc, path)) return false;
+        if (!*doc->fileName() && !sink_->chooseFile(request, path)) return goBack();
+        if (!saveDocument(doc, path)) return goBack();
     }
     return true;
 }

@@ -54,6 +54,9 @@ public:
     // Reports a line that could not be applied: on the error stream with the line's place,
     // and in the exit status.
     void fail(const std::wstring& message);
+    // Reports an answer refused by what asked it: at a terminal the user is asked again and the
+    // exit status stays; from a script or a pipe it is a line that could not be applied.
+    void refuse(const std::wstring& message);
     int exitStatus() const { return failed_ ? kExitLineFailed : kExitOk; }
     bool quitRequested() const { return quit_; }
 
@@ -88,6 +91,8 @@ private:
     bool runCommand(AcEdCommand* cmd);
     bool loadModule();
     std::wstring place() const;
+    // A line on the error stream with the place of the line read last.
+    void report(const std::wstring& message);
 
     Options options_;
     std::ostream& out_;

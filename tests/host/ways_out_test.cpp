@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,21 +46,24 @@ protected:
         if (!dir.empty()) fs::remove_all(dir);
     }
 
-    std::vector<std::string> arguments(std::vector<std::string> more = {}) const {
+    std::vector<std::string> arguments(std::vector<std::string> more = {},
+                                       const std::vector<std::string>& drawings = {"plan.dxf"}) const {
         std::vector<std::string> args{"--c-drive", (dir / "c").string(), "--module", cadhost_run::module().string()};
         args.insert(args.end(), more.begin(), more.end());
-        args.push_back("plan.dxf");
+        args.insert(args.end(), drawings.begin(), drawings.end());
         return args;
     }
-    std::unique_ptr<CadhostTerminal> start(Kind kind) {
-        return std::make_unique<CadhostTerminal>(kind, dir, arguments());
+    std::unique_ptr<CadhostTerminal> start(Kind kind, const std::vector<std::string>& drawings = {"plan.dxf"}) {
+        return std::make_unique<CadhostTerminal>(kind, dir, arguments({}, drawings));
     }
-    Outcome runScript(const std::string& script) {
+    Outcome runScript(const std::string& script, const std::vector<std::string>& drawings = {"plan.dxf"}) {
         std::ofstream(dir / "test.scr") << script;
         std::string command = "'" + cadhost_run::program().string() + "' --batch --script test.scr";
-        for (const std::string& a : arguments()) command += " '" + a + "'";
+        for (const std::string& a : arguments({}, drawings)) command += " '" + a + "'";
         return cadhost_run::runIn(dir, command);
     }
+    // A second copy of the plan, for sessions over two drawings.
+    void addSecondPlan() { std::ofstream(dir / "second.dxf", std::ios::binary) << original; }
     bool planSaved() const { return slurp(dir / "plan.dxf") != original; }
 
     fs::path dir;
@@ -150,6 +154,85 @@ TEST_F(WaysOut, QuitAndCloseAskAtATerminalWhetherToSaveTheChanges) {
     EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
     EXPECT_TRUE(planSaved());
     EXPECT_EQ(cadhost->output().find(kDropped), std::string::npos) << "the user chose\n" << cadhost->output();
+}
+
+TEST_F(WaysOut, ANoHoldsForTheQuitThatAskedItAndACancelledQuitAsksAboutEveryDrawingAgain) {
+    // A "no" for the first drawing once held for good after the question about the second was
+    // cancelled: later QUITs and CLOSEs dropped its new work in silence.
+    struct Case {
+        const char* named;
+        std::function<void(CadhostTerminal&)> goBack;
+        int status; // a failed save is a failure of the session
+    };
+    const Case cases[] = {
+        {"cancel", [](CadhostTerminal& t) { t.type("cancel\n"); }, 0},
+        {"Ctrl-C", [](CadhostTerminal& t) { t.interrupt(); }, 0},
+        {"Ctrl-D", [](CadhostTerminal& t) { t.endInput(); }, 0},
+        {"a failed save",
+         [this](CadhostTerminal& t) {
+             fs::permissions(dir / "second.dxf", fs::perms::owner_read);
+             t.type("yes\n");
+         },
+         1},
+    };
+    const std::string first = "plan.dxf? (yes, no or cancel)", second = "second.dxf? (yes, no or cancel)";
+    for (const Case& c : cases) {
+        addSecondPlan();
+        auto cadhost = start(Kind::Terminal, {"plan.dxf", "second.dxf"});
+        auto step = [&](const std::string& line, const std::string& shown) {
+            cadhost->type(line);
+            return cadhost->waitFor(shown);
+        };
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << c.named << cadhost->output();
+        ASSERT_TRUE(step("mus\n", "Command: ")) << c.named << cadhost->output();
+        ASSERT_TRUE(step("OPEN second.dxf\n", "Command: ")) << c.named << cadhost->output();
+        ASSERT_TRUE(step("mus\n", "Command: ")) << c.named << cadhost->output();
+        ASSERT_TRUE(step("QUIT\n", first)) << c.named << cadhost->output();
+        ASSERT_TRUE(step("no\n", second)) << c.named << cadhost->output();
+        c.goBack(*cadhost);
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << c.named << cadhost->output();
+        fs::permissions(dir / "second.dxf", fs::perms::owner_read | fs::perms::owner_write);
+        ASSERT_TRUE(step("CLOSE\n", second)) << c.named << cadhost->output();
+        ASSERT_TRUE(step("cancel\n", "Command: ")) << c.named << cadhost->output();
+        ASSERT_TRUE(step("QUIT\n", first)) << c.named << "\nasked again\n" << cadhost->output();
+        ASSERT_TRUE(step("no\n", second)) << c.named << cadhost->output();
+        cadhost->type("no\n");
+        EXPECT_EQ(cadhost->exitStatus(), c.status) << c.named << cadhost->output();
+        EXPECT_FALSE(planSaved()) << c.named;
+        EXPECT_EQ(slurp(dir / "second.dxf"), original) << c.named;
+    }
+    // With nobody to ask, both are named.
+    Outcome script = runScript("mus\nOPEN second.dxf\nmus\nQUIT\n", {"plan.dxf", "second.dxf"});
+    EXPECT_EQ(script.status, 0) << script.err;
+    EXPECT_EQ(cadhost_run::count(script.err, kDropped), 1u) << script.err;
+    EXPECT_EQ(cadhost_run::count(script.err, "second.dxf: the changes made since"), 1u) << script.err;
+}
+
+TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatus) {
+    struct Case {
+        const char* refused;
+        const char* then;
+        bool saved;
+    };
+    const Case cases[] = {{"maybe", "no", false}, {"y", "yes", true}, {"n", "no", false}, {"ok", "", true}};
+    for (const Case& c : cases) {
+        std::ofstream(dir / "plan.dxf", std::ios::binary) << original;
+        auto cadhost = start(Kind::Terminal);
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << c.refused << cadhost->output();
+        cadhost->type("mus\n");
+        ASSERT_TRUE(cadhost->waitFor("Command: ")) << c.refused << cadhost->output();
+        cadhost->type("QUIT\n");
+        ASSERT_TRUE(cadhost->waitFor("plan.dxf? (yes, no or cancel)")) << c.refused << cadhost->output();
+        cadhost->type(std::string(c.refused) + "\n");
+        ASSERT_TRUE(
+            cadhost->waitFor("\"" + std::string(c.refused) + "\" does not answer a message box (yes/no/cancel)"))
+            << cadhost->output();
+        ASSERT_TRUE(cadhost->waitFor("plan.dxf? (yes, no or cancel)")) << c.refused << "\nasked again\n"
+                                                                       << cadhost->output();
+        cadhost->type(std::string(c.then) + "\n");
+        EXPECT_EQ(cadhost->exitStatus(), 0) << c.refused << cadhost->output();
+        EXPECT_EQ(planSaved(), c.saved) << c.refused;
+    }
 }
 
 TEST_F(WaysOut, AScriptNamesEachDrawingWhoseChangesAreDropped) {
