@@ -170,8 +170,19 @@ struct Session::Sink : win::UiSink {
     }
 };
 
+// A drawing about to be closed leaves what a signal would say.
+struct Session::Watch : AcApDocManagerReactor {
+    Session& s;
+    explicit Watch(Session& session) : s(session) {}
+    void documentToBeDestroyed(AcApDocument* doc) override { s.prepareSignalNotes(doc); }
+};
+
 Session::Session(Options options, std::ostream& out, std::ostream& err)
-    : options_(std::move(options)), out_(out), err_(err), sink_(std::make_unique<Sink>(*this)) {
+    : options_(std::move(options)),
+      out_(out),
+      err_(err),
+      sink_(std::make_unique<Sink>(*this)),
+      watch_(std::make_unique<Watch>(*this)) {
     g_current = this;
     dialogs_ = [](Session& s, const std::wstring& line) {
         DialogLineResult r = runDialogLine(line, s.out_);
@@ -263,6 +274,7 @@ void Session::attach() {
     acdbHostApplicationServices()->setProduct(win::fromUtf8(options_.product));
     if (!options_.cDrive.empty()) win::setCDrive(options_.cDrive);
     win::setUiSink(sink_.get());
+    acDocManager->addReactor(watch_.get());
     ed::commandLine().setSink([this](const std::wstring& text) {
         out_ << win::toUtf8(text);
         out_.flush();
@@ -304,6 +316,7 @@ bool Session::start() {
         delete it;
     }
     if (ok && !loadModule()) ok = false;
+    prepareSignalNotes();
     return ok;
 }
 
@@ -352,11 +365,14 @@ void Session::loop() {
         if (!line) {
             ed::commandLine().write(L"\n");
             // The end of input at the command line is QUIT.
-            if (mayDropChanges(opened_)) break;
+            const bool quit = mayDropChanges(opened_);
+            prepareSignalNotes();
+            if (quit) break;
             continue;
         }
         if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
         executeLine(*line);
+        prepareSignalNotes(); // drawings opened, closed, saved under a new name, or dropped by consent
     }
 }
 
@@ -560,14 +576,33 @@ bool Session::dropsUnasked(const AcApDocument* doc) const {
     return changedSinceSaved(doc) && std::find(dropAgreed_.begin(), dropAgreed_.end(), doc) == dropAgreed_.end();
 }
 
+std::string Session::droppedText(const AcApDocument* doc) {
+    return "cadhost: " + win::toUtf8(drawingName(doc)) + ": the changes made since it was last saved are discarded\n";
+}
+
 void Session::noteDropped(AcApDocument* doc) {
-    err_ << "cadhost: " << win::toUtf8(drawingName(doc)) << ": the changes made since it was last saved are discarded"
-         << std::endl;
+    err_ << droppedText(doc) << std::flush;
+}
+
+void Session::prepareSignalNotes(const AcApDocument* leaving) {
+    std::vector<SignalNote> notes;
+    if (!finished_)
+        for (AcApDocument* doc : opened_) {
+            if (doc == leaving || !isOpenDocument(doc) || !doc->database() ||
+                std::find(dropAgreed_.begin(), dropAgreed_.end(), doc) != dropAgreed_.end())
+                continue;
+            const AcDbDatabase* db = doc->database();
+            notes.push_back({[db] { return db->isModified(); }, droppedText(doc)});
+        }
+    setSignalNotes(std::move(notes));
 }
 
 void Session::finish() {
     if (finished_) return;
     finished_ = true;
+    // From here on what is dropped is named as it goes.
+    acDocManager->removeReactor(watch_.get());
+    setSignalNotes({});
     if (closeDialogs_) closeDialogs_();
     classlib::DialogDriver::setActionSource(nullptr);
     echoDialogs(nullptr);

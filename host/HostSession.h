@@ -86,6 +86,10 @@ private:
     bool dropsUnasked(const AcApDocument* doc) const;
     // Says on the error stream that the drawing's unsaved changes are dropped.
     void noteDropped(AcApDocument* doc);
+    static std::string droppedText(const AcApDocument* doc);
+    // What a signal that ends cadhost says: the drawings this session opened whose changes it would
+    // drop unasked (all but `leaving`, which is being closed).
+    void prepareSignalNotes(const AcApDocument* leaving = nullptr);
     // The path in Windows form, or empty (reported) when it cannot be told where it is.
     std::wstring windowsPathOf(const std::wstring& path);
     bool runCommand(AcEdCommand* cmd);
@@ -112,6 +116,8 @@ private:
     std::vector<AcApDocument*> opened_; // drawings this session opened
     struct Sink;
     std::unique_ptr<Sink> sink_;
+    struct Watch;
+    std::unique_ptr<Watch> watch_;
 };
 
 // A path as typed by the user (native, relative to the working folder, or Windows form)

@@ -109,6 +109,10 @@ void CadhostTerminal::endInput() {
     }
 }
 
+void CadhostTerminal::signal(int number) {
+    if (pid_ > 0 && status_ < 0) ::kill(pid_, number);
+}
+
 int CadhostTerminal::exitStatus() {
     if (status_ >= 0 || pid_ <= 0) return status_;
     const auto until = std::chrono::steady_clock::now() + kPatience;

@@ -2,14 +2,19 @@
 // pseudo-terminal and through a pipe, with the module on the sample floor plan.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CadhostTerminal.h"
@@ -233,6 +238,94 @@ TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatu
         EXPECT_EQ(cadhost->exitStatus(), 0) << c.refused << cadhost->output();
         EXPECT_EQ(planSaved(), c.saved) << c.refused;
     }
+}
+
+// The plan with so many lines more that saving it takes a while.
+void writeLargePlan(const fs::path& to, const std::string& plan) {
+    const size_t end = plan.rfind("  0\n", plan.find("ENDSEC", plan.find("ENTITIES")));
+    std::string lines;
+    for (int i = 0; i < 300000; ++i)
+        lines +=
+            "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 11\n" + std::to_string(i) + "\n 21\n1000\n";
+    std::ofstream(to, std::ios::binary) << plan.substr(0, end) << lines << plan.substr(end);
+}
+
+std::vector<fs::path> temporariesIn(const fs::path& folder) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().starts_with(".~")) found.push_back(entry.path());
+    return found;
+}
+
+TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrittenFile) {
+    // SIGTERM, SIGHUP and Ctrl-C in batch mode once ended cadhost without a word, and a save they
+    // cut short left its temporary file beside the target.
+    struct Case {
+        const char* named;
+        Kind kind;
+        int signal;
+        bool batch, duringSave, targetThere;
+    };
+    const Case cases[] = {
+        {"SIGHUP at a terminal", Kind::Terminal, SIGHUP, false, false, false},
+        {"SIGTERM through a pipe", Kind::Pipe, SIGTERM, false, false, false},
+        {"SIGTERM in a save over a file", Kind::Pipe, SIGTERM, false, true, true},
+        {"SIGHUP in a new file's save", Kind::Terminal, SIGHUP, false, true, false},
+        {"SIGINT in a batch save", Kind::Pipe, SIGINT, true, true, false},
+    };
+    writeLargePlan(dir / "large.dxf", original);
+    const std::string dropped = "large.dxf: the changes made since it was last saved are discarded";
+    for (const Case& c : cases) {
+        fs::remove(dir / "out.dxf");
+        if (c.targetThere) std::ofstream(dir / "out.dxf") << "the earlier copy\n";
+        std::ofstream(dir / "test.scr") << "mus\n" << (c.duringSave ? "SAVEAS out.dxf\n" : "");
+        auto args = arguments(
+            c.batch ? std::vector<std::string>{"--batch", "--script", "test.scr"} : std::vector<std::string>{},
+            {"large.dxf"});
+        CadhostTerminal cadhost(c.kind, dir, args);
+        if (!c.batch) {
+            ASSERT_TRUE(cadhost.waitFor("Command: ")) << c.named << cadhost.output();
+            cadhost.type(c.duringSave ? "mus\nSAVEAS out.dxf\n" : "mus\n");
+        }
+        if (c.duringSave) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+            while (temporariesIn(dir).empty() && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ASSERT_FALSE(temporariesIn(dir).empty()) << c.named << " the save began\n" << cadhost.output();
+        } else {
+            ASSERT_TRUE(cadhost.waitFor("Kelmo Update Spaces")) << c.named << cadhost.output();
+            ASSERT_TRUE(cadhost.waitFor("Command: ")) << c.named << cadhost.output();
+        }
+        cadhost.signal(c.signal);
+        EXPECT_EQ(cadhost.exitStatus(), 128 + c.signal) << c.named << cadhost.output();
+        EXPECT_EQ(cadhost_run::count(cadhost.output(), dropped), 1u) << c.named << cadhost.output();
+        EXPECT_EQ(temporariesIn(dir), std::vector<fs::path>{}) << c.named;
+        EXPECT_EQ(fs::exists(dir / "out.dxf") ? slurp(dir / "out.dxf") : "(none)",
+                  c.targetThere ? "the earlier copy\n" : "(none)")
+            << c.named;
+    }
+}
+
+TEST_F(WaysOut, TheTemporaryFilesOfAKilledSaveAreRemovedByTheNextSaveToTheirFolder) {
+    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    auto make = [&](const char* name, bool old) {
+        std::ofstream(dir / name) << "half written\n";
+        if (old) fs::last_write_time(dir / name, anHourAgo);
+        return dir / name;
+    };
+    const fs::path killed = make(".~large.dxf.kWuWOA", true), killedHere = make(".~plan.dxf.Ab3xY9", false);
+    const fs::path held = make(".~other.dxf.Zx8Cv1", true);
+    const fs::path begun = make(".~another.dxf.Qw7Er2", false); // a write may have just made it
+    const fs::path notOne = make(".~large.dxf.notours", true);
+    const int lock = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    Outcome r = runScript("mus\nSAVE\n");
+    ::close(lock);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(killed));
+    EXPECT_FALSE(fs::exists(killedHere));
+    for (const fs::path& kept : {held, begun, notOne}) EXPECT_TRUE(fs::exists(kept)) << kept;
 }
 
 TEST_F(WaysOut, AScriptNamesEachDrawingWhoseChangesAreDropped) {
