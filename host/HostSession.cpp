@@ -87,8 +87,8 @@ std::wstring drawingName(const AcApDocument* doc) {
     return *doc->fileName() ? std::wstring(doc->fileName()) : std::wstring(doc->docTitle());
 }
 
-bool changedSinceSaved(const AcApDocument* doc) {
-    return isOpenDocument(doc) && doc->database() && doc->database()->isModified();
+bool changedSinceSaved(AcApDocument* doc) {
+    return isOpenDocument(doc) && doc->isModified();
 }
 
 } // namespace
@@ -372,6 +372,8 @@ void Session::loop() {
         }
         if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
         executeLine(*line);
+        // A drawing the line wrote to but left as it was is unchanged again.
+        for (AcApDocument* doc : opened_) changedSinceSaved(doc);
         prepareSignalNotes(); // drawings opened, closed, saved under a new name, or dropped by consent
     }
 }
@@ -467,6 +469,8 @@ bool Session::openDrawing(const std::wstring& path) {
     }
     AcApDocument* doc = acDocManager->curDocument();
     opened_.push_back(doc);
+    // What it was read as, so that a command that writes without changing anything leaves it unchanged.
+    if (doc) doc->takeBaseline();
     std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
     // A damaged file still opens; the user is told what was dropped or repaired on the way.
     if (doc && doc->database()) {
@@ -572,7 +576,7 @@ bool Session::mayDropChanges(const std::vector<AcApDocument*>& docs) {
     return true;
 }
 
-bool Session::dropsUnasked(const AcApDocument* doc) const {
+bool Session::dropsUnasked(AcApDocument* doc) const {
     return changedSinceSaved(doc) && std::find(dropAgreed_.begin(), dropAgreed_.end(), doc) == dropAgreed_.end();
 }
 

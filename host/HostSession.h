@@ -83,7 +83,7 @@ private:
     // nobody can answer, and what is dropped is named on the error stream.
     bool mayDropChanges(const std::vector<AcApDocument*>& docs);
     // Whether closing the drawing unsaved loses changes the user did not agree to lose.
-    bool dropsUnasked(const AcApDocument* doc) const;
+    bool dropsUnasked(AcApDocument* doc) const;
     // Says on the error stream that the drawing's unsaved changes are dropped.
     void noteDropped(AcApDocument* doc);
     static std::string droppedText(const AcApDocument* doc);

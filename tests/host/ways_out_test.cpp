@@ -328,6 +328,48 @@ TEST_F(WaysOut, TheTemporaryFilesOfAKilledSaveAreRemovedByTheNextSaveToTheirFold
     for (const fs::path& kept : {held, begun, notOne}) EXPECT_TRUE(fs::exists(kept)) << kept;
 }
 
+TEST_F(WaysOut, ACommandThatChangedNothingLeavesTheDrawingUnchanged) {
+    // Each once marked the drawing changed, and QUIT asked about a file that would save byte for byte.
+    struct Case {
+        std::string script;
+        bool changed;
+    };
+    const std::string updated = "mus\nSAVE\n", synced = "msxta\n\n\n\n\nSAVE\n"; // the plan up to date, saved
+    const Case cases[] = {
+        {updated + "mut\ni\ni\ni\n", false},                                                  // every value ignored
+        {"maux\n", false},                                                                    // every block has its tag
+        {updated + "mus\n", false},                                                           // nothing to update
+        {synced + "msxta\n\n\n\n\n", false},                                                  // nothing to sync
+        {"mbe\ndlg select 246 1\ndlg dblclick 246 1\ndlg click 285\ndlg click 286\n", false}, // Cancel
+        {updated + "mus\nmus\nmaux\n", false},
+        {"mus\n", true},
+        {updated + "msxta\n\n\n\n\n", true},
+        {updated + "mut\n300\ni\ni\n", true},
+    };
+    for (const Case& c : cases) {
+        Outcome r = runScript(c.script + "QUIT\n");
+        EXPECT_EQ(r.status, 0) << c.script << r.err;
+        EXPECT_EQ(cadhost_run::count(r.err, kDropped), c.changed ? 1u : 0u) << c.script << r.err;
+        std::ofstream(dir / "plan.dxf", std::ios::binary) << original;
+    }
+    // At a terminal QUIT does not ask.
+    auto cadhost = start(Kind::Terminal);
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("mus\n");
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("SAVE\n");
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("mut\n");
+    for (const char* value : {"Size", "Scale", "Rotation"}) {
+        ASSERT_TRUE(cadhost->waitFor("Enter new Text " + std::string(value) + " or (i)gnore")) << cadhost->output();
+        cadhost->type("i\n");
+    }
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("QUIT\n");
+    EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
+    EXPECT_EQ(cadhost->output().find("Save changes to"), std::string::npos) << cadhost->output();
+}
+
 TEST_F(WaysOut, AScriptNamesEachDrawingWhoseChangesAreDropped) {
     struct Case {
         std::string script;

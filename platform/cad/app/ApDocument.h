@@ -2,6 +2,7 @@
 // Documents: the open drawings of the host, their locks, reactors and the resource stack.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,13 @@ public:
     // Counts the write opens of the drawing (each passes the lock check).
     Adesk::UInt64 writeStamp() const { return writeStamp_; }
 
+    // Whether the drawing differs from the file it was read from or last saved to. Every write marks
+    // the database; once a baseline is taken, a marked drawing that would save as the same text is
+    // no change (an object opened for write and left, a value set to what it was) and the mark goes.
+    bool isModified();
+    // Takes the drawing as it is, when it has no change, as what was read or saved.
+    void takeBaseline();
+
 private:
     friend class AcApDocManager;
     AcApDocument() = default;
@@ -64,6 +72,8 @@ private:
     std::vector<AcApView> previousViews_;
     int regenCount_ = 0;
     Adesk::UInt64 writeStamp_ = 0;
+    std::optional<std::uint64_t> baseline_; // the digest of its text as read or saved
+    bool knownChanged_ = false;             // found to differ since the mark was set
 };
 
 class AcApDocManagerReactor : public AcRxObject {

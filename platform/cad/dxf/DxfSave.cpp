@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <functional>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -337,6 +339,14 @@ bool endsWithNoCase(const std::string& s, std::string_view suffix) {
 struct Irregular {};
 struct WriteFailed {};
 
+// FNV-1a over the text, however it is cut into pieces.
+struct TextDigest {
+    std::uint64_t value = 14695981039346656037ull;
+    void add(std::string_view text) {
+        for (unsigned char c : text) value = (value ^ c) * 1099511628211ull;
+    }
+};
+
 // Names of a table's records, looked up as the normalizer does (case-insensitive); spellings found
 // once are remembered, since entities repeat a few names many times.
 class NameSet {
@@ -555,7 +565,7 @@ private:
 // Writes the drawing to the file as it is made: the document without its entities first brought into
 // shape, each entity's records made and written when their place comes. False when an entity is not
 // as normalising the whole document would leave it: the file is then to be written whole.
-bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
+bool streamDxf(AcDbDatabase* db, const std::function<void(std::string_view)>& put) {
     LaterEntities later;
     WriteContext ctx{db};
     Document doc = buildDocument(ctx, &later);
@@ -590,7 +600,7 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
     std::vector<bool> written(blocks, false);
     TextStream stream;
     stream.flush = [&](std::string& text) {
-        if (!file.write(text)) throw WriteFailed{};
+        put(text);
         text.clear();
     };
     stream.held = [&](const Block* b, std::string& text) {
@@ -628,6 +638,8 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
 
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
     db->saveProblem().clear();
+    db->savedTextDigest().reset();
+    std::uint64_t written = 0;
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
@@ -651,7 +663,11 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
             db->saveProblem() = file.why();
             return Acad::eFileAccessErr;
         }
-        if (!streamDxf(db, file)) {
+        TextDigest digest;
+        if (!streamDxf(db, [&](std::string_view text) {
+                if (!file.write(text)) throw WriteFailed{};
+                digest.add(text);
+            })) {
             std::string text;
             {
                 Document doc = saveDocument(db);
@@ -659,14 +675,20 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
                 writeDocument(doc, text);
             }
             if (!file.open(native) || !file.write(text)) throw WriteFailed{};
+            digest = TextDigest{};
+            digest.add(text);
         }
+        written = digest.value;
     } catch (const WriteFailed&) {
         db->saveProblem() = file.why();
         return Acad::eFileAccessErr;
     } catch (const std::exception&) {
         return Acad::eFilerError;
     }
-    if (file.commit()) return Acad::eOk;
+    if (file.commit()) {
+        db->savedTextDigest() = written;
+        return Acad::eOk;
+    }
     db->saveProblem() = file.why();
     return Acad::eFileAccessErr;
 }
@@ -675,6 +697,24 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName) {
 
 std::string lastSaveProblem(const AcDbDatabase* db) {
     return db->saveProblem();
+}
+
+std::optional<std::uint64_t> lastSavedTextDigest(const AcDbDatabase* db) {
+    return db->savedTextDigest();
+}
+
+std::optional<std::uint64_t> textDigest(AcDbDatabase* db) {
+    try {
+        TextDigest digest;
+        if (streamDxf(db, [&](std::string_view text) { digest.add(text); })) return digest.value;
+        std::string text;
+        writeDocument(saveDocument(db), text);
+        digest = TextDigest{};
+        digest.add(text);
+        return digest.value;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace dxf
