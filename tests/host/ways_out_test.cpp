@@ -244,7 +244,7 @@ TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatu
 void writeLargePlan(const fs::path& to, const std::string& plan) {
     const size_t end = plan.rfind("  0\n", plan.find("ENDSEC", plan.find("ENTITIES")));
     std::string lines;
-    for (int i = 0; i < 300000; ++i)
+    for (int i = 0; i < 150000; ++i)
         lines +=
             "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 11\n" + std::to_string(i) + "\n 21\n1000\n";
     std::ofstream(to, std::ios::binary) << plan.substr(0, end) << lines << plan.substr(end);
