@@ -604,15 +604,14 @@ void Session::prepareSignalNotes(const AcApDocument* leaving) {
 void Session::finish() {
     if (finished_) return;
     finished_ = true;
-    // From here on what is dropped is named as it goes.
-    acDocManager->removeReactor(watch_.get());
-    setSignalNotes({});
     if (closeDialogs_) closeDialogs_();
     classlib::DialogDriver::setActionSource(nullptr);
     echoDialogs(nullptr);
     acrxDynamicLinker->unloadAll();
     // Drawings this session opened are closed unsaved, naming those whose changes go with them
-    // (unless the user chose so); others belong to whoever made them.
+    // (unless the user chose so); others belong to whoever made them. From here on a signal says nothing.
+    acDocManager->removeReactor(watch_.get());
+    setSignalNotes({});
     for (AcApDocument* d : opened_) {
         if (!isOpenDocument(d)) continue;
         if (dropsUnasked(d)) noteDropped(d);

@@ -148,14 +148,14 @@ void removeStaleTemporaries(const std::string& target) {
         if (name.size() < 10 || name[name.size() - 7] != '.' ||
             !isTemporarySuffix(std::string_view(name).substr(name.size() - 6)))
             continue;
-        const bool ours = name.size() == prefix.size() + 6 && name.starts_with(prefix);
+        const bool sameTarget = name.size() == prefix.size() + 6 && name.starts_with(prefix);
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
         // A write in progress holds its temporary locked; only what nobody holds is stale.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-            (ours || st.st_mtime < aMinuteAgo) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            (sameTarget || st.st_mtime < aMinuteAgo) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlink(path.c_str());
         ::close(fd);
     }

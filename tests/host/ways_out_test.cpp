@@ -244,7 +244,7 @@ TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatu
 void writeLargePlan(const fs::path& to, const std::string& plan) {
     const size_t end = plan.rfind("  0\n", plan.find("ENDSEC", plan.find("ENTITIES")));
     std::string lines;
-    for (int i = 0; i < 150000; ++i)
+    for (int i = 0; i < 300000; ++i)
         lines +=
             "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 11\n" + std::to_string(i) + "\n 21\n1000\n";
     std::ofstream(to, std::ios::binary) << plan.substr(0, end) << lines << plan.substr(end);
@@ -275,34 +275,42 @@ TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrit
     };
     writeLargePlan(dir / "large.dxf", original);
     const std::string dropped = "large.dxf: the changes made since it was last saved are discarded";
+    const std::string earlier = "the earlier copy\n";
     for (const Case& c : cases) {
-        fs::remove(dir / "out.dxf");
-        if (c.targetThere) std::ofstream(dir / "out.dxf") << "the earlier copy\n";
-        std::ofstream(dir / "test.scr") << "mus\n" << (c.duringSave ? "SAVEAS out.dxf\n" : "");
-        auto args = arguments(
-            c.batch ? std::vector<std::string>{"--batch", "--script", "test.scr"} : std::vector<std::string>{},
-            {"large.dxf"});
-        CadhostTerminal cadhost(c.kind, dir, args);
-        if (!c.batch) {
-            ASSERT_TRUE(cadhost.waitFor("Command: ")) << c.named << cadhost.output();
-            cadhost.type(c.duringSave ? "mus\nSAVEAS out.dxf\n" : "mus\n");
+        for (int attempt = 1;; ++attempt) {
+            fs::remove(dir / "out.dxf");
+            if (c.targetThere) std::ofstream(dir / "out.dxf") << earlier;
+            std::ofstream(dir / "test.scr") << "mus\n" << (c.duringSave ? "SAVEAS out.dxf\n" : "");
+            auto args = arguments(
+                c.batch ? std::vector<std::string>{"--batch", "--script", "test.scr"} : std::vector<std::string>{},
+                {"large.dxf"});
+            CadhostTerminal cadhost(c.kind, dir, args);
+            if (!c.batch) {
+                ASSERT_TRUE(cadhost.waitFor("Command: ")) << c.named << cadhost.output();
+                cadhost.type(c.duringSave ? "mus\nSAVEAS out.dxf\n" : "mus\n");
+            }
+            if (c.duringSave) {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+                while (temporariesIn(dir).empty() && std::chrono::steady_clock::now() < until)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                ASSERT_FALSE(temporariesIn(dir).empty()) << c.named << " the save began\n" << cadhost.output();
+            } else {
+                ASSERT_TRUE(cadhost.waitFor("Kelmo Update Spaces")) << c.named << cadhost.output();
+                ASSERT_TRUE(cadhost.waitFor("Command: ")) << c.named << cadhost.output();
+            }
+            cadhost.signal(c.signal);
+            const int status = cadhost.exitStatus();
+            // On a busy machine the save may end before the signal comes: then it is tried again.
+            const bool savedFirst = fs::exists(dir / "out.dxf") && slurp(dir / "out.dxf") != earlier;
+            if (savedFirst && attempt < 3) continue;
+            EXPECT_EQ(status, 128 + c.signal) << c.named << cadhost.output();
+            EXPECT_EQ(cadhost_run::count(cadhost.output(), dropped), 1u) << c.named << cadhost.output();
+            EXPECT_EQ(temporariesIn(dir), std::vector<fs::path>{}) << c.named;
+            EXPECT_EQ(fs::exists(dir / "out.dxf") ? slurp(dir / "out.dxf") : "(none)",
+                      c.targetThere ? earlier : "(none)")
+                << c.named;
+            break;
         }
-        if (c.duringSave) {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-            while (temporariesIn(dir).empty() && std::chrono::steady_clock::now() < until)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            ASSERT_FALSE(temporariesIn(dir).empty()) << c.named << " the save began\n" << cadhost.output();
-        } else {
-            ASSERT_TRUE(cadhost.waitFor("Kelmo Update Spaces")) << c.named << cadhost.output();
-            ASSERT_TRUE(cadhost.waitFor("Command: ")) << c.named << cadhost.output();
-        }
-        cadhost.signal(c.signal);
-        EXPECT_EQ(cadhost.exitStatus(), 128 + c.signal) << c.named << cadhost.output();
-        EXPECT_EQ(cadhost_run::count(cadhost.output(), dropped), 1u) << c.named << cadhost.output();
-        EXPECT_EQ(temporariesIn(dir), std::vector<fs::path>{}) << c.named;
-        EXPECT_EQ(fs::exists(dir / "out.dxf") ? slurp(dir / "out.dxf") : "(none)",
-                  c.targetThere ? "the earlier copy\n" : "(none)")
-            << c.named;
     }
 }
 
