@@ -164,7 +164,7 @@ struct Session::Sink : win::UiSink {
             else
                 s.dialogs_(s, *line);
         } else if (!line->empty()) {
-            s.fail(L"\"" + *line + L"\" cannot be applied while a dialog is open (dialog actions begin with dlg)");
+            s.refuse(L"\"" + *line + L"\" cannot be applied while a dialog is open (dialog actions begin with dlg)");
         }
         return true;
     }

@@ -238,6 +238,17 @@ TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatu
         EXPECT_EQ(cadhost->exitStatus(), 0) << c.refused << cadhost->output();
         EXPECT_EQ(planSaved(), c.saved) << c.refused;
     }
+    // A modal dialog refuses a line that is no dialog action alike.
+    auto cadhost = start(Kind::Terminal);
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("mprefs\n");
+    ASSERT_TRUE(cadhost->waitFor("modal visible")) << cadhost->output();
+    cadhost->type("yes\n");
+    ASSERT_TRUE(cadhost->waitFor("\"yes\" cannot be applied while a dialog is open")) << cadhost->output();
+    cadhost->type("dlg esc\n");
+    ASSERT_TRUE(cadhost->waitFor("Command: ")) << cadhost->output();
+    cadhost->type("QUIT\n");
+    EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
 }
 
 // The plan with so many lines more that saving it takes a while.
