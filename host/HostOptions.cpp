@@ -93,7 +93,8 @@ std::string usageText() {
            "  still runs), and a terminal is read again at the next command prompt.\n"
            "  Ctrl-C cancels what is being asked (a prompt, a pick, a message box, a dialog) as\n"
            "  *Cancel* does, and the session goes on; with --batch it ends cadhost at once, nothing\n"
-           "  saved.\n"
+           "  saved, as SIGTERM and SIGHUP (the terminal closed) do: a line on standard error names\n"
+           "  each drawing whose changes are discarded, and a save cut short leaves no file behind.\n"
            "\n"
            "Exit status: 0 when every line was applied, 1 when a line could not be applied,\n"
            "2 for a wrong command line, 3 when a drawing, the script or the module could not be opened.\n";

@@ -71,8 +71,8 @@ std::wstring drawingName(const AcApDocument* doc) {
     return *doc->fileName() ? std::wstring(doc->fileName()) : std::wstring(doc->docTitle());
 }
 
-bool changedSinceSaved(const AcApDocument* doc) {
-    return isOpenDocument(doc) && doc->database() && doc->database()->isModified();
+bool changedSinceSaved(AcApDocument* doc) {
+    return isOpenDocument(doc) && doc->isModified();
 }
 
 } // namespace
@@ -97,7 +97,8 @@ struct Session::Sink : win::UiSink {
             std::optional<std::wstring> line = s.nextLine();
             if (!line || s.interrupted()) return messageBoxNoAnswer(type);
             if (std::optional<int> id = messageBoxAnswer(*line, type)) return *id;
-            s.fail(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
+            s.refuse(L"\"" + *line + L"\" does not answer a message box (" + messageBoxChoices(type) + L")");
+            ed::commandLine().write(L"[" + caption + L"] " + text + L"\n"); // asked again
         }
     }
 
@@ -147,14 +148,25 @@ struct Session::Sink : win::UiSink {
             else
                 s.dialogs_(s, *line);
         } else if (!line->empty()) {
-            s.fail(L"\"" + *line + L"\" cannot be applied while a dialog is open (dialog actions begin with dlg)");
+            s.refuse(L"\"" + *line + L"\" cannot be applied while a dialog is open (dialog actions begin with dlg)");
         }
         return true;
     }
 };
 
+// A drawing about to be closed leaves what a signal would say.
+struct Session::Watch : AcApDocManagerReactor {
+    Session& s;
+    explicit Watch(Session& session) : s(session) {}
+    void documentToBeDestroyed(AcApDocument* doc) override { s.prepareSignalNotes(doc); }
+};
+
 Session::Session(Options options, std::ostream& out, std::ostream& err)
-    : options_(std::move(options)), out_(out), err_(err), sink_(std::make_unique<Sink>(*this)) {
+    : options_(std::move(options)),
+      out_(out),
+      err_(err),
+      sink_(std::make_unique<Sink>(*this)),
+      watch_(std::make_unique<Watch>(*this)) {
     g_current = this;
     dialogs_ = [](Session& s, const std::wstring& line) {
         DialogLineResult r = runDialogLine(line, s.out_);
@@ -187,6 +199,18 @@ std::wstring Session::place() const {
 
 void Session::fail(const std::wstring& message) {
     failed_ = true;
+    report(message);
+}
+
+void Session::refuse(const std::wstring& message) {
+    // Someone at the terminal is asked again and answers: the session has not failed.
+    if (interactive())
+        report(message);
+    else
+        fail(message);
+}
+
+void Session::report(const std::wstring& message) {
     err_ << "cadhost: " << win::toUtf8(lastPlace_.empty() ? L"" : lastPlace_ + L": ") << win::toUtf8(message)
          << std::endl;
 }
@@ -208,7 +232,7 @@ std::optional<std::wstring> Session::nextLine() {
             // A control character would cut or mangle the line on its way to a file name, a prompt
             // or a command.
             if (!in.reader.refusal().empty()) {
-                fail(win::fromUtf8(in.reader.refusal()));
+                refuse(win::fromUtf8(in.reader.refusal()));
                 // What waits for the next line is shown again.
                 const std::wstring& asked = ed::commandLine().currentLine();
                 if (!asked.empty()) ed::commandLine().write(in.echo ? L"\n" + asked : asked);
@@ -234,6 +258,7 @@ void Session::attach() {
     acdbHostApplicationServices()->setProduct(win::fromUtf8(options_.product));
     if (!options_.cDrive.empty()) win::setCDrive(options_.cDrive);
     win::setUiSink(sink_.get());
+    acDocManager->addReactor(watch_.get());
     ed::commandLine().setSink([this](const std::wstring& text) {
         out_ << win::toUtf8(text);
         out_.flush();
@@ -275,6 +300,7 @@ bool Session::start() {
         delete it;
     }
     if (ok && !loadModule()) ok = false;
+    prepareSignalNotes();
     return ok;
 }
 
@@ -323,11 +349,16 @@ void Session::loop() {
         if (!line) {
             ed::commandLine().write(L"\n");
             // The end of input at the command line is QUIT.
-            if (mayDropChanges(opened_)) break;
+            const bool quit = mayDropChanges(opened_);
+            prepareSignalNotes();
+            if (quit) break;
             continue;
         }
         if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
         executeLine(*line);
+        // A drawing the line wrote to but left as it was is unchanged again.
+        for (AcApDocument* doc : opened_) changedSinceSaved(doc);
+        prepareSignalNotes(); // drawings opened, closed, saved under a new name, or dropped by consent
     }
 }
 
@@ -429,6 +460,8 @@ bool Session::openDrawing(const std::wstring& path) {
     }
     AcApDocument* doc = acDocManager->curDocument();
     opened_.push_back(doc);
+    // What it was read as, so that a command that writes without changing anything leaves it unchanged.
+    if (doc) doc->takeBaseline();
     std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
     lockDrawing(doc, true);
     // A damaged file still opens; the user is told what was dropped or repaired on the way.
@@ -562,12 +595,19 @@ bool Session::closeDrawing() {
 }
 
 bool Session::mayDropChanges(const std::vector<AcApDocument*>& docs) {
+    // A "no" answers one question: the QUIT or CLOSE that asked it, never a later one.
+    dropAgreed_.clear();
     if (!interactive()) return true; // nobody to ask: what is dropped is named as it goes
+    // Going back leaves every drawing as it was, to be asked about next time.
+    auto goBack = [this] {
+        dropAgreed_.clear();
+        return false;
+    };
     for (AcApDocument* doc : std::vector(docs)) {
         if (!dropsUnasked(doc)) continue;
         const int answer = sink_->messageBox(nullptr, L"Save changes to " + drawingName(doc) + L"? (yes, no or cancel)",
                                              L"cadhost", kMbYesNoCancel);
-        if (answer == kIdCancel) return false;
+        if (answer == kIdCancel) return goBack();
         if (answer == kIdNo) {
             dropAgreed_.push_back(doc);
             continue;
@@ -575,19 +615,35 @@ bool Session::mayDropChanges(const std::vector<AcApDocument*>& docs) {
         // A drawing never saved is given a name first.
         std::wstring path;
         win::FileDialogRequest request;
-        if (!*doc->fileName() && !sink_->chooseFile(request, path)) return false;
-        if (!saveDocument(doc, path)) return false;
+        if (!*doc->fileName() && !sink_->chooseFile(request, path)) return goBack();
+        if (!saveDocument(doc, path)) return goBack();
     }
     return true;
 }
 
-bool Session::dropsUnasked(const AcApDocument* doc) const {
+bool Session::dropsUnasked(AcApDocument* doc) const {
     return changedSinceSaved(doc) && std::find(dropAgreed_.begin(), dropAgreed_.end(), doc) == dropAgreed_.end();
 }
 
+std::string Session::droppedText(const AcApDocument* doc) {
+    return "cadhost: " + win::toUtf8(drawingName(doc)) + ": the changes made since it was last saved are discarded\n";
+}
+
 void Session::noteDropped(AcApDocument* doc) {
-    err_ << "cadhost: " << win::toUtf8(drawingName(doc)) << ": the changes made since it was last saved are discarded"
-         << std::endl;
+    err_ << droppedText(doc) << std::flush;
+}
+
+void Session::prepareSignalNotes(const AcApDocument* leaving) {
+    std::vector<SignalNote> notes;
+    if (!finished_)
+        for (AcApDocument* doc : opened_) {
+            if (doc == leaving || !isOpenDocument(doc) || !doc->database() ||
+                std::find(dropAgreed_.begin(), dropAgreed_.end(), doc) != dropAgreed_.end())
+                continue;
+            const AcDbDatabase* db = doc->database();
+            notes.push_back({[db] { return db->isModified(); }, droppedText(doc)});
+        }
+    setSignalNotes(std::move(notes));
 }
 
 void Session::finish() {
@@ -598,7 +654,9 @@ void Session::finish() {
     echoDialogs(nullptr);
     acrxDynamicLinker->unloadAll();
     // Drawings this session opened are closed unsaved, naming those whose changes go with them
-    // (unless the user chose so); others belong to whoever made them.
+    // (unless the user chose so); others belong to whoever made them. From here on a signal says nothing.
+    acDocManager->removeReactor(watch_.get());
+    setSignalNotes({});
     for (AcApDocument* d : opened_) {
         if (!isOpenDocument(d)) continue;
         if (dropsUnasked(d)) noteDropped(d);

@@ -58,6 +58,9 @@ public:
     // Reports a line that could not be applied: on the error stream with the line's place,
     // and in the exit status.
     void fail(const std::wstring& message);
+    // Reports an answer refused by what asked it: at a terminal the user is asked again and the
+    // exit status stays; from a script or a pipe it is a line that could not be applied.
+    void refuse(const std::wstring& message);
     int exitStatus() const { return failed_ ? kExitLineFailed : kExitOk; }
     bool quitRequested() const { return quit_; }
 
@@ -91,14 +94,20 @@ private:
     // nobody can answer, and what is dropped is named on the error stream.
     bool mayDropChanges(const std::vector<AcApDocument*>& docs);
     // Whether closing the drawing unsaved loses changes the user did not agree to lose.
-    bool dropsUnasked(const AcApDocument* doc) const;
+    bool dropsUnasked(AcApDocument* doc) const;
     // Says on the error stream that the drawing's unsaved changes are dropped.
     void noteDropped(AcApDocument* doc);
+    static std::string droppedText(const AcApDocument* doc);
+    // What a signal that ends cadhost says: the drawings this session opened whose changes it would
+    // drop unasked (all but `leaving`, which is being closed).
+    void prepareSignalNotes(const AcApDocument* leaving = nullptr);
     // The path in Windows form, or empty (reported) when it cannot be told where it is.
     std::wstring windowsPathOf(const std::wstring& path);
     bool runCommand(AcEdCommand* cmd);
     bool loadModule();
     std::wstring place() const;
+    // A line on the error stream with the place of the line read last.
+    void report(const std::wstring& message);
 
     Options options_;
     std::ostream& out_;
@@ -119,6 +128,8 @@ private:
     std::map<AcApDocument*, std::unique_ptr<docfile::DrawingLock>> locks_;
     struct Sink;
     std::unique_ptr<Sink> sink_;
+    struct Watch;
+    std::unique_ptr<Watch> watch_;
 };
 
 // A path as typed by the user (native, relative to the working folder, or Windows form)

@@ -4,8 +4,13 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <memory>
+#include <vector>
+
+#include "win/TempNames.h"
 
 namespace cadhost {
 namespace {
@@ -21,7 +26,46 @@ extern "C" void onInterrupt(int) {
     errno = saved;
 }
 
+// The notes a signal that ends cadhost says: the handler reads them through the pointer; a list
+// replaced is kept until the next replacement, in case a handler on another thread still reads it.
+std::atomic<const std::vector<SignalNote>*> g_notes{nullptr};
+std::unique_ptr<const std::vector<SignalNote>> g_current, g_retired;
+
+extern "C" void onEndingSignal(int signal) {
+    const int saved = errno;
+    win::removeTemporariesInProgress();
+    if (const std::vector<SignalNote>* notes = g_notes.load())
+        for (const SignalNote& note : *notes)
+            if (note.holds() && ::write(STDERR_FILENO, note.text.data(), note.text.size()) < 0) {}
+    errno = saved;
+    ::raise(signal); // the default action again (SA_RESETHAND): cadhost ends as the signal says
+}
+
 } // namespace
+
+void endAtSignals(bool interruptToo) {
+    std::vector<int> signals{SIGTERM, SIGHUP};
+    if (interruptToo) signals.push_back(SIGINT);
+    for (int s : signals) {
+        struct sigaction before {};
+        if (::sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue; // nohup, a background job
+        struct sigaction action {};
+        action.sa_handler = onEndingSignal;
+        // The others wait while one is handled; the same one again ends cadhost at once.
+        sigemptyset(&action.sa_mask);
+        for (int other : signals)
+            if (other != s) sigaddset(&action.sa_mask, other);
+        action.sa_flags = static_cast<int>(SA_RESETHAND | SA_NODEFER);
+        ::sigaction(s, &action, nullptr);
+    }
+}
+
+void setSignalNotes(std::vector<SignalNote> notes) {
+    auto next = std::make_unique<const std::vector<SignalNote>>(std::move(notes));
+    g_notes.store(next.get());
+    g_retired = std::move(g_current);
+    g_current = std::move(next);
+}
 
 void catchInterrupts() {
     if (g_wake[0] < 0 && ::pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0) g_wake[0] = g_wake[1] = -1;

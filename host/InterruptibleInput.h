@@ -1,9 +1,25 @@
 #pragma once
 // Standard input as cadhost reads it: a wait for the next line ends at Ctrl-C as well as at a line,
 // so the interrupt cancels what is being asked instead of ending the session with its drawings.
+#include <functional>
 #include <streambuf>
+#include <string>
+#include <vector>
 
 namespace cadhost {
+
+// SIGTERM and SIGHUP (and SIGINT when interruptToo) end cadhost at once, as they always did, but
+// first the temporaries of the writes in progress are removed and the notes that hold then are said
+// on standard error. A signal ignored when cadhost started stays ignored.
+void endAtSignals(bool interruptToo);
+// A line said when such a signal ends cadhost, if `holds` (called in the signal handler: it may only
+// read memory) is true then.
+struct SignalNote {
+    std::function<bool()> holds;
+    std::string text;
+};
+// Replaces the notes.
+void setSignalNotes(std::vector<SignalNote> notes);
 
 // Takes SIGINT from now on: each one is noted, and a read from an InterruptibleInput returns.
 void catchInterrupts();

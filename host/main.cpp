@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
     // A file size limit would end the process, and every open drawing with it, in the middle of a
     // save or a plot: the write fails instead, and is reported.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ended from outside (a terminal closed, a kill, Ctrl-C in batch mode), cadhost names the drawings
+    // whose changes go with it and leaves no half-written file.
+    cadhost::endAtSignals(o.batch);
     cadhost::InterruptibleInput standardInput(STDIN_FILENO);
     std::istream typed(&standardInput);
     cadhost::Session session(o, std::cout, std::cerr);

@@ -112,6 +112,7 @@ bool copyContents(const std::string& source, const std::string& target, const st
         e = errno;
     }
     if (!ok) ::unlink(temp.c_str());
+    win::temporaryDone(temp);
     if (::close(out) != 0 && ok) {
         ok = false;
         e = errno;

@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -40,6 +43,26 @@ std::string folderOf(const std::string& path) {
 std::string nameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The temporaries of the writes in progress, for a signal handler: a slot's path is read only while
+// its state says it is complete.
+constexpr int kWritesAtOnce = 16;
+struct InProgress {
+    std::atomic<int> state{0}; // 0 free, 1 being filled or emptied, 2 holds a path
+    char path[PATH_MAX];
+};
+InProgress g_inProgress[kWritesAtOnce];
+
+void noteInProgress(const std::string& temp) {
+    if (temp.size() >= PATH_MAX) return;
+    for (InProgress& slot : g_inProgress) {
+        int free = 0;
+        if (!slot.state.compare_exchange_strong(free, 1)) continue;
+        std::memcpy(slot.path, temp.c_str(), temp.size() + 1);
+        slot.state.store(2);
+        return;
+    }
 }
 
 // The six characters mkstemp puts at the end of a temporary's name.
@@ -147,31 +170,56 @@ int makeTemporary(const std::string& target, std::string& temp) {
     if (fd < 0) return -1;
     ::flock(fd, LOCK_EX);
     temp = name;
+    noteInProgress(temp);
     return fd;
+}
+
+void temporaryDone(const std::string& temp) {
+    for (InProgress& slot : g_inProgress) {
+        int full = 2;
+        if (!slot.state.compare_exchange_strong(full, 1)) continue;
+        if (temp == slot.path) {
+            slot.state.store(0);
+            return;
+        }
+        slot.state.store(2);
+    }
+}
+
+void removeTemporariesInProgress() {
+    for (InProgress& slot : g_inProgress)
+        if (slot.state.load() == 2) ::unlink(slot.path);
 }
 
 void removeStaleTemporaries(const std::string& target) {
     const std::string folder = folderOf(target);
     const std::string prefix = temporaryPrefix(nameOf(target));
-    // A temporary a writer filled by path (a staged file) had a temporary of its own: ".~" before it, a
-    // dot and six characters after it.
-    const auto stale = [&prefix](std::string_view name) {
-        if (name.size() == prefix.size() + 6) return isTemporarySuffix(name.substr(prefix.size()));
-        return name.size() == prefix.size() + 15 && name.substr(0, 2) == ".~" && name[prefix.size() + 8] == '.' &&
-               isTemporarySuffix(name.substr(prefix.size() + 2, 6)) &&
+    // The target's own: ".~NAME.XXXXXX", and the temporary a writer that filled one by path (a staged
+    // file) had of its own: ".~" before it, a dot and six characters after it.
+    const auto ownTemporary = [&prefix](std::string_view name) {
+        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
+            return isTemporarySuffix(name.substr(prefix.size()));
+        return name.size() == prefix.size() + 15 && name.substr(2).starts_with(prefix) &&
+               name[prefix.size() + 8] == '.' && isTemporarySuffix(name.substr(prefix.size() + 2, 6)) &&
                isTemporarySuffix(name.substr(prefix.size() + 9));
     };
+    const std::time_t aMinuteAgo = std::time(nullptr) - 60;
     // Asked of the folder's watched names: a full output folder is not read again for every file.
-    std::vector<std::string> names = namesStartingWith(folder, prefix);
-    for (std::string& name : namesStartingWith(folder, ".~" + prefix)) names.push_back(std::move(name));
-    for (const std::string& name : names) {
-        if (!stale(name)) continue;
+    for (const std::string& name : namesStartingWith(folder, ".~")) {
+        // ".~NAME.XXXXXX", NAME not empty.
+        if (name.size() < 10 || name[name.size() - 7] != '.' ||
+            !isTemporarySuffix(std::string_view(name).substr(name.size() - 6)))
+            continue;
+        const bool own = ownTemporary(name);
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
-        // A write in progress holds its temporary locked; only what nobody holds is stale.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        // A write in progress holds its temporary locked; only what nobody holds is stale. Another
+        // file's is left for a minute, and to its own user.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            (own || (st.st_uid == ::geteuid() && st.st_mtime < aMinuteAgo)) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
         ::close(fd);
     }
 }

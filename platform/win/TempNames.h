@@ -59,8 +59,14 @@ std::string temporaryPrefix(const std::string& fileName);
 // descriptor, or -1 with errno set. A target no write may replace (writeRefusal) is refused here, so
 // that every writer renaming its temporary over its target refuses it alike.
 int makeTemporary(const std::string& target, std::string& temp);
-// Removes the temporaries of `target` that killed writes left behind: the regular files of that
-// name form that nobody holds.
+// Says that the temporary from makeTemporary is renamed or removed: no write is in progress there.
+void temporaryDone(const std::string& temp);
+// Removes the temporaries of the writes in progress, for a signal that ends the process: safe in a
+// signal handler.
+void removeTemporariesInProgress();
+// Removes the temporaries that killed writes left beside `target`: the regular files of that name
+// form, made by this user, that nobody holds. Those of other files in the folder are taken too once
+// they are a minute old (a write just begun takes its lock a moment after it makes the file).
 void removeStaleTemporaries(const std::string& target);
 
 } // namespace win

@@ -117,6 +117,7 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
         e = errno;
     }
     if (!ok) ::unlink(temp.c_str());
+    win::temporaryDone(temp);
     if (::close(fd) != 0 && ok) {
         ok = false;
         e = errno;

@@ -19,6 +19,8 @@ constexpr auto kPatience = std::chrono::minutes(1);
 
 [[noreturn]] void runCadhost(const std::filesystem::path& dir, const std::vector<std::string>& args) {
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    // As a shell starts it in the foreground, whatever started the tests (a background job ignores SIGINT).
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
     const std::string path = program().string();
     std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -107,6 +109,10 @@ void CadhostTerminal::endInput() {
         ::close(in_);
         in_ = -1;
     }
+}
+
+void CadhostTerminal::signal(int number) {
+    if (pid_ > 0 && status_ < 0) ::kill(pid_, number);
 }
 
 int CadhostTerminal::exitStatus() {

@@ -26,6 +26,8 @@ public:
     void interrupt();
     // Ctrl-D at a terminal, the pipe's end otherwise.
     void endInput();
+    // A signal from outside (a kill, a terminal closed).
+    void signal(int number);
     // Waits for cadhost to end (a minute at most, then it is killed): its exit status, 128 and the
     // signal when a signal ended it, -1 when it had to be killed.
     int exitStatus();

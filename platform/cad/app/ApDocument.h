@@ -2,6 +2,7 @@
 // Documents: the open drawings of the host, their locks, reactors and the resource stack.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,13 @@ public:
     // What the drawing's file held when the document read it or last saved to it.
     const docfile::FileContents& fileContents() const { return contents_; }
 
+    // Whether the drawing differs from the file it was read from or last saved to. Every write marks
+    // the database; once a baseline is taken, a marked drawing that would save as the same text is
+    // no change (an object opened for write and left, a value set to what it was) and the mark goes.
+    bool isModified();
+    // Takes the drawing as it is, when it has no change, as what was read or saved.
+    void takeBaseline();
+
 private:
     friend class AcApDocManager;
     AcApDocument() = default;
@@ -68,6 +76,8 @@ private:
     int regenCount_ = 0;
     Adesk::UInt64 writeStamp_ = 0;
     docfile::FileContents contents_;
+    std::optional<std::uint64_t> baseline_; // the digest of its text as read or saved
+    bool knownChanged_ = false;             // found to differ since the mark was set
 };
 
 class AcApDocManagerReactor : public AcRxObject {

@@ -184,6 +184,8 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     // As with SAVEAS, the document now bears the new name, and what it holds is saved.
     doc->database()->setModified(false);
     doc->contents_ = written;
+    doc->baseline_ = dxf::lastSavedTextDigest(doc->database());
+    doc->knownChanged_ = false;
     doc->fileName_ = path;
     size_t cut = path.find_last_of(L"\\/");
     doc->title_ = cut == std::wstring::npos ? path : path.substr(cut + 1);
@@ -216,4 +218,23 @@ bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* file
         (target != doc->contents_.file && !std::filesystem::equivalent(target, doc->contents_.file, ec)))
         return false;
     return docfile::changedSince(doc->contents_);
+}
+
+bool AcApDocument::isModified() {
+    if (!database_ || !database_->isModified()) {
+        knownChanged_ = false;
+        return false;
+    }
+    if (knownChanged_ || !baseline_) return true;
+    // Written to but the same: the text is what it was read or saved as.
+    if (dxf::textDigest(database_) == baseline_) {
+        database_->setModified(false);
+        return false;
+    }
+    knownChanged_ = true;
+    return true;
+}
+
+void AcApDocument::takeBaseline() {
+    if (database_ && !database_->isModified() && !baseline_) baseline_ = dxf::textDigest(database_);
 }

@@ -200,6 +200,7 @@ void Replacement::abandon() {
     }
     if (!temp_.empty()) {
         ::unlink(temp_.c_str());
+        win::temporaryDone(temp_);
         temp_.clear();
     }
 }
@@ -261,6 +262,7 @@ bool Replacement::commit() {
     ::fchmod(fd_, static_cast<mode_t>(mode_));
     // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
+    win::temporaryDone(temp_);
     temp_.clear();
     int closed = ::close(fd_);
     fd_ = -1;

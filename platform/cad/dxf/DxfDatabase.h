@@ -9,6 +9,8 @@
 // is listed in lastDxfProblems. saveAs and dxfOut write R2010 through a temporary file in the
 // target's folder (eFileAccessErr when it cannot be written, with the reason in
 // lastSaveProblem; eInvalidFileExtension for ".dwg").
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +41,10 @@ const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db);
 void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems);
 // Why the last save of a database could not be written ("the disk is full"); empty when it was.
 std::string lastSaveProblem(const AcDbDatabase* db);
+// A digest of the text a save of the database writes now (nothing when it cannot be made), and of
+// the text its last save wrote (nothing when the last save failed): equal digests, equal files.
+std::optional<std::uint64_t> textDigest(AcDbDatabase* db);
+std::optional<std::uint64_t> lastSavedTextDigest(const AcDbDatabase* db);
 
 // AcDbDatabase::readDxfFile and saveAs, telling what the file held as it was read or written (when given).
 Acad::ErrorStatus readDxfFile(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* read);

@@ -11,6 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unordered_map>
@@ -338,6 +341,45 @@ bool endsWithNoCase(const std::string& s, std::string_view suffix) {
 struct Irregular {};
 struct WriteFailed {};
 
+// A 64-bit digest of the text, the same however it is cut into pieces; eight bytes at a time, so that
+// a save hardly notices it.
+class TextDigest {
+public:
+    void add(std::string_view text) {
+        std::size_t i = 0;
+        for (; filled_ != 0 && i < text.size(); ++i) take(static_cast<unsigned char>(text[i]));
+        for (; i + 8 <= text.size(); i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            mix(word);
+        }
+        for (; i < text.size(); ++i) take(static_cast<unsigned char>(text[i]));
+        length_ += text.size();
+    }
+    std::uint64_t value() const {
+        TextDigest last = *this;
+        last.mix(last.pending_);
+        last.mix(last.length_);
+        return last.value_;
+    }
+
+private:
+    void take(unsigned char c) {
+        pending_ |= std::uint64_t(c) << (8 * filled_);
+        if (++filled_ == 8) {
+            mix(pending_);
+            pending_ = 0;
+            filled_ = 0;
+        }
+    }
+    void mix(std::uint64_t word) {
+        value_ = (value_ ^ word) * 0x9E3779B97F4A7C15ull;
+        value_ ^= value_ >> 29;
+    }
+    std::uint64_t value_ = 14695981039346656037ull, pending_ = 0, length_ = 0;
+    int filled_ = 0;
+};
+
 // Names of a table's records, looked up as the normalizer does (case-insensitive); spellings found
 // once are remembered, since entities repeat a few names many times.
 class NameSet {
@@ -556,7 +598,7 @@ private:
 // Writes the drawing to the file as it is made: the document without its entities first brought into
 // shape, each entity's records made and written when their place comes. False when an entity is not
 // as normalising the whole document would leave it: the file is then to be written whole.
-bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
+bool streamDxf(AcDbDatabase* db, const std::function<void(std::string_view)>& put) {
     LaterEntities later;
     WriteContext ctx{db};
     Document doc = buildDocument(ctx, &later);
@@ -591,7 +633,7 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
     std::vector<bool> written(blocks, false);
     TextStream stream;
     stream.flush = [&](std::string& text) {
-        if (!file.write(text)) throw WriteFailed{};
+        put(text);
         text.clear();
     };
     stream.held = [&](const Block* b, std::string& text) {
@@ -629,6 +671,8 @@ bool streamDxf(AcDbDatabase* db, docfile::Replacement& file) {
 
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written) {
     db->saveProblem().clear();
+    db->savedTextDigest().reset();
+    std::uint64_t textWritten = 0;
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
@@ -642,7 +686,11 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
             db->saveProblem() = file.why();
             return Acad::eFileAccessErr;
         }
-        if (!streamDxf(db, file)) {
+        TextDigest digest;
+        if (!streamDxf(db, [&](std::string_view text) {
+                if (!file.write(text)) throw WriteFailed{};
+                digest.add(text);
+            })) {
             std::string text;
             {
                 Document doc = saveDocument(db);
@@ -650,7 +698,10 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
                 writeDocument(doc, text);
             }
             if (!file.open(native) || !file.write(text)) throw WriteFailed{};
+            digest = TextDigest{};
+            digest.add(text);
         }
+        textWritten = digest.value();
     } catch (const WriteFailed&) {
         db->saveProblem() = file.why();
         return Acad::eFileAccessErr;
@@ -659,6 +710,7 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
     }
     if (file.commit()) {
         if (written) *written = file.written();
+        db->savedTextDigest() = textWritten;
         return Acad::eOk;
     }
     db->saveProblem() = file.why();
@@ -669,6 +721,24 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
 
 std::string lastSaveProblem(const AcDbDatabase* db) {
     return db->saveProblem();
+}
+
+std::optional<std::uint64_t> lastSavedTextDigest(const AcDbDatabase* db) {
+    return db->savedTextDigest();
+}
+
+std::optional<std::uint64_t> textDigest(AcDbDatabase* db) {
+    try {
+        TextDigest digest;
+        if (streamDxf(db, [&](std::string_view text) { digest.add(text); })) return digest.value();
+        std::string text;
+        writeDocument(saveDocument(db), text);
+        digest = TextDigest{};
+        digest.add(text);
+        return digest.value();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 Acad::ErrorStatus readDxfFile(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* read) {
