@@ -781,27 +781,26 @@ void CGraphicReport::prepareReport(CStoredProcedure* procedure, int timeout, CGr
                 recordStatus(procedure, timeout, statusNoDrawing);
                 return;
             }
-            if (m_plotTypeUnknown) {
-                // No file could be plotted: nothing is opened or written.
+            // Nothing is opened or written: the error logs and the status say why.
+            const auto notPrepared = [&](const CString& why) {
                 CString refused;
                 refused.Format(L"Graphic report %i (drawing %s) was not prepared: %s", m_id,
                                static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
-                               static_cast<const wchar_t*>(m_plotSettingsUnknown));
+                               static_cast<const wchar_t*>(why));
                 reportAndDelete(new CEXCustom(refused, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr), m_id);
-                recordStatus(procedure, timeout, statusFailed, m_plotSettingsUnknown);
+                recordStatus(procedure, timeout, statusFailed, why);
+            };
+            if (m_plotTypeUnknown) {
+                // No file could be plotted.
+                notPrepared(m_plotSettingsUnknown);
                 return;
             }
             if (!m_plotSettingsUnknown.IsEmpty())
                 acutPrintf(L"Graphic report %i: %s - the first the plot knows is used\n", m_id,
                            static_cast<const wchar_t*>(m_plotSettingsUnknown));
             if (const CString unknown = unknownPatterns(*this); !unknown.IsEmpty()) {
-                // Its spaces would plot uncoloured: nothing is opened or written.
-                CString refused;
-                refused.Format(L"Graphic report %i (drawing %s) was not prepared: %s", m_id,
-                               static_cast<const wchar_t*>(m_drawingPath + m_drawingFilename),
-                               static_cast<const wchar_t*>(unknown));
-                reportAndDelete(new CEXCustom(refused, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr), m_id);
-                recordStatus(procedure, timeout, statusFailed, unknown);
+                // Its spaces would plot uncoloured.
+                notPrepared(unknown);
                 return;
             }
             drawing = new CAcadDrawing(m_drawingPath, m_drawingFilename);

@@ -1,11 +1,17 @@
 #pragma once
 // cadhost typed at as a user types: on a pseudo-terminal (its echo, Ctrl-C and Ctrl-D), or fed
 // through a pipe. The output (standard output and errors together) is watched for the prompts.
+#include <gtest/gtest.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include "module/CadhostRun.h"
+#include "support/EntryFixture.h"
 
 namespace cadhost_run {
 
@@ -44,6 +50,29 @@ private:
     int status_ = -1;
     std::string output_;
     size_t seen_ = 0;
+};
+
+// A folder of the test's own: the C: drive with the default preferences, and the sample floor plan as
+// plan.dxf. Skipped when cadhost or the module is not built.
+class PlanFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(program()) || !std::filesystem::exists(module()))
+            GTEST_SKIP() << "cadhost or the module is not built";
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = std::filesystem::temp_directory_path() /
+              ("kelmo-" + std::string(test->test_suite_name()) + "-" + std::to_string(::getpid()) + "-" + test->name());
+        std::filesystem::remove_all(dir);
+        const std::filesystem::path prefs = dir / "c/CadHost/kelmo/prefs/prefs.cfg";
+        std::filesystem::create_directories(prefs.parent_path());
+        std::ofstream(prefs, std::ios::binary) << kelmo_test::defaultPrefsFile;
+        std::filesystem::copy_file(std::filesystem::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf");
+    }
+    void TearDown() override {
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+    }
+
+    std::filesystem::path dir;
 };
 
 } // namespace cadhost_run

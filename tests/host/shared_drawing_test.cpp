@@ -29,18 +29,11 @@ using Kind = CadhostTerminal::Kind;
 const std::string kChanged = "changed on disk since this session read or last saved it";
 const std::string kInUse = "plan.dxf: in use by another session (process ";
 
-class SharedDrawing : public ::testing::Test {
+class SharedDrawing : public cadhost_run::PlanFolder {
 protected:
     void SetUp() override {
-        if (!fs::exists(cadhost_run::program()) || !fs::exists(cadhost_run::module()))
-            GTEST_SKIP() << "cadhost or the module is not built";
-        dir = fs::temp_directory_path() / ("kelmo-shared-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        const fs::path prefs = dir / "c/CadHost/kelmo/prefs/prefs.cfg";
-        fs::create_directories(prefs.parent_path());
-        std::ofstream(prefs, std::ios::binary) << kelmo_test::defaultPrefsFile;
-        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf");
+        PlanFolder::SetUp();
+        if (IsSkipped()) return;
         std::ofstream(dir / "edit.py") << "import ezdxf, sys\n"
                                           "doc = ezdxf.readfile(sys.argv[1])\n"
                                           "doc.modelspace().add_line((0, 0), (1, 1), dxfattribs={'layer': 'EDIT'})\n"
@@ -48,9 +41,6 @@ protected:
         if (outside("/usr/bin/python3 edit.py plan.dxf") != 0) GTEST_SKIP() << "python3-ezdxf cannot edit drawings";
         fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf",
                       fs::copy_options::overwrite_existing);
-    }
-    void TearDown() override {
-        if (!dir.empty()) fs::remove_all(dir);
     }
 
     std::vector<std::string> arguments() const {
@@ -84,8 +74,6 @@ protected:
         return n.empty() ? 0 : std::stoul(n);
     }
     bool locked() const { return fs::exists(dir / ".plan.dxf.lock"); }
-
-    fs::path dir;
 };
 
 TEST_F(SharedDrawing, ASaveOverWhatAnotherWroteSinceTheReadIsRefusedNamingSaveAs) {

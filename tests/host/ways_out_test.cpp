@@ -33,22 +33,12 @@ using Kind = CadhostTerminal::Kind;
 const std::string kFirstPrompt = "Sync XData name to name attribute? <1>:";
 const std::string kDropped = "plan.dxf: the changes made since it was last saved are discarded";
 
-class WaysOut : public ::testing::Test {
+class WaysOut : public cadhost_run::PlanFolder {
 protected:
     void SetUp() override {
-        if (!fs::exists(cadhost_run::program()) || !fs::exists(cadhost_run::module()))
-            GTEST_SKIP() << "cadhost or the module is not built";
-        dir = fs::temp_directory_path() / ("kelmo-waysout-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        const fs::path prefs = dir / "c/CadHost/kelmo/prefs/prefs.cfg";
-        fs::create_directories(prefs.parent_path());
-        std::ofstream(prefs, std::ios::binary) << kelmo_test::defaultPrefsFile;
-        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf");
+        PlanFolder::SetUp();
+        if (IsSkipped()) return;
         original = slurp(dir / "plan.dxf");
-    }
-    void TearDown() override {
-        if (!dir.empty()) fs::remove_all(dir);
     }
 
     std::vector<std::string> arguments(std::vector<std::string> more = {},
@@ -71,7 +61,6 @@ protected:
     void addSecondPlan() { std::ofstream(dir / "second.dxf", std::ios::binary) << original; }
     bool planSaved() const { return slurp(dir / "plan.dxf") != original; }
 
-    fs::path dir;
     std::string original;
 };
 
