@@ -37,6 +37,10 @@ TEST_F(RegisterFaults, ARightTheRoleLacksOrARegisterThatTakesNoChangesStopsTheRu
          "GRANT EXECUTE " + routines + " TO PUBLIC",
          "The register refused this batch's call of __gr_setGraphicReportLayout: permission denied for procedure "
          "__gr_setGraphicReportLayout\n"},
+        {"the mark a run puts on its sessions", "REVOKE EXECUTE ON FUNCTION \"__gr_markRunLive\" FROM PUBLIC",
+         "GRANT EXECUTE ON FUNCTION \"__gr_markRunLive\" TO PUBLIC",
+         "The register refused this batch's call of __gr_markRunLive: permission denied for function "
+         "__gr_markRunLive\n"},
         {"a table's privilege", "REVOKE UPDATE ON graphic_report FROM " + role.name(),
          "GRANT UPDATE ON graphic_report TO " + role.name(),
          "The register refused this batch's call of __gr_claimGraphicReport: permission denied for table "
