@@ -125,11 +125,16 @@ _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParamet
     for (int attempt = 0;; ++attempt) {
         requireConnection(method.GetString());
         try {
-            // A call run again runs on a new session: it is made ready first.
-            if (attempt > 0) sessionRenewed();
+            // A call run again runs on a new session: it is made ready first, and one that could not be
+            // (its mark refused, say) is made ready before whichever call comes next.
+            if (attempt > 0 || (sessionUnready && !renewing)) {
+                sessionUnready = true;
+                sessionRenewed();
+                if (!renewing) sessionUnready = false;
+            }
         } catch (const _com_error& error) {
             if (!connectionLost()) {
-                failedState = errorState(); // a session's mark refused, say
+                failedState = errorState();
                 throw;
             }
             if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);

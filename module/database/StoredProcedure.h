@@ -78,7 +78,8 @@ private:
     bool keepOpen = false;
     CString sessionMark;
     CSessionHold* sessionHold = nullptr;
-    bool renewing = false; // the hold's own calls take nothing again
+    bool renewing = false;       // the hold's own calls take nothing again
+    bool sessionUnready = false; // a new session whose readying failed: tried again by the next call
     CString failedState;
 };
 
