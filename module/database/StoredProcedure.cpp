@@ -72,11 +72,21 @@ void CStoredProcedure::keepSessionsOpen() {
     KELMO_CATCH_COM(L"CStoredProcedure::keepSessionsOpen", kelmo::catchClassLib)
 }
 
-void CStoredProcedure::markSessions(const CString& statement) {
+void CStoredProcedure::markSessions(const CString& function, const CString& argument) {
     KELMO_TRY
         requireConnection(L"CStoredProcedure::markSessions");
+        CString text = argument;
+        text.Replace(L"'", L"''");
+        const CString statement = L"SELECT \"" + function + L"\"('" + text + L"')";
+        name = _bstr_t(static_cast<LPCWSTR>(function));
+        failedState.Empty();
         connection->PutCommandTimeout(timeout);
-        connection->Execute(_bstr_t(static_cast<LPCWSTR>(statement)), nullptr, adCmdText);
+        try {
+            connection->Execute(_bstr_t(static_cast<LPCWSTR>(statement)), nullptr, adCmdText);
+        } catch (const _com_error&) {
+            failedState = errorState();
+            throw;
+        }
         sessionMark = statement;
     KELMO_CATCH_COM(L"CStoredProcedure::markSessions", kelmo::catchClassLib)
 }
@@ -115,10 +125,18 @@ _RecordsetPtr CStoredProcedure::execute(const wchar_t* variant, bool bindParamet
     for (int attempt = 0;; ++attempt) {
         requireConnection(method.GetString());
         try {
-            // A call run again runs on a new session: it is made ready first.
-            if (attempt > 0) sessionRenewed();
+            // A call run again runs on a new session: it is made ready first, and one that could not be
+            // (its mark refused, say) is made ready before whichever call comes next.
+            if (attempt > 0 || (sessionUnready && !renewing)) {
+                sessionUnready = true;
+                sessionRenewed();
+                if (!renewing) sessionUnready = false;
+            }
         } catch (const _com_error& error) {
-            if (!connectionLost()) throw;
+            if (!connectionLost()) {
+                failedState = errorState();
+                throw;
+            }
             if (attempt >= reconnectTries) throw new CEXConnection(error, KELMO_BANNER, kelmoSourceFile, method);
             Sleep(static_cast<DWORD>(250) << attempt);
             continue;

@@ -38,9 +38,10 @@ public:
     // Asks the server not to end the session while it idles between calls (a role's idle session
     // time-out), now and on every new session; a server without such a time-out is left as it is.
     void keepSessionsOpen();
-    // Runs the statement now and on every new session that replaces a lost one, before the call runs
-    // again: what the server is to know of each of the caller's sessions.
-    void markSessions(const CString& statement);
+    // Runs the function with its text argument now and on every new session that replaces a lost one,
+    // before the call runs again: what the server is to know of each of the caller's sessions. A refusal
+    // names the function, with the server's SQL state, as a call's does.
+    void markSessions(const CString& function, const CString& argument);
     // Taken again on each new session that replaces a lost one, before the call runs again; null for
     // none. The hold is the caller's and must outlive its setting.
     void setSessionHold(CSessionHold* hold) { sessionHold = hold; }
@@ -77,7 +78,8 @@ private:
     bool keepOpen = false;
     CString sessionMark;
     CSessionHold* sessionHold = nullptr;
-    bool renewing = false; // the hold's own calls take nothing again
+    bool renewing = false;       // the hold's own calls take nothing again
+    bool sessionUnready = false; // a new session whose readying failed: tried again by the next call
     CString failedState;
 };
 

@@ -150,6 +150,8 @@ CEXKelmo* kelmo_reports::registerFaultStop(CEXKelmo* failure, CStoredProcedure* 
         what = L"The register refused this batch's call of " +
                CString(static_cast<const wchar_t*>(procedure->getName())) + L": " + reasonInALine(reason);
     } else {
+        // The server's first line: a hint and the statement's position say nothing more.
+        reason = reasonInALine(reason);
         reason.TrimRight(L'.');
         what = L"The register lacks what this batch calls (" + reason +
                L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by column of "
@@ -418,9 +420,7 @@ void CGraphicReports::checkRegister(CStoredProcedure* procedure, CServerPreferen
         probe.setGraphicReportLayout(procedure, timeout, CString());
         // Reports this run finishes stay the files' writers for the runs at work beside it; marked just
         // before the targets are read, so that no run sharing the register misses both.
-        CString run = CGraphicReport::batchRun();
-        run.Replace(L"'", L"''");
-        procedure->markSessions(L"SELECT \"__gr_markRunLive\"('" + run + L"')");
+        procedure->markSessions(L"__gr_markRunLive", CGraphicReport::batchRun());
         getRegisterTargets(procedure, serverPreferences, status, timeout);
     } catch (CEXKelmo* failure) {
         if (kelmo_reports::registerLost(failure)) throw;

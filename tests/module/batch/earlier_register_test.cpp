@@ -9,6 +9,7 @@ namespace {
 // The register as sql/vxr.sql made it before runs read every report's targets, knew their claims by
 // name or read every drawing.
 const char* kNoTargetsFunction = R"(DROP FUNCTION "__gr_getGraphicReportTargets"())";
+const char* kNoRunMark = R"(DROP FUNCTION "__gr_markRunLive")";
 const char* kNoDrawingsFunction = R"(DROP FUNCTION "__gr_getGraphicReportDrawings"())";
 const char* kClaimWithoutRunID = R"(
 DROP PROCEDURE "__gr_claimGraphicReport";
@@ -40,6 +41,7 @@ TEST_F(BatchTest, ARegisterMadeBeforeTheBatchsCallsStopsTheRunBeforeAnyReportNam
     };
     const Case cases[] = {
         {"given claims by name but not the targets function", kNoTargetsFunction, "__gr_getGraphicReportTargets"},
+        {"given claims by name but no mark of a run's sessions", kNoRunMark, "function __gr_markRunLive"},
         {"given the drawings function only", kClaimWithoutRunID, "has no parameter named '@runID'"},
         {"made by the earlier sql/vxr.sql", kNoDrawingsFunction, "__gr_getGraphicReportDrawings"},
     };
@@ -50,6 +52,8 @@ TEST_F(BatchTest, ARegisterMadeBeforeTheBatchsCallsStopsTheRunBeforeAnyReportNam
         EXPECT_EQ(r.status, 1) << r.out << r.err;
         EXPECT_NE(r.err.find("The register lacks what this batch calls ("), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        // The server's reason in one line, without its hint or the statement's position.
+        EXPECT_EQ(r.err.find("\nLINE "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find("from sql/vxr.sql"), std::string::npos) << r.err;
         // Nothing was claimed or prepared: the reports wait at their status for the register brought up to date.
         EXPECT_EQ(r.out.find("applying graphic report"), std::string::npos) << r.out;

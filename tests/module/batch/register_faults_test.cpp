@@ -37,6 +37,10 @@ TEST_F(RegisterFaults, ARightTheRoleLacksOrARegisterThatTakesNoChangesStopsTheRu
          "GRANT EXECUTE " + routines + " TO PUBLIC",
          "The register refused this batch's call of __gr_setGraphicReportLayout: permission denied for procedure "
          "__gr_setGraphicReportLayout\n"},
+        {"the mark a run puts on its sessions", "REVOKE EXECUTE ON FUNCTION \"__gr_markRunLive\" FROM PUBLIC",
+         "GRANT EXECUTE ON FUNCTION \"__gr_markRunLive\" TO PUBLIC",
+         "The register refused this batch's call of __gr_markRunLive: permission denied for function "
+         "__gr_markRunLive\n"},
         {"a table's privilege", "REVOKE UPDATE ON graphic_report FROM " + role.name(),
          "GRANT UPDATE ON graphic_report TO " + role.name(),
          "The register refused this batch's call of __gr_claimGraphicReport: permission denied for table "
@@ -112,11 +116,12 @@ TEST_F(RegisterFaults, ARightTakenAwayMidRunStopsTheRunAndTheReportsNotYetClaime
         report.outputFilename = "report " + std::to_string(i);
         ids[i] = add(report);
     }
-    const std::string first = std::to_string(ids[0]);
     struct Case {
         std::string what, revoke, grant;
         int second;          // the status the second report is left at
         std::string refusal; // what the run says stopped it
+        int report = 0;      // the right is taken once this report (0 the first) reaches this status
+        int reaching = 3;
     };
     const Case cases[] = {
         {"the status procedure's EXECUTE", "REVOKE EXECUTE ON PROCEDURE \"__gr_setGraphicReportStatus\" FROM PUBLIC",
@@ -125,17 +130,24 @@ TEST_F(RegisterFaults, ARightTakenAwayMidRunStopsTheRunAndTheReportsNotYetClaime
         {"the reports' UPDATE", "REVOKE UPDATE ON graphic_report FROM " + role.name(),
          "GRANT UPDATE ON graphic_report TO " + role.name(), 1,
          "__gr_claimGraphicReport: permission denied for table graphic_report"},
+        // The session the second report was claimed on ends while it idles: the new one cannot be marked.
+        {"the mark of a new session",
+         "REVOKE EXECUTE ON FUNCTION \"__gr_markRunLive\" FROM PUBLIC; PERFORM "
+         "set_config('idle_session_timeout', '1', false)",
+         "GRANT EXECUTE ON FUNCTION \"__gr_markRunLive\" TO PUBLIC", 2,
+         "__gr_setGraphicReportStatus: permission denied for function __gr_markRunLive", 1, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        // Run as the server's own role once the first report is recorded as plotted.
+        // Run as the server's own role once the report reaches the status.
         pgQuery(database,
                 "UPDATE graphic_report SET status_id = 1; CREATE FUNCTION take_right() RETURNS trigger "
                 "LANGUAGE plpgsql SECURITY DEFINER AS $$ BEGIN " +
                     c.revoke +
                     "; RETURN NEW; END $$; CREATE TRIGGER take_right AFTER UPDATE OF status_id ON "
                     "graphic_report FOR EACH ROW WHEN (NEW.id = " +
-                    first + " AND NEW.status_id = 3) EXECUTE FUNCTION take_right()");
+                    std::to_string(ids[c.report]) + " AND NEW.status_id = " + std::to_string(c.reaching) +
+                    ") EXECUTE FUNCTION take_right()");
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         const Outcome r = run();
