@@ -433,6 +433,7 @@ int CAcadDrawing::saveAs(CString path, CString filename, const BeforePlacing& be
             throw new CEXCustom(L"unable to copy drawing from temp location - " + reason, KELMO_BANNER, kelmoSourceFile,
                                 method, 0, nullptr);
         }
+        staged.holdWritten();
         if (beforePlacing) beforePlacing();
         if (!staged.place())
             throw new CEXCustom(L"unable to copy drawing from temp location - " + CString(staged.why().c_str()),
@@ -564,6 +565,7 @@ int CAcadDrawing::plot(CString& layoutName, CString folder, CString fileName, in
         const CString writeTo = staged ? CString(staged->path().c_str()) : fullPath;
         int state = plotToFile(layoutName, writeTo, plotType, applySettings, plotCentred, plotScaleType, plotAreaType,
                                plotMediaId, unrotated);
+        if (staged) staged->holdWritten();
         m_plotFailure = namingTarget(m_plotFailure, writeTo, fullPath);
         if (state != plotDone) return state;
         if (!fileHasContent(writeTo))

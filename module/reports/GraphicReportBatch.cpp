@@ -438,6 +438,7 @@ int writeXML(CGraphicReport& report, const CString& target, CStoredProcedure* pr
     }
     try {
         report.serialize(staged.path().c_str());
+        staged.holdWritten();
     } catch (...) {
         return failedStep(report, statusXMLRefused, L"writing the XML " + target);
     }

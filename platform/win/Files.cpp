@@ -517,8 +517,9 @@ StagedFile::~StagedFile() {
     ::close(fd_);
 }
 
-bool StagedFile::place() {
+bool StagedFile::holdWritten() {
     if (fd_ < 0 || placed_) return false;
+    if (held_) return true;
     // The writer put a file of its own at the temporary's name: that one is held now, so that no sweep
     // of stale temporaries takes it before the rename.
     const int written = ::open(temp_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -526,6 +527,12 @@ bool StagedFile::place() {
     ::flock(written, LOCK_EX | LOCK_NB);
     ::close(fd_);
     fd_ = written;
+    held_ = true;
+    return true;
+}
+
+bool StagedFile::place() {
+    if (!holdWritten()) return false;
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(errno);
     placed_ = true;
     removeStaleTemporaries(real_);

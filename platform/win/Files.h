@@ -101,6 +101,9 @@ public:
     bool made() const { return fd_ >= 0; }
     // The temporary's Windows path, to write the file to.
     const std::wstring& path() const { return path_; }
+    // Holds what the writer put at the temporary's name (a file of its own, renamed there): the sweep of
+    // stale temporaries takes no file held. Called as soon as the writer is done; place() calls it too.
+    bool holdWritten();
     // Renames the temporary over the target; false, with why() and the last error set, when it fails.
     bool place();
     // Why the temporary could not be made or placed, in the user's words.
@@ -114,5 +117,6 @@ private:
     std::wstring path_, why_;
     int fd_ = -1;
     bool placed_ = false;
+    bool held_ = false;
 };
 } // namespace win

@@ -245,6 +245,24 @@ TEST_F(FilesTest, AStagedFileReplacesItsTargetThroughItsLinkOnlyWhenPlacedAndWit
     ASSERT_EQ(::stat((root_ / "earlier.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     {
+        // A writer that fills the temporary by a rename of its own leaves a file the temporary's lock does
+        // not cover: held as soon as the writer is done, another write of the target placed meanwhile
+        // leaves it to be placed.
+        win::StagedFile slow(L"C:\\earlier.txt");
+        ASSERT_TRUE(slow.made());
+        const fs::path written = root_ / fs::path(slow.path().substr(3));
+        std::ofstream(root_ / "filled") << "slow";
+        fs::rename(root_ / "filled", written);
+        EXPECT_TRUE(slow.holdWritten());
+        win::StagedFile fast(L"C:\\earlier.txt");
+        ASSERT_TRUE(fast.made());
+        std::ofstream(root_ / fs::path(fast.path().substr(3))) << "fast";
+        EXPECT_TRUE(fast.place());
+        EXPECT_TRUE(fs::exists(written));
+        EXPECT_TRUE(slow.place());
+    }
+    EXPECT_EQ(read(root_ / "earlier.txt"), "slow");
+    {
         win::StagedFile staged(L"C:\\fresh.txt");
         ASSERT_TRUE(staged.made());
         EXPECT_TRUE(staged.place());
