@@ -107,6 +107,26 @@ bool readNumber(const CString& text, double& value) {
     return text.FindOneOf(L"eE") < 0 && text == CString(text).Trim() && CUtilities::readWholeNumber(text, value);
 }
 
+// How many digits follow the decimal sign of a number that reads whole: the last point or comma, when
+// that sign stands once ("1,092.50" and "92,50" have two, "1,234,567" none).
+int decimalsOf(const CString& number) {
+    const std::wstring text(static_cast<const wchar_t*>(number), static_cast<std::size_t>(number.GetLength()));
+    const std::size_t sign = text.find_last_of(L".,");
+    if (sign == std::wstring::npos || std::count(text.begin(), text.end(), text[sign]) != 1) return 0;
+    return static_cast<int>(text.size() - sign - 1);
+}
+
+// A stored area or perimeter without its unit, read whole with the decimals it was written with ("11" has
+// none). A text that reads as no number gives its leading digits as before, and the module's own two
+// decimals: the record's other values are not rewritten at a precision taken from it.
+double storedAmount(CString text, int* decimals) {
+    text.Trim();
+    double value = 0.0;
+    const bool whole = readNumber(text, value);
+    if (decimals) *decimals = whole ? decimalsOf(text) : 2;
+    return whole ? value : CUtilities::CStringToDouble(text);
+}
+
 // A stored room height or volume read whole: a number, then perhaps a unit of `units`, which gives the
 // value in metres or feet (cubic for a volume) and the units it names (-1 none). False when the text
 // is anything else ("0x1Am.", "1e999cu.m.", "n/a", nothing): a command then keeps it as it stands.
@@ -165,11 +185,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     value = value.Left(value.GetLength() - 6);
                     setUnits(1);
                 }
-                value.TrimRight();
-                // A number without a point was written with no decimals: "11" is precision 0.
-                int point = value.Find(L'.');
-                setPrecision(point < 0 ? 0 : value.GetLength() - point - 1);
-                setArea(CUtilities::CStringToDouble(value));
+                int decimals = 0;
+                setArea(storedAmount(value, &decimals));
+                setPrecision(decimals);
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value(text + 10);
                 m_storedTexts[storedPerimeter] = value;
@@ -177,7 +195,7 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     value = value.Left(value.GetLength() - 3);
                 else if (endsWith(value, L"m."))
                     value = value.Left(value.GetLength() - 2);
-                setPerimeter(CUtilities::CStringToDouble(value));
+                setPerimeter(storedAmount(value, nullptr));
             } else if (startsWith(text, L"TAGTYPE=")) {
                 setTagType(CString(text + 8));
             } else if (startsWith(text, L"AREA_TYPE=")) {
