@@ -117,14 +117,13 @@ int decimalsOf(const CString& number) {
 }
 
 // A stored area or perimeter without its unit, read whole with the decimals it was written with ("11" has
-// none). A text that reads as no number gives its leading digits as before, and the module's own two
-// decimals: the record's other values are not rewritten at a precision taken from it.
-double storedAmount(CString text, int* decimals) {
+// none); false when it reads as no number, which gives the module's own two decimals: the record's other
+// values are not rewritten at a precision taken from it.
+bool storedAmount(CString text, double& value, int& decimals) {
     text.Trim();
-    double value = 0.0;
     const bool whole = readNumber(text, value);
-    if (decimals) *decimals = whole ? decimalsOf(text) : 2;
-    return whole ? value : CUtilities::CStringToDouble(text);
+    decimals = whole ? decimalsOf(text) : 2;
+    return whole;
 }
 
 // A stored room height or volume read whole: a number, then perhaps a unit of `units`, which gives the
@@ -185,8 +184,10 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     value = value.Left(value.GetLength() - 6);
                     setUnits(1);
                 }
+                double area = 0.0;
                 int decimals = 0;
-                setArea(storedAmount(value, &decimals));
+                m_areaUnread = !storedAmount(value, area, decimals) && !CString(value).Trim().IsEmpty();
+                setArea(m_areaUnread ? 0.0 : area);
                 setPrecision(decimals);
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value(text + 10);
@@ -195,7 +196,10 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     value = value.Left(value.GetLength() - 3);
                 else if (endsWith(value, L"m."))
                     value = value.Left(value.GetLength() - 2);
-                setPerimeter(storedAmount(value, nullptr));
+                double perimeter = 0.0;
+                int decimals = 0;
+                if (!storedAmount(value, perimeter, decimals)) perimeter = CUtilities::CStringToDouble(value);
+                setPerimeter(perimeter);
             } else if (startsWith(text, L"TAGTYPE=")) {
                 setTagType(CString(text + 8));
             } else if (startsWith(text, L"AREA_TYPE=")) {
@@ -261,12 +265,13 @@ void CBlockDWG::nameUnreadValues() {
         StoredValue stored;
         const wchar_t* kind;
         const wchar_t* value;
-    } values[] = {{m_heightUnread, storedHeight, L"height", L"room height"},
-                  {m_volumeUnread, storedVolume, L"volume", L"volume"}};
+    } values[] = {{keepsUnreadArea(), storedArea, L"an area", L"area"},
+                  {m_heightUnread, storedHeight, L"a height", L"room height"},
+                  {m_volumeUnread, storedVolume, L"a volume", L"volume"}};
     for (const auto& v : values) {
         CString text = m_storedTexts[v.stored];
         if (!v.unread || CString(text).Trim().IsEmpty()) continue;
-        keepStored(L"\"" + text + L"\" does not read as a " + v.kind, v.value);
+        keepStored(L"\"" + text + L"\" does not read as " + v.kind, v.value);
     }
 }
 
@@ -318,7 +323,8 @@ resbuf* CBlockDWG::recordData(AcDbBlockReference* reference) {
     if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
     int precision = getPrecision();
     CString texts[] = {
-        L"AREA=" + CUtilities::DoubleToCString(getArea(), precision) + areaUnit,
+        L"AREA=" + (keepsUnreadArea() ? m_storedTexts[storedArea]
+                                      : CUtilities::DoubleToCString(getArea(), precision) + areaUnit),
         L"PERIMETER=" + CUtilities::DoubleToCString(getPerimeter(), precision) + lengthUnit,
         L"NAME=" + nameText,
         L"TAGTYPE=" + getTagType(),

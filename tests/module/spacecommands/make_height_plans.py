@@ -24,7 +24,8 @@ ROOM-608's area names no unit.
 plan_thirty_ft.dxf and plan_thirty_m.dxf: 30 rooms ROOM-501 to ROOM-530, 10 m x 9.2 m, stored in feet
 (heights 8.50 to 10.75 ft., volumes from 1020.00 cu.ft.) or in metres (2.40 to 3.56 m, from 210.00 cu.m.).
 plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them;
-ROOM-403 to ROOM-405 as "1,092.50sq.m.", "92,50sq.m." and "92.00 sq.m" (no final point), height 2.70 m.
+ROOM-403 to ROOM-406 as "1,092.50sq.m.", "92,50sq.m.", "92.00 sq.m" (no final point) and "1 092,50sq.m.",
+height 2.70 m.
 """
 import os
 import sys
@@ -131,7 +132,7 @@ def plan_whole_areas(path):
     msp = doc.modelspace()
     rooms = (("ROOM-401", "11sq.m.", "3m.", "60cu.m."), ("ROOM-402", "9sq.m.", "3m.", "60cu.m."),
              ("ROOM-403", "1,092.50sq.m.", "2.70m.", "54.00cu.m."), ("ROOM-404", "92,50sq.m.", "2.70m.", "54.00cu.m."),
-             ("ROOM-405", "92.00 sq.m", "2.70m.", "54.00cu.m."))
+             ("ROOM-405", "92.00 sq.m", "2.70m.", "54.00cu.m."), ("ROOM-406", "1 092,50sq.m.", "2.70m.", "54.00cu.m."))
     for i, (block, area, height, volume) in enumerate(rooms):
         define_room(doc, block, [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0), (0, 4000, 0)])
         strings = record(area, "18m.", "Whole %d" % (i + 1))
