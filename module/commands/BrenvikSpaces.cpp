@@ -539,7 +539,7 @@ void syncXDataToAttributes() {
             if (syncName) setAttributeText(block, attributeName, storedName(block));
             // The stored values stay as they are; a label in the preference units shows them converted,
             // so that number and unit agree.
-            if (syncArea)
+            if (syncArea && !block->keepsUnreadArea())
                 setAttributeText(block, attributeArea,
                                  CUtilities::DoubleToCString(areaIn(block, block->getArea(), units), precision) +
                                      (units != 0 ? L"sq.ft." : L"sq.m."));

@@ -89,6 +89,10 @@ LONG CPreferences::stringToLong(CString text) {
 }
 
 double CPreferences::stringToDouble(CString text) {
+    // A number written with a decimal comma or thousands ("1,50", "1.250,5") is read as it stands, not
+    // from its leading digits; what reads as no number is taken as before.
+    double value = 0.0;
+    if (CUtilities::readWholeNumber(text, value)) return value;
     return CUtilities::CStringToDouble(trimString(text));
 }
 

@@ -336,8 +336,10 @@ void CPresBrenvik::convertBlocksToPreferenceUnits() {
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText();
             const kelmo_model::HeightAndVolumeTexts heightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             block->convertUnits(units);
-            followStoredValue(block, attributeArea, area,
-                              CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
+            // An area that reads as no number keeps its text, and so does the label showing it.
+            if (!block->keepsUnreadArea())
+                followStoredValue(block, attributeArea, area,
+                                  CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
             followStoredValue(
                 block, attributeAux, perimeter,
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText());

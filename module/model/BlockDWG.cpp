@@ -277,6 +277,7 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         target->setXDataAppName(m_xDataAppName);
         target->m_nameFromDefinition = m_nameFromDefinition;
         for (int i = 0; i < storedValues; ++i) target->m_storedTexts[i] = m_storedTexts[i];
+        target->m_areaUnread = m_areaUnread;
         target->m_heightUnread = m_heightUnread;
         target->m_volumeUnread = m_volumeUnread;
         target->m_unreadNamed = m_unreadNamed;

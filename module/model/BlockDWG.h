@@ -71,6 +71,8 @@ public:
     // and the unit text of its units. A stored text that no command can read ("n/a", nothing) is
     // written as it stands while the block holds no value for it.
     CString getRoomHeightText() const;
+    // The stored area could not be read and nothing measured it since: its text stands, label and record.
+    bool keepsUnreadArea() const { return m_areaUnread && getArea() == 0.0; }
     CString getVolumeText() const;
     // The text after a value's key as the record held it when the block was read; empty when it held
     // none. A label showing it showed the stored value, at whatever precision it was written.
@@ -231,7 +233,8 @@ private:
     bool m_nameFromDefinition = false;
     bool m_keepsStoredRecord = false;
     CString m_storedTexts[storedValues];
-    // The stored room height or volume could not be read: its text stands, and the space is named once.
+    // The stored area, room height or volume could not be read: its text stands, and the space is named once.
+    bool m_areaUnread = false;
     bool m_heightUnread = false;
     bool m_volumeUnread = false;
     CString m_unreadArea;

@@ -107,6 +107,25 @@ bool readNumber(const CString& text, double& value) {
     return text.FindOneOf(L"eE") < 0 && text == CString(text).Trim() && CUtilities::readWholeNumber(text, value);
 }
 
+// How many digits follow the decimal sign of a number that reads whole: the last point or comma, when
+// that sign stands once ("1,092.50" and "92,50" have two, "1,234,567" none).
+int decimalsOf(const CString& number) {
+    const std::wstring text(static_cast<const wchar_t*>(number), static_cast<std::size_t>(number.GetLength()));
+    const std::size_t sign = text.find_last_of(L".,");
+    if (sign == std::wstring::npos || std::count(text.begin(), text.end(), text[sign]) != 1) return 0;
+    return static_cast<int>(text.size() - sign - 1);
+}
+
+// A stored area or perimeter without its unit, read whole with the decimals it was written with ("11" has
+// none); false when it reads as no number, which gives the module's own two decimals: the record's other
+// values are not rewritten at a precision taken from it.
+bool storedAmount(CString text, double& value, int& decimals) {
+    text.Trim();
+    const bool whole = readNumber(text, value);
+    decimals = whole ? decimalsOf(text) : 2;
+    return whole;
+}
+
 // A stored room height or volume read whole: a number, then perhaps a unit of `units`, which gives the
 // value in metres or feet (cubic for a volume) and the units it names (-1 none). False when the text
 // is anything else ("0x1Am.", "1e999cu.m.", "n/a", nothing): a command then keeps it as it stands.
@@ -165,11 +184,11 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     value = value.Left(value.GetLength() - 6);
                     setUnits(1);
                 }
-                value.TrimRight();
-                // A number without a point was written with no decimals: "11" is precision 0.
-                int point = value.Find(L'.');
-                setPrecision(point < 0 ? 0 : value.GetLength() - point - 1);
-                setArea(CUtilities::CStringToDouble(value));
+                double area = 0.0;
+                int decimals = 0;
+                m_areaUnread = !storedAmount(value, area, decimals) && !CString(value).Trim().IsEmpty();
+                setArea(m_areaUnread ? 0.0 : area);
+                setPrecision(decimals);
             } else if (startsWith(text, L"PERIMETER=")) {
                 CString value(text + 10);
                 m_storedTexts[storedPerimeter] = value;
@@ -177,7 +196,10 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                     value = value.Left(value.GetLength() - 3);
                 else if (endsWith(value, L"m."))
                     value = value.Left(value.GetLength() - 2);
-                setPerimeter(CUtilities::CStringToDouble(value));
+                double perimeter = 0.0;
+                int decimals = 0;
+                if (!storedAmount(value, perimeter, decimals)) perimeter = CUtilities::CStringToDouble(value);
+                setPerimeter(perimeter);
             } else if (startsWith(text, L"TAGTYPE=")) {
                 setTagType(CString(text + 8));
             } else if (startsWith(text, L"AREA_TYPE=")) {
@@ -243,12 +265,13 @@ void CBlockDWG::nameUnreadValues() {
         StoredValue stored;
         const wchar_t* kind;
         const wchar_t* value;
-    } values[] = {{m_heightUnread, storedHeight, L"height", L"room height"},
-                  {m_volumeUnread, storedVolume, L"volume", L"volume"}};
+    } values[] = {{keepsUnreadArea(), storedArea, L"an area", L"area"},
+                  {m_heightUnread, storedHeight, L"a height", L"room height"},
+                  {m_volumeUnread, storedVolume, L"a volume", L"volume"}};
     for (const auto& v : values) {
         CString text = m_storedTexts[v.stored];
         if (!v.unread || CString(text).Trim().IsEmpty()) continue;
-        keepStored(L"\"" + text + L"\" does not read as a " + v.kind, v.value);
+        keepStored(L"\"" + text + L"\" does not read as " + v.kind, v.value);
     }
 }
 
@@ -300,7 +323,8 @@ resbuf* CBlockDWG::recordData(AcDbBlockReference* reference) {
     if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
     int precision = getPrecision();
     CString texts[] = {
-        L"AREA=" + CUtilities::DoubleToCString(getArea(), precision) + areaUnit,
+        L"AREA=" + (keepsUnreadArea() ? m_storedTexts[storedArea]
+                                      : CUtilities::DoubleToCString(getArea(), precision) + areaUnit),
         L"PERIMETER=" + CUtilities::DoubleToCString(getPerimeter(), precision) + lengthUnit,
         L"NAME=" + nameText,
         L"TAGTYPE=" + getTagType(),

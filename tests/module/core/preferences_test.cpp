@@ -73,6 +73,9 @@ TEST(PreferencesFile, ReadingClampsSizesRotationAndIncrement) {
         // A label scale the block editor cannot take stays as the file holds it, for the person to change.
         {"textScale\n99999999\n", 250.0, 99999999.0, 0.0, 1},
         {"textScale\n0.001\n", 250.0, 0.001, 0.0, 1},
+        // Written with a decimal comma or thousands, as the file's other writers may: read whole.
+        {"textSize\n250,5\ntextScale\n1,50\ntextRotation\n-12,5\n", 250.5, 1.5, -12.5, 1},
+        {"textSize\n1.250,5\ntextScale\n0,005\n", 1250.5, 0.005, 0.0, 1},
     };
     for (const auto& c : cases) {
         coretest::writeBytes(drive.native(prefsNative), c.body);

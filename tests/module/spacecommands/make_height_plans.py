@@ -23,7 +23,9 @@ a room height and volume as another program writes them (WRITTEN_FORMS below), n
 ROOM-608's area names no unit.
 plan_thirty_ft.dxf and plan_thirty_m.dxf: 30 rooms ROOM-501 to ROOM-530, 10 m x 9.2 m, stored in feet
 (heights 8.50 to 10.75 ft., volumes from 1020.00 cu.ft.) or in metres (2.40 to 3.56 m, from 210.00 cu.m.).
-plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them.
+plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them;
+ROOM-403 to ROOM-406 as "1,092.50sq.m.", "92,50sq.m.", "92.00 sq.m" (no final point) and "1 092,50sq.m.",
+height 2.70 m.
 """
 import os
 import sys
@@ -128,11 +130,14 @@ def plan_thirty(path, imperial):
 def plan_whole_areas(path):
     doc = new_doc(2)
     msp = doc.modelspace()
-    for i, (block, area) in enumerate((("ROOM-401", "11sq.m."), ("ROOM-402", "9sq.m."))):
+    rooms = (("ROOM-401", "11sq.m.", "3m.", "60cu.m."), ("ROOM-402", "9sq.m.", "3m.", "60cu.m."),
+             ("ROOM-403", "1,092.50sq.m.", "2.70m.", "54.00cu.m."), ("ROOM-404", "92,50sq.m.", "2.70m.", "54.00cu.m."),
+             ("ROOM-405", "92.00 sq.m", "2.70m.", "54.00cu.m."), ("ROOM-406", "1 092,50sq.m.", "2.70m.", "54.00cu.m."))
+    for i, (block, area, height, volume) in enumerate(rooms):
         define_room(doc, block, [(0, 0, 0), (5000, 0, 0), (5000, 4000, 0), (0, 4000, 0)])
         strings = record(area, "18m.", "Whole %d" % (i + 1))
-        strings[strings.index("ROOM_HEIGHT=2.70m.")] = "ROOM_HEIGHT=3m."
-        strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=60cu.m."
+        strings[strings.index("ROOM_HEIGHT=2.70m.")] = "ROOM_HEIGHT=" + height
+        strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=" + volume
         place(msp, block, (i * 6000, 0), {"NAME": "Whole %d" % (i + 1), "AREA": area, "AUX": "18m."}, strings)
     doc.saveas(path)
 

@@ -356,9 +356,23 @@ TEST_F(UnitsKept, AnAreaStoredWithoutDecimalsIsWrittenBackWithoutDecimals) {
         {"ROOM-401", "ROOM_HEIGHT=3m.", "VOLUME=60cu.m.", "AREA=11sq.m.", "11.00sq.m.", "18m."},
         {"ROOM-402", "ROOM_HEIGHT=3m.", "VOLUME=60cu.m.", "AREA=9sq.m.", "9.00sq.m.", "18m."},
     };
+    // Thousands and a decimal comma are read whole with their decimals; a text that reads as no number
+    // stays, with its label, in any units, and gives the other values no precision of its own.
+    const std::vector<Room> otherForms = {
+        {"ROOM-403", "ROOM_HEIGHT=2.70m.", "VOLUME=54.00cu.m.", "AREA=1092.50sq.m.", "1092.50sq.m.", "18m."},
+        {"ROOM-404", "ROOM_HEIGHT=2.70m.", "VOLUME=54.00cu.m.", "AREA=92.50sq.m.", "92.50sq.m.", "18m."},
+        {"ROOM-405", "ROOM_HEIGHT=2.70m.", "VOLUME=54.00cu.m.", "AREA=92.00 sq.m", "92.00 sq.m", "18m."},
+        {"ROOM-406", "ROOM_HEIGHT=2.70m.", "VOLUME=54.00cu.m.", "AREA=1 092,50sq.m.", "1 092,50sq.m.", "18m."},
+    };
+    const std::vector<Room> unreadInFeet = {
+        {"ROOM-406", "ROOM_HEIGHT=8.86ft.", "VOLUME=1906.99cu.ft.", "AREA=1 092,50sq.m.", "1 092,50sq.m.", nullptr},
+    };
+    const std::string unread = "\"1 092,50sq.m.\" does not read as an area, so its area is kept as stored\n";
     expectAll({
         {"a sync at precision 0", {{"precison", "0"}}, "msxta\n\n\n\n\n", whole, {}, "plan_whole_areas.dxf"},
         {"a sync at precision 2", {}, "msxta\n\n\n\n\n", labelledAtTwo, {}, "plan_whole_areas.dxf"},
+        {"a sync of other written forms", {}, "msxta\n\n\n\n\n", otherForms, {}, "plan_whole_areas.dxf", {unread}},
+        {"Options in feet in the editor", {}, editorToFeet, unreadInFeet, {}, "plan_whole_areas.dxf", {unread}},
         {"the editor's OK at precision 0",
          {{"precison", "0"}},
          "mbe\ndlg dblclick 246 Whole 1\ndlg click 1\n",
