@@ -201,4 +201,32 @@ TEST_F(SharedDrawing, ASecondSessionIsToldWhoHoldsTheDrawingUntilItsSessionHasGo
     EXPECT_FALSE(locked()) << "taken over, and removed with its new session";
 }
 
+TEST_F(SharedDrawing, ASessionOfAnotherUserIsToldWhoHoldsTheDrawingAndTakesOverALockLeftBehind) {
+    if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "another user's session needs root";
+    // A folder the office shares: the holder's lock file is its user's, which another user can only read.
+    fs::permissions(dir, fs::perms::all);
+    const struct Case {
+        const char* what;
+        bool holderLives;
+        size_t told;
+    } cases[] = {
+        {"its holder lives", true, 1},
+        {"its holder was killed", false, 0},
+    };
+    std::ofstream(dir / "other.scr") << "QUIT\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto holder = start(Kind::Pipe);
+        ASSERT_TRUE(holder->waitFor("Command: ")) << holder->output();
+        if (!c.holderLives) holder.reset();
+        ASSERT_TRUE(locked());
+        Outcome other = cadhost_run::runIn(dir, "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups '" +
+                                                    cadhost_run::program().string() +
+                                                    "' --batch --module '' --script other.scr plan.dxf");
+        EXPECT_EQ(other.status, 0) << other.err;
+        EXPECT_EQ(cadhost_run::count(other.err, kInUse), c.told) << other.err;
+        EXPECT_EQ(locked(), c.holderLives) << "a lock left behind is taken over, and removed with its new session";
+    }
+}
+
 } // namespace
