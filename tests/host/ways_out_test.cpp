@@ -317,6 +317,7 @@ TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrit
             EXPECT_EQ(status, 128 + c.signal) << c.named << cadhost.output();
             EXPECT_EQ(cadhost_run::count(cadhost.output(), dropped), 1u) << c.named << cadhost.output();
             EXPECT_EQ(temporariesIn(dir), std::vector<fs::path>{}) << c.named;
+            EXPECT_FALSE(fs::exists(dir / ".large.dxf.lock")) << c.named << ": the lock goes with the session";
             EXPECT_EQ(fs::exists(dir / "out.dxf") ? slurp(dir / "out.dxf") : "(none)",
                       c.targetThere ? earlier : "(none)")
                 << c.named;

@@ -162,6 +162,7 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
         }
         fd_ = fd;
         lock_ = lock;
+        win::removedAtEndingSignal(lock_); // a session a signal ends closes its drawings too
         return true;
     }
     return false;
@@ -169,6 +170,7 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
 
 void DrawingLock::release() {
     if (fd_ < 0) return;
+    win::temporaryDone(lock_);
     struct stat mine {};
     struct stat there {};
     if (::fstat(fd_, &mine) == 0 && ::stat(lock_.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
