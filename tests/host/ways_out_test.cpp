@@ -251,16 +251,6 @@ TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatu
     EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
 }
 
-// The plan with so many lines more that saving it takes a while.
-void writeLargePlan(const fs::path& to, const std::string& plan) {
-    const size_t end = plan.rfind("  0\n", plan.find("ENDSEC", plan.find("ENTITIES")));
-    std::string lines;
-    for (int i = 0; i < 300000; ++i)
-        lines +=
-            "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 11\n" + std::to_string(i) + "\n 21\n1000\n";
-    std::ofstream(to, std::ios::binary) << plan.substr(0, end) << lines << plan.substr(end);
-}
-
 std::vector<fs::path> temporariesIn(const fs::path& folder) {
     std::vector<fs::path> found;
     for (const auto& entry : fs::directory_iterator(folder))
@@ -284,7 +274,7 @@ TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrit
         {"SIGHUP in a new file's save", Kind::Terminal, SIGHUP, false, true, false},
         {"SIGINT in a batch save", Kind::Pipe, SIGINT, true, true, false},
     };
-    writeLargePlan(dir / "large.dxf", original);
+    cadhost_run::writeLargePlan(dir / "large.dxf", original);
     const std::string dropped = "large.dxf: the changes made since it was last saved are discarded";
     const std::string earlier = "the earlier copy\n";
     for (const Case& c : cases) {
