@@ -45,9 +45,9 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The temporaries of the writes in progress, for a signal handler: a slot's path is read only while
-// its state says it is complete.
-constexpr int kWritesAtOnce = 16;
+// The temporaries of the writes in progress and the lock files held, for a signal handler: a slot's
+// path is read only while its state says it is complete.
+constexpr int kWritesAtOnce = 64;
 struct InProgress {
     std::atomic<int> state{0}; // 0 free, 1 being filled or emptied, 2 holds a path
     char path[PATH_MAX];
@@ -184,6 +184,10 @@ void temporaryDone(const std::string& temp) {
         }
         slot.state.store(2);
     }
+}
+
+void removedAtEndingSignal(const std::string& file) {
+    noteInProgress(file);
 }
 
 void removeTemporariesInProgress() {

@@ -61,9 +61,12 @@ std::string temporaryPrefix(const std::string& fileName);
 int makeTemporary(const std::string& target, std::string& temp);
 // Says that the temporary from makeTemporary is renamed or removed: no write is in progress there.
 void temporaryDone(const std::string& temp);
-// Removes the temporaries of the writes in progress, for a signal that ends the process: safe in a
-// signal handler.
+// Removes the temporaries of the writes in progress, and the files noted with removedAtEndingSignal, for a
+// signal that ends the process: safe in a signal handler.
 void removeTemporariesInProgress();
+// Notes another file of this process's own (a session's lock file) that such a signal removes, until
+// temporaryDone says it is gone.
+void removedAtEndingSignal(const std::string& file);
 // Removes the temporaries that killed writes left beside `target`: the regular files of that name
 // form, made by this user, that nobody holds. Those of other files in the folder are taken too once
 // they are a minute old (a write just begun takes its lock a moment after it makes the file).

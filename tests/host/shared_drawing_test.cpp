@@ -189,4 +189,68 @@ TEST_F(SharedDrawing, ASecondSessionIsToldWhoHoldsTheDrawingUntilItsSessionHasGo
     EXPECT_FALSE(locked()) << "taken over, and removed with its new session";
 }
 
+TEST_F(SharedDrawing, OfTwoSessionsSavingOneDrawingAtOnceNoneLosesItsWorkUntold) {
+    // Begun together on a drawing that takes a while to write, each save passed its check before the
+    // other's file was in place, and both said "Saved" over one file holding the later one's work.
+    cadhost_run::writeLargePlan(dir / "plan.dxf", slurp(dir / "plan.dxf"));
+    const std::string large = slurp(dir / "plan.dxf");
+    const struct {
+        std::string who, room; // each renames a room of its own
+    } sessions[] = {{"A", "Office 1"}, {"B", "Office 2"}};
+    std::string both;
+    for (const auto& s : sessions) {
+        std::ofstream(dir / (s.who + ".scr")) << "mfrs\n" << s.room << "\n" << s.who << s.room << "\nSAVE\n";
+        std::string command = "'" + cadhost_run::program().string() + "' --batch --script " + s.who + ".scr";
+        for (const std::string& a : arguments()) command += " '" + a + "'";
+        both += "(" + command + " >" + s.who + ".out 2>" + s.who + ".err; echo $? >" + s.who + ".status) & ";
+    }
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::ofstream(dir / "plan.dxf", std::ios::binary) << large;
+        ASSERT_EQ(outside("(" + both + "wait)"), 0);
+        const std::string file = slurp(dir / "plan.dxf");
+        size_t saves = 0;
+        for (const auto& s : sessions) {
+            SCOPED_TRACE(s.who);
+            const std::string err = slurp(dir / (s.who + ".err"));
+            if (slurp(dir / (s.who + ".status")) == "0\n") {
+                ++saves;
+                EXPECT_NE(file.find(s.who + s.room), std::string::npos) << "what it said it saved is there\n" << err;
+            } else {
+                EXPECT_EQ(slurp(dir / (s.who + ".status")), "1\n") << err;
+                EXPECT_EQ(cadhost_run::count(err, kChanged), 1u) << err;
+                EXPECT_NE(err.find("it is left as it is: SAVEAS another name keeps both"), std::string::npos) << err;
+            }
+        }
+        EXPECT_GE(saves, 1u);
+    }
+}
+
+TEST_F(SharedDrawing, ASessionOfAnotherUserIsToldWhoHoldsTheDrawingAndTakesOverALockLeftBehind) {
+    if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "another user's session needs root";
+    // A folder the office shares: the holder's lock file is its user's, which another user can only read.
+    fs::permissions(dir, fs::perms::all);
+    const struct Case {
+        const char* what;
+        bool holderLives;
+        size_t told;
+    } cases[] = {
+        {"its holder lives", true, 1},
+        {"its holder was killed", false, 0},
+    };
+    std::ofstream(dir / "other.scr") << "QUIT\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto holder = start(Kind::Pipe);
+        ASSERT_TRUE(holder->waitFor("Command: ")) << holder->output();
+        if (!c.holderLives) holder.reset();
+        ASSERT_TRUE(locked());
+        Outcome other = cadhost_run::runIn(dir, "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups '" +
+                                                    cadhost_run::program().string() +
+                                                    "' --batch --module '' --script other.scr plan.dxf");
+        EXPECT_EQ(other.status, 0) << other.err;
+        EXPECT_EQ(cadhost_run::count(other.err, kInUse), c.told) << other.err;
+        EXPECT_EQ(locked(), c.holderLives) << "a lock left behind is taken over, and removed with its new session";
+    }
+}
+
 } // namespace

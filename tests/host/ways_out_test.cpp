@@ -240,16 +240,6 @@ TEST_F(WaysOut, ARefusedAnswerToTheSaveQuestionIsAskedAgainAndLeavesTheExitStatu
     EXPECT_EQ(cadhost->exitStatus(), 0) << cadhost->output();
 }
 
-// The plan with so many lines more that saving it takes a while.
-void writeLargePlan(const fs::path& to, const std::string& plan) {
-    const size_t end = plan.rfind("  0\n", plan.find("ENDSEC", plan.find("ENTITIES")));
-    std::string lines;
-    for (int i = 0; i < 300000; ++i)
-        lines +=
-            "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 11\n" + std::to_string(i) + "\n 21\n1000\n";
-    std::ofstream(to, std::ios::binary) << plan.substr(0, end) << lines << plan.substr(end);
-}
-
 std::vector<fs::path> temporariesIn(const fs::path& folder) {
     std::vector<fs::path> found;
     for (const auto& entry : fs::directory_iterator(folder))
@@ -273,7 +263,7 @@ TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrit
         {"SIGHUP in a new file's save", Kind::Terminal, SIGHUP, false, true, false},
         {"SIGINT in a batch save", Kind::Pipe, SIGINT, true, true, false},
     };
-    writeLargePlan(dir / "large.dxf", original);
+    cadhost_run::writeLargePlan(dir / "large.dxf", original);
     const std::string dropped = "large.dxf: the changes made since it was last saved are discarded";
     const std::string earlier = "the earlier copy\n";
     for (const Case& c : cases) {
@@ -306,6 +296,7 @@ TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrit
             EXPECT_EQ(status, 128 + c.signal) << c.named << cadhost.output();
             EXPECT_EQ(cadhost_run::count(cadhost.output(), dropped), 1u) << c.named << cadhost.output();
             EXPECT_EQ(temporariesIn(dir), std::vector<fs::path>{}) << c.named;
+            EXPECT_FALSE(fs::exists(dir / ".large.dxf.lock")) << c.named << ": the lock goes with the session";
             EXPECT_EQ(fs::exists(dir / "out.dxf") ? slurp(dir / "out.dxf") : "(none)",
                       c.targetThere ? earlier : "(none)")
                 << c.named;

@@ -71,6 +71,16 @@ inline Outcome runIn(const fs::path& dir, const std::string& command) {
     return r;
 }
 
+// The plan with so many lines more that saving it takes a while.
+inline void writeLargePlan(const fs::path& to, const std::string& plan) {
+    const size_t end = plan.rfind("  0\n", plan.find("ENDSEC", plan.find("ENTITIES")));
+    std::string lines;
+    for (int i = 0; i < 300000; ++i)
+        lines +=
+            "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + "\n 20\n0\n 11\n" + std::to_string(i) + "\n 21\n1000\n";
+    std::ofstream(to, std::ios::binary) << plan.substr(0, end) << lines << plan.substr(end);
+}
+
 inline bool has(const Outcome& r, const std::string& text) {
     return r.out.find(text) != std::string::npos;
 }

@@ -217,6 +217,8 @@ bool Replacement::open(const std::string& target) {
     struct stat st {};
     existed_ = ::stat(real_.c_str(), &st) == 0;
     if (existed_) {
+        openedDevice_ = st.st_dev, openedFile_ = st.st_ino, openedSize_ = static_cast<std::uint64_t>(st.st_size);
+        openedWrite_ = st.st_mtim;
         int error = 0;
         if (std::string refusal = win::writeRefusal(real_, error); !refusal.empty()) return fail(refusal);
         if (::access(real_.c_str(), W_OK) != 0) return fail(writeErrorText(errno));
@@ -260,6 +262,16 @@ bool Replacement::commit() {
     // The disk may take the data only now (delayed allocation, network disks).
     if (::fsync(fd_) != 0) return fail(writeErrorText(errno));
     ::fchmod(fd_, static_cast<mode_t>(mode_));
+    if (keepMeanwhile_ && existed_) {
+        struct stat now {};
+        if (::stat(real_.c_str(), &now) == 0 &&
+            (now.st_dev != openedDevice_ || now.st_ino != openedFile_ ||
+             static_cast<std::uint64_t>(now.st_size) != openedSize_ || now.st_mtim.tv_sec != openedWrite_.tv_sec ||
+             now.st_mtim.tv_nsec != openedWrite_.tv_nsec))
+            return fail(
+                "it changed on disk since this session read or last saved it (another session or program "
+                "wrote it while this save was written); it is left as it is: SAVEAS another name keeps both");
+    }
     // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
     win::temporaryDone(temp_);

@@ -2,6 +2,7 @@
 // Reading and writing the files a user names (drawings, plots) so that nothing is lost: only
 // regular files are read; a file is written whole beside its target and then renamed over it, so
 // a failed or interrupted write leaves the old file as it was. Reasons are in the user's words.
+#include <ctime>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -60,6 +61,9 @@ public:
     // Puts the written file in the target's place with the old file's permissions, then removes
     // the temporaries that killed writes of the same target left behind.
     bool commit();
+    // From now on a commit refuses a target that another process wrote or replaced after open: of two
+    // saves of one drawing at once, the later would drop the earlier's work without a word.
+    void keepWritesMeanwhile() { keepMeanwhile_ = true; }
     // Why the last call failed.
     const std::string& why() const { return why_; }
     // The file really replaced (the target with its links followed).
@@ -76,6 +80,10 @@ private:
     std::string why_;
     int fd_ = -1;
     bool existed_ = false;
+    bool keepMeanwhile_ = false;
+    // The target as open found it: its device, file number, size and time of its last write.
+    unsigned long long openedDevice_ = 0, openedFile_ = 0, openedSize_ = 0;
+    struct timespec openedWrite_ {};
     unsigned mode_ = 0644;
     ContentHash hash_;
 };

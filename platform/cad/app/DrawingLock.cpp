@@ -127,7 +127,14 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
     // A lock file removed by its session between our open and our lock is made again.
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0) return false;
+        if (fd < 0) {
+            // Another user's lock file can only be read: who holds it is still said, and one whose
+            // session has gone is removed (the folder permitting) and made again as this session's.
+            const int error = errno;
+            holder = lockHolder(drawing);
+            if (holder || error != EACCES || ::unlink(lock.c_str()) != 0) return false;
+            continue;
+        }
         struct stat st {};
         struct flock range = wholeFile();
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -155,6 +162,7 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
         }
         fd_ = fd;
         lock_ = lock;
+        win::removedAtEndingSignal(lock_); // a session a signal ends closes its drawings too
         return true;
     }
     return false;
@@ -162,6 +170,7 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
 
 void DrawingLock::release() {
     if (fd_ < 0) return;
+    win::temporaryDone(lock_);
     struct stat mine {};
     struct stat there {};
     if (::fstat(fd_, &mine) == 0 && ::stat(lock_.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&

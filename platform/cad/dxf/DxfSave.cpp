@@ -681,6 +681,7 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
     // file as it was), written as it is made, so that saving holds little more than the drawing. A
     // drawing the stream cannot write as the whole document would be is made whole, then written.
     docfile::Replacement file;
+    file.keepWritesMeanwhile();
     try {
         if (!file.open(native)) {
             db->saveProblem() = file.why();
