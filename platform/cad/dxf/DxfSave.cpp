@@ -341,45 +341,6 @@ bool endsWithNoCase(const std::string& s, std::string_view suffix) {
 struct Irregular {};
 struct WriteFailed {};
 
-// A 64-bit digest of the text, the same however it is cut into pieces; eight bytes at a time, so that
-// a save hardly notices it.
-class TextDigest {
-public:
-    void add(std::string_view text) {
-        std::size_t i = 0;
-        for (; filled_ != 0 && i < text.size(); ++i) take(static_cast<unsigned char>(text[i]));
-        for (; i + 8 <= text.size(); i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, text.data() + i, 8);
-            mix(word);
-        }
-        for (; i < text.size(); ++i) take(static_cast<unsigned char>(text[i]));
-        length_ += text.size();
-    }
-    std::uint64_t value() const {
-        TextDigest last = *this;
-        last.mix(last.pending_);
-        last.mix(last.length_);
-        return last.value_;
-    }
-
-private:
-    void take(unsigned char c) {
-        pending_ |= std::uint64_t(c) << (8 * filled_);
-        if (++filled_ == 8) {
-            mix(pending_);
-            pending_ = 0;
-            filled_ = 0;
-        }
-    }
-    void mix(std::uint64_t word) {
-        value_ = (value_ ^ word) * 0x9E3779B97F4A7C15ull;
-        value_ ^= value_ >> 29;
-    }
-    std::uint64_t value_ = 14695981039346656037ull, pending_ = 0, length_ = 0;
-    int filled_ = 0;
-};
-
 // Names of a table's records, looked up as the normalizer does (case-insensitive); spellings found
 // once are remembered, since entities repeat a few names many times.
 class NameSet {
@@ -672,7 +633,6 @@ bool streamDxf(AcDbDatabase* db, const std::function<void(std::string_view)>& pu
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written) {
     db->saveProblem().clear();
     db->savedTextDigest().reset();
-    std::uint64_t textWritten = 0;
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
@@ -687,10 +647,8 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
             db->saveProblem() = file.why();
             return Acad::eFileAccessErr;
         }
-        TextDigest digest;
         if (!streamDxf(db, [&](std::string_view text) {
                 if (!file.write(text)) throw WriteFailed{};
-                digest.add(text);
             })) {
             std::string text;
             {
@@ -699,10 +657,7 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
                 writeDocument(doc, text);
             }
             if (!file.open(native) || !file.write(text)) throw WriteFailed{};
-            digest = TextDigest{};
-            digest.add(text);
         }
-        textWritten = digest.value();
     } catch (const WriteFailed&) {
         db->saveProblem() = file.why();
         return Acad::eFileAccessErr;
@@ -710,8 +665,9 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
         return Acad::eFilerError;
     }
     if (file.commit()) {
+        // The file's hash is the digest of the text: what the drawing is compared with for a change.
         if (written) *written = file.written();
-        db->savedTextDigest() = textWritten;
+        db->savedTextDigest() = file.written().hash;
         return Acad::eOk;
     }
     db->saveProblem() = file.why();
@@ -730,11 +686,11 @@ std::optional<std::uint64_t> lastSavedTextDigest(const AcDbDatabase* db) {
 
 std::optional<std::uint64_t> textDigest(AcDbDatabase* db) {
     try {
-        TextDigest digest;
+        docfile::ContentHash digest;
         if (streamDxf(db, [&](std::string_view text) { digest.add(text); })) return digest.value();
         std::string text;
         writeDocument(saveDocument(db), text);
-        digest = TextDigest{};
+        digest = docfile::ContentHash{};
         digest.add(text);
         return digest.value();
     } catch (const std::exception&) {
