@@ -500,10 +500,12 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
              L" (close that drawing first)");
         return false;
     }
-    // What another session or program saved there since is not replaced unasked.
-    if (acDocManager->fileChangedSince(doc, target.c_str()) && !mayReplaceChanged(target)) return false;
+    // What another session or program saved there since is not replaced unasked; nor what is written there
+    // after this check, or after the answer.
+    docfile::FileStamp seen;
+    if (acDocManager->fileChangedSince(doc, target.c_str(), &seen) && !mayReplaceChanged(target)) return false;
     std::wstring why;
-    if (acDocManager->saveDocument(doc, target.c_str(), why) != Acad::eOk) {
+    if (acDocManager->saveDocument(doc, target.c_str(), why, &seen) != Acad::eOk) {
         fail(L"cannot save " + target + L": " + why);
         return false;
     }

@@ -533,6 +533,13 @@ bool StagedFile::holdWritten() {
 
 bool StagedFile::place() {
     if (!holdWritten()) return false;
+    // Under the folder's lock: a save of the same file checks its target before this rename or after it.
+    ReplaceLock lock(real_);
+    if (!lock.held()) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        why_ = fromUtf8("it cannot be replaced now: " + lock.why());
+        return false;
+    }
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(errno);
     placed_ = true;
     removeStaleTemporaries(real_);

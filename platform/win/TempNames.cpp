@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "win/Encoding.h"
@@ -226,6 +228,31 @@ void removeStaleTemporaries(const std::string& target) {
             ::unlink(path.c_str());
         ::close(fd);
     }
+}
+
+ReplaceLock::ReplaceLock(const std::string& target) {
+    fd_ = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    // Another writer holds it only for a check and a rename.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return; // a file system without locks
+        if (std::chrono::steady_clock::now() > giveUp) {
+            why_ = "another program has kept its folder locked for seconds";
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    locked_ = true;
+}
+
+ReplaceLock::~ReplaceLock() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void ReplaceLock::release() {
+    if (locked_) ::flock(fd_, LOCK_UN);
+    locked_ = false;
 }
 
 } // namespace win

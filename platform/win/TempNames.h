@@ -72,4 +72,27 @@ void removedAtEndingSignal(const std::string& file);
 // they are a minute old (a write just begun takes its lock a moment after it makes the file).
 void removeStaleTemporaries(const std::string& target);
 
+// Held while a writer checks a file it is to replace and renames its temporary over it: of two writers
+// replacing one file at once, the later checks after the earlier's rename, never between its check and
+// its rename. The lock is on the file's folder (a file not made yet has nothing else to lock); it is
+// held for a moment only, so a lock another program keeps for seconds is given up on (held() false, with
+// why()). A folder that cannot be read cannot be locked: the writer goes on without it.
+class ReplaceLock {
+public:
+    explicit ReplaceLock(const std::string& target);
+    ~ReplaceLock();
+    ReplaceLock(const ReplaceLock&) = delete;
+    ReplaceLock& operator=(const ReplaceLock&) = delete;
+    bool held() const { return why_.empty(); }
+    const std::string& why() const { return why_; }
+    // Lets go of the lock early; the folder stays open (its descriptor, for an fsync).
+    void release();
+    int folder() const { return fd_; }
+
+private:
+    int fd_ = -1;
+    bool locked_ = false;
+    std::string why_;
+};
+
 } // namespace win

@@ -144,14 +144,18 @@ public:
     HINSTANCE currentResourceHandle() const;
     size_t resourceDepth() const { return resources_.size(); }
 
-    // Saves the document's drawing to a Windows-form or native path (DXF); why tells a failure.
-    Acad::ErrorStatus saveDocument(AcApDocument* doc, const ACHAR* fileName, std::wstring& why);
+    // Saves the document's drawing to a Windows-form or native path (DXF); why tells a failure. Its own
+    // file is replaced only while it bears the stamp it had when found unchanged (or agreed to be
+    // replaced): given, or found here, refusing a file another session or program wrote since.
+    Acad::ErrorStatus saveDocument(AcApDocument* doc, const ACHAR* fileName, std::wstring& why,
+                                   const docfile::FileStamp* unchangedSince = nullptr);
     // The open document of the file (however its name is written, links followed), other than `except`;
     // null when none.
     AcApDocument* documentHolding(const ACHAR* fileName, const AcApDocument* except = nullptr) const;
     // Whether a save of the document to the file would replace what another session or program wrote
     // there since the document read it or last saved to it.
-    bool fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const;
+    // `seen`, when given, gets the stamp the file bore as it was compared (see saveDocument).
+    bool fileChangedSince(const AcApDocument* doc, const ACHAR* fileName, docfile::FileStamp* seen = nullptr) const;
     // Host side: adopt a database (built by a test or read by the host) as a new current document.
     AcApDocument* addDocument(AcDbDatabase* database, const std::wstring& fileName);
     // Host side: the next lock requests fail with this status (eOk: none fail). For tests.

@@ -144,7 +144,8 @@ Acad::ErrorStatus AcApDocManager::appContextNewDocument(const ACHAR*) {
     return Acad::eOk;
 }
 
-Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* fileName, std::wstring& why) {
+Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* fileName, std::wstring& why,
+                                               const docfile::FileStamp* unchangedSince) {
     if (!doc || !doc->database() || !fileName || !*fileName) {
         why = L"nothing to save";
         return Acad::eInvalidInput;
@@ -169,9 +170,19 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         why = problem;
         return Acad::eFileAccessErr;
     }
+    docfile::FileStamp seen;
+    if (!unchangedSince) {
+        if (fileChangedSince(doc, path.c_str(), &seen)) {
+            why =
+                L"it changed on disk since this session read or last saved it (another session or program "
+                L"wrote it); it is left as it is: SAVEAS another name keeps both";
+            return Acad::eFileAccessErr;
+        }
+        unchangedSince = &seen;
+    }
     docfile::FileContents written;
     g_saving = doc;
-    Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written);
+    Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written, unchangedSince);
     g_saving = nullptr;
     if (es != Acad::eOk) {
         std::string reason = dxf::lastSaveProblem(doc->database());
@@ -210,14 +221,14 @@ AcApDocument* AcApDocManager::documentHolding(const ACHAR* fileName, const AcApD
     return nullptr;
 }
 
-bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* fileName) const {
+bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* fileName, docfile::FileStamp* seen) const {
     if (!doc || !fileName || doc->contents_.file.empty()) return false;
     const std::string target = linkedNative(fileName);
     std::error_code ec;
     if (target.empty() ||
         (target != doc->contents_.file && !std::filesystem::equivalent(target, doc->contents_.file, ec)))
         return false;
-    return docfile::changedSince(doc->contents_);
+    return docfile::changedSince(doc->contents_, seen);
 }
 
 bool AcApDocument::isModified() {

@@ -20,12 +20,6 @@ namespace {
 
 constexpr std::size_t kNameMax = NAME_MAX;
 
-std::string folderOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string nameOf(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -84,10 +78,23 @@ FileContents contentsOf(const std::string& file, std::string_view bytes) {
     return {file, hash.size(), hash.value()};
 }
 
-bool changedSince(const FileContents& recorded) {
+FileStamp stampOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    return {true,
+            static_cast<unsigned long long>(st.st_dev),
+            static_cast<unsigned long long>(st.st_ino),
+            static_cast<unsigned long long>(st.st_size),
+            static_cast<long long>(st.st_mtim.tv_sec),
+            st.st_mtim.tv_nsec};
+}
+
+bool changedSince(const FileContents& recorded, FileStamp* seen) {
     if (recorded.file.empty()) return false;
     struct stat st {};
     if (::stat(recorded.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // Taken before the bytes are read: a write while they are read leaves the file another stamp.
+    if (seen) *seen = stampOf(recorded.file);
     if (static_cast<std::uint64_t>(st.st_size) != recorded.size) return true;
     const int fd = ::open(recorded.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
@@ -216,9 +223,9 @@ bool Replacement::open(const std::string& target) {
     if (name.size() > kNameMax) return fail(writeErrorText(ENAMETOOLONG));
     struct stat st {};
     existed_ = ::stat(real_.c_str(), &st) == 0;
+    opened_ = {};
     if (existed_) {
-        openedDevice_ = st.st_dev, openedFile_ = st.st_ino, openedSize_ = static_cast<std::uint64_t>(st.st_size);
-        openedWrite_ = st.st_mtim;
+        opened_ = stampOf(real_);
         int error = 0;
         if (std::string refusal = win::writeRefusal(real_, error); !refusal.empty()) return fail(refusal);
         if (::access(real_.c_str(), W_OK) != 0) return fail(writeErrorText(errno));
@@ -262,29 +269,27 @@ bool Replacement::commit() {
     // The disk may take the data only now (delayed allocation, network disks).
     if (::fsync(fd_) != 0) return fail(writeErrorText(errno));
     ::fchmod(fd_, static_cast<mode_t>(mode_));
-    if (keepMeanwhile_ && existed_) {
-        struct stat now {};
-        if (::stat(real_.c_str(), &now) == 0 &&
-            (now.st_dev != openedDevice_ || now.st_ino != openedFile_ ||
-             static_cast<std::uint64_t>(now.st_size) != openedSize_ || now.st_mtim.tv_sec != openedWrite_.tv_sec ||
-             now.st_mtim.tv_nsec != openedWrite_.tv_nsec))
+    // Checked and renamed under the folder's lock: another save of the file checks after this rename.
+    win::ReplaceLock lock(real_);
+    if (!lock.held()) return fail("it cannot be replaced now: " + lock.why());
+    const FileStamp& expected = since_.known ? since_ : opened_;
+    if (keepMeanwhile_ && expected.known) {
+        const FileStamp now = stampOf(real_);
+        if (now.known && !(now == expected))
             return fail(
                 "it changed on disk since this session read or last saved it (another session or program "
                 "wrote it while this save was written); it is left as it is: SAVEAS another name keeps both");
     }
     // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
+    lock.release();
     win::temporaryDone(temp_);
     temp_.clear();
     int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) return fail(writeErrorText(errno));
     // The new name must outlive a power cut too.
-    int folder = ::open(folderOf(real_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    if (lock.folder() >= 0) ::fsync(lock.folder());
     win::removeStaleTemporaries(real_);
     return true;
 }

@@ -2,7 +2,6 @@
 // Reading and writing the files a user names (drawings, plots) so that nothing is lost: only
 // regular files are read; a file is written whole beside its target and then renamed over it, so
 // a failed or interrupted write leaves the old file as it was. Reasons are in the user's words.
-#include <ctime>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,9 +31,23 @@ struct FileContents {
 };
 // The record of bytes read from or written to the file.
 FileContents contentsOf(const std::string& file, std::string_view bytes);
+
+// Which file a name leads to, its size and the time of its last write: a file written or replaced
+// since has another stamp. Not known when the name leads to nothing.
+struct FileStamp {
+    bool known = false;
+    unsigned long long device = 0, file = 0, size = 0;
+    long long seconds = 0;
+    long nanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp stampOf(const std::string& path);
+
 // Whether the file now holds other bytes than the record says. A file that is gone or cannot be read is
-// not taken for changed: a save puts it back, or fails with its own reason.
-bool changedSince(const FileContents& recorded);
+// not taken for changed: a save puts it back, or fails with its own reason. `seen`, when given, gets the
+// file's stamp as it was when its bytes were compared: a save replaces the file only while it still
+// bears it.
+bool changedSince(const FileContents& recorded, FileStamp* seen = nullptr);
 
 // Reads a whole regular file (symbolic links followed). False with the reason when the file is
 // missing, unreadable, a folder, or no regular file (a device or a named pipe, which could
@@ -61,9 +74,13 @@ public:
     // Puts the written file in the target's place with the old file's permissions, then removes
     // the temporaries that killed writes of the same target left behind.
     bool commit();
-    // From now on a commit refuses a target that another process wrote or replaced after open: of two
-    // saves of one drawing at once, the later would drop the earlier's work without a word.
-    void keepWritesMeanwhile() { keepMeanwhile_ = true; }
+    // From now on a commit refuses a target that another process wrote or replaced after open, or, given
+    // the stamp the target bore when it was last found unchanged, since then: of two saves of one drawing
+    // at once, the later would drop the earlier's work without a word.
+    void keepWritesMeanwhile(const FileStamp& since = {}) {
+        keepMeanwhile_ = true;
+        since_ = since;
+    }
     // Why the last call failed.
     const std::string& why() const { return why_; }
     // The file really replaced (the target with its links followed).
@@ -81,9 +98,8 @@ private:
     int fd_ = -1;
     bool existed_ = false;
     bool keepMeanwhile_ = false;
-    // The target as open found it: its device, file number, size and time of its last write.
-    unsigned long long openedDevice_ = 0, openedFile_ = 0, openedSize_ = 0;
-    struct timespec openedWrite_ {};
+    // The target as open found it, and as it was when last found unchanged.
+    FileStamp opened_, since_;
     unsigned mode_ = 0644;
     ContentHash hash_;
 };

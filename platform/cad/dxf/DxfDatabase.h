@@ -47,7 +47,9 @@ std::optional<std::uint64_t> textDigest(AcDbDatabase* db);
 std::optional<std::uint64_t> lastSavedTextDigest(const AcDbDatabase* db);
 
 // AcDbDatabase::readDxfFile and saveAs, telling what the file held as it was read or written (when given).
+// A save given the stamp the file bore when it was found unchanged replaces it only while it bears it.
 Acad::ErrorStatus readDxfFile(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* read);
-Acad::ErrorStatus saveDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written);
+Acad::ErrorStatus saveDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written,
+                          const docfile::FileStamp* unchangedSince = nullptr);
 
 } // namespace dxf

@@ -630,7 +630,8 @@ bool streamDxf(AcDbDatabase* db, const std::function<void(std::string_view)>& pu
     return true;
 }
 
-Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written) {
+Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written,
+                           const docfile::FileStamp* unchangedSince = nullptr) {
     db->saveProblem().clear();
     db->savedTextDigest().reset();
     std::string native;
@@ -641,7 +642,7 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
     // file as it was), written as it is made, so that saving holds little more than the drawing. A
     // drawing the stream cannot write as the whole document would be is made whole, then written.
     docfile::Replacement file;
-    file.keepWritesMeanwhile();
+    file.keepWritesMeanwhile(unchangedSince ? *unchangedSince : docfile::FileStamp{});
     try {
         if (!file.open(native)) {
             db->saveProblem() = file.why();
@@ -738,8 +739,9 @@ Acad::ErrorStatus readDxfFile(AcDbDatabase* db, const ACHAR* fileName, docfile::
     return Acad::eOk;
 }
 
-Acad::ErrorStatus saveDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written) {
-    Acad::ErrorStatus es = writeDxf(db, fileName, written);
+Acad::ErrorStatus saveDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written,
+                          const docfile::FileStamp* unchangedSince) {
+    Acad::ErrorStatus es = writeDxf(db, fileName, written, unchangedSince);
     if (es == Acad::eOk) db->setFilename(fileName);
     return es;
 }
