@@ -513,7 +513,10 @@ StagedFile::StagedFile(const wchar_t* target) {
 
 StagedFile::~StagedFile() {
     if (fd_ < 0) return;
-    if (!placed_) ::unlink(temp_.c_str());
+    if (!placed_) {
+        ::unlink(temp_.c_str());
+        temporaryDone(temp_);
+    }
     ::close(fd_);
 }
 
@@ -542,6 +545,7 @@ bool StagedFile::place() {
     }
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(errno);
     placed_ = true;
+    temporaryDone(temp_);
     removeStaleTemporaries(real_);
     SetLastError(ERROR_SUCCESS);
     return true;

@@ -67,6 +67,18 @@ void noteInProgress(const std::string& temp) {
     }
 }
 
+// Whether the path is one of this process's temporaries in progress.
+bool ownInProgress(const std::string& path) {
+    for (InProgress& slot : g_inProgress) {
+        int full = 2;
+        if (!slot.state.compare_exchange_strong(full, 1)) continue;
+        const bool same = path == slot.path;
+        slot.state.store(2);
+        if (same) return true;
+    }
+    return false;
+}
+
 // The six characters mkstemp puts at the end of a temporary's name.
 bool isTemporarySuffix(std::string_view s) {
     if (s.size() != 6) return false;
@@ -230,29 +242,51 @@ void removeStaleTemporaries(const std::string& target) {
     }
 }
 
-ReplaceLock::ReplaceLock(const std::string& target) {
-    fd_ = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) return;
-    // Another writer holds it only for a check and a rename.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK && errno != EINTR) return; // a file system without locks
-        if (std::chrono::steady_clock::now() > giveUp) {
-            why_ = "another program has kept its folder locked for seconds";
-            return;
-        }
+namespace {
+
+// Locks fd unless another holds it past the deadline: false then. A file system without locks counts
+// as locked: there is nothing to wait for.
+bool lockBy(int fd, std::chrono::steady_clock::time_point giveUp) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return true;
+        if (std::chrono::steady_clock::now() > giveUp) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    locked_ = true;
+    return true;
+}
+
+} // namespace
+
+ReplaceLock::ReplaceLock(const std::string& target) {
+    // Another writer holds them only for a check and a rename. Folder first, then file: always in
+    // that order, so two writers never wait on each other.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    folder_ = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ >= 0 && !lockBy(folder_, giveUp)) {
+        why_ = "another program has kept its folder locked for seconds";
+        return;
+    }
+    // A temporary of this process's own (a staged output a writer fills by path) is locked already, and
+    // replaced by nobody else.
+    if (ownInProgress(target)) return;
+    file_ = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (file_ >= 0 && (::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(file_);
+        file_ = -1;
+    }
+    if (file_ >= 0 && !lockBy(file_, giveUp)) why_ = "another program has kept it locked for seconds";
 }
 
 ReplaceLock::~ReplaceLock() {
-    if (fd_ >= 0) ::close(fd_);
+    if (file_ >= 0) ::close(file_);
+    if (folder_ >= 0) ::close(folder_);
 }
 
 void ReplaceLock::release() {
-    if (locked_) ::flock(fd_, LOCK_UN);
-    locked_ = false;
+    if (file_ >= 0) ::close(file_);
+    file_ = -1;
+    if (folder_ >= 0) ::flock(folder_, LOCK_UN);
 }
 
 } // namespace win

@@ -74,9 +74,9 @@ void removeStaleTemporaries(const std::string& target);
 
 // Held while a writer checks a file it is to replace and renames its temporary over it: of two writers
 // replacing one file at once, the later checks after the earlier's rename, never between its check and
-// its rename. The lock is on the file's folder (a file not made yet has nothing else to lock); it is
-// held for a moment only, so a lock another program keeps for seconds is given up on (held() false, with
-// why()). A folder that cannot be read cannot be locked: the writer goes on without it.
+// its rename. The lock is on the file's folder (a file not made yet has nothing else to lock) and on
+// the file there now (a folder a user may write but not read cannot be locked). It is held for a moment
+// only, so a lock another program keeps for seconds is given up on (held() false, with why()).
 class ReplaceLock {
 public:
     explicit ReplaceLock(const std::string& target);
@@ -87,11 +87,10 @@ public:
     const std::string& why() const { return why_; }
     // Lets go of the lock early; the folder stays open (its descriptor, for an fsync).
     void release();
-    int folder() const { return fd_; }
+    int folder() const { return folder_; }
 
 private:
-    int fd_ = -1;
-    bool locked_ = false;
+    int folder_ = -1, file_ = -1;
     std::string why_;
 };
 

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <stdexcept>
 
 #include "win/Paths.h"
@@ -79,25 +80,27 @@ FileContents contentsOf(const std::string& file, std::string_view bytes) {
 }
 
 FileStamp stampOf(const std::string& path) {
+    FileStamp stamp;
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    return {true,
-            static_cast<unsigned long long>(st.st_dev),
-            static_cast<unsigned long long>(st.st_ino),
-            static_cast<unsigned long long>(st.st_size),
-            static_cast<long long>(st.st_mtim.tv_sec),
-            st.st_mtim.tv_nsec};
+    if (::stat(path.c_str(), &st) != 0) {
+        stamp.known = errno == ENOENT || errno == ENOTDIR;
+        return stamp;
+    }
+    stamp.known = stamp.exists = true;
+    stamp.device = static_cast<unsigned long long>(st.st_dev);
+    stamp.file = static_cast<unsigned long long>(st.st_ino);
+    stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.seconds = static_cast<long long>(st.st_mtim.tv_sec);
+    stamp.nanoseconds = st.st_mtim.tv_nsec;
+    return stamp;
 }
 
-bool changedSince(const FileContents& recorded, FileStamp* seen) {
-    if (recorded.file.empty()) return false;
-    struct stat st {};
-    if (::stat(recorded.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    // Taken before the bytes are read: a write while they are read leaves the file another stamp.
-    if (seen) *seen = stampOf(recorded.file);
-    if (static_cast<std::uint64_t>(st.st_size) != recorded.size) return true;
-    const int fd = ::open(recorded.file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+namespace {
+
+// The hash of what the file holds now; nothing when it cannot be read whole.
+std::optional<ContentHash> hashOf(const std::string& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
     ContentHash hash;
     char buffer[1 << 16];
     bool read = true;
@@ -109,7 +112,25 @@ bool changedSince(const FileContents& recorded, FileStamp* seen) {
         hash.add(std::string_view(buffer, static_cast<std::size_t>(n)));
     }
     ::close(fd);
-    return read && (hash.size() != recorded.size || hash.value() != recorded.hash);
+    if (!read) return std::nullopt;
+    return hash;
+}
+
+} // namespace
+
+bool changedSince(const FileContents& recorded, FileStamp* seen) {
+    if (seen) *seen = {};
+    if (recorded.file.empty()) return false;
+    // Taken before the bytes are read: a write while they are read leaves the file another stamp.
+    const FileStamp stamp = stampOf(recorded.file);
+    if (seen) *seen = stamp;
+    struct stat st {};
+    if (!stamp.exists || ::stat(recorded.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (stamp.size != recorded.size) return true;
+    const std::optional<ContentHash> now = hashOf(recorded.file);
+    if (!now) return false;
+    if (seen) seen->hashed = true, seen->hash = now->value();
+    return now->size() != recorded.size || now->value() != recorded.hash;
 }
 
 std::string writeErrorText(int error) {
@@ -190,6 +211,17 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
     return ok;
 }
 
+bool Replacement::unchangedSince(const FileStamp& expected) const {
+    if (!expected.known) return true;
+    const FileStamp now = stampOf(real_);
+    // A file removed meanwhile is put back: it is the drawing this session holds.
+    if (!now.known || !now.exists || now.sameWrite(expected)) return true;
+    // Written again with the same bytes (a touch): nothing of anyone's is lost.
+    if (!expected.hashed || !now.sameFile(expected)) return false;
+    const std::optional<ContentHash> bytes = hashOf(real_);
+    return bytes && bytes->size() == expected.size && bytes->value() == expected.hash;
+}
+
 Replacement::~Replacement() {
     abandon();
 }
@@ -222,10 +254,9 @@ bool Replacement::open(const std::string& target) {
     if (name.empty()) return fail("it is a folder");
     if (name.size() > kNameMax) return fail(writeErrorText(ENAMETOOLONG));
     struct stat st {};
+    opened_ = stampOf(real_);
     existed_ = ::stat(real_.c_str(), &st) == 0;
-    opened_ = {};
     if (existed_) {
-        opened_ = stampOf(real_);
         int error = 0;
         if (std::string refusal = win::writeRefusal(real_, error); !refusal.empty()) return fail(refusal);
         if (::access(real_.c_str(), W_OK) != 0) return fail(writeErrorText(errno));
@@ -273,13 +304,12 @@ bool Replacement::commit() {
     win::ReplaceLock lock(real_);
     if (!lock.held()) return fail("it cannot be replaced now: " + lock.why());
     const FileStamp& expected = since_.known ? since_ : opened_;
-    if (keepMeanwhile_ && expected.known) {
-        const FileStamp now = stampOf(real_);
-        if (now.known && !(now == expected))
-            return fail(
-                "it changed on disk since this session read or last saved it (another session or program "
-                "wrote it while this save was written); it is left as it is: SAVEAS another name keeps both");
-    }
+    if (keepMeanwhile_ && !unchangedSince(expected))
+        return fail(std::string("it ") +
+                    (expected.exists ? "changed on disk since this session read or last saved it (another session or "
+                                       "program wrote it while this save was written)"
+                                     : "was made by another session or program while this save was written") +
+                    "; it is left as it is: SAVEAS another name keeps both");
     // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
     lock.release();

@@ -32,14 +32,23 @@ struct FileContents {
 // The record of bytes read from or written to the file.
 FileContents contentsOf(const std::string& file, std::string_view bytes);
 
-// Which file a name leads to, its size and the time of its last write: a file written or replaced
-// since has another stamp. Not known when the name leads to nothing.
+// Whether a name leads to a file, which, its size and the time of its last write: a file made, written
+// or replaced since has another stamp. Not known when the name cannot be looked up.
 struct FileStamp {
     bool known = false;
+    bool exists = false;
     unsigned long long device = 0, file = 0, size = 0;
     long long seconds = 0;
     long nanoseconds = 0;
-    bool operator==(const FileStamp&) const = default;
+    // What the file held as the stamp was taken, when its bytes were read then.
+    bool hashed = false;
+    std::uint64_t hash = 0;
+    bool sameFile(const FileStamp& o) const {
+        return known == o.known && exists == o.exists && device == o.device && file == o.file && size == o.size;
+    }
+    bool sameWrite(const FileStamp& o) const {
+        return sameFile(o) && seconds == o.seconds && nanoseconds == o.nanoseconds;
+    }
 };
 FileStamp stampOf(const std::string& path);
 
@@ -91,6 +100,8 @@ public:
 private:
     bool fail(const std::string& reason);
     void abandon();
+    // Whether the target still bears the stamp (or holds the bytes it held then).
+    bool unchangedSince(const FileStamp& expected) const;
 
     std::string real_;
     std::string temp_;

@@ -1,3 +1,4 @@
+#include "win/TempNames.h"
 #include "win/Win32.h"
 
 #include <gtest/gtest.h>
@@ -288,4 +289,22 @@ TEST_F(FilesTest, AStagedFileReplacesItsTargetThroughItsLinkOnlyWhenPlacedAndWit
     }
     for (const auto& entry : fs::directory_iterator(root_))
         EXPECT_NE(entry.path().filename().string().rfind(".~", 0), 0u) << entry.path();
+}
+
+TEST_F(FilesTest, ASignalEndingALongRunStillRemovesTheTemporaryOfTheOutputInProgress) {
+    // Each staged output placed or given up is done with: a run of hundreds of them leaves the one being
+    // written at the signal known, to be removed.
+    for (int i = 0; i < 200; ++i) {
+        win::StagedFile staged(L"C:\\plot.png");
+        ASSERT_TRUE(staged.made());
+        if (i % 2 == 0) {
+            EXPECT_TRUE(staged.place());
+        }
+    }
+    win::StagedFile inProgress(L"C:\\plot.png");
+    ASSERT_TRUE(inProgress.made());
+    const fs::path temp = root_ / fs::path(inProgress.path().substr(3));
+    ASSERT_TRUE(fs::exists(temp));
+    win::removeTemporariesInProgress();
+    EXPECT_FALSE(fs::exists(temp));
 }

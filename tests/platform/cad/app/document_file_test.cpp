@@ -6,7 +6,9 @@
 #include "win/Paths.h"
 #include "win/TempNames.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -46,24 +48,38 @@ struct ReplacedMeanwhile : ::testing::Test {
 
 TEST_F(ReplacedMeanwhile, ASaveReplacesItsFileOnlyWhileItIsAsItWasLastFound) {
     const std::string changed = "it changed on disk since this session read or last saved it";
+    const std::string made = "it was made by another session or program while this save was written";
     const struct Case {
         const char* what;
-        // When the other writer's file lands: after the file was found unchanged and before this save
-        // began, while this save waits to rename, or not at all.
-        enum { BeforeOpen, WhileRenaming, Never } other;
-        bool stampGiven;
-        bool replaced;
+        bool movedAway;  // the file was moved away before the session checked it
+        bool stampGiven; // the save is told the stamp the check found
+        // When another writer's file lands: after the check and before this save began, or while this
+        // save waits to rename (the other holding the folder and the file, or the file only, as a writer
+        // that cannot read the folder does).
+        enum { Never, BeforeOpen, WhileRenamingFolder, WhileRenamingFileOnly, TouchedWhileRenaming } other;
+        const char* kept; // empty: this save replaced it
+        const std::string* why;
     } cases[] = {
-        {"nobody else writes it", Case::Never, true, true},
-        {"nobody else writes it, no stamp given", Case::Never, false, true},
-        {"another save lands between the check and this save's start", Case::BeforeOpen, true, false},
-        {"another save lands between this save's check and its rename", Case::WhileRenaming, true, false},
-        {"another save lands while this one is renamed, no stamp given", Case::WhileRenaming, false, false},
+        {"nobody else writes it", false, true, Case::Never, "", nullptr},
+        {"nobody else writes it, no stamp given", false, false, Case::Never, "", nullptr},
+        {"another save lands between the check and this save's start", false, true, Case::BeforeOpen, "the other's",
+         &changed},
+        {"another save lands between this save's check and its rename", false, true, Case::WhileRenamingFolder,
+         "the other's", &changed},
+        {"another save lands while this one is renamed, no stamp given", false, false, Case::WhileRenamingFolder,
+         "the other's", &changed},
+        {"a save from a folder it cannot read lands meanwhile", false, true, Case::WhileRenamingFileOnly, "the other's",
+         &changed},
+        {"the file is touched meanwhile, its bytes the same", false, true, Case::TouchedWhileRenaming, "", nullptr},
+        {"moved away, then another save puts one there", true, true, Case::WhileRenamingFolder, "the other's", &made},
+        {"moved away, then another save puts one there first", true, true, Case::BeforeOpen, "the other's", &made},
+        {"moved away, nobody else saves", true, true, Case::Never, "", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::ofstream(target, std::ios::binary) << "as read";
         docfile::FileContents read = docfile::contentsOf(target.string(), "as read");
+        if (c.movedAway) fs::rename(target, dir / "moved.dxf");
         docfile::FileStamp seen;
         ASSERT_FALSE(docfile::changedSince(read, &seen));
         ASSERT_TRUE(seen.known);
@@ -74,28 +90,40 @@ TEST_F(ReplacedMeanwhile, ASaveReplacesItsFileOnlyWhileItIsAsItWasLastFound) {
         ASSERT_TRUE(file.open(target.string())) << file.why();
         ASSERT_TRUE(file.write("this session's"));
         bool committed = false;
-        if (c.other == Case::WhileRenaming) {
-            // The other save holds the folder while it checks and renames; this one's commit waits for it.
-            auto other = std::make_unique<win::ReplaceLock>(target.string());
-            ASSERT_TRUE(other->held());
+        if (c.other == Case::Never || c.other == Case::BeforeOpen) {
+            committed = file.commit();
+        } else {
+            // The other writer holds its locks while it checks and renames; this commit waits for it.
+            std::unique_ptr<win::ReplaceLock> other;
+            int held = -1;
+            if (c.other == Case::WhileRenamingFileOnly) {
+                held = ::open(target.c_str(), O_RDONLY);
+                ASSERT_EQ(::flock(held, LOCK_EX), 0);
+            } else {
+                other = std::make_unique<win::ReplaceLock>(target.string());
+                ASSERT_TRUE(other->held());
+            }
             auto commit = std::async(std::launch::async, [&] { return file.commit(); });
             EXPECT_EQ(commit.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout)
                 << "the commit waits for the other rename";
-            otherSaves("the other's");
+            if (c.other == Case::TouchedWhileRenaming)
+                fs::last_write_time(target, fs::last_write_time(target) + std::chrono::seconds(5));
+            else
+                otherSaves("the other's");
             other.reset();
+            if (held >= 0) ::close(held);
             committed = commit.get();
-        } else {
-            committed = file.commit();
         }
-        EXPECT_EQ(committed, c.replaced) << file.why();
-        if (c.replaced) {
+        EXPECT_EQ(committed, !*c.kept) << file.why();
+        if (!*c.kept) {
             EXPECT_EQ(slurp(target), "this session's");
         } else {
-            EXPECT_EQ(slurp(target), "the other's") << "the other's work is kept";
-            EXPECT_NE(file.why().find(changed), std::string::npos) << file.why();
+            EXPECT_EQ(slurp(target), c.kept) << "the other's work is kept";
+            EXPECT_NE(file.why().find(*c.why), std::string::npos) << file.why();
         }
         for (const auto& e : fs::directory_iterator(dir))
             EXPECT_EQ(e.path().filename().string().rfind(".~", 0), std::string::npos) << "no temporary left";
+        fs::remove(dir / "moved.dxf");
     }
 }
 
