@@ -504,11 +504,24 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     // after this check, or after the answer.
     docfile::FileStamp seen;
     if (acDocManager->fileChangedSince(doc, target.c_str(), &seen) && !mayReplaceChanged(target)) return false;
+    // Saved under another name, the drawing is held there before its file is: another session saving
+    // to that name at the same moment finds it held, never a file nobody holds. One that holds it
+    // already is left to refuse the save.
+    std::unique_ptr<docfile::DrawingLock> heldThere;
+    if (std::string native; win::mapToNative(target.c_str(), native, nullptr)) {
+        const std::unique_ptr<docfile::DrawingLock>& current = locks_[doc];
+        std::optional<docfile::LockHolder> holder;
+        if (!current || !current->holds(native)) {
+            heldThere = std::make_unique<docfile::DrawingLock>();
+            if (!heldThere->take(native, holder)) heldThere.reset();
+        }
+    }
     std::wstring why;
     if (acDocManager->saveDocument(doc, target.c_str(), why, &seen) != Acad::eOk) {
         fail(L"cannot save " + target + L": " + why);
         return false;
     }
+    if (heldThere) locks_[doc] = std::move(heldThere);
     acutPrintf(L"Saved %s\n", target.c_str());
     lockDrawing(doc, false); // under its new name, or once the session that held it has gone
     return true;

@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -68,14 +70,11 @@ void noteInProgress(const std::string& temp) {
 }
 
 // Whether the path is one of this process's temporaries in progress.
+// Only read: a slot held back from the state that says it is complete, even for a moment, is one a
+// signal's handler would pass over.
 bool ownInProgress(const std::string& path) {
-    for (InProgress& slot : g_inProgress) {
-        int full = 2;
-        if (!slot.state.compare_exchange_strong(full, 1)) continue;
-        const bool same = path == slot.path;
-        slot.state.store(2);
-        if (same) return true;
-    }
+    for (InProgress& slot : g_inProgress)
+        if (slot.state.load() == 2 && path == slot.path) return true;
     return false;
 }
 
@@ -180,23 +179,32 @@ int makeTemporary(const std::string& target, std::string& temp) {
     }
     const std::string folder = folderOf(target);
     std::string name = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(nameOf(target)) + "XXXXXX";
+    // A signal that ends the process waits until the file made is noted, so that its handler removes it.
+    sigset_t ending, before;
+    sigemptyset(&ending);
+    for (int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) sigaddset(&ending, s);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) return -1;
-    ::flock(fd, LOCK_EX);
+    const int error = errno;
+    if (fd >= 0) {
+        ::flock(fd, LOCK_EX);
+        noteInProgress(name);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (fd < 0) {
+        errno = error;
+        return -1;
+    }
     temp = name;
-    noteInProgress(temp);
     return fd;
 }
 
 void temporaryDone(const std::string& temp) {
+    // The slot is found by reading alone: the others stay whole for a signal's handler meanwhile.
     for (InProgress& slot : g_inProgress) {
+        if (slot.state.load() != 2 || temp != slot.path) continue;
         int full = 2;
-        if (!slot.state.compare_exchange_strong(full, 1)) continue;
-        if (temp == slot.path) {
-            slot.state.store(0);
-            return;
-        }
-        slot.state.store(2);
+        if (slot.state.compare_exchange_strong(full, 0)) return;
     }
 }
 

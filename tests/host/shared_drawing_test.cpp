@@ -3,6 +3,7 @@
 // drawing was read or last saved. Edits from outside are made with ezdxf, which reads the results back.
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -222,6 +223,35 @@ TEST_F(SharedDrawing, OfTwoSessionsSavingOneDrawingAtOnceNoneLosesItsWorkUntold)
             }
         }
         EXPECT_GE(saves, 1u);
+    }
+}
+
+TEST_F(SharedDrawing, ASaveUnderAnotherNameHoldsThatNameBeforeItsFileIsThere) {
+    // Held only after its file was in place, a name was for a moment a file nobody held: another
+    // session's SAVEAS to it then replaced this one's work, both saying "Saved".
+    std::ofstream(dir / "taken.dxf") << "an earlier file nobody holds";
+    for (const char* name : {"new.dxf", "taken.dxf"}) {
+        SCOPED_TRACE(name);
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
+        Outcome saved = second("SAVEAS " + std::string(name) + "\nQUIT\n");
+        EXPECT_EQ(saved.status, 0) << saved.err;
+        std::vector<std::string> events; // in order: "+name" made, ">name" renamed into place
+        alignas(inotify_event) char buffer[1 << 16];
+        for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
+            for (char* p = buffer; p < buffer + n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(p);
+                if (e->len > 0) events.push_back(((e->mask & IN_MOVED_TO) ? ">" : "+") + std::string(e->name));
+                p += sizeof(inotify_event) + e->len;
+            }
+        ::close(watch);
+        const auto lock = std::find(events.begin(), events.end(), "+." + std::string(name) + ".lock");
+        const auto placed = std::find(events.begin(), events.end(), ">" + std::string(name));
+        ASSERT_NE(placed, events.end());
+        EXPECT_LT(lock, placed) << "the name's lock is taken before its file is in place";
+        EXPECT_FALSE(fs::exists(dir / ("." + std::string(name) + ".lock"))) << "and goes with the session";
+        EXPECT_NE(slurp(dir / name).find("SECTION"), std::string::npos);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -211,9 +212,10 @@ bool readRegularFile(const std::string& path, std::string& bytes, std::string& w
     return ok;
 }
 
-bool Replacement::unchangedSince(const FileStamp& expected) const {
+bool Replacement::unchangedSince(const FileStamp& expected, bool& none) const {
     if (!expected.known) return true;
     const FileStamp now = stampOf(real_);
+    none = now.known && !now.exists;
     // A file removed meanwhile is put back: it is the drawing this session holds.
     if (!now.known || !now.exists || now.sameWrite(expected)) return true;
     // Written again with the same bytes (a touch): nothing of anyone's is lost.
@@ -304,14 +306,20 @@ bool Replacement::commit() {
     win::ReplaceLock lock(real_);
     if (!lock.held()) return fail("it cannot be replaced now: " + lock.why());
     const FileStamp& expected = since_.known ? since_ : opened_;
-    if (keepMeanwhile_ && !unchangedSince(expected))
-        return fail(std::string("it ") +
-                    (expected.exists ? "changed on disk since this session read or last saved it (another session or "
-                                       "program wrote it while this save was written)"
-                                     : "was made by another session or program while this save was written") +
-                    "; it is left as it is: SAVEAS another name keeps both");
-    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
-    if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
+    const std::string made =
+        "it was made by another session or program while this save was written; it is left "
+        "as it is: SAVEAS another name keeps both";
+    bool none = false;
+    if (keepMeanwhile_ && !unchangedSince(expected, none))
+        return fail(expected.exists ? "it changed on disk since this session read or last saved it (another session "
+                                      "or program wrote it while this save was written); it is left as it is: "
+                                      "SAVEAS another name keeps both"
+                                    : made);
+    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile. Where no file
+    // was, none is replaced: a save whose folder could not be locked may have put one there since.
+    int renamed = none ? ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, real_.c_str(), RENAME_NOREPLACE) : -1;
+    if (none && renamed != 0 && errno == EEXIST) return fail(made);
+    if (renamed != 0 && ::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
     lock.release();
     win::temporaryDone(temp_);
     temp_.clear();

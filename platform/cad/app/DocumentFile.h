@@ -100,8 +100,9 @@ public:
 private:
     bool fail(const std::string& reason);
     void abandon();
-    // Whether the target still bears the stamp (or holds the bytes it held then).
-    bool unchangedSince(const FileStamp& expected) const;
+    // Whether the target still bears the stamp (or holds the bytes it held then); `none` says whether
+    // no file is there now.
+    bool unchangedSince(const FileStamp& expected, bool& none) const;
 
     std::string real_;
     std::string temp_;
