@@ -255,6 +255,32 @@ TEST_F(SharedDrawing, ASaveUnderAnotherNameHoldsThatNameBeforeItsFileIsThere) {
     }
 }
 
+TEST_F(SharedDrawing, ASaveOntoANameAnotherSessionHoldsNamesThatSessionWhetherItsFileIsThereOrNot) {
+    // With no file at the name (moved away, or another SAVEAS still writing it), the refusal was worded
+    // as the folder's permission.
+    for (const bool fileThere : {true, false}) {
+        SCOPED_TRACE(fileThere ? "its file is there" : "its file was moved away");
+        auto holder = start(Kind::Pipe);
+        ASSERT_TRUE(holder->waitFor("Command: ")) << holder->output();
+        if (!fileThere) fs::rename(dir / "plan.dxf", dir / "moved.dxf");
+        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "other.dxf",
+                      fs::copy_options::overwrite_existing);
+        std::ofstream(dir / "saveas.scr") << "SAVEAS plan.dxf\nQUIT\n";
+        const Outcome refused = cadhost_run::runIn(
+            dir, "'" + cadhost_run::program().string() + "' --batch --module '' --script saveas.scr other.dxf");
+        EXPECT_EQ(refused.status, 1) << refused.err;
+        EXPECT_NE(refused.err.find("plan.dxf: the file cannot be written: it is a drawing open in another session "
+                                   "(process "),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_EQ(fs::exists(dir / "plan.dxf"), fileThere) << "nothing is put at the held name";
+        EXPECT_TRUE(locked()) << "the holder keeps its lock";
+        holder->type("QUIT\n");
+        EXPECT_EQ(holder->exitStatus(), 0) << holder->output();
+        if (!fileThere) fs::rename(dir / "moved.dxf", dir / "plan.dxf");
+    }
+}
+
 TEST_F(SharedDrawing, ASessionOfAnotherUserIsToldWhoHoldsTheDrawingAndTakesOverALockLeftBehind) {
     if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "another user's session needs root";
     // A folder the office shares: the holder's lock file is its user's, which another user can only read.

@@ -258,13 +258,15 @@ bool Replacement::open(const std::string& target) {
     struct stat st {};
     opened_ = stampOf(real_);
     existed_ = ::stat(real_.c_str(), &st) == 0;
+    const int looked = existed_ ? 0 : errno;
+    // Asked also of a name with no file yet: another session may hold it (a SAVEAS under way there).
+    int refused = 0;
+    if (std::string refusal = win::writeRefusal(real_, refused); !refusal.empty()) return fail(refusal);
     if (existed_) {
-        int error = 0;
-        if (std::string refusal = win::writeRefusal(real_, error); !refusal.empty()) return fail(refusal);
         if (::access(real_.c_str(), W_OK) != 0) return fail(writeErrorText(errno));
         mode_ = st.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return fail(writeErrorText(errno));
+    } else if (looked != ENOENT) {
+        return fail(writeErrorText(looked));
     } else {
         mode_ = 0644;
     }
