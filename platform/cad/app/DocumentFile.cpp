@@ -80,9 +80,11 @@ FileContents contentsOf(const std::string& file, std::string_view bytes) {
     return {file, hash.size(), hash.value()};
 }
 
-FileStamp stampOf(const std::string& path) {
+namespace {
+
+// The stamp of what stat says of the path (left in `st`); errno says why it is not known.
+FileStamp stamped(const std::string& path, struct stat& st) {
     FileStamp stamp;
-    struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         stamp.known = errno == ENOENT || errno == ENOTDIR;
         return stamp;
@@ -94,6 +96,13 @@ FileStamp stampOf(const std::string& path) {
     stamp.seconds = static_cast<long long>(st.st_mtim.tv_sec);
     stamp.nanoseconds = st.st_mtim.tv_nsec;
     return stamp;
+}
+
+} // namespace
+
+FileStamp stampOf(const std::string& path) {
+    struct stat st {};
+    return stamped(path, st);
 }
 
 namespace {
@@ -123,10 +132,10 @@ bool changedSince(const FileContents& recorded, FileStamp* seen) {
     if (seen) *seen = {};
     if (recorded.file.empty()) return false;
     // Taken before the bytes are read: a write while they are read leaves the file another stamp.
-    const FileStamp stamp = stampOf(recorded.file);
-    if (seen) *seen = stamp;
     struct stat st {};
-    if (!stamp.exists || ::stat(recorded.file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const FileStamp stamp = stamped(recorded.file, st);
+    if (seen) *seen = stamp;
+    if (!stamp.exists || !S_ISREG(st.st_mode)) return false;
     if (stamp.size != recorded.size) return true;
     const std::optional<ContentHash> now = hashOf(recorded.file);
     if (!now) return false;
@@ -256,8 +265,8 @@ bool Replacement::open(const std::string& target) {
     if (name.empty()) return fail("it is a folder");
     if (name.size() > kNameMax) return fail(writeErrorText(ENAMETOOLONG));
     struct stat st {};
-    opened_ = stampOf(real_);
-    existed_ = ::stat(real_.c_str(), &st) == 0;
+    opened_ = stamped(real_, st);
+    existed_ = opened_.exists;
     const int looked = existed_ ? 0 : errno;
     // Asked also of a name with no file yet: another session may hold it (a SAVEAS under way there).
     int refused = 0;
