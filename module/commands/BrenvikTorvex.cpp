@@ -168,7 +168,7 @@ public:
             m_id.isNull() ? Acad::eNullObjectId : acdbOpenObject(polyline, m_id, AcDb::kForWrite);
         m_refusal = L"No Polyline " + handle + L" in Model Space";
         if (status == Acad::eOnLockedLayer) {
-            m_refusal = L"Polyline " + handle + L" On Locked Layer " + layerOf(m_id);
+            m_refusal = L"Polyline " + handle + L" On Locked Layer " + kelmo_model::layerOf(m_id);
             return;
         }
         if (status != Acad::eOk) return;
@@ -195,13 +195,6 @@ public:
     }
 
 private:
-    static CString layerOf(AcDbObjectId id) {
-        AcDbEntity* entity = nullptr;
-        if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return CString();
-        const CString layer = entity->layerName().c_str();
-        entity->close();
-        return layer;
-    }
     // The name of the room block whose definition holds the entity, or nothing.
     static CString roomHolding(AcDbObjectId owner) {
         AcDbBlockTableRecord* definition = nullptr;

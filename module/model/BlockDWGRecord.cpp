@@ -104,7 +104,7 @@ constexpr MeasureUnit kVolumeUnits[] = {
 // A lone comma before three digits ("1,250") could be either, and is not read; nor is an exponent, which
 // no height or volume is written with.
 bool readNumber(const CString& text, double& value) {
-    return text.FindOneOf(L"eE") < 0 && text == CString(text).Trim() && CUtilities::readWholeNumber(text, value);
+    return text.FindOneOf(L"eE") < 0 && CUtilities::readWholeNumber(text, value);
 }
 
 // How many digits follow the decimal sign of a number that reads whole: the last point or comma, when

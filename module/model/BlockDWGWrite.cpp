@@ -17,19 +17,11 @@ KELMO_SOURCE_FILE(L"BlockDWG");
 
 using kelmo_model::drawingName;
 using kelmo_model::HeldLock;
+using kelmo_model::layerOf;
 using kelmo_model::OpenedObject;
 using kelmo_model::block_dwg::ucsMatrixOf;
 
 namespace {
-
-// The layer the entity lies on, as the drawing has it now.
-CString layerOf(AcDbObjectId id) {
-    AcDbEntity* entity = nullptr;
-    if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return CString();
-    CString layer = entity->layerName().c_str();
-    entity->close();
-    return layer;
-}
 
 // The space's name as the drawing shows it now, read as a gathered block reads it: a block renamed in
 // memory but not written back still bears its old name there.

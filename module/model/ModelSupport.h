@@ -73,6 +73,14 @@ inline Acad::ErrorStatus postUnderneath(CAcadDrawing* drawing, AcDbHatch*& hatch
     return status;
 }
 
+// The layer the entity lies on, as the drawing has it now; empty when it cannot be opened.
+inline CString layerOf(AcDbObjectId id) {
+    AcDbEntity* entity = nullptr;
+    if (acdbOpenAcDbEntity(entity, id, AcDb::kForRead) != Acad::eOk) return CString();
+    OpenedObject opened(entity);
+    return CString(entity->layerName().c_str());
+}
+
 // The layer's name when the drawing holds it locked; empty otherwise.
 inline CString lockedLayerName(AcDbObjectId layerId) {
     AcDbLayerTableRecord* layer = nullptr;

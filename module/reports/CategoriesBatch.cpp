@@ -1,7 +1,6 @@
 // A report's categories loaded from the register, each with its hatch, blocks and assets.
 #include "reports/Categories.h"
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -13,6 +12,7 @@
 #include "model/RegisterSupport.h"
 #include "reports/Category.h"
 #include "reports/RegisterLists.h"
+#include "reports/ReportSupport.h"
 
 KELMO_SOURCE_FILE(L"Categories");
 
@@ -21,18 +21,10 @@ namespace {
 // A hatch's angle or scale, which it holds as a whole number: one the register gives that is no
 // number, infinite or past what a whole number holds is refused with the category's title, never cut
 // to another value.
-// The register's number as it holds it, shortest form.
-CString shownNumber(double value) {
-    if (!std::isfinite(value)) return std::isnan(value) ? L"NaN" : value > 0 ? L"INF" : L"-INF";
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, value);
-    return CString(std::string(text, written.ptr).c_str());
-}
-
 int wholeNumber(double value, const wchar_t* what, const CString& title) {
     if (std::isfinite(value) && value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max())
         return static_cast<int>(std::lround(value));
-    const CString shown = shownNumber(value);
+    const CString shown = kelmo_reports::exactText(value);
     throw new CEXCustom(
         CString(L"the hatch ") + what + L" " + shown + L" of category " + title + L" is no number the hatch can take",
         KELMO_BANNER, kelmoSourceFile, L"CCategories::getReportCategories", 0, nullptr);
@@ -61,7 +53,8 @@ CHatch* hatchOf(kelmo_model::RegisterRows& rows, CCategory* category) {
             rows.readDouble(L"cHatchScale", value);
             hatch->setScale(wholeNumber(value, L"scale", title));
             if (hatch->getScale() != value)
-                category->addReadProblem(L"hatch scale " + shownNumber(value) + L" the register holds is taken as " +
+                category->addReadProblem(L"hatch scale " + kelmo_reports::exactText(value) +
+                                         L" the register holds is taken as " +
                                          CUtilities::IntToCString(hatch->getScale()));
         }
         hatch->setLayer(rows.isNull(L"cHatchLayer") ? CString(L"_Kelmo") : rows.text(L"cHatchLayer"));

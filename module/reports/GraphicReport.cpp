@@ -1,6 +1,5 @@
 #include "reports/GraphicReport.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "core/Catch.h"
@@ -13,11 +12,13 @@
 #include "model/ModelSupport.h"
 #include "reports/Categories.h"
 #include "reports/LinkLines.h"
+#include "reports/ReportSupport.h"
 
 KELMO_SOURCE_FILE(L"GraphicReport");
 
 using kelmo_model::nodeName;
 using kelmo_model::valueText;
+using kelmo_reports::exactText;
 
 namespace {
 
@@ -31,16 +32,6 @@ struct ComScope {
 
 CString reportNamespace() {
     return CString(KELMO_NAMESPACE_URI) + L"/Ostrel";
-}
-
-// The shortest text that reads back as the same double, so a file written and read again keeps
-// every area and offset exactly; a value that is no number, or infinite, as XML spells it.
-CString exactText(double value) {
-    if (std::isnan(value)) return L"NaN";
-    if (std::isinf(value)) return value > 0 ? L"INF" : L"-INF";
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return CString(std::string(buffer, result.ptr).c_str());
 }
 
 int flagFrom(const CString& text) {

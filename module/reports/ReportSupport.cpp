@@ -1,6 +1,9 @@
 #include "reports/ReportSupport.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
@@ -10,6 +13,14 @@
 #include "model/ModelSupport.h"
 
 namespace kelmo_reports {
+
+CString exactText(double value) {
+    if (std::isnan(value)) return L"NaN";
+    if (std::isinf(value)) return value > 0 ? L"INF" : L"-INF";
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return CString(std::string(buffer, result.ptr).c_str());
+}
 
 namespace {
 

@@ -37,6 +37,10 @@ AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity,
 CString oldChartKept(AcDbDatabase* database, const CString& kind, const std::vector<CString>& rebuilt,
                      const AcGePoint3d* at);
 
+// The shortest text that reads back as the same double, so a value written and read again, or named in
+// a message, is the value held; one that is no number, or infinite, as XML spells it ("NaN", "INF").
+CString exactText(double value);
+
 // The normal of the current UCS in world coordinates.
 AcGeVector3d ucsNormal(AcDbDatabase* database);
 

@@ -38,17 +38,6 @@ std::string refused(const std::wstring& file, std::string why) {
     return why;
 }
 
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The temporaries of the writes in progress and the lock files held, for a signal handler: a slot's
 // path is read only while its state says it is complete.
 constexpr int kWritesAtOnce = 64;
@@ -87,6 +76,17 @@ bool isTemporarySuffix(std::string_view s) {
 }
 
 } // namespace
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 std::string notAFile(unsigned mode) {
     if (S_ISREG(mode)) return {};

@@ -17,6 +17,10 @@ inline std::string nameForTemporary(std::string name, std::size_t extra) {
     return name;
 }
 
+// The folder of a native path ("." for a bare name, "/" at the root) and its last part.
+std::string folderOf(const std::string& path);
+std::string nameOf(const std::string& path);
+
 // What a file that is no regular file is, in the user's words ("it is a named pipe, not a file");
 // empty for a regular file. `mode` is a stat mode.
 std::string notAFile(unsigned mode);

@@ -195,7 +195,7 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     // As with SAVEAS, the document now bears the new name, and what it holds is saved.
     doc->database()->setModified(false);
     doc->contents_ = written;
-    doc->baseline_ = dxf::lastSavedTextDigest(doc->database());
+    doc->baseline_ = written.hash; // the digest of the text written
     doc->knownChanged_ = false;
     doc->fileName_ = path;
     size_t cut = path.find_last_of(L"\\/");

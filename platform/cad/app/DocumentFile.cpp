@@ -22,11 +22,6 @@ namespace {
 
 constexpr std::size_t kNameMax = NAME_MAX;
 
-std::string nameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::uint64_t littleEndian(const char* p) {
     std::uint64_t word = 0;
     std::memcpy(&word, p, sizeof word);
@@ -261,7 +256,7 @@ bool Replacement::open(const std::string& target) {
     hash_ = ContentHash();
     real_ = win::linkedFile(target);
     if (real_.empty()) return fail(writeErrorText(errno));
-    std::string name = nameOf(real_);
+    std::string name = win::nameOf(real_);
     if (name.empty()) return fail("it is a folder");
     if (name.size() > kNameMax) return fail(writeErrorText(ENAMETOOLONG));
     struct stat st {};

@@ -94,10 +94,8 @@ std::string describe(const LockHolder& holder) {
 std::string lockFileOf(const std::string& drawing) {
     std::string file = win::linkedFile(drawing);
     if (file.empty()) file = drawing;
-    const std::size_t slash = file.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
-    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-    return folder + "/." + win::nameForTemporary(name, 6) + ".lock";
+    const std::string folder = win::folderOf(file);
+    return (folder == "/" ? "" : folder) + "/." + win::nameForTemporary(win::nameOf(file), 6) + ".lock";
 }
 
 std::optional<LockHolder> lockHolder(const std::string& drawing) {

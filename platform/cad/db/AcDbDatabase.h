@@ -102,8 +102,6 @@ public:
     // the drawing, not part of it, so they can be set on a drawing open for read.
     std::vector<std::string>& fileProblems() const { return fileProblems_; }
     std::string& saveProblem() const { return saveProblem_; }
-    // A digest of the text the last save wrote, to tell a later drawing that would write the same.
-    std::optional<std::uint64_t>& savedTextDigest() const { return savedTextDigest_; }
     // Whether the file last read ends inside a section or without its EOF marker: a copy cut short,
     // of which only a part could be read.
     bool& fileCutShort() const { return fileCutShort_; }
@@ -312,7 +310,6 @@ private:
     mutable std::vector<std::string> fileProblems_;
     mutable bool fileCutShort_ = false;
     mutable std::string saveProblem_;
-    mutable std::optional<std::uint64_t> savedTextDigest_;
     std::map<wchar_t, Adesk::UInt32> anonymous_;
 
     AcDbObjectId blockTable_, layerTable_, linetypeTable_, textStyleTable_, regAppTable_, viewportTable_, viewTable_,

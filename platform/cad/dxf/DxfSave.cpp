@@ -633,7 +633,6 @@ bool streamDxf(AcDbDatabase* db, const std::function<void(std::string_view)>& pu
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written,
                            const docfile::FileStamp* unchangedSince = nullptr) {
     db->saveProblem().clear();
-    db->savedTextDigest().reset();
     std::string native;
     DWORD error = 0;
     if (!fileName || !*fileName || !win::mapToNative(fileName, native, &error)) return Acad::eFileAccessErr;
@@ -668,7 +667,6 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
     if (file.commit()) {
         // The file's hash is the digest of the text: what the drawing is compared with for a change.
         if (written) *written = file.written();
-        db->savedTextDigest() = file.written().hash;
         return Acad::eOk;
     }
     db->saveProblem() = file.why();
@@ -679,10 +677,6 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
 
 std::string lastSaveProblem(const AcDbDatabase* db) {
     return db->saveProblem();
-}
-
-std::optional<std::uint64_t> lastSavedTextDigest(const AcDbDatabase* db) {
-    return db->savedTextDigest();
 }
 
 std::optional<std::uint64_t> textDigest(AcDbDatabase* db) {
