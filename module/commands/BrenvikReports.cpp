@@ -240,13 +240,8 @@ void sayOtherDrawing(CAcadDrawing* drawing, const CGraphicReport& report) {
 // What the categories of a report held that they could not take, said where no category is applied.
 void sayCategoryProblems(const CGraphicReport& report) {
     CCategories* categories = report.getCategories();
-    for (int i = 0; categories && i < categories->getCount(); ++i) {
-        const CCategory* category = categories->getAt(i);
-        for (INT_PTR j = 0; j < category->getReadProblems().GetSize(); ++j)
-            acutPrintf(L"category %s: %s.\n",
-                       static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
-                       static_cast<const wchar_t*>(category->getReadProblems()[j]));
-    }
+    for (int i = 0; categories && i < categories->getCount(); ++i)
+        kelmo_reports::sayReadProblems(*categories->getAt(i), L"");
 }
 
 // The work under the lock: a module failure is shown and the command goes on to unlock.

@@ -25,3 +25,24 @@ public:
 private:
     IXMLDOMDocumentPtr m_document; // the factory of the nodes; nothing is appended to it
 };
+
+namespace kelmo_xml {
+
+// An element's name without its prefix, so that a file that writes "o:category" reads as one that
+// writes "category".
+inline CString nodeName(const IXMLDOMNodePtr& node) {
+    return CString(static_cast<const wchar_t*>(node->GetbaseName()));
+}
+
+inline CString nodeText(const IXMLDOMNodePtr& node) {
+    return CString(static_cast<const wchar_t*>(node->Gettext()));
+}
+
+// A value's text without the blanks a file laid out for reading puts around it (a handle, a layer).
+inline CString valueText(const IXMLDOMNodePtr& node) {
+    CString text = nodeText(node);
+    text.Trim();
+    return text;
+}
+
+} // namespace kelmo_xml

@@ -220,16 +220,15 @@ IXMLDOMNodePtr CLayer::serialize(CString namespaceURI) {
 void CLayer::deSerialize(IXMLDOMNodePtr node) {
     KELMO_TRY
         if (node == nullptr) return;
-        if (CString(static_cast<const wchar_t*>(node->GetbaseName())) != L"layerOn" || !node->hasChildNodes()) return;
+        if (kelmo_xml::nodeName(node) != L"layerOn" || !node->hasChildNodes()) return;
         IXMLDOMNodeListPtr children = node->GetchildNodes();
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
-            CString childName = static_cast<const wchar_t*>(child->GetbaseName());
+            const CString childName = kelmo_xml::nodeName(child);
             // Stored as they stand, but for the blanks around a name: a layer read from a file changes
             // nothing until a setter marks it.
             if (childName == L"loName") {
-                m_name = static_cast<const wchar_t*>(child->Gettext());
-                m_name.Trim();
+                m_name = kelmo_xml::valueText(child);
             } else if (childName == L"loDescription") {
                 m_description = static_cast<const wchar_t*>(child->Gettext());
             }

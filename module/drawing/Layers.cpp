@@ -184,7 +184,7 @@ void CLayers::deSerialize(IXMLDOMNodeListPtr nodes) {
         for (long i = 0; i < nodes->Getlength(); ++i) {
             IXMLDOMNodePtr node = nodes->Getitem(i);
             if (node == nullptr) continue;
-            if (CString(static_cast<const wchar_t*>(node->GetbaseName())) != L"layerOn") continue;
+            if (kelmo_xml::nodeName(node) != L"layerOn") continue;
             CLayer* layer = new CLayer();
             try {
                 layer->deSerialize(node);

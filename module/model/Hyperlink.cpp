@@ -40,12 +40,12 @@ IXMLDOMNodePtr CHyperlink::serialize(CString namespaceURI) {
 
 void CHyperlink::deSerialize(IXMLDOMNodePtr node) {
     KELMO_TRY
-        if (node == nullptr || CString(static_cast<const wchar_t*>(node->GetbaseName())) != L"hyperlink") return;
+        if (node == nullptr || kelmo_xml::nodeName(node) != L"hyperlink") return;
         if (!node->hasChildNodes()) return;
         IXMLDOMNodeListPtr children = node->GetchildNodes();
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
-            CString name = static_cast<const wchar_t*>(child->GetbaseName());
+            const CString name = kelmo_xml::nodeName(child);
             if (name == L"bhHref")
                 m_href = static_cast<const wchar_t*>(child->Gettext());
             else if (name == L"bhDescription")

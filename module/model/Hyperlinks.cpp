@@ -154,7 +154,7 @@ void CHyperlinks::deSerialize(IXMLDOMNodePtr node) {
         IXMLDOMNodeListPtr children = node->GetchildNodes();
         for (long i = 0; i < children->Getlength(); ++i) {
             IXMLDOMNodePtr child = children->Getitem(i);
-            if (CString(static_cast<const wchar_t*>(child->GetbaseName())) != L"hyperlink") continue;
+            if (kelmo_xml::nodeName(child) != L"hyperlink") continue;
             CHyperlink* link = new CHyperlink();
             try {
                 link->deSerialize(child);

@@ -4,6 +4,7 @@
 #include "cad/AcDb.h"
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
+#include "core/XMLUtilities.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/AcadUtilities.h"
 #include "xml/MsXml.h"
@@ -94,22 +95,9 @@ inline CString drawingName(CAcadDrawing* drawing) {
     return drawing ? drawing->getDrawingPath() + drawing->getDrawingFilename() : CString();
 }
 
-// An element's name without its prefix, so that a file that writes "o:category" reads as one that
-// writes "category".
-inline CString nodeName(const IXMLDOMNodePtr& node) {
-    return CString(static_cast<const wchar_t*>(node->GetbaseName()));
-}
-
-inline CString nodeText(const IXMLDOMNodePtr& node) {
-    return CString(static_cast<const wchar_t*>(node->Gettext()));
-}
-
-// A value's text without the blanks a file laid out for reading puts around it (a handle, a layer).
-inline CString valueText(const IXMLDOMNodePtr& node) {
-    CString text = nodeText(node);
-    text.Trim();
-    return text;
-}
+using kelmo_xml::nodeName;
+using kelmo_xml::nodeText;
+using kelmo_xml::valueText;
 
 inline CString upper(CString text) {
     text.MakeUpper();

@@ -406,11 +406,7 @@ void CGraphicReport::applyToDrawing(CAcadDrawing* drawing) {
 void CGraphicReport::applyCategory(CAcadDrawing* drawing, CCategory* category, CAcadDrawingState* state) {
     acutPrintf(L"\tapplying category %s.\n",
                static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())));
-    const CStringArray& problems = category->getReadProblems();
-    for (INT_PTR i = 0; i < problems.GetSize(); ++i)
-        acutPrintf(L"\t\tcategory %s: %s.\n",
-                   static_cast<const wchar_t*>(kelmo_reports::shownTitle(category->getTitle())),
-                   static_cast<const wchar_t*>(problems[i]));
+    kelmo_reports::sayReadProblems(*category, L"\t\t");
     warnScale(category);
     warnLayer(drawing, category, state);
     AcDbDatabase* database = drawing->getDatabase();

@@ -11,6 +11,7 @@
 #include "drawing/AcadDrawing.h"
 #include "model/Hatch.h"
 #include "model/ModelSupport.h"
+#include "reports/Category.h"
 
 namespace kelmo_reports {
 
@@ -57,6 +58,13 @@ CString blockName(const CString& text) {
 CString shownTitle(const CString& title) {
     constexpr int longest = 250;
     return title.GetLength() > longest ? title.Left(longest) + L"..." : title;
+}
+
+void sayReadProblems(const CCategory& category, const wchar_t* indent) {
+    const CStringArray& problems = category.getReadProblems();
+    for (INT_PTR i = 0; i < problems.GetSize(); ++i)
+        acutPrintf(L"%scategory %s: %s.\n", indent, static_cast<const wchar_t*>(shownTitle(category.getTitle())),
+                   static_cast<const wchar_t*>(problems[i]));
 }
 
 AcDbObjectId appendOrThrow(AcDbBlockTableRecord* definition, AcDbEntity* entity, CAcadDrawing* drawing,

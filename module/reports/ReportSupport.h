@@ -7,6 +7,7 @@
 #include "classlib/Afx.h"
 
 class CAcadDrawing;
+class CCategory;
 class CHatch;
 
 namespace kelmo_reports {
@@ -18,6 +19,10 @@ CString blockName(const CString& text);
 // A title as the command line shows it: cut after 250 characters, so that a title pasted from a
 // whole document cannot flood it.
 CString shownTitle(const CString& title);
+
+// Says each thing the report file held for the category that could not be read, a line each after
+// `indent`: "category Offices: ...".
+void sayReadProblems(const CCategory& category, const wchar_t* indent);
 
 // The definition of that name, emptied when the drawing has it (so that inserts and table cells
 // that show it stay valid), else added; open for write. Null on failure, with the host's status.

@@ -630,6 +630,21 @@ bool streamDxf(AcDbDatabase* db, const std::function<void(std::string_view)>& pu
     return true;
 }
 
+// Gives the drawing's text to `put` as it is made. A drawing the stream cannot write as the whole
+// document would be is made whole and given again, after `restart` has dropped what was given: what a
+// save writes and what its digest is taken of are the same text.
+void dxfText(AcDbDatabase* db, const std::function<void(std::string_view)>& put, const std::function<void()>& restart) {
+    if (streamDxf(db, put)) return;
+    restart();
+    std::string text;
+    {
+        Document doc = saveDocument(db);
+        text.reserve(1 << 20);
+        writeDocument(doc, text);
+    }
+    put(text);
+}
+
 Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::FileContents* written,
                            const docfile::FileStamp* unchangedSince = nullptr) {
     db->saveProblem().clear();
@@ -647,17 +662,14 @@ Acad::ErrorStatus writeDxf(AcDbDatabase* db, const ACHAR* fileName, docfile::Fil
             db->saveProblem() = file.why();
             return Acad::eFileAccessErr;
         }
-        if (!streamDxf(db, [&](std::string_view text) {
+        dxfText(
+            db,
+            [&](std::string_view text) {
                 if (!file.write(text)) throw WriteFailed{};
-            })) {
-            std::string text;
-            {
-                Document doc = saveDocument(db);
-                text.reserve(1 << 20);
-                writeDocument(doc, text);
-            }
-            if (!file.open(native) || !file.write(text)) throw WriteFailed{};
-        }
+            },
+            [&] {
+                if (!file.open(native)) throw WriteFailed{};
+            });
     } catch (const WriteFailed&) {
         db->saveProblem() = file.why();
         return Acad::eFileAccessErr;
@@ -682,11 +694,8 @@ std::string lastSaveProblem(const AcDbDatabase* db) {
 std::optional<std::uint64_t> textDigest(AcDbDatabase* db) {
     try {
         docfile::ContentHash digest;
-        if (streamDxf(db, [&](std::string_view text) { digest.add(text); })) return digest.value();
-        std::string text;
-        writeDocument(saveDocument(db), text);
-        digest = docfile::ContentHash{};
-        digest.add(text);
+        dxfText(
+            db, [&](std::string_view text) { digest.add(text); }, [&] { digest = docfile::ContentHash{}; });
         return digest.value();
     } catch (const std::exception&) {
         return std::nullopt;
