@@ -493,13 +493,13 @@ StagedFile::StagedFile(const wchar_t* target) {
         fail(errno);
         return;
     }
-    int refused = 0;
-    if (const std::string what = writeRefusal(real_, refused); !what.empty()) {
-        SetLastError(errorFromErrno(refused, real_));
-        why_ = fromUtf8(what);
+    std::string refusal;
+    const int fd = makeTemporary(real_, temp_, &refusal);
+    if (fd < 0 && !refusal.empty()) {
+        SetLastError(errorFromErrno(errno, real_));
+        why_ = fromUtf8(refusal);
         return;
     }
-    const int fd = makeTemporary(real_, temp_);
     if (fd < 0) {
         fail(errno);
         return;

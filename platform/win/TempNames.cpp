@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "win/Encoding.h"
@@ -171,9 +172,10 @@ std::string temporaryPrefix(const std::string& fileName) {
     return ".~" + nameForTemporary(fileName, 9) + ".";
 }
 
-int makeTemporary(const std::string& target, std::string& temp) {
+int makeTemporary(const std::string& target, std::string& temp, std::string* refusal) {
     int refused = 0;
-    if (!writeRefusal(target, refused).empty()) {
+    if (std::string why = writeRefusal(target, refused); !why.empty()) {
+        if (refusal) *refusal = std::move(why);
         errno = refused;
         return -1;
     }

@@ -61,8 +61,9 @@ std::string temporaryPrefix(const std::string& fileName);
 // Makes the temporary for a write of `target` (a native path, its links followed: see linkedFile) and
 // holds it locked while the descriptor is open, so that no sweep takes a write in progress: the
 // descriptor, or -1 with errno set. A target no write may replace (writeRefusal) is refused here, so
-// that every writer renaming its temporary over its target refuses it alike.
-int makeTemporary(const std::string& target, std::string& temp);
+// that every writer renaming its temporary over its target refuses it alike; `refusal`, when given,
+// gets the reason in the user's words.
+int makeTemporary(const std::string& target, std::string& temp, std::string* refusal = nullptr);
 // Says that the temporary from makeTemporary is renamed or removed: no write is in progress there.
 void temporaryDone(const std::string& temp);
 // Removes the temporaries of the writes in progress, and the files noted with removedAtEndingSignal, for a
