@@ -556,7 +556,11 @@ void Session::lockDrawing(AcApDocument* doc, bool tell) {
     if (lock->holds(native)) return;
     std::optional<docfile::LockHolder> holder;
     // A lock that cannot be written (a read-only folder) leaves the drawing unlocked: nobody can save there.
-    if (lock->take(native, holder) || !holder || !tell) return;
+    if (lock->take(native, holder) || !tell) return;
+    if (!holder) {
+        if (!lock->refusal().empty()) err_ << "cadhost: " << lock->refusal() << std::endl;
+        return;
+    }
     err_ << "cadhost: " << win::toUtf8(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
          << "); once that session saves it, a SAVE here is refused (asked at a terminal): SAVEAS another name keeps "
             "both"

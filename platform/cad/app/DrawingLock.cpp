@@ -7,15 +7,21 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
 
+#include "cad/app/DocumentFile.h"
 #include "win/TempNames.h"
 
 namespace docfile {
 namespace {
 
-constexpr const char* kFirstLine = "cadhost drawing lock\n";
+constexpr std::string_view kFirstLine = "cadhost drawing lock\n";
+// Every user may read who holds a drawing, whatever the umask: a lock another user cannot read tells
+// them nothing, and could be taken for one left behind.
+constexpr mode_t kLockMode = 0644;
 
 std::string hostName() {
     char name[HOST_NAME_MAX + 1] = {};
@@ -23,9 +29,9 @@ std::string hostName() {
     return name;
 }
 
-std::string userName() {
-    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
-    return "user " + std::to_string(::geteuid());
+std::string userName(uid_t uid = ::geteuid()) {
+    if (const passwd* pw = ::getpwuid(uid); pw && pw->pw_name) return pw->pw_name;
+    return "user " + std::to_string(uid);
 }
 
 std::string now() {
@@ -72,6 +78,31 @@ LockHolder readHolder(int fd) {
     return holder;
 }
 
+// Whether the file holds one of our locks; `beingMade`: an empty file counts (a lock its session has
+// made and not written yet).
+bool readsAsLock(int fd, bool beingMade) {
+    char head[kFirstLine.size()];
+    const ssize_t n = ::pread(fd, head, sizeof head, 0);
+    if (n == 0) return beingMade;
+    return n == static_cast<ssize_t>(sizeof head) && std::string_view(head, sizeof head) == kFirstLine;
+}
+
+// Whether the regular file at `lock` is one of our locks, written whole.
+bool isLockFile(const std::string& lock) {
+    const int fd = ::open(lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    const bool ours = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && readsAsLock(fd, false);
+    ::close(fd);
+    return ours;
+}
+
+std::string notALock(const std::string& lock) {
+    return lock +
+           " is no drawing lock (another file stands at its name); it is left as it is, and the drawing "
+           "is not held for this session";
+}
+
 bool isThisProcess(const LockHolder& holder) {
     return holder.pid == ::getpid() && holder.host == hostName();
 }
@@ -86,6 +117,7 @@ struct flock wholeFile() {
 } // namespace
 
 std::string describe(const LockHolder& holder) {
+    if (holder.unreadable) return "a session of " + holder.user + ", whose lock file this user cannot read";
     if (holder.pid <= 0) return "a session whose lock file does not say which";
     return "process " + std::to_string(holder.pid) + " of " + holder.user + " on " + holder.host + ", since " +
            holder.since;
@@ -95,12 +127,30 @@ std::string lockFileOf(const std::string& drawing) {
     std::string file = win::linkedFile(drawing);
     if (file.empty()) file = drawing;
     const std::string folder = win::folderOf(file);
-    return (folder == "/" ? "" : folder) + "/." + win::nameForTemporary(win::nameOf(file), 6) + ".lock";
+    std::string name = win::nameOf(file);
+    constexpr std::size_t kAround = 6; // "." before, ".lock" after
+    if (name.size() + kAround > NAME_MAX) {
+        ContentHash hash;
+        hash.add(name);
+        char mark[20] = {};
+        std::snprintf(mark, sizeof mark, "~%016llx", static_cast<unsigned long long>(hash.value()));
+        name = win::nameForTemporary(name, kAround + std::string_view(mark).size()) + mark;
+    }
+    return (folder == "/" ? "" : folder) + "/." + name + ".lock";
 }
 
 std::optional<LockHolder> lockHolder(const std::string& drawing) {
-    const int fd = ::open(lockFileOf(drawing).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    const std::string lock = lockFileOf(drawing);
+    const int fd = ::open(lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // Nobody but its owner can tell whether its session lives: it is taken as held.
+        struct stat st {};
+        if (errno != EACCES || ::lstat(lock.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+        LockHolder holder;
+        holder.unreadable = true;
+        holder.user = userName(st.st_uid);
+        return holder;
+    }
     std::optional<LockHolder> holder;
     struct stat st {};
     struct flock range = wholeFile();
@@ -121,21 +171,38 @@ DrawingLock::~DrawingLock() {
 bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& holder) {
     release();
     holder.reset();
+    refusal_.clear();
     const std::string lock = lockFileOf(drawing);
     // A lock file removed by its session between our open and our lock is made again.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        bool made = true;
+        int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kLockMode);
+        if (fd < 0 && errno == EEXIST) {
+            made = false;
+            fd = ::open(lock.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0 && errno == ENOENT) continue;
+        }
         if (fd < 0) {
-            // Another user's lock file can only be read: who holds it is still said, and one whose
-            // session has gone is removed (the folder permitting) and made again as this session's.
             const int error = errno;
             holder = lockHolder(drawing);
-            if (holder || error != EACCES || ::unlink(lock.c_str()) != 0) return false;
+            if (holder) return false;
+            // A link or a folder at the lock's name is no lock of ours.
+            if (error == ELOOP || error == EISDIR) refusal_ = notALock(lock);
+            if (error != EACCES) return false;
+            // Another user's lock file can only be read: one whose session has gone is removed (the
+            // folder permitting) and made again as this session's; any other file is left alone.
+            if (!isLockFile(lock)) {
+                refusal_ = notALock(lock);
+                return false;
+            }
+            if (::unlink(lock.c_str()) != 0) return false;
             continue;
         }
+        if (made) ::fchmod(fd, kLockMode);
         struct stat st {};
         struct flock range = wholeFile();
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            refusal_ = notALock(lock);
             ::close(fd);
             return false;
         }
@@ -151,6 +218,12 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
         if (::stat(lock.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
             ::close(fd);
             continue;
+        }
+        // Only a lock left behind is taken over: a file the user keeps under that name is not emptied.
+        if (!made && !readsAsLock(fd, true)) {
+            refusal_ = notALock(lock);
+            ::close(fd);
+            return false;
         }
         const std::string text = contents();
         if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {

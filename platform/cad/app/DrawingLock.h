@@ -11,11 +11,16 @@ namespace docfile {
 struct LockHolder {
     long pid = 0;
     std::string host, user, since;
+    // The lock file cannot be read (another user's, made under a strict umask): only its owner is known,
+    // and it is taken as held, since nobody can tell that its session has gone.
+    bool unreadable = false;
 };
 // "process 1234 of alice on host1, since 2026-12-07 18:51:09".
 std::string describe(const LockHolder& holder);
 
-// The lock file of a drawing (a native path; its links are followed, so every way to it finds one lock).
+// The lock file of a drawing (a native path; its links are followed, so every way to it finds one lock):
+// ".NAME.lock", or for a name too long for that, the name cut with a hash of all of it, so that drawings
+// whose names differ only past the cut have locks of their own.
 std::string lockFileOf(const std::string& drawing);
 
 // The live session, other than this process, that holds the drawing; nothing when none does.
@@ -29,8 +34,11 @@ public:
     DrawingLock& operator=(const DrawingLock&) = delete;
 
     // Takes the lock of the drawing for this process; one whose session has gone is taken over. False
-    // when another live session holds it (`holder` says who) or the lock file cannot be written.
+    // when another live session holds it (`holder` says who), a file at the lock's name is no lock of
+    // ours (left as it is; refusal() names it) or the lock file cannot be written.
     bool take(const std::string& drawing, std::optional<LockHolder>& holder);
+    // Why the last take failed when no session was found holding the drawing; empty otherwise.
+    const std::string& refusal() const { return refusal_; }
     // Removes the lock file, when it is still this process's.
     void release();
     // Whether this holds the lock of that drawing.
@@ -38,6 +46,7 @@ public:
 
 private:
     std::string lock_;
+    std::string refusal_;
     int fd_ = -1;
 };
 
