@@ -412,14 +412,18 @@ namespace {
 
 // Where a write would put the file: a link at its name followed (as every writer follows it), then its
 // folder's links.
-std::wstring nativeLocation(const std::string& native) {
+std::wstring nativeLocation(const std::string& native, bool anyCase = true) {
     const std::string file = linkedFile(native);
     if (file.empty()) return {};
     const auto slash = file.rfind('/');
     const std::string folder = slash == 0 ? "/" : file.substr(0, slash);
     char real[PATH_MAX];
     const std::string resolved = ::realpath(folder.c_str(), real) ? std::string(real) : normaliseNative(folder);
-    return L"?" + caseKey(((resolved == "/" ? "" : resolved) + "/" + file.substr(slash + 1)).c_str());
+    const std::string place = (resolved == "/" ? "" : resolved) + "/" + file.substr(slash + 1);
+    if (anyCase) return L"?" + caseKey(place.c_str());
+    std::wstring bytes = L"=";
+    for (const char c : place) bytes.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+    return bytes;
 }
 
 } // namespace
@@ -433,10 +437,10 @@ std::wstring fileIdentity(const wchar_t* windowsPath) {
     return nativeLocation(native);
 }
 
-std::wstring fileLocation(const wchar_t* windowsPath) {
+std::wstring fileLocation(const wchar_t* windowsPath, bool anyCase) {
     std::string native;
     if (!mapToNative(windowsPath, native, nullptr)) return {};
-    return nativeLocation(native);
+    return nativeLocation(native, anyCase);
 }
 
 std::wstring nativeToWindows(const std::string& nativePath) {

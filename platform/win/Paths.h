@@ -21,8 +21,9 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
 std::wstring fileIdentity(const wchar_t* windowsPath);
 // Where a write of the path puts its file, the same before and after the file is made or replaced:
 // its folder's links and a link at its name followed, letter case unmatched as above (hard links are
-// not seen). Empty as above.
-std::wstring fileLocation(const wchar_t* windowsPath);
+// not seen). Empty as above. `anyCase` false: names that differ in letter case are two places, as they
+// are two files on Linux.
+std::wstring fileLocation(const wchar_t* windowsPath, bool anyCase = true);
 
 // The Windows form of a native path (made absolute from the current folder first).
 std::wstring nativeToWindows(const std::string& nativePath);

@@ -102,4 +102,27 @@ TEST_F(SaveAsOpenDrawing, OntoItsOwnFileOrAClosedDrawingsFileIsASave) {
     EXPECT_EQ(layers("B.dxf"), "A\n");
 }
 
+TEST_F(SaveAsOpenDrawing, NamesThatDifferOnlyInLetterCaseAreTwoDrawingsOpenedSideBySide) {
+    // a.dxf was taken for the open A.dxf: "A.dxf is open already", and what followed changed A.dxf.
+    ASSERT_EQ(cadhost_run::runIn(dir, "/usr/bin/python3 make.py a").status, 0);
+    const struct Case {
+        const char* what;
+        std::string drawings, script;
+    } cases[] = {
+        {"OPEN a.dxf while A.dxf is open", "A.dxf", "OPEN a.dxf\nSAVEAS copy.dxf\nQUIT\n"},
+        {"both named when cadhost starts", "A.dxf a.dxf", "CLOSE\nSAVEAS copy.dxf\nQUIT\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(dir / "case.scr") << c.script;
+        const Outcome r = cadhost_run::runIn(
+            dir, "'" + cadhost_run::program().string() + "' --module '' --batch --script case.scr " + c.drawings);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.find("open already"), std::string::npos) << r.out;
+        EXPECT_EQ(layers("copy.dxf"), "a\n") << "a.dxf is open beside A.dxf\n" << r.out << r.err;
+        EXPECT_EQ(layers("A.dxf"), "A\n");
+        fs::remove(dir / "copy.dxf");
+    }
+}
+
 } // namespace

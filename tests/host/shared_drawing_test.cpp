@@ -122,6 +122,58 @@ TEST_F(SharedDrawing, ASaveOverWhatAnotherWroteSinceTheReadIsRefusedNamingSaveAs
     EXPECT_EQ(editedLines("mine.dxf"), 0u);
 }
 
+TEST_F(SharedDrawing, ASaveReplacesOnlyTheFileTheDrawingWasReadFromWhereverItsNameLeadsNow) {
+    // A save replaced whatever file the drawing's name led to when it saved ("Saved", nobody asked): the
+    // file a repointed link led to, or one another program edited after the drawing's folder was renamed.
+    const struct Case {
+        const char* what;
+        std::string before, drawing; // set up before the session; the drawing it opens
+        std::string outside, save;   // done while it works; its save
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"its link was pointed at another drawing",
+         "mv plan.dxf real.dxf && cp real.dxf precious.dxf && ln -s real.dxf plan.dxf",
+         "plan.dxf",
+         "ln -sfn precious.dxf plan.dxf",
+         "SAVE",
+         {"real.dxf", "precious.dxf"}},
+        {"its folder was renamed, then the file edited in place",
+         "mkdir d && mv plan.dxf d/",
+         "d/plan.dxf",
+         "mv d e && /usr/bin/python3 edit.py e/plan.dxf",
+         "SAVEAS e/plan.dxf",
+         {"e/plan.dxf"}},
+        {"its folder was renamed, then the file replaced",
+         "mkdir d && mv plan.dxf d/",
+         "d/plan.dxf",
+         "mv d e && cp e/plan.dxf e/new.dxf && /usr/bin/python3 edit.py e/new.dxf && mv e/new.dxf e/plan.dxf",
+         "SAVEAS e/plan.dxf",
+         {"e/plan.dxf"}},
+        {"its folder was renamed only", "mkdir d && mv plan.dxf d/", "d/plan.dxf", "mv d e", "SAVEAS e/plan.dxf", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir / "e");
+        fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / "plan.dxf",
+                      fs::copy_options::overwrite_existing);
+        ASSERT_EQ(outside(c.before), 0);
+        std::vector<std::string> args = arguments();
+        args.back() = c.drawing;
+        CadhostTerminal session(Kind::Pipe, dir, args);
+        ASSERT_TRUE(session.waitFor("Command: ")) << session.output();
+        session.type("mfrs\n\nX\n");
+        ASSERT_TRUE(session.waitFor("changes made")) << session.output();
+        ASSERT_EQ(outside(c.outside), 0);
+        std::vector<std::string> before;
+        for (const std::string& file : c.kept) before.push_back(slurp(dir / file));
+        session.type(c.save + "\nQUIT\n");
+        EXPECT_EQ(session.exitStatus(), c.kept.empty() ? 0 : 1) << session.output();
+        EXPECT_EQ(cadhost_run::count(session.output(), kChanged), c.kept.empty() ? 0u : 1u) << session.output();
+        for (size_t i = 0; i < c.kept.size(); ++i) EXPECT_EQ(slurp(dir / c.kept[i]), before[i]) << c.kept[i];
+        fs::remove(dir / "plan.dxf");
+    }
+}
+
 TEST_F(SharedDrawing, AtATerminalTheUserIsAskedAndOnlyYesReplaces) {
     const struct Case {
         const char* what;

@@ -29,6 +29,14 @@ struct AcApView {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
 };
 
+// The file a drawing was read from or last saved to, and the folder entry that led to it: a save onto
+// that entry which would now replace another file (a link repointed) is a change on disk, and so is one
+// onto the same file reached by another path (its folder renamed).
+struct AcApFilePlace {
+    docfile::FileStamp file, folder;
+    std::string name;
+};
+
 class AcApDocument : public AcRxObject {
 public:
     ~AcApDocument() override;
@@ -76,6 +84,7 @@ private:
     int regenCount_ = 0;
     Adesk::UInt64 writeStamp_ = 0;
     docfile::FileContents contents_;
+    AcApFilePlace place_;
     std::optional<std::uint64_t> baseline_; // the digest of its text as read or saved
     bool knownChanged_ = false;             // found to differ since the mark was set
 };

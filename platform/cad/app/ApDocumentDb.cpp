@@ -9,6 +9,8 @@
 #include "win/TempNames.h"
 #include "win/WinApi.h"
 
+#include <sys/stat.h>
+
 #include <cwctype>
 #include <filesystem>
 
@@ -61,6 +63,21 @@ std::string linkedNative(const std::wstring& path) {
     std::string native;
     if (!win::mapToNative(windowsForm(path).c_str(), native, nullptr)) return {};
     return win::linkedFile(native);
+}
+
+// Where the drawing's file is found now: the file its links lead to, and the folder and name given.
+AcApFilePlace placeOf(const std::wstring& path) {
+    AcApFilePlace place;
+    std::string native;
+    if (!win::mapToNative(windowsForm(path).c_str(), native, nullptr)) return place;
+    if (const std::string file = win::linkedFile(native); !file.empty()) place.file = docfile::stampOf(file);
+    place.folder = docfile::stampOf(win::folderOf(native));
+    place.name = win::nameOf(native);
+    return place;
+}
+
+bool sameFile(const docfile::FileStamp& a, const docfile::FileStamp& b) {
+    return a.exists && b.exists && a.device == b.device && a.file == b.file;
 }
 
 } // namespace
@@ -135,7 +152,9 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
         lastError_ = std::wstring(acadErrorStatusText(es)) + (why.empty() ? L" reading " + path : L": " + why);
         return es;
     }
-    addDocument(db, path)->contents_ = read;
+    AcApDocument* doc = addDocument(db, path);
+    doc->contents_ = read;
+    doc->place_ = placeOf(path);
     return Acad::eOk;
 }
 
@@ -198,6 +217,7 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     doc->baseline_ = written.hash; // the digest of the text written
     doc->knownChanged_ = false;
     doc->fileName_ = path;
+    doc->place_ = placeOf(path);
     size_t cut = path.find_last_of(L"\\/");
     doc->title_ = cut == std::wstring::npos ? path : path.substr(cut + 1);
     return es;
@@ -214,9 +234,10 @@ AcApDocument* AcApDocManager::documentHolding(const ACHAR* fileName, const AcApD
         std::error_code ec;
         if (d == except || !*d->fileName() || !win::mapToNative(d->fileName(), other, nullptr)) continue;
         if (std::filesystem::equivalent(native, other, ec)) return d;
-        // A file removed or replaced while its drawing is open is still where that drawing is saved.
-        if (location.empty()) location = win::fileLocation(path.c_str());
-        if (!location.empty() && location == win::fileLocation(d->fileName())) return d;
+        // A file removed or replaced while its drawing is open is still where that drawing is saved. Names
+        // that differ in letter case are two files here, both there: they are not taken for one.
+        if (location.empty()) location = win::fileLocation(path.c_str(), false);
+        if (!location.empty() && location == win::fileLocation(d->fileName(), false)) return d;
     }
     return nullptr;
 }
@@ -224,11 +245,25 @@ AcApDocument* AcApDocManager::documentHolding(const ACHAR* fileName, const AcApD
 bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* fileName, docfile::FileStamp* seen) const {
     if (!doc || !fileName || doc->contents_.file.empty()) return false;
     const std::string target = linkedNative(fileName);
+    if (target.empty()) return false;
     std::error_code ec;
-    if (target.empty() ||
-        (target != doc->contents_.file && !std::filesystem::equivalent(target, doc->contents_.file, ec)))
-        return false;
-    return docfile::changedSince(doc->contents_, seen);
+    if (target == doc->contents_.file || std::filesystem::equivalent(target, doc->contents_.file, ec))
+        return docfile::changedSince(doc->contents_, seen);
+    // The file read, reached by another path (its folder renamed since): compared as it is.
+    const AcApFilePlace now = placeOf(fileName);
+    const AcApFilePlace& read = doc->place_;
+    if (sameFile(now.file, read.file))
+        return docfile::changedSince({target, doc->contents_.size, doc->contents_.hash}, seen);
+    // The drawing's own name, leading to another file than the one read (a link repointed, a file put
+    // there by another program): replacing it would lose that file and leave the drawing's unsaved.
+    std::string native;
+    struct stat st {};
+    if (sameFile(now.folder, read.folder) && now.name == read.name &&
+        win::mapToNative(windowsForm(fileName).c_str(), native, nullptr) && ::lstat(native.c_str(), &st) == 0) {
+        if (seen) *seen = now.file;
+        return true;
+    }
+    return false;
 }
 
 bool AcApDocument::isModified() {
