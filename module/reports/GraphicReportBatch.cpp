@@ -300,10 +300,11 @@ bool xmlPath(const CGraphicReport& report, const CString& plotName, CString& tar
     CString xmlTo = report.getXMLOutputTo();
     target.Empty();
     if (xmlTo.IsEmpty()) {
+        // Named as the plot is, to the letter: a name's leading blanks are part of it for both.
         CAcadUtilities utilities;
+        const int extension = utilities.plotExtension(report.getPlotTypeID()).GetLength();
         if (!plotName.IsEmpty())
-            target = report.getOutputPath() + CFileUtilities::swapFileExtension(
-                                                  plotName, utilities.plotExtension(report.getPlotTypeID()), L".xml");
+            target = report.getOutputPath() + plotName.Left(plotName.GetLength() - extension) + L".xml";
         return !target.IsEmpty();
     }
     switch (CFileUtilities::getPathType(xmlTo)) {

@@ -251,6 +251,24 @@ TEST_F(Targets, FoldersWithForwardSlashesAndNamesTooLongWithTheirExtensionGetThe
     EXPECT_GT(fs::file_size(dir / "out" / "slashed drawing.pdf"), 0u);
 }
 
+TEST_F(Targets, APlotAndItsXmlAreNamedAlikeBlanksAndAll) {
+    // " lead" was plotted as " lead.pdf" and its XML written as lead.xml, over an older report's.
+    const std::string older = "<?xml version=\"1.0\"?>\n<graphicReport/>\n";
+    std::ofstream(dir / "out" / "lead.xml") << older;
+    std::vector<Case> cases = {
+        {"a name beginning with a blank", named(" lead"), 3},
+        {"a name ending in a blank", named("trail "), 3},
+    };
+    prepare(cases);
+    for (const std::string name : {" lead", "trail "}) {
+        SCOPED_TRACE(name);
+        EXPECT_GT(fs::file_size(dir / "out" / (name + ".pdf")), 0u);
+        EXPECT_NE(slurp(dir / "out" / (name + ".xml")).find("<graphicReport"), std::string::npos);
+    }
+    EXPECT_EQ(slurp(dir / "out" / "lead.xml"), older) << "another report's XML stays";
+    EXPECT_FALSE(fs::exists(dir / "out" / "trail.xml"));
+}
+
 TEST_F(Targets, AnXmlTargetThatIsTheModulesPreferencesOrAFileHoldingNoXmlIsRefusedAndNamed) {
     const fs::path prefsFolder = dir / "c" / "CadHost" / "kelmo" / "prefs";
     fs::create_directories(prefsFolder);
