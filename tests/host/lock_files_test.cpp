@@ -94,6 +94,11 @@ TEST_F(LockFiles, AnotherUserIsToldWhoHoldsTheDrawingUnderAnyUmaskAndItsLockIsNe
         EXPECT_EQ(held->exitStatus(), 0) << held->output();
         EXPECT_FALSE(fs::exists(lock)) << "and goes with its session";
     }
+    // In a folder that user may not write, nothing is held and nothing is said of a lock.
+    fs::permissions(dir, fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
+    const Outcome unheld = run("other.dxf", "QUIT\n", true);
+    EXPECT_EQ(unheld.status, 0) << unheld.err;
+    EXPECT_EQ(unheld.err.find("lock"), std::string::npos) << unheld.err;
 }
 
 TEST_F(LockFiles, OnlyALockLeftBehindIsTakenOverAnyOtherFileAtItsNameIsNamedAndLeftAsItIs) {

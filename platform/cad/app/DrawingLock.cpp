@@ -188,7 +188,9 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
             if (holder) return false;
             // A link or a folder at the lock's name is no lock of ours.
             if (error == ELOOP || error == EISDIR) refusal_ = notALock(lock);
-            if (error != EACCES) return false;
+            // Nothing there: a folder this user may not write leaves the drawing unlocked.
+            struct stat there {};
+            if (error != EACCES || ::lstat(lock.c_str(), &there) != 0) return false;
             // Another user's lock file can only be read: one whose session has gone is removed (the
             // folder permitting) and made again as this session's; any other file is left alone.
             if (!isLockFile(lock)) {
