@@ -200,7 +200,6 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
             if (::unlink(lock.c_str()) != 0) return false;
             continue;
         }
-        if (made) ::fchmod(fd, kLockMode);
         struct stat st {};
         struct flock range = wholeFile();
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -227,6 +226,7 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
             ::close(fd);
             return false;
         }
+        ::fchmod(fd, kLockMode); // made here, or left behind under a strict umask
         const std::string text = contents();
         if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
             ::unlink(lock.c_str());
