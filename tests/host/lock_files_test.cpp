@@ -113,6 +113,7 @@ TEST_F(LockFiles, OnlyALockLeftBehindIsTakenOverAnyOtherFileAtItsNameIsNamedAndL
         {"a file of the user's", "cp notes.txt .plan.dxf.lock", false},
         {"a link to a file of the user's", "ln -s notes.txt .plan.dxf.lock", false},
         {"a folder", "mkdir .plan.dxf.lock", false},
+        {"a named pipe", "mkfifo .plan.dxf.lock", false},
         {"a lock a killed session left", "printf 'cadhost drawing lock\\npid=999999\\nhost=gone\\n' >.plan.dxf.lock",
          true},
     };

@@ -141,6 +141,8 @@ std::string lockFileOf(const std::string& drawing) {
 
 std::optional<LockHolder> lockHolder(const std::string& drawing) {
     const std::string lock = lockFileOf(drawing);
+    struct stat there {};
+    if (::lstat(lock.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) return std::nullopt;
     const int fd = ::open(lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         // Nobody but its owner can tell whether its session lives: it is taken as held.
@@ -179,6 +181,12 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
         int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kLockMode);
         if (fd < 0 && errno == EEXIST) {
             made = false;
+            // A link, a folder, a named pipe or a device is no lock of ours, and is not even opened.
+            struct stat there {};
+            if (::lstat(lock.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) {
+                refusal_ = notALock(lock);
+                return false;
+            }
             fd = ::open(lock.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0 && errno == ENOENT) continue;
         }
@@ -186,8 +194,6 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
             const int error = errno;
             holder = lockHolder(drawing);
             if (holder) return false;
-            // A link or a folder at the lock's name is no lock of ours.
-            if (error == ELOOP || error == EISDIR) refusal_ = notALock(lock);
             // Nothing there: a folder this user may not write leaves the drawing unlocked.
             struct stat there {};
             if (error != EACCES || ::lstat(lock.c_str(), &there) != 0) return false;
