@@ -142,15 +142,14 @@ std::string lockFileOf(const std::string& drawing) {
 std::optional<LockHolder> lockHolder(const std::string& drawing) {
     const std::string lock = lockFileOf(drawing);
     struct stat there {};
-    if (::lstat(lock.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) return std::nullopt;
+    if (::lstat(lock.c_str(), &there) != 0 || !S_ISREG(there.st_mode)) return std::nullopt;
     const int fd = ::open(lock.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        if (errno != EACCES) return std::nullopt;
         // Nobody but its owner can tell whether its session lives: it is taken as held.
-        struct stat st {};
-        if (errno != EACCES || ::lstat(lock.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
         LockHolder holder;
         holder.unreadable = true;
-        holder.user = userName(st.st_uid);
+        holder.user = userName(there.st_uid);
         return holder;
     }
     std::optional<LockHolder> holder;
