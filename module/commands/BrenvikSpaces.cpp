@@ -26,6 +26,7 @@
 #include "model/Blocks.h"
 #include "model/ModelSupport.h"
 #include "model/UnitChange.h"
+#include "win/Files.h"
 #include "win/Process.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
@@ -154,8 +155,9 @@ CString csvPathOf(const CString& drawingFile) {
     return drawingFile.Left(drawingFile.GetLength() - 4) + L".csv";
 }
 
-// Writes the text to the file through a temporary beside it, which takes the file's name only once it
-// is whole: a full disk leaves the file as it was, or none. Why it could not be written; empty when it was.
+// Writes the text to the file through the staged temporary every writer uses, which takes the file's name
+// only once it is whole: a full disk leaves the file as it was, or none; nothing standing at a name of its
+// own is written through. Why it could not be written; empty when it was.
 CString writeThroughTemporary(const CString& path, const CString& text) {
     // A read-only file, a folder, a device or a pipe under the name stays, as does an open drawing's
     // file; the reason names which.
@@ -163,11 +165,11 @@ CString writeThroughTemporary(const CString& path, const CString& text) {
     const DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
         return CAcadDrawing::windowsErrorText(ERROR_ACCESS_DENIED);
-    const int folderEnd = path.ReverseFind(L'\\') + 1;
-    const CString temporary = path.Left(folderEnd) + L".~" + path.Mid(folderEnd);
+    win::StagedFile staged(path);
+    if (!staged.made()) return staged.why().c_str();
     CStdioFile file;
     CFileException failure;
-    if (!file.Open(temporary, CFile::modeCreate | CFile::modeWrite | CFile::typeText, &failure))
+    if (!file.Open(staged.path().c_str(), CFile::modeWrite | CFile::typeText, &failure))
         return CAcadDrawing::windowsErrorText(failure.m_lOsError);
     try {
         file.WriteString(text);
@@ -176,14 +178,9 @@ CString writeThroughTemporary(const CString& path, const CString& text) {
         const CString reason = CAcadDrawing::windowsErrorText(error->m_lOsError);
         error->Delete();
         file.Abort();
-        DeleteFileW(temporary);
         return reason;
     }
-    if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-        const CString reason = CAcadDrawing::windowsErrorText(GetLastError());
-        DeleteFileW(temporary);
-        return reason;
-    }
+    if (!staged.place()) return staged.why().c_str();
     return CString();
 }
 

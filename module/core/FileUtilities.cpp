@@ -36,9 +36,11 @@ bool hasAttributes(const CString& path) {
 
 int CFileUtilities::getPathType(CString& path) {
     KELMO_TRY
-        if (path.IsEmpty() || path.Find(L'/') >= 0) {
+        if (path.IsEmpty()) {
             return pathOther;
         }
+        // Windows takes "/" between folders as it takes "\": "Z:/plans/a.dxf" is the Z: drive's file.
+        path.Replace(L'/', L'\\');
         const bool backslash = path.Find(L'\\') >= 0;
         // Only the last name tells a file from a folder: "Z:\Plans v1.2\" and "Z:\Floors.2024\3" are
         // folders, and a path that ends in a backslash names a folder.

@@ -11,6 +11,7 @@ public:
     CFileUtilities() = default;
     virtual ~CFileUtilities() = default;
 
+    // The kind of path `path` is; its "/" become "\\", as Windows reads them.
     static int getPathType(CString& path);
     static CString browseForFile(CString filter);
     static CString browseForFile(CString title, CString initialFolder, CString& fileTitle, CString filter);

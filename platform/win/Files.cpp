@@ -106,6 +106,12 @@ bool copyContents(const std::string& source, const std::string& target, const st
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(out, times);
     }
+    // On the disk before it takes the target's name: once renamed, the copy is made, and a close that
+    // fails after it loses nothing.
+    if (ok && ::fsync(out) != 0) {
+        ok = false;
+        e = errno;
+    }
     // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
         ok = false;
@@ -113,10 +119,7 @@ bool copyContents(const std::string& source, const std::string& target, const st
     }
     if (!ok) ::unlink(temp.c_str());
     win::temporaryDone(temp);
-    if (::close(out) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
+    ::close(out);
     if (ok) win::removeStaleTemporaries(target);
     if (!ok) errno = e;
     return ok;
@@ -488,9 +491,11 @@ StagedFile::StagedFile(const wchar_t* target) {
         failWith(err);
         return;
     }
-    real_ = linkedFile(real_);
+    std::string loop;
+    real_ = linkedFile(real_, &loop);
     if (real_.empty()) {
-        fail(errno);
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        why_ = fromUtf8(loop);
         return;
     }
     std::string refusal;

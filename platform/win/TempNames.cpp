@@ -3,17 +3,20 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <climits>
 #include <cstring>
-#include <ctime>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string_view>
 #include <thread>
 #include <utility>
@@ -76,6 +79,74 @@ bool isTemporarySuffix(std::string_view s) {
     return true;
 }
 
+// Every temporary we make carries its maker: the machine, its boot, the process's pid namespace, its id
+// and when it started. A file a user keeps under a name of ours carries none, so no sweep takes it; one
+// whose maker is shown gone was left by a write that was killed.
+constexpr const char* kMakerAttribute = "user.kelmo.temporary";
+
+std::string firstLineOf(const char* file) {
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The start of process `pid` in clock ticks since the boot (field 22 of its stat), empty when it is gone.
+std::string startOf(long pid) {
+    const std::string stat = firstLineOf(("/proc/" + std::to_string(pid) + "/stat").c_str());
+    const auto name = stat.rfind(')'); // the command's name may hold blanks and parentheses
+    if (name == std::string::npos) return {};
+    std::istringstream fields(stat.substr(name + 1));
+    std::string field;
+    for (int i = 3; i <= 22 && fields >> field; ++i) {}
+    return field;
+}
+
+struct Maker {
+    std::string host, boot, space, start;
+    long pid = 0;
+    bool known() const { return !host.empty() && !boot.empty() && !space.empty() && !start.empty() && pid > 0; }
+};
+
+// This machine as the process sees it, with the process itself when `pid` is given.
+Maker thisMachine(long pid = 0) {
+    Maker m;
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0) m.host = host;
+    m.boot = firstLineOf("/proc/sys/kernel/random/boot_id");
+    char space[64] = {};
+    if (::readlink("/proc/self/ns/pid", space, sizeof space - 1) > 0) m.space = space;
+    if (pid > 0) {
+        m.pid = pid;
+        m.start = startOf(pid);
+    }
+    return m;
+}
+
+void markMade(int fd) {
+    const Maker m = thisMachine(::getpid());
+    if (!m.known()) return; // unmarked: no other process will ever take it
+    const std::string mark = m.host + ' ' + m.boot + ' ' + m.space + ' ' + std::to_string(m.pid) + ' ' + m.start;
+    ::fsetxattr(fd, kMakerAttribute, mark.data(), mark.size(), 0);
+}
+
+// Whether the file is a temporary of ours whose maker is gone: a process of this machine that ended, or
+// one from before the machine last started. A maker elsewhere (another machine sharing the folder,
+// another pid namespace) cannot be shown gone.
+bool makerGone(int fd) {
+    char buffer[512];
+    const ssize_t n = ::fgetxattr(fd, kMakerAttribute, buffer, sizeof buffer - 1);
+    if (n <= 0) return false;
+    std::istringstream fields(std::string(buffer, static_cast<std::size_t>(n)));
+    Maker made;
+    if (!(fields >> made.host >> made.boot >> made.space >> made.pid >> made.start) || !made.known()) return false;
+    const Maker here = thisMachine();
+    if (made.host != here.host) return false;
+    if (made.boot != here.boot) return true;
+    if (made.space != here.space) return false;
+    return startOf(made.pid) != made.start;
+}
+
 } // namespace
 
 std::string folderOf(const std::string& path) {
@@ -98,11 +169,18 @@ std::string notAFile(unsigned mode) {
     return "it is not a regular file";
 }
 
-std::string linkedFile(const std::string& target) {
+std::string linkedFile(const std::string& target, std::string* why) {
     std::string path = target;
+    std::vector<std::pair<dev_t, ino_t>> passed; // the links themselves, however their paths are spelt
     for (int hop = 0; hop < kMaxLinks; ++hop) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        if (std::find(passed.begin(), passed.end(), std::pair(st.st_dev, st.st_ino)) != passed.end()) {
+            if (why) *why = "its symbolic links go round in a circle";
+            errno = ELOOP;
+            return {};
+        }
+        passed.emplace_back(st.st_dev, st.st_ino);
         std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
         const ssize_t n = ::readlink(path.c_str(), to.data(), to.size());
         if (n < 0) return path;
@@ -111,6 +189,7 @@ std::string linkedFile(const std::string& target) {
         const std::string folder = folderOf(path);
         path = to.front() == '/' ? to : (folder == "/" ? "" : folder) + "/" + to;
     }
+    if (why) *why = "it is reached through more than " + std::to_string(kMaxLinks) + " symbolic links";
     errno = ELOOP;
     return {};
 }
@@ -149,8 +228,11 @@ std::string writeRefusal(const std::string& file, int& error) {
 std::string nameRefusal(const std::wstring& path) {
     const std::size_t cut = path.find_last_of(L"\\/");
     const std::wstring last = cut == std::wstring::npos ? path : path.substr(cut + 1);
-    if (path.empty() || (!last.empty() && last != L"." && last != L"..")) return {};
-    return refused(path, "it names a folder, not a file");
+    if (path.empty()) return {};
+    if (last.empty() || last == L"." || last == L"..") return refused(path, "it names a folder, not a file");
+    // Windows drops them, so that "a.dxf." would be another file there than here: every writer refuses it.
+    if (last.back() == L'.' || last.back() == L' ') return refused(path, "a file name cannot end in a dot or a blank");
+    return {};
 }
 
 void setHeldFileCheck(std::function<std::string(const std::string& file)> check) {
@@ -197,6 +279,7 @@ int makeTemporary(const std::string& target, std::string& temp, std::string* ref
         errno = error;
         return -1;
     }
+    markMade(fd);
     temp = name;
     return fd;
 }
@@ -221,32 +304,23 @@ void removeTemporariesInProgress() {
 
 void removeStaleTemporaries(const std::string& target) {
     const std::string folder = folderOf(target);
-    const std::string prefix = temporaryPrefix(nameOf(target));
-    // The target's own: ".~NAME.XXXXXX", and the temporary a writer that filled one by path (a staged
-    // file) had of its own: ".~" before it, a dot and six characters after it.
-    const auto ownTemporary = [&prefix](std::string_view name) {
-        if (name.size() == prefix.size() + 6 && name.starts_with(prefix))
-            return isTemporarySuffix(name.substr(prefix.size()));
-        return name.size() == prefix.size() + 15 && name.substr(2).starts_with(prefix) &&
-               name[prefix.size() + 8] == '.' && isTemporarySuffix(name.substr(prefix.size() + 2, 6)) &&
-               isTemporarySuffix(name.substr(prefix.size() + 9));
-    };
-    const std::time_t aMinuteAgo = std::time(nullptr) - 60;
+    const uid_t user = ::geteuid();
     // Asked of the folder's watched names: a full output folder is not read again for every file.
     for (const std::string& name : namesStartingWith(folder, ".~")) {
         // ".~NAME.XXXXXX", NAME not empty.
         if (name.size() < 10 || name[name.size() - 7] != '.' ||
             !isTemporarySuffix(std::string_view(name).substr(name.size() - 6)))
             continue;
-        const bool own = ownTemporary(name);
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
-        // A write in progress holds its temporary locked; only what nobody holds is stale. Another
-        // file's is left for a minute, and to its own user.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-            (own || (st.st_uid == ::geteuid() && st.st_mtime < aMinuteAgo)) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        struct stat there {};
+        // Only this user's, of a maker shown gone, that nobody holds (a write in progress holds its
+        // temporary locked), and still the file at that name.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == user && makerGone(fd) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &there) == 0 && there.st_dev == st.st_dev &&
+            there.st_ino == st.st_ino)
             ::unlink(path.c_str());
         ::close(fd);
     }

@@ -26,8 +26,9 @@ std::string nameOf(const std::string& path);
 std::string notAFile(unsigned mode);
 // The file a write of `target` (a native path) replaces: its symbolic links followed, so that they stay
 // and lead to the new file. The file need not exist yet (a dangling link names the file to make).
-// Empty, with errno ELOOP, when the links go round in a circle.
-std::string linkedFile(const std::string& target);
+// Empty, with errno ELOOP and `why` in the user's words, when the links go round in a circle or are
+// more than any path may pass through.
+std::string linkedFile(const std::string& target, std::string* why = nullptr);
 // Why no read may take `file` (a native path, links followed): only a regular file is read, so that a
 // named pipe (which waits for a writer), a device (which may never end) or a folder is refused at once
 // rather than waited on. Empty when it may be read or does not exist; `error` is then untouched, else
@@ -41,7 +42,8 @@ std::string readRefusal(const std::string& file, int& error);
 // (refusedWrites).
 std::string writeRefusal(const std::string& file, int& error);
 // Why a path given for a file to write names none: it ends in a folder separator ("\\" or "/"), "." or
-// "..". Counted as a refused write; empty when it names a file.
+// "..", or its name ends in a dot or a blank (which Windows drops). Counted as a refused write; empty when
+// it names a file.
 std::string nameRefusal(const std::wstring& path);
 // The host's say on which files are its own ("it is the file of the open drawing X"), asked by
 // writeRefusal whether the file exists or not; empty: not held. Null: none are.
@@ -58,11 +60,11 @@ RefusedWrite lastRefusedWrite();
 // The temporaries a write of a file goes through are ".~NAME.XXXXXX" beside it (NAME cut to fit): the
 // prefix for a file name.
 std::string temporaryPrefix(const std::string& fileName);
-// Makes the temporary for a write of `target` (a native path, its links followed: see linkedFile) and
-// holds it locked while the descriptor is open, so that no sweep takes a write in progress: the
-// descriptor, or -1 with errno set. A target no write may replace (writeRefusal) is refused here, so
-// that every writer renaming its temporary over its target refuses it alike; `refusal`, when given,
-// gets the reason in the user's words.
+// Makes the temporary for a write of `target` (a native path, its links followed: see linkedFile), marked
+// with its maker and held locked while the descriptor is open, so that no sweep takes a write in progress
+// nor a file no writer of ours made: the descriptor, or -1 with errno set. A target no write may replace
+// (writeRefusal) is refused here, so that every writer renaming its temporary over its target refuses it
+// alike; `refusal`, when given, gets the reason in the user's words.
 int makeTemporary(const std::string& target, std::string& temp, std::string* refusal = nullptr);
 // Says that the temporary from makeTemporary is renamed or removed: no write is in progress there.
 void temporaryDone(const std::string& temp);
@@ -72,9 +74,10 @@ void removeTemporariesInProgress();
 // Notes another file of this process's own (a session's lock file) that such a signal removes, until
 // temporaryDone says it is gone.
 void removedAtEndingSignal(const std::string& file);
-// Removes the temporaries that killed writes left beside `target`: the regular files of that name
-// form, made by this user, that nobody holds. Those of other files in the folder are taken too once
-// they are a minute old (a write just begun takes its lock a moment after it makes the file).
+// Removes the temporaries that killed writes left in the folder of `target`: files of that name form, of
+// this user, that carry the mark makeTemporary gives each temporary (its maker: machine, boot, process)
+// with a maker shown gone, and that nobody holds. A file a user keeps under such a name (".~plan.dxf.backup")
+// carries no mark and stays, as does another user's and one a process of another machine made.
 void removeStaleTemporaries(const std::string& target);
 
 // Held while a writer checks a file it is to replace and renames its temporary over it: of two writers

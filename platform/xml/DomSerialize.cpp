@@ -85,8 +85,9 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     DWORD err = 0;
     if (!win::mapToNative(path.c_str(), native, &err)) fail(HRESULT_FROM_WIN32(err), win::systemMessage(err));
     // Written through the target's links to the file they lead to, which stay.
-    native = win::linkedFile(native);
-    if (native.empty()) fail(E_ACCESSDENIED, win::systemMessage(ERROR_ACCESS_DENIED));
+    std::string loop;
+    native = win::linkedFile(native, &loop);
+    if (native.empty()) fail(E_ACCESSDENIED, win::fromUtf8(loop));
     int refusal = 0;
     if (const std::string refused = win::writeRefusal(native, refusal); !refused.empty())
         fail(E_ACCESSDENIED, win::fromUtf8(refused));
@@ -111,6 +112,12 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     }
     int e = errno;
     ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+    // On the disk before it takes the target's name: once renamed, the file is saved, and a close that
+    // fails after it loses nothing.
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        e = errno;
+    }
     // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
     if (ok && ::rename(temp.c_str(), native.c_str()) != 0) {
         ok = false;
@@ -118,10 +125,7 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     }
     if (!ok) ::unlink(temp.c_str());
     win::temporaryDone(temp);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
+    ::close(fd);
     if (!ok) {
         const DWORD code = win::errorFromErrno(e, native);
         fail(HRESULT_FROM_WIN32(code), win::systemMessage(code));

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "module/CadhostRun.h"
+#include "support/KilledWrite.h"
 
 namespace fs = std::filesystem;
 
@@ -432,19 +434,91 @@ TEST_F(Cadhost, RelativeNamesAreRefusedOnceTheWorkingFolderIsGone) {
     EXPECT_TRUE(fs::exists(dir / "kept.png")); // a full path still works
 }
 
+TEST_F(Cadhost, ASaveOrPlotRefusedForItsLinksOrItsFolderNamesTheRightReason) {
+    // A chain of links was said to go round in a circle, and a folder that takes no files not to exist.
+    fs::create_symlink("self.dxf", dir / "self.dxf");
+    for (int i = 1; i <= 45; ++i)
+        for (const char* kind : {".dxf", ".png"})
+            fs::create_symlink("chain" + std::to_string(i + 1) + kind, dir / ("chain" + std::to_string(i) + kind));
+    const struct {
+        const char* line;
+        const char* reason;
+    } cases[] = {
+        {"SAVEAS self.dxf", "its symbolic links go round in a circle"},
+        {"SAVEAS chain1.dxf", "it is reached through more than 40 symbolic links"},
+        {"PLOT chain1.png", "it is reached through more than 40 symbolic links"},
+        {"SAVEAS /proc/x.dxf", "no file may be made in its folder"},
+    };
+    for (const auto& c : cases) {
+        Outcome r = run(std::string(c.line) + "\n", "--batch '" + drawing + "'");
+        EXPECT_EQ(r.status, 1) << c.line << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.line << r.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "chain46.dxf"));
+    EXPECT_FALSE(fs::exists(dir / "chain46.png"));
+}
+
 TEST_F(Cadhost, ASaveRemovesTheTemporariesKilledSavesOfThatDrawingLeft) {
-    for (const char* name : {".~plan.dxf.Ab12Cd", ".~plan.dxf.zzzzzz", ".~plan.dxf.Held00", ".~other.dxf.Ab12Cd",
-                             ".~plan.dxf.Ab12Cd.keep", ".~plan.dxf.ab-12c"})
-        std::ofstream(dir / name) << "left by a killed save";
-    // A save still running holds its temporary locked.
-    int held = ::open((dir / ".~plan.dxf.Held00").c_str(), O_RDONLY);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const std::string killed = kelmo_test::temporaryOfAKilledWrite((dir / "plan.dxf").string());
+    const std::string killedOther = kelmo_test::temporaryOfAKilledWrite((dir / "other.dxf").string());
+    ASSERT_FALSE(killed.empty());
+    ASSERT_FALSE(killedOther.empty());
+    // A save still running holds its temporary.
+    const kelmo_test::WriteUnderWay held((dir / "plan.dxf").string());
+    ASSERT_FALSE(held.path().empty());
+    // Files the user keeps under names like those of temporaries.
+    const std::vector<std::string> kept = {".~other.dxf.Ab12Cd", ".~plan.dxf.Ab12Cd", ".~plan.dxf.Ab12Cd.keep",
+                                           ".~plan.dxf.ab-12c", ".~plan.dxf.zzzzzz"};
+    for (const std::string& name : kept) std::ofstream(dir / name) << "a file the user keeps";
     Outcome r = run("SAVEAS plan.dxf\n", "--batch '" + drawing + "'");
-    ::close(held);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(temporariesIn(dir), (std::vector<std::string>{".~other.dxf.Ab12Cd", ".~plan.dxf.Ab12Cd.keep",
-                                                            ".~plan.dxf.Held00", ".~plan.dxf.ab-12c"}));
+    std::vector<std::string> left = kept;
+    left.push_back(fs::path(held.path()).filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(temporariesIn(dir), left);
+}
+
+TEST_F(Cadhost, NoSaveOrPlotRemovesAFileItsWritersDidNotMakeNorAnotherUsersTemporary) {
+    // Each once went at the next save in the folder: a name like ".~NAME.XXXXXX" was all it took, and a
+    // save of plan.dxf by another user took root's ".~plan.dxf.backup".
+    if (::geteuid() != 0 || std::system("setpriv --help >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "another user's session needs root";
+    constexpr int kNobody = 65534;
+    const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+    const struct {
+        const char* who;
+        std::string wrap;
+        int user, other;
+    } cases[] = {
+        {"another user saves", asNobody, kNobody, 0},
+        {"root saves", "", 0, kNobody},
+    };
+    const std::vector<std::string> keptByUser = {".~app.config", ".~budget.ods.Final1", ".~plan.dxf.backup",
+                                                 ".~thesis.report"};
+    fs::permissions(dir, fs::perms::all);
+    fs::permissions(dir / "c", fs::perms::all);
+    fs::copy_file(drawing, dir / "plan.dxf");
+    fs::permissions(dir / "plan.dxf", fs::perms::all);
+    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.who);
+        for (const std::string& name : temporariesIn(dir)) fs::remove(dir / name);
+        for (const std::string& name : keptByUser) {
+            std::ofstream(dir / name) << "root's own file";
+            fs::last_write_time(dir / name, anHourAgo);
+        }
+        const std::string own = kelmo_test::temporaryOfAKilledWrite((dir / "plan.dxf").string(), "killed", c.user);
+        const std::string theirs = kelmo_test::temporaryOfAKilledWrite((dir / "plan.dxf").string(), "killed", c.other);
+        ASSERT_FALSE(own.empty());
+        ASSERT_FALSE(theirs.empty());
+        Outcome r = run("SAVE\nPLOT plan.png\n", "--batch plan.dxf", c.wrap);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> left = keptByUser;
+        left.push_back(fs::path(theirs).filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(temporariesIn(dir), left);
+        for (const std::string& name : keptByUser) EXPECT_EQ(slurp(dir / name), "root's own file") << name;
+    }
 }
 
 } // namespace

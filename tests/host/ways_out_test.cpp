@@ -20,6 +20,7 @@
 #include "CadhostTerminal.h"
 #include "module/CadhostRun.h"
 #include "support/EntryFixture.h"
+#include "support/KilledWrite.h"
 
 namespace fs = std::filesystem;
 
@@ -307,24 +308,24 @@ TEST_F(WaysOut, ASignalThatEndsCadhostNamesTheDrawingsItDropsAndLeavesNoHalfWrit
 
 TEST_F(WaysOut, TheTemporaryFilesOfAKilledSaveAreRemovedByTheNextSaveToTheirFolder) {
     const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    auto make = [&](const char* name, bool old) {
-        std::ofstream(dir / name) << "half written\n";
-        if (old) fs::last_write_time(dir / name, anHourAgo);
-        return dir / name;
-    };
-    const fs::path killed = make(".~large.dxf.kWuWOA", true), killedHere = make(".~plan.dxf.Ab3xY9", false);
-    const fs::path held = make(".~other.dxf.Zx8Cv1", true);
-    const fs::path begun = make(".~another.dxf.Qw7Er2", false); // a write may have just made it
-    const fs::path notOne = make(".~large.dxf.notours", true);
-    const int lock = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(lock, 0);
-    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    const fs::path killed = kelmo_test::temporaryOfAKilledWrite((dir / "large.dxf").string());
+    const fs::path killedHere = kelmo_test::temporaryOfAKilledWrite((dir / "plan.dxf").string());
+    ASSERT_FALSE(killed.empty());
+    ASSERT_FALSE(killedHere.empty());
+    fs::last_write_time(killed, anHourAgo);
+    // Writes under way in a process that lives on: one holds its temporary, one has just made it.
+    const kelmo_test::WriteUnderWay held((dir / "other.dxf").string());
+    kelmo_test::WriteUnderWay begun((dir / "another.dxf").string());
+    begun.unlock();
+    const fs::path notOne = dir / ".~large.dxf.notours";
+    std::ofstream(notOne) << "someone's\n";
+    fs::last_write_time(notOne, anHourAgo);
     Outcome r = runScript("mus\nSAVE\n");
-    ::close(lock);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(fs::exists(killed));
     EXPECT_FALSE(fs::exists(killedHere));
-    for (const fs::path& kept : {held, begun, notOne}) EXPECT_TRUE(fs::exists(kept)) << kept;
+    for (const fs::path& kept : {fs::path(held.path()), fs::path(begun.path()), notOne})
+        EXPECT_TRUE(fs::exists(kept)) << kept;
 }
 
 TEST_F(WaysOut, ACommandThatChangedNothingLeavesTheDrawingUnchanged) {

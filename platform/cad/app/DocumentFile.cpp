@@ -254,8 +254,9 @@ bool Replacement::open(const std::string& target) {
     abandon();
     why_.clear();
     hash_ = ContentHash();
-    real_ = win::linkedFile(target);
-    if (real_.empty()) return fail(writeErrorText(errno));
+    std::string loop;
+    real_ = win::linkedFile(target, &loop);
+    if (real_.empty()) return fail(loop);
     std::string name = win::nameOf(real_);
     if (name.empty()) return fail("it is a folder");
     if (name.size() > kNameMax) return fail(writeErrorText(ENAMETOOLONG));
@@ -281,6 +282,10 @@ bool Replacement::open(const std::string& target) {
         // The file itself may be writable: say that it is the folder that is not.
         if (error == EACCES || error == EPERM)
             return fail(writeErrorText(error) + " (no file may be made in its folder)");
+        // A folder that is there but takes no files (/proc, say) is not a missing one.
+        struct stat folder {};
+        if (error == ENOENT && ::stat(win::folderOf(real_).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))
+            return fail("no file may be made in its folder");
         return fail(writeErrorText(error));
     }
     return true;
@@ -329,9 +334,10 @@ bool Replacement::commit() {
     lock.release();
     win::temporaryDone(temp_);
     temp_.clear();
-    int closed = ::close(fd_);
+    // The file is replaced, its bytes on the disk (the fsync above): a close that fails now loses nothing,
+    // and the save is not reported failed over a file it did replace.
+    ::close(fd_);
     fd_ = -1;
-    if (closed != 0) return fail(writeErrorText(errno));
     // The new name must outlive a power cut too.
     if (lock.folder() >= 0) ::fsync(lock.folder());
     win::removeStaleTemporaries(real_);

@@ -5,7 +5,11 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+#include <chrono>
+
 #include "BatchTestSupport.h"
+#include "support/KilledWrite.h"
 
 namespace batchtest {
 namespace {
@@ -38,26 +42,59 @@ TEST_F(BatchTest, TheReportsXmlReplacesThePreviousOneInOneStepAndIsNeverWrittenH
 
 TEST_F(BatchTest, TemporariesAKilledRunLeftBesideTheCopyAndTheXmlAreRemovedButAWriteInProgressIsKept) {
     // As a run killed while writing the copy and the XML leaves them.
-    const std::vector<fs::path> stale = {dir / "copies" / ".~copy.dxf.Ab3xY9", dir / "out" / ".~report.xml.Qw7Er2"};
-    for (const fs::path& file : stale) std::ofstream(file) << "half written\n";
-    const fs::path held = dir / "out" / ".~report.xml.Zx8Cv1";
-    std::ofstream(held) << "being written\n";
+    const std::vector<fs::path> stale = {kelmo_test::temporaryOfAKilledWrite((dir / "copies" / "copy.dxf").string()),
+                                         kelmo_test::temporaryOfAKilledWrite((dir / "out" / "report.xml").string())};
+    for (const fs::path& file : stale) ASSERT_FALSE(file.empty());
+    const kelmo_test::WriteUnderWay held((dir / "out" / "report.xml").string());
     const fs::path other = dir / "out" / ".~report.xml.notours"; // not a temporary's name
     std::ofstream(other) << "someone's\n";
-    const int lock = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(lock, 0);
-    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     Report report;
     report.saveCopyTo = windowsPath(dir / "copies" / "copy.dxf");
     const int id = add(report);
     Outcome r = run();
-    ::close(lock);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(statusOf(id), 3);
     for (const fs::path& file : stale) EXPECT_FALSE(fs::exists(file)) << file;
-    EXPECT_TRUE(fs::exists(held));
+    EXPECT_TRUE(fs::exists(held.path()));
     EXPECT_TRUE(fs::exists(other));
     EXPECT_NE(slurp(dir / "copies" / "copy.dxf").find("ENTITIES"), std::string::npos);
+}
+
+TEST_F(BatchTest, NoRunRemovesAFileOfAUsersOwnInItsOutputFoldersNorAnotherUsersTemporary) {
+    // Each once went at the run's next write to the folder, being named ".~NAME." and six letters or
+    // digits, or being a minute old.
+    const std::vector<std::string> keptByUser = {".~app.config", ".~budget.ods.Final1", ".~copy.dxf.backup",
+                                                 ".~report.xml.backup", ".~thesis.report"};
+    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    const bool root = ::geteuid() == 0;
+    std::map<fs::path, std::vector<std::string>> expected;
+    for (const fs::path& folder : {dir / "out", dir / "copies"}) {
+        fs::permissions(folder, fs::perms::all);
+        for (const std::string& name : keptByUser) {
+            std::ofstream(folder / name) << "a file the user keeps\n";
+            fs::last_write_time(folder / name, anHourAgo);
+        }
+        expected[folder] = keptByUser;
+        if (!root) continue;
+        // Another user's write killed beside the outputs.
+        const fs::path theirs = kelmo_test::temporaryOfAKilledWrite((folder / "report.xml").string(), "theirs", 65534);
+        ASSERT_FALSE(theirs.empty());
+        expected[folder].push_back(theirs.filename().string());
+        std::sort(expected[folder].begin(), expected[folder].end());
+    }
+    Report report;
+    report.saveCopyTo = windowsPath(dir / "copies" / "copy.dxf");
+    const int id = add(report);
+    Outcome r = run();
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(statusOf(id), 3);
+    for (const auto& [folder, names] : expected) {
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with(".~")) left.push_back(entry.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, names) << folder;
+    }
 }
 
 TEST_F(BatchTest, ARunRemovesOnlyTheTemporaryFoldersOfItsOwnMachinesDeadRuns) {

@@ -3,6 +3,8 @@
 // folders whose names hold full stops taken for the folders they are.
 #include <sys/mount.h>
 
+#include <algorithm>
+
 #include "ReportCases.h"
 
 namespace batchtest {
@@ -222,6 +224,43 @@ TEST_F(Reasons, FoldersWhoseNamesHoldFullStopsTakeTheCopyAndXmlAndEveryRefusalSa
         r, ids[6],
         "the XML " + windowsPath(dir / "copies" / "both.bak") + " would replace the report's copy - not written\n"))
         << r.out;
+}
+
+TEST_F(Reasons, ACopyOrXmlTargetBehindLinksIsRefusedForWhatTheLinksAreAndForwardSlashesNameTheDriveFile) {
+    // The loop was "the system cannot find the path specified", the chain "the folder does not exist",
+    // and "Z:/..." named "no file or folder with a drive or a network path".
+    fs::create_symlink("self.dxf", dir / "copies" / "self.dxf");
+    for (int i = 1; i <= 45; ++i)
+        fs::create_symlink("chain" + std::to_string(i + 1) + ".xml",
+                           dir / "copies" / ("chain" + std::to_string(i) + ".xml"));
+    const auto forward = [](std::string path) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return path;
+    };
+    Report loop = named("loop");
+    loop.saveCopyTo = windowsPath(dir / "copies" / "self.dxf");
+    Report chain = named("chain");
+    chain.xmlOutputTo = windowsPath(dir / "copies" / "chain1.xml");
+    Report slashed = named("slashed");
+    slashed.saveCopyTo = forward(windowsPath(dir / "copies" / "slashed.dxf"));
+    slashed.xmlOutputTo = forward(windowsPath(dir / "copies" / "slashed.xml"));
+    std::vector<Case> cases = {
+        {"a copy whose link leads to itself", loop, 12},
+        {"an XML at the start of 45 links", chain, 13},
+        {"a copy and an XML written with forward slashes", slashed, 3},
+    };
+    Outcome r = prepare(cases);
+    EXPECT_TRUE(says(r, ids[0],
+                     "the copy of the drawing failed: unable to copy drawing from temp location - its symbolic links "
+                     "go round in a circle - not written\n"))
+        << r.out;
+    EXPECT_TRUE(says(r, ids[1],
+                     "the XML " + windowsPath(dir / "copies" / "chain1.xml") +
+                         " cannot be written: it is reached through more than 40 symbolic links - not written\n"))
+        << r.out;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "copies" / "self.dxf")));
+    EXPECT_NE(slurp(dir / "copies" / "slashed.dxf").find("ENTITIES"), std::string::npos);
+    EXPECT_NE(slurp(dir / "copies" / "slashed.xml").find("<grTitle>" + std::string(cases[2].what)), std::string::npos);
 }
 
 TEST_F(Reasons, APlotThatCannotBeWrittenOnAFullDiskIsNamedWithTheReason) {

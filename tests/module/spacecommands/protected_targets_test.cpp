@@ -108,6 +108,52 @@ TEST_F(ProtectedTargets, NoWriterReplacesAReadOnlyFileAPipeOrADeviceAndALinkIsWr
     }
 }
 
+TEST_F(ProtectedTargets, TheCsvIsWrittenThroughNothingThatStandsAtATemporarysNameBesideIt) {
+    // The CSV went through the fixed name ".~plan_mm.csv": a link planted there had the file it leads to
+    // replaced by the CSV, and a file there was emptied and taken.
+    enum class Planted { symbolicLink, hardLink, file };
+    const struct {
+        Planted planted;
+        const char* what;
+    } cases[] = {
+        {Planted::symbolicLink, "a symbolic link to another file"},
+        {Planted::hardLink, "a hard link to another file"},
+        {Planted::file, "a file of the user's"},
+    };
+    const fs::path planted = dir / ".~plan_mm.csv", precious = dir / "precious.txt";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(planted);
+        fs::remove(dir / "plan_mm.csv");
+        std::ofstream(precious) << "precious";
+        switch (c.planted) {
+            case Planted::symbolicLink:
+                fs::create_symlink(precious, planted);
+                break;
+            case Planted::hardLink:
+                fs::create_hard_link(precious, planted);
+                break;
+            case Planted::file:
+                fs::remove(precious);
+                std::ofstream(planted) << "precious";
+                break;
+        }
+        Outcome r = run("plan_mm.dxf", "mcsv\n");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(has(r, "csv data successfully saved")) << r.out;
+        EXPECT_EQ(slurp(dir / "plan_mm.csv").rfind("Code,Area,Units,Perimeter,Units", 0), 0u);
+        EXPECT_EQ(slurp(planted), "precious");
+        EXPECT_EQ(fs::is_symlink(fs::symlink_status(planted)), c.planted == Planted::symbolicLink);
+        if (c.planted != Planted::file) {
+            EXPECT_EQ(slurp(precious), "precious");
+        }
+        std::vector<std::string> temporaries;
+        for (const auto& entry : fs::directory_iterator(dir))
+            if (entry.path().filename().string().starts_with(".~")) temporaries.push_back(entry.path().filename());
+        EXPECT_EQ(temporaries, std::vector<std::string>{".~plan_mm.csv"}) << "nothing left of the write";
+    }
+}
+
 TEST_F(ProtectedTargets, NoReaderWaitsOnAPipeADeviceOrAFolderAndEachIsNamedAtOnce) {
     const struct {
         Kind kind;
@@ -182,6 +228,9 @@ TEST_F(ProtectedTargets, NoWriterReplacesTheFileOfAnOpenDrawingNorWritesAPathNam
         {"a save at a name ending in \\.", "SAVEAS " + windowsPath("out.dxf") + "\\.\n", "",
          "it names a folder, not a file"},
         {"a plot at a name ending in /.", "PLOT out.png/.\n", "", "it names a folder, not a file"},
+        // Windows would drop the dot and write out.xml: refused alike by every writer.
+        {"a save at a name ending in a dot", "SAVEAS out.dxf.\n", "", "a file name cannot end in a dot or a blank"},
+        {"XML at a name ending in a dot", "md9\nout.xml.\nok\n", "", "a file name cannot end in a dot or a blank"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,7 +246,8 @@ TEST_F(ProtectedTargets, NoWriterReplacesTheFileOfAnOpenDrawingNorWritesAPathNam
         EXPECT_FALSE(has(r, "successfully")) << r.out;
         EXPECT_EQ(slurp(dir / "plan_mm.dxf"), slurp(plans / "plan_mm.dxf"));
         EXPECT_EQ(slurp(dir / "plan_mm.csv"), csvBefore);
-        for (const char* name : {"out.xml", "out.dxf", "out.png"}) EXPECT_FALSE(fs::exists(dir / name)) << name;
+        for (const char* name : {"out.xml", "out.dxf", "out.png", "out.xml.", "out.dxf."})
+            EXPECT_FALSE(fs::exists(dir / name)) << name;
     }
 }
 

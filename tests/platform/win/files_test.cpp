@@ -1,5 +1,6 @@
 #include "win/TempNames.h"
 #include "win/Win32.h"
+#include "support/KilledWrite.h"
 
 #include <gtest/gtest.h>
 
@@ -230,8 +231,9 @@ TEST_F(FilesTest, AStagedFileReplacesItsTargetThroughItsLinkOnlyWhenPlacedAndWit
     }
     EXPECT_EQ(read(root_ / "earlier.txt"), "earlier");
     // What a killed staged write left: its temporary, and the temporary of the writer that filled it.
-    std::ofstream(root_ / ".~earlier.txt.abcdef") << "killed";
-    std::ofstream(root_ / ".~.~earlier.txt.abcdef.ghijkl") << "killed";
+    const std::string killed = kelmo_test::temporaryOfAKilledWrite((root_ / "earlier.txt").string(), "killed");
+    ASSERT_FALSE(killed.empty());
+    ASSERT_FALSE(kelmo_test::temporaryOfAKilledWrite(killed, "killed").empty());
     {
         win::StagedFile staged(L"C:\\LINK.TXT");
         ASSERT_TRUE(staged.made());
