@@ -24,6 +24,15 @@ EdgeRun edgeRun(const AcDbHatchEdge& e) {
             r.end = e.end;
             break;
         case AcDbHatchEdge::kCirArc: {
+            if (std::fabs(e.endAngle - e.startAngle) >= 2 * M_PI - 1e-9) {
+                // A whole circle (0 to 360): two half circles, since one vertex cannot carry it.
+                const double sign = e.ccw ? 1 : -1, s = e.ccw ? e.startAngle : -e.startAngle;
+                const AcGePoint2d from(e.center.x + e.radius * std::cos(s), e.center.y + e.radius * std::sin(s));
+                r.vertices.push_back({from, sign});
+                r.vertices.push_back({AcGePoint2d(2 * e.center.x - from.x, 2 * e.center.y - from.y), sign});
+                r.end = from;
+                break;
+            }
             double sweep = std::fmod(e.endAngle - e.startAngle, 2 * M_PI);
             if (sweep <= 0) sweep += 2 * M_PI;
             double sign = e.ccw ? 1 : -1;

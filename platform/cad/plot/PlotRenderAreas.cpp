@@ -78,20 +78,25 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
         }
         long kMin = long(first), kMax = long(last);
         budget -= kMax - kMin;
-        std::vector<double> dashes;
-        for (double d : line.dashes) dashes.push_back(std::max(std::fabs(d) * scale * c.pxPerUnit, 0.5));
+        const std::vector<double> dashes = onOff(line.dashes, scale * c.pxPerUnit);
+        double period = 0; // the dash pattern's length along the line, in drawing units
+        for (double d : line.dashes) period += std::fabs(d) * scale;
         for (long k = kMin; k <= kMax; ++k) {
-            double px = base.x + ox * k, py = base.y + oy * k;
-            // Slide the point along the line to the centre's foot so the segment covers the extents.
-            double t = (cx - px) * dir[0] + (cy - py) * dir[1];
-            px += t * dir[0];
-            py += t * dir[1];
-            cairo_move_to(c.cr, px - dir[0] * reach, py - dir[1] * reach);
-            cairo_line_to(c.cr, px + dir[0] * reach, py + dir[1] * reach);
+            // Line k runs through the base point stepped k offsets (across and along), its dashes starting there.
+            const double px = base.x + ox * k, py = base.y + oy * k;
+            // From the centre's foot, reach both ways so the segment covers the extents; it starts a whole
+            // number of patterns from its own point, so that every line's dashes fall where the pattern puts them.
+            const double t = (cx - px) * dir[0] + (cy - py) * dir[1];
+            double from = t - reach;
+            if (!dashes.empty()) from = std::floor(from / period) * period;
+            cairo_move_to(c.cr, px + dir[0] * from, py + dir[1] * from);
+            cairo_line_to(c.cr, px + dir[0] * (t + reach), py + dir[1] * (t + reach));
         }
         cairo_save(c.cr);
         cairo_identity_matrix(c.cr);
-        if (dashes.size() >= 2) cairo_set_dash(c.cr, dashes.data(), int(dashes.size()), 0);
+        if (!dashes.empty()) cairo_set_dash(c.cr, dashes.data(), int(dashes.size()), 0);
+        // Round ends show a pattern's dots, which are dashes of no length.
+        cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
         cairo_set_line_width(c.cr, c.thinLine);
         cairo_stroke(c.cr);
         cairo_restore(c.cr);

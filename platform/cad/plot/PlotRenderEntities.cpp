@@ -32,6 +32,7 @@ const LayerInfo& layerOf(Ctx& c, AcDbObjectId id) {
     if (acdbOpenObject(l, id, AcDb::kForRead) == Acad::eOk) {
         info.plotted = !l->isOff() && !l->isFrozen() && l->isPlottable();
         info.color = l->color().entityColor();
+        info.linetype = l->linetypeObjectId();
         l->close();
     }
     return c.layers[id] = info;
@@ -59,6 +60,10 @@ Rgb colourOf(Ctx& c, const AcDbEntity* e, const AcCmEntityColor& byBlock, AcDbOb
 
 } // namespace
 
+AcDbObjectId layerLinetype(Ctx& c, AcDbObjectId layer) {
+    return layerOf(c, layer).linetype;
+}
+
 void setColour(Ctx& c, const Rgb& rgb) {
     cairo_set_source_rgb(c.cr, rgb.r, rgb.g, rgb.b);
 }
@@ -69,6 +74,7 @@ void strokeDevice(Ctx& c, double width) {
     cairo_set_line_width(c.cr, std::max(width, c.thinLine));
     cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
+    if (!c.dashes.empty()) cairo_set_dash(c.cr, c.dashes.data(), int(c.dashes.size()), 0);
     cairo_stroke(c.cr);
     cairo_restore(c.cr);
 }
@@ -129,6 +135,94 @@ void addArc(Ctx& c, const AcGePoint3d& center, const AcGeVector3d& normal, doubl
 
 } // namespace
 
+namespace {
+
+// One side of a wide segment: its points, each with the segment's width there, offset across it.
+struct Band {
+    std::vector<AcGePoint2d> left, right;
+};
+
+Band bandOf(const AcGePoint2d& a, const AcGePoint2d& b, double bulge, double startWidth, double endWidth) {
+    Band band;
+    const double sweep = 4 * std::atan(std::fabs(bulge));
+    const int steps = bulge != 0 ? std::max(2, int(std::ceil(sweep / (kPi / 48)))) : 1;
+    for (int k = 0; k <= steps; ++k) {
+        const double t = double(k) / steps;
+        const AcGePoint2d q = cadgeom::pointOnSegment(a, b, bulge, t);
+        // The direction of travel there: across it lies the width.
+        const AcGePoint2d before = cadgeom::pointOnSegment(a, b, bulge, std::max(0.0, t - 1e-4));
+        const AcGePoint2d after = cadgeom::pointOnSegment(a, b, bulge, std::min(1.0, t + 1e-4));
+        const double dx = after.x - before.x, dy = after.y - before.y, len = std::hypot(dx, dy);
+        if (!(len > 0)) return {};
+        const double half = (startWidth + (endWidth - startWidth) * t) / 2;
+        band.left.emplace_back(q.x - dy / len * half, q.y + dx / len * half);
+        band.right.emplace_back(q.x + dy / len * half, q.y - dx / len * half);
+    }
+    return band;
+}
+
+// Each piece filled on its own: pieces that overlap the other way round would cancel out in one path.
+void fillPolygon(Ctx& c, const std::vector<AcGePoint2d>& points, const AcGeMatrix3d& m, double elevation) {
+    cairo_new_path(c.cr);
+    for (size_t i = 0; i < points.size(); ++i) {
+        const AcGePoint3d q = m * AcGePoint3d(points[i].x, points[i].y, elevation);
+        if (i == 0)
+            cairo_move_to(c.cr, q.x, q.y);
+        else
+            cairo_line_to(c.cr, q.x, q.y);
+    }
+    cairo_close_path(c.cr);
+    cairo_fill(c.cr);
+}
+
+} // namespace
+
+void drawPolyline(Ctx& c, const AcDbPolyline* p, const AcGeMatrix3d& m, const Rgb& rgb) {
+    const AcGeMatrix3d pm = m * AcGeMatrix3d::planeToWorld(p->normal());
+    setColour(c, rgb);
+    // The centre line, thin: what a segment without width shows.
+    addPath(c, p->planePath(), pm, p->elevation());
+    strokeDevice(c, c.thinLine);
+    double constant = 0;
+    p->getConstantWidth(constant);
+    const unsigned n = p->numVerts();
+    const unsigned segments = p->isClosed() ? n : (n > 0 ? n - 1 : 0);
+    // Widths wider than the thinnest line are filled bands, tapering where the widths differ; a constant
+    // width stands for every vertex's.
+    const double toDevice = axisScale(m) * c.pxPerUnit;
+    std::vector<Band> bands(segments);
+    bool any = false;
+    for (unsigned i = 0; i < segments; ++i) {
+        double s = constant, t = constant;
+        if (!(constant > 0)) p->getWidthsAt(i, s, t);
+        if (!std::isfinite(s) || !std::isfinite(t) || std::max(s, t) * toDevice <= c.thinLine) continue;
+        AcGePoint2d a, b;
+        double bulge = 0;
+        p->getPointAt(i, a);
+        p->getPointAt((i + 1) % n, b);
+        p->getBulgeAt(i, bulge);
+        bands[i] = bandOf(a, b, bulge, std::max(s, 0.0), std::max(t, 0.0));
+        any = any || !bands[i].left.empty();
+    }
+    if (!any) return;
+    cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_WINDING);
+    for (unsigned i = 0; i < segments; ++i) {
+        const Band& band = bands[i];
+        if (band.left.empty()) continue;
+        std::vector<AcGePoint2d> outline(band.left);
+        outline.insert(outline.end(), band.right.rbegin(), band.right.rend());
+        fillPolygon(c, outline, pm, p->elevation());
+        // The corner with the next wide segment, bevelled on both sides.
+        const unsigned next = i + 1 < segments ? i + 1 : (p->isClosed() ? 0 : segments);
+        if (next < segments && !bands[next].left.empty()) {
+            AcGePoint2d at;
+            p->getPointAt((i + 1) % n, at);
+            fillPolygon(c, {at, band.left.back(), bands[next].left.front()}, pm, p->elevation());
+            fillPolygon(c, {at, band.right.back(), bands[next].right.front()}, pm, p->elevation());
+        }
+    }
+}
+
 TextFrame textFrame(const AcGeMatrix3d& m, const AcGeVector3d& normal, double rotation, double height,
                     double widthFactor) {
     // A text in the world plane under a matrix that keeps the plane facing up is set by the sum of the turns.
@@ -161,6 +255,9 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
     Rgb rgb = colourOf(c, e, byBlock, blockLayer);
     ++c.drawn;
     cairo_new_path(c.cr);
+    c.dashes.clear();
+    if (AcDbLine::cast(e) || AcDbPolyline::cast(e) || AcDbCircle::cast(e) || AcDbArc::cast(e) || AcDbRawEntity::cast(e))
+        applyLinetype(c, e, layer, m);
     if (auto* l = AcDbLine::cast(e)) {
         AcGePoint3d a = m * l->startPoint(), b = m * l->endPoint();
         cairo_move_to(c.cr, a.x, a.y);
@@ -168,18 +265,7 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         setColour(c, rgb);
         strokeDevice(c, c.thinLine);
     } else if (auto* p = AcDbPolyline::cast(e)) {
-        double w = 0;
-        p->getConstantWidth(w);
-        double widest = w;
-        for (unsigned i = 0; i < p->numVerts(); ++i) {
-            double s = 0, t = 0;
-            p->getWidthsAt(i, s, t);
-            widest = std::max({widest, s, t});
-        }
-        AcGeMatrix3d pm = m * AcGeMatrix3d::planeToWorld(p->normal());
-        addPath(c, p->planePath(), pm, p->elevation());
-        setColour(c, rgb);
-        strokeDevice(c, widest * axisScale(m) * c.pxPerUnit);
+        drawPolyline(c, p, m, rgb);
     } else if (auto* circle = AcDbCircle::cast(e)) {
         addArc(c, circle->center(), circle->normal(), circle->radius(), 0, 2 * kPi, m);
         cairo_close_path(c.cr);
@@ -229,11 +315,16 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         if (inherit.isByBlock()) inherit = byBlock;
         AcDbBlockTableRecord* btr = nullptr;
         AcGeMatrix3d bt = ref->blockTransform();
+        // What "ByBlock" means for the linetypes of the block's entities.
+        const LinetypeUse outer = c.blockLinetype;
+        c.blockLinetype = linetypeOf(c, e, layer);
         if (auto* mi = AcDbMInsertBlock::cast(e)) {
             drawGrid(c, mi, m, inherit, layer, depth);
         } else {
             drawBlock(c, ref->blockTableRecord(), m * bt, inherit, layer, depth);
         }
+        c.blockLinetype = outer;
+        c.dashes.clear();
         (void)btr;
         for (const AcDbObjectId& aid : ref->attributeIds()) {
             AcDbEntity* att = nullptr;
@@ -241,13 +332,10 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
             drawEntity(c, att, m, inherit, layer, depth + 1);
             att->close();
         }
+    } else if (auto* kept = AcDbRawEntity::cast(e)) {
+        drawKept(c, kept, m, rgb);
     } else if (!AcDbViewport::cast(e) && !AcDbAttributeDefinition::cast(e)) {
-        // Entity types drawn by no rule here: their selection outline.
-        std::vector<cadgeom::BulgePath> paths;
-        e->getSelectionGeometry(paths, m);
-        for (const cadgeom::BulgePath& p : paths) addPath(c, p, AcGeMatrix3d::kIdentity);
-        setColour(c, rgb);
-        strokeDevice(c, c.thinLine);
+        leaveOut(c, e->dxfTypeName());
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cairo.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,13 @@ struct Rgb {
 struct LayerInfo {
     bool plotted = true;
     AcCmEntityColor color;
+    AcDbObjectId linetype;
+};
+
+// A linetype as an entity uses it: the record and the entity's own scale.
+struct LinetypeUse {
+    AcDbObjectId id;
+    double scale = 1;
 };
 
 struct Ctx {
@@ -35,9 +43,23 @@ struct Ctx {
     // The entities drawn through inserts, which stop past the inserts' budget (the plot is then refused).
     std::size_t instances = 0;
     bool stopped = false;
+    // The dashes the entity being drawn strokes with (device units, on and off in turn); none: continuous.
+    std::vector<double> dashes;
+    LinetypeUse blockLinetype; // what an entity's "ByBlock" linetype is inside the insert being drawn
+    std::map<AcDbObjectId, std::vector<double>> linetypes;
+    double ltscale = 0;             // the drawing's, once read
+    std::set<std::wstring> leftOut; // the kinds of entity the plot has no drawing for, named once each
 };
 
 void setColour(Ctx& c, const Rgb& rgb);
+// A layer's linetype record.
+AcDbObjectId layerLinetype(Ctx& c, AcDbObjectId layer);
+// The linetype an entity on the layer plots with, and its dashes set for the strokes that follow.
+LinetypeUse linetypeOf(Ctx& c, const AcDbEntity* e, AcDbObjectId layer);
+void applyLinetype(Ctx& c, const AcDbEntity* e, AcDbObjectId layer, const AcGeMatrix3d& m);
+// A pattern's dashes (positive), gaps (negative) and dots (zero) as cairo's alternating runs, drawn first, each
+// length times unit; none when it has no gap or is too short to show one.
+std::vector<double> onOff(const std::vector<double>& dashes, double unit);
 // Strokes the current path at least as wide as the thinnest line (width in device units).
 void strokeDevice(Ctx& c, double width);
 // Adds a bulged path (plane coordinates mapped by m) to the current cairo path.
@@ -72,6 +94,12 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
               AcDbObjectId blockLayer, int depth);
 // Extents of what a block draws, for a plot of the extents.
 bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext);
+
+// A polyline with its widths: thin ones stroked, wide and tapered segments filled as bands.
+void drawPolyline(Ctx& c, const AcDbPolyline* p, const AcGeMatrix3d& m, const Rgb& rgb);
+// An entity kept as read from the file, by its kind; a kind with no drawing is named once and left out.
+void drawKept(Ctx& c, AcDbRawEntity* e, const AcGeMatrix3d& m, const Rgb& rgb);
+void leaveOut(Ctx& c, const std::wstring& kind);
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb);
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb);

@@ -1,0 +1,88 @@
+// Linetypes on the plot: an entity's dash pattern from its own linetype, its layer's or its insert's, scaled.
+#include "cad/plot/PlotRenderer.h"
+
+#include <cmath>
+
+namespace plot::drawing {
+
+std::vector<double> onOff(const std::vector<double>& dashes, double unit) {
+    // Dashes (positive), gaps (negative) and dots (zero) in any order: alternating runs, drawn first.
+    std::vector<double> runs;
+    double total = 0;
+    bool anyGap = false;
+    for (double d : dashes) {
+        if (!std::isfinite(d)) return {};
+        const bool gap = d < 0;
+        anyGap = anyGap || gap;
+        const double length = std::fabs(d) * unit;
+        total += length;
+        if (runs.empty() && gap) runs.push_back(0); // a pattern that opens with a gap: no ink before it
+        if (!runs.empty() && (runs.size() % 2 == 0) == gap)
+            runs.back() += length; // a dash after a dash (or a gap after a gap) runs on
+        else
+            runs.push_back(length);
+    }
+    // Under a couple of dots the gaps cannot be seen: drawn continuous, which also bounds the dashes drawn.
+    if (!anyGap || !(total >= 2.0)) return {};
+    if (runs.size() % 2 != 0) runs.push_back(0);
+    return runs;
+}
+
+namespace {
+
+// The drawing's LTSCALE, read once per plot.
+double drawingScale(Ctx& c) {
+    if (c.ltscale > 0) return c.ltscale;
+    c.ltscale = 1;
+    if (!c.db) return c.ltscale;
+    for (const auto& [name, tags] : c.db->headerExtra())
+        if (name == L"$LTSCALE" && !tags.empty()) {
+            const double v = std::wcstod(tags.front().second.c_str(), nullptr);
+            if (std::isfinite(v) && v > 0) c.ltscale = v;
+        }
+    return c.ltscale;
+}
+
+// A linetype's dashes in drawing units; none for a continuous or unknown one.
+const std::vector<double>& dashesOf(Ctx& c, AcDbObjectId id) {
+    auto found = c.linetypes.find(id);
+    if (found != c.linetypes.end()) return found->second;
+    std::vector<double> dashes;
+    AcDbLinetypeTableRecord* lt = nullptr;
+    if (!id.isNull() && acdbOpenObject(lt, id, AcDb::kForRead) == Acad::eOk) {
+        for (int i = 0; i < lt->numDashes(); ++i) dashes.push_back(lt->dashLengthAt(i));
+        lt->close();
+    }
+    return c.linetypes[id] = std::move(dashes);
+}
+
+bool named(AcDbObjectId id, const wchar_t* name) {
+    AcDbLinetypeTableRecord* lt = nullptr;
+    if (id.isNull() || acdbOpenObject(lt, id, AcDb::kForRead) != Acad::eOk) return false;
+    const bool same = acdbSameName(lt->getName(), name);
+    lt->close();
+    return same;
+}
+
+} // namespace
+
+LinetypeUse linetypeOf(Ctx& c, const AcDbEntity* e, AcDbObjectId layer) {
+    AcDbObjectId id = e->linetypeId();
+    const std::wstring& name = e->linetypeName();
+    if (id.isNull() && c.db && !name.empty()) id = c.db->linetypeId(name);
+    if (acdbSameName(name, L"ByLayer") || (id.isNull() && name.empty()) || named(id, L"ByLayer"))
+        return {layerLinetype(c, layer), e->linetypeScale()};
+    if (acdbSameName(name, L"ByBlock") || named(id, L"ByBlock"))
+        return {c.blockLinetype.id, e->linetypeScale() * c.blockLinetype.scale};
+    return {id, e->linetypeScale()};
+}
+
+void applyLinetype(Ctx& c, const AcDbEntity* e, AcDbObjectId layer, const AcGeMatrix3d& m) {
+    const LinetypeUse use = linetypeOf(c, e, layer);
+    c.dashes.clear();
+    if (use.id.isNull()) return;
+    const double scale = use.scale > 0 && std::isfinite(use.scale) ? use.scale : 1.0;
+    c.dashes = onOff(dashesOf(c, use.id), drawingScale(c) * scale * axisScale(m) * c.pxPerUnit);
+}
+
+} // namespace plot::drawing
