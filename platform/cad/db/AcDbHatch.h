@@ -92,6 +92,13 @@ public:
     Acad::ErrorStatus setNormal(const AcGeVector3d& n);
     HatchObjectType hatchObjectType() const { return objectType_; }
     void setHatchObjectType(HatchObjectType t) { objectType_ = t; }
+    // A gradient's colours (0xRRGGBB, first to last) and the angle its colours change along.
+    const std::vector<Adesk::UInt32>& gradientColors() const { return gradientColors_; }
+    double gradientAngle() const { return gradientAngle_; }
+    void setGradient(double angle, std::vector<Adesk::UInt32> colors) {
+        gradientAngle_ = angle;
+        gradientColors_ = std::move(colors);
+    }
 
     // Loops copy their geometry when appended. Curves must be closed (a chain of curves must close)
     // and lie in planes parallel to the hatch.
@@ -146,4 +153,6 @@ private:
     std::vector<AcDbHatchLoop> loops_;
     std::vector<AcDbHatchPatternLine> lines_;
     std::vector<AcGePoint2d> seeds_;
+    std::vector<Adesk::UInt32> gradientColors_;
+    double gradientAngle_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "cad/db/AcDbTable.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace dxf {
@@ -158,7 +159,24 @@ AcDbHatch* readHatch(ReadContext& ctx, const Body& b, bool& whole) {
         }
     }
     h->setPatternDefinitions(std::move(lines));
-    if (b.integer(450, 0) != 0) h->setHatchObjectType(AcDbHatch::kGradientObject);
+    if (b.integer(450, 0) != 0) {
+        h->setHatchObjectType(AcDbHatch::kGradientObject);
+        // Each colour opens with 463 and gives its index (63) and then perhaps its true colour (421).
+        std::vector<Adesk::UInt32> colors;
+        double angle = 0;
+        for (std::size_t k = i; k < b.e; ++k) {
+            const Tag& t = b.t[k];
+            if (t.code == 460) angle = parseDouble(t.value);
+            if (t.code == 463) colors.push_back(0);
+            if (colors.empty()) continue;
+            if (t.code == 63) {
+                const long long index = parseInt(t.value);
+                colors.back() = AcCmEntityColor::lookUpRGB(Adesk::UInt8(index >= 1 && index <= 255 ? index : 7));
+            }
+            if (t.code == 421) colors.back() = Adesk::UInt32(parseInt(t.value)) & 0xFFFFFF;
+        }
+        if (std::isfinite(angle)) h->setGradient(angle, std::move(colors));
+    }
     return h;
 }
 

@@ -295,6 +295,30 @@ void drawFace(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb) {
     stroke(c, rgb);
 }
 
+// A subdivision mesh by the edges of its faces, as stored (level 0): the face list runs "count, corners..." from 93.
+void drawMesh(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb) {
+    std::vector<AcGePoint3d> vertices;
+    size_t i = 0;
+    for (; i < t.size() && t[i].first != 93; ++i)
+        if (t[i].first == 10) vertices.push_back(pointAt(t, i));
+    std::vector<int> list;
+    if (i < t.size()) {
+        const long size = integer(t[i].second);
+        for (++i; i < t.size() && t[i].first == 90 && long(list.size()) < size; ++i)
+            list.push_back(integer(t[i].second));
+    }
+    for (size_t at = 0; at < list.size();) {
+        const size_t n = size_t(std::max(list[at], 0));
+        std::vector<AcGePoint3d> face;
+        for (size_t k = 1; k <= n && at + k < list.size(); ++k)
+            if (list[at + k] >= 0 && size_t(list[at + k]) < vertices.size())
+                face.push_back(vertices[size_t(list[at + k])]);
+        addPoints(c, face, m, true);
+        at += n + 1;
+    }
+    stroke(c, rgb);
+}
+
 } // namespace
 
 void leaveOut(Ctx& c, const std::wstring& kind) {
@@ -321,6 +345,8 @@ void drawKept(Ctx& c, AcDbRawEntity* e, const AcGeMatrix3d& m, const Rgb& rgb) {
         drawFace(c, t, m, rgb);
     } else if (kind == L"SPLINE" || kind == L"HELIX") {
         drawSpline(c, t, m, rgb);
+    } else if (kind == L"MESH") {
+        drawMesh(c, t, m, rgb);
     } else if (kind == L"MLINE") {
         drawMultiline(c, t, m, rgb);
     } else if (kind == L"XLINE" || kind == L"RAY") {

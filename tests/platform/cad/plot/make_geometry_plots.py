@@ -24,6 +24,10 @@ def circle_hatches(folder):
     edges.add_arc((30, 50), 10, 0, 360)
     lone = msp.add_hatch(color=1)
     lone.paths.add_edge_path().add_arc((70, 50), 10, 0, 360)
+    # A gradient from red at x 55 to blue at x 95.
+    gradient = msp.add_hatch()
+    gradient.set_gradient((255, 0, 0), (0, 0, 255), rotation=0)
+    gradient.paths.add_polyline_path([(55, 70), (95, 70), (95, 90), (55, 90)], is_closed=True)
     doc.saveas(f"{folder}/circle_hatches.dxf")
 
 
@@ -105,6 +109,12 @@ def rarer(folder):
     msp.add_xline((80, 5), (0, 1))
     # A multiline 4 wide along y 95 from x 60 to 95 (the standard style: elements at +0.5 and -0.5).
     msp.add_mline([(60, 95), (95, 95)], dxfattribs={"scale_factor": 4, "justification": 1})
+    # A mesh of one square face, and two shapes of a shape file the drawing does not have.
+    with msp.add_mesh().edit_data() as mesh:
+        mesh.vertices = [(50, 10, 0), (60, 10, 0), (60, 20, 0), (50, 20, 0)]
+        mesh.faces = [(0, 1, 2, 3)]
+    msp.add_shape("BOX", (65, 30), 2)
+    msp.add_shape("BOX", (70, 30), 2)
     doc.saveas(f"{folder}/rarer.dxf")
 
 

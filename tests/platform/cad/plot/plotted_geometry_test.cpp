@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -79,14 +80,14 @@ protected:
             cadhost_run::runIn(folder, "'" + cadhost_run::program().string() + "' --batch --module '' --script '" +
                                            name + ".scr' '" + name + ".dxf'");
         EXPECT_EQ(r.status, 0) << name << "\n" << r.err;
-        lastErrors[name] = r.err;
+        said[name] = r.out;
         return plots.emplace(name, FramedPlot(folder / (name + ".png"))).first->second;
     }
 
     static inline fs::path folder;
     static inline bool written = false;
     static inline std::map<std::string, FramedPlot> plots;
-    static inline std::map<std::string, std::string> lastErrors;
+    static inline std::map<std::string, std::string> said; // cadhost's output while plotting the drawing
 };
 
 TEST_F(PlottedGeometry, AreasAreFilledWhereTheDrawingFillsThemAndBareWhereItLeavesThemEmpty) {
@@ -125,6 +126,8 @@ TEST_F(PlottedGeometry, AreasAreFilledWhereTheDrawingFillsThemAndBareWhereItLeav
         {"rarer", "a construction line runs through the drawing", 79, 81, 60, 80, true},
         {"rarer", "a multiline's element lines", 70, 78, 96.5, 97.5, true},
         {"rarer", "not its vertex path between them", 70, 78, 94.5, 95.5, false},
+        {"rarer", "a mesh's face", 52, 58, 9, 11, true},
+        {"rarer", "shapes the plot cannot draw leave no mark", 63, 72, 28, 32, false},
     };
     for (const Case& c : cases) {
         const FramedPlot& plot = plotOf(c.drawing);
@@ -134,6 +137,27 @@ TEST_F(PlottedGeometry, AreasAreFilledWhereTheDrawingFillsThemAndBareWhereItLeav
             EXPECT_GT(ink, 10) << c.drawing << ": " << c.where;
         else
             EXPECT_EQ(ink, 0) << c.drawing << ": " << c.where;
+    }
+}
+
+TEST_F(PlottedGeometry, AKindThePlotCannotDrawIsNamedOnceAndAGradientShowsItsColours) {
+    const FramedPlot& rarer = plotOf("rarer");
+    ASSERT_FALSE(rarer.image.pixels.empty());
+    const std::string& out = said["rarer"];
+    EXPECT_EQ(cadhost_run::count(out, "SHAPE"), 1u) << out;
+    EXPECT_EQ(out.find("MESH"), std::string::npos) << out;
+    // Red at the gradient's start, blue at its end.
+    const FramedPlot& hatches = plotOf("circle_hatches");
+    ASSERT_FALSE(hatches.image.pixels.empty());
+    const auto colour = [&](double x, double y) {
+        return hatches.image
+            .pixels[std::size_t(hatches.row(y)) * std::size_t(hatches.image.width) + std::size_t(hatches.column(x))];
+    };
+    for (const auto& [x, rgb] : {std::pair{56.0, 0xFF0000u}, std::pair{94.0, 0x0000FFu}}) {
+        const std::uint32_t seen = colour(x, 80);
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(double((seen >> shift) & 0xFF), double((rgb >> shift) & 0xFF), 24.0)
+                << x << ": " << std::hex << seen;
     }
 }
 
