@@ -8,6 +8,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
+#include "win/Files.h"
 
 KELMO_SOURCE_FILE(L"Preferences.cpp");
 
@@ -45,15 +46,6 @@ CString realText(double value) {
         if (CUtilities::CStringToDouble(text) == value) return text;
     }
     return CUtilities::DoubleToCString(value, 15);
-}
-
-void removeQuietly(const CString& path) {
-    try {
-        CFileUtilities files;
-        files.deleteFile(path);
-    } catch (CEXKelmo* error) {
-        error->deleteException();
-    } catch (...) {}
 }
 
 } // namespace
@@ -192,28 +184,30 @@ void CPreferences::writeFile(const CString& path) {
 }
 
 BOOL CPreferences::savePreferences(CString path) {
-    // The new file is written beside the old one, which it replaces only once it is complete:
-    // a save that fails keeps the user's settings.
-    const CString temporary = path + L".new";
+    // The new file is written whole through the staged temporary every writer uses and replaces the old
+    // one only once it is complete: a save that fails keeps the user's settings, and nothing standing
+    // at a name beside it is written through.
     KELMO_TRY
         if (!CFileUtilities::ensureDirectoryExists(CFileUtilities::getDirectoryString(path))) {
             return FALSE;
         }
+        win::StagedFile staged(path);
+        if (!staged.made()) {
+            showNotSaved(path, staged.why().c_str());
+            return FALSE;
+        }
         try {
-            writeFile(temporary);
+            writeFile(staged.path().c_str());
         } catch (CFileException* error) {
             showNotSaved(path, fileErrorText(*error, path));
             error->Delete();
-            removeQuietly(temporary);
             return FALSE;
         }
-        if (!MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING)) {
-            showNotSaved(path, CEXKelmo::getWin32ErrorText(GetLastError()));
-            removeQuietly(temporary);
+        if (!staged.place()) {
+            showNotSaved(path, staged.why().c_str());
             return FALSE;
         }
         return TRUE;
     KELMO_CATCH_REPORT(L"CPreferences::savePreferences", kelmo::catchClassLib)
-    removeQuietly(temporary);
     return FALSE;
 }

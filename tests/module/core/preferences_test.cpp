@@ -1,7 +1,11 @@
 // The preferences file "prefs.cfg": its bytes on disk, its clamps on reading, and safe saving.
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <sys/mount.h>
+
 #include <filesystem>
+#include <fstream>
 
 #include "CoreTestSupport.h"
 #include "core/Preferences.h"
@@ -164,8 +168,8 @@ TEST(PreferencesFile, AFailedSaveKeepsTheOldPreferences) {
     coretest::TempCDrive drive;
     const std::string old = "units\r\n1\r\nprecison\r\n4\r\n";
     coretest::writeBytes(drive.native(prefsNative), old);
-    // The new file cannot be made beside the old one.
-    std::filesystem::create_directories(drive.native(std::string(prefsNative) + ".new"));
+    // The old file is read-only: no save may replace it.
+    std::filesystem::permissions(drive.native(prefsNative), std::filesystem::perms::owner_read);
     coretest::BoxRecorder recorder;
     CPreferences preferences;
     EXPECT_FALSE(preferences.savePreferences(prefsPath));
@@ -183,18 +187,43 @@ TEST(PreferencesFile, AFailedSaveKeepsTheOldPreferences) {
 
 TEST(PreferencesFile, ADiskThatFillsUpKeepsTheOldPreferences) {
     coretest::TempCDrive drive;
-    if (!std::filesystem::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full";
+    // A small disk of its own for the preferences folder, in a mount namespace of the test program.
+    static const bool ownNamespace =
+        ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    const std::filesystem::path folder = drive.native(prefsNative).parent_path();
+    std::filesystem::create_directories(folder);
+    if (!ownNamespace || ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here";
     }
     const std::string old = "units\r\n1\r\n";
     coretest::writeBytes(drive.native(prefsNative), old);
-    std::filesystem::create_symlink("/dev/full", drive.native(std::string(prefsNative) + ".new"));
+    {
+        std::ofstream filler(folder / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) && filler.flush()) {}
+    }
     coretest::BoxRecorder recorder;
     CPreferences preferences;
     EXPECT_FALSE(preferences.savePreferences(prefsPath));
     EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), old);
-    EXPECT_FALSE(std::filesystem::is_symlink(drive.native(prefsNative)));
     EXPECT_EQ(recorder.boxes.size(), 1u);
+    ::umount2(folder.c_str(), MNT_DETACH);
+}
+
+TEST(PreferencesFile, NothingStandingBesideThePreferencesIsWrittenThrough) {
+    // The new file was written at the fixed name prefs.cfg.new: a link there had its file replaced.
+    coretest::TempCDrive drive;
+    const std::filesystem::path planted = drive.native(std::string(prefsNative) + ".new");
+    const std::filesystem::path other = drive.native("other.txt");
+    std::filesystem::create_directories(planted.parent_path());
+    coretest::writeBytes(other, "someone's");
+    std::filesystem::create_symlink(other, planted);
+    CPreferences preferences;
+    ASSERT_TRUE(preferences.savePreferences(prefsPath));
+    EXPECT_EQ(coretest::readBytes(drive.native(prefsNative)), defaultFile);
+    EXPECT_FALSE(std::filesystem::is_symlink(drive.native(prefsNative)));
+    EXPECT_TRUE(std::filesystem::is_symlink(planted));
+    EXPECT_EQ(coretest::readBytes(other), "someone's");
 }
 
 TEST(PreferencesFile, AFolderThatCannotBeMadeWritesNothing) {
