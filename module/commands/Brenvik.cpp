@@ -279,10 +279,7 @@ void diagnosticXML() {
         CString path;
         // A cancelled path ends the test: the file at the default path is neither deleted nor written.
         if (!utilities.getString(L"please enter output file path", L"c:\\kelmoDiagnosis.xml", path)) return;
-        CFileUtilities files;
-        if (CFileUtilities::fileExists(path)) {
-            files.deleteFile(path);
-        }
+        // Each write replaces the file only once it is whole: one that fails leaves the earlier file.
         const CString namespaceURI = CString(KELMO_NAMESPACE_URI) + L"/Ostrel";
         {
             CXMLUtilities xml;

@@ -76,5 +76,17 @@ TEST_F(CsvOnAFullDisk, KeepsTheEarlierFileAsItWas) {
     EXPECT_EQ(namesOnDisk(), (std::vector<std::string>{"filler", "plan_mm.csv", "plan_mm.dxf"}));
 }
 
+TEST_F(CsvOnAFullDisk, AnXmlTestThatCannotBeWrittenKeepsTheEarlierFile) {
+    // The test removed the file at its path before it wrote its own.
+    std::ofstream(disk / "kept.xml") << "<earlier/>";
+    fillDisk();
+    std::ofstream(dir / "test.scr") << "md9\n" << windowsPath("small/kept.xml") << "\nok\n";
+    Outcome r = cadhost_run::runIn(dir, "'" + program.string() + "' --batch --c-drive '" + (dir / "c").string() +
+                                            "' --module '" + module.string() + "' --script test.scr small/plan_mm.dxf");
+    EXPECT_FALSE(has(r, "xml test completed successfully")) << r.out;
+    EXPECT_EQ(slurp(disk / "kept.xml"), "<earlier/>");
+    EXPECT_EQ(namesOnDisk(), (std::vector<std::string>{"filler", "kept.xml", "plan_mm.dxf"}));
+}
+
 } // namespace
 } // namespace spacecommands
