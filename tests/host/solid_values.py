@@ -6,6 +6,10 @@
                                        prints the copy's release, then "HANDLE: as read" for each solid
                                        whose binary geometry the copy holds byte for byte, else
                                        "HANDLE: changed"
+    solid_values.py --record ORIGINAL SAVED HANDLE
+                                       prints the copy's $ACADVER, then "HANDLE: as read" when the copy's
+                                       ACDSDATA record of the solid holds the original's data and size text
+                                       for text, else "HANDLE: changed" (read as text, for data ezdxf refuses)
 
 ORIGINAL (R2013 or later) holds the geometry in binary form in its ACDSDATA section, the copy as text
 in the solid itself, in the form R2010 readers take: version 700, or 20800 with a header record first,
@@ -151,8 +155,29 @@ def kept(original, saved):
             print("%s: %s" % (solid.dxf.handle, "as read" if same else "changed"))
 
 
+def data_record(path, handle):
+    """The version, and the size and data lines of the ACDSDATA record of the entity, as text."""
+    with open(path) as f:
+        t = f.read()
+    version = t[t.index("$ACADVER"):].split("\n")[2].strip()
+    at = t.find("\n320\n%s\n" % handle, t.find("ACDSDATA"))
+    if at < 0:
+        return version, None
+    lines = t[at:t.index("\n  0\n", at)].split("\n")
+    return version, [(code.strip(), value) for code, value in zip(lines[1::2], lines[2::2]) if code.strip() in ("94", "310")]
+
+
+def record(original, saved, handle):
+    _, before = data_record(original, handle)
+    version, after = data_record(saved, handle)
+    print(version)
+    print("%s: %s" % (handle, "as read" if after is not None and after == before else "changed"))
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "--kept":
         kept(sys.argv[2], sys.argv[3])
+    elif sys.argv[1] == "--record":
+        record(sys.argv[2], sys.argv[3], sys.argv[4])
     else:
         main(sys.argv[1], sys.argv[2])

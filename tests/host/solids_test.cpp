@@ -1,9 +1,11 @@
 // 3D solids through cadhost's save: R2013 and later keep their geometry in a section of its own, the
 // R2010 file cadhost writes keeps it in the solid; a drawing with a solid whose geometry cannot go there
 // is named at the opening and saved in the release it was read in, its geometry as read.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "SavedDrawing.h"
 
@@ -121,6 +123,66 @@ TEST_F(Solids, ASolidWhoseGeometryTheR2010TextCannotHoldIsNamedAtOpenAndSavedInI
         const std::string first = cadhost_run::slurp(dir / "saved.dxf");
         ASSERT_EQ(run(dir / "saved.dxf", "SAVE\n").status, 0);
         EXPECT_EQ(cadhost_run::slurp(dir / "saved.dxf"), first);
+    }
+}
+
+TEST_F(Solids, ASolidWhoseDataDoesNotReadWholeIsNamedAtOpenAndSavedWithItsDataAsRead) {
+    // The solid's record in the ACDSDATA section: its size changed by a number, its last line of data
+    // gone, or a character of its data replaced.
+    const std::string edit =
+        "import re, sys\n"
+        "t = open(sys.argv[1], newline='').read()\n"
+        "i = t.index('\\n320\\n2F\\n')\n"
+        "j = t.index('\\n  0\\n', i)\n"
+        "r, how = t[i:j], sys.argv[3]\n"
+        "if how == 'size':\n"
+        "    r = re.sub(r'\\n 94\\n(\\d+)\\n', lambda m: '\\n 94\\n%d\\n' % (int(m.group(1)) + int(sys.argv[4])), r)\n"
+        "elif how == 'cut':\n"
+        "    r = r[:r.rindex('\\n310\\n')]\n"
+        "else:\n"
+        "    k = r.index('\\n310\\n') + 5 + int(sys.argv[4])\n"
+        "    r = r[:k] + sys.argv[5] + r[k + 1:]\n"
+        "open(sys.argv[2], 'w', newline='').write(t[:i] + r + t[j:])\n";
+    const std::string cube =
+        "import sys, ezdxf\n"
+        "from ezdxf.render import forms\n"
+        "from ezdxf.acis import api\n"
+        "doc = ezdxf.new('R2013')\n"
+        "api.export_dxf(doc.modelspace().add_3dsolid(), [api.body_from_mesh(forms.cube())])\n"
+        "doc.saveas(sys.argv[1])\n";
+    ASSERT_TRUE(python(cube, {(dir / "cube.dxf").string()}));
+    // The cube's data is 5490 bytes, in lines of 127 and last one of 29.
+    const struct {
+        std::initializer_list<std::string> how;
+        const char* why;
+    } cases[] = {
+        {{"size", "1"}, "its data is 5490 bytes where its record says 5491"},
+        {{"size", "-1"}, "its data is 5490 bytes where its record says 5489"},
+        {{"size", "-5490"}, "its data is 5490 bytes where its record says 0"},
+        {{"cut"}, "its data is 5461 bytes where its record says 5490"},
+        {{"char", "100", "G"}, "its data is not pairs of hexadecimal digits"},
+        {{"char", "7", " "}, "its data is not pairs of hexadecimal digits"},
+        {{"char", "0", "-"}, "its data is not pairs of hexadecimal digits"},
+    };
+    for (const auto& c : cases) {
+        std::string how;
+        for (const std::string& word : c.how) how += word + " ";
+        SCOPED_TRACE(how);
+        std::vector<std::string> arguments = {(dir / "cube.dxf").string(), (dir / "damaged.dxf").string()};
+        arguments.insert(arguments.end(), c.how.begin(), c.how.end());
+        std::ofstream(dir / "edit.py") << edit;
+        std::string command = "/usr/bin/python3 '" + (dir / "edit.py").string() + "'";
+        for (const std::string& a : arguments) command += " '" + a + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        Outcome r = save(dir / "damaged.dxf");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("damaged.dxf: 3DSOLID 2F: its geometry in the ACDSDATA section cannot be read (" +
+                             std::string(c.why) + ")"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(
+            script("solid_values.py", {"--record", (dir / "damaged.dxf").string(), (dir / "saved.dxf").string(), "2F"}),
+            "AC1027\n2F: as read\n");
     }
 }
 

@@ -302,10 +302,21 @@ void Loader::run(Document& doc) {
 
 namespace {
 
+// Whether the record is a solid's data whose other tags are whole: data that is not hexadecimal
+// throughout was named with its solid at the opening, and is kept as read so that no save empties it.
+bool solidDataAsRead(const Tags& tags, std::size_t from, std::size_t to) {
+    bool data = false;
+    for (std::size_t k = from; k < to; ++k) {
+        if (tags[k].code == 2 && tags[k].value.view() == "ASM_Data") data = true;
+        if (tags[k].code != 310 && !tagsWellFormed(tags, k, k + 1)) return false;
+    }
+    return data;
+}
+
 // A drawing whose modeler geometry the R2010 text cannot hold keeps the section that holds it, as
 // read, with the header extras (the database has no place of its own for it), and is saved in its
 // release: the user is told which entities ask for that. A record of the section holding a damaged
-// tag could not be written again whole and is dropped.
+// tag could not be written again whole and is dropped, but for a solid's data.
 void keepModelerSection(AcDbDatabase* db, const Document& doc, const std::wstring& release,
                         const std::vector<std::string>& entities, std::vector<std::string>& problems) {
     for (const Section& s : doc.other) {
@@ -315,7 +326,7 @@ void keepModelerSection(AcDbDatabase* db, const Document& doc, const std::wstrin
         for (std::size_t i = 0, end = 0; i < s.tags.size(); i = end) {
             end = i + 1;
             while (end < s.tags.size() && s.tags[end].code != 0) ++end;
-            if (!tagsWellFormed(s.tags, i, end)) {
+            if (!tagsWellFormed(s.tags, i, end) && !solidDataAsRead(s.tags, i, end)) {
                 damaged = true;
                 continue;
             }

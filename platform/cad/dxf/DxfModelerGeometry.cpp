@@ -285,9 +285,16 @@ int hexDigit(char c) {
     return -1;
 }
 
-// The binary geometry the ACDSDATA section holds, by the handle of its entity.
-std::unordered_map<std::uint64_t, std::string> sectionGeometry(const Tags& t) {
+// The binary geometry the ACDSDATA section holds, by the handle of its entity; and of the records whose
+// data does not read whole (a character that is no hexadecimal digit, a size that is not the data's),
+// why, by the same handle.
+struct SectionGeometry {
     std::unordered_map<std::uint64_t, std::string> found;
+    std::unordered_map<std::uint64_t, std::string> unread;
+};
+
+SectionGeometry sectionGeometry(const Tags& t) {
+    SectionGeometry geometry;
     for (std::size_t i = 0; i < t.size();) {
         std::size_t end = i + 1;
         while (end < t.size() && t[end].code != 0) ++end;
@@ -300,24 +307,34 @@ std::unordered_map<std::uint64_t, std::string> sectionGeometry(const Tags& t) {
         std::size_t data = i + 1;
         for (; data < end && !(t[data].code == 2 && t[data].value.view() == "ASM_Data"); ++data)
             if (t[data].code == 320) handle = parseHandle(t[data].value);
+        if (data == end || handle == 0) {
+            i = end;
+            continue;
+        }
         long long size = -1;
         std::string bytes;
-        bool whole = data < end && handle != 0;
-        for (std::size_t j = data + 1; whole && j < end; ++j) {
+        bool hexadecimal = true;
+        for (std::size_t j = data + 1; hexadecimal && j < end; ++j) {
             if (t[j].code == 94) size = parseInt(t[j].value, -1);
             if (t[j].code != 310) continue;
             const std::string_view hex = t[j].value.view();
-            whole = hex.size() % 2 == 0;
-            for (std::size_t k = 0; whole && k < hex.size(); k += 2) {
+            hexadecimal = hex.size() % 2 == 0;
+            for (std::size_t k = 0; hexadecimal && k < hex.size(); k += 2) {
                 const int hi = hexDigit(hex[k]), lo = hexDigit(hex[k + 1]);
-                whole = hi >= 0 && lo >= 0;
+                hexadecimal = hi >= 0 && lo >= 0;
                 bytes += static_cast<char>(hi * 16 + lo);
             }
         }
-        if (whole && size == static_cast<long long>(bytes.size())) found[handle] = std::move(bytes);
+        if (!hexadecimal)
+            geometry.unread[handle] = "its data is not pairs of hexadecimal digits";
+        else if (size != static_cast<long long>(bytes.size()))
+            geometry.unread[handle] = "its data is " + std::to_string(bytes.size()) + " bytes where its record says " +
+                                      (size < 0 ? std::string("no size") : std::to_string(size));
+        else
+            geometry.found[handle] = std::move(bytes);
         i = end;
     }
-    return found;
+    return geometry;
 }
 
 // Puts the text lines in the entity's modeler part in place of R2013's flags and identifier.
@@ -342,8 +359,8 @@ std::vector<std::string> carryModelerGeometry(Document& doc) {
     for (const Section& s : doc.other)
         if (s.name == "ACDSDATA") section = &s;
     if (!section) return kept;
-    const std::unordered_map<std::uint64_t, std::string> geometry = sectionGeometry(section->tags);
-    if (geometry.empty()) return kept;
+    const SectionGeometry geometry = sectionGeometry(section->tags);
+    if (geometry.found.empty() && geometry.unread.empty()) return kept;
     struct Carried {
         Tags* rec;
         std::size_t part;
@@ -356,11 +373,19 @@ std::vector<std::string> carryModelerGeometry(Document& doc) {
             while (part < rec.size() && !(rec[part].code == 100 && rec[part].value.view() == "AcDbModelerGeometry"))
                 ++part;
             if (part == rec.size()) continue;
-            auto it = geometry.find(recordHandle(rec));
-            if (it == geometry.end()) continue;
+            const std::uint64_t handle = recordHandle(rec);
+            const std::string name = std::string(recordType(rec)) + " " + handleText(handle);
+            // Data that does not read whole is no geometry to carry, nor to drop: the section keeps it.
+            if (auto unread = geometry.unread.find(handle); unread != geometry.unread.end()) {
+                doc.problems.push_back(name + ": its geometry in the ACDSDATA section cannot be read (" +
+                                       unread->second + ")");
+                kept.push_back(name);
+                continue;
+            }
+            auto it = geometry.found.find(handle);
+            if (it == geometry.found.end()) continue;
             std::vector<std::string> lines;
             const Read r = asText(it->second, lines);
-            const std::string name = std::string(recordType(rec)) + " " + handleText(it->first);
             if (r == Read::end) {
                 carried.push_back({&rec, part, std::move(lines)});
                 continue;
