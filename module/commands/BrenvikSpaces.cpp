@@ -149,6 +149,35 @@ CString csvRow(const CString& name, double area, const CString& areaUnit, double
            CUtilities::DoubleToCString(perimeter, precision) + L"," + lengthUnit + L"\n";
 }
 
+// A space's row: a stored area or perimeter that reads as no number stands in its cell as stored, its
+// unit with it, so the units cell beside it is empty; the command line names the space for each.
+CString csvSpaceRow(CBlockDWG* block, const CString& areaUnit, const CString& lengthUnit, int precision) {
+    const struct {
+        bool kept;
+        CBlockDWG::StoredValue stored;
+        double value;
+        const CString& unit;
+        const wchar_t* kind;
+    } values[] = {
+        {block->keepsUnreadArea(), CBlockDWG::storedArea, block->getArea(), areaUnit, L"an area"},
+        {block->keepsUnreadPerimeter(), CBlockDWG::storedPerimeter, block->getPerimeter(), lengthUnit, L"a perimeter"}};
+    CString row = csvField(block->getName());
+    for (const auto& v : values) {
+        if (!v.kept) {
+            row += L"," + CUtilities::DoubleToCString(v.value, precision) + L"," + v.unit;
+            continue;
+        }
+        const CString stored = block->getStoredText(v.stored);
+        row += L"," + csvField(stored) + L",";
+        acutPrintf(
+            L"\tSpace %s (handle %s): \"%s\" does not read as %s, so the CSV file holds it as stored, out of "
+            L"the total\n",
+            static_cast<LPCWSTR>(block->getName()), static_cast<LPCWSTR>(block->CBlock::getHandle()),
+            static_cast<LPCWSTR>(stored), v.kind);
+    }
+    return row + L"\n";
+}
+
 // The drawing's name with its extension swapped; empty when the drawing has no name to swap.
 CString csvPathOf(const CString& drawingFile) {
     if (drawingFile.GetLength() <= 4) return CString();
@@ -324,17 +353,17 @@ void createRoomAreaCSV() {
             const bool imperial = csvImperial(block->getKnownUnits());
             areaUnit = csvAreaUnit(imperial);
             lengthUnit = csvLengthUnit(imperial);
-            const CString row = csvRow(csvField(block->getName()), block->getArea(), areaUnit, block->getPerimeter(),
-                                       lengthUnit, precision);
+            const CString row = csvSpaceRow(block, areaUnit, lengthUnit, precision);
             if (isGrossArea(block)) {
                 grossAreaRows += row;
                 continue;
             }
             rows += row;
-            areaSum += block->getArea();
-            perimeterSum += block->getPerimeter();
+            // A value kept as stored (0 here) adds nothing to the total.
             double area = block->getArea();
             double perimeter = block->getPerimeter();
+            areaSum += area;
+            perimeterSum += perimeter;
             if (imperial && !preferenceImperial) {
                 area /= squareFeetPerSquareMetre;
                 perimeter /= feetPerMetre;
@@ -540,7 +569,7 @@ void syncXDataToAttributes() {
                 setAttributeText(block, attributeArea,
                                  CUtilities::DoubleToCString(areaIn(block, block->getArea(), units), precision) +
                                      (units != 0 ? L"sq.ft." : L"sq.m."));
-            if (syncPerimeter)
+            if (syncPerimeter && !block->keepsUnreadPerimeter())
                 setAttributeText(block, attributeAux,
                                  CUtilities::DoubleToCString(lengthIn(block, block->getPerimeter(), units), precision) +
                                      (units != 0 ? L"ft." : L"m."));

@@ -336,13 +336,14 @@ void CPresBrenvik::convertBlocksToPreferenceUnits() {
                 CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText();
             const kelmo_model::HeightAndVolumeTexts heightAndVolume = kelmo_model::heightAndVolumeTexts(block);
             block->convertUnits(units);
-            // An area that reads as no number keeps its text, and so does the label showing it.
+            // An area or perimeter that reads as no number keeps its text, and so does the label showing it.
             if (!block->keepsUnreadArea())
                 followStoredValue(block, attributeArea, area,
                                   CUtilities::DoubleToCString(block->getArea(), precision) + block->getAreaUnitText());
-            followStoredValue(
-                block, attributeAux, perimeter,
-                CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText());
+            if (!block->keepsUnreadPerimeter())
+                followStoredValue(
+                    block, attributeAux, perimeter,
+                    CUtilities::DoubleToCString(block->getPerimeter(), precision) + block->getLengthUnitText());
             kelmo_model::followHeightAndVolume(block, heightAndVolume);
             CKelmoExceptions warnings;
             block->applyToDWG(m_drawing, &warnings);

@@ -172,7 +172,10 @@ void CBlockDWG::takePreferenceUnitsWhenUnknown() {
         if (getUnits() != -1) return;
         const int units = getKnownUnits();
         setUnits(units);
-        // A height or volume whose text named its units was held as written until the record had units.
+        // A perimeter, height or volume whose text named its units was held as written until the record had
+        // units.
+        if (m_perimeterAsWritten.units != -1 && getPerimeter() == m_perimeterAsWritten.value)
+            setPerimeter(kelmo_model::lengthInUnits(m_perimeterAsWritten.value, m_perimeterAsWritten.units, units));
         if (m_heightAsWritten.units != -1 && getRoomHeight() == m_heightAsWritten.value)
             setRoomHeight(kelmo_model::lengthInUnits(m_heightAsWritten.value, m_heightAsWritten.units, units));
         if (m_volumeAsWritten.units != -1 && getVolume() == m_volumeAsWritten.value)
@@ -278,9 +281,13 @@ void CBlockDWG::copyInto(CBlockDWG* target) {
         target->m_nameFromDefinition = m_nameFromDefinition;
         for (int i = 0; i < storedValues; ++i) target->m_storedTexts[i] = m_storedTexts[i];
         target->m_areaUnread = m_areaUnread;
+        target->m_perimeterUnread = m_perimeterUnread;
+        target->m_areaPastPrecision = m_areaPastPrecision;
+        target->m_areaAsWritten = m_areaAsWritten;
         target->m_heightUnread = m_heightUnread;
         target->m_volumeUnread = m_volumeUnread;
         target->m_unreadNamed = m_unreadNamed;
+        target->m_perimeterAsWritten = m_perimeterAsWritten;
         target->m_heightAsWritten = m_heightAsWritten;
         target->m_volumeAsWritten = m_volumeAsWritten;
         for (INT_PTR i = 0; i < m_handlesToMinus.GetSize(); ++i) target->m_handlesToMinus.Add(m_handlesToMinus[i]);

@@ -73,6 +73,9 @@ public:
     CString getRoomHeightText() const;
     // The stored area could not be read and nothing measured it since: its text stands, label and record.
     bool keepsUnreadArea() const { return m_areaUnread && getArea() == 0.0; }
+    // The same for the stored perimeter, which the record then writes as it stands (getPerimeterText).
+    bool keepsUnreadPerimeter() const { return m_perimeterUnread && getPerimeter() == 0.0; }
+    CString getPerimeterText() const;
     CString getVolumeText() const;
     // The text after a value's key as the record held it when the block was read; empty when it held
     // none. A label showing it showed the stored value, at whatever precision it was written.
@@ -82,11 +85,14 @@ public:
     // read again for the same edit takes it, so that the space is named once.
     bool getUnreadNamed() const { return m_unreadNamed; }
     void setUnreadNamed(bool named) { m_unreadNamed = named; }
-    // A stored room height or volume as its text gave it, in the units the text named or else the
-    // record's (-1 when neither is known).
+    // A stored perimeter, room height or volume as its text gave it, in the units the text named or else
+    // the record's (-1 when neither is known); one written in millimetres or centimetres also keeps how
+    // many of them make a metre and the unit as written.
     struct AsWritten {
         double value = 0.0;
         int units = -1;
+        double perWhole = 1.0;
+        const wchar_t* unit = nullptr;
     };
 
     // Extended entity data.
@@ -233,12 +239,19 @@ private:
     bool m_nameFromDefinition = false;
     bool m_keepsStoredRecord = false;
     CString m_storedTexts[storedValues];
-    // The stored area, room height or volume could not be read: its text stands, and the space is named once.
+    // The stored area, perimeter, room height or volume could not be read: its text stands, and the space is
+    // named once.
     bool m_areaUnread = false;
+    bool m_perimeterUnread = false;
+    // The stored area has more decimals than a record is written with: its text stands while the space
+    // holds the value it gave.
+    bool m_areaPastPrecision = false;
+    AsWritten m_areaAsWritten;
     bool m_heightUnread = false;
     bool m_volumeUnread = false;
     CString m_unreadArea;
     bool m_unreadNamed = false;
+    AsWritten m_perimeterAsWritten;
     AsWritten m_heightAsWritten;
     AsWritten m_volumeAsWritten;
 };

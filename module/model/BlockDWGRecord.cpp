@@ -116,9 +116,14 @@ int decimalsOf(const CString& number) {
     return static_cast<int>(text.size() - sign - 1);
 }
 
-// A stored area or perimeter without its unit, read whole with the decimals it was written with ("11" has
-// none); false when it reads as no number, which gives the module's own two decimals: the record's other
-// values are not rewritten at a precision taken from it.
+// The most decimals a record's values are written with, as the preferences and the markers hold: an area
+// stored with more keeps its own text while it holds that value, and gives the other values no digits
+// nobody wrote.
+constexpr int kPrecisionMax = 9;
+
+// A stored area without its unit, read whole with the decimals it was written with ("11" has none); false
+// when it reads as no number, which gives the module's own two decimals: the record's other values are
+// not rewritten at a precision taken from it.
 bool storedAmount(CString text, double& value, int& decimals) {
     text.Trim();
     const bool whole = readNumber(text, value);
@@ -126,38 +131,52 @@ bool storedAmount(CString text, double& value, int& decimals) {
     return whole;
 }
 
-// A stored room height or volume read whole: a number, then perhaps a unit of `units`, which gives the
-// value in metres or feet (cubic for a volume) and the units it names (-1 none). False when the text
-// is anything else ("0x1Am.", "1e999cu.m.", "n/a", nothing): a command then keeps it as it stands.
+// A stored perimeter, room height or volume read whole: a number, then perhaps a unit of `units`, which
+// gives the value in metres or feet (cubic for a volume) and the unit it names (null none). False when
+// the text is anything else ("0x1Am.", "1e999cu.m.", "n/a", nothing): a command then keeps it as it stands.
 template <size_t count>
-bool readMeasure(CString text, const MeasureUnit (&units)[count], double& value, int& named) {
+bool readMeasure(CString text, const MeasureUnit (&units)[count], double& value, const MeasureUnit*& named) {
     text.Trim();
-    named = -1;
-    double perWhole = 1.0;
+    named = nullptr;
     for (const MeasureUnit& unit : units) {
         if (!endsWith(text, unit.text)) continue;
         text = text.Left(text.GetLength() - static_cast<int>(std::wcslen(unit.text)));
         text.TrimRight();
-        named = unit.units;
-        perWhole = unit.perWhole;
+        named = &unit;
         break;
     }
     if (!readNumber(text, value)) return false;
-    value /= perWhole;
+    if (named) value /= named->perWhole;
     return std::isfinite(value);
 }
 
-// A height or volume the record holds in `units`, as the record writes it. One converted from the
-// other units is written in the units it was written in when the record's units at this precision
-// cannot give it back ("9.00ft." is 2.74 m, which is 8.99 ft): units back and forth lose nothing.
+// What a read measure's text gave, before the record's units are known.
+CBlockDWG::AsWritten asWritten(double value, const MeasureUnit* named, int recordUnits) {
+    if (!named) return {value, recordUnits};
+    return {value, named->units, named->perWhole, named->text};
+}
+
+// A perimeter, height or volume the record holds in `units`, as the record writes it. One converted from
+// other units (feet in a metric record, millimetres or centimetres) is written in the units it was
+// written in when the record's units at this precision cannot give it back ("9.00ft." is 2.74 m, which is
+// 8.99 ft; "2.70mm." is 0.00 m): units back and forth lose nothing.
 CString measureText(double held, int units, int precision, const CBlockDWG::AsWritten& written,
                     double (*inUnits)(double, int, int), const wchar_t* metric, const wchar_t* imperial) {
     const double asRead = inUnits(written.value, written.units, units);
-    const bool converted = (written.units == 0 || written.units == 1) && written.units != units;
+    const bool converted = (written.units == 0 || written.units == 1) &&
+                           (written.units != units || (written.perWhole != 1.0 && written.unit));
     if (converted && std::fabs(held - asRead) <= 1e-9 * std::max({1.0, std::fabs(held), std::fabs(asRead)})) {
         const double back = inUnits(CUtilities::roundDouble(held, precision), units, written.units);
-        if (CUtilities::DoubleToCString(back, precision) != CUtilities::DoubleToCString(written.value, precision))
-            return CUtilities::DoubleToCString(written.value, precision) + (written.units == 1 ? imperial : metric);
+        bool lost =
+            CUtilities::DoubleToCString(back, precision) != CUtilities::DoubleToCString(written.value, precision);
+        // Millimetres or centimetres are lost when metres at this precision cannot give their number back.
+        const bool part = written.perWhole != 1.0 && written.unit;
+        const CString number = CUtilities::DoubleToCString(written.value * written.perWhole, precision);
+        if (part)
+            lost =
+                lost || CUtilities::DoubleToCString(
+                            CUtilities::roundDouble(written.value, precision) * written.perWhole, precision) != number;
+        if (lost) return number + (written.units == 1 ? imperial : part ? written.unit : metric);
     }
     return CUtilities::DoubleToCString(held, precision) + (units == 1 ? imperial : metric);
 }
@@ -168,8 +187,9 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
     KELMO_TRY
         AcDbDatabase* database = document ? document->database() : nullptr;
         // The units a stored room height and volume name, when they name any.
-        int heightUnits = -1;
-        int volumeUnits = -1;
+        const MeasureUnit* perimeterUnit = nullptr;
+        const MeasureUnit* heightUnit = nullptr;
+        const MeasureUnit* volumeUnit = nullptr;
         for (resbuf* item = list; item; item = item->rbnext) {
             if (item->restype != 1000 || !item->resval.rstring) continue;
             const wchar_t* text = item->resval.rstring;
@@ -188,18 +208,17 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 int decimals = 0;
                 m_areaUnread = !storedAmount(value, area, decimals) && !CString(value).Trim().IsEmpty();
                 setArea(m_areaUnread ? 0.0 : area);
-                setPrecision(decimals);
+                m_areaAsWritten = {area, getUnits()};
+                m_areaPastPrecision = !m_areaUnread && decimals > kPrecisionMax;
+                setPrecision(std::min(decimals, kPrecisionMax));
             } else if (startsWith(text, L"PERIMETER=")) {
-                CString value(text + 10);
-                m_storedTexts[storedPerimeter] = value;
-                if (endsWith(value, L"ft."))
-                    value = value.Left(value.GetLength() - 3);
-                else if (endsWith(value, L"m."))
-                    value = value.Left(value.GetLength() - 2);
+                // Read as a height is, in any length unit; no length is below nothing.
+                m_storedTexts[storedPerimeter] = text + 10;
                 double perimeter = 0.0;
-                int decimals = 0;
-                if (!storedAmount(value, perimeter, decimals)) perimeter = CUtilities::CStringToDouble(value);
-                setPerimeter(perimeter);
+                m_perimeterUnread =
+                    !readMeasure(m_storedTexts[storedPerimeter], kLengthUnits, perimeter, perimeterUnit) ||
+                    perimeter < 0.0;
+                setPerimeter(m_perimeterUnread ? 0.0 : perimeter);
             } else if (startsWith(text, L"TAGTYPE=")) {
                 setTagType(CString(text + 8));
             } else if (startsWith(text, L"AREA_TYPE=")) {
@@ -215,7 +234,7 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
             } else if (startsWith(text, L"ROOM_HEIGHT=")) {
                 m_storedTexts[storedHeight] = text + 12;
                 double height = 0.0;
-                m_heightUnread = !readMeasure(m_storedTexts[storedHeight], kLengthUnits, height, heightUnits);
+                m_heightUnread = !readMeasure(m_storedTexts[storedHeight], kLengthUnits, height, heightUnit);
                 setRoomHeight(m_heightUnread ? 0.0 : height);
             } else if (startsWith(text, L"SPECIAL_REQ=")) {
                 setSpecialReq(CString(text + 12));
@@ -226,7 +245,7 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
             } else if (startsWith(text, L"VOLUME=")) {
                 m_storedTexts[storedVolume] = text + 7;
                 double volume = 0.0;
-                m_volumeUnread = !readMeasure(m_storedTexts[storedVolume], kVolumeUnits, volume, volumeUnits);
+                m_volumeUnread = !readMeasure(m_storedTexts[storedVolume], kVolumeUnits, volume, volumeUnit);
                 setVolume(m_volumeUnread ? 0.0 : volume);
             } else if (startsWith(text, L"HANDLESTOMINUS=")) {
                 CString value(text + 15);
@@ -236,13 +255,21 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 if (!value.IsEmpty()) fillHandles(m_handlesToAdd, value, database);
             }
         }
-        m_heightAsWritten = {getRoomHeight(), heightUnits != -1 ? heightUnits : getUnits()};
-        m_volumeAsWritten = {getVolume(), volumeUnits != -1 ? volumeUnits : getUnits()};
-        // A height or volume written in the record's other units ("8.86ft." in a metric record) is
-        // read in the units it names; in a record whose units are not known yet it is taken as held.
-        if (heightUnits != -1) setRoomHeight(kelmo_model::lengthInUnits(getRoomHeight(), heightUnits, getUnits()));
-        if (volumeUnits != -1) setVolume(kelmo_model::volumeInUnits(getVolume(), volumeUnits, getUnits()));
+        m_perimeterAsWritten = asWritten(getPerimeter(), perimeterUnit, getUnits());
+        m_heightAsWritten = asWritten(getRoomHeight(), heightUnit, getUnits());
+        m_volumeAsWritten = asWritten(getVolume(), volumeUnit, getUnits());
+        // A perimeter, height or volume written in the record's other units ("8.86ft." in a metric record)
+        // is read in the units it names; in a record whose units are not known yet it is taken as held.
+        if (perimeterUnit) setPerimeter(kelmo_model::lengthInUnits(getPerimeter(), perimeterUnit->units, getUnits()));
+        if (heightUnit) setRoomHeight(kelmo_model::lengthInUnits(getRoomHeight(), heightUnit->units, getUnits()));
+        if (volumeUnit) setVolume(kelmo_model::volumeInUnits(getVolume(), volumeUnit->units, getUnits()));
     KELMO_CATCH(L"CBlockDWG::readXData")
+}
+
+CString CBlockDWG::getPerimeterText() const {
+    if (keepsUnreadPerimeter()) return m_storedTexts[storedPerimeter];
+    return measureText(getPerimeter(), getKnownUnits(), getPrecision(), m_perimeterAsWritten,
+                       kelmo_model::lengthInUnits, L"m.", L"ft.");
 }
 
 CString CBlockDWG::getRoomHeightText() const {
@@ -266,6 +293,7 @@ void CBlockDWG::nameUnreadValues() {
         const wchar_t* kind;
         const wchar_t* value;
     } values[] = {{keepsUnreadArea(), storedArea, L"an area", L"area"},
+                  {keepsUnreadPerimeter(), storedPerimeter, L"a perimeter", L"perimeter"},
                   {m_heightUnread, storedHeight, L"a height", L"room height"},
                   {m_volumeUnread, storedVolume, L"a volume", L"volume"}};
     for (const auto& v : values) {
@@ -309,7 +337,6 @@ resbuf* CBlockDWG::recordData(AcDbBlockReference* reference) {
     takePreferenceUnitsWhenUnknown();
     bool imperial = getUnits() == 1;
     CString areaUnit = imperial ? L"sq.ft." : L"sq.m.";
-    CString lengthUnit = imperial ? L"ft." : L"m.";
     CString nameText = getName();
     CAttribute* nameAttribute = m_attributes ? m_attributes->getAtAttribute(0) : nullptr;
     if (nameAttribute) {
@@ -322,10 +349,14 @@ resbuf* CBlockDWG::recordData(AcDbBlockReference* reference) {
     // A gross area known by its stored name keeps that mark whatever its label says.
     if (CBlocks().readNameFromXData(reference) == kGrossAreaName) nameText = kGrossAreaName;
     int precision = getPrecision();
+    // An area written with more decimals than a record is written with stands while the space holds it.
+    const bool areaAsStored =
+        keepsUnreadArea() || (m_areaPastPrecision && getArea() == m_areaAsWritten.value &&
+                              (m_areaAsWritten.units == -1 || getUnits() == m_areaAsWritten.units));
     CString texts[] = {
-        L"AREA=" + (keepsUnreadArea() ? m_storedTexts[storedArea]
-                                      : CUtilities::DoubleToCString(getArea(), precision) + areaUnit),
-        L"PERIMETER=" + CUtilities::DoubleToCString(getPerimeter(), precision) + lengthUnit,
+        L"AREA=" +
+            (areaAsStored ? m_storedTexts[storedArea] : CUtilities::DoubleToCString(getArea(), precision) + areaUnit),
+        L"PERIMETER=" + getPerimeterText(),
         L"NAME=" + nameText,
         L"TAGTYPE=" + getTagType(),
         L"AREA_TYPE=" + getAreaType(),

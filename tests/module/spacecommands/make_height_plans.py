@@ -4,7 +4,9 @@ tests/data/commands/make_plans.py.
 
     make_height_plans.py FOLDER   writes plan_heights.dxf, plan_cm.dxf, plan_m.dxf, plan_ft.dxf,
                                   plan_mm_says_in.dxf, plan_long_names.dxf, plan_written_forms.dxf,
-                                  plan_thirty_ft.dxf, plan_thirty_m.dxf and plan_whole_areas.dxf
+                                  plan_thirty_ft.dxf, plan_thirty_m.dxf, plan_whole_areas.dxf,
+                                  plan_perimeter_forms.dxf, plan_area_forms.dxf and
+                                  plan_precision_forms.dxf
 
 plan_heights.dxf (millimetres): 10 m x 9.2 m rooms, each stored as 92.00 sq.m., 38.40 m, a room height
 of 2.70 m and a volume of 248.40 cu.m. ROOM-701's AUX label shows the stored room height, ROOM-702's
@@ -26,6 +28,10 @@ plan_thirty_ft.dxf and plan_thirty_m.dxf: 30 rooms ROOM-501 to ROOM-530, 10 m x 
 plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them;
 ROOM-403 to ROOM-406 as "1,092.50sq.m.", "92,50sq.m.", "92.00 sq.m" (no final point) and "1 092,50sq.m.",
 height 2.70 m.
+plan_perimeter_forms.dxf, plan_area_forms.dxf, plan_precision_forms.dxf (millimetres): 10 m x 9.2 m rooms
+whose records hold a perimeter, an area or a height as people and other programs write them
+(PERIMETER_FORMS, AREA_FORMS, PRECISION_FORMS below), the others as 92.00 sq.m., 38.40 m, 2.70 m and
+248.40 cu.m.; the AUX label shows the stored perimeter.
 """
 import os
 import sys
@@ -142,6 +148,33 @@ def plan_whole_areas(path):
     doc.saveas(path)
 
 
+# (name, area, perimeter, room height) as stored; the tests know what each reads as.
+PERIMETER_FORMS = tuple(("Perimeter %s" % chr(65 + i), "92.00sq.m.", perimeter, "2.70m.") for i, perimeter in enumerate(
+    ("1,250m.", "38.40ft", "38.40mm", "-38.40m.", "NaN", "abc", "1,250.50m.", "38,40m.", "3840cm", "38.40 M", "",
+     "38.40m.", "1e3m.", "inf", "\u221238.40m.")))
+AREA_FORMS = tuple(("Area %s" % chr(65 + i), area, perimeter, "2.70m.") for i, (area, perimeter) in enumerate(
+    (("92.00m\u00b2", "38.40m."), ("92.00SQ.M.", "38.40m."), ("1,250sq.m.", "38.40m."), ("NaN", "38.40m."),
+     ("990.28sq.ft", "38.40m."), ("92.00sq.m.", "38.40m."), ("92.00sq.m.", "NaN"))))
+PRECISION_FORMS = (("Precise", "92." + "0" * 30 + "sq.m.", "38.40m.", "2.70m."),
+                   ("Millimetres", "92.00sq.m.", "38.40m.", "2.70mm."),
+                   ("Centimetres", "92.00sq.m.", "38.40m.", "2.70cm."),
+                   ("Whole millimetres", "92.00sq.m.", "38.40m.", "2750mm"),
+                   ("Half centimetres", "92.00sq.m.", "38.40m.", "27.5cm"))
+
+
+def plan_forms(path, forms, first):
+    doc = new_doc(2)
+    msp = doc.modelspace()
+    for i, (name, area, perimeter, height) in enumerate(forms):
+        block = "ROOM-%d" % (first + i)
+        define_room(doc, block, [(0, 0, 0), (10000, 0, 0), (10000, 9200, 0), (0, 9200, 0)])
+        strings = record(area, perimeter, name)
+        strings[strings.index("ROOM_HEIGHT=2.70m.")] = "ROOM_HEIGHT=" + height
+        strings[strings.index("VOLUME=135.00cu.m.")] = "VOLUME=248.40cu.m."
+        place(msp, block, (i * 11000, 0), {"NAME": name, "AREA": area, "AUX": perimeter}, strings)
+    doc.saveas(path)
+
+
 if __name__ == "__main__":
     folder = sys.argv[1]
     plan_heights(folder + "/plan_heights.dxf")
@@ -154,3 +187,6 @@ if __name__ == "__main__":
     plan_thirty(folder + "/plan_thirty_ft.dxf", True)
     plan_thirty(folder + "/plan_thirty_m.dxf", False)
     plan_whole_areas(folder + "/plan_whole_areas.dxf")
+    plan_forms(folder + "/plan_perimeter_forms.dxf", PERIMETER_FORMS, 301)
+    plan_forms(folder + "/plan_area_forms.dxf", AREA_FORMS, 321)
+    plan_forms(folder + "/plan_precision_forms.dxf", PRECISION_FORMS, 331)

@@ -382,5 +382,214 @@ TEST_F(UnitsKept, AnAreaStoredWithoutDecimalsIsWrittenBackWithoutDecimals) {
     });
 }
 
+// One stored value ("KEY=text") of a space, and its AUX label when it is looked at.
+struct Stored {
+    const char* block;
+    std::string value;
+    const char* auxLabel = nullptr;
+};
+
+class ValuesKept : public HeightPlans {
+protected:
+    struct Case {
+        const char* what;
+        std::string plan;
+        std::string script;
+        std::vector<Stored> stored;
+        std::vector<std::string> said = {};
+        std::string csv = {};
+    };
+    void expectAll(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            writePrefs({});
+            Outcome r = run(c.plan, c.script + "SAVEAS saved.dxf\n");
+            ASSERT_EQ(r.status, 0) << r.err << r.out;
+            for (const std::string& line : c.said) EXPECT_EQ(count(r.out, line), 1u) << line << r.out;
+            auto plan = read("saved.dxf");
+            for (const Stored& s : c.stored) {
+                SCOPED_TRACE(s.block);
+                // The record's first value has no separator before it.
+                Insert insert = plan[s.block];
+                insert.data = ";" + insert.data;
+                EXPECT_EQ(stored(insert, s.value.substr(0, s.value.find('='))), s.value) << insert.data;
+                if (s.auxLabel) {
+                    EXPECT_EQ(plan[s.block].attributes.at("AUX").text, s.auxLabel);
+                }
+            }
+            if (!c.csv.empty()) {
+                EXPECT_EQ(slurp(dir / fs::path(c.plan).replace_extension(".csv")), c.csv);
+                EXPECT_EQ(count(r.out, "csv data successfully saved"), 1u) << r.out;
+            }
+        }
+    }
+    static std::string named(const std::string& space, const std::string& text, const char* kind,
+                             const char* consequence) {
+        return "\tSpace " + space + " (handle " + handleOf(space) + "): \"" + text + "\" does not read as " + kind +
+               ", so " + consequence + "\n";
+    }
+    // ezdxf gives the rooms of a forms plan the handles 3D, 49, 55, ... in their order.
+    static std::string handleOf(const std::string& space) {
+        static const char* const handles[] = {"3D", "49", "55", "61", "6D", "79", "85", "91",
+                                              "9D", "A9", "B5", "C1", "CD", "D9", "E5"};
+        return handles[space.back() - 'A'];
+    }
+};
+
+// ROOM-301 to ROOM-315 ("Perimeter A" on) store their perimeters as people and other programs write
+// them, their AUX labels showing that text: read whole in the unit they name, or kept as they stand.
+TEST_F(ValuesKept, AStoredPerimeterIsReadWholeInTheUnitItNamesOrKeptAsStoredWithItsSpaceNamed) {
+    const char* const unread[] = {"A1,250m.", "D-38.40m.", "ENaN", "Fabc",
+                                  "J38.40 M", "M1e3m.",    "Ninf", "O\u221238.40m."};
+    std::vector<std::string> said;
+    for (const std::string form : unread)
+        said.push_back(named(std::string("Perimeter ") + form[0], form.substr(1), "a perimeter",
+                             "its perimeter is kept as stored"));
+    // 38.40 ft is 11.70 m; 38.40 mm at two decimals of a metre would be 0.04 m, so it stays in millimetres.
+    const std::vector<Stored> metric = {
+        {"ROOM-301", "PERIMETER=1,250m.", "1,250m."},
+        {"ROOM-302", "PERIMETER=38.40ft."},
+        {"ROOM-303", "PERIMETER=38.40mm"},
+        {"ROOM-304", "PERIMETER=-38.40m.", "-38.40m."},
+        {"ROOM-305", "PERIMETER=NaN", "NaN"},
+        {"ROOM-306", "PERIMETER=abc", "abc"},
+        {"ROOM-307", "PERIMETER=1250.50m."},
+        {"ROOM-308", "PERIMETER=38.40m."},
+        {"ROOM-309", "PERIMETER=38.40m."},
+        {"ROOM-310", "PERIMETER=38.40 M", "38.40 M"},
+        {"ROOM-311", "PERIMETER=", ""},
+        {"ROOM-312", "PERIMETER=38.40m."},
+        {"ROOM-313", "PERIMETER=1e3m.", "1e3m."},
+        {"ROOM-314", "PERIMETER=inf", "inf"},
+        {"ROOM-315", "PERIMETER=\u221238.40m.", "\u221238.40m."},
+    };
+    std::vector<Stored> synced = metric;
+    for (const auto& [room, label] : std::map<std::string, const char*>{{"ROOM-302", "11.70m."},
+                                                                        {"ROOM-303", "0.04m."},
+                                                                        {"ROOM-307", "1250.50m."},
+                                                                        {"ROOM-308", "38.40m."},
+                                                                        {"ROOM-309", "38.40m."},
+                                                                        {"ROOM-312", "38.40m."}})
+        for (Stored& s : synced)
+            if (s.block == room) s.auxLabel = label;
+    std::vector<Stored> feet = metric;
+    for (const auto& [room, value] : std::map<std::string, const char*>{{"ROOM-307", "PERIMETER=4102.69ft."},
+                                                                        {"ROOM-308", "PERIMETER=125.98ft."},
+                                                                        {"ROOM-309", "PERIMETER=125.98ft."},
+                                                                        {"ROOM-312", "PERIMETER=125.98ft."}})
+        for (Stored& s : feet)
+            if (s.block == room) s.value = value;
+    std::string eachWithOk = "mbe\n";
+    for (char space = 'A'; space <= 'O'; ++space)
+        eachWithOk += std::string("dlg dblclick 246 Perimeter ") + space + "\ndlg click 1\n";
+    const std::string plan = "plan_perimeter_forms.dxf";
+    expectAll({
+        {"each space written with OK in the editor, nothing edited", plan, eachWithOk, metric, said},
+        {"a sync of the perimeter to the AUX label, not recalculating", plan, "msxta\n\n\nyes\n\n", synced, said},
+        {"Options in feet in the editor", plan, editorToFeet, feet, said},
+    });
+}
+
+// ROOM-321 to ROOM-327 ("Area A" on): areas written as "92.00m²", "92.00SQ.M.", "1,250sq.m.", "NaN" and
+// "990.28sq.ft" (no final point), one as the module writes it, and one whose perimeter is "NaN".
+TEST_F(ValuesKept, CsvHoldsAnAreaOrPerimeterThatReadsAsNoNumberAsStoredOutOfTheTotalWithItsSpaceNamed) {
+    const char* const csvConsequence = "the CSV file holds it as stored, out of the total";
+    std::vector<std::string> said = {named("Area G", "NaN", "a perimeter", csvConsequence)};
+    for (const auto& [space, text] : std::map<std::string, std::string>{{"Area A", "92.00m\u00b2"},
+                                                                        {"Area B", "92.00SQ.M."},
+                                                                        {"Area C", "1,250sq.m."},
+                                                                        {"Area D", "NaN"},
+                                                                        {"Area E", "990.28sq.ft"}})
+        said.push_back(named(space, text, "an area", csvConsequence));
+    const std::string areas =
+        "Code,Area,Units,Perimeter,Units\r\n"
+        "Area A,92.00m\xB2,,38.40,m\r\n"
+        "Area B,92.00SQ.M.,,38.40,m\r\n"
+        "Area C,\"1,250sq.m.\",,38.40,m\r\n"
+        "Area D,NaN,,38.40,m\r\n"
+        "Area E,990.28sq.ft,,38.40,m\r\n"
+        "Area F,92.00,m\xB2,38.40,m\r\n"
+        "Area G,92.00,m\xB2,NaN,\r\n"
+        "Total,184.00,m\xB2,230.40,m\r\n"
+        "\r\n\r\n";
+    // A name or text that begins like a formula is kept as text by a leading apostrophe.
+    const std::string perimeters =
+        "Code,Area,Units,Perimeter,Units\r\n"
+        "Perimeter A,92.00,m\xB2,\"1,250m.\",\r\n"
+        "Perimeter B,92.00,m\xB2,11.70,m\r\n"
+        "Perimeter C,92.00,m\xB2,0.04,m\r\n"
+        "Perimeter D,92.00,m\xB2,'-38.40m.,\r\n"
+        "Perimeter E,92.00,m\xB2,NaN,\r\n"
+        "Perimeter F,92.00,m\xB2,abc,\r\n"
+        "Perimeter G,92.00,m\xB2,1250.50,m\r\n"
+        "Perimeter H,92.00,m\xB2,38.40,m\r\n"
+        "Perimeter I,92.00,m\xB2,38.40,m\r\n"
+        "Perimeter J,92.00,m\xB2,38.40 M,\r\n"
+        "Perimeter K,92.00,m\xB2,,\r\n"
+        "Perimeter L,92.00,m\xB2,38.40,m\r\n"
+        "Perimeter M,92.00,m\xB2,1e3m.,\r\n"
+        "Perimeter N,92.00,m\xB2,inf,\r\n"
+        "Perimeter O,92.00,m\xB2,?38.40m.,\r\n"
+        "Total,1380.00,m\xB2,1377.44,m\r\n"
+        "\r\n\r\n";
+    expectAll({
+        {"areas", "plan_area_forms.dxf", "mcsv\n", {{"ROOM-321", "AREA=92.00m\u00b2"}}, said, areas},
+        {"perimeters",
+         "plan_perimeter_forms.dxf",
+         "mcsv\n",
+         {},
+         {named("Perimeter A", "1,250m.", "a perimeter", csvConsequence),
+          named("Perimeter K", "", "a perimeter", csvConsequence)},
+         perimeters},
+    });
+}
+
+// ROOM-331 stores its area with 30 decimals; ROOM-332 to ROOM-335 their heights as "2.70mm.", "2.70cm.",
+// "2750mm" and "27.5cm".
+TEST_F(ValuesKept, AnAreaPastNineDecimalsStandsAndAHeightMetresCannotGiveBackStaysInItsUnit) {
+    const std::string thirty = "AREA=92." + std::string(30, '0') + "sq.m.";
+    const std::vector<Stored> metres = {
+        {"ROOM-331", thirty},
+        {"ROOM-331", "PERIMETER=38.400000000m."},
+        {"ROOM-331", "ROOM_HEIGHT=2.700000000m."},
+        {"ROOM-332", "ROOM_HEIGHT=2.70mm."},
+        {"ROOM-333", "ROOM_HEIGHT=2.70cm."},
+        {"ROOM-334", "ROOM_HEIGHT=2.75m."},
+        {"ROOM-335", "ROOM_HEIGHT=27.50cm"},
+    };
+    // 2750 mm is 9.02 ft, which gives back 2.75 m; 27.5 cm is 0.90 ft, which gives back 0.27 m.
+    const std::vector<Stored> feet = {
+        {"ROOM-331", "AREA=990.279756800sq.ft."},   {"ROOM-331", "PERIMETER=125.984252160ft."},
+        {"ROOM-331", "ROOM_HEIGHT=8.858267730ft."}, {"ROOM-332", "ROOM_HEIGHT=2.70mm."},
+        {"ROOM-333", "ROOM_HEIGHT=2.70cm."},        {"ROOM-334", "ROOM_HEIGHT=9.02ft."},
+        {"ROOM-335", "ROOM_HEIGHT=27.50cm"},
+    };
+    // Measured again as 92 sq.m., the area still stands as written.
+    const std::vector<Stored> measured = {
+        {"ROOM-331", thirty},
+        {"ROOM-331", "ROOM_HEIGHT=2.70m."},
+        {"ROOM-332", "ROOM_HEIGHT=2.70mm."},
+        {"ROOM-333", "ROOM_HEIGHT=2.70cm."},
+        {"ROOM-334", "ROOM_HEIGHT=2.75m."},
+        {"ROOM-335", "ROOM_HEIGHT=27.50cm"},
+    };
+    const std::vector<Stored> measuredInFeet = {
+        {"ROOM-332", "ROOM_HEIGHT=2.70mm."},
+        {"ROOM-333", "ROOM_HEIGHT=2.70cm."},
+        {"ROOM-334", "ROOM_HEIGHT=9.02ft."},
+    };
+    // Once written in feet, it is the area read from that.
+    std::vector<Stored> roundTrip = measured;
+    roundTrip[0].value = "AREA=92.00sq.m.";
+    const std::string plan = "plan_precision_forms.dxf";
+    expectAll({
+        {"a sync, not recalculating", plan, "msxta\n\n\nyes\n\n", metres},
+        {"Options in feet in the editor", plan, editorToFeet, feet},
+        {"mus", plan, "mus\n", measured},
+        {"mus in feet, then in metres", plan, toFeet + "mus\n" + toMetres + "mus\n", roundTrip},
+        {"mus in feet", plan, toFeet + "mus\n", measuredInFeet},
+    });
+}
+
 } // namespace
 } // namespace spacecommands
