@@ -136,7 +136,9 @@ TEST_F(Solids, ASolidWhoseDataDoesNotReadWholeIsNamedAtOpenAndSavedWithItsDataAs
         "j = t.index('\\n  0\\n', i)\n"
         "r, how = t[i:j], sys.argv[3]\n"
         "if how == 'size':\n"
-        "    r = re.sub(r'\\n 94\\n(\\d+)\\n', lambda m: '\\n 94\\n%d\\n' % (int(m.group(1)) + int(sys.argv[4])), r)\n"
+        "    r = re.sub(r'\\n 94\\n(\\d+)\\n',\n"
+        "               lambda m: '\\n 94\\n%d%s\\n' % (int(m.group(1)) + int(sys.argv[4]), ''.join(sys.argv[5:])), "
+        "r)\n"
         "elif how == 'cut':\n"
         "    r = r[:r.rindex('\\n310\\n')]\n"
         "else:\n"
@@ -159,6 +161,7 @@ TEST_F(Solids, ASolidWhoseDataDoesNotReadWholeIsNamedAtOpenAndSavedWithItsDataAs
         {{"size", "1"}, "its data is 5490 bytes where its record says 5491"},
         {{"size", "-1"}, "its data is 5490 bytes where its record says 5489"},
         {{"size", "-5490"}, "its data is 5490 bytes where its record says 0"},
+        {{"size", "0", "x"}, "its data is 5490 bytes where its record says no size"},
         {{"cut"}, "its data is 5461 bytes where its record says 5490"},
         {{"char", "100", "G"}, "its data is not pairs of hexadecimal digits"},
         {{"char", "7", " "}, "its data is not pairs of hexadecimal digits"},

@@ -302,13 +302,13 @@ void Loader::run(Document& doc) {
 
 namespace {
 
-// Whether the record is a solid's data whose other tags are whole: data that is not hexadecimal
-// throughout was named with its solid at the opening, and is kept as read so that no save empties it.
+// Whether the record is a solid's data whose other tags are whole: data or a size that does not read
+// was named with its solid at the opening, and is kept as read so that no save empties the solid.
 bool solidDataAsRead(const Tags& tags, std::size_t from, std::size_t to) {
     bool data = false;
     for (std::size_t k = from; k < to; ++k) {
         if (tags[k].code == 2 && tags[k].value.view() == "ASM_Data") data = true;
-        if (tags[k].code != 310 && !tagsWellFormed(tags, k, k + 1)) return false;
+        if (tags[k].code != 310 && tags[k].code != 94 && !tagsWellFormed(tags, k, k + 1)) return false;
     }
     return data;
 }

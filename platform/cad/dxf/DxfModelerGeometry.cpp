@@ -315,7 +315,8 @@ SectionGeometry sectionGeometry(const Tags& t) {
         std::string bytes;
         bool hexadecimal = true;
         for (std::size_t j = data + 1; hexadecimal && j < end; ++j) {
-            if (t[j].code == 94) size = parseInt(t[j].value, -1);
+            // A size is a whole number or none.
+            if (t[j].code == 94) size = valueFits(94, t[j].value.view()) ? parseInt(t[j].value, -1) : -1;
             if (t[j].code != 310) continue;
             const std::string_view hex = t[j].value.view();
             hexadecimal = hex.size() % 2 == 0;
