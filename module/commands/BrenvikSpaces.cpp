@@ -279,6 +279,14 @@ Answer askTextValue(const TextValueQuestion& question, double preference, int pr
 // ---------------------------------------------------------------------------------------------------------
 // Listing
 
+// A stored value as the listing shows it; one that reads as no number is shown as stored, never as 0.
+CString detail(double value, bool unread, const CBlockDWG* block, CBlockDWG::StoredValue stored) {
+    if (unread) return L"\"" + block->getStoredText(stored) + L"\" as stored, no number";
+    CString text;
+    text.Format(L"%f", value);
+    return text;
+}
+
 void printSpaceDetails(CBlockDWG* block) {
     acutPrintf(L"\n");
     acutPrintf(L"Block Identifier %s\n", static_cast<const wchar_t*>(block->getBlockIdentifier()));
@@ -294,19 +302,25 @@ void printSpaceDetails(CBlockDWG* block) {
         acutPrintf(L"\n");
     }
     acutPrintf(L"XDATA\n");
-    acutPrintf(L"\t Area           %f\n", block->getArea());
-    acutPrintf(L"\t Perimeter      %f\n", block->getPerimeter());
+    acutPrintf(L"\t Area           %s\n",
+               static_cast<LPCWSTR>(detail(block->getArea(), block->keepsUnreadArea(), block, CBlockDWG::storedArea)));
+    acutPrintf(L"\t Perimeter      %s\n",
+               static_cast<LPCWSTR>(
+                   detail(block->getPerimeter(), block->keepsUnreadPerimeter(), block, CBlockDWG::storedPerimeter)));
     acutPrintf(L"\t Tag Type       %s\n", static_cast<const wchar_t*>(block->getTagType()));
     acutPrintf(L"\t Area Type      %s\n", static_cast<const wchar_t*>(block->getAreaType()));
     acutPrintf(L"\t Cost Centre    %s\n", static_cast<const wchar_t*>(block->getCostCentre()));
     acutPrintf(L"\t Date           %s\n", static_cast<const wchar_t*>(block->getDate()));
     acutPrintf(L"\t Date Last Move %s\n", static_cast<const wchar_t*>(block->getDateLastMove()));
     acutPrintf(L"\t Dept Charge    %s\n", static_cast<const wchar_t*>(block->getDeptCharge()));
-    acutPrintf(L"\t Room Height    %f\n", block->getRoomHeight());
+    acutPrintf(L"\t Room Height    %s\n",
+               static_cast<LPCWSTR>(
+                   detail(block->getRoomHeight(), block->keepsUnreadHeight(), block, CBlockDWG::storedHeight)));
     acutPrintf(L"\t Special Req    %s\n", static_cast<const wchar_t*>(block->getSpecialReq()));
     acutPrintf(L"\t Tot Staff      %s\n", static_cast<const wchar_t*>(block->getTotStaff()));
     acutPrintf(L"\t Tot Wk Stns    %s\n", static_cast<const wchar_t*>(block->getTotWkStns()));
-    acutPrintf(L"\t Vloume         %f\n", block->getVolume());
+    acutPrintf(L"\t Vloume         %s\n", static_cast<LPCWSTR>(detail(block->getVolume(), block->keepsUnreadVolume(),
+                                                                      block, CBlockDWG::storedVolume)));
     acutPrintf(L"\n\n");
 }
 

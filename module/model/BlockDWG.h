@@ -76,6 +76,8 @@ public:
     // The same for the stored perimeter, which the record then writes as it stands (getPerimeterText).
     bool keepsUnreadPerimeter() const { return m_perimeterUnread && getPerimeter() == 0.0; }
     CString getPerimeterText() const;
+    bool keepsUnreadHeight() const { return m_heightUnread && getRoomHeight() == 0.0; }
+    bool keepsUnreadVolume() const { return m_volumeUnread && getVolume() == 0.0; }
     CString getVolumeText() const;
     // The text after a value's key as the record held it when the block was read; empty when it held
     // none. A label showing it showed the stored value, at whatever precision it was written.

@@ -544,6 +544,30 @@ TEST_F(ValuesKept, CsvHoldsAnAreaOrPerimeterThatReadsAsNoNumberAsStoredOutOfTheT
     });
 }
 
+TEST_F(ValuesKept, ASpacesDetailsShowAStoredValueThatReadsAsNoNumberAsStored) {
+    const struct {
+        const char* plan;
+        const char* handle;
+        const char* shown;
+    } cases[] = {
+        {"plan_area_forms.dxf", "3D", "\t Area           \"92.00m\u00b2\" as stored, no number\n"},
+        {"plan_area_forms.dxf", "49", "\t Area           \"92.00SQ.M.\" as stored, no number\n"},
+        {"plan_area_forms.dxf", "85", "\t Perimeter      \"NaN\" as stored, no number\n"},
+        {"plan_area_forms.dxf", "85", "\t Area           92.000000\n"},
+        {"plan_perimeter_forms.dxf", "3D", "\t Perimeter      \"1,250m.\" as stored, no number\n"},
+        {"plan_perimeter_forms.dxf", "B5", "\t Perimeter      \"\" as stored, no number\n"},
+        {"plan_perimeter_forms.dxf", "49", "\t Perimeter      11.704320\n"},
+        {"plan_heights.dxf", "61", "\t Room Height    \"n/a\" as stored, no number\n"},
+        {"plan_heights.dxf", "61", "\t Vloume         \"n/a\" as stored, no number\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.plan) + " #" + c.handle);
+        Outcome r = run(c.plan, std::string("msc_dsd\n#") + c.handle + "\n");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(count(r.out, c.shown), 1u) << r.out;
+    }
+}
+
 // ROOM-331 stores its area with 30 decimals; ROOM-332 to ROOM-335 their heights as "2.70mm.", "2.70cm.",
 // "2750mm" and "27.5cm".
 TEST_F(ValuesKept, AnAreaPastNineDecimalsStandsAndAHeightMetresCannotGiveBackStaysInItsUnit) {
