@@ -613,7 +613,9 @@ void listBlockNameIdentifier() {
             CAssets* assets = block->getAssets();
             acutPrintf(L"%s,%s,%s,%s,%s,%i\n", static_cast<const wchar_t*>(block->getBlockIdentifier()),
                        static_cast<const wchar_t*>(storedName(block)),
-                       static_cast<const wchar_t*>(CUtilities::DoubleToCString(block->getArea(), 2)),
+                       static_cast<const wchar_t*>(block->keepsUnreadArea()
+                                                       ? L"\"" + block->getStoredText(CBlockDWG::storedArea) + L"\""
+                                                       : CUtilities::DoubleToCString(block->getArea(), 2)),
                        static_cast<const wchar_t*>(handle), static_cast<const wchar_t*>(decimalHandle(handle)),
                        assets ? assets->getCount() : 0);
             if (!listAssets || !assets) continue;

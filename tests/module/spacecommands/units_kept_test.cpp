@@ -544,7 +544,7 @@ TEST_F(ValuesKept, CsvHoldsAnAreaOrPerimeterThatReadsAsNoNumberAsStoredOutOfTheT
     });
 }
 
-TEST_F(ValuesKept, ASpacesDetailsShowAStoredValueThatReadsAsNoNumberAsStored) {
+TEST_F(ValuesKept, ASpacesDetailsAndTheListingShowAStoredValueThatReadsAsNoNumberAsStored) {
     const struct {
         const char* plan;
         const char* handle;
@@ -566,6 +566,12 @@ TEST_F(ValuesKept, ASpacesDetailsShowAStoredValueThatReadsAsNoNumberAsStored) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(count(r.out, c.shown), 1u) << r.out;
     }
+    // The listing of every space shows an area that reads as no number as stored too.
+    Outcome r = run("plan_area_forms.dxf", "mlb\n\n\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* line : {"ROOM-321,Area A,\"92.00m\u00b2\",3D,61,0\n", "ROOM-323,Area C,\"1,250sq.m.\",55,85,0\n",
+                             "ROOM-326,Area F,92.00,79,121,0\n"})
+        EXPECT_EQ(count(r.out, line), 1u) << line << r.out;
 }
 
 // ROOM-331 stores its area with 30 decimals; ROOM-332 to ROOM-335 their heights as "2.70mm.", "2.70cm.",
