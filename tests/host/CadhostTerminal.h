@@ -25,7 +25,7 @@ public:
     CadhostTerminal& operator=(const CadhostTerminal&) = delete;
 
     // Waits until the output shows the text after what the earlier waits found; false when cadhost
-    // ends first, or a minute goes by (it is waiting for something else).
+    // ends first, or ten minutes go by (it is waiting for something else).
     bool waitFor(const std::string& text);
     void type(const std::string& text);
     // Ctrl-C: the terminal's interrupt character, or the SIGINT a terminal sends a pipeline.
