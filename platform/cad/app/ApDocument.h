@@ -67,10 +67,10 @@ public:
     const docfile::FileContents& fileContents() const { return contents_; }
 
     // Whether the drawing differs from the file it was read from or last saved to. Every write marks
-    // the database; once a baseline is taken, a marked drawing that would save as the same text is
-    // no change (an object opened for write and left, a value set to what it was) and the mark goes.
+    // the database; once a baseline is taken, only a write that leaves an object saving otherwise than
+    // it did does (not an object opened for write and left, nor a value set to what it was).
     bool isModified();
-    // Takes the drawing as it is, when it has no change, as what was read or saved.
+    // Takes the drawing as it is as what was read or saved: later writes are compared with it.
     void takeBaseline();
 
 private:
@@ -85,8 +85,6 @@ private:
     Adesk::UInt64 writeStamp_ = 0;
     docfile::FileContents contents_;
     AcApFilePlace place_;
-    std::optional<std::uint64_t> baseline_; // the digest of its text as read or saved
-    bool knownChanged_ = false;             // found to differ since the mark was set
 };
 
 class AcApDocManagerReactor : public AcRxObject {

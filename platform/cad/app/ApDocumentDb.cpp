@@ -214,8 +214,6 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     // As with SAVEAS, the document now bears the new name, and what it holds is saved.
     doc->database()->setModified(false);
     doc->contents_ = written;
-    doc->baseline_ = written.hash; // the digest of the text written
-    doc->knownChanged_ = false;
     doc->fileName_ = path;
     doc->place_ = placeOf(path);
     size_t cut = path.find_last_of(L"\\/");
@@ -267,20 +265,9 @@ bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* file
 }
 
 bool AcApDocument::isModified() {
-    if (!database_ || !database_->isModified()) {
-        knownChanged_ = false;
-        return false;
-    }
-    if (knownChanged_ || !baseline_) return true;
-    // Written to but the same: the text is what it was read or saved as.
-    if (dxf::textDigest(database_) == baseline_) {
-        database_->setModified(false);
-        return false;
-    }
-    knownChanged_ = true;
-    return true;
+    return database_ && database_->isModified();
 }
 
 void AcApDocument::takeBaseline() {
-    if (database_ && !database_->isModified() && !baseline_) baseline_ = dxf::textDigest(database_);
+    if (database_) database_->trackChanges(dxf::objectFingerprint);
 }

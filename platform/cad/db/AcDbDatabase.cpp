@@ -202,7 +202,7 @@ Acad::ErrorStatus AcDbDatabase::openObject(AcDbObject*& obj, AcDbObjectId id, Ac
                 auto* layer = AcDbLayerTableRecord::cast(peek(ent->layerId()));
                 if (layer && layer->isLocked()) return Acad::eOnLockedLayer;
             }
-            modified_ = true;
+            noteWriting(o);
         }
     }
     AcDb::OpenMode m = o->openMode();
@@ -220,7 +220,10 @@ Acad::ErrorStatus AcDbDatabase::closeObject(AcDbObject* obj) {
     if (obj->openCount() <= 0) return Acad::eNotOpenForRead;
     int n = obj->openCount() - 1;
     obj->setOpen(n == 0 ? AcDb::kNotOpen : obj->openMode(), n);
-    if (n == 0) open_.erase(obj);
+    if (n == 0) {
+        open_.erase(obj);
+        if (writing_.count(obj)) noteWritten(obj);
+    }
     return Acad::eOk;
 }
 
@@ -233,7 +236,7 @@ Acad::ErrorStatus AcDbDatabase::upgradeObject(AcDbObject* obj) {
             auto* layer = AcDbLayerTableRecord::cast(peek(ent->layerId()));
             if (layer && layer->isLocked()) return Acad::eOnLockedLayer;
         }
-        modified_ = true;
+        noteWriting(obj);
     }
     obj->setOpen(AcDb::kForWrite, obj->openCount());
     return Acad::eOk;
@@ -254,8 +257,93 @@ void AcDbDatabase::noteWriteViolation(const AcDbObject* obj) {
 
 void AcDbDatabase::objectErased(AcDbObject*, bool) {}
 
+// ---------------------------------------------------------------- change tracking
+
+namespace {
+// An object's fingerprint with whether it is erased, which no writer of it says.
+std::optional<std::uint64_t> withErased(std::optional<std::uint64_t> fingerprint, const AcDbObject* obj) {
+    if (fingerprint && obj->isErased()) *fingerprint ^= 0x9E3779B97F4A7C15ull;
+    return fingerprint;
+}
+} // namespace
+
+void AcDbDatabase::setModified(bool v) {
+    modified_ = v;
+    if (v) return;
+    // What is now saved is what later writes are compared with.
+    before_.clear();
+    differing_.clear();
+    headerChanged_ = false;
+    writing_.clear();
+    if (fingerprint_) {
+        header_ = headerState();
+        for (AcDbObject* o : open_)
+            if (o->openMode() == AcDb::kForWrite) {
+                before_[o] = withErased(fingerprint_(o), o);
+                writing_.insert(o);
+            }
+    }
+}
+
+void AcDbDatabase::trackChanges(std::function<std::optional<std::uint64_t>(const AcDbObject*)> fingerprint) {
+    fingerprint_ = std::move(fingerprint);
+    header_ = headerState();
+}
+
+void AcDbDatabase::noteChange() {
+    if (loading_) return;
+    if (header_)
+        headerChanged_ = !(headerState() == *header_);
+    else
+        modified_ = true;
+}
+
+AcDbDatabase::HeaderState AcDbDatabase::headerState() const {
+    HeaderState h;
+    h.lunits = lunits_;
+    h.luprec = luprec_;
+    h.insunits = insunits_;
+    h.measurement = measurement_;
+    h.clayer = clayer_;
+    h.celtype = celtype_;
+    h.textstyle = textstyle_;
+    h.tablestyle = tablestyle_;
+    h.cecolor = cecolor_;
+    h.celweight = celweight_;
+    h.textsize = textsize_;
+    h.sortents = sortents_;
+    h.tilemode = tilemode_;
+    const double ucs[9] = {ucsOrg_.x, ucsOrg_.y, ucsOrg_.z, ucsX_.x, ucsX_.y, ucsX_.z, ucsY_.x, ucsY_.y, ucsY_.z};
+    std::copy(std::begin(ucs), std::end(ucs), h.ucs);
+    return h;
+}
+
+void AcDbDatabase::noteWriting(AcDbObject* obj) {
+    if (!fingerprint_) {
+        modified_ = true;
+        return;
+    }
+    // A drawing changed for good (an object added) until it is saved needs no comparing.
+    if (modified_) return;
+    if (!before_.count(obj)) before_.emplace(obj, withErased(fingerprint_(obj), obj));
+    writing_.insert(obj);
+}
+
+void AcDbDatabase::noteWritten(AcDbObject* obj) {
+    writing_.erase(obj);
+    if (modified_) return;
+    const std::optional<std::uint64_t> now = withErased(fingerprint_(obj), obj);
+    const std::optional<std::uint64_t>& was = before_[obj];
+    if (now && was && *now == *was)
+        differing_.erase(obj);
+    else
+        differing_.insert(obj);
+}
+
 void AcDbDatabase::forgetObject(AcDbObject* obj) {
     open_.erase(obj);
+    // An object gone from under the tracking changed the drawing, whatever it was.
+    if (before_.erase(obj) + writing_.erase(obj) + differing_.erase(obj) > 0) modified_ = true;
     AcDbObjectStub* stub = obj->objectId().stub();
     if (stub && stub->object == obj) {
         stub->object = nullptr;

@@ -135,8 +135,15 @@ public:
     bool isLoading() const { return loading_; }
     // Whether the drawing changed since it was read or last saved: every write open, new object and
     // header variable set outside loading marks it; the host's save of the document clears it.
-    bool isModified() const { return modified_; }
-    void setModified(bool v) { modified_ = v; }
+    // Once changes are tracked, a write open marks it only while the object differs from how it was.
+    bool isModified() const { return modified_ || headerChanged_ || !differing_.empty() || !writing_.empty(); }
+    void setModified(bool v);
+    // From now on an object opened for write is taken for changed only when its fingerprint (what a
+    // save writes of it) differs from the one it had before its first write since the last save: a
+    // value set to what it was, or an object opened for write and left, is no change, and the check
+    // costs what was written, not what the drawing holds. A fingerprint of nothing means unknown:
+    // the object counts as changed. New objects always change the drawing.
+    void trackChanges(std::function<std::optional<std::uint64_t>(const AcDbObject*)> fingerprint);
     Acad::ErrorStatus openObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased = false);
     Acad::ErrorStatus closeObject(AcDbObject* obj);
     Acad::ErrorStatus upgradeObject(AcDbObject* obj);
@@ -269,10 +276,28 @@ public:
 private:
     AcDbObjectStub* stubFor(AcDbHandle h, bool create);
     AcDbObjectId nodEntry(const wchar_t* key) const;
-    // A header variable set by a command, not by reading the file, changes the drawing.
-    void noteChange() {
-        if (!loading_) modified_ = true;
-    }
+    // A header variable set by a command, not by reading the file, changes the drawing (once changes
+    // are tracked, while it differs from what it was).
+    void noteChange();
+    // Change tracking: the header as read or saved, and the objects written since.
+    struct HeaderState {
+        Adesk::Int16 lunits = 0, luprec = 0;
+        AcDb::UnitsValue insunits = AcDb::kUnitsUndefined;
+        int measurement = 0;
+        AcDbObjectId clayer, celtype, textstyle, tablestyle;
+        AcCmColor cecolor;
+        AcDb::LineWeight celweight = AcDb::kLnWtByLayer;
+        double textsize = 0;
+        Adesk::UInt8 sortents = 0;
+        bool tilemode = true;
+        double ucs[9] = {};
+        bool operator==(const HeaderState&) const = default;
+    };
+    HeaderState headerState() const;
+    // Before an object's first write since the last save: its fingerprint, taken once.
+    void noteWriting(AcDbObject* obj);
+    // At an object's last close after a write: whether it is as it was.
+    void noteWritten(AcDbObject* obj);
     AcDbObjectId addDefault(AcDbObject* obj);
     template <typename T>
     Acad::ErrorStatus getTable(AcDbObjectId id, T*& t, AcDb::OpenMode mode);
@@ -305,6 +330,11 @@ private:
     std::function<bool()> lockCheck_;
     bool loading_ = false;
     bool modified_ = false;
+    std::function<std::optional<std::uint64_t>(const AcDbObject*)> fingerprint_;
+    std::optional<HeaderState> header_;
+    bool headerChanged_ = false;
+    std::unordered_map<const AcDbObject*, std::optional<std::uint64_t>> before_; // as read or saved
+    std::unordered_set<const AcDbObject*> writing_, differing_;
     int writeViolations_ = 0;
     std::wstring lastViolation_, fileName_, fileVersion_;
     mutable std::vector<std::string> fileProblems_;

@@ -41,9 +41,9 @@ const std::vector<std::string>& lastDxfProblems(const AcDbDatabase* db);
 void setDxfProblems(const AcDbDatabase* db, std::vector<std::string> problems);
 // Why the last save of a database could not be written ("the disk is full"); empty when it was.
 std::string lastSaveProblem(const AcDbDatabase* db);
-// A digest of the text a save of the database writes now (nothing when it cannot be made): the hash
-// its file would have (FileContents::hash), so equal digests, equal files.
-std::optional<std::uint64_t> textDigest(AcDbDatabase* db);
+// A digest of what a save writes of the object itself (nothing when it cannot be made): the same for
+// an object written again with the values it had.
+std::optional<std::uint64_t> objectFingerprint(const AcDbObject* obj);
 
 // AcDbDatabase::readDxfFile and saveAs, telling what the file held as it was read or written (when given).
 // A save given the stamp the file bore when it was found unchanged replaces it only while it bears it.

@@ -691,12 +691,47 @@ std::string lastSaveProblem(const AcDbDatabase* db) {
     return db->saveProblem();
 }
 
-std::optional<std::uint64_t> textDigest(AcDbDatabase* db) {
+std::optional<std::uint64_t> objectFingerprint(const AcDbObject* obj) {
     try {
-        docfile::ContentHash digest;
-        dxfText(
-            db, [&](std::string_view text) { digest.add(text); }, [&] { digest = docfile::ContentHash{}; });
-        return digest.value();
+        AcDbDatabase* db = obj ? obj->database() : nullptr;
+        if (!db) return std::nullopt;
+        WriteContext ctx{db};
+        std::string text;
+        auto add = [&text](const Tags& tags) {
+            for (const Tag& tag : tags)
+                text.append(std::to_string(tag.code)).append("\n").append(tag.value).append("\n");
+        };
+        // The ids a container lists: which entities a block holds, which records a table.
+        auto addIds = [&text](const std::vector<AcDbObjectId>& ids) {
+            for (const AcDbObjectId& id : ids) {
+                const std::uint64_t h = id.isNull() ? 0 : id.handle().value();
+                text.append(reinterpret_cast<const char*>(&h), sizeof h);
+            }
+        };
+        if (auto* e = AcDbEntity::cast(obj)) {
+            std::vector<Tags> out;
+            writeEntity(ctx, e, out);
+            for (const Tags& t : out) add(t);
+        } else if (auto* br = AcDbBlockTableRecord::cast(obj)) {
+            add(writeTableRecord(ctx, br, "BLOCK_RECORD"));
+            Block b;
+            writeBlock(ctx, br, b);
+            add(b.begin);
+            add(b.end);
+            addIds(br->entityIds());
+        } else if (auto* r = AcDbSymbolTableRecord::cast(obj)) {
+            add(writeTableRecord(ctx, r, "RECORD"));
+        } else if (auto* t = AcDbSymbolTable::cast(obj)) {
+            add(writeTableHead(ctx, t, "TABLE"));
+            addIds(t->recordIds());
+        } else {
+            Tags tags = writeObject(ctx, obj);
+            if (tags.empty()) return std::nullopt;
+            add(tags);
+        }
+        docfile::ContentHash hash;
+        hash.add(text);
+        return hash.value();
     } catch (const std::exception&) {
         return std::nullopt;
     }

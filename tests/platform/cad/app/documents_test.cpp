@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 
 using kelmo_test::HostFixture;
 
@@ -183,3 +184,57 @@ TEST_F(HostFixture, ProductTextIsTheHostsChoice) {
 }
 
 } // namespace
+
+TEST_F(HostFixture, ADrawingIsChangedOnlyWhileAWriteLeftSomethingOtherThanItWas) {
+    // Each write once counted as a change, and telling one that changed nothing from one that did took a
+    // whole save's text of the drawing.
+    struct Case {
+        const char* named;
+        std::function<void(AcDbDatabase*, AcDbObjectId)> write;
+        bool changed;
+    };
+    auto withLine = [](AcDbObjectId id, const std::function<void(AcDbLine*)>& act) {
+        AcDbLine* line = nullptr;
+        ASSERT_EQ(acdbOpenObject(line, id, AcDb::kForWrite), Acad::eOk);
+        act(line);
+        line->close();
+    };
+    const Case cases[] = {
+        {"opened for write and closed", [&](AcDbDatabase*, AcDbObjectId id) { withLine(id, [](AcDbLine*) {}); }, false},
+        {"an end set to where it was",
+         [&](AcDbDatabase*, AcDbObjectId id) {
+             withLine(id, [](AcDbLine* l) { l->setEndPoint(AcGePoint3d(10, 0, 0)); });
+         },
+         false},
+        {"an end moved",
+         [&](AcDbDatabase*, AcDbObjectId id) {
+             withLine(id, [](AcDbLine* l) { l->setEndPoint(AcGePoint3d(11, 0, 0)); });
+         },
+         true},
+        {"an end moved, then moved back",
+         [&](AcDbDatabase*, AcDbObjectId id) {
+             withLine(id, [](AcDbLine* l) { l->setEndPoint(AcGePoint3d(11, 0, 0)); });
+             withLine(id, [](AcDbLine* l) { l->setEndPoint(AcGePoint3d(10, 0, 0)); });
+         },
+         false},
+        {"erased", [&](AcDbDatabase*, AcDbObjectId id) { withLine(id, [](AcDbLine* l) { l->erase(); }); }, true},
+        {"a text size set, then set back",
+         [](AcDbDatabase* db, AcDbObjectId) {
+             const double was = db->textsize();
+             db->setTextsize(was * 2);
+             db->setTextsize(was);
+         },
+         false},
+        {"a text size set", [](AcDbDatabase* db, AcDbObjectId) { db->setTextsize(db->textsize() * 2); }, true},
+        {"a line added", [&](AcDbDatabase*, AcDbObjectId) { firstLine(*host); }, true},
+    };
+    doc()->takeBaseline();
+    for (const Case& c : cases) {
+        const AcDbObjectId id = firstLine(*host);
+        acDocManager->lockDocument(doc(), AcAp::kWrite);
+        doc()->database()->setModified(false); // as a save leaves it
+        c.write(doc()->database(), id);
+        acDocManager->unlockDocument(doc());
+        EXPECT_EQ(doc()->isModified(), c.changed) << c.named;
+    }
+}
