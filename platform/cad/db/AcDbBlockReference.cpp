@@ -226,32 +226,41 @@ void AcDbBlockReference::onErase(bool erasing) {
 }
 
 namespace {
-// The definitions being expanded, outermost first, and the entities the outermost expansion visited: a
-// definition that inserts itself (directly or through others) adds nothing again, and nesting that
-// fans out (a definition holding many inserts of one holding many ...) stops at a bound. A grid's cells
-// are one expansion together.
+// The definitions being expanded, outermost first, and the entities the outermost expansion (or the
+// operation around it) visited: a definition that inserts itself (directly or through others) adds
+// nothing again, and nesting that fans out (a definition holding many inserts of one holding many ...)
+// stops at a bound. A grid's cells are one expansion together.
 thread_local std::vector<AcDbObjectId> expanding;
 thread_local std::size_t visited = 0;
+thread_local std::size_t budget = AcDbBlockReference::kMinInstances;
 thread_local bool stopped = false;
 thread_local int grids = 0;
+thread_local int operations = 0;
 
-void beginWhole() {
-    if (!expanding.empty() || grids > 0) return;
+void beginWhole(const AcDbDatabase* db) {
+    if (!expanding.empty() || grids > 0 || operations > 0) return;
     visited = 0;
     stopped = false;
+    budget = AcDbBlockReference::instanceBudget(db);
+}
+
+bool visit(std::size_t units = 1) {
+    visited += units;
+    if (visited > budget) stopped = true;
+    return !stopped;
 }
 
 struct Expansion {
-    explicit Expansion(AcDbObjectId block) {
-        beginWhole();
+    Expansion(AcDbObjectId block, const AcDbDatabase* db) {
+        beginWhole(db);
         expanding.push_back(block);
     }
     ~Expansion() { expanding.pop_back(); }
 };
 
 struct GridExpansion {
-    GridExpansion() {
-        beginWhole();
+    explicit GridExpansion(const AcDbDatabase* db) {
+        beginWhole(db);
         ++grids;
     }
     ~GridExpansion() { --grids; }
@@ -260,8 +269,33 @@ struct GridExpansion {
 };
 } // namespace
 
+std::size_t AcDbBlockReference::instanceBudget(const AcDbDatabase* db) {
+    const std::size_t objects = db ? db->objectCount() : 0;
+    return std::max(kMinInstances, objects * kInstancesPerObject);
+}
+
+std::wstring AcDbBlockReference::budgetReason(const AcDbDatabase* db) {
+    return L"place more than " + std::to_wstring(instanceBudget(db)) +
+           L" entities (blocks nested in blocks, a grid of many cells, or a fine hatch pattern placed many "
+           L"times), more than a drawing of " +
+           std::to_wstring(db ? db->objectCount() : 0) + L" objects is given";
+}
+
 bool AcDbBlockReference::expansionStopped() {
     return stopped;
+}
+
+AcDbExpansionBudget::AcDbExpansionBudget(const AcDbDatabase* db) {
+    beginWhole(db);
+    ++operations;
+}
+
+AcDbExpansionBudget::~AcDbExpansionBudget() {
+    --operations;
+}
+
+bool AcDbExpansionBudget::charge(std::size_t units) {
+    return visit(units);
 }
 
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
@@ -271,14 +305,11 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
     AcDbDatabase* db = block_.database();
     auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
     if (!btr) return;
-    Expansion expansion(block_);
+    Expansion expansion(block_, db);
     AcGeMatrix3d xf = m * blockTransform();
     if (placed) *placed = xf;
     for (AcDbObjectId id : btr->entityIds()) {
-        if (++visited > kMaxInstances) {
-            stopped = true;
-            return;
-        }
+        if (!visit()) return;
         auto* e = AcDbEntity::cast(db->peek(id));
         if (!e || e->isErased()) continue;
         if (auto* definition = AcDbAttributeDefinition::cast(e)) {
@@ -300,7 +331,7 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
 }
 
 void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
-    beginWhole();
+    beginWhole(database());
     addDefinitionGeometry(paths, m, 0);
     AcDbDatabase* db = database();
     for (AcDbObjectId id : attributes_)
@@ -380,7 +411,7 @@ AcGeMatrix3d AcDbMInsertBlock::cellOffset(int row, int col) const {
 }
 
 void AcDbMInsertBlock::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
-    GridExpansion whole;
+    GridExpansion whole(database());
     for (int r = 0; r < rows_ && !stopped; ++r)
         for (int c = 0; c < columns_ && !stopped; ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
     AcDbDatabase* db = database();

@@ -645,6 +645,7 @@ AcDbExtents AcDbDatabase::modelSpaceExtents() const {
     AcDbExtents ext;
     auto* ms = AcDbBlockTableRecord::cast(peek(modelSpaceId()));
     if (!ms) return ext;
+    AcDbExpansionBudget budget(this); // every insert's together
     for (AcDbObjectId id : ms->entityIds()) {
         auto* e = AcDbEntity::cast(peek(id));
         if (!e || e->isErased()) continue;

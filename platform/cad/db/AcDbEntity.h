@@ -522,11 +522,19 @@ public:
     ~AcDbBlockReference() override;
     ACDB_CLONE_DATA(AcDbBlockReference)
 
-    // How many entities one expansion of an insert (its definition, the definitions nested in it, a grid's
-    // cells) visits at most: past it the expansion stops there, and what needs it whole (a plot, a
-    // graphic selection) is refused, so that nested definitions that fan out cannot stall or exhaust memory.
-    static constexpr std::size_t kMaxInstances = std::size_t(1) << 20;
-    // Whether the last whole expansion on this thread stopped at kMaxInstances.
+    // How many entities the expansions of inserts (their definitions, the definitions nested in them, a
+    // grid's cells; a plot counts the pattern lines of hatches too) may visit in one operation on a drawing
+    // (a plot, its extents, a graphic selection): at least kMinInstances, and kInstancesPerObject for each
+    // object the file holds. A large plain drawing is done whole; a small file that multiplies (blocks
+    // nested in blocks, a grid of many cells, a fine pattern placed many times) stops soon, and what needs
+    // it whole is refused with the reason, so that it cannot stall or exhaust memory.
+    static constexpr std::size_t kMinInstances = std::size_t(1) << 20;
+    static constexpr std::size_t kInstancesPerObject = 64;
+    static std::size_t instanceBudget(const AcDbDatabase* db);
+    // Why an operation stopped at the budget, after "the drawing's inserts" ("place more than ...").
+    static std::wstring budgetReason(const AcDbDatabase* db);
+    // Whether the current operation (AcDbExpansionBudget) or, outside one, the last whole expansion on
+    // this thread ran past its budget.
     static bool expansionStopped();
 
     AcDbObjectId blockTableRecord() const { return block_; }
@@ -587,6 +595,19 @@ private:
     // Appended before the insert joined a database; owned.
     std::unique_ptr<std::vector<AcDbAttribute*>> pending_;
     AcDbHandle seqend_;
+};
+
+// One budget for a whole operation over many inserts on this thread (a plot, a drawing's extents, the
+// index of a selection): every expansion and every charge while it lives counts against it, where
+// without one each whole insert has the budget to itself. Nested, the outermost counts.
+class AcDbExpansionBudget {
+public:
+    explicit AcDbExpansionBudget(const AcDbDatabase* db);
+    ~AcDbExpansionBudget();
+    AcDbExpansionBudget(const AcDbExpansionBudget&) = delete;
+    AcDbExpansionBudget& operator=(const AcDbExpansionBudget&) = delete;
+    // Counts so much work (entities drawn, pattern lines): false once the budget is spent.
+    static bool charge(std::size_t units = 1);
 };
 
 class AcDbMInsertBlock : public AcDbBlockReference {

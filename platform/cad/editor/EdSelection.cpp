@@ -189,6 +189,7 @@ SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
     if (si) return *si;
     si = std::make_unique<SpaceIndex>();
     std::vector<Outline> outlines;
+    AcDbExpansionBudget budget(db); // the space's inserts together
     for (const AcDbObjectId& id : blockEntities(space)) {
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
@@ -197,9 +198,8 @@ SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
             e->getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
             // An insert whose outline stopped short would be missed, or taken, where it is not.
             if (AcDbBlockReference::cast(e) && AcDbBlockReference::expansionStopped()) {
-                si->refused = L"the insert " + e->handle().text() + L" places more than " +
-                              std::to_wstring(AcDbBlockReference::kMaxInstances) +
-                              L" entities (blocks nested in blocks, or a grid of many cells)";
+                si->refused = L"the drawing's inserts " + AcDbBlockReference::budgetReason(db) +
+                              L" (stopped at the insert " + e->handle().text() + L")";
                 e->close();
                 break;
             }

@@ -372,11 +372,8 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
             drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
         }
     }
-    if (c.stopped) {
-        std::wostringstream why;
-        why << L"the drawing's inserts place more than " << AcDbBlockReference::kMaxInstances
-            << L" entities (blocks nested in blocks, or a grid of many cells): it is not plotted";
-        error = why.str();
+    if (drawing::workStopped(c)) {
+        error = L"the drawing's inserts " + AcDbBlockReference::budgetReason(r.db) + L": it is not plotted";
         return false;
     }
     cairo_status_t drawn = cairo_status(cr);
@@ -414,6 +411,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
 } // namespace
 
 bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
+    AcDbExpansionBudget budget(r.db); // the extents and the drawing together
     try {
         return renderInto(r, error, entitiesDrawn);
     } catch (const std::bad_alloc&) {

@@ -32,10 +32,7 @@ void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEnti
     std::vector<AcDbObjectId> ids = drawOrder(btr);
     btr->close();
     for (const AcDbObjectId& id : ids) {
-        if (++c.instances > AcDbBlockReference::kMaxInstances) {
-            c.stopped = true;
-            return;
-        }
+        if (!charge(c)) return;
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
         // A constant attribute definition shows in every insert, as text; the others only through

@@ -40,9 +40,7 @@ struct Ctx {
     std::map<AcDbObjectId, LayerInfo> layers;
     std::vector<AcDbObjectId> frozenHere; // layers frozen in the viewport being drawn
     int drawn = 0;
-    // The entities drawn through inserts, which stop past the inserts' budget (the plot is then refused).
-    std::size_t instances = 0;
-    bool stopped = false;
+    bool stopped = false; // past the work budget: the plot is refused
     // The dashes the entity being drawn strokes with (device units, on and off in turn); none: continuous.
     std::vector<double> dashes;
     LinetypeUse blockLinetype; // what an entity's "ByBlock" linetype is inside the insert being drawn
@@ -50,6 +48,12 @@ struct Ctx {
     double ltscale = 0;             // the drawing's, once read
     std::set<std::wstring> leftOut; // the kinds of entity the plot has no drawing for, named once each
 };
+
+// Counts work a renderer is about to do (entities drawn through inserts, pattern lines) against the
+// drawing's one budget (AcDbExpansionBudget): false, and the plot stopped, once it is spent.
+bool charge(Ctx& c, std::size_t units = 1);
+// Whether the plot, its extents included, ran past the budget.
+bool workStopped(const Ctx& c);
 
 void setColour(Ctx& c, const Rgb& rgb);
 // A layer's linetype record.
