@@ -153,8 +153,8 @@ BOOL CPresBlock::applyToBlock() {
                     MB_ICONEXCLAMATION);
             return FALSE;
         }
+        // The editor's list, hidden while this dialog is open, is filled again as it closes.
         m_drawing->regenDrawing();
-        if (m_owner) m_owner->refreshList();
         return TRUE;
     KELMO_CATCH(L"CPresBlock::applyToBlock")
 }

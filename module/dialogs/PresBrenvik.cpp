@@ -1,6 +1,9 @@
 #include "dialogs/PresBrenvik.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cad/app/ApDocument.h"
 #include "core/Catch.h"
@@ -30,7 +33,6 @@ constexpr int filterGrossAreas = 1;
 constexpr int roomType = 7;
 constexpr int attributeName = 0;
 // The handle stands far to the right of the name, out of sight.
-constexpr int handleOffset = 200;
 
 CString nameOf(CBlockDWG* block) {
     CAttributes* attributes = block->getAttributes();
@@ -138,16 +140,24 @@ void CPresBrenvik::refreshList() {
         m_blocks = new CBlocks;
         m_blocks->getKelmoDWGBlocks_SS(m_drawing, nullptr, 0, L"f");
         const int filter = getFilterIndex();
-        int count = 0;
+        m_listHandles.clear();
+        std::vector<std::pair<CString, size_t>> shown; // a space's name, and its handle's place
         for (int i = 0; i < m_blocks->getCount(); ++i) {
             auto* block = dynamic_cast<CBlockDWG*>(m_blocks->getAt(i));
             if (!block || block->getBlockIdentifier().Left(5) != L"ROOM-") continue;
             const bool room = block->getBlockType() == roomType;
             if (!((room && filter == filterRooms) || (!room && filter == filterGrossAreas))) continue;
-            m_blockList.AddString(nameOf(block) + CString(L' ', handleOffset) + block->CBlock::getHandle());
-            ++count;
+            shown.emplace_back(nameOf(block), m_listHandles.size());
+            m_listHandles.push_back(block->CBlock::getHandle());
         }
-        m_countLabel.SetWindowText(CString(std::to_wstring(count).c_str()) + L" item(s) found.");
+        // Added in the list's own order, each lands at its end: the list fills in time that grows as
+        // the rooms do. Spaces of one name stand in the order of their handles.
+        std::stable_sort(shown.begin(), shown.end(), [this](const auto& a, const auto& b) {
+            const int byName = a.first.CompareNoCase(b.first);
+            return byName != 0 ? byName < 0 : m_listHandles[a.second].CompareNoCase(m_listHandles[b.second]) < 0;
+        });
+        for (const auto& [name, handle] : shown) m_blockList.SetItemData(m_blockList.AddString(name), handle);
+        m_countLabel.SetWindowText(CString(std::to_wstring(shown.size()).c_str()) + L" item(s) found.");
     KELMO_CATCH(L"CPresBrenvik::refreshList")
 }
 
@@ -264,9 +274,8 @@ void CPresBrenvik::OnDblclkBlockList() {
         const int selected = m_blockList.GetCurSel();
         if (selected < 0) return;
         if (!checkDrawing(FALSE)) return;
-        CString text;
-        m_blockList.GetText(selected, text);
-        showBlock(text.Mid(text.ReverseFind(L' ') + 1));
+        const size_t handle = m_blockList.GetItemData(selected);
+        if (handle < m_listHandles.size()) showBlock(m_listHandles[handle]);
     KELMO_CATCH_REPORT(L"CPresBrenvik::OnDblclkBlockList", kelmo::catchClassLib)
 }
 

@@ -2,6 +2,8 @@
 // The block editor: a modeless list of the current drawing's rooms or gross areas. A space chosen
 // in the list or picked in the drawing opens the block dialog on a copy of it; Close saves the
 // preferences and frees the drawing's objects. The editor is hidden, never destroyed, when it closes.
+#include <vector>
+
 #include "classlib/AfxWin.h"
 #include "resources/Resource.h"
 
@@ -68,6 +70,7 @@ private:
 
     CStatic m_countLabel;
     CListBox m_blockList;
+    std::vector<CString> m_listHandles; // the handles of the spaces listed, by each item's data
     CComboBox m_filter;
     CString m_drawingName;
     CPreferences* m_preferences;

@@ -32,8 +32,8 @@ LRESULT addString(WndState* s, LPCWSTR text) {
     ListItem item{text ? text : L"", 0};
     auto& items = s->items;
     size_t pos = items.size();
-    if (isSorted(s)) {
-        // Equal texts keep the order they were added in.
+    // Equal texts keep the order they were added in; a list filled in its own order grows at its end.
+    if (isSorted(s) && !items.empty() && compareItemText(item.text, items.back().text) < 0) {
         pos = static_cast<size_t>(
             std::upper_bound(items.begin(), items.end(), item,
                              [](const ListItem& a, const ListItem& b) { return compareItemText(a.text, b.text) < 0; }) -
