@@ -344,7 +344,9 @@ void drawKept(Ctx& c, AcDbRawEntity* e, const AcGeMatrix3d& m, const Rgb& rgb) {
     } else if (kind == L"3DFACE") {
         drawFace(c, t, m, rgb);
     } else if (kind == L"SPLINE" || kind == L"HELIX") {
-        drawSpline(c, t, m, rgb);
+        // A helix is a spline with its axis after it.
+        const auto axis = std::find(t.begin(), t.end(), std::pair<int, std::wstring>(100, L"AcDbHelix"));
+        drawSpline(c, axis == t.end() ? t : Tags(t.begin(), axis), m, rgb);
     } else if (kind == L"MESH") {
         drawMesh(c, t, m, rgb);
     } else if (kind == L"MLINE") {

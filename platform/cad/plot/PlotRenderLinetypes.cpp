@@ -56,24 +56,15 @@ const std::vector<double>& dashesOf(Ctx& c, AcDbObjectId id) {
     return c.linetypes[id] = std::move(dashes);
 }
 
-bool named(AcDbObjectId id, const wchar_t* name) {
-    AcDbLinetypeTableRecord* lt = nullptr;
-    if (id.isNull() || acdbOpenObject(lt, id, AcDb::kForRead) != Acad::eOk) return false;
-    const bool same = acdbSameName(lt->getName(), name);
-    lt->close();
-    return same;
-}
-
 } // namespace
 
 LinetypeUse linetypeOf(Ctx& c, const AcDbEntity* e, AcDbObjectId layer) {
-    AcDbObjectId id = e->linetypeId();
+    // The name always goes with the record (an entity read before its record was found has the name only).
     const std::wstring& name = e->linetypeName();
-    if (id.isNull() && c.db && !name.empty()) id = c.db->linetypeId(name);
-    if (acdbSameName(name, L"ByLayer") || (id.isNull() && name.empty()) || named(id, L"ByLayer"))
-        return {layerLinetype(c, layer), e->linetypeScale()};
-    if (acdbSameName(name, L"ByBlock") || named(id, L"ByBlock"))
-        return {c.blockLinetype.id, e->linetypeScale() * c.blockLinetype.scale};
+    if (name.empty() || acdbSameName(name, L"ByLayer")) return {layerLinetype(c, layer), e->linetypeScale()};
+    if (acdbSameName(name, L"ByBlock")) return {c.blockLinetype.id, e->linetypeScale() * c.blockLinetype.scale};
+    AcDbObjectId id = e->linetypeId();
+    if (id.isNull() && c.db) id = c.db->linetypeId(name);
     return {id, e->linetypeScale()};
 }
 
