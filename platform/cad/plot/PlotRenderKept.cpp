@@ -233,11 +233,13 @@ void drawMultiline(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb)
         }
     }
     const bool closed = (firstInteger(t, 71) & 2) != 0;
-    const int elements = firstInteger(t, 73);
-    for (int k = 0; k < elements; ++k) {
+    // The elements the corners carry: the count the file gives may be anything.
+    size_t elements = 0;
+    for (const Corner& v : corners) elements = std::max(elements, v.offsets.size());
+    for (size_t k = 0; k < elements; ++k) {
         std::vector<AcGePoint3d> line;
         for (const Corner& v : corners)
-            if (size_t(k) < v.offsets.size()) line.push_back(v.at + v.mitre * v.offsets[size_t(k)]);
+            if (k < v.offsets.size()) line.push_back(v.at + v.mitre * v.offsets[k]);
         addPoints(c, line, m, closed);
     }
     stroke(c, rgb);
