@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 
 #include "cad/db/AcDbDatabase.h"
 
@@ -15,6 +16,49 @@ struct EdgeRun {
     std::vector<cadgeom::BulgeVertex> vertices;
     AcGePoint2d end;
 };
+
+// A spline edge along its curve: the B-spline (rational where it has weights) of its control points and knots,
+// at so many points a span; its control points as they stand when the knots do not fit them.
+std::vector<AcGePoint2d> splineCurve(const AcDbHatchEdge& e) {
+    int degree = 3;
+    std::vector<double> knots, weights;
+    for (const auto& [code, value] : e.splineTags) {
+        const double v = std::wcstod(value.c_str(), nullptr);
+        if (!std::isfinite(v)) return e.splinePoints;
+        if (code == 94) degree = int(std::clamp(v, 1.0, 25.0));
+        if (code == 40) knots.push_back(v);
+        if (code == 42) weights.push_back(v);
+    }
+    const std::vector<AcGePoint2d>& control = e.splinePoints;
+    const size_t n = control.size(), p = size_t(degree);
+    if (n <= p || knots.size() != n + p + 1 || !(knots[n] > knots[p])) return control;
+    if (weights.size() != n) weights.assign(n, 1.0);
+    const int steps = int(std::min<size_t>(2000, 16 * (n - p)));
+    std::vector<AcGePoint2d> curve;
+    std::vector<double> x(p + 1), y(p + 1), w(p + 1);
+    for (int s = 0; s <= steps; ++s) {
+        const double u = knots[p] + (knots[n] - knots[p]) * s / steps;
+        size_t span = p;
+        while (span + 1 < n && knots[span + 1] <= u) ++span;
+        for (size_t j = 0; j <= p; ++j) {
+            const size_t i = span - p + j;
+            w[j] = weights[i];
+            x[j] = control[i].x * w[j];
+            y[j] = control[i].y * w[j];
+        }
+        for (size_t r = 1; r <= p; ++r)
+            for (size_t j = p; j >= r; --j) {
+                const size_t i = span - p + j;
+                const double den = knots[i + p + 1 - r] - knots[i];
+                const double a = den != 0 ? (u - knots[i]) / den : 0;
+                x[j] = (1 - a) * x[j - 1] + a * x[j];
+                y[j] = (1 - a) * y[j - 1] + a * y[j];
+                w[j] = (1 - a) * w[j - 1] + a * w[j];
+            }
+        if (w[p] != 0) curve.emplace_back(x[p] / w[p], y[p] / w[p]);
+    }
+    return curve.size() >= 2 ? curve : control;
+}
 
 EdgeRun edgeRun(const AcDbHatchEdge& e) {
     EdgeRun r;
@@ -64,7 +108,7 @@ EdgeRun edgeRun(const AcDbHatchEdge& e) {
             break;
         }
         case AcDbHatchEdge::kSpline:
-            for (const AcGePoint2d& q : e.splinePoints) r.vertices.push_back({q, 0});
+            for (const AcGePoint2d& q : splineCurve(e)) r.vertices.push_back({q, 0});
             if (!r.vertices.empty()) {
                 r.end = r.vertices.back().pt;
                 r.vertices.pop_back();

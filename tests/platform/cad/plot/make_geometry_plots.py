@@ -24,6 +24,11 @@ def circle_hatches(folder):
     edges.add_arc((30, 50), 10, 0, 360)
     lone = msp.add_hatch(color=1)
     lone.paths.add_edge_path().add_arc((70, 50), 10, 0, 360)
+    # Bounded by a line and a spline edge whose curve rises to y 30 under its control points at y 35.
+    arch = msp.add_hatch(color=1)
+    edges = arch.paths.add_edge_path()
+    edges.add_line((60, 15), (90, 15))
+    edges.add_spline(control_points=[(90, 15), (90, 35), (60, 35), (60, 15)], knot_values=[0, 0, 0, 0, 1, 1, 1, 1], degree=3)
     # A gradient from red at x 55 to blue at x 95.
     gradient = msp.add_hatch()
     gradient.set_gradient((255, 0, 0), (0, 0, 255), rotation=0)

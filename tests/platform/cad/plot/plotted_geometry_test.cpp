@@ -101,6 +101,8 @@ TEST_F(PlottedGeometry, AreasAreFilledWhereTheDrawingFillsThemAndBareWhereItLeav
         {"circle_hatches", "a round island stays empty", 26, 34, 46, 54, false},
         {"circle_hatches", "around the island is filled", 14, 22, 70, 80, true},
         {"circle_hatches", "a lone round hatch is filled", 66, 74, 46, 54, true},
+        {"circle_hatches", "a spline edge bounds a hatch along its curve", 70, 80, 20, 28, true},
+        {"circle_hatches", "not along its control points", 70, 80, 31.5, 34, false},
         {"solids", "a solid's corners 1 2 3 4 fill a square", 20, 30, 20, 30, true},
         {"solids", "and its crossing corners leave no bow tie", 12, 17, 22, 28, true},
         {"solids", "a trace is filled", 70, 80, 20, 30, true},
