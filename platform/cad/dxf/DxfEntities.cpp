@@ -493,24 +493,32 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
         embedded = cut < b.e;
         e = t;
     } else if (type == "MTEXT") {
-        auto* m = new AcDbMText;
-        m->setLocation(b.point(10));
-        m->setTextHeight(b.num(40, 2.5));
-        m->setWidth(b.num(41));
-        m->setAttachment(enumIn(b.integer(71, 1), AcDbMText::kTopLeft, AcDbMText::kBottomRight, AcDbMText::kTopLeft));
-        m->setFlowDirection(static_cast<int>(b.integer(72, 1)));
-        m->setNormal(b.vec(210, {0, 0, 1}));
-        if (b.has(11))
-            m->setDirection(b.vec(11, {1, 0, 0}));
-        else if (b.has(50))
-            m->setRotation(b.num(50) * kDegree);
-        m->setLineSpacingFactor(b.num(44, 1));
-        std::string text;
+        // From R2018 on an "Embedded Object" part (101) may follow the text's own, repeating the location
+        // under 11 and the direction under 10: the text's fields come from its own part alone.
+        Body own = b;
         for (std::size_t i = b.b; i < b.e; ++i)
-            if (b.t[i].code == 3) text += b.t[i].value;
-        text += b.raw(1);
+            if (b.t[i].code == 101) {
+                own.e = i;
+                break;
+            }
+        auto* m = new AcDbMText;
+        m->setLocation(own.point(10));
+        m->setTextHeight(own.num(40, 2.5));
+        m->setWidth(own.num(41));
+        m->setAttachment(enumIn(own.integer(71, 1), AcDbMText::kTopLeft, AcDbMText::kBottomRight, AcDbMText::kTopLeft));
+        m->setFlowDirection(static_cast<int>(own.integer(72, 1)));
+        m->setNormal(own.vec(210, {0, 0, 1}));
+        if (own.has(11))
+            m->setDirection(own.vec(11, {1, 0, 0}));
+        else if (own.has(50))
+            m->setRotation(own.num(50) * kDegree);
+        m->setLineSpacingFactor(own.num(44, 1));
+        std::string text;
+        for (std::size_t i = own.b; i < own.e; ++i)
+            if (own.t[i].code == 3) text += own.t[i].value;
+        text += own.raw(1);
         m->setContents(wide(text).c_str());
-        AcDbObjectId style = ctx.db->textStyleId(b.str(7, L"Standard"));
+        AcDbObjectId style = ctx.db->textStyleId(own.str(7, L"Standard"));
         if (!style.isNull()) m->setTextStyle(style);
         e = m;
     } else if (type == "INSERT") {
