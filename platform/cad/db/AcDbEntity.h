@@ -706,7 +706,8 @@ public:
     // A raw entity is not moved; transforming it fails.
     Acad::ErrorStatus transformBy(const AcGeMatrix3d& m) override { return Acad::eNotApplicable; }
     // Geometry from its tags: old-style polylines by their vertices (with bulges), ellipses sampled,
-    // other types by their position points; rays and construction lines have none.
+    // dimensions by the picture their block holds, other types by their position points; rays and construction
+    // lines have none.
     Acad::ErrorStatus getGeomExtents(AcDbExtents& ext) const override;
     void getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const override;
 

@@ -349,7 +349,8 @@ Acad::ErrorStatus AcDbMText::setLineSpacingFactor(double f) {
 }
 
 std::wstring AcDbMText::text() const {
-    // Drop formatting: \P is a new paragraph, \X...; codes end at ';', braces group, \\ \{ \} escape.
+    // Drop formatting: \P is a new paragraph, \X...; codes end at ';', braces group, \\ \{ \} escape;
+    // a stacked fraction's text stays.
     std::wstring out;
     const std::wstring& s = contents_;
     for (size_t i = 0; i < s.size(); ++i) {
@@ -368,7 +369,13 @@ std::wstring AcDbMText::text() const {
             out += L' ';
         else if (std::wstring(L"LlOoKk").find(k) != std::wstring::npos)
             continue;
-        else {
+        else if (k == L'S') {
+            // A stacked fraction keeps its text: \S1/2; is 1/2.
+            size_t e = s.find(L';', i);
+            out += s.substr(i + 1, (e == std::wstring::npos ? s.size() : e) - i - 1);
+            if (e == std::wstring::npos) break;
+            i = e;
+        } else {
             size_t e = s.find(L';', i);
             if (e == std::wstring::npos) break;
             i = e;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbEntity.h"
 
 ACRX_DEFINE_MEMBERS(AcDbRawEntity, AcDbEntity, L"")
@@ -182,15 +183,45 @@ void ellipse(const AcDbDxfTags& t, std::vector<cadgeom::BulgePath>& paths, const
 bool isPosition(const std::wstring& type, int code) {
     if (code < 10 || code > 18) return false;
     if (type == L"SPLINE" || type == L"MLINE") return code == 10 || code == 11;
+    // A multileader's 11, 13, 14 and 16 are its planes' normals, its text's direction and its block's scale.
+    if (type == L"MULTILEADER") return code == 10 || code == 12 || code == 15;
     if (type == L"IMAGE" || type == L"WIPEOUT" || type == L"TOLERANCE" || type == L"OLE2FRAME" ||
         type.rfind(L"PDFUNDERLAY", 0) == 0 || type.rfind(L"DWFUNDERLAY", 0) == 0 || type.rfind(L"DGNUNDERLAY", 0) == 0)
         return code == 10;
+    return true;
+}
+// A dimension's picture is the block its group 2 names, placed at its group 12: its outline is the
+// block's. False when it has none (its points stand for it then).
+bool dimensionPicture(const AcDbRawEntity& dim, std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) {
+    const std::wstring& type = dim.dxfName();
+    if (type != L"DIMENSION" && type != L"ARC_DIMENSION" && type != L"LARGE_RADIAL_DIMENSION") return false;
+    AcDbDatabase* db = dim.database();
+    const AcDbDxfTags& t = dim.tags();
+    std::wstring name;
+    AcGePoint3d at;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].first == 2 && name.empty()) name = t[i].second;
+        if (t[i].first == 12) at = pointAt(t, i);
+    }
+    AcDbObjectId block;
+    AcDbBlockTable* table = nullptr;
+    if (!db || name.empty() || db->getBlockTable(table, AcDb::kForRead) != Acad::eOk) return false;
+    table->getAt(name.c_str(), block);
+    table->close();
+    if (block.isNull()) return false;
+    // A picture that holds a dimension drawn by that picture again is drawn only so deep.
+    static thread_local int nesting = 0;
+    if (nesting > 16) return true;
+    ++nesting;
+    AcDbBlockReference(AcGeMatrix3d::planeToWorld(normalOf(t, 0, t.size())) * at, block).getSelectionGeometry(paths, m);
+    --nesting;
     return true;
 }
 } // namespace
 
 void AcDbRawEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
     if (dxfName_ == L"POLYLINE") return heavyPolyline(tags_, paths, m);
+    if (dimensionPicture(*this, paths, m)) return;
     if (dxfName_ == L"ELLIPSE") return ellipse(tags_, paths, m);
     if (dxfName_ == L"RAY" || dxfName_ == L"XLINE") return; // endless: no outline to select by
     cadgeom::BulgePath path;

@@ -139,7 +139,12 @@ bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext) {
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) continue;
         AcDbExtents x;
-        if (!AcDbViewport::cast(e) && e->getGeomExtents(x) == Acad::eOk && !x.isEmpty()) {
+        if (annotationExtents(e, x)) {
+            if (!x.isEmpty()) {
+                ext.addExt(x);
+                any = true;
+            }
+        } else if (!AcDbViewport::cast(e) && e->getGeomExtents(x) == Acad::eOk && !x.isEmpty()) {
             ext.addExt(x);
             any = true;
         }

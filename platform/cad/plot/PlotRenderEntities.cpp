@@ -58,6 +58,14 @@ Rgb colourOf(Ctx& c, const AcDbEntity* e, const AcCmEntityColor& byBlock, AcDbOb
     return paperColour(packedOf(col));
 }
 
+// The colour an insert's entities take by block: the insert's own, its layer's or the one it takes itself.
+AcCmEntityColor inheritedColour(Ctx& c, const AcDbEntity* e, const AcCmEntityColor& byBlock, AcDbObjectId layer) {
+    AcCmEntityColor inherit = e->entityColor();
+    if (inherit.isByLayer()) inherit = layerOf(c, layer).color;
+    if (inherit.isByBlock()) inherit = byBlock;
+    return inherit;
+}
+
 } // namespace
 
 AcDbObjectId layerLinetype(Ctx& c, AcDbObjectId layer) {
@@ -289,30 +297,13 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
                        t->verticalMode(), f.mirrored);
     } else if (auto* mt = AcDbMText::cast(e)) {
         setColour(c, rgb);
-        const TextFrame f = textFrame(m, mt->normal(), mt->rotation(), mt->textHeight(), 1.0);
-        double h = f.height, rot = f.rotation;
-        std::vector<std::wstring> lines = mtextLines(c, mt->text(), h, mt->width() * axisScale(m));
-        // The attachment point says which corner or middle of the text block lies on the location.
-        int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
-        double step = h * 1.6667 * mt->lineSpacingFactor();
-        double total = lines.empty() ? 0 : h + double(lines.size() - 1) * step;
-        double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
-        AcGePoint3d at = m * mt->location();
-        // Lines go down the text's own y axis, which a mirrored text turns the other way.
-        const double downward = f.mirrored ? -1.0 : 1.0;
-        for (size_t n = 0; n < lines.size(); ++n) {
-            double down = (h + double(n) * step - above) * downward;
-            AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
-            drawTextAt(c, lines[n], p, h, rot, f.widthFactor, a % 3, 0, f.mirrored);
-        }
+        drawParagraph(c, mt, m);
     } else if (auto* h = AcDbHatch::cast(e)) {
         drawHatch(c, h, m, rgb);
     } else if (auto* table = AcDbTable::cast(e)) {
         drawTable(c, table, m, rgb);
     } else if (auto* ref = AcDbBlockReference::cast(e)) {
-        AcCmEntityColor inherit = e->entityColor();
-        if (inherit.isByLayer()) inherit = layerOf(c, layer).color;
-        if (inherit.isByBlock()) inherit = byBlock;
+        const AcCmEntityColor inherit = inheritedColour(c, e, byBlock, layer);
         AcDbBlockTableRecord* btr = nullptr;
         AcGeMatrix3d bt = ref->blockTransform();
         // What "ByBlock" means for the linetypes of the block's entities.
@@ -332,6 +323,7 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
             drawEntity(c, att, m, inherit, layer, depth + 1);
             att->close();
         }
+    } else if (drawAnnotation(c, e, m, rgb, inheritedColour(c, e, byBlock, layer), layer, depth)) {
     } else if (auto* kept = AcDbRawEntity::cast(e)) {
         drawKept(c, kept, m, rgb);
     } else if (!AcDbViewport::cast(e) && !AcDbAttributeDefinition::cast(e)) {

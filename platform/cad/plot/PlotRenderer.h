@@ -80,12 +80,32 @@ struct TextFrame {
 TextFrame textFrame(const AcGeMatrix3d& m, const AcGeVector3d& normal, double rotation, double height,
                     double widthFactor);
 
-// Text: at a point, aligned as the entity's alignment codes say; between two points; a paragraph text's lines.
+// A piece of a text's line set alike.
+struct TextRun {
+    std::wstring text;
+    double scale = 1; // of the text's height
+    bool underline = false, overline = false, strike = false;
+    bool coloured = false; // in a colour of its own rather than the entity's
+    Rgb colour;
+    wchar_t stack = 0;  // a stacked fraction, text over under: '/' with a bar, '#' slanted, '^' without
+    std::wstring under; // of a stacked fraction
+};
+using TextLine = std::vector<TextRun>;
+// A single-line text's runs: %%c, %%d, %%p, %%% and %%nnn stand for their characters, %%u, %%o and %%k
+// turn underline, overline and strike-through on and off.
+TextLine singleLineRuns(const std::wstring& text);
+// A paragraph text's lines (\P) of runs, its formatting codes applied; height is the text's own.
+std::vector<TextLine> paragraphRuns(const std::wstring& contents, double height);
+
+// Text: at a point, aligned as the entity's alignment codes say; between two points; a paragraph text.
 void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
                 int hAlign, int vAlign, bool mirrored = false);
-std::vector<std::wstring> mtextLines(Ctx& c, const std::wstring& text, double height, double width);
+void drawTextAt(Ctx& c, const TextLine& text, AcGePoint3d at, double height, double rotation, double widthFactor,
+                int hAlign, int vAlign, bool mirrored = false);
 void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
                      double widthFactor, bool fit, bool mirrored = false);
+// A paragraph text mapped by m, in the current colour where its codes set none.
+void drawParagraph(Ctx& c, const AcDbMText* mt, const AcGeMatrix3d& m);
 
 // A block's entities in drawing order: its draw-order table's when it has one, else as stored.
 std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr);
@@ -104,6 +124,14 @@ void drawPolyline(Ctx& c, const AcDbPolyline* p, const AcGeMatrix3d& m, const Rg
 // An entity kept as read from the file, by its kind; a kind with no drawing is named once and left out.
 void drawKept(Ctx& c, AcDbRawEntity* e, const AcGeMatrix3d& m, const Rgb& rgb);
 void leaveOut(Ctx& c, const std::wstring& kind);
+// Dimensions (by their blocks) and multileaders; false for an entity of another kind. inherit is the
+// colour their blocks' entities take by block.
+bool drawAnnotation(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const Rgb& rgb, const AcCmEntityColor& inherit,
+                    AcDbObjectId layer, int depth);
+// The extents of a multileader as drawAnnotation draws it; false for an entity of another kind.
+bool annotationExtents(const AcDbEntity* e, AcDbExtents& ext);
+// Says once that the plot leaves out what the words name (a part of an entity it draws, or one it cannot).
+void leaveOutPart(Ctx& c, const std::wstring& what);
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb);
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb);

@@ -1,0 +1,214 @@
+// Annotations written by ezdxf (make_annotation_plots.py), plotted: where ink must be and where it must not,
+// in drawing units of the square 0..100 each drawing is made in. Boxes keep clear of glyph edges by a good
+// part of a letter, so that neither the font nor its shading decides.
+#include "cad/db/AcDbDatabase.h"
+#include "cad/plot/PlotEngine.h"
+#include "support/HostFixture.h"
+#include "win/Encoding.h"
+#include "win/Paths.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A plot of the window 0..100 read back.
+class Plot {
+public:
+    explicit Plot(const fs::path& png) : s_(cairo_image_surface_create_from_png(png.c_str())) {}
+    ~Plot() { cairo_surface_destroy(s_); }
+    Plot(const Plot&) = delete;
+    Plot& operator=(const Plot&) = delete;
+    bool ok() const { return cairo_surface_status(s_) == CAIRO_STATUS_SUCCESS; }
+    // Pixels in the box (drawing units) that are of the colour, or (without one) dark.
+    int count(double x0, double x1, double y0, double y1, std::uint32_t colour = 1) const {
+        const int w = cairo_image_surface_get_width(s_), h = cairo_image_surface_get_height(s_);
+        const int stride = cairo_image_surface_get_stride(s_);
+        const unsigned char* data = cairo_image_surface_get_data(s_);
+        // Centred, the window's 100 units over 94% of the shorter side.
+        const double scale = std::min(w, h) * 0.94 / 100.0;
+        int n = 0;
+        for (int y = int(h / 2 - (y1 - 50) * scale); y <= int(h / 2 - (y0 - 50) * scale); ++y)
+            for (int x = int(w / 2 + (x0 - 50) * scale); x <= int(w / 2 + (x1 - 50) * scale); ++x) {
+                if (x < 0 || y < 0 || x >= w || y >= h) continue;
+                const std::uint32_t p = *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
+                const bool dark = ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
+                if (colour == 1 ? dark : p == colour) ++n;
+            }
+        return n;
+    }
+
+private:
+    cairo_surface_t* s_;
+};
+
+// A box and whether ink belongs in it.
+struct Ink {
+    const char* what;
+    double x0, x1, y0, y1;
+    bool inked;
+};
+
+class Annotations : public kelmo_test::HostFixture {
+protected:
+    static void SetUpTestSuite() {
+        folder = fs::temp_directory_path() / ("kelmo-annotation-plots-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+        const fs::path maker = fs::path(KELMO_SOURCE_DIR) / "tests/platform/cad/plot/make_annotation_plots.py";
+        written = std::system(("/usr/bin/python3 '" + maker.string() + "' '" + folder.string() + "'").c_str()) == 0;
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        if (!std::getenv("KEEP_PLOTS")) fs::remove_all(folder, ec);
+    }
+
+    static std::unique_ptr<AcDbDatabase> open(const std::string& name) {
+        auto db = std::make_unique<AcDbDatabase>(false, true);
+        EXPECT_EQ(db->readDxfFile(win::nativeToWindows((folder / name).string()).c_str()), Acad::eOk) << name;
+        return db;
+    }
+
+    // Plots the window 0..100 of the drawing's model space to a PNG beside it.
+    static fs::path plotted(AcDbDatabase* db, const std::string& name) {
+        plot::Request r;
+        r.db = db;
+        r.area = AcDbPlotSettings::kWindow;
+        r.window[0] = 0, r.window[1] = 0, r.window[2] = 100, r.window[3] = 100;
+        r.nativePath = (folder / (name + ".png")).string();
+        std::wstring why;
+        EXPECT_TRUE(plot::render(r, why)) << win::toUtf8(why);
+        return r.nativePath;
+    }
+
+    static void expectInk(const fs::path& png, std::initializer_list<Ink> boxes) {
+        Plot p(png);
+        ASSERT_TRUE(p.ok()) << png;
+        for (const Ink& b : boxes) {
+            const int n = p.count(b.x0, b.x1, b.y0, b.y1);
+            if (b.inked)
+                EXPECT_GT(n, 0) << b.what;
+            else
+                EXPECT_EQ(n, 0) << b.what;
+        }
+    }
+
+    static inline fs::path folder;
+    static inline bool written = false;
+};
+
+TEST_F(Annotations, DimensionsOfEveryTypeShowTheirBlocksTextArrowsAndExtensionLines) {
+    ASSERT_TRUE(written);
+    auto db = open("dimensions.dxf");
+    expectInk(plotted(db.get(), "dimensions"),
+              {
+                  {"linear: its text above its line", 44, 56, 61.8, 64.5, true},
+                  {"linear: its line", 30, 40, 59.8, 60.2, true},
+                  {"linear: the tick at its first end", 20.4, 21.5, 60.4, 61.5, true},
+                  {"linear: the tick at its second end", 80.4, 81.5, 60.4, 61.5, true},
+                  {"linear: its first extension line", 19.7, 20.3, 52, 58, true},
+                  {"linear: no line joins its measured points", 30, 70, 49.6, 50.4, false},
+                  {"aligned: its line beside the measured points", 27.9, 28.5, 88.3, 88.9, true},
+                  {"radius: its arrow on the circle", 80.2, 81.2, 90.2, 91.2, true},
+                  {"radius: nothing inside the circle", 77.6, 78.0, 87.6, 88.0, false},
+                  {"diameter: nothing at the centre", 24.7, 25.3, 24.7, 25.3, false},
+                  {"angular: its arc", 72.4, 73.1, 27.4, 28.1, true},
+                  {"ordinate: its leader", 44.8, 45.2, 26, 28, true},
+                  {"nothing runs to the origin", 1, 8, 1, 8, false},
+              });
+}
+
+TEST_F(Annotations, ADimensionWhoseBlockIsMissingIsLeftOutAndNamed) {
+    ASSERT_TRUE(written);
+    auto db = open("dimension_without_block.dxf");
+    host->clearCommandLine();
+    expectInk(plotted(db.get(), "dimension_without_block"),
+              {
+                  {"the line beside it", 30, 70, 19.8, 20.2, true},
+                  {"no line joins its measured points", 30, 70, 49.6, 50.4, false},
+                  {"no line through its other points", 0, 100, 51, 100, false},
+              });
+    EXPECT_NE(host->commandLine().find(L"The plot leaves out DIMENSION entities whose block the drawing does not hold."), std::wstring::npos)
+        << win::toUtf8(host->commandLine());
+}
+
+TEST_F(Annotations, ParagraphTextWithAnEmbeddedObjectIsNotTurnedAndSavesSo) {
+    ASSERT_TRUE(written);
+    auto db = open("paragraph_in_columns.dxf");
+    const std::initializer_list<Ink> level = {
+        {"its letters along y 25..30", 61, 90, 25.8, 29.2, true},
+        {"none rising to the right", 75, 98, 32, 45, false},
+        {"none below", 61, 98, 10, 24, false},
+    };
+    expectInk(plotted(db.get(), "paragraph_in_columns"), level);
+    // Saved and read again, it keeps its place and direction, and its embedded object.
+    const fs::path saved = folder / "paragraph_in_columns_saved.dxf";
+    ASSERT_EQ(db->saveAs(win::nativeToWindows(saved.string()).c_str()), Acad::eOk);
+    std::stringstream text;
+    text << std::ifstream(saved).rdbuf();
+    EXPECT_NE(text.str().find("Embedded Object"), std::string::npos);
+    auto again = std::make_unique<AcDbDatabase>(false, true);
+    ASSERT_EQ(again->readDxfFile(win::nativeToWindows(saved.string()).c_str()), Acad::eOk);
+    expectInk(plotted(again.get(), "paragraph_in_columns_saved"), level);
+}
+
+TEST_F(Annotations, PercentCodesShowTheirSignsInTextAttributesAndParagraphs) {
+    ASSERT_TRUE(written);
+    auto db = open("percent_codes.dxf");
+    // A sign is narrower than its code: "90°" ends before "90%%d" would.
+    expectInk(plotted(db.get(), "percent_codes"),
+              {
+                  {"text: the degree sign after 90", 18.6, 21.6, 87.6, 89.6, true},
+                  {"text: no code after it", 24, 36, 85.4, 89.6, false},
+                  {"text: the diameter sign and 50", 10.5, 22, 70.6, 74.4, true},
+                  {"text: nothing after the diameter", 25, 36, 70.4, 74.6, false},
+                  {"text: plus-minus 0.5", 10.5, 25, 55.6, 59.4, true},
+                  {"text: nothing after plus-minus", 28, 38, 55.4, 59.6, false},
+                  {"text: the underline", 12, 30, 38.7, 39.5, true},
+                  {"paragraph: nothing after 90 degrees", 74, 86, 85.4, 89.6, false},
+                  {"attribute: 45 degrees", 60.5, 70, 70.6, 74.4, true},
+                  {"attribute: nothing after it", 74, 86, 70.4, 74.6, false},
+              });
+}
+
+TEST_F(Annotations, ParagraphFormattingKeepsFractionsAndDrawsHeightsColoursAndLines) {
+    ASSERT_TRUE(written);
+    auto db = open("paragraph_formatting.dxf");
+    const fs::path png = plotted(db.get(), "paragraph_formatting");
+    expectInk(png, {
+                       {"fraction: its upper part", 10.5, 15.5, 86.8, 89.4, true},
+                       {"fraction: its lower part", 10.5, 15.5, 82.6, 85.0, true},
+                       {"tolerance: its upper part", 40.5, 45.5, 86.8, 89.4, true},
+                       {"tolerance: its lower part", 40.5, 45.5, 82.6, 85.0, true},
+                       {"slanted fraction", 70.2, 80, 82.5, 89.5, true},
+                       {"B three times the height of A", 16, 28, 56.5, 63.5, true},
+                       {"nothing above the text's top", 10, 30, 70.6, 76, false},
+                       {"underline", 12, 30, 33.7, 34.5, true},
+                       {"overline", 62, 80, 40.6, 41.3, true},
+                   });
+    Plot p(png);
+    EXPECT_GT(p.count(60, 80, 64, 70, 0xFF0000), 1000) << "the red word is red";
+}
+
+TEST_F(Annotations, AMultileaderShowsItsLeaderArrowAndText) {
+    ASSERT_TRUE(written);
+    auto db = open("multileader.dxf");
+    expectInk(plotted(db.get(), "multileader"),
+              {
+                  {"the arrow's body beside its line", 22.05, 22.25, 23.3, 23.5, true},
+                  {"the leader line", 34.6, 35.4, 38.3, 39.2, true},
+                  {"the dogleg", 53, 55, 57.2, 57.8, true},
+                  {"the text", 61, 75, 55.6, 59.4, true},
+                  {"nothing runs to the origin", 1, 8, 1, 8, false},
+              });
+}
+
+} // namespace
