@@ -349,9 +349,11 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
             AcGePoint3d ctr = vp->centerPoint();
             cairo_rectangle(cr, ctr.x - vp->width() / 2, ctr.y - vp->height() / 2, vp->width(), vp->height());
             cairo_clip(cr);
+            // Its view centre is in the view's own terms: model space turned by the view's twist.
             double s = vp->height() / vp->viewHeight();
             AcGeMatrix3d m = AcGeMatrix3d::translation(AcGeVector3d(ctr.x, ctr.y, 0)) * AcGeMatrix3d::scaling(s) *
-                             AcGeMatrix3d::translation(AcGeVector3d(-vp->viewCenter().x, -vp->viewCenter().y, 0));
+                             AcGeMatrix3d::translation(AcGeVector3d(-vp->viewCenter().x, -vp->viewCenter().y, 0)) *
+                             AcGeMatrix3d::rotation(vp->twistAngle(), AcGeVector3d::kZAxis);
             AcDbObjectIdArray frozen;
             vp->getFrozenLayerList(frozen);
             c.frozenHere.assign(frozen.begin(), frozen.end());
@@ -368,6 +370,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
             }
             c.frozenHere.clear();
             cairo_restore(cr);
+            drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0); // its frame
         } else {
             drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
         }

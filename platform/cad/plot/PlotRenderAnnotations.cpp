@@ -1,9 +1,10 @@
 // Drawing annotations kept as read on the plot: a dimension as an insert of the block that holds its
-// picture, a multileader as its leader lines, arrows and text or block.
+// picture, a multileader as its leader lines, arrows and text or block, an image as its frame.
 #include "cad/plot/PlotRenderer.h"
 
 #include "cad/editor/EdPrintf.h"
 
+#include <array>
 #include <cmath>
 #include <cwchar>
 
@@ -324,6 +325,37 @@ void drawMultiLeader(Ctx& c, const AcDbRawEntity* e, const AcGeMatrix3d& m, cons
     }
 }
 
+// An image's frame: its pixels span its u and v vectors, so many of each, from its insertion point. The
+// picture itself is not drawn here.
+std::array<AcGePoint3d, 4> imageFrame(const AcDbRawEntity* image) {
+    const AcDbDxfTags& t = image->tags();
+    AcGePoint3d at, size;
+    AcGeVector3d u, v;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i].first == 10) at = pointAt(t, i);
+        if (t[i].first == 11) u = vectorAt(t, i);
+        if (t[i].first == 12) v = vectorAt(t, i);
+        if (t[i].first == 13) size = pointAt(t, i);
+    }
+    return {at, at + u * size.x, at + u * size.x + v * size.y, at + v * size.y};
+}
+
+void drawImageFrame(Ctx& c, const AcDbRawEntity* image, const AcGeMatrix3d& m, const Rgb& rgb) {
+    const std::array<AcGePoint3d, 4> corners = imageFrame(image);
+    cairo_new_path(c.cr);
+    for (int k = 0; k < 4; ++k) {
+        const AcGePoint3d p = m * corners[k];
+        if (k == 0)
+            cairo_move_to(c.cr, p.x, p.y);
+        else
+            cairo_line_to(c.cr, p.x, p.y);
+    }
+    cairo_close_path(c.cr);
+    setColour(c, rgb);
+    strokeDevice(c, c.thinLine);
+    leaveOutPart(c, L"the pictures of IMAGE entities: their frames are drawn");
+}
+
 } // namespace
 
 bool drawAnnotation(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const Rgb& rgb, const AcCmEntityColor& inherit,
@@ -339,6 +371,10 @@ bool drawAnnotation(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const Rgb& rgb
         drawMultiLeader(c, raw, m, rgb, inherit, layer, depth);
         return true;
     }
+    if (kind == L"IMAGE") {
+        drawImageFrame(c, raw, m, rgb);
+        return true;
+    }
     return false;
 }
 
@@ -346,6 +382,10 @@ bool annotationExtents(const AcDbEntity* e, AcDbExtents& ext) {
     const AcDbRawEntity* raw = AcDbRawEntity::cast(e);
     if (!raw) return false;
     const std::wstring& kind = raw->dxfName();
+    if (kind == L"IMAGE") {
+        for (const AcGePoint3d& p : imageFrame(raw)) ext.addPoint(p);
+        return true;
+    }
     if (kind != L"MULTILEADER" && kind != L"MLEADER") return false;
     const MultiLeader ml = readMultiLeader(raw->tags());
     for (const MultiLeader::Leader& l : ml.leaders)

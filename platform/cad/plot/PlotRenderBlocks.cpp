@@ -125,6 +125,14 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
         for (int col = first; col <= last && !c.stopped; col = nextCell(col, colEvery, cols)) {
             AcGeMatrix3d move = AcGeMatrix3d::translation(colStep * col + rowStep * r);
             drawBlock(c, mi->blockTableRecord(), m * move * bt, byBlock, blockLayer, depth);
+            // The attributes stand where the first cell has them: each cell shows them moved with it.
+            for (const AcDbObjectId& aid : mi->attributeIds()) {
+                if (!charge(c)) return;
+                AcDbEntity* att = nullptr;
+                if (acdbOpenObject(att, aid, AcDb::kForRead) != Acad::eOk) continue;
+                drawEntity(c, att, m * move, byBlock, blockLayer, depth + 1);
+                att->close();
+            }
         }
     }
 }

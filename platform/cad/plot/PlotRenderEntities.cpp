@@ -317,11 +317,26 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         c.blockLinetype = outer;
         c.dashes.clear();
         (void)btr;
-        for (const AcDbObjectId& aid : ref->attributeIds()) {
-            AcDbEntity* att = nullptr;
-            if (acdbOpenObject(att, aid, AcDb::kForRead) != Acad::eOk) continue;
-            drawEntity(c, att, m, inherit, layer, depth + 1);
-            att->close();
+        // A grid's attributes are drawn with each of its cells.
+        if (!AcDbMInsertBlock::cast(e))
+            for (const AcDbObjectId& aid : ref->attributeIds()) {
+                AcDbEntity* att = nullptr;
+                if (acdbOpenObject(att, aid, AcDb::kForRead) != Acad::eOk) continue;
+                drawEntity(c, att, m, inherit, layer, depth + 1);
+                att->close();
+            }
+    } else if (auto* vp = AcDbViewport::cast(e)) {
+        // A viewport's frame, on paper; the paper's own viewport (1) has none.
+        if (vp->number() != 1 && vp->width() > 0 && vp->height() > 0) {
+            const AcGePoint3d ctr = vp->centerPoint();
+            const double w = vp->width() / 2, h = vp->height() / 2;
+            const AcGePoint3d corners[4] = {m * (ctr + AcGeVector3d(-w, -h, 0)), m * (ctr + AcGeVector3d(w, -h, 0)),
+                                            m * (ctr + AcGeVector3d(w, h, 0)), m * (ctr + AcGeVector3d(-w, h, 0))};
+            cairo_move_to(c.cr, corners[0].x, corners[0].y);
+            for (int k = 1; k < 4; ++k) cairo_line_to(c.cr, corners[k].x, corners[k].y);
+            cairo_close_path(c.cr);
+            setColour(c, rgb);
+            strokeDevice(c, c.thinLine);
         }
     } else if (drawAnnotation(c, e, m, rgb, inheritedColour(c, e, byBlock, layer), layer, depth)) {
     } else if (auto* kept = AcDbRawEntity::cast(e)) {

@@ -124,11 +124,11 @@ void drawPolyline(Ctx& c, const AcDbPolyline* p, const AcGeMatrix3d& m, const Rg
 // An entity kept as read from the file, by its kind; a kind with no drawing is named once and left out.
 void drawKept(Ctx& c, AcDbRawEntity* e, const AcGeMatrix3d& m, const Rgb& rgb);
 void leaveOut(Ctx& c, const std::wstring& kind);
-// Dimensions (by their blocks) and multileaders; false for an entity of another kind. inherit is the
-// colour their blocks' entities take by block.
+// Dimensions (by their blocks), multileaders and images (their frames); false for an entity of another kind. inherit is
+// the colour their blocks' entities take by block.
 bool drawAnnotation(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const Rgb& rgb, const AcCmEntityColor& inherit,
                     AcDbObjectId layer, int depth);
-// The extents of a multileader as drawAnnotation draws it; false for an entity of another kind.
+// The extents of a multileader or an image as drawAnnotation draws it; false for an entity of another kind.
 bool annotationExtents(const AcDbEntity* e, AcDbExtents& ext);
 // Says once that the plot leaves out what the words name (a part of an entity it draws, or one it cannot).
 void leaveOutPart(Ctx& c, const std::wstring& what);

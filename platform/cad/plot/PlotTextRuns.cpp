@@ -135,6 +135,11 @@ std::vector<TextLine> paragraphRuns(const std::wstring& s, double height) {
                 continue;
             }
         }
+        if (ch == L'\n') {
+            lines.emplace_back();
+            ++i;
+            continue;
+        }
         if (ch != L'\\' || i + 1 >= s.size()) {
             put(lines.back(), style, ch);
             ++i;
@@ -149,6 +154,7 @@ std::vector<TextLine> paragraphRuns(const std::wstring& s, double height) {
                 put(lines.back(), style, code);
                 break;
             case L'P':
+            case L'n':
             case L'N':
             case L'X': // a dimension's text below its line
                 lines.emplace_back();

@@ -1,6 +1,7 @@
 // Annotations written by ezdxf (make_annotation_plots.py), plotted: where ink must be and where it must not,
 // in drawing units of the square 0..100 each drawing is made in. Boxes keep clear of glyph edges by a good
 // part of a letter, so that neither the font nor its shading decides.
+#include "cad/app/HostApplicationServices.h"
 #include "cad/db/AcDbDatabase.h"
 #include "cad/plot/PlotEngine.h"
 #include "support/HostFixture.h"
@@ -21,10 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A plot of the window 0..100 read back.
+// A plot of a window 100 units square read back, from (left, bottom).
 class Plot {
 public:
-    explicit Plot(const fs::path& png) : s_(cairo_image_surface_create_from_png(png.c_str())) {}
+    explicit Plot(const fs::path& png, double left = 0, double bottom = 0)
+        : s_(cairo_image_surface_create_from_png(png.c_str())), cx_(left + 50), cy_(bottom + 50) {}
     ~Plot() { cairo_surface_destroy(s_); }
     Plot(const Plot&) = delete;
     Plot& operator=(const Plot&) = delete;
@@ -37,8 +39,8 @@ public:
         // Centred, the window's 100 units over 94% of the shorter side.
         const double scale = std::min(w, h) * 0.94 / 100.0;
         int n = 0;
-        for (int y = int(h / 2 - (y1 - 50) * scale); y <= int(h / 2 - (y0 - 50) * scale); ++y)
-            for (int x = int(w / 2 + (x0 - 50) * scale); x <= int(w / 2 + (x1 - 50) * scale); ++x) {
+        for (int y = int(h / 2 - (y1 - cy_) * scale); y <= int(h / 2 - (y0 - cy_) * scale); ++y)
+            for (int x = int(w / 2 + (x0 - cx_) * scale); x <= int(w / 2 + (x1 - cx_) * scale); ++x) {
                 if (x < 0 || y < 0 || x >= w || y >= h) continue;
                 const std::uint32_t p = *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
                 const bool dark = ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
@@ -49,6 +51,7 @@ public:
 
 private:
     cairo_surface_t* s_;
+    double cx_, cy_;
 };
 
 // A box and whether ink belongs in it.
@@ -77,20 +80,22 @@ protected:
         return db;
     }
 
-    // Plots the window 0..100 of the drawing's model space to a PNG beside it.
-    static fs::path plotted(AcDbDatabase* db, const std::string& name) {
+    // Plots a window 100 units square of the drawing's model space, or of a layout, to a PNG beside it.
+    static fs::path plotted(AcDbDatabase* db, const std::string& name, double left = 0, double bottom = 0,
+                            AcDbObjectId layout = AcDbObjectId()) {
         plot::Request r;
         r.db = db;
+        r.layoutId = layout;
         r.area = AcDbPlotSettings::kWindow;
-        r.window[0] = 0, r.window[1] = 0, r.window[2] = 100, r.window[3] = 100;
+        r.window[0] = left, r.window[1] = bottom, r.window[2] = left + 100, r.window[3] = bottom + 100;
         r.nativePath = (folder / (name + ".png")).string();
         std::wstring why;
         EXPECT_TRUE(plot::render(r, why)) << win::toUtf8(why);
         return r.nativePath;
     }
 
-    static void expectInk(const fs::path& png, std::initializer_list<Ink> boxes) {
-        Plot p(png);
+    static void expectInk(const fs::path& png, std::initializer_list<Ink> boxes, double left = 0, double bottom = 0) {
+        Plot p(png, left, bottom);
         ASSERT_TRUE(p.ok()) << png;
         for (const Ink& b : boxes) {
             const int n = p.count(b.x0, b.x1, b.y0, b.y1);
@@ -136,7 +141,9 @@ TEST_F(Annotations, ADimensionWhoseBlockIsMissingIsLeftOutAndNamed) {
                   {"no line joins its measured points", 30, 70, 49.6, 50.4, false},
                   {"no line through its other points", 0, 100, 51, 100, false},
               });
-    EXPECT_NE(host->commandLine().find(L"The plot leaves out DIMENSION entities whose block the drawing does not hold."), std::wstring::npos)
+    EXPECT_NE(
+        host->commandLine().find(L"The plot leaves out DIMENSION entities whose block the drawing does not hold."),
+        std::wstring::npos)
         << win::toUtf8(host->commandLine());
 }
 
@@ -209,6 +216,40 @@ TEST_F(Annotations, AMultileaderShowsItsLeaderArrowAndText) {
                   {"the text", 61, 75, 55.6, 59.4, true},
                   {"nothing runs to the origin", 1, 8, 1, 8, false},
               });
+}
+
+TEST_F(Annotations, GridsImagesAndViewportsShowWhatTheyHold) {
+    ASSERT_TRUE(written);
+    auto grid = open("grid.dxf");
+    expectInk(plotted(grid.get(), "grid"), {
+                                               {"the first cell's attribute", 11.3, 12.7, 11.5, 13.5, true},
+                                               {"the last column's", 71.3, 72.7, 11.5, 13.5, true},
+                                               {"the second row's", 41.3, 42.7, 41.5, 43.5, true},
+                                           });
+
+    auto image = open("image.dxf");
+    host->clearCommandLine();
+    expectInk(plotted(image.get(), "image"), {
+                                                 {"the image's left edge", 19.8, 20.2, 30, 50, true},
+                                                 {"its right edge", 79.8, 80.2, 30, 50, true},
+                                                 {"its top edge", 30, 70, 59.8, 60.2, true},
+                                                 {"nothing inside", 25, 75, 25, 55, false},
+                                             });
+    EXPECT_NE(host->commandLine().find(L"The plot leaves out the pictures of IMAGE entities: their frames are drawn."),
+              std::wstring::npos)
+        << win::toUtf8(host->commandLine());
+
+    auto viewport = open("viewport.dxf");
+    const AcDbObjectId layout = acdbHostApplicationServices()->layoutManager()->getLayoutId(L"Layout1", viewport.get());
+    ASSERT_FALSE(layout.isNull());
+    expectInk(plotted(viewport.get(), "viewport", 50, 50, layout),
+              {
+                  {"the viewport's left edge", 59.8, 60.2, 90, 110, true},
+                  {"its top edge", 80, 120, 129.8, 130.2, true},
+                  {"the line turned with the view", 99.6, 100.4, 105, 118, true},
+                  {"not as the model lies", 105, 118, 99.6, 100.4, false},
+              },
+              50, 50);
 }
 
 } // namespace

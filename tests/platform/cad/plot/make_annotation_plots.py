@@ -84,6 +84,32 @@ def multileaders(folder):
     doc.saveas(f"{folder}/multileader.dxf")
 
 
+def grid_image_and_viewport(folder):
+    doc, msp = new()
+    # A grid of 3 by 2 cells 30 apart, its attribute "X" in each cell.
+    block = doc.blocks.new("CELL")
+    block.add_lwpolyline([(0, 0), (8, 0), (8, 8), (0, 8)], close=True)
+    block.add_attdef("TAG", (1, 1), dxfattribs={"height": 3})
+    grid = msp.add_blockref("CELL", (10, 10), dxfattribs={
+        "column_count": 3, "row_count": 2, "column_spacing": 30, "row_spacing": 30})
+    grid.add_attrib("TAG", "X", (11, 11), dxfattribs={"height": 3})
+    doc.saveas(f"{folder}/grid.dxf")
+
+    doc, msp = new()
+    picture = doc.add_image_def(filename="picture.png", size_in_pixel=(600, 400))
+    msp.add_image(picture, insert=(20, 20), size_in_units=(60, 40))
+    doc.saveas(f"{folder}/image.dxf")
+
+    # A viewport on paper at 60..140 by 70..130 showing model space turned a quarter about (50, 50), which
+    # its view centre gives in the view's turned terms: the line from there to the right runs up the paper.
+    doc, msp = new()
+    msp.add_line((50, 50), (70, 50))
+    paper = doc.layout("Layout1")
+    viewport = paper.add_viewport(center=(100, 100), size=(80, 60), view_center_point=(-50, 50), view_height=60)
+    viewport.dxf.view_twist_angle = 90
+    doc.saveas(f"{folder}/viewport.dxf")
+
+
 if __name__ == "__main__":
     out = sys.argv[1]
     dimensions(out)
@@ -91,3 +117,4 @@ if __name__ == "__main__":
     percent_codes(out)
     paragraph_formatting(out)
     multileaders(out)
+    grid_image_and_viewport(out)
