@@ -132,8 +132,10 @@ void incrementDigits(std::string& digits) {
     digits.insert(digits.begin(), '1');
 }
 
-// Digits grouped by a thousands separator: a first group of one to three digits, then groups of three.
+// Digits grouped by a thousands separator: a first group of one to three digits, not led by a zero
+// ("0,123,456" groups nothing), then groups of three.
 bool groupedDigits(const std::wstring& part, wchar_t separator, std::string& digits) {
+    if (!part.empty() && part[0] == L'0') return false;
     std::size_t group = 0;
     bool first = true;
     for (wchar_t c : part) {
@@ -263,7 +265,8 @@ bool CUtilities::readWholeNumber(CString text, double& value) {
         if (e != std::wstring::npos) {
             std::wstring power = body.substr(e + 1);
             body.erase(e);
-            if (body.find(L',') != std::wstring::npos) return false;
+            // Nor after thousands: "1.000.000e3" is no way anyone writes a number.
+            if (body.find(L',') != std::wstring::npos || std::count(body.begin(), body.end(), L'.') > 1) return false;
             if (!power.empty() && (power[0] == L'+' || power[0] == L'-')) {
                 exponent += static_cast<char>(power[0]);
                 power.erase(0, 1);
@@ -274,7 +277,8 @@ bool CUtilities::readWholeNumber(CString text, double& value) {
         const std::string number = plainDecimal(body);
         if (number.empty()) return false;
         const double read = strtod_l((sign + number + exponent).c_str(), nullptr, cLocale());
-        if (!std::isfinite(read)) return false;
+        // Too large, or too small to be told from 0 ("1e-400"): either is not the number written.
+        if (!std::isfinite(read) || (read == 0.0 && number.find_first_not_of("0.") != std::string::npos)) return false;
         value = read;
         return true;
     KELMO_CATCH_ALSO(L"CUtilities::readWholeNumber", kelmo::catchStd)

@@ -20,7 +20,8 @@ public:
     static BOOL CStringToBOOL(CString text);
     // A number read from its whole text or not at all: blanks around it, a sign, digits with a decimal
     // point or comma, thousands grouped where no other reading is possible ("1,092.50", "1.092,50").
-    // False, with the value untouched, for "1,092" (which reading?), "12abc", "0x1A" or an infinite one.
+    // False, with the value untouched, for "1,092" (which reading?), "0,123,456", "12abc", "0x1A", an
+    // infinite one or one too small to hold ("1e-400").
     static bool readWholeNumber(CString text, double& value);
 
     static CString IntToCString(int value);

@@ -116,6 +116,18 @@ TEST(Conversions, ANumberIsReadFromItsWholeTextOrNotAtAll) {
         {L"-", false, 0},
         {L".", false, 0},
         {L"1 000", false, 0},
+        // A thousands group led by a zero, thousands before an exponent, and a number too small to hold.
+        {L"0,123,456", false, 0},
+        {L"0.123.456", false, 0},
+        {L"0.123,5", false, 0},
+        {L"1.000.000e3", false, 0},
+        {L"1e-400", false, 0},
+        {L"-0.5e-400", false, 0},
+        {L"0e-400", true, 0},
+        {L"-0.000", true, 0},
+        {L"1e-300", true, 1e-300},
+        {L"1.000e3", true, 1000},
+        {L"10,123,456", true, 10123456},
     };
     for (const WholeCase& c : cases) {
         double value = -99.0;
