@@ -1,6 +1,8 @@
 #include "core/Preferences.h"
 
 #include <cmath>
+#include <set>
+#include <string>
 
 #include "core/Catch.h"
 #include "core/FileUtilities.h"
@@ -23,6 +25,7 @@ constexpr double defaultTextSize = 250.0;
 constexpr double defaultTextScale = 1.0;
 constexpr double defaultTextRotation = 0.0;
 constexpr double defaultZoomBorder = 1000.0;
+constexpr int defaultInc = 1;
 
 // The file the user knows by name, then why it could not be written.
 void showNotSaved(const CString& path, const CString& reason) {
@@ -48,6 +51,32 @@ CString realText(double value) {
     return CUtilities::DoubleToCString(value, 15);
 }
 
+// A setting's whole text as a number, as every other reader of numbers takes it.
+bool readSetting(const CString& text, double& value) {
+    return CUtilities::readWholeNumber(text, value);
+}
+
+// The default in place of a value that cannot be used, with the line that says so: once a session for
+// each file, key and value, as every command reads the file again.
+double fallBack(const CString& path, const CString& key, const CString& value, const wchar_t* wanted, double fallback) {
+    static std::set<std::wstring> said;
+    CString line;
+    line.Format(L"\nThe preferences file %s: %s \"%s\" is not %s - %s is used.\n", static_cast<const wchar_t*>(path),
+                static_cast<const wchar_t*>(key), static_cast<const wchar_t*>(value), wanted,
+                static_cast<const wchar_t*>(CUtilities::DoubleToCString(fallback, -1)));
+    if (said.insert(static_cast<const wchar_t*>(line)).second) acutPrintf(L"%s", static_cast<const wchar_t*>(line));
+    return fallback;
+}
+
+// A whole number from lowest to highest, or the default with its line.
+int wholeSetting(const CString& path, const CString& key, const CString& value, int lowest, int highest, int fallback,
+                 const wchar_t* wanted) {
+    double read = 0.0;
+    if (readSetting(value, read) && read == std::floor(read) && read >= lowest && read <= highest)
+        return static_cast<int>(read);
+    return static_cast<int>(fallBack(path, key, value, wanted, fallback));
+}
+
 } // namespace
 
 CPreferences::CPreferences()
@@ -56,9 +85,14 @@ CPreferences::CPreferences()
       m_textSize(defaultTextSize),
       m_textScale(defaultTextScale),
       m_textRotation(defaultTextRotation),
-      m_inc(1),
+      m_inc(defaultInc),
       m_csvOpener(L"NONE"),
       m_zoomBorder(defaultZoomBorder) {}
+
+double CPreferences::angleMeant(double degrees) {
+    // 400 is 40 and -200 is 160: the same direction, within half a turn either way.
+    return std::isfinite(degrees) && std::fabs(degrees) > 180.0 ? std::remainder(degrees, 360.0) : degrees;
+}
 
 double CPreferences::labelTextScale() const {
     if (labelsTake(m_textScale)) return m_textScale;
@@ -70,22 +104,6 @@ double CPreferences::labelTextScale() const {
 CString CPreferences::trimString(CString text) {
     text.Trim();
     return text;
-}
-
-int CPreferences::stringToInt(CString text) {
-    return CUtilities::CStringToInt(trimString(text));
-}
-
-LONG CPreferences::stringToLong(CString text) {
-    return CUtilities::CStringToLong(trimString(text));
-}
-
-double CPreferences::stringToDouble(CString text) {
-    // A number written with a decimal comma or thousands ("1,50", "1.250,5") is read as it stands, not
-    // from its leading digits; what reads as no number is taken as before.
-    double value = 0.0;
-    if (CUtilities::readWholeNumber(text, value)) return value;
-    return CUtilities::CStringToDouble(trimString(text));
 }
 
 BOOL CPreferences::loadPreferences(CString path) {
@@ -112,41 +130,37 @@ BOOL CPreferences::loadPreferences(CString path) {
                     value.Empty();
                 }
                 // A damaged file gives no value the preferences dialog would refuse: such a value
-                // falls back to the default.
+                // falls back to the default, and the line naming it is said.
                 if (key == &g_prefsKeyUnits) {
-                    const int units = stringToInt(value);
-                    m_units = units == 0 || units == 1 ? units : defaultUnits;
+                    m_units = wholeSetting(path, *key, value, 0, 1, defaultUnits, L"units 0 or 1");
                 } else if (key == &g_prefsKeyPrecision) {
-                    const int precision = stringToInt(value);
-                    m_precision = precision >= 0 && precision <= 9 ? precision : defaultPrecision;
+                    m_precision = wholeSetting(path, *key, value, 0, 9, defaultPrecision, L"a precision from 0 to 9");
                 } else if (key == &g_prefsKeyTextSize) {
-                    const double size = stringToDouble(value);
-                    m_textSize = !std::isfinite(size) ? defaultTextSize : size <= 0.0 ? 0.1 : size;
+                    double size = 0.0;
+                    if (!readSetting(value, size) || size <= 0.0 || size > textSizeMax)
+                        size = fallBack(path, *key, value, L"a text size above 0 up to 1000000", defaultTextSize);
+                    m_textSize = size;
                 } else if (key == &g_prefsKeyTextScale) {
-                    const double scale = stringToDouble(value);
                     // A scale outside what a label takes stays as written: the command that cannot use
                     // it says so, and only the person changes it.
-                    m_textScale = !std::isfinite(scale) ? defaultTextScale : scale <= 0.0 ? 0.1 : scale;
+                    double scale = 0.0;
+                    if (!readSetting(value, scale) || scale <= 0.0)
+                        scale = fallBack(path, *key, value, L"a text scale above 0", defaultTextScale);
+                    m_textScale = scale;
                 } else if (key == &g_prefsKeyTextRotation) {
-                    double rotation = stringToDouble(value);
-                    if (!std::isfinite(rotation)) {
-                        rotation = defaultTextRotation;
-                    } else if (rotation < -180.0) {
-                        rotation = -180.0;
-                    } else if (rotation > 180.0) {
-                        rotation = 180.0;
-                    }
-                    m_textRotation = rotation;
+                    double rotation = 0.0;
+                    m_textRotation = readSetting(value, rotation)
+                                         ? angleMeant(rotation)
+                                         : fallBack(path, *key, value, L"an angle", defaultTextRotation);
                 } else if (key == &g_prefsKeyCsvOpener) {
                     m_csvOpener = trimString(value);
                 } else if (key == &g_prefsKeyZoomBorder) {
-                    const double border = stringToDouble(value);
-                    m_zoomBorder = border >= 0.0 && border <= 10000.0 ? border : defaultZoomBorder;
+                    double border = 0.0;
+                    if (!readSetting(value, border) || border < 0.0 || border > 10000.0)
+                        border = fallBack(path, *key, value, L"a zoom border from 0 to 10000", defaultZoomBorder);
+                    m_zoomBorder = border;
                 } else if (key == &g_prefsKeyInc) {
-                    const int inc = stringToInt(value);
-                    if (inc >= 1 && inc <= 100) {
-                        m_inc = inc;
-                    }
+                    m_inc = wholeSetting(path, *key, value, 1, 100, defaultInc, L"an increment from 1 to 100");
                 }
             }
         }

@@ -8,6 +8,10 @@ public:
     static constexpr double textScaleMin = 0.01;
     static constexpr double textScaleMax = 100.0;
     static bool labelsTake(double textScale) { return textScale >= textScaleMin && textScale <= textScaleMax; }
+    // The largest text size a label is made at, here as in the block editor.
+    static constexpr double textSizeMax = 1000000.0;
+    // A rotation of any size as the angle it turns to, from -180 to 180 degrees.
+    static double angleMeant(double degrees);
 
     CPreferences();
     virtual ~CPreferences() = default;
@@ -37,9 +41,6 @@ public:
     double getZoomBorder() const { return m_zoomBorder; }
 
     CString trimString(CString text);
-    int stringToInt(CString text);
-    LONG stringToLong(CString text);
-    double stringToDouble(CString text);
 
 private:
     void writeFile(const CString& path);

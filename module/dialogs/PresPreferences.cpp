@@ -1,5 +1,18 @@
 #include "dialogs/PresPreferences.h"
 
+#include "dialogs/TabFormat.h"
+
+namespace {
+
+// A value its box cannot take is refused with the box's message, and the dialog stays open.
+void check(CDataExchange* pDX, bool usable, const wchar_t* message) {
+    if (!pDX->m_bSaveAndValidate || usable) return;
+    AfxMessageBox(message, MB_ICONEXCLAMATION);
+    pDX->Fail();
+}
+
+} // namespace
+
 BEGIN_MESSAGE_MAP(CPresPreferences, CDialog)
 ON_WM_CLOSE()
 ON_BN_CLICKED(IDOK, &CPresPreferences::OnOK)
@@ -32,11 +45,7 @@ void CPresPreferences::setValues(int& units, int& precision, double& textSize, d
     if (textScale <= 0.0) {
         textScale = 0.1;
     }
-    if (textRotation < -180.0) {
-        textRotation = -180.0;
-    } else if (textRotation > 180.0) {
-        textRotation = 180.0;
-    }
+    textRotation = CPreferences::angleMeant(textRotation);
     m_units = units;
     m_precision = precision;
     m_textSize = textSize;
@@ -69,14 +78,17 @@ INT_PTR CPresPreferences::DoModal() {
 void CPresPreferences::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_PREF_TEXT_SIZE, m_textSize);
+    // Labels are made from these, so they take what the block editor takes for a label.
+    check(pDX, m_textSize > 0.0 && m_textSize <= CTabFormat::heightMax,
+          L"Text Size: please enter a number above 0 and no more than 1000000.");
     DDX_Text(pDX, IDC_PREF_TEXT_SCALE, m_textScale);
     // The block editor takes no label scale beyond the host's range: neither is one typed here. One the
     // file holds is the person's own, kept until changed.
-    if (pDX->m_bSaveAndValidate && m_textScale != m_openingTextScale && !CPreferences::labelsTake(m_textScale)) {
-        AfxMessageBox(L"Text Scale: please enter a number between 0.01 and 100.", MB_ICONEXCLAMATION);
-        pDX->Fail();
-    }
+    check(pDX, m_textScale == m_openingTextScale || CPreferences::labelsTake(m_textScale),
+          L"Text Scale: please enter a number between 0.01 and 100.");
     DDX_Text(pDX, IDC_PREF_TEXT_ROTATION, m_textRotation);
+    check(pDX, m_textRotation >= -CTabFormat::rotationLimit && m_textRotation <= CTabFormat::rotationLimit,
+          L"Text Rotation: please enter a number between -360 and 360.");
     DDX_Radio(pDX, IDC_PREF_UNITS_METRIC, m_units);
     DDX_Text(pDX, IDC_PREF_PRECISION, m_precision);
     DDV_MinMaxInt(pDX, m_precision, 0, 9);

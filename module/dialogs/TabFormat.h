@@ -19,7 +19,7 @@ public:
     // that the page can edit them. The same for the largest text height and the turn either way.
     static constexpr double widthFactorMin = CPreferences::textScaleMin;
     static constexpr double widthFactorMax = CPreferences::textScaleMax;
-    static constexpr double heightMax = 1000000.0;
+    static constexpr double heightMax = CPreferences::textSizeMax;
     static constexpr double rotationLimit = 360.0;
 
     void initialiseData(CBlockDWG* block, CPresBlock* parentDialog, CWnd* hostWindow, CAcadDrawing* drawing);

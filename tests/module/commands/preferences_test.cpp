@@ -34,9 +34,11 @@ protected:
     }
 };
 
-TEST_F(Preferences, SetValuesClampsAndWritesTheClampedValuesBack) {
-    const double cases[][6] = {
-        {0.0, 0.0, 200.0, 0.1, 0.1, 180.0}, {-5.0, -1.0, -200.0, 0.1, 0.1, -180.0}, {0.5, 2.0, 90.0, 0.5, 2.0, 90.0}};
+TEST_F(Preferences, SetValuesClampsSizesTurnsRotationsAndWritesTheValuesBack) {
+    const double cases[][6] = {{0.0, 0.0, 200.0, 0.1, 0.1, -160.0},
+                               {-5.0, -1.0, -200.0, 0.1, 0.1, 160.0},
+                               {0.5, 2.0, 90.0, 0.5, 2.0, 90.0},
+                               {1.0, 1.0, 400.0, 1.0, 1.0, 40.0}};
     for (const auto& c : cases) {
         CPresPreferences dialog;
         int units = 1, precision = 12;

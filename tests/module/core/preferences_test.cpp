@@ -61,7 +61,7 @@ TEST(PreferencesFile, SavedValuesComeBackWithTheZoomBorderWhole) {
     EXPECT_EQ(loaded.getInc(), 5);
 }
 
-TEST(PreferencesFile, ReadingClampsSizesRotationAndIncrement) {
+TEST(PreferencesFile, ReadingTurnsRotationsAndKeepsSizesAndIncrementUsable) {
     coretest::TempCDrive drive;
     const struct {
         std::string body;
@@ -70,9 +70,11 @@ TEST(PreferencesFile, ReadingClampsSizesRotationAndIncrement) {
         double textRotation;
         int inc;
     } cases[] = {
-        {"textSize\n0\ntextScale\n-3\n", 0.1, 0.1, 0.0, 1},
-        {"textRotation\n270\ninc\n0\n", 250.0, 1.0, 180.0, 1},
-        {"textRotation\n-400\ninc\n101\n", 250.0, 1.0, -180.0, 1},
+        {"textSize\n0\ntextScale\n-3\n", 250.0, 1.0, 0.0, 1},
+        // A rotation is the angle it turns to.
+        {"textRotation\n270\ninc\n0\n", 250.0, 1.0, -90.0, 1},
+        {"textRotation\n-400\ninc\n101\n", 250.0, 1.0, -40.0, 1},
+        {"textRotation\n-180\n", 250.0, 1.0, -180.0, 1},
         {"inc\n100\ntextSize\n  7.5 \n", 7.5, 1.0, 0.0, 100},
         // A label scale the block editor cannot take stays as the file holds it, for the person to change.
         {"textScale\n99999999\n", 250.0, 99999999.0, 0.0, 1},
@@ -132,8 +134,8 @@ TEST(PreferencesFile, DamagedValuesFallBackToTheDefaults) {
         {"units\n-1\nprecison\n-5\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
         {"units\n1\nprecison\n9\nzoomBorder\n10000\n", 1, 9, 250.0, 1.0, 0.0, 10000.0},
         {"precison\n0\nzoomBorder\n0\n", 0, 0, 250.0, 1.0, 0.0, 0.0},
-        {"textSize\nnan\ntextScale\ninf\ntextRotation\nnan\n", 0, 2, 0.1, 0.1, 0.0, 1000.0},
-        {"textSize\n1e999\ntextScale\n0x10\nzoomBorder\n1e300\n", 0, 2, 0.1, 0.1, 0.0, 1000.0},
+        {"textSize\nnan\ntextScale\ninf\ntextRotation\nnan\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
+        {"textSize\n1e999\ntextScale\n0x10\nzoomBorder\n1e300\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
         {"zoomBorder\n-1\n", 0, 2, 250.0, 1.0, 0.0, 1000.0},
     };
     for (const auto& c : cases) {
@@ -153,7 +155,7 @@ TEST(PreferencesFile, DamagedValuesFallBackToTheDefaults) {
     ASSERT_TRUE(damaged.loadPreferences(prefsPath));
     ASSERT_TRUE(damaged.savePreferences(prefsPath));
     const std::string saved = coretest::readBytes(drive.native(prefsNative));
-    EXPECT_NE(saved.find("units\r\n0\r\nprecison\r\n2\r\ntextSize\r\n0.10\r\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("units\r\n0\r\nprecison\r\n2\r\ntextSize\r\n250.00\r\n"), std::string::npos) << saved;
 }
 
 TEST(PreferencesFile, SavingReplacesTheWholeOldFile) {

@@ -153,7 +153,7 @@ TEST_F(ReviewPlans, ADamagedPreferencesFileGivesUsableDefaults) {
     writePrefs({{"units", "99"}, {"precison", "1000"}, {"textSize", "nan"}});
     Outcome r = run("plan_units.dxf", "mut\n\ni\ni\nmus\nSAVEAS saved.dxf\n");
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(has(r, "Enter new Text Size or (i)gnore <0.10>:")) << r.out;
+    EXPECT_TRUE(has(r, "Enter new Text Size or (i)gnore <250.00>:")) << r.out;
     EXPECT_TRUE(has(r, "Command: mus")) << r.out;
     auto plan = read("saved.dxf");
     // Metric at two decimals: the bare 10 m square is measured as 100 square metres.
