@@ -576,7 +576,9 @@ void CGraphicReport::fillMarkers(CAcadDrawing* drawing, CAcadDrawingState* state
         AcGePoint3d centre = marker->getCentre();
         // A radius edited into something that is no length would pile every wedge on the centre.
         if (!(marker->getRadius() > 0.0) || !std::isfinite(marker->getRadius())) {
-            acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n");
+            const CString written = marker->getRadiusText().IsEmpty() ? CString() : L" " + marker->getRadiusText();
+            acutPrintf(L"pie chart not drawn - the pie chart marker's PIERADIUS%s is not a length above 0.\n",
+                       static_cast<const wchar_t*>(written));
             return;
         }
         if (oldChartStays(drawing, L"pie chart", L"[KELMO_PIECHART]_", {CPieChart::definitionName(m_title)}, centre))

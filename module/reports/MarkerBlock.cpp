@@ -43,6 +43,17 @@ void CMarkerBlock::takePreferenceUnits() {
     m_units = preferences.getUnits();
 }
 
+double CMarkerBlock::numberIn(const CString& text) {
+    double value = std::nan("");
+    CUtilities::readWholeNumber(text, value);
+    return value;
+}
+
+int CMarkerBlock::wholeNumberIn(const CString& text) {
+    const double value = numberIn(text);
+    return value == std::floor(value) && std::fabs(value) <= 1e9 ? static_cast<int>(value) : -1;
+}
+
 void CMarkerBlock::keepUsableSettings(const ReadSettings& read) {
     // Values edited into the attributes by hand get the checks the prompts give typed ones; any units
     // but 1 are metric anyway.

@@ -80,6 +80,11 @@ protected:
     // Settings read from an insert that the marker prompts would refuse fall back to the defaults, each
     // with a line saying so (`getFallbacks`).
     void keepUsableSettings(const ReadSettings& read);
+    void addFallback(const CString& line) { m_fallbacks += line; }
+    // An attribute's whole text as a number; NaN when it is none ("4,000" could be read two ways).
+    static double numberIn(const CString& text);
+    // An attribute's whole text as a whole number; -1, which no setting takes, when it is none.
+    static int wholeNumberIn(const CString& text);
     // An insert that carries no units shows its areas in those of the preferences.
     void takePreferenceUnits();
 

@@ -1,5 +1,7 @@
 #include "reports/MarkerBlockLegend.h"
 
+#include <cmath>
+
 #include "core/Catch.h"
 #include "core/Utilities.h"
 #include "drawing/AcadDrawing.h"
@@ -19,12 +21,19 @@ CMarkerBlockLegend::CMarkerBlockLegend(AcDbBlockReference* reference, AcApDocume
         eachAttribute(reference, [this, &read](const CString& tag, const CString& value) {
             if (tag == L"LEGENDTEXTSIZE") {
                 read.textSize = value;
-                setTextSize(CUtilities::CStringToDouble(value));
+                setTextSize(numberIn(value));
             } else if (tag == L"LEGENDPRECISION") {
                 read.precision = value;
-                setPrecision(CUtilities::CStringToInt(value));
+                setPrecision(wholeNumberIn(value));
             } else if (tag == L"LEGENDUNITS") {
-                setUnits(CUtilities::CStringToInt(value));
+                // Any whole number but 1 is metric; text that is none keeps the preferences' units.
+                const double units = numberIn(value);
+                if (units == std::floor(units))
+                    setUnits(units == 1.0 ? 1 : 0);
+                else
+                    addFallback(
+                        L"legend marker: LEGENDUNITS " + value +
+                        (getUnits() == 1 ? L" is no units - feet are used.\n" : L" is no units - metres are used.\n"));
             }
         });
         keepUsableSettings(read);

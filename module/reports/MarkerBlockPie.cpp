@@ -21,12 +21,13 @@ CMarkerBlockPie::CMarkerBlockPie(AcDbBlockReference* reference, AcApDocument* do
         eachAttribute(reference, [this, &read](const CString& tag, const CString& value) {
             if (tag == L"PIETEXTSIZE") {
                 read.textSize = value;
-                setTextSize(CUtilities::CStringToDouble(value));
+                setTextSize(numberIn(value));
             } else if (tag == L"PIEPRECISION") {
                 read.precision = value;
-                setPrecision(CUtilities::CStringToInt(value));
+                setPrecision(wholeNumberIn(value));
             } else if (tag == L"PIERADIUS") {
-                setRadius(CUtilities::CStringToDouble(value));
+                m_radiusText = value;
+                setRadius(numberIn(value));
             }
         });
         keepUsableSettings(read);

@@ -24,8 +24,11 @@ public:
     void setCentreFromCircle(const AcGeMatrix3d& matrix, const AcDbCircle* circle);
     double getRadius() const { return m_radius; }
     void setRadius(double radius) { m_radius = radius; }
+    // PIERADIUS as the insert holds it, for saying why no pie is drawn.
+    const CString& getRadiusText() const { return m_radiusText; }
 
 private:
     AcGePoint3d m_centre;
     double m_radius;
+    CString m_radiusText;
 };

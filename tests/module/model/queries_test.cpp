@@ -116,8 +116,11 @@ TEST_F(Queries, MarkerBlocksReadTheirSettings) {
     auto* legend = static_cast<CMarkerBlockLegend*>(legends.getAt(0));
     EXPECT_EQ(legend->getBlockType(), 6);
     EXPECT_EQ(legend->getBlockIdentifier(), L"MARKER-LEGEND");
-    EXPECT_EQ(legend->getTextSize(), 125.5);
-    EXPECT_EQ(legend->getPrecision(), 0);
+    // Neither "125.5mm" nor "two" is a number: the defaults, each with its line.
+    EXPECT_EQ(legend->getTextSize(), 250.0);
+    EXPECT_EQ(legend->getPrecision(), 2);
+    EXPECT_NE(legend->getFallbacks().Find(L"LEGENDTEXTSIZE 125.5mm is not"), -1);
+    EXPECT_NE(legend->getFallbacks().Find(L"LEGENDPRECISION two is not"), -1);
     EXPECT_EQ(legend->getUnits(), 1);
     EXPECT_NEAR(legend->getRotation(), 0.5, 1e-12);
     EXPECT_TRUE(legend->getPosition().isEqualTo(AcGePoint3d(0, 25, 0)));

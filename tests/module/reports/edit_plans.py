@@ -9,8 +9,8 @@
     edit_plans.py hatches FILE                      one line per hatch, bottom first:
                                                       "#RRGGBB|x,y" with x, y its lowest corner
     edit_plans.py boundary FILE X Y                 the handle of the polyline whose first vertex is X, Y
-    edit_plans.py attribute IN OUT TAG TEXT         the text of every attribute TAG in model space, as
-                                                      edited by hand
+    edit_plans.py attribute IN OUT TAG TEXT ...     the text of every attribute TAG in model space, as
+                                                      edited by hand (more TAG TEXT pairs may follow)
 """
 import sys
 
@@ -68,12 +68,13 @@ def boundary(path, x, y):
             print(entity.dxf.handle)
 
 
-def attribute(source, target, tag, text):
+def attribute(source, target, pairs):
+    texts = dict(zip(pairs[0::2], pairs[1::2]))
     doc = ezdxf.readfile(source)
     for insert in doc.modelspace().query("INSERT"):
         for attrib in insert.attribs:
-            if attrib.dxf.tag == tag:
-                attrib.dxf.text = text
+            if attrib.dxf.tag in texts:
+                attrib.dxf.text = texts[attrib.dxf.tag]
     doc.saveas(target)
 
 
@@ -86,6 +87,6 @@ if __name__ == "__main__":
     elif command == "hatches":
         hatches(sys.argv[2])
     elif command == "attribute":
-        attribute(sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5])
+        attribute(sys.argv[2], sys.argv[3], sys.argv[4:])
     elif command == "boundary":
         boundary(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]))

@@ -286,8 +286,8 @@ TEST_F(Markers, ValuesNoChartCanUseFallBackToTheDefaults) {
     };
     const Case cases[] = {
         {L"125.5", L"3", L"40", 125.5, 3, 40.0}, {L"0", L"-1", L"-3", 250.0, 2, 0.0},
-        {L"abc", L"99", L"abc", 250.0, 2, 0.0},  {L"-250", L"two", L"1e400", 250.0, 0, 0.0},
-        {L"12mm", L"0", L"0", 12.0, 0, 0.0},
+        {L"abc", L"99", L"abc", 250.0, 2, 0.0},  {L"-250", L"two", L"1e400", 250.0, 2, 0.0},
+        {L"12mm", L"0", L"0", 250.0, 0, 0.0},
     };
     for (const Case& c : cases) {
         AcDbObjectId legend = host->insertBlock(L"MARKER-LEGEND", AcGePoint3d(0, 0, 0), 1.0, 0.0,

@@ -77,7 +77,8 @@ TEST_F(ReportInputs, APieMarkerWhoseRadiusIsNoLengthDrawsNoPieAndSaysSo) {
                   0);
         Outcome r = run("report_plan.dxf", "OPEN edited.dxf\nmagr\n" + report + "\nSAVE\n");
         ASSERT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(has(r, "pie chart not drawn - the pie chart marker's PIERADIUS is not a length above 0.\n"))
+        EXPECT_TRUE(has(r, std::string("pie chart not drawn - the pie chart marker's PIERADIUS ") + radius +
+                               " is not a length above 0.\n"))
             << r.out;
         const std::vector<std::string> facts = dump("edited.dxf");
         EXPECT_TRUE(starting(facts, "insert|[KELMO_PIECHART]_").empty());
