@@ -114,9 +114,10 @@ int acedGetReal(const wchar_t* prompt, double* result) {
         wchar_t* end = nullptr;
         errno = 0;
         double v = std::wcstod(t.c_str(), &end);
-        // wcstod also reads "inf" and "nan", which no user means as a distance.
+        // wcstod also reads "inf", "nan" and hexadecimal ("0x1A"), which no user means as a distance.
         bool finite = v == v && v - v == 0.0;
-        if (end && *end == 0 && errno == 0 && finite) {
+        const bool decimal = t.find_first_not_of(L"0123456789+-.eE") == std::wstring::npos;
+        if (end && *end == 0 && errno == 0 && finite && decimal) {
             if (result) *result = v;
             return RTNORM;
         }

@@ -39,6 +39,17 @@ TEST_F(EditorInput, RealAsksAgainAndRefusesInfinity) {
     EXPECT_EQ(ed::commandLine().text(), L"\nSize: \nRequires numeric value.\nSize: \nRequires numeric value.\nSize: ");
 }
 
+TEST_F(EditorInput, RealTakesOnlyADecimalReadWhole) {
+    for (const wchar_t* refused : {L"0x1A", L"0x1p3", L"1e-400", L"1,250", L"12mm", L"nan"}) ed::input().queue(refused);
+    ed::input().queue(L"+3e2");
+    double v = 0;
+    EXPECT_EQ(acedGetReal(L"", &v), RTNORM);
+    EXPECT_DOUBLE_EQ(v, 300.0);
+    std::wstring asked;
+    for (int i = 0; i < 6; ++i) asked += L"\nRequires numeric value.";
+    EXPECT_EQ(ed::commandLine().text(), asked);
+}
+
 TEST_F(EditorInput, EnterGivesNoneAndKeepsTheValue) {
     ed::input().queue(L"");
     ed::input().queue(L"");
