@@ -136,13 +136,13 @@ BOOL CPreferences::loadPreferences(CString path) {
                 } else if (key == &g_prefsKeyPrecision) {
                     m_precision = wholeSetting(path, *key, value, 0, 9, defaultPrecision, L"a precision from 0 to 9");
                 } else if (key == &g_prefsKeyTextSize) {
+                    // A size or scale beyond what a label takes stays as written: the command that
+                    // cannot use it says so, and only the person changes it.
                     double size = 0.0;
-                    if (!readSetting(value, size) || size <= 0.0 || size > textSizeMax)
-                        size = fallBack(path, *key, value, L"a text size above 0 up to 1000000", defaultTextSize);
+                    if (!readSetting(value, size) || size <= 0.0)
+                        size = fallBack(path, *key, value, L"a text size above 0", defaultTextSize);
                     m_textSize = size;
                 } else if (key == &g_prefsKeyTextScale) {
-                    // A scale outside what a label takes stays as written: the command that cannot use
-                    // it says so, and only the person changes it.
                     double scale = 0.0;
                     if (!readSetting(value, scale) || scale <= 0.0)
                         scale = fallBack(path, *key, value, L"a text scale above 0", defaultTextScale);

@@ -78,12 +78,11 @@ INT_PTR CPresPreferences::DoModal() {
 void CPresPreferences::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_PREF_TEXT_SIZE, m_textSize);
-    // Labels are made from these, so they take what the block editor takes for a label.
-    check(pDX, m_textSize > 0.0 && m_textSize <= CTabFormat::heightMax,
+    // Labels are made from these, so they take what the block editor takes for a label; a size or scale
+    // the file holds is the person's own, kept until changed.
+    check(pDX, m_textSize == m_openingTextSize || (m_textSize > 0.0 && m_textSize <= CTabFormat::heightMax),
           L"Text Size: please enter a number above 0 and no more than 1000000.");
     DDX_Text(pDX, IDC_PREF_TEXT_SCALE, m_textScale);
-    // The block editor takes no label scale beyond the host's range: neither is one typed here. One the
-    // file holds is the person's own, kept until changed.
     check(pDX, m_textScale == m_openingTextScale || CPreferences::labelsTake(m_textScale),
           L"Text Scale: please enter a number between 0.01 and 100.");
     DDX_Text(pDX, IDC_PREF_TEXT_ROTATION, m_textRotation);
@@ -107,6 +106,7 @@ void CPresPreferences::loadValues() {
     if (m_textSize < 1.0) {
         m_textSize = 250.0;
     }
+    m_openingTextSize = m_textSize;
     m_precision = m_preferences.getPrecision();
     m_textScale = m_preferences.getTextScale();
     m_openingTextScale = m_textScale;

@@ -48,6 +48,7 @@ private:
     double m_zoomBorder;
     double m_textScale;
     double m_textRotation;
-    // The text scale the dialog opened with: a stored one outside the labels' range stays unless changed.
+    // The text scale and size the dialog opened with: stored ones outside the labels' range stay unless changed.
     double m_openingTextScale = 1.0;
+    double m_openingTextSize = 250.0;
 };
