@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 #include <ostream>
 
 #include "classlib/DialogDriver.h"
@@ -79,7 +80,14 @@ bool parseInt(const std::wstring& s, int& value) {
     return true;
 }
 
+// The dialog that closed last, as "dialog 201 "RoomBlock"", until the next dialog line: an action that
+// meant it (a second OK) is told it has closed rather than only what the dialog now current lacks.
+std::wstring g_closedSinceLastLine;
+
 void onDialogEvent(HWND dialog, const std::string& event) {
+    if (event == "closed")
+        if (auto* s = classlib::detail::stateOf(dialog))
+            g_closedSinceLastLine = L"dialog " + std::to_wstring(s->templateId) + L" \"" + s->text + L"\"";
     if (!g_echo || event == "created") return;
     if (event == "closed") {
         auto* s = classlib::detail::stateOf(dialog);
@@ -141,6 +149,8 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out) {
         break;
     }
     if (!named) dialog = DialogDriver::current();
+    // What closed since the last dialog line; this line's own closings count for the next.
+    const std::wstring closedBefore = std::exchange(g_closedSinceLastLine, std::wstring());
 
     if (verb == L"list") {
         const std::wstring text = DialogDriver::list();
@@ -217,9 +227,11 @@ DialogLineResult runDialogLine(const std::wstring& line, std::ostream& out) {
         result.error = L"unknown dialog action \"" + verb + L"\"";
         return result;
     }
-    if (!r.ok)
+    if (!r.ok) {
         result.error = r.message;
-    else if (!r.message.empty())
+        if (!named && !closedBefore.empty())
+            result.error += L" (" + closedBefore + L" has closed since the last dialog line)";
+    } else if (!r.message.empty())
         print(out, r.message + L"\n");
     return result;
 }

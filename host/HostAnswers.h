@@ -10,6 +10,8 @@ constexpr unsigned kMbOk = 0, kMbOkCancel = 1, kMbAbortRetryIgnore = 2, kMbYesNo
                    kMbRetryCancel = 5;
 // The second button is the default (Enter) one.
 constexpr unsigned kMbDefButton2 = 0x100;
+// The icon bits of the style, and the error icon: a box that tells of an error.
+constexpr unsigned kMbIconMask = 0xF0, kMbIconError = 0x10;
 constexpr int kIdOk = 1, kIdCancel = 2, kIdAbort = 3, kIdRetry = 4, kIdIgnore = 5, kIdYes = 6, kIdNo = 7;
 
 // The button an answer line presses on a box of the given type (the low four bits of the

@@ -93,11 +93,18 @@ std::string usageText() {
            "  still runs), and a terminal is read again at the next command prompt.\n"
            "  Ctrl-C cancels what is being asked (a prompt, a pick, a message box, a dialog) as\n"
            "  *Cancel* does, and the session goes on; with --batch it ends cadhost at once, nothing\n"
-           "  saved, as SIGTERM and SIGHUP (the terminal closed) do: a line on standard error names\n"
-           "  each drawing whose changes are discarded, and a save cut short leaves no file behind.\n"
+           "  saved, as SIGTERM, SIGHUP (the terminal closed), SIGQUIT (Ctrl-\\) and every other signal\n"
+           "  that ends a process do: a line on standard error names each drawing whose changes are\n"
+           "  discarded, and a save cut short leaves no file or lock behind. A closed output (| head -1)\n"
+           "  and a file size limit end nothing: the writes fail and the work goes on.\n"
+           "  A drawing a command opens (mgr opens the report's drawing) is held and named as the\n"
+           "  drawings opened here are.\n"
            "\n"
-           "Exit status: 0 when every line was applied, 1 when a line could not be applied,\n"
-           "2 for a wrong command line, 3 when a drawing, the script or the module could not be opened.\n";
+           "Exit status: 0 when every line was applied, 1 when a line could not be applied (an\n"
+           "answer a prompt refused from a script or a pipe, a command that ended in an error, the\n"
+           "input ended inside a command with its work unsaved), 2 for a wrong command line, 3 when\n"
+           "a drawing, the script or the module could not be opened, 128 plus the signal when a\n"
+           "signal ended cadhost (143 SIGTERM, 129 SIGHUP, 130 SIGINT with --batch, 131 SIGQUIT).\n";
 }
 
 } // namespace cadhost

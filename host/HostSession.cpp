@@ -21,11 +21,13 @@
 #include "win/TempNames.h"
 #include "win/UiSink.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cwctype>
 #include <filesystem>
+#include <iostream>
 #include <istream>
 #include <ostream>
 
@@ -75,6 +77,12 @@ bool changedSinceSaved(AcApDocument* doc) {
     return isOpenDocument(doc) && doc->isModified();
 }
 
+// Whether the descriptor is a pipe or socket whose reader has closed its end.
+bool readerGone(int fd) {
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLERR);
+}
+
 } // namespace
 
 struct Session::Input {
@@ -93,6 +101,9 @@ struct Session::Sink : win::UiSink {
 
     int messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT type) override {
         ed::commandLine().write(L"[" + caption + L"] " + text + L"\n");
+        // A box that tells of an error: the line that led to it has failed, whatever it goes on to do.
+        if ((type & kMbIconMask) == kMbIconError && s.applying_)
+            s.fail(L"the line ended in an error (\"" + caption + L"\" above)");
         for (;;) {
             std::optional<std::wstring> line = s.nextLine();
             if (!line || s.interrupted()) return messageBoxNoAnswer(type);
@@ -154,11 +165,19 @@ struct Session::Sink : win::UiSink {
     }
 };
 
-// A drawing about to be closed leaves what a signal would say.
+// Every drawing that comes to be open is the session's to hold; one about to be closed leaves what a
+// signal would say.
 struct Session::Watch : AcApDocManagerReactor {
     Session& s;
     explicit Watch(Session& session) : s(session) {}
-    void documentToBeDestroyed(AcApDocument* doc) override { s.prepareSignalNotes(doc); }
+    void documentCreated(AcApDocument* doc) override {
+        s.adopt(doc);
+        s.prepareSignalNotes();
+    }
+    void documentToBeDestroyed(AcApDocument* doc) override {
+        s.forget(doc);
+        s.prepareSignalNotes(doc);
+    }
 };
 
 Session::Session(Options options, std::ostream& out, std::ostream& err)
@@ -251,6 +270,9 @@ std::optional<std::wstring> Session::nextLine() {
         }
         ++inputIndex_;
     }
+    // The input ended while a command still asked: the lines it was meant to take were too few, or
+    // were taken as its answers.
+    if (applying_ && !atCommandLine_) endedInCommand_ = true;
     return std::nullopt;
 }
 
@@ -264,6 +286,10 @@ void Session::attach() {
         out_.flush();
     });
     ed::input().setSource([this]() { return promptLine(); });
+    // An answer refused from a script or a pipe is a line not applied; at a terminal it is asked again.
+    ed::input().setRefusalHandler([this](const std::wstring& answer, const std::wstring& why) {
+        if (applying_ && !interactive()) fail(L"\"" + answer + L"\" is refused: " + why);
+    });
     ed::input().setRunawayHandler([this]() {
         if (interactive()) {
             // Someone is at the terminal: the command's next prompt waits for them.
@@ -355,7 +381,9 @@ void Session::loop() {
             continue;
         }
         if (ed::input().echo()) ed::commandLine().write(*line + L"\n");
+        applying_ = true;
         executeLine(*line);
+        applying_ = false;
         // A drawing the line wrote to but left as it was is unchanged again.
         for (AcApDocument* doc : opened_) changedSinceSaved(doc);
         prepareSignalNotes(); // drawings opened, closed, saved under a new name, or dropped by consent
@@ -453,17 +481,14 @@ bool Session::openDrawing(const std::wstring& path) {
         acutPrintf(L"%s is open already: it is now the current drawing.\n", open->fileName());
         return true;
     }
+    opening_ = true; // held and counted as it opens (adopt)
     Acad::ErrorStatus es = acDocManager->appContextOpenDocument(w.c_str());
+    opening_ = false;
     if (es != Acad::eOk) {
         fail(L"cannot open " + path + L": " + acDocManager->lastError());
         return false;
     }
     AcApDocument* doc = acDocManager->curDocument();
-    opened_.push_back(doc);
-    // What it was read as, so that a command that writes without changing anything leaves it unchanged.
-    if (doc) doc->takeBaseline();
-    std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
-    lockDrawing(doc, true);
     // A damaged file still opens; the user is told what was dropped or repaired on the way.
     if (doc && doc->database()) {
         const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
@@ -571,6 +596,24 @@ void Session::unlockDrawing(AcApDocument* doc) {
     locks_.erase(doc);
 }
 
+void Session::adopt(AcApDocument* doc) {
+    if (!doc || finished_) return;
+    const bool answers = answersForChanges();
+    if (answers && std::find(opened_.begin(), opened_.end(), doc) == opened_.end()) {
+        opened_.push_back(doc);
+        std::erase(dropAgreed_, doc); // a closed drawing's place may be taken by this one
+        // What it was read as, so that a command that writes without changing anything leaves it unchanged.
+        doc->takeBaseline();
+    }
+    lockDrawing(doc, answers);
+}
+
+void Session::forget(AcApDocument* doc) {
+    std::erase(opened_, doc);
+    std::erase(dropAgreed_, doc);
+    unlockDrawing(doc);
+}
+
 bool Session::plotDrawing(const std::wstring& path) {
     AcApDocument* doc = acDocManager->curDocument();
     if (!doc) {
@@ -676,16 +719,26 @@ void Session::finish() {
     // (unless the user chose so); others belong to whoever made them. From here on a signal says nothing.
     acDocManager->removeReactor(watch_.get());
     setSignalNotes({});
+    bool dropped = false;
     for (AcApDocument* d : opened_) {
         if (!isOpenDocument(d)) continue;
-        if (dropsUnasked(d)) noteDropped(d);
+        if (dropsUnasked(d)) {
+            noteDropped(d);
+            dropped = true;
+        }
         acDocManager->closeDocument(d);
+    }
+    // The input ran out inside a command: its lines went as answers, and the work they meant is lost.
+    if (dropped && endedInCommand_) {
+        lastPlace_.clear();
+        fail(L"the input ended while a command was still asking: the lines meant to save the work were not run");
     }
     opened_.clear();
     locks_.clear();
     dropAgreed_.clear();
     ed::input().setSource(nullptr);
     ed::input().setRunawayHandler(nullptr);
+    ed::input().setRefusalHandler(nullptr);
     ed::input().clear();
     ed::commandLine().setSink(nullptr);
     if (&win::uiSink() == sink_.get()) win::setUiSink(nullptr);
@@ -698,9 +751,10 @@ int Session::run() {
     }
     loop();
     finish();
-    // Output that could not be written (a full disk, a closed pipe) is a failure, not a quiet success.
+    // Output that could not be written (a full disk) is a failure, not a quiet success. A reader that
+    // went away (| head -1) chose to read no more: the work went on, and nothing of it failed.
     out_.flush();
-    if (!out_) {
+    if (!out_ && !(&out_ == &std::cout && readerGone(STDOUT_FILENO))) {
         lastPlace_.clear(); // no one line is to blame
         fail(L"the command line output could not be written");
     }

@@ -79,6 +79,14 @@ private:
     bool saveDrawing(const std::wstring& path);
     bool plotDrawing(const std::wstring& path);
     bool closeDrawing();
+    // A drawing that came to be open, by the command line, OPEN, a command or the batch: held with a
+    // lock, and counted among the session's drawings when the session answers for its changes.
+    void adopt(AcApDocument* doc);
+    // A drawing closed, by the session or by a command: it is no longer held or counted.
+    void forget(AcApDocument* doc);
+    // Whether the session answers for the changes of drawings commands open: it reads lines (a
+    // session that only hosts the batch closes its drawings unsaved by design).
+    bool answersForChanges() const { return opening_ || !inputs_.empty(); }
     bool saveDocument(AcApDocument* doc, const std::wstring& path);
     // Whether a save may replace the file, which another session or program changed since the
     // drawing was read or last saved: at a terminal the user is asked; elsewhere it is refused.
@@ -121,6 +129,9 @@ private:
     bool atCommandLine_ = false;
     bool cancelling_ = false; // the end of input at a terminal cancels the command it is met in
     bool interrupted_ = false;
+    bool opening_ = false;                  // the session itself opens a drawing (the command line, OPEN)
+    bool applying_ = false;                 // a line is being applied
+    bool endedInCommand_ = false;           // the input ended while a line's command still asked for answers
     std::vector<AcApDocument*> dropAgreed_; // drawings whose changes the user chose to discard
     DialogHandler dialogs_;
     std::function<void()> closeDialogs_;

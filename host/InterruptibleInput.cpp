@@ -43,9 +43,22 @@ extern "C" void onEndingSignal(int signal) {
 
 } // namespace
 
+void occupyStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number is the closed one: /dev/null takes it.
+        const int opened = ::open("/dev/null", O_RDWR);
+        if (opened >= 0 && opened != fd) ::close(opened);
+    }
+}
+
 void endAtSignals(bool interruptToo) {
-    std::vector<int> signals{SIGTERM, SIGHUP};
-    if (interruptToo) signals.push_back(SIGINT);
+    // A closed output and a size limit make writes fail, reported where they matter; the work goes on.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::vector<int> signals;
+    for (int s : win::endingSignals())
+        if (s != SIGPIPE && s != SIGXFSZ && (s != SIGINT || interruptToo)) signals.push_back(s);
     for (int s : signals) {
         struct sigaction before {};
         if (::sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue; // nohup, a background job

@@ -8,9 +8,15 @@
 
 namespace cadhost {
 
-// SIGTERM and SIGHUP (and SIGINT when interruptToo) end cadhost at once, as they always did, but
-// first the temporaries of the writes in progress are removed and the notes that hold then are said
-// on standard error. A signal ignored when cadhost started stays ignored.
+// Opens /dev/null on each standard descriptor (0 to 2) found closed, before any file or pipe is made:
+// else the first one made takes its number and is read as the input or written as the output.
+void occupyStandardDescriptors();
+
+// Every signal that ends a process from outside (SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1...; SIGINT
+// only when interruptToo) ends cadhost at once, with the signal's status, but first the temporaries of
+// the writes in progress and the lock files are removed and the notes that hold then are said on
+// standard error. SIGPIPE and SIGXFSZ are ignored: a write to a closed output or past a size limit
+// fails instead, and the work goes on. A signal ignored when cadhost started stays ignored.
 void endAtSignals(bool interruptToo);
 // A line said when such a signal ends cadhost, if `holds` (called in the signal handler: it may only
 // read memory) is true then.

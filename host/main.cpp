@@ -15,6 +15,8 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
+    // A closed standard input (<&-) ends as /dev/null does; a closed output discards what is said.
+    cadhost::occupyStandardDescriptors();
     // The allocator's own thresholds, held fixed: by default they rise to the largest block freed (a
     // drawing's text), and then the heap keeps what loading frees and grows past it.
     ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
@@ -43,11 +45,9 @@ int main(int argc, char** argv) {
             return cadhost::kExitStartFailed;
         }
     }
-    // A file size limit would end the process, and every open drawing with it, in the middle of a
-    // save or a plot: the write fails instead, and is reported.
-    std::signal(SIGXFSZ, SIG_IGN);
     // Ended from outside (a terminal closed, a kill, Ctrl-C in batch mode), cadhost names the drawings
-    // whose changes go with it and leaves no half-written file.
+    // whose changes go with it and leaves no half-written file. A file size limit or a reader that went
+    // away (| head -1) ends nothing: the write fails instead, and the work goes on.
     cadhost::endAtSignals(o.batch);
     cadhost::InterruptibleInput standardInput(STDIN_FILENO);
     std::istream typed(&standardInput);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cad/app/ApDocument.h"
+#include "cad/editor/EdInput.h"
 #include "classlib/Afx.h"
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"
@@ -257,6 +258,7 @@ Answer askTextValue(const TextValueQuestion& question, double preference, int pr
         if (!utilities.getString(prompt, shown, answer)) return Answer::cancelled;
         if (answer == L"i") return Answer::ignored;
         if (!CUtilities::isNumeric(answer) || answer.Find(L',') >= 0) {
+            ed::input().tellRefusal(L"it is no number");
             prompt = question.invalid;
             continue;
         }
@@ -268,6 +270,7 @@ Answer askTextValue(const TextValueQuestion& question, double preference, int pr
                 acutPrintf(L"\n%s in the preferences, %s, is not one a label takes\n", question.name,
                            static_cast<const wchar_t*>(CUtilities::DoubleToCString(preference, -1)));
             storedRefused = storedRefused || stored;
+            if (!stored) ed::input().tellRefusal(L"it is out of range");
             prompt = question.outOfRange;
             continue;
         }

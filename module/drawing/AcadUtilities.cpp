@@ -632,7 +632,7 @@ BOOL CAcadUtilities::getInteger(CString prompt, int defaultValue, int low, int h
     KELMO_TRY
         value = defaultValue;
         const CString text = L"\n" + prompt + L" <" + CUtilities::IntToCString(defaultValue) + L">:";
-        const CString refusal = L"\nRequires an integer from " + CUtilities::IntToCString(low) + L" to " +
+        const CString refusal = L"Requires an integer from " + CUtilities::IntToCString(low) + L" to " +
                                 CUtilities::IntToCString(high) + L".";
         auto inside = [&](int number) { return number >= low && number <= high; };
         for (;;) {
@@ -644,7 +644,7 @@ BOOL CAcadUtilities::getInteger(CString prompt, int defaultValue, int low, int h
                 value = taken;
                 break;
             }
-            acutPrintf(L"%s", static_cast<LPCWSTR>(refusal));
+            ed::refuseAnswer(static_cast<LPCWSTR>(refusal));
         }
         acutPrintf(L" %i\n", value);
         return TRUE;
@@ -659,8 +659,8 @@ BOOL CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals
         const CString lowest = CUtilities::DoubleToCString(low, 0);
         const CString highest = CUtilities::DoubleToCString(high, 0);
         const CString refusal = lowExcluded
-                                    ? L"\nRequires a value above " + lowest + L" and no more than " + highest + L"."
-                                    : L"\nRequires a value from " + lowest + L" to " + highest + L".";
+                                    ? L"Requires a value above " + lowest + L" and no more than " + highest + L"."
+                                    : L"Requires a value from " + lowest + L" to " + highest + L".";
         auto inside = [&](double number) { return (lowExcluded ? number > low : number >= low) && number <= high; };
         for (;;) {
             double answer = 0.0;
@@ -671,7 +671,7 @@ BOOL CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals
                 value = taken;
                 break;
             }
-            acutPrintf(L"%s", static_cast<LPCWSTR>(refusal));
+            ed::refuseAnswer(static_cast<LPCWSTR>(refusal));
         }
         acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::DoubleToCString(value, decimals)));
         return TRUE;
@@ -783,6 +783,8 @@ int CAcadUtilities::selectObjectId(AcDbObjectId& id, CString prompt, CString cla
             acutPrintf(
                 notFlat ? L"Invalid selection - %s: the polyline does not lie flat.\n" : L"Invalid selection - %s.\n",
                 static_cast<LPCWSTR>(pickedClass));
+            ed::input().tellRefusal(notFlat ? std::wstring(L"the polyline does not lie flat")
+                                            : L"it is no " + std::wstring(static_cast<LPCWSTR>(className)));
         }
     KELMO_CATCH(L"CAcadUtilities::selectObjectId")
 }

@@ -157,7 +157,8 @@ CEXKelmo* kelmo_reports::registerFaultStop(CEXKelmo* failure, CStoredProcedure* 
                L"): a register made before needs __gr_getGraphicReportDrawings, the claimed_by column of "
                L"graphic_report, __gr_claimGraphicReport with \"runID\", __gr_getGraphicReportTargets and "
                L"__gr_markRunLive from "
-               L"sql/vxr.sql";
+               L"sql/vxr.sql (a function whose columns changed, as __gr_getGraphicReportTargets did, is dropped "
+               L"first: DROP FUNCTION \"__gr_getGraphicReportTargets\"())";
     }
     failure->deleteException();
     return new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
@@ -378,8 +379,12 @@ void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPre
         call.prepare(L"__gr_getGraphicReportTargets", timeout);
         kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
         if (rows.empty()) return;
-        // A register made before reports' statuses came with their targets: every report there competes.
+        // An earlier function left beside the run marks (a register brought up to date by hand, in part)
+        // would have every report ever finished block its files for good: the batch stops instead.
         const bool statusGiven = rows.hasColumn(L"grStatusID") && rows.hasColumn(L"grRunLive");
+        if (!statusGiven)
+            throw new CEXCustom(L"__gr_getGraphicReportTargets gives no grStatusID or grRunLive: it is an earlier one",
+                                KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
         for (; !rows.atEnd(); rows.next()) {
             if (rows.isNull(L"grID")) continue;
             // Only a report waiting (at the run's status or any other no preparation ends with), in
@@ -387,10 +392,8 @@ void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPre
             // run finished or failed has done its writing, and a newer report may write its files again.
             int reportStatus = status;
             int runLive = 1;
-            if (statusGiven) {
-                rows.readInt(L"grStatusID", reportStatus);
-                rows.readInt(L"grRunLive", runLive);
-            }
+            rows.readInt(L"grStatusID", reportStatus);
+            rows.readInt(L"grRunLive", runLive);
             if (reportStatus != status && CGraphicReport::preparationEnded(reportStatus) && runLive == 0) continue;
             CGraphicReport report;
             int id = 0;

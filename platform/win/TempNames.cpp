@@ -43,22 +43,46 @@ std::string refused(const std::wstring& file, std::string why) {
 }
 
 // The temporaries of the writes in progress and the lock files held, for a signal handler: a slot's
-// path is read only while its state says it is complete.
-constexpr int kWritesAtOnce = 64;
+// path is read only while its state says it is complete. The slots come in blocks chained one after
+// another; a block once published is never freed or moved, so a handler may walk them at any moment.
+constexpr int kSlotsPerBlock = 64;
 struct InProgress {
     std::atomic<int> state{0}; // 0 free, 1 being filled or emptied, 2 holds a path
     char path[PATH_MAX];
 };
-InProgress g_inProgress[kWritesAtOnce];
+struct SlotBlock {
+    InProgress slots[kSlotsPerBlock];
+    std::atomic<SlotBlock*> next{nullptr};
+};
+SlotBlock g_firstBlock;
+
+// Calls f on each slot until it returns true; whether one did.
+template <class F>
+bool eachSlot(F&& f) {
+    for (SlotBlock* block = &g_firstBlock; block; block = block->next.load())
+        for (InProgress& slot : block->slots)
+            if (f(slot)) return true;
+    return false;
+}
 
 void noteInProgress(const std::string& temp) {
     if (temp.size() >= PATH_MAX) return;
-    for (InProgress& slot : g_inProgress) {
+    const auto fill = [&temp](InProgress& slot) {
         int free = 0;
-        if (!slot.state.compare_exchange_strong(free, 1)) continue;
+        if (!slot.state.compare_exchange_strong(free, 1)) return false;
         std::memcpy(slot.path, temp.c_str(), temp.size() + 1);
         slot.state.store(2);
-        return;
+        return true;
+    };
+    while (!eachSlot(fill)) {
+        // Every slot taken (many drawings open, many writes at once): one more block, chained at the end.
+        auto* added = new SlotBlock;
+        SlotBlock* last = &g_firstBlock;
+        for (;;) {
+            SlotBlock* expected = nullptr;
+            if (last->next.compare_exchange_strong(expected, added)) break;
+            last = expected;
+        }
     }
 }
 
@@ -66,9 +90,7 @@ void noteInProgress(const std::string& temp) {
 // Only read: a slot held back from the state that says it is complete, even for a moment, is one a
 // signal's handler would pass over.
 bool ownInProgress(const std::string& path) {
-    for (InProgress& slot : g_inProgress)
-        if (slot.state.load() == 2 && path == slot.path) return true;
-    return false;
+    return eachSlot([&path](InProgress& slot) { return slot.state.load() == 2 && path == slot.path; });
 }
 
 // The six characters mkstemp puts at the end of a temporary's name.
@@ -263,18 +285,17 @@ int makeTemporary(const std::string& target, std::string& temp, std::string* ref
     }
     const std::string folder = folderOf(target);
     std::string name = (folder == "/" ? "" : folder) + "/" + temporaryPrefix(nameOf(target)) + "XXXXXX";
-    // A signal that ends the process waits until the file made is noted, so that its handler removes it.
-    sigset_t ending, before;
-    sigemptyset(&ending);
-    for (int s : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) sigaddset(&ending, s);
-    ::pthread_sigmask(SIG_BLOCK, &ending, &before);
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    const int error = errno;
-    if (fd >= 0) {
-        ::flock(fd, LOCK_EX);
-        noteInProgress(name);
+    int fd = -1, error = 0;
+    {
+        // A signal that ends the process waits until the file made is noted, so that its handler removes it.
+        const EndingSignalsHeld held;
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        error = errno;
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX);
+            noteInProgress(name);
+        }
     }
-    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     if (fd < 0) {
         errno = error;
         return -1;
@@ -286,11 +307,11 @@ int makeTemporary(const std::string& target, std::string& temp, std::string* ref
 
 void temporaryDone(const std::string& temp) {
     // The slot is found by reading alone: the others stay whole for a signal's handler meanwhile.
-    for (InProgress& slot : g_inProgress) {
-        if (slot.state.load() != 2 || temp != slot.path) continue;
+    eachSlot([&temp](InProgress& slot) {
+        if (slot.state.load() != 2 || temp != slot.path) return false;
         int full = 2;
-        if (slot.state.compare_exchange_strong(full, 0)) return;
-    }
+        return slot.state.compare_exchange_strong(full, 0);
+    });
 }
 
 void removedAtEndingSignal(const std::string& file) {
@@ -298,8 +319,31 @@ void removedAtEndingSignal(const std::string& file) {
 }
 
 void removeTemporariesInProgress() {
-    for (InProgress& slot : g_inProgress)
+    eachSlot([](InProgress& slot) {
         if (slot.state.load() == 2) ::unlink(slot.path);
+        return false;
+    });
+}
+
+const std::vector<int>& endingSignals() {
+    static const std::vector<int> signals = [] {
+        std::vector<int> s{SIGHUP,  SIGINT,  SIGQUIT,   SIGPIPE, SIGALRM, SIGTERM, SIGUSR1,  SIGUSR2,
+                           SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSTKFLT};
+        for (int r = SIGRTMIN; r <= SIGRTMAX; ++r) s.push_back(r);
+        return s;
+    }();
+    return signals;
+}
+
+EndingSignalsHeld::EndingSignalsHeld() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int s : endingSignals()) sigaddset(&ending, s);
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before_);
+}
+
+EndingSignalsHeld::~EndingSignalsHeld() {
+    ::pthread_sigmask(SIG_SETMASK, &before_, nullptr);
 }
 
 void removeStaleTemporaries(const std::string& target) {

@@ -1,12 +1,32 @@
 #pragma once
 // Temporary files are made beside their target under a name built from the target's own: that name is
 // cut, at a whole UTF-8 character, so that the temporary name still fits the file system's limit.
+#include <signal.h>
+
 #include <climits>
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace win {
+
+// The signals whose default action ends the process, from outside it (a kill, a closed terminal,
+// Ctrl-C or Ctrl-\, a timer, a limit reached): SIGPIPE and SIGXFSZ among them. The faults of the
+// program itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT...) are not: nothing can be trusted then.
+const std::vector<int>& endingSignals();
+// Holds those signals back on this thread while it lives: a file made and noted under it is known to
+// the handler of any signal that ends the process, never made a moment before it is known.
+class EndingSignalsHeld {
+public:
+    EndingSignalsHeld();
+    ~EndingSignalsHeld();
+    EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+    EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
 
 // The file name cut so that `extra` more bytes (a prefix, a suffix, mkstemp's six characters) still fit.
 inline std::string nameForTemporary(std::string name, std::size_t extra) {
@@ -72,7 +92,7 @@ void temporaryDone(const std::string& temp);
 // signal that ends the process: safe in a signal handler.
 void removeTemporariesInProgress();
 // Notes another file of this process's own (a session's lock file) that such a signal removes, until
-// temporaryDone says it is gone.
+// temporaryDone says it is gone. Make the file and note it under EndingSignalsHeld.
 void removedAtEndingSignal(const std::string& file);
 // Removes the temporaries that killed writes left in the folder of `target`: files of that name form, of
 // this user, that carry the mark makeTemporary gives each temporary (its maker: machine, boot, process)

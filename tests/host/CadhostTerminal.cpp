@@ -10,6 +10,7 @@
 #include <csignal>
 
 #include "module/CadhostRun.h"
+#include "win/TempNames.h"
 
 namespace cadhost_run {
 
@@ -22,7 +23,7 @@ constexpr auto kPatience = std::chrono::minutes(10);
 [[noreturn]] void runCadhost(const std::filesystem::path& dir, const std::vector<std::string>& args) {
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
     // As a shell starts it in the foreground, whatever started the tests (a background job ignores SIGINT).
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, SIG_DFL);
+    for (int s : win::endingSignals()) std::signal(s, SIG_DFL);
     const std::string path = program().string();
     std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -18,6 +18,7 @@
 
 #include "HostOptions.h"
 #include "HostSession.h"
+#include "InterruptibleInput.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
@@ -56,7 +57,7 @@ const char* kStatuses =
     "  2   preparation started (the report is claimed by a run)\n"
     "  3   plotted; the copy and the XML it asks for were written\n"
     "  4   its drawing file does not exist\n"
-    "  8   the plot's folder does not exist\n"
+    "  8   the output folder was removed between its check and the plot\n"
     "  9   the plot failed (the error log says why)\n"
     "  10  its output folder does not exist\n"
     "  11  its plot file is not a valid file name, or is not this report's to write\n"
@@ -70,7 +71,9 @@ const char* kStatuses =
     "  3    the server preferences are missing, cannot be read or name no server\n"
     "  4    a claim, final status or plotted layout could not be recorded; a refusal that trying again\n"
     "       does not cure stops the run, and the reports not yet claimed keep their status\n"
-    "  130  stopped by SIGINT, 143 by SIGTERM, after the report in progress\n";
+    "  128 plus the signal  stopped by a signal that ends a process (130 SIGINT, 143 SIGTERM, 129 SIGHUP,\n"
+    "       131 SIGQUIT...), after the report in progress; a closed output (SIGPIPE) and a file size\n"
+    "       limit (SIGXFSZ) stop nothing: the write fails and the report says so\n";
 
 struct Options {
     std::string prefs;
@@ -258,16 +261,30 @@ void stopAfterReport(int signal) {
     kelmo_reports::requestStop();
 }
 
-// A reader that goes away (a pipe into head) is no failure of a report: writes to it just fail. SIGTERM
-// and SIGINT let the report in progress finish, with its status recorded, before the batch stops.
+// A reader that goes away (a pipe into head) is no failure of a report: writes to it just fail; so do
+// writes past a file size limit (ulimit -f), and the report ends with its reason. Every other signal that
+// would end the process (SIGTERM, SIGINT, SIGHUP as a terminal closes, SIGQUIT...) lets the report in
+// progress finish, its temporaries removed and its status recorded, before the batch stops. A signal
+// ignored when the batch started (nohup) stays ignored.
 void holdGround() {
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     struct sigaction stop {};
     stop.sa_handler = stopAfterReport;
     sigemptyset(&stop.sa_mask);
     stop.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &stop, nullptr);
-    sigaction(SIGINT, &stop, nullptr);
+    for (int s : win::endingSignals()) {
+        struct sigaction before {};
+        if (s == SIGPIPE || s == SIGXFSZ || (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN))
+            continue;
+        sigaction(s, &stop, nullptr);
+    }
+}
+
+// "SIGTERM", or the signal's number where it has no short name.
+std::string signalName(int signal) {
+    if (const char* name = ::sigabbrev_np(signal)) return std::string("SIG") + name;
+    return "signal " + std::to_string(signal);
 }
 
 // Every register call of the batch may run twice: a claim, a status or a layout written again changes
@@ -350,6 +367,8 @@ int prepare(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A closed standard stream would be taken by the first file opened, and the run's lines written into it.
+    cadhost::occupyStandardDescriptors();
     holdGround();
     Options o;
     std::string error;
@@ -388,7 +407,7 @@ int main(int argc, char** argv) {
         status = kExitFailed;
     }
     if (g_signal != 0) {
-        std::cerr << "kelmobatch: stopped by " << (g_signal == SIGINT ? "SIGINT" : "SIGTERM")
+        std::cerr << "kelmobatch: stopped by " << signalName(g_signal)
                   << ": the report in progress was finished, the reports after it keep their status\n";
         if (status == kExitOk) status = kExitSignalled + g_signal;
     }

@@ -176,6 +176,8 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
     const std::string lock = lockFileOf(drawing);
     // A lock file removed by its session between our open and our lock is made again.
     for (int attempt = 0; attempt < 3; ++attempt) {
+        // A signal that ends the session waits until a lock file made here is noted for its handler.
+        const win::EndingSignalsHeld held;
         bool made = true;
         int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kLockMode);
         if (fd < 0 && errno == EEXIST) {
@@ -248,6 +250,8 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
 
 void DrawingLock::release() {
     if (fd_ < 0) return;
+    // Removed and forgotten at once: a signal's handler never removes it after another session made it again.
+    const win::EndingSignalsHeld held;
     win::temporaryDone(lock_);
     struct stat mine {};
     struct stat there {};

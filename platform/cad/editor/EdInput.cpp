@@ -72,8 +72,14 @@ Answer ask(const wchar_t* prompt) {
         return a;
     }
     a.text = *line;
+    input().noteAnswerText(a.text);
     if (input().echo()) commandLine().write(a.text + L"\n");
     return a;
+}
+
+void refuseAnswer(const std::wstring& why) {
+    commandLine().write(L"\n" + why);
+    input().tellRefusal(why);
 }
 
 namespace {
@@ -101,7 +107,7 @@ int acedGetInt(const wchar_t* prompt, int* result) {
             if (result) *result = static_cast<int>(v);
             return RTNORM;
         }
-        ed::commandLine().write(L"\nRequires an integer value.");
+        ed::refuseAnswer(L"Requires an integer value.");
     }
 }
 
@@ -121,7 +127,7 @@ int acedGetReal(const wchar_t* prompt, double* result) {
             if (result) *result = v;
             return RTNORM;
         }
-        ed::commandLine().write(L"\nRequires numeric value.");
+        ed::refuseAnswer(L"Requires numeric value.");
     }
 }
 

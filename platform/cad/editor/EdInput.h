@@ -35,6 +35,16 @@ public:
     void setRunawayHandler(std::function<void()> handler) { runaway_ = std::move(handler); }
     void noteEndOfInputPrompt();
     void noteAnswer() { endPrompts_ = 0; }
+    // Told of each answer refused and asked for again (not a number, not a point, not an object):
+    // the answer as given and why. A script's line refused so is a line not applied.
+    using RefusalHandler = std::function<void(const std::wstring& answer, const std::wstring& why)>;
+    void setRefusalHandler(RefusalHandler handler) { refusal_ = std::move(handler); }
+    // The last answer given to a prompt.
+    const std::wstring& lastAnswer() const { return lastAnswer_; }
+    void noteAnswerText(std::wstring text) { lastAnswer_ = std::move(text); }
+    void tellRefusal(const std::wstring& why) const {
+        if (refusal_) refusal_(lastAnswer_, why);
+    }
 
 private:
     Source source_;
@@ -43,6 +53,8 @@ private:
     bool echo_ = false;
     std::function<void()> runaway_;
     int endPrompts_ = 0;
+    RefusalHandler refusal_;
+    std::wstring lastAnswer_;
 };
 
 Input& input();
@@ -54,6 +66,8 @@ struct Answer {
     std::wstring text;
 };
 Answer ask(const wchar_t* prompt);
+// Refuses the last answer: says why on the command line (a line of its own) and tells the host.
+void refuseAnswer(const std::wstring& why);
 
 bool isCancelLine(const std::wstring& line);
 

@@ -522,12 +522,12 @@ int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point) {
         AcDbHandle h(t.c_str() + 1);
         if (h.isNull() || db->getAcDbObjectId(id, false, h) != Acad::eOk || id.isErased() ||
             !ed::drawnInASpace(db, id)) {
-            ed::commandLine().write(L"\n*Invalid selection*");
+            ed::refuseAnswer(L"*Invalid selection*");
             return RTERROR;
         }
         AcDbEntity* e = nullptr;
         if (acdbOpenObject(e, id, AcDb::kForRead) != Acad::eOk) {
-            ed::commandLine().write(L"\n*Invalid selection*");
+            ed::refuseAnswer(L"*Invalid selection*");
             return RTERROR;
         }
         AcDbExtents ext;
@@ -543,7 +543,7 @@ int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point) {
     } else {
         bool relative = false;
         if (!ed::parsePointText(t, p, relative) || relative) {
-            ed::commandLine().write(L"\n*Invalid selection*");
+            ed::refuseAnswer(L"*Invalid selection*");
             return RTERROR;
         }
         id = ed::pickAt(db, ed::toWorld(db, p));
@@ -576,7 +576,7 @@ int acedGetPoint(const ads_point base, const ACHAR* prompt, ads_point result) {
                 p[2] += base[2];
             }
             if (!ed::withinReach(ed::currentDatabase(), p)) {
-                ed::commandLine().write(L"\nInvalid point.");
+                ed::refuseAnswer(L"Invalid point.");
                 continue;
             }
             if (result) {
@@ -586,7 +586,7 @@ int acedGetPoint(const ads_point base, const ACHAR* prompt, ads_point result) {
             }
             return RTNORM;
         }
-        ed::commandLine().write(L"\nInvalid point.");
+        ed::refuseAnswer(L"Invalid point.");
     }
 }
 

@@ -1,5 +1,6 @@
-// kelmobatch under a job control's hand: its standard output closed early, or asked to stop with
-// SIGTERM or SIGINT part-way. No report is left "preparation started".
+// kelmobatch under a job control's hand: its standard output closed early, asked to stop with SIGTERM,
+// SIGINT or any other signal that ends a process part-way, or run under a file size limit. No report is
+// left "preparation started", and no temporary file is left behind.
 #include "RunControlSupport.h"
 
 namespace batchtest {
@@ -34,7 +35,7 @@ TEST_F(Signalled, AStandardOutputClosedEarlyEndsNoReportAndTheRunExitsZero) {
     EXPECT_EQ(slurp(dir / "err.txt"), "");
 }
 
-TEST_F(Signalled, SigtermOrSigintFinishesTheReportInProgressThenStopsWithTheShellsSignalStatus) {
+TEST_F(Signalled, EverySignalThatEndsAProcessFinishesTheReportInProgressThenStopsWithTheShellsSignalStatus) {
     // The second report's status takes a second to record, the first time: the signal comes meanwhile.
     pgQuery(database,
             "CREATE SEQUENCE stall; CREATE FUNCTION stall_once() RETURNS trigger LANGUAGE plpgsql AS $$"
@@ -48,7 +49,9 @@ TEST_F(Signalled, SigtermOrSigintFinishesTheReportInProgressThenStopsWithTheShel
         const char* name;
         int exit;
     };
-    for (const Case& c : {Case{SIGTERM, "SIGTERM", 143}, Case{SIGINT, "SIGINT", 130}}) {
+    // SIGHUP (a terminal closed) and SIGQUIT once ended the run at once, the report's temporaries left.
+    for (const Case& c : {Case{SIGTERM, "SIGTERM", 143}, Case{SIGINT, "SIGINT", 130}, Case{SIGHUP, "SIGHUP", 129},
+                          Case{SIGQUIT, "SIGQUIT", 131}}) {
         pgQuery(database, "SELECT setval('stall', 1, false); UPDATE graphic_report SET status_id = 1");
         const Background running = start(dir, "cd '" + dir.string() + "' && exec " + batch(), c.name);
         const std::string sleeping =
@@ -70,6 +73,27 @@ TEST_F(Signalled, SigtermOrSigintFinishesTheReportInProgressThenStopsWithTheShel
         for (size_t i = 2; i < ids.size(); ++i) EXPECT_EQ(statusOf(ids[i]), 1) << c.name << " report " << ids[i];
         EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp")) << c.name;
     }
+}
+
+TEST_F(Signalled, UnderAFileSizeLimitEachReportEndsWithTheReasonItsCopyFailed) {
+    // A copy past the limit once ended the run by SIGXFSZ: the report left at 2, the later ones never
+    // prepared, a half-written temporary left in the run's folder.
+    pgQuery(database, "UPDATE graphic_report SET save_copy_to = " + sqlText(windowsPath(dir / "copies")));
+    // Room for the plot, the XML and the logs, not for a copy of the drawing (512-byte blocks, as sh counts).
+    const auto drawing = fs::file_size(dir / "plans" / "plan_mm.dxf");
+    const std::string limited = "ulimit -f " + std::to_string(drawing / 2 / 512) + "; " + commandLine();
+    const int raw = std::system((limited + " >out.txt 2>err.txt").c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw) << "\n" << slurp(dir / "out.txt");
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << slurp(dir / "err.txt");
+    const std::string out = slurp(dir / "out.txt");
+    for (int id : ids) {
+        EXPECT_EQ(statusOf(id), 12) << "report " << id << "\n" << out;
+        EXPECT_NE(out.find("Graphic report " + std::to_string(id) + ": status 12"), std::string::npos) << out;
+    }
+    EXPECT_NE(out.find("File too large"), std::string::npos) << out;
+    EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
+    for (const auto& entry : fs::directory_iterator(dir / "copies"))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".~")) << entry.path();
 }
 
 } // namespace
