@@ -290,6 +290,11 @@ void Session::attach() {
     ed::input().setRefusalHandler([this](const std::wstring& answer, const std::wstring& why) {
         if (applying_ && !interactive()) fail(L"\"" + answer + L"\" is refused: " + why);
     });
+    ed::input().setFailureHandler([this](const std::wstring& why) {
+        const size_t b = why.find_first_not_of(L" \n"), e = why.find_last_not_of(L" \n");
+        if (applying_)
+            fail(L"the line ended in an error: " + (b == std::wstring::npos ? why : why.substr(b, e - b + 1)));
+    });
     ed::input().setRunawayHandler([this]() {
         if (interactive()) {
             // Someone is at the terminal: the command's next prompt waits for them.
@@ -739,6 +744,7 @@ void Session::finish() {
     ed::input().setSource(nullptr);
     ed::input().setRunawayHandler(nullptr);
     ed::input().setRefusalHandler(nullptr);
+    ed::input().setFailureHandler(nullptr);
     ed::input().clear();
     ed::commandLine().setSink(nullptr);
     if (&win::uiSink() == sink_.get()) win::setUiSink(nullptr);

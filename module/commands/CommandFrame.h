@@ -14,6 +14,7 @@
 //     }
 #include <memory>
 
+#include "cad/editor/EdInput.h"
 #include "classlib/Afx.h"
 #include "core/Catch.h"
 #include "core/Preferences.h"
@@ -51,7 +52,7 @@ std::unique_ptr<CPreferences> loadedPreferences();
 } // namespace kelmo
 
 // The failure clauses of a handler whose last clause prints a fixed line: a module exception is
-// shown in the error box and deleted; anything else prints the line.
+// shown in the error box and deleted; anything else prints the line, and the host hears the command failed.
 #define KELMO_COMMAND_CATCH_LINE(method, line)           \
     }                                                    \
     catch (CEXKelmo*) {                                  \
@@ -60,7 +61,9 @@ std::unique_ptr<CPreferences> loadedPreferences();
     catch (CException * caught) {                        \
         caught->Delete();                                \
         acutPrintf(L"%s", line);                         \
+        ed::input().tellFailure(line);                   \
     }                                                    \
     catch (...) {                                        \
         acutPrintf(L"%s", line);                         \
+        ed::input().tellFailure(line);                   \
     }

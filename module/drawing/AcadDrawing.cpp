@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "cad/dxf/DxfDatabase.h"
 #include "classlib/DispatchDriver.h"
 
 #include "core/Catch.h"
@@ -417,9 +418,13 @@ int CAcadDrawing::saveAs(CString path, CString filename, const BeforePlacing& be
         // earlier run is stale.
         Acad::ErrorStatus status = Acad::eNoDatabase;
         if (m_drawingOpen == 1 && getDatabase()) status = getDatabase()->saveAs(tempPath);
-        if (status != Acad::eOk)
-            throw new CEXCustom(L"unable to save drawing to temp location " + tempPath, KELMO_BANNER, kelmoSourceFile,
-                                method, 0, nullptr);
+        if (status != Acad::eOk) {
+            // Why the write failed (a full disk, a file size limit) goes with it to the report's status line.
+            CString why = L"unable to save drawing to temp location " + tempPath;
+            const std::string problem = getDatabase() ? dxf::lastSaveProblem(getDatabase()) : std::string();
+            if (!problem.empty()) why += L": " + CString(win::fromUtf8(problem).c_str());
+            throw new CEXCustom(why, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
+        }
         m_tempFiles.add(tempPath);
         // Copied whole beside the target first: a copy that fails, or is not to be placed, leaves the
         // earlier file.

@@ -644,7 +644,11 @@ BOOL CAcadUtilities::getInteger(CString prompt, int defaultValue, int low, int h
                 value = taken;
                 break;
             }
-            ed::refuseAnswer(static_cast<LPCWSTR>(refusal));
+            // A typed answer is refused; Enter only finds the default out of range.
+            if (status == RTNORM)
+                ed::refuseAnswer(static_cast<LPCWSTR>(refusal));
+            else
+                acutPrintf(L"\n%s", static_cast<LPCWSTR>(refusal));
         }
         acutPrintf(L" %i\n", value);
         return TRUE;
@@ -671,7 +675,11 @@ BOOL CAcadUtilities::getDouble(CString prompt, double defaultValue, int decimals
                 value = taken;
                 break;
             }
-            ed::refuseAnswer(static_cast<LPCWSTR>(refusal));
+            // A typed answer is refused; Enter only finds the default out of range.
+            if (status == RTNORM)
+                ed::refuseAnswer(static_cast<LPCWSTR>(refusal));
+            else
+                acutPrintf(L"\n%s", static_cast<LPCWSTR>(refusal));
         }
         acutPrintf(L" %s\n", static_cast<LPCWSTR>(CUtilities::DoubleToCString(value, decimals)));
         return TRUE;

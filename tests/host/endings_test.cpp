@@ -136,6 +136,8 @@ TEST_F(Endings, AnAnswerAPromptRefusedAnErrorOrAnInputThatEndsInACommandFailsThe
         {"the input ended inside a command", "mus\nmsxta\n", 1,
          "the input ended while a command was still asking: the lines meant to save the work were not run"},
         {"the input ended inside a command, nothing to save", "mlb\n", 0, ""},
+        {"a second OK of the block dialog", "mbe\ndlg dblclick 246 1\ndlg click 1\ndlg click 1\n", 1,
+         "has no control 1 (dialog 201 \"RoomBlock\" has closed since the last dialog line)"},
         {"every line applied", "mus\nQUIT\n", 0, ""},
     };
     for (const Case& c : cases) {

@@ -45,6 +45,11 @@ public:
     void tellRefusal(const std::wstring& why) const {
         if (refusal_) refusal_(lastAnswer_, why);
     }
+    // Told when a command ends in an error it said only on the command line (no error box).
+    void setFailureHandler(std::function<void(const std::wstring& why)> handler) { failure_ = std::move(handler); }
+    void tellFailure(const std::wstring& why) const {
+        if (failure_) failure_(why);
+    }
 
 private:
     Source source_;
@@ -54,6 +59,7 @@ private:
     std::function<void()> runaway_;
     int endPrompts_ = 0;
     RefusalHandler refusal_;
+    std::function<void(const std::wstring&)> failure_;
     std::wstring lastAnswer_;
 };
 

@@ -90,6 +90,8 @@ TEST_F(Signalled, UnderAFileSizeLimitEachReportEndsWithTheReasonItsCopyFailed) {
         EXPECT_EQ(statusOf(id), 12) << "report " << id << "\n" << out;
         EXPECT_NE(out.find("Graphic report " + std::to_string(id) + ": status 12"), std::string::npos) << out;
     }
+    EXPECT_NE(out.find("the copy of the drawing failed: unable to save drawing to temp location"), std::string::npos)
+        << out;
     EXPECT_NE(out.find("File too large"), std::string::npos) << out;
     EXPECT_TRUE(fs::is_empty(dir / "c" / "CadHost" / "kelmo" / "temp"));
     for (const auto& entry : fs::directory_iterator(dir / "copies"))

@@ -288,7 +288,7 @@ TEST_F(ApplyCommands, MissingOrMalformedReportsAreRefusedAndCancellingDoesNothin
     for (const Case& c : cases) {
         if (!c.text.empty()) std::ofstream(dir / c.name) << c.text;
         Outcome r = run("report_plan.dxf", "magr\n" + windowsPath(c.name) + "\nok\nSAVE\n");
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.status, 1) << r.err; // the missing or malformed report is an error
         EXPECT_TRUE(has(r, "[Error Detected.] ")) << r.out;
         EXPECT_TRUE(has(r, c.message + windowsPath(c.name))) << r.out;
         EXPECT_FALSE(has(r, "applying graphic report")) << r.out;

@@ -99,7 +99,7 @@ TEST_F(MarkerCommands, ADefinitionNamedInLowerCaseIsNoMarkerYetTheDrawingTakesNo
 TEST_F(MarkerCommands, OpenPolylinesWrongPicksAndLockedLayersAreRefused) {
     Outcome r = run("report_plan.dxf", "mlmc\n" + pick("line") + "\n" + pick("open") + "\nmpmc\n" + pick("outline") +
                                            "\n" + pick("lockedcircle") + "\nmlmc\n*Cancel*\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // the wrong picks are refused lines
     EXPECT_TRUE(has(r, "Please select a polyline:\n\n" + pick("line") + "\nInvalid selection - AcDbLine.\n")) << r.out;
     EXPECT_TRUE(has(r, pick("open") + "\n\nInvalid Selection - Polyline is not closed\n\n")) << r.out;
     EXPECT_TRUE(has(r, pick("outline") + "\nInvalid selection - AcDbPolyline.\n")) << r.out;

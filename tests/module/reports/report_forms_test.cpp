@@ -41,7 +41,7 @@ TEST_F(ReportForms, AReportThatDeclaresEntitiesIsRefusedAtOnceAndTheDrawingIsLef
                                          << doctype << "<graphicReport xmlns=\"" << uri << "\"><grTitle>" << uses
                                          << "</grTitle>" << offices() << "</graphicReport>\n";
         Outcome r = run("report_plan.dxf", std::string(command) + "\n" + windowsPath("grown.xml") + "\nok\nSAVE\n");
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.status, 1) << r.err; // the refused report is an error
         EXPECT_TRUE(has(r, "Graphic report file is not valid XML - " + windowsPath("grown.xml") +
                                " - The document declares the entity 'e': documents that declare entities are not "
                                "read."))

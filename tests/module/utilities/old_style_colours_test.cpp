@@ -38,7 +38,8 @@ TEST_F(OldStyleColours, EverySpaceWithABoundaryGetsItsColourAndOnlyThoseAreCount
     };
     for (const Case& c : cases) {
         Outcome r = run("r12.dxf", c.script + "PLOT plan.png\nSAVE\n");
-        ASSERT_EQ(r.status, 0) << c.what << "\n" << r.err << r.out;
+        // The Atrium left unhatched is an error of msc_has's, shown in its box.
+        ASSERT_EQ(r.status, c.what == std::string("msc_has") ? 1 : 0) << c.what << "\n" << r.err << r.out;
         EXPECT_TRUE(has(r, c.said)) << c.what << "\n" << r.out;
         // The Atrium alone is said to be left unhatched; the Store's column is left out without a word.
         EXPECT_EQ(count(r.out, "Unable to hatch"), 1u) << c.what << "\n" << r.out;
