@@ -109,10 +109,11 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
         }
         long kMin = long(first), kMax = long(last);
         budget -= kMax - kMin;
-        // A line's work grows with its length on the page: eight device units of it cost what an entity does.
+        // A line's work grows with the ink it lays on the page: 32 device units of it cost what an entity
+        // does, so a dashed family that is mostly gaps costs what its dashes draw.
         double lengthX = 2 * reach, lengthY = 0;
         cairo_user_to_device_distance(c.cr, &lengthX, &lengthY);
-        const double perLine = 1 + std::floor(std::hypot(lengthX, lengthY) / 8);
+        const double perLine = 1 + std::floor(std::hypot(lengthX, lengthY) * inkShare(line) / 32);
         if (!charge(c, std::size_t(double(kMax - kMin + 1) * perLine))) break;
         const std::vector<double> dashes = onOff(line.dashes, scale * c.pxPerUnit);
         double period = 0; // the dash pattern's length along the line, in drawing units
