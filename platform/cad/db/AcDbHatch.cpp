@@ -29,35 +29,12 @@ std::vector<AcGePoint2d> splineCurve(const AcDbHatchEdge& e) {
         if (code == 40) knots.push_back(v);
         if (code == 42) weights.push_back(v);
     }
-    const std::vector<AcGePoint2d>& control = e.splinePoints;
-    const size_t n = control.size(), p = size_t(degree);
-    if (n <= p || knots.size() != n + p + 1 || !(knots[n] > knots[p])) return control;
-    if (weights.size() != n) weights.assign(n, 1.0);
-    const int steps = int(std::min<size_t>(2000, 16 * (n - p)));
+    std::vector<AcGePoint3d> control;
+    for (const AcGePoint2d& pt : e.splinePoints) control.emplace_back(pt.x, pt.y, 0.0);
     std::vector<AcGePoint2d> curve;
-    std::vector<double> x(p + 1), y(p + 1), w(p + 1);
-    for (int s = 0; s <= steps; ++s) {
-        const double u = knots[p] + (knots[n] - knots[p]) * s / steps;
-        size_t span = p;
-        while (span + 1 < n && knots[span + 1] <= u) ++span;
-        for (size_t j = 0; j <= p; ++j) {
-            const size_t i = span - p + j;
-            w[j] = weights[i];
-            x[j] = control[i].x * w[j];
-            y[j] = control[i].y * w[j];
-        }
-        for (size_t r = 1; r <= p; ++r)
-            for (size_t j = p; j >= r; --j) {
-                const size_t i = span - p + j;
-                const double den = knots[i + p + 1 - r] - knots[i];
-                const double a = den != 0 ? (u - knots[i]) / den : 0;
-                x[j] = (1 - a) * x[j - 1] + a * x[j];
-                y[j] = (1 - a) * y[j - 1] + a * y[j];
-                w[j] = (1 - a) * w[j - 1] + a * w[j];
-            }
-        if (w[p] != 0) curve.emplace_back(x[p] / w[p], y[p] / w[p]);
-    }
-    return curve.size() >= 2 ? curve : control;
+    for (const AcGePoint3d& pt : cadgeom::splineCurve(degree, knots, weights, control, 16, 2000))
+        curve.emplace_back(pt.x, pt.y);
+    return curve.size() >= 2 ? curve : e.splinePoints;
 }
 
 EdgeRun edgeRun(const AcDbHatchEdge& e) {

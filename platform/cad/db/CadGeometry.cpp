@@ -191,4 +191,39 @@ bool pathInsidePolygon(const BulgePath& path, const std::vector<AcGePoint2d>& po
     return pointInPolygon(path.vertices.front().pt, poly);
 }
 
+std::vector<AcGePoint3d> splineCurve(int degree, const std::vector<double>& knots, std::vector<double> weights,
+                                     const std::vector<AcGePoint3d>& control, size_t stepsPerSpan, size_t maxSteps) {
+    const size_t n = control.size(), p = size_t(std::max(degree, 1));
+    if (n <= p || knots.size() != n + p + 1 || !(knots[n] > knots[p])) return {};
+    if (weights.size() != n) weights.assign(n, 1.0);
+    const size_t steps = std::min(maxSteps, stepsPerSpan * (n - p));
+    std::vector<AcGePoint3d> curve;
+    std::vector<double> x(p + 1), y(p + 1), z(p + 1), w(p + 1);
+    for (size_t s = 0; s <= steps; ++s) {
+        const double u = knots[p] + (knots[n] - knots[p]) * double(s) / double(steps);
+        size_t span = p;
+        while (span + 1 < n && knots[span + 1] <= u) ++span;
+        // de Boor in homogeneous coordinates.
+        for (size_t j = 0; j <= p; ++j) {
+            const size_t i = span - p + j;
+            w[j] = weights[i];
+            x[j] = control[i].x * w[j];
+            y[j] = control[i].y * w[j];
+            z[j] = control[i].z * w[j];
+        }
+        for (size_t r = 1; r <= p; ++r)
+            for (size_t j = p; j >= r; --j) {
+                const size_t i = span - p + j;
+                const double den = knots[i + p + 1 - r] - knots[i];
+                const double a = den != 0 ? (u - knots[i]) / den : 0;
+                x[j] = (1 - a) * x[j - 1] + a * x[j];
+                y[j] = (1 - a) * y[j - 1] + a * y[j];
+                z[j] = (1 - a) * z[j - 1] + a * z[j];
+                w[j] = (1 - a) * w[j - 1] + a * w[j];
+            }
+        if (w[p] != 0) curve.emplace_back(x[p] / w[p], y[p] / w[p], z[p] / w[p]);
+    }
+    return curve;
+}
+
 } // namespace cadgeom

@@ -53,4 +53,10 @@ bool pathCrossesPolygon(const BulgePath& path, const std::vector<AcGePoint2d>& p
 // True when the whole path lies inside the polygon (no crossing, a vertex inside).
 bool pathInsidePolygon(const BulgePath& path, const std::vector<AcGePoint2d>& polygon);
 
+// A B-spline of the degree (rational where the weights are not all one; no weights is all one) by its
+// control points and knots, at stepsPerSpan points a span and at most maxSteps in all; empty where the
+// knots do not fit the control points.
+std::vector<AcGePoint3d> splineCurve(int degree, const std::vector<double>& knots, std::vector<double> weights,
+                                     const std::vector<AcGePoint3d>& control, size_t stepsPerSpan, size_t maxSteps);
+
 } // namespace cadgeom

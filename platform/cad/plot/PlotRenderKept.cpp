@@ -156,37 +156,8 @@ void drawSpline(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb) {
         if (code == 41) weights.push_back(num(value));
     }
     const std::vector<AcGePoint3d> control = pointsOf(t, 10), fit = pointsOf(t, 11);
-    const size_t n = control.size(), p = size_t(degree);
-    if (n > p && knots.size() == n + p + 1) {
-        if (weights.size() != n) weights.assign(n, 1.0);
-        const double u0 = knots[p], u1 = knots[n];
-        const int steps = int(std::min<size_t>(4000, 64 * (n - p)));
-        std::vector<AcGePoint3d> curve;
-        for (int s = 0; s <= steps && u1 > u0; ++s) {
-            const double u = u0 + (u1 - u0) * s / steps;
-            size_t span = p;
-            while (span + 1 < n && knots[span + 1] <= u) ++span;
-            // de Boor in homogeneous coordinates.
-            std::vector<double> x(p + 1), y(p + 1), z(p + 1), w(p + 1);
-            for (size_t j = 0; j <= p; ++j) {
-                const size_t i = span - p + j;
-                w[j] = weights[i];
-                x[j] = control[i].x * w[j];
-                y[j] = control[i].y * w[j];
-                z[j] = control[i].z * w[j];
-            }
-            for (size_t r = 1; r <= p; ++r)
-                for (size_t j = p; j >= r; --j) {
-                    const size_t i = span - p + j;
-                    const double den = knots[i + p + 1 - r] - knots[i];
-                    const double a = den != 0 ? (u - knots[i]) / den : 0;
-                    x[j] = (1 - a) * x[j - 1] + a * x[j];
-                    y[j] = (1 - a) * y[j - 1] + a * y[j];
-                    z[j] = (1 - a) * z[j - 1] + a * z[j];
-                    w[j] = (1 - a) * w[j - 1] + a * w[j];
-                }
-            if (w[p] != 0) curve.emplace_back(x[p] / w[p], y[p] / w[p], z[p] / w[p]);
-        }
+    const std::vector<AcGePoint3d> curve = cadgeom::splineCurve(degree, knots, weights, control, 64, 4000);
+    if (!curve.empty()) {
         addPoints(c, curve, m, false);
     } else if (fit.size() >= 2) {
         // Through the fit points: each piece a cubic whose tangents lean on the neighbouring points.
