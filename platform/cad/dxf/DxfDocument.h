@@ -79,6 +79,8 @@ void normalizeR2010(Document& doc, HeldRecords& held);
 // Whether a record of this type may stand in an entity list, and whether normalising repairs a layer name.
 bool isEntityType(std::string_view type);
 bool isRepairedLayerName(std::string_view name);
+// Whether an entity record stands as the reader takes it (normalising reshapes it otherwise).
+bool entityInShape(const Tags& rec);
 
 // Appends the document's DXF text to out.
 void writeDocument(const Document& doc, std::string& out);

@@ -544,7 +544,18 @@ AcDbEntity* readEntity(ReadContext& ctx, const Record& rec) {
             left.emplace_back(2, b.str(2));
         r->setNormal(b.vec(210, {0, 0, 1}));
         r->setPosition(fromPlane(r->normal(), b.point(10)));
-        r->setScaleFactors(AcGeScale3d(b.num(41, 1), b.num(42, 1), b.num(43, 1)));
+        // A scale of 0 (2D writers put 43 0) holds no geometry that way: the insert is drawn with 1 in
+        // that direction alone, and the file keeps the 0 as read.
+        double scale[3] = {b.num(41, 1), b.num(42, 1), b.num(43, 1)};
+        for (int k = 0; k < 3; ++k)
+            if (scale[k] == 0) {
+                scale[k] = 1;
+                const std::string read = b.raw(41 + k);
+                keptBesides.emplace_back(41 + k, valueFits(41 + k, read) ? wide(read) : std::wstring(L"0"));
+            }
+        if (b.num(43, 1) == 0) ++ctx.flatInserts;
+        if (b.num(41, 1) == 0 || b.num(42, 1) == 0) ++ctx.collapsedInserts;
+        r->setScaleFactors(AcGeScale3d(scale[0], scale[1], scale[2]));
         r->setRotation(b.num(50) * kDegree);
         leftovers(b, {66, 2, 10, 20, 30, 41, 42, 43, 50, 70, 71, 44, 45, 210, 220, 230}, left);
         e = r;
@@ -750,10 +761,16 @@ void writeEntity(WriteContext& ctx, const AcDbEntity* e, std::vector<Tags>& out)
         if (attribs) o.i(66, 1);
         o.s8(2, ctx.nameOf(r->blockTableRecord()));
         o.p(10, planePoint(r, 10, r->normal(), r->position()));
-        AcGeScale3d s = r->scaleFactors();
-        if (s.sx != 1) o.d(41, s.sx);
-        if (s.sy != 1) o.d(42, s.sy);
-        if (s.sz != 1) o.d(43, s.sz);
+        // A scale read as 0 is written as read while the insert keeps the 1 it was drawn with.
+        const AcGeScale3d s = r->scaleFactors();
+        const double factors[3] = {s.sx, s.sy, s.sz};
+        for (int k = 0; k < 3; ++k) {
+            const std::wstring* read = factors[k] == 1 ? keptAsRead(r, 41 + k) : nullptr;
+            if (read)
+                o.s(41 + k, *read);
+            else if (factors[k] != 1)
+                o.d(41 + k, factors[k]);
+        }
         if (r->rotation() != 0) o.d(50, degrees(r, 50, r->rotation()));
         if (multi) {
             o.i(70, m->columns());

@@ -282,6 +282,13 @@ void Loader::run(Document& doc) {
     finish();
     if (damaged)
         problem(std::to_string(damaged) + " entities, vertices or objects kept as read were damaged and dropped");
+    if (flatInserts)
+        problem(std::to_string(flatInserts) +
+                " inserts with a Z scale of 0 (as 2D programs write them) are drawn with a Z scale of 1; their "
+                "X and Y scales hold, and the file keeps the 0");
+    if (collapsedInserts)
+        problem(std::to_string(collapsedInserts) +
+                " inserts with an X or Y scale of 0 are drawn with a scale of 1 that way; the file keeps the 0");
     // Standard dictionaries must be dictionaries: drop a named entry that names something else.
     if (auto* nod = AcDbDictionary::cast(db->peek(db->namedObjectsDictionaryId()))) {
         for (const wchar_t* key :

@@ -168,6 +168,7 @@ void Normalizer::headerVars() {
 
 void Normalizer::run() {
     assignHandles();
+    entityParts();
     layerNames();
     tables();
     blocks();
@@ -192,6 +193,10 @@ void normalizeR2010(Document& doc, HeldRecords& held) {
 
 bool isEntityType(std::string_view type) {
     return !normalize::isNoEntity(type);
+}
+
+bool entityInShape(const Tags& rec) {
+    return !normalize::entityNeedsShape(rec);
 }
 
 bool isRepairedLayerName(std::string_view name) {

@@ -32,46 +32,47 @@ bool isCommonEntityCode(int code) {
     }
 }
 
-} // namespace
-
-void Normalizer::upgradeEntity(Tags& rec) {
-    if (hasSubclassMarkers(rec)) return;
-    const std::string type(recordType(rec));
-    std::vector<const char*> markers;
-    // Codes after which a second subclass starts, for records with two.
+// The subclass markers of a record of this type, for one written without them, and the codes that
+// belong to its second subclass (records with two).
+struct Markers {
+    std::vector<const char*> names;
     std::set<int> second;
+};
+
+Markers markersOf(std::string_view type, const Tags& rec) {
+    Markers m;
     long long flags = 0;
     if (const TagValue* f = findValue(rec, 70)) flags = parseInt(*f);
     if (type == "LINE")
-        markers = {"AcDbLine"};
+        m.names = {"AcDbLine"};
     else if (type == "POINT")
-        markers = {"AcDbPoint"};
+        m.names = {"AcDbPoint"};
     else if (type == "CIRCLE")
-        markers = {"AcDbCircle"};
+        m.names = {"AcDbCircle"};
     else if (type == "ARC") {
-        markers = {"AcDbCircle", "AcDbArc"};
-        second = {50, 51};
+        m.names = {"AcDbCircle", "AcDbArc"};
+        m.second = {50, 51};
     } else if (type == "TRACE" || type == "SOLID")
-        markers = {"AcDbTrace"};
+        m.names = {"AcDbTrace"};
     else if (type == "3DFACE")
-        markers = {"AcDbFace"};
+        m.names = {"AcDbFace"};
     else if (type == "SHAPE")
-        markers = {"AcDbShape"};
+        m.names = {"AcDbShape"};
     else if (type == "TEXT") {
-        markers = {"AcDbText", "AcDbText"};
-        second = {73};
+        m.names = {"AcDbText", "AcDbText"};
+        m.second = {73};
     } else if (type == "ATTDEF") {
-        markers = {"AcDbText", "AcDbAttributeDefinition"};
-        second = {3, 2, 70, 73, 74, 280};
+        m.names = {"AcDbText", "AcDbAttributeDefinition"};
+        m.second = {3, 2, 70, 73, 74, 280};
     } else if (type == "ATTRIB") {
-        markers = {"AcDbText", "AcDbAttribute"};
-        second = {2, 70, 73, 74, 280};
+        m.names = {"AcDbText", "AcDbAttribute"};
+        m.second = {2, 70, 73, 74, 280};
     } else if (type == "INSERT") {
         long long cols = findValue(rec, 70) ? parseInt(*findValue(rec, 70)) : 1;
         long long rows = findValue(rec, 71) ? parseInt(*findValue(rec, 71)) : 1;
-        markers = {cols > 1 || rows > 1 ? "AcDbMInsertBlock" : "AcDbBlockReference"};
+        m.names = {cols > 1 || rows > 1 ? "AcDbMInsertBlock" : "AcDbBlockReference"};
     } else if (type == "POLYLINE") {
-        markers = {(flags & 64)   ? "AcDbPolyFaceMesh"
+        m.names = {(flags & 64)   ? "AcDbPolyFaceMesh"
                    : (flags & 16) ? "AcDbPolygonMesh"
                    : (flags & 8)  ? "AcDb3dPolyline"
                                   : "AcDb2dPolyline"};
@@ -81,36 +82,135 @@ void Normalizer::upgradeEntity(Tags& rec) {
                            : (flags & 32) ? "AcDb3dPolylineVertex"
                                           : "AcDb2dVertex";
         if (std::string_view(kind) == "AcDbFaceRecord")
-            markers = {"AcDbFaceRecord"};
+            m.names = {"AcDbFaceRecord"};
         else
-            markers = {"AcDbVertex", kind};
-        second = {};
+            m.names = {"AcDbVertex", kind};
     } else if (type == "VIEWPORT")
-        markers = {"AcDbViewport"};
+        m.names = {"AcDbViewport"};
     else if (type == "DIMENSION") {
         static const char* kinds[] = {"AcDbAlignedDimension",   "AcDbAlignedDimension", "AcDb2LineAngularDimension",
                                       "AcDbDiametricDimension", "AcDbRadialDimension",  "AcDb3PointAngularDimension",
                                       "AcDbOrdinateDimension"};
         long long k = flags & 7;
-        markers = {"AcDbDimension", k <= 6 ? kinds[k] : "AcDbAlignedDimension"};
-        second = {13, 23, 33, 14, 24, 34, 15, 25, 35, 16, 26, 36, 40, 50, 52};
-        if (k == 0) markers.push_back("AcDbRotatedDimension");
+        m.names = {"AcDbDimension", k <= 6 ? kinds[k] : "AcDbAlignedDimension"};
+        m.second = {13, 23, 33, 14, 24, 34, 15, 25, 35, 16, 26, 36, 40, 50, 52};
+        if (k == 0) m.names.push_back("AcDbRotatedDimension");
     } else if (type == "BLOCK")
-        markers = {"AcDbBlockBegin"};
+        m.names = {"AcDbBlockBegin"};
     else if (type == "ENDBLK")
-        markers = {"AcDbBlockEnd"};
-    else if (type == "SEQEND")
-        markers = {};
+        m.names = {"AcDbBlockEnd"};
+    // Types of later releases that minimal writers put out without markers all the same.
+    else if (type == "LWPOLYLINE")
+        m.names = {"AcDbPolyline"};
+    else if (type == "ELLIPSE")
+        m.names = {"AcDbEllipse"};
+    else if (type == "SPLINE")
+        m.names = {"AcDbSpline"};
+    else if (type == "MTEXT")
+        m.names = {"AcDbMText"};
+    else if (type == "HATCH")
+        m.names = {"AcDbHatch"};
+    else if (type == "RAY")
+        m.names = {"AcDbRay"};
+    else if (type == "XLINE")
+        m.names = {"AcDbXline"};
+    else if (type == "LEADER")
+        m.names = {"AcDbLeader"};
+    return m;
+}
 
-    Tags common, first, rest, xdata;
+// Types whose body holds none of the common groups: one found after the body's subclass marker, or
+// before the first marker, belongs to the common part (older writers put layer, colour and linetype
+// after the body's marker). A paragraph text's body has a 48 of its own (a column's width).
+bool bodyHoldsNoCommonGroup(std::string_view type) {
+    static constexpr std::string_view types[] = {
+        "LINE",       "POINT",   "CIRCLE", "ARC",      "TRACE",  "SOLID",  "3DFACE",    "SHAPE", "TEXT",
+        "ATTDEF",     "ATTRIB",  "INSERT", "POLYLINE", "VERTEX", "SEQEND", "DIMENSION", "BLOCK", "ENDBLK",
+        "LWPOLYLINE", "ELLIPSE", "SPLINE", "HATCH",    "RAY",    "XLINE",  "LEADER"};
+    return std::find(std::begin(types), std::end(types), type) != std::end(types);
+}
+
+// How a record with markers stands: where its first marker and its body begin, where its body ends.
+struct Parts {
+    std::size_t first = 0, body = 0, end = 0;
+    bool entityPart = false;
+};
+
+Parts partsOf(const Tags& rec) {
+    Parts p;
+    const std::size_t n = rec.size();
     std::size_t i = 1;
+    while (i < n && rec[i].code != 100 && rec[i].code != 1001) ++i;
+    p.first = i;
+    p.entityPart = i < n && rec[i].code == 100 && rec[i].value.view() == "AcDbEntity";
+    p.body = i;
+    if (p.entityPart)
+        for (p.body = i + 1; p.body < n && rec[p.body].code != 100 && rec[p.body].code != 1001;) ++p.body;
+    // The body ends at the extended data, or at an embedded object (which holds no common group).
+    p.end = p.body;
+    while (p.end < n && rec[p.end].code != 1001 && rec[p.end].code != 101) ++p.end;
+    return p;
+}
+
+// Tag i of rec outside the common part that belongs to it: a common group of a type whose body holds
+// none, before the first marker or in the body, outside a 102 group.
+template <class F>
+void forEachStrayCommonGroup(const Tags& rec, const Parts& p, F f) {
+    bool inGroup = false;
+    auto visit = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const Tag& t = rec[i];
+            if (t.code == 102) {
+                inGroup = !t.value.empty() && t.value[0] == '{';
+                continue;
+            }
+            if (!inGroup && isCommonEntityCode(t.code)) f(i);
+        }
+    };
+    visit(1, p.first);
+    visit(p.body, p.end);
+}
+
+} // namespace
+
+bool entityNeedsShape(const Tags& rec) {
+    if (!hasSubclassMarkers(rec)) return true;
+    const std::string_view type = recordType(rec);
+    const Parts p = partsOf(rec);
+    if (p.entityPart && (p.body >= rec.size() || rec[p.body].code != 100) && !markersOf(type, rec).names.empty())
+        return true;
+    if (!bodyHoldsNoCommonGroup(type)) return false;
+    if (!p.entityPart) return true;
+    bool stray = false;
+    forEachStrayCommonGroup(rec, p, [&](std::size_t) { stray = true; });
+    return stray;
+}
+
+void Normalizer::upgradeEntity(Tags& rec) {
+    if (hasSubclassMarkers(rec)) return;
+    const std::string_view type = recordType(rec);
+    const Markers m = markersOf(type, rec);
+    const std::vector<const char*>& markers = m.names;
+    // Its handle, owner and 102 groups stay at its head.
+    Tags head, common, first, rest, xdata;
+    std::size_t i = 1;
+    bool inGroup = false;
     for (; i < rec.size(); ++i) {
         const Tag& t = rec[i];
         if (t.code == 1001) break;
+        if (t.code == 102) {
+            inGroup = !t.value.empty() && t.value[0] == '{';
+            head.push_back(t);
+            continue;
+        }
+        if (inGroup) {
+            head.push_back(t);
+            continue;
+        }
         if (t.code == 5 || t.code == 330) continue;
         if (isCommonEntityCode(t.code))
             common.push_back(t);
-        else if (markers.size() > 1 && second.count(t.code))
+        else if (markers.size() > 1 && m.second.count(t.code))
             rest.push_back(t);
         else
             first.push_back(t);
@@ -121,6 +221,7 @@ void Normalizer::upgradeEntity(Tags& rec) {
     out.reserve(rec.size() + 6);
     out.push_back(rec[0]);
     out.push_back(Tag{5, handleText(h)});
+    out.insert(out.end(), head.begin(), head.end());
     out.push_back(Tag{330, "0"});
     out.push_back(Tag{100, "AcDbEntity"});
     if (std::none_of(common.begin(), common.end(), [](const Tag& t) { return t.code == 8; }))
@@ -128,11 +229,69 @@ void Normalizer::upgradeEntity(Tags& rec) {
     out.insert(out.end(), common.begin(), common.end());
     if (!markers.empty()) out.push_back(Tag{100, markers[0]});
     out.insert(out.end(), first.begin(), first.end());
-    for (std::size_t m = 1; m < markers.size(); ++m) out.push_back(Tag{100, markers[m]});
+    for (std::size_t k = 1; k < markers.size(); ++k) out.push_back(Tag{100, markers[k]});
     out.insert(out.end(), rest.begin(), rest.end());
     if (type == "BLOCK" && !findValue(out, 3)) out.push_back(Tag{3, nameOf(rec)});
     out.insert(out.end(), xdata.begin(), xdata.end());
     rec = std::move(out);
+}
+
+// Records as other programs write them, brought into the shape the reader takes: the common part after
+// the head and the body after its own marker. Gives how many common groups it dropped because the
+// record held them twice (the common part's own is kept).
+std::size_t Normalizer::shapeEntity(Tags& rec) {
+    if (!entityNeedsShape(rec)) return 0;
+    if (!hasSubclassMarkers(rec)) {
+        upgradeEntity(rec);
+        return 0;
+    }
+    const Parts p = partsOf(rec);
+    if (p.entityPart && (p.body >= rec.size() || rec[p.body].code != 100) &&
+        !markersOf(recordType(rec), rec).names.empty()) {
+        // Only the common part's marker: its body's were left out. Read as a record without markers.
+        rec.erase(rec.begin() + static_cast<std::ptrdiff_t>(p.first));
+        upgradeEntity(rec);
+        return 0;
+    }
+    std::vector<bool> moved(rec.size(), false);
+    std::set<int> held; // codes the common part holds
+    if (p.entityPart)
+        for (std::size_t i = p.first + 1; i < p.body; ++i) held.insert(rec[i].code);
+    Tags taken;
+    std::size_t twice = 0;
+    forEachStrayCommonGroup(rec, p, [&](std::size_t i) {
+        moved[i] = true;
+        if (held.insert(rec[i].code).second)
+            taken.push_back(rec[i]);
+        else
+            ++twice;
+    });
+    Tags out;
+    out.reserve(rec.size() + 2);
+    for (std::size_t i = 0; i < p.first; ++i)
+        if (!moved[i]) out.push_back(rec[i]);
+    out.push_back(Tag{100, "AcDbEntity"});
+    if (p.entityPart)
+        for (std::size_t i = p.first + 1; i < p.body; ++i) out.push_back(rec[i]);
+    out.insert(out.end(), taken.begin(), taken.end());
+    for (std::size_t i = p.body; i < rec.size(); ++i)
+        if (!moved[i]) out.push_back(rec[i]);
+    rec = std::move(out);
+    return twice;
+}
+
+void Normalizer::entityParts() {
+    std::size_t twice = 0;
+    for (Block& b : doc.blocks) {
+        if (!b.begin.empty()) twice += shapeEntity(b.begin);
+        for (Tags& e : b.entities) twice += shapeEntity(e);
+        if (!b.end.empty()) twice += shapeEntity(b.end);
+    }
+    for (Tags& e : doc.entities) twice += shapeEntity(e);
+    if (twice)
+        problem(std::to_string(twice) +
+                " layers, colours or other common values that entities held twice dropped; the one of their "
+                "common part was kept");
 }
 
 namespace {

@@ -89,6 +89,25 @@ std::uint64_t Normalizer::ensureRootEntry(const char* name, const char* type, Ta
 }
 
 void Normalizer::objects() {
+    // Dictionaries and xrecords written without their subclass marker (small exporters leave it out):
+    // what follows their head is their body all the same.
+    for (Tags& o : doc.objects) {
+        const std::string_view type = recordType(o);
+        if ((type != "DICTIONARY" && type != "XRECORD") || hasSubclassMarkers(o)) continue;
+        std::size_t at = 1;
+        while (at < o.size()) {
+            if (o[at].code == 5 || o[at].code == 330) {
+                ++at;
+            } else if (o[at].code == 102 && !o[at].value.empty() && o[at].value[0] == '{') {
+                for (++at; at < o.size() && o[at].code != 102;) ++at;
+                if (at < o.size()) ++at;
+            } else {
+                break;
+            }
+        }
+        o.insert(o.begin() + static_cast<std::ptrdiff_t>(at),
+                 Tag{100, type == "DICTIONARY" ? "AcDbDictionary" : "AcDbXrecord"});
+    }
     // The root dictionary comes first and is owned by nobody.
     std::size_t rootAt = doc.objects.size();
     for (std::size_t i = 0; i < doc.objects.size(); ++i)

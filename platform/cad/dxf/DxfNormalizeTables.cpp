@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace dxf::normalize {
@@ -126,7 +128,8 @@ void Normalizer::tables() {
                 problem("unnamed " + std::string(k.name) + " record dropped");
                 continue;
             }
-            if (repeated[i]) {
+            // Viewport records sharing a name are the tiles of one configuration.
+            if (repeated[i] && std::string_view(k.name) != "VPORT") {
                 problem(std::string(k.name) + " \"" + nameOf(r) + "\" appears twice; the second was dropped");
                 continue;
             }
@@ -222,26 +225,51 @@ void Normalizer::referencedNames() {
                 " layers, linetypes, text styles or applications used but not defined were added");
 }
 
-// Layer names with characters no name may hold (damage) are repaired alike wherever they appear: in
-// the layer table, on every entity and as the current layer.
+// Layer names with characters no name may hold (damage, or parameters a machining tool keeps in them) are
+// repaired alike wherever they appear: in the layer table, on every entity, in extended data (an old
+// viewport's frozen layers), in layer filters and indexes, and as the current layer. A repaired name
+// another layer already holds takes a number, so that no two layers become one.
 void Normalizer::layerNames() {
+    const auto needsRepair = [](std::string_view name) {
+        return name.find_first_of(kNotInNames) != std::string_view::npos;
+    };
+    const auto replaced = [](std::string_view name) {
+        std::string out(name);
+        for (char& c : out)
+            if (kNotInNames.find(c) != std::string_view::npos) c = '_';
+        return out;
+    };
+    // Repaired names of the table's layers, by their upper-case names as read.
+    std::unordered_map<std::string, std::string> renamed;
+    Table* layers = doc.table("LAYER");
+    if (layers) {
+        std::unordered_set<std::string> taken;
+        for (const Tags& r : layers->records)
+            if (!needsRepair(nameOf(r))) taken.insert(upper(nameOf(r)));
+        for (const Tags& r : layers->records) {
+            const std::string name = nameOf(r);
+            if (!needsRepair(name) || renamed.count(upper(name))) continue;
+            std::string repaired = replaced(name);
+            for (int k = 2; taken.count(upper(repaired)); ++k) repaired = replaced(name) + "_" + std::to_string(k);
+            taken.insert(upper(repaired));
+            renamed.emplace(upper(name), repaired);
+        }
+    }
     std::size_t repaired = 0;
     auto fix = [&](TagValue& value) {
-        if (value.view().find_first_of(kNotInNames) == std::string_view::npos) return;
-        std::string name = value.str();
-        for (char& c : name)
-            if (kNotInNames.find(c) != std::string_view::npos) c = '_';
-        value = name;
+        if (!needsRepair(value.view())) return;
+        auto it = renamed.find(upper(value.view()));
+        value = it != renamed.end() ? it->second : replaced(value.view());
         ++repaired;
     };
-    if (Table* layers = doc.table("LAYER"))
+    if (layers)
         for (Tags& r : layers->records)
             for (std::size_t i = 1; i < r.size() && r[i].code != 1001; ++i)
                 if (r[i].code == 2) {
                     fix(r[i].value);
                     break;
                 }
-    // An entity's layer sits in its common part: no further than its second subclass marker.
+    // An entity's layer sits in its common part (the entity's parts are in place by now).
     auto entity = [&](Tags& r) {
         int markers = 0;
         for (std::size_t i = 1; i < r.size() && r[i].code != 1001; ++i) {
@@ -252,12 +280,34 @@ void Normalizer::layerNames() {
             }
         }
     };
+    // Extended data names layers under 1003.
+    auto xdata = [&](Tags& r) {
+        for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i)
+            if (r[i - 1].code == 1003) fix(r[i - 1].value);
+    };
     for (Block& b : doc.blocks) {
         entity(b.begin);
-        for (Tags& e : b.entities) entity(e);
+        xdata(b.begin);
+        for (Tags& e : b.entities) {
+            entity(e);
+            xdata(e);
+        }
         if (!b.end.empty()) entity(b.end);
     }
-    for (Tags& e : doc.entities) entity(e);
+    for (Tags& e : doc.entities) {
+        entity(e);
+        xdata(e);
+    }
+    for (Table& t : doc.tables)
+        for (Tags& r : t.records) xdata(r);
+    for (Tags& o : doc.objects) {
+        xdata(o);
+        // Layer filters and indexes list layers by name.
+        const std::string_view type = recordType(o);
+        if (type == "LAYER_FILTER" || type == "LAYER_INDEX")
+            for (std::size_t i = 1; i < o.size() && o[i].code != 1001; ++i)
+                if (o[i].code == 8) fix(o[i].value);
+    }
     for (auto& [name, values] : doc.header)
         if (name == "$CLAYER")
             for (Tag& t : values) fix(t.value);

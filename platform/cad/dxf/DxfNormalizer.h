@@ -40,6 +40,10 @@ bool isNoObject(std::string_view type);
 std::string nameOf(const Tags& rec);
 void setValue(Tags& rec, int code, const std::string& value);
 
+// Whether an entity record stands otherwise than the reader takes it: without subclass markers, without
+// its body's marker, or with common groups outside its common part.
+bool entityNeedsShape(const Tags& rec);
+
 // Characters no symbol name may hold.
 constexpr std::string_view kNotInNames = "<>/\\\":;?*|=`";
 
@@ -69,6 +73,8 @@ private:
     void blocks();
     void entitySequence(std::vector<Tags>& list, std::uint64_t owner, bool splitPaper);
     void upgradeEntity(Tags& rec);
+    std::size_t shapeEntity(Tags& rec);
+    void entityParts();
     void objects();
     void layouts();
     void referencedNames();

@@ -485,7 +485,7 @@ private:
         if (given_ < held_.given.size() && held_.given[given_].first == next_)
             setRecordHandle(rec, held_.given[given_++].second);
         ++next_;
-        if (!isEntityType(type) || !hasSubclassMarkers(rec)) throw Irregular{};
+        if (!isEntityType(type) || !entityInShape(rec)) throw Irregular{};
         checkNames(rec, type);
         // Sequences: attributes and vertices follow their insert or polyline and end with a SEQEND.
         if (type == "ATTRIB" || type == "VERTEX" || type == "SEQEND") {
@@ -537,8 +537,10 @@ private:
                     throw Irregular{};
             }
         }
-        for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i)
+        for (std::size_t i = r.size(); i > 1 && r[i - 1].code >= 1000; --i) {
             if (r[i - 1].code == 1001 && !r[i - 1].value.empty() && !apps_.has(r[i - 1].value)) throw Irregular{};
+            if (r[i - 1].code == 1003 && isRepairedLayerName(r[i - 1].value)) throw Irregular{};
+        }
         if (type == "TEXT" || type == "ATTRIB" || type == "ATTDEF" || type == "MTEXT")
             if (const TagValue* s = findValue(r, 7); s && !s->empty() && !styles_.has(*s)) throw Irregular{};
         if (type == "INSERT")
