@@ -22,6 +22,7 @@
 #include "win/UiSink.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -538,7 +539,11 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     // to that name at the same moment finds it held, never a file nobody holds. One that holds it
     // already is left to refuse the save.
     std::unique_ptr<docfile::DrawingLock> heldThere;
-    if (std::string native; win::mapToNative(target.c_str(), native, nullptr)) {
+    std::string native;
+    struct stat before {};
+    const bool mapped = win::mapToNative(target.c_str(), native, nullptr);
+    if (mapped && (::stat(native.c_str(), &before) != 0 || !S_ISREG(before.st_mode))) before = {};
+    if (mapped) {
         const std::unique_ptr<docfile::DrawingLock>& current = locks_[doc];
         std::optional<docfile::LockHolder> holder;
         if (!current || !current->holds(native)) {
@@ -553,6 +558,16 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     }
     if (heldThere) locks_[doc] = std::move(heldThere);
     acutPrintf(L"Saved %s\n", target.c_str());
+    // A file of several names (hard links) replaced by a new one leaves its other names to the old drawing.
+    if (struct stat now{}; before.st_nlink > 1 && ::stat(native.c_str(), &now) == 0 &&
+                           (now.st_dev != before.st_dev || now.st_ino != before.st_ino)) {
+        const auto others = static_cast<unsigned long>(before.st_nlink - 1);
+        acutPrintf(L"%s had %s: it is now a file of its own, and %s the drawing as it was before this save\n",
+                   target.c_str(),
+                   others == 1 ? L"another name (a hard link)"
+                               : (std::to_wstring(others) + L" other names (hard links)").c_str(),
+                   others == 1 ? L"that name keeps" : L"those names keep");
+    }
     lockDrawing(doc, false); // under its new name, or once the session that held it has gone
     return true;
 }
@@ -583,7 +598,10 @@ void Session::lockDrawing(AcApDocument* doc, bool tell) {
         lock->release();
         return;
     }
-    if (lock->holds(native)) return;
+    if (lock->holds(native)) {
+        lock->holdFile(native); // the file a save put there
+        return;
+    }
     std::optional<docfile::LockHolder> holder;
     // A lock that cannot be written (a read-only folder) leaves the drawing unlocked: nobody can save there.
     if (lock->take(native, holder) || !tell) return;

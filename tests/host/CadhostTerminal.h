@@ -38,6 +38,7 @@ public:
     // signal when a signal ended it, -1 when it had to be killed.
     int exitStatus();
     const std::string& output() const { return output_; }
+    pid_t pid() const { return pid_; }
 
 private:
     // Reads what comes within the wait: the bytes read, -1 once the output has ended.
