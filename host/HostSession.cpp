@@ -231,8 +231,8 @@ void Session::refuse(const std::wstring& message) {
 }
 
 void Session::report(const std::wstring& message) {
-    err_ << "cadhost: " << win::toUtf8(lastPlace_.empty() ? L"" : lastPlace_ + L": ") << win::toUtf8(message)
-         << std::endl;
+    // One line, whatever the names in it hold.
+    err_ << "cadhost: " << win::shown((lastPlace_.empty() ? L"" : lastPlace_ + L": ") + message) << std::endl;
 }
 
 std::optional<std::wstring> Session::nextLine() {
@@ -283,7 +283,7 @@ void Session::attach() {
     win::setUiSink(sink_.get());
     acDocManager->addReactor(watch_.get());
     ed::commandLine().setSink([this](const std::wstring& text) {
-        out_ << win::toUtf8(text);
+        out_ << win::shown(text, true);
         out_.flush();
     });
     ed::input().setSource([this]() { return promptLine(); });
@@ -323,7 +323,7 @@ bool Session::start() {
     attach();
     bool ok = true;
     for (const std::string& d : options_.drawings) {
-        if (!openDrawing(win::fromUtf8(d))) ok = false;
+        if (!openDrawing(win::fromNative(d))) ok = false;
     }
     // The first drawing named is current.
     if (ok && acDocManager->documentCount() > 0) {
@@ -498,7 +498,7 @@ bool Session::openDrawing(const std::wstring& path) {
     // A damaged file still opens; the user is told what was dropped or repaired on the way.
     if (doc && doc->database()) {
         const std::vector<std::string> problems = dxf::lastDxfProblems(doc->database());
-        for (const std::string& problem : problems) err_ << "cadhost: " << win::toUtf8(path) << ": " << problem << "\n";
+        for (const std::string& problem : problems) err_ << "cadhost: " << win::shown(path) << ": " << problem << "\n";
         err_.flush();
     }
     return true;
@@ -606,10 +606,10 @@ void Session::lockDrawing(AcApDocument* doc, bool tell) {
     // A lock that cannot be written (a read-only folder) leaves the drawing unlocked: nobody can save there.
     if (lock->take(native, holder) || !tell) return;
     if (!holder) {
-        if (!lock->refusal().empty()) err_ << "cadhost: " << lock->refusal() << std::endl;
+        if (!lock->refusal().empty()) err_ << "cadhost: " << win::shown(win::fromNative(lock->refusal())) << std::endl;
         return;
     }
-    err_ << "cadhost: " << win::toUtf8(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
+    err_ << "cadhost: " << win::shown(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
          << "); once that session saves it, a SAVE here is refused (asked at a terminal): SAVEAS another name keeps "
             "both"
          << std::endl;
@@ -711,7 +711,7 @@ bool Session::dropsUnasked(AcApDocument* doc) const {
 }
 
 std::string Session::droppedText(const AcApDocument* doc) {
-    return "cadhost: " + win::toUtf8(drawingName(doc)) + ": the changes made since it was last saved are discarded\n";
+    return "cadhost: " + win::shown(drawingName(doc)) + ": the changes made since it was last saved are discarded\n";
 }
 
 void Session::noteDropped(AcApDocument* doc) {
@@ -797,7 +797,7 @@ std::wstring userPathToWindows(const std::wstring& path) {
         if (!here) return L"";
         std::free(here);
     }
-    return win::nativeToWindows(win::toUtf8(path));
+    return win::nativeToWindows(win::toNative(path));
 }
 
 std::string defaultModulePath() {

@@ -412,8 +412,8 @@ int CAcadDrawing::saveAs(CString path, CString filename, const BeforePlacing& be
         // A copy's name may use the whole file-name limit: the temporary one is cut to fit it.
         const CString copyName = savedCopyName(filename);
         const CString extension = copyName.Right(4);
-        const std::string head = copyName.Left(copyName.GetLength() - 4).ToUtf8();
-        CString tempPath = folder + CString(win::fromUtf8(win::nameForTemporary(head, 4)).c_str()) + extension;
+        const std::string head = win::toNative(static_cast<const wchar_t*>(copyName.Left(copyName.GetLength() - 4)));
+        CString tempPath = folder + CString(win::fromNative(win::nameForTemporary(head, 4)).c_str()) + extension;
         // Only a drawing saved now may be delivered: a file left at the temporary name by an
         // earlier run is stale.
         Acad::ErrorStatus status = Acad::eNoDatabase;
@@ -529,7 +529,7 @@ struct PlotParts {
 CString namingTarget(CString failure, const CString& staged, const CString& target) {
     std::string native;
     DWORD error = 0;
-    if (win::mapToNative(staged, native, &error)) failure.Replace(win::fromUtf8(native).c_str(), target);
+    if (win::mapToNative(staged, native, &error)) failure.Replace(win::fromNative(native).c_str(), target);
     failure.Replace(staged, target);
     return failure;
 }

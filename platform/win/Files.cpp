@@ -145,7 +145,7 @@ bool fill(const FindState& s, const std::string& name, WIN32_FIND_DATAW* data) {
         data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
         data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
     }
-    const std::wstring wide = win::fromUtf8(name).substr(0, MAX_PATH - 1);
+    const std::wstring wide = win::fromNative(name).substr(0, MAX_PATH - 1);
     std::wmemcpy(data->cFileName, wide.c_str(), wide.size() + 1);
     return true;
 }
@@ -396,11 +396,11 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
         if (driveRoot && (name == "." || name == "..")) continue;
-        if (win::matchesWildcard(win::fromUtf8(name), mask)) state->names.push_back(name);
+        if (win::matchesWildcard(win::fromNative(name), mask)) state->names.push_back(name);
     }
     ::closedir(dir);
     std::sort(state->names.begin(), state->names.end(), [](const std::string& a, const std::string& b) {
-        const std::wstring x = lower(win::fromUtf8(a)), y = lower(win::fromUtf8(b));
+        const std::wstring x = lower(win::fromNative(a)), y = lower(win::fromNative(b));
         return x != y ? x < y : a < b;
     });
     while (state->next < state->names.size()) {

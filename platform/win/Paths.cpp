@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstdint>
 #include <cwctype>
@@ -314,7 +315,71 @@ bool fail(DWORD* error, DWORD code) {
     return false;
 }
 
+constexpr wchar_t kKeptByte = 0xDC00; // a stray byte b is kept as kKeptByte | b (b >= 0x80)
+
 } // namespace
+
+std::wstring fromNative(std::string_view name) {
+    std::wstring wide;
+    wide.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t length = utf8Sequence(name.substr(i));
+        if (length == 0) {
+            wide.push_back(static_cast<wchar_t>(kKeptByte | static_cast<unsigned char>(name[i])));
+            ++i;
+            continue;
+        }
+        wide += fromUtf8(name.substr(i, length));
+        i += length;
+    }
+    return wide;
+}
+
+std::string toNative(std::wstring_view name) {
+    std::string bytes;
+    bytes.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        std::size_t end = i;
+        while (end < name.size() && (name[end] < (kKeptByte | 0x80) || name[end] > (kKeptByte | 0xFF))) ++end;
+        bytes += toUtf8(name.substr(i, end - i));
+        for (i = end; i < name.size() && name[i] >= (kKeptByte | 0x80) && name[i] <= (kKeptByte | 0xFF); ++i)
+            bytes.push_back(static_cast<char>(name[i] & 0xFF));
+    }
+    return bytes;
+}
+
+std::string shown(std::wstring_view text, bool lines) {
+    std::string out;
+    out.reserve(text.size());
+    const auto escaped = [&](unsigned value) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "\\x%02X", value & 0xFF);
+        out += hex;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const wchar_t c = text[i];
+        if (c >= (kKeptByte | 0x80) && c <= (kKeptByte | 0xFF)) {
+            escaped(static_cast<unsigned>(c));
+            ++i;
+        } else if ((c < 0x20 && !(lines && (c == L'\n' || c == L'\t' ||
+                                            (c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')))) ||
+                   (c >= 0x7F && c <= 0x9F)) {
+            escaped(static_cast<unsigned>(c));
+            ++i;
+        } else if (c < 0x20) {
+            out.push_back(static_cast<char>(c));
+            ++i;
+        } else {
+            std::size_t end = i + 1;
+            while (end < text.size() && text[end] >= 0x20 && !(text[end] >= 0x7F && text[end] <= 0x9F) &&
+                   !(text[end] >= (kKeptByte | 0x80) && text[end] <= (kKeptByte | 0xFF)))
+                ++end;
+            out += toUtf8(text.substr(i, end - i));
+            i = end;
+        }
+    }
+    return out;
+}
 
 std::vector<std::string> namesStartingWith(const std::string& nativeFolder, const std::string& prefix) {
     std::vector<std::string> found;
@@ -386,7 +451,7 @@ bool mapToNative(const wchar_t* windowsPath, std::string& nativeOut, DWORD* erro
             if (c < 32 || c == L'<' || c == L'>' || c == L':' || c == L'"' || c == L'|' || c == L'?' || c == L'*')
                 return fail(error, ERROR_INVALID_NAME);
         }
-        if (!part.empty()) parts.push_back(toUtf8(part));
+        if (!part.empty()) parts.push_back(toNative(part));
         i = j + 1;
     }
 
@@ -457,7 +522,7 @@ std::wstring nativeToWindows(const std::string& nativePath) {
         drive = L"Z:";
         tail = abs;
     }
-    std::wstring out = drive + fromUtf8(tail);
+    std::wstring out = drive + fromNative(tail);
     for (auto& ch : out)
         if (ch == L'/') ch = L'\\';
     if (out.size() == 2) out += L'\\';

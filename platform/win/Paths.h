@@ -1,11 +1,23 @@
 #pragma once
 // Windows-form paths over the Linux file system: Z:\ is the root, C:\ the host's C-drive folder.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "win/WinTypes.h"
 
 namespace win {
+
+// File names in the module's wide strings. A name is UTF-8 to the file system, but any bytes may stand in
+// one (Latin-1 names on old shared drives, names from unpacked archives): a byte that is no part of a
+// well-formed character is kept as U+DC80..U+DCFF, a lone surrogate no text decodes to, and becomes that
+// byte again on the way back, so every name comes back to its own bytes.
+std::wstring fromNative(std::string_view name);
+std::string toNative(std::wstring_view name);
+// Text for a terminal (UTF-8): a byte kept as above is shown "\xE9", and so is a control character, so
+// that a name never moves the cursor, clears the screen or sets the title. `lines`: line ends and tabs
+// are kept (output of several lines); else they are shown so too (a name, a one-line message).
+std::string shown(std::wstring_view text, bool lines = false);
 
 // Turns a Windows path into the native path it names. "\" and "/" both separate; "." and ".."
 // are resolved; a relative path is taken from the current folder, a rooted one ("\x") from the

@@ -102,7 +102,7 @@ DWORD resolveProgram(const std::wstring& program, const std::string& workFolder,
                 error = win::errorFromErrno(ENOENT, p);
             continue;
         }
-        const std::string name = win::toUtf8(candidate);
+        const std::string name = win::toNative(candidate);
         std::vector<std::string> folders{workFolder};
         const char* path = std::getenv("PATH");
         std::string list = path ? path : "/usr/local/bin:/usr/bin:/bin";
@@ -232,7 +232,7 @@ BOOL CreateProcessW(LPCWSTR applicationName, LPWSTR commandLine, LPSECURITY_ATTR
         if (isDrivePath(args[k]) && win::mapToNative(args[k].c_str(), native, nullptr))
             argv8.push_back(native);
         else
-            argv8.push_back(win::toUtf8(args[k]));
+            argv8.push_back(win::toNative(args[k]));
     }
     std::vector<char*> argv;
     for (auto& a : argv8) argv.push_back(a.data());

@@ -39,7 +39,7 @@ std::wstring pathProblem(const std::string& native, bool forWriting) {
 
 std::wstring windowsForm(const std::wstring& path) {
     if ((path.size() >= 2 && path[1] == L':') || path.rfind(L"\\\\", 0) == 0) return path;
-    return win::nativeToWindows(win::toUtf8(path));
+    return win::nativeToWindows(win::toNative(path));
 }
 
 // The document being saved: its own file is the one file held open that its save may replace.

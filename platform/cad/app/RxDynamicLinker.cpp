@@ -31,7 +31,7 @@ std::string nativePath(const std::wstring& path) {
     std::string native;
     DWORD err = 0;
     if (windowsForm && win::mapToNative(path.c_str(), native, &err)) return native;
-    return win::toUtf8(path);
+    return win::toNative(path);
 }
 
 std::wstring fileNameOf(const std::wstring& path) {

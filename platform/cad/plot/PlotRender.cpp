@@ -3,6 +3,7 @@
 
 #include "cad/app/DocumentFile.h"
 #include "win/Encoding.h"
+#include "win/Paths.h"
 
 #include <cairo-pdf.h>
 #include <jpeglib.h>
@@ -237,7 +238,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     std::error_code ec;
     fs::path target(r.nativePath);
     if (!target.has_parent_path() ? false : !fs::is_directory(target.parent_path(), ec)) {
-        error = L"the folder " + win::fromUtf8(target.parent_path().string()) + L" does not exist";
+        error = L"the folder " + win::fromNative(target.parent_path().string()) + L" does not exist";
         return false;
     }
     // Paper: the media's size, or A3 landscape; raster output at 150 dots per inch.
@@ -292,7 +293,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     // failed plot leaves an earlier one as it was.
     docfile::Replacement file;
     auto cannotWrite = [&] {
-        error = L"cannot write " + win::fromUtf8(r.nativePath) + L": " + win::fromUtf8(file.why());
+        error = L"cannot write " + win::fromNative(r.nativePath) + L": " + win::fromUtf8(file.why());
         return false;
     };
     if (!file.open(r.nativePath)) return cannotWrite();
@@ -404,7 +405,8 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     }
     if (!encoded) return error.empty() ? cannotWrite() : false;
     if (written != CAIRO_STATUS_SUCCESS && file.why().empty()) {
-        error = L"cannot write " + win::fromUtf8(r.nativePath) + L": " + win::fromUtf8(cairo_status_to_string(written));
+        error =
+            L"cannot write " + win::fromNative(r.nativePath) + L": " + win::fromUtf8(cairo_status_to_string(written));
         return false;
     }
     if (written != CAIRO_STATUS_SUCCESS || !file.commit()) return cannotWrite();

@@ -99,6 +99,40 @@ TEST_F(PathsTest, NativeToWindowsAndBack) {
     EXPECT_EQ(map(w.c_str()), (root_ / "work" / "\xC3\xA9t\xC3\xA9.dxf").string());
 }
 
+TEST_F(PathsTest, AnyNameComesBackToItsOwnBytesAndIsShownReadable) {
+    // Each byte that was no UTF-8 became U+FFFD: such a file could be listed, never opened.
+    const struct Case {
+        const char* what;
+        std::string name, shown;
+    } cases[] = {
+        {"UTF-8", "\xC3\xA9t\xC3\xA9.dxf", "\xC3\xA9t\xC3\xA9.dxf"},
+        {"Latin-1", "caf\xE9.dxf", "caf\\xE9.dxf"},
+        {"a lead byte cut short", "a\xC3(.dxf", "a\\xC3(.dxf"},
+        {"an encoded surrogate", "\xED\xA0\x80.dxf", "\\xED\\xA0\\x80.dxf"},
+        {"an overlong form", "\xC0\xAF.dxf", "\\xC0\\xAF.dxf"},
+        {"stray bytes after a character", "\xC3\xA9\xA9\xFF.dxf", "\xC3\xA9\\xA9\\xFF.dxf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(win::toNative(win::fromNative(c.name)), c.name);
+        EXPECT_EQ(win::shown(win::fromNative(c.name)), c.shown);
+        const fs::path file = root_ / "work" / c.name;
+        std::ofstream(file) << "x";
+        const std::wstring windows = win::nativeToWindows(file.string());
+        EXPECT_EQ(map(windows.c_str()), file.string()) << "by its full path";
+        EXPECT_EQ(map(win::fromNative(c.name).c_str()), file.string()) << "by its bare name";
+        WIN32_FIND_DATAW found{};
+        const HANDLE search = FindFirstFileW(windows.c_str(), &found);
+        ASSERT_NE(search, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(win::toNative(found.cFileName), c.name) << "listed as itself";
+        FindClose(search);
+    }
+    // Text holding no such byte is UTF-8 both ways; lines are kept only where asked.
+    EXPECT_EQ(win::toNative(L"\u00e9\U0001F600"), "\xC3\xA9\xF0\x9F\x98\x80");
+    EXPECT_EQ(win::shown(L"a\nb\x1B[0m\x9B"), "a\\x0Ab\\x1B[0m\\x9B");
+    EXPECT_EQ(win::shown(L"a\r\nb\tc\r", true), "a\r\nb\tc\\x0D");
+}
+
 TEST(WinErrors, ErrnoMapsToWindowsCodes) {
     EXPECT_EQ(win::errorFromErrno(ENOENT, "/no/such/folder/file"), ERROR_PATH_NOT_FOUND);
     EXPECT_EQ(win::errorFromErrno(ENOENT, "/tmp/no-such-file-here"), ERROR_FILE_NOT_FOUND);
