@@ -604,11 +604,14 @@ void Session::lockDrawing(AcApDocument* doc, bool tell) {
     }
     std::optional<docfile::LockHolder> holder;
     // A lock that cannot be written (a read-only folder) leaves the drawing unlocked: nobody can save there.
-    if (lock->take(native, holder) || !tell) return;
+    // One that cannot be made otherwise is said whenever it is tried (at the opening, after each save), so
+    // that the user knows other sessions are not told.
+    if (lock->take(native, holder)) return;
     if (!holder) {
         if (!lock->refusal().empty()) err_ << "cadhost: " << win::shown(win::fromNative(lock->refusal())) << std::endl;
         return;
     }
+    if (!tell) return;
     err_ << "cadhost: " << win::shown(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
          << "); once that session saves it, a SAVE here is refused (asked at a terminal): SAVEAS another name keeps "
             "both"

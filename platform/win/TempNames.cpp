@@ -49,6 +49,8 @@ constexpr int kSlotsPerBlock = 64;
 struct InProgress {
     std::atomic<int> state{0}; // 0 free, 1 being filled or emptied, 2 holds a path
     char path[PATH_MAX];
+    dev_t device = 0; // the file at the path when noted (inode 0: none was there)
+    ino_t inode = 0;
 };
 struct SlotBlock {
     InProgress slots[kSlotsPerBlock];
@@ -71,6 +73,10 @@ void noteInProgress(const std::string& temp) {
         int free = 0;
         if (!slot.state.compare_exchange_strong(free, 1)) return false;
         std::memcpy(slot.path, temp.c_str(), temp.size() + 1);
+        struct stat st {};
+        const bool there = ::lstat(temp.c_str(), &st) == 0;
+        slot.device = there ? st.st_dev : 0;
+        slot.inode = there ? st.st_ino : 0;
         slot.state.store(2);
         return true;
     };
@@ -320,7 +326,11 @@ void removedAtEndingSignal(const std::string& file) {
 
 void removeTemporariesInProgress() {
     eachSlot([](InProgress& slot) {
-        if (slot.state.load() == 2) ::unlink(slot.path);
+        // Only the file noted: its folder may have been renamed, and another file put at its old name.
+        struct stat st {};
+        if (slot.state.load() == 2 &&
+            (slot.inode == 0 || (::lstat(slot.path, &st) == 0 && st.st_dev == slot.device && st.st_ino == slot.inode)))
+            ::unlink(slot.path);
         return false;
     });
 }

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -133,21 +134,36 @@ TEST_F(FileNames, ANameHoldingControlCharactersIsShownEscapedNeverSentToTheTermi
     }
 }
 
-TEST_F(FileNames, AFolderRenamedWhileItsDrawingIsOpenKeepsNoLockAfterQuit) {
-    // The lock was looked for under the folder's old name at QUIT and stayed in the renamed folder.
-    copyPlan(dir / "project/plan.dxf");
-    CadhostTerminal held(CadhostTerminal::Kind::Pipe, dir,
-                         {"--c-drive", (dir / "c").string(), "--module", "", (dir / "project/plan.dxf").string()});
-    ASSERT_TRUE(held.waitFor("Command: ")) << held.output();
-    ASSERT_TRUE(fs::exists(dir / "project/.plan.dxf.lock"));
-    fs::rename(dir / "project", dir / "moved");
-    fs::create_directories(dir / "project");
-    copyPlan(dir / "project/plan.dxf"); // another drawing now at the old name, held by another session
-    std::ofstream(dir / "project/.plan.dxf.lock") << "cadhost drawing lock\npid=1\nhost=elsewhere\n";
-    held.type("QUIT\n");
-    EXPECT_EQ(held.exitStatus(), 0) << held.output();
-    EXPECT_FALSE(fs::exists(dir / "moved/.plan.dxf.lock")) << "the session's lock goes with it";
-    EXPECT_TRUE(fs::exists(dir / "project/.plan.dxf.lock")) << "what stands at the old name is not its to remove";
+TEST_F(FileNames, AFolderRenamedWhileItsDrawingIsOpenKeepsNoLockAfterQuitNorLosesTheLockNowAtItsOldName) {
+    // The lock was looked for under the folder's old name: QUIT left it in the renamed folder, and a signal
+    // removed whatever lock stood at the old name, another session's.
+    const struct Case {
+        const char* what;
+        bool signalled;
+    } cases[] = {{"QUIT", false}, {"a signal", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        copyPlan(dir / "project/plan.dxf");
+        CadhostTerminal held(CadhostTerminal::Kind::Pipe, dir,
+                             {"--c-drive", (dir / "c").string(), "--module", "", (dir / "project/plan.dxf").string()});
+        ASSERT_TRUE(held.waitFor("Command: ")) << held.output();
+        ASSERT_TRUE(fs::exists(dir / "project/.plan.dxf.lock"));
+        fs::rename(dir / "project", dir / "moved");
+        copyPlan(dir / "project/plan.dxf"); // another drawing now at the old name, held by another session
+        const std::string other = "cadhost drawing lock\npid=1\nhost=elsewhere\n";
+        std::ofstream(dir / "project/.plan.dxf.lock") << other;
+        if (c.signalled) {
+            held.signal(SIGTERM);
+            EXPECT_EQ(held.exitStatus(), 128 + SIGTERM) << held.output();
+        } else {
+            held.type("QUIT\n");
+            EXPECT_EQ(held.exitStatus(), 0) << held.output();
+            EXPECT_FALSE(fs::exists(dir / "moved/.plan.dxf.lock")) << "the session's lock goes with it";
+        }
+        EXPECT_EQ(slurp(dir / "project/.plan.dxf.lock"), other) << "what stands at the old name is not its to remove";
+        fs::remove_all(dir / "project");
+        fs::remove_all(dir / "moved");
+    }
 }
 
 } // namespace

@@ -269,6 +269,13 @@ TEST_F(LockFiles, ADrawingThatCannotBeLockedOpensWithALineSayingWhy) {
         const Outcome r = run(c.drawing, "QUIT\n", c.asNobody);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(cadhost_run::count(r.err, c.drawing + unheld + c.why + untold), 1u) << r.err;
+        if (c.asNobody) {
+            // Saved under a new name there, the drawing is said to be unheld there too.
+            std::ofstream(dir / "sticky/.new.dxf.lock") << staleLock;
+            const Outcome saved = run(c.drawing, "SAVEAS sticky/new.dxf\nQUIT\n", true);
+            EXPECT_EQ(saved.status, 0) << saved.err;
+            EXPECT_EQ(cadhost_run::count(saved.err, "sticky/new.dxf" + unheld), 1u) << saved.err;
+        }
     }
     EXPECT_EQ(slurp(dir / "sticky/.plan.dxf.lock"), staleLock) << "the other user's lock is left as it is";
 }

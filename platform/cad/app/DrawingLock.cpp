@@ -215,7 +215,10 @@ std::optional<LockHolder> lockHolder(const std::string& drawing) {
 }
 
 std::optional<LockHolder> fileHolder(const std::string& drawing) {
-    const int fd = ::open(drawing.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Only a regular file is opened: a device may act on being opened (a tape rewinds).
+    struct stat there {};
+    if (::stat(drawing.c_str(), &there) != 0 || !S_ISREG(there.st_mode)) return std::nullopt;
+    const int fd = ::open(drawing.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat st {};
     std::optional<LockHolder> holder;
@@ -347,7 +350,8 @@ void DrawingLock::holdFile(const std::string& drawing) {
     if (file_ >= 0 && ::stat(drawing.c_str(), &now) == 0 && ::fstat(file_, &held) == 0 && sameFile(now, held)) return;
     if (file_ >= 0) ::close(file_);
     file_ = -1;
-    const int fd = ::open(drawing.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (::stat(drawing.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) return; // not made yet, or no file
+    const int fd = ::open(drawing.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return; // not made yet, or not for this user to read: held by its name only
     struct flock mine = wholeFile(F_RDLCK);
     mine.l_start = kHeldAt + ::getpid();
