@@ -27,6 +27,7 @@ using drawing::blockExtents;
 using drawing::Ctx;
 using drawing::drawEntity;
 using drawing::drawOrder;
+using drawing::paperSizedDashes;
 
 namespace {
 
@@ -355,6 +356,8 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
             AcGeMatrix3d m = AcGeMatrix3d::translation(AcGeVector3d(ctr.x, ctr.y, 0)) * AcGeMatrix3d::scaling(s) *
                              AcGeMatrix3d::translation(AcGeVector3d(-vp->viewCenter().x, -vp->viewCenter().y, 0)) *
                              AcGeMatrix3d::rotation(vp->twistAngle(), AcGeVector3d::kZAxis);
+            // Dashes of the model's lines keep their paper size, whatever the viewport's scale.
+            c.viewDashes = paperSizedDashes(r.db) && s > 0 && std::isfinite(1 / s) ? 1 / s : 1;
             AcDbObjectIdArray frozen;
             vp->getFrozenLayerList(frozen);
             c.frozenHere.assign(frozen.begin(), frozen.end());
@@ -370,6 +373,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
                 drawEntity(c, model.entity, m, white, AcDbObjectId(), 0);
             }
             c.frozenHere.clear();
+            c.viewDashes = 1;
             cairo_restore(cr);
             drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0); // its frame
         } else {

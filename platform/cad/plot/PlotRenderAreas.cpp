@@ -45,20 +45,65 @@ void fillGradient(Ctx& c, const std::vector<Adesk::UInt32>& colors, double angle
     cairo_pattern_destroy(ramp);
 }
 
+// A closed path's outline as corners, its arcs in short chords.
+std::vector<AcGePoint2d> outlineOf(const cadgeom::BulgePath& path) {
+    std::vector<AcGePoint2d> corners;
+    const std::size_t n = path.vertices.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const cadgeom::BulgeVertex& a = path.vertices[i];
+        corners.push_back(a.pt);
+        if (a.bulge == 0) continue;
+        for (int k = 1; k < 16; ++k)
+            corners.push_back(cadgeom::pointOnSegment(a.pt, path.vertices[(i + 1) % n].pt, a.bulge, k / 16.0));
+    }
+    return corners;
+}
+
+// The loops a hatch's style fills, all with alternating parity: normal fills every loop (islands left bare, an
+// island's island filled again); outer, the outermost loops and the islands straight inside them (the outermost
+// areas alone); ignore, the outermost loops whole.
+std::vector<cadgeom::BulgePath> filledLoops(const AcDbHatch* h) {
+    std::vector<cadgeom::BulgePath> paths;
+    for (const AcDbHatchLoop& loop : h->loops()) {
+        paths.push_back(loop.path());
+        paths.back().closed = true;
+    }
+    if (h->hatchStyle() == AcDbHatch::kNormal || paths.size() < 2) return paths;
+    // How deep each loop lies: the loops it lies wholly inside.
+    std::vector<std::vector<AcGePoint2d>> outlines;
+    std::vector<std::pair<AcGePoint2d, AcGePoint2d>> boxes;
+    for (const cadgeom::BulgePath& p : paths) {
+        outlines.push_back(outlineOf(p));
+        AcGePoint2d lo, hi;
+        cadgeom::pathExtents(p, lo, hi);
+        boxes.emplace_back(lo, hi);
+    }
+    const int deepest = h->hatchStyle() == AcDbHatch::kOuter ? 1 : 0;
+    std::vector<cadgeom::BulgePath> kept;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        int depth = 0;
+        for (std::size_t j = 0; j < paths.size() && depth <= deepest; ++j) {
+            const bool around = j != i && boxes[j].first.x <= boxes[i].first.x &&
+                                boxes[j].first.y <= boxes[i].first.y && boxes[j].second.x >= boxes[i].second.x &&
+                                boxes[j].second.y >= boxes[i].second.y;
+            if (around && cadgeom::pathInsidePolygon(paths[i], outlines[j])) ++depth;
+        }
+        if (depth <= deepest) kept.push_back(paths[i]);
+    }
+    return kept;
+}
+
 } // namespace
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
     cairo_new_path(c.cr);
-    for (const AcDbHatchLoop& loop : h->loops()) {
-        cadgeom::BulgePath p = loop.path();
-        p.closed = true;
-        addPath(c, p, plane, h->elevation());
-    }
+    for (const cadgeom::BulgePath& p : filledLoops(h)) addPath(c, p, plane, h->elevation());
     cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
     setColour(c, rgb);
     if (h->hatchObjectType() == AcDbHatch::kGradientObject && !h->gradientColors().empty()) {
-        fillGradient(c, h->gradientColors(), h->gradientAngle() + axisAngle(plane));
+        const AcGeVector3d toward = plane * AcGeVector3d(std::cos(h->gradientAngle()), std::sin(h->gradientAngle()), 0);
+        fillGradient(c, h->gradientColors(), std::atan2(toward.y, toward.x));
         return;
     }
     if (h->isSolidFill()) {
@@ -72,21 +117,17 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     cairo_clip(c.cr);
     double reach = std::hypot(x1 - x0, y1 - y0);
     double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-    double scale = axisScale(plane);
     long budget = 200000;
     double uncovered = 1; // the share of the area the families too dense to draw leave bare
-    // A plane turned over (an extrusion other than +Z) mirrors the lines' directions and steps with it.
-    const bool turned = plane(2, 2) < 0;
     for (const AcDbHatchPatternLine& line : h->patternDefinitions()) {
-        double a = line.angle + axisAngle(plane);
-        double ox = line.offset.x * scale, oy = line.offset.y * scale;
-        if (turned) {
-            const AcGeVector3d along = plane * AcGeVector3d(std::cos(line.angle), std::sin(line.angle), 0);
-            const AcGeVector3d step = plane * AcGeVector3d(line.offset.x, line.offset.y, 0);
-            a = std::atan2(along.y, along.x);
-            ox = step.x;
-            oy = step.y;
-        }
+        // The insert's whole transform turns, stretches and mirrors each family: its direction, its step from
+        // line to line and its dashes along it.
+        const AcGeVector3d along = plane * AcGeVector3d(std::cos(line.angle), std::sin(line.angle), 0);
+        const AcGeVector3d step = plane * AcGeVector3d(line.offset.x, line.offset.y, 0);
+        const double scale = std::hypot(along.x, along.y);   // of a length along the line
+        if (!(scale > 0) || !std::isfinite(scale)) continue; // seen edge on: no family to draw
+        const double a = std::atan2(along.y, along.x);
+        double ox = step.x, oy = step.y;
         double dir[2] = {std::cos(a), std::sin(a)};
         // Spacing between lines: the offset's part across the line direction. Stepping back from the base
         // gives the same lines (a mirrored pattern steps so): the lines are counted forward.
@@ -176,9 +217,9 @@ void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb) {
         if (cell.type == AcDb::kBlockCell && !cell.block.isNull()) {
             drawCellBlock(c, t, cell, tm, x, y, cw, ch);
         } else if (!cell.text.empty()) {
-            double th = t->textHeight(d.row, d.col) * axisScale(tm);
-            AcGePoint3d mid = tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0);
-            drawTextAt(c, t->cellDisplayText(d.row, d.col), mid, th, axisAngle(tm), 1.0, 4, 2);
+            const TextFrame f{tm * AcGePoint3d(x + cw / 2, -y - ch / 2, 0), tm * AcGeVector3d::kXAxis,
+                              tm * AcGeVector3d::kYAxis};
+            drawTextAt(c, t->cellDisplayText(d.row, d.col), f, t->textHeight(d.row, d.col), 1.0, 4, 2);
         }
     }
 }

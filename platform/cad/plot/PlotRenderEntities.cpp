@@ -231,18 +231,18 @@ void drawPolyline(Ctx& c, const AcDbPolyline* p, const AcGeMatrix3d& m, const Rg
     }
 }
 
-TextFrame textFrame(const AcGeMatrix3d& m, const AcGeVector3d& normal, double rotation, double height,
-                    double widthFactor) {
-    // A text in the world plane under a matrix that keeps the plane facing up is set by the sum of the turns.
-    const bool worldPlane = normal.x == 0.0 && normal.y == 0.0 && normal.z == 1.0;
-    if (worldPlane && m(2, 2) > 0) return {height * axisScale(m), rotation + axisAngle(m), widthFactor, false};
-    // Otherwise where its own axes land on paper: a plane turned over shows the text mirrored.
-    const AcGeMatrix3d full = worldPlane ? m : m * AcGeMatrix3d::planeToWorld(normal);
-    const AcGeVector3d x = full * AcGeVector3d(std::cos(rotation), std::sin(rotation), 0);
-    const AcGeVector3d y = full * AcGeVector3d(-std::sin(rotation), std::cos(rotation), 0);
-    const double across = std::hypot(y.x, y.y), along = std::hypot(x.x, x.y);
-    return {height * across, std::atan2(x.y, x.x), across > 0 ? widthFactor * along / across : widthFactor,
-            x.x * y.y - x.y * y.x < 0};
+TextFrame textFrame(const AcGeMatrix3d& m, const AcGePoint3d& origin, const AcGeVector3d& normal,
+                    const AcGeVector3d& along) {
+    // Up the letters lies across the baseline in the text's plane; its plane turned over shows it mirrored.
+    const AcGeVector3d n = normal.isZeroLength() ? AcGeVector3d::kZAxis : normal.normal();
+    const AcGeVector3d x = along.isZeroLength() ? AcGeVector3d::kXAxis : along.normal();
+    return {m * origin, m * x, m * n.crossProduct(x)};
+}
+
+TextFrame textFrame(const AcGeMatrix3d& m, const AcGePoint3d& origin, const AcGeVector3d& normal, double rotation) {
+    const AcGeVector3d n = normal.isZeroLength() ? AcGeVector3d::kZAxis : normal.normal();
+    return textFrame(m, origin, n,
+                     AcGeMatrix3d::planeToWorld(n) * AcGeVector3d(std::cos(rotation), std::sin(rotation), 0));
 }
 
 double axisScale(const AcGeMatrix3d& m) {
@@ -285,16 +285,22 @@ void drawEntity(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const AcCmEntityCo
         strokeDevice(c, c.thinLine);
     } else if (auto* t = AcDbText::cast(e)) {
         if (auto* a = AcDbAttribute::cast(e); a && a->isInvisible()) return;
-        bool aligned = !t->isDefaultAlignment();
-        AcGePoint3d at = m * (aligned ? t->alignmentPoint() : t->position());
-        const TextFrame f = textFrame(m, t->normal(), t->rotation(), t->height(), t->widthFactor());
         setColour(c, rgb);
-        if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit)
-            drawTextBetween(c, t->textStringConst(), m * t->position(), at, f.height, f.widthFactor,
-                            t->horizontalMode() == AcDb::kTextFit, f.mirrored);
-        else
-            drawTextAt(c, t->textStringConst(), at, f.height, f.rotation, f.widthFactor, t->horizontalMode(),
-                       t->verticalMode(), f.mirrored);
+        // An attribute definition standing in a space shows its tag; a constant one in an insert, its value.
+        const auto* definition = AcDbAttributeDefinition::cast(e);
+        const ACHAR* text = definition && depth == 0 ? definition->tagConst() : t->textStringConst();
+        if (t->horizontalMode() == AcDb::kTextAlign || t->horizontalMode() == AcDb::kTextFit) {
+            const AcGeVector3d baseline = t->alignmentPoint() - t->position();
+            const TextFrame f = baseline.isZeroLength() ? textFrame(m, t->position(), t->normal(), t->rotation())
+                                                        : textFrame(m, t->position(), t->normal(), baseline);
+            drawTextBetween(c, text, f, baseline.length(), t->height(), t->widthFactor(),
+                            t->horizontalMode() == AcDb::kTextFit, t->generationFlags());
+        } else {
+            const TextFrame f =
+                textFrame(m, t->isDefaultAlignment() ? t->position() : t->alignmentPoint(), t->normal(), t->rotation());
+            drawTextAt(c, text, f, t->height(), t->widthFactor(), t->horizontalMode(), t->verticalMode(),
+                       t->generationFlags());
+        }
     } else if (auto* mt = AcDbMText::cast(e)) {
         setColour(c, rgb);
         drawParagraph(c, mt, m);

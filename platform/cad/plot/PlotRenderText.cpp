@@ -15,13 +15,25 @@ constexpr double kCapShare = 0.73;   // of a font's size, the height of its capi
 constexpr double kStackShare = 0.7;  // of a text's height, each part of a stacked fraction
 constexpr double kStackTall = 1.25;  // of a text's height, a stacked fraction over its baseline
 constexpr double kDecoration = 0.06; // of a text's height, an underline's or overline's width
+constexpr double kTabStops = 4;      // of a text's height, the distance between tab stops
 
-// Whether a text of that height at that place can be set: cairo's state would break for good on
-// a font or matrix made from values that are not finite or too small to see.
-bool textCanBeSet(const Ctx& c, AcGePoint3d at, double height, double rotation, double widthFactor) {
-    return std::isfinite(at.x) && std::isfinite(at.y) && std::isfinite(rotation) && std::isfinite(widthFactor) &&
-           std::isfinite(height * c.pxPerUnit) && height * c.pxPerUnit > 1e-3 &&
-           (widthFactor <= 0 || widthFactor * height * c.pxPerUnit > 1e-3);
+// Whether a text of that height in that frame can be set: cairo's state would break for good on a font or
+// matrix made from values that are not finite, too small to see or flattened to a line (a text seen edge on).
+bool textCanBeSet(const Ctx& c, const TextFrame& f, double height, double widthFactor) {
+    const double across = f.x.x * f.y.y - f.x.y * f.y.x; // the area a unit square of the text covers on paper
+    const double wide = widthFactor > 0 ? widthFactor : 1.0;
+    const double device = height * c.pxPerUnit;
+    return std::isfinite(f.origin.x) && std::isfinite(f.origin.y) && std::isfinite(across) && std::isfinite(wide) &&
+           std::isfinite(device) && std::isfinite(f.x.x) && std::isfinite(f.x.y) && std::isfinite(f.y.x) &&
+           std::isfinite(f.y.y) && std::fabs(across) * wide * device * device > 1e-6 &&
+           std::hypot(f.y.x, f.y.y) * device > 1e-3 && std::hypot(f.x.x, f.x.y) * wide * device > 1e-3;
+}
+
+// Sets the text's frame as the drawing's: x along the baseline, y up the letters, in the text's units.
+void enterFrame(Ctx& c, const TextFrame& f) {
+    cairo_matrix_t frame;
+    cairo_matrix_init(&frame, f.x.x, f.x.y, f.y.x, f.y.y, f.origin.x, f.origin.y);
+    cairo_transform(c.cr, &frame);
 }
 
 void selectFont(Ctx& c, double capHeight) {
@@ -37,10 +49,32 @@ double advanceOf(Ctx& c, const std::wstring& text, double capHeight) {
     return ext.x_advance;
 }
 
-// How far a run reaches along its line, in the line's own units.
-double runAdvance(Ctx& c, const TextRun& r, double height) {
+// Where a tab at x along a line of text of that height takes what follows: the next tab stop.
+double nextTabStop(double x, double height) {
+    const double every = kTabStops * height;
+    if (!(every > 0) || !std::isfinite(x / every)) return x;
+    return (std::floor(x / every + 1e-9) + 1) * every;
+}
+
+// Calls show(piece, x) for each piece of text between tabs, x from the line's start; gives where it ends.
+template <typename Show>
+double acrossTabs(Ctx& c, const std::wstring& text, double capHeight, double height, double x, Show show) {
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t tab = text.find(L'\t', from);
+        const std::wstring piece = text.substr(from, tab == std::wstring::npos ? std::wstring::npos : tab - from);
+        show(piece, x);
+        x += advanceOf(c, piece, capHeight);
+        if (tab == std::wstring::npos) return x;
+        x = nextTabStop(x, height);
+        from = tab + 1;
+    }
+}
+
+// How far a run that starts at x along its line reaches, in the line's own units.
+double runAdvance(Ctx& c, const TextRun& r, double height, double x) {
     const double h = height * r.scale;
-    if (!r.stack) return advanceOf(c, r.text, h);
+    if (!r.stack) return acrossTabs(c, r.text, h, height, x, [](const std::wstring&, double) {}) - x;
     const double up = advanceOf(c, r.text, h * kStackShare), down = advanceOf(c, r.under, h * kStackShare);
     if (r.stack == L'#') return up + advanceOf(c, L"/", h) + down;
     return std::max(up, down);
@@ -48,7 +82,7 @@ double runAdvance(Ctx& c, const TextRun& r, double height) {
 
 double lineAdvance(Ctx& c, const TextLine& line, double height) {
     double sum = 0;
-    for (const TextRun& r : line) sum += runAdvance(c, r, height);
+    for (const TextRun& r : line) sum += runAdvance(c, r, height, sum);
     return sum;
 }
 
@@ -76,12 +110,14 @@ void decorate(Ctx& c, double x0, double x1, double y, double h) {
 
 // Shows the runs from (x, y) on the baseline, along the current x axis with y running down as letters do.
 void showRuns(Ctx& c, const TextLine& line, double height, double x, double y) {
+    const double start = x; // tab stops count from the line's start
     for (const TextRun& r : line) {
-        const double h = height * r.scale, w = runAdvance(c, r, height);
+        const double h = height * r.scale, w = runAdvance(c, r, height, x - start);
         cairo_save(c.cr);
         if (r.coloured) setColour(c, r.colour);
         if (!r.stack) {
-            showAt(c, r.text, h, x, y);
+            acrossTabs(c, r.text, h, height, x - start,
+                       [&](const std::wstring& piece, double at) { showAt(c, piece, h, start + at, y); });
         } else {
             const double part = h * kStackShare;
             const double up = advanceOf(c, r.text, part), down = advanceOf(c, r.under, part);
@@ -168,19 +204,28 @@ std::vector<TextLine> wrapped(Ctx& c, const std::vector<TextLine>& paragraphs, d
 
 } // namespace
 
-void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
-                int hAlign, int vAlign, bool mirrored) {
-    drawTextAt(c, singleLineRuns(text), at, height, rotation, widthFactor, hAlign, vAlign, mirrored);
+void drawTextAt(Ctx& c, const std::wstring& text, const TextFrame& f, double height, double widthFactor, int hAlign,
+                int vAlign, int generation) {
+    drawTextAt(c, singleLineRuns(text), f, height, widthFactor, hAlign, vAlign, generation);
 }
 
-void drawTextAt(Ctx& c, const TextLine& text, AcGePoint3d at, double height, double rotation, double widthFactor,
-                int hAlign, int vAlign, bool mirrored) {
-    if (blank(text) || height <= 0 || !textCanBeSet(c, at, height, rotation, widthFactor)) return;
+namespace {
+
+// Backward text is mirrored along its baseline about its origin, upside-down text across it.
+void mirrorAsGenerated(Ctx& c, int generation) {
+    cairo_scale(c.cr, (generation & kTextBackward) ? -1.0 : 1.0, (generation & kTextUpsideDown) ? -1.0 : 1.0);
+}
+
+} // namespace
+
+void drawTextAt(Ctx& c, const TextLine& text, const TextFrame& f, double height, double widthFactor, int hAlign,
+                int vAlign, int generation) {
+    if (blank(text) || height <= 0 || !textCanBeSet(c, f, height, widthFactor)) return;
     cairo_save(c.cr);
-    cairo_translate(c.cr, at.x, at.y);
-    cairo_rotate(c.cr, rotation);
-    // Paper runs y up and letters y down; a mirrored text keeps the letters' way, upside down on paper.
-    cairo_scale(c.cr, widthFactor > 0 ? widthFactor : 1.0, mirrored ? 1.0 : -1.0);
+    enterFrame(c, f);
+    mirrorAsGenerated(c, generation);
+    // The text's frame runs y up and letters y down.
+    cairo_scale(c.cr, widthFactor > 0 ? widthFactor : 1.0, -1.0);
     const double advance = lineAdvance(c, text, height);
     double dx = 0, dy = 0;
     if (hAlign == 1 || hAlign == 4)
@@ -199,12 +244,11 @@ void drawTextAt(Ctx& c, const TextLine& text, AcGePoint3d at, double height, dou
 
 // Aligned and fitted text runs from its first point to its second: aligned text keeps its proportions
 // and so changes height, fitted text keeps its height and is stretched.
-void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
-                     double widthFactor, bool fit, bool mirrored) {
-    double length = std::hypot(to.x - from.x, to.y - from.y);
-    if (text.empty() || height <= 0 || !textCanBeSet(c, from, height, 0, widthFactor) || !std::isfinite(length)) return;
+void drawTextBetween(Ctx& c, const std::wstring& text, const TextFrame& f, double length, double height,
+                     double widthFactor, bool fit, int generation) {
+    if (text.empty() || height <= 0 || !textCanBeSet(c, f, height, widthFactor) || !std::isfinite(length)) return;
     if (length <= 0) {
-        drawTextAt(c, text, from, height, 0, widthFactor, 0, 0, mirrored);
+        drawTextAt(c, text, f, height, widthFactor, 0, 0, generation);
         return;
     }
     const TextLine line = singleLineRuns(text);
@@ -216,22 +260,24 @@ void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoi
     }
     double sx = length / natural * (widthFactor > 0 ? widthFactor : 1.0);
     double sy = fit ? 1.0 : length / natural;
-    if (!(sx * height * c.pxPerUnit > 1e-3 && sy * height * c.pxPerUnit > 1e-3)) {
+    if (!textCanBeSet(c, f, height * std::min(sx, sy), 1.0)) {
         cairo_restore(c.cr);
         return;
     }
-    cairo_translate(c.cr, from.x, from.y);
-    cairo_rotate(c.cr, std::atan2(to.y - from.y, to.x - from.x));
-    cairo_scale(c.cr, sx, mirrored ? sy : -sy);
+    enterFrame(c, f);
+    // Mirrored about the middle of its baseline, where it stays between its points.
+    cairo_translate(c.cr, length / 2, 0);
+    mirrorAsGenerated(c, generation);
+    cairo_translate(c.cr, -length / 2, 0);
+    cairo_scale(c.cr, sx, -sy);
     showRuns(c, line, height, 0, 0);
     cairo_restore(c.cr);
 }
 
 void drawParagraph(Ctx& c, const AcDbMText* mt, const AcGeMatrix3d& m) {
-    const TextFrame f = textFrame(m, mt->normal(), mt->rotation(), mt->textHeight(), 1.0);
-    const double h = f.height, rot = f.rotation;
-    const std::vector<TextLine> lines =
-        wrapped(c, paragraphRuns(mt->contentsText(), mt->textHeight()), h, mt->width() * axisScale(m));
+    const double h = mt->textHeight();
+    const TextFrame f = textFrame(m, mt->location(), mt->normal(), mt->direction());
+    const std::vector<TextLine> lines = wrapped(c, paragraphRuns(mt->contentsText(), h), h, mt->width());
     // Each line's baseline lies a line's height below the one before, taller lines further.
     const double step = h * 1.6667 * mt->lineSpacingFactor();
     std::vector<double> downs;
@@ -241,13 +287,10 @@ void drawParagraph(Ctx& c, const AcDbMText* mt, const AcGeMatrix3d& m) {
     const int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
     const double total = downs.empty() ? 0 : downs.back();
     const double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
-    const AcGePoint3d at = m * mt->location();
-    // Lines go down the text's own y axis, which a mirrored text turns the other way.
-    const double downward = f.mirrored ? -1.0 : 1.0;
     for (size_t n = 0; n < lines.size(); ++n) {
-        const double down = (downs[n] - above) * downward;
-        const AcGePoint3d p(at.x + down * std::sin(rot), at.y - down * std::cos(rot), at.z);
-        drawTextAt(c, lines[n], p, h, rot, f.widthFactor, a % 3, 0, f.mirrored);
+        TextFrame line = f;
+        line.origin = f.origin - f.y * (downs[n] - above);
+        drawTextAt(c, lines[n], line, h, 1.0, a % 3, 0);
     }
 }
 

@@ -45,7 +45,8 @@ struct Ctx {
     std::vector<double> dashes;
     LinetypeUse blockLinetype; // what an entity's "ByBlock" linetype is inside the insert being drawn
     std::map<AcDbObjectId, std::vector<double>> linetypes;
-    double ltscale = 0;             // the drawing's, once read
+    double ltscale = 0;    // the drawing's, once read
+    double viewDashes = 1; // of dashes in the viewport being drawn: its scale undone where they keep paper size
     std::set<std::wstring> leftOut; // the kinds of entity the plot has no drawing for, named once each
 };
 
@@ -61,6 +62,8 @@ AcDbObjectId layerLinetype(Ctx& c, AcDbObjectId layer);
 // The linetype an entity on the layer plots with, and its dashes set for the strokes that follow.
 LinetypeUse linetypeOf(Ctx& c, const AcDbEntity* e, AcDbObjectId layer);
 void applyLinetype(Ctx& c, const AcDbEntity* e, AcDbObjectId layer, const AcGeMatrix3d& m);
+// Whether the dashes of what a viewport shows keep their size on paper ($PSLTSCALE, 1 unless the drawing says 0).
+bool paperSizedDashes(const AcDbDatabase* db);
 // A pattern's dashes (positive), gaps (negative) and dots (zero) as cairo's alternating runs, drawn first, each
 // length times unit; none when it has no gap or is too short to show one.
 std::vector<double> onOff(const std::vector<double>& dashes, double unit);
@@ -72,13 +75,20 @@ void addPath(Ctx& c, const cadgeom::BulgePath& path, const AcGeMatrix3d& m, doub
 double axisScale(const AcGeMatrix3d& m);
 double axisAngle(const AcGeMatrix3d& m);
 
-// How a text of its plane (normal), turn, height and width factor is set on paper under m.
+// Where a text's own frame lands on paper under m: its origin, and where a unit step along its baseline (x) and
+// one up its letters (y) go. Every part of an insert's transform reaches the text: a mirrored insert sets it
+// reading backwards, a stretched one wider or taller.
 struct TextFrame {
-    double height, rotation, widthFactor;
-    bool mirrored; // its plane seen from behind: the letters read backwards
+    AcGePoint3d origin;
+    AcGeVector3d x, y;
 };
-TextFrame textFrame(const AcGeMatrix3d& m, const AcGeVector3d& normal, double rotation, double height,
-                    double widthFactor);
+// The frame of a text at origin (world) in the plane of normal, its baseline along the world direction along.
+TextFrame textFrame(const AcGeMatrix3d& m, const AcGePoint3d& origin, const AcGeVector3d& normal,
+                    const AcGeVector3d& along);
+// The same, its baseline turned by rotation in its plane.
+TextFrame textFrame(const AcGeMatrix3d& m, const AcGePoint3d& origin, const AcGeVector3d& normal, double rotation);
+// A text's generation flags: it runs backward (mirrored along its baseline), upside down (mirrored across it).
+constexpr int kTextBackward = 2, kTextUpsideDown = 4;
 
 // A piece of a text's line set alike.
 struct TextRun {
@@ -97,13 +107,15 @@ TextLine singleLineRuns(const std::wstring& text);
 // A paragraph text's lines (\P) of runs, its formatting codes applied; height is the text's own.
 std::vector<TextLine> paragraphRuns(const std::wstring& contents, double height);
 
-// Text: at a point, aligned as the entity's alignment codes say; between two points; a paragraph text.
-void drawTextAt(Ctx& c, const std::wstring& text, AcGePoint3d at, double height, double rotation, double widthFactor,
-                int hAlign, int vAlign, bool mirrored = false);
-void drawTextAt(Ctx& c, const TextLine& text, AcGePoint3d at, double height, double rotation, double widthFactor,
-                int hAlign, int vAlign, bool mirrored = false);
-void drawTextBetween(Ctx& c, const std::wstring& text, AcGePoint3d from, AcGePoint3d to, double height,
-                     double widthFactor, bool fit, bool mirrored = false);
+// Text: at its frame's origin, aligned as the entity's alignment codes say (height and the alignment in the
+// text's own units); mirrored about the origin as its generation flags say.
+void drawTextAt(Ctx& c, const std::wstring& text, const TextFrame& f, double height, double widthFactor, int hAlign,
+                int vAlign, int generation = 0);
+void drawTextAt(Ctx& c, const TextLine& text, const TextFrame& f, double height, double widthFactor, int hAlign,
+                int vAlign, int generation = 0);
+// Aligned and fitted text from its frame's origin along its baseline for length (the text's own units).
+void drawTextBetween(Ctx& c, const std::wstring& text, const TextFrame& f, double length, double height,
+                     double widthFactor, bool fit, int generation = 0);
 // A paragraph text mapped by m, in the current colour where its codes set none.
 void drawParagraph(Ctx& c, const AcDbMText* mt, const AcGeMatrix3d& m);
 

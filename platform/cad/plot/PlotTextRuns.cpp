@@ -97,6 +97,11 @@ TextLine singleLineRuns(const std::wstring& text) {
     TextLine line;
     TextRun style;
     for (size_t i = 0; i < text.size();) {
+        if (text.compare(i, 2, L"^I") == 0) { // a tab as the file stores it
+            put(line, style, L'\t');
+            i += 2;
+            continue;
+        }
         if (text[i] == L'%' && i + 2 < text.size() && text[i + 1] == L'%') {
             size_t at = i + 2;
             if (percentCode(text, at, style, line)) {
@@ -135,9 +140,14 @@ std::vector<TextLine> paragraphRuns(const std::wstring& s, double height) {
                 continue;
             }
         }
-        if (ch == L'\n') {
+        if (ch == L'\n' || s.compare(i, 2, L"^J") == 0) { // a line break, raw or as the file stores it
             lines.emplace_back();
-            ++i;
+            i += ch == L'\n' ? 1 : 2;
+            continue;
+        }
+        if (s.compare(i, 2, L"^I") == 0) {
+            put(lines.back(), style, L'\t');
+            i += 2;
             continue;
         }
         if (ch != L'\\' || i + 1 >= s.size()) {

@@ -1,14 +1,13 @@
 // Annotations written by ezdxf (make_annotation_plots.py), plotted: where ink must be and where it must not,
-// in drawing units of the square 0..100 each drawing is made in. Boxes keep clear of glyph edges by a good
-// part of a letter, so that neither the font nor its shading decides.
+// in drawing units of the square 0..100 each drawing is made in.
 #include "cad/app/HostApplicationServices.h"
 #include "cad/db/AcDbDatabase.h"
 #include "cad/plot/PlotEngine.h"
+#include "platform/cad/plot/PlotWindow.h"
 #include "support/HostFixture.h"
 #include "win/Encoding.h"
 #include "win/Paths.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,44 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A plot of a window 100 units square read back, from (left, bottom).
-class Plot {
-public:
-    explicit Plot(const fs::path& png, double left = 0, double bottom = 0)
-        : s_(cairo_image_surface_create_from_png(png.c_str())), cx_(left + 50), cy_(bottom + 50) {}
-    ~Plot() { cairo_surface_destroy(s_); }
-    Plot(const Plot&) = delete;
-    Plot& operator=(const Plot&) = delete;
-    bool ok() const { return cairo_surface_status(s_) == CAIRO_STATUS_SUCCESS; }
-    // Pixels in the box (drawing units) that are of the colour, or (without one) dark.
-    int count(double x0, double x1, double y0, double y1, std::uint32_t colour = 1) const {
-        const int w = cairo_image_surface_get_width(s_), h = cairo_image_surface_get_height(s_);
-        const int stride = cairo_image_surface_get_stride(s_);
-        const unsigned char* data = cairo_image_surface_get_data(s_);
-        // Centred, the window's 100 units over 94% of the shorter side.
-        const double scale = std::min(w, h) * 0.94 / 100.0;
-        int n = 0;
-        for (int y = int(h / 2 - (y1 - cy_) * scale); y <= int(h / 2 - (y0 - cy_) * scale); ++y)
-            for (int x = int(w / 2 + (x0 - cx_) * scale); x <= int(w / 2 + (x1 - cx_) * scale); ++x) {
-                if (x < 0 || y < 0 || x >= w || y >= h) continue;
-                const std::uint32_t p = *reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF;
-                const bool dark = ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
-                if (colour == 1 ? dark : p == colour) ++n;
-            }
-        return n;
-    }
-
-private:
-    cairo_surface_t* s_;
-    double cx_, cy_;
-};
-
-// A box and whether ink belongs in it.
-struct Ink {
-    const char* what;
-    double x0, x1, y0, y1;
-    bool inked;
-};
+using plot_window::Ink;
+using plot_window::Plot;
 
 class Annotations : public kelmo_test::HostFixture {
 protected:
