@@ -15,8 +15,8 @@ are then set as that writer sets them, or, for minimal writers, the file is writ
                            its X, Y and Z scales and rotation written out, the Z scale 0: (2, 1) at
                            (0, 0), mirrored (1.5, -1.5) at (40, 0), three at 0.5 at (70, 0), (80, 0),
                            (90, 0); librecad_reference.dxf the same inserts with a Z scale of 1
-    dxflib_layers.dxf      an older dxflib writer's lines and circles, their layer, colour, linetype,
-                           lineweight and linetype scale after the subclass marker, on layers
+    dxflib_layers.dxf      an older dxflib writer's lines, circles and a paragraph text, their layer,
+                           colour, linetype, lineweight and linetype scale after the subclass marker, on layers
                            "CUT:DEPTH=3" (red) and "WALLS" (blue); its arcs with them in the common
                            part; the current layer "CUT:DEPTH=3"; dxflib_reference.dxf the same
                            entities on layers "CUT_DEPTH_3" and "WALLS", written by ezdxf
@@ -99,10 +99,12 @@ def dxflib_layers(folder):
         msp.add_line((0, i * 10), (30, i * 10 + 5), dxfattribs=attribs)
         msp.add_circle((40, i * 10), 3, dxfattribs=attribs)
         msp.add_arc((55, i * 10), 3, 0, 180, dxfattribs=attribs)
+    msp.add_mtext("Depth 3", dxfattribs={"layer": "CUT_COLON_DEPTH_EQ_3", "color": 256, "insert": (0, 30),
+                                         "char_height": 2.5})
     doc.saveas("%s/dxflib_reference.dxf" % folder)
     recs = records(tags_of("%s/dxflib_reference.dxf" % folder))
     for rec in recs:
-        if rec[0][1] not in ("LINE", "CIRCLE"):
+        if rec[0][1] not in ("LINE", "CIRCLE", "MTEXT"):
             continue
         # 100 AcDbEntity 100 AcDbLine 8 LAYER 62 256 ...: the common groups after the body's marker.
         common = [t for t in rec if t[0] in COMMON]

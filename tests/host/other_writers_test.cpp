@@ -58,8 +58,9 @@ TEST_F(OtherWriters, SavedCopiesHoldWhatTheRecordsOfOtherProgramsSay) {
         {"dxflib_layers.dxf", "check",
          std::string(kClean) + "LINE CUT_DEPTH_3 256\nCIRCLE CUT_DEPTH_3 256\nARC CUT_DEPTH_3 256\n"
                                "LINE WALLS 256\nCIRCLE WALLS 256\nARC WALLS 256\n"
-                               "LINE CUT_DEPTH_3 256\nCIRCLE CUT_DEPTH_3 256\nARC CUT_DEPTH_3 256\n",
-         "8 layer names with characters no name may hold were repaired"},
+                               "LINE CUT_DEPTH_3 256\nCIRCLE CUT_DEPTH_3 256\nARC CUT_DEPTH_3 256\n"
+                               "MTEXT CUT_DEPTH_3 256\n",
+         "9 layer names with characters no name may hold were repaired"},
         // An ellipse holding its common part's marker and not its own.
         {"ellipse_entity_part.dxf", "check", std::string(kClean) + "ELLIPSE 0 5 50,50 20,0 0.5 0 3.14159\nLINE 0 3\n",
          ""},

@@ -119,15 +119,21 @@ Markers markersOf(std::string_view type, const Tags& rec) {
     return m;
 }
 
-// Types whose body holds none of the common groups: one found after the body's subclass marker, or
-// before the first marker, belongs to the common part (older writers put layer, colour and linetype
-// after the body's marker). A paragraph text's body has a 48 of its own (a column's width).
-bool bodyHoldsNoCommonGroup(std::string_view type) {
+// Types whose common groups may stand outside the common part: one found after the body's subclass
+// marker, or before the first marker, is the entity's (older writers put layer, colour and linetype after
+// the body's marker). Their bodies hold no group of those codes of their own, but a paragraph text, whose
+// 48 is a column's width.
+bool commonGroupsMayStray(std::string_view type) {
     static constexpr std::string_view types[] = {
-        "LINE",       "POINT",   "CIRCLE", "ARC",      "TRACE",  "SOLID",  "3DFACE",    "SHAPE", "TEXT",
-        "ATTDEF",     "ATTRIB",  "INSERT", "POLYLINE", "VERTEX", "SEQEND", "DIMENSION", "BLOCK", "ENDBLK",
-        "LWPOLYLINE", "ELLIPSE", "SPLINE", "HATCH",    "RAY",    "XLINE",  "LEADER"};
+        "LINE",       "POINT",   "CIRCLE",    "ARC",      "TRACE",  "SOLID",  "3DFACE",    "SHAPE", "TEXT",
+        "ATTDEF",     "ATTRIB",  "INSERT",    "POLYLINE", "VERTEX", "SEQEND", "DIMENSION", "BLOCK", "ENDBLK",
+        "LWPOLYLINE", "ELLIPSE", "SPLINE",    "HATCH",    "RAY",    "XLINE",  "LEADER",    "MTEXT", "IMAGE",
+        "WIPEOUT",    "MLINE",   "TOLERANCE", "3DSOLID",  "REGION", "BODY"};
     return std::find(std::begin(types), std::end(types), type) != std::end(types);
+}
+
+bool ownBodyCode(std::string_view type, int code) {
+    return code == 48 && type == "MTEXT";
 }
 
 // How a record with markers stands: where its first marker and its body begin, where its body ends.
@@ -152,10 +158,11 @@ Parts partsOf(const Tags& rec) {
     return p;
 }
 
-// Tag i of rec outside the common part that belongs to it: a common group of a type whose body holds
-// none, before the first marker or in the body, outside a 102 group.
+// Each tag of rec outside the common part that belongs to it: a common group of a type whose groups may
+// stray, before the first marker or in the body, outside a 102 group.
 template <class F>
 void forEachStrayCommonGroup(const Tags& rec, const Parts& p, F f) {
+    const std::string_view type = recordType(rec);
     bool inGroup = false;
     auto visit = [&](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
@@ -164,7 +171,7 @@ void forEachStrayCommonGroup(const Tags& rec, const Parts& p, F f) {
                 inGroup = !t.value.empty() && t.value[0] == '{';
                 continue;
             }
-            if (!inGroup && isCommonEntityCode(t.code)) f(i);
+            if (!inGroup && isCommonEntityCode(t.code) && !ownBodyCode(type, t.code)) f(i);
         }
     };
     visit(1, p.first);
@@ -179,11 +186,11 @@ bool entityNeedsShape(const Tags& rec) {
     const Parts p = partsOf(rec);
     if (p.entityPart && (p.body >= rec.size() || rec[p.body].code != 100) && !markersOf(type, rec).names.empty())
         return true;
-    if (!bodyHoldsNoCommonGroup(type)) return false;
-    if (!p.entityPart) return true;
+    // The type is looked at only when its record asks for it: every entity saved passes here.
+    if (!p.entityPart) return commonGroupsMayStray(type);
     bool stray = false;
     forEachStrayCommonGroup(rec, p, [&](std::size_t) { stray = true; });
-    return stray;
+    return stray && commonGroupsMayStray(type);
 }
 
 void Normalizer::upgradeEntity(Tags& rec) {

@@ -225,9 +225,47 @@ void Normalizer::referencedNames() {
                 " layers, linetypes, text styles or applications used but not defined were added");
 }
 
+namespace {
+
+// The handles a dictionary lists, by entry name (all when name is empty).
+std::vector<std::uint64_t> listed(const Tags& dict, std::string_view name) {
+    std::vector<std::uint64_t> out;
+    for (std::size_t i = 1; i + 1 < dict.size() && dict[i].code != 1001; ++i)
+        if (dict[i].code == 3 && (dict[i + 1].code == 350 || dict[i + 1].code == 360) &&
+            (name.empty() || dict[i].value.view() == name))
+            out.push_back(parseHandle(dict[i + 1].value));
+    return out;
+}
+
+} // namespace
+
+// The layer states saved with the layer table (xrecords of its ACAD_LAYERSTATES dictionary) name each
+// layer under 8.
+template <class Fix>
+void Normalizer::layerStates(Fix& fix) {
+    std::unordered_map<std::uint64_t, Tags*> byHandle;
+    std::vector<std::uint64_t> states;
+    for (Tags& o : doc.objects) {
+        byHandle.emplace(recordHandle(o), &o);
+        if (recordType(o) == "DICTIONARY")
+            for (std::uint64_t h : listed(o, "ACAD_LAYERSTATES")) states.push_back(h);
+    }
+    for (std::uint64_t d : states) {
+        auto dict = byHandle.find(d);
+        if (dict == byHandle.end() || recordType(*dict->second) != "DICTIONARY") continue;
+        for (std::uint64_t h : listed(*dict->second, "")) {
+            auto state = byHandle.find(h);
+            if (state == byHandle.end() || recordType(*state->second) != "XRECORD") continue;
+            Tags& x = *state->second;
+            for (std::size_t i = 1; i < x.size() && x[i].code != 1001; ++i)
+                if (x[i].code == 8) fix(x[i].value);
+        }
+    }
+}
+
 // Layer names with characters no name may hold (damage, or parameters a machining tool keeps in them) are
 // repaired alike wherever they appear: in the layer table, on every entity, in extended data (an old
-// viewport's frozen layers), in layer filters and indexes, and as the current layer. A repaired name
+// viewport's frozen layers), in layer filters, indexes and states, and as the current layer. A repaired name
 // another layer already holds takes a number, so that no two layers become one.
 void Normalizer::layerNames() {
     const auto needsRepair = [](std::string_view name) {
@@ -311,6 +349,7 @@ void Normalizer::layerNames() {
     for (auto& [name, values] : doc.header)
         if (name == "$CLAYER")
             for (Tag& t : values) fix(t.value);
+    if (!renamed.empty()) layerStates(fix);
     if (repaired) problem(std::to_string(repaired) + " layer names with characters no name may hold were repaired");
 }
 

@@ -82,6 +82,8 @@ private:
     void classes();
     void headerVars();
     void layerNames();
+    template <class Fix>
+    void layerStates(Fix& fix);
 
     Tags* findRecord(Table& t, std::string_view name);
     void indexRecord(Table& t, std::size_t at);

@@ -235,6 +235,37 @@ TEST(DxfDamage, APointWhoseYIsDamagedIsNotKeptWithoutIt) {
     EXPECT_EQ(saved(l.db.get()).find(" 12\r\n5\r\n"), std::string::npos);
 }
 
+TEST(DxfDamage, ARepairedLayerNameIsRepairedAtEveryReferenceAndTakesANumberWhereTheNameIsTaken) {
+    // Layer "Cut:D=3" beside "Cut_D_3": a line whose layer follows its subclass marker, an old viewport's
+    // frozen layer in extended data, a layer filter and a layer state name it.
+    const std::string text =
+        "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n  5\n2\n"
+        "  0\nLAYER\n  5\n10\n100\nAcDbSymbolTableRecord\n100\nAcDbLayerTableRecord\n  2\nCut:D=3\n 70\n0\n 62\n1\n"
+        "  6\nContinuous\n  0\nLAYER\n  5\n11\n100\nAcDbSymbolTableRecord\n100\nAcDbLayerTableRecord\n  2\nCut_D_3\n"
+        " 70\n0\n 62\n5\n  6\nContinuous\n  0\nENDTAB\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  5\n20\n100\nAcDbEntity\n100\nAcDbLine\n  8\ncut:d=3\n 62\n256\n"
+        " 10\n0\n 20\n0\n 30\n0\n 11\n1\n 21\n1\n 31\n0\n  0\nVIEWPORT\n  5\n21\n100\nAcDbEntity\n  8\n0\n"
+        "100\nAcDbViewport\n 10\n0\n 20\n0\n 30\n0\n 40\n1\n 41\n1\n 69\n2\n1001\nACAD\n1000\nMVIEW\n1002\n{\n"
+        "1003\nCut:D=3\n1002\n}\n  0\nENDSEC\n"
+        "  0\nSECTION\n  2\nOBJECTS\n  0\nDICTIONARY\n  5\nC\n330\n0\n100\nAcDbDictionary\n  3\nFILTER\n350\n30\n"
+        "  3\nSTATES\n350\n31\n  0\nLAYER_FILTER\n  5\n30\n330\nC\n100\nAcDbFilter\n100\nAcDbLayerFilter\n"
+        "  8\nCut:D=3\n  0\nDICTIONARY\n  5\n31\n330\nC\n100\nAcDbDictionary\n  3\nACAD_LAYERSTATES\n350\n32\n"
+        "  0\nDICTIONARY\n  5\n32\n330\n31\n100\nAcDbDictionary\n  3\nCut\n350\n33\n  0\nXRECORD\n  5\n33\n"
+        "330\n32\n100\nAcDbXrecord\n  1\nCut\n  8\nCut:D=3\n 90\n0\n 62\n1\n  0\nENDSEC\n  0\nEOF\n";
+    Loaded l = loadText(text);
+    auto* line = first<AcDbLine>(l.db.get());
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->layerName(), L"Cut_D_3_2");
+    EXPECT_EQ(line->layerId(), l.db->layerId(L"Cut_D_3_2"));
+    EXPECT_NE(l.db->layerId(L"Cut_D_3"), l.db->layerId(L"Cut_D_3_2"));
+    const std::string out = saved(l.db.get());
+    EXPECT_EQ(out.find("Cut:D=3"), std::string::npos);
+    EXPECT_EQ(out.find("cut:d=3"), std::string::npos);
+    for (const char* reference :
+         {"1003\r\nCut_D_3_2\r\n", "AcDbLayerFilter\r\n  8\r\nCut_D_3_2\r\n", "  1\r\nCut\r\n  8\r\nCut_D_3_2\r\n"})
+        EXPECT_NE(out.find(reference), std::string::npos) << reference;
+}
+
 TEST(DxfDamage, LayerNamesWithCharactersNoNameMayHoldAreRepairedAlike) {
     const std::string text =
         "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n  5\n2\n  0\nLAYER\n  5\n10\n100\nAcDbSymbolTableRecord\n"
