@@ -274,23 +274,118 @@ void drawTextBetween(Ctx& c, const std::wstring& text, const TextFrame& f, doubl
     cairo_restore(c.cr);
 }
 
+namespace {
+
+// How a paragraph text is set in columns, as the part that follows its own (an "Embedded Object", from R2018
+// on) says: none, or columns of one width with a gutter between, each as tall as its height (none: no limit).
+struct Columns {
+    bool any = false;
+    double width = 0, gutter = 0, total = 0;
+    bool shareHeight = false; // static columns and dynamic ones of automatic height: all as tall as height
+    double height = 0;
+    std::vector<double> heights;
+    double limit(std::size_t column) const {
+        if (shareHeight) return height;
+        return column < heights.size() ? heights[column] : 0;
+    }
+};
+
+Columns columnsOf(const AcDbMText* mt) {
+    Columns columns;
+    const AcDbDxfTags& t = mt->dxfExtraTags();
+    const auto embedded = std::find_if(t.begin(), t.end(), [](const auto& tag) { return tag.first == 101; });
+    if (embedded == t.end()) return columns;
+    int type = 0;
+    bool automatic = false;
+    for (auto it = embedded + 1; it != t.end(); ++it) {
+        const double v = std::wcstod(it->second.c_str(), nullptr);
+        if (!std::isfinite(v)) continue;
+        switch (it->first) {
+            case 71:
+                type = int(v);
+                break;
+            case 41:
+                columns.height = v;
+                break;
+            case 42:
+                columns.total = v;
+                break;
+            case 44:
+                columns.width = v;
+                break;
+            case 45:
+                columns.gutter = std::max(v, 0.0);
+                break;
+            case 73:
+                automatic = v != 0;
+                break;
+            case 46:
+                if (columns.heights.size() < 4096) columns.heights.push_back(std::max(v, 0.0));
+                break;
+            default:
+                break;
+        }
+    }
+    columns.any = (type == 1 || type == 2) && columns.width > 0;
+    columns.shareHeight = type == 1 || automatic;
+    return columns;
+}
+
+// A line of a paragraph as placed: its column and how far its baseline lies below the column's top.
+struct PlacedLine {
+    TextLine runs;
+    std::size_t column = 0;
+    double down = 0;
+};
+
+} // namespace
+
 void drawParagraph(Ctx& c, const AcDbMText* mt, const AcGeMatrix3d& m) {
     const double h = mt->textHeight();
     const TextFrame f = textFrame(m, mt->location(), mt->normal(), mt->direction());
-    const std::vector<TextLine> lines = wrapped(c, paragraphRuns(mt->contentsText(), h), h, mt->width());
-    // Each line's baseline lies a line's height below the one before, taller lines further.
+    const Columns columns = columnsOf(mt);
+    std::vector<std::size_t> breaks;
+    const std::vector<TextLine> paragraphs = paragraphRuns(mt->contentsText(), h, columns.any ? &breaks : nullptr);
+    // Each line's baseline lies a line's height below the one before, taller lines further; in columns, a line
+    // that a column's height cannot hold, or a column break, starts the next column.
     const double step = h * 1.6667 * mt->lineSpacingFactor();
-    std::vector<double> downs;
-    for (size_t n = 0; n < lines.size(); ++n)
-        downs.push_back(n == 0 ? h * lineTall(lines[0]) : downs.back() + step * lineTall(lines[n]));
+    std::vector<PlacedLine> placed;
+    std::size_t from = 0, column = 0;
+    for (std::size_t group = 0; group <= breaks.size(); ++group) {
+        const std::size_t to = group < breaks.size() ? breaks[group] : paragraphs.size();
+        const std::vector<TextLine> part(paragraphs.begin() + std::ptrdiff_t(from),
+                                         paragraphs.begin() + std::ptrdiff_t(std::max(from, to)));
+        bool first = true; // each part starts at the top of its column
+        if (group > 0) ++column;
+        for (TextLine& line : wrapped(c, part, h, columns.any ? columns.width : mt->width())) {
+            const double tall = lineTall(line);
+            double down = first ? h * tall : placed.back().down + step * tall;
+            const double limit = columns.limit(column);
+            if (!first && columns.any && limit > 0 && down > limit) {
+                ++column;
+                down = h * tall;
+            }
+            placed.push_back({std::move(line), column, down});
+            first = false;
+        }
+        from = std::max(from, to);
+    }
     // The attachment point says which corner or middle of the text block lies on the location.
     const int a = std::clamp(int(mt->attachment()) - 1, 0, 8);
-    const double total = downs.empty() ? 0 : downs.back();
+    double total = 0;
+    for (const PlacedLine& line : placed) total = std::max(total, line.down);
     const double above = a / 3 == 0 ? 0 : (a / 3 == 1 ? total / 2 : total);
-    for (size_t n = 0; n < lines.size(); ++n) {
-        TextFrame line = f;
-        line.origin = f.origin - f.y * (downs[n] - above);
-        drawTextAt(c, lines[n], line, h, 1.0, a % 3, 0);
+    const std::size_t used = placed.empty() ? 1 : placed.back().column + 1;
+    const double wide =
+        columns.total > 0 ? columns.total : double(used) * columns.width + double(used - 1) * columns.gutter;
+    for (const PlacedLine& line : placed) {
+        TextFrame at = f;
+        at.origin = f.origin - f.y * (line.down - above);
+        if (columns.any) {
+            const double left = -(a % 3) * wide / 2 + double(line.column) * (columns.width + columns.gutter);
+            at.origin = at.origin + f.x * (left + (a % 3) * columns.width / 2);
+        }
+        drawTextAt(c, line.runs, at, h, 1.0, a % 3, 0);
     }
 }
 

@@ -104,8 +104,10 @@ using TextLine = std::vector<TextRun>;
 // A single-line text's runs: %%c, %%d, %%p, %%% and %%nnn stand for their characters, %%u, %%o and %%k
 // turn underline, overline and strike-through on and off.
 TextLine singleLineRuns(const std::wstring& text);
-// A paragraph text's lines (\P) of runs, its formatting codes applied; height is the text's own.
-std::vector<TextLine> paragraphRuns(const std::wstring& contents, double height);
+// A paragraph text's lines (\P) of runs, its formatting codes applied; height is the text's own. A column break
+// (\N) starts a line too, and the line it starts is listed in columnBreaks when there is one.
+std::vector<TextLine> paragraphRuns(const std::wstring& contents, double height,
+                                    std::vector<std::size_t>* columnBreaks = nullptr);
 
 // Text: at its frame's origin, aligned as the entity's alignment codes say (height and the alignment in the
 // text's own units); mirrored about the origin as its generation flags say.

@@ -114,7 +114,7 @@ TextLine singleLineRuns(const std::wstring& text) {
     return line;
 }
 
-std::vector<TextLine> paragraphRuns(const std::wstring& s, double height) {
+std::vector<TextLine> paragraphRuns(const std::wstring& s, double height, std::vector<std::size_t>* columnBreaks) {
     std::vector<TextLine> lines(1);
     std::vector<TextRun> saved;
     TextRun style;
@@ -163,9 +163,12 @@ std::vector<TextLine> paragraphRuns(const std::wstring& s, double height) {
             case L'}':
                 put(lines.back(), style, code);
                 break;
+            case L'N':
+                if (columnBreaks) columnBreaks->push_back(lines.size());
+                lines.emplace_back();
+                break;
             case L'P':
             case L'n':
-            case L'N':
             case L'X': // a dimension's text below its line
                 lines.emplace_back();
                 break;

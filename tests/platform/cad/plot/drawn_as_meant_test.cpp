@@ -203,4 +203,25 @@ TEST_F(DrawnAsMeant, AnAttributeDefinitionInModelSpaceShowsItsTag) {
                                                 });
 }
 
+TEST_F(DrawnAsMeant, ParagraphColumnsStandSideBySideAtTheirWidth) {
+    auto db = open("columns.dxf");
+    expectInk(plotted(db.get(), "columns"),
+              {
+                  {"static: the second column's text", 46, 60, 85.5, 89.5, true},
+                  {"static: not under the first's", 10, 40, 70, 83, false},
+                  {"flowing: the third line heads the second column", 46, 60, 45.5, 49.5, true},
+                  {"flowing: not under the second line", 10, 40, 24, 30, false},
+              });
+    // The project's drawing: its two-column note wraps at its column's width, clear of the text beside it.
+    auto doors = open(data("wipeout_door.dxf"));
+    const Window around{9500, 4200, 2400};
+    expectInk(plotted(doors.get(), "wipeout_door", around),
+              {
+                  {"the note's third line", 9620, 9950, 5030, 5090, true},
+                  {"nothing between its column and the next text", 11100, 11500, 5190, 5270, false},
+                  {"the next text", 11600, 12400, 5150, 5230, true},
+              },
+              around);
+}
+
 } // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Drawings whose plots must show what they mean, each in the square 0..100: texts, paragraphs, attributes and
 hatches in mirrored and stretched inserts, text generation flags, dash-dot lines, a viewport's dashes, hatch
-styles, tabs, paragraph columns and attribute definitions.
+styles, tabs, attribute definitions and paragraph columns.
 
 Usage: make_meant_plots.py FOLDER
 """
@@ -113,7 +113,18 @@ def definitions(folder):
     doc.saveas(f"{folder}/definitions.dxf")
 
 
+def columns(folder):
+    doc, msp = new()
+    # Static columns 30 wide, 5 apart from x 10: "RIGHT" heads the second column at x 45.
+    msp.add_mtext_static_columns(["LEFT", "RIGHT"], width=30, gutter_width=5, height=20,
+                                 dxfattribs={"insert": (10, 90), "char_height": 5})
+    # Columns 14 high: two lines fill the first, the third heads the second.
+    msp.add_mtext_dynamic_auto_height_columns("ONE\\PTWO\\PTHREE", width=30, gutter_width=5, height=14, count=2,
+                                              dxfattribs={"insert": (10, 50), "char_height": 5})
+    doc.saveas(f"{folder}/columns.dxf")
+
+
 if __name__ == "__main__":
     out = sys.argv[1]
-    for make in (inserts, generation, dots, viewport, styles, tabs, definitions):
+    for make in (inserts, generation, dots, viewport, styles, tabs, definitions, columns):
         make(out)
