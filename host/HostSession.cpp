@@ -248,7 +248,7 @@ std::optional<std::wstring> Session::nextLine() {
         }
         Input& in = *inputs_[inputIndex_];
         if (std::optional<std::string> line = in.reader.next()) {
-            lastPlace_ = win::fromUtf8(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
+            lastPlace_ = win::fromNative(in.reader.name()) + L":" + std::to_wstring(in.reader.lineNumber());
             // A control character would cut or mangle the line on its way to a file name, a prompt
             // or a command.
             if (!in.reader.refusal().empty()) {
@@ -339,7 +339,7 @@ bool Session::start() {
 bool Session::loadModule() {
     std::string path = options_.moduleGiven ? options_.module : defaultModulePath();
     if (path.empty()) return true; // none asked for, or none built yet: the host runs on its own
-    std::wstring w = win::fromUtf8(std::filesystem::absolute(path).string());
+    std::wstring w = win::fromNative(std::filesystem::absolute(path).string());
     if (!acrxDynamicLinker->loadModule(w.c_str(), false)) {
         if (!options_.moduleGiven) {
             // The module beside cadhost may not be complete yet: the host still runs on its own.

@@ -3,6 +3,7 @@
 #include "HostOptions.h"
 #include "HostSession.h"
 #include "InterruptibleInput.h"
+#include "win/Paths.h"
 #include "win/TempNames.h"
 
 #include <malloc.h>
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     cadhost::ParseResult parsed = cadhost::parseOptions(args);
     if (!parsed.options) {
-        std::cerr << "cadhost: " << parsed.error << "\n\n" << cadhost::usageText();
+        std::cerr << "cadhost: " << win::shown(win::fromNative(parsed.error)) << "\n\n" << cadhost::usageText();
         return cadhost::kExitUsage;
     }
     const cadhost::Options& o = *parsed.options;
@@ -36,12 +37,13 @@ int main(int argc, char** argv) {
         // A folder opens as a stream but reads nothing, and a named pipe waits for a writer.
         int error = 0;
         if (const std::string why = win::readRefusal(o.script, error); !why.empty()) {
-            std::cerr << "cadhost: cannot read the script " << o.script << ": " << why << "\n";
+            std::cerr << "cadhost: cannot read the script " << win::shown(win::fromNative(o.script)) << ": " << why
+                      << "\n";
             return cadhost::kExitStartFailed;
         }
         script.open(o.script);
         if (!script) {
-            std::cerr << "cadhost: cannot read the script " << o.script << "\n";
+            std::cerr << "cadhost: cannot read the script " << win::shown(win::fromNative(o.script)) << "\n";
             return cadhost::kExitStartFailed;
         }
     }

@@ -132,6 +132,17 @@ TEST_F(FileNames, ANameHoldingControlCharactersIsShownEscapedNeverSentToTheTermi
         }
         EXPECT_EQ(r.err.find("\nline.dxf"), std::string::npos) << r.err;
     }
+    // Named before any session starts: a script that cannot be read, an option nobody knows.
+    const std::string program = "'" + cadhost_run::program().string() + "'";
+    for (const auto& [arguments, shown] :
+         {std::pair{std::string("--script 's\x1B[2J.scr'"), std::string("s\\x1B[2J.scr")},
+          std::pair{std::string("'--\x1B[2J'"), std::string("--\\x1B[2J")}}) {
+        SCOPED_TRACE(shown);
+        const Outcome r = cadhost_run::runIn(dir, program + " " + arguments);
+        EXPECT_NE(r.status, 0);
+        EXPECT_NE(r.err.find(shown), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\x1B'), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(FileNames, AFolderRenamedWhileItsDrawingIsOpenKeepsNoLockAfterQuitNorLosesTheLockNowAtItsOldName) {
