@@ -8,10 +8,6 @@
 ACRX_DEFINE_MEMBERS(AcDbBlockReference, AcDbEntity, L"INSERT")
 ACRX_DEFINE_MEMBERS(AcDbMInsertBlock, AcDbBlockReference, L"INSERT")
 
-namespace {
-constexpr int kMaxNesting = 16;
-}
-
 // ---------------------------------------------------------------- attribute iterator
 
 void AcDbObjectIterator::skipErased() {
@@ -250,14 +246,6 @@ bool visit(std::size_t units = 1) {
     return !stopped;
 }
 
-struct Expansion {
-    Expansion(AcDbObjectId block, const AcDbDatabase* db) {
-        beginWhole(db);
-        expanding.push_back(block);
-    }
-    ~Expansion() { expanding.pop_back(); }
-};
-
 struct GridExpansion {
     explicit GridExpansion(const AcDbDatabase* db) {
         beginWhole(db);
@@ -268,6 +256,25 @@ struct GridExpansion {
     GridExpansion& operator=(const GridExpansion&) = delete;
 };
 } // namespace
+
+AcDbBlockExpansion::AcDbBlockExpansion(AcDbObjectId block, bool asSpace) {
+    if (expanding.size() > std::size_t(kMaxNesting)) return;
+    if (std::find(expanding.begin(), expanding.end(), block) != expanding.end()) return;
+    if (!asSpace && isLayoutBlock(block)) return;
+    beginWhole(block.database());
+    expanding.push_back(block);
+    entered_ = true;
+}
+
+AcDbBlockExpansion::~AcDbBlockExpansion() {
+    if (entered_) expanding.pop_back();
+}
+
+bool AcDbBlockExpansion::isLayoutBlock(AcDbObjectId block) {
+    AcDbDatabase* db = block.database();
+    auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block)) : nullptr;
+    return btr && (btr->isLayout() || btr->isSpaceName());
+}
 
 std::size_t AcDbBlockReference::instanceBudget(const AcDbDatabase* db) {
     const std::size_t objects = db ? db->objectCount() : 0;
@@ -300,12 +307,12 @@ bool AcDbExpansionBudget::charge(std::size_t units) {
 
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
                                                AcGeMatrix3d* placed) const {
-    if (depth > kMaxNesting) return;
-    if (std::find(expanding.begin(), expanding.end(), block_) != expanding.end()) return;
+    if (depth > AcDbBlockExpansion::kMaxNesting) return;
     AcDbDatabase* db = block_.database();
     auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
     if (!btr) return;
-    Expansion expansion(block_, db);
+    AcDbBlockExpansion expansion(block_);
+    if (!expansion.entered()) return;
     AcGeMatrix3d xf = m * blockTransform();
     if (placed) *placed = xf;
     for (AcDbObjectId id : btr->entityIds()) {

@@ -610,6 +610,26 @@ public:
     static bool charge(std::size_t units = 1);
 };
 
+// A block being expanded on this thread (its outline taken, its extents measured, drawn) for as long as
+// this lives. Every walk through blocks goes through one, so all stop alike: a block already being
+// expanded adds nothing again, nor does one nested kMaxNesting deep, and a layout's block is expanded
+// only as the space it is, never as a picture (an insert's, a dimension's, a multileader's, a cell's).
+class AcDbBlockExpansion {
+public:
+    static constexpr int kMaxNesting = 16;
+    explicit AcDbBlockExpansion(AcDbObjectId block, bool asSpace = false);
+    ~AcDbBlockExpansion();
+    AcDbBlockExpansion(const AcDbBlockExpansion&) = delete;
+    AcDbBlockExpansion& operator=(const AcDbBlockExpansion&) = delete;
+    // Whether the block is being expanded here; false: it adds nothing.
+    bool entered() const { return entered_; }
+    // Whether the block record is a layout's (model space, a paper space).
+    static bool isLayoutBlock(AcDbObjectId block);
+
+private:
+    bool entered_ = false;
+};
+
 class AcDbMInsertBlock : public AcDbBlockReference {
     ACRX_DECLARE_MEMBERS(AcDbMInsertBlock)
 public:

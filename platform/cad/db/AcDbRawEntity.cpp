@@ -209,12 +209,9 @@ bool dimensionPicture(const AcDbRawEntity& dim, std::vector<cadgeom::BulgePath>&
     table->getAt(name.c_str(), block);
     table->close();
     if (block.isNull()) return false;
-    // A picture that holds a dimension drawn by that picture again is drawn only so deep.
-    static thread_local int nesting = 0;
-    if (nesting > 16) return true;
-    ++nesting;
+    // A picture that holds a dimension drawn by that picture again, or a layout's block, adds nothing: the
+    // insert's expansion stops there as every expansion does.
     AcDbBlockReference(AcGeMatrix3d::planeToWorld(normalOf(t, 0, t.size())) * at, block).getSelectionGeometry(paths, m);
-    --nesting;
     return true;
 }
 } // namespace

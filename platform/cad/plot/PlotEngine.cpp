@@ -347,16 +347,3 @@ Acad::ErrorStatus plotCurrentLayout(AcApDocument* doc, const std::wstring& windo
 }
 
 } // namespace plot
-
-namespace plot::drawing {
-
-bool charge(Ctx& c, std::size_t units) {
-    if (!c.stopped && !AcDbExpansionBudget::charge(units)) c.stopped = true;
-    return !c.stopped;
-}
-
-bool workStopped(const Ctx& c) {
-    return c.stopped || AcDbBlockReference::expansionStopped();
-}
-
-} // namespace plot::drawing

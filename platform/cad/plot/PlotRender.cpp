@@ -25,9 +25,6 @@ namespace plot {
 
 using drawing::blockExtents;
 using drawing::Ctx;
-using drawing::drawEntity;
-using drawing::drawOrder;
-using drawing::paperSizedDashes;
 
 namespace {
 
@@ -219,17 +216,6 @@ bool writeJpeg(cairo_surface_t* s, PlotOutput& out, std::wstring& error) {
 
 namespace {
 
-// An entity opened for the plot is closed again however its drawing ends.
-struct OpenEntity {
-    AcDbEntity* entity = nullptr;
-    OpenEntity() = default;
-    OpenEntity(const OpenEntity&) = delete;
-    OpenEntity& operator=(const OpenEntity&) = delete;
-    ~OpenEntity() {
-        if (entity) entity->close();
-    }
-};
-
 bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     if (!r.db) {
         error = L"no drawing";
@@ -281,7 +267,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     } else if (paper && r.area == AcDbPlotSettings::kLayout) {
         // A paper layout plots its sheet: paper units are millimetres.
         ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(wMm, hMm, 0));
-    } else if (!blockExtents(space, ext)) {
+    } else if (!blockExtents(space, ext, true)) {
         ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
     }
     double ew = std::max(ext.maxPoint().x - ext.minPoint().x, 1e-9);
@@ -333,53 +319,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     c.db = r.db;
     c.pxPerUnit = scale;
     c.thinLine = std::max(0.25 * devPerMm, raster ? 1.0 : 0.3);
-    AcCmEntityColor white;
-    white.setColorIndex(7);
-    AcDbBlockTableRecord* btr = nullptr;
-    std::vector<AcDbObjectId> ids;
-    if (acdbOpenObject(btr, space, AcDb::kForRead) == Acad::eOk) {
-        ids = drawOrder(btr);
-        btr->close();
-    }
-    for (const AcDbObjectId& id : ids) {
-        OpenEntity open;
-        if (acdbOpenObject(open.entity, id, AcDb::kForRead) != Acad::eOk) continue;
-        AcDbEntity* e = open.entity;
-        if (auto* vp = AcDbViewport::cast(e); vp && paper && vp->number() != 1 && vp->isOn() && vp->viewHeight() > 0) {
-            // A viewport shows model space, clipped to its frame, at its scale.
-            cairo_save(cr);
-            AcGePoint3d ctr = vp->centerPoint();
-            cairo_rectangle(cr, ctr.x - vp->width() / 2, ctr.y - vp->height() / 2, vp->width(), vp->height());
-            cairo_clip(cr);
-            // Its view centre is in the view's own terms: model space turned by the view's twist.
-            double s = vp->height() / vp->viewHeight();
-            AcGeMatrix3d m = AcGeMatrix3d::translation(AcGeVector3d(ctr.x, ctr.y, 0)) * AcGeMatrix3d::scaling(s) *
-                             AcGeMatrix3d::translation(AcGeVector3d(-vp->viewCenter().x, -vp->viewCenter().y, 0)) *
-                             AcGeMatrix3d::rotation(vp->twistAngle(), AcGeVector3d::kZAxis);
-            // Dashes of the model's lines keep their paper size, whatever the viewport's scale.
-            c.viewDashes = paperSizedDashes(r.db) && s > 0 && std::isfinite(1 / s) ? 1 / s : 1;
-            AcDbObjectIdArray frozen;
-            vp->getFrozenLayerList(frozen);
-            c.frozenHere.assign(frozen.begin(), frozen.end());
-            AcDbBlockTableRecord* ms = nullptr;
-            std::vector<AcDbObjectId> mids;
-            if (acdbOpenObject(ms, r.db->modelSpaceId(), AcDb::kForRead) == Acad::eOk) {
-                mids = drawOrder(ms);
-                ms->close();
-            }
-            for (const AcDbObjectId& mid : mids) {
-                OpenEntity model;
-                if (acdbOpenObject(model.entity, mid, AcDb::kForRead) != Acad::eOk) continue;
-                drawEntity(c, model.entity, m, white, AcDbObjectId(), 0);
-            }
-            c.frozenHere.clear();
-            c.viewDashes = 1;
-            cairo_restore(cr);
-            drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0); // its frame
-        } else {
-            drawEntity(c, e, AcGeMatrix3d::kIdentity, white, AcDbObjectId(), 0);
-        }
-    }
+    drawing::drawSpace(c, space, paper);
     if (drawing::workStopped(c)) {
         error = L"the drawing's inserts " + AcDbBlockReference::budgetReason(r.db) + L": it is not plotted";
         return false;

@@ -67,6 +67,13 @@ AcDbObjectId dimensionBlock(const AcDbRawEntity* dim, AcGeMatrix3d& place) {
     return blockNamed(dim->database(), name);
 }
 
+// Whether a picture's block is a layout's, said once: a layout is drawn only as the space it is.
+bool layoutPicture(Ctx& c, AcDbObjectId block, const std::wstring& what) {
+    if (!AcDbBlockExpansion::isLayoutBlock(block)) return false;
+    leaveOutPart(c, what);
+    return true;
+}
+
 void drawDimension(Ctx& c, const AcDbRawEntity* dim, const AcGeMatrix3d& m, const AcCmEntityColor& inherit,
                    AcDbObjectId layer, int depth) {
     AcGeMatrix3d place;
@@ -75,6 +82,7 @@ void drawDimension(Ctx& c, const AcDbRawEntity* dim, const AcGeMatrix3d& m, cons
         leaveOutPart(c, dim->dxfName() + L" entities whose block the drawing does not hold");
         return;
     }
+    if (layoutPicture(c, block, dim->dxfName() + L" entities whose block is a layout's")) return;
     drawBlock(c, block, m * place, inherit, layer, depth);
 }
 
@@ -144,7 +152,8 @@ MultiLeader readMultiLeader(const AcDbDxfTags& t) {
             where = kLine;
             ml.leaders.back().lines.emplace_back();
         } else if (code == 305) {
-            where = kLeader;
+            // Ends a leader line; one that never began (a file's damage) ends nothing.
+            if (where == kLine) where = kLeader;
         } else if (where == kLine) {
             if (code == 10) ml.leaders.back().lines.back().push_back(pointAt(t, i));
         } else if (where == kLeader) {
@@ -266,6 +275,8 @@ void drawMultiLeader(Ctx& c, const AcDbRawEntity* e, const AcGeMatrix3d& m, cons
                      const AcCmEntityColor& inherit, AcDbObjectId layer, int depth) {
     const MultiLeader ml = readMultiLeader(e->tags());
     const AcDbObjectId arrow = ml.arrowBlock.empty() ? AcDbObjectId() : blockByHandle(e->database(), ml.arrowBlock);
+    const bool noArrow = !arrow.isNull() &&
+                         layoutPicture(c, arrow, L"the arrows of MULTILEADER entities whose arrow block is a layout's");
     for (const MultiLeader::Leader& l : ml.leaders) {
         if (ml.lineType == 0) break;
         for (const std::vector<AcGePoint3d>& vertices : l.lines) {
@@ -283,7 +294,7 @@ void drawMultiLeader(Ctx& c, const AcDbRawEntity* e, const AcGeMatrix3d& m, cons
             strokeDevice(c, c.thinLine);
             // The arrow's tip on the first point, its body along the first segment.
             AcGeVector3d along = line[1] - line[0];
-            if (along.isZeroLength() || !(ml.arrowSize > 0)) continue;
+            if (noArrow || along.isZeroLength() || !(ml.arrowSize > 0)) continue;
             along = along.normal();
             if (!arrow.isNull()) {
                 const AcGeMatrix3d place =
@@ -314,7 +325,7 @@ void drawMultiLeader(Ctx& c, const AcDbRawEntity* e, const AcGeMatrix3d& m, cons
         const AcDbObjectId block = blockByHandle(e->database(), ml.block);
         if (block.isNull()) {
             leaveOutPart(c, L"the content of MULTILEADER entities whose block the drawing does not hold");
-        } else {
+        } else if (!layoutPicture(c, block, L"the content of MULTILEADER entities whose block is a layout's")) {
             AcDbBlockReference ref(ml.blockAt, block);
             ref.setNormal(ml.blockNormal);
             ref.setRotation(ml.blockRotation);

@@ -26,7 +26,10 @@ std::vector<AcDbObjectId> drawOrder(AcDbBlockTableRecord* btr) {
 
 void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
                AcDbObjectId blockLayer, int depth) {
-    if (depth > 16 || c.stopped) return; // a block that contains itself, or more than a plot draws
+    // A block already being drawn or measured, one nested too deep, or a layout's block adds nothing.
+    if (depth > AcDbBlockExpansion::kMaxNesting || c.stopped) return;
+    AcDbBlockExpansion expansion(btrId);
+    if (!expansion.entered()) return;
     AcDbBlockTableRecord* btr = nullptr;
     if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return;
     std::vector<AcDbObjectId> ids = drawOrder(btr);
@@ -137,7 +140,9 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
     }
 }
 
-bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext) {
+bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext, bool space) {
+    AcDbBlockExpansion expansion(btrId, space);
+    if (!expansion.entered()) return false;
     AcDbBlockTableRecord* btr = nullptr;
     if (acdbOpenObject(btr, btrId, AcDb::kForRead) != Acad::eOk) return false;
     std::vector<AcDbObjectId> ids = btr->entityIds();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace plot::drawing {
 
@@ -115,7 +116,8 @@ void drawOldPolyline(Ctx& c, AcDbRawEntity* e, const AcGeMatrix3d& m, const Rgb&
             int n = 0;
             while (n < 4 && f.indices[n] != 0) ++n;
             for (int k = 0; k < n; ++k) {
-                const int a = f.indices[k], b = std::abs(f.indices[(k + 1) % n]);
+                // Wide enough for the magnitude of the most negative index a file can hold.
+                const long long a = f.indices[k], b = std::llabs(f.indices[(k + 1) % n]);
                 if (a <= 0 || size_t(a) > corners.size() || b == 0 || size_t(b) > corners.size()) continue;
                 addPoints(c, {corners[size_t(a) - 1], corners[size_t(b) - 1]}, m, false);
             }

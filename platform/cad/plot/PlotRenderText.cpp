@@ -2,10 +2,9 @@
 // line as runs of text set alike (heights, colours, underlines and overlines, stacked fractions).
 #include "cad/plot/PlotRenderer.h"
 
-#include "win/Encoding.h"
-
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace plot::drawing {
 
@@ -36,16 +35,73 @@ void enterFrame(Ctx& c, const TextFrame& f) {
     cairo_transform(c.cr, &frame);
 }
 
-void selectFont(Ctx& c, double capHeight) {
+// The largest letters the font engine sets, in output units along either axis of the font (it takes sizes
+// under 65536); a size it refuses would fail the whole plot, and every later text set in that font.
+constexpr double kLargestLetters = 32768;
+
+enum class Letters { kSet, kUnseen, kTooLarge };
+
+// Whether letters of that cap height can be set under the current transformation: a font whose size on the
+// output is not finite or past what the font engine takes cannot; one that collapses to a line is not seen.
+Letters lettersOf(Ctx& c, double capHeight) {
+    const double size = capHeight / kCapShare;
+    cairo_matrix_t m;
+    cairo_get_matrix(c.cr, &m);
+    const double along = std::hypot(m.xx, m.yx) * size, across = std::hypot(m.xy, m.yy) * size;
+    const double area = (m.xx * m.yy - m.xy * m.yx) * size * size;
+    if (std::isnan(along) || std::isnan(across) || std::isnan(area)) return Letters::kUnseen;
+    if (!(along <= kLargestLetters && across <= kLargestLetters && std::isfinite(area))) return Letters::kTooLarge;
+    return std::fabs(area) > 1e-9 ? Letters::kSet : Letters::kUnseen;
+}
+
+// False, and nothing selected, for letters that cannot be set.
+bool selectFont(Ctx& c, double capHeight) {
+    if (lettersOf(c, capHeight) != Letters::kSet) return false;
     cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(c.cr, capHeight / kCapShare);
+    return true;
+}
+
+// The text as UTF-8 the font engine takes: a character no text may hold (a noncharacter such as U+FFFE, a
+// surrogate, past U+10FFFF) is replaced, and the plot says so once.
+std::string settable(Ctx& c, const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    bool replaced = false;
+    for (const wchar_t w : text) {
+        auto u = static_cast<std::uint32_t>(w);
+        if (u == 0 || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF) || (u >= 0xFDD0 && u <= 0xFDEF) ||
+            (u & 0xFFFE) == 0xFFFE) {
+            replaced = replaced || u != 0;
+            u = 0xFFFD;
+        }
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+            out += char(0x80 | (u & 0x3F));
+        } else if (u < 0x10000) {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            out += char(0xF0 | (u >> 18));
+            out += char(0x80 | ((u >> 12) & 0x3F));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        }
+    }
+    if (replaced)
+        leaveOutPart(c,
+                     L"the characters of texts that no text may hold (such as U+FFFE and U+FFFF): a replacement "
+                     L"character stands for each");
+    return out;
 }
 
 double advanceOf(Ctx& c, const std::wstring& text, double capHeight) {
-    if (text.empty()) return 0;
-    selectFont(c, capHeight);
+    if (text.empty() || !selectFont(c, capHeight)) return 0;
     cairo_text_extents_t ext;
-    cairo_text_extents(c.cr, win::toUtf8(text).c_str(), &ext);
+    cairo_text_extents(c.cr, settable(c, text).c_str(), &ext);
     return ext.x_advance;
 }
 
@@ -95,9 +151,13 @@ double lineTall(const TextLine& line) {
 
 void showAt(Ctx& c, const std::wstring& text, double capHeight, double x, double y) {
     if (text.empty()) return;
-    selectFont(c, capHeight);
+    if (!selectFont(c, capHeight)) {
+        if (lettersOf(c, capHeight) == Letters::kTooLarge)
+            leaveOutPart(c, L"text whose letters are too large to set (a height far past the page's)");
+        return;
+    }
     cairo_move_to(c.cr, x, y);
-    cairo_show_text(c.cr, win::toUtf8(text).c_str());
+    cairo_show_text(c.cr, settable(c, text).c_str());
     cairo_new_path(c.cr);
 }
 
@@ -113,6 +173,10 @@ void showRuns(Ctx& c, const TextLine& line, double height, double x, double y) {
     const double start = x; // tab stops count from the line's start
     for (const TextRun& r : line) {
         const double h = height * r.scale, w = runAdvance(c, r, height, x - start);
+        if (lettersOf(c, h) == Letters::kTooLarge) {
+            leaveOutPart(c, L"text whose letters are too large to set (a height far past the page's)");
+            continue;
+        }
         cairo_save(c.cr);
         if (r.coloured) setColour(c, r.colour);
         if (!r.stack) {

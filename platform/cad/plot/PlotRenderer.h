@@ -130,8 +130,11 @@ void drawBlock(Ctx& c, AcDbObjectId btrId, const AcGeMatrix3d& m, const AcCmEnti
                AcDbObjectId blockLayer, int depth);
 void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEntityColor& byBlock,
               AcDbObjectId blockLayer, int depth);
-// Extents of what a block draws, for a plot of the extents.
-bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext);
+// The space a plot shows: its entities in drawing order and, on paper (a paper layout's block), what its
+// viewports show of model space.
+void drawSpace(Ctx& c, AcDbObjectId space, bool paper);
+// Extents of what a block draws, for a plot of the extents: a layout's block only as the space plotted.
+bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext, bool space = false);
 
 // A polyline with its widths: thin ones stroked, wide and tapered segments filled as bands.
 void drawPolyline(Ctx& c, const AcDbPolyline* p, const AcGeMatrix3d& m, const Rgb& rgb);
