@@ -289,6 +289,9 @@ void Normalizer::layerNames() {
             if (!needsRepair(name) || renamed.count(upper(name))) continue;
             std::string repaired = replaced(name);
             for (int k = 2; taken.count(upper(repaired)); ++k) repaired = replaced(name) + "_" + std::to_string(k);
+            if (repaired != replaced(name))
+                problem("layer \"" + name + "\" was renamed \"" + repaired + "\": \"" + replaced(name) +
+                        "\" is another layer's");
             taken.insert(upper(repaired));
             renamed.emplace(upper(name), repaired);
         }

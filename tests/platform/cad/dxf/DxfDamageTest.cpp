@@ -253,6 +253,8 @@ TEST(DxfDamage, ARepairedLayerNameIsRepairedAtEveryReferenceAndTakesANumberWhere
         "  0\nDICTIONARY\n  5\n32\n330\n31\n100\nAcDbDictionary\n  3\nCut\n350\n33\n  0\nXRECORD\n  5\n33\n"
         "330\n32\n100\nAcDbXrecord\n  1\nCut\n  8\nCut:D=3\n 90\n0\n 62\n1\n  0\nENDSEC\n  0\nEOF\n";
     Loaded l = loadText(text);
+    EXPECT_TRUE(mentions(l.problems, "layer \"Cut:D=3\" was renamed \"Cut_D_3_2\": \"Cut_D_3\" is another layer's"))
+        << ::testing::PrintToString(l.problems);
     auto* line = first<AcDbLine>(l.db.get());
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->layerName(), L"Cut_D_3_2");
