@@ -1,6 +1,7 @@
 // Text, attribute definitions, attributes and paragraph text: their placement, box, extents and style.
 #include <algorithm>
 #include <cmath>
+#include <cwctype>
 
 #include "cad/db/AcDbDatabase.h"
 #include "cad/db/AcDbEntity.h"
@@ -11,6 +12,35 @@ ACRX_DEFINE_MEMBERS(AcDbAttribute, AcDbText, L"ATTRIB")
 ACRX_DEFINE_MEMBERS(AcDbMText, AcDbEntity, L"MTEXT")
 
 namespace {
+// How many characters a text shows: a %% code stands for one sign (%%c, %%d, %%p, %%%, %%nnn) or none
+// (%%u, %%o, %%k turn lines on and off), a stored tab (^I) for one.
+std::size_t shownLength(const wchar_t* s) {
+    std::size_t n = 0;
+    for (const wchar_t* p = s; *p;) {
+        if (p[0] == L'%' && p[1] == L'%' && p[2]) {
+            const wchar_t code = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(p[2])));
+            if (code == L'u' || code == L'o' || code == L'k') {
+                p += 3;
+                continue;
+            }
+            if (code == L'c' || code == L'd' || code == L'p' || code == L'%') {
+                p += 3;
+                ++n;
+                continue;
+            }
+            if (std::iswdigit(static_cast<wint_t>(p[2])) && p[3] && std::iswdigit(static_cast<wint_t>(p[3])) && p[4] &&
+                std::iswdigit(static_cast<wint_t>(p[4]))) {
+                p += 5;
+                ++n;
+                continue;
+            }
+        }
+        p += p[0] == L'^' && p[1] == L'I' ? 2 : 1;
+        ++n;
+    }
+    return n;
+}
+
 // Extents and selection outline of a text box given by its four world corners.
 Acad::ErrorStatus boxExtents(const AcGePoint3d (&c)[4], AcDbExtents& ext) {
     ext = AcDbExtents();
@@ -141,7 +171,7 @@ Acad::ErrorStatus AcDbText::transformBy(const AcGeMatrix3d& m) {
 
 void AcDbText::boxCorners(AcGePoint3d c[4]) const {
     const Rare& r = rare_.get();
-    double w = 0.8 * height_ * r.widthFactor * double(text_.size()), h = height_;
+    double w = 0.8 * height_ * r.widthFactor * double(shownLength(text_.c_str())), h = height_;
     AcGePoint3d base = isDefaultAlignment() ? position_ : r.alignment;
     double x0 = 0, y0 = 0;
     switch (hmode_) {
@@ -174,6 +204,10 @@ void AcDbText::boxCorners(AcGePoint3d c[4]) const {
     AcGeVector3d dx = p2w * AcGeVector3d(std::cos(rotation_), std::sin(rotation_), 0);
     AcGeVector3d dy = p2w * AcGeVector3d(-std::sin(rotation_), std::cos(rotation_), 0);
     if (hmode_ == AcDb::kTextAlign || hmode_ == AcDb::kTextFit) w = position_.distanceTo(r.alignment);
+    // Backward text lies mirrored about its point along its baseline (aligned and fitted text about the
+    // baseline's middle, between its points), upside-down text across it.
+    if (genFlags_ & 2) x0 = (hmode_ == AcDb::kTextAlign || hmode_ == AcDb::kTextFit) ? x0 : -x0 - w;
+    if (genFlags_ & 4) y0 = -y0 - h;
     c[0] = base + dx * x0 + dy * y0;
     c[1] = c[0] + dx * w;
     c[2] = c[1] + dy * h;

@@ -18,7 +18,8 @@ struct EdgeRun {
 };
 
 // A spline edge along its curve: the B-spline (rational where it has weights) of its control points and knots,
-// at so many points a span; its control points as they stand when the knots do not fit them.
+// at as many points a span as a spline entity is drawn with; its control points as they stand when the knots
+// do not fit them.
 std::vector<AcGePoint2d> splineCurve(const AcDbHatchEdge& e) {
     int degree = 3;
     std::vector<double> knots, weights;
@@ -32,7 +33,7 @@ std::vector<AcGePoint2d> splineCurve(const AcDbHatchEdge& e) {
     std::vector<AcGePoint3d> control;
     for (const AcGePoint2d& pt : e.splinePoints) control.emplace_back(pt.x, pt.y, 0.0);
     std::vector<AcGePoint2d> curve;
-    for (const AcGePoint3d& pt : cadgeom::splineCurve(degree, knots, weights, control, 16, 2000))
+    for (const AcGePoint3d& pt : cadgeom::splineCurve(degree, knots, weights, control, 64, 4000))
         curve.emplace_back(pt.x, pt.y);
     return curve.size() >= 2 ? curve : e.splinePoints;
 }

@@ -222,6 +222,24 @@ void AcDbRawEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths,
     if (dxfName_ == L"ELLIPSE") return ellipse(tags_, paths, m);
     if (dxfName_ == L"RAY" || dxfName_ == L"XLINE") return; // endless: no outline to select by
     cadgeom::BulgePath path;
+    if (dxfName_ == L"SPLINE") {
+        // A spline by its curve, which its control points only steer (64 points a span, as it is drawn).
+        int degree = 3;
+        std::vector<double> knots, weights;
+        std::vector<AcGePoint3d> control;
+        for (size_t i = 0; i < tags_.size(); ++i) {
+            if (tags_[i].first == 71) degree = std::clamp(flagsOf(tags_[i].second), 1, 25);
+            if (tags_[i].first == 40) knots.push_back(num(tags_[i].second));
+            if (tags_[i].first == 41) weights.push_back(num(tags_[i].second));
+            if (tags_[i].first == 10) control.push_back(pointAt(tags_, i));
+        }
+        const std::vector<AcGePoint3d> curve = cadgeom::splineCurve(degree, knots, weights, control, 64, 4000);
+        if (!curve.empty()) {
+            for (const AcGePoint3d& p : curve) path.vertices.push_back({(m * p).convert2d(), 0});
+            paths.push_back(std::move(path));
+            return;
+        }
+    }
     std::vector<AcGePoint3d> pts;
     for (size_t i = 0; i < tags_.size(); ++i)
         if (isPosition(dxfName_, tags_[i].first)) pts.push_back(pointAt(tags_, i));

@@ -140,6 +140,29 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
     }
 }
 
+namespace {
+
+// What a text's letters cover beyond its box (from its baseline to its capitals' height): descenders below,
+// ascenders and accents above, and a bottom-aligned text stands a descender's depth higher.
+void addLetters(const AcDbText* t, AcDbExtents& ext) {
+    std::vector<cadgeom::BulgePath> box;
+    t->getSelectionGeometry(box, AcGeMatrix3d::kIdentity);
+    if (box.empty() || box[0].vertices.size() != 4) return;
+    const AcGePoint2d base = box[0].vertices[0].pt, up = box[0].vertices[3].pt, along = box[0].vertices[1].pt;
+    // The box's side up the letters, whose height is the text's: turned over for upside-down text.
+    AcGeVector2d rise = up - base;
+    if (t->isMirroredInY()) rise = -rise;
+    const double above = t->verticalMode() == AcDb::kTextBottom && t->horizontalMode() != AcDb::kTextMid ? 0.52 : 0.27;
+    const double below = 0.32;
+    for (const AcGePoint2d& p : {base, along})
+        for (const double by : {-below, 1 + above}) {
+            const AcGePoint2d q = (t->isMirroredInY() ? p + (up - base) : p) + rise * by;
+            if (std::isfinite(q.x) && std::isfinite(q.y)) ext.addPoint(AcGePoint3d(q.x, q.y, 0));
+        }
+}
+
+} // namespace
+
 bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext, bool space) {
     AcDbBlockExpansion expansion(btrId, space);
     if (!expansion.entered()) return false;
@@ -158,6 +181,7 @@ bool blockExtents(AcDbObjectId btrId, AcDbExtents& ext, bool space) {
                 any = true;
             }
         } else if (!AcDbViewport::cast(e) && e->getGeomExtents(x) == Acad::eOk && !x.isEmpty()) {
+            if (const auto* text = AcDbText::cast(e)) addLetters(text, x);
             ext.addExt(x);
             any = true;
         }

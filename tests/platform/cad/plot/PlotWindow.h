@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 namespace plot_window {
 
@@ -45,6 +46,35 @@ private:
     cairo_surface_t* s_;
     double cx_, cy_, size_;
 };
+
+// A plot's pixels as 0xRRGGBB, row by row.
+struct Image {
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    // The first row that is not all white paper; height when there is none.
+    int firstInkedRow() const {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)] != 0xFFFFFF) return y;
+        return height;
+    }
+};
+
+inline Image imageOf(const std::filesystem::path& png) {
+    Image read;
+    cairo_surface_t* s = cairo_image_surface_create_from_png(png.c_str());
+    if (cairo_surface_status(s) == CAIRO_STATUS_SUCCESS) {
+        read.width = cairo_image_surface_get_width(s);
+        read.height = cairo_image_surface_get_height(s);
+        const int stride = cairo_image_surface_get_stride(s);
+        const unsigned char* data = cairo_image_surface_get_data(s);
+        for (int y = 0; y < read.height; ++y)
+            for (int x = 0; x < read.width; ++x)
+                read.pixels.push_back(*reinterpret_cast<const std::uint32_t*>(data + y * stride + x * 4) & 0xFFFFFF);
+    }
+    cairo_surface_destroy(s);
+    return read;
+}
 
 // A box and whether ink belongs in it.
 struct Ink {

@@ -63,6 +63,17 @@ protected:
         return r.nativePath;
     }
 
+    // Plots the drawing's extents to a PNG.
+    static fs::path plottedExtents(AcDbDatabase* db, const std::string& name) {
+        plot::Request r;
+        r.db = db;
+        r.area = AcDbPlotSettings::kExtents;
+        r.nativePath = (folder / (name + ".png")).string();
+        std::wstring why;
+        EXPECT_TRUE(plot::render(r, why)) << win::toUtf8(why);
+        return r.nativePath;
+    }
+
     static void expectInk(const fs::path& png, std::initializer_list<Ink> boxes, Window w = {},
                           std::uint32_t colour = Plot::kDark) {
         Plot p(png, w.left, w.bottom, w.size);
@@ -222,6 +233,47 @@ TEST_F(DrawnAsMeant, ParagraphColumnsStandSideBySideAtTheirWidth) {
                   {"the next text", 11600, 12400, 5150, 5230, true},
               },
               around);
+}
+
+TEST_F(DrawnAsMeant, ThePlotsExtentsHoldWhatTextsAndSplinesDraw) {
+    {
+        // A bottom-aligned title's letters stand above the frame: the page holds them whole.
+        auto db = open("title.dxf");
+        const plot_window::Image page = plot_window::imageOf(plottedExtents(db.get(), "title"));
+        ASSERT_GT(page.height, 0);
+        EXPECT_GT(page.firstInkedRow(), page.height / 200) << "the title is cut at the page's top";
+    }
+    {
+        // Codes that draw nothing do not widen the text: the frame fills the page as alone.
+        auto db = open("codes.dxf");
+        expectInk(plottedExtents(db.get(), "codes"), {
+                                                         {"the frame's right edge", 99.8, 100.2, 20, 40, true},
+                                                         {"the text's X", 95.2, 96.2, 50.3, 51.7, true},
+                                                     });
+    }
+    {
+        // A spline's extents are its curve's, 20 by 100 (around x 10, y 50), not its control polygon's.
+        auto db = open("spline.dxf");
+        const Window curve{-40, 0, 100};
+        expectInk(plottedExtents(db.get(), "spline"),
+                  {
+                      {"the curve's top at the page's top", 9.4, 10.6, 98, 100.3, true},
+                      {"its foot at the bottom", 0, 2, 0, 3, true},
+                  },
+                  curve);
+    }
+    {
+        // A hatch's spline edge is filled to its curve: between the curve and the chords of a coarser
+        // reckoning, a quarter unit under its top.
+        auto db = open("spline_hatch.dxf");
+        const Window top{54, 68.5, 2};
+        expectInk(plotted(db.get(), "spline_hatch", top),
+                  {
+                      {"filled up to the curve", 54.9, 55.3, 69.6, 69.7, true},
+                      {"nothing above it", 54.9, 55.3, 69.85, 69.95, false},
+                  },
+                  top);
+    }
 }
 
 } // namespace

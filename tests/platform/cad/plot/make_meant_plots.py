@@ -124,7 +124,34 @@ def columns(folder):
     doc.saveas(f"{folder}/columns.dxf")
 
 
+def extents(folder):
+    # A bottom-aligned title over a framed plan: its letters stand above the frame, and the plot holds them.
+    doc, msp = new()
+    for a, b in [((0, 0), (100, 0)), ((100, 0), (100, 100)), ((100, 100), (0, 100)), ((0, 100), (0, 0))]:
+        msp.add_line(a, b)
+    msp.add_text("Hello", height=20).set_placement((10, 85), align=ezdxf.enums.TextEntityAlignment.BOTTOM_LEFT)
+    doc.saveas(f"{folder}/title.dxf")
+    # A text near the frame's right edge whose codes draw no characters.
+    doc, msp = new()
+    for a, b in [((0, 0), (100, 0)), ((100, 0), (100, 100)), ((100, 100), (0, 100)), ((0, 100), (0, 0))]:
+        msp.add_line(a, b)
+    msp.add_text("%%u%%o%%k%%u%%o%%kX", height=2, dxfattribs={"insert": (95, 50)})
+    doc.saveas(f"{folder}/codes.dxf")
+    # A spline whose control polygon rises to 200, its curve to 100.
+    doc, msp = new()
+    msp.add_open_spline([(0, 0), (10, 200), (20, 0)], degree=2)
+    doc.saveas(f"{folder}/spline.dxf")
+    # A hatch bounded by a line and one cubic span from (80, 10) round to (20, 10), rising to y 70.
+    doc, msp = new()
+    hatch = msp.add_hatch()
+    edges = hatch.paths.add_edge_path()
+    edges.add_line((20, 10), (80, 10))
+    edges.add_spline(control_points=[(80, 10), (130, 90), (-30, 90), (20, 10)], knot_values=[0, 0, 0, 0, 1, 1, 1, 1],
+                     degree=3)
+    doc.saveas(f"{folder}/spline_hatch.dxf")
+
+
 if __name__ == "__main__":
     out = sys.argv[1]
-    for make in (inserts, generation, dots, viewport, styles, tabs, definitions, columns):
+    for make in (inserts, generation, dots, viewport, styles, tabs, definitions, columns, extents):
         make(out)
