@@ -125,6 +125,17 @@ TEST_F(DrawnAsMeant, TextsAndHatchesInMirroredAndStretchedInsertsFollowTheInsert
               });
 }
 
+TEST_F(DrawnAsMeant, ADimensionsTextInAMirroredInsertReadsBackwardsAndInAStretchedOneKeepsItsHeight) {
+    auto db = open("dimensions.dxf");
+    // Its "L" stands 5 high from y 61, centred at x 25 mirrored and at x 77.5 stretched.
+    expectInk(plotted(db.get(), "dimensions"), {
+                                                   {"mirrored: the L's foot at the bottom", 23.5, 25, 61.1, 61.5, true},
+                                                   {"mirrored: no foot at its top", 23.5, 25, 65.5, 65.9, false},
+                                                   {"stretched: its letter", 76, 79, 61.1, 61.5, true},
+                                                   {"stretched: not half as tall again", 74, 81, 66.5, 69, false},
+                                               });
+}
+
 TEST_F(DrawnAsMeant, BackwardTextRunsLeftOfItsPointAndUpsideDownTextHangsUnderItsBaseline) {
     auto db = open("generation.dxf");
     expectInk(plotted(db.get(), "generation"), {

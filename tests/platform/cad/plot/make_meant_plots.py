@@ -40,6 +40,18 @@ def inserts(folder):
     doc.saveas(f"{folder}/inserts.dxf")
 
 
+def dimensions(folder):
+    doc, msp = new()
+    # A dimension whose text reads "L", 5 high, centred over its line at y 10 from x 0 to 30.
+    block = doc.blocks.new("MEASURED")
+    big = {"dimtxt": 5, "dimasz": 2, "dimexe": 1, "dimexo": 1, "dimgap": 1, "dimtad": 1}
+    block.add_linear_dim(base=(15, 10), p1=(0, 0), p2=(30, 0), text="L", override=big).render()
+    # Mirrored about x 40, and stretched one and a half times as wide from x 55.
+    msp.add_blockref("MEASURED", (40, 50), dxfattribs={"xscale": -1})
+    msp.add_blockref("MEASURED", (55, 50), dxfattribs={"xscale": 1.5})
+    doc.saveas(f"{folder}/dimensions.dxf")
+
+
 def generation(folder):
     doc, msp = new()
     # Backward text runs to the left of its point, upside-down text hangs under its baseline.
@@ -153,5 +165,5 @@ def extents(folder):
 
 if __name__ == "__main__":
     out = sys.argv[1]
-    for make in (inserts, generation, dots, viewport, styles, tabs, definitions, columns, extents):
+    for make in (inserts, dimensions, generation, dots, viewport, styles, tabs, definitions, columns, extents):
         make(out)
