@@ -470,7 +470,7 @@ bool Session::runCommand(AcEdCommand* c) {
     // A file the command was refused to write is work it did not do, however it reported it.
     if (ok && win::refusedWrites() != refusedBefore) {
         const win::RefusedWrite refused = win::lastRefusedWrite();
-        fail(std::wstring(c->globalName()) + L" did not write " + refused.file + L": " + win::fromUtf8(refused.why));
+        fail(std::wstring(c->globalName()) + L" did not write " + refused.file + L": " + win::fromNative(refused.why));
         ok = false;
     }
     acDocManager->setApplicationContext(false);
@@ -516,7 +516,7 @@ bool Session::saveDrawing(const std::wstring& path) {
 bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     // "x.dxf/" names a folder: taken for x.dxf it would write a file nobody named.
     if (const std::string refused = win::nameRefusal(path); !refused.empty()) {
-        fail(L"cannot save " + path + L": " + win::fromUtf8(refused));
+        fail(L"cannot save " + path + L": " + win::fromNative(refused));
         return false;
     }
     std::wstring target = path.empty() ? std::wstring(doc->fileName()) : windowsPathOf(path);
@@ -612,7 +612,8 @@ void Session::lockDrawing(AcApDocument* doc, bool tell) {
         return;
     }
     if (!tell) return;
-    err_ << "cadhost: " << win::shown(doc->fileName()) << ": in use by another session (" << docfile::describe(*holder)
+    err_ << "cadhost: " << win::shown(doc->fileName()) << ": in use by another session ("
+         << win::shown(win::fromNative(docfile::describe(*holder)))
          << "); once that session saves it, a SAVE here is refused (asked at a terminal): SAVEAS another name keeps "
             "both"
          << std::endl;
@@ -647,7 +648,7 @@ bool Session::plotDrawing(const std::wstring& path) {
         return false;
     }
     if (const std::string refused = win::nameRefusal(path); !refused.empty()) {
-        fail(L"cannot plot to " + path + L": " + win::fromUtf8(refused));
+        fail(L"cannot plot to " + path + L": " + win::fromNative(refused));
         return false;
     }
     std::wstring target = windowsPathOf(path);

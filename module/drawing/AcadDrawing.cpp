@@ -422,7 +422,7 @@ int CAcadDrawing::saveAs(CString path, CString filename, const BeforePlacing& be
             // Why the write failed (a full disk, a file size limit) goes with it to the report's status line.
             CString why = L"unable to save drawing to temp location " + tempPath;
             const std::string problem = getDatabase() ? dxf::lastSaveProblem(getDatabase()) : std::string();
-            if (!problem.empty()) why += L": " + CString(win::fromUtf8(problem).c_str());
+            if (!problem.empty()) why += L": " + CString(win::fromNative(problem).c_str());
             throw new CEXCustom(why, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
         }
         m_tempFiles.add(tempPath);

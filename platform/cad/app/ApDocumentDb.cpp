@@ -52,7 +52,7 @@ std::string heldFileRefusal(const std::string& file) {
     // saved there is the host's to weigh before the save.
     if (const AcApDocument* holder = acDocManager->documentHolding(path.c_str()))
         return holder == g_saving ? std::string()
-                                  : "it is the file of the open drawing " + win::toUtf8(holder->fileName());
+                                  : "it is the file of the open drawing " + win::toNative(holder->fileName());
     if (std::optional<docfile::LockHolder> other = docfile::lockHolder(file))
         return "it is a drawing open in another session (" + docfile::describe(*other) + ")";
     return {};
@@ -146,7 +146,7 @@ Acad::ErrorStatus AcApDocManager::appContextOpenDocument(const ACHAR* drawingNam
         // The reader's own words say why the file was refused.
         std::wstring why;
         for (const std::string& problem : dxf::lastDxfProblems(db))
-            why += (why.empty() ? L"" : L"; ") + win::fromUtf8(problem);
+            why += (why.empty() ? L"" : L"; ") + win::fromNative(problem);
         dxf::setDxfProblems(db, {});
         delete db;
         lastError_ = std::wstring(acadErrorStatusText(es)) + (why.empty() ? L" reading " + path : L": " + why);
@@ -170,7 +170,7 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         return Acad::eInvalidInput;
     }
     if (const std::string refused = win::nameRefusal(fileName); !refused.empty()) {
-        why = win::fromUtf8(refused);
+        why = win::fromNative(refused);
         return Acad::eFileAccessErr;
     }
     std::wstring path = windowsForm(fileName);
@@ -207,7 +207,7 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         std::string reason = dxf::lastSaveProblem(doc->database());
         why = es == Acad::eFileAccessErr
                   ? L"the file cannot be written: " +
-                        (reason.empty() ? std::wstring(acadErrorStatusText(es)) : win::fromUtf8(reason))
+                        (reason.empty() ? std::wstring(acadErrorStatusText(es)) : win::fromNative(reason))
                   : std::wstring(acadErrorStatusText(es));
         return es;
     }

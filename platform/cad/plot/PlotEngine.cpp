@@ -313,7 +313,7 @@ Acad::ErrorStatus plotCurrentLayout(AcApDocument* doc, const std::wstring& windo
         return Acad::eNoDatabase;
     }
     if (const std::string refused = win::nameRefusal(windowsPath); !refused.empty()) {
-        error = L"cannot write " + windowsPath + L": " + win::fromUtf8(refused);
+        error = L"cannot write " + windowsPath + L": " + win::fromNative(refused);
         return Acad::eFileAccessErr;
     }
     Request r;
