@@ -86,6 +86,20 @@ TEST_F(FileNames, ADrawingWhoseNameIsNotUtf8OpensSavesAndPlotsUnderItsOwnBytes) 
     }
 }
 
+TEST_F(FileNames, TheModuleWritesBesideALatin1DrawingUnderItsName) {
+    // The module's CSV takes its name from the drawing's, through the module's own strings.
+    const std::string depot = "d\xE9p\xF4t";
+    copyPlan(dir / depot / "caf\xE9.dxf");
+    std::ofstream(dir / "run.scr") << "mcsv\nQUIT\n";
+    const Outcome r = cadhost_run::runIn(dir / depot, "'" + cadhost_run::program().string() + "' --batch --script '" +
+                                                          (dir / "run.scr").string() + "' --c-drive '" +
+                                                          (dir / "c").string() + "' 'caf\xE9.dxf'");
+    EXPECT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_TRUE(fs::exists(dir / depot / "caf\xE9.csv")) << r.out;
+    EXPECT_NE(r.out.find("d\\xE9p\\xF4t\\caf\\xE9.csv"), std::string::npos) << r.out;
+    EXPECT_EQ(replaced(), std::vector<std::string>{});
+}
+
 TEST_F(FileNames, ASecondSessionOnALatin1NameIsToldWhoHoldsIt) {
     // The lock was made under U+FFFD: a second session found none.
     const fs::path drawing = dir / "caf\xE9.dxf";
