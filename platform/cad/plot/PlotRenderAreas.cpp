@@ -62,13 +62,15 @@ std::vector<AcGePoint2d> outlineOf(const cadgeom::BulgePath& path) {
 // The loops a hatch's style fills, all with alternating parity: normal fills every loop (islands left bare, an
 // island's island filled again); outer, the outermost loops and the islands straight inside them (the outermost
 // areas alone); ignore, the outermost loops whole.
-std::vector<cadgeom::BulgePath> filledLoops(const AcDbHatch* h) {
+std::vector<cadgeom::BulgePath> filledLoops(Ctx& c, const AcDbHatch* h) {
     std::vector<cadgeom::BulgePath> paths;
     for (const AcDbHatchLoop& loop : h->loops()) {
         paths.push_back(loop.path());
         paths.back().closed = true;
     }
     if (h->hatchStyle() == AcDbHatch::kNormal || paths.size() < 2) return paths;
+    // Each loop is weighed against every other: a hatch of very many loops is charged for it.
+    if (!charge(c, paths.size() * paths.size() / 1024 + 1)) return paths;
     // How deep each loop lies: the loops it lies wholly inside.
     std::vector<std::vector<AcGePoint2d>> outlines;
     std::vector<std::pair<AcGePoint2d, AcGePoint2d>> boxes;
@@ -80,13 +82,28 @@ std::vector<cadgeom::BulgePath> filledLoops(const AcDbHatch* h) {
     }
     const int deepest = h->hatchStyle() == AcDbHatch::kOuter ? 1 : 0;
     std::vector<cadgeom::BulgePath> kept;
+    const auto sameBox = [&](std::size_t a, std::size_t b) {
+        return boxes[a].first.x == boxes[b].first.x && boxes[a].first.y == boxes[b].first.y &&
+               boxes[a].second.x == boxes[b].second.x && boxes[a].second.y == boxes[b].second.y;
+    };
     for (std::size_t i = 0; i < paths.size(); ++i) {
         int depth = 0;
+        std::vector<std::size_t> holders; // a loop drawn twice holds it once
         for (std::size_t j = 0; j < paths.size() && depth <= deepest; ++j) {
+            // Only a loop whose box holds this one's, and is larger, can hold it (a loop's twin does not).
             const bool around = j != i && boxes[j].first.x <= boxes[i].first.x &&
                                 boxes[j].first.y <= boxes[i].first.y && boxes[j].second.x >= boxes[i].second.x &&
-                                boxes[j].second.y >= boxes[i].second.y;
-            if (around && cadgeom::pathInsidePolygon(paths[i], outlines[j])) ++depth;
+                                boxes[j].second.y >= boxes[i].second.y &&
+                                (boxes[j].first.x < boxes[i].first.x || boxes[j].first.y < boxes[i].first.y ||
+                                 boxes[j].second.x > boxes[i].second.x || boxes[j].second.y > boxes[i].second.y);
+            if (!around) continue;
+            // Every side of the one against every side of the other.
+            if (!charge(c, paths[i].vertices.size() * outlines[j].size() / 4096 + 1)) return paths;
+            if (std::any_of(holders.begin(), holders.end(), [&](std::size_t k) { return sameBox(j, k); })) continue;
+            if (cadgeom::pathInsidePolygon(paths[i], outlines[j])) {
+                holders.push_back(j);
+                ++depth;
+            }
         }
         if (depth <= deepest) kept.push_back(paths[i]);
     }
@@ -98,7 +115,7 @@ std::vector<cadgeom::BulgePath> filledLoops(const AcDbHatch* h) {
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
     cairo_new_path(c.cr);
-    for (const cadgeom::BulgePath& p : filledLoops(h)) addPath(c, p, plane, h->elevation());
+    for (const cadgeom::BulgePath& p : filledLoops(c, h)) addPath(c, p, plane, h->elevation());
     cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
     setColour(c, rgb);
     if (h->hatchObjectType() == AcDbHatch::kGradientObject && !h->gradientColors().empty()) {

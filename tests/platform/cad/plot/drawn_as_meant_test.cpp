@@ -204,6 +204,15 @@ TEST_F(DrawnAsMeant, HatchStylesFillTheirIslandsAsNamed) {
     }
 }
 
+TEST_F(DrawnAsMeant, AnOuterHatchWhoseLoopIsWrittenThousandsOfTimesFillsItsRingAlone) {
+    auto db = open("twins.dxf");
+    expectInk(plotted(db.get(), "twins"), {
+                                              {"the ring", 12, 28, 12, 88, true},
+                                              {"the island bare", 32, 43, 32, 68, false},
+                                              {"the island's island bare", 47, 53, 47, 53, false},
+                                          });
+}
+
 TEST_F(DrawnAsMeant, TabsAdvanceToTheNextTabStop) {
     auto db = open("tabs.dxf");
     // Tab stops every four heights: "B" at x 30, nothing between it and "A".

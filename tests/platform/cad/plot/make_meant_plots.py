@@ -104,6 +104,16 @@ def styles(folder):
                 [(x + inset, 10 + inset), (x + 26 - inset, 10 + inset), (x + 26 - inset, 36 - inset),
                  (x + inset, 36 - inset)], is_closed=True)
     doc.saveas(f"{folder}/styles.dxf")
+    # An outer hatch whose outer loop is written three thousand and one times over: one loop all the same.
+    doc, msp = new()
+    hatch = msp.add_hatch()
+    hatch.dxf.hatch_style = 1
+    for _ in range(3001):
+        hatch.paths.add_polyline_path([(10, 10), (90, 10), (90, 90), (10, 90)], is_closed=True)
+    for inset in (20, 35):
+        hatch.paths.add_polyline_path([(10 + inset, 10 + inset), (90 - inset, 10 + inset), (90 - inset, 90 - inset),
+                                       (10 + inset, 90 - inset)], is_closed=True)
+    doc.saveas(f"{folder}/twins.dxf")
 
 
 def tabs(folder):
