@@ -41,13 +41,15 @@ protected:
         EXPECT_TRUE(session->waitFor("Command: ")) << session->output();
         return session;
     }
-    // cadhost running the script on the drawing, as user nobody when asked.
-    Outcome run(const std::string& drawing, const std::string& script, bool asNobody = false) {
+    // cadhost running the script on the drawing, as user nobody when asked, after the shell's `limit`.
+    Outcome run(const std::string& drawing, const std::string& script, bool asNobody = false,
+                const std::string& limit = "") {
         std::ofstream(dir / "run.scr") << script;
         std::string command = asNobody ? "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
         command += "'" + cadhost_run::program().string() + "' --batch --script run.scr";
         for (const std::string& a : arguments(drawing)) command += " '" + a + "'";
-        return cadhost_run::runIn(dir, command);
+        // The limit is cadhost's alone: the shell still opens its output files.
+        return cadhost_run::runIn(dir, limit.empty() ? command : "(" + limit + "; exec " + command + ")");
     }
     void copyPlan(const std::string& name) {
         fs::copy_file(fs::path(KELMO_SOURCE_DIR) / "samples/floorplan.dxf", dir / name,
@@ -241,8 +243,23 @@ TEST_F(LockFiles, ADrawingThatCannotBeLockedOpensWithALineSayingWhy) {
         std::string drawing;
         bool asNobody;
         std::string why;
+        std::string limit;
     };
     std::vector<Case> cases;
+    // Under the fewest descriptors the session runs with, the drawing is read and closed, but its lock
+    // and folder cannot both be open. (The sanitizers' runtime opens descriptors of its own on the way.)
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int kFewest = 32;
+#else
+    constexpr int kFewest = 4;
+#endif
+    for (int most = kFewest; most < 32; ++most) {
+        const Outcome r = run("plan.dxf", "QUIT\n", false, "ulimit -n " + std::to_string(most));
+        if (r.status != 0) continue;
+        EXPECT_EQ(cadhost_run::count(r.err, "plan.dxf" + unheld + "too many open files" + untold), 1u)
+            << most << " descriptors: " << r.err;
+        break;
+    }
     // A world-writable folder with the sticky bit: only a file's owner may remove it.
     fs::create_directories(dir / "sticky");
     copyPlan("sticky/plan.dxf");
@@ -251,7 +268,8 @@ TEST_F(LockFiles, ADrawingThatCannotBeLockedOpensWithALineSayingWhy) {
     std::ofstream(dir / "sticky/.plan.dxf.lock") << staleLock;
     cases.push_back({"another user's stale lock in a sticky folder", "sticky/plan.dxf", true,
                      "a lock root's session left at " + (dir / "sticky/.plan.dxf.lock").string() +
-                         " stands there, which this user may not remove"});
+                         " stands there, which this user may not remove",
+                     ""});
     if (mountDisk("full", "size=256k") && mountDisk("noinodes", "size=1m,nr_inodes=4")) {
         copyPlan("full/plan.dxf");
         {
@@ -261,12 +279,12 @@ TEST_F(LockFiles, ADrawingThatCannotBeLockedOpensWithALineSayingWhy) {
         }
         copyPlan("noinodes/plan.dxf");
         for (int i = 0; i < 8; ++i) std::ofstream(dir / "noinodes" / ("f" + std::to_string(i)));
-        cases.push_back({"a full disk", "full/plan.dxf", false, "the disk is full"});
-        cases.push_back({"a disk without inodes left", "noinodes/plan.dxf", false, "the disk is full"});
+        cases.push_back({"a full disk", "full/plan.dxf", false, "the disk is full", ""});
+        cases.push_back({"a disk without inodes left", "noinodes/plan.dxf", false, "the disk is full", ""});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Outcome r = run(c.drawing, "QUIT\n", c.asNobody);
+        const Outcome r = run(c.drawing, "QUIT\n", c.asNobody, c.limit);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(cadhost_run::count(r.err, c.drawing + unheld + c.why + untold), 1u) << r.err;
         if (c.asNobody) {

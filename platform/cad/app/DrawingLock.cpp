@@ -239,7 +239,13 @@ bool DrawingLock::take(const std::string& drawing, std::optional<LockHolder>& ho
     // Everything is done from the folder, so that a lock is removed from where it was made even when
     // the folder is renamed meanwhile.
     const int dir = ::open(win::folderOf(lock).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return false; // no folder there to hold anything in
+    if (dir < 0) {
+        // No folder there to hold anything in, or none this user may enter; anything else (no descriptor
+        // left) is said.
+        if (errno != ENOENT && errno != ENOTDIR && errno != EACCES)
+            refusal_ = notLocked(drawing, writeErrorText(errno));
+        return false;
+    }
     const std::string name = win::nameOf(lock);
     const char* at = name.c_str();
     const auto fail = [&](int fd) {
