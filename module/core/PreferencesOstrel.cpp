@@ -40,7 +40,7 @@ void CPreferencesOstrel::deSerialize(CString path) {
                     }
                     CServerPreferenceOstrel* entry = new CServerPreferenceOstrel();
                     try {
-                        entry->deSerialize(server);
+                        entry->deSerialize(server, path);
                     } catch (...) {
                         delete entry;
                         throw;

@@ -1,5 +1,8 @@
 #include "core/ServerPreferenceOstrel.h"
 
+#include <climits>
+#include <cmath>
+
 #include "core/Catch.h"
 #include "drawing/AcadUtilities.h"
 #include "core/Utilities.h"
@@ -43,6 +46,24 @@ CString settingText(const IXMLDOMNodePtr& setting) {
     return CString(static_cast<const wchar_t*>(_bstr_t(value)));
 }
 
+// A setting's whole text as a whole number from lowest to highest, as every other reader of numbers
+// takes it: " 2" and "2e0" are 2; "2s", "1,500" and "-1" are none.
+bool wholeSetting(const CString& text, int lowest, int highest, int& value) {
+    double read = 0.0;
+    if (!CUtilities::readWholeNumber(text, read) || read != std::floor(read) || read < lowest || read > highest)
+        return false;
+    value = static_cast<int>(read);
+    return true;
+}
+
+// The default in place of a setting that cannot be used, with the line that says so.
+int fallBack(const CString& path, const CString& key, const CString& value, const wchar_t* wanted, int fallback) {
+    acutPrintf(L"\nThe server preferences file %s: %s \"%s\" is not %s - %d is used.\n",
+               static_cast<const wchar_t*>(path), static_cast<const wchar_t*>(key), static_cast<const wchar_t*>(value),
+               wanted, fallback);
+    return fallback;
+}
+
 } // namespace
 
 const wchar_t* CServerPreferenceOstrel::getMonitoredModuleName(int module) {
@@ -69,7 +90,7 @@ CServerPreferenceOstrel::CServerPreferenceOstrel()
     }
 }
 
-void CServerPreferenceOstrel::deSerialize(IXMLDOMNodePtr node) {
+void CServerPreferenceOstrel::deSerialize(IXMLDOMNodePtr node, const CString& path) {
     KELMO_TRY
         struct TextField {
             const wchar_t* name;
@@ -90,6 +111,7 @@ void CServerPreferenceOstrel::deSerialize(IXMLDOMNodePtr node) {
             {L"debugAcad", &m_debugAcad},
             {L"debugOstrel", &m_debugOstrel},
         };
+        // Counts, periods and ids: a whole number not below 0, or the default with a line naming it.
         struct IntField {
             const wchar_t* name;
             int* field;
@@ -101,10 +123,10 @@ void CServerPreferenceOstrel::deSerialize(IXMLDOMNodePtr node) {
             {L"cachePlotScaleTypeID", &m_cachePlotScaleTypeID, storedScale},
             {L"cachePlotAreaTypeID", &m_cachePlotAreaTypeID, storedPlotArea},
             {L"cachePlotMediaNameID", &m_cachePlotMediaNameID, storedMediaSize},
-            {L"dbTimeout", &m_dbTimeout, nullptr},
             {L"acadCheckPeriod", &m_acadCheckPeriod, nullptr},
             {L"acadMaxSessionSecs", &m_acadMaxSessionSecs, nullptr},
         };
+        const wchar_t* const wholeWanted = L"a whole number from 0 to 2147483647";
         struct FlagField {
             const wchar_t* name;
             int* field;
@@ -133,10 +155,17 @@ void CServerPreferenceOstrel::deSerialize(IXMLDOMNodePtr node) {
             }
             for (const IntField& number : ints) {
                 if (name == number.name) {
-                    const int parsed = CUtilities::CStringToInt(value);
+                    int parsed = 0;
+                    if (!wholeSetting(value, 0, INT_MAX, parsed))
+                        parsed = fallBack(path, name, value, wholeWanted, *number.field);
                     *number.field = number.convert != nullptr ? number.convert(parsed) : parsed;
                 }
             }
+            // The register's time-out is not guessed: a batch without one waits for ever on a register
+            // that never answers. The server counts it in milliseconds in a signed 32-bit number.
+            if (name == L"dbTimeout" && !wholeSetting(value, 0, dbTimeoutMax, m_dbTimeout) && m_unusable.IsEmpty())
+                m_unusable.Format(L"dbTimeout \"%s\" is not a whole number of seconds from 0 (no time-out) to %d",
+                                  static_cast<const wchar_t*>(value), dbTimeoutMax);
             for (const FlagField& flag : flags) {
                 if (name == flag.name) {
                     *flag.field = value == L"1" ? 1 : 0;
@@ -147,9 +176,11 @@ void CServerPreferenceOstrel::deSerialize(IXMLDOMNodePtr node) {
                 if (name == L"monitor" + moduleName) {
                     m_monitor[module] = value == L"1" ? 1 : 0;
                 } else if (name == moduleName + L"WaitPeriodSecs") {
-                    m_waitPeriodSecs[module] = CUtilities::CStringToInt(value);
+                    if (!wholeSetting(value, 0, INT_MAX, m_waitPeriodSecs[module]))
+                        m_waitPeriodSecs[module] = fallBack(path, name, value, wholeWanted, 10);
                 } else if (name == moduleName + L"BatchSize") {
-                    m_batchSize[module] = CUtilities::CStringToInt(value);
+                    if (!wholeSetting(value, 1, INT_MAX, m_batchSize[module]))
+                        m_batchSize[module] = fallBack(path, name, value, L"a whole number from 1 to 2147483647", 25);
                 }
             }
         }

@@ -13,7 +13,13 @@ public:
     CServerPreferenceOstrel();
     ~CServerPreferenceOstrel() = default;
 
-    void deSerialize(IXMLDOMNodePtr node);
+    // The server's settings from its element; `path` is the file named in the line said for a number
+    // that cannot be used.
+    void deSerialize(IXMLDOMNodePtr node, const CString& path);
+    // Why a setting the batch cannot run with cannot be used (the register's time-out), empty when all can.
+    CString getUnusableSetting() const { return m_unusable; }
+    // The longest time-out the server takes, in seconds: its statement_timeout is a 32-bit count of ms.
+    static constexpr int dbTimeoutMax = 2147483;
 
     CString getOstrelErrorLogFilePath() const { return m_ostrelErrorLogFilePath; }
     CString getAcadErrorLogFilePath() const { return m_acadErrorLogFilePath; }
@@ -76,4 +82,5 @@ private:
     int m_batchSize[monitoredModules];
     CString m_debugAcad;
     CString m_debugOstrel;
+    CString m_unusable;
 };

@@ -46,6 +46,16 @@ bool endsWith(const CString& text, const wchar_t* suffix) {
            std::wcscmp(static_cast<const wchar_t*>(text) + text.GetLength() - length, suffix) == 0;
 }
 
+// A unit is the same unit in capitals: "39.00M." is 39 metres, "12.00SQ.M." twelve square metres.
+bool endsWithUnit(const CString& text, const wchar_t* unit) {
+    const int length = static_cast<int>(std::wcslen(unit));
+    if (text.GetLength() < length) return false;
+    const wchar_t* tail = static_cast<const wchar_t*>(text) + text.GetLength() - length;
+    for (int i = 0; i < length; ++i)
+        if (std::towlower(static_cast<wint_t>(tail[i])) != std::towlower(static_cast<wint_t>(unit[i]))) return false;
+    return true;
+}
+
 // The keys of a space record, in the order they are written.
 constexpr int kRecordKeys = 16;
 constexpr const wchar_t* kRecordKey[kRecordKeys] = {
@@ -99,21 +109,29 @@ constexpr MeasureUnit kVolumeUnits[] = {
     {L"cu.ft.", 1, 1.0}, {L"cu.ft", 1, 1.0}, {L"ft3", 1, 1.0}, {L"ft\u00b3", 1, 1.0},
 };
 
-// The whole text as a number: digits with a decimal point or comma, and a thousands separator where
-// the other sign is the decimal ("1,250.00", "1.234,5") or where it stands more than once ("1,234,567").
-// A lone comma before three digits ("1,250") could be either, and is not read; nor is an exponent, which
-// no height or volume is written with.
+// The whole text as a number, as the number reader takes it everywhere: digits with a decimal point or
+// comma, a thousands separator where the other sign is the decimal ("1,250.00", "1.234,5") or where it
+// stands more than once ("1,234,567"), an exponent ("3.9E+01"). A lone comma before three digits ("1,250")
+// could be either, and is not read.
 bool readNumber(const CString& text, double& value) {
-    return text.FindOneOf(L"eE") < 0 && CUtilities::readWholeNumber(text, value);
+    return CUtilities::readWholeNumber(text, value);
 }
 
 // How many digits follow the decimal sign of a number that reads whole: the last point or comma, when
-// that sign stands once ("1,092.50" and "92,50" have two, "1,234,567" none).
+// that sign stands once ("1,092.50" and "92,50" have two, "1,234,567" none); an exponent moves the
+// point ("1.25E+01" has one, "1.2E-01" three).
 int decimalsOf(const CString& number) {
-    const std::wstring text(static_cast<const wchar_t*>(number), static_cast<std::size_t>(number.GetLength()));
+    std::wstring text(static_cast<const wchar_t*>(number), static_cast<std::size_t>(number.GetLength()));
+    long shift = 0;
+    if (const std::size_t e = text.find_first_of(L"eE"); e != std::wstring::npos) {
+        shift = std::wcstol(text.c_str() + e + 1, nullptr, 10);
+        text.erase(e);
+    }
     const std::size_t sign = text.find_last_of(L".,");
-    if (sign == std::wstring::npos || std::count(text.begin(), text.end(), text[sign]) != 1) return 0;
-    return static_cast<int>(text.size() - sign - 1);
+    long decimals = 0;
+    if (sign != std::wstring::npos && std::count(text.begin(), text.end(), text[sign]) == 1)
+        decimals = static_cast<long>(text.size() - sign - 1);
+    return static_cast<int>(std::clamp(decimals - shift, 0L, 1000L));
 }
 
 // The most decimals a record's values are written with, as the preferences and the markers hold: an area
@@ -139,7 +157,7 @@ bool readMeasure(CString text, const MeasureUnit (&units)[count], double& value,
     text.Trim();
     named = nullptr;
     for (const MeasureUnit& unit : units) {
-        if (!endsWith(text, unit.text)) continue;
+        if (!endsWithUnit(text, unit.text)) continue;
         text = text.Left(text.GetLength() - static_cast<int>(std::wcslen(unit.text)));
         text.TrimRight();
         named = &unit;
@@ -197,10 +215,10 @@ void CBlockDWG::readXData(resbuf* list, AcApDocument* document) {
                 // The key always goes; a unit only when it is there, so a bare number is kept.
                 CString value(text + 5);
                 m_storedTexts[storedArea] = value;
-                if (endsWith(value, L"sq.m.")) {
+                if (endsWithUnit(value, L"sq.m.")) {
                     value = value.Left(value.GetLength() - 5);
                     setUnits(0);
-                } else if (endsWith(value, L"sq.ft.")) {
+                } else if (endsWithUnit(value, L"sq.ft.")) {
                     value = value.Left(value.GetLength() - 6);
                     setUnits(1);
                 }

@@ -38,7 +38,8 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;      // the batch could not run: the register or the registration failed
 constexpr int kExitUsage = 2;       // wrong command line
-constexpr int kExitNoPrefs = 3;     // the server preferences are missing, cannot be read or hold no server
+constexpr int kExitNoPrefs = 3;     // the server preferences are missing, cannot be read, hold no server or
+                                    // a time-out the register cannot take
 constexpr int kExitUnrecorded = 4;  // a report's claim, final status or plotted layout could not be recorded
 constexpr int kExitSignalled = 128; // plus the signal that stopped the batch, as a shell counts it
 
@@ -68,7 +69,8 @@ const char* kStatuses =
     "  0    every report of the status was prepared and its status recorded\n"
     "  1    the batch could not run: the register or the module registration failed\n"
     "  2    wrong command line\n"
-    "  3    the server preferences are missing, cannot be read or name no server\n"
+    "  3    the server preferences are missing, cannot be read, name no server or a time-out (dbTimeout)\n"
+    "       the register cannot take\n"
     "  4    a claim, final status or plotted layout could not be recorded; a refusal that trying again\n"
     "       does not cure stops the run, and the reports not yet claimed keep their status\n"
     "  128 plus the signal  stopped by a signal that ends a process (130 SIGINT, 143 SIGTERM, 129 SIGHUP,\n"
@@ -107,13 +109,18 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
         } else if (name == "--c-drive") {
             o.cDrive = value;
         } else {
+            // Blanks around the number are the shell's quoting, on either side alike.
+            const size_t first = value.find_first_not_of(" \t");
+            const std::string number = first == std::string::npos
+                                           ? std::string()
+                                           : value.substr(first, value.find_last_not_of(" \t") + 1 - first);
             size_t used = 0;
             try {
-                o.status = std::stoi(value, &used);
+                if (!number.empty()) o.status = std::stoi(number, &used);
             } catch (...) {
                 used = 0;
             }
-            if (used == 0 || used != value.size() || o.status < 0 || o.status > 255) {
+            if (used == 0 || used != number.size() || o.status < 0 || o.status > 255) {
                 error = "the status must be a whole number from 0 to 255, not " + value;
                 return false;
             }
@@ -309,6 +316,11 @@ int prepare(const Options& o) {
         return kExitNoPrefs;
     }
     CServerPreferenceOstrel* server = g_serverPreferences.getAt(0);
+    if (const CString unusable = server->getUnusableSetting(); !unusable.IsEmpty()) {
+        std::cerr << "kelmobatch: the server preferences file " << o.prefs << ": " << unusable.ToUtf8()
+                  << " - the batch does not start\n";
+        return kExitNoPrefs;
+    }
     if (!runFolder(server)) return kExitFailed;
     // Blanks around the server's name are the file's layout, not the name.
     CString datasource = server->getDbDatasource();

@@ -6,7 +6,7 @@ tests/data/commands/make_plans.py.
                                   plan_mm_says_in.dxf, plan_long_names.dxf, plan_written_forms.dxf,
                                   plan_thirty_ft.dxf, plan_thirty_m.dxf, plan_whole_areas.dxf,
                                   plan_perimeter_forms.dxf, plan_area_forms.dxf and
-                                  plan_precision_forms.dxf
+                                  plan_precision_forms.dxf, plan_unit_forms.dxf
 
 plan_heights.dxf (millimetres): 10 m x 9.2 m rooms, each stored as 92.00 sq.m., 38.40 m, a room height
 of 2.70 m and a volume of 248.40 cu.m. ROOM-701's AUX label shows the stored room height, ROOM-702's
@@ -28,7 +28,7 @@ plan_thirty_ft.dxf and plan_thirty_m.dxf: 30 rooms ROOM-501 to ROOM-530, 10 m x 
 plan_whole_areas.dxf: ROOM-401 and ROOM-402 stored as "11sq.m." and "9sq.m." with labels showing them;
 ROOM-403 to ROOM-406 as "1,092.50sq.m.", "92,50sq.m.", "92.00 sq.m" (no final point) and "1 092,50sq.m.",
 height 2.70 m.
-plan_perimeter_forms.dxf, plan_area_forms.dxf, plan_precision_forms.dxf (millimetres): 10 m x 9.2 m rooms
+plan_perimeter_forms.dxf, plan_area_forms.dxf, plan_precision_forms.dxf, plan_unit_forms.dxf (millimetres): 10 m x 9.2 m rooms
 whose records hold a perimeter, an area or a height as people and other programs write them
 (PERIMETER_FORMS, AREA_FORMS, PRECISION_FORMS below), the others as 92.00 sq.m., 38.40 m, 2.70 m and
 248.40 cu.m.; the AUX label shows the stored perimeter.
@@ -155,6 +155,10 @@ PERIMETER_FORMS = tuple(("Perimeter %s" % chr(65 + i), "92.00sq.m.", perimeter, 
 AREA_FORMS = tuple(("Area %s" % chr(65 + i), area, perimeter, "2.70m.") for i, (area, perimeter) in enumerate(
     (("92.00m\u00b2", "38.40m."), ("92.00SQ.M.", "38.40m."), ("1,250sq.m.", "38.40m."), ("NaN", "38.40m."),
      ("990.28sq.ft", "38.40m."), ("92.00sq.m.", "38.40m."), ("92.00sq.m.", "NaN"))))
+# Units in capitals and numbers with an exponent, as other programs write them.
+UNIT_FORMS = (("Forms A", "92.00SQ.M.", "39.00M.", "2.70M."),
+              ("Forms B", "9.2E+01sq.m.", "3.9E+01m.", "2.7E+00m."),
+              ("Forms C", "92.00sq.m.", "42.20m.", "2.70m."))
 PRECISION_FORMS = (("Precise", "92." + "0" * 30 + "sq.m.", "38.40m.", "2.70m."),
                    ("Millimetres", "92.00sq.m.", "38.40m.", "2.70mm."),
                    ("Centimetres", "92.00sq.m.", "38.40m.", "2.70cm."),
@@ -190,3 +194,4 @@ if __name__ == "__main__":
     plan_forms(folder + "/plan_perimeter_forms.dxf", PERIMETER_FORMS, 301)
     plan_forms(folder + "/plan_area_forms.dxf", AREA_FORMS, 321)
     plan_forms(folder + "/plan_precision_forms.dxf", PRECISION_FORMS, 331)
+    plan_forms(folder + "/plan_unit_forms.dxf", UNIT_FORMS, 341)

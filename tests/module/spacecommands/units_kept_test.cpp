@@ -244,8 +244,8 @@ TEST_F(UnitsKept, ASpaceWhoseNameItsRecordCannotHoldIsLeftWithALineAndTheOthersA
 
 // ROOM-601 to ROOM-607 store their heights and volumes as other programs write them: millimetres and
 // thousands, centimetres and a decimal comma, feet as ' and cubic metres as m3, a spaced unit and cubic
-// feet in a metric record; then what reads as no number of them, nor as two. ROOM-608's record names
-// no units but its height and volume do.
+// feet in a metric record, a unit in capitals; then what reads as no number of them, nor as two. ROOM-608's record
+// names no units but its height and volume do.
 TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithItsSpaceNamed) {
     const std::vector<Room> metres = {
         {"ROOM-601", "ROOM_HEIGHT=2.75m.", "VOLUME=1250.00cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
@@ -254,7 +254,7 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
         {"ROOM-604", "ROOM_HEIGHT=2.75m.", "VOLUME=1020.00cu.ft.", "AREA=92.00sq.m.", nullptr, nullptr},
         {"ROOM-605", "ROOM_HEIGHT=0x1Am.", "VOLUME=1e999cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
         {"ROOM-606", "ROOM_HEIGHT=2,750m.", "VOLUME=1,250cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
-        {"ROOM-607", "ROOM_HEIGHT=2.7M", "VOLUME=12.5.0cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
+        {"ROOM-607", "ROOM_HEIGHT=2.70m.", "VOLUME=12.5.0cu.m.", "AREA=92.00sq.m.", nullptr, nullptr},
         {"ROOM-608", "ROOM_HEIGHT=2.75m.", "VOLUME=1020.00cu.ft.", "AREA=92.00sq.m.", nullptr, nullptr},
     };
     const std::vector<Room> feet = {
@@ -264,7 +264,7 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
         {"ROOM-604", "ROOM_HEIGHT=9.02ft.", "VOLUME=1020.00cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
         {"ROOM-605", "ROOM_HEIGHT=0x1Am.", "VOLUME=1e999cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
         {"ROOM-606", "ROOM_HEIGHT=2,750m.", "VOLUME=1,250cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
-        {"ROOM-607", "ROOM_HEIGHT=2.7M", "VOLUME=12.5.0cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
+        {"ROOM-607", "ROOM_HEIGHT=8.86ft.", "VOLUME=12.5.0cu.m.", "AREA=990.28sq.ft.", nullptr, nullptr},
         {"ROOM-608", "ROOM_HEIGHT=9.02ft.", "VOLUME=1020.00cu.ft.", "AREA=990.28sq.ft.", nullptr, nullptr},
     };
     std::vector<std::string> said;
@@ -272,7 +272,6 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
                              "\"1e999cu.m.\" does not read as a volume, so its volume is kept as stored\n",
                              "\"2,750m.\" does not read as a height, so its room height is kept as stored\n",
                              "\"1,250cu.m.\" does not read as a volume, so its volume is kept as stored\n",
-                             "\"2.7M\" does not read as a height, so its room height is kept as stored\n",
                              "\"12.5.0cu.m.\" does not read as a volume, so its volume is kept as stored\n"})
         said.push_back(line);
     const std::map<std::string, std::string> imperial = {{"units", "1"}};
@@ -284,8 +283,9 @@ TEST_F(UnitsKept, AStoredHeightOrVolumeIsReadOnlyWholeAndAnyOtherTextStaysWithIt
     });
     // Once for each value a command keeps, whichever way it writes the space and however often.
     Outcome r = run(plan, "mus\n");
-    for (const char* space : {"Form 5", "Form 6", "Form 7"})
+    for (const char* space : {"Form 5", "Form 6"})
         EXPECT_EQ(count(r.out, std::string("\tSpace ") + space + " (handle "), 2u) << space << r.out;
+    EXPECT_EQ(count(r.out, "\tSpace Form 7 (handle "), 1u) << r.out;
     EXPECT_EQ(count(r.out, "\tSpace Form 1 (handle "), 0u) << r.out;
     r = run(plan, "mbe\ndlg dblclick 246 Form 5\ndlg click 284\ndlg click 1\n");
     EXPECT_EQ(count(r.out, "\tSpace Form 5 (handle "), 2u) << r.out;
@@ -439,8 +439,7 @@ protected:
 // ROOM-301 to ROOM-315 ("Perimeter A" on) store their perimeters as people and other programs write
 // them, their AUX labels showing that text: read whole in the unit they name, or kept as they stand.
 TEST_F(ValuesKept, AStoredPerimeterIsReadWholeInTheUnitItNamesOrKeptAsStoredWithItsSpaceNamed) {
-    const char* const unread[] = {"A1,250m.", "D-38.40m.", "ENaN", "Fabc",
-                                  "J38.40 M", "M1e3m.",    "Ninf", "O\u221238.40m."};
+    const char* const unread[] = {"A1,250m.", "D-38.40m.", "ENaN", "Fabc", "Ninf", "O\u221238.40m."};
     std::vector<std::string> said;
     for (const std::string form : unread)
         said.push_back(named(std::string("Perimeter ") + form[0], form.substr(1), "a perimeter",
@@ -456,10 +455,10 @@ TEST_F(ValuesKept, AStoredPerimeterIsReadWholeInTheUnitItNamesOrKeptAsStoredWith
         {"ROOM-307", "PERIMETER=1250.50m."},
         {"ROOM-308", "PERIMETER=38.40m."},
         {"ROOM-309", "PERIMETER=38.40m."},
-        {"ROOM-310", "PERIMETER=38.40 M", "38.40 M"},
+        {"ROOM-310", "PERIMETER=38.40m."},
         {"ROOM-311", "PERIMETER=", ""},
         {"ROOM-312", "PERIMETER=38.40m."},
-        {"ROOM-313", "PERIMETER=1e3m.", "1e3m."},
+        {"ROOM-313", "PERIMETER=1000.00m."},
         {"ROOM-314", "PERIMETER=inf", "inf"},
         {"ROOM-315", "PERIMETER=\u221238.40m.", "\u221238.40m."},
     };
@@ -469,14 +468,18 @@ TEST_F(ValuesKept, AStoredPerimeterIsReadWholeInTheUnitItNamesOrKeptAsStoredWith
                                                                         {"ROOM-307", "1250.50m."},
                                                                         {"ROOM-308", "38.40m."},
                                                                         {"ROOM-309", "38.40m."},
-                                                                        {"ROOM-312", "38.40m."}})
+                                                                        {"ROOM-310", "38.40m."},
+                                                                        {"ROOM-312", "38.40m."},
+                                                                        {"ROOM-313", "1000.00m."}})
         for (Stored& s : synced)
             if (s.block == room) s.auxLabel = label;
     std::vector<Stored> feet = metric;
     for (const auto& [room, value] : std::map<std::string, const char*>{{"ROOM-307", "PERIMETER=4102.69ft."},
                                                                         {"ROOM-308", "PERIMETER=125.98ft."},
                                                                         {"ROOM-309", "PERIMETER=125.98ft."},
-                                                                        {"ROOM-312", "PERIMETER=125.98ft."}})
+                                                                        {"ROOM-310", "PERIMETER=125.98ft."},
+                                                                        {"ROOM-312", "PERIMETER=125.98ft."},
+                                                                        {"ROOM-313", "PERIMETER=3280.84ft."}})
         for (Stored& s : feet)
             if (s.block == room) s.value = value;
     std::string eachWithOk = "mbe\n";
@@ -495,22 +498,19 @@ TEST_F(ValuesKept, AStoredPerimeterIsReadWholeInTheUnitItNamesOrKeptAsStoredWith
 TEST_F(ValuesKept, CsvHoldsAnAreaOrPerimeterThatReadsAsNoNumberAsStoredOutOfTheTotalWithItsSpaceNamed) {
     const char* const csvConsequence = "the CSV file holds it as stored, out of the total";
     std::vector<std::string> said = {named("Area G", "NaN", "a perimeter", csvConsequence)};
-    for (const auto& [space, text] : std::map<std::string, std::string>{{"Area A", "92.00m\u00b2"},
-                                                                        {"Area B", "92.00SQ.M."},
-                                                                        {"Area C", "1,250sq.m."},
-                                                                        {"Area D", "NaN"},
-                                                                        {"Area E", "990.28sq.ft"}})
+    for (const auto& [space, text] : std::map<std::string, std::string>{
+             {"Area A", "92.00m\u00b2"}, {"Area C", "1,250sq.m."}, {"Area D", "NaN"}, {"Area E", "990.28sq.ft"}})
         said.push_back(named(space, text, "an area", csvConsequence));
     const std::string areas =
         "Code,Area,Units,Perimeter,Units\r\n"
         "Area A,92.00m\xB2,,38.40,m\r\n"
-        "Area B,92.00SQ.M.,,38.40,m\r\n"
+        "Area B,92.00,m\xB2,38.40,m\r\n"
         "Area C,\"1,250sq.m.\",,38.40,m\r\n"
         "Area D,NaN,,38.40,m\r\n"
         "Area E,990.28sq.ft,,38.40,m\r\n"
         "Area F,92.00,m\xB2,38.40,m\r\n"
         "Area G,92.00,m\xB2,NaN,\r\n"
-        "Total,184.00,m\xB2,230.40,m\r\n"
+        "Total,276.00,m\xB2,230.40,m\r\n"
         "\r\n\r\n";
     // A name or text that begins like a formula is kept as text by a leading apostrophe.
     const std::string perimeters =
@@ -524,13 +524,13 @@ TEST_F(ValuesKept, CsvHoldsAnAreaOrPerimeterThatReadsAsNoNumberAsStoredOutOfTheT
         "Perimeter G,92.00,m\xB2,1250.50,m\r\n"
         "Perimeter H,92.00,m\xB2,38.40,m\r\n"
         "Perimeter I,92.00,m\xB2,38.40,m\r\n"
-        "Perimeter J,92.00,m\xB2,38.40 M,\r\n"
+        "Perimeter J,92.00,m\xB2,38.40,m\r\n"
         "Perimeter K,92.00,m\xB2,,\r\n"
         "Perimeter L,92.00,m\xB2,38.40,m\r\n"
-        "Perimeter M,92.00,m\xB2,1e3m.,\r\n"
+        "Perimeter M,92.00,m\xB2,1000.00,m\r\n"
         "Perimeter N,92.00,m\xB2,inf,\r\n"
         "Perimeter O,92.00,m\xB2,?38.40m.,\r\n"
-        "Total,1380.00,m\xB2,1377.44,m\r\n"
+        "Total,1380.00,m\xB2,2415.84,m\r\n"
         "\r\n\r\n";
     expectAll({
         {"areas", "plan_area_forms.dxf", "mcsv\n", {{"ROOM-321", "AREA=92.00m\u00b2"}}, said, areas},
@@ -551,7 +551,7 @@ TEST_F(ValuesKept, ASpacesDetailsAndTheListingShowAStoredValueThatReadsAsNoNumbe
         const char* shown;
     } cases[] = {
         {"plan_area_forms.dxf", "3D", "\t Area           \"92.00m\u00b2\" as stored, no number\n"},
-        {"plan_area_forms.dxf", "49", "\t Area           \"92.00SQ.M.\" as stored, no number\n"},
+        {"plan_area_forms.dxf", "49", "\t Area           92.000000\n"},
         {"plan_area_forms.dxf", "85", "\t Perimeter      \"NaN\" as stored, no number\n"},
         {"plan_area_forms.dxf", "85", "\t Area           92.000000\n"},
         {"plan_perimeter_forms.dxf", "3D", "\t Perimeter      \"1,250m.\" as stored, no number\n"},
@@ -618,6 +618,38 @@ TEST_F(ValuesKept, AnAreaPastNineDecimalsStandsAndAHeightMetresCannotGiveBackSta
         {"mus", plan, "mus\n", measured},
         {"mus in feet, then in metres", plan, toFeet + "mus\n" + toMetres + "mus\n", roundTrip},
         {"mus in feet", plan, toFeet + "mus\n", measuredInFeet},
+    });
+}
+
+// ROOM-341 to ROOM-343 ("Forms A" on) store their area, perimeter and height in capitals ("92.00SQ.M.",
+// "39.00M.", "2.70M."), with an exponent ("9.2E+01sq.m.", "3.9E+01m.", "2.7E+00m.") and as the module
+// writes them: each is the number it writes, in its unit.
+TEST_F(ValuesKept, AUnitInCapitalsOrANumberWithAnExponentReadsAsTheMeasureItWrites) {
+    const std::string csv =
+        "Code,Area,Units,Perimeter,Units\r\n"
+        "Forms A,92.00,m\xB2,39.00,m\r\n"
+        "Forms B,92.00,m\xB2,39.00,m\r\n"
+        "Forms C,92.00,m\xB2,42.20,m\r\n"
+        "Total,276.00,m\xB2,120.20,m\r\n"
+        "\r\n\r\n";
+    std::string eachWithOk = "mbe\n";
+    for (char space = 'A'; space <= 'C'; ++space)
+        eachWithOk += std::string("dlg dblclick 246 Forms ") + space + "\ndlg click 1\n";
+    const std::vector<Stored> written = {
+        {"ROOM-341", "AREA=92.00sq.m."},   {"ROOM-341", "PERIMETER=39.00m."},  {"ROOM-341", "ROOM_HEIGHT=2.70m."},
+        {"ROOM-342", "AREA=92.00sq.m."},   {"ROOM-342", "PERIMETER=39.00m."},  {"ROOM-342", "ROOM_HEIGHT=2.70m."},
+        {"ROOM-343", "PERIMETER=42.20m."}, {"ROOM-343", "ROOM_HEIGHT=2.70m."},
+    };
+    const std::vector<Stored> inFeet = {
+        {"ROOM-341", "PERIMETER=127.95ft."},
+        {"ROOM-341", "ROOM_HEIGHT=8.86ft."},
+        {"ROOM-343", "PERIMETER=138.45ft."},
+    };
+    const std::string plan = "plan_unit_forms.dxf";
+    expectAll({
+        {"mcsv", plan, "mcsv\n", {}, {}, csv},
+        {"each space written with OK in the editor, nothing edited", plan, eachWithOk, written},
+        {"Options in feet in the editor", plan, editorToFeet, inFeet},
     });
 }
 
