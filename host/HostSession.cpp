@@ -102,6 +102,8 @@ struct Session::Sink : win::UiSink {
 
     int messageBox(HWND, const std::wstring& text, const std::wstring& caption, UINT type) override {
         ed::commandLine().write(L"[" + caption + L"] " + text + L"\n");
+        lastBox = text;
+        boxPlace = s.lastPlace_;
         // A box that tells of an error: the line that led to it has failed, whatever it goes on to do.
         if ((type & kMbIconMask) == kMbIconError && s.applying_)
             s.fail(L"the line ended in an error (\"" + caption + L"\" above)");
@@ -136,6 +138,17 @@ struct Session::Sink : win::UiSink {
         path = s.windowsPathOf(*answer);
         return !path.empty();
     }
+
+    // A value a dialog refuses is refused as a prompt's answer is: the box before it said why.
+    void valueRefused() override {
+        if (!s.applying_) return;
+        // Named at the line that gave the value, not the one that answered its box.
+        const std::wstring answered = s.lastPlace_;
+        s.lastPlace_ = boxPlace;
+        s.refuse(L"the dialog refused the value: " + lastBox);
+        s.lastPlace_ = answered;
+    }
+    std::wstring lastBox, boxPlace;
 
     // The module's own pumping (PeekMessage, then PumpMessage) sees what the dialog driver holds: posted
     // messages and queued dialog actions. It never takes an input line; the modal loop of a dialog does.

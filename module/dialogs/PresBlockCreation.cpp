@@ -5,6 +5,7 @@
 
 #include "cad/app/ApDocument.h"
 #include "cad/editor/EdSelection.h"
+#include "classlib/DataExchange.h"
 #include "core/Catch.h"
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
@@ -33,6 +34,17 @@ constexpr Acad::ErrorStatus onLockedLayer = static_cast<Acad::ErrorStatus>(87);
 // The largest label size the block dialog's Format page takes.
 bool labelSizeUsable(double size) {
     return size > 0.0 && size <= CTabFormat::heightMax;
+}
+
+bool rotationUsable(double rotation) {
+    return rotation >= -CTabFormat::rotationLimit && rotation <= CTabFormat::rotationLimit;
+}
+
+// A box's value refused as the block editor refuses it: the message, and the exchange abandoned.
+void check(CDataExchange* pDX, bool usable, const wchar_t* message) {
+    if (!pDX->m_bSaveAndValidate || usable) return;
+    AfxMessageBox(message, MB_ICONEXCLAMATION);
+    pDX->Fail();
 }
 
 bool isDigit(wchar_t c) {
@@ -108,11 +120,17 @@ void CPresBlockCreation::DoDataExchange(CDataExchange* pDX) {
     DDX_Control(pDX, IDCANCEL, m_closeButton);
     DDX_Control(pDX, IDC_CREATE_START, m_startButton);
     DDX_Text(pDX, IDC_CREATE_NEXT_NAME, m_nextSpaceName);
-    DDX_Text(pDX, IDC_CREATE_TEXT_SIZE, m_textSize);
-    DDX_Text(pDX, IDC_CREATE_TEXT_SCALE, m_textScale);
-    DDX_Text(pDX, IDC_CREATE_TEXT_ROTATION, m_textRotation);
     DDX_Control(pDX, IDC_CREATE_TEXT_SCALE, m_textScaleEdit);
     DDX_Control(pDX, IDC_CREATE_TEXT_ROTATION, m_textRotationEdit);
+    // Labels are made from these: they take what the block editor takes for a label, read whole. A scale
+    // the preferences file holds is the person's own, kept until changed.
+    DDX_Text(pDX, IDC_CREATE_TEXT_SIZE, m_textSize);
+    check(pDX, labelSizeUsable(m_textSize), L"Text Size: please enter a number above 0 and no more than 1000000.");
+    DDX_Text(pDX, IDC_CREATE_TEXT_SCALE, m_textScale);
+    check(pDX, m_textScale == m_fileTextScale || CPreferences::labelsTake(m_textScale),
+          L"Text Scale: please enter a number between 0.01 and 100.");
+    DDX_Text(pDX, IDC_CREATE_TEXT_ROTATION, m_textRotation);
+    check(pDX, rotationUsable(m_textRotation), L"Text Rotation: please enter a number between -360 and 360.");
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -346,28 +364,37 @@ void CPresBlockCreation::OnRButtonDown(UINT nFlags, CPoint point) {
 // ---------------------------------------------------------------------------------------------------------
 // Text settings
 
-double CPresBlockCreation::cleanedValue(CEdit& box) {
-    UpdateData(TRUE);
+bool CPresBlockCreation::boxValue(int box, double& value) const {
     CString text;
-    box.GetWindowText(text);
-    CString cleaned = text;
-    CUtilities::makeNumeric(cleaned);
-    if (cleaned != text) box.SetWindowText(cleaned);
-    return CUtilities::CStringToDouble(cleaned);
+    GetDlgItemText(box, text);
+    return classlib::detail::parseDouble(static_cast<const wchar_t*>(text), value);
 }
 
+// A value is taken, and kept for next time, as soon as the box reads whole within the label's limits;
+// a text that does not (a sign or an exponent half typed, "1e3x", "-1") is left as typed and refused when
+// a label is to be made from it.
 void CPresBlockCreation::OnChangeTextSize() {
-    m_preferences.setTextSize(cleanedValue(m_textSizeEdit));
+    double size = 0.0;
+    if (!boxValue(IDC_CREATE_TEXT_SIZE, size) || !labelSizeUsable(size)) return;
+    m_textSize = size;
+    m_preferences.setTextSize(size);
     savePreferences();
 }
 
 void CPresBlockCreation::OnChangeTextScale() {
-    m_preferences.setTextScale(cleanedValue(m_textScaleEdit));
+    double scale = 0.0;
+    if (!boxValue(IDC_CREATE_TEXT_SCALE, scale) || (scale != m_fileTextScale && !CPreferences::labelsTake(scale)))
+        return;
+    m_textScale = scale;
+    m_preferences.setTextScale(scale);
     savePreferences();
 }
 
 void CPresBlockCreation::OnChangeTextRotation() {
-    m_preferences.setTextRotation(cleanedValue(m_textRotationEdit));
+    double rotation = 0.0;
+    if (!boxValue(IDC_CREATE_TEXT_ROTATION, rotation) || !rotationUsable(rotation)) return;
+    m_textRotation = rotation;
+    m_preferences.setTextRotation(rotation);
     savePreferences();
 }
 
@@ -406,7 +433,8 @@ void CPresBlockCreation::enableTextBoxes(BOOL enable) {
 
 void CPresBlockCreation::OnCmdStart() {
     if (!documentUsable()) return;
-    UpdateData(TRUE);
+    // A box the labels cannot take has been refused with its message: no session starts.
+    if (!UpdateData(TRUE)) return;
     enableSessionButtons(FALSE);
     activateHost();
     acutPrintf(L"\nBlock Creation Session Started\n");
@@ -455,26 +483,19 @@ void CPresBlockCreation::runSession() {
             acutPrintf(L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
             continue;
         }
-        UpdateData(TRUE);
-        // A label must have a size and a width to be seen, and not so large that it swamps the plan:
-        // values typed here are repaired and kept for next time. A scale the preferences file held is
-        // the person's own: it stays, these labels are made at 1, and that is said once.
+        // A label must have a size and a width to be seen, and not so large that it swamps the plan: a
+        // box the labels cannot take refuses this space, with the block editor's message, and the next
+        // polyline is asked for.
+        if (!UpdateData(TRUE)) continue;
+        m_preferences.setTextSize(m_textSize);
+        m_preferences.setTextScale(m_textScale);
+        m_preferences.setTextRotation(m_textRotation);
+        // A scale the preferences file held is the person's own: it stays, these labels are made at 1,
+        // and that is said once.
         double scale = m_preferences.getTextScale();
-        const bool storedScale = !CPreferences::labelsTake(scale) && scale == m_fileTextScale;
-        if (storedScale) {
+        if (!CPreferences::labelsTake(scale)) {
             scale = m_unusableScaleSaid ? 1.0 : m_preferences.labelTextScale();
             m_unusableScaleSaid = true;
-        }
-        const bool badSize = !labelSizeUsable(m_preferences.getTextSize());
-        const bool badScale = !storedScale && !CPreferences::labelsTake(scale);
-        if (badSize || badScale) {
-            if (badSize) m_preferences.setTextSize(1.0);
-            if (badScale) m_preferences.setTextScale(1.0);
-            savePreferences();
-            m_textSize = m_preferences.getTextSize();
-            m_textScale = m_preferences.getTextScale();
-            scale = m_preferences.getTextScale();
-            UpdateData(FALSE);
         }
         enableTextBoxes(FALSE);
         createBlock(m_drawing, id, m_preferences.getUnits(), m_preferences.getTextSize(), scale,
@@ -516,7 +537,8 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         CBlockDWGRoom block;
         block.setUnits(units);
         block.setPrecision(precision);
-        UpdateData(TRUE);
+        // The name as it stands now: it may have been typed while the point was asked for.
+        GetDlgItemText(IDC_CREATE_NEXT_NAME, m_nextSpaceName);
         const CString name = m_nextSpaceName;
         const CString tooLong = kelmo_model::nameTooLong(name);
         if (!tooLong.IsEmpty()) {

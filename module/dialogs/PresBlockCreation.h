@@ -90,7 +90,8 @@ private:
     void enableTextBoxes(BOOL enable);
     void runSession();
     // The text of an edit box made numeric, and its value; the box shows the cleaned text.
-    double cleanedValue(CEdit& box);
+    // The box's text read whole, as the dialog's data exchange reads it; false when it reads as no number.
+    bool boxValue(int box, double& value) const;
     // The areas to subtract (315) or to add (335) of a picked space.
     void changeAreas(bool subtract);
     // Picks on the drawing and clicks on the dialog end here when they cannot go on.

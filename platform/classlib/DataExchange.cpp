@@ -149,6 +149,7 @@ HWND CDataExchange::PrepareEditCtrl(int nIDC) {
 }
 
 void CDataExchange::Fail() {
+    if (m_bSaveAndValidate) win::uiSink().valueRefused();
     if (m_bSaveAndValidate && m_pDlgWnd) {
         if (CWnd* item = m_pDlgWnd->GetDlgItem(m_idLastControl)) {
             item->SetFocus();

@@ -35,6 +35,8 @@ bool UiSink::browseForFolder(const std::wstring&, std::wstring&) {
 bool UiSink::hasPendingMessage() {
     return false;
 }
+void UiSink::valueRefused() {}
+
 bool UiSink::pumpMessage() {
     return true;
 }

@@ -28,6 +28,9 @@ struct UiSink {
     // The message pump: whether a message waits, and handling one (false when it was the quit message).
     virtual bool hasPendingMessage();
     virtual bool pumpMessage();
+    // A dialog refused a value typed into it (the message box that said why has been shown): the action
+    // that gave it was not applied.
+    virtual void valueRefused();
 };
 
 // The default sink prints "[caption] text" on standard error and answers with the default

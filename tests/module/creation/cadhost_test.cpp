@@ -75,22 +75,27 @@ TEST_F(CreationHost, OptionsCancelledAfterARefusedValueLeaveTheUnitsAndPrecision
     Outcome r = run("floor_world.dxf",
                     "mbc\ndlg menu 32769\ndlg radio 289\ndlg set 290 12\ndlg enter\nok\ndlg esc\n"
                     "dlg click 3\n#31\n2000,1500\n\nSAVEAS out.dxf\ndlg click 2\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    // The refused value is a line not applied.
+    ASSERT_EQ(r.status, 1) << r.err << r.out;
+    EXPECT_TRUE(has(r.err, "test.scr:5: the dialog refused the value: Please enter an integer between 0 and 9.\n"))
+        << r.err;
     EXPECT_TRUE(has(r.out, "Please enter an integer between 0 and 9.")) << r.out;
     EXPECT_TRUE(has(r.out, "Units set to M\u00B2\n")) << r.out;
     EXPECT_TRUE(has(dump("out.dxf"), "ADE:AREA=12.00sq.m.;PERIMETER=14.00m.;NAME=Room 1;")) << dump("out.dxf");
     EXPECT_EQ(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), kelmo_test::defaultPrefsFile);
 }
 
-// A width factor below what the block dialog's Format page takes is repaired at the pick, so the
-// space made can be edited and written back at once.
-TEST_F(CreationHost, AWidthFactorTooSmallIsRepairedSoTheSpaceCanBeEditedAtOnce) {
+// A width factor below what the block dialog's Format page takes is refused as that page refuses it, so
+// every space made can be edited and written back at once.
+TEST_F(CreationHost, AWidthFactorTooSmallIsRefusedSoTheSpaceMadeCanBeEditedAtOnce) {
     Outcome r = run("floor_world.dxf",
-                    "mbc\ndlg set 341 0.005\ndlg click 3\n#31\n2000,1500\n\ndlg click 2\n"
+                    "mbc\ndlg set 341 0.005\ndlg click 3\nok\ndlg set 341 1\ndlg click 3\n#31\n2000,1500\n\n"
+                    "dlg click 2\n"
                     "mbe\ndlg @210 dblclick 246 Room 1\ndlg @201 set 203 Lab\ndlg @201 click 1\ndlg list\n"
                     "SAVEAS out.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
-    EXPECT_FALSE(has(r.out, "between 0.01 and 100")) << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out;
+    EXPECT_TRUE(has(r.out, "] Text Scale: please enter a number between 0.01 and 100.\n")) << r.out;
+    EXPECT_TRUE(has(r.err, "test.scr:3: the dialog refused the value: Text Scale: please enter a number")) << r.err;
     EXPECT_TRUE(has(r.out, "dialog 201 \"RoomBlock\" closed\n")) << r.out;
     EXPECT_TRUE(has(dump("out.dxf"), "|NAME=Lab@2000,1875 h250.0 w1.00 r0|")) << dump("out.dxf");
     EXPECT_TRUE(has(slurp(dir / "c/CadHost/kelmo/prefs/prefs.cfg"), "textScale\r\n1.00\r\n"));

@@ -63,15 +63,20 @@ protected:
     }
 };
 
-TEST_F(Creator, TheTextBoxesKeepOnlyANumberAndSaveEveryChange) {
+// What is typed stays as typed (never stripped into another number); each value that reads whole within
+// the labels' limits is saved as it is typed.
+TEST_F(Creator, TheTextBoxesKeepWhatIsTypedAndSaveEachValueThatReadsWhole) {
     HWND dialog = open();
     EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SIZE), L"250");
     EXPECT_TRUE(DialogDriver::setText(dialog, L"291", L"1.2.5"));
-    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SIZE), L"1.25");
+    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SIZE), L"1.2.5");
+    EXPECT_EQ(readPrefs(), kelmo_test::defaultPrefsFile);
+    EXPECT_TRUE(DialogDriver::setText(dialog, L"291", L"1.25"));
     EXPECT_TRUE(DialogDriver::typeText(dialog, L"341", L"x2"));
-    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SCALE), L"12");
+    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SCALE), L"1x2");
+    EXPECT_TRUE(DialogDriver::setText(dialog, L"341", L"12"));
     EXPECT_TRUE(DialogDriver::setText(dialog, L"342", L""));
-    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_ROTATION), L"0");
+    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_ROTATION), L"");
     EXPECT_TRUE(DialogDriver::setText(dialog, L"342", L"-30"));
     std::string expected = with(kelmo_test::defaultPrefsFile, "250.00", "1.25");
     expected = with(expected, "textScale\r\n1.00", "textScale\r\n12.00");
@@ -127,26 +132,35 @@ TEST_F(Creator, ACancelledLabelPointOrAnOpenPolylineMakesNothing) {
     close(dialog);
 }
 
-TEST_F(Creator, AZeroTextSizeOrScaleIsRepairedAtThePickAndSaved) {
+// No label is made that cannot be seen: an empty size or a scale of -0 is refused at Start, as the block
+// editor refuses it, and nothing is made or saved until it is put right.
+TEST_F(Creator, AZeroTextSizeOrScaleIsRefusedAtStartAndNothingIsMadeUntilItIsPutRight) {
     AcDbObjectId boundary = host->addRectangle(0, 0, 4000, 3000);
     HWND dialog = open();
     EXPECT_TRUE(DialogDriver::setText(dialog, L"291", L""));
     EXPECT_TRUE(DialogDriver::setText(dialog, L"341", L"-0"));
+    host->answers({handle(boundary), L"2000,1500"});
+    EXPECT_TRUE(DialogDriver::click(dialog, L"3"));
+    EXPECT_FALSE(has(said(), L"Block Creation Session Started")) << said();
+    EXPECT_TRUE(DialogDriver::setText(dialog, L"291", L"300"));
+    EXPECT_TRUE(DialogDriver::click(dialog, L"3"));
+    EXPECT_FALSE(has(said(), L"Block Creation Session Started")) << said();
+    EXPECT_TRUE(inserts().empty());
+    EXPECT_EQ(readPrefs(), with(kelmo_test::defaultPrefsFile, "250.00", "300.00"));
+    ed::input().clear();
+    EXPECT_TRUE(DialogDriver::setText(dialog, L"341", L"1"));
     session(dialog, {handle(boundary), L"2000,1500"});
-    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SIZE), L"1");
-    EXPECT_EQ(controlText(dialog, IDC_CREATE_TEXT_SCALE), L"1");
     ASSERT_EQ(inserts().size(), 1u);
     AcDbBlockReference* reference = nullptr;
     ASSERT_EQ(acdbOpenObject(reference, inserts()[0], AcDb::kForRead), Acad::eOk);
     for (const AcDbObjectId& id : reference->attributeIds()) {
         AcDbAttribute* text = nullptr;
         ASSERT_EQ(acdbOpenObject(text, id, AcDb::kForRead), Acad::eOk);
-        EXPECT_EQ(text->height(), 1.0);
+        EXPECT_EQ(text->height(), 300.0);
         EXPECT_EQ(text->widthFactor(), 1.0);
         text->close();
     }
     reference->close();
-    EXPECT_EQ(readPrefs(), with(kelmo_test::defaultPrefsFile, "250.00", "1.00"));
     close(dialog);
 }
 

@@ -219,7 +219,13 @@ TEST_F(Editor, AFormatValueOutOfRangeKeepsTheBlockDialogOpenAndWritesNothing) {
                     "dlg set 207/230 -90\n"
                     "dlg click 1\n"
                     "SAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    // Each refused value is a line not applied.
+    ASSERT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(count(r.err,
+                    "the dialog refused the value: Format page, Rotation: please enter a number between -360 "
+                    "and 360.\n"),
+              2u)
+        << r.err;
     EXPECT_EQ(count(r.out, "Format page, Rotation: please enter a number between -360 and 360."), 2u) << r.out;
     EXPECT_TRUE(changes("plan_mm.dxf", "refused.dxf").empty());
     auto changed = changes("plan_mm.dxf", "saved.dxf");
@@ -323,7 +329,9 @@ TEST_F(Editor, AnOptionsDialogCancelledAfterARefusedValueChangesNothing) {
     Outcome r = run("plan_mm.dxf",
                     "mbe\ndlg menu 32769\ndlg radio 289\ndlg set 290 12\ndlg enter\nok\ndlg esc\n"
                     "dlg dblclick 246 Office 101\ndlg show\ndlg esc\ndlg click 286\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // the refused precision
+    EXPECT_EQ(count(r.err, "test.scr:5: the dialog refused the value: Please enter an integer between 0 and 9.\n"), 1u)
+        << r.err;
     EXPECT_TRUE(has(r, "Please enter an integer between 0 and 9.")) << r.out;
     EXPECT_TRUE(changes("plan_mm.dxf", "saved.dxf").empty());
     EXPECT_EQ(prefs(), kelmo_test::defaultPrefsFile);

@@ -22,7 +22,9 @@ TEST_F(Review, ALabelHeightOrWidthFactorThatCannotBeDrawnIsRefusedAndWritesNothi
         Outcome r =
             run("plan_mm.dxf", std::string("mbe\ndlg dblclick 246 Kitchen\ndlg tab 245 1\n") + "dlg set 207/" + c.box +
                                    " " + c.value + "\ndlg click 284\nok\ndlg click 1\nok\nSAVEAS refused.dxf\n");
-        ASSERT_EQ(r.status, 0) << r.err;
+        // Apply and OK refused: two lines not applied.
+        ASSERT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(count(r.err, "the dialog refused the value: " + c.message + "\n"), 2u) << r.err;
         SCOPED_TRACE(std::string(c.box) + " " + c.value);
         EXPECT_TRUE(has(r, "[cadhost] " + c.message + "\n\nCommand: dlg click 1\n[cadhost] " + c.message)) << r.out;
         EXPECT_GT(r.out.find("\"RoomBlock\" closed"), r.out.find("Command: SAVEAS"))

@@ -138,7 +138,11 @@ TEST_F(SpaceCommands, ThePreferencesDialogTakesALabelsSizeAndRotationAsTheBlockE
         const std::string script = std::string("mprefs\ndlg set ") + c.box + " " + c.typed + "\ndlg enter\n" +
                                    (c.refused.empty() ? "" : "ok\ndlg esc\n");
         Outcome r = run("plan_mm.dxf", script);
-        ASSERT_EQ(r.status, 0) << r.err;
+        // A refused value is a line not applied.
+        ASSERT_EQ(r.status, c.refused.empty() ? 0 : 1) << r.err;
+        if (!c.refused.empty()) {
+            EXPECT_EQ(count(r.err, "test.scr:3: the dialog refused the value: " + c.refused + "\n"), 1u) << r.err;
+        }
         if (c.refused.empty())
             EXPECT_EQ(r.out.find("please enter"), std::string::npos) << r.out;
         else

@@ -43,7 +43,8 @@ TEST_F(SpaceNames, TheBlockDialogRefusesATooLongNameAndLeavesASpaceWhoseNameIsAl
         run("checked.dxf", "mbe\ndlg dblclick 246 Office 1\ndlg set 203 " + tooLong +
                                "\ndlg click 1\nok\nSAVEAS refused.dxf\ndlg set 203 Office One\ndlg click 1\n"
                                "dlg dblclick 246 Long\ndlg set 205 edited\ndlg click 1\nok\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // the refused name is a line not applied
+    EXPECT_EQ(count(r.err, "test.scr:4: the dialog refused the value: " + refusal(256)), 1u) << r.err;
     EXPECT_EQ(count(r.out, refusal(256)), 1u) << r.out;
     EXPECT_EQ(dumpText("refused.dxf"), spacecommands::capture("/usr/bin/python3 '" + generator().string() + "' dump '" +
                                                               (plans / "checked.dxf").string() + "'"));
