@@ -44,6 +44,7 @@ void releaseFontCachesAtExit() {
     registered = true;
     std::atexit([] {
         if (g_shortOfMemory) return;
+        drawing::releaseTextFonts();
         cairo_debug_reset_static_data();
         if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
     });

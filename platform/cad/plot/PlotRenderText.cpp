@@ -2,11 +2,146 @@
 // line as runs of text set alike (heights, colours, underlines and overlines, stacked fractions).
 #include "cad/plot/PlotRenderer.h"
 
+#include <pango/pangocairo.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <unordered_map>
 
 namespace plot::drawing {
+
+namespace {
+
+// Text is laid out once at this size (pixels of the em) and scaled to its height: outlines unhinted, glyph
+// positions unrounded, so a text's shape and advance do not depend on its size or the plot's resolution.
+constexpr double kLayoutSize = 256;
+
+// The installed fonts, found once for the process: loading them is what setting text costs most.
+PangoFontMap* g_fontMap = nullptr;
+
+PangoFontMap* fontMap() {
+    if (!g_fontMap) g_fontMap = pango_cairo_font_map_new();
+    return g_fontMap;
+}
+
+// Whether text is in scripts DejaVu Sans sets alone, left to right, one letter after another (Latin): the
+// shaping of such text needs no search for fonts or directions, which would cost more than the shaping.
+bool simpleLatin(const std::string& utf8) {
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b >= 0x20 && b < 0x7F) continue;
+        // Two-byte sequences up to U+02FF (Latin-1 to the spacing modifiers), combining marks excluded.
+        if (b >= 0xC2 && b <= 0xCB && i + 1 < utf8.size()) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+// Runs are shaped and set by Pango: DejaVu Sans first, and for a character it does not hold (Chinese,
+// Japanese, ...) whichever installed font holds it; right-to-left scripts run and join as they are written.
+struct TextSetter {
+    PangoContext* context = nullptr;
+    PangoLayout* layout = nullptr;
+    PangoFont* latin = nullptr;                 // DejaVu Sans, shaping simple Latin text directly
+    cairo_scaled_font_t* latinScaled = nullptr; // and showing it (the font's own)
+    PangoGlyphString* glyphs = nullptr;
+    std::vector<cairo_glyph_t> placed;                // the glyphs as cairo shows them
+    std::string current;                              // the text last shaped or laid out
+    bool shaped = false;                              // in glyphs (simple Latin) rather than in the layout
+    double width = 0;                                 // its advance, at kLayoutSize
+    std::unordered_map<std::string, double> advances; // at kLayoutSize
+
+    TextSetter() {
+        context = pango_font_map_create_context(fontMap());
+        cairo_font_options_t* options = cairo_font_options_create();
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        pango_cairo_context_set_font_options(context, options);
+        cairo_font_options_destroy(options);
+        pango_context_set_round_glyph_positions(context, FALSE);
+        layout = pango_layout_new(context);
+        PangoFontDescription* font = pango_font_description_from_string("DejaVu Sans");
+        pango_font_description_set_absolute_size(font, kLayoutSize * PANGO_SCALE);
+        pango_layout_set_font_description(layout, font);
+        latin = pango_context_load_font(context, font);
+        if (latin && PANGO_IS_CAIRO_FONT(latin))
+            latinScaled = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(latin));
+        pango_font_description_free(font);
+        pango_layout_set_single_paragraph_mode(layout, TRUE);
+        glyphs = pango_glyph_string_new();
+    }
+    ~TextSetter() {
+        pango_glyph_string_free(glyphs);
+        if (latin) g_object_unref(latin);
+        g_object_unref(layout);
+        g_object_unref(context);
+    }
+    TextSetter(const TextSetter&) = delete;
+    TextSetter& operator=(const TextSetter&) = delete;
+
+    // Shapes the text, or lays it out where it needs more than one font or direction.
+    void lay(const std::string& text) {
+        if (text == current) return;
+        current = text;
+        if (latinScaled && simpleLatin(text)) {
+            PangoAnalysis analysis{};
+            analysis.font = latin;
+            analysis.gravity = PANGO_GRAVITY_SOUTH;
+            analysis.script = PANGO_SCRIPT_LATIN;
+            analysis.language = pango_language_from_string("en");
+            pango_shape_with_flags(text.data(), int(text.size()), text.data(), int(text.size()), &analysis, glyphs,
+                                   PANGO_SHAPE_NONE);
+            shaped = std::none_of(glyphs->glyphs, glyphs->glyphs + glyphs->num_glyphs,
+                                  [](const PangoGlyphInfo& g) { return (g.glyph & PANGO_GLYPH_UNKNOWN_FLAG) != 0; });
+            if (shaped) {
+                placed.clear();
+                double x = 0;
+                for (int i = 0; i < glyphs->num_glyphs; ++i) {
+                    const PangoGlyphInfo& g = glyphs->glyphs[i];
+                    if (g.glyph != PANGO_GLYPH_EMPTY)
+                        placed.push_back({g.glyph, x + double(g.geometry.x_offset) / PANGO_SCALE,
+                                          double(g.geometry.y_offset) / PANGO_SCALE});
+                    x += double(g.geometry.width) / PANGO_SCALE;
+                }
+                width = x;
+                return;
+            }
+        }
+        shaped = false;
+        pango_layout_set_text(layout, text.data(), int(text.size()));
+        PangoRectangle logical;
+        pango_layout_get_extents(layout, nullptr, &logical);
+        width = double(logical.width) / PANGO_SCALE;
+    }
+    // How far the text reaches along its line, at kLayoutSize.
+    double advance(const std::string& text) {
+        if (text == current) return width;
+        if (const auto known = advances.find(text); known != advances.end()) return known->second;
+        lay(text);
+        if (advances.size() > 4096) advances.clear(); // kept small, as what a paragraph repeats
+        return advances[text] = width;
+    }
+    // Shows the text with its baseline's start at the origin.
+    void show(cairo_t* cr, const std::string& text) {
+        lay(text);
+        if (shaped) {
+            cairo_set_scaled_font(cr, latinScaled);
+            cairo_show_glyphs(cr, placed.data(), int(placed.size()));
+        } else
+            pango_cairo_show_layout_line(cr, pango_layout_get_line_readonly(layout, 0));
+    }
+};
+
+void releaseTextFonts() {
+    if (g_fontMap) g_object_unref(g_fontMap);
+    g_fontMap = nullptr;
+}
 
 namespace {
 
@@ -54,12 +189,14 @@ Letters lettersOf(Ctx& c, double capHeight) {
     return std::fabs(area) > 1e-9 ? Letters::kSet : Letters::kUnseen;
 }
 
-// False, and nothing selected, for letters that cannot be set.
-bool selectFont(Ctx& c, double capHeight) {
-    if (lettersOf(c, capHeight) != Letters::kSet) return false;
-    cairo_select_font_face(c.cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(c.cr, capHeight / kCapShare);
-    return true;
+TextSetter& setterOf(Ctx& c) {
+    if (!c.text) c.text = std::make_shared<TextSetter>();
+    return *c.text;
+}
+
+// How much the layout's letters are scaled to stand capHeight tall.
+double layoutScale(double capHeight) {
+    return capHeight / kCapShare / kLayoutSize;
 }
 
 // The text as UTF-8 the font engine takes: a character no text may hold (a noncharacter such as U+FFFE, a
@@ -99,10 +236,8 @@ std::string settable(Ctx& c, const std::wstring& text) {
 }
 
 double advanceOf(Ctx& c, const std::wstring& text, double capHeight) {
-    if (text.empty() || !selectFont(c, capHeight)) return 0;
-    cairo_text_extents_t ext;
-    cairo_text_extents(c.cr, settable(c, text).c_str(), &ext);
-    return ext.x_advance;
+    if (text.empty() || lettersOf(c, capHeight) != Letters::kSet) return 0;
+    return setterOf(c).advance(settable(c, text)) * layoutScale(capHeight);
 }
 
 // Where a tab at x along a line of text of that height takes what follows: the next tab stop.
@@ -151,13 +286,19 @@ double lineTall(const TextLine& line) {
 
 void showAt(Ctx& c, const std::wstring& text, double capHeight, double x, double y) {
     if (text.empty()) return;
-    if (!selectFont(c, capHeight)) {
-        if (lettersOf(c, capHeight) == Letters::kTooLarge)
+    if (const Letters letters = lettersOf(c, capHeight); letters != Letters::kSet) {
+        if (letters == Letters::kTooLarge)
             leaveOutPart(c, L"text whose letters are too large to set (a height far past the page's)");
         return;
     }
-    cairo_move_to(c.cr, x, y);
-    cairo_show_text(c.cr, settable(c, text).c_str());
+    const std::string utf8 = settable(c, text);
+    cairo_save(c.cr);
+    cairo_translate(c.cr, x, y);
+    const double k = layoutScale(capHeight);
+    cairo_scale(c.cr, k, k);
+    cairo_move_to(c.cr, 0, 0); // where a layout's line starts
+    setterOf(c).show(c.cr, utf8);
+    cairo_restore(c.cr);
     cairo_new_path(c.cr);
 }
 

@@ -10,6 +10,7 @@
 #include <cairo.h>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ struct LinetypeUse {
     double scale = 1;
 };
 
+// How a plot sets its runs of text: the shaping context, and what it measured (PlotRenderText.cpp).
+struct TextSetter;
+
 struct Ctx {
     cairo_t* cr = nullptr;
     AcDbDatabase* db = nullptr;
@@ -47,7 +51,8 @@ struct Ctx {
     std::map<AcDbObjectId, std::vector<double>> linetypes;
     double ltscale = 0;    // the drawing's, once read
     double viewDashes = 1; // of dashes in the viewport being drawn: its scale undone where they keep paper size
-    std::set<std::wstring> leftOut; // the kinds of entity the plot has no drawing for, named once each
+    std::set<std::wstring> leftOut;   // the kinds of entity the plot has no drawing for, named once each
+    std::shared_ptr<TextSetter> text; // made at the plot's first text
 };
 
 // Counts work a renderer is about to do (entities drawn through inserts, pattern lines) against the
@@ -149,6 +154,8 @@ bool drawAnnotation(Ctx& c, AcDbEntity* e, const AcGeMatrix3d& m, const Rgb& rgb
 bool annotationExtents(const AcDbEntity* e, AcDbExtents& ext);
 // Says once that the plot leaves out what the words name (a part of an entity it draws, or one it cannot).
 void leaveOutPart(Ctx& c, const std::wstring& what);
+// Releases the fonts text was set in, before the font caches under them go at the process's end.
+void releaseTextFonts();
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb);
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb);
