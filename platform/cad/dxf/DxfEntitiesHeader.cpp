@@ -122,7 +122,9 @@ void writeHeader(WriteContext& ctx, Document& doc) {
         std::any_of(extra.begin(), extra.end(), [](const auto& x) { return x.first == L"*ACDSDATA"; });
     const std::string release = narrow(db->originalFileVersion());
     var("$ACADVER", {{1, keepsRelease && release > "AC1024" ? release : "AC1024"}});
-    var("$DWGCODEPAGE", {{3, "ANSI_1252"}});
+    // The code page a drawing read names is kept with the variables kept as read; a new drawing's is 1252.
+    if (std::none_of(extra.begin(), extra.end(), [](const auto& x) { return x.first == L"$DWGCODEPAGE"; }))
+        var("$DWGCODEPAGE", {{3, "ANSI_1252"}});
     var("$INSUNITS", {{70, std::to_string(static_cast<int>(db->insunits()))}});
     var("$LUNITS", {{70, std::to_string(db->lunits())}});
     var("$LUPREC", {{70, std::to_string(db->luprec())}});

@@ -96,7 +96,8 @@ AcDbObjectId Loader::add(AcDbObject* obj, std::uint64_t handle, AcDbObjectId own
 
 void Loader::header(Document& doc) {
     for (auto& [name, values] : doc.header) {
-        if (name == "$ACADVER" || name == "$DWGCODEPAGE" || name == "$HANDSEED") continue;
+        // The code page is kept as read, with the variables the database does not model.
+        if (name == "$ACADVER" || name == "$HANDSEED") continue;
         if (!readHeaderVar(*this, name, values)) {
             // Kept as read, so written again: a value cut short or damaged drops the variable.
             if (!oneValue(values) || name.size() < 2 || name[0] != '$' || !tagsWellFormed(values, 0, values.size())) {

@@ -153,11 +153,20 @@ void Normalizer::headerVars() {
     if (v && !v->empty() && std::string((*v)[0].value.view()) > release &&
         std::any_of(doc.other.begin(), doc.other.end(), [](const Section& s) { return s.name == "ACDSDATA"; }))
         release = std::string((*v)[0].value.view());
+    // The code page the drawing names stays: its text was read through it, and the file says which
+    // page the drawing's text belongs to for readers that write it in an older release.
+    std::string codePage = "ANSI_1252";
+    if (const Tags* page = doc.headerVar("$DWGCODEPAGE"); page && !page->empty() && (*page)[0].code == 3) {
+        const std::string_view name = (*page)[0].value.view();
+        const std::size_t from = name.find_first_not_of(" \t");
+        if (from != std::string_view::npos)
+            codePage = std::string(name.substr(from, name.find_last_not_of(" \t") + 1 - from));
+    }
     std::vector<std::pair<std::string, Tags>> kept;
     for (auto& v : doc.header)
         if (v.first != "$HANDLING" && v.first != "$ACADVER" && v.first != "$DWGCODEPAGE" && v.first != "$HANDSEED")
             kept.push_back(std::move(v));
-    kept.insert(kept.begin(), {"$DWGCODEPAGE", Tags{{3, "ANSI_1252"}}});
+    kept.insert(kept.begin(), {"$DWGCODEPAGE", Tags{{3, codePage}}});
     kept.insert(kept.begin(), {"$ACADVER", Tags{{1, release}}});
     doc.header = std::move(kept);
     std::uint64_t seed = next;

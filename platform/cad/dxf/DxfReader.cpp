@@ -31,7 +31,8 @@ std::string trimmed(std::string_view s) {
 // How text values of this file are to be decoded.
 struct Encoding {
     bool utf8 = false;
-    std::string codePage = "ANSI_1252";
+    std::string codePage;       // as the header names it
+    CodePage page{"ANSI_1252"}; // what text before R2007 is read through
 };
 
 // The header holds the release and code page; look at it before reading anything else.
@@ -62,6 +63,7 @@ Encoding detectEncoding(std::string_view text) {
         if (seen == 2) break;
     }
     enc.utf8 = version >= "AC1021";
+    if (!enc.utf8 && !enc.codePage.empty()) enc.page = CodePage(enc.codePage);
     return enc;
 }
 
@@ -114,7 +116,7 @@ void Reader::decode(Tag& tag) {
     TagValue& v = tag.value;
     bool ascii = isAscii(v);
     if (ascii && v.view().find('\\') == std::string_view::npos) return;
-    if (!ascii) v = enc_.utf8 ? repairUtf8(v) : ansiToUtf8(v, enc_.codePage);
+    if (!ascii) v = enc_.utf8 ? repairUtf8(v) : enc_.page.toUtf8(v);
     if (valueKind(tag.code) == ValueKind::String) v = decodeUnicodeEscapes(v);
 }
 
@@ -389,8 +391,18 @@ Document parseDocument(std::string_view bytes, const std::string& fileName,
             break;
     }
     Document doc;
-    Reader reader(bytes, doc, detectEncoding(bytes), passed);
+    Encoding enc = detectEncoding(bytes);
+    // Text before R2007 is only as right as the code page it was read through: a page not known here
+    // is said, and the drawing is saved as what it was read as.
+    const bool unknownPage = !enc.utf8 && !enc.codePage.empty() && !enc.page.known();
+    if (unknownPage)
+        doc.problems.push_back("the code page " + repairUtf8(enc.codePage) +
+                               " is not one known here: its text is read as Windows-1252 (ANSI_1252)");
+    Reader reader(bytes, doc, std::move(enc), passed);
     reader.run();
+    if (unknownPage)
+        for (auto& [name, values] : doc.header)
+            if (name == "$DWGCODEPAGE") values = Tags{{3, "ANSI_1252"}};
     if (reader.sections_ == 0) throw Refused("\"" + fileName + "\" is not a DXF file: no section could be read");
     return doc;
 }

@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <iconv.h>
 #include <ostream>
 
 namespace dxf {
@@ -261,60 +260,10 @@ static constexpr std::array<std::uint16_t, 32> cp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// Upper half of code page 850 (old DOS files).
-static constexpr std::array<std::uint16_t, 128> cp850High = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
-    0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9, 0x00FF, 0x00D6,
-    0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA, 0x00F1, 0x00D1, 0x00AA,
-    0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB, 0x2591, 0x2592, 0x2593, 0x2502,
-    0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557, 0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514,
-    0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3, 0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550,
-    0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB, 0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C,
-    0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580, 0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE,
-    0x00DE, 0x00DA, 0x00DB, 0x00D9, 0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6,
-    0x00A7, 0x00F7, 0x00B8, 0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0};
-
-static std::uint32_t cp1252(unsigned char ch) {
+std::uint32_t cp1252(unsigned char ch) {
     if (ch < 0x80) return ch;
     if (ch < 0xA0) return cp1252High[ch - 0x80];
     return ch;
-}
-
-// Code pages other than 1252 and 850 go through the C library's converters: "ANSI_1251" -> "CP1251".
-static bool convertWithIconv(std::string_view text, std::string_view codePage, std::string& out) {
-    std::string page(codePage);
-    for (char& c : page) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    std::string digits;
-    for (char c : page)
-        if (c >= '0' && c <= '9') digits += c;
-    if (digits.empty() || digits == "1252") return false;
-    iconv_t cd = ::iconv_open("UTF-8", ("CP" + digits).c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    out.assign(text.size() * 4 + 4, '\0');
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    char* dst = out.data();
-    std::size_t outLeft = out.size();
-    std::size_t r = ::iconv(cd, &in, &inLeft, &dst, &outLeft);
-    ::iconv_close(cd);
-    if (r == static_cast<std::size_t>(-1)) return false;
-    out.resize(out.size() - outLeft);
-    return true;
-}
-
-std::string ansiToUtf8(std::string_view text, std::string_view codePage) {
-    bool dos = codePage.find("850") != std::string_view::npos;
-    std::string out;
-    if (!dos && convertWithIconv(text, codePage, out)) return out;
-    out.clear();
-    out.reserve(text.size() + 8);
-    for (unsigned char ch : text) {
-        if (ch < 0x80)
-            out += static_cast<char>(ch);
-        else
-            appendUtf8(out, dos ? cp850High[ch - 0x80] : cp1252(ch));
-    }
-    return out;
 }
 
 std::string repairUtf8(std::string_view text) {
@@ -352,28 +301,62 @@ static int hexValue(char c) {
     return -1;
 }
 
+// The value of "\U+XXXX" at text[at] (four hexadecimal digits, either case); -1 when there is none.
+static long escapeAt(std::string_view text, std::size_t at) {
+    if (at + 7 > text.size() || text[at] != '\\' || (text[at + 1] != 'U' && text[at + 1] != 'u') || text[at + 2] != '+')
+        return -1;
+    long cp = 0;
+    for (std::size_t k = 3; k < 7; ++k) {
+        int h = hexValue(text[at + k]);
+        if (h < 0) return -1;
+        cp = cp * 16 + h;
+    }
+    return cp;
+}
+
 std::string decodeUnicodeEscapes(std::string_view text) {
     if (text.find("\\U+") == std::string_view::npos && text.find("\\u+") == std::string_view::npos)
         return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '\\' && i + 7 <= text.size() && (text[i + 1] == 'U' || text[i + 1] == 'u') &&
-            text[i + 2] == '+') {
-            std::uint32_t cp = 0;
-            bool ok = true;
-            for (std::size_t k = 3; ok && k < 7; ++k) {
-                int h = hexValue(text[i + k]);
-                ok = h >= 0;
-                cp = cp * 16 + static_cast<std::uint32_t>(h < 0 ? 0 : h);
-            }
-            if (ok && cp != 0 && !(cp >= 0xD800 && cp <= 0xDFFF)) {
-                appendUtf8(out, cp);
-                i += 7;
+        const long cp = escapeAt(text, i);
+        if (cp < 0 || cp == 0) {
+            out += text[i++];
+            continue;
+        }
+        // A character beyond the first plane comes as a surrogate pair of escapes (as older releases
+        // write it from UTF-16) or as eight digits (as some writers do): one character either way.
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            const long low = escapeAt(text, i + 7);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                appendUtf8(out, 0x10000 + ((static_cast<std::uint32_t>(cp) - 0xD800) << 10) +
+                                    (static_cast<std::uint32_t>(low) - 0xDC00));
+                i += 14;
                 continue;
             }
         }
-        out += text[i++];
+        if (cp >= 0x0001 && cp <= 0x0010 && i + 11 <= text.size()) {
+            std::uint32_t wide = static_cast<std::uint32_t>(cp);
+            bool ok = true;
+            for (std::size_t k = 7; ok && k < 11; ++k) {
+                const int h = hexValue(text[i + k]);
+                ok = h >= 0;
+                wide = wide * 16 + static_cast<std::uint32_t>(h < 0 ? 0 : h);
+            }
+            if (ok) {
+                appendUtf8(out, wide);
+                i += 11;
+                continue;
+            }
+        }
+        // A lone surrogate is no character: it stays as written.
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            out += text[i++];
+            continue;
+        }
+        appendUtf8(out, static_cast<std::uint32_t>(cp));
+        i += 7;
     }
     return out;
 }

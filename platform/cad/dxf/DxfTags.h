@@ -140,8 +140,30 @@ private:
     std::string error_;
 };
 
-// Converts 8-bit text of a code page ("ANSI_1252", "dos850" ...) to UTF-8; unknown pages read as 1252.
+// The code page a drawing's $DWGCODEPAGE names, and its 8-bit text read as UTF-8. Every name a DXF file
+// may carry is read as what it names (ANSI_1251, gb2312, big5, ksc5601, johab, iso8859-2, mac-roman,
+// dos866, UTF-8 ...); a name not known here reads as Windows-1252. A byte the page does not define
+// reads as Windows-1252 too.
+class CodePage {
+public:
+    explicit CodePage(std::string_view name);
+    CodePage(CodePage&& other) noexcept;
+    CodePage& operator=(CodePage&& other) noexcept;
+    CodePage(const CodePage&) = delete;
+    CodePage& operator=(const CodePage&) = delete;
+    ~CodePage();
+    bool known() const { return known_; }
+    std::string toUtf8(std::string_view text) const;
+
+private:
+    bool known_ = false;
+    bool utf8_ = false;
+    void* converter_ = nullptr; // the C library's, opened once for the drawing
+};
+// 8-bit text of a code page ("ANSI_1252", "dos850" ...) as UTF-8.
 std::string ansiToUtf8(std::string_view text, std::string_view codePage);
+// A byte of Windows-1252 as its character.
+std::uint32_t cp1252(unsigned char ch);
 // Keeps valid UTF-8 and reads any byte that is not part of it as Windows-1252.
 std::string repairUtf8(std::string_view text);
 // Replaces "\U+XXXX" escapes by the characters they name.

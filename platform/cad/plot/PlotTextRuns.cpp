@@ -222,10 +222,25 @@ std::vector<TextLine> paragraphRuns(const std::wstring& s, double height, std::v
                 break;
             }
             case L'U':
-                // \U+XXXX: a character by its code point.
+                // \U+XXXX: a character by its code point; a high surrogate with the low one after it is one
+                // character, and a surrogate alone is no character: it is shown as written.
                 if (i + 5 <= s.size() && s[i] == L'+') {
-                    const unsigned long cp = std::wcstoul(s.substr(i + 1, 4).c_str(), nullptr, 16);
-                    if (cp > 0) put(lines.back(), style, static_cast<wchar_t>(cp));
+                    unsigned long cp = std::wcstoul(s.substr(i + 1, 4).c_str(), nullptr, 16);
+                    if (cp >= 0xD800 && cp <= 0xDBFF && i + 12 <= s.size() && s[i + 5] == L'\\' && s[i + 6] == L'U' &&
+                        s[i + 7] == L'+') {
+                        const unsigned long low = std::wcstoul(s.substr(i + 8, 4).c_str(), nullptr, 16);
+                        if (low >= 0xDC00 && low <= 0xDFFF) {
+                            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                            i += 7;
+                        }
+                    }
+                    if (cp >= 0xD800 && cp <= 0xDFFF) {
+                        put(lines.back(), style, L'\\');
+                        put(lines.back(), style, L'U');
+                        for (size_t k = i; k < i + 5; ++k) put(lines.back(), style, s[k]);
+                    } else if (cp > 0) {
+                        put(lines.back(), style, static_cast<wchar_t>(cp));
+                    }
                     i += 5;
                 }
                 break;

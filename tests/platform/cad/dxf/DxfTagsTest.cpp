@@ -96,6 +96,104 @@ TEST(DxfEncoding, AnsiAndEscapesBecomeUtf8) {
     EXPECT_EQ(repairUtf8("\xE2\x82"), "\xC3\xA2\xE2\x80\x9A"); // cut sequence read as 1252
 }
 
+TEST(DxfEncoding, EveryCodePageADrawingMayNameReadsAsWhatItNames) {
+    const struct {
+        const char* page;
+        const char* bytes;
+        const char* utf8;
+    } cases[] = {
+        {"ANSI_874", "\xCB\xE9\xCD\xA7", "\xE0\xB8\xAB\xE0\xB9\x89\xE0\xB8\xAD\xE0\xB8\x87"},
+        {"ANSI_932", "\x95\x5C", "\xE8\xA1\xA8"}, // a second byte that is a backslash
+        {"DOS932", "\x95\x5C", "\xE8\xA1\xA8"},
+        {"ANSI_936", "\xB0\xEC", "\xE5\x8A\x9E"},
+        {"gb2312", "\xB0\xEC", "\xE5\x8A\x9E"},
+        {"GB2312", "\xB0\xEC", "\xE5\x8A\x9E"},
+        {"ANSI_949", "\xC8\xB8", "\xED\x9A\x8C"},
+        {"ksc5601", "\xC8\xB8", "\xED\x9A\x8C"},
+        {"johab", "\xD2\x41", "\xED\x9A\x8C"},
+        {"ANSI_1361", "\xD2\x41", "\xED\x9A\x8C"},
+        {"ANSI_950", "\xB7\x7C", "\xE6\x9C\x83"},
+        {"big5", "\xB7\x7C", "\xE6\x9C\x83"},
+        {"ANSI_1250", "\xA3\xF3", "\xC5\x81\xC3\xB3"},
+        {"ANSI_1251", "\xC4", "\xD0\x94"},
+        {"ANSI_1252", "\x80", "\xE2\x82\xAC"},
+        {"ANSI_1253", "\xC1", "\xCE\x91"},
+        {"ANSI_1254", "\xD0", "\xC4\x9E"},
+        {"ANSI_1255", "\xE0", "\xD7\x90"},
+        {"ANSI_1256", "\xDB", "\xD8\xBA"},
+        {"ANSI_1257", "\xC0", "\xC4\x84"},
+        {"ANSI_1258", "\xC3", "\xC4\x82"},
+        {"iso8859-1", "\xE9", "\xC3\xA9"},
+        {"ISO8859-2", "\xA3", "\xC5\x81"},
+        {"iso8859_5", "\xB4", "\xD0\x94"},
+        {"ISO8859-7", "\xC1", "\xCE\x91"},
+        {"ISO8859-9", "\xD0", "\xC4\x9E"},
+        {"mac-roman", "\x8E", "\xC3\xA9"},
+        {"MACINTOSH", "\x8E", "\xC3\xA9"},
+        {"dos437", "\x82", "\xC3\xA9"},
+        {"DOS850", "\x81", "\xC3\xBC"},
+        {"dos866", "\x84", "\xD0\x94"},
+        {"UTF-8", "\xC3\xA9", "\xC3\xA9"},
+        {"ascii", "A", "A"},
+        // A byte the page does not define reads as Windows-1252, and the rest goes on.
+        {"ANSI_932", "\x95\x5C\xA0\x95\x5C", "\xE8\xA1\xA8\xC2\xA0\xE8\xA1\xA8"},
+        {"ANSI_936", "\xB0", "\xC2\xB0"}, // a character cut off by the end of the value
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(CodePage(c.page).known()) << c.page;
+        EXPECT_EQ(CodePage(c.page).toUtf8(c.bytes), c.utf8) << c.page;
+    }
+    for (const char* unknown : {"ANSI_9999", "KOI8-U", "", "ISO8859-12", "DOS"}) {
+        EXPECT_FALSE(CodePage(unknown).known()) << unknown;
+        EXPECT_EQ(CodePage(unknown).toUtf8("\xC4"), "\xC3\x84") << unknown;
+    }
+}
+
+TEST(DxfEncoding, ACharacterBeyondTheFirstPlaneIsOneCharacterAndALoneSurrogateStaysAsWritten) {
+    const struct {
+        const char* escaped;
+        const char* utf8;
+    } cases[] = {
+        {"\\U+D83D\\U+DE00", "\xF0\x9F\x98\x80"},
+        {"a\\u+d842\\u+dfb7b",
+         "a\xF0\xA0\xAE\xB7"
+         "b"},
+        {"\\U+0001f600", "\xF0\x9F\x98\x80"}, // eight digits, as some writers put it
+        {"\\U+0010FFFF", "\xF4\x8F\xBF\xBF"},
+        {"\\U+D83D", "\\U+D83D"},                 // lone high
+        {"\\U+DE00", "\\U+DE00"},                 // lone low
+        {"\\U+DE00\\U+D83D", "\\U+DE00\\U+D83D"}, // the wrong way round
+        {"\\U+D83D\\U+D83D\\U+DE00", "\\U+D83D\xF0\x9F\x98\x80"},
+        {"\\U+D83Dx\\U+DE00", "\\U+D83Dx\\U+DE00"},
+        {"\\U+D83D\\U+DE0", "\\U+D83D\\U+DE0"}, // the second cut short
+        {"\\U+0001", "\x01"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(decodeUnicodeEscapes(c.escaped), c.utf8) << c.escaped;
+}
+
+TEST(DxfEncoding, ACodePageNotKnownHereIsNamedAndTheDrawingKeepsWhatItWasReadAs) {
+    const auto text = [](const std::string& release, const std::string& page, const std::string& value) {
+        return "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\n" + release + "\n  9\n$DWGCODEPAGE\n  3\n" + page +
+               "\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nTEXT\n  1\n" + value + "\n  0\nENDSEC\n  0\nEOF\n";
+    };
+    Document unknown = parseDocument(text("AC1015", "ANSI_9999", "\xC4"), "old.dxf");
+    ASSERT_EQ(unknown.problems.size(), 1u);
+    EXPECT_EQ(unknown.problems[0],
+              "the code page ANSI_9999 is not one known here: its text is read as Windows-1252 (ANSI_1252)");
+    EXPECT_EQ(*findValue(unknown.entities[0], 1), "\xC3\x84");
+    EXPECT_EQ((*unknown.headerVar("$DWGCODEPAGE"))[0].value, "ANSI_1252");
+
+    Document known = parseDocument(text("AC1009", "gb2312", "\xB0\xEC"), "r12.dxf");
+    EXPECT_TRUE(known.problems.empty());
+    EXPECT_EQ(*findValue(known.entities[0], 1), "\xE5\x8A\x9E");
+    EXPECT_EQ((*known.headerVar("$DWGCODEPAGE"))[0].value, "gb2312");
+
+    // UTF-8 text needs no page: nothing is said and the name stays.
+    Document modern = parseDocument(text("AC1027", "ANSI_9999", "\xC3\x84"), "new.dxf");
+    EXPECT_TRUE(modern.problems.empty());
+    EXPECT_EQ((*modern.headerVar("$DWGCODEPAGE"))[0].value, "ANSI_9999");
+}
+
 TEST(DxfEncoding, FileReleaseDecidesHowTextIsRead) {
     const std::string old =
         "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  9\n$DWGCODEPAGE\n  3\nANSI_1252\n"
