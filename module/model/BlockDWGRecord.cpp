@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cwchar>
 #include <cwctype>
+#include <set>
+#include <string>
 
 #include "cad/app/ApDocument.h"
 #include "core/Catch.h"
@@ -409,11 +411,19 @@ resbuf* CBlockDWG::recordData(AcDbBlockReference* reference) {
 CString CBlockDWG::whatDoesNotFit(AcDbBlockReference* reference) {
     KELMO_TRY
         CString what;
+        // Only what the write makes anew is held to the limit: a string the record holds as read is
+        // saved as it stands, whatever the release it was read in took for it.
+        std::set<std::wstring> asRead;
+        if (resbuf* stored = reference->xData(m_xDataAppName)) {
+            for (resbuf* item = stored; item; item = item->rbnext)
+                if (item->restype == 1000 && item->resval.rstring) asRead.insert(item->resval.rstring);
+            acutRelRb(stored);
+        }
         resbuf* head = recordData(reference);
         for (resbuf* item = head; item && what.IsEmpty(); item = item->rbnext) {
             if (item->restype != 1000 || !item->resval.rstring) continue;
             const int bytes = kelmo_model::storedStringBytes(item->resval.rstring);
-            if (bytes <= kelmo_model::storedStringLimit) continue;
+            if (bytes <= kelmo_model::storedStringLimit || asRead.count(item->resval.rstring)) continue;
             const CString text(item->resval.rstring);
             const int equals = text.Find(L'=');
             what = L"its " + (equals > 0 ? text.Left(equals) : CString(L"record")) + L" takes " +

@@ -407,6 +407,14 @@ resbuf* AcDbObject::xData(const ACHAR* app) const {
 }
 
 Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
+    // A string the object holds already, as read from a drawing of an older release where it took fewer
+    // bytes, is kept as it stands: only a string written anew is held to the limit.
+    const auto holdsString = [this](const std::wstring& text) {
+        for (const AcDbXDataApp& a : xDataApps())
+            for (const AcDbRbValue& held : a.items)
+                if (held.code == 1000 && held.str == text) return true;
+        return false;
+    };
     if (!rb) return Acad::eInvalidInput;
     if (rb->restype != 1001) return Acad::eInvalidInput;
     AcDbRbValues values = acdbRbToValues(rb);
@@ -419,7 +427,8 @@ Acad::ErrorStatus AcDbObject::setXData(const resbuf* rb) {
             continue;
         }
         if (v.code < 1000 || v.code > 1071) return Acad::eInvalidInput;
-        if (v.code == 1000 && utf8Bytes(v.str) > kMaxXDataStringBytes) return Acad::eXdataSizeExceeded;
+        if (v.code == 1000 && utf8Bytes(v.str) > kMaxXDataStringBytes && !holdsString(v.str))
+            return Acad::eXdataSizeExceeded;
         replaced.back().items.push_back(std::move(v));
     }
     AcDbDatabase* db = database() ? database() : acdbWorkingDatabase();
