@@ -222,12 +222,16 @@ void startCsvOpener(const CString& opener, const CString& csvPath) {
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION process = {};
     std::wstring buffer(static_cast<const wchar_t*>(commandLine));
-    // The program is left running; whether it started is not reported.
+    // The program is left running; one that cannot be started is named, or the file would seem opened.
     if (CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, g_hostDirectory,
                        &startup, &process)) {
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
+        return;
     }
+    const DWORD error = GetLastError();
+    acutPrintf(L"The csv file cannot be opened with %s - %s\n", static_cast<const wchar_t*>(opener),
+               static_cast<const wchar_t*>(CAcadDrawing::windowsErrorText(error)));
 }
 
 // ---------------------------------------------------------------------------------------------------------

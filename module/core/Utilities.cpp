@@ -298,6 +298,13 @@ BOOL CUtilities::CStringToBOOL(CString text) {
 // ---------------------------------------------------------------------------------------------------------
 // Numbers to text
 
+wchar_t CUtilities::firstNotInWindows1252(const CString& text) {
+    const CString back(classlib::fromWindows1252(text.ToWindows1252().c_str()).c_str());
+    for (int i = 0; i < text.GetLength(); ++i)
+        if (i >= back.GetLength() || back[i] != text[i]) return text[i];
+    return 0;
+}
+
 CString CUtilities::IntToCString(int value) {
     KELMO_TRY
         CString text;

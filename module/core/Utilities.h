@@ -33,6 +33,9 @@ public:
     static CString BoolToCString(BOOL value);
 
     static CString padding(int count, CString text);
+    // The first character of the text that Windows-1252, the code page of the module's 8-bit files,
+    // has no byte for; 0 when it holds them all.
+    static wchar_t firstNotInWindows1252(const CString& text);
     static BOOL isNumeric(CString text);
     static void makeNumeric(CString& text);
     static double roundDouble(double value, int decimals);

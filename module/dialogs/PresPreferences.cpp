@@ -1,5 +1,6 @@
 #include "dialogs/PresPreferences.h"
 
+#include "core/Utilities.h"
 #include "dialogs/TabFormat.h"
 
 namespace {
@@ -92,6 +93,14 @@ void CPresPreferences::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_PREF_PRECISION, m_precision);
     DDV_MinMaxInt(pDX, m_precision, 0, 9);
     DDX_Text(pDX, IDC_PREF_CSV_OPENER, m_csvOpener);
+    // Saved as "?", such a character would name another program, which would then never start.
+    if (const wchar_t notHeld = CUtilities::firstNotInWindows1252(m_csvOpener); notHeld != 0) {
+        const CString message =
+            L"CSV Opener: the preferences file holds Western European characters only "
+            L"(Windows-1252), and this path holds one it cannot keep: \"" +
+            CString(notHeld) + L"\". Please enter the path of a program whose folders and name it can keep.";
+        check(pDX, false, message);
+    }
     DDX_Text(pDX, IDC_PREF_ZOOM_BORDER, m_zoomBorder);
     DDV_MinMaxDouble(pDX, m_zoomBorder, 0.0, 10000.0);
     DDX_Text(pDX, IDC_PREF_TEXT_SCALE, m_textScale);

@@ -134,6 +134,46 @@ TEST_F(Preferences, TheCloseBoxSavesLikeOkButStaysOpenOnABadValue) {
     EXPECT_EQ(readPrefs(), with(defaultPrefsFile, "textScale\r\n1.00", "textScale\r\n3.00"));
 }
 
+TEST_F(Preferences, ACsvOpenerPathThePreferencesFileCannotHoldIsRefusedSayingWhyAndOneItCanHoldIsKept) {
+    const struct {
+        const char* what;
+        const wchar_t* typed;
+        const char* saved;    // the file's bytes for it (Windows-1252); null: refused and not saved
+        const wchar_t* shown; // the character the refusal names
+    } cases[] = {
+        {"Cyrillic", L"Z:\\tmp\\\x041F\x0440\x043E\x0433\x0440\x0430\x043C\x043C\x044B\\open.sh", nullptr, L"\x041F"},
+        {"Greek after Latin", L"C:\\Tools\\caf\x00E9\\\x03B1.exe", nullptr, L"\x03B1"},
+        {"an emoji", L"C:\\Tools\\\x1F600.exe", nullptr, L"\x1F600"},
+        {"German",
+         L"C:\\Programme\\\x00D6"
+         L"ffnen.exe",
+         "C:\\Programme\\\xD6"
+         "ffnen.exe",
+         nullptr},
+        {"the euro sign and a dash", L"C:\\\x20AC\x2013tools\\x.exe", "C:\\\x80\x96tools\\x.exe", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const size_t boxes = host->messageBoxes().size();
+        writePrefs(defaultPrefsFile);
+        set(L"330", c.typed);
+        press('e');
+        if (!c.saved) press('c');
+        EXPECT_EQ(runDialog(), c.saved ? IDOK : IDCANCEL);
+        if (c.saved) {
+            EXPECT_EQ(host->messageBoxes().size(), boxes);
+            EXPECT_EQ(readPrefs(), with(defaultPrefsFile, "NONE", c.saved));
+            continue;
+        }
+        ASSERT_EQ(host->messageBoxes().size(), boxes + 1);
+        EXPECT_EQ(host->messageBoxes().back().text,
+                  std::wstring(L"CSV Opener: the preferences file holds Western European characters only "
+                               L"(Windows-1252), and this path holds one it cannot keep: \"") +
+                      c.shown + L"\". Please enter the path of a program whose folders and name it can keep.");
+        EXPECT_EQ(readPrefs(), defaultPrefsFile);
+    }
+}
+
 TEST_F(Preferences, TheCommandSavesAChangeAndEscapeLeavesTheFileAlone) {
     writePrefs(defaultPrefsFile);
     set(L"292", L"1500");

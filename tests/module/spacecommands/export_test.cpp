@@ -127,6 +127,16 @@ TEST_F(CsvOpener, TheOpenerFromThePreferencesGetsTheFile) {
     EXPECT_EQ(opened(), (dir / "plan_mm.csv").string());
 }
 
+TEST_F(CsvOpener, AnOpenerThatCannotBeStartedIsNamedWithTheReason) {
+    writePrefs({{"csvOpener", windowsPath("missing.sh")}});
+    Outcome r = run("plan_mm.dxf", "mcsv\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r, "csv data successfully saved to file (" + windowsPath("plan_mm.csv") +
+                           ")\nThe csv file cannot be opened with " + windowsPath("missing.sh") +
+                           " - The system cannot find the file specified.\n"))
+        << r.out;
+}
+
 TEST_F(CsvOpener, AnEmptyOpenerIsAskedForAndUsedForThisRunOnly) {
     writePrefs({{"csvOpener", ""}});
     Outcome r = run("plan_mm.dxf", "mcsv\n\n" + windowsPath("open.sh") + "\n");
