@@ -164,6 +164,10 @@ CEXKelmo* kelmo_reports::registerFaultStop(CEXKelmo* failure, CStoredProcedure* 
     return new CEXCustom(what, KELMO_BANNER, kelmoSourceFile, method, 0, nullptr);
 }
 
+bool kelmo_reports::textNotUtf8(const _com_error& error) {
+    return error.Error() == adErrCantConvertValue;
+}
+
 CString kelmo_reports::reasonInALine(CString reason) {
     const int end = reason.FindOneOf(L"\r\n");
     if (end >= 0) reason = reason.Left(end);
@@ -260,6 +264,7 @@ void CGraphicReports::getGraphicReports(CStoredProcedure* procedure, CServerPref
             }
         }
         rows.close();
+        for (int i = 0; i < ids.GetSize(); ++i) m_runReports.insert(ids[i]);
         checkRegister(procedure, serverPreferences, status, timeout);
         for (int i = 0; i < ids.GetSize(); ++i) {
             CGraphicReport* report = new CGraphicReport();
@@ -339,15 +344,22 @@ void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeo
         kelmo_model::RegisterRows rows(procedure->execSPReturnParas());
         if (rows.empty()) return;
         for (; !rows.atEnd(); rows.next()) {
-            if (rows.isNull(L"grID") || rows.isNull(L"grDrawingFilename")) continue;
-            const CString name = rows.text(L"grDrawingFilename");
-            if (name.IsEmpty()) continue;
-            // The folder cleaned as a report's own is when the report is loaded.
-            CString folder =
-                rows.isNull(L"grDrawingPath") ? CString() : kelmo_reports::backslashed(rows.text(L"grDrawingPath"));
-            CFileUtilities::checkPathSyntax(folder);
+            if (rows.isNull(L"grID")) continue;
             int id = 0;
             rows.readInt(L"grID", id);
+            CString name, folder;
+            try {
+                if (rows.isNull(L"grDrawingFilename")) continue;
+                name = rows.text(L"grDrawingFilename");
+                if (!rows.isNull(L"grDrawingPath")) folder = kelmo_reports::backslashed(rows.text(L"grDrawingPath"));
+            } catch (const _com_error& error) {
+                if (!kelmo_reports::textNotUtf8(error)) throw;
+                noteUnreadableRow(id, error);
+                continue;
+            }
+            if (name.IsEmpty()) continue;
+            // The folder cleaned as a report's own is when the report is loaded.
+            CFileUtilities::checkPathSyntax(folder);
             const CString file = CFileUtilities::fileIdentity(folder + name);
             if (file.IsEmpty()) continue;
             m_registerDrawings.Add(file);
@@ -355,6 +367,16 @@ void CGraphicReports::getRegisterDrawings(CStoredProcedure* procedure, int timeo
         }
         rows.close();
     KELMO_REGISTER_CATCH(procedure, method)
+}
+
+void CGraphicReports::noteUnreadableRow(int reportID, const _com_error& error) {
+    if (m_runReports.count(reportID) || !m_unreadableRows.insert(reportID).second) return;
+    acutPrintf(
+        L"Graphic report %i: the register holds text that is not UTF-8 (%s) - its drawing and outputs "
+        L"are not known to this run\n",
+        reportID,
+        static_cast<const wchar_t*>(
+            kelmo_reports::reasonInALine(CString(static_cast<const wchar_t*>(error.Description())))));
 }
 
 int CGraphicReports::targetOwner(const CString& path) const {
@@ -399,7 +421,13 @@ void CGraphicReports::getRegisterTargets(CStoredProcedure* procedure, CServerPre
             int id = 0;
             rows.readInt(L"grID", id);
             report.setID(id);
-            report.readRecord(rows, serverPreferences);
+            try {
+                report.readRecord(rows, serverPreferences);
+            } catch (const _com_error& error) {
+                if (!kelmo_reports::textNotUtf8(error)) throw;
+                noteUnreadableRow(id, error);
+                continue;
+            }
             CString plot, copy, xml;
             report.getTargets(plot, copy, xml);
             noteTarget(plot, id);

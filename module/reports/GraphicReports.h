@@ -2,6 +2,7 @@
 // The batch side's list of graphic reports: every report of one status loaded from the register, then
 // prepared one after the other (applied, plotted, copied, written as XML, its status recorded).
 #include <map>
+#include <set>
 
 #include "classlib/Afx.h"
 #include "core/KelmoExceptions.h"
@@ -55,6 +56,8 @@ bool registerFault(CStoredProcedure* procedure);
 CEXKelmo* registerFaultStop(CEXKelmo* failure, CStoredProcedure* procedure, const wchar_t* method);
 // The register's reason in one line: its first, without the server's label.
 CString reasonInALine(CString reason);
+// Whether the register gave text that is not UTF-8 (a register in SQL_ASCII another program wrote to).
+bool textNotUtf8(const _com_error& error);
 // A folder of the register with "/" written as "\": the register may hold either.
 CString backslashed(CString folder);
 // The innermost description of a failure's chain: what went wrong in the end.
@@ -123,6 +126,10 @@ private:
                             int timeout);
     void noteTarget(const CString& path, int reportID);
     void noteUnrecorded(int reportID);
+    // A row of another report whose text the register does not hold as UTF-8 (a register in SQL_ASCII
+    // another program wrote to): named once, and the run goes on without what it held. A report of the
+    // run is named by its loading, which fails.
+    void noteUnreadableRow(int reportID, const _com_error& error);
 
     CTypedPtrArray<CPtrArray, CGraphicReport*> m_reports;
     int m_count;
@@ -137,4 +144,6 @@ private:
     CString m_unrecordedLayouts;
     CString m_lastingRefusal;
     CString m_notClaimed;
+    std::set<int> m_runReports;     // the identifiers of the reports this run prepares
+    std::set<int> m_unreadableRows; // reports named for text the register does not hold as UTF-8
 };

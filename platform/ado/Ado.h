@@ -8,8 +8,10 @@
 // Every failure is a `_com_error` with the server's (or this layer's) message and source "PostgreSQL".
 #include "win/ComTypes.h"
 
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum DataTypeEnum {
@@ -338,8 +340,9 @@ public:
     _variant_t GetCollect(const _variant_t& index) const;
 
     // For this layer: an open set of rows.
+    // A value the database gave as text that is not UTF-8 is held as why, raised when it is read.
     void fill(std::vector<std::wstring> names, std::vector<DataTypeEnum> types,
-              std::vector<std::vector<_variant_t>> rows);
+              std::vector<std::vector<_variant_t>> rows, std::map<std::pair<long, long>, std::wstring> unreadable = {});
     long column(const _variant_t& index) const;
     const std::vector<std::wstring>& names() const { return names_; }
     const std::vector<DataTypeEnum>& types() const { return types_; }
@@ -352,6 +355,7 @@ private:
     std::vector<std::wstring> names_;
     std::vector<DataTypeEnum> types_;
     std::vector<std::vector<_variant_t>> rows_;
+    std::map<std::pair<long, long>, std::wstring> unreadable_; // by row and column
 };
 
 bool matchesProgId(const wchar_t* progId, const wchar_t* className);

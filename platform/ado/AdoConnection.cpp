@@ -29,6 +29,14 @@ std::wstring lower(std::wstring text) {
     return text;
 }
 
+// A database in SQL_ASCII keeps text as the bytes it was given. Asked for UTF-8 the server refuses a
+// whole result for one value that is not; taken as stored, each value is checked where it is read, so
+// that one unreadable value fails the reading of that value alone.
+void takeTextAsStored(PGconn* conn) {
+    const char* encoding = PQparameterStatus(conn, "server_encoding");
+    if (encoding && std::string(encoding) == "SQL_ASCII") PQsetClientEncoding(conn, "SQL_ASCII");
+}
+
 std::wstring trimmedMessage(const char* message) {
     std::wstring text = wide(message ? message : "");
     while (!text.empty() && std::iswspace(text.back())) text.pop_back();
@@ -171,6 +179,7 @@ HRESULT Connection::Open(const _bstr_t& connectionString, const _bstr_t& userId,
         PQfinish(conn);
         fail(E_FAIL, message, L"08001");
     }
+    takeTextAsStored(conn);
     native_->conn = conn;
     native_->statementTimeout = -1;
     native_->routines.clear();
@@ -310,6 +319,7 @@ Connection::Result Connection::run(const std::string& sql, const std::vector<con
         native_->statementTimeout = -1;
         if (PQstatus(native_->conn) != CONNECTION_OK)
             fail(E_FAIL, trimmedMessage(PQerrorMessage(native_->conn)), L"08001");
+        takeTextAsStored(native_->conn);
     }
     if (timeout != native_->statementTimeout) {
         const std::string ms = std::to_string(static_cast<long long>(timeout) * 1000);
@@ -426,13 +436,26 @@ _RecordsetPtr recordsetFrom(const Connection::Result& r) {
         types.push_back(columnType(PQftype(res, c)));
     }
     std::vector<std::vector<_variant_t>> data(static_cast<size_t>(rows));
+    std::map<std::pair<long, long>, std::wstring> unreadable;
     for (int row = 0; row < rows; ++row) {
         auto& cells = data[static_cast<size_t>(row)];
         cells.reserve(static_cast<size_t>(columns));
-        for (int c = 0; c < columns; ++c)
-            cells.push_back(columnValue(PQgetisnull(res, row, c) ? nullptr : PQgetvalue(res, row, c), PQftype(res, c)));
+        for (int c = 0; c < columns; ++c) {
+            const char* text = PQgetisnull(res, row, c) ? nullptr : PQgetvalue(res, row, c);
+            if (text && !wellFormedUtf8(text) && (types[c] == adVarWChar || types[c] == adChar)) {
+                // Raised when the value is read, so that the other rows and columns stay readable.
+                unreadable.emplace(std::make_pair(row, c),
+                                   L"The text in column " + names[c] + L" is not UTF-8: \"" + shownBytes(text) + L"\"");
+                _variant_t error;
+                error.vt = VT_ERROR;
+                error.scode = adErrCantConvertValue;
+                cells.push_back(error);
+                continue;
+            }
+            cells.push_back(columnValue(text, PQftype(res, c)));
+        }
     }
-    rs->fill(std::move(names), std::move(types), std::move(data));
+    rs->fill(std::move(names), std::move(types), std::move(data), std::move(unreadable));
     return rs;
 }
 

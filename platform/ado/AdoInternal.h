@@ -31,6 +31,9 @@ struct Connection::Result {
 std::string utf8(const std::wstring& text);
 std::wstring wide(const char* text);
 std::wstring wide(const std::string& text);
+// Whether the bytes are UTF-8 throughout; the bytes shown with each one that is not as "\xFC".
+bool wellFormedUtf8(const char* text);
+std::wstring shownBytes(const char* text);
 
 // Dates as OLE automation day counts (days since 30 December 1899, the time as the fraction).
 std::string oleDateToText(double date);

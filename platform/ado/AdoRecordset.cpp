@@ -24,10 +24,12 @@ void Recordset::requireOpen() const {
 }
 
 void Recordset::fill(std::vector<std::wstring> names, std::vector<DataTypeEnum> types,
-                     std::vector<std::vector<_variant_t>> rows) {
+                     std::vector<std::vector<_variant_t>> rows,
+                     std::map<std::pair<long, long>, std::wstring> unreadable) {
     names_ = std::move(names);
     types_ = std::move(types);
     rows_ = std::move(rows);
+    unreadable_ = std::move(unreadable);
     position_ = 0;
     open_ = true;
 }
@@ -59,6 +61,7 @@ HRESULT Recordset::Close() {
     requireOpen();
     open_ = false;
     rows_.clear();
+    unreadable_.clear();
     names_.clear();
     types_.clear();
     return S_OK;
@@ -107,6 +110,8 @@ long Recordset::column(const _variant_t& index) const {
 _variant_t Recordset::current(long column) const {
     requireOpen();
     if (position_ >= static_cast<long>(rows_.size())) noCurrentRecord();
+    if (const auto why = unreadable_.find({position_, column}); why != unreadable_.end())
+        raise(adErrCantConvertValue, why->second);
     return rows_[static_cast<size_t>(position_)][static_cast<size_t>(column)];
 }
 

@@ -195,6 +195,65 @@ std::wstring wide(const std::string& text) {
     return win::fromUtf8(text);
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at text (overlong forms, surrogates and code points past U+10FFFF
+// are none); 0 when there is none.
+std::size_t sequenceAt(const unsigned char* text) {
+    const unsigned char b = text[0];
+    if (b < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text[1] < low || text[1] > high) return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if ((text[k] & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+} // namespace
+
+bool wellFormedUtf8(const char* text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        const std::size_t n = sequenceAt(p);
+        if (n == 0) return false;
+        p += n;
+    }
+    return true;
+}
+
+std::wstring shownBytes(const char* text) {
+    std::string shown;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        const std::size_t n = sequenceAt(p);
+        if (n == 0) {
+            static const char digits[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += digits[*p >> 4];
+            shown += digits[*p & 15];
+            ++p;
+            continue;
+        }
+        shown.append(reinterpret_cast<const char*>(p), n);
+        p += n;
+    }
+    return wide(shown);
+}
+
 std::string oleDateToText(double date) {
     double whole = std::trunc(date);
     double fraction = std::fabs(date - whole);

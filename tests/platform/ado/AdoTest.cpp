@@ -537,3 +537,46 @@ TEST_F(AdoServerTest, ACommandOnASessionTheServerEndedFailsForTheConnectionAndTh
     add(slow, L"@seconds", adDouble, adParamInput, 8, _variant_t(5.0));
     EXPECT_EQ(errorOf([&] { slow->Execute(nullptr, nullptr, adCmdStoredProc); }), adErrQueryTimeout);
 }
+
+TEST_F(AdoServerTest, TextThatIsNotUtf8InAnSqlAsciiDatabaseFailsTheReadingOfThatValueAlone) {
+    pgQuery("postgres", "DROP DATABASE IF EXISTS adoascii WITH (FORCE)");
+    pgQuery("postgres", "CREATE DATABASE adoascii ENCODING 'SQL_ASCII' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0");
+    pgQuery("adoascii",
+            "CREATE TABLE t (id integer, name varchar, note char(4));"
+            "INSERT INTO t VALUES (1, E'Caf\\xE9', 'ok'), (2, E'r\\xC3\\xA9sum\\xC3\\xA9', E'\\xFC'),"
+            " (3, E'\\xED\\xA0\\xBD', 'ok');"
+            "CREATE FUNCTION rows() RETURNS SETOF t LANGUAGE sql AS 'SELECT * FROM t ORDER BY id'");
+    {
+        _ConnectionPtr c = open(L"adoascii");
+        _RecordsetPtr rs = procedure(c, L"rows")->Execute(nullptr, nullptr, adCmdStoredProc);
+        const struct {
+            long id;
+            const wchar_t* name; // null: not UTF-8
+            const wchar_t* note;
+            const wchar_t* why; // of the value that is not
+        } rows[] = {
+            {1, nullptr, L"ok  ", L"The text in column name is not UTF-8: \"Caf\\xE9\""},
+            {2, L"r\u00E9sum\u00E9", nullptr, L"The text in column note is not UTF-8: \"\\xFC   \""},
+            // A surrogate's bytes are no UTF-8 either.
+            {3, nullptr, L"ok  ", L"The text in column name is not UTF-8: \"\\xED\\xA0\\xBD\""},
+        };
+        for (const auto& row : rows) {
+            ASSERT_EQ(rs->GetEOF(), VARIANT_FALSE);
+            EXPECT_EQ(static_cast<long>(rs->GetCollect(_variant_t(L"id"))), row.id);
+            for (const auto& [column, value] : {std::pair{L"name", row.name}, std::pair{L"note", row.note}}) {
+                if (value) {
+                    EXPECT_EQ(text(rs->GetFields()->GetItem(_variant_t(column))->GetValue()), value);
+                    continue;
+                }
+                EXPECT_EQ(failureOf([&] { rs->GetCollect(_variant_t(column)); }), row.why);
+                EXPECT_EQ(failureOf([&] { rs->GetFields()->GetItem(_variant_t(column))->GetValue(); }), row.why);
+            }
+            rs->MoveNext();
+        }
+        EXPECT_EQ(rs->GetEOF(), VARIANT_TRUE);
+        // Text sent goes in as UTF-8 and comes back the same.
+        _RecordsetPtr echo = c->Execute(_bstr_t(L"SELECT '\u00E9\U0001F600'::varchar AS v"), nullptr, 0);
+        EXPECT_EQ(text(echo->GetCollect(_variant_t(L"v"))), L"\u00E9\U0001F600");
+    }
+    pgQuery("postgres", "DROP DATABASE adoascii WITH (FORCE)");
+}
