@@ -3,6 +3,8 @@
 #include <cwctype>
 #include <vector>
 
+#include "cad/editor/EdInput.h"
+
 namespace cadhost {
 namespace {
 
@@ -63,7 +65,8 @@ std::wstring messageBoxChoices(unsigned type) {
 
 std::optional<std::wstring> fileDialogAnswer(const std::wstring& line) {
     std::wstring w = lower(line);
-    if (w.empty() || w == L"cancel") return std::nullopt;
+    // "*Cancel*" cancels a chooser as it cancels a prompt: it is no file name.
+    if (w.empty() || w == L"cancel" || ed::isCancelLine(line)) return std::nullopt;
     size_t b = line.find_first_not_of(L" \t");
     size_t e = line.find_last_not_of(L" \t");
     return line.substr(b, e - b + 1);

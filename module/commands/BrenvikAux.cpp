@@ -9,6 +9,7 @@
 #include "commands/CommandFrame.h"
 #include "commands/CommandSpaces.h"
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/Globals.h"
 #include "drawing/AcadDrawing.h"
 #include "drawing/Layer.h"
@@ -236,9 +237,8 @@ bool labelLocked(CBlockDWG* block, AcDbBlockReference* reference) {
         const CString locked =
             roleOf(label->tagConst()) < 0 ? CString() : kelmo_model::lockedLayerName(label->layerId());
         if (locked.IsEmpty()) continue;
-        acutPrintf(L"\nSpace %s not updated: its %s label lies on the locked layer %s\n",
-                   static_cast<const wchar_t*>(block->getName()), label->tagConst(),
-                   static_cast<const wchar_t*>(locked));
+        kelmo::sayFailed(L"\nSpace " + block->getName() + L" not updated: its " + CString(label->tagConst()) +
+                         L" label lies on the locked layer " + locked + L"\n");
         return true;
     }
     return false;

@@ -10,6 +10,7 @@
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "dialogs/PresBrenvik.h"
+#include "core/Failures.h"
 
 KELMO_SOURCE_FILE(L"Brenvik");
 
@@ -22,7 +23,7 @@ void Brenvik() {
             throw new CEXCustom(L"No drawing is open.", KELMO_BANNER, kelmoSourceFile, L"Brenvik", 0, nullptr);
         auto* editor = new (std::nothrow) CPresBrenvik(nullptr);
         if (editor == nullptr) {
-            acutPrintf(L"unable to create the edit dialog box\n");
+            kelmo::sayFailed(L"unable to create the edit dialog box\n");
             return;
         }
         // The window the user worked in when the command ran is activated again before each pick.
@@ -30,7 +31,7 @@ void Brenvik() {
         editor->setHostDirectory(g_hostDirectory);
         if (!editor->Create()) {
             delete editor;
-            acutPrintf(L"unable to create the edit dialog box\n");
+            kelmo::sayFailed(L"unable to create the edit dialog box\n");
             return;
         }
         editor->ShowWindow(SW_SHOWNORMAL);

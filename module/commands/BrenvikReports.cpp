@@ -10,6 +10,7 @@
 #include "commands/Brenvik.h"
 #include "commands/CommandFrame.h"
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/Globals.h"
 #include "core/HostApplication.h"
 #include "core/HostCalls.h"
@@ -121,7 +122,7 @@ void markerCommand(const MarkerKind& kind, void (*create)(CAcadDrawing*, AcDbObj
     kelmo::printTitle(kind.title);
     std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
     if (definitionExists(drawing.get(), kind.definition)) {
-        acutPrintf(L"%s", kind.alreadyExists);
+        kelmo::sayFailed(kind.alreadyExists);
         return;
     }
     if (drawing->lock() != Acad::eOk) return;
@@ -133,18 +134,20 @@ void markerCommand(const MarkerKind& kind, void (*create)(CAcadDrawing*, AcDbObj
     AcDbEntity* entity = nullptr;
     const Acad::ErrorStatus status = acdbOpenAcDbEntity(entity, picked, AcDb::kForWrite);
     if (status == Acad::eOnLockedLayer) {
-        acutPrintf(L"%s", kind.lockedLayer);
+        kelmo::sayFailed(kind.lockedLayer);
         return;
     }
     if (status != Acad::eOk) {
-        acutPrintf(kind.otherFailure, static_cast<const wchar_t*>(CUtilities::IntToCString(status)));
+        CString line;
+        line.Format(kind.otherFailure, static_cast<const wchar_t*>(CUtilities::IntToCString(status)));
+        kelmo::sayFailed(line);
         return;
     }
     const AcDbPolyline* polyline = AcDbPolyline::cast(entity);
     const bool open = polyline && !polyline->isClosed();
     entity->close();
     if (open) {
-        acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+        kelmo::sayFailed(L"\nInvalid Selection - Polyline is not closed\n\n");
         return;
     }
     create(drawing.get(), picked);
@@ -169,20 +172,20 @@ void createMarker(const MarkerKind& kind, CAcadDrawing* drawing, AcDbObjectId ou
 
     AcDbEntity* entity = nullptr;
     if (acdbOpenAcDbEntity(entity, outlineId, AcDb::kForWrite) != Acad::eOk) {
-        acutPrintf(L"\nInvalid Selection\n\n");
+        kelmo::sayFailed(L"\nInvalid Selection\n\n");
         return;
     }
     const AcGeMatrix3d ucs = ucsOf(drawing);
     Outline* outline = Outline::cast(entity);
     if (!outline || CString(entity->isA()->name()) != kind.className) {
         entity->close();
-        acutPrintf(L"\nInvalid Selection\n\n");
+        kelmo::sayFailed(L"\nInvalid Selection\n\n");
         return;
     }
     // A marker made meanwhile (the prompts let other work run) is refused before the outline moves.
     if (definitionExists(drawing, kind.definition)) {
         entity->close();
-        acutPrintf(L"%s", kind.alreadyExists);
+        kelmo::sayFailed(kind.alreadyExists);
         return;
     }
     OutlineInUcs restore(outlineId, ucs, drawing->getDatabase()->modelSpaceId());
@@ -194,8 +197,7 @@ void createMarker(const MarkerKind& kind, CAcadDrawing* drawing, AcDbObjectId ou
         restore.keep();
         acutPrintf(L"Block Created Successfully\n");
     } else {
-        acutPrintf(L"Block Creation Failed - Error Code %s\n",
-                   static_cast<const wchar_t*>(CUtilities::IntToCString(status)));
+        kelmo::sayFailed(L"Block Creation Failed - Error Code " + CUtilities::IntToCString(status) + L"\n");
     }
 }
 
@@ -338,8 +340,8 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
         const auto oldKept = [&](const wchar_t* what, const wchar_t* kind, const std::vector<CString>& rebuilt) {
             const CString kept = kelmo_reports::oldChartKept(drawing->getDatabase(), kind, rebuilt, nullptr);
             if (!kept.IsEmpty())
-                acutPrintf(L"%s definition not created - the earlier %s %s.\n", what, what,
-                           static_cast<const wchar_t*>(kept));
+                kelmo::sayFailed(CString(what) + L" definition not created - the earlier " + what + L" " + kept +
+                                 L".\n");
             return !kept.IsEmpty();
         };
         if (legend && !oldKept(L"legend", L"[KELMO_LEGEND]_", CLegendTable::definitionNames(report))) {
@@ -347,7 +349,7 @@ void defineLegacyLegendAndPie(CAcadDrawing* drawing, CGraphicReport* report, int
             acutPrintf(L"legend definition successfully created.\n");
         }
         if (pie && (!(radius > 0.0) || !std::isfinite(radius))) {
-            acutPrintf(L"pie chart definition not created - the radius must be above 0.\n");
+            kelmo::sayFailed(L"pie chart definition not created - the radius must be above 0.\n");
         } else if (pie &&
                    !oldKept(L"pie chart", L"[KELMO_PIECHART]_", {CPieChart::definitionName(report->getTitle())})) {
             CPieChart chart(drawing, report, radius, 0.0, textSize, precision, units, ignoreEmpty ? 1 : 0, 1, 1,

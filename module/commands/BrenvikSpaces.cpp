@@ -13,6 +13,7 @@
 #include "commands/CommandFrame.h"
 #include "commands/CommandSpaces.h"
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/FileUtilities.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
@@ -418,8 +419,7 @@ void createRoomAreaCSV() {
             csvPath.IsEmpty() ? CString(L"the drawing has no file name") : writeThroughTemporary(csvPath, text);
         if (!reason.IsEmpty()) {
             const CString shown = csvPath.IsEmpty() ? drawing->getDrawingFilename() : csvPath;
-            acutPrintf(L"Unable to save csv data to file (%s) - %s\n", static_cast<const wchar_t*>(shown),
-                       static_cast<const wchar_t*>(reason));
+            kelmo::sayFailed(L"Unable to save csv data to file (" + shown + L") - " + reason + L"\n");
             return;
         }
         acutPrintf(L"csv data successfully saved to file (%s)\n", static_cast<const wchar_t*>(csvPath));

@@ -9,6 +9,7 @@
 #include "commands/CommandFrame.h"
 #include "commands/CommandSpaces.h"
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
@@ -226,9 +227,8 @@ bool liesFlat(AcDbObjectId boundaryId) {
 }
 
 void reportNotConverted(AcDbBlockReference* label, const LabelText& text, const CString& reason) {
-    acutPrintf(L"Torvex Label %s (%s) Not Converted - %s\n",
-               static_cast<const wchar_t*>(CString(label->objectId().handle().text().c_str())),
-               static_cast<const wchar_t*>(text.room), static_cast<const wchar_t*>(reason));
+    kelmo::sayFailed(L"Torvex Label " + CString(label->objectId().handle().text().c_str()) + L" (" + text.room +
+                     L") Not Converted - " + reason + L"\n");
 }
 
 // Makes the room block of one label and moves the label onto the switched-off layer; a label whose

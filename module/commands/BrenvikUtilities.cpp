@@ -10,6 +10,7 @@
 #include "commands/CommandFrame.h"
 #include "commands/CommandSpaces.h"
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/Globals.h"
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
@@ -120,7 +121,7 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
         AcDbPolyline* polyline = AcDbPolyline::cast(entity);
         if (CString(entity->isA()->name()) != L"AcDbPolyline" || polyline == nullptr) {
             opened.close();
-            acutPrintf(L"\nInvalid Selection\n\n");
+            kelmo::sayFailed(L"\nInvalid Selection\n\n");
             return;
         }
         const Acad::ErrorStatus status =
@@ -129,7 +130,7 @@ void createGrossAreaBlock(CAcadDrawing* drawing, AcDbObjectId polylineId, int un
             acutPrintf(L"Block Created Successfully\n");
             return;
         }
-        acutPrintf(L"Block Creation Failed - Error Code %s\n", static_cast<const wchar_t*>(statusText(status)));
+        kelmo::sayFailed(L"Block Creation Failed - Error Code " + statusText(status) + L"\n");
     KELMO_CATCH_REPORT(L"createGrossAreaBlock", kelmo::catchClassLib)
 }
 
@@ -200,7 +201,7 @@ void grossAreaBlockCreate() {
         kelmo::printTitle(L"Create Gross Area Block");
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         if (blockDefinitionExists(drawing.get(), grossAreaDefinition)) {
-            acutPrintf(L"\n\nGross Area Block Already Exists\n");
+            kelmo::sayFailed(L"\n\nGross Area Block Already Exists\n");
             return;
         }
         if (drawing->lock() != Acad::eOk) return;
@@ -213,12 +214,11 @@ void grossAreaBlockCreate() {
         AcDbPolyline* polyline = nullptr;
         const Acad::ErrorStatus status = acdbOpenObject(polyline, polylineId, AcDb::kForWrite);
         if (status == Acad::eOnLockedLayer) {
-            acutPrintf(L"\nPolyline On Locked Layer - Block Creation Failed\n");
+            kelmo::sayFailed(L"\nPolyline On Locked Layer - Block Creation Failed\n");
             return;
         }
         if (status != Acad::eOk) {
-            acutPrintf(L"\nUnable get Polyline - Error %s - Block Creation Failed\n",
-                       static_cast<const wchar_t*>(statusText(status)));
+            kelmo::sayFailed(L"\nUnable get Polyline - Error " + statusText(status) + L" - Block Creation Failed\n");
             return;
         }
         const bool closed = polyline->isClosed();
@@ -226,11 +226,12 @@ void grossAreaBlockCreate() {
         const bool crossing = closed && CAcadUtilities().crossesItself(polyline, CDrawingUnit(polyline->database()));
         polyline->close();
         if (!closed) {
-            acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+            kelmo::sayFailed(L"\nInvalid Selection - Polyline is not closed\n\n");
             return;
         }
         if (crossing) {
-            acutPrintf(L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
+            kelmo::sayFailed(
+                L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
             return;
         }
         createGrossAreaBlock(drawing.get(), polylineId, preferences->getUnits(), preferences->getTextSize(),
@@ -245,7 +246,7 @@ void grossAreaBlockCreate2() {
         kelmo::printTitle(L"Create Gross Area Block");
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         if (blockDefinitionExists(drawing.get(), grossAreaDefinition)) {
-            acutPrintf(L"Operation Cancelled. Gross Area Block already Exists\n");
+            kelmo::sayFailed(L"Operation Cancelled. Gross Area Block already Exists\n");
             return;
         }
         if (drawing->lock() != Acad::eOk) return;
@@ -265,13 +266,13 @@ void grossAreaBlockCreate2() {
         if (!CAcadUtilities().liesInModelSpace(polylineId, L"Polyline")) return;
         AcDbPolyline* polyline = nullptr;
         if (acdbOpenObject(polyline, polylineId, AcDb::kForWrite) != Acad::eOk) {
-            acutPrintf(L"\nInvalid Selection\n\n");
+            kelmo::sayFailed(L"\nInvalid Selection\n\n");
             return;
         }
         const bool closed = polyline->isClosed();
         polyline->close();
         if (!closed) {
-            acutPrintf(L"\nPolyline Is not closed\n\n");
+            kelmo::sayFailed(L"\nPolyline Is not closed\n\n");
             return;
         }
         AcGePoint3d textPosition;
@@ -281,14 +282,17 @@ void grossAreaBlockCreate2() {
         }
         // Open again: the drawing may have changed while the point was asked for.
         if (acdbOpenObject(polyline, polylineId, AcDb::kForWrite) != Acad::eOk) {
-            acutPrintf(L"\nInvalid Selection\n\n");
+            kelmo::sayFailed(L"\nInvalid Selection\n\n");
             return;
         }
         OpenedObject opened(polyline);
         const Acad::ErrorStatus status =
             makeGrossAreaBlock(drawing.get(), polyline, textPosition, preferences.getUnits(), preferences.getTextSize(),
                                preferences.labelTextScale(), preferences.getTextRotation(), preferences.getPrecision());
-        acutPrintf(status == Acad::eOk ? L"Gross Area Block Created Successfully\n" : L"Block Creation Failed\n");
+        if (status == Acad::eOk)
+            acutPrintf(L"Gross Area Block Created Successfully\n");
+        else
+            kelmo::sayFailed(L"Block Creation Failed\n");
         KELMO_COMMAND_CATCH_LINE(L"grossAreaBlockCreate2", L"\nUnhandled Error - Block Creation Failed\n")
 }
 
@@ -303,7 +307,8 @@ void blockDelete() {
             return;
         block.setObjectId(picked);
         // A block on a locked layer, or one scaled unevenly, cannot be taken apart: say so.
-        if (block.deleteBlock(drawing.get()) == 0) acutPrintf(L"Block Delete Failed - the block is left as it was\n");
+        if (block.deleteBlock(drawing.get()) == 0)
+            kelmo::sayFailed(L"Block Delete Failed - the block is left as it was\n");
     KELMO_CATCH_REPORT(L"blockDelete", kelmo::catchClassLib)
 }
 
@@ -339,7 +344,7 @@ void hatchSpace() {
         std::unique_ptr<CAcadDrawing> drawing = kelmo::workingDrawing();
         const int hatched =
             kelmo::eachPickedSpace(drawing.get(), [&](CBlockDWG* block) { hatchAndWrite(drawing.get(), block); });
-        if (hatched == 0) acutPrintf(L"\nThe selection is not a space.\n");
+        if (hatched == 0) kelmo::sayFailed(L"\nThe selection is not a space.\n");
     KELMO_CATCH_REPORT(L"hatchSpace", kelmo::catchClassLib)
 }
 
@@ -367,8 +372,7 @@ void kelmoFindReplaceStub() {
             if (newName == oldName) continue;
             const CString tooLong = kelmo_model::nameTooLong(newName);
             if (!tooLong.IsEmpty()) {
-                acutPrintf(L"%s not changed: %s\n", static_cast<const wchar_t*>(oldName),
-                           static_cast<const wchar_t*>(tooLong));
+                kelmo::sayFailed(oldName + L" not changed: " + tooLong + L"\n");
                 continue;
             }
             if (CAttribute* name = kelmo::attributeOf(block, kelmo::attributeName)) name->setValue(newName);

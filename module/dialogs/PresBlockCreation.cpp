@@ -7,6 +7,7 @@
 #include "cad/editor/EdSelection.h"
 #include "classlib/DataExchange.h"
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/HostCalls.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
@@ -465,10 +466,10 @@ void CPresBlockCreation::runSession() {
         const Acad::ErrorStatus status = acdbOpenObject(polyline, id, AcDb::kForRead);
         if (status != Acad::eOk) {
             if (status == onLockedLayer)
-                acutPrintf(L"\n1Polyline On Locked Layer - Block Creation Failed\n");
+                kelmo::sayPickRefused(L"\nPolyline On Locked Layer - Block Creation Failed\n");
             else
-                acutPrintf(L"\nUnable get Polyline - Error %s - Block Creation Failed\n",
-                           static_cast<const wchar_t*>(CUtilities::IntToCString(status)));
+                kelmo::sayPickRefused(L"\nUnable get Polyline - Error " + CUtilities::IntToCString(status) +
+                                      L" - Block Creation Failed\n");
             continue;
         }
         const bool closed = polyline->isClosed();
@@ -476,11 +477,12 @@ void CPresBlockCreation::runSession() {
         const bool crossing = closed && utilities.crossesItself(polyline, CDrawingUnit(polyline->database()));
         polyline->close();
         if (!closed) {
-            acutPrintf(L"\nInvalid Selection - Polyline is not closed\n\n");
+            kelmo::sayPickRefused(L"\nInvalid Selection - Polyline is not closed\n\n");
             continue;
         }
         if (crossing) {
-            acutPrintf(L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
+            kelmo::sayPickRefused(
+                L"\nInvalid Selection - Polyline crosses or touches itself, so it encloses no single area\n\n");
             continue;
         }
         // A label must have a size and a width to be seen, and not so large that it swamps the plan: a
@@ -516,15 +518,15 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         const Acad::ErrorStatus opened = acdbOpenAcDbEntity(entity, polylineId, AcDb::kForWrite);
         if (opened != Acad::eOk) {
             if (opened == onLockedLayer)
-                acutPrintf(L"\nPolyline On Locked Layer - Block Creation Failed\n");
+                kelmo::sayFailed(L"\nPolyline On Locked Layer - Block Creation Failed\n");
             else
-                acutPrintf(L"\nUnable get Polyline - Error %s - Block Creation Failed\n",
-                           static_cast<const wchar_t*>(CUtilities::IntToCString(opened)));
+                kelmo::sayFailed(L"\nUnable get Polyline - Error " + CUtilities::IntToCString(opened) +
+                                 L" - Block Creation Failed\n");
             return;
         }
         OpenedObject open(entity);
         if (CString(entity->isA()->name()) != L"AcDbPolyline") {
-            acutPrintf(L"\nInvalid Selection\n\n");
+            kelmo::sayFailed(L"\nInvalid Selection\n\n");
             return;
         }
         AcDbPolyline* polyline = AcDbPolyline::cast(entity);
@@ -542,7 +544,7 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         const CString name = m_nextSpaceName;
         const CString tooLong = kelmo_model::nameTooLong(name);
         if (!tooLong.IsEmpty()) {
-            acutPrintf(L"\n%s - Block Creation Failed\n", static_cast<const wchar_t*>(tooLong));
+            kelmo::sayFailed(L"\n" + tooLong + L" - Block Creation Failed\n");
             return;
         }
         block.setName(name);
@@ -590,9 +592,9 @@ void CPresBlockCreation::createBlock(CAcadDrawing* drawing, AcDbObjectId polylin
         if (status == Acad::eOk)
             acutPrintf(L"Block Created Successfully\n");
         else if (status == Acad::eDuplicateRecordName)
-            acutPrintf(L"Block Already Exists\n");
+            kelmo::sayFailed(L"Block Already Exists\n");
         else
-            acutPrintf(L"Block Creation Failed\n");
+            kelmo::sayFailed(L"Block Creation Failed\n");
     KELMO_CATCH_REPORT(L"CPresBlockCreation::createBlock", kelmo::catchClassLib)
 }
 
@@ -629,7 +631,7 @@ void CPresBlockCreation::changeAreas(bool subtract) {
     CAcadUtilities utilities;
     CBlockDWG block;
     if (utilities.userSelectKelmoBlock(document, &block) == 0) {
-        acutPrintf(L"\nInvalid Space - Aborting...\n");
+        kelmo::sayFailed(L"\nInvalid Space - Aborting...\n");
         backToDialog();
         return;
     }
@@ -637,7 +639,7 @@ void CPresBlockCreation::changeAreas(bool subtract) {
     if (utilities.selectObjectIds(ids, subtract ? L"Please Select Areas to Subtract (selected room/space blocks will "
                                                   L"be ignored)"
                                                 : L"Please Select Areas to Add") == 0) {
-        if (subtract) acutPrintf(L"\nInvalid Areas to Subtract - Aborting...\n");
+        if (subtract) kelmo::sayFailed(L"\nInvalid Areas to Subtract - Aborting...\n");
         backToDialog();
         return;
     }

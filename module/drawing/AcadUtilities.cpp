@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Catch.h"
+#include "core/Failures.h"
 #include "core/Globals.h"
 #include "core/KelmoExceptions.h"
 #include "core/Utilities.h"
@@ -805,8 +806,8 @@ BOOL CAcadUtilities::liesInModelSpace(AcDbObjectId id, const wchar_t* what) {
         const AcDbObjectId modelSpace = entity->database()->modelSpaceId();
         entity->close();
         if (space == modelSpace) return TRUE;
-        acutPrintf(L"\nInvalid Selection - %s lies on layout %s: blocks are made in model space\n\n", what,
-                   static_cast<const wchar_t*>(layoutNameOf(space)));
+        kelmo::sayPickRefused(L"\nInvalid Selection - " + CString(what) + L" lies on layout " + layoutNameOf(space) +
+                              L": blocks are made in model space\n\n");
         return FALSE;
     KELMO_CATCH(L"CAcadUtilities::liesInModelSpace")
 }

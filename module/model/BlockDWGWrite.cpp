@@ -12,6 +12,7 @@
 #include "model/ColourHatches.h"
 #include "model/ModelSupport.h"
 #include "model/SpaceName.h"
+#include "core/Failures.h"
 
 KELMO_SOURCE_FILE(L"BlockDWG");
 
@@ -41,9 +42,8 @@ CString shortened(const CString& name) {
 } // namespace
 
 void CBlockDWG::reportLockedReference(AcApDocument* document) {
-    acutPrintf(L"\nSpace %s not updated: it lies on the locked layer %s\n",
-               static_cast<const wchar_t*>(nameInDrawing(m_objectId, document, getName())),
-               static_cast<const wchar_t*>(layerOf(m_objectId)));
+    kelmo::sayFailed(L"\nSpace " + nameInDrawing(m_objectId, document, getName()) +
+                     L" not updated: it lies on the locked layer " + layerOf(m_objectId) + L"\n");
 }
 
 bool CBlockDWG::labelsWritable(AcDbEntity* reference, const AcGeMatrix3d& ucs, const AcGePoint3d* anchor,
@@ -53,9 +53,8 @@ bool CBlockDWG::labelsWritable(AcDbEntity* reference, const AcGeMatrix3d& ucs, c
     CString layer;
     if (!m_attributes->findLockedChange(reference, ucs, anchor, tag, layer)) return true;
     // The space stays whole: a record naming what its label does not show would mislead.
-    acutPrintf(L"\nSpace %s not updated: its %s label lies on the locked layer %s\n",
-               static_cast<const wchar_t*>(nameInDrawing(m_objectId, document, getName())),
-               static_cast<const wchar_t*>(tag), static_cast<const wchar_t*>(layer));
+    kelmo::sayFailed(L"\nSpace " + nameInDrawing(m_objectId, document, getName()) + L" not updated: its " + tag +
+                     L" label lies on the locked layer " + layer + L"\n");
     return false;
 }
 
@@ -87,10 +86,12 @@ bool CBlockDWG::applyToDWG(CAcadDrawing* drawing, CKelmoExceptions* warnings) {
         if (AcDbBlockReference* blockReference = AcDbBlockReference::cast(reference)) {
             const CString notFitting = whatDoesNotFit(blockReference);
             if (!notFitting.IsEmpty()) {
-                acutPrintf(L"\nSpace %s (handle %s) not updated: %s, more than the %d a drawing holds in one string\n",
-                           static_cast<const wchar_t*>(shortened(getName())),
-                           static_cast<const wchar_t*>(CBlock::getHandle()), static_cast<const wchar_t*>(notFitting),
-                           kelmo_model::storedStringLimit);
+                CString line;
+                line.Format(L"\nSpace %s (handle %s) not updated: %s, more than the %d a drawing holds in one string\n",
+                            static_cast<const wchar_t*>(shortened(getName())),
+                            static_cast<const wchar_t*>(CBlock::getHandle()), static_cast<const wchar_t*>(notFitting),
+                            kelmo_model::storedStringLimit);
+                kelmo::sayFailed(line);
                 return false;
             }
         }

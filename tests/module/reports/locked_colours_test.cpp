@@ -78,7 +78,7 @@ TEST_F(LockedColours, ASpaceWhoseColourHatchLiesOnALockedLayerIsNotDeleted) {
 
     std::ofstream(dir / "delete.scr") << "mdb\n" + pick("Office A") + "\nSAVEAS deleted.dxf\n";
     Outcome deleted = runFile(dir / "staged" / "locked.dxf", dir / "delete.scr");
-    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    ASSERT_EQ(deleted.status, 1) << deleted.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(deleted, "\nSpace Office A not deleted: its colour hatch lies on the locked layer HATCH-ROOMS\n"))
         << deleted.out;
     EXPECT_TRUE(has(deleted, "Block Delete Failed - the block is left as it was")) << deleted.out;
@@ -189,7 +189,7 @@ TEST_F(LockedColours, AChartDefinitionWithAPartOnALockedLayerIsNotBuiltAgainOver
     lockLayer("first.dxf", "staged/locked.dxf", "0");
     std::ofstream(dir / "again.scr") << colour("again.xml", green, "*") + "SAVEAS again.dxf\n";
     Outcome again = runFile(dir / "staged" / "locked.dxf", dir / "again.scr");
-    ASSERT_EQ(again.status, 0) << again.err << again.out;
+    ASSERT_EQ(again.status, 1) << again.err << again.out; // a failure line the command printed fails the line
     EXPECT_TRUE(has(again,
                     "legend definition not created - the earlier legend [KELMO_LEGEND]_Level 1 use has a part "
                     "on the locked layer 0.\n"))

@@ -63,7 +63,7 @@ TEST_F(MarkerCommands, UnderARotatedUcsTheOutlineStaysWhereItWasDrawn) {
 TEST_F(MarkerCommands, ASecondMarkerOfAKindIsRefusedWithoutAQuestion) {
     Outcome r = run("report_plan.dxf",
                     "mlmc\n" + pick("outline") + "\n\n\n\nmlmc\nmpmc\n" + pick("circle") + "\n\n\n\nmpmc\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r,
                     "Command: mlmc\nKelmo Create Legend Marker Block 64.04.00.01\n\n\nLegend Marker Block Already "
                     "Exists\n\nCommand: mpmc"))
@@ -81,7 +81,7 @@ TEST_F(MarkerCommands, ASecondMarkerOfAKindIsRefusedWithoutAQuestion) {
 TEST_F(MarkerCommands, ADefinitionNamedInLowerCaseIsNoMarkerYetTheDrawingTakesNoSecondOfThatName) {
     Outcome r =
         run("report_plan_lower.dxf", "mlmc\n" + pick("outline") + "\n\n\n\nmpmc\n" + pick("circle") + "\n\n\n\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_FALSE(has(r, "Already Exists")) << r.out;
     EXPECT_TRUE(has(r, "specify legend rotation (in degrees) <0.00>:\n 0.00\nBlock Creation Failed - Error Code 95\n"))
         << r.out;
@@ -134,7 +134,7 @@ TEST_F(MarkerCommands, AnOutlineOnAPaperLayoutIsRefusedByEveryCommandThatMakesAB
     for (const char* plan : {"report_plan_sheet.dxf", "report_plan_sheet_current.dxf"}) {
         for (const Case& c : cases) {
             Outcome r = run(plan, c.script + "SAVEAS saved.dxf\n");
-            ASSERT_EQ(r.status, 0) << c.what << r.err << r.out;
+            ASSERT_EQ(r.status, 1) << c.what << r.err << r.out; // a failure line the command printed fails the line
             EXPECT_TRUE(has(r, "\nInvalid Selection - " + c.refusal)) << c.what << " on " << plan << r.out;
             EXPECT_FALSE(has(r, "Block Created Successfully")) << c.what << " on " << plan << r.out;
             EXPECT_EQ(count(r.out, "enter "), 0u) << c.what << " on " << plan << ": nothing asked after the pick";

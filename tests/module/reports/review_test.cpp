@@ -93,7 +93,7 @@ TEST_F(ReportInputs, ATypedPieRadiusOfZeroOrLessDefinesNoPie) {
     for (const char* radius : {"0", "-2500"}) {
         SCOPED_TRACE(radius);
         Outcome r = run("report_plan.dxf", "mpbd\n" + report + "\n\n" + radius + "\n\n\n\n\nSAVE\n");
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
         EXPECT_TRUE(has(r, "pie chart definition not created - the radius must be above 0.\n")) << r.out;
         EXPECT_TRUE(starting(dump("report_plan.dxf"), "block|[KELMO_PIECHART]_").empty());
     }
@@ -125,7 +125,7 @@ TEST_F(ReportInputs, ASpaceOnALockedLayerIsNamedInItsMessageAndCountedWithItsOwn
                         .c_str()),
         0);
     Outcome r = run("report_plan.dxf", "OPEN locked.dxf\n" + markers() + "magr\n" + report + "\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, "Space Office A not updated: it lies on the locked layer SPACES")) << r.out;
     EXPECT_TRUE(has(r, "Space Office B not updated: it lies on the locked layer SPACES")) << r.out;
     const std::vector<std::string> facts = dump("locked.dxf");

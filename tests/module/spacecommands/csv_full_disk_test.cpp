@@ -45,12 +45,15 @@ protected:
         return names;
     }
     void expectRefused(const Outcome& r) const {
-        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
         EXPECT_TRUE(has(r, "Unable to save csv data to file (" + windowsPath("small/plan_mm.csv") +
                                ") - There is not enough space on the disk.\n"))
             << r.out;
         EXPECT_FALSE(has(r, "successfully")) << r.out;
         EXPECT_FALSE(has(r, "Error Detected")) << r.out;
+        EXPECT_NE(r.err.find("test.scr:1: the line ended in an error: Unable to save csv data to file ("),
+                  std::string::npos)
+            << r.err;
     }
 
     fs::path disk;

@@ -30,7 +30,8 @@ TEST_F(Languages, AStoredFieldKeptAsReadNeverStopsARoomsUpdateWhileATextWrittenA
         SCOPED_TRACE(c.what);
         make("plan.dxf", c.plan);
         Outcome r = run("plan.dxf", "mus\nSAVEAS saved.dxf\n");
-        ASSERT_EQ(r.status, 0) << r.err << r.out;
+        // A room left as it was, with its line, is a line not applied.
+        ASSERT_EQ(r.status, c.updated ? 0 : 1) << r.err << r.out;
         EXPECT_EQ(has(r, "not updated"), !c.updated) << r.out;
         if (!c.updated) {
             EXPECT_TRUE(has(r, "its NAME takes 265 bytes")) << r.out;

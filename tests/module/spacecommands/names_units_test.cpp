@@ -30,7 +30,7 @@ protected:
 
 TEST_F(ReviewPlans, NameSyncCopiesTheStoredNameOntoTheLabel) {
     Outcome r = run("plan_names.dxf", "msxta\n\n\n\n\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     auto plan = read("saved.dxf");
     EXPECT_EQ(plan["ROOM-501"].attributes.at("NAME").text, "Open Office");
     EXPECT_EQ(field(plan["ROOM-501"], "NAME"), "NAME=Open Office");
@@ -44,7 +44,7 @@ TEST_F(ReviewPlans, NameSyncCopiesTheStoredNameOntoTheLabel) {
 
 TEST_F(ReviewPlans, AGrossAreaKnownByItsStoredNameStaysOutOfTheRoomsAfterAWriteBack) {
     Outcome r = run("plan_names.dxf", "mus\nmcsv\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     auto plan = read("saved.dxf");
     EXPECT_EQ(plan["ROOM-502"].attributes.at("NAME").text, "Floor 1");
     EXPECT_EQ(field(plan["ROOM-502"], "NAME"), "NAME=GROSS AREA");
@@ -96,7 +96,7 @@ TEST_F(ReviewPlans, ListingShowsTheStoredNameWhereTheLabelDiffers) {
 
 TEST_F(ReviewPlans, ASpaceOnALockedLayerIsSkippedWithOneLineAndTheScriptGoesOn) {
     Outcome r = run("plan_names.dxf", "mus\nmut\n100\ni\ni\nmcsv\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     const std::string line = "\nSpace Plant not updated: it lies on the locked layer WALLS\n";
     const size_t first = r.out.find(line);
     ASSERT_NE(first, std::string::npos) << r.out;

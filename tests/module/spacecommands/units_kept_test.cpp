@@ -75,7 +75,11 @@ protected:
             SCOPED_TRACE(c.what);
             writePrefs(c.prefs);
             Outcome r = run(c.plan, c.script + "SAVEAS saved.dxf\n");
-            ASSERT_EQ(r.status, 0) << r.err << r.out;
+            // A space left as it was, with its line, is a line not applied.
+            bool spaceLeft = false;
+            for (const std::string& line : c.said)
+                spaceLeft = spaceLeft || line.find(" not updated: ") != std::string::npos;
+            ASSERT_EQ(r.status, spaceLeft ? 1 : 0) << r.err << r.out;
             for (const std::string& line : c.said) EXPECT_EQ(count(r.out, line), 1u) << line << r.out;
             expectRooms("saved.dxf", c.rooms);
             if (!c.midway.empty()) expectRooms("feet.dxf", c.midway);

@@ -16,7 +16,7 @@ const std::string crossingRefused =
 TEST_F(Boundaries, TheBlockCreatorRefusesACrossingBoundaryAndMakesSpacesOfFlatAndArcSidedOnes) {
     Outcome r = run("checked.dxf", "mbc\ndlg click 3\n" + pick("bowtie") + "\n" + pick("flat") + "\n35000,12000\n" +
                                        pick("arc") + "\n52000,1500\n\ndlg click 2\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, pick("bowtie") + "\n" + crossingRefused + "\n\nPlease select a polyline:\n\n" + pick("flat")))
         << r.out;
     EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 2u) << r.out;
@@ -48,7 +48,7 @@ TEST_F(Boundaries, ABoundaryTiltedOutOfThePlanIsRefusedAsNotFlatAndOneSeenFromBe
 
 TEST_F(Boundaries, AGrossAreaIsNotMadeOnACrossingBoundaryButIsOnAFlatOne) {
     Outcome r = run("checked.dxf", "mgabc\n" + pick("bowtie") + "\nmgabc\n" + pick("flat") + "\n31000,12000\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, pick("bowtie") + "\n" + crossingRefused + "\nCommand: mgabc")) << r.out;
     EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 1u) << r.out;
     const Drawing saved = dump("checked.dxf");
@@ -79,7 +79,7 @@ TEST_F(Boundaries, UpdateSpacesAndTheCsvExportNameASpaceWhoseBoundaryCrossesItse
 
 TEST_F(Boundaries, TorvexLabelsOnACrossingBoundaryOrWithANameTooLongToStoreAreNotConverted) {
     Outcome r = run("checked_torvex.dxf", "msc_isc\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, "Torvex Label " + handles.at("label Cros") + " (Crossed) Not Converted - Polyline " +
                            handles.at("boundary Cros") + " Crosses Itself\n"))
         << r.out;

@@ -39,7 +39,7 @@ TEST_F(CurvedWalls, TheBlockCreatorMakesSpacesWithACornerJustInsideTheWallAndRef
                                        pick(plan.name("near 1")) + "\n" + plan.at(93000, 2000) + "\n" +
                                        pick(plan.name("through 5")) + "\n" + pick(plan.name("through 1")) +
                                        "\n\ndlg click 2\nSAVE\n");
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
         EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 3u) << r.out;
         EXPECT_TRUE(has(r, pick(plan.name("through 5")) + "\n" + refused)) << r.out;
         EXPECT_TRUE(has(r, pick(plan.name("through 1")) + "\n" + refused)) << r.out;
@@ -62,7 +62,7 @@ TEST_F(CurvedWalls, AGrossAreaIsMadeWithACornerJustInsideTheWallButNotThroughIt)
         Outcome r =
             run(plan.file, "mgabc\n" + pick(plan.name("through 5")) + "\nmgabc\n" + pick(plan.name("through 1")) +
                                "\nmgabc\n" + pick(plan.name("near 1")) + "\n" + plan.at(93000, 2000) + "\nSAVE\n");
-        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
         EXPECT_TRUE(has(r, pick(plan.name("through 5")) + "\n" + refused + "\nCommand: mgabc")) << r.out;
         EXPECT_TRUE(has(r, pick(plan.name("through 1")) + "\n" + refused + "\nCommand: mgabc")) << r.out;
         EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 1u) << r.out;

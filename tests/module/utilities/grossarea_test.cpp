@@ -82,7 +82,7 @@ TEST_F(Utilities, GrossAreaCancelledAtTheTextPositionMakesNothing) {
 // table takes no second block of that name: the creation fails and the outline must come back.
 TEST_F(Utilities, GrossAreaThatCannotBeMadeLeavesTheOutlineWhereItWasUnderATurnedUcs) {
     Outcome r = run("floor_ucs.dxf", "mgabc\n#34\n1000,1000\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, "Block Creation Failed - Error Code 95\n")) << r.out;
     EXPECT_FALSE(has(r, "Already Exists")) << r.out;
     const Drawing floor = dump("saved.dxf");
@@ -93,9 +93,12 @@ TEST_F(Utilities, GrossAreaThatCannotBeMadeLeavesTheOutlineWhereItWasUnderATurne
 
 TEST_F(Utilities, DeleteBlockLeavesTheBoundaryWhereTheSpaceStoodAndRefusesALockedInsert) {
     Outcome r = run("spaces.dxf", "mdb\n#5D\nmdb\n#7C\nmdb\n#7E\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, "Kelmo Block Delete 64.04.00.01\n\nSelect the Kelmo Block to delete\n")) << r.out;
     EXPECT_TRUE(has(r, "#7E\nBlock Delete Failed - the block is left as it was\n")) << r.out;
+    EXPECT_NE(r.err.find("test.scr:6: the line ended in an error: Block Delete Failed - the block is left as it was\n"),
+              std::string::npos)
+        << r.err;
     const Drawing plan = dump("saved.dxf");
     EXPECT_TRUE(plan.find("INSERT", "ROOM-104").empty());
     std::vector<std::string> outlines;

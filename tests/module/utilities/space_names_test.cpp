@@ -28,7 +28,7 @@ TEST_F(SpaceNames, TheBlockCreatorRefusesANameBeyondTheStoredLimitInBytes) {
                                        "\n42000,2000\ndlg set 311 " + accented(126) + "\n" + pick("rectangle") +
                                        "\n42000,2000\ndlg set 311 " + fits + "\n" + pick("rectangle") +
                                        "\n42000,2000\n\ndlg click 2\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, "\n" + refusal(256) + " - Block Creation Failed\n")) << r.out;
     EXPECT_TRUE(has(r, "\n" + refusal(257) + " - Block Creation Failed\n")) << "126 letters, 252 bytes\n" << r.out;
     EXPECT_EQ(count(r.out, "Block Created Successfully\n"), 1u) << r.out;
@@ -65,7 +65,7 @@ TEST_F(SpaceNames, TheBlockDialogRefusesATooLongNameAndLeavesASpaceWhoseNameIsAl
 TEST_F(SpaceNames, FindAndReplaceRefusesARenameBeyondTheLimitAndCountsOnlyRealChanges) {
     // The prompt takes 132 characters: only a name already long can be renamed past the limit.
     Outcome r = run("checked.dxf", "mfrs\nLong\nVery long\nmfrs\n\n\nmfrs\nOffice 2\nRoom 2\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, "\n" + longName + " not changed: " + refusal(310) + "\n4 blocks processed - 0 changes made"))
         << r.out;
     // Empty texts leave every name as it was: nothing is listed or counted.
@@ -87,9 +87,10 @@ TEST_F(SpaceNames, AStoredNameAlreadyBeyondTheLimitLoadsAndSavesAsItWas) {
 
 TEST_F(SpaceNames, HatchingOneSpaceSaysWhenThePickIsNoSpace) {
     Outcome r = run("checked.dxf", "msc_hs\n" + pick("desk") + "\nmsc_hs\n" + pick("Office 1") + "\nSAVE\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, 1) << r.err; // a failure line the command printed fails the line
     EXPECT_TRUE(has(r, pick("desk") + "\n\nThe selection is not a space.\n")) << r.out;
     EXPECT_EQ(count(r.out, "not a space"), 1u) << r.out;
+    EXPECT_EQ(count(r.err, "test.scr:2: the line ended in an error: The selection is not a space.\n"), 1u) << r.err;
     EXPECT_EQ(dump("checked.dxf").all("HATCH").size(), 1u);
 }
 

@@ -11,7 +11,7 @@ using ::testing::StartsWith;
 
 TEST_F(Utilities, TorvexLabelsBecomeRoomBlocksWithTheAreasOfTheirBoundaries) {
     Outcome r = run("torvex.dxf", "msc_isc\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out; // a failure line the command printed fails the line
     const Drawing plan = dump("saved.dxf");
 
     // "ROOM-0" is taken already: the first block takes the next free number.
@@ -42,7 +42,7 @@ TEST_F(Utilities, TorvexLabelsBecomeRoomBlocksWithTheAreasOfTheirBoundaries) {
 
 TEST_F(Utilities, TorvexLabelsWithoutAFreeBoundaryStayAsTheyWereAndAreNamed) {
     Outcome r = run("torvex.dxf", "msc_isc\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out; // a failure line the command printed fails the line
     // A line, a handle that names nothing, and a boundary another label has made a room of already.
     EXPECT_TRUE(has(r,
                     "Command: msc_isc\n"
@@ -62,7 +62,7 @@ TEST_F(Utilities, TorvexLabelsWithoutAFreeBoundaryStayAsTheyWereAndAreNamed) {
 // the label itself in an earlier run), are named for what keeps them, not as a missing polyline.
 TEST_F(Utilities, TorvexLabelsNotConvertedSayWhetherALayerIsLockedOrTheBoundaryIsARoomAlready) {
     Outcome r = run("torvex_locked.dxf", "msc_isc\nmsc_isc\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out; // a failure line the command printed fails the line
     const std::string second = r.out.substr(r.out.rfind("Command: msc_isc"));
     const struct Case {
         std::string line;
@@ -87,7 +87,7 @@ TEST_F(Utilities, TorvexLabelsNotConvertedSayWhetherALayerIsLockedOrTheBoundaryI
 // The label's insertion point is in world coordinates; the room block is placed through the UCS.
 TEST_F(Utilities, TorvexRoomBlocksUnderAMovedUcsStandWhereTheLabelsStood) {
     Outcome r = run("torvex_ucs.dxf", "msc_isc\nSAVEAS saved.dxf\n");
-    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    ASSERT_EQ(r.status, 1) << r.err << r.out; // a failure line the command printed fails the line
     const Drawing plan = dump("saved.dxf");
     EXPECT_EQ(plan.find("INSERT", "ROOM-1")[4], "2000.0,2000.0");
     EXPECT_EQ(plan.label("ROOM-1", "AREA"), "20.00sq.m.@2000.0,2000.0 h250.0 w0.80 r0.0 ATT-AREA");
