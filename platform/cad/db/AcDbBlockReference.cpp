@@ -305,8 +305,24 @@ bool AcDbExpansionBudget::charge(std::size_t units) {
     return visit(units);
 }
 
+struct AcDbBlockReference::Bounds {
+    bool any = false;
+    AcGePoint2d lo, hi;
+    void fold(std::vector<cadgeom::BulgePath>& paths) {
+        for (const auto& p : paths) {
+            if (p.vertices.empty()) continue;
+            AcGePoint2d mn, mx;
+            cadgeom::pathExtents(p, mn, mx);
+            lo = any ? AcGePoint2d(std::min(lo.x, mn.x), std::min(lo.y, mn.y)) : mn;
+            hi = any ? AcGePoint2d(std::max(hi.x, mx.x), std::max(hi.y, mx.y)) : mx;
+            any = true;
+        }
+        paths.clear();
+    }
+};
+
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
-                                               AcGeMatrix3d* placed) const {
+                                               AcGeMatrix3d* placed, Bounds* bounds) const {
     if (depth > AcDbBlockExpansion::kMaxNesting) return;
     AcDbDatabase* db = block_.database();
     auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
@@ -326,14 +342,21 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
         }
         // A table is an insert of no block: its outline is its own.
         if (auto* ref = AcDbBlockReference::cast(e); ref && !AcDbTable::cast(e)) {
-            ref->addDefinitionGeometry(paths, xf, depth + 1);
+            ref->addDefinitionGeometry(paths, xf, depth + 1, nullptr, bounds);
             AcDbDatabase* rdb = ref->database();
             for (AcDbObjectId a : ref->attributeIds())
                 if (auto* att = AcDbAttribute::cast(rdb ? rdb->peek(a) : nullptr))
                     if (!att->isErased()) att->getSelectionGeometry(paths, xf);
         } else {
+            const std::size_t before = paths.size();
             e->getSelectionGeometry(paths, xf);
+            // An outline of many points (a spline's control points, a long polyline), each read from the file's
+            // text, costs as much again for every 8 of them.
+            std::size_t points = 0;
+            for (std::size_t k = before; k < paths.size(); ++k) points += paths[k].vertices.size();
+            if (points >= 8 && !visit(points / 8)) return;
         }
+        if (bounds) bounds->fold(paths);
     }
 }
 
@@ -349,19 +372,15 @@ void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& p
 bool AcDbBlockReference::definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const {
     std::vector<cadgeom::BulgePath> paths;
     AcGeMatrix3d placed;
-    addDefinitionGeometry(paths, m, depth, &placed);
+    Bounds bounds;
+    addDefinitionGeometry(paths, m, depth, &placed, &bounds);
+    bounds.fold(paths); // what the last entities left
+    if (!bounds.any) return false;
     // Paths come only from an expanded definition, which has set placed.
     const double z = (placed * AcGePoint3d::kOrigin).z;
-    bool any = false;
-    for (const auto& p : paths) {
-        if (p.vertices.empty()) continue;
-        AcGePoint2d mn, mx;
-        cadgeom::pathExtents(p, mn, mx);
-        ext.addPoint(AcGePoint3d(mn.x, mn.y, z));
-        ext.addPoint(AcGePoint3d(mx.x, mx.y, z));
-        any = true;
-    }
-    return any;
+    ext.addPoint(AcGePoint3d(bounds.lo.x, bounds.lo.y, z));
+    ext.addPoint(AcGePoint3d(bounds.hi.x, bounds.hi.y, z));
+    return true;
 }
 
 Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const {

@@ -577,8 +577,11 @@ protected:
     AcDbBlockReference(const AcDbBlockReference& o);
     // Definition geometry transformed by the given matrix (attribute definitions left out); placed,
     // when given, receives the matrix times the block transform once the definition is expanded.
+    // bounds, when given, takes the paths' extents entity by entity, and paths is left empty: the outline of a
+    // large expansion is never held whole.
+    struct Bounds;
     void addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
-                               AcGeMatrix3d* placed = nullptr) const;
+                               AcGeMatrix3d* placed = nullptr, Bounds* bounds = nullptr) const;
     bool definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const;
 
 private:

@@ -241,9 +241,11 @@ void AcDbRawEntity::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths,
         }
     }
     std::vector<AcGePoint3d> pts;
+    pts.reserve(tags_.size() / 3 + 1); // a point takes three tags: one allocation for an outline expanded often
     for (size_t i = 0; i < tags_.size(); ++i)
         if (isPosition(dxfName_, tags_[i].first)) pts.push_back(pointAt(tags_, i));
     if (pts.empty()) return;
+    path.vertices.reserve(pts.size());
     if (dxfName_ == L"SOLID" || dxfName_ == L"TRACE") {
         // Corners come as 1, 2, 3, 4 with the outline running 1, 2, 4, 3, in the plane of the extrusion.
         if (pts.size() == 4) std::swap(pts[2], pts[3]);

@@ -8,7 +8,10 @@
 namespace {
 
 // What zooming to the drawing or plotting it asks of every entity, without drawing anything.
+// One budget for them all, as a zoom or a plot has: a file of a few inserts that each multiply what they
+// place stops within it rather than each insert spending a budget of its own.
 void everyExtents(AcDbDatabase& db) {
+    AcDbExpansionBudget budget(&db);
     for (const AcDbObjectId& id : db.allObjectIds()) {
         auto* e = AcDbEntity::cast(db.peek(id));
         if (!e || e->isErased()) continue;
