@@ -39,6 +39,8 @@ struct ReadContext {
     AcDbObjectId styleNamed(std::string_view name); // a text style
     // Inserts with a scale of 0 (2D writers put a Z scale of 0), drawn with 1 that way: in Z, in X or Y.
     std::size_t flatInserts = 0, collapsedInserts = 0;
+    // Gradient hatches with a value that is not a number, repaired.
+    std::size_t repairedGradients = 0;
     // Work that needs every object in place.
     std::vector<std::pair<AcDbObjectId, std::vector<AcDbObjectId>>> frozenLayers;
     // The header names its current layer, linetype and text style before the tables that hold them.

@@ -164,18 +164,30 @@ AcDbHatch* readHatch(ReadContext& ctx, const Body& b, bool& whole) {
         // Each colour opens with 463 and gives its index (63) and then perhaps its true colour (421).
         std::vector<Adesk::UInt32> colors;
         double angle = 0;
+        // A value that is not a number (an angle, a colour) is repaired and said: the angle 0, the colour its
+        // index gave or black. The hatch is drawn and saved so.
+        bool repaired = false;
         for (std::size_t k = i; k < b.e; ++k) {
             const Tag& t = b.t[k];
-            if (t.code == 460) angle = parseDouble(t.value);
+            const bool fits = valueFits(t.code, t.value);
+            if (t.code == 460) {
+                angle = parseDouble(t.value);
+                if (!fits || !std::isfinite(angle)) {
+                    angle = 0;
+                    repaired = true;
+                }
+            }
             if (t.code == 463) colors.push_back(0);
             if (colors.empty()) continue;
             if (t.code == 63) {
                 const long long index = parseInt(t.value);
                 colors.back() = AcCmEntityColor::lookUpRGB(Adesk::UInt8(index >= 1 && index <= 255 ? index : 7));
             }
-            if (t.code == 421) colors.back() = Adesk::UInt32(parseInt(t.value)) & 0xFFFFFF;
+            if (t.code == 421 && fits) colors.back() = Adesk::UInt32(parseInt(t.value)) & 0xFFFFFF;
+            repaired = repaired || ((t.code == 421 || t.code == 63) && !fits);
         }
-        if (std::isfinite(angle)) h->setGradient(angle, std::move(colors));
+        if (repaired) ++ctx.repairedGradients;
+        h->setGradient(angle, std::move(colors));
     }
     return h;
 }
@@ -355,6 +367,22 @@ void writeHatchBody(WriteContext& ctx, Out& o, const AcDbHatch* h) {
     }
     o.i(98, h->numSeedPoints());
     for (int i = 0; i < h->numSeedPoints(); ++i) o.p2(10, h->getSeedPointAt(i));
+    if (h->hatchObjectType() == AcDbHatch::kGradientObject) {
+        // A linear gradient through its colours, evenly spaced, along its angle.
+        const std::vector<Adesk::UInt32>& colors = h->gradientColors();
+        o.i(450, 1);
+        o.i(451, 0);
+        o.d(460, h->gradientAngle());
+        o.d(461, 0);
+        o.i(452, colors.size() == 1 ? 1 : 0);
+        o.d(462, 0);
+        o.i(453, static_cast<long long>(colors.size()));
+        for (std::size_t k = 0; k < colors.size(); ++k) {
+            o.d(463, colors.size() > 1 ? double(k) / double(colors.size() - 1) : 0.0);
+            o.i(421, colors[k]);
+        }
+        o.s8(470, "LINEAR");
+    }
 }
 
 void writeTableBody(WriteContext& ctx, Out& o, const AcDbTable* t) {

@@ -287,6 +287,10 @@ void Loader::run(Document& doc) {
         problem(std::to_string(flatInserts) +
                 " inserts with a Z scale of 0 (as 2D programs write them) are drawn with a Z scale of 1; their "
                 "X and Y scales hold, and the file keeps the 0");
+    if (repairedGradients)
+        problem(std::to_string(repairedGradients) +
+                " gradient hatches held an angle or a colour that is not a number: each is drawn and saved with an "
+                "angle of 0 or the colour its index gives (black without one) in its place");
     if (collapsedInserts)
         problem(std::to_string(collapsedInserts) +
                 " inserts with an X or Y scale of 0 are drawn with a scale of 1 that way; the file keeps the 0");

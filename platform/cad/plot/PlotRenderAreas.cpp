@@ -155,12 +155,19 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
             across = -across;
         }
         double gap = std::fabs(across);
-        if (!(gap > 0)) continue; // every line on one: no family to draw
+        // A family whose offset has no part across its lines steps along one line: that line, through its base
+        // point, is the family.
+        const bool single = gap == 0;
+        if (!(gap > 0) && !single) continue; // offsets that are not numbers: no family to draw
         AcGePoint3d base = plane * AcGePoint3d(line.base.x, line.base.y, h->elevation());
         // Index range of lines crossing the extents.
         double baseAcross = -(base.x - cx) * dir[1] + (base.y - cy) * dir[0];
-        double first = std::floor((-reach - baseAcross) / gap) - 1, last = std::ceil((reach - baseAcross) / gap) + 1;
-        if (gap * c.pxPerUnit < 0.5 || !(last - first <= double(budget))) {
+        double first = 0, last = 0;
+        if (!single) {
+            first = std::floor((-reach - baseAcross) / gap) - 1;
+            last = std::ceil((reach - baseAcross) / gap) + 1;
+        }
+        if (!single && (gap * c.pxPerUnit < 0.5 || !(last - first <= double(budget)))) {
             // Denser than the output can show: the lines merge into an even tone, as on screen.
             uncovered *= 1 - std::min(1.0, c.thinLine / (gap * c.pxPerUnit)) * inkShare(line);
             continue;

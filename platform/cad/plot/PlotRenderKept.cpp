@@ -218,7 +218,9 @@ void drawMultiline(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb)
     stroke(c, rgb);
 }
 
-// A construction line (both ways) or a ray (one way), drawn across what the plot shows.
+// A construction line (both ways) or a ray (one way), drawn across what the plot shows: from the point of the line
+// nearest the view's centre, each way by the view's diagonal (a ray not before its base point). Its base point
+// may lie far away, where the image's own coordinates could not draw it.
 void drawEndless(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb, bool bothWays) {
     const std::vector<AcGePoint3d> base = pointsOf(t, 10), toward = pointsOf(t, 11);
     if (base.empty() || toward.empty()) return;
@@ -226,13 +228,16 @@ void drawEndless(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb, b
     const AcGePoint3d q = m * (base[0] + AcGeVector3d(toward[0].x, toward[0].y, toward[0].z));
     const double dx = q.x - p.x, dy = q.y - p.y, len = std::hypot(dx, dy);
     if (!(len > 0)) return; // along the view: a point at most
+    const double ux = dx / len, uy = dy / len;
     double x0, y0, x1, y1;
     cairo_clip_extents(c.cr, &x0, &y0, &x1, &y1);
-    const double reach = std::hypot((x0 + x1) / 2 - p.x, (y0 + y1) / 2 - p.y) + std::hypot(x1 - x0, y1 - y0);
-    if (!std::isfinite(reach)) return;
-    const double back = bothWays ? reach : 0;
-    cairo_move_to(c.cr, p.x - dx / len * back, p.y - dy / len * back);
-    cairo_line_to(c.cr, p.x + dx / len * reach, p.y + dy / len * reach);
+    const double diagonal = std::hypot(x1 - x0, y1 - y0);
+    const double nearest = ((x0 + x1) / 2 - p.x) * ux + ((y0 + y1) / 2 - p.y) * uy; // the centre's foot
+    double from = nearest - diagonal, to = nearest + diagonal;
+    if (!bothWays) from = std::max(from, 0.0);
+    if (!std::isfinite(from) || !std::isfinite(to) || !(to > from)) return;
+    cairo_move_to(c.cr, p.x + ux * from, p.y + uy * from);
+    cairo_line_to(c.cr, p.x + ux * to, p.y + uy * to);
     stroke(c, rgb);
 }
 

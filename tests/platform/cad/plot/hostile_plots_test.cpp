@@ -86,6 +86,58 @@ TEST_F(HostilePlots, EachDrawingPlotsWithTheRestOfItsEntitiesAndNamesWhatItLeave
     }
 }
 
+// Whether the plot of a drawing whose extents are the square 0..100 shows ink of the kind near the point: dark, or
+// (red) of a red hue.
+bool inkNear(const plot_pixels::Image& image, double x, double y, bool red = false) {
+    const double scale = std::min(image.width, image.height) * 0.94 / 100.0;
+    const int px = int(image.width / 2 + (x - 50) * scale), py = int(image.height / 2 - (y - 50) * scale);
+    for (int v = py - 4; v <= py + 4; ++v)
+        for (int u = px - 4; u <= px + 4; ++u) {
+            if (u < 0 || v < 0 || u >= image.width || v >= image.height) continue;
+            const std::uint32_t p = image.pixels[std::size_t(v) * std::size_t(image.width) + std::size_t(u)];
+            const int r = int(p >> 16) & 0xFF, g = int(p >> 8) & 0xFF, b = int(p) & 0xFF;
+            if (red ? r > 0xC0 && g < 0x80 && b < 0x80 : r < 0xC0 && g < 0xC0 && b < 0xC0) return true;
+        }
+    return false;
+}
+
+TEST_F(HostilePlots, EndlessLinesFarAwayAndAPatternOfOneLineAreDrawnWhereTheyLie) {
+    ASSERT_TRUE(written);
+    const cadhost_run::Outcome endless = plot("endless_far");
+    ASSERT_EQ(endless.status, 0) << endless.err;
+    const plot_pixels::Image lines = plot_pixels::imageOf(folder / "endless_far" / "endless_far.png");
+    EXPECT_TRUE(inkNear(lines, 25, 75)) << "the construction line through 0,50 and 50,100";
+    EXPECT_TRUE(inkNear(lines, 65, 35)) << "the ray through 30,0 and 100,70";
+    EXPECT_FALSE(inkNear(lines, 75, 25)) << "no line where neither runs";
+    // One family whose offset runs along its lines: the one line through its base point, at y 50.
+    const cadhost_run::Outcome pattern = plot("pattern_along");
+    ASSERT_EQ(pattern.status, 0) << pattern.err;
+    const plot_pixels::Image hatch = plot_pixels::imageOf(folder / "pattern_along" / "pattern_along.png");
+    EXPECT_TRUE(inkNear(hatch, 25, 50, true));
+    EXPECT_TRUE(inkNear(hatch, 75, 50, true));
+    EXPECT_FALSE(inkNear(hatch, 25, 60, true));
+}
+
+TEST_F(HostilePlots, AGradientWithAValueThatIsNoNumberIsRepairedSaidAndSavedAsPlotted) {
+    ASSERT_TRUE(written);
+    for (const std::string name : {"gradient_angle_nan", "gradient_colour_x"}) {
+        SCOPED_TRACE(name);
+        const fs::path dir = folder / name;
+        fs::create_directories(dir);
+        std::ofstream(dir / "again.scr") << "PLOT read.png\nSAVEAS saved.dxf\nOPEN saved.dxf\nPLOT saved.png\n";
+        const cadhost_run::Outcome r = cadhost_run::runIn(
+            dir, "timeout 60 '" + cadhost_run::program().string() + "' --c-drive '" + (folder / "c").string() +
+                     "' --module '' --script again.scr --batch '" + (folder / (name + ".dxf")).string() + "'");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("gradient hatches held an angle or a colour that is not a number"), std::string::npos)
+            << r.err;
+        // The saved file holds the gradient as it was drawn: reopened, it plots alike.
+        EXPECT_NE(cadhost_run::slurp(dir / "saved.dxf").find("LINEAR"), std::string::npos);
+        EXPECT_LT(plot_pixels::differingPixels(dir / "read.png", dir / "saved.png", 8), 50u);
+        EXPECT_GT(plot_pixels::inkedPixels(dir / "saved.png"), 100000u);
+    }
+}
+
 AcDbObjectId append(AcDbObjectId block, AcDbEntity* e) {
     AcDbBlockTableRecord* br = nullptr;
     EXPECT_EQ(acdbOpenObject(br, block, AcDb::kForWrite), Acad::eOk);

@@ -135,9 +135,20 @@ def polyface(folder):
 
 def endless(folder):
     doc, msp = new()
-    msp.add_xline((5000, 5000), (1, 1))
-    msp.add_ray((-3000, -2950), (1, 1))
+    # Both far from the plotted square: the line through 0,50 and 50,100; the ray from far behind through 30,0.
+    msp.add_xline((5000, 5050), (1, 1))
+    msp.add_ray((-3000, -3030), (1, 1))
     doc.saveas(f"{folder}/endless_far.dxf")
+
+
+def gradients(folder):
+    # A gradient from red to blue with its angle, or its first colour, not a number.
+    doc, msp = new()
+    hatch = msp.add_hatch()
+    hatch.set_gradient((255, 0, 0), (0, 0, 255), rotation=30)
+    hatch.paths.add_polyline_path([(10, 10), (90, 10), (90, 90), (10, 90)], is_closed=True)
+    edited(doc, f"{folder}/gradient_angle_nan.dxf", lambda t: re.sub(r"(\n *460\n)[^\n]*\n", r"\g<1>nan\n", t, count=1))
+    edited(doc, f"{folder}/gradient_colour_x.dxf", lambda t: re.sub(r"(\n *421\n)[^\n]*\n", r"\g<1>x\n", t, count=1))
 
 
 def pattern_along(folder):
@@ -145,7 +156,7 @@ def pattern_along(folder):
     doc, msp = new()
     hatch = msp.add_hatch(color=1)
     hatch.paths.add_polyline_path([(10, 10), (90, 10), (90, 90), (10, 90)], is_closed=True)
-    hatch.set_pattern_fill("ALONG", definition=[[0, (0, 50), (7, 0), []]])
+    hatch.set_pattern_fill("ALONG", color=1, definition=[[0, (0, 50), (7, 0), []]])
     doc.saveas(f"{folder}/pattern_along.dxf")
 
 
@@ -159,3 +170,4 @@ if __name__ == "__main__":
     polyface(out)
     endless(out)
     pattern_along(out)
+    gradients(out)
