@@ -348,7 +348,13 @@ int CAssets::getPolylineAssetsSS(const AcGeMatrix3d& blockTransform, const AcDbP
 void CAssets::getPolylineAssets(const AcGeMatrix3d& blockTransform, const AcDbPolyline* boundary, AcDbObjectId space) {
     try {
         SelectionSet selection;
-        if (getPolylineAssetsSS(blockTransform, boundary, space, selection.name()) != RTNORM) return;
+        const int found = getPolylineAssetsSS(blockTransform, boundary, space, selection.name());
+        // A selection the drawing refuses (the host has said why) leaves the assets uncounted: nothing is
+        // listed as though the space held none.
+        if (found == RTREJ)
+            throw new CEXCustom(L"The assets standing in the spaces cannot be selected, so they are not counted.",
+                                KELMO_BANNER, kAssetsFile, L"CAssets::getPolylineAssets", 0, nullptr);
+        if (found != RTNORM) return;
         selection.made();
         Adesk::Int32 length = 0;
         if (acedSSLength(selection.name(), &length) != RTNORM) return;

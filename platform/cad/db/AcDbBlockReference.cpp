@@ -222,27 +222,50 @@ void AcDbBlockReference::onErase(bool erasing) {
 }
 
 namespace {
-// The definitions being expanded, outermost first, and the entities the outermost expansion (or the
-// operation around it) visited: a definition that inserts itself (directly or through others) adds
-// nothing again, and nesting that fans out (a definition holding many inserts of one holding many ...)
-// stops at a bound. A grid's cells are one expansion together.
+
+using Work = AcDbExpansionBudget::Work;
+constexpr std::size_t kWorkKinds = 5;
+
+// The floor every drawing has and what each object of its file adds, in units of an entity placed: a
+// unit is a few microseconds of drawing, so the floor is done within seconds, and a drawing whose blocks
+// place a thousand entities for each object it holds (trees, furniture) is done whole.
+constexpr std::size_t kMinUnits = std::size_t(1) << 21;
+constexpr std::size_t kUnitsPerObject = 1024;
+
+// How much of each kind of work a unit pays for: each costs about what an entity placed does.
+constexpr double kPerUnit[kWorkKinds] = {
+    1,   // entities placed, cells of a grid
+    4,   // points a curve is worked out at
+    0.5, // pattern lines, in lengths of 32 dots of their ink
+    2,   // dashes drawn
+    16,  // characters set
+};
+
+// The definitions being expanded, outermost first, and the work the outermost expansion (or the
+// operation around it) did: a definition that inserts itself (directly or through others) adds nothing
+// again, and nesting that fans out (a definition holding many inserts of one holding many ...) stops at
+// a bound. A grid's cells are one expansion together.
 thread_local std::vector<AcDbObjectId> expanding;
-thread_local std::size_t visited = 0;
-thread_local std::size_t budget = AcDbBlockReference::kMinInstances;
+thread_local double spent = 0;
+thread_local double spentOn[kWorkKinds] = {};
+thread_local std::size_t budget = kMinUnits;
 thread_local bool stopped = false;
 thread_local int grids = 0;
 thread_local int operations = 0;
 
 void beginWhole(const AcDbDatabase* db) {
     if (!expanding.empty() || grids > 0 || operations > 0) return;
-    visited = 0;
+    spent = 0;
+    std::fill(std::begin(spentOn), std::end(spentOn), 0.0);
     stopped = false;
     budget = AcDbBlockReference::instanceBudget(db);
 }
 
-bool visit(std::size_t units = 1) {
-    visited += units;
-    if (visited > budget) stopped = true;
+bool visit(double amount = 1, Work kind = Work::kPlaced) {
+    const double units = amount / kPerUnit[size_t(kind)];
+    spent += units;
+    spentOn[size_t(kind)] += units;
+    if (!(spent <= double(budget))) stopped = true;
     return !stopped;
 }
 
@@ -255,6 +278,54 @@ struct GridExpansion {
     GridExpansion(const GridExpansion&) = delete;
     GridExpansion& operator=(const GridExpansion&) = delete;
 };
+
+// The extents the outlines being made are folded into, and the matrix whose origin gives their height
+// (set once the outermost definition is expanded): none while outlines are gathered whole.
+struct Fold {
+    AcDbExtents* ext = nullptr;
+    const AcGeMatrix3d* placed = nullptr;
+    bool any = false;
+};
+thread_local Fold fold;
+
+struct Folding {
+    Folding(AcDbExtents& ext, const AcGeMatrix3d& placed) : outer(fold) { fold = Fold{&ext, &placed, false}; }
+    ~Folding() { fold = outer; }
+    bool any() const { return fold.any; }
+    Folding(const Folding&) = delete;
+    Folding& operator=(const Folding&) = delete;
+    Fold outer;
+};
+
+struct NotFolding {
+    NotFolding() : outer(fold) { fold = Fold{}; }
+    ~NotFolding() { fold = outer; }
+    NotFolding(const NotFolding&) = delete;
+    NotFolding& operator=(const NotFolding&) = delete;
+    Fold outer;
+};
+
+void foldInto(std::vector<cadgeom::BulgePath>& paths) {
+    if (!fold.ext || paths.empty()) return;
+    const double z = (*fold.placed * AcGePoint3d::kOrigin).z;
+    for (const auto& p : paths) {
+        if (p.vertices.empty()) continue;
+        AcGePoint2d mn, mx;
+        cadgeom::pathExtents(p, mn, mx);
+        fold.ext->addPoint(AcGePoint3d(mn.x, mn.y, z));
+        fold.ext->addPoint(AcGePoint3d(mx.x, mx.y, z));
+        fold.any = true;
+    }
+    paths.clear();
+}
+
+// A path's points cost what a curve worked out at them does.
+void chargePoints(const std::vector<cadgeom::BulgePath>& paths, size_t from) {
+    double points = 0;
+    for (size_t i = from; i < paths.size(); ++i) points += double(paths[i].vertices.size());
+    if (points > 16) visit(points, Work::kCurvePoints);
+}
+
 } // namespace
 
 AcDbBlockExpansion::AcDbBlockExpansion(AcDbObjectId block, bool asSpace) {
@@ -278,14 +349,38 @@ bool AcDbBlockExpansion::isLayoutBlock(AcDbObjectId block) {
 
 std::size_t AcDbBlockReference::instanceBudget(const AcDbDatabase* db) {
     const std::size_t objects = db ? db->objectCount() : 0;
-    return std::max(kMinInstances, objects * kInstancesPerObject);
+    return std::max(kMinUnits, objects * kUnitsPerObject);
 }
 
 std::wstring AcDbBlockReference::budgetReason(const AcDbDatabase* db) {
-    return L"place more than " + std::to_wstring(instanceBudget(db)) +
-           L" entities (blocks nested in blocks, a grid of many cells, or a fine hatch pattern placed many "
-           L"times), more than a drawing of " +
-           std::to_wstring(db ? db->objectCount() : 0) + L" objects is given";
+    // The work that spent most of the budget is named, in its own measure.
+    size_t most = 0;
+    for (size_t k = 1; k < kWorkKinds; ++k)
+        if (spentOn[k] > spentOn[most]) most = k;
+    const std::wstring amount = std::to_wstring(std::size_t(double(instanceBudget(db)) * kPerUnit[most]));
+    std::wstring what;
+    switch (Work(most)) {
+        case Work::kPlaced:
+            what = L"the drawing's inserts place more than " + amount +
+                   L" entities (blocks nested in blocks, or a grid of many cells)";
+            break;
+        case Work::kCurvePoints:
+            what = L"the drawing's curves are worked out at more than " + amount +
+                   L" points (splines of many spans, or placed many times)";
+            break;
+        case Work::kPatternLines:
+            what = L"the drawing's hatch patterns draw more than " + amount +
+                   L" lengths of line (patterns whose lines the page shows, over large areas or placed many times)";
+            break;
+        case Work::kDashes:
+            what = L"the drawing's linetypes draw more than " + amount +
+                   L" dashes (fine dashes on long lines, or placed many times)";
+            break;
+        case Work::kCharacters:
+            what = L"the drawing's texts set more than " + amount + L" characters (long texts placed many times)";
+            break;
+    }
+    return what + L", more than a drawing of " + std::to_wstring(db ? db->objectCount() : 0) + L" objects is given";
 }
 
 bool AcDbBlockReference::expansionStopped() {
@@ -301,28 +396,12 @@ AcDbExpansionBudget::~AcDbExpansionBudget() {
     --operations;
 }
 
-bool AcDbExpansionBudget::charge(std::size_t units) {
-    return visit(units);
+bool AcDbExpansionBudget::charge(double amount, Work kind) {
+    return visit(amount, kind);
 }
 
-struct AcDbBlockReference::Bounds {
-    bool any = false;
-    AcGePoint2d lo, hi;
-    void fold(std::vector<cadgeom::BulgePath>& paths) {
-        for (const auto& p : paths) {
-            if (p.vertices.empty()) continue;
-            AcGePoint2d mn, mx;
-            cadgeom::pathExtents(p, mn, mx);
-            lo = any ? AcGePoint2d(std::min(lo.x, mn.x), std::min(lo.y, mn.y)) : mn;
-            hi = any ? AcGePoint2d(std::max(hi.x, mx.x), std::max(hi.y, mx.y)) : mx;
-            any = true;
-        }
-        paths.clear();
-    }
-};
-
 void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
-                                               AcGeMatrix3d* placed, Bounds* bounds) const {
+                                               AcGeMatrix3d* placed) const {
     if (depth > AcDbBlockExpansion::kMaxNesting) return;
     AcDbDatabase* db = block_.database();
     auto* btr = db ? AcDbBlockTableRecord::cast(db->peek(block_)) : nullptr;
@@ -335,32 +414,28 @@ void AcDbBlockReference::addDefinitionGeometry(std::vector<cadgeom::BulgePath>& 
         if (!visit()) return;
         auto* e = AcDbEntity::cast(db->peek(id));
         if (!e || e->isErased()) continue;
+        size_t before = paths.size();
         if (auto* definition = AcDbAttributeDefinition::cast(e)) {
             // A constant definition shows as text in every insert; the others only through attributes.
             if (definition->isConstant() && !definition->isInvisible()) definition->getSelectionGeometry(paths, xf);
-            continue;
-        }
-        // A table is an insert of no block: its outline is its own.
-        if (auto* ref = AcDbBlockReference::cast(e); ref && !AcDbTable::cast(e)) {
-            ref->addDefinitionGeometry(paths, xf, depth + 1, nullptr, bounds);
+        } else if (auto* ref = AcDbBlockReference::cast(e); ref && !AcDbTable::cast(e)) {
+            // A table is an insert of no block: its outline is its own.
+            ref->addDefinitionGeometry(paths, xf, depth + 1);
+            before = paths.size(); // the definition's own were charged as it was expanded
             AcDbDatabase* rdb = ref->database();
             for (AcDbObjectId a : ref->attributeIds())
                 if (auto* att = AcDbAttribute::cast(rdb ? rdb->peek(a) : nullptr))
                     if (!att->isErased()) att->getSelectionGeometry(paths, xf);
         } else {
-            const std::size_t before = paths.size();
             e->getSelectionGeometry(paths, xf);
-            // An outline of many points (a spline's control points, a long polyline), each read from the file's
-            // text, costs as much again for every 8 of them.
-            std::size_t points = 0;
-            for (std::size_t k = before; k < paths.size(); ++k) points += paths[k].vertices.size();
-            if (points >= 8 && !visit(points / 8)) return;
         }
-        if (bounds) bounds->fold(paths);
+        chargePoints(paths, before);
+        foldInto(paths);
     }
 }
 
 void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+    const NotFolding whole; // the caller's own outlines
     beginWhole(database());
     addDefinitionGeometry(paths, m, 0);
     AcDbDatabase* db = database();
@@ -370,17 +445,14 @@ void AcDbBlockReference::getSelectionGeometry(std::vector<cadgeom::BulgePath>& p
 }
 
 bool AcDbBlockReference::definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const {
+    // Each entity's outline is folded into the extents as soon as it is made: a definition placing many
+    // is never held whole.
     std::vector<cadgeom::BulgePath> paths;
     AcGeMatrix3d placed;
-    Bounds bounds;
-    addDefinitionGeometry(paths, m, depth, &placed, &bounds);
-    bounds.fold(paths); // what the last entities left
-    if (!bounds.any) return false;
-    // Paths come only from an expanded definition, which has set placed.
-    const double z = (placed * AcGePoint3d::kOrigin).z;
-    ext.addPoint(AcGePoint3d(bounds.lo.x, bounds.lo.y, z));
-    ext.addPoint(AcGePoint3d(bounds.hi.x, bounds.hi.y, z));
-    return true;
+    Folding folding(ext, placed);
+    addDefinitionGeometry(paths, m, depth, &placed);
+    foldInto(paths);
+    return folding.any();
 }
 
 Acad::ErrorStatus AcDbBlockReference::getGeomExtents(AcDbExtents& ext) const {
@@ -437,9 +509,11 @@ AcGeMatrix3d AcDbMInsertBlock::cellOffset(int row, int col) const {
 }
 
 void AcDbMInsertBlock::getSelectionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m) const {
+    const NotFolding own; // the caller's own outlines
     GridExpansion whole(database());
+    // Every cell is charged, a cell of an empty block too.
     for (int r = 0; r < rows_ && !stopped; ++r)
-        for (int c = 0; c < columns_ && !stopped; ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
+        for (int c = 0; c < columns_ && visit(); ++c) addDefinitionGeometry(paths, m * cellOffset(r, c), 0);
     AcDbDatabase* db = database();
     for (AcDbObjectId id : attributeIds())
         if (auto* a = AcDbAttribute::cast(db ? db->peek(id) : nullptr))

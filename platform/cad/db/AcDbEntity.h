@@ -522,16 +522,15 @@ public:
     ~AcDbBlockReference() override;
     ACDB_CLONE_DATA(AcDbBlockReference)
 
-    // How many entities the expansions of inserts (their definitions, the definitions nested in them, a
-    // grid's cells; a plot counts the pattern lines of hatches too) may visit in one operation on a drawing
-    // (a plot, its extents, a graphic selection): at least kMinInstances, and kInstancesPerObject for each
-    // object the file holds. A large plain drawing is done whole; a small file that multiplies (blocks
-    // nested in blocks, a grid of many cells, a fine pattern placed many times) stops soon, and what needs
+    // How much work one operation on a drawing (a plot's extents, its drawing, the index of a graphic
+    // selection) may do, in units of an entity placed by an insert (a grid's cell counts as one): at least
+    // a floor every drawing has, and more for each object the file holds. The plot charges in the same
+    // units the points its curves are worked out at, its hatch patterns' lines and its dashes. A large
+    // plain drawing is done whole; a small file that multiplies work stops within seconds, and what needs
     // it whole is refused with the reason, so that it cannot stall or exhaust memory.
-    static constexpr std::size_t kMinInstances = std::size_t(1) << 20;
-    static constexpr std::size_t kInstancesPerObject = 64;
     static std::size_t instanceBudget(const AcDbDatabase* db);
-    // Why an operation stopped at the budget, after "the drawing's inserts" ("place more than ...").
+    // Why an operation stopped at the budget, naming the work that spent most of it: "the drawing's
+    // inserts place more than ...", "the drawing's hatch patterns ...".
     static std::wstring budgetReason(const AcDbDatabase* db);
     // Whether the current operation (AcDbExpansionBudget) or, outside one, the last whole expansion on
     // this thread ran past its budget.
@@ -577,11 +576,8 @@ protected:
     AcDbBlockReference(const AcDbBlockReference& o);
     // Definition geometry transformed by the given matrix (attribute definitions left out); placed,
     // when given, receives the matrix times the block transform once the definition is expanded.
-    // bounds, when given, takes the paths' extents entity by entity, and paths is left empty: the outline of a
-    // large expansion is never held whole.
-    struct Bounds;
     void addDefinitionGeometry(std::vector<cadgeom::BulgePath>& paths, const AcGeMatrix3d& m, int depth,
-                               AcGeMatrix3d* placed = nullptr, Bounds* bounds = nullptr) const;
+                               AcGeMatrix3d* placed = nullptr) const;
     bool definitionExtents(AcDbExtents& ext, const AcGeMatrix3d& m, int depth) const;
 
 private:
@@ -609,8 +605,12 @@ public:
     ~AcDbExpansionBudget();
     AcDbExpansionBudget(const AcDbExpansionBudget&) = delete;
     AcDbExpansionBudget& operator=(const AcDbExpansionBudget&) = delete;
-    // Counts so much work (entities drawn, pattern lines): false once the budget is spent.
-    static bool charge(std::size_t units = 1);
+    // What work is spent on, each counted in its own measure: entities placed (and a grid's cells), the
+    // points a curve is worked out at, a hatch pattern's lines in lengths of 32 dots of ink, dashes drawn,
+    // characters set.
+    enum class Work { kPlaced, kCurvePoints, kPatternLines, kDashes, kCharacters };
+    // Counts so much work of a kind: false once the budget is spent.
+    static bool charge(double amount = 1, Work kind = Work::kPlaced);
 };
 
 // A block being expanded on this thread (its outline taken, its extents measured, drawn) for as long as

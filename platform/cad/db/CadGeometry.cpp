@@ -199,9 +199,10 @@ std::vector<AcGePoint3d> splineCurve(int degree, const std::vector<double>& knot
     const size_t steps = std::min(maxSteps, stepsPerSpan * (n - p));
     std::vector<AcGePoint3d> curve;
     std::vector<double> x(p + 1), y(p + 1), z(p + 1), w(p + 1);
+    // The parameter only grows: each point's span is found on from the last one's.
+    size_t span = p;
     for (size_t s = 0; s <= steps; ++s) {
         const double u = knots[p] + (knots[n] - knots[p]) * double(s) / double(steps);
-        size_t span = p;
         while (span + 1 < n && knots[span + 1] <= u) ++span;
         // de Boor in homogeneous coordinates.
         for (size_t j = 0; j <= p; ++j) {

@@ -198,8 +198,8 @@ SpaceIndex& indexFor(AcDbDatabase* db, AcDbObjectId space) {
             e->getSelectionGeometry(paths, AcGeMatrix3d::kIdentity);
             // An insert whose outline stopped short would be missed, or taken, where it is not.
             if (AcDbBlockReference::cast(e) && AcDbBlockReference::expansionStopped()) {
-                si->refused = L"the drawing's inserts " + AcDbBlockReference::budgetReason(db) +
-                              L" (stopped at the insert " + e->handle().text() + L")";
+                si->refused =
+                    AcDbBlockReference::budgetReason(db) + L" (stopped at the insert " + e->handle().text() + L")";
                 e->close();
                 break;
             }
@@ -417,12 +417,14 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
 
     std::vector<AcDbObjectId> candidates;
     ed::BlockVerdicts blockVerdicts, spaceVerdicts;
+    bool refused = false; // by the drawing's work bound: the caller is told apart from finding nothing
     // Rectangles and polygons are judged in each space searched, in the world X-Y plane.
     const auto inPolygon = [&](const std::vector<AcGePoint3d>& ucsPts, ed::PolygonMode polygonMode) {
         for (const AcDbObjectId& space : ed::searchedSpaces(db, filter, spaceVerdicts)) {
             ed::SpaceIndex& si = ed::indexFor(db, space);
             if (!si.refused.empty()) {
                 ed::commandLine().write(L"\nNo objects can be selected: " + si.refused + L".");
+                refused = true;
                 return false;
             }
             std::vector<size_t> hits;
@@ -443,7 +445,8 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
         const double* a = static_cast<const double*>(pt1);
         const double* b = static_cast<const double*>(pt2);
         std::vector<AcGePoint3d> rect{{a[0], a[1], 0}, {b[0], a[1], 0}, {b[0], b[1], 0}, {a[0], b[1], 0}};
-        if (!inPolygon(rect, mode == L"C" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow)) return RTERROR;
+        if (!inPolygon(rect, mode == L"C" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow))
+            return refused ? RTREJ : RTERROR;
     } else if (mode == L"CP" || mode == L"WP") {
         std::vector<AcGePoint3d> pts;
         for (const resbuf* rb = static_cast<const resbuf*>(pt1); rb; rb = rb->rbnext) {
@@ -451,7 +454,8 @@ int acedSSGet(const ACHAR* modeText, const void* pt1, const void* pt2, const res
             pts.emplace_back(rb->resval.rpoint[0], rb->resval.rpoint[1],
                              rb->restype == RT3DPOINT ? rb->resval.rpoint[2] : 0.0);
         }
-        if (!inPolygon(pts, mode == L"CP" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow)) return RTERROR;
+        if (!inPolygon(pts, mode == L"CP" ? ed::PolygonMode::kCrossing : ed::PolygonMode::kWindow))
+            return refused ? RTREJ : RTERROR;
     } else {
         return RTERROR;
     }
@@ -544,6 +548,11 @@ int acedEntSel(const ACHAR* prompt, ads_name entity, ads_point point) {
         bool relative = false;
         if (!ed::parsePointText(t, p, relative) || relative) {
             ed::refuseAnswer(L"*Invalid selection*");
+            return RTERROR;
+        }
+        if (const std::wstring& refused = ed::indexFor(db, ed::modelSpaceId(db)).refused; !refused.empty()) {
+            // What lies at the point cannot be told: the pick fails, with the reason.
+            ed::refuseAnswer(L"No objects can be selected: " + refused + L".");
             return RTERROR;
         }
         id = ed::pickAt(db, ed::toWorld(db, p));

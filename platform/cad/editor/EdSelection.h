@@ -9,7 +9,8 @@ class AcDbDatabase;
 
 // Selection sets: no mode (handles typed as one input line), "X" (whole drawing), "C" and "W"
 // (rectangle by two corners), "CP" and "WP" (polygon as a list of points); points in the
-// current UCS. Filters on groups 0, 2 and 8 with wildcards. RTERROR when nothing is selected.
+// current UCS. Filters on groups 0, 2 and 8 with wildcards. RTERROR when nothing is selected; RTREJ
+// when the drawing's inserts are more than a selection takes (the command line says why).
 int acedSSGet(const ACHAR* mode, const void* pt1, const void* pt2, const resbuf* filter, ads_name ss);
 int acedSSLength(const ads_name ss, Adesk::Int32* len);
 int acedSSName(const ads_name ss, Adesk::Int32 i, ads_name entity);

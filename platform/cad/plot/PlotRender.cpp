@@ -268,8 +268,15 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     } else if (paper && r.area == AcDbPlotSettings::kLayout) {
         // A paper layout plots its sheet: paper units are millimetres.
         ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(wMm, hMm, 0));
-    } else if (!blockExtents(space, ext, true)) {
-        ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+    } else {
+        // Measuring the extents has a budget of its own, as drawing has: each placed entity is charged once in
+        // each, and neither has only what the other left.
+        AcDbExpansionBudget measuring(r.db);
+        if (!blockExtents(space, ext, true)) ext.set(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 0));
+        if (AcDbBlockReference::expansionStopped()) {
+            error = AcDbBlockReference::budgetReason(r.db) + L": it is not plotted";
+            return false;
+        }
     }
     double ew = std::max(ext.maxPoint().x - ext.minPoint().x, 1e-9);
     double eh = std::max(ext.maxPoint().y - ext.minPoint().y, 1e-9);
@@ -315,6 +322,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
         return false;
     }
 
+    AcDbExpansionBudget drawingBudget(r.db);
     Ctx c;
     c.cr = cr;
     c.db = r.db;
@@ -322,7 +330,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
     c.thinLine = std::max(0.25 * devPerMm, raster ? 1.0 : 0.3);
     drawing::drawSpace(c, space, paper);
     if (drawing::workStopped(c)) {
-        error = L"the drawing's inserts " + AcDbBlockReference::budgetReason(r.db) + L": it is not plotted";
+        error = AcDbBlockReference::budgetReason(r.db) + L": it is not plotted";
         return false;
     }
     cairo_status_t drawn = cairo_status(cr);
@@ -361,7 +369,6 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
 } // namespace
 
 bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
-    AcDbExpansionBudget budget(r.db); // the extents and the drawing together
     try {
         return renderInto(r, error, entitiesDrawn);
     } catch (const std::bad_alloc&) {

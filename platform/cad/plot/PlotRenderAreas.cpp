@@ -115,7 +115,15 @@ std::vector<cadgeom::BulgePath> filledLoops(Ctx& c, const AcDbHatch* h) {
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
     AcGeMatrix3d plane = m * AcGeMatrix3d::planeToWorld(h->normal());
     cairo_new_path(c.cr);
-    for (const cadgeom::BulgePath& p : filledLoops(c, h)) addPath(c, p, plane, h->elevation());
+    double points = 0; // of its loops, their curved edges worked out
+    for (const cadgeom::BulgePath& p : filledLoops(c, h)) {
+        points += double(p.vertices.size());
+        addPath(c, p, plane, h->elevation());
+    }
+    if (points > 16 && !charge(c, points, AcDbExpansionBudget::Work::kCurvePoints)) {
+        cairo_new_path(c.cr);
+        return;
+    }
     cairo_set_fill_rule(c.cr, CAIRO_FILL_RULE_EVEN_ODD);
     setColour(c, rgb);
     if (h->hatchObjectType() == AcDbHatch::kGradientObject && !h->gradientColors().empty()) {
@@ -167,32 +175,58 @@ void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb) {
             first = std::floor((-reach - baseAcross) / gap) - 1;
             last = std::ceil((reach - baseAcross) / gap) + 1;
         }
-        if (!single && (gap * c.pxPerUnit < 0.5 || !(last - first <= double(budget)))) {
-            // Denser than the output can show: the lines merge into an even tone, as on screen.
+        if (!single && (gap * c.pxPerUnit < c.thinLine || !(last - first <= double(budget)))) {
+            // Closer than the lines' own width, or too many to draw: they merge into an even tone, as on screen.
             uncovered *= 1 - std::min(1.0, c.thinLine / (gap * c.pxPerUnit)) * inkShare(line);
             continue;
         }
         long kMin = long(first), kMax = long(last);
         budget -= kMax - kMin;
-        // A line's work grows with the ink it lays on the page: 32 device units of it cost what an entity
-        // does, so a dashed family that is mostly gaps costs what its dashes draw.
-        double lengthX = 2 * reach, lengthY = 0;
-        cairo_user_to_device_distance(c.cr, &lengthX, &lengthY);
-        const double perLine = 1 + std::floor(std::hypot(lengthX, lengthY) * inkShare(line) / 32);
-        if (!charge(c, std::size_t(double(kMax - kMin + 1) * perLine))) break;
-        const std::vector<double> dashes = onOff(line.dashes, scale * c.pxPerUnit);
+        std::vector<double> dashes = onOff(line.dashes, scale * c.pxPerUnit);
         double period = 0; // the dash pattern's length along the line, in drawing units
         for (double d : line.dashes) period += std::fabs(d) * scale;
+        // Gaps narrower than the line's own width close on the page: such a pattern draws continuous.
+        double widestGap = 0;
+        for (size_t k = 1; k < dashes.size(); k += 2) widestGap = std::max(widestGap, dashes[k]);
+        if (!dashes.empty() && widestGap < c.thinLine) dashes.clear();
+        double drawn = 0; // the lines' length within the loops' extents, in drawing units
         for (long k = kMin; k <= kMax; ++k) {
             // Line k runs through the base point stepped k offsets (across and along), its dashes starting there.
             const double px = base.x + ox * k, py = base.y + oy * k;
-            // From the centre's foot, reach both ways so the segment covers the extents; it starts a whole
-            // number of patterns from its own point, so that every line's dashes fall where the pattern puts them.
-            const double t = (cx - px) * dir[0] + (cy - py) * dir[1];
-            double from = t - reach;
+            // Only its stretch across the loops' extents is drawn; it starts a whole number of patterns from
+            // its own point, so that every line's dashes fall where the pattern puts them.
+            double from = -HUGE_VAL, to = HUGE_VAL;
+            const double lo[2] = {x0, y0}, hi[2] = {x1, y1}, at[2] = {px, py};
+            for (int axis = 0; axis < 2; ++axis) {
+                if (std::fabs(dir[axis]) < 1e-12) {
+                    if (at[axis] < lo[axis] || at[axis] > hi[axis]) from = HUGE_VAL;
+                    continue;
+                }
+                double enter = (lo[axis] - at[axis]) / dir[axis], leave = (hi[axis] - at[axis]) / dir[axis];
+                if (enter > leave) std::swap(enter, leave);
+                from = std::max(from, enter);
+                to = std::min(to, leave);
+            }
+            if (!(from < to)) continue;
+            drawn += to - from;
             if (!dashes.empty()) from = std::floor(from / period) * period;
             cairo_move_to(c.cr, px + dir[0] * from, py + dir[1] * from);
-            cairo_line_to(c.cr, px + dir[0] * (t + reach), py + dir[1] * (t + reach));
+            cairo_line_to(c.cr, px + dir[0] * to, py + dir[1] * to);
+        }
+        // The family costs its lines, and the ink they lay on the page in lengths of 32 device units (a family
+        // that is mostly gaps costs what its dashes draw), and the dashes drawn.
+        const double onPage = drawn * c.pxPerUnit;
+        double dashCount = 0;
+        if (!dashes.empty()) {
+            double runs = 0;
+            for (double d : dashes) runs += d;
+            dashCount = runs > 0 ? onPage / runs * double(dashes.size() / 2) : 0;
+        }
+        if (!charge(c, double(kMax - kMin + 1) + onPage * inkShare(line) / 32,
+                    AcDbExpansionBudget::Work::kPatternLines) ||
+            (dashCount > 0 && !charge(c, dashCount, AcDbExpansionBudget::Work::kDashes))) {
+            cairo_new_path(c.cr);
+            break;
         }
         cairo_save(c.cr);
         cairo_identity_matrix(c.cr);

@@ -125,7 +125,8 @@ void drawGrid(Ctx& c, AcDbMInsertBlock* mi, const AcGeMatrix3d& m, const AcCmEnt
             }
         if (first > last) continue;
         first -= first % colEvery; // the same columns in every row
-        for (int col = first; col <= last && !c.stopped; col = nextCell(col, colEvery, cols)) {
+        for (int col = first; col <= last && charge(c); col = nextCell(col, colEvery, cols)) {
+            // Each cell drawn is charged, a cell of an empty block too.
             AcGeMatrix3d move = AcGeMatrix3d::translation(colStep * col + rowStep * r);
             drawBlock(c, mi->blockTableRecord(), m * move * bt, byBlock, blockLayer, depth);
             // The attributes stand where the first cell has them: each cell shows them moved with it.

@@ -76,13 +76,53 @@ void setColour(Ctx& c, const Rgb& rgb) {
     cairo_set_source_rgb(c.cr, rgb.r, rgb.g, rgb.b);
 }
 
+namespace {
+
+// A dashed stroke costs the dashes it draws: its path's length on the page over the pattern's, times the
+// pattern's dashes.
+void chargeDashes(Ctx& c) {
+    double period = 0;
+    for (double d : c.dashes) period += d;
+    if (!(period > 0)) return;
+    cairo_path_t* flat = cairo_copy_path_flat(c.cr);
+    double length = 0, x = 0, y = 0, startX = 0, startY = 0;
+    for (int i = 0; flat && i < flat->num_data; i += flat->data[i].header.length) {
+        const cairo_path_data_t& d = flat->data[i];
+        if (d.header.type == CAIRO_PATH_MOVE_TO) {
+            x = startX = d.header.length > 1 ? flat->data[i + 1].point.x : x;
+            y = startY = d.header.length > 1 ? flat->data[i + 1].point.y : y;
+        } else if (d.header.type == CAIRO_PATH_LINE_TO && d.header.length > 1) {
+            length += std::hypot(flat->data[i + 1].point.x - x, flat->data[i + 1].point.y - y);
+            x = flat->data[i + 1].point.x;
+            y = flat->data[i + 1].point.y;
+        } else if (d.header.type == CAIRO_PATH_CLOSE_PATH) {
+            length += std::hypot(startX - x, startY - y);
+            x = startX;
+            y = startY;
+        }
+    }
+    cairo_path_destroy(flat);
+    if (std::isfinite(length))
+        charge(c, length / period * double(c.dashes.size() / 2), AcDbExpansionBudget::Work::kDashes);
+}
+
+} // namespace
+
 void strokeDevice(Ctx& c, double width) {
     cairo_save(c.cr);
     cairo_identity_matrix(c.cr);
-    cairo_set_line_width(c.cr, std::max(width, c.thinLine));
+    const double wide = std::max(width, c.thinLine);
+    cairo_set_line_width(c.cr, wide);
     cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
     cairo_set_line_join(c.cr, CAIRO_LINE_JOIN_ROUND);
-    if (!c.dashes.empty()) cairo_set_dash(c.cr, c.dashes.data(), int(c.dashes.size()), 0);
+    // The round ends of dashes close every gap narrower than the line: such dashes are finer than the page
+    // shows and the stroke is continuous.
+    double widestGap = 0;
+    for (size_t k = 1; k < c.dashes.size(); k += 2) widestGap = std::max(widestGap, c.dashes[k]);
+    if (!c.dashes.empty() && widestGap >= wide) {
+        chargeDashes(c);
+        cairo_set_dash(c.cr, c.dashes.data(), int(c.dashes.size()), 0);
+    }
     cairo_stroke(c.cr);
     cairo_restore(c.cr);
 }

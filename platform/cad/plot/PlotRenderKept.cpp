@@ -159,6 +159,8 @@ void drawSpline(Ctx& c, const Tags& t, const AcGeMatrix3d& m, const Rgb& rgb) {
     }
     const std::vector<AcGePoint3d> control = pointsOf(t, 10), fit = pointsOf(t, 11);
     const std::vector<AcGePoint3d> curve = cadgeom::splineCurve(degree, knots, weights, control, 64, 4000);
+    // Each point worked out costs its span's control points.
+    if (!charge(c, double(curve.size()) * (degree + 1) / 4, AcDbExpansionBudget::Work::kCurvePoints)) return;
     if (!curve.empty()) {
         addPoints(c, curve, m, false);
     } else if (fit.size() >= 2) {

@@ -21,8 +21,8 @@ struct OpenEntity {
 
 } // namespace
 
-bool charge(Ctx& c, std::size_t units) {
-    if (!c.stopped && !AcDbExpansionBudget::charge(units)) c.stopped = true;
+bool charge(Ctx& c, double amount, AcDbExpansionBudget::Work kind) {
+    if (!c.stopped && !AcDbExpansionBudget::charge(amount, kind)) c.stopped = true;
     return !c.stopped;
 }
 

@@ -356,12 +356,19 @@ std::vector<TextLine> wordsOf(const TextLine& paragraph) {
             words.back().push_back(r);
             continue;
         }
+        // How the run's words are set, without its letters: a copy of the whole run for each word costs its
+        // square.
+        TextRun style = r;
+        style.text.clear();
         size_t from = 0;
         while (true) {
             const size_t space = r.text.find(L' ', from);
-            TextRun piece = r;
-            piece.text = r.text.substr(from, space == std::wstring::npos ? std::wstring::npos : space - from);
-            if (!piece.text.empty()) words.back().push_back(piece);
+            const size_t end = space == std::wstring::npos ? r.text.size() : space;
+            if (end > from) {
+                TextRun piece = style;
+                piece.text = r.text.substr(from, end - from);
+                words.back().push_back(std::move(piece));
+            }
             if (space == std::wstring::npos) break;
             words.emplace_back();
             from = space + 1;
@@ -381,27 +388,36 @@ std::vector<TextLine> wrapped(Ctx& c, const std::vector<TextLine>& paragraphs, d
             lines.push_back(paragraph);
             continue;
         }
+        // Where runs set from x end (tabs stop where they do from the line's start): each word is measured
+        // where it would stand, so that a long line is not measured again for every word it takes.
+        const auto endOf = [&](const TextLine& runs, double x) {
+            for (const TextRun& r : runs) x += runAdvance(c, r, h, x);
+            return x;
+        };
         TextLine line;
-        for (const TextLine& word : wordsOf(paragraph)) {
+        double advance = 0;
+        for (TextLine& word : wordsOf(paragraph)) {
             if (line.empty()) {
-                line = word;
+                advance = endOf(word, 0);
+                line = std::move(word);
                 continue;
             }
-            TextLine longer = line;
             TextRun space = line.back();
             space.stack = 0;
             space.text = L" ";
             space.under.clear();
-            longer.push_back(space);
-            longer.insert(longer.end(), word.begin(), word.end());
-            if (lineAdvance(c, longer, h) > width) {
-                lines.push_back(line);
-                line = word;
+            const double longer = endOf(word, advance + runAdvance(c, space, h, advance));
+            if (longer > width) {
+                lines.push_back(std::move(line));
+                advance = endOf(word, 0);
+                line = std::move(word);
             } else {
-                line = std::move(longer);
+                line.push_back(std::move(space));
+                line.insert(line.end(), std::make_move_iterator(word.begin()), std::make_move_iterator(word.end()));
+                advance = longer;
             }
         }
-        lines.push_back(line);
+        lines.push_back(std::move(line));
     }
     cairo_restore(c.cr);
     return lines;
@@ -426,6 +442,9 @@ void mirrorAsGenerated(Ctx& c, int generation) {
 void drawTextAt(Ctx& c, const TextLine& text, const TextFrame& f, double height, double widthFactor, int hAlign,
                 int vAlign, int generation) {
     if (blank(text) || height <= 0 || !textCanBeSet(c, f, height, widthFactor)) return;
+    double characters = 0;
+    for (const TextRun& r : text) characters += double(r.text.size() + r.under.size());
+    if (!charge(c, characters, AcDbExpansionBudget::Work::kCharacters)) return;
     cairo_save(c.cr);
     enterFrame(c, f);
     mirrorAsGenerated(c, generation);

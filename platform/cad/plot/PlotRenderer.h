@@ -55,10 +55,11 @@ struct Ctx {
     std::shared_ptr<TextSetter> text; // made at the plot's first text
 };
 
-// Counts work a renderer is about to do (entities drawn through inserts, pattern lines) against the
-// drawing's one budget (AcDbExpansionBudget): false, and the plot stopped, once it is spent.
-bool charge(Ctx& c, std::size_t units = 1);
-// Whether the plot, its extents included, ran past the budget.
+// Counts work a renderer is about to do (entities drawn through inserts and cells of grids, points of curves,
+// pattern lines, dashes, characters), each kind in its own measure, against the budget of the plot's drawing
+// (AcDbExpansionBudget): false, and the plot stopped, once it is spent.
+bool charge(Ctx& c, double amount = 1, AcDbExpansionBudget::Work kind = AcDbExpansionBudget::Work::kPlaced);
+// Whether the plot's drawing ran past the budget.
 bool workStopped(const Ctx& c);
 
 void setColour(Ctx& c, const Rgb& rgb);

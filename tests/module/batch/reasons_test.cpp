@@ -149,7 +149,7 @@ TEST_F(Reasons, AStandardPatternIsPreparedAndADrawingWhoseInsertsPlaceTooMuchFai
     EXPECT_TRUE(fs::exists(dir / "out" / "honey.pdf"));
     EXPECT_EQ(statusOf(nested), 9) << r.out;
     EXPECT_TRUE(says(r, nested, "status 9 - ")) << r.out;
-    EXPECT_NE(r.out.find("the drawing's inserts place more than 1048576 entities"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("the drawing's inserts place more than 2097152 entities"), std::string::npos) << r.out;
     EXPECT_FALSE(fs::exists(dir / "out" / "nested.pdf"));
 }
 
