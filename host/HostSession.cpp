@@ -547,6 +547,11 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     // What another session or program saved there since is not replaced unasked; nor what is written there
     // after this check, or after the answer.
     docfile::FileStamp seen;
+    if (acDocManager->folderReplacedSince(doc, target.c_str()) &&
+        !mayReplaceChanged(target,
+                           L"is in a folder that is no longer the one the drawing was read from (it was "
+                           L"renamed or replaced since)"))
+        return false;
     if (acDocManager->fileChangedSince(doc, target.c_str(), &seen) && !mayReplaceChanged(target)) return false;
     // Saved under another name, the drawing is held there before its file is: another session saving
     // to that name at the same moment finds it held, never a file nobody holds. One that holds it
@@ -585,10 +590,10 @@ bool Session::saveDocument(AcApDocument* doc, const std::wstring& path) {
     return true;
 }
 
-bool Session::mayReplaceChanged(const std::wstring& target) {
-    const std::wstring changed =
-        L"changed on disk since this session read or last saved it (another session or "
-        L"program wrote it)";
+bool Session::mayReplaceChanged(const std::wstring& target, const std::wstring& what) {
+    const std::wstring changed = what.empty() ? L"changed on disk since this session read or last saved it "
+                                                L"(another session or program wrote it)"
+                                              : what;
     if (!interactive()) {
         fail(L"cannot save " + target + L": it " + changed + L"; it is left as it is: SAVEAS another name keeps both");
         return false;

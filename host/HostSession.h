@@ -90,7 +90,7 @@ private:
     bool saveDocument(AcApDocument* doc, const std::wstring& path);
     // Whether a save may replace the file, which another session or program changed since the
     // drawing was read or last saved: at a terminal the user is asked; elsewhere it is refused.
-    bool mayReplaceChanged(const std::wstring& target);
+    bool mayReplaceChanged(const std::wstring& target, const std::wstring& what = {});
     // Holds the drawing's file for this session with a lock beside it; `tell`: says who holds it
     // when another session does.
     void lockDrawing(AcApDocument* doc, bool tell);

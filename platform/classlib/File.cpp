@@ -122,11 +122,14 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     if (!win::mapToNative(fileName, native, &mapError)) return fail(mapError ? mapError : ERROR_PATH_NOT_FOUND);
 
     const UINT access = openFlags & 3;
+    // Into a temporary this process is writing (a staged output's): through its own descriptor, never
+    // through what stands at its name.
+    const int staged = access == modeRead ? -1 : win::temporaryBeingWritten(native);
     // Nothing is written into a folder, a device, a named pipe (opening one would wait for a reader) or
     // a read-only file, by root neither; and only a regular file is read.
-    if (int refused = 0; access == modeRead
-                             ? !win::readRefusal(native, refused).empty()
-                             : (!win::nameRefusal(fileName).empty() || !win::writeRefusal(native, refused).empty()))
+    if (int refused = 0; staged < 0 && (access == modeRead ? !win::readRefusal(native, refused).empty()
+                                                           : (!win::nameRefusal(fileName).empty() ||
+                                                              !win::writeRefusal(native, refused).empty())))
         return fail(ERROR_ACCESS_DENIED);
     OpenEntry entry{this, access != modeWrite, access != modeRead, false, false};
     switch (openFlags & 0x70) {
@@ -145,7 +148,7 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     // Not blocking on open, should a named pipe take the file's place meanwhile.
     int flags = O_CLOEXEC | O_NONBLOCK | (access == modeRead ? O_RDONLY : access == modeWrite ? O_WRONLY : O_RDWR);
     if (openFlags & modeCreate) flags |= O_CREAT;
-    const int fd = ::open(native.c_str(), flags, 0666);
+    const int fd = staged >= 0 ? staged : ::open(native.c_str(), flags, 0666);
     if (fd < 0) return fail(win::errorFromErrno(errno, native, ERROR_FILE_EXISTS));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -159,7 +162,7 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     }
     // By path, so that a file created for reading only is emptied too.
     if ((openFlags & modeCreate) && !(openFlags & modeNoTruncate) && st.st_size != 0 &&
-        ::truncate(native.c_str(), 0) != 0) {
+        (staged >= 0 ? ::ftruncate(fd, 0) : ::truncate(native.c_str(), 0)) != 0) {
         const int err = errno;
         ::close(fd);
         return fail(win::errorFromErrno(err, native));

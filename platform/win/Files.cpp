@@ -63,15 +63,29 @@ DWORD attributesOf(const std::string& native, const struct stat& st) {
 
 // Copies the bytes and the modification time into a fresh temporary file beside `target`, then
 // renames it over `target`.
-bool copyContents(const std::string& source, const std::string& target, const struct stat& st) {
+// Into `into` (a temporary of this process's own being written, to be placed by its writer) when given.
+bool copyContents(const std::string& source, const std::string& target, const struct stat& st, int into = -1) {
     if (int refused = 0; !win::readRefusal(source, refused).empty()) {
+        if (into >= 0) ::close(into);
         errno = refused;
         return false;
     }
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
+    if (in < 0) {
+        const int e = errno;
+        if (into >= 0) ::close(into);
+        errno = e;
+        return false;
+    }
     std::string temp;
-    const int out = win::makeTemporary(target, temp);
+    const int out = into >= 0 ? into : win::makeTemporary(target, temp);
+    if (into >= 0 && ::ftruncate(into, 0) != 0) {
+        const int e = errno;
+        ::close(in);
+        ::close(into);
+        errno = e;
+        return false;
+    }
     if (out < 0) {
         const int e = errno;
         ::close(in);
@@ -102,9 +116,16 @@ bool copyContents(const std::string& source, const std::string& target, const st
     int e = errno;
     ::close(in);
     if (ok) {
-        ::fchmod(out, st.st_mode & 07777);
+        // A new copy has the source's permissions as far as the umask lets it; one that replaces a file
+        // keeps that file's (placeTemporary).
+        if (into < 0) ::fchmod(out, st.st_mode & win::newFileMode() & 0777);
         const timespec times[2] = {st.st_atim, st.st_mtim};
         ::futimens(out, times);
+    }
+    if (into >= 0) {
+        ::close(into);
+        if (!ok) errno = e;
+        return ok;
     }
     // On the disk before it takes the target's name: once renamed, the copy is made, and a close that
     // fails after it loses nothing.
@@ -112,13 +133,13 @@ bool copyContents(const std::string& source, const std::string& target, const st
         ok = false;
         e = errno;
     }
-    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
+    // Placed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
+    std::string why;
+    if (ok && !win::placeTemporary(out, temp, target, false, why)) {
         ok = false;
         e = errno;
     }
-    if (!ok) ::unlink(temp.c_str());
-    win::temporaryDone(temp);
+    if (!ok) win::removeTemporary(out, temp);
     ::close(out);
     if (ok) win::removeStaleTemporaries(target);
     if (!ok) errno = e;
@@ -278,6 +299,21 @@ BOOL DeleteFileW(LPCWSTR path) {
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL failIfExists) {
     std::string from, to;
     if (!mapped(existing, from) || !mapped(target, to)) return FALSE;
+    // Into a temporary this process is writing (a staged output's): through its own descriptor, never
+    // through what stands at its name.
+    if (const int into = win::temporaryBeingWritten(to); into >= 0) {
+        struct stat st {};
+        if (::stat(from.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+            ::close(into);
+            if (S_ISDIR(st.st_mode)) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return FALSE;
+            }
+            return failErrno(from);
+        }
+        if (!copyContents(from, to, st, into)) return failErrno(to);
+        return succeed();
+    }
     if (refusedTarget(target, to)) return FALSE;
     // A copy is written through the target's links to the file they lead to, which stay.
     const std::string linked = win::linkedFile(to);
@@ -509,38 +545,27 @@ StagedFile::StagedFile(const wchar_t* target) {
         fail(errno);
         return;
     }
-    // The writer that fills it keeps the temporary's permissions: those the file it replaces has.
-    struct stat st {};
-    ::fchmod(fd, ::stat(real_.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+    // Private while it is written; given its permissions as it is placed.
     fd_ = fd;
     path_ = nativeToWindows(temp_);
 }
 
 StagedFile::~StagedFile() {
     if (fd_ < 0) return;
-    if (!placed_) {
-        ::unlink(temp_.c_str());
-        temporaryDone(temp_);
-    }
+    if (!placed_) removeTemporary(fd_, temp_);
     ::close(fd_);
 }
 
 bool StagedFile::holdWritten() {
-    if (fd_ < 0 || placed_) return false;
-    if (held_) return true;
-    // The writer put a file of its own at the temporary's name: that one is held now, so that no sweep
-    // of stale temporaries takes it before the rename.
-    const int written = ::open(temp_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (written < 0) return fail(errno);
-    ::flock(written, LOCK_EX | LOCK_NB);
-    ::close(fd_);
-    fd_ = written;
-    held_ = true;
-    return true;
+    // The writer wrote through the temporary's own descriptor, held and locked since it was made.
+    return fd_ >= 0 && !placed_;
 }
 
 bool StagedFile::place() {
     if (!holdWritten()) return false;
+    // A new file takes the permissions every program's new files take; one replaced keeps its own.
+    struct stat st {};
+    if (::stat(real_.c_str(), &st) != 0) ::fchmod(fd_, newFileMode());
     // Under the folder's lock: a save of the same file checks its target before this rename or after it.
     ReplaceLock lock(real_);
     if (!lock.held()) {
@@ -548,9 +573,16 @@ bool StagedFile::place() {
         why_ = fromUtf8("it cannot be replaced now: " + lock.why());
         return false;
     }
-    if (::rename(temp_.c_str(), real_.c_str()) != 0) return fail(errno);
+    std::string why;
+    if (::fsync(fd_) != 0 || !placeTemporary(fd_, temp_, real_, false, why)) {
+        const int error = errno;
+        if (why.empty()) return fail(error);
+        SetLastError(errorFromErrno(error, real_));
+        why_ = fromUtf8(why);
+        return false;
+    }
     placed_ = true;
-    temporaryDone(temp_);
+    ::flock(fd_, LOCK_UN); // delivered: no longer a write in progress
     removeStaleTemporaries(real_);
     SetLastError(ERROR_SUCCESS);
     return true;

@@ -87,8 +87,11 @@ private:
 // A file written whole under a temporary name beside the file a write of `target` replaces (its links
 // followed), and put in that place by one rename only when place() is called: a write that fails, or is
 // given up, leaves the earlier file as it was. The temporary is made afresh (never an entry that was
-// there), with the target's permissions (0644 for a new file), is locked while this object holds it, and
-// is removed when the object goes unless it was placed.
+// there), private while it is written, is locked while this object holds it, and is removed when the
+// object goes unless it was placed. A writer handed its path (the class library's files, copies, XML
+// saves, plots) writes through the descriptor it was made with, whatever is put at that name meanwhile;
+// only that file is placed, with the permissions, owner and group of the file it replaces (see
+// win::placeTemporary), or the umask's for a new file.
 class StagedFile {
 public:
     explicit StagedFile(const wchar_t* target);
@@ -101,8 +104,7 @@ public:
     bool made() const { return fd_ >= 0; }
     // The temporary's Windows path, to write the file to.
     const std::wstring& path() const { return path_; }
-    // Holds what the writer put at the temporary's name (a file of its own, renamed there): the sweep of
-    // stale temporaries takes no file held. Called as soon as the writer is done; place() calls it too.
+    // Whether the temporary is still this object's to place (its writer wrote through its descriptor).
     bool holdWritten();
     // Renames the temporary over the target; false, with why() and the last error set, when it fails.
     bool place();
@@ -117,6 +119,5 @@ private:
     std::wstring path_, why_;
     int fd_ = -1;
     bool placed_ = false;
-    bool held_ = false;
 };
 } // namespace win

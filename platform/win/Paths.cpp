@@ -246,7 +246,12 @@ private:
                 if (!e->len) continue;
                 Folder& f = folders_[path->second];
                 if (e->mask & (IN_CREATE | IN_MOVED_TO)) add(f, e->name);
-                if (e->mask & (IN_DELETE | IN_MOVED_FROM)) remove(f, e->name);
+                // Two names swapped at once (a file placed over another) report each name moved away and
+                // back: a name that is there now stays.
+                struct stat there {};
+                if ((e->mask & (IN_DELETE | IN_MOVED_FROM)) &&
+                    ::lstat((path->second == "/" ? "/" : path->second + "/").append(e->name).c_str(), &there) != 0)
+                    remove(f, e->name);
             }
         }
     }

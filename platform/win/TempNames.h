@@ -47,7 +47,8 @@ std::string notAFile(unsigned mode);
 // The file a write of `target` (a native path) replaces: its symbolic links followed, so that they stay
 // and lead to the new file. The file need not exist yet (a dangling link names the file to make).
 // Empty, with errno ELOOP and `why` in the user's words, when the links go round in a circle or are
-// more than any path may pass through.
+// more than any path may pass through; with EACCES where the kernel's rule for shared folders would not
+// follow a link (one of another user in a sticky folder everyone may write, not the folder owner's).
 std::string linkedFile(const std::string& target, std::string* why = nullptr);
 // Why no read may take `file` (a native path, links followed): only a regular file is read, so that a
 // named pipe (which waits for a writer), a device (which may never end) or a folder is refused at once
@@ -88,6 +89,24 @@ std::string temporaryPrefix(const std::string& fileName);
 int makeTemporary(const std::string& target, std::string& temp, std::string* refusal = nullptr);
 // Says that the temporary from makeTemporary is renamed or removed: no write is in progress there.
 void temporaryDone(const std::string& temp);
+// A new descriptor of the temporary of this process's own at `file` (a native path) while it is written,
+// at the file's start; -1 when `file` is none. A writer handed a temporary by name writes through the
+// descriptor it was made with: nothing put at that name since is opened or followed.
+int temporaryBeingWritten(const std::string& file);
+// Removes the temporary `temp`, written through `fd`, only while its name still holds that file: a file
+// put at its name by another program is not ours to remove.
+void removeTemporary(int fd, const std::string& temp);
+// The permissions a new file gets from this process: 0666 less its umask.
+unsigned newFileMode();
+// Puts the temporary `temp` (from makeTemporary, written through `fd`) in the place of `target`, in the
+// folder it was made in and only while its name holds the file written; a target put there meanwhile is
+// not replaced when `noReplace`. The file placed carries no temporary's mark, and the owner, group and
+// permissions of the file it replaces as far as this user may give them; where a user who could write
+// that file could not write the new one, or the folder lets only the file's owner replace it (its sticky
+// bit), the file is written in place instead, so that it keeps them all. False with `why` (the user's
+// words) and errno set when nothing of this write is at the target's name.
+bool placeTemporary(int fd, const std::string& temp, const std::string& target, bool noReplace, std::string& why);
+
 // Removes the temporaries of the writes in progress, and the files noted with removedAtEndingSignal, for a
 // signal that ends the process: safe in a signal handler.
 void removeTemporariesInProgress();

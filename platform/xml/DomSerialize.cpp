@@ -84,6 +84,25 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
     std::string native;
     DWORD err = 0;
     if (!win::mapToNative(path.c_str(), native, &err)) fail(HRESULT_FROM_WIN32(err), win::systemMessage(err));
+    // Into a temporary this process is writing (a staged output's): through its own descriptor, never
+    // through what stands at its name; its writer places it.
+    if (const int into = win::temporaryBeingWritten(native); into >= 0) {
+        const std::string text = documentText(reinterpret_cast<xmlDocPtr>(node_));
+        bool ok = ::ftruncate(into, 0) == 0;
+        for (std::size_t done = 0; ok && done < text.size();) {
+            const ssize_t w = ::write(into, text.data() + done, text.size() - done);
+            if (w < 0 && errno == EINTR) continue;
+            ok = w > 0;
+            if (ok) done += static_cast<std::size_t>(w);
+        }
+        const int e = errno;
+        ::close(into);
+        if (!ok) {
+            const DWORD code = win::errorFromErrno(e, native);
+            fail(HRESULT_FROM_WIN32(code), win::systemMessage(code));
+        }
+        return;
+    }
     // Written through the target's links to the file they lead to, which stay.
     std::string loop;
     native = win::linkedFile(native, &loop);
@@ -111,21 +130,23 @@ void IXMLDOMDocument::save(const _variant_t& destination) {
         if (ok) done += static_cast<std::size_t>(w);
     }
     int e = errno;
-    ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+    // A new file's permissions; one replaced keeps its own, with its owner and group (placeTemporary).
+    if (!exists) ::fchmod(fd, win::newFileMode());
     // On the disk before it takes the target's name: once renamed, the file is saved, and a close that
     // fails after it loses nothing.
     if (ok && ::fsync(fd) != 0) {
         ok = false;
         e = errno;
     }
-    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
-    if (ok && ::rename(temp.c_str(), native.c_str()) != 0) {
+    // Placed while still open and locked: a stale-temporary sweep cannot take it meanwhile.
+    std::string why;
+    if (ok && !win::placeTemporary(fd, temp, native, false, why)) {
         ok = false;
         e = errno;
     }
-    if (!ok) ::unlink(temp.c_str());
-    win::temporaryDone(temp);
+    if (!ok) win::removeTemporary(fd, temp);
     ::close(fd);
+    if (!ok && !why.empty()) fail(E_ACCESSDENIED, win::fromUtf8(why));
     if (!ok) {
         const DWORD code = win::errorFromErrno(e, native);
         fail(HRESULT_FROM_WIN32(code), win::systemMessage(code));

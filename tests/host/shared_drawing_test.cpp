@@ -174,6 +174,39 @@ TEST_F(SharedDrawing, ASaveReplacesOnlyTheFileTheDrawingWasReadFromWhereverItsNa
     }
 }
 
+TEST_F(SharedDrawing, ASaveAfterTheDrawingWasMovedAwayKeepsItsModeAndOneIntoAnotherFolderAtItsFoldersNameIsRefused) {
+    // Moved away: the drawing is made again as it was, private as it was.
+    ASSERT_EQ(outside("chmod 600 plan.dxf"), 0);
+    {
+        CadhostTerminal session(Kind::Pipe, dir, arguments());
+        ASSERT_TRUE(session.waitFor("Command: ")) << session.output();
+        session.type("mfrs\n\nX\n");
+        ASSERT_TRUE(session.waitFor("changes made")) << session.output();
+        ASSERT_EQ(outside("mv plan.dxf moved.dxf"), 0);
+        session.type("SAVE\nQUIT\n");
+        EXPECT_EQ(session.exitStatus(), 0) << session.output();
+    }
+    EXPECT_EQ(fs::status(dir / "plan.dxf").permissions() & fs::perms::mask,
+              fs::perms::owner_read | fs::perms::owner_write);
+    // Its folder renamed and another (another user's) put at its name: nothing is written there.
+    ASSERT_EQ(outside("mkdir d && mv plan.dxf d/"), 0);
+    std::vector<std::string> args = arguments();
+    args.back() = "d/plan.dxf";
+    CadhostTerminal session(Kind::Pipe, dir, args);
+    ASSERT_TRUE(session.waitFor("Command: ")) << session.output();
+    session.type("mfrs\n\nX\n");
+    ASSERT_TRUE(session.waitFor("changes made")) << session.output();
+    ASSERT_EQ(outside("mv d e && mkdir d && chown 65534 d"), 0);
+    const std::string before = slurp(dir / "e" / "plan.dxf");
+    session.type("SAVE\nQUIT\n");
+    EXPECT_EQ(session.exitStatus(), 1) << session.output();
+    EXPECT_EQ(
+        cadhost_run::count(session.output(), "is in a folder that is no longer the one the drawing was read from"), 1u)
+        << session.output();
+    EXPECT_FALSE(fs::exists(dir / "d" / "plan.dxf"));
+    EXPECT_EQ(slurp(dir / "e" / "plan.dxf"), before);
+}
+
 TEST_F(SharedDrawing, AtATerminalTheUserIsAskedAndOnlyYesReplaces) {
     const struct Case {
         const char* what;
@@ -289,7 +322,7 @@ TEST_F(SharedDrawing, ASaveUnderAnotherNameHoldsThatNameBeforeItsFileIsThere) {
         ASSERT_GE(::inotify_add_watch(watch, dir.c_str(), IN_CREATE | IN_MOVED_TO), 0);
         Outcome saved = second("SAVEAS " + std::string(name) + "\nQUIT\n");
         EXPECT_EQ(saved.status, 0) << saved.err;
-        std::vector<std::string> events; // in order: "+name" made, ">name" renamed into place
+        std::vector<std::string> events; // in order: "+name" made or linked into place, ">name" renamed into place
         alignas(inotify_event) char buffer[1 << 16];
         for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;)
             for (char* p = buffer; p < buffer + n;) {
@@ -299,7 +332,8 @@ TEST_F(SharedDrawing, ASaveUnderAnotherNameHoldsThatNameBeforeItsFileIsThere) {
             }
         ::close(watch);
         const auto lock = std::find(events.begin(), events.end(), "+." + std::string(name) + ".lock");
-        const auto placed = std::find(events.begin(), events.end(), ">" + std::string(name));
+        const auto placed =
+            std::find_if(events.begin(), events.end(), [&](const std::string& e) { return e.substr(1) == name; });
         ASSERT_NE(placed, events.end());
         EXPECT_LT(lock, placed) << "the name's lock is taken before its file is in place";
         EXPECT_FALSE(fs::exists(dir / ("." + std::string(name) + ".lock"))) << "and goes with the session";

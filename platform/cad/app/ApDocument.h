@@ -163,6 +163,9 @@ public:
     // there since the document read it or last saved to it.
     // `seen`, when given, gets the stamp the file bore as it was compared (see saveDocument).
     bool fileChangedSince(const AcApDocument* doc, const ACHAR* fileName, docfile::FileStamp* seen = nullptr) const;
+    // Whether the drawing's own name now lies in another folder than the one it was read from or last saved
+    // in (its folder renamed and another put at its name): a save there would leave the drawing elsewhere.
+    bool folderReplacedSince(const AcApDocument* doc, const ACHAR* fileName) const;
     // Host side: adopt a database (built by a test or read by the host) as a new current document.
     AcApDocument* addDocument(AcDbDatabase* database, const std::wstring& fileName);
     // Host side: the next lock requests fail with this status (eOk: none fail). For tests.

@@ -191,6 +191,12 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
     }
     docfile::FileStamp seen;
     if (!unchangedSince) {
+        if (folderReplacedSince(doc, path.c_str())) {
+            why =
+                L"its folder is no longer the one the drawing was read from (it was renamed or replaced "
+                L"since); nothing was written there: SAVEAS names where to save it";
+            return Acad::eFileAccessErr;
+        }
         if (fileChangedSince(doc, path.c_str(), &seen)) {
             why =
                 L"it changed on disk since this session read or last saved it (another session or program "
@@ -199,9 +205,15 @@ Acad::ErrorStatus AcApDocManager::saveDocument(AcApDocument* doc, const ACHAR* f
         }
         unchangedSince = &seen;
     }
+    // A drawing moved away is made again as it was: with its own permissions, not a new file's.
+    docfile::FileStamp since = *unchangedSince;
+    if (const AcApFilePlace now = placeOf(path); !since.exists && doc->place_.file.exists &&
+                                                 now.name == doc->place_.name &&
+                                                 sameFile(now.folder, doc->place_.folder))
+        since.mode = doc->place_.file.mode;
     docfile::FileContents written;
     g_saving = doc;
-    Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written, unchangedSince);
+    Acad::ErrorStatus es = dxf::saveDxf(doc->database(), path.c_str(), &written, &since);
     g_saving = nullptr;
     if (es != Acad::eOk) {
         std::string reason = dxf::lastSaveProblem(doc->database());
@@ -262,6 +274,13 @@ bool AcApDocManager::fileChangedSince(const AcApDocument* doc, const ACHAR* file
         return true;
     }
     return false;
+}
+
+bool AcApDocManager::folderReplacedSince(const AcApDocument* doc, const ACHAR* fileName) const {
+    if (!doc || !fileName || doc->fileName_.empty() || windowsForm(fileName) != doc->fileName_) return false;
+    const AcApFilePlace now = placeOf(fileName);
+    const AcApFilePlace& read = doc->place_;
+    return read.folder.exists && now.folder.exists && now.name == read.name && !sameFile(now.folder, read.folder);
 }
 
 bool AcApDocument::isModified() {

@@ -88,6 +88,7 @@ FileStamp stamped(const std::string& path, struct stat& st) {
     stamp.device = static_cast<unsigned long long>(st.st_dev);
     stamp.file = static_cast<unsigned long long>(st.st_ino);
     stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.mode = st.st_mode & 07777;
     stamp.seconds = static_cast<long long>(st.st_mtim.tv_sec);
     stamp.nanoseconds = st.st_mtim.tv_nsec;
     return stamp;
@@ -239,21 +240,36 @@ bool Replacement::fail(const std::string& reason) {
 }
 
 void Replacement::abandon() {
+    if (!temp_.empty()) {
+        win::removeTemporary(fd_, temp_);
+        temp_.clear();
+    }
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
-    if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
-        win::temporaryDone(temp_);
-        temp_.clear();
-    }
+    into_ = false;
 }
 
 bool Replacement::open(const std::string& target) {
     abandon();
     why_.clear();
     hash_ = ContentHash();
+    // A temporary this process is writing (a staged output's, handed over by its name) is written through
+    // the descriptor it was made with: what stands at its name now is never opened, nor its links followed.
+    if (const int into = win::temporaryBeingWritten(target); into >= 0) {
+        if (::ftruncate(into, 0) != 0) {
+            const int error = errno;
+            ::close(into);
+            return fail(writeErrorText(error));
+        }
+        real_ = target;
+        fd_ = into;
+        into_ = true;
+        opened_ = since_ = {};
+        keepMeanwhile_ = false;
+        return true;
+    }
     std::string loop;
     real_ = win::linkedFile(target, &loop);
     if (real_.empty()) return fail(loop);
@@ -273,7 +289,7 @@ bool Replacement::open(const std::string& target) {
     } else if (looked != ENOENT) {
         return fail(writeErrorText(looked));
     } else {
-        mode_ = 0644;
+        mode_ = since_.mode ? since_.mode : win::newFileMode();
     }
     // Held locked until the file is in place, so that another save does not take it for stale.
     fd_ = win::makeTemporary(real_, temp_);
@@ -312,6 +328,14 @@ bool Replacement::commit() {
     if (fd_ < 0) return false;
     // The disk may take the data only now (delayed allocation, network disks).
     if (::fsync(fd_) != 0) return fail(writeErrorText(errno));
+    if (into_) {
+        // Its writer places it.
+        ::close(fd_);
+        fd_ = -1;
+        into_ = false;
+        return true;
+    }
+    // A new file's permissions; one replaced keeps its own, with its owner and group (placeTemporary).
     ::fchmod(fd_, static_cast<mode_t>(mode_));
     // Checked and renamed under the folder's lock: another save of the file checks after this rename.
     win::ReplaceLock lock(real_);
@@ -326,13 +350,16 @@ bool Replacement::commit() {
                                       "or program wrote it while this save was written); it is left as it is: "
                                       "SAVEAS another name keeps both"
                                     : made);
-    // Renamed while still open and locked: a stale-temporary sweep cannot take it meanwhile. Where no file
-    // was, none is replaced: a save whose folder could not be locked may have put one there since.
-    int renamed = none ? ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, real_.c_str(), RENAME_NOREPLACE) : -1;
-    if (none && renamed != 0 && errno == EEXIST) return fail(made);
-    if (renamed != 0 && ::rename(temp_.c_str(), real_.c_str()) != 0) return fail(writeErrorText(errno));
+    // Placed while still open and locked: a stale-temporary sweep cannot take it meanwhile. Where no file
+    // was, none is replaced: a save whose folder could not be locked may have put one there since. Only the
+    // file written here is placed: a save that could not place its own file has failed.
+    std::string why;
+    if (!win::placeTemporary(fd_, temp_, real_, none, why)) {
+        const int error = errno;
+        if (none && error == EEXIST && why == "a file was put at its name meanwhile") return fail(made);
+        return fail(why.empty() ? writeErrorText(error) : why);
+    }
     lock.release();
-    win::temporaryDone(temp_);
     temp_.clear();
     // The file is replaced, its bytes on the disk (the fsync above): a close that fails now loses nothing,
     // and the save is not reported failed over a file it did replace.

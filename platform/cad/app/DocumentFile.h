@@ -38,6 +38,7 @@ struct FileStamp {
     bool known = false;
     bool exists = false;
     unsigned long long device = 0, file = 0, size = 0;
+    unsigned mode = 0; // its permissions
     long long seconds = 0;
     long nanoseconds = 0;
     // What the file held as the stamp was taken, when its bytes were read then.
@@ -77,7 +78,9 @@ public:
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
 
-    // Refuses targets that are no regular files and existing files that may not be written.
+    // Refuses targets that are no regular files and existing files that may not be written. A temporary
+    // this process is writing (win::temporaryBeingWritten) is written into through its own descriptor and
+    // left to its writer to place.
     bool open(const std::string& target);
     bool write(std::string_view bytes);
     // Puts the written file in the target's place with the old file's permissions, then removes
@@ -85,7 +88,8 @@ public:
     bool commit();
     // From now on a commit refuses a target that another process wrote or replaced after open, or, given
     // the stamp the target bore when it was last found unchanged, since then: of two saves of one drawing
-    // at once, the later would drop the earlier's work without a word.
+    // at once, the later would drop the earlier's work without a word. A target found gone is made again
+    // with the permissions the stamp gives, if any (a drawing moved away keeps its own).
     void keepWritesMeanwhile(const FileStamp& since = {}) {
         keepMeanwhile_ = true;
         since_ = since;
@@ -109,6 +113,7 @@ private:
     std::string why_;
     int fd_ = -1;
     bool existed_ = false;
+    bool into_ = false; // writing a temporary of this process's own, which its writer places
     bool keepMeanwhile_ = false;
     // The target as open found it, and as it was when last found unchanged.
     FileStamp opened_, since_;

@@ -33,9 +33,14 @@ TEST_F(BatchTest, TheReportsXmlReplacesThePreviousOneInOneStepAndIsNeverWrittenH
     std::vector<std::string> events;
     for (const auto& [name, mask] : watch.events()) {
         if (name != "report.xml") continue;
-        events.push_back(mask & IN_MOVED_TO ? "renamed in" : mask & IN_DELETE ? "deleted" : "made or moved away");
+        events.push_back(mask & IN_MOVED_TO     ? "renamed in"
+                         : mask & IN_DELETE     ? "deleted"
+                         : mask & IN_MOVED_FROM ? "moved away"
+                                                : "made");
     }
-    // Never deleted, never written in place: the whole document arrives once under its name.
+    // Never deleted, never written in place: the whole document arrives once under its name (the previous
+    // one swapped out of it in the same step, where the two names are swapped at once).
+    if (events.size() == 2 && events[1] == "moved away") events.pop_back();
     EXPECT_EQ(events, std::vector<std::string>{"renamed in"});
     EXPECT_NE(slurp(dir / "out" / "report.xml").find("<grID>" + std::to_string(id) + "</grID>"), std::string::npos);
 }

@@ -248,23 +248,25 @@ TEST_F(FilesTest, AStagedFileReplacesItsTargetThroughItsLinkOnlyWhenPlacedAndWit
     ASSERT_EQ(::stat((root_ / "earlier.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     {
-        // A writer that fills the temporary by a rename of its own leaves a file the temporary's lock does
-        // not cover: held as soon as the writer is done, another write of the target placed meanwhile
-        // leaves it to be placed.
+        // A file another program renamed to the temporary's name is not the one written: it is not placed,
+        // nor removed, and another write of the target placed meanwhile stays.
         win::StagedFile slow(L"C:\\earlier.txt");
         ASSERT_TRUE(slow.made());
         const fs::path written = root_ / fs::path(slow.path().substr(3));
         std::ofstream(root_ / "filled") << "slow";
         fs::rename(root_ / "filled", written);
-        EXPECT_TRUE(slow.holdWritten());
         win::StagedFile fast(L"C:\\earlier.txt");
         ASSERT_TRUE(fast.made());
         std::ofstream(root_ / fs::path(fast.path().substr(3))) << "fast";
         EXPECT_TRUE(fast.place());
         EXPECT_TRUE(fs::exists(written));
-        EXPECT_TRUE(slow.place());
+        EXPECT_FALSE(slow.place());
+        EXPECT_NE(slow.why().find(L"another program put a file of its own"), std::wstring::npos)
+            << win::toUtf8(slow.why());
+        EXPECT_EQ(read(written), "slow");
+        fs::remove(written);
     }
-    EXPECT_EQ(read(root_ / "earlier.txt"), "slow");
+    EXPECT_EQ(read(root_ / "earlier.txt"), "fast");
     {
         win::StagedFile staged(L"C:\\fresh.txt");
         ASSERT_TRUE(staged.made());
