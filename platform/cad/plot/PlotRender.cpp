@@ -36,20 +36,6 @@ void noteCairoStatus(cairo_status_t status) {
     if (status == CAIRO_STATUS_NO_MEMORY) g_shortOfMemory = true;
 }
 
-// The font caches of cairo and fontconfig live until the process ends; they are released then
-// so that leak checkers see only real leaks, unless a plot ran short of memory.
-void releaseFontCachesAtExit() {
-    static bool registered = false;
-    if (registered) return;
-    registered = true;
-    std::atexit([] {
-        if (g_shortOfMemory) return;
-        drawing::releaseTextFonts();
-        cairo_debug_reset_static_data();
-        if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
-    });
-}
-
 // The surface and the drawing context go however the plot ends, a failed allocation included.
 struct SurfaceDeleter {
     void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
@@ -215,6 +201,20 @@ bool writeJpeg(cairo_surface_t* s, PlotOutput& out, std::wstring& error) {
 
 } // namespace
 
+// The font caches of cairo and fontconfig live until the process ends; they are released then
+// so that leak checkers see only real leaks, unless a plot ran short of memory.
+void drawing::releaseFontCachesAtExit() {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    std::atexit([] {
+        if (g_shortOfMemory) return;
+        drawing::releaseTextFonts();
+        cairo_debug_reset_static_data();
+        if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
+    });
+}
+
 namespace {
 
 bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
@@ -301,7 +301,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
         error = L"the plot cannot be drawn: " + win::fromUtf8(cairo_status_to_string(cairo_surface_status(surface)));
         return false;
     }
-    releaseFontCachesAtExit();
+    drawing::releaseFontCachesAtExit();
     Context context(cairo_create(surface));
     cairo_t* cr = context.get();
     cairo_set_source_rgb(cr, 1, 1, 1);

@@ -3,10 +3,12 @@
 #include "cad/plot/PlotRenderer.h"
 
 #include <pango/pangocairo.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <unordered_map>
 
 namespace plot::drawing {
@@ -23,6 +25,17 @@ PangoFontMap* g_fontMap = nullptr;
 PangoFontMap* fontMap() {
     if (!g_fontMap) g_fontMap = pango_cairo_font_map_new();
     return g_fontMap;
+}
+
+// Pango finds and sorts fonts on threads of its own and reads the font configuration into buffers it does
+// not check: where the process's address space is nearly used up (a night job under a limit), that ends
+// the process. Text is set only while that much is left; otherwise the plot stops as short of memory.
+constexpr std::size_t kTextHeadroom = std::size_t(64) << 20;
+
+void ensureTextHeadroom() {
+    void* probe = mmap(nullptr, kTextHeadroom, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (probe == MAP_FAILED) throw std::bad_alloc();
+    munmap(probe, kTextHeadroom);
 }
 
 // Whether text is in scripts DejaVu Sans sets alone, left to right, one letter after another (Latin): the
@@ -58,6 +71,7 @@ struct TextSetter {
     std::unordered_map<std::string, double> advances; // at kLayoutSize
 
     TextSetter() {
+        ensureTextHeadroom();
         context = pango_font_map_create_context(fontMap());
         cairo_font_options_t* options = cairo_font_options_create();
         cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
@@ -88,8 +102,10 @@ struct TextSetter {
     // Shapes the text, or lays it out where it needs more than one font or direction.
     void lay(const std::string& text) {
         if (text == current) return;
+        const bool simple = latinScaled && simpleLatin(text);
+        if (!simple) ensureTextHeadroom(); // another font may be looked for
         current = text;
-        if (latinScaled && simpleLatin(text)) {
+        if (simple) {
             PangoAnalysis analysis{};
             analysis.font = latin;
             analysis.gravity = PANGO_GRAVITY_SOUTH;
@@ -190,7 +206,10 @@ Letters lettersOf(Ctx& c, double capHeight) {
 }
 
 TextSetter& setterOf(Ctx& c) {
-    if (!c.text) c.text = std::make_shared<TextSetter>();
+    if (!c.text) {
+        releaseFontCachesAtExit();
+        c.text = std::make_shared<TextSetter>();
+    }
     return *c.text;
 }
 

@@ -157,6 +157,8 @@ bool annotationExtents(const AcDbEntity* e, AcDbExtents& ext);
 void leaveOutPart(Ctx& c, const std::wstring& what);
 // Releases the fonts text was set in, before the font caches under them go at the process's end.
 void releaseTextFonts();
+// Has the font caches released when the process ends (once, whichever plot sets text first).
+void releaseFontCachesAtExit();
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb);
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb);
