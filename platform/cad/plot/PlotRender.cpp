@@ -286,6 +286,7 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
 
     // Drawn into a temporary file put in the target's place only when all of it was written: a
     // failed plot leaves an earlier one as it was.
+    drawing::prepareTextFonts();
     docfile::Replacement file;
     auto cannotWrite = [&] {
         error = L"cannot write " + win::fromNative(r.nativePath) + L": " + win::fromUtf8(file.why());

@@ -2,6 +2,8 @@
 // line as runs of text set alike (heights, colours, underlines and overlines, stacked fractions).
 #include "cad/plot/PlotRenderer.h"
 
+#include <dlfcn.h>
+#include <malloc.h>
 #include <pango/pangocairo.h>
 #include <sys/mman.h>
 
@@ -157,6 +159,21 @@ struct TextSetter {
 void releaseTextFonts() {
     if (g_fontMap) g_object_unref(g_fontMap);
     g_fontMap = nullptr;
+}
+
+void prepareTextFonts() {
+    static bool ready = false;
+    if (ready) return;
+    releaseFontCachesAtExit();
+    // Pango's threads take their memory from the one heap: a heap of their own would reserve 64 MB of
+    // address space at a stroke, so that a plot under a limit failed or not by the timing of a thread.
+    mallopt(M_ARENA_MAX, 1);
+    ensureTextHeadroom();
+    // The font configuration read here, on this thread, leaves Pango's reading of it on a thread of its own
+    // nothing to do; the first font's set, sorted once, stays in the font map's caches for every plot.
+    if (auto init = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "FcInit"))) init();
+    { const TextSetter warm; }
+    ready = true;
 }
 
 namespace {

@@ -159,6 +159,9 @@ void leaveOutPart(Ctx& c, const std::wstring& what);
 void releaseTextFonts();
 // Has the font caches released when the process ends (once, whichever plot sets text first).
 void releaseFontCachesAtExit();
+// Reads the font configuration and sorts the first font once a process, before a plot takes the memory
+// of its page: near the end of the memory, the font search stops the plot as short of memory there.
+void prepareTextFonts();
 
 void drawHatch(Ctx& c, AcDbHatch* h, const AcGeMatrix3d& m, const Rgb& rgb);
 void drawTable(Ctx& c, AcDbTable* t, const AcGeMatrix3d& m, const Rgb& rgb);
