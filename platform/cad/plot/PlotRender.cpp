@@ -28,12 +28,8 @@ using drawing::Ctx;
 
 namespace {
 
-// Whether a plot of this process ran short of memory: cairo's caches may then hold entries that no
-// longer add up, and resetting them at exit would end the process with an assertion.
-bool g_shortOfMemory = false;
-
 void noteCairoStatus(cairo_status_t status) {
-    if (status == CAIRO_STATUS_NO_MEMORY) g_shortOfMemory = true;
+    if (status == CAIRO_STATUS_NO_MEMORY) drawing::g_shortOfMemory = true;
 }
 
 // The surface and the drawing context go however the plot ends, a failed allocation included.
@@ -194,26 +190,12 @@ bool writeJpeg(cairo_surface_t* s, PlotOutput& out, std::wstring& error) {
     auto job = std::make_unique<JpegJob>();
     job->out = &out;
     if (encodeJpeg(*job, s)) return true;
-    if (job->noMemory) g_shortOfMemory = true;
+    if (job->noMemory) drawing::g_shortOfMemory = true;
     if (!job->unwritten) error = L"the JPEG image cannot be made: " + win::fromUtf8(job->errors.message);
     return false;
 }
 
 } // namespace
-
-// The font caches of cairo and fontconfig live until the process ends; they are released then
-// so that leak checkers see only real leaks, unless a plot ran short of memory.
-void drawing::releaseFontCachesAtExit() {
-    static bool registered = false;
-    if (registered) return;
-    registered = true;
-    std::atexit([] {
-        if (g_shortOfMemory) return;
-        drawing::releaseTextFonts();
-        cairo_debug_reset_static_data();
-        if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
-    });
-}
 
 namespace {
 
@@ -374,7 +356,7 @@ bool render(const Request& r, std::wstring& error, int* entitiesDrawn) {
         return renderInto(r, error, entitiesDrawn);
     } catch (const std::bad_alloc&) {
         // What the plot had made is freed on the way here; the file is left as it was.
-        g_shortOfMemory = true;
+        drawing::g_shortOfMemory = true;
         error = L"the plot cannot be drawn: there is not enough memory";
         return false;
     }

@@ -161,6 +161,24 @@ void releaseTextFonts() {
     g_fontMap = nullptr;
 }
 
+// Whether a plot of this process ran short of memory: cairo's caches may then hold entries that no
+// longer add up, and resetting them at exit would end the process with an assertion.
+bool g_shortOfMemory = false;
+
+// The font caches of cairo and fontconfig live until the process ends; they are released then
+// so that leak checkers see only real leaks, unless a plot ran short of memory.
+void releaseFontCachesAtExit() {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    std::atexit([] {
+        if (g_shortOfMemory) return;
+        releaseTextFonts();
+        cairo_debug_reset_static_data();
+        if (auto fini = reinterpret_cast<void (*)()>(dlsym(RTLD_DEFAULT, "FcFini"))) fini();
+    });
+}
+
 void prepareTextFonts() {
     static bool ready = false;
     if (ready) return;

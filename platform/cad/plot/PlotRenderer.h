@@ -157,6 +157,9 @@ bool annotationExtents(const AcDbEntity* e, AcDbExtents& ext);
 void leaveOutPart(Ctx& c, const std::wstring& what);
 // Releases the fonts text was set in, before the font caches under them go at the process's end.
 void releaseTextFonts();
+// Whether a plot of this process ran short of memory: cairo's caches may then hold entries that no
+// longer add up, and resetting them at exit would end the process with an assertion.
+extern bool g_shortOfMemory;
 // Has the font caches released when the process ends (once, whichever plot sets text first).
 void releaseFontCachesAtExit();
 // Reads the font configuration and sorts the first font once a process, before a plot takes the memory
