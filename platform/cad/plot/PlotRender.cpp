@@ -268,13 +268,14 @@ bool renderInto(const Request& r, std::wstring& error, int* entitiesDrawn) {
 
     // Drawn into a temporary file put in the target's place only when all of it was written: a
     // failed plot leaves an earlier one as it was.
-    drawing::prepareTextFonts();
     docfile::Replacement file;
     auto cannotWrite = [&] {
         error = L"cannot write " + win::fromNative(r.nativePath) + L": " + win::fromUtf8(file.why());
         return false;
     };
     if (!file.open(r.nativePath)) return cannotWrite();
+    // Once the plot has a file to go to: a plot refused its file ends before any font is looked for.
+    drawing::prepareTextFonts();
     PlotOutput out(file);
     const Surface owned(raster ? cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(W), int(H))
                                : cairo_pdf_surface_create_for_stream(toFile, &out, W, H));
