@@ -105,7 +105,7 @@ def site(doc, corners):
 
 def texts(doc, corners):
     msp = doc.modelspace()
-    words = " ".join("specification%d" % k for k in range(400))
+    words = " ".join("paragraph%d" % k for k in range(400))
     for i, (x, y) in enumerate(corners):
         if i % 10 == 0:
             msp.add_mtext(words, dxfattribs={"char_height": 60, "insert": (x + 200, y + 6800), "width": 6600,
